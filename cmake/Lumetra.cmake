@@ -1,0 +1,60 @@
+# Helpers shared by the project's CMake files.
+
+# lumetra_library(NAME [DEPS dep...] [PKG pkgconfig-module...])
+# One static library per directory: every .cpp of the calling directory is compiled in
+# (subdirectories are libraries or modules of their own). Headers are included as "library/Unit.h" from src/.
+function(lumetra_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS;PKG" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS} Threads::Threads)
+    foreach(pkg ${ARG_PKG})
+      target_link_libraries(${name} PUBLIC PkgConfig::${pkg})
+    endforeach()
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# lumetra_tests(LABEL [DEPS lib...])
+# One GoogleTest executable per library from every .cpp of the calling directory;
+# each test case becomes a CTest test labelled with the library's name.
+function(lumetra_tests label)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  set(exe ${label}_tests)
+  add_executable(${exe} ${sources})
+  target_link_libraries(${exe} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${exe} PRIVATE
+    LUMETRA_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
+    LUMETRA_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${exe}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS ${label} TIMEOUT 300
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()
+
+# lumetra_fuzz_target(NAME SOURCE LABEL CORPUS_DIR [DEPS lib...])
+# A libFuzzer entry point. In the ordinary build it is linked with a replay driver
+# that feeds it every file of its seed corpus, and the replay is a CTest test.
+function(lumetra_fuzz_target name source label corpus)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  add_executable(${name}_replay ${source} ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
+  target_link_libraries(${name}_replay PRIVATE ${ARG_DEPS})
+  add_test(NAME fuzz.${name} COMMAND ${name}_replay ${corpus})
+  set_tests_properties(fuzz.${name} PROPERTIES LABELS ${label} TIMEOUT 300)
+  if(LUMETRA_FUZZ)
+    add_executable(${name}_fuzz ${source})
+    target_compile_options(${name}_fuzz PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name}_fuzz PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name}_fuzz PRIVATE ${ARG_DEPS})
+  endif()
+endfunction()
