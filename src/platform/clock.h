@@ -1,11 +1,102 @@
 // The one clock behind every time query and every wait of the program.
+//
+// Two modes. Real: std::chrono::steady_clock. Virtual (tests, scripted runs): time
+// moves only inside waits, jumping straight to the next due event, so runs are instant
+// and repeatable. Counter ticks are 100 ns (10,000,000 per second); the millisecond
+// clock (GetTickCount, timeGetTime) is the same time in whole milliseconds plus the
+// millisecond origin (virtual mode: 1,000,000 by default).
+//
+// Virtual-time rules:
+// - Time advances only in ClockWaitUntil / Sleep / ClockWaitUntilCounter / timed waits on
+//   events, and in ClockAdvance (tests).
+// - Advancing to time T runs every thread-side callback due at or before T (multimedia
+//   timer ticks, audio end-of-track syncs) in due order (ties: scheduling order), each on
+//   the thread its owner gave it, and waits for each to finish before going on.
+// - Queue-side events (USER timers, scripted input) are not the clock's business: the
+//   message loop asks for its own next due time and waits until then.
+// - A horizon, when set, ends virtual runs: a wait that would go past it returns
+//   ClockWaitResult::Horizon at the horizon instead of waiting forever.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+
+#include "platform/windef.h"
 
 namespace win {
 
-// A 32-bit value to seed the shared random generator from (cl::Randomize).
+enum class ClockMode { Real, Virtual };
+
+constexpr int64_t kTicksPerSecond = 10'000'000;
+constexpr int64_t kTicksPerMs = 10'000;
+constexpr int64_t kNoDeadline = INT64_MAX;
+
+// Chooses the mode (before start-up, or in tests between runs). In virtual mode the
+// counter starts at 0 ticks and the millisecond clock at originMs.
+void SetClockMode(ClockMode mode, uint32_t originMs = 1'000'000);
+ClockMode GetClockMode();
+// Reads LUMETRA_CLOCK (real|virtual; default real) and sets the mode.
+void ClockModeFromEnvironment();
+
+// Current time in counter ticks (monotonic; reading never advances virtual time).
+int64_t ClockNowTicks();
+// Milliseconds since the clock started (no origin added).
+int64_t ClockElapsedMs();
+
+BOOL QueryPerformanceCounter(LARGE_INTEGER* counter);
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+DWORD GetTickCount();
+void Sleep(DWORD ms);
+
+// The only legal way to wait for a counter value (paced loops): real mode sleeps and
+// spins the last millisecond; virtual mode advances time.
+void ClockWaitUntilCounter(int64_t ticks);
+
+enum class ClockWaitResult { Deadline, Woken, Horizon };
+
+// Waits until `deadlineTicks` (kNoDeadline: no deadline) or until `woken()` returns true.
+// `woken` is checked first, after every thread-side callback that ran, and (real mode)
+// whenever ClockNotify() is called. Virtual mode: advances time event by event.
+ClockWaitResult ClockWaitUntil(int64_t deadlineTicks, const std::function<bool()>& woken);
+// Wakes real-mode waiters so that they look at their `woken` condition again
+// (PostMessage and SetEvent call it; harmless in virtual mode).
+void ClockNotify();
+
+// Thread-side callbacks in step with the clock. `run` is called when the event falls
+// due: it must hand the work to its own thread and return only when that work is done
+// (virtual mode waits for it). Returns an id for ClockCancel.
+using ClockEventId = uint64_t;
+ClockEventId ClockSchedule(int64_t dueTicks, std::function<void()> run);
+// Cancels a scheduled event; returns false when it already ran or never existed.
+bool ClockCancel(ClockEventId id);
+// Due time of the earliest scheduled thread-side event, or kNoDeadline.
+int64_t ClockNextEventTicks();
+
+// Virtual mode: moves time forward by `ticks`, running what falls due (tests).
+void ClockAdvance(int64_t ticks);
+// Virtual mode horizon (kNoDeadline: none).
+void ClockSetHorizon(int64_t ticks);
+int64_t ClockGetHorizon();
+
+// A 32-bit value to seed the shared random generator from (cl::Randomize): real mode the
+// low 32 bits of the counter; virtual mode the hook's value, by default the virtual
+// millisecond count.
 uint32_t ClockSeed();
+void SetClockSeedHook(std::function<uint32_t()> hook);
+
+// Wall clock as days since 1899-12-30 (fraction = time of day); virtual mode: the value
+// set by SetVirtualWallClock plus elapsed virtual time.
+double ClockWallTime();
+void SetVirtualWallClock(double dateTime);
 
 }  // namespace win
+
+// The same clock for shared objects loaded at run time (the audio library stand-in), which
+// link none of the layer and find these in the executable.
+extern "C" {
+int64_t lumetra_clock_now_ticks(void);
+int lumetra_clock_is_virtual(void);
+uint64_t lumetra_clock_schedule(int64_t due_ticks, void (*run)(void* ctx), void* ctx);
+int lumetra_clock_cancel(uint64_t id);
+void lumetra_clock_sleep_ms(uint32_t ms);
+}
