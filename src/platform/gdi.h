@@ -153,6 +153,39 @@ struct RGNDATA {
     char Buffer[1];
 };
 
+using COLOR16 = USHORT;
+
+struct TRIVERTEX {
+    LONG x = 0;
+    LONG y = 0;
+    COLOR16 Red = 0;
+    COLOR16 Green = 0;
+    COLOR16 Blue = 0;
+    COLOR16 Alpha = 0;
+};
+
+struct GRADIENT_RECT {
+    ULONG UpperLeft = 0;
+    ULONG LowerRight = 0;
+};
+
+struct FIXED {
+    WORD fract = 0;
+    SHORT value = 0;
+};
+
+struct MAT2 {
+    FIXED eM11, eM12, eM21, eM22;
+};
+
+struct GLYPHMETRICS {
+    UINT gmBlackBoxX = 0;
+    UINT gmBlackBoxY = 0;
+    POINT gmptGlyphOrigin;
+    SHORT gmCellIncX = 0;
+    SHORT gmCellIncY = 0;
+};
+
 struct XFORM {
     float eM11 = 1, eM12 = 0, eM21 = 0, eM22 = 1, eDx = 0, eDy = 0;
 };
@@ -372,6 +405,12 @@ constexpr UINT ETO_OPAQUE = 0x0002;
 constexpr UINT ETO_CLIPPED = 0x0004;
 constexpr UINT ETO_RTLREADING = 0x0080;
 
+// Gradient fills and glyph outlines.
+constexpr ULONG GRADIENT_FILL_RECT_H = 0;
+constexpr ULONG GRADIENT_FILL_RECT_V = 1;
+constexpr ULONG GRADIENT_FILL_TRIANGLE = 2;
+constexpr UINT GGO_METRICS = 0;
+
 // DrawText formats.
 constexpr UINT DT_TOP = 0x00000000;
 constexpr UINT DT_LEFT = 0x00000000;
@@ -536,6 +575,10 @@ BOOL Chord(HDC hdc, int left, int top, int right, int bottom, int xs, int ys, in
 using LINEDDAPROC = void (*)(int x, int y, LPARAM data);
 BOOL LineDDA(int x1, int y1, int x2, int y2, LINEDDAPROC proc, LPARAM data);
 int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
+// Rectangle gradients (GRADIENT_FILL_RECT_H / _V): colours interpolated linearly across
+// each rectangle from its upper-left to its lower-right vertex, the high byte of each
+// 16-bit channel used.
+BOOL GradientFill(HDC hdc, const TRIVERTEX* vertices, ULONG nVertices, const void* mesh, ULONG nMesh, ULONG mode);
 int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush);
 BOOL InvertRect(HDC hdc, const RECT* rect);
 
@@ -548,6 +591,9 @@ HFONT CreateFontA(int height, int width, int escapement, int orientation, int we
 BOOL GetTextMetricsA(HDC hdc, TEXTMETRICA* metrics);
 BOOL GetTextExtentPoint32A(HDC hdc, const char* text, int length, SIZE* size);
 int GetTextFaceA(HDC hdc, int size, char* name);
+// Only GGO_METRICS with an identity matrix: the black box, glyph origin and cell increments.
+DWORD GetGlyphOutlineA(HDC hdc, UINT ch, UINT format, GLYPHMETRICS* gm, DWORD bufferSize, void* buffer,
+                       const MAT2* mat);
 UINT SetTextAlign(HDC hdc, UINT align);
 UINT GetTextAlign(HDC hdc);
 BOOL TextOutA(HDC hdc, int x, int y, const char* text, int length);

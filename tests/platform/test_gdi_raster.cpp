@@ -376,3 +376,24 @@ TEST(GdiShapes, HugeCoordinatesStayBounded) {
     EXPECT_TRUE(Polygon(s.cv.dc, big, 3));
     EXPECT_EQ(CreateEllipticRgn(0, 0, 2000000000, 10), nullptr);
 }
+
+TEST(GdiGradient, RectanglesInterpolateFromUpperLeftToLowerRight) {
+    Canvas cv(4, 3, 32);
+    TRIVERTEX v[2];
+    v[0].x = 0, v[0].y = 0, v[0].Red = 0, v[0].Green = 0xFF00, v[0].Blue = 0;
+    v[1].x = 4, v[1].y = 2, v[1].Red = 0xFF00, v[1].Green = 0xFF00, v[1].Blue = 0x1000;
+    GRADIENT_RECT r{0, 1};
+    ASSERT_TRUE(GradientFill(cv.dc, v, 2, &r, 1, GRADIENT_FILL_RECT_H));
+    BYTE want[4] = {0x00, 0x3F, 0x7F, 0xBF};
+    for (int x = 0; x < 4; ++x) {
+        EXPECT_EQ(GetPixel(cv.dc, x, 0), RGB(want[x], 0xFF, x < 1 ? 0 : (0x1000 * x / 4) >> 8)) << x;
+        EXPECT_EQ(GetPixel(cv.dc, x, 1), GetPixel(cv.dc, x, 0));
+        EXPECT_EQ(cv.Px32(x, 2), 0u) << "below the rectangle";
+    }
+    ASSERT_TRUE(GradientFill(cv.dc, v, 2, &r, 1, GRADIENT_FILL_RECT_V));
+    EXPECT_EQ(GetPixel(cv.dc, 3, 0), RGB(0, 0xFF, 0));
+    EXPECT_EQ(GetPixel(cv.dc, 0, 1), RGB(0x7F, 0xFF, 0x08));
+    GRADIENT_RECT bad{0, 7};
+    EXPECT_FALSE(GradientFill(cv.dc, v, 2, &bad, 1, GRADIENT_FILL_RECT_H));
+    EXPECT_FALSE(GradientFill(cv.dc, v, 2, &r, 1, GRADIENT_FILL_TRIANGLE));
+}

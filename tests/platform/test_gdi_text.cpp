@@ -340,3 +340,31 @@ TEST(GdiText, BadArgumentsFail) {
     EXPECT_EQ(CreateFontIndirectA(nullptr), nullptr);
     EXPECT_EQ(DrawTextA(cv.dc, "a", 1, nullptr, 0), 0);
 }
+
+TEST(GdiText, GlyphMetricsMatchTheExtents) {
+    Canvas cv(4, 4, 32);
+    MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+    GLYPHMETRICS gm;
+    {
+        TestFontScope scope;
+        ASSERT_NE(GetGlyphOutlineA(cv.dc, 'x', GGO_METRICS, &gm, 0, nullptr, &identity), GDI_ERROR);
+        EXPECT_EQ(gm.gmBlackBoxX, 5u);
+        EXPECT_EQ(gm.gmBlackBoxY, 8u);
+        EXPECT_EQ(gm.gmptGlyphOrigin.x, 1);
+        EXPECT_EQ(gm.gmptGlyphOrigin.y, 8);
+        EXPECT_EQ(gm.gmCellIncX, 7);
+    }
+    HFONT font = MakeFont("Arial", -24);
+    SelectObject(cv.dc, font);
+    for (char c : std::string("iWg ")) {
+        ASSERT_NE(GetGlyphOutlineA(cv.dc, static_cast<UINT>(c), GGO_METRICS, &gm, 0, nullptr, &identity), GDI_ERROR);
+        SIZE sz;
+        GetTextExtentPoint32A(cv.dc, &c, 1, &sz);
+        EXPECT_EQ(gm.gmCellIncX, sz.cx) << c;
+        EXPECT_GE(gm.gmBlackBoxX, 1u);
+    }
+    MAT2 scale{{0, 2}, {0, 0}, {0, 0}, {0, 2}};
+    EXPECT_EQ(GetGlyphOutlineA(cv.dc, 'i', GGO_METRICS, &gm, 0, nullptr, &scale), GDI_ERROR);
+    SelectObject(cv.dc, GetStockObject(SYSTEM_FONT));
+    DeleteObject(font);
+}
