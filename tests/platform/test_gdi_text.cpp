@@ -368,3 +368,26 @@ TEST(GdiText, GlyphMetricsMatchTheExtents) {
     SelectObject(cv.dc, GetStockObject(SYSTEM_FONT));
     DeleteObject(font);
 }
+
+TEST(GdiText, EscapementRotatesTheRunCounterClockwise) {
+    Canvas cv(60, 80, 32);
+    cv.Fill32(0x00FFFFFF);
+    HFONT font = MakeFont("Arial", -20, FW_NORMAL, false, false, 900);
+    SelectObject(cv.dc, font);
+    SetBkMode(cv.dc, TRANSPARENT);
+    SetTextAlign(cv.dc, TA_BASELINE);
+    TextOutA(cv.dc, 30, 75, "HHHH", 4);
+    int minX = 99, maxX = -1, minY = 99, maxY = -1;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 60; ++x)
+            if (GetPixel(cv.dc, x, y) == RGB(0, 0, 0)) {
+                minX = std::min(minX, x), maxX = std::max(maxX, x);
+                minY = std::min(minY, y), maxY = std::max(maxY, y);
+            }
+    ASSERT_GE(maxX, 0);
+    EXPECT_GT(maxY - minY, 2 * (maxX - minX)) << "the run goes upwards";
+    EXPECT_LT(maxX, 30) << "glyphs stand left of the upward baseline";
+    EXPECT_LE(maxY, 75);
+    SelectObject(cv.dc, GetStockObject(SYSTEM_FONT));
+    DeleteObject(font);
+}
