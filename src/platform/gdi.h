@@ -459,6 +459,7 @@ UINT RealizePalette(HDC hdc);
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
 UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* entries);
 UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
+// The system palette is the 20 static colours of DEFAULT_PALETTE.
 UINT GetSystemPaletteEntries(HDC hdc, UINT start, UINT count, PALETTEENTRY* entries);
 
 // ---------------------------------------------------------------- device contexts
@@ -540,6 +541,11 @@ BOOL SetPixelV(HDC hdc, int x, int y, COLORREF color);
 
 // ---------------------------------------------------------------- pens, brushes, modes
 
+// Width 0 or 1: a one-pixel pen (dashes: 18/6, dot 3/3, dash-dot 9/6/3/6, dash-dot-dot
+// 9/3/3/3/3/3, restarting at MoveToEx). Wider pens draw solid with round caps and joins:
+// a pixel belongs to the stroke when its sample point, the pixel's own coordinates for
+// odd widths and its centre (x + 1/2, y + 1/2) for even widths, lies within width/2 of
+// the path, so horizontal and vertical strokes are exactly `width` pixels wide.
 HPEN CreatePen(int style, int width, COLORREF color);
 HPEN CreatePenIndirect(const LOGPEN* pen);
 HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCount, const DWORD* styles);
@@ -584,6 +590,11 @@ BOOL InvertRect(HDC hdc, const RECT* rect);
 
 // ---------------------------------------------------------------- fonts and text
 
+// lfHeight < 0: em size in pixels; > 0: cell height (ascent + descent); 0: em 16.
+// Windows face names map to metric-compatible faces ("Arial", "MS Sans Serif", "Tahoma",
+// "Verdana" -> Liberation Sans, "Times New Roman" -> Liberation Serif, "Courier New" ->
+// Liberation Mono); other installed faces are used by name; unknown faces fall back to
+// Liberation Sans. Glyphs are drawn aliased.
 HFONT CreateFontIndirectA(const LOGFONTA* logfont);
 HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
                   DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
@@ -597,6 +608,7 @@ DWORD GetGlyphOutlineA(HDC hdc, UINT ch, UINT format, GLYPHMETRICS* gm, DWORD bu
 UINT SetTextAlign(HDC hdc, UINT align);
 UINT GetTextAlign(HDC hdc);
 BOOL TextOutA(HDC hdc, int x, int y, const char* text, int length);
+// `length` counts bytes of UTF-8; `dx` (optional) holds one advance per character.
 BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const char* text, UINT length, const int* dx);
 int DrawTextA(HDC hdc, const char* text, int length, RECT* rect, UINT format);
 

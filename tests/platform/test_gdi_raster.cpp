@@ -2,6 +2,7 @@
 // pens, brushes and drawing modes, on small bitmaps with known results.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "gdi_test_util.h"
@@ -396,4 +397,40 @@ TEST(GdiGradient, RectanglesInterpolateFromUpperLeftToLowerRight) {
     GRADIENT_RECT bad{0, 7};
     EXPECT_FALSE(GradientFill(cv.dc, v, 2, &bad, 1, GRADIENT_FILL_RECT_H));
     EXPECT_FALSE(GradientFill(cv.dc, v, 2, &r, 1, GRADIENT_FILL_TRIANGLE));
+}
+
+TEST(GdiShapes, RandomPolygonRegionsFollowTheCentreSamplingRule) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 80; ++round) {
+        int n = 3 + static_cast<int>(rng() % 6);
+        std::vector<POINT> pts(static_cast<size_t>(n));
+        for (auto& p : pts) p = {static_cast<LONG>(rng() % 20) - 2, static_cast<LONG>(rng() % 20) - 2};
+        for (int mode : {ALTERNATE, WINDING}) {
+            HRGN rgn = CreatePolygonRgn(pts.data(), n, mode);
+            ASSERT_NE(rgn, nullptr);
+            for (int y = -3; y < 20; ++y)
+                for (int x = -3; x < 20; ++x) {
+                    // Crossings of the row's centre line at or left of the pixel centre,
+                    // edges taken half-open in y; exact rational comparison.
+                    int count = 0, wind = 0;
+                    for (int i = 0; i < n; ++i) {
+                        POINT a = pts[static_cast<size_t>(i)], b = pts[static_cast<size_t>((i + 1) % n)];
+                        if (a.y == b.y) continue;
+                        int dir = b.y > a.y ? 1 : -1;
+                        if (a.y > b.y) std::swap(a, b);
+                        if (2 * y + 1 < 2 * a.y || 2 * y + 1 >= 2 * b.y) continue;
+                        // crossing x = a.x + (y + 1/2 - a.y) (b.x - a.x) / (b.y - a.y) <= x + 1/2
+                        int64_t lhs = 2 * static_cast<int64_t>(a.x) * (b.y - a.y) + (2 * (y - a.y) + 1) * (b.x - a.x);
+                        int64_t rhs = static_cast<int64_t>(2 * x + 1) * (b.y - a.y);
+                        if (lhs <= rhs) {
+                            ++count;
+                            wind += dir;
+                        }
+                    }
+                    bool inside = mode == ALTERNATE ? (count % 2) == 1 : wind != 0;
+                    ASSERT_EQ(PtInRegion(rgn, x, y) != 0, inside) << round << " mode " << mode << " at " << x << "," << y;
+                }
+            DeleteObject(rgn);
+        }
+    }
 }
