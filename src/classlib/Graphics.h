@@ -461,7 +461,9 @@ private:
     TPixelFormat format_ = pfDevice;
     TBitmapHandleType handleType_ = bmDDB;
     std::vector<win::RGBQUAD> table_;
-    bool paletteSet_ = false;  // pf8bit: a palette was given (else the default table)
+    // The table of the last palette given (or of a loaded 8-bit file): a later change to
+    // pf8bit uses it instead of the default table.
+    std::vector<win::RGBQUAD> customTable_;
     win::HPALETTE palette_ = nullptr;
     TColor transparentColor_ = clDefault;
     TTransparentMode transparentMode_ = tmAuto;

@@ -368,8 +368,8 @@ void TBitmap::SetPixelFormat(TPixelFormat pf) {
     if (Indexed(pf)) {
         if (Indexed(format_) && BitsOf(pf) >= BitsOf(format_))
             table = table_;  // indices stay
-        else if (pf == pf8bit && paletteSet_ && !table_.empty() && Indexed(format_))
-            table = table_;
+        else if (pf == pf8bit && !customTable_.empty())
+            table = customTable_;
         else
             table = DefaultTable(pf);
     }
@@ -476,13 +476,8 @@ void TBitmap::SetPaletteImpl(win::HPALETTE v) {
     if (n == 0) return;
     std::vector<RGBQUAD> table;
     for (win::UINT i = 0; i < n; ++i) table.push_back(Quad(entries[i].peRed, entries[i].peGreen, entries[i].peBlue));
-    paletteSet_ = true;
-    if (Indexed(format_)) {
-        SetColorTable(table);
-    } else {
-        // Kept for a later change to pf8bit.
-        table_ = std::move(table);
-    }
+    customTable_ = table;
+    if (Indexed(format_)) SetColorTable(table);
 }
 
 TColor TBitmap::PixelColorRGB(int x, int y) const {
@@ -540,7 +535,7 @@ void TBitmap::Assign(TPersistent* Source) {
         Install(std::move(img));
         table_ = b->table_;
         handleType_ = b->handleType_;
-        paletteSet_ = b->paletteSet_;
+        customTable_ = b->customTable_;
         transparent_ = b->transparent_;
         transparentColor_ = b->transparentColor_;
         transparentMode_ = b->transparentMode_;
@@ -874,7 +869,7 @@ void TBitmap::LoadFromStream(TStream* stream) {
     stream->Seek(start + dataStart + need, soBeginning);
     Install(std::move(img));
     handleType_ = bmDIB;
-    paletteSet_ = pf == pf8bit;
+    if (pf == pf8bit) customTable_ = table_;
     Changed();
 }
 

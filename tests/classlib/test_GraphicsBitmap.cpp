@@ -261,6 +261,15 @@ TEST(Bitmap, MonochromeAndPalette) {
     rgb.SetPixelFormat(pf24bit);
     rgb.SetSize(1, 1);
     EXPECT_EQ(rgb.Palette(), nullptr);
+    // A palette given to a colour bitmap is the table of a later change to pf8bit.
+    rgb.Canvas()->SetPixels(0, 0, win::RGB(90, 90, 90));
+    pal = win::CreatePalette(lp);
+    rgb.SetPalette(pal);
+    win::DeleteObject(pal);
+    rgb.SetSize(2, 1);
+    rgb.SetPixelFormat(pf8bit);
+    EXPECT_EQ(static_cast<uint8_t*>(rgb.ScanLine(0))[0], 90);
+    EXPECT_EQ(rgb.ColorTable()[255].rgbBlue, 255);
 }
 
 TEST(Bitmap, AssignCopiesEverythingIndependently) {
