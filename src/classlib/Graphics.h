@@ -433,6 +433,10 @@ public:
     void Assign(TPersistent* Source) override;
     void LoadFromStream(TStream* stream) override;
     void SaveToStream(TStream* stream) override;
+    // An RT_BITMAP resource of a module: a packed DIB (header, table, rows) or a whole BMP
+    // file. EResNotFound "Resource %s not found" when absent.
+    void LoadFromResourceName(win::HINSTANCE instance, const String& name);
+    void LoadFromResourceID(win::HINSTANCE instance, int id);
     void Draw(TCanvas* canvas, const TRect& rect) override;
 
 protected:
@@ -451,6 +455,7 @@ private:
     struct Image;
     // Replaces the pixels by `img` (which becomes ours); the canvas follows.
     void Install(Image&& img);
+    void LoadFromResource(win::HINSTANCE instance, const char* resource, const String& name);
     void DrawTransparent(TCanvas* canvas, const TRect& rect);
     TColor PixelColorRGB(int x, int y) const;
 
@@ -500,8 +505,10 @@ public:
     // "Icon image is not valid" on bad data.
     void LoadFromStream(TStream* stream) override;
     void SaveToStream(TStream* stream) override;
-    // Loads an RT_GROUP_ICON resource of a module.
+    // Loads an RT_GROUP_ICON resource of a module: an icon file stored whole, or a group
+    // directory whose entries name RT_ICON resources. EResNotFound when absent.
     void LoadFromResourceName(win::HINSTANCE instance, const String& name);
+    void LoadFromResourceID(win::HINSTANCE instance, int id);
     void Draw(TCanvas* canvas, const TRect& rect) override;
     void Assign(TPersistent* Source) override;
     // The image and its mask (1 = transparent), both top-left aligned, or null when empty.
@@ -518,6 +525,7 @@ protected:
 
 private:
     void LoadFromBytes(const uint8_t* data, size_t size);
+    void LoadFromResource(win::HINSTANCE instance, const char* resource, const String& name);
     std::unique_ptr<TBitmap> image_, mask_;
     std::vector<uint8_t> data_;  // the icon file as loaded (for SaveToStream)
 };

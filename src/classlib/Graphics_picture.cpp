@@ -328,7 +328,13 @@ void TIcon::SaveToStream(TStream* stream) {
     if (!data_.empty()) stream->WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
 }
 
-void TIcon::LoadFromResourceName(win::HINSTANCE instance, const String& name) {
+void TIcon::LoadFromResourceName(win::HINSTANCE instance, const String& name) { LoadFromResource(instance, name.c_str(), name); }
+
+void TIcon::LoadFromResourceID(win::HINSTANCE instance, int id) {
+    LoadFromResource(instance, win::MAKEINTRESOURCEA(static_cast<win::WORD>(id)), Format("#%d", id));
+}
+
+void TIcon::LoadFromResource(win::HINSTANCE instance, const char* resource, const String& name) {
     auto bytesOf = [&](const char* resName, const char* type, size_t& size) -> const uint8_t* {
         win::HRSRC res = win::FindResourceA(instance, resName, type);
         if (!res) return nullptr;
@@ -337,7 +343,7 @@ void TIcon::LoadFromResourceName(win::HINSTANCE instance, const String& name) {
         return static_cast<const uint8_t*>(win::LockResource(g));
     };
     size_t size = 0;
-    const uint8_t* data = bytesOf(name.c_str(), win::RT_GROUP_ICON, size);
+    const uint8_t* data = bytesOf(resource, win::RT_GROUP_ICON, size);
     if (!data) throw EResNotFound(Format("Resource %s not found", name));
     // An icon file stored whole, or a group directory whose entries name RT_ICON resources.
     try {

@@ -303,6 +303,15 @@ TEST(Canvas, TransparentBitmapSkipsItsTransparentColour) {
         EXPECT_EQ(Px(*dst, 3, 3), 0x0000FFu) << pf;
         EXPECT_EQ(Px(*dst, 4, 4), 0u) << pf;
     }
+    // Only the visible part is worked on: a huge or partly outside rectangle.
+    auto part = Make(4, 4);
+    part->Canvas()->Brush()->SetColor(clBlack);
+    part->Canvas()->FillRect(Rect(0, 0, 4, 4));
+    part->Canvas()->StretchDraw(Rect(-3, -3, 3, 3), src.get());
+    EXPECT_EQ(Px(*part, 0, 0), 0x0000FFu);
+    EXPECT_EQ(Px(*part, 1, 1), 0u);
+    part->Canvas()->StretchDraw(Rect(-50000, -50000, 50000, 50000), src.get());
+    EXPECT_EQ(Px(*part, 3, 3), 0x0000FFu);
     src->SetTransparentColor(clRed);
     EXPECT_EQ(src->TransparentMode(), tmFixed);
     auto dst = Make(3, 3);

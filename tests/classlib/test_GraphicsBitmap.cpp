@@ -670,4 +670,46 @@ TEST(Icon, LoadsAndDrawsThroughItsMask) {
         EXPECT_THROW(icon.LoadFromStream(&t), EInvalidGraphic) << cut;
     }
     EXPECT_THROW(icon.LoadFromResourceName(nullptr, "NOSUCHICON"), EResNotFound);
+    EXPECT_THROW(icon.LoadFromResourceID(nullptr, 4321), EResNotFound);
+    TBitmap b2;
+    EXPECT_THROW(b2.LoadFromResourceName(nullptr, "NOSUCHBITMAP"), EResNotFound);
+}
+
+TEST(Resources, IconsAndBitmapsFromTheProgram) {
+    // The icon file stored whole, and split into a group directory and its RT_ICON image.
+    for (int form = 0; form < 2; ++form) {
+        TIcon icon;
+        if (form == 0)
+            icon.LoadFromResourceName(nullptr, "MAINICON");
+        else
+            icon.LoadFromResourceID(nullptr, 5);
+        ASSERT_FALSE(icon.Empty()) << form;
+        EXPECT_EQ(icon.Width(), 32);
+        TBitmap b;
+        b.SetPixelFormat(pf24bit);
+        b.SetSize(32, 32);
+        b.Canvas()->Draw(0, 0, &icon);
+        EXPECT_EQ(Px(b, 16, 16), 0x0000FFu) << form;
+        EXPECT_EQ(Px(b, 31, 0), 0xFFFFFFu) << form;
+    }
+    // A bitmap stored as a whole BMP file and as a packed DIB.
+    Picture truth = ReadPnm(kData + "pal12.ppm");
+    for (int form = 0; form < 2; ++form) {
+        TBitmap b;
+        if (form == 0)
+            b.LoadFromResourceName(nullptr, "logo");
+        else
+            b.LoadFromResourceID(nullptr, 7);
+        EXPECT_EQ(b.PixelFormat(), pf4bit);
+        ASSERT_EQ(b.Width(), truth.w);
+        for (int y = 0; y < truth.h; ++y)
+            for (int x = 0; x < truth.w; ++x) ASSERT_EQ(Px(b, x, y), truth.At(x, y)) << form << ": " << x << "," << y;
+    }
+    TBitmap b;
+    try {
+        b.LoadFromResourceID(nullptr, 8);
+        ADD_FAILURE();
+    } catch (const EResNotFound& e) {
+        EXPECT_STREQ(e.what(), "Resource #8 not found");
+    }
 }
