@@ -707,7 +707,7 @@ void DecodeRle(uint8_t* bits, int width, int height, int stride, const uint8_t* 
     int bpp = rle4 ? 4 : 8;
     auto put = [&](int v) {
         if (x < width && y < height) SetIndex(bits + static_cast<size_t>(y) * static_cast<size_t>(stride), x, bpp, v);
-        ++x;
+        if (x < width) ++x;  // pixels past the end of a row are dropped
     };
     while (true) {
         if (y >= height) return;
@@ -725,8 +725,8 @@ void DecodeRle(uint8_t* bits, int width, int height, int stride, const uint8_t* 
             return;
         } else if (value == 2) {  // delta
             if (p + 2 > size) InvalidBitmap();
-            x += data[p];
-            y += data[p + 1];
+            x = std::min(x + data[p], width);
+            y += data[p + 1];  // at most 255 per step; the loop ends once y reaches the height
             p += 2;
         } else {  // absolute run
             size_t bytes = rle4 ? (static_cast<size_t>(value) + 1) / 2 : static_cast<size_t>(value);
@@ -762,7 +762,7 @@ void TBitmap::LoadFromStream(TStream* stream) {
     uint32_t masks[3] = {0, 0, 0};
     if (hsize == 12) {
         width = U16(ih + 4);
-        height = static_cast<int16_t>(U16(ih + 6));
+        height = U16(ih + 6);
         bpp = U16(ih + 10);
     } else {
         width = static_cast<int32_t>(U32(ih + 4));
@@ -824,6 +824,7 @@ void TBitmap::LoadFromStream(TStream* stream) {
         need = avail - dataStart;
         if (sizeImage && sizeImage < need) need = sizeImage;
     } else {
+        if (stride > kMaxImageBytes / height) InvalidBitmap();
         need = stride * height;
         if (need > kMaxImageBytes || need > avail - dataStart) InvalidBitmap();
     }

@@ -183,6 +183,11 @@ TEST(Canvas, ShapesGoToTheRightPixels) {
     EXPECT_EQ(Px(*b, 9, 2), 0x00FFFFu);
     EXPECT_EQ(Px(*b, 8, 1), 0xFFFFFFu);
 
+    c->Brush()->SetStyle(bsClear);
+    c->FillRect(Rect(0, 0, 10, 10));  // a clear brush fills nothing
+    EXPECT_EQ(Px(*b, 0, 0), 0xFFFFFFu);
+    EXPECT_EQ(Px(*b, 3, 2), 0x00FF00u);
+
     c->SetPixels(9, 9, clFuchsia);
     EXPECT_EQ(Px(*b, 9, 9), 0xFF00FFu);
     EXPECT_EQ(static_cast<uint32_t>(c->Pixels(10, 10)), win::CLR_INVALID);

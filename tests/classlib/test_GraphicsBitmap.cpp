@@ -537,6 +537,15 @@ TEST(BitmapFile, MalformedFilesRaiseAndLeaveTheBitmapAlone) {
         EXPECT_EQ(b.Width(), 2) << c.what;
         EXPECT_EQ(static_cast<uint8_t*>(b.ScanLine(0))[0], 7) << c.what;
     }
+    {
+        auto both = good;
+        Put32(both, 18, 0x7FFFFFFF);
+        Put32(both, 22, 0x7FFFFFFF);
+        TBitmap b;
+        EXPECT_THROW(LoadBytes(b, both), EInvalidGraphic);
+        Put32(both, 28, 32);
+        EXPECT_THROW(LoadBytes(b, both), EInvalidGraphic);
+    }
     // Every truncation of a file fails cleanly.
     for (const char* name : {"rgb24.bmp", "rle8.bmp", "pal4.bmp", "core4.bmp", "rgb565.bmp"}) {
         auto bytes = ReadFileBytes(kData + name);
@@ -563,6 +572,34 @@ TEST(BitmapFile, MalformedFilesRaiseAndLeaveTheBitmapAlone) {
     EXPECT_NO_THROW(LoadBytes(b, wild));
     auto shortRle = MakeBmp(2, 2, 8, win::BI_RLE8, {0, 0xFF}, {0, 10, 1});
     EXPECT_THROW(LoadBytes(b, shortRle), EInvalidGraphic);
+}
+
+TEST(BitmapFile, CorruptedHeadersNeverCrash) {
+    for (const char* name : {"rgb24.bmp", "rgb32v5.bmp", "rle8.bmp", "pal4.bmp", "core4.bmp", "mono1.bmp", "rgb565.bmp"}) {
+        auto bytes = ReadFileBytes(kData + name);
+        size_t headerEnd = std::min<size_t>(bytes.size(), 200);
+        for (size_t i = 0; i < headerEnd; ++i) {
+            for (uint8_t v : {uint8_t(0x00), uint8_t(0xFF), uint8_t(0x80), uint8_t(bytes[i] + 1)}) {
+                auto bad = bytes;
+                bad[i] = v;
+                TBitmap b;
+                try {
+                    LoadBytes(b, bad);
+                } catch (const EInvalidGraphic&) {
+                    continue;
+                }
+                // Whatever loaded is a usable picture.
+                TBitmap dst;
+                dst.SetPixelFormat(pf24bit);
+                dst.SetSize(8, 8);
+                dst.Canvas()->StretchDraw(Rect(0, 0, 8, 8), &b);
+                auto again = SaveBytes(b);
+                TBitmap c;
+                LoadBytes(c, again);
+                EXPECT_EQ(c.Width(), b.Width()) << name << " byte " << i;
+            }
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------
