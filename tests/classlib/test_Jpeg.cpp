@@ -296,6 +296,33 @@ TEST(Jpeg, HugeDimensionsRaiseInsteadOfAllocating) {
     }
 }
 
+TEST(Jpeg, EndlessProgressiveScansAreCut) {
+    // Repeating the last scan of a progressive file: a few repeats still decode (with
+    // warnings), thousands are treated as corrupt data instead of costing a pass each.
+    auto bytes = ReadFileBytes(kData + "prog.jpg");
+    size_t last = 0;
+    for (size_t i = 2; i + 1 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xDA) last = i;
+    ASSERT_GT(last, 0u);
+    ASSERT_EQ(bytes[bytes.size() - 2], 0xFF);
+    ASSERT_EQ(bytes[bytes.size() - 1], 0xD9);
+    std::vector<uint8_t> scan(bytes.begin() + static_cast<long>(last), bytes.end() - 2);
+    auto repeated = [&](int n) {
+        std::vector<uint8_t> v(bytes.begin(), bytes.end() - 2);
+        for (int i = 0; i < n; ++i) v.insert(v.end(), scan.begin(), scan.end());
+        v.push_back(0xFF);
+        v.push_back(0xD9);
+        return v;
+    };
+    TJPEGImage few;
+    Load(few, repeated(5));
+    ASSERT_NE(few.Bitmap(), nullptr);
+    EXPECT_EQ(few.Bitmap()->Width(), 37);
+    TJPEGImage many;
+    Load(many, repeated(1200));
+    EXPECT_THROW(many.DIBNeeded(), EJPEG);
+}
+
 TEST(Jpeg, AssignIntoBitmapAndDrawing) {
     TJPEGImage colour, grey;
     colour.LoadFromFile(kData + "base444.jpg");
