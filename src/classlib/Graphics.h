@@ -427,6 +427,7 @@ public:
     win::HBITMAP Handle();
     // Gives up ownership of the bitmap handle (the picture becomes empty).
     win::HBITMAP ReleaseHandle();
+    // The pixels always live in the DIB section: nothing to give up or re-create.
     void Dormant() {}
     void FreeImage() {}
 

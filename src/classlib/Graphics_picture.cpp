@@ -283,14 +283,19 @@ void DecodeIconImage(const IconEntry& e, std::unique_ptr<TBitmap>& image, std::u
     mask = std::move(msk);
 }
 
-// The best entry: the largest, then the deepest.
-const IconEntry* Best(const std::vector<IconEntry>& entries) {
-    const IconEntry* best = nullptr;
-    for (const auto& e : entries)
-        if (!best || e.width * e.height > best->width * best->height ||
-            (e.width * e.height == best->width * best->height && e.bits > best->bits))
-            best = &e;
-    return best;
+// Decodes the best entry that can be decoded: the largest, then the deepest. Entries
+// stored as PNG (large icons of newer files) are passed over for the others.
+void DecodeBest(std::vector<IconEntry> entries, std::unique_ptr<TBitmap>& image, std::unique_ptr<TBitmap>& mask) {
+    std::stable_sort(entries.begin(), entries.end(), [](const IconEntry& a, const IconEntry& b) {
+        if (a.width * a.height != b.width * b.height) return a.width * a.height > b.width * b.height;
+        return a.bits > b.bits;
+    });
+    for (const auto& e : entries) {
+        if (e.size >= 4 && e.data[0] == 0x89 && e.data[1] == 'P' && e.data[2] == 'N' && e.data[3] == 'G') continue;
+        DecodeIconImage(e, image, mask);
+        return;
+    }
+    InvalidIcon();
 }
 
 }  // namespace
@@ -309,7 +314,7 @@ void TIcon::LoadFromBytes(const uint8_t* data, size_t size) {
         entries.push_back({d[0] ? d[0] : 256, d[1] ? d[1] : 256, U16(d + 6), data + offset, bytes});
     }
     std::unique_ptr<TBitmap> image, mask;
-    DecodeIconImage(*Best(entries), image, mask);
+    DecodeBest(std::move(entries), image, mask);
     image_ = std::move(image);
     mask_ = std::move(mask);
     data_.assign(data, data + size);
@@ -363,7 +368,7 @@ void TIcon::LoadFromResource(win::HINSTANCE instance, const char* resource, cons
     }
     if (entries.empty()) InvalidIcon();
     std::unique_ptr<TBitmap> image, mask;
-    DecodeIconImage(*Best(entries), image, mask);
+    DecodeBest(std::move(entries), image, mask);
     image_ = std::move(image);
     mask_ = std::move(mask);
     data_.clear();

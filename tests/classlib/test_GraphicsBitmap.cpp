@@ -706,6 +706,34 @@ TEST(Icon, LoadsAndDrawsThroughItsMask) {
         t.SetPosition(0);
         EXPECT_THROW(icon.LoadFromStream(&t), EInvalidGraphic) << cut;
     }
+    // A large entry stored as PNG is passed over for the icon's bitmap entry.
+    {
+        const uint8_t png[] = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 0};
+        uint32_t imgSize = static_cast<uint32_t>(bytes.size() - 22);
+        std::vector<uint8_t> two = {0, 0, 1, 0, 2, 0};
+        auto entry = [&](uint8_t wh, uint16_t bits, uint32_t size, uint32_t offset) {
+            std::vector<uint8_t> e = {wh, wh, 0, 0, 1, 0, uint8_t(bits), uint8_t(bits >> 8)};
+            for (uint32_t v : {size, offset})
+                for (int i = 0; i < 4; ++i) e.push_back(static_cast<uint8_t>(v >> (8 * i)));
+            two.insert(two.end(), e.begin(), e.end());
+        };
+        entry(0, 32, sizeof png, 38);
+        entry(32, 32, imgSize, 38 + sizeof png);
+        two.insert(two.end(), png, png + sizeof png);
+        two.insert(two.end(), bytes.begin() + 22, bytes.end());
+        TMemoryStream t;
+        t.WriteBuffer(two.data(), static_cast<int64_t>(two.size()));
+        t.SetPosition(0);
+        TIcon withPng;
+        withPng.LoadFromStream(&t);
+        EXPECT_EQ(withPng.Width(), 32);
+        // Only a PNG entry: not readable here.
+        two[4] = 1;
+        TMemoryStream u;
+        u.WriteBuffer(two.data(), static_cast<int64_t>(two.size()));
+        u.SetPosition(0);
+        EXPECT_THROW(withPng.LoadFromStream(&u), EInvalidGraphic);
+    }
     EXPECT_THROW(icon.LoadFromResourceName(nullptr, "NOSUCHICON"), EResNotFound);
     EXPECT_THROW(icon.LoadFromResourceID(nullptr, 4321), EResNotFound);
     TBitmap b2;
