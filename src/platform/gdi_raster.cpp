@@ -350,10 +350,13 @@ BOOL DrawArc(HDC hdc, ArcKind kind, int left, int top, int right, int bottom, in
     POINT s = dc->ToDev(POINT{xs, ys}), e = dc->ToDev(POINT{xe, ye});
     double from = ScreenAngle(s.x, s.y, cx, cy), to = ScreenAngle(e.x, e.y, cx, cy);
     bool full = std::fabs(from - to) < 1e-12;
-    auto rows = EllipseRows(rc.left, rc.top, rc.right, rc.bottom, VisibleRows(*dc, nullptr));
+    RECT vbox;
+    auto rows = EllipseRows(rc.left, rc.top, rc.right, rc.bottom, VisibleRows(*dc, &vbox));
     SpanSet outlineSet, interiorSet;
     SplitOutline(rows, &outlineSet, &interiorSet);
-    Region outline = outlineSet.Build();
+    // Pixels are tested one by one below: only those that can be seen.
+    Region visibleBox = Region::FromRect(vbox.left - 1, vbox.top - 1, vbox.right + 1, vbox.bottom + 1);
+    Region outline = outlineSet.Build().And(visibleBox);
     // The end points of the arc on the outline: the outline pixels nearest to the radials.
     double a = (rc.right - rc.left - 1) / 2.0, b = (rc.bottom - rc.top - 1) / 2.0;
     auto onCurve = [&](double ang) {
@@ -383,7 +386,7 @@ BOOL DrawArc(HDC hdc, ArcKind kind, int left, int top, int right, int bottom, in
         double arcSide = static_cast<double>(p1.x - p0.x) * (mid.y - p0.y) - static_cast<double>(p1.y - p0.y) * (mid.x - p0.x);
         // Interior: the part of the ellipse on the sweep (pie) or beyond the chord.
         SpanSet inside;
-        Region filled = interiorSet.Build();
+        Region filled = interiorSet.Build().And(visibleBox);
         for (const RECT& r : filled.Rects()) {
             for (int y = r.top; y < r.bottom; ++y)
                 for (int x = r.left; x < r.right; ++x) {
@@ -401,7 +404,7 @@ BOOL DrawArc(HDC hdc, ArcKind kind, int left, int top, int right, int bottom, in
         }
         PaintFill(*dc, inside.Build().Diff(pen));
     } else if (kind != ArcKind::Arc) {
-        PaintFill(*dc, interiorSet.Build());
+        PaintFill(*dc, interiorSet.Build().Diff(pen));
     }
     if (!PenIsNull(*dc)) FillRegion(*dc, pen, PaintFromColor(*dc, dc->st.pen->color), ShapeRop(*dc));
     return TRUE;

@@ -376,6 +376,14 @@ TEST(GdiShapes, HugeCoordinatesStayBounded) {
     POINT big[] = {{-1000000000, -1000000000}, {1000000000, -1000000000}, {0, 1000000000}};
     EXPECT_TRUE(Polygon(s.cv.dc, big, 3));
     EXPECT_EQ(CreateEllipticRgn(0, 0, 2000000000, 10), nullptr);
+    EXPECT_TRUE(Pie(s.cv.dc, -100000000, -100000000, 100000000, 100000000, 1, 0, 0, 1));
+    EXPECT_TRUE(StretchBlt(s.cv.dc, 0, 0, 2000000000, -2000000000, s.cv.dc, 0, 0, 3, 3, SRCCOPY));
+    EXPECT_TRUE(OffsetViewportOrgEx(s.cv.dc, 2000000000, 0, nullptr));
+    EXPECT_TRUE(OffsetViewportOrgEx(s.cv.dc, 2000000000, 0, nullptr));
+    EXPECT_TRUE(LineTo(s.cv.dc, 2000000000, 0));
+    HRGN r = CreateRectRgn(0, 0, 10, 10);
+    EXPECT_EQ(OffsetRgn(r, 2147483647, 0), NULLREGION) << "pushed beyond the coordinate range";
+    DeleteObject(r);
 }
 
 TEST(GdiGradient, RectanglesInterpolateFromUpperLeftToLowerRight) {
