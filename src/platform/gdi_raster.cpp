@@ -10,8 +10,7 @@ namespace {
 
 // Dash patterns of one-pixel pens: on, off, on, off ... lengths.
 const std::vector<int>* DashPattern(UINT style) {
-    static const std::vector<int> dash = {18, 6}, dot = {3, 3}, dashDot = {9, 6, 3, 6},
-                                  dashDotDot = {9, 3, 3, 3, 3, 3};
+    static const std::vector<int> dash = {18, 6}, dot = {3, 3}, dashDot = {9, 6, 3, 6}, dashDotDot = {9, 3, 3, 3, 3, 3};
     switch (style) {
     case PS_DASH: return &dash;
     case PS_DOT: return &dot;
@@ -115,8 +114,7 @@ std::vector<POINT> ToDevice(const DcObj& dc, const POINT* pts, int n) {
 }
 
 RECT NormalisedDevice(const DcObj& dc, int l, int t, int r, int b) {
-    RECT rc{dc.ToDevX(std::min(l, r)), dc.ToDevY(std::min(t, b)), dc.ToDevX(std::max(l, r)),
-            dc.ToDevY(std::max(t, b))};
+    RECT rc{dc.ToDevX(std::min(l, r)), dc.ToDevY(std::min(t, b)), dc.ToDevX(std::max(l, r)), dc.ToDevY(std::max(t, b))};
     return rc;
 }
 
@@ -256,8 +254,9 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
                      {rc.right - 1 - in, rc.bottom - 1 - in},
                      {rc.left + in, rc.bottom - 1 - in}};
         Region stroke = WideStroke(*dc, path);
-        PaintFill(*dc, Region::FromRect(rc.left + in + 1, rc.top + in + 1, rc.right - 1 - in, rc.bottom - 1 - in)
-                           .Diff(stroke));
+        PaintFill(
+            *dc,
+            Region::FromRect(rc.left + in + 1, rc.top + in + 1, rc.right - 1 - in, rc.bottom - 1 - in).Diff(stroke));
         FillRegion(*dc, stroke, PaintFromColor(*dc, dc->st.pen->color), ShapeRop(*dc));
         return TRUE;
     }
@@ -266,7 +265,8 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
     if (rc.right - rc.left < 3 || rc.bottom - rc.top < 3) inner = Region();
     PaintFill(*dc, inner);
     Stroke s;
-    StrokePath(*dc, {{rc.left, rc.top}, {rc.right - 1, rc.top}, {rc.right - 1, rc.bottom - 1}, {rc.left, rc.bottom - 1}},
+    StrokePath(*dc,
+               {{rc.left, rc.top}, {rc.right - 1, rc.top}, {rc.right - 1, rc.bottom - 1}, {rc.left, rc.bottom - 1}},
                true, s);
     // The outline is exactly the frame of the box (also for boxes one pixel thin).
     Region frame = outer.Diff(inner);
@@ -383,7 +383,8 @@ BOOL DrawArc(HDC hdc, ArcKind kind, int left, int top, int right, int bottom, in
         double sweep = to - from;
         if (sweep <= 0) sweep += 2 * M_PI;
         POINT mid = onCurve(from + sweep / 2);
-        double arcSide = static_cast<double>(p1.x - p0.x) * (mid.y - p0.y) - static_cast<double>(p1.y - p0.y) * (mid.x - p0.x);
+        double arcSide =
+            static_cast<double>(p1.x - p0.x) * (mid.y - p0.y) - static_cast<double>(p1.y - p0.y) * (mid.x - p0.x);
         // Interior: the part of the ellipse on the sweep (pie) or beyond the chord.
         SpanSet inside;
         Region filled = interiorSet.Build().And(visibleBox);

@@ -136,7 +136,8 @@ bool FcFind(const char* family, int weight, bool italic, Match* out) {
     if (ok) {
         out->file = reinterpret_cast<const char*>(file);
         FcPatternGetInteger(m, FC_INDEX, 0, &out->index);
-        if (FcPatternGetString(m, FC_FAMILY, 0, &fam) == FcResultMatch) out->family = reinterpret_cast<const char*>(fam);
+        if (FcPatternGetString(m, FC_FAMILY, 0, &fam) == FcResultMatch)
+            out->family = reinterpret_cast<const char*>(fam);
         FcPatternGetInteger(m, FC_WEIGHT, 0, &out->weight);
         FcPatternGetInteger(m, FC_SLANT, 0, &out->slant);
     }
@@ -394,8 +395,8 @@ const Glyph& GlyphOf(FontFace& f, char32_t ch) {
             for (int y = 0; y < g.rows; ++y) {
                 const unsigned char* row = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
                 for (int x = 0; x < g.width; ++x) {
-                    bool on = bm.pixel_mode == FT_PIXEL_MODE_MONO ? ((row[x >> 3] >> (7 - (x & 7))) & 1)
-                                                                  : row[x] >= 128;
+                    bool on =
+                        bm.pixel_mode == FT_PIXEL_MODE_MONO ? ((row[x >> 3] >> (7 - (x & 7))) & 1) : row[x] >= 128;
                     g.bits[static_cast<size_t>(y) * static_cast<size_t>(g.width) + static_cast<size_t>(x)] = on;
                 }
             }
@@ -455,10 +456,9 @@ int DrawRun(DcObj& dc, FontFace& f, int x, int y, UINT align, const std::u32stri
                                 dc.ToDevX(std::max(r.left, r.right)), dc.ToDevY(std::max(r.top, r.bottom)));
     }
     if (rect && (options & ETO_OPAQUE)) {
-        Region r = Region::FromRect(dc.ToDevX(std::min(rect->left, rect->right)),
-                                    dc.ToDevY(std::min(rect->top, rect->bottom)),
-                                    dc.ToDevX(std::max(rect->left, rect->right)),
-                                    dc.ToDevY(std::max(rect->top, rect->bottom)));
+        Region r = Region::FromRect(
+            dc.ToDevX(std::min(rect->left, rect->right)), dc.ToDevY(std::min(rect->top, rect->bottom)),
+            dc.ToDevX(std::max(rect->left, rect->right)), dc.ToDevY(std::max(rect->top, rect->bottom)));
         FillRegion(dc, r, PaintFromColor(dc, dc.st.bkColor), 0xF0);
     }
     auto quad = [&](double u0, double v0, double u1, double v1) {

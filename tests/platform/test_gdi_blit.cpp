@@ -76,9 +76,9 @@ TEST(GdiRop3, NamedCodesOnIndexedBitmapsWorkOnIndices) {
     struct Case {
         DWORD rop;
         uint8_t s, d, result;
-    } cases[] = {{SRCCOPY, 7, 200, 7},        {NOTSRCCOPY, 7, 200, 248},   {SRCAND, 0x0F, 0x3C, 0x0C},
+    } cases[] = {{SRCCOPY, 7, 200, 7},         {NOTSRCCOPY, 7, 200, 248},     {SRCAND, 0x0F, 0x3C, 0x0C},
                  {SRCPAINT, 0x0F, 0x30, 0x3F}, {SRCINVERT, 0xFF, 0x0F, 0xF0}, {0x00220326, 0x0F, 0x3C, 0x30},
-                 {DSTINVERT, 1, 0x0F, 0xF0},   {BLACKNESS, 1, 9, 0},         {WHITENESS, 1, 9, 255}};
+                 {DSTINVERT, 1, 0x0F, 0xF0},   {BLACKNESS, 1, 9, 0},          {WHITENESS, 1, 9, 255}};
     for (const auto& c : cases) {
         Canvas src(2, 1, 8, GreyTable()), dst(2, 1, 8, GreyTable());
         src.Row(0)[0] = c.s;

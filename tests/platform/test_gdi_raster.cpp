@@ -63,7 +63,7 @@ using Pic = std::vector<std::string>;
 
 TEST(GdiLines, EndPointOmittedAndReverseCoversTheSamePixelsInEveryOctant) {
     const POINT c{8, 8};
-    const POINT ends[] = {{15, 10}, {14, 15}, {10, 16}, {3, 15}, {1, 10}, {0, 5}, {4, 1}, {10, 0},
+    const POINT ends[] = {{15, 10}, {14, 15}, {10, 16}, {3, 15}, {1, 10},  {0, 5}, {4, 1},  {10, 0},
                           {16, 8},  {8, 16},  {0, 8},   {8, 0},  {12, 12}, {4, 4}, {12, 4}, {4, 12}};
     for (POINT e : ends) {
         Scene fwd(17, 17), rev(17, 17);
@@ -143,7 +143,8 @@ TEST(GdiShapes, EllipseGoldenAndRegionMatchesTheShape) {
         HRGN rgn = CreateEllipticRgn(2, 3, 2 + w, 3 + h);
         for (int y = 0; y < 20; ++y)
             for (int x = 0; x < 20; ++x)
-                ASSERT_EQ(PtInRegion(rgn, x, y) != 0, GetPixel(e.cv.dc, x, y) != kBack) << w << "x" << h << " " << x << "," << y;
+                ASSERT_EQ(PtInRegion(rgn, x, y) != 0, GetPixel(e.cv.dc, x, y) != kBack)
+                    << w << "x" << h << " " << x << "," << y;
         DeleteObject(rgn);
     }
 }
@@ -436,7 +437,8 @@ TEST(GdiShapes, RandomPolygonRegionsFollowTheCentreSamplingRule) {
                         }
                     }
                     bool inside = mode == ALTERNATE ? (count % 2) == 1 : wind != 0;
-                    ASSERT_EQ(PtInRegion(rgn, x, y) != 0, inside) << round << " mode " << mode << " at " << x << "," << y;
+                    ASSERT_EQ(PtInRegion(rgn, x, y) != 0, inside)
+                        << round << " mode " << mode << " at " << x << "," << y;
                 }
             DeleteObject(rgn);
         }

@@ -72,10 +72,10 @@ TEST(GdiFonts, WindowsFaceNamesMapToMetricCompatibleFaces) {
         const char* face;
         const char* family;
         int weight;
-    } cases[] = {{"Arial", "Liberation Sans", FW_NORMAL},          {"Times New Roman", "Liberation Serif", FW_NORMAL},
-                 {"Courier New", "Liberation Mono", FW_NORMAL},    {"MS Sans Serif", "Liberation Sans", FW_NORMAL},
-                 {"Tahoma", "Liberation Sans", FW_NORMAL},         {"Verdana", "Liberation Sans", FW_NORMAL},
-                 {"Arial", "Liberation Sans", FW_BOLD},            {"NoSuchFaceAnywhere", "Liberation Sans", FW_NORMAL}};
+    } cases[] = {{"Arial", "Liberation Sans", FW_NORMAL},       {"Times New Roman", "Liberation Serif", FW_NORMAL},
+                 {"Courier New", "Liberation Mono", FW_NORMAL}, {"MS Sans Serif", "Liberation Sans", FW_NORMAL},
+                 {"Tahoma", "Liberation Sans", FW_NORMAL},      {"Verdana", "Liberation Sans", FW_NORMAL},
+                 {"Arial", "Liberation Sans", FW_BOLD},         {"NoSuchFaceAnywhere", "Liberation Sans", FW_NORMAL}};
     const char* sample = "Hello, World! 0123 Wij";
     Canvas cv(4, 4, 32);
     for (const auto& c : cases) {
