@@ -3,6 +3,8 @@
 
 #include <array>
 #include <random>
+#include <set>
+#include <thread>
 
 #include "gdi_test_util.h"
 #include "platform/gdi.h"
@@ -514,4 +516,32 @@ TEST(GdiRegions, RandomCombinationsMatchAPixelModel) {
         }
         DeleteObject(acc);
     }
+}
+
+TEST(GdiObjects, ObjectsAreCreatedAndUsedFromSeveralThreads) {
+    // Each thread draws into its own DC; they share one font and create objects at once.
+    HFONT font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    std::vector<std::thread> threads;
+    std::vector<std::vector<uintptr_t>> made(4);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, font, &made] {
+            Canvas cv(32, 16, 32);
+            SelectObject(cv.dc, font);
+            for (int i = 0; i < 200; ++i) {
+                HBRUSH b = CreateSolidBrush(RGB(t, i, 0));
+                HRGN r = CreateRectRgn(0, 0, i % 32, 8);
+                made[static_cast<size_t>(t)].push_back(reinterpret_cast<uintptr_t>(b));
+                FillRgn(cv.dc, r, b);
+                TextOutA(cv.dc, 0, 0, "Wg", 2);
+                DeleteObject(r);
+                DeleteObject(b);
+            }
+            SelectObject(cv.dc, GetStockObject(SYSTEM_FONT));
+        });
+    }
+    for (auto& th : threads) th.join();
+    std::set<uintptr_t> all;
+    for (const auto& v : made) all.insert(v.begin(), v.end());
+    EXPECT_EQ(all.size(), 800u) << "handle values are never reused";
+    EXPECT_TRUE(DeleteObject(font));
 }
