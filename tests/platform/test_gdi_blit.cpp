@@ -493,3 +493,19 @@ TEST(GdiDib, PaletteIndexTablesAndMonochromeBitmaps) {
     DeleteObject(mono);
     EXPECT_EQ(CreateBitmap(4, 4, 2, 1, nullptr), nullptr);
 }
+
+TEST(GdiDib, CreateDIBitmapInitialisesADeviceBitmap) {
+    uint32_t rows[2] = {0x000000FF, 0x00FF0000};  // bottom row blue, top row red
+    auto info = MakeInfo(1, 2, 32);
+    HBITMAP bm = CreateDIBitmap(nullptr, &info.h, CBM_INIT, rows, info.get(), DIB_RGB_COLORS);
+    ASSERT_NE(bm, nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, bm);
+    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 0, 1), RGB(0, 0, 255));
+    BITMAP b;
+    GetObjectA(bm, sizeof b, &b);
+    EXPECT_EQ(b.bmBits, nullptr) << "device-dependent: no bits pointer";
+    DeleteDC(dc);
+    DeleteObject(bm);
+}

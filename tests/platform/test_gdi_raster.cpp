@@ -444,3 +444,74 @@ TEST(GdiShapes, RandomPolygonRegionsFollowTheCentreSamplingRule) {
         }
     }
 }
+
+namespace {
+std::vector<POINT> g_ddaPixels;
+void CollectDda(int x, int y, LPARAM) { g_ddaPixels.push_back({x, y}); }
+}  // namespace
+
+TEST(GdiShapes, IndirectPensBrushesLineDdaAndPolyPolygons) {
+    // ExtCreatePen with a geometric width draws like CreatePen of that width.
+    LOGBRUSH lb{BS_SOLID, kPen, 0};
+    HPEN ext = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND, 3, &lb, 0, nullptr);
+    ASSERT_NE(ext, nullptr);
+    EXPECT_EQ(GetObjectType(ext), OBJ_EXTPEN);
+    LOGPEN lp{PS_SOLID, {3, 0}, kPen};
+    HPEN plain = CreatePenIndirect(&lp);
+    Scene a(12, 12), b(12, 12);
+    SelectObject(a.cv.dc, ext);
+    SelectObject(b.cv.dc, plain);
+    for (Scene* s : {&a, &b}) {
+        MoveToEx(s->cv.dc, 2, 2, nullptr);
+        LineTo(s->cv.dc, 9, 7);
+    }
+    EXPECT_EQ(a.Picture(), b.Picture());
+    SelectObject(a.cv.dc, a.pen);
+    SelectObject(b.cv.dc, b.pen);
+    DeleteObject(ext);
+    DeleteObject(plain);
+
+    // LineDDA reports exactly the pixels LineTo draws, in order.
+    Scene l(12, 12);
+    MoveToEx(l.cv.dc, 1, 10, nullptr);
+    LineTo(l.cv.dc, 10, 3);
+    g_ddaPixels.clear();
+    EXPECT_TRUE(LineDDA(1, 10, 10, 3, CollectDda, 0));
+    auto drawn = l.Touched();
+    ASSERT_EQ(g_ddaPixels.size(), drawn.size());
+    EXPECT_EQ(g_ddaPixels.front().x, 1);
+    for (POINT p : g_ddaPixels) EXPECT_TRUE(drawn.count({p.x, p.y})) << p.x << "," << p.y;
+
+    // A brush from LOGBRUSH and a polygon with a hole.
+    LOGBRUSH hatch{BS_HATCHED, kBrush, HS_VERTICAL};
+    HBRUSH hb = CreateBrushIndirect(&hatch);
+    ASSERT_NE(hb, nullptr);
+    LOGBRUSH back;
+    GetObjectA(hb, sizeof back, &back);
+    EXPECT_EQ(back.lbHatch, static_cast<ULONG_PTR>(HS_VERTICAL));
+    DeleteObject(hb);
+    POINT pts[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {3, 3}, {7, 3}, {7, 7}, {3, 7}};
+    int counts[] = {4, 4};
+    Scene p(12, 12);
+    SelectObject(p.cv.dc, GetStockObject(NULL_PEN));
+    EXPECT_TRUE(PolyPolygon(p.cv.dc, pts, counts, 2));
+    EXPECT_EQ(GetPixel(p.cv.dc, 1, 1), kBrush);
+    EXPECT_EQ(GetPixel(p.cv.dc, 5, 5), kBack) << "the inner square is a hole in ALTERNATE mode";
+    HRGN ring = CreatePolyPolygonRgn(pts, counts, 2, ALTERNATE);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 12; ++x) EXPECT_EQ(PtInRegion(ring, x, y) != 0, GetPixel(p.cv.dc, x, y) == kBrush);
+    DeleteObject(ring);
+}
+
+TEST(GdiDc, WorldTransformsAreIdentityOnly) {
+    Canvas cv(2, 2, 32);
+    EXPECT_EQ(SetGraphicsMode(cv.dc, GM_ADVANCED), GM_COMPATIBLE);
+    EXPECT_EQ(GetGraphicsMode(cv.dc), GM_COMPATIBLE);
+    EXPECT_TRUE(ModifyWorldTransform(cv.dc, nullptr, MWT_IDENTITY));
+    XFORM identity, scale;
+    scale.eM11 = 2;
+    EXPECT_TRUE(SetWorldTransform(cv.dc, &identity));
+    EXPECT_FALSE(SetWorldTransform(cv.dc, &scale));
+    EXPECT_TRUE(SetPixelV(cv.dc, 1, 1, RGB(1, 2, 3)));
+    EXPECT_FALSE(SetPixelV(cv.dc, 2, 1, RGB(1, 2, 3)));
+}
