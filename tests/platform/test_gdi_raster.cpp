@@ -515,3 +515,30 @@ TEST(GdiDc, WorldTransformsAreIdentityOnly) {
     EXPECT_TRUE(SetPixelV(cv.dc, 1, 1, RGB(1, 2, 3)));
     EXPECT_FALSE(SetPixelV(cv.dc, 2, 1, RGB(1, 2, 3)));
 }
+
+TEST(GdiShapes, DottedOutlinesOfEllipsesAndRubberBands) {
+    Scene solid(24, 24), dotted(24, 24);
+    SelectObject(solid.cv.dc, GetStockObject(NULL_BRUSH));
+    Ellipse(solid.cv.dc, 2, 3, 22, 20);
+    HPEN dot = CreatePen(PS_DOT, 1, kPen);
+    SelectObject(dotted.cv.dc, dot);
+    SelectObject(dotted.cv.dc, GetStockObject(NULL_BRUSH));
+    SetBkMode(dotted.cv.dc, TRANSPARENT);
+    Ellipse(dotted.cv.dc, 2, 3, 22, 20);
+    auto all = solid.Touched(), some = dotted.Touched();
+    for (auto p : some) EXPECT_TRUE(all.count(p)) << "dots lie on the outline";
+    EXPECT_GT(some.size(), all.size() / 3);
+    EXPECT_LT(some.size(), all.size() * 2 / 3);
+    // A dotted rubber band drawn twice with R2_NOT leaves no trace.
+    SetROP2(dotted.cv.dc, R2_NOT);
+    SetBkMode(dotted.cv.dc, OPAQUE);
+    auto before = dotted.Picture();
+    for (int i = 0; i < 2; ++i) {
+        Ellipse(dotted.cv.dc, 1, 1, 15, 12);
+        Rectangle(dotted.cv.dc, 3, 4, 20, 22);
+        RoundRect(dotted.cv.dc, 0, 5, 23, 18, 7, 5);
+    }
+    EXPECT_EQ(dotted.Picture(), before);
+    SelectObject(dotted.cv.dc, dotted.pen);
+    DeleteObject(dot);
+}
