@@ -509,3 +509,15 @@ TEST(GdiDib, CreateDIBitmapInitialisesADeviceBitmap) {
     DeleteDC(dc);
     DeleteObject(bm);
 }
+
+TEST(GdiDib, SetDIBitsToDeviceInBands) {
+    // Scans counted from the bottom: scan 0 = 0x10 (bottom row) .. scan 3 = 0x13 (top row).
+    uint32_t scans[4] = {0x10, 0x11, 0x12, 0x13};
+    auto info = MakeInfo(1, 4, 32);
+    Canvas dst(1, 4, 32);
+    EXPECT_EQ(SetDIBitsToDevice(dst.dc, 0, 0, 1, 4, 0, 0, 0, 2, scans, info.get(), DIB_RGB_COLORS), 2);
+    EXPECT_EQ(dst.Px32(0, 0), 0u) << "the top rows are not in this band";
+    EXPECT_EQ(SetDIBitsToDevice(dst.dc, 0, 0, 1, 4, 0, 0, 2, 2, scans + 2, info.get(), DIB_RGB_COLORS), 2);
+    for (int y = 0; y < 4; ++y) EXPECT_EQ(dst.Px32(0, y), static_cast<uint32_t>(0x13 - y)) << y;
+    EXPECT_EQ(SetDIBitsToDevice(dst.dc, 0, 0, 1, 4, 0, 0, 4, 2, scans, info.get(), DIB_RGB_COLORS), 0);
+}
