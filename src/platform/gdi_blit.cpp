@@ -343,6 +343,8 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
     bool identityCols = !mirrorX && sw == dw;
     bool usesD = RopUsesD(rop);
     RowConverter conv(sbm, bm, &src.colors);
+    bool rawCopy = rop == 0xCC && !ranges && identityCols && conv.Identity() && sbm.bpp == bm.bpp && bm.bpp >= 8 &&
+                   bm.fmt != Fmt::X555 && (bm.fmt != Fmt::B32 || sbm.fmt == Fmt::B32);
     ColorMatcher match(bm);
     bool keepAlpha = sbm.fmt == Fmt::B32 && bm.fmt == Fmt::B32;
     std::vector<uint32_t> srow, sconv, prow, drow, sval;
@@ -363,6 +365,16 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
                     if (xa >= xb) break;
                     int n = xb - xa;
                     sval.resize(static_cast<size_t>(n));
+                    if (rawCopy) {
+                        // Same format, plain copy: straight from row to row.
+                        size_t bpp = static_cast<size_t>(bm.bpp / 8);
+                        std::memcpy(
+                            bm.Row(yy) + static_cast<size_t>(xa) * bpp,
+                            sbm.Row(srcY) + static_cast<size_t>(cols.nearest[static_cast<size_t>(xa - cb)]) * bpp,
+                            static_cast<size_t>(n) * bpp);
+                        xa = xb;
+                        continue;
+                    }
                     if (!ranges && identityCols) {
                         // Unstretched, unmirrored columns: one contiguous source run.
                         srow.resize(static_cast<size_t>(n));
