@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "gdi_test_util.h"
+#include "test_gdi_util.h"
 #include "platform/gdi.h"
 
 using namespace win;

@@ -6,7 +6,7 @@
 #include <set>
 #include <thread>
 
-#include "gdi_test_util.h"
+#include "test_gdi_util.h"
 #include "platform/gdi.h"
 #include "platform/gdi_device.h"
 

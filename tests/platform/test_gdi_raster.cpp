@@ -5,7 +5,7 @@
 #include <random>
 #include <set>
 
-#include "gdi_test_util.h"
+#include "test_gdi_util.h"
 #include "platform/gdi.h"
 
 using namespace win;

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "gdi_test_util.h"
+#include "test_gdi_util.h"
 #include "platform/gdi.h"
 
 using namespace win;
