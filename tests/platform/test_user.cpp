@@ -10,6 +10,7 @@
 
 #include "platform/clock.h"
 #include "platform/gdi.h"
+#include "platform/kernel.h"
 #include "platform/user.h"
 
 using namespace win;
@@ -185,7 +186,9 @@ TEST_F(User, StaleAndForeignIntegersFailHarmlessly) {
     EXPECT_EQ(GetDC(w), nullptr);
     EXPECT_EQ(SetTimer(w, 1, 10, nullptr), 0u);
     EXPECT_FALSE(SetWindowPos(w, nullptr, 0, 0, 5, 5, 0));
+    SetLastError(0);
     EXPECT_FALSE(DestroyWindow(w));
+    EXPECT_EQ(GetLastError(), 1400u);  // ERROR_INVALID_WINDOW_HANDLE
     EXPECT_EQ(HandleFromInt(12345), nullptr);
     EXPECT_EQ(HandleFromInt(reinterpret_cast<intptr_t>(w)), nullptr);
 }
@@ -948,6 +951,17 @@ TEST_F(User, ClipboardFormatsAndOwnership) {
     EXPECT_FALSE(OpenClipboard(b));
     EXPECT_TRUE(EmptyClipboard());
     EXPECT_FALSE(IsClipboardFormatAvailable(raw));
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 16);
+    HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, 4);
+    EXPECT_EQ(SetClipboardData(raw, block), block);
+    EXPECT_EQ(SetClipboardData(CF_TEXT, text), text);
+    EXPECT_TRUE(IsClipboardFormatAvailable(raw));
+    EXPECT_EQ(GetClipboardData(raw), block);
+    EXPECT_EQ(GlobalSize(block), 16u);
+    EXPECT_TRUE(EmptyClipboard());  // the clipboard owned the blocks and frees them
+    EXPECT_EQ(GlobalSize(block), 0u);
+    EXPECT_EQ(GlobalSize(text), 0u);
+    EXPECT_EQ(GetClipboardData(raw), nullptr);
     CloseClipboard();
     EXPECT_TRUE(OpenClipboard(b));
     EXPECT_EQ(GetOpenClipboardWindow(), b);
