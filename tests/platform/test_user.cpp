@@ -174,6 +174,21 @@ TEST_F(User, TreeGeometryAndCoordinateMapping) {
     EXPECT_STREQ(name, "Test");
 }
 
+TEST_F(User, DefaultFrameIsPaintedInSystemColours) {
+    HWND w = Top(10, 10, 100, 80, WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_VSCROLL, WS_EX_CLIENTEDGE);
+    g_paintColour[w] = kRed;
+    Pump();
+    EXPECT_EQ(Px(10, 10), Hex(GetSysColor(COLOR_BTNFACE)));         // dialog frame, 3 pixels
+    EXPECT_EQ(Px(50, 15), Hex(GetSysColor(COLOR_ACTIVECAPTION)));   // the active window's caption
+    EXPECT_EQ(Px(50, 10 + 3 + 19), Hex(GetSysColor(COLOR_BTNSHADOW)));  // client edge, 2 pixels
+    EXPECT_EQ(Px(10 + 100 - 3 - 2 - 5, 50), Hex(GetSysColor(COLOR_SCROLLBAR)));
+    EXPECT_EQ(Px(50, 50), Hex(kRed));
+    RECT c;
+    GetClientRect(w, &c);
+    EXPECT_EQ(c.right, 100 - 2 * 5 - 17);
+    EXPECT_EQ(c.bottom, 80 - 2 * 5 - 19);
+}
+
 TEST_F(User, StaleAndForeignIntegersFailHarmlessly) {
     HWND w = Top(0, 0, 10, 10);
     ASSERT_TRUE(DestroyWindow(w));
@@ -892,6 +907,17 @@ TEST_F(User, CursorCaretMetricsAndSystemColours) {
     EXPECT_FALSE(test::CursorVisible());
     EXPECT_EQ(ShowCursor(TRUE), 0);
     EXPECT_TRUE(test::CursorVisible());
+
+    // Over a client area, DefWindowProc's WM_SETCURSOR sets the class cursor.
+    HCURSOR hand = LoadCursorA(nullptr, MAKEINTRESOURCEA(IDC_HAND));
+    WNDCLASSA wc;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hCursor = hand;
+    wc.lpszClassName = "HandCursor";
+    RegisterClassA(&wc);
+    CreateWindowExA(0, "HandCursor", "", WS_POPUP | WS_VISIBLE, 200, 200, 20, 20, nullptr, nullptr, nullptr, nullptr);
+    test::MouseMove(205, 205);
+    EXPECT_EQ(test::CurrentCursor(), hand);
 
     EXPECT_FALSE(HideCaret(nullptr));  // no caret: nothing to do
     HWND w = Top(0, 0, 20, 20);
