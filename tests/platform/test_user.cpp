@@ -208,6 +208,18 @@ TEST_F(User, StaleAndForeignIntegersFailHarmlessly) {
     EXPECT_EQ(HandleFromInt(reinterpret_cast<intptr_t>(w)), nullptr);
 }
 
+TEST_F(User, OversizedWindowsExistButCannotPaint) {
+    HWND w = Top(0, 0, 1'000'000, 50);
+    ASSERT_NE(w, nullptr);
+    g_paintColour[w] = kRed;
+    EXPECT_EQ(GetDC(w), nullptr);
+    EXPECT_NO_THROW(Pump());
+    SetWindowPos(w, nullptr, 0, 0, 40, 40, SWP_NOMOVE | SWP_NOZORDER);
+    InvalidateRect(w, nullptr, FALSE);
+    Pump();
+    EXPECT_EQ(Px(20, 20), Hex(kRed));  // back within bounds it paints again
+}
+
 TEST_F(User, CreationAndDestructionMessageOrder) {
     HWND owner = Top(0, 0, 50, 50);
     HWND owned = Top(0, 0, 20, 20, WS_POPUP, 0, kClass, owner);
@@ -451,6 +463,65 @@ TEST_F(User, PaintOnlyForInvalidAreasAndClippedToThem) {
     RECT u;
     EXPECT_TRUE(GetUpdateRect(w, &u, FALSE));
     EXPECT_EQ((std::vector<LONG>{u.left, u.top, u.right, u.bottom}), (std::vector<LONG>{50, 0, 100, 80}));
+}
+
+TEST_F(User, UpdateWindowAndRedrawWindowPaintNow) {
+    HWND parent = Top(0, 0, 100, 100, WS_POPUP | WS_VISIBLE, 0, kBgClass);
+    HWND child = Child(parent, 10, 10, 20, 20);
+    g_paintColour[parent] = kBlue;
+    g_paintColour[child] = kRed;
+    Pump();
+    g_log.clear();
+    InvalidateRect(parent, nullptr, TRUE);
+    ASSERT_TRUE(UpdateWindow(parent));  // no pumping: sent now, the parent before its child
+    std::vector<HWND> painted;
+    for (const Logged& l : Only(WM_PAINT)) painted.push_back(l.hwnd);
+    EXPECT_EQ(painted, (std::vector<HWND>{parent, child}));
+    EXPECT_TRUE(g_lastErase[parent] == FALSE);
+    g_log.clear();
+    UpdateWindow(parent);  // nothing invalid: nothing sent
+    EXPECT_TRUE(Only(WM_PAINT).empty());
+    // The renderer's flags: 0x45 leaves the children alone, 0x85 includes them.
+    RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
+    RECT u;
+    EXPECT_FALSE(GetUpdateRect(child, &u, FALSE));
+    EXPECT_TRUE(GetUpdateRect(parent, &u, FALSE));
+    RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    EXPECT_TRUE(GetUpdateRect(child, &u, FALSE));
+    // RDW_ERASENOW erases and frames at once, the painting comes later.
+    g_log.clear();
+    RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ERASENOW | RDW_NOCHILDREN);
+    std::vector<UINT> msgs;
+    for (const Logged& l : g_log)
+        if (l.hwnd == parent) msgs.push_back(l.msg);
+    EXPECT_EQ(msgs, (std::vector<UINT>{WM_NCPAINT, WM_ERASEBKGND}));
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetUpdateRgn(parent, rgn, FALSE), SIMPLEREGION);
+    DeleteObject(rgn);
+    RedrawWindow(parent, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    EXPECT_FALSE(GetUpdateRect(parent, &u, FALSE));
+    EXPECT_FALSE(GetUpdateRect(child, &u, FALSE));
+}
+
+TEST_F(User, ExceptionsStopAtTheWindowProcedure) {
+    struct P {
+        static LRESULT Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+            if (msg == WM_USER) throw std::runtime_error("handler failed");
+            return DefWindowProcA(h, msg, wp, lp);
+        }
+    };
+    WNDCLASSA wc;
+    wc.lpfnWndProc = P::Proc;
+    wc.lpszClassName = "Throws";
+    RegisterClassA(&wc);
+    HWND w = CreateWindowExA(0, "Throws", "", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(SendMessageA(w, WM_USER, 0, 0), 0);
+    PostMessageA(w, WM_USER, 0, 0);
+    EXPECT_NO_THROW(Pump());
+    SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) { throw std::runtime_error("timer failed"); });
+    ClockAdvance(Ms(10));
+    EXPECT_NO_THROW(Pump());
+    EXPECT_TRUE(IsWindow(w));
 }
 
 TEST_F(User, EraseBackgroundAndPaintOrder) {
