@@ -140,6 +140,7 @@ public:
         win.nativeId = id;
         win.dirty = true;
         wins_[hwnd] = win;
+        windowIds_[SDL_GetWindowID(sw)] = hwnd;
         return hwnd;
     }
 
@@ -216,12 +217,9 @@ private:
                 ++it;
                 continue;
             }
-            if (!it->second.adopted) {
-                windowIds_.erase(SDL_GetWindowID(it->second.window));
-                SDL_DestroyWindow(it->second.window);
-            } else {
-                SDL_DestroyWindow(it->second.window);  // the foreign window itself stays
-            }
+            // For an adopted window this frees SDL's record only: the foreign window stays.
+            windowIds_.erase(SDL_GetWindowID(it->second.window));
+            SDL_DestroyWindow(it->second.window);
             it = wins_.erase(it);
         }
     }
