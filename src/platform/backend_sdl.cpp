@@ -179,7 +179,7 @@ private:
                 if (have != wins_.end()) wanted[*it] = true;
                 continue;
             }
-            if (!(w->style & WS_VISIBLE)) continue;
+            if (!(w->style & WS_VISIBLE) || (w->style & WS_MINIMIZE)) continue;
             wanted[*it] = true;
             RECT r = w->window;
             bool full = Covers(r);

@@ -96,7 +96,7 @@ void Compose(const RECT& area, HWND except, uint32_t* out) {
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
         if (*it == except) continue;
         user::Window* w = user::W(*it);
-        if (!w || !(w->style & WS_VISIBLE) || !w->surface) continue;
+        if (!w || !(w->style & WS_VISIBLE) || (w->style & WS_MINIMIZE) || !w->surface) continue;
         gdi_device::DibView v;
         if (!gdi_device::GetDibView(w->surface, &v) || v.bitsPerPixel != 32) continue;
         user::RectSet shape = ScreenShape(w);
@@ -393,7 +393,7 @@ void BurnIntoBelow(Window* w) {
     if (me == tops.end()) return;
     for (auto it = me + 1; it != tops.end() && !left.Empty(); ++it) {
         Window* b = W(*it);
-        if (!b || !(b->style & WS_VISIBLE) || !b->surface) continue;
+        if (!b || !(b->style & WS_VISIBLE) || (b->style & WS_MINIMIZE) || !b->surface) continue;
         gdi_device::DibView dv;
         if (!gdi_device::GetDibView(b->surface, &dv)) continue;
         RectSet part = left;

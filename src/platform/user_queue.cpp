@@ -56,7 +56,7 @@ void MarkDueTimers() {
 // The first window needing WM_PAINT below `h` (itself first), depth first.
 HWND FindPaint(HWND h, HWND filter) {
     Window* w = W(h);
-    if (!w || !(w->style & WS_VISIBLE)) return nullptr;
+    if (!w || !(w->style & WS_VISIBLE) || (w->style & WS_MINIMIZE)) return nullptr;
     if (NeedsPaint(w) && HwndMatches(filter, h)) return h;
     for (HWND c : w->children)
         if (HWND f = FindPaint(c, filter)) return f;

@@ -1090,10 +1090,37 @@ TEST_F(User, ShowWindowAndSetWindowPosNotifications) {
     ShowWindow(w, SW_RESTORE);
     GetWindowRect(w, &r);
     EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{20, 30, 80, 100}));
+    // Minimised: off the screen and inactive, back in place on restore.
+    g_paintColour[w] = kRed;
+    Pump();
+    ASSERT_EQ(Px(30, 40), Hex(kRed));
+    ShowWindow(w, SW_MINIMIZE);
+    EXPECT_TRUE(IsIconic(w));
+    EXPECT_EQ(Px(30, 40), 0u);
+    EXPECT_EQ(GetActiveWindow(), nullptr);
+    EXPECT_EQ(Only(WM_SIZE).back().wParam, SIZE_MINIMIZED);
+    ShowWindow(w, SW_RESTORE);
+    Pump();
+    EXPECT_FALSE(IsIconic(w));
+    EXPECT_EQ(Px(30, 40), Hex(kRed));
+    // Owned pop-ups are hidden with their owner.
+    HWND owned = Top(0, 0, 5, 5, WS_POPUP | WS_VISIBLE, 0, kClass, w);
+    ShowWindow(w, SW_HIDE);
+    EXPECT_FALSE(IsWindowVisible(owned));
+    ShowWindow(w, SW_SHOW);
     // Style changes through SetWindowLong answer the previous value.
     LONG old = SetWindowLongA(w, GWL_STYLE, static_cast<LONG>(WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN));
     EXPECT_EQ(static_cast<DWORD>(old) & WS_CLIPCHILDREN, 0u);
     EXPECT_TRUE(GetWindowLongA(w, GWL_STYLE) & WS_CLIPCHILDREN);
+    // A frame change takes effect with SWP_FRAMECHANGED.
+    SetWindowLongA(w, GWL_STYLE, static_cast<LONG>(WS_POPUP | WS_VISIBLE | WS_CAPTION));
+    RECT c;
+    GetClientRect(w, &c);
+    EXPECT_EQ(c.bottom, 70);
+    SetWindowPos(w, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    GetClientRect(w, &c);
+    EXPECT_EQ(c.bottom, 70 - 3 - 19 - 3);
+    EXPECT_EQ(c.right, 60 - 6);
 }
 
 }  // namespace
