@@ -1124,3 +1124,58 @@ TEST_F(User, ShowWindowAndSetWindowPosNotifications) {
 }
 
 }  // namespace
+
+namespace {
+
+struct RectCase {
+    RECT a, b;
+    RECT inter;
+    BOOL interOk;
+    RECT uni;
+    RECT sub;
+    BOOL subOk;
+};
+
+std::vector<LONG> V(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+TEST(Rectangles, IntersectUnionSubtract) {
+    const RectCase cases[] = {
+        // b covers a's left part over its full height: the right part is left
+        {{0, 0, 10, 10}, {-5, -5, 4, 20}, {0, 0, 4, 10}, TRUE, {-5, -5, 10, 20}, {4, 0, 10, 10}, TRUE},
+        // b covers the bottom over the full width
+        {{0, 0, 10, 10}, {0, 6, 10, 10}, {0, 6, 10, 10}, TRUE, {0, 0, 10, 10}, {0, 0, 10, 6}, TRUE},
+        // a hole in the middle: a stays
+        {{0, 0, 10, 10}, {3, 3, 6, 6}, {3, 3, 6, 6}, TRUE, {0, 0, 10, 10}, {0, 0, 10, 10}, TRUE},
+        // a band through the middle leaves two pieces: a stays
+        {{0, 0, 10, 10}, {0, 4, 10, 6}, {0, 4, 10, 6}, TRUE, {0, 0, 10, 10}, {0, 0, 10, 10}, TRUE},
+        // b covers a: empty
+        {{2, 2, 4, 4}, {0, 0, 10, 10}, {2, 2, 4, 4}, TRUE, {0, 0, 10, 10}, {0, 0, 0, 0}, FALSE},
+        // apart, touching at the exclusive edge
+        {{0, 0, 5, 5}, {5, 0, 9, 5}, {0, 0, 0, 0}, FALSE, {0, 0, 9, 5}, {0, 0, 5, 5}, TRUE},
+        // an empty b is ignored by the union
+        {{1, 1, 3, 3}, {7, 7, 7, 9}, {0, 0, 0, 0}, FALSE, {1, 1, 3, 3}, {1, 1, 3, 3}, TRUE},
+    };
+    for (const RectCase& c : cases) {
+        RECT r{9, 9, 9, 9};
+        EXPECT_EQ(IntersectRect(&r, &c.a, &c.b), c.interOk);
+        EXPECT_EQ(V(r), V(c.inter));
+        UnionRect(&r, &c.a, &c.b);
+        EXPECT_EQ(V(r), V(c.uni));
+        EXPECT_EQ(SubtractRect(&r, &c.a, &c.b), c.subOk);
+        EXPECT_EQ(V(r), V(c.sub));
+    }
+    RECT e{5, 5, 5, 9}, z{};
+    RECT u{1, 1, 1, 1};
+    EXPECT_FALSE(UnionRect(&u, &e, &z));
+    EXPECT_EQ(V(u), V(RECT{}));
+    RECT p{0, 0, 10, 10};
+    EXPECT_TRUE(PtInRect(&p, POINT{0, 9}));
+    EXPECT_FALSE(PtInRect(&p, POINT{10, 5}));
+    EXPECT_TRUE(IsRectEmpty(&e));
+    InflateRect(&p, 2, -1);
+    OffsetRect(&p, 1, 1);
+    EXPECT_EQ(V(p), (std::vector<LONG>{-1, 2, 13, 10}));
+    EXPECT_FALSE(SetRect(nullptr, 0, 0, 1, 1));
+}
+
+}  // namespace
