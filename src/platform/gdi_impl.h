@@ -2,6 +2,7 @@
 // the handle table, the band region, pixel formats and the painting engine.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -198,8 +199,10 @@ struct DcObj : HandleObject {
     const Region& Visible();
     void InvalidateVisible() { visibleValid_ = false; }
     BitmapObj& Surface() const { return *st.bitmap; }
-    int ToDevX(int lx) const { return lx - st.windowOrg.x + st.viewportOrg.x; }
-    int ToDevY(int ly) const { return ly - st.windowOrg.y + st.viewportOrg.y; }
+    // Logical to device; saturates far outside any bitmap so later sums cannot overflow.
+    static int Sat(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -(int64_t{1} << 30), int64_t{1} << 30)); }
+    int ToDevX(int lx) const { return Sat(int64_t{lx} - st.windowOrg.x + st.viewportOrg.x); }
+    int ToDevY(int ly) const { return Sat(int64_t{ly} - st.windowOrg.y + st.viewportOrg.y); }
     POINT ToDev(POINT p) const { return {ToDevX(p.x), ToDevY(p.y)}; }
     bool DrawingIgnored() const { return dcKind == DcKind::Screen; }
 

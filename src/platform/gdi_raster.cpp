@@ -350,10 +350,13 @@ BOOL DrawArc(HDC hdc, ArcKind kind, int left, int top, int right, int bottom, in
     POINT s = dc->ToDev(POINT{xs, ys}), e = dc->ToDev(POINT{xe, ye});
     double from = ScreenAngle(s.x, s.y, cx, cy), to = ScreenAngle(e.x, e.y, cx, cy);
     bool full = std::fabs(from - to) < 1e-12;
-    auto rows = EllipseRows(rc.left, rc.top, rc.right, rc.bottom, VisibleRows(*dc, nullptr));
+    RECT vbox;
+    auto rows = EllipseRows(rc.left, rc.top, rc.right, rc.bottom, VisibleRows(*dc, &vbox));
     SpanSet outlineSet, interiorSet;
     SplitOutline(rows, &outlineSet, &interiorSet);
-    Region outline = outlineSet.Build();
+    // Pixels are tested one by one below: only those that can be seen.
+    Region visibleBox = Region::FromRect(vbox.left - 1, vbox.top - 1, vbox.right + 1, vbox.bottom + 1);
+    Region outline = outlineSet.Build().And(visibleBox);
     // The end points of the arc on the outline: the outline pixels nearest to the radials.
     double a = (rc.right - rc.left - 1) / 2.0, b = (rc.bottom - rc.top - 1) / 2.0;
     auto onCurve = [&](double ang) {
@@ -383,7 +386,7 @@ BOOL DrawArc(HDC hdc, ArcKind kind, int left, int top, int right, int bottom, in
         double arcSide = static_cast<double>(p1.x - p0.x) * (mid.y - p0.y) - static_cast<double>(p1.y - p0.y) * (mid.x - p0.x);
         // Interior: the part of the ellipse on the sweep (pie) or beyond the chord.
         SpanSet inside;
-        Region filled = interiorSet.Build();
+        Region filled = interiorSet.Build().And(visibleBox);
         for (const RECT& r : filled.Rects()) {
             for (int y = r.top; y < r.bottom; ++y)
                 for (int x = r.left; x < r.right; ++x) {
@@ -401,7 +404,7 @@ BOOL DrawArc(HDC hdc, ArcKind kind, int left, int top, int right, int bottom, in
         }
         PaintFill(*dc, inside.Build().Diff(pen));
     } else if (kind != ArcKind::Arc) {
-        PaintFill(*dc, interiorSet.Build());
+        PaintFill(*dc, interiorSet.Build().Diff(pen));
     }
     if (!PenIsNull(*dc)) FillRegion(*dc, pen, PaintFromColor(*dc, dc->st.pen->color), ShapeRop(*dc));
     return TRUE;
@@ -474,6 +477,49 @@ int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
     Region frame = Region::FromRect(rc).Diff(Region::FromRect(rc.left + 1, rc.top + 1, rc.right - 1, rc.bottom - 1));
     FillRegion(*dc, frame, PaintFromBrush(*dc, b.get()), 0xF0);
     return 1;
+}
+
+BOOL GradientFill(HDC hdc, const TRIVERTEX* vertices, ULONG nVertices, const void* mesh, ULONG nMesh, ULONG mode) {
+    auto dc = GetDc(hdc);
+    if (!dc || !vertices || !mesh || (mode != GRADIENT_FILL_RECT_H && mode != GRADIENT_FILL_RECT_V)) return FALSE;
+    const auto* rects = static_cast<const GRADIENT_RECT*>(mesh);
+    for (ULONG i = 0; i < nMesh; ++i) {
+        if (rects[i].UpperLeft >= nVertices || rects[i].LowerRight >= nVertices) return FALSE;
+        const TRIVERTEX& a = vertices[rects[i].UpperLeft];
+        const TRIVERTEX& b = vertices[rects[i].LowerRight];
+        RECT rc = NormalisedDevice(*dc, a.x, a.y, b.x, b.y);
+        bool horizontal = mode == GRADIENT_FILL_RECT_H;
+        int64_t from = horizontal ? dc->ToDevX(a.x) : dc->ToDevY(a.y);
+        int64_t to = horizontal ? dc->ToDevX(b.x) : dc->ToDevY(b.y);
+        int lo = horizontal ? rc.left : rc.top, hi = horizontal ? rc.right : rc.bottom;
+        int n = hi - lo;
+        if (n <= 0 || (horizontal ? rc.bottom <= rc.top : rc.right <= rc.left)) continue;
+        // A one-row (or one-column) pattern of the interpolated colours, anchored at the
+        // rectangle's edge.
+        RECT vis;
+        VisibleRows(*dc, &vis);
+        int vlo = std::max(lo, static_cast<int>(horizontal ? vis.left : vis.top));
+        int vhi = std::min(hi, static_cast<int>(horizontal ? vis.right : vis.bottom));
+        if (vlo >= vhi) continue;
+        Paint paint;
+        paint.kind = Paint::Pattern;
+        paint.pw = horizontal ? vhi - vlo : 1;
+        paint.ph = horizontal ? 1 : vhi - vlo;
+        paint.org = {horizontal ? vlo + dc->origin.x : 0, horizontal ? 0 : vlo + dc->origin.y};
+        int64_t span = to - from;
+        auto channel = [&](COLOR16 c0, COLOR16 c1, int64_t pos) {
+            if (span == 0) return static_cast<BYTE>(c0 >> 8);
+            int64_t v = c0 + (static_cast<int64_t>(c1) - c0) * (pos - from) / span;
+            return static_cast<BYTE>(std::clamp<int64_t>(v, 0, 0xFFFF) >> 8);
+        };
+        ColorMatcher match(dc->Surface());
+        for (int p = vlo; p < vhi; ++p) {
+            COLORREF c = RGB(channel(a.Red, b.Red, p), channel(a.Green, b.Green, p), channel(a.Blue, b.Blue, p));
+            paint.pattern.push_back(match(c));
+        }
+        FillRectDevice(*dc, rc, paint, 0xF0);
+    }
+    return TRUE;
 }
 
 BOOL InvertRect(HDC hdc, const RECT* rect) {
