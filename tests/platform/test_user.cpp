@@ -3,6 +3,7 @@
 // USER, checked through messages and the screen composite.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "platform/gdi.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
+#include "platform/user_region.h"
 
 using namespace win;
 
@@ -1176,6 +1178,45 @@ TEST(Rectangles, IntersectUnionSubtract) {
     OffsetRect(&p, 1, 1);
     EXPECT_EQ(V(p), (std::vector<LONG>{-1, 2, 13, 10}));
     EXPECT_FALSE(SetRect(nullptr, 0, 0, 1, 1));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RectSetTest, KeepsDisjointCoverage) {
+    // Random edits against a pixel map: the set must cover exactly the marked pixels.
+    uint32_t seed = 12345;
+    auto rnd = [&seed](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % static_cast<uint32_t>(n));
+    };
+    win::user::RectSet set;
+    bool map[40][40] = {};
+    for (int step = 0; step < 300; ++step) {
+        int l = rnd(40), t = rnd(40);
+        RECT r{l, t, std::min(40, l + 1 + rnd(15)), std::min(40, t + 1 + rnd(15))};
+        int op = rnd(3);
+        if (op == 0) set.Add(r);
+        if (op == 1) set.Subtract(r);
+        if (op == 2 && step % 10 == 0) set.Intersect(RECT{5, 5, 35, 35});
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) {
+                bool in = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+                if (op == 0 && in) map[y][x] = true;
+                if (op == 1 && in) map[y][x] = false;
+                if (op == 2 && step % 10 == 0 && !(x >= 5 && x < 35 && y >= 5 && y < 35)) map[y][x] = false;
+            }
+        long area = 0;
+        for (const RECT& a : set.Rects()) area += static_cast<long>(a.right - a.left) * (a.bottom - a.top);
+        long marked = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) {
+                marked += map[y][x];
+                ASSERT_EQ(set.Contains(x, y), map[y][x]) << "step " << step << " at " << x << "," << y;
+            }
+        ASSERT_EQ(area, marked) << "overlapping rectangles at step " << step;
+    }
 }
 
 }  // namespace
