@@ -21,10 +21,14 @@ namespace win::display {
 namespace {
 
 struct DisplayState {
+    // Until the layer is started, the screen is a headless one of the default size.
+    DisplayState() : backend(MakeHeadlessBackend(1024, 768)), desktop(1024 * 768, 0) {}
+
     std::unique_ptr<Backend> backend;
     int width = 1024;
     int height = 768;
     std::vector<uint32_t> desktop;  // what lies under every window (pixels left by hidden windows)
+
     HBITMAP screen = nullptr;       // the screen DC's surface
     std::vector<HBITMAP> retired;   // surfaces still drawn into by a DC
 

@@ -210,7 +210,11 @@ bool ValidLong(const Window* w, int index, size_t size) {
 }  // namespace
 
 State& S() {
-    if (!g_state) g_state = std::make_unique<State>();
+    if (!g_state) {
+        // Used before start-up: the thread that first touches the window manager owns it.
+        g_state = std::make_unique<State>();
+        g_state->uiThread = std::this_thread::get_id();
+    }
     return *g_state;
 }
 
