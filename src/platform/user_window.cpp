@@ -377,6 +377,7 @@ void ResetWindowing() {
     g_state->uiThread = std::this_thread::get_id();
     g_desktop = nullptr;
     EnsureBuiltins();
+    g_state->cursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(IDC_ARROW));
 }
 
 }  // namespace win::user

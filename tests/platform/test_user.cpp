@@ -971,7 +971,7 @@ TEST_F(User, CursorCaretMetricsAndSystemColours) {
     ASSERT_NE(arrow, nullptr);
     EXPECT_EQ(LoadCursorA(nullptr, MAKEINTRESOURCEA(IDC_ARROW)), arrow);
     EXPECT_EQ(LoadCursorA(nullptr, MAKEINTRESOURCEA(1)), nullptr);
-    EXPECT_EQ(SetCursor(arrow), nullptr);
+    EXPECT_EQ(test::CurrentCursor(), arrow);  // the pointer starts as the arrow
     EXPECT_TRUE(test::CursorVisible());
     EXPECT_EQ(SetCursor(nullptr), arrow);  // 0 hides the pointer
     EXPECT_FALSE(test::CursorVisible());
