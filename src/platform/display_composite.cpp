@@ -148,9 +148,10 @@ void ScheduleCapture(int64_t ms, uint64_t generation) {
             if (generation != dd.captureGeneration) return;
         }
         // The composite reads the window tree: take it here when the UI thread cannot be
-        // changing it (it is this thread, or it is held in a virtual-time wait); otherwise
-        // at the UI thread's next pump, named by the time it fell due.
-        if (user::OnUiThread() || GetClockMode() == ClockMode::Virtual) {
+        // changing it (it is this thread, or it waits for messages while virtual time is
+        // moved by another thread); otherwise at the UI thread's next pump, named by the
+        // time it fell due.
+        if (user::OnUiThread() || (GetClockMode() == ClockMode::Virtual && user::UiThreadWaitingForMessages())) {
             TakeCapture(ms);
         } else {
             std::lock_guard<std::mutex> l(dd.captureMutex);
