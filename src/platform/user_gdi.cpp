@@ -2,22 +2,15 @@
 // from rectangle lists, solid fills for backgrounds and frames, DC state for WM_PRINT,
 // the last-error code and freeing of clipboard blocks.
 #include "platform/gdi.h"
+#include "platform/kernel.h"
 #include "platform/user_state.h"
-
-namespace win {
-// Provided by the kernel unit.
-__attribute__((weak)) void SetLastError(DWORD code);
-__attribute__((weak)) HGLOBAL GlobalFree(HGLOBAL memory);
-}  // namespace win
 
 namespace win::user {
 
-void SetError(DWORD code) {
-    if (&win::SetLastError) win::SetLastError(code);
-}
+void SetError(DWORD code) { SetLastError(code); }
 
 void GdiFreeGlobal(HANDLE h) {
-    if (h && &win::GlobalFree) win::GlobalFree(h);
+    if (h) GlobalFree(h);
 }
 
 HBITMAP GdiCreateSurface(int width, int height) {
@@ -72,13 +65,7 @@ int GdiCopyRegion(HRGN dest, const RectSet& rs) {
 
 HBRUSH GdiSolidBrush(COLORREF color) { return CreateSolidBrush(color); }
 
-void GdiFillBrush(HDC hdc, const RECT& r, HBRUSH brush) {
-    if (r.right <= r.left || r.bottom <= r.top) return;
-    HGDIOBJ old = SelectObject(hdc, brush);
-    if (!old) return;
-    PatBlt(hdc, r.left, r.top, r.right - r.left, r.bottom - r.top, PATCOPY);
-    SelectObject(hdc, old);
-}
+void GdiFillBrush(HDC hdc, const RECT& r, HBRUSH brush) { FillRect(hdc, &r, brush); }
 
 void GdiFill(HDC hdc, const RECT& r, COLORREF color) {
     HBRUSH b = CreateSolidBrush(color);

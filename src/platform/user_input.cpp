@@ -32,7 +32,7 @@ bool InClientScreen(const Window* w, int x, int y) {
 HWND HitTestScreen(int x, int y) {
     for (HWND t : S().topLevels) {
         Window* w = W(t);
-        if (!w || !(w->style & WS_VISIBLE) || !ContainsScreen(w, x, y)) continue;
+        if (!w || !(w->style & WS_VISIBLE) || (w->style & WS_MINIMIZE) || !ContainsScreen(w, x, y)) continue;
         if (w->style & WS_DISABLED) return nullptr;
         HWND cur = t;
         for (;;) {
@@ -328,7 +328,7 @@ BOOL SetCursorPos(int x, int y) {
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
     uintptr_t id = reinterpret_cast<uintptr_t>(name);
     if (instance || id >= 0x10000) return nullptr;
-    static const uintptr_t known[] = {IDC_ARROW,    IDC_IBEAM,    IDC_WAIT,   IDC_CROSS, IDC_UPARROW,
+    static const WORD known[] = {IDC_ARROW,    IDC_IBEAM,    IDC_WAIT,   IDC_CROSS, IDC_UPARROW,
                                       IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZEWE, IDC_SIZENS, IDC_SIZEALL,
                                       IDC_NO,       IDC_HAND,     IDC_APPSTARTING, IDC_HELP};
     if (std::find(std::begin(known), std::end(known), id) == std::end(known)) return nullptr;
