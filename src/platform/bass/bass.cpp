@@ -46,6 +46,7 @@ struct ClockApi {
     uint64_t (*schedule)(int64_t, void (*)(void*), void*) = nullptr;
     int (*cancel)(uint64_t) = nullptr;
     void (*sleepMs)(uint32_t) = nullptr;
+    void (*markCallbackThread)() = nullptr;  // optional
 
     bool Present() const { return now && isVirtual && schedule && cancel && sleepMs; }
 };
@@ -58,6 +59,8 @@ ClockApi LookupClock() {
         dlsym(RTLD_DEFAULT, "lumetra_clock_schedule"));
     api.cancel = reinterpret_cast<int (*)(uint64_t)>(dlsym(RTLD_DEFAULT, "lumetra_clock_cancel"));
     api.sleepMs = reinterpret_cast<void (*)(uint32_t)>(dlsym(RTLD_DEFAULT, "lumetra_clock_sleep_ms"));
+    api.markCallbackThread =
+        reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "lumetra_clock_mark_callback_thread"));
     if (!api.Present()) return ClockApi{};
     return api;
 }
@@ -587,6 +590,8 @@ class Library {
     }
 
     void SyncLoop(uint64_t epoch) {
+        // Our callbacks may wait on the program's clock while it runs one of our ends.
+        if (virtualClock && clock.markCallbackThread) clock.markCallbackThread();
         std::unique_lock qk(queueMutex);
         syncThreadId = std::this_thread::get_id();
         while (syncEpoch == epoch) {
