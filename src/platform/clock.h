@@ -70,6 +70,11 @@ void ClockNotify();
 // (virtual mode waits for it). Returns an id for ClockCancel.
 using ClockEventId = uint64_t;
 ClockEventId ClockSchedule(int64_t dueTicks, std::function<void()> run);
+// The same with an explicit place among events due at the same time: ties run in order of
+// `order`, then of scheduling. ClockSchedule uses the new event's own id as its order, so
+// a source of repeated events (a periodic timer) that passes the id of its first event
+// keeps its creation-order place among later events.
+ClockEventId ClockScheduleOrdered(int64_t dueTicks, uint64_t order, std::function<void()> run);
 // Cancels a scheduled event; returns false when it already ran (or is running) or never
 // existed. Real mode: events are run by the clock's own dispatcher thread when due.
 // SetClockMode drops every scheduled event.
