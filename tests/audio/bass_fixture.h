@@ -200,6 +200,11 @@ inline double Rms(const std::vector<float>& x) {
     return x.empty() ? 0.0 : std::sqrt(sum / x.size());
 }
 
+// Per-channel RMS of the fixtures: lavfi's sine has amplitude 1/8; the stereo files were
+// made from it at -3 dB per side, mono ones play at full level on both sides.
+inline constexpr double kMonoToneRms = 0.125 / 1.41421356;
+inline constexpr double kStereoToneRms = kMonoToneRms / 1.41421356;
+
 // Candidate frequencies: the fixtures' tones and neighbours that a wrong rate would give.
 inline const std::vector<double>& ToneCandidates() {
     static const std::vector<double> c{220, 330, 400, 440, 480, 550, 600, 660, 720, 800, 880, 960, 1100, 1320, 1760};
