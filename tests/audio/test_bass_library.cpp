@@ -476,3 +476,46 @@ TEST_F(BassLibrary, StreamsFromMemoryAndFileWindows) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without a sound device: by default the null output takes over; an output asked for by
+// name fails BASS_Init.
+struct NoDeviceCase {
+    const char* name;
+    const char* lumetraAudio;  // nullptr: unset
+    bool initOk;
+};
+
+class BassNoDevice : public BassLibrary, public ::testing::WithParamInterface<NoDeviceCase> {};
+
+TEST_P(BassNoDevice, InitFollowsTheChosenOutput) {
+    const NoDeviceCase& c = GetParam();
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    if (c.lumetraAudio)
+        setenv("LUMETRA_AUDIO", c.lumetraAudio, 1);
+    else
+        unsetenv("LUMETRA_AUDIO");
+    BOOL ok = api.Init(-1, 44100, 0, nullptr, nullptr);
+    unsetenv("LUMETRA_AUDIO");
+    ASSERT_EQ(ok != 0, c.initOk);
+    HSTREAM s = api.StreamCreateFile(0, DataFile("tone880.wav").c_str(), 0, 0, 0);
+    if (!c.initOk) {
+        EXPECT_EQ(s, 0u) << "nothing opens without the library initialised";
+        return;
+    }
+    // The null output plays in real time: the last 20 ms end by themselves.
+    ASSERT_NE(s, 0u);
+    EndCounter ends;
+    ASSERT_TRUE(api.ChannelSetPosition(s, api.ChannelGetLength(s, 0) - 7056, bass::BASS_POS_BYTE));
+    ASSERT_NE(api.ChannelSetSync(s, bass::BASS_SYNC_END, 0, &CountEnd, &ends), 0u);
+    ASSERT_TRUE(api.ChannelPlay(s, 0));
+    EXPECT_TRUE(ends.WaitFor(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, BassNoDevice,
+                         ::testing::Values(NoDeviceCase{"Default", nullptr, true},
+                                           NoDeviceCase{"Null", "null", true}, NoDeviceCase{"Sdl", "sdl", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
