@@ -34,7 +34,7 @@ inline constexpr const char* kAudioNotFoundMessage = "Не найден комп
 enum : uint8_t { bsOpened = 0, bsPlaying = 1, bsClosed = 3 };
 
 class TBassPlayer : public cl::TComponent {
-    CL_DECLARE_CLASS(TBassPlayer, cl::TComponent)
+    CL_DECLARE_COMPONENT(TBassPlayer, cl::TComponent)
 public:
     explicit TBassPlayer(cl::TComponent* AOwner);
     ~TBassPlayer() override;

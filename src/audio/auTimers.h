@@ -16,7 +16,7 @@
 namespace audio {
 
 class TAudioHiResTimer : public cl::TComponent {
-    CL_DECLARE_CLASS(TAudioHiResTimer, cl::TComponent)
+    CL_DECLARE_COMPONENT(TAudioHiResTimer, cl::TComponent)
 public:
     explicit TAudioHiResTimer(cl::TComponent* AOwner);
     ~TAudioHiResTimer() override;

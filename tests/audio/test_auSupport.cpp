@@ -1,17 +1,22 @@
-// The audio suite's support units: the memory copy bound from the processor's features,
-// the tag tables, and the suite-wide lock.
+// The audio suite's support units (the memory copy bound from the processor's features,
+// the tag tables, the suite-wide lock) and what the suite's start-up declares of its
+// components.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "audio/BassPlayer.h"
 #include "audio/auClasses.h"
 #include "audio/auProcs.h"
 #include "audio/auStartup.h"
 #include "audio/auTags.h"
+#include "audio/auTimers.h"
+#include "classlib/TypInfo.h"
 #include "platform/kernel.h"
 
 namespace {
@@ -83,6 +88,37 @@ TEST(auClasses, StartupMakesTheLockAndShutdownFreesIt) {
     audio::ShutdownAudio();
     EXPECT_EQ(audio::auSuiteLock, nullptr);
     audio::ShutdownAudio();  // twice is harmless
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AudioComponents, PublishedPropertiesAndVirtualConstructors) {
+    audio::StartupAudio();
+    audio::StartupAudio();  // declares once
+    std::unique_ptr<cl::TComponent> player(audio::TBassPlayer::StaticClass().Create(nullptr));
+    std::unique_ptr<cl::TComponent> timer(audio::TAudioHiResTimer::StaticClass().Create(nullptr));
+    ASSERT_STREQ(player->ClassName(), "TBassPlayer");
+    ASSERT_STREQ(timer->ClassName(), "TAudioHiResTimer");
+
+    cl::SetStrProp(player.get(), "filename", "/tmp/track.mp3");
+    EXPECT_EQ(static_cast<audio::TBassPlayer*>(player.get())->GetFileName(), "/tmp/track.mp3");
+    EXPECT_EQ(cl::GetStrProp(player.get(), "BassLibrary"), "bass.dll");
+    cl::SetStrProp(player.get(), "BassWMALibrary", "/tmp/BassWma.dll");
+    EXPECT_EQ(static_cast<audio::TBassPlayer*>(player.get())->BassWMALibrary, "/tmp/BassWma.dll");
+    EXPECT_TRUE(cl::IsPublishedProp(player.get(), "OnEndPlaying"));
+    EXPECT_FALSE(cl::IsPublishedProp(player.get(), "Stream"));
+
+    cl::SetOrdProp(timer.get(), "Interval", 50);
+    cl::SetOrdProp(timer.get(), "Resolution", 5);
+    cl::SetEnumProp(timer.get(), "FireOnce", "True");
+    auto* t = static_cast<audio::TAudioHiResTimer*>(timer.get());
+    EXPECT_EQ(t->Interval, 50);
+    EXPECT_EQ(t->Resolution, 5);
+    EXPECT_TRUE(t->FireOnce);
+    EXPECT_TRUE(cl::IsPublishedProp(timer.get(), "OnTimer"));
+    audio::ShutdownAudio();
 }
 
 }  // namespace
