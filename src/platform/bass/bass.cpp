@@ -251,8 +251,8 @@ class Library {
         if (!file || (flags & BASS_UNICODE)) return 0;
         Source source;
         source.fromMemory = mem != 0;
-        if (source.fromMemory) {
-            source.memory = static_cast<const uint8_t*>(file) + offset;
+        if (source.fromMemory) {  // the offset applies to files only
+            source.memory = static_cast<const uint8_t*>(file);
             source.length = length;
         } else {
             source.path = static_cast<const char*>(file);
