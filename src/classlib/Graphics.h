@@ -343,6 +343,8 @@ public:
     bool Empty() const { return GetEmpty(); }
     bool Transparent() const { return GetTransparent(); }
     void SetTransparent(bool v) { SetTransparentImpl(v); }
+    // The picture's palette (owned by the picture). Setting one copies its entries: the
+    // caller keeps and frees its own palette.
     win::HPALETTE Palette() { return GetPalette(); }
     void SetPalette(win::HPALETTE v) { SetPaletteImpl(v); }
     bool Modified() const { return modified_; }
