@@ -303,6 +303,20 @@ ClockWaitResult ClockWaitUntil(int64_t deadlineTicks, const std::function<bool()
     return RealWait(c, deadlineTicks, woken);
 }
 
+void ClockWaitForCondition(const std::function<bool()>& woken) {
+    if (!woken) return;
+    Clock& c = TheClock();
+    std::unique_lock<std::mutex> lock(c.mutex);
+    for (;;) {
+        uint64_t seen = c.generation;
+        lock.unlock();
+        bool done = woken();
+        lock.lock();
+        if (done) return;
+        if (seen == c.generation) c.changed.wait(lock);
+    }
+}
+
 void ClockNotify() {
     Clock& c = TheClock();
     std::lock_guard<std::mutex> lock(c.mutex);

@@ -61,6 +61,10 @@ enum class ClockWaitResult { Deadline, Woken, Horizon };
 // `woken` is checked first, after every thread-side callback that ran, and (real mode)
 // whenever ClockNotify() is called. Virtual mode: advances time event by event.
 ClockWaitResult ClockWaitUntil(int64_t deadlineTicks, const std::function<bool()>& woken);
+// Waits until `woken()` returns true, checking it again whenever ClockNotify() is called or
+// the clock changes. Never moves virtual time (a wait without a time-out is not a timed
+// wait: WaitForSingleObject(h, INFINITE)).
+void ClockWaitForCondition(const std::function<bool()>& woken);
 // Wakes real-mode waiters so that they look at their `woken` condition again
 // (PostMessage and SetEvent call it; harmless in virtual mode).
 void ClockNotify();

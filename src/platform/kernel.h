@@ -230,7 +230,7 @@ BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
 // Events and thread handles (signalled when the thread function has returned). Time-outs
 // are measured on the platform clock: in virtual mode a timed wait moves virtual time (and
-// ends at the clock's horizon with WAIT_TIMEOUT).
+// ends at the clock's horizon with WAIT_TIMEOUT); an INFINITE wait does not move it.
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 
 using LPTHREAD_START_ROUTINE = DWORD (*)(void* parameter);

@@ -149,8 +149,12 @@ DWORD WaitForSingleObject(HANDLE h, DWORD milliseconds) {
     }
     if (object->TryAcquire()) return WAIT_OBJECT_0;
     if (milliseconds == 0) return WAIT_TIMEOUT;
-    int64_t deadline =
-        milliseconds == INFINITE ? kNoDeadline : ClockNowTicks() + static_cast<int64_t>(milliseconds) * kTicksPerMs;
+    if (milliseconds == INFINITE) {
+        // Not a timed wait: virtual time stays where it is.
+        ClockWaitForCondition([&object] { return object->TryAcquire(); });
+        return WAIT_OBJECT_0;
+    }
+    int64_t deadline = ClockNowTicks() + static_cast<int64_t>(milliseconds) * kTicksPerMs;
     ClockWaitResult r = ClockWaitUntil(deadline, [&object] { return object->TryAcquire(); });
     return r == ClockWaitResult::Woken ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }

@@ -110,8 +110,23 @@ TEST_F(VirtualTime, TimedWaitsMoveVirtualTime) {
     EXPECT_EQ(ClockNowTicks(), 350 * kTicksPerMs);
 
     ClockSetHorizon(400 * kTicksPerMs);
-    EXPECT_EQ(WaitForSingleObject(e, INFINITE), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(e, 1000), WAIT_TIMEOUT);
     EXPECT_EQ(ClockNowTicks(), 400 * kTicksPerMs);
+    CloseHandle(e);
+}
+
+TEST_F(VirtualTime, AWaitWithoutTimeOutLeavesVirtualTimeAlone) {
+    HANDLE e = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    int ticks = 0;
+    ClockSchedule(10 * kTicksPerMs, [&] { ++ticks; });
+    std::thread setter([e] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        SetEvent(e);
+    });
+    EXPECT_EQ(WaitForSingleObject(e, INFINITE), WAIT_OBJECT_0);
+    setter.join();
+    EXPECT_EQ(ClockNowTicks(), 0);
+    EXPECT_EQ(ticks, 0);
     CloseHandle(e);
 }
 
