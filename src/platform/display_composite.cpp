@@ -12,6 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/gdi.h"
 #include "platform/gdi_device.h"
 #include "platform/user_state.h"
 
@@ -136,7 +137,7 @@ void ScheduleCapture(int64_t ms, uint64_t generation) {
     DisplayState& d = D();
     std::lock_guard<std::mutex> lock(d.captureMutex);
     if (generation != d.captureGeneration || d.captureEvery <= 0) return;
-    d.captureEvent = ClockSchedule(ms * kTicksPerMs, [ms, generation] {
+    d.captureEvent = ClockSchedule(TicksAtMs(ms), [ms, generation] {
         DisplayState& dd = D();
         {
             std::lock_guard<std::mutex> l(dd.captureMutex);
@@ -150,7 +151,7 @@ void ScheduleCapture(int64_t ms, uint64_t generation) {
         } else {
             std::lock_guard<std::mutex> l(dd.captureMutex);
             dd.deferredCaptures.push_back(ms);
-            ClockNotify();
+            user::WakeQueue();
         }
         int every;
         {
@@ -179,6 +180,7 @@ void SetBackend(std::unique_ptr<Backend> backend) {
     d.backend = std::move(backend);
     d.width = d.backend ? d.backend->Width() : 1024;
     d.height = d.backend ? d.backend->Height() : 768;
+    SetScreenSize(d.width, d.height);
     ResizeDesktop();
 }
 
@@ -305,6 +307,11 @@ void StartFromEnvironment() {
         else
             StartCaptures(dir, static_cast<int>(n));
     }
+}
+
+int64_t TicksAtMs(int64_t ms) {
+    if (GetClockMode() == ClockMode::Virtual) return ms * kTicksPerMs;
+    return ClockNowTicks() - ClockElapsedMs() * kTicksPerMs + ms * kTicksPerMs;
 }
 
 void ShutDown() {
