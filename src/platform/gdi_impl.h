@@ -41,7 +41,7 @@ struct Band {
 class Region {
 public:
     Region() = default;
-    static Region FromRect(int l, int t, int r, int b);
+    static Region FromRect(int l, int t, int r, int b);  // empty unless l < r and t < b
     static Region FromRect(const RECT& rc) { return FromRect(rc.left, rc.top, rc.right, rc.bottom); }
 
     bool Empty() const { return bands_.empty(); }

@@ -53,8 +53,6 @@ std::vector<int> CombineSpans(const std::vector<int>& a, const std::vector<int>&
 
 Region Region::FromRect(int l, int t, int r, int b) {
     Region rg;
-    if (l > r) std::swap(l, r);
-    if (t > b) std::swap(t, b);
     if (l < r && t < b) rg.bands_.push_back({t, b, {l, r}});
     return rg;
 }
@@ -214,8 +212,14 @@ namespace win {
 
 using namespace gdi;
 
+namespace {
+Region Normalised(int l, int t, int r, int b) {
+    return Region::FromRect(std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b));
+}
+}  // namespace
+
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
-    return NewRegionHandle(Region::FromRect(left, top, right, bottom));
+    return NewRegionHandle(Normalised(left, top, right, bottom));
 }
 
 HRGN CreateRectRgnIndirect(const RECT* rect) {
@@ -224,7 +228,7 @@ HRGN CreateRectRgnIndirect(const RECT* rect) {
 }
 
 BOOL SetRectRgn(HRGN rgn, int left, int top, int right, int bottom) {
-    return SetRegion(rgn, Region::FromRect(left, top, right, bottom)) ? TRUE : FALSE;
+    return SetRegion(rgn, Normalised(left, top, right, bottom)) ? TRUE : FALSE;
 }
 
 int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
@@ -316,7 +320,7 @@ HRGN ExtCreateRegion(const XFORM* xform, DWORD size, const RGNDATA* data) {
     for (DWORD i = 0; i < hdr.nCount; ++i) {
         RECT rc;
         std::memcpy(&rc, p + i * sizeof(RECT), sizeof rc);
-        result = result.Or(Region::FromRect(rc));
+        result = result.Or(Normalised(rc.left, rc.top, rc.right, rc.bottom));
     }
     return NewRegionHandle(std::move(result));
 }
