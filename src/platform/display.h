@@ -66,6 +66,9 @@ void StopCaptures();
 // Writes the composite to a PNG file (RGB, 8 bits per channel). False on failure.
 bool WriteCompositePng(const std::string& path);
 
+// Clock ticks at `ms` milliseconds since the clock started.
+int64_t TicksAtMs(int64_t ms);
+
 // Chooses and installs the backend from LUMETRA_DISPLAY and LUMETRA_SCREEN.
 void StartFromEnvironment();
 void ShutDown();

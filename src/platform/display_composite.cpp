@@ -12,6 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/gdi.h"
 #include "platform/gdi_device.h"
 #include "platform/user_state.h"
 
@@ -136,7 +137,7 @@ void ScheduleCapture(int64_t ms, uint64_t generation) {
     DisplayState& d = D();
     std::lock_guard<std::mutex> lock(d.captureMutex);
     if (generation != d.captureGeneration || d.captureEvery <= 0) return;
-    d.captureEvent = ClockSchedule(ms * kTicksPerMs, [ms, generation] {
+    d.captureEvent = ClockSchedule(TicksAtMs(ms), [ms, generation] {
         DisplayState& dd = D();
         {
             std::lock_guard<std::mutex> l(dd.captureMutex);
@@ -150,7 +151,7 @@ void ScheduleCapture(int64_t ms, uint64_t generation) {
         } else {
             std::lock_guard<std::mutex> l(dd.captureMutex);
             dd.deferredCaptures.push_back(ms);
-            ClockNotify();
+            user::WakeQueue();
         }
         int every;
         {
@@ -179,6 +180,7 @@ void SetBackend(std::unique_ptr<Backend> backend) {
     d.backend = std::move(backend);
     d.width = d.backend ? d.backend->Width() : 1024;
     d.height = d.backend ? d.backend->Height() : 768;
+    SetScreenSize(d.width, d.height);
     ResizeDesktop();
 }
 
@@ -307,6 +309,11 @@ void StartFromEnvironment() {
     }
 }
 
+int64_t TicksAtMs(int64_t ms) {
+    if (GetClockMode() == ClockMode::Virtual) return ms * kTicksPerMs;
+    return ClockNowTicks() - ClockElapsedMs() * kTicksPerMs + ms * kTicksPerMs;
+}
+
 void ShutDown() {
     StopCaptures();
     DisplayState& d = D();
@@ -319,12 +326,15 @@ void ShutDown() {
 
 namespace win::user {
 
+constexpr int kMaxSurfaceSide = 16384;
+
 void SurfaceForWindow(Window* w) {
     if (w->parent) return;
     int width = std::max(1, static_cast<int>(w->window.right - w->window.left));
     int height = std::max(1, static_cast<int>(w->window.bottom - w->window.top));
     if (w->surface && w->surfaceW == width && w->surfaceH == height) return;
-    HBITMAP fresh = GdiCreateSurface(width, height);
+    // Surfaces are capped at 16384 pixels a side: a larger window exists but cannot paint.
+    HBITMAP fresh = width <= kMaxSurfaceSide && height <= kMaxSurfaceSide ? GdiCreateSurface(width, height) : nullptr;
     if (fresh && w->surface) {
         gdi_device::DibView a, b;
         if (gdi_device::GetDibView(w->surface, &a) && gdi_device::GetDibView(fresh, &b)) {

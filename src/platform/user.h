@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel.h"
 #include "platform/windef.h"
 
 namespace win {
@@ -323,6 +324,7 @@ constexpr int VK_DECIMAL = 0x6E;
 constexpr int VK_DIVIDE = 0x6F;
 constexpr int VK_F1 = 0x70;
 constexpr int VK_F2 = 0x71;
+constexpr int VK_F4 = 0x73;
 constexpr int VK_F10 = 0x79;
 constexpr int VK_F12 = 0x7B;
 constexpr int VK_LSHIFT = 0xA0;
@@ -479,21 +481,20 @@ constexpr int COLOR_MENUBAR = 30;
 
 // ---- cursors --------------------------------------------------------------------------
 
-inline LPCSTR MAKEINTRESOURCEA(uintptr_t id) { return reinterpret_cast<LPCSTR>(id); }
-constexpr uintptr_t IDC_ARROW = 32512;
-constexpr uintptr_t IDC_IBEAM = 32513;
-constexpr uintptr_t IDC_WAIT = 32514;
-constexpr uintptr_t IDC_CROSS = 32515;
-constexpr uintptr_t IDC_UPARROW = 32516;
-constexpr uintptr_t IDC_SIZENWSE = 32642;
-constexpr uintptr_t IDC_SIZENESW = 32643;
-constexpr uintptr_t IDC_SIZEWE = 32644;
-constexpr uintptr_t IDC_SIZENS = 32645;
-constexpr uintptr_t IDC_SIZEALL = 32646;
-constexpr uintptr_t IDC_NO = 32648;
-constexpr uintptr_t IDC_HAND = 32649;
-constexpr uintptr_t IDC_APPSTARTING = 32650;
-constexpr uintptr_t IDC_HELP = 32651;
+constexpr WORD IDC_ARROW = 32512;
+constexpr WORD IDC_IBEAM = 32513;
+constexpr WORD IDC_WAIT = 32514;
+constexpr WORD IDC_CROSS = 32515;
+constexpr WORD IDC_UPARROW = 32516;
+constexpr WORD IDC_SIZENWSE = 32642;
+constexpr WORD IDC_SIZENESW = 32643;
+constexpr WORD IDC_SIZEWE = 32644;
+constexpr WORD IDC_SIZENS = 32645;
+constexpr WORD IDC_SIZEALL = 32646;
+constexpr WORD IDC_NO = 32648;
+constexpr WORD IDC_HAND = 32649;
+constexpr WORD IDC_APPSTARTING = 32650;
+constexpr WORD IDC_HELP = 32651;
 
 // ---- message boxes --------------------------------------------------------------------
 

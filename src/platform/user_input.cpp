@@ -254,6 +254,20 @@ HWND SetFocus(HWND hwnd) {
 
 HWND GetFocus() { return S().focus; }
 
+HWND WindowFromPoint(POINT pt) { return HitTestScreen(pt.x, pt.y); }
+
+HWND ChildWindowFromPoint(HWND parent, POINT pt) {
+    Window* p = W(parent);
+    if (!p) return nullptr;
+    for (HWND c : p->children) {
+        Window* k = W(c);
+        if (k && pt.x >= k->window.left && pt.x < k->window.right && pt.y >= k->window.top && pt.y < k->window.bottom)
+            return c;
+    }
+    RECT box{0, 0, p->client.right - p->client.left, p->client.bottom - p->client.top};
+    return pt.x >= box.left && pt.y >= box.top && pt.x < box.right && pt.y < box.bottom ? parent : nullptr;
+}
+
 HWND SetCapture(HWND hwnd) {
     State& s = S();
     HWND old = s.capture;
@@ -314,7 +328,7 @@ BOOL SetCursorPos(int x, int y) {
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
     uintptr_t id = reinterpret_cast<uintptr_t>(name);
     if (instance || id >= 0x10000) return nullptr;
-    static const uintptr_t known[] = {IDC_ARROW,    IDC_IBEAM,    IDC_WAIT,   IDC_CROSS, IDC_UPARROW,
+    static const WORD known[] = {IDC_ARROW,    IDC_IBEAM,    IDC_WAIT,   IDC_CROSS, IDC_UPARROW,
                                       IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZEWE, IDC_SIZENS, IDC_SIZEALL,
                                       IDC_NO,       IDC_HAND,     IDC_APPSTARTING, IDC_HELP};
     if (std::find(std::begin(known), std::end(known), id) == std::end(known)) return nullptr;

@@ -71,7 +71,7 @@ bool ParseScript(const std::string& script, std::vector<ScriptedInput>* out) {
         if (!(in >> kind) || ms < 0) return false;
         for (char& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         ScriptedInput ev;
-        ev.due = ms * kTicksPerMs;
+        ev.due = display::TicksAtMs(ms);
         std::string a, b;
         if (kind == "key") {
             if (!(in >> a)) return false;

@@ -187,6 +187,15 @@ void PostInput(const MSG& msg) {
     }
 }
 
+void WakeQueue() {
+    State& s = S();
+    {
+        std::lock_guard<std::mutex> lock(s.queueMutex);
+        ++s.postGen;
+    }
+    ClockNotify();
+}
+
 void RemoveWindowFromQueue(HWND hwnd) {
     State& s = S();
     std::lock_guard<std::mutex> lock(s.queueMutex);

@@ -202,6 +202,7 @@ void RemoveWindowFromQueue(HWND hwnd);
 void ResetQueue();
 LRESULT CallProc(Window* w, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostInput(const MSG& msg);
+void WakeQueue();  // any thread: makes a waiting GetMessage look again
 int64_t NextScriptTicks();
 void DeliverDueInput();
 

@@ -17,7 +17,6 @@ constexpr DWORD ERROR_CANNOT_FIND_WND_CLASS = 1407;
 constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
 constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
 constexpr DWORD ERROR_INVALID_INDEX = 1413;
-constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 
 std::unique_ptr<State> g_state;
 HWND g_desktop = nullptr;
