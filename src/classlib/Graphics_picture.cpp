@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "classlib/Graphics.h"
+#include "classlib/Jpeg.h"
 #include "platform/kernel.h"
 
 namespace cl {
@@ -84,6 +85,8 @@ Registry& Formats() {
         auto* reg = new Registry();
         reg->formats.push_back({"bmp", "Bitmaps", &TBitmap::StaticClass(), &CreateBitmapGraphic});
         reg->formats.push_back({"ico", "Icons", &TIcon::StaticClass(), &CreateIconGraphic});
+        reg->formats.push_back({"jpg", "JPEG Image File", &TJPEGImage::StaticClass(), &TJPEGImage::Create});
+        reg->formats.push_back({"jpeg", "JPEG Image File", &TJPEGImage::StaticClass(), &TJPEGImage::Create});
         return reg;
     }();
     return *r;

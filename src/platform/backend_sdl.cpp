@@ -78,8 +78,18 @@ public:
 
     void Pump() override {
         if (syncPending_) Sync();
-        for (auto& [hwnd, win] : wins_)
-            if (win.dirty) Present(hwnd, win);
+        // A window DC held across frames (a paced animation) changes the surface without a
+        // release: such windows are presented again at most every 15 ms.
+        uint64_t now = SDL_GetTicks64();
+        bool refreshHeld = now - lastHeldRefresh_ >= 15;
+        if (refreshHeld) lastHeldRefresh_ = now;
+        for (auto& [hwnd, win] : wins_) {
+            bool held = false;
+            if (refreshHeld)
+                if (user::Window* w = user::W(hwnd))
+                    for (const auto& e : user::S().dcs) held |= e.surface && e.surface == w->surface;
+            if (win.dirty || held) Present(hwnd, win);
+        }
         SDL_Event e;
         while (SDL_PollEvent(&e)) Handle(e);
         if (syncPending_) Sync();
@@ -130,6 +140,7 @@ public:
         win.nativeId = id;
         win.dirty = true;
         wins_[hwnd] = win;
+        windowIds_[SDL_GetWindowID(sw)] = hwnd;
         return hwnd;
     }
 
@@ -206,12 +217,9 @@ private:
                 ++it;
                 continue;
             }
-            if (!it->second.adopted) {
-                windowIds_.erase(SDL_GetWindowID(it->second.window));
-                SDL_DestroyWindow(it->second.window);
-            } else {
-                SDL_DestroyWindow(it->second.window);  // the foreign window itself stays
-            }
+            // For an adopted window this frees SDL's record only: the foreign window stays.
+            windowIds_.erase(SDL_GetWindowID(it->second.window));
+            SDL_DestroyWindow(it->second.window);
             it = wins_.erase(it);
         }
     }
@@ -276,6 +284,7 @@ private:
 
     int w_, h_;
     bool syncPending_ = true;
+    uint64_t lastHeldRefresh_ = 0;
     std::map<HWND, Win> wins_;
     std::map<Uint32, HWND> windowIds_;
 };

@@ -326,12 +326,15 @@ void ShutDown() {
 
 namespace win::user {
 
+constexpr int kMaxSurfaceSide = 16384;
+
 void SurfaceForWindow(Window* w) {
     if (w->parent) return;
     int width = std::max(1, static_cast<int>(w->window.right - w->window.left));
     int height = std::max(1, static_cast<int>(w->window.bottom - w->window.top));
     if (w->surface && w->surfaceW == width && w->surfaceH == height) return;
-    HBITMAP fresh = GdiCreateSurface(width, height);
+    // Surfaces are capped at 16384 pixels a side: a larger window exists but cannot paint.
+    HBITMAP fresh = width <= kMaxSurfaceSide && height <= kMaxSurfaceSide ? GdiCreateSurface(width, height) : nullptr;
     if (fresh && w->surface) {
         gdi_device::DibView a, b;
         if (gdi_device::GetDibView(w->surface, &a) && gdi_device::GetDibView(fresh, &b)) {

@@ -153,6 +153,39 @@ struct RGNDATA {
     char Buffer[1];
 };
 
+using COLOR16 = USHORT;
+
+struct TRIVERTEX {
+    LONG x = 0;
+    LONG y = 0;
+    COLOR16 Red = 0;
+    COLOR16 Green = 0;
+    COLOR16 Blue = 0;
+    COLOR16 Alpha = 0;
+};
+
+struct GRADIENT_RECT {
+    ULONG UpperLeft = 0;
+    ULONG LowerRight = 0;
+};
+
+struct FIXED {
+    WORD fract = 0;
+    SHORT value = 0;
+};
+
+struct MAT2 {
+    FIXED eM11, eM12, eM21, eM22;
+};
+
+struct GLYPHMETRICS {
+    UINT gmBlackBoxX = 0;
+    UINT gmBlackBoxY = 0;
+    POINT gmptGlyphOrigin;
+    SHORT gmCellIncX = 0;
+    SHORT gmCellIncY = 0;
+};
+
 struct XFORM {
     float eM11 = 1, eM12 = 0, eM21 = 0, eM22 = 1, eDx = 0, eDy = 0;
 };
@@ -372,6 +405,12 @@ constexpr UINT ETO_OPAQUE = 0x0002;
 constexpr UINT ETO_CLIPPED = 0x0004;
 constexpr UINT ETO_RTLREADING = 0x0080;
 
+// Gradient fills and glyph outlines.
+constexpr ULONG GRADIENT_FILL_RECT_H = 0;
+constexpr ULONG GRADIENT_FILL_RECT_V = 1;
+constexpr ULONG GRADIENT_FILL_TRIANGLE = 2;
+constexpr UINT GGO_METRICS = 0;
+
 // DrawText formats.
 constexpr UINT DT_TOP = 0x00000000;
 constexpr UINT DT_LEFT = 0x00000000;
@@ -420,6 +459,7 @@ UINT RealizePalette(HDC hdc);
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
 UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* entries);
 UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
+// The system palette is the 20 static colours of DEFAULT_PALETTE.
 UINT GetSystemPaletteEntries(HDC hdc, UINT start, UINT count, PALETTEENTRY* entries);
 
 // ---------------------------------------------------------------- device contexts
@@ -501,6 +541,11 @@ BOOL SetPixelV(HDC hdc, int x, int y, COLORREF color);
 
 // ---------------------------------------------------------------- pens, brushes, modes
 
+// Width 0 or 1: a one-pixel pen (dashes: 18/6, dot 3/3, dash-dot 9/6/3/6, dash-dot-dot
+// 9/3/3/3/3/3, restarting at MoveToEx). Wider pens draw solid with round caps and joins:
+// a pixel belongs to the stroke when its sample point, the pixel's own coordinates for
+// odd widths and its centre (x + 1/2, y + 1/2) for even widths, lies within width/2 of
+// the path, so horizontal and vertical strokes are exactly `width` pixels wide.
 HPEN CreatePen(int style, int width, COLORREF color);
 HPEN CreatePenIndirect(const LOGPEN* pen);
 HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCount, const DWORD* styles);
@@ -536,11 +581,20 @@ BOOL Chord(HDC hdc, int left, int top, int right, int bottom, int xs, int ys, in
 using LINEDDAPROC = void (*)(int x, int y, LPARAM data);
 BOOL LineDDA(int x1, int y1, int x2, int y2, LINEDDAPROC proc, LPARAM data);
 int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
+// Rectangle gradients (GRADIENT_FILL_RECT_H / _V): colours interpolated linearly across
+// each rectangle from its upper-left to its lower-right vertex, the high byte of each
+// 16-bit channel used.
+BOOL GradientFill(HDC hdc, const TRIVERTEX* vertices, ULONG nVertices, const void* mesh, ULONG nMesh, ULONG mode);
 int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush);
 BOOL InvertRect(HDC hdc, const RECT* rect);
 
 // ---------------------------------------------------------------- fonts and text
 
+// lfHeight < 0: em size in pixels; > 0: cell height (ascent + descent); 0: em 16.
+// Windows face names map to metric-compatible faces ("Arial", "MS Sans Serif", "Tahoma",
+// "Verdana" -> Liberation Sans, "Times New Roman" -> Liberation Serif, "Courier New" ->
+// Liberation Mono); other installed faces are used by name; unknown faces fall back to
+// Liberation Sans. Glyphs are drawn aliased.
 HFONT CreateFontIndirectA(const LOGFONTA* logfont);
 HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
                   DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
@@ -548,9 +602,13 @@ HFONT CreateFontA(int height, int width, int escapement, int orientation, int we
 BOOL GetTextMetricsA(HDC hdc, TEXTMETRICA* metrics);
 BOOL GetTextExtentPoint32A(HDC hdc, const char* text, int length, SIZE* size);
 int GetTextFaceA(HDC hdc, int size, char* name);
+// Only GGO_METRICS with an identity matrix: the black box, glyph origin and cell increments.
+DWORD GetGlyphOutlineA(HDC hdc, UINT ch, UINT format, GLYPHMETRICS* gm, DWORD bufferSize, void* buffer,
+                       const MAT2* mat);
 UINT SetTextAlign(HDC hdc, UINT align);
 UINT GetTextAlign(HDC hdc);
 BOOL TextOutA(HDC hdc, int x, int y, const char* text, int length);
+// `length` counts bytes of UTF-8; `dx` (optional) holds one advance per character.
 BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const char* text, UINT length, const int* dx);
 int DrawTextA(HDC hdc, const char* text, int length, RECT* rect, UINT format);
 

@@ -313,6 +313,8 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
     AxisMap rows = MapAxis(dh, st, sh, mirrorY, sbm.height, ranges);
     if (!(src.bm->fmt == Fmt::B32 && bm.fmt == Fmt::B32) && bm.fmt == Fmt::B32) mask = 0x00FFFFFF;
 
+    bool identityCols = !mirrorX && sw == dw;
+    bool usesD = RopUsesD(rop);
     RowConverter conv(sbm, bm, &src.colors);
     ColorMatcher match(bm);
     bool keepAlpha = sbm.fmt == Fmt::B32 && bm.fmt == Fmt::B32;
@@ -334,7 +336,12 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
                     if (xa >= xb) break;
                     int n = xb - xa;
                     sval.resize(static_cast<size_t>(n));
-                    if (!ranges) {
+                    if (!ranges && identityCols) {
+                        // Unstretched, unmirrored columns: one contiguous source run.
+                        srow.resize(static_cast<size_t>(n));
+                        ReadRaw(sbm, srcY, cols.nearest[static_cast<size_t>(xa - dl)], n, srow.data());
+                        conv.Run(srow.data(), sval.data(), n);
+                    } else if (!ranges) {
                         int first = cols.nearest[static_cast<size_t>(xa - dl)];
                         int last = cols.nearest[static_cast<size_t>(xb - 1 - dl)];
                         int lo = std::min(first, last), span = std::abs(last - first) + 1;
@@ -389,7 +396,7 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
                         }
                     }
                     drow.resize(static_cast<size_t>(n));
-                    ReadRaw(bm, yy, xa, n, drow.data());
+                    if (usesD) ReadRaw(bm, yy, xa, n, drow.data());
                     if (usesP) {
                         prow.resize(static_cast<size_t>(n));
                         PaintRow(paint, yy, xa, n, prow.data(), nullptr);

@@ -140,10 +140,8 @@ void InitDcState(DcState& st) {
 }
 
 void ReplaceState(DcObj& dc, DcState next) {
-    uintptr_t self = 0;
-    // The DC's own handle is not stored in the object; ownership of bitmaps is keyed by
-    // the object address instead, which is unique while the DC lives.
-    self = reinterpret_cast<uintptr_t>(&dc);
+    // Bitmap ownership is keyed by the DC object's address, unique while the DC lives.
+    const uintptr_t self = reinterpret_cast<uintptr_t>(&dc);
     DcState& cur = dc.st;
     if (next.bitmap != cur.bitmap && dc.dcKind == DcKind::Memory) {
         if (TakeBitmap(next.bitmap.get(), self)) {

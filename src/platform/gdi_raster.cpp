@@ -476,6 +476,49 @@ int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
     return 1;
 }
 
+BOOL GradientFill(HDC hdc, const TRIVERTEX* vertices, ULONG nVertices, const void* mesh, ULONG nMesh, ULONG mode) {
+    auto dc = GetDc(hdc);
+    if (!dc || !vertices || !mesh || (mode != GRADIENT_FILL_RECT_H && mode != GRADIENT_FILL_RECT_V)) return FALSE;
+    const auto* rects = static_cast<const GRADIENT_RECT*>(mesh);
+    for (ULONG i = 0; i < nMesh; ++i) {
+        if (rects[i].UpperLeft >= nVertices || rects[i].LowerRight >= nVertices) return FALSE;
+        const TRIVERTEX& a = vertices[rects[i].UpperLeft];
+        const TRIVERTEX& b = vertices[rects[i].LowerRight];
+        RECT rc = NormalisedDevice(*dc, a.x, a.y, b.x, b.y);
+        bool horizontal = mode == GRADIENT_FILL_RECT_H;
+        int64_t from = horizontal ? dc->ToDevX(a.x) : dc->ToDevY(a.y);
+        int64_t to = horizontal ? dc->ToDevX(b.x) : dc->ToDevY(b.y);
+        int lo = horizontal ? rc.left : rc.top, hi = horizontal ? rc.right : rc.bottom;
+        int n = hi - lo;
+        if (n <= 0 || (horizontal ? rc.bottom <= rc.top : rc.right <= rc.left)) continue;
+        // A one-row (or one-column) pattern of the interpolated colours, anchored at the
+        // rectangle's edge.
+        RECT vis;
+        VisibleRows(*dc, &vis);
+        int vlo = std::max(lo, static_cast<int>(horizontal ? vis.left : vis.top));
+        int vhi = std::min(hi, static_cast<int>(horizontal ? vis.right : vis.bottom));
+        if (vlo >= vhi) continue;
+        Paint paint;
+        paint.kind = Paint::Pattern;
+        paint.pw = horizontal ? vhi - vlo : 1;
+        paint.ph = horizontal ? 1 : vhi - vlo;
+        paint.org = {horizontal ? vlo + dc->origin.x : 0, horizontal ? 0 : vlo + dc->origin.y};
+        int64_t span = to - from;
+        auto channel = [&](COLOR16 c0, COLOR16 c1, int64_t pos) {
+            if (span == 0) return static_cast<BYTE>(c0 >> 8);
+            int64_t v = c0 + (static_cast<int64_t>(c1) - c0) * (pos - from) / span;
+            return static_cast<BYTE>(std::clamp<int64_t>(v, 0, 0xFFFF) >> 8);
+        };
+        ColorMatcher match(dc->Surface());
+        for (int p = vlo; p < vhi; ++p) {
+            COLORREF c = RGB(channel(a.Red, b.Red, p), channel(a.Green, b.Green, p), channel(a.Blue, b.Blue, p));
+            paint.pattern.push_back(match(c));
+        }
+        FillRectDevice(*dc, rc, paint, 0xF0);
+    }
+    return TRUE;
+}
+
 BOOL InvertRect(HDC hdc, const RECT* rect) {
     auto dc = GetDc(hdc);
     if (!dc || !rect) return FALSE;

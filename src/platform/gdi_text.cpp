@@ -609,6 +609,29 @@ int GetTextFaceA(HDC hdc, int size, char* name) {
     return static_cast<int>(n);
 }
 
+DWORD GetGlyphOutlineA(HDC hdc, UINT ch, UINT format, GLYPHMETRICS* gm, DWORD bufferSize, void* buffer,
+                       const MAT2* mat) {
+    (void)bufferSize;
+    (void)buffer;
+    auto dc = GetDc(hdc);
+    if (!dc || !gm || format != GGO_METRICS) return GDI_ERROR;
+    if (mat && !(mat->eM11.value == 1 && mat->eM11.fract == 0 && mat->eM12.value == 0 && mat->eM12.fract == 0 &&
+                 mat->eM21.value == 0 && mat->eM21.fract == 0 && mat->eM22.value == 1 && mat->eM22.fract == 0)) {
+        return GDI_ERROR;  // only the identity transform is supported
+    }
+    auto f = DcFace(*dc);
+    if (!f) return GDI_ERROR;
+    const Glyph& g = GlyphOf(*f, static_cast<char32_t>(ch));
+    bool empty = g.width == 0 || g.rows == 0;
+    gm->gmBlackBoxX = empty ? 1u : static_cast<UINT>(g.width);
+    gm->gmBlackBoxY = empty ? 1u : static_cast<UINT>(g.rows);
+    gm->gmptGlyphOrigin = {empty ? 0 : g.left, empty ? 0 : g.top};
+    gm->gmCellIncX = static_cast<SHORT>(g.advance);
+    gm->gmCellIncY = 0;
+    // The size a monochrome bitmap of the black box would take (rows padded to 32 bits).
+    return ((gm->gmBlackBoxX + 31) / 32) * 4 * gm->gmBlackBoxY;
+}
+
 BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const char* text, UINT length, const int* dx) {
     auto dc = GetDc(hdc);
     if (!dc || (length > 0 && !text)) return FALSE;

@@ -112,6 +112,10 @@ TEST_F(Display, CapturesAreNamedByClockTimeAndShowTheScreenThen) {
     EXPECT_EQ(px[2 * 64 + 2], 0u);  // the desktop around the window
     ASSERT_TRUE(ReadPng((dir_ / "00000080.png").string(), &width, &height, &px));
     EXPECT_EQ(px[10 * 64 + 10], 0x0000FFu);
+    if (std::system("command -v pngcheck >/dev/null 2>&1") == 0) {  // an independent reader agrees
+        std::string cmd = "pngcheck -q " + (dir_ / "00000080.png").string() + " >/dev/null";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+    }
     display::StopCaptures();
     RunUntil(300);
     EXPECT_EQ(Files().size(), 4u);

@@ -404,3 +404,92 @@ TEST(GdiScroll, ScrollDcMovesPixelsAndReportsTheUncoveredPart) {
     EXPECT_EQ(ur.left, 5);
     DeleteObject(update);
 }
+
+TEST(GdiBlit, FifteenBitTargetsKeepTheTopBitClear) {
+    Canvas cv(2, 1, 16);
+    PatBlt(cv.dc, 0, 0, 2, 1, WHITENESS);
+    EXPECT_EQ(cv.Row(0)[0], 0xFF);
+    EXPECT_EQ(cv.Row(0)[1], 0x7F);
+    PatBlt(cv.dc, 0, 0, 1, 1, DSTINVERT);
+    EXPECT_EQ(cv.Row(0)[1], 0x00);
+    Canvas c565(1, 1, 16, {}, true, true);
+    PatBlt(c565.dc, 0, 0, 1, 1, WHITENESS);
+    EXPECT_EQ(c565.Row(0)[1], 0xFF);
+    // 565 to 555 converts through colour: pure green keeps its full intensity.
+    SetPixel(c565.dc, 0, 0, RGB(0, 255, 0));
+    BitBlt(cv.dc, 0, 0, 1, 1, c565.dc, 0, 0, SRCCOPY);
+    EXPECT_EQ(GetPixel(cv.dc, 0, 0), RGB(0, 255, 0));
+}
+
+TEST(GdiStretch, StretchDIBitsOnEightBitTargetsWorksOnIndices) {
+    // The packed source's table equals the target's, with repeated colours: indices survive.
+    auto table = std::vector<COLORREF>(256, RGB(5, 5, 5));
+    auto info = MakeInfo(2, -1, 8, table);
+    uint8_t src[4] = {200, 17, 0, 0};
+    Canvas dst(4, 1, 8, table);
+    SetStretchBltMode(dst.dc, COLORONCOLOR);
+    EXPECT_EQ(StretchDIBits(dst.dc, 4, 0, -4, 1, 0, 0, 2, 1, src, info.get(), DIB_RGB_COLORS, SRCCOPY), 1);
+    uint8_t want[4] = {17, 17, 200, 200};
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(dst.Px8(x, 0), want[x]) << x;
+    // Mirrored halftone averages colours then matches them to the table.
+    Canvas grey(1, 1, 8, GreyTable());
+    auto ginfo = MakeInfo(2, -1, 8, GreyTable());
+    uint8_t gsrc[4] = {10, 21, 0, 0};
+    SetStretchBltMode(grey.dc, HALFTONE);
+    StretchDIBits(grey.dc, 1, 0, -1, 1, 0, 0, 2, 1, gsrc, ginfo.get(), DIB_RGB_COLORS, SRCCOPY);
+    EXPECT_EQ(grey.Px8(0, 0), 16);  // (10 + 21) / 2 = 15.5 rounds to 16
+}
+
+TEST(GdiDc, RestoreDcReselectsTheSavedBitmap) {
+    Canvas a(2, 2, 32);
+    auto info = MakeInfo(3, 3, 8, GreyTable());
+    HBITMAP other = CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, nullptr, nullptr, 0);
+    ASSERT_NE(other, nullptr);
+    SaveDC(a.dc);
+    EXPECT_EQ(SelectObject(a.dc, other), a.bitmap);
+    EXPECT_FALSE(DeleteObject(other));
+    EXPECT_TRUE(RestoreDC(a.dc, -1));
+    EXPECT_EQ(GetCurrentObject(a.dc, OBJ_BITMAP), a.bitmap);
+    EXPECT_TRUE(DeleteObject(other)) << "no longer selected anywhere";
+    EXPECT_EQ(GetObjectType(a.dc), OBJ_MEMDC);
+}
+
+TEST(GdiDib, PaletteIndexTablesAndMonochromeBitmaps) {
+    struct {
+        BITMAPINFOHEADER h;
+        WORD idx[2];
+    } info{};
+    info.h.biSize = sizeof(BITMAPINFOHEADER);
+    info.h.biWidth = 2;
+    info.h.biHeight = 1;
+    info.h.biPlanes = 1;
+    info.h.biBitCount = 1;
+    info.h.biClrUsed = 2;
+    info.idx[0] = 13;  // default palette: red
+    info.idx[1] = 16;  // blue
+    HBITMAP bm = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_PAL_COLORS, nullptr, nullptr, 0);
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, bm);
+    RGBQUAD q[2];
+    EXPECT_EQ(GetDIBColorTable(dc, 0, 2, q), 2u);
+    EXPECT_EQ(q[0].rgbRed, 255);
+    EXPECT_EQ(q[1].rgbBlue, 255);
+    DeleteDC(dc);
+    DeleteObject(bm);
+    // A monochrome DDB from word-aligned rows.
+    uint8_t rows[4] = {0x80, 0x00, 0x40, 0x00};
+    HBITMAP mono = CreateBitmap(3, 2, 1, 1, rows);
+    BITMAP b;
+    ASSERT_EQ(GetObjectA(mono, sizeof b, &b), static_cast<int>(sizeof b));
+    EXPECT_EQ(b.bmBitsPixel, 1);
+    EXPECT_EQ(b.bmBits, nullptr);
+    HDC mdc = CreateCompatibleDC(nullptr);
+    SelectObject(mdc, mono);
+    EXPECT_EQ(GetPixel(mdc, 0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(mdc, 1, 1), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(mdc, 1, 0), RGB(0, 0, 0));
+    EXPECT_EQ(SetPixel(mdc, 2, 0, RGB(200, 200, 200)), RGB(255, 255, 255)) << "nearest of black and white";
+    DeleteDC(mdc);
+    DeleteObject(mono);
+    EXPECT_EQ(CreateBitmap(4, 4, 2, 1, nullptr), nullptr);
+}

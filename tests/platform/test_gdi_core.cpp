@@ -1,6 +1,9 @@
 // GDI objects, DIB sections, memory DCs, regions, clipping, origins and window DCs.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
+
 #include "gdi_test_util.h"
 #include "platform/gdi.h"
 #include "platform/gdi_device.h"
@@ -459,4 +462,54 @@ TEST(GdiDc, DeviceCapsAnswerForTheScreen) {
     SetScreenSize(before.cx, before.cy);
     DeleteDC(dc);
     EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 0);
+}
+
+TEST(GdiRegions, RandomCombinationsMatchAPixelModel) {
+    std::mt19937 rng(77);
+    constexpr int N = 24;
+    using Grid = std::array<std::array<bool, N>, N>;
+    auto randomRect = [&](HRGN* rgn, Grid* g) {
+        int l = static_cast<int>(rng() % N), t = static_cast<int>(rng() % N);
+        int r = l + static_cast<int>(rng() % (N - l + 1)), b = t + static_cast<int>(rng() % (N - t + 1));
+        *rgn = CreateRectRgn(l, t, r, b);
+        for (int y = 0; y < N; ++y)
+            for (int x = 0; x < N; ++x) (*g)[y][x] = x >= l && x < r && y >= t && y < b;
+    };
+    for (int round = 0; round < 60; ++round) {
+        HRGN acc;
+        Grid model;
+        randomRect(&acc, &model);
+        for (int step = 0; step < 8; ++step) {
+            HRGN other;
+            Grid og;
+            randomRect(&other, &og);
+            int mode = 1 + static_cast<int>(rng() % 5);
+            bool swap = rng() % 2;  // the destination may be either source
+            int type = swap ? CombineRgn(acc, other, acc, mode) : CombineRgn(acc, acc, other, mode);
+            int filled = 0;
+            for (int y = 0; y < N; ++y)
+                for (int x = 0; x < N; ++x) {
+                    bool a = swap ? og[y][x] : model[y][x], b = swap ? model[y][x] : og[y][x], v = a;
+                    if (mode == RGN_AND) v = a && b;
+                    if (mode == RGN_OR) v = a || b;
+                    if (mode == RGN_XOR) v = a != b;
+                    if (mode == RGN_DIFF) v = a && !b;
+                    model[y][x] = v;
+                    filled += v;
+                }
+            for (int y = 0; y < N; ++y)
+                for (int x = 0; x < N; ++x)
+                    ASSERT_EQ(PtInRegion(acc, x, y) != 0, model[y][x]) << round << "/" << step << " at " << x << "," << y;
+            EXPECT_EQ(type == NULLREGION, filled == 0);
+            // Normal form: rebuilding the region from its own rectangles gives an equal one.
+            DWORD size = GetRegionData(acc, 0, nullptr);
+            std::vector<char> buf(size);
+            GetRegionData(acc, size, reinterpret_cast<RGNDATA*>(buf.data()));
+            HRGN copy = ExtCreateRegion(nullptr, size, reinterpret_cast<RGNDATA*>(buf.data()));
+            EXPECT_TRUE(EqualRgn(copy, acc));
+            DeleteObject(copy);
+            DeleteObject(other);
+        }
+        DeleteObject(acc);
+    }
 }

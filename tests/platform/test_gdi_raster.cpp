@@ -2,6 +2,7 @@
 // pens, brushes and drawing modes, on small bitmaps with known results.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "gdi_test_util.h"
@@ -375,4 +376,61 @@ TEST(GdiShapes, HugeCoordinatesStayBounded) {
     POINT big[] = {{-1000000000, -1000000000}, {1000000000, -1000000000}, {0, 1000000000}};
     EXPECT_TRUE(Polygon(s.cv.dc, big, 3));
     EXPECT_EQ(CreateEllipticRgn(0, 0, 2000000000, 10), nullptr);
+}
+
+TEST(GdiGradient, RectanglesInterpolateFromUpperLeftToLowerRight) {
+    Canvas cv(4, 3, 32);
+    TRIVERTEX v[2];
+    v[0].x = 0, v[0].y = 0, v[0].Red = 0, v[0].Green = 0xFF00, v[0].Blue = 0;
+    v[1].x = 4, v[1].y = 2, v[1].Red = 0xFF00, v[1].Green = 0xFF00, v[1].Blue = 0x1000;
+    GRADIENT_RECT r{0, 1};
+    ASSERT_TRUE(GradientFill(cv.dc, v, 2, &r, 1, GRADIENT_FILL_RECT_H));
+    BYTE want[4] = {0x00, 0x3F, 0x7F, 0xBF};
+    for (int x = 0; x < 4; ++x) {
+        EXPECT_EQ(GetPixel(cv.dc, x, 0), RGB(want[x], 0xFF, x < 1 ? 0 : (0x1000 * x / 4) >> 8)) << x;
+        EXPECT_EQ(GetPixel(cv.dc, x, 1), GetPixel(cv.dc, x, 0));
+        EXPECT_EQ(cv.Px32(x, 2), 0u) << "below the rectangle";
+    }
+    ASSERT_TRUE(GradientFill(cv.dc, v, 2, &r, 1, GRADIENT_FILL_RECT_V));
+    EXPECT_EQ(GetPixel(cv.dc, 3, 0), RGB(0, 0xFF, 0));
+    EXPECT_EQ(GetPixel(cv.dc, 0, 1), RGB(0x7F, 0xFF, 0x08));
+    GRADIENT_RECT bad{0, 7};
+    EXPECT_FALSE(GradientFill(cv.dc, v, 2, &bad, 1, GRADIENT_FILL_RECT_H));
+    EXPECT_FALSE(GradientFill(cv.dc, v, 2, &r, 1, GRADIENT_FILL_TRIANGLE));
+}
+
+TEST(GdiShapes, RandomPolygonRegionsFollowTheCentreSamplingRule) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 80; ++round) {
+        int n = 3 + static_cast<int>(rng() % 6);
+        std::vector<POINT> pts(static_cast<size_t>(n));
+        for (auto& p : pts) p = {static_cast<LONG>(rng() % 20) - 2, static_cast<LONG>(rng() % 20) - 2};
+        for (int mode : {ALTERNATE, WINDING}) {
+            HRGN rgn = CreatePolygonRgn(pts.data(), n, mode);
+            ASSERT_NE(rgn, nullptr);
+            for (int y = -3; y < 20; ++y)
+                for (int x = -3; x < 20; ++x) {
+                    // Crossings of the row's centre line at or left of the pixel centre,
+                    // edges taken half-open in y; exact rational comparison.
+                    int count = 0, wind = 0;
+                    for (int i = 0; i < n; ++i) {
+                        POINT a = pts[static_cast<size_t>(i)], b = pts[static_cast<size_t>((i + 1) % n)];
+                        if (a.y == b.y) continue;
+                        int dir = b.y > a.y ? 1 : -1;
+                        if (a.y > b.y) std::swap(a, b);
+                        if (2 * y + 1 < 2 * a.y || 2 * y + 1 >= 2 * b.y) continue;
+                        // crossing x = a.x + (y + 1/2 - a.y) (b.x - a.x) / (b.y - a.y) <= x + 1/2
+                        int64_t lhs = 2 * static_cast<int64_t>(a.x) * (b.y - a.y) + (2 * (y - a.y) + 1) * (b.x - a.x);
+                        int64_t rhs = static_cast<int64_t>(2 * x + 1) * (b.y - a.y);
+                        if (lhs <= rhs) {
+                            ++count;
+                            wind += dir;
+                        }
+                    }
+                    bool inside = mode == ALTERNATE ? (count % 2) == 1 : wind != 0;
+                    ASSERT_EQ(PtInRegion(rgn, x, y) != 0, inside) << round << " mode " << mode << " at " << x << "," << y;
+                }
+            DeleteObject(rgn);
+        }
+    }
 }

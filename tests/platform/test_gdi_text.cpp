@@ -340,3 +340,54 @@ TEST(GdiText, BadArgumentsFail) {
     EXPECT_EQ(CreateFontIndirectA(nullptr), nullptr);
     EXPECT_EQ(DrawTextA(cv.dc, "a", 1, nullptr, 0), 0);
 }
+
+TEST(GdiText, GlyphMetricsMatchTheExtents) {
+    Canvas cv(4, 4, 32);
+    MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+    GLYPHMETRICS gm;
+    {
+        TestFontScope scope;
+        ASSERT_NE(GetGlyphOutlineA(cv.dc, 'x', GGO_METRICS, &gm, 0, nullptr, &identity), GDI_ERROR);
+        EXPECT_EQ(gm.gmBlackBoxX, 5u);
+        EXPECT_EQ(gm.gmBlackBoxY, 8u);
+        EXPECT_EQ(gm.gmptGlyphOrigin.x, 1);
+        EXPECT_EQ(gm.gmptGlyphOrigin.y, 8);
+        EXPECT_EQ(gm.gmCellIncX, 7);
+    }
+    HFONT font = MakeFont("Arial", -24);
+    SelectObject(cv.dc, font);
+    for (char c : std::string("iWg ")) {
+        ASSERT_NE(GetGlyphOutlineA(cv.dc, static_cast<UINT>(c), GGO_METRICS, &gm, 0, nullptr, &identity), GDI_ERROR);
+        SIZE sz;
+        GetTextExtentPoint32A(cv.dc, &c, 1, &sz);
+        EXPECT_EQ(gm.gmCellIncX, sz.cx) << c;
+        EXPECT_GE(gm.gmBlackBoxX, 1u);
+    }
+    MAT2 scale{{0, 2}, {0, 0}, {0, 0}, {0, 2}};
+    EXPECT_EQ(GetGlyphOutlineA(cv.dc, 'i', GGO_METRICS, &gm, 0, nullptr, &scale), GDI_ERROR);
+    SelectObject(cv.dc, GetStockObject(SYSTEM_FONT));
+    DeleteObject(font);
+}
+
+TEST(GdiText, EscapementRotatesTheRunCounterClockwise) {
+    Canvas cv(60, 80, 32);
+    cv.Fill32(0x00FFFFFF);
+    HFONT font = MakeFont("Arial", -20, FW_NORMAL, false, false, 900);
+    SelectObject(cv.dc, font);
+    SetBkMode(cv.dc, TRANSPARENT);
+    SetTextAlign(cv.dc, TA_BASELINE);
+    TextOutA(cv.dc, 30, 75, "HHHH", 4);
+    int minX = 99, maxX = -1, minY = 99, maxY = -1;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 60; ++x)
+            if (GetPixel(cv.dc, x, y) == RGB(0, 0, 0)) {
+                minX = std::min(minX, x), maxX = std::max(maxX, x);
+                minY = std::min(minY, y), maxY = std::max(maxY, y);
+            }
+    ASSERT_GE(maxX, 0);
+    EXPECT_GT(maxY - minY, 2 * (maxX - minX)) << "the run goes upwards";
+    EXPECT_LT(maxX, 30) << "glyphs stand left of the upward baseline";
+    EXPECT_LE(maxY, 75);
+    SelectObject(cv.dc, GetStockObject(SYSTEM_FONT));
+    DeleteObject(font);
+}

@@ -174,6 +174,21 @@ TEST_F(User, TreeGeometryAndCoordinateMapping) {
     EXPECT_STREQ(name, "Test");
 }
 
+TEST_F(User, DefaultFrameIsPaintedInSystemColours) {
+    HWND w = Top(10, 10, 100, 80, WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_VSCROLL, WS_EX_CLIENTEDGE);
+    g_paintColour[w] = kRed;
+    Pump();
+    EXPECT_EQ(Px(10, 10), Hex(GetSysColor(COLOR_BTNFACE)));         // dialog frame, 3 pixels
+    EXPECT_EQ(Px(50, 15), Hex(GetSysColor(COLOR_ACTIVECAPTION)));   // the active window's caption
+    EXPECT_EQ(Px(50, 10 + 3 + 19), Hex(GetSysColor(COLOR_BTNSHADOW)));  // client edge, 2 pixels
+    EXPECT_EQ(Px(10 + 100 - 3 - 2 - 5, 50), Hex(GetSysColor(COLOR_SCROLLBAR)));
+    EXPECT_EQ(Px(50, 50), Hex(kRed));
+    RECT c;
+    GetClientRect(w, &c);
+    EXPECT_EQ(c.right, 100 - 2 * 5 - 17);
+    EXPECT_EQ(c.bottom, 80 - 2 * 5 - 19);
+}
+
 TEST_F(User, StaleAndForeignIntegersFailHarmlessly) {
     HWND w = Top(0, 0, 10, 10);
     ASSERT_TRUE(DestroyWindow(w));
@@ -191,6 +206,18 @@ TEST_F(User, StaleAndForeignIntegersFailHarmlessly) {
     EXPECT_EQ(GetLastError(), 1400u);  // ERROR_INVALID_WINDOW_HANDLE
     EXPECT_EQ(HandleFromInt(12345), nullptr);
     EXPECT_EQ(HandleFromInt(reinterpret_cast<intptr_t>(w)), nullptr);
+}
+
+TEST_F(User, OversizedWindowsExistButCannotPaint) {
+    HWND w = Top(0, 0, 1'000'000, 50);
+    ASSERT_NE(w, nullptr);
+    g_paintColour[w] = kRed;
+    EXPECT_EQ(GetDC(w), nullptr);
+    EXPECT_NO_THROW(Pump());
+    SetWindowPos(w, nullptr, 0, 0, 40, 40, SWP_NOMOVE | SWP_NOZORDER);
+    InvalidateRect(w, nullptr, FALSE);
+    Pump();
+    EXPECT_EQ(Px(20, 20), Hex(kRed));  // back within bounds it paints again
 }
 
 TEST_F(User, CreationAndDestructionMessageOrder) {
@@ -436,6 +463,65 @@ TEST_F(User, PaintOnlyForInvalidAreasAndClippedToThem) {
     RECT u;
     EXPECT_TRUE(GetUpdateRect(w, &u, FALSE));
     EXPECT_EQ((std::vector<LONG>{u.left, u.top, u.right, u.bottom}), (std::vector<LONG>{50, 0, 100, 80}));
+}
+
+TEST_F(User, UpdateWindowAndRedrawWindowPaintNow) {
+    HWND parent = Top(0, 0, 100, 100, WS_POPUP | WS_VISIBLE, 0, kBgClass);
+    HWND child = Child(parent, 10, 10, 20, 20);
+    g_paintColour[parent] = kBlue;
+    g_paintColour[child] = kRed;
+    Pump();
+    g_log.clear();
+    InvalidateRect(parent, nullptr, TRUE);
+    ASSERT_TRUE(UpdateWindow(parent));  // no pumping: sent now, the parent before its child
+    std::vector<HWND> painted;
+    for (const Logged& l : Only(WM_PAINT)) painted.push_back(l.hwnd);
+    EXPECT_EQ(painted, (std::vector<HWND>{parent, child}));
+    EXPECT_TRUE(g_lastErase[parent] == FALSE);
+    g_log.clear();
+    UpdateWindow(parent);  // nothing invalid: nothing sent
+    EXPECT_TRUE(Only(WM_PAINT).empty());
+    // The renderer's flags: 0x45 leaves the children alone, 0x85 includes them.
+    RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
+    RECT u;
+    EXPECT_FALSE(GetUpdateRect(child, &u, FALSE));
+    EXPECT_TRUE(GetUpdateRect(parent, &u, FALSE));
+    RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    EXPECT_TRUE(GetUpdateRect(child, &u, FALSE));
+    // RDW_ERASENOW erases and frames at once, the painting comes later.
+    g_log.clear();
+    RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ERASENOW | RDW_NOCHILDREN);
+    std::vector<UINT> msgs;
+    for (const Logged& l : g_log)
+        if (l.hwnd == parent) msgs.push_back(l.msg);
+    EXPECT_EQ(msgs, (std::vector<UINT>{WM_NCPAINT, WM_ERASEBKGND}));
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetUpdateRgn(parent, rgn, FALSE), SIMPLEREGION);
+    DeleteObject(rgn);
+    RedrawWindow(parent, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    EXPECT_FALSE(GetUpdateRect(parent, &u, FALSE));
+    EXPECT_FALSE(GetUpdateRect(child, &u, FALSE));
+}
+
+TEST_F(User, ExceptionsStopAtTheWindowProcedure) {
+    struct P {
+        static LRESULT Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+            if (msg == WM_USER) throw std::runtime_error("handler failed");
+            return DefWindowProcA(h, msg, wp, lp);
+        }
+    };
+    WNDCLASSA wc;
+    wc.lpfnWndProc = P::Proc;
+    wc.lpszClassName = "Throws";
+    RegisterClassA(&wc);
+    HWND w = CreateWindowExA(0, "Throws", "", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(SendMessageA(w, WM_USER, 0, 0), 0);
+    PostMessageA(w, WM_USER, 0, 0);
+    EXPECT_NO_THROW(Pump());
+    SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) { throw std::runtime_error("timer failed"); });
+    ClockAdvance(Ms(10));
+    EXPECT_NO_THROW(Pump());
+    EXPECT_TRUE(IsWindow(w));
 }
 
 TEST_F(User, EraseBackgroundAndPaintOrder) {
@@ -892,6 +978,17 @@ TEST_F(User, CursorCaretMetricsAndSystemColours) {
     EXPECT_FALSE(test::CursorVisible());
     EXPECT_EQ(ShowCursor(TRUE), 0);
     EXPECT_TRUE(test::CursorVisible());
+
+    // Over a client area, DefWindowProc's WM_SETCURSOR sets the class cursor.
+    HCURSOR hand = LoadCursorA(nullptr, MAKEINTRESOURCEA(IDC_HAND));
+    WNDCLASSA wc;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hCursor = hand;
+    wc.lpszClassName = "HandCursor";
+    RegisterClassA(&wc);
+    CreateWindowExA(0, "HandCursor", "", WS_POPUP | WS_VISIBLE, 200, 200, 20, 20, nullptr, nullptr, nullptr, nullptr);
+    test::MouseMove(205, 205);
+    EXPECT_EQ(test::CurrentCursor(), hand);
 
     EXPECT_FALSE(HideCaret(nullptr));  // no caret: nothing to do
     HWND w = Top(0, 0, 20, 20);
