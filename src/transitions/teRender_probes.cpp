@@ -194,8 +194,8 @@ void AdjustBitmapFormat(cl::TBitmap* Bitmap, win::HPALETTE Palette, int Width, i
     Bitmap->SetPixelFormat(PixelFormat);
     if (PixelFormat == cl::pf1bit) Bitmap->SetMonochrome(true);
     if (PixelFormat == cl::pf8bit) Bitmap->SetPalette(Palette ? Palette : CreateSystemPalette());
-    Bitmap->SetWidth(Width);
-    Bitmap->SetHeight(Height);
+    // Both at once: a bitmap with no rows keeps no width of its own.
+    Bitmap->SetSize(Width, Height);
 }
 
 void InitSolidBitmap(cl::TBitmap* Bitmap, int Width, int Height, win::HPALETTE Palette,

@@ -1,0 +1,237 @@
+// The screen device over a real control of the class library on the headless screen.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "te_screen_util.h"
+#include "transitions/teVclScr.h"
+
+using namespace te;
+using namespace tetest;
+
+namespace {
+
+class ScreenTest : public ScreenFixture {
+protected:
+    win::RECT PicClient() const { return MakeRect(0, 0, 120, 100); }
+    // An effect that wants both looks as bitmaps.
+    void UseBitmaps(TTestEffect& e) {
+        e.Info = tetiMillisecondsCapable | tetiNeedSrcBmp | tetiNeedDstBmp;
+        e.FrameCount = 4;
+        e.Milliseconds = 400;
+    }
+};
+
+}  // namespace
+
+TEST_F(ScreenTest, ThePictureControlShowsOnTheHeadlessScreen) {
+    EXPECT_EQ(ScreenAt(PicX(50), PicY(50)), ScreenColor(cl::clRed));
+    EXPECT_EQ(ScreenAt(PicX(6), PicY(6)), ScreenColor(cl::clYellow));
+    EXPECT_EQ(ScreenAt(12, 22), ScreenColor(cl::clBlack));
+}
+
+TEST_F(ScreenTest, AfterPrepareTheScreenKeepsTheOldLookUntilExecute) {
+    TTestEffect e(nullptr);
+    UseBitmaps(e);
+    ASSERT_TRUE(e.Prepare(pic, PicClient()));
+    EXPECT_TRUE(TransitionPrepared());
+    pic->Fill = cl::clBlue;
+    pic->Invalidate();
+    Pump();
+    pic->Repaint();
+    EXPECT_EQ(ScreenAt(PicX(50), PicY(50)), ScreenColor(cl::clRed)) << "the old look is frozen";
+    int64_t t0 = NowMs();
+    e.Execute();
+    EXPECT_EQ(ScreenAt(PicX(50), PicY(50)), ScreenColor(cl::clBlue));
+    EXPECT_EQ(ScreenAt(PicX(6), PicY(6)), ScreenColor(cl::clYellow));
+    EXPECT_FALSE(TransitionPrepared());
+    EXPECT_EQ(e.Log->frames.size(), 4u);
+    EXPECT_EQ(NowMs() - t0, 320) << "4 frames in 400 ms: frame time 400 / 5, a wait after each frame";
+    EXPECT_EQ(e.Log->srcAtInitialize, (std::vector<uint32_t>{static_cast<uint32_t>(cl::clRed)}));
+}
+
+TEST_F(ScreenTest, TheRunCapturesTheFrozenOldLookAndTheNewLookOffScreen) {
+    TTestEffect e(nullptr);
+    UseBitmaps(e);
+    e.SampleX = 50;
+    e.SampleY = 50;
+    ASSERT_TRUE(e.Prepare(pic, PicClient()));
+    pic->Fill = cl::clBlue;
+    pic->Invalidate();
+    e.Execute();
+    EXPECT_EQ(e.Log->srcAtInitialize, (std::vector<uint32_t>{static_cast<uint32_t>(cl::clRed)}));
+    EXPECT_EQ(e.Log->dstAtInitialize, (std::vector<uint32_t>{static_cast<uint32_t>(cl::clBlue)}));
+}
+
+TEST_F(ScreenTest, OnlyOneTransitionIsPreparedAtATime) {
+    TTestEffect a(nullptr), b(nullptr);
+    UseBitmaps(a);
+    UseBitmaps(b);
+    ASSERT_TRUE(a.Prepare(pic, PicClient()));
+    EXPECT_FALSE(b.Prepare(pic, PicClient()));
+    int befores = 0, afters = 0;
+    b.OnBeforeTransition = [&](cl::TObject*) { ++befores; };
+    b.OnAfterTransition = [&](cl::TObject*) { ++afters; };
+    b.Execute();  // not prepared: nothing runs, both events still fire
+    EXPECT_TRUE(b.Log->frames.empty());
+    EXPECT_EQ(befores, 1);
+    EXPECT_EQ(afters, 1);
+    EXPECT_TRUE(TransitionPrepared());
+    a.UnPrepare();
+    EXPECT_FALSE(TransitionPrepared());
+    EXPECT_TRUE(b.Prepare(pic, PicClient()));
+    b.UnPrepare();
+    b.UnPrepare();  // a second time does nothing
+    EXPECT_FALSE(TransitionPrepared());
+}
+
+TEST_F(ScreenTest, FailuresBetweenPrepareAndUnPrepareNeverLeaveTheFlagSet) {
+    {
+        TTestEffect e(nullptr);
+        UseBitmaps(e);
+        e.ThrowAtFrame = 2;
+        ASSERT_TRUE(e.Prepare(pic, PicClient()));
+        EXPECT_THROW(e.Execute(), std::runtime_error);
+        EXPECT_FALSE(TransitionPrepared());
+        EXPECT_FALSE(e.GetDevice()->Prepared);
+    }
+    {
+        TTestEffect e(nullptr);
+        UseBitmaps(e);
+        e.ThrowInInitialize = true;
+        ASSERT_TRUE(e.Prepare(pic, PicClient()));
+        EXPECT_NO_THROW(e.Execute());
+        EXPECT_FALSE(TransitionPrepared());
+    }
+    {
+        TTestEffect e(nullptr);
+        UseBitmaps(e);
+        try {
+            TTEPreparedScope scope(&e, pic, PicClient());
+            ASSERT_TRUE(scope.Prepared());
+            EXPECT_TRUE(TransitionPrepared());
+            throw std::runtime_error("the caller's slide failed to decode");
+        } catch (const std::runtime_error&) {
+        }
+        EXPECT_FALSE(TransitionPrepared());
+    }
+    {
+        auto* e = new TTestEffect(nullptr);
+        UseBitmaps(*e);
+        ASSERT_TRUE(e->Prepare(pic, PicClient()));
+        delete e;  // destroying a prepared effect unprepares
+        EXPECT_FALSE(TransitionPrepared());
+    }
+    TTestEffect later(nullptr);
+    UseBitmaps(later);
+    ASSERT_TRUE(later.Prepare(pic, PicClient()));
+    later.Execute();
+    EXPECT_EQ(later.Log->frames.size(), 4u);
+}
+
+TEST_F(ScreenTest, AnObscuredControlTakesItsOldLookFromOffScreenRendering) {
+    cover = cl::NewForm<cl::TForm>(nullptr);
+    cover->SetBorderStyle(cl::bsNone);
+    cover->SetColor(cl::clPurple);
+    cover->SetBounds(PicX(60), PicY(40), 100, 100);
+    cover->Show();
+    Pump();
+    ASSERT_EQ(ScreenAt(PicX(70), PicY(50)), ScreenColor(cl::clPurple));
+    struct Case {
+        uint16_t extra;
+        uint32_t expected;
+    } cases[] = {{0, static_cast<uint32_t>(cl::clRed)},
+                 {tetiStaticSrcPixels, static_cast<uint32_t>(cl::clPurple)}};
+    for (const Case& c : cases) {
+        TTestEffect e(nullptr);
+        UseBitmaps(e);
+        e.Info |= c.extra;
+        e.SampleX = 70;
+        e.SampleY = 50;
+        ASSERT_TRUE(e.Prepare(pic, PicClient()));
+        e.Execute();
+        EXPECT_EQ(e.Log->srcAtInitialize, (std::vector<uint32_t>{c.expected})) << c.extra;
+    }
+}
+
+TEST_F(ScreenTest, TheCutChangesThePictureInOneFrameWithoutWaiting) {
+    TFlickerFreeTransition cut(nullptr);
+    cut.Milliseconds = 3000;
+    int shown = -1;
+    cut.OnEndTransition = [&](cl::TObject* s) { shown = static_cast<TTETransitionDevice*>(s)->Data->FramesShown; };
+    ASSERT_TRUE(cut.Prepare(pic, PicClient()));
+    pic->Fill = cl::clLime;
+    pic->Invalidate();
+    Pump();
+    EXPECT_EQ(ScreenAt(PicX(30), PicY(30)), ScreenColor(cl::clRed));
+    int64_t t0 = NowMs();
+    cut.Execute();
+    EXPECT_EQ(NowMs(), t0);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(ScreenAt(PicX(30), PicY(30)), ScreenColor(cl::clLime));
+}
+
+TEST_F(ScreenTest, DisabledEffects) {
+    TTestEffect e(nullptr);
+    UseBitmaps(e);
+    e.SetEnabled(false);
+    EXPECT_FALSE(e.Prepare(pic, PicClient()));
+    EXPECT_FALSE(TransitionPrepared());
+    e.FlickerFreeWhenDisabled = true;
+    ASSERT_TRUE(e.Prepare(pic, PicClient()));
+    pic->Fill = cl::clBlue;
+    pic->Invalidate();
+    int64_t t0 = NowMs();
+    e.Execute();
+    EXPECT_TRUE(e.Log->frames.empty()) << "a plain cut ran instead";
+    EXPECT_EQ(NowMs(), t0);
+    EXPECT_EQ(ScreenAt(PicX(50), PicY(50)), ScreenColor(cl::clBlue));
+    // Switching an effect off releases its capture.
+    TTestEffect f(nullptr);
+    UseBitmaps(f);
+    ASSERT_TRUE(f.Prepare(pic, PicClient()));
+    f.SetEnabled(false);
+    EXPECT_FALSE(TransitionPrepared());
+}
+
+TEST_F(ScreenTest, TheRenderWindowSitsOverTheAnimatedArea) {
+    TTestEffect e(nullptr);
+    UseBitmaps(e);
+    ASSERT_TRUE(e.Prepare(pic, MakeRect(10, 20, 60, 50)));
+    TTEVCLScreenTrDevice* d = e.GetDevice();
+    ASSERT_NE(d->RenderWindow, nullptr);
+    win::HWND rh = d->RenderWindow->Handle();
+    char name[64] = {};
+    win::GetClassNameA(rh, name, sizeof name);
+    EXPECT_STREQ(name, "TTERenderWindow");
+    EXPECT_EQ(win::GetParent(rh), pic->Handle());
+    win::RECT r;
+    win::GetWindowRect(rh, &r);
+    EXPECT_EQ(r.left, PicX(10));
+    EXPECT_EQ(r.top, PicY(20));
+    EXPECT_EQ(r.right - r.left, 50);
+    EXPECT_EQ(r.bottom - r.top, 30);
+    EXPECT_TRUE(win::IsWindowVisible(rh));
+    EXPECT_TRUE(win::GetWindowLongA(pic->Handle(), win::GWL_STYLE) & static_cast<win::LONG>(win::WS_CLIPCHILDREN));
+    e.UnPrepare();
+    EXPECT_FALSE(win::GetWindowLongA(pic->Handle(), win::GWL_STYLE) & static_cast<win::LONG>(win::WS_CLIPCHILDREN))
+        << "the parent's style is restored";
+}
+
+TEST_F(ScreenTest, ObscuredAreas) {
+    win::HWND h = pic->Handle();
+    auto screenRect = [&](int l, int t, int r, int b) { return MakeRect(PicX(l), PicY(t), PicX(r), PicY(b)); };
+    EXPECT_FALSE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 120, 100)));
+    EXPECT_TRUE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 121, 100))) << "off the window";
+    EXPECT_FALSE(IsWindowAreaObscured(nullptr, nullptr, screenRect(0, 0, 10, 10)));
+    auto* sib = new TColorControl(form);
+    sib->SetParent(form);
+    sib->SetBounds(100, 80, 30, 30);  // over the picture's bottom-right corner
+    win::SetWindowPos(sib->Handle(), win::HWND_TOP, 0, 0, 0, 0, win::SWP_NOMOVE | win::SWP_NOSIZE);
+    Pump();
+    EXPECT_TRUE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 120, 100)));
+    EXPECT_FALSE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 50, 50)));
+    EXPECT_FALSE(IsWindowAreaObscured(h, sib->Handle(), screenRect(0, 0, 120, 100))) << "the excluded window";
+    sib->Hide();
+    EXPECT_FALSE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 120, 100)));
+}
