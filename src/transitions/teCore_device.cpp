@@ -48,7 +48,11 @@ public:
     ~TTETransitionThread() {
         Terminated = true;
         if (WakeEvent) win::SetEvent(WakeEvent);
-        if (Handle) win::WaitForSingleObject(Handle, 0xFFFFFFFF);
+        if (Handle) {
+            win::WaitForSingleObject(Handle, 0xFFFFFFFF);
+            win::CloseHandle(Handle);
+        }
+        if (WakeEvent) win::CloseHandle(WakeEvent);
         win::DeleteCriticalSection(&Lock);
     }
 
@@ -459,7 +463,6 @@ void TTETransitionDevice::PlainLoop(TTEChrono& FrameChrono) {
         if (CheckAbort(true)) break;
         ++d->FramesShown;
         DrawFrame(i, 1, i - 1, &FrameChrono);
-        AfterFrame(0);
     }
     FrameChrono.Pause();
 }
@@ -539,7 +542,6 @@ void TTETransitionDevice::PacedLoop(TTEChrono& FrameChrono, int32_t Duration) {
         }
         frameTime = remaining / (left / step);
         lastTime = static_cast<float>(FrameChrono.Milliseconds());
-        AfterFrame(0);
         index += static_cast<int32_t>(cl::Round(step));
     }
     FrameChrono.Pause();

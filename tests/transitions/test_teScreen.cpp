@@ -1,7 +1,9 @@
 // The screen device over a real control of the class library on the headless screen.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 #include "te_screen_util.h"
 #include "transitions/teVclScr.h"
@@ -234,4 +236,157 @@ TEST_F(ScreenTest, ObscuredAreas) {
     EXPECT_FALSE(IsWindowAreaObscured(h, sib->Handle(), screenRect(0, 0, 120, 100))) << "the excluded window";
     sib->Hide();
     EXPECT_FALSE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 120, 100)));
+}
+
+namespace {
+
+class AbortTest : public ScreenFixture {
+protected:
+    void RunWith(TTestEffect& e) {
+        dev.SetTransition(&e);
+        dev.PrepareRun(cl::clRed, cl::clLime);
+        dev.Data->Window = pic->Handle();
+        dev.Execute(true);
+    }
+    TTestDevice dev;
+};
+
+int PendingMessages(unsigned int msg) {
+    int n = 0;
+    win::MSG m;
+    while (win::PeekMessageA(&m, nullptr, msg, msg, win::PM_REMOVE)) ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST_F(AbortTest, EscapeAbortsAtTheFirstPollAndTheKeysTakenOnTheWayAreLost) {
+    TTestEffect e(nullptr);
+    e.AbortOnEscape = true;
+    e.FrameCount = 5;
+    int ends = 0;
+    e.OnEndTransition = [&](cl::TObject*) { ++ends; };
+    win::PostMessageA(form->Handle(), win::WM_KEYDOWN, 'A', 0);
+    win::PostMessageA(form->Handle(), win::WM_KEYDOWN, win::VK_ESCAPE, 0);
+    win::PostMessageA(form->Handle(), win::WM_KEYDOWN, 'B', 0);
+    RunWith(e);
+    EXPECT_TRUE(dev.Aborted);
+    EXPECT_TRUE(e.Log->frames.empty());
+    EXPECT_EQ(e.Log->initializes, 0) << "the pass ends before it starts";
+    EXPECT_EQ(ends, 0);
+    EXPECT_EQ(PendingMessages(win::WM_KEYDOWN), 1) << "only the key after Escape is left";
+}
+
+TEST_F(AbortTest, OtherKeysDoNotAbortButAreTaken) {
+    TTestEffect e(nullptr);
+    e.AbortOnEscape = true;
+    e.FrameCount = 3;
+    win::PostMessageA(form->Handle(), win::WM_KEYDOWN, 'A', 0);
+    RunWith(e);
+    EXPECT_FALSE(dev.Aborted);
+    EXPECT_EQ(e.Log->frames.size(), 3u);
+    EXPECT_EQ(PendingMessages(win::WM_KEYDOWN), 0);
+}
+
+TEST_F(AbortTest, AClickInTheAnimationWindowAbortsOnlyWithAbortOnClick) {
+    for (bool onClick : {false, true}) {
+        TTestEffect e(nullptr);
+        e.AbortOnClick = onClick;
+        e.AbortOnEscape = !onClick;  // an abort source either way
+        e.FrameCount = 3;
+        win::PostMessageA(pic->Handle(), win::WM_LBUTTONDOWN, 0, 0);
+        TTestDevice d;
+        d.SetTransition(&e);
+        d.PrepareRun(cl::clRed, cl::clLime);
+        d.Data->Window = pic->Handle();
+        d.Execute(true);
+        EXPECT_EQ(d.Aborted, onClick);
+        EXPECT_EQ(e.Log->frames.size(), onClick ? 0u : 3u);
+        EXPECT_EQ(PendingMessages(win::WM_LBUTTONDOWN), onClick ? 0 : 1);
+    }
+}
+
+TEST_F(AbortTest, BetweenFramesPollsComeOnlyAfterTheInterval) {
+    // Plain loop, each frame costs 100 ms; the pass starts with a poll, then a frame polls
+    // only when more than 300 ms went by since the last poll.
+    TTestEffect e(nullptr);
+    e.FrameCount = 9;
+    e.CostMs = 100;
+    e.AbortCheckInterval = 300;
+    std::vector<int64_t> polls;
+    int64_t start = NowMs();
+    e.OnAbortQuery = [&](cl::TObject*, TTransitionEffect*, bool&) { polls.push_back(NowMs() - start); };
+    RunWith(e);
+    EXPECT_EQ(polls, (std::vector<int64_t>{0, 400, 800}));
+    EXPECT_FALSE(dev.Aborted);
+    EXPECT_EQ(e.Log->frames.size(), 9u);
+}
+
+namespace {
+
+TTETransitionDevice* gThreadDevice = nullptr;
+
+win::LRESULT ThreadWindowProc(win::HWND h, win::UINT msg, win::WPARAM w, win::LPARAM l) {
+    if (msg == TTETransitionDevice::CM_TETHREADENDED && gThreadDevice &&
+        reinterpret_cast<TTETransitionDevice*>(l) == gThreadDevice) {
+        gThreadDevice->DoThreadEnded();
+        return 0;
+    }
+    return win::DefWindowProcA(h, msg, w, l);
+}
+
+win::HWND ThreadWindow() {
+    static bool registered = false;
+    if (!registered) {
+        win::WNDCLASSA wc;
+        wc.lpfnWndProc = &ThreadWindowProc;
+        wc.lpszClassName = "TETestThreadWindow";
+        win::RegisterClassA(&wc);
+        registered = true;
+    }
+    return win::CreateWindowExA(0, "TETestThreadWindow", "", win::WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                nullptr);
+}
+
+}  // namespace
+
+TEST_F(ScreenTest, AThreadSafeDeviceRunsAThreadSafeEffectOnItsThread) {
+    TTestEffect e(nullptr);
+    e.Info = tetiThreadSafe | tetiOffScreenBmpCapable | tetiNeedOffScreenBmp;
+    e.FrameCount = 3;
+    TTestDevice d;
+    d.ThreadSafe = true;
+    d.ThreadWindow = ThreadWindow();
+    gThreadDevice = &d;
+    std::vector<std::string> events;
+    win::DWORD mainThread = win::GetCurrentThreadId();
+    win::DWORD endThread = 0;
+    e.OnBeforeTransition = [&](cl::TObject*) { events.push_back("before"); };
+    e.OnEndTransition = [&](cl::TObject*) {
+        events.push_back("end");
+        endThread = win::GetCurrentThreadId();
+    };
+    e.OnAfterTransition = [&](cl::TObject*) { events.push_back("after"); };
+    d.SetTransition(&e);
+    d.PrepareRun(cl::clRed, cl::clLime);
+    d.Execute(false);
+    EXPECT_TRUE(d.Threaded);
+    // The end of the run reaches the thread window as a posted message.
+    for (int i = 0; i < 5000 && d.Threaded; ++i) {
+        win::MSG m;
+        if (win::PeekMessageA(&m, nullptr, 0, 0, win::PM_REMOVE))
+            win::DispatchMessageA(&m);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_FALSE(d.Threaded);
+    EXPECT_EQ(d.Thread, nullptr);
+    EXPECT_FALSE(d.Executing);
+    EXPECT_EQ(d.Runs, 1);
+    EXPECT_EQ(e.Log->frames.size(), 3u);
+    EXPECT_EQ(events, (std::vector<std::string>{"before", "end", "after"}));
+    EXPECT_EQ(endThread, mainThread) << "the end event waits for the thread window";
+    EXPECT_EQ(Pixel(d.Screen.get(), 0, 0), static_cast<uint32_t>(cl::clLime));
+    gThreadDevice = nullptr;
+    win::DestroyWindow(d.ThreadWindow);
 }
