@@ -258,18 +258,21 @@ bool IsWindowAreaObscured(win::HWND Wnd, win::HWND ExcludeWnd, const win::RECT& 
     vs.right = vs.left + win::GetSystemMetrics(win::SM_CXVIRTUALSCREEN);
     vs.bottom = vs.top + win::GetSystemMetrics(win::SM_CYVIRTUALSCREEN);
     if (!RectInside(R, vs)) return true;
+    auto isChild = [](win::HWND h) {
+        return (static_cast<win::DWORD>(win::GetWindowLongA(h, win::GWL_STYLE)) & win::WS_CHILD) != 0;
+    };
+    // The climb ends at the first top-level ancestor: windows above it are not examined.
+    // Bounded: a window tree is finite, but a corrupt one must not hang the caller.
     win::HWND w = Wnd;
-    // Bounded walk: a window tree is finite, but a corrupt one must not hang the caller.
-    for (int depth = 0; w && depth < 4096; ++depth) {
+    for (int depth = 0; w && isChild(w) && depth < 4096; ++depth) {
         for (win::HWND s = win::GetWindow(w, win::GW_HWNDPREV); s; s = win::GetWindow(s, win::GW_HWNDPREV)) {
             if (s == ExcludeWnd || !win::IsWindowVisible(s)) continue;
             win::RECT sr;
             if (win::GetWindowRect(s, &sr) && RectsIntersect(sr, R)) return true;
         }
-        if (!(static_cast<win::DWORD>(win::GetWindowLongA(w, win::GWL_STYLE)) & win::WS_CHILD)) break;
         win::HWND parent = win::GetParent(w);
         if (!parent) break;
-        if (parent != ExcludeWnd) {
+        if (parent != ExcludeWnd && isChild(parent)) {
             win::RECT pr;
             if (win::GetWindowRect(parent, &pr) && !RectInside(R, pr)) return true;
         }

@@ -132,13 +132,15 @@ TEST_F(ScreenTest, FailuresBetweenPrepareAndUnPrepareNeverLeaveTheFlagSet) {
 }
 
 TEST_F(ScreenTest, AnObscuredControlTakesItsOldLookFromOffScreenRendering) {
-    cover = cl::NewForm<cl::TForm>(nullptr);
-    cover->SetBorderStyle(cl::bsNone);
-    cover->SetColor(cl::clPurple);
-    cover->SetBounds(PicX(60), PicY(40), 100, 100);
-    cover->Show();
+    // A sibling control lies over the picture's lower right part.
+    auto* sib = new TColorControl(form);
+    sib->Fill = cl::clPurple;
+    sib->SetParent(form);
+    sib->SetBounds(80, 50, 100, 100);
+    win::SetWindowPos(sib->Handle(), win::HWND_TOP, 0, 0, 0, 0, win::SWP_NOMOVE | win::SWP_NOSIZE);
+    sib->Repaint();
     Pump();
-    ASSERT_EQ(ScreenAt(PicX(70), PicY(50)), ScreenColor(cl::clPurple));
+    ASSERT_EQ(ScreenAt(PicX(100), PicY(80)), ScreenColor(cl::clPurple));
     struct Case {
         uint16_t extra;
         uint32_t expected;
@@ -148,12 +150,31 @@ TEST_F(ScreenTest, AnObscuredControlTakesItsOldLookFromOffScreenRendering) {
         TTestEffect e(nullptr);
         UseBitmaps(e);
         e.Info |= c.extra;
-        e.SampleX = 70;
-        e.SampleY = 50;
+        e.SampleX = 100;
+        e.SampleY = 80;
         ASSERT_TRUE(e.Prepare(pic, PicClient()));
+        EXPECT_TRUE(e.GetDevice()->IsObscured());
         e.Execute();
         EXPECT_EQ(e.Log->srcAtInitialize, (std::vector<uint32_t>{c.expected})) << c.extra;
     }
+}
+
+TEST_F(ScreenTest, AnUncoveredControlTakesItsOldLookFromTheScreen) {
+    // A top-level window above the form is not looked at: the screen is read.
+    cover = cl::NewForm<cl::TForm>(nullptr);
+    cover->SetBorderStyle(cl::bsNone);
+    cover->SetColor(cl::clPurple);
+    cover->SetBounds(PicX(60), PicY(40), 100, 100);
+    cover->Show();
+    Pump();
+    TTestEffect e(nullptr);
+    UseBitmaps(e);
+    e.SampleX = 70;
+    e.SampleY = 50;
+    ASSERT_TRUE(e.Prepare(pic, PicClient()));
+    EXPECT_FALSE(e.GetDevice()->IsObscured());
+    e.Execute();
+    EXPECT_EQ(e.Log->srcAtInitialize, (std::vector<uint32_t>{static_cast<uint32_t>(cl::clPurple)}));
 }
 
 TEST_F(ScreenTest, TheCutChangesThePictureInOneFrameWithoutWaiting) {
@@ -226,6 +247,9 @@ TEST_F(ScreenTest, ObscuredAreas) {
     EXPECT_FALSE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 120, 100)));
     EXPECT_TRUE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 121, 100))) << "off the window";
     EXPECT_FALSE(IsWindowAreaObscured(nullptr, nullptr, screenRect(0, 0, 10, 10)));
+    form->SetLeft(-50);
+    EXPECT_TRUE(IsWindowAreaObscured(h, nullptr, MakeRect(-20, 30, 20, 60))) << "off the virtual screen";
+    form->SetLeft(10);
     auto* sib = new TColorControl(form);
     sib->SetParent(form);
     sib->SetBounds(100, 80, 30, 30);  // over the picture's bottom-right corner
