@@ -147,21 +147,27 @@ bool TTEVCLScreenTrDevice::SetUpWindow(cl::TControl* AControl, const win::RECT& 
     rw->SetCursor(wc->Cursor());
     cl::TWinControl* parent = RectInClientCoords ? wc : wc->Parent();
     win::RECT place = r;
-    if (!RectInClientCoords) {
-        if (!parent) return false;
-        place = OffsetRectBy(r, wc->Left(), wc->Top());
-    }
     RenderParent = parent;
-    rw->SetParent(parent);
-    win::HWND ph = parent->Handle();
-    win::DWORD style = static_cast<win::DWORD>(win::GetWindowLongA(ph, win::GWL_STYLE));
-    if (!(style & win::WS_CLIPCHILDREN)) {
-        SavedParentStyle = style;
-        win::SetWindowLongA(ph, win::GWL_STYLE, static_cast<win::LONG>(style | win::WS_CLIPCHILDREN));
+    if (!parent) {
+        // A control without a parent (a form) in window coordinates: an owner-less pop-up
+        // over its window rectangle, owned by the application window.
+        win::RECT wr;
+        win::GetWindowRect(wc->Handle(), &wr);
+        place = OffsetRectBy(r, wr.left, wr.top);
+        if (cl::Application) rw->SetParentWindow(cl::Application->Handle());
+    } else {
+        if (!RectInClientCoords) place = OffsetRectBy(r, wc->Left(), wc->Top());
+        rw->SetParent(parent);
+        win::HWND ph = parent->Handle();
+        win::DWORD style = static_cast<win::DWORD>(win::GetWindowLongA(ph, win::GWL_STYLE));
+        if (!(style & win::WS_CLIPCHILDREN)) {
+            SavedParentStyle = style;
+            win::SetWindowLongA(ph, win::GWL_STYLE, static_cast<win::LONG>(style | win::WS_CLIPCHILDREN));
+        }
     }
     rw->SetBounds(place.left, place.top, place.right - place.left, place.bottom - place.top);
     win::HWND rh = rw->Handle();
-    if (!RectInClientCoords) {
+    if (parent && !RectInClientCoords) {
         win::HWND above = win::GetWindow(wc->Handle(), win::GW_HWNDPREV);
         win::SetWindowPos(rh, above ? above : win::HWND_TOP, 0, 0, 0, 0,
                           win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOACTIVATE | win::SWP_NOREDRAW);
@@ -174,7 +180,9 @@ bool TTEVCLScreenTrDevice::SetUpWindow(cl::TControl* AControl, const win::RECT& 
     win::SetWindowPos(rh, nullptr, 0, 0, 0, 0,
                       win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE |
                           win::SWP_SHOWWINDOW);
-    RenderWindow->SetVisible(true);
+    // A child keeps the class library's visibility in step; a pop-up is shown only through
+    // the window layer, which leaves activation alone.
+    if (parent) RenderWindow->SetVisible(true);
     Data->Window = rh;
     win::ValidateRect(rh, nullptr);
     WindowReady = true;
@@ -197,7 +205,7 @@ bool TTEVCLScreenTrDevice::Prepare(cl::TControl* AControl, const win::RECT& R) {
         Prepared = true;
         gPreparedDevice = this;
         if ((flags & tetiNeedSrcBmp) && !OldImage && !(flags & tetiStaticSrcPixels) && IsObscured())
-            OldImage = RenderControlToBitmap(Control, RenderWindow->Handle(), CaptureRect(ScreenRect),
+            OldImage = RenderControlToBitmap(Control, RenderWindow->Handle(), CaptureRect(ControlRect),
                                              static_cast<cl::TPixelFormat>(Data->PixelFormat), false, false,
                                              ClientCoordsNow);
     } catch (...) {
@@ -275,7 +283,7 @@ void TTEVCLScreenTrDevice::CaptureNewLook() {
     RealizeControlPalettes(Control, false);
     if (!NewImage && (GetTransition()->GetInfo(this) & tetiNeedDstBmp))
         NewImage = RenderControlToBitmap(Control, RenderWindow ? RenderWindow->Handle() : nullptr,
-                                         CaptureRect(ScreenRect), static_cast<cl::TPixelFormat>(Data->PixelFormat),
+                                         CaptureRect(ControlRect), static_cast<cl::TPixelFormat>(Data->PixelFormat),
                                          false, false, ClientCoordsNow);
 }
 
@@ -290,7 +298,8 @@ void TTEVCLScreenTrDevice::DoExecute() {
         bool forRender = false;
         win::HWND rh = RenderWindow ? RenderWindow->Handle() : nullptr;
         win::MSG msg;
-        while (win::PeekMessageA(&msg, nullptr, win::WM_PAINT, win::WM_PAINT, win::PM_REMOVE)) {
+        // Bounded: a window that never validates would otherwise be painted forever.
+        for (int n = 0; n < 4096 && win::PeekMessageA(&msg, nullptr, win::WM_PAINT, win::WM_PAINT, win::PM_REMOVE); ++n) {
             if (msg.hwnd == rh) forRender = true;
             win::DispatchMessageA(&msg);
         }

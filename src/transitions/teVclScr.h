@@ -67,8 +67,9 @@ protected:
 private:
     bool SetUpWindow(cl::TControl* AControl, const win::RECT& R);
     void ReleaseWindow();
-    // The animated area's rectangle for captures: ScreenRect's left and top, the run's
-    // bitmap width and ScreenRect's bottom.
+    // The animated area's rectangle for captures: Base's left and top, the run's bitmap
+    // width and Base's bottom. Off-screen renderings take it in the control's own
+    // coordinates (ControlRect), which the renderer expects in either coordinate mode.
     win::RECT CaptureRect(const win::RECT& Base);
     win::HWND ParentWindowOfRender() const;
     cl::TWinControl* RenderParent = nullptr;

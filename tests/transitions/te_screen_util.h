@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "classlib/Controls.h"
+#include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "platform/user.h"
 #include "te_test_util.h"

@@ -414,3 +414,99 @@ TEST_F(ScreenTest, AThreadSafeDeviceRunsAThreadSafeEffectOnItsThread) {
     gThreadDevice = nullptr;
     win::DestroyWindow(d.ThreadWindow);
 }
+
+TEST_F(ScreenTest, AnEffectRunsOverAPictureOfTheClassLibrary) {
+    auto* panel = new cl::TPanel(form);
+    panel->SetParent(form);
+    panel->SetBevelOuter(cl::bvNone);
+    panel->SetBounds(150, 20, 45, 120);
+    auto* image = new cl::TImage(form);
+    image->SetParent(panel);
+    image->SetBounds(5, 10, 32, 32);
+    image->SetStretch(true);
+    auto picture = [](cl::TColor left, cl::TColor right) {
+        auto b = SolidBitmap(2, 1, left);
+        b->Canvas()->SetPixels(1, 0, right);
+        return b;
+    };
+    image->Picture()->SetGraphic(picture(cl::clRed, cl::clBlue).get());
+    Pump();
+    const int ix = 10 + 150 + 5, iy = 20 + 20 + 10;  // the image's screen position
+    ASSERT_EQ(ScreenAt(ix + 4, iy + 4), ScreenColor(cl::clRed));
+    ASSERT_EQ(ScreenAt(ix + 28, iy + 4), ScreenColor(cl::clBlue));
+
+    TTestEffect e(nullptr);
+    e.Info = tetiMillisecondsCapable | tetiNeedSrcBmp | tetiNeedDstBmp;
+    e.FrameCount = 5;
+    e.Milliseconds = 600;
+    e.SampleX = 28;
+    e.SampleY = 4;
+    ASSERT_TRUE(e.Prepare(image, MakeRect(0, 0, 32, 32)));
+    TTEVCLScreenTrDevice* d = e.GetDevice();
+    EXPECT_EQ(d->Control, panel) << "a non-windowed control hands over to its parent";
+    EXPECT_EQ(d->ControlRect.left, 5);
+    EXPECT_EQ(d->ControlRect.top, 10);
+    image->Picture()->SetGraphic(picture(cl::clLime, cl::clYellow).get());
+    Pump();
+    EXPECT_EQ(ScreenAt(ix + 4, iy + 4), ScreenColor(cl::clRed)) << "frozen until the run";
+    e.Execute();
+    EXPECT_EQ(e.Log->frames.size(), 5u);
+    EXPECT_EQ(e.Log->srcAtInitialize, (std::vector<uint32_t>{static_cast<uint32_t>(cl::clBlue)}));
+    EXPECT_EQ(e.Log->dstAtInitialize, (std::vector<uint32_t>{static_cast<uint32_t>(cl::clYellow)}));
+    EXPECT_EQ(ScreenAt(ix + 4, iy + 4), ScreenColor(cl::clLime));
+    EXPECT_EQ(ScreenAt(ix + 28, iy + 4), ScreenColor(cl::clYellow));
+    EXPECT_FALSE(TransitionPrepared());
+}
+
+TEST_F(ScreenTest, RectanglesInWindowCoordinates) {
+    // A child control: the render window goes into its parent, right above it.
+    auto* sib = new TColorControl(form);
+    sib->Fill = cl::clNavy;
+    sib->SetParent(form);
+    sib->SetBounds(150, 100, 40, 40);
+    win::SetWindowPos(sib->Handle(), win::HWND_TOP, 0, 0, 0, 0, win::SWP_NOMOVE | win::SWP_NOSIZE);
+    Pump();
+    TTestEffect e(nullptr);
+    e.Info = tetiNeedSrcBmp | tetiNeedDstBmp;
+    e.FrameCount = 2;
+    e.RectInClientCoords = false;
+    e.SampleX = 30;
+    e.SampleY = 30;
+    ASSERT_TRUE(e.Prepare(pic, MakeRect(10, 10, 60, 60)));
+    TTEVCLScreenTrDevice* d = e.GetDevice();
+    win::HWND rh = d->RenderWindow->Handle();
+    EXPECT_EQ(win::GetParent(rh), form->Handle());
+    EXPECT_EQ(win::GetWindow(rh, win::GW_HWNDNEXT), pic->Handle()) << "directly above the control";
+    win::RECT r;
+    win::GetWindowRect(rh, &r);
+    EXPECT_EQ(r.left, PicX(10));
+    EXPECT_EQ(r.top, PicY(10));
+    pic->Fill = cl::clBlue;
+    pic->Invalidate();
+    Pump();
+    EXPECT_EQ(ScreenAt(PicX(30), PicY(30)), ScreenColor(cl::clRed));
+    e.Execute();
+    EXPECT_EQ(e.Log->dstAtInitialize, (std::vector<uint32_t>{static_cast<uint32_t>(cl::clBlue)}));
+    EXPECT_EQ(ScreenAt(PicX(30), PicY(30)), ScreenColor(cl::clBlue));
+    EXPECT_FALSE(win::IsWindow(rh));
+
+    // A form: an owner-less pop-up over the form's window rectangle.
+    TTestEffect f(nullptr);
+    f.Info = tetiNeedSrcBmp | tetiNeedDstBmp;
+    f.FrameCount = 2;
+    f.RectInClientCoords = false;
+    f.SampleX = 20 + 30;
+    f.SampleY = 10 + 30;
+    ASSERT_TRUE(f.Prepare(form, MakeRect(0, 0, 200, 150)));
+    win::HWND ph = f.GetDevice()->RenderWindow->Handle();
+    EXPECT_FALSE(win::GetWindowLongA(ph, win::GWL_STYLE) & static_cast<win::LONG>(win::WS_CHILD));
+    EXPECT_TRUE(win::IsWindowVisible(ph));
+    pic->Fill = cl::clGreen;
+    pic->Invalidate();
+    Pump();
+    EXPECT_EQ(ScreenAt(PicX(30), PicY(30)), ScreenColor(cl::clBlue)) << "frozen under the pop-up";
+    f.Execute();
+    EXPECT_EQ(f.Log->srcAtInitialize, (std::vector<uint32_t>{static_cast<uint32_t>(cl::clBlue)}));
+    EXPECT_EQ(f.Log->dstAtInitialize, (std::vector<uint32_t>{static_cast<uint32_t>(cl::clGreen)}));
+    EXPECT_EQ(ScreenAt(PicX(30), PicY(30)), ScreenColor(cl::clGreen));
+}
