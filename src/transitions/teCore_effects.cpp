@@ -2,6 +2,7 @@
 // registry of effect classes.
 #include <algorithm>
 
+#include "classlib/Controls.h"
 #include "classlib/TypInfo.h"
 #include "transitions/teCore.h"
 
@@ -269,6 +270,7 @@ void RegisterTransitionClass(const cl::TClass& EffectClass) {
     auto& list = ClassList();
     if (std::find(list.begin(), list.end(), &EffectClass) != list.end()) return;
     list.push_back(&EffectClass);
+    cl::GroupDescendentsWith(EffectClass, cl::TControl::StaticClass());
     cl::RegisterClass(EffectClass);
 }
 

@@ -374,3 +374,33 @@ TEST(RichEdit, TwipsAreComputedIn64Bits) {
     EXPECT_EQ(PixelsToTwips(int64_t(1) << 40, 96), INT32_MAX);
     EXPECT_EQ(PixelsToTwips(100, 0), 1500) << "a device without resolution counts as 96";
 }
+
+TEST_F(RenderTest, AFramedWindowRendersWithItsFrame) {
+    cover = cl::NewForm<cl::TForm>(nullptr);
+    cover->SetBorderStyle(cl::bsSingle);
+    cover->SetColor(cl::clSilver);
+    cover->SetBounds(300, 200, 160, 120);
+    auto* inner = new TColorControl(cover);
+    inner->SetParent(cover);
+    inner->SetBounds(10, 10, 50, 40);
+    cover->Show();
+    Pump();
+    win::RECT wr;
+    win::GetWindowRect(cover->Handle(), &wr);
+    int w = wr.right - wr.left, h = wr.bottom - wr.top;
+    auto bmp = std::unique_ptr<cl::TBitmap>(
+        RenderControlToBitmap(cover, nullptr, MakeRect(0, 0, w, h), cl::pf32bit, false, false, false));
+    auto s = win::test::ScreenComposite();
+    int differ = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) differ += ScreenColor(bmp->Canvas()->Pixels(x, y)) != s.At(wr.left + x, wr.top + y);
+    EXPECT_EQ(differ, 0);
+    // In client coordinates the same window gives its client area without the frame.
+    auto client = Render(cover);
+    win::POINT o = cover->ClientOrigin();
+    EXPECT_EQ(client->Width(), cover->ClientWidth());
+    EXPECT_EQ(ScreenColor(client->Canvas()->Pixels(15, 15)), s.At(o.x + 15, o.y + 15));
+    EXPECT_EQ(client->Canvas()->Pixels(15, 15), cl::clYellow);
+    EXPECT_EQ(client->Canvas()->Pixels(30, 30), cl::clRed);
+    EXPECT_EQ(client->Canvas()->Pixels(1, 1), cl::clSilver);
+}
