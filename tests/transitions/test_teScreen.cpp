@@ -510,3 +510,30 @@ TEST_F(ScreenTest, RectanglesInWindowCoordinates) {
     EXPECT_EQ(f.Log->dstAtInitialize, (std::vector<uint32_t>{static_cast<uint32_t>(cl::clGreen)}));
     EXPECT_EQ(ScreenAt(PicX(30), PicY(30)), ScreenColor(cl::clGreen));
 }
+
+TEST_F(ScreenTest, TwoPassesOnTheScreenGoThroughTheControlsColour) {
+    pic->SetColor(cl::clTeal);
+    Pump();
+    TTestEffect e(nullptr);
+    e.Info = tetiMillisecondsCapable | tetiNeedSrcBmp | tetiNeedDstBmp | tetiTwoPassesCapable;
+    e.PassSetting = teTwoPasses;
+    e.GetPass2Options()->DistributedTime = true;
+    e.Milliseconds = 600;
+    e.FrameCount = 2;
+    e.SampleX = 50;
+    e.SampleY = 50;
+    ASSERT_TRUE(e.Prepare(pic, PicClient()));
+    pic->Fill = cl::clBlue;
+    pic->Invalidate();
+    int64_t t0 = NowMs();
+    e.Execute();
+    // Pass 1: old look to the control's colour in 300 ms; pass 2: to the new look in the rest.
+    EXPECT_EQ(e.Log->srcAtInitialize,
+              (std::vector<uint32_t>{static_cast<uint32_t>(cl::clRed), static_cast<uint32_t>(cl::clTeal)}));
+    EXPECT_EQ(e.Log->dstAtInitialize,
+              (std::vector<uint32_t>{static_cast<uint32_t>(cl::clTeal), static_cast<uint32_t>(cl::clBlue)}));
+    ASSERT_EQ(e.Log->frames.size(), 4u);
+    EXPECT_EQ(e.Log->frames[2].atMs - t0, 200) << "pass 1: frame time 300 / 3, two frames";
+    EXPECT_EQ(NowMs() - t0, 466) << "pass 2: 400 ms left, two waits of 400 / 3 ms";
+    EXPECT_EQ(ScreenAt(PicX(50), PicY(50)), ScreenColor(cl::clBlue));
+}
