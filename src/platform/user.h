@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -822,6 +823,11 @@ void Deactivate();
 // `MS click X Y`, `MS dblclick X Y`; MS = clock milliseconds since start) that the
 // message loop delivers at those times. False (and nothing scheduled) on a syntax error.
 bool SetInputScript(const std::string& script);
+
+// Any injection (MouseMove, MouseButton, Wheel, Key, Activate, Deactivate...) run by the
+// message loop when the clock reaches `ms` milliseconds since start, in order with the
+// scripted input.
+void ScheduleInput(int64_t ms, std::function<void()> inject);
 
 // A foreign window (the host of a preview) of w x h at the screen origin.
 HWND CreateForeignWindow(int width, int height);

@@ -960,6 +960,16 @@ TEST_F(User, ScriptedInputArrivesAtItsTimes) {
         {600, WM_LBUTTONUP},     {600, WM_LBUTTONDBLCLK}, {600, WM_LBUTTONUP}};
     EXPECT_EQ(got, want);
     EXPECT_EQ(Only(WM_KEYDOWN).back().wParam, static_cast<WPARAM>(VK_ESCAPE));
+    // Any injection can be scheduled the same way.
+    int64_t start = ClockElapsedMs();
+    test::ScheduleInput(start + 50, [] { test::MouseButton(test::Button::Right, true); });
+    test::ScheduleInput(start + 20, [] { test::MouseMove(40, 40); });
+    g_log.clear();
+    RunFor(100);
+    std::vector<std::pair<int64_t, UINT>> later;
+    for (const Logged& l : g_log)
+        if (l.msg == WM_MOUSEMOVE || l.msg == WM_RBUTTONDOWN) later.emplace_back(l.ms - start, l.msg);
+    EXPECT_EQ(later, (std::vector<std::pair<int64_t, UINT>>{{20, WM_MOUSEMOVE}, {50, WM_RBUTTONDOWN}}));
     for (const char* bad : {"10 jump 1 2", "x move 1 2", "10 move 1", "10 key 999", "10 move 1 2 3", "-5 key 27"})
         EXPECT_FALSE(test::SetInputScript(bad)) << bad;
 }
