@@ -31,15 +31,33 @@ void ApplyRop(uint8_t rop, const uint32_t* p, const uint32_t* s, uint32_t* d, in
     case 0xAA: return;
     case 0xCC: std::memcpy(d, s, sizeof(uint32_t) * static_cast<size_t>(n)); return;
     case 0xF0: std::memcpy(d, p, sizeof(uint32_t) * static_cast<size_t>(n)); return;
-    case 0x33: for (int i = 0; i < n; ++i) d[i] = ~s[i]; return;
-    case 0x55: for (int i = 0; i < n; ++i) d[i] = ~d[i]; return;
-    case 0x0F: for (int i = 0; i < n; ++i) d[i] = ~p[i]; return;
-    case 0x88: for (int i = 0; i < n; ++i) d[i] &= s[i]; return;
-    case 0xEE: for (int i = 0; i < n; ++i) d[i] |= s[i]; return;
-    case 0x66: for (int i = 0; i < n; ++i) d[i] ^= s[i]; return;
-    case 0x22: for (int i = 0; i < n; ++i) d[i] &= ~s[i]; return;
-    case 0x5A: for (int i = 0; i < n; ++i) d[i] ^= p[i]; return;
-    case 0xAC: for (int i = 0; i < n; ++i) d[i] = s[i] ^ (p[i] & (d[i] ^ s[i])); return;
+    case 0x33:
+        for (int i = 0; i < n; ++i) d[i] = ~s[i];
+        return;
+    case 0x55:
+        for (int i = 0; i < n; ++i) d[i] = ~d[i];
+        return;
+    case 0x0F:
+        for (int i = 0; i < n; ++i) d[i] = ~p[i];
+        return;
+    case 0x88:
+        for (int i = 0; i < n; ++i) d[i] &= s[i];
+        return;
+    case 0xEE:
+        for (int i = 0; i < n; ++i) d[i] |= s[i];
+        return;
+    case 0x66:
+        for (int i = 0; i < n; ++i) d[i] ^= s[i];
+        return;
+    case 0x22:
+        for (int i = 0; i < n; ++i) d[i] &= ~s[i];
+        return;
+    case 0x5A:
+        for (int i = 0; i < n; ++i) d[i] ^= p[i];
+        return;
+    case 0xAC:
+        for (int i = 0; i < n; ++i) d[i] = s[i] ^ (p[i] & (d[i] ^ s[i]));
+        return;
     default: break;
     }
     for (int i = 0; i < n; ++i) {
@@ -88,9 +106,7 @@ inline int Mod(int a, int m) {
 void PaintRow(const Paint& paint, int y, int x0, int n, uint32_t* out, uint8_t* keep) {
     switch (paint.kind) {
     case Paint::None:
-    case Paint::Solid:
-        std::fill(out, out + n, paint.raw);
-        break;
+    case Paint::Solid: std::fill(out, out + n, paint.raw); break;
     case Paint::Pattern: {
         int py = Mod(y - paint.org.y, paint.ph);
         const uint32_t* row = paint.pattern.data() + static_cast<size_t>(py) * static_cast<size_t>(paint.pw);
@@ -188,7 +204,8 @@ void FillRegion(DcObj& dc, const Region& deviceRgn, const Paint& paint, uint8_t 
                 for (int i = 0; i < n; ++i) drow[static_cast<size_t>(i)] &= mask;
                 if (transparent) {
                     for (int i = 0; i < n; ++i) {
-                        if (!keep[static_cast<size_t>(i)]) drow[static_cast<size_t>(i)] = before[static_cast<size_t>(i)];
+                        if (!keep[static_cast<size_t>(i)])
+                            drow[static_cast<size_t>(i)] = before[static_cast<size_t>(i)];
                     }
                 }
                 WriteRaw(bm, y, x0, n, drow.data());
@@ -278,10 +295,11 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
     int64_t dl = std::min<int64_t>(x, int64_t{x} + w), dt = std::min<int64_t>(y, int64_t{y} + h);
     int64_t dw = std::llabs(int64_t{w}), dh = std::llabs(int64_t{h});
     constexpr int64_t kLim = int64_t{1} << 30;
-    Region area = Region::FromRect(static_cast<int>(std::clamp(dl, -kLim, kLim)), static_cast<int>(std::clamp(dt, -kLim, kLim)),
-                                   static_cast<int>(std::clamp(dl + dw, -kLim, kLim)),
-                                   static_cast<int>(std::clamp(dt + dh, -kLim, kLim)))
-                      .And(dst.Visible());
+    Region area =
+        Region::FromRect(static_cast<int>(std::clamp(dl, -kLim, kLim)), static_cast<int>(std::clamp(dt, -kLim, kLim)),
+                         static_cast<int>(std::clamp(dl + dw, -kLim, kLim)),
+                         static_cast<int>(std::clamp(dt + dh, -kLim, kLim)))
+            .And(dst.Visible());
     if (area.Empty()) return TRUE;
     RECT box = area.Box();
     uint32_t mask = RawMask(bm);
@@ -307,13 +325,14 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
         src.bm = snapshot.get();
     }
     const BitmapObj& sbm = *src.bm;
-    int64_t sl = std::min<int64_t>(src.sx, int64_t{src.sx} + src.sw), st = std::min<int64_t>(src.sy, int64_t{src.sy} + src.sh);
+    int64_t sl = std::min<int64_t>(src.sx, int64_t{src.sx} + src.sw),
+            st = std::min<int64_t>(src.sy, int64_t{src.sy} + src.sh);
     int64_t sw = std::llabs(int64_t{src.sw}), sh = std::llabs(int64_t{src.sh});
     bool mirrorX = (w < 0) != (src.sw < 0);
     bool mirrorY = (h < 0) != (src.sh < 0);
     bool halftone = stretchMode == HALFTONE && (sw != dw || sh != dh);
-    bool monoCombine = sbm.bpp == 1 && (stretchMode == BLACKONWHITE || stretchMode == WHITEONBLACK) &&
-                       (sw > dw || sh > dh);
+    bool monoCombine =
+        sbm.bpp == 1 && (stretchMode == BLACKONWHITE || stretchMode == WHITEONBLACK) && (sw > dw || sh > dh);
     bool ranges = halftone || monoCombine;
     // Maps only for the visible part: index k of a map is surface column box.left + k.
     AxisMap cols = MapAxis(dw, sl, sw, mirrorX, sbm.width, ranges, box.left - dl, box.right - dl);
@@ -324,6 +343,8 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
     bool identityCols = !mirrorX && sw == dw;
     bool usesD = RopUsesD(rop);
     RowConverter conv(sbm, bm, &src.colors);
+    bool rawCopy = rop == 0xCC && !ranges && identityCols && conv.Identity() && sbm.bpp == bm.bpp && bm.bpp >= 8 &&
+                   bm.fmt != Fmt::X555 && (bm.fmt != Fmt::B32 || sbm.fmt == Fmt::B32);
     ColorMatcher match(bm);
     bool keepAlpha = sbm.fmt == Fmt::B32 && bm.fmt == Fmt::B32;
     std::vector<uint32_t> srow, sconv, prow, drow, sval;
@@ -344,6 +365,16 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
                     if (xa >= xb) break;
                     int n = xb - xa;
                     sval.resize(static_cast<size_t>(n));
+                    if (rawCopy) {
+                        // Same format, plain copy: straight from row to row.
+                        size_t bpp = static_cast<size_t>(bm.bpp / 8);
+                        std::memcpy(
+                            bm.Row(yy) + static_cast<size_t>(xa) * bpp,
+                            sbm.Row(srcY) + static_cast<size_t>(cols.nearest[static_cast<size_t>(xa - cb)]) * bpp,
+                            static_cast<size_t>(n) * bpp);
+                        xa = xb;
+                        continue;
+                    }
                     if (!ranges && identityCols) {
                         // Unstretched, unmirrored columns: one contiguous source run.
                         srow.resize(static_cast<size_t>(n));
@@ -563,8 +594,8 @@ BOOL ScrollDC(HDC hdc, int dx, int dy, const RECT* scroll, const RECT* clip, HRG
     if (updateRect) {
         RECT box = uncovered.Box();
         int ox = dc->st.windowOrg.x - dc->st.viewportOrg.x, oy = dc->st.windowOrg.y - dc->st.viewportOrg.y;
-        *updateRect = uncovered.Empty() ? RECT{0, 0, 0, 0}
-                                        : RECT{box.left + ox, box.top + oy, box.right + ox, box.bottom + oy};
+        *updateRect =
+            uncovered.Empty() ? RECT{0, 0, 0, 0} : RECT{box.left + ox, box.top + oy, box.right + ox, box.bottom + oy};
     }
     return TRUE;
 }
