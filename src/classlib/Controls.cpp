@@ -24,6 +24,8 @@ std::unordered_map<HWND, TWinControl*>& ControlMap() {
 // The control holding the mouse between a press and its release (a graphic control gets
 // it through its parent's capture).
 TControl* g_captureControl = nullptr;
+// The control the pointer was last seen over (mouse enter/leave tracking).
+TControl* g_mouseControl = nullptr;
 
 bool IsMouseMsg(UINT m) { return m >= WM_MOUSEFIRST && m <= WM_MBUTTONDBLCLK; }
 
@@ -57,6 +59,26 @@ LRESULT ControlsInternal::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         if (c->handle_ == hwnd) c->handle_ = nullptr;
     }
     return m.Result;
+}
+
+void ControlsInternal::TrackMouseControl() {
+    POINT p;
+    TControl* now = nullptr;
+    if (GetCursorPos(&p)) {
+        HWND h = GetCapture();
+        if (!h) h = WindowFromPoint(p);
+        if (TWinControl* w = FindControl(h)) {
+            POINT local = p;
+            ::win::ScreenToClient(h, &local);
+            now = w->ControlAtPos(local, false);
+            if (!now) now = w;
+        }
+    }
+    if (now == g_mouseControl) return;
+    TControl* old = g_mouseControl;
+    g_mouseControl = now;
+    if (old) old->Perform(CM_MOUSELEAVE);
+    if (now && g_mouseControl == now) now->Perform(CM_MOUSEENTER);
 }
 
 TWinControl* FindControl(HWND hwnd) {
@@ -201,6 +223,7 @@ TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TControl::~TControl() {
+    if (g_mouseControl == this) g_mouseControl = nullptr;
     if (g_captureControl == this) {
         g_captureControl = nullptr;
         ReleaseCapture();

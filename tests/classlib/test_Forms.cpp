@@ -83,7 +83,7 @@ public:
                   {"Caption", "Hello"}, {"Font.Color", "clRed"}},
                  nullptr},
                 {"TProbe", "Probe2", "", {{"Value", 2}}, nullptr},
-                {"TTimer", "Timer1", "", {{"Interval", 50}, {"Enabled", false}}, nullptr},
+                {"TTimer", "Timer1", "", {{"Interval", 50}, {"Enabled", false}, {"Tag", 7}}, nullptr},
             }};
         return &table;
     }
@@ -132,6 +132,7 @@ TEST_F(FormsTest, TableBuildsComponentsInOrderThenLoadsThenCreates) {
     EXPECT_EQ(Find<TPanel>(f, "Body")->Color(), clWhite);  // parent colour
     EXPECT_FALSE(Find<TTimer>(f, "Timer1")->Enabled());
     EXPECT_EQ(Find<TTimer>(f, "Timer1")->Interval(), 50u);
+    EXPECT_EQ(Find<TTimer>(f, "Timer1")->Tag, 7);
     EXPECT_FALSE(f->HandleAllocated());  // no window before it is shown
     delete f;
 }
