@@ -419,5 +419,60 @@ TEST_F(ControlsOnForm, NestedWindowsSurviveABorderChangeAndFollowTheMaximisedFor
     EXPECT_EQ(clicks, 1);
 }
 
+TEST_F(ControlsOnForm, ConstraintsLimitTheSizeFromCodeTablesAndAlignment) {
+    auto* panel = new TPanel(form);
+    panel->SetParent(form);
+    SetPropertyText(panel, "Constraints.MaxWidth", "50");
+    SetPropertyText(panel, "Constraints.MinHeight", "30");
+    panel->SetBounds(0, 0, 80, 10);
+    EXPECT_EQ(panel->Width(), 50);
+    EXPECT_EQ(panel->Height(), 30);
+    panel->Constraints()->SetMaxWidth(0);
+    panel->SetAlign(alClient);
+    EXPECT_EQ(panel->Width(), 300);
+    panel->Constraints()->SetMaxHeight(120);
+    EXPECT_EQ(panel->Height(), 120);
+}
+
+TEST_F(ControlsOnForm, WheelGoesToTheFocusedControlThenItsParent) {
+    TButton* b = AddButton("B", 10, 10);
+    int buttonSeen = 0;
+    b->OnMouseWheel = [&](TObject*, TShiftState, int delta, win::POINT, bool& handled) {
+        log.push_back("button " + std::to_string(delta));
+        handled = ++buttonSeen > 1;
+    };
+    form->OnMouseWheelDown = [&](TObject*, TShiftState, win::POINT, bool& handled) {
+        log.push_back("form down");
+        handled = true;
+    };
+    ShowAndPaint();
+    ASSERT_EQ(win::GetFocus(), b->Handle());
+    win::test::Wheel(-120);
+    Application->ProcessMessages();
+    win::test::Wheel(-120);
+    Application->ProcessMessages();
+    EXPECT_EQ(log, (std::vector<std::string>{"button -120", "form down", "button -120"}));
+}
+
+TEST_F(ControlsOnForm, DoubleBufferedPanelPaintsTheSamePixels) {
+    for (bool buffered : {false, true}) {
+        auto* panel = new TPanel(form);
+        panel->SetParent(form);
+        panel->SetBounds(0, 0, 200, 100);
+        panel->SetColor(clBlue);
+        panel->DoubleBuffered = buffered;
+        auto* l = new TLabel(form);
+        l->SetParent(panel);
+        l->SetBounds(20, 20, 50, 13);
+        l->SetCaption("abc");
+        l->Font()->SetColor(clRed);
+        l->SetTransparent(true);
+        ShowAndPaint();
+        EXPECT_EQ(CountPixels(RECT{0, 0, 300, 200}, 0xFF0000), 3 * 40) << buffered;
+        EXPECT_EQ(CountPixels(RECT{1, 1, 199, 99}, 0x0000FF), 198 * 98 - 3 * 40) << buffered;
+        delete panel;
+    }
+}
+
 }  // namespace
 }  // namespace cl::testing_controls
