@@ -419,7 +419,6 @@ protected:
     void SetZOrder(TControl* c, bool Top);
     // Top-level windows have frames: the client rectangle of a window of this size.
     virtual win::RECT CalcClientRect(int w, int h) const;
-    void ApplyParentColor();
 
     win::HWND handle_ = nullptr;
     win::HWND parentWindow_ = nullptr;
@@ -428,7 +427,7 @@ protected:
     bool tabStop_ = false;
     int tabOrder_ = -1;
     int borderWidth_ = 0;
-    bool creatingWindow_ = false;
+    bool creatingWindow_ = false;  // also set while the model moves the window (no read-back)
     TBrush* brush_ = nullptr;
     TBevelKind bevelKind_ = bkNone;
     TBevelEdges bevelEdges_ = 0x0F;
