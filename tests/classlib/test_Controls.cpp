@@ -474,5 +474,25 @@ TEST_F(ControlsOnForm, DoubleBufferedPanelPaintsTheSamePixels) {
     }
 }
 
+TEST_F(ControlsOnForm, ParentFontReachesChildrenUntilTheyChooseTheirOwn) {
+    TLabel* plain = AddLabel("abc", 10, 10);
+    TLabel* own = AddLabel("abc", 10, 40);
+    own->Font()->SetHeight(-30);
+    EXPECT_FALSE(own->ParentFont());
+    EXPECT_TRUE(plain->ParentFont());
+    SetPropertyText(form, "Font.Name", "Arial");
+    SetPropertyText(form, "Font.Color", "clBlue");
+    EXPECT_EQ(plain->Font()->Name(), "Arial");
+    EXPECT_EQ(plain->Font()->Color(), clBlue);
+    EXPECT_NE(own->Font()->Name(), "Arial");
+    EXPECT_TRUE(plain->ParentFont());
+    // A right-justified auto-sized label keeps its right edge when its text grows.
+    plain->SetAlignment(taRightJustify);
+    int right = plain->Left() + plain->Width();
+    plain->SetCaption("abcdef");
+    EXPECT_EQ(plain->Left() + plain->Width(), right);
+    EXPECT_EQ(plain->Width(), 6 * 7);
+}
+
 }  // namespace
 }  // namespace cl::testing_controls

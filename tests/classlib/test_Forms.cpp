@@ -221,7 +221,17 @@ TEST_F(FormsTest, ScreenCentredDialogAndClassNames) {
     EXPECT_STREQ(name, "TButton");
     EXPECT_EQ(FindControl(f->ok->Handle()), f->ok);
     EXPECT_EQ(win::GetWindow(f->Handle(), win::GW_OWNER), Application->Handle());
+    ASSERT_GT(win::GetClassNameA(Application->Handle(), name, 64), 0);
+    EXPECT_STREQ(name, "TApplication");
+    EXPECT_FALSE(win::IsWindowVisible(Application->Handle()));
+    char caption[64];
+    win::GetWindowTextA(Application->Handle(), caption, 64);
+    EXPECT_STREQ(caption, "Lumetra");
+    EXPECT_EQ(Screen->ActiveForm(), f);
+    EXPECT_EQ(Screen->ActiveControl(), f->ok);  // the first control that takes the focus
+    EXPECT_EQ(f->ActiveControl(), f->ok);
     delete f;
+    EXPECT_EQ(Screen->FormCount(), 0);
 }
 
 TEST_F(FormsTest, ExceptionInOnCreateIsReportedAndTheFormStillShows) {
