@@ -24,6 +24,8 @@ std::unordered_map<HWND, TWinControl*>& ControlMap() {
 // The control holding the mouse between a press and its release (a graphic control gets
 // it through its parent's capture).
 TControl* g_captureControl = nullptr;
+// The control the pointer was last seen over (mouse enter/leave tracking).
+TControl* g_mouseControl = nullptr;
 
 bool IsMouseMsg(UINT m) { return m >= WM_MOUSEFIRST && m <= WM_MBUTTONDBLCLK; }
 
@@ -57,6 +59,26 @@ LRESULT ControlsInternal::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         if (c->handle_ == hwnd) c->handle_ = nullptr;
     }
     return m.Result;
+}
+
+void ControlsInternal::TrackMouseControl() {
+    POINT p;
+    TControl* now = nullptr;
+    if (GetCursorPos(&p)) {
+        HWND h = GetCapture();
+        if (!h) h = WindowFromPoint(p);
+        if (TWinControl* w = FindControl(h)) {
+            POINT local = p;
+            ::win::ScreenToClient(h, &local);
+            now = w->ControlAtPos(local, false);
+            if (!now) now = w;
+        }
+    }
+    if (now == g_mouseControl) return;
+    TControl* old = g_mouseControl;
+    g_mouseControl = now;
+    if (old) old->Perform(CM_MOUSELEAVE);
+    if (now && g_mouseControl == now) now->Perform(CM_MOUSEENTER);
 }
 
 TWinControl* FindControl(HWND hwnd) {
@@ -188,11 +210,33 @@ void TControlCanvas::CreateHandle() {
     SetHandle(d);
 }
 
+// ---- TSizeConstraints ----------------------------------------------------------------------
+
+void TSizeConstraints::Set(int& field, int v) {
+    if (v < 0) v = 0;
+    if (field == v) return;
+    field = v;
+    if (OnChange) OnChange(this);
+}
+
+void TSizeConstraints::Apply(int& w, int& h) const {
+    if (maxWidth_ > 0 && w > maxWidth_) w = maxWidth_;
+    if (maxHeight_ > 0 && h > maxHeight_) h = maxHeight_;
+    if (minWidth_ > 0 && w < minWidth_) w = minWidth_;
+    if (minHeight_ > 0 && h < minHeight_) h = minHeight_;
+}
+
 // ---- TControl ------------------------------------------------------------------------------
 
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
     RegisterControlClasses();
     ControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
+    constraints_ = new TSizeConstraints();
+    constraints_->OnChange = [this](TObject*) {
+        int w = width_, h = height_;
+        constraints_->Apply(w, h);
+        if (w != width_ || h != height_) SetBounds(left_, top_, w, h);
+    };
     font_ = new TFont();
     font_->OnChange = [this](TObject*) {
         if (!settingParentFont_) parentFont_ = false;
@@ -201,18 +245,37 @@ TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TControl::~TControl() {
+    if (g_mouseControl == this) g_mouseControl = nullptr;
     if (g_captureControl == this) {
         g_captureControl = nullptr;
         ReleaseCapture();
     }
     if (parent_) parent_->RemoveControl(this);
     delete font_;
+    delete constraints_;
+}
+
+void TControl::AdjustSize(int& w, int& h) {
+    if (autoSize_ && !autoSizing_) CanAutoSize(w, h);
+    constraints_->Apply(w, h);
+}
+
+bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, POINT MousePos) {
+    bool handled = false;
+    if (OnMouseWheel) OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+    if (!handled) {
+        if (WheelDelta < 0 && OnMouseWheelDown)
+            OnMouseWheelDown(this, Shift, MousePos, handled);
+        else if (WheelDelta > 0 && OnMouseWheelUp)
+            OnMouseWheelUp(this, Shift, MousePos, handled);
+    }
+    return handled;
 }
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     if (AWidth < 0) AWidth = 0;
     if (AHeight < 0) AHeight = 0;
-    if (autoSize_ && !autoSizing_) CanAutoSize(AWidth, AHeight);
+    AdjustSize(AWidth, AHeight);
     if (ALeft == left_ && ATop == top_ && AWidth == width_ && AHeight == height_) return;
     bool sized = AWidth != width_ || AHeight != height_;
     InvalidateControl(visible_, false);
@@ -465,6 +528,38 @@ void TControl::Resize() {
 
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
+TBrush* TWinControl::Brush() {
+    if (!brush_) brush_ = new TBrush();
+    if (brush_->Color() != color_) brush_->SetColor(color_);
+    return brush_;
+}
+
+void TWinControl::SetBevelKind(TBevelKind v) {
+    if (bevelKind_ == v) return;
+    bevelKind_ = v;
+    Invalidate();
+}
+
+void TWinControl::SetBevelEdges(TBevelEdges v) {
+    bevelEdges_ = v & 0x0F;
+    Invalidate();
+}
+
+void TWinControl::SetBevelInner(TBevelCut v) {
+    bevelInnerW_ = v;
+    Invalidate();
+}
+
+void TWinControl::SetBevelOuter(TBevelCut v) {
+    bevelOuterW_ = v;
+    Invalidate();
+}
+
+void TWinControl::SetBevelWidth(int v) {
+    bevelWidthW_ = v < 1 ? 1 : v;
+    Invalidate();
+}
+
 TWinControl::~TWinControl() {
     SetState(csDestroying, true);
     if (g_captureControl == this) {
@@ -482,6 +577,7 @@ TWinControl::~TWinControl() {
         RemoveControl(c);
         delete c;
     }
+    delete brush_;
 }
 
 TControl* TWinControl::Controls(int index) const {
@@ -692,7 +788,7 @@ void TWinControl::SetBorderWidth(int v) {
 void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     if (AWidth < 0) AWidth = 0;
     if (AHeight < 0) AHeight = 0;
-    if (autoSize_ && !autoSizing_) CanAutoSize(AWidth, AHeight);
+    AdjustSize(AWidth, AHeight);
     if (ALeft == left_ && ATop == top_ && AWidth == width_ && AHeight == height_) return;
     bool sized = AWidth != width_ || AHeight != height_;
     left_ = ALeft;
@@ -913,14 +1009,40 @@ void TWinControl::PaintHandler(TMessage& Message) {
         if (!handle_) return;
         dc = BeginPaint(handle_, &ps);
     }
-    try {
-        PaintWindow(dc);
-        PaintControls(dc, nullptr);
-    } catch (...) {
+    // Double buffering paints the whole client off screen, then copies it in one blit.
+    HDC memDC = nullptr;
+    HBITMAP memBmp = nullptr;
+    HGDIOBJ oldBmp = nullptr;
+    RECT client = ClientRect();
+    if (own && DoubleBuffered && client.right > 0 && client.bottom > 0) {
+        memDC = CreateCompatibleDC(dc);
+        memBmp = memDC ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr;
+        if (memBmp) {
+            oldBmp = SelectObject(memDC, memBmp);
+            FillRect(memDC, &client, Brush()->Handle());
+        } else if (memDC) {
+            DeleteDC(memDC);
+            memDC = nullptr;
+        }
+    }
+    HDC target = memDC ? memDC : dc;
+    auto finish = [&] {
+        if (memDC) {
+            BitBlt(dc, 0, 0, client.right, client.bottom, memDC, 0, 0, SRCCOPY);
+            SelectObject(memDC, oldBmp);
+            DeleteObject(memBmp);
+            DeleteDC(memDC);
+        }
         if (own) EndPaint(handle_, &ps);
+    };
+    try {
+        PaintWindow(target);
+        PaintControls(target, nullptr);
+    } catch (...) {
+        finish();
         throw;
     }
-    if (own) EndPaint(handle_, &ps);
+    finish();
 }
 
 void TWinControl::PaintControls(HDC dc, TControl* First) {

@@ -53,6 +53,11 @@ constexpr unsigned CN_SYSKEYDOWN = CN_BASE + win::WM_SYSKEYDOWN;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 
+enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+enum TBevelKind { bkNone, bkTile, bkSoft, bkFlat };
+enum TBevelEdge { beLeft, beTop, beRight, beBottom };
+using TBevelEdges = uint32_t;  // bit (1 << TBevelEdge)
+
 enum TAnchorKind { akLeft, akTop, akRight, akBottom };
 using TAnchors = uint32_t;  // bit (1 << TAnchorKind)
 constexpr TAnchors AnchorBit(TAnchorKind k) { return 1u << k; }
@@ -108,6 +113,34 @@ using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
 TShiftState KeysToShiftState(uintptr_t keys);
 TShiftState KeyboardShiftState();
 
+// ---- size constraints ------------------------------------------------------------------
+
+// Limits of a control's size (0: no limit).
+class TSizeConstraints : public TPersistent {
+    CL_DECLARE_CLASS(TSizeConstraints, TPersistent)
+public:
+    int MinWidth() const { return minWidth_; }
+    void SetMinWidth(int v) { Set(minWidth_, v); }
+    int MinHeight() const { return minHeight_; }
+    void SetMinHeight(int v) { Set(minHeight_, v); }
+    int MaxWidth() const { return maxWidth_; }
+    void SetMaxWidth(int v) { Set(maxWidth_, v); }
+    int MaxHeight() const { return maxHeight_; }
+    void SetMaxHeight(int v) { Set(maxHeight_, v); }
+    // Applies the limits to a proposed size.
+    void Apply(int& w, int& h) const;
+    TNotifyEvent OnChange;
+
+private:
+    void Set(int& field, int v);
+    int minWidth_ = 0, minHeight_ = 0, maxWidth_ = 0, maxHeight_ = 0;
+};
+
+using TMouseWheelEvent =
+    std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta, win::POINT MousePos, bool& Handled)>;
+using TMouseWheelUpDownEvent =
+    std::function<void(TObject* Sender, TShiftState Shift, win::POINT MousePos, bool& Handled)>;
+
 // ---- TControl ---------------------------------------------------------------------------
 
 class TControl : public TComponent {
@@ -137,6 +170,8 @@ public:
     virtual win::POINT ClientOrigin() const;
     win::POINT ClientToScreen(win::POINT p) const;
     win::POINT ScreenToClient(win::POINT p) const;
+
+    TSizeConstraints* Constraints() const { return constraints_; }
 
     bool AutoSize() const { return autoSize_; }
     virtual void SetAutoSize(bool v);
@@ -209,6 +244,9 @@ public:
     TMouseMoveEvent OnMouseMove;
     TNotifyEvent OnMouseEnter;
     TNotifyEvent OnMouseLeave;
+    TMouseWheelEvent OnMouseWheel;
+    TMouseWheelUpDownEvent OnMouseWheelDown;
+    TMouseWheelUpDownEvent OnMouseWheelUp;
 
     virtual void Click();
     virtual void DblClick();
@@ -221,7 +259,11 @@ protected:
     virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
     virtual void MouseMove(TShiftState Shift, int X, int Y);
     virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    // OnMouseWheel, then OnMouseWheelDown/Up; true when handled.
+    virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, win::POINT MousePos);
     virtual void Resize();
+    // Applies AutoSize and the constraints to a proposed size.
+    void AdjustSize(int& w, int& h);
     virtual void ChangeScale(int, int) {}
     virtual void ColorChanged() { Invalidate(); }
     virtual void FontChanged() { Invalidate(); }
@@ -248,6 +290,7 @@ protected:
     bool autoSize_ = false;
     bool autoSizing_ = false;
     bool settingParentFont_ = false;
+    TSizeConstraints* constraints_ = nullptr;
 
 private:
     friend class TWinControl;
@@ -318,11 +361,24 @@ public:
     bool Focused() const;
 
     bool DoubleBuffered = false;
+    // The brush the background is erased with (its colour is the control's Color).
+    TBrush* Brush();
     int BorderWidth() const { return borderWidth_; }
     void SetBorderWidth(int v);
     bool Ctl3D = true;
     bool ParentCtl3D = true;
     virtual win::HPALETTE GetPalette() { return nullptr; }
+    // Bevels drawn in the frame of a windowed control (none unless BevelKind says so).
+    TBevelKind BevelKind() const { return bevelKind_; }
+    void SetBevelKind(TBevelKind v);
+    TBevelEdges BevelEdges() const { return bevelEdges_; }
+    void SetBevelEdges(TBevelEdges v);
+    TBevelCut BevelInner() const { return bevelInnerW_; }
+    void SetBevelInner(TBevelCut v);
+    TBevelCut BevelOuter() const { return bevelOuterW_; }
+    void SetBevelOuter(TBevelCut v);
+    int BevelWidth() const { return bevelWidthW_; }
+    void SetBevelWidth(int v);
 
     void Invalidate() override;
     void Update() override;
@@ -363,7 +419,6 @@ protected:
     void SetZOrder(TControl* c, bool Top);
     // Top-level windows have frames: the client rectangle of a window of this size.
     virtual win::RECT CalcClientRect(int w, int h) const;
-    void ApplyParentColor();
 
     win::HWND handle_ = nullptr;
     win::HWND parentWindow_ = nullptr;
@@ -372,7 +427,13 @@ protected:
     bool tabStop_ = false;
     int tabOrder_ = -1;
     int borderWidth_ = 0;
-    bool creatingWindow_ = false;
+    bool creatingWindow_ = false;  // also set while the model moves the window (no read-back)
+    TBrush* brush_ = nullptr;
+    TBevelKind bevelKind_ = bkNone;
+    TBevelEdges bevelEdges_ = 0x0F;
+    TBevelCut bevelInnerW_ = bvRaised;
+    TBevelCut bevelOuterW_ = bvLowered;
+    int bevelWidthW_ = 1;
     bool aligning_ = false;
 
 private:

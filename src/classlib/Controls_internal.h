@@ -12,6 +12,9 @@ struct ControlsInternal {
     static void RegisterForms();     // Controls_register.cpp
     static void RegisterStdCtrls();  // StdCtrls.cpp
     static void RegisterExtCtrls();  // ExtCtrls.cpp
+    // Sends CM_MOUSELEAVE / CM_MOUSEENTER when the control under the pointer has changed
+    // (the application's idle processing).
+    static void TrackMouseControl();
 };
 
 }  // namespace cl

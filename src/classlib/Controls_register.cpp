@@ -112,6 +112,16 @@ void ControlsInternal::RegisterControls() {
         POINT p = MousePos(m);
         c->MouseMove(KeysToShiftState(m.WParam), p.x, p.y);
     });
+    RegisterMessageHandler(C, WM_MOUSEWHEEL, [](TObject* self, TMessage& m) {
+        auto* c = static_cast<TControl*>(self);
+        TShiftState shift = KeysToShiftState(LOWORD(m.WParam));
+        int delta = static_cast<SHORT>(HIWORD(m.WParam));
+        if (c->DoMouseWheel(shift, delta, MousePos(m))) {
+            m.Result = 1;
+            return;
+        }
+        c->DefaultHandler(m);  // windows pass it on to their parent
+    });
     RegisterMessageHandler(C, CM_INVALIDATE, [](TObject* self, TMessage&) {
         auto* c = static_cast<TControl*>(self);
         c->InvalidateControl(c->Visible(), (c->ControlStyle & csOpaque) != 0);
@@ -155,9 +165,7 @@ void ControlsInternal::RegisterControls() {
         HDC dc = reinterpret_cast<HDC>(m.WParam);
         if (!dc) return;
         RECT r = c->ClientRect();
-        HBRUSH b = CreateSolidBrush(ControlColorToRGB(c->Color()));
-        FillRect(dc, &r, b);
-        DeleteObject(b);
+        FillRect(dc, &r, c->Brush()->Handle());
         m.Result = 1;
     });
     RegisterMessageHandler(W, WM_NCPAINT, [](TObject* self, TMessage& m) {
@@ -303,7 +311,21 @@ void ControlsInternal::RegisterControls() {
         static_cast<TControl*>(o)->SetFont(v && v->Is<TFont>() ? static_cast<TFont*>(v) : nullptr);
     };
     TPropInfo hint = StrProp<TControl>("Hint", &TControl::Hint, &TControl::SetHint);
-    DeclarePublished(C, {left, top, width, height, align, anchors, color, cursor, font,
+    TPropInfo constraints;
+    constraints.Name = "Constraints";
+    constraints.Kind = tkClass;
+    constraints.TypeName = "TSizeConstraints";
+    constraints.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TControl*>(o)->Constraints(); };
+    DeclarePublished(TSizeConstraints::StaticClass(),
+                     {OrdProp<TSizeConstraints, int>("MaxHeight", tkInteger, "TConstraintSize",
+                                                     &TSizeConstraints::MaxHeight, &TSizeConstraints::SetMaxHeight, 0),
+                      OrdProp<TSizeConstraints, int>("MaxWidth", tkInteger, "TConstraintSize",
+                                                     &TSizeConstraints::MaxWidth, &TSizeConstraints::SetMaxWidth, 0),
+                      OrdProp<TSizeConstraints, int>("MinHeight", tkInteger, "TConstraintSize",
+                                                     &TSizeConstraints::MinHeight, &TSizeConstraints::SetMinHeight, 0),
+                      OrdProp<TSizeConstraints, int>("MinWidth", tkInteger, "TConstraintSize",
+                                                     &TSizeConstraints::MinWidth, &TSizeConstraints::SetMinWidth, 0)});
+    DeclarePublished(C, {left, top, width, height, align, anchors, color, constraints, cursor, font,
                          BoolProp<TControl>("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, true),
                          BoolProp<TControl>("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true),
                          BoolProp<TControl>("Visible", &TControl::Visible, &TControl::SetVisible, true),

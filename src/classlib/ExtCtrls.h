@@ -6,7 +6,6 @@
 
 namespace cl {
 
-enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 
 // A windowed container with bevels and a centred caption.
 class TPanel : public TCustomControl {

@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include "classlib/Controls_internal.h"
+
 #include <algorithm>
 
 namespace cl {
@@ -547,7 +549,13 @@ void TApplication::HandleMessage() {
         DispatchOne(m);
         return;
     }
-    // Nothing to do: wait. At the clock's horizon the run is over.
+    // Nothing to do: idle processing, then wait. At the clock's horizon the run is over.
+    try {
+        ControlsInternal::TrackMouseControl();
+    } catch (...) {
+        HandleException(this);
+    }
+    if (PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE)) return;
     if (!WaitMessage()) terminated_ = true;
 }
 

@@ -1,4 +1,5 @@
 // Setting published properties from the text of a form table.
+#include <cerrno>
 #include <cstdlib>
 
 #include "classlib/Forms.h"
@@ -131,6 +132,12 @@ void SetPropertyText(TObject* Instance, const String& Path, const String& Value,
         return;
     }
     PPropInfo info = GetPropInfo(Instance, Path);
+    if (!info && Instance->Is<TComponent>() && SameText(Path, "Tag")) {
+        int64_t v = 0;
+        if (!ParseInt(Value, v)) throw EConvertError(Format("'%s' is not a valid integer value", Value));
+        static_cast<TComponent*>(Instance)->Tag = static_cast<intptr_t>(v);
+        return;
+    }
     if (!info) throw EPropertyError(Format("Property %s does not exist", Path));
     switch (info->Kind) {
     case tkInteger:

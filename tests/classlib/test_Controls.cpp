@@ -186,7 +186,8 @@ INSTANTIATE_TEST_SUITE_P(Keys, KeyPreviewTest,
                          ::testing::Values(PreviewCase{true, 'A', {"form A", "button A"}},
                                            PreviewCase{true, 'X', {"form X"}},
                                            PreviewCase{false, 'A', {"button A"}},
-                                           PreviewCase{false, 'X', {"button X"}}),
+                                           PreviewCase{false, 'X', {"button X"}},
+                                           PreviewCase{true, win::VK_F10, {"form y", "button y"}}),
                          [](const ::testing::TestParamInfo<PreviewCase>& i) {
                              return std::string(i.param.keyPreview ? "Preview" : "NoPreview") +
                                     static_cast<char>(i.param.key);
@@ -317,6 +318,180 @@ TEST_F(ControlsOnForm, ParentColorFollowsAndControlsGoWithTheirParent) {
     delete panel;  // its label goes with it
     EXPECT_EQ(form->ComponentCount(), before - 2);
     EXPECT_EQ(form->ControlCount(), 0);
+}
+
+TEST_F(ControlsOnForm, ShowModalRunsUntilAButtonSetsTheResult) {
+    auto* dlg = NewForm<TForm>(Application);
+    dlg->SetBorderStyle(bsNone);
+    dlg->SetBounds(100, 100, 200, 100);
+    auto* ok = new TButton(dlg);
+    ok->SetParent(dlg);
+    ok->SetBounds(10, 10, 75, 25);
+    ok->SetModalResult(mrOk);
+    bool ownerEnabledDuringModal = true;
+    dlg->OnActivate = [&](TObject*) { ownerEnabledDuringModal = win::IsWindowEnabled(form->Handle()) != 0; };
+    ShowAndPaint();
+    int64_t at = win::ClockNowTicks() / win::kTicksPerMs + 500;
+    win::ClockSetHorizon(win::ClockNowTicks() + 5000 * win::kTicksPerMs);
+    ASSERT_TRUE(win::test::SetInputScript(std::to_string(at) + " click 120 120"));
+    EXPECT_EQ(dlg->ShowModal(), mrOk);
+    EXPECT_GE(win::ClockNowTicks(), at * win::kTicksPerMs);
+    EXPECT_FALSE(ownerEnabledDuringModal);
+    EXPECT_TRUE(win::IsWindowEnabled(form->Handle()));
+    EXPECT_FALSE(win::IsWindowVisible(dlg->Handle()));
+    EXPECT_FALSE(Application->Terminated());
+    delete dlg;
+}
+
+TEST_F(ControlsOnForm, FormPaintsThroughItsCanvas) {
+    form->OnPaint = [this](TObject*) {
+        form->Canvas()->Brush()->SetColor(clRed);
+        form->Canvas()->FillRect(RECT{10, 10, 20, 20});
+    };
+    ShowAndPaint();
+    EXPECT_EQ(CountPixels(RECT{0, 0, 300, 200}, 0xFF0000), 100);
+    EXPECT_EQ(CountPixels(RECT{10, 10, 20, 20}, 0xFF0000), 100);
+}
+
+TEST_F(ControlsOnForm, MouseEnterAndLeaveFollowThePointer) {
+    TLabel* l = AddLabel("Link", 10, 10);
+    l->OnMouseEnter = [&](TObject*) { log.push_back("enter"); };
+    l->OnMouseLeave = [&](TObject*) { log.push_back("leave"); };
+    ShowAndPaint();
+    auto idle = [] {
+        Application->ProcessMessages();
+        win::ClockSetHorizon(win::ClockNowTicks());
+        Application->HandleMessage();  // nothing queued: idle processing
+        win::ClockSetHorizon(win::kNoDeadline);
+    };
+    win::POINT p = ScreenPoint(l, 2, 2);
+    win::test::MouseMove(p.x, p.y);
+    idle();
+    idle();
+    win::test::MouseMove(200, 150);
+    idle();
+    EXPECT_EQ(log, (std::vector<std::string>{"enter", "leave"}));
+}
+
+// A windowed control painting itself through its canvas, counting its paints.
+class TSwatch : public TCustomControl {
+    CL_DECLARE_COMPONENT(TSwatch, TCustomControl)
+public:
+    explicit TSwatch(TComponent* o) : TCustomControl(o) {}
+    int paints = 0;
+
+protected:
+    void Paint() override {
+        ++paints;
+        Canvas()->Brush()->SetColor(clLime);
+        Canvas()->FillRect(ClientRect());
+    }
+};
+
+TEST_F(ControlsOnForm, NestedWindowsSurviveABorderChangeAndFollowTheMaximisedForm) {
+    form->SetBorderStyle(bsSizeable);
+    form->SetColor(clBlack);
+    auto* panel = new TPanel(form);
+    panel->SetParent(form);
+    panel->SetAlign(alClient);
+    panel->SetBevelOuter(bvNone);
+    panel->SetParentColor(true);
+    panel->SetEnabled(false);
+    auto* swatch = new TSwatch(form);
+    swatch->SetParent(panel);
+    swatch->SetBounds(0, 0, panel->ClientWidth(), panel->ClientHeight());
+    swatch->SetAnchors(AnchorBit(akLeft) | AnchorBit(akTop) | AnchorBit(akRight) | AnchorBit(akBottom));
+    ShowAndPaint();
+    EXPECT_GT(swatch->paints, 0);
+    form->SetBorderStyle(bsNone);
+    form->SetWindowState(wsMaximized);
+    Application->ProcessMessages();
+    ASSERT_TRUE(win::IsWindow(swatch->Handle()));
+    EXPECT_EQ(win::GetParent(swatch->Handle()), panel->Handle());
+    EXPECT_EQ(win::GetParent(panel->Handle()), form->Handle());
+    EXPECT_EQ(swatch->Width(), kScreenW);
+    EXPECT_EQ(swatch->Height(), kScreenH);
+    EXPECT_EQ(CountPixels(RECT{0, 0, kScreenW, kScreenH}, 0x00FF00), kScreenW * kScreenH);
+    // Clicks over the disabled panel reach the form.
+    int clicks = 0;
+    form->OnClick = [&](TObject*) { ++clicks; };
+    ClickAt(300, 300);
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ControlsOnForm, ConstraintsLimitTheSizeFromCodeTablesAndAlignment) {
+    auto* panel = new TPanel(form);
+    panel->SetParent(form);
+    SetPropertyText(panel, "Constraints.MaxWidth", "50");
+    SetPropertyText(panel, "Constraints.MinHeight", "30");
+    panel->SetBounds(0, 0, 80, 10);
+    EXPECT_EQ(panel->Width(), 50);
+    EXPECT_EQ(panel->Height(), 30);
+    panel->Constraints()->SetMaxWidth(0);
+    panel->SetAlign(alClient);
+    EXPECT_EQ(panel->Width(), 300);
+    panel->Constraints()->SetMaxHeight(120);
+    EXPECT_EQ(panel->Height(), 120);
+}
+
+TEST_F(ControlsOnForm, WheelGoesToTheFocusedControlThenItsParent) {
+    TButton* b = AddButton("B", 10, 10);
+    int buttonSeen = 0;
+    b->OnMouseWheel = [&](TObject*, TShiftState, int delta, win::POINT, bool& handled) {
+        log.push_back("button " + std::to_string(delta));
+        handled = ++buttonSeen > 1;
+    };
+    form->OnMouseWheelDown = [&](TObject*, TShiftState, win::POINT, bool& handled) {
+        log.push_back("form down");
+        handled = true;
+    };
+    ShowAndPaint();
+    ASSERT_EQ(win::GetFocus(), b->Handle());
+    win::test::Wheel(-120);
+    Application->ProcessMessages();
+    win::test::Wheel(-120);
+    Application->ProcessMessages();
+    EXPECT_EQ(log, (std::vector<std::string>{"button -120", "form down", "button -120"}));
+}
+
+TEST_F(ControlsOnForm, DoubleBufferedPanelPaintsTheSamePixels) {
+    for (bool buffered : {false, true}) {
+        auto* panel = new TPanel(form);
+        panel->SetParent(form);
+        panel->SetBounds(0, 0, 200, 100);
+        panel->SetColor(clBlue);
+        panel->DoubleBuffered = buffered;
+        auto* l = new TLabel(form);
+        l->SetParent(panel);
+        l->SetBounds(20, 20, 50, 13);
+        l->SetCaption("abc");
+        l->Font()->SetColor(clRed);
+        l->SetTransparent(true);
+        ShowAndPaint();
+        EXPECT_EQ(CountPixels(RECT{0, 0, 300, 200}, 0xFF0000), 3 * 40) << buffered;
+        EXPECT_EQ(CountPixels(RECT{1, 1, 199, 99}, 0x0000FF), 198 * 98 - 3 * 40) << buffered;
+        delete panel;
+    }
+}
+
+TEST_F(ControlsOnForm, ParentFontReachesChildrenUntilTheyChooseTheirOwn) {
+    TLabel* plain = AddLabel("abc", 10, 10);
+    TLabel* own = AddLabel("abc", 10, 40);
+    own->Font()->SetHeight(-30);
+    EXPECT_FALSE(own->ParentFont());
+    EXPECT_TRUE(plain->ParentFont());
+    SetPropertyText(form, "Font.Name", "Arial");
+    SetPropertyText(form, "Font.Color", "clBlue");
+    EXPECT_EQ(plain->Font()->Name(), "Arial");
+    EXPECT_EQ(plain->Font()->Color(), clBlue);
+    EXPECT_NE(own->Font()->Name(), "Arial");
+    EXPECT_TRUE(plain->ParentFont());
+    // A right-justified auto-sized label keeps its right edge when its text grows.
+    plain->SetAlignment(taRightJustify);
+    int right = plain->Left() + plain->Width();
+    plain->SetCaption("abcdef");
+    EXPECT_EQ(plain->Left() + plain->Width(), right);
+    EXPECT_EQ(plain->Width(), 6 * 7);
 }
 
 }  // namespace

@@ -114,6 +114,21 @@ TEST_F(PictureTest, AutoSizedImageTakesThePicturesSize) {
     EXPECT_EQ(img->Height(), 32);
 }
 
+TEST_F(PictureTest, DrawingOnTheImagesCanvasMakesABitmapOfItsSizeAndRepaints) {
+    auto* img = new TImage(form);
+    img->SetParent(form);
+    img->SetBounds(10, 10, 30, 20);
+    form->Show();
+    Application->ProcessMessages();
+    img->Canvas()->Brush()->SetColor(clRed);
+    img->Canvas()->FillRect(RECT{0, 0, 30, 20});
+    ASSERT_NE(img->Picture()->Graphic(), nullptr);
+    EXPECT_EQ(img->Picture()->Width(), 30);
+    EXPECT_EQ(img->Picture()->Height(), 20);
+    Application->ProcessMessages();
+    EXPECT_EQ(CountPixels(RECT{0, 0, 200, 200}, 0xFF0000), 30 * 20);
+}
+
 TEST_F(PictureTest, ShapeFillsWithItsBrushInsideItsPen) {
     auto* s = new TShape(form);
     s->SetParent(form);

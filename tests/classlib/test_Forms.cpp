@@ -83,7 +83,7 @@ public:
                   {"Caption", "Hello"}, {"Font.Color", "clRed"}},
                  nullptr},
                 {"TProbe", "Probe2", "", {{"Value", 2}}, nullptr},
-                {"TTimer", "Timer1", "", {{"Interval", 50}, {"Enabled", false}}, nullptr},
+                {"TTimer", "Timer1", "", {{"Interval", 50}, {"Enabled", false}, {"Tag", 7}}, nullptr},
             }};
         return &table;
     }
@@ -132,6 +132,7 @@ TEST_F(FormsTest, TableBuildsComponentsInOrderThenLoadsThenCreates) {
     EXPECT_EQ(Find<TPanel>(f, "Body")->Color(), clWhite);  // parent colour
     EXPECT_FALSE(Find<TTimer>(f, "Timer1")->Enabled());
     EXPECT_EQ(Find<TTimer>(f, "Timer1")->Interval(), 50u);
+    EXPECT_EQ(Find<TTimer>(f, "Timer1")->Tag, 7);
     EXPECT_FALSE(f->HandleAllocated());  // no window before it is shown
     delete f;
 }
@@ -220,7 +221,17 @@ TEST_F(FormsTest, ScreenCentredDialogAndClassNames) {
     EXPECT_STREQ(name, "TButton");
     EXPECT_EQ(FindControl(f->ok->Handle()), f->ok);
     EXPECT_EQ(win::GetWindow(f->Handle(), win::GW_OWNER), Application->Handle());
+    ASSERT_GT(win::GetClassNameA(Application->Handle(), name, 64), 0);
+    EXPECT_STREQ(name, "TApplication");
+    EXPECT_FALSE(win::IsWindowVisible(Application->Handle()));
+    char caption[64];
+    win::GetWindowTextA(Application->Handle(), caption, 64);
+    EXPECT_STREQ(caption, "Lumetra");
+    EXPECT_EQ(Screen->ActiveForm(), f);
+    EXPECT_EQ(Screen->ActiveControl(), f->ok);  // the first control that takes the focus
+    EXPECT_EQ(f->ActiveControl(), f->ok);
     delete f;
+    EXPECT_EQ(Screen->FormCount(), 0);
 }
 
 TEST_F(FormsTest, ExceptionInOnCreateIsReportedAndTheFormStillShows) {
@@ -291,14 +302,20 @@ TEST_F(FormsTest, FormParentedIntoAForeignWindowTakesItsClientCoordinates) {
             return &t;
         }
     };
-    TPreview* f = NewForm<TPreview>(Application);
+    // As the player does it: the main form (its window already made), sized to the host's
+    // rectangle, parented into it, then the loop.
+    TPreview* f = nullptr;
+    Application->CreateForm(f);
+    ASSERT_TRUE(f->HandleAllocated());
     f->OnShow = [](TObject*) { win::ShowWindow(Application->Handle(), win::SW_HIDE); };
     win::RECT hr;
     ASSERT_TRUE(win::GetWindowRect(host, &hr));
-    f->SetBounds(0, 0, hr.right - hr.left, hr.bottom - hr.top);
+    f->SetWidth(hr.right - hr.left);
+    f->SetHeight(hr.bottom - hr.top);
     f->SetParentWindow(host);
-    f->Show();
-    Application->ProcessMessages();
+    EXPECT_FALSE(win::IsWindowVisible(f->Handle()));
+    win::ClockSetHorizon(win::ClockNowTicks() + 1000 * win::kTicksPerMs);
+    Application->Run();
     ASSERT_TRUE(f->HandleAllocated());
     EXPECT_EQ(win::GetParent(f->Handle()), host);
     EXPECT_TRUE(win::GetWindowLongA(f->Handle(), win::GWL_STYLE) & win::WS_CHILD);
@@ -314,8 +331,7 @@ TEST_F(FormsTest, FormParentedIntoAForeignWindowTakesItsClientCoordinates) {
     EXPECT_EQ(Find<TImage>(f, "Image1")->Height(), 150);
     EXPECT_FALSE(win::IsWindowVisible(Application->Handle()));
     // The red client shows inside the host.
-    EXPECT_GT(CountPixels(win::RECT{o.x, o.y, o.x + 200, o.y + 150}, 0xFF0000), 200 * 150 / 2);
-    delete f;
+    EXPECT_EQ(CountPixels(win::RECT{o.x, o.y, o.x + 200, o.y + 150}, 0xFF0000), 200 * 150);
 }
 
 TEST_F(FormsTest, ClosingTheMainFormEndsTheLoopAndDestroysInOrder) {
