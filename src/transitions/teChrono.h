@@ -23,9 +23,9 @@ public:
     // The reading in milliseconds.
     double Milliseconds() const;
 
-    // Waits (through the platform clock, never by spinning on it) until the reading has
-    // reached `ms` or `deadlineTicks`-style limits are met; a running stopwatch only.
-    // Returns at once when it is not running or the reading is already there.
+    // Waits through the platform clock (never by spinning on it) until the reading has
+    // reached `ms`. Returns at once when the stopwatch is not running or the reading is
+    // already there.
     void WaitUntil(double ms) const;
     // The platform counter value at which a running stopwatch reads `ms`.
     int64_t CounterAt(double ms) const;
