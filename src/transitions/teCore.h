@@ -4,6 +4,7 @@
 // the registry of effect classes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -358,9 +359,10 @@ public:
     // Fires an event of the effect with the device as sender.
     void FireEvent(const cl::TNotifyEvent& Event);
 
-    bool Threaded = false;
-    bool Aborted = false;
-    bool Executing = false;
+    // Read across the transition thread and the thread that owns the device.
+    std::atomic<bool> Threaded{false};
+    std::atomic<bool> Aborted{false};
+    std::atomic<bool> Executing{false};
     bool OwnsWorkingCopy = true;
     bool ExtraFirstFrame = false;
     bool ExtraLastFrame = false;
