@@ -458,8 +458,14 @@ void TTETransitionDevice::PlainLoop(TTEChrono& FrameChrono) {
     TTETransitionData* d = Data.get();
     FrameChrono.Start();
     int32_t first = d->StartFrame == -1 ? 1 : d->StartFrame;
-    if (d->StartFrame == -1 && d->HasFirstFrame) first = 0;
-    for (int32_t i = first; i <= d->LastFrame; ++i) {
+    int32_t lastIndex = d->LastFrame;
+    if (d->StartFrame == -1 && d->HasFirstFrame) {
+        // Counting from 0 the last index moves down by one, as in the paced loop; otherwise
+        // the new look would be shown twice.
+        first = 0;
+        --lastIndex;
+    }
+    for (int32_t i = first; i <= lastIndex; ++i) {
         if (CheckAbort(true)) break;
         ++d->FramesShown;
         DrawFrame(i, 1, i - 1, &FrameChrono);

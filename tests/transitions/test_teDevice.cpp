@@ -359,3 +359,24 @@ TEST(Chrono, StartPauseResetOnTheVirtualClock) {
     EXPECT_EQ(c.StopCount, 1);
     EXPECT_EQ(c.StartCount, 0);
 }
+
+TEST_F(DeviceTest, ExtraFirstAndLastFramesShowTheOldAndNewLooks) {
+    effect.FrameCount = 3;
+    dev.ExtraFirstFrame = true;
+    dev.ExtraLastFrame = true;
+    int total = 0, last = 0, shown = 0;
+    effect.OnEndTransition = [&](cl::TObject*) {
+        total = dev.Data->TotalFrames;
+        last = dev.Data->LastFrame;
+        shown = dev.Data->FramesShown;
+    };
+    Run(cl::clRed, cl::clLime);
+    EXPECT_EQ(total, 5);
+    EXPECT_EQ(last, 5);
+    EXPECT_EQ(shown, 5);
+    // The effect draws frames 1 to 3; before frame 1 the canvas shows the old look (frame 0).
+    ASSERT_EQ(effect.Log->frames.size(), 3u);
+    EXPECT_EQ(effect.Log->frames[0].frame, 1);
+    EXPECT_EQ(effect.Log->canvasAtFrame[0], static_cast<uint32_t>(cl::clRed));
+    EXPECT_EQ(Pixel(dev.Screen.get(), 0, 0), static_cast<uint32_t>(cl::clLime));
+}
