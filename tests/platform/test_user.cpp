@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <string>
 #include <thread>
@@ -390,6 +391,19 @@ TEST_F(User, PeekFiltersRemovalAndQuitOrder) {
     PostQuitMessage(5);
     EXPECT_FALSE(GetMessageA(&m, nullptr, 0, 0));
     EXPECT_EQ(m.wParam, 5u);
+}
+
+TEST_F(User, PostFromAnotherThreadWakesARealClockWait) {
+    SetClockMode(ClockMode::Real);
+    HWND w = Top(0, 0, 5, 5, WS_POPUP);
+    std::thread t([w] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        PostMessageA(w, WM_USER + 9, 0, 0);
+    });
+    MSG m;
+    ASSERT_TRUE(GetMessageA(&m, nullptr, 0, 0));  // no timer, no input: only the post ends the wait
+    EXPECT_EQ(m.message, WM_USER + 9);
+    t.join();
 }
 
 TEST_F(User, SendMessageFromAnotherThreadRunsOnTheUiThread) {
@@ -824,6 +838,32 @@ TEST_F(User, MouseMessagesCarryClientCoordinatesAndSkipDisabledWindows) {
     EXPECT_EQ(Only(WM_CAPTURECHANGED).back().hwnd, button);
     ReleaseCapture();
     (void)picture;
+}
+
+TEST_F(User, TransparentWindowsPassThePointerOn) {
+    struct P {
+        static LRESULT Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+            if (msg == WM_NCHITTEST) return HTTRANSPARENT;
+            return CALLBACK_Proc(h, msg, wp, lp);
+        }
+    };
+    WNDCLASSA wc;
+    wc.lpfnWndProc = P::Proc;
+    wc.lpszClassName = "Transparent";
+    RegisterClassA(&wc);
+    HWND form = Top(0, 0, 100, 100);
+    HWND below = Child(form, 10, 10, 50, 50);
+    HWND glass = Child(form, 0, 0, 100, 100, WS_CHILD | WS_VISIBLE, "Transparent");
+    SetWindowPos(glass, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    Pump();
+    g_log.clear();
+    test::MouseMove(20, 20);
+    test::MouseMove(80, 80);
+    Pump();
+    auto moves = Only(WM_MOUSEMOVE);
+    ASSERT_EQ(moves.size(), 2u);
+    EXPECT_EQ(moves[0].hwnd, below);
+    EXPECT_EQ(moves[1].hwnd, form);
 }
 
 struct DblCase {
