@@ -1037,7 +1037,8 @@ TEST_F(User, ScriptedInputArrivesAtItsTimes) {
     for (const Logged& l : g_log)
         if (l.msg == WM_MOUSEMOVE || l.msg == WM_RBUTTONDOWN) later.emplace_back(l.ms - start, l.msg);
     EXPECT_EQ(later, (std::vector<std::pair<int64_t, UINT>>{{20, WM_MOUSEMOVE}, {50, WM_RBUTTONDOWN}}));
-    for (const char* bad : {"10 jump 1 2", "x move 1 2", "10 move 1", "10 key 999", "10 move 1 2 3", "-5 key 27"})
+    for (const char* bad : {"10 jump 1 2", "x move 1 2", "10 move 1", "10 key 999", "10 move 1 2 3", "-5 key 27",
+                            "99999999999999999 key 27", "10 move 99999 1", "10 key 0x1B junk"})
         EXPECT_FALSE(test::SetInputScript(bad)) << bad;
 }
 
