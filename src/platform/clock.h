@@ -32,7 +32,10 @@ constexpr int64_t kTicksPerMs = 10'000;
 constexpr int64_t kNoDeadline = INT64_MAX;
 
 // Chooses the mode (before start-up, or in tests between runs). In virtual mode the
-// counter starts at 0 ticks and the millisecond clock at originMs.
+// counter starts at 0 ticks and the millisecond clock at originMs. Resets the horizon,
+// the seed hook, the virtual wall clock, and drops every scheduled event. Real mode: the
+// counter is the steady clock and the millisecond clock its whole milliseconds (so
+// GetTickCount reads like the time since boot); originMs is not used.
 void SetClockMode(ClockMode mode, uint32_t originMs = 1'000'000);
 ClockMode GetClockMode();
 // Reads LUMETRA_CLOCK (real|virtual; default real) and sets the mode.
@@ -67,12 +70,23 @@ void ClockNotify();
 // (virtual mode waits for it). Returns an id for ClockCancel.
 using ClockEventId = uint64_t;
 ClockEventId ClockSchedule(int64_t dueTicks, std::function<void()> run);
-// Cancels a scheduled event; returns false when it already ran or never existed.
+// Cancels a scheduled event; returns false when it already ran (or is running) or never
+// existed. Real mode: events are run by the clock's own dispatcher thread when due.
+// SetClockMode drops every scheduled event.
 bool ClockCancel(ClockEventId id);
+
+// Marks the calling thread as one that runs work handed over by scheduled events (the
+// multimedia timer thread, the audio sync thread). In virtual mode a wait made by such a
+// thread while a scheduled event is being run does not run other events (they are
+// serialised behind the one in flight): time moves straight to the wait's deadline, or
+// the wait returns Woken. Waits of unmarked threads wait for the event in flight first.
+// An owner whose `run` is called on its own thread must do the work inline.
+void ClockMarkCallbackThread();
 // Due time of the earliest scheduled thread-side event, or kNoDeadline.
 int64_t ClockNextEventTicks();
 
-// Virtual mode: moves time forward by `ticks`, running what falls due (tests).
+// Virtual mode: moves time forward by `ticks`, running what falls due (tests). The
+// horizon does not limit it. Real mode: does nothing.
 void ClockAdvance(int64_t ticks);
 // Virtual mode horizon (kNoDeadline: none).
 void ClockSetHorizon(int64_t ticks);
@@ -86,6 +100,7 @@ void SetClockSeedHook(std::function<uint32_t()> hook);
 
 // Wall clock as days since 1899-12-30 (fraction = time of day); virtual mode: the value
 // set by SetVirtualWallClock plus elapsed virtual time.
+// The virtual wall clock starts at 2010-01-01 00:00 (40179.0) until a test sets it.
 double ClockWallTime();
 void SetVirtualWallClock(double dateTime);
 
@@ -99,4 +114,5 @@ int lumetra_clock_is_virtual(void);
 uint64_t lumetra_clock_schedule(int64_t due_ticks, void (*run)(void* ctx), void* ctx);
 int lumetra_clock_cancel(uint64_t id);
 void lumetra_clock_sleep_ms(uint32_t ms);
+void lumetra_clock_mark_callback_thread(void);
 }
