@@ -1,0 +1,250 @@
+#include "pix32/Pix32_Resamplers.h"
+
+#include <cmath>
+#include <map>
+#include <vector>
+
+#include "classlib/SysUtils.h"
+
+namespace pix32 {
+
+namespace {
+constexpr float kPi = 3.14159265358979323846f;
+}  // namespace
+
+float SinC(float X) {
+    if (X == 0.0f) return 1.0f;
+    const float px = kPi * X;
+    return std::sin(px) / px;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCustomKernel
+
+void TCustomKernel::Changed() {
+    if (Observer) Observer->Changed();
+}
+
+void TCustomKernel::AssignTo(cl::TPersistent* Dest) {
+    auto* dst = dynamic_cast<TCustomKernel*>(Dest);
+    if (!dst) {
+        cl::TPersistent::AssignTo(Dest);
+        return;
+    }
+    const auto destProps = dst->PublishedProperties();
+    for (const TKernelProperty& p : PublishedProperties()) {
+        const TKernelProperty* target = nullptr;
+        for (const TKernelProperty& q : destProps)
+            if (std::string_view(q.Name) == p.Name) target = &q;
+        if (!target) throw cl::Exception(cl::Format("Property %s does not exist", p.Name));
+        target->Set(*dst, p.Get(*this));
+    }
+}
+
+namespace {
+// Stores Value in Field when it differs, then tells the kernel's observer.
+void SetAndNotify(TCustomKernel& K, float& Field, float Value) {
+    if (Field == Value) return;
+    Field = Value;
+    K.Changed();
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Kernels
+
+float TBoxKernel::Filter(float X) const { return (X >= -0.5f && X <= 0.5f) ? 1.0f : 0.0f; }
+
+float TLinearKernel::Filter(float X) const {
+    const float a = std::fabs(X);
+    return a < 1.0f ? 1.0f - a : 0.0f;
+}
+
+float TCosineKernel::Filter(float X) const {
+    if (std::fabs(X) < 1.0f) return (std::cos(X * kPi) + 1.0f) * 0.5f;
+    return 0.0f;
+}
+
+float TSplineKernel::Filter(float X) const {
+    const float a = std::fabs(X);
+    if (a < 1.0f) return a * a * a / 2.0f - a * a + 2.0f / 3.0f;
+    if (a < 2.0f) {
+        const float t = 2.0f - a;
+        return t * t * t / 6.0f;
+    }
+    return 0.0f;
+}
+
+float TMitchellKernel::Filter(float X) const {
+    const float a = std::fabs(X);
+    if (a < 1.0f) return (7.0f * a * a * a - 12.0f * a * a + 16.0f / 3.0f) / 6.0f;
+    if (a < 2.0f) return (-7.0f / 3.0f * a * a * a + 12.0f * a * a - 20.0f * a + 32.0f / 3.0f) / 6.0f;
+    return 0.0f;
+}
+
+float TCubicKernel::Filter(float X) const {
+    const float a = std::fabs(X);
+    if (a < 1.0f) return (FCoeff + 2.0f) * a * a * a - (FCoeff + 3.0f) * a * a + 1.0f;
+    if (a < 2.0f) return (a * a * a - 5.0f * a * a + 8.0f * a - 4.0f) * FCoeff;
+    return 0.0f;
+}
+
+void TCubicKernel::SetCoeff(float Value) { SetAndNotify(*this, FCoeff, Value); }
+
+std::span<const TKernelProperty> TCubicKernel::PublishedProperties() const {
+    static const TKernelProperty props[] = {
+        {"Coeff", [](const TCustomKernel& k) { return static_cast<const TCubicKernel&>(k).Coeff(); },
+         [](TCustomKernel& k, float v) { static_cast<TCubicKernel&>(k).SetCoeff(v); }},
+    };
+    return props;
+}
+
+float THermiteKernel::Filter(float X) const {
+    const float m = (1.0f - FTension) / 2.0f;
+    const float tp = m * (1.0f + FBias);
+    const float tn = m * (1.0f - FBias);
+    const float n = std::floor(X);
+    const float t = X - n;
+    const float t2 = t * t, t3 = t2 * t;
+    if (n == -2.0f) return tn * (t3 - t2);
+    if (n == -1.0f) return (3.0f * t2 - 2.0f * t3) + tn * (t3 - 2.0f * t2 + t) + (tp - tn) * (t3 - t2);
+    if (n == 0.0f) return (2.0f * t3 - 3.0f * t2 + 1.0f) + (tp - tn) * (t3 - 2.0f * t2 + t) - tp * (t3 - t2);
+    if (n == 1.0f) return -tp * (t3 - 2.0f * t2 + t);
+    return 0.0f;
+}
+
+void THermiteKernel::SetBias(float Value) { SetAndNotify(*this, FBias, Value); }
+void THermiteKernel::SetTension(float Value) { SetAndNotify(*this, FTension, Value); }
+
+std::span<const TKernelProperty> THermiteKernel::PublishedProperties() const {
+    static const TKernelProperty props[] = {
+        {"Bias", [](const TCustomKernel& k) { return static_cast<const THermiteKernel&>(k).Bias(); },
+         [](TCustomKernel& k, float v) { static_cast<THermiteKernel&>(k).SetBias(v); }},
+        {"Tension", [](const TCustomKernel& k) { return static_cast<const THermiteKernel&>(k).Tension(); },
+         [](TCustomKernel& k, float v) { static_cast<THermiteKernel&>(k).SetTension(v); }},
+    };
+    return props;
+}
+
+float TSinshKernel::Filter(float X) const {
+    if (X == 0.0f) return 1.0f;
+    return std::sin(kPi * X) * FCoeff / std::sinh(kPi * X * FCoeff);
+}
+
+void TSinshKernel::SetWidth(float Value) { SetAndNotify(*this, FWidth, Value); }
+
+void TSinshKernel::SetCoeff(float Value) {
+    if (Value == 0.0f) return;
+    SetAndNotify(*this, FCoeff, Value);
+}
+
+std::span<const TKernelProperty> TSinshKernel::PublishedProperties() const {
+    static const TKernelProperty props[] = {
+        {"Width", [](const TCustomKernel& k) { return k.GetWidth(); },
+         [](TCustomKernel& k, float v) { static_cast<TSinshKernel&>(k).SetWidth(v); }},
+        {"Coeff", [](const TCustomKernel& k) { return static_cast<const TSinshKernel&>(k).Coeff(); },
+         [](TCustomKernel& k, float v) { static_cast<TSinshKernel&>(k).SetCoeff(v); }},
+    };
+    return props;
+}
+
+float TWindowedSincKernel::Filter(float X) const {
+    const float a = std::fabs(X);
+    if (a >= FWidth) return 0.0f;
+    return SinC(a) * Window(a);
+}
+
+void TWindowedSincKernel::SetWidth(float Value) {
+    if (Value > 4.0f) Value = 4.0f;
+    SetAndNotify(*this, FWidth, Value);
+}
+
+namespace {
+const TKernelProperty kWindowedSincProps[] = {
+    {"Width", [](const TCustomKernel& k) { return k.GetWidth(); },
+     [](TCustomKernel& k, float v) { static_cast<TWindowedSincKernel&>(k).SetWidth(v); }},
+};
+}  // namespace
+
+std::span<const TKernelProperty> TWindowedSincKernel::PublishedProperties() const { return kWindowedSincProps; }
+
+float TLanczosKernel::Window(float X) const { return SinC(X / FWidth); }
+
+float TGaussianKernel::Window(float X) const { return std::exp2(-X * X / FSigma); }
+
+void TGaussianKernel::SetSigma(float Value) {
+    if (Value == 0.0f) return;
+    SetAndNotify(*this, FSigma, Value);
+}
+
+std::span<const TKernelProperty> TGaussianKernel::PublishedProperties() const {
+    static const TKernelProperty props[] = {
+        kWindowedSincProps[0],
+        {"Sigma", [](const TCustomKernel& k) { return static_cast<const TGaussianKernel&>(k).Sigma(); },
+         [](TCustomKernel& k, float v) { static_cast<TGaussianKernel&>(k).SetSigma(v); }},
+    };
+    return props;
+}
+
+float TBlackmanKernel::Window(float X) const {
+    const float r = kPi * X / FWidth;
+    return 0.42f + 0.5f * std::cos(r) + 0.08f * std::cos(2.0f * r);
+}
+
+float THannKernel::Window(float X) const { return 0.5f + 0.5f * std::cos(kPi * X / FWidth); }
+
+float THammingKernel::Window(float X) const { return 0.54f + 0.46f * std::cos(kPi * X / FWidth); }
+
+// ---------------------------------------------------------------------------------------------
+// Registries
+
+namespace {
+std::unique_ptr<TClassList> g_KernelList;
+std::unique_ptr<TClassList> g_ResamplerList;
+std::map<const cl::TClass*, TKernelFactory> g_KernelFactories;
+}  // namespace
+
+TClassList* KernelList() { return g_KernelList.get(); }
+TClassList* ResamplerList() { return g_ResamplerList.get(); }
+
+void RegisterKernel(const cl::TClass* KernelClass, TKernelFactory Factory) {
+    if (!g_KernelList) g_KernelList = std::make_unique<TClassList>();
+    g_KernelList->Add(KernelClass);
+    g_KernelFactories[KernelClass] = Factory;
+}
+
+std::unique_ptr<TCustomKernel> CreateKernel(const cl::TClass* KernelClass) {
+    const auto it = g_KernelFactories.find(KernelClass);
+    if (it == g_KernelFactories.end()) return nullptr;
+    return it->second();
+}
+
+std::unique_ptr<TCustomKernel> CreateKernelByName(const cl::String& ClassName) {
+    if (!g_KernelList) return nullptr;
+    return CreateKernel(g_KernelList->Find(ClassName));
+}
+
+void Pix32_Resamplers_Initialization() {
+    if (g_KernelList && g_KernelList->Count() > 0) return;  // once
+    RegisterKernel<TBoxKernel>();
+    RegisterKernel<TLinearKernel>();
+    RegisterKernel<TCosineKernel>();
+    RegisterKernel<TSplineKernel>();
+    RegisterKernel<TCubicKernel>();
+    RegisterKernel<TMitchellKernel>();
+    RegisterKernel<TLanczosKernel>();
+    RegisterKernel<TGaussianKernel>();
+    RegisterKernel<TBlackmanKernel>();
+    RegisterKernel<THannKernel>();
+    RegisterKernel<THammingKernel>();
+    RegisterKernel<TSinshKernel>();
+    RegisterKernel<THermiteKernel>();
+}
+
+void Pix32_Resamplers_Finalization() {
+    g_KernelList.reset();
+    g_ResamplerList.reset();
+    g_KernelFactories.clear();
+}
+
+}  // namespace pix32
