@@ -196,6 +196,72 @@ float THannKernel::Window(float X) const { return 0.5f + 0.5f * std::cos(kPi * X
 float THammingKernel::Window(float X) const { return 0.54f + 0.46f * std::cos(kPi * X / FWidth); }
 
 // ---------------------------------------------------------------------------------------------
+// Tap weights
+
+int32_t KernelRadius(const TCustomKernel& Kernel) {
+    const float w = Kernel.GetWidth();
+    if (!(w > 0.0f)) return 0;  // also NaN
+    if (w >= static_cast<float>(MaxKernelRadius)) return MaxKernelRadius;
+    return static_cast<int32_t>(std::ceil(w));
+}
+
+namespace {
+
+int32_t WeightOf(const TCustomKernel& Kernel, double X) {
+    const float f = Kernel.Filter(static_cast<float>(X));
+    if (!std::isfinite(f)) return 0;
+    return static_cast<int32_t>(cl::Round(static_cast<double>(f) * 256.0));
+}
+
+// Takes the sum's difference from 256 off the centre weight (index W).
+void NormaliseCentre(int32_t W, int32_t* Weights) {
+    int64_t sum = 0;
+    for (int32_t i = 0; i <= 2 * W; ++i) sum += Weights[i];
+    Weights[W] -= static_cast<int32_t>(sum - 256);
+}
+
+}  // namespace
+
+void KernelWeightsDynamic(const TCustomKernel& Kernel, int32_t W, float D, int32_t* Weights) {
+    for (int32_t i = -W; i <= W; ++i) Weights[i + W] = WeightOf(Kernel, i + static_cast<double>(D));
+    NormaliseCentre(W, Weights);
+}
+
+void BuildWeightTable(TIntegerMap& Table, const TCustomKernel& Kernel, int32_t W, int32_t TableSize) {
+    if (TableSize < 2) TableSize = 2;
+    Table.SetSize(2 * W + 1, TableSize + 1);
+    for (int32_t r = 0; r <= TableSize; ++r) {
+        int32_t* row = Table.ValPtr(0, r);
+        const double d = static_cast<double>(r) / (TableSize - 1);
+        for (int32_t i = -W; i <= W; ++i) row[i + W] = WeightOf(Kernel, i + d);
+        NormaliseCentre(W, row);
+    }
+}
+
+void KernelWeightsFromTable(const TIntegerMap& Table, TKernelMode Mode, int32_t TableSize, float D, int32_t* Weights) {
+    if (TableSize < 2) TableSize = 2;
+    const int32_t W = (Table.Width() - 1) / 2;
+    if (!(D >= 0.0f)) D = 0.0f;
+    if (D > 1.0f) D = 1.0f;
+    if (Mode == kmTableLinear) {
+        const int64_t p = cl::Round(static_cast<double>(D) * (TableSize - 1) * 65536.0);
+        const int32_t k = static_cast<int32_t>(p >> 16);
+        const int64_t f = p & 0xFFFF;
+        const int32_t* r0 = Table.ValPtr(0, k);
+        const int32_t* r1 = Table.ValPtr(0, k + 1);
+        if (!r0 || !r1) throw cl::Exception("The weight table does not match the table size");
+        for (int32_t i = 0; i <= 2 * W; ++i)
+            Weights[i] = r0[i] + static_cast<int32_t>(((static_cast<int64_t>(r1[i]) - r0[i]) * f + 0x7FFF) / 65536);
+        NormaliseCentre(W, Weights);
+    } else {
+        const int32_t r = static_cast<int32_t>(cl::Round(static_cast<double>(D) * (TableSize - 1)));
+        const int32_t* row = Table.ValPtr(0, r);
+        if (!row) throw cl::Exception("The weight table does not match the table size");
+        for (int32_t i = 0; i <= 2 * W; ++i) Weights[i] = row[i];
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
 // Registries
 
 namespace {

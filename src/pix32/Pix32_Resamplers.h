@@ -10,6 +10,7 @@
 #include "classlib/Classes.h"
 #include "pix32/Pix32.h"
 #include "pix32/Pix32_Containers.h"
+#include "pix32/Pix32_OrdinalMaps.h"
 
 namespace pix32 {
 
@@ -198,6 +199,27 @@ public:
 
 // sin(pi x) / (pi x), 1 at 0, in single precision.
 float SinC(float X);
+
+// ---------------------------------------------------------------------------------------------
+// Integer tap weights of the kernel resampler (scaled by 256, summing to 256).
+
+// The largest tap radius the kernel resampler uses; wider kernels are cut there.
+constexpr int32_t MaxKernelRadius = 256;
+// W = Ceil(Kernel width), within 0 .. MaxKernelRadius.
+int32_t KernelRadius(const TCustomKernel& Kernel);
+
+// Weights of the 2W + 1 taps i = -W..W for the offset D = CX - X (0 <= D < 1) of a sample
+// from the pixel CX = Ceil(X) it is centred on: Round(Filter(i + D) x 256), the sum's
+// difference from 256 taken off the centre weight.
+void KernelWeightsDynamic(const TCustomKernel& Kernel, int32_t W, float D, int32_t* Weights);
+// The weight table: 2W + 1 columns and TableSize + 1 rows; row r holds the dynamic weights
+// for D = r / (TableSize - 1). TableSize below 2 counts as 2.
+void BuildWeightTable(TIntegerMap& Table, const TCustomKernel& Kernel, int32_t W, int32_t TableSize);
+// Weights for D from a table built with the same W and TableSize: the nearest row
+// (kmTableNearest) or the linear interpolation between two rows with the centre weight
+// corrected to a sum of 256 (kmTableLinear). D outside 0..1 is taken as its nearest end; a
+// table with fewer rows than TableSize + 1 raises cl::Exception.
+void KernelWeightsFromTable(const TIntegerMap& Table, TKernelMode Mode, int32_t TableSize, float D, int32_t* Weights);
 
 // ---------------------------------------------------------------------------------------------
 // Registries

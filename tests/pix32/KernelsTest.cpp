@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "classlib/SysUtils.h"
 #include "pix32/Pix32_Resamplers.h"
@@ -183,6 +184,90 @@ TEST(KernelRegistry, RegisteredInOrderAndFoundByExactName) {
     EXPECT_EQ(CreateKernelByName("tlanczoskernel"), nullptr);
     EXPECT_EQ(CreateKernelByName("TNoSuchKernel"), nullptr);
     EXPECT_EQ(CreateKernel(&cl::TPersistent::StaticClass()), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+using Weights = std::vector<int32_t>;
+
+Weights Dynamic(const TCustomKernel& k, float d) {
+    const int32_t w = KernelRadius(k);
+    Weights out(2 * w + 1);
+    KernelWeightsDynamic(k, w, d, out.data());
+    return out;
+}
+
+Weights FromTable(const TCustomKernel& k, TKernelMode mode, int32_t tableSize, float d) {
+    const int32_t w = KernelRadius(k);
+    TIntegerMap table;
+    BuildWeightTable(table, k, w, tableSize);
+    Weights out(2 * w + 1);
+    KernelWeightsFromTable(table, mode, tableSize, d, out.data());
+    return out;
+}
+
+TEST(KernelWeights, WorkedExamples) {
+    TLinearKernel lin;
+    EXPECT_EQ(Dynamic(lin, 0.25f), (Weights{64, 192, 0}));
+    // Nearest row: Round(0.25 x 31) = 8, D = 8/31.
+    EXPECT_EQ(FromTable(lin, kmTableNearest, 32, 0.25f), (Weights{66, 190, 0}));
+    // Between rows 7 (58, 198, 0) and 8 (66, 190, 0) at f = 0.75, the centre corrected.
+    EXPECT_EQ(FromTable(lin, kmTableLinear, 32, 0.25f), (Weights{64, 192, 0}));
+    TBoxKernel box;
+    EXPECT_EQ(Dynamic(box, 0.0f), (Weights{0, 256, 0}));
+    EXPECT_EQ(Dynamic(box, 0.5f), (Weights{256, 0, 0}));  // both taps at +-0.5 count: the centre gives way
+}
+
+TEST(KernelWeights, EveryKernelSumsTo256InEveryMode) {
+    for (int i = 0; i < KernelList()->Count(); ++i) {
+        const auto k = CreateKernel(KernelList()->Items(i));
+        for (float d : {0.0f, 0.1f, 0.33f, 0.5f, 0.77f, 0.999f}) {
+            for (const Weights& w : {Dynamic(*k, d), FromTable(*k, kmTableNearest, 32, d),
+                                     FromTable(*k, kmTableLinear, 32, d), FromTable(*k, kmTableLinear, 2, d)}) {
+                int64_t sum = 0;
+                for (int32_t v : w) sum += v;
+                EXPECT_EQ(sum, 256) << k->ClassName() << " at " << d;
+                EXPECT_EQ(static_cast<int32_t>(w.size()), 2 * KernelRadius(*k) + 1);
+            }
+        }
+    }
+}
+
+TEST(KernelWeights, TableRowsAreTheDynamicWeights) {
+    TLanczosKernel k;
+    const int32_t w = KernelRadius(k);
+    TIntegerMap table;
+    BuildWeightTable(table, k, w, 8);
+    EXPECT_EQ(table.Width(), 7);
+    EXPECT_EQ(table.Height(), 9);
+    for (int32_t r = 0; r <= 8; ++r) {
+        const Weights expected = Dynamic(k, static_cast<float>(r / 7.0));
+        const Weights row(table.ValPtr(0, r), table.ValPtr(0, r) + 7);
+        EXPECT_EQ(row, expected) << "row " << r;
+    }
+    // TableSize below 2 counts as 2.
+    BuildWeightTable(table, k, w, 0);
+    EXPECT_EQ(table.Height(), 3);
+}
+
+TEST(KernelWeights, RadiusIsCutAndMismatchedTablesFail) {
+    TSinshKernel sinsh;
+    sinsh.SetWidth(1e9f);
+    EXPECT_EQ(KernelRadius(sinsh), MaxKernelRadius);
+    sinsh.SetWidth(-3.0f);
+    EXPECT_EQ(KernelRadius(sinsh), 0);
+    sinsh.SetWidth(2.2f);
+    EXPECT_EQ(KernelRadius(sinsh), 3);
+
+    TLinearKernel lin;
+    TIntegerMap table;
+    BuildWeightTable(table, lin, 1, 4);
+    int32_t out[3];
+    EXPECT_THROW(KernelWeightsFromTable(table, kmTableLinear, 40, 0.9f, out), cl::Exception);
+    EXPECT_THROW(KernelWeightsFromTable(table, kmTableNearest, 40, 0.9f, out), cl::Exception);
+    EXPECT_NO_THROW(KernelWeightsFromTable(table, kmTableLinear, 4, 1.0f, out));
 }
 
 }  // namespace
