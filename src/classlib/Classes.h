@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ class TComponent;
 struct TClass {
     const char* Name;
     const TClass* Parent;
+    // Virtual constructor of a component class (null for other and abstract classes).
+    TComponent* (*Create)(TComponent* Owner) = nullptr;
     bool InheritsFrom(const TClass& other) const {
         for (const TClass* c = this; c; c = c->Parent)
             if (c == &other) return true;
@@ -38,6 +41,29 @@ public:                                                                         
     const ::cl::TClass& ClassType() const override { return StaticClass(); }   \
                                                                                 \
 private:
+
+// Declares the metadata of a component class that can be created by its class name:
+// the class needs a constructor taking the owner.
+#define CL_DECLARE_COMPONENT(Name, ParentName)                                              \
+public:                                                                                     \
+    static const ::cl::TClass& StaticClass() {                                             \
+        static const ::cl::TClass info{#Name, &ParentName::StaticClass(),                  \
+                                       [](::cl::TComponent* o) -> ::cl::TComponent* {      \
+                                           return new Name(o);                              \
+                                       }};                                                  \
+        return info;                                                                        \
+    }                                                                                       \
+    const ::cl::TClass& ClassType() const override { return StaticClass(); }               \
+                                                                                            \
+private:
+
+// A window message as message handlers see it.
+struct TMessage {
+    unsigned int Msg = 0;
+    uintptr_t WParam = 0;
+    intptr_t LParam = 0;
+    intptr_t Result = 0;
+};
 
 class TObject {
 public:
@@ -58,7 +84,23 @@ public:
 
     // Frees the object (null-safe when called through FreeAndNil).
     void Free() { delete this; }
+
+    // Message-method dispatch: calls the handler that the nearest class in the object's
+    // class chain declares for Message.Msg, or DefaultHandler when none does.
+    virtual void Dispatch(TMessage& Message);
+    virtual void DefaultHandler(TMessage& Message);
 };
+
+// A message handler declared by a class for one message number.
+using TMessageHandler = void (*)(TObject* Self, TMessage& Message);
+// Declares Handler as class Class's handler for message Msg (numbers 0 and >= 0xC000
+// never have handlers; re-declaring replaces).
+void RegisterMessageHandler(const TClass& Class, unsigned int Msg, TMessageHandler Handler);
+// The class in Class's chain (Class included) that declares a handler for Msg, or null.
+const TClass* FindMessageHandlerClass(const TClass& Class, unsigned int Msg);
+// From inside a handler of class Class: passes Message on to the handler of Class's
+// ancestors, or to Self's DefaultHandler when none has one.
+void InheritedDispatch(const TClass& Class, TObject* Self, TMessage& Message);
 
 template <class T>
 void FreeAndNil(T*& p) {
@@ -195,7 +237,7 @@ enum TComponentStateFlag : uint32_t {
 using TComponentState = uint32_t;
 
 class TComponent : public TPersistent {
-    CL_DECLARE_CLASS(TComponent, TPersistent)
+    CL_DECLARE_COMPONENT(TComponent, TPersistent)
 public:
     explicit TComponent(TComponent* AOwner);
     ~TComponent() override;
@@ -249,6 +291,23 @@ private:
     std::vector<TComponent*> components_;
     std::vector<TComponent*> freeNotifies_;
 };
+
+// ---------------------------------------------------------------------------------------
+// The class registry: classes found by name (without regard to letter case).
+
+// Registering the same class twice does nothing; another class of the same name raises
+// EFilerError "A class named %s already exists".
+void RegisterClass(const TClass& Class);
+void RegisterClasses(std::initializer_list<const TClass*> Classes);
+void UnRegisterClass(const TClass& Class);
+// EClassNotFound "Class %s not found" when absent.
+const TClass& FindClass(const String& Name);
+// Null when absent.
+const TClass* GetClass(const String& Name);
+// Accepted for compatibility; grouping has no effect here.
+inline void GroupDescendentsWith(const TClass&, const TClass&) {}
+// Creates a component of a registered component class by its name.
+TComponent* CreateComponent(const String& ClassName, TComponent* Owner);
 
 // ---------------------------------------------------------------------------------------
 // Streams. Positions and sizes are 64-bit.
@@ -346,6 +405,17 @@ public:
 
 private:
     void Reserve(int64_t capacity);
+};
+
+// A read-only view of a resource compiled into the program.
+class TResourceStream : public TCustomMemoryStream {
+    CL_DECLARE_CLASS(TResourceStream, TCustomMemoryStream)
+public:
+    // EResNotFound "Resource %s not found" when the module has no such resource. Names
+    // and types are strings or integer ids (MAKEINTRESOURCE values below 0x10000).
+    TResourceStream(void* Instance, const char* ResName, const char* ResType);
+    // Writing raises EStreamError "Can't write to a read-only resource stream".
+    int64_t Write(const void* buffer, int64_t count) override;
 };
 
 class TStringStream : public TStream {

@@ -40,8 +40,14 @@ struct Event {
     std::function<void()> run;
 };
 
-// Key of the queue: due time, then scheduling order (ids grow with every ClockSchedule).
-using EventKey = std::pair<int64_t, ClockEventId>;
+// Key of the queue: due time, then the tie order, then scheduling order (ids grow with
+// every ClockSchedule).
+struct EventKey {
+    int64_t due;
+    uint64_t order;
+    ClockEventId id;
+    auto operator<=>(const EventKey&) const = default;
+};
 
 thread_local bool tCallbackThread = false;
 thread_local int tRunningDepth = 0;  // this thread is running a scheduled event itself
@@ -57,7 +63,7 @@ struct Clock {
     int64_t realStartTicks = SteadyTicks();
 
     std::map<EventKey, Event> queue;
-    std::unordered_map<ClockEventId, int64_t> dueOf;
+    std::unordered_map<ClockEventId, EventKey> keyOf;
     ClockEventId nextId = 1;
     int64_t horizon = kNoDeadline;
     int running = 0;  // events being run right now
@@ -93,7 +99,7 @@ void RunSafely(const std::function<void()>& run) {
 Event PopFirst(Clock& c) {
     auto it = c.queue.begin();
     Event ev = std::move(it->second);
-    c.dueOf.erase(ev.id);
+    c.keyOf.erase(ev.id);
     c.queue.erase(it);
     return ev;
 }
@@ -120,7 +126,7 @@ void DispatcherLoop() {
             c.changed.wait(lock);
             continue;
         }
-        int64_t due = c.queue.begin()->first.first;
+        int64_t due = c.queue.begin()->first.due;
         if (due <= SteadyTicks()) {
             RunEvent(c, lock, PopFirst(c));
             continue;
@@ -156,8 +162,8 @@ ClockWaitResult VirtualWait(Clock& c, int64_t deadline, const std::function<bool
             c.changed.wait(lock);
             continue;
         }
-        if (!inFlight && !c.queue.empty() && c.queue.begin()->first.first <= target) {
-            int64_t due = c.queue.begin()->first.first;
+        if (!inFlight && !c.queue.empty() && c.queue.begin()->first.due <= target) {
+            int64_t due = c.queue.begin()->first.due;
             if (due > now) c.virtualNow.store(due);
             RunEvent(c, lock, PopFirst(c));
             continue;
@@ -206,7 +212,7 @@ void SetClockMode(ClockMode mode, uint32_t originMs) {
     c.virtualNow.store(0);
     c.realStartTicks = SteadyTicks();
     c.queue.clear();
-    c.dueOf.clear();
+    c.keyOf.clear();
     c.horizon = kNoDeadline;
     c.seedHook = nullptr;
     c.virtualWallBase = kDefaultVirtualWallClock;
@@ -297,35 +303,60 @@ ClockWaitResult ClockWaitUntil(int64_t deadlineTicks, const std::function<bool()
     return RealWait(c, deadlineTicks, woken);
 }
 
+void ClockWaitForCondition(const std::function<bool()>& woken) {
+    if (!woken) return;
+    Clock& c = TheClock();
+    std::unique_lock<std::mutex> lock(c.mutex);
+    for (;;) {
+        uint64_t seen = c.generation;
+        lock.unlock();
+        bool done = woken();
+        lock.lock();
+        if (done) return;
+        if (seen == c.generation) c.changed.wait(lock);
+    }
+}
+
 void ClockNotify() {
     Clock& c = TheClock();
     std::lock_guard<std::mutex> lock(c.mutex);
     c.Bump();
 }
 
-ClockEventId ClockSchedule(int64_t dueTicks, std::function<void()> run) {
+namespace {
+ClockEventId Schedule(int64_t dueTicks, const uint64_t* order, std::function<void()> run) {
     Clock& c = TheClock();
     std::lock_guard<std::mutex> lock(c.mutex);
     ClockEventId id = c.nextId++;
-    c.queue.emplace(EventKey{dueTicks, id}, Event{id, std::move(run)});
-    c.dueOf.emplace(id, dueTicks);
+    EventKey key{dueTicks, order ? *order : id, id};
+    c.queue.emplace(key, Event{id, std::move(run)});
+    c.keyOf.emplace(id, key);
     if (c.mode.load() == ClockMode::Real) StartDispatcher(c);
     c.Bump();
     return id;
+}
+}  // namespace
+
+ClockEventId ClockSchedule(int64_t dueTicks, std::function<void()> run) {
+    return Schedule(dueTicks, nullptr, std::move(run));
+}
+
+ClockEventId ClockScheduleOrdered(int64_t dueTicks, uint64_t order, std::function<void()> run) {
+    return Schedule(dueTicks, &order, std::move(run));
 }
 
 bool ClockCancel(ClockEventId id) {
     Clock& c = TheClock();
     std::function<void()> dropped;  // destroyed after the lock is released
     std::lock_guard<std::mutex> lock(c.mutex);
-    auto it = c.dueOf.find(id);
-    if (it == c.dueOf.end()) return false;
-    auto qit = c.queue.find(EventKey{it->second, id});
+    auto it = c.keyOf.find(id);
+    if (it == c.keyOf.end()) return false;
+    auto qit = c.queue.find(it->second);
     if (qit != c.queue.end()) {
         dropped = std::move(qit->second.run);
         c.queue.erase(qit);
     }
-    c.dueOf.erase(it);
+    c.keyOf.erase(it);
     c.Bump();
     return true;
 }
@@ -333,7 +364,7 @@ bool ClockCancel(ClockEventId id) {
 int64_t ClockNextEventTicks() {
     Clock& c = TheClock();
     std::lock_guard<std::mutex> lock(c.mutex);
-    return c.queue.empty() ? kNoDeadline : c.queue.begin()->first.first;
+    return c.queue.empty() ? kNoDeadline : c.queue.begin()->first.due;
 }
 
 void ClockMarkCallbackThread() { tCallbackThread = true; }

@@ -61,6 +61,10 @@ enum class ClockWaitResult { Deadline, Woken, Horizon };
 // `woken` is checked first, after every thread-side callback that ran, and (real mode)
 // whenever ClockNotify() is called. Virtual mode: advances time event by event.
 ClockWaitResult ClockWaitUntil(int64_t deadlineTicks, const std::function<bool()>& woken);
+// Waits until `woken()` returns true, checking it again whenever ClockNotify() is called or
+// the clock changes. Never moves virtual time (a wait without a time-out is not a timed
+// wait: WaitForSingleObject(h, INFINITE)).
+void ClockWaitForCondition(const std::function<bool()>& woken);
 // Wakes real-mode waiters so that they look at their `woken` condition again
 // (PostMessage and SetEvent call it; harmless in virtual mode).
 void ClockNotify();
@@ -70,6 +74,11 @@ void ClockNotify();
 // (virtual mode waits for it). Returns an id for ClockCancel.
 using ClockEventId = uint64_t;
 ClockEventId ClockSchedule(int64_t dueTicks, std::function<void()> run);
+// The same with an explicit place among events due at the same time: ties run in order of
+// `order`, then of scheduling. ClockSchedule uses the new event's own id as its order, so
+// a source of repeated events (a periodic timer) that passes the id of its first event
+// keeps its creation-order place among later events.
+ClockEventId ClockScheduleOrdered(int64_t dueTicks, uint64_t order, std::function<void()> run);
 // Cancels a scheduled event; returns false when it already ran (or is running) or never
 // existed. Real mode: events are run by the clock's own dispatcher thread when due.
 // SetClockMode drops every scheduled event.

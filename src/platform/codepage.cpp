@@ -2,8 +2,13 @@
 
 #include <iconv.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
+
+#include "platform/kernel.h"
 
 namespace win {
 
@@ -101,11 +106,19 @@ bool IconvConvert(const std::string& from, const std::string& to, std::string_vi
         out.append(buf.data(), dst - buf.data());
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG) continue;
-            // EILSEQ or EINVAL: skip one input byte and mark it.
+            // EILSEQ or EINVAL: skip the character (one byte of a byte code page, a whole
+            // UTF-8 sequence) and mark it.
             if (lossy) *lossy = true;
             out += (to == "UTF-8") ? "\xEF\xBF\xBD" : "?";
-            ++src;
-            --srcLeft;
+            size_t skip = 1;
+            if (from == "UTF-8") {
+                std::string_view rest(src, srcLeft);
+                size_t pos = 0;
+                DecodeUtf8(rest, pos);
+                skip = pos;
+            }
+            src += skip;
+            srcLeft -= skip;
         }
     }
     iconv_close(cd);
@@ -168,6 +181,10 @@ std::string CodePageToUtf8(UINT cp, std::string_view bytes) {
     if (cp == CP_ACP) cp = GetACP();
     if (cp == CP_UTF8) return std::string(bytes);
     std::string out;
+    if (cp == CP_SYMBOL) {
+        for (unsigned char c : bytes) AppendUtf8(out, 0xF000 + c);
+        return out;
+    }
     if (const char16_t* t = TableFor(cp)) {
         out.reserve(bytes.size() * 2);
         for (unsigned char c : bytes) AppendUtf8(out, c < 0x80 ? char32_t(c) : char32_t(t[c - 0x80]));
@@ -183,6 +200,20 @@ std::string Utf8ToCodePage(UINT cp, std::string_view text, bool* lossy) {
     if (cp == CP_ACP) cp = GetACP();
     if (cp == CP_UTF8) return std::string(text);
     std::string out;
+    if (cp == CP_SYMBOL) {
+        for (size_t pos = 0; pos < text.size();) {
+            char32_t c = DecodeUtf8(text, pos);
+            if (c >= 0xF000 && c <= 0xF0FF) {
+                out += static_cast<char>(c - 0xF000);
+            } else if (c < 0x80) {
+                out += static_cast<char>(c);
+            } else {
+                if (lossy) *lossy = true;
+                out += '?';
+            }
+        }
+        return out;
+    }
     if (const char16_t* t = TableFor(cp)) {
         out.reserve(text.size());
         for (size_t pos = 0; pos < text.size();) {
@@ -256,5 +287,163 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     }
     return out;
 }
+
+// --- Windows' shapes ---------------------------------------------------------------------
+
+BOOL IsValidCodePage(UINT cp) {
+    switch (cp) {
+        case CP_ACP:
+        case CP_SYMBOL:
+        case CP_UTF8:
+        case 874:
+        case 932:
+        case 936:
+        case 949:
+        case 950: return TRUE;
+        default: return cp >= 1250 && cp <= 1258 ? TRUE : FALSE;
+    }
+}
+
+int MultiByteToWideChar(UINT cp, DWORD /*flags*/, const char* src, int srcLength, WCHAR* dst, int dstLength) {
+    if (!IsValidCodePage(cp) || !src || srcLength == 0 || srcLength < -1 || dstLength < 0 ||
+        (dstLength > 0 && !dst)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    size_t n = srcLength == -1 ? std::strlen(src) + 1 : static_cast<size_t>(srcLength);
+    std::u16string wide = Utf8ToUtf16(CodePageToUtf8(cp, std::string_view(src, n)));
+    if (wide.size() > static_cast<size_t>(INT32_MAX)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    int needed = static_cast<int>(wide.size());
+    if (dstLength == 0) return needed;
+    if (needed > dstLength) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::memcpy(dst, wide.data(), wide.size() * sizeof(WCHAR));
+    return needed;
+}
+
+int WideCharToMultiByte(UINT cp, DWORD /*flags*/, const WCHAR* src, int srcLength, char* dst, int dstLength,
+                        const char* defaultChar, BOOL* usedDefaultChar) {
+    if (usedDefaultChar) *usedDefaultChar = FALSE;
+    if (!IsValidCodePage(cp) || !src || srcLength == 0 || srcLength < -1 || dstLength < 0 ||
+        (dstLength > 0 && !dst)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    size_t n = 0;
+    if (srcLength == -1) {
+        while (src[n]) ++n;
+        ++n;  // the terminator is converted too
+    } else {
+        n = static_cast<size_t>(srcLength);
+    }
+    std::string utf8 = Utf16ToUtf8(std::u16string_view(src, n));
+    bool lossy = false;
+    std::string bytes;
+    if (defaultChar && *defaultChar && cp != CP_UTF8) {
+        // Character by character, so that only unmappable characters get the default.
+        for (size_t pos = 0; pos < utf8.size();) {
+            size_t start = pos;
+            DecodeUtf8(utf8, pos);
+            bool one = false;
+            std::string piece = Utf8ToCodePage(cp, std::string_view(utf8).substr(start, pos - start), &one);
+            if (one) {
+                lossy = true;
+                bytes += defaultChar;
+            } else {
+                bytes += piece;
+            }
+        }
+    } else {
+        bytes = Utf8ToCodePage(cp, utf8, &lossy);
+    }
+    if (usedDefaultChar && cp != CP_UTF8) *usedDefaultChar = lossy ? TRUE : FALSE;
+    if (bytes.size() > static_cast<size_t>(INT32_MAX)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    int needed = static_cast<int>(bytes.size());
+    if (dstLength == 0) return needed;
+    if (needed > dstLength) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::memcpy(dst, bytes.data(), bytes.size());
+    return needed;
+}
+
+UINT CodePageFromCharset(BYTE charset) {
+    switch (charset) {
+        case 0: return 1252;     // ANSI
+        case 1: return GetACP(); // DEFAULT
+        case 2: return CP_SYMBOL;
+        case 128: return 932;    // SHIFTJIS
+        case 129: return 949;    // HANGEUL
+        case 134: return 936;    // GB2312
+        case 136: return 950;    // CHINESEBIG5
+        case 161: return 1253;   // GREEK
+        case 162: return 1254;   // TURKISH
+        case 177: return 1255;   // HEBREW
+        case 178: return 1256;   // ARABIC
+        case 186: return 1257;   // BALTIC
+        case 204: return 1251;   // RUSSIAN
+        case 222: return 874;    // THAI
+        case 238: return 1250;   // EASTEUROPE
+        default: return 1252;
+    }
+}
+
+namespace {
+
+std::atomic<LCID> gLocaleOverride{0};
+
+struct LocaleEntry {
+    const char* prefix;  // "ll_CC" or "ll"
+    LCID lcid;
+};
+// Longer prefixes first: a language with its country before the language alone.
+const LocaleEntry kLocales[] = {
+    {"zh_TW", 0x0404}, {"zh_HK", 0x0C04}, {"zh_CN", 0x0804}, {"zh_SG", 0x1004}, {"en_GB", 0x0809},
+    {"en_US", 0x0409}, {"pt_BR", 0x0416}, {"pt_PT", 0x0816}, {"de_AT", 0x0C07}, {"de_CH", 0x0807},
+    {"fr_CA", 0x0C0C}, {"fr_BE", 0x080C}, {"zh", 0x0804},     {"ru", 0x0419},    {"el", 0x0408},
+    {"en", 0x0409},    {"de", 0x0407},    {"fr", 0x040C},    {"es", 0x0C0A},    {"it", 0x0410},
+    {"ja", 0x0411},    {"ko", 0x0412},    {"pl", 0x0415},    {"pt", 0x0416},    {"uk", 0x0422},
+    {"tr", 0x041F},    {"cs", 0x0405},    {"nl", 0x0413},    {"sv", 0x041D},    {"fi", 0x040B},
+    {"hu", 0x040E},    {"bg", 0x0402},    {"he", 0x040D},    {"ar", 0x0401},    {"th", 0x041E},
+};
+
+LCID LocaleFromEnvironment() {
+    const char* value = nullptr;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* v = std::getenv(name);
+        if (v && *v) {
+            value = v;
+            break;
+        }
+    }
+    if (!value) return 0x0409;
+    std::string locale(value);
+    locale = locale.substr(0, locale.find_first_of(".@"));
+    for (const LocaleEntry& e : kLocales) {
+        size_t n = std::strlen(e.prefix);
+        if (locale.compare(0, n, e.prefix) == 0 && (locale.size() == n || locale[n] == '_')) return e.lcid;
+    }
+    return 0x0409;
+}
+
+}  // namespace
+
+LCID GetUserDefaultLCID() {
+    LCID forced = gLocaleOverride.load();
+    return forced ? forced : LocaleFromEnvironment();
+}
+
+LANGID GetSystemDefaultLangID() { return LANGIDFROMLCID(GetUserDefaultLCID()); }
+
+void SetDefaultLocaleForTesting(LCID lcid) { gLocaleOverride.store(lcid); }
 
 }  // namespace win

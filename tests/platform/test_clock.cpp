@@ -121,6 +121,17 @@ TEST_F(VirtualClock, CallbacksRunInDueOrderWithTiesInSchedulingOrder) {
     EXPECT_EQ(ClockNextEventTicks(), kNoDeadline);
 }
 
+TEST_F(VirtualClock, AnExplicitOrderPlacesAnEventAmongTies) {
+    std::string log;
+    ClockEventId first = ClockSchedule(Ms(10), [&] { log += "a"; });
+    ClockSchedule(Ms(20), [&] { log += "b"; });
+    ClockScheduleOrdered(Ms(20), first, [&] { log += "A"; });  // a source older than b
+    ClockScheduleOrdered(Ms(20), UINT64_MAX, [&] { log += "z"; });
+    ClockSchedule(Ms(20), [&] { log += "c"; });
+    Sleep(20);
+    EXPECT_EQ(log, "aAbcz");
+}
+
 TEST_F(VirtualClock, AnEventAlreadyDueRunsAtTheNextWaitWithoutMovingTimeBack) {
     Sleep(100);
     int64_t ranAt = -1;

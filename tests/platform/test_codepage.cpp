@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/codepage.h"
+#include "platform/kernel.h"
 
 using namespace win;
 
@@ -63,4 +66,103 @@ TEST(CodePage, Utf16Conversions) {
     ASSERT_EQ(w.size(), 4u);
     EXPECT_EQ(w[1], u'\u0416');
     EXPECT_EQ(Utf16ToUtf8(w), utf8);
+}
+
+TEST(CodePage, IconvPagesReplaceAWholeUnmappableCharacterOnce) {
+    bool lossy = false;
+    EXPECT_EQ(Utf8ToCodePage(1250, "a\xE6\x97\xA5" "b\xC5\x99", &lossy), "a?b\xF8");  // 日 is not Central European, ř is
+    EXPECT_TRUE(lossy);
+}
+
+TEST(CodePage, SymbolPageMapsToThePrivateUseArea) {
+    std::string bytes = "\x41\xB7\xFF";
+    std::string utf8 = CodePageToUtf8(CP_SYMBOL, bytes);
+    EXPECT_EQ(Utf8ToUtf16(utf8), (std::u16string{0xF041, 0xF0B7, 0xF0FF}));
+    EXPECT_EQ(Utf8ToCodePage(CP_SYMBOL, utf8), bytes);
+}
+
+TEST(CodePage, MultiByteToWideCharShapes) {
+    const char* text = "\xCF\xF0\xE8\xE2\xE5\xF2";  // "Привет" in 1251
+    EXPECT_EQ(MultiByteToWideChar(1251, 0, text, -1, nullptr, 0), 7);  // with the terminator
+    EXPECT_EQ(MultiByteToWideChar(1251, 0, text, 6, nullptr, 0), 6);
+    WCHAR out[8] = {};
+    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, text, -1, out, 8), 7);
+    EXPECT_EQ(std::u16string(out), u"Привет");
+    SetLastError(0);
+    EXPECT_EQ(MultiByteToWideChar(1251, 0, text, -1, out, 3), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(MultiByteToWideChar(12345, 0, text, -1, out, 8), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(MultiByteToWideChar(1251, 0, text, 0, out, 8), 0);
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "\xF0\x9F\x98\x80", 4, out, 8), 2);  // a surrogate pair
+}
+
+TEST(CodePage, WideCharToMultiByteShapes) {
+    const WCHAR* text = u"Ωmega ж";
+    char out[16] = {};
+    BOOL used = TRUE;
+    ASSERT_EQ(WideCharToMultiByte(1253, 0, text, -1, out, sizeof(out), nullptr, &used), 8);
+    EXPECT_EQ(std::string(out), "\xD9mega ?");  // ж is not Greek
+    EXPECT_TRUE(used);
+    ASSERT_EQ(WideCharToMultiByte(1253, 0, text, 7, out, sizeof(out), "#", &used), 7);
+    EXPECT_EQ(std::string(out, 7), "\xD9mega #");
+    ASSERT_EQ(WideCharToMultiByte(1251, 0, u"жук", 3, out, sizeof(out), nullptr, &used), 3);
+    EXPECT_FALSE(used);
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr), 10);
+    SetLastError(0);
+    EXPECT_EQ(WideCharToMultiByte(1251, 0, text, -1, out, 2, nullptr, nullptr), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+}
+
+TEST(CodePage, CharsetsChooseCodePages) {
+    struct Case {
+        BYTE charset;
+        UINT cp;
+    } cases[] = {{0, 1252},   {1, 1251},   {2, CP_SYMBOL}, {128, 932},  {129, 949},  {134, 936},
+                 {136, 950},  {161, 1253}, {162, 1254},    {177, 1255}, {178, 1256}, {186, 1257},
+                 {204, 1251}, {222, 874},  {238, 1250},    {77, 1252}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(CodePageFromCharset(c.charset), c.cp) << int(c.charset);
+        EXPECT_TRUE(IsValidCodePage(c.cp));
+    }
+    EXPECT_FALSE(IsValidCodePage(437));
+}
+
+TEST(Locale, FromTheEnvironmentOrTheHook) {
+    const char* savedAll = std::getenv("LC_ALL");
+    const char* savedMessages = std::getenv("LC_MESSAGES");
+    const char* savedLang = std::getenv("LANG");
+    std::string all = savedAll ? savedAll : "", messages = savedMessages ? savedMessages : "",
+                lang = savedLang ? savedLang : "";
+    unsetenv("LC_ALL");
+    unsetenv("LC_MESSAGES");
+    struct Case {
+        const char* lang;
+        LCID lcid;
+    } cases[] = {{"ru_RU.UTF-8", 0x0419}, {"el_GR", 0x0408},  {"zh_TW.Big5", 0x0404}, {"zh_CN.UTF-8", 0x0804},
+                 {"en_GB", 0x0809},       {"C", 0x0409},      {"xx_YY", 0x0409},      {"de_DE@euro", 0x0407}};
+    for (const Case& c : cases) {
+        setenv("LANG", c.lang, 1);
+        EXPECT_EQ(GetUserDefaultLCID(), c.lcid) << c.lang;
+    }
+    setenv("LANG", "en_US.UTF-8", 1);
+    setenv("LC_MESSAGES", "el_GR.UTF-8", 1);
+    EXPECT_EQ(PRIMARYLANGID(GetSystemDefaultLangID()), LANG_GREEK);
+    SetDefaultLocaleForTesting(0x0419);
+    EXPECT_EQ(PRIMARYLANGID(GetSystemDefaultLangID()), LANG_RUSSIAN);
+    EXPECT_EQ(SUBLANGID(GetSystemDefaultLangID()), 1);
+    EXPECT_EQ(MAKELANGID(LANG_RUSSIAN, 1), 0x0419);
+    SetDefaultLocaleForTesting(0);
+    EXPECT_EQ(GetUserDefaultLCID(), 0x0408u);
+
+    auto restore = [](const char* name, const char* saved, const std::string& value) {
+        if (saved) {
+            setenv(name, value.c_str(), 1);
+        } else {
+            unsetenv(name);
+        }
+    };
+    restore("LC_ALL", savedAll, all);
+    restore("LC_MESSAGES", savedMessages, messages);
+    restore("LANG", savedLang, lang);
 }

@@ -1,0 +1,480 @@
+#include "lumetra_pack.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <set>
+
+#include "classlib/Classes.h"
+#include "classlib/SysUtils.h"
+#include "platform/codepage.h"
+
+namespace lumetra_pack {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kUsage =
+    "usage: lumetra-pack --player PLAYER -o OUT [--title T] [--interval MS] [--effect-interval MS]\n"
+    "                    [--effect N] [--random-slides] [--random-music] [--repeat-music]\n"
+    "                    [--fader-in MS] [--no-fader] [--music FILE]... PICTURE...\n"
+    "       lumetra-pack --player PLAYER -o OUT --project DOC.xml\n";
+
+int32_t ParseNumber(const std::string& option, const std::string& text, int32_t min) {
+    int32_t v;
+    if (!cl::TryStrToInt(text, v) || v < min)
+        throw PackError("invalid value for " + option + ": \"" + text + "\"");
+    return v;
+}
+
+std::string Bool(bool b) { return b ? "-1" : "0"; }
+
+// Element text as the player's reader reads it back: plain when it holds no markup
+// or control characters, else in character-data sections.
+std::string Text(const std::string& s) {
+    bool plain = true;
+    for (unsigned char c : s)
+        if (c == '<' || c == '>' || c < 32) plain = false;
+    if (plain && cl::Trim(s) == s) return s;
+    std::string out = "<![CDATA[";
+    size_t start = 0;
+    for (size_t p; (p = s.find("]]>", start)) != std::string::npos; start = p + 2) out += s.substr(start, p + 2 - start) + "]]><![CDATA[";
+    out += s.substr(start) + "]]>";
+    return out;
+}
+
+std::string Element(const std::string& name, const std::string& value) { return "<" + name + ">" + value + "</" + name + ">"; }
+
+std::string BaseName(const std::string& path) { return fs::path(path).filename().string(); }
+
+// The output: written to a temporary file beside OUT and renamed onto it when complete.
+class Output {
+public:
+    explicit Output(const std::string& path) : path_(path) {
+        fs::path p(path);
+        fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+        temp_ = (dir / ("." + p.filename().string() + ".part" + std::to_string(::getpid()))).string();
+        try {
+            stream_ = std::make_unique<cl::TFileStream>(temp_, cl::fmCreate);
+        } catch (const cl::Exception& e) {
+            throw PackError("cannot create " + path + ": " + e.what());
+        }
+    }
+    ~Output() {
+        stream_.reset();
+        if (!committed_) std::remove(temp_.c_str());
+    }
+
+    int64_t Position() { return stream_->Position(); }
+
+    void Write(const std::string& bytes) {
+        if (stream_->Write(bytes.data(), static_cast<int64_t>(bytes.size())) != static_cast<int64_t>(bytes.size()))
+            throw PackError("cannot write " + path_);
+    }
+
+    // Appends a whole file and returns its byte range. A file named twice is stored once.
+    Range Append(const std::string& file) {
+        std::error_code ec;
+        fs::path canonical = fs::weakly_canonical(fs::absolute(file), ec);
+        std::string key = ec ? file : canonical.string();
+        auto it = stored_.find(key);
+        if (it != stored_.end()) return it->second;
+        if (!cl::FileExists(file)) throw PackError("no such file: " + file);
+        Range r;
+        r.start = Position();
+        try {
+            cl::TFileStream in(file, cl::fmOpenRead);
+            int64_t size = in.Size();
+            if (size > 0) stream_->CopyFrom(&in, size);
+        } catch (const cl::EWriteError&) {
+            throw PackError("cannot write " + path_);
+        } catch (const cl::Exception& e) {
+            throw PackError("cannot read " + file + ": " + e.what());
+        }
+        r.end = Position();
+        stored_[key] = r;
+        return r;
+    }
+
+    // Finishes the file: the run bits of the player, then the rename onto OUT.
+    void Commit(mode_t mode) {
+        stream_.reset();
+        if (::chmod(temp_.c_str(), (mode & 07777) | 0111) != 0) throw PackError("cannot set the mode of " + path_);
+        if (std::rename(temp_.c_str(), path_.c_str()) != 0) throw PackError("cannot write " + path_);
+        committed_ = true;
+    }
+
+private:
+    std::string path_;
+    std::string temp_;
+    std::unique_ptr<cl::TFileStream> stream_;
+    std::map<std::string, Range> stored_;
+    bool committed_ = false;
+};
+
+std::string Trailer(int64_t offset) {
+    std::string t(8, '\0');
+    for (int i = 0; i < 8; ++i) t[i] = static_cast<char>((static_cast<uint64_t>(offset) >> (8 * i)) & 0xFF);
+    return t;
+}
+
+std::string ToCodePage(const std::string& utf8, const std::string& what) {
+    bool lossy = false;
+    std::string bytes = win::Utf8ToCodePage(1251, utf8, &lossy);
+    if (lossy) throw PackError(what + ": holds a character that Windows code page 1251 cannot hold");
+    if (bytes.find('\0') != std::string::npos) throw PackError(what + ": holds a zero byte");
+    return bytes;
+}
+
+std::string ReadTextFile(const std::string& path) {
+    try {
+        cl::TMemoryStream m;
+        m.LoadFromFile(path);
+        return std::string(static_cast<const char*>(m.Memory()) ? static_cast<const char*>(m.Memory()) : "",
+                           static_cast<size_t>(m.Size()));
+    } catch (const cl::Exception& e) {
+        throw PackError("cannot read " + path + ": " + e.what());
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// The project document of the --project mode, edited in place: a scanner that knows
+// elements, character data, comments and processing instructions, and records where the
+// children of each Slide and MusicTrack stand.
+
+struct Child {
+    std::string name;
+    size_t begin = 0, end = 0;  // the whole element, start tag to end tag
+    std::string text;           // its text content, trimmed
+};
+
+struct Item {
+    std::string name;  // Slide or MusicTrack
+    size_t contentEnd = 0;  // where its end tag begins
+    std::vector<Child> children;
+};
+
+struct Edit {
+    size_t begin, end;
+    std::string replacement;
+};
+
+std::string TagName(const std::string& tag) {
+    size_t n = 0;
+    while (n < tag.size() && !std::isspace(static_cast<unsigned char>(tag[n])) && tag[n] != '/') ++n;
+    return tag.substr(0, n);
+}
+
+// Also collects the edits that make the document readable by the player's reader, which
+// knows elements and text only: comments are dropped and empty-element tags are written
+// as a start and an end tag. Attributes cannot be read back and are refused.
+std::vector<Item> ScanProject(const std::string& doc, const std::string& path, std::vector<Edit>& edits) {
+    auto bad = [&](const std::string& why) { return PackError(path + ": not a readable project document (" + why + ")"); };
+    struct Open {
+        std::string name;
+        size_t begin;
+        std::string text;
+    };
+    std::vector<Open> stack;
+    std::vector<Item> items;
+    bool sawRoot = false;
+    size_t i = 0;
+    while (i < doc.size()) {
+        if (doc[i] != '<') {
+            size_t next = doc.find('<', i);
+            if (next == std::string::npos) next = doc.size();
+            if (!stack.empty()) stack.back().text += doc.substr(i, next - i);
+            i = next;
+            continue;
+        }
+        auto skipTo = [&](const char* endMark, const char* what) {
+            size_t e = doc.find(endMark, i);
+            if (e == std::string::npos) throw bad(std::string("unterminated ") + what);
+            return e + std::strlen(endMark);
+        };
+        if (doc.compare(i, 4, "<!--") == 0) {
+            size_t begin = i;
+            i = skipTo("-->", "comment");
+            edits.push_back({begin, i, ""});
+            continue;
+        }
+        if (doc.compare(i, 9, "<![CDATA[") == 0) {
+            size_t e = skipTo("]]>", "character data");
+            if (!stack.empty()) stack.back().text += doc.substr(i + 9, e - 3 - (i + 9));
+            i = e;
+            continue;
+        }
+        if (doc.compare(i, 2, "<?") == 0) {
+            i = skipTo("?>", "declaration");
+            continue;
+        }
+        if (doc.compare(i, 2, "<!") == 0) {
+            i = skipTo(">", "declaration");
+            continue;
+        }
+        size_t close = doc.find('>', i);
+        if (close == std::string::npos) throw bad("unterminated tag");
+        std::string tag = doc.substr(i + 1, close - i - 1);
+        size_t tagBegin = i;
+        i = close + 1;
+        if (!tag.empty() && tag[0] == '/') {
+            std::string name = TagName(tag.substr(1));
+            if (stack.empty() || stack.back().name != name) throw bad("unexpected end tag </" + name + ">");
+            Open o = std::move(stack.back());
+            stack.pop_back();
+            if (stack.size() == 1 && (o.name == "Slide" || o.name == "MusicTrack")) {
+                items.back().contentEnd = tagBegin;
+            } else if (stack.size() == 2 && !items.empty()) {
+                items.back().children.push_back(Child{o.name, o.begin, i, cl::Trim(o.text)});
+            }
+            continue;
+        }
+        std::string name = TagName(tag);
+        if (name.empty()) throw bad("empty tag");
+        bool empty = tag.back() == '/';
+        if (cl::Trim(tag.substr(0, tag.size() - (empty ? 1 : 0))) != name)
+            throw bad("attributes are not supported: <" + tag + ">");
+        if (empty) edits.push_back({tagBegin, i, "<" + name + "></" + name + ">"});
+        if (stack.empty()) {
+            if (sawRoot) throw bad("more than one root element");
+            if (name != "LumetraProject") throw bad("the root element is not LumetraProject");
+            sawRoot = true;
+        }
+        if (stack.size() == 1 && (name == "Slide" || name == "MusicTrack")) {
+            items.push_back(Item{name, empty ? tagBegin : 0, {}});
+        }
+        if (empty) {
+            if (stack.size() == 2 && !items.empty()) items.back().children.push_back(Child{name, tagBegin, i, ""});
+            continue;
+        }
+        stack.push_back(Open{name, tagBegin, {}});
+    }
+    if (!stack.empty()) throw bad("element <" + stack.back().name + "> is not closed");
+    if (!sawRoot) throw bad("no root element");
+    return items;
+}
+
+const Child* Find(const Item& item, const std::string& name) {
+    for (const Child& c : item.children)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+void PackProject(const Options& options) {
+    std::string doc = ReadTextFile(options.project);
+    if (doc.compare(0, 3, "\xEF\xBB\xBF") == 0) doc.erase(0, 3);  // byte-order mark
+    std::vector<Edit> edits;
+    std::vector<Item> items = ScanProject(doc, options.project, edits);
+    fs::path base = fs::path(options.project).parent_path();
+    auto resolve = [&](const std::string& p) {
+        fs::path fp(p);
+        return (fp.is_absolute() ? fp : base / fp).string();
+    };
+
+    struct stat st;
+    if (::stat(options.player.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) throw PackError("no such file: " + options.player);
+    Output out(options.output);
+    out.Append(options.player);
+
+    // Replaces the File-like element `fileTag` by the two position elements, dropping
+    // any position elements written by hand.
+    auto place = [&](const Item& item, const char* fileTag, const char* startTag, const char* endTag) -> bool {
+        const Child* file = Find(item, fileTag);
+        if (!file) return false;
+        if (file->text.empty()) throw PackError(options.project + ": empty <" + std::string(fileTag) + "> element");
+        Range r = out.Append(resolve(file->text));
+        edits.push_back({file->begin, file->end,
+                         Element(startTag, std::to_string(r.start)) + Element(endTag, std::to_string(r.end))});
+        for (const Child& c : item.children)
+            if (c.name == startTag || c.name == endTag) edits.push_back({c.begin, c.end, ""});
+        return true;
+    };
+    for (const Item& item : items) {
+        if (item.name == "Slide") {
+            place(item, "File", "StartPos", "EndPos");
+            // A mask picture is used only when the slide says it has one.
+            if (place(item, "MaskFile", "MaskStartPos", "MaskEndPos") && !Find(item, "EffectMask"))
+                edits.push_back({item.contentEnd, item.contentEnd, Element("EffectMask", "0")});
+        } else {
+            const Child* file = Find(item, "File");
+            bool placed = place(item, "File", "StartPos", "EndPos");
+            if (placed && !Find(item, "FileName"))
+                edits.push_back({item.contentEnd, item.contentEnd, Element("FileName", Text(BaseName(file->text)))});
+        }
+    }
+    // An edit inside a range that another edit replaces whole is dropped; the rest are
+    // applied from the end of the text backwards.
+    std::stable_sort(edits.begin(), edits.end(),
+                     [](const Edit& a, const Edit& b) { return a.begin != b.begin ? a.begin < b.begin : a.end > b.end; });
+    std::vector<Edit> kept;
+    for (const Edit& e : edits) {
+        bool inside = !kept.empty() && e.begin < kept.back().end &&
+                      (e.begin > kept.back().begin || (e.begin == kept.back().begin && e.end <= kept.back().end && e.end > e.begin));
+        if (!inside) kept.push_back(e);
+    }
+    for (auto it = kept.rbegin(); it != kept.rend(); ++it) doc.replace(it->begin, it->end - it->begin, it->replacement);
+
+    std::string bytes = ToCodePage(doc, options.project);
+    int64_t offset = out.Position();
+    out.Write(bytes);
+    out.Write(Trailer(offset));
+    out.Commit(st.st_mode);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+Options ParseCommandLine(const std::vector<std::string>& args) {
+    Options o;
+    auto value = [&](size_t& i) -> const std::string& {
+        if (i + 1 >= args.size()) throw PackError(args[i] + " needs a value");
+        return args[++i];
+    };
+    bool settings = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--player") {
+            o.player = value(i);
+        } else if (a == "-o" || a == "--output") {
+            o.output = value(i);
+        } else if (a == "--project") {
+            o.project = value(i);
+        } else if (a == "--title") {
+            o.title = value(i);
+            settings = true;
+        } else if (a == "--interval") {
+            o.interval = ParseNumber(a, value(i), 1);
+            settings = true;
+        } else if (a == "--effect-interval") {
+            o.effectInterval = ParseNumber(a, value(i), 1);
+            settings = true;
+        } else if (a == "--effect") {
+            o.effect = ParseNumber(a, value(i), -1);
+            if (o.effect > kLastEffectIndex)
+                throw PackError("invalid value for --effect: " + std::to_string(o.effect) + " (-1 to " +
+                                std::to_string(kLastEffectIndex) + ")");
+            settings = true;
+        } else if (a == "--random-slides") {
+            o.randomSlides = settings = true;
+        } else if (a == "--random-music") {
+            o.randomMusic = settings = true;
+        } else if (a == "--repeat-music") {
+            o.repeatMusic = settings = true;
+        } else if (a == "--fader-in") {
+            o.faderIn = ParseNumber(a, value(i), 0);
+            settings = true;
+        } else if (a == "--no-fader") {
+            o.noFader = settings = true;
+        } else if (a == "--music") {
+            o.music.push_back(value(i));
+        } else if (a == "-h" || a == "--help") {
+            throw PackError("help");
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw PackError("unknown option " + a);
+        } else {
+            o.pictures.push_back(a);
+        }
+    }
+    if (o.player.empty()) throw PackError("--player is required");
+    if (o.output.empty()) throw PackError("-o OUT is required");
+    if (!o.project.empty()) {
+        if (settings || !o.music.empty() || !o.pictures.empty())
+            throw PackError("--project takes no pictures, music or settings options");
+    } else if (o.pictures.empty()) {
+        throw PackError("no pictures given");
+    }
+    return o;
+}
+
+std::string BuildDocument(const Options& o, const std::vector<Range>& pictures, const std::vector<Range>& music) {
+    std::string d = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<LumetraProject>\r\n<Settings>";
+    d += Element("WindowTitle", Text(o.title.value_or("Lumetra")));
+    d += Element("DefaultInterval", std::to_string(o.interval.value_or(4000)));
+    d += Element("DefaultEffectInterval", std::to_string(o.effectInterval.value_or(1000)));
+    d += Element("RandomSlides", Bool(o.randomSlides));
+    d += Element("RandomMusic", Bool(o.randomMusic));
+    d += Element("RepeatMusic", Bool(o.repeatMusic));
+    d += Element("FaderEnabled", Bool(!o.noFader));
+    d += Element("FaderIn", std::to_string(o.faderIn.value_or(3000)));
+    d += "</Settings>\r\n";
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        d += "<Slide>";
+        d += Element("Name", Text(BaseName(o.pictures[i])));
+        d += Element("StartPos", std::to_string(pictures[i].start));
+        d += Element("EndPos", std::to_string(pictures[i].end));
+        d += Element("TimeInterval", "-1");
+        d += Element("EffectInterval", "-1");
+        d += Element("Effect", std::to_string(o.effect));
+        d += Element("EffectMask", "-1");
+        d += Element("Enabled", "-1");
+        d += "</Slide>\r\n";
+    }
+    for (size_t i = 0; i < music.size(); ++i) {
+        d += "<MusicTrack>";
+        d += Element("Type", "3");
+        d += Element("StartPos", std::to_string(music[i].start));
+        d += Element("EndPos", std::to_string(music[i].end));
+        d += Element("FileName", Text(BaseName(o.music[i])));
+        d += "</MusicTrack>\r\n";
+    }
+    d += "</LumetraProject>\r\n";
+    return d;
+}
+
+void Pack(const Options& options) {
+    if (!options.project.empty()) {
+        PackProject(options);
+        return;
+    }
+    struct stat st;
+    if (::stat(options.player.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) throw PackError("no such file: " + options.player);
+    for (const auto& f : options.pictures)
+        if (!cl::FileExists(f)) throw PackError("no such file: " + f);
+    for (const auto& f : options.music)
+        if (!cl::FileExists(f)) throw PackError("no such file: " + f);
+    // Texts are checked before anything is written.
+    if (options.title) ToCodePage(*options.title, "--title");
+    for (const auto& f : options.music) ToCodePage(BaseName(f), f);
+    for (const auto& f : options.pictures) ToCodePage(BaseName(f), f);
+
+    Output out(options.output);
+    out.Append(options.player);
+    std::vector<Range> pictures, music;
+    for (const auto& f : options.pictures) pictures.push_back(out.Append(f));
+    for (const auto& f : options.music) music.push_back(out.Append(f));
+    std::string doc = ToCodePage(BuildDocument(options, pictures, music), options.output);
+    int64_t offset = out.Position();
+    out.Write(doc);
+    out.Write(Trailer(offset));
+    out.Commit(st.st_mode);
+}
+
+int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Options options;
+    try {
+        options = ParseCommandLine(args);
+    } catch (const PackError& e) {
+        if (std::string(e.what()) == "help") {
+            out << kUsage;
+            return 0;
+        }
+        err << "lumetra-pack: " << e.what() << "\n" << kUsage;
+        return 2;
+    }
+    try {
+        Pack(options);
+    } catch (const std::exception& e) {
+        err << "lumetra-pack: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace lumetra_pack
