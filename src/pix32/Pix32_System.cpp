@@ -1,135 +1,49 @@
 #include "pix32/Pix32_System.h"
 
 #include <cmath>
-#include <thread>
 
 #include "platform/clock.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <cpuid.h>
-#define PIX32_X86 1
-#endif
+#include "platform/kernel.h"
 
 namespace pix32 {
 
 namespace {
-
-#ifdef PIX32_X86
-struct CpuidResult {
-    uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
-};
-
-CpuidResult Cpuid(uint32_t leaf) {
-    CpuidResult r;
-    __cpuid(leaf, r.eax, r.ebx, r.ecx, r.edx);
-    return r;
-}
-#endif
-
 std::unique_ptr<TPerfTimer> g_PerfTimer;
-
 }  // namespace
 
-bool IsCpuidSupported() {
-#if defined(__x86_64__)
-    uint64_t before, after;
-    __asm__ volatile(
-        "pushfq\n\t"
-        "pop %0\n\t"
-        "mov %0, %1\n\t"
-        "xor $0x200000, %1\n\t"
-        "push %1\n\t"
-        "popfq\n\t"
-        "pushfq\n\t"
-        "pop %1\n\t"
-        "push %0\n\t"
-        "popfq\n\t"
-        : "=&r"(before), "=&r"(after)
-        :
-        : "cc");
-    return ((before ^ after) & 0x200000) != 0;
-#elif defined(__i386__)
-    return __get_cpuid_max(0, nullptr) != 0;
-#else
-    return false;
-#endif
-}
+bool IsCpuidSupported() { return win::CpuidPresent(); }
+uint32_t ReadProcessorSignature() { return win::Cpuid(1).eax; }
+uint32_t ReadFeatureFlags() { return win::Cpuid(1).edx; }
+bool HasExtendedLeaves() { return win::Cpuid(0x80000000u).eax > 0x80000000u; }
+uint32_t ReadExtendedFeatureFlags() { return win::Cpuid(0x80000001u).edx; }
 
-uint32_t ReadProcessorSignature() {
-#ifdef PIX32_X86
-    return Cpuid(1).eax;
-#else
-    return 0;
-#endif
-}
-
-uint32_t ReadFeatureFlags() {
-#ifdef PIX32_X86
-    return Cpuid(1).edx;
-#else
-    return 0;
-#endif
-}
-
-bool HasExtendedLeaves() {
-#ifdef PIX32_X86
-    return Cpuid(0x80000000u).eax > 0x80000000u;
-#else
-    return false;
-#endif
-}
-
-uint32_t ReadExtendedFeatureFlags() {
-#ifdef PIX32_X86
-    return Cpuid(0x80000001u).edx;
-#else
-    return 0;
-#endif
-}
-
-TCpuidValues ReadCpuidValues() {
-    TCpuidValues v;
-    v.CpuidSupported = IsCpuidSupported();
-    if (!v.CpuidSupported) return v;
-    v.Signature = ReadProcessorSignature();
-    v.Features = ReadFeatureFlags();
-    v.ExtendedLeaves = HasExtendedLeaves();
-    if (v.ExtendedLeaves) v.ExtendedFeatures = ReadExtendedFeatureFlags();
-    return v;
-}
-
-bool FeatureFromCpuid(const TCpuidValues& V, TCpuFeature F) {
-    if (!V.CpuidSupported) return false;
-    if (((V.Signature >> 8) & 0xF) < 5) return false;
+bool ProcessorHasFeature(TCpuFeature F) {
+    if (!IsCpuidSupported()) return false;
+    if (((ReadProcessorSignature() >> 8) & 0xF) < 5) return false;
+    const uint32_t features = ReadFeatureFlags();
     switch (F) {
-        case cfMMX: return (V.Features & 0x00800000u) != 0;
+        case cfMMX: return (features & 0x00800000u) != 0;
         case cfExtendedMMX:
-            if (V.Features & 0x02000000u) return true;
-            return V.ExtendedLeaves && (V.ExtendedFeatures & 0x00400000u) != 0;
-        case cfSSE: return (V.Features & 0x02000000u) != 0;
-        case cfSSE2: return (V.Features & 0x04000000u) != 0;
-        case cf3DNow: return V.ExtendedLeaves && (V.ExtendedFeatures & 0x80000000u) != 0;
-        case cf3DNowExt: return V.ExtendedLeaves && (V.ExtendedFeatures & 0x40000000u) != 0;
+            if (features & 0x02000000u) return true;
+            return HasExtendedLeaves() && (ReadExtendedFeatureFlags() & 0x00400000u) != 0;
+        case cfSSE: return (features & 0x02000000u) != 0;
+        case cfSSE2: return (features & 0x04000000u) != 0;
+        case cf3DNow: return HasExtendedLeaves() && (ReadExtendedFeatureFlags() & 0x80000000u) != 0;
+        case cf3DNowExt: return HasExtendedLeaves() && (ReadExtendedFeatureFlags() & 0x40000000u) != 0;
     }
     return false;
 }
 
-bool ProcessorHasFeature(TCpuFeature F) { return FeatureFromCpuid(ReadCpuidValues(), F); }
 bool HasMMX() { return ProcessorHasFeature(cfMMX); }
 bool HasExtendedMMX() { return ProcessorHasFeature(cfExtendedMMX); }
 bool Has3DNow() { return ProcessorHasFeature(cf3DNow); }
 
-bool HasSSE2() {
-#if defined(__x86_64__)
-    return true;
-#else
-    return ProcessorHasFeature(cfSSE2);
-#endif
-}
+bool HasSSE2() { return ProcessorHasFeature(cfSSE2); }
 
 int32_t ProcessorCount() {
-    const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int32_t>(n);
+    win::SYSTEM_INFO info;
+    win::GetSystemInfo(&info);
+    return static_cast<int32_t>(info.dwNumberOfProcessors);
 }
 
 uint32_t GetTickMilliseconds() { return win::GetTickCount(); }

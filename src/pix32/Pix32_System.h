@@ -27,23 +27,12 @@ bool HasExtendedLeaves();
 // EDX of CPUID leaf 0x80000001.
 uint32_t ReadExtendedFeatureFlags();
 
-// The test of a feature from the CPUID values. Exposed so that the decision can be checked
-// for any processor; ProcessorHasFeature feeds it the running processor's values.
-struct TCpuidValues {
-    bool CpuidSupported = false;
-    uint32_t Signature = 0;
-    uint32_t Features = 0;
-    bool ExtendedLeaves = false;
-    uint32_t ExtendedFeatures = 0;
-};
-bool FeatureFromCpuid(const TCpuidValues& V, TCpuFeature F);
-TCpuidValues ReadCpuidValues();
-
+// False unless the processor has CPUID and is of family 5 or later; then the feature's bit.
 bool ProcessorHasFeature(TCpuFeature F);
 bool HasMMX();
 bool HasExtendedMMX();
 bool Has3DNow();
-// True when the SSE2 forms of the library's routines may run (x86-64 always has SSE2).
+// True when the processor has SSE2 (the SSE2 forms of the library's routines may run).
 bool HasSSE2();
 
 // Number of processors.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pix32/Pix32_Blend.h"
+#include "platform/kernel.h"
 
 using namespace pix32;
 
@@ -340,5 +341,34 @@ TEST(BlendSSE2, RowFormsEqualPortableFormsInPlaceAndOverlapping) {
 }
 
 #endif
+
+}  // namespace
+
+namespace {
+
+// The start-up binds the SSE2 row forms only when the processor reports SSE2.
+TEST(BlendBinding, FollowsTheProcessorFeatures) {
+    win::SetCpuidHook([](uint32_t leaf, uint32_t) {
+        win::CpuidRegs r;
+        if (leaf == 1) {
+            r.eax = 6 << 8;
+            r.edx = 0x00800000u;  // MMX only
+        }
+        return r;
+    });
+    Pix32_Blend_Initialization();
+    EXPECT_EQ(AlphaBlendRow, AlphaBlendRow_Pas);
+    EXPECT_EQ(WeightedMixRow, WeightedMixRow_Pas);
+    EXPECT_EQ(AlphaBlendMasterRow, AlphaBlendMasterRow_Pas);
+    EXPECT_EQ(ModeBlendRow[cmBlend], AlphaBlendRow_Pas);
+    win::SetCpuidHook(nullptr);
+    Pix32_Blend_Initialization();
+#if defined(PIX32_HAS_SSE2_FORMS)
+    EXPECT_EQ(AlphaBlendRow, AlphaBlendRow_SSE2);
+    EXPECT_EQ(ModeBlendRow[cmBlend], AlphaBlendRow_SSE2);
+    EXPECT_EQ(ModeBlendMasterRow[cmBlend], AlphaBlendMasterRow_SSE2);
+#endif
+    EXPECT_EQ(AlphaMerge, AlphaMerge_Pas);  // the merge family is always portable
+}
 
 }  // namespace

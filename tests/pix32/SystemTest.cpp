@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/clock.h"
+#include "platform/kernel.h"
 #include "pix32/Pix32_System.h"
 
 using namespace pix32;
@@ -10,42 +11,64 @@ namespace {
 constexpr uint32_t kMMX = 0x00800000, kSSE = 0x02000000, kSSE2 = 0x04000000;
 constexpr uint32_t kExtMMX = 0x00400000, k3DNow = 0x80000000, k3DNowExt = 0x40000000;
 
-TCpuidValues Cpu(uint32_t family, uint32_t features, bool ext = false, uint32_t extFeatures = 0) {
-    TCpuidValues v;
-    v.CpuidSupported = true;
-    v.Signature = family << 8;
-    v.Features = features;
-    v.ExtendedLeaves = ext;
-    v.ExtendedFeatures = extFeatures;
-    return v;
-}
+// A processor as the CPUID leaves describe it.
+struct FakeCpu {
+    uint32_t family;
+    uint32_t features;
+    bool ext = false;
+    uint32_t extFeatures = 0;
+};
 
-TEST(ProcessorFeatures, DecisionFromCpuidValues) {
+// Answers CPUID from a fake processor while it lives.
+class CpuidScope {
+public:
+    explicit CpuidScope(FakeCpu cpu) {
+        win::SetCpuidHook([cpu](uint32_t leaf, uint32_t) {
+            win::CpuidRegs r;
+            if (leaf == 0) r.eax = 1;
+            if (leaf == 1) {
+                r.eax = cpu.family << 8 | 0x00F00000u;  // extended family bits are not looked at
+                r.edx = cpu.features;
+            }
+            if (leaf == 0x80000000u) r.eax = cpu.ext ? 0x80000008u : 0x80000000u;
+            if (leaf == 0x80000001u && cpu.ext) r.edx = cpu.extFeatures;
+            return r;
+        });
+    }
+    ~CpuidScope() { win::SetCpuidHook(nullptr); }
+};
+
+TEST(ProcessorFeatures, DecodedFromTheCpuidLeaves) {
     struct Case {
         const char* what;
-        TCpuidValues cpu;
+        FakeCpu cpu;
         TCpuFeature feature;
         bool expected;
     };
-    TCpuidValues noCpuid = Cpu(6, kMMX | kSSE | kSSE2);
-    noCpuid.CpuidSupported = false;
     const Case cases[] = {
-        {"MMX", Cpu(6, kMMX), cfMMX, true},
-        {"no MMX", Cpu(6, kSSE), cfMMX, false},
-        {"family 4", Cpu(4, kMMX | kSSE), cfMMX, false},
-        {"no CPUID", noCpuid, cfSSE, false},
-        {"extended MMX from SSE", Cpu(6, kSSE), cfExtendedMMX, true},
-        {"extended MMX from the extended leaf", Cpu(5, kMMX, true, kExtMMX), cfExtendedMMX, true},
-        {"extended MMX flag without extended leaves", Cpu(5, kMMX, false, kExtMMX), cfExtendedMMX, false},
-        {"SSE2", Cpu(15, kSSE2), cfSSE2, true},
-        {"SSE is not SSE2", Cpu(15, kSSE), cfSSE2, false},
-        {"3DNow!", Cpu(5, kMMX, true, k3DNow), cf3DNow, true},
-        {"3DNow! needs extended leaves", Cpu(5, kMMX, false, k3DNow), cf3DNow, false},
-        {"3DNow! extensions", Cpu(6, kMMX, true, k3DNowExt), cf3DNowExt, true},
-        {"3DNow! bit is not the extensions", Cpu(6, kMMX, true, k3DNow), cf3DNowExt, false},
-        {"family in bits 8-11 only", TCpuidValues{true, 0x00000F00u | 0x00F00000u, kMMX, false, 0}, cfMMX, true},
+        {"MMX", {6, kMMX}, cfMMX, true},
+        {"no MMX", {6, kSSE}, cfMMX, false},
+        {"family 4", {4, kMMX | kSSE}, cfMMX, false},
+        {"family 4 has no SSE either", {4, kMMX | kSSE}, cfSSE, false},
+        {"extended MMX from SSE", {6, kSSE}, cfExtendedMMX, true},
+        {"extended MMX from the extended leaf", {5, kMMX, true, kExtMMX}, cfExtendedMMX, true},
+        {"extended MMX flag without extended leaves", {5, kMMX, false, kExtMMX}, cfExtendedMMX, false},
+        {"SSE2", {15, kSSE2}, cfSSE2, true},
+        {"SSE is not SSE2", {15, kSSE}, cfSSE2, false},
+        {"3DNow!", {5, kMMX, true, k3DNow}, cf3DNow, true},
+        {"3DNow! needs extended leaves", {5, kMMX, false, k3DNow}, cf3DNow, false},
+        {"3DNow! extensions", {6, kMMX, true, k3DNowExt}, cf3DNowExt, true},
+        {"3DNow! bit is not the extensions", {6, kMMX, true, k3DNow}, cf3DNowExt, false},
     };
-    for (const auto& c : cases) EXPECT_EQ(FeatureFromCpuid(c.cpu, c.feature), c.expected) << c.what;
+    for (const auto& c : cases) {
+        CpuidScope scope(c.cpu);
+        EXPECT_EQ(ProcessorHasFeature(c.feature), c.expected) << c.what;
+    }
+    CpuidScope scope({6, kMMX | kSSE, true, k3DNow});
+    EXPECT_TRUE(HasMMX());
+    EXPECT_TRUE(HasExtendedMMX());
+    EXPECT_TRUE(Has3DNow());
+    EXPECT_FALSE(HasSSE2());
 }
 
 #if defined(__x86_64__)
