@@ -77,6 +77,97 @@ int64_t TPerfTimer::ReadMicroseconds() {
 
 TPerfTimer* GlobalPerfTimer() { return g_PerfTimer.get(); }
 
+// ---------------------------------------------------------------------------------------------
+// Themes
+
+TOpenThemeData OpenThemeData = nullptr;
+TCloseThemeData CloseThemeData = nullptr;
+TDrawThemeBackground DrawThemeBackground = nullptr;
+TDrawThemeEdge DrawThemeEdge = nullptr;
+TGetThemeColor GetThemeColor = nullptr;
+TGetThemeMetric GetThemeMetric = nullptr;
+TGetThemeMargins GetThemeMargins = nullptr;
+TSetWindowTheme SetWindowTheme = nullptr;
+TIsThemeActive IsThemeActive = nullptr;
+TIsAppThemed IsAppThemed = nullptr;
+TEnableTheming EnableTheming = nullptr;
+
+bool UseThemes = false;
+HTHEME ScrollBarTheme = nullptr;
+HTHEME GlobalsTheme = nullptr;
+
+namespace {
+
+win::HMODULE g_ThemeLibrary = nullptr;
+
+template <class F>
+void Lookup(F& entry, const char* name) {
+    entry = reinterpret_cast<F>(win::GetProcAddress(g_ThemeLibrary, name));
+}
+
+}  // namespace
+
+bool LoadThemeLibrary() {
+    if (g_ThemeLibrary) return true;
+    g_ThemeLibrary = win::LoadLibraryA("uxtheme.dll");
+    if (!g_ThemeLibrary) return false;
+    Lookup(OpenThemeData, "OpenThemeData");
+    Lookup(CloseThemeData, "CloseThemeData");
+    Lookup(DrawThemeBackground, "DrawThemeBackground");
+    Lookup(DrawThemeEdge, "DrawThemeEdge");
+    Lookup(GetThemeColor, "GetThemeColor");
+    Lookup(GetThemeMetric, "GetThemeMetric");
+    Lookup(GetThemeMargins, "GetThemeMargins");
+    Lookup(SetWindowTheme, "SetWindowTheme");
+    Lookup(IsThemeActive, "IsThemeActive");
+    Lookup(IsAppThemed, "IsAppThemed");
+    Lookup(EnableTheming, "EnableTheming");
+    if (!OpenThemeData || !CloseThemeData || !IsThemeActive || !IsAppThemed || !EnableTheming) UnloadThemeLibrary();
+    return g_ThemeLibrary != nullptr;
+}
+
+void UnloadThemeLibrary() {
+    if (!g_ThemeLibrary) return;
+    // The program always runs as an executable, never as a library, so the library is freed.
+    win::FreeLibrary(g_ThemeLibrary);
+    g_ThemeLibrary = nullptr;
+    OpenThemeData = nullptr;
+    CloseThemeData = nullptr;
+    DrawThemeBackground = nullptr;
+    DrawThemeEdge = nullptr;
+    GetThemeColor = nullptr;
+    GetThemeMetric = nullptr;
+    GetThemeMargins = nullptr;
+    SetWindowTheme = nullptr;
+    IsThemeActive = nullptr;
+    IsAppThemed = nullptr;
+    EnableTheming = nullptr;
+}
+
+bool ThemesUsable() { return g_ThemeLibrary && IsAppThemed() != 0 && IsThemeActive() != 0; }
+
+void OpenVisuals(win::HWND Wnd) {
+    UseThemes = false;
+    if (!LoadThemeLibrary()) return;
+    UseThemes = ThemesUsable();
+    if (UseThemes) {
+        ScrollBarTheme = OpenThemeData(Wnd, u"SCROLLBAR");
+        GlobalsTheme = OpenThemeData(Wnd, u"GLOBALS");
+    }
+}
+
+void CloseVisuals() {
+    if (ThemesUsable()) {
+        if (ScrollBarTheme) CloseThemeData(ScrollBarTheme);
+        if (GlobalsTheme) CloseThemeData(GlobalsTheme);
+    }
+    // Handles that could not be closed (themes switched off meanwhile) are not kept either:
+    // they would outlive the library that made them.
+    ScrollBarTheme = nullptr;
+    GlobalsTheme = nullptr;
+    UnloadThemeLibrary();
+}
+
 void Pix32_System_Initialization() {
     if (!g_PerfTimer) g_PerfTimer = std::make_unique<TPerfTimer>();
 }

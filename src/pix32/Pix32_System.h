@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/windef.h"
+
 namespace pix32 {
 
 // Processor features tested by the units when they bind their routines.
@@ -57,6 +59,65 @@ int64_t CounterToMicroseconds(int64_t Ticks, int64_t Frequency);
 
 // The unit-wide timer, present between start-up and shutdown.
 TPerfTimer* GlobalPerfTimer();
+
+// ---------------------------------------------------------------------------------------------
+// Visual themes: the theme library's entry points, loaded at run time when it exists.
+
+using HTHEME = void*;
+struct TThemeMargins {
+    int32_t cxLeftWidth = 0;
+    int32_t cxRightWidth = 0;
+    int32_t cyTopHeight = 0;
+    int32_t cyBottomHeight = 0;
+};
+using TOpenThemeData = HTHEME (*)(win::HWND Wnd, const char16_t* ClassList);
+using TCloseThemeData = int32_t (*)(HTHEME Theme);
+using TDrawThemeBackground = int32_t (*)(HTHEME Theme, win::HDC DC, int32_t PartId, int32_t StateId,
+                                         const win::RECT* Rect, const win::RECT* ClipRect);
+using TDrawThemeEdge = int32_t (*)(HTHEME Theme, win::HDC DC, int32_t PartId, int32_t StateId,
+                                   const win::RECT* DestRect, uint32_t Edge, uint32_t Flags, win::RECT* ContentRect);
+using TGetThemeColor = int32_t (*)(HTHEME Theme, int32_t PartId, int32_t StateId, int32_t PropId, win::COLORREF* Color);
+using TGetThemeMetric = int32_t (*)(HTHEME Theme, win::HDC DC, int32_t PartId, int32_t StateId, int32_t PropId,
+                                    int32_t* Value);
+using TGetThemeMargins = int32_t (*)(HTHEME Theme, win::HDC DC, int32_t PartId, int32_t StateId, int32_t PropId,
+                                     const win::RECT* Rect, TThemeMargins* Margins);
+using TSetWindowTheme = int32_t (*)(win::HWND Wnd, const char16_t* SubAppName, const char16_t* SubIdList);
+using TIsThemeActive = win::BOOL (*)();
+using TIsAppThemed = win::BOOL (*)();
+using TEnableTheming = int32_t (*)(win::BOOL Enable);
+
+// The entry points; nil while the theme library is not loaded.
+extern TOpenThemeData OpenThemeData;
+extern TCloseThemeData CloseThemeData;
+extern TDrawThemeBackground DrawThemeBackground;
+extern TDrawThemeEdge DrawThemeEdge;
+extern TGetThemeColor GetThemeColor;
+extern TGetThemeMetric GetThemeMetric;
+extern TGetThemeMargins GetThemeMargins;
+extern TSetWindowTheme SetWindowTheme;
+extern TIsThemeActive IsThemeActive;
+extern TIsAppThemed IsAppThemed;
+extern TEnableTheming EnableTheming;
+
+// Whether the bars draw themed, and the two theme handles they draw with (0 when closed).
+extern bool UseThemes;
+extern HTHEME ScrollBarTheme;
+extern HTHEME GlobalsTheme;
+
+// Loads "uxtheme.dll" and looks up the eleven entry points; a missing OpenThemeData,
+// CloseThemeData, IsThemeActive, IsAppThemed or EnableTheming unloads it again. Returns
+// whether the library is loaded (at once when it is already).
+bool LoadThemeLibrary();
+// Frees the library and clears its handle and every entry point.
+void UnloadThemeLibrary();
+// Loaded, and both IsAppThemed and IsThemeActive answer non-zero.
+bool ThemesUsable();
+// UseThemes from ThemesUsable after loading the library; when True, opens the "SCROLLBAR"
+// and "GLOBALS" theme handles for Wnd.
+void OpenVisuals(win::HWND Wnd);
+// When themes are usable, closes the open theme handles; both handles become 0 in any case;
+// then unloads the library.
+void CloseVisuals();
 
 void Pix32_System_Initialization();
 void Pix32_System_Finalization();
