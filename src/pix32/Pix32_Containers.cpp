@@ -186,4 +186,39 @@ const cl::TClass* TClassList::Find(const cl::String& ClassName) const {
     return nullptr;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Copying published properties
+
+void CopyPublishedProperties(const cl::TObject* Source, cl::TObject* Dest, cl::TTypeKinds Kinds) {
+    if (!Source || !Dest) return;
+    for (cl::PPropInfo sp : cl::GetPropList(Source->ClassType(), Kinds)) {
+        const cl::String& name = sp->Name;
+        switch (sp->Kind) {
+            case cl::tkClass: {
+                cl::TObject* src = cl::GetObjectProp(Source, name);
+                const cl::PPropInfo dp = cl::GetPropInfo(Dest, name);
+                cl::TObject* dst = (dp && dp->Kind == cl::tkClass) ? cl::GetObjectProp(Dest, name) : nullptr;
+                auto* srcP = dynamic_cast<cl::TPersistent*>(src);
+                auto* dstP = dynamic_cast<cl::TPersistent*>(dst);
+                if (srcP && dstP)
+                    dstP->Assign(srcP);
+                else
+                    cl::SetObjectProp(Dest, name, src);
+                break;
+            }
+            case cl::tkFloat:
+                cl::SetFloatProp(Dest, name, cl::GetFloatProp(Source, name));
+                break;
+            case cl::tkString:
+            case cl::tkLString:
+            case cl::tkWString:
+                cl::SetStrProp(Dest, name, cl::GetStrProp(Source, name));
+                break;
+            default:
+                cl::SetOrdProp(Dest, name, cl::GetOrdProp(Source, name));
+                break;
+        }
+    }
+}
+
 }  // namespace pix32

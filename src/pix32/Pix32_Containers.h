@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "classlib/Classes.h"
+#include "classlib/TypInfo.h"
 #include "pix32/Pix32.h"
 
 namespace pix32 {
@@ -117,5 +118,11 @@ public:
     // The first class whose name equals ClassName (case-sensitive), or nil.
     const cl::TClass* Find(const cl::String& ClassName) const;
 };
+
+// Copies every published property of Source's class whose kind is in Kinds into Dest's
+// property of the same name: when both hold objects, Dest's object is assigned from Source's;
+// otherwise Dest's property is set to Source's value. A property Dest lacks, or publishes with
+// another kind, raises cl::EPropertyError.
+void CopyPublishedProperties(const cl::TObject* Source, cl::TObject* Dest, cl::TTypeKinds Kinds);
 
 }  // namespace pix32

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "classlib/SysUtils.h"
+#include "classlib/TypInfo.h"
 
 namespace pix32 {
 
@@ -26,19 +27,10 @@ void TCustomKernel::Changed() {
 }
 
 void TCustomKernel::AssignTo(cl::TPersistent* Dest) {
-    auto* dst = dynamic_cast<TCustomKernel*>(Dest);
-    if (!dst) {
+    if (dynamic_cast<TCustomKernel*>(Dest))
+        CopyPublishedProperties(this, Dest, cl::tkProperties);
+    else
         cl::TPersistent::AssignTo(Dest);
-        return;
-    }
-    const auto destProps = dst->PublishedProperties();
-    for (const TKernelProperty& p : PublishedProperties()) {
-        const TKernelProperty* target = nullptr;
-        for (const TKernelProperty& q : destProps)
-            if (std::string_view(q.Name) == p.Name) target = &q;
-        if (!target) throw cl::Exception(cl::Format("Property %s does not exist", p.Name));
-        target->Set(*dst, p.Get(*this));
-    }
 }
 
 namespace {
@@ -91,14 +83,6 @@ float TCubicKernel::Filter(float X) const {
 
 void TCubicKernel::SetCoeff(float Value) { SetAndNotify(*this, FCoeff, Value); }
 
-std::span<const TKernelProperty> TCubicKernel::PublishedProperties() const {
-    static const TKernelProperty props[] = {
-        {"Coeff", [](const TCustomKernel& k) { return static_cast<const TCubicKernel&>(k).Coeff(); },
-         [](TCustomKernel& k, float v) { static_cast<TCubicKernel&>(k).SetCoeff(v); }},
-    };
-    return props;
-}
-
 float THermiteKernel::Filter(float X) const {
     const float m = (1.0f - FTension) / 2.0f;
     const float tp = m * (1.0f + FBias);
@@ -116,16 +100,6 @@ float THermiteKernel::Filter(float X) const {
 void THermiteKernel::SetBias(float Value) { SetAndNotify(*this, FBias, Value); }
 void THermiteKernel::SetTension(float Value) { SetAndNotify(*this, FTension, Value); }
 
-std::span<const TKernelProperty> THermiteKernel::PublishedProperties() const {
-    static const TKernelProperty props[] = {
-        {"Bias", [](const TCustomKernel& k) { return static_cast<const THermiteKernel&>(k).Bias(); },
-         [](TCustomKernel& k, float v) { static_cast<THermiteKernel&>(k).SetBias(v); }},
-        {"Tension", [](const TCustomKernel& k) { return static_cast<const THermiteKernel&>(k).Tension(); },
-         [](TCustomKernel& k, float v) { static_cast<THermiteKernel&>(k).SetTension(v); }},
-    };
-    return props;
-}
-
 float TSinshKernel::Filter(float X) const {
     if (X == 0.0f) return 1.0f;
     return std::sin(kPi * X) * FCoeff / std::sinh(kPi * X * FCoeff);
@@ -136,16 +110,6 @@ void TSinshKernel::SetWidth(float Value) { SetAndNotify(*this, FWidth, Value); }
 void TSinshKernel::SetCoeff(float Value) {
     if (Value == 0.0f) return;
     SetAndNotify(*this, FCoeff, Value);
-}
-
-std::span<const TKernelProperty> TSinshKernel::PublishedProperties() const {
-    static const TKernelProperty props[] = {
-        {"Width", [](const TCustomKernel& k) { return k.GetWidth(); },
-         [](TCustomKernel& k, float v) { static_cast<TSinshKernel&>(k).SetWidth(v); }},
-        {"Coeff", [](const TCustomKernel& k) { return static_cast<const TSinshKernel&>(k).Coeff(); },
-         [](TCustomKernel& k, float v) { static_cast<TSinshKernel&>(k).SetCoeff(v); }},
-    };
-    return props;
 }
 
 float TWindowedSincKernel::Filter(float X) const {
@@ -159,15 +123,6 @@ void TWindowedSincKernel::SetWidth(float Value) {
     SetAndNotify(*this, FWidth, Value);
 }
 
-namespace {
-const TKernelProperty kWindowedSincProps[] = {
-    {"Width", [](const TCustomKernel& k) { return k.GetWidth(); },
-     [](TCustomKernel& k, float v) { static_cast<TWindowedSincKernel&>(k).SetWidth(v); }},
-};
-}  // namespace
-
-std::span<const TKernelProperty> TWindowedSincKernel::PublishedProperties() const { return kWindowedSincProps; }
-
 float TLanczosKernel::Window(float X) const { return SinC(X / FWidth); }
 
 float TGaussianKernel::Window(float X) const { return std::exp2(-X * X / FSigma); }
@@ -175,15 +130,6 @@ float TGaussianKernel::Window(float X) const { return std::exp2(-X * X / FSigma)
 void TGaussianKernel::SetSigma(float Value) {
     if (Value == 0.0f) return;
     SetAndNotify(*this, FSigma, Value);
-}
-
-std::span<const TKernelProperty> TGaussianKernel::PublishedProperties() const {
-    static const TKernelProperty props[] = {
-        kWindowedSincProps[0],
-        {"Sigma", [](const TCustomKernel& k) { return static_cast<const TGaussianKernel&>(k).Sigma(); },
-         [](TCustomKernel& k, float v) { static_cast<TGaussianKernel&>(k).SetSigma(v); }},
-    };
-    return props;
 }
 
 float TBlackmanKernel::Window(float X) const {
@@ -290,7 +236,41 @@ std::unique_ptr<TCustomKernel> CreateKernelByName(const cl::String& ClassName) {
     return CreateKernel(g_KernelList->Find(ClassName));
 }
 
+namespace {
+
+// A published single-precision property over a getter and a setter of class C.
+template <class C>
+cl::TPropInfo SingleProp(const char* Name, float (C::*Get)() const, void (C::*Set)(float)) {
+    cl::TPropInfo p;
+    p.Name = Name;
+    p.Kind = cl::tkFloat;
+    p.TypeName = "Single";
+    p.GetFloat = [Get](const cl::TObject* o) { return static_cast<double>((static_cast<const C*>(o)->*Get)()); };
+    p.SetFloat = [Set](cl::TObject* o, double v) { (static_cast<C*>(o)->*Set)(static_cast<float>(v)); };
+    return p;
+}
+
+void DeclareKernelProperties() {
+    static bool declared = false;  // the class library keeps declarations for the whole run
+    if (declared) return;
+    declared = true;
+    cl::DeclarePublished(TCubicKernel::StaticClass(), {SingleProp("Coeff", &TCubicKernel::Coeff, &TCubicKernel::SetCoeff)});
+    cl::DeclarePublished(THermiteKernel::StaticClass(),
+                         {SingleProp("Bias", &THermiteKernel::Bias, &THermiteKernel::SetBias),
+                          SingleProp("Tension", &THermiteKernel::Tension, &THermiteKernel::SetTension)});
+    cl::DeclarePublished(TSinshKernel::StaticClass(),
+                         {SingleProp("Width", &TSinshKernel::Width, &TSinshKernel::SetWidth),
+                          SingleProp("Coeff", &TSinshKernel::Coeff, &TSinshKernel::SetCoeff)});
+    cl::DeclarePublished(TWindowedSincKernel::StaticClass(),
+                         {SingleProp("Width", &TWindowedSincKernel::Width, &TWindowedSincKernel::SetWidth)});
+    cl::DeclarePublished(TGaussianKernel::StaticClass(),
+                         {SingleProp("Sigma", &TGaussianKernel::Sigma, &TGaussianKernel::SetSigma)});
+}
+
+}  // namespace
+
 void Pix32_Resamplers_Initialization() {
+    DeclareKernelProperties();
     if (g_KernelList && g_KernelList->Count() > 0) return;  // once
     RegisterKernel<TBoxKernel>();
     RegisterKernel<TLinearKernel>();

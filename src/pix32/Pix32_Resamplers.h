@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <span>
 
 #include "classlib/Classes.h"
 #include "pix32/Pix32.h"
@@ -19,15 +18,6 @@ enum TKernelMode : uint8_t { kmDynamic = 0, kmTableNearest = 1, kmTableLinear = 
 
 // How samplers read outside the bitmap's clip rectangle.
 enum TPixelAccessMode : uint8_t { pamUnsafe = 0, pamSafe = 1, pamWrap = 2, pamTransparentEdge = 3 };
-
-class TCustomKernel;
-
-// A published floating-point property of a kernel.
-struct TKernelProperty {
-    const char* Name;
-    float (*Get)(const TCustomKernel& K);
-    void (*Set)(TCustomKernel& K, float V);
-};
 
 // A filter kernel: its value at a signed distance in source pixels and its radius.
 class TCustomKernel : public cl::TPersistent {
@@ -43,12 +33,9 @@ public:
     // The kernel's radius in source pixels.
     virtual float GetWidth() const = 0;
 
-    // The published properties, the parent class's first.
-    virtual std::span<const TKernelProperty> PublishedProperties() const { return {}; }
-
 protected:
     // To another kernel: copies every published property of this kernel into the property of
-    // the same name there (a property the other kernel lacks raises cl::Exception
+    // the same name there (a property the other kernel lacks raises cl::EPropertyError
     // "Property %s does not exist"); to anything else: the inherited behaviour.
     void AssignTo(cl::TPersistent* Dest) override;
 };
@@ -96,7 +83,6 @@ public:
     float Filter(float X) const override;
     float GetWidth() const override { return 2.0f; }
     bool RangeCheck() const override { return true; }
-    std::span<const TKernelProperty> PublishedProperties() const override;
 
     float Coeff() const { return FCoeff; }
     void SetCoeff(float Value);
@@ -111,7 +97,6 @@ public:
     float Filter(float X) const override;
     float GetWidth() const override { return 2.0f; }
     bool RangeCheck() const override { return true; }
-    std::span<const TKernelProperty> PublishedProperties() const override;
 
     float Bias() const { return FBias; }
     void SetBias(float Value);
@@ -129,10 +114,10 @@ public:
     float Filter(float X) const override;
     float GetWidth() const override { return FWidth; }
     bool RangeCheck() const override { return true; }
-    std::span<const TKernelProperty> PublishedProperties() const override;
 
     // Stored as given.
     void SetWidth(float Value);
+    float Width() const { return FWidth; }
     float Coeff() const { return FCoeff; }
     // 0 is refused (the filter divides by it).
     void SetCoeff(float Value);
@@ -149,11 +134,11 @@ public:
     float Filter(float X) const override;
     float GetWidth() const override { return FWidth; }
     bool RangeCheck() const override { return true; }
-    std::span<const TKernelProperty> PublishedProperties() const override;
     virtual float Window(float X) const = 0;
 
     // At most 4 (a larger value stores 4).
     void SetWidth(float Value);
+    float Width() const { return FWidth; }
 
 protected:
     float FWidth = 3.0f;
@@ -169,7 +154,6 @@ class TGaussianKernel : public TWindowedSincKernel {
     CL_DECLARE_CLASS(TGaussianKernel, TWindowedSincKernel)
 public:
     float Window(float X) const override;
-    std::span<const TKernelProperty> PublishedProperties() const override;
 
     float Sigma() const { return FSigma; }
     // 0 is refused (the window divides by it).
@@ -242,7 +226,8 @@ std::unique_ptr<TCustomKernel> CreateKernel(const cl::TClass* KernelClass);
 // A new kernel of the registered class of that exact name, or nil.
 std::unique_ptr<TCustomKernel> CreateKernelByName(const cl::String& ClassName);
 
-// Registers the kernel classes (the unit's start-up) and frees the registries (shutdown).
+// Registers the kernel classes and declares the kernels' published properties (the unit's
+// start-up); frees the registries (shutdown).
 void Pix32_Resamplers_Initialization();
 void Pix32_Resamplers_Finalization();
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "classlib/SysUtils.h"
+#include "classlib/TypInfo.h"
 #include "pix32/Pix32_Containers.h"
 
 using namespace pix32;
@@ -239,6 +240,119 @@ TEST(ClassList, FindByExactName) {
     EXPECT_EQ(list.Find("tlinearresampler"), nullptr);
     EXPECT_EQ(list.Find("TAlpha"), &TAlpha::StaticClass());
     EXPECT_EQ(list.Find(""), nullptr);
+}
+
+// Objects with published properties of every kind the routine handles.
+class TInner : public cl::TPersistent {
+    CL_DECLARE_CLASS(TInner, cl::TPersistent)
+public:
+    int value = 0;
+    int assigns = 0;
+    void Assign(cl::TPersistent* Source) override {
+        auto* s = dynamic_cast<TInner*>(Source);
+        if (!s) return cl::TPersistent::Assign(Source);
+        value = s->value;
+        ++assigns;
+    }
+};
+
+class TOuter : public cl::TPersistent {
+    CL_DECLARE_CLASS(TOuter, cl::TPersistent)
+public:
+    int32_t Count = 0;
+    double Scale = 0;
+    cl::String Caption;
+    TInner* Inner = nullptr;
+    static void Declare() {
+        static bool done = false;
+        if (done) return;
+        done = true;
+        cl::TPropInfo count;
+        count.Name = "Count";
+        count.Kind = cl::tkInteger;
+        count.TypeName = "Integer";
+        count.GetOrd = [](const cl::TObject* o) { return int64_t{static_cast<const TOuter*>(o)->Count}; };
+        count.SetOrd = [](cl::TObject* o, int64_t v) { static_cast<TOuter*>(o)->Count = static_cast<int32_t>(v); };
+        cl::TPropInfo scale;
+        scale.Name = "Scale";
+        scale.Kind = cl::tkFloat;
+        scale.TypeName = "Double";
+        scale.GetFloat = [](const cl::TObject* o) { return static_cast<const TOuter*>(o)->Scale; };
+        scale.SetFloat = [](cl::TObject* o, double v) { static_cast<TOuter*>(o)->Scale = v; };
+        cl::TPropInfo caption;
+        caption.Name = "Caption";
+        caption.Kind = cl::tkLString;
+        caption.TypeName = "string";
+        caption.GetStr = [](const cl::TObject* o) { return static_cast<const TOuter*>(o)->Caption; };
+        caption.SetStr = [](cl::TObject* o, const cl::String& v) { static_cast<TOuter*>(o)->Caption = v; };
+        cl::TPropInfo inner;
+        inner.Name = "Inner";
+        inner.Kind = cl::tkClass;
+        inner.TypeName = "TInner";
+        inner.GetObject = [](const cl::TObject* o) -> cl::TObject* { return static_cast<const TOuter*>(o)->Inner; };
+        inner.SetObject = [](cl::TObject* o, cl::TObject* v) { static_cast<TOuter*>(o)->Inner = static_cast<TInner*>(v); };
+        cl::DeclarePublished(StaticClass(), {count, scale, caption, inner});
+    }
+};
+
+// Publishes Count only.
+class TSmall : public cl::TPersistent {
+    CL_DECLARE_CLASS(TSmall, cl::TPersistent)
+public:
+    int32_t Count = 0;
+    static void Declare() {
+        static bool done = false;
+        if (done) return;
+        done = true;
+        cl::TPropInfo count;
+        count.Name = "Count";
+        count.Kind = cl::tkInteger;
+        count.TypeName = "Integer";
+        count.GetOrd = [](const cl::TObject* o) { return int64_t{static_cast<const TSmall*>(o)->Count}; };
+        count.SetOrd = [](cl::TObject* o, int64_t v) { static_cast<TSmall*>(o)->Count = static_cast<int32_t>(v); };
+        cl::DeclarePublished(StaticClass(), {count});
+    }
+};
+
+TEST(CopyPublishedProperties, CopiesValuesAndAssignsObjects) {
+    TOuter::Declare();
+    TInner srcInner, dstInner;
+    srcInner.value = 42;
+    TOuter src, dst;
+    src.Count = 7;
+    src.Scale = 2.5;
+    src.Caption = "Заголовок";
+    src.Inner = &srcInner;
+    dst.Inner = &dstInner;
+    CopyPublishedProperties(&src, &dst, cl::tkProperties);
+    EXPECT_EQ(dst.Count, 7);
+    EXPECT_EQ(dst.Scale, 2.5);
+    EXPECT_EQ(dst.Caption, "Заголовок");
+    EXPECT_EQ(dst.Inner, &dstInner);  // both hold objects: assigned, not replaced
+    EXPECT_EQ(dstInner.value, 42);
+    EXPECT_EQ(dstInner.assigns, 1);
+
+    // Source's object property nil: Dest's property is set to nil.
+    src.Inner = nullptr;
+    CopyPublishedProperties(&src, &dst, cl::tkProperties);
+    EXPECT_EQ(dst.Inner, nullptr);
+}
+
+TEST(CopyPublishedProperties, KindsSelectAndMissingPropertiesFail) {
+    TOuter::Declare();
+    TSmall::Declare();
+    TOuter src, dst;
+    src.Count = 3;
+    src.Scale = 9.0;
+    CopyPublishedProperties(&src, &dst, cl::KindBit(cl::tkInteger));
+    EXPECT_EQ(dst.Count, 3);
+    EXPECT_EQ(dst.Scale, 0.0);  // not among the kinds
+
+    TSmall small;
+    CopyPublishedProperties(&src, &small, cl::KindBit(cl::tkInteger));
+    EXPECT_EQ(small.Count, 3);
+    EXPECT_THROW(CopyPublishedProperties(&src, &small, cl::tkProperties), cl::EPropertyError);
+    EXPECT_NO_THROW(CopyPublishedProperties(nullptr, &small, cl::tkProperties));
 }
 
 }  // namespace

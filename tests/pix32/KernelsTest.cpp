@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "classlib/SysUtils.h"
+#include "classlib/TypInfo.h"
 #include "pix32/Pix32_Resamplers.h"
 
 using namespace pix32;
@@ -172,6 +173,23 @@ TEST(KernelProperties, AssignCopiesPublishedProperties) {
     // Not a kernel: the class library's conversion error.
     cl::TStringList strings;
     EXPECT_THROW(strings.Assign(&src), cl::Exception);
+}
+
+TEST(KernelProperties, PublishedThroughTheClassLibrary) {
+    TGaussianKernel gauss;
+    EXPECT_FLOAT_EQ(static_cast<float>(cl::GetFloatProp(&gauss, "Sigma")), 1.33f);
+    EXPECT_EQ(cl::GetFloatProp(&gauss, "Width"), 3.0);  // inherited from the windowed sinc
+    cl::SetFloatProp(&gauss, "Width", 7.0);
+    EXPECT_EQ(gauss.GetWidth(), 4.0f);  // through the setter
+    THermiteKernel hermite;
+    EXPECT_TRUE(cl::IsPublishedProp(&hermite, "Bias"));
+    EXPECT_TRUE(cl::IsPublishedProp(&hermite, "Tension"));
+    TCubicKernel cubic;
+    EXPECT_EQ(cl::GetFloatProp(&cubic, "Coeff"), -0.5);
+    TSinshKernel sinsh;
+    EXPECT_EQ(cl::GetFloatProp(&sinsh, "Coeff"), 0.5);
+    TBoxKernel box;
+    EXPECT_FALSE(cl::IsPublishedProp(&box, "Width"));
 }
 
 TEST(KernelRegistry, RegisteredInOrderAndFoundByExactName) {
