@@ -4,11 +4,13 @@
 
 #include "platform/clock.h"
 #include "platform/kernel.h"
+#include "platform/user.h"
 
 namespace pix32 {
 
 namespace {
 std::unique_ptr<TPerfTimer> g_PerfTimer;
+std::unique_ptr<TThemeNexus> g_ThemeNexus;
 }  // namespace
 
 bool IsCpuidSupported() { return win::CpuidPresent(); }
@@ -168,10 +170,79 @@ void CloseVisuals() {
     UnloadThemeLibrary();
 }
 
+// ---------------------------------------------------------------------------------------------
+// TThemeNexus
+
+namespace {
+
+constexpr char kNexusWindowClass[] = "TPix32ThemeWindow";
+
+win::LRESULT NexusWindowProc(win::HWND Wnd, win::UINT Msg, win::WPARAM WParam, win::LPARAM LParam) {
+    auto* nexus = reinterpret_cast<TThemeNexus*>(win::GetWindowLongPtrA(Wnd, win::GWLP_USERDATA));
+    if (!nexus) return win::DefWindowProcA(Wnd, Msg, WParam, LParam);
+    cl::TMessage m;
+    m.Msg = Msg;
+    m.WParam = WParam;
+    m.LParam = LParam;
+    try {
+        nexus->WindowProc(m);
+    } catch (...) {
+        // Nothing may leave a window procedure; a failed reopening leaves the classic look.
+        UseThemes = false;
+        return win::DefWindowProcA(Wnd, Msg, WParam, LParam);
+    }
+    return m.Result;
+}
+
+win::HWND CreateUtilityWindow() {
+    const win::HINSTANCE instance = win::HInstance();
+    win::WNDCLASSA wc;
+    if (!win::GetClassInfoA(instance, kNexusWindowClass, &wc)) {
+        wc = win::WNDCLASSA{};
+        wc.lpfnWndProc = NexusWindowProc;
+        wc.hInstance = instance;
+        wc.lpszClassName = kNexusWindowClass;
+        if (!win::RegisterClassA(&wc)) return nullptr;
+    }
+    return win::CreateWindowExA(win::WS_EX_TOOLWINDOW, kNexusWindowClass, "", win::WS_POPUP, 0, 0, 0, 0, nullptr,
+                                nullptr, instance, nullptr);
+}
+
+}  // namespace
+
+TThemeNexus::TThemeNexus() {
+    FWindowHandle = CreateUtilityWindow();
+    if (FWindowHandle) win::SetWindowLongPtrA(FWindowHandle, win::GWLP_USERDATA, reinterpret_cast<win::LONG_PTR>(this));
+    OpenVisuals(FWindowHandle);
+}
+
+TThemeNexus::~TThemeNexus() {
+    CloseVisuals();
+    if (FWindowHandle) {
+        win::SetWindowLongPtrA(FWindowHandle, win::GWLP_USERDATA, 0);
+        win::DestroyWindow(FWindowHandle);
+        FWindowHandle = nullptr;
+    }
+}
+
+void TThemeNexus::WindowProc(cl::TMessage& Message) {
+    if (Message.Msg == win::WM_THEMECHANGED) {
+        CloseVisuals();
+        OpenVisuals(FWindowHandle);
+    }
+    Message.Result = win::DefWindowProcA(FWindowHandle, Message.Msg, Message.WParam, Message.LParam);
+}
+
+TThemeNexus* GlobalThemeNexus() { return g_ThemeNexus.get(); }
+
 void Pix32_System_Initialization() {
+    if (!g_ThemeNexus) g_ThemeNexus = std::make_unique<TThemeNexus>();
     if (!g_PerfTimer) g_PerfTimer = std::make_unique<TPerfTimer>();
 }
 
-void Pix32_System_Finalization() { g_PerfTimer.reset(); }
+void Pix32_System_Finalization() {
+    g_PerfTimer.reset();
+    g_ThemeNexus.reset();
+}
 
 }  // namespace pix32

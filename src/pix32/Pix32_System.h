@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "classlib/Classes.h"
 #include "platform/windef.h"
 
 namespace pix32 {
@@ -118,6 +119,27 @@ void OpenVisuals(win::HWND Wnd);
 // When themes are usable, closes the open theme handles; both handles become 0 in any case;
 // then unloads the library.
 void CloseVisuals();
+
+// Keeps the theme handles up to date: a hidden utility window receives WM_THEMECHANGED and
+// reopens the visuals.
+class TThemeNexus : public cl::TObject {
+    CL_DECLARE_CLASS(TThemeNexus, cl::TObject)
+public:
+    // Creates the utility window, then OpenVisuals.
+    TThemeNexus();
+    // CloseVisuals, then releases the utility window.
+    ~TThemeNexus() override;
+    win::HWND WindowHandle() const { return FWindowHandle; }
+    // WM_THEMECHANGED: CloseVisuals then OpenVisuals; every message then goes to the
+    // default window procedure, whose answer is the result.
+    void WindowProc(cl::TMessage& Message);
+
+private:
+    win::HWND FWindowHandle = nullptr;
+};
+
+// The unit-wide theme nexus, present between start-up and shutdown.
+TThemeNexus* GlobalThemeNexus();
 
 void Pix32_System_Initialization();
 void Pix32_System_Finalization();

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/kernel.h"
+#include "platform/user.h"
 #include "pix32/Pix32_System.h"
 
 using namespace pix32;
@@ -114,6 +116,50 @@ TEST_F(Themes, MissingRequiredEntryPointUnloads) {
     win::RestoreBuiltinModules();
     EXPECT_TRUE(LoadThemeLibrary());
     EXPECT_TRUE(LoadThemeLibrary());  // at once when loaded
+}
+
+TEST_F(Themes, NexusReopensTheVisualsWhenThemesChange) {
+    auto nexus = std::make_unique<TThemeNexus>();
+    const win::HWND wnd = nexus->WindowHandle();
+    ASSERT_NE(wnd, nullptr);
+    EXPECT_TRUE(win::IsWindow(wnd));
+    EXPECT_TRUE(UseThemes);
+    EXPECT_EQ(FakeThemes::opened.size(), 2u);
+
+    FakeThemes::active = 0;  // the user switches themes off
+    win::SendMessageA(wnd, win::WM_THEMECHANGED, 0, 0);
+    EXPECT_FALSE(UseThemes);
+    EXPECT_EQ(ScrollBarTheme, nullptr);
+    EXPECT_EQ(GlobalsTheme, nullptr);
+
+    FakeThemes::active = 1;  // and on again
+    win::SendMessageA(wnd, win::WM_THEMECHANGED, 0, 0);
+    EXPECT_TRUE(UseThemes);
+    EXPECT_NE(ScrollBarTheme, nullptr);
+    EXPECT_EQ(FakeThemes::opened.size(), 4u);
+
+    const HTHEME sb = ScrollBarTheme, gl = GlobalsTheme;
+    FakeThemes::closed.clear();
+    nexus.reset();  // closes the handles and releases the window
+    EXPECT_EQ(FakeThemes::closed, (std::vector<HTHEME>{sb, gl}));
+    EXPECT_EQ(ScrollBarTheme, nullptr);
+    EXPECT_FALSE(win::IsWindow(wnd));
+}
+
+TEST_F(Themes, NexusWithoutThemeLibraryStaysClassic) {
+    CloseVisuals();
+    win::RemoveBuiltinModule("uxtheme.dll");
+    TThemeNexus nexus;
+    EXPECT_FALSE(UseThemes);
+    win::SendMessageA(nexus.WindowHandle(), win::WM_THEMECHANGED, 0, 0);
+    EXPECT_FALSE(UseThemes);
+    EXPECT_EQ(ScrollBarTheme, nullptr);
+    EXPECT_EQ(GlobalsTheme, nullptr);
+}
+
+TEST(ThemeNexus, StartupCreatesOne) {
+    ASSERT_NE(GlobalThemeNexus(), nullptr);
+    EXPECT_FALSE(UseThemes);  // the platform has no theme library
 }
 
 }  // namespace
