@@ -1,0 +1,22 @@
+#include "pix32/Pix32_Startup.h"
+
+#include "pix32/Pix32_Blend.h"
+#include "pix32/Pix32_LowLevel.h"
+#include "pix32/Pix32_Resamplers.h"
+#include "pix32/Pix32_System.h"
+
+namespace pix32 {
+
+void StartupPix32() {
+    Pix32_System_Initialization();
+    Pix32_LowLevel_Initialization();
+    Pix32_Blend_Initialization();
+    Pix32_Resamplers_Initialization();
+}
+
+void ShutdownPix32() {
+    Pix32_Resamplers_Finalization();
+    Pix32_System_Finalization();
+}
+
+}  // namespace pix32
