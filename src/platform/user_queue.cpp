@@ -145,14 +145,20 @@ bool PeekInternal(MSG* out, HWND hwnd, UINT lo, UINT hi, UINT flags) {
 }
 
 // Waits until something may be retrievable. False when the clock's horizon is reached.
-bool WaitForWork() {
+// The queue's generation: read it before looking at the queue, so that a message
+// posted between that look and the wait still ends the wait.
+uint64_t QueueGeneration() {
+    State& s = S();
+    std::lock_guard<std::mutex> lock(s.queueMutex);
+    return s.postGen;
+}
+
+bool WaitForWork(uint64_t gen) {
     State& s = S();
     int64_t deadline = std::min(NextTimerTicks(), NextScriptTicks());
     if (display::BackendNeedsPolling()) deadline = std::min(deadline, ClockNowTicks() + kPollTicks);
-    uint64_t gen;
     {
         std::lock_guard<std::mutex> lock(s.queueMutex);
-        gen = s.postGen;
         if (!s.sent.empty()) return true;
     }
     g_uiWaiting = true;
@@ -299,8 +305,9 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     MSG m;
     for (;;) {
+        uint64_t gen = QueueGeneration();
         if (PeekInternal(&m, hwnd, filterMin, filterMax, PM_REMOVE)) break;
-        if (!WaitForWork()) {
+        if (!WaitForWork(gen)) {
             m = MSG{};
             m.message = WM_QUIT;
             m.time = GetTickCount();
@@ -313,8 +320,11 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
 
 BOOL WaitMessage() {
     MSG m;
-    while (!PeekInternal(&m, nullptr, 0, 0, PM_NOREMOVE))
-        if (!WaitForWork()) return FALSE;
+    for (;;) {
+        uint64_t gen = QueueGeneration();
+        if (PeekInternal(&m, nullptr, 0, 0, PM_NOREMOVE)) break;
+        if (!WaitForWork(gen)) return FALSE;
+    }
     return TRUE;
 }
 
