@@ -273,6 +273,11 @@ void ControlsInternal::RegisterControls() {
         std::vector<TControl*> children(c->controls_);
         for (TControl* child : children) child->Perform(CM_PARENTFONTCHANGED);
     });
+    RegisterMessageHandler(W, WM_CAPTURECHANGED, [](TObject* self, TMessage& m) {
+        auto* c = static_cast<TWinControl*>(self);
+        c->CaptureLost();
+        c->DefaultHandler(m);
+    });
     RegisterMessageHandler(W, WM_SETFOCUS, [](TObject* self, TMessage& m) {
         auto* c = static_cast<TWinControl*>(self);
         c->DefaultHandler(m);

@@ -172,6 +172,11 @@ RECT TCustomForm::CalcClientRect(int w, int h) const {
     return RECT{0, 0, std::max(0, cw), std::max(0, ch)};
 }
 
+void TCustomForm::DestroyWnd() {
+    if (canvas_) canvas_->FreeDC();
+    TScrollingWinControl::DestroyWnd();
+}
+
 void TCustomForm::PaintWindow(HDC dc) {
     if (!OnPaint) return;
     canvas_->Lock();

@@ -161,6 +161,7 @@ protected:
     void CreateParams(TCreateParams& Params) override;
     win::RECT CalcClientRect(int w, int h) const override;
     void PaintWindow(win::HDC dc) override;
+    void DestroyWnd() override;
     virtual void DoCreate();
     virtual void DoShow();
     virtual void DoHide();

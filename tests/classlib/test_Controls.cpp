@@ -114,6 +114,24 @@ TEST_F(ControlsOnForm, ClicksReachTheControlUnderThePointer) {
     EXPECT_TRUE(log.empty());
 }
 
+TEST_F(ControlsOnForm, LosingTheCaptureCancelsTheClick) {
+    TButton* b = AddButton("Go", 10, 10);
+    b->OnClick = [&](TObject*) { log.push_back("button"); };
+    ShowAndPaint();
+    win::POINT p = ScreenPoint(b, 20, 10);
+    win::test::MouseMove(p.x, p.y);
+    win::test::MouseButton(win::test::Button::Left, true);
+    Application->ProcessMessages();
+    EXPECT_TRUE(b->MouseCapture());
+    EXPECT_EQ(win::GetCapture(), b->Handle());
+    win::SetCapture(form->Handle());  // someone else takes the mouse
+    EXPECT_FALSE(b->MouseCapture());
+    win::ReleaseCapture();
+    win::test::MouseButton(win::test::Button::Left, false);
+    Application->ProcessMessages();
+    EXPECT_TRUE(log.empty());
+}
+
 TEST_F(ControlsOnForm, DisabledPanelLetsTheFormHaveTheClicks) {
     auto* panel = new TPanel(form);
     panel->SetParent(form);
