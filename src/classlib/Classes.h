@@ -407,6 +407,17 @@ private:
     void Reserve(int64_t capacity);
 };
 
+// A read-only view of a resource compiled into the program.
+class TResourceStream : public TCustomMemoryStream {
+    CL_DECLARE_CLASS(TResourceStream, TCustomMemoryStream)
+public:
+    // EResNotFound "Resource %s not found" when the module has no such resource. Names
+    // and types are strings or integer ids (MAKEINTRESOURCE values below 0x10000).
+    TResourceStream(void* Instance, const char* ResName, const char* ResType);
+    // Writing raises EStreamError "Can't write to a read-only resource stream".
+    int64_t Write(const void* buffer, int64_t count) override;
+};
+
 class TStringStream : public TStream {
     CL_DECLARE_CLASS(TStringStream, TStream)
 public:

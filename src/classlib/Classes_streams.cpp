@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "classlib/Classes.h"
+#include "platform/kernel.h"
 
 namespace cl {
 
@@ -309,6 +310,35 @@ String TStringStream::ReadString(int64_t count) {
     String s = data_.substr(static_cast<size_t>(position_), static_cast<size_t>(n));
     position_ += n;
     return s;
+}
+
+}  // namespace cl
+
+// ---------------------------------------------------------------------------------------
+// TResourceStream
+
+namespace cl {
+
+namespace {
+String ResourceName(const char* name) {
+    uintptr_t v = reinterpret_cast<uintptr_t>(name);
+    if (v < 0x10000) return "#" + std::to_string(v);
+    return name;
+}
+}  // namespace
+
+TResourceStream::TResourceStream(void* Instance, const char* ResName, const char* ResType) {
+    auto module = static_cast<win::HMODULE>(Instance);
+    win::HRSRC res = win::FindResourceA(module, ResName, ResType);
+    if (!res) throw EResNotFound(Format("Resource %s not found", ResourceName(ResName)));
+    win::HGLOBAL data = win::LoadResource(module, res);
+    void* bytes = win::LockResource(data);
+    if (!bytes) throw EResNotFound(Format("Resource %s not found", ResourceName(ResName)));
+    SetPointer(bytes, win::SizeofResource(module, res));
+}
+
+int64_t TResourceStream::Write(const void*, int64_t) {
+    throw EStreamError("Can't write to a read-only resource stream");
 }
 
 }  // namespace cl

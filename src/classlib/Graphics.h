@@ -343,6 +343,8 @@ public:
     bool Empty() const { return GetEmpty(); }
     bool Transparent() const { return GetTransparent(); }
     void SetTransparent(bool v) { SetTransparentImpl(v); }
+    // The picture's palette (owned by the picture). Setting one copies its entries: the
+    // caller keeps and frees its own palette.
     win::HPALETTE Palette() { return GetPalette(); }
     void SetPalette(win::HPALETTE v) { SetPaletteImpl(v); }
     bool Modified() const { return modified_; }
@@ -427,12 +429,17 @@ public:
     win::HBITMAP Handle();
     // Gives up ownership of the bitmap handle (the picture becomes empty).
     win::HBITMAP ReleaseHandle();
+    // The pixels always live in the DIB section: nothing to give up or re-create.
     void Dormant() {}
     void FreeImage() {}
 
     void Assign(TPersistent* Source) override;
     void LoadFromStream(TStream* stream) override;
     void SaveToStream(TStream* stream) override;
+    // An RT_BITMAP resource of a module: a packed DIB (header, table, rows) or a whole BMP
+    // file. EResNotFound "Resource %s not found" when absent.
+    void LoadFromResourceName(win::HINSTANCE instance, const String& name);
+    void LoadFromResourceID(win::HINSTANCE instance, int id);
     void Draw(TCanvas* canvas, const TRect& rect) override;
 
 protected:
@@ -451,6 +458,7 @@ private:
     struct Image;
     // Replaces the pixels by `img` (which becomes ours); the canvas follows.
     void Install(Image&& img);
+    void LoadFromResource(win::HINSTANCE instance, const char* resource, const String& name);
     void DrawTransparent(TCanvas* canvas, const TRect& rect);
     TColor PixelColorRGB(int x, int y) const;
 
@@ -461,7 +469,9 @@ private:
     TPixelFormat format_ = pfDevice;
     TBitmapHandleType handleType_ = bmDDB;
     std::vector<win::RGBQUAD> table_;
-    bool paletteSet_ = false;  // pf8bit: a palette was given (else the default table)
+    // The table of the last palette given (or of a loaded 8-bit file): a later change to
+    // pf8bit uses it instead of the default table.
+    std::vector<win::RGBQUAD> customTable_;
     win::HPALETTE palette_ = nullptr;
     TColor transparentColor_ = clDefault;
     TTransparentMode transparentMode_ = tmAuto;
@@ -498,8 +508,10 @@ public:
     // "Icon image is not valid" on bad data.
     void LoadFromStream(TStream* stream) override;
     void SaveToStream(TStream* stream) override;
-    // Loads an RT_GROUP_ICON resource of a module.
+    // Loads an RT_GROUP_ICON resource of a module: an icon file stored whole, or a group
+    // directory whose entries name RT_ICON resources. EResNotFound when absent.
     void LoadFromResourceName(win::HINSTANCE instance, const String& name);
+    void LoadFromResourceID(win::HINSTANCE instance, int id);
     void Draw(TCanvas* canvas, const TRect& rect) override;
     void Assign(TPersistent* Source) override;
     // The image and its mask (1 = transparent), both top-left aligned, or null when empty.
@@ -516,6 +528,7 @@ protected:
 
 private:
     void LoadFromBytes(const uint8_t* data, size_t size);
+    void LoadFromResource(win::HINSTANCE instance, const char* resource, const String& name);
     std::unique_ptr<TBitmap> image_, mask_;
     std::vector<uint8_t> data_;  // the icon file as loaded (for SaveToStream)
 };

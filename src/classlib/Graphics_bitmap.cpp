@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "classlib/Graphics.h"
+#include "platform/kernel.h"
 
 namespace cl {
 
@@ -368,8 +369,8 @@ void TBitmap::SetPixelFormat(TPixelFormat pf) {
     if (Indexed(pf)) {
         if (Indexed(format_) && BitsOf(pf) >= BitsOf(format_))
             table = table_;  // indices stay
-        else if (pf == pf8bit && paletteSet_ && !table_.empty() && Indexed(format_))
-            table = table_;
+        else if (pf == pf8bit && !customTable_.empty())
+            table = customTable_;
         else
             table = DefaultTable(pf);
     }
@@ -476,13 +477,8 @@ void TBitmap::SetPaletteImpl(win::HPALETTE v) {
     if (n == 0) return;
     std::vector<RGBQUAD> table;
     for (win::UINT i = 0; i < n; ++i) table.push_back(Quad(entries[i].peRed, entries[i].peGreen, entries[i].peBlue));
-    paletteSet_ = true;
-    if (Indexed(format_)) {
-        SetColorTable(table);
-    } else {
-        // Kept for a later change to pf8bit.
-        table_ = std::move(table);
-    }
+    customTable_ = table;
+    if (Indexed(format_)) SetColorTable(table);
 }
 
 TColor TBitmap::PixelColorRGB(int x, int y) const {
@@ -540,7 +536,7 @@ void TBitmap::Assign(TPersistent* Source) {
         Install(std::move(img));
         table_ = b->table_;
         handleType_ = b->handleType_;
-        paletteSet_ = b->paletteSet_;
+        customTable_ = b->customTable_;
         transparent_ = b->transparent_;
         transparentColor_ = b->transparentColor_;
         transparentMode_ = b->transparentMode_;
@@ -585,9 +581,9 @@ void TBitmap::Draw(TCanvas* canvas, const TRect& rect) {
     canvas->Unlock();
 }
 
-// Copies only the pixels whose colour differs from TransparentColor: the destination
-// area is read into a 32-bit buffer, the opaque pixels are put there (nearest sample,
-// mirrored extents like StretchBlt) and the buffer goes back.
+// Copies only the pixels whose colour differs from TransparentColor: the visible part of
+// the destination area is read into a 32-bit buffer, the opaque pixels are put there
+// (nearest sample, mirrored extents like StretchBlt) and the buffer goes back.
 void TBitmap::DrawTransparent(TCanvas* canvas, const TRect& rect) {
     int x0 = std::min(rect.left, rect.right), x1 = std::max(rect.left, rect.right);
     int y0 = std::min(rect.top, rect.bottom), y1 = std::max(rect.top, rect.bottom);
@@ -597,36 +593,48 @@ void TBitmap::DrawTransparent(TCanvas* canvas, const TRect& rect) {
     uint32_t tc = static_cast<uint32_t>(ColorToRGB(TransparentColor())) & 0xFFFFFF;
 
     Image tmp;
-    BitmapImage::Make(tmp, dw, dh, pf32bit, {});
     canvas->Lock();
-    win::HDC mem = win::CreateCompatibleDC(nullptr);
-    win::HGDIOBJ old = win::SelectObject(mem, tmp.handle);
+    win::HDC mem = nullptr;
+    win::HGDIOBJ old = nullptr;
     try {
-        win::HDC dst = canvas->Handle();
-        win::BitBlt(mem, 0, 0, dw, dh, dst, x0, y0, win::SRCCOPY);
-        for (int j = 0; j < dh; ++j) {
-            int jj = mirrorY ? dh - 1 - j : j;
-            int sy = static_cast<int>((2 * static_cast<int64_t>(jj) + 1) * height_ / (2 * static_cast<int64_t>(dh)));
-            uint8_t* drow = tmp.Row(j);
-            for (int i = 0; i < dw; ++i) {
-                int ii = mirrorX ? dw - 1 - i : i;
-                int sx = static_cast<int>((2 * static_cast<int64_t>(ii) + 1) * width_ / (2 * static_cast<int64_t>(dw)));
-                uint32_t c = static_cast<uint32_t>(PixelColorRGB(sx, sy));
-                if (c == tc) continue;
-                drow[4 * i] = static_cast<uint8_t>(c >> 16);
-                drow[4 * i + 1] = static_cast<uint8_t>(c >> 8);
-                drow[4 * i + 2] = static_cast<uint8_t>(c);
+        TRect clip = canvas->ClipRect();
+        int cx0 = std::max(x0, static_cast<int>(clip.left)), cx1 = std::min(x1, static_cast<int>(clip.right));
+        int cy0 = std::max(y0, static_cast<int>(clip.top)), cy1 = std::min(y1, static_cast<int>(clip.bottom));
+        if (cx0 < cx1 && cy0 < cy1) {
+            BitmapImage::Make(tmp, cx1 - cx0, cy1 - cy0, pf32bit, {});
+            mem = win::CreateCompatibleDC(nullptr);
+            old = win::SelectObject(mem, tmp.handle);
+            win::HDC dst = canvas->Handle();
+            win::BitBlt(mem, 0, 0, cx1 - cx0, cy1 - cy0, dst, cx0, cy0, win::SRCCOPY);
+            for (int y = cy0; y < cy1; ++y) {
+                int j = y - y0, jj = mirrorY ? dh - 1 - j : j;
+                int sy = static_cast<int>((2 * static_cast<int64_t>(jj) + 1) * height_ / (2 * static_cast<int64_t>(dh)));
+                uint8_t* drow = tmp.Row(y - cy0);
+                for (int x = cx0; x < cx1; ++x) {
+                    int i = x - x0, ii = mirrorX ? dw - 1 - i : i;
+                    int sx =
+                        static_cast<int>((2 * static_cast<int64_t>(ii) + 1) * width_ / (2 * static_cast<int64_t>(dw)));
+                    uint32_t c = static_cast<uint32_t>(PixelColorRGB(sx, sy));
+                    if (c == tc) continue;
+                    uint8_t* p = drow + 4 * (x - cx0);
+                    p[0] = static_cast<uint8_t>(c >> 16);
+                    p[1] = static_cast<uint8_t>(c >> 8);
+                    p[2] = static_cast<uint8_t>(c);
+                }
             }
+            win::BitBlt(dst, cx0, cy0, cx1 - cx0, cy1 - cy0, mem, 0, 0, win::SRCCOPY);
+            win::SelectObject(mem, old);
+            win::DeleteDC(mem);
+            mem = nullptr;
         }
-        win::BitBlt(dst, x0, y0, dw, dh, mem, 0, 0, win::SRCCOPY);
     } catch (...) {
-        win::SelectObject(mem, old);
-        win::DeleteDC(mem);
+        if (mem) {
+            win::SelectObject(mem, old);
+            win::DeleteDC(mem);
+        }
         canvas->Unlock();
         throw;
     }
-    win::SelectObject(mem, old);
-    win::DeleteDC(mem);
     canvas->Unlock();
 }
 
@@ -699,7 +707,7 @@ void DecodeRle(uint8_t* bits, int width, int height, int stride, const uint8_t* 
     int bpp = rle4 ? 4 : 8;
     auto put = [&](int v) {
         if (x < width && y < height) SetIndex(bits + static_cast<size_t>(y) * static_cast<size_t>(stride), x, bpp, v);
-        ++x;
+        if (x < width) ++x;  // pixels past the end of a row are dropped
     };
     while (true) {
         if (y >= height) return;
@@ -717,8 +725,8 @@ void DecodeRle(uint8_t* bits, int width, int height, int stride, const uint8_t* 
             return;
         } else if (value == 2) {  // delta
             if (p + 2 > size) InvalidBitmap();
-            x += data[p];
-            y += data[p + 1];
+            x = std::min(x + data[p], width);
+            y += data[p + 1];  // at most 255 per step; the loop ends once y reaches the height
             p += 2;
         } else {  // absolute run
             size_t bytes = rle4 ? (static_cast<size_t>(value) + 1) / 2 : static_cast<size_t>(value);
@@ -754,7 +762,7 @@ void TBitmap::LoadFromStream(TStream* stream) {
     uint32_t masks[3] = {0, 0, 0};
     if (hsize == 12) {
         width = U16(ih + 4);
-        height = static_cast<int16_t>(U16(ih + 6));
+        height = U16(ih + 6);
         bpp = U16(ih + 10);
     } else {
         width = static_cast<int32_t>(U32(ih + 4));
@@ -816,6 +824,7 @@ void TBitmap::LoadFromStream(TStream* stream) {
         need = avail - dataStart;
         if (sizeImage && sizeImage < need) need = sizeImage;
     } else {
+        if (stride > kMaxImageBytes / height) InvalidBitmap();
         need = stride * height;
         if (need > kMaxImageBytes || need > avail - dataStart) InvalidBitmap();
     }
@@ -874,8 +883,63 @@ void TBitmap::LoadFromStream(TStream* stream) {
     stream->Seek(start + dataStart + need, soBeginning);
     Install(std::move(img));
     handleType_ = bmDIB;
-    paletteSet_ = pf == pf8bit;
+    if (pf == pf8bit) customTable_ = table_;
     Changed();
+}
+
+namespace {
+
+// A BMP file around a packed DIB (the layout of RT_BITMAP resources and CF_DIB).
+std::vector<uint8_t> FileFromPackedDib(const uint8_t* p, size_t size) {
+    if (size >= 2 && p[0] == 'B' && p[1] == 'M') return std::vector<uint8_t>(p, p + size);
+    if (size < 12) InvalidBitmap();
+    uint32_t hsize = U32(p);
+    if (hsize < 12 || hsize > size) InvalidBitmap();
+    uint64_t table = 0;
+    if (hsize == 12) {
+        int bpp = U16(p + 10);
+        if (bpp <= 8) table = 3ull << bpp;
+    } else {
+        if (size < 40) InvalidBitmap();
+        int bpp = U16(p + 14);
+        uint32_t used = U32(p + 32);
+        if (bpp <= 8) table = 4ull * (used ? used : (1u << bpp));
+        if (hsize == 40 && U32(p + 16) == win::BI_BITFIELDS) table = 12;
+    }
+    uint64_t off = 14 + hsize + table;
+    if (off > size + 14ull) InvalidBitmap();
+    std::vector<uint8_t> file(14);
+    file[0] = 'B';
+    file[1] = 'M';
+    uint64_t total = 14 + size;
+    for (int i = 0; i < 4; ++i) {
+        file[2 + i] = static_cast<uint8_t>(total >> (8 * i));
+        file[10 + i] = static_cast<uint8_t>(off >> (8 * i));
+    }
+    file.insert(file.end(), p, p + size);
+    return file;
+}
+
+}  // namespace
+
+void TBitmap::LoadFromResource(win::HINSTANCE instance, const char* resource, const String& name) {
+    win::HRSRC res = win::FindResourceA(instance, resource, win::RT_BITMAP);
+    if (!res) throw EResNotFound(Format("Resource %s not found", name));
+    const auto* p = static_cast<const uint8_t*>(win::LockResource(win::LoadResource(instance, res)));
+    if (!p) InvalidBitmap();
+    std::vector<uint8_t> file = FileFromPackedDib(p, win::SizeofResource(instance, res));
+    TMemoryStream s;
+    s.WriteBuffer(file.data(), static_cast<int64_t>(file.size()));
+    s.SetPosition(0);
+    LoadFromStream(&s);
+}
+
+void TBitmap::LoadFromResourceName(win::HINSTANCE instance, const String& name) {
+    LoadFromResource(instance, name.c_str(), name);
+}
+
+void TBitmap::LoadFromResourceID(win::HINSTANCE instance, int id) {
+    LoadFromResource(instance, win::MAKEINTRESOURCEA(static_cast<win::WORD>(id)), Format("#%d", id));
 }
 
 void TBitmap::SaveToStream(TStream* stream) {

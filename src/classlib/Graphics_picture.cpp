@@ -283,14 +283,19 @@ void DecodeIconImage(const IconEntry& e, std::unique_ptr<TBitmap>& image, std::u
     mask = std::move(msk);
 }
 
-// The best entry: the largest, then the deepest.
-const IconEntry* Best(const std::vector<IconEntry>& entries) {
-    const IconEntry* best = nullptr;
-    for (const auto& e : entries)
-        if (!best || e.width * e.height > best->width * best->height ||
-            (e.width * e.height == best->width * best->height && e.bits > best->bits))
-            best = &e;
-    return best;
+// Decodes the best entry that can be decoded: the largest, then the deepest. Entries
+// stored as PNG (large icons of newer files) are passed over for the others.
+void DecodeBest(std::vector<IconEntry> entries, std::unique_ptr<TBitmap>& image, std::unique_ptr<TBitmap>& mask) {
+    std::stable_sort(entries.begin(), entries.end(), [](const IconEntry& a, const IconEntry& b) {
+        if (a.width * a.height != b.width * b.height) return a.width * a.height > b.width * b.height;
+        return a.bits > b.bits;
+    });
+    for (const auto& e : entries) {
+        if (e.size >= 4 && e.data[0] == 0x89 && e.data[1] == 'P' && e.data[2] == 'N' && e.data[3] == 'G') continue;
+        DecodeIconImage(e, image, mask);
+        return;
+    }
+    InvalidIcon();
 }
 
 }  // namespace
@@ -309,7 +314,7 @@ void TIcon::LoadFromBytes(const uint8_t* data, size_t size) {
         entries.push_back({d[0] ? d[0] : 256, d[1] ? d[1] : 256, U16(d + 6), data + offset, bytes});
     }
     std::unique_ptr<TBitmap> image, mask;
-    DecodeIconImage(*Best(entries), image, mask);
+    DecodeBest(std::move(entries), image, mask);
     image_ = std::move(image);
     mask_ = std::move(mask);
     data_.assign(data, data + size);
@@ -328,7 +333,13 @@ void TIcon::SaveToStream(TStream* stream) {
     if (!data_.empty()) stream->WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
 }
 
-void TIcon::LoadFromResourceName(win::HINSTANCE instance, const String& name) {
+void TIcon::LoadFromResourceName(win::HINSTANCE instance, const String& name) { LoadFromResource(instance, name.c_str(), name); }
+
+void TIcon::LoadFromResourceID(win::HINSTANCE instance, int id) {
+    LoadFromResource(instance, win::MAKEINTRESOURCEA(static_cast<win::WORD>(id)), Format("#%d", id));
+}
+
+void TIcon::LoadFromResource(win::HINSTANCE instance, const char* resource, const String& name) {
     auto bytesOf = [&](const char* resName, const char* type, size_t& size) -> const uint8_t* {
         win::HRSRC res = win::FindResourceA(instance, resName, type);
         if (!res) return nullptr;
@@ -337,7 +348,7 @@ void TIcon::LoadFromResourceName(win::HINSTANCE instance, const String& name) {
         return static_cast<const uint8_t*>(win::LockResource(g));
     };
     size_t size = 0;
-    const uint8_t* data = bytesOf(name.c_str(), win::RT_GROUP_ICON, size);
+    const uint8_t* data = bytesOf(resource, win::RT_GROUP_ICON, size);
     if (!data) throw EResNotFound(Format("Resource %s not found", name));
     // An icon file stored whole, or a group directory whose entries name RT_ICON resources.
     try {
@@ -357,7 +368,7 @@ void TIcon::LoadFromResourceName(win::HINSTANCE instance, const String& name) {
     }
     if (entries.empty()) InvalidIcon();
     std::unique_ptr<TBitmap> image, mask;
-    DecodeIconImage(*Best(entries), image, mask);
+    DecodeBest(std::move(entries), image, mask);
     image_ = std::move(image);
     mask_ = std::move(mask);
     data_.clear();

@@ -43,7 +43,12 @@ public:
     void JPEGNeeded();
     // The decoded picture (decoding it when needed).
     TBitmap* Bitmap();
-    void Compress() { data_.clear(), JPEGNeeded(); }
+    // Compresses the held bitmap again (with the current quality).
+    void Compress() {
+        if (!bitmap_ || bitmapFromData_) return;
+        data_.clear();
+        JPEGNeeded();
+    }
 
     int CompressionQuality() const { return quality_; }
     void SetCompressionQuality(int q);

@@ -4,8 +4,12 @@
 // of a preview) is adopted with SDL_CreateWindowFrom.
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <dlfcn.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 #include "platform/display.h"
@@ -54,6 +58,41 @@ int VirtualKeyFor(SDL_Keycode k) {
     case SDLK_KP_DIVIDE: return VK_DIVIDE;
     default: return 0;
     }
+}
+
+std::atomic<bool> g_xFailed{false};
+
+// Whether an X11 window id names a window (asked on a connection of our own, with X errors
+// caught: adopting a window that does not exist must not end the program). Xlib is reached
+// through the library SDL itself loads.
+bool X11WindowExists(uint64_t id) {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || std::strcmp(driver, "x11") != 0 || id == 0 || id > 0x1FFFFFFF) return false;
+    void* lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return false;
+    auto openDisplay = reinterpret_cast<Display* (*)(const char*)>(dlsym(lib, "XOpenDisplay"));
+    auto closeDisplay = reinterpret_cast<int (*)(Display*)>(dlsym(lib, "XCloseDisplay"));
+    auto setHandler = reinterpret_cast<XErrorHandler (*)(XErrorHandler)>(dlsym(lib, "XSetErrorHandler"));
+    auto getAttributes = reinterpret_cast<Status (*)(Display*, Window, XWindowAttributes*)>(dlsym(lib, "XGetWindowAttributes"));
+    auto sync = reinterpret_cast<int (*)(Display*, Bool)>(dlsym(lib, "XSync"));
+    bool exists = false;
+    if (openDisplay && closeDisplay && setHandler && getAttributes && sync) {
+        if (Display* d = openDisplay(nullptr)) {
+            g_xFailed = false;
+            XErrorHandler old = setHandler([](Display*, XErrorEvent*) -> int {
+                g_xFailed = true;
+                return 0;
+            });
+            XWindowAttributes attrs;
+            Status ok = getAttributes(d, static_cast<Window>(id), &attrs);
+            sync(d, False);
+            setHandler(old);
+            exists = ok != 0 && !g_xFailed;
+            closeDisplay(d);
+        }
+    }
+    dlclose(lib);
+    return exists;
 }
 
 class SdlBackend : public Backend {
@@ -124,6 +163,7 @@ public:
     HWND AdoptForeign(uint64_t id) override {
         for (auto& [hwnd, win] : wins_)
             if (win.adopted && win.nativeId == id) return hwnd;
+        if (!X11WindowExists(id)) return nullptr;
         SDL_Window* sw = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<uintptr_t>(id)));
         if (!sw) return nullptr;
         int x = 0, y = 0, w = 0, h = 0;
@@ -179,7 +219,7 @@ private:
                 if (have != wins_.end()) wanted[*it] = true;
                 continue;
             }
-            if (!(w->style & WS_VISIBLE)) continue;
+            if (!(w->style & WS_VISIBLE) || (w->style & WS_MINIMIZE)) continue;
             wanted[*it] = true;
             RECT r = w->window;
             bool full = Covers(r);

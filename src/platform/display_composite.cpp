@@ -21,10 +21,14 @@ namespace win::display {
 namespace {
 
 struct DisplayState {
+    // Until the layer is started, the screen is a headless one of the default size.
+    DisplayState() : backend(MakeHeadlessBackend(1024, 768)), desktop(1024 * 768, 0) {}
+
     std::unique_ptr<Backend> backend;
     int width = 1024;
     int height = 768;
     std::vector<uint32_t> desktop;  // what lies under every window (pixels left by hidden windows)
+
     HBITMAP screen = nullptr;       // the screen DC's surface
     std::vector<HBITMAP> retired;   // surfaces still drawn into by a DC
 
@@ -96,7 +100,7 @@ void Compose(const RECT& area, HWND except, uint32_t* out) {
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
         if (*it == except) continue;
         user::Window* w = user::W(*it);
-        if (!w || !(w->style & WS_VISIBLE) || !w->surface) continue;
+        if (!w || !(w->style & WS_VISIBLE) || (w->style & WS_MINIMIZE) || !w->surface) continue;
         gdi_device::DibView v;
         if (!gdi_device::GetDibView(w->surface, &v) || v.bitsPerPixel != 32) continue;
         user::RectSet shape = ScreenShape(w);
@@ -144,9 +148,10 @@ void ScheduleCapture(int64_t ms, uint64_t generation) {
             if (generation != dd.captureGeneration) return;
         }
         // The composite reads the window tree: take it here when the UI thread cannot be
-        // changing it (it is this thread, or it is held in a virtual-time wait); otherwise
-        // at the UI thread's next pump, named by the time it fell due.
-        if (user::OnUiThread() || GetClockMode() == ClockMode::Virtual) {
+        // changing it (it is this thread, or it waits for messages while virtual time is
+        // moved by another thread); otherwise at the UI thread's next pump, named by the
+        // time it fell due.
+        if (user::OnUiThread() || (GetClockMode() == ClockMode::Virtual && user::UiThreadWaitingForMessages())) {
             TakeCapture(ms);
         } else {
             std::lock_guard<std::mutex> l(dd.captureMutex);
@@ -393,7 +398,7 @@ void BurnIntoBelow(Window* w) {
     if (me == tops.end()) return;
     for (auto it = me + 1; it != tops.end() && !left.Empty(); ++it) {
         Window* b = W(*it);
-        if (!b || !(b->style & WS_VISIBLE) || !b->surface) continue;
+        if (!b || !(b->style & WS_VISIBLE) || (b->style & WS_MINIMIZE) || !b->surface) continue;
         gdi_device::DibView dv;
         if (!gdi_device::GetDibView(b->surface, &dv)) continue;
         RectSet part = left;

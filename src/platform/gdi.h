@@ -594,7 +594,8 @@ BOOL InvertRect(HDC hdc, const RECT* rect);
 // Windows face names map to metric-compatible faces ("Arial", "MS Sans Serif", "Tahoma",
 // "Verdana" -> Liberation Sans, "Times New Roman" -> Liberation Serif, "Courier New" ->
 // Liberation Mono); other installed faces are used by name; unknown faces fall back to
-// Liberation Sans. Glyphs are drawn aliased.
+// Liberation Sans. Glyphs are drawn aliased, or with grey coverage blended over the
+// destination for ANTIALIASED_QUALITY and the ClearType qualities (same advances).
 HFONT CreateFontIndirectA(const LOGFONTA* logfont);
 HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
                   DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,

@@ -31,15 +31,33 @@ void ApplyRop(uint8_t rop, const uint32_t* p, const uint32_t* s, uint32_t* d, in
     case 0xAA: return;
     case 0xCC: std::memcpy(d, s, sizeof(uint32_t) * static_cast<size_t>(n)); return;
     case 0xF0: std::memcpy(d, p, sizeof(uint32_t) * static_cast<size_t>(n)); return;
-    case 0x33: for (int i = 0; i < n; ++i) d[i] = ~s[i]; return;
-    case 0x55: for (int i = 0; i < n; ++i) d[i] = ~d[i]; return;
-    case 0x0F: for (int i = 0; i < n; ++i) d[i] = ~p[i]; return;
-    case 0x88: for (int i = 0; i < n; ++i) d[i] &= s[i]; return;
-    case 0xEE: for (int i = 0; i < n; ++i) d[i] |= s[i]; return;
-    case 0x66: for (int i = 0; i < n; ++i) d[i] ^= s[i]; return;
-    case 0x22: for (int i = 0; i < n; ++i) d[i] &= ~s[i]; return;
-    case 0x5A: for (int i = 0; i < n; ++i) d[i] ^= p[i]; return;
-    case 0xAC: for (int i = 0; i < n; ++i) d[i] = s[i] ^ (p[i] & (d[i] ^ s[i])); return;
+    case 0x33:
+        for (int i = 0; i < n; ++i) d[i] = ~s[i];
+        return;
+    case 0x55:
+        for (int i = 0; i < n; ++i) d[i] = ~d[i];
+        return;
+    case 0x0F:
+        for (int i = 0; i < n; ++i) d[i] = ~p[i];
+        return;
+    case 0x88:
+        for (int i = 0; i < n; ++i) d[i] &= s[i];
+        return;
+    case 0xEE:
+        for (int i = 0; i < n; ++i) d[i] |= s[i];
+        return;
+    case 0x66:
+        for (int i = 0; i < n; ++i) d[i] ^= s[i];
+        return;
+    case 0x22:
+        for (int i = 0; i < n; ++i) d[i] &= ~s[i];
+        return;
+    case 0x5A:
+        for (int i = 0; i < n; ++i) d[i] ^= p[i];
+        return;
+    case 0xAC:
+        for (int i = 0; i < n; ++i) d[i] = s[i] ^ (p[i] & (d[i] ^ s[i]));
+        return;
     default: break;
     }
     for (int i = 0; i < n; ++i) {
@@ -88,9 +106,7 @@ inline int Mod(int a, int m) {
 void PaintRow(const Paint& paint, int y, int x0, int n, uint32_t* out, uint8_t* keep) {
     switch (paint.kind) {
     case Paint::None:
-    case Paint::Solid:
-        std::fill(out, out + n, paint.raw);
-        break;
+    case Paint::Solid: std::fill(out, out + n, paint.raw); break;
     case Paint::Pattern: {
         int py = Mod(y - paint.org.y, paint.ph);
         const uint32_t* row = paint.pattern.data() + static_cast<size_t>(py) * static_cast<size_t>(paint.pw);
@@ -188,7 +204,8 @@ void FillRegion(DcObj& dc, const Region& deviceRgn, const Paint& paint, uint8_t 
                 for (int i = 0; i < n; ++i) drow[static_cast<size_t>(i)] &= mask;
                 if (transparent) {
                     for (int i = 0; i < n; ++i) {
-                        if (!keep[static_cast<size_t>(i)]) drow[static_cast<size_t>(i)] = before[static_cast<size_t>(i)];
+                        if (!keep[static_cast<size_t>(i)])
+                            drow[static_cast<size_t>(i)] = before[static_cast<size_t>(i)];
                     }
                 }
                 WriteRaw(bm, y, x0, n, drow.data());
@@ -212,36 +229,36 @@ struct BlitSource {
     BlitColors colors;
 };
 
-// Maps destination index j (0 .. n-1, already mirrored) onto the source span of length m.
-inline int NearestSample(int j, int n, int m) {
-    return static_cast<int>((static_cast<int64_t>(2 * j + 1) * m) / (2 * static_cast<int64_t>(n)));
-}
-
 struct AxisMap {
     std::vector<int> nearest;  // source index per destination index, -1 outside the source
     std::vector<int> lo, hi;   // covered source range [lo, hi) per destination index
 };
 
-AxisMap MapAxis(int n, int srcStart, int m, bool mirror, int srcLimit, bool ranges) {
+// The mapping of destination indices i0 .. i1-1 (of a span of n) onto a source span of m
+// pixels starting at srcStart; entry k describes index i0 + k.
+AxisMap MapAxis(int64_t n, int64_t srcStart, int64_t m, bool mirror, int srcLimit, bool ranges, int64_t i0,
+                int64_t i1) {
     AxisMap a;
-    a.nearest.resize(static_cast<size_t>(n));
+    size_t count = static_cast<size_t>(std::max<int64_t>(0, i1 - i0));
+    a.nearest.resize(count);
     if (ranges) {
-        a.lo.resize(static_cast<size_t>(n));
-        a.hi.resize(static_cast<size_t>(n));
+        a.lo.resize(count);
+        a.hi.resize(count);
     }
-    for (int i = 0; i < n; ++i) {
-        int j = mirror ? n - 1 - i : i;
-        int s = srcStart + (n == m ? j : NearestSample(j, n, m));
-        a.nearest[static_cast<size_t>(i)] = (s >= 0 && s < srcLimit) ? s : -1;
+    for (size_t k = 0; k < count; ++k) {
+        int64_t i = i0 + static_cast<int64_t>(k);
+        int64_t j = mirror ? n - 1 - i : i;
+        int64_t s = srcStart + (n == m ? j : static_cast<int64_t>(static_cast<__int128>(2 * j + 1) * m / (2 * n)));
+        a.nearest[k] = (s >= 0 && s < srcLimit) ? static_cast<int>(s) : -1;
         if (ranges) {
-            int64_t lo = static_cast<int64_t>(j) * m / n;
-            int64_t hi = (static_cast<int64_t>(j + 1) * m + n - 1) / n;
+            int64_t lo = static_cast<int64_t>(static_cast<__int128>(j) * m / n);
+            int64_t hi = static_cast<int64_t>((static_cast<__int128>(j + 1) * m + n - 1) / n);
             if (hi <= lo) hi = lo + 1;
-            int l = static_cast<int>(std::max<int64_t>(srcStart + lo, 0));
-            int h = static_cast<int>(std::min<int64_t>(srcStart + hi, srcLimit));
-            a.lo[static_cast<size_t>(i)] = l;
-            a.hi[static_cast<size_t>(i)] = h;
-            if (h <= l) a.nearest[static_cast<size_t>(i)] = -1;
+            int64_t l = std::max<int64_t>(srcStart + lo, 0);
+            int64_t h = std::min<int64_t>(srcStart + hi, srcLimit);
+            a.lo[k] = static_cast<int>(std::min<int64_t>(l, srcLimit));
+            a.hi[k] = static_cast<int>(std::max<int64_t>(h, 0));
+            if (h <= l) a.nearest[k] = -1;
         }
     }
     return a;
@@ -274,10 +291,17 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
     if (usesS && (srcIn->sw == 0 || srcIn->sh == 0)) return TRUE;
     if (dst.DrawingIgnored() || !dst.st.bitmap) return TRUE;
     BitmapObj& bm = dst.Surface();
-    int dl = std::min(x, x + w), dt = std::min(y, y + h);
-    int dw = std::abs(w), dh = std::abs(h);
-    Region area = Region::FromRect(dl, dt, dl + dw, dt + dh).And(dst.Visible());
+    // Spans in 64 bits: extents may be anything an int holds.
+    int64_t dl = std::min<int64_t>(x, int64_t{x} + w), dt = std::min<int64_t>(y, int64_t{y} + h);
+    int64_t dw = std::llabs(int64_t{w}), dh = std::llabs(int64_t{h});
+    constexpr int64_t kLim = int64_t{1} << 30;
+    Region area =
+        Region::FromRect(static_cast<int>(std::clamp(dl, -kLim, kLim)), static_cast<int>(std::clamp(dt, -kLim, kLim)),
+                         static_cast<int>(std::clamp(dl + dw, -kLim, kLim)),
+                         static_cast<int>(std::clamp(dt + dh, -kLim, kLim)))
+            .And(dst.Visible());
     if (area.Empty()) return TRUE;
+    RECT box = area.Box();
     uint32_t mask = RawMask(bm);
     bool usesP = RopUsesP(rop);
     Paint paint;
@@ -301,21 +325,26 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
         src.bm = snapshot.get();
     }
     const BitmapObj& sbm = *src.bm;
-    int sl = std::min(src.sx, src.sx + src.sw), st = std::min(src.sy, src.sy + src.sh);
-    int sw = std::abs(src.sw), sh = std::abs(src.sh);
+    int64_t sl = std::min<int64_t>(src.sx, int64_t{src.sx} + src.sw),
+            st = std::min<int64_t>(src.sy, int64_t{src.sy} + src.sh);
+    int64_t sw = std::llabs(int64_t{src.sw}), sh = std::llabs(int64_t{src.sh});
     bool mirrorX = (w < 0) != (src.sw < 0);
     bool mirrorY = (h < 0) != (src.sh < 0);
     bool halftone = stretchMode == HALFTONE && (sw != dw || sh != dh);
-    bool monoCombine = sbm.bpp == 1 && (stretchMode == BLACKONWHITE || stretchMode == WHITEONBLACK) &&
-                       (sw > dw || sh > dh);
+    bool monoCombine =
+        sbm.bpp == 1 && (stretchMode == BLACKONWHITE || stretchMode == WHITEONBLACK) && (sw > dw || sh > dh);
     bool ranges = halftone || monoCombine;
-    AxisMap cols = MapAxis(dw, sl, sw, mirrorX, sbm.width, ranges);
-    AxisMap rows = MapAxis(dh, st, sh, mirrorY, sbm.height, ranges);
+    // Maps only for the visible part: index k of a map is surface column box.left + k.
+    AxisMap cols = MapAxis(dw, sl, sw, mirrorX, sbm.width, ranges, box.left - dl, box.right - dl);
+    AxisMap rows = MapAxis(dh, st, sh, mirrorY, sbm.height, ranges, box.top - dt, box.bottom - dt);
+    const int cb = box.left, rb = box.top;
     if (!(src.bm->fmt == Fmt::B32 && bm.fmt == Fmt::B32) && bm.fmt == Fmt::B32) mask = 0x00FFFFFF;
 
     bool identityCols = !mirrorX && sw == dw;
     bool usesD = RopUsesD(rop);
     RowConverter conv(sbm, bm, &src.colors);
+    bool rawCopy = rop == 0xCC && !ranges && identityCols && conv.Identity() && sbm.bpp == bm.bpp && bm.bpp >= 8 &&
+                   bm.fmt != Fmt::X555 && (bm.fmt != Fmt::B32 || sbm.fmt == Fmt::B32);
     ColorMatcher match(bm);
     bool keepAlpha = sbm.fmt == Fmt::B32 && bm.fmt == Fmt::B32;
     std::vector<uint32_t> srow, sconv, prow, drow, sval;
@@ -324,26 +353,36 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
         for (size_t k = 0; k < b.xs.size(); k += 2) {
             int x0 = b.xs[k], x1 = b.xs[k + 1];
             for (int yy = b.top; yy < b.bottom; ++yy) {
-                int ri = yy - dt;
+                int ri = yy - rb;
                 int srcY = rows.nearest[static_cast<size_t>(ri)];
                 if (srcY < 0) continue;
                 // Runs of destination columns whose source column exists.
                 int xa = x0;
                 while (xa < x1) {
-                    while (xa < x1 && cols.nearest[static_cast<size_t>(xa - dl)] < 0) ++xa;
+                    while (xa < x1 && cols.nearest[static_cast<size_t>(xa - cb)] < 0) ++xa;
                     int xb = xa;
-                    while (xb < x1 && cols.nearest[static_cast<size_t>(xb - dl)] >= 0) ++xb;
+                    while (xb < x1 && cols.nearest[static_cast<size_t>(xb - cb)] >= 0) ++xb;
                     if (xa >= xb) break;
                     int n = xb - xa;
                     sval.resize(static_cast<size_t>(n));
+                    if (rawCopy) {
+                        // Same format, plain copy: straight from row to row.
+                        size_t bpp = static_cast<size_t>(bm.bpp / 8);
+                        std::memcpy(
+                            bm.Row(yy) + static_cast<size_t>(xa) * bpp,
+                            sbm.Row(srcY) + static_cast<size_t>(cols.nearest[static_cast<size_t>(xa - cb)]) * bpp,
+                            static_cast<size_t>(n) * bpp);
+                        xa = xb;
+                        continue;
+                    }
                     if (!ranges && identityCols) {
                         // Unstretched, unmirrored columns: one contiguous source run.
                         srow.resize(static_cast<size_t>(n));
-                        ReadRaw(sbm, srcY, cols.nearest[static_cast<size_t>(xa - dl)], n, srow.data());
+                        ReadRaw(sbm, srcY, cols.nearest[static_cast<size_t>(xa - cb)], n, srow.data());
                         conv.Run(srow.data(), sval.data(), n);
                     } else if (!ranges) {
-                        int first = cols.nearest[static_cast<size_t>(xa - dl)];
-                        int last = cols.nearest[static_cast<size_t>(xb - 1 - dl)];
+                        int first = cols.nearest[static_cast<size_t>(xa - cb)];
+                        int last = cols.nearest[static_cast<size_t>(xb - 1 - cb)];
                         int lo = std::min(first, last), span = std::abs(last - first) + 1;
                         srow.resize(static_cast<size_t>(span));
                         sconv.resize(static_cast<size_t>(span));
@@ -351,7 +390,7 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
                         conv.Run(srow.data(), sconv.data(), span);
                         for (int i = 0; i < n; ++i) {
                             sval[static_cast<size_t>(i)] =
-                                sconv[static_cast<size_t>(cols.nearest[static_cast<size_t>(xa - dl + i)] - lo)];
+                                sconv[static_cast<size_t>(cols.nearest[static_cast<size_t>(xa - cb + i)] - lo)];
                         }
                     } else {
                         int r0 = rows.lo[static_cast<size_t>(ri)], r1 = rows.hi[static_cast<size_t>(ri)];
@@ -362,7 +401,7 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
                         for (int sy2 = r0; sy2 < r1; ++sy2) {
                             ReadRaw(sbm, sy2, 0, sbm.width, tmp.data());
                             for (int i = 0; i < n; ++i) {
-                                size_t ci = static_cast<size_t>(xa - dl + i);
+                                size_t ci = static_cast<size_t>(xa - cb + i);
                                 for (int sx2 = cols.lo[ci]; sx2 < cols.hi[ci]; ++sx2) {
                                     uint32_t raw = tmp[static_cast<size_t>(sx2)];
                                     if (halftone) {
@@ -555,8 +594,8 @@ BOOL ScrollDC(HDC hdc, int dx, int dy, const RECT* scroll, const RECT* clip, HRG
     if (updateRect) {
         RECT box = uncovered.Box();
         int ox = dc->st.windowOrg.x - dc->st.viewportOrg.x, oy = dc->st.windowOrg.y - dc->st.viewportOrg.y;
-        *updateRect = uncovered.Empty() ? RECT{0, 0, 0, 0}
-                                        : RECT{box.left + ox, box.top + oy, box.right + ox, box.bottom + oy};
+        *updateRect =
+            uncovered.Empty() ? RECT{0, 0, 0, 0} : RECT{box.left + ox, box.top + oy, box.right + ox, box.bottom + oy};
     }
     return TRUE;
 }

@@ -173,8 +173,8 @@ BOOL SetPoint(HDC hdc, POINT DcState::*field, int x, int y, POINT* old, bool rel
     POINT& p = dc->st.*field;
     if (old) *old = p;
     if (relative) {
-        p.x += x;
-        p.y += y;
+        p.x = static_cast<LONG>(std::clamp<int64_t>(int64_t{p.x} + x, INT32_MIN, INT32_MAX));
+        p.y = static_cast<LONG>(std::clamp<int64_t>(int64_t{p.y} + y, INT32_MIN, INT32_MAX));
     } else {
         p = {x, y};
     }

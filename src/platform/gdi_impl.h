@@ -2,6 +2,7 @@
 // the handle table, the band region, pixel formats and the painting engine.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -99,10 +100,10 @@ struct BitmapObj : GdiObject {
     int bpp = 0;
     Fmt fmt = Fmt::B32;
     bool topDown = false;
-    bool dib = true;         // a DIB section (false: device-dependent bitmap)
-    bool monoDdb = false;    // a monochrome device-dependent bitmap
-    long stride = 0;         // bytes per row (positive)
-    uint8_t* bits = nullptr; // first byte of the block
+    bool dib = true;          // a DIB section (false: device-dependent bitmap)
+    bool monoDdb = false;     // a monochrome device-dependent bitmap
+    long stride = 0;          // bytes per row (positive)
+    uint8_t* bits = nullptr;  // first byte of the block
     std::unique_ptr<uint8_t[]> storage;
     std::vector<RGBQUAD> colors;  // colour table of indexed formats
     DWORD compression = BI_RGB;
@@ -187,19 +188,23 @@ struct DcState {
 struct DcObj : HandleObject {
     DcKind dcKind = DcKind::Memory;
     uintptr_t hwnd = 0;
-    POINT origin;                       // device (0,0) on the surface
-    std::optional<Region> systemClip;   // surface coordinates
+    POINT origin;                      // device (0,0) on the surface
+    std::optional<Region> systemClip;  // surface coordinates
     DcState st;
     std::vector<DcState> saved;
-    int dashPos = 0;                    // position in the dash pattern since MoveTo
+    int dashPos = 0;  // position in the dash pattern since MoveTo
     int graphicsMode = GM_COMPATIBLE;
 
     // The pixels drawing may touch, in surface coordinates (cached).
     const Region& Visible();
     void InvalidateVisible() { visibleValid_ = false; }
     BitmapObj& Surface() const { return *st.bitmap; }
-    int ToDevX(int lx) const { return lx - st.windowOrg.x + st.viewportOrg.x; }
-    int ToDevY(int ly) const { return ly - st.windowOrg.y + st.viewportOrg.y; }
+    // Logical to device; saturates far outside any bitmap so later sums cannot overflow.
+    static int Sat(int64_t v) {
+        return static_cast<int>(std::clamp<int64_t>(v, -(int64_t{1} << 30), int64_t{1} << 30));
+    }
+    int ToDevX(int lx) const { return Sat(int64_t{lx} - st.windowOrg.x + st.viewportOrg.x); }
+    int ToDevY(int ly) const { return Sat(int64_t{ly} - st.windowOrg.y + st.viewportOrg.y); }
     POINT ToDev(POINT p) const { return {ToDevX(p.x), ToDevY(p.y)}; }
     bool DrawingIgnored() const { return dcKind == DcKind::Screen; }
 
@@ -250,9 +255,9 @@ private:
 
 // Converts rows of raw source pixels to raw destination pixels.
 struct BlitColors {
-    COLORREF dstText = 0;    // monochrome source bit 0 in a colour destination
-    COLORREF dstBk = 0;      // ... and bit 1
-    COLORREF srcBk = 0;      // colour source pixels of this colour become 1 in a monochrome DDB
+    COLORREF dstText = 0;  // monochrome source bit 0 in a colour destination
+    COLORREF dstBk = 0;    // ... and bit 1
+    COLORREF srcBk = 0;    // colour source pixels of this colour become 1 in a monochrome DDB
 };
 class RowConverter {
 public:
@@ -274,13 +279,13 @@ private:
 // What a fill or stroke writes, as raw destination values.
 struct Paint {
     enum Kind { None, Solid, Pattern, Hatch } kind = None;
-    uint32_t raw = 0;              // Solid; Hatch foreground
-    uint32_t bgRaw = 0;            // Hatch background
-    bool transparentBg = false;    // Hatch: gaps untouched
-    int pw = 0, ph = 0;            // Pattern size
-    std::vector<uint32_t> pattern; // Pattern raws
-    uint64_t hatchBits = 0;        // Hatch 8x8 mask, bit (y*8+x)
-    POINT org;                     // pattern origin in surface coordinates
+    uint32_t raw = 0;               // Solid; Hatch foreground
+    uint32_t bgRaw = 0;             // Hatch background
+    bool transparentBg = false;     // Hatch: gaps untouched
+    int pw = 0, ph = 0;             // Pattern size
+    std::vector<uint32_t> pattern;  // Pattern raws
+    uint64_t hatchBits = 0;         // Hatch 8x8 mask, bit (y*8+x)
+    POINT org;                      // pattern origin in surface coordinates
 };
 
 Paint PaintFromBrush(DcObj& dc, const BrushObj* brush);

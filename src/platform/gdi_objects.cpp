@@ -89,7 +89,7 @@ const Stock& Stocks() {
     return *stock;
 }
 
-constexpr HandleKind kGdiKinds[] = {HandleKind::Bitmap, HandleKind::Region, HandleKind::Pen, HandleKind::Brush,
+constexpr HandleKind kGdiKinds[] = {HandleKind::Bitmap, HandleKind::Region,  HandleKind::Pen, HandleKind::Brush,
                                     HandleKind::Font,   HandleKind::Palette, HandleKind::DC};
 
 std::shared_ptr<HandleObject> FindAny(HGDIOBJ h) {
@@ -319,7 +319,7 @@ int GetObjectA(HGDIOBJ obj, int size, void* buffer) {
         LOGBRUSH lb;
         lb.lbStyle = b->style;
         lb.lbColor = b->color;
-        lb.lbHatch = b->style == BS_HATCHED ? static_cast<ULONG_PTR>(b->hatch)
+        lb.lbHatch = b->style == BS_HATCHED   ? static_cast<ULONG_PTR>(b->hatch)
                      : b->style == BS_PATTERN ? reinterpret_cast<ULONG_PTR>(b->sourceBitmap)
                                               : 0;
         return copyOut(&lb, sizeof lb);

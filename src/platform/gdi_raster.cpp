@@ -10,8 +10,7 @@ namespace {
 
 // Dash patterns of one-pixel pens: on, off, on, off ... lengths.
 const std::vector<int>* DashPattern(UINT style) {
-    static const std::vector<int> dash = {18, 6}, dot = {3, 3}, dashDot = {9, 6, 3, 6},
-                                  dashDotDot = {9, 3, 3, 3, 3, 3};
+    static const std::vector<int> dash = {18, 6}, dot = {3, 3}, dashDot = {9, 6, 3, 6}, dashDotDot = {9, 3, 3, 3, 3, 3};
     switch (style) {
     case PS_DASH: return &dash;
     case PS_DOT: return &dot;
@@ -115,8 +114,7 @@ std::vector<POINT> ToDevice(const DcObj& dc, const POINT* pts, int n) {
 }
 
 RECT NormalisedDevice(const DcObj& dc, int l, int t, int r, int b) {
-    RECT rc{dc.ToDevX(std::min(l, r)), dc.ToDevY(std::min(t, b)), dc.ToDevX(std::max(l, r)),
-            dc.ToDevY(std::max(t, b))};
+    RECT rc{dc.ToDevX(std::min(l, r)), dc.ToDevY(std::min(t, b)), dc.ToDevX(std::max(l, r)), dc.ToDevY(std::max(t, b))};
     return rc;
 }
 
@@ -135,7 +133,8 @@ Region WideStroke(DcObj& dc, const Path& path) {
 }
 
 // A closed shape given by its filled row extents: outline with the pen, rest with the brush.
-void DrawRowShape(DcObj& dc, const std::vector<RowSpan>& rows, const Path* widePath) {
+void DrawRowShape(DcObj& dc, const std::vector<RowSpan>& rows, const Path* widePath,
+                  const std::pair<double, double>* centre = nullptr) {
     SpanSet outline, interior;
     if (PenIsNull(dc)) {
         for (const RowSpan& s : rows) interior.Add(s.y, s.x0, s.x1 + 1);
@@ -151,7 +150,37 @@ void DrawRowShape(DcObj& dc, const std::vector<RowSpan>& rows, const Path* wideP
     }
     SplitOutline(rows, &outline, &interior);
     PaintFill(dc, interior.Build());
-    FillRegion(dc, outline.Build(), PaintFromColor(dc, dc.st.pen->color), ShapeRop(dc));
+    Region out = outline.Build();
+    const std::vector<int>* pattern = DashPattern(dc.st.pen->style);
+    if (!pattern || !centre) {
+        FillRegion(dc, out, PaintFromColor(dc, dc.st.pen->color), ShapeRop(dc));
+        return;
+    }
+    // Dashed outline: the visible outline pixels in counter-clockwise order from three
+    // o'clock take the pattern in turn.
+    RECT vbox;
+    VisibleRows(dc, &vbox);
+    out = out.And(Region::FromRect(vbox));
+    std::vector<std::pair<double, POINT>> order;
+    for (const RECT& r : out.Rects())
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                double a = std::atan2(-(y - centre->second), x - centre->first);
+                order.push_back({a < 0 ? a + 2 * M_PI : a, POINT{x, y}});
+            }
+    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+        if (a.first != b.first) return a.first < b.first;
+        return a.second.y != b.second.y ? a.second.y < b.second.y : a.second.x < b.second.x;
+    });
+    Stroke st;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (DashOn(*pattern, static_cast<int>(i % 1440))) {
+            st.on.AddPixel(order[i].second.x, order[i].second.y);
+        } else if (dc.st.bkMode == OPAQUE) {
+            st.off.AddPixel(order[i].second.x, order[i].second.y);
+        }
+    }
+    PaintStroke(dc, st);
 }
 
 // The path of an ellipse through the pixel indices of its box, as a polygon.
@@ -256,8 +285,9 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
                      {rc.right - 1 - in, rc.bottom - 1 - in},
                      {rc.left + in, rc.bottom - 1 - in}};
         Region stroke = WideStroke(*dc, path);
-        PaintFill(*dc, Region::FromRect(rc.left + in + 1, rc.top + in + 1, rc.right - 1 - in, rc.bottom - 1 - in)
-                           .Diff(stroke));
+        PaintFill(
+            *dc,
+            Region::FromRect(rc.left + in + 1, rc.top + in + 1, rc.right - 1 - in, rc.bottom - 1 - in).Diff(stroke));
         FillRegion(*dc, stroke, PaintFromColor(*dc, dc->st.pen->color), ShapeRop(*dc));
         return TRUE;
     }
@@ -266,7 +296,8 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
     if (rc.right - rc.left < 3 || rc.bottom - rc.top < 3) inner = Region();
     PaintFill(*dc, inner);
     Stroke s;
-    StrokePath(*dc, {{rc.left, rc.top}, {rc.right - 1, rc.top}, {rc.right - 1, rc.bottom - 1}, {rc.left, rc.bottom - 1}},
+    StrokePath(*dc,
+               {{rc.left, rc.top}, {rc.right - 1, rc.top}, {rc.right - 1, rc.bottom - 1}, {rc.left, rc.bottom - 1}},
                true, s);
     // The outline is exactly the frame of the box (also for boxes one pixel thin).
     Region frame = outer.Diff(inner);
@@ -295,7 +326,8 @@ BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
         double cx = (rc.left + rc.right - 1) / 2.0, cy = (rc.top + rc.bottom - 1) / 2.0;
         path = EllipsePath(cx, cy, (rc.right - rc.left - 1) / 2.0 - in, (rc.bottom - rc.top - 1) / 2.0 - in);
     }
-    DrawRowShape(*dc, EllipseRows(rc.left + in, rc.top + in, rc.right - in, rc.bottom - in, rows), &path);
+    std::pair<double, double> centre{(rc.left + rc.right - 1) / 2.0, (rc.top + rc.bottom - 1) / 2.0};
+    DrawRowShape(*dc, EllipseRows(rc.left + in, rc.top + in, rc.right - in, rc.bottom - in, rows), &path, &centre);
     return TRUE;
 }
 
@@ -316,7 +348,8 @@ BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int
         for (const RowSpan& s : shape) path.push_back({s.x1, s.y});
         for (auto it = shape.rbegin(); it != shape.rend(); ++it) path.push_back({it->x0, it->y});
     }
-    DrawRowShape(*dc, shape, &path);
+    std::pair<double, double> centre{(rc.left + rc.right - 1) / 2.0, (rc.top + rc.bottom - 1) / 2.0};
+    DrawRowShape(*dc, shape, &path, &centre);
     return TRUE;
 }
 
@@ -350,10 +383,13 @@ BOOL DrawArc(HDC hdc, ArcKind kind, int left, int top, int right, int bottom, in
     POINT s = dc->ToDev(POINT{xs, ys}), e = dc->ToDev(POINT{xe, ye});
     double from = ScreenAngle(s.x, s.y, cx, cy), to = ScreenAngle(e.x, e.y, cx, cy);
     bool full = std::fabs(from - to) < 1e-12;
-    auto rows = EllipseRows(rc.left, rc.top, rc.right, rc.bottom, VisibleRows(*dc, nullptr));
+    RECT vbox;
+    auto rows = EllipseRows(rc.left, rc.top, rc.right, rc.bottom, VisibleRows(*dc, &vbox));
     SpanSet outlineSet, interiorSet;
     SplitOutline(rows, &outlineSet, &interiorSet);
-    Region outline = outlineSet.Build();
+    // Pixels are tested one by one below: only those that can be seen.
+    Region visibleBox = Region::FromRect(vbox.left - 1, vbox.top - 1, vbox.right + 1, vbox.bottom + 1);
+    Region outline = outlineSet.Build().And(visibleBox);
     // The end points of the arc on the outline: the outline pixels nearest to the radials.
     double a = (rc.right - rc.left - 1) / 2.0, b = (rc.bottom - rc.top - 1) / 2.0;
     auto onCurve = [&](double ang) {
@@ -380,10 +416,11 @@ BOOL DrawArc(HDC hdc, ArcKind kind, int left, int top, int right, int bottom, in
         double sweep = to - from;
         if (sweep <= 0) sweep += 2 * M_PI;
         POINT mid = onCurve(from + sweep / 2);
-        double arcSide = static_cast<double>(p1.x - p0.x) * (mid.y - p0.y) - static_cast<double>(p1.y - p0.y) * (mid.x - p0.x);
+        double arcSide =
+            static_cast<double>(p1.x - p0.x) * (mid.y - p0.y) - static_cast<double>(p1.y - p0.y) * (mid.x - p0.x);
         // Interior: the part of the ellipse on the sweep (pie) or beyond the chord.
         SpanSet inside;
-        Region filled = interiorSet.Build();
+        Region filled = interiorSet.Build().And(visibleBox);
         for (const RECT& r : filled.Rects()) {
             for (int y = r.top; y < r.bottom; ++y)
                 for (int x = r.left; x < r.right; ++x) {
@@ -401,7 +438,7 @@ BOOL DrawArc(HDC hdc, ArcKind kind, int left, int top, int right, int bottom, in
         }
         PaintFill(*dc, inside.Build().Diff(pen));
     } else if (kind != ArcKind::Arc) {
-        PaintFill(*dc, interiorSet.Build());
+        PaintFill(*dc, interiorSet.Build().Diff(pen));
     }
     if (!PenIsNull(*dc)) FillRegion(*dc, pen, PaintFromColor(*dc, dc->st.pen->color), ShapeRop(*dc));
     return TRUE;

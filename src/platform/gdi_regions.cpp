@@ -78,11 +78,28 @@ int Region::Type() const {
 }
 
 void Region::Offset(int dx, int dy) {
-    for (Band& b : bands_) {
-        b.top += dy;
-        b.bottom += dy;
-        for (int& x : b.xs) x += dx;
+    // Coordinates saturate at +-2^30 so that no sum overflows.
+    auto sat = [](int v, int d) {
+        return static_cast<int>(std::clamp<int64_t>(int64_t{v} + d, -(int64_t{1} << 30), int64_t{1} << 30));
+    };
+    Region moved;
+    for (const Band& b : bands_) {
+        std::vector<int> xs;
+        for (size_t k = 0; k + 1 < b.xs.size(); k += 2) {
+            int l = sat(b.xs[k], dx), r = sat(b.xs[k + 1], dx);
+            if (l >= r) continue;  // squeezed to nothing at the limit
+            if (!xs.empty() && l <= xs.back()) {
+                xs.back() = std::max(xs.back(), r);
+            } else {
+                xs.push_back(l);
+                xs.push_back(r);
+            }
+        }
+        if (sat(b.top, dy) >= sat(b.bottom, dy)) continue;
+        if (!moved.Bands().empty() && moved.Bands().back().bottom > sat(b.top, dy)) continue;
+        moved.AppendBand(sat(b.top, dy), sat(b.bottom, dy), std::move(xs));
     }
+    *this = std::move(moved);
 }
 
 bool Region::Contains(int x, int y) const {

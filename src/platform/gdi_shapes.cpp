@@ -98,7 +98,8 @@ void PolygonSpans(const std::vector<std::vector<POINT>>& polys, int fillMode, Ro
                 int before = wind;
                 wind += d;
                 if (before == 0 && wind != 0) startX = x;
-                if (before != 0 && wind == 0) out.Add(static_cast<int>(y), static_cast<int>(startX), static_cast<int>(x));
+                if (before != 0 && wind == 0)
+                    out.Add(static_cast<int>(y), static_cast<int>(startX), static_cast<int>(x));
             }
         } else {
             for (size_t i = 0; i + 1 < xs.size(); i += 2) {

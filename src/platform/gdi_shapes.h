@@ -16,7 +16,7 @@ struct RowRange {
     int hi = 1 << 26;
 };
 
-// Pixels of a one-pixel line from a (included) to b (excluded), in order. `cols` limits
+// Pixels of a one-pixel line from a (included) to b (excluded), in order. `limit` bounds
 // the major-axis range that is reported (pixels skipped still count for `index`).
 void LinePixels(POINT a, POINT b, const std::function<void(int x, int y, int index)>& fn, const RECT* limit = nullptr);
 

@@ -31,7 +31,7 @@ constexpr const char* kTestFaceName = "LumetraTestFont";
 
 struct Glyph {
     int advance = 0;  // pixels along the baseline
-    // Rendered bitmap (rotated with the escapement): 0/1 per pixel.
+    // Rendered bitmap (rotated with the escapement): coverage 0 .. 255 per pixel.
     int left = 0, top = 0, width = 0, rows = 0;
     std::vector<uint8_t> bits;
 };
@@ -136,7 +136,8 @@ bool FcFind(const char* family, int weight, bool italic, Match* out) {
     if (ok) {
         out->file = reinterpret_cast<const char*>(file);
         FcPatternGetInteger(m, FC_INDEX, 0, &out->index);
-        if (FcPatternGetString(m, FC_FAMILY, 0, &fam) == FcResultMatch) out->family = reinterpret_cast<const char*>(fam);
+        if (FcPatternGetString(m, FC_FAMILY, 0, &fam) == FcResultMatch)
+            out->family = reinterpret_cast<const char*>(fam);
         FcPatternGetInteger(m, FC_WEIGHT, 0, &out->weight);
         FcPatternGetInteger(m, FC_SLANT, 0, &out->slant);
     }
@@ -152,7 +153,8 @@ struct FontFace {
     FT_F26Dot6 charSize = 0;  // em in 26.6 pixels
     bool emboldenSynthetic = false;
     bool obliqueSynthetic = false;
-    double escapement = 0;  // radians, counter-clockwise
+    bool antialias = false;  // grey coverage (antialiased and ClearType qualities)
+    double escapement = 0;   // radians, counter-clockwise
     std::string family;
     TEXTMETRICA tm;
     int underlinePos = 0, underlineThickness = 1;  // below the baseline, pixels
@@ -233,6 +235,7 @@ std::shared_ptr<FontFace> MakeFace(const LOGFONTA& lf) {
     f->escapement = lf.lfEscapement * M_PI / 1800.0;
     f->emboldenSynthetic = weight >= FW_SEMIBOLD && m.weight < FC_WEIGHT_DEMIBOLD;
     f->obliqueSynthetic = italic && m.slant == FC_SLANT_ROMAN;
+    f->antialias = lf.lfQuality >= ANTIALIASED_QUALITY && lf.lfQuality <= CLEARTYPE_QUALITY + 1;
 
     double upem = face->units_per_EM ? face->units_per_EM : 2048;
     auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
@@ -359,7 +362,7 @@ const Glyph& GlyphOf(FontFace& f, char32_t ch) {
         g.top = 8;  // rows above the baseline: the box spans cell rows 2 .. 9
         g.width = 5;
         g.rows = 8;
-        g.bits.assign(40, 1);
+        g.bits.assign(40, 255);
     } else {
         std::lock_guard<std::mutex> lock(g_ftMutex);
         FT_Face face = f.face;
@@ -368,10 +371,13 @@ const Glyph& GlyphOf(FontFace& f, char32_t ch) {
         FT_Int32 flags = FT_LOAD_TARGET_MONO;
         // Advance along the baseline, without rotation.
         FT_Set_Transform(face, nullptr, nullptr);
-        if (FT_Load_Glyph(face, index, flags) == 0) {
+        bool baseLoaded = FT_Load_Glyph(face, index, flags) == 0;
+        if (baseLoaded) {
             if (f.emboldenSynthetic) FT_GlyphSlot_Embolden(face->glyph);
             g.advance = static_cast<int>((face->glyph->advance.x + 32) >> 6);
         }
+        // The bitmap: rotated with the escapement, grey or monochrome by the quality.
+        bool reload = f.escapement != 0 || f.antialias;
         if (f.escapement != 0) {
             FT_Matrix m;
             m.xx = static_cast<FT_Fixed>(std::lround(std::cos(f.escapement) * 65536));
@@ -379,12 +385,13 @@ const Glyph& GlyphOf(FontFace& f, char32_t ch) {
             m.yx = static_cast<FT_Fixed>(std::lround(std::sin(f.escapement) * 65536));
             m.yy = m.xx;
             FT_Set_Transform(face, &m, nullptr);
-            if (FT_Load_Glyph(face, index, flags) != 0) index = 0;
         }
+        bool loaded = baseLoaded;
+        if (reload) loaded = FT_Load_Glyph(face, index, f.antialias ? FT_LOAD_TARGET_NORMAL : flags) == 0;
         FT_GlyphSlot slot = face->glyph;
-        if (f.obliqueSynthetic) FT_GlyphSlot_Oblique(slot);
-        if (f.emboldenSynthetic && f.escapement != 0) FT_GlyphSlot_Embolden(slot);
-        if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) == 0) {
+        if (loaded && f.obliqueSynthetic) FT_GlyphSlot_Oblique(slot);
+        if (loaded && f.emboldenSynthetic && reload) FT_GlyphSlot_Embolden(slot);
+        if (loaded && FT_Render_Glyph(slot, f.antialias ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) == 0) {
             const FT_Bitmap& bm = slot->bitmap;
             g.left = slot->bitmap_left;
             g.top = slot->bitmap_top;
@@ -394,9 +401,9 @@ const Glyph& GlyphOf(FontFace& f, char32_t ch) {
             for (int y = 0; y < g.rows; ++y) {
                 const unsigned char* row = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
                 for (int x = 0; x < g.width; ++x) {
-                    bool on = bm.pixel_mode == FT_PIXEL_MODE_MONO ? ((row[x >> 3] >> (7 - (x & 7))) & 1)
-                                                                  : row[x] >= 128;
-                    g.bits[static_cast<size_t>(y) * static_cast<size_t>(g.width) + static_cast<size_t>(x)] = on;
+                    uint8_t cov =
+                        bm.pixel_mode == FT_PIXEL_MODE_MONO ? (((row[x >> 3] >> (7 - (x & 7))) & 1) ? 255 : 0) : row[x];
+                    g.bits[static_cast<size_t>(y) * static_cast<size_t>(g.width) + static_cast<size_t>(x)] = cov;
                 }
             }
         }
@@ -455,10 +462,9 @@ int DrawRun(DcObj& dc, FontFace& f, int x, int y, UINT align, const std::u32stri
                                 dc.ToDevX(std::max(r.left, r.right)), dc.ToDevY(std::max(r.top, r.bottom)));
     }
     if (rect && (options & ETO_OPAQUE)) {
-        Region r = Region::FromRect(dc.ToDevX(std::min(rect->left, rect->right)),
-                                    dc.ToDevY(std::min(rect->top, rect->bottom)),
-                                    dc.ToDevX(std::max(rect->left, rect->right)),
-                                    dc.ToDevY(std::max(rect->top, rect->bottom)));
+        Region r = Region::FromRect(
+            dc.ToDevX(std::min(rect->left, rect->right)), dc.ToDevY(std::min(rect->top, rect->bottom)),
+            dc.ToDevX(std::max(rect->left, rect->right)), dc.ToDevY(std::max(rect->top, rect->bottom)));
         FillRegion(dc, r, PaintFromColor(dc, dc.st.bkColor), 0xF0);
     }
     auto quad = [&](double u0, double v0, double u1, double v1) {
@@ -496,6 +502,11 @@ int DrawRun(DcObj& dc, FontFace& f, int x, int y, UINT align, const std::u32stri
         FillRegion(dc, cell, PaintFromColor(dc, dc.st.bkColor), 0xF0);
     }
     SpanSet ink;
+    struct Partial {
+        int x, y;
+        uint8_t cov;
+    };
+    std::vector<Partial> partial;  // grey glyph pixels
     int pen = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const Glyph& g = GlyphOf(f, text[i]);
@@ -506,9 +517,12 @@ int DrawRun(DcObj& dc, FontFace& f, int x, int y, UINT align, const std::u32stri
             const uint8_t* row = g.bits.data() + static_cast<size_t>(r) * static_cast<size_t>(g.width);
             int c = 0;
             while (c < g.width) {
-                while (c < g.width && !row[c]) ++c;
+                while (c < g.width && row[c] != 255) {
+                    if (row[c]) partial.push_back({ox + g.left + c, yy, row[c]});
+                    ++c;
+                }
                 int s0 = c;
-                while (c < g.width && row[c]) ++c;
+                while (c < g.width && row[c] == 255) ++c;
                 if (c > s0) ink.Add(yy, ox + g.left + s0, ox + g.left + c);
             }
         }
@@ -528,6 +542,26 @@ int DrawRun(DcObj& dc, FontFace& f, int x, int y, UINT align, const std::u32stri
         inkRgn = inkRgn.Or(quad(0, -f.strikePos - f.strikeThickness + 1, extent, -f.strikePos + 1));
     if (clip) inkRgn = inkRgn.And(*clip);
     FillRegion(dc, inkRgn, PaintFromColor(dc, dc.st.textColor), 0xF0);
+    if (!partial.empty() && !dc.DrawingIgnored()) {
+        // Grey coverage blends the text colour over what is there.
+        BitmapObj& bm = dc.Surface();
+        ColorMatcher match(bm);
+        COLORREF t = dc.st.textColor;
+        if ((t >> 24) == 0x01) t = RawToColor(bm, ColorToRaw(bm, t, dc.st.palette.get()));
+        const Region& vis = dc.Visible();
+        for (const Partial& p : partial) {
+            if (clip && !clip->Contains(p.x, p.y)) continue;
+            int sx = p.x + dc.origin.x, sy = p.y + dc.origin.y;
+            if (!vis.Contains(sx, sy)) continue;
+            COLORREF d = RawToColor(bm, ReadPixelRaw(bm, sx, sy));
+            auto mix = [&](BYTE dv, BYTE tv) {
+                return static_cast<BYTE>((dv * (255 - p.cov) + tv * p.cov + 127) / 255);
+            };
+            COLORREF c =
+                RGB(mix(GetRValue(d), GetRValue(t)), mix(GetGValue(d), GetGValue(t)), mix(GetBValue(d), GetBValue(t)));
+            WritePixelRaw(bm, sx, sy, match(c));
+        }
+    }
     return extent;
 }
 

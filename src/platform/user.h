@@ -229,13 +229,31 @@ constexpr UINT WM_UNDO = 0x0304;
 constexpr UINT WM_PRINT = 0x0317;
 constexpr UINT WM_PRINTCLIENT = 0x0318;
 constexpr UINT WM_THEMECHANGED = 0x031A;
+constexpr UINT EM_GETRECT = 0x00B2;
+constexpr UINT EM_POSFROMCHAR = 0x00D6;
+constexpr UINT EM_CHARFROMPOS = 0x00D7;
 constexpr UINT WM_USER = 0x0400;
+constexpr UINT EM_FORMATRANGE = 0x0439;
 constexpr UINT WM_APP = 0x8000;
 
 // WM_ACTIVATE
 constexpr WORD WA_INACTIVE = 0;
 constexpr WORD WA_ACTIVE = 1;
 constexpr WORD WA_CLICKACTIVE = 2;
+
+// WM_HSCROLL / WM_VSCROLL codes, scroll bar kinds
+constexpr WORD SB_LINEUP = 0;
+constexpr WORD SB_LINEDOWN = 1;
+constexpr WORD SB_PAGEUP = 2;
+constexpr WORD SB_PAGEDOWN = 3;
+constexpr WORD SB_THUMBPOSITION = 4;
+constexpr WORD SB_THUMBTRACK = 5;
+constexpr WORD SB_TOP = 6;
+constexpr WORD SB_BOTTOM = 7;
+constexpr WORD SB_ENDSCROLL = 8;
+constexpr int SB_HORZ = 0;
+constexpr int SB_VERT = 1;
+constexpr int SB_CTL = 2;
 
 // WM_SIZE
 constexpr WPARAM SIZE_RESTORED = 0;
@@ -701,6 +719,69 @@ HANDLE SetClipboardData(UINT format, HANDLE data);
 HANDLE GetClipboardData(UINT format);
 BOOL IsClipboardFormatAvailable(UINT format);
 HWND GetOpenClipboardWindow();
+
+// ---- rectangles ----------------------------------------------------------------------------------
+// Right and bottom are exclusive. Null pointers give FALSE.
+
+BOOL SetRect(RECT* r, int left, int top, int right, int bottom);
+BOOL SetRectEmpty(RECT* r);
+BOOL CopyRect(RECT* dst, const RECT* src);
+BOOL IsRectEmpty(const RECT* r);  // width or height <= 0 (TRUE for null)
+BOOL EqualRect(const RECT* a, const RECT* b);
+BOOL OffsetRect(RECT* r, int dx, int dy);
+BOOL InflateRect(RECT* r, int dx, int dy);
+BOOL PtInRect(const RECT* r, POINT pt);
+// An empty result is all zero and answers FALSE.
+BOOL IntersectRect(RECT* dst, const RECT* a, const RECT* b);
+// Empty inputs are ignored; both empty: all zero and FALSE.
+BOOL UnionRect(RECT* dst, const RECT* a, const RECT* b);
+// a minus b when b covers a completely along one axis and what is left is one rectangle;
+// otherwise a. FALSE when the result is empty.
+BOOL SubtractRect(RECT* dst, const RECT* a, const RECT* b);
+
+// ---- flat scroll bars ------------------------------------------------------------------------------
+
+BOOL InitializeFlatSB(HWND hwnd);
+LONG UninitializeFlatSB(HWND hwnd);  // S_OK (0)
+
+// ---- names without the A suffix ----------------------------------------------------------------------
+
+inline ATOM RegisterClass(const WNDCLASSA* wc) { return RegisterClassA(wc); }
+inline HWND CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                           int height, HWND parent, HMENU menu, HINSTANCE instance, void* param) {
+    return CreateWindowExA(exStyle, className, windowName, style, x, y, width, height, parent, menu, instance, param);
+}
+inline int GetClassName(HWND hwnd, LPSTR buffer, int maxCount) { return GetClassNameA(hwnd, buffer, maxCount); }
+inline LONG GetWindowLong(HWND hwnd, int index) { return GetWindowLongA(hwnd, index); }
+inline LONG SetWindowLong(HWND hwnd, int index, LONG value) { return SetWindowLongA(hwnd, index, value); }
+inline LONG_PTR GetWindowLongPtr(HWND hwnd, int index) { return GetWindowLongPtrA(hwnd, index); }
+inline LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) { return SetWindowLongPtrA(hwnd, index, value); }
+inline BOOL SetWindowText(HWND hwnd, LPCSTR text) { return SetWindowTextA(hwnd, text); }
+inline int GetWindowText(HWND hwnd, LPSTR buffer, int maxCount) { return GetWindowTextA(hwnd, buffer, maxCount); }
+inline LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+inline LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA(proc, hwnd, msg, wParam, lParam);
+}
+inline LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return SendMessageA(hwnd, msg, wParam, lParam);
+}
+inline BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return PostMessageA(hwnd, msg, wParam, lParam);
+}
+inline BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
+    return PeekMessageA(msg, hwnd, filterMin, filterMax, removeFlags);
+}
+inline BOOL GetMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
+    return GetMessageA(msg, hwnd, filterMin, filterMax);
+}
+inline LRESULT DispatchMessage(const MSG* msg) { return DispatchMessageA(msg); }
+inline HCURSOR LoadCursor(HINSTANCE instance, LPCSTR name) { return LoadCursorA(instance, name); }
+inline int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    return MessageBoxA(owner, text, caption, type);
+}
+inline UINT RegisterClipboardFormat(LPCSTR name) { return RegisterClipboardFormatA(name); }
 
 // ---- start-up --------------------------------------------------------------------------------------
 

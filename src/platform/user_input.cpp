@@ -32,7 +32,7 @@ bool InClientScreen(const Window* w, int x, int y) {
 HWND HitTestScreen(int x, int y) {
     for (HWND t : S().topLevels) {
         Window* w = W(t);
-        if (!w || !(w->style & WS_VISIBLE) || !ContainsScreen(w, x, y)) continue;
+        if (!w || !(w->style & WS_VISIBLE) || (w->style & WS_MINIMIZE) || !ContainsScreen(w, x, y)) continue;
         if (w->style & WS_DISABLED) return nullptr;
         HWND cur = t;
         for (;;) {

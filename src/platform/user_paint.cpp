@@ -10,6 +10,8 @@ namespace win::user {
 
 namespace {
 
+constexpr size_t kMaxUpdateRects = 256;
+
 RectSet ClientVisible(const Window* w) {
     RectSet vis = VisibleRegion(w, false, false);
     POINT co = ClientOriginOnSurface(w);
@@ -136,6 +138,9 @@ void InvalidateInternal(Window* w, const RectSet* clientRgn, UINT flags) {
         add.Intersect(ClientVisible(w));
         if (!add.Empty()) {
             w->update.Add(add);
+            // A very fragmented update region becomes its bounding box (painting a little
+            // more, never less).
+            if (w->update.Rects().size() > kMaxUpdateRects) w->update = RectSet(w->update.Bounds());
             if (flags & RDW_ERASE) w->erasePending = true;
         }
         if (flags & RDW_FRAME) w->ncPaintPending = true;

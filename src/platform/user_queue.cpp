@@ -1,6 +1,7 @@
 // The message queue: sent, posted and input messages, WM_QUIT, WM_PAINT and USER timers,
 // and the waits of GetMessage/WaitMessage through the clock.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -14,6 +15,7 @@ namespace win::user {
 namespace {
 
 constexpr int64_t kPollTicks = 10 * kTicksPerMs;
+std::atomic<bool> g_uiWaiting{false};
 
 bool InRange(UINT msg, UINT lo, UINT hi) {
     if (lo == 0 && hi == 0) return true;
@@ -56,7 +58,7 @@ void MarkDueTimers() {
 // The first window needing WM_PAINT below `h` (itself first), depth first.
 HWND FindPaint(HWND h, HWND filter) {
     Window* w = W(h);
-    if (!w || !(w->style & WS_VISIBLE)) return nullptr;
+    if (!w || !(w->style & WS_VISIBLE) || (w->style & WS_MINIMIZE)) return nullptr;
     if (NeedsPaint(w) && HwndMatches(filter, h)) return h;
     for (HWND c : w->children)
         if (HWND f = FindPaint(c, filter)) return f;
@@ -153,10 +155,12 @@ bool WaitForWork() {
         gen = s.postGen;
         if (!s.sent.empty()) return true;
     }
+    g_uiWaiting = true;
     ClockWaitResult r = ClockWaitUntil(deadline, [&s, gen] {
         std::lock_guard<std::mutex> lock(s.queueMutex);
         return s.postGen != gen || !s.sent.empty();
     });
+    g_uiWaiting = false;
     return r != ClockWaitResult::Horizon;
 }
 
@@ -186,6 +190,8 @@ void PostInput(const MSG& msg) {
         ++s.postGen;
     }
 }
+
+bool UiThreadWaitingForMessages() { return g_uiWaiting; }
 
 void WakeQueue() {
     State& s = S();

@@ -47,8 +47,10 @@ void SplitOutside(const RECT& a, const RECT& cut, std::vector<RECT>& out) {
     if (in.right < a.right) out.push_back(RECT{in.right, in.top, a.right, in.bottom});
 }
 
-// Merges rectangles that share a full edge, so that repeated edits do not fragment.
+// Merges rectangles that share a full edge, so that repeated edits do not fragment. Long
+// lists are left as they are (the merge is quadratic).
 void Coalesce(std::vector<RECT>& rects) {
+    if (rects.size() > 64) return;
     bool merged = true;
     while (merged) {
         merged = false;

@@ -203,6 +203,7 @@ void ResetQueue();
 LRESULT CallProc(Window* w, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostInput(const MSG& msg);
 void WakeQueue();  // any thread: makes a waiting GetMessage look again
+bool UiThreadWaitingForMessages();  // any thread: the UI thread is inside GetMessage/WaitMessage's wait
 int64_t NextScriptTicks();
 void DeliverDueInput();
 

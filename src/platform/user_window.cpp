@@ -210,7 +210,11 @@ bool ValidLong(const Window* w, int index, size_t size) {
 }  // namespace
 
 State& S() {
-    if (!g_state) g_state = std::make_unique<State>();
+    if (!g_state) {
+        // Used before start-up: the thread that first touches the window manager owns it.
+        g_state = std::make_unique<State>();
+        g_state->uiThread = std::this_thread::get_id();
+    }
     return *g_state;
 }
 
@@ -373,6 +377,7 @@ void ResetWindowing() {
     g_state->uiThread = std::this_thread::get_id();
     g_desktop = nullptr;
     EnsureBuiltins();
+    g_state->cursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(IDC_ARROW));
 }
 
 }  // namespace win::user
@@ -975,6 +980,13 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
         if (!was) return FALSE;
         CallProc(w, WM_SHOWWINDOW, FALSE, 0);
         if (!W(hwnd)) return was;
+        // Owned pop-ups go with their owner.
+        if (!w->parent) {
+            std::vector<HWND> owned;
+            for (HWND h : S().topLevels)
+                if (Window* o = W(h); o && o->owner == hwnd && (o->style & WS_VISIBLE)) owned.push_back(h);
+            for (HWND h : owned) ShowWindow(h, SW_HIDE);
+        }
         bool wasActive = S().active == hwnd;
         SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         if (wasActive && S().active == hwnd) {
@@ -986,7 +998,33 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
         }
         return was;
     }
-    bool activate = !(cmd == SW_SHOWNOACTIVATE || cmd == SW_SHOWNA || cmd == SW_SHOWMINNOACTIVE);
+    if (cmd == SW_MINIMIZE || cmd == SW_SHOWMINIMIZED || cmd == SW_SHOWMINNOACTIVE) {
+        // Minimised: still "visible", but neither on screen nor painted nor hit.
+        if (!was) CallProc(w, WM_SHOWWINDOW, TRUE, 0);
+        if (!W(hwnd) || (w->style & WS_MINIMIZE)) return was;
+        w->style |= WS_MINIMIZE | WS_VISIBLE;
+        if (S().active == hwnd) {
+            if (HWND next = NextToActivate(hwnd))
+                SetActiveWindow(next);
+            else
+                test::Deactivate();
+        }
+        ClearFocusIn(hwnd);
+        RefreshDcClips();
+        TopLevelsChanged();
+        if (W(hwnd)) CallProc(w, WM_SIZE, SIZE_MINIMIZED, 0);
+        return was;
+    }
+    if (w->style & WS_MINIMIZE) {
+        w->style &= ~WS_MINIMIZE;
+        InvalidateInternal(w, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+        RefreshDcClips();
+        TopLevelsChanged();
+        CallProc(w, WM_SIZE, w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                 MAKELPARAM(w->client.right - w->client.left, w->client.bottom - w->client.top));
+        if (!W(hwnd)) return was;
+    }
+    bool activate = !(cmd == SW_SHOWNOACTIVATE || cmd == SW_SHOWNA);
     UINT flags = SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER;
     if (!activate || w->parent) flags |= SWP_NOACTIVATE;
     if (!was) {

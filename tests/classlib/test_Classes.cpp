@@ -269,3 +269,23 @@ TEST(Streams, FileStreamModesAndErrors) {
     }
     EXPECT_THROW(TFileStream("/nonexistent-dir/x", fmCreate), EFCreateError);
 }
+
+TEST(Streams, ResourceStream) {
+    TResourceStream r(nullptr, "testres", "dll");
+    ASSERT_EQ(r.Size(), 16);
+    char buf[16];
+    r.ReadBuffer(buf, 16);
+    EXPECT_EQ(std::string(buf, 14), "resource bytes");
+    try {
+        r.Write("x", 1);
+        FAIL();
+    } catch (const EStreamError& e) {
+        EXPECT_STREQ(e.what(), "Can't write to a read-only resource stream");
+    }
+    try {
+        TResourceStream missing(nullptr, "NOPE", "DLL");
+        FAIL();
+    } catch (const EResNotFound& e) {
+        EXPECT_STREQ(e.what(), "Resource NOPE not found");
+    }
+}

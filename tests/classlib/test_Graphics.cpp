@@ -183,6 +183,11 @@ TEST(Canvas, ShapesGoToTheRightPixels) {
     EXPECT_EQ(Px(*b, 9, 2), 0x00FFFFu);
     EXPECT_EQ(Px(*b, 8, 1), 0xFFFFFFu);
 
+    c->Brush()->SetStyle(bsClear);
+    c->FillRect(Rect(0, 0, 10, 10));  // a clear brush fills nothing
+    EXPECT_EQ(Px(*b, 0, 0), 0xFFFFFFu);
+    EXPECT_EQ(Px(*b, 3, 2), 0x00FF00u);
+
     c->SetPixels(9, 9, clFuchsia);
     EXPECT_EQ(Px(*b, 9, 9), 0xFF00FFu);
     EXPECT_EQ(static_cast<uint32_t>(c->Pixels(10, 10)), win::CLR_INVALID);
@@ -303,6 +308,15 @@ TEST(Canvas, TransparentBitmapSkipsItsTransparentColour) {
         EXPECT_EQ(Px(*dst, 3, 3), 0x0000FFu) << pf;
         EXPECT_EQ(Px(*dst, 4, 4), 0u) << pf;
     }
+    // Only the visible part is worked on: a huge or partly outside rectangle.
+    auto part = Make(4, 4);
+    part->Canvas()->Brush()->SetColor(clBlack);
+    part->Canvas()->FillRect(Rect(0, 0, 4, 4));
+    part->Canvas()->StretchDraw(Rect(-3, -3, 3, 3), src.get());
+    EXPECT_EQ(Px(*part, 0, 0), 0x0000FFu);
+    EXPECT_EQ(Px(*part, 1, 1), 0u);
+    part->Canvas()->StretchDraw(Rect(-50000, -50000, 50000, 50000), src.get());
+    EXPECT_EQ(Px(*part, 3, 3), 0x0000FFu);
     src->SetTransparentColor(clRed);
     EXPECT_EQ(src->TransparentMode(), tmFixed);
     auto dst = Make(3, 3);

@@ -261,6 +261,15 @@ TEST(Bitmap, MonochromeAndPalette) {
     rgb.SetPixelFormat(pf24bit);
     rgb.SetSize(1, 1);
     EXPECT_EQ(rgb.Palette(), nullptr);
+    // A palette given to a colour bitmap is the table of a later change to pf8bit.
+    rgb.Canvas()->SetPixels(0, 0, win::RGB(90, 90, 90));
+    pal = win::CreatePalette(lp);
+    rgb.SetPalette(pal);
+    win::DeleteObject(pal);
+    rgb.SetSize(2, 1);
+    rgb.SetPixelFormat(pf8bit);
+    EXPECT_EQ(static_cast<uint8_t*>(rgb.ScanLine(0))[0], 90);
+    EXPECT_EQ(rgb.ColorTable()[255].rgbBlue, 255);
 }
 
 TEST(Bitmap, AssignCopiesEverythingIndependently) {
@@ -528,6 +537,15 @@ TEST(BitmapFile, MalformedFilesRaiseAndLeaveTheBitmapAlone) {
         EXPECT_EQ(b.Width(), 2) << c.what;
         EXPECT_EQ(static_cast<uint8_t*>(b.ScanLine(0))[0], 7) << c.what;
     }
+    {
+        auto both = good;
+        Put32(both, 18, 0x7FFFFFFF);
+        Put32(both, 22, 0x7FFFFFFF);
+        TBitmap b;
+        EXPECT_THROW(LoadBytes(b, both), EInvalidGraphic);
+        Put32(both, 28, 32);
+        EXPECT_THROW(LoadBytes(b, both), EInvalidGraphic);
+    }
     // Every truncation of a file fails cleanly.
     for (const char* name : {"rgb24.bmp", "rle8.bmp", "pal4.bmp", "core4.bmp", "rgb565.bmp"}) {
         auto bytes = ReadFileBytes(kData + name);
@@ -554,6 +572,34 @@ TEST(BitmapFile, MalformedFilesRaiseAndLeaveTheBitmapAlone) {
     EXPECT_NO_THROW(LoadBytes(b, wild));
     auto shortRle = MakeBmp(2, 2, 8, win::BI_RLE8, {0, 0xFF}, {0, 10, 1});
     EXPECT_THROW(LoadBytes(b, shortRle), EInvalidGraphic);
+}
+
+TEST(BitmapFile, CorruptedHeadersNeverCrash) {
+    for (const char* name : {"rgb24.bmp", "rgb32v5.bmp", "rle8.bmp", "pal4.bmp", "core4.bmp", "mono1.bmp", "rgb565.bmp"}) {
+        auto bytes = ReadFileBytes(kData + name);
+        size_t headerEnd = std::min<size_t>(bytes.size(), 200);
+        for (size_t i = 0; i < headerEnd; ++i) {
+            for (uint8_t v : {uint8_t(0x00), uint8_t(0xFF), uint8_t(0x80), uint8_t(bytes[i] + 1)}) {
+                auto bad = bytes;
+                bad[i] = v;
+                TBitmap b;
+                try {
+                    LoadBytes(b, bad);
+                } catch (const EInvalidGraphic&) {
+                    continue;
+                }
+                // Whatever loaded is a usable picture.
+                TBitmap dst;
+                dst.SetPixelFormat(pf24bit);
+                dst.SetSize(8, 8);
+                dst.Canvas()->StretchDraw(Rect(0, 0, 8, 8), &b);
+                auto again = SaveBytes(b);
+                TBitmap c;
+                LoadBytes(c, again);
+                EXPECT_EQ(c.Width(), b.Width()) << name << " byte " << i;
+            }
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -660,5 +706,75 @@ TEST(Icon, LoadsAndDrawsThroughItsMask) {
         t.SetPosition(0);
         EXPECT_THROW(icon.LoadFromStream(&t), EInvalidGraphic) << cut;
     }
+    // A large entry stored as PNG is passed over for the icon's bitmap entry.
+    {
+        const uint8_t png[] = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 0};
+        uint32_t imgSize = static_cast<uint32_t>(bytes.size() - 22);
+        std::vector<uint8_t> two = {0, 0, 1, 0, 2, 0};
+        auto entry = [&](uint8_t wh, uint16_t bits, uint32_t size, uint32_t offset) {
+            std::vector<uint8_t> e = {wh, wh, 0, 0, 1, 0, uint8_t(bits), uint8_t(bits >> 8)};
+            for (uint32_t v : {size, offset})
+                for (int i = 0; i < 4; ++i) e.push_back(static_cast<uint8_t>(v >> (8 * i)));
+            two.insert(two.end(), e.begin(), e.end());
+        };
+        entry(0, 32, sizeof png, 38);
+        entry(32, 32, imgSize, 38 + sizeof png);
+        two.insert(two.end(), png, png + sizeof png);
+        two.insert(two.end(), bytes.begin() + 22, bytes.end());
+        TMemoryStream t;
+        t.WriteBuffer(two.data(), static_cast<int64_t>(two.size()));
+        t.SetPosition(0);
+        TIcon withPng;
+        withPng.LoadFromStream(&t);
+        EXPECT_EQ(withPng.Width(), 32);
+        // Only a PNG entry: not readable here.
+        two[4] = 1;
+        TMemoryStream u;
+        u.WriteBuffer(two.data(), static_cast<int64_t>(two.size()));
+        u.SetPosition(0);
+        EXPECT_THROW(withPng.LoadFromStream(&u), EInvalidGraphic);
+    }
     EXPECT_THROW(icon.LoadFromResourceName(nullptr, "NOSUCHICON"), EResNotFound);
+    EXPECT_THROW(icon.LoadFromResourceID(nullptr, 4321), EResNotFound);
+    TBitmap b2;
+    EXPECT_THROW(b2.LoadFromResourceName(nullptr, "NOSUCHBITMAP"), EResNotFound);
+}
+
+TEST(Resources, IconsAndBitmapsFromTheProgram) {
+    // The icon file stored whole, and split into a group directory and its RT_ICON image.
+    for (int form = 0; form < 2; ++form) {
+        TIcon icon;
+        if (form == 0)
+            icon.LoadFromResourceName(nullptr, "MAINICON");
+        else
+            icon.LoadFromResourceID(nullptr, 5);
+        ASSERT_FALSE(icon.Empty()) << form;
+        EXPECT_EQ(icon.Width(), 32);
+        TBitmap b;
+        b.SetPixelFormat(pf24bit);
+        b.SetSize(32, 32);
+        b.Canvas()->Draw(0, 0, &icon);
+        EXPECT_EQ(Px(b, 16, 16), 0x0000FFu) << form;
+        EXPECT_EQ(Px(b, 31, 0), 0xFFFFFFu) << form;
+    }
+    // A bitmap stored as a whole BMP file and as a packed DIB.
+    Picture truth = ReadPnm(kData + "pal12.ppm");
+    for (int form = 0; form < 2; ++form) {
+        TBitmap b;
+        if (form == 0)
+            b.LoadFromResourceName(nullptr, "logo");
+        else
+            b.LoadFromResourceID(nullptr, 7);
+        EXPECT_EQ(b.PixelFormat(), pf4bit);
+        ASSERT_EQ(b.Width(), truth.w);
+        for (int y = 0; y < truth.h; ++y)
+            for (int x = 0; x < truth.w; ++x) ASSERT_EQ(Px(b, x, y), truth.At(x, y)) << form << ": " << x << "," << y;
+    }
+    TBitmap b;
+    try {
+        b.LoadFromResourceID(nullptr, 8);
+        ADD_FAILURE();
+    } catch (const EResNotFound& e) {
+        EXPECT_STREQ(e.what(), "Resource #8 not found");
+    }
 }

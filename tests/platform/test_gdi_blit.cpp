@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "gdi_test_util.h"
+#include "test_gdi_util.h"
 #include "platform/gdi.h"
 
 using namespace win;
@@ -76,9 +76,9 @@ TEST(GdiRop3, NamedCodesOnIndexedBitmapsWorkOnIndices) {
     struct Case {
         DWORD rop;
         uint8_t s, d, result;
-    } cases[] = {{SRCCOPY, 7, 200, 7},        {NOTSRCCOPY, 7, 200, 248},   {SRCAND, 0x0F, 0x3C, 0x0C},
+    } cases[] = {{SRCCOPY, 7, 200, 7},         {NOTSRCCOPY, 7, 200, 248},     {SRCAND, 0x0F, 0x3C, 0x0C},
                  {SRCPAINT, 0x0F, 0x30, 0x3F}, {SRCINVERT, 0xFF, 0x0F, 0xF0}, {0x00220326, 0x0F, 0x3C, 0x30},
-                 {DSTINVERT, 1, 0x0F, 0xF0},   {BLACKNESS, 1, 9, 0},         {WHITENESS, 1, 9, 255}};
+                 {DSTINVERT, 1, 0x0F, 0xF0},   {BLACKNESS, 1, 9, 0},          {WHITENESS, 1, 9, 255}};
     for (const auto& c : cases) {
         Canvas src(2, 1, 8, GreyTable()), dst(2, 1, 8, GreyTable());
         src.Row(0)[0] = c.s;
@@ -492,4 +492,32 @@ TEST(GdiDib, PaletteIndexTablesAndMonochromeBitmaps) {
     DeleteDC(mdc);
     DeleteObject(mono);
     EXPECT_EQ(CreateBitmap(4, 4, 2, 1, nullptr), nullptr);
+}
+
+TEST(GdiDib, CreateDIBitmapInitialisesADeviceBitmap) {
+    uint32_t rows[2] = {0x000000FF, 0x00FF0000};  // bottom row blue, top row red
+    auto info = MakeInfo(1, 2, 32);
+    HBITMAP bm = CreateDIBitmap(nullptr, &info.h, CBM_INIT, rows, info.get(), DIB_RGB_COLORS);
+    ASSERT_NE(bm, nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, bm);
+    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 0, 1), RGB(0, 0, 255));
+    BITMAP b;
+    GetObjectA(bm, sizeof b, &b);
+    EXPECT_EQ(b.bmBits, nullptr) << "device-dependent: no bits pointer";
+    DeleteDC(dc);
+    DeleteObject(bm);
+}
+
+TEST(GdiDib, SetDIBitsToDeviceInBands) {
+    // Scans counted from the bottom: scan 0 = 0x10 (bottom row) .. scan 3 = 0x13 (top row).
+    uint32_t scans[4] = {0x10, 0x11, 0x12, 0x13};
+    auto info = MakeInfo(1, 4, 32);
+    Canvas dst(1, 4, 32);
+    EXPECT_EQ(SetDIBitsToDevice(dst.dc, 0, 0, 1, 4, 0, 0, 0, 2, scans, info.get(), DIB_RGB_COLORS), 2);
+    EXPECT_EQ(dst.Px32(0, 0), 0u) << "the top rows are not in this band";
+    EXPECT_EQ(SetDIBitsToDevice(dst.dc, 0, 0, 1, 4, 0, 0, 2, 2, scans + 2, info.get(), DIB_RGB_COLORS), 2);
+    for (int y = 0; y < 4; ++y) EXPECT_EQ(dst.Px32(0, y), static_cast<uint32_t>(0x13 - y)) << y;
+    EXPECT_EQ(SetDIBitsToDevice(dst.dc, 0, 0, 1, 4, 0, 0, 4, 2, scans, info.get(), DIB_RGB_COLORS), 0);
 }

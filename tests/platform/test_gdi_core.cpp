@@ -3,8 +3,10 @@
 
 #include <array>
 #include <random>
+#include <set>
+#include <thread>
 
-#include "gdi_test_util.h"
+#include "test_gdi_util.h"
 #include "platform/gdi.h"
 #include "platform/gdi_device.h"
 
@@ -103,11 +105,11 @@ TEST(GdiBitmaps, DibSectionsOfEveryFormatRejectBadSizes) {
         int bpp;
         bool b565;
         int stride;  // for width 10
-    } cases[] = {{1, false, 4}, {4, false, 8}, {8, false, 12}, {16, false, 20}, {16, true, 20}, {24, false, 32},
-                 {32, false, 40}};
+    } cases[] = {{1, false, 4},  {4, false, 8},   {8, false, 12}, {16, false, 20},
+                 {16, true, 20}, {24, false, 32}, {32, false, 40}};
     for (const auto& c : cases) {
-        auto info = MakeInfo(10, 3, c.bpp, c.bpp <= 8 ? gditest::GreyTable(1 << c.bpp) : std::vector<COLORREF>{},
-                             c.b565);
+        auto info =
+            MakeInfo(10, 3, c.bpp, c.bpp <= 8 ? gditest::GreyTable(1 << c.bpp) : std::vector<COLORREF>{}, c.b565);
         void* bits = reinterpret_cast<void*>(1);
         HBITMAP bm = CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0);
         ASSERT_NE(bm, nullptr) << c.bpp;
@@ -263,8 +265,8 @@ TEST(GdiRegions, PointAndRectangleTestsOffsetAndRegionData) {
     struct {
         int x, y;
         BOOL in;
-    } pts[] = {{0, 0, TRUE}, {9, 9, TRUE}, {10, 9, FALSE}, {9, 10, FALSE}, {3, 3, FALSE},
-               {5, 5, FALSE}, {6, 5, TRUE}, {2, 4, TRUE}, {-1, 0, FALSE}};
+    } pts[] = {{0, 0, TRUE},  {9, 9, TRUE}, {10, 9, FALSE}, {9, 10, FALSE}, {3, 3, FALSE},
+               {5, 5, FALSE}, {6, 5, TRUE}, {2, 4, TRUE},   {-1, 0, FALSE}};
     for (auto p : pts) EXPECT_EQ(PtInRegion(a, p.x, p.y), p.in) << p.x << "," << p.y;
     RECT inHole{3, 3, 6, 6}, touching{5, 5, 7, 7}, outside{10, 0, 12, 4};
     EXPECT_FALSE(RectInRegion(a, &inHole));
@@ -433,7 +435,8 @@ TEST(GdiDevice, WindowDcDrawsAtItsOriginInsideAnUnwidenableSystemClip) {
 TEST(GdiDevice, ScreenDcIsReadableButIgnoresDrawing) {
     Canvas composite(8, 8, 32);
     composite.Fill32(0x00112233);
-    HDC screen = gdi_device::CreateDeviceDC(gdi_device::DeviceKind::Screen, composite.bitmap, nullptr, POINT{}, nullptr);
+    HDC screen =
+        gdi_device::CreateDeviceDC(gdi_device::DeviceKind::Screen, composite.bitmap, nullptr, POINT{}, nullptr);
     ASSERT_NE(screen, nullptr);
     EXPECT_EQ(GetPixel(screen, 3, 3), RGB(0x11, 0x22, 0x33));
     PatBlt(screen, 0, 0, 8, 8, BLACKNESS);
@@ -499,7 +502,8 @@ TEST(GdiRegions, RandomCombinationsMatchAPixelModel) {
                 }
             for (int y = 0; y < N; ++y)
                 for (int x = 0; x < N; ++x)
-                    ASSERT_EQ(PtInRegion(acc, x, y) != 0, model[y][x]) << round << "/" << step << " at " << x << "," << y;
+                    ASSERT_EQ(PtInRegion(acc, x, y) != 0, model[y][x])
+                        << round << "/" << step << " at " << x << "," << y;
             EXPECT_EQ(type == NULLREGION, filled == 0);
             // Normal form: rebuilding the region from its own rectangles gives an equal one.
             DWORD size = GetRegionData(acc, 0, nullptr);
@@ -512,4 +516,32 @@ TEST(GdiRegions, RandomCombinationsMatchAPixelModel) {
         }
         DeleteObject(acc);
     }
+}
+
+TEST(GdiObjects, ObjectsAreCreatedAndUsedFromSeveralThreads) {
+    // Each thread draws into its own DC; they share one font and create objects at once.
+    HFONT font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    std::vector<std::thread> threads;
+    std::vector<std::vector<uintptr_t>> made(4);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, font, &made] {
+            Canvas cv(32, 16, 32);
+            SelectObject(cv.dc, font);
+            for (int i = 0; i < 200; ++i) {
+                HBRUSH b = CreateSolidBrush(RGB(t, i, 0));
+                HRGN r = CreateRectRgn(0, 0, i % 32, 8);
+                made[static_cast<size_t>(t)].push_back(reinterpret_cast<uintptr_t>(b));
+                FillRgn(cv.dc, r, b);
+                TextOutA(cv.dc, 0, 0, "Wg", 2);
+                DeleteObject(r);
+                DeleteObject(b);
+            }
+            SelectObject(cv.dc, GetStockObject(SYSTEM_FONT));
+        });
+    }
+    for (auto& th : threads) th.join();
+    std::set<uintptr_t> all;
+    for (const auto& v : made) all.insert(v.begin(), v.end());
+    EXPECT_EQ(all.size(), 800u) << "handle values are never reused";
+    EXPECT_TRUE(DeleteObject(font));
 }

@@ -5,7 +5,7 @@
 #include <random>
 #include <set>
 
-#include "gdi_test_util.h"
+#include "test_gdi_util.h"
 #include "platform/gdi.h"
 
 using namespace win;
@@ -63,7 +63,7 @@ using Pic = std::vector<std::string>;
 
 TEST(GdiLines, EndPointOmittedAndReverseCoversTheSamePixelsInEveryOctant) {
     const POINT c{8, 8};
-    const POINT ends[] = {{15, 10}, {14, 15}, {10, 16}, {3, 15}, {1, 10}, {0, 5}, {4, 1}, {10, 0},
+    const POINT ends[] = {{15, 10}, {14, 15}, {10, 16}, {3, 15}, {1, 10},  {0, 5}, {4, 1},  {10, 0},
                           {16, 8},  {8, 16},  {0, 8},   {8, 0},  {12, 12}, {4, 4}, {12, 4}, {4, 12}};
     for (POINT e : ends) {
         Scene fwd(17, 17), rev(17, 17);
@@ -143,7 +143,8 @@ TEST(GdiShapes, EllipseGoldenAndRegionMatchesTheShape) {
         HRGN rgn = CreateEllipticRgn(2, 3, 2 + w, 3 + h);
         for (int y = 0; y < 20; ++y)
             for (int x = 0; x < 20; ++x)
-                ASSERT_EQ(PtInRegion(rgn, x, y) != 0, GetPixel(e.cv.dc, x, y) != kBack) << w << "x" << h << " " << x << "," << y;
+                ASSERT_EQ(PtInRegion(rgn, x, y) != 0, GetPixel(e.cv.dc, x, y) != kBack)
+                    << w << "x" << h << " " << x << "," << y;
         DeleteObject(rgn);
     }
 }
@@ -376,6 +377,14 @@ TEST(GdiShapes, HugeCoordinatesStayBounded) {
     POINT big[] = {{-1000000000, -1000000000}, {1000000000, -1000000000}, {0, 1000000000}};
     EXPECT_TRUE(Polygon(s.cv.dc, big, 3));
     EXPECT_EQ(CreateEllipticRgn(0, 0, 2000000000, 10), nullptr);
+    EXPECT_TRUE(Pie(s.cv.dc, -100000000, -100000000, 100000000, 100000000, 1, 0, 0, 1));
+    EXPECT_TRUE(StretchBlt(s.cv.dc, 0, 0, 2000000000, -2000000000, s.cv.dc, 0, 0, 3, 3, SRCCOPY));
+    EXPECT_TRUE(OffsetViewportOrgEx(s.cv.dc, 2000000000, 0, nullptr));
+    EXPECT_TRUE(OffsetViewportOrgEx(s.cv.dc, 2000000000, 0, nullptr));
+    EXPECT_TRUE(LineTo(s.cv.dc, 2000000000, 0));
+    HRGN r = CreateRectRgn(0, 0, 10, 10);
+    EXPECT_EQ(OffsetRgn(r, 2147483647, 0), NULLREGION) << "pushed beyond the coordinate range";
+    DeleteObject(r);
 }
 
 TEST(GdiGradient, RectanglesInterpolateFromUpperLeftToLowerRight) {
@@ -428,9 +437,108 @@ TEST(GdiShapes, RandomPolygonRegionsFollowTheCentreSamplingRule) {
                         }
                     }
                     bool inside = mode == ALTERNATE ? (count % 2) == 1 : wind != 0;
-                    ASSERT_EQ(PtInRegion(rgn, x, y) != 0, inside) << round << " mode " << mode << " at " << x << "," << y;
+                    ASSERT_EQ(PtInRegion(rgn, x, y) != 0, inside)
+                        << round << " mode " << mode << " at " << x << "," << y;
                 }
             DeleteObject(rgn);
         }
     }
+}
+
+namespace {
+std::vector<POINT> g_ddaPixels;
+void CollectDda(int x, int y, LPARAM) { g_ddaPixels.push_back({x, y}); }
+}  // namespace
+
+TEST(GdiShapes, IndirectPensBrushesLineDdaAndPolyPolygons) {
+    // ExtCreatePen with a geometric width draws like CreatePen of that width.
+    LOGBRUSH lb{BS_SOLID, kPen, 0};
+    HPEN ext = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND, 3, &lb, 0, nullptr);
+    ASSERT_NE(ext, nullptr);
+    EXPECT_EQ(GetObjectType(ext), OBJ_EXTPEN);
+    LOGPEN lp{PS_SOLID, {3, 0}, kPen};
+    HPEN plain = CreatePenIndirect(&lp);
+    Scene a(12, 12), b(12, 12);
+    SelectObject(a.cv.dc, ext);
+    SelectObject(b.cv.dc, plain);
+    for (Scene* s : {&a, &b}) {
+        MoveToEx(s->cv.dc, 2, 2, nullptr);
+        LineTo(s->cv.dc, 9, 7);
+    }
+    EXPECT_EQ(a.Picture(), b.Picture());
+    SelectObject(a.cv.dc, a.pen);
+    SelectObject(b.cv.dc, b.pen);
+    DeleteObject(ext);
+    DeleteObject(plain);
+
+    // LineDDA reports exactly the pixels LineTo draws, in order.
+    Scene l(12, 12);
+    MoveToEx(l.cv.dc, 1, 10, nullptr);
+    LineTo(l.cv.dc, 10, 3);
+    g_ddaPixels.clear();
+    EXPECT_TRUE(LineDDA(1, 10, 10, 3, CollectDda, 0));
+    auto drawn = l.Touched();
+    ASSERT_EQ(g_ddaPixels.size(), drawn.size());
+    EXPECT_EQ(g_ddaPixels.front().x, 1);
+    for (POINT p : g_ddaPixels) EXPECT_TRUE(drawn.count({p.x, p.y})) << p.x << "," << p.y;
+
+    // A brush from LOGBRUSH and a polygon with a hole.
+    LOGBRUSH hatch{BS_HATCHED, kBrush, HS_VERTICAL};
+    HBRUSH hb = CreateBrushIndirect(&hatch);
+    ASSERT_NE(hb, nullptr);
+    LOGBRUSH back;
+    GetObjectA(hb, sizeof back, &back);
+    EXPECT_EQ(back.lbHatch, static_cast<ULONG_PTR>(HS_VERTICAL));
+    DeleteObject(hb);
+    POINT pts[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {3, 3}, {7, 3}, {7, 7}, {3, 7}};
+    int counts[] = {4, 4};
+    Scene p(12, 12);
+    SelectObject(p.cv.dc, GetStockObject(NULL_PEN));
+    EXPECT_TRUE(PolyPolygon(p.cv.dc, pts, counts, 2));
+    EXPECT_EQ(GetPixel(p.cv.dc, 1, 1), kBrush);
+    EXPECT_EQ(GetPixel(p.cv.dc, 5, 5), kBack) << "the inner square is a hole in ALTERNATE mode";
+    HRGN ring = CreatePolyPolygonRgn(pts, counts, 2, ALTERNATE);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 12; ++x) EXPECT_EQ(PtInRegion(ring, x, y) != 0, GetPixel(p.cv.dc, x, y) == kBrush);
+    DeleteObject(ring);
+}
+
+TEST(GdiDc, WorldTransformsAreIdentityOnly) {
+    Canvas cv(2, 2, 32);
+    EXPECT_EQ(SetGraphicsMode(cv.dc, GM_ADVANCED), GM_COMPATIBLE);
+    EXPECT_EQ(GetGraphicsMode(cv.dc), GM_COMPATIBLE);
+    EXPECT_TRUE(ModifyWorldTransform(cv.dc, nullptr, MWT_IDENTITY));
+    XFORM identity, scale;
+    scale.eM11 = 2;
+    EXPECT_TRUE(SetWorldTransform(cv.dc, &identity));
+    EXPECT_FALSE(SetWorldTransform(cv.dc, &scale));
+    EXPECT_TRUE(SetPixelV(cv.dc, 1, 1, RGB(1, 2, 3)));
+    EXPECT_FALSE(SetPixelV(cv.dc, 2, 1, RGB(1, 2, 3)));
+}
+
+TEST(GdiShapes, DottedOutlinesOfEllipsesAndRubberBands) {
+    Scene solid(24, 24), dotted(24, 24);
+    SelectObject(solid.cv.dc, GetStockObject(NULL_BRUSH));
+    Ellipse(solid.cv.dc, 2, 3, 22, 20);
+    HPEN dot = CreatePen(PS_DOT, 1, kPen);
+    SelectObject(dotted.cv.dc, dot);
+    SelectObject(dotted.cv.dc, GetStockObject(NULL_BRUSH));
+    SetBkMode(dotted.cv.dc, TRANSPARENT);
+    Ellipse(dotted.cv.dc, 2, 3, 22, 20);
+    auto all = solid.Touched(), some = dotted.Touched();
+    for (auto p : some) EXPECT_TRUE(all.count(p)) << "dots lie on the outline";
+    EXPECT_GT(some.size(), all.size() / 3);
+    EXPECT_LT(some.size(), all.size() * 2 / 3);
+    // A dotted rubber band drawn twice with R2_NOT leaves no trace.
+    SetROP2(dotted.cv.dc, R2_NOT);
+    SetBkMode(dotted.cv.dc, OPAQUE);
+    auto before = dotted.Picture();
+    for (int i = 0; i < 2; ++i) {
+        Ellipse(dotted.cv.dc, 1, 1, 15, 12);
+        Rectangle(dotted.cv.dc, 3, 4, 20, 22);
+        RoundRect(dotted.cv.dc, 0, 5, 23, 18, 7, 5);
+    }
+    EXPECT_EQ(dotted.Picture(), before);
+    SelectObject(dotted.cv.dc, dotted.pen);
+    DeleteObject(dot);
 }

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "gdi_test_util.h"
+#include "test_gdi_util.h"
 #include "platform/gdi.h"
 
 using namespace win;
@@ -72,10 +72,10 @@ TEST(GdiFonts, WindowsFaceNamesMapToMetricCompatibleFaces) {
         const char* face;
         const char* family;
         int weight;
-    } cases[] = {{"Arial", "Liberation Sans", FW_NORMAL},          {"Times New Roman", "Liberation Serif", FW_NORMAL},
-                 {"Courier New", "Liberation Mono", FW_NORMAL},    {"MS Sans Serif", "Liberation Sans", FW_NORMAL},
-                 {"Tahoma", "Liberation Sans", FW_NORMAL},         {"Verdana", "Liberation Sans", FW_NORMAL},
-                 {"Arial", "Liberation Sans", FW_BOLD},            {"NoSuchFaceAnywhere", "Liberation Sans", FW_NORMAL}};
+    } cases[] = {{"Arial", "Liberation Sans", FW_NORMAL},       {"Times New Roman", "Liberation Serif", FW_NORMAL},
+                 {"Courier New", "Liberation Mono", FW_NORMAL}, {"MS Sans Serif", "Liberation Sans", FW_NORMAL},
+                 {"Tahoma", "Liberation Sans", FW_NORMAL},      {"Verdana", "Liberation Sans", FW_NORMAL},
+                 {"Arial", "Liberation Sans", FW_BOLD},         {"NoSuchFaceAnywhere", "Liberation Sans", FW_NORMAL}};
     const char* sample = "Hello, World! 0123 Wij";
     Canvas cv(4, 4, 32);
     for (const auto& c : cases) {
@@ -390,4 +390,35 @@ TEST(GdiText, EscapementRotatesTheRunCounterClockwise) {
     EXPECT_LE(maxY, 75);
     SelectObject(cv.dc, GetStockObject(SYSTEM_FONT));
     DeleteObject(font);
+}
+
+TEST(GdiText, AntialiasedQualityBlendsGreyEdgesWithTheSameAdvances) {
+    Canvas mono(80, 30, 32), grey(80, 30, 32);
+    HFONT m = CreateFontA(-18, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0, "Arial");
+    HFONT g = CreateFontA(-18, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0, "Arial");
+    SIZE ms, gs;
+    for (auto [cv, font, size] : {std::tuple{&mono, m, &ms}, {&grey, g, &gs}}) {
+        cv->Fill32(0x00FFFFFF);
+        SelectObject(cv->dc, font);
+        SetBkMode(cv->dc, TRANSPARENT);
+        TextOutA(cv->dc, 2, 2, "Sow", 3);
+        GetTextExtentPoint32A(cv->dc, "Sow", 3, size);
+    }
+    EXPECT_EQ(ms.cx, gs.cx);
+    int monoGrey = 0, greyGrey = 0, greyInk = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 80; ++x) {
+            COLORREF a = GetPixel(mono.dc, x, y), b = GetPixel(grey.dc, x, y);
+            monoGrey += a != RGB(0, 0, 0) && a != RGB(255, 255, 255);
+            greyGrey += b != RGB(0, 0, 0) && b != RGB(255, 255, 255);
+            greyInk += b != RGB(255, 255, 255);
+            EXPECT_EQ(GetRValue(b), GetBValue(b)) << "grey, not coloured";
+            EXPECT_EQ(grey.Px32(x, y) >> 24, 0u);
+        }
+    EXPECT_EQ(monoGrey, 0);
+    EXPECT_GT(greyGrey, 10);
+    EXPECT_GT(greyInk, 40);
+    for (Canvas* cv : {&mono, &grey}) SelectObject(cv->dc, GetStockObject(SYSTEM_FONT));
+    DeleteObject(m);
+    DeleteObject(g);
 }

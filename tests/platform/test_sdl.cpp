@@ -2,6 +2,7 @@
 // X key press reaches the window as WM_KEYDOWN.
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
 #include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -140,6 +141,37 @@ private:
     std::string display_;
 };
 
+// A plain X window made on a connection of the test's own (the host of a preview).
+class ForeignXWindow {
+public:
+    explicit ForeignXWindow(const std::string& display) {
+        lib_ = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+        if (!lib_) return;
+        auto open = reinterpret_cast<Display* (*)(const char*)>(dlsym(lib_, "XOpenDisplay"));
+        auto root = reinterpret_cast<Window (*)(Display*)>(dlsym(lib_, "XDefaultRootWindow"));
+        auto create = reinterpret_cast<Window (*)(Display*, Window, int, int, unsigned, unsigned, unsigned, unsigned long,
+                                                  unsigned long)>(dlsym(lib_, "XCreateSimpleWindow"));
+        auto map = reinterpret_cast<int (*)(Display*, Window)>(dlsym(lib_, "XMapWindow"));
+        auto sync = reinterpret_cast<int (*)(Display*, Bool)>(dlsym(lib_, "XSync"));
+        close_ = reinterpret_cast<int (*)(Display*)>(dlsym(lib_, "XCloseDisplay"));
+        display_ = open(display.c_str());
+        if (!display_) return;
+        id_ = create(display_, root(display_), 200, 150, 100, 80, 0, 0, 0);
+        map(display_, id_);
+        sync(display_, False);
+    }
+    ~ForeignXWindow() {
+        if (display_) close_(display_);
+    }
+    uint64_t Id() const { return id_; }
+
+private:
+    void* lib_ = nullptr;
+    Display* display_ = nullptr;
+    Window id_ = 0;
+    int (*close_)(Display*) = nullptr;
+};
+
 void PumpFor(int ms) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     MSG m;
@@ -176,6 +208,20 @@ TEST(SdlBackend, PaintedColourOnTheXScreenAndXKeysAsWmKeyDown) {
     HWND w = CreateWindowExA(0, "SdlRed", "red", WS_POPUP | WS_VISIBLE, 40, 30, 100, 80, nullptr, nullptr, nullptr,
                              nullptr);
     ASSERT_NE(w, nullptr);
+    // A preview: a form made a child of a foreign X window draws inside it.
+    ForeignXWindow host(x.Display());
+    ASSERT_NE(host.Id(), 0u);
+    EXPECT_EQ(HandleFromInt(12345), nullptr);  // not a window: refused, not fatal
+    HWND adopted = HandleFromInt(static_cast<intptr_t>(host.Id()));
+    ASSERT_NE(adopted, nullptr);
+    RECT hr;
+    ASSERT_TRUE(GetClientRect(adopted, &hr));
+    EXPECT_EQ(hr.right, 100);
+    EXPECT_EQ(hr.bottom, 80);
+    EXPECT_EQ(HandleFromInt(static_cast<intptr_t>(host.Id())), adopted);
+    HWND preview = CreateWindowExA(0, "SdlRed", "Preview", WS_CHILD | WS_VISIBLE, 0, 0, 100, 80, adopted, nullptr,
+                                   nullptr, nullptr);
+    ASSERT_NE(preview, nullptr);
     PumpFor(500);
     uint64_t xid = test::NativeWindowId(w);
     ASSERT_NE(xid, 0u);
@@ -189,6 +235,7 @@ TEST(SdlBackend, PaintedColourOnTheXScreenAndXKeysAsWmKeyDown) {
     ASSERT_EQ(img.width, 320);
     EXPECT_EQ(img.At(90, 70), 0xFF0000u);
     EXPECT_NE(img.At(10, 10), 0xFF0000u);
+    EXPECT_EQ(img.At(250, 190), 0xFF0000u);  // inside the foreign window
 
     g_keys.clear();
     cmd = "xdotool windowfocus --sync " + std::to_string(xid) + " key --clearmodifiers a";

@@ -3,6 +3,7 @@
 // USER, checked through messages and the screen composite.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "platform/gdi.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
+#include "platform/user_region.h"
 
 using namespace win;
 
@@ -969,7 +971,7 @@ TEST_F(User, CursorCaretMetricsAndSystemColours) {
     ASSERT_NE(arrow, nullptr);
     EXPECT_EQ(LoadCursorA(nullptr, MAKEINTRESOURCEA(IDC_ARROW)), arrow);
     EXPECT_EQ(LoadCursorA(nullptr, MAKEINTRESOURCEA(1)), nullptr);
-    EXPECT_EQ(SetCursor(arrow), nullptr);
+    EXPECT_EQ(test::CurrentCursor(), arrow);  // the pointer starts as the arrow
     EXPECT_TRUE(test::CursorVisible());
     EXPECT_EQ(SetCursor(nullptr), arrow);  // 0 hides the pointer
     EXPECT_FALSE(test::CursorVisible());
@@ -1090,10 +1092,131 @@ TEST_F(User, ShowWindowAndSetWindowPosNotifications) {
     ShowWindow(w, SW_RESTORE);
     GetWindowRect(w, &r);
     EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{20, 30, 80, 100}));
+    // Minimised: off the screen and inactive, back in place on restore.
+    g_paintColour[w] = kRed;
+    Pump();
+    ASSERT_EQ(Px(30, 40), Hex(kRed));
+    ShowWindow(w, SW_MINIMIZE);
+    EXPECT_TRUE(IsIconic(w));
+    EXPECT_EQ(Px(30, 40), 0u);
+    EXPECT_EQ(GetActiveWindow(), nullptr);
+    EXPECT_EQ(Only(WM_SIZE).back().wParam, SIZE_MINIMIZED);
+    ShowWindow(w, SW_RESTORE);
+    Pump();
+    EXPECT_FALSE(IsIconic(w));
+    EXPECT_EQ(Px(30, 40), Hex(kRed));
+    // Owned pop-ups are hidden with their owner.
+    HWND owned = Top(0, 0, 5, 5, WS_POPUP | WS_VISIBLE, 0, kClass, w);
+    ShowWindow(w, SW_HIDE);
+    EXPECT_FALSE(IsWindowVisible(owned));
+    ShowWindow(w, SW_SHOW);
     // Style changes through SetWindowLong answer the previous value.
     LONG old = SetWindowLongA(w, GWL_STYLE, static_cast<LONG>(WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN));
     EXPECT_EQ(static_cast<DWORD>(old) & WS_CLIPCHILDREN, 0u);
     EXPECT_TRUE(GetWindowLongA(w, GWL_STYLE) & WS_CLIPCHILDREN);
+    // A frame change takes effect with SWP_FRAMECHANGED.
+    SetWindowLongA(w, GWL_STYLE, static_cast<LONG>(WS_POPUP | WS_VISIBLE | WS_CAPTION));
+    RECT c;
+    GetClientRect(w, &c);
+    EXPECT_EQ(c.bottom, 70);
+    SetWindowPos(w, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    GetClientRect(w, &c);
+    EXPECT_EQ(c.bottom, 70 - 3 - 19 - 3);
+    EXPECT_EQ(c.right, 60 - 6);
+}
+
+}  // namespace
+
+namespace {
+
+struct RectCase {
+    RECT a, b;
+    RECT inter;
+    BOOL interOk;
+    RECT uni;
+    RECT sub;
+    BOOL subOk;
+};
+
+std::vector<LONG> V(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+TEST(Rectangles, IntersectUnionSubtract) {
+    const RectCase cases[] = {
+        // b covers a's left part over its full height: the right part is left
+        {{0, 0, 10, 10}, {-5, -5, 4, 20}, {0, 0, 4, 10}, TRUE, {-5, -5, 10, 20}, {4, 0, 10, 10}, TRUE},
+        // b covers the bottom over the full width
+        {{0, 0, 10, 10}, {0, 6, 10, 10}, {0, 6, 10, 10}, TRUE, {0, 0, 10, 10}, {0, 0, 10, 6}, TRUE},
+        // a hole in the middle: a stays
+        {{0, 0, 10, 10}, {3, 3, 6, 6}, {3, 3, 6, 6}, TRUE, {0, 0, 10, 10}, {0, 0, 10, 10}, TRUE},
+        // a band through the middle leaves two pieces: a stays
+        {{0, 0, 10, 10}, {0, 4, 10, 6}, {0, 4, 10, 6}, TRUE, {0, 0, 10, 10}, {0, 0, 10, 10}, TRUE},
+        // b covers a: empty
+        {{2, 2, 4, 4}, {0, 0, 10, 10}, {2, 2, 4, 4}, TRUE, {0, 0, 10, 10}, {0, 0, 0, 0}, FALSE},
+        // apart, touching at the exclusive edge
+        {{0, 0, 5, 5}, {5, 0, 9, 5}, {0, 0, 0, 0}, FALSE, {0, 0, 9, 5}, {0, 0, 5, 5}, TRUE},
+        // an empty b is ignored by the union
+        {{1, 1, 3, 3}, {7, 7, 7, 9}, {0, 0, 0, 0}, FALSE, {1, 1, 3, 3}, {1, 1, 3, 3}, TRUE},
+    };
+    for (const RectCase& c : cases) {
+        RECT r{9, 9, 9, 9};
+        EXPECT_EQ(IntersectRect(&r, &c.a, &c.b), c.interOk);
+        EXPECT_EQ(V(r), V(c.inter));
+        UnionRect(&r, &c.a, &c.b);
+        EXPECT_EQ(V(r), V(c.uni));
+        EXPECT_EQ(SubtractRect(&r, &c.a, &c.b), c.subOk);
+        EXPECT_EQ(V(r), V(c.sub));
+    }
+    RECT e{5, 5, 5, 9}, z{};
+    RECT u{1, 1, 1, 1};
+    EXPECT_FALSE(UnionRect(&u, &e, &z));
+    EXPECT_EQ(V(u), V(RECT{}));
+    RECT p{0, 0, 10, 10};
+    EXPECT_TRUE(PtInRect(&p, POINT{0, 9}));
+    EXPECT_FALSE(PtInRect(&p, POINT{10, 5}));
+    EXPECT_TRUE(IsRectEmpty(&e));
+    InflateRect(&p, 2, -1);
+    OffsetRect(&p, 1, 1);
+    EXPECT_EQ(V(p), (std::vector<LONG>{-1, 2, 13, 10}));
+    EXPECT_FALSE(SetRect(nullptr, 0, 0, 1, 1));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RectSetTest, KeepsDisjointCoverage) {
+    // Random edits against a pixel map: the set must cover exactly the marked pixels.
+    uint32_t seed = 12345;
+    auto rnd = [&seed](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % static_cast<uint32_t>(n));
+    };
+    win::user::RectSet set;
+    bool map[40][40] = {};
+    for (int step = 0; step < 300; ++step) {
+        int l = rnd(40), t = rnd(40);
+        RECT r{l, t, std::min(40, l + 1 + rnd(15)), std::min(40, t + 1 + rnd(15))};
+        int op = rnd(3);
+        if (op == 0) set.Add(r);
+        if (op == 1) set.Subtract(r);
+        if (op == 2 && step % 10 == 0) set.Intersect(RECT{5, 5, 35, 35});
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) {
+                bool in = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+                if (op == 0 && in) map[y][x] = true;
+                if (op == 1 && in) map[y][x] = false;
+                if (op == 2 && step % 10 == 0 && !(x >= 5 && x < 35 && y >= 5 && y < 35)) map[y][x] = false;
+            }
+        long area = 0;
+        for (const RECT& a : set.Rects()) area += static_cast<long>(a.right - a.left) * (a.bottom - a.top);
+        long marked = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) {
+                marked += map[y][x];
+                ASSERT_EQ(set.Contains(x, y), map[y][x]) << "step " << step << " at " << x << "," << y;
+            }
+        ASSERT_EQ(area, marked) << "overlapping rectangles at step " << step;
+    }
 }
 
 }  // namespace
