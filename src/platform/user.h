@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -222,6 +223,8 @@ constexpr UINT WM_MOUSEWHEEL = 0x020A;
 constexpr UINT WM_MOUSEHWHEEL = 0x020E;
 constexpr UINT WM_MOUSELAST = 0x020E;
 constexpr UINT WM_CAPTURECHANGED = 0x0215;
+constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
+constexpr UINT WM_EXITSIZEMOVE = 0x0232;
 constexpr UINT WM_CUT = 0x0300;
 constexpr UINT WM_COPY = 0x0301;
 constexpr UINT WM_PASTE = 0x0302;
@@ -822,6 +825,11 @@ void Deactivate();
 // `MS click X Y`, `MS dblclick X Y`; MS = clock milliseconds since start) that the
 // message loop delivers at those times. False (and nothing scheduled) on a syntax error.
 bool SetInputScript(const std::string& script);
+
+// Any injection (MouseMove, MouseButton, Wheel, Key, Activate, Deactivate...) run by the
+// message loop when the clock reaches `ms` milliseconds since start, in order with the
+// scripted input.
+void ScheduleInput(int64_t ms, std::function<void()> inject);
 
 // A foreign window (the host of a preview) of w x h at the screen origin.
 HWND CreateForeignWindow(int width, int height);

@@ -36,6 +36,53 @@ LRESULT HitTest(Window* w, int sx, int sy) {
     return HTBORDER;
 }
 
+// Moves or sizes a window with the mouse (a press on its caption, border or size grip):
+// follows the pointer until the button is released; Escape puts it back.
+void SizeMoveLoop(HWND hwnd, LRESULT hit, POINT start) {
+    Window* w = W(hwnd);
+    if (!w) return;
+    const RECT from = w->window;  // parent client coordinates (screen for top-level windows)
+    const RECT in = FrameInsets(w->style, w->exStyle);
+    const int minW = in.left + in.right, minH = in.top + in.bottom;
+    bool left = hit == HTLEFT || hit == HTTOPLEFT || hit == HTBOTTOMLEFT;
+    bool right = hit == HTRIGHT || hit == HTTOPRIGHT || hit == HTBOTTOMRIGHT;
+    bool top = hit == HTTOP || hit == HTTOPLEFT || hit == HTTOPRIGHT;
+    bool bottom = hit == HTBOTTOM || hit == HTBOTTOMLEFT || hit == HTBOTTOMRIGHT;
+    bool move = hit == HTCAPTION;
+    SendMessageA(hwnd, WM_ENTERSIZEMOVE, 0, 0);
+    SetCapture(hwnd);
+    MSG m;
+    for (;;) {
+        if (!GetMessageA(&m, nullptr, 0, 0)) {
+            PostQuitMessage(static_cast<int>(m.wParam));
+            break;
+        }
+        if (!IsWindow(hwnd)) break;
+        if (m.message == WM_MOUSEMOVE || m.message == WM_LBUTTONUP) {
+            int dx = m.pt.x - start.x, dy = m.pt.y - start.y;
+            RECT r = from;
+            if (move) r = RectOffset(from, dx, dy);
+            if (left) r.left = std::min(from.left + dx, static_cast<LONG>(from.right - minW));
+            if (right) r.right = std::max(from.right + dx, static_cast<LONG>(from.left + minW));
+            if (top) r.top = std::min(from.top + dy, static_cast<LONG>(from.bottom - minH));
+            if (bottom) r.bottom = std::max(from.bottom + dy, static_cast<LONG>(from.top + minH));
+            SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            if (m.message == WM_LBUTTONUP) break;
+            continue;
+        }
+        if (m.message == WM_KEYDOWN && m.wParam == static_cast<WPARAM>(VK_ESCAPE)) {
+            SetWindowPos(hwnd, nullptr, from.left, from.top, from.right - from.left, from.bottom - from.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            break;
+        }
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+    if (GetCapture() == hwnd) ReleaseCapture();
+    if (IsWindow(hwnd)) SendMessageA(hwnd, WM_EXITSIZEMOVE, 0, 0);
+}
+
 }  // namespace
 
 LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -100,6 +147,11 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w->text.size());
     case WM_GETDLGCODE: return 0;
+    case WM_NCLBUTTONDOWN:
+        if (wParam == static_cast<WPARAM>(HTCAPTION) ||
+            (wParam >= static_cast<WPARAM>(HTLEFT) && wParam <= static_cast<WPARAM>(HTBOTTOMRIGHT)))
+            SizeMoveLoop(hwnd, static_cast<LRESULT>(wParam), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
     default: return 0;
     }
 }

@@ -183,6 +183,9 @@ void ApplyInput(const ScriptedInput& in) {
         test::Key(in.a, true);
         test::Key(in.a, false);
         break;
+    case InputKind::Custom:
+        if (in.custom) in.custom();
+        break;
     case InputKind::Click:
     case InputKind::DblClick:
         test::MouseMove(in.a, in.b);

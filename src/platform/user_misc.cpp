@@ -270,6 +270,19 @@ void ResetUser(int width, int height) {
     display::SetBackend(display::MakeHeadlessBackend(width, height));
 }
 
+void ScheduleInput(int64_t ms, std::function<void()> inject) {
+    ScriptedInput ev;
+    ev.due = display::TicksAtMs(ms);
+    ev.kind = InputKind::Custom;
+    ev.custom = std::move(inject);
+    State& s = S();
+    ev.seq = ++s.scriptSeq;
+    auto at = std::upper_bound(s.script.begin(), s.script.end(), ev, [](const ScriptedInput& a, const ScriptedInput& b) {
+        return a.due < b.due || (a.due == b.due && a.seq < b.seq);
+    });
+    s.script.insert(at, std::move(ev));
+}
+
 bool SetInputScript(const std::string& script) {
     std::vector<ScriptedInput> events;
     if (!ParseScript(script, &events)) return false;

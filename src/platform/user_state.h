@@ -92,12 +92,13 @@ struct Timer {
     uint64_t seq = 0;
 };
 
-enum class InputKind { Move, Button, Wheel, Key, Click, DblClick };
+enum class InputKind { Move, Button, Wheel, Key, Click, DblClick, Custom };
 struct ScriptedInput {
     int64_t due = 0;  // ticks
     uint64_t seq = 0;
     InputKind kind = InputKind::Move;
     int a = 0, b = 0;
+    std::function<void()> custom;
 };
 
 struct CrossSend {

@@ -1037,8 +1037,8 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
         RECT area{0, 0, display::ScreenWidth(), display::ScreenHeight()};
         if (Window* p = W(w->parent)) area = RECT{0, 0, p->client.right - p->client.left, p->client.bottom - p->client.top};
         flags &= ~(SWP_NOMOVE | SWP_NOSIZE);
-        return SetWindowPos(hwnd, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top, flags),
-               was;
+        SetWindowPos(hwnd, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top, flags);
+        return was;
     }
     if ((cmd == SW_RESTORE || cmd == SW_SHOWNORMAL) && w->maximized) {
         w->maximized = false;

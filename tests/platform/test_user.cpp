@@ -864,6 +864,33 @@ INSTANTIATE_TEST_SUITE_P(
                       DblCase{"class_without_dblclks", 100, 0, false, WM_LBUTTONDOWN}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(User, DraggingTheFrameOrTheSizeGripResizes) {
+    HWND form = Top(10, 10, 100, 80, WS_POPUP | WS_VISIBLE | WS_THICKFRAME);
+    Pump();
+    int64_t t = ClockElapsedMs();
+    test::MouseMove(108, 88);  // the bottom-right corner of the frame
+    test::MouseButton(test::Button::Left, true);
+    test::ScheduleInput(t + 10, [] { test::MouseMove(128, 98); });
+    test::ScheduleInput(t + 20, [] { test::MouseButton(test::Button::Left, false); });
+    RunFor(50);
+    RECT r;
+    GetWindowRect(form, &r);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{10, 10, 130, 100}));
+    EXPECT_EQ(GetCapture(), nullptr);
+    std::vector<UINT> loop;
+    for (const Logged& l : g_log)
+        if (l.msg == WM_ENTERSIZEMOVE || l.msg == WM_EXITSIZEMOVE || l.msg == WM_NCLBUTTONDOWN) loop.push_back(l.msg);
+    EXPECT_EQ(loop, (std::vector<UINT>{WM_NCLBUTTONDOWN, WM_ENTERSIZEMOVE, WM_EXITSIZEMOVE}));
+    // A size grip asks the form directly; Escape puts the window back.
+    t = ClockElapsedMs();
+    test::ScheduleInput(t + 10, [] { test::MouseMove(200, 200); });
+    test::ScheduleInput(t + 20, [] { test::Key(VK_ESCAPE, true); });
+    PostMessageA(form, WM_NCLBUTTONDOWN, static_cast<WPARAM>(HTBOTTOMRIGHT), MAKELPARAM(128, 98));
+    RunFor(50);
+    GetWindowRect(form, &r);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{10, 10, 130, 100}));
+}
+
 TEST_F(User, KeysGoToFocusThenActiveWindowWithTheirBits) {
     HWND form = Top(0, 0, 100, 100);
     HWND edit = Child(form, 0, 0, 10, 10);
@@ -960,6 +987,16 @@ TEST_F(User, ScriptedInputArrivesAtItsTimes) {
         {600, WM_LBUTTONUP},     {600, WM_LBUTTONDBLCLK}, {600, WM_LBUTTONUP}};
     EXPECT_EQ(got, want);
     EXPECT_EQ(Only(WM_KEYDOWN).back().wParam, static_cast<WPARAM>(VK_ESCAPE));
+    // Any injection can be scheduled the same way.
+    int64_t start = ClockElapsedMs();
+    test::ScheduleInput(start + 50, [] { test::MouseButton(test::Button::Right, true); });
+    test::ScheduleInput(start + 20, [] { test::MouseMove(40, 40); });
+    g_log.clear();
+    RunFor(100);
+    std::vector<std::pair<int64_t, UINT>> later;
+    for (const Logged& l : g_log)
+        if (l.msg == WM_MOUSEMOVE || l.msg == WM_RBUTTONDOWN) later.emplace_back(l.ms - start, l.msg);
+    EXPECT_EQ(later, (std::vector<std::pair<int64_t, UINT>>{{20, WM_MOUSEMOVE}, {50, WM_RBUTTONDOWN}}));
     for (const char* bad : {"10 jump 1 2", "x move 1 2", "10 move 1", "10 key 999", "10 move 1 2 3", "-5 key 27"})
         EXPECT_FALSE(test::SetInputScript(bad)) << bad;
 }
