@@ -575,7 +575,7 @@ TWinControl::~TWinControl() {
     while (!controls_.empty()) {
         TControl* c = controls_.back();
         RemoveControl(c);
-        delete c;
+        c->Free();
     }
     delete brush_;
 }

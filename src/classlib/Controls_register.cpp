@@ -351,7 +351,7 @@ void ControlsInternal::RegisterForms() {
         f->DoActivate(LOWORD(m.WParam) != WA_INACTIVE);
     });
     RegisterMessageHandler(F, WM_CLOSE, [](TObject* self, TMessage&) { static_cast<TCustomForm*>(self)->Close(); });
-    RegisterMessageHandler(F, CM_RELEASE, [](TObject* self, TMessage&) { delete static_cast<TCustomForm*>(self); });
+    RegisterMessageHandler(F, CM_RELEASE, [](TObject* self, TMessage&) { self->Free(); });
     RegisterMessageHandler(F, WM_SETFOCUS, [](TObject* self, TMessage& m) {
         auto* f = static_cast<TCustomForm*>(self);
         f->DefaultHandler(m);

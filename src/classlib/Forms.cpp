@@ -32,15 +32,19 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TScrollingWinControl(AOwner) {
     if (Screen) Screen->AddForm(this);
 }
 
-TCustomForm::~TCustomForm() {
+void TCustomForm::BeforeDestruction() {
     SetState(csDestroying, true);
-    if (built_) {
-        try {
-            DoDestroy();
-        } catch (...) {
-            if (Application) Application->HandleException(this);
-        }
+    if (!built_ || destroyFired_) return;
+    destroyFired_ = true;
+    try {
+        DoDestroy();
+    } catch (...) {
+        if (Application) Application->HandleException(this);
     }
+}
+
+TCustomForm::~TCustomForm() {
+    BeforeDestruction();
     if (Application) Application->FormGone(this);
     if (Screen) Screen->RemoveForm(this);
     delete canvas_;

@@ -341,7 +341,8 @@ TEST_F(FormsTest, ClosingTheMainFormEndsTheLoopAndDestroysInOrder) {
         Log("OnClose");
         EXPECT_EQ(a, caHide);
     };
-    f->OnDestroy = [](TObject*) { Log("OnDestroy"); };
+    // The owner frees the form while it is whole: the handler may use the derived form.
+    f->OnDestroy = [f](TObject*) { Log(f->ok ? "OnDestroy" : "OnDestroy without OK"); };
     f->OnShow = [](TObject*) { Log("OnShow"); };
     f->OnActivate = [](TObject* s) {
         Log("OnActivate");
