@@ -137,6 +137,18 @@ TEST_F(FormsTest, TableBuildsComponentsInOrderThenLoadsThenCreates) {
     delete f;
 }
 
+TEST_F(FormsTest, FormsAreCreatedByRegisteredClassName) {
+    RegisterClass(TLayoutForm::StaticClass());
+    TCustomForm* f = Application->CreateForm(FindClass("tlayoutform"));
+    ASSERT_NE(f, nullptr);
+    EXPECT_STREQ(f->ClassName(), "TLayoutForm");
+    EXPECT_EQ(Application->MainForm(), f);
+    EXPECT_TRUE(f->HandleAllocated());  // the main form gets its window at once
+    EXPECT_NE(f->FindComponent("OK"), nullptr);
+    EXPECT_EQ(log.back(), "OnCreate");
+    EXPECT_THROW(Application->CreateForm(TPanel::StaticClass()), EInvalidOperation);
+}
+
 TEST_F(FormsTest, AlignedAndAnchoredControlsFollowTheFormsSize) {
     TLayoutForm* f = NewForm<TLayoutForm>(Application);
     f->Show();
