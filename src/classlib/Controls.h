@@ -264,7 +264,6 @@ protected:
     virtual void Resize();
     // Applies AutoSize and the constraints to a proposed size.
     void AdjustSize(int& w, int& h);
-    virtual void ChangeScale(int, int) {}
     virtual void ColorChanged() { Invalidate(); }
     virtual void FontChanged() { Invalidate(); }
     virtual void TextChanged() { Invalidate(); }
