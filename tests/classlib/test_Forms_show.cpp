@@ -29,6 +29,26 @@ public:
     explicit TShowForm(TComponent* o) : TForm(o) {
         OnCreate = [this](TObject*) {
             g_events.push_back("create");
+            // The loading window: shown and painted at once, owned by the show window.
+            loading = NewForm<TForm>(this);
+            loading->SetBorderStyle(bsDialog);
+            loading->SetCaption("Загрузка...");
+            loading->SetClientWidth(423);
+            loading->SetClientHeight(80);
+            loading->SetPosition(poScreenCenter);
+            auto* text = new TLabel(loading);
+            text->SetParent(loading);
+            text->SetBounds(10, 10, 100, 13);
+            text->SetCaption("Wait");
+            text->Font()->SetColor(clRed);
+            loading->Show();
+            Application->ProcessMessages();
+            win::POINT o = text->ClientOrigin();
+            loadingTextPixels = 0;
+            win::test::Screen scr = win::test::ScreenComposite();
+            for (int y = o.y; y < o.y + 13; ++y)
+                for (int x = o.x; x < o.x + 100; ++x)
+                    if ((scr.At(x, y) & 0xFFFFFF) == 0xFF0000) ++loadingTextPixels;
             SetBorderStyle(bsNone);
             SetWindowState(wsMaximized);
             picture->SetBounds(0, 0, ClientWidth(), ClientHeight());
@@ -85,6 +105,8 @@ public:
     }
     TPictureStandIn* picture = nullptr;
     TTimer* slideTimer = nullptr;
+    TForm* loading = nullptr;
+    int loadingTextPixels = 0;
     int ticks = 0;
     bool destroyed = false;
 };
@@ -104,6 +126,8 @@ TEST_F(ControlsTest, ShowWindowPlaysFullScreenUntilAKey) {
     Application->Run();
     EXPECT_EQ(win::ClockNowTicks(), 500 * win::kTicksPerMs);  // the key ended it, not the horizon
     EXPECT_EQ(g_events, (std::vector<std::string>{"create", "activate", "key", "close"}));
+    EXPECT_EQ(show->loadingTextPixels, 4 * 40);
+    EXPECT_TRUE(win::IsWindowVisible(show->loading->Handle()));  // never hidden, only covered
     // Slides ticked from activation at 0 to the key at 500; at 500 the key comes first
     // (input before timers) and the close stops the timer.
     EXPECT_EQ(show->ticks, 9);
