@@ -350,6 +350,15 @@ void ControlsInternal::RegisterForms() {
         auto* f = static_cast<TCustomForm*>(self);
         f->DoActivate(LOWORD(m.WParam) != WA_INACTIVE);
     });
+    // A main form whose window is destroyed from outside (the host of a preview went away)
+    // ends the application.
+    RegisterMessageHandler(F, WM_DESTROY, [](TObject* self, TMessage& m) {
+        auto* f = static_cast<TCustomForm*>(self);
+        f->DefaultHandler(m);
+        if (!(f->ControlState & csDestroyingHandle) && !f->HasState(csDestroying) && Application &&
+            Application->MainForm() == f)
+            Application->Terminate();
+    });
     RegisterMessageHandler(F, WM_CLOSE, [](TObject* self, TMessage&) { static_cast<TCustomForm*>(self)->Close(); });
     RegisterMessageHandler(F, CM_RELEASE, [](TObject* self, TMessage&) { self->Free(); });
     RegisterMessageHandler(F, WM_SETFOCUS, [](TObject* self, TMessage& m) {

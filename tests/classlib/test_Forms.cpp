@@ -344,6 +344,15 @@ TEST_F(FormsTest, FormParentedIntoAForeignWindowTakesItsClientCoordinates) {
     EXPECT_FALSE(win::IsWindowVisible(Application->Handle()));
     // The red client shows inside the host.
     EXPECT_EQ(CountPixels(win::RECT{o.x, o.y, o.x + 200, o.y + 150}, 0xFF0000), 200 * 150);
+    // The preview lives as long as its host: when the host goes, the application ends.
+    auto quitPending = [] {
+        win::MSG m;
+        return win::PeekMessageA(&m, nullptr, win::WM_QUIT, win::WM_QUIT, win::PM_NOREMOVE) != 0;
+    };
+    EXPECT_FALSE(quitPending());
+    win::DestroyWindow(host);
+    EXPECT_FALSE(f->HandleAllocated());
+    EXPECT_TRUE(quitPending());
 }
 
 TEST_F(FormsTest, ClosingTheMainFormEndsTheLoopAndDestroysInOrder) {
