@@ -431,12 +431,6 @@ constexpr DWORD DCX_EXCLUDERGN = 0x00000040;
 constexpr DWORD DCX_INTERSECTRGN = 0x00000080;
 constexpr DWORD DCX_LOCKWINDOWUPDATE = 0x00000400;
 
-// Region types (shared with the GDI's values).
-constexpr int USER_ERROR_REGION = 0;  // ERROR
-constexpr int USER_NULLREGION = 1;
-constexpr int USER_SIMPLEREGION = 2;
-constexpr int USER_COMPLEXREGION = 3;
-
 // ---- system metrics -------------------------------------------------------------------
 
 constexpr int SM_CXSCREEN = 0;

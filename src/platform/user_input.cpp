@@ -28,11 +28,13 @@ bool InClientScreen(const Window* w, int x, int y) {
 }
 
 // The deepest enabled visible window under a screen point; 0 over nothing or over a
-// disabled top-level window.
-HWND HitTestScreen(int x, int y) {
+// disabled top-level window. Windows in `skip` (transparent to hit-testing) are passed over.
+HWND HitTestScreen(int x, int y, const std::vector<HWND>& skip = {}) {
+    auto skipped = [&skip](HWND h) { return std::find(skip.begin(), skip.end(), h) != skip.end(); };
     for (HWND t : S().topLevels) {
         Window* w = W(t);
-        if (!w || !(w->style & WS_VISIBLE) || (w->style & WS_MINIMIZE) || !ContainsScreen(w, x, y)) continue;
+        if (!w || !(w->style & WS_VISIBLE) || (w->style & WS_MINIMIZE) || skipped(t) || !ContainsScreen(w, x, y))
+            continue;
         if (w->style & WS_DISABLED) return nullptr;
         HWND cur = t;
         for (;;) {
@@ -41,7 +43,7 @@ HWND HitTestScreen(int x, int y) {
             HWND next = nullptr;
             for (HWND c : cw->children) {
                 Window* k = W(c);
-                if (k && (k->style & WS_VISIBLE) && ContainsScreen(k, x, y)) {
+                if (k && (k->style & WS_VISIBLE) && !skipped(c) && ContainsScreen(k, x, y)) {
                     next = c;
                     break;
                 }
@@ -109,9 +111,15 @@ void RoutePointer(UINT msg, WPARAM extra, bool isDown) {
     if (s.capture && W(s.capture)) {
         target = s.capture;
     } else {
-        target = HitTestScreen(x, y);
-        if (!target) return;
-        hit = SendMessageA(target, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+        // A window answering HTTRANSPARENT passes the event to what lies beneath it.
+        std::vector<HWND> skip;
+        for (;;) {
+            target = HitTestScreen(x, y, skip);
+            if (!target) return;
+            hit = SendMessageA(target, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+            if (hit != HTTRANSPARENT || skip.size() >= 32) break;
+            skip.push_back(target);
+        }
         if (!W(target) || hit == HTNOWHERE || hit == HTERROR || hit == HTTRANSPARENT) hit = HTCLIENT;
     }
     if (!W(target)) return;

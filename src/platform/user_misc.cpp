@@ -56,6 +56,8 @@ void FreeClipboardData() {
     s.clipboard.clear();
 }
 
+constexpr long long kMaxScriptMs = 100'000'000'000LL;  // about three years of clock time
+
 bool ParseScript(const std::string& script, std::vector<ScriptedInput>* out) {
     std::stringstream all(script);
     std::string item;
@@ -68,7 +70,7 @@ bool ParseScript(const std::string& script, std::vector<ScriptedInput>* out) {
             if (blank) continue;
             return false;
         }
-        if (!(in >> kind) || ms < 0) return false;
+        if (!(in >> kind) || ms < 0 || ms > kMaxScriptMs) return false;
         for (char& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         ScriptedInput ev;
         ev.due = display::TicksAtMs(ms);

@@ -17,6 +17,8 @@
 
 namespace win::user {
 
+constexpr int USER_ERROR_REGION = 0;  // the GDI's ERROR region type
+
 struct WindowClass {
     std::string name;
     ATOM atom = 0;

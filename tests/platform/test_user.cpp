@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <string>
 #include <thread>
@@ -390,6 +391,19 @@ TEST_F(User, PeekFiltersRemovalAndQuitOrder) {
     PostQuitMessage(5);
     EXPECT_FALSE(GetMessageA(&m, nullptr, 0, 0));
     EXPECT_EQ(m.wParam, 5u);
+}
+
+TEST_F(User, PostFromAnotherThreadWakesARealClockWait) {
+    SetClockMode(ClockMode::Real);
+    HWND w = Top(0, 0, 5, 5, WS_POPUP);
+    std::thread t([w] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        PostMessageA(w, WM_USER + 9, 0, 0);
+    });
+    MSG m;
+    ASSERT_TRUE(GetMessageA(&m, nullptr, 0, 0));  // no timer, no input: only the post ends the wait
+    EXPECT_EQ(m.message, WM_USER + 9);
+    t.join();
 }
 
 TEST_F(User, SendMessageFromAnotherThreadRunsOnTheUiThread) {
@@ -826,6 +840,32 @@ TEST_F(User, MouseMessagesCarryClientCoordinatesAndSkipDisabledWindows) {
     (void)picture;
 }
 
+TEST_F(User, TransparentWindowsPassThePointerOn) {
+    struct P {
+        static LRESULT Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+            if (msg == WM_NCHITTEST) return HTTRANSPARENT;
+            return CALLBACK_Proc(h, msg, wp, lp);
+        }
+    };
+    WNDCLASSA wc;
+    wc.lpfnWndProc = P::Proc;
+    wc.lpszClassName = "Transparent";
+    RegisterClassA(&wc);
+    HWND form = Top(0, 0, 100, 100);
+    HWND below = Child(form, 10, 10, 50, 50);
+    HWND glass = Child(form, 0, 0, 100, 100, WS_CHILD | WS_VISIBLE, "Transparent");
+    SetWindowPos(glass, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    Pump();
+    g_log.clear();
+    test::MouseMove(20, 20);
+    test::MouseMove(80, 80);
+    Pump();
+    auto moves = Only(WM_MOUSEMOVE);
+    ASSERT_EQ(moves.size(), 2u);
+    EXPECT_EQ(moves[0].hwnd, below);
+    EXPECT_EQ(moves[1].hwnd, form);
+}
+
 struct DblCase {
     const char* name;
     int64_t gapMs;
@@ -997,7 +1037,8 @@ TEST_F(User, ScriptedInputArrivesAtItsTimes) {
     for (const Logged& l : g_log)
         if (l.msg == WM_MOUSEMOVE || l.msg == WM_RBUTTONDOWN) later.emplace_back(l.ms - start, l.msg);
     EXPECT_EQ(later, (std::vector<std::pair<int64_t, UINT>>{{20, WM_MOUSEMOVE}, {50, WM_RBUTTONDOWN}}));
-    for (const char* bad : {"10 jump 1 2", "x move 1 2", "10 move 1", "10 key 999", "10 move 1 2 3", "-5 key 27"})
+    for (const char* bad : {"10 jump 1 2", "x move 1 2", "10 move 1", "10 key 999", "10 move 1 2 3", "-5 key 27",
+                            "99999999999999999 key 27", "10 move 99999 1", "10 key 0x1B junk"})
         EXPECT_FALSE(test::SetInputScript(bad)) << bad;
 }
 
