@@ -276,6 +276,8 @@ TEST_F(ControlsOnForm, ControlCursorShowsThroughSetCursor) {
     win::test::MouseMove(p.x, p.y);
     Application->ProcessMessages();
     EXPECT_EQ(win::test::CurrentCursor(), Screen->Cursors(crHandPoint));
+    EXPECT_EQ(Mouse->CursorPos().x, p.x);
+    EXPECT_EQ(Mouse->CursorPos().y, p.y);
     win::test::MouseMove(200, 150);
     Application->ProcessMessages();
     EXPECT_EQ(win::test::CurrentCursor(), Screen->Cursors(crArrow));
