@@ -389,6 +389,7 @@ void TComponent::DestroyComponents() {
     while (!components_.empty()) {
         TComponent* c = components_.back();
         Remove(c);
+        c->BeforeDestruction();
         delete c;
     }
 }

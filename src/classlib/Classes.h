@@ -82,8 +82,15 @@ public:
     template <class T>
     bool Is() const { return InheritsFrom(T::StaticClass()); }
 
-    // Frees the object (null-safe when called through FreeAndNil).
-    void Free() { delete this; }
+    // Frees the object (null-safe when called through FreeAndNil): BeforeDestruction, then
+    // the destructors.
+    void Free() {
+        BeforeDestruction();
+        delete this;
+    }
+    // Called by Free and by an owner freeing its components while the object is still whole
+    // (a form fires OnDestroy here).
+    virtual void BeforeDestruction() {}
 
     // Message-method dispatch: calls the handler that the nearest class in the object's
     // class chain declares for Message.Msg, or DefaultHandler when none does.
@@ -106,7 +113,7 @@ template <class T>
 void FreeAndNil(T*& p) {
     T* q = p;
     p = nullptr;
-    delete q;
+    if (q) q->Free();
 }
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;

@@ -442,8 +442,8 @@ void TControl::SetMouseCapture(bool v) {
         else if (parent_)
             h = parent_->Handle();
         if (!h) return;
-        g_captureControl = this;
         SetCapture(h);
+        g_captureControl = this;
     } else {
         g_captureControl = nullptr;
         ReleaseCapture();
@@ -575,7 +575,7 @@ TWinControl::~TWinControl() {
     while (!controls_.empty()) {
         TControl* c = controls_.back();
         RemoveControl(c);
-        delete c;
+        c->Free();
     }
     delete brush_;
 }
@@ -994,6 +994,14 @@ void TWinControl::WndProc(TMessage& Message) {
     TControl::WndProc(Message);
 }
 
+void TWinControl::CaptureLost() {
+    if (!g_captureControl) return;
+    if (g_captureControl == this || (g_captureControl->parent_ == this && !g_captureControl->Is<TWinControl>())) {
+        g_captureControl->ControlState &= ~(csClicked | csLButtonDown);
+        g_captureControl = nullptr;
+    }
+}
+
 void TWinControl::DefaultHandler(TMessage& Message) {
     if (handle_)
         Message.Result = DefWindowProcA(handle_, Message.Msg, Message.WParam, Message.LParam);
@@ -1137,6 +1145,11 @@ TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner), canvas
 TCustomControl::~TCustomControl() {
     delete canvas_;
     canvas_ = nullptr;
+}
+
+void TCustomControl::DestroyWnd() {
+    if (canvas_) canvas_->FreeDC();
+    TWinControl::DestroyWnd();
 }
 
 void TCustomControl::PaintWindow(HDC dc) {

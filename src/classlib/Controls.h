@@ -264,7 +264,6 @@ protected:
     virtual void Resize();
     // Applies AutoSize and the constraints to a proposed size.
     void AdjustSize(int& w, int& h);
-    virtual void ChangeScale(int, int) {}
     virtual void ColorChanged() { Invalidate(); }
     virtual void FontChanged() { Invalidate(); }
     virtual void TextChanged() { Invalidate(); }
@@ -395,6 +394,8 @@ public:
 
     // Used by the message handlers of this class.
     void PaintHandler(TMessage& Message);
+    // The window lost the mouse capture: forget the control that held it.
+    void CaptureLost();
     void PaintControls(win::HDC dc, TControl* First);
     bool DoKeyDown(uint16_t& Key, TShiftState Shift);
     bool DoKeyUp(uint16_t& Key, TShiftState Shift);
@@ -489,6 +490,7 @@ public:
 
 protected:
     void PaintWindow(win::HDC dc) override;
+    void DestroyWnd() override;
     virtual void Paint() {}
 
 private:

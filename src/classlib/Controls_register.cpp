@@ -273,6 +273,11 @@ void ControlsInternal::RegisterControls() {
         std::vector<TControl*> children(c->controls_);
         for (TControl* child : children) child->Perform(CM_PARENTFONTCHANGED);
     });
+    RegisterMessageHandler(W, WM_CAPTURECHANGED, [](TObject* self, TMessage& m) {
+        auto* c = static_cast<TWinControl*>(self);
+        c->CaptureLost();
+        c->DefaultHandler(m);
+    });
     RegisterMessageHandler(W, WM_SETFOCUS, [](TObject* self, TMessage& m) {
         auto* c = static_cast<TWinControl*>(self);
         c->DefaultHandler(m);
@@ -345,8 +350,17 @@ void ControlsInternal::RegisterForms() {
         auto* f = static_cast<TCustomForm*>(self);
         f->DoActivate(LOWORD(m.WParam) != WA_INACTIVE);
     });
+    // A main form whose window is destroyed from outside (the host of a preview went away)
+    // ends the application.
+    RegisterMessageHandler(F, WM_DESTROY, [](TObject* self, TMessage& m) {
+        auto* f = static_cast<TCustomForm*>(self);
+        f->DefaultHandler(m);
+        if (!(f->ControlState & csDestroyingHandle) && !f->HasState(csDestroying) && Application &&
+            Application->MainForm() == f)
+            Application->Terminate();
+    });
     RegisterMessageHandler(F, WM_CLOSE, [](TObject* self, TMessage&) { static_cast<TCustomForm*>(self)->Close(); });
-    RegisterMessageHandler(F, CM_RELEASE, [](TObject* self, TMessage&) { delete static_cast<TCustomForm*>(self); });
+    RegisterMessageHandler(F, CM_RELEASE, [](TObject* self, TMessage&) { self->Free(); });
     RegisterMessageHandler(F, WM_SETFOCUS, [](TObject* self, TMessage& m) {
         auto* f = static_cast<TCustomForm*>(self);
         f->DefaultHandler(m);

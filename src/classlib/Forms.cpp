@@ -32,15 +32,19 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TScrollingWinControl(AOwner) {
     if (Screen) Screen->AddForm(this);
 }
 
-TCustomForm::~TCustomForm() {
+void TCustomForm::BeforeDestruction() {
     SetState(csDestroying, true);
-    if (built_) {
-        try {
-            DoDestroy();
-        } catch (...) {
-            if (Application) Application->HandleException(this);
-        }
+    if (!built_ || destroyFired_) return;
+    destroyFired_ = true;
+    try {
+        DoDestroy();
+    } catch (...) {
+        if (Application) Application->HandleException(this);
     }
+}
+
+TCustomForm::~TCustomForm() {
+    BeforeDestruction();
     if (Application) Application->FormGone(this);
     if (Screen) Screen->RemoveForm(this);
     delete canvas_;
@@ -170,6 +174,11 @@ RECT TCustomForm::CalcClientRect(int w, int h) const {
     AdjustWindowRectEx(&frame, style, FALSE, ex);
     int cw = w - (frame.right - frame.left), ch = h - (frame.bottom - frame.top);
     return RECT{0, 0, std::max(0, cw), std::max(0, ch)};
+}
+
+void TCustomForm::DestroyWnd() {
+    if (canvas_) canvas_->FreeDC();
+    TScrollingWinControl::DestroyWnd();
 }
 
 void TCustomForm::PaintWindow(HDC dc) {

@@ -107,6 +107,9 @@ public:
     // (an exception there is reported and construction goes on). Runs once; CreateForm and
     // NewForm call it.
     void AfterConstruction();
+    // Fires OnDestroy while the form is whole (Free, Release and owners call it; a form
+    // deleted directly fires it from the base destructor instead).
+    void BeforeDestruction() override;
 
     TFormBorderStyle BorderStyle() const { return borderStyle_; }
     void SetBorderStyle(TFormBorderStyle v);
@@ -161,6 +164,7 @@ protected:
     void CreateParams(TCreateParams& Params) override;
     win::RECT CalcClientRect(int w, int h) const override;
     void PaintWindow(win::HDC dc) override;
+    void DestroyWnd() override;
     virtual void DoCreate();
     virtual void DoShow();
     virtual void DoHide();
@@ -183,6 +187,7 @@ private:
     TControlCanvas* canvas_ = nullptr;
     TIcon* icon_ = nullptr;
     bool built_ = false;
+    bool destroyFired_ = false;
     bool modal_ = false;
     bool active_ = false;
 };

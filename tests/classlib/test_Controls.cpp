@@ -114,6 +114,24 @@ TEST_F(ControlsOnForm, ClicksReachTheControlUnderThePointer) {
     EXPECT_TRUE(log.empty());
 }
 
+TEST_F(ControlsOnForm, LosingTheCaptureCancelsTheClick) {
+    TButton* b = AddButton("Go", 10, 10);
+    b->OnClick = [&](TObject*) { log.push_back("button"); };
+    ShowAndPaint();
+    win::POINT p = ScreenPoint(b, 20, 10);
+    win::test::MouseMove(p.x, p.y);
+    win::test::MouseButton(win::test::Button::Left, true);
+    Application->ProcessMessages();
+    EXPECT_TRUE(b->MouseCapture());
+    EXPECT_EQ(win::GetCapture(), b->Handle());
+    win::SetCapture(form->Handle());  // someone else takes the mouse
+    EXPECT_FALSE(b->MouseCapture());
+    win::ReleaseCapture();
+    win::test::MouseButton(win::test::Button::Left, false);
+    Application->ProcessMessages();
+    EXPECT_TRUE(log.empty());
+}
+
 TEST_F(ControlsOnForm, DisabledPanelLetsTheFormHaveTheClicks) {
     auto* panel = new TPanel(form);
     panel->SetParent(form);
@@ -258,6 +276,8 @@ TEST_F(ControlsOnForm, ControlCursorShowsThroughSetCursor) {
     win::test::MouseMove(p.x, p.y);
     Application->ProcessMessages();
     EXPECT_EQ(win::test::CurrentCursor(), Screen->Cursors(crHandPoint));
+    EXPECT_EQ(Mouse->CursorPos().x, p.x);
+    EXPECT_EQ(Mouse->CursorPos().y, p.y);
     win::test::MouseMove(200, 150);
     Application->ProcessMessages();
     EXPECT_EQ(win::test::CurrentCursor(), Screen->Cursors(crArrow));

@@ -137,6 +137,18 @@ TEST_F(FormsTest, TableBuildsComponentsInOrderThenLoadsThenCreates) {
     delete f;
 }
 
+TEST_F(FormsTest, FormsAreCreatedByRegisteredClassName) {
+    RegisterClass(TLayoutForm::StaticClass());
+    TCustomForm* f = Application->CreateForm(FindClass("tlayoutform"));
+    ASSERT_NE(f, nullptr);
+    EXPECT_STREQ(f->ClassName(), "TLayoutForm");
+    EXPECT_EQ(Application->MainForm(), f);
+    EXPECT_TRUE(f->HandleAllocated());  // the main form gets its window at once
+    EXPECT_NE(f->FindComponent("OK"), nullptr);
+    EXPECT_EQ(log.back(), "OnCreate");
+    EXPECT_THROW(Application->CreateForm(TPanel::StaticClass()), EInvalidOperation);
+}
+
 TEST_F(FormsTest, AlignedAndAnchoredControlsFollowTheFormsSize) {
     TLayoutForm* f = NewForm<TLayoutForm>(Application);
     f->Show();
@@ -332,6 +344,15 @@ TEST_F(FormsTest, FormParentedIntoAForeignWindowTakesItsClientCoordinates) {
     EXPECT_FALSE(win::IsWindowVisible(Application->Handle()));
     // The red client shows inside the host.
     EXPECT_EQ(CountPixels(win::RECT{o.x, o.y, o.x + 200, o.y + 150}, 0xFF0000), 200 * 150);
+    // The preview lives as long as its host: when the host goes, the application ends.
+    auto quitPending = [] {
+        win::MSG m;
+        return win::PeekMessageA(&m, nullptr, win::WM_QUIT, win::WM_QUIT, win::PM_NOREMOVE) != 0;
+    };
+    EXPECT_FALSE(quitPending());
+    win::DestroyWindow(host);
+    EXPECT_FALSE(f->HandleAllocated());
+    EXPECT_TRUE(quitPending());
 }
 
 TEST_F(FormsTest, ClosingTheMainFormEndsTheLoopAndDestroysInOrder) {
@@ -341,7 +362,8 @@ TEST_F(FormsTest, ClosingTheMainFormEndsTheLoopAndDestroysInOrder) {
         Log("OnClose");
         EXPECT_EQ(a, caHide);
     };
-    f->OnDestroy = [](TObject*) { Log("OnDestroy"); };
+    // The owner frees the form while it is whole: the handler may use the derived form.
+    f->OnDestroy = [f](TObject*) { Log(f->ok ? "OnDestroy" : "OnDestroy without OK"); };
     f->OnShow = [](TObject*) { Log("OnShow"); };
     f->OnActivate = [](TObject* s) {
         Log("OnActivate");
