@@ -6,6 +6,8 @@
 
 #include "classlib/SysUtils.h"
 #include "classlib/TypInfo.h"
+#include "pix32/Pix32_Blend.h"
+#include "pix32/Pix32_LowLevel.h"
 
 namespace pix32 {
 
@@ -207,6 +209,380 @@ void KernelWeightsFromTable(const TIntegerMap& Table, TKernelMode Mode, int32_t 
     }
 }
 
+
+// ---------------------------------------------------------------------------------------------
+// TBitmap32Resampler
+
+void TBitmap32Resampler::Attach(TBitmap32* Bitmap) {
+    if (Bitmap) Bitmap->SetResampler(this);  // sets FBitmap
+}
+
+void TBitmap32Resampler::SetPixelAccessMode(TPixelAccessMode Value) {
+    if (Value == FPixelAccessMode) return;
+    FPixelAccessMode = Value;
+    Changed();
+}
+
+void TBitmap32Resampler::Changed() {
+    if (FBitmap) FBitmap->Changed();
+}
+
+void TBitmap32Resampler::PrepareSampling() {
+    if (FBitmap) FClipRect = FBitmap->ClipRect();
+}
+
+TRect TBitmap32Resampler::GetSampleBounds() const {
+    TRect r = FBitmap ? FBitmap->ClipRect() : TRect{};
+    if (FPixelAccessMode == pamTransparentEdge) InflateRectBy(r, 1, 1);
+    return r;
+}
+
+void TBitmap32Resampler::AssignTo(cl::TPersistent* Dest) {
+    if (dynamic_cast<TBitmap32Resampler*>(Dest))
+        CopyPublishedProperties(this, Dest, cl::tkProperties);
+    else
+        TCustomResampler::AssignTo(Dest);
+}
+
+namespace {
+int32_t RoundSample(float V) {
+    const double r = std::nearbyint(static_cast<double>(V));
+    if (!(r == r)) return 0;
+    if (r >= 2147483647.0) return INT32_MAX;
+    if (r <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(r);
+}
+TFixed RoundFixedSample(float V) {
+    const double r = std::nearbyint(static_cast<double>(V) * 65536.0);
+    if (!(r == r)) return 0;
+    if (r >= 2147483647.0) return INT32_MAX;
+    if (r <= -2147483648.0) return INT32_MIN;
+    return static_cast<TFixed>(r);
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Nested samplers
+
+TCustomSampler& TNestedSampler::Nested() const {
+    if (!FSampler) throw ENestedException("Nested sampler is nil");
+    return *FSampler;
+}
+
+void TNestedSampler::PrepareSampling() { Nested().PrepareSampling(); }
+void TNestedSampler::FinalizeSampling() { Nested().FinalizeSampling(); }
+bool TNestedSampler::HasBounds() const { return Nested().HasBounds(); }
+TRect TNestedSampler::GetSampleBounds() const { return Nested().GetSampleBounds(); }
+
+void TNestedSampler::AssignTo(cl::TPersistent* Dest) {
+    if (auto* d = dynamic_cast<TNestedSampler*>(Dest))
+        d->SetSampler(FSampler);
+    else
+        TCustomSampler::AssignTo(Dest);
+}
+
+TTransformation& TTransformer::Transform() const {
+    if (!FTransformation) throw ENestedException("Transformation is nil");
+    return *FTransformation;
+}
+
+TColor32 TTransformer::GetSampleInt(int32_t X, int32_t Y) {
+    TFixed u = 0, v = 0;
+    Transform().ReverseTransformFixed(FixedFromInt(X), FixedFromInt(Y), u, v);
+    return Nested().GetSampleFixed(u, v);
+}
+
+TColor32 TTransformer::GetSampleFixed(TFixed X, TFixed Y) {
+    TFixed u = 0, v = 0;
+    Transform().ReverseTransformFixed(X, Y, u, v);
+    return Nested().GetSampleFixed(u, v);
+}
+
+TColor32 TTransformer::GetSampleFloat(float X, float Y) {
+    float u = 0, v = 0;
+    Transform().ReverseTransformFloat(X, Y, u, v);
+    return Nested().GetSampleFloat(u, v);
+}
+
+void TTransformer::PrepareSampling() {
+    TNestedSampler::PrepareSampling();
+    if (!Transform().TransformValid()) FTransformation->PrepareTransform();
+}
+
+bool TTransformer::HasBounds() const { return Transform().HasTransformedBounds() && Nested().HasBounds(); }
+
+TRect TTransformer::GetSampleBounds() const {
+    return Transform().GetTransformedBounds(FloatRectFromRect(Nested().GetSampleBounds()));
+}
+
+void TTransformer::AssignTo(cl::TPersistent* Dest) {
+    if (auto* d = dynamic_cast<TTransformer*>(Dest)) d->SetTransformation(FTransformation);
+    TNestedSampler::AssignTo(Dest);
+}
+
+TColor32 TNearestTransformer::GetSampleInt(int32_t X, int32_t Y) {
+    int32_t u = 0, v = 0;
+    Transform().ReverseTransformInt(X, Y, u, v);
+    return Nested().GetSampleInt(u, v);
+}
+
+TColor32 TNearestTransformer::GetSampleFixed(TFixed X, TFixed Y) {
+    TFixed u = 0, v = 0;
+    Transform().ReverseTransformFixed(X, Y, u, v);
+    return Nested().GetSampleInt(static_cast<int32_t>(static_cast<uint32_t>(u) >> 16),
+                                 static_cast<int32_t>(static_cast<uint32_t>(v) >> 16));
+}
+
+TColor32 TNearestTransformer::GetSampleFloat(float X, float Y) {
+    float u = 0, v = 0;
+    Transform().ReverseTransformFloat(X, Y, u, v);
+    return Nested().GetSampleInt(RoundSample(u), RoundSample(v));
+}
+
+// ---------------------------------------------------------------------------------------------
+// TNearestResampler
+
+TNearestResampler::TNearestResampler() { FTransformerClass = &TNearestTransformer::StaticClass(); }
+
+TNearestResampler::TNearestResampler(TBitmap32* Bitmap) : TNearestResampler() { Attach(Bitmap); }
+
+TColor32 TNearestResampler::GetSampleFixed(TFixed X, TFixed Y) {
+    return (this->*FGetPixel)(static_cast<int32_t>((static_cast<int64_t>(X) + 0x7FFF) >> 16),
+                              static_cast<int32_t>((static_cast<int64_t>(Y) + 0x7FFF) >> 16));
+}
+
+TColor32 TNearestResampler::GetSampleFloat(float X, float Y) { return (this->*FGetPixel)(RoundSample(X), RoundSample(Y)); }
+
+void TNearestResampler::PrepareSampling() {
+    TBitmap32Resampler::PrepareSampling();
+    switch (FPixelAccessMode) {
+        case pamUnsafe: FGetPixel = &TNearestResampler::ReadUnsafe; break;
+        case pamWrap: FGetPixel = &TNearestResampler::ReadWrapped; break;
+        case pamTransparentEdge: FGetPixel = &TNearestResampler::ReadTransparentEdge; break;
+        default: FGetPixel = &TNearestResampler::ReadClipped; break;
+    }
+}
+
+TColor32 TNearestResampler::ReadUnsafe(int32_t X, int32_t Y) { return FBitmap->Pixel(X, Y); }
+TColor32 TNearestResampler::ReadClipped(int32_t X, int32_t Y) { return FBitmap->PixelClipped(X, Y); }
+TColor32 TNearestResampler::ReadWrapped(int32_t X, int32_t Y) { return FBitmap->PixelWrapped(X, Y); }
+
+TColor32 TNearestResampler::ReadTransparentEdge(int32_t X, int32_t Y) {
+    const int32_t cx = ClampToRange(X, FClipRect.left, FClipRect.right - 1);
+    const int32_t cy = ClampToRange(Y, FClipRect.top, FClipRect.bottom - 1);
+    const TColor32 c = FBitmap->Pixel(cx, cy);
+    return (cx != X || cy != Y) ? (c & 0x00FFFFFFu) : c;
+}
+
+void TNearestResampler::Resample(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TBitmap32* Src,
+                                 const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) {
+    StretchNearest(Dst, DstRect, DstClip, Src, SrcRect, CombineOp, CombineCallBack);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TLinearResampler
+
+TLinearResampler::TLinearResampler() { FTransformerClass = &TTransformer::StaticClass(); }
+
+TLinearResampler::TLinearResampler(TBitmap32* Bitmap) : TLinearResampler() { Attach(Bitmap); }
+
+TColor32 TLinearResampler::GetSampleFloat(float X, float Y) {
+    return (this->*FGetPixel)(RoundFixedSample(X), RoundFixedSample(Y));
+}
+
+void TLinearResampler::PrepareSampling() {
+    TBitmap32Resampler::PrepareSampling();
+    switch (FPixelAccessMode) {
+        case pamUnsafe: FGetPixel = &TLinearResampler::ReadUnsafe; break;
+        case pamWrap: FGetPixel = &TLinearResampler::ReadWrapped; break;
+        case pamTransparentEdge: FGetPixel = &TLinearResampler::ReadTransparentEdge; break;
+        default: FGetPixel = &TLinearResampler::ReadClipped; break;
+    }
+}
+
+TColor32 TLinearResampler::ReadUnsafe(TFixed X, TFixed Y) { return FBitmap->PixelBilinearFixed(X, Y); }
+TColor32 TLinearResampler::ReadClipped(TFixed X, TFixed Y) { return FBitmap->PixelBilinearFixedClipped(X, Y); }
+TColor32 TLinearResampler::ReadWrapped(TFixed X, TFixed Y) { return FBitmap->PixelBilinearFixedWrapped(X, Y); }
+
+TColor32 TLinearResampler::ReadTransparentEdge(TFixed X, TFixed Y) {
+    const int32_t i = X >> 16, j = Y >> 16;
+    const int32_t r = FClipRect.right - 1, b = FClipRect.bottom - 1;
+    TColor32 result = 0;
+    if (i >= FClipRect.left && i < r && j >= FClipRect.top && j < b) {
+        result = FBitmap->PixelBilinear256(static_cast<uint32_t>(X) >> 8, static_cast<uint32_t>(Y) >> 8);
+    } else if (i >= FClipRect.left - 1 && i <= r && j >= FClipRect.top - 1 && j <= b) {
+        const auto sign = [](int32_t v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); };
+        const int32_t x1 = ClampToMax(i, r), x2 = ClampToMax(i + sign(X), r);
+        const int32_t y1 = ClampToMax(j, b), y2 = ClampToMax(j + sign(Y), b);
+        TColor32 c1 = FBitmap->Pixel(x1, y1), c2 = FBitmap->Pixel(x2, y1);
+        TColor32 c3 = FBitmap->Pixel(x1, y2), c4 = FBitmap->Pixel(x2, y2);
+        if (static_cast<int64_t>(X) <= static_cast<int64_t>(FClipRect.left) * 65536) {
+            c1 &= 0x00FFFFFFu;
+            c3 &= 0x00FFFFFFu;
+        } else if (i == r) {
+            c2 &= 0x00FFFFFFu;
+            c4 &= 0x00FFFFFFu;
+        }
+        if (static_cast<int64_t>(Y) <= static_cast<int64_t>(FClipRect.top) * 65536) {
+            c1 &= 0x00FFFFFFu;
+            c2 &= 0x00FFFFFFu;
+        } else if (j == b) {
+            c3 &= 0x00FFFFFFu;
+            c4 &= 0x00FFFFFFu;
+        }
+        const uint32_t wx = GammaTable[((X >> 8) & 255) ^ 255];
+        const uint32_t wy = GammaTable[((Y >> 8) & 255) ^ 255];
+        result = WeightedMix(WeightedMix(c1, c2, wx), WeightedMix(c3, c4, wx), wy);
+    }
+    ClearMultimediaState();
+    return result;
+}
+
+void TLinearResampler::Resample(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TBitmap32* Src,
+                                const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) {
+    const int32_t srcW = SrcRect.right - SrcRect.left, srcH = SrcRect.bottom - SrcRect.top;
+    const int32_t dstW = DstRect.right - DstRect.left, dstH = DstRect.bottom - DstRect.top;
+    if (dstW > srcW && dstH > srcH && srcW > 1 && srcH > 1)
+        StretchLinear(Dst, DstRect, DstClip, Src, SrcRect, CombineOp, CombineCallBack);
+    else
+        KernelResample(Dst, DstRect, DstClip, Src, SrcRect, *FLinearKernel, CombineOp, CombineCallBack);
+}
+
+void TDraftResampler::Resample(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TBitmap32* Src,
+                               const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) {
+    DraftResample(Dst, DstRect, DstClip, Src, SrcRect, *FLinearKernel, CombineOp, CombineCallBack);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TKernelResampler
+
+TKernelResampler::TKernelResampler() : FKernel(std::make_unique<TBoxKernel>()) {
+    FTransformerClass = &TTransformer::StaticClass();
+}
+
+TKernelResampler::TKernelResampler(TBitmap32* Bitmap) : TKernelResampler() { Attach(Bitmap); }
+
+TKernelResampler::~TKernelResampler() = default;
+
+void TKernelResampler::SetKernel(TCustomKernel* Value) {
+    if (!Value || Value == FKernel.get()) return;
+    FKernel.reset(Value);
+    Changed();
+}
+
+void TKernelResampler::SetKernelClassName(const cl::String& Value) {
+    if (Value.empty() || Value == FKernel->ClassName()) return;
+    auto k = CreateKernelByName(Value);
+    if (!k) return;
+    FKernel = std::move(k);
+    Changed();
+}
+
+void TKernelResampler::SetKernelMode(TKernelMode Value) {
+    if (Value == FKernelMode) return;
+    FKernelMode = Value;
+    Changed();
+}
+
+void TKernelResampler::SetTableSize(int32_t Value) {
+    if (Value < 2) Value = 2;
+    if (Value == FTableSize) return;
+    FTableSize = Value;
+    Changed();
+}
+
+void TKernelResampler::PrepareSampling() {
+    TBitmap32Resampler::PrepareSampling();
+    if (FBitmap) FOuterColor = FBitmap->OuterColor();
+    if (FKernelMode == kmTableNearest || FKernelMode == kmTableLinear) {
+        if (!FWeightTable) FWeightTable = std::make_unique<TIntegerMap>();
+        BuildWeightTable(*FWeightTable, *FKernel, KernelRadius(*FKernel), FTableSize);
+    }
+}
+
+void TKernelResampler::FinalizeSampling() {
+    if (FKernelMode == kmTableNearest || FKernelMode == kmTableLinear) FWeightTable.reset();
+}
+
+TColor32 TKernelResampler::GetSampleFloat(float X, float Y) {
+    const int32_t w = KernelRadius(*FKernel);
+    const int32_t cx = static_cast<int32_t>(std::ceil(static_cast<double>(X)));
+    const int32_t cy = static_cast<int32_t>(std::ceil(static_cast<double>(Y)));
+    const TRect& clip = FClipRect;
+    int32_t loX = -w, hiX = w, loY = -w, hiY = w;
+    bool cut = false;
+    if (FPixelAccessMode == pamSafe || FPixelAccessMode == pamTransparentEdge) {
+        if (cx < clip.left || cx > clip.right || cy < clip.top || cy > clip.bottom)
+            return FPixelAccessMode == pamSafe ? FOuterColor : 0;
+        if (cx + loX < clip.left) loX = clip.left - cx, cut = true;
+        if (cx + hiX > clip.right - 1) hiX = clip.right - cx - 1, cut = true;
+        if (cy + loY < clip.top) loY = clip.top - cy, cut = true;
+        if (cy + hiY > clip.bottom - 1) hiY = clip.bottom - cy - 1, cut = true;
+    }
+    std::vector<int32_t> wx(2 * w + 1), wy(2 * w + 1);
+    const float dx = static_cast<float>(cx - static_cast<double>(X));
+    const float dy = static_cast<float>(cy - static_cast<double>(Y));
+    if (FKernelMode == kmDynamic || !FWeightTable) {
+        KernelWeightsDynamic(*FKernel, w, dx, wx.data());
+        KernelWeightsDynamic(*FKernel, w, dy, wy.data());
+    } else {
+        KernelWeightsFromTable(*FWeightTable, FKernelMode, FTableSize, dx, wx.data());
+        KernelWeightsFromTable(*FWeightTable, FKernelMode, FTableSize, dy, wy.data());
+    }
+    int64_t sum[4] = {0, 0, 0, 0};  // blue, green, red, alpha
+    const auto tapX = [&](int32_t i) { return FPixelAccessMode == pamWrap ? FBitmap->WrapX(cx + i) : cx + i; };
+    const auto tapY = [&](int32_t j) { return FPixelAccessMode == pamWrap ? FBitmap->WrapY(cy + j) : cy + j; };
+    for (int32_t j = loY; j <= hiY; ++j) {
+        const int64_t wj = wy[j + w];
+        if (wj == 0) continue;
+        const int32_t y = tapY(j);
+        int64_t row[4] = {0, 0, 0, 0};
+        for (int32_t i = loX; i <= hiX; ++i) {
+            const int64_t wi = wx[i + w];
+            const TColor32 c = FBitmap->Pixel(tapX(i), y);
+            row[0] += wi * (c & 0xFF);
+            row[1] += wi * ((c >> 8) & 0xFF);
+            row[2] += wi * ((c >> 16) & 0xFF);
+            row[3] += wi * (c >> 24);
+        }
+        for (int k = 0; k < 4; ++k) sum[k] += row[k] * wj;
+    }
+    if (cut) {
+        for (int32_t j = -w; j <= w; ++j)
+            for (int32_t i = -w; i <= w; ++i) {
+                if (i >= loX && i <= hiX && j >= loY && j <= hiY) continue;
+                const int64_t wp = static_cast<int64_t>(wx[i + w]) * wy[j + w];
+                if (wp == 0) continue;
+                if (FPixelAccessMode == pamSafe) {
+                    sum[0] += wp * (FOuterColor & 0xFF);
+                    sum[1] += wp * ((FOuterColor >> 8) & 0xFF);
+                    sum[2] += wp * ((FOuterColor >> 16) & 0xFF);
+                    sum[3] += wp * (FOuterColor >> 24);
+                } else {
+                    const TColor32 c = FBitmap->Pixel(ClampToMax(cx + i, FBitmap->Width() - 1),
+                                                      ClampToMax(cy + j, FBitmap->Height() - 1));
+                    sum[0] += wp * (c & 0xFF);
+                    sum[1] += wp * ((c >> 8) & 0xFF);
+                    sum[2] += wp * ((c >> 16) & 0xFF);
+                }
+            }
+    }
+    TColor32 result = 0;
+    const bool rangeCheck = FKernel->RangeCheck();
+    for (int k = 0; k < 4; ++k) {
+        const int32_t s = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(sum[k])));
+        int32_t v = s >> 16;
+        v = rangeCheck ? ClampToByte(v) : (v & 0xFF);
+        result |= static_cast<TColor32>(v) << (8 * k);
+    }
+    return result;
+}
+
+void TKernelResampler::Resample(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TBitmap32* Src,
+                                const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) {
+    KernelResample(Dst, DstRect, DstClip, Src, SrcRect, *FKernel, CombineOp, CombineCallBack);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Registries
 
@@ -214,7 +590,20 @@ namespace {
 std::unique_ptr<TClassList> g_KernelList;
 std::unique_ptr<TClassList> g_ResamplerList;
 std::map<const cl::TClass*, TKernelFactory> g_KernelFactories;
+std::map<const cl::TClass*, TResamplerFactory> g_ResamplerFactories;
 }  // namespace
+
+void RegisterResampler(const cl::TClass* ResamplerClass, TResamplerFactory Factory) {
+    if (!g_ResamplerList) g_ResamplerList = std::make_unique<TClassList>();
+    g_ResamplerList->Add(ResamplerClass);
+    g_ResamplerFactories[ResamplerClass] = Factory;
+}
+
+TBitmap32Resampler* CreateResampler(const cl::TClass* ResamplerClass, TBitmap32* Bitmap) {
+    const auto it = g_ResamplerFactories.find(ResamplerClass);
+    if (it == g_ResamplerFactories.end()) return nullptr;
+    return it->second(Bitmap);
+}
 
 TClassList* KernelList() { return g_KernelList.get(); }
 TClassList* ResamplerList() { return g_ResamplerList.get(); }
@@ -267,11 +656,52 @@ void DeclareKernelProperties() {
                          {SingleProp("Sigma", &TGaussianKernel::Sigma, &TGaussianKernel::SetSigma)});
 }
 
+void DeclareResamplerProperties() {
+    static bool declared = false;
+    if (declared) return;
+    declared = true;
+    cl::TPropInfo pam = cl::OrdProp<TBitmap32Resampler, TPixelAccessMode>(
+        "PixelAccessMode", cl::tkEnumeration, "TPixelAccessMode", &TBitmap32Resampler::PixelAccessMode,
+        &TBitmap32Resampler::SetPixelAccessMode, pamSafe);
+    pam.EnumNames = {"pamUnsafe", "pamSafe", "pamWrap", "pamTransparentEdge"};
+    cl::DeclarePublished(TBitmap32Resampler::StaticClass(), {pam});
+
+    cl::TPropInfo kernel;
+    kernel.Name = "Kernel";
+    kernel.Kind = cl::tkClass;
+    kernel.TypeName = "TCustomKernel";
+    kernel.GetObject = [](const cl::TObject* o) -> cl::TObject* {
+        return static_cast<const TKernelResampler*>(o)->Kernel();
+    };
+    kernel.SetObject = [](cl::TObject* o, cl::TObject* v) {
+        auto* r = static_cast<TKernelResampler*>(o);
+        if (auto* k = dynamic_cast<TCustomKernel*>(v)) r->Kernel()->Assign(k);
+    };
+    cl::TPropInfo mode = cl::OrdProp<TKernelResampler, TKernelMode>(
+        "KernelMode", cl::tkEnumeration, "TKernelMode", &TKernelResampler::KernelMode, &TKernelResampler::SetKernelMode,
+        kmDynamic);
+    mode.EnumNames = {"kmDynamic", "kmTableNearest", "kmTableLinear"};
+    cl::DeclarePublished(
+        TKernelResampler::StaticClass(),
+        {cl::StrProp<TKernelResampler>("KernelClassName", &TKernelResampler::KernelClassName,
+                                       &TKernelResampler::SetKernelClassName),
+         kernel, mode,
+         cl::OrdProp<TKernelResampler, int32_t>("TableSize", cl::tkInteger, "Integer", &TKernelResampler::TableSize,
+                                                &TKernelResampler::SetTableSize, 32)});
+}
+
 }  // namespace
 
 void Pix32_Resamplers_Initialization() {
+    BlockAverage = BlockAverage_Pas;
+    Interpolator = Interpolator_Pas;
     DeclareKernelProperties();
+    DeclareResamplerProperties();
     if (g_KernelList && g_KernelList->Count() > 0) return;  // once
+    RegisterResampler<TNearestResampler>();
+    RegisterResampler<TLinearResampler>();
+    RegisterResampler<TDraftResampler>();
+    RegisterResampler<TKernelResampler>();
     RegisterKernel<TBoxKernel>();
     RegisterKernel<TLinearKernel>();
     RegisterKernel<TCosineKernel>();
@@ -291,6 +721,7 @@ void Pix32_Resamplers_Finalization() {
     g_KernelList.reset();
     g_ResamplerList.reset();
     g_KernelFactories.clear();
+    g_ResamplerFactories.clear();
 }
 
 }  // namespace pix32

@@ -1,6 +1,8 @@
 #include "pix32/Pix32_Startup.h"
 
+#include "pix32/Pix32.h"
 #include "pix32/Pix32_Blend.h"
+#include "pix32/Pix32_Filters.h"
 #include "pix32/Pix32_LowLevel.h"
 #include "pix32/Pix32_Resamplers.h"
 #include "pix32/Pix32_System.h"
@@ -11,7 +13,9 @@ void StartupPix32() {
     Pix32_System_Initialization();
     Pix32_LowLevel_Initialization();
     Pix32_Blend_Initialization();
+    Pix32_Initialization();
     Pix32_Resamplers_Initialization();
+    Pix32_Filters_Initialization();
 }
 
 void ShutdownPix32() {
