@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pix32/Pix32_LowLevel.h"
+#include "pix32/Pix32.h"
 #include "pix32/Pix32_Math.h"
 
 namespace pix32 {
@@ -342,6 +343,318 @@ int32_t MicroTilesCalcRects(const TMicroTiles& Tiles, TRectList* DstRects, const
 
 int32_t MicroTilesCalcRects(const TMicroTiles& Tiles, TRectList* DstRects, bool CountOnly, bool RoundToWholeTiles) {
     return MicroTilesCalcRects(Tiles, DstRects, Tiles.BoundsRect, CountOnly, RoundToWholeTiles);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TMicroTilesMap
+
+TMicroTilesMap::~TMicroTilesMap() { Clear(); }
+
+TMicroTiles* TMicroTilesMap::Tiles(TCustomLayer* Layer) {
+    bool isNew = false;
+    void** slot = Add(Layer, isNew);
+    if (isNew || !*slot) {
+        auto* t = new TMicroTiles;
+        MicroTilesCreate(*t);
+        *slot = t;
+    }
+    return static_cast<TMicroTiles*>(*slot);
+}
+
+TMicroTiles* TMicroTilesMap::Find(TCustomLayer* Layer) const {
+    int32_t bi, ii;
+    if (!TPointerMap::Find(Layer, bi, ii)) return nullptr;
+    return static_cast<TMicroTiles*>(Bucket(bi).Items[static_cast<size_t>(ii)].Data);
+}
+
+void* TMicroTilesMap::Delete(int32_t BucketIndex, int32_t ItemIndex) {
+    auto* t = static_cast<TMicroTiles*>(TPointerMap::Delete(BucketIndex, ItemIndex));
+    if (t) {
+        MicroTilesDestroy(*t);
+        delete t;
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TMicroTilesRepaintOptimizer
+
+TCustomRepaintOptimizerClass DefaultRepaintOptimizerClass =
+    [](TBitmap32* Buffer, TRectList* InvalidRects) -> TCustomRepaintOptimizer* {
+    return new TMicroTilesRepaintOptimizer(Buffer, InvalidRects);
+};
+
+TMicroTilesRepaintOptimizer::TMicroTilesRepaintOptimizer(TBitmap32* Buffer, TRectList* InvalidRects)
+    : TCustomRepaintOptimizer(Buffer, InvalidRects) {
+    MicroTilesCreate(FTempTiles);
+    MicroTilesCreate(FInvalidTiles);
+    MicroTilesCreate(FForcedInvalidTiles);
+}
+
+TMicroTilesRepaintOptimizer::~TMicroTilesRepaintOptimizer() {
+    UnregisterAll();
+    MicroTilesDestroy(FTempTiles);
+    MicroTilesDestroy(FInvalidTiles);
+    MicroTilesDestroy(FForcedInvalidTiles);
+    for (TCustomLayer* l : FInvalidLayers) l->SetInvalid(false);
+}
+
+void TMicroTilesRepaintOptimizer::BindHandlers(TLayerCollection* C) {
+    C->OnLayerUpdated = [this](cl::TObject* Sender, TCustomLayer* Layer) { LayerUpdateHandler(Sender, Layer); };
+    C->OnAreaUpdated = [this](cl::TObject* Sender, const TRect& Area, uint32_t Info) {
+        AreaUpdateHandler(Sender, Area, Info);
+    };
+    C->OnListNotify = [this](TLayerCollection* Sender, TLayerListAction Action, TCustomLayer* Layer, int32_t Index) {
+        LayerCollectionNotifyHandler(Sender, Action, Layer, Index);
+    };
+}
+
+void TMicroTilesRepaintOptimizer::UnbindHandlers(TLayerCollection* C) {
+    C->OnLayerUpdated = nullptr;
+    C->OnAreaUpdated = nullptr;
+    C->OnListNotify = nullptr;
+}
+
+void TMicroTilesRepaintOptimizer::SetEnabled(bool Value) {
+    if (Value == FEnabled) return;
+    if (Value) {
+        for (TLayerCollection* c : FLayerCollections) BindHandlers(c);
+        FEnabled = true;  // stored before the resize so that the handlers see the new state
+        BufferResizedHandler(FBuffer ? FBuffer->Width() : 0, FBuffer ? FBuffer->Height() : 0);
+    } else {
+        for (TLayerCollection* c : FLayerCollections) UnbindHandlers(c);
+        MicroTilesDestroy(FInvalidTiles);
+        MicroTilesDestroy(FTempTiles);
+        MicroTilesDestroy(FForcedInvalidTiles);
+        FWorkingTilesValid = false;
+        FUseInvalidTiles = false;
+        FOldInvalidTilesValid = false;
+        FOldInvalidTilesMap.Clear();
+        for (TCustomLayer* l : FInvalidLayers) l->SetInvalid(false);
+        FInvalidLayers.clear();
+    }
+    FEnabled = Value;
+}
+
+void TMicroTilesRepaintOptimizer::RegisterLayerCollection(TLayerCollection* Collection) {
+    TCustomRepaintOptimizer::RegisterLayerCollection(Collection);
+    if (FEnabled && Collection) BindHandlers(Collection);
+}
+
+void TMicroTilesRepaintOptimizer::UnregisterLayerCollection(TLayerCollection* Collection) {
+    if (Collection) UnbindHandlers(Collection);
+    TCustomRepaintOptimizer::UnregisterLayerCollection(Collection);
+}
+
+void TMicroTilesRepaintOptimizer::BufferResizedHandler(int32_t NewWidth, int32_t NewHeight) {
+    FBufferBounds = TRect{0, 0, NewWidth, NewHeight};
+    FWorkingTilesValid = false;
+    Reset();
+}
+
+void TMicroTilesRepaintOptimizer::Reset() {
+    FWorkingTilesValid = false;
+    FOldInvalidTilesValid = false;
+    ValidateOldTiles();
+    MicroTilesClear(FForcedInvalidTiles, MICROTILE_FULL);
+    FForcedInvalidTiles.BoundsUsedTiles = TRect{0, 0, FForcedInvalidTiles.Columns, FForcedInvalidTiles.Rows};
+    FUseInvalidTiles = true;
+}
+
+bool TMicroTilesRepaintOptimizer::UpdatesAvailable() {
+    ValidateOldTiles();
+    return FUseInvalidTiles;
+}
+
+void TMicroTilesRepaintOptimizer::AreaUpdateHandler(cl::TObject*, const TRect& Area, uint32_t Info) {
+    ValidateWorkingTiles();
+    AddArea(FForcedInvalidTiles, Area, Info);
+    FUseInvalidTiles = true;
+}
+
+void TMicroTilesRepaintOptimizer::LayerUpdateHandler(cl::TObject*, TCustomLayer* Layer) {
+    if (FOldInvalidTilesValid && Layer && !Layer->Invalid()) {
+        FInvalidLayers.push_back(Layer);
+        Layer->SetInvalid(true);
+        FUseInvalidTiles = true;
+    }
+}
+
+void TMicroTilesRepaintOptimizer::LayerCollectionNotifyHandler(TLayerCollection*, TLayerListAction Action,
+                                                               TCustomLayer* Layer, int32_t) {
+    switch (Action) {
+    case laAdded:
+    case laInserted:
+        if (Layer) {
+            MicroTilesSetSize(*FOldInvalidTilesMap.Tiles(Layer), FBufferBounds);
+            FOldInvalidTilesValid = true;
+        }
+        break;
+    case laDeleted:
+        if (Layer) {
+            if (FOldInvalidTilesValid) {
+                if (TMicroTiles* old = FOldInvalidTilesMap.Find(Layer)) {
+                    ValidateWorkingTiles();
+                    MicroTilesUnion(FInvalidTiles, *old);
+                }
+                FUseInvalidTiles = true;
+            }
+            auto it = std::find(FInvalidLayers.begin(), FInvalidLayers.end(), Layer);
+            if (it != FInvalidLayers.end()) FInvalidLayers.erase(it);
+            Layer->SetInvalid(false);
+            FOldInvalidTilesMap.Remove(Layer);  // Delete releases the record
+        }
+        break;
+    case laCleared:
+        if (FOldInvalidTilesValid) {
+            ValidateWorkingTiles();
+            TPointerMapIterator it(&FOldInvalidTilesMap);
+            while (it.Next())
+                if (it.Data) MicroTilesUnion(FInvalidTiles, *static_cast<TMicroTiles*>(it.Data));
+            FUseInvalidTiles = true;
+            ResetAdaptiveMode();
+        }
+        FOldInvalidTilesMap.Clear();
+        FInvalidLayers.clear();
+        FOldInvalidTilesValid = true;
+        break;
+    }
+}
+
+void TMicroTilesRepaintOptimizer::AddArea(TMicroTiles& Tiles, const TRect& Area, uint32_t Info) {
+    const bool round = FPerformanceLevel > 0;
+    if (Info & AreaInfoLine) {
+        const int32_t w = static_cast<int32_t>(Info & 0xFFFFFF);
+        TRect a = Area;
+        InflateArea(a, w, w);
+        MicroTilesAddLine(Tiles, a.left, a.top, a.right, a.bottom, w, round);
+    } else {
+        MicroTilesAddRect(Tiles, Area, round);
+    }
+}
+
+void TMicroTilesRepaintOptimizer::DrawLayerToTiles(TMicroTiles& Tiles, TCustomLayer* Layer) {
+    if (!FBuffer) return;
+    FWorkTiles = &Tiles;
+    FBuffer->BeginMeasuring(
+        [this](cl::TObject*, const TRect& Area, uint32_t Info) { AddArea(*FWorkTiles, Area, Info); });
+    try {
+        Layer->DoPaint(FBuffer);
+    } catch (...) {
+        FBuffer->EndMeasuring();
+        throw;
+    }
+    FBuffer->EndMeasuring();
+}
+
+void TMicroTilesRepaintOptimizer::ValidateWorkingTiles() {
+    if (FWorkingTilesValid) return;
+    MicroTilesSetSize(FTempTiles, FBufferBounds);
+    MicroTilesSetSize(FInvalidTiles, FBufferBounds);
+    MicroTilesSetSize(FForcedInvalidTiles, FBufferBounds);
+    FWorkingTilesValid = true;
+}
+
+void TMicroTilesRepaintOptimizer::ValidateOldTiles() {
+    if (FOldInvalidTilesValid) return;
+    ValidateWorkingTiles();
+    for (TLayerCollection* c : FLayerCollections)
+        for (int32_t i = 0; i < c->Count(); ++i) {
+            TCustomLayer* l = c->Items(i);
+            TMicroTiles* t = FOldInvalidTilesMap.Tiles(l);
+            MicroTilesSetSize(*t, FBufferBounds);
+            DrawLayerToTiles(*t, l);
+            l->SetInvalid(false);
+        }
+    FInvalidLayers.clear();
+    FOldInvalidTilesValid = true;
+    FUseInvalidTiles = false;
+}
+
+void TMicroTilesRepaintOptimizer::PerformOptimization() {
+    if (FUseInvalidTiles) {
+        ValidateWorkingTiles();
+        const bool round = FPerformanceLevel > 0;
+        std::vector<TCustomLayer*> layers;
+        layers.swap(FInvalidLayers);
+        for (TCustomLayer* l : layers) {
+            MicroTilesClearUsed(FTempTiles);
+            DrawLayerToTiles(FTempTiles, l);
+            MicroTilesUnion(FInvalidTiles, FTempTiles, round);
+            TMicroTiles* old = FOldInvalidTilesMap.Tiles(l);
+            if (old->Count == 0) MicroTilesSetSize(*old, FBufferBounds);
+            MicroTilesUnion(FInvalidTiles, *old, round);
+            MicroTilesCopy(*old, FTempTiles);
+            l->SetInvalid(false);
+        }
+        MicroTilesCalcRects(FInvalidTiles, FInvalidRects, false, round);
+        MicroTilesCalcRects(FForcedInvalidTiles, FInvalidRects, false, round);
+    }
+    if (FAdaptiveMode && FPerformanceLevel > 0) {
+        const int32_t now = static_cast<int32_t>(GetTickMilliseconds());
+        if (now - FNextCheck > 0) {
+            FPerformanceLevel = std::max(FPerformanceLevel - 1, 0);
+            FTimedCheck = true;
+        } else if (!FAdaptionFailed && FInvalidRects && FInvalidRects->Count() < FOldInvalidRectsCount - 10) {
+            FPerformanceLevel = std::max(FPerformanceLevel - 1, 0);
+        } else if (FPerformanceLevel == 2 && FInvalidRects) {
+            FInvalidRects->Clear();
+        }
+    }
+    MicroTilesClearUsed(FInvalidTiles);
+    MicroTilesClearUsed(FForcedInvalidTiles);
+}
+
+void TMicroTilesRepaintOptimizer::BeginPaintBuffer() {
+    if (FAdaptiveMode) FPerfTimer.Start();
+}
+
+void TMicroTilesRepaintOptimizer::EndPaintBuffer() {
+    FUseInvalidTiles = false;
+    MeasurePaintTime(FAdaptiveMode ? FPerfTimer.ReadMicroseconds() : 0);
+}
+
+void TMicroTilesRepaintOptimizer::MeasurePaintTime(int64_t T) {
+    const int32_t now = static_cast<int32_t>(GetTickMilliseconds());
+    if (!FInvalidRects || FInvalidRects->Count() == 0) {
+        FFullSceneRepaintTime = T;
+    } else if (FAdaptiveMode) {
+        if (T > FFullSceneRepaintTime) {
+            const int32_t level = std::min(FPerformanceLevel + 1, 2);
+            if (level != FPerformanceLevel) {
+                FOldInvalidRectsCount = FInvalidRects->Count();
+                FPerformanceLevel = level;
+                if (FTimedCheck) {
+                    FTimeDelta = ClampToRange(FTimeDelta + 250, 1000, 5000);
+                    FNextCheck = now + FTimeDelta;
+                    FLastPenaltyTime = T;
+                    FTimedCheck = false;
+                }
+                FAdaptionFailed = true;
+            }
+        } else if (T < FFullSceneRepaintTime) {
+            if (FTimedCheck) {
+                FTimeDelta = 1000;
+                FNextCheck = now + 1000;
+                FTimedCheck = false;
+            } else if (FTimeDelta > 1000) {
+                FTimeDelta = ClampToRange(FTimeDelta - 1000, 1000, 5000);
+                FNextCheck = now + FTimeDelta;
+            }
+            FAdaptionFailed = false;
+        } else if (T < FLastPenaltyTime && FTimedCheck) {
+            FTimeDelta = ClampToRange(FTimeDelta - 250, 1000, 5000);
+            FNextCheck = now + FTimeDelta;
+            FTimedCheck = false;
+        }
+    }
+    FLastRepaintTime = T;
+}
+
+void TMicroTilesRepaintOptimizer::ResetAdaptiveMode() {
+    FTimeDelta = 1000;
+    FAdaptionFailed = false;
+    FPerformanceLevel = 0;
 }
 
 }  // namespace pix32

@@ -8,6 +8,9 @@
 
 #include "pix32/Pix32.h"
 #include "pix32/Pix32_Containers.h"
+#include "pix32/Pix32_Layers.h"
+#include "pix32/Pix32_RepaintOpt.h"
+#include "pix32/Pix32_System.h"
 
 namespace pix32 {
 
@@ -21,9 +24,8 @@ constexpr int32_t MicroTileSize = 1 << MicroTileShift;  // 32
 constexpr TMicroTile MICROTILE_EMPTY = 0;
 constexpr TMicroTile MICROTILE_FULL = 0x00002020;  // (0, 0, 32, 32)
 
-// Area info bits understood by the optimiser: the area is a rectangle, or a line from
-// (Left, Top) to (Right, Bottom) whose width is in the low 24 bits.
-constexpr uint32_t AreaInfoRect = 0x80000000u;
+// Area info understood by the optimiser besides AreaInfoRect: a line from (Left, Top) to
+// (Right, Bottom) whose width is in the low 24 bits.
 constexpr uint32_t AreaInfoLine = 0x40000000u;
 
 constexpr TMicroTile MakeMicroTile(uint32_t L, uint32_t T, uint32_t R, uint32_t B) {
@@ -84,6 +86,84 @@ int32_t MicroTilesCalcRects(const TMicroTiles& Tiles, TRectList* DstRects, bool 
 // Enlarges Area by Dx and Dy on each side; a reversed side pair is enlarged in its own
 // direction.
 void InflateArea(TRect& Area, int32_t Dx, int32_t Dy);
+
+// Each layer's own tiles: a pointer map from the layer to a TMicroTiles record, allocated when
+// the layer is first added and released (with its tiles) when the entry is deleted.
+class TMicroTilesMap : public TPointerMap {
+    CL_DECLARE_CLASS(TMicroTilesMap, TPointerMap)
+public:
+    ~TMicroTilesMap() override;
+    // The layer's record, created (empty) when missing.
+    TMicroTiles* Tiles(TCustomLayer* Layer);
+    // The layer's record, or nil.
+    TMicroTiles* Find(TCustomLayer* Layer) const;
+    void* Delete(int32_t BucketIndex, int32_t ItemIndex) override;
+};
+
+// The paint boxes' optimiser: dirty areas collected in micro tiles, with adaptive coarsening
+// when tracking costs more than repainting everything.
+class TMicroTilesRepaintOptimizer : public TCustomRepaintOptimizer {
+    CL_DECLARE_CLASS(TMicroTilesRepaintOptimizer, TCustomRepaintOptimizer)
+public:
+    TMicroTilesRepaintOptimizer(TBitmap32* Buffer, TRectList* InvalidRects);
+    ~TMicroTilesRepaintOptimizer() override;
+
+    void SetEnabled(bool Value) override;
+    void RegisterLayerCollection(TLayerCollection* Collection) override;
+    void UnregisterLayerCollection(TLayerCollection* Collection) override;
+    void LayerCollectionNotifyHandler(TLayerCollection* Sender, TLayerListAction Action, TCustomLayer* Layer,
+                                      int32_t Index) override;
+    void BeginPaintBuffer() override;
+    void EndPaintBuffer() override;
+    void Reset() override;
+    bool UpdatesAvailable() override;
+    void PerformOptimization() override;
+    void AreaUpdateHandler(cl::TObject* Sender, const TRect& Area, uint32_t Info) override;
+    void LayerUpdateHandler(cl::TObject* Sender, TCustomLayer* Layer) override;
+    void BufferResizedHandler(int32_t NewWidth, int32_t NewHeight) override;
+    void ResetAdaptiveMode();
+
+    // 0: exact rectangles; 1: whole tiles; 2: the whole viewport.
+    int32_t PerformanceLevel() const { return FPerformanceLevel; }
+    bool AdaptiveMode() const { return FAdaptiveMode; }
+    void SetAdaptiveMode(bool Value) { FAdaptiveMode = Value; }
+    int32_t TimeDelta() const { return FTimeDelta; }
+
+protected:
+    // Records a paint time in microseconds and adapts the level (EndPaintBuffer measures).
+    void MeasurePaintTime(int64_t T);
+    void AddArea(TMicroTiles& Tiles, const TRect& Area, uint32_t Info);
+    void DrawLayerToTiles(TMicroTiles& Tiles, TCustomLayer* Layer);
+    void ValidateWorkingTiles();
+    void ValidateOldTiles();
+    void BindHandlers(TLayerCollection* Collection);
+    static void UnbindHandlers(TLayerCollection* Collection);
+
+    TRect FBufferBounds{};
+    TMicroTiles* FWorkTiles = nullptr;
+    TMicroTiles FTempTiles{};
+    TMicroTiles FInvalidTiles{};
+    TMicroTiles FForcedInvalidTiles{};
+    std::vector<TCustomLayer*> FInvalidLayers;
+    TMicroTilesMap FOldInvalidTilesMap;
+    bool FWorkingTilesValid = false;
+    bool FOldInvalidTilesValid = false;
+    bool FUseInvalidTiles = false;
+    bool FAdaptiveMode = true;
+    TPerfTimer FPerfTimer;
+    int32_t FPerformanceLevel = 0;
+    int64_t FLastRepaintTime = 0;
+    int64_t FFullSceneRepaintTime = 0;
+    bool FAdaptionFailed = false;
+    bool FTimedCheck = false;
+    int32_t FTimeDelta = 1000;
+    int32_t FNextCheck = 0;
+    int64_t FLastPenaltyTime = 0;
+    int32_t FOldInvalidRectsCount = 0;
+};
+
+// The optimiser class every paint box creates.
+extern TCustomRepaintOptimizerClass DefaultRepaintOptimizerClass;
 
 // Binds the unit's routines (the unit's start-up).
 void Pix32_MicroTiles_Initialization();
