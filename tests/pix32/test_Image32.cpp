@@ -365,6 +365,7 @@ TEST_F(ImageTest, CreatedFromAFormTableByName) {
                                                    {"ScrollBars.Visibility", "svHidden"}},
                                                   nullptr});
     cl::TComponent* made = nullptr;
+    StartupPix32Image();  // the program's start-up registers the classes before forms are built
     const cl::TClass* cls = cl::GetClass("TImgView32");
     ASSERT_NE(nullptr, cls);
     made = cls->Create(form);
