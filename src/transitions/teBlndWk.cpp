@@ -22,6 +22,23 @@ void SetFusePatternPixel(cl::TBitmap* Bitmap, int N) {
     Bitmap->Canvas()->SetPixels(c.x, c.y, cl::clBlack);
 }
 
+void CopyThroughPattern(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Pattern, int Width, int Height) {
+    if (!Dest || !Src || !Pattern) return;
+    cl::TCanvas* canvas = Dest->Canvas();
+    const cl::TCopyMode mode = canvas->CopyMode();
+    canvas->Brush()->SetBitmap(Pattern);
+    canvas->SetCopyMode(ROP_PatternSelectsDest);
+    try {
+        canvas->CopyRect(cl::Rect(0, 0, Width, Height), Src->Canvas(), cl::Rect(0, 0, Width, Height));
+    } catch (...) {
+        canvas->SetCopyMode(mode);
+        canvas->Brush()->SetBitmap(nullptr);
+        throw;
+    }
+    canvas->SetCopyMode(mode);
+    canvas->Brush()->SetBitmap(nullptr);
+}
+
 void BlendRunMMX(uint8_t* Dest, const uint8_t* A, const uint8_t* B, size_t Size, int Level) {
     // The 16-bit product shifted logically and added back modulo 256 is the floored mix for
     // levels 0..256; the arithmetic shift of the signed product gives the same bytes.
@@ -112,11 +129,7 @@ void BlendBitmaps(cl::TBitmap* Dest, cl::TBitmap* NewBmp, cl::TBitmap* OldBmp, c
     if (!Dest || !NewBmp) return;
     if (Pattern) {
         for (int n = 1; n <= Level && n <= 64; ++n) SetFusePatternPixel(Pattern, n);
-        cl::TCanvas* canvas = Dest->Canvas();
-        canvas->Brush()->SetBitmap(Pattern);
-        win::BitBlt(canvas->Handle(), 0, 0, Dest->Width(), Dest->Height(), NewBmp->Canvas()->Handle(), 0, 0,
-                    ROP_PatternSelectsDest);
-        canvas->Brush()->SetBitmap(nullptr);
+        CopyThroughPattern(Dest, NewBmp, Pattern, Dest->Width(), Dest->Height());
         return;
     }
     if (!OldBmp) return;
