@@ -1,5 +1,8 @@
 #include "transitions/teBlock.h"
 
+#include "classlib/TypInfo.h"
+#include "transitions/teEffectProps.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -312,6 +315,153 @@ void TBlockData::DrawFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool D
         RevealBlock(Mask, r, c, Draw, report, update);
     }
     d->UpdateRect = update;
+}
+
+TBlockTransition::TBlockTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) { FStyleCount = 4; }
+
+void TBlockTransition::SetBlockWidth(int32_t Value) {
+    if (Value == FBlockWidth) return;
+    FBlockWidth = std::max(Value, 1);
+    FCols = 0;
+}
+
+void TBlockTransition::SetBlockHeight(int32_t Value) {
+    if (Value == FBlockHeight) return;
+    FBlockHeight = std::max(Value, 1);
+    FRows = 0;
+}
+
+void TBlockTransition::SetCols(int32_t Value) {
+    if (Value == FCols) return;
+    FCols = std::max(Value, 1);
+    FBlockWidth = 0;
+}
+
+void TBlockTransition::SetRows(int32_t Value) {
+    if (Value == FRows) return;
+    FRows = std::max(Value, 1);
+    FBlockHeight = 0;
+}
+
+void TBlockTransition::Assign(cl::TPersistent* Source) {
+    TMaskedTransition::Assign(Source);
+    if (!Source || !Source->Is<TBlockTransition>()) return;
+    auto* s = static_cast<TBlockTransition*>(Source);
+    FPuzzle = s->FPuzzle;
+    FDual = s->FDual;
+    if (s->FRows != 0)
+        SetRows(s->FRows);
+    else
+        SetBlockHeight(s->FBlockHeight);
+    if (s->FCols != 0)
+        SetCols(s->FCols);
+    else
+        SetBlockWidth(s->FBlockWidth);
+}
+
+void TBlockTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
+    TBlockSettings s;
+    s.Style = EffectiveStyle();
+    s.SubStyle = EffectiveSubStyle();
+    s.BlockWidth = FBlockWidth;
+    s.BlockHeight = FBlockHeight;
+    s.Cols = FCols;
+    s.Rows = FRows;
+    s.Puzzle = FPuzzle;
+    s.Dual = FDual;
+    auto block = std::make_unique<TBlockData>(Data);
+    block->Setup(s, Data->Width, Data->Height);
+    Data->Custom = std::move(block);
+    TMaskedTransition::Initialize(Data, Frames);
+    if (Data->DirtyRects) {
+        Data->DirtyRects->Clip = true;
+        Data->DirtyRects->ClipRect = MakeRect(0, 0, Data->Width, Data->Height);
+    }
+}
+
+void TBlockTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t Step,
+                                    int32_t LastExecutedFrame) {
+    Data->ShowFrames = FPuzzle || Step > 100 || (Data->Device && Data->Device->Threaded);
+    TMaskedTransition::ExecuteFrame(Data, CurrentFrame, Step, LastExecutedFrame);
+    cl::TBitmap* mask = MaskBitmap();
+    if (!Data->ShowFrames || !mask) return;
+    // No block is copied twice: the frame's areas of the mask become white again.
+    const win::HDC dc = mask->Canvas()->Handle();
+    const auto white = static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH));
+    if (Data->DirtyRects && Data->DirtyRects->Count() >= 2)
+        for (const win::RECT& r : Data->DirtyRects->Rects) win::FillRect(dc, &r, white);
+    else
+        win::FillRect(dc, &Data->UpdateRect, white);
+}
+
+uint16_t TBlockTransition::GetInfo(TTETransitionDevice* ADevice) {
+    return TMaskedTransition::GetInfo(ADevice) | tetiUseDirtyRects | tetiThreadSafe;
+}
+
+uint16_t TBlockTransition::ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) {
+    return static_cast<uint16_t>(BlockReversedSubStyle(AStyle, ASubStyle));
+}
+
+int32_t TBlockTransition::CalcFrameCount(TTETransitionData* Data) {
+    auto* block = dynamic_cast<TBlockData*>(Data->Custom.get());
+    return block ? block->FrameCount() : 0;
+}
+
+void TBlockTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw,
+                                     TTETransitionData* Data, int32_t, int32_t Step) {
+    if (auto* block = dynamic_cast<TBlockData*>(Data->Custom.get())) block->DrawFrame(Mask, Frame, Report, Draw, Step);
+}
+
+void TBlockTransition::LoadFromStrings(cl::TStringList* Strings, const cl::String& Prefix) {
+    TMaskedTransition::LoadFromStrings(Strings, Prefix);
+    cl::String v = Strings->Values(Prefix + "BlockHeight");
+    if (!v.empty()) SetBlockHeight(cl::StrToInt(v));
+    v = Strings->Values(Prefix + "BlockWidth");
+    if (!v.empty()) SetBlockWidth(cl::StrToInt(v));
+    v = Strings->Values(Prefix + "Cols");
+    if (!v.empty()) SetCols(cl::StrToInt(v));
+    v = Strings->Values(Prefix + "Dual");
+    if (!v.empty()) FDual = cl::SameText(v, "True");
+    v = Strings->Values(Prefix + "Puzzle");
+    if (!v.empty()) FPuzzle = cl::SameText(v, "True");
+    v = Strings->Values(Prefix + "Rows");
+    if (!v.empty()) SetRows(cl::StrToInt(v));
+}
+
+void TBlockTransition::SaveToStrings(cl::TStringList* Strings, bool OmitDefaults, const cl::String& Prefix) {
+    TMaskedTransition::SaveToStrings(Strings, OmitDefaults, Prefix);
+    if (!OmitDefaults || !(FBlockHeight == 50 || FRows != 0))
+        Strings->SetValue(Prefix + "BlockHeight", cl::IntToStr(FBlockHeight));
+    if (!OmitDefaults || !(FBlockWidth == 50 || FCols != 0))
+        Strings->SetValue(Prefix + "BlockWidth", cl::IntToStr(FBlockWidth));
+    if (!OmitDefaults || !(FCols == 0 || FBlockWidth != 0)) Strings->SetValue(Prefix + "Cols", cl::IntToStr(FCols));
+    if (!OmitDefaults || !(FRows == 0 || FBlockHeight != 0)) Strings->SetValue(Prefix + "Rows", cl::IntToStr(FRows));
+    if (!OmitDefaults || FDual) Strings->SetValue(Prefix + "Dual", FDual ? "True" : "False");
+    if (!OmitDefaults || FPuzzle) Strings->SetValue(Prefix + "Puzzle", FPuzzle ? "True" : "False");
+}
+
+void StartUpteBlock() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    StartUpteMasked();
+    auto boolProp = [](const char* name, bool (TBlockTransition::*get)() const, void (TBlockTransition::*set)(bool)) {
+        cl::TPropInfo p = cl::OrdProp(name, cl::tkEnumeration, "Boolean", get, set, 0);
+        p.EnumNames = {"False", "True"};
+        return p;
+    };
+    cl::DeclarePublished(
+        TBlockTransition::StaticClass(),
+        {MaskedStylePropInfo(), MaskedSubStylePropInfo(), MaskedSmoothingLevelPropInfo(), ReversedPropInfo(),
+         cl::OrdProp("BlockWidth", cl::tkInteger, "Integer", &TBlockTransition::GetBlockWidth,
+                     &TBlockTransition::SetBlockWidth, 50),
+         cl::OrdProp("BlockHeight", cl::tkInteger, "Integer", &TBlockTransition::GetBlockHeight,
+                     &TBlockTransition::SetBlockHeight, 50),
+         cl::OrdProp("Cols", cl::tkInteger, "Integer", &TBlockTransition::GetCols, &TBlockTransition::SetCols, 0),
+         cl::OrdProp("Rows", cl::tkInteger, "Integer", &TBlockTransition::GetRows, &TBlockTransition::SetRows, 0),
+         boolProp("Puzzle", &TBlockTransition::GetPuzzle, &TBlockTransition::SetPuzzle),
+         boolProp("Dual", &TBlockTransition::GetDual, &TBlockTransition::SetDual)});
+    RegisterTransitionClass(TBlockTransition::StaticClass());
 }
 
 }  // namespace te

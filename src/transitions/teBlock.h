@@ -10,6 +10,7 @@
 
 #include "classlib/Graphics.h"
 #include "transitions/teCore.h"
+#include "transitions/teMasked.h"
 
 namespace te {
 
@@ -68,5 +69,53 @@ private:
 
 int BlockSubStyleCount(int Style);
 int BlockReversedSubStyle(int Style, int SubStyle);
+
+class TBlockTransition : public TMaskedTransition {
+    CL_DECLARE_COMPONENT(TBlockTransition, TMaskedTransition)
+public:
+    explicit TBlockTransition(cl::TComponent* AOwner);
+
+    int32_t GetBlockWidth() const { return FBlockWidth; }
+    // A new value (at least 1) puts the block width in force: Cols becomes 0.
+    void SetBlockWidth(int32_t Value);
+    int32_t GetBlockHeight() const { return FBlockHeight; }
+    void SetBlockHeight(int32_t Value);
+    int32_t GetCols() const { return FCols; }
+    // A new value (at least 1) puts the column count in force: BlockWidth becomes 0.
+    void SetCols(int32_t Value);
+    int32_t GetRows() const { return FRows; }
+    void SetRows(int32_t Value);
+    bool GetPuzzle() const { return FPuzzle; }
+    void SetPuzzle(bool Value) { FPuzzle = Value; }
+    bool GetDual() const { return FDual; }
+    void SetDual(bool Value) { FDual = Value; }
+
+    void Assign(cl::TPersistent* Source) override;
+    void Initialize(TTETransitionData* Data, int32_t& Frames) override;
+    void ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t Step, int32_t LastExecutedFrame) override;
+    uint16_t GetInfo(TTETransitionDevice* ADevice) override;
+    void LoadFromStrings(cl::TStringList* Strings, const cl::String& Prefix) override;
+    void SaveToStrings(cl::TStringList* Strings, bool OmitDefaults, const cl::String& Prefix) override;
+    cl::String Description() const override { return "Blocks"; }
+    cl::String EditorClassName() const override { return "TBlockTransitionEditor"; }
+    uint16_t ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) override;
+    int32_t CalcFrameCount(TTETransitionData* Data) override;
+    void DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, TTETransitionData* Data,
+                       int32_t PrevFrame, int32_t Step) override;
+    // Never smooths: SmoothingLevel has no effect and the mask is always 1-bit.
+    bool SmoothingActive(TTETransitionDevice*) override { return false; }
+    uint16_t SubStyleCount(uint16_t AStyle) override { return static_cast<uint16_t>(BlockSubStyleCount(AStyle)); }
+
+private:
+    int32_t FBlockWidth = 50;
+    int32_t FBlockHeight = 50;
+    int32_t FCols = 0;
+    int32_t FRows = 0;
+    bool FPuzzle = false;
+    bool FDual = false;
+};
+
+// Registers the block effect and declares its published properties.
+void StartUpteBlock();
 
 }  // namespace te

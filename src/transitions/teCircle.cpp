@@ -1,5 +1,8 @@
 #include "transitions/teCircle.h"
 
+#include "classlib/TypInfo.h"
+#include "transitions/teEffectProps.h"
+
 #include <cmath>
 
 #include "platform/gdi.h"
@@ -112,6 +115,38 @@ void TCircleGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t k, int32_t c, int32
     }
     Data->UpdateRect = Inflate(Box(centre, FC - k + c), c);
     if (Draw && Canvas) Canvas->Ellipse(box);
+}
+
+TCircleTransition::TCircleTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) { FStyleCount = 3; }
+
+uint16_t TCircleTransition::GetInfo(TTETransitionDevice* ADevice) {
+    return TMaskedTransition::GetInfo(ADevice) | tetiThreadSafe;
+}
+
+uint16_t TCircleTransition::ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) {
+    return static_cast<uint16_t>(CircleReversedSubStyle(AStyle, ASubStyle));
+}
+
+bool TCircleTransition::InvertsMask() { return TCircleGeometry::Shrinking(EffectiveStyle(), EffectiveSubStyle()); }
+
+int32_t TCircleTransition::CalcFrameCount(TTETransitionData* Data) {
+    return TCircleGeometry::FrameCount(EffectiveStyle(), EffectiveSubStyle(), Data->Width, Data->Height);
+}
+
+void TCircleTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool, bool Draw, TTETransitionData* Data,
+                                      int32_t, int32_t Step) {
+    TCircleGeometry g{EffectiveStyle(), EffectiveSubStyle()};
+    g.DrawFrame(Mask ? Mask->Canvas() : nullptr, Frame, Step, Data->Frames, SmoothingOn(), Draw, Data);
+}
+
+void StartUpteCircle() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    StartUpteMasked();
+    cl::DeclarePublished(TCircleTransition::StaticClass(), {MaskedStylePropInfo(), MaskedSubStylePropInfo(),
+                                                            MaskedSmoothingLevelPropInfo(), ReversedPropInfo()});
+    RegisterTransitionClass(TCircleTransition::StaticClass());
 }
 
 }  // namespace te

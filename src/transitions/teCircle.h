@@ -6,6 +6,7 @@
 
 #include "classlib/Graphics.h"
 #include "transitions/teCore.h"
+#include "transitions/teMasked.h"
 
 namespace te {
 
@@ -34,5 +35,25 @@ struct TCircleGeometry {
 
 int CircleSubStyleCount(int Style);
 int CircleReversedSubStyle(int Style, int SubStyle);
+
+class TCircleTransition : public TMaskedTransition {
+    CL_DECLARE_COMPONENT(TCircleTransition, TMaskedTransition)
+public:
+    explicit TCircleTransition(cl::TComponent* AOwner);
+
+    uint16_t GetInfo(TTETransitionDevice* ADevice) override;
+    cl::String Description() const override { return "Circle"; }
+    uint16_t ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) override;
+    int32_t CalcFrameCount(TTETransitionData* Data) override;
+    void DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, TTETransitionData* Data,
+                       int32_t PrevFrame, int32_t Step) override;
+    bool AccumulatesMask() override { return true; }
+    bool InvertsMask() override;
+    bool AccumulatesSmoothMask() override { return !InvertsMask(); }
+    uint16_t SubStyleCount(uint16_t AStyle) override { return static_cast<uint16_t>(CircleSubStyleCount(AStyle)); }
+};
+
+// Registers the circle effect and declares its published properties.
+void StartUpteCircle();
 
 }  // namespace te

@@ -1,5 +1,8 @@
 #include "transitions/teDiagonal.h"
 
+#include "classlib/TypInfo.h"
+#include "transitions/teEffectProps.h"
+
 #include <algorithm>
 
 namespace te {
@@ -145,6 +148,48 @@ void TDiagonalGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t k, int32_t c, boo
         Front(ctx, second, k / 2, n1);
         if (c > 1) Front(ctx, first, (k + 1) / 2, n2);
     }
+}
+
+TDiagonalTransition::TDiagonalTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) { FStyleCount = 2; }
+
+void TDiagonalTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
+    TMaskedTransition::Initialize(Data, Frames);
+    if (Data->DirtyRects) {
+        Data->DirtyRects->Clip = true;
+        Data->DirtyRects->ClipRect = MakeRect(0, 0, Data->Width, Data->Height);
+    }
+}
+
+uint16_t TDiagonalTransition::GetInfo(TTETransitionDevice* ADevice) {
+    return TMaskedTransition::GetInfo(ADevice) | tetiUseDirtyRects | tetiThreadSafe;
+}
+
+uint16_t TDiagonalTransition::ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) {
+    return static_cast<uint16_t>(DiagonalReversedSubStyle(AStyle, ASubStyle));
+}
+
+bool TDiagonalTransition::SmoothingActive(TTETransitionDevice* ADevice) {
+    return EffectiveStyle() == 1 && TMaskedTransition::SmoothingActive(ADevice);
+}
+
+int32_t TDiagonalTransition::CalcFrameCount(TTETransitionData* Data) {
+    return TDiagonalGeometry::FrameCount(Data->Width, Data->Height);
+}
+
+void TDiagonalTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw,
+                                        TTETransitionData* Data, int32_t, int32_t Step) {
+    TDiagonalGeometry g{EffectiveStyle(), EffectiveSubStyle()};
+    g.DrawFrame(Mask ? Mask->Canvas() : nullptr, Frame, Step, Report, Draw, Data);
+}
+
+void StartUpteDiagonal() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    StartUpteMasked();
+    cl::DeclarePublished(TDiagonalTransition::StaticClass(), {MaskedStylePropInfo(), MaskedSubStylePropInfo(),
+                                                              MaskedSmoothingLevelPropInfo(), ReversedPropInfo()});
+    RegisterTransitionClass(TDiagonalTransition::StaticClass());
 }
 
 }  // namespace te

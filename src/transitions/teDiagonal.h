@@ -6,6 +6,7 @@
 
 #include "classlib/Graphics.h"
 #include "transitions/teCore.h"
+#include "transitions/teMasked.h"
 
 namespace te {
 
@@ -30,5 +31,26 @@ private:
 
 int DiagonalSubStyleCount(int Style);
 int DiagonalReversedSubStyle(int Style, int SubStyle);
+
+class TDiagonalTransition : public TMaskedTransition {
+    CL_DECLARE_COMPONENT(TDiagonalTransition, TMaskedTransition)
+public:
+    explicit TDiagonalTransition(cl::TComponent* AOwner);
+
+    void Initialize(TTETransitionData* Data, int32_t& Frames) override;
+    uint16_t GetInfo(TTETransitionDevice* ADevice) override;
+    cl::String Description() const override { return "Diagonal"; }
+    uint16_t ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) override;
+    int32_t CalcFrameCount(TTETransitionData* Data) override;
+    void DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, TTETransitionData* Data,
+                       int32_t PrevFrame, int32_t Step) override;
+    bool ClearsMaskAfterFrame(TTETransitionDevice*) override { return !SmoothingOn(); }
+    // Style 2 never smooths.
+    bool SmoothingActive(TTETransitionDevice* ADevice) override;
+    uint16_t SubStyleCount(uint16_t AStyle) override { return static_cast<uint16_t>(DiagonalSubStyleCount(AStyle)); }
+};
+
+// Registers the diagonal effect and declares its published properties.
+void StartUpteDiagonal();
 
 }  // namespace te

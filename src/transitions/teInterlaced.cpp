@@ -1,5 +1,8 @@
 #include "transitions/teInterlaced.h"
 
+#include "classlib/TypInfo.h"
+#include "transitions/teEffectProps.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -151,6 +154,41 @@ void TInterlacedGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t Frame, int32_t 
             Canvas->Polyline(pts);
         }
     }
+}
+
+TInterlacedTransition::TInterlacedTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) { FStyleCount = 2; }
+
+void TInterlacedTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
+    TMaskedTransition::Initialize(Data, Frames);
+    FGeometry.Setup(Data->Width, Data->Height, EffectiveStyle(), EffectiveSubStyle());
+}
+
+uint16_t TInterlacedTransition::GetInfo(TTETransitionDevice* ADevice) {
+    return TMaskedTransition::GetInfo(ADevice) | tetiThreadSafe;
+}
+
+uint16_t TInterlacedTransition::ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) {
+    return static_cast<uint16_t>(InterlacedReversedSubStyle(AStyle, ASubStyle));
+}
+
+int32_t TInterlacedTransition::CalcFrameCount(TTETransitionData* Data) {
+    return TInterlacedGeometry::FrameCount(EffectiveStyle(), EffectiveSubStyle(), Data->Width, Data->Height,
+                                           SmoothingOn());
+}
+
+void TInterlacedTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool, bool Draw, TTETransitionData* Data,
+                                          int32_t PrevFrame, int32_t) {
+    FGeometry.DrawFrame(Mask ? Mask->Canvas() : nullptr, Frame, PrevFrame, SmoothingOn(), Draw, Data);
+}
+
+void StartUpteInterlaced() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    StartUpteMasked();
+    cl::DeclarePublished(TInterlacedTransition::StaticClass(), {MaskedStylePropInfo(), MaskedSubStylePropInfo(),
+                                                                MaskedSmoothingLevelPropInfo(), ReversedPropInfo()});
+    RegisterTransitionClass(TInterlacedTransition::StaticClass());
 }
 
 }  // namespace te

@@ -7,6 +7,7 @@
 
 #include "classlib/Graphics.h"
 #include "transitions/teCore.h"
+#include "transitions/teMasked.h"
 
 namespace te {
 
@@ -32,5 +33,29 @@ struct TInterlacedGeometry {
 
 int InterlacedSubStyleCount(int Style);
 int InterlacedReversedSubStyle(int Style, int SubStyle);
+
+class TInterlacedTransition : public TMaskedTransition {
+    CL_DECLARE_COMPONENT(TInterlacedTransition, TMaskedTransition)
+public:
+    explicit TInterlacedTransition(cl::TComponent* AOwner);
+
+    void Initialize(TTETransitionData* Data, int32_t& Frames) override;
+    uint16_t GetInfo(TTETransitionDevice* ADevice) override;
+    cl::String Description() const override { return "Interlaced"; }
+    uint16_t ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) override;
+    int32_t CalcFrameCount(TTETransitionData* Data) override;
+    void DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, TTETransitionData* Data,
+                       int32_t PrevFrame, int32_t Step) override;
+    bool ClearsMaskAfterFrame(TTETransitionDevice*) override { return EffectiveStyle() == 2; }
+    uint16_t SubStyleCount(uint16_t AStyle) override { return static_cast<uint16_t>(InterlacedSubStyleCount(AStyle)); }
+
+    const TInterlacedGeometry& Geometry() const { return FGeometry; }
+
+private:
+    TInterlacedGeometry FGeometry;
+};
+
+// Registers the interlaced effect and declares its published properties.
+void StartUpteInterlaced();
 
 }  // namespace te

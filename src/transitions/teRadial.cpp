@@ -1,5 +1,8 @@
 #include "transitions/teRadial.h"
 
+#include "classlib/TypInfo.h"
+#include "transitions/teEffectProps.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -376,6 +379,42 @@ void TRadialGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t AFrame, int32_t Ste
     Data->UpdateRect = MakeRect(0, 0, 0, 0);
     const Ctx ctx{Canvas, Data, FC, Smooth, Report, Draw && Canvas != nullptr};
     Frame(ctx, SubStyle, AFrame, Step);
+}
+
+TRadialTransition::TRadialTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) { FStyleCount = 7; }
+
+void TRadialTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
+    FGeometry.Setup(Data->Width, Data->Height, EffectiveStyle(), EffectiveSubStyle());
+    TMaskedTransition::Initialize(Data, Frames);
+    if (Data->DirtyRects) {
+        Data->DirtyRects->Clip = true;
+        Data->DirtyRects->ClipRect = MakeRect(0, 0, Data->Width, Data->Height);
+    }
+}
+
+uint16_t TRadialTransition::GetInfo(TTETransitionDevice* ADevice) {
+    return TMaskedTransition::GetInfo(ADevice) | tetiUseDirtyRects | tetiThreadSafe;
+}
+
+uint16_t TRadialTransition::ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) {
+    return static_cast<uint16_t>(RadialReversedSubStyle(AStyle, ASubStyle));
+}
+
+int32_t TRadialTransition::CalcFrameCount(TTETransitionData*) { return FGeometry.FrameCount(SmoothingOn()); }
+
+void TRadialTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw,
+                                      TTETransitionData* Data, int32_t, int32_t Step) {
+    FGeometry.DrawFrame(Mask ? Mask->Canvas() : nullptr, Frame, Step, Data->Frames, SmoothingOn(), Report, Draw, Data);
+}
+
+void StartUpteRadial() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    StartUpteMasked();
+    cl::DeclarePublished(TRadialTransition::StaticClass(), {MaskedStylePropInfo(), MaskedSubStylePropInfo(),
+                                                            MaskedSmoothingLevelPropInfo(), ReversedPropInfo()});
+    RegisterTransitionClass(TRadialTransition::StaticClass());
 }
 
 }  // namespace te

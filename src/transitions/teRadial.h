@@ -6,6 +6,7 @@
 
 #include "classlib/Graphics.h"
 #include "transitions/teCore.h"
+#include "transitions/teMasked.h"
 
 namespace te {
 
@@ -45,5 +46,30 @@ private:
 
 int RadialSubStyleCount(int Style);
 int RadialReversedSubStyle(int Style, int SubStyle);
+
+class TRadialTransition : public TMaskedTransition {
+    CL_DECLARE_COMPONENT(TRadialTransition, TMaskedTransition)
+public:
+    explicit TRadialTransition(cl::TComponent* AOwner);
+
+    void Initialize(TTETransitionData* Data, int32_t& Frames) override;
+    uint16_t GetInfo(TTETransitionDevice* ADevice) override;
+    cl::String Description() const override { return "Radial"; }
+    uint16_t ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) override;
+    int32_t CalcFrameCount(TTETransitionData* Data) override;
+    void DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, TTETransitionData* Data,
+                       int32_t PrevFrame, int32_t Step) override;
+    bool ClearsMaskAfterFrame(TTETransitionDevice*) override { return !SmoothingOn(); }
+    bool AccumulatesSmoothMask() override { return true; }
+    uint16_t SubStyleCount(uint16_t AStyle) override { return static_cast<uint16_t>(RadialSubStyleCount(AStyle)); }
+
+    const TRadialGeometry& Geometry() const { return FGeometry; }
+
+private:
+    TRadialGeometry FGeometry;
+};
+
+// Registers the radial effect and declares its published properties.
+void StartUpteRadial();
 
 }  // namespace te

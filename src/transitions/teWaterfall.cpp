@@ -1,5 +1,8 @@
 #include "transitions/teWaterfall.h"
 
+#include "classlib/TypInfo.h"
+#include "transitions/teEffectProps.h"
+
 #include <algorithm>
 
 #include "classlib/SysUtils.h"
@@ -58,6 +61,45 @@ void TWaterfallGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t Step, bool Draw,
         case tedLeft: Data->UpdateRect = MakeRect(W - hi, 0, W - lo, H); break;
         default: Data->UpdateRect = MakeRect(0, 0, 0, 0); break;
     }
+}
+
+TWaterfallTransition::TWaterfallTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) {
+    AllowedDirections = DirectionBit(tedRight) | DirectionBit(tedLeft) | DirectionBit(tedDown) | DirectionBit(tedUp) |
+                        DirectionBit(tedRandom);
+    FDirection = tedDown;
+}
+
+void TWaterfallTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
+    TMaskedTransition::Initialize(Data, Frames);
+    FGeometry.Setup(EffectiveDirection(), Data->Width, Data->Height);
+}
+
+void TWaterfallTransition::Finalize(TTETransitionData* Data) {
+    FGeometry.Progress.clear();
+    FGeometry.Progress.shrink_to_fit();
+    TMaskedTransition::Finalize(Data);
+}
+
+uint16_t TWaterfallTransition::GetInfo(TTETransitionDevice* ADevice) {
+    return TMaskedTransition::GetInfo(ADevice) | tetiThreadSafe;
+}
+
+int32_t TWaterfallTransition::CalcFrameCount(TTETransitionData* Data) {
+    return TWaterfallGeometry::FrameCount(EffectiveDirection(), Data->Width, Data->Height);
+}
+
+void TWaterfallTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t, bool, bool Draw, TTETransitionData* Data,
+                                         int32_t, int32_t Step) {
+    FGeometry.DrawFrame(Mask ? Mask->Canvas() : nullptr, Step, Draw, Data);
+}
+
+void StartUpteWaterfall() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    StartUpteMasked();
+    cl::DeclarePublished(TWaterfallTransition::StaticClass(), {DirectionPropInfo(tedDown), ReversedPropInfo()});
+    RegisterTransitionClass(TWaterfallTransition::StaticClass());
 }
 
 }  // namespace te

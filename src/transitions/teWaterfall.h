@@ -7,6 +7,7 @@
 
 #include "classlib/Graphics.h"
 #include "transitions/teCore.h"
+#include "transitions/teMasked.h"
 
 namespace te {
 
@@ -21,5 +22,30 @@ struct TWaterfallGeometry {
     // line), draws (with Draw, with Canvas's pen) the pieces added and sets Data.UpdateRect.
     void DrawFrame(cl::TCanvas* Canvas, int32_t Step, bool Draw, TTETransitionData* Data);
 };
+
+class TWaterfallTransition : public TMaskedTransition {
+    CL_DECLARE_COMPONENT(TWaterfallTransition, TMaskedTransition)
+public:
+    explicit TWaterfallTransition(cl::TComponent* AOwner);
+
+    void Initialize(TTETransitionData* Data, int32_t& Frames) override;
+    void Finalize(TTETransitionData* Data) override;
+    uint16_t GetInfo(TTETransitionDevice* ADevice) override;
+    cl::String Description() const override { return "Waterfall"; }
+    cl::String EditorClassName() const override { return "TTransitionEffectEditor"; }
+    int32_t CalcFrameCount(TTETransitionData* Data) override;
+    void DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, TTETransitionData* Data,
+                       int32_t PrevFrame, int32_t Step) override;
+    // Never smooths: the run uses the 1-bit mask and the display's format.
+    bool SmoothingActive(TTETransitionDevice*) override { return false; }
+
+    const TWaterfallGeometry& Geometry() const { return FGeometry; }
+
+private:
+    TWaterfallGeometry FGeometry;
+};
+
+// Registers the waterfall effect and declares its published properties.
+void StartUpteWaterfall();
 
 }  // namespace te
