@@ -162,3 +162,89 @@ TEST(RadialGeometry, FirstFrameIsALineFromThePivot) {
 }
 
 }  // namespace
+
+// ---- the effect
+
+namespace {
+
+class RadialEffect : public tegeom::MaskedEffectTest {
+protected:
+    void SetUp() override {
+        tegeom::MaskedEffectTest::SetUp();
+        te::StartUpteRadial();
+    }
+};
+
+TEST_F(RadialEffect, IsRegisteredAndPublishesItsProperties) {
+    tegeom::ExpectRegistered(te::TRadialTransition::StaticClass(), "Radial", 0x37F,
+                             {"Style", "SubStyle", "SmoothingLevel", "Reversed", "Milliseconds", "PassSetting"},
+                             {"Direction", "Dual"});
+}
+
+TEST_F(RadialEffect, FrameCountsWithAndWithoutSmoothing) {
+    struct Case {
+        int style, sub, level;
+        cl::TPixelFormat pf;
+        int frames;
+    };
+    // 20 x 10: T = 68.
+    const Case cases[] = {
+        {1, 1, 0, cl::pf32bit, 68}, {1, 1, 3, cl::pf32bit, 68 + 30}, {2, 1, 1, cl::pf24bit, 34 + 7},
+        {2, 1, 1, cl::pf8bit, 68},  {5, 12, 2, cl::pf16bit, 23 + 14}, {7, 3, 0, cl::pf32bit, 34},
+    };
+    for (const Case& c : cases) {
+        te::TRadialTransition e(nullptr);
+        e.SetStyle(static_cast<uint16_t>(c.style));
+        e.SetSubStyle(static_cast<uint16_t>(c.sub));
+        e.SetSmoothingLevel(static_cast<uint16_t>(c.level));
+        EXPECT_EQ(tegeom::FramesOf(&e, 20, 10, c.pf), c.frames) << c.style << "/" << c.sub;
+    }
+}
+
+TEST_F(RadialEffect, ReversedRunsTheMirroredSubStyle) {
+    te::TRadialTransition e(nullptr);
+    e.SetStyle(5);
+    e.SetSubStyle(8);
+    e.Reversed = true;
+    EXPECT_EQ(e.EffectiveSubStyle(), 7);
+    e.SetSubStyle(7);
+    EXPECT_EQ(e.EffectiveSubStyle(), 8);
+}
+
+// The smoothed hands reach every frame's picture whether the loop shows every frame or
+// skips some, on one- and two-hand styles and every kind of pivot. (Styles whose hands
+// start a second round during the band's last frames paint revealed areas again; there the
+// two smooth masks' leftovers make skipped frames differ.)
+TEST_F(RadialEffect, SmoothRunsArePathIndependent) {
+    for (auto [style, sub] : {std::pair{3, 6}, std::pair{3, 1}, std::pair{4, 3}, std::pair{4, 8}, std::pair{5, 15},
+                              std::pair{5, 2}, std::pair{6, 8}, std::pair{6, 1}, std::pair{7, 5}, std::pair{7, 12}}) {
+        te::TRadialTransition e(nullptr);
+        e.SetStyle(static_cast<uint16_t>(style));
+        e.SetSubStyle(static_cast<uint16_t>(sub));
+        e.SetSmoothingLevel(2);
+        EXPECT_TRUE(tegeom::PathIndependent(&e, 13, 9)) << style << "/" << sub;
+    }
+}
+
+// Frame 1 of style 1 is the line from the centre straight up; the hard-edge hand has shown
+// the whole new picture by its last frame (a smoothed band still fades then: the device's
+// final copy ends it).
+TEST_F(RadialEffect, FirstFrameIsTheHandAndTheLastShowsTheNewPicture) {
+    te::TRadialTransition e(nullptr);
+    const int W = 12, H = 7;  // W' 13, H' 7: centre (6, 3)
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int y) { return x == 6 && y <= 3; }, true));
+    e.SetSmoothingLevel(4);
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int y) { return x == 6 && y <= 3; }, false));
+}
+
+TEST_F(RadialEffect, DeviceRunsEndOnTheNewPicture) {
+    for (int level : {0, 5}) {
+        te::TRadialTransition e(nullptr);
+        e.SetStyle(3);
+        e.SetSubStyle(4);
+        e.SetSmoothingLevel(static_cast<uint16_t>(level));
+        EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 31, 17)) << level;
+    }
+}
+
+}  // namespace
