@@ -1,0 +1,276 @@
+// The block effect's grid, block orders, jigsaw pieces and frames.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "classlib/SysUtils.h"
+#include "platform/clock.h"
+#include "test_teMaskGeom_util.h"
+#include "transitions/teBlock.h"
+#include "transitions/teRender.h"
+
+namespace {
+
+using te::TBlockData;
+using te::TBlockSettings;
+
+struct BlockRun {
+    std::unique_ptr<te::TTETransitionData> data;
+    TBlockData* block;
+};
+
+BlockRun MakeRun(const TBlockSettings& s, int W, int H) {
+    BlockRun r;
+    r.data = tegeom::RunData(W, H, 0);
+    auto b = std::make_unique<TBlockData>(r.data.get());
+    b->Setup(s, W, H);
+    r.data->Frames = b->FrameCount();
+    r.block = b.get();
+    r.data->Custom = std::move(b);
+    return r;
+}
+
+TBlockSettings Settings(int style, int sub, int cols, int rows, bool puzzle = false, bool dual = false) {
+    TBlockSettings s;
+    s.Style = style;
+    s.SubStyle = sub;
+    s.Cols = cols;
+    s.Rows = rows;
+    s.BlockWidth = cols ? 0 : 50;
+    s.BlockHeight = rows ? 0 : 50;
+    s.Puzzle = puzzle;
+    s.Dual = dual;
+    return s;
+}
+
+TEST(BlockGrid, ColumnsAndRows) {
+    EXPECT_EQ(te::BlockGridCount(640, 0, 50, false), 13);  // 12.8
+    EXPECT_EQ(te::BlockGridCount(480, 0, 50, false), 10);  // 9.6
+    EXPECT_EQ(te::BlockGridCount(125, 0, 50, false), 2);   // 2.5 rounds to even
+    EXPECT_EQ(te::BlockGridCount(175, 0, 50, false), 4);   // 3.5 rounds to even
+    EXPECT_EQ(te::BlockGridCount(20, 0, 50, false), 1);    // 0.4, at least one
+    EXPECT_EQ(te::BlockGridCount(100, 10, 0, true), 6);    // 10 pixels per block are too few
+    EXPECT_EQ(te::BlockGridCount(100, 10, 0, false), 10);
+    EXPECT_EQ(te::BlockGridCount(50, 80, 0, false), 50);   // no more columns than pixels
+    // A puzzle run narrower than 15 pixels keeps one column instead of none.
+    EXPECT_EQ(te::BlockGridCount(10, 0, 50, true), 1);
+    EXPECT_EQ(te::BlockGridCount(14, 3, 0, true), 1);
+}
+
+TEST(BlockGrid, DefaultRunOf640x480Has129Frames) {
+    auto run = MakeRun(Settings(2, 1, 0, 0), 640, 480);
+    EXPECT_EQ(run.block->CC, 13);
+    EXPECT_EQ(run.block->RR, 10);
+    EXPECT_EQ(run.block->FrameCount(), 129);
+    EXPECT_FALSE(run.block->OnePixel);
+}
+
+// The plain blocks tile the picture: every pixel in exactly one block.
+TEST(BlockGrid, BlocksTileThePicture) {
+    for (auto [W, H, cols, rows] : {std::tuple{37, 23, 5, 3}, std::tuple{100, 7, 7, 7}, std::tuple{9, 9, 9, 9}}) {
+        auto run = MakeRun(Settings(2, 1, cols, rows), W, H);
+        std::vector<int> hits(W * H, 0);
+        for (int r = 1; r <= run.block->RR; ++r)
+            for (int c = 1; c <= run.block->CC; ++c) {
+                win::RECT b = run.block->BlockRect(r, c);
+                for (int y = b.top; y < b.bottom; ++y)
+                    for (int x = b.left; x < b.right; ++x) ++hits[y * W + x];
+            }
+        for (int h : hits) ASSERT_EQ(h, 1) << W << "x" << H;
+    }
+}
+
+// Every style, sub-style and Dual setting visits each block once.
+TEST(BlockOrder, EveryOrderIsAPermutation) {
+    for (int style = 1; style <= 4; ++style)
+        for (int sub = 1; sub <= te::BlockSubStyleCount(style); ++sub)
+            for (bool dual : {false, true})
+                for (auto [cols, rows] : {std::pair{5, 4}, std::pair{3, 3}, std::pair{1, 6}, std::pair{7, 1}}) {
+                    auto run = MakeRun(Settings(style, sub, cols, rows, false, dual), 70, 60);
+                    std::set<std::pair<int, int>> seen;
+                    const int N = run.block->BlockCount();
+                    for (int i = 1; i <= N; ++i) {
+                        auto b = run.block->BlockAt(i);
+                        ASSERT_GE(b.first, 1);
+                        ASSERT_LE(b.first, rows);
+                        ASSERT_GE(b.second, 1);
+                        ASSERT_LE(b.second, cols);
+                        seen.insert(b);
+                    }
+                    EXPECT_EQ(static_cast<int>(seen.size()), N)
+                        << "style " << style << " sub " << sub << " dual " << dual << " " << cols << "x" << rows;
+                }
+}
+
+std::vector<std::pair<int, int>> OrderOf(const TBlockSettings& s) {
+    auto run = MakeRun(s, 30, 30);
+    std::vector<std::pair<int, int>> v;
+    for (int i = 1; i <= run.block->BlockCount(); ++i) v.push_back(run.block->BlockAt(i));
+    return v;
+}
+
+using RC = std::vector<std::pair<int, int>>;
+
+TEST(BlockOrder, NamedOrders) {
+    // Rows bottom to top; columns right to left; serpentine rows; spirals.
+    EXPECT_EQ(OrderOf(Settings(2, 3, 2, 2)), (RC{{2, 1}, {2, 2}, {1, 1}, {1, 2}}));
+    EXPECT_EQ(OrderOf(Settings(2, 7, 2, 2)), (RC{{1, 2}, {2, 2}, {1, 1}, {2, 1}}));
+    EXPECT_EQ(OrderOf(Settings(2, 2, 2, 2)), (RC{{2, 2}, {2, 1}, {1, 2}, {1, 1}}));
+    EXPECT_EQ(OrderOf(Settings(3, 1, 3, 2)), (RC{{1, 1}, {1, 2}, {1, 3}, {2, 3}, {2, 2}, {2, 1}}));
+    EXPECT_EQ(OrderOf(Settings(3, 3, 2, 3)), (RC{{1, 1}, {2, 1}, {3, 1}, {3, 2}, {2, 2}, {1, 2}}));
+    EXPECT_EQ(OrderOf(Settings(4, 1, 3, 3)),
+              (RC{{1, 1}, {1, 2}, {1, 3}, {2, 3}, {3, 3}, {3, 2}, {3, 1}, {2, 1}, {2, 2}}));
+    EXPECT_EQ(OrderOf(Settings(4, 3, 3, 3)),
+              (RC{{1, 3}, {1, 2}, {1, 1}, {2, 1}, {3, 1}, {3, 2}, {3, 3}, {2, 3}, {2, 2}}));
+    EXPECT_EQ(OrderOf(Settings(4, 2, 3, 3)).front(), (std::pair{2, 2}));
+    EXPECT_EQ(OrderOf(Settings(4, 1, 4, 3)),
+              (RC{{1, 1}, {1, 2}, {1, 3}, {1, 4}, {2, 4}, {3, 4}, {3, 3}, {3, 2}, {3, 1}, {2, 1}, {2, 2}, {2, 3}}));
+}
+
+// Dual consumes the order from both ends: N = 10 gives 4 frames, the first revealing blocks
+// 1 and 10.
+TEST(BlockOrder, DualRevealsFromBothEnds) {
+    auto run = MakeRun(Settings(2, 1, 5, 2, false, true), 50, 20);
+    EXPECT_EQ(run.block->FrameCount(), 4);
+    EXPECT_EQ(run.block->BlockAt(1), (std::pair{1, 1}));
+    EXPECT_EQ(run.block->BlockAt(2), (std::pair{2, 5}));
+    auto mask = tegeom::WhiteMask(50, 20);
+    run.data->ShowFrames = true;
+    run.block->DrawFrame(mask.get(), 1, true, true, 1);
+    auto drawn = tegeom::BlackPixels(mask.get(), 50, 20);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), true), 2 * 100);
+    EXPECT_TRUE(drawn[0]);
+    EXPECT_TRUE(drawn[19 * 50 + 49]);
+    EXPECT_EQ(run.data->DirtyRects->Count(), 2);
+    EXPECT_TRUE(cl::EqualRect(run.data->UpdateRect, cl::Rect(0, 0, 50, 20)));
+    // Style 1 ignores Dual in its frame count.
+    EXPECT_EQ(MakeRun(Settings(1, 1, 5, 2, false, true), 50, 20).block->FrameCount(), 9);
+}
+
+// The random order comes from the clock's seed: the same seed gives the same order whatever
+// the generator held before, and the shuffle is the one of the shared generator.
+TEST(BlockOrder, RandomOrderFromAnInjectedSeed) {
+    win::SetClockMode(win::ClockMode::Virtual);
+    win::SetClockSeedHook([] { return 20240611u; });
+    cl::SetRandSeed(1);
+    auto a = OrderOf(Settings(1, 1, 4, 3));
+    cl::SetRandSeed(2);
+    auto b = OrderOf(Settings(1, 1, 4, 3));
+    EXPECT_EQ(a, b);
+    // The model: rows in order, then entry i swapped with entry Random(N) + 1.
+    cl::SetRandSeed(20240611u);
+    RC model;
+    for (int r = 1; r <= 3; ++r)
+        for (int c = 1; c <= 4; ++c) model.push_back({r, c});
+    for (int i = 0; i < 12; ++i) std::swap(model[i], model[cl::Random(12)]);
+    EXPECT_EQ(a, model);
+    win::SetClockSeedHook([] { return 5u; });
+    EXPECT_NE(OrderOf(Settings(1, 1, 4, 3)), a);
+    win::SetClockSeedHook(nullptr);
+}
+
+// Revealing every block covers the picture, plain or jigsaw; each frame paints only inside
+// what it reports.
+TEST(BlockFrames, AllBlocksCoverThePicture) {
+    const int W = 97, H = 61;
+    for (bool puzzle : {false, true})
+        for (auto [style, sub] : {std::pair{2, 1}, std::pair{3, 3}, std::pair{4, 1}, std::pair{1, 1}})
+            for (auto [cols, rows] : {std::pair{4, 3}, std::pair{5, 2}, std::pair{1, 1}}) {
+                auto run = MakeRun(Settings(style, sub, cols, rows, puzzle), W, H);
+                run.data->ShowFrames = true;
+                const int N = run.block->BlockCount();
+                auto total = tegeom::WhiteMask(W, H);
+                for (int k = 1; k <= N; ++k) {
+                    auto mask = tegeom::WhiteMask(W, H);
+                    run.data->DirtyRects->Clear();
+                    run.block->DrawFrame(mask.get(), k, true, true, 1);
+                    run.block->DrawFrame(total.get(), k, false, true, 1);
+                    auto drawn = tegeom::BlackPixels(mask.get(), W, H);
+                    win::POINT out = tegeom::OutsideReported(drawn, W, H, run.data->UpdateRect, run.data->DirtyRects->Rects);
+                    ASSERT_EQ(out.x, -1) << "puzzle " << puzzle << " style " << style << " block " << k << " at "
+                                         << out.x << "," << out.y;
+                }
+                auto drawn = tegeom::BlackPixels(total.get(), W, H);
+                for (int i = 0; i < W * H; ++i)
+                    ASSERT_TRUE(drawn[i]) << "puzzle " << puzzle << " style " << style << " " << cols << "x" << rows
+                                          << " pixel " << i % W << "," << i / W;
+            }
+}
+
+// A jigsaw block shows its knobs beyond its plain rectangle and leaves its sockets.
+TEST(BlockFrames, JigsawPieceHasKnobsAndSockets) {
+    const int W = 90, H = 90;
+    auto run = MakeRun(Settings(2, 1, 3, 3, true), W, H);
+    EXPECT_EQ(run.block->K, 9);  // 30 / 3.5 = 8.57
+    run.data->ShowFrames = true;
+    auto mask = tegeom::WhiteMask(W, H);
+    // The middle block (2, 2) has r + c even: knobs up and down, sockets left and right.
+    const int i = 5;
+    ASSERT_EQ(run.block->BlockAt(i), (std::pair{2, 2}));
+    run.block->DrawFrame(mask.get(), i, true, true, 1);
+    auto drawn = tegeom::BlackPixels(mask.get(), W, H);
+    EXPECT_TRUE(cl::EqualRect(run.data->UpdateRect, cl::Rect(30, 21, 60, 69)));
+    EXPECT_TRUE(drawn[25 * W + 45]);   // the top knob
+    EXPECT_TRUE(drawn[64 * W + 45]);   // the bottom knob
+    EXPECT_FALSE(drawn[25 * W + 31]);  // beside the knob's neck
+    EXPECT_FALSE(drawn[45 * W + 31]);  // the left socket
+    EXPECT_FALSE(drawn[45 * W + 58]);  // the right socket
+    EXPECT_TRUE(drawn[33 * W + 45]);   // the body
+}
+
+// Without frames shown through the mask, blocks go straight from the new picture onto the
+// canvas, and nothing is reported.
+TEST(BlockFrames, DirectBlocksGoStraightToTheCanvas) {
+    const int W = 40, H = 20;
+    auto run = MakeRun(Settings(2, 1, 4, 2), W, H);
+    auto screen = std::make_unique<cl::TBitmap>();
+    te::InitSolidBitmap(screen.get(), W, H, nullptr, cl::pf32bit, cl::clRed);
+    auto dst = std::make_unique<cl::TBitmap>();
+    te::InitSolidBitmap(dst.get(), W, H, nullptr, cl::pf32bit, cl::clBlue);
+    run.data->Canvas = screen->Canvas();
+    run.data->DstImage = dst.get();
+    run.data->PixelFormat = cl::pf32bit;
+    run.data->ShowFrames = false;
+    auto mask = tegeom::WhiteMask(W, H);
+    run.block->DrawFrame(mask.get(), 2, true, true, 2);
+    EXPECT_TRUE(te::RectEmpty(run.data->UpdateRect));
+    EXPECT_EQ(run.data->DirtyRects->Count(), 0);
+    EXPECT_EQ(screen->Canvas()->Pixels(5, 5), cl::clBlue);
+    EXPECT_EQ(screen->Canvas()->Pixels(15, 5), cl::clBlue);
+    EXPECT_EQ(screen->Canvas()->Pixels(25, 5), cl::clRed);
+    EXPECT_EQ(screen->Canvas()->Pixels(5, 15), cl::clRed);
+    auto drawn = tegeom::BlackPixels(mask.get(), W, H);
+    EXPECT_TRUE(drawn[5 * W + 15]);
+    EXPECT_FALSE(drawn[5 * W + 25]);
+}
+
+// With as many columns and rows as pixels, blocks are single pixels: the mask changes bit
+// by bit, most significant bit leftmost.
+TEST(BlockFrames, OnePixelMode) {
+    const int W = 19, H = 3;
+    auto run = MakeRun(Settings(2, 1, 19, 5), W, H);
+    EXPECT_TRUE(run.block->OnePixel);
+    EXPECT_EQ(run.block->RR, 3);
+    EXPECT_EQ(run.block->Piece(0), nullptr);
+    run.data->ShowFrames = true;
+    auto mask = tegeom::WhiteMask(W, H);
+    run.block->DrawFrame(mask.get(), 12, true, true, 3);  // blocks 10, 11, 12
+    auto drawn = tegeom::BlackPixels(mask.get(), W, H);
+    for (int i = 0; i < W * H; ++i) EXPECT_EQ(drawn[i], i >= 9 && i <= 11) << i;
+    EXPECT_TRUE(cl::EqualRect(run.data->UpdateRect, cl::Rect(9, 0, 12, 1)));
+    EXPECT_EQ(run.data->DirtyRects->Count(), 3);
+}
+
+TEST(BlockFrames, LargeStepsReportNoRectangles) {
+    auto run = MakeRun(Settings(2, 1, 40, 20), 40, 20);
+    run.data->ShowFrames = true;
+    auto mask = tegeom::WhiteMask(40, 20);
+    run.block->DrawFrame(mask.get(), 700, true, true, 651);
+    EXPECT_EQ(run.data->DirtyRects->Count(), 0);
+    EXPECT_TRUE(cl::EqualRect(run.data->UpdateRect, cl::Rect(0, 1, 40, 18)));
+    run.block->DrawFrame(mask.get(), 700, true, true, 650);
+    EXPECT_EQ(run.data->DirtyRects->Count(), 650);
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+// The diagonal effect's geometry: the two families of diagonals, the bands, the two fronts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "test_teMaskGeom_util.h"
+#include "transitions/teDiagonal.h"
+
+namespace {
+
+using te::TDiagonalGeometry;
+
+std::vector<bool> DrawFrames(const TDiagonalGeometry& g, int W, int H, const std::vector<int>& frames,
+                             bool checkReported) {
+    auto data = tegeom::RunData(W, H, TDiagonalGeometry::FrameCount(W, H));
+    auto total = tegeom::WhiteMask(W, H);
+    int last = 0;
+    for (int k : frames) {
+        auto mask = tegeom::WhiteMask(W, H);
+        data->DirtyRects->Clear();
+        g.DrawFrame(mask->Canvas(), k, k - last, true, true, data.get());
+        g.DrawFrame(total->Canvas(), k, k - last, false, true, data.get());
+        if (checkReported) {
+            auto drawn = tegeom::BlackPixels(mask.get(), W, H);
+            // Drawn again without a report: the update rectangle is the same.
+            win::RECT update = data->UpdateRect;
+            g.DrawFrame(nullptr, k, k - last, true, false, data.get());
+            EXPECT_TRUE(cl::EqualRect(update, data->UpdateRect));
+            win::POINT out = tegeom::OutsideReported(drawn, W, H, data->UpdateRect, data->DirtyRects->Rects);
+            EXPECT_EQ(out.x, -1) << "style " << g.Style << " sub " << g.SubStyle << " frame " << k << " pixel "
+                                 << out.x << "," << out.y;
+        }
+        last = k;
+    }
+    return tegeom::BlackPixels(total.get(), W, H);
+}
+
+TEST(DiagonalGeometry, FrameCountIsTheNumberOfDiagonals) {
+    EXPECT_EQ(TDiagonalGeometry::FrameCount(640, 480), 1119);
+    EXPECT_EQ(TDiagonalGeometry::FrameCount(1, 1), 1);
+}
+
+// Diagonal k of each family is exactly the set x + y = k - 1 (falling) or x - y = k - H
+// (rising) inside the picture, on wide, tall and square runs.
+TEST(DiagonalGeometry, EachDiagonalIsItsPixelSet) {
+    for (auto [W, H] : {std::pair{11, 7}, std::pair{7, 11}, std::pair{6, 6}, std::pair{1, 5}}) {
+        for (int sub : {1, 3}) {
+            TDiagonalGeometry g{1, sub};
+            for (int k = 1; k <= W + H - 1; ++k) {
+                auto data = tegeom::RunData(W, H, W + H - 1);
+                auto mask = tegeom::WhiteMask(W, H);
+                g.DrawFrame(mask->Canvas(), k, 1, false, true, data.get());
+                auto drawn = tegeom::BlackPixels(mask.get(), W, H);
+                for (int y = 0; y < H; ++y)
+                    for (int x = 0; x < W; ++x) {
+                        const bool on = sub == 1 ? x + y == k - 1 : x - y == k - H;
+                        ASSERT_EQ(drawn[y * W + x], on) << W << "x" << H << " sub " << sub << " k " << k << " at "
+                                                        << x << "," << y;
+                    }
+            }
+        }
+    }
+}
+
+// Every sub-style, frame by frame and in jumps: painted pixels are reported, and the pixels
+// reached by a frame equal those of a run that showed every frame.
+TEST(DiagonalGeometry, JumpsReachWhatEveryFrameReaches) {
+    const int W = 13, H = 9;
+    const int FC = W + H - 1;
+    const std::vector<int> jumps = {1, 2, 5, 6, 7, 11, 12, 16, 21};
+    for (int style = 1; style <= 2; ++style)
+        for (int sub = 1; sub <= 4; ++sub) {
+            TDiagonalGeometry g{style, sub};
+            std::vector<int> every;
+            for (int k = 1; k <= FC; ++k) every.push_back(k);
+            for (size_t n = 1; n <= jumps.size(); ++n) {
+                std::vector<int> part(jumps.begin(), jumps.begin() + static_cast<long>(n));
+                std::vector<int> all(every.begin(), every.begin() + part.back());
+                EXPECT_EQ(DrawFrames(g, W, H, part, true), DrawFrames(g, W, H, all, false))
+                    << "style " << style << " sub " << sub << " up to frame " << part.back();
+            }
+            // All frames reach the whole picture.
+            for (bool b : DrawFrames(g, W, H, every, false)) ASSERT_TRUE(b);
+        }
+}
+
+TEST(DiagonalGeometry, TwoFrontsTakeTurns) {
+    const int W = 10, H = 6;
+    TDiagonalGeometry g{2, 1};
+    auto data = tegeom::RunData(W, H, W + H - 1);
+    auto mask = tegeom::WhiteMask(W, H);
+    g.DrawFrame(mask->Canvas(), 1, 1, false, true, data.get());
+    EXPECT_TRUE(cl::EqualRect(data->UpdateRect, cl::Rect(0, 0, 1, 1)));
+    g.DrawFrame(mask->Canvas(), 2, 1, false, true, data.get());
+    EXPECT_TRUE(cl::EqualRect(data->UpdateRect, cl::Rect(W - 1, H - 1, W, H)));
+    auto drawn = tegeom::BlackPixels(mask.get(), W, H);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), true), 2);
+}
+
+TEST(DiagonalGeometry, ReversedSubStyles) {
+    const int cases[][3] = {{1, 1, 2}, {1, 4, 3}, {2, 1, 3}, {2, 4, 2}, {3, 1, 1}, {1, 5, 5}};
+    for (const auto& c : cases) EXPECT_EQ(te::DiagonalReversedSubStyle(c[0], c[1]), c[2]);
+    EXPECT_EQ(te::DiagonalSubStyleCount(0), 0);
+    EXPECT_EQ(te::DiagonalSubStyleCount(2), 4);
+}
+
+}  // namespace
