@@ -56,7 +56,9 @@ class TFormatDevice : public TTestDevice {
 public:
     uint8_t GetPixelFormat() override { return Format; }
     bool IsPaletteDisplay() override { return Format <= cl::pf8bit; }
+    bool IsObscured() override { return Obscured; }
     uint8_t Format = cl::pf32bit;
+    bool Obscured = false;
 };
 
 // Runs an effect's frames by hand: the screen starts with the old picture; frames draw
