@@ -6,7 +6,7 @@
 #include "classlib/Graphics.h"
 #include "platform/gdi.h"
 #include "platform/user.h"
-#include "transitions/tePubProps.h"
+#include "transitions/teEffectProps.h"
 
 namespace te {
 
@@ -89,8 +89,8 @@ void StartUpteDrip() {
     static bool declared = false;
     if (!declared) {
         declared = true;
-        cl::DeclarePublished(TDripTransition::StaticClass(), {props::Direction(tedLeft), props::Reversed(),
-                                                              props::PassSetting(), props::Pass2Options()});
+        cl::DeclarePublished(TDripTransition::StaticClass(), {DirectionPropInfo(tedLeft), ReversedPropInfo(),
+                                                              PassSettingPropInfo(), Pass2OptionsPropInfo()});
     }
     RegisterTransitionClass(TDripTransition::StaticClass());
 }

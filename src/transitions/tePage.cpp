@@ -6,10 +6,22 @@
 #include "classlib/Graphics.h"
 #include "classlib/SysUtils.h"
 #include "platform/gdi.h"
-#include "transitions/tePubProps.h"
+#include "transitions/teEffectProps.h"
 #include "transitions/teRender.h"
 
 namespace te {
+
+namespace {
+
+// A published Boolean over a getter and setter of the effect class C.
+template <class C>
+cl::TPropInfo BoolProp(const char* Name, bool (C::*Get)() const, void (C::*Set)(bool), bool Default) {
+    cl::TPropInfo p = cl::OrdProp(Name, cl::tkEnumeration, "Boolean", Get, Set, Default ? 1 : 0);
+    p.EnumNames = {"False", "True"};
+    return p;
+}
+
+}  // namespace
 
 namespace {
 
@@ -383,10 +395,10 @@ void StartUptePage() {
         declared = true;
         cl::DeclarePublished(
             TPageTransition::StaticClass(),
-            {props::Direction(tedLeft), props::PassSetting(), props::Pass2Options(), props::Reversed(),
+            {DirectionPropInfo(tedLeft), PassSettingPropInfo(), Pass2OptionsPropInfo(), ReversedPropInfo(),
              cl::OrdProp("Size", cl::tkInteger, "Byte", &TPageTransition::GetSize, &TPageTransition::SetSize, 150),
-             props::Bool("Uncover", &TPageTransition::GetUncover, &TPageTransition::SetUncover, true),
-             props::Bool("Use3D", &TPageTransition::GetUse3D, &TPageTransition::SetUse3D, true)});
+             BoolProp("Uncover", &TPageTransition::GetUncover, &TPageTransition::SetUncover, true),
+             BoolProp("Use3D", &TPageTransition::GetUse3D, &TPageTransition::SetUse3D, true)});
     }
     RegisterTransitionClass(TPageTransition::StaticClass());
 }

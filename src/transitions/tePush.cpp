@@ -3,7 +3,7 @@
 #include "classlib/Graphics.h"
 #include "classlib/TypInfo.h"
 #include "platform/gdi.h"
-#include "transitions/tePubProps.h"
+#include "transitions/teEffectProps.h"
 
 namespace te {
 
@@ -61,7 +61,7 @@ void StartUptePush() {
     if (!declared) {
         declared = true;
         cl::DeclarePublished(TPushTransition::StaticClass(),
-                             {props::Direction(tedDown), props::Reversed(), props::PassSetting(), props::Pass2Options()});
+                             {DirectionPropInfo(tedDown), ReversedPropInfo(), PassSettingPropInfo(), Pass2OptionsPropInfo()});
     }
     RegisterTransitionClass(TPushTransition::StaticClass());
 }

@@ -6,10 +6,22 @@
 #include "classlib/Graphics.h"
 #include "classlib/SysUtils.h"
 #include "platform/gdi.h"
-#include "transitions/tePubProps.h"
+#include "transitions/teEffectProps.h"
 #include "transitions/teRender.h"
 
 namespace te {
+
+namespace {
+
+// A published Boolean over a getter and setter of the effect class C.
+template <class C>
+cl::TPropInfo BoolProp(const char* Name, bool (C::*Get)() const, void (C::*Set)(bool), bool Default) {
+    cl::TPropInfo p = cl::OrdProp(Name, cl::tkEnumeration, "Boolean", Get, Set, Default ? 1 : 0);
+    p.EnumNames = {"False", "True"};
+    return p;
+}
+
+}  // namespace
 
 std::vector<int8_t> RollShadeTable(int s) {
     std::vector<int8_t> t(static_cast<size_t>(std::max(s, 0)), 0);
@@ -236,9 +248,9 @@ void StartUpteRoll() {
         cl::DeclarePublished(
             TRollTransition::StaticClass(),
             {cl::OrdProp("Size", cl::tkInteger, "Integer", &TRollTransition::GetSize, &TRollTransition::SetSize, 60),
-             props::Bool("Use3D", &TRollTransition::GetUse3D, &TRollTransition::SetUse3D, true),
-             props::Bool("Unroll", &TRollTransition::GetUnroll, &TRollTransition::SetUnroll, true),
-             props::Direction(tedDown), props::Reversed(), props::PassSetting(), props::Pass2Options()});
+             BoolProp("Use3D", &TRollTransition::GetUse3D, &TRollTransition::SetUse3D, true),
+             BoolProp("Unroll", &TRollTransition::GetUnroll, &TRollTransition::SetUnroll, true),
+             DirectionPropInfo(tedDown), ReversedPropInfo(), PassSettingPropInfo(), Pass2OptionsPropInfo()});
     }
     RegisterTransitionClass(TRollTransition::StaticClass());
 }

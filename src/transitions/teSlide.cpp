@@ -6,9 +6,21 @@
 #include "classlib/Graphics.h"
 #include "classlib/SysUtils.h"
 #include "platform/gdi.h"
-#include "transitions/tePubProps.h"
+#include "transitions/teEffectProps.h"
 
 namespace te {
+
+namespace {
+
+// A published Boolean over a getter and setter of the effect class C.
+template <class C>
+cl::TPropInfo BoolProp(const char* Name, bool (C::*Get)() const, void (C::*Set)(bool), bool Default) {
+    cl::TPropInfo p = cl::OrdProp(Name, cl::tkEnumeration, "Boolean", Get, Set, Default ? 1 : 0);
+    p.EnumNames = {"False", "True"};
+    return p;
+}
+
+}  // namespace
 
 namespace {
 
@@ -301,10 +313,10 @@ void StartUpteSlide() {
         declared = true;
         cl::DeclarePublished(
             TSlideTransition::StaticClass(),
-            {props::Direction(tedDown), props::Reversed(), props::PassSetting(), props::Pass2Options(),
-             props::Bool("ElasticSrc", &TSlideTransition::GetElasticSrc, &TSlideTransition::SetElasticSrc, false),
-             props::Bool("ElasticDst", &TSlideTransition::GetElasticDst, &TSlideTransition::SetElasticDst, false),
-             props::Bool("SlideOut", &TSlideTransition::GetSlideOut, &TSlideTransition::SetSlideOut, false)});
+            {DirectionPropInfo(tedDown), ReversedPropInfo(), PassSettingPropInfo(), Pass2OptionsPropInfo(),
+             BoolProp("ElasticSrc", &TSlideTransition::GetElasticSrc, &TSlideTransition::SetElasticSrc, false),
+             BoolProp("ElasticDst", &TSlideTransition::GetElasticDst, &TSlideTransition::SetElasticDst, false),
+             BoolProp("SlideOut", &TSlideTransition::GetSlideOut, &TSlideTransition::SetSlideOut, false)});
     }
     RegisterTransitionClass(TSlideTransition::StaticClass());
 }
