@@ -55,6 +55,7 @@ void TDripTransition::ExecuteFrame(TTETransitionData* Data, int32_t, int32_t Ste
     win::SubtractRect(&rest, &FRest, &b);
     FRest = rest;
     cl::TCanvas* surface = Surface(Data);
+    if (!surface || !Data->DstImage) return;
     win::HDC dc = surface->Handle();
     win::HDC src = Data->DstImage->Canvas()->Handle();
     const win::RECT area = MakeRect(0, 0, W, H);

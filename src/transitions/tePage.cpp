@@ -200,6 +200,7 @@ void TPageTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
             static_cast<uint16_t>(pd->RevCum[static_cast<size_t>(k)] + pd->RevCompress[static_cast<size_t>(k)] + 1);
     }
     pd->Page = uncover ? Data->SrcImage : Data->DstImage;
+    if (!pd->Page || !Data->DstImage) throw ETransitionEffectError("Page: the pictures of the pass are missing");
     pd->Mirror = std::make_unique<cl::TBitmap>();
     pd->Mirror->Canvas()->Lock();
     AdjustBitmapFormat(pd->Mirror.get(), nullptr, W, H, cl::pf32bit);
@@ -229,12 +230,14 @@ void TPageTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
 
 void TPageTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t, int32_t) {
     auto* pd = static_cast<TPageData*>(Data->Custom.get());
+    if (!pd) return;
     const int W = Data->Width, H = Data->Height, L = pd->L, A = pd->A;
     const int lines = pd->Curl.Lines, SL = pd->Curl.SourceLines;
     const bool uncover = IsUncovering();
     const TTEEffectDirection md = pd->MapDirection;
     const bool horizontal = md == tedRight || md == tedLeft;
     cl::TCanvas* canvas = Data->Bitmap ? Data->Bitmap->Canvas() : Data->Canvas;
+    if (!canvas) return;
     win::HDC dc = canvas->Handle();
     win::HDC mirror = pd->Mirror->Canvas()->Handle();
     const win::RECT area = MakeRect(0, 0, W, H);

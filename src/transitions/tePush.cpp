@@ -25,6 +25,8 @@ void TPushTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
 void TPushTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t, int32_t) {
     const int W = Data->Width, H = Data->Height, k = CurrentFrame;
     cl::TCanvas* canvas = FUseWorkBitmap && Data->Bitmap ? Data->Bitmap->Canvas() : Data->Canvas;
+    Data->UpdateRect = MakeRect(0, 0, W, H);
+    if (!canvas || !Data->SrcImage || !Data->DstImage) return;
     win::HDC dc = canvas->Handle();
     win::HDC src = Data->SrcImage->Canvas()->Handle();
     win::HDC dst = Data->DstImage->Canvas()->Handle();

@@ -109,6 +109,7 @@ void TRollTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     rd->Mirror->Canvas()->Lock();
     AdjustBitmapFormat(rd->Mirror.get(), nullptr, W, H, cl::pf32bit);
     cl::TBitmap* pic = u ? Data->DstImage : Data->SrcImage;
+    if (!pic) throw ETransitionEffectError("Roll: the picture to roll is missing");
     win::HDC mdc = rd->Mirror->Canvas()->Handle();
     int oldMode = win::SetStretchBltMode(mdc, win::COLORONCOLOR);
     if (horizontal)
@@ -121,6 +122,7 @@ void TRollTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
 
 void TRollTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t Step, int32_t) {
     auto* rd = static_cast<TRollData*>(Data->Custom.get());
+    if (!rd) return;
     const int W = Data->Width, H = Data->Height, S = std::max(Size, 0), k = CurrentFrame, F = Data->Frames;
     const bool u = IsUnrolling();
     win::RECT& b = rd->BandRect;
@@ -158,6 +160,7 @@ void TRollTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
             break;
     }
     cl::TCanvas* canvas = Data->Bitmap ? Data->Bitmap->Canvas() : Data->Canvas;
+    if (!canvas || !Data->DstImage) return;
     win::HDC dc = canvas->Handle();
     const win::RECT area = MakeRect(0, 0, W, H);
     win::RECT flat;

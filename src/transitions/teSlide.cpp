@@ -130,7 +130,7 @@ void TSlideTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     FMode = SelectMode();
     FUseWorkBitmap = Data->Bitmap != nullptr;
     cl::TCanvas* canvas = FUseWorkBitmap ? Data->Bitmap->Canvas() : Data->Canvas;
-    FOldStretchMode = win::SetStretchBltMode(canvas->Handle(), win::COLORONCOLOR);
+    FOldStretchMode = canvas ? win::SetStretchBltMode(canvas->Handle(), win::COLORONCOLOR) : 0;
     const int W = Data->Width, H = Data->Height, M = std::max(W, H);
     const int m = FMode;
     if (IsIn(m, {1, 2, 3, 4, 26, 27, 28})) {
@@ -179,6 +179,7 @@ void TSlideTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFram
     const int x = Rnd(static_cast<double>(W) / (F + 1) * k);
     const int y = Rnd(static_cast<double>(H) / (F + 1) * k);
     cl::TCanvas* canvas = FUseWorkBitmap && Data->Bitmap ? Data->Bitmap->Canvas() : Data->Canvas;
+    if (!canvas || !Data->SrcImage || !Data->DstImage) return;
     Painter p(canvas->Handle(), Data);
     cl::TBitmap* oldPic = Data->SrcImage;
     cl::TBitmap* newPic = Data->DstImage;
