@@ -113,3 +113,8 @@ TEST_F(BlurTest, PaletteDisplaysGetAFuseOfStyleOne) {
     dev.Format = cl::pf24bit;
     EXPECT_EQ(blur.TransitionForDevice(&dev, false), &blur);
 }
+
+TEST_F(BlurTest, ARunThroughTheDeviceEndsOnTheNewLook) {
+    TBlurTransition e(nullptr);
+    EXPECT_TRUE(RunEndsOnNewLook(&e));
+}

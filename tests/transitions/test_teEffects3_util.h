@@ -138,4 +138,18 @@ private:
     bool initialized_ = false;
 };
 
+// Runs the effect through the test device from a red to a lime look over 100 ms and tells
+// whether the screen ends on the new look everywhere.
+inline bool RunEndsOnNewLook(te::TTransitionEffect* effect) {
+    effect->Milliseconds = 100;
+    TTestDevice dev;
+    dev.SetTransition(effect);
+    dev.PrepareRun(cl::clRed, cl::clLime);
+    dev.Execute(true);
+    for (int y = 0; y < dev.Screen->Height(); ++y)
+        for (int x = 0; x < dev.Screen->Width(); ++x)
+            if (Pixel(dev.Screen.get(), x, y) != static_cast<uint32_t>(cl::clLime)) return false;
+    return true;
+}
+
 }  // namespace tetest

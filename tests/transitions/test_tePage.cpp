@@ -231,3 +231,11 @@ TEST_F(PageTest, DefaultsAndSettings) {
     EXPECT_EQ(cl::GetPropInfo(TPageTransition::StaticClass(), "Direction")->Default, tedLeft);
     EXPECT_EQ(page.Description(), "Page");
 }
+
+TEST_F(PageTest, ARunThroughTheDeviceEndsOnTheNewLook) {
+    for (TTEEffectDirection d : {tedLeft, tedUp}) {
+        TPageTransition e(nullptr);
+        e.SetDirection(d);
+        EXPECT_TRUE(RunEndsOnNewLook(&e)) << int(d);
+    }
+}

@@ -158,3 +158,8 @@ TEST_F(PixelateTest, PaletteDisplaysGetAFuseOfStyleOne) {
     dev.Format = cl::pf16bit;
     EXPECT_EQ(px.TransitionForDevice(&dev, false), &px);
 }
+
+TEST_F(PixelateTest, ARunThroughTheDeviceEndsOnTheNewLook) {
+    TPixelateTransition e(nullptr);
+    EXPECT_TRUE(RunEndsOnNewLook(&e));
+}

@@ -151,3 +151,11 @@ TEST_F(RollTest, ReversedRollsAwayAndSettingsKeepTheirDefaults) {
     EXPECT_EQ(cl::GetPropInfo(TRollTransition::StaticClass(), "Size")->Default, 60);
     EXPECT_EQ(cl::GetPropInfo(TRollTransition::StaticClass(), "Unroll")->Default, 1);
 }
+
+TEST_F(RollTest, ARunThroughTheDeviceEndsOnTheNewLook) {
+    for (TTEEffectDirection d : {tedDown, tedLeft}) {
+        TRollTransition e(nullptr);
+        e.SetDirection(d);
+        EXPECT_TRUE(RunEndsOnNewLook(&e)) << int(d);
+    }
+}

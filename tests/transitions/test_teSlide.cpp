@@ -217,3 +217,11 @@ TEST_F(SlideTest, SettingsStringsAndPublishedFlags) {
     s.SetDirection(tedNone);
     EXPECT_EQ(s.GetDirection(), tedDown);
 }
+
+TEST_F(SlideTest, ARunThroughTheDeviceEndsOnTheNewLook) {
+    for (TTEEffectDirection d : {tedDown, tedUpLeft, tedIn, tedOut}) {
+        TSlideTransition e(nullptr);
+        e.SetDirection(d);
+        EXPECT_TRUE(RunEndsOnNewLook(&e)) << int(d);
+    }
+}
