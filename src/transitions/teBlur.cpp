@@ -1,0 +1,123 @@
+#include "transitions/teBlur.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "classlib/Graphics.h"
+#include "classlib/SysUtils.h"
+#include "platform/gdi.h"
+#include "transitions/teEffectProps.h"
+#include "transitions/teFuse.h"
+#include "transitions/teRender.h"
+
+namespace te {
+
+TBlurTransition::TBlurTransition(cl::TComponent* AOwner) : TTimedTransitionEffect(AOwner) {}
+
+void TBlurTransition::SetRadius(uint8_t Value) {
+    if (Value >= 1 && Value <= 50) FRadius = Value;
+}
+
+void TBlurTransition::Assign(cl::TPersistent* Source) {
+    TTimedTransitionEffect::Assign(Source);
+    if (Source && Source->Is<TBlurTransition>()) SetRadius(static_cast<TBlurTransition*>(Source)->FRadius);
+}
+
+uint8_t TBlurTransition::GetPixelFormat(TTETransitionDevice*) { return cl::pf24bit; }
+
+void TBlurTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
+    TTimedTransitionEffect::Initialize(Data, Frames);
+    FRunRadius = FRadius;
+    auto bd = std::make_unique<TBlurData>(Data);
+    bd->Table.Build(Data->SrcImage, Data->Width, Data->Height, FRunRadius + 1);
+    bd->HoldsOld = true;
+    Frames = 2 * FRunRadius;
+    bd->Half = Frames / 2 + 1;
+    Data->Custom = std::move(bd);
+}
+
+void TBlurTransition::DrawBlurred(const TSummedAreaTable& Table, cl::TBitmap* Bitmap, int W, int H, int A) {
+    if (!Bitmap || W <= 0 || H <= 0) return;
+    A = std::clamp(A, 0, std::max(Table.Margin - 1, 0));
+    const uint32_t f = static_cast<uint32_t>(2 * A + 1);
+    const uint32_t n = f * f;
+    for (int y = 0; y < H; ++y) {  // counted from the bottom
+        auto* row = static_cast<uint8_t*>(Bitmap->ScanLine(H - 1 - y));
+        for (int x = 0; x < W; ++x) {
+            uint32_t sums[3];
+            Table.BoxSum(x - A, y - A, x + A + 1, y + A + 1, sums);
+            for (int c = 0; c < 3; ++c) row[x * 3 + c] = static_cast<uint8_t>(sums[c] / n);
+        }
+    }
+}
+
+void TBlurTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t, int32_t) {
+    auto* bd = static_cast<TBlurData*>(Data->Custom.get());
+    if (!bd || !Data->Bitmap) return;
+    int a = CurrentFrame;
+    if (CurrentFrame >= bd->Half) {
+        if (bd->HoldsOld) {
+            bd->Table.Build(Data->DstImage, Data->Width, Data->Height, FRunRadius + 1);
+            bd->HoldsOld = false;
+        }
+        a = Data->Frames - CurrentFrame;
+    }
+    cl::TBitmap* target = Data->Bitmap;
+    std::unique_ptr<cl::TBitmap> temp;
+    if (target->PixelFormat() != cl::pf24bit) {
+        temp = std::make_unique<cl::TBitmap>();
+        AdjustBitmapFormat(temp.get(), nullptr, Data->Width, Data->Height, cl::pf24bit);
+        target = temp.get();
+    }
+    DrawBlurred(bd->Table, target, Data->Width, Data->Height, a);
+    if (temp)
+        win::BitBlt(Data->Bitmap->Canvas()->Handle(), 0, 0, Data->Width, Data->Height, temp->Canvas()->Handle(), 0, 0,
+                    win::SRCCOPY);
+    Data->UpdateRect = MakeRect(0, 0, Data->Width, Data->Height);
+}
+
+uint16_t TBlurTransition::GetInfo(TTETransitionDevice* ADevice) {
+    return static_cast<uint16_t>(TTimedTransitionEffect::GetInfo(ADevice) | 0x115);
+}
+
+TTransitionEffect* TBlurTransition::TransitionForDevice(TTETransitionDevice* ADevice, bool MakeCopy) {
+    uint8_t pf = ADevice ? ADevice->GetPixelFormat() : static_cast<uint8_t>(cl::pf32bit);
+    if (pf >= cl::pf15bit && pf <= cl::pf32bit) return TTimedTransitionEffect::TransitionForDevice(ADevice, MakeCopy);
+    auto* fuse = new TFuseTransition(nullptr);
+    try {
+        fuse->Assign(this);
+        fuse->SetStyle(1);
+    } catch (...) {
+        delete fuse;
+        throw;
+    }
+    return fuse;
+}
+
+void TBlurTransition::LoadFromStrings(cl::TStringList* Strings, const cl::String& Prefix) {
+    TTimedTransitionEffect::LoadFromStrings(Strings, Prefix);
+    cl::String v = Strings->Values(Prefix + "Radius");
+    if (!v.empty()) {
+        int r = cl::StrToInt(v);
+        if (r >= 1 && r <= 50) SetRadius(static_cast<uint8_t>(r));
+    }
+}
+
+void TBlurTransition::SaveToStrings(cl::TStringList* Strings, bool OmitDefaults, const cl::String& Prefix) {
+    TTimedTransitionEffect::SaveToStrings(Strings, OmitDefaults, Prefix);
+    Strings->SetValue(Prefix + "Radius", cl::IntToStr(FRadius));
+}
+
+void StartUpteBlur() {
+    static bool declared = false;
+    if (!declared) {
+        declared = true;
+        cl::DeclarePublished(TBlurTransition::StaticClass(),
+                             {cl::OrdProp("Radius", cl::tkInteger, "Byte", &TBlurTransition::GetRadius,
+                                          &TBlurTransition::SetRadius, 50),
+                              ReversedPropInfo(), PassSettingPropInfo(), Pass2OptionsPropInfo()});
+    }
+    RegisterTransitionClass(TBlurTransition::StaticClass());
+}
+
+}  // namespace te

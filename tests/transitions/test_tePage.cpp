@@ -1,0 +1,241 @@
+// The page effect: the plain fold, the curl's geometry, and the same pictures whichever way
+// the frames reach the surface.
+#include <gtest/gtest.h>
+
+#include "test_teEffects3_util.h"
+#include "transitions/tePage.h"
+
+using namespace te;
+using namespace tetest;
+
+namespace {
+
+class PageTest : public VirtualClockTest {
+protected:
+    void SetUp() override {
+        VirtualClockTest::SetUp();
+        StartUptePage();
+        savedMMX = MMXAvailable;
+    }
+    void TearDown() override { MMXAvailable = savedMMX; }
+    bool savedMMX = false;
+};
+
+// Position along the travel of a real pixel, and the real pixel of a position, for a
+// mapping direction over a W x H area.
+struct Mapping {
+    TTEEffectDirection dir;
+    int W, H;
+    bool Horizontal() const { return dir == tedRight || dir == tedLeft; }
+    int Pos(int x, int y) const {
+        switch (dir) {
+            case tedRight: return x;
+            case tedLeft: return W - 1 - x;
+            case tedDown: return y;
+            default: return H - 1 - y;
+        }
+    }
+    // The pixel of picture line p at the same place across.
+    uint32_t LineOf(const PixelFn& pic, int p, int x, int y) const {
+        int real = dir == tedRight || dir == tedDown ? p : (Horizontal() ? W : H) - 1 - p;
+        return Horizontal() ? pic(real, y) : pic(x, real);
+    }
+};
+
+TTEEffectDirection OppositeOf(TTEEffectDirection d) {
+    return d == tedRight ? tedLeft : d == tedLeft ? tedRight : d == tedDown ? tedUp : tedDown;
+}
+
+}  // namespace
+
+TEST_F(PageTest, WithoutTheCurlThePageFoldsFlatAcrossTheFoldLine) {
+    MMXAvailable = true;
+    const int W = 18, H = 14;
+    for (TTEEffectDirection dir : {tedRight, tedLeft, tedDown, tedUp}) {
+        for (bool uncover : {true, false}) {
+            TPageTransition page(nullptr);
+            page.SetDirection(dir);
+            page.Uncover = uncover;
+            page.Use3D = false;
+            FrameBench bench(&page, W, H);
+            const int frames = bench.Init();
+            Mapping m{uncover ? dir : OppositeOf(dir), W, H};
+            ASSERT_EQ(frames, (m.Horizontal() ? W : H) - 1);
+            int last = 0;
+            for (int k = 1; k <= frames; k += (k % 3) + 1) {
+                bench.Frame(k, last);
+                last = k;
+                const int c = uncover ? k : frames - k + 1;
+                auto model = [&](int x, int y) -> uint32_t {
+                    int Y = m.Pos(x, y);
+                    if (uncover) {
+                        if (Y < c) return NewColor(x, y);
+                        if (Y < 2 * c) return m.LineOf(OldColor, 2 * c - 1 - Y, x, y);
+                        return OldColor(x, y);
+                    }
+                    if (Y < c) return OldColor(x, y);
+                    if (Y < 2 * c) return m.LineOf(NewColor, 2 * c - 1 - Y, x, y);
+                    return NewColor(x, y);
+                };
+                ASSERT_EQ(bench.Compare(model), "")
+                    << "direction " << int(dir) << " uncover " << uncover << " frame " << k;
+            }
+        }
+    }
+}
+
+TEST_F(PageTest, CurlRadiusAndFrameCount) {
+    MMXAvailable = true;
+    struct Case {
+        int W, H;
+        TTEEffectDirection dir;
+        int R;
+    } cases[] = {{640, 8, tedLeft, 150}, {30, 8, tedRight, 10}, {8, 30, tedDown, 10}, {12, 3, tedUp, 1}};
+    for (const Case& c : cases) {
+        TPageTransition page(nullptr);
+        page.SetDirection(c.dir);
+        FrameBench bench(&page, c.W, c.H);
+        const int frames = bench.Init();
+        auto* pd = static_cast<TPageData*>(bench.data.Custom.get());
+        ASSERT_NE(pd, nullptr);
+        EXPECT_EQ(pd->R, c.R);
+        TPageCurl curl = BuildPageCurl(c.R);
+        EXPECT_EQ(pd->Curl.Lines, curl.Lines);
+        EXPECT_EQ(frames, pd->L + curl.Lines - 1);
+        EXPECT_EQ(page.GetPixelFormat(&bench.device), cl::pf32bit);
+    }
+    // Without MMX, or on an 8-bit display: no curl, the display's format.
+    MMXAvailable = false;
+    TPageTransition page(nullptr);
+    FrameBench bench(&page, 30, 8);
+    EXPECT_EQ(bench.Init(), 29);
+    MMXAvailable = true;
+    bench.device.Format = cl::pf8bit;
+    EXPECT_EQ(page.GetPixelFormat(&bench.device), cl::pf8bit);
+}
+
+TEST_F(PageTest, TheCurlConsumesMorePageLinesThanItHasLinesAndStartsGently) {
+    for (int R : {1, 2, 5, 10, 60, 150}) {
+        TPageCurl curl = BuildPageCurl(R);
+        int source = 0;
+        for (int k = 0; k < curl.Lines; ++k) {
+            source += curl.Compress[static_cast<size_t>(k)] + 1;
+            EXPECT_GT(curl.Shade[static_cast<size_t>(k)], 0) << R << " line " << k;
+            EXPECT_LE(curl.Shade[static_cast<size_t>(k)], 200) << R << " line " << k;
+        }
+        EXPECT_EQ(source, curl.SourceLines) << R;
+        EXPECT_GE(curl.SourceLines, curl.Lines) << R;
+        EXPECT_LE(curl.Lines, R) << R;
+    }
+    // A large radius starts with a flat run of shade 1 that becomes a short ramp.
+    TPageCurl big = BuildPageCurl(150);
+    EXPECT_EQ(big.Shade[0], 1);
+    EXPECT_EQ(big.Shade[1], 1);
+    EXPECT_GT(big.Shade[2], 1);
+    EXPECT_EQ(BuildPageCurl(1).Lines, 1);
+    EXPECT_EQ(BuildPageCurl(1).Shade[0], 200);
+}
+
+TEST_F(PageTest, WithACompleteCurlTheNewPictureShowsBehindAndTheTurnedPageAhead) {
+    MMXAvailable = true;
+    const int W = 60, H = 6;
+    TPageTransition page(nullptr);
+    page.SetDirection(tedRight);
+    page.Size = 8;
+    FrameBench bench(&page, W, H);
+    bench.Init();
+    auto* pd = static_cast<TPageData*>(bench.data.Custom.get());
+    const int SL = pd->Curl.SourceLines, lines = pd->Curl.Lines;
+    ASSERT_EQ(pd->R, 8);
+    int last = 0;
+    for (int k : {5, 2 * SL + 1, 2 * SL + 7, 35}) {
+        bench.Frame(k, last);
+        last = k;
+        if (k < 2 * SL) continue;
+        // Complete curl: bands [c - lines, c), flat turned part [c, 2c - 2 SL).
+        for (int y = 0; y < H; ++y) {
+            for (int x = 0; x < W; ++x) {
+                uint32_t got = At(bench.screen.get(), x, y);
+                if (x < k - lines) {
+                    EXPECT_EQ(got, NewColor(x, y)) << x << "," << y << " frame " << k;
+                } else if (x >= k && x < 2 * k - 2 * SL) {
+                    EXPECT_EQ(got, OldColor(2 * k - 2 * SL - 1 - x, y)) << x << "," << y << " frame " << k;
+                } else if (x >= 2 * k - 2 * SL) {
+                    EXPECT_EQ(got, OldColor(x, y)) << x << "," << y << " frame " << k;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(PageTest, FramesAreTheSameWithOrWithoutScrollingAndWithSkippedFrames) {
+    MMXAvailable = true;
+    const int W = 48, H = 40;
+    for (TTEEffectDirection dir : {tedLeft, tedDown, tedRight, tedUp}) {
+        for (bool uncover : {true, false}) {
+            auto make = [&]() {
+                auto p = std::make_unique<TPageTransition>(nullptr);
+                p->SetDirection(dir);
+                p->Uncover = uncover;
+                p->Size = 9;
+                return p;
+            };
+            auto scrolled = make(), plain = make(), skipping = make();
+            FrameBench a(scrolled.get(), W, H, OldColor, NewColor, cl::pf32bit, true);
+            FrameBench b(plain.get(), W, H);
+            b.device.Obscured = true;
+            FrameBench s(skipping.get(), W, H);
+            const int frames = a.Init();
+            ASSERT_EQ(b.Init(), frames);
+            ASSERT_EQ(s.Init(), frames);
+            ASSERT_TRUE(static_cast<TPageData*>(a.data.Custom.get())->CanScroll);
+            ASSERT_FALSE(static_cast<TPageData*>(b.data.Custom.get())->CanScroll);
+            ASSERT_TRUE(static_cast<TPageData*>(s.data.Custom.get())->CanScroll);
+            int lastSkip = 0;
+            for (int k = 1; k <= frames; ++k) {
+                a.Frame(k, k - 1);
+                b.Frame(k, k - 1);
+                std::string ab = a.Compare([&](int x, int y) { return At(b.screen.get(), x, y); });
+                ASSERT_EQ(ab, "") << "direction " << int(dir) << " uncover " << uncover << " frame " << k;
+                if (k % 5 == 0 || k == frames) {
+                    s.Frame(k, lastSkip);
+                    lastSkip = k;
+                    std::string as = a.Compare([&](int x, int y) { return At(s.screen.get(), x, y); });
+                    ASSERT_EQ(as, "") << "skipping, direction " << int(dir) << " uncover " << uncover << " frame "
+                                      << k;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(PageTest, DefaultsAndSettings) {
+    TPageTransition page(nullptr);
+    EXPECT_EQ(page.GetDirection(), tedLeft);
+    EXPECT_TRUE(page.IsUncovering());
+    page.Reversed = true;
+    EXPECT_FALSE(page.IsUncovering());
+    EXPECT_EQ(page.EffectiveDirection(), tedRight);
+    cl::TStringList out;
+    page.SaveToStrings(&out, true, "");
+    EXPECT_EQ(out.IndexOfName("Size"), -1);
+    EXPECT_EQ(out.IndexOfName("Uncover"), -1);
+    page.Uncover = false;
+    page.Size = 40;
+    page.SaveToStrings(&out, true, "");
+    TPageTransition other(nullptr);
+    other.LoadFromStrings(&out, "");
+    EXPECT_EQ(other.Size, 40);
+    EXPECT_FALSE(other.Uncover);
+    EXPECT_EQ(cl::GetPropInfo(TPageTransition::StaticClass(), "Size")->Default, 150);
+    EXPECT_EQ(cl::GetPropInfo(TPageTransition::StaticClass(), "Direction")->Default, tedLeft);
+    EXPECT_EQ(page.Description(), "Page");
+}
+
+TEST_F(PageTest, ARunThroughTheDeviceEndsOnTheNewLook) {
+    for (TTEEffectDirection d : {tedLeft, tedUp}) {
+        TPageTransition e(nullptr);
+        e.SetDirection(d);
+        EXPECT_TRUE(RunEndsOnNewLook(&e)) << int(d);
+    }
+}
