@@ -274,3 +274,174 @@ TEST(BlockFrames, LargeStepsReportNoRectangles) {
 }
 
 }  // namespace
+
+// ---- the effect
+
+namespace {
+
+class BlockEffect : public tegeom::MaskedEffectTest {
+protected:
+    void SetUp() override {
+        tegeom::MaskedEffectTest::SetUp();
+        te::StartUpteBlock();
+        win::SetClockMode(win::ClockMode::Virtual);
+        win::SetClockSeedHook([] { return 424242u; });
+    }
+    void TearDown() override {
+        win::SetClockSeedHook(nullptr);
+        tegeom::MaskedEffectTest::TearDown();
+    }
+    static void Style(te::TBlockTransition& e, int style, int sub) {
+        e.SetStyle(static_cast<uint16_t>(style));
+        e.SetSubStyle(static_cast<uint16_t>(sub));
+    }
+};
+
+TEST_F(BlockEffect, IsRegisteredAndPublishesItsProperties) {
+    tegeom::ExpectRegistered(te::TBlockTransition::StaticClass(), "Blocks", 0x37F,
+                             {"Style", "SubStyle", "SmoothingLevel", "Reversed", "BlockWidth", "BlockHeight", "Cols",
+                              "Rows", "Puzzle", "Dual"},
+                             {"Direction"});
+    te::TBlockTransition e(nullptr);
+    EXPECT_EQ(e.EditorClassName(), "TBlockTransitionEditor");
+}
+
+TEST_F(BlockEffect, GridPropertiesExcludeEachOther) {
+    te::TBlockTransition e(nullptr);
+    e.SetCols(7);
+    EXPECT_EQ(e.GetBlockWidth(), 0);
+    e.SetBlockWidth(20);
+    EXPECT_EQ(e.GetCols(), 0);
+    EXPECT_EQ(e.GetBlockWidth(), 20);
+    e.SetRows(-3);
+    EXPECT_EQ(e.GetRows(), 1);
+    EXPECT_EQ(e.GetBlockHeight(), 0);
+    e.SetRows(1);  // the same value changes nothing
+    EXPECT_EQ(e.GetBlockHeight(), 0);
+    e.SetBlockHeight(0);  // what it holds already
+    EXPECT_EQ(e.GetRows(), 1);
+    e.SetBlockHeight(-5);
+    EXPECT_EQ(e.GetBlockHeight(), 1);
+    EXPECT_EQ(e.GetRows(), 0);
+
+    te::TBlockTransition f(nullptr);
+    e.SetPuzzle(true);
+    e.SetCols(9);
+    f.Assign(&e);
+    EXPECT_TRUE(f.GetPuzzle());
+    EXPECT_EQ(f.GetCols(), 9);
+    EXPECT_EQ(f.GetBlockWidth(), 0);
+    EXPECT_EQ(f.GetBlockHeight(), 1);
+    EXPECT_EQ(f.GetRows(), 0);
+}
+
+TEST_F(BlockEffect, SettingsStrings) {
+    te::TBlockTransition e(nullptr);
+    cl::TStringList s;
+    e.SaveToStrings(&s, true, "B.");
+    for (const char* key : {"B.BlockHeight", "B.BlockWidth", "B.Cols", "B.Rows", "B.Dual", "B.Puzzle"})
+        EXPECT_TRUE(s.Values(key).empty()) << key;
+    e.SetCols(12);
+    e.SetDual(true);
+    e.SetBlockHeight(30);
+    cl::TStringList t;
+    e.SaveToStrings(&t, true, "B.");
+    EXPECT_EQ(t.Values("B.Cols"), "12");
+    EXPECT_EQ(t.Values("B.Dual"), "True");
+    EXPECT_EQ(t.Values("B.BlockHeight"), "30");
+    EXPECT_TRUE(t.Values("B.BlockWidth").empty());
+    EXPECT_TRUE(t.Values("B.Puzzle").empty());
+    te::TBlockTransition f(nullptr);
+    t.SetValue("B.Puzzle", "tRUE");
+    f.LoadFromStrings(&t, "B.");
+    EXPECT_EQ(f.GetCols(), 12);
+    EXPECT_EQ(f.GetBlockWidth(), 0);
+    EXPECT_EQ(f.GetBlockHeight(), 30);
+    EXPECT_TRUE(f.GetDual());
+    EXPECT_TRUE(f.GetPuzzle());
+}
+
+TEST_F(BlockEffect, FrameCountsIgnoreSmoothing) {
+    te::TBlockTransition e(nullptr);
+    e.SetBlockWidth(20);
+    e.SetBlockHeight(20);
+    e.SetSmoothingLevel(4);
+    EXPECT_EQ(tegeom::FramesOf(&e, 100, 60, cl::pf24bit), 14);  // 5 x 3 blocks
+    fxtest::FxDevice dev;
+    dev.Format = cl::pf24bit;
+    EXPECT_EQ(e.GetPixelFormat(&dev), cl::pf24bit);
+    Style(e, 2, 4);
+    e.SetDual(true);
+    EXPECT_EQ(tegeom::FramesOf(&e, 100, 60), 7);
+    // A picture narrower than a jigsaw block still gets one.
+    e.SetPuzzle(true);
+    EXPECT_EQ(tegeom::FramesOf(&e, 9, 60), 1);  // 1 x 4 blocks, from both ends
+}
+
+// Frames shown through the mask (jigsaw blocks) reach the same picture however the loop
+// skips, for every order; with the injected seed the random order is repeatable.
+TEST_F(BlockEffect, JigsawRunsArePathIndependent) {
+    const int cases[][3] = {{1, 1, 0}, {2, 3, 0}, {2, 6, 1}, {3, 2, 0}, {4, 1, 0}, {4, 4, 1}};
+    for (const auto& c : cases) {
+        te::TBlockTransition e(nullptr);
+        Style(e, c[0], c[1]);
+        e.SetDual(c[2] != 0);
+        e.SetPuzzle(true);
+        e.SetCols(4);
+        e.SetRows(3);
+        EXPECT_TRUE(tegeom::PathIndependent(&e, 67, 49)) << c[0] << "/" << c[1] << " dual " << c[2];
+    }
+}
+
+// The first frame reveals the first block of the order (with its knobs); the frames after
+// the last leave the last block to the device's final copy.
+TEST_F(BlockEffect, FirstFrameRevealsTheFirstBlock) {
+    const int W = 64, H = 48;
+    te::TBlockTransition e(nullptr);
+    Style(e, 2, 7);  // columns right to left: block (1, 4) first
+    e.SetPuzzle(true);
+    e.SetCols(4);
+    e.SetRows(3);
+    auto data = tegeom::RunData(W, H, 0);
+    TBlockData geometry(data.get());
+    TBlockSettings s = Settings(2, 7, 4, 3, true);
+    geometry.Setup(s, W, H);
+    const win::RECT area = geometry.ChangedRect(1, 4);
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [&](int x, int y) { return tegeom::InRect(area, x, y); }, false));
+}
+
+TEST_F(BlockEffect, SeededRandomRunsRepeat) {
+    te::TBlockTransition e(nullptr);
+    e.SetCols(6);
+    e.SetRows(5);
+    e.SetPuzzle(true);
+    std::vector<std::unique_ptr<cl::TBitmap>> first;
+    for (int run = 0; run < 2; ++run) {
+        cl::SetRandSeed(static_cast<uint32_t>(run * 1000 + 1));
+        fxtest::PassDriver d(&e, 60, 50, cl::pf32bit, 9);
+        for (int k = 1; k <= d.Frames(); k += 4) {
+            d.Frame(k);
+            if (run == 0)
+                first.push_back(fxtest::CopyOf(d.Work()));
+            else
+                ASSERT_TRUE(fxtest::SamePicture(d.Work(), first[static_cast<size_t>(k / 4)].get(), 60, 50)) << k;
+        }
+        EXPECT_EQ(cl::GetRandSeed() == 424242u, false);  // the shuffle drew from the clock's seed
+    }
+}
+
+// Whole runs on the test device end on the new picture: plain blocks go straight to the
+// screen, jigsaw blocks through the work bitmap.
+TEST_F(BlockEffect, DeviceRunsEndOnTheNewPicture) {
+    for (bool puzzle : {false, true})
+        for (int style : {1, 3}) {
+            te::TBlockTransition e(nullptr);
+            Style(e, style, 1);
+            e.SetPuzzle(puzzle);
+            e.SetBlockWidth(10);
+            e.SetBlockHeight(10);
+            EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 45, 32)) << puzzle << " " << style;
+        }
+}
+
+}  // namespace
