@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "te_screen_util.h"
+#include "test_teMskWk_driver.h"
 #include "transitions/teBlock.h"
 #include "transitions/teCircle.h"
 #include "transitions/teDiagonal.h"
@@ -86,5 +87,47 @@ const ScreenCase kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Effects, MaskedOnScreen, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<ScreenCase>& i) { return std::string(i.param.name); });
+
+}  // namespace
+
+namespace {
+
+// Every style and sub-style of every effect on tiny and thin runs, smoothed or not, frame by
+// frame and in one jump: nothing is drawn or read outside the pictures.
+TEST(MaskedTinyRuns, EveryStyleRunsOnTinyPictures) {
+    const bool savedMMX = te::MMXAvailable;
+    te::MMXAvailable = true;
+    std::vector<std::function<te::TMaskedTransition*()>> makers = {
+        [] { return new te::TRadialTransition(nullptr); },     [] { return new te::TCircleTransition(nullptr); },
+        [] { return new te::TDiagonalTransition(nullptr); },   [] { return new te::TBlockTransition(nullptr); },
+        [] { return new te::TInterlacedTransition(nullptr); },
+    };
+    for (auto& make : makers)
+        for (auto [w, h] : {std::pair{1, 1}, std::pair{1, 7}, std::pair{9, 1}, std::pair{2, 3}})
+            for (int level : {0, 3}) {
+                std::unique_ptr<te::TMaskedTransition> probe(make());
+                for (int style = 1; style <= probe->StyleCount(); ++style)
+                    for (int sub = 1; sub <= probe->SubStyleCount(static_cast<uint16_t>(style)); ++sub)
+                        for (bool jump : {false, true}) {
+                            std::unique_ptr<te::TMaskedTransition> e(make());
+                            Styled(e.get(), style, sub, level);
+                            if (auto* b = dynamic_cast<te::TBlockTransition*>(e.get())) b->SetPuzzle(sub % 2 == 0);
+                            fxtest::PassDriver d(e.get(), w, h, cl::pf32bit, 2);
+                            if (jump) {
+                                if (d.Frames() > 0) d.Frame(d.Frames());
+                            } else {
+                                for (int k = 1; k <= d.Frames(); ++k) d.Frame(k);
+                            }
+                        }
+            }
+    for (auto dir : {te::tedDown, te::tedUp, te::tedLeft, te::tedRight})
+        for (auto [w, h] : {std::pair{1, 1}, std::pair{1, 7}, std::pair{9, 1}}) {
+            te::TWaterfallTransition e(nullptr);
+            e.SetDirection(dir);
+            fxtest::PassDriver d(&e, w, h, cl::pf32bit, 2);
+            for (int k = 1; k <= d.Frames(); ++k) d.Frame(k);
+        }
+    te::MMXAvailable = savedMMX;
+}
 
 }  // namespace
