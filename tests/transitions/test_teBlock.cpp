@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <set>
+#include <string>
 
 #include "classlib/SysUtils.h"
 #include "platform/clock.h"
@@ -448,6 +449,91 @@ TEST_F(BlockEffect, DeviceRunsEndOnTheNewPicture) {
             e.SetBlockHeight(10);
             EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 45, 32)) << puzzle << " " << style;
         }
+}
+
+}  // namespace
+
+namespace {
+
+// Snapshot of two jigsaw pieces as the platform's ellipses and rectangles draw them: 20 x 20
+// blocks, knob size 6 (20 / 3.5 rounded). '#' is a cleared bit (the new picture shows).
+TEST(BlockPieces, KnobsAndSocketsSnapshot) {
+    auto data = tegeom::RunData(60, 60, 0);
+    TBlockData b(data.get());
+    b.Setup(Settings(2, 1, 3, 3, true), 60, 60);
+    ASSERT_EQ(b.K, 6);
+    const std::vector<std::string> knobsTopBottom = {
+        ".........##.........",
+        "........####........",
+        ".......######.......",
+        ".......######.......",
+        ".......######.......",
+        ".......######.......",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "....############....",
+        ".....##########.....",
+        "......########......",
+        "......########......",
+        ".....##########.....",
+        "....############....",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        ".......######.......",
+        ".......######.......",
+        ".......######.......",
+        ".......######.......",
+        "........####........",
+        ".........##.........",
+    };
+    const std::vector<std::string> knobsLeftRight = {
+        "......#######......#######......",
+        "......#######......#######......",
+        "......#######......#######......",
+        "......#######......#######......",
+        "......########....########......",
+        "......#########..#########......",
+        "......####################......",
+        "..############################..",
+        ".##############################.",
+        "################################",
+        "################################",
+        ".##############################.",
+        "..############################..",
+        "......####################......",
+        "......#########..#########......",
+        "......########....########......",
+        "......#######......#######......",
+        "......#######......#######......",
+        "......#######......#######......",
+        "......#######......#######......",
+    };
+    auto shape = [](cl::TBitmap* p) {
+        std::vector<std::string> v;
+        for (int y = 0; y < p->Height(); ++y) {
+            std::string row;
+            for (int x = 0; x < p->Width(); ++x) row += (p->Canvas()->Pixels(x, y) & 0xFFFFFF) ? '.' : '#';
+            v.push_back(row);
+        }
+        return v;
+    };
+    EXPECT_EQ(shape(b.Piece(0)), knobsTopBottom);
+    EXPECT_EQ(shape(b.Piece(4)), knobsLeftRight);
+    // The wider and taller variants are one pixel larger.
+    EXPECT_EQ(b.Piece(3)->Width(), 21);
+    EXPECT_EQ(b.Piece(3)->Height(), 33);
+    EXPECT_EQ(b.Piece(7)->Width(), 33);
+    EXPECT_EQ(b.Piece(7)->Height(), 21);
 }
 
 }  // namespace
