@@ -188,7 +188,8 @@ TEST(BlockFrames, AllBlocksCoverThePicture) {
                     run.block->DrawFrame(mask.get(), k, true, true, 1);
                     run.block->DrawFrame(total.get(), k, false, true, 1);
                     auto drawn = tegeom::BlackPixels(mask.get(), W, H);
-                    win::POINT out = tegeom::OutsideReported(drawn, W, H, run.data->UpdateRect, run.data->DirtyRects->Rects);
+                    win::POINT out =
+                        tegeom::OutsideReported(drawn, W, H, run.data->UpdateRect, run.data->DirtyRects->Rects);
                     ASSERT_EQ(out.x, -1) << "puzzle " << puzzle << " style " << style << " block " << k << " at "
                                          << out.x << "," << out.y;
                 }

@@ -15,7 +15,8 @@ TEST(CircleGeometry, FrameCountsOfA640x480Run) {
     EXPECT_EQ(TCircleGeometry::FrameCount(1, 2, 640, 480), 401);
     EXPECT_EQ(TCircleGeometry::FrameCount(2, 5, 640, 480), 801);
     EXPECT_EQ(TCircleGeometry::FrameCount(3, 1, 640, 480), 685);
-    EXPECT_EQ(TCircleGeometry::FrameCount(3, 3, 640, 480), static_cast<int>(std::lround(std::sqrt(480.0 * 480 + 320 * 320))) + 1);
+    EXPECT_EQ(TCircleGeometry::FrameCount(3, 3, 640, 480),
+              static_cast<int>(std::lround(std::sqrt(480.0 * 480 + 320 * 320))) + 1);
     EXPECT_EQ(TCircleGeometry::FrameCount(4, 1, 640, 480), 0);
 }
 

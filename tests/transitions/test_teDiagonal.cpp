@@ -143,7 +143,8 @@ TEST_F(DiagonalEffect, FrameCountsAndSmoothingPerStyle) {
 }
 
 TEST_F(DiagonalEffect, RunsArePathIndependent) {
-    const int cases[][3] = {{1, 1, 2}, {1, 2, 5}, {1, 3, 1}, {1, 4, 3}, {2, 1, 0}, {2, 2, 0}, {2, 3, 4}, {2, 4, 0}, {1, 3, 0}};
+    const int cases[][3] = {{1, 1, 2}, {1, 2, 5}, {1, 3, 1}, {1, 4, 3}, {2, 1, 0},
+                            {2, 2, 0}, {2, 3, 4}, {2, 4, 0}, {1, 3, 0}};
     for (const auto& c : cases) {
         te::TDiagonalTransition e(nullptr);
         Style(e, c[0], c[1], c[2]);

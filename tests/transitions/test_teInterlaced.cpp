@@ -78,7 +78,8 @@ TEST(InterlacedGeometry, FramesReportWhatTheyPaint) {
                 for (int step : {1, 1, 2, 3, 1, 4, 2, 30}) {
                     const int k = std::min(FC, last + step);
                     if (k <= last) break;
-                    for (int j = last + 1; j <= k; ++j) g.DrawFrame(every->Canvas(), j, j - 1, smooth, true, data.get());
+                    for (int j = last + 1; j <= k; ++j)
+                        g.DrawFrame(every->Canvas(), j, j - 1, smooth, true, data.get());
                     auto mask = tegeom::WhiteMask(W, H);
                     data->UnUpdateRect = te::MakeRect(0, 0, 0, 0);
                     g.DrawFrame(mask->Canvas(), k, last, smooth, true, data.get());

@@ -37,7 +37,9 @@ inline std::vector<bool> BlackPixels(cl::TBitmap* m, int W, int H) {
     return v;
 }
 
-inline bool InRect(const win::RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+inline bool InRect(const win::RECT& r, int x, int y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
 
 // Run data of a W x H run with FC frames and a clipped rectangle list.
 inline std::unique_ptr<te::TTETransitionData> RunData(int W, int H, int FC) {
@@ -124,7 +126,8 @@ template <class Pred>
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             if (fxtest::RawPixel(d.Work(), x, y) != fxtest::RawPixel(d.Old.get(), x, y)) {
-                if (!Allowed(x, y)) return ::testing::AssertionFailure() << "frame 1 changes (" << x << ", " << y << ")";
+                if (!Allowed(x, y))
+                    return ::testing::AssertionFailure() << "frame 1 changes (" << x << ", " << y << ")";
                 ++changed;
             }
     if (changed == 0 && MustChange) return ::testing::AssertionFailure() << "frame 1 changes nothing";
@@ -166,7 +169,8 @@ inline void ExpectRegistered(const cl::TClass& Class, const char* Description, u
             EXPECT_EQ(p->GetOrd(c.get()), p->Default) << Class.Name << "." << name;
         }
     }
-    for (const char* name : Unpublished) EXPECT_EQ(cl::GetPropInfo(c.get(), name), nullptr) << Class.Name << "." << name;
+    for (const char* name : Unpublished)
+        EXPECT_EQ(cl::GetPropInfo(c.get(), name), nullptr) << Class.Name << "." << name;
 }
 
 }  // namespace tegeom
