@@ -185,12 +185,14 @@ TEST_F(CircleEffect, FrameCountsAndReversedSubStyles) {
     EXPECT_EQ(e.EffectiveSubStyle(), 7);
 }
 
-// Growing circles smooth alike however the loop skips; shrinking ones alike with a hard
-// edge. (A smoothed shrinking run whose first frame jumps past the band leaves the area
-// outside its oldest circle on the old picture: the band's lost frames are cleared only
-// inside the previous frame's update area, and the first frame has none.)
+// Growing circles and the shrinking centre circle smooth alike however the loop skips;
+// shrinking circles at corners and edges alike with a hard edge. (A smoothed shrinking run
+// whose first frame jumps past the band leaves the area outside its oldest circle on the
+// old picture: the band's lost frames are cleared only inside the previous frame's update
+// area, and the first frame has none.)
 TEST_F(CircleEffect, SmoothAndHardRunsArePathIndependent) {
-    const int cases[][3] = {{1, 1, 3}, {2, 2, 2}, {3, 3, 4}, {3, 2, 1}, {2, 2, 0}, {1, 2, 0}, {3, 6, 0}, {2, 7, 0}};
+    const int cases[][3] = {{1, 1, 3}, {1, 2, 3}, {2, 2, 2}, {3, 3, 4}, {3, 2, 1},
+                            {2, 2, 0}, {1, 2, 0}, {3, 6, 0}, {2, 7, 0}};
     for (const auto& c : cases) {
         te::TCircleTransition e(nullptr);
         Style(e, c[0], c[1], c[2]);
