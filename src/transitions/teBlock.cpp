@@ -71,7 +71,8 @@ void TBlockData::Setup(const TBlockSettings& S, int32_t AWidth, int32_t AHeight)
         Order.reserve(static_cast<size_t>(N));
         for (int32_t r = 1; r <= RR; ++r)
             for (int32_t c = 1; c <= CC; ++c) Order.push_back(Pack(r, c));
-        for (int32_t i = 0; i < N; ++i) std::swap(Order[static_cast<size_t>(i)], Order[static_cast<size_t>(cl::Random(N))]);
+        for (int32_t i = 0; i < N; ++i)
+            std::swap(Order[static_cast<size_t>(i)], Order[static_cast<size_t>(cl::Random(N))]);
     } else if (S.Style == 4) {
         const bool clockwise = S.SubStyle <= 2;
         int32_t left = 0, top = 1, right = CC + 1, bottom = RR + 1;
@@ -245,10 +246,12 @@ void TBlockData::RevealBlock(cl::TBitmap* Mask, int32_t r, int32_t c, bool Draw,
         }
         if (!show) {
             if (d->Canvas && d->DstImage) {
-                if (d->PixelFormat >= cl::pf15bit && d->PixelFormat <= cl::pf32bit)
+                if (d->PixelFormat >= cl::pf15bit && d->PixelFormat <= cl::pf32bit) {
                     d->Canvas->SetPixels(x, y, d->DstImage->Canvas()->Pixels(x, y));
-                else
-                    d->Canvas->CopyRect(cl::Rect(x, y, x + 1, y + 1), d->DstImage->Canvas(), cl::Rect(x, y, x + 1, y + 1));
+                } else {
+                    const cl::TRect px = cl::Rect(x, y, x + 1, y + 1);
+                    d->Canvas->CopyRect(px, d->DstImage->Canvas(), px);
+                }
             }
             return;
         }

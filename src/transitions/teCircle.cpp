@@ -31,7 +31,8 @@ int CircleSubStyleCount(int Style) {
 
 int CircleReversedSubStyle(int Style, int SubStyle) {
     if (Style == 1 && (SubStyle == 1 || SubStyle == 2)) return 3 - SubStyle;
-    if ((Style == 2 || Style == 3) && SubStyle >= 1 && SubStyle <= 8) return SubStyle <= 4 ? SubStyle + 4 : SubStyle - 4;
+    if ((Style == 2 || Style == 3) && SubStyle >= 1 && SubStyle <= 8)
+        return SubStyle <= 4 ? SubStyle + 4 : SubStyle - 4;
     return SubStyle;
 }
 

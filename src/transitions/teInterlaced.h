@@ -23,7 +23,9 @@ struct TInterlacedGeometry {
     static int32_t FrameCount(int Style, int SubStyle, int32_t Width, int32_t Height, bool Smooth);
     // Style 1: the row (or column) index of line I (from 1).
     int32_t LineIndex(int32_t I) const;
-    bool Columns() const { return Style == 1 && (SubStyle == 2 || SubStyle == 5 || SubStyle == 6 || SubStyle == 9 || SubStyle == 10); }
+    bool Columns() const {
+        return Style == 1 && (SubStyle == 2 || SubStyle == 5 || SubStyle == 6 || SubStyle == 9 || SubStyle == 10);
+    }
 
     // Empties Data.UpdateRect and draws (with Draw, with Canvas's pen) the lines of frames
     // PrevFrame + 1 .. Frame (two lines per frame for the doubled sub-styles when Smooth).

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <set>
+#include <string>
 
 #include "classlib/SysUtils.h"
 #include "platform/clock.h"
@@ -187,7 +188,8 @@ TEST(BlockFrames, AllBlocksCoverThePicture) {
                     run.block->DrawFrame(mask.get(), k, true, true, 1);
                     run.block->DrawFrame(total.get(), k, false, true, 1);
                     auto drawn = tegeom::BlackPixels(mask.get(), W, H);
-                    win::POINT out = tegeom::OutsideReported(drawn, W, H, run.data->UpdateRect, run.data->DirtyRects->Rects);
+                    win::POINT out =
+                        tegeom::OutsideReported(drawn, W, H, run.data->UpdateRect, run.data->DirtyRects->Rects);
                     ASSERT_EQ(out.x, -1) << "puzzle " << puzzle << " style " << style << " block " << k << " at "
                                          << out.x << "," << out.y;
                 }
@@ -271,6 +273,268 @@ TEST(BlockFrames, LargeStepsReportNoRectangles) {
     EXPECT_TRUE(cl::EqualRect(run.data->UpdateRect, cl::Rect(0, 1, 40, 18)));
     run.block->DrawFrame(mask.get(), 700, true, true, 650);
     EXPECT_EQ(run.data->DirtyRects->Count(), 650);
+}
+
+}  // namespace
+
+// ---- the effect
+
+namespace {
+
+class BlockEffect : public tegeom::MaskedEffectTest {
+protected:
+    void SetUp() override {
+        tegeom::MaskedEffectTest::SetUp();
+        te::StartUpteBlock();
+        win::SetClockMode(win::ClockMode::Virtual);
+        win::SetClockSeedHook([] { return 424242u; });
+    }
+    void TearDown() override {
+        win::SetClockSeedHook(nullptr);
+        tegeom::MaskedEffectTest::TearDown();
+    }
+    static void Style(te::TBlockTransition& e, int style, int sub) {
+        e.SetStyle(static_cast<uint16_t>(style));
+        e.SetSubStyle(static_cast<uint16_t>(sub));
+    }
+};
+
+TEST_F(BlockEffect, IsRegisteredAndPublishesItsProperties) {
+    tegeom::ExpectRegistered(te::TBlockTransition::StaticClass(), "Blocks", 0x37F,
+                             {"Style", "SubStyle", "SmoothingLevel", "Reversed", "BlockWidth", "BlockHeight", "Cols",
+                              "Rows", "Puzzle", "Dual"},
+                             {"Direction"});
+    te::TBlockTransition e(nullptr);
+    EXPECT_EQ(e.EditorClassName(), "TBlockTransitionEditor");
+}
+
+TEST_F(BlockEffect, GridPropertiesExcludeEachOther) {
+    te::TBlockTransition e(nullptr);
+    e.SetCols(7);
+    EXPECT_EQ(e.GetBlockWidth(), 0);
+    e.SetBlockWidth(20);
+    EXPECT_EQ(e.GetCols(), 0);
+    EXPECT_EQ(e.GetBlockWidth(), 20);
+    e.SetRows(-3);
+    EXPECT_EQ(e.GetRows(), 1);
+    EXPECT_EQ(e.GetBlockHeight(), 0);
+    e.SetRows(1);  // the same value changes nothing
+    EXPECT_EQ(e.GetBlockHeight(), 0);
+    e.SetBlockHeight(0);  // what it holds already
+    EXPECT_EQ(e.GetRows(), 1);
+    e.SetBlockHeight(-5);
+    EXPECT_EQ(e.GetBlockHeight(), 1);
+    EXPECT_EQ(e.GetRows(), 0);
+
+    te::TBlockTransition f(nullptr);
+    e.SetPuzzle(true);
+    e.SetCols(9);
+    f.Assign(&e);
+    EXPECT_TRUE(f.GetPuzzle());
+    EXPECT_EQ(f.GetCols(), 9);
+    EXPECT_EQ(f.GetBlockWidth(), 0);
+    EXPECT_EQ(f.GetBlockHeight(), 1);
+    EXPECT_EQ(f.GetRows(), 0);
+}
+
+TEST_F(BlockEffect, SettingsStrings) {
+    te::TBlockTransition e(nullptr);
+    cl::TStringList s;
+    e.SaveToStrings(&s, true, "B.");
+    for (const char* key : {"B.BlockHeight", "B.BlockWidth", "B.Cols", "B.Rows", "B.Dual", "B.Puzzle"})
+        EXPECT_TRUE(s.Values(key).empty()) << key;
+    e.SetCols(12);
+    e.SetDual(true);
+    e.SetBlockHeight(30);
+    cl::TStringList t;
+    e.SaveToStrings(&t, true, "B.");
+    EXPECT_EQ(t.Values("B.Cols"), "12");
+    EXPECT_EQ(t.Values("B.Dual"), "True");
+    EXPECT_EQ(t.Values("B.BlockHeight"), "30");
+    EXPECT_TRUE(t.Values("B.BlockWidth").empty());
+    EXPECT_TRUE(t.Values("B.Puzzle").empty());
+    te::TBlockTransition f(nullptr);
+    t.SetValue("B.Puzzle", "tRUE");
+    f.LoadFromStrings(&t, "B.");
+    EXPECT_EQ(f.GetCols(), 12);
+    EXPECT_EQ(f.GetBlockWidth(), 0);
+    EXPECT_EQ(f.GetBlockHeight(), 30);
+    EXPECT_TRUE(f.GetDual());
+    EXPECT_TRUE(f.GetPuzzle());
+}
+
+TEST_F(BlockEffect, FrameCountsIgnoreSmoothing) {
+    te::TBlockTransition e(nullptr);
+    e.SetBlockWidth(20);
+    e.SetBlockHeight(20);
+    e.SetSmoothingLevel(4);
+    EXPECT_EQ(tegeom::FramesOf(&e, 100, 60, cl::pf24bit), 14);  // 5 x 3 blocks
+    fxtest::FxDevice dev;
+    dev.Format = cl::pf24bit;
+    EXPECT_EQ(e.GetPixelFormat(&dev), cl::pf24bit);
+    Style(e, 2, 4);
+    e.SetDual(true);
+    EXPECT_EQ(tegeom::FramesOf(&e, 100, 60), 7);
+    // A picture narrower than a jigsaw block still gets one.
+    e.SetPuzzle(true);
+    EXPECT_EQ(tegeom::FramesOf(&e, 9, 60), 1);  // 1 x 4 blocks, from both ends
+}
+
+// Frames shown through the mask (jigsaw blocks) reach the same picture however the loop
+// skips, for every order; with the injected seed the random order is repeatable.
+TEST_F(BlockEffect, JigsawRunsArePathIndependent) {
+    const int cases[][3] = {{1, 1, 0}, {2, 3, 0}, {2, 6, 1}, {3, 2, 0}, {4, 1, 0}, {4, 4, 1}};
+    for (const auto& c : cases) {
+        te::TBlockTransition e(nullptr);
+        Style(e, c[0], c[1]);
+        e.SetDual(c[2] != 0);
+        e.SetPuzzle(true);
+        e.SetCols(4);
+        e.SetRows(3);
+        EXPECT_TRUE(tegeom::PathIndependent(&e, 67, 49)) << c[0] << "/" << c[1] << " dual " << c[2];
+    }
+}
+
+// The first frame reveals the first block of the order (with its knobs); the frames after
+// the last leave the last block to the device's final copy.
+TEST_F(BlockEffect, FirstFrameRevealsTheFirstBlock) {
+    const int W = 64, H = 48;
+    te::TBlockTransition e(nullptr);
+    Style(e, 2, 7);  // columns right to left: block (1, 4) first
+    e.SetPuzzle(true);
+    e.SetCols(4);
+    e.SetRows(3);
+    auto data = tegeom::RunData(W, H, 0);
+    TBlockData geometry(data.get());
+    TBlockSettings s = Settings(2, 7, 4, 3, true);
+    geometry.Setup(s, W, H);
+    const win::RECT area = geometry.ChangedRect(1, 4);
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [&](int x, int y) { return tegeom::InRect(area, x, y); }, false));
+}
+
+// Style 1 seeds the shared generator from the clock at every run and shuffles with it: with
+// the clock's seed injected, runs repeat whatever the generator held before.
+TEST_F(BlockEffect, SeededRandomRunsRepeat) {
+    te::TBlockTransition e(nullptr);
+    e.SetCols(6);
+    e.SetRows(5);
+    e.SetPuzzle(true);
+    // Jigsaw blocks need 15 pixels: the grid over 60 x 50 is 4 x 3, N = 12.
+    cl::SetRandSeed(424242u);
+    for (int i = 0; i < 12; ++i) cl::Random(12);
+    const uint32_t afterShuffle = cl::GetRandSeed();
+    std::vector<std::unique_ptr<cl::TBitmap>> first;
+    for (int run = 0; run < 2; ++run) {
+        cl::SetRandSeed(static_cast<uint32_t>(run * 1000 + 1));
+        fxtest::PassDriver d(&e, 60, 50, cl::pf32bit, 9);
+        EXPECT_EQ(cl::GetRandSeed(), afterShuffle);
+        for (int k = 1; k <= d.Frames(); k += 4) {
+            d.Frame(k);
+            if (run == 0)
+                first.push_back(fxtest::CopyOf(d.Work()));
+            else
+                ASSERT_TRUE(fxtest::SamePicture(d.Work(), first[static_cast<size_t>(k / 4)].get(), 60, 50)) << k;
+        }
+    }
+}
+
+// Whole runs on the test device end on the new picture: plain blocks go straight to the
+// screen, jigsaw blocks through the work bitmap.
+TEST_F(BlockEffect, DeviceRunsEndOnTheNewPicture) {
+    for (bool puzzle : {false, true})
+        for (int style : {1, 3}) {
+            te::TBlockTransition e(nullptr);
+            Style(e, style, 1);
+            e.SetPuzzle(puzzle);
+            e.SetBlockWidth(10);
+            e.SetBlockHeight(10);
+            EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 45, 32)) << puzzle << " " << style;
+        }
+}
+
+}  // namespace
+
+namespace {
+
+// Snapshot of two jigsaw pieces as the platform's ellipses and rectangles draw them: 20 x 20
+// blocks, knob size 6 (20 / 3.5 rounded). '#' is a cleared bit (the new picture shows).
+TEST(BlockPieces, KnobsAndSocketsSnapshot) {
+    auto data = tegeom::RunData(60, 60, 0);
+    TBlockData b(data.get());
+    b.Setup(Settings(2, 1, 3, 3, true), 60, 60);
+    ASSERT_EQ(b.K, 6);
+    const std::vector<std::string> knobsTopBottom = {
+        ".........##.........",
+        "........####........",
+        ".......######.......",
+        ".......######.......",
+        ".......######.......",
+        ".......######.......",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "....############....",
+        ".....##########.....",
+        "......########......",
+        "......########......",
+        ".....##########.....",
+        "....############....",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        "####################",
+        ".......######.......",
+        ".......######.......",
+        ".......######.......",
+        ".......######.......",
+        "........####........",
+        ".........##.........",
+    };
+    const std::vector<std::string> knobsLeftRight = {
+        "......#######......#######......",
+        "......#######......#######......",
+        "......#######......#######......",
+        "......#######......#######......",
+        "......########....########......",
+        "......#########..#########......",
+        "......####################......",
+        "..############################..",
+        ".##############################.",
+        "################################",
+        "################################",
+        ".##############################.",
+        "..############################..",
+        "......####################......",
+        "......#########..#########......",
+        "......########....########......",
+        "......#######......#######......",
+        "......#######......#######......",
+        "......#######......#######......",
+        "......#######......#######......",
+    };
+    auto shape = [](cl::TBitmap* p) {
+        std::vector<std::string> v;
+        for (int y = 0; y < p->Height(); ++y) {
+            std::string row;
+            for (int x = 0; x < p->Width(); ++x) row += (p->Canvas()->Pixels(x, y) & 0xFFFFFF) ? '.' : '#';
+            v.push_back(row);
+        }
+        return v;
+    };
+    EXPECT_EQ(shape(b.Piece(0)), knobsTopBottom);
+    EXPECT_EQ(shape(b.Piece(4)), knobsLeftRight);
+    // The wider and taller variants are one pixel larger.
+    EXPECT_EQ(b.Piece(3)->Width(), 21);
+    EXPECT_EQ(b.Piece(3)->Height(), 33);
+    EXPECT_EQ(b.Piece(7)->Width(), 33);
+    EXPECT_EQ(b.Piece(7)->Height(), 21);
 }
 
 }  // namespace

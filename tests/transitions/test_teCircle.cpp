@@ -15,7 +15,8 @@ TEST(CircleGeometry, FrameCountsOfA640x480Run) {
     EXPECT_EQ(TCircleGeometry::FrameCount(1, 2, 640, 480), 401);
     EXPECT_EQ(TCircleGeometry::FrameCount(2, 5, 640, 480), 801);
     EXPECT_EQ(TCircleGeometry::FrameCount(3, 1, 640, 480), 685);
-    EXPECT_EQ(TCircleGeometry::FrameCount(3, 3, 640, 480), static_cast<int>(std::lround(std::sqrt(480.0 * 480 + 320 * 320))) + 1);
+    EXPECT_EQ(TCircleGeometry::FrameCount(3, 3, 640, 480),
+              static_cast<int>(std::lround(std::sqrt(480.0 * 480 + 320 * 320))) + 1);
     EXPECT_EQ(TCircleGeometry::FrameCount(4, 1, 640, 480), 0);
 }
 
@@ -145,6 +146,81 @@ TEST(CircleGeometry, SmoothShrinkingCircleSparesTheInnerSquare) {
     // No clipping is left: a later fill reaches the centre.
     mask->Canvas()->FillRect(cl::Rect(0, 0, W, H));
     EXPECT_TRUE(tegeom::BlackPixels(mask.get(), W, H)[20 * W + 20]);
+}
+
+}  // namespace
+
+// ---- the effect
+
+namespace {
+
+class CircleEffect : public tegeom::MaskedEffectTest {
+protected:
+    void SetUp() override {
+        tegeom::MaskedEffectTest::SetUp();
+        te::StartUpteCircle();
+    }
+    static void Style(te::TCircleTransition& e, int style, int sub, int level = 0) {
+        e.SetStyle(static_cast<uint16_t>(style));
+        e.SetSubStyle(static_cast<uint16_t>(sub));
+        e.SetSmoothingLevel(static_cast<uint16_t>(level));
+    }
+};
+
+TEST_F(CircleEffect, IsRegisteredAndPublishesItsProperties) {
+    tegeom::ExpectRegistered(te::TCircleTransition::StaticClass(), "Circle", 0x33F,
+                             {"Style", "SubStyle", "SmoothingLevel", "Reversed", "Milliseconds"}, {"Direction"});
+}
+
+TEST_F(CircleEffect, FrameCountsAndReversedSubStyles) {
+    te::TCircleTransition e(nullptr);
+    EXPECT_EQ(tegeom::FramesOf(&e, 20, 10), 12);  // rnd(sqrt(5*5 + 10*10)) + 1
+    Style(e, 1, 1, 2);
+    EXPECT_EQ(tegeom::FramesOf(&e, 20, 10), 12 + 14);
+    EXPECT_EQ(tegeom::FramesOf(&e, 20, 10, cl::pf8bit), 12);
+    Style(e, 3, 3);
+    EXPECT_EQ(tegeom::FramesOf(&e, 20, 10), 15);  // rnd(sqrt(10*10 + 10*10)) + 1
+    Style(e, 2, 3);
+    e.Reversed = true;
+    EXPECT_EQ(e.EffectiveSubStyle(), 7);
+}
+
+// Growing circles and the shrinking centre circle smooth alike however the loop skips;
+// shrinking circles at corners and edges alike with a hard edge. (A smoothed shrinking run
+// whose first frame jumps past the band leaves the area outside its oldest circle on the
+// old picture: the band's lost frames are cleared only inside the previous frame's update
+// area, and the first frame has none.)
+TEST_F(CircleEffect, SmoothAndHardRunsArePathIndependent) {
+    const int cases[][3] = {{1, 1, 3}, {1, 2, 3}, {2, 2, 2}, {3, 3, 4}, {3, 2, 1},
+                            {2, 2, 0}, {1, 2, 0}, {3, 6, 0}, {2, 7, 0}};
+    for (const auto& c : cases) {
+        te::TCircleTransition e(nullptr);
+        Style(e, c[0], c[1], c[2]);
+        EXPECT_TRUE(tegeom::PathIndependent(&e, 23, 14)) << c[0] << "/" << c[1] << " level " << c[2];
+    }
+}
+
+// A growing circle starts in the square of radius 1 around its point; a shrinking one starts
+// far from its point (from a corner it still covers the whole picture); both show the new
+// picture at their last hard-edge frame.
+TEST_F(CircleEffect, FirstAndLastFrames) {
+    const int W = 21, H = 13;
+    te::TCircleTransition e(nullptr);
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int y) { return x >= 9 && x < 11 && y >= 5 && y < 7; },
+                                          true));
+    Style(e, 2, 5);
+    const int FC = te::TCircleGeometry::FrameCount(2, 5, W, H);
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(
+        &e, W, H, [FC](int x, int y) { return (x + 1) * (x + 1) + (y + 1) * (y + 1) >= (FC - 3) * (FC - 3); }, true,
+        cl::pf32bit, false));
+}
+
+TEST_F(CircleEffect, DeviceRunsEndOnTheNewPicture) {
+    for (int level : {0, 5}) {
+        te::TCircleTransition e(nullptr);
+        Style(e, 3, 7, level);
+        EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 33, 18)) << level;
+    }
 }
 
 }  // namespace

@@ -105,3 +105,74 @@ TEST(DiagonalGeometry, ReversedSubStyles) {
 }
 
 }  // namespace
+
+// ---- the effect
+
+namespace {
+
+class DiagonalEffect : public tegeom::MaskedEffectTest {
+protected:
+    void SetUp() override {
+        tegeom::MaskedEffectTest::SetUp();
+        te::StartUpteDiagonal();
+    }
+    static void Style(te::TDiagonalTransition& e, int style, int sub, int level = 0) {
+        e.SetStyle(static_cast<uint16_t>(style));
+        e.SetSubStyle(static_cast<uint16_t>(sub));
+        e.SetSmoothingLevel(static_cast<uint16_t>(level));
+    }
+};
+
+TEST_F(DiagonalEffect, IsRegisteredAndPublishesItsProperties) {
+    tegeom::ExpectRegistered(te::TDiagonalTransition::StaticClass(), "Diagonal", 0x37F,
+                             {"Style", "SubStyle", "SmoothingLevel", "Reversed"}, {"Direction"});
+}
+
+// Style 2 never smooths: its run keeps the display's format and the plain frame count.
+TEST_F(DiagonalEffect, FrameCountsAndSmoothingPerStyle) {
+    te::TDiagonalTransition e(nullptr);
+    EXPECT_EQ(tegeom::FramesOf(&e, 13, 9), 21);
+    Style(e, 1, 1, 3);
+    EXPECT_EQ(tegeom::FramesOf(&e, 13, 9, cl::pf24bit), 21 + 30);
+    fxtest::FxDevice dev;
+    dev.Format = cl::pf24bit;
+    EXPECT_EQ(e.GetPixelFormat(&dev), cl::pf32bit);
+    Style(e, 2, 1, 3);
+    EXPECT_EQ(tegeom::FramesOf(&e, 13, 9, cl::pf24bit), 21);
+    EXPECT_EQ(e.GetPixelFormat(&dev), cl::pf24bit);
+}
+
+TEST_F(DiagonalEffect, RunsArePathIndependent) {
+    const int cases[][3] = {{1, 1, 2}, {1, 2, 5}, {1, 3, 1}, {1, 4, 3}, {2, 1, 0},
+                            {2, 2, 0}, {2, 3, 4}, {2, 4, 0}, {1, 3, 0}};
+    for (const auto& c : cases) {
+        te::TDiagonalTransition e(nullptr);
+        Style(e, c[0], c[1], c[2]);
+        EXPECT_TRUE(tegeom::PathIndependent(&e, 19, 11)) << c[0] << "/" << c[1] << " level " << c[2];
+    }
+}
+
+TEST_F(DiagonalEffect, FirstFrameIsTheCornerPixel) {
+    const int W = 14, H = 9;
+    struct Case {
+        int style, sub;
+        int x, y;
+    };
+    const Case cases[] = {{1, 1, 0, 0}, {1, 2, W - 1, H - 1}, {1, 3, 0, H - 1}, {1, 4, W - 1, 0}, {2, 1, 0, 0}};
+    for (const Case& c : cases) {
+        te::TDiagonalTransition e(nullptr);
+        Style(e, c.style, c.sub);
+        EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [&](int x, int y) { return x == c.x && y == c.y; }, true))
+            << c.style << "/" << c.sub;
+    }
+}
+
+TEST_F(DiagonalEffect, DeviceRunsEndOnTheNewPicture) {
+    for (int level : {0, 5}) {
+        te::TDiagonalTransition e(nullptr);
+        Style(e, 1, 4, level);
+        EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 40, 21)) << level;
+    }
+}
+
+}  // namespace

@@ -78,7 +78,8 @@ TEST(InterlacedGeometry, FramesReportWhatTheyPaint) {
                 for (int step : {1, 1, 2, 3, 1, 4, 2, 30}) {
                     const int k = std::min(FC, last + step);
                     if (k <= last) break;
-                    for (int j = last + 1; j <= k; ++j) g.DrawFrame(every->Canvas(), j, j - 1, smooth, true, data.get());
+                    for (int j = last + 1; j <= k; ++j)
+                        g.DrawFrame(every->Canvas(), j, j - 1, smooth, true, data.get());
                     auto mask = tegeom::WhiteMask(W, H);
                     data->UnUpdateRect = te::MakeRect(0, 0, 0, 0);
                     g.DrawFrame(mask->Canvas(), k, last, smooth, true, data.get());
@@ -114,6 +115,73 @@ TEST(InterlacedGeometry, RingsCoverThePicture) {
             for (int k = 2; k <= FC; ++k) g.DrawFrame(mask->Canvas(), k, k - 1, smooth, true, data.get());
             for (bool b : tegeom::BlackPixels(mask.get(), W, H)) ASSERT_TRUE(b) << W << "x" << H << " " << smooth;
         }
+}
+
+}  // namespace
+
+// ---- the effect
+
+namespace {
+
+class InterlacedEffect : public tegeom::MaskedEffectTest {
+protected:
+    void SetUp() override {
+        tegeom::MaskedEffectTest::SetUp();
+        te::StartUpteInterlaced();
+    }
+    static void Style(te::TInterlacedTransition& e, int style, int sub, int level = 0) {
+        e.SetStyle(static_cast<uint16_t>(style));
+        e.SetSubStyle(static_cast<uint16_t>(sub));
+        e.SetSmoothingLevel(static_cast<uint16_t>(level));
+    }
+};
+
+TEST_F(InterlacedEffect, IsRegisteredAndPublishesItsProperties) {
+    tegeom::ExpectRegistered(te::TInterlacedTransition::StaticClass(), "Interlaced", 0x33F,
+                             {"Style", "SubStyle", "SmoothingLevel", "Reversed"}, {"Direction"});
+}
+
+TEST_F(InterlacedEffect, FrameCounts) {
+    te::TInterlacedTransition e(nullptr);
+    EXPECT_EQ(tegeom::FramesOf(&e, 17, 12), 12);
+    Style(e, 1, 2, 2);
+    EXPECT_EQ(tegeom::FramesOf(&e, 17, 12), 8 + 14);
+    Style(e, 2, 1, 1);
+    EXPECT_EQ(tegeom::FramesOf(&e, 17, 12), 3 + 7);
+    EXPECT_EQ(tegeom::FramesOf(&e, 17, 12, cl::pf8bit), 6);
+    Style(e, 1, 7);
+    e.Reversed = true;
+    EXPECT_EQ(e.EffectiveSubStyle(), 8);
+}
+
+TEST_F(InterlacedEffect, RunsArePathIndependent) {
+    const int cases[][3] = {{1, 1, 2}, {1, 2, 0}, {1, 5, 3}, {1, 8, 0}, {1, 10, 1}, {2, 1, 2}, {2, 1, 0}};
+    for (const auto& c : cases) {
+        te::TInterlacedTransition e(nullptr);
+        Style(e, c[0], c[1], c[2]);
+        EXPECT_TRUE(tegeom::PathIndependent(&e, 16, 12)) << c[0] << "/" << c[1] << " level " << c[2];
+    }
+}
+
+TEST_F(InterlacedEffect, FirstFrameIsTheFirstLine) {
+    const int W = 16, H = 12;
+    te::TInterlacedTransition e(nullptr);
+    // Sub-style 1: the last odd row first; sub-style 6: the last odd column; style 2: the
+    // outer ring. All hard-edge runs of these sizes end on the new picture.
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int, int y) { return y == 11; }, true));
+    Style(e, 1, 6);
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int) { return x == 15; }, true));
+    Style(e, 2, 1);
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int y) { return x == 0 || y == 0 || x == 15 || y == 11; },
+                                          true));
+}
+
+TEST_F(InterlacedEffect, DeviceRunsEndOnTheNewPicture) {
+    for (int level : {0, 2}) {
+        te::TInterlacedTransition e(nullptr);
+        Style(e, 2, 1, level);
+        EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 27, 15)) << level;
+    }
 }
 
 }  // namespace

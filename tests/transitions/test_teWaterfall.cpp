@@ -2,6 +2,9 @@
 // pieces each line adds.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <set>
+
 #include "classlib/SysUtils.h"
 #include "test_teMaskGeom_util.h"
 #include "transitions/teWaterfall.h"
@@ -94,6 +97,101 @@ TEST(WaterfallGeometry, UpdateRectangleSpansTheMovingLines) {
         --lo;
     }
     EXPECT_TRUE(cl::EqualRect(data->UpdateRect, cl::Rect(0, lo, W, hi)));
+}
+
+}  // namespace
+
+// ---- the effect
+
+namespace {
+
+class WaterfallEffect : public tegeom::MaskedEffectTest {
+protected:
+    void SetUp() override {
+        tegeom::MaskedEffectTest::SetUp();
+        te::StartUpteWaterfall();
+    }
+};
+
+TEST_F(WaterfallEffect, IsRegisteredAndPublishesItsProperties) {
+    tegeom::ExpectRegistered(te::TWaterfallTransition::StaticClass(), "Waterfall", 0x33F,
+                             {"Direction", "Reversed", "Milliseconds"}, {"Style", "SubStyle", "SmoothingLevel"});
+}
+
+TEST_F(WaterfallEffect, DirectionsItAccepts) {
+    te::TWaterfallTransition e(nullptr);
+    EXPECT_EQ(e.AllowedDirections, 0x81E);
+    EXPECT_EQ(e.GetDirection(), te::tedDown);
+    e.SetDirection(te::tedDownRight);
+    EXPECT_EQ(e.GetDirection(), te::tedDown);
+    e.SetDirection(te::tedNone);
+    EXPECT_EQ(e.GetDirection(), te::tedDown);
+    e.SetDirection(te::tedLeft);
+    EXPECT_EQ(e.GetDirection(), te::tedLeft);
+    e.Reversed = true;
+    EXPECT_EQ(e.EffectiveDirection(), te::tedRight);
+}
+
+// A random direction becomes one of the four for the run, all four in time.
+TEST_F(WaterfallEffect, RandomDirectionPicksOneOfTheFour) {
+    te::TWaterfallTransition e(nullptr);
+    e.SetDirection(te::tedRandom);
+    ASSERT_EQ(e.GetDirection(), te::tedRandom);
+    std::set<int> seen;
+    cl::SetRandSeed(321);
+    for (int run = 0; run < 60; ++run) {
+        fxtest::FxDevice dev;
+        dev.SetTransition(&e);
+        dev.CreateRunData();
+        const int d = dev.WorkingTransition->GetDirection();
+        EXPECT_TRUE(d >= te::tedRight && d <= te::tedUp) << d;
+        seen.insert(d);
+        dev.FreeRunData();
+    }
+    EXPECT_EQ(seen.size(), 4u);
+}
+
+// Smoothing is never active: the display's format and 80 % of the length as frames.
+TEST_F(WaterfallEffect, NeverSmooths) {
+    te::TWaterfallTransition e(nullptr);
+    e.SetSmoothingLevel(3);
+    fxtest::FxDevice dev;
+    dev.Format = cl::pf24bit;
+    EXPECT_EQ(e.GetPixelFormat(&dev), cl::pf24bit);
+    EXPECT_EQ(tegeom::FramesOf(&e, 30, 25, cl::pf24bit), 20);
+    e.SetDirection(te::tedRight);
+    EXPECT_EQ(tegeom::FramesOf(&e, 30, 25, cl::pf24bit), 24);
+}
+
+// The first frame runs at most three pixels from the starting side.
+TEST_F(WaterfallEffect, FirstFrameStartsAtItsSide) {
+    const int W = 24, H = 20;
+    struct Case {
+        te::TTEEffectDirection dir;
+        bool reversed;
+        std::function<bool(int, int)> allowed;
+    };
+    const Case cases[] = {
+        {te::tedDown, false, [](int, int y) { return y <= 3; }},
+        {te::tedDown, true, [](int, int y) { return y >= H - 4; }},
+        {te::tedRight, false, [](int x, int) { return x <= 3; }},
+        {te::tedLeft, false, [](int x, int) { return x >= W - 4; }},
+    };
+    for (const Case& c : cases) {
+        te::TWaterfallTransition e(nullptr);
+        e.SetDirection(c.dir);
+        e.Reversed = c.reversed;
+        cl::SetRandSeed(77);
+        EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, c.allowed, false)) << int(c.dir) << " " << c.reversed;
+    }
+}
+
+TEST_F(WaterfallEffect, DeviceRunsEndOnTheNewPicture) {
+    for (auto dir : {te::tedUp, te::tedLeft}) {
+        te::TWaterfallTransition e(nullptr);
+        e.SetDirection(dir);
+        EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 29, 23, cl::pf24bit));
+    }
 }
 
 }  // namespace
