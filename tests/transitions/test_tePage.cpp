@@ -239,3 +239,29 @@ TEST_F(PageTest, ARunThroughTheDeviceEndsOnTheNewLook) {
         EXPECT_TRUE(RunEndsOnNewLook(&e)) << int(d);
     }
 }
+
+TEST_F(PageTest, DirectionFreeRectanglesMapToTheRealArea) {
+    // W 100, H 60; direction-free (Left 5, Top 10, Right 20, Bottom 30).
+    struct Case {
+        TTEEffectDirection dir;
+        win::RECT real;
+    } cases[] = {
+        {tedRight, MakeRect(10, 40, 30, 55)},
+        {tedLeft, MakeRect(70, 40, 90, 55)},
+        {tedDown, MakeRect(5, 10, 20, 30)},
+        {tedUp, MakeRect(80, 30, 95, 50)},
+    };
+    for (const Case& c : cases) {
+        TTERects rects(c.dir);
+        win::RECT r = rects.Add(100, 60, 5, 10, 20, 30)->Real();
+        EXPECT_EQ(r.left, c.real.left) << int(c.dir);
+        EXPECT_EQ(r.top, c.real.top) << int(c.dir);
+        EXPECT_EQ(r.right, c.real.right) << int(c.dir);
+        EXPECT_EQ(r.bottom, c.real.bottom) << int(c.dir);
+    }
+    // A rectangle given the wrong way round comes out normalised.
+    TTERects down(tedDown);
+    win::RECT r = down.Add(100, 60, 20, 30, 5, 10)->Real();
+    EXPECT_EQ(r.left, 5);
+    EXPECT_EQ(r.bottom, 30);
+}
