@@ -40,6 +40,10 @@ void BlendRunMMX(uint8_t* Dest, const uint8_t* A, const uint8_t* B, size_t Size,
 void BlendRunFields(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, size_t Size, int Level,
                     int EqualPercent, cl::TPixelFormat PixelFormat);
 
+// Copies Src onto Dest over (0, 0, Width, Height) where the 8 x 8 monochrome Pattern, tiled
+// from Dest's origin as Dest's brush, is black; Dest keeps its pixels where it is white.
+void CopyThroughPattern(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Pattern, int Width, int Height);
+
 // The raster operation of the pattern path: source where the brush pattern is black (0),
 // destination where it is white (1).
 constexpr uint32_t ROP_PatternSelectsDest = 0xAC0744;

@@ -110,11 +110,7 @@ void TFuseTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
     const uint16_t style = EffectiveStyle();
     for (int s = CurrentFrame - Step + 1; s <= CurrentFrame; ++s) DrawPatternStep(FPattern, style, s, Data->Frames);
     if (!Data->Bitmap || !Data->DstImage) return;
-    cl::TCanvas* c = Data->Bitmap->Canvas();
-    c->Brush()->SetBitmap(FPattern);
-    win::BitBlt(c->Handle(), 0, 0, Data->Width, Data->Height, Data->DstImage->Canvas()->Handle(), 0, 0,
-                ROP_PatternSelectsDest);
-    c->Brush()->SetBitmap(nullptr);
+    CopyThroughPattern(Data->Bitmap, Data->DstImage, FPattern, Data->Width, Data->Height);
 }
 
 uint16_t TFuseTransition::GetInfo(TTETransitionDevice* ADevice) {

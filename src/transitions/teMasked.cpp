@@ -204,10 +204,13 @@ void TMaskedTransition::MaskFrame(TTETransitionData* Data, int32_t Frame, bool R
         if (!DrawOnly) {
             if (InvertsMask()) InvertBitMaskBitmap(Mask);
             const auto pf = static_cast<cl::TPixelFormat>(Data->PixelFormat);
-            ForEachArea(Data, Data->UnUpdateRect, Data->UpdateRect, [&](const win::RECT& in, win::RECT& out) {
-                if (AccumulatesMask() && Accum) MergeBitMasks(Mask, Accum, in, out);
-                if (Data->Bitmap && Data->DstImage) CopyThroughBitMask(Data->Bitmap, Data->DstImage, Mask, in, out, pf);
-            });
+            if (AccumulatesMask() && Accum)
+                ForEachArea(Data, Data->UnUpdateRect, Data->UpdateRect,
+                            [&](const win::RECT& in, win::RECT& out) { MergeBitMasks(Mask, Accum, in, out); });
+            if (Data->Bitmap && Data->DstImage)
+                ForEachArea(Data, Data->UnUpdateRect, Data->UpdateRect, [&](const win::RECT& in, win::RECT& out) {
+                    CopyThroughBitMask(Data->Bitmap, Data->DstImage, Mask, in, out, pf);
+                });
         }
     } else {
         DrawMaskFrame(Mask, Frame, Report, Draw, Data, PrevFrame, Step);

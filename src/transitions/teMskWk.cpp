@@ -4,6 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/gdi.h"
 
 namespace te {
@@ -176,6 +180,13 @@ void CopyThroughBitMask(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Mask, 
                     x = (x | 7) + 1;
                     continue;
                 }
+                if (mb == 0 && (x & 7) == 0 && x + 8 <= r.right && bpp >= 8) {
+                    // Eight pixels that all take the new picture.
+                    std::memcpy(d + static_cast<size_t>(x) * bytes, s + static_cast<size_t>(x) * bytes,
+                                static_cast<size_t>(bytes) * 8);
+                    x += 8;
+                    continue;
+                }
                 if (!((mb >> (7 - (x & 7))) & 1)) {
                     if (bpp == 4) {
                         const uint8_t keep = (x & 1) ? 0xF0 : 0x0F;
@@ -267,7 +278,38 @@ void RunSmoothBlend(const TTEMaskRoutine& Routine, cl::TBitmap* Dest, cl::TBitma
             uint8_t* d = Row(Dest, y);
             const uint8_t* nw = Row(NewImage, y);
             const uint8_t* od = Row(OldImage, y);
-            for (int x = r.left; x < r.right; ++x) {
+            int x = r.left;
+#if defined(__SSE2__)
+            // Four pixels at a time: the same wrapped 16-bit product, logical shift and byte add.
+            const __m128i zero = _mm_setzero_si128();
+            for (; x + 4 <= r.right; x += 4) {
+                uint32_t m4;
+                std::memcpy(&m4, m + x, 4);
+                if (m4 == 0xFFFFFFFFu) continue;
+                int16_t w[4];
+                int keep[4];
+                for (int i = 0; i < 4; ++i) {
+                    const int mv = static_cast<int>((m4 >> (8 * i)) & 0xFF);
+                    w[i] = static_cast<int16_t>(mv ? mv + 1 : 0);
+                    keep[i] = mv == 255 ? -1 : 0;
+                }
+                const size_t o = static_cast<size_t>(x) * 4;
+                const __m128i nv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(nw + o));
+                const __m128i ov = _mm_loadu_si128(reinterpret_cast<const __m128i*>(od + o));
+                const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + o));
+                const __m128i wlo = _mm_set_epi16(w[1], w[1], w[1], w[1], w[0], w[0], w[0], w[0]);
+                const __m128i whi = _mm_set_epi16(w[3], w[3], w[3], w[3], w[2], w[2], w[2], w[2]);
+                const __m128i dlo = _mm_sub_epi16(_mm_unpacklo_epi8(ov, zero), _mm_unpacklo_epi8(nv, zero));
+                const __m128i dhi = _mm_sub_epi16(_mm_unpackhi_epi8(ov, zero), _mm_unpackhi_epi8(nv, zero));
+                const __m128i plo = _mm_srli_epi16(_mm_mullo_epi16(dlo, wlo), 8);
+                const __m128i phi = _mm_srli_epi16(_mm_mullo_epi16(dhi, whi), 8);
+                const __m128i res = _mm_add_epi8(_mm_packus_epi16(plo, phi), nv);
+                const __m128i km = _mm_set_epi32(keep[3], keep[2], keep[1], keep[0]);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + o),
+                                 _mm_or_si128(_mm_and_si128(km, dv), _mm_andnot_si128(km, res)));
+            }
+#endif
+            for (; x < r.right; ++x) {
                 const int mv = m[x];
                 if (mv == 255) continue;
                 const int wt = mv ? mv + 1 : 0;

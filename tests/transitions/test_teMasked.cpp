@@ -30,6 +30,38 @@ public:
     }
 };
 
+// Each frame draws everything revealed so far, columns 0 to Frame - 1, like a growing pie:
+// the 1-bit mask is cleared after each frame and the smooth mask accumulates.
+class TGrowingTransition : public TColumnsTransition {
+    CL_DECLARE_COMPONENT(TGrowingTransition, TColumnsTransition)
+public:
+    explicit TGrowingTransition(cl::TComponent* AOwner) : TColumnsTransition(AOwner) {}
+    void DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, te::TTETransitionData* Data, int32_t,
+                       int32_t) override {
+        const win::RECT rc{0, 0, std::clamp(Frame, 0, Data->Width), Data->Height};
+        if (Draw && rc.right > 0) Mask->Canvas()->FillRect(rc);
+        if (Report) Data->UpdateRect = rc;
+    }
+    bool ClearsMaskAfterFrame(te::TTETransitionDevice*) override { return !SmoothingOn(); }
+    bool AccumulatesSmoothMask() override { return true; }
+};
+
+// Each frame draws the part that still shows the old picture, columns Frame to the right
+// edge; the base inverts the 1-bit mask and keeps what earlier frames revealed.
+class TShrinkingTransition : public TColumnsTransition {
+    CL_DECLARE_COMPONENT(TShrinkingTransition, TColumnsTransition)
+public:
+    explicit TShrinkingTransition(cl::TComponent* AOwner) : TColumnsTransition(AOwner) {}
+    void DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, te::TTETransitionData* Data, int32_t,
+                       int32_t) override {
+        const win::RECT rc{std::clamp(Frame, 0, Data->Width), 0, Data->Width, Data->Height};
+        if (Draw && rc.right > rc.left) Mask->Canvas()->FillRect(rc);
+        if (Report) Data->UpdateRect = win::RECT{0, 0, Data->Width, Data->Height};
+    }
+    bool AccumulatesMask() override { return true; }
+    bool InvertsMask() override { return true; }
+};
+
 void DeclareColumns() {
     static bool done = false;
     if (done) return;
@@ -207,8 +239,8 @@ TEST_F(MaskedBase, HardEdgeRevealsColumnByColumn) {
     }
 }
 
-TEST_F(MaskedBase, SmoothEdgeFadesOverTheBand) {
-    TColumnsTransition e(nullptr);
+// Column x is revealed at frame x + 1 and, with smoothing, fades over the band.
+void CheckColumnFade(te::TMaskedTransition& e) {
     e.SetSmoothingLevel(1);  // step 31, top 236, bottom 19: eight frames per column
     const int w = 16, h = 2;
     PassDriver d(&e, w, h, cl::pf32bit, 5);
@@ -228,6 +260,59 @@ TEST_F(MaskedBase, SmoothEdgeFadesOverTheBand) {
                 expect |= static_cast<uint32_t>(nb + static_cast<int>(std::floor((ob - nb) * wt / 256.0))) << (8 * c);
             }
             ASSERT_EQ(fxtest::RawPixel(d.Work(), x, 1), expect) << "frame " << k << " column " << x;
+        }
+    }
+}
+
+TEST_F(MaskedBase, SmoothEdgeFadesOverTheBand) {
+    TColumnsTransition e(nullptr);
+    CheckColumnFade(e);
+}
+
+TEST_F(MaskedBase, AnAccumulatingSmoothMaskFadesAlike) {
+    TGrowingTransition e(nullptr);
+    CheckColumnFade(e);
+}
+
+TEST_F(MaskedBase, AnInvertedMaskRevealsWhatIsNotDrawn) {
+    TShrinkingTransition e(nullptr);
+    const int w = 40, h = 3;
+    for (int step : {1, 3}) {
+        PassDriver d(&e, w, h, cl::pf16bit, 12);
+        for (int k = step; k <= d.Frames(); k += step) {
+            d.Frame(k);
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(fxtest::RawPixel(d.Work(), x, 1), fxtest::RawPixel(x < k ? d.New.get() : d.Old.get(), x, 1))
+                    << "frame " << k << " column " << x;
+        }
+    }
+}
+
+TEST_F(MaskedBase, AnAccumulatingEffectEndsFramesAlikeWithJumps) {
+    for (int level : {0, 1, 4}) {
+        TGrowingTransition e(nullptr);
+        e.SetSmoothingLevel(static_cast<uint16_t>(level));
+        std::map<int, std::unique_ptr<cl::TBitmap>> reference;
+        int frames = 0;
+        {
+            PassDriver d(&e, 29, 4, cl::pf32bit, 8);
+            frames = d.Frames();
+            for (int k = 1; k <= frames; ++k) {
+                d.Frame(k);
+                reference[k] = fxtest::CopyOf(d.Work());
+                if (level == 0) {
+                    for (int x = 0; x < 29; ++x)
+                        ASSERT_EQ(fxtest::RawPixel(d.Work(), x, 2),
+                                  fxtest::RawPixel(x < k ? d.New.get() : d.Old.get(), x, 2));
+                }
+            }
+        }
+        for (const auto& script : fxtest::JumpScripts(frames)) {
+            PassDriver d(&e, 29, 4, cl::pf32bit, 8);
+            for (int k : script) {
+                d.Frame(k);
+                ASSERT_TRUE(fxtest::SamePicture(d.Work(), reference[k].get(), 29, 4)) << "level " << level << " frame " << k;
+            }
         }
     }
 }

@@ -111,6 +111,7 @@ TEST_P(BitMaskCopy, CopiesWhereTheBitIsClear) {
     auto mask = RandomPicture(w, h, cl::pf1bit, 3);
     fxtest::RowOf(mask.get(), 2)[1] = 0xFF;  // a whole byte that keeps
     fxtest::RowOf(mask.get(), 3)[2] = 0x7F;  // only the leftmost of eight pixels
+    fxtest::RowOf(mask.get(), 4)[3] = 0x00;  // eight pixels that all take the new picture
     auto before = CopyOf(dst.get());
     const win::RECT inner{24, 3, 40, 5}, outer{5, 1, 53, 6};
     te::CopyThroughBitMask(dst.get(), src.get(), mask.get(), inner, outer, pf);
