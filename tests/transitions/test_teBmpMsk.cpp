@@ -279,3 +279,24 @@ TEST_F(BmpMaskTest, ZoomCoversTheAreaWithTheOddPixelToTheBottomOrRight) {
     EXPECT_EQ(PictureModeFromName("Zoom"), fcpmZoom);
     EXPECT_EQ(PictureModeFromName("zoom"), fcpmCenter);
 }
+
+TEST_F(BmpMaskTest, ClippingKeepsTiledAndZoomedDrawingsInsideTheClipRectangle) {
+    auto tile = GreyMask(4, 4, [](int, int) { return 77; });
+    for (TFCPictureMode mode : {fcpmTile, fcpmZoom, fcpmStretch}) {
+        auto target = GreyMask(12, 12, [](int, int) { return 0; });
+        win::RECT area = MakeRect(0, 0, 12, 12);
+        DrawPicture(tile.get(), mode, static_cast<cl::TColor>(0x1FFFFFFF), target->Canvas(), area, area,
+                    MakeRect(2, 3, 8, 9), true);
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 12; ++x) {
+                bool inside = x >= 2 && x < 8 && y >= 3 && y < 9;
+                // Stretching is never clipped.
+                int want = inside || mode == fcpmStretch ? 77 : 0;
+                ASSERT_EQ(Index(target.get(), x, y), want) << int(mode) << " at " << x << "," << y;
+            }
+        // The clipping is restored afterwards.
+        target->Canvas()->Brush()->SetColor(static_cast<cl::TColor>(0x02000000 | 0x050505));
+        target->Canvas()->FillRect(MakeRect(0, 0, 1, 1));
+        EXPECT_EQ(Index(target.get(), 0, 0), 5);
+    }
+}

@@ -265,3 +265,40 @@ TEST_F(PageTest, DirectionFreeRectanglesMapToTheRealArea) {
     EXPECT_EQ(r.left, 5);
     EXPECT_EQ(r.bottom, 30);
 }
+
+TEST_F(PageTest, TheCurlsFrontIsBrightenedAndItsBackDarkenedByTheShades) {
+    MMXAvailable = true;
+    const int W = 90, H = 4;
+    auto grey = [](int, int) { return 0x808080u; };
+    TPageTransition page(nullptr);
+    page.SetDirection(tedRight);
+    page.Size = 12;
+    FrameBench bench(&page, W, H, grey, NewColor);
+    bench.Init();
+    const TPageCurl curl = BuildPageCurl(12);
+    const int lines = curl.Lines, SL = curl.SourceLines;
+    const int c = 2 * SL + 10;  // a complete curl: both bands full
+    bench.Frame(c, 0);
+    // With a complete curl the back band [c - lines, c) covers the whole curl and the visible
+    // front band is empty: every curl line shows the back side.
+    for (int j = 0; j < lines; ++j) {
+        const int shade = curl.Shade[static_cast<size_t>(lines - 1 - j)];
+        const uint32_t g = static_cast<uint32_t>(std::max(0x80 - shade, 0));
+        EXPECT_EQ(At(bench.screen.get(), c - lines + j, 1), g * 0x010101u) << "back line " << j;
+    }
+    // While the curl is still forming, the front band is brightened (at most by 50).
+    TPageTransition forming(nullptr);
+    forming.SetDirection(tedRight);
+    forming.Size = 12;
+    FrameBench b2(&forming, W, H, grey, NewColor);
+    b2.Init();
+    const int c2 = SL / 2 + 1;
+    b2.Frame(c2, 0);
+    auto* pd = static_cast<TPageData*>(b2.data.Custom.get());
+    int nf = 0;
+    while (pd->Cum[static_cast<size_t>(nf)] < c2) ++nf;
+    for (int k = 0; k < nf; ++k) {
+        const int shade = std::min<int>(curl.Shade[static_cast<size_t>(k)], 50);
+        EXPECT_EQ(At(b2.screen.get(), c2 - 1 - k, 2), static_cast<uint32_t>(0x80 + shade) * 0x010101u) << "front " << k;
+    }
+}
