@@ -300,3 +300,17 @@ TEST_F(BmpMaskTest, ClippingKeepsTiledAndZoomedDrawingsInsideTheClipRectangle) {
         EXPECT_EQ(Index(target.get(), 0, 0), 5);
     }
 }
+
+TEST_F(BmpMaskTest, TinyAreasStayInsideThePictures) {
+    for (int level : {0, 2}) {
+        MMXAvailable = level > 0;
+        RunTinyAreas([&] {
+            auto e = std::make_unique<TBmpMaskTransition>(nullptr);
+            auto mask = GreyMask(3, 2, [](int x, int y) { return 40 * x + 100 * y; });
+            e->SetMask(mask.get());
+            e->SetSmoothingLevel(static_cast<uint16_t>(level));
+            e->SetMaskMode(fcpmZoom);
+            return std::unique_ptr<TTransitionEffect>(std::move(e));
+        }, level > 0 ? cl::pf32bit : cl::pf24bit);
+    }
+}

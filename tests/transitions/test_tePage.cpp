@@ -302,3 +302,15 @@ TEST_F(PageTest, TheCurlsFrontIsBrightenedAndItsBackDarkenedByTheShades) {
         EXPECT_EQ(At(b2.screen.get(), c2 - 1 - k, 2), static_cast<uint32_t>(0x80 + shade) * 0x010101u) << "front " << k;
     }
 }
+
+TEST_F(PageTest, TinyAreasStayInsideThePictures) {
+    MMXAvailable = true;
+    for (TTEEffectDirection d : {tedDown, tedUp, tedLeft, tedRight})
+        for (bool uncover : {false, true})
+            RunTinyAreas([&] {
+                auto e = std::make_unique<TPageTransition>(nullptr);
+                e->SetDirection(d);
+                e->Uncover = uncover;
+                return std::unique_ptr<TTransitionEffect>(std::move(e));
+            }, cl::pf32bit);
+}

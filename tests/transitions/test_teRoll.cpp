@@ -169,3 +169,16 @@ TEST_F(RollTest, ARunThroughTheDeviceEndsOnTheNewLook) {
         EXPECT_TRUE(RunEndsOnNewLook(&e)) << int(d);
     }
 }
+
+TEST_F(RollTest, TinyAreasStayInsideThePictures) {
+    MMXAvailable = true;
+    for (TTEEffectDirection d : {tedDown, tedUp, tedLeft, tedRight})
+        for (bool unroll : {false, true})
+            RunTinyAreas([&] {
+                auto e = std::make_unique<TRollTransition>(nullptr);
+                e->SetDirection(d);
+                e->Unroll = unroll;
+                e->Size = 3;
+                return std::unique_ptr<TTransitionEffect>(std::move(e));
+            }, cl::pf32bit);
+}

@@ -275,3 +275,15 @@ TEST_F(SlideTest, ElasticPicturesFillTheirShareOfTheArea) {
         }
     }
 }
+
+TEST_F(SlideTest, TinyAreasStayInsideThePictures) {
+    for (TTEEffectDirection d : {tedDown, tedUp, tedLeft, tedRight, tedDownLeft, tedUpRight, tedIn, tedOut})
+        for (bool out : {false, true})
+            RunTinyAreas([&] {
+                auto e = std::make_unique<TSlideTransition>(nullptr);
+                e->SetDirection(d);
+                e->SlideOut = out;
+                e->ElasticSrc = out;
+                return std::unique_ptr<TTransitionEffect>(std::move(e));
+            }, cl::pf32bit);
+}
