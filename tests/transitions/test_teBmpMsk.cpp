@@ -314,3 +314,15 @@ TEST_F(BmpMaskTest, TinyAreasStayInsideThePictures) {
         }, level > 0 ? cl::pf32bit : cl::pf24bit);
     }
 }
+
+TEST_F(BmpMaskTest, ARunWithAMaskThroughTheDeviceEndsOnTheNewLook) {
+    for (int level : {0, 3}) {
+        MMXAvailable = level > 0;
+        TBmpMaskTransition bm(nullptr);
+        auto mask = GreyMask(7, 5, [](int x, int y) { return 30 * x + y; });
+        bm.SetMask(mask.get());
+        bm.SetSmoothingLevel(static_cast<uint16_t>(level));
+        bm.SetMaskMode(fcpmTile);
+        EXPECT_TRUE(RunEndsOnNewLook(&bm)) << level;
+    }
+}
