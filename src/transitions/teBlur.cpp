@@ -38,15 +38,24 @@ void TBlurTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
 
 void TBlurTransition::DrawBlurred(const TSummedAreaTable& Table, cl::TBitmap* Bitmap, int W, int H, int A) {
     if (!Bitmap || W <= 0 || H <= 0) return;
-    A = std::clamp(A, 0, std::max(Table.Margin - 1, 0));
+    const int M = Table.Margin;
+    if (M < 1 || W > Table.Width || H > Table.Height) return;
+    A = std::clamp(A, 0, M - 1);
     const uint32_t f = static_cast<uint32_t>(2 * A + 1);
     const uint32_t n = f * f;
+    // Box sums are below 255 * n < 2^22, so sum * ceil(2^44 / n) >> 44 is sum / n exactly.
+    const uint64_t recip = (uint64_t{1} << 44) / n + 1;
+    // With A <= Margin - 1 every entry of a box lies inside the table.
     for (int y = 0; y < H; ++y) {  // counted from the bottom
         auto* row = static_cast<uint8_t*>(Bitmap->ScanLine(H - 1 - y));
+        const uint32_t* top = Table.Row(y + A + M);
+        const uint32_t* below = Table.Row(y - A - 1 + M);
         for (int x = 0; x < W; ++x) {
-            uint32_t sums[3];
-            Table.BoxSum(x - A, y - A, x + A + 1, y + A + 1, sums);
-            for (int c = 0; c < 3; ++c) row[x * 3 + c] = static_cast<uint8_t>(sums[c] / n);
+            const size_t i1 = static_cast<size_t>(x + A + M) * 3, i0 = static_cast<size_t>(x - A - 1 + M) * 3;
+            for (size_t c = 0; c < 3; ++c) {
+                const uint32_t sum = top[i1 + c] - top[i0 + c] - below[i1 + c] + below[i0 + c];
+                row[static_cast<size_t>(x) * 3 + c] = static_cast<uint8_t>((sum * recip) >> 44);
+            }
         }
     }
 }

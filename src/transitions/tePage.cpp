@@ -241,7 +241,9 @@ void TPageTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
     win::HDC dc = canvas->Handle();
     win::HDC mirror = pd->Mirror->Canvas()->Handle();
     const win::RECT area = MakeRect(0, 0, W, H);
-    auto real = [&](int s, int e) { return RealOf(md, W, H, 0, s, A, e); };
+    // The rectangles of this frame, kept in the direction-free frame with their real places.
+    pd->Rects->Clear();
+    auto real = [&](int s, int e) { return pd->Rects->Add(W, H, 0, s, A, e)->Real(); };
     auto unite = [&](const win::RECT& r) {
         win::RECT c;
         if (!IntersectRects(c, r, area)) return;

@@ -26,6 +26,8 @@ public:
 
     int Width = 0, Height = 0, Margin = 0;
     int TableWidth() const { return Width + (Margin > 0 ? 2 * Margin - 1 : 0); }
+    // Table row j (0-based, margin included): TableWidth() entries of three sums.
+    const uint32_t* Row(int j) const { return FSums.data() + static_cast<size_t>(j) * static_cast<size_t>(FStride); }
     int TableHeight() const { return Height + (Margin > 0 ? 2 * Margin - 1 : 0); }
 
 private:

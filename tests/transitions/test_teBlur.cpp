@@ -118,3 +118,7 @@ TEST_F(BlurTest, ARunThroughTheDeviceEndsOnTheNewLook) {
     TBlurTransition e(nullptr);
     EXPECT_TRUE(RunEndsOnNewLook(&e));
 }
+
+TEST_F(BlurTest, TinyAreasStayInsideThePictures) {
+    RunTinyAreas([] { return std::unique_ptr<TTransitionEffect>(new TBlurTransition(nullptr)); }, cl::pf24bit);
+}

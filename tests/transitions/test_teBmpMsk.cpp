@@ -279,3 +279,50 @@ TEST_F(BmpMaskTest, ZoomCoversTheAreaWithTheOddPixelToTheBottomOrRight) {
     EXPECT_EQ(PictureModeFromName("Zoom"), fcpmZoom);
     EXPECT_EQ(PictureModeFromName("zoom"), fcpmCenter);
 }
+
+TEST_F(BmpMaskTest, ClippingKeepsTiledAndZoomedDrawingsInsideTheClipRectangle) {
+    auto tile = GreyMask(4, 4, [](int, int) { return 77; });
+    for (TFCPictureMode mode : {fcpmTile, fcpmZoom, fcpmStretch}) {
+        auto target = GreyMask(12, 12, [](int, int) { return 0; });
+        win::RECT area = MakeRect(0, 0, 12, 12);
+        DrawPicture(tile.get(), mode, static_cast<cl::TColor>(0x1FFFFFFF), target->Canvas(), area, area,
+                    MakeRect(2, 3, 8, 9), true);
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 12; ++x) {
+                bool inside = x >= 2 && x < 8 && y >= 3 && y < 9;
+                // Stretching is never clipped.
+                int want = inside || mode == fcpmStretch ? 77 : 0;
+                ASSERT_EQ(Index(target.get(), x, y), want) << int(mode) << " at " << x << "," << y;
+            }
+        // The clipping is restored afterwards.
+        target->Canvas()->Brush()->SetColor(static_cast<cl::TColor>(0x02000000 | 0x050505));
+        target->Canvas()->FillRect(MakeRect(0, 0, 1, 1));
+        EXPECT_EQ(Index(target.get(), 0, 0), 5);
+    }
+}
+
+TEST_F(BmpMaskTest, TinyAreasStayInsideThePictures) {
+    for (int level : {0, 2}) {
+        MMXAvailable = level > 0;
+        RunTinyAreas([&] {
+            auto e = std::make_unique<TBmpMaskTransition>(nullptr);
+            auto mask = GreyMask(3, 2, [](int x, int y) { return 40 * x + 100 * y; });
+            e->SetMask(mask.get());
+            e->SetSmoothingLevel(static_cast<uint16_t>(level));
+            e->SetMaskMode(fcpmZoom);
+            return std::unique_ptr<TTransitionEffect>(std::move(e));
+        }, level > 0 ? cl::pf32bit : cl::pf24bit);
+    }
+}
+
+TEST_F(BmpMaskTest, ARunWithAMaskThroughTheDeviceEndsOnTheNewLook) {
+    for (int level : {0, 3}) {
+        MMXAvailable = level > 0;
+        TBmpMaskTransition bm(nullptr);
+        auto mask = GreyMask(7, 5, [](int x, int y) { return 30 * x + y; });
+        bm.SetMask(mask.get());
+        bm.SetSmoothingLevel(static_cast<uint16_t>(level));
+        bm.SetMaskMode(fcpmTile);
+        EXPECT_TRUE(RunEndsOnNewLook(&bm)) << level;
+    }
+}

@@ -90,3 +90,12 @@ TEST_F(DripTest, TheStretchModeIsRestoredAndADeviceRunEndsOnTheNewLook) {
         EXPECT_EQ(Pixel(dev.Screen.get(), 15, 7), static_cast<uint32_t>(cl::clLime));
     }
 }
+
+TEST_F(DripTest, TinyAreasStayInsideThePictures) {
+    for (TTEEffectDirection d : {tedDown, tedUp, tedLeft, tedRight})
+        RunTinyAreas([&] {
+            auto e = std::make_unique<TDripTransition>(nullptr);
+            e->SetDirection(d);
+            return std::unique_ptr<TTransitionEffect>(std::move(e));
+        }, cl::pf32bit);
+}

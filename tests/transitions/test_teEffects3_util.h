@@ -138,6 +138,32 @@ private:
     bool initialized_ = false;
 };
 
+// Runs every frame of the effect over tiny areas (one pixel wide or high included), one by
+// one and then skipping, with a work bitmap or drawing on the screen as its flags ask; the
+// sanitizers catch any read or write outside the pictures.
+inline void RunTinyAreas(const std::function<std::unique_ptr<te::TTransitionEffect>()>& make, cl::TPixelFormat pf) {
+    struct Size {
+        int w, h;
+    } sizes[] = {{1, 1}, {1, 6}, {6, 1}, {2, 2}, {3, 7}, {9, 4}};
+    for (const Size& z : sizes) {
+        for (int stride : {1, 4}) {
+            auto effect = make();
+            TFormatDevice probe;
+            probe.Format = static_cast<uint8_t>(pf);
+            const bool work = (effect->GetInfo(&probe) & te::tetiNeedOffScreenBmp) != 0;
+            FrameBench bench(effect.get(), z.w, z.h, OldColor, NewColor, pf, work);
+            const int frames = bench.Init();
+            int last = 0;
+            for (int k = stride; k <= frames; k += stride) {
+                bench.Frame(k, last);
+                last = k;
+            }
+            if (last < frames && frames > 0) bench.Frame(frames, last);
+            bench.Finish();
+        }
+    }
+}
+
 // Runs the effect through the test device from a red to a lime look over 100 ms and tells
 // whether the screen ends on the new look everywhere.
 inline bool RunEndsOnNewLook(te::TTransitionEffect* effect) {

@@ -239,3 +239,78 @@ TEST_F(PageTest, ARunThroughTheDeviceEndsOnTheNewLook) {
         EXPECT_TRUE(RunEndsOnNewLook(&e)) << int(d);
     }
 }
+
+TEST_F(PageTest, DirectionFreeRectanglesMapToTheRealArea) {
+    // W 100, H 60; direction-free (Left 5, Top 10, Right 20, Bottom 30).
+    struct Case {
+        TTEEffectDirection dir;
+        win::RECT real;
+    } cases[] = {
+        {tedRight, MakeRect(10, 40, 30, 55)},
+        {tedLeft, MakeRect(70, 40, 90, 55)},
+        {tedDown, MakeRect(5, 10, 20, 30)},
+        {tedUp, MakeRect(80, 30, 95, 50)},
+    };
+    for (const Case& c : cases) {
+        TTERects rects(c.dir);
+        win::RECT r = rects.Add(100, 60, 5, 10, 20, 30)->Real();
+        EXPECT_EQ(r.left, c.real.left) << int(c.dir);
+        EXPECT_EQ(r.top, c.real.top) << int(c.dir);
+        EXPECT_EQ(r.right, c.real.right) << int(c.dir);
+        EXPECT_EQ(r.bottom, c.real.bottom) << int(c.dir);
+    }
+    // A rectangle given the wrong way round comes out normalised.
+    TTERects down(tedDown);
+    win::RECT r = down.Add(100, 60, 20, 30, 5, 10)->Real();
+    EXPECT_EQ(r.left, 5);
+    EXPECT_EQ(r.bottom, 30);
+}
+
+TEST_F(PageTest, TheCurlsFrontIsBrightenedAndItsBackDarkenedByTheShades) {
+    MMXAvailable = true;
+    const int W = 90, H = 4;
+    auto grey = [](int, int) { return 0x808080u; };
+    TPageTransition page(nullptr);
+    page.SetDirection(tedRight);
+    page.Size = 12;
+    FrameBench bench(&page, W, H, grey, NewColor);
+    bench.Init();
+    const TPageCurl curl = BuildPageCurl(12);
+    const int lines = curl.Lines, SL = curl.SourceLines;
+    const int c = 2 * SL + 10;  // a complete curl: both bands full
+    bench.Frame(c, 0);
+    // With a complete curl the back band [c - lines, c) covers the whole curl and the visible
+    // front band is empty: every curl line shows the back side.
+    for (int j = 0; j < lines; ++j) {
+        const int shade = curl.Shade[static_cast<size_t>(lines - 1 - j)];
+        const uint32_t g = static_cast<uint32_t>(std::max(0x80 - shade, 0));
+        EXPECT_EQ(At(bench.screen.get(), c - lines + j, 1), g * 0x010101u) << "back line " << j;
+    }
+    // While the curl is still forming, the front band is brightened (at most by 50).
+    TPageTransition forming(nullptr);
+    forming.SetDirection(tedRight);
+    forming.Size = 12;
+    FrameBench b2(&forming, W, H, grey, NewColor);
+    b2.Init();
+    const int c2 = SL / 2 + 1;
+    b2.Frame(c2, 0);
+    auto* pd = static_cast<TPageData*>(b2.data.Custom.get());
+    int nf = 0;
+    while (pd->Cum[static_cast<size_t>(nf)] < c2) ++nf;
+    for (int k = 0; k < nf; ++k) {
+        const int shade = std::min<int>(curl.Shade[static_cast<size_t>(k)], 50);
+        EXPECT_EQ(At(b2.screen.get(), c2 - 1 - k, 2), static_cast<uint32_t>(0x80 + shade) * 0x010101u) << "front " << k;
+    }
+}
+
+TEST_F(PageTest, TinyAreasStayInsideThePictures) {
+    MMXAvailable = true;
+    for (TTEEffectDirection d : {tedDown, tedUp, tedLeft, tedRight})
+        for (bool uncover : {false, true})
+            RunTinyAreas([&] {
+                auto e = std::make_unique<TPageTransition>(nullptr);
+                e->SetDirection(d);
+                e->Uncover = uncover;
+                return std::unique_ptr<TTransitionEffect>(std::move(e));
+            }, cl::pf32bit);
+}

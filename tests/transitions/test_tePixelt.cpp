@@ -163,3 +163,7 @@ TEST_F(PixelateTest, ARunThroughTheDeviceEndsOnTheNewLook) {
     TPixelateTransition e(nullptr);
     EXPECT_TRUE(RunEndsOnNewLook(&e));
 }
+
+TEST_F(PixelateTest, TinyAreasStayInsideThePictures) {
+    RunTinyAreas([] { return std::unique_ptr<TTransitionEffect>(new TPixelateTransition(nullptr)); }, cl::pf24bit);
+}

@@ -95,3 +95,12 @@ TEST_F(PushTest, ARunThroughTheDeviceEndsOnTheNewLook) {
     dev.Execute(true);
     for (int x = 0; x < dev.Screen->Width(); ++x) EXPECT_EQ(Pixel(dev.Screen.get(), x, 3), static_cast<uint32_t>(cl::clLime));
 }
+
+TEST_F(PushTest, TinyAreasStayInsideThePictures) {
+    for (TTEEffectDirection d : {tedDown, tedUp, tedLeft, tedRight})
+        RunTinyAreas([&] {
+            auto e = std::make_unique<TPushTransition>(nullptr);
+            e->SetDirection(d);
+            return std::unique_ptr<TTransitionEffect>(std::move(e));
+        }, cl::pf32bit);
+}

@@ -67,16 +67,26 @@ TEST_F(RollTest, FlatBandsFoldThePictureBackOverTheRoll) {
          [&](int k, int v, int x, int y) {
              return x < k ? NewColor(x, y) : x < k + v ? OldColor(2 * k - x, y) : OldColor(x, y);
          }},
+        {tedLeft, false,
+         [&](int k, int v, int x, int y) {
+             int l = W - k;
+             return x >= l ? NewColor(x, y) : x >= l - v ? OldColor(2 * W - 1 - 2 * k - x, y) : OldColor(x, y);
+         }},
+        {tedUp, false,
+         [&](int k, int v, int x, int y) {
+             int t = W - k;  // the vertical cases run over a W x W area
+             return y >= t ? NewColor(x, y) : y >= t - v ? OldColor(x, 2 * W - 1 - 2 * k - y) : OldColor(x, y);
+         }},
     };
     for (const Case& c : cases) {
         TRollTransition roll(nullptr);
         roll.SetDirection(c.dir);
         roll.Unroll = c.unroll;
         roll.Size = S;
-        const int h = c.dir == tedDown ? W : H;  // a square-ish area for the vertical case
+        const int h = c.dir == tedDown || c.dir == tedUp ? W : H;  // a square-ish area for the vertical case
         FrameBench bench(&roll, W, h);
         const int frames = bench.Init();
-        ASSERT_EQ(frames, (c.dir == tedDown ? h : W) - 1);
+        ASSERT_EQ(frames, (c.dir == tedDown || c.dir == tedUp ? h : W) - 1);
         for (int k = 1; k <= frames; ++k) {
             bench.Frame(k, k - 1);
             int v = c.unroll ? std::min(frames - k + 1, S) : std::min(k, S);
@@ -158,4 +168,17 @@ TEST_F(RollTest, ARunThroughTheDeviceEndsOnTheNewLook) {
         e.SetDirection(d);
         EXPECT_TRUE(RunEndsOnNewLook(&e)) << int(d);
     }
+}
+
+TEST_F(RollTest, TinyAreasStayInsideThePictures) {
+    MMXAvailable = true;
+    for (TTEEffectDirection d : {tedDown, tedUp, tedLeft, tedRight})
+        for (bool unroll : {false, true})
+            RunTinyAreas([&] {
+                auto e = std::make_unique<TRollTransition>(nullptr);
+                e->SetDirection(d);
+                e->Unroll = unroll;
+                e->Size = 3;
+                return std::unique_ptr<TTransitionEffect>(std::move(e));
+            }, cl::pf32bit);
 }

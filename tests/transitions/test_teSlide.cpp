@@ -225,3 +225,65 @@ TEST_F(SlideTest, ARunThroughTheDeviceEndsOnTheNewLook) {
         EXPECT_TRUE(RunEndsOnNewLook(&e)) << int(d);
     }
 }
+
+TEST_F(SlideTest, ElasticPicturesFillTheirShareOfTheArea) {
+    // The stretched or squeezed picture is a single colour, so where it lands is exact.
+    const int W = 20, H = 10;
+    const uint32_t flat = 0x123456;
+    auto flatPic = [=](int, int) { return flat; };
+    struct Case {
+        TTEEffectDirection dir;
+        bool src, dst, out;
+        int mode;
+        bool flatIsOld;
+        std::function<uint32_t(int k, int X, int Y, int x, int y)> model;
+    } cases[] = {
+        // Down, out, new stretched into the uncovered top; the old picture moves as a sheet.
+        {tedDown, false, true, true, 28, false,
+         [=](int k, int, int, int x, int y) { return y < k ? flat : OldColor(x, y - k); }},
+        // Down, out, old squeezed below the uncovered strip of the new picture.
+        {tedDown, true, false, true, 27, true,
+         [=](int k, int, int, int x, int y) { return y < k ? NewColor(x, y) : flat; }},
+        // Left, in, new stretched into the entered part; the rest keeps the old picture.
+        {tedLeft, false, true, false, 11, false,
+         [=](int k, int, int, int x, int y) { return x >= W - k ? flat : OldColor(x, y); }},
+        // Down and left, in, the new picture stretched into the top-right corner.
+        {tedDownLeft, false, true, false, 18, false,
+         [=](int, int X, int Y, int x, int y) { return x >= W - X && y < Y ? flat : OldColor(x, y); }},
+        // Down and left, the old picture squeezed towards the bottom-left corner.
+        {tedDownLeft, true, false, false, 39, true,
+         [=](int, int X, int Y, int x, int y) { return x < W - X && y >= Y ? flat : NewColor(x, y); }},
+    };
+    for (const Case& c : cases) {
+        TSlideTransition s(nullptr);
+        s.SetDirection(c.dir);
+        s.ElasticSrc = c.src;
+        s.ElasticDst = c.dst;
+        s.SlideOut = c.out;
+        ASSERT_EQ(s.SelectMode(), c.mode);
+        FrameBench bench(&s, W, H, c.flatIsOld ? PixelFn(flatPic) : PixelFn(OldColor),
+                         c.flatIsOld ? PixelFn(NewColor) : PixelFn(flatPic));
+        const int frames = bench.Init();
+        int last = 0;
+        for (int k : {2, 3, 7, frames}) {
+            bench.Frame(k, last);
+            last = k;
+            const int X = static_cast<int>(std::nearbyint(static_cast<double>(W) / (frames + 1) * k));
+            const int Y = static_cast<int>(std::nearbyint(static_cast<double>(H) / (frames + 1) * k));
+            EXPECT_EQ(bench.Compare([&](int x, int y) { return c.model(k, X, Y, x, y); }), "")
+                << "mode " << c.mode << " frame " << k;
+        }
+    }
+}
+
+TEST_F(SlideTest, TinyAreasStayInsideThePictures) {
+    for (TTEEffectDirection d : {tedDown, tedUp, tedLeft, tedRight, tedDownLeft, tedUpRight, tedIn, tedOut})
+        for (bool out : {false, true})
+            RunTinyAreas([&] {
+                auto e = std::make_unique<TSlideTransition>(nullptr);
+                e->SetDirection(d);
+                e->SlideOut = out;
+                e->ElasticSrc = out;
+                return std::unique_ptr<TTransitionEffect>(std::move(e));
+            }, cl::pf32bit);
+}
