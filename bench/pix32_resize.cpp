@@ -29,7 +29,6 @@ const char* const kRawIn = "/tmp/pix32_resize_in.rgba";
 const char* const kRawOut = "/tmp/pix32_resize_out.rgba";
 
 void Cleanup() {
-    pix32::ShutdownPix32();
     std::remove(kRawIn);
     std::remove(kRawOut);
 }
@@ -42,7 +41,7 @@ struct Pictures {
 
     Pictures() {
         pix32::StartupPix32();
-        std::atexit(Cleanup);  // runs before the platform's own objects go
+        std::atexit(Cleanup);
         src.SetSize(kSrcW, kSrcH);
         // A smooth picture with some noise, opaque, like a photograph.
         std::mt19937 rng(1);

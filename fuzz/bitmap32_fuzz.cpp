@@ -3,7 +3,6 @@
 // a bitmap that was read can be used and written back to the same bytes.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -14,7 +13,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool started = [] {
         pix32::StartupPix32();
-        std::atexit(pix32::ShutdownPix32);  // before the platform's own objects go
         return true;
     }();
     (void)started;
