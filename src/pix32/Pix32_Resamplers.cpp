@@ -1,6 +1,7 @@
 #include "pix32/Pix32_Resamplers.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -526,7 +527,7 @@ TColor32 TKernelResampler::GetSampleFloat(float X, float Y) {
         if (cy + loY < clip.top) loY = clip.top - cy, cut = true;
         if (cy + hiY > clip.bottom - 1) hiY = clip.bottom - cy - 1, cut = true;
     }
-    std::vector<int32_t> wx(2 * w + 1), wy(2 * w + 1);
+    std::array<int32_t, 2 * MaxKernelRadius + 1> wx{}, wy{};  // no allocation per sample
     const float dx = static_cast<float>(cx - static_cast<double>(X));
     const float dy = static_cast<float>(cy - static_cast<double>(Y));
     if (FKernelMode == kmDynamic || !FWeightTable) {
