@@ -463,7 +463,9 @@ TColor32 TBitmap32::PixelBilinearFixedWrapped(TFixed X, TFixed Y) const {
 void TBitmap32::SetClipRect(const TRect& R) {
     IntersectRects(FClipRect, R, BoundsRect());
     FFixedClipRect = FixedRectFromRect(FClipRect);
-    FClipRect256 = TRect{FClipRect.left * 256, FClipRect.top * 256, FClipRect.right * 256, FClipRect.bottom * 256};
+    // 24.8 reaches 8388607 pixels; wider bitmaps keep their 24.8 edges at the largest value.
+    const auto to256 = [](int32_t v) { return static_cast<int32_t>(std::min<int64_t>(int64_t{v} * 256, INT32_MAX)); };
+    FClipRect256 = TRect{to256(FClipRect.left), to256(FClipRect.top), to256(FClipRect.right), to256(FClipRect.bottom)};
     FClipping = !RectsEqual(FClipRect, BoundsRect());
 }
 

@@ -1,5 +1,7 @@
 #include "pix32/Pix32_Resamplers.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -506,8 +508,14 @@ void TKernelResampler::FinalizeSampling() {
 
 TColor32 TKernelResampler::GetSampleFloat(float X, float Y) {
     const int32_t w = KernelRadius(*FKernel);
-    const int32_t cx = static_cast<int32_t>(std::ceil(static_cast<double>(X)));
-    const int32_t cy = static_cast<int32_t>(std::ceil(static_cast<double>(Y)));
+    // Centres far outside any bitmap are kept where adding a tap offset cannot overflow.
+    const auto centre = [](float v) {
+        const double c = std::ceil(static_cast<double>(v));
+        if (!(c == c)) return 0;
+        return static_cast<int32_t>(std::clamp(c, -1073741824.0, 1073741824.0));
+    };
+    const int32_t cx = centre(X);
+    const int32_t cy = centre(Y);
     const TRect& clip = FClipRect;
     int32_t loX = -w, hiX = w, loY = -w, hiY = w;
     bool cut = false;
@@ -519,7 +527,7 @@ TColor32 TKernelResampler::GetSampleFloat(float X, float Y) {
         if (cy + loY < clip.top) loY = clip.top - cy, cut = true;
         if (cy + hiY > clip.bottom - 1) hiY = clip.bottom - cy - 1, cut = true;
     }
-    std::vector<int32_t> wx(2 * w + 1), wy(2 * w + 1);
+    std::array<int32_t, 2 * MaxKernelRadius + 1> wx{}, wy{};  // no allocation per sample
     const float dx = static_cast<float>(cx - static_cast<double>(X));
     const float dy = static_cast<float>(cy - static_cast<double>(Y));
     if (FKernelMode == kmDynamic || !FWeightTable) {

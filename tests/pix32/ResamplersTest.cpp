@@ -98,6 +98,19 @@ TEST(Resamplers, AssignCopiesPublishedProperties) {
     EXPECT_EQ(cl::GetEnumProp(&b, "PixelAccessMode"), "pamTransparentEdge");
 }
 
+TEST(Resamplers, BitmapPublishesItsSettings) {
+    TBitmap32 b;
+    cl::SetStrProp(&b, "ResamplerClassName", "TLinearResampler");
+    EXPECT_EQ(b.ResamplerClassName(), "TLinearResampler");
+    cl::SetEnumProp(&b, "DrawMode", "dmBlend");
+    EXPECT_EQ(b.DrawMode(), dmBlend);
+    cl::SetOrdProp(&b, "MasterAlpha", 128);
+    EXPECT_EQ(b.MasterAlpha(), 128u);
+    EXPECT_EQ(cl::GetEnumProp(&b, "WrapMode"), "wmClamp");
+    EXPECT_EQ(cl::GetObjectProp(&b, "Resampler"), b.Resampler());
+    EXPECT_EQ(cl::GetEnumProp(cl::GetObjectProp(&b, "Resampler"), "PixelAccessMode"), "pamSafe");
+}
+
 TEST(Resamplers, SampleBounds) {
     auto b = Numbered();
     b->SetClipRect(TRect{1, 0, 3, 2});
@@ -186,6 +199,12 @@ TEST(KernelSampling, CentreOutsideTheClipRect) {
     r->PrepareSampling();
     EXPECT_EQ(r->GetSampleFloat(3.5f, 1.0f), 0u);
     EXPECT_EQ(r->GetSampleFloat(1.0f, -1.5f), 0u);
+    // Coordinates beyond any bitmap, or not numbers, are outside too.
+    EXPECT_EQ(r->GetSampleFloat(3e30f, 1.0f), 0u);
+    EXPECT_EQ(r->GetSampleFloat(1.0f, -INFINITY), 0u);
+    r->SetPixelAccessMode(pamWrap);
+    r->PrepareSampling();
+    EXPECT_EQ(r->GetSampleFloat(3e30f, -3e30f), b->PixelWrapped(1073741824, -1073741824));
 }
 
 // The kernel sample as the plain weighted sum of all 2W + 1 x 2W + 1 taps, each read through
