@@ -754,8 +754,8 @@ void TCustomImage32::DoMouseUp(cl::TMouseButton Button, cl::TShiftState Shift, i
 }
 
 void TCustomImage32::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int X, int Y) {
-    // The control's own mouse events carry the layer; the class library's are not fired.
-    if ((FOptions & pbFocusOnClick) && CanFocus()) SetFocus();
+    // The control's own mouse events (which carry the layer) hide the class library's.
+    TCustomPaintBox32::MouseDown(Button, Shift, X, Y);
     if (TabStop() && CanFocus()) SetFocus();
     TCustomLayer* layer = FLayers->MouseEvents() ? FLayers->MouseDown(Button, Shift, X, Y) : nullptr;
     if (Button == cl::mbLeft || FLayers->MouseListener()) SetMouseCapture(true);
@@ -763,11 +763,13 @@ void TCustomImage32::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, i
 }
 
 void TCustomImage32::MouseMove(cl::TShiftState Shift, int X, int Y) {
+    TCustomPaintBox32::MouseMove(Shift, X, Y);
     TCustomLayer* layer = FLayers->MouseEvents() ? FLayers->MouseMove(Shift, X, Y) : nullptr;
     DoMouseMove(Shift, X, Y, layer);
 }
 
 void TCustomImage32::MouseUp(cl::TMouseButton Button, cl::TShiftState Shift, int X, int Y) {
+    TCustomPaintBox32::MouseUp(Button, Shift, X, Y);
     TCustomLayer* layer = FLayers->MouseEvents() ? FLayers->MouseUp(Button, Shift, X, Y) : nullptr;
     if (Button == cl::mbLeft && !FLayers->MouseListener()) SetMouseCapture(false);
     DoMouseUp(Button, Shift, X, Y, layer);

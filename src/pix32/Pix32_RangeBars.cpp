@@ -424,12 +424,11 @@ void TArrowBar::DoDrawTrack(RECT R, TRBDirection Direction, bool Pushed, bool En
     Frame(dc, R, edge, edge, sides);
     if (Enabled && !Pushed) {
         const COLORREF line = Mix(Mix(Rgb(FHighLightColor), Rgb(Color()), 128), Rgb(FBorderColor), 255 - 32);
-        const bool towardsStart = Direction == drLeft || Direction == drUp;
-        (void)towardsStart;
+        // The line runs along the side of the part that faces the bar's start.
         if (FKind == sbHorizontal)
-            Fill(dc, RECT{R.left, R.top, R.right, R.top + 1}, line);
-        else
             Fill(dc, RECT{R.left, R.top, R.left + 1, R.bottom}, line);
+        else
+            Fill(dc, RECT{R.left, R.top, R.right, R.top + 1}, line);
         if (FBackgnd == bgSolid)
             Fill(dc, R, Rgb(Color()));
         else

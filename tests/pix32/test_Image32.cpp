@@ -349,6 +349,88 @@ TEST_F(ImageTest, LayersGetTheMouseThroughTheControl) {
     EXPECT_EQ(nullptr, img->Layers()->MouseListener());
 }
 
+TEST_F(ImageTest, TiledBitmapFillsTheWholeDestination) {
+    TImage32* img = MakeImage(100, 60);
+    img->SetBitmapAlign(baTile);
+    img->SetColor(cl::clRed);
+    TBitmap32* b = img->Bitmap();
+    b->SetSize(30, 20);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x) b->SetPixel(x, y, Color32(x * 8, y * 12, 7));
+    TBitmap32 dest;
+    dest.SetSize(100, 60);
+    dest.ClearToColor(0xFF123456u);
+    img->PaintTo(&dest, win::RECT{0, 0, 30, 20});
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 100; ++x) ASSERT_EQ(b->Pixel(x % 30, y % 20), dest.Pixel(x, y)) << x << "," << y;
+}
+
+TEST_F(ImageTest, BackgroundAroundThePicture) {
+    TImage32* img = MakeImage(60, 40);
+    img->SetBitmapAlign(baCenter);
+    img->SetColor(cl::clBlue);
+    img->Bitmap()->SetSize(20, 10);
+    img->Bitmap()->ClearToColor(0xFF00FF00u);
+    TBitmap32 dest;
+    dest.SetSize(60, 40);
+    dest.ClearToColor(0xFF123456u);
+    img->PaintTo(&dest, win::RECT{20, 15, 40, 25});
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x) {
+            const bool inside = x >= 20 && x < 40 && y >= 15 && y < 25;
+            ASSERT_EQ(inside ? 0xFF00FF00u : 0xFF0000FFu, dest.Pixel(x, y)) << x << "," << y;
+        }
+    // A blended picture is drawn over a buffer cleared as a whole.
+    img->Bitmap()->ClearToColor(0x00000000u);  // fully transparent
+    img->Bitmap()->SetDrawMode(dmBlend);
+    dest.ClearToColor(0xFF123456u);
+    img->PaintTo(&dest, win::RECT{20, 15, 40, 25});
+    EXPECT_EQ(0xFF0000FFu, dest.Pixel(30, 20));
+    EXPECT_EQ(0xFF0000FFu, dest.Pixel(0, 0));
+}
+
+TEST_F(ImageTest, DirectModeRepaintsTheReportedAreaAtOnce) {
+    TImage32* img = MakeImage(100, 80);
+    img->Bitmap()->SetSize(100, 80);
+    img->Bitmap()->ClearToColor(0xFF0000FFu);
+    img->SetRepaintMode(rmDirect);
+    EXPECT_FALSE(img->RepaintOptimizer()->Enabled());
+    form->Show();
+    RunFor(50);
+    int changes = 0;
+    img->OnChange = [&](cl::TObject*) { ++changes; };
+    img->Bitmap()->FillRect(10, 10, 20, 20, 0xFFFF0000u);  // reports its area once
+    EXPECT_EQ(1, changes);
+    // Repainted at once, without running the message loop.
+    const win::test::Screen s = win::test::ScreenComposite();
+    const win::POINT o = img->ClientOrigin();
+    EXPECT_EQ(0xFF0000u, s.At(o.x + 15, o.y + 15) & 0xFFFFFF);
+    EXPECT_EQ(0x0000FFu, s.At(o.x + 50, o.y + 50) & 0xFFFFFF);
+    // Between BeginUpdate and EndUpdate nothing is repainted or reported.
+    img->BeginUpdate();
+    img->Bitmap()->FillRect(30, 30, 40, 40, 0xFFFF0000u);
+    EXPECT_EQ(1, changes);
+    img->EndUpdate();
+}
+
+TEST_F(ImageTest, OptionsMouseEnterAndLeave) {
+    TImage32* img = MakeImage(100, 80);
+    form->Show();
+    RunFor(20);
+    EXPECT_EQ(0, img->Perform(win::WM_GETDLGCODE) & win::DLGC_WANTARROWS);
+    img->SetOptions(pbWantArrowKeys);
+    EXPECT_EQ(win::DLGC_WANTARROWS, img->Perform(win::WM_GETDLGCODE) & win::DLGC_WANTARROWS);
+    int enters = 0, leaves = 0;
+    img->OnMouseEnter = [&](cl::TObject*) { ++enters; };
+    img->OnMouseLeave = [&](cl::TObject*) { ++leaves; };
+    img->Perform(cl::CM_MOUSEENTER);
+    EXPECT_TRUE(img->MouseInControl());
+    img->Perform(cl::CM_MOUSELEAVE);
+    EXPECT_FALSE(img->MouseInControl());
+    EXPECT_EQ(1, enters);
+    EXPECT_EQ(1, leaves);
+}
+
 TEST_F(ImageTest, CreatedFromAFormTableByName) {
     cl::TFormTable table;
     table.Components.push_back(cl::TFormComponent{"TImgView32",

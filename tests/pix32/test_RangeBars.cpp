@@ -303,6 +303,64 @@ TEST_F(RangeBarTest, ClassicLookOnTheScreen) {
                 (t2 == sys(win::COLOR_BTNHIGHLIGHT) && t1 == sys(win::COLOR_SCROLLBAR)));
 }
 
+TEST_F(RangeBarTest, BarWithoutHandleAndFlatStyle) {
+    auto sys = [](int i) {
+        const uint32_t c = win::GetSysColor(i);
+        return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+    };
+    TestBar* full = MakeBar(200, 20);
+    full->SetParams(100, 200);  // the window covers the range: nothing to drag, no handle
+    TestBar* off = MakeBar(200, 20);
+    off->SetTop(40);
+    off->SetParams(100, 20);
+    off->SetEnabled(false);
+    TestBar* flat = MakeBar(200, 20);
+    flat->SetTop(70);
+    flat->SetParams(100, 20);
+    flat->SetStyle(rbsMac);
+    form->Show();
+    RunFor(20);
+    const win::test::Screen s = win::test::ScreenComposite();
+    auto isTrack = [&](uint32_t c) { return c == sys(win::COLOR_BTNHIGHLIGHT) || c == sys(win::COLOR_SCROLLBAR); };
+    for (int x = 25; x < 175; x += 5) {
+        EXPECT_TRUE(isTrack(s.At(10 + x, 10 + 10) & 0xFFFFFF)) << x;  // no handle face anywhere
+        EXPECT_TRUE(isTrack(s.At(10 + x, 40 + 10) & 0xFFFFFF)) << x;  // a disabled bar draws none
+    }
+    // The disabled bar's arrows are embossed: no button-text pixel in its first button.
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x) ASSERT_NE(sys(win::COLOR_BTNTEXT), s.At(10 + x, 40 + y) & 0xFFFFFF);
+    // The flat style edges its buttons in the border colour.
+    EXPECT_EQ(sys(win::COLOR_WINDOWFRAME), s.At(10 + 0, 70 + 10) & 0xFFFFFF);
+    EXPECT_EQ(sys(win::COLOR_WINDOWFRAME), s.At(10 + 5, 70 + 0) & 0xFFFFFF);
+}
+
+TEST_F(RangeBarTest, BorderIsPaintedIntoAHandedDC) {
+    TestBar* b = MakeBar(50, 20, true, cl::bsSingle);
+    form->Show();
+    RunFor(20);
+    win::BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(win::BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = 50;
+    bi.bmiHeader.biHeight = -20;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    win::HBITMAP bmp = win::CreateDIBSection(nullptr, &bi, win::DIB_RGB_COLORS, &bits, nullptr, 0);
+    win::HDC dc = win::CreateCompatibleDC(nullptr);
+    win::HGDIOBJ old = win::SelectObject(dc, bmp);
+    auto* px = static_cast<uint32_t*>(bits);
+    std::fill(px, px + 50 * 20, 0x00ABCDEFu);
+    win::SendMessageA(b->Handle(), win::WM_NCPAINT, 0, reinterpret_cast<win::LPARAM>(dc));
+    const uint32_t c = win::GetSysColor(win::COLOR_BTNSHADOW);
+    const uint32_t shadow = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+    EXPECT_EQ(shadow, px[0] & 0xFFFFFF);
+    EXPECT_EQ(shadow, px[25] & 0xFFFFFF);
+    EXPECT_EQ(0xABCDEFu, px[10 * 50 + 25] & 0xFFFFFF);  // the client is left alone
+    win::SelectObject(dc, old);
+    win::DeleteDC(dc);
+    win::DeleteObject(bmp);
+}
+
 TEST_F(RangeBarTest, AccessCopiesTheLookToTheSlave) {
     TestBar* m = MakeBar(100, 16);
     TestBar* s = MakeBar(100, 16);
