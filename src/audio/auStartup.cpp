@@ -53,6 +53,8 @@ void StartupAudio() {
     auProcs_Initialization();
     auClasses_Initialization();
     DeclareProperties();
+    // Forms create the components by their class names.
+    cl::RegisterClasses({&TBassPlayer::StaticClass(), &TAudioHiResTimer::StaticClass()});
 }
 
 void ShutdownAudio() { auClasses_Finalization(); }

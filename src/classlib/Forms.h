@@ -205,7 +205,7 @@ F* NewForm(TComponent* Owner) {
     try {
         f->AfterConstruction();
     } catch (...) {
-        delete f;
+        f->Free();  // OnDestroy sees the whole form
         throw;
     }
     return f;

@@ -10,7 +10,9 @@ namespace pix32 {
 
 namespace {
 std::unique_ptr<TPerfTimer> g_PerfTimer;
-std::unique_ptr<TThemeNexus> g_ThemeNexus;
+// Freed by the unit's finalization only: a static destructor would run after the window
+// manager it talks to has gone.
+TThemeNexus* g_ThemeNexus = nullptr;
 }  // namespace
 
 bool IsCpuidSupported() { return win::CpuidPresent(); }
@@ -233,16 +235,17 @@ void TThemeNexus::WindowProc(cl::TMessage& Message) {
     Message.Result = win::DefWindowProcA(FWindowHandle, Message.Msg, Message.WParam, Message.LParam);
 }
 
-TThemeNexus* GlobalThemeNexus() { return g_ThemeNexus.get(); }
+TThemeNexus* GlobalThemeNexus() { return g_ThemeNexus; }
 
 void Pix32_System_Initialization() {
-    if (!g_ThemeNexus) g_ThemeNexus = std::make_unique<TThemeNexus>();
+    if (!g_ThemeNexus) g_ThemeNexus = new TThemeNexus();
     if (!g_PerfTimer) g_PerfTimer = std::make_unique<TPerfTimer>();
 }
 
 void Pix32_System_Finalization() {
     g_PerfTimer.reset();
-    g_ThemeNexus.reset();
+    delete g_ThemeNexus;
+    g_ThemeNexus = nullptr;
 }
 
 }  // namespace pix32

@@ -274,8 +274,12 @@ DWORD GetTickCount() {
 void Sleep(DWORD ms) {
     constexpr DWORD kInfinite = 0xFFFFFFFF;
     if (GetClockMode() == ClockMode::Virtual) {
-        int64_t deadline = ms == kInfinite ? kNoDeadline : ClockNowTicks() + static_cast<int64_t>(ms) * kTicksPerMs;
-        ClockWaitUntil(deadline, nullptr);
+        if (ms == kInfinite) {
+            ClockWaitUntil(kNoDeadline, nullptr);
+            return;
+        }
+        // A bounded sleep always ends at its time, the horizon notwithstanding.
+        VirtualWait(TheClock(), ClockNowTicks() + static_cast<int64_t>(ms) * kTicksPerMs, nullptr, false);
         return;
     }
     if (ms == 0) {
@@ -289,7 +293,8 @@ void Sleep(DWORD ms) {
 
 void ClockWaitUntilCounter(int64_t ticks) {
     if (GetClockMode() == ClockMode::Virtual) {
-        ClockWaitUntil(ticks, nullptr);
+        // Paced loops must reach their counter value, the horizon notwithstanding.
+        VirtualWait(TheClock(), ticks, nullptr, false);
         return;
     }
     int64_t coarse = ticks - kTicksPerMs;

@@ -14,8 +14,10 @@
 //   the thread its owner gave it, and waits for each to finish before going on.
 // - Queue-side events (USER timers, scripted input) are not the clock's business: the
 //   message loop asks for its own next due time and waits until then.
-// - A horizon, when set, ends virtual runs: a wait that would go past it returns
-//   ClockWaitResult::Horizon at the horizon instead of waiting forever.
+// - A horizon, when set, ends virtual runs: a ClockWaitUntil wait (the message loop's, timed
+//   event waits) that would go past it returns ClockWaitResult::Horizon at the horizon
+//   instead of waiting forever. Bounded waits that code relies on to finish (Sleep with a
+//   time, ClockWaitUntilCounter) always reach their time.
 #pragma once
 
 #include <cstdint>

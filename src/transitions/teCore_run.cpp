@@ -2,6 +2,7 @@
 // the library's start-up.
 #include "classlib/TypInfo.h"
 #include "transitions/teCore.h"
+#include "transitions/teEffects.h"
 #include "transitions/teRender.h"
 #include "transitions/teTimed.h"
 #include "transitions/teVclScr.h"
@@ -113,7 +114,9 @@ void StartUp() {
     cl::Randomize();
     static bool declared = false;
     if (declared) {
+        cl::RegisterClass(TTransitionList::StaticClass());
         RegisterTransitionClass(TFlickerFreeTransition::StaticClass());
+        StartUpEffectUnits();
         return;
     }
     declared = true;
@@ -130,7 +133,9 @@ void StartUp() {
     cl::DeclarePublished(TTransitionList::StaticClass(),
                          {cl::StrProp("Version", &TTransitionList::GetVersion, &TTransitionList::SetVersion)});
     TimedStartUp();
+    cl::RegisterClass(TTransitionList::StaticClass());
     RegisterTransitionClass(TFlickerFreeTransition::StaticClass());
+    StartUpEffectUnits();
 }
 
 void ShutDown() {

@@ -181,6 +181,12 @@ TEST_F(VirtualClock, HorizonEndsWaitsThatWouldGoPastIt) {
     ClockAdvance(Ms(60));  // explicit advances are not limited by the horizon
     EXPECT_EQ(ClockNowTicks(), Ms(160));
     EXPECT_EQ(late, 1);
+
+    // Bounded waits that must finish (a paced loop, a sleep) go past it too.
+    ClockWaitUntilCounter(Ms(180));
+    EXPECT_EQ(ClockNowTicks(), Ms(180));
+    Sleep(20);
+    EXPECT_EQ(ClockNowTicks(), Ms(200));
 }
 
 TEST_F(VirtualClock, AWaitWithoutDeadlineIsEndedByNotifyFromAnotherThread) {

@@ -1,0 +1,328 @@
+// Whole shows on the headless screen and the virtual clock: a container built by the test,
+// scripted input, and checks on the screen, the model's state and the temporary folder.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "audio/auStartup.h"
+#include "classlib/Forms.h"
+#include "pix32/Pix32_Image.h"
+#include "pix32/Pix32_RangeBars.h"
+#include "pix32/Pix32_Startup.h"
+#include "platform/clock.h"
+#include "platform/codepage.h"
+#include "platform/user.h"
+#include "player/OstrelMain.h"
+#include "transitions/teCore.h"
+
+namespace fs = std::filesystem;
+using namespace player;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string Fixture(const std::string& name) { return ReadFile(std::string(LUMETRA_TEST_DATA) + "/" + name); }
+
+// A program file: a stand-in image, the data files, the document and the trailer.
+class Container {
+public:
+    Container() : bytes_("\x7F" "ELF player image stand-in") {}
+    // Appends data and returns its range.
+    std::pair<int64_t, int64_t> Add(const std::string& data) {
+        int64_t start = static_cast<int64_t>(bytes_.size());
+        bytes_ += data;
+        return {start, static_cast<int64_t>(bytes_.size())};
+    }
+    void Slide(const std::string& jpeg, const std::string& extra) {
+        auto r = Add(jpeg);
+        doc_ += "<Slide><StartPos>" + std::to_string(r.first) + "</StartPos><EndPos>" + std::to_string(r.second) +
+                "</EndPos>" + extra + "</Slide>";
+    }
+    void Track(const std::string& data, const std::string& name) {
+        auto r = Add(data);
+        doc_ += "<MusicTrack><Type>3</Type><StartPos>" + std::to_string(r.first) + "</StartPos><EndPos>" +
+                std::to_string(r.second) + "</EndPos><FileName>" + name + "</FileName></MusicTrack>";
+    }
+    void Settings(const std::string& s) { doc_ += "<Settings>" + s + "</Settings>"; }
+    void Raw(const std::string& s) { doc_ += s; }
+    void Write(const std::string& path, const std::string& document = {}) const {
+        std::string text = document.empty() ? "<LumetraProject>" + doc_ + "</LumetraProject>" : document;
+        std::string out = bytes_ + win::Utf8ToCodePage(1251, text);
+        int64_t offset = static_cast<int64_t>(bytes_.size());
+        for (int i = 0; i < 8; ++i) out += static_cast<char>((static_cast<uint64_t>(offset) >> (8 * i)) & 0xFF);
+        std::ofstream(path, std::ios::binary) << out;
+    }
+
+private:
+    std::string bytes_;
+    std::string doc_;
+};
+
+class Show : public ::testing::Test {
+protected:
+    static constexpr int kW = 320;
+    static constexpr int kH = 240;
+
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("lumetra_show_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "tmp");
+        oldTmp_ = getenv("TMPDIR") ? getenv("TMPDIR") : "";
+        setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
+        win::SetClockMode(win::ClockMode::Virtual);
+        win::test::ResetUser(kW, kH);
+        cl::ControlsStartUp();
+        static bool libraries = false;
+        if (!libraries) {
+            libraries = true;
+            pix32::StartupPix32();
+            pix32::StartupPix32RangeBars();
+            pix32::StartupPix32Image();
+            audio::StartupAudio();
+            te::StartUp();
+        }
+        cl::Application->Initialize();
+        cl::Application->SetTitle("Lumetra");
+        TOstrelForm::ShowFile() = (dir_ / "show.scr").string();
+    }
+
+    void TearDown() override {
+        cl::ControlsShutDown();
+        win::test::ResetUser(kW, kH);
+        win::SetClockMode(win::ClockMode::Real);
+        TOstrelForm::ShowFile().clear();
+        if (oldTmp_.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", oldTmp_.c_str(), 1);
+        fs::remove_all(dir_);
+    }
+
+    // Creates the show window and runs the application until `ms` of clock time.
+    TOstrelForm* Run(int64_t ms) {
+        TOstrelForm* form = nullptr;
+        try {
+            cl::Application->CreateForm(form);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "the show window was not built: " << e.what();
+            throw;
+        }
+        win::ClockSetHorizon(win::ClockNowTicks() + ms * win::kTicksPerMs);
+        cl::Application->Run();
+        win::ClockSetHorizon(win::kNoDeadline);
+        return form;
+    }
+
+    // Runs `check` on the main thread when the clock reaches `ms`.
+    static void At(int64_t ms, std::function<void()> check) { win::test::ScheduleInput(ms, std::move(check)); }
+
+    static uint32_t Centre() { return win::test::ScreenComposite().At(kW / 2, kH / 2) & 0xFFFFFF; }
+    // 'r', 'g', 'b' for the dominant channel of a nearly pure colour, 'k' for black, '?' else.
+    static char Colour(uint32_t rgb) {
+        int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+        if (r < 16 && g < 16 && b < 16) return 'k';
+        if (r > 230 && g < 30 && b < 30) return 'r';
+        if (g > 230 && r < 30 && b < 30) return 'g';
+        if (b > 230 && r < 30 && g < 30) return 'b';
+        return '?';
+    }
+    std::string Tmp(const std::string& name) const { return (dir_ / "tmp" / name).string(); }
+
+    fs::path dir_;
+    std::string oldTmp_;
+};
+
+}  // namespace
+
+TEST_F(Show, SlidesChangeOnTheShowClockAndTheShowLoops) {
+    Container c;
+    c.Settings("<DefaultInterval>1000</DefaultInterval><DefaultEffectInterval>500</DefaultEffectInterval>"
+               "<FaderEnabled>0</FaderEnabled>");
+    // The cut (second to last of the list): each slide stands 1000 + 1.2 x 500 ms.
+    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>-1</EffectInterval>");
+    c.Slide(Fixture("green.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>-1</EffectInterval>");
+    c.Slide(Fixture("blue.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>-1</EffectInterval>");
+    c.Write((dir_ / "show.scr").string());
+
+    // The window opens its file at once and waits 500 ms; the first slide then stands 1600 ms.
+    std::string seen;
+    // Changes fall at 2100, 3700, 5300 and 6900 ms.
+    for (int64_t t : {1000, 2000, 2200, 3600, 3800, 5200, 5400, 6800, 7000})
+        At(t, [&seen] { seen += Colour(Centre()); });
+    At(7300, [] { win::test::Key('A', true); });
+    TOstrelForm* form = Run(8000);
+    EXPECT_EQ(seen, "rrggbbrrg");
+    EXPECT_TRUE(cl::Application->Terminated());
+    EXPECT_TRUE(form->Activated());
+    EXPECT_FALSE(win::test::CursorVisible());
+    EXPECT_EQ(form->Show()->EventEndShow, 1);
+    EXPECT_EQ(form->SlideDuration(), 1600);
+    // The whole screen is the show's: borderless and maximised.
+    EXPECT_EQ(form->Width(), kW);
+    EXPECT_EQ(form->Height(), kH);
+    // The audio library was written to the temporary folder and is deleted with the window.
+    EXPECT_TRUE(fs::exists(Tmp("Bass.dll")));
+    EXPECT_TRUE(fs::exists(Tmp("BassWma.dll")));
+    cl::ControlsShutDown();
+    EXPECT_FALSE(fs::exists(Tmp("Bass.dll")));
+    EXPECT_FALSE(fs::exists(Tmp("BassWma.dll")));
+}
+
+TEST_F(Show, TransitionTimeIsNotCountedAndRandomEffectsNeverPickTheMask) {
+    Container c;
+    c.Settings("<DefaultInterval>300</DefaultInterval><FaderEnabled>0</FaderEnabled>");
+    c.Slide(Fixture("red.jpg"), "<Effect>-1</Effect><TimeInterval>-1</TimeInterval><EffectInterval>200</EffectInterval>");
+    c.Slide(Fixture("green.jpg"), "<Effect>0</Effect><TimeInterval>60</TimeInterval><EffectInterval>200</EffectInterval>");
+    c.Write((dir_ / "show.scr").string());
+    std::vector<int> effects;
+    std::vector<int64_t> clocks;
+    TOstrelForm* form = nullptr;
+    for (int64_t t = 600; t < 6000; t += 150)
+        At(t, [&] {
+            TOstrelForm* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+            effects.push_back(f->EffectIndex());
+            clocks.push_back(f->ShowClock());
+        });
+    form = Run(6000);
+    ASSERT_FALSE(effects.empty());
+    for (int e : effects) {
+        EXPECT_GE(e, 0);
+        EXPECT_LE(e, 45);
+    }
+    // The show clock only moves in 50 ms ticks, and a slide of 60 ms changes after two ticks.
+    for (int64_t t : clocks) EXPECT_EQ(t % 50, 0);
+    EXPECT_LT(form->ShowClock(), 6000 - 500);
+}
+
+TEST_F(Show, MouseMovementOfMoreThanTwoPixelsEndsTheShow) {
+    Container c;
+    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect>");
+    c.Write((dir_ / "show.scr").string());
+    At(1000, [] { win::test::MouseMove(100, 100); });
+    At(1100, [] { win::test::MouseMove(102, 98); });
+    At(1200, [] { EXPECT_FALSE(cl::Application->Terminated()); });
+    At(1300, [] { win::test::MouseMove(103, 100); });
+    Run(3000);
+    EXPECT_TRUE(cl::Application->Terminated());
+    EXPECT_LT(win::ClockElapsedMs(), 2000);
+}
+
+TEST_F(Show, AClickEndsTheShow) {
+    Container c;
+    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect>");
+    c.Write((dir_ / "show.scr").string());
+    At(900, [] {
+        win::test::MouseButton(win::test::Button::Left, true);
+        win::test::MouseButton(win::test::Button::Left, false);
+    });
+    Run(3000);
+    EXPECT_TRUE(cl::Application->Terminated());
+    EXPECT_LT(win::ClockElapsedMs(), 2000);
+}
+
+TEST_F(Show, BrokenDocumentIsReportedAndTheScreenIsCleared) {
+    Container c;
+    c.Add(Fixture("red.jpg"));
+    c.Write((dir_ / "show.scr").string(), "<Other><Slide/></Other>");
+    char colour = '?';
+    At(1500, [&] { colour = Colour(Centre()); });
+    At(2000, [] { win::test::Key(win::VK_SPACE, true); });
+    TOstrelForm* form = Run(4000);
+    auto boxes = win::test::MessageBoxes();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes[0].text, "Файл проекта имеет неверный формат!");
+    EXPECT_EQ(colour, 'k');
+    EXPECT_EQ(form->Show()->SlideCount(), 0);
+    EXPECT_TRUE(cl::Application->Terminated());
+}
+
+TEST_F(Show, AnUnreadableFileEndsTheProgramAfterTwentyAttempts) {
+    TOstrelForm::ShowFile() = (dir_ / "missing.scr").string();
+    Run(30000);
+    auto boxes = win::test::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kCannotOpenShow);
+    EXPECT_EQ(boxes[0].caption, "");
+    EXPECT_NE(boxes[0].type & win::MB_ICONINFORMATION, 0u);
+    EXPECT_EQ(win::ClockElapsedMs(), 20 * 500);
+    EXPECT_TRUE(cl::Application->Terminated());
+}
+
+TEST_F(Show, MusicPlaysFromTheProgramFileWithTheFadeIn) {
+    Container c;
+    c.Settings("<FaderIn>1000</FaderIn><RepeatMusic>-1</RepeatMusic>");
+    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect>");
+    c.Track(Fixture("tone.wav"), "../escape/Мелодия.wav");
+    c.Write((dir_ / "show.scr").string());
+    bool playing = false;
+    double volumeEarly = -1, volumeLate = -1;
+    At(700, [&] {
+        auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+        playing = f->BassPlayer->State() == audio::bsPlaying;
+        volumeEarly = f->Volume();
+    });
+    At(2500, [&] { volumeLate = static_cast<TOstrelForm*>(cl::Application->MainForm())->Volume(); });
+    bool trackWritten = false;
+    At(2600, [&] { trackWritten = fs::exists(Tmp("Мелодия.wav")); });
+    At(3000, [] { win::test::Key('Q', true); });
+    TOstrelForm* form = Run(4000);
+    EXPECT_TRUE(playing);
+    EXPECT_GT(volumeEarly, 0);
+    EXPECT_LT(volumeEarly, 50);
+    EXPECT_GE(volumeLate, 100);
+    EXPECT_EQ(form->BassPlayer->Volume(), 100);
+    // The track name's folders are not followed out of the temporary folder.
+    EXPECT_TRUE(trackWritten);
+    EXPECT_FALSE(fs::exists(dir_ / "escape"));
+    // The half-second track repeats: its index wrapped to 0 again at least once.
+    EXPECT_EQ(form->MusicIndex(), 0);
+    // Closing stopped the music and deleted the track file.
+    EXPECT_FALSE(fs::exists(Tmp("Мелодия.wav")));
+}
+
+TEST_F(Show, EveryEntryOfTheTransitionListRuns) {
+    Container c;
+    c.Settings("<DefaultInterval>50</DefaultInterval><DefaultEffectInterval>150</DefaultEffectInterval>"
+               "<FaderEnabled>0</FaderEnabled>");
+    const char* pictures[] = {"red.jpg", "green.jpg", "blue.jpg"};
+    for (int i = 0; i < 47; ++i)
+        c.Slide(Fixture(pictures[i % 3]), "<Effect>" + std::to_string(i) + "</Effect><TimeInterval>-1</TimeInterval>"
+                                          "<EffectInterval>-1</EffectInterval><EffectMask>-1</EffectMask>");
+    c.Write((dir_ / "show.scr").string());
+    std::vector<int> indexes;
+    std::string colours;
+    // Sample once per slide, in the middle of its standing time.
+    std::function<void()> sample = [&] {
+        auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+        if (!f || f->SlideIndex() >= 47 || static_cast<int>(indexes.size()) > f->SlideIndex()) return;
+        if (static_cast<int>(indexes.size()) == f->SlideIndex()) {
+            indexes.push_back(f->EffectIndex());
+            colours += Colour(Centre());
+        }
+    };
+    for (int64_t t = 520; t < 15000; t += 20) At(t, sample);
+    TOstrelForm* form = Run(15000);
+    ASSERT_EQ(form->TransitionList1->GetTransitionCount(), 47);
+    for (int i = 0; i < 47; ++i) {
+        EXPECT_STRNE(form->TransitionList1->GetTransition(i)->ClassName(), "TTransitionEffect");
+        EXPECT_EQ(form->TransitionList1->GetTransition(i)->Milliseconds, 150) << "entry " << i;
+    }
+    ASSERT_EQ(indexes.size(), 47u);
+    for (int i = 0; i < 47; ++i) EXPECT_EQ(indexes[i], i);
+    // Each slide stood on the screen as its own picture once its transition had ended.
+    std::string expected;
+    for (int i = 0; i < 47; ++i) expected += "rgb"[i % 3];
+    EXPECT_EQ(colours, expected);
+}
