@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "classlib/Jpeg.h"
 #include "classlib/StartUp.h"
@@ -310,9 +311,15 @@ void TOstrelForm::FormActivate(cl::TObject*) {
 }
 
 void TOstrelForm::CopyRange(int64_t start, int64_t end, cl::TStream* dest) {
-    std::vector<uint8_t> buffer(64 * 1024);
+    // Ranges come from the document: they are cut to the file (an end before the start or
+    // past the end of the file gives an empty or shorter piece).
+    const int64_t size = FProgramFile->Size();
+    start = std::clamp<int64_t>(start, 0, size);
+    end = std::clamp<int64_t>(end, start, size);
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<int64_t>(64 * 1024, std::max<int64_t>(end - start, 1))));
     for (int64_t pos = start; pos < end;) {
         int64_t n = std::min<int64_t>(static_cast<int64_t>(buffer.size()), end - pos);
+        // Positioned reads: the audio library's thread reads the same file at the same time.
         if (FProgramFile->ReadAt(pos, buffer.data(), n) != n) throw cl::EReadError("Stream read error");
         dest->WriteBuffer(buffer.data(), n);
         pos += n;
@@ -323,11 +330,18 @@ void TOstrelForm::ShowCurrentSlide() {
     if (FSlideIndex < 0 || FSlideIndex >= static_cast<int32_t>(FSlideOrder.size())) return;
     TSlide* slide = FShow->GetSlide(FSlideOrder[FSlideIndex]);
     if (!slide || slide->StartPos < 0 || slide->EndPos < 0 || !FProgramFile) return;
-    cl::TMemoryStream bytes;
-    CopyRange(slide->StartPos, slide->EndPos, &bytes);
-    bytes.SetPosition(0);
     cl::TJPEGImage jpeg;
-    jpeg.LoadFromStream(&bytes);
+    try {
+        cl::TMemoryStream bytes;
+        CopyRange(slide->StartPos, slide->EndPos, &bytes);
+        bytes.SetPosition(0);
+        jpeg.LoadFromStream(&bytes);
+        // Decoding happens here: a picture that cannot be decoded is skipped and the
+        // previous one stays on the screen.
+        jpeg.Bitmap();
+    } catch (const cl::Exception&) {
+        return;
+    }
     Image->Bitmap()->Assign(&jpeg);
 }
 
@@ -342,6 +356,8 @@ bool TOstrelForm::PrepareCurrentSlide() {
     FFullArea = !slide->Enabled || (next && !next->Enabled);
     const int count = TransitionList1->GetTransitionCount();
     FEffectIndex = slide->Effect == -1 ? cl::Random(count - 1) : slide->Effect;
+    // An index outside the list changes the slide with the cut.
+    if (FEffectIndex < 0 || FEffectIndex >= count) FEffectIndex = count - 2;
     te::TTransitionEffect* effect = TransitionList1->GetTransition(FEffectIndex);
     effect->Milliseconds = slide->EffectInterval == -1 ? FShow->DefaultEffectInterval : slide->EffectInterval;
     FCutExtra = static_cast<int32_t>(cl::Round(effect->Milliseconds * 1.2));
@@ -453,6 +469,7 @@ void TOstrelForm::FormDestroy(cl::TObject*) {
         cl::DeleteFile(FTempFolder + kBassFileName);
         cl::DeleteFile(FTempFolder + kBassWmaFileName);
     }
+    RemoveTrackFolder();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -471,6 +488,23 @@ void TOstrelForm::ExtractBassLibraries() {
     }
 }
 
+std::string TOstrelForm::TrackFolder() {
+    // The tracks of this run are written to a folder of its own inside the temporary folder.
+    if (FTrackFolder.empty()) {
+        std::string pattern = FTempFolder + "lumetra-XXXXXX";
+        if (!::mkdtemp(pattern.data())) throw cl::EFCreateError("Cannot create the folder for the music tracks");
+        FTrackFolder = cl::IncludeTrailingPathDelimiter(pattern);
+    }
+    return FTrackFolder;
+}
+
+void TOstrelForm::RemoveTrackFolder() {
+    if (FTrackFolder.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(FTrackFolder, ec);
+    FTrackFolder.clear();
+}
+
 void TOstrelForm::ExtractCurrentTrack() {
     const int32_t index = FMusicIndex;
     if (index < 0 || index >= static_cast<int32_t>(FMusicOrder.size())) return;
@@ -478,7 +512,7 @@ void TOstrelForm::ExtractCurrentTrack() {
     if (!track || track->StartPos < 0 || track->EndPos < 0) return;
     const std::string name = TrackFileName(track->FileName);
     if (name.empty()) throw cl::EFCreateError("Cannot create a track file without a name");
-    const std::string path = FTempFolder + name;
+    const std::string path = TrackFolder() + name;
     {
         cl::TFileStream out(path, cl::fmCreate);
         CopyRange(track->StartPos, track->EndPos, &out);
@@ -534,6 +568,14 @@ void TOstrelForm::PlayerNotifyLocked(cl::TObject* Sender) {
 }
 
 void TOstrelForm::AudioTimerTimer(cl::TObject*) {
+    // Runs on the multimedia timer's thread: nothing may escape it.
+    try {
+        FaderStep();
+    } catch (...) {
+    }
+}
+
+void TOstrelForm::FaderStep() {
     if (AudioTimer->Tag == 0) {
         BassPlayer->SetVolume(0);
         AudioTimer->Tag = 2;

@@ -87,8 +87,14 @@ public:
     void WMMouseMove(cl::TMessage& Message);
     void WMSetCursor(cl::TMessage& Message);
 
+    // The private folder of this run's music tracks (created on first use).
+    const std::string& TrackFolderName() const { return FTrackFolder; }
+
 private:
     void CopyRange(int64_t start, int64_t end, cl::TStream* dest);
+    void FaderStep();
+    std::string TrackFolder();
+    void RemoveTrackFolder();
     void PlayerNotifyLocked(cl::TObject* Sender);
     win::RECT ImageClientRect() const;
 
@@ -99,6 +105,7 @@ private:
     int32_t FMouseX = 0;
     int32_t FMouseY = 0;
     std::string FTempFolder;
+    std::string FTrackFolder;
     std::atomic<bool> FClosing{false};
     int32_t FSlideIndex = 0;
     int32_t FEffectIndex = 0;

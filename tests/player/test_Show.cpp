@@ -18,6 +18,7 @@
 #include "platform/user.h"
 #include "player/OstrelMain.h"
 #include "transitions/teCore.h"
+#include "transitions/teVclScr.h"
 
 namespace fs = std::filesystem;
 using namespace player;
@@ -275,7 +276,11 @@ TEST_F(Show, MusicPlaysFromTheProgramFileWithTheFadeIn) {
     });
     At(2500, [&] { volumeLate = static_cast<TOstrelForm*>(cl::Application->MainForm())->Volume(); });
     bool trackWritten = false;
-    At(2600, [&] { trackWritten = fs::exists(Tmp("Мелодия.wav")); });
+    std::string folder;
+    At(2600, [&] {
+        folder = static_cast<TOstrelForm*>(cl::Application->MainForm())->TrackFolderName();
+        trackWritten = fs::exists(folder + "Мелодия.wav");
+    });
     At(3000, [] { win::test::Key('Q', true); });
     TOstrelForm* form = Run(4000);
     EXPECT_TRUE(playing);
@@ -283,13 +288,106 @@ TEST_F(Show, MusicPlaysFromTheProgramFileWithTheFadeIn) {
     EXPECT_LT(volumeEarly, 50);
     EXPECT_GE(volumeLate, 100);
     EXPECT_EQ(form->BassPlayer->Volume(), 100);
-    // The track name's folders are not followed out of the temporary folder.
+    // The track name's folders are not followed: the track lies in the run's own folder.
     EXPECT_TRUE(trackWritten);
+    EXPECT_EQ(folder.rfind(Tmp("lumetra-"), 0), 0u) << folder;
     EXPECT_FALSE(fs::exists(dir_ / "escape"));
     // The half-second track repeats: its index wrapped to 0 again at least once.
     EXPECT_EQ(form->MusicIndex(), 0);
-    // Closing stopped the music and deleted the track file.
-    EXPECT_FALSE(fs::exists(Tmp("Мелодия.wav")));
+    // Closing stopped the music and deleted the track file; destroying the window leaves
+    // the temporary folder empty.
+    EXPECT_FALSE(fs::exists(folder + "Мелодия.wav"));
+    cl::ControlsShutDown();
+    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+}
+
+TEST_F(Show, BadSlidesAndEffectsDoNotStopTheShow) {
+    Container c;
+    c.Settings("<DefaultInterval>500</DefaultInterval><FaderEnabled>0</FaderEnabled>");
+    c.Slide(Fixture("red.jpg"), "<Effect>99</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Slide("this is no picture", "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Raw("<Slide><StartPos>40</StartPos><EndPos>5000000000</EndPos><Effect>-7</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval></Slide>");
+    c.Raw("<Slide><StartPos>90</StartPos><EndPos>30</EndPos><Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval></Slide>");
+    c.Slide(Fixture("blue.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Write((dir_ / "show.scr").string());
+    std::string seen;
+    std::vector<int> effects;
+    for (int64_t t = 700; t < 5000; t += 100)
+        At(t, [&] {
+            auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+            seen += Colour(Centre());
+            effects.push_back(f->EffectIndex());
+        });
+    Run(5000);
+    // Red stays through the slides that cannot be shown, then blue comes, and the show goes on.
+    EXPECT_NE(seen.find("rb"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find('?'), std::string::npos) << seen;
+    EXPECT_EQ(seen.find('k'), std::string::npos) << seen;
+    for (int e : effects) {
+        EXPECT_GE(e, 0);
+        EXPECT_LE(e, 46);
+    }
+    EXPECT_FALSE(te::TransitionPrepared());
+    EXPECT_TRUE(win::test::MessageBoxes().empty());
+}
+
+TEST_F(Show, DisabledSlidesWidenTheirTransitionsAndTheRectangleMapsToTheControl) {
+    Container c;
+    c.Settings("<DefaultInterval>500</DefaultInterval><FaderEnabled>0</FaderEnabled>"
+               "<EffectL>8</EffectL><EffectT>8</EffectT><EffectR>32</EffectR><EffectB>24</EffectB>");
+    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Slide(Fixture("green.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Slide(Fixture("blue.jpg"), "<Effect>45</Effect><Enabled>0</Enabled><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Write((dir_ / "show.scr").string());
+    std::vector<std::pair<int, bool>> areas;
+    for (int64_t t = 600; t < 6000; t += 50)
+        At(t, [&] {
+            auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+            if (areas.empty() || areas.back().first != f->SlideIndex()) areas.push_back({f->SlideIndex(), f->FullArea()});
+        });
+    TOstrelForm* form = Run(6000);
+    // The 64x48 pictures fill the 320x240 control five times enlarged.
+    win::RECT r = form->EffectRect();
+    EXPECT_EQ(r.left, 40);
+    EXPECT_EQ(r.top, 40);
+    EXPECT_EQ(r.right, 160);
+    EXPECT_EQ(r.bottom, 120);
+    ASSERT_GE(areas.size(), 4u);
+    EXPECT_EQ(areas[0], std::make_pair(0, false));
+    EXPECT_EQ(areas[1], std::make_pair(1, true));  // into the disabled slide
+    EXPECT_EQ(areas[2], std::make_pair(2, true));  // out of it
+    EXPECT_EQ(areas[3], std::make_pair(3, false));
+}
+
+TEST_F(Show, ADoubleClickEndsTheShowAndTheSameShowRunsTheSameWay) {
+    auto once = [this](std::vector<int>* effects) {
+        Container c;
+        c.Settings("<DefaultInterval>200</DefaultInterval><DefaultEffectInterval>100</DefaultEffectInterval>"
+                   "<RandomSlides>-1</RandomSlides><FaderEnabled>0</FaderEnabled>");
+        for (const char* p : {"red.jpg", "green.jpg", "blue.jpg", "gradient.jpg"}) c.Slide(Fixture(p), "<Effect>-1</Effect>");
+        c.Write((dir_ / "show.scr").string());
+        for (int64_t t = 600; t < 3000; t += 100)
+            At(t, [effects] {
+                effects->push_back(static_cast<TOstrelForm*>(cl::Application->MainForm())->EffectIndex());
+            });
+        At(3000, [] {
+            win::test::MouseButton(win::test::Button::Left, true);
+            win::test::MouseButton(win::test::Button::Left, false);
+            win::test::MouseButton(win::test::Button::Left, true);
+            win::test::MouseButton(win::test::Button::Left, false);
+        });
+        TOstrelForm* form = Run(5000);
+        EXPECT_TRUE(cl::Application->Terminated());
+        return form->SlideOrder();
+    };
+    std::vector<int> first, second;
+    auto order1 = once(&first);
+    TearDown();
+    SetUp();
+    auto order2 = once(&second);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(order1, order2);
 }
 
 TEST_F(Show, EveryEntryOfTheTransitionListRuns) {
