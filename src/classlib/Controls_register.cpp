@@ -12,20 +12,6 @@ using namespace win;
 
 namespace {
 
-template <class C>
-TPropInfo BoolProp(const String& name, bool (C::*get)() const, void (C::*set)(bool), bool def) {
-    TPropInfo p = OrdProp<C, bool>(name, tkEnumeration, "Boolean", get, set, def ? 1 : 0);
-    p.EnumNames = {"False", "True"};
-    return p;
-}
-
-template <class C>
-TPropInfo BoolField(const String& name, bool C::*field, bool def) {
-    TPropInfo p = OrdField<C, bool>(name, tkEnumeration, "Boolean", field, def ? 1 : 0);
-    p.EnumNames = {"False", "True"};
-    return p;
-}
-
 template <class C, class E>
 TPropInfo EnumProp(const String& name, const String& typeName, E (C::*get)() const, void (C::*set)(E), E def,
                    std::vector<String> names) {

@@ -233,13 +233,8 @@ void ControlsInternal::RegisterStdCtrls() {
     RegisterMessageHandler(B, WM_KILLFOCUS, repaint);
 
     auto caption = StrProp<TControl>("Caption", &TControl::Caption, &TControl::SetCaption);
-    auto boolProp = [](const String& name, bool (TButton::*get)() const, void (TButton::*set)(bool)) {
-        TPropInfo p = OrdProp<TButton, bool>(name, tkEnumeration, "Boolean", get, set, 0);
-        p.EnumNames = {"False", "True"};
-        return p;
-    };
-    DeclarePublished(B, {caption, boolProp("Default", &TButton::Default, &TButton::SetDefault),
-                         boolProp("Cancel", &TButton::Cancel, &TButton::SetCancel),
+    DeclarePublished(B, {caption, BoolProp("Default", &TButton::Default, &TButton::SetDefault),
+                         BoolProp("Cancel", &TButton::Cancel, &TButton::SetCancel),
                          OrdProp<TButton, int>("ModalResult", tkInteger, "TModalResult", &TButton::ModalResult,
                                                &TButton::SetModalResult, 0)});
 

@@ -100,6 +100,22 @@ TPropInfo OrdField(const String& name, TTypeKind kind, const String& typeName, T
     return p;
 }
 
+// A published Boolean (an enumeration of False and True) over a getter and setter, or over
+// a field.
+template <class C>
+TPropInfo BoolProp(const String& name, bool (C::*get)() const, void (C::*set)(bool), bool def = false) {
+    TPropInfo p = OrdProp<C, bool>(name, tkEnumeration, "Boolean", get, set, def ? 1 : 0);
+    p.EnumNames = {"False", "True"};
+    return p;
+}
+
+template <class C>
+TPropInfo BoolField(const String& name, bool C::*field, bool def = false) {
+    TPropInfo p = OrdField<C, bool>(name, tkEnumeration, "Boolean", field, def ? 1 : 0);
+    p.EnumNames = {"False", "True"};
+    return p;
+}
+
 template <class C>
 TPropInfo FloatProp(const String& name, const String& typeName, double (C::*get)() const, void (C::*set)(double)) {
     TPropInfo p;

@@ -741,10 +741,7 @@ cl::TPropInfo EnumProp(const cl::String& name, const cl::String& typeName, E (C:
     return p;
 }
 
-template <class C>
-cl::TPropInfo BoolProp(const cl::String& name, bool (C::*get)() const, void (C::*set)(bool), bool def) {
-    return EnumProp<C, bool>(name, "Boolean", get, set, def, {"False", "True"});
-}
+using cl::BoolProp;
 
 template <class C>
 cl::TPropInfo ColorProp(const cl::String& name, cl::TColor (C::*get)() const, void (C::*set)(cl::TColor),

@@ -448,11 +448,6 @@ void StartUpteBlock() {
     if (done) return;
     done = true;
     StartUpteMasked();
-    auto boolProp = [](const char* name, bool (TBlockTransition::*get)() const, void (TBlockTransition::*set)(bool)) {
-        cl::TPropInfo p = cl::OrdProp(name, cl::tkEnumeration, "Boolean", get, set, 0);
-        p.EnumNames = {"False", "True"};
-        return p;
-    };
     cl::DeclarePublished(
         TBlockTransition::StaticClass(),
         {MaskedStylePropInfo(), MaskedSubStylePropInfo(), MaskedSmoothingLevelPropInfo(), ReversedPropInfo(),
@@ -462,8 +457,8 @@ void StartUpteBlock() {
                      &TBlockTransition::SetBlockHeight, 50),
          cl::OrdProp("Cols", cl::tkInteger, "Integer", &TBlockTransition::GetCols, &TBlockTransition::SetCols, 0),
          cl::OrdProp("Rows", cl::tkInteger, "Integer", &TBlockTransition::GetRows, &TBlockTransition::SetRows, 0),
-         boolProp("Puzzle", &TBlockTransition::GetPuzzle, &TBlockTransition::SetPuzzle),
-         boolProp("Dual", &TBlockTransition::GetDual, &TBlockTransition::SetDual)});
+         cl::BoolProp("Puzzle", &TBlockTransition::GetPuzzle, &TBlockTransition::SetPuzzle),
+         cl::BoolProp("Dual", &TBlockTransition::GetDual, &TBlockTransition::SetDual)});
     RegisterTransitionClass(TBlockTransition::StaticClass());
 }
 

@@ -100,11 +100,6 @@ cl::TPropInfo MethodProp(const char* name) {
     return p;
 }
 
-cl::TPropInfo BoolProp(const char* name, bool TTransitionEffect::*field, bool def) {
-    cl::TPropInfo p = cl::OrdField(name, cl::tkEnumeration, "Boolean", field, def ? 1 : 0);
-    p.EnumNames = {"False", "True"};
-    return p;
-}
 
 }  // namespace
 
@@ -124,9 +119,9 @@ void StartUp() {
                                         &TTransitionEffect::SetEnabled, 1);
     enabled.EnumNames = {"False", "True"};
     cl::DeclarePublished(TTransitionEffect::StaticClass(),
-                         {BoolProp("AbortOnClick", &TTransitionEffect::AbortOnClick, false),
-                          BoolProp("AbortOnEscape", &TTransitionEffect::AbortOnEscape, false), enabled,
-                          BoolProp("FlickerFreeWhenDisabled", &TTransitionEffect::FlickerFreeWhenDisabled, false),
+                         {cl::BoolField("AbortOnClick", &TTransitionEffect::AbortOnClick),
+                          cl::BoolField("AbortOnEscape", &TTransitionEffect::AbortOnEscape), enabled,
+                          cl::BoolField("FlickerFreeWhenDisabled", &TTransitionEffect::FlickerFreeWhenDisabled),
                           cl::StrProp("Version", &TTransitionEffect::GetVersion, &TTransitionEffect::SetVersion),
                           MethodProp("OnAbortQuery"), MethodProp("OnAfterTransition"), MethodProp("OnBeforeTransition"),
                           MethodProp("OnEndTransition"), MethodProp("OnStartTransition")});

@@ -12,13 +12,7 @@ namespace te {
 
 namespace {
 
-// A published Boolean over a getter and setter of the effect class C.
-template <class C>
-cl::TPropInfo BoolProp(const char* Name, bool (C::*Get)() const, void (C::*Set)(bool), bool Default) {
-    cl::TPropInfo p = cl::OrdProp(Name, cl::tkEnumeration, "Boolean", Get, Set, Default ? 1 : 0);
-    p.EnumNames = {"False", "True"};
-    return p;
-}
+using cl::BoolProp;
 
 }  // namespace
 
