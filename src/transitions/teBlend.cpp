@@ -63,15 +63,8 @@ uint16_t TBlendTransition::GetInfo(TTETransitionDevice* ADevice) {
 }
 
 TTransitionEffect* TBlendTransition::TransitionForDevice(TTETransitionDevice* ADevice, bool MakeCopy) {
-    const uint8_t pf = ADevice ? ADevice->GetPixelFormat() : static_cast<uint8_t>(cl::pf32bit);
-    if (pf == cl::pf15bit || pf == cl::pf16bit || pf == cl::pf24bit || pf == cl::pf32bit)
-        return TTimedTransitionEffect::TransitionForDevice(ADevice, MakeCopy);
-    auto fuse = std::make_unique<TFuseTransition>(nullptr);
-    fuse->Assign(this);
-    fuse->SetStyle(1);
-    TTransitionEffect* answer = fuse->TransitionForDevice(ADevice, false);
-    if (answer == fuse.get()) return fuse.release();
-    return answer;
+    if (TTransitionEffect* fuse = PaletteDisplayFuse(this, ADevice)) return fuse;
+    return TTimedTransitionEffect::TransitionForDevice(ADevice, MakeCopy);
 }
 
 void StartUpteBlend() {

@@ -90,17 +90,8 @@ uint16_t TBlurTransition::GetInfo(TTETransitionDevice* ADevice) {
 }
 
 TTransitionEffect* TBlurTransition::TransitionForDevice(TTETransitionDevice* ADevice, bool MakeCopy) {
-    uint8_t pf = ADevice ? ADevice->GetPixelFormat() : static_cast<uint8_t>(cl::pf32bit);
-    if (pf >= cl::pf15bit && pf <= cl::pf32bit) return TTimedTransitionEffect::TransitionForDevice(ADevice, MakeCopy);
-    auto* fuse = new TFuseTransition(nullptr);
-    try {
-        fuse->Assign(this);
-        fuse->SetStyle(1);
-    } catch (...) {
-        delete fuse;
-        throw;
-    }
-    return fuse;
+    if (TTransitionEffect* fuse = PaletteDisplayFuse(this, ADevice)) return fuse;
+    return TTimedTransitionEffect::TransitionForDevice(ADevice, MakeCopy);
 }
 
 void TBlurTransition::LoadFromStrings(cl::TStringList* Strings, const cl::String& Prefix) {

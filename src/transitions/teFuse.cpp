@@ -129,6 +129,15 @@ void TFuseTransition::SaveToStrings(cl::TStringList* Strings, bool OmitDefaults,
     if (!OmitDefaults || FStyle != 1) Strings->SetValue(Prefix + "Style", cl::IntToStr(FStyle));
 }
 
+TTransitionEffect* PaletteDisplayFuse(TTransitionEffect* Effect, TTETransitionDevice* ADevice) {
+    const uint8_t pf = ADevice ? ADevice->GetPixelFormat() : static_cast<uint8_t>(cl::pf32bit);
+    if (pf >= cl::pf15bit && pf <= cl::pf32bit) return nullptr;
+    auto fuse = std::make_unique<TFuseTransition>(nullptr);
+    fuse->Assign(Effect);
+    fuse->SetStyle(1);
+    return fuse.release();
+}
+
 void StartUpteFuse() {
     static bool declared = false;
     if (!declared) {

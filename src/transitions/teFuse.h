@@ -49,6 +49,11 @@ private:
 // The pattern number (1..64) of each pixel in the spiral order of style 8, rows from the top.
 extern const uint8_t FuseSpiralOrder[8][8];
 
+// On a display of 8 bits per pixel or fewer, the style-1 fuse that runs in place of Effect
+// (a new instance assigned from it, which the caller owns); null on other displays. The
+// alpha blend, pixelate and blur effects hand their runs over this way.
+TTransitionEffect* PaletteDisplayFuse(TTransitionEffect* Effect, TTETransitionDevice* ADevice);
+
 // Registers the class and declares its published properties.
 void StartUpteFuse();
 

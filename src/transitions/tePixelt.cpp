@@ -167,17 +167,8 @@ uint16_t TPixelateTransition::GetInfo(TTETransitionDevice* ADevice) {
 }
 
 TTransitionEffect* TPixelateTransition::TransitionForDevice(TTETransitionDevice* ADevice, bool MakeCopy) {
-    uint8_t pf = ADevice ? ADevice->GetPixelFormat() : static_cast<uint8_t>(cl::pf32bit);
-    if (pf >= cl::pf15bit && pf <= cl::pf32bit) return TTimedTransitionEffect::TransitionForDevice(ADevice, MakeCopy);
-    auto* fuse = new TFuseTransition(nullptr);
-    try {
-        fuse->Assign(this);
-        fuse->SetStyle(1);
-    } catch (...) {
-        delete fuse;
-        throw;
-    }
-    return fuse;
+    if (TTransitionEffect* fuse = PaletteDisplayFuse(this, ADevice)) return fuse;
+    return TTimedTransitionEffect::TransitionForDevice(ADevice, MakeCopy);
 }
 
 void TPixelateTransition::LoadFromStrings(cl::TStringList* Strings, const cl::String& Prefix) {
