@@ -413,8 +413,17 @@ TEST_F(Show, EveryEntryOfTheTransitionListRuns) {
     for (int64_t t = 520; t < 15000; t += 20) At(t, sample);
     TOstrelForm* form = Run(15000);
     ASSERT_EQ(form->TransitionList1->GetTransitionCount(), 47);
+    // The list holds the real effect classes, in the order the project document relies on.
+    const char* classes[] = {"Blend", "Block", "Block", "Blur", "Circle", "Circle", "Circle", "Circle", "Diagonal",
+                             "Diagonal", "Drip", "Fuse", "Fuse", "Fuse", "Interlaced", "Interlaced", "Page", "Page",
+                             "Page", "Page", "Pixelate", "Push", "Push", "Push", "Push", "Radial", "Radial", "Radial",
+                             "Radial", "Roll", "Roll", "Roll", "Roll", "Slide", "Slide", "Slide", "Slide", "Waterfall",
+                             "Waterfall", "Waterfall", "Waterfall", "Wipe", "Wipe", "Wipe", "Wipe", "FlickerFree",
+                             "BmpMask"};
     for (int i = 0; i < 47; ++i) {
-        EXPECT_STRNE(form->TransitionList1->GetTransition(i)->ClassName(), "TTransitionEffect");
+        EXPECT_EQ(std::string(form->TransitionList1->GetTransition(i)->ClassName()),
+                  "T" + std::string(classes[i]) + "Transition")
+            << "entry " << i;
         EXPECT_EQ(form->TransitionList1->GetTransition(i)->Milliseconds, 150) << "entry " << i;
     }
     ASSERT_EQ(indexes.size(), 47u);
