@@ -71,18 +71,7 @@ void TBlurTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
         }
         a = Data->Frames - CurrentFrame;
     }
-    cl::TBitmap* target = Data->Bitmap;
-    std::unique_ptr<cl::TBitmap> temp;
-    if (target->PixelFormat() != cl::pf24bit) {
-        temp = std::make_unique<cl::TBitmap>();
-        AdjustBitmapFormat(temp.get(), nullptr, Data->Width, Data->Height, cl::pf24bit);
-        target = temp.get();
-    }
-    DrawBlurred(bd->Table, target, Data->Width, Data->Height, a);
-    if (temp)
-        win::BitBlt(Data->Bitmap->Canvas()->Handle(), 0, 0, Data->Width, Data->Height, temp->Canvas()->Handle(), 0, 0,
-                    win::SRCCOPY);
-    Data->UpdateRect = MakeRect(0, 0, Data->Width, Data->Height);
+    DrawThrough24Bit(Data, [&](cl::TBitmap* Target) { DrawBlurred(bd->Table, Target, Data->Width, Data->Height, a); });
 }
 
 uint16_t TBlurTransition::GetInfo(TTETransitionDevice* ADevice) {

@@ -148,18 +148,9 @@ void TPixelateTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentF
         }
         side = Data->Frames - CurrentFrame + 1;
     }
-    cl::TBitmap* target = Data->Bitmap;
-    std::unique_ptr<cl::TBitmap> temp;
-    if (target->PixelFormat() != cl::pf24bit) {
-        temp = std::make_unique<cl::TBitmap>();
-        AdjustBitmapFormat(temp.get(), nullptr, Data->Width, Data->Height, cl::pf24bit);
-        target = temp.get();
-    }
-    DrawBlocks(pd->Table, target, Data->Width, Data->Height, std::max(side, 1));
-    if (temp)
-        win::BitBlt(Data->Bitmap->Canvas()->Handle(), 0, 0, Data->Width, Data->Height, temp->Canvas()->Handle(), 0, 0,
-                    win::SRCCOPY);
-    Data->UpdateRect = MakeRect(0, 0, Data->Width, Data->Height);
+    DrawThrough24Bit(Data, [&](cl::TBitmap* Target) {
+        DrawBlocks(pd->Table, Target, Data->Width, Data->Height, std::max(side, 1));
+    });
 }
 
 uint16_t TPixelateTransition::GetInfo(TTETransitionDevice* ADevice) {
@@ -180,6 +171,21 @@ void TPixelateTransition::LoadFromStrings(cl::TStringList* Strings, const cl::St
 void TPixelateTransition::SaveToStrings(cl::TStringList* Strings, bool OmitDefaults, const cl::String& Prefix) {
     TTimedTransitionEffect::SaveToStrings(Strings, OmitDefaults, Prefix);
     Strings->SetValue(Prefix + "BoxSize", cl::IntToStr(FBoxSize));
+}
+
+void DrawThrough24Bit(TTETransitionData* Data, const std::function<void(cl::TBitmap* Target)>& draw) {
+    cl::TBitmap* target = Data->Bitmap;
+    std::unique_ptr<cl::TBitmap> temp;
+    if (target->PixelFormat() != cl::pf24bit) {
+        temp = std::make_unique<cl::TBitmap>();
+        AdjustBitmapFormat(temp.get(), nullptr, Data->Width, Data->Height, cl::pf24bit);
+        target = temp.get();
+    }
+    draw(target);
+    if (temp)
+        win::BitBlt(Data->Bitmap->Canvas()->Handle(), 0, 0, Data->Width, Data->Height, temp->Canvas()->Handle(), 0, 0,
+                    win::SRCCOPY);
+    Data->UpdateRect = MakeRect(0, 0, Data->Width, Data->Height);
 }
 
 void StartUptePixelt() {

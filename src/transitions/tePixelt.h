@@ -4,6 +4,8 @@
 // whatever the block size. On palette displays a fuse of style 1 runs instead.
 #pragma once
 
+#include <functional>
+
 #include <cstdint>
 #include <vector>
 
@@ -74,6 +76,11 @@ private:
     uint16_t FBoxSize = 50;
     int FBlock = 0;
 };
+
+// Draws a frame of a summed-area effect: `draw` paints a 24-bit picture of the run's size
+// (the work bitmap itself when it is 24-bit, else a scratch picture then copied into it),
+// and the whole area is reported changed.
+void DrawThrough24Bit(TTETransitionData* Data, const std::function<void(cl::TBitmap* Target)>& draw);
 
 void StartUptePixelt();
 
