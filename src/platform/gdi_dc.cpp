@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/gdi_impl.h"
+#include "platform/kernel.h"
 
 namespace win::gdi {
 
@@ -12,7 +13,13 @@ uintptr_t StockBitmapHandle();
 void ReleaseDcState(DcObj& dc);
 void RetainInitialState(DcObj& dc);
 
-std::shared_ptr<DcObj> GetDc(HDC hdc) { return Objects().GetAs<DcObj>(HV(hdc), HandleKind::DC); }
+std::shared_ptr<DcObj> GetDc(HDC hdc) {
+    auto dc = Objects().GetAs<DcObj>(HV(hdc), HandleKind::DC);
+    if (!dc) NoteInvalidHandle();
+    return dc;
+}
+
+void NoteInvalidHandle() { SetLastError(ERROR_INVALID_HANDLE); }
 
 const Region& DcObj::Visible() {
     if (!visibleValid_) {

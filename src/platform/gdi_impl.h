@@ -218,9 +218,14 @@ std::shared_ptr<DcObj> GetDc(HDC hdc);
 void ReplaceState(DcObj& dc, DcState next);
 void InitDcState(DcState& st);
 
+// A stale handle, or one of another kind, finds nothing and leaves ERROR_INVALID_HANDLE.
+void NoteInvalidHandle();
+
 template <class T>
 std::shared_ptr<T> GetObj(HGDIOBJ h, HandleKind kind) {
-    return Objects().GetAs<T>(reinterpret_cast<uintptr_t>(h), kind);
+    auto obj = Objects().GetAs<T>(reinterpret_cast<uintptr_t>(h), kind);
+    if (!obj) NoteInvalidHandle();
+    return obj;
 }
 
 // ------------------------------------------------------------------ pixels

@@ -236,7 +236,10 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
 BOOL DeleteObject(HGDIOBJ obj) {
     if (!obj) return FALSE;
     auto found = FindAny(obj);
-    if (!found || found->kind == HandleKind::DC) return FALSE;
+    if (!found || found->kind == HandleKind::DC) {
+        NoteInvalidHandle();
+        return FALSE;
+    }
     auto* g = static_cast<GdiObject*>(found.get());
     if (g->stock) return TRUE;
     if (g->selections.load() > 0) return FALSE;

@@ -8,6 +8,7 @@
 
 #include "test_gdi_util.h"
 #include "platform/gdi.h"
+#include "platform/kernel.h"
 #include "platform/gdi_device.h"
 
 using namespace win;
@@ -59,7 +60,9 @@ TEST(GdiObjects, SelectedObjectsCannotBeDeletedAndStaleHandlesFail) {
     EXPECT_EQ(SelectObject(dc, oldPen), pen);
     EXPECT_TRUE(DeleteObject(pen));
     // Stale: the handle is gone for good, of any kind, and never crashes.
+    SetLastError(0);
     EXPECT_FALSE(DeleteObject(pen));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
     EXPECT_EQ(SelectObject(dc, pen), nullptr);
     EXPECT_EQ(GetObjectA(pen, sizeof(LOGPEN), nullptr), 0);
     EXPECT_EQ(GetObjectType(pen), 0u);
@@ -70,7 +73,9 @@ TEST(GdiObjects, SelectedObjectsCannotBeDeletedAndStaleHandlesFail) {
     EXPECT_TRUE(DeleteDC(dc));
     EXPECT_FALSE(DeleteDC(dc));
     EXPECT_TRUE(DeleteObject(brush));  // the DC released it
+    SetLastError(0);
     EXPECT_EQ(PatBlt(dc, 0, 0, 1, 1, PATCOPY), FALSE);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 TEST(GdiObjects, GetObjectDescribesPensBrushesAndDibSections) {
