@@ -1122,22 +1122,33 @@ void TWinControl::KeyPress(char& Key) {
 
 // ---- TGraphicControl and TCustomControl -------------------------------------------------------
 
+namespace {
+
+// Runs a control's Paint with its canvas locked and drawing into `dc`, leaving the canvas
+// without that DC and unlocked again whatever Paint does.
+template <class Fn>
+void PaintThroughCanvas(TControlCanvas* canvas, HDC dc, Fn paint) {
+    struct Guard {
+        TControlCanvas* c;
+        ~Guard() {
+            c->SetPaintDC(nullptr);
+            c->Unlock();
+        }
+    };
+    canvas->Lock();
+    Guard guard{canvas};
+    canvas->SetPaintDC(dc);
+    paint();
+}
+
+}  // namespace
+
 TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), canvas_(new TControlCanvas(this)) {}
 
 TGraphicControl::~TGraphicControl() { delete canvas_; }
 
 void TGraphicControl::PaintWith(HDC dc) {
-    canvas_->Lock();
-    try {
-        canvas_->SetPaintDC(dc);
-        Paint();
-    } catch (...) {
-        canvas_->SetPaintDC(nullptr);
-        canvas_->Unlock();
-        throw;
-    }
-    canvas_->SetPaintDC(nullptr);
-    canvas_->Unlock();
+    PaintThroughCanvas(canvas_, dc, [this] { Paint(); });
 }
 
 TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner), canvas_(new TControlCanvas(this)) {}
@@ -1153,17 +1164,7 @@ void TCustomControl::DestroyWnd() {
 }
 
 void TCustomControl::PaintWindow(HDC dc) {
-    canvas_->Lock();
-    try {
-        canvas_->SetPaintDC(dc);
-        Paint();
-    } catch (...) {
-        canvas_->SetPaintDC(nullptr);
-        canvas_->Unlock();
-        throw;
-    }
-    canvas_->SetPaintDC(nullptr);
-    canvas_->Unlock();
+    PaintThroughCanvas(canvas_, dc, [this] { Paint(); });
 }
 
 }  // namespace cl
