@@ -1,0 +1,52 @@
+#include "platform/parallel.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+// Every row of the range is visited exactly once, in contiguous ordered bands, for small
+// and large ranges, with and without a minimum band height.
+TEST(ParallelRows, CoversEveryRowOnceInOrderedBands) {
+    struct Case { int first, last, minRows; };
+    const Case cases[] = {{0, 0, 1}, {5, 4, 1}, {0, 1, 1}, {0, 7, 1}, {3, 1083, 16}, {-10, 10, 1}, {0, 100000, 64}};
+    for (const Case& c : cases) {
+        std::vector<std::atomic<int>> seen(static_cast<size_t>(std::max(c.last - c.first, 0)));
+        std::mutex m;
+        std::vector<std::pair<int, int>> bands;
+        win::ParallelRows(c.first, c.last, c.minRows, [&](int a, int b) {
+            ASSERT_LT(a, b);
+            for (int r = a; r < b; ++r) seen[static_cast<size_t>(r - c.first)]++;
+            std::lock_guard<std::mutex> lock(m);
+            bands.emplace_back(a, b);
+        });
+        for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i].load(), 1) << "row " << i;
+        std::sort(bands.begin(), bands.end());
+        for (size_t i = 1; i < bands.size(); ++i) EXPECT_EQ(bands[i - 1].second, bands[i].first);
+        for (const auto& [a, b] : bands) EXPECT_GE(b - a, std::min(c.minRows, c.last - c.first));
+    }
+}
+
+TEST(ParallelRows, NestedCallsRunOnTheCallingBandAndExceptionsReachTheCaller) {
+    std::atomic<int> rows{0};
+    win::ParallelRows(0, 64, 1, [&](int a, int b) {
+        win::ParallelRows(a * 10, b * 10, 1, [&](int x, int y) { rows += y - x; });
+    });
+    EXPECT_EQ(rows.load(), 640);
+    EXPECT_THROW(win::ParallelRows(0, 1000, 1,
+                                   [](int a, int) {
+                                       if (a == 0) throw std::runtime_error("band failed");
+                                   }),
+                 std::runtime_error);
+    // The pool is still usable after a failed job.
+    rows = 0;
+    win::ParallelRows(0, 1000, 1, [&](int a, int b) { rows += b - a; });
+    EXPECT_EQ(rows.load(), 1000);
+}
+
+}  // namespace
