@@ -1,16 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/kernel.h"
 
@@ -218,3 +221,41 @@ TEST(GlobalMemory, StatusFromTheSystemOrTheHook) {
     EXPECT_FALSE(GlobalMemoryStatusEx(&ex));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
+
+#include "platform/exit_cleanup.h"
+
+namespace {
+
+TEST(ExitCleanup, RunsLastRegisteredFirstOnceAndForgetsRemovedWork) {
+    std::vector<int> ran;
+    win::AddExitCleanup([&] { ran.push_back(1); });
+    auto removed = win::AddExitCleanup([&] { ran.push_back(2); });
+    win::AddExitCleanup([&] { ran.push_back(3); throw 7; });
+    win::AddExitCleanup([&] { ran.push_back(4); });
+    win::RemoveExitCleanup(removed);
+    win::RemoveExitCleanup(9999);
+    win::RunExitCleanups();
+    EXPECT_EQ(ran, (std::vector<int>{4, 3, 1}));
+    win::RunExitCleanups();
+    EXPECT_EQ(ran.size(), 3u);
+}
+
+TEST(ExitCleanup, RunsAtNormalExit) {
+    char dir[] = "/tmp/lumetra-exit-XXXXXX";
+    ASSERT_TRUE(::mkdtemp(dir));
+    const std::string marker = std::string(dir) + "/ran";
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        win::AddExitCleanup([marker] { std::FILE* f = std::fopen(marker.c_str(), "w"); if (f) std::fclose(f); });
+        std::exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(::access(marker.c_str(), F_OK), 0);
+    ::unlink(marker.c_str());
+    ::rmdir(dir);
+}
+
+}  // namespace
