@@ -25,15 +25,10 @@ constexpr win::DWORD kOpenRetryMs = 500;
 // Mouse movement beyond this many pixels from the first position ends the show.
 constexpr int kMouseSlack = 2;
 
-// The show's transitions: class and the properties the form sets (every one but the cut
-// lasts 1000 ms). The order is part of the project document's format.
-struct EffectEntry {
-    const char* ClassName;
-    std::vector<cl::TFormProp> Props;
-};
+}  // namespace
 
-const std::vector<EffectEntry>& Effects() {
-    static const std::vector<EffectEntry> effects = {
+const std::vector<TShowTransition>& ShowTransitions() {
+    static const std::vector<TShowTransition> effects = {
         {"TBlendTransition", {}},
         {"TBlockTransition", {}},
         {"TBlockTransition", {{"Puzzle", true}}},
@@ -85,6 +80,8 @@ const std::vector<EffectEntry>& Effects() {
     return effects;
 }
 
+namespace {
+
 cl::TFormTable BuildTable() {
     cl::TFormTable t;
     t.Props = {{"Color", "clBlack"},      {"FormStyle", "fsStayOnTop"}, {"KeyPreview", true},
@@ -126,7 +123,7 @@ cl::TFormTable BuildTable() {
     t.Components.push_back({"TTransitionList", "TransitionList1", "", {}, [](cl::TCustomForm* f, cl::TComponent* c) {
                                 static_cast<TOstrelForm*>(f)->TransitionList1 = static_cast<te::TTransitionList*>(c);
                             }});
-    const auto& effects = Effects();
+    const auto& effects = ShowTransitions();
     for (size_t i = 0; i < effects.size(); ++i) {
         const bool mask = i + 1 == effects.size();
         const bool cut = i + 2 == effects.size();

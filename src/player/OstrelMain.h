@@ -24,6 +24,16 @@ inline constexpr const char* kCannotOpenShow = "Невозможно откры�
 inline constexpr const char* kBassFileName = "Bass.dll";
 inline constexpr const char* kBassWmaFileName = "BassWma.dll";
 
+// One transition of the show window's list: its class and the properties the form sets
+// (every one but the cut also gets Milliseconds 1000).
+struct TShowTransition {
+    const char* ClassName;
+    std::vector<cl::TFormProp> Props;
+};
+// The show window's transitions in list order; the order is part of the project
+// document's format (the last two are the plain cut and the mask transition).
+const std::vector<TShowTransition>& ShowTransitions();
+
 class TOstrelForm : public cl::TForm {
     CL_DECLARE_COMPONENT(TOstrelForm, cl::TForm)
 public:

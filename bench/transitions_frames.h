@@ -1,0 +1,261 @@
+// What one transition frame costs at 1920 x 1080 on a 32-bit display, for the effects of the
+// show window's list and a few other settings of the same effects.
+//
+// A benchmark runs one whole pass of an effect over two pictures of random pixels, every
+// frame in turn (Step 1, as the device's plain loop draws them), with the run data, the work
+// bitmap and the pixel format set up by the device's own code. Only the effect's frames are
+// timed. Reported per benchmark:
+//   Time          the mean time of one frame (manual time);
+//   x_copy        that mean divided by the time of a full-frame copy (BitBlt of a 32-bit
+//                 1920 x 1080 bitmap into another), both measured in the same benchmark;
+//   x_memcpy      the mean divided by a plain memcpy of the same 8 MB;
+//   worst_x_copy  the slowest single frame divided by the full-frame copy;
+//   frames        frames in the pass.
+// The machine is shared: run with --benchmark_repetitions=5 and read the medians.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "classlib/Graphics.h"
+#include "classlib/SysUtils.h"
+#include "classlib/Forms.h"
+#include "platform/gdi.h"
+#include "player/OstrelMain.h"
+#include "transitions/teBmpMsk.h"
+#include "transitions/teCore.h"
+#include "transitions/teRender.h"
+
+namespace tebench {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+
+using Clock = std::chrono::steady_clock;
+
+inline double NsSince(Clock::time_point t0) {
+    return std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
+}
+
+// A 32-bit display without palette; one pass only.
+class BenchDevice : public te::TTETransitionDevice {
+public:
+    ~BenchDevice() override { FreeRunData(); }
+    void DoExecute() override {}
+    bool IsPaletteDisplay() override { return false; }
+    uint8_t GetPixelFormat() override { return cl::pf32bit; }
+    bool SupportsTwoPasses() override { return false; }
+};
+
+inline std::unique_ptr<cl::TBitmap> Picture(cl::TPixelFormat pf, int w, int h, uint32_t seed) {
+    auto b = std::make_unique<cl::TBitmap>();
+    te::AdjustBitmapFormat(b.get(), nullptr, w, h, pf);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y) {
+        auto* row = static_cast<uint8_t*>(b->ScanLine(y));
+        for (int i = 0; i + 4 <= b->RowBytes(); i += 4) {
+            const uint32_t v = rng();
+            std::memcpy(row + i, &v, 4);
+        }
+    }
+    return b;
+}
+
+// The two floors, measured around each benchmark: median nanoseconds of a full-frame BitBlt
+// and of a memcpy of the same bytes.
+struct CopyFloor {
+    double blitNs = 0, memcpyNs = 0;
+
+    static double Median(std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    }
+    void Measure() {
+        auto src = Picture(cl::pf32bit, kWidth, kHeight, 11), dst = Picture(cl::pf32bit, kWidth, kHeight, 12);
+        const size_t bytes = static_cast<size_t>(src->RowBytes()) * kHeight;
+        const void* s = src->ScanLine(kHeight - 1);
+        void* d = dst->ScanLine(kHeight - 1);
+        std::vector<double> blit, copy;
+        for (int i = 0; i < 11; ++i) {
+            auto t0 = Clock::now();
+            win::BitBlt(dst->Canvas()->Handle(), 0, 0, kWidth, kHeight, src->Canvas()->Handle(), 0, 0, win::SRCCOPY);
+            benchmark::ClobberMemory();
+            blit.push_back(NsSince(t0));
+            t0 = Clock::now();
+            std::memcpy(d, s, bytes);
+            benchmark::ClobberMemory();
+            copy.push_back(NsSince(t0));
+        }
+        blitNs = Median(blit);
+        memcpyNs = Median(copy);
+    }
+};
+
+// One pass of an effect, set up as the device sets up a run: the working copy, the run
+// data, the pictures in the run's pixel format, the work bitmap by the effect's flags.
+class Pass {
+public:
+    explicit Pass(te::TTransitionEffect* effect) {
+        cl::SetRandSeed(20240611);  // a random direction or style: the same one every time
+        device_.SetTransition(effect);
+        device_.CreateRunData();
+        te::TTETransitionData* d = device_.Data.get();
+        const auto pf = static_cast<cl::TPixelFormat>(d->PixelFormat);
+        old_ = Picture(pf, kWidth, kHeight, 1);
+        new_ = Picture(pf, kWidth, kHeight, 2);
+        screen_ = Picture(cl::pf32bit, kWidth, kHeight, 3);
+        win::BitBlt(screen_->Canvas()->Handle(), 0, 0, kWidth, kHeight, old_->Canvas()->Handle(), 0, 0, win::SRCCOPY);
+        d->Width = kWidth;
+        d->Height = kHeight;
+        d->Canvas = screen_->Canvas();
+        d->SrcImage = old_.get();
+        d->DstImage = new_.get();
+        d->LastImage = old_.get();
+        win::HPALETTE oldPalette = nullptr;
+        device_.PrepareWorkBitmap(oldPalette);
+        effect_ = device_.GetTransition();
+        effect_->Initialize(d, d->Frames);
+        device_.CalcFrameCounts();
+    }
+    ~Pass() {
+        effect_->Finalize(device_.Data.get());
+        device_.FreeRunData();
+    }
+    int Frames() const { return device_.Data->LastFrame; }
+    // Draws frame k (after k - 1) and rolls the update rectangles over as showing it would.
+    void Frame(int k) {
+        te::TTETransitionData* d = device_.Data.get();
+        effect_->ExecuteFrame(d, k, 1, k - 1);
+        d->PrevUnUpdateRect = d->UnUpdateRect;
+        d->PrevUpdateRect = d->UpdateRect;
+        d->UnUpdateRect = win::RECT{};
+        d->UpdateRect = win::RECT{};
+        if (d->DirtyRects && d->DirtyRects->AutoClear) d->DirtyRects->Clear();
+        benchmark::DoNotOptimize(d->Bitmap ? d->Bitmap->ScanLine(0) : screen_->ScanLine(0));
+    }
+
+private:
+    BenchDevice device_;
+    te::TTransitionEffect* effect_ = nullptr;
+    std::unique_ptr<cl::TBitmap> old_, new_, screen_;
+};
+
+using EffectMaker = std::function<std::unique_ptr<te::TTransitionEffect>()>;
+
+// Runs whole passes: each iteration is one pass, its manual time the mean frame time.
+inline void RunPasses(benchmark::State& state, const EffectMaker& make) {
+    te::StartUp();
+    te::DetectProcessorFeatures();
+    CopyFloor floor;
+    floor.Measure();
+    std::unique_ptr<te::TTransitionEffect> effect = make();
+    double totalNs = 0, worstNs = 0;
+    int64_t frames = 0;
+    for (auto _ : state) {
+        Pass pass(effect.get());
+        const int n = pass.Frames();
+        double ns = 0;
+        for (int k = 1; k <= n; ++k) {
+            const auto t0 = Clock::now();
+            pass.Frame(k);
+            const double f = NsSince(t0);
+            ns += f;
+            worstNs = std::max(worstNs, f);
+        }
+        state.SetIterationTime(n > 0 ? ns / n * 1e-9 : 0);
+        totalNs += ns;
+        frames += n;
+    }
+    CopyFloor after;
+    after.Measure();
+    const double blit = std::min(floor.blitNs, after.blitNs), copy = std::min(floor.memcpyNs, after.memcpyNs);
+    const double mean = frames > 0 ? totalNs / static_cast<double>(frames) : 0;
+    state.counters["x_copy"] = mean / blit;
+    state.counters["x_memcpy"] = mean / copy;
+    state.counters["worst_x_copy"] = worstNs / blit;
+    const auto passes = static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+    state.counters["frames"] = static_cast<double>(frames) / passes;
+}
+
+// The mask picture of the mask transition: a soft ring pattern, 320 x 240, stretched over
+// the area as the player's masks are.
+inline std::unique_ptr<cl::TBitmap> ShowMask() {
+    auto m = std::make_unique<cl::TBitmap>();
+    m->SetPixelFormat(cl::pf8bit);
+    std::vector<win::RGBQUAD> table(256);
+    for (int i = 0; i < 256; ++i) {
+        const auto v = static_cast<uint8_t>(i);
+        table[static_cast<size_t>(i)] = win::RGBQUAD{v, v, v, 0};
+    }
+    m->SetColorTable(table);
+    m->SetSize(320, 240);
+    for (int y = 0; y < 240; ++y) {
+        auto* row = static_cast<uint8_t*>(m->ScanLine(y));
+        for (int x = 0; x < 320; ++x) row[x] = static_cast<uint8_t>((x * x + 3 * y * y) / 97 + x / 3);
+    }
+    return m;
+}
+
+// An effect of the show window's list, made and set up by class name as the form does.
+inline std::unique_ptr<te::TTransitionEffect> MakeShowEffect(size_t index) {
+    te::StartUp();
+    const player::TShowTransition& entry = player::ShowTransitions()[index];
+    const cl::TClass& cls = cl::FindClass(entry.ClassName);
+    std::unique_ptr<te::TTransitionEffect> e(static_cast<te::TTransitionEffect*>(cls.Create(nullptr)));
+    if (!e->Is<te::TFlickerFreeTransition>()) e->Milliseconds = 1000;
+    for (const cl::TFormProp& p : entry.Props) cl::SetPropertyText(e.get(), p.Name, p.Value);
+    if (auto* mask = dynamic_cast<te::TBmpMaskTransition*>(e.get())) mask->SetMask(ShowMask().get());
+    return e;
+}
+
+// "07_TCircleTransition(SmoothingLevel=5,Style=2)": the list position (from 1), the class
+// and the properties the form sets.
+inline std::string ShowEffectName(size_t index) {
+    const player::TShowTransition& entry = player::ShowTransitions()[index];
+    char num[8];
+    std::snprintf(num, sizeof num, "%02zu_", index + 1);
+    std::string name = std::string("Show/") + num + entry.ClassName;
+    if (!entry.Props.empty()) {
+        name += "(";
+        for (size_t i = 0; i < entry.Props.size(); ++i)
+            name += (i ? "," : "") + entry.Props[i].Name + "=" + entry.Props[i].Value;
+        name += ")";
+    }
+    return name;
+}
+
+// Registers the effects of the show window's list whose class is one of Classes.
+inline bool RegisterShowEffects(std::initializer_list<const char*> Classes) {
+    const auto& list = player::ShowTransitions();
+    for (size_t i = 0; i < list.size(); ++i) {
+        bool mine = false;
+        for (const char* c : Classes) mine = mine || std::strcmp(c, list[i].ClassName) == 0;
+        if (!mine) continue;
+        benchmark::RegisterBenchmark(ShowEffectName(i).c_str(),
+                                     [i](benchmark::State& s) { RunPasses(s, [i] { return MakeShowEffect(i); }); })
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Unit(benchmark::kMicrosecond);
+    }
+    return true;
+}
+
+// Registers another setting of an effect (not in the show's list).
+inline bool RegisterEffect(const std::string& Name, EffectMaker Make) {
+    benchmark::RegisterBenchmark(("Other/" + Name).c_str(),
+                                 [Make](benchmark::State& s) { RunPasses(s, Make); })
+        ->UseManualTime()
+        ->Iterations(1)
+        ->Unit(benchmark::kMicrosecond);
+    return true;
+}
+
+}  // namespace tebench
