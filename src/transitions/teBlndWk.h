@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "classlib/Graphics.h"
+#include "transitions/tePixelRows.h"
 
 namespace te {
 
@@ -32,7 +33,8 @@ void BlendBitmaps(cl::TBitmap* Dest, cl::TBitmap* NewBmp, cl::TBitmap* OldBmp, c
 void SetFusePatternPixel(cl::TBitmap* Bitmap, int N);
 
 // The two per-call paths over raw memory (Size bytes, a multiple of 4; a remainder is left
-// alone). Exposed for the tests and the benchmark.
+// alone). Exposed for the tests and the benchmark. Large runs are split over the worker
+// threads; the bytes do not depend on the split.
 // MMX path: per byte B + floor((A - B) * Level / 256), all bytes including the fourth.
 void BlendRunMMX(uint8_t* Dest, const uint8_t* A, const uint8_t* B, size_t Size, int Level);
 // Split-field path with the level swap of levels above 128; Level is the caller's level
@@ -40,9 +42,25 @@ void BlendRunMMX(uint8_t* Dest, const uint8_t* A, const uint8_t* B, size_t Size,
 void BlendRunFields(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, size_t Size, int Level,
                     int EqualPercent, cl::TPixelFormat PixelFormat);
 
+// The forms of the two paths on one thread: portable, and SSE2 where the compiler targets it
+// (the same bytes).
+void BlendRunMMX_Pas(uint8_t* Dest, const uint8_t* A, const uint8_t* B, size_t Size, int Level);
+void BlendRunFields_Pas(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, size_t Size, int Level,
+                        int EqualPercent, cl::TPixelFormat PixelFormat);
+#if defined(TE_HAS_SSE2_FORMS)
+void BlendRunMMX_SSE2(uint8_t* Dest, const uint8_t* A, const uint8_t* B, size_t Size, int Level);
+void BlendRunFields_SSE2(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, size_t Size, int Level,
+                         int EqualPercent, cl::TPixelFormat PixelFormat);
+#endif
+
 // Copies Src onto Dest over (0, 0, Width, Height) where the 8 x 8 monochrome Pattern, tiled
-// from Dest's origin as Dest's brush, is black; Dest keeps its pixels where it is white.
+// from Dest's origin as Dest's brush, is black; Dest keeps its pixels where it is white. For
+// 24- and 32-bit pictures on a plain canvas the pixels are combined directly, giving what
+// the blit gives; otherwise CopyThroughPatternBlit runs.
 void CopyThroughPattern(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Pattern, int Width, int Height);
+// The same through the canvas: the pattern as Dest's brush and a blit with the raster
+// operation below.
+void CopyThroughPatternBlit(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Pattern, int Width, int Height);
 
 // The raster operation of the pattern path: source where the brush pattern is black (0),
 // destination where it is white (1).

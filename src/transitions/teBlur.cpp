@@ -28,12 +28,8 @@ uint8_t TBlurTransition::GetPixelFormat(TTETransitionDevice*) { return cl::pf24b
 void TBlurTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     TTimedTransitionEffect::Initialize(Data, Frames);
     FRunRadius = FRadius;
-    auto bd = std::make_unique<TBlurData>(Data);
-    bd->Table.Build(Data->SrcImage, Data->Width, Data->Height, FRunRadius + 1);
-    bd->HoldsOld = true;
     Frames = 2 * FRunRadius;
-    bd->Half = Frames / 2 + 1;
-    Data->Custom = std::move(bd);
+    Data->Custom = std::make_unique<TBlurData>(Data, FRunRadius + 1, Frames);
 }
 
 void TBlurTransition::DrawBlurred(const TSummedAreaTable& Table, cl::TBitmap* Bitmap, int W, int H, int A) {
@@ -42,36 +38,38 @@ void TBlurTransition::DrawBlurred(const TSummedAreaTable& Table, cl::TBitmap* Bi
     if (M < 1 || W > Table.Width || H > Table.Height) return;
     A = std::clamp(A, 0, M - 1);
     const uint32_t f = static_cast<uint32_t>(2 * A + 1);
-    const uint32_t n = f * f;
-    // Box sums are below 255 * n < 2^22, so sum * ceil(2^44 / n) >> 44 is sum / n exactly.
-    const uint64_t recip = (uint64_t{1} << 44) / n + 1;
-    // With A <= Margin - 1 every entry of a box lies inside the table.
-    for (int y = 0; y < H; ++y) {  // counted from the bottom
-        auto* row = static_cast<uint8_t*>(Bitmap->ScanLine(H - 1 - y));
-        const uint32_t* top = Table.Row(y + A + M);
-        const uint32_t* below = Table.Row(y - A - 1 + M);
-        for (int x = 0; x < W; ++x) {
-            const size_t i1 = static_cast<size_t>(x + A + M) * 3, i0 = static_cast<size_t>(x - A - 1 + M) * 3;
-            for (size_t c = 0; c < 3; ++c) {
-                const uint32_t sum = top[i1 + c] - top[i0 + c] - below[i1 + c] + below[i0 + c];
-                row[static_cast<size_t>(x) * 3 + c] = static_cast<uint8_t>((sum * recip) >> 44);
-            }
+    // With A <= Margin - 1 every entry of a box lies inside the table. For the pixel of
+    // column x the box's columns end at table column x + A + M and start after x - A - 1 + M.
+    const int near = (M - A - 1) * 3, far = (M + A) * 3;
+    const TTERowView out(Bitmap);
+    // Row y reads table rows y + A + M and y - A - 1 + M; row y + f reads y + A + M again.
+    // The rows go in chains y, y + f, y + 2f, ... so that each table row is fetched from
+    // memory once and found in the cache the second time. The order changes no byte.
+    const int step = static_cast<int>(f);
+    ForRowBands(0, H, static_cast<size_t>(Table.TableWidth()) * 12, [&](int a, int b) {
+        // The chain and row of position a in that order.
+        int chain = 0, pos = 0;
+        for (;;) {
+            const int rows = (H - chain + step - 1) / step;
+            if (pos + rows > a) break;
+            pos += rows;
+            ++chain;
         }
-    }
+        int y = chain + (a - pos) * step;  // counted from the bottom
+        for (int k = a; k < b; ++k) {
+            BoxRow(out[H - 1 - y], Table.Row(y + A + M), Table.Row(y - A - 1 + M), W * 3, near, far, f * f);
+            y += step;
+            if (y >= H) y = ++chain;
+        }
+    });
 }
 
 void TBlurTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t, int32_t) {
     auto* bd = static_cast<TBlurData*>(Data->Custom.get());
     if (!bd || !Data->Bitmap) return;
-    int a = CurrentFrame;
-    if (CurrentFrame >= bd->Half) {
-        if (bd->HoldsOld) {
-            bd->Table.Build(Data->DstImage, Data->Width, Data->Height, FRunRadius + 1);
-            bd->HoldsOld = false;
-        }
-        a = Data->Frames - CurrentFrame;
-    }
-    DrawThrough24Bit(Data, [&](cl::TBitmap* Target) { DrawBlurred(bd->Table, Target, Data->Width, Data->Height, a); });
+    const TSummedAreaTable& table = bd->TableFor(CurrentFrame);
+    const int a = CurrentFrame < bd->Half ? CurrentFrame : Data->Frames - CurrentFrame;
+    DrawThrough24Bit(Data, [&](cl::TBitmap* Target) { DrawBlurred(table, Target, Data->Width, Data->Height, a); });
 }
 
 uint16_t TBlurTransition::GetInfo(TTETransitionDevice* ADevice) {

@@ -5,19 +5,10 @@
 // displays a fuse of style 1 runs instead.
 #pragma once
 
-#include "transitions/tePixelt.h"
+#include "transitions/teSumTable.h"
 #include "transitions/teTimed.h"
 
 namespace te {
-
-class TBlurData : public TTECustomData {
-    CL_DECLARE_CLASS(TBlurData, TTECustomData)
-public:
-    explicit TBlurData(TTETransitionData* AData) : TTECustomData(AData) {}
-    TSummedAreaTable Table;
-    bool HoldsOld = true;
-    int Half = 0;
-};
 
 class TBlurTransition : public TTimedTransitionEffect {
     CL_DECLARE_COMPONENT(TBlurTransition, TTimedTransitionEffect)

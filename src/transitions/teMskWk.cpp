@@ -4,11 +4,12 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
+#if defined(TE_HAS_SSE2_FORMS)
 #include <emmintrin.h>
 #endif
 
 #include "platform/gdi.h"
+#include "transitions/tePixelRows.h"
 
 namespace te {
 
@@ -71,6 +72,228 @@ inline uint8_t MixByte(int base, int other, int w) {
 }
 
 }  // namespace
+
+// ---- row forms ---------------------------------------------------------------------------------
+
+void SmoothBlendRow_Pas(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, const uint8_t* Mask, int Count) {
+    for (int x = 0; x < Count; ++x) {
+        const int mv = Mask[x];
+        if (mv == 255) continue;
+        const int wt = mv ? mv + 1 : 0;
+        const size_t o = static_cast<size_t>(x) * 4;
+        for (int c = 0; c < 4; ++c) Dest[o + c] = MixByte(NewPix[o + c], OldPix[o + c], wt);
+    }
+}
+
+void BmpMaskBlendRow_Pas(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask,
+                         int Count, int Level, int Band, bool Additive) {
+    int weight[256];
+    for (int m = 0; m < 256; ++m) weight[m] = BmpMaskWeight(m, Level, Band, Additive);
+    for (int x = 0; x < Count; ++x) {
+        const int wt = weight[Mask[x]];
+        const size_t o = static_cast<size_t>(x) * 4;
+        for (int c = 0; c < 4; ++c) Dest[o + c] = MixByte(ZeroPix[o + c], FullPix[o + c], wt);
+    }
+}
+
+void AgeMaskRow_Pas(uint8_t* Mask, int Count, bool ZeroAll, int Amount) {
+    for (int x = 0; x < Count; ++x) {
+        if (Mask[x] == 255) continue;
+        Mask[x] = ZeroAll ? 0 : static_cast<uint8_t>(std::max(Mask[x] - Amount, 0));
+    }
+}
+
+void AgeMaskRowFrom_Pas(uint8_t* Dest, const uint8_t* Src, int Count, bool ZeroAll, int Amount) {
+    for (int x = 0; x < Count; ++x) {
+        if (Src[x] == 255) continue;
+        Dest[x] = ZeroAll ? 0 : static_cast<uint8_t>(std::max(Src[x] - Amount, 0));
+    }
+}
+
+void CopyByMaskRangeRow_Pas(uint8_t* Dest, const uint8_t* Src, const uint8_t* Mask, int Count, int BytesPerPixel,
+                            int Min, int Max) {
+    const size_t bytes = static_cast<size_t>(BytesPerPixel);
+    for (int x = 0; x < Count; ++x) {
+        if (Min <= Mask[x] && Mask[x] <= Max)
+            std::memcpy(Dest + static_cast<size_t>(x) * bytes, Src + static_cast<size_t>(x) * bytes, bytes);
+    }
+}
+
+void CopyByMaskRangeRow32_Pas(uint8_t* Dest, const uint8_t* Src, const uint8_t* Mask, int Count, int Min, int Max) {
+    CopyByMaskRangeRow_Pas(Dest, Src, Mask, Count, 4, Min, Max);
+}
+
+void CopyByMaskRangeRow4_Pas(uint8_t* Dest, const uint8_t* Src, const uint8_t* Mask, int Count, int Min, int Max) {
+    // Two pixels per byte, the high nibble first; each nibble by its own mask byte.
+    for (int i = 0; i + 1 < Count; i += 2) {
+        const bool hi = Min <= Mask[i] && Mask[i] <= Max;
+        const bool lo = Min <= Mask[i + 1] && Mask[i + 1] <= Max;
+        if (!hi && !lo) continue;
+        const uint8_t take = static_cast<uint8_t>((hi ? 0xF0 : 0) | (lo ? 0x0F : 0));
+        uint8_t& d = Dest[i / 2];
+        d = static_cast<uint8_t>((d & ~take) | (Src[i / 2] & take));
+    }
+}
+
+#if defined(TE_HAS_SSE2_FORMS)
+
+namespace {
+
+// Per byte of four pixels: Base + floor((Other - Base) * W / 256), W the 16-bit weight of
+// each byte's pixel (lanes wlo for pixels 0-1, whi for 2-3). The 16-bit product wraps and is
+// shifted logically; its low byte added to Base modulo 256 is the floored mix.
+inline __m128i Mix4(__m128i base, __m128i other, __m128i wlo, __m128i whi) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i dlo = _mm_sub_epi16(_mm_unpacklo_epi8(other, zero), _mm_unpacklo_epi8(base, zero));
+    const __m128i dhi = _mm_sub_epi16(_mm_unpackhi_epi8(other, zero), _mm_unpackhi_epi8(base, zero));
+    const __m128i plo = _mm_srli_epi16(_mm_mullo_epi16(dlo, wlo), 8);
+    const __m128i phi = _mm_srli_epi16(_mm_mullo_epi16(dhi, whi), 8);
+    return _mm_add_epi8(_mm_packus_epi16(plo, phi), base);
+}
+
+inline __m128i Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline __m128i Select(__m128i mask, __m128i a, __m128i b) {  // mask ? a : b
+    return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+
+// Eight 16-bit pixel weights spread over the four byte lanes of each pixel: pixels 0-1,
+// 2-3, 4-5 and 6-7.
+inline void Spread8(__m128i w16, __m128i out[4]) {
+    const __m128i lo = _mm_unpacklo_epi16(w16, w16), hi = _mm_unpackhi_epi16(w16, w16);
+    out[0] = _mm_unpacklo_epi32(lo, lo);
+    out[1] = _mm_unpackhi_epi32(lo, lo);
+    out[2] = _mm_unpacklo_epi32(hi, hi);
+    out[3] = _mm_unpackhi_epi32(hi, hi);
+}
+
+// Eight byte flags (0 or 0xFF) spread to whole pixels: pixels 0-3 and 4-7.
+inline void Spread8Flags(__m128i f8, __m128i& lo, __m128i& hi) {
+    const __m128i f16 = _mm_unpacklo_epi8(f8, f8);
+    lo = _mm_unpacklo_epi16(f16, f16);
+    hi = _mm_unpackhi_epi16(f16, f16);
+}
+
+// Eight pixels: Dest := mix of Base and Other by the weights w16 (pixels where keep8 is
+// 0xFF stay as they are).
+inline void Mix8(uint8_t* Dest, const uint8_t* Base, const uint8_t* Other, __m128i w16, const __m128i* keep) {
+    __m128i w[4];
+    Spread8(w16, w);
+    for (int g = 0; g < 2; ++g) {
+        const size_t o = static_cast<size_t>(g) * 16;
+        const __m128i b = Load(Base + o);
+        __m128i r = Mix4(b, Load(Other + o), w[2 * g], w[2 * g + 1]);
+        if (keep) r = Select(keep[g], Load(Dest + o), r);
+        Store(Dest + o, r);
+    }
+}
+
+}  // namespace
+
+void SmoothBlendRow_SSE2(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, const uint8_t* Mask,
+                         int Count) {
+    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1), ff = _mm_set1_epi8(-1);
+    int x = 0;
+    for (; x + 8 <= Count; x += 8) {
+        const __m128i m8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(Mask + x));
+        const __m128i keep8 = _mm_cmpeq_epi8(m8, ff);
+        if (_mm_movemask_epi8(keep8) == 0xFF) continue;  // eight times 255: nothing to do
+        const __m128i m16 = _mm_unpacklo_epi8(m8, zero);
+        // m + 1, and 0 for m = 0.
+        const __m128i w16 = _mm_andnot_si128(_mm_cmpeq_epi16(m16, zero), _mm_add_epi16(m16, one));
+        __m128i keep[2];
+        Spread8Flags(keep8, keep[0], keep[1]);
+        const size_t o = static_cast<size_t>(x) * 4;
+        Mix8(Dest + o, NewPix + o, OldPix + o, w16, keep);
+    }
+    SmoothBlendRow_Pas(Dest + static_cast<size_t>(x) * 4, NewPix + static_cast<size_t>(x) * 4,
+                       OldPix + static_cast<size_t>(x) * 4, Mask + x, Count - x);
+}
+
+void BmpMaskBlendRow_SSE2(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask,
+                          int Count, int Level, int Band, bool Additive) {
+    int shift = 0;
+    while ((Band << shift) < 256) ++shift;
+    if ((Band << shift) != 256 || Level < 0 || Level > 255) {
+        BmpMaskBlendRow_Pas(Dest, ZeroPix, FullPix, Mask, Count, Level, Band, Additive);
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i level = _mm_set1_epi8(static_cast<char>(Level)), band = _mm_set1_epi8(static_cast<char>(Band));
+    const __m128i sh = _mm_cvtsi32_si128(shift);
+    int x = 0;
+    for (; x + 8 <= Count; x += 8) {
+        const __m128i m8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(Mask + x));
+        __m128i c8 = Additive ? _mm_adds_epu8(m8, level) : _mm_subs_epu8(m8, level);
+        c8 = _mm_min_epu8(c8, band);
+        const __m128i w16 = _mm_sll_epi16(_mm_unpacklo_epi8(c8, zero), sh);
+        const size_t o = static_cast<size_t>(x) * 4;
+        Mix8(Dest + o, ZeroPix + o, FullPix + o, w16, nullptr);
+    }
+    BmpMaskBlendRow_Pas(Dest + static_cast<size_t>(x) * 4, ZeroPix + static_cast<size_t>(x) * 4,
+                        FullPix + static_cast<size_t>(x) * 4, Mask + x, Count - x, Level, Band, Additive);
+}
+
+void AgeMaskRow_SSE2(uint8_t* Mask, int Count, bool ZeroAll, int Amount) {
+    if (Amount < 0 || Amount > 255) {
+        AgeMaskRow_Pas(Mask, Count, ZeroAll, Amount);
+        return;
+    }
+    const __m128i ff = _mm_set1_epi8(-1), amount = _mm_set1_epi8(static_cast<char>(Amount));
+    int x = 0;
+    for (; x + 16 <= Count; x += 16) {
+        const __m128i v = Load(Mask + x);
+        const __m128i keep = _mm_cmpeq_epi8(v, ff);
+        const __m128i aged = ZeroAll ? _mm_setzero_si128() : _mm_subs_epu8(v, amount);
+        Store(Mask + x, Select(keep, v, aged));
+    }
+    AgeMaskRow_Pas(Mask + x, Count - x, ZeroAll, Amount);
+}
+
+void AgeMaskRowFrom_SSE2(uint8_t* Dest, const uint8_t* Src, int Count, bool ZeroAll, int Amount) {
+    if (Amount < 0 || Amount > 255) {
+        AgeMaskRowFrom_Pas(Dest, Src, Count, ZeroAll, Amount);
+        return;
+    }
+    const __m128i ff = _mm_set1_epi8(-1), amount = _mm_set1_epi8(static_cast<char>(Amount));
+    int x = 0;
+    for (; x + 16 <= Count; x += 16) {
+        const __m128i v = Load(Src + x);
+        const __m128i keep = _mm_cmpeq_epi8(v, ff);
+        const __m128i aged = ZeroAll ? _mm_setzero_si128() : _mm_subs_epu8(v, amount);
+        Store(Dest + x, Select(keep, Load(Dest + x), aged));
+    }
+    AgeMaskRowFrom_Pas(Dest + x, Src + x, Count - x, ZeroAll, Amount);
+}
+
+void CopyByMaskRangeRow32_SSE2(uint8_t* Dest, const uint8_t* Src, const uint8_t* Mask, int Count, int Min, int Max) {
+    // Mask bytes are 0..255: the range within that, or nothing.
+    const int lo = std::max(Min, 0), hi = std::min(Max, 255);
+    if (lo > hi) return;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i vmin = _mm_set1_epi8(static_cast<char>(lo)), vmax = _mm_set1_epi8(static_cast<char>(hi));
+    int x = 0;
+    for (; x + 16 <= Count; x += 16) {
+        const __m128i m = Load(Mask + x);
+        // lo <= m <= hi: both saturated differences are 0.
+        const __m128i in = _mm_and_si128(_mm_cmpeq_epi8(_mm_subs_epu8(vmin, m), zero),
+                                         _mm_cmpeq_epi8(_mm_subs_epu8(m, vmax), zero));
+        const int bits = _mm_movemask_epi8(in);
+        if (bits == 0) continue;
+        const __m128i in16lo = _mm_unpacklo_epi8(in, in), in16hi = _mm_unpackhi_epi8(in, in);
+        const __m128i take[4] = {_mm_unpacklo_epi16(in16lo, in16lo), _mm_unpackhi_epi16(in16lo, in16lo),
+                                 _mm_unpacklo_epi16(in16hi, in16hi), _mm_unpackhi_epi16(in16hi, in16hi)};
+        for (int g = 0; g < 4; ++g) {
+            if (((bits >> (4 * g)) & 0xF) == 0) continue;
+            const size_t o = static_cast<size_t>(x) * 4 + static_cast<size_t>(g) * 16;
+            Store(Dest + o, Select(take[g], Load(Src + o), Load(Dest + o)));
+        }
+    }
+    CopyByMaskRangeRow32_Pas(Dest + static_cast<size_t>(x) * 4, Src + static_cast<size_t>(x) * 4, Mask + x, Count - x,
+                             Min, Max);
+}
+
+#endif
 
 win::HPALETTE CreateGrayPalette() {
     std::vector<uint8_t> buf(sizeof(win::LOGPALETTE) + 256 * sizeof(win::PALETTEENTRY));
@@ -168,36 +391,40 @@ void CopyThroughBitMask(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Mask, 
     win::RECT rects[4];
     const int n = PlanMaskRects(w, h, 8, true, Inner, Outer, rects);
     const int bytes = bpp / 8;
+    const TTERowView mv(Mask), dv(Dest), sv(Src);
     for (int i = 0; i < n; ++i) {
-        const win::RECT& r = rects[i];
-        for (int y = r.top; y < r.bottom; ++y) {
-            const uint8_t* m = Row(Mask, y);
-            uint8_t* d = Row(Dest, y);
-            const uint8_t* s = Row(Src, y);
-            for (int x = r.left; x < r.right;) {
-                const uint8_t mb = m[x >> 3];
-                if (mb == 0xFF) {
-                    x = (x | 7) + 1;
-                    continue;
-                }
-                if (mb == 0 && (x & 7) == 0 && x + 8 <= r.right && bpp >= 8) {
-                    // Eight pixels that all take the new picture.
-                    std::memcpy(d + static_cast<size_t>(x) * bytes, s + static_cast<size_t>(x) * bytes,
-                                static_cast<size_t>(bytes) * 8);
-                    x += 8;
-                    continue;
-                }
-                if (!((mb >> (7 - (x & 7))) & 1)) {
-                    if (bpp == 4) {
-                        const uint8_t keep = (x & 1) ? 0xF0 : 0x0F;
-                        d[x >> 1] = static_cast<uint8_t>((d[x >> 1] & keep) | (s[x >> 1] & ~keep));
-                    } else {
-                        std::memcpy(d + static_cast<size_t>(x) * bytes, s + static_cast<size_t>(x) * bytes, bytes);
+        const win::RECT r = rects[i];
+        const size_t rowCost = static_cast<size_t>(r.right - r.left) * static_cast<size_t>(bytes + 1) / 2 + 1;
+        ForRowBands(r.top, r.bottom, rowCost, [&](int a, int b) {
+            for (int y = a; y < b; ++y) {
+                const uint8_t* m = mv[y];
+                uint8_t* d = dv[y];
+                const uint8_t* s = sv[y];
+                for (int x = r.left; x < r.right;) {
+                    const uint8_t mb = m[x >> 3];
+                    if (mb == 0xFF) {
+                        x = (x | 7) + 1;
+                        continue;
                     }
+                    if (mb == 0 && (x & 7) == 0 && x + 8 <= r.right && bpp >= 8) {
+                        // Eight pixels that all take the new picture.
+                        std::memcpy(d + static_cast<size_t>(x) * bytes, s + static_cast<size_t>(x) * bytes,
+                                    static_cast<size_t>(bytes) * 8);
+                        x += 8;
+                        continue;
+                    }
+                    if (!((mb >> (7 - (x & 7))) & 1)) {
+                        if (bpp == 4) {
+                            const uint8_t keep = (x & 1) ? 0xF0 : 0x0F;
+                            d[x >> 1] = static_cast<uint8_t>((d[x >> 1] & keep) | (s[x >> 1] & ~keep));
+                        } else {
+                            std::memcpy(d + static_cast<size_t>(x) * bytes, s + static_cast<size_t>(x) * bytes, bytes);
+                        }
+                    }
+                    ++x;
                 }
-                ++x;
             }
-        }
+        });
     }
 }
 
@@ -271,52 +498,14 @@ void RunSmoothBlend(const TTEMaskRoutine& Routine, cl::TBitmap* Dest, cl::TBitma
     const int w = MinWidth({Dest, NewImage, Mask, OldImage}), h = MinHeight({Dest, NewImage, Mask, OldImage});
     win::RECT rects[4];
     const int n = PlanMaskRects(w, h, 8, false, Inner, Outer, rects);
+    const TTERowView m(Mask), d(Dest), nw(NewImage), od(OldImage);
     for (int i = 0; i < n; ++i) {
-        const win::RECT& r = rects[i];
-        for (int y = r.top; y < r.bottom; ++y) {
-            const uint8_t* m = Row(Mask, y);
-            uint8_t* d = Row(Dest, y);
-            const uint8_t* nw = Row(NewImage, y);
-            const uint8_t* od = Row(OldImage, y);
-            int x = r.left;
-#if defined(__SSE2__)
-            // Four pixels at a time: the same wrapped 16-bit product, logical shift and byte add.
-            const __m128i zero = _mm_setzero_si128();
-            for (; x + 4 <= r.right; x += 4) {
-                uint32_t m4;
-                std::memcpy(&m4, m + x, 4);
-                if (m4 == 0xFFFFFFFFu) continue;
-                int16_t w[4];
-                int keep[4];
-                for (int i = 0; i < 4; ++i) {
-                    const int mv = static_cast<int>((m4 >> (8 * i)) & 0xFF);
-                    w[i] = static_cast<int16_t>(mv ? mv + 1 : 0);
-                    keep[i] = mv == 255 ? -1 : 0;
-                }
-                const size_t o = static_cast<size_t>(x) * 4;
-                const __m128i nv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(nw + o));
-                const __m128i ov = _mm_loadu_si128(reinterpret_cast<const __m128i*>(od + o));
-                const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + o));
-                const __m128i wlo = _mm_set_epi16(w[1], w[1], w[1], w[1], w[0], w[0], w[0], w[0]);
-                const __m128i whi = _mm_set_epi16(w[3], w[3], w[3], w[3], w[2], w[2], w[2], w[2]);
-                const __m128i dlo = _mm_sub_epi16(_mm_unpacklo_epi8(ov, zero), _mm_unpacklo_epi8(nv, zero));
-                const __m128i dhi = _mm_sub_epi16(_mm_unpackhi_epi8(ov, zero), _mm_unpackhi_epi8(nv, zero));
-                const __m128i plo = _mm_srli_epi16(_mm_mullo_epi16(dlo, wlo), 8);
-                const __m128i phi = _mm_srli_epi16(_mm_mullo_epi16(dhi, whi), 8);
-                const __m128i res = _mm_add_epi8(_mm_packus_epi16(plo, phi), nv);
-                const __m128i km = _mm_set_epi32(keep[3], keep[2], keep[1], keep[0]);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + o),
-                                 _mm_or_si128(_mm_and_si128(km, dv), _mm_andnot_si128(km, res)));
-            }
-#endif
-            for (; x < r.right; ++x) {
-                const int mv = m[x];
-                if (mv == 255) continue;
-                const int wt = mv ? mv + 1 : 0;
-                const size_t o = static_cast<size_t>(x) * 4;
-                for (int c = 0; c < 4; ++c) d[o + c] = MixByte(nw[o + c], od[o + c], wt);
-            }
-        }
+        const win::RECT r = rects[i];
+        const int count = r.right - r.left;
+        const size_t x4 = static_cast<size_t>(r.left) * 4;
+        ForRowBands(r.top, r.bottom, static_cast<size_t>(count) * 13, [&](int a, int b) {
+            for (int y = a; y < b; ++y) SmoothBlendRow(d[y] + x4, nw[y] + x4, od[y] + x4, m[y] + r.left, count);
+        });
     }
 }
 
@@ -327,23 +516,18 @@ void RunBmpMaskBlend(const TTEMaskRoutine& Routine, const TTEMaskRoutine& Revers
     if (routine.kind != TTEMaskRoutine::BmpMaskBlend || !Dest || !Mask || !ZeroImage || !FullImage) return;
     const int level = std::min(Level < 0 ? -Level : Level, 255);
     const int w = MinWidth({Dest, Mask, ZeroImage, FullImage}), h = MinHeight({Dest, Mask, ZeroImage, FullImage});
-    int weight[256];
-    for (int m = 0; m < 256; ++m) weight[m] = BmpMaskWeight(m, level, routine.Band, routine.Additive);
     win::RECT rects[4];
     const int n = PlanMaskRects(w, h, 8, false, Inner, Outer, rects);
+    const TTERowView m(Mask), d(Dest), z(ZeroImage), f(FullImage);
     for (int i = 0; i < n; ++i) {
-        const win::RECT& r = rects[i];
-        for (int y = r.top; y < r.bottom; ++y) {
-            const uint8_t* m = Row(Mask, y);
-            uint8_t* d = Row(Dest, y);
-            const uint8_t* z = Row(ZeroImage, y);
-            const uint8_t* f = Row(FullImage, y);
-            for (int x = r.left; x < r.right; ++x) {
-                const int wt = weight[m[x]];
-                const size_t o = static_cast<size_t>(x) * 4;
-                for (int c = 0; c < 4; ++c) d[o + c] = MixByte(z[o + c], f[o + c], wt);
-            }
-        }
+        const win::RECT r = rects[i];
+        const int count = r.right - r.left;
+        const size_t x4 = static_cast<size_t>(r.left) * 4;
+        ForRowBands(r.top, r.bottom, static_cast<size_t>(count) * 13, [&](int a, int b) {
+            for (int y = a; y < b; ++y)
+                BmpMaskBlendRow(d[y] + x4, z[y] + x4, f[y] + x4, m[y] + r.left, count, level, routine.Band,
+                                routine.Additive);
+        });
     }
 }
 
@@ -363,27 +547,26 @@ void CopyByMaskRange(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Mask, cl:
     const uint8_t* sEnd = Row(Src, h - 1) + static_cast<size_t>(Src->RowBytes()) * h;
     const uint8_t* mEnd = Row(Mask, h - 1) + maskBytes;
     size_t n = std::min({static_cast<size_t>(Count), imgBytes * 8 / bpp, maskBytes});
-    auto in = [Min, Max](uint8_t v) { return Min <= v && v <= Max; };
-    if (bpp == 4) {
-        n &= ~static_cast<size_t>(1);
-        for (size_t i = 0; i < n; i += 2) {
-            // Pixels counted back from the end: the pair ending i pixels before it.
-            const size_t byte = (i >> 1) + 1;
-            const bool hi = in(mEnd[-static_cast<ptrdiff_t>(i + 2)]);
-            const bool lo = in(mEnd[-static_cast<ptrdiff_t>(i + 1)]);
-            if (!hi && !lo) continue;
-            uint8_t& d = dEnd[-static_cast<ptrdiff_t>(byte)];
-            const uint8_t s = sEnd[-static_cast<ptrdiff_t>(byte)];
-            const uint8_t take = static_cast<uint8_t>((hi ? 0xF0 : 0) | (lo ? 0x0F : 0));
-            d = static_cast<uint8_t>((d & ~take) | (s & take));
-        }
-        return;
-    }
-    const size_t bytes = static_cast<size_t>(bpp / 8);
-    for (size_t i = 1; i <= n; ++i) {
-        if (!in(mEnd[-static_cast<ptrdiff_t>(i)])) continue;
-        std::memcpy(dEnd - i * bytes, sEnd - i * bytes, bytes);
-    }
+    if (bpp == 4) n &= ~static_cast<size_t>(1);
+    if (n == 0) return;
+    // The last n pixels of each block, walked forwards in chunks that never split a byte.
+    const size_t bytes = static_cast<size_t>(bpp) / 8;
+    uint8_t* d0 = bpp == 4 ? dEnd - n / 2 : dEnd - n * bytes;
+    const uint8_t* s0 = bpp == 4 ? sEnd - n / 2 : sEnd - n * bytes;
+    const uint8_t* m0 = mEnd - n;
+    constexpr size_t kChunk = 4096;
+    const int chunks = static_cast<int>((n + kChunk - 1) / kChunk);
+    ForRowBands(0, chunks, kChunk * (bpp == 4 ? 2 : 2 * bytes + 1), [&](int a, int b) {
+        const size_t p0 = static_cast<size_t>(a) * kChunk, p1 = std::min(n, static_cast<size_t>(b) * kChunk);
+        const int count = static_cast<int>(p1 - p0);
+        if (bpp == 4)
+            CopyByMaskRangeRow4_Pas(d0 + p0 / 2, s0 + p0 / 2, m0 + p0, count, Min, Max);
+        else if (bpp == 32)
+            CopyByMaskRangeRow32(d0 + p0 * 4, s0 + p0 * 4, m0 + p0, count, Min, Max);
+        else
+            CopyByMaskRangeRow_Pas(d0 + p0 * bytes, s0 + p0 * bytes, m0 + p0, count, static_cast<int>(bytes), Min,
+                                   Max);
+    });
 }
 
 void CopyByMaskRange32(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Mask, int Min, int Max, int Count) {
@@ -395,15 +578,13 @@ void AgeSmoothMask(cl::TBitmap* Mask, const win::RECT& Inner, const win::RECT& O
     win::RECT rects[4];
     const int n = PlanMaskRects(std::min(Mask->Width(), Mask->RowBytes()), Mask->Height(), 8, false, Inner, Outer,
                                 rects);
+    const TTERowView m(Mask);
     for (int i = 0; i < n; ++i) {
-        const win::RECT& r = rects[i];
-        for (int y = r.top; y < r.bottom; ++y) {
-            uint8_t* m = Row(Mask, y);
-            for (int x = r.left; x < r.right; ++x) {
-                if (m[x] == 255) continue;
-                m[x] = ZeroAll ? 0 : static_cast<uint8_t>(std::max(m[x] - Amount, 0));
-            }
-        }
+        const win::RECT r = rects[i];
+        const int count = r.right - r.left;
+        ForRowBands(r.top, r.bottom, static_cast<size_t>(count) * 2, [&](int a, int b) {
+            for (int y = a; y < b; ++y) AgeMaskRow(m[y] + r.left, count, ZeroAll, Amount);
+        });
     }
 }
 
@@ -413,16 +594,13 @@ void AgeSmoothMaskFrom(cl::TBitmap* Dest, cl::TBitmap* Src, const win::RECT& Inn
     const int w = std::min({Dest->Width(), Src->Width(), Dest->RowBytes(), Src->RowBytes()});
     win::RECT rects[4];
     const int n = PlanMaskRects(w, MinHeight({Dest, Src}), 8, false, Inner, Outer, rects);
+    const TTERowView d(Dest), s(Src);
     for (int i = 0; i < n; ++i) {
-        const win::RECT& r = rects[i];
-        for (int y = r.top; y < r.bottom; ++y) {
-            uint8_t* d = Row(Dest, y);
-            const uint8_t* s = Row(Src, y);
-            for (int x = r.left; x < r.right; ++x) {
-                if (s[x] == 255) continue;
-                d[x] = ZeroAll ? 0 : static_cast<uint8_t>(std::max(s[x] - Amount, 0));
-            }
-        }
+        const win::RECT r = rects[i];
+        const int count = r.right - r.left;
+        ForRowBands(r.top, r.bottom, static_cast<size_t>(count) * 3, [&](int a, int b) {
+            for (int y = a; y < b; ++y) AgeMaskRowFrom(d[y] + r.left, s[y] + r.left, count, ZeroAll, Amount);
+        });
     }
 }
 

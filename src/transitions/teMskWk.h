@@ -14,6 +14,7 @@
 
 #include "classlib/Graphics.h"
 #include "platform/windef.h"
+#include "transitions/tePixelRows.h"
 
 namespace te {
 
@@ -119,6 +120,39 @@ void AgeSmoothMask(cl::TBitmap* Mask, const win::RECT& Inner, const win::RECT& O
 // Where Src is not 255, Dest := 0 (ZeroAll) or max(Src - Amount, 0); elsewhere Dest stays.
 void AgeSmoothMaskFrom(cl::TBitmap* Dest, cl::TBitmap* Src, const win::RECT& Inner, const win::RECT& Outer,
                        bool ZeroAll, int Amount);
+
+// ---- row forms ----------------------------------------------------------------------------------
+
+// The pixel loops of the routines above over one row part (Count pixels; 32-bit images, an
+// 8-bit mask). Each has a portable form (_Pas); where the compiler targets SSE2 there is also
+// an SSE2 form (_SSE2) giving the same bytes, and the routines use it.
+void SmoothBlendRow_Pas(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, const uint8_t* Mask, int Count);
+void BmpMaskBlendRow_Pas(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask,
+                         int Count, int Level, int Band, bool Additive);
+void AgeMaskRow_Pas(uint8_t* Mask, int Count, bool ZeroAll, int Amount);
+void AgeMaskRowFrom_Pas(uint8_t* Dest, const uint8_t* Src, int Count, bool ZeroAll, int Amount);
+// Copies the pixels whose mask byte lies in Min..Max: any whole-byte pixel size, 32-bit
+// pixels, and 4-bit pixels (two per byte, the high nibble first; Count even).
+void CopyByMaskRangeRow_Pas(uint8_t* Dest, const uint8_t* Src, const uint8_t* Mask, int Count, int BytesPerPixel,
+                            int Min, int Max);
+void CopyByMaskRangeRow32_Pas(uint8_t* Dest, const uint8_t* Src, const uint8_t* Mask, int Count, int Min, int Max);
+void CopyByMaskRangeRow4_Pas(uint8_t* Dest, const uint8_t* Src, const uint8_t* Mask, int Count, int Min, int Max);
+
+#if defined(TE_HAS_SSE2_FORMS)
+void SmoothBlendRow_SSE2(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, const uint8_t* Mask, int Count);
+void BmpMaskBlendRow_SSE2(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask,
+                          int Count, int Level, int Band, bool Additive);
+void AgeMaskRow_SSE2(uint8_t* Mask, int Count, bool ZeroAll, int Amount);
+void AgeMaskRowFrom_SSE2(uint8_t* Dest, const uint8_t* Src, int Count, bool ZeroAll, int Amount);
+void CopyByMaskRangeRow32_SSE2(uint8_t* Dest, const uint8_t* Src, const uint8_t* Mask, int Count, int Min, int Max);
+#endif
+
+// The forms the routines use.
+inline constexpr auto SmoothBlendRow = TE_ROW_FORM(SmoothBlendRow);
+inline constexpr auto BmpMaskBlendRow = TE_ROW_FORM(BmpMaskBlendRow);
+inline constexpr auto AgeMaskRow = TE_ROW_FORM(AgeMaskRow);
+inline constexpr auto AgeMaskRowFrom = TE_ROW_FORM(AgeMaskRowFrom);
+inline constexpr auto CopyByMaskRangeRow32 = TE_ROW_FORM(CopyByMaskRangeRow32);
 
 // Bytes per pixel of a pixel format as a fraction: bits per pixel (0 for other formats).
 int MaskWorkerBitsPerPixel(cl::TPixelFormat PixelFormat);

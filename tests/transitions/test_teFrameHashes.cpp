@@ -41,92 +41,94 @@ void PrintTo(const Config& c, std::ostream* os) { *os << c.name; }
 
 // The show window's transitions and other settings of the same effects.
 const Config kConfigs[] = {
-    {"Blend", "TBlendTransition", {}, 0xd8bb59f54713d59full},
-    {"BlockRandom", "TBlockTransition", {}, 0x7e8df5de87f0f049ull},
-    {"BlockPuzzle", "TBlockTransition", {{"Puzzle", "True"}}, 0xd411544d6a85c47bull},
+    {"Blend", "TBlendTransition", {}, 0x3ea7aee5c0993eb1ull},
+    {"BlockRandom", "TBlockTransition", {}, 0x1444fa2151a26f33ull},
+    {"BlockPuzzle", "TBlockTransition", {{"Puzzle", "True"}}, 0xbe677d3bcdfc20e5ull},
     {"BlockStyle2", "TBlockTransition", {{"Style", "2"}, {"SubStyle", "3"}, {"BlockWidth", "7"}, {"BlockHeight", "5"}},
-     0xaa1c361b5aa6230bull},
+     0xac2e6da8739ef62full},
     {"BlockStyle3", "TBlockTransition", {{"Style", "3"}, {"SubStyle", "2"}, {"Cols", "9"}, {"Rows", "4"}},
-     0xfbed998042761eecull},
+     0x7ecdda840e42f076ull},
     {"BlockStyle4Dual", "TBlockTransition", {{"Style", "4"}, {"Dual", "True"}, {"BlockWidth", "6"}},
-     0x9d8726fe91062810ull},
-    {"BlockRandomSmall", "TBlockTransition", {{"BlockWidth", "4"}, {"BlockHeight", "3"}}, 0x45114cc46fb14984ull},
-    {"Blur", "TBlurTransition", {{"Radius", "50"}}, 0x8703ec84064a5f88ull},
-    {"BlurRadius3", "TBlurTransition", {{"Radius", "3"}}, 0x07651ad7950b4e99ull},
-    {"Circle", "TCircleTransition", {}, 0xc42deb114ccb4a87ull},
-    {"CircleSmooth", "TCircleTransition", {{"SmoothingLevel", "5"}}, 0x3ee179afc9e07b28ull},
-    {"CircleStyle2Smooth", "TCircleTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0x9a1dd6af4fea6e06ull},
-    {"CircleStyle3Smooth", "TCircleTransition", {{"SmoothingLevel", "5"}, {"Style", "3"}}, 0x717bddd2be0ae9f9ull},
-    {"CircleShrinking", "TCircleTransition", {{"SubStyle", "2"}}, 0x7f20891d5c2266a1ull},
-    {"CircleShrinkingSmooth", "TCircleTransition", {{"SmoothingLevel", "3"}, {"SubStyle", "2"}}, 0x37aa65ee30c652c8ull},
+     0x773db3b5526d38c5ull},
+    {"BlockRandomSmall", "TBlockTransition", {{"BlockWidth", "4"}, {"BlockHeight", "3"}}, 0x96da5af5541d0b55ull},
+    {"Blur", "TBlurTransition", {{"Radius", "50"}}, 0x67823f830792ed82ull},
+    {"BlurRadius3", "TBlurTransition", {{"Radius", "3"}}, 0xadbb7173b90a9a9full},
+    {"Circle", "TCircleTransition", {}, 0xdab4702714771a4aull},
+    {"CircleSmooth", "TCircleTransition", {{"SmoothingLevel", "5"}}, 0x2548cd90adff5177ull},
+    {"CircleStyle2Smooth", "TCircleTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0x9fca3e8fde80958eull},
+    {"CircleStyle3Smooth", "TCircleTransition", {{"SmoothingLevel", "5"}, {"Style", "3"}}, 0x5061db60ddf4835eull},
+    {"CircleShrinking", "TCircleTransition", {{"SubStyle", "2"}}, 0xe9b5d1dec229a282ull},
+    {"CircleShrinkingSmooth", "TCircleTransition", {{"SmoothingLevel", "3"}, {"SubStyle", "2"}}, 0x94a526a45a341e1full},
     {"CircleStyle2ShrinkingSmooth", "TCircleTransition", {{"SmoothingLevel", "2"}, {"Style", "2"}, {"SubStyle", "6"}},
-     0x6797766c48f8b200ull},
-    {"DiagonalSmooth", "TDiagonalTransition", {{"SmoothingLevel", "5"}}, 0x63a3c96414d152c5ull},
-    {"DiagonalStyle2Smooth", "TDiagonalTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0x73aca053f103dc30ull},
-    {"DiagonalHard", "TDiagonalTransition", {{"Style", "2"}, {"SubStyle", "3"}}, 0x35b840f61e1af797ull},
-    {"DripRandom", "TDripTransition", {{"Direction", "tedRandom"}}, 0x5d8bbc9b77d7667eull},
-    {"DripLeft", "TDripTransition", {{"Direction", "tedLeft"}}, 0x95fa6700d1be7ec7ull},
-    {"DripRight", "TDripTransition", {{"Direction", "tedRight"}}, 0x5d8bbc9b77d7667eull},
-    {"DripDown", "TDripTransition", {{"Direction", "tedDown"}}, 0x3ad6df2fc9ed251dull},
-    {"DripUp", "TDripTransition", {{"Direction", "tedUp"}}, 0x7c04debc9e7b2636ull},
-    {"Fuse", "TFuseTransition", {}, 0x49ba90db72f2b3b2ull},
-    {"FuseStyle2", "TFuseTransition", {{"Style", "2"}}, 0xb718abe5f4f6031dull},
-    {"FuseStyle6", "TFuseTransition", {{"Style", "6"}}, 0x00f1d2ce5f1c4778ull},
-    {"FuseStyle9", "TFuseTransition", {{"Style", "9"}}, 0x7e6afd77b72055f2ull},
-    {"FuseStyle12", "TFuseTransition", {{"Style", "12"}}, 0x06280d859a546b46ull},
-    {"Interlaced", "TInterlacedTransition", {}, 0x4c33a10471df6a86ull},
+     0xec8755b60a717e15ull},
+    {"DiagonalSmooth", "TDiagonalTransition", {{"SmoothingLevel", "5"}}, 0xc9da1ff9c2746379ull},
+    {"DiagonalStyle2Smooth", "TDiagonalTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0xf5e4a8414c3d9d74ull},
+    {"DiagonalHard", "TDiagonalTransition", {{"Style", "2"}, {"SubStyle", "3"}}, 0x02dd095076589ac2ull},
+    {"DripRandom", "TDripTransition", {{"Direction", "tedRandom"}}, 0x033040bd47e3ebfcull},
+    {"DripLeft", "TDripTransition", {{"Direction", "tedLeft"}}, 0x887d72f1026a0be6ull},
+    {"DripRight", "TDripTransition", {{"Direction", "tedRight"}}, 0x033040bd47e3ebfcull},
+    {"DripDown", "TDripTransition", {{"Direction", "tedDown"}}, 0x3407bd3dd7ae7e37ull},
+    {"DripUp", "TDripTransition", {{"Direction", "tedUp"}}, 0x5b9525dd7c5118a1ull},
+    {"Fuse", "TFuseTransition", {}, 0xab54c20112028474ull},
+    {"FuseStyle2", "TFuseTransition", {{"Style", "2"}}, 0x3bf12733304b0bf3ull},
+    {"FuseStyle6", "TFuseTransition", {{"Style", "6"}}, 0xed7c5d8bd3fbe208ull},
+    {"FuseStyle9", "TFuseTransition", {{"Style", "9"}}, 0xc39cf57d0a4cea31ull},
+    {"FuseStyle12", "TFuseTransition", {{"Style", "12"}}, 0xe0f34ce1a5631b3cull},
+    {"Interlaced", "TInterlacedTransition", {}, 0x880fbb00d0c06541ull},
     {"InterlacedStyle2Smooth", "TInterlacedTransition", {{"SmoothingLevel", "2"}, {"Style", "2"}},
-     0x250fb9f385293af4ull},
-    {"InterlacedStyle2Hard", "TInterlacedTransition", {{"Style", "2"}, {"SubStyle", "2"}}, 0x253c7440ac2790baull},
-    {"PageRight", "TPageTransition", {{"Direction", "tedRight"}}, 0x383400f6c2783968ull},
-    {"Page", "TPageTransition", {}, 0x93f10ac48a4c8d6aull},
-    {"PageUp", "TPageTransition", {{"Direction", "tedUp"}}, 0x5ee2af52edb34c71ull},
-    {"PageDown", "TPageTransition", {{"Direction", "tedDown"}}, 0x1adf0c77cbfbc768ull},
-    {"PageUncoverFlat", "TPageTransition", {{"Uncover", "True"}, {"Use3D", "False"}}, 0x775c1396c51c7776ull},
-    {"Pixelate", "TPixelateTransition", {{"BoxSize", "50"}}, 0xa949895c9349a59dull},
-    {"PixelateBox7", "TPixelateTransition", {{"BoxSize", "7"}}, 0x5515efaa4ab4a03bull},
-    {"Push", "TPushTransition", {}, 0x245aa90ae82a9ee4ull},
-    {"PushUp", "TPushTransition", {{"Direction", "tedUp"}}, 0xe2ba918c44f3c925ull},
-    {"PushLeft", "TPushTransition", {{"Direction", "tedLeft"}}, 0xe796b1b5f2eb00a5ull},
-    {"PushRight", "TPushTransition", {{"Direction", "tedRight"}}, 0x81a85c21f1853566ull},
-    {"Radial", "TRadialTransition", {{"SmoothingLevel", "5"}}, 0x65a027092a958785ull},
-    {"RadialStyle2", "TRadialTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0xbe7e67a2768b4890ull},
-    {"RadialStyle3", "TRadialTransition", {{"SmoothingLevel", "5"}, {"Style", "3"}}, 0x3d052e7ce0b63ba3ull},
-    {"RadialStyle4", "TRadialTransition", {{"SmoothingLevel", "5"}, {"Style", "4"}}, 0x418b5e5545f6758aull},
-    {"RadialHard", "TRadialTransition", {}, 0x2bb13ca94753331cull},
-    {"RadialStyle7Hard", "TRadialTransition", {{"Style", "7"}, {"SubStyle", "9"}}, 0x3ceb91c30364c91eull},
-    {"Roll", "TRollTransition", {}, 0xe091e28a3730916cull},
-    {"RollLeft", "TRollTransition", {{"Direction", "tedLeft"}}, 0xd68f0a2e938735eaull},
-    {"RollUp", "TRollTransition", {{"Direction", "tedUp"}}, 0x8a98b96553464b08ull},
-    {"RollRight", "TRollTransition", {{"Direction", "tedRight"}}, 0x07af061c19667573ull},
-    {"RollFlat", "TRollTransition", {{"Unroll", "False"}, {"Use3D", "False"}}, 0xe5274e1f8a627d5full},
-    {"Slide", "TSlideTransition", {{"ElasticSrc", "True"}}, 0x4978132ea1a952c7ull},
-    {"SlideUp", "TSlideTransition", {{"Direction", "tedUp"}, {"ElasticSrc", "True"}}, 0x9506796de57feeb7ull},
-    {"SlideLeft", "TSlideTransition", {{"Direction", "tedLeft"}, {"ElasticSrc", "True"}}, 0x1f4241215931a547ull},
-    {"SlideRight", "TSlideTransition", {{"Direction", "tedRight"}, {"ElasticSrc", "True"}}, 0x11de15be3aecdafaull},
-    {"SlideIn", "TSlideTransition", {{"Direction", "tedIn"}}, 0x9a049094e4c4e1cdull},
-    {"SlideOutElastic", "TSlideTransition", {{"Direction", "tedDownLeft"}, {"SlideOut", "True"}, {"ElasticDst", "True"}},
-     0x71a2287d5ced51eeull},
-    {"Waterfall", "TWaterfallTransition", {}, 0xe8a21a649ee8e1aeull},
-    {"WaterfallLeft", "TWaterfallTransition", {{"Direction", "tedLeft"}}, 0x50abd204ab1a2a80ull},
-    {"WaterfallRight", "TWaterfallTransition", {{"Direction", "tedRight"}}, 0x36b8748b13a9dcbfull},
-    {"WaterfallUp", "TWaterfallTransition", {{"Direction", "tedUp"}}, 0xce2f7573c883519cull},
-    {"WipeDown", "TWipeTransition", {{"Direction", "tedDown"}}, 0xa2d73ad96cf48340ull},
-    {"WipeUp", "TWipeTransition", {{"Direction", "tedUp"}}, 0x48955cfc037d6ebbull},
-    {"WipeLeft", "TWipeTransition", {{"Direction", "tedLeft"}}, 0x4d795d0a7e44e6ffull},
-    {"Wipe", "TWipeTransition", {}, 0x0906e829aff5f77cull},
-    {"WipeSmoothBand", "TWipeTransition", {{"SmoothBand", "True"}}, 0x3778651d3b4bea7cull},
-    {"WipeSmoothBandUp", "TWipeTransition", {{"SmoothBand", "True"}, {"Direction", "tedUp"}}, 0x8759af5c341da3a2ull},
-    {"WipeOut", "TWipeTransition", {{"Direction", "tedOut"}}, 0x705203c7b021f0a1ull},
-    {"WipeIn", "TWipeTransition", {{"Direction", "tedIn"}}, 0x838894b287727794ull},
-    {"WipeUpLeft", "TWipeTransition", {{"Direction", "tedUpLeft"}}, 0xd72976b9f5f32181ull},
-    {"Cut", "TFlickerFreeTransition", {}, 0x2913639739018b0dull},
-    {"BmpMaskSmooth", "TBmpMaskTransition", {{"SmoothingLevel", "5"}}, 0x94255b29d2c4f369ull},
+     0x87c9ef1df0b94b8eull},
+    {"InterlacedStyle2Hard", "TInterlacedTransition", {{"Style", "2"}, {"SubStyle", "2"}}, 0xe9f5f45701f56806ull},
+    {"PageRight", "TPageTransition", {{"Direction", "tedRight"}}, 0x5025ae22f7df58d7ull},
+    {"Page", "TPageTransition", {}, 0x46c4fa63c5a8e371ull},
+    {"PageUp", "TPageTransition", {{"Direction", "tedUp"}}, 0x10df77d9ee512a4eull},
+    {"PageDown", "TPageTransition", {{"Direction", "tedDown"}}, 0x2a8be077c630969dull},
+    {"PageUncoverFlat", "TPageTransition", {{"Uncover", "True"}, {"Use3D", "False"}}, 0x46a46651159c4615ull},
+    {"Pixelate", "TPixelateTransition", {{"BoxSize", "50"}}, 0x86eb1d70d9c0967full},
+    {"PixelateBox7", "TPixelateTransition", {{"BoxSize", "7"}}, 0x9c68fa0b1ef53fa1ull},
+    {"Push", "TPushTransition", {}, 0xc42a772413001c1full},
+    {"PushUp", "TPushTransition", {{"Direction", "tedUp"}}, 0xd839f369d3634516ull},
+    {"PushLeft", "TPushTransition", {{"Direction", "tedLeft"}}, 0xf49798118e072c86ull},
+    {"PushRight", "TPushTransition", {{"Direction", "tedRight"}}, 0x47680e89dad565b8ull},
+    {"Radial", "TRadialTransition", {{"SmoothingLevel", "5"}}, 0x2ad3cabaec595b9bull},
+    {"RadialStyle2", "TRadialTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0x28bf15dbc34fe269ull},
+    {"RadialStyle3", "TRadialTransition", {{"SmoothingLevel", "5"}, {"Style", "3"}}, 0xd8b64f933dc82d73ull},
+    {"RadialStyle4", "TRadialTransition", {{"SmoothingLevel", "5"}, {"Style", "4"}}, 0xd068fc531f7e8653ull},
+    {"RadialHard", "TRadialTransition", {}, 0xc9cf683f928fd9c6ull},
+    {"RadialStyle7Hard", "TRadialTransition", {{"Style", "7"}, {"SubStyle", "9"}}, 0x6b83f2694d7b0ddaull},
+    {"Roll", "TRollTransition", {}, 0xcc3ed5041f7b3711ull},
+    {"RollLeft", "TRollTransition", {{"Direction", "tedLeft"}}, 0x871a595a417bf6faull},
+    {"RollUp", "TRollTransition", {{"Direction", "tedUp"}}, 0x10666f16879e8ff8ull},
+    {"RollRight", "TRollTransition", {{"Direction", "tedRight"}}, 0x54adbda8f39fd42bull},
+    {"RollFlat", "TRollTransition", {{"Unroll", "False"}, {"Use3D", "False"}}, 0xfbe972e176db5647ull},
+    {"Slide", "TSlideTransition", {{"ElasticSrc", "True"}}, 0xdbc750ec2a725e4dull},
+    {"SlideUp", "TSlideTransition", {{"Direction", "tedUp"}, {"ElasticSrc", "True"}}, 0xf7d7e2f156645c25ull},
+    {"SlideLeft", "TSlideTransition", {{"Direction", "tedLeft"}, {"ElasticSrc", "True"}}, 0x760f18b07c378171ull},
+    {"SlideRight", "TSlideTransition", {{"Direction", "tedRight"}, {"ElasticSrc", "True"}}, 0x235eabfd408df2cfull},
+    {"SlideIn", "TSlideTransition", {{"Direction", "tedIn"}}, 0xedd5793d16e0a56aull},
+    {"SlideOutElastic",
+     "TSlideTransition",
+     {{"Direction", "tedDownLeft"}, {"SlideOut", "True"}, {"ElasticDst", "True"}},
+     0x65dda571b8075c3aull},
+    {"Waterfall", "TWaterfallTransition", {}, 0x359d1493039cda92ull},
+    {"WaterfallLeft", "TWaterfallTransition", {{"Direction", "tedLeft"}}, 0x3d5363c5771d991bull},
+    {"WaterfallRight", "TWaterfallTransition", {{"Direction", "tedRight"}}, 0x7b47442ae0db247eull},
+    {"WaterfallUp", "TWaterfallTransition", {{"Direction", "tedUp"}}, 0x80a1d5f05eab0a06ull},
+    {"WipeDown", "TWipeTransition", {{"Direction", "tedDown"}}, 0xb525d425fe76c984ull},
+    {"WipeUp", "TWipeTransition", {{"Direction", "tedUp"}}, 0xf7500be5cb04b5edull},
+    {"WipeLeft", "TWipeTransition", {{"Direction", "tedLeft"}}, 0x22af0b1ae7c0e1a1ull},
+    {"Wipe", "TWipeTransition", {}, 0x288293d430890daaull},
+    {"WipeSmoothBand", "TWipeTransition", {{"SmoothBand", "True"}}, 0x9f6fcb7886d92c67ull},
+    {"WipeSmoothBandUp", "TWipeTransition", {{"SmoothBand", "True"}, {"Direction", "tedUp"}}, 0xe807ed74860f7badull},
+    {"WipeOut", "TWipeTransition", {{"Direction", "tedOut"}}, 0x8dbe52378e44c964ull},
+    {"WipeIn", "TWipeTransition", {{"Direction", "tedIn"}}, 0xf01a9a706c96c4a4ull},
+    {"WipeUpLeft", "TWipeTransition", {{"Direction", "tedUpLeft"}}, 0xc7995cb18b028a3aull},
+    {"Cut", "TFlickerFreeTransition", {}, 0x690e11bfe5f4323bull},
+    {"BmpMaskSmooth", "TBmpMaskTransition", {{"SmoothingLevel", "5"}}, 0x6978afa1845e3d3dull},
     {"BmpMaskSmooth2Tile", "TBmpMaskTransition", {{"SmoothingLevel", "2"}, {"MaskMode", "fcpmTile"}},
-     0x0bd47b0771e621a2ull},
-    {"BmpMaskHard", "TBmpMaskTransition", {}, 0x86b0f49899d5fbdaull},
+     0x73f0e38c2e90a6e1ull},
+    {"BmpMaskHard", "TBmpMaskTransition", {}, 0x5937c987b6a5e5beull},
     {"BmpMaskHardReversedZoom", "TBmpMaskTransition", {{"Reversed", "True"}, {"MaskMode", "fcpmZoom"}},
-     0xa832b1e17d68054cull},
+     0x604f71ef947f3665ull},
 };
 
 // A display of a given format, one pass.
@@ -214,9 +216,12 @@ std::unique_ptr<TTransitionEffect> Make(const Config& c) {
     return e;
 }
 
-// One pass at W x H on a display of Format; Skipping draws frames 3, 4, 11, 13, ... (steps
-// 3, 1, 7, 2 in turn), always ending on the last frame.
-void HashPass(const Config& c, int W, int H, uint8_t Format, bool Skipping, Hash& hash) {
+// How a pass steps through its frames: every frame; steps of 3, 1, 7, 2 in turn; steps of
+// 97, 13, 201, 55 in turn (few frames of a large picture). The last frame is always drawn.
+enum class Steps { All, Small, Large };
+
+// One pass at W x H on a display of Format.
+void HashPass(const Config& c, int W, int H, uint8_t Format, Steps Stepping, Hash& hash) {
     win::SetClockMode(win::ClockMode::Virtual);
     cl::SetRandSeed(4242);
     std::unique_ptr<TTransitionEffect> effect = Make(c);
@@ -241,10 +246,13 @@ void HashPass(const Config& c, int W, int H, uint8_t Format, bool Skipping, Hash
     w->Initialize(d, d->Frames);
     dev.CalcFrameCounts();
     hash.Add(d->Frames);
-    static const int kSteps[] = {3, 1, 7, 2};
+    static const int kSmall[] = {3, 1, 7, 2}, kLarge[] = {97, 13, 201, 55};
     int prev = 0, turn = 0;
     while (prev < d->LastFrame) {
-        const int k = Skipping ? std::min(prev + kSteps[turn++ % 4], d->LastFrame) : prev + 1;
+        int step = 1;
+        if (Stepping == Steps::Small) step = kSmall[turn++ % 4];
+        if (Stepping == Steps::Large) step = kLarge[turn++ % 4];
+        const int k = std::min(prev + step, d->LastFrame);
         w->ExecuteFrame(d, k, k - prev, prev);
         prev = k;
         if (d->Bitmap) hash.Add(d->Bitmap);
@@ -279,21 +287,23 @@ TEST_P(FrameHashes, EveryFrameIsTheRecordedOne) {
     struct Case {
         int w, h;
         uint8_t format;
-        bool skipping;
+        Steps steps;
     } cases[] = {
-        {61, 37, cl::pf32bit, false}, {61, 37, cl::pf32bit, true}, {128, 72, cl::pf32bit, false},
-        {203, 97, cl::pf32bit, true}, {45, 50, cl::pf24bit, false}, {45, 50, cl::pf16bit, true},
-        {1, 9, cl::pf32bit, false},   {9, 1, cl::pf32bit, true},
+        {61, 37, cl::pf32bit, Steps::All},    {61, 37, cl::pf32bit, Steps::Small}, {128, 72, cl::pf32bit, Steps::All},
+        {203, 97, cl::pf32bit, Steps::Small}, {45, 50, cl::pf24bit, Steps::All},   {45, 50, cl::pf16bit, Steps::Small},
+        {1, 9, cl::pf32bit, Steps::All},      {9, 1, cl::pf32bit, Steps::Small},
+        // Large enough for the pixel loops to split their rows over threads.
+        {640, 400, cl::pf32bit, Steps::Large}, {488, 330, cl::pf24bit, Steps::Large},
     };
     Hash all;
     std::string each;
     for (const Case& k : cases) {
         Hash one;
-        HashPass(c, k.w, k.h, k.format, k.skipping, one);
+        HashPass(c, k.w, k.h, k.format, k.steps, one);
         all.Add(&one.h, sizeof one.h);
         char buf[96];
-        std::snprintf(buf, sizeof buf, "  %dx%d pf%d%s: %016llx\n", k.w, k.h, k.format, k.skipping ? " skipping" : "",
-                      static_cast<unsigned long long>(one.h));
+        std::snprintf(buf, sizeof buf, "  %dx%d format %d steps %d: %016llx\n", k.w, k.h, k.format,
+                      static_cast<int>(k.steps), static_cast<unsigned long long>(one.h));
         each += buf;
     }
     char got[40];
