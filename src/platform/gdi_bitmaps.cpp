@@ -247,6 +247,73 @@ void WriteRaw(BitmapObj& bm, int y, int x0, int n, const uint32_t* in) {
     }
 }
 
+void FillRaw(BitmapObj& bm, int y, int x0, int n, uint32_t v) {
+    if (n <= 0) return;
+    uint8_t* row = bm.Row(y);
+    switch (bm.fmt) {
+    case Fmt::I1: {
+        const uint8_t fill = (v & 1) ? 0xFF : 0x00;
+        int x = x0;
+        const int end = x0 + n;
+        // Bits up to the next byte boundary, whole bytes, then the bits of the last byte.
+        while (x < end && (x & 7)) {
+            const auto bit = static_cast<uint8_t>(0x80 >> (x & 7));
+            row[x >> 3] = static_cast<uint8_t>(fill ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit));
+            ++x;
+        }
+        const int bytes = (end - x) >> 3;
+        if (bytes > 0) {
+            std::memset(row + (x >> 3), fill, static_cast<size_t>(bytes));
+            x += bytes * 8;
+        }
+        while (x < end) {
+            const auto bit = static_cast<uint8_t>(0x80 >> (x & 7));
+            row[x >> 3] = static_cast<uint8_t>(fill ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit));
+            ++x;
+        }
+        break;
+    }
+    case Fmt::I4: {
+        const auto nib = static_cast<uint8_t>(v & 0x0F);
+        int x = x0;
+        const int end = x0 + n;
+        if ((x & 1) && x < end) {
+            row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0xF0) | nib);
+            ++x;
+        }
+        const int bytes = (end - x) >> 1;
+        if (bytes > 0) {
+            std::memset(row + (x >> 1), nib * 0x11, static_cast<size_t>(bytes));
+            x += bytes * 2;
+        }
+        if (x < end) row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0x0F) | (nib << 4));
+        break;
+    }
+    case Fmt::I8: std::memset(row + x0, static_cast<uint8_t>(v), static_cast<size_t>(n)); break;
+    case Fmt::X555:
+    case Fmt::R565: {
+        const auto w = static_cast<uint16_t>(bm.fmt == Fmt::X555 ? (v & 0x7FFF) : v);
+        uint8_t* p = row + 2 * static_cast<size_t>(x0);
+        for (int i = 0; i < n; ++i, p += 2) std::memcpy(p, &w, 2);
+        break;
+    }
+    case Fmt::B24: {
+        uint8_t* p = row + 3 * static_cast<size_t>(x0);
+        for (int i = 0; i < n; ++i, p += 3) {
+            p[0] = static_cast<uint8_t>(v);
+            p[1] = static_cast<uint8_t>(v >> 8);
+            p[2] = static_cast<uint8_t>(v >> 16);
+        }
+        break;
+    }
+    case Fmt::B32: {
+        auto* p = reinterpret_cast<uint8_t*>(row + 4 * static_cast<size_t>(x0));
+        for (int i = 0; i < n; ++i, p += 4) std::memcpy(p, &v, 4);
+        break;
+    }
+    }
+}
+
 uint32_t ReadPixelRaw(const BitmapObj& bm, int x, int y) {
     uint32_t v;
     ReadRaw(bm, y, x, 1, &v);

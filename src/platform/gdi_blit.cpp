@@ -186,9 +186,19 @@ void FillRegion(DcObj& dc, const Region& deviceRgn, const Paint& paint, uint8_t 
     BitmapObj& bm = dc.Surface();
     uint32_t mask = bm.fmt == Fmt::B32 ? 0x00FFFFFFu : RawMask(bm);
     bool usesD = RopUsesD(rop3);
+    bool transparent = paint.kind == Paint::Hatch && paint.transparentBg;
+    if ((paint.kind == Paint::Solid || paint.kind == Paint::None) && !usesD) {
+        // Every pixel gets the same value: the operation applied once, written along the spans.
+        uint32_t p = paint.raw, v = 0;
+        ApplyRop(rop3, &p, nullptr, &v, 1);
+        v &= mask;
+        for (const Band& b : rgn.Bands())
+            for (size_t k = 0; k < b.xs.size(); k += 2)
+                for (int y = b.top; y < b.bottom; ++y) FillRaw(bm, y, b.xs[k], b.xs[k + 1] - b.xs[k], v);
+        return;
+    }
     std::vector<uint32_t> prow, drow;
     std::vector<uint8_t> keep;
-    bool transparent = paint.kind == Paint::Hatch && paint.transparentBg;
     for (const Band& b : rgn.Bands()) {
         for (size_t k = 0; k < b.xs.size(); k += 2) {
             int x0 = b.xs[k], n = b.xs[k + 1] - b.xs[k];

@@ -234,6 +234,8 @@ std::shared_ptr<T> GetObj(HGDIOBJ h, HandleKind kind) {
 // little-endian value otherwise.
 void ReadRaw(const BitmapObj& bm, int y, int x0, int n, uint32_t* out);
 void WriteRaw(BitmapObj& bm, int y, int x0, int n, const uint32_t* in);
+// WriteRaw of n copies of one value, whole bytes and words at a time.
+void FillRaw(BitmapObj& bm, int y, int x0, int n, uint32_t v);
 uint32_t ReadPixelRaw(const BitmapObj& bm, int x, int y);
 void WritePixelRaw(BitmapObj& bm, int x, int y, uint32_t v);
 // Bits a raw value has in this format; 32 bpp counts the fourth byte.

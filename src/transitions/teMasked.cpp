@@ -207,10 +207,24 @@ void TMaskedTransition::MaskFrame(TTETransitionData* Data, int32_t Frame, bool R
             if (AccumulatesMask() && Accum)
                 ForEachArea(Data, Data->UnUpdateRect, Data->UpdateRect,
                             [&](const win::RECT& in, win::RECT& out) { MergeBitMasks(Mask, Accum, in, out); });
-            if (Data->Bitmap && Data->DstImage)
-                ForEachArea(Data, Data->UnUpdateRect, Data->UpdateRect, [&](const win::RECT& in, win::RECT& out) {
-                    CopyThroughBitMask(Data->Bitmap, Data->DstImage, Mask, in, out, pf);
-                });
+            if (Data->Bitmap && Data->DstImage) {
+                if (Data->DirtyRects && Data->DirtyRects->Count() >= 2 && !AccumulatesMask()) {
+                    // Copying a pixel through the mask twice changes nothing: the union of
+                    // the rectangles (widened to whole mask bytes, as the plan widens each)
+                    // is copied once.
+                    FCover = Data->DirtyRects->Rects;
+                    for (win::RECT& r : FCover) {
+                        win::RECT inner = kEmpty;
+                        PlanMaskArea(Mask->Width(), 0, 8, true, inner, r);
+                    }
+                    DisjointRects(FCover.data(), static_cast<int>(FCover.size()), FCoverOut);
+                    for (const win::RECT& r : FCoverOut) CopyThroughBitMask(Data->Bitmap, Data->DstImage, Mask, kEmpty, r, pf);
+                } else {
+                    ForEachArea(Data, Data->UnUpdateRect, Data->UpdateRect, [&](const win::RECT& in, win::RECT& out) {
+                        CopyThroughBitMask(Data->Bitmap, Data->DstImage, Mask, in, out, pf);
+                    });
+                }
+            }
         }
     } else {
         DrawMaskFrame(Mask, Frame, Report, Draw, Data, PrevFrame, Step);
@@ -292,6 +306,19 @@ void TMaskedTransition::SmoothFrame(TTETransitionData* Data, int32_t Cur, int32_
         });
     }
     if (!Data->Bitmap || !Data->DstImage || !Data->SrcImage) return;
+    if (Data->DirtyRects && Data->DirtyRects->Count() >= 2) {
+        // The plan's widened areas are what the frame changed; they go back into the list.
+        for (win::RECT& r : Data->DirtyRects->Rects) {
+            win::RECT inner = kEmpty;
+            PlanMaskArea(FSmoothMask->Width(), 0, 8, false, inner, r);
+        }
+        // A pixel's blend depends only on the two pictures and its mask value, so the union
+        // of the rectangles, however much they overlap, is blended once.
+        DisjointRects(Data->DirtyRects->Rects.data(), Data->DirtyRects->Count(), FCoverOut);
+        for (const win::RECT& r : FCoverOut)
+            RunSmoothBlend(FSmoothRoutine, Data->Bitmap, Data->DstImage, kEmpty, r, FSmoothMask, Data->SrcImage);
+        return;
+    }
     ForEachArea(Data, Data->UnUpdateRect, Data->UpdateRect, [&](const win::RECT& in, win::RECT& out) {
         // The plan's widened area is what the frame changed.
         win::RECT inner = in;

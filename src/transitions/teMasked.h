@@ -6,6 +6,8 @@
 // so the revealed edge becomes a soft band.
 #pragma once
 
+#include <vector>
+
 #include <cstdint>
 
 #include "classlib/Graphics.h"
@@ -105,6 +107,8 @@ private:
     int FBandFrames = 0;
     int FTop = 0;
     int FBottom = 0;
+    // Scratch lists of the rectangles a frame treats once each.
+    std::vector<win::RECT> FCover, FCoverOut;
 };
 
 // Published-property entries of the masked effects, declared by each descendant that

@@ -380,6 +380,47 @@ int PlanMaskRects(int RowPixels, int Height, int Align, bool InBits, win::RECT I
     return k;
 }
 
+void DisjointRects(const win::RECT* Rects, int Count, std::vector<win::RECT>& Out) {
+    Out.clear();
+    std::vector<int> ys;
+    for (int i = 0; i < Count; ++i) {
+        if (Empty(Rects[i])) continue;
+        ys.push_back(Rects[i].top);
+        ys.push_back(Rects[i].bottom);
+    }
+    std::sort(ys.begin(), ys.end());
+    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+    std::vector<std::pair<int, int>> spans;
+    size_t bandStart = 0;  // first rectangle of Out that the previous band wrote
+    for (size_t b = 0; b + 1 < ys.size(); ++b) {
+        const int y0 = ys[b], y1 = ys[b + 1];
+        spans.clear();
+        for (int i = 0; i < Count; ++i) {
+            const win::RECT& r = Rects[i];
+            if (!Empty(r) && r.top <= y0 && r.bottom >= y1) spans.emplace_back(r.left, r.right);
+        }
+        std::sort(spans.begin(), spans.end());
+        std::vector<win::RECT> band;
+        for (const auto& sp : spans) {
+            if (!band.empty() && sp.first <= band.back().right)
+                band.back().right = std::max<int>(band.back().right, sp.second);
+            else
+                band.push_back(win::RECT{sp.first, y0, sp.second, y1});
+        }
+        // A band with the same spans as the one above continues its rectangles.
+        const size_t prevCount = Out.size() - bandStart;
+        bool same = prevCount == band.size() && prevCount > 0 && Out[bandStart].bottom == y0;
+        for (size_t k = 0; same && k < band.size(); ++k)
+            same = Out[bandStart + k].left == band[k].left && Out[bandStart + k].right == band[k].right;
+        if (same) {
+            for (size_t k = 0; k < band.size(); ++k) Out[bandStart + k].bottom = y1;
+        } else {
+            bandStart = Out.size();
+            Out.insert(Out.end(), band.begin(), band.end());
+        }
+    }
+}
+
 // ---- 1-bit masks -----------------------------------------------------------------------------
 
 void CopyThroughBitMask(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Mask, const win::RECT& Inner,

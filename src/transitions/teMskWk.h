@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "classlib/Graphics.h"
 #include "platform/windef.h"
@@ -57,6 +58,11 @@ void GetMaskAreaRuns(int Mode, TTEMaskRuns& Runs, int RowBytes, cl::TPixelFormat
 // clamped to the bitmap. Returns the number of rectangles written (at most 4).
 int PlanMaskRects(int RowPixels, int Height, int Align, bool InBits, win::RECT Inner, win::RECT Outer,
                   win::RECT (&Rects)[4]);
+
+// The union of Count rectangles as disjoint rectangles (row bands of maximal column spans),
+// for loops that may treat a pixel once however many of the rectangles hold it. Empty
+// rectangles are left out.
+void DisjointRects(const win::RECT* Rects, int Count, std::vector<win::RECT>& Out);
 
 // ---- 1-bit masks -----------------------------------------------------------------------------
 

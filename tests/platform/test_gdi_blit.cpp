@@ -521,3 +521,53 @@ TEST(GdiDib, SetDIBitsToDeviceInBands) {
     for (int y = 0; y < 4; ++y) EXPECT_EQ(dst.Px32(0, y), static_cast<uint32_t>(0x13 - y)) << y;
     EXPECT_EQ(SetDIBitsToDevice(dst.dc, 0, 0, 1, 4, 0, 0, 4, 2, scans, info.get(), DIB_RGB_COLORS), 0);
 }
+
+// A solid fill writes, span by span, the bytes that painting the same colour pixel by
+// pixel through a pattern brush writes: every format, spans starting and ending inside a
+// byte of 1- and 4-bit rows, clipped areas of several spans, and the operations that use no
+// destination (the fourth byte of 32-bit targets is 0 as with every fill).
+TEST(GdiFill, SolidFillsWriteWhatPatternFillsOfTheSameColourWrite) {
+    std::mt19937 rng(77);
+    struct Format {
+        int bpp;
+        bool b565;
+    } formats[] = {{1, false}, {4, false}, {8, false}, {16, false}, {16, true}, {24, false}, {32, false}};
+    const DWORD rops[] = {PATCOPY, BLACKNESS, WHITENESS, 0x000F0001 /* not P */};
+    uint8_t zeros[16] = {};
+    HBITMAP mono = CreateBitmap(8, 8, 1, 1, zeros);  // every pattern pixel 0: the text colour
+    HBRUSH pattern = CreatePatternBrush(mono);
+    for (const Format& f : formats) {
+        const int W = 45, H = 11;
+        const auto table = f.bpp <= 8 ? GreyTable(1 << f.bpp) : std::vector<COLORREF>{};
+        Canvas fast(W, H, f.bpp, table, true, f.b565), slow(W, H, f.bpp, table, true, f.b565);
+        for (int round = 0; round < 40; ++round) {
+            // Both start from the same random bytes.
+            for (int y = 0; y < H; ++y)
+                for (int i = 0; i < fast.stride; ++i) fast.Row(y)[i] = slow.Row(y)[i] = static_cast<uint8_t>(rng());
+            const COLORREF c = RGB(rng() & 0xFF, rng() & 0xFF, rng() & 0xFF);
+            const DWORD rop = rops[rng() % 4];
+            const int l = static_cast<int>(rng() % W), t = static_cast<int>(rng() % H);
+            const int r = l + static_cast<int>(rng() % (W - l + 1)), b = t + static_cast<int>(rng() % (H - t + 1));
+            const bool clipped = rng() % 2;
+            HBRUSH solid = CreateSolidBrush(c);
+            SelectObject(fast.dc, solid);
+            SelectObject(slow.dc, pattern);
+            SetTextColor(slow.dc, c);
+            for (HDC dc : {fast.dc, slow.dc}) {
+                // Excluding a rectangle inside the area leaves spans on both sides of it.
+                if (clipped) ExcludeClipRect(dc, l + 3, t + 1, l + 9, t + 4);
+                PatBlt(dc, l, t, r - l, b - t, rop);
+                SelectClipRgn(dc, nullptr);
+            }
+            SelectObject(fast.dc, GetStockObject(WHITE_BRUSH));
+            SelectObject(slow.dc, GetStockObject(WHITE_BRUSH));
+            DeleteObject(solid);
+            for (int y = 0; y < H; ++y)
+                ASSERT_EQ(std::memcmp(fast.Row(y), slow.Row(y), static_cast<size_t>(fast.stride)), 0)
+                    << "bpp " << f.bpp << (f.b565 ? " 565" : "") << " rop 0x" << std::hex << rop << std::dec << " row "
+                    << y << " area " << l << "," << t << "-" << r << "," << b;
+        }
+    }
+    DeleteObject(pattern);
+    DeleteObject(mono);
+}
