@@ -2,6 +2,7 @@
 // drawing calls, ScrollDC and single pixels.
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "platform/gdi_impl.h"
 
@@ -353,8 +354,11 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
     bool identityCols = !mirrorX && sw == dw;
     bool usesD = RopUsesD(rop);
     RowConverter conv(sbm, bm, &src.colors);
-    bool rawCopy = rop == 0xCC && !ranges && identityCols && conv.Identity() && sbm.bpp == bm.bpp && bm.bpp >= 8 &&
-                   bm.fmt != Fmt::X555 && (bm.fmt != Fmt::B32 || sbm.fmt == Fmt::B32);
+    // Same format, plain copy: raw pixels go straight from row to row, gathered through the
+    // column map when the columns are stretched or mirrored.
+    bool rawGather = rop == 0xCC && !ranges && conv.Identity() && sbm.bpp == bm.bpp && bm.bpp >= 8 &&
+                     bm.fmt != Fmt::X555 && (bm.fmt != Fmt::B32 || sbm.fmt == Fmt::B32);
+    bool rawCopy = rawGather && identityCols;
     ColorMatcher match(bm);
     bool keepAlpha = sbm.fmt == Fmt::B32 && bm.fmt == Fmt::B32;
     std::vector<uint32_t> srow, sconv, prow, drow, sval;
@@ -376,12 +380,30 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
                     int n = xb - xa;
                     sval.resize(static_cast<size_t>(n));
                     if (rawCopy) {
-                        // Same format, plain copy: straight from row to row.
                         size_t bpp = static_cast<size_t>(bm.bpp / 8);
                         std::memcpy(
                             bm.Row(yy) + static_cast<size_t>(xa) * bpp,
                             sbm.Row(srcY) + static_cast<size_t>(cols.nearest[static_cast<size_t>(xa - cb)]) * bpp,
                             static_cast<size_t>(n) * bpp);
+                        xa = xb;
+                        continue;
+                    }
+                    if (rawGather) {
+                        const size_t bpp = static_cast<size_t>(bm.bpp / 8);
+                        uint8_t* d = bm.Row(yy) + static_cast<size_t>(xa) * bpp;
+                        const uint8_t* srow8 = sbm.Row(srcY);
+                        const int* map = &cols.nearest[static_cast<size_t>(xa - cb)];
+                        auto gather = [&](auto size) {
+                            constexpr size_t k = decltype(size)::value;
+                            for (int i = 0; i < n; ++i, d += k)
+                                std::memcpy(d, srow8 + static_cast<size_t>(map[i]) * k, k);
+                        };
+                        switch (bpp) {
+                        case 1: gather(std::integral_constant<size_t, 1>{}); break;
+                        case 2: gather(std::integral_constant<size_t, 2>{}); break;
+                        case 3: gather(std::integral_constant<size_t, 3>{}); break;
+                        default: gather(std::integral_constant<size_t, 4>{}); break;
+                        }
                         xa = xb;
                         continue;
                     }

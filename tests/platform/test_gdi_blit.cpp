@@ -571,3 +571,40 @@ TEST(GdiFill, SolidFillsWriteWhatPatternFillsOfTheSameColourWrite) {
     DeleteObject(pattern);
     DeleteObject(mono);
 }
+
+// Stretched and mirrored copies between bitmaps of one format take, for every destination
+// pixel, the source pixel of the nearest-sample rule: column j of a span of n from a
+// source span of m starting at s0 reads s0 + floor((2j + 1) * m / (2n)), counted from the
+// far end when mirrored; the same for rows.
+TEST(GdiStretch, SameFormatCopiesTakeTheNearestSample) {
+    std::mt19937 rng(91);
+    struct Format {
+        int bpp;
+        bool b565;
+    } formats[] = {{8, false}, {16, true}, {24, false}, {32, false}};
+    for (const Format& f : formats) {
+        const int bytes = f.bpp / 8;
+        const auto table = f.bpp == 8 ? GreyTable() : std::vector<COLORREF>{};
+        for (int round = 0; round < 30; ++round) {
+            const int sw = 1 + static_cast<int>(rng() % 40), sh = 1 + static_cast<int>(rng() % 9);
+            const int dw = 1 + static_cast<int>(rng() % 60), dh = 1 + static_cast<int>(rng() % 12);
+            Canvas src(sw, sh, f.bpp, table, true, f.b565), dst(dw, dh, f.bpp, table, true, f.b565);
+            for (int y = 0; y < sh; ++y)
+                for (int i = 0; i < src.stride; ++i) src.Row(y)[i] = static_cast<uint8_t>(rng());
+            for (int y = 0; y < dh; ++y) std::memset(dst.Row(y), 0, static_cast<size_t>(dst.stride));
+            const bool mirrorX = rng() % 2, mirrorY = rng() % 2;
+            SetStretchBltMode(dst.dc, COLORONCOLOR);
+            StretchBlt(dst.dc, mirrorX ? dw : 0, mirrorY ? dh : 0, mirrorX ? -dw : dw, mirrorY ? -dh : dh, src.dc, 0, 0,
+                       sw, sh, SRCCOPY);
+            for (int y = 0; y < dh; ++y)
+                for (int x = 0; x < dw; ++x) {
+                    const int jx = mirrorX ? dw - 1 - x : x, jy = mirrorY ? dh - 1 - y : y;
+                    const int sx = (2 * jx + 1) * sw / (2 * dw), sy = (2 * jy + 1) * sh / (2 * dh);
+                    ASSERT_EQ(std::memcmp(dst.Row(y) + x * bytes, src.Row(sy) + sx * bytes, static_cast<size_t>(bytes)),
+                              0)
+                        << "bpp " << f.bpp << " " << sw << "x" << sh << " to " << dw << "x" << dh << " at " << x << ","
+                        << y;
+                }
+        }
+    }
+}

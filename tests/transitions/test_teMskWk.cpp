@@ -147,6 +147,30 @@ TEST(MaskWorker, MergeMarksOnlyNewPixels) {
         }
 }
 
+// The union as disjoint rectangles: every pixel of some input rectangle in exactly one output
+// rectangle, and no other pixel; overlapping, touching, nested and empty inputs.
+TEST(MaskPlan, DisjointRectsCoverTheUnionOnce) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<win::RECT> in(rng() % 12);
+        for (win::RECT& r : in) {
+            const int l = static_cast<int>(rng() % 40) - 5, t = static_cast<int>(rng() % 30) - 5;
+            r = win::RECT{l, t, l + static_cast<int>(rng() % 25), t + static_cast<int>(rng() % 20)};
+        }
+        std::vector<win::RECT> out;
+        te::DisjointRects(in.data(), static_cast<int>(in.size()), out);
+        for (int y = -6; y < 50; ++y)
+            for (int x = -6; x < 70; ++x) {
+                bool inside = false;
+                for (const win::RECT& r : in) inside = inside || InRect(r, x, y);
+                int times = 0;
+                for (const win::RECT& r : out) times += InRect(r, x, y);
+                ASSERT_EQ(times, inside ? 1 : 0) << "round " << round << " at " << x << "," << y;
+            }
+        for (const win::RECT& r : out) ASSERT_TRUE(r.left < r.right && r.top < r.bottom);
+    }
+}
+
 TEST(MaskWorker, InvertFlipsEveryBit) {
     uint32_t words[3] = {0, 0xFFFFFFFF, 0x12345678};
     te::InvertBitMask(words, 3);
