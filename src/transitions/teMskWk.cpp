@@ -435,7 +435,8 @@ void CopyThroughBitMask(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Mask, 
     const TTERowView mv(Mask), dv(Dest), sv(Src);
     for (int i = 0; i < n; ++i) {
         const win::RECT r = rects[i];
-        const size_t rowCost = static_cast<size_t>(r.right - r.left) * static_cast<size_t>(bytes + 1) / 2 + 1;
+        // Mostly whole mask bytes that keep their eight pixels: the mask is what is read.
+        const size_t rowCost = static_cast<size_t>(r.right - r.left) / 2 + 1;
         ForRowBands(r.top, r.bottom, rowCost, [&](int a, int b) {
             for (int y = a; y < b; ++y) {
                 const uint8_t* m = mv[y];

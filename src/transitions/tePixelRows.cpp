@@ -14,8 +14,8 @@ void ForRowBands(int First, int Last, size_t BytesPerItem, const std::function<v
         Body(First, Last);
         return;
     }
-    // Bands of at least 64 KB each.
-    const int minItems = static_cast<int>(std::max<size_t>(1, (64 * 1024 + BytesPerItem - 1) / BytesPerItem));
+    const size_t minBand = kMinParallelBytes / 4;
+    const int minItems = static_cast<int>(std::max<size_t>(1, (minBand + BytesPerItem - 1) / BytesPerItem));
     win::ParallelRows(First, Last, minItems, Body);
 }
 

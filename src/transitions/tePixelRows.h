@@ -40,9 +40,11 @@ struct TTERowView {
     uint8_t* operator[](int y) const { return Top + static_cast<ptrdiff_t>(y) * Step; }
 };
 
-// Work below this many bytes runs on the calling thread: handing it to other threads would
-// cost more than it saves.
-constexpr size_t kMinParallelBytes = 256 * 1024;
+// Work below this many bytes touched runs on the calling thread, and bands are at least a
+// quarter of it: waking the other threads and waiting for the last band costs little next
+// to a pass over a few megabytes, but much next to a small area, above all on a machine
+// whose cores are busy with other work.
+constexpr size_t kMinParallelBytes = size_t{4} << 20;
 
 // Body(a, b) over disjoint bands [a, b) that cover [First, Last); BytesPerItem is what one
 // row (or item) costs in bytes touched, and decides whether and how finely to split.
