@@ -41,94 +41,92 @@ void PrintTo(const Config& c, std::ostream* os) { *os << c.name; }
 
 // The show window's transitions and other settings of the same effects.
 const Config kConfigs[] = {
-    {"Blend", "TBlendTransition", {}, 0x3ea7aee5c0993eb1ull},
-    {"BlockRandom", "TBlockTransition", {}, 0x1444fa2151a26f33ull},
-    {"BlockPuzzle", "TBlockTransition", {{"Puzzle", "True"}}, 0xbe677d3bcdfc20e5ull},
+    {"Blend", "TBlendTransition", {}, 0xef1b56f72a583b64ull},
+    {"BlockRandom", "TBlockTransition", {}, 0x2ebc7b9af12ef448ull},
+    {"BlockPuzzle", "TBlockTransition", {{"Puzzle", "True"}}, 0xd6d182ed6a1a8bcbull},
     {"BlockStyle2", "TBlockTransition", {{"Style", "2"}, {"SubStyle", "3"}, {"BlockWidth", "7"}, {"BlockHeight", "5"}},
-     0xac2e6da8739ef62full},
+     0x772a6fa97f3e60fcull},
     {"BlockStyle3", "TBlockTransition", {{"Style", "3"}, {"SubStyle", "2"}, {"Cols", "9"}, {"Rows", "4"}},
-     0x7ecdda840e42f076ull},
+     0xa3c14740a432c400ull},
     {"BlockStyle4Dual", "TBlockTransition", {{"Style", "4"}, {"Dual", "True"}, {"BlockWidth", "6"}},
-     0x773db3b5526d38c5ull},
-    {"BlockRandomSmall", "TBlockTransition", {{"BlockWidth", "4"}, {"BlockHeight", "3"}}, 0x96da5af5541d0b55ull},
-    {"Blur", "TBlurTransition", {{"Radius", "50"}}, 0x67823f830792ed82ull},
-    {"BlurRadius3", "TBlurTransition", {{"Radius", "3"}}, 0xadbb7173b90a9a9full},
-    {"Circle", "TCircleTransition", {}, 0xdab4702714771a4aull},
-    {"CircleSmooth", "TCircleTransition", {{"SmoothingLevel", "5"}}, 0x2548cd90adff5177ull},
-    {"CircleStyle2Smooth", "TCircleTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0x9fca3e8fde80958eull},
-    {"CircleStyle3Smooth", "TCircleTransition", {{"SmoothingLevel", "5"}, {"Style", "3"}}, 0x5061db60ddf4835eull},
-    {"CircleShrinking", "TCircleTransition", {{"SubStyle", "2"}}, 0xe9b5d1dec229a282ull},
-    {"CircleShrinkingSmooth", "TCircleTransition", {{"SmoothingLevel", "3"}, {"SubStyle", "2"}}, 0x94a526a45a341e1full},
+     0xc06565ad9d89e5a6ull},
+    {"BlockRandomSmall", "TBlockTransition", {{"BlockWidth", "4"}, {"BlockHeight", "3"}}, 0x56aa19eba2dc7784ull},
+    {"Blur", "TBlurTransition", {{"Radius", "50"}}, 0x99dc6f3b6dfda9eaull},
+    {"BlurRadius3", "TBlurTransition", {{"Radius", "3"}}, 0xbd6ed5ea780b8886ull},
+    {"Circle", "TCircleTransition", {}, 0x392747a19f70eda9ull},
+    {"CircleSmooth", "TCircleTransition", {{"SmoothingLevel", "5"}}, 0x858f6dd97addb995ull},
+    {"CircleStyle2Smooth", "TCircleTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0x6b42cb561bdfcfa2ull},
+    {"CircleStyle3Smooth", "TCircleTransition", {{"SmoothingLevel", "5"}, {"Style", "3"}}, 0x5480501e2913e53aull},
+    {"CircleShrinking", "TCircleTransition", {{"SubStyle", "2"}}, 0x86d0efcc03ef2f77ull},
+    {"CircleShrinkingSmooth", "TCircleTransition", {{"SmoothingLevel", "3"}, {"SubStyle", "2"}}, 0xa1e32197fb9c2b40ull},
     {"CircleStyle2ShrinkingSmooth", "TCircleTransition", {{"SmoothingLevel", "2"}, {"Style", "2"}, {"SubStyle", "6"}},
-     0xec8755b60a717e15ull},
-    {"DiagonalSmooth", "TDiagonalTransition", {{"SmoothingLevel", "5"}}, 0xc9da1ff9c2746379ull},
-    {"DiagonalStyle2Smooth", "TDiagonalTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0xf5e4a8414c3d9d74ull},
-    {"DiagonalHard", "TDiagonalTransition", {{"Style", "2"}, {"SubStyle", "3"}}, 0x02dd095076589ac2ull},
-    {"DripRandom", "TDripTransition", {{"Direction", "tedRandom"}}, 0x033040bd47e3ebfcull},
-    {"DripLeft", "TDripTransition", {{"Direction", "tedLeft"}}, 0x887d72f1026a0be6ull},
-    {"DripRight", "TDripTransition", {{"Direction", "tedRight"}}, 0x033040bd47e3ebfcull},
-    {"DripDown", "TDripTransition", {{"Direction", "tedDown"}}, 0x3407bd3dd7ae7e37ull},
-    {"DripUp", "TDripTransition", {{"Direction", "tedUp"}}, 0x5b9525dd7c5118a1ull},
-    {"Fuse", "TFuseTransition", {}, 0xab54c20112028474ull},
-    {"FuseStyle2", "TFuseTransition", {{"Style", "2"}}, 0x3bf12733304b0bf3ull},
-    {"FuseStyle6", "TFuseTransition", {{"Style", "6"}}, 0xed7c5d8bd3fbe208ull},
-    {"FuseStyle9", "TFuseTransition", {{"Style", "9"}}, 0xc39cf57d0a4cea31ull},
-    {"FuseStyle12", "TFuseTransition", {{"Style", "12"}}, 0xe0f34ce1a5631b3cull},
-    {"Interlaced", "TInterlacedTransition", {}, 0x880fbb00d0c06541ull},
+     0x8f870e117c4398e6ull},
+    {"DiagonalSmooth", "TDiagonalTransition", {{"SmoothingLevel", "5"}}, 0xe373c4b660e16077ull},
+    {"DiagonalStyle2Smooth", "TDiagonalTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0x9a1837a9f4fee579ull},
+    {"DiagonalHard", "TDiagonalTransition", {{"Style", "2"}, {"SubStyle", "3"}}, 0xc62ad3e94228ccf5ull},
+    {"DripRandom", "TDripTransition", {{"Direction", "tedRandom"}}, 0x25a924f5c0d5a32dull},
+    {"DripLeft", "TDripTransition", {{"Direction", "tedLeft"}}, 0xf9ba5a713dbdb175ull},
+    {"DripRight", "TDripTransition", {{"Direction", "tedRight"}}, 0x25a924f5c0d5a32dull},
+    {"DripDown", "TDripTransition", {{"Direction", "tedDown"}}, 0xfb54e158a715796eull},
+    {"DripUp", "TDripTransition", {{"Direction", "tedUp"}}, 0xcc0071b8c45181b8ull},
+    {"Fuse", "TFuseTransition", {}, 0x5ac9f40bce9bfb8aull},
+    {"FuseStyle2", "TFuseTransition", {{"Style", "2"}}, 0xd7fbd9b4392b9b1cull},
+    {"FuseStyle6", "TFuseTransition", {{"Style", "6"}}, 0x8d21d157a6d9ddb9ull},
+    {"FuseStyle9", "TFuseTransition", {{"Style", "9"}}, 0x6afca31381a4bf5cull},
+    {"FuseStyle12", "TFuseTransition", {{"Style", "12"}}, 0x26f4b71a71d55476ull},
+    {"Interlaced", "TInterlacedTransition", {}, 0x58501069293b3e33ull},
     {"InterlacedStyle2Smooth", "TInterlacedTransition", {{"SmoothingLevel", "2"}, {"Style", "2"}},
-     0x87c9ef1df0b94b8eull},
-    {"InterlacedStyle2Hard", "TInterlacedTransition", {{"Style", "2"}, {"SubStyle", "2"}}, 0xe9f5f45701f56806ull},
-    {"PageRight", "TPageTransition", {{"Direction", "tedRight"}}, 0x5025ae22f7df58d7ull},
-    {"Page", "TPageTransition", {}, 0x46c4fa63c5a8e371ull},
-    {"PageUp", "TPageTransition", {{"Direction", "tedUp"}}, 0x10df77d9ee512a4eull},
-    {"PageDown", "TPageTransition", {{"Direction", "tedDown"}}, 0x2a8be077c630969dull},
-    {"PageUncoverFlat", "TPageTransition", {{"Uncover", "True"}, {"Use3D", "False"}}, 0x46a46651159c4615ull},
-    {"Pixelate", "TPixelateTransition", {{"BoxSize", "50"}}, 0x86eb1d70d9c0967full},
-    {"PixelateBox7", "TPixelateTransition", {{"BoxSize", "7"}}, 0x9c68fa0b1ef53fa1ull},
-    {"Push", "TPushTransition", {}, 0xc42a772413001c1full},
-    {"PushUp", "TPushTransition", {{"Direction", "tedUp"}}, 0xd839f369d3634516ull},
-    {"PushLeft", "TPushTransition", {{"Direction", "tedLeft"}}, 0xf49798118e072c86ull},
-    {"PushRight", "TPushTransition", {{"Direction", "tedRight"}}, 0x47680e89dad565b8ull},
-    {"Radial", "TRadialTransition", {{"SmoothingLevel", "5"}}, 0x2ad3cabaec595b9bull},
-    {"RadialStyle2", "TRadialTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0x28bf15dbc34fe269ull},
-    {"RadialStyle3", "TRadialTransition", {{"SmoothingLevel", "5"}, {"Style", "3"}}, 0xd8b64f933dc82d73ull},
-    {"RadialStyle4", "TRadialTransition", {{"SmoothingLevel", "5"}, {"Style", "4"}}, 0xd068fc531f7e8653ull},
-    {"RadialHard", "TRadialTransition", {}, 0xc9cf683f928fd9c6ull},
-    {"RadialStyle7Hard", "TRadialTransition", {{"Style", "7"}, {"SubStyle", "9"}}, 0x6b83f2694d7b0ddaull},
-    {"Roll", "TRollTransition", {}, 0xcc3ed5041f7b3711ull},
-    {"RollLeft", "TRollTransition", {{"Direction", "tedLeft"}}, 0x871a595a417bf6faull},
-    {"RollUp", "TRollTransition", {{"Direction", "tedUp"}}, 0x10666f16879e8ff8ull},
-    {"RollRight", "TRollTransition", {{"Direction", "tedRight"}}, 0x54adbda8f39fd42bull},
-    {"RollFlat", "TRollTransition", {{"Unroll", "False"}, {"Use3D", "False"}}, 0xfbe972e176db5647ull},
-    {"Slide", "TSlideTransition", {{"ElasticSrc", "True"}}, 0xdbc750ec2a725e4dull},
-    {"SlideUp", "TSlideTransition", {{"Direction", "tedUp"}, {"ElasticSrc", "True"}}, 0xf7d7e2f156645c25ull},
-    {"SlideLeft", "TSlideTransition", {{"Direction", "tedLeft"}, {"ElasticSrc", "True"}}, 0x760f18b07c378171ull},
-    {"SlideRight", "TSlideTransition", {{"Direction", "tedRight"}, {"ElasticSrc", "True"}}, 0x235eabfd408df2cfull},
-    {"SlideIn", "TSlideTransition", {{"Direction", "tedIn"}}, 0xedd5793d16e0a56aull},
-    {"SlideOutElastic",
-     "TSlideTransition",
-     {{"Direction", "tedDownLeft"}, {"SlideOut", "True"}, {"ElasticDst", "True"}},
-     0x65dda571b8075c3aull},
-    {"Waterfall", "TWaterfallTransition", {}, 0x359d1493039cda92ull},
-    {"WaterfallLeft", "TWaterfallTransition", {{"Direction", "tedLeft"}}, 0x3d5363c5771d991bull},
-    {"WaterfallRight", "TWaterfallTransition", {{"Direction", "tedRight"}}, 0x7b47442ae0db247eull},
-    {"WaterfallUp", "TWaterfallTransition", {{"Direction", "tedUp"}}, 0x80a1d5f05eab0a06ull},
-    {"WipeDown", "TWipeTransition", {{"Direction", "tedDown"}}, 0xb525d425fe76c984ull},
-    {"WipeUp", "TWipeTransition", {{"Direction", "tedUp"}}, 0xf7500be5cb04b5edull},
-    {"WipeLeft", "TWipeTransition", {{"Direction", "tedLeft"}}, 0x22af0b1ae7c0e1a1ull},
-    {"Wipe", "TWipeTransition", {}, 0x288293d430890daaull},
-    {"WipeSmoothBand", "TWipeTransition", {{"SmoothBand", "True"}}, 0x9f6fcb7886d92c67ull},
-    {"WipeSmoothBandUp", "TWipeTransition", {{"SmoothBand", "True"}, {"Direction", "tedUp"}}, 0xe807ed74860f7badull},
-    {"WipeOut", "TWipeTransition", {{"Direction", "tedOut"}}, 0x8dbe52378e44c964ull},
-    {"WipeIn", "TWipeTransition", {{"Direction", "tedIn"}}, 0xf01a9a706c96c4a4ull},
-    {"WipeUpLeft", "TWipeTransition", {{"Direction", "tedUpLeft"}}, 0xc7995cb18b028a3aull},
-    {"Cut", "TFlickerFreeTransition", {}, 0x690e11bfe5f4323bull},
-    {"BmpMaskSmooth", "TBmpMaskTransition", {{"SmoothingLevel", "5"}}, 0x6978afa1845e3d3dull},
+     0xfe63192dae584275ull},
+    {"InterlacedStyle2Hard", "TInterlacedTransition", {{"Style", "2"}, {"SubStyle", "2"}}, 0x1078bc2b4eb999ebull},
+    {"PageRight", "TPageTransition", {{"Direction", "tedRight"}}, 0xaf14baf5c2695e3aull},
+    {"Page", "TPageTransition", {}, 0xf5a69817fdc03fccull},
+    {"PageUp", "TPageTransition", {{"Direction", "tedUp"}}, 0xb228fd194eedef9cull},
+    {"PageDown", "TPageTransition", {{"Direction", "tedDown"}}, 0x52a6737c606d74a9ull},
+    {"PageUncoverFlat", "TPageTransition", {{"Uncover", "True"}, {"Use3D", "False"}}, 0x9698bde3e342510aull},
+    {"Pixelate", "TPixelateTransition", {{"BoxSize", "50"}}, 0xea9d47faa1235ffdull},
+    {"PixelateBox7", "TPixelateTransition", {{"BoxSize", "7"}}, 0x3817a267a2b4f48cull},
+    {"Push", "TPushTransition", {}, 0x03c2652cf226dcecull},
+    {"PushUp", "TPushTransition", {{"Direction", "tedUp"}}, 0xfbc424c64112d22cull},
+    {"PushLeft", "TPushTransition", {{"Direction", "tedLeft"}}, 0x51625b689c4610c3ull},
+    {"PushRight", "TPushTransition", {{"Direction", "tedRight"}}, 0xd7cd2ce7b22c3d89ull},
+    {"Radial", "TRadialTransition", {{"SmoothingLevel", "5"}}, 0x36f35287f8446de2ull},
+    {"RadialStyle2", "TRadialTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0x3a87483d4c0d05bbull},
+    {"RadialStyle3", "TRadialTransition", {{"SmoothingLevel", "5"}, {"Style", "3"}}, 0xfce7dc13d96720e7ull},
+    {"RadialStyle4", "TRadialTransition", {{"SmoothingLevel", "5"}, {"Style", "4"}}, 0xc103ab30cd5d98e7ull},
+    {"RadialHard", "TRadialTransition", {}, 0x01ec532914de9272ull},
+    {"RadialStyle7Hard", "TRadialTransition", {{"Style", "7"}, {"SubStyle", "9"}}, 0x8554509c7110ffc7ull},
+    {"Roll", "TRollTransition", {}, 0x990778aef54ff009ull},
+    {"RollLeft", "TRollTransition", {{"Direction", "tedLeft"}}, 0x505f39eb509f1862ull},
+    {"RollUp", "TRollTransition", {{"Direction", "tedUp"}}, 0xb38ef781d7f21b9cull},
+    {"RollRight", "TRollTransition", {{"Direction", "tedRight"}}, 0xcac1840865231601ull},
+    {"RollFlat", "TRollTransition", {{"Unroll", "False"}, {"Use3D", "False"}}, 0x7626148d4fd38135ull},
+    {"Slide", "TSlideTransition", {{"ElasticSrc", "True"}}, 0x1c9ffb39e06d2ce6ull},
+    {"SlideUp", "TSlideTransition", {{"Direction", "tedUp"}, {"ElasticSrc", "True"}}, 0xa14961f05fcc0db6ull},
+    {"SlideLeft", "TSlideTransition", {{"Direction", "tedLeft"}, {"ElasticSrc", "True"}}, 0x6a7aebef5456a264ull},
+    {"SlideRight", "TSlideTransition", {{"Direction", "tedRight"}, {"ElasticSrc", "True"}}, 0xe6f44819de15a9d3ull},
+    {"SlideIn", "TSlideTransition", {{"Direction", "tedIn"}}, 0x877ef706d5bec36aull},
+    {"SlideOutElastic", "TSlideTransition", {{"Direction", "tedDownLeft"}, {"SlideOut", "True"}, {"ElasticDst", "True"}},
+     0x308b2bbcf7911310ull},
+    {"Waterfall", "TWaterfallTransition", {}, 0x9f7bd2910f73028full},
+    {"WaterfallLeft", "TWaterfallTransition", {{"Direction", "tedLeft"}}, 0x32885f11f24003f7ull},
+    {"WaterfallRight", "TWaterfallTransition", {{"Direction", "tedRight"}}, 0x39a97354aa2ddcb1ull},
+    {"WaterfallUp", "TWaterfallTransition", {{"Direction", "tedUp"}}, 0xb4fea9f935513d2dull},
+    {"WipeDown", "TWipeTransition", {{"Direction", "tedDown"}}, 0x4a0aba56edec863dull},
+    {"WipeUp", "TWipeTransition", {{"Direction", "tedUp"}}, 0xded85e1bd44f328cull},
+    {"WipeLeft", "TWipeTransition", {{"Direction", "tedLeft"}}, 0xf5e9de4efa201ad3ull},
+    {"Wipe", "TWipeTransition", {}, 0xb9909ffe9fb9ddaaull},
+    {"WipeSmoothBand", "TWipeTransition", {{"SmoothBand", "True"}}, 0xc5f3b247a00cd76aull},
+    {"WipeSmoothBandUp", "TWipeTransition", {{"SmoothBand", "True"}, {"Direction", "tedUp"}}, 0x212ee06e310407f4ull},
+    {"WipeOut", "TWipeTransition", {{"Direction", "tedOut"}}, 0x334a9b7774c8d6e0ull},
+    {"WipeIn", "TWipeTransition", {{"Direction", "tedIn"}}, 0xd45a92c1980e5595ull},
+    {"WipeUpLeft", "TWipeTransition", {{"Direction", "tedUpLeft"}}, 0x018ea8ab41643f3dull},
+    {"Cut", "TFlickerFreeTransition", {}, 0xa509db46816b181full},
+    {"BmpMaskSmooth", "TBmpMaskTransition", {{"SmoothingLevel", "5"}}, 0x31a795ec81e31bfdull},
     {"BmpMaskSmooth2Tile", "TBmpMaskTransition", {{"SmoothingLevel", "2"}, {"MaskMode", "fcpmTile"}},
-     0x73f0e38c2e90a6e1ull},
-    {"BmpMaskHard", "TBmpMaskTransition", {}, 0x5937c987b6a5e5beull},
+     0x2195b94c39052098ull},
+    {"BmpMaskHard", "TBmpMaskTransition", {}, 0x9c7caeb5be9de469ull},
     {"BmpMaskHardReversedZoom", "TBmpMaskTransition", {{"Reversed", "True"}, {"MaskMode", "fcpmZoom"}},
-     0x604f71ef947f3665ull},
+     0xe141e0d17524cc7dull},
 };
 
 // A display of a given format, one pass.
@@ -147,9 +145,21 @@ private:
 
 struct Hash {
     uint64_t h = 1469598103934665603ull;
+    void Word(uint64_t w) {
+        h ^= w;
+        h *= 0x9E3779B97F4A7C15ull;
+        h ^= h >> 29;
+    }
+    // Eight bytes at a time, then the rest one by one.
     void Add(const void* p, size_t n) {
         auto* b = static_cast<const uint8_t*>(p);
-        for (size_t i = 0; i < n; ++i) h = (h ^ b[i]) * 1099511628211ull;
+        size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, b + i, 8);
+            Word(w);
+        }
+        for (; i < n; ++i) Word(b[i]);
     }
     void Add(int32_t v) { Add(&v, sizeof v); }
     void Add(const win::RECT& r) {
@@ -217,8 +227,9 @@ std::unique_ptr<TTransitionEffect> Make(const Config& c) {
 }
 
 // How a pass steps through its frames: every frame; steps of 3, 1, 7, 2 in turn; steps of
-// 97, 13, 201, 55 in turn (few frames of a large picture). The last frame is always drawn.
-enum class Steps { All, Small, Large };
+// 97, 13, 201, 55 in turn; steps of 331, 97, 511, 203 in turn (few frames of a large
+// picture). The last frame is always drawn.
+enum class Steps { All, Small, Large, Huge };
 
 // One pass at W x H on a display of Format.
 void HashPass(const Config& c, int W, int H, uint8_t Format, Steps Stepping, Hash& hash) {
@@ -246,12 +257,13 @@ void HashPass(const Config& c, int W, int H, uint8_t Format, Steps Stepping, Has
     w->Initialize(d, d->Frames);
     dev.CalcFrameCounts();
     hash.Add(d->Frames);
-    static const int kSmall[] = {3, 1, 7, 2}, kLarge[] = {97, 13, 201, 55};
+    static const int kSmall[] = {3, 1, 7, 2}, kLarge[] = {97, 13, 201, 55}, kHuge[] = {331, 97, 511, 203};
     int prev = 0, turn = 0;
     while (prev < d->LastFrame) {
         int step = 1;
         if (Stepping == Steps::Small) step = kSmall[turn++ % 4];
         if (Stepping == Steps::Large) step = kLarge[turn++ % 4];
+        if (Stepping == Steps::Huge) step = kHuge[turn++ % 4];
         const int k = std::min(prev + step, d->LastFrame);
         w->ExecuteFrame(d, k, k - prev, prev);
         prev = k;
@@ -292,8 +304,9 @@ TEST_P(FrameHashes, EveryFrameIsTheRecordedOne) {
         {61, 37, cl::pf32bit, Steps::All},    {61, 37, cl::pf32bit, Steps::Small}, {128, 72, cl::pf32bit, Steps::All},
         {203, 97, cl::pf32bit, Steps::Small}, {45, 50, cl::pf24bit, Steps::All},   {45, 50, cl::pf16bit, Steps::Small},
         {1, 9, cl::pf32bit, Steps::All},      {9, 1, cl::pf32bit, Steps::Small},
-        // Large enough for the pixel loops to split their rows over threads.
         {640, 400, cl::pf32bit, Steps::Large}, {488, 330, cl::pf24bit, Steps::Large},
+        // Large enough for the pixel loops to split their rows over threads.
+        {1600, 900, cl::pf32bit, Steps::Huge}, {1280, 720, cl::pf24bit, Steps::Huge},
     };
     Hash all;
     std::string each;
