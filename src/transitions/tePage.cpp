@@ -7,6 +7,7 @@
 #include "classlib/SysUtils.h"
 #include "platform/gdi.h"
 #include "transitions/teEffectProps.h"
+#include "transitions/tePixelRows.h"
 #include "transitions/teRender.h"
 
 namespace te {
@@ -328,6 +329,7 @@ void TPageTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
         int cs = s, ce = e;
         if (!band || !clipSpan(cs, ce)) return;
         win::RECT r = real(cs, ce);
+        const TTERowView mirrorRows(pd->Mirror.get()), bandRows(band);
         for (int p = cs; p < ce; ++p) {
             int line, shade;
             if (front) {
@@ -348,11 +350,11 @@ void TPageTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
                 const uint8_t* sp;
                 uint8_t* dp;
                 if (horizontal) {
-                    sp = static_cast<const uint8_t*>(pd->Mirror->ScanLine(a)) + mreal * 4;
-                    dp = static_cast<uint8_t*>(band->ScanLine(a)) + (preal - r.left) * 4;
+                    sp = mirrorRows[a] + mreal * 4;
+                    dp = bandRows[a] + (preal - r.left) * 4;
                 } else {
-                    sp = static_cast<const uint8_t*>(pd->Mirror->ScanLine(mreal)) + a * 4;
-                    dp = static_cast<uint8_t*>(band->ScanLine(preal - r.top)) + a * 4;
+                    sp = mirrorRows[mreal] + a * 4;
+                    dp = bandRows[preal - r.top] + a * 4;
                 }
                 for (int i = 0; i < 3; ++i)
                     dp[i] = static_cast<uint8_t>(front ? std::min(sp[i] + shade, 255) : std::max(sp[i] - shade, 0));

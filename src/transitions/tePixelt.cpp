@@ -84,6 +84,24 @@ void TPixelateTransition::DrawBlocks(const TSummedAreaTable& Table, cl::TBitmap*
                     std::copy(t1, t1 + columns.size(), columns.begin());
                 }
             }
+            if (inside && pairs && bw == 2 && bh == 2) {
+                // 2 x 2 blocks: block c's sums are the column sums at its right column less
+                // those at the column before it; an odd last column repeats the last block.
+                const uint32_t* c1 = columns.data() + 3;
+                uint8_t* q = line.data();
+                for (int bc = 0; bc < fullCols; ++bc, c1 += 6, q += 6) {
+                    const uint32_t* c0 = bc > 0 ? c1 - 6 : nullptr;
+                    const auto p0 = static_cast<uint8_t>((c1[0] - (c0 ? c0[0] : 0u)) >> 2);
+                    const auto p1 = static_cast<uint8_t>((c1[1] - (c0 ? c0[1] : 0u)) >> 2);
+                    const auto p2 = static_cast<uint8_t>((c1[2] - (c0 ? c0[2] : 0u)) >> 2);
+                    q[0] = q[3] = p0;
+                    q[1] = q[4] = p1;
+                    q[2] = q[5] = p2;
+                }
+                if (W % 2) std::memcpy(q, q - 3, 3);
+                for (int l = 0; l < lines; ++l) std::memcpy(out[H - 1 - (top + l)], line.data(), line.size());
+                continue;
+            }
             for (int bc = 0; bc * bw < W; ++bc) {
                 const int ax0 = bc < fullCols ? bc * bw : (pairs ? (fullCols - 1) * bw : W - bw);
                 const int ax1 = ax0 + bw;
