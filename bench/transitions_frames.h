@@ -34,6 +34,7 @@
 #include "player/OstrelMain.h"
 #include "transitions/teBmpMsk.h"
 #include "transitions/teCore.h"
+#include "transitions/teMskWk.h"
 #include "transitions/teRender.h"
 
 namespace tebench {
@@ -200,14 +201,9 @@ inline void RunPasses(benchmark::State& state, const EffectMaker& make) {
 // the area as the player's masks are.
 inline std::unique_ptr<cl::TBitmap> ShowMask() {
     auto m = std::make_unique<cl::TBitmap>();
-    m->SetPixelFormat(cl::pf8bit);
-    std::vector<win::RGBQUAD> table(256);
-    for (int i = 0; i < 256; ++i) {
-        const auto v = static_cast<uint8_t>(i);
-        table[static_cast<size_t>(i)] = win::RGBQUAD{v, v, v, 0};
-    }
-    m->SetColorTable(table);
-    m->SetSize(320, 240);
+    const win::HPALETTE grey = te::CreateGrayPalette();
+    te::AdjustBitmapFormat(m.get(), grey, 320, 240, cl::pf8bit);
+    win::DeleteObject(grey);
     for (int y = 0; y < 240; ++y) {
         auto* row = static_cast<uint8_t*>(m->ScanLine(y));
         for (int x = 0; x < 320; ++x) row[x] = static_cast<uint8_t>((x * x + 3 * y * y) / 97 + x / 3);

@@ -97,10 +97,7 @@ void BmpMaskBlendRow_Pas(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* F
 }
 
 void AgeMaskRow_Pas(uint8_t* Mask, int Count, bool ZeroAll, int Amount) {
-    for (int x = 0; x < Count; ++x) {
-        if (Mask[x] == 255) continue;
-        Mask[x] = ZeroAll ? 0 : static_cast<uint8_t>(std::max(Mask[x] - Amount, 0));
-    }
+    AgeMaskRowFrom_Pas(Mask, Mask, Count, ZeroAll, Amount);
 }
 
 void AgeMaskRowFrom_Pas(uint8_t* Dest, const uint8_t* Src, int Count, bool ZeroAll, int Amount) {
@@ -235,19 +232,7 @@ void BmpMaskBlendRow_SSE2(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* 
 }
 
 void AgeMaskRow_SSE2(uint8_t* Mask, int Count, bool ZeroAll, int Amount) {
-    if (Amount < 0 || Amount > 255) {
-        AgeMaskRow_Pas(Mask, Count, ZeroAll, Amount);
-        return;
-    }
-    const __m128i ff = _mm_set1_epi8(-1), amount = _mm_set1_epi8(static_cast<char>(Amount));
-    int x = 0;
-    for (; x + 16 <= Count; x += 16) {
-        const __m128i v = Load(Mask + x);
-        const __m128i keep = _mm_cmpeq_epi8(v, ff);
-        const __m128i aged = ZeroAll ? _mm_setzero_si128() : _mm_subs_epu8(v, amount);
-        Store(Mask + x, Select(keep, v, aged));
-    }
-    AgeMaskRow_Pas(Mask + x, Count - x, ZeroAll, Amount);
+    AgeMaskRowFrom_SSE2(Mask, Mask, Count, ZeroAll, Amount);
 }
 
 void AgeMaskRowFrom_SSE2(uint8_t* Dest, const uint8_t* Src, int Count, bool ZeroAll, int Amount) {

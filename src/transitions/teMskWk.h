@@ -135,6 +135,7 @@ void AgeSmoothMaskFrom(cl::TBitmap* Dest, cl::TBitmap* Src, const win::RECT& Inn
 void SmoothBlendRow_Pas(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, const uint8_t* Mask, int Count);
 void BmpMaskBlendRow_Pas(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask,
                          int Count, int Level, int Band, bool Additive);
+// Ageing in place is ageing from the mask itself (each byte is read before it is written).
 void AgeMaskRow_Pas(uint8_t* Mask, int Count, bool ZeroAll, int Amount);
 void AgeMaskRowFrom_Pas(uint8_t* Dest, const uint8_t* Src, int Count, bool ZeroAll, int Amount);
 // Copies the pixels whose mask byte lies in Min..Max: any whole-byte pixel size, 32-bit

@@ -19,6 +19,7 @@
 #include "platform/gdi.h"
 #include "transitions/teBmpMsk.h"
 #include "transitions/teCore.h"
+#include "transitions/teMskWk.h"
 #include "transitions/teRender.h"
 
 using namespace te;
@@ -203,14 +204,9 @@ std::unique_ptr<cl::TBitmap> Noise(cl::TPixelFormat pf, int w, int h, uint32_t s
 // A grey mask picture (8 bits, grey palette) with smooth and sharp parts.
 std::unique_ptr<cl::TBitmap> MaskPicture() {
     auto m = std::make_unique<cl::TBitmap>();
-    m->SetPixelFormat(cl::pf8bit);
-    std::vector<win::RGBQUAD> table(256);
-    for (int i = 0; i < 256; ++i) {
-        const auto v = static_cast<uint8_t>(i);
-        table[static_cast<size_t>(i)] = win::RGBQUAD{v, v, v, 0};
-    }
-    m->SetColorTable(table);
-    m->SetSize(23, 17);
+    const win::HPALETTE grey = CreateGrayPalette();
+    AdjustBitmapFormat(m.get(), grey, 23, 17, cl::pf8bit);
+    win::DeleteObject(grey);
     for (int y = 0; y < 17; ++y) {
         auto* row = static_cast<uint8_t*>(m->ScanLine(y));
         for (int x = 0; x < 23; ++x) row[x] = static_cast<uint8_t>(x < 12 ? x * 11 + y * 3 : Mix(x * 31 + y) & 0xFF);
