@@ -122,3 +122,29 @@ TEST_F(BlurTest, ARunThroughTheDeviceEndsOnTheNewLook) {
 TEST_F(BlurTest, TinyAreasStayInsideThePictures) {
     RunTinyAreas([] { return std::unique_ptr<TTransitionEffect>(new TBlurTransition(nullptr)); }, cl::pf24bit);
 }
+
+// The new picture's table is made before the first frame; a run that hands the new picture
+// over only after Initialize gets it made at the first frame of the second half.
+TEST_F(BlurTest, TheNewPicturesTableIsMadeAtHalfWhenItCameLate) {
+    const int W = 11, H = 7, R = 2;
+    auto newPic = [](int x, int y) { return Noise(x + 40, y); };
+    for (bool late : {false, true}) {
+        TBlurTransition blur(nullptr);
+        blur.SetRadius(R);
+        FrameBench bench(&blur, W, H, Noise, newPic, cl::pf24bit, true);
+        cl::TBitmap* dst = bench.data.DstImage;
+        if (late) bench.data.DstImage = nullptr;
+        ASSERT_EQ(bench.Init(), 2 * R);
+        bench.data.DstImage = dst;
+        auto* data = static_cast<TBlurData*>(bench.data.Custom.get());
+        for (int k = 1; k <= 2 * R; ++k) {
+            bench.Frame(k, k - 1);
+            EXPECT_EQ(data->HoldsOld, k < data->Half) << "frame " << k;
+            const bool isNew = k >= R + 1;
+            const int a = isNew ? 2 * R - k : k;
+            const PixelFn pic = isNew ? PixelFn(newPic) : PixelFn(Noise);
+            ASSERT_EQ(bench.Compare([&](int x, int y) { return BlurModel(pic, W, H, a, x, y); }), "")
+                << "frame " << k << (late ? " (late)" : "");
+        }
+    }
+}
