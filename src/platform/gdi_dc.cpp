@@ -7,6 +7,7 @@
 #include "platform/display.h"
 #include "platform/gdi_impl.h"
 #include "platform/kernel.h"
+#include "platform/user.h"
 
 namespace win::gdi {
 
@@ -25,14 +26,7 @@ void NoteInvalidHandle() { SetLastError(ERROR_INVALID_HANDLE); }
 void NoteDrawn(DcObj& dc, const RECT& box) {
     if (dc.dcKind != DcKind::Window || !dc.st.bitmap || box.right <= box.left || box.bottom <= box.top) return;
     RECT& c = dc.st.bitmap->changed;
-    if (c.right <= c.left || c.bottom <= c.top) {
-        c = box;
-        return;
-    }
-    c.left = std::min(c.left, box.left);
-    c.top = std::min(c.top, box.top);
-    c.right = std::max(c.right, box.right);
-    c.bottom = std::max(c.bottom, box.bottom);
+    UnionRect(&c, &c, &box);
 }
 
 const Region& DcObj::Visible() {
