@@ -232,10 +232,13 @@ TEST_F(Executable, AboutBoxAndPreviewSwitches) {
 // asking for headless keeps the headless screen.
 TEST_F(Executable, WithoutADisplayTheShowAndThePreviewSaySoAndFail) {
     PackRgb();
-    XServer gone;  // a display that was there and is not any more
-    ASSERT_TRUE(gone.Start(64, 48));
-    const std::string stale = gone.Display();
-    gone.Stop();
+    // A display nobody serves: far above the numbers the tests' own servers take (they count
+    // up from 0), with no server's lock or socket behind it.
+    std::string stale;
+    for (int n = 4000; n < 5000 && stale.empty(); ++n)
+        if (!fs::exists("/tmp/.X" + std::to_string(n) + "-lock") && !fs::exists("/tmp/.X11-unix/X" + std::to_string(n)))
+            stale = ":" + std::to_string(n);
+    ASSERT_FALSE(stale.empty());
     struct Case {
         std::string display;  // "" : DISPLAY unset
         std::string backend;  // LUMETRA_DISPLAY ("" : unset)
@@ -431,52 +434,69 @@ TEST_P(DesktopTransition, ShowsItsFramesOnTheXScreenForItsDuration) {
     ASSERT_EQ(Shell("/usr/bin/convert -size 400x300 gradient:'#ff2000-#2000ff' '" + a + "'"), 0);
     ASSERT_EQ(Shell("/usr/bin/convert -size 300x400 gradient:'#20ff20-#ffff20' -rotate 90 '" + b + "'"), 0);
     Pack("--interval 2500 --effect-interval 3000 --effect " + std::to_string(GetParam().index) + " --no-fader", {a, b});
-    XServer x;
-    ASSERT_TRUE(x.Start(400, 300));
-    auto origin = Clock::now();
-    Program p({show_, "/s"}, Env(x.Display()));
 
-    // Screenshots until the second picture has stood for a while (or time is up).
+    // One run of the show, watched until the second picture has stood for a while. A busy
+    // machine may stretch a capture step around either end of the transition, and then the
+    // bounds below say less: such a run is watched again (up to three times), since what is
+    // measured is the program, not the capture.
     std::vector<Shot> shots;
     std::vector<ShotRun> runs;
-    auto end = origin + std::chrono::seconds(90);
-    int longRuns = 0;
-    while (Clock::now() < end && longRuns < 2 && p.Running()) {
-        auto next = Clock::now() + std::chrono::milliseconds(static_cast<int>(kStep));
-        bool ok = false;
-        Shot s = Take(x.Display(), origin, &ok);
-        if (ok) {
-            shots.push_back(s);
-            if (!runs.empty() && shots[runs.back().last].digest == s.digest)
-                runs.back().last = shots.size() - 1;
-            else
-                runs.push_back(ShotRun{shots.size() - 1, shots.size() - 1});
-            longRuns = 0;
-            for (const ShotRun& r : runs)
-                if (!shots[r.first].blackSeen && shots[r.last].ms - shots[r.first].ms >= 1000) ++longRuns;
+    size_t lastOld = 0, firstNew = 0;
+    for (int attempt = 1;; ++attempt) {
+        SCOPED_TRACE("attempt " + std::to_string(attempt));
+        shots.clear();
+        runs.clear();
+        XServer x;
+        ASSERT_TRUE(x.Start(400, 300));
+        auto origin = Clock::now();
+        Program p({show_, "/s"}, Env(x.Display()));
+        auto end = origin + std::chrono::seconds(90);
+        int longRuns = 0;
+        while (Clock::now() < end && longRuns < 2 && p.Running()) {
+            auto next = Clock::now() + std::chrono::milliseconds(static_cast<int>(kStep));
+            bool ok = false;
+            Shot s = Take(x.Display(), origin, &ok);
+            if (ok) {
+                shots.push_back(s);
+                if (!runs.empty() && shots[runs.back().last].digest == s.digest)
+                    runs.back().last = shots.size() - 1;
+                else
+                    runs.push_back(ShotRun{shots.size() - 1, shots.size() - 1});
+                longRuns = 0;
+                for (const ShotRun& r : runs)
+                    if (!shots[r.first].blackSeen && shots[r.last].ms - shots[r.first].ms >= 1000) ++longRuns;
+            }
+            std::this_thread::sleep_until(next);
         }
-        std::this_thread::sleep_until(next);
-    }
-    p.Signal(SIGTERM);
-    ASSERT_TRUE(p.WaitEnd(30000));
-    EXPECT_TRUE(p.ExitedWith(0)) << Describe(p.Status());
+        p.Signal(SIGTERM);
+        ASSERT_TRUE(p.WaitEnd(30000));
+        EXPECT_TRUE(p.ExitedWith(0)) << Describe(p.Status());
 
-    // The old picture: the first full-screen picture that stood for a second; the new one:
-    // the next that did.
-    auto standing = [&](const ShotRun& r) { return !shots[r.first].blackSeen && shots[r.last].ms - shots[r.first].ms >= 1000; };
-    size_t oldRun = runs.size(), newRun = runs.size();
-    for (size_t i = 0; i < runs.size(); ++i) {
-        if (!standing(runs[i])) continue;
-        if (oldRun == runs.size())
-            oldRun = i;
-        else if (shots[runs[i].first].digest != shots[runs[oldRun].first].digest) {
-            newRun = i;
-            break;
+        // The old picture: the first full-screen picture that stood for a second; the new
+        // one: the next that did.
+        auto standing = [&](const ShotRun& r) {
+            return !shots[r.first].blackSeen && shots[r.last].ms - shots[r.first].ms >= 1000;
+        };
+        size_t oldRun = runs.size(), newRun = runs.size();
+        for (size_t i = 0; i < runs.size(); ++i) {
+            if (!standing(runs[i])) continue;
+            if (oldRun == runs.size())
+                oldRun = i;
+            else if (shots[runs[i].first].digest != shots[runs[oldRun].first].digest) {
+                newRun = i;
+                break;
+            }
         }
+        ASSERT_LT(oldRun, runs.size()) << "the old picture never stood on the screen";
+        ASSERT_LT(newRun, runs.size()) << "the new picture never stood on the screen";
+        lastOld = runs[oldRun].last;
+        firstNew = runs[newRun].first;
+        ASSERT_GT(firstNew, lastOld);
+        const bool stretched = shots[lastOld + 1].ms - shots[lastOld].ms > 3 * kStep ||
+                               shots[firstNew].ms - shots[firstNew - 1].ms > 3 * kStep;
+        if (!stretched) break;
+        ASSERT_LT(attempt, 3) << "the machine never left the captures around the transition one step apart";
     }
-    ASSERT_LT(oldRun, runs.size()) << "the old picture never stood on the screen";
-    ASSERT_LT(newRun, runs.size()) << "the new picture never stood on the screen";
-    const size_t lastOld = runs[oldRun].last, firstNew = runs[newRun].first;
     const size_t between = firstNew - lastOld - 1;
     // Frozen frames would show the old picture until the new one appears at once.
     ASSERT_GE(between, 10u) << "too few in-between frames seen";
@@ -490,10 +510,6 @@ TEST_P(DesktopTransition, ShowsItsFramesOnTheXScreenForItsDuration) {
     const double longest = shots[firstNew].ms - shots[lastOld].ms;
     EXPECT_LE(shortest, kDuration + kTolerance);
     EXPECT_GE(longest, kDuration - kTolerance);
-    // The shots around both ends are one capture step apart (a busy machine may stretch a
-    // step; then the bounds above say less, so it is checked).
-    EXPECT_LE(shots[lastOld + 1].ms - shots[lastOld].ms, 3 * kStep);
-    EXPECT_LE(shots[firstNew].ms - shots[firstNew - 1].ms, 3 * kStep);
 }
 
 INSTANTIATE_TEST_SUITE_P(Effects, DesktopTransition,
