@@ -353,6 +353,13 @@ void TBitmap::SetSize(int width, int height) {
     Changed();
 }
 
+void TBitmap::NewUnfilled(int width, int height) {
+    Image img;
+    BitmapImage::Make(img, std::max(width, 0), std::max(height, 0), format_, table_);
+    Install(std::move(img));
+    Changed();
+}
+
 TPixelFormat TBitmap::PixelFormat() const { return handleType_ == bmDDB ? pfDevice : format_; }
 
 void TBitmap::SetPixelFormat(TPixelFormat pf) {
