@@ -101,9 +101,23 @@ void PixelRelease::operator()(uint8_t* p) const {
         std::free(p);
 }
 
+// Under AddressSanitizer every block comes from the ordinary allocator, so that an overrun
+// of a large picture is caught like that of a small one.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMapLargeBlocks = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kMapLargeBlocks = false;
+#else
+constexpr bool kMapLargeBlocks = true;
+#endif
+#else
+constexpr bool kMapLargeBlocks = true;
+#endif
+
 PixelStorage AllocPixels(size_t bytes, bool zeroed) {
     if (bytes == 0) return nullptr;
-    if (bytes >= kMapFrom) {
+    if (kMapLargeBlocks && bytes >= kMapFrom) {
         size_t mapped = 0;
         if (uint8_t* p = Cache().Take(bytes, &mapped)) {
             if (zeroed) std::memset(p, 0, bytes);
