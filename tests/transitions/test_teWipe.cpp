@@ -157,6 +157,47 @@ TEST_F(Wipe, DitherSeedAndPattern) {
     EXPECT_EQ(cl::GetRandSeed(), after);
 }
 
+// FNV-1a over the frame pixels of a dithered run, frame after frame.
+uint64_t DitheredRunHash(TTEEffectDirection dir, int W, int H, int B, cl::TPixelFormat pf) {
+    te::TWipeTransition e(nullptr);
+    e.SetDirection(dir);
+    e.BandWidth = static_cast<uint16_t>(B);
+    fxtest::PassDriver d(&e, W, H, pf, 11);
+    uint64_t h = 14695981039346656037ull;
+    for (int k = 1; k <= d.Frames(); ++k) {
+        d.Frame(k);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                uint32_t v = fxtest::RawPixel(d.Work(), x, y);
+                for (int i = 0; i < 4; ++i) {
+                    h ^= (v >> (8 * i)) & 0xFF;
+                    h *= 1099511628211ull;
+                }
+            }
+    }
+    return h;
+}
+
+// The dots and the shimmer of the dithered band, pinned frame by frame.
+TEST_F(Wipe, DitheredBandPixelsArePinned) {
+    struct Case {
+        TTEEffectDirection dir;
+        int w, h, band;
+        cl::TPixelFormat pf;
+        uint64_t hash;
+    } cases[] = {
+        {te::tedRight, 37, 13, 9, cl::pf24bit, 0x4874c96240f28d44ull},
+        {te::tedLeft, 37, 13, 50, cl::pf24bit, 0x2e37a01c1c7b75a8ull},
+        {te::tedDown, 19, 23, 7, cl::pf32bit, 0x951b39e3fc94d443ull},
+        {te::tedUp, 19, 23, 12, cl::pf16bit, 0x1923b2b409e50ed3ull},
+    };
+    for (const Case& c : cases) {
+        cl::SetRandSeed(424242);
+        const uint64_t h = DitheredRunHash(c.dir, c.w, c.h, c.band, c.pf);
+        EXPECT_EQ(h, c.hash) << "direction " << int(c.dir);
+    }
+}
+
 // Pixel colour without the spare fourth byte.
 uint32_t Rgb(cl::TBitmap* b, int x, int y) { return fxtest::RawPixel(b, x, y) & 0xFFFFFF; }
 
