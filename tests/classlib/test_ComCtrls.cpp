@@ -12,12 +12,6 @@ namespace {
 
 using win::RECT;
 
-constexpr uint32_t Rgb(TColor c) {
-    uint32_t v = static_cast<uint32_t>(c);
-    return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
-}
-uint32_t Sys(int i) { return Rgb(static_cast<TColor>(win::GetSysColor(i))); }
-uint32_t At(int x, int y) { return win::test::ScreenComposite().At(x, y) & 0xFFFFFF; }
 
 class PageControlTest : public ControlsTest {
 protected:

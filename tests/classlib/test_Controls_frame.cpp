@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "classlib/OleCtrls.h"
+#include "frame_settings.h"
 #include "test_Controls_fixture.h"
 
 namespace cl::testing_controls {
@@ -13,12 +14,6 @@ namespace {
 
 using win::RECT;
 
-constexpr uint32_t Rgb(TColor c) {
-    uint32_t v = static_cast<uint32_t>(c);
-    return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
-}
-uint32_t Sys(int i) { return Rgb(static_cast<TColor>(win::GetSysColor(i))); }
-uint32_t At(int x, int y) { return win::test::ScreenComposite().At(x, y) & 0xFFFFFF; }
 
 // A windowed control whose window styles a test chooses.
 class TStyledControl : public TWinControl {
@@ -61,39 +56,29 @@ protected:
 TEST_F(FrameTest, BorderAndBevelsLieInTheFrameAroundTheClientArea) {
     struct Case {
         const char* what;
-        TBevelKind kind;
-        TBevelCut inner, outer;
-        int width, border;
-        TBevelEdges edges;
-        bool ctl3D;
+        frametest::TFrameSettings frame;
         RECT client;                   // in window coordinates
         std::vector<std::pair<win::POINT, uint32_t>> pixels;  // window coordinates
     } cases[] = {
-        {"border only", bkNone, bvRaised, bvLowered, 1, 3, 0x0F, true, {3, 3, 57, 37},
+        {"border only", {bkNone, bvRaised, bvLowered, 1, 3, 0x0F, true}, {3, 3, 57, 37},
          {{{0, 0}, Rgb(clYellow)}, {{2, 20}, Rgb(clYellow)}}},
-        {"tile bevel", bkTile, bvRaised, bvLowered, 1, 0, 0x0F, true, {2, 2, 58, 38},
+        {"tile bevel", {bkTile, bvRaised, bvLowered, 1, 0, 0x0F, true}, {2, 2, 58, 38},
          {{{0, 0}, Sys(win::COLOR_BTNSHADOW)}, {{1, 1}, Sys(win::COLOR_BTNHIGHLIGHT)}, {{59, 39}, Sys(win::COLOR_BTNHIGHLIGHT)},
           {{58, 38}, Sys(win::COLOR_BTNSHADOW)}}},
-        {"wide soft bevel and border, two sides", bkSoft, bvNone, bvRaised, 3, 1, (1u << beLeft) | (1u << beBottom), true,
+        {"wide soft bevel and border, two sides", {bkSoft, bvNone, bvRaised, 3, 1, (1u << beLeft) | (1u << beBottom), true},
          {4, 1, 59, 36},
          {{{0, 10}, Sys(win::COLOR_BTNHIGHLIGHT)}, {{1, 10}, Rgb(clYellow)}, {{30, 39}, Sys(win::COLOR_3DDKSHADOW)},
           {{30, 0}, Rgb(clYellow)}, {{59, 20}, Rgb(clYellow)}}},
-        {"flat", bkFlat, bvLowered, bvLowered, 1, 0, 0x0F, true, {2, 2, 58, 38},
+        {"flat", {bkFlat, bvLowered, bvLowered, 1, 0, 0x0F, true}, {2, 2, 58, 38},
          {{{0, 0}, Sys(win::COLOR_BTNSHADOW)}, {{59, 39}, Sys(win::COLOR_BTNSHADOW)}, {{1, 1}, Sys(win::COLOR_BTNFACE)}}},
-        {"mono", bkTile, bvNone, bvRaised, 1, 0, 0x0F, false, {1, 1, 59, 39},
+        {"mono", {bkTile, bvNone, bvRaised, 1, 0, 0x0F, false}, {1, 1, 59, 39},
          {{{0, 0}, Sys(win::COLOR_WINDOWFRAME)}, {{59, 39}, Sys(win::COLOR_WINDOWFRAME)}}},
-        {"space", bkTile, bvSpace, bvNone, 2, 0, 0x0F, true, {2, 2, 58, 38}, {{{0, 0}, Rgb(clYellow)}}},
+        {"space", {bkTile, bvSpace, bvNone, 2, 0, 0x0F, true}, {2, 2, 58, 38}, {{{0, 0}, Rgb(clYellow)}}},
     };
     for (const Case& c : cases) {
         auto* w = Make(20, 30, 60, 40);
-        w->Ctl3D = c.ctl3D;
+        c.frame.ApplyTo(w);
         w->SetParent(form);
-        w->SetBevelKind(c.kind);
-        w->SetBevelInner(c.inner);
-        w->SetBevelOuter(c.outer);
-        w->SetBevelWidth(c.width);
-        w->SetBevelEdges(c.edges);
-        w->SetBorderWidth(c.border);
         Application->ProcessMessages();
         EXPECT_EQ(w->ClientWidth(), c.client.right - c.client.left) << c.what;
         EXPECT_EQ(w->ClientHeight(), c.client.bottom - c.client.top) << c.what;

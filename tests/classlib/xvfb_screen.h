@@ -18,6 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include "classlib/ComCtrls.h"
+#include "classlib/Forms.h"
+#include "platform/clock.h"
+#include "platform/user.h"
+
 // X libraries and SDL keep some allocations for the life of the process; naming them lets
 // the leak checker skip them.
 extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
@@ -139,5 +144,99 @@ inline void KeepXLibrariesLoaded() {
                             "libXfixes.so.3", "libXss.so.1", "libXinerama.so.1", "libxkbcommon.so.0", "libXrender.so.1"})
         dlopen(lib, RTLD_NOW | RTLD_NODELETE);
 }
+
+// A class-library colour as the X screen shows it (0xRRGGBB).
+inline uint32_t ScreenRgb(cl::TColor c) {
+    const uint32_t v = static_cast<uint32_t>(cl::ColorToRGB(c));
+    return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+}
+
+// The class library on the desktop of a virtual X server for the time of a test: the SDL
+// backend on the real clock. Afterwards the headless screen and the virtual clock are back,
+// and the class library is started again when it was started before.
+class DesktopSession {
+public:
+    // False when the X server or the SDL backend does not start.
+    bool Start() {
+        if (!x_.Start("320x240x24")) return false;
+        hadControls_ = cl::Application != nullptr;
+        if (hadControls_) cl::ControlsShutDown();
+        const char* old = std::getenv("DISPLAY");
+        hadDisplay_ = old != nullptr;
+        if (old) savedDisplay_ = old;
+        setenv("DISPLAY", x_.Name().c_str(), 1);
+        setenv("LUMETRA_DISPLAY", "sdl", 1);
+        KeepXLibrariesLoaded();
+        win::SetClockMode(win::ClockMode::Real);
+        win::PlatformStartUp();
+        started_ = true;
+        if (std::string(win::test::BackendName()) != "sdl") return false;
+        cl::ControlsStartUp();
+        cl::Application->Initialize();
+        return true;
+    }
+    ~DesktopSession() {
+        if (!started_) return;
+        cl::ControlsShutDown();
+        win::PlatformShutDown();
+        unsetenv("LUMETRA_DISPLAY");
+        if (hadDisplay_)
+            setenv("DISPLAY", savedDisplay_.c_str(), 1);
+        else
+            unsetenv("DISPLAY");
+        win::SetClockMode(win::ClockMode::Virtual);
+        win::test::ResetUser(640, 480);
+        if (hadControls_) cl::ControlsStartUp();
+    }
+    const std::string& Display() const { return x_.Name(); }
+    // Dispatches what the desktop has sent.
+    static void Pump() { cl::Application->ProcessMessages(); }
+
+private:
+    VirtualDisplay x_;
+    std::string savedDisplay_;
+    bool hadDisplay_ = false;
+    bool hadControls_ = false;
+    bool started_ = false;
+};
+
+// A borderless white form at (20, 20) holding a page control with a red page "Red" and a
+// blue page "Blue", shown.
+struct TwoPageForm {
+    TwoPageForm() {
+        form = cl::NewForm<cl::TForm>(nullptr);
+        form->SetBorderStyle(cl::bsNone);
+        form->SetBounds(20, 20, 240, 170);
+        form->SetColor(cl::clWhite);
+        pages = new cl::TPageControl(form);
+        pages->SetParent(form);
+        pages->SetBounds(10, 10, 220, 150);
+        red = Page("Red", cl::clRed);
+        blue = Page("Blue", cl::clBlue);
+        form->Show();
+    }
+    ~TwoPageForm() { delete form; }
+    TwoPageForm(const TwoPageForm&) = delete;
+    TwoPageForm& operator=(const TwoPageForm&) = delete;
+    // Screen point of the middle of the page area.
+    win::POINT PageMiddle() const {
+        const win::RECT d = pages->DisplayRect();
+        return pages->ClientToScreen(win::POINT{(d.left + d.right) / 2, (d.top + d.bottom) / 2});
+    }
+
+    cl::TForm* form = nullptr;
+    cl::TPageControl* pages = nullptr;
+    cl::TTabSheet* red = nullptr;
+    cl::TTabSheet* blue = nullptr;
+
+private:
+    cl::TTabSheet* Page(const char* caption, cl::TColor colour) {
+        auto* s = new cl::TTabSheet(form);
+        s->SetCaption(caption);
+        s->SetColor(colour);
+        s->SetPageControl(pages);
+        return s;
+    }
+};
 
 }  // namespace xvfbtest

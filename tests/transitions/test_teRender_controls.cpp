@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "classlib/ComCtrls.h"
+#include "../classlib/frame_settings.h"
 #include "classlib/OleCtrls.h"
 #include "te_screen_util.h"
 #include "transitions/teRender.h"
@@ -83,7 +84,7 @@ protected:
         win::GetWindowRect(c->Handle(), &wr);
         std::unique_ptr<cl::TBitmap> b(RenderControlToBitmap(
             c, nullptr, MakeRect(0, 0, wr.right - wr.left, wr.bottom - wr.top), cl::pf32bit, false, false, false));
-        return Pixels(b.get());
+        return ScreenPixels(b.get());
     }
     static std::vector<uint32_t> WindowOnScreen(cl::TWinControl* c) {
         win::RECT wr;
@@ -92,12 +93,6 @@ protected:
         std::vector<uint32_t> out;
         for (int y = wr.top; y < wr.bottom; ++y)
             for (int x = wr.left; x < wr.right; ++x) out.push_back(s.At(x, y) & 0xFFFFFF);
-        return out;
-    }
-    static std::vector<uint32_t> Pixels(cl::TBitmap* b) {
-        std::vector<uint32_t> out;
-        for (int y = 0; y < b->Height(); ++y)
-            for (int x = 0; x < b->Width(); ++x) out.push_back(ScreenColor(b->Canvas()->Pixels(x, y)));
         return out;
     }
     // The first differing pixel, for the failure message.
@@ -124,31 +119,27 @@ TEST_F(RenderControlsTest, BevelsBordersAndClientEdgesRenderAsTheScreenShowsThem
     struct Case {
         const char* what;
         bool libraryFrame;
-        cl::TBevelKind kind;
-        cl::TBevelCut inner, outer;
-        int width, border;
-        cl::TBevelEdges edges;
-        bool ctl3D;
+        frametest::TFrameSettings frame;
         win::DWORD style, exStyle;
         bool ownBorder;
         uint32_t atOrigin;  // the window's pixel (0, 0) on the screen: the frame is there
     } cases[] = {
-        {"tile bevel", true, cl::bkTile, cl::bvRaised, cl::bvLowered, 1, 0, 0x0F, true, 0, 0, false,
+        {"tile bevel", true, {cl::bkTile, cl::bvRaised, cl::bvLowered, 1, 0, 0x0F, true}, 0, 0, false,
          Sys(win::COLOR_BTNSHADOW)},
-        {"soft bevel, wide, border, three sides", true, cl::bkSoft, cl::bvLowered, cl::bvRaised, 2, 2, 0x0B, true, 0, 0,
+        {"soft bevel, wide, border, three sides", true, {cl::bkSoft, cl::bvLowered, cl::bvRaised, 2, 2, 0x0B, true}, 0, 0,
          false, Sys(win::COLOR_BTNHIGHLIGHT)},
-        {"flat bevel with both scroll bars", true, cl::bkFlat, cl::bvRaised, cl::bvRaised, 1, 1, 0x0F, true,
+        {"flat bevel with both scroll bars", true, {cl::bkFlat, cl::bvRaised, cl::bvRaised, 1, 1, 0x0F, true},
          win::WS_VSCROLL | win::WS_HSCROLL, 0, false, Sys(win::COLOR_BTNSHADOW)},
-        {"mono bevel", true, cl::bkTile, cl::bvNone, cl::bvLowered, 1, 0, 0x0F, false, 0, 0, false,
+        {"mono bevel", true, {cl::bkTile, cl::bvNone, cl::bvLowered, 1, 0, 0x0F, false}, 0, 0, false,
          Sys(win::COLOR_WINDOWFRAME)},
-        {"border only", true, cl::bkNone, cl::bvRaised, cl::bvLowered, 1, 4, 0x0F, true, 0, 0, false,
+        {"border only", true, {cl::bkNone, cl::bvRaised, cl::bvLowered, 1, 4, 0x0F, true}, 0, 0, false,
          ScreenColor(cl::clOlive)},
-        {"own client edge", true, cl::bkNone, cl::bvRaised, cl::bvLowered, 1, 0, 0x0F, true, 0, win::WS_EX_CLIENTEDGE, true,
+        {"own client edge", true, {cl::bkNone, cl::bvRaised, cl::bvLowered, 1, 0, 0x0F, true}, 0, win::WS_EX_CLIENTEDGE, true,
          Sys(win::COLOR_BTNSHADOW)},
-        {"own client edge inside a bevel", true, cl::bkTile, cl::bvRaised, cl::bvNone, 1, 1, 0x0F, true, 0,
+        {"own client edge inside a bevel", true, {cl::bkTile, cl::bvRaised, cl::bvNone, 1, 1, 0x0F, true}, 0,
          win::WS_EX_CLIENTEDGE, true, Sys(win::COLOR_BTNSHADOW)},
-        {"frame printed, bevel and border by the border's path", false, cl::bkTile, cl::bvLowered, cl::bvRaised, 1, 2,
-         0x0F, true, win::WS_BORDER, 0, false, Sys(win::COLOR_WINDOWFRAME)},
+        {"frame printed, bevel and border by the border's path", false, {cl::bkTile, cl::bvLowered, cl::bvRaised, 1, 2,
+         0x0F, true}, win::WS_BORDER, 0, false, Sys(win::COLOR_WINDOWFRAME)},
     };
     for (const Case& c : cases) {
         TFramedColorControl* w =
@@ -156,16 +147,10 @@ TEST_F(RenderControlsTest, BevelsBordersAndClientEdgesRenderAsTheScreenShowsThem
         w->ExtraStyle = c.style;
         w->ExtraExStyle = c.exStyle;
         w->SetColor(cl::clOlive);  // the border's brush
-        w->Ctl3D = c.ctl3D;
         if (c.ownBorder) w->ControlStyle |= cl::csNeedsBorderPaint;
         w->SetBounds(145, 15, 50, 60);
+        c.frame.ApplyTo(w);
         w->SetParent(form);
-        w->SetBevelKind(c.kind);
-        w->SetBevelInner(c.inner);
-        w->SetBevelOuter(c.outer);
-        w->SetBevelWidth(c.width);
-        w->SetBevelEdges(c.edges);
-        w->SetBorderWidth(c.border);
         Pump();
         const std::vector<uint32_t> screen = WindowOnScreen(w), rendered = RenderedWindow(w);
         EXPECT_EQ(WindowPixel(w, screen, 0, 0), c.atOrigin) << c.what;
