@@ -20,11 +20,13 @@ function(lumetra_library name)
   endif()
 endfunction()
 
-# lumetra_tests(LABEL [DEPS lib...])
+# lumetra_tests(LABEL [DEPS lib...] [SERIAL gtest-filter])
 # One GoogleTest executable per library from every .cpp of the calling directory;
-# each test case becomes a CTest test labelled with the library's name.
+# each test case becomes a CTest test labelled with the library's name. Test cases that
+# match the SERIAL filter (those that measure time on a real clock against a real X
+# server) run alone, so that a busy test run cannot stretch what they measure.
 function(lumetra_tests label)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "SERIAL" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
@@ -35,11 +37,27 @@ function(lumetra_tests label)
   target_compile_definitions(${exe} PRIVATE
     LUMETRA_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
     LUMETRA_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  gtest_discover_tests(${exe}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${label} TIMEOUT 300
-    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  if(ARG_SERIAL)
+    gtest_discover_tests(${exe}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
+      TEST_FILTER "-${ARG_SERIAL}"
+      PROPERTIES LABELS ${label} TIMEOUT 300
+      WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    gtest_discover_tests(${exe}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
+      TEST_FILTER "${ARG_SERIAL}"
+      TEST_SUFFIX ".serial"
+      PROPERTIES LABELS ${label} TIMEOUT 300 RUN_SERIAL TRUE
+      WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  else()
+    gtest_discover_tests(${exe}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
+      PROPERTIES LABELS ${label} TIMEOUT 300
+      WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
 endfunction()
 
 # lumetra_fuzz_target(NAME SOURCE LABEL CORPUS_DIR [DEPS lib...])

@@ -183,6 +183,7 @@ void FillRegion(DcObj& dc, const Region& deviceRgn, const Paint& paint, uint8_t 
     rgn.Offset(dc.origin.x, dc.origin.y);
     rgn = rgn.And(dc.Visible());
     if (rgn.Empty()) return;
+    NoteDrawn(dc, rgn.Box());
     BitmapObj& bm = dc.Surface();
     uint32_t mask = bm.fmt == Fmt::B32 ? 0x00FFFFFFu : RawMask(bm);
     bool usesD = RopUsesD(rop3);
@@ -302,6 +303,7 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
             .And(dst.Visible());
     if (area.Empty()) return TRUE;
     RECT box = area.Box();
+    NoteDrawn(dst, box);
     uint32_t mask = RawMask(bm);
     bool usesP = RopUsesP(rop);
     Paint paint;
@@ -573,6 +575,9 @@ BOOL ScrollDC(HDC hdc, int dx, int dy, const RECT* scroll, const RECT* clip, HRG
     moved.Offset(dx, dy);
     Region destArea = moved.And(clipRgn).And(visible);
     if (!dc->DrawingIgnored() && !destArea.Empty()) {
+        RECT box = destArea.Box();
+        NoteDrawn(*dc, RECT{box.left + dc->origin.x, box.top + dc->origin.y, box.right + dc->origin.x,
+                            box.bottom + dc->origin.y});
         BitmapObj& bm = dc->Surface();
         auto snap = Snapshot(bm);
         if (!snap) return FALSE;
@@ -616,7 +621,10 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
     if (!dc->Visible().Contains(sx, sy)) return CLR_INVALID;
     BitmapObj& bm = dc->Surface();
     uint32_t raw = ColorToRaw(bm, color, dc->st.palette.get());
-    if (!dc->DrawingIgnored()) WritePixelRaw(bm, sx, sy, raw);
+    if (!dc->DrawingIgnored()) {
+        WritePixelRaw(bm, sx, sy, raw);
+        NoteDrawn(*dc, RECT{sx, sy, sx + 1, sy + 1});
+    }
     return RawToColor(bm, raw);
 }
 

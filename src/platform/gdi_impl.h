@@ -109,6 +109,9 @@ struct BitmapObj : GdiObject {
     DWORD compression = BI_RGB;
     DWORD masks[3] = {0, 0, 0};
     std::atomic<uintptr_t> ownerDc{0};  // the memory DC it is selected into
+    // Window surfaces: the box drawn through window DCs since it was last presented
+    // (empty: nothing new). Only the UI thread draws into and presents a surface.
+    RECT changed{0, 0, 0, 0};
 
     uint8_t* Row(int y) const { return bits + (topDown ? y : height - 1 - y) * stride; }
     bool Indexed() const { return bpp <= 8; }
@@ -214,6 +217,9 @@ private:
 };
 
 std::shared_ptr<DcObj> GetDc(HDC hdc);
+// Records that drawing through `dc` touched `surfaceBox` (surface coordinates): for a
+// window DC the box joins its surface's changed box, which the next present shows.
+void NoteDrawn(DcObj& dc, const RECT& surfaceBox);
 // Makes `next` the current state: adjusts the selection counts of the objects involved.
 void ReplaceState(DcObj& dc, DcState next);
 void InitDcState(DcState& st);
