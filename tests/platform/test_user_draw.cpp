@@ -112,23 +112,13 @@ TEST(DrawEdge, FollowsTheOriginAndClipAndRefusesWhatItCannotDraw) {
 
 namespace {
 
-LRESULT PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_PAINT) {
-        PAINTSTRUCT ps;
-        BeginPaint(hwnd, &ps);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
 class FlatScrollBars : public ::testing::Test {
 protected:
     void SetUp() override {
         SetClockMode(ClockMode::Virtual);
         test::ResetUser(320, 240);
         WNDCLASSA wc;
-        wc.lpfnWndProc = PlainProc;
+        wc.lpfnWndProc = DefWindowProcA;  // paints its frame, validates its client
         wc.lpszClassName = "FlatSBTest";
         ASSERT_NE(RegisterClassA(&wc), 0);
         // A 60 x 50 window at (20, 30) with a one-pixel border and a vertical bar: the bar
