@@ -44,8 +44,8 @@ namespace {
 
 constexpr int kScreenW = 96;
 constexpr int kScreenH = 64;
-// Slides read per input: enough for every slide of a real show's first screens, few enough
-// that a document of thousands of slides does not make one input take seconds.
+// Slides read per input, so that a document of thousands of slides does not make one input
+// take seconds.
 constexpr int kMaxSlides = 48;
 
 std::string& Folder() {
@@ -141,8 +141,9 @@ void CheckTrack(player::TOstrelForm* form, const uint8_t* data, size_t size) {
         Fail("track file does not hold its range of the program file: " + path);
 }
 
-// Shows and prepares every slide (up to kMaxSlides) as the first of the order: each one's
-// picture is read from its range and decoded, and its transition set up.
+// Shows and prepares every slide (up to kMaxSlides) as the first of the order, swapping it
+// with the slide there for the time: its picture is read from its range and decoded, and
+// its transition set up.
 void ReadSlides(player::TOstrelForm* form) {
     player::TSlideShow* show = form->Show();
     if (form->SlideOrder().empty()) return;
