@@ -4,8 +4,8 @@
 // prepares its first slide and works out the transition rectangle; then every slide is
 // read and decoded from its range and every music track is copied out of the file into the
 // run's folder. Checked: a track file holds exactly its range cut to the file and lies in
-// the temporary folder, the rectangle is the whole control when the document gives none,
-// and nothing is left behind once the window is gone.
+// the temporary folder, the rectangle stays inside the control (all of it when the document
+// gives none), and nothing is left behind once the window is gone.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -113,11 +113,18 @@ std::string Piece(const uint8_t* data, size_t size, int64_t start, int64_t end) 
     return std::string(reinterpret_cast<const char*>(data) + start, static_cast<size_t>(end - start));
 }
 
+// The transition rectangle: the whole control when the document gives none, and never more
+// than the control whatever numbers the document holds.
 void CheckEffectRect(player::TOstrelForm* form) {
     const player::TSlideShow* show = form->Show();
-    if (static_cast<int64_t>(show->EffectR) - show->EffectL > 0) return;
     const win::RECT r = form->EffectRect();
-    if (r.left != 0 || r.top != 0 || r.right != form->Image->ClientWidth() || r.bottom != form->Image->ClientHeight())
+    const int w = form->Image->ClientWidth();
+    const int h = form->Image->ClientHeight();
+    if (r.left < 0 || r.top < 0 || r.right > w || r.bottom > h || r.left > w || r.top > h || r.right < 0 ||
+        r.bottom < 0)
+        Fail("the transition rectangle reaches outside the control");
+    if (static_cast<int64_t>(show->EffectR) - show->EffectL > 0) return;
+    if (r.left != 0 || r.top != 0 || r.right != w || r.bottom != h)
         Fail("without a transition rectangle in the document the transition must cover the whole control");
 }
 
