@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 #include <condition_variable>
@@ -24,6 +25,47 @@ namespace audio_test {
 namespace fs = std::filesystem;
 
 inline std::string DataFile(const std::string& name) { return std::string(LUMETRA_TEST_DATA) + "/" + name; }
+
+// Writes a 16-bit PCM WAV file of interleaved samples.
+inline void WriteWav(const fs::path& path, uint32_t rate, uint16_t channels, const std::vector<int16_t>& samples) {
+    auto le = [](std::string& b, uint32_t v, int n) {
+        for (int i = 0; i < n; ++i) b.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    };
+    uint32_t data = static_cast<uint32_t>(samples.size() * 2);
+    std::string h = "RIFF";
+    le(h, 36 + data, 4);
+    h += "WAVEfmt ";
+    le(h, 16, 4);
+    le(h, 1, 2);
+    le(h, channels, 2);
+    le(h, rate, 4);
+    le(h, rate * channels * 2u, 4);
+    le(h, channels * 2u, 2);
+    le(h, 16, 2);
+    h += "data";
+    le(h, data, 4);
+    std::ofstream out(path, std::ios::binary);
+    out.write(h.data(), static_cast<std::streamsize>(h.size()));
+    out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(data));
+}
+
+// Stereo 16-bit sine tones, one after another, each `seconds` long, at amplitude 1/8.
+inline std::vector<int16_t> Tones(const std::vector<double>& freqs, double seconds, uint32_t rate = 44100) {
+    std::vector<int16_t> s;
+    size_t per = static_cast<size_t>(seconds * rate);
+    for (double f : freqs)
+        for (size_t i = 0; i < per; ++i) {
+            auto v = static_cast<int16_t>(4096.0 * std::sin(2.0 * M_PI * f * static_cast<double>(i) / rate));
+            s.push_back(v);
+            s.push_back(v);
+        }
+    return s;
+}
+
+// Runs ffmpeg quietly with the given arguments; true when it succeeded.
+inline bool Ffmpeg(const std::string& args) {
+    return std::system(("ffmpeg -nostdin -loglevel error -y " + args + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // The 18 entry points, resolved by name from a loaded library.
 struct BassApi {
