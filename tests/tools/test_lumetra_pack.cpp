@@ -385,3 +385,35 @@ TEST_F(PackTest, SignalWhileWritingLeavesNothingBehind) {
 }
 
 #endif
+
+#if defined(LUMETRA_PACK_PATH) && defined(LUMETRA_SCR_STRIPPED_PATH)
+
+// The player that shows carry: no debug information, its own or in the audio libraries it
+// embeds, and it still plays a show.
+TEST_F(PackTest, StrippedPlayerCarriesNoDebugInformationAndPlays) {
+    const std::string stripped = Read(LUMETRA_SCR_STRIPPED_PATH);
+    ASSERT_EQ(stripped.compare(0, 4, "\x7F" "ELF"), 0);
+    EXPECT_EQ(stripped.find(".debug_info"), std::string::npos);
+    EXPECT_EQ(stripped.find(".debug_line"), std::string::npos);
+    EXPECT_NE(Read(LUMETRA_SCR_PATH).find(".debug_info"), std::string::npos) << "the check would not see it";
+    EXPECT_LT(stripped.size(), Read(LUMETRA_SCR_PATH).size());
+
+    Write("a.jpg", Jpeg(64, 48, 0xF0));
+    Write("tone.wav", Wav());
+    const std::string show = Path("show.scr");
+    std::string err;
+    ASSERT_EQ(Run({"--player", LUMETRA_SCR_STRIPPED_PATH, "-o", show, "--no-fader", "--music", Path("tone.wav"),
+                   Path("a.jpg")},
+                  &err),
+              0)
+        << err;
+    fs::create_directories(dir_ / "tmp");
+    const std::string cmd = "TMPDIR=" + (dir_ / "tmp").string() +
+                            " LUMETRA_DISPLAY=headless LUMETRA_CLOCK=virtual LUMETRA_SCREEN=320x240 LUMETRA_AUDIO=null"
+                            " LUMETRA_INPUT='3000 key 32' timeout 120 " + show + " /s";
+    int status = std::system(cmd.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+}
+
+#endif
