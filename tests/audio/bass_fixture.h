@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/private_dir.h"
 #include "platform/bass/bass.h"
 
 namespace audio_test {
@@ -128,23 +129,10 @@ struct BassApi {
     }
 };
 
-// A temporary folder that SDL's disk output writes into.
-class TempDir {
+// A private temporary folder (SDL's disk output writes into it).
+class TempDir : public lumetra_test::PrivateDir {
   public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "lumetra-audio-XXXXXX").string();
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (mkdtemp(buf.data())) path_ = buf.data();
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
-    }
-    const fs::path& Path() const { return path_; }
-
-  private:
-    fs::path path_;
+    TempDir() : PrivateDir("lumetra_audio") {}
 };
 
 // Counts end callbacks and lets a test wait for them (the wait is a guard against a hang,

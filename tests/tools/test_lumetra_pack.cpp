@@ -13,6 +13,7 @@
 #include <map>
 #include <sstream>
 
+#include "../common/private_dir.h"
 #include "classlib/Classes.h"
 #include "classlib/Graphics.h"
 #include "classlib/Jpeg.h"
@@ -68,27 +69,17 @@ std::string Wav() {
 class PackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("lumetra_pack_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        ASSERT_TRUE(private_.Ok());
         Write("player", std::string("\x7F" "ELF fake player image\0\x01\x02", 25));
         fs::permissions(Path("player"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::owner_exec);
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     void Write(const std::string& name, const std::string& bytes) {
         fs::create_directories(fs::path(Path(name)).parent_path());
         std::ofstream(Path(name), std::ios::binary) << bytes;
     }
-    std::string Read(const std::string& path) const {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    std::string Read(const std::string& path) const { return ReadFile(path); }
     int Run(std::vector<std::string> args, std::string* errText = nullptr) {
         args.insert(args.begin(), "lumetra-pack");
         std::ostringstream out, err;
@@ -107,7 +98,8 @@ protected:
         return Read(file).substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
     }
 
-    fs::path dir_;
+    lumetra_test::PrivateDir private_{"lumetra_pack"};
+    const fs::path& dir_ = private_.Path();
 };
 
 }  // namespace

@@ -55,11 +55,13 @@ namespace {
 constexpr int64_t kTicksPerSecond = 10'000'000;  // the program's clock counts 100 ns ticks
 constexpr int kMixFrames = 1024;
 constexpr int kRampFrames = 64;
-// Decoded frames a stream holds ahead of the output, what the decoder adds at a time, and
-// what a new stream has ready before its handle is returned.
+// Decoded frames a stream holds ahead of the output, and what the decoder adds at a time.
+// A new stream has its ring full before its handle is returned: a bounded moment of work
+// that gives the decoder thread three quarters of a second to be scheduled, and a short
+// track all of its frames.
 constexpr size_t kRingFrames = 32768;
 constexpr size_t kChunkFrames = 4096;
-constexpr size_t kStartFrames = 8192;
+constexpr size_t kStartFrames = kRingFrames;
 // The null output's pace.
 constexpr auto kNullTick = std::chrono::milliseconds(5);
 
