@@ -241,6 +241,37 @@ inline const std::vector<double>& ToneCandidates() {
     return c;
 }
 
+// The tones heard in a stretch of output, in order: the dominant frequency of each 50 ms
+// block that is not silent, runs of one frequency taken once. Silence in between (an
+// output that ran ahead of the decoder) does not change the sequence.
+inline std::vector<double> ToneRuns(const std::vector<float>& out, const std::vector<double>& candidates) {
+    constexpr size_t kBlock = 2205;
+    std::vector<double> runs;
+    double last = 0;
+    int length = 0;
+    for (size_t f = 0; f + kBlock <= out.size() / 2; f += kBlock) {
+        std::vector<float> left = Channel(out, f, f + kBlock, 0);
+        if (Rms(left) < 0.02) continue;
+        double tone = Dominant(left, candidates);
+        if (tone == last) {
+            if (++length == 2) runs.push_back(tone);  // a single block may straddle two tones
+        } else {
+            last = tone;
+            length = 1;
+        }
+    }
+    return runs;
+}
+
+// Frames of the output that carry sound, counted in 10 ms blocks.
+inline size_t AudibleFrames(const std::vector<float>& out) {
+    constexpr size_t kBlock = 441;
+    size_t n = 0;
+    for (size_t f = 0; f + kBlock <= out.size() / 2; f += kBlock)
+        if (Rms(Channel(out, f, f + kBlock, 0)) > 0.02) n += kBlock;
+    return n;
+}
+
 // Points SDL's disk output at a file in `dir` and paces it a few times faster than real
 // time (SDL_DISKAUDIODELAY in ms per 1024-frame buffer).
 inline fs::path UseDiskOutput(const fs::path& dir, const char* name = "out.raw") {
