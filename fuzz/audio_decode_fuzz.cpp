@@ -1,4 +1,3 @@
-// fuzz: audio lumetra_bass_decode
 // The audio library's decoder on any bytes: probing and opening, a stretch of samples, a
 // seek back and a little more, and the counting pass.
 #include <cstddef>

@@ -1,4 +1,3 @@
-// fuzz: tools lumetra_pack_lib
 // The packer's reading and rewriting of a project document, on any text: every file it
 // names is placed at a made-up byte range.
 #include <cstddef>
