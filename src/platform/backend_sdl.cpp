@@ -1,19 +1,26 @@
 // The SDL2 backend: every visible top-level window is an SDL window (borderless, full
-// screen when it covers the screen) that presents the window's surface when it changes;
-// SDL mouse and keyboard events become the layer's input; a foreign X11 window (the host
-// of a preview) is adopted with SDL_CreateWindowFrom.
+// screen when it covers the screen) that presents the changed part of the window's surface
+// at GdiFlush and at every pump; SDL mouse and keyboard events become the layer's input;
+// a foreign X11 window (the host of a preview) is adopted with SDL_CreateWindowFrom, and
+// when it is destroyed the windows placed inside it are asked to close.
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <type_traits>
+#include <vector>
 
 #include "platform/display.h"
 #include "platform/gdi_device.h"
+#include "platform/signals.h"
 #include "platform/user_state.h"
 
 namespace win::display {
@@ -60,46 +67,157 @@ int VirtualKeyFor(SDL_Keycode k) {
     }
 }
 
-std::atomic<bool> g_xFailed{false};
+// Xlib, reached through the library SDL itself loads, for what SDL does not offer about
+// a foreign window: whether it exists, and the news that it was destroyed.
+struct Xlib {
+    void* lib = nullptr;
+    Display* (*OpenDisplay)(const char*) = nullptr;
+    int (*CloseDisplay)(Display*) = nullptr;
+    XErrorHandler (*SetErrorHandler)(XErrorHandler) = nullptr;
+    Status (*GetWindowAttributes)(Display*, Window, XWindowAttributes*) = nullptr;
+    int (*Sync)(Display*, Bool) = nullptr;
+    int (*SelectInput)(Display*, Window, long) = nullptr;
+    int (*Pending)(Display*) = nullptr;
+    int (*NextEvent)(Display*, XEvent*) = nullptr;
 
-// Whether an X11 window id names a window (asked on a connection of our own, with X errors
-// caught: adopting a window that does not exist must not end the program). Xlib is reached
-// through the library SDL itself loads.
-bool X11WindowExists(uint64_t id) {
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (!driver || std::strcmp(driver, "x11") != 0 || id == 0 || id > 0x1FFFFFFF) return false;
-    void* lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
-    if (!lib) return false;
-    auto openDisplay = reinterpret_cast<Display* (*)(const char*)>(dlsym(lib, "XOpenDisplay"));
-    auto closeDisplay = reinterpret_cast<int (*)(Display*)>(dlsym(lib, "XCloseDisplay"));
-    auto setHandler = reinterpret_cast<XErrorHandler (*)(XErrorHandler)>(dlsym(lib, "XSetErrorHandler"));
-    auto getAttributes = reinterpret_cast<Status (*)(Display*, Window, XWindowAttributes*)>(dlsym(lib, "XGetWindowAttributes"));
-    auto sync = reinterpret_cast<int (*)(Display*, Bool)>(dlsym(lib, "XSync"));
-    bool exists = false;
-    if (openDisplay && closeDisplay && setHandler && getAttributes && sync) {
-        if (Display* d = openDisplay(nullptr)) {
-            g_xFailed = false;
-            XErrorHandler old = setHandler([](Display*, XErrorEvent*) -> int {
-                g_xFailed = true;
-                return 0;
-            });
-            XWindowAttributes attrs;
-            Status ok = getAttributes(d, static_cast<Window>(id), &attrs);
-            sync(d, False);
-            setHandler(old);
-            exists = ok != 0 && !g_xFailed;
-            closeDisplay(d);
+    bool Load() {
+        if (lib) return true;
+        void* l = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+        if (!l) return false;
+        auto sym = [l](auto& fn, const char* name) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(l, name));
+            return fn != nullptr;
+        };
+        if (!(sym(OpenDisplay, "XOpenDisplay") && sym(CloseDisplay, "XCloseDisplay") &&
+              sym(SetErrorHandler, "XSetErrorHandler") && sym(GetWindowAttributes, "XGetWindowAttributes") &&
+              sym(Sync, "XSync") && sym(SelectInput, "XSelectInput") && sym(Pending, "XPending") &&
+              sym(NextEvent, "XNextEvent"))) {
+            dlclose(l);
+            return false;
+        }
+        lib = l;
+        return true;
+    }
+    ~Xlib() {
+        if (lib) dlclose(lib);
+    }
+};
+
+// X errors are fatal by default. A foreign window can go away at any moment, so errors
+// about the windows this program adopted are expected and dropped; once one of them is
+// gone (the program is then closing) errors of SDL's own requests on it are dropped too.
+// Errors on the watching connection only set a flag. Everything else goes on to the
+// handler that was in place before.
+struct XErrors {
+    std::mutex mutex;
+    std::vector<unsigned long> adopted;
+    Display* watch = nullptr;
+    bool hostGone = false;
+    XErrorHandler previous = nullptr;
+    bool installed = false;
+};
+XErrors g_xErrors;
+std::atomic<bool> g_watchFailed{false};
+
+int OnXError(Display* d, XErrorEvent* e) {
+    {
+        std::lock_guard<std::mutex> lock(g_xErrors.mutex);
+        if (d == g_xErrors.watch) {
+            g_watchFailed = true;
+            return 0;
+        }
+        if (g_xErrors.hostGone) return 0;
+        for (unsigned long id : g_xErrors.adopted)
+            if (id == e->resourceid) return 0;
+    }
+    return g_xErrors.previous ? g_xErrors.previous(d, e) : 0;
+}
+
+// A connection of the backend's own that watches the adopted windows.
+class ForeignWatch {
+public:
+    ~ForeignWatch() {
+        if (display_) {
+            {
+                std::lock_guard<std::mutex> lock(g_xErrors.mutex);
+                g_xErrors.watch = nullptr;
+            }
+            x_.CloseDisplay(display_);
         }
     }
-    dlclose(lib);
-    return exists;
-}
+
+    // Whether `id` names a window; when it does, its destruction is reported from now on.
+    bool Watch(uint64_t id) {
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (!driver || std::strcmp(driver, "x11") != 0 || id == 0 || id > 0x1FFFFFFF) return false;
+        if (!Open()) return false;
+        g_watchFailed = false;
+        XWindowAttributes attrs;
+        Status ok = x_.GetWindowAttributes(display_, static_cast<Window>(id), &attrs);
+        x_.SelectInput(display_, static_cast<Window>(id), StructureNotifyMask);
+        x_.Sync(display_, False);
+        if (ok == 0 || g_watchFailed) return false;
+        std::lock_guard<std::mutex> lock(g_xErrors.mutex);
+        g_xErrors.adopted.push_back(static_cast<unsigned long>(id));
+        return true;
+    }
+
+    // Calls `gone` for each watched window destroyed since the last call. Every
+    // `pollMs` each window is also asked for, in case the news was missed.
+    template <class F>
+    void Check(const std::vector<uint64_t>& ids, uint64_t nowMs, F gone) {
+        if (!display_) return;
+        while (x_.Pending(display_) > 0) {
+            XEvent ev;
+            x_.NextEvent(display_, &ev);
+            if (ev.type == DestroyNotify) gone(static_cast<uint64_t>(ev.xdestroywindow.window));
+        }
+        if (nowMs - lastPoll_ < kPollMs) return;
+        lastPoll_ = nowMs;
+        for (uint64_t id : ids) {
+            g_watchFailed = false;
+            XWindowAttributes attrs;
+            Status ok = x_.GetWindowAttributes(display_, static_cast<Window>(id), &attrs);
+            x_.Sync(display_, False);
+            if (ok == 0 || g_watchFailed) gone(id);
+        }
+    }
+
+    static void HostGone() {
+        std::lock_guard<std::mutex> lock(g_xErrors.mutex);
+        g_xErrors.hostGone = true;
+    }
+
+private:
+    static constexpr uint64_t kPollMs = 500;
+
+    bool Open() {
+        if (display_) return true;
+        if (!x_.Load()) return false;
+        display_ = x_.OpenDisplay(nullptr);
+        if (!display_) return false;
+        std::lock_guard<std::mutex> lock(g_xErrors.mutex);
+        g_xErrors.watch = display_;
+        if (!g_xErrors.installed) {
+            g_xErrors.previous = x_.SetErrorHandler(OnXError);
+            g_xErrors.installed = true;
+        }
+        return true;
+    }
+
+    Xlib x_;
+    Display* display_ = nullptr;
+    uint64_t lastPoll_ = 0;
+};
 
 class SdlBackend : public Backend {
 public:
     SdlBackend(int w, int h) : w_(w), h_(h) {}
     ~SdlBackend() override {
-        for (auto& [hwnd, win] : wins_) SDL_DestroyWindow(win.window);
+        for (auto& [hwnd, win] : wins_) {
+            if (win.src) SDL_FreeSurface(win.src);
+            SDL_DestroyWindow(win.window);
+        }
         wins_.clear();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
@@ -115,20 +233,24 @@ public:
         if (it != wins_.end()) it->second.dirty = true;
     }
 
-    void Pump() override {
+    void Flush() override {
         if (syncPending_) Sync();
-        // A window DC held across frames (a paced animation) changes the surface without a
-        // release: such windows are presented again at most every 15 ms.
-        uint64_t now = SDL_GetTicks64();
-        bool refreshHeld = now - lastHeldRefresh_ >= 15;
-        if (refreshHeld) lastHeldRefresh_ = now;
         for (auto& [hwnd, win] : wins_) {
-            bool held = false;
-            if (refreshHeld)
-                if (user::Window* w = user::W(hwnd))
-                    for (const auto& e : user::S().dcs) held |= e.surface && e.surface == w->surface;
-            if (win.dirty || held) Present(hwnd, win);
+            // What was drawn through window DCs (also a DC held across the frames of an
+            // animation) since the last present; a window marked dirty is shown whole.
+            RECT box;
+            user::Window* w = user::W(hwnd);
+            bool drawn = w && w->surface && gdi_device::TakeSurfaceChanges(w->surface, &box);
+            if (win.dirty)
+                Present(hwnd, win, nullptr);
+            else if (drawn)
+                Present(hwnd, win, &box);
         }
+    }
+
+    void Pump() override {
+        Flush();
+        CheckForeignHosts();
         SDL_Event e;
         while (SDL_PollEvent(&e)) Handle(e);
         if (syncPending_) Sync();
@@ -163,7 +285,7 @@ public:
     HWND AdoptForeign(uint64_t id) override {
         for (auto& [hwnd, win] : wins_)
             if (win.adopted && win.nativeId == id) return hwnd;
-        if (!X11WindowExists(id)) return nullptr;
+        if (!watch_.Watch(id)) return nullptr;
         SDL_Window* sw = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<uintptr_t>(id)));
         if (!sw) return nullptr;
         int x = 0, y = 0, w = 0, h = 0;
@@ -199,10 +321,37 @@ private:
         SDL_Window* window = nullptr;
         bool adopted = false;
         uint64_t nativeId = 0;
+        bool hostGone = false;  // adopted: the foreign window was destroyed
         bool dirty = true;
         RECT rect;
         bool fullscreen = false;
+        // The window's surface as an SDL surface over the same pixels (made again only
+        // when the surface's memory or size changes).
+        SDL_Surface* src = nullptr;
+        void* srcBits = nullptr;
+        int srcW = 0, srcH = 0;
+        long srcStride = 0;
     };
+
+    // A destroyed host of an adopted window: nothing is drawn into it any more, and the
+    // windows the program placed inside it are asked to close (the preview then ends).
+    void CheckForeignHosts() {
+        std::vector<uint64_t> ids;
+        for (const auto& [hwnd, win] : wins_)
+            if (win.adopted && !win.hostGone) ids.push_back(win.nativeId);
+        if (ids.empty()) return;
+        watch_.Check(ids, SDL_GetTicks64(), [this](uint64_t gone) {
+            for (auto& [hwnd, win] : wins_) {
+                if (!win.adopted || win.hostGone || win.nativeId != gone) continue;
+                win.hostGone = true;
+                ForeignWatch::HostGone();
+                if (user::Window* w = user::W(hwnd)) {
+                    const std::vector<HWND> kids = w->children;
+                    for (HWND c : kids) PostMessageA(c, WM_CLOSE, 0, 0);
+                }
+            }
+        });
+    }
 
     bool Covers(const RECT& r) const { return r.left <= 0 && r.top <= 0 && r.right >= w_ && r.bottom >= h_; }
 
@@ -259,26 +408,44 @@ private:
             }
             // For an adopted window this frees SDL's record only: the foreign window stays.
             windowIds_.erase(SDL_GetWindowID(it->second.window));
+            if (it->second.src) SDL_FreeSurface(it->second.src);
             SDL_DestroyWindow(it->second.window);
             it = wins_.erase(it);
         }
     }
 
-    void Present(HWND hwnd, Win& win) {
+    // Copies the surface (or the part of it given) to the SDL window and shows that part.
+    void Present(HWND hwnd, Win& win, const RECT* part) {
         win.dirty = false;
+        if (win.hostGone) return;
         user::Window* w = user::W(hwnd);
         if (!w || !w->surface) return;
         gdi_device::DibView v;
-        if (!gdi_device::GetDibView(w->surface, &v) || v.bitsPerPixel != 32) return;
+        if (!gdi_device::GetDibView(w->surface, &v) || v.bitsPerPixel != 32 || v.stride <= 0) return;
+        if (!win.src || win.srcBits != v.bits || win.srcW != v.width || win.srcH != v.height || win.srcStride != v.stride) {
+            if (win.src) SDL_FreeSurface(win.src);
+            win.src = SDL_CreateRGBSurfaceWithFormatFrom(v.Row(0), v.width, v.height, 32, static_cast<int>(v.stride),
+                                                         SDL_PIXELFORMAT_RGB888);
+            win.srcBits = win.src ? v.bits : nullptr;
+            win.srcW = v.width;
+            win.srcH = v.height;
+            win.srcStride = v.stride;
+            if (!win.src) return;
+            SDL_SetSurfaceBlendMode(win.src, SDL_BLENDMODE_NONE);
+        }
         SDL_Surface* dst = SDL_GetWindowSurface(win.window);
         if (!dst) return;
-        SDL_Surface* src = SDL_CreateRGBSurfaceWithFormatFrom(v.Row(0), v.width, v.height, 32, static_cast<int>(v.stride),
-                                                              SDL_PIXELFORMAT_RGB888);
-        if (!src) return;
-        SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_NONE);
-        SDL_BlitSurface(src, nullptr, dst, nullptr);
-        SDL_FreeSurface(src);
-        SDL_UpdateWindowSurface(win.window);
+        SDL_Rect r{0, 0, std::min(v.width, dst->w), std::min(v.height, dst->h)};
+        if (part) {
+            int l = std::max(0, static_cast<int>(part->left)), t = std::max(0, static_cast<int>(part->top));
+            int rr = std::min(r.w, static_cast<int>(part->right)), b = std::min(r.h, static_cast<int>(part->bottom));
+            if (rr <= l || b <= t) return;
+            r = SDL_Rect{l, t, rr - l, b - t};
+        }
+        if (r.w <= 0 || r.h <= 0) return;
+        SDL_Rect at = r;
+        SDL_BlitSurface(win.src, &r, dst, &at);
+        SDL_UpdateWindowSurfaceRects(win.window, &r, 1);
     }
 
     POINT ScreenPoint(Uint32 windowId, int x, int y) {
@@ -310,6 +477,7 @@ private:
         case SDL_KEYUP:
             if (int vk = VirtualKeyFor(e.key.keysym.sym)) test::Key(vk, e.type == SDL_KEYDOWN);
             break;
+        case SDL_QUIT: RequestCloseAll(); break;
         case SDL_WINDOWEVENT: {
             auto it = windowIds_.find(e.window.windowID);
             if (it == windowIds_.end()) break;
@@ -324,7 +492,7 @@ private:
 
     int w_, h_;
     bool syncPending_ = true;
-    uint64_t lastHeldRefresh_ = 0;
+    ForeignWatch watch_;
     std::map<HWND, Win> wins_;
     std::map<Uint32, HWND> windowIds_;
 };
@@ -332,10 +500,22 @@ private:
 }  // namespace
 
 std::unique_ptr<Backend> MakeSdlBackend() {
+    // SIGINT and SIGTERM are the platform's (signals.h): SDL must not turn them into a
+    // quit event of its own.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     // Surfaces are presented from memory: no GL context is needed for them.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+    // Without a window system SDL may settle for a driver that shows nothing (no screen to
+    // see): that is no display, unless SDL_VIDEODRIVER asked for that driver.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    bool seen = driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+    if (!seen && !(asked && *asked)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return nullptr;
+    }
     SDL_DisplayMode mode;
     if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);

@@ -28,6 +28,8 @@ public:
     virtual void TopLevelsChanged() {}
     // A top-level window's surface may hold new pixels.
     virtual void SurfaceChanged(HWND) {}
+    // Presents now every surface that changed (GdiFlush). UI thread; never pumps input.
+    virtual void Flush() {}
     // Shows the pointer or hides it.
     virtual void SetCursorVisible(bool) {}
     // Shows a message box and returns the button chosen; 0 when it cannot show one.
@@ -57,6 +59,8 @@ std::vector<uint32_t> ComposeRect(const RECT& area, HWND except);
 
 HWND AdoptForeignWindow(uint64_t nativeId);
 void PumpBackend();
+// GdiFlush: the backend presents what was drawn since its last present.
+void PresentChangedSurfaces();
 bool BackendNeedsPolling();
 
 // Captures: every `everyMs` milliseconds of clock time the composite is written to
@@ -69,8 +73,13 @@ bool WriteCompositePng(const std::string& path);
 // Clock ticks at `ms` milliseconds since the clock started.
 int64_t TicksAtMs(int64_t ms);
 
-// Chooses and installs the backend from LUMETRA_DISPLAY and LUMETRA_SCREEN.
+// Chooses and installs the backend from LUMETRA_DISPLAY and LUMETRA_SCREEN: "headless",
+// "sdl", or unset (SDL when DISPLAY or WAYLAND_DISPLAY names a display, else headless).
 void StartFromEnvironment();
+// Why StartFromEnvironment runs headless although headless was not asked for (e.g.
+// "cannot open X display ':99'", "DISPLAY is not set"); empty when a display is open or
+// LUMETRA_DISPLAY=headless.
+const std::string& MissingDisplay();
 void ShutDown();
 
 }  // namespace win::display

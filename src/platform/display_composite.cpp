@@ -38,6 +38,7 @@ struct DisplayState {
     uint64_t captureGeneration = 0;
     ClockEventId captureEvent = 0;
     std::vector<int64_t> deferredCaptures;  // ms, taken at the next pump
+    std::string missingDisplay;             // why no display was opened ("" : none missing)
 };
 
 DisplayState& D() {
@@ -190,6 +191,7 @@ void SetBackend(std::unique_ptr<Backend> backend) {
 }
 
 Backend* CurrentBackend() { return D().backend.get(); }
+const std::string& MissingDisplay() { return D().missingDisplay; }
 int ScreenWidth() { return D().width; }
 int ScreenHeight() { return D().height; }
 
@@ -228,6 +230,12 @@ void PumpBackend() {
     }
     for (int64_t ms : due) TakeCapture(ms);
     if (d.backend) d.backend->Pump();
+}
+
+void PresentChangedSurfaces() {
+    // Only the UI thread presents (a transition thread's frames are shown at its pumps).
+    if (!user::OnUiThread()) return;
+    if (Backend* b = D().backend.get()) b->Flush();
 }
 
 bool BackendNeedsPolling() { return D().backend && D().backend->NeedsPolling(); }
@@ -293,12 +301,24 @@ void StartFromEnvironment() {
     const char* choice = std::getenv("LUMETRA_DISPLAY");
     std::string want = choice ? choice : "";
     std::unique_ptr<Backend> b;
+    std::string& missing = D().missingDisplay;
+    missing.clear();
     if (want == "sdl" || want.empty()) {
-        bool displayAnswers = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-        if (want == "sdl" || displayAnswers) b = MakeSdlBackend();
-        if (!b && want == "sdl") std::fprintf(stderr, "LUMETRA_DISPLAY=sdl: no display answers, running headless\n");
+        const char* x = std::getenv("DISPLAY");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        bool named = (x && *x) || (wayland && *wayland);
+        if (want == "sdl" || named) b = MakeSdlBackend();
+        if (!b) {
+            if (x && *x)
+                missing = std::string("cannot open X display '") + x + "'";
+            else if (wayland && *wayland)
+                missing = std::string("cannot open Wayland display '") + wayland + "'";
+            else
+                missing = "DISPLAY is not set";
+        }
     } else if (want != "headless") {
         std::fprintf(stderr, "LUMETRA_DISPLAY: unknown backend '%s', running headless\n", want.c_str());
+        missing = "LUMETRA_DISPLAY names no backend ('" + want + "')";
     }
     if (!b) b = MakeHeadlessBackend(w, h);
     SetBackend(std::move(b));

@@ -474,6 +474,11 @@ int SetGraphicsMode(HDC hdc, int mode);
 int GetGraphicsMode(HDC hdc);
 BOOL ModifyWorldTransform(HDC hdc, const XFORM* xform, DWORD mode);
 BOOL SetWorldTransform(HDC hdc, const XFORM* xform);
+// Shows now what was drawn through window DCs: every top-level surface that changed is
+// presented by the display backend before this returns (on the UI thread). Drawing
+// through a DC that stays held (a running animation) reaches the screen here, or at the
+// message loop's next pump.
+BOOL GdiFlush();
 
 // The screen size every DC reports (default 1024 x 768); the window manager sets it.
 void SetScreenSize(int width, int height);

@@ -4,8 +4,10 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/display.h"
 #include "platform/gdi_impl.h"
 #include "platform/kernel.h"
+#include "platform/user.h"
 
 namespace win::gdi {
 
@@ -20,6 +22,12 @@ std::shared_ptr<DcObj> GetDc(HDC hdc) {
 }
 
 void NoteInvalidHandle() { SetLastError(ERROR_INVALID_HANDLE); }
+
+void NoteDrawn(DcObj& dc, const RECT& box) {
+    if (dc.dcKind != DcKind::Window || !dc.st.bitmap || box.right <= box.left || box.bottom <= box.top) return;
+    RECT& c = dc.st.bitmap->changed;
+    UnionRect(&c, &c, &box);
+}
 
 const Region& DcObj::Visible() {
     if (!visibleValid_) {
@@ -406,6 +414,25 @@ bool GetDibView(HBITMAP bitmap, DibView* view) {
     return true;
 }
 
+bool TakeSurfaceChanges(HBITMAP surface, RECT* box) {
+    auto bm = Objects().GetAs<BitmapObj>(HV(surface), HandleKind::Bitmap);
+    if (!bm) return false;
+    RECT c = bm->changed;
+    bm->changed = RECT{0, 0, 0, 0};
+    c.left = std::max<LONG>(c.left, 0);
+    c.top = std::max<LONG>(c.top, 0);
+    c.right = std::min<LONG>(c.right, bm->width);
+    c.bottom = std::min<LONG>(c.bottom, bm->height);
+    if (c.right <= c.left || c.bottom <= c.top) return false;
+    if (box) *box = c;
+    return true;
+}
+
 }  // namespace gdi_device
+
+BOOL GdiFlush() {
+    display::PresentChangedSurfaces();
+    return TRUE;
+}
 
 }  // namespace win

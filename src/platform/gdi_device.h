@@ -40,5 +40,8 @@ struct DibView {
     uint8_t* Row(int y) const { return static_cast<uint8_t*>(bits) + (stride > 0 ? 0 : -stride * (height - 1)) + stride * y; }
 };
 bool GetDibView(HBITMAP bitmap, DibView* view);
+// The box of a window surface drawn into through window DCs since the last call (clipped
+// to the surface), which is then forgotten. False when nothing was drawn.
+bool TakeSurfaceChanges(HBITMAP surface, RECT* box);
 
 }  // namespace win::gdi_device

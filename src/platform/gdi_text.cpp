@@ -560,6 +560,7 @@ int DrawRun(DcObj& dc, FontFace& f, int x, int y, UINT align, const std::u32stri
             COLORREF c =
                 RGB(mix(GetRValue(d), GetRValue(t)), mix(GetGValue(d), GetGValue(t)), mix(GetBValue(d), GetBValue(t)));
             WritePixelRaw(bm, sx, sy, match(c));
+            NoteDrawn(dc, RECT{sx, sy, sx + 1, sy + 1});
         }
     }
     return extent;

@@ -8,6 +8,7 @@
 
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/signals.h"
 #include "platform/user_state.h"
 
 namespace win::user {
@@ -72,10 +73,40 @@ int64_t NextTimerTicks() {
     return best;
 }
 
+// Once a close was requested (a termination signal, the session's end), every window of
+// the application that can be seen gets WM_CLOSE once: the visible top-level windows and
+// the windows placed inside an adopted foreign window, also those shown later.
+std::atomic<uint64_t> g_closeSeen{0};  // the request last acted on
+
+void PostCloseRequests() {
+    static std::vector<HWND> asked;
+    g_closeSeen = CloseRequested();
+    if (!g_closeSeen) return;
+    State& s = S();
+    std::erase_if(asked, [](HWND h) { return !W(h); });
+    auto ask = [](HWND h) {
+        if (std::find(asked.begin(), asked.end(), h) != asked.end()) return;
+        asked.push_back(h);
+        PostMessageA(h, WM_CLOSE, 0, 0);
+    };
+    const std::vector<HWND> tops = s.topLevels;
+    for (HWND t : tops) {
+        Window* w = W(t);
+        if (!w) continue;
+        if (w->foreign) {
+            for (HWND c : w->children)
+                if (Window* cw = W(c); cw && (cw->style & WS_VISIBLE)) ask(c);
+        } else if (w->style & WS_VISIBLE) {
+            ask(t);
+        }
+    }
+}
+
 bool PeekInternal(MSG* out, HWND hwnd, UINT lo, UINT hi, UINT flags) {
     State& s = S();
     bool remove = (flags & PM_REMOVE) != 0;
     display::PumpBackend();
+    PostCloseRequests();
     ProcessSentMessages();
     DeliverDueInput();
     MarkDueTimers();
@@ -163,6 +194,7 @@ bool WaitForWork(uint64_t gen) {
     }
     g_uiWaiting = true;
     ClockWaitResult r = ClockWaitUntil(deadline, [&s, gen] {
+        if (CloseRequested() != g_closeSeen) return true;
         std::lock_guard<std::mutex> lock(s.queueMutex);
         return s.postGen != gen || !s.sent.empty();
     });

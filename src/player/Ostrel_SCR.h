@@ -8,6 +8,9 @@ namespace player {
 void StartUpLibraries(int argc, char** argv);
 void ShutDownLibraries();
 
+// The exit status of "/s" and "/p HANDLE" when no display can be opened.
+constexpr int kNoDisplayStatus = 2;
+
 // The main block: "/s" plays the show, "/p HANDLE" previews inside that window, "/p"
 // alone ends at once, anything else shows the About box. Returns the exit status.
 int RunMainBlock();

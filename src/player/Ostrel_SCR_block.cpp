@@ -1,4 +1,6 @@
 #include <cctype>
+#include <cstdio>
+#include <string>
 
 #include "audio/auStartup.h"
 #include "classlib/Forms.h"
@@ -6,6 +8,7 @@
 #include "pix32/Pix32_Image.h"
 #include "pix32/Pix32_RangeBars.h"
 #include "pix32/Pix32_Startup.h"
+#include "platform/display.h"
 #include "platform/user.h"
 #include "player/AboutDlg.h"
 #include "player/OstrelMain.h"
@@ -15,6 +18,19 @@
 #include "transitions/teCore.h"
 
 namespace player {
+
+namespace {
+
+// The show and the preview are for a screen: without one they would play unseen.
+// False (after a line on stderr) when a display was wanted and none could be opened.
+bool ReportMissingDisplay() {
+    const std::string& missing = win::display::MissingDisplay();
+    if (missing.empty()) return true;
+    std::fprintf(stderr, "lumetra: no display: %s\n", missing.c_str());
+    return false;
+}
+
+}  // namespace
 
 void StartUpLibraries(int argc, char** argv) {
     cl::StartUp(argc, argv);
@@ -46,6 +62,7 @@ int RunMainBlock() {
             cl::Application->Terminate();
             return 0;
         }
+        if (!ReportMissingDisplay()) return kNoDisplayStatus;
         // A handle that is not a decimal number raises the conversion error.
         win::HWND host = win::HandleFromInt(cl::StrToInt(cl::ParamStr(2)));
         win::RECT r{};
@@ -57,6 +74,7 @@ int RunMainBlock() {
         preview->SetParentWindow(host);
         cl::Application->Run();
     } else if (mode == 'S') {
+        if (!ReportMissingDisplay()) return kNoDisplayStatus;
         if (TOstrelForm::ShowFile().empty()) TOstrelForm::ShowFile() = cl::ParamStr(0);
         TOstrelForm* show = nullptr;
         cl::Application->CreateForm(show);

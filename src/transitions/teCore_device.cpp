@@ -389,6 +389,7 @@ void TTETransitionDevice::ShowImage(cl::TBitmap* Image) {
     if (!Image || !d->Canvas) return;
     win::BitBlt(d->Canvas->Handle(), d->OffsetX, d->OffsetY, Image->Width(), Image->Height(), Image->Canvas()->Handle(),
                 0, 0, win::SRCCOPY);
+    win::GdiFlush();
 }
 
 void TTETransitionDevice::ShowFrame(TTEChrono* FrameChrono) {
@@ -413,6 +414,13 @@ void TTETransitionDevice::ShowFrame(TTEChrono* FrameChrono) {
             blit(d->UpdateRect);
         win::SelectClipRgn(dc, hadClip ? saved : nullptr);
         win::DeleteObject(saved);
+        // The frame reaches the screen now; presenting it is part of the copy's time.
+        win::GdiFlush();
+        d->BlitTime = FrameChrono ? FrameChrono->Milliseconds() - start : 0;
+    } else if (!Aborted && d->Canvas) {
+        // An effect that draws straight onto the canvas: its frame is shown here.
+        double start = FrameChrono ? FrameChrono->Milliseconds() : 0;
+        win::GdiFlush();
         d->BlitTime = FrameChrono ? FrameChrono->Milliseconds() - start : 0;
     }
     d->PrevUnUpdateRect = d->UnUpdateRect;
@@ -439,10 +447,12 @@ void TTETransitionDevice::DrawFrame(int32_t Index, int32_t Step, int32_t Previou
             if (d->SrcImage)
                 win::BitBlt(dc, 0, 0, d->SrcImage->Width(), d->SrcImage->Height(), d->SrcImage->Canvas()->Handle(), 0,
                             0, win::SRCCOPY);
+            win::GdiFlush();
         } else if (Index > d->Frames && d->HasLastFrame) {
             if (d->DstImage)
                 win::BitBlt(dc, 0, 0, d->DstImage->Width(), d->DstImage->Height(), d->DstImage->Canvas()->Handle(), 0,
                             0, win::SRCCOPY);
+            win::GdiFlush();
         } else {
             w->ExecuteFrame(d, Index, Step, Previous);
             ShowFrame(FrameChrono);
