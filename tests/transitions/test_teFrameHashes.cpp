@@ -20,6 +20,7 @@
 #include "transitions/teBmpMsk.h"
 #include "transitions/teCore.h"
 #include "transitions/teMskWk.h"
+#include "te_test_util.h"
 #include "transitions/teRender.h"
 
 using namespace te;
@@ -130,20 +131,6 @@ const Config kConfigs[] = {
      0xfeef10bcfdadaeaaull},
 };
 
-// A display of a given format, one pass.
-class HashDevice : public TTETransitionDevice {
-public:
-    explicit HashDevice(uint8_t Format) : FFormat(Format) {}
-    ~HashDevice() override { FreeRunData(); }
-    void DoExecute() override {}
-    bool IsPaletteDisplay() override { return FFormat <= cl::pf8bit; }
-    uint8_t GetPixelFormat() override { return FFormat; }
-    bool SupportsTwoPasses() override { return false; }
-
-private:
-    uint8_t FFormat;
-};
-
 struct Hash {
     uint64_t h = 1469598103934665603ull;
     void Word(uint64_t w) {
@@ -231,7 +218,9 @@ void HashPass(const Config& c, int W, int H, uint8_t Format, Steps Stepping, Has
     win::SetClockMode(win::ClockMode::Virtual);
     cl::SetRandSeed(4242);
     std::unique_ptr<TTransitionEffect> effect = Make(c);
-    HashDevice dev(Format);
+    tetest::TTestDevice dev;
+    dev.Format = static_cast<cl::TPixelFormat>(Format);
+    dev.TwoPasses = false;
     dev.SetTransition(effect.get());
     dev.CreateRunData();
     TTETransitionData* d = dev.Data.get();
