@@ -20,23 +20,12 @@
 #include "platform/gdi.h"
 #include "te_test_util.h"
 #include "transitions/teCore.h"
+#include "transitions/teMskWk.h"
 #include "transitions/teRender.h"
 
 namespace tetest {
 
 using PixelFn = std::function<uint32_t(int x, int y)>;
-
-inline int BitsOf(cl::TPixelFormat pf) {
-    switch (pf) {
-    case cl::pf1bit: return 1;
-    case cl::pf4bit: return 4;
-    case cl::pf8bit: return 8;
-    case cl::pf15bit:
-    case cl::pf16bit: return 16;
-    case cl::pf24bit: return 24;
-    default: return 32;
-    }
-}
 
 inline uint8_t* RowOf(cl::TBitmap* b, int y) { return static_cast<uint8_t*>(b->ScanLine(y)); }
 
@@ -72,6 +61,20 @@ inline std::unique_ptr<cl::TBitmap> RandomPicture(int w, int h, cl::TPixelFormat
     return b;
 }
 
+// An 8-bit picture with the grey palette whose pixel (x, y) has the index f(x, y) (a mask
+// picture of the bitmap-mask effect).
+inline std::unique_ptr<cl::TBitmap> GreyPicture(int w, int h, const std::function<uint8_t(int x, int y)>& f) {
+    auto b = std::make_unique<cl::TBitmap>();
+    const win::HPALETTE grey = te::CreateGrayPalette();
+    te::AdjustBitmapFormat(b.get(), grey, w, h, cl::pf8bit);
+    win::DeleteObject(grey);
+    for (int y = 0; y < h; ++y) {
+        uint8_t* row = RowOf(b.get(), y);
+        for (int x = 0; x < w; ++x) row[x] = f(x, y);
+    }
+    return b;
+}
+
 // Pixel (x, y) as 0x00RRGGBB of a 24- or 32-bit bitmap.
 inline uint32_t At(cl::TBitmap* b, int x, int y) {
     auto* row = static_cast<const uint8_t*>(b->ScanLine(y));
@@ -82,7 +85,7 @@ inline uint32_t At(cl::TBitmap* b, int x, int y) {
 
 // The bytes of pixel (x, y) (whole bytes: 4-bit pixels give their byte).
 inline uint32_t RawPixel(cl::TBitmap* b, int x, int y) {
-    const int bits = BitsOf(b->PixelFormat());
+    const int bits = te::MaskWorkerBitsPerPixel(b->PixelFormat());
     const uint8_t* r = RowOf(b, y);
     if (bits == 1) return (r[x >> 3] >> (7 - (x & 7))) & 1;
     if (bits == 4) return (x & 1) ? (r[x >> 1] & 0x0F) : (r[x >> 1] >> 4);

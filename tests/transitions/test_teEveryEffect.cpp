@@ -60,22 +60,9 @@ void Styled(TMaskedTransition& e, int style, int sub, int level) {
     e.SetSmoothingLevel(static_cast<uint16_t>(level));
 }
 
-// A 7 x 5 grey mask picture of the bitmap-mask effect.
-std::shared_ptr<cl::TBitmap> GreyMask() {
-    auto b = std::make_shared<cl::TBitmap>();
-    const win::HPALETTE grey = CreateGrayPalette();
-    AdjustBitmapFormat(b.get(), grey, 7, 5, cl::pf8bit);
-    win::DeleteObject(grey);
-    for (int y = 0; y < 5; ++y) {
-        auto* row = static_cast<uint8_t*>(b->ScanLine(y));
-        for (int x = 0; x < 7; ++x) row[x] = static_cast<uint8_t>(30 * x + 7 * y);
-    }
-    return b;
-}
-
 Maker MaskEffect(int level, TFCPictureMode mode) {
     return Make<TBmpMaskTransition>([level, mode](TBmpMaskTransition& e) {
-        e.SetMask(GreyMask().get());
+        e.SetMask(GreyPicture(7, 5, [](int x, int y) { return static_cast<uint8_t>(30 * x + 7 * y); }).get());
         e.SetSmoothingLevel(static_cast<uint16_t>(level));
         e.SetMaskMode(mode);
     });
@@ -221,7 +208,7 @@ std::vector<DeviceRun> DeviceRuns() {
     };
     add("Blur", timed(Make<TBlurTransition>()), 16, 8, cl::pf24bit);
     add("Pixelate", timed(Make<TPixelateTransition>()), 16, 8, cl::pf24bit);
-    add("Push", timed(Make<TPushTransition>()), 16, 8);
+    add("Push", Make<TPushTransition>([](auto& e) { e.Milliseconds = 200; }), 16, 8);
     for (int level : {0, 3}) add("Mask" + std::to_string(level), timed(MaskEffect(level, fcpmTile)), 16, 8);
     for (auto dir : {tedDown, tedRight})
         add("Drip" + std::to_string(dir), timed(Make<TDripTransition>([dir](auto& e) { e.SetDirection(dir); })), 16, 8);

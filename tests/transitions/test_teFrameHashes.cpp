@@ -20,7 +20,7 @@
 #include "transitions/teBmpMsk.h"
 #include "transitions/teCore.h"
 #include "transitions/teMskWk.h"
-#include "te_test_util.h"
+#include "te_frame_driver.h"
 #include "transitions/teRender.h"
 
 using namespace te;
@@ -190,15 +190,9 @@ std::unique_ptr<cl::TBitmap> Noise(cl::TPixelFormat pf, int w, int h, uint32_t s
 
 // A grey mask picture (8 bits, grey palette) with smooth and sharp parts.
 std::unique_ptr<cl::TBitmap> MaskPicture() {
-    auto m = std::make_unique<cl::TBitmap>();
-    const win::HPALETTE grey = CreateGrayPalette();
-    AdjustBitmapFormat(m.get(), grey, 23, 17, cl::pf8bit);
-    win::DeleteObject(grey);
-    for (int y = 0; y < 17; ++y) {
-        auto* row = static_cast<uint8_t*>(m->ScanLine(y));
-        for (int x = 0; x < 23; ++x) row[x] = static_cast<uint8_t>(x < 12 ? x * 11 + y * 3 : Mix(x * 31 + y) & 0xFF);
-    }
-    return m;
+    return tetest::GreyPicture(23, 17, [](int x, int y) {
+        return static_cast<uint8_t>(x < 12 ? x * 11 + y * 3 : Mix(static_cast<uint32_t>(x * 31 + y)) & 0xFF);
+    });
 }
 
 std::unique_ptr<TTransitionEffect> Make(const Config& c) {
