@@ -107,17 +107,16 @@ HANDLE CreateFileA(const char* name, DWORD access, DWORD /*share*/, SECURITY_ATT
     return ToHandle(h);
 }
 
-BOOL ReadFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read, OVERLAPPED* overlapped) {
-    if (read) *read = 0;
-    auto file = FileOf(h);
-    if (!file) return FALSE;
-    if (overlapped || (!buffer && toRead > 0)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+namespace {
+
+// Reads up to toRead bytes into buffer, at the file position (offset < 0) or at offset,
+// until the end of the file; a signal does not end the read. On failure *read holds what
+// was read before it.
+BOOL ReadFully(int fd, int64_t offset, void* buffer, DWORD toRead, DWORD* read) {
     DWORD done = 0;
     while (done < toRead) {
-        ssize_t n = ::read(file->fd, static_cast<char*>(buffer) + done, toRead - done);
+        char* at = static_cast<char*>(buffer) + done;
+        ssize_t n = offset < 0 ? ::read(fd, at, toRead - done) : ::pread(fd, at, toRead - done, offset + done);
         if (n < 0) {
             if (errno == EINTR) continue;
             SetLastErrorFromErrno(errno);
@@ -131,6 +130,19 @@ BOOL ReadFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read, OVERLAPPED* ove
     return TRUE;
 }
 
+}  // namespace
+
+BOOL ReadFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read, OVERLAPPED* overlapped) {
+    if (read) *read = 0;
+    auto file = FileOf(h);
+    if (!file) return FALSE;
+    if (overlapped || (!buffer && toRead > 0)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return ReadFully(file->fd, -1, buffer, toRead, read);
+}
+
 BOOL ReadFileAt(HANDLE h, int64_t offset, void* buffer, DWORD toRead, DWORD* read) {
     if (read) *read = 0;
     auto file = FileOf(h);
@@ -139,20 +151,7 @@ BOOL ReadFileAt(HANDLE h, int64_t offset, void* buffer, DWORD toRead, DWORD* rea
         SetLastError(offset < 0 ? ERROR_NEGATIVE_SEEK : ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    DWORD done = 0;
-    while (done < toRead) {
-        ssize_t n = ::pread(file->fd, static_cast<char*>(buffer) + done, toRead - done, offset + done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            SetLastErrorFromErrno(errno);
-            if (read) *read = done;
-            return FALSE;
-        }
-        if (n == 0) break;
-        done += static_cast<DWORD>(n);
-    }
-    if (read) *read = done;
-    return TRUE;
+    return ReadFully(file->fd, offset, buffer, toRead, read);
 }
 
 BOOL WriteFile(HANDLE h, const void* buffer, DWORD toWrite, DWORD* written, OVERLAPPED* overlapped) {

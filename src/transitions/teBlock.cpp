@@ -15,18 +15,6 @@ namespace {
 
 int32_t RoundEven(long double v) { return static_cast<int32_t>(std::nearbyint(v)); }
 
-void UniteRect(win::RECT& Dest, const win::RECT& R) {
-    if (RectEmpty(R)) return;
-    if (RectEmpty(Dest)) {
-        Dest = R;
-        return;
-    }
-    Dest.left = std::min(Dest.left, R.left);
-    Dest.top = std::min(Dest.top, R.top);
-    Dest.right = std::max(Dest.right, R.right);
-    Dest.bottom = std::max(Dest.bottom, R.bottom);
-}
-
 uint32_t Pack(int32_t Row, int32_t Col) { return static_cast<uint32_t>(Row) * 65536u + static_cast<uint32_t>(Col); }
 
 }  // namespace
@@ -320,7 +308,10 @@ void TBlockData::DrawFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool D
     d->UpdateRect = update;
 }
 
-TBlockTransition::TBlockTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) { FStyleCount = 4; }
+TBlockTransition::TBlockTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) {
+    FStyleCount = 4;
+    FExtraInfo = tetiUseDirtyRects | tetiThreadSafe;
+}
 
 void TBlockTransition::SetBlockWidth(int32_t Value) {
     if (Value == FBlockWidth) return;
@@ -376,10 +367,6 @@ void TBlockTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     block->Setup(s, Data->Width, Data->Height);
     Data->Custom = std::move(block);
     TMaskedTransition::Initialize(Data, Frames);
-    if (Data->DirtyRects) {
-        Data->DirtyRects->Clip = true;
-        Data->DirtyRects->ClipRect = MakeRect(0, 0, Data->Width, Data->Height);
-    }
 }
 
 void TBlockTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t Step,
@@ -395,10 +382,6 @@ void TBlockTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFram
         for (const win::RECT& r : Data->DirtyRects->Rects) win::FillRect(dc, &r, white);
     else
         win::FillRect(dc, &Data->UpdateRect, white);
-}
-
-uint16_t TBlockTransition::GetInfo(TTETransitionDevice* ADevice) {
-    return TMaskedTransition::GetInfo(ADevice) | tetiUseDirtyRects | tetiThreadSafe;
 }
 
 uint16_t TBlockTransition::ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) {

@@ -93,7 +93,6 @@ public:
     void Assign(cl::TPersistent* Source) override;
     void Initialize(TTETransitionData* Data, int32_t& Frames) override;
     void ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t Step, int32_t LastExecutedFrame) override;
-    uint16_t GetInfo(TTETransitionDevice* ADevice) override;
     void LoadFromStrings(cl::TStringList* Strings, const cl::String& Prefix) override;
     void SaveToStrings(cl::TStringList* Strings, bool OmitDefaults, const cl::String& Prefix) override;
     cl::String Description() const override { return "Blocks"; }

@@ -118,10 +118,9 @@ void TCircleGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t k, int32_t c, int32
     if (Draw && Canvas) Canvas->Ellipse(box);
 }
 
-TCircleTransition::TCircleTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) { FStyleCount = 3; }
-
-uint16_t TCircleTransition::GetInfo(TTETransitionDevice* ADevice) {
-    return TMaskedTransition::GetInfo(ADevice) | tetiThreadSafe;
+TCircleTransition::TCircleTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) {
+    FStyleCount = 3;
+    FExtraInfo = tetiThreadSafe;
 }
 
 uint16_t TCircleTransition::ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) {

@@ -41,7 +41,6 @@ class TCircleTransition : public TMaskedTransition {
 public:
     explicit TCircleTransition(cl::TComponent* AOwner);
 
-    uint16_t GetInfo(TTETransitionDevice* ADevice) override;
     cl::String Description() const override { return "Circle"; }
     uint16_t ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) override;
     int32_t CalcFrameCount(TTETransitionData* Data) override;

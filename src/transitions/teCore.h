@@ -84,6 +84,9 @@ extern const char* const TEVersionText;
 inline bool RectEmpty(const win::RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 // The intersection; all zero (and false) when empty.
 bool IntersectRects(win::RECT& dest, const win::RECT& a, const win::RECT& b);
+// Widens Dest to the smallest rectangle holding Dest and R; an empty R leaves Dest as it is,
+// an empty Dest becomes R.
+void UniteRect(win::RECT& Dest, const win::RECT& R);
 inline win::RECT MakeRect(int l, int t, int r, int b) {
     win::RECT x;
     x.left = l;

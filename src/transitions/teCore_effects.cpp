@@ -49,6 +49,18 @@ bool IntersectRects(win::RECT& dest, const win::RECT& a, const win::RECT& b) {
     return true;
 }
 
+void UniteRect(win::RECT& Dest, const win::RECT& R) {
+    if (RectEmpty(R)) return;
+    if (RectEmpty(Dest)) {
+        Dest = R;
+        return;
+    }
+    Dest.left = std::min(Dest.left, R.left);
+    Dest.top = std::min(Dest.top, R.top);
+    Dest.right = std::max(Dest.right, R.right);
+    Dest.bottom = std::max(Dest.bottom, R.bottom);
+}
+
 // ---- options of two-pass runs ---------------------------------------------------------------
 
 void TTEPass2OptionsType::Assign(cl::TPersistent* Source) {

@@ -9,18 +9,6 @@ namespace te {
 
 namespace {
 
-void UniteRect(win::RECT& Dest, const win::RECT& R) {
-    if (RectEmpty(R)) return;
-    if (RectEmpty(Dest)) {
-        Dest = R;
-        return;
-    }
-    Dest.left = std::min(Dest.left, R.left);
-    Dest.top = std::min(Dest.top, R.top);
-    Dest.right = std::max(Dest.right, R.right);
-    Dest.bottom = std::max(Dest.bottom, R.bottom);
-}
-
 // The two ends of diagonal k of a family over a W x H run. Falling: lower-left end and
 // upper-right end; rising: upper-left end and lower-right end.
 struct Ends {
@@ -150,18 +138,9 @@ void TDiagonalGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t k, int32_t c, boo
     }
 }
 
-TDiagonalTransition::TDiagonalTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) { FStyleCount = 2; }
-
-void TDiagonalTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
-    TMaskedTransition::Initialize(Data, Frames);
-    if (Data->DirtyRects) {
-        Data->DirtyRects->Clip = true;
-        Data->DirtyRects->ClipRect = MakeRect(0, 0, Data->Width, Data->Height);
-    }
-}
-
-uint16_t TDiagonalTransition::GetInfo(TTETransitionDevice* ADevice) {
-    return TMaskedTransition::GetInfo(ADevice) | tetiUseDirtyRects | tetiThreadSafe;
+TDiagonalTransition::TDiagonalTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) {
+    FStyleCount = 2;
+    FExtraInfo = tetiUseDirtyRects | tetiThreadSafe;
 }
 
 uint16_t TDiagonalTransition::ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) {

@@ -10,18 +10,6 @@ namespace te {
 
 namespace {
 
-void UniteRect(win::RECT& Dest, const win::RECT& R) {
-    if (RectEmpty(R)) return;
-    if (RectEmpty(Dest)) {
-        Dest = R;
-        return;
-    }
-    Dest.left = std::min(Dest.left, R.left);
-    Dest.top = std::min(Dest.top, R.top);
-    Dest.right = std::max(Dest.right, R.right);
-    Dest.bottom = std::max(Dest.bottom, R.bottom);
-}
-
 int32_t OddDown(int32_t v) { return v % 2 == 0 ? v - 1 : v; }
 
 int32_t RectHeight(const win::RECT& r) { return RectEmpty(r) ? 0 : r.bottom - r.top; }
@@ -156,15 +144,14 @@ void TInterlacedGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t Frame, int32_t 
     }
 }
 
-TInterlacedTransition::TInterlacedTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) { FStyleCount = 2; }
+TInterlacedTransition::TInterlacedTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) {
+    FStyleCount = 2;
+    FExtraInfo = tetiThreadSafe;
+}
 
 void TInterlacedTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     TMaskedTransition::Initialize(Data, Frames);
     FGeometry.Setup(Data->Width, Data->Height, EffectiveStyle(), EffectiveSubStyle());
-}
-
-uint16_t TInterlacedTransition::GetInfo(TTETransitionDevice* ADevice) {
-    return TMaskedTransition::GetInfo(ADevice) | tetiThreadSafe;
 }
 
 uint16_t TInterlacedTransition::ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) {

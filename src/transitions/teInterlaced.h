@@ -42,7 +42,6 @@ public:
     explicit TInterlacedTransition(cl::TComponent* AOwner);
 
     void Initialize(TTETransitionData* Data, int32_t& Frames) override;
-    uint16_t GetInfo(TTETransitionDevice* ADevice) override;
     cl::String Description() const override { return "Interlaced"; }
     uint16_t ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) override;
     int32_t CalcFrameCount(TTETransitionData* Data) override;

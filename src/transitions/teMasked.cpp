@@ -133,7 +133,7 @@ uint8_t TMaskedTransition::GetPixelFormat(TTETransitionDevice* ADevice) {
 }
 
 uint16_t TMaskedTransition::GetInfo(TTETransitionDevice* ADevice) {
-    return static_cast<uint16_t>(TTimedTransitionEffect::GetInfo(ADevice) | 0x35);
+    return static_cast<uint16_t>(TTimedTransitionEffect::GetInfo(ADevice) | 0x35 | FExtraInfo);
 }
 
 void TMaskedTransition::FreeMasks() {
@@ -160,6 +160,10 @@ void TMaskedTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     } else {
         FMask = NewBitMask(w, h, Data->Width, Data->Height);
         if (AccumulatesMask()) FAccumMask = NewBitMask(w, h, Data->Width, Data->Height);
+    }
+    if ((FExtraInfo & tetiUseDirtyRects) && Data->DirtyRects) {
+        Data->DirtyRects->Clip = true;
+        Data->DirtyRects->ClipRect = MakeRect(0, 0, Data->Width, Data->Height);
     }
 }
 

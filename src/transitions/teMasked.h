@@ -83,6 +83,10 @@ protected:
     void SmoothFrame(TTETransitionData* Data, int32_t Cur, int32_t Step, int32_t Prev);
 
     uint16_t FStyleCount = 1;
+    // Capability flags a descendant adds to the base's answer (its constructor sets them).
+    // With tetiUseDirtyRects, Initialize also makes the run's rectangle list cut every
+    // rectangle to the run's area.
+    uint16_t FExtraInfo = 0;
 
 private:
     void FreeMasks();

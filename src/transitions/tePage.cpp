@@ -241,11 +241,7 @@ void TPageTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
     auto real = [&](int s, int e) { return pd->Rects->Add(W, H, 0, s, A, e)->Real(); };
     auto unite = [&](const win::RECT& r) {
         win::RECT c;
-        if (!IntersectRects(c, r, area)) return;
-        win::RECT& u = Data->UpdateRect;
-        u = RectEmpty(u) ? c
-                         : MakeRect(std::min(u.left, c.left), std::min(u.top, c.top), std::max(u.right, c.right),
-                                    std::max(u.bottom, c.bottom));
+        if (IntersectRects(c, r, area)) UniteRect(Data->UpdateRect, c);
     };
     auto clipSpan = [&](int& s, int& e) {
         s = std::max(s, 0);

@@ -19,18 +19,6 @@ enum HandId : int {
     Rev = 0x100,
 };
 
-void UniteRect(win::RECT& Dest, const win::RECT& R) {
-    if (RectEmpty(R)) return;
-    if (RectEmpty(Dest)) {
-        Dest = R;
-        return;
-    }
-    Dest.left = std::min(Dest.left, R.left);
-    Dest.top = std::min(Dest.top, R.top);
-    Dest.right = std::max(Dest.right, R.right);
-    Dest.bottom = std::max(Dest.bottom, R.bottom);
-}
-
 }  // namespace
 
 struct TRadialGeometry::Ctx {
@@ -381,19 +369,14 @@ void TRadialGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t AFrame, int32_t Ste
     Frame(ctx, SubStyle, AFrame, Step);
 }
 
-TRadialTransition::TRadialTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) { FStyleCount = 7; }
+TRadialTransition::TRadialTransition(cl::TComponent* AOwner) : TMaskedTransition(AOwner) {
+    FStyleCount = 7;
+    FExtraInfo = tetiUseDirtyRects | tetiThreadSafe;
+}
 
 void TRadialTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     FGeometry.Setup(Data->Width, Data->Height, EffectiveStyle(), EffectiveSubStyle());
     TMaskedTransition::Initialize(Data, Frames);
-    if (Data->DirtyRects) {
-        Data->DirtyRects->Clip = true;
-        Data->DirtyRects->ClipRect = MakeRect(0, 0, Data->Width, Data->Height);
-    }
-}
-
-uint16_t TRadialTransition::GetInfo(TTETransitionDevice* ADevice) {
-    return TMaskedTransition::GetInfo(ADevice) | tetiUseDirtyRects | tetiThreadSafe;
 }
 
 uint16_t TRadialTransition::ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) {

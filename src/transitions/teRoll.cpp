@@ -172,10 +172,8 @@ void TRollTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
                         rd->Mirror->Canvas()->Handle(), ox + (vis.left - b.left), oy + (vis.top - b.top),
                         win::SRCCOPY);
     }
-    win::RECT u1 = hasFlat ? flat : b;
-    win::RECT all = MakeRect(std::min(u1.left, b.left), std::min(u1.top, b.top), std::max(u1.right, b.right),
-                             std::max(u1.bottom, b.bottom));
-    if (RectEmpty(b)) all = u1;
+    win::RECT all = hasFlat ? flat : b;
+    UniteRect(all, b);
     IntersectRects(Data->UpdateRect, all, area);
 }
 

@@ -75,14 +75,7 @@ public:
         InPlace(image, MakeRect(outer.left, inner.top, inner.left, inner.bottom));
         InPlace(image, MakeRect(inner.right, inner.top, outer.right, inner.bottom));
     }
-    void Add(const win::RECT& r) {
-        win::RECT& u = data_->UpdateRect;
-        if (RectEmpty(u))
-            u = r;
-        else
-            u = MakeRect(std::min(u.left, r.left), std::min(u.top, r.top), std::max(u.right, r.right),
-                         std::max(u.bottom, r.bottom));
-    }
+    void Add(const win::RECT& r) { UniteRect(data_->UpdateRect, r); }
 
 private:
     win::HDC dc_;

@@ -88,11 +88,7 @@ bool TTEVCLScreenTrDevice::HasWindowRegion() {
     return RenderWindow && RenderWindow->HandleAllocated() && te::HasWindowRegion(RenderWindow->Handle());
 }
 
-bool TTEVCLScreenTrDevice::IsObscured() {
-    if (!Control) return false;
-    cl::TWinControl* wc = Control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(Control) : Control->Parent();
-    if (!wc) return false;
-    win::RECT r = ControlRect;
+win::RECT TTEVCLScreenTrDevice::OnScreen(cl::TWinControl* wc, const win::RECT& r) const {
     win::POINT tl{r.left, r.top};
     if (ClientCoordsNow) {
         tl = ControlClientToScreen(wc, tl);
@@ -101,8 +97,15 @@ bool TTEVCLScreenTrDevice::IsObscured() {
         win::GetWindowRect(wc->Handle(), &wr);
         tl = win::POINT{wr.left + r.left, wr.top + r.top};
     }
-    win::RECT screen = MakeRect(tl.x, tl.y, tl.x + (r.right - r.left), tl.y + (r.bottom - r.top));
-    return IsWindowAreaObscured(wc->Handle(), RenderWindow ? RenderWindow->Handle() : nullptr, screen);
+    return MakeRect(tl.x, tl.y, tl.x + (r.right - r.left), tl.y + (r.bottom - r.top));
+}
+
+bool TTEVCLScreenTrDevice::IsObscured() {
+    if (!Control) return false;
+    cl::TWinControl* wc = Control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(Control) : Control->Parent();
+    if (!wc) return false;
+    return IsWindowAreaObscured(wc->Handle(), RenderWindow ? RenderWindow->Handle() : nullptr,
+                                OnScreen(wc, ControlRect));
 }
 
 bool TTEVCLScreenTrDevice::IsPaletteDisplay() { return te::IsPaletteDisplay(false); }
@@ -263,17 +266,7 @@ void TTEVCLScreenTrDevice::Execute(bool Synchronous) {
 void TTEVCLScreenTrDevice::PrepareWorkBitmap(win::HPALETTE& OldPalette) {
     uint16_t flags = GetTransition()->GetInfo(this);
     if (!Data->SrcImage && (flags & tetiNeedSrcBmp) && Control) {
-        win::RECT r = CaptureRect(ControlRect);
-        cl::TWinControl* wc = static_cast<cl::TWinControl*>(Control);
-        win::POINT tl{r.left, r.top};
-        if (ClientCoordsNow) {
-            tl = ControlClientToScreen(wc, tl);
-        } else {
-            win::RECT wr;
-            win::GetWindowRect(wc->Handle(), &wr);
-            tl = win::POINT{wr.left + r.left, wr.top + r.top};
-        }
-        win::RECT screen = MakeRect(tl.x, tl.y, tl.x + (r.right - r.left), tl.y + (r.bottom - r.top));
+        const win::RECT screen = OnScreen(static_cast<cl::TWinControl*>(Control), CaptureRect(ControlRect));
         delete OldImage;
         OldImage = CaptureScreenRect(screen, static_cast<cl::TPixelFormat>(Data->PixelFormat), false);
         Data->SrcImage = OldImage;

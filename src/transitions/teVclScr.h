@@ -71,6 +71,9 @@ private:
     // width and Base's bottom. Off-screen renderings take it in the control's own
     // coordinates (ControlRect), which the renderer expects in either coordinate mode.
     win::RECT CaptureRect(const win::RECT& Base);
+    // R, given relative to wc (client or window coordinates by ClientCoordsNow), on the
+    // screen.
+    win::RECT OnScreen(cl::TWinControl* wc, const win::RECT& R) const;
     win::HWND ParentWindowOfRender() const;
     cl::TWinControl* RenderParent = nullptr;
 };

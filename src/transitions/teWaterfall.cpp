@@ -67,6 +67,7 @@ TWaterfallTransition::TWaterfallTransition(cl::TComponent* AOwner) : TMaskedTran
     AllowedDirections = DirectionBit(tedRight) | DirectionBit(tedLeft) | DirectionBit(tedDown) | DirectionBit(tedUp) |
                         DirectionBit(tedRandom);
     FDirection = tedDown;
+    FExtraInfo = tetiThreadSafe;
 }
 
 void TWaterfallTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
@@ -78,10 +79,6 @@ void TWaterfallTransition::Finalize(TTETransitionData* Data) {
     FGeometry.Progress.clear();
     FGeometry.Progress.shrink_to_fit();
     TMaskedTransition::Finalize(Data);
-}
-
-uint16_t TWaterfallTransition::GetInfo(TTETransitionDevice* ADevice) {
-    return TMaskedTransition::GetInfo(ADevice) | tetiThreadSafe;
 }
 
 int32_t TWaterfallTransition::CalcFrameCount(TTETransitionData* Data) {

@@ -30,7 +30,6 @@ public:
 
     void Initialize(TTETransitionData* Data, int32_t& Frames) override;
     void Finalize(TTETransitionData* Data) override;
-    uint16_t GetInfo(TTETransitionDevice* ADevice) override;
     cl::String Description() const override { return "Waterfall"; }
     cl::String EditorClassName() const override { return "TTransitionEffectEditor"; }
     int32_t CalcFrameCount(TTETransitionData* Data) override;

@@ -20,17 +20,9 @@ int Rnd(double v) { return static_cast<int>(std::nearbyint(v)); }
 bool IsSide(TTEEffectDirection d) { return d == tedRight || d == tedLeft || d == tedDown || d == tedUp; }
 bool Horizontal(TTEEffectDirection d) { return d == tedRight || d == tedLeft; }
 
-bool EmptyRect(const win::RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 win::RECT Normalized(int l, int t, int r, int b) {
     return win::RECT{std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b)};
-}
-
-win::RECT Union(const win::RECT& a, const win::RECT& b) {
-    if (EmptyRect(a)) return b;
-    if (EmptyRect(b)) return a;
-    return win::RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                     std::max(a.bottom, b.bottom)};
 }
 
 void FreeLocked(cl::TBitmap*& b) {
@@ -54,7 +46,7 @@ cl::TBitmap* NewLocked(int w, int h, cl::TPixelFormat pf, win::HPALETTE pal) {
 
 // Copies R of the new picture onto the frame canvas.
 void CopyNew(TTETransitionData* Data, cl::TCanvas* Canvas, const win::RECT& R) {
-    if (EmptyRect(R) || !Data->DstImage || !Canvas) return;
+    if (RectEmpty(R) || !Data->DstImage || !Canvas) return;
     win::BitBlt(Canvas->Handle(), R.left, R.top, R.right - R.left, R.bottom - R.top, Data->DstImage->Canvas()->Handle(),
                 R.left, R.top, win::SRCCOPY);
 }
@@ -308,7 +300,7 @@ void TWipeTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
                 win::BitBlt(nb, 0, 0, bw, bh, ob, 0, 0, win::SRCPAINT);
                 win::BitBlt(canvas->Handle(), band.left, band.top, bw, bh, nb, 0, 0, win::SRCCOPY);
             }
-            Data->UpdateRect = Union(Data->UpdateRect, band);
+            UniteRect(Data->UpdateRect, band);
             CopyNew(Data, canvas, win::RECT{c.left, c.top, c.right + 1, c.bottom + 1});
         } else {
             CopyNew(Data, canvas, c);
@@ -348,7 +340,8 @@ void TWipeTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
             c.bottom = y;
         c = Normalized(c.left, c.top, c.right, c.bottom);
     }
-    win::RECT u = Union(Data->UpdateRect, c), cut;
+    win::RECT u = Data->UpdateRect, cut;
+    UniteRect(u, c);
     IntersectRects(cut, u, win::RECT{0, 0, W, H});
     Data->UpdateRect = cut;
 }

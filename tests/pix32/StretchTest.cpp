@@ -55,7 +55,8 @@ struct Transfer {
     TRect srcRect, dstRect, clip;
 };
 
-// The clipped rectangle the routines write (the Part's step 5).
+// The rectangle the routines write: the clip rectangle cut to the destination's bounds and to
+// the destination rectangle (nothing is written outside it).
 TRect Clipped(const Transfer& s, const TBitmap32& dst) {
     TRect r;
     IntersectRects(r, s.clip, dst.BoundsRect());

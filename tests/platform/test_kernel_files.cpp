@@ -61,8 +61,12 @@ TEST_F(Files, ReadsAreShortAtTheEnd) {
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     char buf[100];
     DWORD got = 99;
+    // A read at an offset leaves the file position where it was.
+    ASSERT_TRUE(ReadFileAt(h, 2, buf, 3, &got));
+    EXPECT_EQ(std::string(buf, got), "234");
     ASSERT_TRUE(ReadFile(h, buf, 4, &got, nullptr));
     EXPECT_EQ(got, 4u);
+    EXPECT_EQ(std::string(buf, got), "0123");
     ASSERT_TRUE(ReadFile(h, buf, sizeof(buf), &got, nullptr));
     EXPECT_EQ(got, 6u);
     EXPECT_EQ(std::string(buf, got), "456789");

@@ -1,9 +1,10 @@
-// A recording test effect and a device that shows frames in a memory bitmap, on the virtual
-// clock.
+// A recording test effect, the test device that shows frames in a memory bitmap, and the
+// fixture that runs on the virtual clock.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -137,14 +138,25 @@ inline std::unique_ptr<cl::TBitmap> SolidBitmap(int w, int h, cl::TColor color) 
 
 inline uint32_t Pixel(cl::TBitmap* b, int x, int y) { return static_cast<uint32_t>(b->Canvas()->Pixels(x, y)); }
 
-// Shows frames in a memory bitmap; the old and new looks are solid pictures.
+// A copy of a bitmap: format, palette, size and every row byte.
+inline std::unique_ptr<cl::TBitmap> CopyOf(cl::TBitmap* src) {
+    auto b = std::make_unique<cl::TBitmap>();
+    te::AdjustBitmapFormat(b.get(), src->Palette(), src->Width(), src->Height(), src->PixelFormat());
+    for (int y = 0; y < src->Height(); ++y)
+        std::memcpy(b->ScanLine(y), src->ScanLine(y), static_cast<size_t>(src->RowBytes()));
+    return b;
+}
+
+// The test device: shows frames in a memory bitmap (the screen) on a display whose pixel
+// format the test chooses. The old and new looks are solid colours over the screen, or given
+// pictures (the screen then starts as a copy of the old one).
 class TTestDevice : public te::TTETransitionDevice {
     CL_DECLARE_CLASS(TTestDevice, te::TTETransitionDevice)
 public:
     TTestDevice() : Screen(SolidBitmap(16, 8, cl::clBlack)) {}
     ~TTestDevice() override { FreeRunData(); }
 
-    // Run data over the memory screen, with the old look in OldImage.
+    // Run data over the screen, with a solid old look in OldImage and a solid new look.
     void PrepareRun(cl::TColor OldColor, cl::TColor NewColor) {
         CreateRunData();
         Data->Width = Screen->Width();
@@ -153,6 +165,19 @@ public:
         delete OldImage;
         OldImage = SolidBitmap(Screen->Width(), Screen->Height(), OldColor).release();
         NewColor_ = NewColor;
+        NewPicture_ = nullptr;
+    }
+    // Run data over a w x h area of a screen that starts as OldPicture; NewPicture is the new
+    // look (the test keeps it).
+    void PrepareRun(cl::TBitmap* OldPicture, cl::TBitmap* NewPicture, int w, int h) {
+        CreateRunData();
+        Data->Width = w;
+        Data->Height = h;
+        Screen = CopyOf(OldPicture);
+        Data->Canvas = Screen->Canvas();
+        delete OldImage;
+        OldImage = CopyOf(OldPicture).release();
+        NewPicture_ = NewPicture;
     }
     void DoExecute() override {
         ++Runs;
@@ -166,16 +191,22 @@ public:
         FreeRunData();
         FreeImages();
     }
-    bool IsPaletteDisplay() override { return PaletteDisplay; }
-    uint8_t GetPixelFormat() override { return cl::pf32bit; }
+    bool IsPaletteDisplay() override { return PaletteDisplay || Format <= cl::pf8bit; }
+    uint8_t GetPixelFormat() override { return Format; }
     bool SupportsTwoPasses() override { return TwoPasses; }
     bool IsThreadSafe() const override { return ThreadSafe; }
     win::HWND GetThreadWindow() override { return ThreadWindow; }
+    bool IsObscured() override { return Obscured; }
+    bool NeedsWorkBitmap() override { return WorkBitmap; }
 
     std::unique_ptr<cl::TBitmap> Screen;
+    cl::TPixelFormat Format = cl::pf32bit;
     bool PaletteDisplay = false;
+    bool Obscured = false;
+    bool WorkBitmap = false;  // the device asks effects that can use a work bitmap to take one
     bool TwoPasses = true;
     bool ThreadSafe = false;
+    bool CutWhenDisabled = false;
     win::HWND ThreadWindow = nullptr;
     int Runs = 0;
     int NewLookCaptures = 0;
@@ -183,7 +214,9 @@ public:
 protected:
     void CaptureNewLook() override {
         ++NewLookCaptures;
-        if (!NewImage) NewImage = SolidBitmap(Screen->Width(), Screen->Height(), NewColor_).release();
+        if (NewImage) return;
+        NewImage = NewPicture_ ? CopyOf(NewPicture_).release()
+                               : SolidBitmap(Screen->Width(), Screen->Height(), NewColor_).release();
     }
     int32_t BackgroundColor() override { return cl::clBlue; }
     bool IsTransitionDisabled(te::TTransitionEffect* Transition, bool ForRun) const override {
@@ -191,13 +224,9 @@ protected:
         return !Transition->GetEnabled() && (ForRun || !Transition->FlickerFreeWhenDisabled);
     }
 
-public:
-    bool CutWhenDisabled = false;
-
-protected:
-
 private:
     cl::TColor NewColor_ = cl::clWhite;
+    cl::TBitmap* NewPicture_ = nullptr;
 };
 
 // Virtual clock for every test of the fixture.

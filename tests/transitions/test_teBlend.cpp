@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "test_teMskWk_driver.h"
+#include "te_frame_driver.h"
 #include "transitions/teBlend.h"
 #include "transitions/teBlndWk.h"
 #include "transitions/teFuse.h"
@@ -140,8 +140,8 @@ protected:
     void TearDown() override { te::MMXAvailable = saved_; }
     // Runs BlendBitmaps over pictures of w x h and compares with the model of one path.
     void Check(int w, int h, cl::TPixelFormat pf, int level, bool expectMmx) {
-        auto nw = fxtest::RandomPicture(w, h, pf, 11), od = fxtest::RandomPicture(w, h, pf, 12);
-        auto dst = fxtest::RandomPicture(w, h, pf, 13);
+        auto nw = tetest::RandomPicture(w, h, pf, 11), od = tetest::RandomPicture(w, h, pf, 12);
+        auto dst = tetest::RandomPicture(w, h, pf, 13);
         te::BlendBitmaps(dst.get(), nw.get(), od.get(), nullptr, pf, level, 0);
         const size_t size = static_cast<size_t>(nw->RowBytes()) * h;
         auto bytes = [&](cl::TBitmap* b) {
@@ -173,8 +173,8 @@ TEST_F(BlendBitmapsPaths, ChoosesThePathBySizeFormatAndProcessor) {
 }
 
 TEST(BlendWorker, PatternPathShowsTheNewPictureOnBlackCells) {
-    auto nw = fxtest::RandomPicture(21, 13, cl::pf24bit, 14), od = fxtest::RandomPicture(21, 13, cl::pf24bit, 15);
-    auto dst = fxtest::CopyOf(od.get());
+    auto nw = tetest::RandomPicture(21, 13, cl::pf24bit, 14), od = tetest::RandomPicture(21, 13, cl::pf24bit, 15);
+    auto dst = tetest::CopyOf(od.get());
     cl::TBitmap pattern;
     te::AdjustBitmapFormat(&pattern, nullptr, 8, 8, cl::pf1bit);
     pattern.Canvas()->Brush()->SetColor(cl::clWhite);
@@ -184,8 +184,8 @@ TEST(BlendWorker, PatternPathShowsTheNewPictureOnBlackCells) {
     for (int n = 0; n < 20; ++n) black[te::FusePatternOrder[n].y][te::FusePatternOrder[n].x] = true;
     for (int y = 0; y < 13; ++y)
         for (int x = 0; x < 21; ++x)
-            ASSERT_EQ(fxtest::RawPixel(dst.get(), x, y),
-                      fxtest::RawPixel(black[y % 8][x % 8] ? nw.get() : od.get(), x, y))
+            ASSERT_EQ(tetest::RawPixel(dst.get(), x, y),
+                      tetest::RawPixel(black[y % 8][x % 8] ? nw.get() : od.get(), x, y))
                 << x << "," << y;
 }
 
@@ -229,7 +229,7 @@ TEST_F(AlphaBlend, FormatsAndFrameCounts) {
                  {cl::pf32bit, false, cl::pf24bit, 254}};
     for (const Case& c : cases) {
         te::MMXAvailable = c.mmx;
-        fxtest::PassDriver d(&e, 13, 5, c.display, 1);
+        tetest::FrameDriver d(&e, 13, 5, c.display, 1);
         EXPECT_EQ(d.Data()->PixelFormat, c.run);
         EXPECT_EQ(d.Frames(), c.frames);
     }
@@ -242,7 +242,7 @@ TEST_F(AlphaBlend, EveryFrameMixesTheWholePictures) {
     for (cl::TPixelFormat display : {cl::pf32bit, cl::pf16bit}) {
         te::TBlendTransition e(nullptr);
         const int w = 37, h = 29;  // 32-bit rows make more than a block: the MMX path
-        fxtest::PassDriver d(&e, w, h, display, 2);
+        tetest::FrameDriver d(&e, w, h, display, 2);
         const auto pf = static_cast<cl::TPixelFormat>(d.Data()->PixelFormat);
         const size_t size = static_cast<size_t>(d.Old->RowBytes()) * h;
         auto bytes = [&](cl::TBitmap* b) {
@@ -268,25 +268,25 @@ TEST_F(AlphaBlend, EveryFrameMixesTheWholePictures) {
 TEST_F(AlphaBlend, EqualityIsMeasuredOnTheFieldPath) {
     te::TBlendTransition e(nullptr);
     {
-        fxtest::PassDriver d(&e, 20, 6, cl::pf16bit, 3);
+        tetest::FrameDriver d(&e, 20, 6, cl::pf16bit, 3);
         EXPECT_LE(e.EqualPercent(), 5);  // random pictures share almost no words
     }
     // Identical pictures: every word is equal and no frame writes anything.
-    fxtest::PassDriver d(&e, 20, 6, cl::pf16bit, 3);
+    tetest::FrameDriver d(&e, 20, 6, cl::pf16bit, 3);
     e.Finalize(d.Data());
-    for (int y = 0; y < 6; ++y) std::memcpy(fxtest::RowOf(d.New.get(), y), fxtest::RowOf(d.Old.get(), y), d.Old->RowBytes());
+    for (int y = 0; y < 6; ++y) std::memcpy(tetest::RowOf(d.New.get(), y), tetest::RowOf(d.Old.get(), y), d.Old->RowBytes());
     int32_t frames = 0;
     e.Initialize(d.Data(), frames);
     EXPECT_EQ(e.EqualPercent(), 100);
     d.Frame(16);
-    EXPECT_TRUE(fxtest::SamePicture(d.Work(), d.Old.get(), 20, 6));
+    EXPECT_TRUE(tetest::SamePicture(d.Work(), d.Old.get(), 20, 6));
 }
 
 TEST_F(AlphaBlend, PaletteDisplaysRunAFuse) {
     te::TBlendTransition e(nullptr);
     e.Milliseconds = 700;
     e.PassSetting = te::teTwoPasses;
-    fxtest::FxDevice dev;
+    tetest::TTestDevice dev;
     dev.Format = cl::pf8bit;
     std::unique_ptr<te::TTransitionEffect> run(e.TransitionForDevice(&dev, true));
     ASSERT_NE(run, nullptr);
@@ -298,20 +298,6 @@ TEST_F(AlphaBlend, PaletteDisplaysRunAFuse) {
     dev.Format = cl::pf24bit;
     te::TTransitionEffect* same = e.TransitionForDevice(&dev, false);
     EXPECT_EQ(same, &e);
-}
-
-TEST_F(AlphaBlend, DeviceRunEndsOnTheNewPicture) {
-    for (cl::TPixelFormat display : {cl::pf32bit, cl::pf16bit, cl::pf8bit}) {
-        te::TBlendTransition e(nullptr);
-        fxtest::FxDevice dev;
-        dev.Format = display;
-        dev.SetTransition(&e);
-        const cl::TPixelFormat pf = display == cl::pf8bit ? cl::pf8bit : display;
-        auto oldPic = fxtest::RandomPicture(23, 9, pf, 1), newPic = fxtest::RandomPicture(23, 9, pf, 2);
-        dev.PrepareRun(oldPic.get(), newPic.get(), 23, 9);
-        dev.Execute(true);
-        EXPECT_TRUE(fxtest::SamePicture(dev.Screen.get(), newPic.get(), 23, 9)) << display;
-    }
 }
 
 }  // namespace

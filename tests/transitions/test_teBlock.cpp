@@ -7,7 +7,7 @@
 
 #include "classlib/SysUtils.h"
 #include "platform/clock.h"
-#include "test_teMaskGeom_util.h"
+#include "te_masked_util.h"
 #include "transitions/teBlock.h"
 #include "transitions/teRender.h"
 
@@ -299,15 +299,6 @@ protected:
     }
 };
 
-TEST_F(BlockEffect, IsRegisteredAndPublishesItsProperties) {
-    tegeom::ExpectRegistered(te::TBlockTransition::StaticClass(), "Blocks", 0x37F,
-                             {"Style", "SubStyle", "SmoothingLevel", "Reversed", "BlockWidth", "BlockHeight", "Cols",
-                              "Rows", "Puzzle", "Dual"},
-                             {"Direction"});
-    te::TBlockTransition e(nullptr);
-    EXPECT_EQ(e.EditorClassName(), "TBlockTransitionEditor");
-}
-
 TEST_F(BlockEffect, GridPropertiesExcludeEachOther) {
     te::TBlockTransition e(nullptr);
     e.SetCols(7);
@@ -369,7 +360,7 @@ TEST_F(BlockEffect, FrameCountsIgnoreSmoothing) {
     e.SetBlockHeight(20);
     e.SetSmoothingLevel(4);
     EXPECT_EQ(tegeom::FramesOf(&e, 100, 60, cl::pf24bit), 14);  // 5 x 3 blocks
-    fxtest::FxDevice dev;
+    tetest::TTestDevice dev;
     dev.Format = cl::pf24bit;
     EXPECT_EQ(e.GetPixelFormat(&dev), cl::pf24bit);
     Style(e, 2, 4);
@@ -426,30 +417,17 @@ TEST_F(BlockEffect, SeededRandomRunsRepeat) {
     std::vector<std::unique_ptr<cl::TBitmap>> first;
     for (int run = 0; run < 2; ++run) {
         cl::SetRandSeed(static_cast<uint32_t>(run * 1000 + 1));
-        fxtest::PassDriver d(&e, 60, 50, cl::pf32bit, 9);
+        tetest::FrameDriver d(&e, 60, 50, cl::pf32bit, 9);
+        d.Init();
         EXPECT_EQ(cl::GetRandSeed(), afterShuffle);
         for (int k = 1; k <= d.Frames(); k += 4) {
             d.Frame(k);
             if (run == 0)
-                first.push_back(fxtest::CopyOf(d.Work()));
+                first.push_back(tetest::CopyOf(d.Work()));
             else
-                ASSERT_TRUE(fxtest::SamePicture(d.Work(), first[static_cast<size_t>(k / 4)].get(), 60, 50)) << k;
+                ASSERT_TRUE(tetest::SamePicture(d.Work(), first[static_cast<size_t>(k / 4)].get(), 60, 50)) << k;
         }
     }
-}
-
-// Whole runs on the test device end on the new picture: plain blocks go straight to the
-// screen, jigsaw blocks through the work bitmap.
-TEST_F(BlockEffect, DeviceRunsEndOnTheNewPicture) {
-    for (bool puzzle : {false, true})
-        for (int style : {1, 3}) {
-            te::TBlockTransition e(nullptr);
-            Style(e, style, 1);
-            e.SetPuzzle(puzzle);
-            e.SetBlockWidth(10);
-            e.SetBlockHeight(10);
-            EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 45, 32)) << puzzle << " " << style;
-        }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The bitmap-mask transition and the picture placement it draws its mask with.
 #include <gtest/gtest.h>
 
-#include "test_teEffects3_util.h"
+#include "te_frame_driver.h"
 #include "transitions/teBkgrnd.h"
 #include "transitions/teBmpMsk.h"
 
@@ -65,10 +65,10 @@ TEST_F(BmpMaskTest, AUniformMaskAppearsAtTheFrameWhoseRangeFirstHoldsItsValue) {
         TBmpMaskTransition bm(nullptr);
         auto mask = GreyMask(4, 4, [&](int, int) { return c.level; });
         bm.SetMask(mask.get());
-        FrameBench bench(&bm, 16, 6, OldColor, NewColor, cl::pf32bit, true);
+        FrameDriver bench(&bm, 16, 6, OldColor, NewColor, cl::pf32bit);
         ASSERT_EQ(bench.Init(), 254);
         for (int k = 1; k <= 254; ++k) {
-            bench.Frame(k, k - 1);
+            bench.Frame(k);
             const bool shown = k >= c.frame;
             ASSERT_EQ(bench.Compare(shown ? PixelFn(NewColor) : PixelFn(OldColor)), "")
                 << "level " << c.level << " frame " << k;
@@ -81,11 +81,11 @@ TEST_F(BmpMaskTest, SkippedFramesRevealEveryValuePassed) {
     TBmpMaskTransition bm(nullptr);
     auto mask = GreyMask(16, 1, [](int x, int) { return 200 + x; });  // columns 200..215
     bm.SetMask(mask.get());
-    FrameBench bench(&bm, 16, 4, OldColor, NewColor, cl::pf24bit, true);
+    FrameDriver bench(&bm, 16, 4, OldColor, NewColor, cl::pf24bit);
     bench.Init();
-    bench.Frame(45, 0);  // range 210..255
+    bench.Frame(45);  // range 210..255
     EXPECT_EQ(bench.Compare([](int x, int y) { return x >= 10 ? NewColor(x, y) : OldColor(x, y); }), "");
-    bench.Frame(50, 45);  // range 205..210
+    bench.Frame(50);  // range 205..210
     EXPECT_EQ(bench.Compare([](int x, int y) { return x >= 5 ? NewColor(x, y) : OldColor(x, y); }), "");
 }
 
@@ -96,12 +96,12 @@ TEST_F(BmpMaskTest, AGradientRevealsFromTheBrightSideAndReversedFromTheDarkSide)
         auto mask = GreyMask(16, 2, [](int x, int) { return 255 - x * 17; });  // white left, black right
         bm.SetMask(mask.get());
         bm.Reversed = reversed;
-        FrameBench bench(&bm, 16, 4, OldColor, NewColor, cl::pf32bit, true);
+        FrameDriver bench(&bm, 16, 4, OldColor, NewColor, cl::pf32bit);
         bench.Init();
         auto* md = static_cast<TBmpMaskData*>(bench.data.Custom.get());
         for (int x = 0; x < 16; ++x)
             EXPECT_EQ(Index(md->WorkMask.get(), x, 1), reversed ? x * 17 : 255 - x * 17) << x;
-        bench.Frame(100, 0);  // values 155..255
+        bench.Frame(100);  // values 155..255
         // Without reversal columns 0..5 (255..170); reversed columns 10..15 (170..255).
         EXPECT_EQ(bench.Compare([&](int x, int y) {
             bool shown = reversed ? x >= 10 : x <= 5;
@@ -116,7 +116,7 @@ TEST_F(BmpMaskTest, SmoothingBlendsEachPixelInOverTheBand) {
     bm.SetSmoothingLevel(1);  // band 8
     auto mask = GreyMask(16, 1, [](int x, int) { return x < 8 ? 100 : 0; });
     bm.SetMask(mask.get());
-    FrameBench bench(&bm, 16, 3, OldColor, NewColor, cl::pf32bit, true);
+    FrameDriver bench(&bm, 16, 3, OldColor, NewColor, cl::pf32bit);
     ASSERT_TRUE(bm.SmoothingActive(&bench.device));
     ASSERT_EQ(bench.Init(), 254 + 7);
     auto weight = [](int m, int k) {
@@ -124,10 +124,8 @@ TEST_F(BmpMaskTest, SmoothingBlendsEachPixelInOverTheBand) {
         int c = std::clamp(m - level, 0, 8);
         return c * 256 / 8;
     };
-    int last = 0;
     for (int k : {150, 155, 156, 158, 163, 170, 255, 256, 258, 261}) {
-        bench.Frame(k, last);
-        last = k;
+        bench.Frame(k);
         EXPECT_EQ(bench.Compare([&](int x, int y) {
             return Mix(OldColor(x, y), NewColor(x, y), weight(x < 8 ? 100 : 0, k));
         }), "") << "frame " << k;
@@ -141,11 +139,11 @@ TEST_F(BmpMaskTest, FrameCountsFlagsAndWidths) {
     bm.SetMask(mask.get());
     bm.SetSmoothingLevel(3);
     {
-        FrameBench bench(&bm, 20, 4, OldColor, NewColor, cl::pf32bit, true);
+        FrameDriver bench(&bm, 20, 4, OldColor, NewColor, cl::pf32bit);
         EXPECT_EQ(bench.Init(), 285);
         EXPECT_EQ(bm.GetBitmapsWidth(&bench.data), 24);
     }
-    TFormatDevice dev;
+    TTestDevice dev;
     dev.Format = cl::pf8bit;
     EXPECT_FALSE(bm.SmoothingActive(&dev));
     EXPECT_EQ(bm.GetPixelFormat(&dev), cl::pf8bit);
@@ -160,7 +158,7 @@ TEST_F(BmpMaskTest, FrameCountsFlagsAndWidths) {
     EXPECT_EQ(bm.GetBitmapsWidth(&d), 24);
     MMXAvailable = false;
     {
-        FrameBench bench(&bm, 16, 4, OldColor, NewColor, cl::pf32bit, true);
+        FrameDriver bench(&bm, 16, 4, OldColor, NewColor, cl::pf32bit);
         EXPECT_EQ(bench.Init(), 254);
     }
     EXPECT_EQ(bm.GetInfo(nullptr), 0x73F);
@@ -192,7 +190,7 @@ TEST_F(BmpMaskTest, SettersRefuseWhatTheyDoNotKeep) {
 TEST_F(BmpMaskTest, AnEmptyMaskRunsAsAPlainCut) {
     TBmpMaskTransition bm(nullptr);
     bm.Milliseconds = 500;
-    TFormatDevice dev;
+    TTestDevice dev;
     std::unique_ptr<TTransitionEffect> run(bm.TransitionForDevice(&dev, true));
     ASSERT_TRUE(run->Is<TFlickerFreeTransition>());
     EXPECT_EQ(run->Milliseconds, 500);
@@ -301,28 +299,3 @@ TEST_F(BmpMaskTest, ClippingKeepsTiledAndZoomedDrawingsInsideTheClipRectangle) {
     }
 }
 
-TEST_F(BmpMaskTest, TinyAreasStayInsideThePictures) {
-    for (int level : {0, 2}) {
-        MMXAvailable = level > 0;
-        RunTinyAreas([&] {
-            auto e = std::make_unique<TBmpMaskTransition>(nullptr);
-            auto mask = GreyMask(3, 2, [](int x, int y) { return 40 * x + 100 * y; });
-            e->SetMask(mask.get());
-            e->SetSmoothingLevel(static_cast<uint16_t>(level));
-            e->SetMaskMode(fcpmZoom);
-            return std::unique_ptr<TTransitionEffect>(std::move(e));
-        }, level > 0 ? cl::pf32bit : cl::pf24bit);
-    }
-}
-
-TEST_F(BmpMaskTest, ARunWithAMaskThroughTheDeviceEndsOnTheNewLook) {
-    for (int level : {0, 3}) {
-        MMXAvailable = level > 0;
-        TBmpMaskTransition bm(nullptr);
-        auto mask = GreyMask(7, 5, [](int x, int y) { return 30 * x + y; });
-        bm.SetMask(mask.get());
-        bm.SetSmoothingLevel(static_cast<uint16_t>(level));
-        bm.SetMaskMode(fcpmTile);
-        EXPECT_TRUE(RunEndsOnNewLook(&bm)) << level;
-    }
-}

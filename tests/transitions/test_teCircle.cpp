@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "test_teMaskGeom_util.h"
+#include "te_masked_util.h"
 #include "transitions/teCircle.h"
 
 namespace {
@@ -167,11 +167,6 @@ protected:
     }
 };
 
-TEST_F(CircleEffect, IsRegisteredAndPublishesItsProperties) {
-    tegeom::ExpectRegistered(te::TCircleTransition::StaticClass(), "Circle", 0x33F,
-                             {"Style", "SubStyle", "SmoothingLevel", "Reversed", "Milliseconds"}, {"Direction"});
-}
-
 TEST_F(CircleEffect, FrameCountsAndReversedSubStyles) {
     te::TCircleTransition e(nullptr);
     EXPECT_EQ(tegeom::FramesOf(&e, 20, 10), 12);  // rnd(sqrt(5*5 + 10*10)) + 1
@@ -213,14 +208,6 @@ TEST_F(CircleEffect, FirstAndLastFrames) {
     EXPECT_TRUE(tegeom::FirstAndLastFrame(
         &e, W, H, [FC](int x, int y) { return (x + 1) * (x + 1) + (y + 1) * (y + 1) >= (FC - 3) * (FC - 3); }, true,
         cl::pf32bit, false));
-}
-
-TEST_F(CircleEffect, DeviceRunsEndOnTheNewPicture) {
-    for (int level : {0, 5}) {
-        te::TCircleTransition e(nullptr);
-        Style(e, 3, 7, level);
-        EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 33, 18)) << level;
-    }
 }
 
 }  // namespace

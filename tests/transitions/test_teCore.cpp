@@ -308,3 +308,26 @@ TEST(DirtyRects, ClippingDropsEmptyPartsAndKeepsCopies) {
     r.Clear();
     EXPECT_EQ(r.Count(), 0);
 }
+
+TEST(RectHelpers, UniteRectWidensToHoldBothAndIgnoresEmptyRectangles) {
+    struct Case {
+        win::RECT dest, add, want;
+    } cases[] = {
+        {MakeRect(2, 3, 5, 7), MakeRect(4, 1, 9, 6), MakeRect(2, 1, 9, 7)},      // overlapping
+        {MakeRect(2, 3, 5, 7), MakeRect(10, 10, 12, 11), MakeRect(2, 3, 12, 11)}, // apart
+        {MakeRect(2, 3, 5, 7), MakeRect(3, 4, 4, 5), MakeRect(2, 3, 5, 7)},       // inside
+        {MakeRect(0, 0, 0, 0), MakeRect(3, 4, 6, 8), MakeRect(3, 4, 6, 8)},       // empty destination
+        {MakeRect(9, 9, 1, 1), MakeRect(3, 4, 6, 8), MakeRect(3, 4, 6, 8)},       // inverted destination
+        {MakeRect(2, 3, 5, 7), MakeRect(40, 40, 40, 50), MakeRect(2, 3, 5, 7)},   // zero-wide addition
+        {MakeRect(2, 3, 5, 7), MakeRect(-9, -9, -20, 0), MakeRect(2, 3, 5, 7)},   // inverted addition
+    };
+    for (const Case& c : cases) {
+        win::RECT r = c.dest;
+        UniteRect(r, c.add);
+        EXPECT_TRUE(r.left == c.want.left && r.top == c.want.top && r.right == c.want.right &&
+                    r.bottom == c.want.bottom)
+            << "(" << c.dest.left << "," << c.dest.top << "," << c.dest.right << "," << c.dest.bottom << ") + ("
+            << c.add.left << "," << c.add.top << "," << c.add.right << "," << c.add.bottom << ") gave (" << r.left
+            << "," << r.top << "," << r.right << "," << r.bottom << ")";
+    }
+}

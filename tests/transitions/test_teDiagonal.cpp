@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "test_teMaskGeom_util.h"
+#include "te_masked_util.h"
 #include "transitions/teDiagonal.h"
 
 namespace {
@@ -123,18 +123,13 @@ protected:
     }
 };
 
-TEST_F(DiagonalEffect, IsRegisteredAndPublishesItsProperties) {
-    tegeom::ExpectRegistered(te::TDiagonalTransition::StaticClass(), "Diagonal", 0x37F,
-                             {"Style", "SubStyle", "SmoothingLevel", "Reversed"}, {"Direction"});
-}
-
 // Style 2 never smooths: its run keeps the display's format and the plain frame count.
 TEST_F(DiagonalEffect, FrameCountsAndSmoothingPerStyle) {
     te::TDiagonalTransition e(nullptr);
     EXPECT_EQ(tegeom::FramesOf(&e, 13, 9), 21);
     Style(e, 1, 1, 3);
     EXPECT_EQ(tegeom::FramesOf(&e, 13, 9, cl::pf24bit), 21 + 30);
-    fxtest::FxDevice dev;
+    tetest::TTestDevice dev;
     dev.Format = cl::pf24bit;
     EXPECT_EQ(e.GetPixelFormat(&dev), cl::pf32bit);
     Style(e, 2, 1, 3);
@@ -164,14 +159,6 @@ TEST_F(DiagonalEffect, FirstFrameIsTheCornerPixel) {
         Style(e, c.style, c.sub);
         EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [&](int x, int y) { return x == c.x && y == c.y; }, true))
             << c.style << "/" << c.sub;
-    }
-}
-
-TEST_F(DiagonalEffect, DeviceRunsEndOnTheNewPicture) {
-    for (int level : {0, 5}) {
-        te::TDiagonalTransition e(nullptr);
-        Style(e, 1, 4, level);
-        EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 40, 21)) << level;
     }
 }
 

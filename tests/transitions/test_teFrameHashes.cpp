@@ -20,6 +20,7 @@
 #include "transitions/teBmpMsk.h"
 #include "transitions/teCore.h"
 #include "transitions/teMskWk.h"
+#include "te_frame_driver.h"
 #include "transitions/teRender.h"
 
 using namespace te;
@@ -130,20 +131,6 @@ const Config kConfigs[] = {
      0xfeef10bcfdadaeaaull},
 };
 
-// A display of a given format, one pass.
-class HashDevice : public TTETransitionDevice {
-public:
-    explicit HashDevice(uint8_t Format) : FFormat(Format) {}
-    ~HashDevice() override { FreeRunData(); }
-    void DoExecute() override {}
-    bool IsPaletteDisplay() override { return FFormat <= cl::pf8bit; }
-    uint8_t GetPixelFormat() override { return FFormat; }
-    bool SupportsTwoPasses() override { return false; }
-
-private:
-    uint8_t FFormat;
-};
-
 struct Hash {
     uint64_t h = 1469598103934665603ull;
     void Word(uint64_t w) {
@@ -203,15 +190,9 @@ std::unique_ptr<cl::TBitmap> Noise(cl::TPixelFormat pf, int w, int h, uint32_t s
 
 // A grey mask picture (8 bits, grey palette) with smooth and sharp parts.
 std::unique_ptr<cl::TBitmap> MaskPicture() {
-    auto m = std::make_unique<cl::TBitmap>();
-    const win::HPALETTE grey = CreateGrayPalette();
-    AdjustBitmapFormat(m.get(), grey, 23, 17, cl::pf8bit);
-    win::DeleteObject(grey);
-    for (int y = 0; y < 17; ++y) {
-        auto* row = static_cast<uint8_t*>(m->ScanLine(y));
-        for (int x = 0; x < 23; ++x) row[x] = static_cast<uint8_t>(x < 12 ? x * 11 + y * 3 : Mix(x * 31 + y) & 0xFF);
-    }
-    return m;
+    return tetest::GreyPicture(23, 17, [](int x, int y) {
+        return static_cast<uint8_t>(x < 12 ? x * 11 + y * 3 : Mix(static_cast<uint32_t>(x * 31 + y)) & 0xFF);
+    });
 }
 
 std::unique_ptr<TTransitionEffect> Make(const Config& c) {
@@ -231,7 +212,9 @@ void HashPass(const Config& c, int W, int H, uint8_t Format, Steps Stepping, Has
     win::SetClockMode(win::ClockMode::Virtual);
     cl::SetRandSeed(4242);
     std::unique_ptr<TTransitionEffect> effect = Make(c);
-    HashDevice dev(Format);
+    tetest::TTestDevice dev;
+    dev.Format = static_cast<cl::TPixelFormat>(Format);
+    dev.TwoPasses = false;
     dev.SetTransition(effect.get());
     dev.CreateRunData();
     TTETransitionData* d = dev.Data.get();

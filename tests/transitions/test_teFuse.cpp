@@ -7,7 +7,7 @@
 #include "classlib/SysUtils.h"
 #include "classlib/TypInfo.h"
 #include "platform/clock.h"
-#include "test_teMskWk_driver.h"
+#include "te_frame_driver.h"
 #include "transitions/teBlndWk.h"
 #include "transitions/teFuse.h"
 
@@ -47,7 +47,7 @@ TEST_P(Fuse, FramesShowTheNewPictureOnTheBlackenedCells) {
         if (style >= 2) {
             EXPECT_EQ(eff, reversed ? (style % 2 == 0 ? style + 1 : style - 1) : style);
         }
-        fxtest::PassDriver d(&e, 19, 11, cl::pf24bit, static_cast<uint32_t>(style));
+        tetest::FrameDriver d(&e, 19, 11, cl::pf24bit, static_cast<uint32_t>(style));
         const int n = d.Frames();
         EXPECT_EQ(n, (eff == 1 || eff == 8 || eff == 9) ? 63 : 7);
         // Every frame of the plain loop, then the membership after each.
@@ -57,15 +57,15 @@ TEST_P(Fuse, FramesShowTheNewPictureOnTheBlackenedCells) {
                 for (int x = 0; x < 19; ++x) {
                     bool black = false;
                     for (int s = 1; s <= k; ++s) black = black || CellOfStep(eff, s, n, x % 8, y % 8);
-                    ASSERT_EQ(fxtest::RawPixel(d.Work(), x, y),
-                              fxtest::RawPixel(black ? d.New.get() : d.Old.get(), x, y))
+                    ASSERT_EQ(tetest::RawPixel(d.Work(), x, y),
+                              tetest::RawPixel(black ? d.New.get() : d.Old.get(), x, y))
                         << "style " << eff << " frame " << k << " at " << x << "," << y;
                 }
         }
         // The last step is left to the final picture: one cell row, column or pixel stays old.
         int white = 0;
         for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) white += fxtest::RawPixel(d.Work(), x, y) == fxtest::RawPixel(d.Old.get(), x, y);
+            for (int x = 0; x < 8; ++x) white += tetest::RawPixel(d.Work(), x, y) == tetest::RawPixel(d.Old.get(), x, y);
         EXPECT_GE(white, 1);
     }
 }
@@ -79,14 +79,14 @@ TEST(FuseEffect, SkippedFramesDrawAllTheirSteps) {
         e.SetStyle(static_cast<uint16_t>(style));
         std::unique_ptr<cl::TBitmap> reference;
         {
-            fxtest::PassDriver d(&e, 17, 9, cl::pf32bit, 4);
+            tetest::FrameDriver d(&e, 17, 9, cl::pf32bit, 4);
             for (int k = 1; k <= 5; ++k) d.Frame(k);
-            reference = fxtest::CopyOf(d.Work());
+            reference = tetest::CopyOf(d.Work());
         }
-        fxtest::PassDriver d(&e, 17, 9, cl::pf32bit, 4);
+        tetest::FrameDriver d(&e, 17, 9, cl::pf32bit, 4);
         d.Frame(2);
         d.Frame(5);
-        EXPECT_TRUE(fxtest::SamePicture(d.Work(), reference.get(), 17, 9)) << style;
+        EXPECT_TRUE(tetest::SamePicture(d.Work(), reference.get(), 17, 9)) << style;
     }
 }
 
@@ -132,7 +132,7 @@ TEST(FuseEffect, EveryRunReseedsTheSharedGenerator) {
 TEST(FuseEffect, InfoSettingsAndAssign) {
     te::StartUpteFuse();
     te::TFuseTransition e(nullptr);
-    fxtest::FxDevice dev;
+    tetest::TTestDevice dev;
     EXPECT_EQ(e.GetInfo(&dev), 0x20A | 0x1B5);
     EXPECT_EQ(e.GetInfo(nullptr), 0x20A | 0x135);
     cl::TStringList s;
@@ -152,20 +152,6 @@ TEST(FuseEffect, InfoSettingsAndAssign) {
     EXPECT_TRUE(cl::IsPublishedProp(&e, "Reversed"));
     EXPECT_FALSE(cl::IsPublishedProp(&e, "Direction"));
     EXPECT_EQ(e.Description(), "Fuse");
-}
-
-TEST(FuseEffect, DeviceRunEndsOnTheNewPicture) {
-    for (cl::TPixelFormat display : {cl::pf32bit, cl::pf8bit, cl::pf16bit}) {
-        te::TFuseTransition e(nullptr);
-        e.SetStyle(8);
-        fxtest::FxDevice dev;
-        dev.Format = display;
-        dev.SetTransition(&e);
-        auto oldPic = fxtest::RandomPicture(27, 10, display, 1), newPic = fxtest::RandomPicture(27, 10, display, 2);
-        dev.PrepareRun(oldPic.get(), newPic.get(), 27, 10);
-        dev.Execute(true);
-        EXPECT_TRUE(fxtest::SamePicture(dev.Screen.get(), newPic.get(), 27, 10)) << display;
-    }
 }
 
 }  // namespace

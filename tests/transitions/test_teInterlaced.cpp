@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "test_teMaskGeom_util.h"
+#include "te_masked_util.h"
 #include "transitions/teInterlaced.h"
 
 namespace {
@@ -136,11 +136,6 @@ protected:
     }
 };
 
-TEST_F(InterlacedEffect, IsRegisteredAndPublishesItsProperties) {
-    tegeom::ExpectRegistered(te::TInterlacedTransition::StaticClass(), "Interlaced", 0x33F,
-                             {"Style", "SubStyle", "SmoothingLevel", "Reversed"}, {"Direction"});
-}
-
 TEST_F(InterlacedEffect, FrameCounts) {
     te::TInterlacedTransition e(nullptr);
     EXPECT_EQ(tegeom::FramesOf(&e, 17, 12), 12);
@@ -174,14 +169,6 @@ TEST_F(InterlacedEffect, FirstFrameIsTheFirstLine) {
     Style(e, 2, 1);
     EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int y) { return x == 0 || y == 0 || x == 15 || y == 11; },
                                           true));
-}
-
-TEST_F(InterlacedEffect, DeviceRunsEndOnTheNewPicture) {
-    for (int level : {0, 2}) {
-        te::TInterlacedTransition e(nullptr);
-        Style(e, 2, 1, level);
-        EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 27, 15)) << level;
-    }
 }
 
 }  // namespace

@@ -4,13 +4,13 @@
 #include <map>
 
 #include "classlib/SysUtils.h"
-#include "test_teMskWk_driver.h"
+#include "te_frame_driver.h"
 #include "transitions/teEffectProps.h"
 #include "transitions/teMasked.h"
 
 namespace {
 
-using fxtest::PassDriver;
+using tetest::FrameDriver;
 
 // Frame k reveals column k - 1 over the whole height; the columns of frames PrevFrame + 1 to
 // Frame are drawn with the mask's brush and reported as the update area.
@@ -99,7 +99,7 @@ TEST_F(MaskedBase, SmoothingDecidesFormatWidthAndFrames) {
     TColumnsTransition e(nullptr);
     e.SetSmoothingLevel(3);
     {
-        PassDriver d(&e, 100, 5, cl::pf24bit, 1);
+        FrameDriver d(&e, 100, 5, cl::pf24bit, 1);
         EXPECT_EQ(d.Data()->PixelFormat, cl::pf32bit);
         EXPECT_EQ(e.GetBitmapsWidth(d.Data()), 104);
         EXPECT_EQ(d.Frames(), 100 + 30);
@@ -107,7 +107,7 @@ TEST_F(MaskedBase, SmoothingDecidesFormatWidthAndFrames) {
     }
     te::MMXAvailable = false;
     {
-        PassDriver d(&e, 100, 5, cl::pf24bit, 1);
+        FrameDriver d(&e, 100, 5, cl::pf24bit, 1);
         EXPECT_EQ(d.Data()->PixelFormat, cl::pf24bit);
         EXPECT_EQ(e.GetBitmapsWidth(d.Data()), 128);
         EXPECT_EQ(d.Frames(), 100);
@@ -116,7 +116,7 @@ TEST_F(MaskedBase, SmoothingDecidesFormatWidthAndFrames) {
     }
     te::MMXAvailable = true;
     {
-        PassDriver d(&e, 100, 5, cl::pf8bit, 1);  // palette display: no smoothing
+        FrameDriver d(&e, 100, 5, cl::pf8bit, 1);  // palette display: no smoothing
         EXPECT_EQ(d.Frames(), 100);
         EXPECT_EQ(d.Data()->PixelFormat, cl::pf8bit);
     }
@@ -206,18 +206,18 @@ TEST_P(MaskedPaths, JumpsEndEachFrameAlike) {
     std::map<int, std::unique_ptr<cl::TBitmap>> reference;
     int frames = 0;
     {
-        PassDriver d(&e, w, h, cl::pf32bit, 3);
+        FrameDriver d(&e, w, h, cl::pf32bit, 3);
         frames = d.Frames();
         for (int k = 1; k <= frames; ++k) {
             d.Frame(k);
-            reference[k] = fxtest::CopyOf(d.Work());
+            reference[k] = tetest::CopyOf(d.Work());
         }
     }
-    for (const auto& script : fxtest::JumpScripts(frames)) {
-        PassDriver d(&e, w, h, cl::pf32bit, 3);
+    for (const auto& script : tetest::JumpScripts(frames)) {
+        FrameDriver d(&e, w, h, cl::pf32bit, 3);
         for (int k : script) {
             d.Frame(k);
-            ASSERT_TRUE(fxtest::SamePicture(d.Work(), reference[k].get(), w, h)) << "level " << level << " frame " << k;
+            ASSERT_TRUE(tetest::SamePicture(d.Work(), reference[k].get(), w, h)) << "level " << level << " frame " << k;
         }
     }
 }
@@ -227,14 +227,14 @@ INSTANTIATE_TEST_SUITE_P(Levels, MaskedPaths, ::testing::Range(0, 8));
 TEST_F(MaskedBase, HardEdgeRevealsColumnByColumn) {
     TColumnsTransition e(nullptr);
     const int w = 21, h = 3;
-    PassDriver d(&e, w, h, cl::pf24bit, 9);
+    FrameDriver d(&e, w, h, cl::pf24bit, 9);
     ASSERT_EQ(d.Frames(), w);
     for (int k = 1; k <= w; ++k) {
         d.Frame(k);
         for (int x = 0; x < w; ++x)
             for (int y = 0; y < h; ++y)
-                ASSERT_EQ(fxtest::RawPixel(d.Work(), x, y),
-                          fxtest::RawPixel(x < k ? d.New.get() : d.Old.get(), x, y))
+                ASSERT_EQ(tetest::RawPixel(d.Work(), x, y),
+                          tetest::RawPixel(x < k ? d.New.get() : d.Old.get(), x, y))
                     << k << ":" << x;
     }
 }
@@ -243,7 +243,7 @@ TEST_F(MaskedBase, HardEdgeRevealsColumnByColumn) {
 void CheckColumnFade(te::TMaskedTransition& e) {
     e.SetSmoothingLevel(1);  // step 31, top 236, bottom 19: eight frames per column
     const int w = 16, h = 2;
-    PassDriver d(&e, w, h, cl::pf32bit, 5);
+    FrameDriver d(&e, w, h, cl::pf32bit, 5);
     ASSERT_EQ(d.Frames(), w + 7);
     for (int k = 1; k <= d.Frames(); ++k) {
         d.Frame(k);
@@ -253,13 +253,13 @@ void CheckColumnFade(te::TMaskedTransition& e) {
             int m = 255;
             if (age >= 0) m = std::max(236 - 31 * age, 0);
             const int wt = m == 255 ? 256 : (m == 0 ? 0 : m + 1);
-            const uint32_t n = fxtest::RawPixel(d.New.get(), x, 1), o = fxtest::RawPixel(d.Old.get(), x, 1);
+            const uint32_t n = tetest::RawPixel(d.New.get(), x, 1), o = tetest::RawPixel(d.Old.get(), x, 1);
             uint32_t expect = 0;
             for (int c = 0; c < 4; ++c) {
                 const int nb = (n >> (8 * c)) & 0xFF, ob = (o >> (8 * c)) & 0xFF;
                 expect |= static_cast<uint32_t>(nb + static_cast<int>(std::floor((ob - nb) * wt / 256.0))) << (8 * c);
             }
-            ASSERT_EQ(fxtest::RawPixel(d.Work(), x, 1), expect) << "frame " << k << " column " << x;
+            ASSERT_EQ(tetest::RawPixel(d.Work(), x, 1), expect) << "frame " << k << " column " << x;
         }
     }
 }
@@ -278,11 +278,11 @@ TEST_F(MaskedBase, AnInvertedMaskRevealsWhatIsNotDrawn) {
     TShrinkingTransition e(nullptr);
     const int w = 40, h = 3;
     for (int step : {1, 3}) {
-        PassDriver d(&e, w, h, cl::pf16bit, 12);
+        FrameDriver d(&e, w, h, cl::pf16bit, 12);
         for (int k = step; k <= d.Frames(); k += step) {
             d.Frame(k);
             for (int x = 0; x < w; ++x)
-                ASSERT_EQ(fxtest::RawPixel(d.Work(), x, 1), fxtest::RawPixel(x < k ? d.New.get() : d.Old.get(), x, 1))
+                ASSERT_EQ(tetest::RawPixel(d.Work(), x, 1), tetest::RawPixel(x < k ? d.New.get() : d.Old.get(), x, 1))
                     << "frame " << k << " column " << x;
         }
     }
@@ -295,23 +295,23 @@ TEST_F(MaskedBase, AnAccumulatingEffectEndsFramesAlikeWithJumps) {
         std::map<int, std::unique_ptr<cl::TBitmap>> reference;
         int frames = 0;
         {
-            PassDriver d(&e, 29, 4, cl::pf32bit, 8);
+            FrameDriver d(&e, 29, 4, cl::pf32bit, 8);
             frames = d.Frames();
             for (int k = 1; k <= frames; ++k) {
                 d.Frame(k);
-                reference[k] = fxtest::CopyOf(d.Work());
+                reference[k] = tetest::CopyOf(d.Work());
                 if (level == 0) {
                     for (int x = 0; x < 29; ++x)
-                        ASSERT_EQ(fxtest::RawPixel(d.Work(), x, 2),
-                                  fxtest::RawPixel(x < k ? d.New.get() : d.Old.get(), x, 2));
+                        ASSERT_EQ(tetest::RawPixel(d.Work(), x, 2),
+                                  tetest::RawPixel(x < k ? d.New.get() : d.Old.get(), x, 2));
                 }
             }
         }
-        for (const auto& script : fxtest::JumpScripts(frames)) {
-            PassDriver d(&e, 29, 4, cl::pf32bit, 8);
+        for (const auto& script : tetest::JumpScripts(frames)) {
+            FrameDriver d(&e, 29, 4, cl::pf32bit, 8);
             for (int k : script) {
                 d.Frame(k);
-                ASSERT_TRUE(fxtest::SamePicture(d.Work(), reference[k].get(), 29, 4)) << "level " << level << " frame " << k;
+                ASSERT_TRUE(tetest::SamePicture(d.Work(), reference[k].get(), 29, 4)) << "level " << level << " frame " << k;
             }
         }
     }
@@ -321,13 +321,13 @@ TEST_F(MaskedBase, DeviceRunEndsOnTheNewPicture) {
     for (int level : {0, 2}) {
         TColumnsTransition e(nullptr);
         e.SetSmoothingLevel(static_cast<uint16_t>(level));
-        fxtest::FxDevice dev;
+        tetest::TTestDevice dev;
         dev.Format = cl::pf32bit;
         dev.SetTransition(&e);
-        auto oldPic = fxtest::RandomPicture(64, 6, cl::pf32bit, 1), newPic = fxtest::RandomPicture(64, 6, cl::pf32bit, 2);
+        auto oldPic = tetest::RandomPicture(64, 6, cl::pf32bit, 1), newPic = tetest::RandomPicture(64, 6, cl::pf32bit, 2);
         dev.PrepareRun(oldPic.get(), newPic.get(), 50, 6);
         dev.Execute(true);
-        EXPECT_TRUE(fxtest::SamePicture(dev.Screen.get(), newPic.get(), 50, 6)) << level;
+        EXPECT_TRUE(tetest::SamePicture(dev.Screen.get(), newPic.get(), 50, 6)) << level;
     }
 }
 

@@ -4,14 +4,14 @@
 #include <cmath>
 #include <random>
 
-#include "test_teMskWk_driver.h"
+#include "te_frame_driver.h"
 #include "transitions/teMskWk.h"
 
 namespace {
 
-using fxtest::CopyOf;
-using fxtest::RandomPicture;
-using fxtest::RawPixel;
+using tetest::CopyOf;
+using tetest::RandomPicture;
+using tetest::RawPixel;
 
 int FloorDiv256(int v) { return static_cast<int>(std::floor(v / 256.0)); }
 
@@ -109,9 +109,9 @@ TEST_P(BitMaskCopy, CopiesWhereTheBitIsClear) {
     auto src = RandomPicture(w, h, pf, 1);
     auto dst = RandomPicture(w, h, pf, 2);
     auto mask = RandomPicture(w, h, cl::pf1bit, 3);
-    fxtest::RowOf(mask.get(), 2)[1] = 0xFF;  // a whole byte that keeps
-    fxtest::RowOf(mask.get(), 3)[2] = 0x7F;  // only the leftmost of eight pixels
-    fxtest::RowOf(mask.get(), 4)[3] = 0x00;  // eight pixels that all take the new picture
+    tetest::RowOf(mask.get(), 2)[1] = 0xFF;  // a whole byte that keeps
+    tetest::RowOf(mask.get(), 3)[2] = 0x7F;  // only the leftmost of eight pixels
+    tetest::RowOf(mask.get(), 4)[3] = 0x00;  // eight pixels that all take the new picture
     auto before = CopyOf(dst.get());
     const win::RECT inner{24, 3, 40, 5}, outer{5, 1, 53, 6};
     te::CopyThroughBitMask(dst.get(), src.get(), mask.get(), inner, outer, pf);
@@ -187,7 +187,7 @@ TEST(MaskWorker, SmoothBlendWeighsByMaskValuePlusOne) {
     auto nw = RandomPicture(w, h, cl::pf32bit, 6), od = RandomPicture(w, h, cl::pf32bit, 7);
     auto dst = RandomPicture(w, h, cl::pf32bit, 8);
     auto mask = RandomPicture(w, h, cl::pf8bit, 9);
-    for (int x = 0; x < w; ++x) fxtest::RowOf(mask.get(), 4)[x] = static_cast<uint8_t>(x % 3 == 0 ? 255 : x % 3);
+    for (int x = 0; x < w; ++x) tetest::RowOf(mask.get(), 4)[x] = static_cast<uint8_t>(x % 3 == 0 ? 255 : x % 3);
     auto before = CopyOf(dst.get());
     const win::RECT inner{16, 2, 24, 6}, outer{3, 1, 37, 8};
     te::TTEMaskRoutine r = te::CreateSmoothBlendRoutine();
@@ -267,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, RangeCopy,
 
 TEST(MaskWorker, AgeingLowersAllButKeep) {
     auto mask = RandomPicture(16, 2, cl::pf8bit, 30);
-    uint8_t* r = fxtest::RowOf(mask.get(), 0);
+    uint8_t* r = tetest::RowOf(mask.get(), 0);
     r[0] = 30;
     r[1] = 200;
     r[2] = 255;
@@ -284,7 +284,7 @@ TEST(MaskWorker, AgeingLowersAllButKeep) {
 
     auto from = RandomPicture(16, 2, cl::pf8bit, 31), to = RandomPicture(16, 2, cl::pf8bit, 32);
     auto before = CopyOf(to.get());
-    fxtest::RowOf(from.get(), 1)[3] = 255;
+    tetest::RowOf(from.get(), 1)[3] = 255;
     te::AgeSmoothMaskFrom(to.get(), from.get(), win::RECT{0, 0, 0, 0}, win::RECT{0, 0, 16, 2}, false, 25);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 16; ++x) {
@@ -305,7 +305,7 @@ TEST(MaskWorker, AreasBeyondTheBitmapsAreClamped) {
     te::CopyThroughBitMask(dst.get(), src.get(), bits.get(), win::RECT{0, 0, 0, 0}, win::RECT{0, 0, 4000, 4000},
                            cl::pf32bit);
     te::CopyByMaskRange(dst.get(), src.get(), mask.get(), cl::pf32bit, 0, 255, 1 << 30);
-    EXPECT_TRUE(fxtest::SamePicture(dst.get(), src.get(), 16, 4));
+    EXPECT_TRUE(tetest::SamePicture(dst.get(), src.get(), 16, 4));
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // the frames reach the surface.
 #include <gtest/gtest.h>
 
-#include "test_teEffects3_util.h"
+#include "te_frame_driver.h"
 #include "transitions/tePage.h"
 
 using namespace te;
@@ -57,14 +57,12 @@ TEST_F(PageTest, WithoutTheCurlThePageFoldsFlatAcrossTheFoldLine) {
             page.SetDirection(dir);
             page.Uncover = uncover;
             page.Use3D = false;
-            FrameBench bench(&page, W, H);
+            FrameDriver bench(&page, W, H);
             const int frames = bench.Init();
             Mapping m{uncover ? dir : OppositeOf(dir), W, H};
             ASSERT_EQ(frames, (m.Horizontal() ? W : H) - 1);
-            int last = 0;
             for (int k = 1; k <= frames; k += (k % 3) + 1) {
-                bench.Frame(k, last);
-                last = k;
+                bench.Frame(k);
                 const int c = uncover ? k : frames - k + 1;
                 auto model = [&](int x, int y) -> uint32_t {
                     int Y = m.Pos(x, y);
@@ -94,7 +92,7 @@ TEST_F(PageTest, CurlRadiusAndFrameCount) {
     for (const Case& c : cases) {
         TPageTransition page(nullptr);
         page.SetDirection(c.dir);
-        FrameBench bench(&page, c.W, c.H);
+        FrameDriver bench(&page, c.W, c.H);
         const int frames = bench.Init();
         auto* pd = static_cast<TPageData*>(bench.data.Custom.get());
         ASSERT_NE(pd, nullptr);
@@ -107,7 +105,7 @@ TEST_F(PageTest, CurlRadiusAndFrameCount) {
     // Without MMX, or on an 8-bit display: no curl, the display's format.
     MMXAvailable = false;
     TPageTransition page(nullptr);
-    FrameBench bench(&page, 30, 8);
+    FrameDriver bench(&page, 30, 8);
     EXPECT_EQ(bench.Init(), 29);
     MMXAvailable = true;
     bench.device.Format = cl::pf8bit;
@@ -142,20 +140,18 @@ TEST_F(PageTest, WithACompleteCurlTheNewPictureShowsBehindAndTheTurnedPageAhead)
     TPageTransition page(nullptr);
     page.SetDirection(tedRight);
     page.Size = 8;
-    FrameBench bench(&page, W, H);
+    FrameDriver bench(&page, W, H);
     bench.Init();
     auto* pd = static_cast<TPageData*>(bench.data.Custom.get());
     const int SL = pd->Curl.SourceLines, lines = pd->Curl.Lines;
     ASSERT_EQ(pd->R, 8);
-    int last = 0;
     for (int k : {5, 2 * SL + 1, 2 * SL + 7, 35}) {
-        bench.Frame(k, last);
-        last = k;
+        bench.Frame(k);
         if (k < 2 * SL) continue;
         // Complete curl: bands [c - lines, c), flat turned part [c, 2c - 2 SL).
         for (int y = 0; y < H; ++y) {
             for (int x = 0; x < W; ++x) {
-                uint32_t got = At(bench.screen.get(), x, y);
+                uint32_t got = At(bench.Screen.get(), x, y);
                 if (x < k - lines) {
                     EXPECT_EQ(got, NewColor(x, y)) << x << "," << y << " frame " << k;
                 } else if (x >= k && x < 2 * k - 2 * SL) {
@@ -181,26 +177,25 @@ TEST_F(PageTest, FramesAreTheSameWithOrWithoutScrollingAndWithSkippedFrames) {
                 return p;
             };
             auto scrolled = make(), plain = make(), skipping = make();
-            FrameBench a(scrolled.get(), W, H, OldColor, NewColor, cl::pf32bit, true);
-            FrameBench b(plain.get(), W, H);
+            FrameDriver a(scrolled.get(), W, H, OldColor, NewColor, cl::pf32bit);
+            a.device.WorkBitmap = true;
+            FrameDriver b(plain.get(), W, H);
             b.device.Obscured = true;
-            FrameBench s(skipping.get(), W, H);
+            FrameDriver s(skipping.get(), W, H);
             const int frames = a.Init();
             ASSERT_EQ(b.Init(), frames);
             ASSERT_EQ(s.Init(), frames);
             ASSERT_TRUE(static_cast<TPageData*>(a.data.Custom.get())->CanScroll);
             ASSERT_FALSE(static_cast<TPageData*>(b.data.Custom.get())->CanScroll);
             ASSERT_TRUE(static_cast<TPageData*>(s.data.Custom.get())->CanScroll);
-            int lastSkip = 0;
             for (int k = 1; k <= frames; ++k) {
-                a.Frame(k, k - 1);
-                b.Frame(k, k - 1);
-                std::string ab = a.Compare([&](int x, int y) { return At(b.screen.get(), x, y); });
+                a.Frame(k);
+                b.Frame(k);
+                std::string ab = a.Compare([&](int x, int y) { return At(b.Screen.get(), x, y); });
                 ASSERT_EQ(ab, "") << "direction " << int(dir) << " uncover " << uncover << " frame " << k;
                 if (k % 5 == 0 || k == frames) {
-                    s.Frame(k, lastSkip);
-                    lastSkip = k;
-                    std::string as = a.Compare([&](int x, int y) { return At(s.screen.get(), x, y); });
+                    s.Frame(k);
+                    std::string as = a.Compare([&](int x, int y) { return At(s.Screen.get(), x, y); });
                     ASSERT_EQ(as, "") << "skipping, direction " << int(dir) << " uncover " << uncover << " frame "
                                       << k;
                 }
@@ -230,14 +225,6 @@ TEST_F(PageTest, DefaultsAndSettings) {
     EXPECT_EQ(cl::GetPropInfo(TPageTransition::StaticClass(), "Size")->Default, 150);
     EXPECT_EQ(cl::GetPropInfo(TPageTransition::StaticClass(), "Direction")->Default, tedLeft);
     EXPECT_EQ(page.Description(), "Page");
-}
-
-TEST_F(PageTest, ARunThroughTheDeviceEndsOnTheNewLook) {
-    for (TTEEffectDirection d : {tedLeft, tedUp}) {
-        TPageTransition e(nullptr);
-        e.SetDirection(d);
-        EXPECT_TRUE(RunEndsOnNewLook(&e)) << int(d);
-    }
 }
 
 TEST_F(PageTest, DirectionFreeRectanglesMapToTheRealArea) {
@@ -273,44 +260,33 @@ TEST_F(PageTest, TheCurlsFrontIsBrightenedAndItsBackDarkenedByTheShades) {
     TPageTransition page(nullptr);
     page.SetDirection(tedRight);
     page.Size = 12;
-    FrameBench bench(&page, W, H, grey, NewColor);
+    FrameDriver bench(&page, W, H, grey, NewColor);
     bench.Init();
     const TPageCurl curl = BuildPageCurl(12);
     const int lines = curl.Lines, SL = curl.SourceLines;
     const int c = 2 * SL + 10;  // a complete curl: both bands full
-    bench.Frame(c, 0);
+    bench.Frame(c);
     // With a complete curl the back band [c - lines, c) covers the whole curl and the visible
     // front band is empty: every curl line shows the back side.
     for (int j = 0; j < lines; ++j) {
         const int shade = curl.Shade[static_cast<size_t>(lines - 1 - j)];
         const uint32_t g = static_cast<uint32_t>(std::max(0x80 - shade, 0));
-        EXPECT_EQ(At(bench.screen.get(), c - lines + j, 1), g * 0x010101u) << "back line " << j;
+        EXPECT_EQ(At(bench.Screen.get(), c - lines + j, 1), g * 0x010101u) << "back line " << j;
     }
     // While the curl is still forming, the front band is brightened (at most by 50).
     TPageTransition forming(nullptr);
     forming.SetDirection(tedRight);
     forming.Size = 12;
-    FrameBench b2(&forming, W, H, grey, NewColor);
+    FrameDriver b2(&forming, W, H, grey, NewColor);
     b2.Init();
     const int c2 = SL / 2 + 1;
-    b2.Frame(c2, 0);
+    b2.Frame(c2);
     auto* pd = static_cast<TPageData*>(b2.data.Custom.get());
     int nf = 0;
     while (pd->Cum[static_cast<size_t>(nf)] < c2) ++nf;
     for (int k = 0; k < nf; ++k) {
         const int shade = std::min<int>(curl.Shade[static_cast<size_t>(k)], 50);
-        EXPECT_EQ(At(b2.screen.get(), c2 - 1 - k, 2), static_cast<uint32_t>(0x80 + shade) * 0x010101u) << "front " << k;
+        EXPECT_EQ(At(b2.Screen.get(), c2 - 1 - k, 2), static_cast<uint32_t>(0x80 + shade) * 0x010101u) << "front " << k;
     }
 }
 
-TEST_F(PageTest, TinyAreasStayInsideThePictures) {
-    MMXAvailable = true;
-    for (TTEEffectDirection d : {tedDown, tedUp, tedLeft, tedRight})
-        for (bool uncover : {false, true})
-            RunTinyAreas([&] {
-                auto e = std::make_unique<TPageTransition>(nullptr);
-                e->SetDirection(d);
-                e->Uncover = uncover;
-                return std::unique_ptr<TTransitionEffect>(std::move(e));
-            }, cl::pf32bit);
-}

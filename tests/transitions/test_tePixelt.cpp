@@ -2,7 +2,7 @@
 // pixel by pixel, the frame numbering and the hand-over to a fuse on palette displays.
 #include <gtest/gtest.h>
 
-#include "test_teEffects3_util.h"
+#include "te_frame_driver.h"
 #include "transitions/teFuse.h"
 #include "transitions/tePixelt.h"
 
@@ -92,16 +92,14 @@ TEST_F(PixelateTest, FramesCoarsenTheOldPictureThenRefineTheNewOne) {
     auto newPic = [](int x, int y) { return Noise(x + 100, y); };
     TPixelateTransition px(nullptr);
     px.SetBoxSize(50);
-    FrameBench bench(&px, W, H, Noise, newPic, cl::pf24bit, true);
+    FrameDriver bench(&px, W, H, Noise, newPic, cl::pf24bit);
     ASSERT_EQ(bench.Init(), 29);  // B = min(50, 20, 15) = 15
     struct Step {
         int frame, side;
         bool isNew;
     } steps[] = {{1, 2, false}, {4, 5, false}, {14, 15, false}, {15, 15, true}, {20, 10, true}, {29, 1, true}};
-    int last = 0;
     for (const Step& s : steps) {
-        bench.Frame(s.frame, last);
-        last = s.frame;
+        bench.Frame(s.frame);
         const PixelFn& pic = s.isNew ? PixelFn(newPic) : PixelFn(Noise);
         EXPECT_EQ(bench.Compare([&](int x, int y) { return BlockModel(pic, W, H, s.side, x, y); }), "")
             << "frame " << s.frame;
@@ -110,10 +108,10 @@ TEST_F(PixelateTest, FramesCoarsenTheOldPictureThenRefineTheNewOne) {
 
 TEST_F(PixelateTest, ASingleColourPictureStaysUnchangedThroughTheFirstHalf) {
     TPixelateTransition px(nullptr);
-    FrameBench bench(&px, 30, 30, [](int, int) { return 0x4080C0u; }, NewColor, cl::pf24bit, true);
+    FrameDriver bench(&px, 30, 30, [](int, int) { return 0x4080C0u; }, NewColor, cl::pf24bit);
     ASSERT_EQ(bench.Init(), 59);
     for (int k = 1; k < 30; k += 3) {
-        bench.Frame(k, k - 1);
+        bench.Frame(k);
         EXPECT_EQ(bench.Compare([](int, int) { return 0x4080C0u; }), "") << k;
     }
 }
@@ -124,7 +122,7 @@ TEST_F(PixelateTest, BoxSizeFramesAndSettings) {
     px.SetBoxSize(0);
     EXPECT_EQ(px.GetBoxSize(), 50);
     {
-        FrameBench bench(&px, 80, 30, Noise, NewColor, cl::pf24bit, true);
+        FrameDriver bench(&px, 80, 30, Noise, NewColor, cl::pf24bit);
         EXPECT_EQ(bench.Init(), 59);
     }
     px.SetBoxSize(7);
@@ -147,7 +145,7 @@ TEST_F(PixelateTest, PaletteDisplaysGetAFuseOfStyleOne) {
     TPixelateTransition px(nullptr);
     px.Milliseconds = 1234;
     px.Reversed = true;
-    TFormatDevice dev;
+    TTestDevice dev;
     dev.Format = cl::pf8bit;
     std::unique_ptr<TTransitionEffect> run(px.TransitionForDevice(&dev, true));
     ASSERT_TRUE(run->Is<TFuseTransition>());
@@ -159,11 +157,3 @@ TEST_F(PixelateTest, PaletteDisplaysGetAFuseOfStyleOne) {
     EXPECT_EQ(px.TransitionForDevice(&dev, false), &px);
 }
 
-TEST_F(PixelateTest, ARunThroughTheDeviceEndsOnTheNewLook) {
-    TPixelateTransition e(nullptr);
-    EXPECT_TRUE(RunEndsOnNewLook(&e));
-}
-
-TEST_F(PixelateTest, TinyAreasStayInsideThePictures) {
-    RunTinyAreas([] { return std::unique_ptr<TTransitionEffect>(new TPixelateTransition(nullptr)); }, cl::pf24bit);
-}

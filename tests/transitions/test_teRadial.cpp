@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "test_teMaskGeom_util.h"
+#include "te_masked_util.h"
 #include "transitions/teRadial.h"
 
 namespace {
@@ -175,12 +175,6 @@ protected:
     }
 };
 
-TEST_F(RadialEffect, IsRegisteredAndPublishesItsProperties) {
-    tegeom::ExpectRegistered(te::TRadialTransition::StaticClass(), "Radial", 0x37F,
-                             {"Style", "SubStyle", "SmoothingLevel", "Reversed", "Milliseconds", "PassSetting"},
-                             {"Direction", "Dual"});
-}
-
 TEST_F(RadialEffect, FrameCountsWithAndWithoutSmoothing) {
     struct Case {
         int style, sub, level;
@@ -235,16 +229,6 @@ TEST_F(RadialEffect, FirstFrameIsTheHandAndTheLastShowsTheNewPicture) {
     EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int y) { return x == 6 && y <= 3; }, true));
     e.SetSmoothingLevel(4);
     EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int y) { return x == 6 && y <= 3; }, false));
-}
-
-TEST_F(RadialEffect, DeviceRunsEndOnTheNewPicture) {
-    for (int level : {0, 5}) {
-        te::TRadialTransition e(nullptr);
-        e.SetStyle(3);
-        e.SetSubStyle(4);
-        e.SetSmoothingLevel(static_cast<uint16_t>(level));
-        EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 31, 17)) << level;
-    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The roll effect: the folded band, the laid strip and the cylinder shading.
 #include <gtest/gtest.h>
 
-#include "test_teEffects3_util.h"
+#include "te_frame_driver.h"
 #include "transitions/teRoll.h"
 
 using namespace te;
@@ -84,11 +84,11 @@ TEST_F(RollTest, FlatBandsFoldThePictureBackOverTheRoll) {
         roll.Unroll = c.unroll;
         roll.Size = S;
         const int h = c.dir == tedDown || c.dir == tedUp ? W : H;  // a square-ish area for the vertical case
-        FrameBench bench(&roll, W, h);
+        FrameDriver bench(&roll, W, h);
         const int frames = bench.Init();
         ASSERT_EQ(frames, (c.dir == tedDown || c.dir == tedUp ? h : W) - 1);
         for (int k = 1; k <= frames; ++k) {
-            bench.Frame(k, k - 1);
+            bench.Frame(k);
             int v = c.unroll ? std::min(frames - k + 1, S) : std::min(k, S);
             std::string diff = bench.Compare([&](int x, int y) { return c.model(k, v, x, y); });
             ASSERT_EQ(diff, "") << "direction " << int(c.dir) << " unroll " << c.unroll << " frame " << k;
@@ -103,22 +103,22 @@ TEST_F(RollTest, WithMMXTheBandIsShadedByTheTable) {
     TRollTransition roll(nullptr);
     roll.SetDirection(tedRight);
     roll.Size = S;
-    FrameBench bench(&roll, W, H, OldColor, grey);
+    FrameDriver bench(&roll, W, H, OldColor, grey);
     ASSERT_TRUE(roll.Use3DActive(&bench.device));
     bench.Init();
-    bench.Frame(12, 0);  // band (4, 0, 12, H), the full roll width
+    bench.Frame(12);  // band (4, 0, 12, H), the full roll width
     std::vector<int8_t> t = RollShadeTable(S);
     for (int c = 0; c < S; ++c) {
         int g = std::clamp(0x80 + t[static_cast<size_t>(c)], 0, 255);
-        EXPECT_EQ(At(bench.screen.get(), 4 + c, 2), static_cast<uint32_t>(g * 0x010101)) << c;
+        EXPECT_EQ(At(bench.Screen.get(), 4 + c, 2), static_cast<uint32_t>(g * 0x010101)) << c;
     }
-    EXPECT_EQ(At(bench.screen.get(), 3, 2), 0x808080u);
-    EXPECT_EQ(At(bench.screen.get(), 12, 2), OldColor(12, 2));
+    EXPECT_EQ(At(bench.Screen.get(), 3, 2), 0x808080u);
+    EXPECT_EQ(At(bench.Screen.get(), 12, 2), OldColor(12, 2));
     // Near the end the band narrows and the table is rebuilt for its width.
-    bench.Frame(27, 12);  // v = min(29 - 27 + 1, 8) = 3: band (24, 0, 27, H)
+    bench.Frame(27);  // v = min(29 - 27 + 1, 8) = 3: band (24, 0, 27, H)
     t = RollShadeTable(3);
     for (int c = 0; c < 3; ++c)
-        EXPECT_EQ(At(bench.screen.get(), 24 + c, 2),
+        EXPECT_EQ(At(bench.Screen.get(), 24 + c, 2),
                   static_cast<uint32_t>(std::clamp(0x80 + t[static_cast<size_t>(c)], 0, 255) * 0x010101));
     // Without MMX, or with an 8-bit display, no shading.
     MMXAvailable = false;
@@ -133,9 +133,9 @@ TEST_F(RollTest, SizeZeroIsAPlainWipe) {
     TRollTransition roll(nullptr);
     roll.SetDirection(tedUp);
     roll.Size = 0;
-    FrameBench bench(&roll, 10, 12);
+    FrameDriver bench(&roll, 10, 12);
     ASSERT_EQ(bench.Init(), 11);
-    bench.Frame(5, 0);
+    bench.Frame(5);
     EXPECT_EQ(bench.Compare([](int x, int y) { return y >= 7 ? NewColor(x, y) : OldColor(x, y); }), "");
 }
 
@@ -162,23 +162,3 @@ TEST_F(RollTest, ReversedRollsAwayAndSettingsKeepTheirDefaults) {
     EXPECT_EQ(cl::GetPropInfo(TRollTransition::StaticClass(), "Unroll")->Default, 1);
 }
 
-TEST_F(RollTest, ARunThroughTheDeviceEndsOnTheNewLook) {
-    for (TTEEffectDirection d : {tedDown, tedLeft}) {
-        TRollTransition e(nullptr);
-        e.SetDirection(d);
-        EXPECT_TRUE(RunEndsOnNewLook(&e)) << int(d);
-    }
-}
-
-TEST_F(RollTest, TinyAreasStayInsideThePictures) {
-    MMXAvailable = true;
-    for (TTEEffectDirection d : {tedDown, tedUp, tedLeft, tedRight})
-        for (bool unroll : {false, true})
-            RunTinyAreas([&] {
-                auto e = std::make_unique<TRollTransition>(nullptr);
-                e->SetDirection(d);
-                e->Unroll = unroll;
-                e->Size = 3;
-                return std::unique_ptr<TTransitionEffect>(std::move(e));
-            }, cl::pf32bit);
-}

@@ -6,7 +6,7 @@
 #include <set>
 
 #include "classlib/SysUtils.h"
-#include "test_teMaskGeom_util.h"
+#include "te_masked_util.h"
 #include "transitions/teWaterfall.h"
 
 namespace {
@@ -113,11 +113,6 @@ protected:
     }
 };
 
-TEST_F(WaterfallEffect, IsRegisteredAndPublishesItsProperties) {
-    tegeom::ExpectRegistered(te::TWaterfallTransition::StaticClass(), "Waterfall", 0x33F,
-                             {"Direction", "Reversed", "Milliseconds"}, {"Style", "SubStyle", "SmoothingLevel"});
-}
-
 TEST_F(WaterfallEffect, DirectionsItAccepts) {
     te::TWaterfallTransition e(nullptr);
     EXPECT_EQ(e.AllowedDirections, 0x81E);
@@ -140,7 +135,7 @@ TEST_F(WaterfallEffect, RandomDirectionPicksOneOfTheFour) {
     std::set<int> seen;
     cl::SetRandSeed(321);
     for (int run = 0; run < 60; ++run) {
-        fxtest::FxDevice dev;
+        tetest::TTestDevice dev;
         dev.SetTransition(&e);
         dev.CreateRunData();
         const int d = dev.WorkingTransition->GetDirection();
@@ -155,7 +150,7 @@ TEST_F(WaterfallEffect, RandomDirectionPicksOneOfTheFour) {
 TEST_F(WaterfallEffect, NeverSmooths) {
     te::TWaterfallTransition e(nullptr);
     e.SetSmoothingLevel(3);
-    fxtest::FxDevice dev;
+    tetest::TTestDevice dev;
     dev.Format = cl::pf24bit;
     EXPECT_EQ(e.GetPixelFormat(&dev), cl::pf24bit);
     EXPECT_EQ(tegeom::FramesOf(&e, 30, 25, cl::pf24bit), 20);
@@ -183,14 +178,6 @@ TEST_F(WaterfallEffect, FirstFrameStartsAtItsSide) {
         e.Reversed = c.reversed;
         cl::SetRandSeed(77);
         EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, c.allowed, false)) << int(c.dir) << " " << c.reversed;
-    }
-}
-
-TEST_F(WaterfallEffect, DeviceRunsEndOnTheNewPicture) {
-    for (auto dir : {te::tedUp, te::tedLeft}) {
-        te::TWaterfallTransition e(nullptr);
-        e.SetDirection(dir);
-        EXPECT_TRUE(tegeom::DeviceRunEndsOnNew(&e, 29, 23, cl::pf24bit));
     }
 }
 

@@ -7,7 +7,7 @@
 
 #include "classlib/SysUtils.h"
 #include "classlib/TypInfo.h"
-#include "test_teMskWk_driver.h"
+#include "te_frame_driver.h"
 #include "transitions/teWipe.h"
 
 namespace {
@@ -42,14 +42,14 @@ TEST_F(Wipe, FrameCountsByDirection) {
         te::TWipeTransition e(nullptr);
         e.SetDirection(c.d);
         e.BandWidth = static_cast<uint16_t>(c.band);
-        fxtest::PassDriver d(&e, c.w, c.h, cl::pf24bit, 1);
+        tetest::FrameDriver d(&e, c.w, c.h, cl::pf24bit, 1);
         EXPECT_EQ(d.Frames(), c.frames) << "direction " << int(c.d) << " " << c.w << "x" << c.h;
     }
 }
 
 TEST_F(Wipe, InfoDependsOnTheBand) {
     te::TWipeTransition e(nullptr);
-    fxtest::FxDevice dev;
+    tetest::TTestDevice dev;
     EXPECT_EQ(e.GetInfo(&dev), 0x33F);
     EXPECT_EQ(e.GetInfo(nullptr), 0x333);
     e.BandWidth = 0;
@@ -67,7 +67,7 @@ TEST_F(Wipe, DirectionsAllowedAndDrawnAtRandom) {
     e.SetDirection(te::tedRandom);
     ASSERT_EQ(e.GetDirection(), te::tedRandom);
     e.BandWidth = 0;
-    fxtest::FxDevice dev;
+    tetest::TTestDevice dev;
     dev.SetTransition(&e);
     std::set<int> seen;
     for (int run = 0; run < 60; ++run) {
@@ -115,14 +115,14 @@ TEST_F(Wipe, HardEdgeRevealsItsAreaFrameByFrame) {
             e.Reversed = reversed;
             e.BandWidth = 0;
             const TTEEffectDirection eff = e.EffectiveDirection();
-            fxtest::PassDriver d(&e, W, H, cl::pf24bit, static_cast<uint32_t>(dir));
+            tetest::FrameDriver d(&e, W, H, cl::pf24bit, static_cast<uint32_t>(dir));
             const int F = d.Frames();
             for (int k = 1; k <= F; ++k) {
                 d.Frame(k);
                 for (int y = 0; y < H; ++y)
                     for (int x = 0; x < W; ++x)
-                        ASSERT_EQ(fxtest::RawPixel(d.Work(), x, y),
-                                  fxtest::RawPixel(Revealed(eff, W, H, F, k, x, y) ? d.New.get() : d.Old.get(), x, y))
+                        ASSERT_EQ(tetest::RawPixel(d.Work(), x, y),
+                                  tetest::RawPixel(Revealed(eff, W, H, F, k, x, y) ? d.New.get() : d.Old.get(), x, y))
                             << "direction " << int(eff) << " frame " << k << " at " << x << "," << y;
             }
         }
@@ -134,7 +134,7 @@ TEST_F(Wipe, DitherSeedAndPattern) {
     te::TWipeTransition e(nullptr);
     e.BandWidth = B;
     cl::SetRandSeed(99);
-    fxtest::PassDriver d(&e, W, H, cl::pf24bit, 2);
+    tetest::FrameDriver d(&e, W, H, cl::pf24bit, 2);
     auto* wd = dynamic_cast<te::TWipeData*>(d.Data()->Custom.get());
     ASSERT_NE(wd, nullptr);
     ASSERT_NE(wd->BandPattern, nullptr);
@@ -165,13 +165,13 @@ uint64_t DitheredRunHash(TTEEffectDirection dir, int W, int H, int B, cl::TPixel
     te::TWipeTransition e(nullptr);
     e.SetDirection(dir);
     e.BandWidth = static_cast<uint16_t>(B);
-    fxtest::PassDriver d(&e, W, H, pf, 11);
+    tetest::FrameDriver d(&e, W, H, pf, 11);
     uint64_t h = 14695981039346656037ull;
     for (int k = 1; k <= d.Frames(); ++k) {
         d.Frame(k);
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x) {
-                uint32_t v = fxtest::RawPixel(d.Work(), x, y);
+                uint32_t v = tetest::RawPixel(d.Work(), x, y);
                 for (int i = 0; i < 4; ++i) {
                     h ^= (v >> (8 * i)) & 0xFF;
                     h *= 1099511628211ull;
@@ -206,7 +206,7 @@ TEST_F(Wipe, DitheredBandPixelsArePinnedAndTheSharedGeneratorIsLeftAlone) {
 }
 
 // Pixel colour without the spare fourth byte.
-uint32_t Rgb(cl::TBitmap* b, int x, int y) { return fxtest::RawPixel(b, x, y) & 0xFFFFFF; }
+uint32_t Rgb(cl::TBitmap* b, int x, int y) { return tetest::RawPixel(b, x, y) & 0xFFFFFF; }
 
 TEST_F(Wipe, DitheredBandShowsTheNewPictureOnBlackDots) {
     const int W = 31, H = 11, B = 7;
@@ -214,7 +214,7 @@ TEST_F(Wipe, DitheredBandShowsTheNewPictureOnBlackDots) {
         te::TWipeTransition e(nullptr);
         e.SetDirection(dir);
         e.BandWidth = B;
-        fxtest::PassDriver d(&e, W, H, cl::pf24bit, 5);
+        tetest::FrameDriver d(&e, W, H, cl::pf24bit, 5);
         auto* wd = dynamic_cast<te::TWipeData*>(d.Data()->Custom.get());
         ASSERT_NE(wd, nullptr);
         for (int k = 1; k <= d.Frames(); k += 3) {
@@ -244,7 +244,7 @@ TEST_F(Wipe, SmoothBandFollowsTheGradient) {
     te::TWipeTransition e(nullptr);
     e.BandWidth = B;
     e.SmoothBand = true;
-    fxtest::PassDriver d(&e, W, H, cl::pf24bit, 6);
+    tetest::FrameDriver d(&e, W, H, cl::pf24bit, 6);
     EXPECT_EQ(d.Data()->PixelFormat, cl::pf32bit);
     auto* wd = dynamic_cast<te::TWipeData*>(d.Data()->Custom.get());
     ASSERT_NE(wd, nullptr);
@@ -255,22 +255,22 @@ TEST_F(Wipe, SmoothBandFollowsTheGradient) {
         for (int x = std::max(0, static_cast<int>(band.left)); x < std::min(W, static_cast<int>(band.right)); ++x) {
             const int m = te::TWipeTransition::GradientValue(x - band.left, B);
             for (int y = 0; y < H; ++y) {
-                const uint32_t n = fxtest::RawPixel(d.New.get(), x, y), o = fxtest::RawPixel(d.Old.get(), x, y);
+                const uint32_t n = tetest::RawPixel(d.New.get(), x, y), o = tetest::RawPixel(d.Old.get(), x, y);
                 uint32_t expect = 0;
                 for (int c = 0; c < 4; ++c) {
                     const int nb = (n >> (8 * c)) & 0xFF, ob = (o >> (8 * c)) & 0xFF;
                     expect |= static_cast<uint32_t>(nb + static_cast<int>(std::floor((ob - nb) * (m + 1) / 256.0)))
                               << (8 * c);
                 }
-                ASSERT_EQ(fxtest::RawPixel(d.Work(), x, y), expect) << "frame " << k << " at " << x;
+                ASSERT_EQ(tetest::RawPixel(d.Work(), x, y), expect) << "frame " << k << " at " << x;
             }
         }
         for (int x = std::max(0, static_cast<int>(wd->Current.left)); x <= std::min(W - 1, static_cast<int>(wd->Current.right)); ++x)
-            EXPECT_EQ(fxtest::RawPixel(d.Work(), x, 0), fxtest::RawPixel(d.New.get(), x, 0));
+            EXPECT_EQ(tetest::RawPixel(d.Work(), x, 0), tetest::RawPixel(d.New.get(), x, 0));
     }
     // Without MMX the band is dithered and the display's format stays.
     te::MMXAvailable = false;
-    fxtest::PassDriver d2(&e, W, H, cl::pf24bit, 6);
+    tetest::FrameDriver d2(&e, W, H, cl::pf24bit, 6);
     EXPECT_EQ(d2.Data()->PixelFormat, cl::pf24bit);
     EXPECT_FALSE(dynamic_cast<te::TWipeData*>(d2.Data()->Custom.get())->Smooth);
 }
@@ -300,22 +300,6 @@ TEST_F(Wipe, SettingsStrings) {
     EXPECT_TRUE(g.SmoothBand);
     EXPECT_EQ(e.Description(), "Wipe");
     EXPECT_TRUE(cl::IsPublishedProp(&e, "BandWidth"));
-}
-
-TEST_F(Wipe, DeviceRunEndsOnTheNewPicture) {
-    for (int dir = te::tedRight; dir <= te::tedOut; ++dir)
-        for (int band : {0, 8}) {
-            te::TWipeTransition e(nullptr);
-            e.SetDirection(static_cast<TTEEffectDirection>(dir));
-            e.BandWidth = static_cast<uint16_t>(band);
-            fxtest::FxDevice dev;
-            dev.Format = cl::pf24bit;
-            dev.SetTransition(&e);
-            auto oldPic = fxtest::RandomPicture(26, 15, cl::pf24bit, 1), newPic = fxtest::RandomPicture(26, 15, cl::pf24bit, 2);
-            dev.PrepareRun(oldPic.get(), newPic.get(), 26, 15);
-            dev.Execute(true);
-            EXPECT_TRUE(fxtest::SamePicture(dev.Screen.get(), newPic.get(), 26, 15)) << dir << " band " << band;
-        }
 }
 
 }  // namespace

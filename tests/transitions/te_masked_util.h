@@ -10,7 +10,7 @@
 
 #include "classlib/Graphics.h"
 #include "classlib/TypInfo.h"
-#include "test_teMskWk_driver.h"
+#include "te_frame_driver.h"
 #include "transitions/teCore.h"
 #include "transitions/teRender.h"
 
@@ -84,7 +84,7 @@ protected:
 };
 
 inline int FramesOf(te::TTransitionEffect* e, int w, int h, cl::TPixelFormat pf = cl::pf32bit) {
-    fxtest::PassDriver d(e, w, h, pf, 1);
+    tetest::FrameDriver d(e, w, h, pf, 1);
     return d.Frames();
 }
 
@@ -95,19 +95,19 @@ inline ::testing::AssertionResult PathIndependent(te::TTransitionEffect* e, int 
     std::vector<std::unique_ptr<cl::TBitmap>> reference;
     int frames = 0;
     {
-        fxtest::PassDriver d(e, w, h, pf, 3);
+        tetest::FrameDriver d(e, w, h, pf, 3);
         frames = d.Frames();
         reference.resize(static_cast<size_t>(frames) + 1);
         for (int k = 1; k <= frames; ++k) {
             d.Frame(k);
-            reference[static_cast<size_t>(k)] = fxtest::CopyOf(d.Work());
+            reference[static_cast<size_t>(k)] = tetest::CopyOf(d.Work());
         }
     }
-    for (const auto& script : fxtest::JumpScripts(frames)) {
-        fxtest::PassDriver d(e, w, h, pf, 3);
+    for (const auto& script : tetest::JumpScripts(frames)) {
+        tetest::FrameDriver d(e, w, h, pf, 3);
         for (int k : script) {
             d.Frame(k);
-            auto same = fxtest::SamePicture(d.Work(), reference[static_cast<size_t>(k)].get(), w, h);
+            auto same = tetest::SamePicture(d.Work(), reference[static_cast<size_t>(k)].get(), w, h);
             if (!same) return ::testing::AssertionFailure() << "frame " << k << ": " << same.message();
         }
     }
@@ -120,12 +120,12 @@ inline ::testing::AssertionResult PathIndependent(te::TTransitionEffect* e, int 
 template <class Pred>
 ::testing::AssertionResult FirstAndLastFrame(te::TTransitionEffect* e, int w, int h, Pred Allowed, bool EndsOnNew,
                                              cl::TPixelFormat pf = cl::pf32bit, bool MustChange = true) {
-    fxtest::PassDriver d(e, w, h, pf, 5);
+    tetest::FrameDriver d(e, w, h, pf, 5);
     d.Frame(1);
     int changed = 0;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            if (fxtest::RawPixel(d.Work(), x, y) != fxtest::RawPixel(d.Old.get(), x, y)) {
+            if (tetest::RawPixel(d.Work(), x, y) != tetest::RawPixel(d.Old.get(), x, y)) {
                 if (!Allowed(x, y))
                     return ::testing::AssertionFailure() << "frame 1 changes (" << x << ", " << y << ")";
                 ++changed;
@@ -133,44 +133,7 @@ template <class Pred>
     if (changed == 0 && MustChange) return ::testing::AssertionFailure() << "frame 1 changes nothing";
     if (!EndsOnNew) return ::testing::AssertionSuccess();
     d.Frame(d.Frames());
-    return fxtest::SamePicture(d.Work(), d.New.get(), w, h);
-}
-
-// A whole run on the test device ends on the new picture.
-inline ::testing::AssertionResult DeviceRunEndsOnNew(te::TTransitionEffect* e, int w, int h,
-                                                     cl::TPixelFormat pf = cl::pf32bit) {
-    fxtest::FxDevice dev;
-    dev.Format = pf;
-    dev.SetTransition(e);
-    auto oldPic = fxtest::RandomPicture(w, h, pf, 1), newPic = fxtest::RandomPicture(w, h, pf, 2);
-    dev.PrepareRun(oldPic.get(), newPic.get(), w, h);
-    dev.Execute(true);
-    return fxtest::SamePicture(dev.Screen.get(), newPic.get(), w, h);
-}
-
-// The start-up registered the class (creatable by name), which publishes Published (with
-// their declared defaults on a new instance) and not Unpublished, describes itself and
-// answers the capability flags.
-inline void ExpectRegistered(const cl::TClass& Class, const char* Description, uint16_t Flags,
-                             const std::vector<const char*>& Published, const std::vector<const char*>& Unpublished) {
-    const auto& classes = te::TransitionClasses();
-    EXPECT_NE(std::find(classes.begin(), classes.end(), &Class), classes.end()) << Class.Name;
-    ASSERT_EQ(cl::GetClass(Class.Name), &Class);
-    ASSERT_NE(Class.Create, nullptr);
-    std::unique_ptr<cl::TComponent> c(Class.Create(nullptr));
-    auto* e = static_cast<te::TTransitionEffect*>(c.get());
-    EXPECT_EQ(e->Description(), Description);
-    fxtest::FxDevice dev;
-    EXPECT_EQ(e->GetInfo(&dev), Flags) << Class.Name;
-    for (const char* name : Published) {
-        cl::PPropInfo p = cl::GetPropInfo(c.get(), name);
-        ASSERT_NE(p, nullptr) << Class.Name << "." << name;
-        if (p->Kind != cl::tkClass && p->Default != cl::NoDefault) {
-            EXPECT_EQ(p->GetOrd(c.get()), p->Default) << Class.Name << "." << name;
-        }
-    }
-    for (const char* name : Unpublished)
-        EXPECT_EQ(cl::GetPropInfo(c.get(), name), nullptr) << Class.Name << "." << name;
+    return tetest::SamePicture(d.Work(), d.New.get(), w, h);
 }
 
 }  // namespace tegeom
