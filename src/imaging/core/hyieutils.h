@@ -1,0 +1,10 @@
+// The core unit of the imaging library. Its parts are declared in the hyieutils_<part>.h
+// headers, each built on its own; this header brings them all in.
+#pragma once
+
+#include "imaging/core/hyiedefs.h"
+#include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_encoders.h"
+#include "imaging/core/hyieutils_filebuffer.h"
+#include "imaging/core/hyieutils_helpers.h"
+#include "imaging/core/hyieutils_startup.h"
