@@ -489,11 +489,14 @@ void TIEBitmap::SyncWithVclBitmap() {
         (FVclRows.empty() || FVclRows[0] != static_cast<uint8_t*>(b->ScanLine(0))))
         BuildVclRows();
     if (FPixelFormat == ie8p) {
+        // The colour table of the TBitmap is the palette.
         if (!FPalette) {
             FPalette.reset(new TRGB[256]);
             FPaletteLength = 256;
         }
-        IECopyVclPalette(b, this);
+        const auto& table = b->ColorTable();
+        for (size_t i = 0; i < table.size() && i < static_cast<size_t>(FPaletteLength); ++i)
+            FPalette[i] = TRGB{table[i].rgbBlue, table[i].rgbGreen, table[i].rgbRed};
     }
 }
 
