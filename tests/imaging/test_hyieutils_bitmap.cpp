@@ -730,6 +730,27 @@ TEST_F(TIEBitmapAssign, CopiesPixelsPaletteAlphaAndSettings) {
         }
 }
 
+TEST_F(TIEBitmapAssign, RepeatedCopiesIntoTheSameShapeCopyAgain) {
+    for (TIELocation where : {ieMemory, ieFile}) {
+        TIEBitmap s(20, 10, ie24RGB);
+        TIEBitmap d;
+        d.MinFileSize = where == ieFile ? 0 : 1LL << 40;
+        d.SetLocation(where);
+        FillPattern(s, 1);
+        d.Assign(&s);
+        ASSERT_TRUE(HasPattern(d, 1));
+        // A row still mapped from before does not come back over the new pixels.
+        auto* stale = static_cast<uint8_t*>(d.MapRow(4));
+        std::memset(stale, 0, 60);
+        FillPattern(s, 2);
+        d.Assign(&s);
+        EXPECT_EQ(d.GetLocation(), where);
+        EXPECT_TRUE(HasPattern(d, 2));
+        d.UnmapRow(stale);
+        EXPECT_TRUE(HasPattern(d, 2));
+    }
+}
+
 TEST_F(TIEBitmapAssign, SourceWithoutAlphaRemovesTheDestinationChannel) {
     TIEBitmap s(3, 3, ie24RGB);
     TIEBitmap d(3, 3, ie24RGB);

@@ -760,6 +760,16 @@ bool TIEBitmap::ConvertVclPixelFormat(TIEPixelFormat Value) {
 // ---------------------------------------------------------------------------------------
 // Assignment
 
+bool TIEBitmap::KeepsStorageFor(int32_t w, int32_t h, TIEPixelFormat f, int32_t rowAlign) {
+    // Storage of exactly the shape a copy needs, in the place the rules would choose again,
+    // is written over instead of being made anew.
+    if (w <= 0 || h <= 0 || w != FWidth || h != FHeight || f != FPixelFormat || rowAlign != FRowAlign) return false;
+    const int64_t size = static_cast<int64_t>(FRowLen) * FHeight;
+    if (FLocation == ieMemory) return FMemoryBase && FSegmentCount == 0 && size <= MinFileSize;
+    if (FLocation == ieFile) return FFileBuffer->IsAllocated() && size >= MinFileSize;
+    return false;
+}
+
 void TIEBitmap::Assign(cl::TObject* Source) {
     if (!Source || Source == this) return;
     if (auto* vcl = dynamic_cast<cl::TBitmap*>(Source)) {
@@ -791,6 +801,8 @@ void TIEBitmap::Assign(cl::TObject* Source) {
             FPixelFormat = f;
             ok = AllocateVclStorage(static_cast<uint64_t>(src->FRowLen) * static_cast<uint64_t>(h));
         }
+    } else if (KeepsStorageFor(w, h, f, src->FRowAlign)) {
+        ReleaseMappedRows();
     } else {
         FreeImage(true);
         FWidth = w;
@@ -833,13 +845,21 @@ void TIEBitmap::AssignImage(TIEBitmap* Source) {
         ok = AllocateVclStorage(static_cast<uint64_t>(Source->FRowLen) * static_cast<uint64_t>(h));
         if (ok) Full = Source->Full;
     } else {
-        FreeImage(false);
-        if (FLocation == ieTBitmap) FLocation = ieMemory;
-        FWidth = w;
-        FHeight = h;
-        FPixelFormat = f;
-        FRowAlign = Source->FRowAlign;
-        ok = AllocateStorage();
+        if (FLocation == ieTBitmap) {
+            FreeImage(false);
+            FLocation = ieMemory;
+        }
+        if (KeepsStorageFor(w, h, f, Source->FRowAlign)) {
+            ReleaseMappedRows();
+            ok = true;
+        } else {
+            FreeImage(false);
+            FWidth = w;
+            FHeight = h;
+            FPixelFormat = f;
+            FRowAlign = Source->FRowAlign;
+            ok = AllocateStorage();
+        }
         Full = false;
     }
     FNeedsAllocate = false;

@@ -314,6 +314,7 @@ private:
     void CopyRowsFrom(TIEBitmap* Source);
     void CopyGray16RowsFrom(TIEBitmap* Source);
     void ResizeAlphaChannel();
+    bool KeepsStorageFor(int32_t w, int32_t h, TIEPixelFormat f, int32_t rowAlign);
     void CopyPaletteEntriesFrom(TIEBitmap* Source);
     void ResetCanvasTransform();
     bool ConvertVclPixelFormat(TIEPixelFormat Value);
