@@ -90,6 +90,25 @@ inline ::testing::AssertionResult HasPattern(TIEBitmap& b, uint8_t seed = 0) {
     return ::testing::AssertionSuccess();
 }
 
+// Sends a bitmap to a place: the threshold makes the storage rules keep it there.
+inline void PlaceAt(TIEBitmap& b, TIELocation where) {
+    b.MinFileSize = where == ieFile ? 0 : int64_t{1} << 40;
+    b.SetLocation(where);
+}
+
+// A bitmap of that shape in that place.
+inline ::testing::AssertionResult MakeAt(TIEBitmap& b, TIELocation where, int32_t w, int32_t h, TIEPixelFormat f) {
+    PlaceAt(b, where);
+    if (!b.Allocate(w, h, f)) return ::testing::AssertionFailure() << "no storage";
+    if (b.GetLocation() != where) return ::testing::AssertionFailure() << "placed at " << int(b.GetLocation());
+    return ::testing::AssertionSuccess();
+}
+
+// The formats a class-library TBitmap can hold.
+inline bool TBitmapHolds(TIEPixelFormat f) {
+    return f == ie1g || f == ie8p || f == ie8g || f == ie24RGB || f == ie32RGB;
+}
+
 // One value of a bitmap's alpha channel (created opaque when missing).
 inline uint8_t AlphaAt(TIEBitmap& b, int32_t x, int32_t y) {
     TIEBitmap* a = b.GetAlphaChannel();

@@ -218,10 +218,7 @@ class TIEBitmapRows : public ImagingTest, public ::testing::WithParamInterface<T
 protected:
     std::unique_ptr<TIEBitmap> Make(int32_t w, int32_t h, TIEPixelFormat f) {
         auto b = std::make_unique<TIEBitmap>();
-        b->MinFileSize = GetParam() == ieFile ? 0 : 1LL << 40;
-        b->SetLocation(GetParam());
-        EXPECT_TRUE(b->Allocate(w, h, f));
-        EXPECT_EQ(b->GetLocation(), GetParam());
+        EXPECT_TRUE(test::MakeAt(*b, GetParam(), w, h, f));
         return b;
     }
 };
@@ -361,9 +358,7 @@ class TIEBitmapMove : public ImagingTest, public ::testing::WithParamInterface<M
 TEST_P(TIEBitmapMove, PixelsPaletteAndAlphaSurviveTheMove) {
     const Move& m = GetParam();
     TIEBitmap b;
-    b.MinFileSize = m.from == ieFile ? 0 : 1LL << 40;
-    b.SetLocation(m.from);
-    ASSERT_TRUE(b.Allocate(13, 7, m.format));
+    ASSERT_TRUE(test::MakeAt(b, m.from, 13, 7, m.format));
     FillPattern(b, 3);
     if (m.format == ie8p)
         for (int i = 0; i < 256; ++i) b.SetPaletteEntry(i, CreateRGB(i, 255 - i, i / 2));
@@ -371,8 +366,7 @@ TEST_P(TIEBitmapMove, PixelsPaletteAndAlphaSurviveTheMove) {
     ASSERT_NE(alpha, nullptr);
     FillPattern(*alpha, 9);
 
-    b.MinFileSize = m.to == ieFile ? 0 : 1LL << 40;
-    b.SetLocation(m.to);
+    test::PlaceAt(b, m.to);
     EXPECT_EQ(b.GetLocation(), m.to);
     EXPECT_EQ(b.GetWidth(), 13);
     EXPECT_EQ(b.GetHeight(), 7);
@@ -397,8 +391,7 @@ std::vector<Move> AllMoves() {
             if (from == to) continue;
             for (int f = ie1g; f <= ie32RGB; ++f) {
                 const auto pf = static_cast<TIEPixelFormat>(f);
-                const bool vclHolds = pf == ie1g || pf == ie8p || pf == ie8g || pf == ie24RGB || pf == ie32RGB;
-                if ((from == ieTBitmap || to == ieTBitmap) && !vclHolds) continue;
+                if ((from == ieTBitmap || to == ieTBitmap) && !test::TBitmapHolds(pf)) continue;
                 out.push_back(Move{from, to, pf});
             }
         }
@@ -573,9 +566,7 @@ class TIEBitmapFormat : public ImagingTest, public ::testing::WithParamInterface
 
 TEST_P(TIEBitmapFormat, ConversionKeepsSizeAndAlpha) {
     TIEBitmap b;
-    b.MinFileSize = GetParam() == ieFile ? 0 : 1LL << 40;
-    b.SetLocation(GetParam());
-    ASSERT_TRUE(b.Allocate(3, 2, ie24RGB));
+    ASSERT_TRUE(test::MakeAt(b, GetParam(), 3, 2, ie24RGB));
     for (int r = 0; r < 2; ++r) {
         auto* p = static_cast<uint8_t*>(b.GetScanline(r));
         for (int x = 0; x < 3; ++x) {
@@ -708,16 +699,13 @@ TEST_F(TIEBitmapAssign, CopiesPixelsPaletteAlphaAndSettings) {
     for (TIELocation from : {ieMemory, ieFile, ieTBitmap})
         for (TIELocation to : {ieMemory, ieFile, ieTBitmap}) {
             TIEBitmap s;
-            s.MinFileSize = from == ieFile ? 0 : 1LL << 40;
-            s.SetLocation(from);
-            ASSERT_TRUE(s.Allocate(9, 5, ie8p));
+            ASSERT_TRUE(test::MakeAt(s, from, 9, 5, ie8p));
             FillPattern(s, 6);
             s.SetPaletteEntry(5, CreateRGB(5, 6, 7));
             test::SetAlphaAt(s, 2, 3, 100);
             s.MonoConversion = 0;
             TIEBitmap d;
-            d.MinFileSize = to == ieFile ? 0 : 1LL << 40;
-            d.SetLocation(to);
+            test::PlaceAt(d, to);
             d.Assign(&s);
             EXPECT_EQ(d.GetLocation(), to) << int(from) << "->" << int(to);
             EXPECT_EQ(d.GetPixelFormat(), ie8p);
@@ -734,8 +722,7 @@ TEST_F(TIEBitmapAssign, RepeatedCopiesIntoTheSameShapeCopyAgain) {
     for (TIELocation where : {ieMemory, ieFile}) {
         TIEBitmap s(20, 10, ie24RGB);
         TIEBitmap d;
-        d.MinFileSize = where == ieFile ? 0 : 1LL << 40;
-        d.SetLocation(where);
+        test::PlaceAt(d, where);
         FillPattern(s, 1);
         d.Assign(&s);
         ASSERT_TRUE(HasPattern(d, 1));

@@ -227,9 +227,7 @@ TEST_P(Orientation, PixelsLandWhereTheOrientationSays) {
     const int w = 3, h = 2;
     for (TIELocation where : {ieMemory, ieFile}) {
         TIEBitmap b;
-        b.MinFileSize = where == ieFile ? 0 : 1LL << 40;
-        ASSERT_TRUE(b.Allocate(w, h, f));
-        ASSERT_EQ(b.GetLocation(), where);
+        ASSERT_TRUE(test::MakeAt(b, where, w, h, f));
         TIEBitmap* alpha = b.GetAlphaChannel();
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {

@@ -104,17 +104,13 @@ TEST_F(RawStream, EveryFormatInEveryPlaceRoundTrips) {
         for (TIELocation from : {ieMemory, ieFile, ieTBitmap})
             for (TIELocation to : {ieMemory, ieFile, ieTBitmap}) {
                 const auto pf = static_cast<TIEPixelFormat>(f);
-                const bool vclHolds = pf == ie1g || pf == ie8p || pf == ie8g || pf == ie24RGB || pf == ie32RGB;
-                if ((from == ieTBitmap || to == ieTBitmap) && !vclHolds) continue;
+                if ((from == ieTBitmap || to == ieTBitmap) && !test::TBitmapHolds(pf)) continue;
                 TIEBitmap s;
-                s.MinFileSize = from == ieFile ? 0 : 1LL << 40;
-                s.SetLocation(from);
-                ASSERT_TRUE(s.Allocate(11, 4, pf));
+                ASSERT_TRUE(test::MakeAt(s, from, 11, 4, pf));
                 FillPattern(s, 3);
                 const auto bytes = Save(s);
                 TIEBitmap d;
-                d.MinFileSize = to == ieFile ? 0 : 1LL << 40;
-                d.SetLocation(to);
+                test::PlaceAt(d, to);
                 ASSERT_TRUE(Load(d, bytes)) << f << " " << int(from) << "->" << int(to);
                 EXPECT_EQ(d.GetLocation(), to);
                 EXPECT_EQ(d.GetPixelFormat(), pf);

@@ -218,13 +218,7 @@ bool TIEBitmap::Allocate(int32_t ImageWidth, int32_t ImageHeight, TIEPixelFormat
     FHeight = ImageHeight;
     FPixelFormat = ImagePixelFormat;
     const bool ok = AllocateStorage();
-    if (!ok) {
-        FWidth = 0;
-        FHeight = 0;
-        FRowLen = 0;
-        FBitCount = 0;
-        FChannelCount = 0;
-    }
+    if (!ok) ClearShape();
     FNeedsAllocate = false;
     return ok;
 }
@@ -395,13 +389,17 @@ void TIEBitmap::FreeImage(bool FreeAlpha) {
     FPalette.reset();
     FPaletteLength = 0;
     FreeStorage();
+    ClearShape();
+    Full = false;
+    VclBitmapShared = false;
+}
+
+void TIEBitmap::ClearShape() {
     FWidth = 0;
     FHeight = 0;
     FBitCount = 0;
     FChannelCount = 0;
     FRowLen = 0;
-    Full = false;
-    VclBitmapShared = false;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -593,11 +591,7 @@ void TIEBitmap::MoveStorageTo(TIEBitmap* Dest) {
     FMappedRow = nullptr;
     FMappedBuffers.clear();
     FMappedIndexes.clear();
-    FWidth = 0;
-    FHeight = 0;
-    FBitCount = 0;
-    FChannelCount = 0;
-    FRowLen = 0;
+    ClearShape();
     Full = false;
     FNeedsAllocate = true;
 }
@@ -770,6 +764,41 @@ bool TIEBitmap::KeepsStorageFor(int32_t w, int32_t h, TIEPixelFormat f, int32_t 
     return false;
 }
 
+bool TIEBitmap::AllocateLike(TIEBitmap* Source, bool FreeAlpha) {
+    const int32_t w = Source->GetWidth(), h = Source->GetHeight();
+    const TIEPixelFormat f = Source->GetPixelFormat();
+    const int32_t align = Source->FRowAlign;
+    FNeedsAllocate = true;
+    bool ok;
+    if (FLocation == ieTBitmap && VclFormatOf(f) != cl::pfCustom) {
+        FRowAlign = align;
+        FWidth = w;
+        FHeight = h;
+        FPixelFormat = f;
+        ok = AllocateVclStorage(static_cast<uint64_t>(Source->FRowLen) * static_cast<uint64_t>(h));
+    } else {
+        // A format a TBitmap cannot hold is copied into memory instead.
+        if (FLocation == ieTBitmap) {
+            FreeImage(FreeAlpha);
+            FLocation = ieMemory;
+        }
+        if (KeepsStorageFor(w, h, f, align)) {
+            ReleaseMappedRows();
+            ok = true;
+        } else {
+            FreeImage(FreeAlpha);
+            FWidth = w;
+            FHeight = h;
+            FPixelFormat = f;
+            FRowAlign = align;
+            ok = w > 0 && h > 0 && AllocateStorage();
+        }
+    }
+    FNeedsAllocate = false;
+    if (!ok) ClearShape();
+    return ok;
+}
+
 void TIEBitmap::Assign(cl::TObject* Source) {
     if (!Source || Source == this) return;
     if (auto* vcl = dynamic_cast<cl::TBitmap*>(Source)) {
@@ -778,43 +807,8 @@ void TIEBitmap::Assign(cl::TObject* Source) {
     }
     auto* src = dynamic_cast<TIEBitmap*>(Source);
     if (!src) return;
-    FNeedsAllocate = true;
-    const int32_t w = src->GetWidth();
-    const int32_t h = src->GetHeight();
-    const TIEPixelFormat f = src->GetPixelFormat();
-    bool ok = true;
-    if (FLocation == ieTBitmap) {
-        if (src->IsEmpty()) return;
-        if (VclFormatOf(f) == cl::pfCustom) {
-            // A format a TBitmap cannot hold: the copy is made in memory instead.
-            FreeImage(true);
-            FLocation = ieMemory;
-            FWidth = w;
-            FHeight = h;
-            FPixelFormat = f;
-            FRowAlign = src->FRowAlign;
-            ok = AllocateStorage();
-        } else {
-            FRowAlign = src->FRowAlign;
-            FWidth = w;
-            FHeight = h;
-            FPixelFormat = f;
-            ok = AllocateVclStorage(static_cast<uint64_t>(src->FRowLen) * static_cast<uint64_t>(h));
-        }
-    } else if (KeepsStorageFor(w, h, f, src->FRowAlign)) {
-        ReleaseMappedRows();
-    } else {
-        FreeImage(true);
-        FWidth = w;
-        FHeight = h;
-        FPixelFormat = f;
-        FRowAlign = src->FRowAlign;
-        ok = w > 0 && h > 0 && AllocateStorage();
-    }
-    FNeedsAllocate = false;
-    if (!ok) {
-        FWidth = FHeight = FRowLen = FBitCount = FChannelCount = 0;
-    } else {
+    if (FLocation == ieTBitmap && src->IsEmpty()) return;
+    if (AllocateLike(src, true)) {
         Full = src->Full;
         CopyRowsFrom(src);
     }
@@ -832,41 +826,9 @@ void TIEBitmap::Assign(cl::TObject* Source) {
 
 void TIEBitmap::AssignImage(TIEBitmap* Source) {
     if (!Source || Source == this || Source->IsEmpty()) return;
-    FNeedsAllocate = true;
-    const int32_t w = Source->GetWidth();
-    const int32_t h = Source->GetHeight();
-    const TIEPixelFormat f = Source->GetPixelFormat();
-    bool ok;
-    if (FLocation == ieTBitmap && VclFormatOf(f) != cl::pfCustom) {
-        FRowAlign = Source->FRowAlign;
-        FWidth = w;
-        FHeight = h;
-        FPixelFormat = f;
-        ok = AllocateVclStorage(static_cast<uint64_t>(Source->FRowLen) * static_cast<uint64_t>(h));
-        if (ok) Full = Source->Full;
-    } else {
-        if (FLocation == ieTBitmap) {
-            FreeImage(false);
-            FLocation = ieMemory;
-        }
-        if (KeepsStorageFor(w, h, f, Source->FRowAlign)) {
-            ReleaseMappedRows();
-            ok = true;
-        } else {
-            FreeImage(false);
-            FWidth = w;
-            FHeight = h;
-            FPixelFormat = f;
-            FRowAlign = Source->FRowAlign;
-            ok = AllocateStorage();
-        }
-        Full = false;
-    }
-    FNeedsAllocate = false;
-    if (!ok) {
-        FWidth = FHeight = FRowLen = FBitCount = FChannelCount = 0;
-        return;
-    }
+    if (!AllocateLike(Source, false)) return;
+    // A TBitmap takes the source's full flag; other places start without it.
+    Full = FLocation == ieTBitmap && Source->Full;
     CopyRowsFrom(Source);
     Source->CopyPaletteTo(this);
     // The alpha channel keeps the size of its image.

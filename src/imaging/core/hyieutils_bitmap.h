@@ -315,6 +315,9 @@ private:
     void CopyGray16RowsFrom(TIEBitmap* Source);
     void ResizeAlphaChannel();
     bool KeepsStorageFor(int32_t w, int32_t h, TIEPixelFormat f, int32_t rowAlign);
+    bool AllocateLike(TIEBitmap* Source, bool FreeAlpha);
+    // Width, height, bit count, channel count and row length become 0.
+    void ClearShape();
     void CopyPaletteEntriesFrom(TIEBitmap* Source);
     void ResetCanvasTransform();
     bool ConvertVclPixelFormat(TIEPixelFormat Value);
