@@ -524,6 +524,23 @@ TEST_F(TIEBitmapVcl, FieldsFollowTheTBitmapWhenItChanges) {
     EXPECT_EQ(b.GetRowLen(), v->RowBytes());
 }
 
+TEST_F(TIEBitmapVcl, RowsFollowTheTBitmapWithoutAskingForTheSize) {
+    cl::TBitmap vcl;
+    vcl.SetPixelFormat(cl::pf24bit);
+    vcl.SetSize(4, 4);
+    TIEBitmap b;
+    b.EncapsulateTBitmap(&vcl, true);
+    ASSERT_EQ(b.GetScanline(3), vcl.ScanLine(3));
+    // Its owner makes it larger and of another format: the rows handed out are the new ones.
+    vcl.SetSize(50, 40);
+    EXPECT_EQ(b.GetScanline(39), vcl.ScanLine(39));
+    vcl.SetPixelFormat(cl::pf32bit);
+    EXPECT_EQ(b.GetScanline(39), vcl.ScanLine(39));
+    EXPECT_EQ(b.GetRowLen(), 200);
+    vcl.SetSize(0, 0);
+    EXPECT_EQ(b.GetScanline(0), nullptr);
+}
+
 TEST_F(TIEBitmapVcl, EncapsulatedBitmapIsUsedAndNeverFreed) {
     cl::TBitmap vcl;
     vcl.SetPixelFormat(cl::pf24bit);

@@ -424,6 +424,7 @@ void* TIEBitmap::GetScanline(int32_t Row) {
             FMappedRow = MapFileRow(Row);
             return FMappedRow;
         case ieTBitmap:
+            if (VclChanged()) SyncWithVclBitmap();
             if (Row < 0 || static_cast<size_t>(Row) >= FVclRows.size()) return nullptr;
             return FVclRows[static_cast<size_t>(Row)];
     }
@@ -453,6 +454,16 @@ void TIEBitmap::UnmapRow(void* Row) {
 
 // ---------------------------------------------------------------------------------------
 // The TBitmap location
+
+bool TIEBitmap::VclChanged() {
+    // A TBitmap resized or reformatted by its other users has new rows.
+    if (!FVclBitmap) return !FVclRows.empty();
+    const int h = FVclBitmap->Height();
+    if (FVclBitmap->Width() != FWidth || h != FHeight || static_cast<size_t>(h) != FVclRows.size()) return true;
+    const cl::TPixelFormat vf = FVclBitmap->PixelFormat();
+    if (vf != VclFormatOf(FPixelFormat)) return true;
+    return h > 0 && FVclRows[0] != static_cast<uint8_t*>(FVclBitmap->ScanLine(0));
+}
 
 void TIEBitmap::SyncWithVclBitmap() {
     if (FLocation != ieTBitmap || !FVclBitmap) return;
@@ -710,8 +721,15 @@ bool TIEBitmap::ConvertPixelFormat(TIEPixelFormat Value) {
     FNeedsAllocate = false;
     IsAlphaChannel = temp->IsAlphaChannel;
     if (old != ieNone) {
-        PaletteUsed = temp->PaletteUsed;
-        CopyAndConvertFormat(temp.get());
+        try {
+            CopyAndConvertFormat(temp.get());
+        } catch (...) {
+            // A conversion that raises leaves the image as it was.
+            FreeImage(true);
+            FLocation = oldLocation;
+            temp->MoveStorageTo(this);
+            throw;
+        }
     }
     // The alpha channel stays with the image (CopyAndConvertFormat gave us a copy when the
     // source had one).

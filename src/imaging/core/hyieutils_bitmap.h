@@ -318,6 +318,7 @@ private:
     bool AllocateLike(TIEBitmap* Source, bool FreeAlpha);
     // Width, height, bit count, channel count and row length become 0.
     void ClearShape();
+    bool VclChanged();
     void CopyPaletteEntriesFrom(TIEBitmap* Source);
     void ResetCanvasTransform();
     bool ConvertVclPixelFormat(TIEPixelFormat Value);

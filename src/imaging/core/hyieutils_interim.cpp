@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "imaging/core/hyieutils_bitmap.h"
+#include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils_encoders.h"
 
 namespace ie {
@@ -47,6 +48,36 @@ inline void StoreRGB48(uint8_t* d, uint16_t r, uint16_t g, uint16_t b) {
 }
 inline int64_t TruncF(double v) { return static_cast<int64_t>(std::trunc(std::isfinite(v) ? v : 0.0)); }
 
+// The pairs converted here directly (the others need the quantizer, the 1-bit reductions
+// or the CMYK conversions).
+bool DirectPair(TIEPixelFormat s, TIEPixelFormat d) {
+    auto in = [d](std::initializer_list<TIEPixelFormat> l) { return std::find(l.begin(), l.end(), d) != l.end(); };
+    switch (s) {
+        case ie1g: return in({ie8p, ie8g, ie16g, ie24RGB, ie32RGB, ie32f, ieRGB48});
+        case ie8p:
+        case ie24RGB: return in({ie8g, ie16g, ie32f, ie24RGB, ie32RGB, ieRGB48, ieCIELab});
+        case ie8g: return in({ie8p, ie16g, ie24RGB, ie32RGB, ie32f, ieRGB48});
+        case ie16g:
+        case ie32f: return in({ie8p, ie8g, ie16g, ie24RGB, ie32RGB, ie32f, ieRGB48});
+        case ieRGB48: return in({ie8g, ie16g, ie24RGB, ie32RGB, ie32f});
+        case ieCIELab: return in({ie24RGB, ie32RGB});
+        case ie32RGB: return d == ie24RGB;
+        default: return false;
+    }
+}
+
+// Pairs that go through 24-bit colour first.
+bool Via24(TIEPixelFormat s, TIEPixelFormat d) {
+    return (d == ieCIELab && s != ie24RGB && s != ie8p) || (s == ieCIELab && d != ie24RGB && d != ie32RGB) ||
+           (s == ie32RGB && d != ie24RGB);
+}
+
+bool Converts(TIEPixelFormat s, TIEPixelFormat d) {
+    if (s == d) return true;
+    if (Via24(s, d)) return DirectPair(s, ie24RGB) && DirectPair(ie24RGB, d);
+    return DirectPair(s, d);
+}
+
 }  // namespace
 
 void TIEBitmap::CopyAndConvertFormat(TIEBitmap* Source) {
@@ -55,19 +86,17 @@ void TIEBitmap::CopyAndConvertFormat(TIEBitmap* Source) {
     if (Source->GetWidth() != w || Source->GetHeight() != h) return;
     const TIEPixelFormat sf = Source->GetPixelFormat(), df = FPixelFormat;
     if (sf == ieNone || df == ieNone) return;
+    if (!Converts(sf, df))
+        throw cl::Exception(cl::Format("No conversion from pixel format %d to %d", int(sf), int(df)));
 
     if (sf != df) {
-        // Pairs that go through 24-bit colour first.
-        const bool via24 = (df == ieCIELab && sf != ie24RGB) || (sf == ieCIELab && df != ie24RGB && df != ie32RGB) ||
-                           (sf == ie32RGB && df != ie24RGB);
-        if (via24) {
+        if (Via24(sf, df)) {
             if (!Source->SetPixelFormat(ie24RGB)) return;
             CopyAndConvertFormat(Source);
             return;
         }
         if (df == ie8p) {
             // Grey sources keep their levels and take the grey ramp.
-            if (sf != ie8g && sf != ie16g && sf != ie32f && sf != ie1g) return;
             for (int i = 0; i < 256; ++i) {
                 const auto v = static_cast<uint8_t>(i);
                 if (sf != ie1g) FPalette[i] = TRGB{v, v, v};
