@@ -1,0 +1,9 @@
+// The core unit of the imaging library. Its parts are declared in the hyieutils_<part>.h
+// headers, each built on its own; this header brings them all in.
+#pragma once
+
+#include "imaging/core/hyiedefs.h"
+#include "imaging/core/hyieutils_geometry.h"
+#include "imaging/core/hyieutils_lists.h"
+#include "imaging/core/hyieutils_streams.h"
+#include "imaging/core/hyieutils_threadpool.h"
