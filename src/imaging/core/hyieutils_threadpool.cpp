@@ -16,6 +16,8 @@ struct TIEThreadPool::Worker {
     std::thread Thread;
 };
 
+TIEThreadPool::TIEThreadPool() = default;
+
 TIEThreadPool::~TIEThreadPool() {
     try {
         WaitAll();

@@ -17,7 +17,7 @@ namespace ie {
 
 class TIEThreadPool {
 public:
-    TIEThreadPool() = default;
+    TIEThreadPool();
     // Waits for every worker (WaitAll); a worker's failure is dropped here.
     ~TIEThreadPool();
     TIEThreadPool(const TIEThreadPool&) = delete;
