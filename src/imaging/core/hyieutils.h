@@ -16,4 +16,5 @@
 #include "imaging/core/hyieutils_startup.h"
 #include "imaging/core/hyieutils_streams.h"
 #include "imaging/core/hyieutils_threadpool.h"
+#include "imaging/core/hyieutils_tiff.h"
 #include "imaging/core/hyieutils_xmp.h"

@@ -5,6 +5,7 @@
 
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils_bytes.h"
+#include "imaging/core/hyieutils_tiff.h"
 
 namespace ie {
 
@@ -51,10 +52,7 @@ TIEEXIFMakerNoteDeviceInfo Row(std::initializer_list<uint8_t> Signature, uint8_t
 
 // Bytes per value of a TIFF field type (type 0 and unknown types count 1), and the size
 // of the numbers whose byte order a value has (1 for bytes and texts).
-int32_t TypeSize(uint16_t Type) {
-    static constexpr int32_t sizes[13] = {1, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
-    return Type <= 12 ? sizes[Type] : 1;
-}
+int32_t TypeSize(uint16_t Type) { return IETIFFTypeSize(Type); }
 int32_t WordSize(uint16_t Type) {
     switch (Type) {
         case 3: case 8: return 2;
