@@ -63,9 +63,21 @@ void IEFreeCMYKProfiles();
 // The built-in CMYK profile (null when it cannot be made).
 TIEICC* IEGetCMYKProfile();
 
-// A CMYK pixel as stored by the readers (inverted) to a colour.
+// A CMYK pixel as stored by the readers (each byte 255 minus the ink amount) to a colour:
+// through the built-in profile while the CMYK-through-ICC switch is on and the profile can
+// be made, else R := C' x K' div 255, G := M' x K' div 255, B := Y' x K' div 255.
 void IECMYKToRGB(const TCMYK& CMYK, TRGB& RGB);
-// A colour (0x00RRGGBB) to a CMYK pixel as stored by the readers (inverted).
+inline TRGB IECMYKToRGB(const TCMYK& CMYK) {
+    TRGB c;
+    IECMYKToRGB(CMYK, c);
+    return c;
+}
+// A colour (0x00RRGGBB) to a CMYK pixel as stored by the readers: through the built-in
+// profile likewise, else K' := the largest of R, G, B (1 when all are 0), C' := R x 255 div
+// K', M' := G x 255 div K', Y' := B x 255 div K'.
 TCMYK IERGBToCMYK(uint32_t Color);
+inline TCMYK IERGBToCMYK(const TRGB& Color) {
+    return IERGBToCMYK((uint32_t{Color.r} << 16) | (uint32_t{Color.g} << 8) | Color.b);
+}
 
 }  // namespace ie

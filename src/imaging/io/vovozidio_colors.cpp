@@ -1,4 +1,4 @@
-#include "imaging/io/vovozidio_colorconv.h"
+#include "imaging/io/vovozidio_colors.h"
 
 #include <zlib.h>
 
