@@ -21,7 +21,7 @@ extern const int32_t IECMYKProfileSize;
 
 TIEConvertColorFunction IEConvertColorFunction = nullptr;
 bool IEICCConversionEnabled = false;
-bool IECMYKProfileEnabled = true;
+bool IECMYKProfileEnabled = false;  // the unit's start-up switches it on
 
 namespace {
 

@@ -43,8 +43,9 @@ using TIEConvertColorFunction = void (*)(void* Src, uint8_t SrcFormat, void* Dst
 extern TIEConvertColorFunction IEConvertColorFunction;  // null until the unit's start-up
 // The colour-management switch (False after start-up): embedded profiles are applied.
 extern bool IEICCConversionEnabled;
-// The CMYK-through-ICC switch (True after start-up): single-colour CMYK conversions go
-// through the built-in CMYK profile, else through the formulas.
+// The CMYK-through-ICC switch (off until the unit's start-up, which turns it on):
+// single-colour CMYK conversions go through the built-in CMYK profile, else through the
+// formulas.
 extern bool IECMYKProfileEnabled;
 
 // Converts Count pixels from Src into Dst: through the profile Input to the profile
