@@ -1,8 +1,11 @@
 #include "player/OstrelMain.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 
 #include "classlib/Jpeg.h"
 #include "classlib/StartUp.h"
@@ -24,6 +27,26 @@ constexpr int kOpenAttempts = 20;
 constexpr win::DWORD kOpenRetryMs = 500;
 // Mouse movement beyond this many pixels from the first position ends the show.
 constexpr int kMouseSlack = 2;
+// Pending mouse movements one look at the queue takes in at most.
+constexpr int kMovesPerPoll = 64;
+
+// Sums of the document's numbers are made in 64 bits and saturate instead of wrapping.
+int32_t SaturateToInt32(int64_t v) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+int64_t SaturatingAdd(int64_t a, int64_t b) {
+    int64_t r;
+    if (!__builtin_add_overflow(a, b, &r)) return r;
+    return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+}
+
+int64_t SaturatingSub(int64_t a, int64_t b) {
+    int64_t r;
+    if (!__builtin_sub_overflow(a, b, &r)) return r;
+    return b < 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+}
 
 // The show's transitions: class and the properties the form sets (every one but the cut
 // lasts 1000 ms). The order is part of the project document's format.
@@ -159,7 +182,8 @@ cl::TFormTable BuildTable() {
     return t;
 }
 
-// The platform's temporary folder, as it reports it.
+// The platform's temporary folder, as it reports it; empty when it reports none or a path
+// too long for the buffer.
 std::string GetTempFolderPath() {
     char buffer[1024] = {};
     win::DWORD n = win::GetTempPathA(1023, buffer);
@@ -167,7 +191,7 @@ std::string GetTempFolderPath() {
     return std::string(buffer, n);
 }
 
-// The name under which a track is written to the temporary folder: only the last part of
+// The name under which a track is written to the run's track folder: only the last part of
 // the name the document gives, so that a track can never be written outside the folder.
 std::string TrackFileName(const std::string& name) {
     size_t cut = name.find_last_of("/\\");
@@ -179,6 +203,11 @@ std::string TrackFileName(const std::string& name) {
 void SaveResource(const char* name, const std::string& path) {
     cl::TResourceStream res(win::HInstance(), name, "DLL");
     res.SaveToFile(path);
+}
+
+void RemoveFolder(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
 }
 
 }  // namespace
@@ -229,6 +258,10 @@ const cl::TFormTable* TOstrelForm::FormTable() const {
 // Start-up
 
 void TOstrelForm::FormCreate(cl::TObject*) {
+    // The run's private folder comes first: nothing is written before it exists, and
+    // nothing is written anywhere else.
+    CreateRunFolder();
+    HookTransitions();
     FShow = std::make_unique<TSlideShow>();
     FLoadForm = cl::NewForm<TLoadForm>(this);
     FLoadForm->Show();
@@ -244,6 +277,7 @@ void TOstrelForm::FormCreate(cl::TObject*) {
     }
     if (!FProgramFile) {
         win::MessageBoxA(cl::Application->Handle(), kCannotOpenShow, "", win::MB_ICONINFORMATION);
+        RemoveRunFolder();
         cl::FreeAndNil(FLoadForm);
         cl::Application->ShowMainForm = false;
         cl::Application->Terminate();
@@ -252,7 +286,15 @@ void TOstrelForm::FormCreate(cl::TObject*) {
 
     ExtractBassLibraries();
     std::string error;
-    ReadShowFromExe(FShow.get(), FProgramFile.get(), error);  // the error text is not shown
+    try {
+        ReadShowFromExe(FShow.get(), FProgramFile.get(), error);  // the error text is not shown
+    } catch (...) {
+        // The class library reports the broken document; nothing will play, so the run's
+        // files go now.
+        DropMusic();
+        throw;
+    }
+    if (!error.empty()) DropMusic();
     SetupWindow();
     ResetPlayback();
     FMouseX = -65000;
@@ -267,9 +309,8 @@ void TOstrelForm::SetupWindow() {
     Image->SetBounds(0, 0, ClientWidth(), ClientHeight());
     BuildPlayOrders();
     FShow->EventEndShow = 1;
-    FTempFolder = GetTempFolderPath();
-    if (FTempFolder.empty()) FTempFolder = cl::ExtractFilePath(ShowFile().empty() ? cl::ParamStr(0) : ShowFile());
-    FTempFolder = cl::IncludeTrailingPathDelimiter(FTempFolder);
+    // The tracks go to the run's own folder; without one there is no music.
+    FTempFolder = RunFolderPresent() ? FRunFolder + kTrackSubfolder + "/" : std::string();
 }
 
 void TOstrelForm::BuildPlayOrders() {
@@ -360,11 +401,11 @@ bool TOstrelForm::PrepareCurrentSlide() {
     if (FEffectIndex < 0 || FEffectIndex >= count) FEffectIndex = count - 2;
     te::TTransitionEffect* effect = TransitionList1->GetTransition(FEffectIndex);
     effect->Milliseconds = slide->EffectInterval == -1 ? FShow->DefaultEffectInterval : slide->EffectInterval;
-    FCutExtra = static_cast<int32_t>(cl::Round(effect->Milliseconds * 1.2));
+    FCutExtra = SaturateToInt32(cl::Round(static_cast<double>(effect->Milliseconds) * 1.2));
     effect->PassSetting = slide->TwoPasses ? te::teTwoPasses : te::teOnePass;
     if (FEffectIndex == count - 2) {
         // A slide left by a cut stands longer by the time it does not spend in a transition.
-        FSlideDuration += FCutExtra;
+        FSlideDuration = SaturateToInt32(static_cast<int64_t>(FSlideDuration) + FCutExtra);
         FCutExtra = 0;
     }
     return true;
@@ -375,20 +416,24 @@ win::RECT TOstrelForm::ImageClientRect() const {
 }
 
 void TOstrelForm::CalcEffectRect() {
-    if (FShow->EffectR - FShow->EffectL > 0) {
+    const win::RECT client = ImageClientRect();
+    if (static_cast<int64_t>(FShow->EffectR) - FShow->EffectL > 0) {
         win::POINT a = Image->BitmapToControl(win::POINT{FShow->EffectL, FShow->EffectT});
         win::POINT b = Image->BitmapToControl(win::POINT{FShow->EffectR, FShow->EffectB});
-        FEffectRect = win::RECT{a.x, a.y, b.x, b.y};
+        // The document's numbers may point anywhere: the transition never covers more than
+        // the control, so they cannot make it allocate more than a full-screen one.
+        FEffectRect = win::RECT{std::clamp(a.x, client.left, client.right), std::clamp(a.y, client.top, client.bottom),
+                                std::clamp(b.x, client.left, client.right), std::clamp(b.y, client.top, client.bottom)};
     } else {
-        FEffectRect = ImageClientRect();
+        FEffectRect = client;
     }
 }
 
 void TOstrelForm::Timer1Timer(cl::TObject*) {
     SlideTimer->SetEnabled(false);
-    FShowClock += kTick;
-    if (FShowClock - FSlideStart >= static_cast<int64_t>(FSlideDuration)) {
-        FShowClock = FSlideStart + FSlideDuration;
+    FShowClock = SaturatingAdd(FShowClock, kTick);
+    if (SaturatingSub(FShowClock, FSlideStart) >= static_cast<int64_t>(FSlideDuration)) {
+        FShowClock = SaturatingAdd(FSlideStart, FSlideDuration);
         FSlideStart = FShowClock;
         SlideTimerTimer(SlideTimer);
     }
@@ -430,16 +475,61 @@ void TOstrelForm::FormKeyDown(cl::TObject*, uint16_t&, cl::TShiftState) { Close(
 
 void TOstrelForm::ImageDblClick(cl::TObject*) { Close(); }
 
-void TOstrelForm::WMMouseMove(cl::TMessage& Message) {
-    const int x = win::GET_X_LPARAM(Message.LParam);
-    const int y = win::GET_Y_LPARAM(Message.LParam);
+bool TOstrelForm::MouseMoveEnds(int x, int y, bool record) {
     if (FMouseX == -65000 && FMouseY == -65000) {
-        FMouseX = x;
-        FMouseY = y;
-    } else if (std::abs(x - FMouseX) > kMouseSlack || std::abs(y - FMouseY) > kMouseSlack) {
-        Close();
+        if (record) {
+            FMouseX = x;
+            FMouseY = y;
+        }
+        return false;
     }
+    return std::abs(static_cast<int64_t>(x) - FMouseX) > kMouseSlack ||
+           std::abs(static_cast<int64_t>(y) - FMouseY) > kMouseSlack;
+}
+
+void TOstrelForm::WMMouseMove(cl::TMessage& Message) {
+    if (MouseMoveEnds(win::GET_X_LPARAM(Message.LParam), win::GET_Y_LPARAM(Message.LParam), true)) Close();
     cl::InheritedDispatch(StaticClass(), this, Message);
+}
+
+void TOstrelForm::HookTransitions() {
+    for (int i = 0; i < TransitionList1->GetTransitionCount(); ++i) {
+        te::TTransitionEffect* effect = TransitionList1->GetTransition(i);
+        effect->OnAbortQuery = [this](cl::TObject* s, te::TTransitionEffect* t, bool& abort) {
+            TransitionAbortQuery(s, t, abort);
+        };
+        effect->AbortCheckInterval = kExitPollMs;
+    }
+}
+
+void TOstrelForm::TransitionAbortQuery(cl::TObject*, te::TTransitionEffect*, bool& Abort) {
+    if (ExitInputPending()) Abort = true;
+}
+
+bool TOstrelForm::ExitInputPending() {
+    if (FClosing || (cl::Application && cl::Application->Terminated())) return true;
+    if (!HandleAllocated()) return false;
+    // Looking at the queue also takes in what the display has received meanwhile.
+    const win::HWND window = Handle();
+    win::MSG msg;
+    auto pending = [&](win::HWND hwnd, win::UINT first, win::UINT last) {
+        return win::PeekMessageA(&msg, hwnd, first, last, win::PM_NOREMOVE) != 0;
+    };
+    if (pending(window, win::WM_KEYDOWN, win::WM_KEYDOWN) || pending(window, win::WM_SYSKEYDOWN, win::WM_SYSKEYDOWN))
+        return true;
+    // A press, release or double click of the left button makes the click that closes.
+    if (pending(window, win::WM_LBUTTONDOWN, win::WM_LBUTTONDBLCLK)) return true;
+    if (pending(window, win::WM_CLOSE, win::WM_CLOSE) || pending(nullptr, win::WM_QUIT, win::WM_QUIT)) return true;
+    // Movements are taken in order: those that do not end the show are handled now as
+    // usual (the first one sets the reference position); one that ends it stays queued.
+    for (int i = 0; i < kMovesPerPoll && pending(window, win::WM_MOUSEMOVE, win::WM_MOUSEMOVE); ++i) {
+        if (msg.hwnd == window && MouseMoveEnds(win::GET_X_LPARAM(msg.lParam), win::GET_Y_LPARAM(msg.lParam), false))
+            return true;
+        if (!win::PeekMessageA(&msg, window, win::WM_MOUSEMOVE, win::WM_MOUSEMOVE, win::PM_REMOVE)) break;
+        win::DispatchMessageA(&msg);
+        if (FClosing || (cl::Application && cl::Application->Terminated())) return true;
+    }
+    return false;
 }
 
 void TOstrelForm::WMSetCursor(cl::TMessage& Message) {
@@ -455,6 +545,7 @@ void TOstrelForm::FormClose(cl::TObject*, cl::TCloseAction&) {
 void TOstrelForm::FormDestroy(cl::TObject*) {
     // The timers and the audio library stop first: no handler runs on another thread
     // once the model and the program file are gone.
+    FClosing = true;
     if (SlideTimer) SlideTimer->SetEnabled(false);
     if (AudioTimer) AudioTimer->Stop();
     if (BassPlayer) {
@@ -465,44 +556,62 @@ void TOstrelForm::FormDestroy(cl::TObject*) {
     }
     FShow.reset();
     FProgramFile.reset();
-    if (!FTempFolder.empty()) {
-        cl::DeleteFile(FTempFolder + kBassFileName);
-        cl::DeleteFile(FTempFolder + kBassWmaFileName);
-    }
-    RemoveTrackFolder();
+    // The libraries, the track and the folder itself.
+    RemoveRunFolder();
 }
 
 // ---------------------------------------------------------------------------------------
 // Music
 
-void TOstrelForm::ExtractBassLibraries() {
+void TOstrelForm::CreateRunFolder() {
+    // Made by mkdtemp: a new folder of a name nobody could guess, open to this user only,
+    // so no other program (another copy of the player included) can replace what is
+    // loaded from it. A temporary folder that cannot be used means no music.
+    const std::string temp = GetTempFolderPath();
+    if (temp.empty()) return;
+    std::string pattern = cl::IncludeTrailingPathDelimiter(temp) + "lumetra-XXXXXX";
+    if (!::mkdtemp(pattern.data())) return;
+    FRunFolder = pattern + "/";
+    const std::string folder = FRunFolder;
+    // However the program ends, the folder goes with it.
+    FRunFolderCleanup = win::AddExitCleanup([folder] { RemoveFolder(folder); });
+    // Should this fail, the libraries are still written, but no track can be.
+    ::mkdir((FRunFolder + kTrackSubfolder).c_str(), 0700);
+}
+
+void TOstrelForm::RemoveRunFolder() {
+    if (FRunFolder.empty() || FRunFolderRemoved.exchange(true)) return;
+    {
+        // A track change in progress on the audio library's thread finishes first.
+        std::lock_guard<std::mutex> lock(FMusicLock);
+        RemoveFolder(FRunFolder);
+    }
+    win::RemoveExitCleanup(FRunFolderCleanup);
+    FRunFolderCleanup = 0;
+}
+
+void TOstrelForm::DropMusic() {
+    // Nothing will play: the audio library is unloaded and the run's files removed.
     try {
-        const std::string folder = cl::IncludeTrailingPathDelimiter(GetTempFolderPath());
-        SaveResource("BASS", folder + kBassFileName);
-        BassPlayer->BassLibrary = folder + kBassFileName;
-        SaveResource("BASSWMA", folder + kBassWmaFileName);
-        BassPlayer->BassWMALibrary = folder + kBassWmaFileName;
+        BassPlayer->UnloadBass();
+    } catch (...) {
+    }
+    RemoveRunFolder();
+}
+
+void TOstrelForm::ExtractBassLibraries() {
+    // Without the run's own folder there is no music: the libraries are never written to
+    // a shared place, nor loaded from one.
+    if (!RunFolderPresent()) return;
+    try {
+        SaveResource("BASS", FRunFolder + kBassFileName);
+        BassPlayer->BassLibrary = FRunFolder + kBassFileName;
+        SaveResource("BASSWMA", FRunFolder + kBassWmaFileName);
+        BassPlayer->BassWMALibrary = FRunFolder + kBassWmaFileName;
         BassPlayer->LoadBass();
     } catch (...) {
         // The show runs without music.
     }
-}
-
-std::string TOstrelForm::TrackFolder() {
-    // The tracks of this run are written to a folder of its own inside the temporary folder.
-    if (FTrackFolder.empty()) {
-        std::string pattern = FTempFolder + "lumetra-XXXXXX";
-        if (!::mkdtemp(pattern.data())) throw cl::EFCreateError("Cannot create the folder for the music tracks");
-        FTrackFolder = cl::IncludeTrailingPathDelimiter(pattern);
-    }
-    return FTrackFolder;
-}
-
-void TOstrelForm::RemoveTrackFolder() {
-    if (FTrackFolder.empty()) return;
-    std::error_code ec;
-    std::filesystem::remove_all(FTrackFolder, ec);
-    FTrackFolder.clear();
 }
 
 void TOstrelForm::ExtractCurrentTrack() {
@@ -512,7 +621,8 @@ void TOstrelForm::ExtractCurrentTrack() {
     if (!track || track->StartPos < 0 || track->EndPos < 0) return;
     const std::string name = TrackFileName(track->FileName);
     if (name.empty()) throw cl::EFCreateError("Cannot create a track file without a name");
-    const std::string path = TrackFolder() + name;
+    if (FTempFolder.empty() || !RunFolderPresent()) throw cl::EFCreateError("No folder for the music tracks");
+    const std::string path = FTempFolder + name;
     {
         cl::TFileStream out(path, cl::fmCreate);
         CopyRange(track->StartPos, track->EndPos, &out);

@@ -14,7 +14,9 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "pix32/Pix32_Image.h"
+#include "platform/exit_cleanup.h"
 #include "player/LoadDlg.h"
+#include "player/PlayerConfig.h"
 #include "player/zb_SlideShow.h"
 #include "transitions/teCore.h"
 
@@ -52,6 +54,10 @@ public:
     void FormDestroy(cl::TObject* Sender);
     void Timer1Timer(cl::TObject* Sender);
     void SlideTimerTimer(cl::TObject* Sender);
+    // Every transition of the list asks this while it runs: an input that ends the show
+    // (or a close or quit waiting in the queue) aborts it, and the input is handled as
+    // usual once the transition has returned.
+    void TransitionAbortQuery(cl::TObject* Sender, te::TTransitionEffect* Transition, bool& Abort);
     void PlayerNotify(cl::TObject* Sender);
     void AudioTimerTimer(cl::TObject* Sender);
 
@@ -87,14 +93,24 @@ public:
     void WMMouseMove(cl::TMessage& Message);
     void WMSetCursor(cl::TMessage& Message);
 
-    // The private folder of this run's music tracks (created on first use).
-    const std::string& TrackFolderName() const { return FTrackFolder; }
+    // The run's private folder (mode 0700, inside the temporary folder, with a trailing
+    // slash): the audio libraries and the music tracks are written there and loaded from
+    // there only. Empty when it could not be made (the show then plays without music).
+    // The name stays readable after the folder has been removed.
+    const std::string& RunFolder() const { return FRunFolder; }
+    bool RunFolderPresent() const { return !FRunFolder.empty() && !FRunFolderRemoved.load(); }
 
 private:
     void CopyRange(int64_t start, int64_t end, cl::TStream* dest);
     void FaderStep();
-    std::string TrackFolder();
-    void RemoveTrackFolder();
+    void CreateRunFolder();
+    void RemoveRunFolder();
+    void DropMusic();
+    void HookTransitions();
+    bool ExitInputPending();
+    // Whether a mouse movement to (x, y) of the window ends the show; the first
+    // movement seen only sets the reference position (with `record`).
+    bool MouseMoveEnds(int x, int y, bool record);
     void PlayerNotifyLocked(cl::TObject* Sender);
     win::RECT ImageClientRect() const;
 
@@ -105,7 +121,9 @@ private:
     int32_t FMouseX = 0;
     int32_t FMouseY = 0;
     std::string FTempFolder;
-    std::string FTrackFolder;
+    std::string FRunFolder;
+    std::atomic<bool> FRunFolderRemoved{false};
+    win::ExitCleanupId FRunFolderCleanup = 0;
     std::atomic<bool> FClosing{false};
     int32_t FSlideIndex = 0;
     int32_t FEffectIndex = 0;

@@ -20,17 +20,15 @@
 #include "transitions/teCore.h"
 #include "transitions/teVclScr.h"
 
+#include "FileProbes.h"
+
 namespace fs = std::filesystem;
 using namespace player;
+using player_test::ModeOf;
+using player_test::Names;
+using player_test::ReadFile;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::string Fixture(const std::string& name) { return ReadFile(std::string(LUMETRA_TEST_DATA) + "/" + name); }
 
@@ -173,12 +171,12 @@ TEST_F(Show, SlidesChangeOnTheShowClockAndTheShowLoops) {
     // The whole screen is the show's: borderless and maximised.
     EXPECT_EQ(form->Width(), kW);
     EXPECT_EQ(form->Height(), kH);
-    // The audio library was written to the temporary folder and is deleted with the window.
-    EXPECT_TRUE(fs::exists(Tmp("Bass.dll")));
-    EXPECT_TRUE(fs::exists(Tmp("BassWma.dll")));
+    // The audio library was written to the run's own folder and goes with the window.
+    const std::string run = form->RunFolder();
+    EXPECT_TRUE(fs::exists(run + "Bass.dll"));
+    EXPECT_TRUE(fs::exists(run + "BassWma.dll"));
     cl::ControlsShutDown();
-    EXPECT_FALSE(fs::exists(Tmp("Bass.dll")));
-    EXPECT_FALSE(fs::exists(Tmp("BassWma.dll")));
+    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
 }
 
 TEST_F(Show, TransitionTimeIsNotCountedAndRandomEffectsNeverPickTheMask) {
@@ -259,6 +257,8 @@ TEST_F(Show, AnUnreadableFileEndsTheProgramAfterTwentyAttempts) {
     EXPECT_NE(boxes[0].type & win::MB_ICONINFORMATION, 0u);
     EXPECT_EQ(win::ClockElapsedMs(), 20 * 500);
     EXPECT_TRUE(cl::Application->Terminated());
+    // The run's folder was made first and is gone already, before the window is.
+    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
 }
 
 TEST_F(Show, MusicPlaysFromTheProgramFileWithTheFadeIn) {
@@ -278,7 +278,7 @@ TEST_F(Show, MusicPlaysFromTheProgramFileWithTheFadeIn) {
     bool trackWritten = false;
     std::string folder;
     At(2600, [&] {
-        folder = static_cast<TOstrelForm*>(cl::Application->MainForm())->TrackFolderName();
+        folder = static_cast<TOstrelForm*>(cl::Application->MainForm())->TempFolder();
         trackWritten = fs::exists(folder + "Мелодия.wav");
     });
     At(3000, [] { win::test::Key('Q', true); });
@@ -291,6 +291,7 @@ TEST_F(Show, MusicPlaysFromTheProgramFileWithTheFadeIn) {
     // The track name's folders are not followed: the track lies in the run's own folder.
     EXPECT_TRUE(trackWritten);
     EXPECT_EQ(folder.rfind(Tmp("lumetra-"), 0), 0u) << folder;
+    EXPECT_EQ(folder.rfind(form->RunFolder(), 0), 0u) << folder;
     EXPECT_FALSE(fs::exists(dir_ / "escape"));
     // The half-second track repeats: its index wrapped to 0 again at least once.
     EXPECT_EQ(form->MusicIndex(), 0);
@@ -401,10 +402,12 @@ TEST_F(Show, EveryEntryOfTheTransitionListRuns) {
     c.Write((dir_ / "show.scr").string());
     std::vector<int> indexes;
     std::string colours;
-    // Sample once per slide, in the middle of its standing time.
+    // Sample once per slide, while it stands (scripted input also arrives while a
+    // transition runs, when the transition looks for the show's exit inputs).
     std::function<void()> sample = [&] {
         auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
-        if (!f || f->SlideIndex() >= 47 || static_cast<int>(indexes.size()) > f->SlideIndex()) return;
+        if (!f || te::TransitionPrepared()) return;
+        if (f->SlideIndex() >= 47 || static_cast<int>(indexes.size()) > f->SlideIndex()) return;
         if (static_cast<int>(indexes.size()) == f->SlideIndex()) {
             indexes.push_back(f->EffectIndex());
             colours += Colour(Centre());
@@ -432,4 +435,338 @@ TEST_F(Show, EveryEntryOfTheTransitionListRuns) {
     std::string expected;
     for (int i = 0; i < 47; ++i) expected += "rgb"[i % 3];
     EXPECT_EQ(colours, expected);
+}
+
+// ---------------------------------------------------------------------------------------
+// The run's private folder
+
+TEST_F(Show, TheRunsFilesLiveInItsPrivateFolderAndNeverInTheSharedOne) {
+    // Files of someone else at the names the libraries had in the shared folder: a plain
+    // file and a link to a file of the user's. The show must neither load, write nor
+    // delete them.
+    const std::string planted = "not a library of ours";
+    std::ofstream(Tmp("Bass.dll"), std::ios::binary) << planted;
+    std::ofstream(dir_ / "victim.txt", std::ios::binary) << "precious";
+    fs::create_symlink(dir_ / "victim.txt", Tmp("BassWma.dll"));
+
+    Container c;
+    c.Settings("<FaderEnabled>0</FaderEnabled><RepeatMusic>-1</RepeatMusic>");
+    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect>");
+    // A track named like a library cannot replace the library that plays it.
+    c.Track(Fixture("tone.wav"), "Bass.dll");
+    c.Write((dir_ / "show.scr").string());
+    std::string runMode, musicMode, library, trackFolder;
+    bool playing = false, trackThere = false;
+    uintmax_t librarySize = 0, librarySizeLater = 0;
+    At(1000, [&] {
+        auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+        runMode = ModeOf(f->RunFolder());
+        musicMode = ModeOf(f->TempFolder());
+        library = f->BassPlayer->BassLibrary;
+        trackFolder = f->TempFolder();
+        playing = f->BassPlayer->State() == audio::bsPlaying;
+        trackThere = fs::exists(f->TempFolder() + "Bass.dll");
+        librarySize = fs::file_size(f->RunFolder() + "Bass.dll");
+    });
+    At(1900, [&] {
+        auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+        librarySizeLater = fs::file_size(f->RunFolder() + "Bass.dll");
+    });
+    At(2000, [] { win::test::Key(win::VK_SPACE, true); });
+    TOstrelForm* form = Run(3000);
+    const std::string run = form->RunFolder();
+    ASSERT_FALSE(run.empty());
+    EXPECT_EQ(run.rfind(Tmp("lumetra-"), 0), 0u) << run;
+    EXPECT_EQ(runMode, "700");
+    EXPECT_EQ(musicMode, "700");
+    EXPECT_EQ(library, run + "Bass.dll");
+    EXPECT_EQ(form->BassPlayer->BassWMALibrary, run + "BassWma.dll");
+    EXPECT_EQ(trackFolder, run + "music/");
+    EXPECT_TRUE(playing);
+    EXPECT_TRUE(trackThere);
+    EXPECT_GT(librarySize, 1000u);
+    EXPECT_EQ(librarySizeLater, librarySize);
+    cl::ControlsShutDown();
+    EXPECT_FALSE(fs::exists(run));
+    EXPECT_EQ(ReadFile(Tmp("Bass.dll")), planted);
+    EXPECT_TRUE(fs::is_symlink(Tmp("BassWma.dll")));
+    EXPECT_EQ(ReadFile((dir_ / "victim.txt").string()), "precious");
+    EXPECT_EQ(Names(dir_ / "tmp"), (std::vector<std::string>{"Bass.dll", "BassWma.dll"}));
+}
+
+TEST_F(Show, TheRunsFolderGoesWithTheExitCleanupsAndIsNotMadeAgain) {
+    // The way out when the main block ends by an exception or a signal ends the program.
+    Container c;
+    c.Settings("<FaderEnabled>0</FaderEnabled><RepeatMusic>-1</RepeatMusic>");
+    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect>");
+    c.Track(Fixture("tone.wav"), "tone.wav");
+    c.Write((dir_ / "show.scr").string());
+    std::string folder;
+    bool existed = false, goneAtOnce = false, stillGone = false;
+    At(1000, [&] {
+        folder = static_cast<TOstrelForm*>(cl::Application->MainForm())->RunFolder();
+        existed = fs::exists(folder + "Bass.dll") && fs::exists(folder + "music/tone.wav");
+        win::RunExitCleanups();
+        goneAtOnce = fs::is_empty(dir_ / "tmp");
+    });
+    // The half-second track has been written out again meanwhile, or tried to.
+    At(3000, [&] { stillGone = fs::is_empty(dir_ / "tmp"); });
+    At(3100, [] { win::test::Key(win::VK_SPACE, true); });
+    Run(4000);
+    EXPECT_TRUE(existed);
+    EXPECT_TRUE(goneAtOnce);
+    EXPECT_TRUE(stillGone);
+    cl::ControlsShutDown();
+    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+}
+
+TEST_F(Show, ADocumentThatCannotBeReadLeavesNothingBehind) {
+    struct Case {
+        const char* name;
+        std::string document;  // empty: a file without a usable trailer
+    };
+    const Case cases[] = {
+        {"wrong root", "<Other><Slide/></Other>"},
+        {"empty root", "<LumetraProject></LumetraProject>"},
+        {"no trailer", ""},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        if (k.document.empty()) {
+            std::ofstream(dir_ / "show.scr", std::ios::binary) << "\x7F" "ELF and nothing else";
+        } else {
+            Container c;
+            c.Track(Fixture("tone.wav"), "tone.wav");
+            c.Write((dir_ / "show.scr").string(), k.document);
+        }
+        bool emptyWhileShown = false, activated = false;
+        At(1500, [&] {
+            emptyWhileShown = fs::is_empty(dir_ / "tmp");
+            activated = static_cast<TOstrelForm*>(cl::Application->MainForm())->Activated();
+        });
+        At(2000, [] { win::test::Key(win::VK_SPACE, true); });
+        TOstrelForm* form = Run(3000);
+        EXPECT_TRUE(cl::Application->Terminated());
+        // The window still came up, without music: nothing of the run stays on disk.
+        EXPECT_TRUE(activated);
+        EXPECT_TRUE(emptyWhileShown);
+        EXPECT_FALSE(form->BassPlayer->Loaded());
+        cl::ControlsShutDown();
+        EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+        TearDown();
+        SetUp();
+    }
+}
+
+TEST_F(Show, ATemporaryPathTooLongMeansNoMusicAndNoFileAnywhere) {
+    // A temporary folder that exists, but whose path is longer than the platform's buffer.
+    fs::path longTmp = dir_;
+    while (longTmp.string().size() < 1200) longTmp /= std::string(200, 'd');
+    fs::create_directories(longTmp);
+    setenv("TMPDIR", longTmp.c_str(), 1);
+    Container c;
+    c.Settings("<DefaultInterval>500</DefaultInterval><FaderEnabled>0</FaderEnabled>");
+    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Slide(Fixture("green.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Track(Fixture("tone.wav"), "tone.wav");
+    c.Write((dir_ / "show.scr").string());
+    std::string seen;
+    for (int64_t t : {800, 1500}) At(t, [&seen] { seen += Colour(Centre()); });
+    At(2000, [] { win::test::Key(win::VK_SPACE, true); });
+    TOstrelForm* form = Run(3000);
+    // The show plays, silently.
+    EXPECT_EQ(seen, "rg");
+    EXPECT_TRUE(form->RunFolder().empty());
+    EXPECT_TRUE(form->TempFolder().empty());
+    EXPECT_FALSE(form->BassPlayer->Loaded());
+    EXPECT_EQ(form->BassPlayer->BassLibrary, "bass");
+    // Nothing was written: not in the long folder, not beside the program file, not in
+    // the usual temporary folder.
+    std::vector<std::string> written;
+    for (const auto& e : fs::recursive_directory_iterator(dir_))
+        if (!e.is_directory()) written.push_back(e.path().filename().string());
+    EXPECT_EQ(written, std::vector<std::string>{"show.scr"});
+    cl::ControlsShutDown();
+}
+
+// ---------------------------------------------------------------------------------------
+// Exits while a transition runs
+
+namespace {
+
+// A show whose first transition (red to green) starts at 1500 ms of clock and lasts
+// `effectMs` (60 s or far longer).
+void LongTransitionShow(const fs::path& file, const std::string& effectMs, const std::string& extra = {}) {
+    Container c;
+    c.Settings("<DefaultInterval>1000</DefaultInterval><FaderEnabled>0</FaderEnabled>");
+    c.Slide(Fixture("red.jpg"), "<Effect>0</Effect><TimeInterval>-1</TimeInterval><EffectInterval>" + effectMs +
+                                    "</EffectInterval>" + extra);
+    c.Slide(Fixture("green.jpg"), "<Effect>0</Effect><TimeInterval>-1</TimeInterval><EffectInterval>" + effectMs +
+                                      "</EffectInterval>");
+    c.Write(file.string());
+}
+
+}  // namespace
+
+TEST_F(Show, AnExitInputEndsTheShowWhileATransitionRuns) {
+    struct Case {
+        const char* name;
+        std::string effectMs;
+        std::string extra;
+        std::function<void()> input;  // at 20 s
+    };
+    auto form = [] { return static_cast<TOstrelForm*>(cl::Application->MainForm()); };
+    const Case cases[] = {
+        {"key", "60000", "", [] { win::test::Key('A', true); }},
+        {"key, longest transition", "2147483647", "", [] { win::test::Key(win::VK_SPACE, true); }},
+        {"key, two passes", "60000", "<2Passes>-1</2Passes>", [] { win::test::Key('Q', true); }},
+        {"alt key", "60000", "", [] { win::test::Key(win::VK_MENU, true); }},
+        {"click", "60000", "",
+         [] {
+             win::test::MouseButton(win::test::Button::Left, true);
+             win::test::MouseButton(win::test::Button::Left, false);
+         }},
+        {"double click", "2147483647", "",
+         [] {
+             for (int i = 0; i < 2; ++i) {
+                 win::test::MouseButton(win::test::Button::Left, true);
+                 win::test::MouseButton(win::test::Button::Left, false);
+             }
+         }},
+        // The first movement (at 10 s, inside the transition) sets the position.
+        {"mouse movement", "60000", "", [] { win::test::MouseMove(103, 100); }},
+        {"close message", "2147483647", "", [form] { win::PostMessageA(form()->Handle(), win::WM_CLOSE, 0, 0); }},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        LongTransitionShow(dir_ / "show.scr", k.effectMs, k.extra);
+        bool inTransition = false;
+        At(10000, [] { win::test::MouseMove(100, 100); });
+        At(19900, [&] { inTransition = te::TransitionPrepared() && !cl::Application->Terminated(); });
+        At(20000, k.input);
+        Run(70000);
+        EXPECT_TRUE(inTransition);
+        EXPECT_TRUE(cl::Application->Terminated());
+        EXPECT_LT(win::ClockElapsedMs(), 20500);
+        EXPECT_FALSE(te::TransitionPrepared());
+        TearDown();
+        SetUp();
+    }
+}
+
+TEST_F(Show, InputThatDoesNotEndTheShowLetsTheTransitionRun) {
+    LongTransitionShow(dir_ / "show.scr", "60000");
+    bool runningAfterMoves = false, runningAfterRightClick = false;
+    // Movements within two pixels of the first one, and a right click, end nothing.
+    At(10000, [] { win::test::MouseMove(100, 100); });
+    At(10100, [] { win::test::MouseMove(102, 98); });
+    At(10200, [] { win::test::MouseMove(98, 102); });
+    At(11000, [&] { runningAfterMoves = te::TransitionPrepared() && !cl::Application->Terminated(); });
+    At(12000, [] {
+        win::test::MouseButton(win::test::Button::Right, true);
+        win::test::MouseButton(win::test::Button::Right, false);
+    });
+    At(13000, [&] { runningAfterRightClick = te::TransitionPrepared() && !cl::Application->Terminated(); });
+    // One pixel more ends it.
+    At(30000, [] { win::test::MouseMove(97, 102); });
+    Run(70000);
+    EXPECT_TRUE(runningAfterMoves);
+    EXPECT_TRUE(runningAfterRightClick);
+    EXPECT_TRUE(cl::Application->Terminated());
+    EXPECT_GE(win::ClockElapsedMs(), 30000);
+    EXPECT_LT(win::ClockElapsedMs(), 30500);
+}
+
+// ---------------------------------------------------------------------------------------
+// Extreme numbers in the document
+
+TEST_F(Show, ExtremeNumbersPlayWithoutOverflowAndTheEffectRectangleStaysOnTheControl) {
+    struct Case {
+        const char* name;
+        std::string settings;
+        std::string slide;  // elements of both slides
+    };
+    const std::string max = "2147483647", min = "-2147483648";
+    const Case cases[] = {
+        {"longest slide left by a cut", "", "<Effect>45</Effect><TimeInterval>" + max + "</TimeInterval>"},
+        {"longest cut", "", "<Effect>45</Effect><EffectInterval>" + max + "</EffectInterval>"},
+        {"most negative slide and cut", "",
+         "<Effect>45</Effect><TimeInterval>" + min + "</TimeInterval><EffectInterval>" + min + "</EffectInterval>"},
+        {"longest slide and transition", "",
+         "<Effect>0</Effect><TimeInterval>" + max + "</TimeInterval><EffectInterval>" + max + "</EffectInterval>"},
+        {"most negative transition", "",
+         "<Effect>3</Effect><TimeInterval>300</TimeInterval><EffectInterval>" + min + "</EffectInterval>"},
+        {"extreme defaults",
+         "<DefaultInterval>" + min + "</DefaultInterval><DefaultEffectInterval>" + max + "</DefaultEffectInterval>",
+         "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>-1</EffectInterval>"},
+        {"widest rectangle",
+         "<EffectL>" + min + "</EffectL><EffectT>" + min + "</EffectT><EffectR>" + max + "</EffectR><EffectB>" + max +
+             "</EffectB>",
+         "<Effect>0</Effect><TimeInterval>300</TimeInterval><EffectInterval>200</EffectInterval>"},
+        {"rectangle far beyond the picture",
+         "<EffectL>10</EffectL><EffectT>10</EffectT><EffectR>100000</EffectR><EffectB>100000</EffectB>",
+         "<Effect>11</Effect><TimeInterval>300</TimeInterval><EffectInterval>200</EffectInterval>"},
+        {"rectangle before the picture",
+         "<EffectL>-5000</EffectL><EffectT>-5000</EffectT><EffectR>-4000</EffectR><EffectB>-4000</EffectB>",
+         "<Effect>0</Effect><TimeInterval>300</TimeInterval><EffectInterval>200</EffectInterval>"},
+        {"extreme fades", "<FaderEnabled>-1</FaderEnabled><FaderIn>" + max + "</FaderIn>",
+         "<Effect>45</Effect><TimeInterval>300</TimeInterval>"},
+        {"negative fade", "<FaderEnabled>-1</FaderEnabled><FaderIn>" + min + "</FaderIn>",
+         "<Effect>45</Effect><TimeInterval>300</TimeInterval>"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Container c;
+        c.Settings(k.settings);
+        c.Slide(Fixture("red.jpg"), k.slide);
+        c.Slide(Fixture("green.jpg"), k.slide);
+        c.Track(Fixture("tone.wav"), "tone.wav");
+        c.Write((dir_ / "show.scr").string());
+        At(4000, [] { win::test::Key(win::VK_SPACE, true); });
+        TOstrelForm* form = Run(10000);
+        EXPECT_TRUE(cl::Application->Terminated());
+        EXPECT_LT(win::ClockElapsedMs(), 4500);
+        const win::RECT r = form->EffectRect();
+        EXPECT_GE(r.left, 0);
+        EXPECT_GE(r.top, 0);
+        EXPECT_LE(r.right, kW);
+        EXPECT_LE(r.bottom, kH);
+        EXPECT_FALSE(te::TransitionPrepared());
+        TearDown();
+        SetUp();
+    }
+}
+
+TEST_F(Show, SumsOfTheDocumentsNumbersSaturate) {
+    struct Case {
+        std::string timeInterval, effectInterval;
+        int32_t duration, cutExtra;
+    };
+    const Case cases[] = {
+        {"2147483647", "1000", 2147483647, 0},
+        {"1000", "2147483647", 2147483647, 0},
+        {"-2147483648", "-2147483648", -2147483647 - 1, 0},
+        {"-2147483648", "1000", -2147483648 + 1200, 0},
+        {"4000", "1500", 5800, 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.timeInterval + " / " + k.effectInterval);
+        Container c;
+        c.Settings("<FaderEnabled>0</FaderEnabled>");
+        c.Slide(Fixture("red.jpg"), "<Effect>45</Effect><TimeInterval>" + k.timeInterval +
+                                        "</TimeInterval><EffectInterval>" + k.effectInterval + "</EffectInterval>");
+        c.Write((dir_ / "show.scr").string());
+        int32_t duration = 0, cutExtra = -1;
+        At(520, [&] {
+            auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+            duration = f->SlideDuration();
+            cutExtra = f->CutExtra();
+        });
+        At(600, [] { win::test::Key(win::VK_SPACE, true); });
+        Run(2000);
+        EXPECT_EQ(duration, k.duration);
+        EXPECT_EQ(cutExtra, k.cutExtra);
+        TearDown();
+        SetUp();
+    }
 }
