@@ -4,7 +4,9 @@
 
 #include "imaging/core/hyiedefs.h"
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_convert.h"
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_filebuffer.h"
 #include "imaging/core/hyieutils_helpers.h"
+#include "imaging/core/hyieutils_mask.h"
 #include "imaging/core/hyieutils_startup.h"
