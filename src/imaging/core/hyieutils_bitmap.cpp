@@ -709,10 +709,7 @@ bool TIEBitmap::ConvertPixelFormat(TIEPixelFormat Value) {
     }
     FNeedsAllocate = false;
     IsAlphaChannel = temp->IsAlphaChannel;
-    if (old != ieNone) {
-        PaletteUsed = temp->PaletteUsed;
-        CopyAndConvertFormat(temp.get());
-    }
+    if (old != ieNone) CopyAndConvertFormat(temp.get());
     // The alpha channel stays with the image (CopyAndConvertFormat gave us a copy when the
     // source had one).
     if (temp->FAlphaChannel) FAlphaChannel = std::move(temp->FAlphaChannel);
