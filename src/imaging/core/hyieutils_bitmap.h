@@ -322,6 +322,10 @@ private:
     void CopyPaletteEntriesFrom(TIEBitmap* Source);
     void ResetCanvasTransform();
     bool ConvertVclPixelFormat(TIEPixelFormat Value);
+    // Re-lays out memory or file storage for a new size, keeping the top-left pixels.
+    void ResizeStorage(int32_t NewWidth, int32_t NewHeight);
+    // Address of pixel (X, Y) of Bytes bytes, or null outside the image.
+    uint8_t* PixelAddress(int32_t X, int32_t Y, int32_t Bytes);
 
     // Storage
     std::unique_ptr<TIEFileBuffer> FFileBuffer;
