@@ -1,6 +1,7 @@
 // The raw stream format: layout, round trips of every format and place, and streams that
 // are cut short or corrupted at every field.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cstring>
 #include <vector>
@@ -249,6 +250,32 @@ TEST_F(RawStream, CorruptedFieldsFailTheLoad) {
         EXPECT_FALSE(Load(d, bytes)) << c.name;
         EXPECT_TRUE(TempFiles().empty()) << c.name;
     }
+}
+
+// The most memory the process has held, in KiB.
+long PeakKiB() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+TEST_F(RawStream, WideImageWithoutRowsAllocatesNothingForItsAlpha) {
+    // A width of 1.3 billion, no rows, and an alpha flag: nothing to read, nothing to make.
+    std::vector<uint8_t> bytes(kRows, 0);
+    std::memcpy(bytes.data(), "TIEBITMAPRAW", 12);
+    const int32_t w = 1325400064, align = 32;
+    std::memcpy(&bytes[kWidth], &w, 4);
+    bytes[kFormat] = ie24RGB;
+    std::memcpy(&bytes[kAlign], &align, 4);
+    bytes.push_back(1);
+    bytes.push_back(1);
+    const long peakBefore = PeakKiB();
+    TIEBitmap d;
+    EXPECT_TRUE(Load(d, bytes));
+    EXPECT_TRUE(d.IsEmpty());
+    EXPECT_LT(PeakKiB() - peakBefore, 256 * 1024) << "KiB more at the peak";
+    bytes.pop_back();
+    EXPECT_FALSE(Load(d, bytes));  // the alpha channel's full flag is missing
 }
 
 TEST_F(RawStream, EveryShortStreamFailsCleanly) {

@@ -276,8 +276,9 @@ bool TIEBitmap::LoadRawFromStream(const void* Buffer, int64_t BufferLength, cl::
         RemoveAlphaChannel(false, cl::clWhite);
         return true;
     }
-    const int64_t alen = AlphaRowLen(w);
-    if (h > 0 && left >= 0 && alen * h + 1 > in.Left()) return fail();
+    // Alpha rows exist only for an image with rows; their bytes must be there first.
+    const int64_t alen = w > 0 && h > 0 ? AlphaRowLen(w) : 0;
+    if (alen > 0 && left >= 0 && alen * h + 1 > in.Left()) return fail();
     TIEBitmap* a = IsAlphaChannel ? nullptr : GetAlphaChannel();
     if (!IsAlphaChannel && hasPixels && (!a || a->GetWidth() != w || a->GetHeight() != h)) return fail();
     std::vector<uint8_t> row(static_cast<size_t>(std::max<int64_t>(alen, 0)));
