@@ -197,6 +197,14 @@ TEST(IEBufferedReadStream, RelativePositionsCountFromTheSourcesPosition) {
     EXPECT_EQ(s.Seek(-1000, cl::soCurrent), 0);  // never before the relative start
     EXPECT_EQ(s.Read(buf.data(), 1), 1);
     EXPECT_EQ(buf[0], data[100]);
+
+    // A source left beyond its end: nothing to read, and no negative size.
+    src.SetPosition(1500);
+    TIEBufferedReadStream beyond(&src, 64, true);
+    EXPECT_EQ(beyond.Size(), 0);
+    EXPECT_EQ(beyond.Position(), 0);
+    EXPECT_EQ(beyond.Read(buf.data(), 10), 0);
+    EXPECT_TRUE(beyond.ReadPastEnd);
 }
 
 TEST(IEBufferedReadStream, ServesBytesAndNearSeeksFromItsBuffer) {
