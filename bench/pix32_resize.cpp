@@ -3,7 +3,7 @@
 // bytes (the physical floor). Run: bench_pix32_resize. The resize benchmark reports its
 // time as multiples of the other two (counters x_memcpy and x_convert; x_convert is 0 when
 // /usr/bin/convert is missing). convert's time includes starting the process and reading
-// and writing the raw pixels through /tmp.
+// and writing the raw pixels through the run's private folder.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_folder.h"
 #include "pix32/Pix32.h"
 #include "pix32/Pix32_Resamplers.h"
 #include "pix32/Pix32_Startup.h"
@@ -25,13 +26,8 @@ namespace {
 constexpr int kSrcW = 4000, kSrcH = 3000;
 constexpr int kDstW = 1440, kDstH = 1080;  // 4:3 fitted into 1920 x 1080
 constexpr size_t kSrcBytes = size_t{kSrcW} * kSrcH * 4;
-const char* const kRawIn = "/tmp/pix32_resize_in.rgba";
-const char* const kRawOut = "/tmp/pix32_resize_out.rgba";
-
-void Cleanup() {
-    std::remove(kRawIn);
-    std::remove(kRawOut);
-}
+std::string RawIn() { return bench::PrivateFolder::Path() + "/in.rgba"; }
+std::string RawOut() { return bench::PrivateFolder::Path() + "/out.rgba"; }
 
 struct Pictures {
     pix32::TBitmap32 src, dst;
@@ -41,7 +37,6 @@ struct Pictures {
 
     Pictures() {
         pix32::StartupPix32();
-        std::atexit(Cleanup);
         src.SetSize(kSrcW, kSrcH);
         // A smooth picture with some noise, opaque, like a photograph.
         std::mt19937 rng(1);
@@ -54,8 +49,8 @@ struct Pictures {
         src.SetResamplerClassName("TLinearResampler");
         dst.SetSize(kDstW, kDstH);
         // The raw picture for convert: its bytes are blue, green, red, alpha.
-        std::ofstream(kRawIn, std::ios::binary).write(reinterpret_cast<const char*>(src.Bits()), kSrcBytes);
-        haveConvert = std::system("test -x /usr/bin/convert") == 0;
+        std::ofstream(RawIn(), std::ios::binary).write(reinterpret_cast<const char*>(src.Bits()), kSrcBytes);
+        haveConvert = bench::RunQuiet("test -x /usr/bin/convert");
         memcpySeconds = Best(7, [&] { std::memcpy(copy.data(), src.Bits(), kSrcBytes); });
         if (haveConvert) convertSeconds = Best(2, [&] { RunConvert(); });
     }
@@ -73,8 +68,8 @@ struct Pictures {
 
     static void RunConvert() {
         const std::string cmd = std::string("/usr/bin/convert -size ") + std::to_string(kSrcW) + "x" +
-                                std::to_string(kSrcH) + " -depth 8 bgra:" + kRawIn + " -resize 1920x1080 bgra:" + kRawOut;
-        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "convert failed\n");
+                                std::to_string(kSrcH) + " -depth 8 bgra:" + RawIn() + " -resize 1920x1080 bgra:" + RawOut();
+        if (!bench::RunQuiet(cmd)) std::fprintf(stderr, "convert failed\n");
     }
 
     void Resize() { src.DrawTo(&dst, dst.BoundsRect()); }

@@ -1,35 +1,35 @@
 # Helpers shared by the project's CMake files.
 
-# lumetra_library(NAME [DEPS dep...] [PKG pkgconfig-module...])
+# lumetra_library(NAME [DEPS lib...] [PKG pkgconfig-module...])
 # One static library per directory: every .cpp of the calling directory is compiled in
 # (subdirectories are libraries or modules of their own). Headers are included as "library/Unit.h" from src/.
+# DEPS are the project's libraries whose headers this library's headers include (PUBLIC);
+# PKG are the Debian packages it is built on (PkgConfig::<module>, PRIVATE: a consumer that
+# includes a package's headers links the package itself).
 function(lumetra_library name)
   cmake_parse_arguments(ARG "" "" "DEPS;PKG" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  if(sources)
-    add_library(${name} STATIC ${sources})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} PUBLIC ${ARG_DEPS} Threads::Threads)
-    foreach(pkg ${ARG_PKG})
-      target_link_libraries(${name} PUBLIC PkgConfig::${pkg})
-    endforeach()
-  else()
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  if(NOT sources)
+    message(FATAL_ERROR "lumetra_library(${name}): no .cpp in ${CMAKE_CURRENT_SOURCE_DIR}")
   endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} Threads::Threads)
+  foreach(pkg ${ARG_PKG})
+    target_link_libraries(${name} PRIVATE PkgConfig::${pkg})
+  endforeach()
 endfunction()
 
 # lumetra_tests(LABEL [DEPS lib...] [SERIAL gtest-filter])
-# One GoogleTest executable per library from every .cpp of the calling directory;
-# each test case becomes a CTest test labelled with the library's name. Test cases that
-# match the SERIAL filter (those that measure time on a real clock against a real X
-# server) run alone, so that a busy test run cannot stretch what they measure.
+# One GoogleTest executable per library, LABEL_tests, from every .cpp of the calling
+# directory; each test case becomes a CTest test labelled with the library's name. Test
+# cases that match the SERIAL filter (those that measure time on a real clock against a
+# real X server) run alone, so that a busy test run cannot stretch what they measure.
 function(lumetra_tests label)
   cmake_parse_arguments(ARG "" "SERIAL" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
-    return()
+    message(FATAL_ERROR "lumetra_tests(${label}): no .cpp in ${CMAKE_CURRENT_SOURCE_DIR}")
   endif()
   set(exe ${label}_tests)
   add_executable(${exe} ${sources})
@@ -60,18 +60,30 @@ function(lumetra_tests label)
   endif()
 endfunction()
 
-# lumetra_fuzz_target(NAME SOURCE LABEL CORPUS_DIR [DEPS lib...])
-# A libFuzzer entry point. In the ordinary build it is linked with a replay driver
-# that feeds it every file of its seed corpus, and the replay is a CTest test.
-function(lumetra_fuzz_target name source label corpus)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  add_executable(${name}_replay ${source} ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
-  target_link_libraries(${name}_replay PRIVATE ${ARG_DEPS})
-  add_test(NAME fuzz.${name} COMMAND ${name}_replay ${corpus})
-  set_tests_properties(fuzz.${name} PROPERTIES LABELS ${label} TIMEOUT 300)
+# lumetra_fuzz_target(NAME LABEL label [DEPS lib...])
+# The libFuzzer entry point fuzz/NAME_fuzz.cpp, whose seed corpus is fuzz/corpus/NAME/.
+# With the tests it is linked with a replay driver that feeds it every file of its corpus,
+# and the replay is a CTest test labelled LABEL; with LUMETRA_FUZZ it is linked with
+# libFuzzer as NAME_fuzz (scripts/fuzz runs those).
+function(lumetra_fuzz_target name)
+  cmake_parse_arguments(ARG "" "LABEL" "DEPS" ${ARGN})
+  if(NOT ARG_LABEL)
+    message(FATAL_ERROR "lumetra_fuzz_target(${name}): LABEL is missing")
+  endif()
+  set(source ${PROJECT_SOURCE_DIR}/fuzz/${name}_fuzz.cpp)
+  set(corpus ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
+  if(NOT EXISTS ${source} OR NOT IS_DIRECTORY ${corpus})
+    message(FATAL_ERROR "lumetra_fuzz_target(${name}): needs ${source} and ${corpus}/")
+  endif()
+  set_property(GLOBAL APPEND PROPERTY LUMETRA_FUZZ_TARGETS ${name})
+  if(LUMETRA_TESTS)
+    add_executable(${name}_replay ${source} ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
+    target_link_libraries(${name}_replay PRIVATE ${ARG_DEPS})
+    add_test(NAME fuzz.${name} COMMAND ${name}_replay ${corpus})
+    set_tests_properties(fuzz.${name} PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 300)
+  endif()
   if(LUMETRA_FUZZ)
     add_executable(${name}_fuzz ${source})
-    target_compile_options(${name}_fuzz PRIVATE -fsanitize=fuzzer)
     target_link_options(${name}_fuzz PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${name}_fuzz PRIVATE ${ARG_DEPS})
   endif()

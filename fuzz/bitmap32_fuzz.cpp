@@ -1,4 +1,3 @@
-// fuzz: pix32 pix32
 // TBitmap32's "Data" reader on any bytes: the stored size is checked against the stream, and
 // a bitmap that was read can be used and written back to the same bytes.
 #include <cstddef>

@@ -1,4 +1,3 @@
-// fuzz: classlib classlib
 // The class library's BMP reader on any bytes.
 #include <cstddef>
 #include <cstdint>

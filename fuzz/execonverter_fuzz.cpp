@@ -1,4 +1,3 @@
-// fuzz: player player
 // The reader of the slideshow appended to the program file, on any file contents.
 #include <cstddef>
 #include <cstdint>

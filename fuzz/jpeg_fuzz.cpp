@@ -1,4 +1,3 @@
-// fuzz: classlib classlib
 // The JPEG picture class on any bytes: loading, then decoding into a bitmap.
 #include <cstddef>
 #include <cstdint>

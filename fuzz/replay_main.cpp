@@ -1,5 +1,6 @@
 // Replays a fuzz target's seed corpus: every regular file under the directories or files
-// named on the command line is handed to LLVMFuzzerTestOneInput once.
+// named on the command line is handed to LLVMFuzzerTestOneInput once, after the target's
+// LLVMFuzzerInitialize when it has one.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
 
 namespace fs = std::filesystem;
 
@@ -23,6 +25,7 @@ static bool RunFile(const fs::path& p) {
 }
 
 int main(int argc, char** argv) {
+    if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
     size_t count = 0;
     bool ok = true;
     for (int i = 1; i < argc; ++i) {

@@ -1,4 +1,3 @@
-// fuzz: player player
 // The project document reader: any bytes, read as the player reads its document.
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,14 @@
 #include "lumetra_pack.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -11,7 +16,10 @@
 #include <set>
 
 #include "classlib/Classes.h"
+#include "classlib/Jpeg.h"
 #include "classlib/SysUtils.h"
+#include "platform/bass/bass.h"
+#include "platform/bass/decode.h"
 #include "platform/codepage.h"
 
 namespace lumetra_pack {
@@ -53,22 +61,95 @@ std::string Element(const std::string& name, const std::string& value) { return 
 
 std::string BaseName(const std::string& path) { return fs::path(path).filename().string(); }
 
-// The output: written to a temporary file beside OUT and renamed onto it when complete.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    std::error_code ea, eb;
+    fs::path ca = fs::weakly_canonical(fs::absolute(a), ea), cb = fs::weakly_canonical(fs::absolute(b), eb);
+    return !ea && !eb && ca == cb;
+}
+
+// The partial output of a run lives in a folder of the run's own (mode 0700) beside OUT,
+// on OUT's filesystem, so that the finished file is renamed onto OUT in one step. The
+// folder and what is in it go at every exit: by the destructor, and on the way out of a
+// signal by the handler, which knows the two paths in fixed buffers.
+namespace partial {
+
+char gFile[PATH_MAX];
+char gFolder[PATH_MAX];
+struct sigaction gPrevious[3];
+constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+
+void Remove() {
+    if (gFile[0]) ::unlink(gFile);
+    if (gFolder[0]) ::rmdir(gFolder);
+}
+
+void OnSignal(int sig) {
+    Remove();
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+// Makes the run's folder in `dir` and names the file in it. The signals wait meanwhile,
+// so that the handler never sees a folder that exists under another name than it knows.
+bool Begin(const std::string& dir) {
+    std::string pattern = dir + "/.lumetra-pack-XXXXXX";
+    if (pattern.size() + 16 >= PATH_MAX) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    sigset_t block, old;
+    sigemptyset(&block);
+    for (int sig : kSignals) sigaddset(&block, sig);
+    pthread_sigmask(SIG_BLOCK, &block, &old);
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &sa, &gPrevious[i]);
+    std::memcpy(gFolder, pattern.c_str(), pattern.size() + 1);
+    bool made = ::mkdtemp(gFolder) != nullptr;
+    int error = errno;
+    if (made) {
+        std::snprintf(gFile, sizeof gFile, "%s/show.part", gFolder);
+    } else {
+        gFolder[0] = 0;
+        for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &gPrevious[i], nullptr);
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = error;
+    return made;
+}
+
+void End() {
+    Remove();
+    for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &gPrevious[i], nullptr);
+    gFile[0] = gFolder[0] = 0;
+}
+
+}  // namespace partial
+
+// The output: written into the run's folder and renamed onto OUT when complete. An input
+// that is OUT itself is refused before anything is written, since the rename would
+// destroy it.
 class Output {
 public:
     explicit Output(const std::string& path) : path_(path) {
         fs::path p(path);
         fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
-        temp_ = (dir / ("." + p.filename().string() + ".part" + std::to_string(::getpid()))).string();
+        if (!partial::Begin(dir.string())) throw PackError("cannot create " + path + ": " + std::strerror(errno));
+        temp_ = partial::gFile;
         try {
             stream_ = std::make_unique<cl::TFileStream>(temp_, cl::fmCreate);
         } catch (const cl::Exception& e) {
+            partial::End();
             throw PackError("cannot create " + path + ": " + e.what());
         }
     }
     ~Output() {
         stream_.reset();
-        if (!committed_) std::remove(temp_.c_str());
+        partial::End();
     }
 
     int64_t Position() { return stream_->Position(); }
@@ -86,6 +167,7 @@ public:
         auto it = stored_.find(key);
         if (it != stored_.end()) return it->second;
         if (!cl::FileExists(file)) throw PackError("no such file: " + file);
+        RefuseIfOutput(file, path_);
         Range r;
         r.start = Position();
         try {
@@ -107,7 +189,11 @@ public:
         stream_.reset();
         if (::chmod(temp_.c_str(), (mode & 07777) | 0111) != 0) throw PackError("cannot set the mode of " + path_);
         if (std::rename(temp_.c_str(), path_.c_str()) != 0) throw PackError("cannot write " + path_);
-        committed_ = true;
+    }
+
+    static void RefuseIfOutput(const std::string& input, const std::string& output) {
+        if (SameFile(input, output))
+            throw PackError("the output " + output + " is one of the inputs (" + input + ")");
     }
 
 private:
@@ -115,7 +201,49 @@ private:
     std::string temp_;
     std::unique_ptr<cl::TFileStream> stream_;
     std::map<std::string, Range> stored_;
-    bool committed_ = false;
+};
+
+// What the player can use: slide pictures it decodes as JPEG with the class library's
+// reader, and music its audio library decodes (with the WMA add-on it carries). Each file
+// is checked once; the errors name it.
+class Inputs {
+public:
+    void SlidePicture(const std::string& file) {
+        if (!First(pictures_, file)) return;
+        cl::TMemoryStream bytes;
+        try {
+            bytes.LoadFromFile(file);
+        } catch (const cl::Exception& e) {
+            throw PackError("cannot read " + file + ": " + e.what());
+        }
+        try {
+            // As the player shows a slide: the bytes in memory, decoded whole.
+            bytes.SetPosition(0);
+            cl::TJPEGImage jpeg;
+            jpeg.LoadFromStream(&bytes);
+            jpeg.Bitmap();
+        } catch (const std::exception& e) {
+            throw PackError(file + ": not a JPEG picture the player can show (" + e.what() + ")");
+        }
+    }
+
+    void Music(const std::string& file) {
+        if (!First(music_, file)) return;
+        std::set<std::string> containers = bass::BaseContainers();
+        containers.insert(bass::kWmaContainers);
+        bass::DecodeError error;
+        if (!bass::Decoder::Open(bass::SourceData::OpenFile(file, 0, 0), containers, &error))
+            throw PackError(file + ": not music the player can play (MP3, Ogg Vorbis, WAV, FLAC, AIFF or WMA)");
+    }
+
+private:
+    static bool First(std::set<std::string>& checked, const std::string& file) {
+        if (!cl::FileExists(file)) throw PackError("no such file: " + file);
+        std::error_code ec;
+        fs::path canonical = fs::weakly_canonical(fs::absolute(file), ec);
+        return checked.insert(ec ? file : canonical.string()).second;
+    }
+    std::set<std::string> pictures_, music_;
 };
 
 std::string Trailer(int64_t offset) {
@@ -267,28 +395,45 @@ const Child* Find(const Item& item, const std::string& name) {
 }
 
 void PackProject(const Options& options) {
+    Output::RefuseIfOutput(options.project, options.output);
     std::string doc = ReadTextFile(options.project);
-    if (doc.compare(0, 3, "\xEF\xBB\xBF") == 0) doc.erase(0, 3);  // byte-order mark
-    std::vector<Edit> edits;
-    std::vector<Item> items = ScanProject(doc, options.project, edits);
     fs::path base = fs::path(options.project).parent_path();
-    auto resolve = [&](const std::string& p) {
-        fs::path fp(p);
-        return (fp.is_absolute() ? fp : base / fp).string();
-    };
-
     struct stat st;
     if (::stat(options.player.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) throw PackError("no such file: " + options.player);
     Output out(options.output);
     out.Append(options.player);
+    Inputs inputs;
+    std::string rewritten = RewriteProject(doc, options.project, [&](ProjectFile kind, const std::string& name) {
+        fs::path fp(name);
+        std::string path = (fp.is_absolute() ? fp : base / fp).string();
+        if (kind == ProjectFile::SlidePicture) inputs.SlidePicture(path);
+        if (kind == ProjectFile::Music) inputs.Music(path);
+        return out.Append(path);
+    });
+    std::string bytes = ToCodePage(rewritten, options.project);
+    int64_t offset = out.Position();
+    out.Write(bytes);
+    out.Write(Trailer(offset));
+    out.Commit(st.st_mode);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+std::string RewriteProject(std::string doc, const std::string& path, const PlaceFile& place) {
+    if (doc.compare(0, 3, "\xEF\xBB\xBF") == 0) doc.erase(0, 3);  // byte-order mark
+    std::vector<Edit> edits;
+    std::vector<Item> items = ScanProject(doc, path, edits);
 
     // Replaces the File-like element `fileTag` by the two position elements, dropping
     // any position elements written by hand.
-    auto place = [&](const Item& item, const char* fileTag, const char* startTag, const char* endTag) -> bool {
+    auto put = [&](const Item& item, const char* fileTag, const char* startTag, const char* endTag,
+                   ProjectFile kind) -> bool {
         const Child* file = Find(item, fileTag);
         if (!file) return false;
-        if (file->text.empty()) throw PackError(options.project + ": empty <" + std::string(fileTag) + "> element");
-        Range r = out.Append(resolve(file->text));
+        if (file->text.empty()) throw PackError(path + ": empty <" + std::string(fileTag) + "> element");
+        Range r = place(kind, file->text);
         edits.push_back({file->begin, file->end,
                          Element(startTag, std::to_string(r.start)) + Element(endTag, std::to_string(r.end))});
         for (const Child& c : item.children)
@@ -297,13 +442,14 @@ void PackProject(const Options& options) {
     };
     for (const Item& item : items) {
         if (item.name == "Slide") {
-            place(item, "File", "StartPos", "EndPos");
+            put(item, "File", "StartPos", "EndPos", ProjectFile::SlidePicture);
             // A mask picture is used only when the slide says it has one.
-            if (place(item, "MaskFile", "MaskStartPos", "MaskEndPos") && !Find(item, "EffectMask"))
+            if (put(item, "MaskFile", "MaskStartPos", "MaskEndPos", ProjectFile::MaskPicture) &&
+                !Find(item, "EffectMask"))
                 edits.push_back({item.contentEnd, item.contentEnd, Element("EffectMask", "0")});
         } else {
             const Child* file = Find(item, "File");
-            bool placed = place(item, "File", "StartPos", "EndPos");
+            bool placed = put(item, "File", "StartPos", "EndPos", ProjectFile::Music);
             if (placed && !Find(item, "FileName"))
                 edits.push_back({item.contentEnd, item.contentEnd, Element("FileName", Text(BaseName(file->text)))});
         }
@@ -319,17 +465,8 @@ void PackProject(const Options& options) {
         if (!inside) kept.push_back(e);
     }
     for (auto it = kept.rbegin(); it != kept.rend(); ++it) doc.replace(it->begin, it->end - it->begin, it->replacement);
-
-    std::string bytes = ToCodePage(doc, options.project);
-    int64_t offset = out.Position();
-    out.Write(bytes);
-    out.Write(Trailer(offset));
-    out.Commit(st.st_mode);
+    return doc;
 }
-
-}  // namespace
-
-// ---------------------------------------------------------------------------------------
 
 Options ParseCommandLine(const std::vector<std::string>& args) {
     Options o;
@@ -435,11 +572,13 @@ void Pack(const Options& options) {
     }
     struct stat st;
     if (::stat(options.player.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) throw PackError("no such file: " + options.player);
-    for (const auto& f : options.pictures)
-        if (!cl::FileExists(f)) throw PackError("no such file: " + f);
-    for (const auto& f : options.music)
-        if (!cl::FileExists(f)) throw PackError("no such file: " + f);
-    // Texts are checked before anything is written.
+    // Everything is checked before anything is written.
+    for (const auto& f : options.pictures) Output::RefuseIfOutput(f, options.output);
+    for (const auto& f : options.music) Output::RefuseIfOutput(f, options.output);
+    Output::RefuseIfOutput(options.player, options.output);
+    Inputs inputs;
+    for (const auto& f : options.pictures) inputs.SlidePicture(f);
+    for (const auto& f : options.music) inputs.Music(f);
     if (options.title) ToCodePage(*options.title, "--title");
     for (const auto& f : options.music) ToCodePage(BaseName(f), f);
     for (const auto& f : options.pictures) ToCodePage(BaseName(f), f);

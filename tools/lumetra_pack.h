@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <stdexcept>
@@ -49,8 +50,19 @@ struct Range {
 };
 std::string BuildDocument(const Options& options, const std::vector<Range>& pictures, const std::vector<Range>& music);
 
-// Packs as the options say. Throws PackError naming the path at fault; the output file
-// is then left untouched (or absent).
+// The project document of the --project mode, as the player's reader needs it: the file
+// element of every Slide (File, MaskFile) and MusicTrack (File) replaced by the byte range
+// `place` gives the named file (the name as written), a MusicTrack without FileName given
+// the file's own name, comments dropped and empty-element tags written out. Throws
+// PackError naming `path` for a document that reader cannot read.
+enum class ProjectFile { SlidePicture, MaskPicture, Music };
+using PlaceFile = std::function<Range(ProjectFile kind, const std::string& name)>;
+std::string RewriteProject(std::string doc, const std::string& path, const PlaceFile& place);
+
+// Packs as the options say. Slide pictures must be JPEG pictures the player decodes, music
+// files must be music its audio library decodes (mask pictures are not checked), and no
+// input may be the output file itself. Throws PackError naming the path at fault; the
+// output file is then left untouched (or absent).
 void Pack(const Options& options);
 
 // Command-line entry: returns the exit status, reporting errors on `err`.

@@ -3,8 +3,8 @@
 //
 // Start and Stop may be called from the main thread and from inside OnTimer (a handler
 // may restart or stop its own timer). TimerID is atomic, and Stop kills until no event is
-// left, so an event started by a handler while another thread stops the timer does not
-// survive the Stop.
+// left; a handler that was already running when another thread stopped the timer cannot
+// start it again (its Start undoes itself), so no event survives the Stop.
 #pragma once
 
 #include <atomic>
@@ -45,6 +45,7 @@ public:
 private:
     std::atomic<win::UINT> FTimerID{0};
     std::atomic<win::DWORD> FStartTime{0};
+    std::atomic<uint64_t> FStops{0};  // Stop calls so far
 };
 
 }  // namespace audio

@@ -537,27 +537,149 @@ TBrush* TWinControl::Brush() {
 void TWinControl::SetBevelKind(TBevelKind v) {
     if (bevelKind_ == v) return;
     bevelKind_ = v;
-    Invalidate();
+    FrameChanged();
 }
 
 void TWinControl::SetBevelEdges(TBevelEdges v) {
-    bevelEdges_ = v & 0x0F;
-    Invalidate();
+    v &= 0x0F;
+    if (bevelEdges_ == v) return;
+    bevelEdges_ = v;
+    FrameChanged();
 }
 
 void TWinControl::SetBevelInner(TBevelCut v) {
+    if (bevelInnerW_ == v) return;
     bevelInnerW_ = v;
-    Invalidate();
+    FrameChanged();
 }
 
 void TWinControl::SetBevelOuter(TBevelCut v) {
+    if (bevelOuterW_ == v) return;
     bevelOuterW_ = v;
-    Invalidate();
+    FrameChanged();
 }
 
 void TWinControl::SetBevelWidth(int v) {
-    bevelWidthW_ = v < 1 ? 1 : v;
-    Invalidate();
+    v = std::clamp(v, 1, kMaxFrameWidth);
+    if (bevelWidthW_ == v) return;
+    bevelWidthW_ = v;
+    FrameChanged();
+}
+
+// ---- the frame the class library draws: border and bevels -----------------------------------
+
+namespace {
+
+// The edge size of the bevels on each side they are drawn on.
+int BevelSize(TBevelKind kind, TBevelCut inner, TBevelCut outer, int width) {
+    if (kind == bkNone) return 0;
+    return (inner != bvNone ? width : 0) + (outer != bvNone ? width : 0);
+}
+
+}  // namespace
+
+RECT ControlsInternal::ClientRectInWindow(HWND h) {
+    RECT wr, cr;
+    GetWindowRect(h, &wr);
+    GetClientRect(h, &cr);
+    POINT o;
+    ::win::ClientToScreen(h, &o);
+    return RECT{o.x - wr.left, o.y - wr.top, o.x - wr.left + cr.right, o.y - wr.top + cr.bottom};
+}
+
+void TWinControl::AdjustFrameRect(RECT& Rect) const {
+    Rect.left += borderWidth_;
+    Rect.top += borderWidth_;
+    Rect.right -= borderWidth_;
+    Rect.bottom -= borderWidth_;
+    const int e = BevelSize(bevelKind_, bevelInnerW_, bevelOuterW_, bevelWidthW_);
+    if (bevelEdges_ & (1u << beLeft)) Rect.left += e;
+    if (bevelEdges_ & (1u << beTop)) Rect.top += e;
+    if (bevelEdges_ & (1u << beRight)) Rect.right -= e;
+    if (bevelEdges_ & (1u << beBottom)) Rect.bottom -= e;
+    Rect.right = std::max(Rect.left, Rect.right);
+    Rect.bottom = std::max(Rect.top, Rect.bottom);
+}
+
+void TWinControl::PaintFrame(HDC DC) {
+    if (!handle_ || (bevelKind_ == bkNone && borderWidth_ <= 0)) return;
+    const int saved = SaveDC(DC);
+    RECT client = ControlsInternal::ClientRectInWindow(handle_);
+    ExcludeClipRect(DC, client.left, client.top, client.right, client.bottom);
+    // Out from the client: the border, the scroll bars of the window layer, the bevels.
+    RECT r{client.left - borderWidth_, client.top - borderWidth_, client.right + borderWidth_,
+           client.bottom + borderWidth_};
+    if (bevelKind_ != bkNone) {
+        const int e = BevelSize(bevelKind_, bevelInnerW_, bevelOuterW_, bevelWidthW_);
+        const DWORD style = static_cast<DWORD>(GetWindowLongA(handle_, GWL_STYLE));
+        if (bevelEdges_ & (1u << beLeft)) r.left -= e;
+        if (bevelEdges_ & (1u << beTop)) r.top -= e;
+        if (bevelEdges_ & (1u << beRight)) r.right += e;
+        if (style & WS_VSCROLL) r.right += GetSystemMetrics(SM_CYVSCROLL);
+        if (bevelEdges_ & (1u << beBottom)) r.bottom += e;
+        if (style & WS_HSCROLL) r.bottom += GetSystemMetrics(SM_CXHSCROLL);
+        static const UINT inner[] = {0, BDR_SUNKENINNER, BDR_RAISEDINNER, 0};
+        static const UINT outer[] = {0, BDR_SUNKENOUTER, BDR_RAISEDOUTER, 0};
+        static const UINT kind[] = {0, 0, BF_SOFT, BF_FLAT};
+        DrawEdge(DC, &r, inner[bevelInnerW_] | outer[bevelOuterW_],
+                 bevelEdges_ | kind[bevelKind_] | (Ctl3D ? 0u : BF_MONO) | BF_ADJUST);
+    }
+    IntersectClipRect(DC, r.left, r.top, r.right, r.bottom);
+    RECT wr;
+    GetWindowRect(handle_, &wr);
+    RECT all{0, 0, wr.right - wr.left, wr.bottom - wr.top};
+    FillRect(DC, &all, Brush()->Handle());
+    RestoreDC(DC, saved);
+}
+
+void TWinControl::NCCalcSizeHandler(TMessage& Message) {
+    DefaultHandler(Message);
+    if (!Message.LParam) return;
+    RECT* r = Message.WParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(Message.LParam)->rgrc[0]
+                             : reinterpret_cast<RECT*>(Message.LParam);
+    AdjustFrameRect(*r);
+}
+
+void TWinControl::NCPaintHandler(TMessage& Message) {
+    if (handle_) {
+        if (HDC dc = GetWindowDC(handle_)) {
+            try {
+                PaintFrame(dc);
+            } catch (...) {
+                ReleaseDC(handle_, dc);
+                throw;
+            }
+            ReleaseDC(handle_, dc);
+        }
+    }
+    DefaultHandler(Message);
+    // A control that paints its own border draws the sunken client edge over the window
+    // layer's flat one.
+    if (handle_ && (ControlStyle & csNeedsBorderPaint) &&
+        (static_cast<DWORD>(GetWindowLongA(handle_, GWL_EXSTYLE)) & WS_EX_CLIENTEDGE)) {
+        if (HDC dc = GetWindowDC(handle_)) {
+            RECT wr;
+            GetWindowRect(handle_, &wr);
+            RECT r{0, 0, wr.right - wr.left, wr.bottom - wr.top};
+            const int saved = SaveDC(dc);
+            ExcludeClipRect(dc, r.left + 2, r.top + 2, r.right - 2, r.bottom - 2);
+            DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
+            RestoreDC(dc, saved);
+            ReleaseDC(handle_, dc);
+        }
+    }
+}
+
+void TWinControl::FrameChanged() {
+    if (handle_) {
+        creatingWindow_ = true;  // the window keeps the model's size: no read-back meanwhile
+        SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        creatingWindow_ = false;
+        // The client area moved within the window: everything in it is drawn again.
+        RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+    AlignControls();
 }
 
 TWinControl::~TWinControl() {
@@ -699,6 +821,21 @@ void TWinControl::CreateWnd() {
     if (!h) throw EOSError(Format("Error creating window of class %s", p.WinClassName));
     handle_ = h;
     ControlMap()[h] = this;
+    // The window takes the control's place among its siblings: directly below the window
+    // of the nearest windowed sibling above it, or on top.
+    if (parent_ && parent_->handle_ == p.WndParent) {
+        HWND above = HWND_TOP;
+        auto self = std::find(parent_->controls_.begin(), parent_->controls_.end(), this);
+        if (self != parent_->controls_.end())
+            for (auto it = self + 1; it != parent_->controls_.end(); ++it)
+                if ((*it)->Is<TWinControl>() && static_cast<TWinControl*>(*it)->handle_) {
+                    above = static_cast<TWinControl*>(*it)->handle_;
+                    break;
+                }
+        creatingWindow_ = true;
+        SetWindowPos(h, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+        creatingWindow_ = false;
+    }
     // The windowed children get their windows now, in z-order.
     for (TControl* c : controls_)
         if (c->Is<TWinControl>()) static_cast<TWinControl*>(c)->CreateHandle();
@@ -750,7 +887,11 @@ void TWinControl::SetParentWindow(HWND v) {
     }
 }
 
-RECT TWinControl::CalcClientRect(int w, int h) const { return RECT{0, 0, w, h}; }
+RECT TWinControl::CalcClientRect(int w, int h) const {
+    RECT r{0, 0, w, h};
+    AdjustFrameRect(r);
+    return RECT{0, 0, r.right - r.left, r.bottom - r.top};
+}
 
 RECT TWinControl::ClientRect() const {
     RECT r;
@@ -770,19 +911,13 @@ POINT TWinControl::ClientOrigin() const {
     return p;
 }
 
-void TWinControl::AdjustClientRect(RECT& Rect) const {
-    Rect.left += borderWidth_;
-    Rect.top += borderWidth_;
-    Rect.right -= borderWidth_;
-    Rect.bottom -= borderWidth_;
-}
+void TWinControl::AdjustClientRect(RECT&) const {}
 
 void TWinControl::SetBorderWidth(int v) {
-    if (v < 0) v = 0;
+    v = std::clamp(v, 0, kMaxFrameWidth);
     if (borderWidth_ == v) return;
     borderWidth_ = v;
-    AlignControls();
-    Invalidate();
+    FrameChanged();
 }
 
 void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {

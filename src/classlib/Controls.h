@@ -318,6 +318,9 @@ struct TCreateParams {
 class TWinControl : public TControl {
     CL_DECLARE_COMPONENT(TWinControl, TControl)
 public:
+    // Border and bevel widths are cut to this.
+    static constexpr int kMaxFrameWidth = 1000;
+
     explicit TWinControl(TComponent* AOwner);
     ~TWinControl() override;
 
@@ -362,12 +365,17 @@ public:
     bool DoubleBuffered = false;
     // The brush the background is erased with (its colour is the control's Color).
     TBrush* Brush();
+    // A border of this many pixels around the client area, in the window's frame, painted
+    // with the brush.
     int BorderWidth() const { return borderWidth_; }
     void SetBorderWidth(int v);
+    // Off: bevels are drawn flat in window-frame colour.
     bool Ctl3D = true;
     bool ParentCtl3D = true;
     virtual win::HPALETTE GetPalette() { return nullptr; }
-    // Bevels drawn in the frame of a windowed control (none unless BevelKind says so).
+    // Bevels drawn in the frame of a windowed control, outside the border (none while
+    // BevelKind is bkNone): on the sides BevelEdges names, an outer and an inner cut of
+    // BevelWidth pixels each (bvNone: none), soft or flat as BevelKind says.
     TBevelKind BevelKind() const { return bevelKind_; }
     void SetBevelKind(TBevelKind v);
     TBevelEdges BevelEdges() const { return bevelEdges_; }
@@ -394,6 +402,8 @@ public:
 
     // Used by the message handlers of this class.
     void PaintHandler(TMessage& Message);
+    void NCCalcSizeHandler(TMessage& Message);
+    void NCPaintHandler(TMessage& Message);
     // The window lost the mouse capture: forget the control that held it.
     void CaptureLost();
     void PaintControls(win::HDC dc, TControl* First);
@@ -420,6 +430,13 @@ protected:
     void SetZOrder(TControl* c, bool Top);
     // Top-level windows have frames: the client rectangle of a window of this size.
     virtual win::RECT CalcClientRect(int w, int h) const;
+    // Shrinks a window rectangle by the frame parts the class library draws itself (the
+    // border and the bevels), after the window layer's own frame.
+    virtual void AdjustFrameRect(win::RECT& Rect) const;
+    // Paints those parts into the window's DC (WM_NCPAINT, before the window layer's frame).
+    virtual void PaintFrame(win::HDC DC);
+    // The frame's geometry changed: the window recomputes its client area and repaints.
+    void FrameChanged();
 
     win::HWND handle_ = nullptr;
     win::HWND parentWindow_ = nullptr;
@@ -495,13 +512,6 @@ protected:
 
 private:
     TControlCanvas* canvas_ = nullptr;
-};
-
-// Declared only so that code testing for it compiles; never instantiated.
-class TOleControl : public TWinControl {
-    CL_DECLARE_CLASS(TOleControl, TWinControl)
-public:
-    explicit TOleControl(TComponent* AOwner) : TWinControl(AOwner) {}
 };
 
 // ---- windows and utilities ----------------------------------------------------------------

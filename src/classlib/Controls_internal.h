@@ -12,6 +12,10 @@ struct ControlsInternal {
     static void RegisterForms();     // Controls_register.cpp
     static void RegisterStdCtrls();  // StdCtrls.cpp
     static void RegisterExtCtrls();  // ExtCtrls.cpp
+    static void RegisterComCtrls();  // ComCtrls.cpp
+    static void RegisterOleCtrls();  // OleCtrls.cpp
+    // A window's client rectangle in its window's coordinates.
+    static win::RECT ClientRectInWindow(win::HWND hwnd);
     // Sends CM_MOUSELEAVE / CM_MOUSEENTER when the control under the pointer has changed
     // (the application's idle processing).
     static void TrackMouseControl();

@@ -154,9 +154,9 @@ void ControlsInternal::RegisterControls() {
         FillRect(dc, &r, c->Brush()->Handle());
         m.Result = 1;
     });
-    RegisterMessageHandler(W, WM_NCPAINT, [](TObject* self, TMessage& m) {
-        InheritedDispatch(TWinControl::StaticClass(), self, m);
-    });
+    RegisterMessageHandler(W, WM_NCPAINT, [](TObject* self, TMessage& m) { static_cast<TWinControl*>(self)->NCPaintHandler(m); });
+    RegisterMessageHandler(W, WM_NCCALCSIZE,
+                           [](TObject* self, TMessage& m) { static_cast<TWinControl*>(self)->NCCalcSizeHandler(m); });
     auto readBack = [](TObject* self, TMessage& m) {
         auto* c = static_cast<TWinControl*>(self);
         c->DefaultHandler(m);
@@ -385,6 +385,22 @@ void ControlsInternal::RegisterForms() {
         if (v && !v->Is<TWinControl>()) throw EPropertyError("ActiveControl must be a windowed control");
         static_cast<TCustomForm*>(o)->SetActiveControl(static_cast<TWinControl*>(v));
     };
+    auto barStyle = EnumProp<TControlScrollBar, TScrollBarStyle>("Style", "TScrollBarStyle", &TControlScrollBar::Style,
+                                                                 &TControlScrollBar::SetStyle, ssRegular,
+                                                                 {"ssRegular", "ssFlat", "ssHotTrack"});
+    DeclarePublished(TControlScrollBar::StaticClass(),
+                     {barStyle, BoolProp<TControlScrollBar>("Visible", &TControlScrollBar::Visible,
+                                                            &TControlScrollBar::SetVisible, true)});
+    auto bar = [](const char* name, TControlScrollBar* (TScrollingWinControl::*get)() const) {
+        TPropInfo p;
+        p.Name = name;
+        p.Kind = tkClass;
+        p.TypeName = "TControlScrollBar";
+        p.GetObject = [get](const TObject* o) -> TObject* { return (static_cast<const TScrollingWinControl*>(o)->*get)(); };
+        return p;
+    };
+    DeclarePublished(TScrollingWinControl::StaticClass(), {bar("HorzScrollBar", &TScrollingWinControl::HorzScrollBar),
+                                                           bar("VertScrollBar", &TScrollingWinControl::VertScrollBar)});
     DeclarePublished(F, {caption, cw, ch, border, icons, style, state, position,
                          BoolField<TCustomForm>("KeyPreview", &TCustomForm::KeyPreview, false), active});
 }
@@ -396,6 +412,8 @@ void RegisterControlClasses() {
         ControlsInternal::RegisterForms();
         ControlsInternal::RegisterStdCtrls();
         ControlsInternal::RegisterExtCtrls();
+        ControlsInternal::RegisterComCtrls();
+        ControlsInternal::RegisterOleCtrls();
         RegisterClasses({&TControl::StaticClass(), &TWinControl::StaticClass(), &TGraphicControl::StaticClass(),
                          &TCustomControl::StaticClass(), &TScrollingWinControl::StaticClass(),
                          &TCustomForm::StaticClass(), &TForm::StaticClass()});

@@ -15,6 +15,70 @@ TApplication* Application = nullptr;
 TScreen* Screen = nullptr;
 TMouse* Mouse = nullptr;
 
+// ---- scrolling windows ------------------------------------------------------------------------
+
+namespace {
+
+INT_PTR FlatMode(TScrollBarStyle s) {
+    switch (s) {
+    case ssFlat: return FSB_FLAT_MODE;
+    case ssHotTrack: return FSB_ENCARTA_MODE;
+    default: return FSB_REGULAR_MODE;
+    }
+}
+
+}  // namespace
+
+void TControlScrollBar::SetVisible(bool v) {
+    if (visible_ == v) return;
+    visible_ = v;
+    if (control_->HandleAllocated()) control_->RecreateWnd();
+}
+
+void TControlScrollBar::SetStyle(TScrollBarStyle v) {
+    if (style_ == v) return;
+    style_ = v;
+    ApplyStyle(true);
+}
+
+void TControlScrollBar::ApplyStyle(bool Redraw) {
+    if (!control_->HandleAllocated()) return;
+    FlatSB_SetScrollProp(control_->Handle(), kind_ == sbHorizontal ? WSB_PROP_HSTYLE : WSB_PROP_VSTYLE,
+                         FlatMode(style_), Redraw ? TRUE : FALSE);
+}
+
+bool TControlScrollBar::IsScrollBarVisible() const {
+    if (!visible_ || !control_->HandleAllocated()) return false;
+    const DWORD bit = kind_ == sbHorizontal ? WS_HSCROLL : WS_VSCROLL;
+    return (static_cast<DWORD>(GetWindowLongA(control_->Handle(), GWL_STYLE)) & bit) != 0;
+}
+
+TScrollingWinControl::TScrollingWinControl(TComponent* AOwner)
+    : TWinControl(AOwner),
+      horz_(new TControlScrollBar(this, sbHorizontal)),
+      vert_(new TControlScrollBar(this, sbVertical)) {}
+
+TScrollingWinControl::~TScrollingWinControl() {
+    delete horz_;
+    delete vert_;
+}
+
+void TScrollingWinControl::CreateWnd() {
+    TWinControl::CreateWnd();
+    // Bars that may not show leave the window whatever its class asked for.
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(handle_, GWL_STYLE));
+    DWORD wanted = style;
+    if (!horz_->visible_) wanted &= ~WS_HSCROLL;
+    if (!vert_->visible_) wanted &= ~WS_VSCROLL;
+    if (wanted != style) {
+        SetWindowLongA(handle_, GWL_STYLE, static_cast<LONG>(wanted));
+        FrameChanged();
+    }
+    InitializeFlatSB(handle_);
+    horz_->ApplyStyle(false);
+    vert_->ApplyStyle(false);
+}
+
 // ---- TCustomForm -------------------------------------------------------------------------------
 
 TCustomForm::TCustomForm(TComponent* AOwner) : TScrollingWinControl(AOwner) {
@@ -172,8 +236,11 @@ RECT TCustomForm::CalcClientRect(int w, int h) const {
     FrameStyle(style, ex);
     RECT frame{0, 0, 0, 0};
     AdjustWindowRectEx(&frame, style, FALSE, ex);
-    int cw = w - (frame.right - frame.left), ch = h - (frame.bottom - frame.top);
-    return RECT{0, 0, std::max(0, cw), std::max(0, ch)};
+    RECT r{0, 0, w - (frame.right - frame.left), h - (frame.bottom - frame.top)};
+    r.right = std::max(0, static_cast<int>(r.right));
+    r.bottom = std::max(0, static_cast<int>(r.bottom));
+    AdjustFrameRect(r);
+    return RECT{0, 0, r.right - r.left, r.bottom - r.top};
 }
 
 void TCustomForm::DestroyWnd() {

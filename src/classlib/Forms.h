@@ -11,21 +11,53 @@ namespace cl {
 
 // ---- scrolling windows ----------------------------------------------------------------------
 
+enum TScrollBarKind { sbHorizontal, sbVertical };
 enum TScrollBarStyle { ssRegular, ssFlat, ssHotTrack };
 
-struct TControlScrollBar {
-    bool Visible = true;
-    TScrollBarStyle Style = ssRegular;
-    int Range = 0;
-    int Position = 0;
+class TScrollingWinControl;
+
+// One scroll bar of a scrolling window. The window shows the bar while its style has
+// WS_HSCROLL or WS_VSCROLL (as its class creates it); Visible off keeps it hidden. The
+// window hands its bars to the flat scroll bar layer, and Style is the bar's mode there.
+class TControlScrollBar : public TPersistent {
+    CL_DECLARE_CLASS(TControlScrollBar, TPersistent)
+public:
+    TControlScrollBar(TScrollingWinControl* Control, TScrollBarKind Kind) : control_(Control), kind_(Kind) {}
+    TScrollBarKind Kind() const { return kind_; }
+    bool Visible() const { return visible_; }
+    // Recreates the window when it exists.
+    void SetVisible(bool v);
+    TScrollBarStyle Style() const { return style_; }
+    void SetStyle(TScrollBarStyle v);
+    // Visible and shown by the window now.
+    bool IsScrollBarVisible() const;
+
+private:
+    friend class TScrollingWinControl;
+    // The bar's mode in the flat scroll bar layer.
+    void ApplyStyle(bool Redraw);
+    TScrollingWinControl* control_;
+    TScrollBarKind kind_;
+    bool visible_ = true;
+    TScrollBarStyle style_ = ssRegular;
 };
 
 class TScrollingWinControl : public TWinControl {
     CL_DECLARE_COMPONENT(TScrollingWinControl, TWinControl)
 public:
-    explicit TScrollingWinControl(TComponent* AOwner) : TWinControl(AOwner) {}
-    TControlScrollBar HorzScrollBar;
-    TControlScrollBar VertScrollBar;
+    explicit TScrollingWinControl(TComponent* AOwner);
+    ~TScrollingWinControl() override;
+    TControlScrollBar* HorzScrollBar() const { return horz_; }
+    TControlScrollBar* VertScrollBar() const { return vert_; }
+
+protected:
+    // Leaves out the bars that are not Visible and hands the others to the flat scroll bar
+    // layer in their styles.
+    void CreateWnd() override;
+
+private:
+    TControlScrollBar* horz_ = nullptr;
+    TControlScrollBar* vert_ = nullptr;
 };
 
 // ---- form tables ----------------------------------------------------------------------------

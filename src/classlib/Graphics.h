@@ -455,9 +455,13 @@ protected:
 private:
     friend class TBitmapCanvas;
     friend struct BitmapImage;
+    friend class TJPEGImage;
     struct Image;
     // Replaces the pixels by `img` (which becomes ours); the canvas follows.
     void Install(Image&& img);
+    // A new picture of the size in the current format whose pixels the caller writes
+    // completely (a decoder): nothing is kept and nothing filled.
+    void NewUnfilled(int width, int height);
     void LoadFromResource(win::HINSTANCE instance, const char* resource, const String& name);
     void DrawTransparent(TCanvas* canvas, const TRect& rect);
     TColor PixelColorRGB(int x, int y) const;

@@ -244,13 +244,15 @@ struct BitmapImage {
     static void FillWhite(TBitmap::Image& img) {
         if (!img.bits) return;
         if (!Indexed(img.format)) {
-            std::memset(img.bits, 0xFF, static_cast<size_t>(img.stride) * static_cast<size_t>(img.height));
+            // One white row (the fourth byte of 32-bit pixels and the top bit of 15-bit ones
+            // stay 0), copied into every row.
+            const size_t stride = static_cast<size_t>(img.stride);
+            std::vector<uint8_t> row(stride, 0xFF);
             if (img.format == pf15bit)
-                for (int y = 0; y < img.height; ++y)
-                    for (int x = 0; x < img.width; ++x) img.Row(y)[2 * x + 1] = 0x7F;
+                for (int x = 0; x < img.width; ++x) row[2 * static_cast<size_t>(x) + 1] = 0x7F;
             if (img.format == pf32bit || img.format == pfDevice)
-                for (int y = 0; y < img.height; ++y)
-                    for (int x = 0; x < img.width; ++x) img.Row(y)[4 * x + 3] = 0;
+                for (int x = 0; x < img.width; ++x) row[4 * static_cast<size_t>(x) + 3] = 0;
+            for (int y = 0; y < img.height; ++y) std::memcpy(img.Row(y), row.data(), stride);
             return;
         }
         int idx = NearestIndex(img.table, 0xFFFFFF);
@@ -349,6 +351,13 @@ void TBitmap::SetSize(int width, int height) {
         BitmapImage::CopyPixels(img, cur);
         cur.bits = nullptr;
     }
+    Install(std::move(img));
+    Changed();
+}
+
+void TBitmap::NewUnfilled(int width, int height) {
+    Image img;
+    BitmapImage::Make(img, std::max(width, 0), std::max(height, 0), format_, table_);
     Install(std::move(img));
     Changed();
 }

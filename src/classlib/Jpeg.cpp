@@ -320,9 +320,11 @@ void TJPEGImage::DIBNeeded() {
 
     auto bmp = std::make_unique<TBitmap>();
     int ow = static_cast<int>(d.output_width), oh = static_cast<int>(d.output_height);
+    // The decoder writes every row, so the new picture is not filled first; rows it does
+    // not deliver are made white below, as a new bitmap's pixels are.
     if (greyOut || quantized) {
         bmp->SetPixelFormat(pf8bit);
-        bmp->SetSize(ow, oh);
+        bmp->NewUnfilled(ow, oh);
         if (greyOut) {
             bmp->SetColorTable(GreyRamp());
         } else {
@@ -333,7 +335,7 @@ void TJPEGImage::DIBNeeded() {
         }
     } else {
         bmp->SetPixelFormat(pf24bit);
-        bmp->SetSize(ow, oh);
+        bmp->NewUnfilled(ow, oh);
     }
     std::vector<uint8_t> cmykRow(cmyk && !greyOut ? static_cast<size_t>(ow) * 4 : 0);
     bool inverted = InvertedCmyk(d);
@@ -358,6 +360,26 @@ void TJPEGImage::DIBNeeded() {
                 dst[3 * x] = static_cast<uint8_t>((2 * yy * k + 255) / 510);
             }
         }
+    }
+    if (d.output_scanline < d.output_height) {
+        // A source that stopped delivering rows: the rest is white (the nearest entry on
+        // indexed pictures), as a new bitmap is.
+        uint8_t white = 0xFF;
+        if (greyOut || quantized) {
+            const auto& t = bmp->ColorTable();
+            int best = 0, bestD = -1;
+            for (size_t i = 0; i < t.size(); ++i) {
+                int dr = 255 - t[i].rgbRed, dg = 255 - t[i].rgbGreen, db = 255 - t[i].rgbBlue;
+                int dist = dr * dr + dg * dg + db * db;
+                if (bestD < 0 || dist < bestD) {
+                    bestD = dist;
+                    best = static_cast<int>(i);
+                }
+            }
+            white = static_cast<uint8_t>(best);
+        }
+        for (int y = static_cast<int>(d.output_scanline); y < oh; ++y)
+            std::memset(bmp->ScanLine(y), white, static_cast<size_t>(bmp->RowBytes()));
     }
     if (!PhaseFinish(&d, &dec.e)) dec.Fail();
     warnings_ = dec.e.warnings;

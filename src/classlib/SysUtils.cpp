@@ -275,11 +275,18 @@ void SetRandSeed(uint32_t seed) {
     randSeed = seed;
 }
 
+int32_t TRandomSequence::Random(int32_t n) {
+    Seed = Seed * 134775813u + 1u;
+    if (n <= 0) return 0;
+    return static_cast<int32_t>((static_cast<uint64_t>(Seed) * static_cast<uint32_t>(n)) >> 32);
+}
+
 int32_t Random(int32_t n) {
     std::lock_guard<std::mutex> lock(RandomMutex());
-    randSeed = randSeed * 134775813u + 1u;
-    if (n <= 0) return 0;
-    return static_cast<int32_t>((static_cast<uint64_t>(randSeed) * static_cast<uint32_t>(n)) >> 32);
+    TRandomSequence shared(randSeed);
+    int32_t r = shared.Random(n);
+    randSeed = shared.Seed;
+    return r;
 }
 
 double Random() {

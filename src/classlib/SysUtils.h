@@ -139,6 +139,16 @@ double Random();
 // Seeds the generator from the platform clock.
 void Randomize();
 
+// A generator of the same formula with a state of its own, for code that needs a repeatable
+// sequence without moving the shared generator. Not synchronised: one owner at a time.
+class TRandomSequence {
+public:
+    explicit TRandomSequence(uint32_t seed = 0) : Seed(seed) {}
+    // As Random(n): 0 .. n-1, n <= 0 gives 0 and still advances the state.
+    int32_t Random(int32_t n);
+    uint32_t Seed;
+};
+
 // ---------------------------------------------------------------------------------------
 // Strings (ASCII case rules; 1-based helpers for code ported literally).
 

@@ -458,6 +458,12 @@ struct TClusterEntry {
 using TCluster = std::vector<TClusterEntry>;
 using TMappingTable = std::vector<TCluster>;
 
+// Pixel loops over at least this many pixels split their rows into bands over the
+// processor's cores (win::ParallelRows); each row is computed as on one thread, so the
+// bytes do not depend on the number of threads. Combining through a user callback
+// (dmCustom) always stays on the calling thread.
+constexpr int64_t kParallelPixels = int64_t{1} << 18;
+
 // Copies the SrcRect of Src into DstRect of Dst, clipped to DstClip, stretching through
 // the resampler when the sizes differ, and combines by CombineOp. Nil bitmaps raise
 // EBitmapException; a SrcRect outside Src raises ESrcInvalidException; empty bitmaps and

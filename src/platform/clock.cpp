@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -297,9 +298,33 @@ void ClockWaitUntilCounter(int64_t ticks) {
         VirtualWait(TheClock(), ticks, nullptr, false);
         return;
     }
-    int64_t coarse = ticks - kTicksPerMs;
-    if (SteadyTicks() < coarse) std::this_thread::sleep_until(SteadyPointOf(coarse));
-    while (SteadyTicks() < ticks) std::this_thread::yield();
+    // Sleeps to the absolute deadline on the monotonic clock: no busy turn at the end, and a
+    // signal that interrupts the sleep does not stretch it. The deadline is carried over from
+    // the counter by the distance still to go, so it does not depend on where the steady
+    // clock counts from.
+    for (;;) {
+        const int64_t left = ticks - SteadyTicks();
+        if (left <= 0) return;
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const int64_t ns = std::min<int64_t>(left, INT64_MAX / 200) * 100;
+        int64_t sec = static_cast<int64_t>(now.tv_sec) + ns / 1'000'000'000;
+        int64_t nsec = static_cast<int64_t>(now.tv_nsec) + ns % 1'000'000'000;
+        if (nsec >= 1'000'000'000) {
+            ++sec;
+            nsec -= 1'000'000'000;
+        }
+        timespec until{};
+        until.tv_sec = static_cast<time_t>(sec);
+        until.tv_nsec = static_cast<long>(nsec);
+        int err;
+        while ((err = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr)) == EINTR) {
+        }
+        if (err != 0) {
+            std::this_thread::sleep_until(SteadyPointOf(ticks));
+            return;
+        }
+    }
 }
 
 ClockWaitResult ClockWaitUntil(int64_t deadlineTicks, const std::function<bool()>& woken) {

@@ -53,8 +53,9 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 DWORD GetTickCount();
 void Sleep(DWORD ms);
 
-// The only legal way to wait for a counter value (paced loops): real mode sleeps and
-// spins the last millisecond; virtual mode advances time.
+// The only legal way to wait for a counter value (paced loops): real mode sleeps to the
+// deadline (no busy waiting; it returns once the counter has reached `ticks`); virtual
+// mode advances time.
 void ClockWaitUntilCounter(int64_t ticks);
 
 enum class ClockWaitResult { Deadline, Woken, Horizon };

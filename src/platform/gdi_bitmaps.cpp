@@ -1,13 +1,133 @@
 // Bitmaps and DIB sections: allocation, pixel formats, colour matching and the DIB
 // transfer calls.
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "platform/gdi_impl.h"
 
 namespace win::gdi {
 
 uintptr_t StockBitmapHandle();
+
+namespace {
+
+constexpr size_t kMapFrom = size_t{4} << 20;
+constexpr size_t kHugePage = size_t{2} << 20;
+
+// Mapped blocks given back are kept for the next picture of about the same size (a slide
+// show frees the pictures of one slide change, the decoded slide and the transition's
+// bitmaps, and makes the same again at the next): taking one back saves the system's
+// clearing and mapping of fresh pages. At most eight blocks, 256 MiB in all.
+class BlockCache {
+public:
+    // A kept block of at least `bytes` that wastes at most a quarter; null when none.
+    uint8_t* Take(size_t bytes, size_t* mapped) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
+            if (it->second >= bytes && it->second - bytes <= bytes / 4 + kHugePage) {
+                uint8_t* p = it->first;
+                *mapped = it->second;
+                total_ -= it->second;
+                blocks_.erase(it);
+                return p;
+            }
+        }
+        return nullptr;
+    }
+    // Keeps the block, or unmaps it (or an older one) when the cache is full.
+    void Give(uint8_t* p, size_t mapped) {
+        std::vector<std::pair<uint8_t*, size_t>> drop;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (mapped > kBytes) {
+                drop.emplace_back(p, mapped);
+            } else {
+                blocks_.emplace_back(p, mapped);
+                total_ += mapped;
+                while (blocks_.size() > kBlocks || total_ > kBytes) {
+                    drop.push_back(blocks_.front());
+                    total_ -= blocks_.front().second;
+                    blocks_.erase(blocks_.begin());
+                }
+            }
+        }
+        for (auto& [q, n] : drop) munmap(q, n);
+    }
+
+private:
+    static constexpr size_t kBlocks = 8;
+    static constexpr size_t kBytes = size_t{256} << 20;
+    std::mutex mutex_;
+    std::vector<std::pair<uint8_t*, size_t>> blocks_;  // oldest first
+    size_t total_ = 0;
+};
+
+BlockCache& Cache() {
+    // Never destroyed: bitmaps may still be freed while the program exits.
+    static BlockCache* cache = new BlockCache;
+    return *cache;
+}
+
+// A mapping of at least `bytes` that starts on a huge-page boundary; null on failure.
+uint8_t* MapAligned(size_t bytes, size_t* mapped) {
+    const size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const auto start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+    // Give back the unaligned head and the tail beyond the aligned block.
+    if (aligned > start) munmap(raw, aligned - start);
+    const size_t tail = start + length + kHugePage - (aligned + length);
+    if (tail > 0) munmap(reinterpret_cast<void*>(aligned + length), tail);
+#ifdef MADV_HUGEPAGE
+    madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+#endif
+    *mapped = length;
+    return reinterpret_cast<uint8_t*>(aligned);
+}
+
+}  // namespace
+
+void PixelRelease::operator()(uint8_t* p) const {
+    if (!p) return;
+    if (mapped)
+        Cache().Give(p, mapped);
+    else
+        std::free(p);
+}
+
+// Under AddressSanitizer every block comes from the ordinary allocator, so that an overrun
+// of a large picture is caught like that of a small one.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMapLargeBlocks = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kMapLargeBlocks = false;
+#else
+constexpr bool kMapLargeBlocks = true;
+#endif
+#else
+constexpr bool kMapLargeBlocks = true;
+#endif
+
+PixelStorage AllocPixels(size_t bytes, bool zeroed) {
+    if (bytes == 0) return nullptr;
+    if (kMapLargeBlocks && bytes >= kMapFrom) {
+        size_t mapped = 0;
+        if (uint8_t* p = Cache().Take(bytes, &mapped)) {
+            if (zeroed) std::memset(p, 0, bytes);
+            return PixelStorage(p, PixelRelease{mapped});
+        }
+        if (uint8_t* p = MapAligned(bytes, &mapped)) return PixelStorage(p, PixelRelease{mapped});
+    }
+    void* p = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);
+    return PixelStorage(static_cast<uint8_t*>(p), PixelRelease{});
+}
 
 namespace {
 
@@ -74,7 +194,7 @@ std::shared_ptr<BitmapObj> NewBitmap(int width, int height, int bpp, bool topDow
     bm->topDown = topDown;
     bm->dib = dib;
     bm->stride = static_cast<long>(stride);
-    bm->storage.reset(new (std::nothrow) uint8_t[bytes]());
+    bm->storage = AllocPixels(static_cast<size_t>(bytes), true);
     if (!bm->storage) return nullptr;
     bm->bits = bm->storage.get();
     if (bpp <= 8) bm->colors.assign(size_t{1} << bpp, RGBQUAD{});

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/gdi_impl.h"
+#include "platform/parallel.h"
 
 namespace win::gdi {
 
@@ -187,7 +188,7 @@ void FillRegion(DcObj& dc, const Region& deviceRgn, const Paint& paint, uint8_t 
     BitmapObj& bm = dc.Surface();
     uint32_t mask = bm.fmt == Fmt::B32 ? 0x00FFFFFFu : RawMask(bm);
     bool usesD = RopUsesD(rop3);
-    std::vector<uint32_t> prow, drow;
+    std::vector<uint32_t> prow, drow, before;
     std::vector<uint8_t> keep;
     bool transparent = paint.kind == Paint::Hatch && paint.transparentBg;
     for (const Band& b : rgn.Bands()) {
@@ -199,8 +200,7 @@ void FillRegion(DcObj& dc, const Region& deviceRgn, const Paint& paint, uint8_t 
             for (int y = b.top; y < b.bottom; ++y) {
                 PaintRow(paint, y, x0, n, prow.data(), transparent ? keep.data() : nullptr);
                 if (usesD || transparent) ReadRaw(bm, y, x0, n, drow.data());
-                std::vector<uint32_t> before;
-                if (transparent) before = drow;
+                if (transparent) before.assign(drow.begin(), drow.end());
                 ApplyRop(rop3, prow.data(), nullptr, drow.data(), n);
                 for (int i = 0; i < n; ++i) drow[static_cast<size_t>(i)] &= mask;
                 if (transparent) {
@@ -265,6 +265,99 @@ AxisMap MapAxis(int64_t n, int64_t srcStart, int64_t m, bool mirror, int srcLimi
     return a;
 }
 
+// ------------------------------------------------------------------ unstretched copies
+
+// SRCCOPY rows between the common formats, unstretched and unmirrored, straight from the
+// source row to the destination row. Each gives exactly what the general road (read the
+// raw values, convert, mask, write) gives: 24 to 32 bits leaves the fourth byte 0, 32 to 24
+// drops it, indexed sources go through the converter's table.
+using FastRow = void (*)(const uint8_t* src, int sx, uint8_t* dst, int dx, int n, const uint32_t* table);
+
+inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+inline uint32_t Load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+void Row24To32(const uint8_t* s, int sx, uint8_t* d, int dx, int n, const uint32_t*) {
+    s += 3 * static_cast<size_t>(sx);
+    d += 4 * static_cast<size_t>(dx);
+    int i = 0;
+    // Four pixels from three little-endian words: B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3.
+    for (; i + 4 <= n; i += 4, s += 12, d += 16) {
+        const uint32_t w0 = Load32(s), w1 = Load32(s + 4), w2 = Load32(s + 8);
+        Store32(d, w0 & 0x00FFFFFFu);
+        Store32(d + 4, ((w0 >> 24) | (w1 << 8)) & 0x00FFFFFFu);
+        Store32(d + 8, ((w1 >> 16) | (w2 << 16)) & 0x00FFFFFFu);
+        Store32(d + 12, w2 >> 8);
+    }
+    for (; i < n; ++i, s += 3, d += 4)
+        Store32(d, static_cast<uint32_t>(s[0]) | (static_cast<uint32_t>(s[1]) << 8) | (static_cast<uint32_t>(s[2]) << 16));
+}
+
+void Row32To24(const uint8_t* s, int sx, uint8_t* d, int dx, int n, const uint32_t*) {
+    s += 4 * static_cast<size_t>(sx);
+    d += 3 * static_cast<size_t>(dx);
+    for (int i = 0; i < n; ++i, s += 4, d += 3) {
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+    }
+}
+
+template <int Bits>
+inline uint32_t IndexAt(const uint8_t* row, int x) {
+    if constexpr (Bits == 8) return row[x];
+    if constexpr (Bits == 4) return (x & 1) ? (row[x >> 1] & 0x0Fu) : (row[x >> 1] >> 4);
+    return (row[x >> 3] >> (7 - (x & 7))) & 1u;
+}
+
+template <int Bits>
+void RowIndexTo32(const uint8_t* s, int sx, uint8_t* d, int dx, int n, const uint32_t* table) {
+    d += 4 * static_cast<size_t>(dx);
+    for (int i = 0; i < n; ++i, d += 4) Store32(d, table[IndexAt<Bits>(s, sx + i)] & 0x00FFFFFFu);
+}
+
+template <int Bits>
+void RowIndexTo24(const uint8_t* s, int sx, uint8_t* d, int dx, int n, const uint32_t* table) {
+    d += 3 * static_cast<size_t>(dx);
+    for (int i = 0; i < n; ++i, d += 3) {
+        const uint32_t v = table[IndexAt<Bits>(s, sx + i)];
+        d[0] = static_cast<uint8_t>(v);
+        d[1] = static_cast<uint8_t>(v >> 8);
+        d[2] = static_cast<uint8_t>(v >> 16);
+    }
+}
+
+void RowCopy24(const uint8_t* s, int sx, uint8_t* d, int dx, int n, const uint32_t*) {
+    std::memcpy(d + 3 * static_cast<size_t>(dx), s + 3 * static_cast<size_t>(sx), 3 * static_cast<size_t>(n));
+}
+
+void RowCopy32(const uint8_t* s, int sx, uint8_t* d, int dx, int n, const uint32_t*) {
+    std::memcpy(d + 4 * static_cast<size_t>(dx), s + 4 * static_cast<size_t>(sx), 4 * static_cast<size_t>(n));
+}
+
+// The row routine for an unstretched SRCCOPY from `s` to `d`, or null for the general road.
+FastRow FastRowFor(const BitmapObj& s, const BitmapObj& d, const RowConverter& conv) {
+    if (d.fmt != Fmt::B24 && d.fmt != Fmt::B32) return nullptr;
+    const bool to32 = d.fmt == Fmt::B32;
+    if (s.fmt == d.fmt) return to32 ? RowCopy32 : RowCopy24;
+    if (s.fmt == Fmt::B24 && to32 && conv.Matching()) return Row24To32;
+    if (s.fmt == Fmt::B32 && !to32 && conv.Matching()) return Row32To24;
+    if (!conv.Table()) return nullptr;
+    switch (s.fmt) {
+    case Fmt::I8: return to32 ? RowIndexTo32<8> : RowIndexTo24<8>;
+    case Fmt::I4: return to32 ? RowIndexTo32<4> : RowIndexTo24<4>;
+    case Fmt::I1: return to32 ? RowIndexTo32<1> : RowIndexTo24<1>;
+    default: return nullptr;
+    }
+}
+
+// Rows of at least this many pixels in all are split over the processor's cores.
+constexpr int64_t kParallelPixels = int64_t{1} << 18;
+
 // A private copy of the rows a blit reads when source and destination share pixels.
 std::shared_ptr<BitmapObj> Snapshot(const BitmapObj& bm) {
     auto copy = std::make_shared<BitmapObj>();
@@ -277,7 +370,7 @@ std::shared_ptr<BitmapObj> Snapshot(const BitmapObj& bm) {
     copy->stride = bm.stride;
     copy->colors = bm.colors;
     size_t bytes = static_cast<size_t>(bm.stride) * static_cast<size_t>(bm.height);
-    copy->storage.reset(new (std::nothrow) uint8_t[bytes]);
+    copy->storage = AllocPixels(bytes, false);
     if (!copy->storage) return nullptr;
     std::memcpy(copy->storage.get(), bm.bits, bytes);
     copy->bits = copy->storage.get();
@@ -347,13 +440,61 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
     RowConverter conv(sbm, bm, &src.colors);
     bool rawCopy = rop == 0xCC && !ranges && identityCols && conv.Identity() && sbm.bpp == bm.bpp && bm.bpp >= 8 &&
                    bm.fmt != Fmt::X555 && (bm.fmt != Fmt::B32 || sbm.fmt == Fmt::B32);
+    // Unstretched copies between the common formats go straight from row to row.
+    const FastRow fast = rop == 0xCC && !ranges && identityCols && !rawCopy ? FastRowFor(sbm, bm, conv) : nullptr;
+    const uint32_t* table = conv.Table();
+    // The runs of destination columns [xa, xb) of a span whose source columns exist: the
+    // same for every row of a copy.
+    std::vector<std::pair<int, int>> runs;
+    auto findRuns = [&](int x0, int x1) {
+        runs.clear();
+        int xa = x0;
+        while (xa < x1) {
+            while (xa < x1 && cols.nearest[static_cast<size_t>(xa - cb)] < 0) ++xa;
+            int xb = xa;
+            while (xb < x1 && cols.nearest[static_cast<size_t>(xb - cb)] >= 0) ++xb;
+            if (xa < xb) runs.emplace_back(xa, xb);
+            xa = xb;
+        }
+    };
+    // One destination row of such a copy.
+    auto copyRow = [&](int yy) {
+        int srcY = rows.nearest[static_cast<size_t>(yy - rb)];
+        if (srcY < 0) return;
+        const uint8_t* srow8 = sbm.Row(srcY);
+        uint8_t* drow8 = bm.Row(yy);
+        for (const auto& [xa, xb] : runs) {
+            const int sx = cols.nearest[static_cast<size_t>(xa - cb)];
+            if (fast) {
+                fast(srow8, sx, drow8, xa, xb - xa, table);
+            } else {
+                size_t bpp = static_cast<size_t>(bm.bpp / 8);
+                std::memcpy(drow8 + static_cast<size_t>(xa) * bpp, srow8 + static_cast<size_t>(sx) * bpp,
+                            static_cast<size_t>(xb - xa) * bpp);
+            }
+        }
+    };
     ColorMatcher match(bm);
     bool keepAlpha = sbm.fmt == Fmt::B32 && bm.fmt == Fmt::B32;
-    std::vector<uint32_t> srow, sconv, prow, drow, sval;
+    // Row buffers, reused by every row of the blit.
+    std::vector<uint32_t> srow, sconv, prow, drow, sval, tmp, bits, count;
+    std::vector<uint64_t> acc;
 
     for (const Band& b : area.Bands()) {
         for (size_t k = 0; k < b.xs.size(); k += 2) {
             int x0 = b.xs[k], x1 = b.xs[k + 1];
+            if (fast || rawCopy) {
+                findRuns(x0, x1);
+                // Rows are independent: a large block is split over the cores.
+                if (int64_t{b.bottom - b.top} * (x1 - x0) >= kParallelPixels) {
+                    ParallelRows(b.top, b.bottom, 16, [&](int ya, int yb) {
+                        for (int yy = ya; yy < yb; ++yy) copyRow(yy);
+                    });
+                } else {
+                    for (int yy = b.top; yy < b.bottom; ++yy) copyRow(yy);
+                }
+                continue;
+            }
             for (int yy = b.top; yy < b.bottom; ++yy) {
                 int ri = yy - rb;
                 int srcY = rows.nearest[static_cast<size_t>(ri)];
@@ -367,16 +508,6 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
                     if (xa >= xb) break;
                     int n = xb - xa;
                     sval.resize(static_cast<size_t>(n));
-                    if (rawCopy) {
-                        // Same format, plain copy: straight from row to row.
-                        size_t bpp = static_cast<size_t>(bm.bpp / 8);
-                        std::memcpy(
-                            bm.Row(yy) + static_cast<size_t>(xa) * bpp,
-                            sbm.Row(srcY) + static_cast<size_t>(cols.nearest[static_cast<size_t>(xa - cb)]) * bpp,
-                            static_cast<size_t>(n) * bpp);
-                        xa = xb;
-                        continue;
-                    }
                     if (!ranges && identityCols) {
                         // Unstretched, unmirrored columns: one contiguous source run.
                         srow.resize(static_cast<size_t>(n));
@@ -396,10 +527,10 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
                         }
                     } else {
                         int r0 = rows.lo[static_cast<size_t>(ri)], r1 = rows.hi[static_cast<size_t>(ri)];
-                        std::vector<uint32_t> tmp(static_cast<size_t>(sbm.width));
-                        std::vector<uint64_t> acc(static_cast<size_t>(n) * 4, 0);
-                        std::vector<uint32_t> bits(static_cast<size_t>(n), stretchMode == BLACKONWHITE ? 1u : 0u);
-                        std::vector<uint32_t> count(static_cast<size_t>(n), 0);
+                        tmp.resize(static_cast<size_t>(sbm.width));
+                        acc.assign(static_cast<size_t>(n) * 4, 0);
+                        bits.assign(static_cast<size_t>(n), stretchMode == BLACKONWHITE ? 1u : 0u);
+                        count.assign(static_cast<size_t>(n), 0);
                         for (int sy2 = r0; sy2 < r1; ++sy2) {
                             ReadRaw(sbm, sy2, 0, sbm.width, tmp.data());
                             for (int i = 0; i < n; ++i) {

@@ -94,6 +94,18 @@ struct GdiObject : HandleObject {
 
 enum class Fmt { I1, I4, I8, X555, R565, B24, B32 };
 
+// Owned pixel memory. Large blocks come straight from the system (fresh pages are zero, so
+// they are not cleared again, and they are backed by huge pages where the system allows,
+// which saves most page faults on a picture of many megabytes), and the last ones given back
+// are kept for the next picture of about their size; small ones come from the heap.
+struct PixelRelease {
+    size_t mapped = 0;  // bytes mapped from the system; 0: heap memory
+    void operator()(uint8_t* p) const;
+};
+using PixelStorage = std::unique_ptr<uint8_t[], PixelRelease>;
+// Null when the memory cannot be had. `zeroed` false leaves heap blocks uninitialised.
+PixelStorage AllocPixels(size_t bytes, bool zeroed);
+
 struct BitmapObj : GdiObject {
     int width = 0;
     int height = 0;
@@ -104,7 +116,7 @@ struct BitmapObj : GdiObject {
     bool monoDdb = false;     // a monochrome device-dependent bitmap
     long stride = 0;          // bytes per row (positive)
     uint8_t* bits = nullptr;  // first byte of the block
-    std::unique_ptr<uint8_t[]> storage;
+    PixelStorage storage;
     std::vector<RGBQUAD> colors;  // colour table of indexed formats
     DWORD compression = BI_RGB;
     DWORD masks[3] = {0, 0, 0};
@@ -276,6 +288,11 @@ public:
     RowConverter(const BitmapObj& src, const BitmapObj& dst, const BlitColors* colors);
     void Run(const uint32_t* in, uint32_t* out, int n);
     bool Identity() const { return mode_ == Mode::Identity; }
+    // The raw destination value of every index of an indexed source; null unless the
+    // conversion is such a table.
+    const uint32_t* Table() const { return mode_ == Mode::Lookup ? lookup_.data() : nullptr; }
+    // True when the conversion is the plain colour match (no table, no monochrome rule).
+    bool Matching() const { return mode_ == Mode::Generic; }
 
 private:
     enum class Mode { Identity, Lookup, ToMonoDdb, Generic } mode_ = Mode::Generic;

@@ -657,8 +657,8 @@ BOOL LockWindowUpdate(HWND hwnd);
 
 // DC redirection (ours): while a redirect is pushed, GetDC, GetDCEx and GetWindowDC for
 // that window answer `hdc`; BeginPaint fills only ps.hdc (no erase, no validation);
-// ReleaseDC of it returns 1 and EndPaint does nothing. GetDC(0) and other windows are
-// unaffected. Redirects nest: a pop restores the outer one. UI thread.
+// ReleaseDC of it returns 1 and EndPaint does nothing and answers -1. GetDC(0) and other
+// windows are unaffected. Redirects nest: a pop restores the outer one. UI thread.
 void PushDCRedirect(HWND hwnd, HDC hdc);
 void PopDCRedirect();
 // While alive, redirects are ignored (the real window DC is handed out).
@@ -736,10 +736,62 @@ BOOL UnionRect(RECT* dst, const RECT* a, const RECT* b);
 // otherwise a. FALSE when the result is empty.
 BOOL SubtractRect(RECT* dst, const RECT* a, const RECT* b);
 
-// ---- flat scroll bars ------------------------------------------------------------------------------
+// ---- frame drawing -----------------------------------------------------------------------------------
 
+constexpr UINT BDR_RAISEDOUTER = 0x1;
+constexpr UINT BDR_SUNKENOUTER = 0x2;
+constexpr UINT BDR_RAISEDINNER = 0x4;
+constexpr UINT BDR_SUNKENINNER = 0x8;
+constexpr UINT EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER;
+constexpr UINT EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER;
+constexpr UINT EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER;
+constexpr UINT EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
+constexpr UINT BF_LEFT = 0x1;
+constexpr UINT BF_TOP = 0x2;
+constexpr UINT BF_RIGHT = 0x4;
+constexpr UINT BF_BOTTOM = 0x8;
+constexpr UINT BF_RECT = 0xF;
+constexpr UINT BF_DIAGONAL = 0x10;
+constexpr UINT BF_MIDDLE = 0x800;
+constexpr UINT BF_SOFT = 0x1000;
+constexpr UINT BF_ADJUST = 0x2000;
+constexpr UINT BF_FLAT = 0x4000;
+constexpr UINT BF_MONO = 0x8000;
+
+// The classic three-dimensional edge (ours, in system colours): an outer ring (the OUTER
+// bits) at the rectangle's border and an inner ring (the INNER bits) inside it, one pixel
+// each, on the sides BF_LEFT ... BF_BOTTOM name. A ring's left and top lines take its light
+// colour, its right and bottom lines (drawn after them, so they own the top-right and
+// bottom-left corners) its dark colour: raised outer 3D light / 3D dark shadow, raised inner
+// button highlight / button shadow, sunken outer button shadow / button highlight, sunken
+// inner 3D dark shadow / 3D light (a ring with both bits is raised). BF_SOFT swaps the light
+// colours of the two rings; BF_FLAT draws the outer ring in button shadow and the inner one
+// in button face all round; BF_MONO (over BF_FLAT) the outer in window frame and the inner in
+// window colour. BF_MIDDLE fills what is left with button face (window colour when mono);
+// BF_ADJUST shrinks *rect by what was drawn on each side. The DC's clip and origin apply.
+// FALSE (nothing drawn) for a null DC or rectangle, and for BF_DIAGONAL, which is not drawn.
+BOOL DrawEdge(HDC hdc, RECT* rect, UINT edge, UINT flags);
+
+// ---- flat scroll bars ------------------------------------------------------------------------------
+// A window can hand its scroll bars to the flat scroll bar layer (ours): its bars are then
+// painted by that layer when the frame is painted (WM_NCPAINT), in each bar's mode, and are
+// left out when the window prints its frame into a device context (WM_PRINT); the other
+// FlatSB_ calls forward to the plain ones. Regular mode looks like a plain bar, flat and
+// hot-track modes are framed in button shadow.
+
+constexpr int WSB_PROP_VSTYLE = 0x100;
+constexpr int WSB_PROP_HSTYLE = 0x200;
+constexpr int FSB_REGULAR_MODE = 0;
+constexpr int FSB_ENCARTA_MODE = 1;
+constexpr int FSB_FLAT_MODE = 2;
+
+// TRUE for a window (both bars in regular mode); FALSE otherwise.
 BOOL InitializeFlatSB(HWND hwnd);
-LONG UninitializeFlatSB(HWND hwnd);  // S_OK (0)
+// Gives the bars back to the window: S_OK (0) for a window, E_FAIL otherwise.
+LONG UninitializeFlatSB(HWND hwnd);
+// FALSE when the window's bars are not the flat layer's or the property or mode is unknown.
+BOOL FlatSB_SetScrollProp(HWND hwnd, int index, INT_PTR value, BOOL redraw);
+BOOL FlatSB_GetScrollProp(HWND hwnd, int index, int* value);
 
 // ---- names without the A suffix ----------------------------------------------------------------------
 

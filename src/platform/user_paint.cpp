@@ -229,8 +229,21 @@ void DefNcPaint(Window* w, HDC given) {
         edge.Subtract(RECT{b + 2, b + cap + 2, width - b - 2, height - b - 2});
         for (const RECT& r : edge.Rects()) GdiFill(hdc, r, SysColor(COLOR_BTNSHADOW));
     }
-    if (w->style & WS_VSCROLL) GdiFill(hdc, RECT{co.x + cw, co.y, co.x + cw + 17, co.y + ch}, SysColor(COLOR_SCROLLBAR));
-    if (w->style & WS_HSCROLL) GdiFill(hdc, RECT{co.x, co.y + ch, co.x + cw + ((w->style & WS_VSCROLL) ? 17 : 0), co.y + ch + 17}, SysColor(COLOR_SCROLLBAR));
+    // Bars of the flat scroll bar layer are painted by it on WM_NCPAINT and left out of a
+    // printed frame.
+    if (!(w->flatScrollBars && given)) {
+        auto bar = [&](const RECT& r, int mode) {
+            GdiFill(hdc, r, SysColor(COLOR_SCROLLBAR));
+            if (w->flatScrollBars && mode != FSB_REGULAR_MODE) {
+                RectSet frame(r);
+                frame.Subtract(RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1});
+                for (const RECT& f : frame.Rects()) GdiFill(hdc, f, SysColor(COLOR_BTNSHADOW));
+            }
+        };
+        if (w->style & WS_VSCROLL) bar(RECT{co.x + cw, co.y, co.x + cw + 17, co.y + ch}, w->flatModeV);
+        if (w->style & WS_HSCROLL)
+            bar(RECT{co.x, co.y + ch, co.x + cw + ((w->style & WS_VSCROLL) ? 17 : 0), co.y + ch + 17}, w->flatModeH);
+    }
     if (!given) ReleaseDC(w->hwnd, hdc);
 }
 
@@ -370,7 +383,8 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
 
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
     if (!ps) return FALSE;
-    if (IsRedirectDc(ps->hdc)) return TRUE;
+    // A paint structure filled by a redirected BeginPaint: nothing to release.
+    if (IsRedirectDc(ps->hdc)) return -1;
     if (ps->hdc) ReleaseDC(hwnd, ps->hdc);
     return TRUE;
 }

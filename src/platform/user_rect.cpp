@@ -108,7 +108,4 @@ BOOL SubtractRect(RECT* dst, const RECT* a, const RECT* b) {
     return Empty(r) ? FALSE : TRUE;
 }
 
-BOOL InitializeFlatSB(HWND) { return TRUE; }
-LONG UninitializeFlatSB(HWND) { return 0; }
-
 }  // namespace win

@@ -59,6 +59,12 @@ struct Window : HandleObject {
     RectSet windowRgnRects;
     bool hasWindowRgn = false;
 
+    // The scroll bars belong to the flat scroll bar layer (InitializeFlatSB), with the
+    // mode of the horizontal and the vertical bar.
+    bool flatScrollBars = false;
+    int flatModeH = 0;
+    int flatModeV = 0;
+
     bool foreign = false;
     uint64_t nativeId = 0;  // foreign windows adopted by a backend
     bool destroying = false;

@@ -5,6 +5,7 @@
 
 #include "classlib/Controls.h"
 #include "classlib/Forms.h"
+#include "classlib/OleCtrls.h"
 #include "classlib/TypInfo.h"
 #include "platform/gdi.h"
 #include "platform/kernel.h"
@@ -169,21 +170,54 @@ void FillWithControlBrush(win::HDC dc, cl::TControl* control, const win::RECT& r
     win::DeleteObject(brush);
 }
 
-void DrawThemedBorder(win::HDC, cl::TControl*, win::HWND) {
-    // Themed edit borders need the theme library; without it nothing is drawn.
+// The border of a client-edge window as the edit-text element draws it: without visual
+// themes, the classic sunken edge over the window rectangle.
+void DrawThemedBorder(win::HDC dc, cl::TControl*, win::HWND wnd) {
+    if (!(static_cast<win::DWORD>(win::GetWindowLongA(wnd, win::GWL_EXSTYLE)) & win::WS_EX_CLIENTEDGE)) return;
+    DCState state(dc);
+    win::RECT wr = WindowRectOf(wnd);
+    win::RECT r = MakeRect(0, 0, wr.right - wr.left, wr.bottom - wr.top);
+    win::ExcludeClipRect(dc, r.left + 2, r.top + 2, r.right - 2, r.bottom - 2);
+    win::DrawEdge(dc, &r, win::EDGE_SUNKEN, win::BF_RECT);
 }
 
+// The client rectangle of a window in its window's coordinates.
+win::RECT ClientRectInWindow(cl::TControl* control, win::HWND wnd) {
+    win::POINT off;
+    GetWindowClientOffset(wnd, off);
+    return MakeRect(off.x, off.y, off.x + control->ClientWidth(), off.y + control->ClientHeight());
+}
+
+// The class library's border and bevels of a windowed control, its window's own frame over
+// them, then the border a control paints itself.
 void DrawBevelFrame(cl::TControl* control, win::HDC dc, win::HWND wnd, bool themed) {
+    auto* wc = control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(control) : nullptr;
     {
         DCState state(dc);
-        int border = control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(control)->BorderWidth() : 0;
-        if (border > 0) {
-            win::POINT off;
-            GetWindowClientOffset(wnd, off);
-            win::RECT client = MakeRect(off.x, off.y, off.x + control->ClientWidth(), off.y + control->ClientHeight());
+        const int border = wc ? wc->BorderWidth() : 0;
+        const cl::TBevelKind kind = wc ? wc->BevelKind() : cl::bkNone;
+        if (kind != cl::bkNone || border > 0) {
+            const win::RECT client = ClientRectInWindow(control, wnd);
             win::ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
             win::RECT bevel = MakeRect(client.left - border, client.top - border, client.right + border,
                                        client.bottom + border);
+            if (kind != cl::bkNone) {
+                static const win::UINT inner[] = {0, win::BDR_SUNKENINNER, win::BDR_RAISEDINNER, 0};
+                static const win::UINT outer[] = {0, win::BDR_SUNKENOUTER, win::BDR_RAISEDOUTER, 0};
+                static const win::UINT kinds[] = {0, 0, win::BF_SOFT, win::BF_FLAT};
+                const cl::TBevelCut in = wc->BevelInner(), out = wc->BevelOuter();
+                const int edge = (in != cl::bvNone ? wc->BevelWidth() : 0) + (out != cl::bvNone ? wc->BevelWidth() : 0);
+                const cl::TBevelEdges edges = wc->BevelEdges();
+                const win::DWORD style = static_cast<win::DWORD>(win::GetWindowLongA(wnd, win::GWL_STYLE));
+                if (edges & (1u << cl::beLeft)) bevel.left -= edge;
+                if (edges & (1u << cl::beTop)) bevel.top -= edge;
+                if (edges & (1u << cl::beRight)) bevel.right += edge;
+                if (style & win::WS_VSCROLL) bevel.right += win::GetSystemMetrics(win::SM_CYVSCROLL);
+                if (edges & (1u << cl::beBottom)) bevel.bottom += edge;
+                if (style & win::WS_HSCROLL) bevel.bottom += win::GetSystemMetrics(win::SM_CXHSCROLL);
+                win::DrawEdge(dc, &bevel, inner[in] | outer[out],
+                              edges | kinds[kind] | (wc->Ctl3D ? 0u : win::BF_MONO) | win::BF_ADJUST);
+            }
             win::IntersectClipRect(dc, bevel.left, bevel.top, bevel.right, bevel.bottom);
             win::RECT wr = WindowRectOf(wnd);
             FillWithControlBrush(dc, control, MakeRect(0, 0, wr.right - wr.left, wr.bottom - wr.top));
@@ -196,14 +230,30 @@ void DrawBevelFrame(cl::TControl* control, win::HDC dc, win::HWND wnd, bool them
     if (themed || (control->ControlStyle & cl::csNeedsBorderPaint)) DrawThemedBorder(dc, control, wnd);
 }
 
+// An ordinal published property of another library's control, 0 when it has none.
+int64_t PublishedOrd(cl::TControl* control, const char* name) {
+    return cl::GetPropInfo(control, name) ? cl::GetOrdProp(control, name) : 0;
+}
+
+// Tool windows carry their edges as published properties; inside the edges the frame is
+// filled with the control's brush.
 void DrawToolWindowFrame(win::HDC dc, cl::TControl* control, win::HWND wnd) {
-    // Tool windows of other libraries carry their edges as published properties; the frame
-    // is filled with the control's brush inside the client's surroundings.
-    win::POINT off;
-    GetWindowClientOffset(wnd, off);
-    win::ExcludeClipRect(dc, off.x, off.y, off.x + control->ClientWidth(), off.y + control->ClientHeight());
+    const win::RECT client = ClientRectInWindow(control, wnd);
+    win::ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+    static const win::UINT inner[] = {0, win::BDR_RAISEDINNER, win::BDR_SUNKENINNER};
+    static const win::UINT outer[] = {0, win::BDR_RAISEDOUTER, win::BDR_SUNKENOUTER};
+    auto style = [&](const char* name) {
+        const int64_t v = PublishedOrd(control, name);
+        return v >= 0 && v <= 2 ? static_cast<size_t>(v) : 0;
+    };
+    const auto borders = static_cast<win::UINT>(PublishedOrd(control, "EdgeBorders")) & win::BF_RECT;
+    const bool ctl3D = !control->Is<cl::TWinControl>() || static_cast<cl::TWinControl*>(control)->Ctl3D;
     win::RECT wr = WindowRectOf(wnd);
-    FillWithControlBrush(dc, control, MakeRect(0, 0, wr.right - wr.left, wr.bottom - wr.top));
+    win::RECT r = MakeRect(0, 0, wr.right - wr.left, wr.bottom - wr.top);
+    win::DrawEdge(dc, &r, inner[style("EdgeInner")] | outer[style("EdgeOuter")],
+                  borders | (ctl3D ? 0u : win::BF_MONO) | win::BF_ADJUST);
+    win::IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    FillWithControlBrush(dc, control, r);
 }
 
 void DrawControlFrame(win::HDC dc, cl::TControl* control, win::HWND wnd, bool themed) {
@@ -230,12 +280,31 @@ void PaintClientByMessages(win::HDC dc, cl::TControl* control, win::HWND wnd) {
     if (wasDouble) wc->DoubleBuffered = true;
 }
 
-void OleDrawControl(win::HDC, cl::TControl*) {
-    // OLE controls draw their object through OLE; the class library has none to draw.
+// An OLE control's object draws its content over the control's client rectangle.
+void OleDrawControl(win::HDC dc, cl::TControl* control) {
+    if (!control || !control->Is<cl::TOleControl>()) return;
+    auto* ole = static_cast<cl::TOleControl*>(control);
+    ole->HandleNeeded();
+    cl::OleDraw(ole->OleObject(), cl::DVASPECT_CONTENT, dc, ole->ClientRect());
+}
+
+// A scrolling window whose visible bars are all regular ones gets them back from the flat
+// scroll bar layer, which leaves its bars out of a printed frame.
+void RegularScrollBarsForPrinting(cl::TControl* control, win::HWND wnd) {
+    if (!control || !control->Is<cl::TScrollingWinControl>()) return;
+    auto* sc = static_cast<cl::TScrollingWinControl*>(control);
+    bool any = false;
+    for (cl::TControlScrollBar* bar : {sc->HorzScrollBar(), sc->VertScrollBar()}) {
+        if (!bar->IsScrollBarVisible()) continue;
+        if (bar->Style() != cl::ssRegular) return;
+        any = true;
+    }
+    if (any) win::UninitializeFlatSB(wnd);
 }
 
 void PaintNonClientArea(win::HDC dc, cl::TControl* control, win::HWND wnd, const TTERegControl& entry) {
     uint32_t f = entry.Flags;
+    RegularScrollBarsForPrinting(control, wnd);
     if (f & 0x200) {
         DCState state(dc);
         win::SendMessageA(wnd, CM_TEPAINTFRAME, reinterpret_cast<win::WPARAM>(dc), TEPaintRequest);

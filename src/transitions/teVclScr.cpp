@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "classlib/ComCtrls.h"
 #include "classlib/Forms.h"
 #include "platform/gdi.h"
 #include "platform/user.h"
@@ -125,10 +126,12 @@ bool TTEVCLScreenTrDevice::SetUpWindow(cl::TControl* AControl, const win::RECT& 
     if (!FTransition) throw ETransitionEffectError("Device's transition is not assigned");
     if (!CanRun() || (gPreparedDevice && gPreparedDevice != this)) return false;
     // The animated window: a non-windowed or invisible control hands over to its first
-    // visible windowed ancestor, the rectangle following along.
+    // visible windowed ancestor, the rectangle following along; so does a page of a page
+    // control, so that the render window stays above the page control while the caller
+    // switches pages underneath.
     cl::TControl* c = AControl;
     win::RECT r = R;
-    while (c && (!c->Is<cl::TWinControl>() || !c->Visible())) {
+    while (c && (!c->Is<cl::TWinControl>() || !c->Visible() || (c->Parent() && c->Parent()->Is<cl::TPageControl>()))) {
         if (!c->Parent()) return false;
         r = OffsetRectBy(r, c->Left(), c->Top());
         c = c->Parent();

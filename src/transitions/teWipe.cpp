@@ -139,7 +139,7 @@ uint16_t TWipeTransition::GetInfo(TTETransitionDevice* ADevice) {
 }
 
 void TWipeTransition::CreateWipeDither(TTETransitionData* Data, TWipeData* W, TTEEffectDirection D) {
-    cl::SetRandSeed(DitherSeed);
+    W->Dither = cl::TRandomSequence(DitherSeed);
     const bool horiz = Horizontal(D);
     const int bw = BandWidth;
     const int len = (horiz ? Data->Height : Data->Width) + 75;
@@ -152,7 +152,7 @@ void TWipeTransition::CreateWipeDither(TTETransitionData* Data, TWipeData* W, TT
         int p = (D == tedRight || D == tedDown) ? 100 - q : q;
         if (p == 0) p = 1;
         for (int j = 0; j <= len; ++j) {
-            if (p >= cl::Random(100) && j < len) {
+            if (p >= W->Dither.Random(100) && j < len) {
                 if (horiz)
                     c->SetPixels(i, j, cl::clBlack);
                 else
@@ -283,9 +283,9 @@ void TWipeTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
             w->Band = BandNextTo(d, c, b, W, H);
             if (!w->Smooth) {
                 if (Horizontal(d))
-                    w->PatternY = static_cast<uint16_t>(cl::Random(75));
+                    w->PatternY = static_cast<uint16_t>(w->Dither.Random(75));
                 else
-                    w->PatternX = static_cast<uint16_t>(cl::Random(75));
+                    w->PatternX = static_cast<uint16_t>(w->Dither.Random(75));
             }
             const win::RECT& band = w->Band;
             const int bw = band.right - band.left, bh = band.bottom - band.top;

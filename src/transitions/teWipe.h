@@ -28,6 +28,9 @@ public:
     win::RECT Band{0, 0, 0, 0};     // where the band lies in this frame
     uint16_t PatternX = 0;
     uint16_t PatternY = 0;
+    // The dithered band's own generator: its dots and each frame's pattern offset. The
+    // shared generator is never moved by a wipe.
+    cl::TRandomSequence Dither;
     uint16_t BandSize = 0;
     bool Smooth = false;
     TTEMaskRoutine SmoothRoutine;
@@ -64,7 +67,7 @@ public:
     cl::String Description() const override { return "Wipe"; }
     cl::String EditorClassName() const override { return "TWipeTransitionEditor"; }
 
-    // The seed the dithered band sets each time it is built.
+    // The seed the dithered band's generator starts from each time the band is built.
     static constexpr uint32_t DitherSeed = 1642000;
     // The gradient value at band position E of a band of B pixels: rnd(253 / (B + 1) * E) + 1.
     static int GradientValue(int E, int B);

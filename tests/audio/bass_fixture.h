@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 #include <condition_variable>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/private_dir.h"
 #include "platform/bass/bass.h"
 
 namespace audio_test {
@@ -24,6 +26,47 @@ namespace audio_test {
 namespace fs = std::filesystem;
 
 inline std::string DataFile(const std::string& name) { return std::string(LUMETRA_TEST_DATA) + "/" + name; }
+
+// Writes a 16-bit PCM WAV file of interleaved samples.
+inline void WriteWav(const fs::path& path, uint32_t rate, uint16_t channels, const std::vector<int16_t>& samples) {
+    auto le = [](std::string& b, uint32_t v, int n) {
+        for (int i = 0; i < n; ++i) b.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    };
+    uint32_t data = static_cast<uint32_t>(samples.size() * 2);
+    std::string h = "RIFF";
+    le(h, 36 + data, 4);
+    h += "WAVEfmt ";
+    le(h, 16, 4);
+    le(h, 1, 2);
+    le(h, channels, 2);
+    le(h, rate, 4);
+    le(h, rate * channels * 2u, 4);
+    le(h, channels * 2u, 2);
+    le(h, 16, 2);
+    h += "data";
+    le(h, data, 4);
+    std::ofstream out(path, std::ios::binary);
+    out.write(h.data(), static_cast<std::streamsize>(h.size()));
+    out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(data));
+}
+
+// Stereo 16-bit sine tones, one after another, each `seconds` long, at amplitude 1/8.
+inline std::vector<int16_t> Tones(const std::vector<double>& freqs, double seconds, uint32_t rate = 44100) {
+    std::vector<int16_t> s;
+    size_t per = static_cast<size_t>(seconds * rate);
+    for (double f : freqs)
+        for (size_t i = 0; i < per; ++i) {
+            auto v = static_cast<int16_t>(4096.0 * std::sin(2.0 * M_PI * f * static_cast<double>(i) / rate));
+            s.push_back(v);
+            s.push_back(v);
+        }
+    return s;
+}
+
+// Runs ffmpeg quietly with the given arguments; true when it succeeded.
+inline bool Ffmpeg(const std::string& args) {
+    return std::system(("ffmpeg -nostdin -loglevel error -y " + args + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // The 18 entry points, resolved by name from a loaded library.
 struct BassApi {
@@ -86,23 +129,10 @@ struct BassApi {
     }
 };
 
-// A temporary folder that SDL's disk output writes into.
-class TempDir {
+// A private temporary folder (SDL's disk output writes into it).
+class TempDir : public lumetra_test::PrivateDir {
   public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "lumetra-audio-XXXXXX").string();
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (mkdtemp(buf.data())) path_ = buf.data();
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
-    }
-    const fs::path& Path() const { return path_; }
-
-  private:
-    fs::path path_;
+    TempDir() : PrivateDir("lumetra_audio") {}
 };
 
 // Counts end callbacks and lets a test wait for them (the wait is a guard against a hang,
@@ -209,6 +239,37 @@ inline constexpr double kStereoToneRms = kMonoToneRms / 1.41421356;
 inline const std::vector<double>& ToneCandidates() {
     static const std::vector<double> c{220, 330, 400, 440, 480, 550, 600, 660, 720, 800, 880, 960, 1100, 1320, 1760};
     return c;
+}
+
+// The tones heard in a stretch of output, in order: the dominant frequency of each 50 ms
+// block that is not silent, runs of one frequency taken once. Silence in between (an
+// output that ran ahead of the decoder) does not change the sequence.
+inline std::vector<double> ToneRuns(const std::vector<float>& out, const std::vector<double>& candidates) {
+    constexpr size_t kBlock = 2205;
+    std::vector<double> runs;
+    double last = 0;
+    int length = 0;
+    for (size_t f = 0; f + kBlock <= out.size() / 2; f += kBlock) {
+        std::vector<float> left = Channel(out, f, f + kBlock, 0);
+        if (Rms(left) < 0.02) continue;
+        double tone = Dominant(left, candidates);
+        if (tone == last) {
+            if (++length == 2) runs.push_back(tone);  // a single block may straddle two tones
+        } else {
+            last = tone;
+            length = 1;
+        }
+    }
+    return runs;
+}
+
+// Frames of the output that carry sound, counted in 10 ms blocks.
+inline size_t AudibleFrames(const std::vector<float>& out) {
+    constexpr size_t kBlock = 441;
+    size_t n = 0;
+    for (size_t f = 0; f + kBlock <= out.size() / 2; f += kBlock)
+        if (Rms(Channel(out, f, f + kBlock, 0)) > 0.02) n += kBlock;
+    return n;
 }
 
 // Points SDL's disk output at a file in `dir` and paces it a few times faster than real

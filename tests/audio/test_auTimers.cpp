@@ -84,13 +84,15 @@ TEST_F(AudioHiResTimerTest, FireOnceFiresOnceAndKeepsItsId) {
 }
 
 TEST_F(AudioHiResTimerTest, HandlerMayStopOrRestartItsOwnTimer) {
+    enum Mode { kStopAtThird, kRestart, kStopAndRestartUntilThird };
     struct Case {
         const char* name;
-        bool restart;  // restart on every tick (the fader) or stop at the third
+        Mode mode;  // stop at the third tick, restart on every tick (the fader), or both
         std::vector<int64_t> expect;
     } cases[] = {
-        {"stop", false, {10, 20, 30}},
-        {"restart", true, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100}},
+        {"stop", kStopAtThird, {10, 20, 30}},
+        {"restart", kRestart, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100}},
+        {"stop and restart", kStopAndRestartUntilThird, {10, 20, 30}},
     };
     for (const Case& c : cases) {
         times.clear();
@@ -98,10 +100,14 @@ TEST_F(AudioHiResTimerTest, HandlerMayStopOrRestartItsOwnTimer) {
         t.Interval = 10;
         t.OnTimer = [&](cl::TObject*) {
             times.push_back(win::ClockNowTicks() / kMs);
-            if (c.restart)
+            if (c.mode == kRestart) {
                 t.Start();
-            else if (times.size() == 3)
+            } else if (c.mode == kStopAtThird) {
+                if (times.size() == 3) t.Stop();
+            } else {
                 t.Stop();
+                if (times.size() < 3) t.Start();
+            }
         };
         int64_t base = win::ClockNowTicks() / kMs;
         t.Start();

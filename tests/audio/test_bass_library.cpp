@@ -2,6 +2,7 @@
 // SDL's disk output, and checked on what it wrote.
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "bass_fixture.h"
@@ -417,12 +418,14 @@ struct FreeInside {
     BassApi* api;
     std::atomic<int> calls{0};
     std::atomic<BOOL> freed{0};
+    std::atomic<bool> returned{false};
 };
 
 void FreeLibraryInside(HSYNC, DWORD, DWORD, void* user) {
     auto* f = static_cast<FreeInside*>(user);
     f->calls++;
     f->freed = f->api->Free();
+    f->returned = true;
 }
 
 TEST_F(BassLibrary, FreeStopsEverythingWithoutCallbacksAndWorksFromInsideOne) {
@@ -441,7 +444,7 @@ TEST_F(BassLibrary, FreeStopsEverythingWithoutCallbacksAndWorksFromInsideOne) {
     ASSERT_TRUE(api.ChannelSetPosition(t, api.ChannelGetLength(t, bass::BASS_POS_BYTE) - 80, bass::BASS_POS_BYTE));
     ASSERT_NE(api.ChannelSetSync(t, bass::BASS_SYNC_END, 0, &FreeLibraryInside, &inside), 0u);
     ASSERT_TRUE(api.ChannelPlay(t, 0));
-    for (int i = 0; i < 3000 && inside.calls == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 3000 && !inside.returned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(inside.calls, 1);
     EXPECT_TRUE(inside.freed);
     EXPECT_FALSE(api.ChannelPlay(t, 0));
@@ -473,6 +476,117 @@ TEST_F(BassLibrary, StreamsFromMemoryAndFileWindows) {
     EXPECT_EQ(api.ChannelGetLength(window, 0), api.ChannelGetLength(fromFile, 0));
     EXPECT_EQ(api.StreamCreateFile(1, bytes.data(), 0, 0, 0), 0u) << "memory needs a length";
     EXPECT_EQ(api.StreamCreateFile(0, wrapped.c_str(), 1u << 20, 0, 0), 0u) << "offset past the end";
+}
+
+
+// Streaming: tracks are decoded as they play, from files that stay open.
+
+const std::vector<double> kEight{220, 330, 440, 550, 660, 880, 1100, 1320};
+
+class BassStreaming : public BassLibrary {
+  protected:
+    // Eight seconds, a tone of kEight each, as an MP3.
+    fs::path EightTones() {
+        fs::path wav = tmp.Path() / "eight.wav", mp3 = tmp.Path() / "eight.mp3";
+        WriteWav(wav, 44100, 2, Tones(kEight, 1.0));
+        EXPECT_TRUE(Ffmpeg("-i '" + wav.string() + "' -c:a libmp3lame -b:a 192k '" + mp3.string() + "'"));
+        return mp3;
+    }
+
+    // Plays a stream to its end (and `more` ends after it, for streams played again).
+    std::vector<float> PlayStream(HSTREAM s, int ends = 1, const std::function<void(EndCounter&)>& between = {}) {
+        EndCounter counter;
+        EXPECT_NE(api.ChannelSetSync(s, bass::BASS_SYNC_END, 0, &CountEnd, &counter), 0u);
+        EXPECT_TRUE(api.ChannelPlay(s, 0));
+        for (int i = 1; i <= ends; ++i) {
+            EXPECT_TRUE(counter.WaitFor(i));
+            if (between && i < ends) between(counter);
+        }
+        EXPECT_TRUE(api.StreamFree(s));
+        EXPECT_TRUE(api.Free());
+        return ReadRaw(rawPath);
+    }
+};
+
+TEST_F(BassStreaming, ReadsTheFileAsItPlaysAndKeepsItOpen) {
+    // Four seconds of 440 Hz; once the stream is open, the file's last 1.5 s become 880 Hz
+    // and the file is deleted. A stream that decoded its file when it was opened would
+    // play 440 Hz to the end.
+    fs::path wav = tmp.Path() / "changing.wav";
+    WriteWav(wav, 44100, 2, Tones({440, 440, 440, 440}, 1.0));
+    ASSERT_TRUE(api.Init(-1, 44100, 0, nullptr, nullptr));
+    HSTREAM s = api.StreamCreateFile(0, wav.c_str(), 0, 0, 0);
+    ASSERT_NE(s, 0u);
+    {
+        std::vector<int16_t> tail = Tones({880}, 1.5);
+        std::fstream f(wav, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(44 + static_cast<std::streamoff>(2.5 * 44100) * 4);
+        f.write(reinterpret_cast<const char*>(tail.data()), static_cast<std::streamsize>(tail.size() * 2));
+    }
+    fs::remove(wav);
+    std::vector<float> out = PlayStream(s);
+    EXPECT_NEAR(AudibleFrames(out) / 44100.0, 4.0, 0.01);
+    EXPECT_EQ(ToneRuns(out, ToneCandidates()), (std::vector<double>{440, 880}));
+}
+
+TEST_F(BassStreaming, LongTrackPlaysWholeAndInOrder) {
+    fs::path mp3 = EightTones();
+    ASSERT_TRUE(api.Init(-1, 44100, 0, nullptr, nullptr));
+    HSTREAM s = api.StreamCreateFile(0, mp3.c_str(), 0, 0, 0);
+    ASSERT_NE(s, 0u);
+    std::vector<float> out = PlayStream(s);
+    EXPECT_NEAR(AudibleFrames(out) / 44100.0, 8.0, 0.05);
+    EXPECT_EQ(ToneRuns(out, kEight), kEight);
+}
+
+TEST_F(BassStreaming, PlaysFromWhereItWasSentAndAgainFromTheStart) {
+    fs::path mp3 = EightTones();
+    ASSERT_TRUE(api.Init(-1, 44100, 0, nullptr, nullptr));
+    HSTREAM s = api.StreamCreateFile(0, mp3.c_str(), 0, 0, 0);
+    ASSERT_NE(s, 0u);
+    ASSERT_TRUE(api.ChannelSetPosition(s, api.ChannelSeconds2Bytes(s, 5.0), bass::BASS_POS_BYTE));
+    EXPECT_EQ(api.ChannelGetPosition(s, bass::BASS_POS_BYTE), api.ChannelSeconds2Bytes(s, 5.0));
+    // Played from 5 s to the end, then from the start to the end.
+    std::vector<float> out = PlayStream(s, 2, [&](EndCounter&) { ASSERT_TRUE(api.ChannelPlay(s, 1)); });
+    EXPECT_NEAR(AudibleFrames(out) / 44100.0, 11.0, 0.1);
+    EXPECT_EQ(ToneRuns(out, kEight), (std::vector<double>{880, 1100, 1320, 220, 330, 440, 550, 660, 880, 1100, 1320}));
+}
+
+TEST_F(BassStreaming, CompressedTrackLengthIsWhatPlays) {
+    // The null output at real speed: the position at the end is the frames it took.
+    ASSERT_TRUE(api.Init(0, 44100, 0, nullptr, nullptr));
+    HSTREAM s = api.StreamCreateFile(0, DataFile("tone440.mp3").c_str(), 0, 0, 0);
+    ASSERT_NE(s, 0u);
+    QWORD len = api.ChannelGetLength(s, bass::BASS_POS_BYTE);
+    EXPECT_NEAR(api.ChannelBytes2Seconds(s, len), 0.5, 0.06);
+    EXPECT_EQ(len % 8, 0u);
+    // Beyond the end is refused; a tenth of a second before it plays that tenth.
+    EXPECT_FALSE(api.ChannelSetPosition(s, len + 8, bass::BASS_POS_BYTE));
+    ASSERT_TRUE(api.ChannelSetPosition(s, len - 35280, bass::BASS_POS_BYTE));
+    EndCounter ends;
+    ASSERT_NE(api.ChannelSetSync(s, bass::BASS_SYNC_END, 0, &CountEnd, &ends), 0u);
+    ASSERT_TRUE(api.ChannelPlay(s, 0));
+    ASSERT_TRUE(ends.WaitFor(1));
+    EXPECT_EQ(api.ChannelGetPosition(s, bass::BASS_POS_BYTE), len);
+    // From the start, the whole track.
+    ASSERT_TRUE(api.ChannelPlay(s, 1));
+    ASSERT_TRUE(ends.WaitFor(2));
+    EXPECT_EQ(api.ChannelGetPosition(s, bass::BASS_POS_BYTE), len);
+    EXPECT_EQ(api.ChannelGetLength(s, bass::BASS_POS_BYTE), len);
+}
+
+TEST_F(BassStreaming, MemoryStreamKeepsItsOwnCopy) {
+    std::ifstream in(DataFile("tone880.wav"), std::ios::binary);
+    auto block = std::make_unique<std::vector<char>>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_TRUE(api.Init(-1, 44100, 0, nullptr, nullptr));
+    HSTREAM s = api.StreamCreateFile(1, block->data(), 0, block->size(), 0);
+    ASSERT_NE(s, 0u);
+    std::fill(block->begin(), block->end(), 0);
+    block.reset();
+    std::vector<float> out = PlayStream(s);
+    Span tone = Audible(out);
+    EXPECT_NEAR(tone.Frames() / 44100.0, 0.5, 0.01);
+    EXPECT_EQ(Dominant(Channel(out, tone.first, tone.last, 0), ToneCandidates()), 880);
 }
 
 }  // namespace

@@ -82,6 +82,29 @@ TEST_F(BassVirtualClock, PauseHoldsThePositionAndStopCancelsTheEnd) {
     EXPECT_EQ(ends.Count(), 1);
 }
 
+TEST_F(BassVirtualClock, CompressedTrackEndsWhenItsCountedLengthHasPassed) {
+    // No length in the file's header: the stream is counted when it is created, so the
+    // end is an event at a known time.
+    for (const char* name : {"tone440.mp3", "tone660.ogg"}) {
+        HSTREAM s = api.StreamCreateFile(0, DataFile(name).c_str(), 0, 0, 0);
+        ASSERT_NE(s, 0u) << name;
+        QWORD len = api.ChannelGetLength(s, bass::BASS_POS_BYTE);
+        uint64_t frames = len / 8;
+        EXPECT_NEAR(frames / 44100.0, 0.5, 0.06) << name;
+        int64_t due = static_cast<int64_t>((frames * 10'000'000 + 44099) / 44100);  // 100 ns ticks, rounded up
+        EndCounter ends;
+        ASSERT_NE(api.ChannelSetSync(s, bass::BASS_SYNC_END, 0, &CountEnd, &ends), 0u);
+        ASSERT_TRUE(api.ChannelPlay(s, 0));
+        win::ClockAdvance(due - 1);
+        EXPECT_EQ(ends.Count(), 0) << name;
+        EXPECT_LT(api.ChannelGetPosition(s, bass::BASS_POS_BYTE), len);
+        win::ClockAdvance(1);
+        EXPECT_EQ(ends.Count(), 1) << name;
+        EXPECT_EQ(api.ChannelGetPosition(s, bass::BASS_POS_BYTE), len);
+        EXPECT_TRUE(api.StreamFree(s));
+    }
+}
+
 struct VirtualChain {
     BassApi* api;
     std::string next;

@@ -514,5 +514,43 @@ TEST_F(ControlsOnForm, ParentFontReachesChildrenUntilTheyChooseTheirOwn) {
     EXPECT_EQ(plain->Width(), 6 * 7);
 }
 
+// The windows of overlapping siblings lie in the order of the parent's controls, the last
+// on top, however late each window is made.
+TEST_F(ControlsOnForm, WindowsStackInTheOrderOfTheControls) {
+    auto* panel = new TPanel(form);
+    panel->SetBounds(10, 10, 200, 150);
+    std::vector<TPanel*> kids;
+    const TColor colours[] = {clRed, clLime, clBlue};
+    for (TColor c : colours) {
+        auto* k = new TPanel(form);
+        k->SetBevelOuter(bvNone);
+        k->SetColor(c);
+        k->SetParent(panel);
+        kids.push_back(k);
+    }
+    kids[0]->SetBounds(0, 0, 100, 100);
+    kids[1]->SetBounds(50, 50, 100, 80);
+    kids[2]->SetBounds(20, 60, 60, 60);
+    panel->SetParent(form);  // all windows are made now, parent first
+    ShowAndPaint();
+    EXPECT_EQ(win::GetWindow(panel->Handle(), win::GW_CHILD), kids[2]->Handle()) << "the last control on top";
+    EXPECT_EQ(CountPixels(RECT{10 + 60, 10 + 60, 10 + 80, 10 + 80}, 0x0000FF), 400);
+    EXPECT_EQ(CountPixels(RECT{10 + 85, 10 + 55, 10 + 95, 10 + 65}, 0x00FF00), 100) << "lime over red";
+    // A control inserted into a parent with a window goes on top; one whose window is made
+    // again keeps its place.
+    auto* late = new TPanel(form);
+    late->SetBevelOuter(bvNone);
+    late->SetColor(clYellow);
+    late->SetBounds(0, 0, 30, 30);
+    late->SetParent(panel);
+    kids[0]->RecreateWnd();
+    Application->ProcessMessages();
+    EXPECT_EQ(win::GetWindow(panel->Handle(), win::GW_CHILD), late->Handle());
+    EXPECT_EQ(win::GetWindow(late->Handle(), win::GW_HWNDNEXT), kids[2]->Handle());
+    EXPECT_EQ(win::GetWindow(kids[1]->Handle(), win::GW_HWNDNEXT), kids[0]->Handle());
+    EXPECT_EQ(CountPixels(RECT{10, 10, 10 + 30, 10 + 30}, 0xFFFF00), 900);
+    EXPECT_EQ(CountPixels(RECT{10 + 85, 10 + 55, 10 + 95, 10 + 65}, 0x00FF00), 100) << "red stays below lime";
+}
+
 }  // namespace
 }  // namespace cl::testing_controls

@@ -12,6 +12,15 @@
 
 namespace cl::testing_controls {
 
+// A class-library colour as the screen composite holds it (0xRRGGBB), a system colour's the
+// same way, and the composite's pixel at a screen point.
+constexpr uint32_t Rgb(TColor c) {
+    const uint32_t v = static_cast<uint32_t>(c);
+    return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+}
+inline uint32_t Sys(int index) { return Rgb(static_cast<TColor>(win::GetSysColor(index))); }
+inline uint32_t At(int x, int y) { return win::test::ScreenComposite().At(x, y) & 0xFFFFFF; }
+
 class ControlsTest : public ::testing::Test {
 protected:
     static constexpr int kScreenW = 640;

@@ -171,6 +171,12 @@ TEST(Bitmap, ResizingKeepsTopLeftPixelsAndFillsWhite) {
         EXPECT_EQ(Px(b, 1, 1), 0u) << pf;
         EXPECT_EQ(Px(b, 2, 1), 0xFFFFFFu) << pf;
         EXPECT_EQ(Px(b, 8, 6), 0xFFFFFFu) << pf;
+        if (pf == pf32bit) {
+            // New white pixels keep the fourth byte 0.
+            const auto* row = static_cast<const uint8_t*>(b.ScanLine(6));
+            EXPECT_EQ(row[4 * 8 + 3], 0);
+            EXPECT_EQ(row[4 * 8 + 2], 0xFF);
+        }
         b.SetSize(1, 1);
         EXPECT_EQ(Px(b, 0, 0), 0u) << pf;
         b.SetSize(0, 5);

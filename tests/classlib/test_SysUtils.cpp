@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "classlib/SysUtils.h"
 
@@ -86,6 +87,20 @@ TEST(SysUtils, SharedRandomGenerator) {
         ASSERT_GE(r, 0);
         ASSERT_LT(r, 45);
     }
+}
+
+TEST(SysUtils, PrivateSequenceFollowsTheSharedFormulaWithoutMovingIt) {
+    SetRandSeed(1642000);
+    std::vector<int32_t> shared;
+    for (int n : {100, 100, 75, 1, 0, -5, 1000000}) shared.push_back(Random(n));
+    const uint32_t sharedEnd = GetRandSeed();
+    SetRandSeed(7);
+    TRandomSequence own(1642000);
+    std::vector<int32_t> mine;
+    for (int n : {100, 100, 75, 1, 0, -5, 1000000}) mine.push_back(own.Random(n));
+    EXPECT_EQ(mine, shared);
+    EXPECT_EQ(own.Seed, sharedEnd);
+    EXPECT_EQ(GetRandSeed(), 7u);
 }
 
 TEST(SysUtils, Strings) {

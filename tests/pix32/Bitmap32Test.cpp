@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <random>
+#include <utility>
 #include <vector>
 
 #include "classlib/Jpeg.h"
@@ -222,11 +224,17 @@ TEST(Bitmap32Fill, FillRectClippedTable) {
 }
 
 TEST(Bitmap32Fill, SetAlphaKeepsColours) {
-    auto b = Filled(17, 3, 0x11223344u);
-    b->SetAlpha(0x80);
-    for (int i = 0; i < 51; ++i) EXPECT_EQ(b->Bits()[i], 0x80223344u);
-    b->MakeOpaque();
-    EXPECT_EQ(b->Pixel(16, 2), 0xFF223344u);
+    // A small bitmap and one large enough to be split over the processor's cores.
+    for (auto [w, h] : {std::pair{17, 3}, std::pair{1031, 300}}) {
+        auto b = Filled(w, h, 0x11223344u);
+        b->Bits()[w * h - 1] = 0x00ABCDEFu;
+        b->SetAlpha(0x80);
+        for (int i = 0; i < w * h - 1; ++i) ASSERT_EQ(b->Bits()[i], 0x80223344u) << i;
+        EXPECT_EQ(b->Bits()[w * h - 1], 0x80ABCDEFu);
+        b->MakeOpaque();
+        EXPECT_EQ(b->Pixel(w - 1, h - 1), 0xFFABCDEFu);
+        EXPECT_EQ(b->Pixel(0, 0), 0xFF223344u);
+    }
 }
 
 TEST(Bitmap32Clip, SetClipRectIntersectsWithBounds) {
@@ -461,6 +469,49 @@ TEST(Bitmap32Assign, FromDecodedJpeg) {
     rec.events.clear();
     b.Assign(jpg.get());
     EXPECT_EQ(rec.events, "AC");
+}
+
+TEST(Bitmap32Assign, FromLargeDecodedJpegsKeepsEveryPixel) {
+    // Pictures the size of a slide's (split over the cores), odd widths, colour and grey: each
+    // pixel is the decoded picture's colour with alpha 255.
+    std::mt19937 rng(4);
+    for (bool grey : {false, true}) {
+        SCOPED_TRACE(grey ? "grey" : "colour");
+        cl::TBitmap bmp;
+        bmp.SetPixelFormat(cl::pf24bit);
+        bmp.SetSize(1001, 667);
+        for (int y = 0; y < 667; ++y) {
+            auto* row = static_cast<uint8_t*>(bmp.ScanLine(y));
+            for (int x = 0; x < 3 * 1001; ++x) row[x] = static_cast<uint8_t>((x + y) / 7 + rng() % 40);
+        }
+        cl::TJPEGImage enc;
+        enc.Assign(&bmp);
+        enc.SetGrayscale(grey);
+        cl::TMemoryStream ms;
+        enc.SaveToStream(&ms);
+        ms.SetPosition(0);
+        cl::TJPEGImage jpg;
+        jpg.LoadFromStream(&ms);
+        cl::TBitmap* dib = jpg.Bitmap();
+        ASSERT_EQ(dib->PixelFormat(), grey ? cl::pf8bit : cl::pf24bit);
+        TBitmap32 b;
+        b.Assign(&jpg);
+        ASSERT_EQ(b.Width(), 1001);
+        ASSERT_EQ(b.Height(), 667);
+        for (int y = 0; y < 667; ++y) {
+            const auto* row = static_cast<const uint8_t*>(dib->ScanLine(y));
+            for (int x = 0; x < 1001; ++x) {
+                TColor32 want;
+                if (grey) {
+                    const win::RGBQUAD q = dib->ColorTable()[row[x]];
+                    want = 0xFF000000u | (TColor32{q.rgbRed} << 16) | (TColor32{q.rgbGreen} << 8) | q.rgbBlue;
+                } else {
+                    want = 0xFF000000u | (TColor32{row[3 * x + 2]} << 16) | (TColor32{row[3 * x + 1]} << 8) | row[3 * x];
+                }
+                ASSERT_EQ(b.Pixel(x, y), want) << x << "," << y;
+            }
+        }
+    }
 }
 
 // A 4 x 4 icon file, 24-bit green, whose mask leaves the left two columns transparent.

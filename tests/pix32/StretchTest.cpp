@@ -7,11 +7,13 @@
 #include <cmath>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "pix32/Pix32.h"
 #include "pix32/Pix32_Blend.h"
 #include "pix32/Pix32_Resamplers.h"
+#include "platform/parallel.h"
 
 using namespace pix32;
 
@@ -495,6 +497,84 @@ TEST(StretchTransfer, InterpolatorPortableForm) {
               WeightedMix(WeightedMix(p[0], p[1], 255), WeightedMix(q[0], q[1], 255), 255));
     EXPECT_EQ(Interpolator(0, 0, p, q), q[1]);
     EXPECT_EQ(Interpolator(128u << 16, 0, p, q), WeightedMix(q[0], q[1], 128));
+}
+
+// Runs `f` on the calling thread alone: a row-parallel loop started inside a band of another
+// one does not split again.
+template <class F>
+void OnOneThread(F f) {
+    win::ParallelRows(0, 2, 1, [&](int first, int) {
+        if (first == 0) f();
+    });
+}
+
+TEST(StretchTransfer, LargePicturesAndLongClustersMatchReference) {
+    // The sizes the picture control meets (several hundred thousand pixels, split into bands
+    // over the cores), odd widths, a clip, kernels with negative weights, and a reduction whose
+    // clusters hold hundreds of source rows.
+    struct Case {
+        const char* kernel;
+        int sw, sh;
+        TRect srcRect, dstRect, clip;
+        TDrawMode op;
+    } cases[] = {
+        {"TLinearKernel", 1001, 757, TRect{0, 0, 1001, 757}, TRect{0, 0, 641, 483}, TRect{0, 0, 641, 483}, dmOpaque},
+        {"TLanczosKernel", 903, 611, TRect{1, 2, 902, 611}, TRect{-5, 3, 597, 407}, TRect{2, 0, 590, 405}, dmOpaque},
+        {"TCubicKernel", 333, 251, TRect{0, 0, 333, 251}, TRect{0, 0, 701, 517}, TRect{0, 0, 701, 517}, dmBlend},
+        {"TLinearKernel", 5, 600, TRect{0, 0, 5, 600}, TRect{0, 0, 3, 2}, TRect{0, 0, 3, 2}, dmOpaque},
+    };
+    std::mt19937 rng(31);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.kernel) + " " + std::to_string(c.sw) + "x" + std::to_string(c.sh));
+        auto src = RandomBitmap(rng, c.sw, c.sh);
+        auto dst = RandomBitmap(rng, c.dstRect.right + 2, c.dstRect.bottom + 1);
+        src->SetDrawMode(c.op);
+        src->SetMasterAlpha(c.op == dmBlend ? 180 : 255);
+        TKernelResampler resampler;
+        resampler.SetKernelClassName(c.kernel);
+        const Transfer s{c.srcRect, c.dstRect, c.clip};
+        const auto expected = Expected(*src, *dst, Pixels(*dst), s, Kind::Kernel, resampler.Kernel(), c.op);
+        KernelResample(dst.get(), c.dstRect, c.clip, src.get(), c.srcRect, *resampler.Kernel(), c.op, {});
+        const auto got = Pixels(*dst);
+        for (size_t i = 0; i < got.size(); ++i)
+            ASSERT_EQ(got[i], expected[i]) << "pixel " << i % static_cast<size_t>(dst->Width()) << ","
+                                           << i / static_cast<size_t>(dst->Width());
+    }
+}
+
+TEST(StretchTransfer, BandsOverSeveralCoresGiveTheBytesOfOneThread) {
+    if (win::ParallelThreadCount() < 2) GTEST_SKIP() << "one processor core: nothing to split";
+    // The player's fit (a 4:3 picture reduced into 1920 x 1080) scaled down, an enlargement
+    // through the linear stretch, and blending.
+    struct Case {
+        const char* resampler;
+        int sw, sh, dw, dh;
+        TDrawMode op;
+    } cases[] = {
+        {"TLinearResampler", 1600, 1200, 720, 540, dmOpaque},  {"TLinearResampler", 500, 375, 1001, 749, dmOpaque},
+        {"TLinearResampler", 1600, 1200, 720, 540, dmBlend},   {"TKernelResampler", 900, 700, 613, 459, dmTransparent},
+        {"TLinearResampler", 1200, 900, 750, 563, dmCustom},
+    };
+    std::mt19937 rng(77);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.resampler) + " to " + std::to_string(c.dw) + "x" + std::to_string(c.dh));
+        auto src = RandomBitmap(rng, c.sw, c.sh);
+        src->SetResamplerClassName(c.resampler);
+        src->SetDrawMode(c.op);
+        src->SetMasterAlpha(c.op == dmBlend ? 200 : 255);
+        src->SetOuterColor(src->Bits()[0]);
+        auto many = RandomBitmap(rng, c.dw, c.dh);
+        TBitmap32 one;
+        one.Assign(many.get());
+        const TPixelCombineEvent callBack = c.op == dmCustom ? kXorCallBack : TPixelCombineEvent();
+        StretchTransfer(many.get(), many->BoundsRect(), many->BoundsRect(), src.get(), src->BoundsRect(),
+                        src->Resampler(), c.op, callBack);
+        OnOneThread([&] {
+            StretchTransfer(&one, one.BoundsRect(), one.BoundsRect(), src.get(), src->BoundsRect(), src->Resampler(),
+                            c.op, callBack);
+        });
+        ASSERT_EQ(Pixels(*many), Pixels(one));
+    }
 }
 
 }  // namespace

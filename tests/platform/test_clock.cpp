@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include <time.h>
+
 #include "platform/clock.h"
 
 using namespace win;
@@ -320,6 +322,33 @@ TEST(RealClock, CounterNeverGoesBackAndWaitsReachTheirDeadline) {
     DWORD before = GetTickCount();
     Sleep(2);
     EXPECT_GE(GetTickCount() - before, 1u);
+}
+
+TEST(RealClock, CounterWaitsSleepToTheirDeadlineWithoutBusyWaiting) {
+    // A paced loop's waits: short ones, each to an absolute counter value. Every wait ends
+    // at or after its deadline, and the thread spends almost no processor time in them (a
+    // wait that spins its last millisecond would take half of these 2 ms waits).
+    SetClockMode(ClockMode::Real);
+    auto threadCpuNs = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+    };
+    constexpr int kWaits = 40;
+    const int64_t cpu0 = threadCpuNs(), start = ClockNowTicks();
+    for (int i = 0; i < kWaits; ++i) {
+        const int64_t deadline = ClockNowTicks() + Ms(2) + (i % 3) * Ms(1) / 3;
+        ClockWaitUntilCounter(deadline);
+        ASSERT_GE(ClockNowTicks(), deadline) << "wait " << i;
+    }
+    const double cpuMs = static_cast<double>(threadCpuNs() - cpu0) / 1e6;
+    const double wallMs = static_cast<double>(ClockNowTicks() - start) / static_cast<double>(kTicksPerMs);
+    EXPECT_GE(wallMs, kWaits * 2.0);
+    EXPECT_LT(cpuMs, wallMs * 0.1) << "processor " << cpuMs << " ms in " << wallMs << " ms of waiting";
+    // A deadline already passed returns at once.
+    const int64_t past = ClockNowTicks() - Ms(5);
+    ClockWaitUntilCounter(past);
+    EXPECT_GE(ClockNowTicks(), past);
 }
 
 TEST(RealClock, WaitIsWokenByNotifyFromAnotherThread) {

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "../common/sdl_desktop.h"
 #include "../common/xvfb_util.h"
 #include "platform/clock.h"
 #include "platform/gdi.h"
@@ -29,6 +30,7 @@ extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
 
 using namespace win;
 using lumetra_test::ForeignXWindow;
+using lumetra_test::SdlDesktop;
 using lumetra_test::XServer;
 using lumetra_test::XwdImage;
 
@@ -65,43 +67,6 @@ void PumpFor(int ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
-
-// Starts the layer on the SDL backend of a fresh X server; undone by the destructor.
-class SdlDesktop {
-public:
-    bool Start(int width, int height) {
-        if (!x_.Start(width, height)) return false;
-        oldDisplay_ = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
-        setenv("DISPLAY", x_.Display().c_str(), 1);
-        setenv("LUMETRA_DISPLAY", "sdl", 1);
-        // SDL loads the X libraries at run time and unloads them at the end; keeping them
-        // mapped lets the leak checker name (and so skip) what they keep for good.
-        for (const char* lib : {"libX11.so.6", "libXext.so.6", "libXcursor.so.1", "libXi.so.6", "libXrandr.so.2",
-                                "libXfixes.so.3", "libXss.so.1", "libXinerama.so.1", "libxkbcommon.so.0",
-                                "libXrender.so.1"})
-            dlopen(lib, RTLD_NOW | RTLD_NODELETE);
-        SetClockMode(ClockMode::Real);
-        PlatformStartUp();
-        started_ = true;
-        return std::string(test::BackendName()) == "sdl";
-    }
-    ~SdlDesktop() {
-        if (!started_) return;
-        PlatformShutDown();
-        unsetenv("LUMETRA_DISPLAY");
-        if (oldDisplay_.empty())
-            unsetenv("DISPLAY");
-        else
-            setenv("DISPLAY", oldDisplay_.c_str(), 1);
-        test::ResetUser();
-    }
-    const std::string& Display() const { return x_.Display(); }
-
-private:
-    XServer x_;
-    std::string oldDisplay_;
-    bool started_ = false;
-};
 
 // Paints nothing: what is on the window is what the test draws.
 LRESULT Plain(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

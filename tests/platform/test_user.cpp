@@ -727,7 +727,7 @@ TEST_F(User, DcRedirectionNestsAndLeavesOtherWindowsAlone) {
     InvalidateRect(w, nullptr, TRUE);
     PAINTSTRUCT ps;
     EXPECT_EQ(BeginPaint(w, &ps), memB);
-    EXPECT_TRUE(EndPaint(w, &ps));
+    EXPECT_EQ(EndPaint(w, &ps), -1) << "the redirected EndPaint releases nothing and answers -1";
     RECT u;
     EXPECT_TRUE(GetUpdateRect(w, &u, FALSE));  // redirected painting does not validate
     {

@@ -325,6 +325,34 @@ TEST_F(Executable, PlaysFullScreenOnTheDesktopAndEndsOnAKey) {
     EXPECT_TRUE(TmpEmpty());
 }
 
+// A camera-sized slide reduced to the screen: the fit runs in bands over the processor's
+// cores, and the screen must show one seamless picture, the four quadrants meeting in the
+// middle, nothing shifted or left out at the bands' edges.
+TEST_F(Executable, ShowsALargeSlideFittedOnTheDesktop) {
+    if (!lumetra_test::DesktopToolsInstalled()) GTEST_SKIP() << "Xvfb, xwd or xdotool is missing";
+    const std::string slide = dir_ / "quadrants.jpg";
+    ASSERT_EQ(Shell("/usr/bin/convert -size 1600x1200 xc:blue -fill red -draw 'rectangle 0,0 799,599' -fill lime "
+                    "-draw 'rectangle 800,0 1599,599' -draw 'rectangle 0,600 799,1199' -quality 95 '" +
+                    slide + "'"),
+              0);
+    Pack("--interval 60000 --effect 45 --no-fader", {slide});
+    XServer x;
+    ASSERT_TRUE(x.Start(800, 600)) << "no virtual X server could start";
+    Program p({show_, "/s"}, Env(x.Display()));
+    ASSERT_TRUE(WaitForColour(x.Display(), 'r', 200, 150, 30000)) << "the slide did not appear";
+    struct Point {
+        int x, y;
+        char colour;
+    } points[] = {{600, 150, 'g'}, {200, 450, 'g'}, {600, 450, 'b'}, {396, 296, 'r'}, {404, 296, 'g'},
+                  {396, 304, 'g'}, {404, 304, 'b'}, {1, 1, 'r'},     {798, 598, 'b'}};
+    for (const Point& pt : points)
+        EXPECT_TRUE(WaitForColour(x.Display(), pt.colour, pt.x, pt.y, 5000)) << pt.x << "," << pt.y;
+    lumetra_test::XdoTool(x.Display(), "key space");
+    ASSERT_TRUE(p.WaitEnd(10000)) << "the program did not end on the key press";
+    EXPECT_TRUE(p.ExitedWith(0)) << Describe(p.Status());
+    EXPECT_TRUE(TmpEmpty());
+}
+
 // On the desktop SDL must not swallow the signals: each ends the show (here while the
 // transitions run back to back) with exit code 0 and the files removed.
 TEST_F(Executable, TerminationSignalsEndTheShowOnTheDesktop) {

@@ -1,12 +1,22 @@
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
+#include "../common/private_dir.h"
 #include "classlib/Classes.h"
+#include "classlib/Graphics.h"
+#include "classlib/Jpeg.h"
 #include "lumetra_pack.h"
 #include "platform/codepage.h"
 #include "player/zb_ExeConverter.h"
@@ -16,30 +26,60 @@ using namespace player;
 
 namespace {
 
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string AudioData(const std::string& name) { return ReadFile(std::string(LUMETRA_AUDIO_DATA) + "/" + name); }
+
+// A small JPEG picture of one colour, made with the class library.
+std::string Jpeg(int w, int h, uint8_t shade) {
+    cl::TBitmap bmp;
+    bmp.SetPixelFormat(cl::pf24bit);
+    bmp.SetSize(w, h);
+    for (int y = 0; y < h; ++y) std::memset(bmp.ScanLine(y), shade, static_cast<size_t>(w) * 3);
+    cl::TJPEGImage jpeg;
+    jpeg.Assign(&bmp);
+    cl::TMemoryStream m;
+    jpeg.SaveToStream(&m);
+    return std::string(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.Size()));
+}
+
+// A mono 16-bit WAV of a quarter second of a tone.
+std::string Wav() {
+    std::string samples;
+    for (int i = 0; i < 11025; ++i) {
+        auto v = static_cast<int16_t>(3000 * std::sin(i * 0.1));
+        samples.push_back(static_cast<char>(v & 0xFF));
+        samples.push_back(static_cast<char>((v >> 8) & 0xFF));
+    }
+    auto le = [](uint32_t v, int n) {
+        std::string b;
+        for (int i = 0; i < n; ++i) b.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+        return b;
+    };
+    return "RIFF" + le(36 + static_cast<uint32_t>(samples.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) +
+           le(44100, 4) + le(88200, 4) + le(2, 2) + le(16, 2) + "data" + le(static_cast<uint32_t>(samples.size()), 4) +
+           samples;
+}
+
 class PackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("lumetra_pack_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        ASSERT_TRUE(private_.Ok());
         Write("player", std::string("\x7F" "ELF fake player image\0\x01\x02", 25));
         fs::permissions(Path("player"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::owner_exec);
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     void Write(const std::string& name, const std::string& bytes) {
         fs::create_directories(fs::path(Path(name)).parent_path());
         std::ofstream(Path(name), std::ios::binary) << bytes;
     }
-    std::string Read(const std::string& path) const {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    std::string Read(const std::string& path) const { return ReadFile(path); }
     int Run(std::vector<std::string> args, std::string* errText = nullptr) {
         args.insert(args.begin(), "lumetra-pack");
         std::ostringstream out, err;
@@ -58,16 +98,17 @@ protected:
         return Read(file).substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
     }
 
-    fs::path dir_;
+    lumetra_test::PrivateDir private_{"lumetra_pack"};
+    const fs::path& dir_ = private_.Path();
 };
 
 }  // namespace
 
 TEST_F(PackTest, SimpleModeRoundTrip) {
-    Write("a.jpg", std::string("\xFF\xD8 picture one \0 bytes", 21));
-    Write("b.jpg", "picture two");
-    Write("Песня.mp3", "ID3 music bytes");
-    Write("Мелодия.ogg", "OggS more music");
+    Write("a.jpg", Jpeg(16, 8, 0x40));
+    Write("b.jpg", Jpeg(8, 8, 0xC0));
+    Write("Песня.mp3", AudioData("tone440.mp3"));
+    Write("Мелодия.ogg", AudioData("tone660.ogg"));
     const std::string out = Path("show.scr");
     ASSERT_EQ(Run({"--player", Path("player"), "-o", out, "--title", "Отпуск <2026>", "--interval", "5000",
                    "--effect-interval", "1500", "--effect", "12", "--random-slides", "--repeat-music", "--fader-in",
@@ -108,7 +149,7 @@ TEST_F(PackTest, SimpleModeRoundTrip) {
 }
 
 TEST_F(PackTest, DefaultsAndNoFader) {
-    Write("a.jpg", "x");
+    Write("a.jpg", Jpeg(8, 8, 0));
     ASSERT_EQ(Run({"--player", Path("player"), "-o", Path("o.scr"), "--no-fader", Path("a.jpg")}), 0);
     TSlideShow show;
     LoadShow(show, Path("o.scr"));
@@ -120,9 +161,9 @@ TEST_F(PackTest, DefaultsAndNoFader) {
 }
 
 TEST_F(PackTest, ProjectModeFillsPositionsAndKeepsTheRest) {
-    Write("pics/one.jpg", "first picture");
-    Write("pics/mask.pgm", "P5 mask bytes");
-    Write("snd/Трек.wav", "RIFF wav bytes");
+    Write("pics/one.jpg", Jpeg(8, 8, 0x80));
+    Write("pics/mask.pgm", "P5 mask bytes");  // masks may be any picture: not checked
+    Write("snd/Трек.wav", Wav());
     Write("show.xml",
           "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
           "<LumetraProject>\n"
@@ -143,7 +184,7 @@ TEST_F(PackTest, ProjectModeFillsPositionsAndKeepsTheRest) {
     EXPECT_EQ(show.WindowTitle, "Праздник");
     ASSERT_EQ(show.SlideCount(), 4);
     TSlide* s0 = show.GetSlide(0);
-    EXPECT_EQ(Slice(out, s0->StartPos, s0->EndPos), "first picture");
+    EXPECT_EQ(Slice(out, s0->StartPos, s0->EndPos), Read(Path("pics/one.jpg")));
     EXPECT_EQ(Slice(out, s0->MaskStartPos, s0->MaskEndPos), "P5 mask bytes");
     EXPECT_EQ(s0->EffectMask, 0);
     EXPECT_EQ(s0->Effect, 46);
@@ -155,7 +196,7 @@ TEST_F(PackTest, ProjectModeFillsPositionsAndKeepsTheRest) {
     ASSERT_EQ(show.MusicCount(), 2);
     EXPECT_EQ(show.GetMusic(0)->FileName, "Трек.wav");
     EXPECT_EQ(show.GetMusic(1)->FileName, "named.wav");
-    EXPECT_EQ(Slice(out, show.GetMusic(0)->StartPos, show.GetMusic(0)->EndPos), "RIFF wav bytes");
+    EXPECT_EQ(Slice(out, show.GetMusic(0)->StartPos, show.GetMusic(0)->EndPos), Read(Path("snd/Трек.wav")));
     // Elements the player does not read are kept as written, in code page 1251.
     const std::string bytes = Read(out);
     EXPECT_NE(bytes.find("<FillColor1>123</FillColor1>"), std::string::npos);
@@ -165,43 +206,107 @@ TEST_F(PackTest, ProjectModeFillsPositionsAndKeepsTheRest) {
 }
 
 TEST_F(PackTest, ErrorsNameThePathAndLeaveNoOutput) {
-    Write("a.jpg", "x");
+    Write("a.jpg", Jpeg(8, 8, 0x20));
+    Write("song.mp3", AudioData("tone440.mp3"));
     Write("bad.xml", "<LumetraProject><Slide><File>a.jpg</File></LumetraProject>");
     Write("cjk.xml", "<LumetraProject><Settings><WindowTitle>\xE4\xB8\xAD</WindowTitle></Settings></LumetraProject>");
     Write("missing.xml", "<LumetraProject><Slide><File>nowhere.jpg</File></Slide></LumetraProject>");
     Write("other.xml", "<Project><Slide/></Project>");
     Write("attr.xml", "<LumetraProject><Slide id=\"1\"></Slide></LumetraProject>");
+    // Slide pictures the player cannot decode as JPEG, music its audio library cannot play.
+    Write("photo.png", "\x89PNG\r\n\x1a\n not a JPEG");
+    Write("text.jpg", "just words");
+    Write("head.jpg", Jpeg(8, 8, 0x20).substr(0, 20));  // a start-of-image marker, then nothing
+    Write("noise.mp3", "ID3 this is no music");
+    Write("empty.ogg", "");
+    Write("pictureslide.xml", "<LumetraProject><Slide><File>photo.png</File></Slide></LumetraProject>");
+    Write("textmusic.xml",
+          "<LumetraProject><Slide><File>a.jpg</File></Slide>"
+          "<MusicTrack><Type>3</Type><File>noise.mp3</File></MusicTrack></LumetraProject>");
+    Write("self.xml", "<LumetraProject><Slide><File>a.jpg</File></Slide></LumetraProject>");
+    Write("into.xml", "<LumetraProject><Slide><File>a.jpg</File></Slide></LumetraProject>");
+    ASSERT_EQ(::link(Path("a.jpg").c_str(), Path("alias.jpg").c_str()), 0);
+    const std::string player = Path("player"), o = Path("o.scr");
     struct Case {
         std::vector<std::string> args;
         std::string mention;
     } cases[] = {
-        {{"--player", Path("player"), "-o", Path("o.scr"), Path("none.jpg")}, Path("none.jpg")},
-        {{"--player", Path("noplayer"), "-o", Path("o.scr"), Path("a.jpg")}, Path("noplayer")},
-        {{"--player", Path("player"), "-o", Path("o.scr"), "--music", Path("none.mp3"), Path("a.jpg")}, Path("none.mp3")},
-        {{"--player", Path("player"), "-o", Path("o.scr"), "--title", "\xE4\xB8\xAD", Path("a.jpg")}, "--title"},
-        {{"--player", Path("player"), "-o", Path("o.scr"), "--project", Path("bad.xml")}, Path("bad.xml")},
-        {{"--player", Path("player"), "-o", Path("o.scr"), "--project", Path("cjk.xml")}, Path("cjk.xml")},
-        {{"--player", Path("player"), "-o", Path("o.scr"), "--project", Path("missing.xml")}, "nowhere.jpg"},
-        {{"--player", Path("player"), "-o", Path("o.scr"), "--project", Path("other.xml")}, Path("other.xml")},
-        {{"--player", Path("player"), "-o", Path("o.scr"), "--project", Path("absent.xml")}, Path("absent.xml")},
-        {{"--player", Path("player"), "-o", Path("o.scr"), "--project", Path("attr.xml")}, "attributes"},
+        {{"--player", player, "-o", o, Path("none.jpg")}, Path("none.jpg")},
+        {{"--player", Path("noplayer"), "-o", o, Path("a.jpg")}, Path("noplayer")},
+        {{"--player", player, "-o", o, "--music", Path("none.mp3"), Path("a.jpg")}, Path("none.mp3")},
+        {{"--player", player, "-o", o, "--title", "\xE4\xB8\xAD", Path("a.jpg")}, "--title"},
+        {{"--player", player, "-o", o, "--project", Path("bad.xml")}, Path("bad.xml")},
+        {{"--player", player, "-o", o, "--project", Path("cjk.xml")}, Path("cjk.xml")},
+        {{"--player", player, "-o", o, "--project", Path("missing.xml")}, "nowhere.jpg"},
+        {{"--player", player, "-o", o, "--project", Path("other.xml")}, Path("other.xml")},
+        {{"--player", player, "-o", o, "--project", Path("absent.xml")}, Path("absent.xml")},
+        {{"--player", player, "-o", o, "--project", Path("attr.xml")}, "attributes"},
+        {{"--player", player, "-o", o, Path("a.jpg"), Path("photo.png")}, Path("photo.png") + ": not a JPEG"},
+        {{"--player", player, "-o", o, Path("text.jpg")}, Path("text.jpg") + ": not a JPEG"},
+        {{"--player", player, "-o", o, Path("head.jpg")}, Path("head.jpg") + ": not a JPEG"},
+        {{"--player", player, "-o", o, "--music", Path("noise.mp3"), Path("a.jpg")}, Path("noise.mp3") + ": not music"},
+        {{"--player", player, "-o", o, "--music", Path("empty.ogg"), Path("a.jpg")}, Path("empty.ogg") + ": not music"},
+        {{"--player", player, "-o", o, "--music", Path("a.jpg"), Path("a.jpg")}, Path("a.jpg") + ": not music"},
+        {{"--player", player, "-o", o, "--project", Path("pictureslide.xml")}, "photo.png: not a JPEG"},
+        {{"--player", player, "-o", o, "--project", Path("textmusic.xml")}, "noise.mp3: not music"},
+        // The output may not be one of the inputs: the rename at the end would destroy it.
+        {{"--player", player, "-o", Path("a.jpg"), Path("a.jpg")}, "is one of the inputs"},
+        {{"--player", player, "-o", Path("./a.jpg"), Path("a.jpg")}, "is one of the inputs"},
+        {{"--player", player, "-o", Path("alias.jpg"), Path("a.jpg")}, "is one of the inputs"},
+        {{"--player", player, "-o", Path("song.mp3"), "--music", Path("song.mp3"), Path("a.jpg")}, "is one of the inputs"},
+        {{"--player", player, "-o", player, Path("a.jpg")}, "is one of the inputs"},
+        {{"--player", player, "-o", Path("self.xml"), "--project", Path("self.xml")}, "is one of the inputs"},
+        {{"--player", player, "-o", Path("a.jpg"), "--project", Path("into.xml")}, "is one of the inputs"},
     };
+    // What the folder holds before: it must hold exactly that afterwards.
+    auto snapshot = [&] {
+        std::map<std::string, std::string> files;
+        for (auto& e : fs::recursive_directory_iterator(dir_)) files[e.path().string()] = e.is_regular_file() ? Read(e.path()) : "";
+        return files;
+    };
+    const auto before = snapshot();
     for (const auto& c : cases) {
         std::string err;
         EXPECT_NE(Run(c.args, &err), 0) << c.mention;
         EXPECT_NE(err.find(c.mention), std::string::npos) << err;
-        EXPECT_FALSE(fs::exists(Path("o.scr"))) << c.mention;
+        EXPECT_TRUE(snapshot() == before) << c.mention << ": inputs changed or files left behind";
     }
-    // Nothing but the inputs is left in the folder.
-    size_t files = 0;
-    for (auto& e : fs::recursive_directory_iterator(dir_)) files += e.is_regular_file();
-    EXPECT_EQ(files, 7u);
+}
+
+TEST_F(PackTest, AcceptsWhatThePlayerPlays) {
+    // Every kind of music the audio library decodes, Windows Media audio through the
+    // add-on the player carries; the same picture under another name is stored once.
+    Write("a.jpg", Jpeg(8, 8, 0x10));
+    const char* tracks[] = {"tone440.mp3", "tone660.ogg", "tone880.wav", "tone550.wma"};
+    std::vector<std::string> args = {"--player", Path("player"), "-o", Path("o.scr")};
+    for (const char* t : tracks) {
+        Write(t, AudioData(t));
+        args.insert(args.end(), {"--music", Path(t)});
+    }
+    args.push_back(Path("a.jpg"));
+    std::string err;
+    ASSERT_EQ(Run(args, &err), 0) << err;
+    TSlideShow show;
+    LoadShow(show, Path("o.scr"));
+    ASSERT_EQ(show.MusicCount(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(Slice(Path("o.scr"), show.GetMusic(i)->StartPos, show.GetMusic(i)->EndPos), Read(Path(tracks[i])));
 }
 
 TEST_F(PackTest, FailedPackLeavesAnExistingOutputUntouched) {
     Write("o.scr", "previous show");
-    EXPECT_NE(Run({"--player", Path("player"), "-o", Path("o.scr"), Path("none.jpg")}), 0);
-    EXPECT_EQ(Read(Path("o.scr")), "previous show");
+    Write("a.jpg", Jpeg(8, 8, 0x10));
+    // Failing before the output is begun, and halfway through it (the second slide).
+    Write("half.xml",
+          "<LumetraProject><Slide><File>a.jpg</File></Slide><Slide><File>gone.jpg</File></Slide></LumetraProject>");
+    for (auto args : {std::vector<std::string>{"--player", Path("player"), "-o", Path("o.scr"), Path("none.jpg")},
+                      std::vector<std::string>{"--player", Path("player"), "-o", Path("o.scr"), "--project", Path("half.xml")}}) {
+        EXPECT_NE(Run(args), 0);
+        EXPECT_EQ(Read(Path("o.scr")), "previous show");
+    }
+    size_t entries = 0;
+    for ([[maybe_unused]] auto& e : fs::directory_iterator(dir_)) ++entries;
+    EXPECT_EQ(entries, 4u) << "the run's folder is gone";
 }
 
 TEST_F(PackTest, UsageErrors) {
@@ -217,3 +322,90 @@ TEST_F(PackTest, UsageErrors) {
     };
     for (const auto& args : bad) EXPECT_EQ(Run(args), 2) << args.back();
 }
+
+#if defined(LUMETRA_PACK_PATH)
+
+// The real packer, stopped by a signal while it writes: its folder goes with it.
+TEST_F(PackTest, SignalWhileWritingLeavesNothingBehind) {
+    Write("a.jpg", Jpeg(8, 8, 0x10));
+    // A player large enough that copying it takes a while.
+    const std::string player = Path("big-player");
+    Write("big-player", "\x7F" "ELF");
+    fs::resize_file(player, 256u << 20);
+    const std::string out = Path("o.scr");
+    bool caught = false;
+    for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+        int watch = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, dir_.c_str(), IN_CREATE), 0);
+        pid_t pid = fork();
+        if (pid == 0) {
+            execl(LUMETRA_PACK_PATH, LUMETRA_PACK_PATH, "--player", player.c_str(), "-o", out.c_str(),
+                  Path("a.jpg").c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // The run's folder appears: stop the packer at once.
+        alignas(inotify_event) char buf[4096];
+        bool seen = false;
+        while (!seen) {
+            pollfd pfd{watch, POLLIN, 0};
+            if (poll(&pfd, 1, 20000) <= 0) break;  // no run folder: the check below fails
+            ssize_t n = read(watch, buf, sizeof buf);
+            if (n <= 0) break;
+            for (char* p = buf; p < buf + n;) {
+                auto* ev = reinterpret_cast<inotify_event*>(p);
+                if (ev->len && std::string(ev->name).rfind(".lumetra-pack-", 0) == 0) seen = true;
+                p += sizeof(inotify_event) + ev->len;
+            }
+        }
+        kill(pid, SIGTERM);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        close(watch);
+        ASSERT_TRUE(seen);
+        caught = WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM;
+        if (!caught) {
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);  // it was faster: again
+            fs::remove(out);
+            continue;
+        }
+        EXPECT_FALSE(fs::exists(out));
+        for (auto& e : fs::directory_iterator(dir_))
+            EXPECT_NE(e.path().filename().string().rfind(".lumetra-pack-", 0), 0u) << e.path();
+    }
+    EXPECT_TRUE(caught) << "the packer always finished before the signal";
+}
+
+#endif
+
+#if defined(LUMETRA_PACK_PATH) && defined(LUMETRA_SCR_STRIPPED_PATH)
+
+// The player that shows carry: no debug information, its own or in the audio libraries it
+// embeds, and it still plays a show.
+TEST_F(PackTest, StrippedPlayerCarriesNoDebugInformationAndPlays) {
+    const std::string stripped = Read(LUMETRA_SCR_STRIPPED_PATH);
+    ASSERT_EQ(stripped.compare(0, 4, "\x7F" "ELF"), 0);
+    EXPECT_EQ(stripped.find(".debug_info"), std::string::npos);
+    EXPECT_EQ(stripped.find(".debug_line"), std::string::npos);
+    EXPECT_NE(Read(LUMETRA_SCR_PATH).find(".debug_info"), std::string::npos) << "the check would not see it";
+    EXPECT_LT(stripped.size(), Read(LUMETRA_SCR_PATH).size());
+
+    Write("a.jpg", Jpeg(64, 48, 0xF0));
+    Write("tone.wav", Wav());
+    const std::string show = Path("show.scr");
+    std::string err;
+    ASSERT_EQ(Run({"--player", LUMETRA_SCR_STRIPPED_PATH, "-o", show, "--no-fader", "--music", Path("tone.wav"),
+                   Path("a.jpg")},
+                  &err),
+              0)
+        << err;
+    fs::create_directories(dir_ / "tmp");
+    const std::string cmd = "TMPDIR=" + (dir_ / "tmp").string() +
+                            " LUMETRA_DISPLAY=headless LUMETRA_CLOCK=virtual LUMETRA_SCREEN=320x240 LUMETRA_AUDIO=null"
+                            " LUMETRA_INPUT='3000 key 32' timeout 120 " + show + " /s";
+    int status = std::system(cmd.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+}
+
+#endif

@@ -20,6 +20,14 @@ inline uint32_t ScreenColor(cl::TColor c) {
 
 inline uint32_t ScreenAt(int x, int y) { return win::test::ScreenComposite().At(x, y); }
 
+// A bitmap's pixels, row by row, in the composite's form.
+inline std::vector<uint32_t> ScreenPixels(cl::TBitmap* b) {
+    std::vector<uint32_t> out;
+    for (int y = 0; y < b->Height(); ++y)
+        for (int x = 0; x < b->Width(); ++x) out.push_back(ScreenColor(b->Canvas()->Pixels(x, y)));
+    return out;
+}
+
 // A windowed control painting a solid colour with a marker square at (5, 5).
 class TColorControl : public cl::TCustomControl {
     CL_DECLARE_COMPONENT(TColorControl, cl::TCustomControl)

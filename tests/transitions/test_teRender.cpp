@@ -97,12 +97,7 @@ protected:
             for (int x = 0; x < c->ClientWidth(); ++x) out.push_back(s.At(o.x + x, o.y + y));
         return out;
     }
-    static std::vector<uint32_t> Pixels(cl::TBitmap* b) {
-        std::vector<uint32_t> out;
-        for (int y = 0; y < b->Height(); ++y)
-            for (int x = 0; x < b->Width(); ++x) out.push_back(ScreenColor(b->Canvas()->Pixels(x, y)));
-        return out;
-    }
+    static std::vector<uint32_t> Pixels(cl::TBitmap* b) { return ScreenPixels(b); }
     std::unique_ptr<cl::TBitmap> Render(cl::TWinControl* c, win::HWND exclude = nullptr) {
         return std::unique_ptr<cl::TBitmap>(RenderControlToBitmap(
             c, exclude, MakeRect(0, 0, c->ClientWidth(), c->ClientHeight()), cl::pf32bit, false, false, true));

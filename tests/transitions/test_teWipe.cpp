@@ -140,21 +140,69 @@ TEST_F(Wipe, DitherSeedAndPattern) {
     ASSERT_NE(wd->BandPattern, nullptr);
     ASSERT_EQ(wd->BandPattern->Width(), B);
     ASSERT_EQ(wd->BandPattern->Height(), H + 75);
-    // The model: the same generator from the fixed seed, one draw per position.
-    cl::SetRandSeed(te::TWipeTransition::DitherSeed);
+    // The model: the generator's formula from the fixed seed, one draw per position.
+    cl::TRandomSequence model(te::TWipeTransition::DitherSeed);
     for (int i = 0; i < B; ++i) {
         int p = 100 - i * 100 / B;
         for (int j = 0; j <= H + 75; ++j) {
-            const bool black = p >= cl::Random(100);
+            const bool black = p >= model.Random(100);
             if (j < H + 75) {
                 ASSERT_EQ(wd->BandPattern->Canvas()->Pixels(i, j) == cl::clBlack, black) << i << "," << j;
             }
         }
     }
-    const uint32_t after = cl::GetRandSeed();
-    // Another run of the same size leaves the generator in the same state.
-    fxtest::PassDriver d2(&e, W, H, cl::pf24bit, 3);
-    EXPECT_EQ(cl::GetRandSeed(), after);
+    EXPECT_EQ(wd->Dither.Seed, model.Seed) << "the band's generator goes on from where the dots left it";
+    // Each frame's window into the pattern comes from the same generator.
+    d.Frame(1);
+    EXPECT_EQ(wd->PatternY, model.Random(75));
+    d.Frame(2);
+    EXPECT_EQ(wd->PatternY, model.Random(75));
+    EXPECT_EQ(cl::GetRandSeed(), 99u) << "the shared generator is not moved";
+}
+
+// FNV-1a over the frame pixels of a dithered run, frame after frame.
+uint64_t DitheredRunHash(TTEEffectDirection dir, int W, int H, int B, cl::TPixelFormat pf) {
+    te::TWipeTransition e(nullptr);
+    e.SetDirection(dir);
+    e.BandWidth = static_cast<uint16_t>(B);
+    fxtest::PassDriver d(&e, W, H, pf, 11);
+    uint64_t h = 14695981039346656037ull;
+    for (int k = 1; k <= d.Frames(); ++k) {
+        d.Frame(k);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                uint32_t v = fxtest::RawPixel(d.Work(), x, y);
+                for (int i = 0; i < 4; ++i) {
+                    h ^= (v >> (8 * i)) & 0xFF;
+                    h *= 1099511628211ull;
+                }
+            }
+    }
+    return h;
+}
+
+// The dots and the shimmer of the dithered band, pinned frame by frame; the shared generator
+// is left where it was.
+TEST_F(Wipe, DitheredBandPixelsArePinnedAndTheSharedGeneratorIsLeftAlone) {
+    struct Case {
+        TTEEffectDirection dir;
+        int w, h, band;
+        cl::TPixelFormat pf;
+        uint64_t hash;
+    } cases[] = {
+        {te::tedRight, 37, 13, 9, cl::pf24bit, 0x4874c96240f28d44ull},
+        {te::tedLeft, 37, 13, 50, cl::pf24bit, 0x2e37a01c1c7b75a8ull},
+        {te::tedDown, 19, 23, 7, cl::pf32bit, 0x951b39e3fc94d443ull},
+        {te::tedUp, 19, 23, 12, cl::pf16bit, 0x1923b2b409e50ed3ull},
+    };
+    for (const Case& c : cases) {
+        cl::SetRandSeed(424242);
+        const uint64_t h = DitheredRunHash(c.dir, c.w, c.h, c.band, c.pf);
+        EXPECT_EQ(h, c.hash) << "direction " << int(c.dir);
+        // What the show draws at random after a wipe (the next random effect, directions)
+        // goes on from where it was before the wipe.
+        EXPECT_EQ(cl::GetRandSeed(), 424242u) << "direction " << int(c.dir);
+    }
 }
 
 // Pixel colour without the spare fourth byte.

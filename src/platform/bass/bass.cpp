@@ -1,12 +1,28 @@
-// The audio library: streams decoded with FFmpeg, played through SDL2 or a null output
-// that runs in step with the program's clock, end-of-stream syncs on a thread of its own.
+// The audio library: streams decoded with FFmpeg as they play, mixed into SDL2 or a null
+// output, end-of-stream syncs on a thread of their own.
+//
+// Outputs. SDL's device pulls mixed samples on its own thread. The null output without a
+// sound device pulls them on a thread of ours at real speed. On the program's virtual
+// clock the null output mixes nothing: a stream's length is counted when it is created,
+// its position follows the clock, and its end is an event on the clock.
+//
+// Streams. Each stream has a decoder and a ring of decoded frames (kRingFrames, under
+// three quarters of a second). The decoder thread keeps the rings of all streams filled,
+// one chunk at a time; the output takes frames out of the ring of each playing stream.
+// A stream's position is the position of the first frame in its ring. Moving it elsewhere
+// empties the ring and asks the decoder thread to seek; until it has, the stream is silent.
 //
 // Locks, always taken in this order and never held while user code runs:
-//   apiMutex   - every entry point; streams, syncs, plug-ins, the in-flight callback.
-//   mixMutex   - the voices the SDL callback mixes (held briefly by both sides).
-//   queueMutex - the sync thread's queue of ended streams and its timers.
-// The SDL callback takes only mixMutex and queueMutex, so no entry point can stall it for
-// longer than a list edit.
+//   apiMutex    - every entry point; streams, syncs, plug-ins, the in-flight callback.
+//   mixMutex    - the voices the output mixes (held briefly by both sides).
+//   decodeMutex - the decoder thread's list of voices; nothing else is taken under it but
+//                 a ring.
+//   ringMutex   - one voice's ring (held for a copy at a time).
+//   queueMutex  - the sync thread's queue of ended streams.
+//   nullMutex   - the null output's pacing.
+// The output callbacks take mixMutex, ringMutex, queueMutex and (to wake the decoder)
+// decodeMutex, each only for a list edit or a copy, so no entry point can stall them.
+// The decoder thread never holds two of these at once, and never takes apiMutex.
 
 #include "platform/bass/bass.h"
 
@@ -23,6 +39,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -38,6 +55,15 @@ namespace {
 constexpr int64_t kTicksPerSecond = 10'000'000;  // the program's clock counts 100 ns ticks
 constexpr int kMixFrames = 1024;
 constexpr int kRampFrames = 64;
+// Decoded frames a stream holds ahead of the output, and what the decoder adds at a time.
+// A new stream has its ring full before its handle is returned: a bounded moment of work
+// that gives the decoder thread three quarters of a second to be scheduled, and a short
+// track all of its frames.
+constexpr size_t kRingFrames = 32768;
+constexpr size_t kChunkFrames = 4096;
+constexpr size_t kStartFrames = kRingFrames;
+// The null output's pace.
+constexpr auto kNullTick = std::chrono::milliseconds(5);
 
 // The program's clock, when the executable exports it.
 struct ClockApi {
@@ -72,16 +98,71 @@ int64_t SteadyTicks() {
     return ns / 100;
 }
 
-// What the mixer sees of a stream.
+// A stream as the output and the decoder thread see it.
 struct Voice {
-    std::shared_ptr<const std::vector<int16_t>> pcm;
-    uint64_t frames = 0;
-    std::atomic<uint64_t> pos{0};
-    std::atomic<float> volume{1.0f};
-    // Mixer side, under mixMutex.
-    float applied = 1.0f;
     HSTREAM handle = 0;
+    std::atomic<float> volume{1.0f};
+    // Output side, under mixMutex.
+    float applied = 1.0f;
     uint32_t gen = 0;
+
+    // Decoded frames waiting for the output, under ringMutex.
+    std::mutex ringMutex;
+    std::vector<float> ring;  // kRingFrames stereo frames
+    size_t head = 0;          // index of the first buffered frame
+    size_t count = 0;         // buffered frames
+    uint64_t pos = 0;         // stream position of the frame at head
+    bool eof = false;         // the frame after the last buffered one is the end
+    bool seekWanted = false;  // the decoder must move to pos before it adds frames
+    uint64_t serial = 0;      // changes with every such move
+
+    // The decoder thread's alone once the stream is published.
+    std::unique_ptr<Decoder> decoder;
+    std::atomic<bool> stop{false};  // the stream is gone: long work on it ends early
+
+    // What a counting pass needs, and the length once known.
+    std::shared_ptr<const SourceData> source;
+    std::set<std::string> containers;
+    std::mutex lengthMutex;  // the value
+    std::mutex countMutex;   // one counting pass at a time
+    std::optional<uint64_t> length;
+
+    std::optional<uint64_t> KnownLength() {
+        std::lock_guard lk(lengthMutex);
+        return length;
+    }
+    void SetLength(uint64_t frames) {
+        std::lock_guard lk(lengthMutex);
+        length = frames;
+    }
+
+    // Ring operations, under ringMutex.
+    size_t Room() const { return kRingFrames - count; }
+    void Put(const float* src, size_t n) {
+        size_t tail = (head + count) % kRingFrames;
+        size_t first = std::min(n, kRingFrames - tail);
+        std::memcpy(ring.data() + tail * 2, src, first * 2 * sizeof(float));
+        std::memcpy(ring.data(), src + first * 2, (n - first) * 2 * sizeof(float));
+        count += n;
+    }
+    // The next frame played is `target`: taken from the ring when it holds it, else the
+    // decoder is sent there.
+    void MoveTo(uint64_t target) {
+        if (!seekWanted && target >= pos && target - pos <= count) {
+            size_t drop = static_cast<size_t>(target - pos);
+            head = (head + drop) % kRingFrames;
+            count -= drop;
+            pos = target;
+            return;
+        }
+        head = 0;
+        count = 0;
+        pos = target;
+        eof = false;
+        seekWanted = true;
+        ++serial;
+    }
+    bool NeedsDecoder() const { return seekWanted || (!eof && Room() >= kChunkFrames); }
 };
 
 struct SyncEntry {
@@ -99,7 +180,9 @@ struct Stream {
     PlayState state = PlayState::Stopped;
     uint32_t gen = 0;  // changes with every start, stop and seek; stale end reports are dropped
     std::vector<SyncEntry> syncs;
-    // Null output: the position is basePos plus the clock's progress since baseTicks.
+    // Null output on the virtual clock: the position is basePos plus the clock's progress
+    // since baseTicks, and `frames` is the stream's length.
+    uint64_t frames = 0;
     int64_t baseTicks = 0;
     uint64_t basePos = 0;
     uint64_t clockEvent = 0;  // the program's clock event of the end, 0 when none
@@ -117,12 +200,6 @@ struct EndEvent {
     HSTREAM handle;
     uint32_t gen;
     uint64_t seq;
-};
-
-struct Timer {
-    int64_t due;
-    HSTREAM handle;
-    uint32_t gen;
 };
 
 class Library {
@@ -159,6 +236,7 @@ class Library {
         }
         output = chosen;
         ++initGen;
+        outputPaused = true;
         uint64_t epoch;
         {
             std::lock_guard qk(queueMutex);
@@ -166,6 +244,21 @@ class Library {
             epoch = ++syncEpoch;
         }
         syncThread = std::thread([this, epoch] { SyncLoop(epoch); });
+        if (Mixed()) {
+            {
+                std::lock_guard dk(decodeMutex);
+                decodeRunning = true;
+            }
+            decodeThread = std::thread([this] { DecodeLoop(); });
+        }
+        if (output == Output::Null && !virtualClock) {
+            {
+                std::lock_guard nk(nullMutex);
+                nullRunning = true;
+                nullPaused = true;
+            }
+            nullThread = std::thread([this] { NullLoop(); });
+        }
         return kTRUE;
     }
 
@@ -173,26 +266,46 @@ class Library {
         std::unique_lock lk(apiMutex);
         if (output == Output::None) return kFALSE;
         Output was = output;
-        output = Output::None;
+        bool mixed = Mixed();
 
         // Streams go without firing their syncs.
-        for (auto& [h, s] : streams) StopStream(s);
+        for (auto& [h, s] : streams) {
+            StopStream(s);
+            s.voice->stop = true;
+        }
+        output = Output::None;
         if (was == Output::Sdl) {
             SDL_CloseAudioDevice(sdlDevice);
             sdlDevice = 0;
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            sdlPaused = true;
+        }
+        outputPaused = true;
+        if (nullThread.joinable()) {
+            {
+                std::lock_guard nk(nullMutex);
+                nullRunning = false;
+            }
+            nullCv.notify_all();
+            nullThread.join();  // it takes no lock of ours but the output's
         }
         {
             std::lock_guard mk(mixMutex);
             voices.clear();
+        }
+        if (mixed) {
+            {
+                std::lock_guard dk(decodeMutex);
+                decodeRunning = false;
+                decodeList.clear();
+            }
+            decodeCv.notify_all();
+            if (decodeThread.joinable()) decodeThread.join();  // it never takes apiMutex
         }
         {
             std::lock_guard qk(queueMutex);
             active = false;
             ++syncEpoch;
             queue.clear();
-            timers.clear();
         }
         queueCv.notify_all();
         std::thread t = std::move(syncThread);
@@ -249,40 +362,63 @@ class Library {
 
     HSTREAM StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
         if (!file || (flags & BASS_UNICODE)) return 0;
-        Source source;
-        source.fromMemory = mem != 0;
-        if (source.fromMemory) {  // the offset applies to files only
-            source.memory = static_cast<const uint8_t*>(file);
-            source.length = length;
-        } else {
-            source.path = static_cast<const char*>(file);
-            source.offset = offset;
-            source.length = length;
-        }
         std::set<std::string> containers;
         uint64_t gen;
+        bool mixed;
         {
             std::lock_guard lk(apiMutex);
             if (output == Output::None) return 0;
-            containers = {"mp3", "ogg", "wav", "flac", "aiff"};
+            containers = BaseContainers();
             for (auto& [h, p] : plugins) AddNames(p.demuxers, containers);
             gen = initGen;
+            mixed = Mixed();
         }
-        // Decoding takes a while: other threads keep using the library meanwhile.
-        Decoded decoded = DecodeAll(source, containers);
-        if (decoded.error != DecodeError::None) return 0;
+        // Opening takes a moment: other threads keep using the library meanwhile.
+        std::shared_ptr<const SourceData> source =
+            mem != 0 ? SourceData::CopyMemory(file, length)  // the offset applies to files only
+                     : SourceData::OpenFile(static_cast<const char*>(file), offset, length);
+        DecodeError error;
+        std::unique_ptr<Decoder> decoder = Decoder::Open(source, containers, &error);
+        if (!decoder) return 0;
+
+        auto voice = std::make_shared<Voice>();
+        voice->source = source;
+        voice->containers = containers;
+        if (auto stated = decoder->StatedLength()) voice->length = *stated;
+        if (mixed) {
+            // The first moments are ready before the stream is: playing starts at once.
+            voice->ring.resize(kRingFrames * 2);
+            std::vector<float> scratch(kChunkFrames * 2);
+            while (voice->count < kStartFrames && !decoder->AtEnd()) {
+                size_t n = decoder->Read(scratch.data(), std::min(kChunkFrames, kStartFrames - voice->count));
+                voice->Put(scratch.data(), n);
+            }
+            voice->eof = decoder->AtEnd();
+            if (voice->eof) voice->length = decoder->Position();
+            voice->decoder = std::move(decoder);
+        } else if (!voice->length) {
+            // On the virtual clock the end is an event at a known time: count now.
+            std::vector<float> scratch(kChunkFrames * 2);
+            while (!decoder->AtEnd()) decoder->Read(scratch.data(), kChunkFrames);
+            voice->length = decoder->Position();
+        }
 
         std::lock_guard lk(apiMutex);
         if (output == Output::None || gen != initGen) return 0;
-        auto voice = std::make_shared<Voice>();
-        voice->frames = decoded.Frames();
-        voice->pcm = std::make_shared<const std::vector<int16_t>>(std::move(decoded.samples));
         HSTREAM h = NextHandle(nextStream);
         voice->handle = h;
         Stream s;
         s.handle = h;
-        s.voice = std::move(voice);
+        s.frames = voice->length.value_or(0);
+        s.voice = voice;
         streams.emplace(h, std::move(s));
+        if (mixed) {
+            {
+                std::lock_guard dk(decodeMutex);
+                decodeList.push_back(voice);
+            }
+            decodeCv.notify_all();
+        }
         return h;
     }
 
@@ -290,8 +426,9 @@ class Library {
         std::unique_lock lk(apiMutex);
         WaitForCallbackOf(lk, handle);
         auto it = streams.find(handle);
-        if (it == streams.end()) return kFALSE;
+        if (it == streams.end() || output == Output::None) return kFALSE;
         StopStream(it->second);
+        Forget(it->second.voice);
         streams.erase(it);
         PauseWhenIdle();
         return kTRUE;
@@ -356,15 +493,25 @@ class Library {
     }
 
     BOOL SetPosition(DWORD handle, QWORD pos, DWORD mode) {
+        std::shared_ptr<Voice> voice = VoiceOf(handle);
+        if (!voice || mode != BASS_POS_BYTE) return kFALSE;
+        std::optional<uint64_t> length = LengthOf(*voice);
+        uint64_t frame = pos / kBytesPerFrame;
+        if (!length || frame > *length) return kFALSE;
+
         std::lock_guard lk(apiMutex);
         Stream* s = Find(handle);
-        if (!s || mode != BASS_POS_BYTE) return kFALSE;
-        uint64_t frame = pos / kBytesPerFrame;
-        if (frame > s->voice->frames) return kFALSE;
+        if (!s || s->voice != voice) return kFALSE;
         PlayState was = s->state;
         StopStream(*s);
-        s->voice->pos = frame;
         s->basePos = frame;
+        if (Mixed()) {
+            {
+                std::lock_guard rk(voice->ringMutex);
+                voice->MoveTo(frame);
+            }
+            WakeDecoder();
+        }
         if (was == PlayState::Playing)
             StartStream(*s, frame);
         else
@@ -373,10 +520,13 @@ class Library {
     }
 
     QWORD GetLength(DWORD handle, DWORD mode) {
+        std::shared_ptr<Voice> voice = VoiceOf(handle);
+        if (!voice || mode != BASS_POS_BYTE) return static_cast<QWORD>(-1);
+        std::optional<uint64_t> length = LengthOf(*voice);
         std::lock_guard lk(apiMutex);
         Stream* s = Find(handle);
-        if (!s || mode != BASS_POS_BYTE) return static_cast<QWORD>(-1);
-        return s->voice->frames * kBytesPerFrame;
+        if (!length || !s || s->voice != voice) return static_cast<QWORD>(-1);
+        return *length * kBytesPerFrame;
     }
 
     bool Valid(DWORD handle) {
@@ -419,10 +569,30 @@ class Library {
         }
     }
 
+    // Whether an output takes samples out of the streams (a device, or the null output at
+    // real speed), rather than following the virtual clock.
+    bool Mixed() const { return output == Output::Sdl || (output == Output::Null && !virtualClock); }
+
     Stream* Find(DWORD handle) {
         if (output == Output::None) return nullptr;
         auto it = streams.find(handle);
         return it == streams.end() ? nullptr : &it->second;
+    }
+
+    std::shared_ptr<Voice> VoiceOf(DWORD handle) {
+        std::lock_guard lk(apiMutex);
+        Stream* s = Find(handle);
+        return s ? s->voice : nullptr;
+    }
+
+    // The stream's length, counted when no cheaper answer is known. Runs without apiMutex.
+    static std::optional<uint64_t> LengthOf(Voice& v) {
+        if (auto known = v.KnownLength()) return known;
+        std::lock_guard ck(v.countMutex);
+        if (auto known = v.KnownLength()) return known;
+        std::optional<uint64_t> counted = CountFrames(v.source, v.containers, &v.stop);
+        if (counted) v.SetLength(*counted);
+        return counted;
     }
 
     int64_t Now() const {
@@ -431,12 +601,15 @@ class Library {
     }
 
     uint64_t Position(const Stream& s) const {
-        if (output == Output::Sdl) return s.voice->pos.load();
+        if (Mixed()) {
+            std::lock_guard rk(s.voice->ringMutex);
+            return s.voice->pos;
+        }
         if (s.state != PlayState::Playing) return s.basePos;
         int64_t elapsed = std::max<int64_t>(0, Now() - s.baseTicks);
         uint64_t advanced = static_cast<uint64_t>(elapsed / kTicksPerSecond) * kOutputRate +
                             static_cast<uint64_t>((elapsed % kTicksPerSecond) * kOutputRate / kTicksPerSecond);
-        return std::min(s.voice->frames, s.basePos + advanced);
+        return std::min(s.frames, s.basePos + advanced);
     }
 
     // Another thread's end callback of this stream must return before it may change.
@@ -448,15 +621,20 @@ class Library {
         });
     }
 
+    // The decoder thread lets a freed stream go.
+    void Forget(const std::shared_ptr<Voice>& voice) {
+        voice->stop = true;
+        if (!Mixed()) return;
+        std::lock_guard dk(decodeMutex);
+        decodeList.erase(std::remove(decodeList.begin(), decodeList.end(), voice), decodeList.end());
+    }
+
     // Takes the stream off the output, keeping its position.
     void StopStream(Stream& s) {
-        if (s.state == PlayState::Playing) {
-            s.basePos = Position(s);
-            s.voice->pos = s.basePos;
-        }
+        if (s.state == PlayState::Playing && !Mixed()) s.basePos = Position(s);
         ++s.gen;
         s.state = PlayState::Stopped;
-        if (output == Output::Sdl) {
+        if (Mixed()) {
             std::lock_guard mk(mixMutex);
             voices.erase(std::remove(voices.begin(), voices.end(), s.voice), voices.end());
         }
@@ -464,52 +642,64 @@ class Library {
             clock.cancel(s.clockEvent);
             s.clockEvent = 0;
         }
-        std::lock_guard qk(queueMutex);
-        timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.handle == s.handle; }),
-                     timers.end());
     }
 
     void StartStream(Stream& s, uint64_t from) {
         s.state = PlayState::Playing;
         ++s.gen;
-        s.voice->pos = from;
         s.basePos = from;
-        if (output == Output::Sdl) {
+        if (Mixed()) {
+            {
+                std::lock_guard rk(s.voice->ringMutex);
+                if (s.voice->pos != from) s.voice->MoveTo(from);
+            }
+            WakeDecoder();
             {
                 std::lock_guard mk(mixMutex);
                 s.voice->applied = s.voice->volume.load();
                 s.voice->gen = s.gen;
                 voices.push_back(s.voice);
             }
-            if (sdlPaused) {
-                SDL_PauseAudioDevice(sdlDevice, 0);
-                sdlPaused = false;
-            }
+            ResumeOutput();
             return;
         }
         s.baseTicks = Now();
-        uint64_t left = s.voice->frames - from;
+        uint64_t left = s.frames - std::min(from, s.frames);
         int64_t due = s.baseTicks + static_cast<int64_t>((left * kTicksPerSecond + kOutputRate - 1) / kOutputRate);
-        if (virtualClock) {
-            uintptr_t token = (static_cast<uintptr_t>(s.handle) << 32) | s.gen;
-            s.clockEvent = clock.schedule(due, &Library::ClockDue, reinterpret_cast<void*>(token));
-        } else {
-            std::lock_guard qk(queueMutex);
-            timers.push_back(Timer{due, s.handle, s.gen});
-            queueCv.notify_all();
+        uintptr_t token = (static_cast<uintptr_t>(s.handle) << 32) | s.gen;
+        s.clockEvent = clock.schedule(due, &Library::ClockDue, reinterpret_cast<void*>(token));
+    }
+
+    void ResumeOutput() {
+        if (!outputPaused) return;
+        outputPaused = false;
+        if (output == Output::Sdl) {
+            SDL_PauseAudioDevice(sdlDevice, 0);
+        } else if (output == Output::Null) {
+            {
+                std::lock_guard nk(nullMutex);
+                nullPaused = false;
+                nullStart = SteadyTicks();
+                nullMixed = 0;
+            }
+            nullCv.notify_all();
         }
     }
 
     void PauseWhenIdle() {
-        if (output != Output::Sdl || sdlPaused) return;
+        if (!Mixed() || outputPaused) return;
         bool idle;
         {
             std::lock_guard mk(mixMutex);
             idle = voices.empty();
         }
-        if (idle) {
+        if (!idle) return;
+        outputPaused = true;
+        if (output == Output::Sdl) {
             SDL_PauseAudioDevice(sdlDevice, 1);
-            sdlPaused = true;
+        } else {
+            std::lock_guard nk(nullMutex);
+            nullPaused = true;
         }
     }
 
@@ -528,7 +718,6 @@ class Library {
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
             return false;
         }
-        sdlPaused = true;
         return true;
     }
 
@@ -537,26 +726,61 @@ class Library {
                                              len / static_cast<int>(sizeof(float) * 2));
     }
 
-    // Runs on SDL's audio thread: mixes, and hands ended streams to the sync thread.
+    // The null output at real speed: every tick it takes what the time since it started
+    // asks for, as a device would.
+    void NullLoop() {
+        std::vector<float> scratch(static_cast<size_t>(kMixFrames) * 2);
+        std::unique_lock nk(nullMutex);
+        while (nullRunning) {
+            if (nullPaused) {
+                nullCv.wait(nk);
+                continue;
+            }
+            int64_t elapsed = SteadyTicks() - nullStart;
+            uint64_t due = static_cast<uint64_t>(elapsed / kTicksPerSecond) * kOutputRate +
+                           static_cast<uint64_t>((elapsed % kTicksPerSecond) * kOutputRate / kTicksPerSecond);
+            while (due > nullMixed && nullRunning && !nullPaused) {
+                int n = static_cast<int>(std::min<uint64_t>(due - nullMixed, kMixFrames));
+                nullMixed += static_cast<uint64_t>(n);
+                nk.unlock();
+                Mix(scratch.data(), n);
+                nk.lock();
+            }
+            nullCv.wait_for(nk, kNullTick);
+        }
+    }
+
+    // Runs on the output's thread: mixes, and hands ended streams to the sync thread.
     void Mix(float* out, int frames) {
         std::fill(out, out + static_cast<size_t>(frames) * 2, 0.0f);
+        bool wake = false;
         std::lock_guard mk(mixMutex);
         for (auto it = voices.begin(); it != voices.end();) {
             Voice& v = **it;
-            uint64_t pos = v.pos.load();
-            uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(frames), v.frames - std::min(pos, v.frames));
             float target = v.volume.load();
-            const int16_t* src = v.pcm->data() + pos * 2;
-            for (uint64_t i = 0; i < n; ++i) {
-                float gain = target;
-                if (i < kRampFrames && v.applied != target)
-                    gain = v.applied + (target - v.applied) * static_cast<float>(i + 1) / kRampFrames;
-                out[i * 2] += src[i * 2] * gain / 32768.0f;
-                out[i * 2 + 1] += src[i * 2 + 1] * gain / 32768.0f;
+            size_t n = 0;
+            bool ended = false;
+            {
+                std::lock_guard rk(v.ringMutex);
+                if (!v.seekWanted) {
+                    n = std::min(static_cast<size_t>(frames), v.count);
+                    for (size_t i = 0; i < n; ++i) {
+                        const float* src = v.ring.data() + ((v.head + i) % kRingFrames) * 2;
+                        float gain = target;
+                        if (i < kRampFrames && v.applied != target)
+                            gain = v.applied + (target - v.applied) * static_cast<float>(i + 1) / kRampFrames;
+                        out[i * 2] += src[0] * gain;
+                        out[i * 2 + 1] += src[1] * gain;
+                    }
+                    v.head = (v.head + n) % kRingFrames;
+                    v.count -= n;
+                    v.pos += n;
+                    ended = v.count == 0 && v.eof;
+                }
+                wake = wake || v.NeedsDecoder();
             }
             if (n > 0) v.applied = target;
-            v.pos.store(pos + n);
-            if (pos + n >= v.frames) {
+            if (ended) {
                 {
                     std::lock_guard qk(queueMutex);
                     queue.push_back(EndEvent{v.handle, v.gen, ++queueSeq});
@@ -567,6 +791,69 @@ class Library {
                 ++it;
             }
         }
+        if (wake) WakeDecoder();
+    }
+
+    void WakeDecoder() {
+        { std::lock_guard dk(decodeMutex); }
+        decodeCv.notify_all();
+    }
+
+    // The decoder thread: fills the rings of all streams, one chunk at a time, and moves a
+    // decoder where its stream was sent.
+    void DecodeLoop() {
+        std::vector<float> scratch(kChunkFrames * 2);
+        std::unique_lock dk(decodeMutex);
+        size_t next = 0;
+        while (decodeRunning) {
+            std::shared_ptr<Voice> work;
+            for (size_t i = 0; i < decodeList.size() && !work; ++i) {
+                size_t k = (next + i) % decodeList.size();
+                std::lock_guard rk(decodeList[k]->ringMutex);
+                if (decodeList[k]->NeedsDecoder()) {
+                    work = decodeList[k];
+                    next = k + 1;
+                }
+            }
+            if (!work) {
+                decodeCv.wait(dk);
+                continue;
+            }
+            dk.unlock();
+            Decode(*work, scratch);
+            work.reset();  // a stream freed meanwhile is destroyed here, without the lock
+            dk.lock();
+        }
+    }
+
+    static void Decode(Voice& v, std::vector<float>& scratch) {
+        uint64_t serial;
+        bool seek;
+        uint64_t target;
+        size_t want;
+        {
+            std::lock_guard rk(v.ringMutex);
+            serial = v.serial;
+            seek = v.seekWanted;
+            target = v.pos;
+            want = std::min(v.Room(), kChunkFrames);
+        }
+        if (seek) {
+            bool ok = v.decoder->Seek(target, &v.stop);
+            std::lock_guard rk(v.ringMutex);
+            if (v.serial != serial) return;  // sent elsewhere meanwhile: seek again
+            v.seekWanted = false;
+            // A file that can no longer be read ends the stream where it is.
+            v.eof = !ok || v.decoder->AtEnd() || v.decoder->Position() != target;
+            return;
+        }
+        size_t n = v.decoder->Read(scratch.data(), want);
+        bool atEnd = v.decoder->AtEnd();
+        if (atEnd && v.decoder->PositionCounted() && !v.KnownLength()) v.SetLength(v.decoder->Position());
+        std::lock_guard rk(v.ringMutex);
+        if (v.serial != serial) return;  // the stream was sent elsewhere: these frames are stale
+        v.Put(scratch.data(), n);
+        v.eof = atEnd;
     }
 
     // The program's clock calls this on the thread that moves time; the end is handed to
@@ -595,32 +882,17 @@ class Library {
         std::unique_lock qk(queueMutex);
         syncThreadId = std::this_thread::get_id();
         while (syncEpoch == epoch) {
-            if (!queue.empty()) {
-                EndEvent ev = queue.front();
-                queue.pop_front();
-                qk.unlock();
-                Ended(ev.handle, ev.gen);
-                qk.lock();
-                doneSeq = std::max(doneSeq, ev.seq);
-                queueCv.notify_all();
+            if (queue.empty()) {
+                queueCv.wait(qk);
                 continue;
             }
-            if (!timers.empty()) {
-                auto first = std::min_element(timers.begin(), timers.end(),
-                                              [](const Timer& a, const Timer& b) { return a.due < b.due; });
-                int64_t wait = first->due - SteadyTicks();
-                if (wait <= 0) {
-                    Timer t = *first;
-                    timers.erase(first);
-                    qk.unlock();
-                    Ended(t.handle, t.gen);
-                    qk.lock();
-                    continue;
-                }
-                queueCv.wait_for(qk, std::chrono::nanoseconds(wait * 100));
-                continue;
-            }
-            queueCv.wait(qk);
+            EndEvent ev = queue.front();
+            queue.pop_front();
+            qk.unlock();
+            Ended(ev.handle, ev.gen);
+            qk.lock();
+            doneSeq = std::max(doneSeq, ev.seq);
+            queueCv.notify_all();
         }
         // Let clock events that still wait for their turn go.
         if (syncThreadId == std::this_thread::get_id()) syncThreadId = std::thread::id();
@@ -636,8 +908,7 @@ class Library {
             Stream* s = Find(handle);
             if (!s || s->gen != gen || s->state != PlayState::Playing) return;
             s->clockEvent = 0;
-            s->basePos = s->voice->frames;
-            s->voice->pos = s->voice->frames;
+            s->basePos = s->frames;
             s->state = PlayState::Stopped;
             ++s->gen;
             syncs = s->syncs;
@@ -688,7 +959,7 @@ class Library {
     ClockApi clock;
     bool virtualClock = false;
     SDL_AudioDeviceID sdlDevice = 0;
-    bool sdlPaused = true;
+    bool outputPaused = true;
     std::map<HSTREAM, Stream> streams;
     std::map<HPLUGIN, Plugin> plugins;
     HSTREAM nextStream = 0x10000;
@@ -701,15 +972,28 @@ class Library {
     std::mutex mixMutex;
     std::vector<std::shared_ptr<Voice>> voices;
 
+    std::mutex decodeMutex;
+    std::condition_variable decodeCv;
+    bool decodeRunning = false;
+    std::vector<std::shared_ptr<Voice>> decodeList;
+    std::thread decodeThread;
+
     std::mutex queueMutex;
     std::condition_variable queueCv;
     bool active = false;
     uint64_t syncEpoch = 0;
     std::thread::id syncThreadId;
     std::deque<EndEvent> queue;
-    std::vector<Timer> timers;
     uint64_t queueSeq = 0;
     uint64_t doneSeq = 0;
+
+    std::mutex nullMutex;
+    std::condition_variable nullCv;
+    bool nullRunning = false;
+    bool nullPaused = true;
+    int64_t nullStart = 0;
+    uint64_t nullMixed = 0;
+    std::thread nullThread;
 };
 
 Library& Lib() {

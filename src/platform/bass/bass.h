@@ -8,6 +8,15 @@
 // Output is 44100 Hz stereo. Positions and lengths are bytes of the decoded stream as
 // 32-bit float stereo (8 bytes a frame, 352,800 bytes a second). Handles are never 0;
 // every call on a 0 or stale handle fails harmlessly (FALSE, 0 or -1).
+//
+// Streams decode as they play: BASS_StreamCreateFile probes the file and decodes its first
+// moments, a decoder thread keeps a short buffer ahead of the output, and memory does not
+// grow with the length of a track. A file stream keeps its file open, so the file may be
+// deleted while it plays; a memory stream keeps a copy of the block. Lengths are known at
+// once for uncompressed 44100 Hz audio, after a stream has been decoded to its end, and
+// under the program's virtual clock (where the stream is counted when it is created);
+// otherwise BASS_ChannelGetLength and BASS_ChannelSetPosition decode the file once to count
+// its frames, without keeping them.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +55,8 @@ struct PluginInfo {
     const char* demuxers;  // comma-separated container names the add-on enables
 };
 constexpr uint32_t kPluginMagic = 0x4C4D5750u;  // "PWML"
+// What the WMA add-on enables: the container of Windows Media audio.
+constexpr const char* kWmaContainers = "asf";
 constexpr const char* kPluginInfoSymbol = "lumetra_bass_plugin_info";
 
 using SYNCPROC = void(HSYNC handle, DWORD channel, DWORD data, void* user);

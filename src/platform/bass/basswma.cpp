@@ -5,6 +5,6 @@
 #include "platform/bass/bass.h"
 
 extern "C" __attribute__((visibility("default"))) const bass::PluginInfo* lumetra_bass_plugin_info() {
-    static const bass::PluginInfo info{bass::kPluginMagic, 0x02040000u, "asf"};
+    static const bass::PluginInfo info{bass::kPluginMagic, 0x02040000u, bass::kWmaContainers};
     return &info;
 }

@@ -1,0 +1,149 @@
+// Common controls: the tool window with its edges, and the page control with its tab sheets.
+#pragma once
+
+#include <vector>
+
+#include "classlib/Controls.h"
+
+namespace cl {
+
+// ---- tool windows ---------------------------------------------------------------------------
+
+enum TEdgeBorder { ebLeft, ebTop, ebRight, ebBottom };
+using TEdgeBorders = uint32_t;  // bit (1 << TEdgeBorder)
+constexpr TEdgeBorders AllEdgeBorders = 0x0F;
+enum TEdgeStyle { esNone, esRaised, esLowered };
+
+// A windowed control framed by edges at its window's border: on the sides EdgeBorders names,
+// an outer and an inner edge of one pixel each (esNone: none); inside them the border and
+// the rest of the frame are filled with the brush. Ctl3D off draws the edges flat.
+class TToolWindow : public TWinControl {
+    CL_DECLARE_COMPONENT(TToolWindow, TWinControl)
+public:
+    explicit TToolWindow(TComponent* AOwner);
+
+    TEdgeBorders EdgeBorders() const { return edgeBorders_; }
+    void SetEdgeBorders(TEdgeBorders v);
+    TEdgeStyle EdgeInner() const { return edgeInner_; }
+    void SetEdgeInner(TEdgeStyle v);
+    TEdgeStyle EdgeOuter() const { return edgeOuter_; }
+    void SetEdgeOuter(TEdgeStyle v);
+
+protected:
+    void AdjustFrameRect(win::RECT& Rect) const override;
+    void PaintFrame(win::HDC DC) override;
+
+private:
+    TEdgeBorders edgeBorders_ = AllEdgeBorders;
+    TEdgeStyle edgeInner_ = esRaised;
+    TEdgeStyle edgeOuter_ = esLowered;
+};
+
+// ---- page controls ------------------------------------------------------------------------------
+
+class TPageControl;
+
+// One page of a page control: a container shown while it is the active page. A page whose
+// tab is hidden (TabVisible off) keeps its place among the pages.
+class TTabSheet : public TWinControl {
+    CL_DECLARE_COMPONENT(TTabSheet, TWinControl)
+public:
+    explicit TTabSheet(TComponent* AOwner);
+    ~TTabSheet() override;
+
+    TPageControl* PageControl() const { return pageControl_; }
+    // Makes the sheet a page of APageControl (its parent), at the end; null: no page control.
+    void SetPageControl(TPageControl* APageControl);
+    bool TabVisible() const { return tabVisible_; }
+    void SetTabVisible(bool v);
+    // The place among all pages (-1 without a page control); setting it moves the page.
+    int PageIndex() const;
+    void SetPageIndex(int v);
+    // The place among the visible tabs, -1 when the tab is hidden.
+    int TabIndex() const;
+
+protected:
+    void TextChanged() override;
+
+private:
+    friend class TPageControl;
+    TPageControl* pageControl_ = nullptr;
+    bool tabVisible_ = true;
+};
+
+using TTabChangingEvent = std::function<void(TObject* Sender, bool& AllowChange)>;
+
+// Tabs along the top in the classic look, one per page whose tab is visible, over a raised
+// frame holding the active page. The user switches pages by clicking a tab, with the arrow
+// keys (and Home, End) while the control has the focus, and with Ctrl+Tab / Ctrl+Shift+Tab
+// while the focus is anywhere inside it; OnChanging may refuse such a switch, OnChange follows
+// it. Setting ActivePage in code fires neither. The first page inserted becomes active.
+class TPageControl : public TCustomControl {
+    CL_DECLARE_COMPONENT(TPageControl, TCustomControl)
+public:
+    explicit TPageControl(TComponent* AOwner);
+    ~TPageControl() override;
+
+    int PageCount() const { return static_cast<int>(pages_.size()); }
+    // EListError outside 0 .. PageCount - 1.
+    TTabSheet* Pages(int Index) const;
+    TTabSheet* ActivePage() const { return activePage_; }
+    // A page of another control (or null) shows no page.
+    void SetActivePage(TTabSheet* Page);
+    int ActivePageIndex() const { return activePage_ ? activePage_->PageIndex() : -1; }
+    void SetActivePageIndex(int Index);
+
+    // The page after (GoForward) or before Current, wrapping round; with CheckTabVisible
+    // only pages whose tab is visible. Current null starts from the end before the first
+    // (or after the last) page. Null when there is none.
+    TTabSheet* FindNextPage(TTabSheet* Current, bool GoForward, bool CheckTabVisible) const;
+    // Switches to the next page as the user does (OnChanging, OnChange).
+    void SelectNextPage(bool GoForward);
+
+    // The visible tabs: their number, the page of each, and where each lies (client
+    // coordinates; the active one is drawn larger).
+    int TabCount() const;
+    TTabSheet* TabPage(int TabIndex) const;
+    win::RECT TabRect(int TabIndex);
+    // The tab at a client point, -1 for none.
+    int IndexOfTabAt(int X, int Y);
+    // The height of the tab row and the area the pages fill.
+    int TabHeight();
+    win::RECT DisplayRect();
+
+    TTabChangingEvent OnChanging;
+    TNotifyEvent OnChange;
+
+protected:
+    void Paint() override;
+    void AlignControls() override;
+    void InsertControl(TControl* c) override;
+    void RemoveControl(TControl* c) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void KeyDown(uint16_t& Key, TShiftState Shift) override;
+    void FontChanged() override;
+    virtual bool CanChange();
+    virtual void Change();
+
+private:
+    friend class TTabSheet;
+    friend struct ControlsInternal;
+    // Shows Page and hides the page shown before (no events).
+    void ShowPage(TTabSheet* Page);
+    // A user's switch: OnChanging, the switch, OnChange. False when refused or unchanged.
+    bool ChangeActivePage(TTabSheet* Page);
+    void TabsChanged();
+    // A hidden tab's page gives way to the next visible one; a shown tab fills an empty control.
+    void TabVisibilityChanged(TTabSheet* Page);
+    void MovePage(TTabSheet* Page, int Index);
+    // Tab widths follow the captions; the row height the font.
+    int TabWidth(TTabSheet* Page);
+    // Whether the focus is on this control or on a window inside it.
+    bool HasFocusInside() const;
+
+    std::vector<TTabSheet*> pages_;
+    TTabSheet* activePage_ = nullptr;
+    bool destroying_ = false;
+};
+
+}  // namespace cl
