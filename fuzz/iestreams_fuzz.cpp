@@ -1,4 +1,3 @@
-// fuzz: imaging imaging
 // The imaging core's length-prefixed string reader on any bytes, read straight from memory
 // and through the read-ahead stream the readers use (both must see the same strings and
 // fail at the same place), and the byte buffer appending counted pieces of a stream.
