@@ -197,6 +197,14 @@ TEST(IEBufferedReadStream, RelativePositionsCountFromTheSourcesPosition) {
     EXPECT_EQ(s.Seek(-1000, cl::soCurrent), 0);  // never before the relative start
     EXPECT_EQ(s.Read(buf.data(), 1), 1);
     EXPECT_EQ(buf[0], data[100]);
+
+    // A source left beyond its end: nothing to read, and no negative size.
+    src.SetPosition(1500);
+    TIEBufferedReadStream beyond(&src, 64, true);
+    EXPECT_EQ(beyond.Size(), 0);
+    EXPECT_EQ(beyond.Position(), 0);
+    EXPECT_EQ(beyond.Read(buf.data(), 10), 0);
+    EXPECT_TRUE(beyond.ReadPastEnd);
 }
 
 TEST(IEBufferedReadStream, ServesBytesAndNearSeeksFromItsBuffer) {
@@ -314,22 +322,19 @@ TEST_F(WideFileStream, ModesOutsideTheTableFailWithoutOpening) {
 TEST_F(WideFileStream, FailuresNameTheExpandedFile) {
     ASSERT_EQ(::mkdir((dir_ / "sub").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir((dir_ / "a").c_str(), 0700), 0);
-    const std::string missing = dir_.Path().string() + "/sub/../missing.bin";
-    try {
-        TIEWideFileStream f(missing, cl::fmOpenRead);
-        ADD_FAILURE() << "opened a missing file";
-    } catch (const cl::EFOpenError& e) {
-        EXPECT_EQ(e.Message(), "Cannot open file \"" + (dir_ / "missing.bin") +
-                                   "\". The system cannot find the file specified");
-    }
-    const std::string nofolder = dir_.Path().string() + "/a/../nofolder/new.bin";
-    try {
-        TIEWideFileStream f(nofolder, cl::fmCreate);
-        ADD_FAILURE() << "created in a missing folder";
-    } catch (const cl::EFCreateError& e) {
-        EXPECT_EQ(e.Message(), "Cannot create file \"" + (dir_ / "nofolder/new.bin") +
-                                   "\". The system cannot find the path specified");
-    }
+    // A name with "..": the message carries it expanded.
+    auto fails = [](auto expected, const std::string& name, uint16_t mode, const std::string& message) {
+        try {
+            TIEWideFileStream f(name, mode);
+            ADD_FAILURE() << name << " opened";
+        } catch (const decltype(expected)& e) {
+            EXPECT_EQ(e.Message(), message);
+        }
+    };
+    fails(cl::EFOpenError(""), dir_.Path().string() + "/sub/../missing.bin", cl::fmOpenRead,
+          "Cannot open file \"" + (dir_ / "missing.bin") + "\". The system cannot find the file specified");
+    fails(cl::EFCreateError(""), dir_.Path().string() + "/a/../nofolder/new.bin", cl::fmCreate,
+          "Cannot create file \"" + (dir_ / "nofolder/new.bin") + "\". The system cannot find the path specified");
     EXPECT_EQ(IEWideFileOpen(win::Utf8ToUtf16(dir_ / "x"), 3), win::INVALID_HANDLE_VALUE);
     EXPECT_EQ(win::GetLastError(), win::ERROR_INVALID_PARAMETER);
     const win::HANDLE h = IEWideFileCreate(win::Utf8ToUtf16(dir_ / "made.bin"));

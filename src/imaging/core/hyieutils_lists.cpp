@@ -17,6 +17,14 @@ uint8_t* AllocZeroed(int64_t Bytes) {
     return static_cast<uint8_t*>(p);
 }
 
+// Replaces Block by a zeroed block of Bytes bytes that starts with its first Keep bytes.
+void ReplaceBlock(uint8_t*& Block, int64_t Bytes, int64_t Keep) {
+    uint8_t* fresh = AllocZeroed(Bytes);
+    if (Keep > 0) std::memcpy(fresh, Block, static_cast<size_t>(Keep));
+    std::free(Block);
+    Block = fresh;
+}
+
 // Bytes of Items items of Size bytes, or EOutOfMemory when that does not fit 63 bits.
 int64_t ItemBytes(int64_t Items, int64_t Size) {
     if (Items < 0 || Size < 0) throw cl::EOutOfMemory("Out of memory");
@@ -34,11 +42,7 @@ TIEList::TIEList() { TIEList::Clear(); }
 TIEList::~TIEList() { std::free(FData); }
 
 void TIEList::Reallocate(int32_t Capacity, int32_t Keep) {
-    uint8_t* block = AllocZeroed(ItemBytes(Capacity, FItemSize));
-    const int64_t keepBytes = ItemBytes(Keep, FItemSize);
-    if (keepBytes > 0) std::memcpy(block, FData, static_cast<size_t>(keepBytes));
-    std::free(FData);
-    FData = block;
+    ReplaceBlock(FData, ItemBytes(Capacity, FItemSize), ItemBytes(Keep, FItemSize));
     FCapacity = Capacity;
 }
 
@@ -81,8 +85,8 @@ void TIEList::Clear() {
 
 void TIEList::Assign(const TIEList* Source) {
     if (!Source || Source == this) return;
-    uint8_t* block = AllocZeroed(ItemBytes(Source->FCount, Source->FItemSize));
     const int64_t bytes = ItemBytes(Source->FCount, Source->FItemSize);
+    uint8_t* block = AllocZeroed(bytes);
     if (bytes > 0) std::memcpy(block, Source->FData, static_cast<size_t>(bytes));
     std::free(FData);
     FData = block;
@@ -226,11 +230,7 @@ TIEByteArray::~TIEByteArray() { std::free(FData); }
 void TIEByteArray::Reallocate(int64_t NewSize) {
     if (NewSize > std::numeric_limits<int64_t>::max() - FBlockSize) throw cl::EOutOfMemory("Out of memory");
     const int64_t capacity = NewSize + FBlockSize;
-    uint8_t* block = AllocZeroed(capacity);
-    const int64_t keep = FSize < NewSize ? FSize : NewSize;
-    if (keep > 0) std::memcpy(block, FData, static_cast<size_t>(keep));
-    std::free(FData);
-    FData = block;
+    ReplaceBlock(FData, capacity, FSize < NewSize ? FSize : NewSize);
     FCapacity = capacity;
 }
 

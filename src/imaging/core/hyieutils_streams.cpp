@@ -169,7 +169,7 @@ int64_t TIEBufferedReadStream::Seek(int64_t Offset, cl::TSeekOrigin Origin) {
     if (index >= 0 && index < FBufferFill) {
         FBufferIndex = static_cast<int32_t>(index);
         FPosition = target;
-    } else if (target != FPosition || FBufferIndex > FBufferFill) {
+    } else if (target != FPosition) {
         FPosition = target;
         FillBuffer();
     }

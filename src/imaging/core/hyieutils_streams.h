@@ -68,7 +68,7 @@ public:
     // A position at or beyond the end becomes the end and sets ReadPastEnd; one before the
     // start becomes the start; an unknown origin keeps the position.
     int64_t Seek(int64_t Offset, cl::TSeekOrigin Origin) override;
-    int64_t Size() override { return FSize - FBase; }
+    int64_t Size() override { return FSize > FBase ? FSize - FBase : 0; }
 
     // Frees the buffer, makes one of BufferSize bytes and fills it from the position.
     void SetBufferSize(int32_t BufferSize);
