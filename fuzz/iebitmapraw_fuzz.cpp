@@ -1,4 +1,3 @@
-// fuzz: imaging imaging
 // The raw stream reader of the image buffer on any bytes, from memory and from a stream.
 // The seeds in corpus/iebitmapraw were written by fuzz/corpus/make_iebitmapraw.py.
 #include <cstddef>
