@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "imaging/core/hyieutils_encoders.h"
+#include "imaging/core/hyieutils_filebuffer.h"
 #include "imaging/core/hyieutils_startup.h"
 #include "imaging/core/ieicc.h"
 #include "imaging/io/vovozidio.h"
@@ -16,7 +17,6 @@
 
 namespace ie {
 
-cl::String IETempFolder;
 bool IEAVIInitialised = false;
 cl::String IETWainLogName;
 std::vector<TIEIOPlugin> IEIOPlugins;

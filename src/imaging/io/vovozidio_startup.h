@@ -28,7 +28,6 @@ struct TIEIOPlugin {
 };
 extern std::vector<TIEIOPlugin> IEIOPlugins;
 
-extern cl::String IETempFolder;          // empty: the system's temporary folder
 extern bool IEAVIInitialised;            // the video library was started by an AVI load
 extern cl::String IETWainLogName;        // the acquisition log (written by the acquisition glue)
 extern int32_t IEMetafileRasterLimit;    // the longer side of a rastered metafile (8000)
