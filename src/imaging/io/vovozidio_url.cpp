@@ -166,9 +166,10 @@ bool IEDownloadURL(const cl::WideString& URL, cl::TMemoryStream* Stream, const c
     CURL* curl = curl_easy_init();
     if (!curl) return false;
     static const char* schemes[] = {"", "http", "https", "ftp"};
-    cl::String host = parts.Host;
-    const cl::String address = cl::String(schemes[parts.Kind]) + "://" + host + ":" + std::to_string(parts.Port) +
-                               Escape(parts.Path, true);
+    static const int32_t defaultPorts[] = {0, 80, 443, 21};
+    cl::String address = cl::String(schemes[parts.Kind]) + "://" + parts.Host;
+    if (parts.Port != defaultPorts[parts.Kind]) address += ":" + std::to_string(parts.Port);
+    address += Escape(parts.Path, true);
     Transfer t;
     t.Stream = Stream;
     t.Aborting = Aborting;
