@@ -1,6 +1,9 @@
 // The input/output component: loading and saving through files, streams and memory, the
 // per-format family, failures, stream headers, finishing steps and attachments.
+#include <atomic>
 #include <fstream>
+#include <mutex>
+#include <thread>
 #include <iterator>
 
 #include "imaging/core/hyieutils_streams.h"
@@ -465,7 +468,8 @@ public:
     void SetDpiY(int32_t) override {}
     cl::TColor GetBackground() override { return Background; }
     bool HasParentControl() override { return false; }
-    win::HWND GetViewHandle() override { return nullptr; }
+    void MakeViewHandle() override {}
+    win::HWND ViewHandle() override { return nullptr; }
 };
 
 TEST_F(IOTest, AttachedViewLendsItsBitmap) {
@@ -529,6 +533,72 @@ TEST_F(IOTest, AcquiredBitmapArrives) {
     EXPECT_TRUE(handled);
     EXPECT_EQ(params, nullptr);
     EXPECT_EQ(Bmp().GetWidth(), 4);
+}
+
+TEST_F(IOTest, BackgroundLoadsWithAnAttachedBitmap) {
+    const auto first = TestImageBytes(3, 3), second = TestImageBytes(5, 2);
+    Put("1.ltst", first);
+    Put("2.ltst", second);
+    TIEBitmap external;
+    auto io = TVovozIdIO::CreateFromBitmap(&external);
+    io->AsyncMode = true;
+    std::atomic<int> finished{0};
+    io->OnFinishWork = [&](cl::TObject*) { ++finished; };
+    io->LoadFromFile(Path("1.ltst"));
+    io->LoadFromFile(Path("2.ltst"));  // runs after the first
+    io->WaitThreads(false);
+    EXPECT_EQ(finished.load(), 2);
+    EXPECT_FALSE(io->Aborting);
+    EXPECT_EQ(PixelBytes(external), PixelsOf(second));
+    EXPECT_EQ(io->RunningThreadCount(), 0);
+    // A failure on the thread shows in the abort flag.
+    io->LoadFromFile(Path("none.ltst"));
+    io->WaitThreads(false);
+    EXPECT_TRUE(io->Aborting);
+}
+
+TEST_F(IOTest, OwnedBitmapLoadsOnTheCallersThread) {
+    io_->AsyncMode = true;
+    const auto image = TestImageBytes(2, 2);
+    io_->LoadFromBuffer(image.data(), static_cast<int64_t>(image.size()));
+    EXPECT_EQ(io_->RunningThreadCount(), 0);
+    EXPECT_EQ(PixelBytes(Bmp()), PixelsOf(image));
+    EXPECT_FALSE(io_->IsIOThread());
+}
+
+// A view with a parent: a background load posts to it and makes its window on the
+// component's own thread while that thread waits.
+class WindowedView : public FakeView {
+public:
+    std::mutex Lock;
+    std::vector<std::thread::id> HandleThreads;
+    bool HasParentControl() override { return true; }
+    void MakeViewHandle() override {
+        std::lock_guard<std::mutex> l(Lock);
+        HandleThreads.push_back(std::this_thread::get_id());
+    }
+    // No such window: nothing is posted.
+    win::HWND ViewHandle() override { return reinterpret_cast<win::HWND>(uintptr_t{0x7777}); }
+};
+
+TEST_F(IOTest, BackgroundNotificationsDoNotDeadlockTheWaitingOwner) {
+    WindowedView view;
+    TVovozIdIO io(nullptr);
+    io.SetAttachedVovozId(&view);
+    io.AsyncMode = true;
+    int finished = 0;
+    io.OnFinishWork = [&](cl::TObject*) { ++finished; };
+    io.OnProgress = [](cl::TObject*, int) {};
+    const auto image = TestImageBytes(4, 4);
+    io.LoadFromBuffer(image.data(), static_cast<int64_t>(image.size()));
+    io.WaitThreads(false);
+    EXPECT_FALSE(io.Aborting);
+    EXPECT_EQ(PixelBytes(view.Bitmap), PixelsOf(image));
+    EXPECT_EQ(finished, 0);  // posted to the view instead
+    EXPECT_EQ(view.Updates, 0);
+    ASSERT_FALSE(view.HandleThreads.empty());
+    for (auto id : view.HandleThreads) EXPECT_EQ(id, std::this_thread::get_id());
+    io.SetAttachedVovozId(nullptr);
 }
 
 }  // namespace

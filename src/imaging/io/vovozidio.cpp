@@ -182,10 +182,9 @@ void ResampleBilinear24(TIEBitmap* Source, TIEBitmap* Dest) {
 // Construction
 
 TVovozIdIO::TVovozIdIO(cl::TComponent* AOwner)
-    : cl::TComponent(AOwner), FThreads(std::make_shared<TIEIOThreadState>()) {
+    : cl::TComponent(AOwner), FThreads(std::make_unique<TIEIOThreadRunner>()) {
     FIEBitmap = new TIEBitmap();
     FOwnsBitmap = true;
-    FThreads->MainThread = std::this_thread::get_id();
     FParams = std::make_unique<TIOParamsVals>(this);
     FTWainParams = std::make_unique<TIETWainParams>(this);
     ProgressHookFnc = &ProgressThunk;
@@ -386,7 +385,7 @@ void TVovozIdIO::Update() {
             view->Update();
         } else if (view->HasParentControl()) {
             AllocateViewHandle();
-            win::PostMessage(view->GetViewHandle(), IEM_UPDATE, 0, 0);
+            win::PostMessage(view->ViewHandle(), IEM_UPDATE, 0, 0);
         }
         view->ImageChange();
     } else if (FVclBitmap) {
@@ -395,7 +394,7 @@ void TVovozIdIO::Update() {
 }
 
 void TVovozIdIO::AllocateViewHandle() {
-    if (TIEIOViewLink* view = FAttachedVovozId) Synchronize([view] { (void)view->GetViewHandle(); });
+    if (TIEIOViewLink* view = FAttachedVovozId) Synchronize([view] { view->MakeViewHandle(); });
 }
 
 void TVovozIdIO::DoProgress(cl::TObject* Sender, int32_t Percent) {
@@ -403,7 +402,7 @@ void TVovozIdIO::DoProgress(cl::TObject* Sender, int32_t Percent) {
     TIEIOViewLink* view = FAttachedVovozId;
     if (view && view->HasParentControl() && IsIOThread()) {
         AllocateViewHandle();
-        win::PostMessage(view->GetViewHandle(), IEM_PROGRESS, static_cast<win::WPARAM>(Percent), 0);
+        win::PostMessage(view->ViewHandle(), IEM_PROGRESS, static_cast<win::WPARAM>(Percent), 0);
     } else {
         OnProgress(Sender, Percent);
     }
@@ -415,7 +414,7 @@ void TVovozIdIO::DoFinishWork() {
     TIEIOViewLink* view = FAttachedVovozId;
     if (view && view->HasParentControl() && IsIOThread()) {
         AllocateViewHandle();
-        win::PostMessage(view->GetViewHandle(), IEM_FINISHWORK, 0, 0);
+        win::PostMessage(view->ViewHandle(), IEM_FINISHWORK, 0, 0);
     } else {
         OnFinishWork(this);
     }
@@ -629,6 +628,26 @@ int32_t TVovozIdIO::SyncLoadFromStreamOf(cl::TStream* Stream, int32_t FileType, 
 }
 
 bool TVovozIdIO::NeedsBackground() { return !FOwnsBitmap && AsyncMode && !IsIOThread(); }
+
+bool TVovozIdIO::StartInBackground(std::function<void()> Fn) {
+    if (!NeedsBackground()) return false;
+    FThreads->Start(std::move(Fn), [this] { Aborting = true; });
+    return true;
+}
+
+bool TVovozIdIO::IsIOThread() { return FThreads && FThreads->IsWorkerThread(); }
+
+int32_t TVovozIdIO::RunningThreadCount() { return FThreads->Count(); }
+
+void TVovozIdIO::WaitThreads(bool SetAborting) {
+    FThreads->Wait([this, SetAborting] {
+        if (SetAborting) Aborting = true;
+    });
+}
+
+void TVovozIdIO::Synchronize(const std::function<void()>& Fn) { FThreads->Synchronize(Fn); }
+
+void TVovozIdIO::CheckSynchronize() { FThreads->CheckSynchronize(); }
 
 int32_t TVovozIdIO::LoadFromStreamOf(cl::TStream* Stream, int32_t FileType) {
     if (StartInBackground([this, Stream, FileType] { LoadFromStreamOf(Stream, FileType); })) return -1;
@@ -961,6 +980,9 @@ void TVovozIdIO::LoadFromStreamFormat(cl::TStream* Stream, int32_t FileType) {
 }
 
 void TVovozIdIO::LoadFromBuffer(const void* Buffer, int64_t Size, int32_t FileType) {
+    // In the background the whole call moves to the thread, so that the wrapper lives as
+    // long as the load (the memory itself is the caller's until the work is finished).
+    if (StartInBackground([this, Buffer, Size, FileType] { LoadFromBuffer(Buffer, Size, FileType); })) return;
     if (!Buffer || Size <= 0) {
         Aborting = true;
         DoFinishWork();

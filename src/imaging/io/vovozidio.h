@@ -33,7 +33,7 @@ class TIEBitmap;
 class TIEMask;
 class TVovozIdIO;
 class TIEIOThread;
-struct TIEIOThreadState;
+class TIEIOThreadRunner;
 
 // The relative-position switch of the buffered reads of the codecs and parameter reads.
 extern bool IERelativeStreamPositions;
@@ -72,8 +72,10 @@ public:
     virtual cl::TColor GetBackground() = 0;
     // True when the view has a parent control (a window can exist).
     virtual bool HasParentControl() = 0;
-    // The view's window, made when it does not exist yet (main thread only).
-    virtual win::HWND GetViewHandle() = 0;
+    // Makes the view's window when it does not exist yet (on the component's own thread).
+    virtual void MakeViewHandle() = 0;
+    // The view's window as it is (any thread).
+    virtual win::HWND ViewHandle() = 0;
     // The full image view (TVovozIdView) holds its updates while its resolution changes.
     virtual bool IsFullView() { return false; }
     virtual void HoldUpdate() {}
@@ -278,7 +280,6 @@ protected:
     void Notification(cl::TComponent* AComponent, cl::TOperation Operation) override;
 
 private:
-    friend class TIEIOThread;
     void ViewBitmapChanged(cl::TObject* Sender, bool Destroying);
     void UnregisterView();
     // Starts Fn on a background thread when the dispatch asks for one; True when it did.
@@ -306,8 +307,8 @@ private:
     std::unique_ptr<TIETWainParams> FTWainParams;
     std::unique_ptr<cl::TFont> FPreviewFont;
 
-    // The background threads' shared state (it outlives the component while a thread ends).
-    std::shared_ptr<TIEIOThreadState> FThreads;
+    // The background threads (last member: the first to go, waiting for the threads).
+    std::unique_ptr<TIEIOThreadRunner> FThreads;
 };
 
 }  // namespace ie

@@ -1,20 +1,25 @@
 // The background input/output threads.
 #include "imaging/io/vovozidio_thread.h"
 
-#include "imaging/io/vovozidio.h"
-
 namespace ie {
 
-bool TVovozIdIO::StartInBackground(std::function<void()> Fn) {
-    if (!NeedsBackground()) return false;
-    std::shared_ptr<TIEIOThreadState> state = FThreads;
+TIEIOThreadRunner::TIEIOThreadRunner() : FState(std::make_shared<State>()) {
+    FState->OwnerThread = std::this_thread::get_id();
+}
+
+TIEIOThreadRunner::~TIEIOThreadRunner() { Wait({}); }
+
+std::thread::id TIEIOThreadRunner::OwnerThread() const { return FState->OwnerThread; }
+
+void TIEIOThreadRunner::Start(std::function<void()> Fn, std::function<void()> OnError) {
+    std::shared_ptr<State> state = FState;
     auto record = std::make_unique<TIEIOThread>();
     TIEIOThread* rec = record.get();
     {
         std::lock_guard<std::mutex> lock(state->Lock);
         state->ThreadList.push_back(std::move(record));
     }
-    std::thread([this, state, rec, fn = std::move(Fn)] {
+    std::thread([state, rec, fn = std::move(Fn), onError = std::move(OnError)] {
         {
             std::lock_guard<std::mutex> lock(state->Lock);
             rec->ThreadId = std::this_thread::get_id();
@@ -24,10 +29,9 @@ bool TVovozIdIO::StartInBackground(std::function<void()> Fn) {
             try {
                 fn();
             } catch (...) {
-                Aborting = true;
+                if (onError) onError();
             }
         }
-        // Last touch of the component: leave the list and tell the waiters.
         std::lock_guard<std::mutex> lock(state->Lock);
         for (auto it = state->ThreadList.begin(); it != state->ThreadList.end(); ++it)
             if (it->get() == rec) {
@@ -36,55 +40,62 @@ bool TVovozIdIO::StartInBackground(std::function<void()> Fn) {
             }
         state->Changed.notify_all();
     }).detach();
-    return true;
 }
 
-bool TVovozIdIO::IsIOThread() {
+bool TIEIOThreadRunner::IsWorkerThread() {
     const std::thread::id me = std::this_thread::get_id();
-    std::lock_guard<std::mutex> lock(FThreads->Lock);
-    for (const auto& t : FThreads->ThreadList)
+    std::lock_guard<std::mutex> lock(FState->Lock);
+    for (const auto& t : FState->ThreadList)
         if (t->ThreadId == me) return true;
     return false;
 }
 
-int32_t TVovozIdIO::RunningThreadCount() {
-    std::lock_guard<std::mutex> lock(FThreads->Lock);
-    return static_cast<int32_t>(FThreads->ThreadList.size());
+int32_t TIEIOThreadRunner::Count() {
+    std::lock_guard<std::mutex> lock(FState->Lock);
+    return static_cast<int32_t>(FState->ThreadList.size());
 }
 
-void TVovozIdIO::WaitThreads(bool SetAborting) {
-    TIEIOThreadState& s = *FThreads;
-    const bool onMain = std::this_thread::get_id() == s.MainThread;
+void TIEIOThreadRunner::Serve(State& S, std::unique_lock<std::mutex>& Lock) {
+    while (!S.SyncQueue.empty()) {
+        SyncItem* item = S.SyncQueue.front();
+        S.SyncQueue.pop_front();
+        Lock.unlock();
+        std::exception_ptr error;
+        try {
+            (*item->Fn)();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        Lock.lock();
+        item->Error = error;
+        item->Done = true;
+        S.Changed.notify_all();
+    }
+}
+
+void TIEIOThreadRunner::Wait(const std::function<void()>& EachRound) {
+    State& s = *FState;
+    const bool owner = std::this_thread::get_id() == s.OwnerThread;
     std::unique_lock<std::mutex> lock(s.Lock);
     for (;;) {
-        if (SetAborting) Aborting = true;
-        // Work handed over by the threads runs here meanwhile, so that a thread waiting for
-        // it can end.
-        while (onMain && !s.SyncQueue.empty()) {
-            TIEIOThreadState::SyncItem* item = s.SyncQueue.front();
-            s.SyncQueue.pop_front();
+        if (EachRound) {
             lock.unlock();
-            try {
-                (*item->Fn)();
-            } catch (...) {
-                item->Error = std::current_exception();
-            }
+            EachRound();
             lock.lock();
-            item->Done = true;
-            s.Changed.notify_all();
         }
+        if (owner) Serve(s, lock);
         if (s.ThreadList.empty()) return;
         s.Changed.wait(lock);
     }
 }
 
-void TVovozIdIO::Synchronize(const std::function<void()>& Fn) {
-    TIEIOThreadState& s = *FThreads;
-    if (std::this_thread::get_id() == s.MainThread) {
+void TIEIOThreadRunner::Synchronize(const std::function<void()>& Fn) {
+    if (!IsWorkerThread()) {
         Fn();
         return;
     }
-    TIEIOThreadState::SyncItem item;
+    State& s = *FState;
+    SyncItem item;
     item.Fn = &Fn;
     std::unique_lock<std::mutex> lock(s.Lock);
     s.SyncQueue.push_back(&item);
@@ -93,23 +104,11 @@ void TVovozIdIO::Synchronize(const std::function<void()>& Fn) {
     if (item.Error) std::rethrow_exception(item.Error);
 }
 
-void TVovozIdIO::CheckSynchronize() {
-    TIEIOThreadState& s = *FThreads;
-    if (std::this_thread::get_id() != s.MainThread) return;
+void TIEIOThreadRunner::CheckSynchronize() {
+    State& s = *FState;
+    if (std::this_thread::get_id() != s.OwnerThread) return;
     std::unique_lock<std::mutex> lock(s.Lock);
-    while (!s.SyncQueue.empty()) {
-        TIEIOThreadState::SyncItem* item = s.SyncQueue.front();
-        s.SyncQueue.pop_front();
-        lock.unlock();
-        try {
-            (*item->Fn)();
-        } catch (...) {
-            item->Error = std::current_exception();
-        }
-        lock.lock();
-        item->Done = true;
-        s.Changed.notify_all();
-    }
+    Serve(s, lock);
 }
 
 }  // namespace ie
