@@ -771,6 +771,10 @@ void TVovozIdIO::SaveToStreamOf(cl::TStream* Stream, int32_t FileType) {
 }
 
 void TVovozIdIO::SaveToFileOf(const cl::WideString& FileName, int32_t FileType) {
+    if (TIEFileFormatInfo* e = IEFindFormatInfo(FileType); e && !e->InternalFormat && e->WriteFunction) {
+        SaveAddedToFile(FileName, e);
+        return;
+    }
     if (StartInBackground([this, FileName, FileType] { SaveToFileOf(FileName, FileType); })) return;
     Aborting = true;
     std::unique_ptr<TIEWideFileStream> file;
@@ -1238,7 +1242,18 @@ void TVovozIdIO::SaveToFile(const cl::WideString& FileName) {
         DoFinishWork();
         return;
     }
-    if (StartInBackground([this, FileName] { SaveToFile(FileName); })) return;
+    SaveAddedToFile(FileName, e);
+}
+
+void TVovozIdIO::SaveAddedToFile(const cl::WideString& FileName, TIEFileFormatInfo* E) {
+    if (StartInBackground([this, FileName, type = E->FileType] {
+            // The entry is looked up again: it may have left the registry meanwhile.
+            if (TIEFileFormatInfo* e = IEFindFormatInfo(type); e && e->WriteFunction)
+                SaveAddedToFile(FileName, e);
+            else
+                Aborting = true;
+        }))
+        return;
     Aborting = true;
     Finally finish{[this] { DoFinishWork(); }};
     if (!MakeConsistentBitmap()) return;
@@ -1247,9 +1262,9 @@ void TVovozIdIO::SaveToFile(const cl::WideString& FileName) {
     Aborting = false;
     TProgressRec progress = MakeProgressRec();
     FParams->FileName = FileName;
-    FParams->FileType = e->FileType;
+    FParams->FileType = E->FileType;
     try {
-        e->WriteFunction(&file, FIEBitmap, *FParams, progress);
+        E->WriteFunction(&file, FIEBitmap, *FParams, progress);
     } catch (...) {
         Aborting = true;
         throw;

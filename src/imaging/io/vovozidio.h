@@ -201,7 +201,8 @@ public:
     void LoadFromFile(const cl::String& FileName);
     void SaveToFile(const cl::String& FileName);
 
-    // --- The per-format family: one stream and one file member per direction, by type.
+    // --- The per-format family: one stream and one file member per direction, by type
+    // (SaveToFileOf also serves added formats).
     // Loads answer the image count the reader reports (-1 when it tells none or when the
     // load went to the background).
     int32_t LoadFromStreamOf(cl::TStream* Stream, int32_t FileType);
@@ -292,6 +293,7 @@ private:
                                  const cl::WideString* FileName);
     void SyncSaveToStreamOf(cl::TStream* Stream, int32_t FileType, bool Headers, bool FileSave);
     void LoadAdded(cl::TStream* Stream, TIEFileFormatInfo* E);
+    void SaveAddedToFile(const cl::WideString& FileName, TIEFileFormatInfo* E);
     void ReadParamsWith(cl::TStream* Stream, int32_t FileType);
     void RunFinishingSteps(uint16_t Steps, TIEReadContext& Context, const cl::WideString* FileName,
                            int32_t FileType);

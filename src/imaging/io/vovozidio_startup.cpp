@@ -11,6 +11,7 @@
 #include "imaging/core/hyieutils_startup.h"
 #include "imaging/core/ieicc.h"
 #include "imaging/io/vovozidio.h"
+#include "imaging/io/vovozidio_codecs.h"
 #include "imaging/io/vovozidio_colors.h"
 #include "imaging/io/vovozidio_url.h"
 #include "imaging/processing/neurquant.h"
@@ -59,6 +60,7 @@ void VovozIdIOStaticInit() {
     IEDefTIFFLZWCompress = IEBuiltInLZWCoders.TIFFCompress;
     IETempFolder.clear();
     IEBuildFormatRegistry();
+    IEBindBuiltInCodecs();
     IEAVIInitialised = false;
     IETWainLogName.clear();
     IELoadInternet();
