@@ -6,6 +6,7 @@
 #include <thread>
 #include <iterator>
 
+#include "classlib/ExtCtrls.h"
 #include "imaging/core/hyieutils_streams.h"
 #include "imaging_fixture.h"
 #include "vovozidio_testcodec.h"
@@ -599,6 +600,101 @@ TEST_F(IOTest, BackgroundNotificationsDoNotDeadlockTheWaitingOwner) {
     ASSERT_FALSE(view.HandleThreads.empty());
     for (auto id : view.HandleThreads) EXPECT_EQ(id, std::this_thread::get_id());
     io.SetAttachedVovozId(nullptr);
+}
+
+// A reader that gives an alpha mask, and a writer that records the one it gets.
+int gMaskSeen = -1;
+void MaskRead(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+              TIEReadContext& Context) {
+    TestReadEx(Stream, Bitmap, Params, Progress, Context);
+    if (Progress.IsAborting()) return;
+    Context.AlphaMask = std::make_unique<TIEMask>();
+    Context.AlphaMask->Allocate(Bitmap->GetWidth(), Bitmap->GetHeight(), 8);
+    Context.AlphaMask->SetPixel(1, 0, 77);
+}
+void MaskWrite(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+               TIEWriteContext& Context) {
+    gMaskSeen = Context.AlphaMask ? Context.AlphaMask->GetPixel(1, 0) : -1;
+    TestWriteEx(Stream, Bitmap, Params, Progress, Context);
+}
+
+TEST_F(IOTest, AlphaMasksGoIntoTheAlphaChannelAndToTheWriters) {
+    TIEFormatOps ops = TestOps();
+    ops.Read = &MaskRead;
+    ops.Write = &MaskWrite;
+    for (int32_t type : {ioBMP, ioPNG, ioTGA, ioJPEG}) ASSERT_TRUE(IESetFormatOps(type, ops));
+    const auto image = TestImageBytes(3, 2);
+    TIEMemStream s(image.data(), static_cast<int64_t>(image.size()));
+    io_->LoadFromStreamBMP(&s);
+    ASSERT_FALSE(io_->Aborting);
+    ASSERT_TRUE(Bmp().HasAlphaChannel());
+    EXPECT_EQ(Bmp().GetAlpha(1, 0), 77);
+    for (int32_t type : {ioPNG, ioTGA, ioJPEG}) {
+        SCOPED_TRACE(type);
+        gMaskSeen = -1;
+        cl::TMemoryStream out;
+        io_->SaveToStreamOf(&out, type);
+        EXPECT_EQ(gMaskSeen, type == ioJPEG ? -1 : 77);
+    }
+    // A JPEG load has no mask step: the reader's mask is dropped.
+    s.Seek(0, cl::soBeginning);
+    io_->LoadFromStreamJPEG(&s);
+    EXPECT_FALSE(Bmp().HasAlphaChannel());
+}
+
+TEST_F(IOTest, MultiPagePCXSaveReplacesTheStream) {
+    ASSERT_TRUE(IESetFormatOps(ioDCX, TestOps()));
+    cl::TMemoryStream out;
+    std::vector<uint8_t> old(500, 0xAB);
+    out.Write(old.data(), 500);
+    FillPattern(Bmp(), 2, 2);
+    io_->SaveToStreamDCX(&out);
+    ASSERT_FALSE(io_->Aborting);
+    EXPECT_EQ(out.Size(), 13 + 12);
+    EXPECT_EQ(std::memcmp(out.Memory(), "LTST", 4), 0);
+}
+
+TEST_F(IOTest, BuiltInFormatsByFileAndByParameters) {
+    ASSERT_TRUE(IESetFormatOps(ioTGA, TestOps()));
+    const auto image = TestImageBytes(4, 3);
+    Put("t.tga", image);
+    io_->LoadFromFile(Path("t.tga"));
+    ASSERT_FALSE(io_->Aborting);
+    EXPECT_EQ(PixelBytes(Bmp()), PixelsOf(image));
+    EXPECT_EQ(io_->Params().FileType, ioTGA);
+    EXPECT_EQ(io_->Params().FileName, Path("t.tga"));
+    TVovozIdIO other(nullptr);
+    other.ReadParamsFromFileFormat(Path("t.tga"), ioTGA);
+    EXPECT_FALSE(other.Aborting);
+    EXPECT_EQ(other.Params().Width, 4);
+    EXPECT_EQ(other.Params().FileType, ioTGA);
+    EXPECT_EQ(other.GetIEBitmap()->GetWidth(), 0);
+    // The extension names a format without a reader here: the load fails.
+    Put("t.pcx", image);
+    other.LoadFromFile(Path("t.pcx"));
+    EXPECT_TRUE(other.Aborting);
+}
+
+TEST_F(IOTest, AttachedPictureControlShowsTheLoadedImage) {
+    auto* image = new cl::TImage(nullptr);
+    image->Picture()->Bitmap()->SetPixelFormat(cl::pf24bit);
+    image->Picture()->Bitmap()->SetSize(2, 2);
+    io_->SetAttachedTImage(image);
+    ASSERT_NE(io_->GetVclBitmap(), nullptr);
+    const auto bytes = TestImageBytes(5, 3);
+    io_->LoadFromBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    ASSERT_FALSE(io_->Aborting);
+    cl::TBitmap* shown = image->Picture()->Bitmap();
+    EXPECT_EQ(shown->Width(), 5);
+    EXPECT_EQ(shown->Height(), 3);
+    EXPECT_EQ(PixelBytes(Bmp()), PixelsOf(bytes));
+    // The control going away leaves the component with an empty bitmap of its own.
+    image->Free();
+    EXPECT_EQ(io_->GetAttachedTImage(), nullptr);
+    EXPECT_EQ(io_->GetVclBitmap(), nullptr);
+    io_->LoadFromBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    EXPECT_FALSE(io_->Aborting);
+    EXPECT_EQ(Bmp().GetWidth(), 5);
 }
 
 }  // namespace

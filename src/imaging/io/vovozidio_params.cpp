@@ -247,7 +247,7 @@ void TIOParamsVals::ResetEXIF() {
 void TIOParamsVals::Assign(const TIOParamsVals* Source) {
     if (!Source || Source == this) return;
     const int32_t extra = ExtraImageCount;
-    // The EXIF thumbnail stays when the source has none; the DPI go through the setters.
+    // The DPI go through the setters.
     static_cast<TIOParamsData&>(*this) = static_cast<const TIOParamsData&>(*Source);
     ExtraImageCount = extra;
     SetDpiX(Source->DpiX);
@@ -290,7 +290,11 @@ void TIOParamsVals::Assign(const TIOParamsVals* Source) {
     copyProfile(FDefaultICCProfile, Source->FDefaultICCProfile);
     copyProfile(FFallbackICCProfile, Source->FFallbackICCProfile);
     FEXIFTags = Source->FEXIFTags;
-    if (Source->FEXIFThumbnail) GetOrCreateEXIFThumbnail()->Assign(Source->FEXIFThumbnail.get());
+    // A thumbnail the source does not have would describe another image: it goes.
+    if (Source->FEXIFThumbnail)
+        GetOrCreateEXIFThumbnail()->Assign(Source->FEXIFThumbnail.get());
+    else
+        FEXIFThumbnail.reset();
 }
 
 TRGB* TIOParamsVals::AllocColorMap(int32_t Count) {
