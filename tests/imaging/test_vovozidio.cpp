@@ -18,9 +18,7 @@ class IOTest : public IOUnitTest {
 protected:
     void SetUp() override {
         IOUnitTest::SetUp();
-        char pattern[] = "/tmp/lumetra-ieio-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        dir_ = folder_;
         RegisterTestFormat();
         io_ = std::make_unique<TVovozIdIO>(nullptr);
         io_->OnFinishWork = [this](cl::TObject*) { ++finished_; };
@@ -28,10 +26,8 @@ protected:
     }
     void TearDown() override {
         io_.reset();
-        std::filesystem::remove_all(dir_);
         IOUnitTest::TearDown();
     }
-    cl::WideString Path(const std::string& name) { return win::Utf8ToUtf16(dir_ + "/" + name); }
     void Put(const std::string& name, const std::vector<uint8_t>& data) {
         std::ofstream(dir_ + "/" + name, std::ios::binary)
             .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));

@@ -20,13 +20,7 @@ protected:
     void SetUp() override {
         IOUnitTest::SetUp();
         RegisterTestFormat("LTST;LTS2");
-        char pattern[] = "/tmp/lumetra-ieimage-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::filesystem::remove_all(dir_);
-        IOUnitTest::TearDown();
+        dir_ = folder_;
     }
     int Run(std::vector<std::string> args) {
         out_.str("");

@@ -189,9 +189,7 @@ class FileDetectionTest : public RegistryTest {
 protected:
     void SetUp() override {
         RegistryTest::SetUp();
-        char pattern[] = "/tmp/lumetra-ieio-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        dir_ = folder_;
         // An icon probe for the extension rules: reserved 0, type 1.
         TIEFormatOps ico;
         ico.Probe = [](cl::TStream* s) {
@@ -202,10 +200,6 @@ protected:
             return ok;
         };
         ASSERT_TRUE(IESetFormatOps(ioICO, ico));
-    }
-    void TearDown() override {
-        std::filesystem::remove_all(dir_);
-        RegistryTest::TearDown();
     }
     cl::WideString Put(const std::string& name, const std::vector<uint8_t>& data) {
         const std::string path = dir_ + "/" + name;

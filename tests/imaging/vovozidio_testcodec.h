@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "imaging/core/hyieutils.h"
+#include "imaging_fixture.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "platform/codepage.h"
@@ -157,11 +158,19 @@ inline std::vector<uint8_t> PixelBytes(TIEBitmap& B) {
     return out;
 }
 
-// Starts the input/output unit for a test and stops it afterwards.
-class IOUnitTest : public ::testing::Test {
+// Starts the input/output unit for a test and stops it afterwards; files of the test go
+// into the fixture's private folder.
+class IOUnitTest : public ImagingTest {
 protected:
-    void SetUp() override { VovozIdIOStaticInit(); }
-    void TearDown() override { VovozIdIOStaticFinal(); }
+    void SetUp() override {
+        ImagingTest::SetUp();
+        VovozIdIOStaticInit();
+    }
+    void TearDown() override {
+        VovozIdIOStaticFinal();
+        ImagingTest::TearDown();
+    }
+    cl::WideString Path(const std::string& name) { return win::Utf8ToUtf16(folder_ + "/" + name); }
 };
 
 }  // namespace ie::test

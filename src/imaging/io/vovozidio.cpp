@@ -86,17 +86,6 @@ uint32_t ReadLE32(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
-// Reads up to Count bytes; the number read.
-int64_t ReadFully(cl::TStream* Stream, uint8_t* Buffer, int64_t Count) {
-    int64_t done = 0;
-    while (done < Count) {
-        int64_t n = Stream->Read(Buffer + done, Count - done);
-        if (n <= 0) break;
-        done += n;
-    }
-    return done;
-}
-
 bool HeaderTagIs(const uint8_t* Head, const char* Tag) {
     const size_t len = std::strlen(Tag);
     return std::memcmp(Head, Tag, len) == 0 && Head[len] == 0;
@@ -563,7 +552,7 @@ int32_t TVovozIdIO::SyncLoadFromStreamOf(cl::TStream* Stream, int32_t FileType, 
     const int64_t left = Stream->Size() - p;
     if (rule && rule->Header && (Headers || FileType == ioJPEG)) {
         uint8_t head[12] = {};
-        const int64_t n = ReadFully(Stream, head, 12);
+        const int64_t n = IEReadUpTo(Stream, head, 12);
         const bool whole = n == 12;
         if (FileType == ioJPEG) {
             if (whole && HeaderTagIs(head, "JFIF"))
@@ -627,6 +616,21 @@ int32_t TVovozIdIO::SyncLoadFromStreamOf(cl::TStream* Stream, int32_t FileType, 
     return count;
 }
 
+std::unique_ptr<TIEWideFileStream> TVovozIdIO::OpenFile(const cl::WideString& FileName, uint16_t Mode) {
+    // A file that cannot be opened leaves the abort flag set; the work finishes and the
+    // error passes on to the caller.
+    Aborting = true;
+    std::unique_ptr<TIEWideFileStream> file;
+    try {
+        file = std::make_unique<TIEWideFileStream>(FileName, Mode);
+    } catch (...) {
+        DoFinishWork();
+        throw;
+    }
+    Aborting = false;
+    return file;
+}
+
 bool TVovozIdIO::NeedsBackground() { return !FOwnsBitmap && AsyncMode && !IsIOThread(); }
 
 bool TVovozIdIO::StartInBackground(std::function<void()> Fn) {
@@ -678,15 +682,7 @@ int32_t TVovozIdIO::LoadFromFileOf(const cl::WideString& FileName, int32_t FileT
         DoFinishWork();
         return -1;
     }
-    Aborting = true;
-    std::unique_ptr<TIEWideFileStream> file;
-    try {
-        file = std::make_unique<TIEWideFileStream>(FileName, cl::fmOpenRead | cl::fmShareDenyWrite);
-    } catch (...) {
-        DoFinishWork();
-        throw;
-    }
-    Aborting = false;
+    std::unique_ptr<TIEWideFileStream> file = OpenFile(FileName, cl::fmOpenRead | cl::fmShareDenyWrite);
     int32_t count = -1;
     if (hooked) {
         if (FileType == ioGIF)
@@ -776,14 +772,7 @@ void TVovozIdIO::SaveToFileOf(const cl::WideString& FileName, int32_t FileType) 
         return;
     }
     if (StartInBackground([this, FileName, FileType] { SaveToFileOf(FileName, FileType); })) return;
-    Aborting = true;
-    std::unique_ptr<TIEWideFileStream> file;
-    try {
-        file = std::make_unique<TIEWideFileStream>(FileName, cl::fmCreate);
-    } catch (...) {
-        DoFinishWork();
-        throw;
-    }
+    std::unique_ptr<TIEWideFileStream> file = OpenFile(FileName, cl::fmCreate);
     if (FileType == ioGIF && IEIOExtensionHooks().SaveGIFStream) {
         Aborting = false;
         IEIOExtensionHooks().SaveGIFStream(this, file.get());
@@ -1166,15 +1155,7 @@ void TVovozIdIO::LoadFromFileFormat(const cl::WideString& FileName, int32_t File
         auto& hooks = IEIOExtensionHooks();
         if (FileType == ioWMF || FileType == ioEMF || FileType == ioIEV || FileType == ioLYR || FileType == ioALL) {
             // Served through their parts by stream.
-            Aborting = true;
-            std::unique_ptr<TIEWideFileStream> file;
-            try {
-                file = std::make_unique<TIEWideFileStream>(FileName, cl::fmOpenRead | cl::fmShareDenyWrite);
-            } catch (...) {
-                DoFinishWork();
-                throw;
-            }
-            Aborting = false;
+            std::unique_ptr<TIEWideFileStream> file = OpenFile(FileName, cl::fmOpenRead | cl::fmShareDenyWrite);
             const bool served = (FileType == ioWMF || FileType == ioEMF) ? bool(hooks.LoadMetafileStream)
                                                                        : bool(hooks.LoadVectorialStream);
             LoadFromStreamFormat(file.get(), FileType);

@@ -34,6 +34,7 @@ class TIEMask;
 class TVovozIdIO;
 class TIEIOThread;
 class TIEIOThreadRunner;
+class TIEWideFileStream;
 
 // The relative-position switch of the buffered reads of the codecs and parameter reads.
 extern bool IERelativeStreamPositions;
@@ -286,6 +287,8 @@ private:
     // Starts Fn on a background thread when the dispatch asks for one; True when it did.
     bool StartInBackground(std::function<void()> Fn);
     bool NeedsBackground();
+    // Opens a file for an operation (the abort flag set while it opens).
+    std::unique_ptr<TIEWideFileStream> OpenFile(const cl::WideString& FileName, uint16_t Mode);
     // Converts the bitmap to ie24RGB unless it is ie24RGB or ie1g.
     void ConvertForSave();
     // The worker of the per-format stream loads (Headers: with a stream header).

@@ -75,17 +75,11 @@ cl::String ListItem(const cl::String& List, int32_t Index) {
     }
 }
 
-// Reads up to Count bytes into a zero-filled buffer; the number read.
+// Reads up to Count bytes from Start into a zero-filled buffer; the number read.
 int64_t ReadHead(cl::TStream* Stream, int64_t Start, uint8_t* Buffer, int64_t Count) {
     std::memset(Buffer, 0, static_cast<size_t>(Count));
     Stream->Seek(Start, cl::soBeginning);
-    int64_t done = 0;
-    while (done < Count) {
-        int64_t n = Stream->Read(Buffer + done, Count - done);
-        if (n <= 0) break;
-        done += n;
-    }
-    return done;
+    return IEReadUpTo(Stream, Buffer, Count);
 }
 
 // The first 5 bytes as a zero-terminated text equal Tag (4 characters or fewer).
@@ -189,6 +183,17 @@ TIEFileFormatInfo* IEFindFormatInfoByExtension(const cl::String& Ext) {
 int32_t IEFileTypeOfExtension(const cl::String& Ext) {
     TIEFileFormatInfo* e = IEFindFormatInfoByExtension(Ext);
     return e ? e->FileType : ioUnknown;
+}
+
+int64_t IEReadUpTo(cl::TStream* Stream, void* Buffer, int64_t Count) {
+    auto* p = static_cast<uint8_t*>(Buffer);
+    int64_t done = 0;
+    while (done < Count) {
+        const int64_t n = Stream->Read(p + done, Count - done);
+        if (n <= 0) break;
+        done += n;
+    }
+    return done;
 }
 
 bool IEIsAVIStream(cl::TStream* Stream) {

@@ -202,6 +202,10 @@ int32_t IEFindStreamFormat(cl::TStream* Stream);
 // Content detection of a file, corrected by its extension; 0 when the file cannot be read.
 int32_t IEFindFileFormat(const cl::WideString& FileName, bool CheckExtension);
 int32_t IEFindFileFormat(const cl::String& FileName, bool CheckExtension);
+// Reads up to Count bytes from the stream's position into Buffer; the number read (fewer
+// only at the end of the data).
+int64_t IEReadUpTo(cl::TStream* Stream, void* Buffer, int64_t Count);
+
 // "RIFF" at bytes 0-3 and "AVI " at bytes 8-11 of the data; restores the position.
 bool IEIsAVIStream(cl::TStream* Stream);
 
