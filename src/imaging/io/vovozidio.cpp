@@ -631,6 +631,11 @@ std::unique_ptr<TIEWideFileStream> TVovozIdIO::OpenFile(const cl::WideString& Fi
     return file;
 }
 
+void TVovozIdIO::FailOperation() {
+    Aborting = true;
+    DoFinishWork();
+}
+
 bool TVovozIdIO::NeedsBackground() { return !FOwnsBitmap && AsyncMode && !IsIOThread(); }
 
 bool TVovozIdIO::StartInBackground(std::function<void()> Fn) {
@@ -664,8 +669,7 @@ int32_t TVovozIdIO::LoadFromStreamOf(cl::TStream* Stream, int32_t FileType) {
     }
     if (!rule || rule->StreamSteps == 0) {
         // No reader for this type in the program.
-        Aborting = true;
-        DoFinishWork();
+        FailOperation();
         return -1;
     }
     const bool headers = (FileType == ioTIFF || FileType == ioPCX) && StreamHeaders;
@@ -678,8 +682,7 @@ int32_t TVovozIdIO::LoadFromFileOf(const cl::WideString& FileName, int32_t FileT
     auto& hooks = IEIOExtensionHooks();
     const bool hooked = (FileType == ioGIF && hooks.LoadGIFStream) || (FileType == ioPSD && hooks.LoadPSDStream);
     if (!hooked && (!rule || rule->FileSteps == 0)) {
-        Aborting = true;
-        DoFinishWork();
+        FailOperation();
         return -1;
     }
     std::unique_ptr<TIEWideFileStream> file = OpenFile(FileName, cl::fmOpenRead | cl::fmShareDenyWrite);
@@ -919,8 +922,7 @@ void TVovozIdIO::LoadFromStream(cl::TStream* Stream) {
     Stream->Seek(p, cl::soBeginning);
     if (!e || type == ioWBMP || type == ioBMPRAW) {
         // Nothing recognised (an AVI stream included, which only loads by file name).
-        Aborting = true;
-        DoFinishWork();
+        FailOperation();
         return;
     }
     if (!e->InternalFormat) {
@@ -937,8 +939,7 @@ void TVovozIdIO::LoadFromStreamFormat(cl::TStream* Stream, int32_t FileType) {
     }
     TIEFileFormatInfo* e = IEFindFormatInfo(FileType);
     if (!e) {
-        Aborting = true;
-        DoFinishWork();
+        FailOperation();
         return;
     }
     if (!e->InternalFormat) {
@@ -968,8 +969,7 @@ void TVovozIdIO::LoadFromStreamFormat(cl::TStream* Stream, int32_t FileType) {
                 return;
             }
     }
-    Aborting = true;
-    DoFinishWork();
+    FailOperation();
 }
 
 void TVovozIdIO::LoadFromBuffer(const void* Buffer, int64_t Size, int32_t FileType) {
@@ -977,8 +977,7 @@ void TVovozIdIO::LoadFromBuffer(const void* Buffer, int64_t Size, int32_t FileTy
     // long as the load (the memory itself is the caller's until the work is finished).
     if (StartInBackground([this, Buffer, Size, FileType] { LoadFromBuffer(Buffer, Size, FileType); })) return;
     if (!Buffer || Size <= 0) {
-        Aborting = true;
-        DoFinishWork();
+        FailOperation();
         return;
     }
     TIEMemStream stream(Buffer, Size);
@@ -1095,8 +1094,7 @@ void TVovozIdIO::LoadFromFile(const cl::WideString& FileName) {
         return;
     }
     if (FileName.empty()) {
-        Aborting = true;
-        DoFinishWork();
+        FailOperation();
         return;
     }
     const int32_t url = IEGetURLType(FileName);
@@ -1108,8 +1106,7 @@ void TVovozIdIO::LoadFromFile(const cl::WideString& FileName) {
     auto& hooks = IEIOExtensionHooks();
     if (ext == ".avi") {
         if (!hooks.OpenAVIFile || !hooks.LoadAVIFrame || !hooks.CloseAVIFile) {
-            Aborting = true;
-            DoFinishWork();
+            FailOperation();
             return;
         }
         // The whole frame load runs here, on the caller's thread.
@@ -1125,8 +1122,7 @@ void TVovozIdIO::LoadFromFile(const cl::WideString& FileName) {
     }
     TIEFileFormatInfo* e = IEFindFormatInfoByExtension(ext);
     if (!e) {
-        Aborting = true;
-        DoFinishWork();
+        FailOperation();
         return;
     }
     if (e->InternalFormat) {
@@ -1147,8 +1143,7 @@ void TVovozIdIO::LoadFromFileAuto(const cl::WideString& FileName) {
 void TVovozIdIO::LoadFromFileFormat(const cl::WideString& FileName, int32_t FileType) {
     TIEFileFormatInfo* e = IEFindFormatInfo(FileType);
     if (!e) {
-        Aborting = true;
-        DoFinishWork();
+        FailOperation();
         return;
     }
     if (e->InternalFormat) {
@@ -1193,8 +1188,7 @@ void TVovozIdIO::LoadFromFileFormat(const cl::WideString& FileName, int32_t File
 
 void TVovozIdIO::SaveToFile(const cl::WideString& FileName) {
     if (FileName.empty()) {
-        Aborting = true;
-        DoFinishWork();
+        FailOperation();
         return;
     }
     const cl::String ext = LowerExt(FileName);
@@ -1219,8 +1213,7 @@ void TVovozIdIO::SaveToFile(const cl::WideString& FileName) {
     TIEFileFormatInfo* e = IEFindFormatInfoByExtension(ext);
     if (!e || !e->WriteFunction || e->InternalFormat) {
         // No writer for that name here (the layer and vector files are written by the views).
-        Aborting = true;
-        DoFinishWork();
+        FailOperation();
         return;
     }
     SaveAddedToFile(FileName, e);

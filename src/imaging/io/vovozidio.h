@@ -287,6 +287,8 @@ private:
     // Starts Fn on a background thread when the dispatch asks for one; True when it did.
     bool StartInBackground(std::function<void()> Fn);
     bool NeedsBackground();
+    // Ends an operation that cannot run: the abort flag, then the finish of the work.
+    void FailOperation();
     // Opens a file for an operation (the abort flag set while it opens).
     std::unique_ptr<TIEWideFileStream> OpenFile(const cl::WideString& FileName, uint16_t Mode);
     // Converts the bitmap to ie24RGB unless it is ie24RGB or ie1g.

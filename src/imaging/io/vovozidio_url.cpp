@@ -236,8 +236,7 @@ void TVovozIdIO::LoadFromURL(const cl::WideString& URL) {
     const bool ok = IEDownloadURL(URL, &stream, ProxyAddress, contentType, &Aborting, this, ProgressHookFnc,
                                   ProgressHookData, ProxyPassword, ProxyUser);
     if (!ok) {
-        Aborting = true;
-        DoFinishWork();
+        FailOperation();
         return;
     }
     stream.Seek(0, cl::soBeginning);
