@@ -470,5 +470,70 @@ TEST_F(Proc, ConvertToAboveTheLimitAndRefusedPalettes) {
     EXPECT_EQ(proc->GetUndoCaptionAt(0), "ConvertToPalette");
 }
 
+TEST_F(Proc, TwoColoursBecomeOneBitWithTheDarkerAsColourZero) {
+    struct Case {
+        std::vector<std::string> rows;  // 'a' and 'b' the two colours of the case, 'c' a third
+        TRGB a, b;
+        bool found;
+        TRGB colour0, colour1;
+        std::vector<std::string> bits;  // '1' set
+    };
+    const TRGB white = CreateRGB(255, 255, 255), black = CreateRGB(0, 0, 0), red = CreateRGB(255, 0, 0);
+    const TRGB blue = CreateRGB(0, 0, 255), third = CreateRGB(1, 2, 3);
+    const std::vector<Case> cases = {
+        {{"aaaa", "abaa"}, white, black, true, black, white, {"1111", "1011"}},   // white ground, black mark
+        {{"bbab", "bbbb"}, white, black, true, black, white, {"0010", "0000"}},   // black first
+        {{"ab", "ba"}, red, blue, true, blue, red, {"10", "01"}},                 // blue (20) is darker than red (53)
+        {{"aaa", "aaa"}, white, black, false, {}, {}, {}},                        // one colour
+        {{"abc", "aaa"}, white, black, false, {}, {}, {}},                        // three colours
+        {{"ab", "ab", "ac"}, white, black, false, {}, {}, {}},                    // the third comes later
+    };
+    for (const Case& c : cases) {
+        const auto h = static_cast<int32_t>(c.rows.size()), w = static_cast<int32_t>(c.rows[0].size());
+        for (const TIEPixelFormat f : {ie24RGB, ie8p}) {
+            TIEBitmap b(w, h, ie24RGB);
+            for (int32_t y = 0; y < h; ++y)
+                for (int32_t x = 0; x < w; ++x) {
+                    const char ch = c.rows[static_cast<size_t>(y)][static_cast<size_t>(x)];
+                    b.SetPixel24(x, y, ch == 'a' ? c.a : ch == 'b' ? c.b : third);
+                }
+            if (f != ie24RGB) {
+                ASSERT_TRUE(b.SetPixelFormat(f));
+            }
+            TRGB c0, c1;
+            std::unique_ptr<TIEBitmap> mono = IETwoColorsTo1Bit(&b, c0, c1);
+            ASSERT_EQ(mono != nullptr, c.found) << c.rows[0];
+            if (!mono) continue;
+            EXPECT_EQ(mono->GetPixelFormat(), ie1g);
+            EXPECT_EQ(c0, c.colour0) << c.rows[0];
+            EXPECT_EQ(c1, c.colour1) << c.rows[0];
+            for (int32_t y = 0; y < h; ++y)
+                for (int32_t x = 0; x < w; ++x)
+                    EXPECT_EQ(IEGetBit(mono->GetScanline(y), x), c.bits[static_cast<size_t>(y)][static_cast<size_t>(x)] == '1')
+                        << c.rows[0] << " " << x << "," << y;
+        }
+    }
+}
+
+TEST_F(Proc, ReductionWorkersReportRowsAndRefuseOtherFormats) {
+    for (const int kind : {0, 1, 2}) {
+        auto b = Random24(5, 4, 12);
+        std::vector<int> seen;
+        const TIEProgressEvent progress = [&](cl::TObject*, int p) { seen.push_back(p); };
+        const bool done = kind == 0   ? IEConvertToBWOrdered(b.get(), progress, nullptr)
+                          : kind == 1 ? IEConvertToBWThreshold(b.get(), 128, progress, nullptr)
+                                      : IEQuantize24(b.get(), 3, nullptr, progress, nullptr);
+        EXPECT_TRUE(done) << kind;
+        // Trunc(r x 100 / 4.5) for rows 1 .. 4.
+        EXPECT_EQ(seen, (std::vector<int>{22, 44, 66, 88})) << kind;
+        EXPECT_EQ(b->GetPixelFormat(), kind == 2 ? ie24RGB : ie1g);
+    }
+    TIEBitmap grey(3, 3, ie8g);
+    EXPECT_FALSE(IEConvertToBWOrdered(&grey));
+    EXPECT_FALSE(IEConvertToBWThreshold(&grey, 3));
+    EXPECT_FALSE(IEQuantize24(&grey, 4, nullptr));
+    EXPECT_EQ(grey.GetPixelFormat(), ie8g);
+}
+
 }  // namespace
 }  // namespace ie

@@ -9,6 +9,7 @@
 
 #include "imaging/core/hyieutils.h"
 #include "imaging/processing/vovozidproc_dib.h"
+#include "imaging/processing/vovozidproc_utils.h"
 #include "imaging_fixture.h"
 #include "platform/kernel.h"
 
@@ -340,6 +341,23 @@ TEST_F(DIB, GlobalMemoryHandlesAreReadWithinTheirSize) {
     EXPECT_EQ(IEDIBToBitmap(h, &b), 24);
     EXPECT_EQ(b.GetPixel24(0, 0), (TRGB{5, 6, 7}));
     win::GlobalFree(h);
+}
+
+TEST_F(DIB, DrawnOneToOneIntoADibBitmap) {
+    Bytes d = Header(2, 2, 24);
+    Append(d, {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0});
+    TIEDibbitmap dib;
+    ASSERT_EQ(IEDrawDIBToDibBitmap(d.data(), d.size(), &dib), 24);
+    ASSERT_EQ(dib.GetBitCount(), 24);
+    const auto* top = static_cast<const uint8_t*>(dib.GetScanline(0));
+    EXPECT_EQ(std::vector<int>(top, top + 6), (std::vector<int>{7, 8, 9, 10, 11, 12}));
+    Bytes m = Header(9, 1, 1);
+    Append(m, {0, 0, 0, 0, 255, 255, 255, 0, 0x81, 0x80, 0, 0});
+    ASSERT_EQ(IEDrawDIBToDibBitmap(m.data(), m.size(), &dib), 1);
+    EXPECT_EQ(dib.GetBitCount(), 1);
+    EXPECT_EQ(static_cast<const uint8_t*>(dib.GetScanline(0))[0], 0x81);
+    EXPECT_EQ(IEDrawDIBToDibBitmap(m.data(), m.size() - 1, &dib), 0);
+    EXPECT_EQ(dib.GetWidth(), 9);
 }
 
 }  // namespace

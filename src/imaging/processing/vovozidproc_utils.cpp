@@ -10,6 +10,7 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/processing/neurquant.h"
+#include "imaging/processing/vovozidproc_dib.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie {
@@ -153,6 +154,41 @@ win::HGLOBAL _CopyBitmaptoDIBEx(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32
     Bitmap->Access = saved;
     win::GlobalUnlock(memory);
     return memory;
+}
+
+namespace {
+
+int32_t DrawDecoded(int32_t bitCount, TIEBitmap& decoded, TIEDibbitmap* Dest) {
+    if (bitCount == 0) return 0;
+    const int32_t w = decoded.GetWidth(), h = decoded.GetHeight();
+    const int32_t destBits = decoded.GetPixelFormat() == ie1g ? 1 : 24;
+    if (!Dest->AllocateBits(w, h, destBits)) return 0;
+    const size_t bytes = static_cast<size_t>((static_cast<int64_t>(w) * destBits + 7) / 8);
+    decoded.Access = ieaRead;
+    for (int32_t y = 0; y < h; ++y) {
+        const void* s = decoded.GetScanline(y);
+        void* d = Dest->GetScanline(y);
+        if (s && d) std::memcpy(d, s, bytes);
+    }
+    return bitCount;
+}
+
+}  // namespace
+
+int32_t IEDrawDIBToDibBitmap(const void* DIB, size_t Size, TIEDibbitmap* Dest, const void* Bits, size_t BitsSize) {
+    if (!Dest) return 0;
+    TIEBitmap decoded;
+    decoded.MinFileSize = int64_t{1} << 62;
+    const int32_t bitCount = IEDIBToBitmap(DIB, Size, &decoded, Bits, BitsSize);
+    return DrawDecoded(bitCount, decoded, Dest);
+}
+
+int32_t IEDrawDIBToDibBitmap(win::HGLOBAL DIB, TIEDibbitmap* Dest, const void* Bits, size_t BitsSize) {
+    if (!Dest) return 0;
+    TIEBitmap decoded;
+    decoded.MinFileSize = int64_t{1} << 62;
+    const int32_t bitCount = IEDIBToBitmap(DIB, &decoded, Bits, BitsSize);
+    return DrawDecoded(bitCount, decoded, Dest);
 }
 
 // ---------------------------------------------------------------------------------------

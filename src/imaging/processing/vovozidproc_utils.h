@@ -3,6 +3,7 @@
 // scanline between bit depths, matching colour histograms and reordering channels.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -34,6 +35,13 @@ void IE1BitTBitmapTo24Bit(cl::TBitmap* Source, cl::TBitmap* Dest, const TIEProgr
 // empty or out-of-range region or when the memory cannot be had.
 win::HGLOBAL _CopyBitmaptoDIBEx(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t DpiX,
                                 int32_t DpiY);
+
+// Draws the packed DIB of Size bytes (its pixels from Bits when given) 1:1 into Dest,
+// allocated 1-bit for a 1-bit DIB and 24-bit otherwise. Returns the DIB's bit count; 0, with
+// Dest untouched, when the DIB is refused (see IEDIBToBitmap).
+int32_t IEDrawDIBToDibBitmap(const void* DIB, size_t Size, TIEDibbitmap* Dest, const void* Bits = nullptr,
+                             size_t BitsSize = 0);
+int32_t IEDrawDIBToDibBitmap(win::HGLOBAL DIB, TIEDibbitmap* Dest, const void* Bits = nullptr, size_t BitsSize = 0);
 
 // Bitwise NOT of every row.
 void IEInvertBitmap(TIEBitmap* Bitmap);
