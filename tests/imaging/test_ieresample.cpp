@@ -200,40 +200,6 @@ TEST_F(IEResampleFilteredTest, HugeReductionKeepsTheColour) {
     }
 }
 
-TEST_F(IEResampleFilteredTest, ThreadsGiveTheSingleThreadedResultByteForByte) {
-    struct Case {
-        int SW, SH, DW, DH;
-        TResampleFilter f;
-    };
-    const Case cases[] = {{301, 97, 120, 250, rfLanczos3}, {64, 3, 200, 7, rfMitchell}, {50, 200, 49, 31, rfBell}};
-    for (const Case& k : cases)
-        for (int channels : {1, 3}) {
-            std::vector<uint8_t> src(size_t(k.SW) * k.SH * channels);
-            std::mt19937 rng(k.SW);
-            for (auto& b : src) b = uint8_t(rng());
-            std::vector<uint8_t> reference;
-            for (int threads : {0, 1, 2, 5, 8}) {
-                std::vector<uint8_t> out(size_t(k.DW) * k.DH * channels);
-                TResampleParams p;
-                p.ThreadCount = threads;
-                p.Channels = channels;
-                p.SrcWidth = k.SW;
-                p.SrcHeight = k.SH;
-                p.DstWidth = k.DW;
-                p.DstHeight = k.DH;
-                p.Filter = k.f;
-                p.SourceRow = [&](int32_t r) { return src.data() + size_t(r) * k.SW * channels; };
-                p.DestRow = [&](int32_t r) { return out.data() + size_t(r) * k.DW * channels; };
-                ASSERT_TRUE(IEResampleKernelRows(p));
-                if (threads == 0)
-                    reference = out;
-                else
-                    EXPECT_EQ(out, reference) << threads << " threads, " << k.SW << "x" << k.SH;
-            }
-            EXPECT_EQ(reference, ReferenceResample(src, channels, k.SW, k.SH, k.DW, k.DH, k.f));
-        }
-}
-
 TEST_F(IEResampleFilteredTest, ProgressIsReportedOnTheCallingThreadInOrder) {
     TIEBitmap src(400, 300, ie24RGB), dst(150, 90, ie24RGB);
     FillRandom(src, 3);
