@@ -56,15 +56,15 @@ struct Pictures {
         }
         pgm.close();
         memcpySeconds = Best(5, [&] { Copy(); });
-        haveConvert = bench::RunQuiet("command -v convert");
-        haveVips = bench::RunQuiet("command -v vips");
+        haveConvert = bench::RunQuiet("test -x /usr/bin/convert");
+        haveVips = bench::RunQuiet("test -x /usr/bin/vips");
         if (haveConvert)
             convertSeconds = Best(2, [&] {
-                if (!bench::RunQuiet("convert " + In() + " -blur 0x10 " + Out())) std::fprintf(stderr, "convert failed\n");
+                if (!bench::RunQuiet("/usr/bin/convert " + In() + " -blur 0x10 " + Out())) std::fprintf(stderr, "convert failed\n");
             });
         if (haveVips)
             vipsSeconds = Best(2, [&] {
-                if (!bench::RunQuiet("vips gaussblur " + In() + " " + Out() + " 10")) std::fprintf(stderr, "vips failed\n");
+                if (!bench::RunQuiet("/usr/bin/vips gaussblur " + In() + " " + Out() + " 10")) std::fprintf(stderr, "vips failed\n");
             });
     }
 

@@ -78,8 +78,8 @@ struct Pictures {
         ppm.close();
         for (int y = 0; y < kSrcH; ++y) rows.push_back(static_cast<const uint8_t*>(src.GetScanline(y)));
         memcpySeconds = Best(5, [&] { CopySource(); });
-        convert.present = bench::RunQuiet("command -v convert");
-        vips.present = bench::RunQuiet("command -v vips");
+        convert.present = bench::RunQuiet("test -x /usr/bin/convert");
+        vips.present = bench::RunQuiet("test -x /usr/bin/vips");
         for (int lanczos = 0; lanczos < 2; ++lanczos)
             for (int all = 0; all < 2; ++all) {
                 if (convert.present)
@@ -89,12 +89,12 @@ struct Pictures {
     }
 
     static void RunConvert(bool lanczos, bool all) {
-        const std::string cmd = std::string(all ? "" : "MAGICK_THREAD_LIMIT=1 ") + "convert " + In() + " -filter " +
+        const std::string cmd = std::string(all ? "" : "MAGICK_THREAD_LIMIT=1 ") + "/usr/bin/convert " + In() + " -filter " +
                                 (lanczos ? "Lanczos" : "Triangle") + " -resize 1920x1080 " + Out();
         if (!bench::RunQuiet(cmd)) std::fprintf(stderr, "convert failed\n");
     }
     static void RunVips(bool lanczos, bool all) {
-        const std::string cmd = std::string(all ? "" : "VIPS_CONCURRENCY=1 ") + "vips resize " + In() + " " + Out() +
+        const std::string cmd = std::string(all ? "" : "VIPS_CONCURRENCY=1 ") + "/usr/bin/vips resize " + In() + " " + Out() +
                                 " 0.36 --kernel " + (lanczos ? "lanczos3" : "linear");
         if (!bench::RunQuiet(cmd)) std::fprintf(stderr, "vips failed\n");
     }
