@@ -535,5 +535,83 @@ TEST_F(Proc, ReductionWorkersReportRowsAndRefuseOtherFormats) {
     EXPECT_EQ(grey.GetPixelFormat(), ie8g);
 }
 
+// ---------------------------------------------------------------------------------------
+// Resampling and rotation through the component
+
+TEST_F(Proc, ResampleSizesSnapshotsAndEvents) {
+    struct Case {
+        int32_t w, h;
+        int32_t undo;  // snapshots taken
+        int32_t width, height;
+        int32_t finishes;
+        const char* caption;
+    };
+    const Case cases[] = {
+        {-1, 30, 1, 60, 30, 2, "Resample -1,30"},  // the aspect ratio from the height
+        {10, -1, 1, 10, 5, 2, "Resample 10,-1"},
+        {-25, 0, 1, 25, 20, 2, "Resample -25,0"},  // magnitude; 0 keeps the height
+        {-1, -1, 0, 40, 20, 0, ""},                // both negative: nothing at all
+        {-3, -7, 0, 40, 20, 0, ""},
+        {40, 20, 0, 40, 20, 0, ""},                // the current size: nothing
+    };
+    for (const Case& c : cases) {
+        cl::TComponent owner(nullptr);
+        auto* proc = new TVovozIdProc(&owner);
+        auto b = Random24(40, 20, 3);
+        proc->AttachBitmap(b.get());
+        int finishes = 0;
+        proc->OnFinishWork = [&](cl::TObject*) { ++finishes; };
+        proc->Resample(c.w, c.h, rfTriangle);
+        EXPECT_EQ(b->GetWidth(), c.width) << c.w << "," << c.h;
+        EXPECT_EQ(b->GetHeight(), c.height) << c.w << "," << c.h;
+        EXPECT_EQ(proc->GetUndoCount(), c.undo) << c.w << "," << c.h;
+        EXPECT_EQ(finishes, c.finishes) << c.w << "," << c.h;
+        EXPECT_EQ(proc->GetUndoCaptionAt(0), c.caption) << c.w << "," << c.h;
+    }
+    // Into another bitmap: the work bitmap stays.
+    auto b = Random24(8, 4, 4);
+    TVovozIdProc proc(nullptr);
+    proc.AttachBitmap(b.get());
+    TIEBitmap dest;
+    proc.ResampleTo(&dest, 16, -1, rfNone);
+    EXPECT_EQ(dest.GetWidth(), 16);
+    EXPECT_EQ(dest.GetHeight(), 8);
+    EXPECT_EQ(dest.GetPixel24(3, 5), b->GetPixel24(1, 2));  // nearest neighbour doubles
+    EXPECT_EQ(b->GetWidth(), 8);
+}
+
+TEST_F(Proc, RotateQuarterTurnsRefusedModesAndTheBackground) {
+    cl::TComponent owner(nullptr);
+    auto* proc = new TVovozIdProc(&owner);
+    auto b = Random24(7, 4, 5);
+    TIEBitmap before;
+    before.Assign(b.get());
+    proc->AttachBitmap(b.get());
+    for (const double angle : {0.0, 30.0})
+        for (const uint8_t mode : {uint8_t{3}, uint8_t{0}}) {
+            if (angle != 0 && mode == 0) continue;
+            proc->Rotate(angle, true, mode, -1);
+            EXPECT_TRUE(IEBitmapsEqual(b.get(), &before)) << angle << " mode " << int(mode);
+            EXPECT_EQ(proc->GetUndoCount(), 0);
+        }
+    proc->Rotate(90, true, 0, -1);
+    ASSERT_EQ(b->GetWidth(), 4);
+    ASSERT_EQ(b->GetHeight(), 7);
+    EXPECT_EQ(proc->GetUndoCaptionAt(0), "Rotate 90");
+    // Counter-clockwise: the top-right pixel becomes the top-left one.
+    EXPECT_EQ(b->GetPixel24(0, 0), before.GetPixel24(6, 0));
+    EXPECT_EQ(b->GetPixel24(3, 6), before.GetPixel24(0, 3));
+    // Nearest-neighbour mapping: the uncovered corners take the Background, transparent.
+    auto c = Random24(20, 20, 6);
+    c->GetAlphaChannel();
+    proc->AttachBitmap(c.get());
+    proc->SetBackground(cl::clRed);
+    proc->Rotate(30, false, 0, -1);
+    EXPECT_GT(c->GetWidth(), 20);
+    EXPECT_EQ(c->GetPixel24(0, 0), CreateRGB(255, 0, 0));
+    EXPECT_EQ(c->GetAlpha(0, 0), 0);
+    EXPECT_EQ(c->GetAlpha(c->GetWidth() / 2, c->GetHeight() / 2), 255);
+}
+
 }  // namespace
 }  // namespace ie

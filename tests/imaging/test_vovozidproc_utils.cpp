@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "imaging/core/hyieutils.h"
+#include "imaging/processing/ieblur.h"
 #include "imaging/processing/neurquant.h"
 #include "imaging/processing/vovozidproc.h"
 #include "imaging/processing/vovozidproc_dib.h"
@@ -63,7 +64,13 @@ TEST_F(Utils, StartUpBuildsTheTableAndRegistersTheClipboardFormat) {
     VovozIdProcStaticInit();
     EXPECT_EQ(IE1BitExpansion[0x80][0], 255);
     EXPECT_NE(IEClipboardRawFormat, 0u);
+    ASSERT_EQ(IEFilterPresets.size(), 9u);
+    ASSERT_EQ(IEFilterPresetNames.size(), 9u);
+    EXPECT_EQ(IEFilterPresetNames[0], "None");
+    EXPECT_EQ(IEFilterPresetNames[1], "Blur");
+    EXPECT_EQ(IEFilterPresetNames[8], "Low Pass 2");
     VovozIdProcStaticFinal();
+    EXPECT_TRUE(IEFilterPresets.empty());
     TIPDialogParams p;
     p.Values[3] = 7;
     p.SetTracked(2, 5);

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_mask.h"
+#include "imaging/processing/ieresample.h"
+#include "imaging/processing/ierotate.h"
 #include "imaging/processing/vovozidproc_bw.h"
 
 namespace ie {
@@ -325,6 +328,40 @@ void TVovozIdProc::ConvertToGray() {
     if (!BeginImageProcessing(IEFormatSet({ie24RGB}), x1, y1, x2, y2, "ConvertToGray", proc, mask)) return;
     IEConvertToGray24(proc, x1, y1, x2, y2, OnProgress, this);
     EndImageProcessing(proc, mask);
+    DoFinishWork();
+}
+
+// ---------------------------------------------------------------------------------------
+// Resampling and rotation
+
+void TVovozIdProc::Resample(int32_t NewWidth, int32_t NewHeight, TResampleFilter Filter) {
+    if (!MakeConsistentBitmap(0)) return;
+    const int32_t w = FWorkBitmap->GetWidth(), h = FWorkBitmap->GetHeight();
+    if (w == 0 || h == 0 || (NewWidth == w && NewHeight == h)) return;
+    // Both negative names no size: nothing is taken or changed.
+    if (NewWidth < 0 && NewHeight < 0) return;
+    if (AutoUndo)
+        SaveUndoCaptioned("Resample " + std::to_string(NewWidth) + "," + std::to_string(NewHeight), ieuImage);
+    auto resampled = std::make_unique<TIEBitmap>();
+    ResampleTo(resampled.get(), NewWidth, NewHeight, Filter);
+    if (resampled->GetWidth() > 0 && resampled->GetHeight() > 0) FWorkBitmap->Assign(resampled.get());
+    UpdateAttached();
+    DoFinishWork();
+}
+
+void TVovozIdProc::ResampleTo(TIEBitmap* Dest, int32_t NewWidth, int32_t NewHeight, TResampleFilter Filter) {
+    if (!Dest || Dest == FWorkBitmap || !MakeConsistentBitmap(0)) return;
+    if (FWorkBitmap->GetWidth() == 0 || FWorkBitmap->GetHeight() == 0 || (NewWidth < 0 && NewHeight < 0)) return;
+    IEResampleTo(FWorkBitmap, Dest, NewWidth, NewHeight, Filter, OnProgress, this);
+    DoFinishWork();
+}
+
+void TVovozIdProc::Rotate(double Angle, bool AntiAlias, uint8_t Mode, cl::TColor Background) {
+    if (Angle == 0 || !std::isfinite(Angle) || Mode > 2 || !MakeConsistentBitmap(0)) return;
+    if (AutoUndo) SaveUndoCaptioned("Rotate " + cl::FloatToStr(Angle), ieuImage);
+    if (Background == -1) Background = GetBackground();
+    IERotateImage(FWorkBitmap, Angle, AntiAlias, Mode, Background, OnProgress, this);
+    UpdateAttached();
     DoFinishWork();
 }
 

@@ -181,6 +181,15 @@ public:
     // Grey levels (the library's weights) into the three channels of a 24-bit picture;
     // other formats are first converted to 24 bits when AutoConvertFormat is on.
     void ConvertToGray();
+    // New pixel dimensions (-1 keeps the aspect ratio from the other size, other negative
+    // values count by their magnitude, 0 keeps that size). Both negative: nothing at all.
+    void Resample(int32_t NewWidth, int32_t NewHeight, TResampleFilter Filter);
+    // The work bitmap resampled into Dest (the work bitmap unchanged).
+    void ResampleTo(TIEBitmap* Dest, int32_t NewWidth, int32_t NewHeight, TResampleFilter Filter);
+    // Turns the picture and its alpha channel by Angle degrees (counter-clockwise), growing
+    // the canvas. Mode 0 three shears, 1 bilinear, 2 bicubic (with AntiAlias); other modes
+    // and an angle of 0 do nothing. Background -1 is the Background property.
+    void Rotate(double Angle, bool AntiAlias, uint8_t Mode, cl::TColor Background);
     // Colour reduction of the whole picture: below 3 colours black and white (DitherMethod
     // 0 ordered dither, else the average threshold), 3..1024 colours by the quantizer (the
     // picture stays 24-bit); above 1024 nothing changes.

@@ -1,5 +1,6 @@
 // Start-up of the processing unit and the dialog parameter set of each component.
 #include "imaging/core/hyieutils_startup.h"
+#include "imaging/processing/ieblur.h"
 #include "imaging/processing/vovozidproc.h"
 #include "imaging/processing/vovozidproc_utils.h"
 #include "platform/user.h"
@@ -10,10 +11,11 @@ uint32_t IEClipboardRawFormat = 0;
 
 void VovozIdProcStaticInit() {
     IEBuild1BitExpansion();
+    IEBuildFilterPresets();
     IEClipboardRawFormat = win::RegisterClipboardFormat("VOVOZID RAW FORMAT");
 }
 
-void VovozIdProcStaticFinal() {}
+void VovozIdProcStaticFinal() { IEFreeFilterPresets(); }
 
 void VovozIdProcRegisterStaticHooks() {
     IERegisterStaticHooks(iesuVovozIdProc, VovozIdProcStaticInit, VovozIdProcStaticFinal);
