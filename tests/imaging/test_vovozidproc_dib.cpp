@@ -166,6 +166,13 @@ TEST_F(DIB, TwentyFourAndThirtyTwoBitsAndTopDownRows) {
     ASSERT_EQ(IEDIBToBitmap(c.data(), c.size(), &b), 24);
     EXPECT_EQ(b.GetWidth(), 2);
     EXPECT_EQ(b.GetPixel24(0, 0), (TRGB{0, 0, 0}));
+    // Run-length codes where no decoder applies are not read as pixels either.
+    for (const auto& [bits, compression] : {std::pair{16, 1u}, std::pair{8, 2u}, std::pair{4, 1u}, std::pair{1, 2u}}) {
+        Bytes r = Header(2, 2, bits, compression);
+        Append(r, Bytes(1024 + 64, 0x77));
+        ASSERT_EQ(IEDIBToBitmap(r.data(), r.size(), &b), bits);
+        EXPECT_EQ(b.GetPixelRGB(1, 1), (TRGB{0, 0, 0})) << bits << " bits, compression " << compression;
+    }
 }
 
 TEST_F(DIB, RunLengthDataAreDecoded) {
@@ -292,6 +299,11 @@ TEST_F(DIB, DamagedBlocksAreRefused) {
         {"header size below 40", [&] {
              Bytes d = full;
              d[0] = 12;
+             return d;
+         }()},
+        {"no bit count", [&] {
+             Bytes d = Header(4, 4, 0);
+             Append(d, Bytes(48, 9));
              return d;
          }()},
         {"zero width", [&] {

@@ -163,7 +163,7 @@ int32_t Load(const uint8_t* dib, size_t size, TIEBitmap* Bitmap, const uint8_t* 
     const int32_t bitCount = Get16(dib + 14);
     const uint32_t compression = Get32(dib + 16);
     const uint32_t clrUsed = Get32(dib + 32);
-    if (headerSize < 40 || headerSize > size) return 0;
+    if (headerSize < 40 || headerSize > size || bitCount == 0) return 0;
     if (width <= 0 || height == 0 || height == INT32_MIN) return 0;
     const int32_t h = height < 0 ? -height : height;
     const bool topDownRows = height < 0;
@@ -200,9 +200,10 @@ int32_t Load(const uint8_t* dib, size_t size, TIEBitmap* Bitmap, const uint8_t* 
     if (rle && topDownRows) return 0;  // run-length pictures are always stored bottom-up
     const int64_t pixels = static_cast<int64_t>(width) * h;
     if ((rle || fourcc) && pixels > IEDIBMaxPixels) return 0;
-    const bool plain = compression <= 3 && !rle;
+    // Rows stored as they are: run-length codes are never read as pixels.
+    const bool plain = compression == 0 || compression == 3;
     const bool converts = plain && (bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 ||
-                                    (bitCount == 24 && compression == 0) || (bitCount == 32 && compression != 1 && compression != 2));
+                                    (bitCount == 24 && compression == 0) || bitCount == 32);
     if (converts && rowLen * h > static_cast<int64_t>(data.Size)) return 0;
     if (!converts && !rle && !fourcc && pixels > IEDIBMaxPixels) return 0;
 
