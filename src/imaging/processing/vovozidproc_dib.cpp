@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_bytes.h"
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 
@@ -13,10 +14,6 @@ namespace ie {
 
 namespace {
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 constexpr uint32_t FourCC(const char (&s)[5]) {
     return uint32_t(uint8_t(s[0])) | (uint32_t(uint8_t(s[1])) << 8) | (uint32_t(uint8_t(s[2])) << 16) |
            (uint32_t(uint8_t(s[3])) << 24);
@@ -157,12 +154,12 @@ void DecodeRLE(const TBlock& data, bool Nibbles, int32_t w, int32_t h, std::vect
 
 int32_t Load(const uint8_t* dib, size_t size, TIEBitmap* Bitmap, const uint8_t* bits, size_t bitsSize) {
     if (!dib || !Bitmap || size < 40) return 0;
-    const uint32_t headerSize = Get32(dib);
-    const int32_t width = static_cast<int32_t>(Get32(dib + 4));
-    const int32_t height = static_cast<int32_t>(Get32(dib + 8));
-    const int32_t bitCount = Get16(dib + 14);
-    const uint32_t compression = Get32(dib + 16);
-    const uint32_t clrUsed = Get32(dib + 32);
+    const uint32_t headerSize = IEGetU32LE(dib);
+    const int32_t width = static_cast<int32_t>(IEGetU32LE(dib + 4));
+    const int32_t height = static_cast<int32_t>(IEGetU32LE(dib + 8));
+    const int32_t bitCount = IEGetU16LE(dib + 14);
+    const uint32_t compression = IEGetU32LE(dib + 16);
+    const uint32_t clrUsed = IEGetU32LE(dib + 32);
     if (headerSize < 40 || headerSize > size || bitCount == 0) return 0;
     if (width <= 0 || height == 0 || height == INT32_MIN) return 0;
     const int32_t h = height < 0 ? -height : height;
@@ -182,13 +179,13 @@ int32_t Load(const uint8_t* dib, size_t size, TIEBitmap* Bitmap, const uint8_t* 
         data = TBlock{bits, bitsSize};
         if (bitCount == 16 && fields) {
             if (!data.Fits(0, 12)) return 0;
-            for (int i = 0; i < 3; ++i) masks[i] = Get32(bits + 4 * i);
+            for (int i = 0; i < 3; ++i) masks[i] = IEGetU32LE(bits + 4 * i);
             data = TBlock{bits + 12, bitsSize - 12};
         }
     } else {
         if ((bitCount == 16 || bitCount == 32) && fields) {
             if (!header.Fits(headerSize, 12)) return 0;
-            for (int i = 0; i < 3; ++i) masks[i] = Get32(dib + headerSize + 4 * i);
+            for (int i = 0; i < 3; ++i) masks[i] = IEGetU32LE(dib + headerSize + 4 * i);
             dataOffset = headerSize + 12;
         }
         if (dataOffset > size) return 0;
@@ -268,7 +265,7 @@ int32_t Load(const uint8_t* dib, size_t size, TIEBitmap* Bitmap, const uint8_t* 
                     break;
                 case 16:
                     for (int32_t x = 0; x < width; ++x) {
-                        const uint32_t v = Get16(s + 2 * x);
+                        const uint32_t v = IEGetU16LE(s + 2 * x);
                         const uint8_t px[3] = {shift((v & 0xFF) & (masks[2] & 0xFF), -(8 - bb)),
                                                shift(v & masks[1], gb + bb - 8), shift(v & masks[0], rb + gb + bb - 8)};
                         Put(row, x, px);
@@ -360,7 +357,7 @@ bool IEConvertY211(const void* Data, size_t Size, TIEBitmap* Bitmap, bool TopDow
 
 bool IEConvertCLJR(const void* Data, size_t Size, TIEBitmap* Bitmap, bool TopDown) {
     return ConvertPacked(Data, Size, Bitmap, TopDown, 4, 4, [](const uint8_t* g, uint8_t (&px)[8][3]) {
-        const uint32_t w = Get32(g);
+        const uint32_t w = IEGetU32LE(g);
         // 6-bit chroma and 5-bit luma widened to 8 bits (top bits repeated below).
         auto six = [](uint32_t v) { return static_cast<int32_t>((v << 2) | (v >> 4)); };
         auto five = [](uint32_t v) { return static_cast<int32_t>((v << 3) | (v >> 2)); };

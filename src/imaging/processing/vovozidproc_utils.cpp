@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_bytes.h"
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/processing/neurquant.h"
 #include "imaging/processing/vovozidproc_dib.h"
@@ -74,18 +75,6 @@ void IE1BitTBitmapTo24Bit(cl::TBitmap* Source, cl::TBitmap* Dest, const TIEProgr
 // ---------------------------------------------------------------------------------------
 // Packed DIBs
 
-namespace {
-
-void Put16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
-
 win::HGLOBAL _CopyBitmaptoDIBEx(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t DpiX,
                                 int32_t DpiY) {
     if (!Bitmap) return nullptr;
@@ -114,18 +103,18 @@ win::HGLOBAL _CopyBitmaptoDIBEx(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32
         win::GlobalFree(memory);
         return nullptr;
     }
-    Put32(base, 40);
-    Put32(base + 4, static_cast<uint32_t>(regionWidth));
-    Put32(base + 8, static_cast<uint32_t>(regionHeight));
-    Put16(base + 12, 1);
-    Put16(base + 14, static_cast<uint32_t>(bits));
-    Put32(base + 24, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(DpiX * 39.3700787))));
-    Put32(base + 28, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(DpiY * 39.3700787))));
+    IEPutU32LE(base, 40);
+    IEPutU32LE(base + 4, static_cast<uint32_t>(regionWidth));
+    IEPutU32LE(base + 8, static_cast<uint32_t>(regionHeight));
+    IEPutU16LE(base + 12, 1);
+    IEPutU16LE(base + 14, static_cast<uint16_t>(bits));
+    IEPutU32LE(base + 24, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(DpiX * 39.3700787))));
+    IEPutU32LE(base + 28, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(DpiY * 39.3700787))));
     uint8_t* colours = base + 40;
     if (f == ie1g) {
-        Put32(colours + 4, 0xFFFFFFFFu);
+        IEPutU32LE(colours + 4, 0xFFFFFFFFu);
     } else if (f == ie8g) {
-        for (int i = 0; i < 256; ++i) Put32(colours + 4 * i, static_cast<uint32_t>(i * 0x010101));
+        for (int i = 0; i < 256; ++i) IEPutU32LE(colours + 4 * i, static_cast<uint32_t>(i * 0x010101));
     } else if (f == ie8p) {
         const int32_t n = std::min(Bitmap->GetPaletteLength(), 256);
         const TRGB* pal = Bitmap->GetPalette();
