@@ -1,7 +1,7 @@
 // The packed DIB and YUV frame loader on any bytes. The first byte chooses the form: bit 0
 // set splits the rest at the little-endian 16-bit offset that follows into the DIB and a
 // separate block of pixel data. The seeds in corpus/vovozidproc_dib were written by
-// fuzz/corpus/make_vovozidproc_dib.py.
+// fuzz/corpus/make_vovozidproc_dib.py; found_*.bin are inputs that fuzzing found.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -611,6 +612,94 @@ TEST_F(Proc, RotateQuarterTurnsRefusedModesAndTheBackground) {
     EXPECT_EQ(c->GetPixel24(0, 0), CreateRGB(255, 0, 0));
     EXPECT_EQ(c->GetAlpha(0, 0), 0);
     EXPECT_EQ(c->GetAlpha(c->GetWidth() / 2, c->GetHeight() / 2), 255);
+}
+
+// ---------------------------------------------------------------------------------------
+// Canvas size, clear, fill and crop through the component
+
+TEST_F(Proc, ImageResizeClearAndCropSnapshotsAndSizes) {
+    struct Case {
+        const char* what;
+        std::function<void(TVovozIdProc&)> op;
+        int32_t width, height;
+        const char* caption;  // empty: no snapshot
+        int finishes;
+    };
+    const std::vector<Case> cases = {
+        {"resize", [](TVovozIdProc& p) { p.ImageResize(12, 5, 1, 1, 255); }, 12, 5, "ImageResize 12,5", 1},
+        {"resize to the same size", [](TVovozIdProc& p) { p.ImageResize(8, 6); }, 8, 6, "", 0},
+        {"resize to 0", [](TVovozIdProc& p) { p.ImageResize(0, 6); }, 8, 6, "", 0},
+        {"clear", [](TVovozIdProc& p) { p.Clear(); }, 8, 6, "Clear", 1},
+        {"crop", [](TVovozIdProc& p) { p.Crop(2, 1, 5, 3); }, 4, 3, "Crop", 1},
+        {"crop to a rectangle", [](TVovozIdProc& p) { p.CropToRect(cl::TRect{0, 0, 1, 1}); }, 2, 2, "Crop", 1},
+        {"crop of the whole", [](TVovozIdProc& p) { p.Crop(0, 0, 7, 5); }, 8, 6, "", 0},
+        {"crop reaching outside", [](TVovozIdProc& p) { p.Crop(-1, 0, 3, 3); }, 8, 6, "", 0},
+        {"crop past the right", [](TVovozIdProc& p) { p.Crop(2, 0, 8, 3); }, 8, 6, "", 0},
+        {"crop of negative size", [](TVovozIdProc& p) { p.Crop(5, 0, 3, 3); }, 8, 6, "", 0},
+        {"transparent crop without alpha", [](TVovozIdProc& p) { p.CropTransparent(); }, 8, 6, "", 0},
+    };
+    for (const Case& c : cases) {
+        cl::TComponent owner(nullptr);
+        auto* proc = new TVovozIdProc(&owner);
+        auto b = Random24(8, 6, 13);
+        TIEBitmap before;
+        before.Assign(b.get());
+        proc->AttachBitmap(b.get());
+        proc->SetBackground(cl::clBlue);
+        int finishes = 0;
+        proc->OnFinishWork = [&](cl::TObject*) { ++finishes; };
+        c.op(*proc);
+        EXPECT_EQ(b->GetWidth(), c.width) << c.what;
+        EXPECT_EQ(b->GetHeight(), c.height) << c.what;
+        EXPECT_EQ(proc->GetUndoCaptionAt(0), c.caption) << c.what;
+        EXPECT_EQ(finishes, c.finishes) << c.what;
+        if (std::string(c.what) == "crop") {
+            EXPECT_EQ(b->GetPixel24(0, 0), before.GetPixel24(2, 1));
+        }
+        if (std::string(c.what) == "clear") {
+            EXPECT_EQ(b->GetPixel24(7, 5), CreateRGB(0, 0, 255));
+        }
+        if (std::string(c.what) == "resize") {
+            EXPECT_EQ(b->GetPixel24(0, 0), CreateRGB(0, 0, 255));  // new area in the background
+            EXPECT_EQ(b->GetPixel24(2, 0), before.GetPixel24(0, 0));  // centred: 2 columns in
+        }
+    }
+}
+
+TEST_F(Proc, FillHonoursTheSelectionAndCropTransparentTakesNoSnapshot) {
+    auto b = Random24(6, 5, 14);
+    TIEBitmap before;
+    before.Assign(b.get());
+    SelectingProc proc;
+    proc.AutoUndo = true;
+    proc.AttachBitmap(b.get());
+    proc.Selection.Allocate(6, 5, 1);
+    proc.Selection.SetPixel(1, 1, 1);
+    proc.Selection.SetPixel(4, 3, 1);
+    proc.Fill(CreateRGB(9, 8, 7));
+    for (int32_t y = 0; y < 5; ++y)
+        for (int32_t x = 0; x < 6; ++x) {
+            const bool selected = (x == 1 && y == 1) || (x == 4 && y == 3);
+            ASSERT_EQ(b->GetPixel24(x, y), selected ? CreateRGB(9, 8, 7) : before.GetPixel24(x, y)) << x << "," << y;
+        }
+    ASSERT_EQ(proc.GetUndoCount(), 1);
+    EXPECT_EQ(proc.GetUndoCaptionAt(0), "Fill");
+    // Alpha non-zero only in columns 2..3 of rows 1..2.
+    TIEBitmap* alpha = b->GetAlphaChannel();
+    alpha->Fill(0);
+    alpha->SetPixel8(2, 1, 40);
+    alpha->SetPixel8(3, 2, 90);
+    alpha->Full = false;
+    proc.CropTransparent();
+    EXPECT_EQ(b->GetWidth(), 2);
+    EXPECT_EQ(b->GetHeight(), 2);
+    EXPECT_EQ(b->GetPixel24(0, 0), before.GetPixel24(2, 1));
+    EXPECT_EQ(proc.GetUndoCount(), 1);
+    EXPECT_TRUE(proc.AutoUndo);
+    // Every alpha zero: nothing.
+    b->GetAlphaChannel()->Fill(0);
+    proc.CropTransparent();
+    EXPECT_EQ(b->GetWidth(), 2);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_mask.h"
+#include "imaging/processing/iecanvas.h"
 #include "imaging/processing/ieresample.h"
 #include "imaging/processing/ierotate.h"
 #include "imaging/processing/vovozidproc_bw.h"
@@ -329,6 +330,61 @@ void TVovozIdProc::ConvertToGray() {
     IEConvertToGray24(proc, x1, y1, x2, y2, OnProgress, this);
     EndImageProcessing(proc, mask);
     DoFinishWork();
+}
+
+// ---------------------------------------------------------------------------------------
+// Canvas size, clear, fill and crop
+
+void TVovozIdProc::ImageResize(int32_t NewWidth, int32_t NewHeight, uint8_t HorizAlign, uint8_t VertAlign,
+                               int32_t FillAlpha) {
+    if (!MakeConsistentBitmap(0) || NewWidth <= 0 || NewHeight <= 0) return;
+    if (NewWidth == FWorkBitmap->GetWidth() && NewHeight == FWorkBitmap->GetHeight()) return;
+    if (AutoUndo)
+        SaveUndoCaptioned("ImageResize " + std::to_string(NewWidth) + "," + std::to_string(NewHeight), ieuImage);
+    if (FWorkBitmap->GetWidth() < 2 && FWorkBitmap->GetHeight() < 2) Clear();
+    IEImageResizeBitmap(FWorkBitmap, NewWidth, NewHeight, HorizAlign, VertAlign, FillAlpha, GetBackground());
+    UpdateAttached();
+    DoFinishWork();
+}
+
+void TVovozIdProc::Clear() {
+    if (!MakeConsistentBitmap(0)) return;
+    if (AutoUndo) SaveUndoCaptioned("Clear", ieuImage);
+    FWorkBitmap->Fill(static_cast<double>(GetBackground()));
+    UpdateAttached();
+    DoFinishWork();
+}
+
+void TVovozIdProc::Fill(const TRGB& Color) {
+    int32_t x1, y1, x2, y2;
+    TIEBitmap* proc;
+    TIEMask* mask;
+    if (!BeginImageProcessing(0, x1, y1, x2, y2, "Fill", proc, mask)) return;
+    IEFillRect(proc, x1, y1, x2, y2, Color, OnProgress, this);
+    EndImageProcessing(proc, mask);
+    DoFinishWork();
+}
+
+void TVovozIdProc::Crop(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
+    if (!MakeConsistentBitmap(0)) return;
+    const int32_t w = FWorkBitmap->GetWidth(), h = FWorkBitmap->GetHeight();
+    if (X1 == 0 && Y1 == 0 && X2 == w - 1 && Y2 == h - 1) return;
+    // Parts reaching outside the picture, and parts of negative size, change nothing.
+    if (X1 < 0 || Y1 < 0 || X2 >= w || Y2 >= h || X2 < X1 || Y2 < Y1) return;
+    if (AutoUndo) SaveUndoCaptioned("Crop", ieuImage);
+    IECropBitmap(FWorkBitmap, X1, Y1, X2, Y2);
+    UpdateAttached();
+    DoFinishWork();
+}
+
+void TVovozIdProc::CropTransparent() {
+    if (!MakeConsistentBitmap(0)) return;
+    cl::TRect bounds{};
+    IEGetAlphaBounds(FWorkBitmap, bounds);
+    const bool saved = AutoUndo;
+    AutoUndo = false;
+    CropToRect(bounds);
+    AutoUndo = saved;
 }
 
 // ---------------------------------------------------------------------------------------

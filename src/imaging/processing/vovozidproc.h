@@ -181,6 +181,21 @@ public:
     // Grey levels (the library's weights) into the three channels of a 24-bit picture;
     // other formats are first converted to 24 bits when AutoConvertFormat is on.
     void ConvertToGray();
+    // A new canvas size with the picture aligned inside it (0 left or top, 1 centre, 2 right
+    // or bottom); new area in the Background, new alpha area FillAlpha.
+    void ImageResize(int32_t NewWidth, int32_t NewHeight, uint8_t HorizAlign = 0, uint8_t VertAlign = 0,
+                     int32_t FillAlpha = 255);
+    // The whole picture to the Background (the alpha channel and the selection untouched).
+    void Clear();
+    // The picture, or the selection, to one colour.
+    void Fill(const TRGB& Color);
+    // The picture becomes its part X1..X2 x Y1..Y2 (inclusive). The whole picture, a part
+    // reaching outside it or one of negative size: nothing, not even a snapshot.
+    void Crop(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
+    void CropToRect(const cl::TRect& Rect) { Crop(Rect.left, Rect.top, Rect.right, Rect.bottom); }
+    // Crops to the columns and rows whose alpha is not zero, without a snapshot; nothing
+    // without an alpha channel or when every alpha is zero.
+    void CropTransparent();
     // New pixel dimensions (-1 keeps the aspect ratio from the other size, other negative
     // values count by their magnitude, 0 keeps that size). Both negative: nothing at all.
     void Resample(int32_t NewWidth, int32_t NewHeight, TResampleFilter Filter);

@@ -152,6 +152,30 @@ void DecodeRLE(const TBlock& data, bool Nibbles, int32_t w, int32_t h, std::vect
     }
 }
 
+// Bytes of samples a YUV layout needs for a w x h frame; 0 for a code that names none.
+int64_t FrameBytes(uint32_t code, int64_t w, int64_t h) {
+    auto packed = [&](int64_t groupBytes, int64_t groupPixels) { return (w + groupPixels - 1) / groupPixels * groupBytes * h; };
+    auto planar = [&](int64_t block) { return w * h + 2 * ((w + block - 1) / block) * ((h + block - 1) / block); };
+    switch (code) {
+        case FourCC("IYU1"): return packed(6, 4);
+        case FourCC("IYU2"): return packed(3, 1);
+        case FourCC("UYVY"):
+        case FourCC("UYNV"):
+        case FourCC("cyuv"):
+        case FourCC("YUY2"):
+        case FourCC("YUNV"):
+        case FourCC("YVYU"): return packed(4, 2);
+        case FourCC("Y41P"): return packed(12, 8);
+        case FourCC("Y211"):
+        case FourCC("CLJR"): return packed(4, 4);
+        case FourCC("YVU9"): return planar(4);
+        case FourCC("YV12"):
+        case FourCC("I420"):
+        case FourCC("IYUV"): return planar(2);
+        default: return 0;
+    }
+}
+
 int32_t Load(const uint8_t* dib, size_t size, TIEBitmap* Bitmap, const uint8_t* bits, size_t bitsSize) {
     if (!dib || !Bitmap || size < 40) return 0;
     const uint32_t headerSize = IEGetU32LE(dib);
@@ -196,13 +220,17 @@ int32_t Load(const uint8_t* dib, size_t size, TIEBitmap* Bitmap, const uint8_t* 
     const bool fourcc = compression > 3;
     if (rle && topDownRows) return 0;  // run-length pictures are always stored bottom-up
     const int64_t pixels = static_cast<int64_t>(width) * h;
-    if ((rle || fourcc) && pixels > IEDIBMaxPixels) return 0;
+    if (rle && pixels > IEDIBMaxPixels) return 0;
+    // A frame is only made when its samples are all there.
+    const int64_t frameBytes = fourcc ? FrameBytes(compression, width, h) : 0;
+    if (frameBytes > 0 && (!bits || frameBytes > static_cast<int64_t>(bitsSize))) return 0;
     // Rows stored as they are: run-length codes are never read as pixels.
     const bool plain = compression == 0 || compression == 3;
     const bool converts = plain && (bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 ||
                                     (bitCount == 24 && compression == 0) || bitCount == 32);
     if (converts && rowLen * h > static_cast<int64_t>(data.Size)) return 0;
-    if (!converts && !rle && !fourcc && pixels > IEDIBMaxPixels) return 0;
+    // Pictures left black (compressions nothing here decodes) are kept small.
+    if (!converts && !rle && frameBytes == 0 && pixels > IEDIBMaxBlankPixels) return 0;
 
     if (!Bitmap->Allocate(width, h, bitCount == 1 ? ie1g : ie24RGB)) return 0;
     Bitmap->Fill(0);

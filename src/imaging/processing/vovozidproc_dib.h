@@ -12,16 +12,18 @@ namespace ie {
 
 class TIEBitmap;
 
-// The most pixels a run-length or YUV frame may ask for (the sizes of uncompressed rows are
-// bounded by the data themselves).
-constexpr int64_t IEDIBMaxPixels = int64_t{1} << 26;
+// The most pixels a run-length picture may ask for (uncompressed rows and YUV frames are
+// bounded by their data), and the most a picture that is left black may have (a
+// compression that nothing here decodes).
+constexpr int64_t IEDIBMaxPixels = int64_t{1} << 24;
+constexpr int64_t IEDIBMaxBlankPixels = int64_t{1} << 20;
 
 // Reads the packed DIB of Size bytes at DIB into Bitmap: 1-bit images as ie1g, everything
 // else as ie24RGB. Bits (BitsSize bytes), when given, holds the pixel data instead (and, for
 // 16-bit bit fields, the masks in front of them); the YUV layouts read only from it.
-// Returns biBitCount; 0, with Bitmap untouched, for no data, a header, colour table, mask or
-// rows that do not fit in their block, or a size that cannot be allocated. Compressions it
-// does not convert leave Bitmap allocated and black.
+// Returns biBitCount; 0, with Bitmap untouched, for no data, a header, colour table, mask,
+// rows or YUV samples that do not fit in their block, or a size beyond the limits below.
+// Compressions it does not convert leave Bitmap allocated and black.
 int32_t IEDIBToBitmap(const void* DIB, size_t Size, TIEBitmap* Bitmap, const void* Bits = nullptr,
                       size_t BitsSize = 0);
 // The same over a global memory handle (its size is the block's), locked for the call.
