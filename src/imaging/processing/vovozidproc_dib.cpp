@@ -153,9 +153,15 @@ void DecodeRLE(const TBlock& data, bool Nibbles, int32_t w, int32_t h, std::vect
 }
 
 // Bytes of samples a YUV layout needs for a w x h frame; 0 for a code that names none.
+// Sizes beyond 2^62 bytes are given as 2^62 (no block holds them).
 int64_t FrameBytes(uint32_t code, int64_t w, int64_t h) {
-    auto packed = [&](int64_t groupBytes, int64_t groupPixels) { return (w + groupPixels - 1) / groupPixels * groupBytes * h; };
-    auto planar = [&](int64_t block) { return w * h + 2 * ((w + block - 1) / block) * ((h + block - 1) / block); };
+    auto limit = [](__int128 v) { return static_cast<int64_t>(std::min<__int128>(v, __int128{1} << 62)); };
+    auto packed = [&](int64_t groupBytes, int64_t groupPixels) {
+        return limit(__int128{(w + groupPixels - 1) / groupPixels} * groupBytes * h);
+    };
+    auto planar = [&](int64_t block) {
+        return limit(__int128{w} * h + __int128{2} * ((w + block - 1) / block) * ((h + block - 1) / block));
+    };
     switch (code) {
         case FourCC("IYU1"): return packed(6, 4);
         case FourCC("IYU2"): return packed(3, 1);
@@ -228,7 +234,7 @@ int32_t Load(const uint8_t* dib, size_t size, TIEBitmap* Bitmap, const uint8_t* 
     const bool plain = compression == 0 || compression == 3;
     const bool converts = plain && (bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 ||
                                     (bitCount == 24 && compression == 0) || bitCount == 32);
-    if (converts && rowLen * h > static_cast<int64_t>(data.Size)) return 0;
+    if (converts && __int128{rowLen} * h > static_cast<__int128>(data.Size)) return 0;
     // Pictures left black (compressions nothing here decodes) are kept small.
     if (!converts && !rle && frameBytes == 0 && pixels > IEDIBMaxBlankPixels) return 0;
 
