@@ -103,11 +103,14 @@ TEST_F(Quantizer, GreyImagesGetTheEvenRamp) {
 TEST_F(Quantizer, EngineFollowsTheSettingAndTheCountAsked) {
     TIEBitmap b(32, 32, ie24RGB);
     DistinctColours(b, 600);
-    TRGB palette[256] = {};
+    TRGB palette[512] = {};
     struct Case {
         int32_t setting, count, algorithm;
     };
-    const Case cases[] = {{-1, 127, 1}, {-1, 128, 0}, {1, 200, 1}, {0, 20, 0}, {7, 20, 0}};
+    // Box splitting holds 256 boxes at most: larger palettes come from the net even when
+    // the setting asks for boxes.
+    const Case cases[] = {{-1, 127, 1}, {-1, 128, 0}, {1, 200, 1}, {0, 20, 0}, {7, 20, 0}, {1, 256, 1}, {1, 257, 0},
+                          {1, 500, 0}};
     for (const Case& c : cases) {
         IEQuantizerAlgorithm = c.setting;
         TIEQuantizer q(&b, palette, c.count);

@@ -91,6 +91,54 @@ TEST(ProcessingBits, CopyBitsKeepsEveryOtherDestinationBit) {
     EXPECT_EQ(d, 0x5A);
 }
 
+TEST(ProcessingColours, RecordsClosestEntryAndARGB) {
+    EXPECT_EQ(IECreateRGB(1, 2, 3), (TRGB{3, 2, 1}));
+    EXPECT_EQ(IECreateCMYK(1, 2, 3, 4), (TCMYK{1, 2, 3, 4}));
+    EXPECT_EQ(IEColorToARGB(cl::clRed, 0x80), 0x80FF0000u);
+    EXPECT_EQ(IEColorToARGB(static_cast<cl::TColor>(0x00332211), 0xFF), 0xFF112233u);
+    const TRGB pal[] = {CreateRGB(0, 0, 0), CreateRGB(10, 10, 10), CreateRGB(20, 0, 0), CreateRGB(0, 20, 0)};
+    struct Case {
+        const TRGB* palette;
+        TRGB colour;
+        int32_t count;
+        int32_t index;
+    };
+    const Case cases[] = {
+        {pal, CreateRGB(9, 11, 10), 4, 1},                        // nearest
+        {pal + 2, CreateRGB(10, 10, 0), 2, 0},                    // 20 to both: the first
+        {pal, CreateRGB(200, 0, 0), 4, 2},                        //
+        {pal, CreateRGB(200, 0, 0), 2, 0},                        // only the first Count entries
+        {pal, CreateRGB(9, 9, 9), 0, 0},                          // no entries
+        {pal, CreateRGB(255, 255, 255), 4, 1},                    // 735 to entry 1
+    };
+    for (const Case& c : cases) EXPECT_EQ(IEFindClosestColor(c.palette, c.count, c.colour), c.index) << c.count;
+    int32_t a = 1, b = 2;
+    IESwapInt(a, b);
+    uint8_t x = 3, y = 4;
+    IESwapByte(x, y);
+    EXPECT_EQ((std::vector<int>{a, b, x, y}), (std::vector<int>{2, 1, 4, 3}));
+}
+
+TEST(ProcessingBits, OneByOneGivesTheSameBitsAndInvertFlipsBytes) {
+    std::mt19937 rnd(17);
+    for (int k = 0; k < 2000; ++k) {
+        uint8_t s[10], a[12], b[12];
+        for (auto& v : s) v = uint8_t(rnd());
+        for (int i = 0; i < 12; ++i) a[i] = b[i] = uint8_t(rnd());
+        const int srcPos = static_cast<int>(rnd() % 30), dstPos = static_cast<int>(rnd() % 40);
+        const int count = static_cast<int>(rnd() % 50);
+        IECopyBits(a, s, dstPos, 10, count, srcPos);
+        IECopyBitsOneByOne(b, s, dstPos, 10, count, srcPos);
+        ASSERT_EQ(std::memcmp(a, b, 12), 0) << srcPos << "->" << dstPos << " x" << count;
+    }
+    uint8_t bytes[3] = {0x00, 0xF0, 0x5A};
+    IEInvertBytes(bytes, 2);
+    EXPECT_EQ((std::vector<int>{bytes[0], bytes[1], bytes[2]}), (std::vector<int>{0xFF, 0x0F, 0x5A}));
+    IEInvertBytes(bytes, 0);
+    IEInvertBytes(bytes, -3);
+    EXPECT_EQ(bytes[0], 0xFF);
+}
+
 TEST(ProcessingColours, CMYKFormulas) {
     EXPECT_EQ(IERGBToCMYK(0x000000u), (TCMYK{0, 0, 0, 1}));
     EXPECT_EQ(IERGBToCMYK(0xFFFFFFu), (TCMYK{255, 255, 255, 255}));

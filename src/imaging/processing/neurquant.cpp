@@ -1,6 +1,7 @@
 #include "imaging/processing/neurquant.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -254,7 +255,7 @@ int32_t IENeuQuantIndex(const TIENeuQuant& State, const TRGB& Color) {
 // The quantizer
 
 TIEQuantizer::TIEQuantizer(TIEBitmap* ABitmap, TRGB* Palette, int32_t AColorCount)
-    : ColorCount(std::clamp(AColorCount, 1, 256)), Bitmap(ABitmap) {
+    : ColorCount(std::clamp(AColorCount, 1, IEQuantizerMaxColors)), Bitmap(ABitmap) {
     if (!Bitmap || !Palette) return;
     GrayScale = Bitmap->IsGrayScale();
     const TIEPixelFormat f = Bitmap->GetPixelFormat();
@@ -274,7 +275,10 @@ TIEQuantizer::TIEQuantizer(TIEBitmap* ABitmap, TRGB* Palette, int32_t AColorCoun
         return;
     }
     if (CollectExactColors(Palette)) return;
-    Algorithm = (IEQuantizerAlgorithm == 1 || (IEQuantizerAlgorithm == -1 && ColorCount < 128)) ? 1 : 0;
+    // The box splitter holds at most 256 boxes: larger palettes always come from the net.
+    Algorithm = (ColorCount <= 256 && (IEQuantizerAlgorithm == 1 || (IEQuantizerAlgorithm == -1 && ColorCount < 128)))
+                    ? 1
+                    : 0;
     if (Algorithm == 1)
         FBox = IEBoxQuantCreate(Bitmap, Palette, ColorCount);
     else
@@ -284,9 +288,11 @@ TIEQuantizer::TIEQuantizer(TIEBitmap* ABitmap, TRGB* Palette, int32_t AColorCoun
 TIEQuantizer::~TIEQuantizer() = default;
 
 bool TIEQuantizer::CollectExactColors(TRGB* Palette) {
-    // Distinct colours in order of first appearance, in an open-addressing table of four
-    // times the largest count (a power of two).
-    const size_t slots = 1024;
+    // Distinct colours in order of first appearance, in an open-addressing table of at
+    // least four times the count (a power of two).
+    size_t slots = 1024;
+    while (slots < 4 * static_cast<size_t>(ColorCount)) slots <<= 1;
+    const int shift = 32 - std::countr_zero(slots);
     FExactTable.assign(slots, 0);
     FExact.clear();
     FExact.reserve(static_cast<size_t>(ColorCount));
@@ -302,7 +308,7 @@ bool TIEQuantizer::CollectExactColors(TRGB* Palette) {
             const uint32_t key = row[3 * x] | (uint32_t{row[3 * x + 1]} << 8) | (uint32_t{row[3 * x + 2]} << 16);
             if (key == last) continue;
             last = key;
-            size_t s = (key * 2654435761u) >> 22;
+            size_t s = (key * 2654435761u) >> shift;
             for (;; s = (s + 1) & (slots - 1)) {
                 const int32_t v = FExactTable[s];
                 if (v == 0) break;
@@ -333,7 +339,7 @@ int32_t TIEQuantizer::FindExact(const TRGB& Color) const {
     if (FExactTable.empty()) return -1;
     const uint32_t key = Color.b | (uint32_t{Color.g} << 8) | (uint32_t{Color.r} << 16);
     const size_t slots = FExactTable.size();
-    for (size_t s = (key * 2654435761u) >> 22;; s = (s + 1) & (slots - 1)) {
+    for (size_t s = (key * 2654435761u) >> (32 - std::countr_zero(slots));; s = (s + 1) & (slots - 1)) {
         const int32_t v = FExactTable[s];
         if (v == 0) return -1;
         if (FExact[static_cast<size_t>(v - 1)] == Color) return v - 1;

@@ -20,6 +20,8 @@ struct TIEBoxQuant;
 // -1: box splitting when fewer than 128 colours are asked for, the neural net from 128 up;
 // 1: box splitting; 0 and any other value: the neural net.
 extern int32_t IEQuantizerAlgorithm;
+// The most colours a quantizer builds (the largest colour reduction asks for 1024).
+constexpr int32_t IEQuantizerMaxColors = 1024;
 // -1: the neural net takes its sampling factor from the pixel count; 0..100: its quality.
 extern int32_t IEQuantizerQuality;
 
@@ -57,8 +59,9 @@ int32_t IENeuQuantIndex(const TIENeuQuant& State, const TRGB& Color);
 
 class TIEQuantizer {
 public:
-    // Builds at most ColorCount (limited to 1..256) colours into Palette, which has room
-    // for them, and prepares the mapping. Bitmap must outlive the quantizer.
+    // Builds at most ColorCount (limited to 1..IEQuantizerMaxColors) colours into Palette,
+    // which has room for them, and prepares the mapping; box splitting serves at most 256
+    // colours, larger palettes come from the neural net. Bitmap must outlive the quantizer.
     TIEQuantizer(TIEBitmap* Bitmap, TRGB* Palette, int32_t ColorCount);
     ~TIEQuantizer();
     TIEQuantizer(const TIEQuantizer&) = delete;

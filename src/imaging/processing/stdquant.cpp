@@ -23,11 +23,11 @@ void Statistics(TIEBoxQuant& q, TIEQuantBox& box) {
     for (int a = 0; a < 3; ++a) {
         double s1 = 0, s2 = 0;
         for (int j = box.Lo[a]; j < box.Hi[a]; ++j) {
-            s1 += static_cast<double>(j) * box.Hist[a][j];
-            s2 += static_cast<double>(j) * j * box.Hist[a][j];
+            s1 += static_cast<double>(j) * static_cast<double>(box.Hist[a][j]);
+            s2 += static_cast<double>(j) * j * static_cast<double>(box.Hist[a][j]);
         }
-        box.Mean[a] = s1 / box.Count;
-        variance += s2 - box.Mean[a] * box.Mean[a] * box.Count;
+        box.Mean[a] = s1 / static_cast<double>(box.Count);
+        variance += s2 - box.Mean[a] * box.Mean[a] * static_cast<double>(box.Count);
     }
     box.Variance = variance / static_cast<double>(q.PixelCount);
 }
@@ -36,7 +36,7 @@ void Statistics(TIEBoxQuant& q, TIEQuantBox& box) {
 bool Cut(TIEBoxQuant& q, const TIEQuantBox& box, int a, TIEQuantBox& first, TIEQuantBox& second) {
     const int lo = box.Lo[a], hi = box.Hi[a];
     if (lo + 1 >= hi) return false;
-    const int32_t* h = box.Hist[a];
+    const int64_t* h = box.Hist[a];
     const double mean = box.Mean[a];
     const int firstLevel = static_cast<int>(cl::Round((lo + mean) * 0.5));
     const int lastLevel = static_cast<int>(cl::Round((hi + mean) * 0.5));
@@ -49,7 +49,7 @@ bool Cut(TIEBoxQuant& q, const TIEQuantBox& box, int a, TIEQuantBox& first, TIEQ
     for (int e = std::max(firstLevel, 0); e <= lastLevel && e < hi; ++e) {
         lower += h[e];
         if (lower >= box.Count) break;
-        m += static_cast<double>(e) * h[e] / box.Count;
+        m += static_cast<double>(e) * static_cast<double>(h[e]) / static_cast<double>(box.Count);
         const double score = static_cast<double>(lower) / static_cast<double>(box.Count - lower) * (mean - m) * (mean - m);
         if (score > bestScore) {
             bestScore = score;
@@ -59,9 +59,9 @@ bool Cut(TIEBoxQuant& q, const TIEQuantBox& box, int a, TIEQuantBox& first, TIEQ
     }
     first = box;
     second = box;
-    first.Count = static_cast<int32_t>(bestLower);
+    first.Count = bestLower;
     first.Hi[a] = bestCut + 1;
-    second.Count = static_cast<int32_t>(box.Count - bestLower);
+    second.Count = box.Count - bestLower;
     second.Lo[a] = bestCut + 1;
     if (first.Count <= 0 || second.Count <= 0 || first.Hi[a] <= first.Lo[a] || second.Lo[a] >= second.Hi[a])
         return false;
@@ -70,7 +70,7 @@ bool Cut(TIEBoxQuant& q, const TIEQuantBox& box, int a, TIEQuantBox& first, TIEQ
     for (int r = first.Lo[0]; r < first.Hi[0]; ++r)
         for (int g = first.Lo[1]; g < first.Hi[1]; ++g)
             for (int b = first.Lo[2]; b < first.Hi[2]; ++b) {
-                const int32_t n = q.Histogram[static_cast<size_t>(Cell(r, g, b))];
+                const int64_t n = q.Histogram[static_cast<size_t>(Cell(r, g, b))];
                 if (n == 0) continue;
                 first.Hist[0][r] += n;
                 first.Hist[1][g] += n;
@@ -151,7 +151,7 @@ std::unique_ptr<TIEBoxQuant> IEBoxQuantCreate(TIEBitmap* Bitmap, TRGB* Palette, 
         box0.Lo[a] = 0;
         box0.Hi[a] = 32;
     }
-    box0.Count = static_cast<int32_t>(std::min<int64_t>(q->PixelCount, INT32_MAX));
+    box0.Count = q->PixelCount;
     if (q->PixelCount > 0) Statistics(*q, box0);
 
     int32_t n = 1;

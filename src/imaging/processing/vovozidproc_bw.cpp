@@ -8,7 +8,10 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/io/vovozidio_colors.h"
+#include "imaging/core/hyieutils_lists.h"
+#include "imaging/processing/neurquant.h"
 #include "imaging/processing/vovozidproc_helpers.h"
+#include "imaging/processing/vovozidproc_utils.h"
 
 namespace ie {
 
@@ -118,7 +121,8 @@ void IEGrayHistogram(TIEBitmap* Bitmap, int64_t (&Histogram)[256]) {
     });
 }
 
-bool IEThresholdToBW(TIEBitmap* Source, TIEBitmap* Dest, int32_t Threshold) {
+bool IEThresholdToBW(TIEBitmap* Source, TIEBitmap* Dest, int32_t Threshold, const TIEProgressEvent& OnProgress,
+                     cl::TObject* Sender) {
     if (!Source || !Dest || Source == Dest) return false;
     const int32_t w = Source->GetWidth(), h = Source->GetHeight();
     if (w <= 0 || h <= 0 || Dest->GetPixelFormat() != ie1g || Dest->GetWidth() != w || Dest->GetHeight() != h)
@@ -158,16 +162,137 @@ bool IEThresholdToBW(TIEBitmap* Source, TIEBitmap* Dest, int32_t Threshold) {
     const int32_t rowLen = Dest->GetRowLen();
     // Rows of Dest are written while Source's are read: Dest's rows go through MapRow so that
     // two file-located bitmaps each keep their own row.
+    const double per = 100.0 / (h + 0.5);
     ForEachRGBRow(Source, [&](int32_t y, const TRGB* line) {
         auto* d = static_cast<uint8_t*>(Dest->MapRow(y));
-        if (!d) return;
-        std::memset(d, 0, static_cast<size_t>(rowLen));
-        for (int32_t x = 0; x < w; ++x)
-            if (IERGBToGray(line[x]) >= Threshold) d[x >> 3] |= IEBitMask8[x & 7];
-        Dest->UnmapRow(d);
+        if (d) {
+            std::memset(d, 0, static_cast<size_t>(rowLen));
+            for (int32_t x = 0; x < w; ++x)
+                if (IERGBToGray(line[x]) >= Threshold) d[x >> 3] |= IEBitMask8[x & 7];
+            Dest->UnmapRow(d);
+        }
+        if (OnProgress) OnProgress(Sender, static_cast<int>(std::trunc((y + 1) * per)));
     });
     Dest->Access = saved;
     return true;
+}
+
+const uint8_t IEDitherMatrix[8][8] = {
+    {0, 32, 8, 40, 2, 34, 10, 42},     {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
+    {60, 28, 52, 20, 62, 30, 54, 22},  {3, 35, 11, 43, 1, 33, 9, 41},    {51, 19, 59, 27, 49, 17, 57, 25},
+    {15, 47, 7, 39, 13, 45, 5, 37},    {63, 31, 55, 23, 61, 29, 53, 21},
+};
+
+bool IEConvertToBWOrdered(TIEBitmap* Bitmap, const TIEProgressEvent& OnProgress, cl::TObject* Sender) {
+    if (!Bitmap || Bitmap->GetPixelFormat() != ie24RGB) return false;
+    const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
+    auto mono = std::make_unique<TIEBitmap>();
+    if (!mono->Allocate(w, h, ie1g)) return false;
+    const double per = 100.0 / (h + 0.5);
+    const TIEBitmapAccess savedSource = Bitmap->Access;
+    Bitmap->Access = ieaRead;
+    mono->Access = ieaWrite;
+    const int32_t rowLen = mono->GetRowLen();
+    for (int32_t y = 0; y < h; ++y) {
+        const auto* s = static_cast<const uint8_t*>(Bitmap->MapRow(y));
+        auto* d = static_cast<uint8_t*>(mono->MapRow(y));
+        if (s && d) {
+            std::memset(d, 0, static_cast<size_t>(rowLen));
+            for (int32_t x = 0; x < w; ++x) {
+                const uint8_t* p = s + 3 * static_cast<size_t>(x);
+                const int32_t level = (p[0] > 250 && p[1] > 250 && p[2] > 250)
+                                          ? 64
+                                          : IERGBToGray(TRGB{p[0], p[1], p[2]}) >> 2;
+                if (level > IEDitherMatrix[x & 7][y & 7]) d[x >> 3] |= IEBitMask8[x & 7];
+            }
+        }
+        if (d) mono->UnmapRow(d);
+        if (s) Bitmap->UnmapRow(const_cast<uint8_t*>(s));
+        if (OnProgress) OnProgress(Sender, static_cast<int>(std::trunc(per * (y + 1))));
+    }
+    Bitmap->Access = savedSource;
+    mono->Access = ieaRead | ieaWrite;
+    Bitmap->AssignImage(mono.get());
+    return true;
+}
+
+bool IEConvertToBWThreshold(TIEBitmap* Bitmap, int32_t Threshold, const TIEProgressEvent& OnProgress,
+                            cl::TObject* Sender) {
+    if (!Bitmap || Bitmap->GetPixelFormat() != ie24RGB) return false;
+    auto mono = std::make_unique<TIEBitmap>();
+    if (!mono->Allocate(Bitmap->GetWidth(), Bitmap->GetHeight(), ie1g)) return false;
+    if (!IEThresholdToBW(Bitmap, mono.get(), Threshold, OnProgress, Sender)) return false;
+    Bitmap->AssignImage(mono.get());
+    return true;
+}
+
+bool IEQuantize24(TIEBitmap* Bitmap, int32_t ColorCount, TRGB* Palette, const TIEProgressEvent& OnProgress,
+                  cl::TObject* Sender) {
+    if (!Bitmap || Bitmap->GetPixelFormat() != ie24RGB || ColorCount < 1) return false;
+    std::vector<TRGB> own;
+    if (!Palette) {
+        own.resize(static_cast<size_t>(ColorCount));
+        Palette = own.data();
+    }
+    const TIEQuantizer quantizer(Bitmap, Palette, ColorCount);
+    const int32_t count = quantizer.ColorCount;
+    const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
+    const double per = 100.0 / (h + 0.5);
+    const TIEBitmapAccess saved = Bitmap->Access;
+    Bitmap->Access = ieaRead | ieaWrite;
+    for (int32_t y = 0; y < h; ++y) {
+        auto* p = static_cast<TRGB*>(Bitmap->GetScanline(y));
+        if (p) {
+            for (int32_t x = 0; x < w; ++x) {
+                const int32_t i = quantizer.RGBIndex(p[x]);
+                if (i >= 0 && i < count) p[x] = Palette[i];
+            }
+        }
+        if (OnProgress) OnProgress(Sender, static_cast<int>(std::trunc(per * (y + 1))));
+    }
+    Bitmap->GetScanline(-1);
+    Bitmap->Access = saved;
+    return true;
+}
+
+std::unique_ptr<TIEBitmap> IETwoColorsTo1Bit(TIEBitmap* Bitmap, TRGB& Color0, TRGB& Color1) {
+    Color0 = Color1 = TRGB{};
+    if (!Bitmap || Bitmap->GetWidth() <= 0 || Bitmap->GetHeight() <= 0) return nullptr;
+    const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
+    auto result = std::make_unique<TIEBitmap>();
+    if (!result->Allocate(w, h, ie1g)) return nullptr;
+    THash1 seen(13);
+    int32_t colours = 0;
+    const int32_t rowLen = result->GetRowLen();
+    result->Access = ieaRead | ieaWrite;
+    for (int32_t y = 0; y < h && colours <= 2; ++y) {
+        auto* d = static_cast<uint8_t*>(result->MapRow(y));
+        if (!d) return nullptr;
+        std::memset(d, 0, static_cast<size_t>(rowLen));
+        for (int32_t x = 0; x < w; ++x) {
+            const TRGB c = Bitmap->GetPixelRGB(x, y);
+            const uint32_t key = c.b | (uint32_t{c.g} << 8) | (uint32_t{c.r} << 16);
+            if (seen.AddKey(key)) {
+                ++colours;
+                if (colours == 1)
+                    Color0 = c;
+                else
+                    Color1 = c;
+            }
+            if (!(c == Color0)) d[x >> 3] |= IEBitMask8[x & 7];
+        }
+        result->UnmapRow(d);
+    }
+    if (colours != 2) return nullptr;
+    auto level = [](const TRGB& c) {
+        const double s = c.r * IEGrayWeightRed + c.g * IEGrayWeightGreen + c.b * IEGrayWeightBlue;
+        return static_cast<uint8_t>(static_cast<int64_t>(std::nearbyint(s / 100.0)));
+    };
+    if (level(Color1) < level(Color0)) {
+        IEInvertBitmap(result.get());
+        std::swap(Color0, Color1);
+    }
+    return result;
 }
 
 }  // namespace ie

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
 #include "classlib/SysUtils.h"
+#include "imaging/core/hyieutils_encoders.h"
 
 namespace ie {
 
@@ -45,6 +47,24 @@ TRGB IEColorToRGB(cl::TColor Color) {
     TRGB c;
     IEColorToRGB(Color, c);
     return c;
+}
+
+uint32_t IEColorToARGB(cl::TColor Color, uint8_t Alpha) {
+    const TRGB c = IEColorToRGB(Color);
+    return (uint32_t{Alpha} << 24) | (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b;
+}
+
+int32_t IEFindClosestColor(const TRGB* Palette, int32_t Count, const TRGB& Color) {
+    int32_t best = 1000, index = 0;
+    for (int32_t i = 0; i < Count; ++i) {
+        const int32_t d = std::abs(Palette[i].r - Color.r) + std::abs(Palette[i].g - Color.g) +
+                          std::abs(Palette[i].b - Color.b);
+        if (d < best) {
+            best = d;
+            index = i;
+        }
+    }
+    return index;
 }
 
 void IERGBToHSL(double& H, double& S, double& L, const TRGB& Color) {
@@ -151,6 +171,17 @@ void IECopyBits(void* Dest, const void* Source, int32_t DestBitPos, int32_t Sour
         const unsigned bits = read8(p) & mask;
         *out = static_cast<uint8_t>((*out & ~mask) | bits);
     }
+}
+
+void IECopyBitsOneByOne(void* Dest, const void* Source, int32_t DestBitPos, int32_t /*SourceSize*/, int32_t BitCount,
+                        int32_t SourceBitPos) {
+    if (BitCount < 1 || DestBitPos < 0 || SourceBitPos < 0) return;
+    for (int64_t i = 0; i < BitCount; ++i) IESetBit(Dest, DestBitPos + i, IEGetBit(Source, SourceBitPos + i));
+}
+
+void IEInvertBytes(void* Buffer, int32_t Count) {
+    auto* p = static_cast<uint8_t*>(Buffer);
+    for (int32_t i = 0; i < Count; ++i) p[i] = static_cast<uint8_t>(~p[i]);
 }
 
 }  // namespace ie
