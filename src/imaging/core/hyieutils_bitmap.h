@@ -73,9 +73,9 @@ struct TIERenderRowsParams {
     int32_t SrcX = 0, SrcY = 0;            // source origin
     const int32_t* XTable = nullptr;       // source column of FirstCol, FirstCol + 1, ...
     const int32_t* YTable = nullptr;       // source row of FirstRow, FirstRow + 1, ...
-    // Alpha variants only.
-    const uint8_t* OpacityRow = nullptr;   // Source.Width bytes of constant opacity
-    bool UseAlphaChannel = false;          // take the source's alpha channel instead
+    // Alpha variants only: the constant opacity, and whether the source's alpha channel
+    // limits it pixel by pixel.
+    bool UseAlphaChannel = false;
     int32_t Opacity = 255;
 };
 
