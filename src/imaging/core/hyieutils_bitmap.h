@@ -273,7 +273,7 @@ public:
     // ----- plain settings
     bool Full = false;              // every sample at its maximum (an opaque alpha channel)
     bool IsAlphaChannel = false;    // this bitmap is the alpha channel of another one
-    bool VclBitmapShared = false;   // VclBitmap belongs to someone else
+    bool Encapsulated = false;      // VclBitmap belongs to someone else (EncapsulateTBitmap)
     int64_t MinFileSize = 0;        // storage threshold between memory and file
     uint8_t MonoConversion = 1;     // colour to ie1g: 0 ordered dither, 1 threshold
     int32_t PaletteUsed = 256;      // colours a conversion to ie8p asks for

@@ -127,7 +127,7 @@ void TIEBitmap::SetWidth(int32_t Value) {
     if (FLocation == ieTBitmap) {
         if (!FVclBitmap) {
             FVclBitmap = new cl::TBitmap();
-            VclBitmapShared = false;
+            Encapsulated = false;
         }
         FVclBitmap->SetWidth(std::max(Value, 0));
         SyncWithVclBitmap();
@@ -143,7 +143,7 @@ void TIEBitmap::SetHeight(int32_t Value) {
     if (FLocation == ieTBitmap) {
         if (!FVclBitmap) {
             FVclBitmap = new cl::TBitmap();
-            VclBitmapShared = false;
+            Encapsulated = false;
         }
         FVclBitmap->SetHeight(std::max(Value, 0));
         SyncWithVclBitmap();
@@ -669,10 +669,10 @@ void TIEBitmap::CopyFromTBitmap(cl::TBitmap* Bitmap) {
         // The caller's bitmap becomes one of the formats a TIEBitmap takes from it.
         const cl::TPixelFormat vf = Bitmap->PixelFormat();
         if (vf != cl::pf1bit && vf != cl::pf24bit && vf != cl::pf32bit) Bitmap->SetPixelFormat(cl::pf24bit);
-        if (!FVclBitmap || VclBitmapShared) {
+        if (!FVclBitmap || Encapsulated) {
             FreeImage(true);
             FVclBitmap = new cl::TBitmap();
-            VclBitmapShared = false;
+            Encapsulated = false;
         }
         FVclBitmap->Assign(Bitmap);
         FWidth = FVclBitmap->Width();
