@@ -30,12 +30,6 @@ constexpr int32_t kOneToOne = 16384;
 inline int32_t Clamp32(int64_t v, int64_t lo, int64_t hi) { return static_cast<int32_t>(std::clamp(v, lo, hi)); }
 inline uint8_t ClampByte(int64_t v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
-template <class T>
-inline T Load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
 
 // d + floor(t x (p - d) / 256), per channel.
 inline void Mix(uint8_t* d, const TRGB& p, int t) {
@@ -497,7 +491,7 @@ void RenderRGB48(TIEBitmap& Src, const TIERenderRowsParams& P, bool AlphaVariant
     };
     WalkSpan(Src, P, AlphaVariant, false, true, [&](const uint8_t* s, int32_t x, TRGB& p) {
         const uint8_t* q = s + static_cast<size_t>(x) * 6;
-        p = CreateRGB(adj(Load<uint16_t>(q), off[0]), adj(Load<uint16_t>(q + 2), off[1]), adj(Load<uint16_t>(q + 4), off[2]));
+        p = CreateRGB(adj(IELoad<uint16_t>(q), off[0]), adj(IELoad<uint16_t>(q + 2), off[1]), adj(IELoad<uint16_t>(q + 4), off[2]));
         return true;
     });
 }
@@ -541,7 +535,7 @@ void Render16g(TIEBitmap& Src, const TIERenderRowsParams& P, bool AlphaVariant) 
     const bool range = RangeActive(Src);
     const RangeStretch stretch(Src);
     WalkSpan(Src, P, AlphaVariant, false, false, [range, &stretch](const uint8_t* s, int32_t x, TRGB& p) {
-        const uint16_t w = Load<uint16_t>(s + static_cast<size_t>(x) * 2);
+        const uint16_t w = IELoad<uint16_t>(s + static_cast<size_t>(x) * 2);
         const uint8_t v = range ? stretch(w) : static_cast<uint8_t>(w >> 8);
         p = TRGB{v, v, v};
         return true;
@@ -553,7 +547,7 @@ void Render32f(TIEBitmap& Src, const TIERenderRowsParams& P, bool AlphaVariant) 
     const float lo = static_cast<float>(Src.DisplayMin), hi = static_cast<float>(Src.DisplayMax);
     const double span = static_cast<double>(hi) - lo;
     WalkSpan(Src, P, AlphaVariant, false, false, [=](const uint8_t* s, int32_t x, TRGB& p) {
-        const float f = Load<float>(s + static_cast<size_t>(x) * 4);
+        const float f = IELoad<float>(s + static_cast<size_t>(x) * 4);
         double v;
         if (!std::isfinite(f))
             v = 0;
