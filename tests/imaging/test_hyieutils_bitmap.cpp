@@ -550,7 +550,7 @@ TEST_F(TIEBitmapVcl, EncapsulatedBitmapIsUsedAndNeverFreed) {
         TIEBitmap b(20, 20, ie8g);
         b.EncapsulateTBitmap(&vcl, true);
         EXPECT_EQ(b.GetLocation(), ieTBitmap);
-        EXPECT_TRUE(b.VclBitmapShared);
+        EXPECT_TRUE(b.Encapsulated);
         EXPECT_EQ(b.GetWidth(), 5);
         EXPECT_EQ(b.GetPixelFormat(), ie24RGB);
         EXPECT_EQ(static_cast<uint8_t*>(b.GetScanline(1))[4], 99);

@@ -206,7 +206,7 @@ bool TIEBitmap::Allocate(int32_t ImageWidth, int32_t ImageHeight, TIEPixelFormat
     if (!FNeedsAllocate && ImageWidth == GetWidth() && ImageHeight == GetHeight() &&
         ImagePixelFormat == GetPixelFormat())
         return true;
-    if (!VclBitmapShared) {
+    if (!Encapsulated) {
         FreeImage(true);
     } else {
         FAlphaChannel.reset();
@@ -334,7 +334,7 @@ bool TIEBitmap::AllocateVclStorage(uint64_t Size) {
         SetFormatFields(FPixelFormat);
         BuildVclRows();
     } catch (const std::exception&) {
-        if (created && !VclBitmapShared) {
+        if (created && !Encapsulated) {
             delete FVclBitmap;
             FVclBitmap = nullptr;
         }
@@ -379,7 +379,7 @@ void TIEBitmap::FreeStorage() {
     FSegments.clear();
     FSegmentCount = 0;
     FRowsPerSegment = 0;
-    if (FVclBitmap && !VclBitmapShared) delete FVclBitmap;
+    if (FVclBitmap && !Encapsulated) delete FVclBitmap;
     FVclBitmap = nullptr;
     FVclRows.clear();
 }
@@ -391,7 +391,7 @@ void TIEBitmap::FreeImage(bool FreeAlpha) {
     FreeStorage();
     ClearShape();
     Full = false;
-    VclBitmapShared = false;
+    Encapsulated = false;
 }
 
 void TIEBitmap::ClearShape() {
@@ -546,7 +546,7 @@ void TIEBitmap::EncapsulateTBitmap(cl::TBitmap* Bitmap, bool FreeFirst) {
     FWidth = Bitmap->Width();
     FHeight = Bitmap->Height();
     FLocation = ieTBitmap;
-    VclBitmapShared = true;
+    Encapsulated = true;
     FVclBitmap = Bitmap;
     SetFormatFields(mapped);
     BuildVclRows();
@@ -578,7 +578,7 @@ void TIEBitmap::MoveStorageTo(TIEBitmap* Dest) {
     Dest->FRowsPerSegment = FRowsPerSegment;
     Dest->FVclBitmap = FVclBitmap;
     Dest->FVclRows = std::move(FVclRows);
-    Dest->VclBitmapShared = VclBitmapShared;
+    Dest->Encapsulated = Encapsulated;
     Dest->FLocation = FLocation;
     Dest->Full = Full;
     Dest->FFileBuffer = std::move(FFileBuffer);
@@ -597,7 +597,7 @@ void TIEBitmap::MoveStorageTo(TIEBitmap* Dest) {
     FRowsPerSegment = 0;
     FVclBitmap = nullptr;
     FVclRows.clear();
-    VclBitmapShared = false;
+    Encapsulated = false;
     FFileBuffer = std::make_unique<TIEFileBuffer>();
     FMappedRow = nullptr;
     FMappedBuffers.clear();

@@ -73,9 +73,9 @@ struct TIERenderRowsParams {
     int32_t SrcX = 0, SrcY = 0;            // source origin
     const int32_t* XTable = nullptr;       // source column of FirstCol, FirstCol + 1, ...
     const int32_t* YTable = nullptr;       // source row of FirstRow, FirstRow + 1, ...
-    // Alpha variants only.
-    const uint8_t* OpacityRow = nullptr;   // Source.Width bytes of constant opacity
-    bool UseAlphaChannel = false;          // take the source's alpha channel instead
+    // Alpha variants only: the constant opacity, and whether the source's alpha channel
+    // limits it pixel by pixel.
+    bool UseAlphaChannel = false;
     int32_t Opacity = 255;
 };
 
@@ -273,7 +273,7 @@ public:
     // ----- plain settings
     bool Full = false;              // every sample at its maximum (an opaque alpha channel)
     bool IsAlphaChannel = false;    // this bitmap is the alpha channel of another one
-    bool VclBitmapShared = false;   // VclBitmap belongs to someone else
+    bool Encapsulated = false;      // VclBitmap belongs to someone else (EncapsulateTBitmap)
     int64_t MinFileSize = 0;        // storage threshold between memory and file
     uint8_t MonoConversion = 1;     // colour to ie1g: 0 ordered dither, 1 threshold
     int32_t PaletteUsed = 256;      // colours a conversion to ie8p asks for

@@ -33,16 +33,6 @@ struct RowContext {
 
 using RowFn = void (*)(const uint8_t* s, uint8_t* d, int32_t w, int32_t y, const RowContext& c);
 
-template <class T>
-inline T Load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-template <class T>
-inline void Store(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
 inline void Put24(uint8_t* d, uint8_t r, uint8_t g, uint8_t b) {
     d[0] = b;
     d[1] = g;
@@ -55,9 +45,9 @@ inline void Put32(uint8_t* d, uint8_t r, uint8_t g, uint8_t b) {
     d[3] = 255;
 }
 inline void Put48(uint8_t* d, uint16_t r, uint16_t g, uint16_t b) {
-    Store<uint16_t>(d, r);
-    Store<uint16_t>(d + 2, g);
-    Store<uint16_t>(d + 4, b);
+    IEStore<uint16_t>(d, r);
+    IEStore<uint16_t>(d + 2, g);
+    IEStore<uint16_t>(d + 4, b);
 }
 inline uint8_t G8(const RowContext& c, int r, int g, int b) {
     return static_cast<uint8_t>((r * c.wr + g * c.wg + b * c.wb) / 100);
@@ -68,7 +58,7 @@ inline uint16_t Y16(int r, int g, int b) {
 inline float Yf(int r, int g, int b) { return static_cast<float>((r * 0.2126 + g * 0.7152 + b * 0.0722) / 255); }
 // A float sample limited to 0..1 (not a number counts as 0).
 inline double Unit(const uint8_t* p) {
-    const float v = Load<float>(p);
+    const float v = IELoad<float>(p);
     return std::isfinite(v) ? std::clamp<double>(v, 0.0, 1.0) : 0.0;
 }
 inline TRGB Entry(const RowContext& c, uint8_t i) {
@@ -90,7 +80,7 @@ void Row1gTo8g(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContex
     for (int32_t x = 0; x < w; ++x) d[x] = IEGetBit(s, x) ? 255 : 0;
 }
 void Row1gTo16g(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
-    for (int32_t x = 0; x < w; ++x) Store<uint16_t>(d + 2 * x, IEGetBit(s, x) ? 65535 : 0);
+    for (int32_t x = 0; x < w; ++x) IEStore<uint16_t>(d + 2 * x, IEGetBit(s, x) ? 65535 : 0);
 }
 void Row1gTo24(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x) std::memset(d + 3 * x, IEGetBit(s, x) ? 255 : 0, 3);
@@ -102,7 +92,7 @@ void Row1gTo32(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContex
     }
 }
 void Row1gTo32f(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
-    for (int32_t x = 0; x < w; ++x) Store<float>(d + 4 * x, IEGetBit(s, x) ? 1.0f : 0.0f);
+    for (int32_t x = 0; x < w; ++x) IEStore<float>(d + 4 * x, IEGetBit(s, x) ? 1.0f : 0.0f);
 }
 void Row1gTo48(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x) {
@@ -127,13 +117,13 @@ void Row8pTo8g(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContex
 void Row8pTo16g(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext& c) {
     for (int32_t x = 0; x < w; ++x) {
         const TRGB e = Entry(c, s[x]);
-        Store<uint16_t>(d + 2 * x, Y16(e.r, e.g, e.b));
+        IEStore<uint16_t>(d + 2 * x, Y16(e.r, e.g, e.b));
     }
 }
 void Row8pTo32f(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext& c) {
     for (int32_t x = 0; x < w; ++x) {
         const TRGB e = Entry(c, s[x]);
-        Store<float>(d + 4 * x, Yf(e.r, e.g, e.b));
+        IEStore<float>(d + 4 * x, Yf(e.r, e.g, e.b));
     }
 }
 void Row8pTo24(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext& c) {
@@ -164,7 +154,7 @@ void Row8gTo8p(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContex
     std::memcpy(d, s, static_cast<size_t>(w));
 }
 void Row8gTo16g(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
-    for (int32_t x = 0; x < w; ++x) Store<uint16_t>(d + 2 * x, static_cast<uint16_t>(s[x] * 257));
+    for (int32_t x = 0; x < w; ++x) IEStore<uint16_t>(d + 2 * x, static_cast<uint16_t>(s[x] * 257));
 }
 void Row8gTo24(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x) Put24(d + 3 * x, s[x], s[x], s[x]);
@@ -173,7 +163,7 @@ void Row8gTo32(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContex
     for (int32_t x = 0; x < w; ++x) Put32(d + 4 * x, s[x], s[x], s[x]);
 }
 void Row8gTo32f(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
-    for (int32_t x = 0; x < w; ++x) Store<float>(d + 4 * x, static_cast<float>(s[x] / 255.0));
+    for (int32_t x = 0; x < w; ++x) IEStore<float>(d + 4 * x, static_cast<float>(s[x] / 255.0));
 }
 void Row8gTo48(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x) {
@@ -184,7 +174,7 @@ void Row8gTo48(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContex
 
 // ---- from ie16g
 void Row16gTo1g(const uint8_t* s, uint8_t* d, int32_t w, int32_t y, const RowContext&) {
-    Dither(d, w, y, [&](int32_t x) { return Load<uint16_t>(s + 2 * x) >> 10; });
+    Dither(d, w, y, [&](int32_t x) { return IELoad<uint16_t>(s + 2 * x) >> 10; });
 }
 void Row16gTo8(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x) d[x] = s[2 * x + 1];
@@ -197,7 +187,7 @@ void Row16gTo24(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowConte
     }
     const double lo = std::trunc(c.displayMin), hi = std::trunc(c.displayMax);
     for (int32_t x = 0; x < w; ++x) {
-        const double v = std::min(std::max<double>(Load<uint16_t>(s + 2 * x), lo), hi);
+        const double v = std::min(std::max<double>(IELoad<uint16_t>(s + 2 * x), lo), hi);
         const auto g = static_cast<uint8_t>(std::clamp(std::trunc((v - lo) / range * 255), 0.0, 255.0));
         Put24(d + 3 * x, g, g, g);
     }
@@ -206,11 +196,11 @@ void Row16gTo32(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowConte
     for (int32_t x = 0; x < w; ++x) Put32(d + 4 * x, s[2 * x + 1], s[2 * x + 1], s[2 * x + 1]);
 }
 void Row16gTo32f(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
-    for (int32_t x = 0; x < w; ++x) Store<float>(d + 4 * x, static_cast<float>(Load<uint16_t>(s + 2 * x) / 65535.0));
+    for (int32_t x = 0; x < w; ++x) IEStore<float>(d + 4 * x, static_cast<float>(IELoad<uint16_t>(s + 2 * x) / 65535.0));
 }
 void Row16gTo48(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x) {
-        const uint16_t v = Load<uint16_t>(s + 2 * x);
+        const uint16_t v = IELoad<uint16_t>(s + 2 * x);
         Put48(d + 6 * x, v, v, v);
     }
 }
@@ -224,10 +214,10 @@ void Row24To8g(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContex
     for (int32_t x = 0; x < w; ++x, s += 3) d[x] = static_cast<uint8_t>((s[2] * wr + s[1] * wg + s[0] * wb) / 100);
 }
 void Row24To16g(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
-    for (int32_t x = 0; x < w; ++x) Store<uint16_t>(d + 2 * x, Y16(s[3 * x + 2], s[3 * x + 1], s[3 * x]));
+    for (int32_t x = 0; x < w; ++x) IEStore<uint16_t>(d + 2 * x, Y16(s[3 * x + 2], s[3 * x + 1], s[3 * x]));
 }
 void Row24To32f(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
-    for (int32_t x = 0; x < w; ++x) Store<float>(d + 4 * x, Yf(s[3 * x + 2], s[3 * x + 1], s[3 * x]));
+    for (int32_t x = 0; x < w; ++x) IEStore<float>(d + 4 * x, Yf(s[3 * x + 2], s[3 * x + 1], s[3 * x]));
 }
 void Row24ToCMYK(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x) {
@@ -277,7 +267,7 @@ void Row32fTo32(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowConte
 }
 void Row32fTo16g(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x)
-        Store<uint16_t>(d + 2 * x, static_cast<uint16_t>(std::trunc(Unit(s + 4 * x) * 65535)));
+        IEStore<uint16_t>(d + 2 * x, static_cast<uint16_t>(std::trunc(Unit(s + 4 * x) * 65535)));
 }
 void Row32fTo48(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x) {
@@ -326,7 +316,7 @@ void Row32To24(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContex
 }
 
 // ---- from ieRGB48
-inline int Hi(const uint8_t* p) { return Load<uint16_t>(p) >> 8; }
+inline int Hi(const uint8_t* p) { return IELoad<uint16_t>(p) >> 8; }
 void Row48To1g(const uint8_t* s, uint8_t* d, int32_t w, int32_t y, const RowContext& c) {
     Dither(d, w, y, [&](int32_t x) { return G8(c, Hi(s + 6 * x), Hi(s + 6 * x + 2), Hi(s + 6 * x + 4)) >> 2; });
 }
@@ -335,9 +325,9 @@ void Row48To8g(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContex
 }
 void Row48To16g(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x) {
-        const int64_t r = Load<uint16_t>(s + 6 * x), g = Load<uint16_t>(s + 6 * x + 2),
-                      b = Load<uint16_t>(s + 6 * x + 4);
-        Store<uint16_t>(d + 2 * x, static_cast<uint16_t>((r * 212 + g * 713 + b * 75) / 1000));
+        const int64_t r = IELoad<uint16_t>(s + 6 * x), g = IELoad<uint16_t>(s + 6 * x + 2),
+                      b = IELoad<uint16_t>(s + 6 * x + 4);
+        IEStore<uint16_t>(d + 2 * x, static_cast<uint16_t>((r * 212 + g * 713 + b * 75) / 1000));
     }
 }
 void Row48To24(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
@@ -352,8 +342,8 @@ void Row48To32(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContex
 }
 void Row48To32f(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x) {
-        const double r = Load<uint16_t>(s + 6 * x), g = Load<uint16_t>(s + 6 * x + 2), b = Load<uint16_t>(s + 6 * x + 4);
-        Store<float>(d + 4 * x, static_cast<float>((r * 0.2126 / 256 + g * 0.7152 / 256 + b * 0.0722 / 256) / 255));
+        const double r = IELoad<uint16_t>(s + 6 * x), g = IELoad<uint16_t>(s + 6 * x + 2), b = IELoad<uint16_t>(s + 6 * x + 4);
+        IEStore<float>(d + 4 * x, static_cast<float>((r * 0.2126 / 256 + g * 0.7152 / 256 + b * 0.0722 / 256) / 255));
     }
 }
 

@@ -17,16 +17,6 @@ namespace ie {
 
 namespace {
 
-template <class T>
-inline T Load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-template <class T>
-inline void Store(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
 
 // Trunc of a value that may be out of range or not a number (then 0).
 int64_t SafeTrunc(double v) {
@@ -72,9 +62,9 @@ bool ColorPixel(TIEPixelFormat f, const TRGB& c, uint8_t (&out)[6], int32_t& siz
             return true;
         }
         case ieRGB48:
-            Store<uint16_t>(out, static_cast<uint16_t>(c.r * 257));
-            Store<uint16_t>(out + 2, static_cast<uint16_t>(c.g * 257));
-            Store<uint16_t>(out + 4, static_cast<uint16_t>(c.b * 257));
+            IEStore<uint16_t>(out, static_cast<uint16_t>(c.r * 257));
+            IEStore<uint16_t>(out + 2, static_cast<uint16_t>(c.g * 257));
+            IEStore<uint16_t>(out + 4, static_cast<uint16_t>(c.b * 257));
             size = 6;
             return true;
         case ieCIELab: {
@@ -127,7 +117,7 @@ void TIEBitmap::SetWidth(int32_t Value) {
     if (FLocation == ieTBitmap) {
         if (!FVclBitmap) {
             FVclBitmap = new cl::TBitmap();
-            VclBitmapShared = false;
+            Encapsulated = false;
         }
         FVclBitmap->SetWidth(std::max(Value, 0));
         SyncWithVclBitmap();
@@ -143,7 +133,7 @@ void TIEBitmap::SetHeight(int32_t Value) {
     if (FLocation == ieTBitmap) {
         if (!FVclBitmap) {
             FVclBitmap = new cl::TBitmap();
-            VclBitmapShared = false;
+            Encapsulated = false;
         }
         FVclBitmap->SetHeight(std::max(Value, 0));
         SyncWithVclBitmap();
@@ -325,11 +315,11 @@ void TIEBitmap::Fill(double Value) {
             full = static_cast<uint8_t>(v) == 255;
             break;
         case ie16g:
-            for (int32_t x = 0; x < w; ++x) Store<uint16_t>(row.data() + 2 * x, static_cast<uint16_t>(v));
+            for (int32_t x = 0; x < w; ++x) IEStore<uint16_t>(row.data() + 2 * x, static_cast<uint16_t>(v));
             full = static_cast<uint16_t>(v) == 65535;
             break;
         case ie32f:
-            for (int32_t x = 0; x < w; ++x) Store<float>(row.data() + 4 * x, static_cast<float>(Value));
+            for (int32_t x = 0; x < w; ++x) IEStore<float>(row.data() + 4 * x, static_cast<float>(Value));
             full = Value == 1.0;
             break;
         case ie32RGB: {
@@ -393,12 +383,12 @@ void TIEBitmap::FillRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double 
             size = 1;
             break;
         case ie16g:
-            Store<uint16_t>(pixel, static_cast<uint16_t>(v));
+            IEStore<uint16_t>(pixel, static_cast<uint16_t>(v));
             size = 2;
             break;
         case ie32f:
             // Whole numbers only: the value is truncated first.
-            Store<float>(pixel, static_cast<float>(v));
+            IEStore<float>(pixel, static_cast<float>(v));
             size = 4;
             break;
         case ie32RGB: {
@@ -452,24 +442,24 @@ void TIEBitmap::SetPixel8(int32_t X, int32_t Y, uint8_t Value) {
 
 uint16_t TIEBitmap::GetPixel16(int32_t X, int32_t Y) {
     const uint8_t* p = PixelAddress(X, Y, 2);
-    return p ? Load<uint16_t>(p) : 0;
+    return p ? IELoad<uint16_t>(p) : 0;
 }
 
 void TIEBitmap::SetPixel16(int32_t X, int32_t Y, uint16_t Value) {
     if (uint8_t* p = PixelAddress(X, Y, 2)) {
-        Store<uint16_t>(p, Value);
+        IEStore<uint16_t>(p, Value);
         if (Value < 65535) Full = false;
     }
 }
 
 float TIEBitmap::GetPixel32f(int32_t X, int32_t Y) {
     const uint8_t* p = PixelAddress(X, Y, 4);
-    return p ? Load<float>(p) : 0.0f;
+    return p ? IELoad<float>(p) : 0.0f;
 }
 
 void TIEBitmap::SetPixel32f(int32_t X, int32_t Y, float Value) {
     if (uint8_t* p = PixelAddress(X, Y, 4)) {
-        Store<float>(p, Value);
+        IEStore<float>(p, Value);
         if (!(Value >= 1.0f)) Full = false;
     }
 }
@@ -530,7 +520,7 @@ TRGB TIEBitmap::GetPixelRGB(int32_t X, int32_t Y) {
         case ie16g: return TRGB{row[2 * X + 1], row[2 * X + 1], row[2 * X + 1]};
         case ie24RGB: return TRGB{row[3 * X], row[3 * X + 1], row[3 * X + 2]};
         case ie32f: {
-            const float v = Load<float>(row + 4 * X);
+            const float v = IELoad<float>(row + 4 * X);
             const auto g = static_cast<uint8_t>(std::isfinite(v) ? std::trunc(std::clamp(v, 0.0f, 1.0f) * 255) : 0);
             return TRGB{g, g, g};
         }
@@ -669,10 +659,10 @@ void TIEBitmap::CopyFromTBitmap(cl::TBitmap* Bitmap) {
         // The caller's bitmap becomes one of the formats a TIEBitmap takes from it.
         const cl::TPixelFormat vf = Bitmap->PixelFormat();
         if (vf != cl::pf1bit && vf != cl::pf24bit && vf != cl::pf32bit) Bitmap->SetPixelFormat(cl::pf24bit);
-        if (!FVclBitmap || VclBitmapShared) {
+        if (!FVclBitmap || Encapsulated) {
             FreeImage(true);
             FVclBitmap = new cl::TBitmap();
-            VclBitmapShared = false;
+            Encapsulated = false;
         }
         FVclBitmap->Assign(Bitmap);
         FWidth = FVclBitmap->Width();
@@ -724,7 +714,7 @@ void TIEBitmap::CopyFromTBitmap(cl::TBitmap* Bitmap) {
                 break;
             case cl::pf15bit:
                 for (int32_t x = 0; x < w; ++x) {
-                    const uint16_t v = Load<uint16_t>(s + 2 * x);
+                    const uint16_t v = IELoad<uint16_t>(s + 2 * x);
                     d[3 * x + 2] = static_cast<uint8_t>(((v >> 10) & 31) << 3);
                     d[3 * x + 1] = static_cast<uint8_t>(((v >> 5) & 31) << 3);
                     d[3 * x] = static_cast<uint8_t>((v & 31) << 3);
@@ -732,7 +722,7 @@ void TIEBitmap::CopyFromTBitmap(cl::TBitmap* Bitmap) {
                 break;
             case cl::pf16bit:
                 for (int32_t x = 0; x < w; ++x) {
-                    const uint16_t v = Load<uint16_t>(s + 2 * x);
+                    const uint16_t v = IELoad<uint16_t>(s + 2 * x);
                     d[3 * x + 2] = static_cast<uint8_t>((v >> 11) << 3);
                     d[3 * x + 1] = static_cast<uint8_t>(((v >> 5) & 63) << 2);
                     d[3 * x] = static_cast<uint8_t>((v & 31) << 3);
@@ -846,7 +836,7 @@ bool TIEBitmap::IsGrayScale() {
         for (int32_t x = 0; x < w; ++x) {
             if (f == ieRGB48) {
                 const uint8_t* q = p + 6 * x;
-                if (Load<uint16_t>(q) != Load<uint16_t>(q + 2) || Load<uint16_t>(q + 2) != Load<uint16_t>(q + 4)) {
+                if (IELoad<uint16_t>(q) != IELoad<uint16_t>(q + 2) || IELoad<uint16_t>(q + 2) != IELoad<uint16_t>(q + 4)) {
                     grey = false;
                     break;
                 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "classlib/Graphics.h"
 #include "imaging/core/hyiedefs.h"
@@ -31,6 +32,18 @@ void IEFloatToRational(double Value, double Tolerance, int32_t& Numerator, int32
 
 // ---------------------------------------------------------------------------------------
 // Bits and bytes
+
+// A value of type T read from / written to unaligned bytes, in the machine's order.
+template <class T>
+inline T IELoad(const uint8_t* P) {
+    T v;
+    std::memcpy(&v, P, sizeof v);
+    return v;
+}
+template <class T>
+inline void IEStore(uint8_t* P, T V) {
+    std::memcpy(P, &V, sizeof V);
+}
 
 // Byte masks of the bit positions 0 .. 7 of a most-significant-bit-first row.
 constexpr uint8_t IEBitMask8[8] = {128, 64, 32, 16, 8, 4, 2, 1};
