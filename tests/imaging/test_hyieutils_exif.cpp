@@ -164,6 +164,25 @@ TEST(MakerNote, FujifilmNoteTakesItsDirectoryFromTheOffsetAfterTheSignature) {
     }
 }
 
+TEST(MakerNote, BigEndianMakersAreWrittenBigEndian) {
+    // A QVC note reads big-endian whatever the file's order, and is written so.
+    ByteWriter w(true);
+    w.Text(std::string("QVC\0\0\0", 6)).U16(2);
+    w.U16(1).U16(3).U32(1).U16(0x1234).U16(0);
+    w.U16(2).U16(4).U32(2).U32(6 + 2 + 24 + 4);
+    w.U32(0).U32(0xDEADBEEF).U32(7);
+    TIETagsHandler h;
+    ReadNote(h, w.B, 0, true);
+    const std::vector<Seen> expected = {{1, 3, 1, Bytes{0x34, 0x12}}, {2, 4, 2, LE({0xDEADBEEF, 7})}};
+    ASSERT_EQ(Look(h), expected);
+    const Bytes out = Written(h, 0);
+    ASSERT_GE(out.size(), 8u);
+    EXPECT_EQ(IEGetU16BE(out.data() + 6), 2);
+    TIETagsHandler again;
+    ReadNote(again, out, 0, true);
+    EXPECT_EQ(Look(again), expected);
+}
+
 TEST(MakerNote, UnknownMakersUseAbsoluteOffsetsAndTheFilesOrder) {
     // No signature: the IFD at the note's start, offsets counted in the enclosing data.
     const size_t at = 40;

@@ -235,17 +235,27 @@ TEST(IPTCList, DamagedBlocksStopAtTheFirstInconsistency) {
     }
 }
 
-TEST(IPTCList, RunOfTagBytesInTheResourceSizeDoesNotStartADataset) {
-    // A resource size of 0x1C1C1C1C: the reader starts at the last tag byte of the run.
-    ByteWriter w(true);
-    w.Text(std::string("Photoshop 3.0\0008BIM\004\004\0\0", 22)).U32(0x1C1C1C1C);
-    w.U8(0x1C).U8(2).U8(5).U16(2).Text("ok");
+TEST(IPTCList, TagBytesInTheResourceSizeDoNotStartADataset) {
+    // Resource sizes holding 0x1C bytes, in a run up to the first dataset or alone.
+    for (uint32_t size : {0x1C1C1C1Cu, 0x001C0105u, 0x1C000000u, 0x0000001Cu}) {
+        ByteWriter w(true);
+        w.Text(std::string("Photoshop 3.0\0008BIM\004\004\0\0", 22)).U32(size);
+        w.U8(0x1C).U8(2).U8(5).U16(2).Text("ok");
+        TIEIPTCInfoList l;
+        ASSERT_TRUE(l.LoadFromBuffer(w.B.data(), static_cast<int32_t>(w.Size()))) << std::hex << size;
+        ASSERT_EQ(l.GetCount(), 1) << std::hex << size;
+        EXPECT_EQ(l.GetRecordNumber(0), 2);
+        EXPECT_EQ(l.GetDataSet(0), 5);
+        EXPECT_EQ(ItemBytes(l, 0), "ok");
+    }
+    // A resource with a name: its padded name is stepped over too.
+    ByteWriter named(true);
+    named.Text(std::string("Photoshop 3.0\0008BIM\004\004", 20)).U8(3).Text("abc").U32(0x1C00001C);
+    named.U8(0x1C).U8(2).U8(90).U16(5).Text("Paris");
     TIEIPTCInfoList l;
-    ASSERT_TRUE(l.LoadFromBuffer(w.B.data(), static_cast<int32_t>(w.Size())));
+    ASSERT_TRUE(l.LoadFromBuffer(named.B.data(), static_cast<int32_t>(named.Size())));
     ASSERT_EQ(l.GetCount(), 1);
-    EXPECT_EQ(l.GetRecordNumber(0), 2);
-    EXPECT_EQ(l.GetDataSet(0), 5);
-    EXPECT_EQ(ItemBytes(l, 0), "ok");
+    EXPECT_EQ(ItemBytes(l, 0), "Paris");
 }
 
 class IPTCFiles : public ImagingTest {};

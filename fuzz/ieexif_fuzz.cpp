@@ -1,0 +1,39 @@
+// The maker-note reader on any bytes, in both byte orders of the enclosing file: what it
+// reads writes back and reads again to the same entries; and the TIFF header search.
+//
+// Input: one byte (bit 0: the file is little-endian), then the note.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "imaging/core/hyieutils_exif.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1 || size > 0x7FFFFFFF) return 0;
+    const bool little = data[0] & 1;
+    const std::string note(reinterpret_cast<const char*>(data + 1), size - 1);
+    cl::TStringStream s(note);
+    ie::TIETagsHandler h;
+    h.ReadFromStream(&s, static_cast<int32_t>(note.size()), little);
+    for (int32_t i = 0; i < h.GetEntryCount(); ++i) (void)h.GetEntryData(i);
+    cl::TMemoryStream out;
+    const int32_t written = h.WriteToStream(&out);
+    if (written < 0 || written != out.Size()) __builtin_trap();
+    if (written > 0 && h.GetEntryCount() > 0) {
+        out.SetPosition(0);
+        ie::TIETagsHandler again;
+        // Written little-endian unless the maker's layout says otherwise.
+        again.ReadFromStream(&out, written, true);
+        if (again.GetEntryCount() != h.GetEntryCount()) __builtin_trap();
+        for (int32_t i = 0; i < h.GetEntryCount(); ++i)
+            if (again.GetEntry(i).Tag != h.GetEntry(i).Tag || again.GetEntryData(i) != h.GetEntryData(i))
+                __builtin_trap();
+    }
+    ie::TIETagsHandler copy;
+    copy.Assign(&h);
+    (void)ie::IEIsEXIFBlock(data + 1, static_cast<int32_t>(size - 1));
+    s.SetPosition(0);
+    const int64_t at = ie::IEFindTIFFHeader(&s);
+    if (at < -1 || at >= static_cast<int64_t>(note.size()) || s.Position() != 0) __builtin_trap();
+    return 0;
+}
