@@ -1,12 +1,16 @@
 // The maker-note reader on any bytes, in both byte orders of the enclosing file: what it
-// reads writes back and reads again to the same entries; and the TIFF header search.
+// reads writes back and reads again to the same entries; the TIFF header search; and the
+// same bytes as an EXIF APP1 payload read into parameters, whose block built again reads
+// back to the same fields.
 //
 // Input: one byte (bit 0: the file is little-endian), then the note.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "imaging/core/hyieutils_exif.h"
+#include "imaging/io/vovozidio_params.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1 || size > 0x7FFFFFFF) return 0;
@@ -35,5 +39,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.SetPosition(0);
     const int64_t at = ie::IEFindTIFFHeader(&s);
     if (at < -1 || at >= static_cast<int64_t>(note.size()) || s.Position() != 0) __builtin_trap();
+    // As an APP1 payload, with the EXIF header put in front.
+    std::string app1("Exif\0\0", 6);
+    app1 += note;
+    ie::TIOParamsVals params(nullptr);
+    if (!ie::IELoadEXIFFromAPP1(app1.data(), static_cast<int32_t>(app1.size()), params)) __builtin_trap();
+    void* block = nullptr;
+    int32_t length = 0;
+    if (ie::IEMakeEXIFBlock(params, block, length, true)) {
+        ie::TIOParamsVals back(nullptr);
+        if (!ie::IELoadEXIFFromAPP1(block, length, back)) __builtin_trap();
+        if (back.EXIFMake != params.EXIFMake || back.EXIFTags() != params.EXIFTags() ||
+            back.GPSLatitudeRef != params.GPSLatitudeRef)
+            __builtin_trap();
+        std::free(block);
+    }
     return 0;
 }

@@ -111,3 +111,9 @@ def element(g, e, vr, data, length=None):
 write("iedicomtags", "elements.bin", element(8, 0x60, b"CS", b"MR") + element(0x28, 0x10, b"US", b"\x00\x02")
       + element(0x7FE0, 0x10, b"OW", b"", -1) + element(0x10, 0x10, b"\0\0", b"Doe^John"))
 write("iedicomtags", "length_beyond.bin", element(0x10, 0x20, b"LO", b"id", 1000))
+
+# An EXIF structure with a JPEG thumbnail, behind the byte of the maker-note target
+thumb = jpeg_markers(os.path.join(fixtures, "rgb_thumb.jpg"))
+for code, p in thumb:
+    if code == 0xE1 and p.startswith(b"Exif\0\0"):
+        write("ieexif", "exif_with_thumbnail.bin", b"\x01" + p[6:])

@@ -15,6 +15,8 @@
 #include "imaging/core/hyieutils_helpers.h"
 #include "imaging/core/ieicc.h"
 #include "imaging/io/vovozidio_colors.h"
+#include "imaging/io/vovozidio_params.h"
+#include "imaging/io/vovozidio_startup.h"
 #include "imaging_fixture.h"
 #include "metadata_support.h"
 
@@ -153,6 +155,60 @@ TEST(ColorProfiles, ScanlinesGoThroughProfilesWhenGiven) {
     Bytes out(3, 0xEE);
     IEConvertColorScanlineWith(rgb.data(), iecsRGB, out.data(), &cmyk, &srgb, 1, iecdBGR);
     EXPECT_EQ(out, (Bytes{3, 2, 1}));
+}
+
+// Sets the colour-management switch for a test and puts it back.
+class ManagementSwitch {
+public:
+    explicit ManagementSwitch(bool On) : saved_(IEICCConversionEnabled) { IEICCConversionEnabled = On; }
+    ~ManagementSwitch() { IEICCConversionEnabled = saved_; }
+
+private:
+    bool saved_;
+};
+
+TEST(ColorProfiles, TheHookChoosesTheParametersProfile) {
+    CMYKSwitch off(false);
+    // A CMYK pixel with the built-in profile as the parameters' input (or fallback)
+    // profile: whether the hook used it shows in the profile's cached transform.
+    TIEICC* builtIn = IEGetCMYKProfile();
+    ASSERT_NE(builtIn, nullptr);
+    const Bytes px = {128, 255, 255, 200};
+    Bytes formula(3, 0xEE);
+    IEConvertColorScanlineWith(Bytes(px).data(), iecsCMYKInv, formula.data(), nullptr, nullptr, 1, iecdBGR);
+    struct Case {
+        const char* name;
+        bool managementOn, withParams, inputValid, fallback, applied;
+        bool managed;
+    };
+    const Case cases[] = {
+        {"switch off", false, true, true, false, false, false},
+        {"no parameters", true, false, true, false, false, false},
+        {"input profile", true, true, true, false, false, true},
+        {"input profile already applied", true, true, true, false, true, false},
+        {"invalid input, fallback profile", true, true, false, true, false, true},
+        {"invalid input, no fallback", true, true, false, false, false, false},
+    };
+    for (const auto& c : cases) {
+        ManagementSwitch m(c.managementOn);
+        TIOParamsVals p(nullptr);
+        if (c.inputValid) {
+            p.GetInputICCProfile()->Assign(builtIn);
+        } else {
+            const uint8_t junk[200] = {};
+            p.GetInputICCProfile()->LoadFromBuffer(junk, sizeof(junk));
+        }
+        if (c.fallback) p.GetFallbackICCProfile()->Assign(builtIn);
+        if (c.applied) p.GetInputICCProfile()->Applied = true;
+        Bytes src = px, out(3, 0xEE);
+        IEConvertColorScanline(src.data(), iecsCMYKInv, out.data(), c.withParams ? &p : nullptr, 1, iecdBGR);
+        // The profile and the formula agree within the tables' rounding; which path ran
+        // shows in the cached transform.
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(out[i], formula[i], 4) << c.name;
+        const bool used = (p.InputICCProfile() && p.InputICCProfile()->HasTransform()) ||
+                          (p.FallbackICCProfile() && p.FallbackICCProfile()->HasTransform());
+        EXPECT_EQ(used, c.managed) << c.name;
+    }
 }
 
 TEST(ColorProfiles, BuiltInProfileIsAVersion2CMYKOutputProfile) {
