@@ -100,6 +100,10 @@ TEST_F(EXIFParams, BlockBuiltHereReadsBackInExiftool) {
     p.GPSAltitudeRef = "1";
     p.GPSAltitude = 12.5;
     p.GPSDateStamp = "2024:05:06";
+    // A 12 x 9 thumbnail, half white and half black.
+    TIEBitmap* thumb = p.GetOrCreateEXIFThumbnail();
+    ASSERT_TRUE(thumb->Allocate(12, 9, ie24RGB));
+    for (int32_t y = 0; y < 9; ++y) std::memset(thumb->GetScanline(y), y < 4 ? 255 : 0, 36);
     void* b = nullptr;
     int32_t n = 0;
     ASSERT_TRUE(IEMakeEXIFBlock(p, b, n, true));
@@ -141,6 +145,12 @@ TEST_F(EXIFParams, BlockBuiltHereReadsBackInExiftool) {
     };
     for (const auto& t : text) EXPECT_EQ(ExifTool(t.tag, file), t.expected) << t.tag;
     EXPECT_NEAR(Num(ExifTool("-n -GPS:GPSLatitude", file)), 33 + 52 / 60.0 + 4.5 / 3600, 1e-6);
+    // The thumbnail is a JPEG that ImageMagick reads at its size.
+    const std::string thumbFile = folder_ + "/thumb.jpg";
+    std::string out;
+    ASSERT_EQ(RunTool("exiftool -b -ThumbnailImage " + Quote(file) + " > " + Quote(thumbFile), out), 0);
+    ASSERT_EQ(RunTool("identify -format '%w %h' " + Quote(thumbFile), out), 0);
+    EXPECT_EQ(out, "12 9");
     // And ours reads the same fields back.
     TIOParamsVals back(nullptr);
     ASSERT_TRUE(IELoadEXIFFromAPP1(b, n, back));
@@ -153,6 +163,11 @@ TEST_F(EXIFParams, BlockBuiltHereReadsBackInExiftool) {
     EXPECT_EQ(back.GPSVersionID, "2.2.0.0");
     EXPECT_DOUBLE_EQ(back.GPSLatitude[2], 4.5);
     EXPECT_EQ(back.EXIFTags(), p.EXIFTags());
+    // Our reader turns the thumbnail upright by orientation 8 (90 degrees the other way).
+    TIEBitmap* t = back.GetEXIFThumbnail();
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->GetWidth(), 9);
+    EXPECT_EQ(t->GetHeight(), 12);
 }
 
 // The Nikon note of the maker-note tests.

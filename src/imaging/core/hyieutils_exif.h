@@ -30,9 +30,10 @@ int64_t IEFindTIFFHeader(cl::TStream* Stream);
 // ---------------------------------------------------------------------------------------
 // The EXIF fields of the per-image parameters
 
-// A new EXIF block (free it with std::free) of the EXIF and GPS fields and the maker note
-// of Params: a little-endian TIFF structure, preceded by "Exif" and two zero bytes with
-// WithHeader. False, with Buffer null, when it cannot be made.
+// A new EXIF block (free it with std::free) of the EXIF and GPS fields, the maker note and
+// the EXIF thumbnail (as a JPEG stream in the second directory) of Params: a little-endian
+// TIFF structure, preceded by "Exif" and two zero bytes with WithHeader. False, with
+// Buffer null, when it cannot be made.
 bool IEMakeEXIFBlock(const TIOParamsVals& Params, void*& Buffer, int32_t& Length, bool WithHeader);
 // The JPEG writer's EXIF builder (with the header), and its installation into the
 // input/output engine's builder hook.

@@ -509,6 +509,37 @@ std::unique_ptr<TIEBitmap> JPEGThumbnail(const TIETIFFHandler& H, int32_t Page) 
     }
 }
 
+// The thumbnail as a baseline JPEG stream (empty when it cannot be made).
+std::vector<uint8_t> JPEGOf(TIEBitmap* Thumb) {
+    std::vector<uint8_t> out;
+    if (!Thumb || Thumb->GetWidth() <= 0 || Thumb->GetHeight() <= 0) return out;
+    try {
+        TIEBitmap rgb;
+        TIEBitmap* src = Thumb;
+        if (Thumb->GetPixelFormat() != ie24RGB) {
+            if (!rgb.Allocate(Thumb->GetWidth(), Thumb->GetHeight(), ie24RGB)) return out;
+            rgb.CopyAndConvertFormat(Thumb);
+            src = &rgb;
+        }
+        cl::TBitmap b;
+        b.SetPixelFormat(cl::pf24bit);
+        b.SetSize(src->GetWidth(), src->GetHeight());
+        for (int32_t y = 0; y < src->GetHeight(); ++y) {
+            const void* row = src->GetScanline(y);
+            if (row) std::memcpy(b.ScanLine(y), row, static_cast<size_t>(src->GetWidth()) * 3);
+        }
+        cl::TJPEGImage jpeg;
+        jpeg.Assign(&b);
+        cl::TMemoryStream m;
+        jpeg.SaveToStream(&m);
+        const auto* p = static_cast<const uint8_t*>(m.Memory());
+        out.assign(p, p + m.Size());
+    } catch (const std::exception&) {
+        out.clear();
+    }
+    return out;
+}
+
 std::unique_ptr<TIETIFFHandler> ReadStructure(cl::TStream* Stream) {
     auto h = std::make_unique<TIETIFFHandler>();
     if (!h->ReadStream(Stream)) return nullptr;
@@ -568,6 +599,25 @@ bool IEMakeEXIFBlock(const TIOParamsVals& Params, void*& Buffer, int32_t& Length
         auto e = TIETIFFHandler::MakeEntry(kGPSIFD, IETIFF_LONG, 1, {0, 0, 0, 0});
         e->SubIFD = std::make_unique<TIETIFFTagList>(std::move(gps));
         page.push_back(std::move(e));
+    }
+    // The thumbnail as the second image: an old-style JPEG stream.
+    const std::vector<uint8_t> thumb = JPEGOf(Params.GetEXIFThumbnail());
+    if (!thumb.empty()) {
+        TIETIFFTagList& second = h.AddPage();
+        second.push_back(TIETIFFHandler::MakeEntry(259, IETIFF_SHORT, 1, {6, 0}));
+        for (uint16_t tag : {uint16_t{282}, uint16_t{283}}) {
+            Value v;
+            v.Nums = {72};
+            second.push_back(Encode(tag, IETIFF_RATIONAL, v));
+        }
+        second.push_back(TIETIFFHandler::MakeEntry(296, IETIFF_SHORT, 1, {2, 0}));
+        auto stream = TIETIFFHandler::MakeEntry(kJPEGInterchangeFormat, IETIFF_LONG, 1, {0, 0, 0, 0});
+        stream->HasBlocks = true;
+        stream->Blocks.push_back(thumb);
+        second.push_back(std::move(stream));
+        Value length;
+        length.Nums = {static_cast<double>(thumb.size())};
+        second.push_back(Encode(kJPEGInterchangeFormat + 1, IETIFF_LONG, length));
     }
     cl::TMemoryStream out;
     if (!WriteStructure(h, out)) return false;
