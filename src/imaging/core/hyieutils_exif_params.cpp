@@ -409,13 +409,6 @@ std::unique_ptr<TIETIFFEntry> Encode(uint16_t Tag, uint16_t Type, const Value& V
             count = static_cast<uint32_t>(b.size());
             break;
         case IETIFF_UNDEFINED:
-            if (!V.Raw.empty()) {
-                b = V.Raw;
-            } else {
-                for (double x : V.Nums) b.push_back(static_cast<uint8_t>(x));
-            }
-            count = static_cast<uint32_t>(b.size());
-            break;
         case IETIFF_BYTE:
             if (!V.Raw.empty()) {
                 b = V.Raw;
