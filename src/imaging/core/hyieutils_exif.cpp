@@ -268,7 +268,10 @@ void TIETagsHandler::ReadFromStream(cl::TStream* Stream, int32_t Size, bool Litt
 int32_t TIETagsHandler::WriteToStream(cl::TStream* Stream) {
     const int64_t S = Stream->Position();
     const auto& sig = DeviceInfo.Signature;
-    const bool big = DeviceInfo.HeaderKind == 1 && !(DeviceInfo.Header[0] == 'I' && DeviceInfo.Header[1] == 'I');
+    // The order the maker's layout reads in: its header's, or its own fixed one; notes that
+    // follow the file's order are written little-endian, as the TIFF writer writes files.
+    const bool headerBig = !(DeviceInfo.Header[0] == 'I' && DeviceInfo.Header[1] == 'I');
+    const bool big = (DeviceInfo.HeaderKind == 1 && headerBig) || DeviceInfo.ByteOrder == 3;
     std::vector<uint8_t> out(sig.begin(), sig.end());
     int64_t base = 0;  // what offsets of mode 1 count from, relative to the note's start
     if (DeviceInfo.HeaderKind == 1) {

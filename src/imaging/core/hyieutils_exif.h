@@ -12,6 +12,8 @@
 
 namespace ie {
 
+class TIOParamsVals;
+
 // EXIF tag of the maker note.
 constexpr uint16_t IEEXIFMakerNoteTag = 37500;
 
@@ -24,6 +26,32 @@ bool IEIsEXIFBlock(const void* Data, int32_t Length);
 // stream's position, relative to that position; -1 when there is none. The position is
 // restored.
 int64_t IEFindTIFFHeader(cl::TStream* Stream);
+
+// ---------------------------------------------------------------------------------------
+// The EXIF fields of the per-image parameters
+
+// A new EXIF block (free it with std::free) of the EXIF and GPS fields, the maker note and
+// the EXIF thumbnail (as a JPEG stream in the second directory) of Params: a little-endian
+// TIFF structure, preceded by "Exif" and two zero bytes with WithHeader. False, with
+// Buffer null, when it cannot be made.
+bool IEMakeEXIFBlock(const TIOParamsVals& Params, void*& Buffer, int32_t& Length, bool WithHeader);
+// The JPEG writer's EXIF builder (with the header), and its installation into the
+// input/output engine's builder hook.
+bool IEBuildEXIFBlockForJPEG(TIOParamsVals& Params, void*& Buffer, int32_t& Length);
+void IEInstallEXIFBlockBuilder();
+// An "Exif" APP1 payload into the EXIF fields of Params (HasEXIFData set) and its JPEG
+// thumbnail, turned upright, into the EXIF thumbnail. False, with Params untouched, when
+// the payload is not EXIF; a damaged structure leaves the fields it could not read absent.
+bool IELoadEXIFFromAPP1(const void* Data, int32_t Length, TIOParamsVals& Params);
+// The EXIF fields of the TIFF structure at the stream's position (the thumbnail emptied);
+// the position is restored. Always True.
+bool IELoadEXIFFromTIFF(cl::TStream* Stream, TIOParamsVals& Params);
+// The same for a TIFF-structured camera file, with the narrower of its first two images
+// that are JPEG streams as the thumbnail. Always True.
+bool IELoadEXIFFromRAW(cl::TStream* Stream, TIOParamsVals& Params);
+// Every EXIF and GPS field, the present-tag list, the user comment and the maker note of
+// Source onto Dest (the orientation and resolutions through Dest's setters).
+void IECopyEXIF(const TIOParamsVals& Source, TIOParamsVals& Dest);
 
 // ---------------------------------------------------------------------------------------
 // Maker notes

@@ -230,6 +230,12 @@ bool TIEIPTCInfoList::LoadFromBuffer(const void* Buffer, int32_t Length) {
         for (int64_t i = 0; i + 6 <= len; ++i)
             if (std::memcmp(b + i, k8BIMIPTC, 6) == 0) {
                 pos = i + 6;
+                // A whole resource header (its name padded to an even length, then its
+                // size) is stepped over, so that tag bytes in the size start no dataset.
+                if (pos < len) {
+                    const int64_t name = (1 + b[pos] + 1) & ~int64_t{1};
+                    if (IEInside(len, pos, name + 4)) pos += name + 4;
+                }
                 break;
             }
     }

@@ -85,6 +85,7 @@ std::unique_ptr<TIETIFFEntry> TIETIFFEntry::Clone() const {
     e->Data = Data;
     e->HasBlocks = HasBlocks;
     e->Blocks = Blocks;
+    e->Offset = Offset;
     if (SubIFD) {
         e->SubIFD = std::make_unique<TIETIFFTagList>();
         for (const auto& s : *SubIFD) e->SubIFD->push_back(s->Clone());
@@ -141,6 +142,7 @@ struct TIETIFFHandler::Reader {
             if (length > 4) {
                 if (!ReadBlock(offset, length, e->Data)) continue;  // dropped
                 std::memset(e->Inline, 0, 4);
+                e->Offset = offset;
             } else if (IsSubIFDTag(e->Tag)) {
                 if (Depth + 1 > MaxDepth || offset >= Size || Visited.count(offset)) continue;
                 Visited.insert(offset);
@@ -256,6 +258,26 @@ void TIETIFFHandler::Clear() { FPages.clear(); }
 void TIETIFFHandler::DeletePage(int32_t PageIndex) {
     if (PageIndex < 0 || PageIndex >= GetPagesCount()) return;
     FPages.erase(FPages.begin() + PageIndex);
+}
+
+TIETIFFTagList& TIETIFFHandler::AddPage() {
+    FPages.emplace_back();
+    return FPages.back();
+}
+
+std::unique_ptr<TIETIFFEntry> TIETIFFHandler::MakeEntry(uint16_t Tag, uint16_t Type, uint32_t Count,
+                                                        const std::vector<uint8_t>& Bytes) {
+    auto e = std::make_unique<TIETIFFEntry>();
+    e->Tag = Tag;
+    e->Type = Type;
+    e->Count = Count;
+    std::vector<uint8_t> b = Bytes;
+    b.resize(static_cast<size_t>(e->ValueLength()), 0);
+    if (b.size() <= 4)
+        std::memcpy(e->Inline, b.data(), b.size());
+    else
+        e->Data = std::move(b);
+    return e;
 }
 
 TIETIFFTagList* TIETIFFHandler::GetPage(int32_t PageIndex) {
@@ -527,7 +549,7 @@ private:
             }
             out = Entry(E.Tag, IETIFF_LONG, static_cast<uint32_t>(E.Blocks.size()), 0);
             if (positions.size() <= 4) {
-                std::memcpy(out.data() + 8, positions.data(), positions.size());
+                if (!positions.empty()) std::memcpy(out.data() + 8, positions.data(), positions.size());
             } else {
                 Put32(out.data() + 8, Offset(IEWordAlignStream(S)), Big);
                 S->WriteBuffer(positions.data(), static_cast<int64_t>(positions.size()));

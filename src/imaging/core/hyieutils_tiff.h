@@ -51,6 +51,9 @@ struct TIETIFFEntry {
     std::unique_ptr<TIETIFFTagList> SubIFD;
     bool HasBlocks = false;
     std::vector<std::vector<uint8_t>> Blocks;
+    // Where the out-of-line values stood in the stream read (-1 for inline values and for
+    // entries made in memory); the maker note's offsets count from there.
+    int64_t Offset = -1;
 
     // Count x bytes per value, in 64 bits.
     int64_t ValueLength() const { return static_cast<int64_t>(Count) * IETIFFTypeSize(Type); }
@@ -86,9 +89,17 @@ public:
     void DeletePage(int32_t PageIndex);
 
     int32_t GetPagesCount() const { return static_cast<int32_t>(FPages.size()); }
+    // Appends an empty page (for structures built in memory) and returns it.
+    TIETIFFTagList& AddPage();
+    // An entry of Count values of Type whose bytes (in the structure's byte order) are
+    // Bytes: inline when they take 4 bytes or less.
+    static std::unique_ptr<TIETIFFEntry> MakeEntry(uint16_t Tag, uint16_t Type, uint32_t Count,
+                                                   const std::vector<uint8_t>& Bytes);
     // Null for an index outside the pages.
     TIETIFFTagList* GetPage(int32_t PageIndex);
     bool GetBigEndian() const { return FBigEndian; }
+    // The byte order of a structure built in memory (before any entry is made).
+    void SetBigEndian(bool Value) { FBigEndian = Value; }
     uint16_t GetVersion() const { return FVersion; }
 
     // The entry index, -1 when absent or when PageIndex is outside the pages.

@@ -24,5 +24,8 @@ const uint8_t* IEFindXMPPacket(const void* Data, int32_t Length);
 bool IELoadXMPFromAPP1(const void* Data, int32_t Length, cl::String& Packet);
 // A new APP1 payload (free it with std::free): the identifier, then the packet text.
 void IESaveXMPToAPP1(const cl::String& Packet, void*& Buffer, int32_t& Length);
+// The same with the packet of the per-image parameters (XMPInfo).
+bool IELoadXMPFromAPP1(const void* Data, int32_t Length, TIOParamsVals& Params);
+void IESaveXMPToAPP1(const TIOParamsVals& Params, void*& Buffer, int32_t& Length);
 
 }  // namespace ie

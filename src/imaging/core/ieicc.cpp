@@ -31,6 +31,75 @@ cmsUInt32Number EngineType(int32_t Format) {
     }
 }
 
+// The colour space of a layout's samples (0 for the three-channel layout, which takes any
+// space of three channels).
+cmsColorSpaceSignature LayoutSpace(int32_t Format) {
+    switch (Format) {
+        case IEICC_RGB: case IEICC_BGR: case IEICC_RGB48: case IEICC_RGB48BE: return cmsSigRgbData;
+        case IEICC_CMYKInv: case IEICC_CMYK: return cmsSigCmykData;
+        case IEICC_Lab: return cmsSigLabData;
+        case IEICC_Gray: return cmsSigGrayData;
+        default: return static_cast<cmsColorSpaceSignature>(0);
+    }
+}
+
+bool Takes(cmsHPROFILE Profile, int32_t Format) {
+    const cmsColorSpaceSignature space = cmsGetColorSpace(Profile);
+    if (Format == IEICC_3Channel) return cmsChannelsOf(space) == 3;
+    return space == LayoutSpace(Format);
+}
+
+// A profile of a layout's own space, for pixels whose layout is not the space of the
+// profile they go with: CIE L*a*b* (D50) for Lab pixels, and for grey pixels a grey of the
+// sRGB curve (a grey byte is then the value of the sRGB grey that looks the same). Null
+// for the other layouts.
+cmsHPROFILE StandardProfile(int32_t Format) {
+    if (Format == IEICC_Lab) return cmsCreateLab4Profile(nullptr);
+    if (Format == IEICC_Gray) {
+        const cmsFloat64Number srgb[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
+        cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgb);
+        if (!curve) return nullptr;
+        cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), curve);
+        cmsFreeToneCurve(curve);
+        return grey;
+    }
+    return nullptr;
+}
+
+// The transform from Source's layout InFormat to Dest's layout OutFormat. A layout that is
+// not its profile's space goes through the standard profile of the layout next to it
+// (pixels to the profile's colours, or the profile's colours to the pixels). Null when a
+// layout cannot be served.
+cmsHTRANSFORM MakeTransform(cmsHPROFILE Source, int32_t InFormat, cmsHPROFILE Dest, int32_t OutFormat) {
+    // The engine takes the profiles of a chain alternately from and to the connection
+    // space: a profile whose colours stand between two others appears twice.
+    cmsHPROFILE chain[6];
+    cmsHPROFILE owned[2] = {nullptr, nullptr};
+    int n = 0;
+    bool ok = true;
+    if (!Takes(Source, InFormat)) {
+        owned[0] = StandardProfile(InFormat);
+        ok = owned[0] != nullptr;
+        chain[n++] = owned[0];
+        chain[n++] = Source;
+    }
+    chain[n++] = Source;
+    chain[n++] = Dest;
+    if (ok && !Takes(Dest, OutFormat)) {
+        owned[1] = StandardProfile(OutFormat);
+        ok = owned[1] != nullptr;
+        chain[n++] = Dest;
+        chain[n++] = owned[1];
+    }
+    cmsHTRANSFORM t = nullptr;
+    if (ok)
+        t = cmsCreateMultiprofileTransform(chain, static_cast<cmsUInt32Number>(n), EngineType(InFormat),
+                                           EngineType(OutFormat), INTENT_PERCEPTUAL, cmsFLAGS_HIGHRESPRECALC);
+    for (cmsHPROFILE p : owned)
+        if (p) cmsCloseProfile(p);
+    return t;
+}
+
 // Signed a and b bytes to the engine's offset encoding and back (the same operation).
 void FlipLabAB(uint8_t* P, int32_t Count) {
     for (int32_t i = 0; i < Count; ++i) {
@@ -206,9 +275,8 @@ bool TIEICC::TransformPixels(TIEICC* Dest, int32_t InputFormat, int32_t Count, v
     if (!reuse) {
         FreeTransform();
         if (FProfileHandle && Dest->FProfileHandle)
-            FTransformHandle = cmsCreateTransform(static_cast<cmsHPROFILE>(FProfileHandle), inType,
-                                                  static_cast<cmsHPROFILE>(Dest->FProfileHandle), outType,
-                                                  INTENT_PERCEPTUAL, cmsFLAGS_HIGHRESPRECALC);
+            FTransformHandle = MakeTransform(static_cast<cmsHPROFILE>(FProfileHandle), InputFormat,
+                                             static_cast<cmsHPROFILE>(Dest->FProfileHandle), OutputFormat);
         FInputFormat = InputFormat;
         FOutputFormat = OutputFormat;
         FIntent = Intent;

@@ -70,8 +70,11 @@ public:
     // Dest's, into DestPixels in layout OutputFormat. The transform is cached and reused
     // while the two layouts, Intent and Flags stay the same (the transform itself always
     // uses the perceptual intent and the engine's best precision). The source is never
-    // changed. False, with nothing written, when the transform cannot be made (a profile
-    // missing or closed, a layout that the profile's colour space does not take).
+    // changed. Grey and L*a*b* pixels may go with a profile of another colour space: they
+    // are then grey of the sRGB curve and CIE L*a*b* (D50), converted to or from that
+    // profile's colours. False, with nothing written, when the transform cannot be made (a
+    // profile missing or closed, other layouts that the profile's colour space does not
+    // take).
     bool TransformPixels(TIEICC* Dest, int32_t InputFormat, int32_t Count, void* DestPixels,
                          const void* SourcePixels, int32_t Flags, int32_t Intent, int32_t OutputFormat);
     // Converts the whole bitmap from this profile and its own format to Dest's profile and
