@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "imaging/core/hyieutils_encoders.h"
+#include "imaging/core/hyieutils_exif.h"
 #include "imaging/core/hyieutils_filebuffer.h"
 #include "imaging/core/hyieutils_startup.h"
 #include "imaging/core/ieicc.h"
@@ -65,6 +66,8 @@ void VovozIdIOStaticInit() {
     IETWainLogName.clear();
     IELoadInternet();
     IEConvertColorFunction = &IEConvertColorScanline;
+    // JPEG markers get their EXIF block from the parameters.
+    IEInstallEXIFBlockBuilder();
     IEICCConversionEnabled = false;
     IEIOPlugins.clear();
     IEQuantizerAlgorithm = -1;
