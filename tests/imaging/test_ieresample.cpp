@@ -12,34 +12,18 @@
 
 #include "imaging/processing/ieresample.h"
 #include "imaging_fixture.h"
+#include "processing_fixture.h"
 
 namespace ie {
 namespace {
 
+using test::Bytes;
+using test::FillRandom;
 using test::ImagingTest;
 using test::MakeAt;
 
 // ---------------------------------------------------------------------------------------
 // Helpers
-
-void FillRandom(TIEBitmap& b, uint32_t seed) {
-    std::mt19937 rng(seed);
-    const int64_t used = (static_cast<int64_t>(b.GetWidth()) * b.GetBitCount() + 7) / 8;
-    for (int32_t y = 0; y < b.GetHeight(); ++y) {
-        auto* p = static_cast<uint8_t*>(b.GetScanline(y));
-        for (int64_t i = 0; i < used; ++i) p[i] = static_cast<uint8_t>(rng());
-    }
-}
-
-std::vector<uint8_t> Bytes(TIEBitmap& b) {
-    std::vector<uint8_t> out;
-    const int64_t used = (static_cast<int64_t>(b.GetWidth()) * b.GetBitCount() + 7) / 8;
-    for (int32_t y = 0; y < b.GetHeight(); ++y) {
-        const auto* p = static_cast<const uint8_t*>(b.GetScanline(y));
-        out.insert(out.end(), p, p + used);
-    }
-    return out;
-}
 
 void SetRow(TIEBitmap& b, int32_t y, const std::vector<uint8_t>& v) {
     std::memcpy(b.GetScanline(y), v.data(), v.size());
