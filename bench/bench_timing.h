@@ -18,4 +18,12 @@ double BestSeconds(int Runs, F Work) {
     return best;
 }
 
+// Ours against a peer program's time less its Overhead (the same program only copying the
+// file): 0 when that difference is below a twentieth of the peer's time, too small to
+// tell from the noise (a streaming peer overlaps its work with reading and writing).
+inline double NetRatio(double Ours, double Peer, double Overhead) {
+    const double net = Peer - Overhead;
+    return net < Peer / 20 ? 0.0 : Ours / net;
+}
+
 }  // namespace bench

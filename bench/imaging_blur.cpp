@@ -4,7 +4,8 @@
 // multiples of the peers' (x_convert, x_vips; 0 when the peer is missing) and of the copy
 // (x_memcpy). The peers' times include starting the process and reading and writing PGM
 // files in the run's private folder; the x_..._net counters compare with their time less
-// that of the same program only copying the file.
+// that of the same program only copying the file (0 when that difference is too small to
+// measure).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -92,8 +93,8 @@ void BM_IEGaussianBlur(benchmark::State& state) {
     state.counters["x_vips"] = d.haveVips ? seconds / d.vipsSeconds : 0.0;
     // Against the peers' time less their copy of the same file (the blur alone).
     state.counters["x_convert_net"] =
-        d.haveConvert ? seconds / std::max(d.convertSeconds - d.convertOverhead, 1e-3) : 0.0;
-    state.counters["x_vips_net"] = d.haveVips ? seconds / std::max(d.vipsSeconds - d.vipsOverhead, 1e-3) : 0.0;
+        d.haveConvert ? bench::NetRatio(seconds, d.convertSeconds, d.convertOverhead) : 0.0;
+    state.counters["x_vips_net"] = d.haveVips ? bench::NetRatio(seconds, d.vipsSeconds, d.vipsOverhead) : 0.0;
 }
 BENCHMARK(BM_IEGaussianBlur)->Unit(benchmark::kMillisecond)->UseRealTime();
 

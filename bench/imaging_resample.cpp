@@ -7,7 +7,8 @@
 // peers run with one thread (MAGICK_THREAD_LIMIT=1, VIPS_CONCURRENCY=1) for the one-worker
 // rows and unrestricted for the all-core rows; their times include starting the process and
 // reading and writing PPM files in the run's private folder, and the x_..._net counters
-// compare with their time less that of the same program only copying the file.
+// compare with their time less that of the same program only copying the file (0 when
+// that difference is too small to measure).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -136,7 +137,7 @@ void BM_IEResample(benchmark::State& state) {
     state.counters["x_vips"] = d.vips.present ? seconds / d.vips.seconds[lanczos][all] : 0.0;
     // Against the peers' time less their copy of the same file (the resampling alone).
     auto net = [&](const Peer& p) {
-        return p.present ? seconds / std::max(p.seconds[lanczos][all] - p.overhead, 1e-3) : 0.0;
+        return p.present ? bench::NetRatio(seconds, p.seconds[lanczos][all], p.overhead) : 0.0;
     };
     state.counters["x_convert_net"] = net(d.convert);
     state.counters["x_vips_net"] = net(d.vips);
