@@ -6,7 +6,9 @@
 // peers' (x_convert, x_vips; 0 when the peer is missing) and of the copy (x_memcpy). The
 // peers run with one thread (MAGICK_THREAD_LIMIT=1, VIPS_CONCURRENCY=1) for the one-worker
 // rows and unrestricted for the all-core rows; their times include starting the process and
-// reading and writing PPM files in the run's private folder.
+// reading and writing PPM files in the run's private folder, and the x_..._net counters
+// compare with their time less that of the same program only copying the file (0 when
+// that difference is too small to measure).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "bench_folder.h"
+#include "bench_timing.h"
 #include "imaging/core/hyieutils.h"
 #include "imaging/core/hyieutils_threadpool.h"
 #include "imaging/processing/ieresample.h"
@@ -32,20 +35,10 @@ constexpr size_t kSrcBytes = size_t{kSrcW} * kSrcH * 3;
 std::string In() { return bench::PrivateFolder::Path() + "/in.ppm"; }
 std::string Out() { return bench::PrivateFolder::Path() + "/out.ppm"; }
 
-template <class F>
-double Best(int runs, F f) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    return best;
-}
-
 struct Peer {
     bool present = false;
     double seconds[2][2] = {};  // [lanczos][all cores]
+    double overhead = 0;        // the same program copying the file: start, read, write
 };
 
 struct Pictures {
@@ -77,14 +70,17 @@ struct Pictures {
         }
         ppm.close();
         for (int y = 0; y < kSrcH; ++y) rows.push_back(static_cast<const uint8_t*>(src.GetScanline(y)));
-        memcpySeconds = Best(5, [&] { CopySource(); });
+        memcpySeconds = bench::BestSeconds(5, [&] { CopySource(); });
         convert.present = bench::RunQuiet("test -x /usr/bin/convert");
         vips.present = bench::RunQuiet("test -x /usr/bin/vips");
+        if (convert.present)
+            convert.overhead = bench::BestSeconds(2, [&] { bench::RunQuiet("/usr/bin/convert " + In() + " " + Out()); });
+        if (vips.present) vips.overhead = bench::BestSeconds(2, [&] { bench::RunQuiet("/usr/bin/vips copy " + In() + " " + Out()); });
         for (int lanczos = 0; lanczos < 2; ++lanczos)
             for (int all = 0; all < 2; ++all) {
                 if (convert.present)
-                    convert.seconds[lanczos][all] = Best(2, [&] { RunConvert(lanczos, all); });
-                if (vips.present) vips.seconds[lanczos][all] = Best(2, [&] { RunVips(lanczos, all); });
+                    convert.seconds[lanczos][all] = bench::BestSeconds(2, [&] { RunConvert(lanczos, all); });
+                if (vips.present) vips.seconds[lanczos][all] = bench::BestSeconds(2, [&] { RunVips(lanczos, all); });
             }
     }
 
@@ -134,11 +130,17 @@ void BM_IEResample(benchmark::State& state) {
         d.Resample(f, threads);
         benchmark::ClobberMemory();
     }
-    const double seconds = Best(3, [&] { d.Resample(f, threads); });
+    const double seconds = bench::BestSeconds(3, [&] { d.Resample(f, threads); });
     state.counters["threads"] = threads;
     state.counters["x_memcpy"] = seconds / d.memcpySeconds;
     state.counters["x_convert"] = d.convert.present ? seconds / d.convert.seconds[lanczos][all] : 0.0;
     state.counters["x_vips"] = d.vips.present ? seconds / d.vips.seconds[lanczos][all] : 0.0;
+    // Against the peers' time less their copy of the same file (the resampling alone).
+    auto net = [&](const Peer& p) {
+        return p.present ? bench::NetRatio(seconds, p.seconds[lanczos][all], p.overhead) : 0.0;
+    };
+    state.counters["x_convert_net"] = net(d.convert);
+    state.counters["x_vips_net"] = net(d.vips);
 }
 BENCHMARK(BM_IEResample)
     ->ArgsProduct({{0, 1}, {0, 1}})

@@ -7,20 +7,13 @@
 
 #include "imaging/processing/iecanvas.h"
 #include "imaging_fixture.h"
+#include "processing_fixture.h"
 
 namespace ie {
 namespace {
 
+using test::FillRandom;
 using test::ImagingTest;
-
-void FillRandom(TIEBitmap& b, uint32_t seed) {
-    std::mt19937 rng(seed);
-    const int64_t used = (static_cast<int64_t>(b.GetWidth()) * b.GetBitCount() + 7) / 8;
-    for (int32_t y = 0; y < b.GetHeight(); ++y) {
-        auto* p = static_cast<uint8_t*>(b.GetScanline(y));
-        for (int64_t i = 0; i < used; ++i) p[i] = static_cast<uint8_t>(rng());
-    }
-}
 
 class IECanvasTest : public ImagingTest {};
 

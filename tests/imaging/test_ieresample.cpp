@@ -12,34 +12,18 @@
 
 #include "imaging/processing/ieresample.h"
 #include "imaging_fixture.h"
+#include "processing_fixture.h"
 
 namespace ie {
 namespace {
 
+using test::Bytes;
+using test::FillRandom;
 using test::ImagingTest;
 using test::MakeAt;
 
 // ---------------------------------------------------------------------------------------
 // Helpers
-
-void FillRandom(TIEBitmap& b, uint32_t seed) {
-    std::mt19937 rng(seed);
-    const int64_t used = (static_cast<int64_t>(b.GetWidth()) * b.GetBitCount() + 7) / 8;
-    for (int32_t y = 0; y < b.GetHeight(); ++y) {
-        auto* p = static_cast<uint8_t*>(b.GetScanline(y));
-        for (int64_t i = 0; i < used; ++i) p[i] = static_cast<uint8_t>(rng());
-    }
-}
-
-std::vector<uint8_t> Bytes(TIEBitmap& b) {
-    std::vector<uint8_t> out;
-    const int64_t used = (static_cast<int64_t>(b.GetWidth()) * b.GetBitCount() + 7) / 8;
-    for (int32_t y = 0; y < b.GetHeight(); ++y) {
-        const auto* p = static_cast<const uint8_t*>(b.GetScanline(y));
-        out.insert(out.end(), p, p + used);
-    }
-    return out;
-}
 
 void SetRow(TIEBitmap& b, int32_t y, const std::vector<uint8_t>& v) {
     std::memcpy(b.GetScanline(y), v.data(), v.size());
@@ -235,6 +219,47 @@ TEST_F(IEResampleFilteredTest, FileLocatedPictureUsesOneWorkerAndGivesTheSameRes
     IEResampleFiltered(&mem, &a, rfBSpline, nullptr, nullptr);
     IEResampleFiltered(&file, &b, rfBSpline, nullptr, nullptr);
     EXPECT_EQ(Bytes(a), Bytes(b));
+}
+
+// Pictures whose rows live in a temporary file hand out one row at a time: every resampler
+// gives the result it gives in memory.
+TEST_F(IEResampleFilteredTest, EveryResamplerGivesTheMemoryResultForFilePictures) {
+    struct Case {
+        const char* name;
+        TIEPixelFormat src, dst;
+        void (*run)(TIEBitmap*, TIEBitmap*);
+    };
+    const Case cases[] = {
+        {"nearest", ie24RGB, ie24RGB, [](TIEBitmap* s, TIEBitmap* d) { IEResampleNearest(s, d, nullptr, nullptr); }},
+        {"fast linear", ie24RGB, ie24RGB,
+         [](TIEBitmap* s, TIEBitmap* d) { IEResampleFastLinear24(s, d, nullptr, nullptr); }},
+        {"bicubic area", ie24RGB, ie24RGB,
+         [](TIEBitmap* s, TIEBitmap* d) { IEResampleInterpolated24(s, d, 1, nullptr, nullptr); }},
+        {"projection", ie24RGB, ie1g, [](TIEBitmap* s, TIEBitmap* d) { IEProject24To1Bit(s, d, false, nullptr, nullptr); }},
+        {"1-bit linear", ie1g, ie24RGB, [](TIEBitmap* s, TIEBitmap* d) { IEResample1BitLinear(s, d, nullptr, nullptr); }},
+        {"1-bit kernel", ie1g, ie24RGB, [](TIEBitmap* s, TIEBitmap* d) { IEResample1Bit(s, d, rfBell); }},
+        {"grey kernel", ie8g, ie8g, [](TIEBitmap* s, TIEBitmap* d) { IEResampleGray8(s, d, rfLanczos3); }},
+        {"dispatcher with alpha", ie24RGB, ie24RGB,
+         [](TIEBitmap* s, TIEBitmap* d) { IEResampleBitmap(s, d, rfMitchell, nullptr, nullptr); }},
+    };
+    for (const Case& c : cases)
+        for (auto [sw, sh, dw, dh] : {std::tuple{17, 13, 40, 29}, std::tuple{40, 29, 11, 7}}) {
+            std::vector<uint8_t> results[2];
+            for (TIELocation where : {ieMemory, ieFile}) {
+                TIEBitmap s, d;
+                ASSERT_TRUE(MakeAt(s, where, sw, sh, c.src));
+                ASSERT_TRUE(MakeAt(d, where, dw, dh, c.dst));
+                FillRandom(s, 21);
+                if (c.src == ie24RGB) FillRandom(*s.GetAlphaChannel(), 22);
+                c.run(&s, &d);
+                results[where == ieFile] = Bytes(d);
+                if (d.HasAlphaChannel()) {
+                    const auto a = Bytes(*d.GetAlphaChannel());
+                    results[where == ieFile].insert(results[where == ieFile].end(), a.begin(), a.end());
+                }
+            }
+            EXPECT_EQ(results[1], results[0]) << c.name << " " << sw << "x" << sh;
+        }
 }
 
 // ---------------------------------------------------------------------------------------

@@ -85,6 +85,14 @@ TEST(IEResampleThreads, WorkerFailureReachesTheCaller) {
     EXPECT_THROW(IEResampleKernelRows(p), std::runtime_error);
 }
 
+// A progress handler that raises leaves the resampler while workers may still run: they
+// finish on data that is still alive.
+TEST(IEResampleThreads, ProgressHandlerFailureWaitsForTheWorkers) {
+    const Job k{600, 400, 300, 100, rfLanczos3};
+    std::vector<uint8_t> src(size_t(k.SW) * k.SH * 3, 5);
+    EXPECT_THROW(RunJob(k, 3, 4, src, [](int32_t) { throw std::runtime_error("stop"); }), std::runtime_error);
+}
+
 TEST(IEResampleThreads, DegenerateJobsWriteNothing) {
     std::vector<uint8_t> src(16, 9);
     for (const Job& k : {Job{1, 1, 5, 5, rfTriangle}, Job{0, 4, 5, 5, rfTriangle}, Job{4, 4, 0, 5, rfTriangle},

@@ -15,20 +15,13 @@
 
 #include "imaging/processing/ierotate.h"
 #include "imaging_fixture.h"
+#include "processing_fixture.h"
 
 namespace ie {
 namespace {
 
+using test::FillRandom;
 using test::ImagingTest;
-
-void FillRandom(TIEBitmap& b, uint32_t seed) {
-    std::mt19937 rng(seed);
-    const int64_t used = (static_cast<int64_t>(b.GetWidth()) * b.GetBitCount() + 7) / 8;
-    for (int32_t y = 0; y < b.GetHeight(); ++y) {
-        auto* p = static_cast<uint8_t*>(b.GetScanline(y));
-        for (int64_t i = 0; i < used; ++i) p[i] = static_cast<uint8_t>(rng());
-    }
-}
 
 bool HaveConvert() { return access("/usr/bin/convert", X_OK) == 0; }
 
@@ -416,6 +409,37 @@ TEST_F(IERotateTest, ProgressOfEachEngine) {
         for (size_t i = 1; i < v.size(); ++i) EXPECT_LE(v[i - 1], v[i]) << engine;
         EXPECT_LT(v.back(), 100);
         EXPECT_GE(v.back(), 90);
+    }
+}
+
+// Pictures whose rows live in a temporary file: every engine gives the memory result.
+TEST_F(IERotateTest, FilePicturesGiveTheMemoryResult) {
+    struct Case {
+        const char* name;
+        TIEPixelFormat f;
+        void (*run)(TIEBitmap*);
+    };
+    const Case cases[] = {
+        {"shears", ie24RGB, [](TIEBitmap* b) { IERotateBitmap(b, true, nullptr, 27, CreateRGB(1, 2, 3), nullptr); }},
+        {"grey shears", ie8g, [](TIEBitmap* b) { IERotateShear8(b, true, 9, -61, nullptr, nullptr); }},
+        {"bicubic", ie24RGB, [](TIEBitmap* b) { IERotateInterpolated24(b, 0x123456, 2, 41, nullptr, nullptr); }},
+        {"nearest", ie16g, [](TIEBitmap* b) { IERotateNearest(b, 700, nullptr, 33, nullptr); }},
+        {"1-bit", ie1g, [](TIEBitmap* b) { IERotate1Bit(b, true, 25, nullptr, nullptr); }},
+        {"quarter", ie24RGB, [](TIEBitmap* b) { ASSERT_TRUE(IERotateImage(b, -90, true, 0, 0, nullptr, nullptr)); }},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> results[2];
+        std::pair<int, int> sizes[2];
+        for (TIELocation where : {ieMemory, ieFile}) {
+            TIEBitmap b;
+            ASSERT_TRUE(test::MakeAt(b, where, 19, 11, c.f));
+            FillRandom(b, 5);
+            c.run(&b);
+            sizes[where == ieFile] = {b.GetWidth(), b.GetHeight()};
+            results[where == ieFile] = test::Bytes(b);
+        }
+        EXPECT_EQ(sizes[1], sizes[0]) << c.name;
+        EXPECT_EQ(results[1], results[0]) << c.name;
     }
 }
 

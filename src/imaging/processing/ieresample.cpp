@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -352,6 +353,35 @@ void AreaResample(TIEBitmap* Source, TIEBitmap* Dest, int32_t Mode, double MaxVa
     }
 }
 
+// Area integration of a three-channel format and its one-channel kind; other formats are
+// left alone.
+template <class T>
+void AreaResampleFormats(TIEBitmap* Source, TIEBitmap* Dest, int32_t Mode, TIEPixelFormat Colour, TIEPixelFormat Grey,
+                         const TIEProgressEvent& OnProgress, cl::TObject* Sender) {
+    if (!Usable(Source, Dest)) return;
+    const TIEPixelFormat f = Source->GetPixelFormat();
+    if ((f != Colour && f != Grey) || !PrepareDest(Dest, f)) return;
+    constexpr double max = std::numeric_limits<T>::max();
+    if (f == Colour)
+        AreaResample<T, 3>(Source, Dest, Mode, max, OnProgress, Sender);
+    else
+        AreaResample<T, 1>(Source, Dest, Mode, max, OnProgress, Sender);
+}
+
+// The kernel resampler's parameters for Source into Dest (rows still to be given).
+TResampleParams KernelParams(TIEBitmap* Source, TIEBitmap* Dest, int32_t Channels, TResampleFilter Filter,
+                             int32_t ThreadCount) {
+    TResampleParams p;
+    p.ThreadCount = ThreadCount;
+    p.Channels = Channels;
+    p.SrcWidth = Source->GetWidth();
+    p.SrcHeight = Source->GetHeight();
+    p.DstWidth = Dest->GetWidth();
+    p.DstHeight = Dest->GetHeight();
+    p.Filter = Filter;
+    return p;
+}
+
 void FillFromSinglePixel(TIEBitmap* Source, TIEBitmap* Dest) {
     const TIEPixelFormat f = Source->GetPixelFormat();
     if (f == ie24RGB || f == ie8g) {
@@ -522,24 +552,12 @@ double IECubicInterpolate(int32_t P0, int32_t P1, int32_t P2, double X, int32_t 
 
 void IEResampleInterpolated24(TIEBitmap* Source, TIEBitmap* Dest, int32_t Mode, const TIEProgressEvent& OnProgress,
                               cl::TObject* Sender) {
-    if (!Usable(Source, Dest)) return;
-    const TIEPixelFormat f = Source->GetPixelFormat();
-    if ((f != ie24RGB && f != ie8g) || !PrepareDest(Dest, f)) return;
-    if (f == ie24RGB)
-        AreaResample<uint8_t, 3>(Source, Dest, Mode, 255, OnProgress, Sender);
-    else
-        AreaResample<uint8_t, 1>(Source, Dest, Mode, 255, OnProgress, Sender);
+    AreaResampleFormats<uint8_t>(Source, Dest, Mode, ie24RGB, ie8g, OnProgress, Sender);
 }
 
 void IEResampleInterpolated48(TIEBitmap* Source, TIEBitmap* Dest, int32_t Mode, const TIEProgressEvent& OnProgress,
                               cl::TObject* Sender) {
-    if (!Usable(Source, Dest)) return;
-    const TIEPixelFormat f = Source->GetPixelFormat();
-    if ((f != ieRGB48 && f != ie16g) || !PrepareDest(Dest, f)) return;
-    if (f == ieRGB48)
-        AreaResample<uint16_t, 3>(Source, Dest, Mode, 65535, OnProgress, Sender);
-    else
-        AreaResample<uint16_t, 1>(Source, Dest, Mode, 65535, OnProgress, Sender);
+    AreaResampleFormats<uint16_t>(Source, Dest, Mode, ieRGB48, ie16g, OnProgress, Sender);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -591,14 +609,7 @@ void IEResampleFiltered(TIEBitmap* Source, TIEBitmap* Dest, TResampleFilter Filt
     }
     if (!IEIsKernelFilter(Filter)) return;
 
-    TResampleParams p;
-    p.Channels = 3;
-    p.SrcWidth = src->GetWidth();
-    p.SrcHeight = src->GetHeight();
-    p.DstWidth = Dest->GetWidth();
-    p.DstHeight = Dest->GetHeight();
-    p.Filter = Filter;
-    p.ThreadCount = IEResampleThreadCount(src);
+    TResampleParams p = KernelParams(src, Dest, 3, Filter, IEResampleThreadCount(src));
     // Rows of memory and TBitmap storage are found here, before the workers start: they
     // then only read plain addresses. A file-located bitmap maps one row at a time on its
     // single worker while this thread waits.
@@ -630,14 +641,7 @@ void IEResampleGray8(TIEBitmap* Source, TIEBitmap* Dest, TResampleFilter Filter)
         default: break;
     }
     if (!IEIsKernelFilter(Filter) || !PrepareDest(Dest, ie8g)) return;
-    TResampleParams p;
-    p.Channels = 1;
-    p.ThreadCount = 0;
-    p.SrcWidth = Source->GetWidth();
-    p.SrcHeight = Source->GetHeight();
-    p.DstWidth = Dest->GetWidth();
-    p.DstHeight = Dest->GetHeight();
-    p.Filter = Filter;
+    TResampleParams p = KernelParams(Source, Dest, 1, Filter, 0);
     p.SourceRow = [Source](int32_t r) { return static_cast<const uint8_t*>(Source->GetScanline(r)); };
     p.DestRow = [Dest](int32_t r) { return static_cast<uint8_t*>(Dest->GetScanline(r)); };
     IEResampleKernelRows(p);
@@ -667,14 +671,7 @@ void IEResample1Bit(TIEBitmap* Source, TIEBitmap* Dest, TResampleFilter Filter) 
         if (auto* d = static_cast<uint8_t*>(Dest->GetScanline(pending))) WriteGrey24(d, grey.data(), DW);
         pending = -1;
     };
-    TResampleParams p;
-    p.Channels = 1;
-    p.ThreadCount = 0;
-    p.SrcWidth = SW;
-    p.SrcHeight = Source->GetHeight();
-    p.DstWidth = DW;
-    p.DstHeight = Dest->GetHeight();
-    p.Filter = Filter;
+    TResampleParams p = KernelParams(Source, Dest, 1, Filter, 0);
     p.SourceRow = [&](int32_t r) -> const uint8_t* {
         const auto* b = static_cast<const uint8_t*>(Source->GetScanline(r));
         if (!b) return nullptr;

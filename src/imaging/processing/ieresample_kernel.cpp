@@ -210,9 +210,11 @@ bool IEResampleKernelRows(const TResampleParams& P) {
             const int32_t n = P.ThreadCount;
             const int32_t band = SH / n;
             auto signal = std::make_shared<Signal>();
+            // The workers' objects outlive the pool, whose destructor waits for them when
+            // this function is left by an exception.
+            std::vector<std::unique_ptr<TResampleHorizThread>> threads;
             TIEThreadPool pool;
             int32_t started = 0;
-            std::vector<std::unique_ptr<TResampleHorizThread>> threads;
             for (int32_t t = 0; t < n; ++t) {
                 const int32_t rows = t == n - 1 ? SH - (n - 1) * band : band;
                 if (rows == 0) continue;

@@ -200,8 +200,9 @@ void ShearRotate(TIEBitmap* Bitmap, bool AntiAlias, const uint8_t* bg, double An
     const int64_t t2 = RoundInt(t * (H2 - H - h));
     const int64_t H3 = RoundInt(H2 - 2.0 * h);
     const int64_t W3 = RoundInt(t * H3 + W1 + 1 - 2.0 * t2);
+    // Each buffer is let go once the next shear has read it.
     Pixels b1, b2, b3;
-    if (!b1.Make(W1, H, bpp) || !b2.Make(W1, H3, bpp) || !b3.Make(W3, H3, bpp)) return;
+    if (!b1.Make(W1, H, bpp) || W3 < 1 || H3 < 1) return;
     const double p = 100.0 / static_cast<double>(H + W1 + H3);
     Progress progress(OnProgress, Sender);
 
@@ -215,6 +216,8 @@ void ShearRotate(TIEBitmap* Bitmap, bool AntiAlias, const uint8_t* bg, double An
             [&](int32_t j, const uint8_t* px) { std::memcpy(b1.At(j, D), px, static_cast<size_t>(bpp)); });
         progress(D * p);
     }
+    src = Pixels();
+    if (!b2.Make(W1, H3, bpp)) return;
     b2.FillWith(bg);
     for (int32_t E = 0; E < W1; ++E) {
         const double F = (theta > 0 ? W1 - E : E) * s;
@@ -225,6 +228,8 @@ void ShearRotate(TIEBitmap* Bitmap, bool AntiAlias, const uint8_t* bg, double An
             [&](int32_t j, const uint8_t* px) { std::memcpy(b2.At(E, j), px, static_cast<size_t>(bpp)); });
         progress((H + E) * p);
     }
+    b1 = Pixels();
+    if (!b3.Make(W3, H3, bpp)) return;
     b3.FillWith(bg);
     for (int32_t R = 0; R < H3; ++R) {
         const double F = (theta > 0 ? R : H3 - R) * t;
