@@ -1,6 +1,8 @@
 // Start-up of the processing unit and the dialog parameter set of each component.
+#include "imaging/core/hyieutils_render.h"
 #include "imaging/core/hyieutils_startup.h"
 #include "imaging/processing/ieblur.h"
+#include "imaging/processing/ieresample.h"
 #include "imaging/processing/vovozidproc.h"
 #include "imaging/processing/vovozidproc_utils.h"
 #include "platform/user.h"
@@ -13,9 +15,20 @@ void VovozIdProcStaticInit() {
     IEBuild1BitExpansion();
     IEBuildFilterPresets();
     IEClipboardRawFormat = win::RegisterClipboardFormat("VOVOZID RAW FORMAT");
+    // The core draws filtered pictures and soft shadows through this unit's resamplers.
+    IERenderResamplers.ResampleFiltered = [](TIEBitmap* Source, TIEBitmap* Dest, TResampleFilter Filter) {
+        IEResampleFiltered(Source, Dest, Filter, nullptr, nullptr);
+    };
+    IERenderResamplers.Resample1Bit = &IEResample1Bit;
+    IERenderResamplers.ResampleGray8 = &IEResampleGray8;
+    IERenderResamplers.BoxResample1BitTo24 = &IEBoxResample1BitTo24;
+    IERenderResamplers.GaussianBlurGray = &IEGaussianBlurGray;
 }
 
-void VovozIdProcStaticFinal() { IEFreeFilterPresets(); }
+void VovozIdProcStaticFinal() {
+    IERenderResamplers = TIERenderResamplers{};
+    IEFreeFilterPresets();
+}
 
 void VovozIdProcRegisterStaticHooks() {
     IERegisterStaticHooks(iesuVovozIdProc, VovozIdProcStaticInit, VovozIdProcStaticFinal);
