@@ -603,7 +603,7 @@ void IEWriteBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
                 map[0] = dark;
                 map[1] = light;
             } else {
-                src = IEWorkingCopy(Bitmap, ie1g, holder);
+                src = IEBlackAndWhiteCopy(Bitmap, holder);
             }
         }
         if (!src) {

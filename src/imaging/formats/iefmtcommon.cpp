@@ -97,6 +97,24 @@ TIEBitmap* IEWorkingCopy(TIEBitmap* Source, TIEPixelFormat Format, std::unique_p
     return Holder.get();
 }
 
+TIEBitmap* IEBlackAndWhiteCopy(TIEBitmap* Source, std::unique_ptr<TIEBitmap>& Holder) {
+    if (Source->GetPixelFormat() == ie1g) return Source;
+    const int32_t w = Source->GetWidth(), h = Source->GetHeight();
+    Holder = std::make_unique<TIEBitmap>();
+    if (!Holder->Allocate(w, h, ie1g)) {
+        Holder.reset();
+        return nullptr;
+    }
+    std::vector<uint8_t> row(static_cast<size_t>((w + 7) / 8));
+    for (int32_t y = 0; y < h; ++y) {
+        std::fill(row.begin(), row.end(), 0);
+        for (int32_t x = 0; x < w; ++x)
+            if (IERGBToGray(Source->GetPixelRGB(x, y)) >= 128) row[static_cast<size_t>(x >> 3)] |= static_cast<uint8_t>(0x80 >> (x & 7));
+        std::memcpy(Holder->GetScanline(y), row.data(), row.size());
+    }
+    return Holder.get();
+}
+
 void IEReportRows(TProgressRec& Progress, int32_t Rows, int32_t& Last) {
     const int32_t percent = static_cast<int32_t>(Rows * Progress.Per);
     if (percent == Last) return;

@@ -38,6 +38,10 @@ bool IETwoColorsTo1Bit(TIEBitmap* Source, TIEBitmap* Dest, TRGB& Dark, TRGB& Lig
 // (alpha channel not copied); null when the conversion cannot be made.
 TIEBitmap* IEWorkingCopy(TIEBitmap* Source, TIEPixelFormat Format, std::unique_ptr<TIEBitmap>& Holder);
 
+// Source itself when it is ie1g, else a black-and-white copy in Holder: a pixel is white
+// when its grey level is 128 or more. Null when the copy cannot be allocated.
+TIEBitmap* IEBlackAndWhiteCopy(TIEBitmap* Source, std::unique_ptr<TIEBitmap>& Holder);
+
 // Reports Trunc(Rows x Per) when it differs from Last (Last -1: nothing reported yet).
 void IEReportRows(TProgressRec& Progress, int32_t Rows, int32_t& Last);
 

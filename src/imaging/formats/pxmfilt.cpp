@@ -325,7 +325,7 @@ void IEWritePXMStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         header = "P6 " + comments + size + " 255\n";
     }
     std::unique_ptr<TIEBitmap> holder;
-    TIEBitmap* src = kind == Bits ? IEWorkingCopy(Bitmap, ie1g, holder)
+    TIEBitmap* src = kind == Bits ? IEBlackAndWhiteCopy(Bitmap, holder)
                      : kind == Rgb48 ? Bitmap
                                      : IEWorkingCopy(Bitmap, ie24RGB, holder);
     if (!src) {

@@ -77,7 +77,7 @@ void IEWriteWBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, TProgressRec& Pro
         return;
     }
     std::unique_ptr<TIEBitmap> holder;
-    TIEBitmap* src = IEWorkingCopy(Bitmap, ie1g, holder);
+    TIEBitmap* src = IEBlackAndWhiteCopy(Bitmap, holder);
     if (!src) {
         Progress.Abort();
         return;
