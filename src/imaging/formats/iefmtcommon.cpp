@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imaging/formats/bmpfilt.h"
+#include "imaging/formats/iebmpraw.h"
 #include "imaging/formats/pxmfilt.h"
 #include "imaging/formats/wbmpfilt.h"
 #include "imaging/processing/vovozidproc_helpers.h"
@@ -126,6 +127,7 @@ void IERegisterFormatsCodecs() {
     IEBMPRegisterFormat();
     IEPXMRegisterFormat();
     IEWBMPRegisterFormat();
+    IEBMPRAWRegisterFormat();
 }
 
 }  // namespace ie
