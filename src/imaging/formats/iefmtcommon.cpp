@@ -6,6 +6,7 @@
 
 #include "imaging/formats/bmpfilt.h"
 #include "imaging/formats/iebmpraw.h"
+#include "imaging/formats/pngfilt.h"
 #include "imaging/formats/pxmfilt.h"
 #include "imaging/formats/wbmpfilt.h"
 #include "imaging/processing/vovozidproc_helpers.h"
@@ -128,6 +129,7 @@ void IERegisterFormatsCodecs() {
     IEPXMRegisterFormat();
     IEWBMPRegisterFormat();
     IEBMPRAWRegisterFormat();
+    IEPNGRegisterFormat();
 }
 
 }  // namespace ie
