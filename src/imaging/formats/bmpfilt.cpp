@@ -15,11 +15,6 @@ namespace ie {
 
 namespace {
 
-uint16_t LE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t LE32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 void PutLE16(uint8_t* p, uint32_t v) {
     p[0] = static_cast<uint8_t>(v);
     p[1] = static_cast<uint8_t>(v >> 8);
@@ -227,14 +222,14 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
             Progress.Abort();
             return;
         }
-        fileSize = LE32(fh + 2);
-        pixelOffset = LE32(fh + 10);
+        fileSize = IEGetLE32(fh + 2);
+        pixelOffset = IEGetLE32(fh + 10);
     }
     if (fileSize != 0 && DataSize <= 0) DataSize = fileSize;
 
     uint8_t hs[4];
     if (!IEReadChecked(Stream, Progress, hs, 4)) return;
-    const uint32_t headerSize = LE32(hs);
+    const uint32_t headerSize = IEGetLE32(hs);
     Params.FreeColorMap();
 
     int64_t width = 0, height = 0;
@@ -249,9 +244,9 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
         uint8_t h[8];
         if (!IEReadChecked(Stream, Progress, h, 8)) return;
         Params.BMPVersion = 2;
-        width = LE16(h);
-        height = LE16(h + 2);
-        bits = LE16(h + 6);
+        width = IEGetLE16(h);
+        height = IEGetLE16(h + 2);
+        bits = IEGetLE16(h + 6);
         Params.SetDpiX(IEDefaultDpiX);
         Params.SetDpiY(IEDefaultDpiY);
         if (bits >= 1 && bits <= 8) {
@@ -268,8 +263,8 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
         if (take > 4 && !IEReadChecked(Stream, Progress, h + 4, take - 4)) return;
         if (headerSize > 64) Stream->Seek(static_cast<int64_t>(headerSize) - 64, cl::soCurrent);
         Params.BMPVersion = headerSize == 64 ? 3 : headerSize == 40 ? 1 : 0;
-        width = static_cast<int32_t>(LE32(h + 4));
-        const int32_t rawHeight = static_cast<int32_t>(LE32(h + 8));
+        width = static_cast<int32_t>(IEGetLE32(h + 4));
+        const int32_t rawHeight = static_cast<int32_t>(IEGetLE32(h + 8));
         if (rawHeight == INT_MIN) {
             Progress.Abort();
             return;
@@ -279,12 +274,12 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
             height = -height;
             topRow = static_cast<int32_t>(height - 1);
         }
-        bits = LE16(h + 14);
-        compression = LE32(h + 16);
-        imageSize = LE32(h + 20);
-        Params.SetDpiX(IEPpmToDpi(static_cast<int32_t>(LE32(h + 24)), IEDefaultDpiX));
-        Params.SetDpiY(IEPpmToDpi(static_cast<int32_t>(LE32(h + 28)), IEDefaultDpiY));
-        uint32_t used = LE32(h + 32);
+        bits = IEGetLE16(h + 14);
+        compression = IEGetLE32(h + 16);
+        imageSize = IEGetLE32(h + 20);
+        Params.SetDpiX(IEPpmToDpi(static_cast<int32_t>(IEGetLE32(h + 24)), IEDefaultDpiX));
+        Params.SetDpiY(IEPpmToDpi(static_cast<int32_t>(IEGetLE32(h + 28)), IEDefaultDpiY));
+        uint32_t used = IEGetLE32(h + 32);
         if (used > 256) used = 0;
         if (used == 0 && bits >= 1 && bits <= 8) used = 1u << bits;
         if (used > 0) {
@@ -296,15 +291,15 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
         if (compression == 3) {
             if (headerSize >= 52) {
                 // Headers of 52 bytes and more carry their masks themselves.
-                for (int i = 0; i < 3; ++i) masks[i] = LE32(h + 40 + 4 * i);
+                for (int i = 0; i < 3; ++i) masks[i] = IEGetLE32(h + 40 + 4 * i);
                 if (headerSize >= 56) {
-                    masks[3] = LE32(h + 52);
+                    masks[3] = IEGetLE32(h + 52);
                     headerAlphaMask = true;
                 }
             } else {
                 uint8_t m[12];
                 if (!IEReadChecked(Stream, Progress, m, 12)) return;
-                for (int i = 0; i < 3; ++i) masks[i] = LE32(m + 4 * i);
+                for (int i = 0; i < 3; ++i) masks[i] = IEGetLE32(m + 4 * i);
             }
         }
     }
@@ -442,7 +437,7 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
                 break;
             case 16:
                 for (int32_t x = 0; x < w; ++x) {
-                    const uint32_t px = LE16(src + 2 * x);
+                    const uint32_t px = IEGetLE16(src + 2 * x);
                     row[3 * x] = fields[2].Get(px);
                     row[3 * x + 1] = fields[1].Get(px);
                     row[3 * x + 2] = fields[0].Get(px);
@@ -460,7 +455,7 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
                         if (arow) arow[x] = p[3];
                         if (p[3]) allZero = false;
                     } else {
-                        const uint32_t px = LE32(p);
+                        const uint32_t px = IEGetLE32(p);
                         row[3 * x] = fields[2].Get(px);
                         row[3 * x + 1] = fields[1].Get(px);
                         row[3 * x + 2] = fields[0].Get(px);

@@ -20,7 +20,7 @@ enum SampleType { stByte, stWord, stFloat };
 // run is consumed; integers keep their low bits, floats the value of the first 34 digits.
 class TextScanner {
 public:
-    TextScanner(cl::TStream* S, bool Hex) : FStream(S), FHex(Hex) {}
+    TextScanner(cl::TStream* S, bool Hex) : FReader(S), FHex(Hex) {}
     // False when the data ends before a number starts.
     bool Next(uint64_t& Value, double& Real) {
         int c;
@@ -42,18 +42,9 @@ public:
 private:
     bool Belongs(int c) const { return (c >= '0' && c <= '9') || (FHex && c >= 'A' && c <= 'F'); }
     static int Digit(int c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
-    int Get() {
-        if (FPos == FLen) {
-            FLen = std::max<int64_t>(0, FStream->Read(FBuf, sizeof FBuf));
-            FPos = 0;
-            if (FLen == 0) return -1;
-        }
-        return FBuf[FPos++];
-    }
-    cl::TStream* FStream;
+    int Get() { return FReader.Get(); }
+    TIEByteReader FReader;
     bool FHex;
-    uint8_t FBuf[4096];
-    int64_t FPos = 0, FLen = 0;
 };
 
 void StoreSample(uint8_t* Row, int64_t Index, SampleType Type, bool Bits, uint64_t Value, double Real) {

@@ -6,6 +6,7 @@
 
 #include "imaging/formats/bmpfilt.h"
 #include "imaging/formats/iebmpraw.h"
+#include "imaging/formats/icofilt.h"
 #include "imaging/formats/pngfilt.h"
 #include "imaging/formats/pxmfilt.h"
 #include "imaging/formats/wbmpfilt.h"
@@ -36,6 +37,8 @@ int64_t IEBytesLeft(cl::TStream* Stream) {
     const int64_t left = Stream->Size() - Stream->Position();
     return left > 0 ? left : 0;
 }
+
+int64_t TIEByteReader::Left() { return IEBytesLeft(FStream) + (FLen - FPos); }
 
 int32_t IEPpmToDpi(int64_t PixelsPerMetre, int32_t Default) {
     const double dpi = std::nearbyint(static_cast<double>(PixelsPerMetre) / 100.0 * 2.54);
@@ -130,6 +133,7 @@ void IERegisterFormatsCodecs() {
     IEWBMPRegisterFormat();
     IEBMPRAWRegisterFormat();
     IEPNGRegisterFormat();
+    IEICORegisterFormat();
 }
 
 }  // namespace ie

@@ -13,6 +13,41 @@
 
 namespace ie {
 
+// Little-endian numbers of file headers.
+inline uint16_t IEGetLE16(const uint8_t* P) { return static_cast<uint16_t>(P[0] | (P[1] << 8)); }
+inline uint32_t IEGetLE32(const uint8_t* P) {
+    return static_cast<uint32_t>(P[0]) | (static_cast<uint32_t>(P[1]) << 8) | (static_cast<uint32_t>(P[2]) << 16) |
+           (static_cast<uint32_t>(P[3]) << 24);
+}
+
+// Reads a stream byte by byte through a buffer of its own; Sync puts the stream at the
+// next unread byte.
+class TIEByteReader {
+public:
+    explicit TIEByteReader(cl::TStream* S) : FStream(S) {}
+    // The next byte, -1 at the end.
+    int Get() {
+        if (FPos == FLen) {
+            const int64_t n = FStream->Read(FBuf, sizeof FBuf);
+            FLen = n > 0 ? n : 0;
+            FPos = 0;
+            if (FLen == 0) return -1;
+        }
+        return FBuf[FPos++];
+    }
+    void Sync() {
+        if (FPos < FLen) FStream->Seek(FPos - FLen, cl::soCurrent);
+        FPos = FLen = 0;
+    }
+    // Bytes left: in the buffer and in the stream.
+    int64_t Left();
+
+private:
+    cl::TStream* FStream;
+    uint8_t FBuf[16384];
+    int64_t FPos = 0, FLen = 0;
+};
+
 // Reads exactly Count bytes; False (and the abort flag set) when the stream has fewer.
 bool IEReadChecked(cl::TStream* Stream, TProgressRec& Progress, void* Buffer, int64_t Count);
 // Writes Count bytes; a short write sets the abort flag. Nothing once the flag is set.

@@ -15,34 +15,10 @@ namespace ie {
 
 namespace {
 
-// Reads the stream through a buffer; Sync puts the stream at the next unread byte.
-class ByteReader {
-public:
-    explicit ByteReader(cl::TStream* S) : FStream(S) {}
-    int Get() {
-        if (FPos == FLen) {
-            FLen = std::max<int64_t>(0, FStream->Read(FBuf, sizeof FBuf));
-            FPos = 0;
-            if (FLen == 0) return -1;
-        }
-        return FBuf[FPos++];
-    }
-    void Sync() {
-        if (FPos < FLen) FStream->Seek(FPos - FLen, cl::soCurrent);
-        FPos = FLen = 0;
-    }
-    int64_t Left() { return IEBytesLeft(FStream) + (FLen - FPos); }
-
-private:
-    cl::TStream* FStream;
-    uint8_t FBuf[65536];
-    int64_t FPos = 0, FLen = 0;
-};
-
 bool IsWord(int c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // The next token: letters and digits, or "#" and the comment's trimmed text; "" at the end.
-std::string NextToken(ByteReader& R) {
+std::string NextToken(TIEByteReader& R) {
     int c;
     do {
         c = R.Get();
@@ -82,7 +58,7 @@ struct Header {
     int64_t Width = -1, Height = -1, MaxVal = -1;
 };
 
-bool ReadHeader(ByteReader& R, Header& H, cl::TStringList* Comments, int TokenLimit) {
+bool ReadHeader(TIEByteReader& R, Header& H, cl::TStringList* Comments, int TokenLimit) {
     int field = 0;
     for (int n = 0; n < TokenLimit; ++n) {
         const std::string t = NextToken(R);
@@ -122,7 +98,7 @@ bool IEIsPXMStream(cl::TStream* Stream) {
     const int64_t p = Stream->Position();
     bool ok = false;
     {
-        ByteReader r(Stream);
+        TIEByteReader r(Stream);
         Header h;
         // The probe reads at most 501 tokens; the maxval is not examined.
         int field = 0;
@@ -148,7 +124,7 @@ bool IEIsPXMStream(cl::TStream* Stream) {
 
 void IEReadPXMStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
                      TProgressRec& Progress) {
-    ByteReader r(Stream);
+    TIEByteReader r(Stream);
     cl::TStringList* comments = Params.PXMComments();
     if (comments) comments->Clear();
     Header h;
