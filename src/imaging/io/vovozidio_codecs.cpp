@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/formats/iefmtcommon.h"
+
 namespace ie {
 
 namespace {
@@ -24,6 +26,8 @@ int32_t IEBindBuiltInCodecs() {
     int32_t bound = 0;
     for (const auto& [type, ops] : BuiltInCodecs())
         if (IESetFormatOps(type, ops())) ++bound;
+    // The codecs of the formats folder register their own entries.
+    IERegisterFormatsCodecs();
     return bound;
 }
 
