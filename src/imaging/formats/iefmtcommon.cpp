@@ -51,15 +51,6 @@ uint32_t IEDpiToPpm(int32_t Dpi) {
     return static_cast<uint32_t>(std::nearbyint(Dpi / 2.54 * 100.0));
 }
 
-void IEInvertBitmap(TIEBitmap* Bitmap) {
-    if (Bitmap->GetPixelFormat() != ie1g) return;
-    const int32_t len = Bitmap->GetRowLen();
-    for (int32_t y = 0; y < Bitmap->GetHeight(); ++y) {
-        auto* p = static_cast<uint8_t*>(Bitmap->GetScanline(y));
-        for (int32_t i = 0; i < len; ++i) p[i] = static_cast<uint8_t>(~p[i]);
-    }
-}
-
 bool IETwoColorsTo1Bit(TIEBitmap* Source, TIEBitmap* Dest, TRGB& Dark, TRGB& Light) {
     const int32_t w = Source->GetWidth(), h = Source->GetHeight();
     if (w <= 0 || h <= 0) return false;

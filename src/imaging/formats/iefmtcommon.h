@@ -10,6 +10,7 @@
 #include "classlib/Classes.h"
 #include "imaging/core/hyieutils.h"
 #include "imaging/io/vovozidio_registry.h"
+#include "imaging/processing/vovozidproc_utils.h"
 
 namespace ie {
 
@@ -60,9 +61,6 @@ int64_t IEBytesLeft(cl::TStream* Stream);
 int32_t IEPpmToDpi(int64_t PixelsPerMetre, int32_t Default);
 // Dots per inch to pixels per metre, rounded; 0 for values outside 1 .. 1,000,000.
 uint32_t IEDpiToPpm(int32_t Dpi);
-
-// Flips every bit of an ie1g bitmap (set bits become clear).
-void IEInvertBitmap(TIEBitmap* Bitmap);
 
 // Exactly two distinct colours in Source: Dest becomes an ie1g bitmap of its size whose
 // set bits are the lighter colour; Dark and Light receive the two colours. False (Dest
