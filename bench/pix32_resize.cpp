@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench_folder.h"
+#include "bench_timing.h"
 #include "pix32/Pix32.h"
 #include "pix32/Pix32_Resamplers.h"
 #include "pix32/Pix32_Startup.h"
@@ -51,19 +52,8 @@ struct Pictures {
         // The raw picture for convert: its bytes are blue, green, red, alpha.
         std::ofstream(RawIn(), std::ios::binary).write(reinterpret_cast<const char*>(src.Bits()), kSrcBytes);
         haveConvert = bench::RunQuiet("test -x /usr/bin/convert");
-        memcpySeconds = Best(7, [&] { std::memcpy(copy.data(), src.Bits(), kSrcBytes); });
-        if (haveConvert) convertSeconds = Best(2, [&] { RunConvert(); });
-    }
-
-    template <class F>
-    static double Best(int runs, F f) {
-        double best = 1e30;
-        for (int i = 0; i < runs; ++i) {
-            const auto t0 = std::chrono::steady_clock::now();
-            f();
-            best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        }
-        return best;
+        memcpySeconds = bench::BestSeconds(7, [&] { std::memcpy(copy.data(), src.Bits(), kSrcBytes); });
+        if (haveConvert) convertSeconds = bench::BestSeconds(2, [&] { RunConvert(); });
     }
 
     static void RunConvert() {
@@ -97,7 +87,7 @@ void BM_ResizeLinear(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kSrcBytes));
-    const double seconds = Pictures::Best(3, [&] { d.Resize(); });
+    const double seconds = bench::BestSeconds(3, [&] { d.Resize(); });
     state.counters["x_memcpy"] = seconds / d.memcpySeconds;
     state.counters["x_convert"] = d.haveConvert ? seconds / d.convertSeconds : 0.0;
 }

@@ -414,6 +414,7 @@ const LocaleEntry kLocales[] = {
     {"ja", 0x0411},    {"ko", 0x0412},    {"pl", 0x0415},    {"pt", 0x0416},    {"uk", 0x0422},
     {"tr", 0x041F},    {"cs", 0x0405},    {"nl", 0x0413},    {"sv", 0x041D},    {"fi", 0x040B},
     {"hu", 0x040E},    {"bg", 0x0402},    {"he", 0x040D},    {"ar", 0x0401},    {"th", 0x041E},
+    {"da", 0x0406},    {"fa", 0x0429},
 };
 
 LCID LocaleFromEnvironment() {

@@ -140,7 +140,8 @@ TEST(Locale, FromTheEnvironmentOrTheHook) {
         const char* lang;
         LCID lcid;
     } cases[] = {{"ru_RU.UTF-8", 0x0419}, {"el_GR", 0x0408},  {"zh_TW.Big5", 0x0404}, {"zh_CN.UTF-8", 0x0804},
-                 {"en_GB", 0x0809},       {"C", 0x0409},      {"xx_YY", 0x0409},      {"de_DE@euro", 0x0407}};
+                 {"en_GB", 0x0809},       {"C", 0x0409},      {"xx_YY", 0x0409},      {"de_DE@euro", 0x0407},
+                 {"da_DK.UTF-8", 0x0406}, {"fa_IR", 0x0429}};
     for (const Case& c : cases) {
         setenv("LANG", c.lang, 1);
         EXPECT_EQ(GetUserDefaultLCID(), c.lcid) << c.lang;

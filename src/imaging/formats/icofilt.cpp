@@ -1,0 +1,322 @@
+// Windows icon and cursor files.
+#include "imaging/formats/icofilt.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "imaging/formats/bmpfilt.h"
+#include "imaging/formats/iefmtcommon.h"
+#include "imaging/formats/pngfilt.h"
+
+namespace ie {
+
+namespace {
+
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+bool Probe(cl::TStream* Stream, uint16_t Type) {
+    const int64_t p = Stream->Position();
+    if (Stream->Size() - p < 23) return false;
+    bool ok = false;
+    uint8_t h[6];
+    if (Stream->Read(h, 6) == 6 && IEGetLE16(h) == 0 && IEGetLE16(h + 2) == Type && IEGetLE16(h + 4) != 0) {
+        ok = true;
+        const int count = IEGetLE16(h + 4);
+        for (int i = 0; i < count && ok; ++i) {
+            uint8_t e[16];
+            if (Stream->Read(e, 16) != 16) {
+                ok = false;
+                break;
+            }
+            const int64_t after = Stream->Position() - p;
+            ok = e[3] == 0 && IEGetLE32(e + 8) != 0 && IEGetLE32(e + 12) >= after;
+        }
+    }
+    Stream->Seek(p, cl::soBeginning);
+    return ok;
+}
+
+struct Entry {
+    int32_t Width = 0, Height = 0, Colors = 0, BitCount = 0, HotX = 0, HotY = 0;
+    uint32_t Size = 0, Offset = 0;
+};
+
+void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
+                      TProgressRec& Progress, std::unique_ptr<TIEMask>& AlphaMask, bool IgnoreAlpha, bool Cursor) {
+    const int64_t start = Stream->Position();
+    Entry entry;
+    if (!Params.IsResource) {
+        uint8_t h[6];
+        if (!IEReadChecked(Stream, Progress, h, 6)) return;
+        if (!Cursor && h[0] == 'B' && h[1] == 'M') {
+            Stream->Seek(start, cl::soBeginning);
+            IEReadBMPStream(Stream, Bitmap, Stream->Size() - start, Params, Progress, PreviewOnly, false, AlphaMask,
+                            IgnoreAlpha);
+            return;
+        }
+        const int32_t count = IEGetLE16(h + 4);
+        const int32_t index = Cursor ? Params.CURImageIndex : Params.ICOImageIndex;
+        if (index < 0 || index >= count || int64_t{count} * 16 > IEBytesLeft(Stream)) {
+            Progress.Abort();
+            return;
+        }
+        std::vector<uint8_t> dir(static_cast<size_t>(count) * 16);
+        if (!IEReadChecked(Stream, Progress, dir.data(), static_cast<int64_t>(dir.size()))) return;
+        std::vector<Entry> entries(static_cast<size_t>(count));
+        for (int32_t i = 0; i < count; ++i) {
+            const uint8_t* e = dir.data() + 16 * i;
+            Entry& x = entries[static_cast<size_t>(i)];
+            x.Width = e[0];
+            x.Height = e[1];
+            x.Colors = e[2];
+            x.HotX = IEGetLE16(e + 4);
+            x.HotY = IEGetLE16(e + 6);
+            x.BitCount = Cursor ? 0 : IEGetLE16(e + 6);
+            x.Size = IEGetLE32(e + 8);
+            x.Offset = IEGetLE32(e + 12);
+        }
+        const Entry* chosen = nullptr;
+        if (Cursor) {
+            chosen = &entries[static_cast<size_t>(index)];
+            entry = *chosen;
+            if (entry.Width == 0) entry.Width = 256;
+            if (entry.Height == 0) entry.Height = 256;
+            Params.CURXHotSpot = entry.HotX;
+            Params.CURYHotSpot = entry.HotY;
+        } else {
+            for (auto& s : Params.ICOSizes) s = {0, 0};
+            std::fill(Params.ICOBitCount.begin(), Params.ICOBitCount.end(), 0);
+            int32_t j = 0, n = 0;
+            for (const Entry& x : entries) {
+                if (x.Width == 0 || x.Height == 0) continue;  // 256-pixel entries are passed over
+                if (j < 16) {
+                    Params.ICOSizes[static_cast<size_t>(j)] = {x.Width, x.Height};
+                    Params.ICOBitCount[static_cast<size_t>(j)] =
+                        x.BitCount ? x.BitCount : x.Colors ? IECeilLog2(static_cast<uint32_t>(x.Colors)) : 24;
+                    ++j;
+                }
+                if (n++ == index && !chosen) chosen = &x;
+            }
+            if (!chosen) {
+                Progress.Abort();
+                return;
+            }
+            entry = *chosen;
+        }
+        const int64_t dirEnd = 6 + int64_t{count} * 16;
+        if (entry.Offset < dirEnd || start + entry.Offset + 40 > Stream->Size()) {
+            Progress.Abort();
+            return;
+        }
+        Stream->Seek(start + entry.Offset, cl::soBeginning);
+    } else if (Cursor) {
+        uint8_t hot[4];
+        if (!IEReadChecked(Stream, Progress, hot, 4)) return;
+        Params.CURXHotSpot = IEGetLE16(hot);
+        Params.CURYHotSpot = IEGetLE16(hot + 2);
+    }
+
+    uint8_t bh[40];
+    const int64_t headerAt = Stream->Position();
+    if (!IEReadChecked(Stream, Progress, bh, 40)) return;
+    if (std::memcmp(bh, kPngSignature, 8) == 0) {
+        Stream->Seek(headerAt, cl::soBeginning);
+        IEReadPNGStream(Stream, Bitmap, Params, Progress, PreviewOnly);
+        return;
+    }
+    const uint32_t headerSize = IEGetLE32(bh);
+    const int32_t headerWidth = static_cast<int32_t>(IEGetLE32(bh + 4));
+    const int32_t headerHeight = static_cast<int32_t>(IEGetLE32(bh + 8)) / 2;
+    if (headerSize < 40 || headerSize > 1024) {
+        Progress.Abort();
+        return;
+    }
+    Stream->Seek(headerAt + headerSize, cl::soBeginning);
+    if (Params.IsResource) {
+        Params.SetImageIndex(0);
+        entry.Width = headerWidth;
+        entry.Height = headerHeight;
+    }
+    Params.SetDpiX(IEPpmToDpi(static_cast<int32_t>(IEGetLE32(bh + 24)), IEDefaultDpiX));
+    Params.SetDpiY(IEPpmToDpi(static_cast<int32_t>(IEGetLE32(bh + 28)), IEDefaultDpiY));
+
+    int32_t bits = IEGetLE16(bh + 14);
+    if (bits == 0) bits = entry.BitCount;
+    if (bits == 0 && entry.Colors) bits = IECeilLog2(static_cast<uint32_t>(entry.Colors));
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) {
+        Progress.Abort();
+        return;
+    }
+    if (Cursor) {
+        Params.BitsPerSample = bits;
+        Params.SamplesPerPixel = 1;
+    } else if (bits > 8) {
+        Params.BitsPerSample = 8;
+        Params.SamplesPerPixel = bits == 32 ? 4 : 3;
+    } else {
+        Params.BitsPerSample = bits;
+        Params.SamplesPerPixel = 1;
+    }
+
+    int32_t w = entry.Width ? entry.Width : headerWidth;
+    int32_t h = entry.Height ? entry.Height : headerHeight;
+    if (headerWidth > 0 && entry.Width != headerWidth && headerWidth < 2048 && headerHeight > 0 && headerHeight < 2048) {
+        w = headerWidth;
+        h = headerHeight;
+    }
+    if (w <= 0 || h <= 0 || w > 4096 || h > 4096) {
+        Progress.Abort();
+        return;
+    }
+    const int64_t rowLen = IEBitmapRowLen(w, bits, 32);
+    const int64_t maskRowLen = IEBitmapRowLen(w, 1, 32);
+
+    // The palette: the header's colours used, else every colour of the depth.
+    Params.FreeColorMap();
+    TRGB lookup[256] = {};
+    if (bits <= 8) {
+        int32_t n = 1 << bits;
+        const uint32_t used = IEGetLE32(bh + 32);
+        if (Cursor && entry.Colors) n = entry.Colors == 255 ? 256 : std::min(entry.Colors, n);
+        if (used > 0 && used < static_cast<uint32_t>(n)) n = static_cast<int32_t>(used);
+        std::vector<uint8_t> raw(static_cast<size_t>(n) * 4);
+        if (!IEReadChecked(Stream, Progress, raw.data(), static_cast<int64_t>(raw.size()))) return;
+        TRGB* map = Params.AllocColorMap(n);
+        for (int32_t i = 0; i < n; ++i) lookup[i] = map[i] = TRGB{raw[4 * i], raw[4 * i + 1], raw[4 * i + 2]};
+    }
+    Params.Width = Params.OriginalWidth = w;
+    Params.Height = Params.OriginalHeight = h;
+    if (PreviewOnly) return;
+
+    // Colour rows must be there; the transparency mask may be missing.
+    if (rowLen * h > IEBytesLeft(Stream)) {
+        Progress.Abort();
+        return;
+    }
+    std::vector<uint8_t> colour(static_cast<size_t>(rowLen * h));
+    if (!IEReadChecked(Stream, Progress, colour.data(), rowLen * h)) return;
+    std::vector<uint8_t> andMask;
+    if (maskRowLen * h <= IEBytesLeft(Stream)) {
+        andMask.resize(static_cast<size_t>(maskRowLen * h));
+        IEReadChecked(Stream, Progress, andMask.data(), maskRowLen * h);
+    }
+    auto transparent = [&](int32_t x, int32_t fileRow) {
+        return !andMask.empty() && (andMask[static_cast<size_t>(fileRow * maskRowLen + x / 8)] & (0x80 >> (x & 7))) != 0;
+    };
+
+    const bool native = !Cursor && Params.NativePixelFormat;
+    const TIEPixelFormat format = bits == 1 ? ie1g : native && bits <= 8 ? ie8p : ie24RGB;
+    if (!Bitmap->Allocate(w, h, format)) {
+        Progress.Abort();
+        return;
+    }
+    if (format == ie8p) {
+        for (int i = 0; i < 256; ++i) Bitmap->SetPaletteEntry(i, lookup[i]);
+        Bitmap->PaletteUsed = 1 << bits;
+    }
+    const bool wantAlpha = !IgnoreAlpha;
+    if (wantAlpha) {
+        if (!AlphaMask) AlphaMask = std::make_unique<TIEMask>();
+        AlphaMask->Allocate(w, h, 8);
+        AlphaMask->Fill(255);
+    }
+    const TRGB background = Cursor ? Params.CURBackground : Params.ICOBackground;
+    const bool onWhite = background == TRGB{255, 255, 255};
+    bool allZero = true;
+    if (bits == 32)
+        for (int32_t k = 0; k < h && allZero; ++k)
+            for (int32_t x = 0; x < w; ++x)
+                if (colour[static_cast<size_t>(k * rowLen + 4 * x + 3)]) {
+                    allZero = false;
+                    break;
+                }
+    Progress.Per = 100.0 / h;
+    int32_t last = -1;
+    for (int32_t k = 0; k < h; ++k) {
+        IEReportRows(Progress, k, last);
+        const int32_t y = h - 1 - k;  // rows are stored bottom-up
+        auto* row = static_cast<uint8_t*>(Bitmap->GetScanline(y));
+        auto* a = wantAlpha ? static_cast<uint8_t*>(AlphaMask->GetScanline(y)) : nullptr;
+        const uint8_t* src = colour.data() + k * rowLen;
+        for (int32_t x = 0; x < w; ++x) {
+            const bool clear = transparent(x, k);
+            switch (bits) {
+                case 1: {
+                    uint8_t bit = (src[x >> 3] >> (7 - (x & 7))) & 1;
+                    if (clear && onWhite) bit ^= 1;
+                    if (bit)
+                        row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+                    else
+                        row[x >> 3] &= static_cast<uint8_t>(~(0x80 >> (x & 7)));
+                    if (a && clear) a[x] = 0;
+                    break;
+                }
+                case 4:
+                case 8: {
+                    const uint8_t idx = bits == 8 ? src[x] : (x & 1 ? src[x / 2] & 0x0F : src[x / 2] >> 4);
+                    if (format == ie8p)
+                        row[x] = idx;
+                    else
+                        reinterpret_cast<TRGB*>(row)[x] = clear ? background : lookup[idx];
+                    if (a && clear) a[x] = 0;
+                    break;
+                }
+                case 24:
+                    std::memcpy(row + 3 * x, src + 3 * x, 3);
+                    if (a && clear) a[x] = 0;
+                    break;
+                default:
+                    std::memcpy(row + 3 * x, src + 4 * x, 3);
+                    if (a) a[x] = allZero ? (clear ? 0 : 255) : src[4 * x + 3];
+                    break;
+            }
+        }
+    }
+    if (wantAlpha) {
+        AlphaMask->SyncFull();
+        AlphaMask->SyncRect();
+        if (!Cursor && AlphaMask->Full) AlphaMask.reset();
+    }
+}
+
+void ReadICO(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+             TIEReadContext& Context) {
+    // The component always takes an icon's transparency (IgnoreAlpha is the BMP switch).
+    IEReadICOStream(Stream, Bitmap, Params, Context.PreviewOnly, Progress, Context.AlphaMask, false);
+    Context.ImageCount = -1;
+}
+
+void ReadCUR(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+             TIEReadContext& Context) {
+    IEReadCURStream(Stream, Bitmap, Params, Context.PreviewOnly, Progress, Context.AlphaMask, false);
+    Context.ImageCount = -1;
+}
+
+}  // namespace
+
+bool IEIsICOStream(cl::TStream* Stream) { return Probe(Stream, 1); }
+bool IEIsCURStream(cl::TStream* Stream) { return Probe(Stream, 2); }
+
+void IEReadICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
+                     TProgressRec& Progress, std::unique_ptr<TIEMask>& AlphaMask, bool IgnoreAlpha) {
+    ReadIconOrCursor(Stream, Bitmap, Params, PreviewOnly, Progress, AlphaMask, IgnoreAlpha, false);
+}
+
+void IEReadCURStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
+                     TProgressRec& Progress, std::unique_ptr<TIEMask>& AlphaMask, bool IgnoreAlpha) {
+    ReadIconOrCursor(Stream, Bitmap, Params, PreviewOnly, Progress, AlphaMask, IgnoreAlpha, true);
+}
+
+void IEICORegisterFormat() {
+    TIEFormatOps ico;
+    ico.Probe = &IEIsICOStream;
+    ico.Read = &ReadICO;
+    IESetFormatOps(ioICO, ico);
+    TIEFormatOps cur;
+    cur.Probe = &IEIsCURStream;
+    cur.Read = &ReadCUR;
+    IESetFormatOps(ioCUR, cur);
+}
+
+}  // namespace ie

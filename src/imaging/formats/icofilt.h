@@ -1,0 +1,34 @@
+// Windows icon and cursor files: readers of one image of the directory (with its
+// transparency as an alpha mask) and the content probes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "classlib/Classes.h"
+#include "imaging/core/hyieutils.h"
+#include "imaging/io/vovozidio_params.h"
+#include "imaging/io/vovozidio_registry.h"
+
+namespace ie {
+
+// At least 23 bytes, a header of the type (1 icon, 2 cursor) with a non-zero count and
+// directory entries that look sound; the position is restored.
+bool IEIsICOStream(cl::TStream* Stream);
+bool IEIsCURStream(cl::TStream* Stream);
+
+// Read image Params.ICOImageIndex (entries of a zero size byte passed over) or
+// Params.CURImageIndex of the directory; images stored as PNG go to the PNG reader, a
+// stream that is a BMP file (icons) to the BMP reader. Unless IgnoreAlpha the
+// transparency comes back in AlphaMask (icons: reset when fully opaque). An index outside
+// the directory, a bit count that cannot be found or is unknown, entries pointing outside
+// the stream and data that ends early set the abort flag.
+void IEReadICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
+                     TProgressRec& Progress, std::unique_ptr<TIEMask>& AlphaMask, bool IgnoreAlpha);
+void IEReadCURStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
+                     TProgressRec& Progress, std::unique_ptr<TIEMask>& AlphaMask, bool IgnoreAlpha);
+
+// The engine's entries of the two formats (ioICO, ioCUR), readers and probes.
+void IEICORegisterFormat();
+
+}  // namespace ie

@@ -1,0 +1,82 @@
+// Start-up and shutdown of the input/output unit, the colour hook and the debug log.
+#include <fstream>
+
+#include "imaging/io/vovozidio_colors.h"
+#include "imaging/processing/neurquant.h"
+#include "imaging_fixture.h"
+#include "vovozidio_testcodec.h"
+
+namespace ie::test {
+namespace {
+
+TEST(IOStartup, SettingsAfterStartAndShutdown) {
+    IEQuantizerAlgorithm = 1;
+    IEQuantizerQuality = 50;
+    IERelativeStreamPositions = true;
+    IEICCConversionEnabled = true;
+    IEMetafileRasterLimit = 5;
+    VovozIdIOStaticInit();
+    EXPECT_EQ(IEFormatCount(), 25);
+    EXPECT_EQ(IEMetafileRasterLimit, 8000);
+    EXPECT_TRUE(IECMYKProfileEnabled);
+    EXPECT_FALSE(IEICCConversionEnabled);
+    EXPECT_FALSE(IERelativeStreamPositions);
+    EXPECT_EQ(IEQuantizerAlgorithm, -1);
+    EXPECT_EQ(IEQuantizerQuality, -1);
+    EXPECT_EQ(IEConvertColorFunction, &IEConvertColorScanline);
+    // A plug-in's format leaves with the shutdown and its library is released.
+    static int released = 0;
+    RegisterTestFormat();
+    IEIOPlugins.push_back(TIEIOPlugin{nullptr, ioTestFormat, [](TIEIOPlugin&) { ++released; }, "test"});
+    VovozIdIOStaticFinal();
+    EXPECT_EQ(IEFormatCount(), 0);
+    EXPECT_EQ(released, 1);
+    EXPECT_TRUE(IEIOPlugins.empty());
+}
+
+TEST(IOStartup, TheLibraryStartRunsTheUnitAtItsPlace) {
+    if (IELibraryStarted()) GTEST_SKIP() << "the library was left started";
+    VovozIdIORegisterHooks();
+    IELibraryStaticInit();
+    EXPECT_EQ(IEFormatCount(), 25);
+    IELibraryStaticFinal();
+    EXPECT_EQ(IEFormatCount(), 0);
+    IERegisterStaticHooks(iesuVovozIdIO, nullptr, nullptr);
+}
+
+TEST(IOStartup, ColourHookSwapsAndCopiesWithoutProfiles) {
+    VovozIdIOStaticInit();
+    TIOParamsVals params(nullptr);
+    uint8_t rgb[6] = {10, 20, 30, 40, 50, 60}, out[6] = {};
+    IEConvertColorFunction(rgb, iecsRGB, out, &params, 2, iecdBGR);
+    EXPECT_EQ(std::vector<uint8_t>(out, out + 6), (std::vector<uint8_t>{30, 20, 10, 60, 50, 40}));
+    IEConvertColorFunction(rgb, iecsBGR, out, nullptr, 2, iecdBGR);
+    EXPECT_EQ(std::vector<uint8_t>(out, out + 6), std::vector<uint8_t>(rgb, rgb + 6));
+    VovozIdIOStaticFinal();
+}
+
+class DebugLogTest : public ImagingTest {};
+
+TEST_F(DebugLogTest, AppendsLinesOnlyWhenNamedAndPresent) {
+    IEDebugLogName.clear();
+    EXPECT_NO_THROW(IEDebugLog("nothing"));
+    const std::string name = folder_ + "/debug.log";
+    IEDebugLogName = name;
+    EXPECT_THROW(IEDebugLog("no file yet"), cl::EInOutError);
+    std::ofstream(name).close();
+    IEDebugLog("first");
+    IEDebugLog("second");
+    std::ifstream in(name);
+    std::string a, b, c;
+    std::getline(in, a);
+    std::getline(in, b);
+    EXPECT_FALSE(std::getline(in, c));
+    EXPECT_NE(a.find(" : first"), std::string::npos) << a;
+    EXPECT_NE(b.find(" : second"), std::string::npos) << b;
+    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(a[0])));
+    VovozIdIOStaticFinal();  // closes the log
+    IEDebugLogName.clear();
+}
+
+}  // namespace
+}  // namespace ie::test

@@ -1,0 +1,18 @@
+// lumetra-image: the imaging library's input/output engine from the command line.
+//   lumetra-image info FILE
+//   lumetra-image convert IN OUT [--page N] [--quality Q] [--type EXT]
+// Errors name the file and the reason and end with a non-zero status; OUT is written
+// under a temporary name beside it and renamed only when complete.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace lumetra_image {
+
+// Runs the tool on Args (without the program name); messages go to Out and Err. The
+// imaging library must have been started. Returns the exit status.
+int Run(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err);
+
+}  // namespace lumetra_image
