@@ -83,7 +83,7 @@ TEST_F(ToolTest, ErrorsNameTheFileAndLeaveNoOutput) {
         {{"info", P("missing.ltst")}, 1, P("missing.ltst") + ": no such file"},
         {{"info", P("junk.bin")}, 1, P("junk.bin") + ": unrecognised image format"},
         {{"convert", P("broken.ltst"), P("o.ltst")}, 1, P("broken.ltst") + ": the image data"},
-        {{"convert", P("in.bin"), P("o.png")}, 2, P("o.png") + ": no writer for \"png\""},
+        {{"convert", P("in.bin"), P("o.gif")}, 2, P("o.gif") + ": no writer for \"gif\""},
         {{"convert", P("in.bin"), P("o")}, 2, P("o") + ": no writer for a name without extension"},
         {{"convert", P("in.bin"), P("nodir/o.ltst")}, 1, P("nodir/o.ltst") + ": cannot write"},
         {{"convert", P("in.bin"), P("o.ltst"), "--page"}, 2, "bad option \"--page\""},

@@ -118,7 +118,7 @@ TEST_F(RegistryTest, DetectionOfFirstBytes) {
         {"BMP fixture", ReadFile("tiny.bmp"), ioBMP},
         {"PCX fixture", ReadFile("tiny.pcx"), ioPCX},
         {"AVI fixture", ReadFile("tiny.avi"), ioAVI},
-        {"PNG fixture without a PNG codec", ReadFile("tiny.png"), 0},
+        {"PNG fixture", ReadFile("tiny.png"), ioPNG},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <stdexcept>
+#include <vector>
 
 #include "imaging/io/vovozidio_thread.h"
 
@@ -33,6 +35,25 @@ TEST(IEIOThreads, OperationsRunOneAtATimeAndWaitReturnsWhenAllEnd) {
         EXPECT_EQ(done.load(), 6);
     }
     EXPECT_EQ(most.load(), 1);
+}
+
+TEST(IEIOThreads, OperationsRunInTheOrderTheyWereStarted) {
+    // Each operation is a thread of its own; the later ones must still wait their turn
+    // (two loads into one bitmap must leave the second picture).
+    std::vector<int> order;
+    std::mutex orderLock;
+    TIEIOThreadRunner runner;
+    for (int i = 0; i < 40; ++i)
+        runner.Start(
+            [&, i] {
+                std::lock_guard<std::mutex> lock(orderLock);
+                order.push_back(i);
+            },
+            nullptr);
+    runner.Wait({});
+    std::vector<int> expected(40);
+    for (int i = 0; i < 40; ++i) expected[static_cast<size_t>(i)] = i;
+    EXPECT_EQ(order, expected);
 }
 
 TEST(IEIOThreads, WorkerThreadsAreKnown) {

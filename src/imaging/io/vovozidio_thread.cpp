@@ -15,24 +15,26 @@ void TIEIOThreadRunner::Start(std::function<void()> Fn, std::function<void()> On
     std::shared_ptr<State> state = FState;
     auto record = std::make_unique<TIEIOThread>();
     TIEIOThread* rec = record.get();
+    uint64_t ticket = 0;
     {
         std::lock_guard<std::mutex> lock(state->Lock);
         state->ThreadList.push_back(std::move(record));
+        ticket = state->NextTicket++;
     }
-    std::thread([state, rec, fn = std::move(Fn), onError = std::move(OnError)] {
+    std::thread([state, rec, ticket, fn = std::move(Fn), onError = std::move(OnError)] {
         {
-            std::lock_guard<std::mutex> lock(state->Lock);
+            std::unique_lock<std::mutex> lock(state->Lock);
             rec->ThreadId = std::this_thread::get_id();
+            state->TurnChanged.wait(lock, [&] { return state->Serving == ticket; });
         }
-        {
-            std::lock_guard<std::mutex> serial(state->Serial);
-            try {
-                fn();
-            } catch (...) {
-                if (onError) onError();
-            }
+        try {
+            fn();
+        } catch (...) {
+            if (onError) onError();
         }
         std::lock_guard<std::mutex> lock(state->Lock);
+        ++state->Serving;
+        state->TurnChanged.notify_all();
         for (auto it = state->ThreadList.begin(); it != state->ThreadList.end(); ++it)
             if (it->get() == rec) {
                 state->ThreadList.erase(it);

@@ -58,7 +58,11 @@ private:
         std::mutex Lock;
         std::condition_variable Changed;  // a thread ended, or work was handed over
         std::vector<std::unique_ptr<TIEIOThread>> ThreadList;
-        std::mutex Serial;
+        // Operations run one at a time in the order they were started: each takes a ticket
+        // and runs when it is served.
+        uint64_t NextTicket = 0;
+        uint64_t Serving = 0;
+        std::condition_variable TurnChanged;
         std::thread::id OwnerThread;
         std::deque<SyncItem*> SyncQueue;
     };
