@@ -1,9 +1,6 @@
 // The palette dialog on a real X screen (SDL backend under Xvfb): the cells are painted in
 // their colours, and pointing at one and clicking it chooses that colour.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -12,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "../common/child_process.h"
 #include "../common/private_dir.h"
 #include "../common/xvfb_util.h"
 
@@ -27,48 +25,17 @@ std::string ReadAll(const std::string& path) {
 }
 
 // The probe with its stdout in a file of the test's private folder.
-class Probe {
-public:
-    Probe(const std::string& display, const std::string& dir, const std::string& out) {
-        pid_ = fork();
-        if (pid_ == 0) {
-            setenv("DISPLAY", display.c_str(), 1);
-            setenv("LUMETRA_DISPLAY", "sdl", 1);
-            setenv("LUMETRA_CLOCK", "real", 1);
-            setenv("TMPDIR", dir.c_str(), 1);
-            setenv("SDL_AUDIODRIVER", "dummy", 1);
-            unsetenv("LUMETRA_INPUT");
-            unsetenv("WAYLAND_DISPLAY");
-            if (FILE* f = std::fopen(out.c_str(), "w")) dup2(fileno(f), 1);
-            execl(IE_PALETTE_DIALOG_PROBE, IE_PALETTE_DIALOG_PROBE, nullptr);
-            _exit(127);
-        }
-    }
-    ~Probe() {
-        if (pid_ > 0 && !ended_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool WaitEnd(int ms) {
-        auto end = Clock::now() + std::chrono::milliseconds(ms);
-        do {
-            if (waitpid(pid_, &status_, WNOHANG) == pid_) {
-                ended_ = true;
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        } while (Clock::now() < end);
-        return false;
-    }
-    bool ExitedWith(int code) const { return ended_ && WIFEXITED(status_) && WEXITSTATUS(status_) == code; }
-    int Status() const { return status_; }
-
-private:
-    pid_t pid_ = -1;
-    bool ended_ = false;
-    int status_ = 0;
-};
+lumetra_test::Program StartProbe(const std::string& display, const std::string& dir, const std::string& out) {
+    return lumetra_test::Program({IE_PALETTE_DIALOG_PROBE},
+                                 {{"DISPLAY", display},
+                                  {"LUMETRA_DISPLAY", "sdl"},
+                                  {"LUMETRA_CLOCK", "real"},
+                                  {"TMPDIR", dir},
+                                  {"SDL_AUDIODRIVER", "dummy"},
+                                  {"LUMETRA_INPUT", ""},
+                                  {"WAYLAND_DISPLAY", ""}},
+                                 "", out);
+}
 
 uint32_t Entry(int i) { return (uint32_t(i) << 16) | (uint32_t(255 - i) << 8) | uint32_t(i ^ 0x55); }
 
@@ -87,7 +54,7 @@ TEST(PaletteDialogOnX, CellsArePaintedAndAClickChooses) {
     lumetra_test::XServer x;
     ASSERT_TRUE(x.Start(640, 480));
     const std::string out = dir / "stdout.txt";
-    Probe p(x.Display(), dir.Path().string(), out);
+    lumetra_test::Program p = StartProbe(x.Display(), dir.Path().string(), out);
     // Wait for the cells: every entry's colour somewhere on the screen, one cell apart.
     int x0 = 0, y0 = 0, x37 = 0, y37 = 0;
     bool painted = false;

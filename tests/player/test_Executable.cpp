@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "../common/child_process.h"
 #include "../common/private_dir.h"
 #include "../common/xvfb_util.h"
 
@@ -25,6 +26,7 @@
 
 namespace fs = std::filesystem;
 using lumetra_test::PrivateDir;
+using lumetra_test::Program;
 using lumetra_test::XServer;
 using lumetra_test::XwdImage;
 using Clock = std::chrono::steady_clock;
@@ -59,62 +61,6 @@ char ColourAt(const std::string& file, int x, int y) {
     return Classify(static_cast<uint32_t>((r << 16) | (g << 8) | b));
 }
 
-
-// The program started with its own environment on top of the test's; stderr goes to a
-// file when one is named.
-class Program {
-public:
-    Program(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-            const std::string& stderrFile = "") {
-        pid_ = fork();
-        if (pid_ == 0) {
-            for (const auto& [k, v] : env) {
-                if (v.empty())
-                    unsetenv(k.c_str());
-                else
-                    setenv(k.c_str(), v.c_str(), 1);
-            }
-            if (!stderrFile.empty()) {
-                if (FILE* f = std::fopen(stderrFile.c_str(), "w")) dup2(fileno(f), 2);
-            }
-            std::vector<char*> argv;
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-    }
-    ~Program() {
-        if (pid_ > 0 && !ended_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    pid_t Pid() const { return pid_; }
-    bool Signal(int signo) const { return pid_ > 0 && !ended_ && kill(pid_, signo) == 0; }
-    // Waits up to `ms` for the end; true when it ended (its status then in Status()).
-    bool WaitEnd(int ms) {
-        if (ended_) return true;
-        auto end = Clock::now() + std::chrono::milliseconds(ms);
-        do {
-            if (waitpid(pid_, &status_, WNOHANG) == pid_) {
-                ended_ = true;
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        } while (Clock::now() < end);
-        return false;
-    }
-    bool Running() { return !WaitEnd(0); }
-    int Status() const { return status_; }
-    bool ExitedWith(int code) const { return ended_ && WIFEXITED(status_) && WEXITSTATUS(status_) == code; }
-    bool KilledBy(int signo) const { return ended_ && WIFSIGNALED(status_) && WTERMSIG(status_) == signo; }
-
-private:
-    pid_t pid_ = -1;
-    bool ended_ = false;
-    int status_ = 0;
-};
 
 std::string Describe(int status) {
     if (WIFEXITED(status)) return "exit " + std::to_string(WEXITSTATUS(status));
