@@ -12,22 +12,6 @@ using namespace win;
 
 namespace {
 
-template <class C, class E>
-TPropInfo EnumProp(const String& name, const String& typeName, E (C::*get)() const, void (C::*set)(E), E def,
-                   std::vector<String> names) {
-    TPropInfo p = OrdProp<C, E>(name, tkEnumeration, typeName, get, set, static_cast<int64_t>(def));
-    p.EnumNames = std::move(names);
-    return p;
-}
-
-template <class C, class S>
-TPropInfo SetProp(const String& name, const String& typeName, S (C::*get)() const, void (C::*set)(S), S def,
-                  std::vector<String> names) {
-    TPropInfo p = OrdProp<C, S>(name, tkSet, typeName, get, set, static_cast<int64_t>(def));
-    p.EnumNames = std::move(names);
-    return p;
-}
-
 POINT MousePos(const TMessage& m) { return POINT{GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)}; }
 
 }  // namespace

@@ -116,6 +116,29 @@ TPropInfo BoolField(const String& name, bool C::*field, bool def = false) {
     return p;
 }
 
+// A published enumeration, or a set (bit I stands for Names[I]), over a getter and setter.
+template <class C, class E>
+TPropInfo EnumProp(const String& name, const String& typeName, E (C::*get)() const, void (C::*set)(E), E def,
+                   std::vector<String> names) {
+    TPropInfo p = OrdProp<C, E>(name, tkEnumeration, typeName, get, set, static_cast<int64_t>(def));
+    p.EnumNames = std::move(names);
+    return p;
+}
+
+template <class C, class S>
+TPropInfo SetProp(const String& name, const String& typeName, S (C::*get)() const, void (C::*set)(S), S def,
+                  std::vector<String> names) {
+    TPropInfo p = OrdProp<C, S>(name, tkSet, typeName, get, set, static_cast<int64_t>(def));
+    p.EnumNames = std::move(names);
+    return p;
+}
+
+// A published TColor (Graphics.h: a 32-bit integer) over a getter and setter.
+template <class C>
+TPropInfo ColorProp(const String& name, int32_t (C::*get)() const, void (C::*set)(int32_t), int32_t def) {
+    return OrdProp<C, int32_t>(name, tkInteger, "TColor", get, set, def);
+}
+
 template <class C>
 TPropInfo FloatProp(const String& name, const String& typeName, double (C::*get)() const, void (C::*set)(double)) {
     TPropInfo p;
@@ -124,6 +147,18 @@ TPropInfo FloatProp(const String& name, const String& typeName, double (C::*get)
     p.TypeName = typeName;
     p.GetFloat = [get](const TObject* o) { return (static_cast<const C*>(o)->*get)(); };
     if (set) p.SetFloat = [set](TObject* o, double v) { (static_cast<C*>(o)->*set)(v); };
+    return p;
+}
+
+// A published Single over a getter and setter of floats.
+template <class C>
+TPropInfo FloatProp(const String& name, float (C::*get)() const, void (C::*set)(float)) {
+    TPropInfo p;
+    p.Name = name;
+    p.Kind = tkFloat;
+    p.TypeName = "Single";
+    p.GetFloat = [get](const TObject* o) { return static_cast<double>((static_cast<const C*>(o)->*get)()); };
+    if (set) p.SetFloat = [set](TObject* o, double v) { (static_cast<C*>(o)->*set)(static_cast<float>(v)); };
     return p;
 }
 

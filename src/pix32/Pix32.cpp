@@ -725,14 +725,6 @@ bool TBitmap32::DataStored(cl::TPersistent* Ancestor) {
 
 namespace {
 
-template <class E>
-cl::TPropInfo EnumProp(const char* Name, const char* TypeName, std::vector<cl::String> Names, E (TBitmap32::*Get)() const,
-                       void (TBitmap32::*Set)(E), int64_t Default) {
-    cl::TPropInfo p = cl::OrdProp<TBitmap32, E>(Name, cl::tkEnumeration, TypeName, Get, Set, Default);
-    p.EnumNames = std::move(Names);
-    return p;
-}
-
 void DeclareBitmapProperties() {
     static bool declared = false;  // the class library keeps declarations for the whole run
     if (declared) return;
@@ -748,12 +740,12 @@ void DeclareBitmapProperties() {
     };
     cl::DeclarePublished(
         TBitmap32::StaticClass(),
-        {EnumProp("DrawMode", "TDrawMode", {"dmOpaque", "dmBlend", "dmCustom", "dmTransparent"}, &TBitmap32::DrawMode,
-                  &TBitmap32::SetDrawMode, dmOpaque),
-         EnumProp("CombineMode", "TCombineMode", {"cmBlend", "cmMerge"}, &TBitmap32::CombineMode,
-                  &TBitmap32::SetCombineMode, cmBlend),
-         EnumProp("WrapMode", "TWrapMode", {"wmClamp", "wmRepeat", "wmMirror"}, &TBitmap32::WrapMode,
-                  &TBitmap32::SetWrapMode, wmClamp),
+        {cl::EnumProp<TBitmap32, TDrawMode>("DrawMode", "TDrawMode", &TBitmap32::DrawMode, &TBitmap32::SetDrawMode,
+                                             dmOpaque, {"dmOpaque", "dmBlend", "dmCustom", "dmTransparent"}),
+         cl::EnumProp<TBitmap32, TCombineMode>("CombineMode", "TCombineMode", &TBitmap32::CombineMode,
+                                               &TBitmap32::SetCombineMode, cmBlend, {"cmBlend", "cmMerge"}),
+         cl::EnumProp<TBitmap32, TWrapMode>("WrapMode", "TWrapMode", &TBitmap32::WrapMode, &TBitmap32::SetWrapMode,
+                                            wmClamp, {"wmClamp", "wmRepeat", "wmMirror"}),
          cl::OrdProp<TBitmap32, uint32_t>("MasterAlpha", cl::tkInteger, "Cardinal", &TBitmap32::MasterAlpha,
                                           &TBitmap32::SetMasterAlpha, 255),
          cl::OrdProp<TBitmap32, TColor32>("OuterColor", cl::tkInteger, "TColor32", &TBitmap32::OuterColor,

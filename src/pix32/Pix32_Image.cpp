@@ -1108,26 +1108,9 @@ void TCustomImgView32::MouseMove(cl::TShiftState Shift, int X, int Y) {
 
 namespace {
 
-template <class C, class E>
-cl::TPropInfo EnumProp(const cl::String& name, const cl::String& typeName, E (C::*get)() const, void (C::*set)(E),
-                       E def, std::vector<cl::String> names) {
-    cl::TPropInfo p = cl::OrdProp<C, E>(name, cl::tkEnumeration, typeName, get, set, static_cast<int64_t>(def));
-    p.EnumNames = std::move(names);
-    return p;
-}
-
 using cl::BoolProp;
-
-template <class C>
-cl::TPropInfo FloatProp(const cl::String& name, float (C::*get)() const, void (C::*set)(float)) {
-    cl::TPropInfo p;
-    p.Name = name;
-    p.Kind = cl::tkFloat;
-    p.TypeName = "Single";
-    p.GetFloat = [get](const cl::TObject* o) { return static_cast<double>((static_cast<const C*>(o)->*get)()); };
-    p.SetFloat = [set](cl::TObject* o, double v) { (static_cast<C*>(o)->*set)(static_cast<float>(v)); };
-    return p;
-}
+using cl::EnumProp;
+using cl::FloatProp;
 
 }  // namespace
 

@@ -733,21 +733,9 @@ PIX32_ACCESS_SETTER(Style, TRBStyle)
 
 namespace {
 
-template <class C, class E>
-cl::TPropInfo EnumProp(const cl::String& name, const cl::String& typeName, E (C::*get)() const, void (C::*set)(E),
-                       E def, std::vector<cl::String> names) {
-    cl::TPropInfo p = cl::OrdProp<C, E>(name, cl::tkEnumeration, typeName, get, set, static_cast<int64_t>(def));
-    p.EnumNames = std::move(names);
-    return p;
-}
-
 using cl::BoolProp;
-
-template <class C>
-cl::TPropInfo ColorProp(const cl::String& name, cl::TColor (C::*get)() const, void (C::*set)(cl::TColor),
-                        cl::TColor def) {
-    return cl::OrdProp<C, cl::TColor>(name, cl::tkInteger, "TColor", get, set, def);
-}
+using cl::ColorProp;
+using cl::EnumProp;
 
 template <class C>
 std::vector<cl::TPropInfo> LookProps() {

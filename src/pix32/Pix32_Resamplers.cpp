@@ -635,33 +635,22 @@ std::unique_ptr<TCustomKernel> CreateKernelByName(const cl::String& ClassName) {
 
 namespace {
 
-// A published single-precision property over a getter and a setter of class C.
-template <class C>
-cl::TPropInfo SingleProp(const char* Name, float (C::*Get)() const, void (C::*Set)(float)) {
-    cl::TPropInfo p;
-    p.Name = Name;
-    p.Kind = cl::tkFloat;
-    p.TypeName = "Single";
-    p.GetFloat = [Get](const cl::TObject* o) { return static_cast<double>((static_cast<const C*>(o)->*Get)()); };
-    p.SetFloat = [Set](cl::TObject* o, double v) { (static_cast<C*>(o)->*Set)(static_cast<float>(v)); };
-    return p;
-}
-
 void DeclareKernelProperties() {
     static bool declared = false;  // the class library keeps declarations for the whole run
     if (declared) return;
     declared = true;
-    cl::DeclarePublished(TCubicKernel::StaticClass(), {SingleProp("Coeff", &TCubicKernel::Coeff, &TCubicKernel::SetCoeff)});
+    cl::DeclarePublished(TCubicKernel::StaticClass(),
+                         {cl::FloatProp("Coeff", &TCubicKernel::Coeff, &TCubicKernel::SetCoeff)});
     cl::DeclarePublished(THermiteKernel::StaticClass(),
-                         {SingleProp("Bias", &THermiteKernel::Bias, &THermiteKernel::SetBias),
-                          SingleProp("Tension", &THermiteKernel::Tension, &THermiteKernel::SetTension)});
+                         {cl::FloatProp("Bias", &THermiteKernel::Bias, &THermiteKernel::SetBias),
+                          cl::FloatProp("Tension", &THermiteKernel::Tension, &THermiteKernel::SetTension)});
     cl::DeclarePublished(TSinshKernel::StaticClass(),
-                         {SingleProp("Width", &TSinshKernel::Width, &TSinshKernel::SetWidth),
-                          SingleProp("Coeff", &TSinshKernel::Coeff, &TSinshKernel::SetCoeff)});
+                         {cl::FloatProp("Width", &TSinshKernel::Width, &TSinshKernel::SetWidth),
+                          cl::FloatProp("Coeff", &TSinshKernel::Coeff, &TSinshKernel::SetCoeff)});
     cl::DeclarePublished(TWindowedSincKernel::StaticClass(),
-                         {SingleProp("Width", &TWindowedSincKernel::Width, &TWindowedSincKernel::SetWidth)});
+                         {cl::FloatProp("Width", &TWindowedSincKernel::Width, &TWindowedSincKernel::SetWidth)});
     cl::DeclarePublished(TGaussianKernel::StaticClass(),
-                         {SingleProp("Sigma", &TGaussianKernel::Sigma, &TGaussianKernel::SetSigma)});
+                         {cl::FloatProp("Sigma", &TGaussianKernel::Sigma, &TGaussianKernel::SetSigma)});
 }
 
 void DeclareResamplerProperties() {
