@@ -13,9 +13,24 @@
 #include <vector>
 
 #include "imaging/core/hyieutils.h"
+#include "imaging/io/vovozidio_colors.h"
 #include "platform/kernel.h"
 
 namespace ie::test {
+
+// Sets the CMYK-through-ICC switch for a test and puts it back. The input/output start-up
+// turns the switch on, and many tests run that start-up; a test of the CMYK formulas pins
+// it off.
+class CMYKSwitch {
+public:
+    explicit CMYKSwitch(bool On) : saved_(IECMYKProfileEnabled) { IECMYKProfileEnabled = On; }
+    ~CMYKSwitch() { IECMYKProfileEnabled = saved_; }
+    CMYKSwitch(const CMYKSwitch&) = delete;
+    CMYKSwitch& operator=(const CMYKSwitch&) = delete;
+
+private:
+    bool saved_;
+};
 
 // Points the library's temporary folder at a fresh folder of the test (mode 0700) and puts
 // the storage settings back afterwards.

@@ -53,6 +53,7 @@ struct FillCase {
 class EditFill : public ImagingTest, public ::testing::WithParamInterface<TIELocation> {};
 
 TEST_P(EditFill, EveryFormatTakesTheValueItsWay) {
+    const test::CMYKSwitch formulas(false);
     TCIELab white{}, red{};
     IERGBToCIELab(white, 0xFFFFFF);
     IERGBToCIELab(red, 0xFF0000);
@@ -282,6 +283,7 @@ TEST_F(EditValues, PixelAccessorsClearFullBelowTheMaximumAndIgnoreOutsideCoordin
 }
 
 TEST_F(EditValues, PixelRGBOfEveryFormat) {
+    const test::CMYKSwitch formulas(false);
     struct Case {
         TIEPixelFormat format;
         Bytes raw;

@@ -23,16 +23,6 @@
 namespace ie::test {
 namespace {
 
-// Sets the CMYK-through-ICC switch for a test and puts it back.
-class CMYKSwitch {
-public:
-    explicit CMYKSwitch(bool On) : saved_(IECMYKProfileEnabled) { IECMYKProfileEnabled = On; }
-    ~CMYKSwitch() { IECMYKProfileEnabled = saved_; }
-
-private:
-    bool saved_;
-};
-
 bool Same(const TRGB& A, const TRGB& B) { return A.r == B.r && A.g == B.g && A.b == B.b; }
 
 TEST(ColorFormulas, SingleColoursByFormula) {

@@ -10,6 +10,7 @@ namespace ie::test {
 namespace {
 
 TEST(IOStartup, SettingsAfterStartAndShutdown) {
+    const CMYKSwitch restored(false);
     IEQuantizerAlgorithm = 1;
     IEQuantizerQuality = 50;
     IERelativeStreamPositions = true;
@@ -35,6 +36,7 @@ TEST(IOStartup, SettingsAfterStartAndShutdown) {
 }
 
 TEST(IOStartup, TheLibraryStartRunsTheUnitAtItsPlace) {
+    const CMYKSwitch restored(false);
     if (IELibraryStarted()) GTEST_SKIP() << "the library was left started";
     VovozIdIORegisterHooks();
     IELibraryStaticInit();
@@ -45,6 +47,7 @@ TEST(IOStartup, TheLibraryStartRunsTheUnitAtItsPlace) {
 }
 
 TEST(IOStartup, ColourHookSwapsAndCopiesWithoutProfiles) {
+    const CMYKSwitch restored(false);
     VovozIdIOStaticInit();
     TIOParamsVals params(nullptr);
     uint8_t rgb[6] = {10, 20, 30, 40, 50, 60}, out[6] = {};

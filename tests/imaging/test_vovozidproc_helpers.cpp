@@ -140,6 +140,7 @@ TEST(ProcessingBits, OneByOneGivesTheSameBitsAndInvertFlipsBytes) {
 }
 
 TEST(ProcessingColours, CMYKFormulas) {
+    const test::CMYKSwitch formulas(false);
     EXPECT_EQ(IERGBToCMYK(0x000000u), (TCMYK{0, 0, 0, 1}));
     EXPECT_EQ(IERGBToCMYK(0xFFFFFFu), (TCMYK{255, 255, 255, 255}));
     EXPECT_EQ(IERGBToCMYK(0xFF0000u), (TCMYK{255, 0, 0, 255}));
