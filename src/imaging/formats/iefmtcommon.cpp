@@ -7,7 +7,10 @@
 #include "imaging/formats/bmpfilt.h"
 #include "imaging/formats/iebmpraw.h"
 #include "imaging/formats/icofilt.h"
+#include "imaging/formats/metafilt.h"
+#include "imaging/formats/pdffilt.h"
 #include "imaging/formats/pngfilt.h"
+#include "imaging/formats/psfilt.h"
 #include "imaging/formats/pxmfilt.h"
 #include "imaging/formats/wbmpfilt.h"
 #include "imaging/processing/vovozidproc_helpers.h"
@@ -118,6 +121,106 @@ void IEReportRows(TProgressRec& Progress, int32_t Rows, int32_t& Last) {
     Progress.Report(percent);
 }
 
+TIEFaxEncoders IEFaxEncoders;
+
+bool IEFaxEncodeBitmap(TIEBitmap* Bitmap, bool Group4, std::vector<uint8_t>& Out, TProgressRec& Progress) {
+    Out.clear();
+    const TIEFaxRowEncoder encode = Group4 ? IEFaxEncoders.G4Row : IEFaxEncoders.G3Row;
+    if (!encode) return false;
+    const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
+    cl::TMemoryStream coded;
+    bool error = false;
+    void* reference = nullptr;
+    int32_t pendingBits = 0;
+    uint8_t pendingByte = 0;
+    int32_t last = -1;
+    for (int32_t y = 0; y < h && !error && !Progress.IsAborting(); ++y) {
+        encode(static_cast<const uint8_t*>(Bitmap->GetScanline(y)), w, &coded, 1, error, reference, pendingBits,
+               pendingByte);
+        IEReportRows(Progress, y + 1, last);
+    }
+    // The closing call also frees the reference row of an interrupted run.
+    encode(nullptr, w, &coded, 1, error, reference, pendingBits, pendingByte);
+    if (error || Progress.IsAborting()) {
+        Progress.Abort();
+        return false;
+    }
+    const auto* p = static_cast<const uint8_t*>(coded.Memory());
+    Out.assign(p, p + coded.Size());
+    Out.resize((Out.size() + 3) / 4 * 4, 0);
+    return true;
+}
+
+bool IEParseJPEGFrame(const uint8_t* Data, int64_t Size, TIEJPEGFrameInfo& Info) {
+    Info = TIEJPEGFrameInfo();
+    if (Size < 4 || Data[0] != 0xFF || Data[1] != 0xD8) return false;
+    int64_t i = 2;
+    while (i + 4 <= Size) {
+        if (Data[i] != 0xFF) return false;
+        const uint8_t marker = Data[i + 1];
+        if (marker == 0xFF) {  // fill byte
+            ++i;
+            continue;
+        }
+        if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA) return false;  // no frame before the scan
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            i += 2;
+            continue;
+        }
+        const int64_t len = (Data[i + 2] << 8) | Data[i + 3];
+        if (len < 2 || i + 2 + len > Size) return false;
+        const uint8_t* seg = Data + i + 4;
+        const int64_t segLen = len - 2;
+        if (marker == 0xEE && segLen >= 12 && std::memcmp(seg, "Adobe", 5) == 0) {
+            Info.Adobe = true;
+            Info.Transform = seg[11];
+        } else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+            if (segLen < 6) return false;
+            Info.Precision = seg[0];
+            Info.Height = (seg[1] << 8) | seg[2];
+            Info.Width = (seg[3] << 8) | seg[4];
+            Info.Components = seg[5];
+            return Info.Width > 0 && Info.Height > 0 &&
+                   (Info.Components == 1 || Info.Components == 3 || Info.Components == 4) && segLen >= 6 + 3 * Info.Components;
+        }
+        i += 2 + len;
+    }
+    return false;
+}
+
+bool IEJPEGWriterAvailable() {
+    TIEFileFormatInfo* e = IEFindFormatInfo(ioJPEG);
+    return e && e->Ops.Write;
+}
+
+bool IEEncodeJPEGPage(TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, std::vector<uint8_t>& Out,
+                      TIEJPEGFrameInfo& Info) {
+    Out.clear();
+    TIEFileFormatInfo* e = IEFindFormatInfo(ioJPEG);
+    if (!e || !e->Ops.Write) return false;
+    cl::TMemoryStream jpeg;
+    TIEWriteContext context;
+    e->Ops.Write(&jpeg, Bitmap, Params, Progress, context);
+    const auto* p = static_cast<const uint8_t*>(jpeg.Memory());
+    if (Progress.IsAborting() || !p || !IEParseJPEGFrame(p, jpeg.Size(), Info) || Info.Precision != 8) {
+        Progress.Abort();
+        return false;
+    }
+    Out.assign(p, p + jpeg.Size());
+    return true;
+}
+
+TIEBitmap* IEDocumentPageSource(TIEBitmap* Source, std::unique_ptr<TIEBitmap>& Holder, TProgressRec& Progress) {
+    if (!Source || Source->GetWidth() < 1 || Source->GetHeight() < 1) {
+        Progress.Abort();
+        return nullptr;
+    }
+    if (Source->GetPixelFormat() == ie1g || Source->GetPixelFormat() == ie24RGB) return Source;
+    TIEBitmap* page = IEWorkingCopy(Source, ie24RGB, Holder);
+    if (!page) Progress.Abort();
+    return page;
+}
+
 void IERegisterFormatsCodecs() {
     IEBMPRegisterFormat();
     IEPXMRegisterFormat();
@@ -125,6 +228,9 @@ void IERegisterFormatsCodecs() {
     IEBMPRAWRegisterFormat();
     IEPNGRegisterFormat();
     IEICORegisterFormat();
+    IEMetafileRegisterFormats();
+    IEPSRegisterFormat();
+    IEPDFRegisterFormat();
 }
 
 }  // namespace ie

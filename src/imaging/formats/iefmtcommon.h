@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "classlib/Classes.h"
 #include "imaging/core/hyieutils.h"
+#include "imaging/io/vovozidio_params.h"
 #include "imaging/io/vovozidio_registry.h"
 #include "imaging/processing/vovozidproc_utils.h"
 
@@ -77,6 +79,52 @@ TIEBitmap* IEBlackAndWhiteCopy(TIEBitmap* Source, std::unique_ptr<TIEBitmap>& Ho
 
 // Reports Trunc(Rows x Per) when it differs from Last (Last -1: nothing reported yet).
 void IEReportRows(TProgressRec& Progress, int32_t Rows, int32_t& Last);
+
+// ---------------------------------------------------------------------------------------
+// Pages of the document writers (PostScript, PDF).
+
+// A row encoder of the fax coder (Group 3 two-dimensional or Group 4): Row (Width pixels,
+// most significant bit first) is coded against the reference row and written to Stream;
+// the bits of an unfinished byte wait in PendingBits and PendingByte for the next call. A
+// null Row ends the data (flushes the bits, frees the reference). Error is set on a short
+// write.
+using TIEFaxRowEncoder = void (*)(const uint8_t* Row, int32_t Width, cl::TStream* Stream, int32_t FillOrder,
+                                  bool& Error, void*& ReferenceRow, int32_t& PendingBits, uint8_t& PendingByte);
+struct TIEFaxEncoders {
+    TIEFaxRowEncoder G3Row = nullptr;  // Group 3, two-dimensional rows
+    TIEFaxRowEncoder G4Row = nullptr;
+};
+// Bound by the fax coder's start-up; null while the program has no fax coder, and the
+// document writers then code bilevel pages with run-length instead.
+extern TIEFaxEncoders IEFaxEncoders;
+
+// The fax data of an ie1g bitmap, rows from the top, padded with zero bytes to a multiple
+// of 4 bytes. False when the encoder is missing (Out empty) or failed (abort flag set).
+bool IEFaxEncodeBitmap(TIEBitmap* Bitmap, bool Group4, std::vector<uint8_t>& Out, TProgressRec& Progress);
+
+// What a JPEG stream's frame header and Adobe marker tell a document writer.
+struct TIEJPEGFrameInfo {
+    int32_t Width = 0, Height = 0;
+    int32_t Components = 0;  // 1, 3 or 4
+    int32_t Precision = 0;   // bits per sample
+    bool Adobe = false;      // an Adobe APP14 marker: four-component data are stored inverted
+    int32_t Transform = -1;  // its colour transform (0 none, 1 YCbCr, 2 YCCK), -1 without it
+};
+// Reads the markers up to the frame header; False when the data are no JPEG stream with a
+// frame of 1, 3 or 4 components.
+bool IEParseJPEGFrame(const uint8_t* Data, int64_t Size, TIEJPEGFrameInfo& Info);
+
+// True when the engine has a JPEG writer (the JPEG codec registered with it).
+bool IEJPEGWriterAvailable();
+// Writes Bitmap as a JPEG stream with the engine's JPEG writer and the JPEG parameters;
+// False (abort flag set) when it failed or wrote something that is not a JPEG frame of 8-bit
+// samples; False without the abort flag when there is no JPEG writer.
+bool IEEncodeJPEGPage(TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, std::vector<uint8_t>& Out,
+                      TIEJPEGFrameInfo& Info);
+
+// The picture of a document page: Source itself when it is ie1g or ie24RGB, else a 24-bit
+// copy in Holder; null (abort flag set) for an empty picture or a copy that cannot be made.
+TIEBitmap* IEDocumentPageSource(TIEBitmap* Source, std::unique_ptr<TIEBitmap>& Holder, TProgressRec& Progress);
 
 // Fills the engine's per-format operations of every codec of this folder. Run after the
 // engine's start-up has built its registry (VovozIdIOStaticInit).

@@ -1,0 +1,369 @@
+// The PDF writer: the objects of a document, files checked by qpdf and rendered by poppler
+// (and ghostscript for CMYK) and compared pixel by pixel with the source, JPEG pages of every
+// component count, the Info dictionary read back by pdfinfo, the fallbacks when a coder is
+// missing, and failures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+
+#include "docwriters_testutil.h"
+#include "imaging/formats/pdffilt.h"
+
+namespace ie::test {
+namespace {
+
+class PDFWrite : public CodecIOTest {
+protected:
+    // One page of Bitmap with the parameters Setup makes; the file's bytes as text.
+    std::string Write(TIEBitmap* Bitmap, const std::function<void(TIOParamsVals&)>& Setup = {}, bool* Aborted = nullptr,
+                      TIOParamsVals* Out = nullptr) {
+        TIOParamsVals params(nullptr);
+        if (Setup) Setup(params);
+        cl::TMemoryStream s;
+        Progress p;
+        IEWritePDFStream(&s, Bitmap, params, p.Rec);
+        if (Aborted)
+            *Aborted = p.Aborting;
+        else
+            EXPECT_FALSE(p.Aborting);
+        if (Out) Out->PDFCompression = params.PDFCompression;
+        const auto b = StreamBytes(s);
+        return std::string(b.begin(), b.end());
+    }
+    // Saves Text, has qpdf check it and poppler render its first page.
+    RefImage CheckAndRender(const std::string& Text, const std::string& Name) {
+        const std::string path = Temp(Name + ".pdf");
+        WriteBytes(path, std::vector<uint8_t>(Text.begin(), Text.end()));
+        const std::string out = RunChecked("qpdf --check '" + path + "'");
+        EXPECT_NE(out.find("No syntax or stream encoding errors found"), std::string::npos) << out;
+        return RenderWithPoppler(path, Temp(Name));
+    }
+};
+
+// A picture of WxH on a page of its size.
+std::function<void(TIOParamsVals&)> Paper(int32_t W, int32_t H, int Compression) {
+    return [=](TIOParamsVals& p) {
+        p.PDFPaperWidth = W;
+        p.PDFPaperHeight = H;
+        p.PDFCompression = static_cast<uint8_t>(Compression);
+    };
+}
+
+TEST_F(PDFWrite, ObjectsOfAOnePageDocument) {
+    auto src = MakeColourPicture(100, 40);
+    // Group 4 applies to 1-bit pictures only: the colour data is stored as it is.
+    const std::string t = Write(src.get(), [](TIOParamsVals& p) { p.PDFCompression = 2; });
+    EXPECT_EQ(t.rfind("%PDF-1.4\n%\xC8\xD2\xF0\xFE\n1 0 obj\n<< /Type /Catalog\n", 0), 0u);
+    EXPECT_NE(t.find("2 0 obj\n<< /ProcSet [/PDF /ImageB ]\n/XObject << /lm1 3 0 R\n>>\n>>\nendobj\n"), std::string::npos);
+    EXPECT_NE(t.find("3 0 obj\n<< /Length 12000\n/ColorSpace /DeviceRGB\n/BitsPerComponent 8\n/Type /XObject\n"
+                     "/Subtype /Image\n/Width 100\n/Height 40\n>>\nstream\n"),
+              std::string::npos);
+    EXPECT_EQ(t.find("/Filter"), std::string::npos);
+    EXPECT_NE(t.find("stream\nq\n595 0 0 238 0 604 cm\n/lm1 Do\nQ\nendstream"), std::string::npos);
+    EXPECT_NE(t.find("/MediaBox [0 0 595 842 ]"), std::string::npos);
+    const size_t date = t.find("<< /CreationDate (D:");
+    ASSERT_NE(date, std::string::npos);
+    const std::string digits = t.substr(date + 20, 14);
+    EXPECT_EQ(digits.find_first_not_of("0123456789"), std::string::npos) << digits;
+    EXPECT_EQ(t.substr(date + 34, 4), ")\n>>");
+    EXPECT_EQ(t.find("/Title"), std::string::npos);  // empty strings are left out
+    EXPECT_EQ(t.find("/Author"), std::string::npos);
+    EXPECT_EQ(t.substr(t.size() - 6), "%%EOF\n");
+    // The picture at the top left of the page, scaled to 595 x 238.
+    const RefImage page = CheckAndRender(t, "one");
+    ASSERT_EQ(page.Width, 595);
+    ASSERT_EQ(page.Height, 842);
+    const TRGB want = src->GetPixelRGB(50, 0);  // rows 0 and 1 are of one colour
+    EXPECT_EQ(page.At(300, 3)[0], want.r);
+    EXPECT_EQ(page.At(300, 3)[2], want.b);
+    EXPECT_EQ(page.At(300, 400)[0], 255);  // the paper below it
+}
+
+TEST_F(PDFWrite, PagesRenderAsTheSource) {
+    struct Case {
+        const char* Name;
+        std::function<std::unique_ptr<TIEBitmap>()> Make;
+        int Compression;
+        const char* Entries;  // of the image's dictionary
+    } cases[] = {
+        {"colour-none", [] { return MakeColourPicture(64, 30); }, 0, "/ColorSpace /DeviceRGB\n/BitsPerComponent 8\n"},
+        {"colour-rle", [] { return MakeColourPicture(37, 23); }, 1, "/ColorSpace /DeviceRGB\n/BitsPerComponent 8\n"},
+        {"colour-g3", [] { return MakeColourPicture(20, 9); }, 3, "/ColorSpace /DeviceRGB\n/BitsPerComponent 8\n"},
+        // No LZW coder in the program: stored as it is; unknown values likewise.
+        {"colour-lzw", [] { return MakeColourPicture(21, 8); }, 5, "/ColorSpace /DeviceRGB\n/BitsPerComponent 8\n"},
+        {"colour-unknown", [] { return MakeColourPicture(5, 5); }, 9, "/ColorSpace /DeviceRGB\n/BitsPerComponent 8\n"},
+        {"bilevel-none", [] { return MakeBilevelPicture(37, 23); }, 0, "/ColorSpace /DeviceGray\n/BitsPerComponent 1\n"},
+        {"bilevel-rle", [] { return MakeBilevelPicture(64, 16); }, 1,
+         "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n/BitsPerComponent 1\n"},
+        // No fax coder in the program: run-length instead.
+        {"bilevel-g4", [] { return MakeBilevelPicture(9, 40); }, 2, "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n"},
+        {"bilevel-g3", [] { return MakeBilevelPicture(17, 5); }, 3, "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n"},
+        {"bilevel-jpeg", [] { return MakeBilevelPicture(30, 6); }, 4, "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n"},
+        {"bilevel-lzw", [] { return MakeBilevelPicture(30, 6); }, 5, "/Length 24\n/ColorSpace /DeviceGray\n"},
+        {"grey",
+         [] {
+             auto b = std::make_unique<TIEBitmap>(30, 12, ie8g);
+             for (int32_t y = 0; y < 12; ++y)
+                 for (int32_t x = 0; x < 30; ++x) b->SetPixel8(x, y, static_cast<uint8_t>(x * 8 + y));
+             return b;
+         },
+         0, "/Length 1080\n/ColorSpace /DeviceRGB\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        auto src = c.Make();
+        const TIEPixelFormat format = src->GetPixelFormat();
+        const std::string t = Write(src.get(), Paper(src->GetWidth(), src->GetHeight(), c.Compression));
+        EXPECT_NE(t.find(c.Entries), std::string::npos);
+        EXPECT_EQ(t.find("CCITTFaxDecode"), std::string::npos);
+        EXPECT_EQ(t.find("LZWDecode"), std::string::npos);
+        EXPECT_EQ(src->GetPixelFormat(), format);
+        ExpectSameRGB(*src, CheckAndRender(t, c.Name));
+    }
+}
+
+TEST_F(PDFWrite, GhostscriptReadsOurFiles) {
+    auto src = MakeColourPicture(26, 14);
+    const std::string t = Write(src.get(), Paper(26, 14, 0));
+    WriteBytes(Temp("g.pdf"), std::vector<uint8_t>(t.begin(), t.end()));
+    ExpectSameRGB(*src, ParseRef(RenderWithGhostscript(Temp("g.pdf"), 26, 14, "ppmraw", Temp("g.ppm"))));
+}
+
+TEST_F(PDFWrite, TwoPagesShareOneResourceDictionary) {
+    auto first = MakeColourPicture(20, 10);
+    auto second = MakeBilevelPicture(20, 10);
+    TIOParamsVals params(nullptr);
+    Paper(20, 10, 1)(params);
+    Progress p;
+    std::unique_ptr<TIEPDFDocument> doc = IEPDFBeginDocument();
+    IEPDFAddImagePage(doc.get(), first.get(), params, p.Rec);
+    IEPDFAddImagePage(doc.get(), second.get(), params, p.Rec);
+    EXPECT_EQ(doc->Images.size(), 2u);
+    EXPECT_EQ(doc->Contents.size(), 2u);
+    cl::TMemoryStream s;
+    IEPDFEndDocument(std::move(doc), &s, params);
+    IEPDFEndDocument(nullptr, &s, params);  // nothing
+    ASSERT_FALSE(p.Aborting);
+    const auto b = StreamBytes(s);
+    const std::string t(b.begin(), b.end());
+    EXPECT_NE(t.find("/XObject << /lm1 3 0 R\n/lm2 6 0 R\n>>"), std::string::npos);
+    EXPECT_NE(t.find("/lm2 Do"), std::string::npos);
+    EXPECT_NE(t.find("/Count 2"), std::string::npos);
+    WriteBytes(Temp("two.pdf"), b);
+    RunChecked("qpdf --check '" + Temp("two.pdf") + "'");
+    ExpectSameRGB(*first, RenderWithPoppler(Temp("two.pdf"), Temp("two1"), 1));
+    ExpectSameRGB(*second, RenderWithPoppler(Temp("two.pdf"), Temp("two2"), 2));
+}
+
+TEST_F(PDFWrite, InfoDictionaryReadByPdfinfo) {
+    auto src = MakeBilevelPicture(8, 8);
+    const std::string t = Write(src.get(), [](TIOParamsVals& p) {
+        p.PDFTitle = "Sea (view) \\ 1";
+        p.PDFAuthor = "\xC3\x89mile Zo\xC3\xA9";  // Émile Zoé
+        p.PDFKeywords = "waves";
+        p.PDFProducer = "lumetra";
+    });
+    EXPECT_NE(t.find("<< /Title (Sea \\(view\\) \\\\ 1)\n/Author (\xFE\xFF"), std::string::npos);
+    EXPECT_EQ(t.find("/Subject"), std::string::npos);
+    WriteBytes(Temp("info.pdf"), std::vector<uint8_t>(t.begin(), t.end()));
+    const std::string info = RunChecked("pdfinfo -enc UTF-8 '" + Temp("info.pdf") + "'");
+    // The value of a "Key:" line, without the spaces in front.
+    auto field = [&](const std::string& Key) {
+        const size_t at = info.find("\n" + Key + ":");
+        if (at == std::string::npos && info.rfind(Key + ":", 0) != 0) return std::string("(none)");
+        const size_t start = info.find_first_not_of(' ', (at == std::string::npos ? 0 : at + 1) + Key.size() + 1);
+        return info.substr(start, info.find('\n', start) - start);
+    };
+    EXPECT_EQ(field("Title"), "Sea (view) \\ 1");
+    EXPECT_EQ(field("Author"), "\xC3\x89mile Zo\xC3\xA9");
+    EXPECT_EQ(field("Keywords"), "waves");
+    EXPECT_EQ(field("Producer"), "lumetra");
+    EXPECT_EQ(field("Subject"), "(none)");
+    EXPECT_EQ(field("Pages"), "1");
+    EXPECT_EQ(field("PDF version"), "1.4");
+}
+
+TEST_F(PDFWrite, JPEGPagesDeclareTheColourSpaceWritten) {
+    StandInJPEGWriter jpeg;
+    struct Case {
+        const char* Name;
+        int ColorSpace;
+        bool Plain;
+        const char* Entries;
+    } cases[] = {
+        {"rgb", 2, false, "/Filter /DCTDecode\n/ColorSpace /DeviceRGB\n/BitsPerComponent 8\n"},
+        {"grey", 1, false, "/Filter /DCTDecode\n/ColorSpace /DeviceGray\n/BitsPerComponent 8\n"},
+        {"cmyk", 3, false, "/Filter /DCTDecode\n/ColorSpace /DeviceCMYK\n/Decode [1 0 1 0 1 0 1 0 ]\n/BitsPerComponent 8\n"},
+        {"cmyk-plain", 3, true, "/Filter /DCTDecode\n/ColorSpace /DeviceCMYK\n/BitsPerComponent 8\n"},
+        {"ycck", 4, false, "/Filter /DCTDecode\n/ColorSpace /DeviceCMYK\n/Decode [1 0 1 0 1 0 1 0 ]\n"},
+    };
+    auto src = MakeSmoothPicture(33, 18);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        PlainCMYK() = c.Plain;
+        const std::string t = Write(src.get(), [&](TIOParamsVals& p) {
+            Paper(33, 18, 4)(p);
+            p.JPEGColorSpace = static_cast<uint8_t>(c.ColorSpace);
+        });
+        EXPECT_NE(t.find(c.Entries), std::string::npos) << t.substr(0, 600);
+        ASSERT_FALSE(WrittenJPEGs().empty());
+        const std::vector<uint8_t>& written = WrittenJPEGs().back();
+        // The JPEG file is the stream's data as it is.
+        EXPECT_NE(t.find("stream\n" + std::string(written.begin(), written.end()) + "\nendstream"), std::string::npos);
+        const Decoded ref = DecodeWithLibjpeg(written);
+        if (ref.Components == 4) {
+            WriteBytes(Temp("j.pdf"), std::vector<uint8_t>(t.begin(), t.end()));
+            RunChecked("qpdf --check '" + Temp("j.pdf") + "'");
+            const CMYKImage page = ParsePAM(RenderWithGhostscript(Temp("j.pdf"), 33, 18, "pamcmyk32", Temp("j.pam")));
+            ASSERT_EQ(page.Width, 33);
+            int bad = 0;
+            for (int32_t y = 0; y < 18; ++y)
+                for (int32_t x = 0; x < 33; ++x)
+                    for (int k = 0; k < 4; ++k) {
+                        const int stored = ref.Samples[(static_cast<size_t>(y) * 33 + x) * 4 + k];
+                        const int ink = c.Plain ? stored : 255 - stored;
+                        if (std::abs(page.At(x, y)[k] - ink) > 3 && bad++ < 5)
+                            ADD_FAILURE() << x << "," << y << " ink " << k << ": " << int(page.At(x, y)[k])
+                                          << " want " << ink;
+                    }
+        } else {
+            const RefImage page = CheckAndRender(t, c.Name);
+            ASSERT_EQ(page.Width, 33);
+            int bad = 0;
+            for (int32_t y = 0; y < 18; ++y)
+                for (int32_t x = 0; x < 33; ++x)
+                    for (int k = 0; k < 3; ++k) {
+                        const int want =
+                            ref.Samples[(static_cast<size_t>(y) * 33 + x) * ref.Components + (ref.Components == 3 ? k : 0)];
+                        if (std::abs(page.At(x, y)[k] - want) > 3 && bad++ < 5)
+                            ADD_FAILURE() << x << "," << y << ": " << int(page.At(x, y)[k]) << " want " << want;
+                    }
+        }
+    }
+    // Without a JPEG writer the colour data is stored as it is.
+    NoJPEGWriter none;
+    auto small = MakeColourPicture(12, 7);
+    const std::string t = Write(small.get(), Paper(12, 7, 4));
+    EXPECT_EQ(t.find("DCTDecode"), std::string::npos);
+    ExpectSameRGB(*small, CheckAndRender(t, "nojpeg"));
+}
+
+// Coders bound to the writer that only record what they are given.
+std::vector<std::vector<uint8_t>> gCoderRows;
+int gCoderEnds = 0;
+void RecordingFaxRow(const uint8_t* Row, int32_t Width, cl::TStream* Stream, int32_t, bool& Error, void*&, int32_t&,
+                     uint8_t&) {
+    const uint8_t b = Row ? 0xA5 : 0x5A;
+    if (Row)
+        gCoderRows.emplace_back(Row, Row + (Width + 7) / 8);
+    else
+        ++gCoderEnds;
+    if (Stream->Write(&b, 1) != 1) Error = true;
+}
+void RecordingLZW(const uint8_t* Data, int32_t Count, cl::TStream* Stream, void*& State) {
+    static int token;
+    if (Data) {
+        gCoderRows.emplace_back(Data, Data + Count);
+        State = &token;
+        Stream->Write(Data, 1);
+    } else {
+        ++gCoderEnds;
+        State = nullptr;
+    }
+}
+
+TEST_F(PDFWrite, BoundCodersCodeThePage) {
+    IEFaxEncoders.G3Row = IEFaxEncoders.G4Row = &RecordingFaxRow;
+    auto bilevel = MakeBilevelPicture(37, 23);
+    for (int compression : {2, 3, 4}) {
+        SCOPED_TRACE(compression);
+        gCoderRows.clear();
+        gCoderEnds = 0;
+        TIOParamsVals after(nullptr);
+        const std::string t = Write(bilevel.get(), Paper(37, 23, compression), nullptr, &after);
+        EXPECT_EQ(after.PDFCompression, compression == 4 ? 3 : compression);  // JPEG becomes group 3
+        EXPECT_NE(t.find("<< /Length 24\n/Filter /CCITTFaxDecode\n/DecodeParms << /K " +
+                         std::string(compression == 2 ? "-1" : "1") +
+                         "\n/BlackIs1 true\n/Columns 37\n/Rows 23\n/EndOfLine false\n/Uncompressed true\n"
+                         "/EncodedByteAlign false\n/EndOfBlock false\n>>\n/ColorSpace /DeviceGray\n"),
+                  std::string::npos)
+            << t.substr(0, 700);  // 23 rows and the end padded to 24 bytes
+        ASSERT_EQ(gCoderRows.size(), 23u);
+        EXPECT_EQ(gCoderEnds, 1);
+        EXPECT_EQ(gCoderRows[5], std::vector<uint8_t>(static_cast<const uint8_t*>(bilevel->GetScanline(5)),
+                                                      static_cast<const uint8_t*>(bilevel->GetScanline(5)) + 5));
+        WriteBytes(Temp("fax.pdf"), std::vector<uint8_t>(t.begin(), t.end()));
+        RunChecked("qpdf --check '" + Temp("fax.pdf") + "'");
+    }
+    IEFaxEncoders = TIEFaxEncoders();
+    // LZW rows of colour pages in red, green, blue order, then the closing call.
+    auto colour = MakeColourPicture(6, 4);
+    gCoderRows.clear();
+    gCoderEnds = 0;
+    const std::string t = Write(colour.get(), [](TIOParamsVals& p) {
+        p.PDFCompression = 5;
+        p.TIFFLZWCompress = &RecordingLZW;
+    });
+    EXPECT_NE(t.find("<< /Length 4\n/Filter /LZWDecode\n/ColorSpace /DeviceRGB\n"), std::string::npos);
+    ASSERT_EQ(gCoderRows.size(), 4u);
+    EXPECT_EQ(gCoderEnds, 1);
+    const TRGB p = colour->GetPixelRGB(1, 3);
+    EXPECT_EQ(std::vector<uint8_t>(gCoderRows[3].begin() + 3, gCoderRows[3].begin() + 6),
+              (std::vector<uint8_t>{p.r, p.g, p.b}));
+}
+
+TEST_F(PDFWrite, FailuresSetTheAbortFlag) {
+    auto src = MakeColourPicture(8, 8);
+    TIEBitmap empty;
+    class Full : public cl::TMemoryStream {
+        int64_t Write(const void*, int64_t) override { return 0; }
+    };
+    struct Case {
+        const char* Name;
+        TIEBitmap* Bitmap;
+        std::function<void(TIOParamsVals&)> Setup;
+        bool FullStream;
+    } cases[] = {
+        {"empty picture", &empty, {}, false},
+        {"no paper width", src.get(), [](TIOParamsVals& p) { p.PDFPaperWidth = 0; }, false},
+        {"negative paper height", src.get(), [](TIOParamsVals& p) { p.PDFPaperHeight = -5; }, false},
+        {"stream takes nothing", src.get(), {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TIOParamsVals params(nullptr);
+        if (c.Setup) c.Setup(params);
+        Full full;
+        cl::TMemoryStream mem;
+        Progress p;
+        IEWritePDFStream(c.FullStream ? static_cast<cl::TStream*>(&full) : &mem, c.Bitmap, params, p.Rec);
+        EXPECT_TRUE(p.Aborting);
+        EXPECT_EQ(mem.Size(), 0);  // nothing of a broken document
+    }
+    TIEFormatOps ops = IEFindFormatInfo(ioJPEG)->Ops;
+    TIEFormatOps failing = ops;
+    failing.Write = [](cl::TStream*, TIEBitmap*, TIOParamsVals&, TProgressRec& Progress, TIEWriteContext&) {
+        Progress.Abort();
+    };
+    IESetFormatOps(ioJPEG, failing);
+    bool aborted = false;
+    EXPECT_EQ(Write(src.get(), [](TIOParamsVals& p) { p.PDFCompression = 4; }, &aborted), "");
+    EXPECT_TRUE(aborted);
+    IESetFormatOps(ioJPEG, ops);
+}
+
+TEST_F(PDFWrite, ThroughTheEngine) {
+    TVovozIdIO io(nullptr);
+    auto src = MakeColourPicture(30, 20);
+    io.GetIEBitmap()->Assign(src.get());
+    Paper(30, 20, 2)(io.Params());
+    io.SaveToFile(cl::String(Temp("e.pdf")));
+    EXPECT_FALSE(io.Aborting);
+    RunChecked("qpdf --check '" + Temp("e.pdf") + "'");
+    ExpectSameRGB(*src, RenderWithPoppler(Temp("e.pdf"), Temp("e")));
+}
+
+}  // namespace
+}  // namespace ie::test
