@@ -15,6 +15,9 @@
 #include "imaging/formats/jpegfilt.h"
 #include "imaging/io/vovozidio_colors.h"
 
+// After the project's headers: it defines TRUE and FALSE as macros.
+#include <lcms2.h>
+
 namespace ie::test {
 namespace {
 
@@ -376,6 +379,46 @@ TEST(JPEGRead, ICCChunksJoinedInSequenceOrder) {
     EXPECT_FALSE(r.Aborted);
     ExpectSameRGB(*r.Bitmap, LoadRef(FixturePath("jpeg", "s420.ref.ppm")));
     EXPECT_GE(r.Params->JPEGMarkers()->IndexOf(IEJPEG_APP2), 0);
+}
+
+TEST(JPEGRead, AnAppliedProfileDropsItsChunks) {
+    // An sRGB profile in two chunks; with colour management on the reader converts
+    // through it, marks it applied and drops the APP2 markers.
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsUInt32Number size = 0;
+    ASSERT_TRUE(cmsSaveProfileToMem(srgb, nullptr, &size));
+    std::vector<uint8_t> profile(size);
+    ASSERT_TRUE(cmsSaveProfileToMem(srgb, profile.data(), &size));
+    cmsCloseProfile(srgb);
+    const auto base = Fixture("s420.jpg");
+    std::vector<uint8_t> file(base.begin(), base.begin() + 2);
+    const size_t half = profile.size() / 2;
+    for (int seq = 1; seq <= 2; ++seq) {
+        const size_t from = seq == 1 ? 0 : half, to = seq == 1 ? half : profile.size();
+        const size_t len = 2 + 14 + (to - from);
+        const std::vector<uint8_t> head = {0xFF, 0xE2, static_cast<uint8_t>(len >> 8), static_cast<uint8_t>(len)};
+        file.insert(file.end(), head.begin(), head.end());
+        const std::string tag("ICC_PROFILE\0", 12);
+        file.insert(file.end(), tag.begin(), tag.end());
+        file.push_back(static_cast<uint8_t>(seq));
+        file.push_back(2);
+        file.insert(file.end(), profile.begin() + static_cast<std::ptrdiff_t>(from),
+                    profile.begin() + static_cast<std::ptrdiff_t>(to));
+    }
+    file.insert(file.end(), base.begin() + 2, base.end());
+    const bool was = IEICCConversionEnabled;
+    IEICCConversionEnabled = true;
+    const auto r = Read(file);
+    const auto kept = Read(file, ReadOptions{.DropAppliedICC = false});
+    IEICCConversionEnabled = was;
+    ASSERT_FALSE(r.Aborted);
+    ASSERT_NE(r.Params->InputICCProfile(), nullptr);
+    EXPECT_EQ(r.Params->InputICCProfile()->GetRawLength(), static_cast<int32_t>(profile.size()));
+    EXPECT_TRUE(r.Params->InputICCProfile()->Applied);
+    EXPECT_EQ(r.Params->JPEGMarkers()->IndexOf(IEJPEG_APP2), -1);
+    EXPECT_GE(kept.Params->JPEGMarkers()->IndexOf(IEJPEG_APP2), 0);
+    // sRGB to sRGB leaves the colours as they were, within the engine's rounding.
+    ExpectSameRGB(*r.Bitmap, LoadRef(FixturePath("jpeg", "s420.ref.ppm")), 2);
 }
 
 TEST(JPEGRead, LengthScanner) {
