@@ -9,6 +9,7 @@
 #include "imaging/formats/icofilt.h"
 #include "imaging/formats/metafilt.h"
 #include "imaging/formats/pdffilt.h"
+#include "imaging/formats/jpegfilt.h"
 #include "imaging/formats/pngfilt.h"
 #include "imaging/formats/psfilt.h"
 #include "imaging/formats/pxmfilt.h"
@@ -231,6 +232,7 @@ void IERegisterFormatsCodecs() {
     IEMetafileRegisterFormats();
     IEPSRegisterFormat();
     IEPDFRegisterFormat();
+    IEJPEGRegisterFormat();
 }
 
 }  // namespace ie
