@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imaging/formats/bmpfilt.h"
+#include "imaging/formats/giffilter.h"
 #include "imaging/formats/iebmpraw.h"
 #include "imaging/formats/icofilt.h"
 #include "imaging/formats/pngfilt.h"
@@ -125,6 +126,7 @@ void IERegisterFormatsCodecs() {
     IEBMPRAWRegisterFormat();
     IEPNGRegisterFormat();
     IEICORegisterFormat();
+    IEGIFRegisterFormat();
 }
 
 }  // namespace ie
