@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imaging/formats/bmpfilt.h"
+#include "imaging/formats/giffilter.h"
 #include "imaging/formats/iebmpraw.h"
 #include "imaging/formats/icofilt.h"
 #include "imaging/formats/metafilt.h"
@@ -233,6 +234,7 @@ void IERegisterFormatsCodecs() {
     IEPSRegisterFormat();
     IEPDFRegisterFormat();
     IEJPEGRegisterFormat();
+    IEGIFRegisterFormat();
 }
 
 }  // namespace ie

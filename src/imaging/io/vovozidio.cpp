@@ -56,6 +56,8 @@ constexpr uint16_t D = iefsFixDpi, M = iefsAlphaMask, J = iefsAdjustDpi, S = ief
 
 constexpr FormatRule kRules[] = {
     {ioTIFF, RA | D | M | J | S | T | U, RA | D | M | J | S | T | U, false, "TIFF"},
+    // GIF loads go to the frame loader (IEIOExtensionHooks().LoadGIFStream); saves are plain.
+    {ioGIF, 0, 0, false, nullptr},
     {ioJPEG, RA | D | J | S | T | U, RA | D | J | S | T | U, true, "JFIF"},
     {ioPCX, RA | D | J | T | S | U, RA | D | J | T | S | U, true, "PCX2"},
     {ioBMP, RA | D | M | J | S | T | U, RA | D | M | J | S | T | U, false, nullptr},
