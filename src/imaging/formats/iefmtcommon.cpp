@@ -7,6 +7,8 @@
 #include "imaging/formats/bmpfilt.h"
 #include "imaging/formats/iebmpraw.h"
 #include "imaging/formats/icofilt.h"
+#include "imaging/formats/iepsd.h"
+#include "imaging/formats/ietgafil.h"
 #include "imaging/formats/pngfilt.h"
 #include "imaging/formats/pxmfilt.h"
 #include "imaging/formats/wbmpfilt.h"
@@ -125,6 +127,8 @@ void IERegisterFormatsCodecs() {
     IEBMPRAWRegisterFormat();
     IEPNGRegisterFormat();
     IEICORegisterFormat();
+    IETGARegisterFormat();
+    IEPSDRegisterFormat();
 }
 
 }  // namespace ie
