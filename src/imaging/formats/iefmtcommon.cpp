@@ -11,6 +11,8 @@
 #include "imaging/formats/metafilt.h"
 #include "imaging/formats/pdffilt.h"
 #include "imaging/formats/jpegfilt.h"
+#include "imaging/formats/iepsd.h"
+#include "imaging/formats/ietgafil.h"
 #include "imaging/formats/pngfilt.h"
 #include "imaging/formats/psfilt.h"
 #include "imaging/formats/pxmfilt.h"
@@ -235,6 +237,8 @@ void IERegisterFormatsCodecs() {
     IEPDFRegisterFormat();
     IEJPEGRegisterFormat();
     IEGIFRegisterFormat();
+    IETGARegisterFormat();
+    IEPSDRegisterFormat();
 }
 
 }  // namespace ie
