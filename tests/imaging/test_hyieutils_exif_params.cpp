@@ -13,6 +13,7 @@
 
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_exif.h"
+#include "imaging/core/hyieutils_tiff.h"
 #include "imaging/core/hyieutils_xmp.h"
 #include "imaging/io/vovozidio_params.h"
 #include "imaging_fixture.h"
@@ -240,6 +241,62 @@ TEST_F(EXIFParams, DamagedBlocksReadWhatTheyCan) {
     EXPECT_FALSE(IELoadEXIFFromAPP1(xmp.data(), static_cast<int32_t>(xmp.size()), p));
     EXPECT_EQ(p.EXIFMake, "kept");
     EXPECT_FALSE(p.HasEXIFData);
+}
+
+// Fields written with another type than their own: numbers of FLOAT and DOUBLE values
+// that no integer holds, and a BYTE field stored as a SHORT, read and built again.
+TEST_F(EXIFParams, NumbersOfAnyTypeAndSizeReadAsIntegers) {
+    const auto bytes = [](double D) {
+        std::vector<uint8_t> b(8);
+        std::memcpy(b.data(), &D, 8);
+        return b;
+    };
+    const auto floatBytes = [](float F) {
+        std::vector<uint8_t> b(4);
+        std::memcpy(b.data(), &F, 4);
+        return b;
+    };
+    const struct {
+        const char* name;
+        std::vector<uint8_t> orientation, fileSource;
+        int32_t wantOrientation, wantFileSource;
+    } cases[] = {
+        {"not a number", bytes(NAN), floatBytes(NAN), 0, 0},
+        {"beyond 64 bits", bytes(1e300), floatBytes(-1e30f), -1, 0},
+        {"beyond 32 bits", bytes(4294967302.0), floatBytes(3.0e9f), 6, -1294967296},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TIETIFFHandler h;
+        TIETIFFTagList& page = h.AddPage();
+        page.push_back(TIETIFFHandler::MakeEntry(274, IETIFF_DOUBLE, 1, c.orientation));
+        auto exif = TIETIFFHandler::MakeEntry(34665, IETIFF_LONG, 1, {0, 0, 0, 0});
+        exif->SubIFD = std::make_unique<TIETIFFTagList>();
+        exif->SubIFD->push_back(TIETIFFHandler::MakeEntry(41728, IETIFF_FLOAT, 1, c.fileSource));
+        page.push_back(std::move(exif));
+        auto gps = TIETIFFHandler::MakeEntry(34853, IETIFF_LONG, 1, {0, 0, 0, 0});
+        gps->SubIFD = std::make_unique<TIETIFFTagList>();
+        gps->SubIFD->push_back(TIETIFFHandler::MakeEntry(5, IETIFF_SHORT, 1, {0x46, 0x01}));  // 326
+        page.push_back(std::move(gps));
+        cl::TMemoryStream tiff;
+        ASSERT_TRUE(h.WriteStream(&tiff, -1));
+        Bytes app1 = {'E', 'x', 'i', 'f', 0, 0};
+        const auto* t = static_cast<const uint8_t*>(tiff.Memory());
+        app1.insert(app1.end(), t, t + tiff.Size());
+        TIOParamsVals p(nullptr);
+        ASSERT_TRUE(IELoadEXIFFromAPP1(app1.data(), static_cast<int32_t>(app1.size()), p));
+        EXPECT_EQ(p.EXIFOrientation, c.wantOrientation);
+        EXPECT_EQ(p.EXIFFileSource, c.wantFileSource);
+        EXPECT_EQ(p.GPSAltitudeRef, "326");
+        // Built again, the BYTE field keeps the low byte of the number.
+        void* b = nullptr;
+        int32_t n = 0;
+        ASSERT_TRUE(IEMakeEXIFBlock(p, b, n, true));
+        TIOParamsVals back(nullptr);
+        EXPECT_TRUE(IELoadEXIFFromAPP1(b, n, back));
+        std::free(b);
+        EXPECT_EQ(back.GPSAltitudeRef, "70");
+    }
 }
 
 TEST_F(EXIFParams, TIFFFilesGiveTheirEXIFFields) {

@@ -31,6 +31,17 @@ constexpr uint16_t kUserComment = 37510;
 
 enum Dir : uint8_t { dMain, dExif, dGPS };
 
+// A number of a file (FLOAT and DOUBLE fields may hold any value) as a whole number:
+// truncated toward zero, limited to the 64-bit range, not-a-number as 0. Narrower integers
+// take its low bits, as a LONG read into a 32-bit field does.
+int64_t WholeNumber(double X) {
+    if (std::isnan(X)) return 0;
+    if (X >= 9223372036854775807.0) return INT64_MAX;
+    if (X <= -9223372036854775808.0) return INT64_MIN;
+    return static_cast<int64_t>(X);
+}
+int32_t Int32Of(double X) { return static_cast<int32_t>(WholeNumber(X)); }
+
 // One value as read from an entry or to be written: numbers, a text, or raw bytes.
 struct Value {
     std::vector<double> Nums;
@@ -89,7 +100,7 @@ std::string TextOf(const Value& V) { return V.Text; }
         [](const Params& S, Params& D) { D.FIELD = S.FIELD; }}
 #define IE_INT(TAG, DIR, TYPE, FIELD, ABSENT)                                                            \
     Row{TAG, DIR, TYPE,                                                                                  \
-        [](Params& P, const Value& V) { P.FIELD = static_cast<int32_t>(V.Num(0, ABSENT)); },             \
+        [](Params& P, const Value& V) { P.FIELD = Int32Of(V.Num(0, ABSENT)); },             \
         [](const Params& P, Value& V) {                                                                  \
             V.Nums = {static_cast<double>(P.FIELD)};                                                     \
             return P.FIELD != (ABSENT);                                                                  \
@@ -97,7 +108,7 @@ std::string TextOf(const Value& V) { return V.Text; }
         [](const Params& S, Params& D) { D.FIELD = S.FIELD; }}
 #define IE_INT_SET(TAG, DIR, TYPE, FIELD, ABSENT)                                                        \
     Row{TAG, DIR, TYPE,                                                                                  \
-        [](Params& P, const Value& V) { P.Set##FIELD(static_cast<int32_t>(V.Num(0, ABSENT))); },         \
+        [](Params& P, const Value& V) { P.Set##FIELD(Int32Of(V.Num(0, ABSENT))); },         \
         [](const Params& P, Value& V) {                                                                  \
             V.Nums = {static_cast<double>(P.FIELD)};                                                     \
             return P.FIELD != (ABSENT);                                                                  \
@@ -144,7 +155,7 @@ const std::vector<Row>& Rows() {
         IE_TEXT(271, dMain, EXIFMake),
         IE_TEXT(272, dMain, EXIFModel),
         Row{kOrientation, dMain, IETIFF_SHORT,
-            [](Params& P, const Value& V) { P.SetEXIFOrientation(static_cast<int32_t>(V.Num(0, 0))); },
+            [](Params& P, const Value& V) { P.SetEXIFOrientation(Int32Of(V.Num(0, 0))); },
             [](const Params& P, Value& V) {
                 V.Nums = {static_cast<double>(P.EXIFOrientation)};
                 return P.EXIFOrientation != 0;
@@ -184,7 +195,7 @@ const std::vector<Row>& Rows() {
         IE_INT_SET(34850, dExif, IETIFF_SHORT, EXIFExposureProgram, -1),
         Row{34855, dExif, IETIFF_SHORT,
             [](Params& P, const Value& V) {
-                for (int32_t i = 0; i < 2; ++i) P.SetEXIFISOSpeedRatings(i, static_cast<int32_t>(V.Num(i, 0)));
+                for (int32_t i = 0; i < 2; ++i) P.SetEXIFISOSpeedRatings(i, Int32Of(V.Num(i, 0)));
             },
             [](const Params& P, Value& V) {
                 V.Nums = {static_cast<double>(P.EXIFISOSpeedRatings[0])};
@@ -274,7 +285,7 @@ const std::vector<Row>& Rows() {
             [](Params& P, const Value& V) {
                 P.GPSVersionID.clear();
                 for (size_t i = 0; i < V.Nums.size() && i < 4; ++i)
-                    P.GPSVersionID += (i ? "." : "") + std::to_string(static_cast<int>(V.Nums[i]));
+                    P.GPSVersionID += (i ? "." : "") + std::to_string(Int32Of(V.Nums[i]));
             },
             [](const Params& P, Value& V) {
                 if (P.GPSVersionID.empty()) return false;
@@ -293,7 +304,7 @@ const std::vector<Row>& Rows() {
         IE_ARRAY(4, dGPS, IETIFF_RATIONAL, GPSLongitude, 3, 0.0),
         Row{5, dGPS, IETIFF_BYTE,
             [](Params& P, const Value& V) {
-                P.GPSAltitudeRef = V.Nums.empty() ? cl::String() : std::to_string(static_cast<int>(V.Nums[0]));
+                P.GPSAltitudeRef = V.Nums.empty() ? cl::String() : std::to_string(Int32Of(V.Nums[0]));
             },
             [](const Params& P, Value& V) {
                 V.Nums = {static_cast<double>(std::atoi(P.GPSAltitudeRef.c_str()))};
@@ -413,20 +424,20 @@ std::unique_ptr<TIETIFFEntry> Encode(uint16_t Tag, uint16_t Type, const Value& V
             if (!V.Raw.empty()) {
                 b = V.Raw;
             } else {
-                for (double x : V.Nums) b.push_back(static_cast<uint8_t>(x));
+                for (double x : V.Nums) b.push_back(static_cast<uint8_t>(WholeNumber(x)));
             }
             count = static_cast<uint32_t>(b.size());
             break;
         case IETIFF_SHORT:
             for (double x : V.Nums) {
-                const auto s = static_cast<uint16_t>(static_cast<int64_t>(x));
+                const auto s = static_cast<uint16_t>(WholeNumber(x));
                 b.push_back(static_cast<uint8_t>(s));
                 b.push_back(static_cast<uint8_t>(s >> 8));
             }
             count = static_cast<uint32_t>(V.Nums.size());
             break;
         case IETIFF_LONG:
-            for (double x : V.Nums) put32(static_cast<uint32_t>(static_cast<int64_t>(x)));
+            for (double x : V.Nums) put32(static_cast<uint32_t>(WholeNumber(x)));
             count = static_cast<uint32_t>(V.Nums.size());
             break;
         default: {  // RATIONAL, SRATIONAL

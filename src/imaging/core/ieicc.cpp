@@ -32,20 +32,28 @@ cmsUInt32Number EngineType(int32_t Format) {
 }
 
 // The colour space of a layout's samples (0 for the three-channel layout, which takes any
-// space of three channels).
-cmsColorSpaceSignature LayoutSpace(int32_t Format) {
+// space of three channels). Signatures are held as plain numbers: a profile's header may
+// name any value, and an enumeration variable may not hold one its type does not list.
+uint32_t LayoutSpace(int32_t Format) {
     switch (Format) {
         case IEICC_RGB: case IEICC_BGR: case IEICC_RGB48: case IEICC_RGB48BE: return cmsSigRgbData;
         case IEICC_CMYKInv: case IEICC_CMYK: return cmsSigCmykData;
         case IEICC_Lab: return cmsSigLabData;
         case IEICC_Gray: return cmsSigGrayData;
-        default: return static_cast<cmsColorSpaceSignature>(0);
+        default: return 0;
     }
 }
 
 bool Takes(cmsHPROFILE Profile, int32_t Format) {
-    const cmsColorSpaceSignature space = cmsGetColorSpace(Profile);
-    if (Format == IEICC_3Channel) return cmsChannelsOf(space) == 3;
+    const auto space = static_cast<uint32_t>(cmsGetColorSpace(Profile));
+    if (Format == IEICC_3Channel) {
+        switch (space) {
+            case cmsSigXYZData: case cmsSigLabData: case cmsSigLuvData: case cmsSigYCbCrData:
+            case cmsSigYxyData: case cmsSigRgbData: case cmsSigHsvData: case cmsSigHlsData:
+            case cmsSigCmyData: case cmsSig3colorData: case cmsSigMCH3Data: return true;
+            default: return false;
+        }
+    }
     return space == LayoutSpace(Format);
 }
 
