@@ -179,7 +179,8 @@ inline std::vector<uint8_t> RenderWithGhostscript(const std::string& File, int32
 inline RefImage RenderWithPoppler(const std::string& File, const std::string& OutPrefix, int32_t Page = 1) {
     int st = -1;
     const std::string page = std::to_string(Page);
-    RunCommand("pdftoppm -r 288 -f " + page + " -l " + page + " -singlefile '" + File + "' '" + OutPrefix + "' 2>&1", &st);
+    RunCommand("pdftoppm -r 288 -f " + page + " -l " + page + " -singlefile '" + File + "' '" + OutPrefix + "' 2>&1",
+               &st);
     EXPECT_EQ(st, 0) << File;
     if (st != 0) return {};
     const RefImage big = LoadRef(OutPrefix + ".ppm");

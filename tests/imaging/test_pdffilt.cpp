@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 #include <string>
 
 #include "docwriters_testutil.h"
 #include "imaging/formats/pdffilt.h"
+#include "lumetra_image.h"
 
 namespace ie::test {
 namespace {
@@ -56,7 +58,8 @@ TEST_F(PDFWrite, ObjectsOfAOnePageDocument) {
     // Group 4 applies to 1-bit pictures only: the colour data is stored as it is.
     const std::string t = Write(src.get(), [](TIOParamsVals& p) { p.PDFCompression = 2; });
     EXPECT_EQ(t.rfind("%PDF-1.4\n%\xC8\xD2\xF0\xFE\n1 0 obj\n<< /Type /Catalog\n", 0), 0u);
-    EXPECT_NE(t.find("2 0 obj\n<< /ProcSet [/PDF /ImageB ]\n/XObject << /lm1 3 0 R\n>>\n>>\nendobj\n"), std::string::npos);
+    EXPECT_NE(t.find("2 0 obj\n<< /ProcSet [/PDF /ImageB ]\n/XObject << /lm1 3 0 R\n>>\n>>\nendobj\n"),
+              std::string::npos);
     EXPECT_NE(t.find("3 0 obj\n<< /Length 12000\n/ColorSpace /DeviceRGB\n/BitsPerComponent 8\n/Type /XObject\n"
                      "/Subtype /Image\n/Width 100\n/Height 40\n>>\nstream\n"),
               std::string::npos);
@@ -94,13 +97,17 @@ TEST_F(PDFWrite, PagesRenderAsTheSource) {
         // No LZW coder in the program: stored as it is; unknown values likewise.
         {"colour-lzw", [] { return MakeColourPicture(21, 8); }, 5, "/ColorSpace /DeviceRGB\n/BitsPerComponent 8\n"},
         {"colour-unknown", [] { return MakeColourPicture(5, 5); }, 9, "/ColorSpace /DeviceRGB\n/BitsPerComponent 8\n"},
-        {"bilevel-none", [] { return MakeBilevelPicture(37, 23); }, 0, "/ColorSpace /DeviceGray\n/BitsPerComponent 1\n"},
+        {"bilevel-none", [] { return MakeBilevelPicture(37, 23); }, 0,
+         "/ColorSpace /DeviceGray\n/BitsPerComponent 1\n"},
         {"bilevel-rle", [] { return MakeBilevelPicture(64, 16); }, 1,
          "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n/BitsPerComponent 1\n"},
         // No fax coder in the program: run-length instead.
-        {"bilevel-g4", [] { return MakeBilevelPicture(9, 40); }, 2, "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n"},
-        {"bilevel-g3", [] { return MakeBilevelPicture(17, 5); }, 3, "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n"},
-        {"bilevel-jpeg", [] { return MakeBilevelPicture(30, 6); }, 4, "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n"},
+        {"bilevel-g4", [] { return MakeBilevelPicture(9, 40); }, 2,
+         "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n"},
+        {"bilevel-g3", [] { return MakeBilevelPicture(17, 5); }, 3,
+         "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n"},
+        {"bilevel-jpeg", [] { return MakeBilevelPicture(30, 6); }, 4,
+         "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n"},
         {"bilevel-lzw", [] { return MakeBilevelPicture(30, 6); }, 5, "/Length 24\n/ColorSpace /DeviceGray\n"},
         {"grey",
          [] {
@@ -195,7 +202,8 @@ TEST_F(PDFWrite, JPEGPagesDeclareTheColourSpaceWritten) {
     } cases[] = {
         {"rgb", 2, false, "/Filter /DCTDecode\n/ColorSpace /DeviceRGB\n/BitsPerComponent 8\n"},
         {"grey", 1, false, "/Filter /DCTDecode\n/ColorSpace /DeviceGray\n/BitsPerComponent 8\n"},
-        {"cmyk", 3, false, "/Filter /DCTDecode\n/ColorSpace /DeviceCMYK\n/Decode [1 0 1 0 1 0 1 0 ]\n/BitsPerComponent 8\n"},
+        {"cmyk", 3, false,
+         "/Filter /DCTDecode\n/ColorSpace /DeviceCMYK\n/Decode [1 0 1 0 1 0 1 0 ]\n/BitsPerComponent 8\n"},
         {"cmyk-plain", 3, true, "/Filter /DCTDecode\n/ColorSpace /DeviceCMYK\n/BitsPerComponent 8\n"},
         {"ycck", 4, false, "/Filter /DCTDecode\n/ColorSpace /DeviceCMYK\n/Decode [1 0 1 0 1 0 1 0 ]\n"},
     };
@@ -235,8 +243,8 @@ TEST_F(PDFWrite, JPEGPagesDeclareTheColourSpaceWritten) {
             for (int32_t y = 0; y < 18; ++y)
                 for (int32_t x = 0; x < 33; ++x)
                     for (int k = 0; k < 3; ++k) {
-                        const int want =
-                            ref.Samples[(static_cast<size_t>(y) * 33 + x) * ref.Components + (ref.Components == 3 ? k : 0)];
+                        const int want = ref.Samples[(static_cast<size_t>(y) * 33 + x) * ref.Components +
+                                                     (ref.Components == 3 ? k : 0)];
                         if (std::abs(page.At(x, y)[k] - want) > 3 && bad++ < 5)
                             ADD_FAILURE() << x << "," << y << ": " << int(page.At(x, y)[k]) << " want " << want;
                     }
@@ -363,6 +371,27 @@ TEST_F(PDFWrite, ThroughTheEngine) {
     EXPECT_FALSE(io.Aborting);
     RunChecked("qpdf --check '" + Temp("e.pdf") + "'");
     ExpectSameRGB(*src, RenderWithPoppler(Temp("e.pdf"), Temp("e")));
+}
+
+TEST_F(PDFWrite, TheCommandLineToolWritesPDFAndPostScript) {
+    for (const char* file : {"pbm.pbm", "ppm255.ppm"}) {
+        SCOPED_TRACE(file);
+        std::ostringstream out, err;
+        ASSERT_EQ(lumetra_image::Run({"convert", FixturePath("pnm", file), Temp("c.pdf")}, out, err), 0) << err.str();
+        RunChecked("qpdf --check '" + Temp("c.pdf") + "'");
+        ASSERT_EQ(lumetra_image::Run({"convert", FixturePath("pnm", file), Temp("c.ps")}, out, err), 0) << err.str();
+        RunChecked("gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=nullpage '" + Temp("c.ps") + "'");
+        // The same page from both.
+        const RefImage pdf = RenderWithPoppler(Temp("c.pdf"), Temp("c"));
+        const RefImage ps = ParseRef(RenderWithGhostscript(Temp("c.ps"), 595, 842, "ppmraw", Temp("c.ppm")));
+        ASSERT_EQ(pdf.Width, ps.Width);
+        ASSERT_EQ(pdf.Height, ps.Height);
+        const RefImage ref = LoadRef(FixturePath("pnm", std::string(file).substr(0, std::string(file).find('.')) + ".ref.ppm"));
+        // The centre of the picture's top left pixel, as scaled to the paper.
+        const int32_t cell = 595 / ref.Width;
+        EXPECT_EQ(pdf.At(cell / 2, cell / 2)[1], ref.At(0, 0)[1]);
+        EXPECT_EQ(ps.At(cell / 2, cell / 2)[1], ref.At(0, 0)[1]);
+    }
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ namespace {
 class PSWrite : public CodecIOTest {
 protected:
     // One page of Bitmap with the parameters Setup makes; the document text.
-    std::string Write(TIEBitmap* Bitmap, const std::function<void(TIOParamsVals&)>& Setup = {}, bool* Aborted = nullptr) {
+    std::string Write(TIEBitmap* Bitmap, const std::function<void(TIOParamsVals&)>& Setup = {},
+                      bool* Aborted = nullptr) {
         TIOParamsVals params(nullptr);
         if (Setup) Setup(params);
         cl::TMemoryStream s;
@@ -68,8 +69,8 @@ bool HasLines(const std::string& Text, const std::vector<std::string>& Lines) {
             const size_t eol = Text.find("\r\n", p);
             if (eol == std::string::npos) return false;
             const std::string got = Text.substr(p, eol - p);
-            const bool ok = l == "%%BeginData:" ? got.rfind("%%BeginData:", 0) == 0 &&
-                                                      got.size() > 12 + 12 && got.substr(got.size() - 12) == " ASCII Bytes"
+            const bool ok = l == "%%BeginData:" ? got.rfind("%%BeginData:", 0) == 0 && got.size() > 12 + 12 &&
+                                                      got.substr(got.size() - 12) == " ASCII Bytes"
                                                 : got == l;
             if (!ok) {
                 all = false;
@@ -138,9 +139,12 @@ TEST_F(PSWrite, PagesRenderAsTheSource) {
         {"colour-unknown", [] { return MakeColourPicture(20, 9); }, 7, "RunLengthDecode filter rstr"},
         {"bilevel", [] { return MakeBilevelPicture(37, 23); }, 0, "/ASCII85Decode filter /RunLengthDecode filter\r\n"},
         // No fax coder in the program: run-length instead of group 4 and group 3.
-        {"bilevel-g4", [] { return MakeBilevelPicture(64, 16); }, 1, "/ASCII85Decode filter /RunLengthDecode filter\r\n"},
-        {"bilevel-g3", [] { return MakeBilevelPicture(9, 40); }, 2, "/ASCII85Decode filter /RunLengthDecode filter\r\n"},
-        {"bilevel-jpeg", [] { return MakeBilevelPicture(17, 5); }, 3, "/ASCII85Decode filter /RunLengthDecode filter\r\n"},
+        {"bilevel-g4", [] { return MakeBilevelPicture(64, 16); }, 1,
+         "/ASCII85Decode filter /RunLengthDecode filter\r\n"},
+        {"bilevel-g3", [] { return MakeBilevelPicture(9, 40); }, 2,
+         "/ASCII85Decode filter /RunLengthDecode filter\r\n"},
+        {"bilevel-jpeg", [] { return MakeBilevelPicture(17, 5); }, 3,
+         "/ASCII85Decode filter /RunLengthDecode filter\r\n"},
         {"grey",
          [] {
              auto b = std::make_unique<TIEBitmap>(30, 12, ie8g);
@@ -175,8 +179,10 @@ TEST_F(PSWrite, Ps2pdfTurnsOurDocumentIntoAPDFOfTheSamePicture) {
         p.PSPaperHeight = 21;
     });
     WriteBytes(Temp("b.ps"), std::vector<uint8_t>(t.begin(), t.end()));
-    RunChecked("ps2pdf -dDEVICEWIDTHPOINTS=45 -dDEVICEHEIGHTPOINTS=21 -dFIXEDMEDIA -dAutoFilterColorImages=false -dColorImageFilter=/FlateEncode '" + Temp("b.ps") +
-               "' '" + Temp("b.pdf") + "'");
+    RunChecked(
+        "ps2pdf -dDEVICEWIDTHPOINTS=45 -dDEVICEHEIGHTPOINTS=21 -dFIXEDMEDIA -dAutoFilterColorImages=false "
+        "-dColorImageFilter=/FlateEncode '" +
+        Temp("b.ps") + "' '" + Temp("b.pdf") + "'");
     RunChecked("qpdf --check '" + Temp("b.pdf") + "'");
     ExpectSameRGB(*src, RenderWithPoppler(Temp("b.pdf"), Temp("b")));
 }
@@ -264,8 +270,8 @@ TEST_F(PSWrite, JPEGPagesDeclareTheComponentsWritten) {
             for (int32_t y = 0; y < 18; ++y)
                 for (int32_t x = 0; x < 33; ++x)
                     for (int k = 0; k < 3; ++k) {
-                        const int want =
-                            ref.Samples[(static_cast<size_t>(y) * 33 + x) * ref.Components + (ref.Components == 3 ? k : 0)];
+                        const int want = ref.Samples[(static_cast<size_t>(y) * 33 + x) * ref.Components +
+                                                     (ref.Components == 3 ? k : 0)];
                         if (std::abs(page.At(x, y)[k] - want) > 3 && bad++ < 5)
                             ADD_FAILURE() << x << "," << y << ": " << int(page.At(x, y)[k]) << " want " << want;
                     }
@@ -314,7 +320,8 @@ TEST_F(PSWrite, BilevelPagesGoThroughABoundFaxCoder) {
     for (int compression : {1, 2, 3}) {
         SCOPED_TRACE(compression);
         gFaxRows = 0;
-        const std::string t = Write(src.get(), [&](TIOParamsVals& p) { p.PSCompression = static_cast<uint8_t>(compression); });
+        const std::string t =
+            Write(src.get(), [&](TIOParamsVals& p) { p.PSCompression = static_cast<uint8_t>(compression); });
         EXPECT_EQ(gFaxRows, 23);
         EXPECT_NE(t.find("37 23 1\r\n[ 37 0 0 23 0 0 ]\r\ncurrentfile /ASCII85Decode filter << /K " +
                          std::string(compression == 1 ? "-1" : "1") +

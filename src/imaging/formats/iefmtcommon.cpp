@@ -185,7 +185,8 @@ bool IEParseJPEGFrame(const uint8_t* Data, int64_t Size, TIEJPEGFrameInfo& Info)
             Info.Width = (seg[3] << 8) | seg[4];
             Info.Components = seg[5];
             return Info.Width > 0 && Info.Height > 0 &&
-                   (Info.Components == 1 || Info.Components == 3 || Info.Components == 4) && segLen >= 6 + 3 * Info.Components;
+                   (Info.Components == 1 || Info.Components == 3 || Info.Components == 4) &&
+                   segLen >= 6 + 3 * Info.Components;
         }
         i += 2 + len;
     }

@@ -84,10 +84,10 @@ void IEReportRows(TProgressRec& Progress, int32_t Rows, int32_t& Last);
 // Pages of the document writers (PostScript, PDF).
 
 // A row encoder of the fax coder (Group 3 two-dimensional or Group 4): Row (Width pixels,
-// most significant bit first) is coded against the reference row and written to Stream;
-// the bits of an unfinished byte wait in PendingBits and PendingByte for the next call. A
-// null Row ends the data (flushes the bits, frees the reference). Error is set on a short
-// write.
+// most significant bit first, 0 bits coded as white runs) is coded against the reference
+// row and written to Stream; the bits of an unfinished byte wait in PendingBits and
+// PendingByte for the next call. A null Row ends the data (flushes the bits, frees the
+// reference). Error is set on a short write.
 using TIEFaxRowEncoder = void (*)(const uint8_t* Row, int32_t Width, cl::TStream* Stream, int32_t FillOrder,
                                   bool& Error, void*& ReferenceRow, int32_t& PendingBits, uint8_t& PendingByte);
 struct TIEFaxEncoders {
@@ -99,7 +99,9 @@ struct TIEFaxEncoders {
 extern TIEFaxEncoders IEFaxEncoders;
 
 // The fax data of an ie1g bitmap, rows from the top, padded with zero bytes to a multiple
-// of 4 bytes. False when the encoder is missing (Out empty) or failed (abort flag set).
+// of 4 bytes. The rows go as they are: their set bits (white) come out as black runs, which
+// the documents declare with BlackIs1, so a reader gets the set bits back as white. False
+// when the encoder is missing (Out empty) or failed (abort flag set).
 bool IEFaxEncodeBitmap(TIEBitmap* Bitmap, bool Group4, std::vector<uint8_t>& Out, TProgressRec& Progress);
 
 // What a JPEG stream's frame header and Adobe marker tell a document writer.

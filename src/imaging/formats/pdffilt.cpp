@@ -216,7 +216,8 @@ void IEPDFAddImagePage(TIEPDFDocument* State, TIEBitmap* Bitmap, TIOParamsVals& 
     IEFitToBox(w, h, Params.PDFPaperWidth, Params.PDFPaperHeight, fitW, fitH);
     const cl::String text = "q\n" + std::to_string(fitW) + " 0 0 " + std::to_string(fitH) + " 0 " +
                             std::to_string(int64_t{Params.PDFPaperHeight} - fitH) + " cm\n/lm" + k + " Do\nQ";
-    TIEPDFStreamObject* content = TIEPDFStreamObject::CreateCopy(text.data(), static_cast<int32_t>(text.size())).release();
+    TIEPDFStreamObject* content =
+        TIEPDFStreamObject::CreateCopy(text.data(), static_cast<int32_t>(text.size())).release();
     IEPDFAddObject(State->Objects, content);
     State->Contents.push_back(content);
 
