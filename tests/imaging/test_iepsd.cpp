@@ -36,7 +36,8 @@ PsdRead Read(const std::vector<uint8_t>& File, bool LoadLayers = false, bool Nat
     return r;
 }
 
-std::vector<uint8_t> Write(TIEBitmap* Merged, TIOParamsVals& P, const TIEPSDLayers& Layers = {}, bool* Aborted = nullptr) {
+std::vector<uint8_t> Write(TIEBitmap* Merged, TIOParamsVals& P, const TIEPSDLayers& Layers = {},
+                           bool* Aborted = nullptr) {
     cl::TMemoryStream s;
     Progress p;
     IEWritePSDStream(&s, P, p.Rec, Layers, Merged);
@@ -74,8 +75,8 @@ TEST(PSDRead, MergedPicturesAsImageMagickDecodesThem) {
         bool Alpha;
     } cases[] = {
         {"rgb8", ie24RGB, 8, 3, 0, false},   {"rgb8_raw", ie24RGB, 8, 3, 0, false}, {"rgb16", ieRGB48, 16, 3, 0, false},
-        {"grey8", ie8g, 8, 1, 0, false},     {"grey16", ie16g, 16, 1, 1, false},   {"cmyk8", ieCMYK, 8, 4, 1, false},
-        {"rgba8", ie24RGB, 8, 4, 0, true},   {"bitmap", ie1g, 1, 1, 0, false},     {"indexed", ie8p, 8, 1, 0, true},
+        {"grey8", ie8g, 8, 1, 0, false},     {"grey16", ie16g, 16, 1, 1, false},    {"cmyk8", ieCMYK, 8, 4, 1, false},
+        {"rgba8", ie24RGB, 8, 4, 0, true},   {"bitmap", ie1g, 1, 1, 0, false},      {"indexed", ie8p, 8, 1, 0, true},
         {"layers", ie24RGB, 8, 4, 0, false},
     };
     for (const Case& c : cases) {
@@ -205,7 +206,8 @@ TEST(PSDWrite, MergedPicturesReadByImageMagickAndUs) {
     CMYKByFormulas formulas;
     auto colour = Make24(23, 9, [](int x, int y) {
         return y == 4 ? TRGB{1, 2, 3}
-                      : TRGB{static_cast<uint8_t>(x * 11), static_cast<uint8_t>(y * 28), static_cast<uint8_t>((x ^ y) * 9)};
+                      : TRGB{static_cast<uint8_t>(x * 11), static_cast<uint8_t>(y * 28),
+                             static_cast<uint8_t>((x ^ y) * 9)};
     });
     const std::string path = ::testing::TempDir() + "/lumetra_psd_" + std::to_string(::getpid()) + ".psd";
     for (TIEPixelFormat f : {ie24RGB, ie8g, ie16g, ieRGB48, ieCMYK, ie1g, ie32RGB}) {
@@ -287,6 +289,48 @@ TEST(PSDWrite, TransparentIndexOnlyWhenThereIsTransparencyAndAFreeEntry) {
     }
 }
 
+TEST(PSDRead, ThumbnailResourceGoesThroughTheJPEGCoder) {
+    // A stand-in coder: width, height, then the pixels.
+    IEPSDWriteThumbnailJPEG = [](cl::TStream* S, TIEBitmap* B) {
+        const uint8_t size[2] = {static_cast<uint8_t>(B->GetWidth()), static_cast<uint8_t>(B->GetHeight())};
+        S->Write(size, 2);
+        for (int32_t y = 0; y < B->GetHeight(); ++y) S->Write(B->GetScanline(y), int64_t{B->GetWidth()} * 3);
+        return true;
+    };
+    IEPSDReadThumbnailJPEG = [](cl::TStream* S, TIEBitmap* B) {
+        uint8_t size[2];
+        if (S->Read(size, 2) != 2 || !B->Allocate(size[0], size[1], ie24RGB)) return false;
+        for (int32_t y = 0; y < size[1]; ++y) S->Read(B->GetScanline(y), int64_t{size[0]} * 3);
+        return true;
+    };
+    auto merged = Make24(6, 5, [](int, int) { return TRGB{1, 1, 1}; });
+    TIOParamsVals p(nullptr);
+    p.GetOrCreateEXIFThumbnail()->Assign(Make24(3, 2, [](int x, int) {
+                                             return TRGB{static_cast<uint8_t>(x), 9, 9};
+                                         }).get());
+    const auto file = Write(merged.get(), p);
+    auto r = Read(file);
+    ASSERT_FALSE(r.Aborted);
+    ASSERT_NE(r.Params->GetEXIFThumbnail(), nullptr);
+    EXPECT_EQ(r.Params->GetEXIFThumbnail()->GetWidth(), 3);
+    EXPECT_EQ(r.Params->GetEXIFThumbnail()->GetPixelRGB(2, 1), (TRGB{2, 9, 9}));
+    EXPECT_EQ(r.Bitmap->GetWidth(), 6);
+    // Asked for the thumbnail: it is the picture, and the merged picture is not read.
+    PsdRead t;
+    t.Params->GetThumbnail = true;
+    auto st = MemStream(file);
+    Progress pr;
+    IEReadPSDStream(st.get(), t.Bitmap.get(), *t.Params, &t.Layers, true, pr.Rec);
+    EXPECT_FALSE(pr.Aborting);
+    EXPECT_EQ(t.Bitmap->GetWidth(), 3);
+    IEPSDReadThumbnailJPEG = nullptr;
+    IEPSDWriteThumbnailJPEG = nullptr;
+    // Without a coder the resource is passed over.
+    r = Read(file);
+    EXPECT_FALSE(r.Aborted);
+    EXPECT_EQ(r.Params->GetEXIFThumbnail(), nullptr);
+}
+
 // Three layers as a view would hand them: a background, a named translucent layer with a
 // user mask, a hidden one resized on saving.
 TIEPSDLayers SampleLayers() {
@@ -299,7 +343,11 @@ TIEPSDLayers SampleLayers() {
         layers.push_back(std::move(l));
         return layers.back().get();
     };
-    add(Make24(16, 10, [](int x, int y) { return TRGB{static_cast<uint8_t>(x * 15), static_cast<uint8_t>(y * 25), 90}; }), 0, 0)
+    add(Make24(16, 10,
+               [](int x, int y) {
+                   return TRGB{static_cast<uint8_t>(x * 15), static_cast<uint8_t>(y * 25), 90};
+               }),
+        0, 0)
         ->Name = "ground";
     TIEPSDLayer* sq = add(Make24(5, 4, [](int x, int) { return TRGB{200, static_cast<uint8_t>(x * 40), 10}; }), 2, 3);
     sq->Name = std::string(300, 'n');
@@ -384,11 +432,14 @@ TEST(PSDRead, DamagedFilesAbortWithoutReadingOrAllocatingBeyondTheData) {
         std::copy(Bytes.begin(), Bytes.end(), f.begin() + static_cast<std::ptrdiff_t>(At));
         return f;
     };
-    auto cut = [](const std::vector<uint8_t>& f, size_t n) { return std::vector<uint8_t>(f.begin(), f.begin() + static_cast<std::ptrdiff_t>(std::min(n, f.size()))); };
+    auto cut = [](const std::vector<uint8_t>& f, size_t n) {
+        return std::vector<uint8_t>(f.begin(), f.begin() + static_cast<std::ptrdiff_t>(std::min(n, f.size())));
+    };
     // Where the sections start: after the header, the colour-mode data, the resources and
     // the layers.
     auto be32 = [](const std::vector<uint8_t>& f, size_t At) {
-        return static_cast<size_t>(f[At]) << 24 | static_cast<size_t>(f[At + 1]) << 16 | static_cast<size_t>(f[At + 2]) << 8 | f[At + 3];
+        return static_cast<size_t>(f[At]) << 24 | static_cast<size_t>(f[At + 1]) << 16 |
+               static_cast<size_t>(f[At + 2]) << 8 | f[At + 3];
     };
     auto sections = [&](const std::vector<uint8_t>& f, size_t& Layers, size_t& Merged) {
         const size_t resources = 26 + 4 + be32(f, 26);
@@ -521,7 +572,8 @@ TEST_F(PSDEngine, SavesTheViewsLayersOrThePicture) {
     };
     io.SaveToFile(cl::String(Temp("layered.psd")));
     ASSERT_FALSE(io.Aborting);
-    EXPECT_EQ(RunCommand("/usr/bin/identify -format '%X %Y|' '" + Temp("layered.psd") + "'"), "+0 +0|+0 +0|+2 +3|+9 +1|");
+    EXPECT_EQ(RunCommand("/usr/bin/identify -format '%X %Y|' '" + Temp("layered.psd") + "'"),
+              "+0 +0|+0 +0|+2 +3|+9 +1|");
 }
 
 TEST_F(PSDEngine, TheToolConvertsBothWays) {
@@ -531,7 +583,8 @@ TEST_F(PSDEngine, TheToolConvertsBothWays) {
     EXPECT_EQ(LoadRef(Temp("a.ppm")).Pixels, ref.Pixels);
     ASSERT_EQ(lumetra_image::Run({"convert", Temp("a.ppm"), Temp("b.psd")}, out, err), 0) << err.str();
     EXPECT_EQ(DecodeImage(Temp("b.psd"), 0).Pixels, ref.Pixels);
-    ASSERT_EQ(lumetra_image::Run({"convert", FixturePath("psd", "layers.psd"), Temp("c.png")}, out, err), 0) << err.str();
+    ASSERT_EQ(lumetra_image::Run({"convert", FixturePath("psd", "layers.psd"), Temp("c.png")}, out, err), 0)
+        << err.str();
     EXPECT_EQ(DecodeWithImageMagick(Temp("c.png")).Pixels, LoadRef(FixturePath("psd", "layers.ref.ppm")).Pixels);
 }
 
