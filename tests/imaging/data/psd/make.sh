@@ -61,9 +61,19 @@ done
 # single layer holds the colours and alpha as stored.
 $IM "rgba8.psd[1]" -alpha off -depth 8 rgba8.ref.ppm
 $IM "rgba8.psd[1]" -alpha extract -depth 8 rgba8.alpha.pgm
+# Sixteen bits a sample: two layers (zip-compressed planes among them).
+$IM -size 13x7 gradient:red-blue -depth 16 g16.png
+$IM \( g16.png -alpha set \) \( g16.png -set label bg \) \
+    \( -size 4x3 xc:'#2080f0' -alpha set -channel A -evaluate set 50% +channel -set label sq -repage +3+2 \) \
+    -depth 16 layers16.psd
+for n in 1 2; do
+  $IM "layers16.psd[$n]" -alpha off -depth 8 layers16.layer$n.ref.ppm
+  $IM "layers16.psd[$n]" -alpha extract -depth 8 layers16.layer$n.alpha.pgm
+done
+/usr/bin/identify -format '%X %Y %w %h %l\n' layers16.psd > layers16.txt
 for n in 1 2 3; do
   $IM "layers.psd[$n]" -alpha off -depth 8 layers.layer$n.ref.ppm
   $IM "layers.psd[$n]" -alpha extract -depth 8 layers.layer$n.alpha.pgm
 done
 /usr/bin/identify -format '%X %Y %w %h %l\n' layers.psd > layers.txt
-rm -f rgb.ppm alpha.pgm sq.png st.png
+rm -f rgb.ppm alpha.pgm sq.png st.png g16.png
