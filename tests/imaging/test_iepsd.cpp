@@ -122,9 +122,11 @@ TEST(PSDRead, ResourcesAndParameters) {
 }
 
 TEST(PSDRead, LayersAsImageMagickDecodesThem) {
-    // 8 bits a sample (raw, run-length and zip planes) and 16 bits; 16-bit samples come to 8
-    // bits by ImageMagick's rounding and by our high bytes.
-    for (const auto& [name, count, tolerance] : {std::tuple{"layers", 3, 0}, std::tuple{"layers16", 2, 1}}) {
+    // 8 bits a sample (raw, run-length and zip planes) and 16 bits, and zip planes with
+    // prediction (hand-made); 16-bit samples come to 8 bits by ImageMagick's rounding and by
+    // our high bytes.
+    for (const auto& [name, count, tolerance] : {std::tuple{"layers", 3, 0}, std::tuple{"layers16", 2, 1},
+                                                 std::tuple{"zip8", 1, 0}, std::tuple{"zip16", 1, 1}}) {
         SCOPED_TRACE(name);
         const std::string base = name;
         const auto file = Fixture(base + ".psd");
