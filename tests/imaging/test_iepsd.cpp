@@ -13,6 +13,7 @@
 #include "imaging/core/hyieutils_markers.h"
 #include "imaging/formats/iepsd.h"
 #include "imaging/io/vovozidio_colors.h"
+#include "platform/codepage.h"
 #include "lumetra_image.h"
 
 namespace ie::test {
@@ -588,6 +589,17 @@ TEST_F(PSDEngine, SavesTheViewsLayersOrThePicture) {
     ASSERT_FALSE(io.Aborting);
     EXPECT_EQ(RunCommand("/usr/bin/identify -format '%X %Y|' '" + Temp("layered.psd") + "'"),
               "+0 +0|+0 +0|+2 +3|+9 +1|");
+}
+
+TEST_F(PSDEngine, ReadsTheParametersOnly) {
+    TVovozIdIO io(nullptr);
+    io.ReadParamsFromFile(win::Utf8ToUtf16(FixturePath("psd", "indexed.psd")));
+    ASSERT_FALSE(io.Aborting);
+    EXPECT_EQ(io.Params().FileType, ioPSD);
+    EXPECT_EQ(io.Params().Width, 6);
+    EXPECT_EQ(io.Params().Height, 4);
+    EXPECT_EQ(io.Params().DpiX, 72);
+    EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 0);
 }
 
 TEST_F(PSDEngine, TheToolConvertsBothWays) {

@@ -8,6 +8,7 @@
 
 #include "formats_testutil.h"
 #include "imaging/formats/ietgafil.h"
+#include "platform/codepage.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 #include "lumetra_image.h"
 
@@ -376,6 +377,16 @@ TEST_F(TGAEngine, LoadsAndSavesThroughTheComponentAndTheTool) {
         ExpectSameRGB(*r.Bitmap, LoadRef(FixturePath("tga", "rgb32.ref.ppm")));
         ASSERT_NE(r.Mask, nullptr);
         EXPECT_EQ(r.Mask->GetPixel(1, 0), a.At(1, 0)[0]);
+    }
+    {
+        // Parameters only.
+        TVovozIdIO io(nullptr);
+        io.ReadParamsFromFile(win::Utf8ToUtf16(FixturePath("tga", "pal8_rle.tga")));
+        ASSERT_FALSE(io.Aborting);
+        EXPECT_EQ(io.Params().FileType, ioTGA);
+        EXPECT_EQ(io.Params().Width, 13);
+        EXPECT_TRUE(io.Params().TGACompressed);
+        EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 0);
     }
     // The tool: an independent file to PPM equals ImageMagick's decoding, and back to TGA.
     std::ostringstream out, err;
