@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 #include <sstream>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "imaging/core/hyieutils_markers.h"
 #include "imaging/formats/iepsd.h"
 #include "imaging/io/vovozidio_colors.h"
+#include "platform/codepage.h"
 #include "lumetra_image.h"
 
 namespace ie::test {
@@ -36,7 +38,8 @@ PsdRead Read(const std::vector<uint8_t>& File, bool LoadLayers = false, bool Nat
     return r;
 }
 
-std::vector<uint8_t> Write(TIEBitmap* Merged, TIOParamsVals& P, const TIEPSDLayers& Layers = {}, bool* Aborted = nullptr) {
+std::vector<uint8_t> Write(TIEBitmap* Merged, TIOParamsVals& P, const TIEPSDLayers& Layers = {},
+                           bool* Aborted = nullptr) {
     cl::TMemoryStream s;
     Progress p;
     IEWritePSDStream(&s, P, p.Rec, Layers, Merged);
@@ -57,11 +60,11 @@ private:
     bool saved_;
 };
 
-void ExpectAlpha(TIEBitmap& B, const RefImage& A) {
+void ExpectAlpha(TIEBitmap& B, const RefImage& A, int Tolerance = 0) {
     ASSERT_TRUE(B.HasAlphaChannel());
     ASSERT_EQ(B.GetWidth(), A.Width);
     for (int32_t y = 0; y < A.Height; ++y)
-        for (int32_t x = 0; x < A.Width; ++x) EXPECT_EQ(B.GetAlpha(x, y), A.At(x, y)[0]) << x << "," << y;
+        for (int32_t x = 0; x < A.Width; ++x) EXPECT_NEAR(B.GetAlpha(x, y), A.At(x, y)[0], Tolerance) << x << "," << y;
 }
 
 TEST(PSDRead, MergedPicturesAsImageMagickDecodesThem) {
@@ -74,8 +77,8 @@ TEST(PSDRead, MergedPicturesAsImageMagickDecodesThem) {
         bool Alpha;
     } cases[] = {
         {"rgb8", ie24RGB, 8, 3, 0, false},   {"rgb8_raw", ie24RGB, 8, 3, 0, false}, {"rgb16", ieRGB48, 16, 3, 0, false},
-        {"grey8", ie8g, 8, 1, 0, false},     {"grey16", ie16g, 16, 1, 1, false},   {"cmyk8", ieCMYK, 8, 4, 1, false},
-        {"rgba8", ie24RGB, 8, 4, 0, true},   {"bitmap", ie1g, 1, 1, 0, false},     {"indexed", ie8p, 8, 1, 0, true},
+        {"grey8", ie8g, 8, 1, 0, false},     {"grey16", ie16g, 16, 1, 1, false},    {"cmyk8", ieCMYK, 8, 4, 1, false},
+        {"rgba8", ie24RGB, 8, 4, 0, true},   {"bitmap", ie1g, 1, 1, 0, false},      {"indexed", ie8p, 8, 1, 0, true},
         {"layers", ie24RGB, 8, 4, 0, false},
     };
     for (const Case& c : cases) {
@@ -120,38 +123,51 @@ TEST(PSDRead, ResourcesAndParameters) {
 }
 
 TEST(PSDRead, LayersAsImageMagickDecodesThem) {
+    // 8 bits a sample (raw, run-length and zip planes) and 16 bits, and zip planes with
+    // prediction (hand-made); 16-bit samples come to 8 bits by ImageMagick's rounding and by
+    // our high bytes.
+    for (const auto& [name, count, tolerance] : {std::tuple{"layers", 3, 0}, std::tuple{"layers16", 2, 1},
+                                                 std::tuple{"zip8", 1, 0}, std::tuple{"zip16", 1, 1}}) {
+        SCOPED_TRACE(name);
+        const std::string base = name;
+        const auto file = Fixture(base + ".psd");
+        // identify's "X Y W H label" lines: the merged picture first.
+        std::ifstream txt(FixturePath("psd", base + ".txt"));
+        std::vector<std::array<std::string, 5>> lines;
+        for (std::string line; std::getline(txt, line);) {
+            std::istringstream in(line);
+            std::array<std::string, 5> f;
+            in >> f[0] >> f[1] >> f[2] >> f[3];
+            std::getline(in >> std::ws, f[4]);
+            lines.push_back(f);
+        }
+        ASSERT_EQ(lines.size(), static_cast<size_t>(count) + 1);
+        auto r = Read(file, true);
+        ASSERT_FALSE(r.Aborted);
+        EXPECT_EQ(r.Bitmap->GetWidth(), 0);  // the layers went into the list: no merged picture
+        ASSERT_EQ(r.Layers.size(), static_cast<size_t>(count));
+        for (size_t i = 0; i < r.Layers.size(); ++i) {
+            SCOPED_TRACE(i);
+            const TIEPSDLayer& l = *r.Layers[i];
+            const auto& f = lines[i + 1];
+            EXPECT_EQ(l.PositionX, std::stoi(f[0]));
+            EXPECT_EQ(l.PositionY, std::stoi(f[1]));
+            EXPECT_EQ(l.Name, f[4]);
+            EXPECT_TRUE(l.Visible);
+            EXPECT_FALSE(l.MaskForBelow);
+            // The key as stored (ImageMagick writes its 16-bit documents' keys byte-reversed).
+            EXPECT_EQ(std::string(l.BlendMode, 4), base == "layers" || i == 0 ? "norm" : "mron");
+            ASSERT_TRUE(l.Bitmap);
+            EXPECT_EQ(l.Bitmap->GetPixelFormat(), ie24RGB);
+            const std::string n = base + ".layer" + std::to_string(i + 1);
+            ExpectSameRGB(*l.Bitmap, LoadRef(FixturePath("psd", n + ".ref.ppm")), tolerance);
+            const RefImage a = LoadRef(FixturePath("psd", n + ".alpha.pgm"));
+            if (l.Bitmap->HasAlphaChannel() || a.Pixels != std::vector<uint8_t>(a.Pixels.size(), 255))
+                ExpectAlpha(*l.Bitmap, a, tolerance);
+        }
+    }
     const auto file = Fixture("layers.psd");
-    // identify's "X Y W H label" lines: the merged picture first.
-    std::ifstream txt(FixturePath("psd", "layers.txt"));
-    std::vector<std::array<std::string, 5>> lines;
-    for (std::string line; std::getline(txt, line);) {
-        std::istringstream in(line);
-        std::array<std::string, 5> f;
-        in >> f[0] >> f[1] >> f[2] >> f[3];
-        std::getline(in >> std::ws, f[4]);
-        lines.push_back(f);
-    }
-    ASSERT_EQ(lines.size(), 4u);
     auto r = Read(file, true);
-    ASSERT_FALSE(r.Aborted);
-    EXPECT_EQ(r.Bitmap->GetWidth(), 0);  // the layers went into the list: no merged picture
-    ASSERT_EQ(r.Layers.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        const TIEPSDLayer& l = *r.Layers[i];
-        const auto& f = lines[i + 1];
-        EXPECT_EQ(l.PositionX, std::stoi(f[0]));
-        EXPECT_EQ(l.PositionY, std::stoi(f[1]));
-        EXPECT_EQ(l.Name, f[4]);
-        EXPECT_TRUE(l.Visible);
-        EXPECT_FALSE(l.MaskForBelow);
-        EXPECT_EQ(std::string(l.BlendMode, 4), "norm");
-        ASSERT_TRUE(l.Bitmap);
-        EXPECT_EQ(l.Bitmap->GetPixelFormat(), ie24RGB);
-        const std::string n = "layers.layer" + std::to_string(i + 1);
-        ExpectSameRGB(*l.Bitmap, LoadRef(FixturePath("psd", n + ".ref.ppm")));
-        ExpectAlpha(*l.Bitmap, LoadRef(FixturePath("psd", n + ".alpha.pgm")));
-    }
     // Without LoadLayers the merged picture, and no layers; without a list likewise.
     r = Read(file, false);
     EXPECT_TRUE(r.Layers.empty());
@@ -205,7 +221,8 @@ TEST(PSDWrite, MergedPicturesReadByImageMagickAndUs) {
     CMYKByFormulas formulas;
     auto colour = Make24(23, 9, [](int x, int y) {
         return y == 4 ? TRGB{1, 2, 3}
-                      : TRGB{static_cast<uint8_t>(x * 11), static_cast<uint8_t>(y * 28), static_cast<uint8_t>((x ^ y) * 9)};
+                      : TRGB{static_cast<uint8_t>(x * 11), static_cast<uint8_t>(y * 28),
+                             static_cast<uint8_t>((x ^ y) * 9)};
     });
     const std::string path = ::testing::TempDir() + "/lumetra_psd_" + std::to_string(::getpid()) + ".psd";
     for (TIEPixelFormat f : {ie24RGB, ie8g, ie16g, ieRGB48, ieCMYK, ie1g, ie32RGB}) {
@@ -287,6 +304,48 @@ TEST(PSDWrite, TransparentIndexOnlyWhenThereIsTransparencyAndAFreeEntry) {
     }
 }
 
+TEST(PSDRead, ThumbnailResourceGoesThroughTheJPEGCoder) {
+    // A stand-in coder: width, height, then the pixels.
+    IEPSDWriteThumbnailJPEG = [](cl::TStream* S, TIEBitmap* B) {
+        const uint8_t size[2] = {static_cast<uint8_t>(B->GetWidth()), static_cast<uint8_t>(B->GetHeight())};
+        S->Write(size, 2);
+        for (int32_t y = 0; y < B->GetHeight(); ++y) S->Write(B->GetScanline(y), int64_t{B->GetWidth()} * 3);
+        return true;
+    };
+    IEPSDReadThumbnailJPEG = [](cl::TStream* S, TIEBitmap* B) {
+        uint8_t size[2];
+        if (S->Read(size, 2) != 2 || !B->Allocate(size[0], size[1], ie24RGB)) return false;
+        for (int32_t y = 0; y < size[1]; ++y) S->Read(B->GetScanline(y), int64_t{size[0]} * 3);
+        return true;
+    };
+    auto merged = Make24(6, 5, [](int, int) { return TRGB{1, 1, 1}; });
+    TIOParamsVals p(nullptr);
+    p.GetOrCreateEXIFThumbnail()->Assign(Make24(3, 2, [](int x, int) {
+                                             return TRGB{static_cast<uint8_t>(x), 9, 9};
+                                         }).get());
+    const auto file = Write(merged.get(), p);
+    auto r = Read(file);
+    ASSERT_FALSE(r.Aborted);
+    ASSERT_NE(r.Params->GetEXIFThumbnail(), nullptr);
+    EXPECT_EQ(r.Params->GetEXIFThumbnail()->GetWidth(), 3);
+    EXPECT_EQ(r.Params->GetEXIFThumbnail()->GetPixelRGB(2, 1), (TRGB{2, 9, 9}));
+    EXPECT_EQ(r.Bitmap->GetWidth(), 6);
+    // Asked for the thumbnail: it is the picture, and the merged picture is not read.
+    PsdRead t;
+    t.Params->GetThumbnail = true;
+    auto st = MemStream(file);
+    Progress pr;
+    IEReadPSDStream(st.get(), t.Bitmap.get(), *t.Params, &t.Layers, true, pr.Rec);
+    EXPECT_FALSE(pr.Aborting);
+    EXPECT_EQ(t.Bitmap->GetWidth(), 3);
+    IEPSDReadThumbnailJPEG = nullptr;
+    IEPSDWriteThumbnailJPEG = nullptr;
+    // Without a coder the resource is passed over.
+    r = Read(file);
+    EXPECT_FALSE(r.Aborted);
+    EXPECT_EQ(r.Params->GetEXIFThumbnail(), nullptr);
+}
+
 // Three layers as a view would hand them: a background, a named translucent layer with a
 // user mask, a hidden one resized on saving.
 TIEPSDLayers SampleLayers() {
@@ -299,7 +358,11 @@ TIEPSDLayers SampleLayers() {
         layers.push_back(std::move(l));
         return layers.back().get();
     };
-    add(Make24(16, 10, [](int x, int y) { return TRGB{static_cast<uint8_t>(x * 15), static_cast<uint8_t>(y * 25), 90}; }), 0, 0)
+    add(Make24(16, 10,
+               [](int x, int y) {
+                   return TRGB{static_cast<uint8_t>(x * 15), static_cast<uint8_t>(y * 25), 90};
+               }),
+        0, 0)
         ->Name = "ground";
     TIEPSDLayer* sq = add(Make24(5, 4, [](int x, int) { return TRGB{200, static_cast<uint8_t>(x * 40), 10}; }), 2, 3);
     sq->Name = std::string(300, 'n');
@@ -384,11 +447,14 @@ TEST(PSDRead, DamagedFilesAbortWithoutReadingOrAllocatingBeyondTheData) {
         std::copy(Bytes.begin(), Bytes.end(), f.begin() + static_cast<std::ptrdiff_t>(At));
         return f;
     };
-    auto cut = [](const std::vector<uint8_t>& f, size_t n) { return std::vector<uint8_t>(f.begin(), f.begin() + static_cast<std::ptrdiff_t>(std::min(n, f.size()))); };
+    auto cut = [](const std::vector<uint8_t>& f, size_t n) {
+        return std::vector<uint8_t>(f.begin(), f.begin() + static_cast<std::ptrdiff_t>(std::min(n, f.size())));
+    };
     // Where the sections start: after the header, the colour-mode data, the resources and
     // the layers.
     auto be32 = [](const std::vector<uint8_t>& f, size_t At) {
-        return static_cast<size_t>(f[At]) << 24 | static_cast<size_t>(f[At + 1]) << 16 | static_cast<size_t>(f[At + 2]) << 8 | f[At + 3];
+        return static_cast<size_t>(f[At]) << 24 | static_cast<size_t>(f[At + 1]) << 16 |
+               static_cast<size_t>(f[At + 2]) << 8 | f[At + 3];
     };
     auto sections = [&](const std::vector<uint8_t>& f, size_t& Layers, size_t& Merged) {
         const size_t resources = 26 + 4 + be32(f, 26);
@@ -521,7 +587,19 @@ TEST_F(PSDEngine, SavesTheViewsLayersOrThePicture) {
     };
     io.SaveToFile(cl::String(Temp("layered.psd")));
     ASSERT_FALSE(io.Aborting);
-    EXPECT_EQ(RunCommand("/usr/bin/identify -format '%X %Y|' '" + Temp("layered.psd") + "'"), "+0 +0|+0 +0|+2 +3|+9 +1|");
+    EXPECT_EQ(RunCommand("/usr/bin/identify -format '%X %Y|' '" + Temp("layered.psd") + "'"),
+              "+0 +0|+0 +0|+2 +3|+9 +1|");
+}
+
+TEST_F(PSDEngine, ReadsTheParametersOnly) {
+    TVovozIdIO io(nullptr);
+    io.ReadParamsFromFile(win::Utf8ToUtf16(FixturePath("psd", "indexed.psd")));
+    ASSERT_FALSE(io.Aborting);
+    EXPECT_EQ(io.Params().FileType, ioPSD);
+    EXPECT_EQ(io.Params().Width, 6);
+    EXPECT_EQ(io.Params().Height, 4);
+    EXPECT_EQ(io.Params().DpiX, 72);
+    EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 0);
 }
 
 TEST_F(PSDEngine, TheToolConvertsBothWays) {
@@ -531,7 +609,8 @@ TEST_F(PSDEngine, TheToolConvertsBothWays) {
     EXPECT_EQ(LoadRef(Temp("a.ppm")).Pixels, ref.Pixels);
     ASSERT_EQ(lumetra_image::Run({"convert", Temp("a.ppm"), Temp("b.psd")}, out, err), 0) << err.str();
     EXPECT_EQ(DecodeImage(Temp("b.psd"), 0).Pixels, ref.Pixels);
-    ASSERT_EQ(lumetra_image::Run({"convert", FixturePath("psd", "layers.psd"), Temp("c.png")}, out, err), 0) << err.str();
+    ASSERT_EQ(lumetra_image::Run({"convert", FixturePath("psd", "layers.psd"), Temp("c.png")}, out, err), 0)
+        << err.str();
     EXPECT_EQ(DecodeWithImageMagick(Temp("c.png")).Pixels, LoadRef(FixturePath("psd", "layers.ref.ppm")).Pixels);
 }
 

@@ -8,6 +8,7 @@
 
 #include "formats_testutil.h"
 #include "imaging/formats/ietgafil.h"
+#include "platform/codepage.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 #include "lumetra_image.h"
 
@@ -161,7 +162,8 @@ struct WriteCase {
 TEST(TGAWrite, OurFilesReadByImageMagickAndUs) {
     auto colour = Make24(23, 9, [](int x, int y) {
         return y == 4 ? TRGB{1, 2, 3}
-                      : TRGB{static_cast<uint8_t>(x * 11), static_cast<uint8_t>(y * 28), static_cast<uint8_t>((x ^ y) * 9)};
+                      : TRGB{static_cast<uint8_t>(x * 11), static_cast<uint8_t>(y * 28),
+                             static_cast<uint8_t>((x ^ y) * 9)};
     });
     auto few = Make24(23, 9, [](int x, int y) {
         static const TRGB c[5] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {9, 9, 9}, {200, 100, 50}};
@@ -176,20 +178,18 @@ TEST(TGAWrite, OurFilesReadByImageMagickAndUs) {
     mask.Fill(255);
     for (int x = 0; x < 23; ++x) mask.SetPixel(x, 4, x * 10);
     const WriteCase cases[] = {
-        {"rgb run-length", 8, 3, true, false, false, 24, 10},
-        {"rgb raw", 8, 3, false, false, false, 24, 2},
-        {"rgb with alpha", 8, 3, true, false, true, 32, 2},
-        {"palette run-length", 8, 1, true, false, false, 8, 9},
-        {"palette raw", 8, 1, false, false, false, 8, 1},
-        {"grey run-length", 8, 1, true, true, false, 8, 11},
-        {"sixteen colours", 4, 1, true, false, false, 4, 1},
-        {"one bit", 1, 1, true, false, false, 1, 3},
+        {"rgb run-length", 8, 3, true, false, false, 24, 10}, {"rgb raw", 8, 3, false, false, false, 24, 2},
+        {"rgb with alpha", 8, 3, true, false, true, 32, 2},   {"palette run-length", 8, 1, true, false, false, 8, 9},
+        {"palette raw", 8, 1, false, false, false, 8, 1},     {"grey run-length", 8, 1, true, true, false, 8, 11},
+        {"sixteen colours", 4, 1, true, false, false, 4, 1},  {"one bit", 1, 1, true, false, false, 1, 3},
     };
     const std::string path = ::testing::TempDir() + "/lumetra_tga_" + std::to_string(::getpid()) + ".tga";
     for (const WriteCase& c : cases) {
         SCOPED_TRACE(c.Name);
         const std::string name = c.Name;
-        TIEBitmap* src = name.rfind("grey", 0) == 0 ? grey.get() : c.Bits <= 4 || name.rfind("palette", 0) == 0 ? few.get() : colour.get();
+        TIEBitmap* src = name.rfind("grey", 0) == 0                     ? grey.get()
+                         : c.Bits <= 4 || name.rfind("palette", 0) == 0 ? few.get()
+                                                                        : colour.get();
         std::unique_ptr<TIEBitmap> two;
         if (c.Bits == 1) {
             two = Make24(23, 9, [](int x, int y) { return (x * y) % 3 ? TRGB{200, 0, 0} : TRGB{0, 0, 120}; });
@@ -214,8 +214,7 @@ TEST(TGAWrite, OurFilesReadByImageMagickAndUs) {
         if (c.Bits == 1) {
             // The lighter of the two colours is white.
             for (int32_t y = 0; y < 9; ++y)
-                for (int32_t x = 0; x < 23; ++x)
-                    EXPECT_EQ(r.Bitmap->GetPixelRGB(x, y).r, (x * y) % 3 ? 0 : 255);
+                for (int32_t x = 0; x < 23; ++x) EXPECT_EQ(r.Bitmap->GetPixelRGB(x, y).r, (x * y) % 3 ? 0 : 255);
             continue;
         }
         ExpectSameRGB(*r.Bitmap, [&] {
@@ -237,7 +236,8 @@ TEST(TGAWrite, OurFilesReadByImageMagickAndUs) {
         const RefImage im = DecodeWithImageMagick(path);
         ExpectSameRGB(*src, im);
         if (c.Mask) {
-            const std::string a = RunCommand("/usr/bin/convert '" + path + "' -alpha extract -depth 8 pgm:- 2>/dev/null");
+            const std::string a =
+                RunCommand("/usr/bin/convert '" + path + "' -alpha extract -depth 8 pgm:- 2>/dev/null");
             const RefImage ar = ParseRef(std::vector<uint8_t>(a.begin(), a.end()));
             EXPECT_EQ(ar.At(5, 4)[0], 50);
             EXPECT_EQ(ar.At(5, 3)[0], 255);
@@ -290,7 +290,10 @@ TEST(TGAWrite, OtherPixelFormatsAndSizes) {
     // Pixel formats the file does not hold are written through a 24-bit copy.
     for (TIEPixelFormat f : {ie8g, ie16g, ieCMYK, ieRGB48, ie8p}) {
         SCOPED_TRACE(int(f));
-        auto b = Make24(5, 4, [](int x, int y) { const uint8_t v = static_cast<uint8_t>(x * 50 + y); return TRGB{v, v, v}; });
+        auto b = Make24(5, 4, [](int x, int y) {
+            const uint8_t v = static_cast<uint8_t>(x * 50 + y);
+            return TRGB{v, v, v};
+        });
         ASSERT_TRUE(b->SetPixelFormat(f));
         TIOParamsVals p(nullptr);
         bool aborted = true;
@@ -317,7 +320,9 @@ TEST(TGARead, DamagedFilesAbortWithoutReadingOrAllocatingBeyondTheData) {
         std::copy(Bytes.begin(), Bytes.end(), f.begin() + static_cast<std::ptrdiff_t>(At));
         return f;
     };
-    auto cut = [](const std::vector<uint8_t>& f, size_t n) { return std::vector<uint8_t>(f.begin(), f.begin() + static_cast<std::ptrdiff_t>(n)); };
+    auto cut = [](const std::vector<uint8_t>& f, size_t n) {
+        return std::vector<uint8_t>(f.begin(), f.begin() + static_cast<std::ptrdiff_t>(n));
+    };
     // A header for 65535 x 65535 pixels with a few bytes of data.
     std::vector<uint8_t> huge = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 24, 0x20, 0xFF, 1, 2, 3};
     std::vector<uint8_t> hugeRaw = huge;
@@ -373,9 +378,20 @@ TEST_F(TGAEngine, LoadsAndSavesThroughTheComponentAndTheTool) {
         ASSERT_NE(r.Mask, nullptr);
         EXPECT_EQ(r.Mask->GetPixel(1, 0), a.At(1, 0)[0]);
     }
+    {
+        // Parameters only.
+        TVovozIdIO io(nullptr);
+        io.ReadParamsFromFile(win::Utf8ToUtf16(FixturePath("tga", "pal8_rle.tga")));
+        ASSERT_FALSE(io.Aborting);
+        EXPECT_EQ(io.Params().FileType, ioTGA);
+        EXPECT_EQ(io.Params().Width, 13);
+        EXPECT_TRUE(io.Params().TGACompressed);
+        EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 0);
+    }
     // The tool: an independent file to PPM equals ImageMagick's decoding, and back to TGA.
     std::ostringstream out, err;
-    ASSERT_EQ(lumetra_image::Run({"convert", FixturePath("tga", "rgb24_rle.tga"), Temp("a.ppm")}, out, err), 0) << err.str();
+    ASSERT_EQ(lumetra_image::Run({"convert", FixturePath("tga", "rgb24_rle.tga"), Temp("a.ppm")}, out, err), 0)
+        << err.str();
     EXPECT_EQ(ReadBytes(Temp("a.ppm")).size(), ReadBytes(FixturePath("tga", "rgb24_rle.ref.ppm")).size());
     const RefImage ours = LoadRef(Temp("a.ppm")), ref = LoadRef(FixturePath("tga", "rgb24_rle.ref.ppm"));
     EXPECT_EQ(ours.Pixels, ref.Pixels);

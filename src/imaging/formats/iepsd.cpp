@@ -439,7 +439,8 @@ bool ReadLayers(Reader& R, TIEPSDLayers* Layers, bool LoadLayers) {
                 if (compression > 3) return R.Fail();
                 const bool rle = compression == 1;
                 const int64_t rowLength = RowBytes(cw, R.Hd.Depth);
-                if (MinPlaneBytes(ch, rowLength, compression, true) > static_cast<double>(c.Length) - 2) return R.Fail();
+                if (MinPlaneBytes(ch, rowLength, compression, true) > static_cast<double>(c.Length) - 2)
+                    return R.Fail();
                 std::vector<uint16_t> counts;
                 std::vector<uint8_t> inflated;
                 if (compression >= 2) {
@@ -465,9 +466,11 @@ bool ReadLayers(Reader& R, TIEPSDLayers* Layers, bool LoadLayers) {
                     mask->PositionX = rec.MaskLeft;
                     mask->PositionY = rec.MaskTop;
                     mask->Bitmap = std::make_unique<TIEBitmap>();
-                    if (!mask->Bitmap->Allocate(static_cast<int32_t>(cw), static_cast<int32_t>(ch), ie8g)) return R.Fail();
+                    if (!mask->Bitmap->Allocate(static_cast<int32_t>(cw), static_cast<int32_t>(ch), ie8g))
+                        return R.Fail();
                     target = mask->Bitmap.get();
-                    auto at = std::find_if(Layers->begin(), Layers->end(), [&](auto& l) { return l.get() == rec.Layer; });
+                    auto at =
+                        std::find_if(Layers->begin(), Layers->end(), [&](auto& l) { return l.get() == rec.Layer; });
                     Layers->insert(at + 1, std::move(mask));
                 } else {
                     if (!rec.Layer->Bitmap) {
@@ -493,7 +496,8 @@ bool ReadLayers(Reader& R, TIEPSDLayers* Layers, bool LoadLayers) {
         TIEPSDLayer* l = (*Layers)[i].get();
         if (!l->MaskForBelow && (!l->Bitmap || l->Bitmap->GetWidth() == 0 || l->Bitmap->GetHeight() == 0)) {
             const bool maskAfter = i + 1 < Layers->size() && (*Layers)[i + 1]->MaskForBelow;
-            Layers->erase(Layers->begin() + static_cast<std::ptrdiff_t>(i), Layers->begin() + static_cast<std::ptrdiff_t>(i + (maskAfter ? 2 : 1)));
+            Layers->erase(Layers->begin() + static_cast<std::ptrdiff_t>(i),
+                          Layers->begin() + static_cast<std::ptrdiff_t>(i + (maskAfter ? 2 : 1)));
         } else {
             ++i;
         }
@@ -528,7 +532,8 @@ bool ReadMerged(Reader& R, TIEBitmap* Bitmap) {
         return R.Fail();
     if (!R.Prepare(Bitmap, w, h)) return false;
     for (int32_t c = 0; c < planes; ++c) {
-        if (!R.ReadPlane(Bitmap, w, h, c, rle, rle ? counts.data() + static_cast<size_t>(c) * h : nullptr)) return false;
+        if (!R.ReadPlane(Bitmap, w, h, c, rle, rle ? counts.data() + static_cast<size_t>(c) * h : nullptr))
+            return false;
         R.Progress.Report((c + 1) * 100 / planes);
     }
     R.Finish(Bitmap);
@@ -720,7 +725,8 @@ public:
             }
         };
         if (Channel == -1 || Channel == -3) {
-            const auto* a = static_cast<const uint8_t*>(Channel == -1 ? B->GetAlphaChannel()->GetScanline(Y) : B->GetScanline(Y));
+            const auto* a =
+                static_cast<const uint8_t*>(Channel == -1 ? B->GetAlphaChannel()->GetScanline(Y) : B->GetScanline(Y));
             for (int32_t x = 0; x < w; ++x) put(x, a[x]);
             return;
         }
@@ -837,7 +843,8 @@ std::unique_ptr<TIEBitmap> LayerCopy(TIEBitmap* B, const Mode& M, TIEBitmap* Mer
         std::vector<uint8_t> line(static_cast<size_t>(w));
         for (int32_t y = 0; y < h; ++y) {
             const auto* p = static_cast<const TRGB*>(rgb->GetScanline(y));
-            for (int32_t x = 0; x < w; ++x) line[static_cast<size_t>(x)] = static_cast<uint8_t>(IEFindClosestColor(pal, 256, p[x]));
+            for (int32_t x = 0; x < w; ++x)
+                line[static_cast<size_t>(x)] = static_cast<uint8_t>(IEFindClosestColor(pal, 256, p[x]));
             std::memcpy(indexed->GetScanline(y), line.data(), line.size());
         }
         copy = std::move(indexed);
@@ -953,7 +960,8 @@ void IEWritePSDStream(cl::TStream* Stream, TIOParamsVals& Params, TProgressRec& 
         cl::TMemoryStream jpeg;
         if (IEPSDWriteThumbnailJPEG(&jpeg, thumb)) {
             std::vector<uint8_t> t;
-            const uint32_t tw = static_cast<uint32_t>(thumb->GetWidth()), th = static_cast<uint32_t>(thumb->GetHeight());
+            const uint32_t tw = static_cast<uint32_t>(thumb->GetWidth()),
+                           th = static_cast<uint32_t>(thumb->GetHeight());
             PutBE32(t, 1);
             PutBE32(t, tw);
             PutBE32(t, th);
@@ -991,8 +999,8 @@ void IEWritePSDStream(cl::TStream* Stream, TIOParamsVals& Params, TProgressRec& 
         if (l->MaskForBelow || !l->Bitmap || l->Bitmap->GetWidth() <= 0 || l->Bitmap->GetHeight() <= 0) continue;
         Out o;
         o.Layer = l;
-        o.Pixels = LayerCopy(l->Bitmap.get(), m, merged, std::max(1, l->GetShownWidth()), std::max(1, l->GetShownHeight()),
-                             l->UseOwnFilter ? l->OwnFilter : rfNone);
+        o.Pixels = LayerCopy(l->Bitmap.get(), m, merged, std::max(1, l->GetShownWidth()),
+                             std::max(1, l->GetShownHeight()), l->UseOwnFilter ? l->OwnFilter : rfNone);
         if (!o.Pixels) {
             Progress.Abort();
             return;
@@ -1197,8 +1205,7 @@ void ReadPSD(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TPro
     Context.ImageCount = 1;
 }
 
-void WritePSD(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
-              TIEWriteContext&) {
+void WritePSD(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIEWriteContext&) {
     IEWritePSDStream(Stream, Params, Progress, TIEPSDLayers(), Bitmap);
 }
 

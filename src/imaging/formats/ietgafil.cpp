@@ -139,8 +139,8 @@ void ReadExtension(cl::TStream* Stream, int64_t Start, TIOParamsVals& Params) {
     Params.TGAAuthor = text(2, 41);
     const int month = IEGetLE16(e + 367), day = IEGetLE16(e + 369), year = IEGetLE16(e + 371);
     const int hour = IEGetLE16(e + 373), minute = IEGetLE16(e + 375), second = IEGetLE16(e + 377);
-    if (month >= 1 && month <= 12 && day >= 1 && day <= 31 && year >= 1 && year <= 2499 && hour < 24 &&
-        minute < 60 && second < 60) {
+    if (month >= 1 && month <= 12 && day >= 1 && day <= 31 && year >= 1 && year <= 2499 && hour < 24 && minute < 60 &&
+        second < 60) {
         TDateTime t;
         if (EncodeDateTime(year, month, day, hour, minute, second, t)) Params.TGADate = t;
     }
@@ -209,9 +209,9 @@ void IEReadTGAStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
     for (int j = 0; j < 8; ++j)
         for (int k = 0; k < 8; ++k)
             for (int l = 0; l < 4; ++l)
-                palette[j * 32 + k * 4 + l] = IECreateRGB(static_cast<uint8_t>(j * 32 + 28),
-                                                          static_cast<uint8_t>(k * 32 + 28),
-                                                          static_cast<uint8_t>(l * 64 + 60));
+                palette[j * 32 + k * 4 + l] =
+                    IECreateRGB(static_cast<uint8_t>(j * 32 + 28), static_cast<uint8_t>(k * 32 + 28),
+                                static_cast<uint8_t>(l * 64 + 60));
     Params.FreeColorMap();
     if (h.MapType == 1) {
         const int bits = h.MapEntryBits;
@@ -240,7 +240,8 @@ void IEReadTGAStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
         if (count > 0) std::copy_n(palette, count, Params.AllocColorMap(count));
         Params.TGAGrayScale = false;
     } else if (h.Depth == 8) {
-        for (int i = 0; i < 256; ++i) palette[i] = IECreateRGB(static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i));
+        for (int i = 0; i < 256; ++i)
+            palette[i] = IECreateRGB(static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i));
         Params.TGAGrayScale = true;
     } else if (h.Depth == 1) {
         palette[0] = TRGB{0, 0, 0};
@@ -256,12 +257,30 @@ void IEReadTGAStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
     Params.SetDpiY(IEDefaultDpiY);
     Params.SetImageCount(1);
     switch (h.Depth) {
-        case 1: Params.BitsPerSample = 1; Params.SamplesPerPixel = 1; break;
-        case 4: Params.BitsPerSample = 4; Params.SamplesPerPixel = 1; break;
-        case 8: Params.BitsPerSample = 8; Params.SamplesPerPixel = 1; break;
-        case 16: Params.BitsPerSample = 5; Params.SamplesPerPixel = 3; break;
-        case 24: Params.BitsPerSample = 8; Params.SamplesPerPixel = 3; break;
-        default: Params.BitsPerSample = 8; Params.SamplesPerPixel = 4; break;
+        case 1:
+            Params.BitsPerSample = 1;
+            Params.SamplesPerPixel = 1;
+            break;
+        case 4:
+            Params.BitsPerSample = 4;
+            Params.SamplesPerPixel = 1;
+            break;
+        case 8:
+            Params.BitsPerSample = 8;
+            Params.SamplesPerPixel = 1;
+            break;
+        case 16:
+            Params.BitsPerSample = 5;
+            Params.SamplesPerPixel = 3;
+            break;
+        case 24:
+            Params.BitsPerSample = 8;
+            Params.SamplesPerPixel = 3;
+            break;
+        default:
+            Params.BitsPerSample = 8;
+            Params.SamplesPerPixel = 4;
+            break;
     }
     if (PreviewOnly) return;
 
@@ -317,7 +336,8 @@ void IEReadTGAStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
             const int64_t n = std::min<int64_t>(pending, units - filled);
             uint8_t* d = data.data() + filled * unitBytes;
             if (pendingRun) {
-                for (int64_t i = 0; i < n; ++i) std::memcpy(d + i * unitBytes, runValue, static_cast<size_t>(unitBytes));
+                for (int64_t i = 0; i < n; ++i)
+                    std::memcpy(d + i * unitBytes, runValue, static_cast<size_t>(unitBytes));
             } else if (!in.Read(d, n * unitBytes)) {
                 return false;
             }
@@ -390,7 +410,9 @@ namespace {
 // Run-length packets of one row of Count pixels of Size bytes (packets never cross rows).
 void EncodeRow(const uint8_t* Px, int32_t Count, int32_t Size, std::vector<uint8_t>& Out) {
     Out.clear();
-    auto same = [&](int32_t a, int32_t b) { return std::memcmp(Px + a * Size, Px + b * Size, static_cast<size_t>(Size)) == 0; };
+    auto same = [&](int32_t a, int32_t b) {
+        return std::memcmp(Px + a * Size, Px + b * Size, static_cast<size_t>(Size)) == 0;
+    };
     int32_t p = 0;
     while (p < Count) {
         int32_t run = 1;
@@ -537,7 +559,8 @@ void IEWriteTGAStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
                           fromOne ? 2 : static_cast<int32_t>(palette.size()), fromOne ? bw : palette.data(),
                           static_cast<uint16_t>(w), static_cast<uint16_t>(outBits));
         if (grey)
-            for (int32_t x = 0; x < w; ++x) line[static_cast<size_t>(x)] = static_cast<uint8_t>(IERGBToGray(palette[line[static_cast<size_t>(x)]]));
+            for (int32_t x = 0; x < w; ++x)
+                line[static_cast<size_t>(x)] = static_cast<uint8_t>(IERGBToGray(palette[line[static_cast<size_t>(x)]]));
         if (rle) {
             EncodeRow(line.data(), w, depth / 8, packets);
             IEWriteChecked(Stream, Progress, packets.data(), static_cast<int64_t>(packets.size()));
@@ -559,7 +582,9 @@ void IEWriteTGAStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     const int64_t extension = Stream->Position();
     uint8_t e[kExtensionSize] = {};
     PutLE16(e, kExtensionSize);
-    auto text = [&](int Offset, const cl::String& S) { std::memcpy(e + Offset, S.data(), std::min<size_t>(S.size(), 40)); };
+    auto text = [&](int Offset, const cl::String& S) {
+        std::memcpy(e + Offset, S.data(), std::min<size_t>(S.size(), 40));
+    };
     text(2, Params.TGAAuthor);
     text(379, Params.TGAImageName);
     int yy, mo, dd, hh, mi, ss;

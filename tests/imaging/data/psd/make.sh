@@ -40,6 +40,34 @@ open('indexed.alpha.pgm', 'wb').write(b'P5 6 4 255\n' + bytes(0 if i == 3 else 2
 # Bitmap mode, 10 x 3 (1 is black in the file).
 bits = bytes((0b10110011, 0b01000000, 0b00001111, 0b11000000, 0b11111111, 0b10000000))
 open('bitmap.psd', 'wb').write(psd(1, 3, 10, 1, 0, b'', b'', bits))
+# One layer of 5 x 3 whose planes are zip data with prediction (compression 3), at 8 and at
+# 16 bits a sample.
+import zlib
+def predicted(rows, depth):
+    out = b''
+    for row in rows:
+        if depth == 8:
+            out += bytes([row[0]] + [(row[i] - row[i - 1]) & 255 for i in range(1, len(row))])
+        else:
+            out += b''.join(struct.pack('>H', (row[i] - (row[i - 1] if i else 0)) & 65535) for i in range(len(row)))
+    return zlib.compress(out)
+def zipdoc(depth):
+    w, h, scale = 5, 3, 257 if depth == 16 else 1
+    planes = [[[((x * 50 + y * 20 + c * 70) % 256) * scale for x in range(w)] for y in range(h)] for c in range(3)]
+    planes.append([[(255 if x else 128) * scale for x in range(w)] for y in range(h)])
+    data = [struct.pack('>H', 3) + predicted(p, depth) for p in planes]
+    ids = [0, 1, 2, -1]
+    rec = struct.pack('>iiiiH', 1, 2, 1 + h, 2 + w, 4) + b''.join(struct.pack('>hI', i, len(d)) for i, d in zip(ids, data))
+    extra = struct.pack('>II', 0, 0) + bytes((3,)) + b'zip'
+    rec += b'8BIMnorm' + bytes((255, 0, 0, 0)) + struct.pack('>I', len(extra)) + extra
+    info = struct.pack('>h', 1) + rec + b''.join(data)
+    if len(info) % 2: info += b'\0'
+    layers = struct.pack('>I', len(info)) + info + struct.pack('>I', 0)
+    merged = struct.pack('>H', 0) + bytes(3 * 8 * 6 * depth // 8)
+    out = b'8BPS' + struct.pack('>H', 1) + bytes(6) + struct.pack('>HIIHH', 3, 6, 8, depth, 3)
+    return out + struct.pack('>I', 0) + struct.pack('>I', 0) + struct.pack('>I', len(layers)) + layers + merged
+open('zip8.psd', 'wb').write(zipdoc(8))
+open('zip16.psd', 'wb').write(zipdoc(16))
 PY
 $IM rgb.ppm -depth 8 rgb8.psd
 $IM rgb.ppm -depth 8 -compress None rgb8_raw.psd
@@ -61,9 +89,24 @@ done
 # single layer holds the colours and alpha as stored.
 $IM "rgba8.psd[1]" -alpha off -depth 8 rgba8.ref.ppm
 $IM "rgba8.psd[1]" -alpha extract -depth 8 rgba8.alpha.pgm
+# Sixteen bits a sample: two layers (zip-compressed planes among them).
+$IM -size 13x7 gradient:red-blue -depth 16 g16.png
+$IM \( g16.png -alpha set \) \( g16.png -set label bg \) \
+    \( -size 4x3 xc:'#2080f0' -alpha set -channel A -evaluate set 50% +channel -set label sq -repage +3+2 \) \
+    -depth 16 layers16.psd
+for n in 1 2; do
+  $IM "layers16.psd[$n]" -alpha off -depth 8 layers16.layer$n.ref.ppm
+  $IM "layers16.psd[$n]" -alpha extract -depth 8 layers16.layer$n.alpha.pgm
+done
+/usr/bin/identify -format '%X %Y %w %h %l\n' layers16.psd > layers16.txt
+for f in zip8 zip16; do
+  $IM "$f.psd[1]" -alpha off -depth 8 $f.layer1.ref.ppm
+  $IM "$f.psd[1]" -alpha extract -depth 8 $f.layer1.alpha.pgm
+  /usr/bin/identify -format '%X %Y %w %h %l\n' $f.psd > $f.txt
+done
 for n in 1 2 3; do
   $IM "layers.psd[$n]" -alpha off -depth 8 layers.layer$n.ref.ppm
   $IM "layers.psd[$n]" -alpha extract -depth 8 layers.layer$n.alpha.pgm
 done
 /usr/bin/identify -format '%X %Y %w %h %l\n' layers.psd > layers.txt
-rm -f rgb.ppm alpha.pgm sq.png st.png
+rm -f rgb.ppm alpha.pgm sq.png st.png g16.png
