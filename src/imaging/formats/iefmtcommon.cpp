@@ -7,6 +7,7 @@
 #include "imaging/formats/bmpfilt.h"
 #include "imaging/formats/iebmpraw.h"
 #include "imaging/formats/icofilt.h"
+#include "imaging/formats/iewic.h"
 #include "imaging/formats/pngfilt.h"
 #include "imaging/formats/pxmfilt.h"
 #include "imaging/formats/wbmpfilt.h"
@@ -125,6 +126,7 @@ void IERegisterFormatsCodecs() {
     IEBMPRAWRegisterFormat();
     IEPNGRegisterFormat();
     IEICORegisterFormat();
+    IEHDPRegisterFormat();
 }
 
 }  // namespace ie
