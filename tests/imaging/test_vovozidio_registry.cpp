@@ -29,7 +29,21 @@ std::vector<uint8_t> Header(const char* tag, size_t total) {
     return b;
 }
 
-using RegistryTest = IOUnitTest;
+// The registry as it is without the platform's imaging component (the HD Photo entry's own
+// test turns it on).
+class RegistryTest : public IOUnitTest {
+protected:
+    void SetUp() override {
+        saved_ = IEWICAvailable;
+        IEWICAvailable = [] { return false; };
+        IOUnitTest::SetUp();
+    }
+    void TearDown() override {
+        IOUnitTest::TearDown();
+        IEWICAvailable = saved_;
+    }
+    bool (*saved_)() = nullptr;
+};
 
 TEST_F(RegistryTest, BuiltInEntriesInRegistryOrder) {
     const int32_t order[] = {1, 2, 3, 4, 5, 21, 6, 7, 8, 28, 9, 10, 11, 12, 16, 13, 14, 17, 18, 19, 20, 24, 25, 26, 27};
@@ -59,6 +73,7 @@ TEST_F(RegistryTest, HDPhotoEntryOnlyWithTheImagingComponent) {
     EXPECT_EQ(IEFormatCount(), 26);
     EXPECT_EQ(IEFormatAt(25)->FileType, ioHDP);
     EXPECT_EQ(IEFileTypeOfExtension("wdp"), ioHDP);
+    EXPECT_EQ(IEFileTypeOfExtension("jxr"), ioHDP);
     IEWICAvailable = saved;
 }
 

@@ -17,7 +17,9 @@ TEST(IOStartup, SettingsAfterStartAndShutdown) {
     IEICCConversionEnabled = true;
     IEMetafileRasterLimit = 5;
     VovozIdIOStaticInit();
-    EXPECT_EQ(IEFormatCount(), 25);
+    // The built-in formats, HD Photo included: the platform provides the imaging component.
+    EXPECT_EQ(IEFormatCount(), 26);
+    EXPECT_NE(IEFindFormatInfo(ioHDP), nullptr);
     EXPECT_EQ(IEMetafileRasterLimit, 8000);
     EXPECT_TRUE(IECMYKProfileEnabled);
     EXPECT_FALSE(IEICCConversionEnabled);
@@ -40,7 +42,7 @@ TEST(IOStartup, TheLibraryStartRunsTheUnitAtItsPlace) {
     if (IELibraryStarted()) GTEST_SKIP() << "the library was left started";
     VovozIdIORegisterHooks();
     IELibraryStaticInit();
-    EXPECT_EQ(IEFormatCount(), 25);
+    EXPECT_EQ(IEFormatCount(), 26);
     IELibraryStaticFinal();
     EXPECT_EQ(IEFormatCount(), 0);
     IERegisterStaticHooks(iesuVovozIdIO, nullptr, nullptr);

@@ -13,6 +13,7 @@
 #include "imaging/formats/jpegfilt.h"
 #include "imaging/formats/iepsd.h"
 #include "imaging/formats/ietgafil.h"
+#include "imaging/formats/iewic.h"
 #include "imaging/formats/pngfilt.h"
 #include "imaging/formats/psfilt.h"
 #include "imaging/formats/pxmfilt.h"
@@ -240,6 +241,7 @@ void IERegisterFormatsCodecs() {
     IEGIFRegisterFormat();
     IETGARegisterFormat();
     IEPSDRegisterFormat();
+    IEHDPRegisterFormat();
 }
 
 }  // namespace ie

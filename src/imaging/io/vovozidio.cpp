@@ -1205,7 +1205,7 @@ void TVovozIdIO::SaveToFile(const cl::WideString& FileName) {
         {".rle", ioBMP},   {".tga", ioTGA},   {".targa", ioTGA}, {".vda", ioTGA},   {".icb", ioTGA},
         {".vst", ioTGA},   {".win", ioTGA},   {".pix", ioTGA},   {".pxm", ioPXM},   {".pbm", ioPXM},
         {".pgm", ioPXM},   {".ppm", ioPXM},   {".ico", ioICO},   {".wbmp", ioWBMP}, {".ps", ioPS},
-        {".eps", ioPS},    {".pdf", ioPDF},   {".psd", ioPSD},   {".hdp", ioHDP},   {".wdp", ioHDP},
+        {".eps", ioPS},    {".pdf", ioPDF},   {".psd", ioPSD},   {".hdp", ioHDP},   {".wdp", ioHDP},   {".jxr", ioHDP},
     };
     for (const auto& s : kSaveTable)
         if (ext == s.Ext) {

@@ -6,11 +6,12 @@
 
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_streams.h"
+#include "imaging/formats/iewic.h"
 #include "platform/codepage.h"
 
 namespace ie {
 
-bool (*IEWICAvailable)() = nullptr;
+bool (*IEWICAvailable)() = &IEWICAvailableOnce;
 
 namespace {
 
@@ -60,7 +61,7 @@ constexpr BuiltIn kBuiltIns[] = {
     {ioIEV, "Vectorial objects", "IEV", true, true, 0},
     {ioLYR, "Layers", "LYR", true, true, 0},
     {ioALL, "Layers and objects", "ALL", true, true, 0},
-    {ioHDP, "Microsoft HD Photo", "WDP;HDP", true, true, 0},
+    {ioHDP, "Microsoft HD Photo", "WDP;HDP;JXR", true, true, 0},
 };
 
 // Item Index of a ";"-separated list.

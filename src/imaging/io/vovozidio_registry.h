@@ -209,8 +209,8 @@ int64_t IEReadUpTo(cl::TStream* Stream, void* Buffer, int64_t Count);
 // "RIFF" at bytes 0-3 and "AVI " at bytes 8-11 of the data; restores the position.
 bool IEIsAVIStream(cl::TStream* Stream);
 
-// The HD Photo entry exists only when this answers True; nothing provides that format
-// here, so it answers False until a codec sets it.
+// The HD Photo entry exists only when this answers True: by default whether the platform's
+// imaging component can be created (IEWICAvailableOnce); tests may point it elsewhere.
 extern bool (*IEWICAvailable)();
 
 }  // namespace ie

@@ -1,0 +1,106 @@
+// TIFF-structure probes and the EXIF tag copy.
+#include "imaging/formats/tifprobes.h"
+
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "imaging/core/hyieutils_exif.h"
+#include "imaging/core/hyieutils_tiff.h"
+#include "imaging/formats/iefmtcommon.h"
+
+namespace ie {
+
+namespace {
+
+// The EXIF-related tags copied into a written file, in copy order.
+constexpr uint16_t kCopiedTags[] = {271,  272,   306,   274,   282,   283,   296,   305,   315,   318,   531,  319,
+                                    529,  532,   33432, 18246, 40091, 40092, 40093, 40094, 40095, 34665, 34853};
+
+// Restores a stream's position when it goes out of scope.
+struct TPositionKeeper {
+    cl::TStream* Stream;
+    int64_t At;
+    explicit TPositionKeeper(cl::TStream* S) : Stream(S), At(S->Position()) {}
+    ~TPositionKeeper() {
+        try {
+            Stream->SetPosition(At);
+        } catch (const std::exception&) {
+        }
+    }
+};
+
+}  // namespace
+
+bool IEIsHDPhotoStream(cl::TStream* Stream) {
+    try {
+        TPositionKeeper keep(Stream);
+        const int64_t start = keep.At;
+        const int64_t size = Stream->Size() - start;
+        if (size <= 8) return false;
+        uint8_t head[8];
+        if (IEReadUpTo(Stream, head, 8) != 8 || head[0] != 'I' || head[1] != 'I') return false;
+        const int64_t ifd = IEGetLE32(head + 4);
+        if (ifd < 8 || ifd + 2 > size) return false;
+        Stream->SetPosition(start + ifd);
+        uint8_t countBytes[2];
+        if (IEReadUpTo(Stream, countBytes, 2) != 2) return false;
+        const int64_t count = IEGetLE16(countBytes);
+        if (count == 0 || ifd + 2 + count * 12 > size) return false;
+        std::vector<uint8_t> entries(static_cast<size_t>(count * 12));
+        if (IEReadUpTo(Stream, entries.data(), count * 12) != count * 12) return false;
+        static constexpr uint16_t kWanted[] = {48256, 48257, 48129, 48320, 48321};
+        int found = 0;
+        for (uint16_t tag : kWanted)
+            for (int64_t i = 0; i < count; ++i)
+                if (IEGetLE16(entries.data() + i * 12) == tag) {
+                    ++found;
+                    break;
+                }
+        return found == 5;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool IECopyEXIFTagsToTIFF(cl::TStream* TargetStream, cl::TStream* OutputStream, const cl::String& TargetFileName,
+                          TIOParamsVals& Params, int32_t PageIndex, const cl::String& OutputFileName) {
+    void* block = nullptr;
+    int32_t length = 0;
+    if (!IEMakeEXIFBlock(Params, block, length, false) || !block) return true;
+    std::unique_ptr<void, decltype(&std::free)> holder(block, &std::free);
+    cl::TMemoryStream exifStream;
+    exifStream.Write(block, length);
+    TIETIFFHandler exif;
+    if (!exif.ReadStream(&exifStream)) return true;
+
+    // The target from where it begins: its offsets count from there.
+    TIETIFFHandler target;
+    int64_t targetAt = 0;
+    cl::TMemoryStream targetBytes;
+    if (TargetStream) {
+        targetAt = TargetStream->Position();
+        const int64_t n = TargetStream->Size() - targetAt;
+        if (n <= 0) return false;
+        targetBytes.SetSize(n);
+        if (IEReadUpTo(TargetStream, targetBytes.Memory(), n) != n) return false;
+        if (!target.ReadStream(&targetBytes)) return false;
+    } else if (!target.ReadFile(TargetFileName)) {
+        return false;
+    }
+    if (PageIndex < 0 || PageIndex >= target.GetPagesCount()) return false;
+    for (uint16_t tag : kCopiedTags) target.CopyTag(0, exif.FindTag(0, tag), PageIndex, &exif);
+
+    if (!OutputStream) return target.WriteFile(OutputFileName, -1);
+    cl::TMemoryStream result;
+    if (!target.WriteStream(&result, -1)) return false;
+    if (OutputStream == TargetStream) OutputStream->SetPosition(targetAt);
+    const int64_t at = OutputStream->Position();
+    if (OutputStream->Write(result.Memory(), result.Size()) != result.Size()) return false;
+    // The old structure may have been longer.
+    if (OutputStream == TargetStream && OutputStream->Size() > at + result.Size()) OutputStream->SetSize(at + result.Size());
+    return true;
+}
+
+}  // namespace ie
