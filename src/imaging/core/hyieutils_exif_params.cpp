@@ -48,14 +48,6 @@ struct Value {
     std::string Text;
     std::vector<uint8_t> Raw;
     double Num(size_t I, double Default = 0) const { return I < Nums.size() ? Nums[I] : Default; }
-    // The number as an integer field takes it: a value outside the 32-bit range (a LONG
-    // above 2^31, a wild rational) is cut to the range's end.
-    int32_t Int(size_t I, int32_t Default = 0) const {
-        const double v = Num(I, Default);
-        if (!(v > -2147483648.0)) return v != v ? Default : INT32_MIN;
-        if (v >= 2147483647.0) return INT32_MAX;
-        return static_cast<int32_t>(v);
-    }
 };
 
 using Params = TIOParamsVals;
@@ -109,7 +101,6 @@ std::string TextOf(const Value& V) { return V.Text; }
 #define IE_INT(TAG, DIR, TYPE, FIELD, ABSENT)                                                            \
     Row{TAG, DIR, TYPE,                                                                                  \
         [](Params& P, const Value& V) { P.FIELD = Int32Of(V.Num(0, ABSENT)); },             \
-        [](Params& P, const Value& V) { P.FIELD = V.Int(0, ABSENT); },             \
         [](const Params& P, Value& V) {                                                                  \
             V.Nums = {static_cast<double>(P.FIELD)};                                                     \
             return P.FIELD != (ABSENT);                                                                  \
@@ -118,7 +109,6 @@ std::string TextOf(const Value& V) { return V.Text; }
 #define IE_INT_SET(TAG, DIR, TYPE, FIELD, ABSENT)                                                        \
     Row{TAG, DIR, TYPE,                                                                                  \
         [](Params& P, const Value& V) { P.Set##FIELD(Int32Of(V.Num(0, ABSENT))); },         \
-        [](Params& P, const Value& V) { P.Set##FIELD(V.Int(0, ABSENT)); },         \
         [](const Params& P, Value& V) {                                                                  \
             V.Nums = {static_cast<double>(P.FIELD)};                                                     \
             return P.FIELD != (ABSENT);                                                                  \
@@ -166,7 +156,6 @@ const std::vector<Row>& Rows() {
         IE_TEXT(272, dMain, EXIFModel),
         Row{kOrientation, dMain, IETIFF_SHORT,
             [](Params& P, const Value& V) { P.SetEXIFOrientation(Int32Of(V.Num(0, 0))); },
-            [](Params& P, const Value& V) { P.SetEXIFOrientation(V.Int(0, 0)); },
             [](const Params& P, Value& V) {
                 V.Nums = {static_cast<double>(P.EXIFOrientation)};
                 return P.EXIFOrientation != 0;
@@ -207,7 +196,6 @@ const std::vector<Row>& Rows() {
         Row{34855, dExif, IETIFF_SHORT,
             [](Params& P, const Value& V) {
                 for (int32_t i = 0; i < 2; ++i) P.SetEXIFISOSpeedRatings(i, Int32Of(V.Num(i, 0)));
-                for (int32_t i = 0; i < 2; ++i) P.SetEXIFISOSpeedRatings(i, V.Int(i, 0));
             },
             [](const Params& P, Value& V) {
                 V.Nums = {static_cast<double>(P.EXIFISOSpeedRatings[0])};
