@@ -14,6 +14,7 @@
 #include "imaging/core/ieicc.h"
 #include "imaging/formats/jpegfilt.h"
 #include "imaging/io/vovozidio_colors.h"
+#include "lumetra_image.h"
 
 // After the project's headers: it defines TRUE and FALSE as macros.
 #include <lcms2.h>
@@ -722,6 +723,26 @@ TEST_F(JPEGIOTest, TheEngineDetectsReadsAndWritesJPEG) {
     ASSERT_FALSE(back.Aborting);
     ExpectSameRGB(*back.GetIEBitmap(), DecodeWithImageMagick(out));
     EXPECT_LT(MeanError(*back.GetIEBitmap(), LoadRef(FixturePath("jpeg", "s420.ref.ppm"))), 6.0);
+}
+
+TEST_F(JPEGIOTest, TheToolConvertsToAndFromJPEG) {
+    // To PPM: the pixels djpeg decodes; back to JPEG at quality 95: a file djpeg reads
+    // without a word whose pixels are close to those.
+    std::ostringstream out, err;
+    const std::string ppm = Temp("s420.ppm"), jpg = Temp("back.jpg");
+    ASSERT_EQ(lumetra_image::Run({"convert", FixturePath("jpeg", "s420.jpg"), ppm}, out, err), 0) << err.str();
+    const RefImage ref = LoadRef(FixturePath("jpeg", "s420.ref.ppm"));
+    const RefImage got = LoadRef(ppm);
+    EXPECT_EQ(got.Pixels, ref.Pixels);
+    ASSERT_EQ(lumetra_image::Run({"convert", ppm, jpg, "--quality", "95"}, out, err), 0) << err.str();
+    int st = -1;
+    EXPECT_EQ(RunCommand("djpeg -ppm -outfile '" + Temp("back.ppm") + "' '" + jpg + "' 2>&1", &st), "");
+    EXPECT_EQ(st, 0);
+    const auto back = Read(ReadBytes(jpg));
+    ASSERT_FALSE(back.Aborted);
+    ExpectSameRGB(*back.Bitmap, LoadRef(Temp("back.ppm")));
+    // The default 2x2 chroma sampling loses some of the fixture's saturated colour edges.
+    EXPECT_LT(MeanError(*back.Bitmap, ref), 6.0);
 }
 
 }  // namespace

@@ -682,6 +682,13 @@ struct ReadState {
     std::vector<uint8_t> Scratch;
 };
 
+// A resolution truncated toward zero, cut to the 32-bit range (EXIF rationals can be wild).
+int32_t TruncDpi(double Value) {
+    if (!(Value > -2147483648.0)) return Value != Value ? 0 : INT32_MIN;
+    if (Value >= 2147483647.0) return INT32_MAX;
+    return static_cast<int32_t>(Value);
+}
+
 // The pixels a stream of Bytes bytes can hold.
 int64_t JustifiedPixels(int64_t Bytes) { return Bytes * kPixelsPerByte + kPixelSlack; }
 
@@ -962,8 +969,8 @@ int32_t IEReadJPEGStream(cl::TStream* Stream, cl::TStream* TablesStream, TIEBitm
                 continue;
             if (dpiX == 1 && dpiY == 1) {
                 const double f = Params.EXIFResolutionUnit == 3 ? 2.54 : 1.0;
-                Params.SetDpiX(static_cast<int32_t>(Params.EXIFXResolution * f));
-                Params.SetDpiY(static_cast<int32_t>(Params.EXIFYResolution * f));
+                Params.SetDpiX(TruncDpi(Params.EXIFXResolution * f));
+                Params.SetDpiY(TruncDpi(Params.EXIFYResolution * f));
             } else {
                 Params.SetDpiX(dpiX);
                 Params.SetDpiY(dpiY);
