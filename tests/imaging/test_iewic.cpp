@@ -530,6 +530,7 @@ TEST_F(HDPhotoTest, WithoutTheImagingComponent) {
     EXPECT_TRUE(pr.Aborting);
     EXPECT_EQ(s.Size(), 3);
     EXPECT_EQ(s.Position(), 3);
+    EXPECT_TRUE(Read(file).Aborted);
     IEWICAvailable = saved;
     EXPECT_TRUE(IEWICAvailable());
 }

@@ -74,7 +74,7 @@ TIEWICReader::~TIEWICReader() {
     if (FOleInitialized) OleUninitialize();
 }
 
-bool TIEWICReader::IsAvailable() const { return FFactory && IEWICAvailableOnce(); }
+bool TIEWICReader::IsAvailable() const { return FFactory && IEWICAvailable && IEWICAvailable(); }
 
 bool TIEWICReader::Open(cl::TStream* Stream, int32_t FileType) {
     if (!IsAvailable() || !Stream) return false;
