@@ -150,6 +150,9 @@ TEST(TifLzw, HandMadeCodeStreams) {
         {"code beyond the table ends the row", Codes({{256, 9}, {1, 9}, {300, 9}, {2, 9}}), 3, {1, 0, 0}},
         {"undefined first code after Clear", Codes({{256, 9}, {300, 9}}), 2, {}},
         {"Clear then End", Codes({{256, 9}, {257, 9}}), 2, {0, 0}},
+        {"Clear, End, then codes", Codes({{256, 9}, {1, 9}, {2, 9}, {258, 9}, {256, 9}, {257, 9}, {3, 9}, {259, 9}}),
+         6, {1, 2, 1, 2, 0, 0}},
+        {"repeated Clear", Codes({{256, 9}, {256, 9}, {5, 9}, {6, 9}, {257, 9}}), 2, {5, 6}},
         {"no Clear at the start", Codes({{3, 9}, {258, 9}, {257, 9}}), 3, {3, 3, 3}},
         {"data ends inside a code", {0x80, 0x00, 0x80}, 2, {2, 0}},  // Clear, 2, six bits
         {"empty data", {}, 4, {0, 0, 0, 0}},

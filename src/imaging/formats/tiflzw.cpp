@@ -109,10 +109,13 @@ struct TLZWDecoder {
         while (Held < RowLength) {
             int32_t c = ReadCode();
             if (c == kClear) {
+                // The strings above 257 are gone; so is the code before the Clear.
+                Previous = -1;
                 NextFree = kFirstFree;
                 Width = 9;
                 TableFull = false;
-                const int32_t d = ReadCode();
+                int32_t d = ReadCode();
+                while (d == kClear) d = ReadCode();  // repeated Clear codes
                 if (d == kEnd) break;
                 if (d >= NextFree) {
                     TableFull = true;
@@ -123,7 +126,7 @@ struct TLZWDecoder {
                 continue;
             }
             if (c == kEnd) break;
-            if (Previous < 0) Previous = c;
+            if (Previous < 0 || Previous >= NextFree) Previous = c;
             if (c >= NextFree) {
                 if (c != NextFree) break;
                 // The special case: the previous string followed by its own first byte.
