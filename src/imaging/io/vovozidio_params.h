@@ -29,7 +29,8 @@ class TIEDICOMTags;
 using TDateTime = double;  // days since 30 December 1899, the fraction the time of day
 
 // The LZW coders of the TIFF and GIF codecs.
-using TIETIFFLZWDecompressor = uint8_t* (*)(uint8_t* Data, int32_t RowLength, void*& State, int32_t FillOrder);
+using TIETIFFLZWDecompressor = uint8_t* (*)(uint8_t* Data, int32_t DataBytes, int32_t RowLength, void*& State,
+                                            int32_t FillOrder);
 using TIETIFFLZWCompressor = void (*)(const uint8_t* Data, int32_t Count, cl::TStream* Stream, void*& State);
 using TIEGIFLZWDecompressor = void (*)(cl::TStream* Stream, int32_t Height, int32_t Width, uint8_t* Buffer,
                                        bool Interlaced);
