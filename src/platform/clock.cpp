@@ -142,17 +142,26 @@ void StartDispatcher(Clock& c) {
     std::thread(DispatcherLoop).detach();
 }
 
+enum class WokenAnswer { NotYet, Woken, ClockChanged };
+
+// Asks the waiter's condition (with the clock unlocked, as it may read the clock) whether
+// the wait is over; ClockChanged when the clock moved meanwhile and the wait must look again.
+WokenAnswer AskWoken(Clock& c, std::unique_lock<std::mutex>& lock, const std::function<bool()>& woken) {
+    if (!woken) return WokenAnswer::NotYet;
+    const uint64_t seen = c.generation;
+    lock.unlock();
+    const bool done = woken();
+    lock.lock();
+    if (done) return WokenAnswer::Woken;
+    return seen != c.generation ? WokenAnswer::ClockChanged : WokenAnswer::NotYet;
+}
+
 ClockWaitResult VirtualWait(Clock& c, int64_t deadline, const std::function<bool()>& woken, bool useHorizon) {
     std::unique_lock<std::mutex> lock(c.mutex);
     for (;;) {
-        uint64_t seen = c.generation;
-        if (woken) {
-            lock.unlock();
-            bool done = woken();
-            lock.lock();
-            if (done) return ClockWaitResult::Woken;
-            if (seen != c.generation) continue;
-        }
+        const WokenAnswer answer = AskWoken(c, lock, woken);
+        if (answer == WokenAnswer::Woken) return ClockWaitResult::Woken;
+        if (answer == WokenAnswer::ClockChanged) continue;
         if (c.mode.load() != ClockMode::Virtual) return ClockWaitResult::Deadline;  // switched under us
         int64_t horizon = useHorizon ? c.horizon : kNoDeadline;
         int64_t target = std::min(deadline, horizon);
@@ -185,14 +194,9 @@ ClockWaitResult VirtualWait(Clock& c, int64_t deadline, const std::function<bool
 ClockWaitResult RealWait(Clock& c, int64_t deadline, const std::function<bool()>& woken) {
     std::unique_lock<std::mutex> lock(c.mutex);
     for (;;) {
-        uint64_t seen = c.generation;
-        if (woken) {
-            lock.unlock();
-            bool done = woken();
-            lock.lock();
-            if (done) return ClockWaitResult::Woken;
-            if (seen != c.generation) continue;
-        }
+        const WokenAnswer answer = AskWoken(c, lock, woken);
+        if (answer == WokenAnswer::Woken) return ClockWaitResult::Woken;
+        if (answer == WokenAnswer::ClockChanged) continue;
         if (deadline != kNoDeadline && SteadyTicks() >= deadline) return ClockWaitResult::Deadline;
         if (c.mode.load() != ClockMode::Real) return ClockWaitResult::Deadline;
         if (deadline == kNoDeadline) {

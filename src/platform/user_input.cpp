@@ -70,14 +70,7 @@ WPARAM MouseKeyFlags() {
 int64_t NowMs() { return ClockNowTicks() / kTicksPerMs; }
 
 void Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    MSG m;
-    m.hwnd = hwnd;
-    m.message = msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    m.time = GetTickCount();
-    m.pt = S().cursorPos;
-    PostInput(m);
+    PostInput(QueuedMessage(hwnd, msg, wParam, lParam, S().cursorPos));
 }
 
 void ActivateInternal(HWND hwnd, WORD how) {

@@ -124,11 +124,7 @@ bool PeekInternal(MSG* out, HWND hwnd, UINT lo, UINT hi, UINT flags) {
             return true;
         }
         if (s.quitPosted && InRange(WM_QUIT, lo, hi)) {
-            MSG m;
-            m.message = WM_QUIT;
-            m.wParam = static_cast<WPARAM>(s.quitCode);
-            m.time = GetTickCount();
-            m.pt = s.cursorPos;
+            MSG m = QueuedMessage(nullptr, WM_QUIT, static_cast<WPARAM>(s.quitCode), 0, s.cursorPos);
             if (remove) s.quitPosted = false;
             *out = m;
             return true;
@@ -138,11 +134,7 @@ bool PeekInternal(MSG* out, HWND hwnd, UINT lo, UINT hi, UINT flags) {
         std::vector<HWND> tops = s.topLevels;
         for (HWND t : tops) {
             if (HWND p = FindPaint(t, hwnd)) {
-                MSG m;
-                m.hwnd = p;
-                m.message = WM_PAINT;
-                m.time = GetTickCount();
-                m.pt = s.cursorPos;
+                MSG m = QueuedMessage(p, WM_PAINT, 0, 0, s.cursorPos);
                 *out = m;
                 s.lastMsg = m;
                 return true;
@@ -156,13 +148,7 @@ bool PeekInternal(MSG* out, HWND hwnd, UINT lo, UINT hi, UINT flags) {
             if (!best || t.due < best->due || (t.due == best->due && t.seq < best->seq)) best = &t;
         }
         if (best) {
-            MSG m;
-            m.hwnd = best->hwnd;
-            m.message = WM_TIMER;
-            m.wParam = best->id;
-            m.lParam = reinterpret_cast<LPARAM>(best->proc);
-            m.time = GetTickCount();
-            m.pt = s.cursorPos;
+            MSG m = QueuedMessage(best->hwnd, WM_TIMER, best->id, reinterpret_cast<LPARAM>(best->proc), s.cursorPos);
             if (remove) {
                 best->pending = false;
                 best->due = ClockNowTicks() + static_cast<int64_t>(best->elapse) * kTicksPerMs;
@@ -261,6 +247,17 @@ void DeliverDueInput() {
     }
 }
 
+MSG QueuedMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT pt) {
+    MSG m{};
+    m.hwnd = hwnd;
+    m.message = message;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.time = GetTickCount();
+    m.pt = pt;
+    return m;
+}
+
 }  // namespace win::user
 
 namespace win {
@@ -296,12 +293,7 @@ BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     }
     State& s = S();
-    MSG m;
-    m.hwnd = hwnd;
-    m.message = msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    m.time = GetTickCount();
+    MSG m = QueuedMessage(hwnd, msg, wParam, lParam, POINT{});
     {
         std::lock_guard<std::mutex> lock(s.queueMutex);
         m.pt = s.cursorPos;

@@ -211,6 +211,8 @@ void RemoveWindowFromQueue(HWND hwnd);
 void ResetQueue();
 LRESULT CallProc(Window* w, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostInput(const MSG& msg);
+// A message as the queue hands it out: stamped with the tick count and the cursor position.
+MSG QueuedMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT pt);
 void WakeQueue();  // any thread: makes a waiting GetMessage look again
 bool UiThreadWaitingForMessages();  // any thread: the UI thread is inside GetMessage/WaitMessage's wait
 int64_t NextScriptTicks();

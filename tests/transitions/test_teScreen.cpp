@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
+#include "platform/display.h"
 #include "te_screen_util.h"
 #include "transitions/teVclScr.h"
 
@@ -175,6 +177,52 @@ TEST_F(ScreenTest, AnUncoveredControlTakesItsOldLookFromTheScreen) {
     EXPECT_FALSE(e.GetDevice()->IsObscured());
     e.Execute();
     EXPECT_EQ(e.Log->srcAtInitialize, (std::vector<uint32_t>{static_cast<uint32_t>(cl::clPurple)}));
+}
+
+namespace {
+
+// A display that keeps what the screen shows at one point each time it is asked to present
+// (a window system shows nothing else: it presents only when asked).
+class RecordingBackend : public win::display::Backend {
+public:
+    RecordingBackend(int w, int h, int x, int y, std::vector<uint32_t>* presented)
+        : w_(w), h_(h), x_(x), y_(y), presented_(presented) {}
+    const char* Name() const override { return "recording"; }
+    int Width() const override { return w_; }
+    int Height() const override { return h_; }
+    void Flush() override { presented_->push_back(ScreenAt(x_, y_)); }
+
+private:
+    int w_, h_, x_, y_;
+    std::vector<uint32_t>* presented_;
+};
+
+}  // namespace
+
+// Each frame is presented as the device shows it, not only when messages are next pumped:
+// the display receives every frame's picture in turn, then the new look.
+TEST_F(ScreenTest, EveryFrameIsPresentedWhenTheDeviceShowsIt) {
+    const int w = win::display::ScreenWidth(), h = win::display::ScreenHeight();
+    std::vector<uint32_t> presented;
+    win::display::SetBackend(std::make_unique<RecordingBackend>(w, h, PicX(50), PicY(50), &presented));
+    TTestEffect e(nullptr);
+    UseBitmaps(e);
+    // Frames drawn into the work bitmap, shown through the device's copy to the screen.
+    e.Info |= tetiOffScreenBmpCapable | tetiNeedOffScreenBmp;
+    ASSERT_TRUE(e.Prepare(pic, PicClient()));
+    pic->Fill = cl::clBlue;
+    pic->Invalidate();
+    presented.clear();
+    e.Execute();
+    const std::vector<uint32_t> seen = presented;
+    win::display::SetBackend(win::display::MakeHeadlessBackend(w, h));
+    ASSERT_EQ(e.Log->frames.size(), 4u);
+    // The test effect fills frame N with the grey N.
+    std::vector<uint32_t> distinct;
+    for (uint32_t c : seen)
+        if (distinct.empty() || distinct.back() != c) distinct.push_back(c);
+    const std::vector<uint32_t> expected{0x010101, 0x020202, 0x030303, 0x040404, ScreenColor(cl::clBlue)};
+    EXPECT_EQ(distinct, expected);
 }
 
 TEST_F(ScreenTest, TheCutChangesThePictureInOneFrameWithoutWaiting) {
