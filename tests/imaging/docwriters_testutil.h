@@ -159,6 +159,16 @@ inline CMYKImage ParsePAM(const std::vector<uint8_t>& B) {
     return r;
 }
 
+// Keeps the bound fax coders and puts them back when it goes out of scope.
+struct FaxCodersKept {
+    TIEFaxEncoders Saved = IEFaxEncoders;
+    ~FaxCodersKept() { IEFaxEncoders = Saved; }
+};
+// No fax coder bound while it lives: the writers fall back on run-length.
+struct NoFaxCoders : FaxCodersKept {
+    NoFaxCoders() { IEFaxEncoders = TIEFaxEncoders(); }
+};
+
 // Renders the first page of a PostScript or PDF file with ghostscript on a WxH page at 72
 // dots per inch (one pixel a point) with Device (ppmraw, pamcmyk32); the file it wrote, or
 // empty when ghostscript failed.

@@ -128,6 +128,7 @@ TEST_F(PSWrite, LinesOfAColourPage) {
 }
 
 TEST_F(PSWrite, PagesRenderAsTheSource) {
+    NoFaxCoders none;
     struct Case {
         const char* Name;
         std::function<std::unique_ptr<TIEBitmap>()> Make;
@@ -138,7 +139,7 @@ TEST_F(PSWrite, PagesRenderAsTheSource) {
         {"colour-odd", [] { return MakeColourPicture(37, 23); }, 0, "RunLengthDecode filter rstr"},
         {"colour-unknown", [] { return MakeColourPicture(20, 9); }, 7, "RunLengthDecode filter rstr"},
         {"bilevel", [] { return MakeBilevelPicture(37, 23); }, 0, "/ASCII85Decode filter /RunLengthDecode filter\r\n"},
-        // No fax coder in the program: run-length instead of group 4 and group 3.
+        // No fax coder bound: run-length instead of group 4 and group 3.
         {"bilevel-g4", [] { return MakeBilevelPicture(64, 16); }, 1,
          "/ASCII85Decode filter /RunLengthDecode filter\r\n"},
         {"bilevel-g3", [] { return MakeBilevelPicture(9, 40); }, 2,
@@ -306,12 +307,11 @@ void FailingFaxRow(const uint8_t*, int32_t, cl::TStream*, int32_t, bool& Error, 
     Error = true;
 }
 
-struct BoundFaxCoder {
+struct BoundFaxCoder : FaxCodersKept {
     explicit BoundFaxCoder(TIEFaxRowEncoder Encoder) {
         IEFaxEncoders.G3Row = IEFaxEncoders.G4Row = Encoder;
         gFaxRows = 0;
     }
-    ~BoundFaxCoder() { IEFaxEncoders = TIEFaxEncoders(); }
 };
 
 TEST_F(PSWrite, BilevelPagesGoThroughABoundFaxCoder) {
@@ -398,4 +398,52 @@ TEST_F(PSWrite, ThroughTheEngineWithProgress) {
 }
 
 }  // namespace
+// The program's own coders: fax pages come back from ghostscript pixel for pixel, JPEG
+// pages closely.
+TEST_F(PSWrite, PagesOfTheProgramsCodersRenderAsTheSource) {
+    auto wide = std::make_unique<TIEBitmap>(300, 9, ie1g);  // long runs, a black row, a white row
+    for (int32_t y = 0; y < 9; ++y)
+        for (int32_t x = 0; x < 300; ++x)
+            IESetBit(static_cast<uint8_t*>(wide->GetScanline(y)), x, y == 8 || (y != 4 && (x < 70 || x % 97 > 40)));
+    struct Case {
+        const char* Name;
+        TIEBitmap* Bitmap;
+        int Compression;
+    } cases[] = {
+        {"g4", wide.get(), 1},
+        {"g3", wide.get(), 2},
+        {"g4-odd", nullptr, 1},
+        {"g3-odd", nullptr, 2},
+        {"jpeg-bilevel", nullptr, 3},  // group 3 instead
+    };
+    auto odd = MakeBilevelPicture(37, 23);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TIEBitmap* src = c.Bitmap ? c.Bitmap : odd.get();
+        const int32_t w = src->GetWidth(), h = src->GetHeight();
+        const std::string t = Write(src, [&](TIOParamsVals& p) {
+            p.PSPaperWidth = w;
+            p.PSPaperHeight = h;
+            p.PSCompression = static_cast<uint8_t>(c.Compression);
+        });
+        EXPECT_NE(t.find(std::string("<< /K ") + (c.Compression == 1 ? "-1" : "1")), std::string::npos);
+        EXPECT_NE(t.find("/CCITTFaxDecode filter"), std::string::npos);
+        ExpectBeginDataCount(t);
+        ExpectSameRGB(*src, Render(t, w, h, c.Name));
+        // A grey device reads the same bits.
+        const std::vector<uint8_t> grey = RenderWithGhostscript(Temp(std::string(c.Name) + ".ps"), w, h, "pgmraw",
+                                                               Temp(std::string(c.Name) + ".pgm"));
+        ExpectSameRGB(*src, ParseRef(grey));
+    }
+    auto smooth = MakeSmoothPicture(48, 32);
+    const std::string t = Write(smooth.get(), [](TIOParamsVals& p) {
+        p.PSPaperWidth = 48;
+        p.PSPaperHeight = 32;
+        p.PSCompression = 3;
+    });
+    EXPECT_NE(t.find("DCTDecode"), std::string::npos);
+    ExpectBeginDataCount(t);
+    ExpectSameRGB(*smooth, Render(t, 48, 32, "jpeg-real"), 24);
+}
+
 }  // namespace ie::test

@@ -17,7 +17,10 @@
 #include "imaging/formats/pngfilt.h"
 #include "imaging/formats/psfilt.h"
 #include "imaging/formats/pxmfilt.h"
+#include "imaging/formats/tifccitt.h"
+#include "imaging/formats/tiflzw.h"
 #include "imaging/formats/wbmpfilt.h"
+#include "imaging/io/vovozidio_startup.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie {
@@ -128,6 +131,34 @@ void IEReportRows(TProgressRec& Progress, int32_t Rows, int32_t& Last) {
 
 TIEFaxEncoders IEFaxEncoders;
 
+namespace {
+
+// The fax coder keeps its reference row in a vector; the writers carry an untyped state,
+// which owns that vector from the first row until the closing call (null Row) frees it.
+template <void (*Encode)(const uint8_t*, int32_t, cl::TStream*, int32_t, bool&, std::vector<uint8_t>&, int32_t&,
+                         uint8_t&)>
+void FaxRowAdapter(const uint8_t* Row, int32_t Width, cl::TStream* Stream, int32_t FillOrder, bool& Error,
+                   void*& ReferenceRow, int32_t& PendingBits, uint8_t& PendingByte) {
+    std::unique_ptr<std::vector<uint8_t>> reference(static_cast<std::vector<uint8_t>*>(ReferenceRow));
+    ReferenceRow = nullptr;
+    if (!reference) reference = std::make_unique<std::vector<uint8_t>>();
+    Encode(Row, Width, Stream, FillOrder, Error, *reference, PendingBits, PendingByte);
+    if (Row) ReferenceRow = reference.release();
+}
+
+// The fax and TIFF LZW coders become the writers' and the parameters' defaults.
+void BindDocumentCoders() {
+    IEFaxEncoders.G3Row = &FaxRowAdapter<&IECCITTEncodeG3Row>;
+    IEFaxEncoders.G4Row = &FaxRowAdapter<&IECCITTEncodeG4Row>;
+    // The engine's start-up copied the coder table before the codecs register: bound here too.
+    IEBuiltInLZWCoders.TIFFDecompress = &IETIFFLZWDecompress;
+    IEBuiltInLZWCoders.TIFFCompress = &IETIFFLZWCompress;
+    IEDefTIFFLZWDecompress = &IETIFFLZWDecompress;
+    IEDefTIFFLZWCompress = &IETIFFLZWCompress;
+}
+
+}  // namespace
+
 bool IEFaxEncodeBitmap(TIEBitmap* Bitmap, bool Group4, std::vector<uint8_t>& Out, TProgressRec& Progress) {
     Out.clear();
     const TIEFaxRowEncoder encode = Group4 ? IEFaxEncoders.G4Row : IEFaxEncoders.G3Row;
@@ -228,6 +259,7 @@ TIEBitmap* IEDocumentPageSource(TIEBitmap* Source, std::unique_ptr<TIEBitmap>& H
 }
 
 void IERegisterFormatsCodecs() {
+    BindDocumentCoders();
     IEBMPRegisterFormat();
     IEPXMRegisterFormat();
     IEWBMPRegisterFormat();

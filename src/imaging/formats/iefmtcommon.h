@@ -94,7 +94,7 @@ struct TIEFaxEncoders {
     TIEFaxRowEncoder G3Row = nullptr;  // Group 3, two-dimensional rows
     TIEFaxRowEncoder G4Row = nullptr;
 };
-// Bound by the fax coder's start-up; null while the program has no fax coder, and the
+// Bound to the fax coder when the codecs register; null while no fax coder is bound, and the
 // document writers then code bilevel pages with run-length instead.
 extern TIEFaxEncoders IEFaxEncoders;
 
