@@ -1,11 +1,15 @@
 // The icon and cursor readers: files made by icotool read image by image as icotool
-// extracts them, the directory parameters, hot spots, probes, and damaged files.
+// extracts them, the directory parameters, hot spots, probes, and damaged files; the icon
+// writer's files read back by icotool and ImageMagick.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
 #include <string>
 
 #include "formats_testutil.h"
 #include "imaging/formats/icofilt.h"
+#include "imaging/processing/ieresample.h"
 
 namespace ie::test {
 namespace {
@@ -169,4 +173,157 @@ TEST(ICORead, ThroughTheEngine) {
 }
 
 }  // namespace
+// ---------------------------------------------------------------------------------------
+// The icon writer
+
+// 32 x 32 in 2 x 2 blocks of six colours (so that halving keeps them), the left quarter and
+// a square in the middle transparent.
+std::unique_ptr<TIEBitmap> IconSource() {
+    static const TRGB colours[6] = {{0, 0, 0}, {255, 255, 255}, {0, 0, 255}, {128, 0, 0}, {0, 255, 255}, {0, 100, 0}};
+    auto b = Make24(32, 32, [](int32_t x, int32_t y) { return colours[(x / 2 + 3 * (y / 2)) % 6]; });
+    for (int32_t y = 0; y < 32; ++y) {
+        auto* a = static_cast<uint8_t*>(b->GetAlphaChannel()->GetScanline(y));
+        for (int32_t x = 0; x < 32; ++x) a[x] = x < 8 || (x >= 16 && x < 24 && y >= 12 && y < 20) ? 0 : 255;
+    }
+    return b;
+}
+
+std::vector<uint8_t> WriteIcon(TIEBitmap* Source, const std::vector<std::array<int32_t, 2>>& Sizes,
+                               const std::vector<int32_t>& BitCounts, bool* Aborted = nullptr) {
+    TIOParamsVals params(nullptr);
+    cl::TMemoryStream s;
+    Progress p;
+    IEWriteICOStream(&s, Source, params, p.Rec, Sizes, BitCounts);
+    if (Aborted) *Aborted = p.Aborting;
+    return StreamBytes(s);
+}
+
+// RGBA pixels of what ImageMagick decodes from File (a frame selector allowed).
+std::vector<uint8_t> DecodeRGBA(const std::string& File, int32_t W, int32_t H) {
+    int st = -1;
+    const std::string out = RunCommand("/usr/bin/convert '" + File + "' -depth 8 rgba:- 2>/dev/null", &st);
+    EXPECT_EQ(st, 0) << File;
+    EXPECT_EQ(out.size(), static_cast<size_t>(W) * H * 4) << File;
+    return std::vector<uint8_t>(out.begin(), out.end());
+}
+
+// The decoded image against the source resized as the writer resizes it: transparency
+// everywhere (below 255 is transparent but for 32 bits), colour where opaque within Tolerance
+// (black and white for 1 bit).
+void ExpectLikeSource(const std::vector<uint8_t>& Rgba, TIEBitmap* Source, int32_t Size, int32_t Bits) {
+    if (Rgba.size() != static_cast<size_t>(Size) * Size * 4) return;
+    TIEBitmap ref(Size, Size, ie24RGB);
+    IEResampleBitmap(Source, &ref, rfFastLinear, nullptr, nullptr);
+    std::unique_ptr<TIEBitmap> monoHolder;
+    TIEBitmap* colour = Bits == 1 ? IEBlackAndWhiteCopy(&ref, monoHolder) : &ref;
+    const int tolerance = Bits == 4 ? 64 : Bits == 8 ? 8 : 1;
+    int bad = 0;
+    for (int32_t y = 0; y < Size; ++y)
+        for (int32_t x = 0; x < Size; ++x) {
+            const uint8_t* p = &Rgba[static_cast<size_t>(y * Size + x) * 4];
+            uint8_t a = static_cast<const uint8_t*>(ref.GetAlphaChannel()->GetScanline(y))[x];
+            if (Bits != 32 && a != 255) a = 0;
+            if (std::abs(p[3] - a) > 1 && bad++ < 5) ADD_FAILURE() << "alpha at " << x << "," << y << ": " << int(p[3]);
+            if (a != 255) continue;
+            const TRGB c = colour->GetPixelRGB(x, y);
+            if ((std::abs(p[0] - c.r) > tolerance || std::abs(p[1] - c.g) > tolerance ||
+                 std::abs(p[2] - c.b) > tolerance) &&
+                bad++ < 5)
+                ADD_FAILURE() << "colour at " << x << "," << y << ": " << int(p[0]) << " " << int(p[1]) << " "
+                              << int(p[2]);
+        }
+}
+
+TEST(ICOWrite, IcotoolAndImageMagickReadOurIcons) {
+    auto source = IconSource();
+    char pattern[] = "/tmp/lumetra-ico-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    for (const int32_t bits : {1, 4, 8, 24, 32}) {
+        SCOPED_TRACE(bits);
+        bool aborted = true;
+        const auto file = WriteIcon(source.get(), {{16, 16}, {32, 32}}, {bits, bits}, &aborted);
+        ASSERT_FALSE(aborted);
+        const std::string name = "b" + std::to_string(bits);
+        const std::string path = dir + "/" + name + ".ico";
+        WriteBytes(path, file);
+        int st = -1;
+        const std::string list = RunCommand("icotool -l '" + path + "' 2>&1", &st);
+        EXPECT_EQ(st, 0) << list;
+        for (const int32_t size : {16, 32}) {
+            const std::string dims = "--width=" + std::to_string(size) + " --height=" + std::to_string(size) +
+                                     " --bit-depth=" + std::to_string(bits);
+            EXPECT_NE(list.find(dims), std::string::npos) << list;
+        }
+        RunCommand("icotool -x -o '" + dir + "' '" + path + "' 2>&1", &st);
+        EXPECT_EQ(st, 0);
+        for (int32_t i = 0; i < 2; ++i) {
+            const int32_t size = i ? 32 : 16;
+            SCOPED_TRACE(size);
+            const std::string png = dir + "/" + name + "_" + std::to_string(i + 1) + "_" + std::to_string(size) + "x" +
+                                    std::to_string(size) + "x" + std::to_string(bits) + ".png";
+            ExpectLikeSource(DecodeRGBA(png, size, size), source.get(), size, bits);
+            ExpectLikeSource(DecodeRGBA(path + "[" + std::to_string(i) + "]", size, size), source.get(), size, bits);
+        }
+        // Our own reader agrees too.
+        const auto r = Read(file, false, 1);
+        ASSERT_FALSE(r.Aborted);
+        EXPECT_EQ(r.Params->ICOSizes[0], (std::array<int32_t, 2>{16, 16}));
+        EXPECT_EQ(r.Params->ICOBitCount[1], bits);
+    }
+    RunCommand("rm -rf '" + dir + "'");
+}
+
+TEST(ICOWrite, FourBitAndThirtyTwoBitImages) {
+    auto source = IconSource();
+    bool aborted = true;
+    const auto file = WriteIcon(source.get(), {{16, 16}, {32, 32}}, {4, 32}, &aborted);
+    ASSERT_FALSE(aborted);
+    ASSERT_GE(file.size(), 38u);
+    EXPECT_EQ(IEGetLE16(file.data() + 4), 2);
+    // First entry: 16 x 16, 16 colours; second: 32 bits.
+    EXPECT_EQ(file[6], 16);
+    EXPECT_EQ(file[8], 16);
+    EXPECT_EQ(IEGetLE16(file.data() + 22 + 6), 32);
+    const uint32_t at = IEGetLE32(file.data() + 6 + 12);
+    ASSERT_LE(at + 40 + 64 + 16 * 8 + 16 * 4, file.size());
+    const uint8_t* bh = file.data() + at;
+    EXPECT_EQ(IEGetLE16(bh + 14), 4);
+    EXPECT_EQ(IEGetLE32(bh + 20), 16u * 8 + 16u * 4);  // colour rows and padded mask rows
+    EXPECT_EQ(IEGetLE32(bh + 40), 0u);                  // entry 0 black
+    // Bottom row (stored first), pixel 0 lies in the transparent quarter: index 0; pixel
+    // 4 is opaque: not 0.
+    const uint8_t* pixels = bh + 40 + 64;
+    EXPECT_EQ(pixels[0] >> 4, 0);
+    EXPECT_NE(pixels[2] >> 4, 0);
+    const auto r = Read(file, false, 0);
+    ASSERT_FALSE(r.Aborted);
+    ASSERT_TRUE(r.Alpha);
+    EXPECT_EQ(static_cast<int>(r.Alpha->GetPixel(0, 0)), 0);
+    EXPECT_EQ(static_cast<int>(r.Alpha->GetPixel(6, 0)), 255);
+    EXPECT_EQ(r.Params->ICOSizes[1], (std::array<int32_t, 2>{32, 32}));
+    EXPECT_EQ(r.Params->ICOBitCount[0], 4);
+    EXPECT_EQ(r.Params->ICOBitCount[1], 32);
+}
+
+TEST(ICOWrite, StreamsThatTakeNothingAndBadSizesAbort) {
+    class Refusing : public cl::TMemoryStream {
+    public:
+        int64_t Write(const void*, int64_t) override { return 0; }
+    };
+    auto source = IconSource();
+    {
+        TIOParamsVals params(nullptr);
+        Refusing s;
+        Progress p;
+        IEWriteICOStream(&s, source.get(), params, p.Rec, {{16, 16}}, {8});
+        EXPECT_TRUE(p.Aborting);
+    }
+    for (const auto& sizes : std::vector<std::vector<std::array<int32_t, 2>>>{{}, {{0, 16}}, {{16, 300}}}) {
+        bool aborted = false;
+        WriteIcon(source.get(), sizes, std::vector<int32_t>(sizes.size(), 8), &aborted);
+        EXPECT_TRUE(aborted);
+    }
+}
+
 }  // namespace ie::test

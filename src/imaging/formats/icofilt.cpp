@@ -8,6 +8,8 @@
 #include "imaging/formats/bmpfilt.h"
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/formats/pngfilt.h"
+#include "imaging/processing/ieresample.h"
+#include "imaging/processing/neurquant.h"
 
 namespace ie {
 
@@ -293,7 +295,178 @@ void ReadCUR(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TPro
     Context.ImageCount = -1;
 }
 
+void WriteICO(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+              TIEWriteContext&) {
+    // The leading sizes of a positive width, each with its bit count.
+    std::vector<std::array<int32_t, 2>> sizes;
+    std::vector<int32_t> bitCounts;
+    for (size_t i = 0; i < Params.ICOSizes.size() && Params.ICOSizes[i][0] > 0; ++i) {
+        sizes.push_back(Params.ICOSizes[i]);
+        bitCounts.push_back(Params.ICOBitCount[i]);
+    }
+    IEWriteICOStream(Stream, Bitmap, Params, Progress, sizes, bitCounts);
+}
+
+void PutLE16(uint8_t* P, uint32_t V) {
+    P[0] = static_cast<uint8_t>(V);
+    P[1] = static_cast<uint8_t>(V >> 8);
+}
+
+void PutLE32(uint8_t* P, uint32_t V) {
+    PutLE16(P, V & 0xFFFF);
+    PutLE16(P + 2, V >> 16);
+}
+
 }  // namespace
+
+void IEWriteICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+                      const std::vector<std::array<int32_t, 2>>& Sizes, const std::vector<int32_t>& BitCounts) {
+    const size_t count = std::min(Sizes.size(), BitCounts.size());
+    if (count == 0 || count > 0xFFFF || !Bitmap || Bitmap->GetWidth() <= 0 || Bitmap->GetHeight() <= 0) {
+        Progress.Abort();
+        return;
+    }
+    for (size_t i = 0; i < count; ++i)
+        if (Sizes[i][0] < 1 || Sizes[i][0] > 256 || Sizes[i][1] < 1 || Sizes[i][1] > 256) {
+            Progress.Abort();
+            return;
+        }
+    const int64_t start = Stream->Position();
+    uint8_t header[6] = {};
+    PutLE16(header + 2, 1);
+    PutLE16(header + 4, static_cast<uint32_t>(count));
+    IEWriteChecked(Stream, Progress, header, 6);
+    std::vector<uint8_t> dir(count * 16);
+    IEWriteChecked(Stream, Progress, dir.data(), static_cast<int64_t>(dir.size()));
+    Progress.Per = 100.0 / static_cast<double>(count);
+
+    Params.FreeColorMap();
+    const bool mono = Bitmap->GetPixelFormat() == ie1g;
+    if (mono) {
+        Params.BitsPerSample = 1;
+        Params.SamplesPerPixel = 1;
+    }
+    const uint32_t ppmX = IEDpiToPpm(Params.DpiX), ppmY = IEDpiToPpm(Params.DpiY);
+    std::vector<int64_t> starts(count), ends(count);
+    std::vector<int32_t> bitsOf(count);
+    for (size_t i = 0; i < count && !Progress.IsAborting(); ++i) {
+        Progress.Report(static_cast<int32_t>(static_cast<double>(i) * Progress.Per));
+        const int32_t w = Sizes[i][0], h = Sizes[i][1];
+        // The source at the image's size; palette sources are resized through 24 bits.
+        const TIEPixelFormat sf = Bitmap->GetPixelFormat();
+        TIEBitmap sized(w, h, sf == ie1g || sf == ie8g ? sf : ie24RGB);
+        IEResampleBitmap(Bitmap, &sized, mono ? rfNone : rfFastLinear, nullptr, nullptr);
+        TIEBitmap* alpha = sized.HasAlphaChannel() ? sized.GetAlphaChannel() : nullptr;
+        auto clear = [&](int32_t x, int32_t y) {
+            return alpha && static_cast<const uint8_t*>(alpha->GetScanline(y))[x] < 255;
+        };
+
+        int32_t bits = BitCounts[i];
+        if (bits == 0) {
+            const int32_t spp = Params.SamplesPerPixel, bps = Params.BitsPerSample;
+            bits = spp == 1 && (bps == 1 || bps == 4 || bps == 8) ? bps : spp == 4 && bps == 8 ? 32 : 24;
+        }
+        if (bits != 1 && bits != 4 && bits != 8 && bits != 32) bits = 24;
+        bitsOf[i] = bits;
+        const int64_t rowLen = IEBitmapRowLen(w, bits, 32);
+        const int64_t maskRowLen = IEBitmapRowLen(w, 1, 32);
+        starts[i] = Stream->Position();
+
+        // Every kind is made from a conversion of the source: black and white for 1 bit,
+        // 24-bit colours (quantized for 4 and 8 bits) otherwise.
+        std::unique_ptr<TIEBitmap> holder;
+        TIEBitmap* src = bits == 1 ? IEBlackAndWhiteCopy(&sized, holder) : IEWorkingCopy(&sized, ie24RGB, holder);
+        if (!src) {
+            Progress.Abort();
+            break;
+        }
+        std::vector<TRGB> palette;
+        std::unique_ptr<TIEQuantizer> quantizer;
+        if (bits == 1) {
+            palette = {TRGB{0, 0, 0}, TRGB{255, 255, 255}};
+        } else if (bits <= 8) {
+            // Entry 0 is black and serves the transparent pixels; the image's colours follow.
+            const int32_t n = 1 << bits;
+            std::vector<TRGB> q(static_cast<size_t>(n));
+            quantizer = std::make_unique<TIEQuantizer>(src, q.data(), n - 1);
+            palette.assign(static_cast<size_t>(n), TRGB{0, 0, 0});
+            std::copy_n(q.begin(), n - 1, palette.begin() + 1);
+            std::copy(palette.begin(), palette.end(), Params.AllocColorMap(n));
+        }
+
+        uint8_t bh[40] = {};
+        PutLE32(bh, 40);
+        PutLE32(bh + 4, static_cast<uint32_t>(w));
+        PutLE32(bh + 8, static_cast<uint32_t>(h * 2));
+        PutLE16(bh + 12, 1);
+        PutLE16(bh + 14, static_cast<uint32_t>(bits));
+        // The image size counts the colour rows and the padded mask rows.
+        if (bits <= 8) PutLE32(bh + 20, static_cast<uint32_t>(h * (rowLen + maskRowLen)));
+        PutLE32(bh + 24, ppmX);
+        PutLE32(bh + 28, ppmY);
+        IEWriteChecked(Stream, Progress, bh, 40);
+        for (const TRGB& c : palette) {
+            const uint8_t e[4] = {c.b, c.g, c.r, 0};
+            IEWriteChecked(Stream, Progress, e, 4);
+        }
+
+        std::vector<uint8_t> out(static_cast<size_t>(std::max(rowLen, maskRowLen)));
+        for (int32_t y = h - 1; y >= 0 && !Progress.IsAborting(); --y) {
+            std::fill(out.begin(), out.end(), 0);
+            const auto* line = static_cast<const uint8_t*>(src->GetScanline(y));
+            const auto* a = alpha ? static_cast<const uint8_t*>(alpha->GetScanline(y)) : nullptr;
+            switch (bits) {
+                case 1: std::memcpy(out.data(), line, static_cast<size_t>((w + 7) / 8)); break;
+                case 4:
+                case 8:
+                    for (int32_t x = 0; x < w; ++x) {
+                        const TRGB& c = reinterpret_cast<const TRGB*>(line)[x];
+                        const int32_t idx = clear(x, y) ? 0 : std::clamp(quantizer->RGBIndex(c), 0, (1 << bits) - 2) + 1;
+                        if (bits == 8)
+                            out[static_cast<size_t>(x)] = static_cast<uint8_t>(idx);
+                        else
+                            out[static_cast<size_t>(x / 2)] |= static_cast<uint8_t>(x & 1 ? idx : idx << 4);
+                    }
+                    break;
+                case 24: std::memcpy(out.data(), line, static_cast<size_t>(w) * 3); break;
+                default:
+                    for (int32_t x = 0; x < w; ++x) {
+                        std::memcpy(&out[static_cast<size_t>(x) * 4], line + 3 * x, 3);
+                        out[static_cast<size_t>(x) * 4 + 3] = a ? a[x] : 255;
+                    }
+                    break;
+            }
+            if (bits == 1 && (w & 7)) out[static_cast<size_t>(w / 8)] &= static_cast<uint8_t>(0xFF00 >> (w & 7));
+            IEWriteChecked(Stream, Progress, out.data(), rowLen);
+        }
+        for (int32_t y = h - 1; y >= 0 && !Progress.IsAborting(); --y) {
+            std::fill(out.begin(), out.end(), 0);
+            for (int32_t x = 0; x < w; ++x)
+                if (clear(x, y)) out[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x & 7));
+            IEWriteChecked(Stream, Progress, out.data(), maskRowLen);
+        }
+        ends[i] = Stream->Position();
+    }
+    if (Progress.IsAborting()) return;
+
+    for (size_t i = 0; i < count; ++i) {
+        uint8_t* e = dir.data() + 16 * i;
+        e[0] = static_cast<uint8_t>(Sizes[i][0]);  // 256 is stored as 0
+        e[1] = static_cast<uint8_t>(Sizes[i][1]);
+        if (bitsOf[i] > 8) {
+            PutLE16(e + 4, 1);
+            PutLE16(e + 6, static_cast<uint32_t>(bitsOf[i]));
+        } else {
+            e[2] = static_cast<uint8_t>(std::min(1 << bitsOf[i], 255));
+        }
+        PutLE32(e + 8, static_cast<uint32_t>(ends[i] - starts[i]));
+        PutLE32(e + 12, static_cast<uint32_t>(starts[i] - start));
+    }
+    const int64_t end = Stream->Position();
+    Stream->Seek(start + 6, cl::soBeginning);
+    IEWriteChecked(Stream, Progress, dir.data(), static_cast<int64_t>(dir.size()));
+    Stream->Seek(end, cl::soBeginning);
+}
 
 bool IEIsICOStream(cl::TStream* Stream) { return Probe(Stream, 1); }
 bool IEIsCURStream(cl::TStream* Stream) { return Probe(Stream, 2); }
@@ -312,6 +485,7 @@ void IEICORegisterFormat() {
     TIEFormatOps ico;
     ico.Probe = &IEIsICOStream;
     ico.Read = &ReadICO;
+    ico.Write = &WriteICO;
     IESetFormatOps(ioICO, ico);
     TIEFormatOps cur;
     cur.Probe = &IEIsCURStream;

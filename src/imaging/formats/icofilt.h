@@ -2,8 +2,10 @@
 // transparency as an alpha mask) and the content probes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "classlib/Classes.h"
 #include "imaging/core/hyieutils.h"
@@ -28,7 +30,16 @@ void IEReadICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
 void IEReadCURStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
                      TProgressRec& Progress, std::unique_ptr<TIEMask>& AlphaMask, bool IgnoreAlpha);
 
-// The engine's entries of the two formats (ioICO, ioCUR), readers and probes.
+// An icon of one image per entry of Sizes (width, height: 1 .. 256) and BitCounts (0 takes
+// Params.SamplesPerPixel and Params.BitsPerSample; 1, 4, 8 and 32, any other value 24 bits).
+// The source is resized for each image and converted to the image's kind: black and white
+// for 1 bit, quantized with palette entry 0 kept for transparent pixels for 4 and 8 bits.
+// Every image ends with its transparency mask (set where the alpha is below 255). No sizes,
+// a size out of range or a short write set the abort flag.
+void IEWriteICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+                      const std::vector<std::array<int32_t, 2>>& Sizes, const std::vector<int32_t>& BitCounts);
+
+// The engine's entries of the two formats (ioICO, ioCUR): readers, the icon writer, probes.
 void IEICORegisterFormat();
 
 }  // namespace ie
