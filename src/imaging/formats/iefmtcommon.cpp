@@ -18,6 +18,7 @@
 #include "imaging/formats/psfilt.h"
 #include "imaging/formats/pxmfilt.h"
 #include "imaging/formats/tifccitt.h"
+#include "imaging/formats/tiffilt.h"
 #include "imaging/formats/tiflzw.h"
 #include "imaging/formats/wbmpfilt.h"
 #include "imaging/io/vovozidio_startup.h"
@@ -274,6 +275,7 @@ void IERegisterFormatsCodecs() {
     IETGARegisterFormat();
     IEPSDRegisterFormat();
     IEHDPRegisterFormat();
+    IETIFFRegisterFormat();
 }
 
 }  // namespace ie

@@ -8,7 +8,9 @@
 
 #include "imaging/core/hyieutils_exif.h"
 #include "imaging/core/hyieutils_tiff.h"
+#include "imaging/core/hyieutils_streams.h"
 #include "imaging/formats/iefmtcommon.h"
+#include "imaging/formats/tiffilt.h"
 
 namespace ie {
 
@@ -31,7 +33,72 @@ struct TPositionKeeper {
     }
 };
 
+// Loads directory 0 of the TIFF whose header stands at position 0 of Stream (offsets absolute).
+// False when the byte order is unknown or the directory cannot be loaded.
+bool LoadFirstIFD(cl::TStream* Stream, TTIFFDirectory& Dir, uint8_t* Head) {
+    Dir.Stream = Stream;
+    Dir.Base = 0;
+    Stream->Seek(0, cl::soBeginning);
+    if (IEReadUpTo(Stream, Head, 8) != 8) return false;
+    if (!((Head[0] == 'I' && Head[1] == 'I') || (Head[0] == 'M' && Head[1] == 'M'))) return false;
+    Dir.LittleEndian = Head[0] == 'I';
+    int32_t pages = 0;
+    return IETIFFReadIFD(0, Dir.Get32(Head + 4), Dir, pages);
+}
+
 }  // namespace
+
+bool IEIsTIFFCameraRaw(cl::TStream* Stream) {
+    try {
+        TPositionKeeper keep(Stream);
+        TIEBufferedReadStream view(Stream, 1024, true);
+        TTIFFDirectory dir;
+        uint8_t head[8];
+        if (!LoadFirstIFD(&view, dir, head)) return false;
+        const int32_t dng = IETIFFFindTag(dir, 50706);
+        if (dng >= 0 && dir.Entries[static_cast<size_t>(dng)].Type == 1 && dir.Entries[static_cast<size_t>(dng)].Count == 4)
+            return true;
+        const int32_t ph = IETIFFFindTag(dir, 262);
+        if (ph >= 0 && dir.Entries[static_cast<size_t>(ph)].Type == 3 && dir.Entries[static_cast<size_t>(ph)].Count == 1) {
+            const int64_t v = IETIFFGetTagValue(dir, 262, 0);
+            if (v == 32803 || v == 34892) return true;
+        }
+        return IETIFFFindTag(dir, 330) >= 0 && IETIFFFindTag(dir, 37398) >= 0 &&
+               IETIFFGetTagValue(dir, 256, 0) < 200 && IETIFFGetTagValue(dir, 257, 0) < 200;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool IEIsTIFFStream(cl::TStream* Stream) {
+    try {
+        TPositionKeeper keep(Stream);
+        TIEBufferedReadStream view(Stream, 1024, true);
+        const int64_t size = view.Size();
+        if (size <= 8) return false;
+        uint8_t head[9];
+        if (IEReadUpTo(&view, head, 9) != 9) return false;
+        TTIFFDirectory dir;
+        dir.Stream = &view;
+        bool result = false;
+        if (head[0] == 'I' && head[1] == 'I') {
+            dir.LittleEndian = true;
+            result = dir.Get32(head + 4) < size;
+        } else if (head[0] == 'M' && head[1] == 'M') {
+            dir.LittleEndian = false;
+            // Another big-endian format carries 0xBA at its ninth byte.
+            result = dir.Get32(head + 4) < size && head[8] != 0xBA;
+        } else {
+            return false;
+        }
+        int32_t pages = 0;
+        if (!IETIFFReadIFD(0, dir.Get32(head + 4), dir, pages)) return false;
+        if (IETIFFFindTag(dir, 256) < 0 || IETIFFFindTag(dir, 257) < 0) return false;
+        return result;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 
 bool IEIsHDPhotoStream(cl::TStream* Stream) {
     try {

@@ -9,6 +9,14 @@
 
 namespace ie {
 
+// A TIFF file at the stream's position (either byte order, a first directory with width and
+// height); the position is restored.
+bool IEIsTIFFStream(cl::TStream* Stream);
+// A TIFF-structured camera raw file: a DNG version tag, a colour-filter-array or linear-raw
+// photometric interpretation, or sub-images with a standard-ID tag beside a main image smaller
+// than 200 x 200. The position is restored.
+bool IEIsTIFFCameraRaw(cl::TStream* Stream);
+
 // A little-endian TIFF-structured stream whose first directory holds the HD Photo tags
 // 48256, 48257, 48129, 48320 and 48321 (offsets count from the stream's position, which
 // is restored).
