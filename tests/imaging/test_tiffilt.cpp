@@ -818,6 +818,13 @@ TEST_F(TIFFTest, EngineLoadsAndSavesTiff) {
     const auto bytes = StreamBytes(out);
     WriteBytes(f, bytes);
     ExpectSameRGB(*io.GetIEBitmap(), DecodeWithImageMagick(f));
+    // From a file, by its content.
+    const std::string name = FixturePath("tiff", "rgb_lzw_2.tif");
+    const cl::WideString wide(name.begin(), name.end());
+    EXPECT_EQ(IEFindFileFormat(wide, false), ioTIFF);
+    io.LoadFromFileFormat(wide, ioTIFF);
+    ASSERT_FALSE(io.Aborting);
+    ExpectSameRGB(*io.GetIEBitmap(), LoadRef(FixturePath("tiff", "rgb_lzw_2.ref.ppm")));
 }
 
 }  // namespace

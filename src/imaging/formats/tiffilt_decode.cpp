@@ -53,8 +53,9 @@ struct RowProgress {
 // Decodes the rows of one strip, tile or plane of it, in order.
 class RowDecoder {
 public:
-    RowDecoder(const TTIFFVars& V, std::vector<uint8_t>& Data, int64_t DataSize, int32_t Width, int32_t RowLength)
-        : FV(V), FData(Data), FSize(DataSize), FWidth(Width), FRowLength(RowLength) {
+    RowDecoder(const TTIFFVars& V, std::vector<uint8_t>& Data, int64_t DataSize, int32_t Width, int32_t RowLength,
+               int32_t Rows)
+        : FV(V), FData(Data), FSize(DataSize), FWidth(Width), FRowLength(RowLength), FRows(Rows) {
         // The coders' 32-bit windows never reach past the data.
         FData.resize(static_cast<size_t>(FSize) + 8, 0);
     }
@@ -104,7 +105,9 @@ public:
                 if (!FInflated) {
                     FInflated = true;
                     try {
-                        IEZDecompressBuffer(data, FSize, FOut, FOutSize, 0);
+                        // The strip's rows are what it inflates to; more is refused.
+                        const int64_t rows = static_cast<int64_t>(FRows) * FRowLength;
+                        IEZDecompressBuffer(data, FSize, FOut, FOutSize, rows, rows + 4096);
                     } catch (const std::exception&) {
                         // Damaged data: what was inflated is lost; the rows stay zero.
                         FOutSize = 0;
@@ -157,6 +160,7 @@ private:
     int64_t FSize;
     int32_t FWidth;
     int32_t FRowLength;
+    int32_t FRows;
     int64_t FPos = 0;
     int64_t FBit = 0;
     int32_t FRow = 0;
@@ -522,7 +526,7 @@ void ConvertPiece(const TTIFFVars& V, TIEBitmap* Bitmap, std::vector<uint8_t>& D
     const int64_t work = std::max<int64_t>(rowLen, static_cast<int64_t>(Width) * S * 2) + 16;
     std::vector<uint8_t> row(static_cast<size_t>(work)), scratch(static_cast<size_t>(Width) * 8 + 16);
     std::vector<uint8_t> out(static_cast<size_t>(Width) * 8 + 16), alpha(static_cast<size_t>(Width) + 16);
-    RowDecoder dec(V, Data, Size, Width, static_cast<int32_t>(rowLen));
+    RowDecoder dec(V, Data, Size, Width, static_cast<int32_t>(rowLen), Rows);
     TIEMask* mask = V.IgnoreAlpha ? nullptr : V.AlphaMask;
     for (int32_t r = 0; r < Rows && !progress.IsAborting(); ++r) {
         const int32_t y = FirstRow + r;
@@ -600,7 +604,7 @@ void IETIFFReadStrips(const TTIFFDirectory& Directory, TTIFFVars& V, TIEBitmap* 
                 return;
             }
             decs.push_back(std::make_unique<RowDecoder>(V, planes[static_cast<size_t>(p)], sizes[static_cast<size_t>(p)],
-                                                        width, static_cast<int32_t>(planeLen)));
+                                                        width, static_cast<int32_t>(planeLen), rows));
         }
         for (int32_t r = 0; r < rows && !Progress.IsAborting(); ++r) {
             for (int32_t p = 0; p < S; ++p) {

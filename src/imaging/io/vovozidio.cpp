@@ -697,9 +697,10 @@ int32_t TVovozIdIO::LoadFromFileOf(const cl::WideString& FileName, int32_t FileT
         FParams->FileName = FileName;
         return count;
     }
+    if (FileType == ioTIFF)  // read from the file itself, which buffers its own way
+        return SyncLoadFromStreamOf(file.get(), FileType, false, rule->FileSteps, &FileName);
     TIEBufferedReadStream buffered(file.get(), 8192, true);
-    return SyncLoadFromStreamOf(FileType == ioTIFF ? static_cast<cl::TStream*>(file.get()) : &buffered, FileType,
-                                false, rule->FileSteps, &FileName);
+    return SyncLoadFromStreamOf(&buffered, FileType, false, rule->FileSteps, &FileName);
 }
 
 void TVovozIdIO::SyncSaveToStreamOf(cl::TStream* Stream, int32_t FileType, bool Headers, bool FileSave) {
