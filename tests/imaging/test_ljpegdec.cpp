@@ -10,36 +10,10 @@
 
 #include "formats_testutil.h"
 #include "imaging/formats/ljpegdec.h"
+#include "samples_testutil.h"
 
 namespace ie::test {
 namespace {
-
-// Samples of a PGM/PPM with maxval 255 or 65535.
-struct Samples {
-    int32_t Width = 0, Height = 0, Channels = 0, MaxVal = 0;
-    std::vector<uint32_t> Values;
-};
-
-Samples LoadSamples(const std::string& Path) {
-    const std::vector<uint8_t> b = ReadBytes(Path);
-    Samples s;
-    std::string head(b.begin(), b.begin() + std::min<size_t>(b.size(), 40));
-    int consumed = 0;
-    char magic[3] = {};
-    if (std::sscanf(head.c_str(), "%2s %d %d %d%n", magic, &s.Width, &s.Height, &s.MaxVal, &consumed) != 4) return s;
-    s.Channels = std::string(magic) == "P6" ? 3 : 1;
-    size_t at = static_cast<size_t>(consumed) + 1;
-    const size_t n = static_cast<size_t>(s.Width) * s.Height * s.Channels;
-    for (size_t i = 0; i < n; ++i) {
-        if (s.MaxVal > 255) {
-            s.Values.push_back((b[at] << 8) | b[at + 1]);
-            at += 2;
-        } else {
-            s.Values.push_back(b[at++]);
-        }
-    }
-    return s;
-}
 
 struct Decoded {
     bool Ok = false;

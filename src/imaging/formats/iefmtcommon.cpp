@@ -20,6 +20,7 @@
 #include "imaging/formats/tifccitt.h"
 #include "imaging/formats/tiflzw.h"
 #include "imaging/formats/wbmpfilt.h"
+#include "imaging/formats/iej2000.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 
@@ -274,6 +275,7 @@ void IERegisterFormatsCodecs() {
     IETGARegisterFormat();
     IEPSDRegisterFormat();
     IEHDPRegisterFormat();
+    IEJ2000RegisterFormat();
 }
 
 }  // namespace ie
