@@ -1,5 +1,6 @@
-// Reference samples of the medical and JPEG 2000 codec tests: binary PGM/PPM files of any
-// maximum value (16-bit samples big-endian, as the tools write them), comments allowed.
+// Reference samples of the medical and JPEG 2000 codec tests: PGM/PPM files, binary or ASCII,
+// of any maximum value (binary 16-bit samples big-endian, as the tools write them), comments
+// allowed.
 #pragma once
 
 #include <cctype>
@@ -44,13 +45,21 @@ inline Samples ParseSamples(const std::vector<uint8_t>& B) {
         return t;
     };
     const std::string magic = token();
-    if (magic != "P5" && magic != "P6") return s;
-    s.Channels = magic == "P6" ? 3 : 1;
+    if (magic != "P5" && magic != "P6" && magic != "P2" && magic != "P3") return s;
+    s.Channels = magic == "P6" || magic == "P3" ? 3 : 1;
     s.Width = std::stoi(token());
     s.Height = std::stoi(token());
     s.MaxVal = std::stoi(token());
-    ++i;
     const size_t n = static_cast<size_t>(s.Width) * s.Height * s.Channels;
+    if (magic == "P2" || magic == "P3") {
+        for (size_t k = 0; k < n; ++k) {
+            const std::string t = token();
+            if (t.empty()) return Samples{};
+            s.Values.push_back(static_cast<uint32_t>(std::stoul(t)));
+        }
+        return s;
+    }
+    ++i;
     const size_t bytes = s.MaxVal > 255 ? 2 : 1;
     if (B.size() < i + n * bytes) return Samples{};
     for (size_t k = 0; k < n; ++k, i += bytes) s.Values.push_back(bytes == 2 ? (B[i] << 8) | B[i + 1] : B[i]);

@@ -67,7 +67,8 @@ def write(path, rows, cols, samples, bits, pixels, mode='explicit', photometric=
         element(0x28, 0x103, 'US', us(1 if signed else 0, mode), mode),
     ]
     for g, el, vr, v in extra:
-        ds.append(element(g, el, vr, v, mode))
+        # 'RAW': bytes written as they are (sequences of undefined length, say).
+        ds.append(v if vr == 'RAW' else element(g, el, vr, v, mode))
     if encapsulated is not None:
         e = '<'
         data = struct.pack('<HH', 0xFFFE, 0xE000) + struct.pack('<I', 0)
