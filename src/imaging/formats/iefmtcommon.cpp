@@ -21,6 +21,8 @@
 #include "imaging/formats/tiffilt.h"
 #include "imaging/formats/tiflzw.h"
 #include "imaging/formats/wbmpfilt.h"
+#include "imaging/formats/iej2000.h"
+#include "imaging/formats/iedicom.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 
@@ -276,6 +278,8 @@ void IERegisterFormatsCodecs() {
     IEPSDRegisterFormat();
     IEHDPRegisterFormat();
     IETIFFRegisterFormat();
+    IEJ2000RegisterFormat();
+    IEDICOMRegisterFormat();
 }
 
 }  // namespace ie
