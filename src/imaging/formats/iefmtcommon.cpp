@@ -21,6 +21,7 @@
 #include "imaging/formats/tiflzw.h"
 #include "imaging/formats/wbmpfilt.h"
 #include "imaging/io/vovozidio_startup.h"
+#include "imaging/formats/pcxfilter.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie {
@@ -274,6 +275,7 @@ void IERegisterFormatsCodecs() {
     IETGARegisterFormat();
     IEPSDRegisterFormat();
     IEHDPRegisterFormat();
+    IEPCXRegisterFormat();
 }
 
 }  // namespace ie
