@@ -22,6 +22,7 @@
 #include "imaging/formats/wbmpfilt.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging/formats/pcxfilter.h"
+#include "imaging/formats/camerarawfilt.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie {
@@ -276,6 +277,7 @@ void IERegisterFormatsCodecs() {
     IEPSDRegisterFormat();
     IEHDPRegisterFormat();
     IEPCXRegisterFormat();
+    IERAWRegisterFormat();
 }
 
 }  // namespace ie
