@@ -212,8 +212,7 @@ TEST(CameraRaw, ParametersOnlyPreviewAndProbe) {
     // A DNG cut short of its image data.
     auto cut = Fixture("bench.dng");
     cut.resize(cut.size() / 2);
-    const auto shortRead = Read(cut);
-    EXPECT_TRUE(shortRead.Aborted || shortRead.Bitmap->GetWidth() == 62);
+    EXPECT_TRUE(Read(cut).Aborted);
 }
 
 TEST(CameraRaw, BrightnessIndexAndWhitePoint) {

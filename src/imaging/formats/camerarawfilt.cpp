@@ -456,7 +456,15 @@ void IEReadCameraRAWStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals
         o.four_color_rgb = Params.RAWExtraFlags[1] ? 1 : 0;
         if (Params.RAWExtraFlags[2]) o.output_color = 0;
         const double brightness = reference ? 0.5 : Params.RAWBrightness;
-        if (!ReadAll(Stream, data) || decoder->open_buffer(data.data(), data.size()) != LIBRAW_SUCCESS) {
+        if (!ReadAll(Stream, data)) {
+            Progress.Abort();
+            return;
+        }
+        // Raw data the file can justify: 16 times its size (more than lossless raw coding
+        // gains), at least 16 MB, at most LibRaw's own limit.
+        o.max_raw_memory_mb = static_cast<unsigned>(
+            std::min<int64_t>(LIBRAW_MAX_ALLOC_MB_DEFAULT, 16 + static_cast<int64_t>(data.size()) * 16 / (1 << 20)));
+        if (decoder->open_buffer(data.data(), data.size()) != LIBRAW_SUCCESS) {
             Progress.Abort();
             return;
         }
