@@ -35,6 +35,31 @@ TEST(AutoAlloc, SmallBlocksFromTheManagerLargeOnesZeroedFromTheSystem) {
     IEAutoFree(small);  // null: nothing
 }
 
+TEST(AutoAlloc, PictureSizedBlocksStartOnHugePages) {
+    // From 8 MiB (header included) on, a block's mapping starts on a 2 MiB boundary; below,
+    // it is a plain mapping. Either way the bytes are zero and all of them can be written.
+    constexpr uint64_t kHuge = uint64_t{2} << 20;
+    const struct {
+        uint64_t Size;
+        bool Aligned;
+    } cases[] = {{8 * 1048576 - 17, false}, {8 * 1048576 - 16, true}, {37 * 1048576 + 5, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Size);
+        void* block = IEAutoAlloc(c.Size);
+        ASSERT_NE(block, nullptr);
+        const auto start = reinterpret_cast<uintptr_t>(block) - 16;  // where the mapping begins
+        if (c.Aligned) {
+            EXPECT_EQ(start % kHuge, 0u);
+        }
+        auto* p = static_cast<uint8_t*>(block);
+        EXPECT_TRUE(std::all_of(p, p + c.Size, [](uint8_t b) { return b == 0; }));
+        std::memset(p, 7, c.Size);
+        EXPECT_EQ(p[c.Size - 1], 7);
+        IEAutoFree(block);
+        EXPECT_EQ(block, nullptr);
+    }
+}
+
 TEST(AutoAlloc, RefusedBlocksAreNull) {
     IESetAllocationLimitForTesting(100);
     EXPECT_EQ(IEAutoAlloc(101), nullptr);

@@ -38,10 +38,30 @@ bool Refused(uint64_t size) {
     return limit != 0 && size > limit;
 }
 
+constexpr uint64_t kHugePage = uint64_t{2} << 20;  // the kernel's transparent huge page
+constexpr uint64_t kPage = 4096;
+
+// A zero-filled mapping. Blocks of several huge pages start on a huge-page boundary and ask
+// for huge pages: a new picture's first write then takes one fault per 2 MiB instead of one
+// per 4 KiB, which costs more than decoding into it (notably in virtual machines).
 void* SystemBlock(uint64_t total) {
     if (total == 0 || total > (uint64_t{1} << 47)) return nullptr;
-    void* p = ::mmap(nullptr, static_cast<size_t>(total), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    return p == MAP_FAILED ? nullptr : p;
+    const int flags = MAP_PRIVATE | MAP_ANONYMOUS;
+    if (total < 4 * kHugePage) {
+        void* p = ::mmap(nullptr, static_cast<size_t>(total), PROT_READ | PROT_WRITE, flags, -1, 0);
+        return p == MAP_FAILED ? nullptr : p;
+    }
+    const uint64_t span = total + kHugePage;
+    void* p = ::mmap(nullptr, static_cast<size_t>(span), PROT_READ | PROT_WRITE, flags, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+    const auto base = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t start = (base + kHugePage - 1) & ~uintptr_t{kHugePage - 1};
+    const uintptr_t end = start + ((total + kPage - 1) & ~uintptr_t{kPage - 1});
+    // The unused head and tail go back; IEAutoFree unmaps the block from its start.
+    if (start > base) ::munmap(p, start - base);
+    if (base + span > end) ::munmap(reinterpret_cast<void*>(end), base + span - end);
+    ::madvise(reinterpret_cast<void*>(start), static_cast<size_t>(end - start), MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(start);
 }
 
 }  // namespace

@@ -24,6 +24,8 @@
 #include "imaging/formats/iej2000.h"
 #include "imaging/formats/iedicom.h"
 #include "imaging/io/vovozidio_startup.h"
+#include "imaging/formats/pcxfilter.h"
+#include "imaging/formats/camerarawfilt.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie {
@@ -280,6 +282,8 @@ void IERegisterFormatsCodecs() {
     IETIFFRegisterFormat();
     IEJ2000RegisterFormat();
     IEDICOMRegisterFormat();
+    IEPCXRegisterFormat();
+    IERAWRegisterFormat();
 }
 
 }  // namespace ie
