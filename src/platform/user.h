@@ -772,6 +772,66 @@ constexpr UINT BF_MONO = 0x8000;
 // FALSE (nothing drawn) for a null DC or rectangle, and for BF_DIAGONAL, which is not drawn.
 BOOL DrawEdge(HDC hdc, RECT* rect, UINT edge, UINT flags);
 
+// ---- window scroll bars --------------------------------------------------------------------------
+// A window's horizontal and vertical bars live in its frame (WS_HSCROLL, WS_VSCROLL take 17
+// pixels off the client); SB_CTL keeps a bar's values on the window itself. Positions are
+// kept within min .. max - max(page - 1, 0); a page is at most max - min + 1. Setting the
+// range or page of a frame bar shows it when it can scroll and hides it when it cannot
+// (SIF_DISABLENOSCROLL: disables it instead). A press on a bar sends WM_HSCROLL or
+// WM_VSCROLL: SB_LINEUP/SB_LINEDOWN on the arrows and SB_PAGEUP/SB_PAGEDOWN on the track
+// (repeated while held), SB_THUMBTRACK while the thumb is dragged and SB_THUMBPOSITION where
+// it is let go, then SB_ENDSCROLL.
+
+struct SCROLLINFO {
+    UINT cbSize = sizeof(SCROLLINFO);
+    UINT fMask = 0;
+    int nMin = 0;
+    int nMax = 0;
+    UINT nPage = 0;
+    int nPos = 0;
+    int nTrackPos = 0;
+};
+
+constexpr UINT SIF_RANGE = 0x0001;
+constexpr UINT SIF_PAGE = 0x0002;
+constexpr UINT SIF_POS = 0x0004;
+constexpr UINT SIF_DISABLENOSCROLL = 0x0008;
+constexpr UINT SIF_TRACKPOS = 0x0010;
+constexpr UINT SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
+constexpr int SB_BOTH = 3;
+constexpr UINT ESB_ENABLE_BOTH = 0x0000;
+constexpr UINT ESB_DISABLE_LTUP = 0x0001;
+constexpr UINT ESB_DISABLE_RTDN = 0x0002;
+constexpr UINT ESB_DISABLE_BOTH = 0x0003;
+constexpr UINT ESB_DISABLE_LEFT = ESB_DISABLE_LTUP;
+constexpr UINT ESB_DISABLE_UP = ESB_DISABLE_LTUP;
+constexpr UINT ESB_DISABLE_RIGHT = ESB_DISABLE_RTDN;
+constexpr UINT ESB_DISABLE_DOWN = ESB_DISABLE_RTDN;
+
+// The new position; 0 for a bad window or bar.
+int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO* info, BOOL redraw);
+// The fields fMask names; FALSE for a bad window, bar or mask.
+BOOL GetScrollInfo(HWND hwnd, int bar, SCROLLINFO* info);
+// The previous position.
+int SetScrollPos(HWND hwnd, int bar, int pos, BOOL redraw);
+int GetScrollPos(HWND hwnd, int bar);
+BOOL SetScrollRange(HWND hwnd, int bar, int minPos, int maxPos, BOOL redraw);
+BOOL GetScrollRange(HWND hwnd, int bar, int* minPos, int* maxPos);
+// FALSE when the arrows were already in that state (or for a bad window or bar).
+BOOL EnableScrollBar(HWND hwnd, UINT bar, UINT arrows);
+// Adds or removes the frame bars (SB_BOTH: both): the client rectangle changes and the
+// window gets WM_SIZE. SB_CTL shows or hides the window itself.
+BOOL ShowScrollBar(HWND hwnd, int bar, BOOL show);
+
+int FlatSB_SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO* info, BOOL redraw);
+BOOL FlatSB_GetScrollInfo(HWND hwnd, int bar, SCROLLINFO* info);
+int FlatSB_SetScrollPos(HWND hwnd, int bar, int pos, BOOL redraw);
+int FlatSB_GetScrollPos(HWND hwnd, int bar);
+BOOL FlatSB_SetScrollRange(HWND hwnd, int bar, int minPos, int maxPos, BOOL redraw);
+BOOL FlatSB_GetScrollRange(HWND hwnd, int bar, int* minPos, int* maxPos);
+BOOL FlatSB_EnableScrollBar(HWND hwnd, int bar, UINT arrows);
+BOOL FlatSB_ShowScrollBar(HWND hwnd, int bar, BOOL show);
+
 // ---- flat scroll bars ------------------------------------------------------------------------------
 // A window can hand its scroll bars to the flat scroll bar layer (ours): its bars are then
 // painted by that layer when the frame is painted (WM_NCPAINT), in each bar's mode, and are

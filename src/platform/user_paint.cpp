@@ -232,17 +232,19 @@ void DefNcPaint(Window* w, HDC given) {
     // Bars of the flat scroll bar layer are painted by it on WM_NCPAINT and left out of a
     // printed frame.
     if (!(w->flatScrollBars && given)) {
-        auto bar = [&](const RECT& r, int mode) {
+        auto bar = [&](const RECT& r, int mode, int kind) {
             GdiFill(hdc, r, SysColor(COLOR_SCROLLBAR));
+            PaintScrollBarParts(hdc, w, kind, kind == SB_HORZ ? RECT{r.left, r.top, co.x + cw, r.bottom} : r);
             if (w->flatScrollBars && mode != FSB_REGULAR_MODE) {
                 RectSet frame(r);
                 frame.Subtract(RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1});
                 for (const RECT& f : frame.Rects()) GdiFill(hdc, f, SysColor(COLOR_BTNSHADOW));
             }
         };
-        if (w->style & WS_VSCROLL) bar(RECT{co.x + cw, co.y, co.x + cw + 17, co.y + ch}, w->flatModeV);
+        if (w->style & WS_VSCROLL) bar(RECT{co.x + cw, co.y, co.x + cw + 17, co.y + ch}, w->flatModeV, SB_VERT);
         if (w->style & WS_HSCROLL)
-            bar(RECT{co.x, co.y + ch, co.x + cw + ((w->style & WS_VSCROLL) ? 17 : 0), co.y + ch + 17}, w->flatModeH);
+            bar(RECT{co.x, co.y + ch, co.x + cw + ((w->style & WS_VSCROLL) ? 17 : 0), co.y + ch + 17}, w->flatModeH,
+                SB_HORZ);
     }
     if (!given) ReleaseDC(w->hwnd, hdc);
 }

@@ -65,6 +65,19 @@ struct Window : HandleObject {
     int flatModeH = 0;
     int flatModeV = 0;
 
+    // The horizontal and vertical scroll bars and a scroll bar control's own bar, indexed by
+    // SB_HORZ, SB_VERT, SB_CTL (user_scroll.cpp).
+    struct ScrollBar {
+        int min = 0;
+        int max = 100;
+        UINT page = 0;
+        int pos = 0;
+        int trackPos = 0;
+        bool tracking = false;
+        UINT disabled = 0;  // ESB_DISABLE_LTUP | ESB_DISABLE_RTDN
+    };
+    ScrollBar scrollBars[3];
+
     bool foreign = false;
     uint64_t nativeId = 0;  // foreign windows adopted by a backend
     bool destroying = false;
@@ -237,6 +250,11 @@ void BurnIntoBelow(Window* w);      // leave its pixels where it stands (SWP_NOR
 void SurfaceChanged(HWND root);     // mark for presentation
 void SurfaceDcReleased(HBITMAP surface);  // frees a retired surface once no DC draws into it
 void TopLevelsChanged();            // z-order, visibility or geometry of top-levels changed
+
+// Standard scroll bars (user_scroll.cpp): the parts of a shown bar drawn into a window DC
+// (r in window coordinates), and the mouse loop of a press on a bar (screen point).
+void PaintScrollBarParts(HDC hdc, const Window* w, int bar, const RECT& r);
+void TrackScrollBar(HWND hwnd, int bar, POINT screen);
 
 // Last-error glue and GDI glue (user_gdi.cpp).
 void SetError(DWORD code);

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "../classlib/test_Controls_fixture.h"
 #include "classlib/Classes.h"
 #include "imaging/core/hyieutils.h"
+#include "imaging/core/hyieutils_helpers.h"
 #include "imaging_fixture.h"
 
 namespace ie {
@@ -291,6 +293,63 @@ TEST_F(Orientation, SixTurnsA20By10ImageInto10By20) {
     IEApplyEXIFOrientation(&empty, 8);
     EXPECT_TRUE(empty.IsEmpty());
 }
+
+// ---------------------------------------------------------------------------------------
+// Scroll bars, plain and flat
+
+class ScrollHelpers : public cl::testing_controls::ControlsTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ScrollHelpers, SetRangePagePositionArrowsAndVisibility) {
+    const bool flat = GetParam();
+    win::WNDCLASSA wc;
+    wc.lpfnWndProc = win::DefWindowProcA;
+    wc.lpszClassName = "IEScrollHelperWindow";
+    ASSERT_NE(win::RegisterClassA(&wc), 0);
+    win::HWND h = win::CreateWindowExA(0, wc.lpszClassName, "", win::WS_POPUP | win::WS_VISIBLE, 0, 0, 200, 100,
+                                       nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(h, nullptr);
+    if (flat) {
+        ASSERT_TRUE(win::InitializeFlatSB(h));
+    }
+    auto info = [&] {
+        win::SCROLLINFO si;
+        si.fMask = win::SIF_ALL;
+        EXPECT_TRUE(win::GetScrollInfo(h, win::SB_VERT, &si));
+        return si;
+    };
+    IESetScrollInfo(h, win::SB_VERT, 0, 999, 100, 950, true, flat);
+    win::SCROLLINFO si = info();
+    EXPECT_EQ(si.nMin, 0);
+    EXPECT_EQ(si.nMax, 999);
+    EXPECT_EQ(si.nPage, 100u);
+    EXPECT_EQ(si.nPos, 900);  // the last page
+    EXPECT_TRUE(win::GetWindowLongA(h, win::GWL_STYLE) & win::WS_VSCROLL);
+    IESetScrollRange(h, win::SB_VERT, 0, 499, true, flat);
+    si = info();
+    EXPECT_EQ(si.nMax, 499);
+    EXPECT_EQ(si.nPage, 100u);  // kept
+    EXPECT_EQ(si.nPos, 400);
+    IESetScrollPos(h, win::SB_VERT, 10, true, flat);
+    si = info();
+    EXPECT_EQ(si.nPos, 10);
+    EXPECT_EQ(si.nMax, 499);
+    IEEnableScrollBar(h, win::SB_VERT, win::ESB_DISABLE_BOTH, flat);
+    EXPECT_FALSE(win::EnableScrollBar(h, win::SB_VERT, win::ESB_DISABLE_BOTH));  // already disabled
+    win::RECT r;
+    win::GetClientRect(h, &r);
+    EXPECT_EQ(r.bottom, 100);
+    IEShowScrollBar(h, win::SB_HORZ, true, flat);
+    win::GetClientRect(h, &r);
+    EXPECT_EQ(r.bottom, 83);
+    EXPECT_EQ(r.right, 183);
+    IEShowScrollBar(h, win::SB_VERT, false, flat);
+    win::GetClientRect(h, &r);
+    EXPECT_EQ(r.right, 200);
+    win::DestroyWindow(h);
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndFlat, ScrollHelpers, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "Flat" : "Plain"; });
 
 }  // namespace
 }  // namespace ie

@@ -184,7 +184,11 @@ TEST_F(User, DefaultFrameIsPaintedInSystemColours) {
     EXPECT_EQ(Px(10, 10), Hex(GetSysColor(COLOR_BTNFACE)));         // dialog frame, 3 pixels
     EXPECT_EQ(Px(50, 15), Hex(GetSysColor(COLOR_ACTIVECAPTION)));   // the active window's caption
     EXPECT_EQ(Px(50, 10 + 3 + 19), Hex(GetSysColor(COLOR_BTNSHADOW)));  // client edge, 2 pixels
-    EXPECT_EQ(Px(10 + 100 - 3 - 2 - 5, 50), Hex(GetSysColor(COLOR_SCROLLBAR)));
+    // The vertical bar (columns 88 .. 104, rows 34 .. 84): arrow boxes 17 high at both ends,
+    // the track between them filled by the thumb of the default range.
+    EXPECT_EQ(Px(10 + 100 - 3 - 2 - 5, 40), Hex(GetSysColor(COLOR_BTNFACE)));
+    EXPECT_EQ(Px(10 + 100 - 3 - 2 - 5, 50), Hex(GetSysColor(COLOR_BTNSHADOW)));
+    EXPECT_EQ(Px(10 + 100 - 3 - 2 - 5, 60), Hex(GetSysColor(COLOR_BTNFACE)));
     EXPECT_EQ(Px(50, 50), Hex(kRed));
     RECT c;
     GetClientRect(w, &c);

@@ -164,7 +164,7 @@ TEST_F(FlatScrollBars, BarsOfTheFlatLayerAreLeftOutOfAPrintedFrame) {
     EXPECT_EQ(Printed(0, 0), Sys(COLOR_WINDOWFRAME)) << "the rest of the frame prints as before";
     Pump();
     EXPECT_EQ(OnScreen(50, 20), Sys(COLOR_SCROLLBAR));
-    EXPECT_EQ(OnScreen(42, 1), Sys(COLOR_SCROLLBAR)) << "regular mode looks like a plain bar";
+    EXPECT_EQ(OnScreen(42, 1), Sys(COLOR_BTNHIGHLIGHT)) << "regular mode looks like a plain bar (a raised arrow box)";
     EXPECT_EQ(UninitializeFlatSB(w), 0);
     EXPECT_FALSE(FlatSB_GetScrollProp(w, WSB_PROP_VSTYLE, &mode));
     EXPECT_EQ(Printed(50, 20), Sys(COLOR_SCROLLBAR)) << "given back to the window, the bar prints again";
@@ -190,7 +190,7 @@ TEST_F(FlatScrollBars, ModesAreKeptPerBarAndDrawnOnTheScreen) {
     EXPECT_FALSE(FlatSB_GetScrollProp(w, WSB_PROP_VSTYLE, nullptr));
     EXPECT_EQ(UninitializeFlatSB(w), 0);
     Pump();
-    EXPECT_EQ(OnScreen(42, 1), Sys(COLOR_SCROLLBAR)) << "a plain bar again";
+    EXPECT_EQ(OnScreen(42, 1), Sys(COLOR_BTNHIGHLIGHT)) << "a plain bar again";
     DestroyWindow(w);
     EXPECT_FALSE(InitializeFlatSB(w));
     EXPECT_NE(UninitializeFlatSB(w), 0);

@@ -231,6 +231,51 @@ void IEQuickSort(int32_t Count, const std::function<void(int32_t, int32_t)>& Swa
 
 bool IEIsRemoteSession() { return win::GetSystemMetrics(win::SM_REMOTESESSION) != 0; }
 
+namespace {
+
+void SetScrollParts(win::HWND Wnd, int32_t Bar, win::UINT Mask, int32_t Min, int32_t Max, int32_t Page, int32_t Pos,
+                    bool Redraw, bool Flat) {
+    win::SCROLLINFO si;
+    si.fMask = Mask;
+    si.nMin = Min;
+    si.nMax = Max;
+    si.nPage = static_cast<win::UINT>(std::max(Page, 0));
+    si.nPos = Pos;
+    if (Flat)
+        win::FlatSB_SetScrollInfo(Wnd, Bar, &si, Redraw);
+    else
+        win::SetScrollInfo(Wnd, Bar, &si, Redraw);
+}
+
+}  // namespace
+
+void IESetScrollInfo(win::HWND Wnd, int32_t Bar, int32_t Min, int32_t Max, int32_t Page, int32_t Pos, bool Redraw,
+                     bool Flat) {
+    SetScrollParts(Wnd, Bar, win::SIF_RANGE | win::SIF_PAGE | win::SIF_POS, Min, Max, Page, Pos, Redraw, Flat);
+}
+
+void IESetScrollRange(win::HWND Wnd, int32_t Bar, int32_t Min, int32_t Max, bool Redraw, bool Flat) {
+    SetScrollParts(Wnd, Bar, win::SIF_RANGE, Min, Max, 0, 0, Redraw, Flat);
+}
+
+void IESetScrollPos(win::HWND Wnd, int32_t Bar, int32_t Pos, bool Redraw, bool Flat) {
+    SetScrollParts(Wnd, Bar, win::SIF_POS, 0, 0, 0, Pos, Redraw, Flat);
+}
+
+void IEEnableScrollBar(win::HWND Wnd, int32_t Bar, int32_t Arrows, bool Flat) {
+    if (Flat)
+        win::FlatSB_EnableScrollBar(Wnd, Bar, static_cast<win::UINT>(Arrows));
+    else
+        win::EnableScrollBar(Wnd, static_cast<win::UINT>(Bar), static_cast<win::UINT>(Arrows));
+}
+
+void IEShowScrollBar(win::HWND Wnd, int32_t Bar, bool Show, bool Flat) {
+    if (Flat)
+        win::FlatSB_ShowScrollBar(Wnd, Bar, Show);
+    else
+        win::ShowScrollBar(Wnd, Bar, Show);
+}
+
 // ---------------------------------------------------------------------------------------
 // Pixels
 

@@ -69,6 +69,17 @@ void IEQuickSort(int32_t Count, const std::function<void(int32_t, int32_t)>& Swa
 
 bool IEIsRemoteSession();
 
+// A window's scroll bar (Bar: SB_HORZ, SB_VERT or SB_CTL) through the flat scroll bar calls
+// when Flat, else the plain ones. IESetScrollInfo sets range, page and position in one call;
+// IESetScrollRange only the range and IESetScrollPos only the position.
+void IESetScrollInfo(win::HWND Wnd, int32_t Bar, int32_t Min, int32_t Max, int32_t Page, int32_t Pos, bool Redraw,
+                     bool Flat);
+void IESetScrollRange(win::HWND Wnd, int32_t Bar, int32_t Min, int32_t Max, bool Redraw, bool Flat);
+void IESetScrollPos(win::HWND Wnd, int32_t Bar, int32_t Pos, bool Redraw, bool Flat);
+// Arrows: the ESB_ flags.
+void IEEnableScrollBar(win::HWND Wnd, int32_t Bar, int32_t Arrows, bool Flat);
+void IEShowScrollBar(win::HWND Wnd, int32_t Bar, bool Show, bool Flat);
+
 // ---------------------------------------------------------------------------------------
 // Pixels
 
