@@ -616,6 +616,14 @@ bool TChunktRNS::WriteTo(cl::TStream* stream) {
         const int32_t n = GetDataSize();
         SetDataSize(n);
         std::memcpy(GetData(), FAlphaValues.data(), static_cast<size_t>(n));
+        // 16-bit pictures are written from their high bytes (low bytes 0): so is their
+        // colour key, or the key would no longer match the pixels that had it.
+        TChunk* first = GetOwner() ? GetOwner()->Chunks().GetItem(0) : nullptr;
+        if (first && first->Is<TChunkIHDR>()) {
+            const auto* h = static_cast<TChunkIHDR*>(first);
+            if (h->BitDepth == 16 && (h->ColorType == 0 || h->ColorType == 2))
+                for (int32_t i = 1; i < n; i += 2) GetData()[i] = 0;
+        }
     }
     return WriteFramed(stream);
 }
