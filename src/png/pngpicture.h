@@ -143,6 +143,9 @@ public:
     int32_t GetDataSize() const { return FDataSize; }
     // Sets the size; the buffer is always one byte larger (new bytes are zero).
     void SetDataSize(int32_t size);
+    // Takes the name of the chunk's class when that has four characters ("IHDR" for a
+    // TChunkIHDR); the virtual constructor does this.
+    void TakeClassName();
     // The owner's header chunk; EInvalidCast when its first chunk is not one.
     TChunkIHDR* HeaderChunk() const;
 
@@ -162,7 +165,9 @@ private:
     CL_DECLARE_CLASS(Name, ParentName)                                                              \
 public:                                                                                             \
     std::unique_ptr<TChunk> NewInstance(TPNGObject* owner) const override {                         \
-        return std::make_unique<Name>(owner);                                                       \
+        auto chunk = std::make_unique<Name>(owner);                                                 \
+        chunk->TakeClassName();                                                                     \
+        return chunk;                                                                               \
     }                                                                                               \
                                                                                                     \
 private:
@@ -330,7 +335,9 @@ struct TChunkClass {
 template <class T>
 TChunkClass ChunkClassOf() {
     return TChunkClass{&T::StaticClass(), [](TPNGObject* owner) -> std::unique_ptr<TChunk> {
-                           return std::make_unique<T>(owner);
+                           auto chunk = std::make_unique<T>(owner);
+                           chunk->TakeClassName();
+                           return chunk;
                        }};
 }
 

@@ -237,6 +237,11 @@ String TChunk::NameFromClass(const cl::TClass& cls) {
     return n.size() > 6 ? n.substr(6) : String();
 }
 
+void TChunk::TakeClassName() {
+    const String name = NameFromClass(ClassType());
+    if (name.size() == 4) FName = ChunkName(name.c_str());
+}
+
 void TChunk::SetDataSize(int32_t size) {
     if (size < 0) size = 0;
     FData.assign(static_cast<size_t>(size) + 1, 0);
