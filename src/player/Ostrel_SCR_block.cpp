@@ -15,6 +15,7 @@
 #include "player/Ostrel_SCR.h"
 #include "player/PlayerRes.h"
 #include "player/PreviewDlg.h"
+#include "png/pngpicture.h"
 #include "transitions/teCore.h"
 
 namespace player {
@@ -39,9 +40,11 @@ void StartUpLibraries(int argc, char** argv) {
     pix32::StartupPix32Image();
     audio::StartupAudio();
     te::StartUp();
+    png::StartupPngPicture();
 }
 
 void ShutDownLibraries() {
+    png::ShutdownPngPicture();
     te::ShutDown();
     audio::ShutdownAudio();
     pix32::ShutdownPix32();
