@@ -266,6 +266,13 @@ public:
     void PrepareJPEGMarkers();
     void UpdatePhotoshopResolution();
 
+    // --- Text. Writes the image as text into FileName: Kind 0 a constant array of its
+    // bytes in format Format, 1 the bytes as hexadecimal, 2 as base64, 3 a picture of
+    // characters (one line per row, dark to light "W@#*+:., "). A format without a writer
+    // (or a picture that cannot be had) leaves the file empty and sets the abort flag;
+    // file errors raise.
+    void SaveToText(const cl::WideString& FileName, int32_t Format, uint8_t Kind);
+
     // --- URLs.
     virtual void LoadFromURL(const cl::WideString& URL);
 
