@@ -9,6 +9,7 @@
 #include "classlib/ExtCtrls.h"
 #include "imaging/core/hyieutils_streams.h"
 #include "imaging_fixture.h"
+#include "vovozidio_fakeview.h"
 #include "vovozidio_testcodec.h"
 
 namespace ie::test {
@@ -433,41 +434,6 @@ TEST_F(IOTest, PrepareJPEGMarkersPutsIPTCIntoAPP13AndDropsXMP) {
     EXPECT_EQ(xmp, 1);
     EXPECT_EQ(p.JPEGMarkers()->GetMarkerType(p.JPEGMarkers()->GetCount() - 1), 0xE1);
 }
-
-// A view that records what the component asks of it.
-class FakeView : public TIEIOViewLink {
-public:
-    cl::TComponent Component{nullptr};
-    TIEBitmap Bitmap;
-    int Updates = 0, Changes = 0, Registered = 0;
-    TBitmapChangeEvent Event;
-    cl::TColor Background = 0x123456;
-    cl::TComponent* ViewComponent() override { return &Component; }
-    cl::TBitmap* GetBitmap() override { return nullptr; }
-    TIEBitmap* GetIEBitmap() override { return &Bitmap; }
-    void* RegisterBitmapChangeEvent(TBitmapChangeEvent E) override {
-        Event = std::move(E);
-        ++Registered;
-        return this;
-    }
-    void RemoveBitmapChangeEvent(void* Handle) override {
-        if (Handle == this) {
-            Event = nullptr;
-            --Registered;
-        }
-    }
-    void Update() override { ++Updates; }
-    void ImageChange() override { ++Changes; }
-    int32_t GetDpiX() override { return 96; }
-    int32_t GetDpiY() override { return 120; }
-    void SetDpi(int32_t, int32_t) override {}
-    void SetDpiX(int32_t) override {}
-    void SetDpiY(int32_t) override {}
-    cl::TColor GetBackground() override { return Background; }
-    bool HasParentControl() override { return false; }
-    void MakeViewHandle() override {}
-    win::HWND ViewHandle() override { return nullptr; }
-};
 
 TEST_F(IOTest, AttachedViewLendsItsBitmap) {
     FakeView view;

@@ -13,6 +13,8 @@
 #include "imaging/core/hyieutils_mask.h"
 #include "imaging/core/hyieutils_streams.h"
 #include "imaging/core/hyieutils_xmp.h"
+#include "imaging/io/ieds.h"
+#include "imaging/io/iewia.h"
 #include "imaging/io/vovozidio_thread.h"
 #include "platform/codepage.h"
 #include "platform/user.h"
@@ -181,6 +183,7 @@ TVovozIdIO::TVovozIdIO(cl::TComponent* AOwner)
     ProgressHookFnc = &ProgressThunk;
     ProgressHookData = this;
     FPreviewFont = std::make_unique<cl::TFont>();
+    FPrintPreviewParams = std::make_unique<TIOPrintPreviewParams>();
 }
 
 std::unique_ptr<TVovozIdIO> TVovozIdIO::CreateFromBitmap(TIEBitmap* Bitmap) {
@@ -192,11 +195,14 @@ std::unique_ptr<TVovozIdIO> TVovozIdIO::CreateFromBitmap(TIEBitmap* Bitmap) {
 TVovozIdIO::~TVovozIdIO() {
     WaitThreads(false);
     if (IEIOExtensionHooks().CloseAVIFile) IEIOExtensionHooks().CloseAVIFile(this);
-    if (IEIOExtensionHooks().ReleaseAcquisition) IEIOExtensionHooks().ReleaseAcquisition(this);
+    FWia.reset();
+    FDirectShow.reset();
+    FSpareDirectShow.reset();
     UnregisterView();
     FParams.reset();
     FTWainParams.reset();
     FPreviewFont.reset();
+    FPrintPreviewParams.reset();
     if (FOwnsBitmap) delete FIEBitmap;
     FIEBitmap = nullptr;
 }
@@ -488,13 +494,6 @@ void TVovozIdIO::DoAcquireBitmap(TIEBitmap* ABitmap, bool& Handled) {
     if (OnAcquireBitmap) OnAcquireBitmap(this, ABitmap, Handled);
 }
 
-bool TVovozIdIO::DoPreviews(uint16_t Pages) {
-    bool handled = false;
-    if (OnDoPreviews) OnDoPreviews(this, handled);
-    if (handled) return true;
-    auto& hook = IEIOExtensionHooks().DoPreviews;
-    return hook ? hook(this, Pages) : false;
-}
 
 // ---------------------------------------------------------------------------------------
 // The per-format family
@@ -657,6 +656,8 @@ void TVovozIdIO::WaitThreads(bool SetAborting) {
 }
 
 void TVovozIdIO::Synchronize(const std::function<void()>& Fn) { FThreads->Synchronize(Fn); }
+
+void TVovozIdIO::Queue(std::function<void()> Fn) { FThreads->Queue(std::move(Fn)); }
 
 void TVovozIdIO::CheckSynchronize() { FThreads->CheckSynchronize(); }
 

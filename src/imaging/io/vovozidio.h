@@ -35,6 +35,8 @@ class TVovozIdIO;
 class TIEIOThread;
 class TIEIOThreadRunner;
 class TIEWideFileStream;
+class TIEWia;
+class TIEDirectShow;
 
 // The relative-position switch of the buffered reads of the codecs and parameter reads.
 extern bool IERelativeStreamPositions;
@@ -102,16 +104,30 @@ struct TIEIOExtensionHooks {
     std::function<void(TVovozIdIO* IO, const cl::WideString& FileName)> OpenAVIFile;
     std::function<void(TVovozIdIO* IO, int32_t Frame)> LoadAVIFrame;
     std::function<void(TVovozIdIO* IO)> CloseAVIFile;
-    // The parameters preview dialog: True when the user confirmed.
-    std::function<bool(TVovozIdIO* IO, uint16_t Pages)> DoPreviews;
-    // Releases the acquisition objects of a component being destroyed.
-    std::function<void(TVovozIdIO* IO)> ReleaseAcquisition;
+    // The parameters preview dialog over Shown (the component's picture, converted for the
+    // dialog): True when the user confirmed.
+    std::function<bool(TVovozIdIO* IO, uint16_t Pages, TIEBitmap* Shown)> DoPreviews;
 };
 TIEIOExtensionHooks& IEIOExtensionHooks();
 
 enum TIOPreviewsParamsItems : uint8_t { ioppDefaultLockPreview = 1, ioppApplyButton = 2 };
 using TIOPreviewsParams = uint8_t;
 enum TIEDialogsMeasureUnit : uint8_t { ieduInches, ieduCm, ieduSelectableDefInches, ieduSelectableDefCm };
+
+// The view's messages of the video glue: a new frame, a graph event (lParam the object).
+constexpr unsigned int IEM_NEWFRAME = 8025;
+constexpr unsigned int IEM_EVENT = 8026;
+
+// Print-preview settings the component keeps for a print dialog.
+class TIOPrintPreviewParams : public cl::TObject {
+    CL_DECLARE_CLASS(TIOPrintPreviewParams, cl::TObject)
+public:
+    double MarginTop = 1.0, MarginLeft = 1.0, MarginRight = 1.0, MarginBottom = 1.0;
+    int32_t Position = 4;
+    int32_t Size = 1;
+    double Width = -1.0, Height = -1.0;
+    double Gamma = 1.0;
+};
 
 using TIEDoPreviewsEvent = std::function<void(cl::TObject* Sender, bool& Handled)>;
 using TIEIOPreviewEvent = std::function<void(cl::TObject* Sender, cl::TComponent* PreviewForm)>;
@@ -165,6 +181,13 @@ public:
     uint32_t StateWord = 0;
     cl::WideString ProxyAddress, ProxyUser, ProxyPassword;
     uint8_t MonoConversion = 1;
+    // Sets the bitmap's MonoConversion (when there is a bitmap) and the component's.
+    void SetMonoConversion(uint8_t Value);
+    TIOPreviewsParams GetPreviewsParams() const { return PreviewsParams; }
+    void SetPreviewsParams(TIOPreviewsParams Value) { PreviewsParams = Value; }
+    // Copies Value's settings into the preview font.
+    void SetPreviewFont(cl::TFont* Value);
+    TIOPrintPreviewParams& PrintPreviewParams() { return *FPrintPreviewParams; }
     bool GetNativePixelFormat() const { return FParams && FParams->NativePixelFormat; }
     void SetNativePixelFormat(bool Value) {
         if (FParams) FParams->NativePixelFormat = Value;
@@ -243,6 +266,13 @@ public:
     void PrepareJPEGMarkers();
     void UpdatePhotoshopResolution();
 
+    // --- Text. Writes the image as text into FileName: Kind 0 a constant array of its
+    // bytes in format Format, 1 the bytes as hexadecimal, 2 as base64, 3 a picture of
+    // characters (one line per row, dark to light "W@#*+:., "). A format without a writer
+    // (or a picture that cannot be had) leaves the file empty and sets the abort flag;
+    // file errors raise.
+    void SaveToText(const cl::WideString& FileName, int32_t Format, uint8_t Kind);
+
     // --- URLs.
     virtual void LoadFromURL(const cl::WideString& URL);
 
@@ -267,12 +297,29 @@ public:
     // --- Acquisition (sources hand over an image here).
     virtual void ReceiveAcquiredBitmap(TIEBitmap* Bitmap, TIOParamsVals*& OutParams);
     virtual void DoAcquireBitmap(TIEBitmap* ABitmap, bool& Handled);
+    // The parameters dialog for the format pages of Pages (ppJPEG...): True when the user
+    // confirmed. The dialog shows a copy of the picture converted to 24 bits (1-bit pictures
+    // as they are); the component's picture keeps its format.
     virtual bool DoPreviews(uint16_t Pages);
+    // The image acquisition glue, made on first use (its progress goes to WIAProgress).
+    virtual TIEWia* GetWIA();
+    // Reports Percent as progress of the component; False once the operation is aborted.
+    bool WIAProgress(int32_t Percent);
+    // The video glue, made on first use; the attached view's window receives its messages.
+    virtual TIEDirectShow* GetDirectShow();
+    // Registers the view's window with the video glue again when it changed.
+    void UpdateDirectShowNotifyWindow();
+    // The second video glue slot (nothing fills it here): disconnected and freed when set.
+    TIEDirectShow* GetSpareDirectShow() const { return FSpareDirectShow.get(); }
+    void ReleaseSpareDirectShow();
 
     // --- Background work.
     // Runs Fn on the thread that made the component and waits for it (from a background
     // thread); on that thread it runs at once.
     void Synchronize(const std::function<void()>& Fn);
+    // Hands Fn to the thread that made the component without waiting (from any thread); it
+    // runs when that thread next serves the handed-over work.
+    void Queue(std::function<void()> Fn);
     // Runs the work other threads handed over with Synchronize (the main loop calls it; so
     // does WaitThreads).
     void CheckSynchronize();
@@ -313,6 +360,10 @@ private:
     std::unique_ptr<TIOParamsVals> FParams;
     std::unique_ptr<TIETWainParams> FTWainParams;
     std::unique_ptr<cl::TFont> FPreviewFont;
+    std::unique_ptr<TIOPrintPreviewParams> FPrintPreviewParams;
+    std::unique_ptr<TIEWia> FWia;
+    std::unique_ptr<TIEDirectShow> FDirectShow;
+    std::unique_ptr<TIEDirectShow> FSpareDirectShow;
 
     // The background threads (last member: the first to go, waiting for the threads).
     std::unique_ptr<TIEIOThreadRunner> FThreads;

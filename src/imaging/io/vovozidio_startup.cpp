@@ -11,6 +11,8 @@
 #include "imaging/core/hyieutils_filebuffer.h"
 #include "imaging/core/hyieutils_startup.h"
 #include "imaging/core/ieicc.h"
+#include "imaging/io/iepresetim.h"
+#include "imaging/io/ietwain.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_codecs.h"
 #include "imaging/io/vovozidio_colors.h"
@@ -21,6 +23,7 @@ namespace ie {
 
 bool IEAVIInitialised = false;
 cl::String IETWainLogName;
+cl::String IEVideoExtensions;
 std::vector<TIEIOPlugin> IEIOPlugins;
 int32_t IEMetafileRasterLimit = 8000;
 cl::String IEDebugLogName;
@@ -76,6 +79,7 @@ void VovozIdIOStaticInit() {
     IECMYKProfileEnabled = true;
     IEFreeCMYKProfiles();
     IEMetafileRasterLimit = 8000;
+    IEVideoExtensions = "mpg,mpeg,wmv,avi";
 }
 
 void VovozIdIOStaticFinal() {
@@ -89,6 +93,8 @@ void VovozIdIOStaticFinal() {
     IEFreeFormatRegistry();
     IEAVIInitialised = false;
     IEFreeInternet();
+    IEVideoExtensions.clear();
+    IETWCloseLog();
     std::lock_guard<std::mutex> lock(gLogLock);
     if (gLogFile) {
         std::fclose(gLogFile);
@@ -96,7 +102,11 @@ void VovozIdIOStaticFinal() {
     }
 }
 
-void VovozIdIORegisterHooks() { IERegisterStaticHooks(iesuVovozIdIO, &VovozIdIOStaticInit, &VovozIdIOStaticFinal); }
+void VovozIdIORegisterHooks() {
+    IERegisterStaticHooks(iesuVovozIdIO, &VovozIdIOStaticInit, &VovozIdIOStaticFinal);
+    // The acquisition side's preset frame pictures start and stop with the library too.
+    IEPresetImRegisterHooks();
+}
 
 void IEDebugLog(const cl::String& Msg) {
     std::lock_guard<std::mutex> lock(gLogLock);

@@ -30,6 +30,7 @@ extern std::vector<TIEIOPlugin> IEIOPlugins;
 
 extern bool IEAVIInitialised;            // the video library was started by an AVI load
 extern cl::String IETWainLogName;        // the acquisition log (written by the acquisition glue)
+extern cl::String IEVideoExtensions;     // the video file extensions ("mpg,mpeg,wmv,avi")
 extern int32_t IEMetafileRasterLimit;    // the longer side of a rastered metafile (8000)
 extern cl::String IEDebugLogName;        // empty: IEDebugLog writes nothing
 

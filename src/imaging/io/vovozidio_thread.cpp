@@ -73,6 +73,18 @@ void TIEIOThreadRunner::Serve(State& S, std::unique_lock<std::mutex>& Lock) {
         item->Done = true;
         S.Changed.notify_all();
     }
+    // Posted work: nobody waits for it, so what it raises stops here.
+    while (!S.PostQueue.empty()) {
+        std::function<void()> fn = std::move(S.PostQueue.front());
+        S.PostQueue.pop_front();
+        Lock.unlock();
+        try {
+            fn();
+        } catch (...) {
+        }
+        fn = nullptr;
+        Lock.lock();
+    }
 }
 
 void TIEIOThreadRunner::Wait(const std::function<void()>& EachRound) {
@@ -104,6 +116,12 @@ void TIEIOThreadRunner::Synchronize(const std::function<void()>& Fn) {
     s.Changed.notify_all();
     s.Changed.wait(lock, [&] { return item.Done; });
     if (item.Error) std::rethrow_exception(item.Error);
+}
+
+void TIEIOThreadRunner::Queue(std::function<void()> Fn) {
+    std::lock_guard<std::mutex> lock(FState->Lock);
+    FState->PostQueue.push_back(std::move(Fn));
+    FState->Changed.notify_all();
 }
 
 void TIEIOThreadRunner::CheckSynchronize() {

@@ -44,6 +44,9 @@ public:
     // From a worker: runs Fn on the owner's thread and waits for it (its exception passes
     // on); on the owner's thread (or any other that is not a worker) Fn runs at once.
     void Synchronize(const std::function<void()>& Fn);
+    // From any thread: Fn runs later on the owner's thread, when it next serves the handed
+    // over work (CheckSynchronize, Wait); the caller does not wait.
+    void Queue(std::function<void()> Fn);
     // On the owner's thread: runs the work handed over so far.
     void CheckSynchronize();
     std::thread::id OwnerThread() const;
@@ -65,6 +68,7 @@ private:
         std::condition_variable TurnChanged;
         std::thread::id OwnerThread;
         std::deque<SyncItem*> SyncQueue;
+        std::deque<std::function<void()>> PostQueue;
     };
     // Runs the queued work; the lock is held on entry and on return.
     static void Serve(State& S, std::unique_lock<std::mutex>& Lock);

@@ -3,11 +3,12 @@
 
 #include "imaging/core/hyieutils_geometry.h"
 #include "imaging/core/hyieutils_lists.h"
+#include "imaging/io/ietwain.h"
 #include "imaging/io/vovozidio.h"
 
 namespace ie {
 
-void (*IETWReleaseAll)(TIETWainShared& Shared, win::HWND OwnerWindow) = nullptr;
+void (*IETWReleaseAll)(TIETWainShared& Shared, win::HWND OwnerWindow) = &IETWReleaseAllOf;
 
 const cl::TClass* IETWainOwnerClass = nullptr;
 

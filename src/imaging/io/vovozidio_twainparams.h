@@ -24,8 +24,8 @@ struct TIETWainShared {
     win::HWND ProxyWindow = nullptr;
 };
 
-// Releases what the shared state holds (the acquisition glue installs the routine; null:
-// nothing is ever held on this system, so there is nothing to release).
+// Releases what the shared state holds (the proxy window, the source-manager library);
+// IETWReleaseAllOf of the acquisition glue, replaceable, null: nothing is released.
 extern void (*IETWReleaseAll)(TIETWainShared& Shared, win::HWND OwnerWindow);
 
 // Components of this class (set by the dialog glue) count as the dialog's owners.
