@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 namespace win {
 
 namespace {
@@ -118,14 +120,31 @@ int ConfiguredThreads() {
     return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 64);
 }
 
-Pool& ThePool() {
-    static Pool pool(ConfiguredThreads());
-    return pool;
+// The pool is never destroyed: its workers end with the process. A child made by fork has
+// none of them (only the forking thread goes over), so it must neither join them at its exit
+// nor hand them bands; it runs every range on its own thread.
+struct OwnedPool {
+    pid_t owner;
+    Pool* pool;
+};
+
+const OwnedPool& ThePool() {
+    static const OwnedPool p{::getpid(), new Pool(ConfiguredThreads())};
+    return p;
+}
+
+// The pool, or nullptr in a process that did not start it.
+Pool* OwnPool() {
+    const OwnedPool& p = ThePool();
+    return p.owner == ::getpid() ? p.pool : nullptr;
 }
 
 }  // namespace
 
-int ParallelThreadCount() { return ThePool().Threads(); }
+int ParallelThreadCount() {
+    Pool* pool = OwnPool();
+    return pool ? pool->Threads() : 1;
+}
 
 void ParallelRows(int first, int last, int minRows, const std::function<void(int, int)>& body) {
     if (last <= first) return;
@@ -137,7 +156,7 @@ void ParallelRows(int first, int last, int minRows, const std::function<void(int
         body(first, last);
         return;
     }
-    ThePool().Split(first, last, bands, body);
+    OwnPool()->Split(first, last, bands, body);
 }
 
 }  // namespace win

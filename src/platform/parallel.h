@@ -11,6 +11,8 @@
 // - The first exception a band throws is rethrown on the calling thread after every band
 //   has finished.
 // - The workers never touch the clock: virtual-time runs stay repeatable.
+// - A child made by fork runs every range on its calling thread (the workers stay with the
+//   process that started them), and may leave by exit as well as by _exit.
 #pragma once
 
 #include <functional>

@@ -1,6 +1,6 @@
-// Summed-area tables of 24-bit pictures and the run data of the effects that draw their
-// frames from them: the blur (box averages with a white margin) and the pixelate effect
-// (block averages). Each frame then costs the same whatever the box or block size.
+// Summed-area tables of 24-bit pictures and the run data of the pixelate effect, which draws
+// its frames (block averages) from them: each frame then costs the same whatever the block
+// size.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +43,7 @@ private:
     size_t FStride = 0;
 };
 
-// The run data of the blur and the pixelate effect: the table of the old picture, in force
+// The run data of the pixelate effect: the table of the old picture, in force
 // up to the last frame of the first half, and the table of the new picture from the first
 // frame of the second half (Half) on. Both are made by the constructor, before the first
 // frame: the switch then costs a frame nothing, where building a table of the whole area
@@ -66,7 +66,6 @@ private:
     TSummedAreaTable FNext;  // the new picture's table while the old one is in force
     bool FNextBuilt = false;
 };
-using TBlurData = TSummedAreaData;
 using TPixelateData = TSummedAreaData;
 
 // Draws a frame of a summed-area effect: `draw` paints a 24-bit picture of the run's size

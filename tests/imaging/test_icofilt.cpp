@@ -121,7 +121,7 @@ TEST(ICORead, DamagedFilesSetTheAbortFlag) {
     const auto good = ReadBytes(FixturePath("ico", "three.ico"));
     auto with = [&](size_t At, std::vector<uint8_t> Bytes) {
         auto f = good;
-        std::copy(Bytes.begin(), Bytes.end(), f.begin() + static_cast<long>(At));
+        for (size_t i = 0; i < Bytes.size(); ++i) f.at(At + i) = Bytes[i];
         return f;
     };
     struct Case {

@@ -374,7 +374,7 @@ TEST_F(IOTest, PhotoshopResolutionUpdate) {
     auto record = [](std::vector<uint8_t> name, uint32_t size, size_t extra) {
         std::vector<uint8_t> b = {'P', 'h', 'o', 't', 'o', 's', 'h', 'o', 'p', ' ', '3', '.', '0', 0,
                                   '8', 'B', 'I', 'M', 0x03, 0xED};
-        b.insert(b.end(), name.begin(), name.end());
+        for (uint8_t c : name) b.push_back(c);
         b.push_back(static_cast<uint8_t>(size >> 24));
         b.push_back(static_cast<uint8_t>(size >> 16));
         b.push_back(static_cast<uint8_t>(size >> 8));

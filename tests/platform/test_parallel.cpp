@@ -6,7 +6,11 @@
 #include <atomic>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 #include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,3 +54,29 @@ TEST(ParallelRows, NestedCallsRunOnTheCallingBandAndExceptionsReachTheCaller) {
 }
 
 }  // namespace
+
+// A child made by fork after the workers started has none of them: it covers its ranges on
+// its own thread and ends by exit (static destructors and exit handlers run) without
+// waiting on threads it does not have.
+TEST(ParallelRows, AForkedChildCoversRangesOnItsThreadAndExits) {
+    std::atomic<int> parentRows{0};
+    win::ParallelRows(0, 100000, 1, [&](int a, int b) { parentRows += b - a; });
+    ASSERT_EQ(parentRows.load(), 100000);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::alarm(20);  // a child that hangs fails instead of stopping the run
+        const std::thread::id me = std::this_thread::get_id();
+        int rows = 0;
+        bool mine = true;
+        win::ParallelRows(0, 100000, 1, [&](int a, int b) {
+            rows += b - a;
+            mine = mine && std::this_thread::get_id() == me;
+        });
+        std::exit(rows == 100000 && mine && win::ParallelThreadCount() == 1 ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}

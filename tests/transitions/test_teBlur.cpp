@@ -114,9 +114,9 @@ TEST_F(BlurTest, PaletteDisplaysGetAFuseOfStyleOne) {
     EXPECT_EQ(blur.TransitionForDevice(&dev, false), &blur);
 }
 
-// The new picture's table is made before the first frame; a run that hands the new picture
-// over only after Initialize gets it made at the first frame of the second half.
-TEST_F(BlurTest, TheNewPicturesTableIsMadeAtHalfWhenItCameLate) {
+// The new picture is copied before the first frame; a run that hands the new picture over
+// only after Initialize gets it taken at the first frame of the second half.
+TEST_F(BlurTest, TheNewPictureIsTakenAtHalfWhenItCameLate) {
     const int W = 11, H = 7, R = 2;
     auto newPic = [](int x, int y) { return Noise(x + 40, y); };
     for (bool late : {false, true}) {
