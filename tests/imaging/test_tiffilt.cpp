@@ -638,6 +638,36 @@ TEST_F(TIFFTest, OurFilesPassTiffinfoAndReadBackThroughTiff2rgba) {
     }
 }
 
+TEST_F(TIFFTest, OldStyleJPEGReadsBack) {
+    auto src = Make24(40, 24, [](int32_t x, int32_t y) {
+        return TRGB{static_cast<uint8_t>(x * 5), static_cast<uint8_t>(y * 9), 120};
+    });
+    TIOParamsVals p(nullptr);
+    p.TIFFCompression = 6;
+    p.TIFFJPEGQuality = 95;
+    bool aborted = true;
+    const auto bytes = WriteTiff(*src, p, &aborted);
+    ASSERT_FALSE(aborted);
+    const TiffRead r = ReadTiff(bytes);
+    ASSERT_FALSE(r.Aborted);
+    EXPECT_EQ(r.Params->TIFFCompression, 6);
+    ExpectSameRGB(
+        *r.Bitmap,
+        [&] {
+            RefImage ref;
+            ref.Width = 40;
+            ref.Height = 24;
+            ref.Channels = 3;
+            for (int32_t y = 0; y < 24; ++y)
+                for (int32_t x = 0; x < 40; ++x) {
+                    const TRGB c = src->GetPixelRGB(x, y);
+                    ref.Pixels.insert(ref.Pixels.end(), {c.r, c.g, c.b});
+                }
+            return ref;
+        }(),
+        8);
+}
+
 TEST_F(TIFFTest, AlphaIsWrittenAsUnassociatedExtraSample) {
     auto src = Make24(9, 5, [](int32_t x, int32_t y) {
         return TRGB{static_cast<uint8_t>(x * 20), static_cast<uint8_t>(y * 40), 77};
