@@ -281,9 +281,9 @@ TEST_F(TIFFTest, TagsReadTheSameInBothByteOrders) {
     for (bool little : {true, false}) {
         SCOPED_TRACE(little ? "II" : "MM");
         auto b = Grey(little, 2, 1, {10, 20});
-        b.Add(297, 3, {3, 7})                  // page number and count in one value field
-            .Add(282, 5, {72, 1})             // 72 per centimetre
-            .Add(283, 5, {1, 2})              // half a dot per centimetre
+        b.Add(297, 3, {3, 7})      // page number and count in one value field
+            .Add(282, 5, {72, 1})  // 72 per centimetre
+            .Add(283, 5, {1, 2})   // half a dot per centimetre
             .Add(296, 3, {3})
             .AddBytes(269, 2, {'d', 'o', 'c', 0})
             .AddBytes(285, 2, {'p', 'a', 'g', 'e', ' ', '1', 0})
@@ -313,11 +313,7 @@ TEST_F(TIFFTest, ResolutionBelowOneGivesTheDefault) {
 
 TEST_F(TIFFTest, BilevelWithoutPhotometricIsWhiteIsZero) {
     TiffBuilder b(true);
-    b.Data({0xF0, 0x0F})
-        .Add(256, 4, {8})
-        .Add(257, 4, {2})
-        .Add(273, 4, {8})
-        .Add(279, 4, {2});
+    b.Data({0xF0, 0x0F}).Add(256, 4, {8}).Add(257, 4, {2}).Add(273, 4, {8}).Add(279, 4, {2});
     const TiffRead r = ReadTiff(b.Build());
     ASSERT_FALSE(r.Aborted);
     ASSERT_EQ(r.Bitmap->GetPixelFormat(), ie1g);
@@ -334,8 +330,13 @@ TEST_F(TIFFTest, SubByteGreyLevelsAreScaled) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Bits);
         TiffBuilder b(true);
-        b.Data({c.Byte}).Add(256, 4, {2}).Add(257, 4, {1}).Add(258, 3, {c.Bits}).Add(262, 3, {1}).Add(273, 4, {8}).Add(
-            279, 4, {1});
+        b.Data({c.Byte})
+            .Add(256, 4, {2})
+            .Add(257, 4, {1})
+            .Add(258, 3, {c.Bits})
+            .Add(262, 3, {1})
+            .Add(273, 4, {8})
+            .Add(279, 4, {1});
         const TiffRead r = ReadTiff(b.Build());
         ASSERT_FALSE(r.Aborted);
         EXPECT_EQ(r.Bitmap->GetPixelRGB(0, 0).g, c.First);
@@ -435,34 +436,58 @@ TEST_F(TIFFTest, DamagedFilesAbortWithoutHarm) {
     cases.push_back({"first directory 0", {'I', 'I', 42, 0, 0, 0, 0, 0}, false});
     cases.push_back({"no width", TiffBuilder(true).Data({1}).Add(257, 4, {1}).Add(273, 4, {8}).Build(), true});
     cases.push_back({"no strip offsets", TiffBuilder(true).Add(256, 4, {1}).Add(257, 4, {1}).Build(), true});
-    cases.push_back({"bits differ between samples",
-                     TiffBuilder(true).Add(256, 4, {1}).Add(257, 4, {1}).Add(258, 3, {8, 8, 16}).Add(277, 3, {3}).Build(),
-                     true});
+    cases.push_back(
+        {"bits differ between samples",
+         TiffBuilder(true).Add(256, 4, {1}).Add(257, 4, {1}).Add(258, 3, {8, 8, 16}).Add(277, 3, {3}).Build(), true});
     cases.push_back({"strip offset past the end",
-                     TiffBuilder(true).Add(256, 4, {4}).Add(257, 4, {4}).Add(258, 3, {8}).Add(262, 3, {1})
-                         .Add(273, 4, {100000}).Add(279, 4, {16}).Build(),
+                     TiffBuilder(true)
+                         .Add(256, 4, {4})
+                         .Add(257, 4, {4})
+                         .Add(258, 3, {8})
+                         .Add(262, 3, {1})
+                         .Add(273, 4, {100000})
+                         .Add(279, 4, {16})
+                         .Build(),
                      true});
     cases.push_back({"palette without colour map",
-                     TiffBuilder(true).Data({1}).Add(256, 4, {1}).Add(257, 4, {1}).Add(258, 3, {8}).Add(262, 3, {3})
-                         .Add(273, 4, {8}).Add(279, 4, {1}).Build(),
+                     TiffBuilder(true)
+                         .Data({1})
+                         .Add(256, 4, {1})
+                         .Add(257, 4, {1})
+                         .Add(258, 3, {8})
+                         .Add(262, 3, {3})
+                         .Add(273, 4, {8})
+                         .Add(279, 4, {1})
+                         .Build(),
                      true});
-    cases.push_back({"tile width without tile length",
-                     Grey(true, 4, 4, {1, 2, 3, 4}).Add(322, 4, {16}).Build(), true});
+    cases.push_back({"tile width without tile length", Grey(true, 4, 4, {1, 2, 3, 4}).Add(322, 4, {16}).Build(), true});
     cases.push_back({"too many planes",
-                     TiffBuilder(true).Data(std::vector<uint8_t>(12, 1)).Add(256, 4, {1}).Add(257, 4, {1})
-                         .Add(258, 3, {8}).Add(277, 3, {12}).Add(284, 3, {2})
+                     TiffBuilder(true)
+                         .Data(std::vector<uint8_t>(12, 1))
+                         .Add(256, 4, {1})
+                         .Add(257, 4, {1})
+                         .Add(258, 3, {8})
+                         .Add(277, 3, {12})
+                         .Add(284, 3, {2})
                          .Add(273, 4, {8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19})
-                         .Add(279, 4, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}).Build(),
+                         .Add(279, 4, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1})
+                         .Build(),
                      true});
     cases.push_back({"planes without byte counts",
-                     TiffBuilder(true).Data({1, 2, 3}).Add(256, 4, {1}).Add(257, 4, {1}).Add(258, 3, {8, 8, 8})
-                         .Add(277, 3, {3}).Add(284, 3, {2}).Add(273, 4, {8, 9, 10}).Build(),
+                     TiffBuilder(true)
+                         .Data({1, 2, 3})
+                         .Add(256, 4, {1})
+                         .Add(257, 4, {1})
+                         .Add(258, 3, {8, 8, 8})
+                         .Add(277, 3, {3})
+                         .Add(284, 3, {2})
+                         .Add(273, 4, {8, 9, 10})
+                         .Build(),
                      true});
     cases.push_back({"huge size from a tiny file", Grey(true, 1000000, 1000000, {1}).Build(), true});
     // Lying counts: an XMP, ICC and colour map far larger than the file are ignored; the
     // image still reads.
-    cases.push_back({"lying metadata counts",
-                     Grey(true, 1, 1, {7}).Add(700, 1, {}).Add(34675, 7, {}).Build(), false});
+    cases.push_back({"lying metadata counts", Grey(true, 1, 1, {7}).Add(700, 1, {}).Add(34675, 7, {}).Build(), false});
     for (Case& c : cases) {
         SCOPED_TRACE(c.What);
         const TiffRead r = ReadTiff(c.File);
@@ -526,8 +551,8 @@ TEST_F(TIFFTest, TagAccessOfTheDirectory) {
     d.Stream = s.get();
     d.LittleEndian = false;
     int32_t pages = 0;
-    ASSERT_TRUE(IETIFFReadIFD(0, IEGetLE32(file.data() + 4) == 0 ? 0 : (file[4] << 24 | file[5] << 16 | file[6] << 8 | file[7]), d,
-                              pages));
+    ASSERT_TRUE(IETIFFReadIFD(
+        0, IEGetLE32(file.data() + 4) == 0 ? 0 : (file[4] << 24 | file[5] << 16 | file[6] << 8 | file[7]), d, pages));
     EXPECT_EQ(pages, 1);
     EXPECT_EQ(IETIFFGetTagItem(d, 300, 2, -1), 33);
     EXPECT_EQ(IETIFFGetTagItem(d, 300, 3, -1), -1);
@@ -559,9 +584,7 @@ TEST_F(TIFFTest, OurFilesPassTiffinfoAndReadBackThroughTiff2rgba) {
     auto few = Make24(37, 21, [](int32_t x, int32_t y) {
         return TRGB{static_cast<uint8_t>((x / 5) * 30), static_cast<uint8_t>((y / 4) * 40), 90};
     });
-    auto two = Make24(37, 21, [](int32_t x, int32_t y) {
-        return (x + y) % 3 ? TRGB{255, 255, 255} : TRGB{0, 0, 0};
-    });
+    auto two = Make24(37, 21, [](int32_t x, int32_t y) { return (x + y) % 3 ? TRGB{255, 255, 255} : TRGB{0, 0, 0}; });
     struct Case {
         const char* What;
         TIEBitmap* Source;
@@ -615,8 +638,40 @@ TEST_F(TIFFTest, OurFilesPassTiffinfoAndReadBackThroughTiff2rgba) {
     }
 }
 
+TEST_F(TIFFTest, OldStyleJPEGReadsBack) {
+    auto src = Make24(40, 24, [](int32_t x, int32_t y) {
+        return TRGB{static_cast<uint8_t>(x * 5), static_cast<uint8_t>(y * 9), 120};
+    });
+    TIOParamsVals p(nullptr);
+    p.TIFFCompression = 6;
+    p.TIFFJPEGQuality = 95;
+    bool aborted = true;
+    const auto bytes = WriteTiff(*src, p, &aborted);
+    ASSERT_FALSE(aborted);
+    const TiffRead r = ReadTiff(bytes);
+    ASSERT_FALSE(r.Aborted);
+    EXPECT_EQ(r.Params->TIFFCompression, 6);
+    ExpectSameRGB(
+        *r.Bitmap,
+        [&] {
+            RefImage ref;
+            ref.Width = 40;
+            ref.Height = 24;
+            ref.Channels = 3;
+            for (int32_t y = 0; y < 24; ++y)
+                for (int32_t x = 0; x < 40; ++x) {
+                    const TRGB c = src->GetPixelRGB(x, y);
+                    ref.Pixels.insert(ref.Pixels.end(), {c.r, c.g, c.b});
+                }
+            return ref;
+        }(),
+        8);
+}
+
 TEST_F(TIFFTest, AlphaIsWrittenAsUnassociatedExtraSample) {
-    auto src = Make24(9, 5, [](int32_t x, int32_t y) { return TRGB{static_cast<uint8_t>(x * 20), static_cast<uint8_t>(y * 40), 77}; });
+    auto src = Make24(9, 5, [](int32_t x, int32_t y) {
+        return TRGB{static_cast<uint8_t>(x * 20), static_cast<uint8_t>(y * 40), 77};
+    });
     TIEBitmap* a = src->GetAlphaChannel();
     for (int32_t y = 0; y < 5; ++y)
         for (int32_t x = 0; x < 9; ++x) a->SetPixel8(x, y, static_cast<uint8_t>(x * 25 + y));
@@ -738,7 +793,9 @@ TEST_F(TIFFTest, InsertIntoACycleEnds) {
 }
 
 TEST_F(TIFFTest, ExifIsWrittenAndReadBackByExiftool) {
-    auto src = Make24(4, 4, [](int32_t x, int32_t y) { return TRGB{static_cast<uint8_t>(x), static_cast<uint8_t>(y), 9}; });
+    auto src = Make24(4, 4, [](int32_t x, int32_t y) {
+        return TRGB{static_cast<uint8_t>(x), static_cast<uint8_t>(y), 9};
+    });
     TIOParamsVals p(nullptr);
     p.HasEXIFData = true;
     p.EXIFMake = "Maker";
@@ -755,8 +812,10 @@ TEST_F(TIFFTest, ExifIsWrittenAndReadBackByExiftool) {
     const auto bytes = WriteTiff(*src, p);
     const std::string f = Temp("e.tif");
     WriteBytes(f, bytes);
-    const std::string out = RunCommand("exiftool -s -s -s -Make -Model -ExposureTime -FNumber -ISO "
-                                       "-DateTimeOriginal -UserComment -GPSLatitudeRef '" + f + "' 2>&1");
+    const std::string out = RunCommand(
+        "exiftool -s -s -s -Make -Model -ExposureTime -FNumber -ISO "
+        "-DateTimeOriginal -UserComment -GPSLatitudeRef '" +
+        f + "' 2>&1");
     EXPECT_EQ(out, "Maker\nModel Nine\n1/8\n2.8\n200\n2020:01:02 03:04:05\nhello\nNorth\n");
     const TiffRead r = ReadTiff(bytes);
     EXPECT_TRUE(r.Params->HasEXIFData);
@@ -765,6 +824,34 @@ TEST_F(TIFFTest, ExifIsWrittenAndReadBackByExiftool) {
     EXPECT_EQ(r.Params->EXIFUserComment, u"hello");
     EXPECT_EQ(r.Params->GPSVersionID, "2.2.0.0");
     EXPECT_DOUBLE_EQ(r.Params->GPSLatitude[1], 30);
+}
+
+TEST_F(TIFFTest, ExifTagsCopiedIntoAWrittenFile) {
+    auto src = Make24(6, 4, [](int32_t x, int32_t y) {
+        return TRGB{static_cast<uint8_t>(x * 9), static_cast<uint8_t>(y), 3};
+    });
+    TIOParamsVals plain(nullptr);
+    const auto bytes = WriteTiff(*src, plain);
+    auto s = MemStream(bytes);
+    TIOParamsVals p(nullptr);
+    p.HasEXIFData = true;
+    p.EXIFMake = "Copied Maker";
+    p.EXIFArtist = "Someone";
+    p.SetEXIFExposureTime(0.5);
+    ASSERT_TRUE(IECopyEXIFTagsToTIFF(s.get(), s.get(), "", p, 0, ""));
+    const std::string f = Temp("c.tif");
+    WriteBytes(f, StreamBytes(*s));
+    const std::string out = RunCommand("exiftool -s -s -s -Make -Artist -ExposureTime '" + f + "' 2>&1");
+    EXPECT_EQ(out, "Copied Maker\nSomeone\n0.5\n");
+    int st = -1;
+    RunCommand("tiffinfo -D '" + f + "' >/dev/null 2>&1", &st);
+    EXPECT_EQ(st, 0);
+    ExpectSameRGB(*src, DecodeWithImageMagick(f));
+    // A target that is no TIFF, and a page it does not have, are refused.
+    auto notTiff = MemStream({'P', '6', ' ', '1'});
+    EXPECT_FALSE(IECopyEXIFTagsToTIFF(notTiff.get(), notTiff.get(), "", p, 0, ""));
+    auto again = MemStream(bytes);
+    EXPECT_FALSE(IECopyEXIFTagsToTIFF(again.get(), again.get(), "", p, 3, ""));
 }
 
 // ---------------------------------------------------------------------------------------

@@ -80,8 +80,7 @@ public:
                 break;
             }
             case 2:
-                if (FPos < FSize)
-                    FPos += IECCITTDecodeMHRow(Row, data + FPos, FSize - FPos, FV.FillOrder, FWidth);
+                if (FPos < FSize) FPos += IECCITTDecodeMHRow(Row, data + FPos, FSize - FPos, FV.FillOrder, FWidth);
                 break;
             case 3:
                 if (FV.T4Options & 1)
@@ -115,7 +114,8 @@ public:
                 }
                 const int64_t at = static_cast<int64_t>(FRow) * FRowLength;
                 if (at < FOutSize)
-                    std::memcpy(Row, FOut.data() + at, static_cast<size_t>(std::min<int64_t>(FRowLength, FOutSize - at)));
+                    std::memcpy(Row, FOut.data() + at,
+                                static_cast<size_t>(std::min<int64_t>(FRowLength, FOutSize - at)));
                 break;
             }
             case 32773: {
@@ -220,8 +220,8 @@ void PrepareRow(const TTIFFVars& V, uint8_t* Row, int32_t Pixels, int32_t Sample
             // stretched to the full range, rounded.
             const int32_t top = (1 << bits) - 1;
             for (int64_t i = 0; i < count; ++i)
-                Row[i] = bits == 7 ? static_cast<uint8_t>(Row[i] * 2)
-                                   : static_cast<uint8_t>((Row[i] * 255 + top / 2) / top);
+                Row[i] =
+                    bits == 7 ? static_cast<uint8_t>(Row[i] * 2) : static_cast<uint8_t>((Row[i] * 255 + top / 2) / top);
         }
     }
 }
@@ -250,7 +250,9 @@ void ConvertRow(const TTIFFVars& V, TIEPixelFormat Fmt, uint8_t* Src, int32_t Wi
             for (int32_t x = 0; x < Width; ++x) {
                 const uint8_t* p = Src + 4 * x;
                 const double f = std::max(p[3] / 255.0, 1.0 / 255.0);
-                auto un = [f](uint8_t C) { return static_cast<uint8_t>(std::min(255, static_cast<int32_t>(C / f + 0.5))); };
+                auto un = [f](uint8_t C) {
+                    return static_cast<uint8_t>(std::min(255, static_cast<int32_t>(C / f + 0.5)));
+                };
                 rgb[x] = TRGB{un(p[2]), un(p[1]), un(p[0])};
                 Mask[x] = p[3];
             }
@@ -411,8 +413,8 @@ void ConvertRow(const TTIFFVars& V, TIEPixelFormat Fmt, uint8_t* Src, int32_t Wi
 
 // Puts Width converted pixels of Fmt (Pixels) at column Column of bitmap row Row, cut at the
 // bitmap's right edge; the alpha likewise.
-void PlaceRow(TIEBitmap* Bitmap, TIEPixelFormat Fmt, int32_t Row, int32_t Column, int32_t Width,
-              const uint8_t* Pixels, TIEMask* Mask, const uint8_t* Alpha) {
+void PlaceRow(TIEBitmap* Bitmap, TIEPixelFormat Fmt, int32_t Row, int32_t Column, int32_t Width, const uint8_t* Pixels,
+              TIEMask* Mask, const uint8_t* Alpha) {
     const int32_t bw = Bitmap->GetWidth();
     if (Row < 0 || Row >= Bitmap->GetHeight() || Column >= bw) return;
     const int32_t n = std::min(Width, bw - Column);
@@ -444,7 +446,8 @@ void PlaceRow(TIEBitmap* Bitmap, TIEPixelFormat Fmt, int32_t Row, int32_t Column
         std::memcpy(dst + static_cast<int64_t>(Column) * bpp, Pixels, static_cast<size_t>(n) * bpp);
     }
     if (Mask && Alpha)
-        if (auto* m = static_cast<uint8_t*>(Mask->GetScanline(Row))) std::memcpy(m + Column, Alpha, static_cast<size_t>(n));
+        if (auto* m = static_cast<uint8_t*>(Mask->GetScanline(Row)))
+            std::memcpy(m + Column, Alpha, static_cast<size_t>(n));
 }
 
 // The bytes of one strip or tile: the count clamped to what the stream holds after the
@@ -484,8 +487,7 @@ void ConvertJPEGPiece(const TTIFFVars& V, TIEBitmap* Bitmap, const std::vector<u
     if (Single) rec = Progress;
     rec.Aborting = &inner;
     TIOParamsVals& P = *V.Params;
-    const int32_t dpiX = P.DpiX, dpiY = P.DpiY, w = P.Width, h = P.Height, ow = P.OriginalWidth,
-                  oh = P.OriginalHeight;
+    const int32_t dpiX = P.DpiX, dpiY = P.DpiY, w = P.Width, h = P.Height, ow = P.OriginalWidth, oh = P.OriginalHeight;
     const double ex = P.EXIFXResolution, ey = P.EXIFYResolution;
     const bool keepYCbCr = V.Photometric == 2 && haveTables;
     try {
@@ -603,8 +605,9 @@ void IETIFFReadStrips(const TTIFFDirectory& Directory, TTIFFVars& V, TIEBitmap* 
                 Progress.Abort();
                 return;
             }
-            decs.push_back(std::make_unique<RowDecoder>(V, planes[static_cast<size_t>(p)], sizes[static_cast<size_t>(p)],
-                                                        width, static_cast<int32_t>(planeLen), rows));
+            decs.push_back(std::make_unique<RowDecoder>(V, planes[static_cast<size_t>(p)],
+                                                        sizes[static_cast<size_t>(p)], width,
+                                                        static_cast<int32_t>(planeLen), rows));
         }
         for (int32_t r = 0; r < rows && !Progress.IsAborting(); ++r) {
             for (int32_t p = 0; p < S; ++p) {
@@ -615,7 +618,8 @@ void IETIFFReadStrips(const TTIFFDirectory& Directory, TTIFFVars& V, TIEBitmap* 
                 PrepareRow(V, row.data(), width, 1);
                 for (int32_t x = 0; x < width; ++x)
                     std::memcpy(chunky.data() + (static_cast<int64_t>(x) * S + p) * bytesPerSample,
-                                row.data() + static_cast<int64_t>(x) * bytesPerSample, static_cast<size_t>(bytesPerSample));
+                                row.data() + static_cast<int64_t>(x) * bytesPerSample,
+                                static_cast<size_t>(bytesPerSample));
             }
             // The rows are whole samples now: convert them as chunky ones without a second
             // predictor pass.
@@ -662,7 +666,8 @@ void IETIFFReadTiles(const TTIFFDirectory& Directory, TTIFFVars& V, TIEBitmap* B
     for (int64_t t = first; t < last && !Progress.IsAborting(); ++t) {
         const int32_t column = single ? 0 : static_cast<int32_t>((t % across) * tw);
         const int32_t row = single ? 0 : static_cast<int32_t>((t / across) * tl);
-        const int64_t bc = t < static_cast<int64_t>(V.TileByteCounts.size()) ? V.TileByteCounts[static_cast<size_t>(t)] : 0;
+        const int64_t bc =
+            t < static_cast<int64_t>(V.TileByteCounts.size()) ? V.TileByteCounts[static_cast<size_t>(t)] : 0;
         const int64_t minCount = V.Compression == 1 ? StoredRowLength(V, tw, V.SamplesPerPixel) * tl : 0;
         if (!ReadPiece(Directory, V.TileOffsets[static_cast<size_t>(t)], bc, minCount, data, size)) {
             Progress.Abort();
@@ -707,7 +712,8 @@ void IETIFFReadOldJPEG(const TTIFFDirectory& Directory, TTIFFVars& V, TIEBitmap*
                 first.assign(piece.begin(), piece.begin() + size);
             } else if (first.size() >= 4) {
                 // The tables segment that opens strip 0 serves the later strips too.
-                const int64_t len = std::min<int64_t>((first[2] << 8 | first[3]) + 2, static_cast<int64_t>(first.size()));
+                const int64_t len =
+                    std::min<int64_t>((first[2] << 8 | first[3]) + 2, static_cast<int64_t>(first.size()));
                 m.Write(first.data(), len);
             }
             m.Write(piece.data(), size);
@@ -720,7 +726,8 @@ void IETIFFReadOldJPEG(const TTIFFDirectory& Directory, TTIFFVars& V, TIEBitmap*
             const int32_t rows = std::min(rps, V.ImageHeight - row0);
             int32_t got = 0;
             try {
-                got = IEReadJPEGStream(&m, nullptr, &tmp, false, rows, false, true, false, false, false, false, rec, jp);
+                got =
+                    IEReadJPEGStream(&m, nullptr, &tmp, false, rows, false, true, false, false, false, false, rec, jp);
             } catch (const std::exception&) {
                 inner = true;
             }

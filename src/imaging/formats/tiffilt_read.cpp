@@ -58,8 +58,8 @@ uint16_t TTIFFDirectory::Get16(const uint8_t* P) const {
 
 uint32_t TTIFFDirectory::Get32(const uint8_t* P) const {
     if (LittleEndian)
-        return static_cast<uint32_t>(P[0]) | (static_cast<uint32_t>(P[1]) << 8) |
-               (static_cast<uint32_t>(P[2]) << 16) | (static_cast<uint32_t>(P[3]) << 24);
+        return static_cast<uint32_t>(P[0]) | (static_cast<uint32_t>(P[1]) << 8) | (static_cast<uint32_t>(P[2]) << 16) |
+               (static_cast<uint32_t>(P[3]) << 24);
     return (static_cast<uint32_t>(P[0]) << 24) | (static_cast<uint32_t>(P[1]) << 16) |
            (static_cast<uint32_t>(P[2]) << 8) | static_cast<uint32_t>(P[3]);
 }
@@ -292,16 +292,11 @@ const RationalTag kExifRationals[] = {
 };
 
 const ValueTag kExifValues[] = {
-    {34850, &TIOParamsVals::SetEXIFExposureProgram, -1},
-    {37383, &TIOParamsVals::SetEXIFMeteringMode, -1},
-    {37384, &TIOParamsVals::SetEXIFLightSource, -1},
-    {37385, &TIOParamsVals::SetEXIFFlash, -1},
-    {40961, &TIOParamsVals::SetEXIFColorSpace, -1},
-    {40962, &TIOParamsVals::SetEXIFPixelXDimension, 0},
-    {40963, &TIOParamsVals::SetEXIFPixelYDimension, 0},
-    {41488, &TIOParamsVals::SetEXIFFocalPlaneResolutionUnit, -1},
-    {41495, &TIOParamsVals::SetEXIFSensingMethod, -1},
-    {41728, &TIOParamsVals::SetEXIFFileSource, -1},
+    {34850, &TIOParamsVals::SetEXIFExposureProgram, -1}, {37383, &TIOParamsVals::SetEXIFMeteringMode, -1},
+    {37384, &TIOParamsVals::SetEXIFLightSource, -1},     {37385, &TIOParamsVals::SetEXIFFlash, -1},
+    {40961, &TIOParamsVals::SetEXIFColorSpace, -1},      {40962, &TIOParamsVals::SetEXIFPixelXDimension, 0},
+    {40963, &TIOParamsVals::SetEXIFPixelYDimension, 0},  {41488, &TIOParamsVals::SetEXIFFocalPlaneResolutionUnit, -1},
+    {41495, &TIOParamsVals::SetEXIFSensingMethod, -1},   {41728, &TIOParamsVals::SetEXIFFileSource, -1},
     {41729, &TIOParamsVals::SetEXIFSceneType, -1},
 };
 
@@ -311,10 +306,14 @@ struct PlainValueTag {
     int32_t TIOParamsData::*Field;
 };
 const PlainValueTag kExifPlainValues[] = {
-    {41986, &TIOParamsData::EXIFExposureMode},       {41987, &TIOParamsData::EXIFWhiteBalance},
-    {41989, &TIOParamsData::EXIFFocalLengthIn35mmFilm}, {41990, &TIOParamsData::EXIFSceneCaptureType},
-    {41991, &TIOParamsData::EXIFGainControl},        {41992, &TIOParamsData::EXIFContrast},
-    {41993, &TIOParamsData::EXIFSaturation},         {41994, &TIOParamsData::EXIFSharpness},
+    {41986, &TIOParamsData::EXIFExposureMode},
+    {41987, &TIOParamsData::EXIFWhiteBalance},
+    {41989, &TIOParamsData::EXIFFocalLengthIn35mmFilm},
+    {41990, &TIOParamsData::EXIFSceneCaptureType},
+    {41991, &TIOParamsData::EXIFGainControl},
+    {41992, &TIOParamsData::EXIFContrast},
+    {41993, &TIOParamsData::EXIFSaturation},
+    {41994, &TIOParamsData::EXIFSharpness},
     {41996, &TIOParamsData::EXIFSubjectDistanceRange},
 };
 
@@ -323,16 +322,15 @@ struct TextTag {
     cl::String TIOParamsData::*Field;
 };
 const TextTag kExifTexts[] = {
-    {36867, &TIOParamsData::EXIFDateTimeOriginal}, {36868, &TIOParamsData::EXIFDateTimeDigitized},
-    {37520, &TIOParamsData::EXIFSubsecTime},       {37521, &TIOParamsData::EXIFSubsecTimeOriginal},
+    {36867, &TIOParamsData::EXIFDateTimeOriginal},    {36868, &TIOParamsData::EXIFDateTimeDigitized},
+    {37520, &TIOParamsData::EXIFSubsecTime},          {37521, &TIOParamsData::EXIFSubsecTimeOriginal},
     {37522, &TIOParamsData::EXIFSubsecTimeDigitized}, {40964, &TIOParamsData::EXIFRelatedSoundFile},
     {42016, &TIOParamsData::EXIFImageUniqueID},
 };
 
 void ReadEXIFDirectory(const TTIFFDirectory& E, TIOParamsVals& P) {
     for (const RationalTag& t : kExifRationals) (P.*t.Set)(IETIFFGetRational(E, t.Tag, t.Absent));
-    for (const ValueTag& t : kExifValues)
-        (P.*t.Set)(static_cast<int32_t>(IETIFFGetTagValue(E, t.Tag, t.Absent)));
+    for (const ValueTag& t : kExifValues) (P.*t.Set)(static_cast<int32_t>(IETIFFGetTagValue(E, t.Tag, t.Absent)));
     for (const PlainValueTag& t : kExifPlainValues) P.*t.Field = static_cast<int32_t>(IETIFFGetTagValue(E, t.Tag, -1));
     for (const TextTag& t : kExifTexts) P.*t.Field = IETIFFReadTagText(E, t.Tag, true);
     P.EXIFDigitalZoomRatio = IETIFFGetRational(E, 41988, -1);
@@ -402,11 +400,16 @@ void ReadGPSDirectory(const TTIFFDirectory& G, TIOParamsVals& P) {
         }
     }
     static const GPSRefTag refs[] = {
-        {1, &TIOParamsData::GPSLatitudeRef},      {3, &TIOParamsData::GPSLongitudeRef},
-        {9, &TIOParamsData::GPSStatus},           {10, &TIOParamsData::GPSMeasureMode},
-        {12, &TIOParamsData::GPSSpeedRef},        {14, &TIOParamsData::GPSTrackRef},
-        {16, &TIOParamsData::GPSImgDirectionRef}, {19, &TIOParamsData::GPSDestLatitudeRef},
-        {21, &TIOParamsData::GPSDestLongitudeRef}, {23, &TIOParamsData::GPSDestBearingRef},
+        {1, &TIOParamsData::GPSLatitudeRef},
+        {3, &TIOParamsData::GPSLongitudeRef},
+        {9, &TIOParamsData::GPSStatus},
+        {10, &TIOParamsData::GPSMeasureMode},
+        {12, &TIOParamsData::GPSSpeedRef},
+        {14, &TIOParamsData::GPSTrackRef},
+        {16, &TIOParamsData::GPSImgDirectionRef},
+        {19, &TIOParamsData::GPSDestLatitudeRef},
+        {21, &TIOParamsData::GPSDestLongitudeRef},
+        {23, &TIOParamsData::GPSDestBearingRef},
         {25, &TIOParamsData::GPSDestDistanceRef},
     };
     for (const GPSRefTag& t : refs) P.*t.Field = TrimNul(IETIFFReadInlineText(G, t.Tag));
@@ -421,8 +424,8 @@ void ReadGPSDirectory(const TTIFFDirectory& G, TIOParamsVals& P) {
     };
     for (const GPSRationalTag& t : rationals) P.*t.Field = IETIFFGetRational(G, t.Tag, 0);
     static const GPSTripleTag triples[] = {
-        {2, &TIOParamsData::GPSLatitude},      {4, &TIOParamsData::GPSLongitude},
-        {7, &TIOParamsData::GPSTimeStamp},     {20, &TIOParamsData::GPSDestLatitude},
+        {2, &TIOParamsData::GPSLatitude},       {4, &TIOParamsData::GPSLongitude},
+        {7, &TIOParamsData::GPSTimeStamp},      {20, &TIOParamsData::GPSDestLatitude},
         {22, &TIOParamsData::GPSDestLongitude},
     };
     for (const GPSTripleTag& t : triples)
@@ -519,7 +522,8 @@ void FillParams(const TTIFFDirectory& D, const TTIFFVars& V, TIOParamsVals& P, i
 
     const double factor = V.ResolutionUnit == 3 ? 2.54 : 1.0;
     // The resolution in whole dots per inch (truncated), the EXIF resolution exact.
-    const double rx = std::clamp(V.XResolution * factor, 0.0, 2.0e9), ry = std::clamp(V.YResolution * factor, 0.0, 2.0e9);
+    const double rx = std::clamp(V.XResolution * factor, 0.0, 2.0e9),
+                 ry = std::clamp(V.YResolution * factor, 0.0, 2.0e9);
     P.SetDpiX(static_cast<int32_t>(rx));
     P.SetDpiY(static_cast<int32_t>(ry));
     P.EXIFXResolution = rx;
@@ -569,7 +573,8 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
     dir.Base = RelativeOffsets ? Stream->Position() : 0;
     Stream->Seek(dir.Base, cl::soBeginning);
     uint8_t head[8];
-    if (IEReadUpTo(Stream, head, 8) < 8 || !((head[0] == 'I' && head[1] == 'I') || (head[0] == 'M' && head[1] == 'M'))) {
+    if (IEReadUpTo(Stream, head, 8) < 8 ||
+        !((head[0] == 'I' && head[1] == 'I') || (head[0] == 'M' && head[1] == 'M'))) {
         Progress.Abort();
         return;
     }
@@ -708,8 +713,8 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
         Progress.Abort();
         return;
     }
-    if (v.ImageWidth < 0 || v.ImageHeight < 0 || v.SamplesPerPixel < 1 || v.BitsPerSample < 1 ||
-        v.BitsPerSample > 16 || v.SamplesPerPixel > 256) {
+    if (v.ImageWidth < 0 || v.ImageHeight < 0 || v.SamplesPerPixel < 1 || v.BitsPerSample < 1 || v.BitsPerSample > 16 ||
+        v.SamplesPerPixel > 256) {
         Progress.Abort();
         return;
     }
@@ -717,11 +722,12 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
         Progress.Abort();
         return;
     }
-    const bool wantAlpha = !IgnoreAlpha && ((v.SamplesPerPixel == 4 && v.ExtraSample0 == 2) ||
-                                            (v.SamplesPerPixel >= 4 && !v.ExtraSamples.empty()) ||
-                                            (v.SamplesPerPixel == 2 && v.BitsPerSample == 8) ||
-                                            (v.SamplesPerPixel >= 2 && !v.ExtraSamples.empty() && v.ExtraSample0 == 1) ||
-                                            (v.SamplesPerPixel == 4 && v.Photometric == 2));
+    const bool wantAlpha =
+        !IgnoreAlpha &&
+        ((v.SamplesPerPixel == 4 && v.ExtraSample0 == 2) || (v.SamplesPerPixel >= 4 && !v.ExtraSamples.empty()) ||
+         (v.SamplesPerPixel == 2 && v.BitsPerSample == 8) ||
+         (v.SamplesPerPixel >= 2 && !v.ExtraSamples.empty() && v.ExtraSample0 == 1) ||
+         (v.SamplesPerPixel == 4 && v.Photometric == 2));
     if (wantAlpha && !AlphaMask) AlphaMask = std::make_unique<TIEMask>();
     if (AlphaMask) {
         AlphaMask->Allocate(v.ImageWidth, v.ImageHeight, 8);

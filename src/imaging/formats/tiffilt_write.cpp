@@ -191,12 +191,12 @@ struct WText {
 };
 
 const WRational kExifRationals[] = {
-    {33434, &TIOParamsData::EXIFExposureTime},        {33437, &TIOParamsData::EXIFFNumber},
+    {33434, &TIOParamsData::EXIFExposureTime},           {33437, &TIOParamsData::EXIFFNumber},
     {37122, &TIOParamsData::EXIFCompressedBitsPerPixel}, {37377, &TIOParamsData::EXIFShutterSpeedValue},
-    {37378, &TIOParamsData::EXIFApertureValue},       {37379, &TIOParamsData::EXIFBrightnessValue},
-    {37380, &TIOParamsData::EXIFExposureBiasValue},   {37381, &TIOParamsData::EXIFMaxApertureValue},
-    {37382, &TIOParamsData::EXIFSubjectDistance},     {37386, &TIOParamsData::EXIFFocalLength},
-    {41486, &TIOParamsData::EXIFFocalPlaneXResolution}, {41487, &TIOParamsData::EXIFFocalPlaneYResolution},
+    {37378, &TIOParamsData::EXIFApertureValue},          {37379, &TIOParamsData::EXIFBrightnessValue},
+    {37380, &TIOParamsData::EXIFExposureBiasValue},      {37381, &TIOParamsData::EXIFMaxApertureValue},
+    {37382, &TIOParamsData::EXIFSubjectDistance},        {37386, &TIOParamsData::EXIFFocalLength},
+    {41486, &TIOParamsData::EXIFFocalPlaneXResolution},  {41487, &TIOParamsData::EXIFFocalPlaneYResolution},
     {41493, &TIOParamsData::EXIFExposureIndex},
 };
 const WValue kExifShorts[] = {
@@ -207,15 +207,19 @@ const WValue kExifShorts[] = {
     {41495, &TIOParamsData::EXIFSensingMethod},
 };
 const WValue kExifPlainShorts[] = {
-    {41986, &TIOParamsData::EXIFExposureMode},    {41987, &TIOParamsData::EXIFWhiteBalance},
-    {41989, &TIOParamsData::EXIFFocalLengthIn35mmFilm}, {41990, &TIOParamsData::EXIFSceneCaptureType},
-    {41991, &TIOParamsData::EXIFGainControl},     {41992, &TIOParamsData::EXIFContrast},
-    {41993, &TIOParamsData::EXIFSaturation},      {41994, &TIOParamsData::EXIFSharpness},
+    {41986, &TIOParamsData::EXIFExposureMode},
+    {41987, &TIOParamsData::EXIFWhiteBalance},
+    {41989, &TIOParamsData::EXIFFocalLengthIn35mmFilm},
+    {41990, &TIOParamsData::EXIFSceneCaptureType},
+    {41991, &TIOParamsData::EXIFGainControl},
+    {41992, &TIOParamsData::EXIFContrast},
+    {41993, &TIOParamsData::EXIFSaturation},
+    {41994, &TIOParamsData::EXIFSharpness},
     {41996, &TIOParamsData::EXIFSubjectDistanceRange},
 };
 const WText kExifTexts[] = {
-    {36867, &TIOParamsData::EXIFDateTimeOriginal}, {36868, &TIOParamsData::EXIFDateTimeDigitized},
-    {37520, &TIOParamsData::EXIFSubsecTime},       {37521, &TIOParamsData::EXIFSubsecTimeOriginal},
+    {36867, &TIOParamsData::EXIFDateTimeOriginal},    {36868, &TIOParamsData::EXIFDateTimeDigitized},
+    {37520, &TIOParamsData::EXIFSubsecTime},          {37521, &TIOParamsData::EXIFSubsecTimeOriginal},
     {37522, &TIOParamsData::EXIFSubsecTimeDigitized}, {40964, &TIOParamsData::EXIFRelatedSoundFile},
     {42016, &TIOParamsData::EXIFImageUniqueID},
 };
@@ -258,14 +262,15 @@ void WriteEXIF(cl::TStream* S, TProgressRec& Progress, TIOParamsVals& P, EntryLi
     for (const WValue& t : kExifShorts)
         if (P.HasEXIFTag(t.Tag)) exif.AddShort(t.Tag, static_cast<uint32_t>(P.*t.Field));
     if (P.EXIFISOSpeedRatings[1] != 0)
-        exif.AddShortArray(34855, {static_cast<uint32_t>(P.EXIFISOSpeedRatings[0]),
-                                   static_cast<uint32_t>(P.EXIFISOSpeedRatings[1])});
+        exif.AddShortArray(
+            34855, {static_cast<uint32_t>(P.EXIFISOSpeedRatings[0]), static_cast<uint32_t>(P.EXIFISOSpeedRatings[1])});
     else if (P.EXIFISOSpeedRatings[0] != 0)
         exif.AddShort(34855, static_cast<uint32_t>(P.EXIFISOSpeedRatings[0]));
     {
         const cl::String version = P.EXIFExifVersion.empty() ? cl::String("0220") : P.EXIFExifVersion;
         exif.AddBytes(36864, 7, static_cast<uint32_t>(std::min<size_t>(version.size(), 4)),
-                      reinterpret_cast<const uint8_t*>(version.data()), std::min<int64_t>(static_cast<int64_t>(version.size()), 4));
+                      reinterpret_cast<const uint8_t*>(version.data()),
+                      std::min<int64_t>(static_cast<int64_t>(version.size()), 4));
     }
     if (!P.EXIFFlashPixVersion.empty())
         exif.AddBytes(40960, 7, static_cast<uint32_t>(std::min<size_t>(P.EXIFFlashPixVersion.size(), 4)),
@@ -327,13 +332,20 @@ void WriteEXIF(cl::TStream* S, TProgressRec& Progress, TIOParamsVals& P, EntryLi
         gps.Add(0, 1, 4, v);
     }
     const WText refs[] = {
-        {1, &TIOParamsData::GPSLatitudeRef},      {3, &TIOParamsData::GPSLongitudeRef},
-        {9, &TIOParamsData::GPSStatus},           {10, &TIOParamsData::GPSMeasureMode},
-        {12, &TIOParamsData::GPSSpeedRef},        {14, &TIOParamsData::GPSTrackRef},
-        {16, &TIOParamsData::GPSImgDirectionRef}, {19, &TIOParamsData::GPSDestLatitudeRef},
-        {21, &TIOParamsData::GPSDestLongitudeRef}, {23, &TIOParamsData::GPSDestBearingRef},
-        {25, &TIOParamsData::GPSDestDistanceRef}, {8, &TIOParamsData::GPSSatellites},
-        {18, &TIOParamsData::GPSMapDatum},        {29, &TIOParamsData::GPSDateStamp},
+        {1, &TIOParamsData::GPSLatitudeRef},
+        {3, &TIOParamsData::GPSLongitudeRef},
+        {9, &TIOParamsData::GPSStatus},
+        {10, &TIOParamsData::GPSMeasureMode},
+        {12, &TIOParamsData::GPSSpeedRef},
+        {14, &TIOParamsData::GPSTrackRef},
+        {16, &TIOParamsData::GPSImgDirectionRef},
+        {19, &TIOParamsData::GPSDestLatitudeRef},
+        {21, &TIOParamsData::GPSDestLongitudeRef},
+        {23, &TIOParamsData::GPSDestBearingRef},
+        {25, &TIOParamsData::GPSDestDistanceRef},
+        {8, &TIOParamsData::GPSSatellites},
+        {18, &TIOParamsData::GPSMapDatum},
+        {29, &TIOParamsData::GPSDateStamp},
     };
     for (const WText& t : refs) gps.AddText(t.Tag, P.*t.Field);
     if (!P.GPSAltitudeRef.empty()) gps.AddByte(5, static_cast<uint8_t>(std::atoi(P.GPSAltitudeRef.c_str())));
@@ -355,8 +367,19 @@ void WriteEXIF(cl::TStream* S, TProgressRec& Progress, TIOParamsVals& P, EntryLi
 // ---------------------------------------------------------------------------------------
 // Image data
 
-enum class Kind { Bilevel, Gray, Palette, RGB, CMYK, CIELab, Gray8Native, Gray16Native, Palette8Native, CMYKNative,
-                  RGB48 };
+enum class Kind {
+    Bilevel,
+    Gray,
+    Palette,
+    RGB,
+    CMYK,
+    CIELab,
+    Gray8Native,
+    Gray16Native,
+    Palette8Native,
+    CMYKNative,
+    RGB48
+};
 
 // The compressor of one strip, fed row by row.
 class StripWriter {
@@ -612,9 +635,15 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
     std::unique_ptr<TIEQuantizer> quant;
     uint8_t comp = P.TIFFCompression;
     switch (fmt) {
-        case ie1g: kind = Kind::Bilevel; bits = 1; break;
+        case ie1g:
+            kind = Kind::Bilevel;
+            bits = 1;
+            break;
         case ie8g: kind = Kind::Gray8Native; break;
-        case ie16g: kind = Kind::Gray16Native; bits = 16; break;
+        case ie16g:
+            kind = Kind::Gray16Native;
+            bits = 16;
+            break;
         case ie8p:
             kind = Kind::Palette8Native;
             photometric = 3;
@@ -622,8 +651,17 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
             for (int32_t i = 0; i < std::min(256, bmp->GetPaletteLength()); ++i)
                 bmp->GetPaletteEntry(i, palette[static_cast<size_t>(i)]);
             break;
-        case ieCMYK: kind = Kind::CMYKNative; samples = 4; photometric = 5; break;
-        case ieRGB48: kind = Kind::RGB48; samples = 3; bits = 16; photometric = 2; break;
+        case ieCMYK:
+            kind = Kind::CMYKNative;
+            samples = 4;
+            photometric = 5;
+            break;
+        case ieRGB48:
+            kind = Kind::RGB48;
+            samples = 3;
+            bits = 16;
+            photometric = 2;
+            break;
         default: {
             bits = P.BitsPerSample;
             samples = P.SamplesPerPixel;
@@ -655,12 +693,29 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
             if (samples != 1 && bits != 8) bits = 8;
             switch (photometric) {
                 case 0:
-                case 1: kind = Kind::Gray; photometric = 1; break;
+                case 1:
+                    kind = Kind::Gray;
+                    photometric = 1;
+                    break;
                 case 3: kind = Kind::Palette; break;
-                case 5: kind = Kind::CMYK; samples = 4; break;
-                case 7: kind = Kind::CIELab; samples = 3; photometric = 8; break;
-                case 6: kind = Kind::RGB; samples = 3; break;
-                default: kind = Kind::RGB; samples = 3; photometric = 2; break;
+                case 5:
+                    kind = Kind::CMYK;
+                    samples = 4;
+                    break;
+                case 7:
+                    kind = Kind::CIELab;
+                    samples = 3;
+                    photometric = 8;
+                    break;
+                case 6:
+                    kind = Kind::RGB;
+                    samples = 3;
+                    break;
+                default:
+                    kind = Kind::RGB;
+                    samples = 3;
+                    photometric = 2;
+                    break;
             }
             if ((kind == Kind::Gray || kind == Kind::Palette) && !quant) {
                 // One sample of a depth the quantizer does not serve.
@@ -682,7 +737,10 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
     switch (comp) {
         case 1: compression = 2; break;
         case 2: compression = 3; break;
-        case 3: compression = 3; twoD = true; break;
+        case 3:
+            compression = 3;
+            twoD = true;
+            break;
         case 4: compression = 4; break;
         case 5: compression = lzw ? 5 : 1; break;
         case 6: compression = 6; break;
@@ -696,8 +754,8 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
     if (ccitt && kind != Kind::Bilevel) compression = 1;
     if ((compression == 6 || compression == 7) && fmt != ie24RGB) compression = 1;
     if (kind == Kind::Bilevel) photometric = (compression >= 2 && compression <= 4) ? 0 : 1;
-    const bool alpha = kind == Kind::RGB && (compression == 1 || compression == 5 || compression == 32773) &&
-                       AlphaNotOpaque(bmp);
+    const bool alpha =
+        kind == Kind::RGB && (compression == 1 || compression == 5 || compression == 32773) && AlphaNotOpaque(bmp);
     if (alpha) samples = 4;
     predictor = compression == 5 && kind == Kind::RGB && !alpha && bits == 8;
 
@@ -740,11 +798,13 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
             case Kind::Gray16Native: std::memcpy(row.data(), src, static_cast<size_t>(width) * 2); break;
             case Kind::RGB48: std::memcpy(row.data(), src, static_cast<size_t>(width) * 6); break;
             case Kind::CMYKNative:
-                for (int32_t i = 0; i < width * 4; ++i) row[static_cast<size_t>(i)] = static_cast<uint8_t>(255 - src[i]);
+                for (int32_t i = 0; i < width * 4; ++i)
+                    row[static_cast<size_t>(i)] = static_cast<uint8_t>(255 - src[i]);
                 break;
             case Kind::CMYK: {
                 IEConvertColorScanline(const_cast<uint8_t*>(src), iecsBGR, row.data(), &P, width, iecdCMYKInv);
-                for (int32_t i = 0; i < width * 4; ++i) row[static_cast<size_t>(i)] = static_cast<uint8_t>(255 - row[static_cast<size_t>(i)]);
+                for (int32_t i = 0; i < width * 4; ++i)
+                    row[static_cast<size_t>(i)] = static_cast<uint8_t>(255 - row[static_cast<size_t>(i)]);
                 break;
             }
             case Kind::CIELab:
@@ -776,7 +836,8 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
             }
             case Kind::RGB: {
                 const auto* px = reinterpret_cast<const TRGB*>(src);
-                const uint8_t* a = alpha ? static_cast<const uint8_t*>(bmp->GetAlphaChannel()->GetScanline(y)) : nullptr;
+                const uint8_t* a =
+                    alpha ? static_cast<const uint8_t*>(bmp->GetAlphaChannel()->GetScanline(y)) : nullptr;
                 for (int32_t x = 0; x < width; ++x) {
                     uint8_t* d = row.data() + static_cast<int64_t>(x) * samples;
                     d[0] = px[x].r;
@@ -786,7 +847,8 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
                 }
                 if (predictor)
                     for (int32_t i = rowBytes - 1; i >= 3; --i)
-                        row[static_cast<size_t>(i)] = static_cast<uint8_t>(row[static_cast<size_t>(i)] - row[static_cast<size_t>(i - 3)]);
+                        row[static_cast<size_t>(i)] =
+                            static_cast<uint8_t>(row[static_cast<size_t>(i)] - row[static_cast<size_t>(i - 3)]);
                 break;
             }
         }
@@ -894,8 +956,8 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
         std::free(buf);
     }
     if (!P.XMPInfo.empty())
-        tags.AddBytes(700, 1, static_cast<uint32_t>(P.XMPInfo.size()), reinterpret_cast<const uint8_t*>(P.XMPInfo.data()),
-                      static_cast<int64_t>(P.XMPInfo.size()));
+        tags.AddBytes(700, 1, static_cast<uint32_t>(P.XMPInfo.size()),
+                      reinterpret_cast<const uint8_t*>(P.XMPInfo.data()), static_cast<int64_t>(P.XMPInfo.size()));
     if (TIEImagingAnnot* an = P.ImagingAnnot()) {
         void* buf = nullptr;
         int32_t len = 0;

@@ -55,11 +55,12 @@ bool IEIsTIFFCameraRaw(cl::TStream* Stream) {
         TTIFFDirectory dir;
         uint8_t head[8];
         if (!LoadFirstIFD(&view, dir, head)) return false;
-        const int32_t dng = IETIFFFindTag(dir, 50706);
-        if (dng >= 0 && dir.Entries[static_cast<size_t>(dng)].Type == 1 && dir.Entries[static_cast<size_t>(dng)].Count == 4)
-            return true;
-        const int32_t ph = IETIFFFindTag(dir, 262);
-        if (ph >= 0 && dir.Entries[static_cast<size_t>(ph)].Type == 3 && dir.Entries[static_cast<size_t>(ph)].Count == 1) {
+        auto entry = [&](uint16_t Tag) -> const TTIFFEntry* {
+            const int32_t i = IETIFFFindTag(dir, Tag);
+            return i < 0 ? nullptr : &dir.Entries[static_cast<size_t>(i)];
+        };
+        if (const TTIFFEntry* dng = entry(50706); dng && dng->Type == 1 && dng->Count == 4) return true;
+        if (const TTIFFEntry* ph = entry(262); ph && ph->Type == 3 && ph->Count == 1) {
             const int64_t v = IETIFFGetTagValue(dir, 262, 0);
             if (v == 32803 || v == 34892) return true;
         }
