@@ -282,6 +282,41 @@ TEST(PngChunks, TransparencyChunkFlagsAndSizes) {
     EXPECT_EQ(noPalette->ColorKey(), 0);
 }
 
+TEST(PngChunks, SettingTheColourKey) {
+    // Palette: the first entry of the colour is transparent, the entries before it opaque.
+    auto picture = Load(PaletteFile(std::string("\x10\x20\x30\x40\x50\x60\x40\x50\x60", 9),
+                                    Chunk("tRNS", std::string("\x80\x80\x80", 3))));
+    png::TChunktRNS* trns = Find<png::TChunktRNS>(*picture);
+    trns->SetColorKey(static_cast<cl::TColor>(win::RGB(0x40, 0x50, 0x60)));
+    EXPECT_TRUE(trns->GetSingleKey());
+    EXPECT_EQ(trns->GetDataSize(), 2);
+    EXPECT_EQ(trns->GetAlphaValues()[0], 255);
+    EXPECT_EQ(trns->GetAlphaValues()[1], 0);
+    EXPECT_EQ(static_cast<uint32_t>(trns->ColorKey()), win::RGB(0x40, 0x50, 0x60));
+    auto again = Load(Save(*picture));
+    EXPECT_EQ(Find<png::TChunktRNS>(*again)->GetDataSize(), 2);
+    EXPECT_EQ(again->TransparencyKind(), png::ptkColorKey);
+    // A colour the palette lacks: index 0.
+    trns->SetColorKey(0x123456);
+    EXPECT_EQ(trns->GetDataSize(), 1);
+    EXPECT_EQ(trns->GetAlphaValues()[0], 0);
+    // Grey and RGB: the samples, 16 bits each.
+    auto grey = Load(GreyFile(Chunk("tRNS", std::string("\0\x10", 2))));
+    Find<png::TChunktRNS>(*grey)->SetColorKey(0x303030);
+    EXPECT_EQ(Find<png::TChunktRNS>(*grey)->GetDataSize(), 2);
+    EXPECT_EQ(static_cast<uint32_t>(grey->ColorKey()), 0x303030u);
+    EXPECT_EQ(grey->GetPixels(0, 1), 0x303030) << "that grey is in the picture";
+    auto rgb = Load(MakePng(1, 1, 8, 2, std::string("\0\1\2\3", 4), Chunk("tRNS", std::string(6, '\0'))));
+    Find<png::TChunktRNS>(*rgb)->SetColorKey(static_cast<cl::TColor>(win::RGB(1, 2, 3)));
+    const std::string saved = Save(*rgb);
+    for (const ChunkInfo& c : SplitChunks(saved)) {
+        if (c.name == "tRNS") {
+            EXPECT_EQ(c.data, std::string("\0\1\0\2\0\3", 6));
+        }
+    }
+    EXPECT_EQ(Load(saved)->ColorKey(), rgb->GetPixels(0, 0));
+}
+
 TEST(PngChunks, GammaChunk) {
     auto near = Load(GreyFile(Chunk("gAMA", Be32(45455))));
     EXPECT_EQ(Find<png::TChunkgAMA>(*near)->GetGammaValue(), 45455u);
