@@ -438,7 +438,8 @@ public:
     // Values below 65535 become 65535.
     void SetIdatSizeLimit(uint32_t v) { FIdatSizeLimit = v < 65535 ? 65535 : v; }
     uint8_t GetInterlacing() const { return FInterlacing; }
-    void SetInterlacing(uint8_t v) { FInterlacing = v; }
+    // 0 none, 1 Adam7; larger values mean Adam7 (a file has no other interlace method).
+    void SetInterlacing(uint8_t v) { FInterlacing = v > 1 ? 1 : v; }
 
     // File sample value to stored value, and back; identity unless a gAMA chunk was read.
     std::array<uint8_t, 256> GammaTable{};

@@ -223,6 +223,23 @@ TEST(PngEncode, InterlacedOneByOnePictureWritesPassZeroOnly) {
     EXPECT_EQ(static_cast<uint32_t>(again->GetPixels(0, 0)), 0x030201u);
 }
 
+TEST(PngEncode, InterlacingSettingChoosesTheLayoutWritten) {
+    auto picture = Load(ReadFile(kData + "rgba8.png"));
+    for (uint8_t setting : {1, 0, 7}) {
+        SCOPED_TRACE(setting);
+        picture->SetInterlacing(setting);
+        const std::string saved = Save(*picture);
+        EXPECT_EQ(SplitChunks(saved)[0].data[12], setting ? 1 : 0);
+        auto again = Load(saved);
+        EXPECT_EQ(again->GetInterlacing(), setting ? 1 : 0);
+        for (int y = 0; y < picture->Height(); ++y)
+            for (int x = 0; x < picture->Width(); ++x) ASSERT_EQ(again->GetPixels(x, y), picture->GetPixels(x, y));
+        EXPECT_EQ(std::memcmp(again->HeaderChunk()->GetImageAlpha(), picture->HeaderChunk()->GetImageAlpha(),
+                              static_cast<size_t>(picture->Width() * picture->Height())),
+                  0);
+    }
+}
+
 TEST(PngEncode, SixteenBitSamplesAreWrittenWithLowBytesZero) {
     auto picture = Load(ReadFile(kData + "rgb16.png"));
     picture->SetRowFilters(png::RowFilterBit(png::prfNone));
