@@ -146,8 +146,8 @@ void PNGDrawColorKeyed(win::HDC dc, const uint8_t* bits, const win::BITMAPINFO* 
     const int W = rect.right - rect.left, H = rect.bottom - rect.top;
     if (W <= 0 || H <= 0) return;
     win::HDC screen = win::CreateCompatibleDC(nullptr);
-    MemoryBitmap image(dc, win::CreateDIBitmap(screen, &info->bmiHeader, win::CBM_INIT, bits, info,
-                                               win::DIB_RGB_COLORS));
+    MemoryBitmap image(dc,
+                       win::CreateDIBitmap(screen, &info->bmiHeader, win::CBM_INIT, bits, info, win::DIB_RGB_COLORS));
     win::DeleteDC(screen);
     MemoryBitmap mask(dc, win::CreateBitmap(W, H, 1, 1, nullptr));
     MemoryBitmap keyed(dc, win::CreateBitmap(W, H, 1, 1, nullptr));
@@ -335,8 +335,7 @@ void TPNGObject::Assign(cl::TPersistent* Source) {
         CopyPNG(p);
         Changed();
     } else if (auto* b = dynamic_cast<cl::TBitmap*>(Source)) {
-        AssignBitmapHandle(b->Empty() ? nullptr : b->Handle(), b->Transparent(),
-                           cl::ColorToRGB(b->TransparentColor()));
+        AssignBitmapHandle(b->Empty() ? nullptr : b->Handle(), b->Transparent(), cl::ColorToRGB(b->TransparentColor()));
     } else {
         cl::TGraphic::Assign(Source);
     }
@@ -356,8 +355,7 @@ void TPNGObject::AssignTo(cl::TPersistent* Dest) {
     const int bits = h->GetBitsPerPixel();
     b->SetPixelFormat(bits == 1 ? cl::pf1bit : bits == 4 ? cl::pf4bit : bits == 8 ? cl::pf8bit : cl::pf24bit);
     b->SetSize(static_cast<int>(h->Width), static_cast<int>(h->Height));
-    if (bits <= 8)
-        b->SetColorTable(std::vector<win::RGBQUAD>(h->GetColorTable(), h->GetColorTable() + (1 << bits)));
+    if (bits <= 8) b->SetColorTable(std::vector<win::RGBQUAD>(h->GetColorTable(), h->GetColorTable() + (1 << bits)));
     const size_t rowBytes = static_cast<size_t>(std::min<int64_t>(h->GetRowLength(), b->RowBytes()));
     for (int y = 0; y < static_cast<int>(h->Height); ++y) std::memcpy(b->ScanLine(y), RowPointer(y), rowBytes);
     if (TransparencyKind() == ptkColorKey) {
@@ -481,7 +479,8 @@ void TPNGObject::SetPixels(int x, int y, cl::TColor color) {
     if (x < 0 || x > GetWidth() - 1 || y < 0 || y > GetHeight() - 1 || !h->GetImageData()) return;
     uint8_t* row = RowPointer(y);
     const auto c = static_cast<uint32_t>(cl::ColorToRGB(color));
-    const int r = static_cast<int>(c & 0xFF), g = static_cast<int>((c >> 8) & 0xFF), b = static_cast<int>((c >> 16) & 0xFF);
+    const int r = static_cast<int>(c & 0xFF), g = static_cast<int>((c >> 8) & 0xFF),
+              b = static_cast<int>((c >> 16) & 0xFF);
     switch (h->ColorType) {
         case 0:
         case 3: {

@@ -161,15 +161,15 @@ private:
 };
 
 // Declares the class metadata and the virtual constructor of a chunk class.
-#define PNG_DECLARE_CHUNK(Name, ParentName)                                                         \
-    CL_DECLARE_CLASS(Name, ParentName)                                                              \
-public:                                                                                             \
-    std::unique_ptr<TChunk> NewInstance(TPNGObject* owner) const override {                         \
-        auto chunk = std::make_unique<Name>(owner);                                                 \
-        chunk->TakeClassName();                                                                     \
-        return chunk;                                                                               \
-    }                                                                                               \
-                                                                                                    \
+#define PNG_DECLARE_CHUNK(Name, ParentName)                                 \
+    CL_DECLARE_CLASS(Name, ParentName)                                      \
+public:                                                                     \
+    std::unique_ptr<TChunk> NewInstance(TPNGObject* owner) const override { \
+        auto chunk = std::make_unique<Name>(owner);                         \
+        chunk->TakeClassName();                                             \
+        return chunk;                                                       \
+    }                                                                       \
+                                                                            \
 private:
 
 // The end marker: nothing of its own.
@@ -217,9 +217,7 @@ public:
     // Alpha plane: top-down, Width bytes per row (colour types 4 and 6; else null).
     uint8_t* GetImageAlpha() { return FAlpha.empty() ? nullptr : FAlpha.data(); }
     TPNGBitmapInfo& GetBitmapInfo() { return FBitmapInfo; }
-    const win::BITMAPINFO* GetBitmapInfoPtr() const {
-        return reinterpret_cast<const win::BITMAPINFO*>(&FBitmapInfo);
-    }
+    const win::BITMAPINFO* GetBitmapInfoPtr() const { return reinterpret_cast<const win::BITMAPINFO*>(&FBitmapInfo); }
     win::RGBQUAD* GetColorTable() { return FBitmapInfo.bmiColors; }
 
 private:
@@ -440,7 +438,8 @@ public:
     // Values below 65535 become 65535.
     void SetIdatSizeLimit(uint32_t v) { FIdatSizeLimit = v < 65535 ? 65535 : v; }
     uint8_t GetInterlacing() const { return FInterlacing; }
-    void SetInterlacing(uint8_t v) { FInterlacing = v; }
+    // 0 none, 1 Adam7; larger values mean Adam7 (a file has no other interlace method).
+    void SetInterlacing(uint8_t v) { FInterlacing = v > 1 ? 1 : v; }
 
     // File sample value to stored value, and back; identity unless a gAMA chunk was read.
     std::array<uint8_t, 256> GammaTable{};

@@ -659,7 +659,8 @@ cl::TColor TChunktRNS::ColorKey() const {
             // The stored colour of the key: the samples (high bytes of 16-bit ones) through the gamma table.
             const auto& g = GetOwner()->GammaTable;
             const int k = header->BitDepth == 16 ? 0 : 1;
-            return static_cast<cl::TColor>(win::RGB(g[FAlphaValues[k]], g[FAlphaValues[2 + k]], g[FAlphaValues[4 + k]]));
+            return static_cast<cl::TColor>(
+                win::RGB(g[FAlphaValues[k]], g[FAlphaValues[2 + k]], g[FAlphaValues[4 + k]]));
         }
         case 3:
             // The colour-table entry of the first fully transparent index (entries beyond the

@@ -21,9 +21,15 @@ uint32_t Get32(const uint8_t* p) {
 
 // The texts of zlib's results from -6 to 2.
 const char* ZlibResultText(int result) {
-    static const char* const texts[] = {"incompatible version (-6)", "buffer error (-5)", "insufficient memory (-4)",
-                                        "data error (-3)",           "stream error (-2)", "file error (-1)",
-                                        "(0)",                       "stream end (1)",    "need dictionary (2)"};
+    static const char* const texts[] = {"incompatible version (-6)",
+                                        "buffer error (-5)",
+                                        "insufficient memory (-4)",
+                                        "data error (-3)",
+                                        "stream error (-2)",
+                                        "file error (-1)",
+                                        "(0)",
+                                        "stream end (1)",
+                                        "need dictionary (2)"};
     if (result < -6 || result > 2) return "";
     return texts[result + 6];
 }
@@ -124,8 +130,7 @@ private:
         if (Get32(crc) != ~FCrc) RaisePNGError<EPngInvalidCRC>(EPngInvalidCRCText);
         uint8_t head[8];
         if (!ReadExact(FStream, head, 8)) RaiseUnexpectedEnd();
-        if (std::memcmp(head + 4, "IDAT", 4) != 0)
-            RaisePNGError<EPNGMissingMultipleIDAT>(EPNGMissingMultipleIDATText);
+        if (std::memcmp(head + 4, "IDAT", 4) != 0) RaisePNGError<EPNGMissingMultipleIDAT>(EPNGMissingMultipleIDATText);
         const uint32_t length = Get32(head);
         if (length > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()) ||
             int64_t{length} + 4 > FStream->Size() - FStream->Position())

@@ -117,7 +117,9 @@ private:
     // Filters the current row every allowed way and picks the filter to write.
     int ChooseRowFilter(int64_t n) {
         const int64_t d = FPixelBytes;
-        auto at = [](const std::vector<uint8_t>& v, int64_t i) -> int { return i >= 0 ? v[static_cast<size_t>(i)] : 0; };
+        auto at = [](const std::vector<uint8_t>& v, int64_t i) -> int {
+            return i >= 0 ? v[static_cast<size_t>(i)] : 0;
+        };
         for (int64_t i = 0; i < n; ++i) {
             const size_t k = static_cast<size_t>(i);
             if (!FOut[prfSub].empty()) FOut[prfSub][k] = static_cast<uint8_t>(FCur[k] - at(FCur, i - d));
@@ -125,9 +127,9 @@ private:
             if (!FOut[prfAverage].empty())
                 FOut[prfAverage][k] = static_cast<uint8_t>(FCur[k] - (at(FCur, i - d) + FPrev[k]) / 2);
             if (!FOut[prfPaeth].empty())
-                FOut[prfPaeth][k] = static_cast<uint8_t>(
-                    FCur[k] - PNGPaeth(static_cast<uint8_t>(at(FCur, i - d)), FPrev[k],
-                                       static_cast<uint8_t>(at(FPrev, i - d))));
+                FOut[prfPaeth][k] =
+                    static_cast<uint8_t>(FCur[k] - PNGPaeth(static_cast<uint8_t>(at(FCur, i - d)), FPrev[k],
+                                                            static_cast<uint8_t>(at(FPrev, i - d))));
         }
         std::copy(FCur.begin(), FCur.begin() + n, FPrev.begin());
         if (FFilters == 0 || FFilters == RowFilterBit(prfNone)) return prfNone;

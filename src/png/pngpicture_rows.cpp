@@ -12,7 +12,9 @@ void StoreRow(TPNGObject& owner, const uint8_t* data, int y, int first, int step
     const auto& g = owner.GammaTable;
     const int depth = h->BitDepth;
     const int storeBits = h->GetBitsPerPixel();
-    auto col = [&](uint32_t i) { return static_cast<size_t>(first) + static_cast<size_t>(i) * static_cast<size_t>(step); };
+    auto col = [&](uint32_t i) {
+        return static_cast<size_t>(first) + static_cast<size_t>(i) * static_cast<size_t>(step);
+    };
     switch (h->ColorType) {
         case 0:
         case 3:
@@ -74,7 +76,9 @@ void LoadRow(TPNGObject& owner, uint8_t* data, int y, int first, int step, uint3
     const auto& inv = owner.InverseGammaTable;
     const int depth = h->BitDepth;
     const int storeBits = h->GetBitsPerPixel();
-    auto col = [&](uint32_t i) { return static_cast<size_t>(first) + static_cast<size_t>(i) * static_cast<size_t>(step); };
+    auto col = [&](uint32_t i) {
+        return static_cast<size_t>(first) + static_cast<size_t>(i) * static_cast<size_t>(step);
+    };
     auto put16 = [](uint8_t* p, uint8_t v) {
         p[0] = v;
         p[1] = 0;

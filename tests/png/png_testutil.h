@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <unistd.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +13,6 @@
 #include <iterator>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "png/pngpicture.h"
@@ -51,8 +51,8 @@ inline std::string Chunk(const std::string& name, const std::string& data) {
 }
 
 inline std::string IhdrData(uint32_t w, uint32_t h, int depth, int type, int interlace = 0) {
-    return Be32(w) + Be32(h) + std::string{static_cast<char>(depth), static_cast<char>(type), 0, 0,
-                                           static_cast<char>(interlace)};
+    return Be32(w) + Be32(h) +
+           std::string{static_cast<char>(depth), static_cast<char>(type), 0, 0, static_cast<char>(interlace)};
 }
 
 inline std::string Deflate(const std::string& raw, int level = 6) {
@@ -86,8 +86,8 @@ inline std::string Inflate(const std::string& packed) {
 // IDAT chunk, IEND.
 inline std::string MakePng(uint32_t w, uint32_t h, int depth, int type, const std::string& rows,
                            const std::string& before = "", int interlace = 0) {
-    return kSignature + Chunk("IHDR", IhdrData(w, h, depth, type, interlace)) + before +
-           Chunk("IDAT", Deflate(rows)) + Chunk("IEND", "");
+    return kSignature + Chunk("IHDR", IhdrData(w, h, depth, type, interlace)) + before + Chunk("IDAT", Deflate(rows)) +
+           Chunk("IEND", "");
 }
 
 // The chunks of a file: name, data, and offset of the chunk's length field.
@@ -151,7 +151,8 @@ inline bool MagickDecode(const std::string& file, Truth& t) {
     if (raw.size() != count * 2) return false;
     t.rgba.resize(count);
     for (size_t i = 0; i < count; ++i)
-        t.rgba[i] = static_cast<uint16_t>((static_cast<uint8_t>(raw[2 * i]) << 8) | static_cast<uint8_t>(raw[2 * i + 1]));
+        t.rgba[i] =
+            static_cast<uint16_t>((static_cast<uint8_t>(raw[2 * i]) << 8) | static_cast<uint8_t>(raw[2 * i + 1]));
     return true;
 }
 

@@ -31,8 +31,8 @@ int Channel(uint32_t c, int i) { return static_cast<int>((c >> (8 * i)) & 0xFF);
 // ImageMagick's picture of `file` over the background colour, as 0xBBGGRR per pixel (grey
 // levels taken as they are, not converted from a linear grey).
 std::vector<uint32_t> MagickOver(const std::string& file, int w, int h) {
-    const std::string raw = RunOutput("/usr/bin/convert '" + file +
-                                       "' -set colorspace sRGB -background '#3060A0' -flatten -depth 8 rgb:-");
+    const std::string raw =
+        RunOutput("/usr/bin/convert '" + file + "' -set colorspace sRGB -background '#3060A0' -flatten -depth 8 rgb:-");
     std::vector<uint32_t> out;
     if (raw.size() != static_cast<size_t>(w) * h * 3) return out;
     for (size_t i = 0; i < raw.size(); i += 3)
@@ -76,7 +76,8 @@ TEST(PngPicture, SinglePixels) {
     std::string rows;
     for (int y = 0; y < 300; ++y) {
         rows += '\0';
-        for (int x = 0; x < 400; ++x) rows += std::string{static_cast<char>(x), static_cast<char>(y), static_cast<char>(x + y)};
+        for (int x = 0; x < 400; ++x)
+            rows += std::string{static_cast<char>(x), static_cast<char>(y), static_cast<char>(x + y)};
     }
     auto p = Load(MakePng(400, 300, 8, 2, rows));
     EXPECT_EQ(static_cast<uint32_t>(p->GetPixels(300, 10)), win::RGB(300 & 0xFF, 10, 310 & 0xFF));
@@ -114,8 +115,10 @@ TEST(PngPicture, OpaquePicturesAreStretchedOverTheWholeRectangle) {
         target->Canvas()->StretchDraw(cl::Rect(2, 2, 2 + 74, 2 + 46), p.get());
         for (int y = 0; y < 23; ++y)
             for (int x = 0; x < 37; ++x) {
-                ASSERT_EQ(Px(*target, 2 + 2 * x, 2 + 2 * y), static_cast<uint32_t>(p->GetPixels(x, y))) << x << "," << y;
-                ASSERT_EQ(Px(*target, 3 + 2 * x, 3 + 2 * y), static_cast<uint32_t>(p->GetPixels(x, y))) << x << "," << y;
+                ASSERT_EQ(Px(*target, 2 + 2 * x, 2 + 2 * y), static_cast<uint32_t>(p->GetPixels(x, y)))
+                    << x << "," << y;
+                ASSERT_EQ(Px(*target, 3 + 2 * x, 3 + 2 * y), static_cast<uint32_t>(p->GetPixels(x, y)))
+                    << x << "," << y;
             }
         EXPECT_EQ(Px(*target, 1, 1), static_cast<uint32_t>(kBack));
         EXPECT_EQ(Px(*target, 76, 48), static_cast<uint32_t>(kBack));
@@ -139,7 +142,8 @@ TEST(PngPicture, AlphaPicturesBlendAtTheirOwnSizeAsImageMagickComposes) {
             for (int x = 0; x < w; ++x) {
                 const uint32_t got = Px(*target, 3 + x, 3 + y), exp = want[static_cast<size_t>(y * w + x)];
                 for (int c = 0; c < 3; ++c)
-                    ASSERT_NEAR(Channel(got, c), Channel(exp, c), tolerance) << x << "," << y << std::hex << " " << got << " " << exp;
+                    ASSERT_NEAR(Channel(got, c), Channel(exp, c), tolerance)
+                        << x << "," << y << std::hex << " " << got << " " << exp;
             }
         EXPECT_EQ(Px(*target, 3 + w, 3 + h), static_cast<uint32_t>(kBack));
         EXPECT_EQ(Px(*target, 2 * w + 2, 3), static_cast<uint32_t>(kBack));
@@ -149,12 +153,14 @@ TEST(PngPicture, AlphaPicturesBlendAtTheirOwnSizeAsImageMagickComposes) {
 TEST(PngPicture, AlphaZeroKeepsEveryBackgroundAndAlphaFullGivesTheImage) {
     for (int alpha : {0, 255}) {
         std::string rows(1, '\0');
-        for (int x = 0; x < 256; ++x) rows += std::string{static_cast<char>(200), static_cast<char>(100), 7, static_cast<char>(alpha)};
+        for (int x = 0; x < 256; ++x)
+            rows += std::string{static_cast<char>(200), static_cast<char>(100), 7, static_cast<char>(alpha)};
         auto p = Load(MakePng(256, 1, 8, 6, rows));
         cl::TBitmap target;
         target.SetPixelFormat(cl::pf32bit);
         target.SetSize(256, 1);
-        for (int x = 0; x < 256; ++x) target.Canvas()->SetPixels(x, 0, static_cast<cl::TColor>(win::RGB(x, 255 - x, x)));
+        for (int x = 0; x < 256; ++x)
+            target.Canvas()->SetPixels(x, 0, static_cast<cl::TColor>(win::RGB(x, 255 - x, x)));
         p->Draw(target.Canvas(), cl::Rect(0, 0, 256, 1));
         for (int x = 0; x < 256; ++x) {
             const uint32_t want = alpha ? win::RGB(200, 100, 7) : win::RGB(x, 255 - x, x);
@@ -209,8 +215,11 @@ TEST(PngPicture, BitmapsBecomePalettePicturesOrRgbPictures) {
         cl::TPixelFormat format;
         int depth, type, entries;
     };
-    const Case cases[] = {{cl::pf1bit, 1, 3, 2}, {cl::pf4bit, 4, 3, 16}, {cl::pf8bit, 8, 3, 256},
-                          {cl::pf24bit, 8, 2, 0}, {cl::pf32bit, 8, 2, 0}};
+    const Case cases[] = {{cl::pf1bit, 1, 3, 2},
+                          {cl::pf4bit, 4, 3, 16},
+                          {cl::pf8bit, 8, 3, 256},
+                          {cl::pf24bit, 8, 2, 0},
+                          {cl::pf32bit, 8, 2, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.format);
         cl::TBitmap b;

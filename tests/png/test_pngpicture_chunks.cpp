@@ -86,10 +86,10 @@ TEST(PngChunks, LoadLoopKeepsFileOrderAndPassesOverChrmAndFurtherImageData) {
 
     // Three IDAT chunks give one; cHRM is dropped; names come in file order.
     const std::string packed = Deflate(kGreyRows);
-    const std::string three = kSignature + Chunk("IHDR", IhdrData(2, 2, 8, 0)) +
-                              Chunk("cHRM", std::string(32, '\1')) + Chunk("IDAT", packed.substr(0, 3)) +
-                              Chunk("IDAT", packed.substr(3, 4)) + Chunk("IDAT", packed.substr(7)) +
-                              Chunk("tEXt", std::string("k\0v", 3)) + Chunk("IEND", "");
+    const std::string three = kSignature + Chunk("IHDR", IhdrData(2, 2, 8, 0)) + Chunk("cHRM", std::string(32, '\1')) +
+                              Chunk("IDAT", packed.substr(0, 3)) + Chunk("IDAT", packed.substr(3, 4)) +
+                              Chunk("IDAT", packed.substr(7)) + Chunk("tEXt", std::string("k\0v", 3)) +
+                              Chunk("IEND", "");
     auto picture = Load(three);
     EXPECT_EQ(Names(*picture), (std::vector<std::string>{"IHDR", "IDAT", "tEXt", "IEND"}));
     EXPECT_EQ(picture->GetPixels(1, 1), 0x404040);
@@ -134,8 +134,8 @@ TEST(PngChunks, EveryCutOfAFileFailsWithTheClassesErrors) {
         for (size_t n = 0; n < file.size(); ++n) {
             TPNGObject picture;
             const std::string error = LoadError(picture, file.substr(0, n));
-            ASSERT_TRUE(error.rfind("EPNG", 0) == 0 || error.rfind("EPng", 0) == 0) << name << " cut at " << n << ": '"
-                                                                                    << error << "'";
+            ASSERT_TRUE(error.rfind("EPNG", 0) == 0 || error.rfind("EPng", 0) == 0)
+                << name << " cut at " << n << ": '" << error << "'";
             // Whatever stayed can be drawn and asked for pixels.
             cl::TBitmap target;
             target.SetPixelFormat(cl::pf32bit);
@@ -147,11 +147,11 @@ TEST(PngChunks, EveryCutOfAFileFailsWithTheClassesErrors) {
 }
 
 TEST(PngChunks, ChangedDataOfARegisteredChunkFailsItsCrc) {
-    const std::string file =
-        PaletteFile(std::string("\x10\x20\x30\x40\x50\x60", 6),
-                    Chunk("tRNS", std::string("\x80", 1)) + Chunk("gAMA", Be32(45455)) +
-                        Chunk("tIME", std::string("\x07\xDA\x01\x02\x03\x04\x05", 7)) +
-                        Chunk("tEXt", std::string("Title\0abc", 9)) + Chunk("zTXt", std::string("K\0\0", 3) + Deflate("t")));
+    const std::string file = PaletteFile(std::string("\x10\x20\x30\x40\x50\x60", 6),
+                                         Chunk("tRNS", std::string("\x80", 1)) + Chunk("gAMA", Be32(45455)) +
+                                             Chunk("tIME", std::string("\x07\xDA\x01\x02\x03\x04\x05", 7)) +
+                                             Chunk("tEXt", std::string("Title\0abc", 9)) +
+                                             Chunk("zTXt", std::string("K\0\0", 3) + Deflate("t")));
     ASSERT_NO_THROW(Load(file));
     for (const ChunkInfo& c : SplitChunks(file)) {
         if (c.name == "IDAT") continue;  // see the decoding tests
@@ -178,8 +178,8 @@ TEST(PngChunks, HugeAndOverlongLengthsAreRefusedBeforeAllocation) {
         // An IDAT chunk that follows the first.
         const std::string packed = Deflate(kGreyRows);
         TPNGObject picture;
-        EXPECT_EQ(LoadError(picture, head + Chunk("IDAT", packed.substr(0, 4)) + Be32(length) + "IDAT" +
-                                         std::string(20, 'x')),
+        EXPECT_EQ(LoadError(picture,
+                            head + Chunk("IDAT", packed.substr(0, 4)) + Be32(length) + "IDAT" + std::string(20, 'x')),
                   "EPngUnexpectedEnd");
     }
     // A header whose pixels the rest of the file cannot hold: refused before its memory is made.
@@ -212,8 +212,8 @@ TEST(PngChunks, HeaderFieldsAreChecked) {
     };
     for (const Case& c : cases) {
         TPNGObject picture;
-        EXPECT_EQ(LoadError(picture, kSignature + Chunk("IHDR", c.ihdr) + Chunk("IDAT", Deflate(kGreyRows)) +
-                                         Chunk("IEND", "")),
+        EXPECT_EQ(LoadError(picture,
+                            kSignature + Chunk("IHDR", c.ihdr) + Chunk("IDAT", Deflate(kGreyRows)) + Chunk("IEND", "")),
                   c.error)
             << c.error;
     }
@@ -280,6 +280,41 @@ TEST(PngChunks, TransparencyChunkFlagsAndSizes) {
     // A palette picture with tRNS but no PLTE answers black for its key.
     auto noPalette = Load(MakePng(1, 1, 8, 3, std::string("\0\0", 2), Chunk("tRNS", std::string("\0", 1))));
     EXPECT_EQ(noPalette->ColorKey(), 0);
+}
+
+TEST(PngChunks, SettingTheColourKey) {
+    // Palette: the first entry of the colour is transparent, the entries before it opaque.
+    auto picture = Load(PaletteFile(std::string("\x10\x20\x30\x40\x50\x60\x40\x50\x60", 9),
+                                    Chunk("tRNS", std::string("\x80\x80\x80", 3))));
+    png::TChunktRNS* trns = Find<png::TChunktRNS>(*picture);
+    trns->SetColorKey(static_cast<cl::TColor>(win::RGB(0x40, 0x50, 0x60)));
+    EXPECT_TRUE(trns->GetSingleKey());
+    EXPECT_EQ(trns->GetDataSize(), 2);
+    EXPECT_EQ(trns->GetAlphaValues()[0], 255);
+    EXPECT_EQ(trns->GetAlphaValues()[1], 0);
+    EXPECT_EQ(static_cast<uint32_t>(trns->ColorKey()), win::RGB(0x40, 0x50, 0x60));
+    auto again = Load(Save(*picture));
+    EXPECT_EQ(Find<png::TChunktRNS>(*again)->GetDataSize(), 2);
+    EXPECT_EQ(again->TransparencyKind(), png::ptkColorKey);
+    // A colour the palette lacks: index 0.
+    trns->SetColorKey(0x123456);
+    EXPECT_EQ(trns->GetDataSize(), 1);
+    EXPECT_EQ(trns->GetAlphaValues()[0], 0);
+    // Grey and RGB: the samples, 16 bits each.
+    auto grey = Load(GreyFile(Chunk("tRNS", std::string("\0\x10", 2))));
+    Find<png::TChunktRNS>(*grey)->SetColorKey(0x303030);
+    EXPECT_EQ(Find<png::TChunktRNS>(*grey)->GetDataSize(), 2);
+    EXPECT_EQ(static_cast<uint32_t>(grey->ColorKey()), 0x303030u);
+    EXPECT_EQ(grey->GetPixels(0, 1), 0x303030) << "that grey is in the picture";
+    auto rgb = Load(MakePng(1, 1, 8, 2, std::string("\0\1\2\3", 4), Chunk("tRNS", std::string(6, '\0'))));
+    Find<png::TChunktRNS>(*rgb)->SetColorKey(static_cast<cl::TColor>(win::RGB(1, 2, 3)));
+    const std::string saved = Save(*rgb);
+    for (const ChunkInfo& c : SplitChunks(saved)) {
+        if (c.name == "tRNS") {
+            EXPECT_EQ(c.data, std::string("\0\1\0\2\0\3", 6));
+        }
+    }
+    EXPECT_EQ(Load(saved)->ColorKey(), rgb->GetPixels(0, 0));
 }
 
 TEST(PngChunks, GammaChunk) {

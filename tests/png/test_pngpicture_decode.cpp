@@ -19,19 +19,19 @@ struct Fixture {
 };
 
 const Fixture kSet[] = {
-    {"g1.png", 1, 0, false},      {"g2.png", 2, 0, false},      {"g4.png", 4, 0, false},
-    {"g8.png", 8, 0, false},      {"g16.png", 16, 0, false},    {"rgb8.png", 8, 2, false},
-    {"rgb16.png", 16, 2, false},  {"p1.png", 1, 3, false},      {"p2.png", 2, 3, false},
-    {"p4.png", 4, 3, false},      {"p8.png", 8, 3, false},      {"ga8.png", 8, 4, false},
-    {"ga16.png", 16, 4, false},   {"rgba8.png", 8, 6, false},   {"rgba16.png", 16, 6, false},
-    {"i_g1.png", 1, 0, true},     {"i_g2.png", 2, 0, true},     {"i_g4.png", 4, 0, true},
-    {"i_g8.png", 8, 0, true},     {"i_g16.png", 16, 0, true},   {"i_rgb8.png", 8, 2, true},
-    {"i_rgb16.png", 16, 2, true}, {"i_p1.png", 1, 3, true},     {"i_p2.png", 2, 3, true},
-    {"i_p4.png", 4, 3, true},     {"i_p8.png", 8, 3, true},     {"i_ga8.png", 8, 4, true},
-    {"i_ga16.png", 16, 4, true},  {"i_rgba8.png", 8, 6, true},  {"i_rgba16.png", 16, 6, true},
-    {"gt8.png", 8, 0, false},     {"rgbt8.png", 8, 2, false},   {"rgbt16.png", 16, 2, false},
-    {"pt8.png", 8, 3, false},     {"pa2.png", 2, 3, false},     {"gam045.png", 8, 2, false},
-    {"chrm.png", 8, 2, false},    {"txt.png", 4, 3, false},     {"ztxt.png", 4, 3, false},
+    {"g1.png", 1, 0, false},      {"g2.png", 2, 0, false},     {"g4.png", 4, 0, false},
+    {"g8.png", 8, 0, false},      {"g16.png", 16, 0, false},   {"rgb8.png", 8, 2, false},
+    {"rgb16.png", 16, 2, false},  {"p1.png", 1, 3, false},     {"p2.png", 2, 3, false},
+    {"p4.png", 4, 3, false},      {"p8.png", 8, 3, false},     {"ga8.png", 8, 4, false},
+    {"ga16.png", 16, 4, false},   {"rgba8.png", 8, 6, false},  {"rgba16.png", 16, 6, false},
+    {"i_g1.png", 1, 0, true},     {"i_g2.png", 2, 0, true},    {"i_g4.png", 4, 0, true},
+    {"i_g8.png", 8, 0, true},     {"i_g16.png", 16, 0, true},  {"i_rgb8.png", 8, 2, true},
+    {"i_rgb16.png", 16, 2, true}, {"i_p1.png", 1, 3, true},    {"i_p2.png", 2, 3, true},
+    {"i_p4.png", 4, 3, true},     {"i_p8.png", 8, 3, true},    {"i_ga8.png", 8, 4, true},
+    {"i_ga16.png", 16, 4, true},  {"i_rgba8.png", 8, 6, true}, {"i_rgba16.png", 16, 6, true},
+    {"gt8.png", 8, 0, false},     {"rgbt8.png", 8, 2, false},  {"rgbt16.png", 16, 2, false},
+    {"pt8.png", 8, 3, false},     {"pa2.png", 2, 3, false},    {"gam045.png", 8, 2, false},
+    {"chrm.png", 8, 2, false},    {"txt.png", 4, 3, false},    {"ztxt.png", 4, 3, false},
     {"itxt.png", 4, 3, false},
 };
 
@@ -156,7 +156,8 @@ TEST(PngDecode, FiltersAreReversedAndUnknownFilterTypesLeaveTheRow) {
             if (type == 1) pred = a;
             if (type == 2) pred = b;
             if (type == 3) pred = (a + b) / 2;
-            if (type == 4) pred = png::PNGPaeth(static_cast<uint8_t>(a), static_cast<uint8_t>(b), static_cast<uint8_t>(c));
+            if (type == 4)
+                pred = png::PNGPaeth(static_cast<uint8_t>(a), static_cast<uint8_t>(b), static_cast<uint8_t>(c));
             out += static_cast<char>(x - pred);
         }
         return out;
@@ -180,14 +181,16 @@ TEST(PngDecode, FiltersAreReversedAndUnknownFilterTypesLeaveTheRow) {
 }
 
 TEST(PngDecode, InterlacedAndSequentialFormsGiveTheSamePixels) {
-    for (const char* name : {"g1", "g2", "g4", "g8", "g16", "rgb8", "rgb16", "p1", "p2", "p4", "p8", "ga8", "ga16",
-                             "rgba8", "rgba16"}) {
+    for (const char* name :
+         {"g1", "g2", "g4", "g8", "g16", "rgb8", "rgb16", "p1", "p2", "p4", "p8", "ga8", "ga16", "rgba8", "rgba16"}) {
         SCOPED_TRACE(name);
         auto a = Load(ReadFile(kData + name + ".png"));
         auto b = Load(ReadFile(kData + "i_" + name + ".png"));
         ASSERT_EQ(a->Width(), b->Width());
         for (int y = 0; y < a->Height(); ++y)
-            ASSERT_EQ(std::memcmp(a->RowPointer(y), b->RowPointer(y), static_cast<size_t>(a->HeaderChunk()->GetRowLength())), 0)
+            ASSERT_EQ(
+                std::memcmp(a->RowPointer(y), b->RowPointer(y), static_cast<size_t>(a->HeaderChunk()->GetRowLength())),
+                0)
                 << "row " << y;
     }
 }
@@ -205,7 +208,8 @@ TEST(PngDecode, ImageDataSplitIntoOneByteChunksDecodesAlike) {
     auto a = Load(whole);
     auto b = Load(split);
     for (int y = 0; y < a->Height(); ++y)
-        ASSERT_EQ(std::memcmp(a->RowPointer(y), b->RowPointer(y), static_cast<size_t>(a->HeaderChunk()->GetRowLength())), 0);
+        ASSERT_EQ(
+            std::memcmp(a->RowPointer(y), b->RowPointer(y), static_cast<size_t>(a->HeaderChunk()->GetRowLength())), 0);
     EXPECT_EQ(std::memcmp(a->HeaderChunk()->GetImageAlpha(), b->HeaderChunk()->GetImageAlpha(),
                           static_cast<size_t>(a->Width() * a->Height())),
               0);

@@ -57,11 +57,10 @@ std::string RgbRows(int w, int h, bool noise) {
 
 TEST(PngEncode, SavedFilesPassPngcheckAndDecodeInImageMagickAsTheirSource) {
     if (!HaveTool("pngcheck")) GTEST_SKIP() << "pngcheck is not installed";
-    const char* names[] = {"g1",      "g2",       "g4",     "g8",     "g16",     "rgb8",      "rgb16",   "p1",
-                           "p2",      "p4",       "p8",     "ga8",    "ga16",    "rgba8",     "rgba16",  "i_g1",
-                           "i_g2",    "i_g4",     "i_g16",  "i_rgb8", "i_p2",    "i_ga16",    "i_rgba8", "i_rgba16",
-                           "gt8",     "rgbt8",    "rgbt16", "pt8",    "pa2",     "gam045",    "chrm",    "txt",
-                           "ztxt",    "itxt"};
+    const char* names[] = {"g1",    "g2",     "g4",     "g8",     "g16",     "rgb8",     "rgb16", "p1",    "p2",
+                           "p4",    "p8",     "ga8",    "ga16",   "rgba8",   "rgba16",   "i_g1",  "i_g2",  "i_g4",
+                           "i_g16", "i_rgb8", "i_p2",   "i_ga16", "i_rgba8", "i_rgba16", "gt8",   "rgbt8", "rgbt16",
+                           "pt8",   "pa2",    "gam045", "chrm",   "txt",     "ztxt",     "itxt"};
     for (const char* name : names) {
         SCOPED_TRACE(name);
         const std::string source = kData + name + ".png";
@@ -168,8 +167,8 @@ TEST(PngEncode, RowFilterSetsChooseAsScored) {
         {"Up and Paeth", static_cast<png::TPNGRowFilters>(RowFilterBit(png::prfUp) | RowFilterBit(png::prfPaeth)), 20,
          -1, 2},
         // Rows of two bytes cannot score: None, though None is not in the set.
-        {"Sub and Up on 2-byte rows", static_cast<png::TPNGRowFilters>(RowFilterBit(png::prfSub) | RowFilterBit(png::prfUp)),
-         2, 0, 0},
+        {"Sub and Up on 2-byte rows",
+         static_cast<png::TPNGRowFilters>(RowFilterBit(png::prfSub) | RowFilterBit(png::prfUp)), 2, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -222,6 +221,23 @@ TEST(PngEncode, InterlacedOneByOnePictureWritesPassZeroOnly) {
     auto again = Load(saved);
     EXPECT_EQ(again->GetInterlacing(), 1);
     EXPECT_EQ(static_cast<uint32_t>(again->GetPixels(0, 0)), 0x030201u);
+}
+
+TEST(PngEncode, InterlacingSettingChoosesTheLayoutWritten) {
+    auto picture = Load(ReadFile(kData + "rgba8.png"));
+    for (uint8_t setting : {1, 0, 7}) {
+        SCOPED_TRACE(setting);
+        picture->SetInterlacing(setting);
+        const std::string saved = Save(*picture);
+        EXPECT_EQ(SplitChunks(saved)[0].data[12], setting ? 1 : 0);
+        auto again = Load(saved);
+        EXPECT_EQ(again->GetInterlacing(), setting ? 1 : 0);
+        for (int y = 0; y < picture->Height(); ++y)
+            for (int x = 0; x < picture->Width(); ++x) ASSERT_EQ(again->GetPixels(x, y), picture->GetPixels(x, y));
+        EXPECT_EQ(std::memcmp(again->HeaderChunk()->GetImageAlpha(), picture->HeaderChunk()->GetImageAlpha(),
+                              static_cast<size_t>(picture->Width() * picture->Height())),
+                  0);
+    }
 }
 
 TEST(PngEncode, SixteenBitSamplesAreWrittenWithLowBytesZero) {
