@@ -123,9 +123,11 @@ TEST(ToolProgram, ExitStatusAndMessages) {
     EXPECT_NE(err.find("/nonexistent/x.png: no such file"), std::string::npos) << err;
     EXPECT_EQ(run("", err), 2);
     EXPECT_NE(err.find("usage:"), std::string::npos);
-    // With no codec of the format in the program, detection still names it.
-    EXPECT_EQ(run(std::string("info ") + LUMETRA_TEST_DATA + "/io/tiny.pcx", err), 1);
-    EXPECT_NE(err.find("no reader for PaintBrush"), std::string::npos) << err;
+    // A format that detection finds but no codec of the program reads.
+    EXPECT_EQ(run(std::string("info ") + LUMETRA_TEST_DATA + "/io/tiny.avi", err), 1);
+    EXPECT_NE(err.find("no reader for this format"), std::string::npos) << err;
+    EXPECT_EQ(run(std::string("info ") + LUMETRA_TEST_DATA + "/io/tiny.pcx", err), 0);
+    EXPECT_NE(err.find("format: PaintBrush"), std::string::npos) << err;
 }
 
 }  // namespace

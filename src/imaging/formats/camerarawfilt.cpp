@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -37,6 +38,7 @@ public:
         imgdata.params.output_bps = 16;
         imgdata.params.output_color = 1;  // sRGB primaries
         imgdata.params.use_fuji_rotate = 0;
+        callbacks.data_cb = nullptr;  // no messages of damaged data on the standard error
         callbacks.pre_preinterpolate_cb = &AfterScaling;
         callbacks.post_converttorgb_cb = &AfterConversion;
     }
@@ -88,6 +90,71 @@ private:
     TProgressRec& FProgress;
     std::vector<int64_t> FHistogram = std::vector<int64_t>(kHistogramBins, 0);
     bool FConverted = false;
+};
+
+// LibRaw's view of one of our streams, for identification: reads go to the stream as they
+// come, so that a probe never holds the file in memory.
+class TIERawStreamSource : public LibRaw_abstract_datastream {
+public:
+    explicit TIERawStreamSource(cl::TStream* Stream) : FStream(Stream), FSize(Stream->Size()) {}
+    int valid() override { return FStream != nullptr; }
+    int read(void* Buffer, size_t Size, size_t Count) override {
+        if (Size == 0 || Count == 0) return 0;
+        const int64_t want = static_cast<int64_t>(std::min<size_t>(Size * Count, size_t{1} << 30));
+        const int64_t got = IEReadUpTo(FStream, Buffer, want);
+        return static_cast<int>(std::max<int64_t>(got, 0) / static_cast<int64_t>(Size));
+    }
+    int seek(INT64 Offset, int Whence) override {
+        int64_t to = Offset;
+        if (Whence == SEEK_CUR) to += FStream->Position();
+        if (Whence == SEEK_END) to += FSize;
+        FStream->Seek(std::clamp<int64_t>(to, 0, FSize), cl::soBeginning);
+        return 0;
+    }
+    INT64 tell() override { return FStream->Position(); }
+    INT64 size() override { return FSize; }
+    int get_char() override {
+        uint8_t b;
+        return IEReadUpTo(FStream, &b, 1) == 1 ? b : -1;
+    }
+    char* gets(char* S, int Size) override {
+        if (Size <= 0) return nullptr;
+        int n = 0;
+        while (n < Size - 1) {
+            const int c = get_char();
+            if (c < 0) break;
+            S[n++] = static_cast<char>(c);
+            if (c == '\n') break;
+        }
+        S[n] = 0;
+        return n ? S : nullptr;
+    }
+    // One number of text: the next bytes up to a separator (at most 24 of them) go through
+    // sscanf; the stream then stands after them.
+    int scanf_one(const char* Format, void* Value) override {
+        char text[32] = {};
+        const int64_t at = FStream->Position();
+        const int64_t n = IEReadUpTo(FStream, text, 25);
+        if (n <= 0) return 0;
+        const int result = std::sscanf(text, Format, Value);
+        int64_t used = 0;
+        if (result > 0) {
+            while (used < n) {
+                ++used;
+                if (used >= n || text[used] == 0 || text[used] == ' ' || text[used] == '\t' || text[used] == '\n' ||
+                    used > 24)
+                    break;
+            }
+        }
+        FStream->Seek(at + used, cl::soBeginning);
+        return result;
+    }
+    int eof() override { return FStream->Position() >= FSize; }
+    void* make_jas_stream() override { return nullptr; }
+
+private:
+    cl::TStream* FStream;
+    int64_t FSize;
 };
 
 // The whole stream, from its beginning.
@@ -402,11 +469,12 @@ bool IEIsCameraRAWStream(cl::TStream* Stream) {
     const int64_t p = Stream->Position();
     bool ok = false;
     try {
-        std::vector<uint8_t> data;
-        if (ReadAll(Stream, data)) {
-            auto decoder = std::make_unique<LibRaw>();
-            ok = decoder->open_buffer(data.data(), data.size()) == LIBRAW_SUCCESS;
-        }
+        Stream->Seek(0, cl::soBeginning);
+        TIERawStreamSource source(Stream);
+        auto decoder = std::make_unique<LibRaw>();
+        decoder->set_dataerror_handler(nullptr, nullptr);
+        ok = source.size() > 0 && decoder->open_datastream(&source) == LIBRAW_SUCCESS;
+        decoder->recycle();
     } catch (...) {
         ok = false;
     }
