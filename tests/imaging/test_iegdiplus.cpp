@@ -311,6 +311,31 @@ TEST_F(GdiPlusTest, FractionalPenWidthIsKeptOnlyByTheVectorPath) {
     }
 }
 
+TEST_F(GdiPlusTest, PenOfNoWidthDrawsOnePixelAndAHugeOneStaysInTheTarget) {
+    Use(true);
+    auto b = White(40, 20);
+    {
+        TIECanvas c(b->Canvas(), true, true);
+        c.GetPen()->SetColor(cl::clBlack);
+        c.GetPen()->SetWidth(0.0f);
+        c.DrawLine(5, 10, 35, 10);
+    }
+    double column = 0;
+    for (int y = 0; y < 20; ++y) column += Cover(*b, 20, y);
+    EXPECT_NEAR(column, 1.0, 0.05);
+    {
+        TIECanvas c(b->Canvas(), true, true);
+        c.GetPen()->SetWidth(1e30f);
+        EXPECT_EQ(b->Canvas()->Pen()->Width(), 65536);
+        c.GetPen()->SetWidth(100.0f);
+        c.DrawLine(5, 10, 35, 10);
+    }
+    // Flat ends: every row of the columns the line spans (centres 5 .. 35), nothing beyond.
+    EXPECT_NEAR(Total(*b), 30.0 * 20, 1.0);
+    EXPECT_EQ(Cover(*b, 2, 0), 0.0);
+    EXPECT_DOUBLE_EQ(Cover(*b, 20, 0), 1.0);
+}
+
 TEST_F(GdiPlusTest, AntiAliasOffGivesWholePixels) {
     Use(true);
     auto b = White(40, 40);
