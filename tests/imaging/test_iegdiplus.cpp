@@ -13,6 +13,7 @@
 #include "../classlib/test_Controls_fixture.h"
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils_helpers.h"
+#include "imaging/core/hyieutils_startup.h"
 #include "imaging/view/iegdiplus.h"
 
 namespace ie {
@@ -115,6 +116,17 @@ TEST_F(GdiPlusTest, StaticInitEnablesAndTheUseCountLoadsAndUnloads) {
     IEGDIPlusUnload();  // the second goes
     EXPECT_FALSE(IEGDIPlusLoaded());
     EXPECT_EQ(IEGDIPlusUseCount(), 0);
+}
+
+TEST_F(GdiPlusTest, TheLibraryStartUpEnablesTheBackend) {
+    while (IELibraryStarted()) IELibraryStaticFinal();
+    IEGDIPlusEnabled = false;
+    IEGDIPlusRegisterStaticHooks();
+    IELibraryStaticInit();
+    EXPECT_TRUE(IEGDIPlusEnabled);
+    EXPECT_FALSE(IEGDIPlusLoaded());
+    IELibraryStaticFinal();
+    IERegisterStaticHooks(iesuGDIPlus, nullptr, nullptr);
 }
 
 TEST_F(GdiPlusTest, DisabledCountsUsesButNeverLoads) {
