@@ -13,6 +13,7 @@
 #include "../classlib/test_Controls_fixture.h"
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils_helpers.h"
+#include "imaging/core/hyieutils_startup.h"
 #include "imaging/view/iegdiplus.h"
 
 namespace ie {
@@ -115,6 +116,17 @@ TEST_F(GdiPlusTest, StaticInitEnablesAndTheUseCountLoadsAndUnloads) {
     IEGDIPlusUnload();  // the second goes
     EXPECT_FALSE(IEGDIPlusLoaded());
     EXPECT_EQ(IEGDIPlusUseCount(), 0);
+}
+
+TEST_F(GdiPlusTest, TheLibraryStartUpEnablesTheBackend) {
+    while (IELibraryStarted()) IELibraryStaticFinal();
+    IEGDIPlusEnabled = false;
+    IEGDIPlusRegisterStaticHooks();
+    IELibraryStaticInit();
+    EXPECT_TRUE(IEGDIPlusEnabled);
+    EXPECT_FALSE(IEGDIPlusLoaded());
+    IELibraryStaticFinal();
+    IERegisterStaticHooks(iesuGDIPlus, nullptr, nullptr);
 }
 
 TEST_F(GdiPlusTest, DisabledCountsUsesButNeverLoads) {
@@ -309,6 +321,31 @@ TEST_F(GdiPlusTest, FractionalPenWidthIsKeptOnlyByTheVectorPath) {
         EXPECT_NEAR(column, vector ? 2.5 : 2.0, 0.05);
         IEGDIPlusUnload();
     }
+}
+
+TEST_F(GdiPlusTest, PenOfNoWidthDrawsOnePixelAndAHugeOneStaysInTheTarget) {
+    Use(true);
+    auto b = White(40, 20);
+    {
+        TIECanvas c(b->Canvas(), true, true);
+        c.GetPen()->SetColor(cl::clBlack);
+        c.GetPen()->SetWidth(0.0f);
+        c.DrawLine(5, 10, 35, 10);
+    }
+    double column = 0;
+    for (int y = 0; y < 20; ++y) column += Cover(*b, 20, y);
+    EXPECT_NEAR(column, 1.0, 0.05);
+    {
+        TIECanvas c(b->Canvas(), true, true);
+        c.GetPen()->SetWidth(1e30f);
+        EXPECT_EQ(b->Canvas()->Pen()->Width(), 65536);
+        c.GetPen()->SetWidth(100.0f);
+        c.DrawLine(5, 10, 35, 10);
+    }
+    // Flat ends: every row of the columns the line spans (centres 5 .. 35), nothing beyond.
+    EXPECT_NEAR(Total(*b), 30.0 * 20, 1.0);
+    EXPECT_EQ(Cover(*b, 2, 0), 0.0);
+    EXPECT_DOUBLE_EQ(Cover(*b, 20, 0), 1.0);
 }
 
 TEST_F(GdiPlusTest, AntiAliasOffGivesWholePixels) {

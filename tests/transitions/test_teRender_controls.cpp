@@ -205,7 +205,7 @@ TEST_F(RenderControlsTest, RegularScrollBarsComeBackFromTheFlatLayerToBePrinted)
     int mode = -1;
     ASSERT_TRUE(win::FlatSB_GetScrollProp(h, win::WSB_PROP_VSTYLE, &mode));
     std::vector<uint32_t> screen = WindowOnScreen(sc);
-    ASSERT_EQ(WindowPixel(sc, screen, 40, 10), Sys(win::COLOR_SCROLLBAR)) << "the vertical bar on the screen";
+    ASSERT_EQ(WindowPixel(sc, screen, 44, 4), Sys(win::COLOR_BTNFACE)) << "the vertical bar's up arrow on the screen";
     EXPECT_TRUE(RenderedWindow(sc) == screen) << "both bars regular: printed like plain bars";
     EXPECT_FALSE(win::FlatSB_GetScrollProp(h, win::WSB_PROP_VSTYLE, &mode)) << "given back to the window";
 

@@ -114,7 +114,7 @@ void TIEPen::SetTransparency(int32_t Value) {
 void TIEPen::SetWidth(float Value) {
     FWidth = Value;
     if (IEGDIPlusUsable() && FGPPen) FGPPen->Width = Value;
-    FPen->SetWidth(static_cast<int>(Value));
+    FPen->SetWidth(std::isfinite(Value) ? static_cast<int>(std::clamp(Value, 0.0f, 65536.0f)) : 1);
 }
 
 void TIEPen::SetStyle(cl::TPenStyle Value) {
@@ -248,9 +248,10 @@ bool SetBrushSource(cairo_t* cr, const TIEGPBrush& brush) {
 
 // Sets the pen as the source and stroke style; false when it draws nothing.
 bool SetPenStyle(cairo_t* cr, const TIEGPPen& pen) {
-    if ((pen.ARGB >> 24) == 0 || !(pen.Width > 0)) return false;
+    if ((pen.ARGB >> 24) == 0) return false;
     SetSource(cr, pen.ARGB);
-    const double w = pen.Width;
+    // A pen of no width (or none that makes sense) draws one pixel wide.
+    const double w = std::isfinite(pen.Width) && pen.Width > 0 ? std::min<double>(pen.Width, 65536.0) : 1.0;
     cairo_set_line_width(cr, w);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
     switch (pen.LineJoin) {
@@ -303,7 +304,8 @@ struct Box {
 void DrawVector(const TIEGraphics& g, Box bounds, double pad, const std::function<void(cairo_t*)>& draw) {
     win::HDC dc = g.DC;
     win::RECT clip{};
-    if (win::GetClipBox(dc, &clip) <= 1 /* error or null region */) return;
+    const int clipKind = win::GetClipBox(dc, &clip);
+    if (clipKind == win::ERROR || clipKind == win::NULLREGION) return;
     const double big = 1 << 28;
     auto lim = [big](double v) { return std::clamp(v, -big, big); };
     const long left = std::max<long>(clip.left, static_cast<long>(std::floor(lim(bounds.l - pad))));
@@ -361,7 +363,8 @@ void DrawVector(const TIEGraphics& g, Box bounds, double pad, const std::functio
 
 double PenPad(const TIEGPPen* pen) {
     // Miter joins reach up to half the miter limit times the width.
-    return pen ? std::fabs(static_cast<double>(pen->Width)) * 5.0 + 2.0 : 2.0;
+    const double w = pen && std::isfinite(pen->Width) ? std::fabs(static_cast<double>(pen->Width)) : 1.0;
+    return std::min(w, 65536.0) * 5.0 + 2.0;
 }
 
 Box PointsBox(const std::vector<cl::TPoint>& pts) {
@@ -393,7 +396,7 @@ TIECanvas::TIECanvas(cl::TCanvas* Canvas, bool AntiAlias, bool UseGDIPlus) : FCa
             dc = nullptr;
         }
         win::RECT probe{};
-        if (!dc || win::GetClipBox(dc, &probe) == 0 /* not a device context */) {
+        if (!dc || win::GetClipBox(dc, &probe) == win::ERROR /* not a device context */) {
             FPen.reset();
             FBrush.reset();
             throw cl::Exception("Cannot create TIECanvas. GdipCreateFromHDC failed.");
