@@ -19,8 +19,8 @@
 namespace ie::test {
 
 // Sets the CMYK-through-ICC switch for a test and puts it back. The input/output start-up
-// turns the switch on, and many tests run that start-up; a test of the CMYK formulas pins
-// it off.
+// turns the switch on until the unit's shutdown, and many tests start the unit and leave it
+// started; a test of the CMYK formulas pins it off.
 class CMYKSwitch {
 public:
     explicit CMYKSwitch(bool On) : saved_(IECMYKProfileEnabled) { IECMYKProfileEnabled = On; }

@@ -244,7 +244,8 @@ TEST_F(EXIFParams, DamagedBlocksReadWhatTheyCan) {
 }
 
 // Fields written with another type than their own: numbers of FLOAT and DOUBLE values
-// that no integer holds, and a BYTE field stored as a SHORT, read and built again.
+// that no 32-bit field holds (clamped to its range), and a BYTE field stored as a SHORT,
+// read and built again.
 TEST_F(EXIFParams, NumbersOfAnyTypeAndSizeReadAsIntegers) {
     const auto bytes = [](double D) {
         std::vector<uint8_t> b(8);
@@ -262,8 +263,9 @@ TEST_F(EXIFParams, NumbersOfAnyTypeAndSizeReadAsIntegers) {
         int32_t wantOrientation, wantFileSource;
     } cases[] = {
         {"not a number", bytes(NAN), floatBytes(NAN), 0, 0},
-        {"beyond 64 bits", bytes(1e300), floatBytes(-1e30f), -1, 0},
-        {"beyond 32 bits", bytes(4294967302.0), floatBytes(3.0e9f), 6, -1294967296},
+        {"beyond 64 bits", bytes(1e300), floatBytes(-1e30f), INT32_MAX, INT32_MIN},
+        {"beyond 32 bits", bytes(4294967302.0), floatBytes(-3.0e9f), INT32_MAX, INT32_MIN},
+        {"within 32 bits", bytes(-2147483648.5), floatBytes(2147483520.0f), INT32_MIN, 2147483520},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

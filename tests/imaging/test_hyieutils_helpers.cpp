@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -12,6 +13,7 @@
 #include "classlib/Classes.h"
 #include "imaging/core/hyieutils.h"
 #include "imaging/core/hyieutils_helpers.h"
+#include "imaging/core/hyieutils_numbers.h"
 #include "imaging_fixture.h"
 
 namespace ie {
@@ -173,6 +175,33 @@ TEST(QuickSort, SortsThroughTheTwoCallbacks) {
 
 // ---------------------------------------------------------------------------------------
 // Pixels
+
+// Truncation toward zero inside the 32-bit range, its ends beyond it, 0 for not-a-number.
+TEST(TruncToInt32, TruncatesAndClamps) {
+    const struct {
+        double In;
+        int32_t Out;
+    } cases[] = {
+        {0.0, 0},
+        {-0.0, 0},
+        {1.99, 1},
+        {-1.99, -1},
+        {300.7, 300},
+        {2147483646.99, 2147483646},
+        {2147483647.0, INT32_MAX},
+        {2147483647.5, INT32_MAX},
+        {4294967302.0, INT32_MAX},
+        {1e300, INT32_MAX},
+        {HUGE_VAL, INT32_MAX},
+        {-2147483647.99, -2147483647},
+        {-2147483648.0, INT32_MIN},
+        {-2147483648.99, INT32_MIN},
+        {-4294967302.0, INT32_MIN},
+        {-HUGE_VAL, INT32_MIN},
+        {NAN, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IETruncToInt32(c.In), c.Out) << c.In;
+}
 
 TEST(Palettes, GreyRampOfClassLibraryBitmaps) {
     cl::TBitmap b;

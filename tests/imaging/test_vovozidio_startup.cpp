@@ -10,7 +10,6 @@ namespace ie::test {
 namespace {
 
 TEST(IOStartup, SettingsAfterStartAndShutdown) {
-    const CMYKSwitch restored(false);
     IEQuantizerAlgorithm = 1;
     IEQuantizerQuality = 50;
     IERelativeStreamPositions = true;
@@ -37,8 +36,27 @@ TEST(IOStartup, SettingsAfterStartAndShutdown) {
     EXPECT_TRUE(IEIOPlugins.empty());
 }
 
-TEST(IOStartup, TheLibraryStartRunsTheUnitAtItsPlace) {
+// The start-up turns CMYK conversion through profiles on; the shutdown puts back what the
+// first start-up found, however often the unit was started in between.
+TEST(IOStartup, ShutdownRestoresTheCMYKSwitch) {
     const CMYKSwitch restored(false);
+    const bool wasStarted = IEFormatCount() > 0;
+    VovozIdIOStaticFinal();  // a unit left started by an earlier test
+    for (bool before : {false, true}) {
+        SCOPED_TRACE(before);
+        IECMYKProfileEnabled = before;
+        VovozIdIOStaticInit();
+        EXPECT_TRUE(IECMYKProfileEnabled);
+        VovozIdIOStaticInit();
+        VovozIdIOStaticFinal();
+        EXPECT_EQ(IECMYKProfileEnabled, before);
+        VovozIdIOStaticFinal();
+        EXPECT_EQ(IECMYKProfileEnabled, before);
+    }
+    if (wasStarted) VovozIdIOStaticInit();
+}
+
+TEST(IOStartup, TheLibraryStartRunsTheUnitAtItsPlace) {
     if (IELibraryStarted()) GTEST_SKIP() << "the library was left started";
     VovozIdIORegisterHooks();
     IELibraryStaticInit();
@@ -49,7 +67,6 @@ TEST(IOStartup, TheLibraryStartRunsTheUnitAtItsPlace) {
 }
 
 TEST(IOStartup, ColourHookSwapsAndCopiesWithoutProfiles) {
-    const CMYKSwitch restored(false);
     VovozIdIOStaticInit();
     TIOParamsVals params(nullptr);
     uint8_t rgb[6] = {10, 20, 30, 40, 50, 60}, out[6] = {};

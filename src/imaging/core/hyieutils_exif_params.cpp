@@ -15,6 +15,7 @@
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_exif.h"
 #include "imaging/core/hyieutils_helpers.h"
+#include "imaging/core/hyieutils_numbers.h"
 #include "imaging/core/hyieutils_tiff.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_params.h"
@@ -32,15 +33,16 @@ constexpr uint16_t kUserComment = 37510;
 enum Dir : uint8_t { dMain, dExif, dGPS };
 
 // A number of a file (FLOAT and DOUBLE fields may hold any value) as a whole number:
-// truncated toward zero, limited to the 64-bit range, not-a-number as 0. Narrower integers
-// take its low bits, as a LONG read into a 32-bit field does.
+// truncated toward zero, limited to the 64-bit range, not-a-number as 0. The entries
+// written back take its low bits (a negative number in a LONG entry is its two's complement).
 int64_t WholeNumber(double X) {
     if (std::isnan(X)) return 0;
     if (X >= 9223372036854775807.0) return INT64_MAX;
     if (X <= -9223372036854775808.0) return INT64_MIN;
     return static_cast<int64_t>(X);
 }
-int32_t Int32Of(double X) { return static_cast<int32_t>(WholeNumber(X)); }
+// A number read into a 32-bit field: clamped to the field's range.
+int32_t Int32Of(double X) { return IETruncToInt32(X); }
 
 // One value as read from an entry or to be written: numbers, a text, or raw bytes.
 struct Value {

@@ -26,6 +26,7 @@ extern "C" {
 
 #include "imaging/core/hyieutils_exif.h"
 #include "imaging/core/hyieutils_helpers.h"
+#include "imaging/core/hyieutils_numbers.h"
 #include "imaging/core/hyieutils_markers.h"
 #include "imaging/core/hyieutils_xmp.h"
 #include "imaging/core/ieicc.h"
@@ -682,13 +683,6 @@ struct ReadState {
     std::vector<uint8_t> Scratch;
 };
 
-// A resolution truncated toward zero, cut to the 32-bit range (EXIF rationals can be wild).
-int32_t TruncDpi(double Value) {
-    if (!(Value > -2147483648.0)) return Value != Value ? 0 : INT32_MIN;
-    if (Value >= 2147483647.0) return INT32_MAX;
-    return static_cast<int32_t>(Value);
-}
-
 // The pixels a stream of Bytes bytes can hold.
 int64_t JustifiedPixels(int64_t Bytes) { return Bytes * kPixelsPerByte + kPixelSlack; }
 
@@ -969,8 +963,8 @@ int32_t IEReadJPEGStream(cl::TStream* Stream, cl::TStream* TablesStream, TIEBitm
                 continue;
             if (dpiX == 1 && dpiY == 1) {
                 const double f = Params.EXIFResolutionUnit == 3 ? 2.54 : 1.0;
-                Params.SetDpiX(TruncDpi(Params.EXIFXResolution * f));
-                Params.SetDpiY(TruncDpi(Params.EXIFYResolution * f));
+                Params.SetDpiX(IETruncToInt32(Params.EXIFXResolution * f));
+                Params.SetDpiY(IETruncToInt32(Params.EXIFYResolution * f));
             } else {
                 Params.SetDpiX(dpiX);
                 Params.SetDpiY(dpiY);

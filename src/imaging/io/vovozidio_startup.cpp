@@ -38,6 +38,9 @@ namespace {
 
 std::mutex gLogLock;
 std::FILE* gLogFile = nullptr;
+// The CMYK switch as the first start-up found it, put back by the shutdown.
+bool gStarted = false;
+bool gCMYKProfileBefore = false;
 
 }  // namespace
 
@@ -76,6 +79,8 @@ void VovozIdIOStaticInit() {
     IEQuantizerAlgorithm = -1;
     IEQuantizerQuality = -1;
     IERelativeStreamPositions = false;
+    if (!gStarted) gCMYKProfileBefore = IECMYKProfileEnabled;
+    gStarted = true;
     IECMYKProfileEnabled = true;
     IEFreeCMYKProfiles();
     IEMetafileRasterLimit = 8000;
@@ -84,6 +89,8 @@ void VovozIdIOStaticInit() {
 
 void VovozIdIOStaticFinal() {
     IEFreeCMYKProfiles();
+    if (gStarted) IECMYKProfileEnabled = gCMYKProfileBefore;
+    gStarted = false;
     // The plug-ins: their formats leave the registry, their libraries are released.
     for (TIEIOPlugin& plugin : IEIOPlugins) {
         IEUnregisterFormat(plugin.FileType);
