@@ -274,6 +274,14 @@ std::vector<uint8_t> Patched(std::vector<uint8_t> Bytes, const std::string& From
     return Bytes;
 }
 
+// Rows and columns made 65535.
+std::vector<uint8_t> Huge(const std::vector<uint8_t>& File) {
+    std::vector<uint8_t> f = Patched(File, std::string("\x28\x00\x10\x00US\x02\x00\x0b\x00", 10),
+                                     std::string("\x28\x00\x10\x00US\x02\x00\xff\xff", 10));
+    return Patched(f, std::string("\x28\x00\x11\x00US\x02\x00\x11\x00", 10),
+                   std::string("\x28\x00\x11\x00US\x02\x00\xff\xff", 10));
+}
+
 // The file without its last Bytes bytes.
 std::vector<uint8_t> Cut(const std::string& Name, size_t Bytes) {
     const std::vector<uint8_t> f = Fixture(Name);
@@ -299,6 +307,8 @@ TEST(DICOMRead, DamagedAndUndecodableFilesSetTheAbortFlag) {
         {"fragment without its item tag", noItem},
         {"lossless frame of another size", Patched(lossless, std::string("\x28\x00\x11\x00US\x02\x00\x11\x00", 10),
                                                    std::string("\x28\x00\x11\x00US\x02\x00\x12\x00", 10))},
+        {"lossless frame of 65535 x 65535", Huge(lossless)},
+        {"RLE frame of 65535 x 65535", Huge(Fixture("r_grey8.dcm"))},
         {"native data cut", Cut("grey16.dcm", 3)},
         {"RLE data cut", Cut("r_rgb8.dcm", 150)},
         {"value longer than the file", Patched(Fixture("grey8.dcm"), std::string("PN\x0c\x00", 4),

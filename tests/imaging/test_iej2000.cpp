@@ -138,6 +138,13 @@ TEST(J2000Read, SignaturesAndDamagedFiles) {
     const J2KRead h = Read(huge);
     EXPECT_TRUE(h.Aborted);
     EXPECT_EQ(h.Bitmap->GetWidth(), 0);
+    // A grid of 8 x 8 tiles over 23 x 131072 pixels: far more tiles than the data hold.
+    std::vector<uint8_t> tiles = Fixture("rgb_tiles.j2k");
+    tiles[12] = 0;
+    tiles[13] = 2;  // the height, 131072
+    tiles[14] = 0;
+    tiles[15] = 0;
+    EXPECT_TRUE(Read(tiles).Aborted);
     // No signature, or a stream cut short: the abort flag and no exception.
     EXPECT_TRUE(Read({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}).Aborted);
     for (const char* name : {"rgb_lossless.jp2", "rgb_tiles.j2k", "ycc420.jp2"}) {

@@ -339,6 +339,10 @@ TEST(LosslessJPEG, Refusals) {
                             noRestart.begin() + static_cast<std::ptrdiff_t>(i) + 2);
             break;
         }
+    // Three codes of length 1.
+    Table three{std::vector<uint8_t>(16, 0), {0, 1, 2}};
+    three.Counts[0] = 3;
+    const std::vector<uint8_t> overfull = Encode(px, W, H, {.Tables = {three}});
     // Offsets in the stream: SOF3 at 2, DHT at 15 (counts from 20, symbols from 36).
     struct Case {
         const char* Name;
@@ -351,6 +355,7 @@ TEST(LosslessJPEG, Refusals) {
         {"no marker where one is due", withByte(15, 0x00), W, H, 1, false},
         {"more than 17 codes", withByte(23, 15), W, H, 1, false},
         {"a category above 16", withByte(40, 17), W, H, 1, false},
+        {"more codes of one length than it has room for", overfull, W, H, 1, false},
         {"no table at all", Encode(px, W, H, {.Tables = {}}), W, H, 1, false},
         {"other width", good, W + 1, H, 1, false},
         {"other height", good, W, H - 1, 1, false},

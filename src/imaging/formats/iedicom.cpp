@@ -380,7 +380,8 @@ void ReadRLE(Context& C, cl::TStream* S) {
         if (K > count || h[K] < 64) return false;
         const int64_t start = header + h[K];
         const int64_t stop = K < count && h[K + 1] > h[K] ? header + h[K + 1] : end;
-        if (start >= end || stop > end) return false;
+        // PackBits makes at most 128 bytes of 2.
+        if (start >= end || stop > end || pixels > (stop - start) * 64) return false;
         Out.assign(static_cast<size_t>(pixels), 0);
         S->SetPosition(start);
         const std::string part = [&] {
@@ -449,6 +450,9 @@ void ReadLossless(Context& C, cl::TStream* S, int64_t Length) {
         return C.Abort();
     }
     const int64_t n = static_cast<int64_t>(w) * h * C.SamplesPerPixel;
+    // Every sample takes one bit at least: a size the data cannot fill is refused before
+    // anything is allocated for it.
+    if (Length <= 0 || n > Length * 8) return C.Abort();
     std::vector<uint8_t> out8(wide ? 0 : static_cast<size_t>(n));
     std::vector<uint16_t> out16(wide ? static_cast<size_t>(n) : 0);
     TProgressRec progress = C.Progress;
@@ -721,7 +725,7 @@ void Walk(Context& C) {
             break;
         }
         if (length > 0) {
-            data.reset(new uint8_t[static_cast<size_t>(length) + 1]);
+            data = std::make_unique<uint8_t[]>(static_cast<size_t>(length) + 1);
             if (!ReadExact(S, data.get(), length)) {
                 C.Abort();
                 break;

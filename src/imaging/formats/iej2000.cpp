@@ -245,6 +245,61 @@ TSpace PictureComponents(const opj_image_t& Im, uint32_t Use[3]) {
 
 }  // namespace
 
+namespace {
+
+// The grid the code stream's image size marker declares, checked before the decoder sets
+// up its tiles: every tile has a tile-part of its own (14 bytes of markers at least), and
+// the samples must be few enough for the data to code (4096 a byte, 16M at least). A JP2
+// file's code stream is found in its contiguous code stream box. False when the marker is
+// missing or the grid is out of proportion; the position is restored.
+bool PlausibleGrid(cl::TStream* Stream, bool JP2) {
+    const int64_t start = Stream->Position();
+    const int64_t size = Stream->Size() - start;
+    bool ok = false;
+    int64_t at = start;
+    uint8_t b[48];
+    if (JP2) {
+        // Boxes: 32-bit length (1: a 64-bit one follows, 0: to the end) and type.
+        for (int box = 0; box < 256; ++box) {
+            Stream->SetPosition(at);
+            if (!PeekBytes(Stream, b, 16) && !PeekBytes(Stream, b, 8)) break;
+            uint64_t len = GetBE32(b);
+            int64_t header = 8;
+            if (len == 1) {
+                len = (static_cast<uint64_t>(GetBE32(b + 8)) << 32) | GetBE32(b + 12);
+                header = 16;
+            }
+            if (std::memcmp(b + 4, "jp2c", 4) == 0) {
+                at += header;
+                break;
+            }
+            if (len < static_cast<uint64_t>(header) || len > static_cast<uint64_t>(start + size - at)) {
+                at = -1;
+                break;
+            }
+            at += static_cast<int64_t>(len);
+        }
+    }
+    if (at >= 0) {
+        Stream->SetPosition(at);
+        if (PeekBytes(Stream, b, 42) && b[0] == 0xFF && b[1] == 0x4F && b[2] == 0xFF && b[3] == 0x51) {
+            const uint64_t xs = GetBE32(b + 8), ys = GetBE32(b + 12), xo = GetBE32(b + 16), yo = GetBE32(b + 20);
+            const uint64_t xt = GetBE32(b + 24), yt = GetBE32(b + 28), xto = GetBE32(b + 32), yto = GetBE32(b + 36);
+            const uint64_t comps = (static_cast<uint64_t>(b[40]) << 8) | b[41];
+            if (xt > 0 && yt > 0 && xs > xo && ys > yo && xs > xto && ys > yto && comps > 0) {
+                const uint64_t tiles = ((xs - xto + xt - 1) / xt) * ((ys - yto + yt - 1) / yt);
+                const uint64_t samples = (xs - xo) * (ys - yo) * comps;
+                const uint64_t data = static_cast<uint64_t>(std::max<int64_t>(size, 0));
+                ok = tiles * 14 <= data && samples <= std::max<uint64_t>(uint64_t{1} << 24, data * 4096);
+            }
+        }
+    }
+    Stream->SetPosition(start);
+    return ok;
+}
+
+}  // namespace
+
 void IEReadJ2000Stream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
                        TProgressRec& Progress) {
     OPJ_CODEC_FORMAT format;
@@ -253,6 +308,10 @@ void IEReadJ2000Stream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Pa
     else if (IEIsJ2KStream(Stream))
         format = OPJ_CODEC_J2K;
     else {
+        Progress.Abort();
+        return;
+    }
+    if (!PlausibleGrid(Stream, format == OPJ_CODEC_JP2)) {
         Progress.Abort();
         return;
     }

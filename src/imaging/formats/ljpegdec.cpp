@@ -37,6 +37,7 @@ bool BuildTable(HuffTable& T) {
             T.ValPtr[len] = k;
             T.MinCode[len] = code;
             for (int32_t i = 0; i < n; ++i, ++k, ++code) {
+                if (code >= (1 << len)) return false;  // more codes than the length has room for
                 if (len <= 8) {
                     const int32_t first = code << (8 - len);
                     for (int32_t j = 0; j < (1 << (8 - len)); ++j) {
