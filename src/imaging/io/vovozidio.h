@@ -37,6 +37,13 @@ class TIEIOThreadRunner;
 class TIEWideFileStream;
 class TIEWia;
 class TIEDirectShow;
+struct TIEAVIState;
+struct TIEAVIStateDeleter {
+    void operator()(TIEAVIState* State) const;
+};
+// The time per frame in milliseconds of a video stream of Rate / Scale frames per second
+// (0 when either is 0).
+int32_t IEAVIFrameDelay(uint32_t Rate, uint32_t Scale);
 
 // The relative-position switch of the buffered reads of the codecs and parameter reads.
 extern bool IERelativeStreamPositions;
@@ -266,6 +273,14 @@ public:
     void PrepareJPEGMarkers();
     void UpdatePhotoshopResolution();
 
+    // --- Video frames. OpenAVIFile answers the frame count (0 and the abort flag on
+    // failure); LoadAVIFrame decodes frame Index (counted from 0) into the bitmap (an index
+    // at or past the count decodes nothing); CloseAVIFile lets go of the file.
+    int32_t OpenAVIFile(const cl::WideString& FileName);
+    void LoadAVIFrame(int32_t Index);
+    void CloseAVIFile();
+    bool IsAVIOpen() const { return bool(FAVI); }
+
     // --- Text. Writes the image as text into FileName: Kind 0 a constant array of its
     // bytes in format Format, 1 the bytes as hexadecimal, 2 as base64, 3 a picture of
     // characters (one line per row, dark to light "W@#*+:., "). A format without a writer
@@ -364,6 +379,7 @@ private:
     std::unique_ptr<TIEWia> FWia;
     std::unique_ptr<TIEDirectShow> FDirectShow;
     std::unique_ptr<TIEDirectShow> FSpareDirectShow;
+    std::unique_ptr<TIEAVIState, TIEAVIStateDeleter> FAVI;
 
     // The background threads (last member: the first to go, waiting for the threads).
     std::unique_ptr<TIEIOThreadRunner> FThreads;
