@@ -37,6 +37,7 @@ class TIEIOThreadRunner;
 class TIEWideFileStream;
 class TIEWia;
 class TIEDirectShow;
+class TIEMetafile;
 struct TIEAVIState;
 struct TIEAVIStateDeleter {
     void operator()(TIEAVIState* State) const;
@@ -272,6 +273,16 @@ public:
     // The metadata step before every JPEG write, and its Photoshop resolution part.
     void PrepareJPEGMarkers();
     void UpdatePhotoshopResolution();
+
+    // --- Metafiles. The picture is rastered to Width x Height (one of them -1: kept in
+    // proportion; both -1: its own size; the longer side at most the raster limit), drawn
+    // over the background colour; WithAlpha makes what it does not paint transparent. An
+    // empty picture, a size of 0 or data that is no metafile set the abort flag.
+    void ImportMetafile(TIEMetafile& Meta, int32_t Width, bool WithAlpha, int32_t Height);
+    void LoadFromStreamMetafile(cl::TStream* Stream, int32_t Width, bool WithAlpha, int32_t Height);
+    void LoadFromFileMetafile(const cl::WideString& FileName, int32_t Width, bool WithAlpha, int32_t Height);
+    // The parameters of a metafile without drawing it.
+    void ReadMetafileParams(cl::TStream* Stream);
 
     // --- Video frames. OpenAVIFile answers the frame count (0 and the abort flag on
     // failure); LoadAVIFrame decodes frame Index (counted from 0) into the bitmap (an index
