@@ -37,6 +37,14 @@ class TIEIOThreadRunner;
 class TIEWideFileStream;
 class TIEWia;
 class TIEDirectShow;
+class TIEMetafile;
+struct TIEAVIState;
+struct TIEAVIStateDeleter {
+    void operator()(TIEAVIState* State) const;
+};
+// The time per frame in milliseconds of a video stream of Rate / Scale frames per second
+// (0 when either is 0).
+int32_t IEAVIFrameDelay(uint32_t Rate, uint32_t Scale);
 
 // The relative-position switch of the buffered reads of the codecs and parameter reads.
 extern bool IERelativeStreamPositions;
@@ -266,6 +274,24 @@ public:
     void PrepareJPEGMarkers();
     void UpdatePhotoshopResolution();
 
+    // --- Metafiles. The picture is rastered to Width x Height (one of them -1: kept in
+    // proportion; both -1: its own size; the longer side at most the raster limit), drawn
+    // over the background colour; WithAlpha makes what it does not paint transparent. An
+    // empty picture, a size of 0 or data that is no metafile set the abort flag.
+    void ImportMetafile(TIEMetafile& Meta, int32_t Width, bool WithAlpha, int32_t Height);
+    void LoadFromStreamMetafile(cl::TStream* Stream, int32_t Width, bool WithAlpha, int32_t Height);
+    void LoadFromFileMetafile(const cl::WideString& FileName, int32_t Width, bool WithAlpha, int32_t Height);
+    // The parameters of a metafile without drawing it.
+    void ReadMetafileParams(cl::TStream* Stream);
+
+    // --- Video frames. OpenAVIFile answers the frame count (0 and the abort flag on
+    // failure); LoadAVIFrame decodes frame Index (counted from 0) into the bitmap (an index
+    // at or past the count decodes nothing); CloseAVIFile lets go of the file.
+    int32_t OpenAVIFile(const cl::WideString& FileName);
+    void LoadAVIFrame(int32_t Index);
+    void CloseAVIFile();
+    bool IsAVIOpen() const { return bool(FAVI); }
+
     // --- Text. Writes the image as text into FileName: Kind 0 a constant array of its
     // bytes in format Format, 1 the bytes as hexadecimal, 2 as base64, 3 a picture of
     // characters (one line per row, dark to light "W@#*+:., "). A format without a writer
@@ -364,6 +390,7 @@ private:
     std::unique_ptr<TIEWia> FWia;
     std::unique_ptr<TIEDirectShow> FDirectShow;
     std::unique_ptr<TIEDirectShow> FSpareDirectShow;
+    std::unique_ptr<TIEAVIState, TIEAVIStateDeleter> FAVI;
 
     // The background threads (last member: the first to go, waiting for the threads).
     std::unique_ptr<TIEIOThreadRunner> FThreads;
