@@ -116,11 +116,18 @@ TPropInfo BoolField(const String& name, bool C::*field, bool def = false) {
     return p;
 }
 
-// A published enumeration, or a set (bit I stands for Names[I]), over a getter and setter.
+// A published enumeration, or a set (bit I stands for Names[I]), over a getter and setter or a field.
 template <class C, class E>
 TPropInfo EnumProp(const String& name, const String& typeName, E (C::*get)() const, void (C::*set)(E), E def,
                    std::vector<String> names) {
     TPropInfo p = OrdProp<C, E>(name, tkEnumeration, typeName, get, set, static_cast<int64_t>(def));
+    p.EnumNames = std::move(names);
+    return p;
+}
+
+template <class C, class E>
+TPropInfo EnumField(const String& name, const String& typeName, E C::*field, E def, std::vector<String> names) {
+    TPropInfo p = OrdField<C, E>(name, tkEnumeration, typeName, field, static_cast<int64_t>(def));
     p.EnumNames = std::move(names);
     return p;
 }

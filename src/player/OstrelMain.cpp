@@ -273,7 +273,7 @@ void TOstrelForm::FormCreate(cl::TObject*) {
         win::Sleep(kOpenRetryMs);
     }
     if (!FProgramFile) {
-        win::MessageBoxA(cl::Application->Handle(), kCannotOpenShow, "", win::MB_ICONINFORMATION);
+        win::MessageBoxA(cl::Application->GetHandle(), kCannotOpenShow, "", win::MB_ICONINFORMATION);
         RemoveRunFolder();
         cl::FreeAndNil(FLoadForm);
         cl::Application->ShowMainForm = false;
@@ -300,10 +300,10 @@ void TOstrelForm::FormCreate(cl::TObject*) {
 
 void TOstrelForm::SetupWindow() {
     SetCaption(FShow->WindowTitle);
-    cl::Application->SetTitle(Caption());
+    cl::Application->SetTitle(GetCaption());
     SetBorderStyle(cl::bsNone);
     SetWindowState(cl::wsMaximized);
-    Image->SetBounds(0, 0, ClientWidth(), ClientHeight());
+    Image->SetBounds(0, 0, GetClientWidth(), GetClientHeight());
     BuildPlayOrders();
     FShow->EventEndShow = 1;
     // The tracks go to the run's own folder; without one there is no music.
@@ -351,7 +351,7 @@ void TOstrelForm::FormActivate(cl::TObject*) {
 void TOstrelForm::CopyRange(int64_t start, int64_t end, cl::TStream* dest) {
     // Ranges come from the document: they are cut to the file (an end before the start or
     // past the end of the file gives an empty or shorter piece).
-    const int64_t size = FProgramFile->Size();
+    const int64_t size = FProgramFile->GetSize();
     start = std::clamp<int64_t>(start, 0, size);
     end = std::clamp<int64_t>(end, start, size);
     std::vector<uint8_t> buffer(static_cast<size_t>(std::min<int64_t>(64 * 1024, std::max<int64_t>(end - start, 1))));
@@ -376,7 +376,7 @@ void TOstrelForm::ShowCurrentSlide() {
         jpeg.LoadFromStream(&bytes);
         // Decoding happens here: a picture that cannot be decoded is skipped and the
         // previous one stays on the screen.
-        jpeg.Bitmap();
+        jpeg.GetBitmap();
     } catch (const cl::Exception&) {
         return;
     }
@@ -409,7 +409,7 @@ bool TOstrelForm::PrepareCurrentSlide() {
 }
 
 win::RECT TOstrelForm::ImageClientRect() const {
-    return win::RECT{0, 0, Image->ClientWidth(), Image->ClientHeight()};
+    return win::RECT{0, 0, Image->GetClientWidth(), Image->GetClientHeight()};
 }
 
 void TOstrelForm::CalcEffectRect() {
@@ -504,10 +504,10 @@ void TOstrelForm::TransitionAbortQuery(cl::TObject*, te::TTransitionEffect*, boo
 }
 
 bool TOstrelForm::ExitInputPending() {
-    if (FClosing || (cl::Application && cl::Application->Terminated())) return true;
+    if (FClosing || (cl::Application && cl::Application->GetTerminated())) return true;
     if (!HandleAllocated()) return false;
     // Looking at the queue also takes in what the display has received meanwhile.
-    const win::HWND window = Handle();
+    const win::HWND window = GetHandle();
     win::MSG msg;
     auto pending = [&](win::HWND hwnd, win::UINT first, win::UINT last) {
         return win::PeekMessageA(&msg, hwnd, first, last, win::PM_NOREMOVE) != 0;
@@ -524,7 +524,7 @@ bool TOstrelForm::ExitInputPending() {
             return true;
         if (!win::PeekMessageA(&msg, window, win::WM_MOUSEMOVE, win::WM_MOUSEMOVE, win::PM_REMOVE)) break;
         win::DispatchMessageA(&msg);
-        if (FClosing || (cl::Application && cl::Application->Terminated())) return true;
+        if (FClosing || (cl::Application && cl::Application->GetTerminated())) return true;
     }
     return false;
 }

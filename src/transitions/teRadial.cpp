@@ -387,7 +387,7 @@ int32_t TRadialTransition::CalcFrameCount(TTETransitionData*) { return FGeometry
 
 void TRadialTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw,
                                       TTETransitionData* Data, int32_t, int32_t Step) {
-    FGeometry.DrawFrame(Mask ? Mask->Canvas() : nullptr, Frame, Step, Data->Frames, SmoothingOn(), Report, Draw, Data);
+    FGeometry.DrawFrame(Mask ? Mask->GetCanvas() : nullptr, Frame, Step, Data->Frames, SmoothingOn(), Report, Draw, Data);
 }
 
 void StartUpteRadial() {

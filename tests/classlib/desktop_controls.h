@@ -99,7 +99,7 @@ struct TwoPageForm {
     TwoPageForm& operator=(const TwoPageForm&) = delete;
     // Screen point of the middle of the page area.
     win::POINT PageMiddle() const {
-        const win::RECT d = pages->DisplayRect();
+        const win::RECT d = pages->GetDisplayRect();
         return pages->ClientToScreen(win::POINT{(d.left + d.right) / 2, (d.top + d.bottom) / 2});
     }
 

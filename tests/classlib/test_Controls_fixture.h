@@ -82,8 +82,8 @@ protected:
     }
 
     static win::RECT ScreenRect(const TControl* c) {
-        win::POINT o = c->ClientOrigin();
-        return win::RECT{o.x, o.y, o.x + c->ClientWidth(), o.y + c->ClientHeight()};
+        win::POINT o = c->GetClientOrigin();
+        return win::RECT{o.x, o.y, o.x + c->GetClientWidth(), o.y + c->GetClientHeight()};
     }
 };
 

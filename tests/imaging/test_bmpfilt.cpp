@@ -525,7 +525,7 @@ TEST(BMPWrite, ShortWriteSetsTheAbortFlagAndLeavesPlaceholders) {
     public:
         explicit Limited(int64_t L) : limit(L) {}
         int64_t Write(const void* B, int64_t C) override {
-            const int64_t n = std::max<int64_t>(0, std::min(C, limit - Position()));
+            const int64_t n = std::max<int64_t>(0, std::min(C, limit - GetPosition()));
             return n ? cl::TMemoryStream::Write(B, n) : 0;
         }
         int64_t limit;
@@ -537,7 +537,7 @@ TEST(BMPWrite, ShortWriteSetsTheAbortFlagAndLeavesPlaceholders) {
         Progress p;
         IEWriteBMPStream(&s, b.get(), params, p.Rec, false);
         EXPECT_TRUE(p.Aborting) << limit;
-        if (s.Size() >= 14) {
+        if (s.GetSize() >= 14) {
             const auto bytes = StreamBytes(s);
             EXPECT_EQ(Get32(bytes, 2), 0u);  // the size was never filled in
         }

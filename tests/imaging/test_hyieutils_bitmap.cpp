@@ -477,9 +477,9 @@ TEST_F(TIEBitmapVcl, FormatsAndRefusals) {
         }
         EXPECT_EQ(b.GetPixelFormat(), c.result);
         ASSERT_NE(b.VclBitmap(), nullptr);
-        EXPECT_EQ(b.VclBitmap()->PixelFormat(), c.vcl);
-        EXPECT_EQ(b.VclBitmap()->Width(), 8);
-        EXPECT_EQ(b.VclBitmap()->Height(), 3);
+        EXPECT_EQ(b.VclBitmap()->GetPixelFormat(), c.vcl);
+        EXPECT_EQ(b.VclBitmap()->GetWidth(), 8);
+        EXPECT_EQ(b.VclBitmap()->GetHeight(), 3);
         EXPECT_EQ(b.GetScanline(0), b.VclBitmap()->ScanLine(0));
     }
 }
@@ -520,7 +520,7 @@ TEST_F(TIEBitmapVcl, FieldsFollowTheTBitmapWhenItChanges) {
     // A format that is not read row by row is widened to 24 bits.
     v->SetPixelFormat(cl::pf16bit);
     EXPECT_EQ(b.GetPixelFormat(), ie24RGB);
-    EXPECT_EQ(v->PixelFormat(), cl::pf24bit);
+    EXPECT_EQ(v->GetPixelFormat(), cl::pf24bit);
     EXPECT_EQ(b.GetRowLen(), v->RowBytes());
 }
 
@@ -561,8 +561,8 @@ TEST_F(TIEBitmapVcl, EncapsulatedBitmapIsUsedAndNeverFreed) {
         ASSERT_TRUE(b.Allocate(7, 2, ie24RGB));
         EXPECT_EQ(b.VclBitmap(), &vcl);
     }
-    EXPECT_EQ(vcl.Width(), 7);
-    EXPECT_EQ(vcl.Height(), 2);
+    EXPECT_EQ(vcl.GetWidth(), 7);
+    EXPECT_EQ(vcl.GetHeight(), 2);
 }
 
 TEST_F(TIEBitmapVcl, GetVclBitmapMovesTheImageThere) {
@@ -571,7 +571,7 @@ TEST_F(TIEBitmapVcl, GetVclBitmapMovesTheImageThere) {
     cl::TBitmap* v = b.GetVclBitmap();
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(b.GetLocation(), ieTBitmap);
-    EXPECT_EQ(v->PixelFormat(), cl::pf24bit);
+    EXPECT_EQ(v->GetPixelFormat(), cl::pf24bit);
     EXPECT_TRUE(HasPattern(b, 5));
     EXPECT_NE(b.GetCanvas(), nullptr);
 }

@@ -201,7 +201,7 @@ TEST_F(EXIFParams, MakerNoteAndCopiesTravelWithTheFields) {
     std::free(b);
     TIOParamsVals back(nullptr);
     ASSERT_TRUE(IELoadEXIFFromTIFF(&tiff, back));
-    EXPECT_EQ(tiff.Position(), 0);
+    EXPECT_EQ(tiff.GetPosition(), 0);
     EXPECT_EQ(back.EXIFMake, "NIKON");
     EXPECT_DOUBLE_EQ(back.EXIFFocalLength, 50);
     TIETagsHandler* h = back.EXIFMakerNote();

@@ -325,8 +325,8 @@ TEST(GeometryWindow, OwnerWindowOfAComponent) {
         EXPECT_EQ(IEGetOwnerWindow(plain), nullptr);  // no window yet
         form->HandleNeeded();
         ASSERT_TRUE(form->HandleAllocated());
-        EXPECT_EQ(IEGetOwnerWindow(plain), form->Handle());
-        EXPECT_EQ(IEGetOwnerWindow(form), form->Handle());
+        EXPECT_EQ(IEGetOwnerWindow(plain), form->GetHandle());
+        EXPECT_EQ(IEGetOwnerWindow(form), form->GetHandle());
         // The first windowed control in the chain answers, even without a window.
         auto* button = new cl::TButton(form);
         auto* inner = new cl::TComponent(button);

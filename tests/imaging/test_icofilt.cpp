@@ -74,7 +74,7 @@ TEST(ICORead, EveryImageAsIcotoolExtractsIt) {
         auto s = MemStream(file);
         EXPECT_EQ(IEIsICOStream(s.get()), !c.Cursor);
         EXPECT_EQ(IEIsCURStream(s.get()), c.Cursor);
-        EXPECT_EQ(s->Position(), 0);
+        EXPECT_EQ(s->GetPosition(), 0);
         const auto r = Read(file, c.Cursor, c.Index);
         ASSERT_FALSE(r.Aborted);
         EXPECT_EQ(r.Params->BitsPerSample, c.Bits);

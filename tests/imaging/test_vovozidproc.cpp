@@ -323,7 +323,7 @@ TEST_F(Proc, WithoutWorkBitmapNothingHappens) {
 
 TEST_F(Proc, ATImageThatGoesAwayTakesItsBitmapWithIt) {
     auto* image = new cl::TImage(nullptr);
-    cl::TBitmap* vcl = image->Picture()->Bitmap();
+    cl::TBitmap* vcl = image->GetPicture()->GetBitmap();
     vcl->SetPixelFormat(cl::pf24bit);
     vcl->SetSize(3, 2);
     auto* first = static_cast<uint8_t*>(vcl->ScanLine(0));
@@ -333,7 +333,7 @@ TEST_F(Proc, ATImageThatGoesAwayTakesItsBitmapWithIt) {
     proc.SetAttachedTImage(image);
     proc.ConvertToGray();
     EXPECT_EQ(static_cast<uint8_t*>(vcl->ScanLine(0))[0], 53);
-    EXPECT_TRUE(vcl->Modified());
+    EXPECT_TRUE(vcl->GetModified());
     delete image;
     EXPECT_EQ(proc.GetAttachedTImage(), nullptr);
     EXPECT_EQ(proc.GetWrappedBitmap(), nullptr);
@@ -342,7 +342,7 @@ TEST_F(Proc, ATImageThatGoesAwayTakesItsBitmapWithIt) {
     proc.ConvertToGray();  // on the empty bitmap of its own
     // Detaching forgets the TImage's bitmap as well.
     cl::TImage other(nullptr);
-    other.Picture()->Bitmap()->SetSize(2, 2);
+    other.GetPicture()->GetBitmap()->SetSize(2, 2);
     proc.SetAttachedTImage(&other);
     EXPECT_EQ(proc.GetWorkBitmap()->GetWidth(), 2);
     proc.SetAttachedTImage(nullptr);

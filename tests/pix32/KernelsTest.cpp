@@ -197,7 +197,7 @@ TEST(KernelRegistry, RegisteredInOrderAndFoundByExactName) {
     const char* const expected[] = {"TBoxKernel",     "TLinearKernel",   "TCosineKernel", "TSplineKernel", "TCubicKernel",
                                     "TMitchellKernel", "TLanczosKernel", "TGaussianKernel", "TBlackmanKernel",
                                     "THannKernel",    "THammingKernel",  "TSinshKernel",  "THermiteKernel"};
-    ASSERT_EQ(KernelList()->Count(), 13);
+    ASSERT_EQ(KernelList()->GetCount(), 13);
     for (int i = 0; i < 13; ++i) EXPECT_STREQ(KernelList()->Items(i)->Name, expected[i]);
     EXPECT_EQ(CreateKernelByName("tlanczoskernel"), nullptr);
     EXPECT_EQ(CreateKernelByName("TNoSuchKernel"), nullptr);
@@ -239,7 +239,7 @@ TEST(KernelWeights, WorkedExamples) {
 }
 
 TEST(KernelWeights, EveryKernelSumsTo256InEveryMode) {
-    for (int i = 0; i < KernelList()->Count(); ++i) {
+    for (int i = 0; i < KernelList()->GetCount(); ++i) {
         const auto k = CreateKernel(KernelList()->Items(i));
         for (float d : {0.0f, 0.1f, 0.33f, 0.5f, 0.77f, 0.999f}) {
             for (const Weights& w : {Dynamic(*k, d), FromTable(*k, kmTableNearest, 32, d),

@@ -27,7 +27,7 @@ std::unique_ptr<TBitmap32> Numbered() {
 TEST(Resamplers, RegisteredInOrder) {
     ASSERT_NE(ResamplerList(), nullptr);
     const char* names[] = {"TNearestResampler", "TLinearResampler", "TDraftResampler", "TKernelResampler"};
-    ASSERT_EQ(ResamplerList()->Count(), 4);
+    ASSERT_EQ(ResamplerList()->GetCount(), 4);
     for (int i = 0; i < 4; ++i) EXPECT_STREQ(ResamplerList()->Items(i)->Name, names[i]);
     TBitmap32 b;
     for (const char* n : names) {

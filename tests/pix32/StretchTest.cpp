@@ -437,19 +437,19 @@ TEST(StretchTransfer, ChecksAndSilentEnds) {
         StretchTransfer(nullptr, TRect{0, 0, 1, 1}, TRect{}, nullptr, TRect{0, 0, 1, 1}, nullptr, dmOpaque, {});
         FAIL();
     } catch (const EBitmapException& e) {
-        EXPECT_EQ(e.Message(), "Destination bitmap is nil");
+        EXPECT_EQ(e.Message, "Destination bitmap is nil");
     }
     try {
         StretchTransfer(&dst, TRect{0, 0, 1, 1}, TRect{}, nullptr, TRect{0, 0, 1, 1}, nullptr, dmOpaque, {});
         FAIL();
     } catch (const EBitmapException& e) {
-        EXPECT_EQ(e.Message(), "Source bitmap is nil");
+        EXPECT_EQ(e.Message, "Source bitmap is nil");
     }
     try {
         StretchTransfer(&dst, TRect{0, 0, 4, 4}, dst.BoundsRect(), &src, TRect{-1, 0, 2, 2}, src.Resampler(), dmOpaque, {});
         FAIL();
     } catch (const ESrcInvalidException& e) {
-        EXPECT_EQ(e.Message(), "Source rectangle is invalid");
+        EXPECT_EQ(e.Message, "Source rectangle is invalid");
     }
     int reports = 0;
     dst.OnAreaChanged = [&](cl::TObject*, const TRect&, uint32_t) { ++reports; };

@@ -45,7 +45,7 @@ std::string Jpeg(int w, int h, uint8_t shade) {
     jpeg.Assign(&bmp);
     cl::TMemoryStream m;
     jpeg.SaveToStream(&m);
-    return std::string(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.Size()));
+    return std::string(static_cast<const char*>(m.GetMemory()), static_cast<size_t>(m.GetSize()));
 }
 
 // A mono 16-bit WAV of a quarter second of a tone.

@@ -98,7 +98,7 @@ TEST_F(CoreTest, OmitDefaultsWritesOnlyWhatDiffers) {
     TTestEffect e(nullptr);  // published Direction default: Right
     cl::TStringList s;
     e.SaveToStrings(&s, true, "");
-    EXPECT_EQ(s.Text(), "Transition=TTestEffect\r\n");
+    EXPECT_EQ(s.GetText(), "Transition=TTestEffect\r\n");
     e.SetDirection(tedLeft);
     e.Milliseconds = 10;
     cl::TStringList t;
@@ -109,7 +109,7 @@ TEST_F(CoreTest, OmitDefaultsWritesOnlyWhatDiffers) {
     e.SetDirection(tedRight);
     e.Milliseconds = 0;
     e.SaveToStrings(&u, false, "");
-    EXPECT_EQ(u.Count(), 3);
+    EXPECT_EQ(u.GetCount(), 3);
 }
 
 TEST_F(CoreTest, AClassWithoutPublishedDirectionWritesNoDirection) {
@@ -237,9 +237,9 @@ TEST_F(CoreTest, TheListOwnsItsEffectsAndEffectsLeaveItWhenFreed) {
     EXPECT_EQ(other->GetTransition(0), a);
 
     // A list frees its effects; the owner does not free them again.
-    int before = owner.ComponentCount();
+    int before = owner.GetComponentCount();
     delete list;
-    EXPECT_EQ(owner.ComponentCount(), before - 2);
+    EXPECT_EQ(owner.GetComponentCount(), before - 2);
     EXPECT_EQ(other->GetTransitionCount(), 1);
 }
 
@@ -259,11 +259,11 @@ TEST_F(CoreTest, AssigningAListCopiesEachEffect) {
     EXPECT_STREQ(dst.GetTransition(0)->ClassName(), "TTestEffect");
     EXPECT_EQ(dst.GetTransition(0)->Milliseconds, 77);
     EXPECT_NE(dst.GetTransition(0), a);
-    EXPECT_EQ(dst.GetTransition(0)->Owner(), &dst);
+    EXPECT_EQ(dst.GetTransition(0)->GetOwner(), &dst);
     EXPECT_STREQ(dst.GetTransition(1)->ClassName(), "TFlickerFreeTransition");
     dst.Clear();
     EXPECT_EQ(dst.GetTransitionCount(), 0);
-    EXPECT_EQ(dst.ComponentCount(), 0);
+    EXPECT_EQ(dst.GetComponentCount(), 0);
 }
 
 TEST_F(CoreTest, RegisteredClassesAreFoundByNameOnce) {

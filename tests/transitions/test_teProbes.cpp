@@ -119,7 +119,7 @@ TEST(Probes, HighColorDisplaysByTheirGreenBits) {
         cl::TBitmap b;
         b.SetPixelFormat(c.pf);
         b.SetSize(10, 10);
-        EXPECT_EQ(HighColorFormatOfDC(b.Canvas()->Handle()), c.pf);
+        EXPECT_EQ(HighColorFormatOfDC(b.GetCanvas()->GetHandle()), c.pf);
     }
 }
 
@@ -150,18 +150,18 @@ TEST(Probes, BitsAndBytesPerScanline) {
 TEST(Probes, AdjustAndInitSolidBitmaps) {
     cl::TBitmap b;
     AdjustBitmapFormat(&b, nullptr, 7, 5, cl::pf1bit);
-    EXPECT_TRUE(b.Monochrome());
-    EXPECT_EQ(b.Width(), 7);
-    EXPECT_EQ(b.Height(), 5);
+    EXPECT_TRUE(b.GetMonochrome());
+    EXPECT_EQ(b.GetWidth(), 7);
+    EXPECT_EQ(b.GetHeight(), 5);
     cl::TBitmap p;
     AdjustBitmapFormat(&p, nullptr, 4, 4, cl::pf8bit);
-    EXPECT_EQ(p.PixelFormat(), cl::pf8bit);
-    EXPECT_NE(p.Palette(), nullptr);
+    EXPECT_EQ(p.GetPixelFormat(), cl::pf8bit);
+    EXPECT_NE(p.GetPalette(), nullptr);
     cl::TBitmap s;
     InitSolidBitmap(&s, 6, 3, nullptr, cl::pf24bit, cl::clRed);
-    EXPECT_EQ(s.PixelFormat(), cl::pf24bit);
+    EXPECT_EQ(s.GetPixelFormat(), cl::pf24bit);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 6; ++x) ASSERT_EQ(s.Canvas()->Pixels(x, y), cl::clRed);
+        for (int x = 0; x < 6; ++x) ASSERT_EQ(s.GetCanvas()->Pixels(x, y), cl::clRed);
 }
 
 TEST(Probes, VersionTextAndNoComposition) {

@@ -99,7 +99,7 @@ TEST(RadialGeometry, EveryPaintedPixelIsReported) {
                     if (frame <= last) break;
                     auto mask = tegeom::WhiteMask(W, H);
                     data->DirtyRects->Clear();
-                    g.DrawFrame(mask->Canvas(), frame, frame - last, FC, smooth, true, true, data.get());
+                    g.DrawFrame(mask->GetCanvas(), frame, frame - last, FC, smooth, true, true, data.get());
                     auto drawn = tegeom::BlackPixels(mask.get(), W, H);
                     win::POINT out = tegeom::OutsideReported(drawn, W, H, data->UpdateRect, data->DirtyRects->Rects);
                     ASSERT_EQ(out.x, -1) << "style " << style << " sub " << sub << " smooth " << smooth << " frame "
@@ -120,7 +120,7 @@ TEST(RadialGeometry, OneSliceOverTheWholeRunCoversThePicture) {
             const int FC = g.FrameCount(false);
             auto data = tegeom::RunData(W, H, FC);
             auto mask = tegeom::WhiteMask(W, H);
-            g.DrawFrame(mask->Canvas(), FC, FC, FC, false, false, true, data.get());
+            g.DrawFrame(mask->GetCanvas(), FC, FC, FC, false, false, true, data.get());
             auto drawn = tegeom::BlackPixels(mask.get(), W, H);
             for (int i = 0; i < W * H; ++i)
                 ASSERT_TRUE(drawn[i]) << "style " << style << " sub " << sub << " pixel " << i % W << "," << i / W;
@@ -136,7 +136,7 @@ TEST(RadialGeometry, LinesOfACentreHandCoverThePicture) {
         const int FC = g.FrameCount(false);
         auto data = tegeom::RunData(W, H, FC);
         auto mask = tegeom::WhiteMask(W, H);
-        for (int k = 1; k <= FC; ++k) g.DrawFrame(mask->Canvas(), k, 1, FC, false, false, true, data.get());
+        for (int k = 1; k <= FC; ++k) g.DrawFrame(mask->GetCanvas(), k, 1, FC, false, false, true, data.get());
         auto drawn = tegeom::BlackPixels(mask.get(), W, H);
         for (int i = 0; i < W * H; ++i) ASSERT_TRUE(drawn[i]) << "sub " << sub << " pixel " << i % W << "," << i / W;
     }
@@ -150,7 +150,7 @@ TEST(RadialGeometry, FirstFrameIsALineFromThePivot) {
     g.Setup(W, H, 1, 1);
     auto data = tegeom::RunData(W, H, g.FrameCount(false));
     auto mask = tegeom::WhiteMask(W, H);
-    g.DrawFrame(mask->Canvas(), 1, 1, data->Frames, false, true, true, data.get());
+    g.DrawFrame(mask->GetCanvas(), 1, 1, data->Frames, false, true, true, data.get());
     // The hand ends at position W' div 2 + 2: (W' div 2, -1), straight above the centre.
     EXPECT_EQ(data->UpdateRect.left, 4);
     EXPECT_EQ(data->UpdateRect.right, 5);

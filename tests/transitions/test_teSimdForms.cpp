@@ -214,8 +214,8 @@ std::unique_ptr<cl::TBitmap> Noise(std::mt19937& rng, int w, int h, cl::TPixelFo
 }
 
 bool SameBits(cl::TBitmap* a, cl::TBitmap* b) {
-    if (a->Height() != b->Height() || a->RowBytes() != b->RowBytes()) return false;
-    for (int y = 0; y < a->Height(); ++y)
+    if (a->GetHeight() != b->GetHeight() || a->RowBytes() != b->RowBytes()) return false;
+    for (int y = 0; y < a->GetHeight(); ++y)
         if (std::memcmp(a->ScanLine(y), b->ScanLine(y), static_cast<size_t>(a->RowBytes())) != 0) return false;
     return true;
 }
@@ -249,9 +249,9 @@ TEST(FusePattern, DirectCopyGivesWhatTheBlitGives) {
         te::AdjustBitmapFormat(pattern.get(), nullptr, 8, 8, cl::pf1bit);
         for (int y = 0; y < 8; ++y) *static_cast<uint8_t*>(pattern->ScanLine(y)) = static_cast<uint8_t>(rng());
         for (cl::TBitmap* b : {dst.get(), ref.get()}) {
-            b->Canvas()->Font()->SetColor(c.font);
-            b->Canvas()->Brush()->SetColor(c.brush);
-            if (c.moveBrushOrigin) win::SetBrushOrgEx(b->Canvas()->Handle(), 3, 5, nullptr);
+            b->GetCanvas()->GetFont()->SetColor(c.font);
+            b->GetCanvas()->GetBrush()->SetColor(c.brush);
+            if (c.moveBrushOrigin) win::SetBrushOrgEx(b->GetCanvas()->GetHandle(), 3, 5, nullptr);
         }
         te::CopyThroughPattern(dst.get(), src.get(), pattern.get(), c.areaW, c.areaH);
         te::CopyThroughPatternBlit(ref.get(), src.get(), pattern.get(), c.areaW, c.areaH);

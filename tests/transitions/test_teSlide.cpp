@@ -180,12 +180,12 @@ TEST_F(SlideTest, InAndOutWorkFromTheCentre) {
 TEST_F(SlideTest, TheStretchModeOfTheCanvasIsRestoredAfterThePass) {
     TSlideTransition s(nullptr);
     FrameDriver bench(&s, 8, 8);
-    win::SetStretchBltMode(bench.Screen->Canvas()->Handle(), win::HALFTONE);
+    win::SetStretchBltMode(bench.Screen->GetCanvas()->GetHandle(), win::HALFTONE);
     bench.Init();
-    EXPECT_EQ(win::GetStretchBltMode(bench.Screen->Canvas()->Handle()), win::COLORONCOLOR);
+    EXPECT_EQ(win::GetStretchBltMode(bench.Screen->GetCanvas()->GetHandle()), win::COLORONCOLOR);
     bench.Frame(1);
     bench.Finish();
-    EXPECT_EQ(win::GetStretchBltMode(bench.Screen->Canvas()->Handle()), win::HALFTONE);
+    EXPECT_EQ(win::GetStretchBltMode(bench.Screen->GetCanvas()->GetHandle()), win::HALFTONE);
 }
 
 TEST_F(SlideTest, SettingsStringsAndPublishedFlags) {

@@ -18,8 +18,8 @@ namespace {
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 bool Probe(cl::TStream* Stream, uint16_t Type) {
-    const int64_t p = Stream->Position();
-    if (Stream->Size() - p < 23) return false;
+    const int64_t p = Stream->GetPosition();
+    if (Stream->GetSize() - p < 23) return false;
     bool ok = false;
     uint8_t h[6];
     if (Stream->Read(h, 6) == 6 && IEGetLE16(h) == 0 && IEGetLE16(h + 2) == Type && IEGetLE16(h + 4) != 0) {
@@ -31,7 +31,7 @@ bool Probe(cl::TStream* Stream, uint16_t Type) {
                 ok = false;
                 break;
             }
-            const int64_t after = Stream->Position() - p;
+            const int64_t after = Stream->GetPosition() - p;
             ok = e[3] == 0 && IEGetLE32(e + 8) != 0 && IEGetLE32(e + 12) >= after;
         }
     }
@@ -46,14 +46,14 @@ struct Entry {
 
 void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
                       TProgressRec& Progress, std::unique_ptr<TIEMask>& AlphaMask, bool IgnoreAlpha, bool Cursor) {
-    const int64_t start = Stream->Position();
+    const int64_t start = Stream->GetPosition();
     Entry entry;
     if (!Params.IsResource) {
         uint8_t h[6];
         if (!IEReadChecked(Stream, Progress, h, 6)) return;
         if (!Cursor && h[0] == 'B' && h[1] == 'M') {
             Stream->Seek(start, cl::soBeginning);
-            IEReadBMPStream(Stream, Bitmap, Stream->Size() - start, Params, Progress, PreviewOnly, false, AlphaMask,
+            IEReadBMPStream(Stream, Bitmap, Stream->GetSize() - start, Params, Progress, PreviewOnly, false, AlphaMask,
                             IgnoreAlpha);
             return;
         }
@@ -107,7 +107,7 @@ void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
             entry = *chosen;
         }
         const int64_t dirEnd = 6 + int64_t{count} * 16;
-        if (entry.Offset < dirEnd || start + entry.Offset + 40 > Stream->Size()) {
+        if (entry.Offset < dirEnd || start + entry.Offset + 40 > Stream->GetSize()) {
             Progress.Abort();
             return;
         }
@@ -120,7 +120,7 @@ void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     }
 
     uint8_t bh[40];
-    const int64_t headerAt = Stream->Position();
+    const int64_t headerAt = Stream->GetPosition();
     if (!IEReadChecked(Stream, Progress, bh, 40)) return;
     if (std::memcmp(bh, kPngSignature, 8) == 0) {
         Stream->Seek(headerAt, cl::soBeginning);

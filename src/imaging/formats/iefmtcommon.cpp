@@ -45,7 +45,7 @@ void IEWriteChecked(cl::TStream* Stream, TProgressRec& Progress, const void* Buf
 }
 
 int64_t IEBytesLeft(cl::TStream* Stream) {
-    const int64_t left = Stream->Size() - Stream->Position();
+    const int64_t left = Stream->GetSize() - Stream->GetPosition();
     return left > 0 ? left : 0;
 }
 
