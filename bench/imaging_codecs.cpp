@@ -189,7 +189,7 @@ void BM_OurGIFEncode(benchmark::State& state) {
         progress.Aborting = &abort;
         ie::IEWriteGIFStream(&out, p.photo.get(), params, progress);
         if (abort) state.SkipWithError("encoding failed");
-        benchmark::DoNotOptimize(out.Memory());
+        benchmark::DoNotOptimize(out.GetMemory());
     }
 }
 void BM_ConvertGIFEncode(benchmark::State& state) {

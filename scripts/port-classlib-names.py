@@ -312,11 +312,17 @@ def port_text(s, ambiguous, log, path):
     return s
 
 
+SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".inc")
+
+
 def port_files(files):
     root = repo_root()
     ambiguous = names_declared_elsewhere(root)
     log = []
     for p in files:
+        # Only C++ sources; corpus files, fixtures and scripts in the same folders are left alone.
+        if not p.endswith(SOURCE_SUFFIXES):
+            continue
         s = open(p, encoding="utf-8").read()
         t = port_text(s, ambiguous, log, p)
         if t != s:

@@ -281,8 +281,8 @@ TEST_F(EXIFParams, NumbersOfAnyTypeAndSizeReadAsIntegers) {
         cl::TMemoryStream tiff;
         ASSERT_TRUE(h.WriteStream(&tiff, -1));
         Bytes app1 = {'E', 'x', 'i', 'f', 0, 0};
-        const auto* t = static_cast<const uint8_t*>(tiff.Memory());
-        app1.insert(app1.end(), t, t + tiff.Size());
+        const auto* t = static_cast<const uint8_t*>(tiff.GetMemory());
+        app1.insert(app1.end(), t, t + tiff.GetSize());
         TIOParamsVals p(nullptr);
         ASSERT_TRUE(IELoadEXIFFromAPP1(app1.data(), static_cast<int32_t>(app1.size()), p));
         EXPECT_EQ(p.EXIFOrientation, c.wantOrientation);

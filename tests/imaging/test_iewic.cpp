@@ -167,7 +167,7 @@ TEST_F(HDPhotoTest, ResolutionIsTruncatedAndFoundByTheEngine) {
     auto s = MemStream(bytes);
     s->SetPosition(3);
     EXPECT_FALSE(IEIsHDPhotoStream(s.get()));
-    EXPECT_EQ(s->Position(), 3);
+    EXPECT_EQ(s->GetPosition(), 3);
 }
 
 TEST_F(HDPhotoTest, FramesAndThumbnails) {
@@ -528,8 +528,8 @@ TEST_F(HDPhotoTest, WithoutTheImagingComponent) {
     Progress pr;
     IEWriteHDPhotoStream(&s, src.get(), p, pr.Rec);
     EXPECT_TRUE(pr.Aborting);
-    EXPECT_EQ(s.Size(), 3);
-    EXPECT_EQ(s.Position(), 3);
+    EXPECT_EQ(s.GetSize(), 3);
+    EXPECT_EQ(s.GetPosition(), 3);
     EXPECT_TRUE(Read(file).Aborted);
     IEWICAvailable = saved;
     EXPECT_TRUE(IEWICAvailable());

@@ -24,9 +24,9 @@ Probed Probe(const std::vector<uint8_t>& Bytes, size_t Lead = 0) {
     s->Seek(static_cast<int64_t>(Lead), cl::soBeginning);
     Probed r{};
     r.EMF = IEIsEMFStream(s.get());
-    EXPECT_EQ(s->Position(), static_cast<int64_t>(Lead));
+    EXPECT_EQ(s->GetPosition(), static_cast<int64_t>(Lead));
     r.WMF = IEIsWMFStream(s.get());
-    EXPECT_EQ(s->Position(), static_cast<int64_t>(Lead));
+    EXPECT_EQ(s->GetPosition(), static_cast<int64_t>(Lead));
     return r;
 }
 
@@ -98,7 +98,7 @@ TEST(MetafileProbe, FormatDetectionFindsThem) {
                                      std::pair{"placeable.wmf", ioWMF}, std::pair{"plain.wmf", ioWMF}}) {
         auto s = MemStream(ReadBytes(FixturePath("metafile", file)));
         EXPECT_EQ(IEFindStreamFormat(s.get()), type) << file;
-        EXPECT_EQ(s->Position(), 0);
+        EXPECT_EQ(s->GetPosition(), 0);
     }
     auto s = MemStream(ReadBytes(FixturePath("metafile", "disk.wmf")));
     EXPECT_NE(IEFindStreamFormat(s.get()), ioWMF);

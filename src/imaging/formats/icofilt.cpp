@@ -331,7 +331,7 @@ void IEWriteICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
             Progress.Abort();
             return;
         }
-    const int64_t start = Stream->Position();
+    const int64_t start = Stream->GetPosition();
     uint8_t header[6] = {};
     PutLE16(header + 2, 1);
     PutLE16(header + 4, static_cast<uint32_t>(count));
@@ -370,7 +370,7 @@ void IEWriteICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         bitsOf[i] = bits;
         const int64_t rowLen = IEBitmapRowLen(w, bits, 32);
         const int64_t maskRowLen = IEBitmapRowLen(w, 1, 32);
-        starts[i] = Stream->Position();
+        starts[i] = Stream->GetPosition();
 
         // Every kind is made from a conversion of the source: black and white for 1 bit,
         // 24-bit colours (quantized for 4 and 8 bits) otherwise.
@@ -445,7 +445,7 @@ void IEWriteICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
                 if (clear(x, y)) out[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x & 7));
             IEWriteChecked(Stream, Progress, out.data(), maskRowLen);
         }
-        ends[i] = Stream->Position();
+        ends[i] = Stream->GetPosition();
     }
     if (Progress.IsAborting()) return;
 
@@ -462,7 +462,7 @@ void IEWriteICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         PutLE32(e + 8, static_cast<uint32_t>(ends[i] - starts[i]));
         PutLE32(e + 12, static_cast<uint32_t>(starts[i] - start));
     }
-    const int64_t end = Stream->Position();
+    const int64_t end = Stream->GetPosition();
     Stream->Seek(start + 6, cl::soBeginning);
     IEWriteChecked(Stream, Progress, dir.data(), static_cast<int64_t>(dir.size()));
     Stream->Seek(end, cl::soBeginning);

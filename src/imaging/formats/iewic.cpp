@@ -79,7 +79,7 @@ bool TIEWICReader::IsAvailable() const { return FFactory && IEWICAvailable && IE
 bool TIEWICReader::Open(cl::TStream* Stream, int32_t FileType) {
     if (!IsAvailable() || !Stream) return false;
     FStream = Stream;
-    FStartPosition = Stream->Position();
+    FStartPosition = Stream->GetPosition();
     const TFileTypeIds* ids = IdsOf(FileType);
     if (!ids) return false;
     Close();
@@ -115,7 +115,7 @@ void TIEWICReader::ReadFrame(int32_t Index, TIEBitmap* Bitmap, std::atomic<bool>
     if (!copied && !CopyFrameToBitmap(FFrame.Get(), Bitmap, native)) return fail();
     if (!Params) return;
     if (FStream) {
-        const int64_t at = FStream->Position();
+        const int64_t at = FStream->GetPosition();
         FStream->SetPosition(FStartPosition);
         IELoadEXIFFromTIFF(FStream, *Params);
         FStream->SetPosition(at);
@@ -216,7 +216,7 @@ TIEWICWriter::~TIEWICWriter() {
 bool TIEWICWriter::Open(cl::TStream* Stream, int32_t FileType) {
     if (!IsAvailable() || !Stream) return false;
     FStream = Stream;
-    FStartPosition = Stream->Position();
+    FStartPosition = Stream->GetPosition();
     const TFileTypeIds* ids = IdsOf(FileType);
     if (!ids || !ids->Container) return false;
     FEncoder.Reset();
@@ -349,7 +349,7 @@ void IEWriteHDPhotoStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals&
         return;
     }
     Progress.Report(0);
-    const int64_t at = Stream->Position();
+    const int64_t at = Stream->GetPosition();
     bool ok = false;
     try {
         TIEWICWriter writer;
