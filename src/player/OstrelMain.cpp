@@ -30,6 +30,13 @@ constexpr int kMouseSlack = 2;
 // Pending mouse movements one look at the queue takes in at most.
 constexpr int kMovesPerPoll = 64;
 
+// The transition list ends with the plain cut and then the mask transition; the documents'
+// effect numbers count from the start, so these two stay the last entries.
+constexpr int kCutFromEnd = 2;
+constexpr int kMaskFromEnd = 1;
+int CutIndex(int count) { return count - kCutFromEnd; }
+int MaskIndex(int count) { return count - kMaskFromEnd; }
+
 // Sums of the document's numbers are made in 64 bits and saturate instead of wrapping.
 int32_t SaturateToInt32(int64_t v) {
     return static_cast<int32_t>(
@@ -147,9 +154,10 @@ cl::TFormTable BuildTable() {
                                 static_cast<TOstrelForm*>(f)->TransitionList1 = static_cast<te::TTransitionList*>(c);
                             }});
     const auto& effects = ShowTransitions();
-    for (size_t i = 0; i < effects.size(); ++i) {
-        const bool mask = i + 1 == effects.size();
-        const bool cut = i + 2 == effects.size();
+    const int effectCount = static_cast<int>(effects.size());
+    for (int i = 0; i < effectCount; ++i) {
+        const bool mask = i == MaskIndex(effectCount);
+        const bool cut = i == CutIndex(effectCount);
         std::vector<cl::TFormProp> props;
         if (!cut) props.push_back({"Milliseconds", 1000});
         props.insert(props.end(), effects[i].Props.begin(), effects[i].Props.end());
@@ -393,14 +401,15 @@ bool TOstrelForm::PrepareCurrentSlide() {
                        : nullptr;
     FFullArea = !slide->Enabled || (next && !next->Enabled);
     const int count = TransitionList1->GetTransitionCount();
-    FEffectIndex = slide->Effect == -1 ? cl::Random(count - 1) : slide->Effect;
+    // A random effect is any entry before the mask transition (the cut included).
+    FEffectIndex = slide->Effect == -1 ? cl::Random(MaskIndex(count)) : slide->Effect;
     // An index outside the list changes the slide with the cut.
-    if (FEffectIndex < 0 || FEffectIndex >= count) FEffectIndex = count - 2;
+    if (FEffectIndex < 0 || FEffectIndex >= count) FEffectIndex = CutIndex(count);
     te::TTransitionEffect* effect = TransitionList1->GetTransition(FEffectIndex);
     effect->Milliseconds = slide->EffectInterval == -1 ? FShow->DefaultEffectInterval : slide->EffectInterval;
     FCutExtra = SaturateToInt32(cl::Round(static_cast<double>(effect->Milliseconds) * 1.2));
     effect->PassSetting = slide->TwoPasses ? te::teTwoPasses : te::teOnePass;
-    if (FEffectIndex == count - 2) {
+    if (FEffectIndex == CutIndex(count)) {
         // A slide left by a cut stands longer by the time it does not spend in a transition.
         FSlideDuration = SaturateToInt32(static_cast<int64_t>(FSlideDuration) + FCutExtra);
         FCutExtra = 0;
