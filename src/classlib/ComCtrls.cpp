@@ -195,9 +195,9 @@ TTabSheet* TPageControl::TabPage(int TabIndex) const {
     return nullptr;
 }
 
-int TPageControl::GetTabHeight() { return CaptionSize(FFont, "Ag").cy + 6; }
+int TPageControl::GetTabHeight() { return CaptionSize(FFont.get(), "Ag").cy + 6; }
 
-int TPageControl::TabWidth(TTabSheet* Page) { return CaptionSize(FFont, Page->GetCaption()).cx + 12; }
+int TPageControl::TabWidth(TTabSheet* Page) { return CaptionSize(FFont.get(), Page->GetCaption()).cx + 12; }
 
 RECT TPageControl::TabRect(int TabIndex) {
     const int th = GetTabHeight();

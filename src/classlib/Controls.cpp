@@ -231,13 +231,13 @@ void TSizeConstraints::Apply(int& w, int& h) const {
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
     RegisterControlClasses();
     ControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
-    FConstraints = new TSizeConstraints();
+    FConstraints = std::make_unique<TSizeConstraints>();
     FConstraints->OnChange = [this](TObject*) {
         int w = FWidth, h = FHeight;
         FConstraints->Apply(w, h);
         if (w != FWidth || h != FHeight) SetBounds(FLeft, FTop, w, h);
     };
-    FFont = new TFont();
+    FFont = std::make_unique<TFont>();
     FFont->OnChange = [this](TObject*) {
         if (!FSettingParentFont) FParentFont = false;
         Perform(CM_FONTCHANGED);
@@ -251,8 +251,8 @@ TControl::~TControl() {
         ReleaseCapture();
     }
     if (FParent) FParent->RemoveControl(this);
-    delete FFont;
-    delete FConstraints;
+    FFont.reset();
+    FConstraints.reset();
 }
 
 void TControl::AdjustSize(int& w, int& h) {
@@ -529,9 +529,9 @@ void TControl::Resize() {
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TBrush* TWinControl::GetBrush() {
-    if (!FBrush) FBrush = new TBrush();
+    if (!FBrush) FBrush = std::make_unique<TBrush>();
     if (FBrush->GetColor() != FColor) FBrush->SetColor(FColor);
-    return FBrush;
+    return FBrush.get();
 }
 
 void TWinControl::SetBevelKind(TBevelKind v) {
@@ -699,7 +699,7 @@ TWinControl::~TWinControl() {
         RemoveControl(c);
         c->Free();
     }
-    delete FBrush;
+    FBrush.reset();
 }
 
 TControl* TWinControl::Controls(int index) const {
@@ -1278,19 +1278,20 @@ void PaintThroughCanvas(TControlCanvas* canvas, HDC dc, Fn paint) {
 
 }  // namespace
 
-TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), FCanvas(new TControlCanvas(this)) {}
+TGraphicControl::TGraphicControl(TComponent* AOwner)
+    : TControl(AOwner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
 
-TGraphicControl::~TGraphicControl() { delete FCanvas; }
+TGraphicControl::~TGraphicControl() { FCanvas.reset(); }
 
 void TGraphicControl::PaintWith(HDC dc) {
-    PaintThroughCanvas(FCanvas, dc, [this] { Paint(); });
+    PaintThroughCanvas(FCanvas.get(), dc, [this] { Paint(); });
 }
 
-TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner), FCanvas(new TControlCanvas(this)) {}
+TCustomControl::TCustomControl(TComponent* AOwner)
+    : TWinControl(AOwner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
 
 TCustomControl::~TCustomControl() {
-    delete FCanvas;
-    FCanvas = nullptr;
+    FCanvas.reset();
 }
 
 void TCustomControl::DestroyWnd() {
@@ -1299,7 +1300,7 @@ void TCustomControl::DestroyWnd() {
 }
 
 void TCustomControl::PaintWindow(HDC dc) {
-    PaintThroughCanvas(FCanvas, dc, [this] { Paint(); });
+    PaintThroughCanvas(FCanvas.get(), dc, [this] { Paint(); });
 }
 
 }  // namespace cl

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "classlib/Classes.h"
@@ -171,7 +172,7 @@ public:
     win::POINT ClientToScreen(win::POINT p) const;
     win::POINT ScreenToClient(win::POINT p) const;
 
-    TSizeConstraints* GetConstraints() const { return FConstraints; }
+    TSizeConstraints* GetConstraints() const { return FConstraints.get(); }
 
     bool GetAutoSize() const { return FAutoSize; }
     virtual void SetAutoSize(bool v);
@@ -202,7 +203,7 @@ public:
     void SetColor(TColor v);
     bool GetParentColor() const { return FParentColor; }
     void SetParentColor(bool v);
-    TFont* GetFont() const { return FFont; }
+    TFont* GetFont() const { return FFont.get(); }
     void SetFont(TFont* v);
     bool GetParentFont() const { return FParentFont; }
     void SetParentFont(bool v);
@@ -278,14 +279,14 @@ protected:
     bool FEnabled = true;
     TColor FColor = clWindow;
     bool FParentColor = true;
-    TFont* FFont = nullptr;
+    std::unique_ptr<TFont> FFont;
     bool FParentFont = true;
     TCursor FCursor = crDefault;
     String FText;
     bool FAutoSize = false;
     bool FAutoSizing = false;
     bool FSettingParentFont = false;
-    TSizeConstraints* FConstraints = nullptr;
+    std::unique_ptr<TSizeConstraints> FConstraints;
 
 private:
     friend class TWinControl;
@@ -438,7 +439,7 @@ protected:
     int FAlignDisabled = 0;
     int FBorderWidth = 0;
     bool FCreatingWindow = false;  // also set while the model moves the window (no read-back)
-    TBrush* FBrush = nullptr;
+    std::unique_ptr<TBrush> FBrush;
     TBevelKind FBevelKind = bkNone;
     TBevelEdges FBevelEdges = 0x0F;
     TBevelCut FBevelInner = bvRaised;
@@ -479,7 +480,7 @@ public:
     explicit TGraphicControl(TComponent* AOwner);
     ~TGraphicControl() override;
     // A canvas over the parent's paint DC while painting.
-    TCanvas* GetCanvas() const { return FCanvas; }
+    TCanvas* GetCanvas() const { return FCanvas.get(); }
     // Used by the WM_PAINT handler.
     void PaintWith(win::HDC dc);
 
@@ -487,7 +488,7 @@ protected:
     virtual void Paint() {}
 
 private:
-    TControlCanvas* FCanvas = nullptr;
+    std::unique_ptr<TControlCanvas> FCanvas;
 };
 
 class TCustomControl : public TWinControl {
@@ -495,7 +496,7 @@ class TCustomControl : public TWinControl {
 public:
     explicit TCustomControl(TComponent* AOwner);
     ~TCustomControl() override;
-    TCanvas* GetCanvas() const { return FCanvas; }
+    TCanvas* GetCanvas() const { return FCanvas.get(); }
 
 protected:
     void PaintWindow(win::HDC dc) override;
@@ -503,7 +504,7 @@ protected:
     virtual void Paint() {}
 
 private:
-    TControlCanvas* FCanvas = nullptr;
+    std::unique_ptr<TControlCanvas> FCanvas;
 };
 
 // ---- windows and utilities ----------------------------------------------------------------

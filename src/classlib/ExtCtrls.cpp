@@ -129,7 +129,7 @@ void TPanel::Paint() {
 
 // ---- TImage -----------------------------------------------------------------------------------
 
-TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner), FPicture(new TPicture()) {
+TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner), FPicture(std::make_unique<TPicture>()) {
     ControlStyle |= csReplicatable;
     FWidth = 105;
     FHeight = 105;
@@ -138,7 +138,7 @@ TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner), FPicture(new TPict
 
 TImage::~TImage() {
     FPicture->OnChange = nullptr;
-    delete FPicture;
+    FPicture.reset();
 }
 
 TCanvas* TImage::GetCanvas() {
@@ -242,7 +242,8 @@ void TImage::SetTransparent(bool v) {
 
 // ---- TShape -----------------------------------------------------------------------------------
 
-TShape::TShape(TComponent* AOwner) : TGraphicControl(AOwner), FPen(new TPen()), FBrush(new TBrush()) {
+TShape::TShape(TComponent* AOwner)
+    : TGraphicControl(AOwner), FPen(std::make_unique<TPen>()), FBrush(std::make_unique<TBrush>()) {
     ControlStyle |= csReplicatable;
     FWidth = 65;
     FHeight = 65;
@@ -251,8 +252,8 @@ TShape::TShape(TComponent* AOwner) : TGraphicControl(AOwner), FPen(new TPen()), 
 }
 
 TShape::~TShape() {
-    delete FPen;
-    delete FBrush;
+    FPen.reset();
+    FBrush.reset();
 }
 
 void TShape::SetShape(TShapeType v) {
@@ -263,8 +264,8 @@ void TShape::SetShape(TShapeType v) {
 
 void TShape::Paint() {
     TCanvas* c = GetCanvas();
-    c->SetPen(FPen);
-    c->SetBrush(FBrush);
+    c->SetPen(FPen.get());
+    c->SetBrush(FBrush.get());
     int pw = FPen->GetWidth();
     int x = pw / 2, y = x;
     int w = FWidth - pw + 1, h = FHeight - pw + 1;

@@ -45,7 +45,7 @@ public:
     explicit TImage(TComponent* AOwner);
     ~TImage() override;
 
-    TPicture* GetPicture() const { return FPicture; }
+    TPicture* GetPicture() const { return FPicture.get(); }
     void SetPicture(TPicture* v) { FPicture->Assign(v); }
     bool GetStretch() const { return FStretch; }
     void SetStretch(bool v);
@@ -65,7 +65,7 @@ protected:
 
 private:
     void PictureChanged();
-    TPicture* FPicture = nullptr;
+    std::unique_ptr<TPicture> FPicture;
     bool FStretch = false;
     bool FCenter = false;
     bool FProportional = false;
@@ -82,9 +82,9 @@ public:
     ~TShape() override;
     TShapeType GetShape() const { return FShape; }
     void SetShape(TShapeType v);
-    TPen* GetPen() const { return FPen; }
+    TPen* GetPen() const { return FPen.get(); }
     void SetPen(TPen* v) { FPen->Assign(v); }
-    TBrush* GetBrush() const { return FBrush; }
+    TBrush* GetBrush() const { return FBrush.get(); }
     void SetBrush(TBrush* v) { FBrush->Assign(v); }
 
 protected:
@@ -92,8 +92,8 @@ protected:
 
 private:
     TShapeType FShape = stRectangle;
-    TPen* FPen = nullptr;
-    TBrush* FBrush = nullptr;
+    std::unique_ptr<TPen> FPen;
+    std::unique_ptr<TBrush> FBrush;
 };
 
 // A timer on the message queue (SetTimer on its own utility window). It runs while Enabled,

@@ -15,6 +15,11 @@ TApplication* Application = nullptr;
 TScreen* Screen = nullptr;
 TMouse* Mouse = nullptr;
 
+namespace {
+// Owns the object Mouse points at (Application and Screen are components: ControlsShutDown deletes them).
+std::unique_ptr<TMouse> g_mouse;
+}  // namespace
+
 // ---- scrolling windows ------------------------------------------------------------------------
 
 namespace {
@@ -55,12 +60,12 @@ bool TControlScrollBar::IsScrollBarVisible() const {
 
 TScrollingWinControl::TScrollingWinControl(TComponent* AOwner)
     : TWinControl(AOwner),
-      FHorz(new TControlScrollBar(this, sbHorizontal)),
-      FVert(new TControlScrollBar(this, sbVertical)) {}
+      FHorz(std::make_unique<TControlScrollBar>(this, sbHorizontal)),
+      FVert(std::make_unique<TControlScrollBar>(this, sbVertical)) {}
 
 TScrollingWinControl::~TScrollingWinControl() {
-    delete FHorz;
-    delete FVert;
+    FHorz.reset();
+    FVert.reset();
 }
 
 void TScrollingWinControl::CreateWnd() {
@@ -91,8 +96,8 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TScrollingWinControl(AOwner) {
     FTop = 0;
     FWidth = 320;
     FHeight = 240;
-    FCanvas = new TControlCanvas(this);
-    FIcon = new TIcon();
+    FCanvas = std::make_unique<TControlCanvas>(this);
+    FIcon = std::make_unique<TIcon>();
     if (Screen) Screen->AddForm(this);
 }
 
@@ -111,10 +116,8 @@ TCustomForm::~TCustomForm() {
     BeforeDestruction();
     if (Application) Application->FormGone(this);
     if (Screen) Screen->RemoveForm(this);
-    delete FCanvas;
-    FCanvas = nullptr;
-    delete FIcon;
-    FIcon = nullptr;
+    FCanvas.reset();
+    FIcon.reset();
 }
 
 void TCustomForm::AfterConstruction() {
@@ -518,7 +521,7 @@ String OwnExePath() {
 
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
     RegisterControlClasses();
-    FIcon = new TIcon();
+    FIcon = std::make_unique<TIcon>();
     String exe = OwnExePath();
     size_t slash = exe.find_last_of('/');
     String base = slash == String::npos ? exe : exe.substr(slash + 1);
@@ -535,7 +538,7 @@ TApplication::~TApplication() {
         DestroyWindow(FHandle);
         FHandle = nullptr;
     }
-    delete FIcon;
+    FIcon.reset();
 }
 
 void TApplication::Initialize() {
@@ -778,7 +781,10 @@ void ControlsStartUp() {
     RegisterControlClasses();
     if (!Application) Application = new TApplication(nullptr);
     if (!Screen) Screen = new TScreen(nullptr);
-    if (!Mouse) Mouse = new TMouse();
+    if (!Mouse) {
+        g_mouse = std::make_unique<TMouse>();
+        Mouse = g_mouse.get();
+    }
 }
 
 void ControlsShutDown() {
@@ -789,8 +795,8 @@ void ControlsShutDown() {
     }
     delete Screen;
     Screen = nullptr;
-    delete Mouse;
     Mouse = nullptr;
+    g_mouse.reset();
 }
 
 }  // namespace cl

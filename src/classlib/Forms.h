@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "classlib/Controls.h"
@@ -47,8 +48,8 @@ class TScrollingWinControl : public TWinControl {
 public:
     explicit TScrollingWinControl(TComponent* AOwner);
     ~TScrollingWinControl() override;
-    TControlScrollBar* GetHorzScrollBar() const { return FHorz; }
-    TControlScrollBar* GetVertScrollBar() const { return FVert; }
+    TControlScrollBar* GetHorzScrollBar() const { return FHorz.get(); }
+    TControlScrollBar* GetVertScrollBar() const { return FVert.get(); }
 
 protected:
     // Leaves out the bars that are not Visible and hands the others to the flat scroll bar
@@ -56,8 +57,8 @@ protected:
     void CreateWnd() override;
 
 private:
-    TControlScrollBar* FHorz = nullptr;
-    TControlScrollBar* FVert = nullptr;
+    std::unique_ptr<TControlScrollBar> FHorz;
+    std::unique_ptr<TControlScrollBar> FVert;
 };
 
 // ---- form tables ----------------------------------------------------------------------------
@@ -157,8 +158,8 @@ public:
     TWinControl* GetActiveControl() const { return FActiveControl; }
     void SetActiveControl(TWinControl* v);
     TModalResult ModalResult = mrNone;
-    TCanvas* GetCanvas() const { return FCanvas; }
-    TIcon* GetIcon() const { return FIcon; }
+    TCanvas* GetCanvas() const { return FCanvas.get(); }
+    TIcon* GetIcon() const { return FIcon.get(); }
     bool GetActive() const { return FActive; }
     int GetMDIChildCount() const { return 0; }
     win::HWND GetClientHandle() const { return nullptr; }
@@ -212,8 +213,8 @@ private:
     TFormStyle FFormStyle = fsNormal;
     TWindowState FWindowState = wsNormal;
     TWinControl* FActiveControl = nullptr;
-    TControlCanvas* FCanvas = nullptr;
-    TIcon* FIcon = nullptr;
+    std::unique_ptr<TControlCanvas> FCanvas;
+    std::unique_ptr<TIcon> FIcon;
     bool FBuilt = false;
     bool FDestroyFired = false;
     bool FModal = false;
@@ -254,7 +255,7 @@ public:
     win::HWND GetHandle() const { return FHandle; }
     String GetTitle() const { return FTitle; }
     void SetTitle(const String& v);
-    TIcon* GetIcon() const { return FIcon; }
+    TIcon* GetIcon() const { return FIcon.get(); }
     String GetExeName() const;
 
     TCustomForm* GetMainForm() const { return FMainForm; }
@@ -298,7 +299,7 @@ private:
 
     win::HWND FHandle = nullptr;
     String FTitle;
-    TIcon* FIcon = nullptr;
+    std::unique_ptr<TIcon> FIcon;
     TCustomForm* FMainForm = nullptr;
     bool FTerminated = false;
 };

@@ -458,7 +458,7 @@ private:
     void DrawTransparent(TCanvas* canvas, const TRect& rect);
     TColor PixelColorRGB(int x, int y) const;
 
-    TBitmapCanvas* FCanvas = nullptr;
+    std::unique_ptr<TBitmapCanvas> FCanvas;
     win::HBITMAP FHandle = nullptr;
     uint8_t* FBits = nullptr;
     int FWidth = 0, FHeight = 0, FStride = 0;
@@ -539,7 +539,7 @@ class TPicture : public TPersistent {
 public:
     TPicture() = default;
     ~TPicture() override;
-    TGraphic* GetGraphic() const { return FGraphic; }
+    TGraphic* GetGraphic() const { return FGraphic.get(); }
     // Stores a copy of `g` (null: none).
     void SetGraphic(TGraphic* g);
     TBitmap* GetBitmap();
@@ -561,9 +561,9 @@ protected:
     void AssignTo(TPersistent* Dest) override;
 
 private:
-    void Take(TGraphic* g);
+    void Take(std::unique_ptr<TGraphic> g);
     void Changed(TObject* sender);
-    TGraphic* FGraphic = nullptr;
+    std::unique_ptr<TGraphic> FGraphic;
 };
 
 }  // namespace cl

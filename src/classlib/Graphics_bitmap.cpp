@@ -298,18 +298,17 @@ int PixelFormatBits(TPixelFormat pf) { return pf == pfCustom ? 0 : BitsOf(pf); }
 TBitmap::TBitmap() = default;
 
 TBitmap::~TBitmap() {
-    delete FCanvas;
-    FCanvas = nullptr;
+    FCanvas.reset();
     if (FHandle) win::DeleteObject(FHandle);
     if (FPalette) win::DeleteObject(FPalette);
 }
 
 TCanvas* TBitmap::GetCanvas() {
     if (!FCanvas) {
-        FCanvas = new TBitmapCanvas(this);
+        FCanvas = std::make_unique<TBitmapCanvas>(this);
         FCanvas->OnChange = [this](TObject*) { Changed(); };
     }
-    return FCanvas;
+    return FCanvas.get();
 }
 
 void TBitmap::Changed() { TGraphic::Changed(); }

@@ -126,39 +126,40 @@ TGraphicClass FindGraphicClass(const String& extension) {
 
 // ---------------------------------------------------------------------------------------
 
-TPicture::~TPicture() { delete FGraphic; }
+TPicture::~TPicture() = default;
 
 void TPicture::Changed(TObject*) {
     if (OnChange) OnChange(this);
 }
 
-void TPicture::Take(TGraphic* g) {
-    TGraphic* old = FGraphic;
-    FGraphic = g;
+void TPicture::Take(std::unique_ptr<TGraphic> g) {
+    // The new graphic is in place before the old one goes, so nothing sees a freed graphic.
+    std::unique_ptr<TGraphic> old = std::move(FGraphic);
+    FGraphic = std::move(g);
     if (FGraphic) FGraphic->OnChange = [this](TObject* s) { Changed(s); };
-    delete old;
+    old.reset();
     Changed(this);
 }
 
 void TPicture::SetGraphic(TGraphic* g) {
-    if (g == FGraphic) return;
+    if (g == FGraphic.get()) return;
     if (!g) {
         Take(nullptr);
         return;
     }
     std::unique_ptr<TGraphic> copy(g->NewInstance());
     copy->Assign(g);
-    Take(copy.release());
+    Take(std::move(copy));
 }
 
 TBitmap* TPicture::GetBitmap() {
-    if (!dynamic_cast<TBitmap*>(FGraphic)) Take(new TBitmap());
-    return static_cast<TBitmap*>(FGraphic);
+    if (!dynamic_cast<TBitmap*>(FGraphic.get())) Take(std::make_unique<TBitmap>());
+    return static_cast<TBitmap*>(FGraphic.get());
 }
 
 TIcon* TPicture::GetIcon() {
-    if (!dynamic_cast<TIcon*>(FGraphic)) Take(new TIcon());
-    return static_cast<TIcon*>(FGraphic);
+    if (!dynamic_cast<TIcon*>(FGraphic.get())) Take(std::make_unique<TIcon>());
+    return static_cast<TIcon*>(FGraphic.get());
 }
 
 void TPicture::LoadFromFile(const String& fileName) {
@@ -167,7 +168,7 @@ void TPicture::LoadFromFile(const String& fileName) {
     if (!create) throw EInvalidGraphic(Format("Unknown picture file extension (.%s)", ext));
     std::unique_ptr<TGraphic> g(create());
     g->LoadFromFile(fileName);
-    Take(g.release());
+    Take(std::move(g));
 }
 
 void TPicture::SaveToFile(const String& fileName) {
@@ -178,7 +179,7 @@ void TPicture::Assign(TPersistent* Source) {
     if (!Source) {
         SetGraphic(nullptr);
     } else if (auto* p = dynamic_cast<TPicture*>(Source)) {
-        SetGraphic(p->FGraphic);
+        SetGraphic(p->FGraphic.get());
     } else if (auto* g = dynamic_cast<TGraphic*>(Source)) {
         SetGraphic(g);
     } else {
@@ -188,7 +189,7 @@ void TPicture::Assign(TPersistent* Source) {
 
 void TPicture::AssignTo(TPersistent* Dest) {
     if (FGraphic && dynamic_cast<TGraphic*>(Dest) && Dest->ClassType().InheritsFrom(FGraphic->ClassType())) {
-        Dest->Assign(FGraphic);
+        Dest->Assign(FGraphic.get());
         return;
     }
     TPersistent::AssignTo(Dest);

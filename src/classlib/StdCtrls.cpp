@@ -58,7 +58,7 @@ void TLabel::Paint() {
     if (FLayout != tlTop) {
         RECT calc = r;
         String t = FText.empty() ? String(" ") : FText;
-        DrawTextWith(canvas->GetHandle(), FFont, 0, t, calc, flags | DT_CALCRECT);
+        DrawTextWith(canvas->GetHandle(), FFont.get(), 0, t, calc, flags | DT_CALCRECT);
         int h = calc.bottom - calc.top;
         int offset = FLayout == tlBottom ? (r.bottom - r.top) - h : ((r.bottom - r.top) - h) / 2;
         r.top += offset;
@@ -66,10 +66,10 @@ void TLabel::Paint() {
     HDC dc = canvas->GetHandle();
     if (!FEnabled) {
         RECT shifted{r.left + 1, r.top + 1, r.right + 1, r.bottom + 1};
-        DrawTextWith(dc, FFont, ControlColorToRGB(clBtnHighlight), FText, shifted, flags);
-        DrawTextWith(dc, FFont, ControlColorToRGB(clBtnShadow), FText, r, flags);
+        DrawTextWith(dc, FFont.get(), ControlColorToRGB(clBtnHighlight), FText, shifted, flags);
+        DrawTextWith(dc, FFont.get(), ControlColorToRGB(clBtnShadow), FText, r, flags);
     } else {
-        DrawTextWith(dc, FFont, ControlColorToRGB(FFont->GetColor()), FText, r, flags);
+        DrawTextWith(dc, FFont.get(), ControlColorToRGB(FFont->GetColor()), FText, r, flags);
     }
 }
 
@@ -80,7 +80,7 @@ bool TLabel::CanAutoSize(int& NewWidth, int& NewHeight) {
     RECT r{0, 0, FWordWrap ? NewWidth : 0, 0};
     String t = FText;
     if (t.empty() || (FShowAccelChar && t == "&")) t += ' ';
-    DrawTextWith(dc, FFont, 0, t, r, DrawTextFlags() | DT_CALCRECT);
+    DrawTextWith(dc, FFont.get(), 0, t, r, DrawTextFlags() | DT_CALCRECT);
     DeleteDC(dc);
     if (!FWordWrap) NewWidth = r.right - r.left;
     NewHeight = r.bottom - r.top;
@@ -198,7 +198,7 @@ void TButton::PaintWindow(HDC dc) {
     }
     DeleteObject(frame);
     TColor textColor = FEnabled ? FFont->GetColor() : clGrayText;
-    DrawTextWith(dc, FFont, ControlColorToRGB(textColor), FText, r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    DrawTextWith(dc, FFont.get(), ControlColorToRGB(textColor), FText, r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
 void ControlsInternal::RegisterStdCtrls() {
