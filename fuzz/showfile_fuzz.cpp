@@ -31,6 +31,7 @@
 #include "platform/clock.h"
 #include "platform/exit_cleanup.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 #include "player/OstrelMain.h"
 #include "transitions/teCore.h"
 

@@ -15,12 +15,16 @@ Three ways to use it (from the root of a checkout that has the class library ren
           std::unique_ptr<cl::TBitmap> bmp; ...);
         - the properties that became fields: obj->ShowHint() -> obj->ShowHint, obj->SetShowHint(v); -> obj->ShowHint = v;
           e.Message() -> e.Message (cl::Exception);
-        - member pointers &cl::TControl::Width -> &cl::TControl::GetWidth.
+        - member pointers &cl::TControl::Width -> &cl::TControl::GetWidth;
+        - includes of renamed headers (platform/gdi_impl.h -> platform/gdi_internal.h, the transition and platform
+          tests' helper headers), and platform/user_testhooks.h where a file uses the window manager's test seams
+          (test::ResetUser, test::ScreenComposite, ...), which left platform/user.h.
       Then build; what remains is what the patterns could not prove: use the next mode.
 
   port-classlib-names.py --build-log LOG
       Applies the fixes at the exact places a g++ build log reports ("has no member named 'Width'",
-      "'Canvas' was not declared in this scope", a field called as a function...). Type-accurate: it only touches
+      "'Canvas' was not declared in this scope", a field called as a function, an owned field such as FFont
+      (now a std::unique_ptr) passed where a pointer is expected...). Type-accurate: it only touches
       what the compiler says is a class-library member that no longer exists.
 
   port-classlib-names.py --syntax-loop BUILD_DIR [PATH-PART...]
@@ -235,12 +239,49 @@ def typed_receivers(s):
     return out
 
 
+# Headers that were renamed with the class library's conventions (old include -> new include).
+RENAMED_HEADERS = {
+    "platform/gdi_impl.h": "platform/gdi_internal.h",
+    "te_test_util.h": "te_test_device.h",
+    "te_masked_util.h": "te_mask_geometry.h",
+    "te_screen_util.h": "te_screen_forms.h",
+    "test_gdi_util.h": "gdi_dib_canvas.h",
+    "common/xvfb_util.h": "common/xvfb_desktop.h",
+    "xvfb_util.h": "xvfb_desktop.h",
+}
+# The window manager's test seams left platform/user.h for platform/user_testhooks.h.
+TEST_HOOKS = re.compile(r"\btest::(ScreenComposite|Screen|ResetUser|MouseMove|MouseButton|Button|Wheel|Key|Activate|"
+                        r"Deactivate|SetInputScript|ScheduleInput|CreateForeignWindow|MessageBoxRecord|MessageBoxes|"
+                        r"QueueMessageBoxAnswer|CurrentCursor|CursorVisible|CaretState|GetCaretState|NativeWindowId|"
+                        r"BackendName)\b")
+TEST_HOOKS_INCLUDE = '#include "platform/user_testhooks.h"'
+
+
+def port_includes(s, changes):
+    for old, new in RENAMED_HEADERS.items():
+        s2 = re.sub(r'(#include\s+"(?:[^"]*/)?)' + re.escape(old) + '"', lambda m: m.group(1) + new + '"', s)
+        if s2 != s:
+            changes.append("renamed headers")
+            s = s2
+    if TEST_HOOKS.search(s) and TEST_HOOKS_INCLUDE not in s:
+        lines = s.split("\n")
+        incs = [i for i, l in enumerate(lines) if l.startswith('#include "')]
+        if incs:
+            user = [i for i in incs if lines[i] == '#include "platform/user.h"']
+            at = user[0] + 1 if user else next((i for i in incs if lines[i] > TEST_HOOKS_INCLUDE), incs[-1] + 1)
+            lines.insert(at, TEST_HOOKS_INCLUDE)
+            s = "\n".join(lines)
+            changes.append("test hooks header")
+    return s
+
+
 def port_text(s, ambiguous, log, path):
     unique = [n for n in GETTER_NAMES if n not in ambiguous]
     local_ambiguous = set()
     decl = re.compile(r"\b([A-Z]\w*)\s*\(\s*\)\s*(?:const\s*)?(?:noexcept\s*)?(?:override\s*)?[{;=]")
     local_ambiguous |= set(decl.findall(s))
     changes = []
+    s = port_includes(s, changes)
 
     def line_of(pos):
         return s.count("\n", 0, pos) + 1
@@ -339,6 +380,9 @@ NOT_MEMBER_OF = re.compile(r"[‘'](\w+)[’'] is not a member of [‘'](?:cl::)
 CALLED_FIELD = re.compile(r"expression cannot be used as a function|no match for call to|cannot be used as a function")
 NOT_OVERRIDE = re.compile(r"[‘'][^’']*::(\w+)\(\)[^’']*[’'] marked [‘']override[’'], but does not override")
 NO_DECL = re.compile(r"no declaration matches [‘'][^’']*::(\w+)\(\)")
+OWNED = re.compile(r"cannot convert [‘']std::unique_ptr<|no matching function for call to [‘'][^’']*\(std::unique_ptr<")
+OWNED_FIELDS = ("FFont", "FBrush", "FPen", "FCanvas", "FConstraints", "FPicture", "FIcon", "FHorz", "FVert",
+                "FGraphic")
 NOT_MATCHING = re.compile(r"no matching function for call to [‘'](?:[\w:<>]*::)?(Get\w+)\(")
 
 
@@ -361,7 +405,9 @@ def apply_build_log(text, base_dir):
                 edits.setdefault(path, []).append((line, col, kind, mm.group(1)))
                 break
         else:
-            if CALLED_FIELD.search(msg):
+            if OWNED.search(msg):
+                edits.setdefault(path, []).append((line, col, "owned", None))
+            elif CALLED_FIELD.search(msg):
                 edits.setdefault(path, []).append((line, col, "field", None))
             else:
                 mm = NOT_MATCHING.search(msg)
@@ -396,6 +442,10 @@ def apply_build_log(text, base_dir):
 
 
 def fix_line(text, col, kind, name):
+    if kind == "owned":
+        # a class-library field that now owns its object through std::unique_ptr, passed on as a pointer
+        r = re.compile(r"\b(" + "|".join(OWNED_FIELDS) + r")\b(?!\s*(?:->|\.|\[|=[^=]))")
+        return r.sub(lambda m: m.group(1) + ".get()", text)
     if kind == "override":
         if name in GETTER_NAMES:
             return re.sub(r"(?<![\w])" + name + r"\(\)", "Get" + name + "()", text, count=1)

@@ -9,9 +9,10 @@
 #include <thread>
 
 #include "../common/sdl_desktop.h"
-#include "../common/xvfb_util.h"
+#include "../common/xvfb_desktop.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/Forms.h"
+#include "platform/user_testhooks.h"
 
 // X libraries and SDL's D-Bus connection keep some allocations for the life of the
 // process. Weak, so that one list for the whole test program can take its place.

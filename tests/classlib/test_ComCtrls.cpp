@@ -5,6 +5,7 @@
 
 #include "classlib/ComCtrls.h"
 #include "classlib/TypInfo.h"
+#include "platform/user_testhooks.h"
 #include "test_Controls_fixture.h"
 
 namespace cl::testing_controls {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "desktop_controls.h"
+#include "platform/user_testhooks.h"
 
 using namespace desktoptest;
 

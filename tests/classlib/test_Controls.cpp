@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/user_testhooks.h"
 #include "test_Controls_fixture.h"
 
 namespace cl::testing_controls {

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 
 namespace cl::testing_controls {
 

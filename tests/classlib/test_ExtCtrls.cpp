@@ -1,6 +1,7 @@
 // Timers on the virtual clock, pictures and shapes.
 #include <vector>
 
+#include "platform/user_testhooks.h"
 #include "test_Controls_fixture.h"
 
 namespace cl::testing_controls {

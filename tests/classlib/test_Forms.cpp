@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "classlib/TypInfo.h"
+#include "platform/user_testhooks.h"
 #include "test_Controls_fixture.h"
 
 namespace cl::testing_controls {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/user_testhooks.h"
 #include "test_Controls_fixture.h"
 
 namespace cl::testing_controls {

@@ -11,6 +11,7 @@
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils.h"
 #include "imaging/core/hyieutils_draw.h"
+#include "platform/user_testhooks.h"
 
 namespace ie {
 namespace {

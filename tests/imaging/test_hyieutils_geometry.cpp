@@ -9,6 +9,7 @@
 #include "classlib/StdCtrls.h"
 #include "imaging/core/hyieutils_geometry.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 
 namespace ie {
 namespace {

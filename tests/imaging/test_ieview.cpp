@@ -5,6 +5,7 @@
 
 #include "../classlib/test_Controls_fixture.h"
 #include "imaging/core/ieview.h"
+#include "platform/user_testhooks.h"
 
 namespace ie {
 namespace {

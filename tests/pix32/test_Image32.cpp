@@ -8,6 +8,7 @@
 #include "classlib/SysUtils.h"
 #include "pix32/Pix32_Image.h"
 #include "pix32/Pix32_MicroTiles.h"
+#include "platform/user_testhooks.h"
 #include "test_MicroTiles_Rect.h"
 #include "test_RangeBars_fixture.h"
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pix32/Pix32_RangeBars.h"
+#include "platform/user_testhooks.h"
 #include "test_MicroTiles_Rect.h"
 #include "test_RangeBars_fixture.h"
 

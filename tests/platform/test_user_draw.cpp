@@ -8,7 +8,8 @@
 #include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/user.h"
-#include "test_gdi_util.h"
+#include "gdi_dib_canvas.h"
+#include "platform/user_testhooks.h"
 
 using namespace win;
 

@@ -8,6 +8,7 @@
 #include "platform/gdi.h"
 #include "platform/shell.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 #include "player/AboutDlg.h"
 #include "player/LoadDlg.h"
 #include "player/PlayerConfig.h"

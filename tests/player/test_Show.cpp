@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 #include "player/OstrelMain.h"
 #include "transitions/teCore.h"
 #include "transitions/teVclScr.h"

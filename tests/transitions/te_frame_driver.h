@@ -18,7 +18,7 @@
 
 #include "classlib/Graphics.h"
 #include "platform/gdi.h"
-#include "te_test_util.h"
+#include "te_test_device.h"
 #include "transitions/teCore.h"
 #include "transitions/teMskWk.h"
 #include "transitions/teRender.h"

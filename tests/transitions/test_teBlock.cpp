@@ -7,7 +7,7 @@
 
 #include "classlib/SysUtils.h"
 #include "platform/clock.h"
-#include "te_masked_util.h"
+#include "te_mask_geometry.h"
 #include "transitions/teBlock.h"
 #include "transitions/teRender.h"
 

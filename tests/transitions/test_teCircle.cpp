@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "te_masked_util.h"
+#include "te_mask_geometry.h"
 #include "transitions/teCircle.h"
 
 namespace {

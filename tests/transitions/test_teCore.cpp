@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "classlib/TypInfo.h"
-#include "te_test_util.h"
+#include "te_test_device.h"
 #include "transitions/teCore.h"
 #include "transitions/teTimed.h"
 

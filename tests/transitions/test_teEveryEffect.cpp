@@ -13,7 +13,7 @@
 
 #include "classlib/TypInfo.h"
 #include "te_frame_driver.h"
-#include "te_masked_util.h"
+#include "te_mask_geometry.h"
 #include "transitions/teBlend.h"
 #include "transitions/teBlock.h"
 #include "transitions/teBlur.h"

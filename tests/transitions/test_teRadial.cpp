@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "te_masked_util.h"
+#include "te_mask_geometry.h"
 #include "transitions/teRadial.h"
 
 namespace {

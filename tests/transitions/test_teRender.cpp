@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "te_screen_util.h"
+#include "platform/user_testhooks.h"
+#include "te_screen_forms.h"
 #include "transitions/teRender.h"
 #include "transitions/teRender_internal.h"
 #include "transitions/teVclScr.h"

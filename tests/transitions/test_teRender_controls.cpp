@@ -11,7 +11,8 @@
 #include "classlib/ComCtrls.h"
 #include "../classlib/frame_settings.h"
 #include "classlib/OleCtrls.h"
-#include "te_screen_util.h"
+#include "platform/user_testhooks.h"
+#include "te_screen_forms.h"
 #include "transitions/teRender.h"
 #include "transitions/teVclScr.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../classlib/desktop_controls.h"
-#include "te_test_util.h"
+#include "te_test_device.h"
 #include "transitions/teVclScr.h"
 
 using namespace desktoptest;

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "platform/display.h"
-#include "te_screen_util.h"
+#include "te_screen_forms.h"
 #include "transitions/teVclScr.h"
 
 using namespace te;

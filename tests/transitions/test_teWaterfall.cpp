@@ -6,7 +6,7 @@
 #include <set>
 
 #include "classlib/SysUtils.h"
-#include "te_masked_util.h"
+#include "te_mask_geometry.h"
 #include "transitions/teWaterfall.h"
 
 namespace {

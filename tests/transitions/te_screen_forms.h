@@ -8,7 +8,8 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "platform/user.h"
-#include "te_test_util.h"
+#include "platform/user_testhooks.h"
+#include "te_test_device.h"
 
 namespace tetest {
 
