@@ -82,10 +82,12 @@ constexpr TCursor crHelp = -20;
 constexpr TCursor crHandPoint = -21;
 constexpr TCursor crSizeAll = -22;
 
+// clang-format off
 enum TShiftStateFlag : uint32_t {
     ssShift = 1 << 0, ssAlt = 1 << 1, ssCtrl = 1 << 2, ssLeft = 1 << 3, ssRight = 1 << 4, ssMiddle = 1 << 5,
     ssDouble = 1 << 6
 };
+// clang-format on
 using TShiftState = uint32_t;
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
@@ -98,11 +100,13 @@ enum TControlStyleFlag : uint32_t {
 };
 using TControlStyle = uint32_t;
 
+// clang-format off
 enum TControlStateFlag : uint32_t {
     csLButtonDown = 1 << 0, csClicked = 1 << 1, csPalette = 1 << 2, csReadingState = 1 << 3,
     csAlignmentNeeded = 1 << 4, csFocusing = 1 << 5, csCreating = 1 << 6, csPaintCopy = 1 << 7,
     csCustomPaint = 1 << 8, csDestroyingHandle = 1 << 9, csDocking = 1 << 10
 };
+// clang-format on
 using TControlState = uint32_t;
 
 using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;

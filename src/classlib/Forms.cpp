@@ -701,12 +701,14 @@ TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {
         int id;
         uintptr_t res;
     };
+    // clang-format off
     static const Std standard[] = {
         {crDefault, IDC_ARROW},    {crArrow, IDC_ARROW},        {crCross, IDC_CROSS},       {crIBeam, IDC_IBEAM},
         {crSizeNESW, IDC_SIZENESW}, {crSizeNS, IDC_SIZENS},      {crSizeNWSE, IDC_SIZENWSE}, {crSizeWE, IDC_SIZEWE},
         {crUpArrow, IDC_UPARROW},  {crHourGlass, IDC_WAIT},     {crNo, IDC_NO},             {crAppStart, IDC_APPSTARTING},
         {crHelp, IDC_HELP},        {crHandPoint, IDC_HAND},     {crSizeAll, IDC_SIZEALL},
     };
+    // clang-format on
     FCursors.emplace_back(crNone, nullptr);
     for (const Std& s : standard) FCursors.emplace_back(s.id, LoadCursorA(nullptr, MAKEINTRESOURCEA(s.res)));
 }

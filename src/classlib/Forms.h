@@ -108,10 +108,12 @@ using TBorderIcons = uint32_t;  // bit (1 << TBorderIcon)
 constexpr TBorderIcons BorderIconBit(TBorderIcon b) { return 1u << b; }
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+// clang-format off
 enum TPosition {
     poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter, poMainFormCenter,
     poOwnerFormCenter
 };
+// clang-format on
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
 using TModalResult = int;

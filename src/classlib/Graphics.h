@@ -154,10 +154,12 @@ private:
 };
 
 enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
+// clang-format off
 enum TPenMode {
     pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot, pmMergeNotPen, pmMaskNotPen,
     pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
 };
+// clang-format on
 // The R2_ code of a pen mode.
 int PenModeToROP2(TPenMode mode);
 

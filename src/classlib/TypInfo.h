@@ -12,10 +12,12 @@
 
 namespace cl {
 
+// clang-format off
 enum TTypeKind {
     tkUnknown, tkInteger, tkChar, tkEnumeration, tkFloat, tkString, tkSet, tkClass, tkMethod, tkWChar, tkLString,
     tkWString, tkVariant, tkArray, tkRecord, tkInterface, tkInt64, tkDynArray
 };
+// clang-format on
 using TTypeKinds = uint32_t;  // bit (1 << kind)
 constexpr TTypeKinds tkAny = 0xFFFFFFFF;
 constexpr TTypeKinds tkProperties = tkAny & ~((1u << tkUnknown) | (1u << tkMethod));

@@ -13,11 +13,13 @@ namespace {
 // The hands. Centre hands start at the middle of an edge and turn clockwise (+) or
 // counter-clockwise (-); edge hands turn around the middle of an edge, corner hands
 // around a corner. Rev marks an edge or corner hand run backwards over the run's frames.
+// clang-format off
 enum HandId : int {
     hTp, hTm, hRp, hRm, hBp, hBm, hLp, hLm,
     hLe, hRe, hTe, hBe, hK0, hK1, hK3, hK2,
     Rev = 0x100,
 };
+// clang-format on
 
 }  // namespace
 

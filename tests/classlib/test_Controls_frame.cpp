@@ -59,6 +59,7 @@ TEST_F(FrameTest, BorderAndBevelsLieInTheFrameAroundTheClientArea) {
         frametest::TFrameSettings frame;
         RECT client;                   // in window coordinates
         std::vector<std::pair<win::POINT, uint32_t>> pixels;  // window coordinates
+    // clang-format off
     } cases[] = {
         {"border only", {bkNone, bvRaised, bvLowered, 1, 3, 0x0F, true}, {3, 3, 57, 37},
          {{{0, 0}, Rgb(clYellow)}, {{2, 20}, Rgb(clYellow)}}},
@@ -75,6 +76,7 @@ TEST_F(FrameTest, BorderAndBevelsLieInTheFrameAroundTheClientArea) {
          {{{0, 0}, Sys(win::COLOR_WINDOWFRAME)}, {{59, 39}, Sys(win::COLOR_WINDOWFRAME)}}},
         {"space", {bkTile, bvSpace, bvNone, 2, 0, 0x0F, true}, {2, 2, 58, 38}, {{{0, 0}, Rgb(clYellow)}}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         auto* w = Make(20, 30, 60, 40);
         c.frame.ApplyTo(w);

@@ -159,6 +159,7 @@ TEST_F(FormsTest, AlignedAndAnchoredControlsFollowTheFormsSize) {
     struct Case {
         const char* name;
         RECT before, after;
+    // clang-format off
     } cases[] = {
         {"Top", {0, 0, 400, 40}, {0, 0, 500, 40}},
         {"Bottom", {0, 270, 400, 300}, {0, 370, 500, 400}},
@@ -167,6 +168,7 @@ TEST_F(FormsTest, AlignedAndAnchoredControlsFollowTheFormsSize) {
         {"OK", {260, 195, 340, 220}, {360, 295, 440, 320}},
         {"Stretchy", {10, 10, 110, 27}, {10, 10, 210, 27}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         RECT r = bounds(c.name);
         EXPECT_EQ(r.left, c.before.left) << c.name;

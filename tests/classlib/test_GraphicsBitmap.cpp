@@ -323,11 +323,13 @@ TEST(BitmapFile, FixturesDecodeToTheirPixels) {
         TPixelFormat pf;
         const char* truth;
     };
+    // clang-format off
     const Case cases[] = {
         {"rgb24.bmp", pf24bit, "pic.ppm"},   {"rgb32v5.bmp", pf32bit, "pic.ppm"}, {"pal8.bmp", pf8bit, "pal100.ppm"},
         {"rle8.bmp", pf8bit, "pal100.ppm"},  {"pal4.bmp", pf4bit, "pal12.ppm"},   {"core4.bmp", pf4bit, "pal12.ppm"},
         {"mono1.bmp", pf1bit, "mono.ppm"},   {"rgb565.bmp", pf16bit, nullptr},    {"rgb555.bmp", pf15bit, nullptr},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         TBitmap b;

@@ -147,6 +147,7 @@ TEST(Jpeg, SettingsDecodeAsTheMatchingDjpegOptions) {
         TJPEGPixelFormat format;
         const char* options;
     };
+    // clang-format off
     const Case cases[] = {
         {"base420.jpg", jsHalf, jpBestQuality, false, jf24Bit, "-scale 1/2"},
         {"prog.jpg", jsQuarter, jpBestQuality, false, jf24Bit, "-scale 1/4"},
@@ -156,6 +157,7 @@ TEST(Jpeg, SettingsDecodeAsTheMatchingDjpegOptions) {
         {"base444.jpg", jsFullSize, jpBestQuality, false, jf8Bit, "-colors 256"},
         {"base444.jpg", jsFullSize, jpBestSpeed, false, jf8Bit, "-colors 256 -onepass -dither ordered -dct fast -nosmooth"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
         auto bytes = ReadFileBytes(kData + c.file);

@@ -54,11 +54,13 @@ TEST_F(TIEBitmapCreate, RowLengthsFollowFormatAndWidth) {
         TIEPixelFormat format;
         int32_t rowLen, bits, channels;
     };
+    // clang-format off
     const Case cases[] = {
         {1, ie1g, 4, 1, 1},       {33, ie1g, 8, 1, 1},       {3, ie8p, 4, 8, 1},      {5, ie8g, 8, 8, 1},
         {3, ie16g, 8, 16, 1},     {100, ie24RGB, 300, 24, 3}, {1, ie24RGB, 4, 24, 3},  {3, ie32f, 12, 32, 1},
         {2, ieCMYK, 8, 32, 4},    {3, ieRGB48, 20, 48, 3},   {5, ieCIELab, 16, 24, 3}, {7, ie32RGB, 28, 32, 4},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TIEBitmap b(c.width, 2, c.format);
         EXPECT_EQ(b.GetRowLen(), c.rowLen) << int(c.format) << " x " << c.width;
@@ -460,6 +462,7 @@ TEST_F(TIEBitmapVcl, FormatsAndRefusals) {
         TIEPixelFormat result;
         cl::TPixelFormat vcl;
     };
+    // clang-format off
     const Case cases[] = {
         {ie1g, true, ie1g, cl::pf1bit},       {ie8p, true, ie8p, cl::pf8bit},     {ie8g, true, ie8g, cl::pf8bit},
         {ie16g, true, ie8g, cl::pf8bit},      {ie24RGB, true, ie24RGB, cl::pf24bit},
@@ -467,6 +470,7 @@ TEST_F(TIEBitmapVcl, FormatsAndRefusals) {
         {ieCMYK, false, ieNone, cl::pfDevice}, {ieRGB48, false, ieNone, cl::pfDevice},
         {ieCIELab, false, ieNone, cl::pfDevice},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TIEBitmap b;
         b.SetLocation(ieTBitmap);

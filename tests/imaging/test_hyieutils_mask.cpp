@@ -198,12 +198,14 @@ TEST_F(Mask, PolygonsOutsideTheMaskPaintNothingAndKeepTheBox) {
     TIEMask m;
     m.Allocate(10, 10, 8);
     m.SetPixel(5, 5, 9);
+    // clang-format off
     const std::vector<std::vector<cl::TPoint>> outside = {
         {{0, -20}, {9, -20}, {9, -1}, {0, -1}},    // above: nothing in row 0
         {{0, 10}, {9, 10}, {9, 30}, {0, 30}},      // below: nothing in row 9
         {{-30, 0}, {-1, 0}, {-1, 9}, {-30, 9}},    // left
         {{20, 0}, {30, 0}, {30, 9}},               // right
     };
+    // clang-format on
     for (const auto& p : outside) {
         m.FillPolygon(1, p.data(), static_cast<int>(p.size()));
         EXPECT_EQ((std::vector<int>{m.X1, m.Y1, m.X2, m.Y2}), (std::vector<int>{5, 5, 5, 5}));

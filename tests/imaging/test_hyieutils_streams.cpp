@@ -405,6 +405,7 @@ TEST(CopyFromStream, CopiesWhatTheSourceHasLeft) {
     struct Case {
         int64_t start, count, copied, from;
     };
+    // clang-format off
     const Case cases[] = {
         {123, 0, 500000, 0},         // 0: the whole source from its start
         {1000, 300000, 300000, 1000},  // several passes of the buffer
@@ -412,6 +413,7 @@ TEST(CopyFromStream, CopiesWhatTheSourceHasLeft) {
         {10, -5, 0, 10},
         {500000, 7, 0, 500000},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TIEMemStream src(data.data(), static_cast<int64_t>(data.size()));
         src.SetPosition(c.start);

@@ -61,6 +61,7 @@ TEST(ICORead, EveryImageAsIcotoolExtractsIt) {
         int32_t Index;
         const char* Ref;
         int32_t Bits, Samples;
+    // clang-format off
     } cases[] = {
         {"three.ico", false, 0, "three_1_16x16x32", 8, 4}, {"three.ico", false, 1, "three_2_32x32x32", 8, 4},
         {"three.ico", false, 2, "three_3_24x24x24", 8, 3}, {"depths.ico", false, 0, "depths_1_16x16x1", 1, 1},
@@ -68,6 +69,7 @@ TEST(ICORead, EveryImageAsIcotoolExtractsIt) {
         {"depths.ico", false, 3, "depths_4_16x16x24", 8, 3}, {"depths.ico", false, 4, "depths_5_16x16x32", 8, 4},
         {"arrow.cur", true, 0, "arrow_1_16x16x32", 32, 1}, {"mono.cur", true, 0, "mono_1_16x16x1", 1, 1},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Ref);
         const auto file = ReadBytes(FixturePath("ico", c.File));

@@ -22,6 +22,7 @@ std::string Written(TIEPDFObject& O) {
 TEST(PDFObjects, ScalarsAreWrittenAsPDFReadsThem) {
     const struct {
         std::string written, expected;
+    // clang-format off
     } cases[] = {
         {Written(*std::make_unique<TIEPDFNameObject>("A B")), "/A#20B"},
         {Written(*std::make_unique<TIEPDFNameObject>("a#b/c(d)<e>[f]{g}%h")), "/a#23b#2Fc#28d#29#3Ce#3E#5Bf#5D#7Bg#7D#25h"},
@@ -40,6 +41,7 @@ TEST(PDFObjects, ScalarsAreWrittenAsPDFReadsThem) {
         {Written(*std::make_unique<TIEPDFNumericObject>(std::numeric_limits<double>::quiet_NaN())), "0"},
         {Written(*std::make_unique<TIEPDFNumericObject>(1e-30)), "0"},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(c.written, c.expected);
 }
 

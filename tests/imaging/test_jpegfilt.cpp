@@ -97,11 +97,13 @@ TEST(JPEGRead, IndependentFilesAsDjpegAndImageMagickDecodeThem) {
         uint8_t ColorSpace;
         int32_t Samples;
         bool Progressive;
+    // clang-format off
     } cases[] = {
         {"s444", 2, 3, false}, {"s422", 2, 3, false},  {"s440", 2, 3, false},     {"s420", 2, 3, false},
         {"s411", 2, 3, false}, {"s410", 2, 3, false},  {"prog", 2, 3, true},      {"rgb", 0, 3, false},
         {"grey", 1, 1, false}, {"arith", 2, 3, false}, {"restart", 2, 3, false}, {"restartb", 2, 3, true},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         const std::string file = FixturePath("jpeg", std::string(c.Name) + ".jpg");
@@ -182,6 +184,7 @@ TEST(JPEGRead, ScaledLoadsAsDjpegScales) {
         int32_t WantW, WantH;  // for the automatic choice
         const char* Ref;
         int32_t Used;
+    // clang-format off
     } cases[] = {
         {"s420", 2, 0, 0, "s420.half.ppm", 2},     {"s420", 3, 0, 0, "s420.quarter.ppm", 4},
         {"s420", 4, 0, 0, "s420.eighth.ppm", 8},   {"prog", 3, 0, 0, "prog.quarter.ppm", 4},
@@ -189,6 +192,7 @@ TEST(JPEGRead, ScaledLoadsAsDjpegScales) {
         {"s420", 0, 7, 5, "s420.eighth.ppm", 8},   {"s420", 0, 0, 20, "s420.ref.ppm", 1},
         {"s420", 0, 31, 20, "s420.ref.ppm", 1},    {"s420", 1, 7, 5, "s420.ref.ppm", 1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.File) + " " + c.Ref + " " + std::to_string(c.Scale));
         const auto r = Read(Fixture(std::string(c.File) + ".jpg"), ReadOptions{}, [&](TIOParamsVals& P) {

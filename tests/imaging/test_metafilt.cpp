@@ -61,12 +61,14 @@ TEST(MetafileProbe, FieldsThatDecide) {
         bool Emf;       // change the EMF, else the placeable WMF
         size_t Offset;  // the byte changed
         bool Still;     // still recognised
+    // clang-format off
     } cases[] = {
         {"EMF record type", true, 0, false},  {"EMF signature", true, 41, false},
         {"EMF header size", true, 4, true},   {"placeable key", false, 0, false},
         {"WMF type", false, 22, false},       {"WMF header size", false, 24, false},
         {"WMF version", false, 26, true},     {"WMF parameter count", false, 38, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         auto bytes = c.Emf ? emf : wmf;

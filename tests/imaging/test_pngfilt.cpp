@@ -45,6 +45,7 @@ TEST(PNGRead, EveryColourTypeAndDepthAsImageMagickDecodes) {
         int32_t Bits, Samples;
         TIEPixelFormat Format, NativeFormat;
         bool Alpha, NativeAlpha;
+    // clang-format off
     } cases[] = {
         {"grey1", 1, 1, ie1g, ie1g, false, false},       {"grey2", 2, 1, ie24RGB, ie24RGB, false, false},
         {"grey4", 4, 1, ie24RGB, ie24RGB, false, false}, {"grey8", 8, 1, ie24RGB, ie8g, false, false},
@@ -56,6 +57,7 @@ TEST(PNGRead, EveryColourTypeAndDepthAsImageMagickDecodes) {
         {"rgba8", 8, 4, ie24RGB, ie24RGB, true, true},   {"rgba16", 16, 4, ie24RGB, ie24RGB, true, true},
         {"rgba8i", 8, 4, ie24RGB, ie24RGB, true, true},
     };
+    // clang-format on
     for (const Case& c : cases) {
         for (bool native : {false, true}) {
             SCOPED_TRACE(std::string(c.Name) + (native ? " native" : ""));

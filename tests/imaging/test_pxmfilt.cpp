@@ -46,6 +46,7 @@ TEST(PXMRead, NetpbmFilesReadAsImageMagickDecodesThem) {
         int32_t Bits, Samples;
         TIEPixelFormat Format, NativeFormat;
         int Tolerance;  // ImageMagick rounds where we truncate
+    // clang-format off
     } cases[] = {
         {"ppm255.ppm", 8, 3, ie24RGB, ie24RGB, 0},     {"ppm100.ppm", 8, 3, ie24RGB, ie24RGB, 1},
         {"ppm1000.ppm", 16, 3, ie24RGB, ieRGB48, 1},   {"ppm65535.ppm", 16, 3, ie24RGB, ieRGB48, 0},
@@ -55,6 +56,7 @@ TEST(PXMRead, NetpbmFilesReadAsImageMagickDecodesThem) {
         {"plain100.pgm", 8, 1, ie24RGB, ie24RGB, 1},   {"pbm.pbm", 1, 1, ie1g, ie1g, 0},
         {"plain.pbm", 1, 1, ie1g, ie1g, 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         for (bool native : {false, true}) {
             SCOPED_TRACE(std::string(c.File) + (native ? " native" : ""));

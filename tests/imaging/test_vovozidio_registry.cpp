@@ -116,6 +116,7 @@ TEST_F(RegistryTest, DetectionOfFirstBytes) {
         const char* name;
         std::vector<uint8_t> data;
         int32_t type;
+    // clang-format off
     } cases[] = {
         {"JPEG stream header", Header("JFIF", 20), ioJPEG},
         {"TIFF stream header", Header("TIFF", 20), ioTIFF},
@@ -135,6 +136,7 @@ TEST_F(RegistryTest, DetectionOfFirstBytes) {
         {"AVI fixture", ReadFile("tiny.avi"), ioAVI},
         {"PNG fixture", ReadFile("tiny.png"), ioPNG},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_FALSE(c.data.empty());

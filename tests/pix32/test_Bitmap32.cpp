@@ -610,12 +610,14 @@ TEST(Bitmap32Data, StoredSizeBeyondTheStreamIsRefusedBeforeAllocating) {
         int32_t w, h;
         int extraBytes;
     };
+    // clang-format off
     const Case cases[] = {
         {3, 2, 23},                     // one byte short
         {0x7FFFFFFF, 0x7FFFFFFF, 64},   // product beyond any size
         {65536, 65536, 16},             // 32-bit product would wrap to 0
         {1, 0x40000001, 8},             // x 4 would wrap
     };
+    // clang-format on
     for (const Case& c : cases) {
         auto b = Filled(2, 2, 0xFF010203u);
         cl::TMemoryStream ms;

@@ -20,6 +20,7 @@ struct KernelPoint {
 
 // Values worked out from the kernels' formulas in double precision.
 TEST(Kernels, ValuesAtChosenPoints) {
+    // clang-format off
     const KernelPoint points[] = {
         {"TBoxKernel", 0.0f, 1.0f},        {"TBoxKernel", 0.5f, 1.0f},         {"TBoxKernel", -0.5f, 1.0f},
         {"TBoxKernel", 0.5001f, 0.0f},     {"TBoxKernel", -0.75f, 0.0f},
@@ -49,6 +50,7 @@ TEST(Kernels, ValuesAtChosenPoints) {
         {"THammingKernel", 0.0f, 1.0f},    {"THammingKernel", 0.25f, 0.8862047f}, {"THammingKernel", -0.5f, 0.597386f},
         {"THammingKernel", 1.3f, -0.1259143f}, {"THammingKernel", 2.5f, 0.0180327f},
     };
+    // clang-format on
     for (const auto& p : points) {
         const auto k = CreateKernelByName(p.kernel);
         ASSERT_NE(k, nullptr) << p.kernel;

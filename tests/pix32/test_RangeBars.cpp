@@ -38,11 +38,13 @@ TEST_F(RangeBarTest, HandleGeometryTable) {
         float position;
         int start, size;
     };
+    // clang-format off
     const Case cases[] = {
         {100, 20, 200, 0, 0, 40},       {100, 20, 200, 40, 80, 40},     {100, 20, 200, 80, 160, 40},
         {1000, 10, 100, 990, 83, 17},   {1000, 10, 100, 0, 0, 17},      {1000, 10, 100, 495, 42, 17},
         {100, 200, 200, 0, 0, 200},  // the window covers the range: the whole track
     };
+    // clang-format on
     for (const Case& c : cases) {
         TestBar* b = MakeBar(c.track, 16, false);
         b->SetParams(c.range, c.window);
@@ -71,12 +73,14 @@ TEST_F(RangeBarTest, ButtonSizeTable) {
         bool arrows;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
         {100, 16, 0, rbsDefault, true, 16},  {100, 40, 0, rbsDefault, true, 32}, {20, 16, 0, rbsDefault, true, 10},
         {100, 16, 20, rbsDefault, true, 20}, {100, 16, 0, rbsMac, true, 15},     {100, 16, 0, rbsDefault, false, 0},
         {3, 2, 0, rbsMac, true, 0},  // 3 div 2 - 1 = 0
         {16, 100, 0, rbsDefault, true, 16},  // vertical: the width is the thickness
     };
+    // clang-format on
     for (const Case& c : cases) {
         TestBar* b = MakeBar(c.w, c.h, c.arrows);
         b->SetButtonSize(c.buttonSize);

@@ -551,11 +551,13 @@ TEST(StretchTransfer, BandsOverSeveralCoresGiveTheBytesOfOneThread) {
         const char* resampler;
         int sw, sh, dw, dh;
         TDrawMode op;
+    // clang-format off
     } cases[] = {
         {"TLinearResampler", 1600, 1200, 720, 540, dmOpaque},  {"TLinearResampler", 500, 375, 1001, 749, dmOpaque},
         {"TLinearResampler", 1600, 1200, 720, 540, dmBlend},   {"TKernelResampler", 900, 700, 613, 459, dmTransparent},
         {"TLinearResampler", 1200, 900, 750, 563, dmCustom},
     };
+    // clang-format on
     std::mt19937 rng(77);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.resampler) + " to " + std::to_string(c.dw) + "x" + std::to_string(c.dh));

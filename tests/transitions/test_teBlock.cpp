@@ -441,6 +441,7 @@ TEST(BlockPieces, KnobsAndSocketsSnapshot) {
     TBlockData b(data.get());
     b.Setup(Settings(2, 1, 3, 3, true), 60, 60);
     ASSERT_EQ(b.K, 6);
+    // clang-format off
     const std::vector<std::string> knobsTopBottom = {
         ".........##.........",
         "........####........",
@@ -475,6 +476,8 @@ TEST(BlockPieces, KnobsAndSocketsSnapshot) {
         "........####........",
         ".........##.........",
     };
+    // clang-format on
+    // clang-format off
     const std::vector<std::string> knobsLeftRight = {
         "......#######......#######......",
         "......#######......#######......",
@@ -497,6 +500,7 @@ TEST(BlockPieces, KnobsAndSocketsSnapshot) {
         "......#######......#######......",
         "......#######......#######......",
     };
+    // clang-format on
     auto shape = [](cl::TBitmap* p) {
         std::vector<std::string> v;
         for (int y = 0; y < p->GetHeight(); ++y) {

@@ -253,6 +253,7 @@ TEST_F(BmpMaskTest, ZoomCoversTheAreaWithTheOddPixelToTheBottomOrRight) {
     struct Case {
         int pw, ph;
         win::RECT dest, want;
+    // clang-format off
     } cases[] = {
         {3, 2, MakeRect(0, 0, 10, 10), MakeRect(-2, 0, 13, 10)},   // taller area: width 15, odd pixel right
         {2, 3, MakeRect(0, 0, 10, 10), MakeRect(0, -2, 10, 13)},   // wider area: height 15, odd pixel below
@@ -260,6 +261,7 @@ TEST_F(BmpMaskTest, ZoomCoversTheAreaWithTheOddPixelToTheBottomOrRight) {
         {3, 7, MakeRect(5, 5, 15, 10), MakeRect(5, -4, 15, 20)},   // height ceil(70 / 3) = 24: 9 above, 10 below
         {4, 4, MakeRect(0, 0, 8, 8), MakeRect(0, 0, 8, 8)},
     };
+    // clang-format on
     for (const Case& c : cases) {
         win::RECT r = ZoomRect(c.pw, c.ph, c.dest);
         EXPECT_EQ(r.left, c.want.left) << c.pw << "x" << c.ph;

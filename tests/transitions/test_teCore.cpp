@@ -191,11 +191,13 @@ TEST_F(CoreTest, PassCountFollowsTheSettingTheFlagsAndTheDisplay) {
         bool palette;
         bool deviceTwoPasses;
         int expected;
+    // clang-format off
     } cases[] = {
         {teOnePass, tetiTwoPassesCapable, false, true, 1},          {teTwoPasses, tetiTwoPassesCapable, false, true, 2},
         {teTwoPasses, 0, false, true, 1},                           {teTwoPasses, tetiTwoPassesCapable, false, false, 1},
         {tePaletteDependent, tetiTwoPassesCapable, true, true, 2},  {tePaletteDependent, tetiTwoPassesCapable, false, true, 1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TTestEffect e(nullptr);
         e.PassSetting = c.setting;
@@ -312,6 +314,7 @@ TEST(DirtyRects, ClippingDropsEmptyPartsAndKeepsCopies) {
 TEST(RectHelpers, UniteRectWidensToHoldBothAndIgnoresEmptyRectangles) {
     struct Case {
         win::RECT dest, add, want;
+    // clang-format off
     } cases[] = {
         {MakeRect(2, 3, 5, 7), MakeRect(4, 1, 9, 6), MakeRect(2, 1, 9, 7)},      // overlapping
         {MakeRect(2, 3, 5, 7), MakeRect(10, 10, 12, 11), MakeRect(2, 3, 12, 11)}, // apart
@@ -321,6 +324,7 @@ TEST(RectHelpers, UniteRectWidensToHoldBothAndIgnoresEmptyRectangles) {
         {MakeRect(2, 3, 5, 7), MakeRect(40, 40, 40, 50), MakeRect(2, 3, 5, 7)},   // zero-wide addition
         {MakeRect(2, 3, 5, 7), MakeRect(-9, -9, -20, 0), MakeRect(2, 3, 5, 7)},   // inverted addition
     };
+    // clang-format on
     for (const Case& c : cases) {
         win::RECT r = c.dest;
         UniteRect(r, c.add);

@@ -277,6 +277,7 @@ TEST_P(FrameHashes, EveryFrameIsTheRecordedOne) {
         int w, h;
         uint8_t format;
         Steps steps;
+    // clang-format off
     } cases[] = {
         {61, 37, cl::pf32bit, Steps::All},    {61, 37, cl::pf32bit, Steps::Small}, {128, 72, cl::pf32bit, Steps::All},
         {203, 97, cl::pf32bit, Steps::Small}, {45, 50, cl::pf24bit, Steps::All},   {45, 50, cl::pf16bit, Steps::Small},
@@ -284,6 +285,7 @@ TEST_P(FrameHashes, EveryFrameIsTheRecordedOne) {
         // Large enough for the pixel loops to split their rows over threads.
         {1280, 720, cl::pf32bit, Steps::Large}, {1024, 640, cl::pf24bit, Steps::Large},
     };
+    // clang-format on
     Hash all;
     std::string each;
     for (const Case& k : cases) {

@@ -87,12 +87,14 @@ TEST(Probes, VersionCodesOfTheSystems) {
         uint32_t platform, major, minor;
         const char* sp;
         uint8_t code;
+    // clang-format off
     } cases[] = {
         {0, 3, 10, "", 1},   {1, 4, 0, "", 2},  {1, 4, 10, "", 3},  {1, 4, 10, "A ", 4}, {1, 4, 90, "", 5},
         {1, 4, 3, "", 0},    {2, 4, 0, "", 6},  {2, 5, 0, "", 7},   {2, 5, 1, "", 8},    {2, 5, 2, "", 9},
         {2, 5, 3, "", 0},    {2, 6, 0, "", 10}, {2, 6, 1, "", 11},  {2, 6, 2, "", 0},    {2, 10, 0, "", 12},
         {2, 3, 51, "", 12},  {7, 6, 1, "", 0},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(OSVersionCodeOf(c.platform, c.major, c.minor, c.sp), c.code)
             << c.platform << " " << c.major << "." << c.minor;

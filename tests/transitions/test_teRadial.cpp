@@ -58,12 +58,14 @@ TEST(RadialGeometry, FrameCountsPerStyle) {
         int frames;
     };
     // 20 x 10: W' 21, H' 11, T 68.
+    // clang-format off
     const Case cases[] = {
         {1, 3, false, 68}, {1, 3, true, 68}, {2, 1, false, 68}, {2, 1, true, 34},  {3, 1, false, 17},
         {3, 5, true, 18},  {3, 4, true, 17}, {4, 2, false, 57}, {4, 6, true, 47},  {5, 3, false, 57},
         {5, 3, true, 28},  {5, 9, true, 23}, {5, 16, false, 47}, {6, 7, true, 34}, {7, 1, false, 34},
         {7, 1, true, 17},  {8, 1, false, 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         g.Setup(20, 10, c.style, c.sub);
         EXPECT_EQ(g.FrameCount(c.smooth), c.frames) << "style " << c.style << " sub " << c.sub;

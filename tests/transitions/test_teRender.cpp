@@ -228,11 +228,13 @@ TEST_F(RenderTest, QueryAnswersBecomeFlags) {
     struct Case {
         intptr_t whole, frame, client;
         uint32_t flags;
+    // clang-format off
     } cases[] = {
         {16802, 16801, 16801, 0x180001},  {0, 16801, 0, 0x201},         {0, 16802, 0, 0x401},
         {0, 16803, 0, 0x801},             {0, 0, 16801, 0x10100000},    {0, 0, 16802, 0x20100000},
         {0, 0, 16803, 0x40100000},        {0, 16802, 16803, 0x40100401}, {16801, 7, 0, 0},
     };
+    // clang-format on
     auto* q = new TQueryControl(form);
     q->SetParent(form);
     q->SetBounds(150, 10, 40, 40);
@@ -280,6 +282,7 @@ TEST_F(RenderTest, RegistrationFlagWords) {
         uint32_t frame, client;
         bool refresh, redraw;
         uint32_t flags;
+    // clang-format off
     } cases[] = {
         {2, 1, false, false, 0x1100009},          {2, 2, false, true, 0x900009 | 0x200000},
         {0x80000000u, 0x40000003, true, true, 0x82300002}, {0x10000003, 2, false, false, 0x900021},
@@ -287,6 +290,7 @@ TEST_F(RenderTest, RegistrationFlagWords) {
         {0x20000001, 0x20000001, false, false, 0x1500015}, {0x40000000, 0x80000000u, false, false, 0x1001},
         {1, 0x40000001, true, false, 0x81100013},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(PaintFlagsOf(c.frame, c.client, c.refresh, c.redraw), c.flags) << std::hex << c.frame << " " << c.client;
 }

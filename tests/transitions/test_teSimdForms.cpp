@@ -228,6 +228,7 @@ TEST(FusePattern, DirectCopyGivesWhatTheBlitGives) {
         int areaW, areaH;  // the area copied
         cl::TColor font, brush;
         bool moveBrushOrigin;
+    // clang-format off
     } cases[] = {
         {cl::pf32bit, 37, 21, 37, 21, cl::clBlack, cl::clWhite, false},
         {cl::pf24bit, 37, 21, 30, 19, cl::clBlack, cl::clWhite, false},
@@ -238,6 +239,7 @@ TEST(FusePattern, DirectCopyGivesWhatTheBlitGives) {
         {cl::pf16bit, 19, 13, 19, 13, cl::clBlack, cl::clWhite, false},  // takes the blit
         {cl::pf32bit, 1, 1, 1, 1, cl::clBlack, cl::clWhite, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         auto src = Noise(rng, c.w, c.h, c.pf);
         auto dst = Noise(rng, c.w, c.h, c.pf);

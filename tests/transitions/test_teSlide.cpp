@@ -40,6 +40,7 @@ TEST_F(SlideTest, ModesFollowDirectionAndFlags) {
         TTEEffectDirection dir;
         Flags flags;
         int mode;
+    // clang-format off
     } cases[] = {
         {tedDown, {true, false, false, false}, 2},    // the show's slide
         {tedDown, {false, false, false, true}, 29},   // reversed: up and out
@@ -55,6 +56,7 @@ TEST_F(SlideTest, ModesFollowDirectionAndFlags) {
         {tedOut, {true, false, true, false}, 25},
         {tedDown, {true, false, false, true}, 31},    // reversed swaps the elastic roles: dst out, up
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(ModeOf(c.dir, c.flags), c.mode) << "direction " << int(c.dir);
 }

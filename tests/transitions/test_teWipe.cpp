@@ -31,6 +31,7 @@ TEST_F(Wipe, FrameCountsByDirection) {
     struct Case {
         TTEEffectDirection d;
         int w, h, band, frames;
+    // clang-format off
     } cases[] = {
         {te::tedRight, 23, 17, 5, 27},     {te::tedLeft, 23, 17, 5, 27},      {te::tedDown, 23, 17, 5, 21},
         {te::tedUp, 23, 17, 5, 21},        {te::tedDownRight, 23, 17, 5, 39}, {te::tedDownLeft, 23, 17, 5, 22},
@@ -38,6 +39,7 @@ TEST_F(Wipe, FrameCountsByDirection) {
         {te::tedOut, 23, 17, 5, 10},       {te::tedRight, 60, 7, 80, 119},    {te::tedRight, 23, 7, 0, 22},
         {te::tedDownRight, 800, 600, 50, 1399}, {te::tedDownLeft, 800, 600, 50, 799},
     };
+    // clang-format on
     for (const Case& c : cases) {
         te::TWipeTransition e(nullptr);
         e.SetDirection(c.d);

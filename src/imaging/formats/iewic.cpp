@@ -32,12 +32,14 @@ struct TFileTypeIds {
     const CLSID* Decoder;
     const GUID* Container;  // null: not written
 };
+// clang-format off
 const TFileTypeIds kFileTypes[] = {
     {ioTIFF, &CLSID_WICTiffDecoder, &GUID_ContainerFormatTiff}, {ioGIF, &CLSID_WICGifDecoder, &GUID_ContainerFormatGif},
     {ioJPEG, &CLSID_WICJpegDecoder, &GUID_ContainerFormatJpeg}, {ioBMP, &CLSID_WICBmpDecoder, &GUID_ContainerFormatBmp},
     {ioICO, &CLSID_WICIcoDecoder, nullptr},                     {ioPNG, &CLSID_WICPngDecoder, &GUID_ContainerFormatPng},
     {ioHDP, &CLSID_WICWmpDecoder, &GUID_ContainerFormatWmp},
 };
+// clang-format on
 const TFileTypeIds* IdsOf(int32_t FileType) {
     for (const TFileTypeIds& t : kFileTypes)
         if (t.FileType == FileType) return &t;

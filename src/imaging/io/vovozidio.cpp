@@ -1197,6 +1197,7 @@ void TVovozIdIO::SaveToFile(const cl::WideString& FileName) {
     static const struct {
         const char* Ext;
         int32_t Type;
+    // clang-format off
     } kSaveTable[] = {
         {".jpg", ioJPEG},  {".jpeg", ioJPEG}, {".jpe", ioJPEG},  {".jif", ioJPEG},  {".jp2", ioJP2},
         {".j2k", ioJ2K},   {".jpc", ioJ2K},   {".j2c", ioJ2K},   {".pcx", ioPCX},   {".dcx", ioDCX},
@@ -1207,6 +1208,7 @@ void TVovozIdIO::SaveToFile(const cl::WideString& FileName) {
         {".pgm", ioPXM},   {".ppm", ioPXM},   {".ico", ioICO},   {".wbmp", ioWBMP}, {".ps", ioPS},
         {".eps", ioPS},    {".pdf", ioPDF},   {".psd", ioPSD},   {".hdp", ioHDP},   {".wdp", ioHDP},   {".jxr", ioHDP},
     };
+    // clang-format on
     for (const auto& s : kSaveTable)
         if (ext == s.Ext) {
             SaveToFileOf(FileName, s.Type);
