@@ -146,7 +146,7 @@ void Encode(benchmark::State& state, bool Png) {
             ie::IEWritePNGStream(&out, s.picture.get(), params, progress, nullptr);
         else
             ie::IEWriteBMPStream(&out, s.picture.get(), params, progress, false);
-        benchmark::DoNotOptimize(out.Memory());
+        benchmark::DoNotOptimize(out.GetMemory());
     }
 }
 
@@ -189,7 +189,7 @@ void BM_OurGIFEncode(benchmark::State& state) {
         progress.Aborting = &abort;
         ie::IEWriteGIFStream(&out, p.photo.get(), params, progress);
         if (abort) state.SkipWithError("encoding failed");
-        benchmark::DoNotOptimize(out.Memory());
+        benchmark::DoNotOptimize(out.GetMemory());
     }
 }
 void BM_ConvertGIFEncode(benchmark::State& state) {
@@ -204,7 +204,7 @@ void BM_LibpngDirectDecode(benchmark::State& state) {
     for (auto _ : state) {
         png_image image{};
         image.version = PNG_IMAGE_VERSION;
-        if (!png_image_begin_read_from_memory(&image, file->Memory(), static_cast<size_t>(file->Size()))) {
+        if (!png_image_begin_read_from_memory(&image, file->GetMemory(), static_cast<size_t>(file->GetSize()))) {
             state.SkipWithError("libpng refused the file");
             break;
         }

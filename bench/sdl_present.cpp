@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 
 using namespace win;
 

@@ -90,7 +90,7 @@ public:
         bytes.WriteBuffer(jpegBytes_.data(), static_cast<int64_t>(jpegBytes_.size()));
         bytes.SetPosition(0);
         jpeg.LoadFromStream(&bytes);
-        jpeg.Bitmap();
+        jpeg.GetBitmap();
     }
     void Assign(cl::TJPEGImage& jpeg) { target_->Assign(&jpeg); }
     void Fit() {
@@ -122,8 +122,8 @@ private:
             jpeg.Assign(photo.get());
             cl::TMemoryStream out;
             jpeg.SaveToStream(&out);
-            const auto* p = static_cast<const uint8_t*>(out.Memory());
-            jpegBytes_.assign(p, p + out.Size());
+            const auto* p = static_cast<const uint8_t*>(out.GetMemory());
+            jpegBytes_.assign(p, p + out.GetSize());
         }
         std::ofstream(file_, std::ios::binary)
             .write(reinterpret_cast<const char*>(jpegBytes_.data()), static_cast<std::streamsize>(jpegBytes_.size()));

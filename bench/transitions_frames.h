@@ -82,7 +82,7 @@ public:
     void Sample() {
         const size_t bytes = static_cast<size_t>(src_->RowBytes()) * kHeight;
         auto t0 = Clock::now();
-        win::BitBlt(dst_->Canvas()->Handle(), 0, 0, kWidth, kHeight, src_->Canvas()->Handle(), 0, 0, win::SRCCOPY);
+        win::BitBlt(dst_->GetCanvas()->GetHandle(), 0, 0, kWidth, kHeight, src_->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
         benchmark::ClobberMemory();
         blit_.push_back(NsSince(t0));
         t0 = Clock::now();
@@ -115,10 +115,10 @@ public:
         old_ = Picture(pf, kWidth, kHeight, 1);
         new_ = Picture(pf, kWidth, kHeight, 2);
         screen_ = Picture(cl::pf32bit, kWidth, kHeight, 3);
-        win::BitBlt(screen_->Canvas()->Handle(), 0, 0, kWidth, kHeight, old_->Canvas()->Handle(), 0, 0, win::SRCCOPY);
+        win::BitBlt(screen_->GetCanvas()->GetHandle(), 0, 0, kWidth, kHeight, old_->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
         d->Width = kWidth;
         d->Height = kHeight;
-        d->Canvas = screen_->Canvas();
+        d->Canvas = screen_->GetCanvas();
         d->SrcImage = old_.get();
         d->DstImage = new_.get();
         d->LastImage = old_.get();

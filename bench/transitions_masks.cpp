@@ -21,7 +21,7 @@ public:
     void DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, te::TTETransitionData* Data, int32_t,
                        int32_t) override {
         const int r = std::min(Frame, 200) * 1101 / 200, cx = Data->Width / 2, cy = Data->Height / 2;
-        if (Draw) Mask->Canvas()->Ellipse(cx - r, cy - r, cx + r, cy + r);
+        if (Draw) Mask->GetCanvas()->Ellipse(cx - r, cy - r, cx + r, cy + r);
         if (Report) Data->UpdateRect = win::RECT{cx - r, cy - r, cx + r, cy + r};
     }
 };

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     cl::TMemoryStream out;
     bitmap.WriteData(&out);
-    const size_t written = static_cast<size_t>(out.Size());
-    if (written > size || (written > 8 && std::memcmp(out.Memory(), data, written) != 0)) __builtin_trap();
+    const size_t written = static_cast<size_t>(out.GetSize());
+    if (written > size || (written > 8 && std::memcmp(out.GetMemory(), data, written) != 0)) __builtin_trap();
     return 0;
 }

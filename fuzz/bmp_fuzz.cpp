@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         bitmap.LoadFromStream(&stream);
         // A picture that loaded can be used.
-        if (bitmap.Width() > 0 && bitmap.Height() > 0) (void)bitmap.ScanLine(bitmap.Height() - 1);
+        if (bitmap.GetWidth() > 0 && bitmap.GetHeight() > 0) (void)bitmap.ScanLine(bitmap.GetHeight() - 1);
     } catch (const cl::Exception&) {
     }
     return 0;

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     cl::TStringStream stream(std::string(reinterpret_cast<const char*>(data + 2), size - 2));
     std::vector<uint8_t> pixels(static_cast<size_t>(w) * h, 0);
     ie::IEGIFLZWDecompress(&stream, h, w, pixels.data(), interlaced);
-    const int64_t pos = stream.Position();
+    const int64_t pos = stream.GetPosition();
     if (pos < 0 || pos > static_cast<int64_t>(size - 2)) __builtin_trap();
 
     cl::TMemoryStream coded;

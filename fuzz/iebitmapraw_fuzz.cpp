@@ -17,7 +17,7 @@ void Use(ie::TIEBitmap& b) {
     }
     cl::TMemoryStream out;
     b.SaveRawToStream(nullptr, 0, &out);
-    if (out.Size() != b.RawStreamSize()) __builtin_trap();
+    if (out.GetSize() != b.RawStreamSize()) __builtin_trap();
 }
 
 }  // namespace

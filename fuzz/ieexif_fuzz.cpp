@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int32_t i = 0; i < h.GetEntryCount(); ++i) (void)h.GetEntryData(i);
     cl::TMemoryStream out;
     const int32_t written = h.WriteToStream(&out);
-    if (written < 0 || written != out.Size()) __builtin_trap();
+    if (written < 0 || written != out.GetSize()) __builtin_trap();
     if (written > 0 && h.GetEntryCount() > 0) {
         out.SetPosition(0);
         ie::TIETagsHandler again;
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)ie::IEIsEXIFBlock(data + 1, static_cast<int32_t>(size - 1));
     s.SetPosition(0);
     const int64_t at = ie::IEFindTIFFHeader(&s);
-    if (at < -1 || at >= static_cast<int64_t>(note.size()) || s.Position() != 0) __builtin_trap();
+    if (at < -1 || at >= static_cast<int64_t>(note.size()) || s.GetPosition() != 0) __builtin_trap();
     // As an APP1 payload, with the EXIF header put in front.
     std::string app1("Exif\0\0", 6);
     app1 += note;

@@ -16,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         cl::TStringStream stream(bytes);
         stream.Seek(start, cl::soBeginning);
         (void)ie::IEIsEMFStream(&stream);
-        if (stream.Position() != start) std::abort();
+        if (stream.GetPosition() != start) std::abort();
         (void)ie::IEIsWMFStream(&stream);
-        if (stream.Position() != start) std::abort();
+        if (stream.GetPosition() != start) std::abort();
     }
     return 0;
 }

@@ -25,7 +25,7 @@ struct Outcome {
 Outcome ReadAll(cl::TStream* s) {
     Outcome o;
     try {
-        while (s->Position() < s->Size()) {
+        while (s->GetPosition() < s->GetSize()) {
             cl::String text;
             ie::IEReadStrWithLength(s, text);
             o.strings.push_back(text);
@@ -33,7 +33,7 @@ Outcome ReadAll(cl::TStream* s) {
     } catch (const cl::EReadError&) {
         o.failed = true;
     }
-    o.position = s->Position();
+    o.position = s->GetPosition();
     return o;
 }
 
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t count[2];
     while (pieces.Read(count, 2) == 2) {
         const int64_t want = count[0] | count[1] << 8;
-        const int64_t from = pieces.Position();
+        const int64_t from = pieces.GetPosition();
         const int64_t got = bytes.AppendFromStream(&pieces, want);
         if (got != std::min(want, length - from)) std::abort();
         if (got > 0 && std::memcmp(bytes.GetData() + expected, body + from, static_cast<size_t>(got)) != 0) std::abort();

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             uint8_t buf[4096];
             int64_t total = 0;
             for (int64_t n; (n = z.Read(buf, sizeof buf)) > 0 && total < (int64_t{8} << 20);) total += n;
-            if (z.Position() != total) __builtin_trap();
+            if (z.GetPosition() != total) __builtin_trap();
             z.Seek(0, cl::soBeginning);
             z.Seek(0, cl::soEnd);
         } catch (const cl::Exception&) {

@@ -31,6 +31,7 @@
 #include "platform/clock.h"
 #include "platform/exit_cleanup.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 #include "player/OstrelMain.h"
 #include "transitions/teCore.h"
 
@@ -118,8 +119,8 @@ std::string Piece(const uint8_t* data, size_t size, int64_t start, int64_t end) 
 void CheckEffectRect(player::TOstrelForm* form) {
     const player::TSlideShow* show = form->Show();
     const win::RECT r = form->EffectRect();
-    const int w = form->Image->ClientWidth();
-    const int h = form->Image->ClientHeight();
+    const int w = form->Image->GetClientWidth();
+    const int h = form->Image->GetClientHeight();
     if (r.left < 0 || r.top < 0 || r.right > w || r.bottom > h || r.left > w || r.top > h || r.right < 0 ||
         r.bottom < 0)
         Fail("the transition rectangle reaches outside the control");

@@ -52,12 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         ie::TIEMemStream s(data, n);
         ie::IEFindStreamFormat(&s);
-        if (s.Position() != 0) __builtin_trap();
+        if (s.GetPosition() != 0) __builtin_trap();
         if (n > 0) {
             const int64_t at = data[0] % n;
             s.Seek(at, cl::soBeginning);
             ie::IEFindStreamFormat(&s);
-            if (s.Position() != at) __builtin_trap();
+            if (s.GetPosition() != at) __builtin_trap();
         }
     }
     for (bool headers : {false, true}) {

@@ -106,8 +106,8 @@ int Info(const std::string& Name, std::ostream& Out, std::ostream& Err) {
     if (!p.XMPInfo.empty()) add("XMP");
     if (p.InputICCProfile() && p.InputICCProfile()->IsValid()) add("ICC");
     if (p.JPEGMarkers()->GetCount() > 0) add("JPEG markers");
-    if (p.GIFComments()->Count() + p.PXMComments()->Count() > 0) add("comments");
-    if (p.PNGTextKeys()->Count() > 0) add("text");
+    if (p.GIFComments()->GetCount() + p.PXMComments()->GetCount() > 0) add("comments");
+    if (p.PNGTextKeys()->GetCount() > 0) add("text");
     Out << "metadata: " << (meta.empty() ? "none" : meta) << "\n";
     return 0;
 }

@@ -152,7 +152,7 @@ public:
         partial::End();
     }
 
-    int64_t Position() { return stream_->Position(); }
+    int64_t Position() { return stream_->GetPosition(); }
 
     void Write(const std::string& bytes) {
         if (stream_->Write(bytes.data(), static_cast<int64_t>(bytes.size())) != static_cast<int64_t>(bytes.size()))
@@ -172,7 +172,7 @@ public:
         r.start = Position();
         try {
             cl::TFileStream in(file, cl::fmOpenRead);
-            int64_t size = in.Size();
+            int64_t size = in.GetSize();
             if (size > 0) stream_->CopyFrom(&in, size);
         } catch (const cl::EWriteError&) {
             throw PackError("cannot write " + path_);
@@ -221,7 +221,7 @@ public:
             bytes.SetPosition(0);
             cl::TJPEGImage jpeg;
             jpeg.LoadFromStream(&bytes);
-            jpeg.Bitmap();
+            jpeg.GetBitmap();
         } catch (const std::exception& e) {
             throw PackError(file + ": not a JPEG picture the player can show (" + e.what() + ")");
         }
@@ -264,8 +264,8 @@ std::string ReadTextFile(const std::string& path) {
     try {
         cl::TMemoryStream m;
         m.LoadFromFile(path);
-        return std::string(static_cast<const char*>(m.Memory()) ? static_cast<const char*>(m.Memory()) : "",
-                           static_cast<size_t>(m.Size()));
+        return std::string(static_cast<const char*>(m.GetMemory()) ? static_cast<const char*>(m.GetMemory()) : "",
+                           static_cast<size_t>(m.GetSize()));
     } catch (const cl::Exception& e) {
         throw PackError("cannot read " + path + ": " + e.what());
     }

@@ -26,37 +26,37 @@ void TList::Error(int index) { throw EListError(Format("List index out of bounds
 
 void TList::SetCount(int n) {
     if (n < 0) Error(n);
-    items_.resize(n, nullptr);
+    FItems.resize(n, nullptr);
 }
 
 void TList::SetCapacity(int n) {
-    if (n < Count()) Error(n);
-    items_.reserve(n);
+    if (n < GetCount()) Error(n);
+    FItems.reserve(n);
 }
 
 void* TList::Get(int index) const {
-    if (index < 0 || index >= Count()) Error(index);
-    return items_[index];
+    if (index < 0 || index >= GetCount()) Error(index);
+    return FItems[index];
 }
 
 void TList::Put(int index, void* item) {
-    if (index < 0 || index >= Count()) Error(index);
-    items_[index] = item;
+    if (index < 0 || index >= GetCount()) Error(index);
+    FItems[index] = item;
 }
 
 int TList::Add(void* item) {
-    items_.push_back(item);
-    return Count() - 1;
+    FItems.push_back(item);
+    return GetCount() - 1;
 }
 
 void TList::Insert(int index, void* item) {
-    if (index < 0 || index > Count()) Error(index);
-    items_.insert(items_.begin() + index, item);
+    if (index < 0 || index > GetCount()) Error(index);
+    FItems.insert(FItems.begin() + index, item);
 }
 
 void TList::Delete(int index) {
-    if (index < 0 || index >= Count()) Error(index);
-    items_.erase(items_.begin() + index);
+    if (index < 0 || index >= GetCount()) Error(index);
+    FItems.erase(FItems.begin() + index);
 }
 
 int TList::Remove(void* item) {
@@ -68,103 +68,103 @@ int TList::Remove(void* item) {
 void* TList::Extract(void* item) {
     int i = IndexOf(item);
     if (i < 0) return nullptr;
-    items_.erase(items_.begin() + i);
+    FItems.erase(FItems.begin() + i);
     return item;
 }
 
 int TList::IndexOf(void* item) const {
-    auto it = std::find(items_.begin(), items_.end(), item);
-    return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+    auto it = std::find(FItems.begin(), FItems.end(), item);
+    return it == FItems.end() ? -1 : static_cast<int>(it - FItems.begin());
 }
 
 void TList::Exchange(int a, int b) {
-    if (a < 0 || a >= Count()) Error(a);
-    if (b < 0 || b >= Count()) Error(b);
-    std::swap(items_[a], items_[b]);
+    if (a < 0 || a >= GetCount()) Error(a);
+    if (b < 0 || b >= GetCount()) Error(b);
+    std::swap(FItems[a], FItems[b]);
 }
 
 void TList::Move(int from, int to) {
     if (from == to) return;
-    if (from < 0 || from >= Count()) Error(from);
-    if (to < 0 || to >= Count()) Error(to);
-    void* item = items_[from];
-    items_.erase(items_.begin() + from);
-    items_.insert(items_.begin() + to, item);
+    if (from < 0 || from >= GetCount()) Error(from);
+    if (to < 0 || to >= GetCount()) Error(to);
+    void* item = FItems[from];
+    FItems.erase(FItems.begin() + from);
+    FItems.insert(FItems.begin() + to, item);
 }
 
-void TList::Clear() { items_.clear(); }
+void TList::Clear() { FItems.clear(); }
 
-void TList::Pack() { items_.erase(std::remove(items_.begin(), items_.end(), nullptr), items_.end()); }
+void TList::Pack() { FItems.erase(std::remove(FItems.begin(), FItems.end(), nullptr), FItems.end()); }
 
 void TList::Sort(const std::function<int(void*, void*)>& compare) {
-    std::stable_sort(items_.begin(), items_.end(), [&](void* a, void* b) { return compare(a, b) < 0; });
+    std::stable_sort(FItems.begin(), FItems.end(), [&](void* a, void* b) { return compare(a, b) < 0; });
 }
 
 // ---------------------------------------------------------------------------------------
 // TStringList
 
 int TStringList::Compare(const String& a, const String& b) const {
-    return caseSensitive_ ? a.compare(b) : CompareText(a, b);
+    return FCaseSensitive ? a.compare(b) : CompareText(a, b);
 }
 
 void TStringList::Check(int index) const {
-    if (index < 0 || index >= Count()) throw EStringListError(Format("List index out of bounds (%d)", index));
+    if (index < 0 || index >= GetCount()) throw EStringListError(Format("List index out of bounds (%d)", index));
 }
 
 const String& TStringList::Strings(int index) const {
     Check(index);
-    return items_[index].s;
+    return FItems[index].s;
 }
 
 void TStringList::SetStrings(int index, const String& s) {
     Check(index);
-    items_[index].s = s;
+    FItems[index].s = s;
 }
 
 TObject* TStringList::Objects(int index) const {
     Check(index);
-    return items_[index].obj;
+    return FItems[index].obj;
 }
 
 void TStringList::SetObjects(int index, TObject* obj) {
     Check(index);
-    items_[index].obj = obj;
+    FItems[index].obj = obj;
 }
 
 int TStringList::Add(const String& s) { return AddObject(s, nullptr); }
 
 int TStringList::AddObject(const String& s, TObject* obj) {
-    if (!sorted_) {
-        items_.push_back({s, obj});
-        return Count() - 1;
+    if (!FSorted) {
+        FItems.push_back({s, obj});
+        return GetCount() - 1;
     }
     int index;
     if (Find(s, index)) {
         if (Duplicates == dupIgnore) return index;
         if (Duplicates == dupError) throw EStringListError("String list does not allow duplicates");
     }
-    items_.insert(items_.begin() + index, Item{s, obj});
+    FItems.insert(FItems.begin() + index, Item{s, obj});
     return index;
 }
 
 void TStringList::Insert(int index, const String& s) { InsertObject(index, s, nullptr); }
 
 void TStringList::InsertObject(int index, const String& s, TObject* obj) {
-    if (sorted_) throw EStringListError("Operation not allowed on sorted list");
-    if (index < 0 || index > Count()) throw EStringListError(Format("List index out of bounds (%d)", index));
-    items_.insert(items_.begin() + index, Item{s, obj});
+    if (FSorted) throw EStringListError("Operation not allowed on sorted list");
+    if (index < 0 || index > GetCount()) throw EStringListError(Format("List index out of bounds (%d)", index));
+    FItems.insert(FItems.begin() + index, Item{s, obj});
 }
 
 void TStringList::Delete(int index) {
     Check(index);
-    items_.erase(items_.begin() + index);
+    FItems.erase(FItems.begin() + index);
 }
 
-void TStringList::Clear() { items_.clear(); }
+void TStringList::Clear() { FItems.clear(); }
 
 int TStringList::IndexOf(const String& s) const {
-    for (int i = 0; i < Count(); ++i)
-        if (Compare(items_[i].s, s) == 0) return i;
+    for (int i = 0; i < GetCount(); ++i)
+        if (Compare(FItems[i].s, s) == 0) return i;
     return -1;
 }
 
@@ -175,23 +175,23 @@ String TStringList::Names(int index) const {
 }
 
 int TStringList::IndexOfName(const String& name) const {
-    for (int i = 0; i < Count(); ++i) {
-        size_t p = items_[i].s.find('=');
-        if (p != String::npos && Compare(items_[i].s.substr(0, p), name) == 0) return i;
+    for (int i = 0; i < GetCount(); ++i) {
+        size_t p = FItems[i].s.find('=');
+        if (p != String::npos && Compare(FItems[i].s.substr(0, p), name) == 0) return i;
     }
     return -1;
 }
 
 int TStringList::IndexOfObject(const TObject* obj) const {
-    for (int i = 0; i < Count(); ++i)
-        if (items_[i].obj == obj) return i;
+    for (int i = 0; i < GetCount(); ++i)
+        if (FItems[i].obj == obj) return i;
     return -1;
 }
 
 String TStringList::Values(const String& name) const {
     int i = IndexOfName(name);
     if (i < 0) return String();
-    const String& s = items_[i].s;
+    const String& s = FItems[i].s;
     return s.substr(s.find('=') + 1);
 }
 
@@ -202,14 +202,14 @@ void TStringList::SetValue(const String& name, const String& value) {
         return;
     }
     if (i >= 0)
-        items_[i].s = name + "=" + value;
+        FItems[i].s = name + "=" + value;
     else
         Add(name + "=" + value);
 }
 
-String TStringList::Text() const {
+String TStringList::GetText() const {
     String out;
-    for (const auto& it : items_) out += it.s + "\r\n";
+    for (const auto& it : FItems) out += it.s + "\r\n";
     return out;
 }
 
@@ -228,11 +228,11 @@ void TStringList::SetText(const String& text) {
     }
 }
 
-String TStringList::CommaText() const {
+String TStringList::GetCommaText() const {
     String out;
-    for (int i = 0; i < Count(); ++i) {
+    for (int i = 0; i < GetCount(); ++i) {
         if (i) out += ',';
-        const String& s = items_[i].s;
+        const String& s = FItems[i].s;
         bool quote = s.empty() || s.find_first_of(" ,\"") != String::npos;
         if (!quote) {
             out += s;
@@ -249,29 +249,29 @@ String TStringList::CommaText() const {
 }
 
 void TStringList::Sort() {
-    std::stable_sort(items_.begin(), items_.end(), [&](const Item& a, const Item& b) { return Compare(a.s, b.s) < 0; });
+    std::stable_sort(FItems.begin(), FItems.end(), [&](const Item& a, const Item& b) { return Compare(a.s, b.s) < 0; });
 }
 
 void TStringList::SetSorted(bool v) {
-    if (v && !sorted_) Sort();
-    sorted_ = v;
+    if (v && !FSorted) Sort();
+    FSorted = v;
 }
 
 void TStringList::SetCaseSensitive(bool v) {
-    caseSensitive_ = v;
-    if (sorted_) Sort();
+    FCaseSensitive = v;
+    if (FSorted) Sort();
 }
 
 bool TStringList::Find(const String& s, int& index) const {
-    if (!sorted_) {
+    if (!FSorted) {
         index = IndexOf(s);
         return index >= 0;
     }
-    int lo = 0, hi = Count() - 1;
+    int lo = 0, hi = GetCount() - 1;
     bool found = false;
     while (lo <= hi) {
         int mid = (lo + hi) / 2;
-        int c = Compare(items_[mid].s, s);
+        int c = Compare(FItems[mid].s, s);
         if (c < 0) {
             lo = mid + 1;
         } else {
@@ -289,13 +289,13 @@ bool TStringList::Find(const String& s, int& index) const {
 void TStringList::Exchange(int a, int b) {
     Check(a);
     Check(b);
-    std::swap(items_[a], items_[b]);
+    std::swap(FItems[a], FItems[b]);
 }
 
 void TStringList::Assign(TPersistent* Source) {
     if (auto* src = dynamic_cast<TStringList*>(Source)) {
         if (src == this) return;
-        items_ = src->items_;
+        FItems = src->FItems;
         return;
     }
     TPersistent::Assign(Source);
@@ -309,34 +309,34 @@ TComponent::TComponent(TComponent* AOwner) {
 }
 
 TComponent::~TComponent() {
-    state_ |= csDestroying;
+    FState |= csDestroying;
     // Tell everyone who asked that this component goes away.
-    while (!freeNotifies_.empty()) {
-        TComponent* other = freeNotifies_.back();
-        freeNotifies_.pop_back();
+    while (!FFreeNotifies.empty()) {
+        TComponent* other = FFreeNotifies.back();
+        FFreeNotifies.pop_back();
         other->RemoveNotification(this);
         other->Notification(this, opRemove);
     }
     DestroyComponents();
-    if (owner_) owner_->RemoveComponent(this);
+    if (FOwner) FOwner->RemoveComponent(this);
 }
 
 TComponent* TComponent::Components(int index) const {
-    if (index < 0 || index >= ComponentCount()) throw EListError(Format("List index out of bounds (%d)", index));
-    return components_[index];
+    if (index < 0 || index >= GetComponentCount()) throw EListError(Format("List index out of bounds (%d)", index));
+    return FComponents[index];
 }
 
-int TComponent::ComponentIndex() const {
-    if (!owner_) return -1;
-    auto& list = owner_->components_;
+int TComponent::GetComponentIndex() const {
+    if (!FOwner) return -1;
+    auto& list = FOwner->FComponents;
     auto it = std::find(list.begin(), list.end(), this);
     return it == list.end() ? -1 : static_cast<int>(it - list.begin());
 }
 
 TComponent* TComponent::FindComponent(const String& name) const {
     if (name.empty()) return nullptr;
-    for (TComponent* c : components_)
-        if (SameText(c->name_, name)) return c;
+    for (TComponent* c : FComponents)
+        if (SameText(c->FName, name)) return c;
     return nullptr;
 }
 
@@ -349,45 +349,45 @@ void TComponent::ValidateRename(TComponent* AComponent, const String&, const Str
 }
 
 void TComponent::SetName(const String& name) {
-    if (name == name_) return;
+    if (name == FName) return;
     if (!name.empty() && !IsValidIdent(name))
         throw EComponentError(Format("'%s' is not a valid component name", name));
-    if (owner_) owner_->ValidateRename(this, name_, name);
-    name_ = name;
+    if (FOwner) FOwner->ValidateRename(this, FName, name);
+    FName = name;
 }
 
 void TComponent::Insert(TComponent* c) {
-    components_.push_back(c);
-    c->owner_ = this;
+    FComponents.push_back(c);
+    c->FOwner = this;
 }
 
 void TComponent::Remove(TComponent* c) {
-    auto it = std::find(components_.begin(), components_.end(), c);
-    if (it != components_.end()) components_.erase(it);
-    c->owner_ = nullptr;
+    auto it = std::find(FComponents.begin(), FComponents.end(), c);
+    if (it != FComponents.end()) FComponents.erase(it);
+    c->FOwner = nullptr;
 }
 
 void TComponent::InsertComponent(TComponent* c) {
     if (!c) return;
-    if (!c->name_.empty()) ValidateRename(c, String(), c->name_);
-    if (c->owner_) c->owner_->RemoveComponent(c);
+    if (!c->FName.empty()) ValidateRename(c, String(), c->FName);
+    if (c->FOwner) c->FOwner->RemoveComponent(c);
     Insert(c);
     Notification(c, opInsert);
-    for (TComponent* other : std::vector<TComponent*>(components_))
+    for (TComponent* other : std::vector<TComponent*>(FComponents))
         if (other != c) other->Notification(c, opInsert);
 }
 
 void TComponent::RemoveComponent(TComponent* c) {
-    if (!c || c->owner_ != this) return;
+    if (!c || c->FOwner != this) return;
     Notification(c, opRemove);
-    for (TComponent* other : std::vector<TComponent*>(components_))
+    for (TComponent* other : std::vector<TComponent*>(FComponents))
         if (other != c) other->Notification(c, opRemove);
     Remove(c);
 }
 
 void TComponent::DestroyComponents() {
-    while (!components_.empty()) {
-        TComponent* c = components_.back();
+    while (!FComponents.empty()) {
+        TComponent* c = FComponents.back();
         Remove(c);
         c->BeforeDestruction();
         delete c;
@@ -400,15 +400,15 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
 
 void TComponent::FreeNotification(TComponent* other) {
     if (!other || other == this) return;
-    if (std::find(freeNotifies_.begin(), freeNotifies_.end(), other) == freeNotifies_.end())
-        freeNotifies_.push_back(other);
-    if (std::find(other->freeNotifies_.begin(), other->freeNotifies_.end(), this) == other->freeNotifies_.end())
-        other->freeNotifies_.push_back(this);
-    state_ |= csFreeNotification;
+    if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), other) == FFreeNotifies.end())
+        FFreeNotifies.push_back(other);
+    if (std::find(other->FFreeNotifies.begin(), other->FFreeNotifies.end(), this) == other->FFreeNotifies.end())
+        other->FFreeNotifies.push_back(this);
+    FState |= csFreeNotification;
 }
 
 void TComponent::RemoveNotification(TComponent* c) {
-    freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), c), freeNotifies_.end());
+    FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), c), FFreeNotifies.end());
 }
 
 void TComponent::RemoveFreeNotification(TComponent* other) {
@@ -417,7 +417,7 @@ void TComponent::RemoveFreeNotification(TComponent* other) {
     other->RemoveNotification(this);
 }
 
-void TComponent::Loaded() { state_ &= ~uint32_t(csLoading); }
+void TComponent::Loaded() { FState &= ~uint32_t(csLoading); }
 
 void TComponent::GetChildren(const std::function<void(TComponent*)>&, TComponent*) {}
 

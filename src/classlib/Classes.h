@@ -139,9 +139,9 @@ class TList : public TObject {
     CL_DECLARE_CLASS(TList, TObject)
 public:
     ~TList() override = default;
-    int Count() const { return static_cast<int>(items_.size()); }
+    int GetCount() const { return static_cast<int>(FItems.size()); }
     void SetCount(int n);
-    int Capacity() const { return static_cast<int>(items_.capacity()); }
+    int GetCapacity() const { return static_cast<int>(FItems.capacity()); }
     void SetCapacity(int n);
     void* Get(int index) const;
     void Put(int index, void* item);
@@ -158,12 +158,12 @@ public:
     void Pack();
     void Sort(const std::function<int(void*, void*)>& compare);
     void* First() const { return Get(0); }
-    void* Last() const { return Get(Count() - 1); }
-    void* const* List() const { return items_.data(); }
+    void* Last() const { return Get(GetCount() - 1); }
+    void* const* GetList() const { return FItems.data(); }
 
 protected:
     static void Error(int index);
-    std::vector<void*> items_;
+    std::vector<void*> FItems;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -175,7 +175,7 @@ enum TDuplicates { dupIgnore, dupAccept, dupError };
 class TStringList : public TPersistent {
     CL_DECLARE_CLASS(TStringList, TPersistent)
 public:
-    int Count() const { return static_cast<int>(items_.size()); }
+    int GetCount() const { return static_cast<int>(FItems.size()); }
     const String& Strings(int index) const;
     void SetStrings(int index, const String& s);
     TObject* Objects(int index) const;
@@ -192,20 +192,20 @@ public:
     String Names(int index) const;
     String Values(const String& name) const;
     void SetValue(const String& name, const String& value);
-    String Text() const;
+    String GetText() const;
     void SetText(const String& text);
-    String CommaText() const;
-    bool Sorted() const { return sorted_; }
+    String GetCommaText() const;
+    bool GetSorted() const { return FSorted; }
     void SetSorted(bool v);
-    bool CaseSensitive() const { return caseSensitive_; }
+    bool GetCaseSensitive() const { return FCaseSensitive; }
     void SetCaseSensitive(bool v);
     TDuplicates Duplicates = dupIgnore;
     void Sort();
     bool Find(const String& s, int& index) const;
     void Assign(TPersistent* Source) override;
-    void BeginUpdate() { ++updateCount_; }
+    void BeginUpdate() { ++FUpdateCount; }
     void EndUpdate() {
-        if (updateCount_ > 0) --updateCount_;
+        if (FUpdateCount > 0) --FUpdateCount;
     }
     void Exchange(int a, int b);
 
@@ -216,10 +216,10 @@ private:
     };
     int Compare(const String& a, const String& b) const;
     void Check(int index) const;
-    std::vector<Item> items_;
-    bool sorted_ = false;
-    bool caseSensitive_ = false;
-    int updateCount_ = 0;
+    std::vector<Item> FItems;
+    bool FSorted = false;
+    bool FCaseSensitive = false;
+    int FUpdateCount = 0;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -249,19 +249,19 @@ public:
     explicit TComponent(TComponent* AOwner);
     ~TComponent() override;
 
-    TComponent* Owner() const { return owner_; }
-    int ComponentCount() const { return static_cast<int>(components_.size()); }
+    TComponent* GetOwner() const { return FOwner; }
+    int GetComponentCount() const { return static_cast<int>(FComponents.size()); }
     TComponent* Components(int index) const;
-    int ComponentIndex() const;
+    int GetComponentIndex() const;
     TComponent* FindComponent(const String& name) const;
 
-    const String& Name() const { return name_; }
+    const String& GetName() const { return FName; }
     virtual void SetName(const String& name);
     intptr_t Tag = 0;
 
-    TComponentState ComponentState() const { return state_; }
-    bool HasState(TComponentStateFlag f) const { return (state_ & f) != 0; }
-    void SetState(TComponentStateFlag f, bool on) { state_ = on ? (state_ | f) : (state_ & ~uint32_t(f)); }
+    TComponentState GetComponentState() const { return FState; }
+    bool HasState(TComponentStateFlag f) const { return (FState & f) != 0; }
+    void SetState(TComponentStateFlag f, bool on) { FState = on ? (FState | f) : (FState & ~uint32_t(f)); }
 
     // Each of the two is told (Notification opRemove) when the other is destroyed.
     void FreeNotification(TComponent* other);
@@ -292,11 +292,11 @@ private:
     void Remove(TComponent* c);
     void RemoveNotification(TComponent* c);
 
-    TComponent* owner_ = nullptr;
-    String name_;
-    TComponentState state_ = 0;
-    std::vector<TComponent*> components_;
-    std::vector<TComponent*> freeNotifies_;
+    TComponent* FOwner = nullptr;
+    String FName;
+    TComponentState FState = 0;
+    std::vector<TComponent*> FComponents;
+    std::vector<TComponent*> FFreeNotifies;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -336,9 +336,9 @@ public:
 
     void ReadBuffer(void* buffer, int64_t count);         // EReadError on a short read
     void WriteBuffer(const void* buffer, int64_t count);  // EWriteError on a short write
-    int64_t Position() { return Seek(0, soCurrent); }
+    int64_t GetPosition() { return Seek(0, soCurrent); }
     void SetPosition(int64_t p) { Seek(p, soBeginning); }
-    virtual int64_t Size();
+    virtual int64_t GetSize();
     virtual void SetSize(int64_t newSize);
     // Copies count bytes from source's position; count 0 copies the whole source from its start.
     int64_t CopyFrom(TStream* source, int64_t count);
@@ -365,16 +365,16 @@ public:
     int64_t Write(const void* buffer, int64_t count) override;
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
     void SetSize(int64_t newSize) override;
-    int64_t Size() override;
+    int64_t GetSize() override;
     // Positioned read that neither uses nor moves the stream's position (safe from
     // several threads at once).
     int64_t ReadAt(int64_t position, void* buffer, int64_t count) const;
-    const String& FileName() const { return fileName_; }
-    int Handle() const { return fd_; }
+    const String& GetFileName() const { return FFileName; }
+    int GetHandle() const { return FFd; }
 
 private:
-    String fileName_;
-    int fd_ = -1;
+    String FFileName;
+    int FFd = -1;
 };
 
 class TCustomMemoryStream : public TStream {
@@ -382,9 +382,9 @@ class TCustomMemoryStream : public TStream {
 public:
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    int64_t Size() override { return size_; }
+    int64_t GetSize() override { return FSize; }
     // Null when empty.
-    void* Memory() const { return size_ ? memory_ : nullptr; }
+    void* GetMemory() const { return FSize ? FMemory : nullptr; }
     void SaveToStream(TStream* dest);
     void SaveToFile(const String& fileName);
     // Makes the stream a view of foreign memory (neither copied nor freed).
@@ -392,11 +392,11 @@ public:
 
 protected:
     ~TCustomMemoryStream() override;
-    uint8_t* memory_ = nullptr;
-    int64_t size_ = 0;
-    int64_t position_ = 0;
-    bool owned_ = false;     // memory_ was allocated by this stream
-    int64_t capacity_ = 0;   // bytes allocated when owned
+    uint8_t* FMemory = nullptr;
+    int64_t FSize = 0;
+    int64_t FPosition = 0;
+    bool FOwned = false;     // FMemory was allocated by this stream
+    int64_t FCapacity = 0;   // bytes allocated when owned
 };
 
 class TMemoryStream : public TCustomMemoryStream {
@@ -428,18 +428,18 @@ public:
 class TStringStream : public TStream {
     CL_DECLARE_CLASS(TStringStream, TStream)
 public:
-    explicit TStringStream(String s = String()) : data_(std::move(s)) {}
+    explicit TStringStream(String s = String()) : FData(std::move(s)) {}
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void* buffer, int64_t count) override;
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
     void SetSize(int64_t newSize) override;
-    const String& DataString() const { return data_; }
+    const String& GetDataString() const { return FData; }
     String ReadString(int64_t count);
     void WriteString(const String& s) { Write(s.data(), static_cast<int64_t>(s.size())); }
 
 private:
-    String data_;
-    int64_t position_ = 0;
+    String FData;
+    int64_t FPosition = 0;
 };
 
 }  // namespace cl

@@ -45,7 +45,7 @@ void TStream::WriteBuffer(const void* buffer, int64_t count) {
     if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
 }
 
-int64_t TStream::Size() {
+int64_t TStream::GetSize() {
     int64_t pos = Seek(0, soCurrent);
     int64_t size = Seek(0, soEnd);
     Seek(pos, soBeginning);
@@ -57,7 +57,7 @@ void TStream::SetSize(int64_t) {}
 int64_t TStream::CopyFrom(TStream* source, int64_t count) {
     if (count == 0) {
         source->SetPosition(0);
-        count = source->Size();
+        count = source->GetSize();
     }
     const int64_t kChunk = 64 * 1024;
     std::vector<uint8_t> buffer(static_cast<size_t>(std::min(count, kChunk)));
@@ -74,10 +74,10 @@ int64_t TStream::CopyFrom(TStream* source, int64_t count) {
 // ---------------------------------------------------------------------------------------
 // TFileStream
 
-TFileStream::TFileStream(const String& fileName, uint16_t mode) : fileName_(fileName) {
+TFileStream::TFileStream(const String& fileName, uint16_t mode) : FFileName(fileName) {
     if (mode == fmCreate) {
-        fd_ = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) {
+        FFd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (FFd < 0) {
             int code = WinErrorFromErrno(errno);
             throw EFCreateError(Format("Cannot create file \"%s\". %s", fileName, SysErrorMessage(code)));
         }
@@ -89,21 +89,21 @@ TFileStream::TFileStream(const String& fileName, uint16_t mode) : fileName_(file
         case fmOpenReadWrite: flags |= O_RDWR; break;
         default: flags |= O_RDONLY; break;
     }
-    fd_ = ::open(fileName.c_str(), flags);
+    FFd = ::open(fileName.c_str(), flags);
     struct stat st;
-    if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
+    if (FFd >= 0 && ::fstat(FFd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(FFd);
+        FFd = -1;
         errno = EACCES;
     }
-    if (fd_ < 0) {
+    if (FFd < 0) {
         int code = WinErrorFromErrno(errno);
         throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName, SysErrorMessage(code)));
     }
 }
 
 TFileStream::~TFileStream() {
-    if (fd_ >= 0) ::close(fd_);
+    if (FFd >= 0) ::close(FFd);
 }
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
@@ -111,7 +111,7 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
     int64_t done = 0;
     auto* p = static_cast<uint8_t*>(buffer);
     while (done < count) {
-        ssize_t n = ::read(fd_, p + done, static_cast<size_t>(count - done));
+        ssize_t n = ::read(FFd, p + done, static_cast<size_t>(count - done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += n;
@@ -124,7 +124,7 @@ int64_t TFileStream::ReadAt(int64_t position, void* buffer, int64_t count) const
     int64_t done = 0;
     auto* p = static_cast<uint8_t*>(buffer);
     while (done < count) {
-        ssize_t n = ::pread(fd_, p + done, static_cast<size_t>(count - done), position + done);
+        ssize_t n = ::pread(FFd, p + done, static_cast<size_t>(count - done), position + done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += n;
@@ -137,7 +137,7 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
     int64_t done = 0;
     auto* p = static_cast<const uint8_t*>(buffer);
     while (done < count) {
-        ssize_t n = ::write(fd_, p + done, static_cast<size_t>(count - done));
+        ssize_t n = ::write(FFd, p + done, static_cast<size_t>(count - done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += n;
@@ -147,50 +147,50 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     int whence = origin == soCurrent ? SEEK_CUR : origin == soEnd ? SEEK_END : SEEK_SET;
-    off_t r = ::lseek(fd_, offset, whence);
+    off_t r = ::lseek(FFd, offset, whence);
     if (r < 0) {
         // A seek before the start is clamped to 0.
-        r = ::lseek(fd_, 0, SEEK_SET);
+        r = ::lseek(FFd, 0, SEEK_SET);
         if (r < 0) return 0;
     }
     return r;
 }
 
-int64_t TFileStream::Size() {
+int64_t TFileStream::GetSize() {
     struct stat st;
-    if (::fstat(fd_, &st) != 0) return 0;
+    if (::fstat(FFd, &st) != 0) return 0;
     return st.st_size;
 }
 
 void TFileStream::SetSize(int64_t newSize) {
-    if (newSize < 0 || ::ftruncate(fd_, newSize) != 0) throw EStreamError("Stream write error");
-    if (Position() > newSize) Seek(newSize, soBeginning);
+    if (newSize < 0 || ::ftruncate(FFd, newSize) != 0) throw EStreamError("Stream write error");
+    if (GetPosition() > newSize) Seek(newSize, soBeginning);
 }
 
 // ---------------------------------------------------------------------------------------
 // Memory streams
 
 TCustomMemoryStream::~TCustomMemoryStream() {
-    if (owned_) std::free(memory_);
+    if (FOwned) std::free(FMemory);
 }
 
 int64_t TCustomMemoryStream::Read(void* buffer, int64_t count) {
-    if (count <= 0 || position_ >= size_) return 0;
-    int64_t n = std::min(count, size_ - position_);
-    std::memcpy(buffer, memory_ + position_, static_cast<size_t>(n));
-    position_ += n;
+    if (count <= 0 || FPosition >= FSize) return 0;
+    int64_t n = std::min(count, FSize - FPosition);
+    std::memcpy(buffer, FMemory + FPosition, static_cast<size_t>(n));
+    FPosition += n;
     return n;
 }
 
 int64_t TCustomMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int64_t base = origin == soCurrent ? position_ : origin == soEnd ? size_ : 0;
+    int64_t base = origin == soCurrent ? FPosition : origin == soEnd ? FSize : 0;
     int64_t p = base + offset;
-    position_ = p < 0 ? 0 : p;
-    return position_;
+    FPosition = p < 0 ? 0 : p;
+    return FPosition;
 }
 
 void TCustomMemoryStream::SaveToStream(TStream* dest) {
-    if (size_) dest->WriteBuffer(memory_, size_);
+    if (FSize) dest->WriteBuffer(FMemory, FSize);
 }
 
 void TCustomMemoryStream::SaveToFile(const String& fileName) {
@@ -199,72 +199,72 @@ void TCustomMemoryStream::SaveToFile(const String& fileName) {
 }
 
 void TCustomMemoryStream::SetPointer(void* ptr, int64_t size) {
-    if (owned_) std::free(memory_);
-    owned_ = false;
-    memory_ = static_cast<uint8_t*>(ptr);
-    size_ = size < 0 ? 0 : size;
-    capacity_ = size_;
-    if (position_ > size_) position_ = size_;
+    if (FOwned) std::free(FMemory);
+    FOwned = false;
+    FMemory = static_cast<uint8_t*>(ptr);
+    FSize = size < 0 ? 0 : size;
+    FCapacity = FSize;
+    if (FPosition > FSize) FPosition = FSize;
 }
 
 void TMemoryStream::Reserve(int64_t capacity) {
-    if (owned_ && capacity <= capacity_) return;
+    if (FOwned && capacity <= FCapacity) return;
     if (capacity < 0 || static_cast<uint64_t>(capacity) > std::numeric_limits<size_t>::max() / 2)
         throw EOutOfMemory("Out of memory");
-    int64_t newCap = owned_ ? std::max(capacity, capacity_ + capacity_ / 4) : capacity;
+    int64_t newCap = FOwned ? std::max(capacity, FCapacity + FCapacity / 4) : capacity;
     newCap = (newCap + 0x1FFF) & ~int64_t(0x1FFF);
     uint8_t* p;
-    if (owned_) {
-        p = static_cast<uint8_t*>(std::realloc(memory_, static_cast<size_t>(newCap)));
+    if (FOwned) {
+        p = static_cast<uint8_t*>(std::realloc(FMemory, static_cast<size_t>(newCap)));
     } else {
         p = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(newCap)));
-        if (p && size_) std::memcpy(p, memory_, static_cast<size_t>(size_));
+        if (p && FSize) std::memcpy(p, FMemory, static_cast<size_t>(FSize));
     }
     if (!p) throw EOutOfMemory("Out of memory");
-    memory_ = p;
-    capacity_ = newCap;
-    owned_ = true;
+    FMemory = p;
+    FCapacity = newCap;
+    FOwned = true;
 }
 
 int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
-    int64_t end = position_ + count;
-    if (end < position_) return 0;
-    if (end > size_) {
+    int64_t end = FPosition + count;
+    if (end < FPosition) return 0;
+    if (end > FSize) {
         Reserve(end);
-        if (position_ > size_) std::memset(memory_ + size_, 0, static_cast<size_t>(position_ - size_));
-        size_ = end;
-    } else if (!owned_) {
-        Reserve(size_);
+        if (FPosition > FSize) std::memset(FMemory + FSize, 0, static_cast<size_t>(FPosition - FSize));
+        FSize = end;
+    } else if (!FOwned) {
+        Reserve(FSize);
     }
-    std::memcpy(memory_ + position_, buffer, static_cast<size_t>(count));
-    position_ = end;
+    std::memcpy(FMemory + FPosition, buffer, static_cast<size_t>(count));
+    FPosition = end;
     return count;
 }
 
 void TMemoryStream::SetSize(int64_t newSize) {
     if (newSize < 0) newSize = 0;
-    if (newSize > size_ || !owned_) Reserve(newSize);
-    if (newSize > size_) std::memset(memory_ + size_, 0, static_cast<size_t>(newSize - size_));
-    size_ = newSize;
-    if (position_ > size_) position_ = size_;
+    if (newSize > FSize || !FOwned) Reserve(newSize);
+    if (newSize > FSize) std::memset(FMemory + FSize, 0, static_cast<size_t>(newSize - FSize));
+    FSize = newSize;
+    if (FPosition > FSize) FPosition = FSize;
 }
 
 void TMemoryStream::Clear() {
-    if (owned_) std::free(memory_);
-    memory_ = nullptr;
-    owned_ = false;
-    capacity_ = 0;
-    size_ = 0;
-    position_ = 0;
+    if (FOwned) std::free(FMemory);
+    FMemory = nullptr;
+    FOwned = false;
+    FCapacity = 0;
+    FSize = 0;
+    FPosition = 0;
 }
 
 void TMemoryStream::LoadFromStream(TStream* source) {
     source->SetPosition(0);
-    int64_t n = source->Size();
+    int64_t n = source->GetSize();
     SetSize(n);
-    if (n) source->ReadBuffer(memory_, n);
-    position_ = 0;
+    if (n) source->ReadBuffer(FMemory, n);
+    FPosition = 0;
 }
 
 void TMemoryStream::LoadFromFile(const String& fileName) {
@@ -276,39 +276,39 @@ void TMemoryStream::LoadFromFile(const String& fileName) {
 // TStringStream
 
 int64_t TStringStream::Read(void* buffer, int64_t count) {
-    int64_t size = static_cast<int64_t>(data_.size());
-    if (count <= 0 || position_ >= size) return 0;
-    int64_t n = std::min(count, size - position_);
-    std::memcpy(buffer, data_.data() + position_, static_cast<size_t>(n));
-    position_ += n;
+    int64_t size = static_cast<int64_t>(FData.size());
+    if (count <= 0 || FPosition >= size) return 0;
+    int64_t n = std::min(count, size - FPosition);
+    std::memcpy(buffer, FData.data() + FPosition, static_cast<size_t>(n));
+    FPosition += n;
     return n;
 }
 
 int64_t TStringStream::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
-    if (position_ + count > static_cast<int64_t>(data_.size())) data_.resize(static_cast<size_t>(position_ + count), '\0');
-    std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
-    position_ += count;
+    if (FPosition + count > static_cast<int64_t>(FData.size())) FData.resize(static_cast<size_t>(FPosition + count), '\0');
+    std::memcpy(FData.data() + FPosition, buffer, static_cast<size_t>(count));
+    FPosition += count;
     return count;
 }
 
 int64_t TStringStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int64_t base = origin == soCurrent ? position_ : origin == soEnd ? static_cast<int64_t>(data_.size()) : 0;
+    int64_t base = origin == soCurrent ? FPosition : origin == soEnd ? static_cast<int64_t>(FData.size()) : 0;
     int64_t p = base + offset;
-    position_ = p < 0 ? 0 : p;
-    return position_;
+    FPosition = p < 0 ? 0 : p;
+    return FPosition;
 }
 
 void TStringStream::SetSize(int64_t newSize) {
-    data_.resize(static_cast<size_t>(newSize < 0 ? 0 : newSize), '\0');
-    if (position_ > newSize) position_ = newSize;
+    FData.resize(static_cast<size_t>(newSize < 0 ? 0 : newSize), '\0');
+    if (FPosition > newSize) FPosition = newSize;
 }
 
 String TStringStream::ReadString(int64_t count) {
-    int64_t size = static_cast<int64_t>(data_.size());
-    int64_t n = std::max<int64_t>(0, std::min(count, size - position_));
-    String s = data_.substr(static_cast<size_t>(position_), static_cast<size_t>(n));
-    position_ += n;
+    int64_t size = static_cast<int64_t>(FData.size());
+    int64_t n = std::max<int64_t>(0, std::min(count, size - FPosition));
+    String s = FData.substr(static_cast<size_t>(FPosition), static_cast<size_t>(n));
+    FPosition += n;
     return s;
 }
 

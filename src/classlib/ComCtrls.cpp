@@ -17,7 +17,7 @@ SIZE CaptionSize(TFont* font, const String& text) {
     SIZE size{0, 0};
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) return size;
-    HGDIOBJ old = SelectObject(dc, font->Handle());
+    HGDIOBJ old = SelectObject(dc, font->GetHandle());
     RECT r{0, 0, 0, 0};
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_SINGLELINE);
     SelectObject(dc, old);
@@ -42,51 +42,51 @@ int EdgeCount(TEdgeStyle inner, TEdgeStyle outer) { return (inner != esNone ? 1 
 
 TToolWindow::TToolWindow(TComponent* AOwner) : TWinControl(AOwner) {
     ControlStyle = csAcceptsControls | csCaptureMouse | csClickEvents | csDoubleClicks;
-    width_ = 150;
-    height_ = 29;
+    FWidth = 150;
+    FHeight = 29;
 }
 
 void TToolWindow::SetEdgeBorders(TEdgeBorders v) {
     v &= AllEdgeBorders;
-    if (edgeBorders_ == v) return;
-    edgeBorders_ = v;
+    if (FEdgeBorders == v) return;
+    FEdgeBorders = v;
     FrameChanged();
 }
 
 void TToolWindow::SetEdgeInner(TEdgeStyle v) {
-    if (edgeInner_ == v) return;
-    edgeInner_ = v;
+    if (FEdgeInner == v) return;
+    FEdgeInner = v;
     FrameChanged();
 }
 
 void TToolWindow::SetEdgeOuter(TEdgeStyle v) {
-    if (edgeOuter_ == v) return;
-    edgeOuter_ = v;
+    if (FEdgeOuter == v) return;
+    FEdgeOuter = v;
     FrameChanged();
 }
 
 void TToolWindow::AdjustFrameRect(RECT& Rect) const {
-    const int e = EdgeCount(edgeInner_, edgeOuter_);
-    if (edgeBorders_ & (1u << ebLeft)) Rect.left += e;
-    if (edgeBorders_ & (1u << ebTop)) Rect.top += e;
-    if (edgeBorders_ & (1u << ebRight)) Rect.right -= e;
-    if (edgeBorders_ & (1u << ebBottom)) Rect.bottom -= e;
+    const int e = EdgeCount(FEdgeInner, FEdgeOuter);
+    if (FEdgeBorders & (1u << ebLeft)) Rect.left += e;
+    if (FEdgeBorders & (1u << ebTop)) Rect.top += e;
+    if (FEdgeBorders & (1u << ebRight)) Rect.right -= e;
+    if (FEdgeBorders & (1u << ebBottom)) Rect.bottom -= e;
     TWinControl::AdjustFrameRect(Rect);
 }
 
 void TToolWindow::PaintFrame(HDC DC) {
-    if (!handle_) return;
+    if (!FHandle) return;
     const int saved = SaveDC(DC);
-    RECT client = ControlsInternal::ClientRectInWindow(handle_);
+    RECT client = ControlsInternal::ClientRectInWindow(FHandle);
     ExcludeClipRect(DC, client.left, client.top, client.right, client.bottom);
     RECT wr;
-    GetWindowRect(handle_, &wr);
+    GetWindowRect(FHandle, &wr);
     RECT r{0, 0, wr.right - wr.left, wr.bottom - wr.top};
     static const UINT inner[] = {0, BDR_RAISEDINNER, BDR_SUNKENINNER};
     static const UINT outer[] = {0, BDR_RAISEDOUTER, BDR_SUNKENOUTER};
-    DrawEdge(DC, &r, inner[edgeInner_] | outer[edgeOuter_], edgeBorders_ | (Ctl3D ? 0u : BF_MONO) | BF_ADJUST);
+    DrawEdge(DC, &r, inner[FEdgeInner] | outer[FEdgeOuter], FEdgeBorders | (Ctl3D ? 0u : BF_MONO) | BF_ADJUST);
     IntersectClipRect(DC, r.left, r.top, r.right, r.bottom);
-    FillRect(DC, &r, Brush()->Handle());
+    FillRect(DC, &r, GetBrush()->GetHandle());
     RestoreDC(DC, saved);
 }
 
@@ -94,120 +94,120 @@ void TToolWindow::PaintFrame(HDC DC) {
 
 TTabSheet::TTabSheet(TComponent* AOwner) : TWinControl(AOwner) {
     ControlStyle = csAcceptsControls | csCaptureMouse | csClickEvents | csDoubleClicks;
-    visible_ = false;  // shown while it is its page control's active page
+    FVisible = false;  // shown while it is its page control's active page
 }
 
 TTabSheet::~TTabSheet() {
     // Leave the page control while still a page, so that it forgets this page.
-    if (parent_) SetParent(nullptr);
+    if (FParent) SetParent(nullptr);
 }
 
 void TTabSheet::SetPageControl(TPageControl* APageControl) { SetParent(APageControl); }
 
 void TTabSheet::SetTabVisible(bool v) {
-    if (tabVisible_ == v) return;
-    tabVisible_ = v;
-    if (pageControl_) pageControl_->TabVisibilityChanged(this);
+    if (FTabVisible == v) return;
+    FTabVisible = v;
+    if (FPageControl) FPageControl->TabVisibilityChanged(this);
 }
 
-int TTabSheet::PageIndex() const {
-    if (!pageControl_) return -1;
-    const auto& p = pageControl_->pages_;
+int TTabSheet::GetPageIndex() const {
+    if (!FPageControl) return -1;
+    const auto& p = FPageControl->FPages;
     return static_cast<int>(std::find(p.begin(), p.end(), this) - p.begin());
 }
 
 void TTabSheet::SetPageIndex(int v) {
-    if (pageControl_) pageControl_->MovePage(this, v);
+    if (FPageControl) FPageControl->MovePage(this, v);
 }
 
-int TTabSheet::TabIndex() const {
-    if (!pageControl_ || !tabVisible_) return -1;
+int TTabSheet::GetTabIndex() const {
+    if (!FPageControl || !FTabVisible) return -1;
     int n = 0;
-    for (TTabSheet* p : pageControl_->pages_) {
+    for (TTabSheet* p : FPageControl->FPages) {
         if (p == this) return n;
-        if (p->tabVisible_) ++n;
+        if (p->FTabVisible) ++n;
     }
     return -1;
 }
 
 void TTabSheet::TextChanged() {
     TWinControl::TextChanged();
-    if (pageControl_) pageControl_->TabsChanged();
+    if (FPageControl) FPageControl->TabsChanged();
 }
 
 // ---- TPageControl -------------------------------------------------------------------------------
 
 TPageControl::TPageControl(TComponent* AOwner) : TCustomControl(AOwner) {
     ControlStyle = csAcceptsControls | csCaptureMouse | csClickEvents | csDoubleClicks | csOpaque;
-    width_ = 289;
-    height_ = 193;
-    tabStop_ = true;
-    parentColor_ = false;
-    color_ = clBtnFace;
+    FWidth = 289;
+    FHeight = 193;
+    TabStop = true;
+    FParentColor = false;
+    FColor = clBtnFace;
 }
 
 TPageControl::~TPageControl() {
-    destroying_ = true;
-    for (TTabSheet* p : pages_) p->pageControl_ = nullptr;
-    pages_.clear();
-    activePage_ = nullptr;
+    FDestroying = true;
+    for (TTabSheet* p : FPages) p->FPageControl = nullptr;
+    FPages.clear();
+    FActivePage = nullptr;
 }
 
 TTabSheet* TPageControl::Pages(int Index) const {
-    if (Index < 0 || Index >= PageCount()) throw EListError(Format("List index out of bounds (%d)", Index));
-    return pages_[static_cast<size_t>(Index)];
+    if (Index < 0 || Index >= GetPageCount()) throw EListError(Format("List index out of bounds (%d)", Index));
+    return FPages[static_cast<size_t>(Index)];
 }
 
 void TPageControl::SetActivePage(TTabSheet* Page) {
-    if (Page && Page->pageControl_ != this) Page = nullptr;
+    if (Page && Page->FPageControl != this) Page = nullptr;
     ShowPage(Page);
 }
 
 void TPageControl::SetActivePageIndex(int Index) {
-    SetActivePage(Index >= 0 && Index < PageCount() ? pages_[static_cast<size_t>(Index)] : nullptr);
+    SetActivePage(Index >= 0 && Index < GetPageCount() ? FPages[static_cast<size_t>(Index)] : nullptr);
 }
 
 TTabSheet* TPageControl::FindNextPage(TTabSheet* Current, bool GoForward, bool CheckTabVisible) const {
-    const int n = PageCount();
+    const int n = GetPageCount();
     if (n == 0) return nullptr;
-    int i = static_cast<int>(std::find(pages_.begin(), pages_.end(), Current) - pages_.begin());
+    int i = static_cast<int>(std::find(FPages.begin(), FPages.end(), Current) - FPages.begin());
     if (i >= n) i = GoForward ? n - 1 : 0;
     for (int step = 0; step < n; ++step) {
         i = GoForward ? (i + 1) % n : (i + n - 1) % n;
-        if (!CheckTabVisible || pages_[static_cast<size_t>(i)]->tabVisible_) return pages_[static_cast<size_t>(i)];
+        if (!CheckTabVisible || FPages[static_cast<size_t>(i)]->FTabVisible) return FPages[static_cast<size_t>(i)];
     }
     return nullptr;
 }
 
 void TPageControl::SelectNextPage(bool GoForward) {
-    TTabSheet* next = FindNextPage(activePage_, GoForward, true);
+    TTabSheet* next = FindNextPage(FActivePage, GoForward, true);
     if (next) ChangeActivePage(next);
 }
 
 int TPageControl::TabCount() const {
-    return static_cast<int>(std::count_if(pages_.begin(), pages_.end(), [](TTabSheet* p) { return p->tabVisible_; }));
+    return static_cast<int>(std::count_if(FPages.begin(), FPages.end(), [](TTabSheet* p) { return p->FTabVisible; }));
 }
 
 TTabSheet* TPageControl::TabPage(int TabIndex) const {
     if (TabIndex < 0) return nullptr;
-    for (TTabSheet* p : pages_)
-        if (p->tabVisible_ && TabIndex-- == 0) return p;
+    for (TTabSheet* p : FPages)
+        if (p->FTabVisible && TabIndex-- == 0) return p;
     return nullptr;
 }
 
-int TPageControl::TabHeight() { return CaptionSize(font_, "Ag").cy + 6; }
+int TPageControl::GetTabHeight() { return CaptionSize(FFont.get(), "Ag").cy + 6; }
 
-int TPageControl::TabWidth(TTabSheet* Page) { return CaptionSize(font_, Page->Caption()).cx + 12; }
+int TPageControl::TabWidth(TTabSheet* Page) { return CaptionSize(FFont.get(), Page->GetCaption()).cx + 12; }
 
 RECT TPageControl::TabRect(int TabIndex) {
-    const int th = TabHeight();
+    const int th = GetTabHeight();
     int x = 2;
     int i = 0;
-    for (TTabSheet* p : pages_) {
-        if (!p->tabVisible_) continue;
+    for (TTabSheet* p : FPages) {
+        if (!p->FTabVisible) continue;
         const int w = TabWidth(p);
         if (i == TabIndex) {
-            if (p == activePage_) return RECT{x - 2, 0, x + w + 2, th + 2};
+            if (p == FActivePage) return RECT{x - 2, 0, x + w + 2, th + 2};
             return RECT{x, 2, x + w, th + 2};
         }
         x += w;
@@ -219,16 +219,16 @@ RECT TPageControl::TabRect(int TabIndex) {
 int TPageControl::IndexOfTabAt(int X, int Y) {
     auto inside = [X, Y](const RECT& r) { return X >= r.left && X < r.right && Y >= r.top && Y < r.bottom; };
     // The active tab lies over its neighbours.
-    const int active = activePage_ ? activePage_->TabIndex() : -1;
+    const int active = FActivePage ? FActivePage->GetTabIndex() : -1;
     if (active >= 0 && inside(TabRect(active))) return active;
     for (int i = 0, n = TabCount(); i < n; ++i)
         if (inside(TabRect(i))) return i;
     return -1;
 }
 
-RECT TPageControl::DisplayRect() {
-    RECT c = ClientRect();
-    const int th = TabHeight();
+RECT TPageControl::GetDisplayRect() {
+    RECT c = GetClientRect();
+    const int th = GetTabHeight();
     RECT r{4, th + 6, c.right - 4, c.bottom - 4};
     r.right = std::max(r.left, r.right);
     r.bottom = std::max(r.top, r.bottom);
@@ -237,18 +237,18 @@ RECT TPageControl::DisplayRect() {
 
 bool TPageControl::HasFocusInside() const {
     HWND f = GetFocus();
-    return handle_ && f && (f == handle_ || IsChild(handle_, f));
+    return FHandle && f && (f == FHandle || IsChild(FHandle, f));
 }
 
 void TPageControl::ShowPage(TTabSheet* Page) {
-    if (Page == activePage_) return;
-    TTabSheet* old = activePage_;
-    const bool refocus = old && old->HandleAllocated() && HasFocusInside() && GetFocus() != handle_;
-    activePage_ = Page;
+    if (Page == FActivePage) return;
+    TTabSheet* old = FActivePage;
+    const bool refocus = old && old->HandleAllocated() && HasFocusInside() && GetFocus() != FHandle;
+    FActivePage = Page;
     // Only the active page is visible, so the pages keep their order among the windows
     // and a window laid over them stays above.
     if (Page) {
-        Page->SetBoundsRect(DisplayRect());
+        Page->SetBoundsRect(GetDisplayRect());
         Page->SetVisible(true);
     }
     if (old) old->SetVisible(false);
@@ -267,7 +267,7 @@ void TPageControl::Change() {
 }
 
 bool TPageControl::ChangeActivePage(TTabSheet* Page) {
-    if (!Page || Page == activePage_ || !CanChange()) return false;
+    if (!Page || Page == FActivePage || !CanChange()) return false;
     ShowPage(Page);
     Change();
     return true;
@@ -276,60 +276,60 @@ bool TPageControl::ChangeActivePage(TTabSheet* Page) {
 void TPageControl::TabsChanged() { Invalidate(); }
 
 void TPageControl::TabVisibilityChanged(TTabSheet* Page) {
-    if (!Page->tabVisible_ && Page == activePage_)
+    if (!Page->FTabVisible && Page == FActivePage)
         ShowPage(FindNextPage(Page, true, true));
-    else if (Page->tabVisible_ && !activePage_)
+    else if (Page->FTabVisible && !FActivePage)
         ShowPage(Page);
     TabsChanged();
 }
 
 void TPageControl::MovePage(TTabSheet* Page, int Index) {
-    auto it = std::find(pages_.begin(), pages_.end(), Page);
-    if (it == pages_.end()) return;
-    pages_.erase(it);
-    Index = std::clamp(Index, 0, PageCount());
-    pages_.insert(pages_.begin() + Index, Page);
+    auto it = std::find(FPages.begin(), FPages.end(), Page);
+    if (it == FPages.end()) return;
+    FPages.erase(it);
+    Index = std::clamp(Index, 0, GetPageCount());
+    FPages.insert(FPages.begin() + Index, Page);
     TabsChanged();
 }
 
 void TPageControl::AlignControls() {
     TCustomControl::AlignControls();
-    if (alignDisabled_ > 0 || HasState(csLoading) || HasState(csDestroying)) return;
-    const RECT d = DisplayRect();
-    for (TTabSheet* p : pages_) p->SetBoundsRect(d);
+    if (FAlignDisabled > 0 || HasState(csLoading) || HasState(csDestroying)) return;
+    const RECT d = GetDisplayRect();
+    for (TTabSheet* p : FPages) p->SetBoundsRect(d);
 }
 
 void TPageControl::InsertControl(TControl* c) {
     TCustomControl::InsertControl(c);
     if (!c->Is<TTabSheet>()) return;
     auto* sheet = static_cast<TTabSheet*>(c);
-    sheet->pageControl_ = this;
-    if (std::find(pages_.begin(), pages_.end(), sheet) == pages_.end()) pages_.push_back(sheet);
-    sheet->SetBoundsRect(DisplayRect());
-    if (!activePage_ && sheet->tabVisible_)
+    sheet->FPageControl = this;
+    if (std::find(FPages.begin(), FPages.end(), sheet) == FPages.end()) FPages.push_back(sheet);
+    sheet->SetBoundsRect(GetDisplayRect());
+    if (!FActivePage && sheet->FTabVisible)
         ShowPage(sheet);
-    else if (sheet != activePage_)
+    else if (sheet != FActivePage)
         sheet->SetVisible(false);
     TabsChanged();
 }
 
 void TPageControl::RemoveControl(TControl* c) {
     TTabSheet* next = nullptr;
-    auto it = std::find(pages_.begin(), pages_.end(), c);
-    if (it != pages_.end()) {
+    auto it = std::find(FPages.begin(), FPages.end(), c);
+    if (it != FPages.end()) {
         auto* sheet = *it;
-        const bool wasActive = sheet == activePage_;
+        const bool wasActive = sheet == FActivePage;
         TTabSheet* after = wasActive ? FindNextPage(sheet, true, true) : nullptr;
-        pages_.erase(it);
-        sheet->pageControl_ = nullptr;
+        FPages.erase(it);
+        sheet->FPageControl = nullptr;
         if (wasActive) {
-            activePage_ = nullptr;
-            if (after != sheet && !destroying_ && !HasState(csDestroying)) next = after;
+            FActivePage = nullptr;
+            if (after != sheet && !FDestroying && !HasState(csDestroying)) next = after;
         }
     }
     TCustomControl::RemoveControl(c);
     if (next) ShowPage(next);
-    if (!destroying_ && !HasState(csDestroying)) TabsChanged();
+    if (!FDestroying && !HasState(csDestroying)) TabsChanged();
 }
 
 void TPageControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -346,7 +346,7 @@ void TPageControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
 void TPageControl::KeyDown(uint16_t& Key, TShiftState Shift) {
     TCustomControl::KeyDown(Key, Shift);
     const int count = TabCount();
-    const int current = activePage_ ? activePage_->TabIndex() : -1;
+    const int current = FActivePage ? FActivePage->GetTabIndex() : -1;
     int target = -1;
     switch (Key) {
     case VK_LEFT:
@@ -367,32 +367,32 @@ void TPageControl::FontChanged() {
 }
 
 void TPageControl::Paint() {
-    TCanvas* canvas = Canvas();
-    HDC dc = canvas->Handle();
-    const RECT c = ClientRect();
-    const int th = TabHeight();
-    FillWith(dc, RECT{0, 0, c.right, th + 2}, color_);
+    TCanvas* canvas = GetCanvas();
+    HDC dc = canvas->GetHandle();
+    const RECT c = GetClientRect();
+    const int th = GetTabHeight();
+    FillWith(dc, RECT{0, 0, c.right, th + 2}, FColor);
     RECT frame{0, th + 2, c.right, c.bottom};
     DrawEdge(dc, &frame, EDGE_RAISED, BF_RECT | BF_SOFT | BF_ADJUST);
-    FillWith(dc, frame, color_);
+    FillWith(dc, frame, FColor);
 
-    HGDIOBJ oldFont = SelectObject(dc, font_->Handle());
-    const COLORREF oldColour = SetTextColor(dc, ControlColorToRGB(enabled_ ? font_->Color() : clGrayText));
+    HGDIOBJ oldFont = SelectObject(dc, FFont->GetHandle());
+    const COLORREF oldColour = SetTextColor(dc, ControlColorToRGB(FEnabled ? FFont->GetColor() : clGrayText));
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     auto drawTab = [&](TTabSheet* page, RECT r) {
         RECT text = r;
-        if (page == activePage_) r.bottom = th + 4;  // the active tab opens into the frame
+        if (page == FActivePage) r.bottom = th + 4;  // the active tab opens into the frame
         DrawEdge(dc, &r, EDGE_RAISED, BF_LEFT | BF_TOP | BF_RIGHT | BF_SOFT | BF_ADJUST);
-        FillWith(dc, r, color_);
-        const String caption = page->Caption();
+        FillWith(dc, r, FColor);
+        const String caption = page->GetCaption();
         DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     };
-    const int active = activePage_ ? activePage_->TabIndex() : -1;
+    const int active = FActivePage ? FActivePage->GetTabIndex() : -1;
     for (int i = 0, n = TabCount(); i < n; ++i)
         if (i != active) drawTab(TabPage(i), TabRect(i));
     if (active >= 0) {
         const RECT r = TabRect(active);
-        drawTab(activePage_, r);
+        drawTab(FActivePage, r);
         if (Focused()) {
             // A dotted focus frame inside the active tab.
             const RECT f{r.left + 3, r.top + 3, r.right - 3, r.bottom - 1};
@@ -437,7 +437,7 @@ void ControlsInternal::RegisterComCtrls() {
     active.Name = "ActivePage";
     active.Kind = tkClass;
     active.TypeName = "TTabSheet";
-    active.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TPageControl*>(o)->ActivePage(); };
+    active.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TPageControl*>(o)->GetActivePage(); };
     active.SetObject = [](TObject* o, TObject* v) {
         if (v && !v->Is<TTabSheet>()) throw EPropertyError("ActivePage must be a tab sheet");
         static_cast<TPageControl*>(o)->SetActivePage(static_cast<TTabSheet*>(v));
@@ -450,16 +450,16 @@ void ControlsInternal::RegisterComCtrls() {
     pageControl.Kind = tkClass;
     pageControl.TypeName = "TPageControl";
     pageControl.Stored = false;
-    pageControl.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TTabSheet*>(o)->PageControl(); };
+    pageControl.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TTabSheet*>(o)->GetPageControl(); };
     pageControl.SetObject = [](TObject* o, TObject* v) {
         if (v && !v->Is<TPageControl>()) throw EPropertyError("PageControl must be a page control");
         static_cast<TTabSheet*>(o)->SetPageControl(static_cast<TPageControl*>(v));
     };
-    auto pageIndex = OrdProp<TTabSheet, int>("PageIndex", tkInteger, "Integer", &TTabSheet::PageIndex,
+    auto pageIndex = OrdProp<TTabSheet, int>("PageIndex", tkInteger, "Integer", &TTabSheet::GetPageIndex,
                                              &TTabSheet::SetPageIndex);
     pageIndex.Stored = false;
-    DeclarePublished(S, {StrProp<TControl>("Caption", &TControl::Caption, &TControl::SetCaption), pageControl,
-                         pageIndex, BoolProp<TTabSheet>("TabVisible", &TTabSheet::TabVisible, &TTabSheet::SetTabVisible, true)});
+    DeclarePublished(S, {StrProp<TControl>("Caption", &TControl::GetCaption, &TControl::SetCaption), pageControl,
+                         pageIndex, BoolProp<TTabSheet>("TabVisible", &TTabSheet::GetTabVisible, &TTabSheet::SetTabVisible, true)});
 
     const TClass& T = TToolWindow::StaticClass();
     auto edgeStyle = [](const char* name, TEdgeStyle (TToolWindow::*get)() const, void (TToolWindow::*set)(TEdgeStyle),
@@ -469,13 +469,13 @@ void ControlsInternal::RegisterComCtrls() {
         return p;
     };
     TPropInfo borders = OrdProp<TToolWindow, TEdgeBorders>("EdgeBorders", tkSet, "TEdgeBorders",
-                                                           &TToolWindow::EdgeBorders, &TToolWindow::SetEdgeBorders,
+                                                           &TToolWindow::GetEdgeBorders, &TToolWindow::SetEdgeBorders,
                                                            AllEdgeBorders);
     borders.EnumNames = {"ebLeft", "ebTop", "ebRight", "ebBottom"};
-    DeclarePublished(T, {OrdProp<TWinControl, int>("BorderWidth", tkInteger, "TBorderWidth", &TWinControl::BorderWidth,
+    DeclarePublished(T, {OrdProp<TWinControl, int>("BorderWidth", tkInteger, "TBorderWidth", &TWinControl::GetBorderWidth,
                                                    &TWinControl::SetBorderWidth, 0),
-                         borders, edgeStyle("EdgeInner", &TToolWindow::EdgeInner, &TToolWindow::SetEdgeInner, esRaised),
-                         edgeStyle("EdgeOuter", &TToolWindow::EdgeOuter, &TToolWindow::SetEdgeOuter, esLowered)});
+                         borders, edgeStyle("EdgeInner", &TToolWindow::GetEdgeInner, &TToolWindow::SetEdgeInner, esRaised),
+                         edgeStyle("EdgeOuter", &TToolWindow::GetEdgeOuter, &TToolWindow::SetEdgeOuter, esLowered)});
     RegisterClasses({&TToolWindow::StaticClass(), &TTabSheet::StaticClass(), &TPageControl::StaticClass()});
 }
 

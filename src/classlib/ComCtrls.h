@@ -22,11 +22,11 @@ class TToolWindow : public TWinControl {
 public:
     explicit TToolWindow(TComponent* AOwner);
 
-    TEdgeBorders EdgeBorders() const { return edgeBorders_; }
+    TEdgeBorders GetEdgeBorders() const { return FEdgeBorders; }
     void SetEdgeBorders(TEdgeBorders v);
-    TEdgeStyle EdgeInner() const { return edgeInner_; }
+    TEdgeStyle GetEdgeInner() const { return FEdgeInner; }
     void SetEdgeInner(TEdgeStyle v);
-    TEdgeStyle EdgeOuter() const { return edgeOuter_; }
+    TEdgeStyle GetEdgeOuter() const { return FEdgeOuter; }
     void SetEdgeOuter(TEdgeStyle v);
 
 protected:
@@ -34,9 +34,9 @@ protected:
     void PaintFrame(win::HDC DC) override;
 
 private:
-    TEdgeBorders edgeBorders_ = AllEdgeBorders;
-    TEdgeStyle edgeInner_ = esRaised;
-    TEdgeStyle edgeOuter_ = esLowered;
+    TEdgeBorders FEdgeBorders = AllEdgeBorders;
+    TEdgeStyle FEdgeInner = esRaised;
+    TEdgeStyle FEdgeOuter = esLowered;
 };
 
 // ---- page controls ------------------------------------------------------------------------------
@@ -51,24 +51,24 @@ public:
     explicit TTabSheet(TComponent* AOwner);
     ~TTabSheet() override;
 
-    TPageControl* PageControl() const { return pageControl_; }
+    TPageControl* GetPageControl() const { return FPageControl; }
     // Makes the sheet a page of APageControl (its parent), at the end; null: no page control.
     void SetPageControl(TPageControl* APageControl);
-    bool TabVisible() const { return tabVisible_; }
+    bool GetTabVisible() const { return FTabVisible; }
     void SetTabVisible(bool v);
     // The place among all pages (-1 without a page control); setting it moves the page.
-    int PageIndex() const;
+    int GetPageIndex() const;
     void SetPageIndex(int v);
     // The place among the visible tabs, -1 when the tab is hidden.
-    int TabIndex() const;
+    int GetTabIndex() const;
 
 protected:
     void TextChanged() override;
 
 private:
     friend class TPageControl;
-    TPageControl* pageControl_ = nullptr;
-    bool tabVisible_ = true;
+    TPageControl* FPageControl = nullptr;
+    bool FTabVisible = true;
 };
 
 using TTabChangingEvent = std::function<void(TObject* Sender, bool& AllowChange)>;
@@ -84,13 +84,13 @@ public:
     explicit TPageControl(TComponent* AOwner);
     ~TPageControl() override;
 
-    int PageCount() const { return static_cast<int>(pages_.size()); }
+    int GetPageCount() const { return static_cast<int>(FPages.size()); }
     // EListError outside 0 .. PageCount - 1.
     TTabSheet* Pages(int Index) const;
-    TTabSheet* ActivePage() const { return activePage_; }
+    TTabSheet* GetActivePage() const { return FActivePage; }
     // A page of another control (or null) shows no page.
     void SetActivePage(TTabSheet* Page);
-    int ActivePageIndex() const { return activePage_ ? activePage_->PageIndex() : -1; }
+    int GetActivePageIndex() const { return FActivePage ? FActivePage->GetPageIndex() : -1; }
     void SetActivePageIndex(int Index);
 
     // The page after (GoForward) or before Current, wrapping round; with CheckTabVisible
@@ -108,8 +108,8 @@ public:
     // The tab at a client point, -1 for none.
     int IndexOfTabAt(int X, int Y);
     // The height of the tab row and the area the pages fill.
-    int TabHeight();
-    win::RECT DisplayRect();
+    int GetTabHeight();
+    win::RECT GetDisplayRect();
 
     TTabChangingEvent OnChanging;
     TNotifyEvent OnChange;
@@ -141,9 +141,9 @@ private:
     // Whether the focus is on this control or on a window inside it.
     bool HasFocusInside() const;
 
-    std::vector<TTabSheet*> pages_;
-    TTabSheet* activePage_ = nullptr;
-    bool destroying_ = false;
+    std::vector<TTabSheet*> FPages;
+    TTabSheet* FActivePage = nullptr;
+    bool FDestroying = false;
 };
 
 }  // namespace cl

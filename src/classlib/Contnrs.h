@@ -33,7 +33,7 @@ public:
         if (OwnsObjects) delete obj;
     }
     void Clear() override {
-        while (Count() > 0) Delete(Count() - 1);
+        while (GetCount() > 0) Delete(GetCount() - 1);
     }
     bool OwnsObjects;
 };

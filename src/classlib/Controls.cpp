@@ -44,7 +44,7 @@ LRESULT ControlsInternal::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         c = static_cast<TWinControl*>(cs->lpCreateParams);
         if (c) {
             ControlMap()[hwnd] = c;
-            c->handle_ = hwnd;
+            c->FHandle = hwnd;
         }
     }
     if (!c) return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -56,7 +56,7 @@ LRESULT ControlsInternal::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     }
     if (msg == WM_NCDESTROY) {
         ControlMap().erase(hwnd);
-        if (c->handle_ == hwnd) c->handle_ = nullptr;
+        if (c->FHandle == hwnd) c->FHandle = nullptr;
     }
     return m.Result;
 }
@@ -64,7 +64,7 @@ LRESULT ControlsInternal::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 void ControlsInternal::TrackMouseControl() {
     POINT p;
     TControl* now = nullptr;
-    if (GetCursorPos(&p)) {
+    if (win::GetCursorPos(&p)) {
         HWND h = GetCapture();
         if (!h) h = WindowFromPoint(p);
         if (TWinControl* w = FindControl(h)) {
@@ -166,7 +166,7 @@ TShiftState KeyboardShiftState() {
 
 TCustomForm* GetParentForm(const TControl* Control) {
     const TControl* c = Control;
-    while (c && c->Parent()) c = c->Parent();
+    while (c && c->GetParent()) c = c->GetParent();
     if (c && c->Is<TCustomForm>()) return const_cast<TCustomForm*>(static_cast<const TCustomForm*>(c));
     return nullptr;
 }
@@ -176,12 +176,12 @@ TCustomForm* GetParentForm(const TControl* Control) {
 TControlCanvas::~TControlCanvas() { FreeDC(); }
 
 void TControlCanvas::FreeDC() {
-    if (!dc_) return;
-    HDC d = dc_;
-    dc_ = nullptr;
+    if (!FDc) return;
+    HDC d = FDc;
+    FDc = nullptr;
     SetHandle(nullptr);
-    ReleaseDC(wnd_, d);
-    wnd_ = nullptr;
+    ReleaseDC(FWnd, d);
+    FWnd = nullptr;
 }
 
 void TControlCanvas::SetPaintDC(HDC dc) {
@@ -190,23 +190,23 @@ void TControlCanvas::SetPaintDC(HDC dc) {
 }
 
 void TControlCanvas::CreateHandle() {
-    if (!control_) return;
+    if (!FControl) return;
     HWND wnd = nullptr;
     int dx = 0, dy = 0;
-    if (control_->Is<TWinControl>()) {
-        wnd = static_cast<TWinControl*>(control_)->Handle();
-    } else if (TWinControl* p = control_->Parent()) {
-        wnd = p->Handle();
-        dx = control_->Left();
-        dy = control_->Top();
+    if (FControl->Is<TWinControl>()) {
+        wnd = static_cast<TWinControl*>(FControl)->GetHandle();
+    } else if (TWinControl* p = FControl->GetParent()) {
+        wnd = p->GetHandle();
+        dx = FControl->GetLeft();
+        dy = FControl->GetTop();
     }
     if (!wnd) return;
     HDC d = GetDC(wnd);
     if (!d) return;
     SetWindowOrgEx(d, -dx, -dy, nullptr);
-    IntersectClipRect(d, 0, 0, control_->Width(), control_->Height());
-    dc_ = d;
-    wnd_ = wnd;
+    IntersectClipRect(d, 0, 0, FControl->GetWidth(), FControl->GetHeight());
+    FDc = d;
+    FWnd = wnd;
     SetHandle(d);
 }
 
@@ -220,10 +220,10 @@ void TSizeConstraints::Set(int& field, int v) {
 }
 
 void TSizeConstraints::Apply(int& w, int& h) const {
-    if (maxWidth_ > 0 && w > maxWidth_) w = maxWidth_;
-    if (maxHeight_ > 0 && h > maxHeight_) h = maxHeight_;
-    if (minWidth_ > 0 && w < minWidth_) w = minWidth_;
-    if (minHeight_ > 0 && h < minHeight_) h = minHeight_;
+    if (FMaxWidth > 0 && w > FMaxWidth) w = FMaxWidth;
+    if (FMaxHeight > 0 && h > FMaxHeight) h = FMaxHeight;
+    if (FMinWidth > 0 && w < FMinWidth) w = FMinWidth;
+    if (FMinHeight > 0 && h < FMinHeight) h = FMinHeight;
 }
 
 // ---- TControl ------------------------------------------------------------------------------
@@ -231,15 +231,15 @@ void TSizeConstraints::Apply(int& w, int& h) const {
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
     RegisterControlClasses();
     ControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
-    constraints_ = new TSizeConstraints();
-    constraints_->OnChange = [this](TObject*) {
-        int w = width_, h = height_;
-        constraints_->Apply(w, h);
-        if (w != width_ || h != height_) SetBounds(left_, top_, w, h);
+    FConstraints = std::make_unique<TSizeConstraints>();
+    FConstraints->OnChange = [this](TObject*) {
+        int w = FWidth, h = FHeight;
+        FConstraints->Apply(w, h);
+        if (w != FWidth || h != FHeight) SetBounds(FLeft, FTop, w, h);
     };
-    font_ = new TFont();
-    font_->OnChange = [this](TObject*) {
-        if (!settingParentFont_) parentFont_ = false;
+    FFont = std::make_unique<TFont>();
+    FFont->OnChange = [this](TObject*) {
+        if (!FSettingParentFont) FParentFont = false;
         Perform(CM_FONTCHANGED);
     };
 }
@@ -250,14 +250,14 @@ TControl::~TControl() {
         g_captureControl = nullptr;
         ReleaseCapture();
     }
-    if (parent_) parent_->RemoveControl(this);
-    delete font_;
-    delete constraints_;
+    if (FParent) FParent->RemoveControl(this);
+    FFont.reset();
+    FConstraints.reset();
 }
 
 void TControl::AdjustSize(int& w, int& h) {
-    if (autoSize_ && !autoSizing_) CanAutoSize(w, h);
-    constraints_->Apply(w, h);
+    if (FAutoSize && !FAutoSizing) CanAutoSize(w, h);
+    FConstraints->Apply(w, h);
 }
 
 bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, POINT MousePos) {
@@ -276,67 +276,67 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     if (AWidth < 0) AWidth = 0;
     if (AHeight < 0) AHeight = 0;
     AdjustSize(AWidth, AHeight);
-    if (ALeft == left_ && ATop == top_ && AWidth == width_ && AHeight == height_) return;
-    bool sized = AWidth != width_ || AHeight != height_;
-    InvalidateControl(visible_, false);
-    left_ = ALeft;
-    top_ = ATop;
-    width_ = AWidth;
-    height_ = AHeight;
-    if (!anchoring_) UpdateAnchorRules();
-    InvalidateControl(visible_, false);
-    if (align_ != alNone && !anchoring_) RequestAlign();
+    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
+    bool sized = AWidth != FWidth || AHeight != FHeight;
+    InvalidateControl(FVisible, false);
+    FLeft = ALeft;
+    FTop = ATop;
+    FWidth = AWidth;
+    FHeight = AHeight;
+    if (!FAnchoring) UpdateAnchorRules();
+    InvalidateControl(FVisible, false);
+    if (FAlign != alNone && !FAnchoring) RequestAlign();
     if (sized) Resize();
 }
 
-POINT TControl::ClientOrigin() const {
+POINT TControl::GetClientOrigin() const {
     POINT p;
-    if (parent_) p = parent_->ClientOrigin();
-    p.x += left_;
-    p.y += top_;
+    if (FParent) p = FParent->GetClientOrigin();
+    p.x += FLeft;
+    p.y += FTop;
     return p;
 }
 
 POINT TControl::ClientToScreen(POINT p) const {
-    POINT o = ClientOrigin();
+    POINT o = GetClientOrigin();
     return POINT{p.x + o.x, p.y + o.y};
 }
 
 POINT TControl::ScreenToClient(POINT p) const {
-    POINT o = ClientOrigin();
+    POINT o = GetClientOrigin();
     return POINT{p.x - o.x, p.y - o.y};
 }
 
 void TControl::SetAutoSize(bool v) {
-    if (autoSize_ == v) return;
-    autoSize_ = v;
+    if (FAutoSize == v) return;
+    FAutoSize = v;
     if (v) DoAutoSize();
 }
 
 bool TControl::CanAutoSize(int&, int&) { return true; }
 
 void TControl::DoAutoSize() {
-    if (!autoSize_ || autoSizing_) return;
-    int w = width_, h = height_;
+    if (!FAutoSize || FAutoSizing) return;
+    int w = FWidth, h = FHeight;
     if (!CanAutoSize(w, h)) return;
-    autoSizing_ = true;
+    FAutoSizing = true;
     try {
-        SetBounds(left_, top_, w, h);
+        SetBounds(FLeft, FTop, w, h);
     } catch (...) {
-        autoSizing_ = false;
+        FAutoSizing = false;
         throw;
     }
-    autoSizing_ = false;
+    FAutoSizing = false;
 }
 
 void TControl::SetParent(TWinControl* AParent) {
-    if (parent_ == AParent) return;
+    if (FParent == AParent) return;
     if (AParent == this) throw EInvalidOperation("A control cannot have itself as its parent");
-    if (parent_) parent_->RemoveControl(this);
+    if (FParent) FParent->RemoveControl(this);
     if (AParent) AParent->InsertControl(this);
 }
 
-TComponent* TControl::GetParentComponent() const { return parent_; }
+TComponent* TControl::GetParentComponent() const { return FParent; }
 
 void TControl::SetParentComponent(TComponent* Value) {
     if (!Value) {
@@ -349,98 +349,98 @@ void TControl::SetParentComponent(TComponent* Value) {
 }
 
 void TControl::SetAlign(TAlign v) {
-    if (align_ == v) return;
-    TAlign old = align_;
-    align_ = v;
+    if (FAlign == v) return;
+    TAlign old = FAlign;
+    FAlign = v;
     if (v == alNone) UpdateAnchorRules();
-    if (parent_ && (old != alNone || v != alNone)) parent_->AlignControls();
+    if (FParent && (old != alNone || v != alNone)) FParent->AlignControls();
 }
 
 void TControl::SetAnchors(TAnchors v) {
-    anchors_ = v & 0x0F;
+    FAnchors = v & 0x0F;
     UpdateAnchorRules();
 }
 
 void TControl::UpdateAnchorRules() {
-    if (!parent_) {
-        anchorsValid_ = false;
+    if (!FParent) {
+        FAnchorsValid = false;
         return;
     }
-    RECT pr = parent_->ClientRect();
-    anchorLeft_ = left_;
-    anchorTop_ = top_;
-    anchorRight_ = pr.right - (left_ + width_);
-    anchorBottom_ = pr.bottom - (top_ + height_);
-    anchorsValid_ = true;
+    RECT pr = FParent->GetClientRect();
+    FAnchorLeft = FLeft;
+    FAnchorTop = FTop;
+    FAnchorRight = pr.right - (FLeft + FWidth);
+    FAnchorBottom = pr.bottom - (FTop + FHeight);
+    FAnchorsValid = true;
 }
 
 void TControl::RequestAlign() {
-    if (parent_) parent_->AlignControls();
+    if (FParent) FParent->AlignControls();
 }
 
 void TControl::SetVisible(bool v) {
-    if (visible_ == v) return;
+    if (FVisible == v) return;
     if (!v) InvalidateControl(true, false);
-    visible_ = v;
+    FVisible = v;
     if (v) InvalidateControl(true, false);
     Perform(CM_VISIBLECHANGED, v ? 1 : 0);
-    if (align_ != alNone) RequestAlign();
+    if (FAlign != alNone) RequestAlign();
 }
 
 void TControl::SetEnabled(bool v) {
-    if (enabled_ == v) return;
-    enabled_ = v;
+    if (FEnabled == v) return;
+    FEnabled = v;
     Perform(CM_ENABLEDCHANGED);
     Invalidate();
 }
 
-bool TControl::Showing() const {
-    for (const TControl* c = this; c; c = c->parent_)
-        if (!c->visible_) return false;
+bool TControl::GetShowing() const {
+    for (const TControl* c = this; c; c = c->FParent)
+        if (!c->FVisible) return false;
     return true;
 }
 
 void TControl::SetColor(TColor v) {
-    parentColor_ = false;
-    if (color_ == v) return;
-    color_ = v;
+    FParentColor = false;
+    if (FColor == v) return;
+    FColor = v;
     Perform(CM_COLORCHANGED);
 }
 
 void TControl::SetParentColor(bool v) {
-    parentColor_ = v;
-    if (v && parent_) Perform(CM_PARENTCOLORCHANGED);
+    FParentColor = v;
+    if (v && FParent) Perform(CM_PARENTCOLORCHANGED);
 }
 
-void TControl::SetFont(TFont* v) { font_->Assign(v); }
+void TControl::SetFont(TFont* v) { FFont->Assign(v); }
 
 void TControl::SetParentFont(bool v) {
-    parentFont_ = v;
-    if (v && parent_) Perform(CM_PARENTFONTCHANGED);
+    FParentFont = v;
+    if (v && FParent) Perform(CM_PARENTFONTCHANGED);
 }
 
 void TControl::SetCursor(TCursor v) {
-    if (cursor_ == v) return;
-    cursor_ = v;
+    if (FCursor == v) return;
+    FCursor = v;
     Perform(CM_CURSORCHANGED);
 }
 
 void TControl::SetText(const String& v) {
-    if (text_ == v) return;
-    text_ = v;
+    if (FText == v) return;
+    FText = v;
     Perform(CM_TEXTCHANGED);
 }
 
-bool TControl::MouseCapture() const { return g_captureControl == this; }
+bool TControl::GetMouseCapture() const { return g_captureControl == this; }
 
 void TControl::SetMouseCapture(bool v) {
-    if (v == MouseCapture()) return;
+    if (v == GetMouseCapture()) return;
     if (v) {
         HWND h = nullptr;
         if (Is<TWinControl>())
-            h = static_cast<TWinControl*>(this)->Handle();
-        else if (parent_)
-            h = parent_->Handle();
+            h = static_cast<TWinControl*>(this)->GetHandle();
+        else if (FParent)
+            h = FParent->GetHandle();
         if (!h) return;
         SetCapture(h);
         g_captureControl = this;
@@ -451,15 +451,15 @@ void TControl::SetMouseCapture(bool v) {
 }
 
 void TControl::InvalidateControl(bool IsVisible, bool IsOpaque) {
-    if (!IsVisible || !parent_ || !parent_->HandleAllocated() || Is<TWinControl>()) return;
-    RECT r = BoundsRect();
-    InvalidateRect(parent_->handle_, &r, IsOpaque ? FALSE : TRUE);
+    if (!IsVisible || !FParent || !FParent->HandleAllocated() || Is<TWinControl>()) return;
+    RECT r = GetBoundsRect();
+    InvalidateRect(FParent->FHandle, &r, IsOpaque ? FALSE : TRUE);
 }
 
 void TControl::Invalidate() { Perform(CM_INVALIDATE); }
 
 void TControl::Update() {
-    if (parent_) parent_->Update();
+    if (FParent) FParent->Update();
 }
 
 void TControl::Repaint() {
@@ -468,11 +468,11 @@ void TControl::Repaint() {
 }
 
 void TControl::BringToFront() {
-    if (parent_) parent_->SetZOrder(this, true);
+    if (FParent) FParent->SetZOrder(this, true);
 }
 
 void TControl::SendToBack() {
-    if (parent_) parent_->SetZOrder(this, false);
+    if (FParent) FParent->SetZOrder(this, false);
 }
 
 intptr_t TControl::Perform(unsigned Msg, uintptr_t WParam, intptr_t LParam) {
@@ -528,41 +528,41 @@ void TControl::Resize() {
 
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
-TBrush* TWinControl::Brush() {
-    if (!brush_) brush_ = new TBrush();
-    if (brush_->Color() != color_) brush_->SetColor(color_);
-    return brush_;
+TBrush* TWinControl::GetBrush() {
+    if (!FBrush) FBrush = std::make_unique<TBrush>();
+    if (FBrush->GetColor() != FColor) FBrush->SetColor(FColor);
+    return FBrush.get();
 }
 
 void TWinControl::SetBevelKind(TBevelKind v) {
-    if (bevelKind_ == v) return;
-    bevelKind_ = v;
+    if (FBevelKind == v) return;
+    FBevelKind = v;
     FrameChanged();
 }
 
 void TWinControl::SetBevelEdges(TBevelEdges v) {
     v &= 0x0F;
-    if (bevelEdges_ == v) return;
-    bevelEdges_ = v;
+    if (FBevelEdges == v) return;
+    FBevelEdges = v;
     FrameChanged();
 }
 
 void TWinControl::SetBevelInner(TBevelCut v) {
-    if (bevelInnerW_ == v) return;
-    bevelInnerW_ = v;
+    if (FBevelInner == v) return;
+    FBevelInner = v;
     FrameChanged();
 }
 
 void TWinControl::SetBevelOuter(TBevelCut v) {
-    if (bevelOuterW_ == v) return;
-    bevelOuterW_ = v;
+    if (FBevelOuter == v) return;
+    FBevelOuter = v;
     FrameChanged();
 }
 
 void TWinControl::SetBevelWidth(int v) {
     v = std::clamp(v, 1, kMaxFrameWidth);
-    if (bevelWidthW_ == v) return;
-    bevelWidthW_ = v;
+    if (FBevelWidth == v) return;
+    FBevelWidth = v;
     FrameChanged();
 }
 
@@ -581,54 +581,54 @@ int BevelSize(TBevelKind kind, TBevelCut inner, TBevelCut outer, int width) {
 RECT ControlsInternal::ClientRectInWindow(HWND h) {
     RECT wr, cr;
     GetWindowRect(h, &wr);
-    GetClientRect(h, &cr);
+    win::GetClientRect(h, &cr);
     POINT o;
     ::win::ClientToScreen(h, &o);
     return RECT{o.x - wr.left, o.y - wr.top, o.x - wr.left + cr.right, o.y - wr.top + cr.bottom};
 }
 
 void TWinControl::AdjustFrameRect(RECT& Rect) const {
-    Rect.left += borderWidth_;
-    Rect.top += borderWidth_;
-    Rect.right -= borderWidth_;
-    Rect.bottom -= borderWidth_;
-    const int e = BevelSize(bevelKind_, bevelInnerW_, bevelOuterW_, bevelWidthW_);
-    if (bevelEdges_ & (1u << beLeft)) Rect.left += e;
-    if (bevelEdges_ & (1u << beTop)) Rect.top += e;
-    if (bevelEdges_ & (1u << beRight)) Rect.right -= e;
-    if (bevelEdges_ & (1u << beBottom)) Rect.bottom -= e;
+    Rect.left += FBorderWidth;
+    Rect.top += FBorderWidth;
+    Rect.right -= FBorderWidth;
+    Rect.bottom -= FBorderWidth;
+    const int e = BevelSize(FBevelKind, FBevelInner, FBevelOuter, FBevelWidth);
+    if (FBevelEdges & (1u << beLeft)) Rect.left += e;
+    if (FBevelEdges & (1u << beTop)) Rect.top += e;
+    if (FBevelEdges & (1u << beRight)) Rect.right -= e;
+    if (FBevelEdges & (1u << beBottom)) Rect.bottom -= e;
     Rect.right = std::max(Rect.left, Rect.right);
     Rect.bottom = std::max(Rect.top, Rect.bottom);
 }
 
 void TWinControl::PaintFrame(HDC DC) {
-    if (!handle_ || (bevelKind_ == bkNone && borderWidth_ <= 0)) return;
+    if (!FHandle || (FBevelKind == bkNone && FBorderWidth <= 0)) return;
     const int saved = SaveDC(DC);
-    RECT client = ControlsInternal::ClientRectInWindow(handle_);
+    RECT client = ControlsInternal::ClientRectInWindow(FHandle);
     ExcludeClipRect(DC, client.left, client.top, client.right, client.bottom);
     // Out from the client: the border, the scroll bars of the window layer, the bevels.
-    RECT r{client.left - borderWidth_, client.top - borderWidth_, client.right + borderWidth_,
-           client.bottom + borderWidth_};
-    if (bevelKind_ != bkNone) {
-        const int e = BevelSize(bevelKind_, bevelInnerW_, bevelOuterW_, bevelWidthW_);
-        const DWORD style = static_cast<DWORD>(GetWindowLongA(handle_, GWL_STYLE));
-        if (bevelEdges_ & (1u << beLeft)) r.left -= e;
-        if (bevelEdges_ & (1u << beTop)) r.top -= e;
-        if (bevelEdges_ & (1u << beRight)) r.right += e;
+    RECT r{client.left - FBorderWidth, client.top - FBorderWidth, client.right + FBorderWidth,
+           client.bottom + FBorderWidth};
+    if (FBevelKind != bkNone) {
+        const int e = BevelSize(FBevelKind, FBevelInner, FBevelOuter, FBevelWidth);
+        const DWORD style = static_cast<DWORD>(GetWindowLongA(FHandle, GWL_STYLE));
+        if (FBevelEdges & (1u << beLeft)) r.left -= e;
+        if (FBevelEdges & (1u << beTop)) r.top -= e;
+        if (FBevelEdges & (1u << beRight)) r.right += e;
         if (style & WS_VSCROLL) r.right += GetSystemMetrics(SM_CYVSCROLL);
-        if (bevelEdges_ & (1u << beBottom)) r.bottom += e;
+        if (FBevelEdges & (1u << beBottom)) r.bottom += e;
         if (style & WS_HSCROLL) r.bottom += GetSystemMetrics(SM_CXHSCROLL);
         static const UINT inner[] = {0, BDR_SUNKENINNER, BDR_RAISEDINNER, 0};
         static const UINT outer[] = {0, BDR_SUNKENOUTER, BDR_RAISEDOUTER, 0};
         static const UINT kind[] = {0, 0, BF_SOFT, BF_FLAT};
-        DrawEdge(DC, &r, inner[bevelInnerW_] | outer[bevelOuterW_],
-                 bevelEdges_ | kind[bevelKind_] | (Ctl3D ? 0u : BF_MONO) | BF_ADJUST);
+        DrawEdge(DC, &r, inner[FBevelInner] | outer[FBevelOuter],
+                 FBevelEdges | kind[FBevelKind] | (Ctl3D ? 0u : BF_MONO) | BF_ADJUST);
     }
     IntersectClipRect(DC, r.left, r.top, r.right, r.bottom);
     RECT wr;
-    GetWindowRect(handle_, &wr);
+    GetWindowRect(FHandle, &wr);
     RECT all{0, 0, wr.right - wr.left, wr.bottom - wr.top};
-    FillRect(DC, &all, Brush()->Handle());
+    FillRect(DC, &all, GetBrush()->GetHandle());
     RestoreDC(DC, saved);
 }
 
@@ -641,43 +641,43 @@ void TWinControl::NCCalcSizeHandler(TMessage& Message) {
 }
 
 void TWinControl::NCPaintHandler(TMessage& Message) {
-    if (handle_) {
-        if (HDC dc = GetWindowDC(handle_)) {
+    if (FHandle) {
+        if (HDC dc = GetWindowDC(FHandle)) {
             try {
                 PaintFrame(dc);
             } catch (...) {
-                ReleaseDC(handle_, dc);
+                ReleaseDC(FHandle, dc);
                 throw;
             }
-            ReleaseDC(handle_, dc);
+            ReleaseDC(FHandle, dc);
         }
     }
     DefaultHandler(Message);
     // A control that paints its own border draws the sunken client edge over the window
     // layer's flat one.
-    if (handle_ && (ControlStyle & csNeedsBorderPaint) &&
-        (static_cast<DWORD>(GetWindowLongA(handle_, GWL_EXSTYLE)) & WS_EX_CLIENTEDGE)) {
-        if (HDC dc = GetWindowDC(handle_)) {
+    if (FHandle && (ControlStyle & csNeedsBorderPaint) &&
+        (static_cast<DWORD>(GetWindowLongA(FHandle, GWL_EXSTYLE)) & WS_EX_CLIENTEDGE)) {
+        if (HDC dc = GetWindowDC(FHandle)) {
             RECT wr;
-            GetWindowRect(handle_, &wr);
+            GetWindowRect(FHandle, &wr);
             RECT r{0, 0, wr.right - wr.left, wr.bottom - wr.top};
             const int saved = SaveDC(dc);
             ExcludeClipRect(dc, r.left + 2, r.top + 2, r.right - 2, r.bottom - 2);
             DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
             RestoreDC(dc, saved);
-            ReleaseDC(handle_, dc);
+            ReleaseDC(FHandle, dc);
         }
     }
 }
 
 void TWinControl::FrameChanged() {
-    if (handle_) {
-        creatingWindow_ = true;  // the window keeps the model's size: no read-back meanwhile
-        SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+    if (FHandle) {
+        FCreatingWindow = true;  // the window keeps the model's size: no read-back meanwhile
+        SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-        creatingWindow_ = false;
+        FCreatingWindow = false;
         // The client area moved within the window: everything in it is drawn again.
-        RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+        RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     }
     AlignControls();
 }
@@ -688,123 +688,123 @@ TWinControl::~TWinControl() {
         g_captureControl = nullptr;
         ReleaseCapture();
     }
-    if (handle_) DestroyWnd();
-    if (parent_) {
+    if (FHandle) DestroyWnd();
+    if (FParent) {
         TCustomForm* form = GetParentForm(this);
         if (form && !form->HasState(csDestroying)) form->ForgetControl(this);
     }
     // Child controls go with their parent, whoever owns them.
-    while (!controls_.empty()) {
-        TControl* c = controls_.back();
+    while (!FControls.empty()) {
+        TControl* c = FControls.back();
         RemoveControl(c);
         c->Free();
     }
-    delete brush_;
+    FBrush.reset();
 }
 
 TControl* TWinControl::Controls(int index) const {
-    if (index < 0 || index >= ControlCount()) throw EListError(Format("List index out of bounds (%d)", index));
-    return controls_[static_cast<size_t>(index)];
+    if (index < 0 || index >= GetControlCount()) throw EListError(Format("List index out of bounds (%d)", index));
+    return FControls[static_cast<size_t>(index)];
 }
 
 bool TWinControl::ContainsControl(const TControl* c) const {
-    for (const TControl* p = c; p; p = p->parent_)
+    for (const TControl* p = c; p; p = p->FParent)
         if (p == this) return true;
     return false;
 }
 
 TControl* TWinControl::ControlAtPos(POINT Pos, bool AllowDisabled, bool AllowWinControls) const {
-    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+    for (auto it = FControls.rbegin(); it != FControls.rend(); ++it) {
         TControl* c = *it;
         if (!AllowWinControls && c->Is<TWinControl>()) continue;
-        if (!c->visible_ || (!AllowDisabled && !c->enabled_)) continue;
-        RECT r = c->BoundsRect();
+        if (!c->FVisible || (!AllowDisabled && !c->FEnabled)) continue;
+        RECT r = c->GetBoundsRect();
         if (Pos.x >= r.left && Pos.x < r.right && Pos.y >= r.top && Pos.y < r.bottom) return c;
     }
     return nullptr;
 }
 
 void TWinControl::InsertControl(TControl* c) {
-    controls_.push_back(c);
-    c->parent_ = this;
-    if (c->parentColor_) c->Perform(CM_PARENTCOLORCHANGED);
-    if (c->parentFont_) c->Perform(CM_PARENTFONTCHANGED);
+    FControls.push_back(c);
+    c->FParent = this;
+    if (c->FParentColor) c->Perform(CM_PARENTCOLORCHANGED);
+    if (c->FParentFont) c->Perform(CM_PARENTFONTCHANGED);
     c->UpdateAnchorRules();
     if (c->Is<TWinControl>()) {
         auto* w = static_cast<TWinControl*>(c);
-        if (handle_) {
-            if (w->handle_) {
-                ::win::SetParent(w->handle_, handle_);
-                SetWindowPos(w->handle_, HWND_TOP, w->left_, w->top_, w->width_, w->height_, SWP_NOACTIVATE);
+        if (FHandle) {
+            if (w->FHandle) {
+                ::win::SetParent(w->FHandle, FHandle);
+                SetWindowPos(w->FHandle, HWND_TOP, w->FLeft, w->FTop, w->FWidth, w->FHeight, SWP_NOACTIVATE);
             } else {
                 w->CreateHandle();
             }
-        } else if (w->handle_ && !w->parentWindow_) {
+        } else if (w->FHandle && !w->FParentWindow) {
             w->DestroyHandle();
         }
     }
-    if (c->align_ != alNone) AlignControls();
-    c->InvalidateControl(c->visible_, false);
+    if (c->FAlign != alNone) AlignControls();
+    c->InvalidateControl(c->FVisible, false);
 }
 
 void TWinControl::RemoveControl(TControl* c) {
-    auto it = std::find(controls_.begin(), controls_.end(), c);
-    if (it == controls_.end()) return;
-    c->InvalidateControl(c->visible_, false);
-    controls_.erase(it);
-    c->parent_ = nullptr;
+    auto it = std::find(FControls.begin(), FControls.end(), c);
+    if (it == FControls.end()) return;
+    c->InvalidateControl(c->FVisible, false);
+    FControls.erase(it);
+    c->FParent = nullptr;
     if (c->Is<TWinControl>()) {
         auto* w = static_cast<TWinControl*>(c);
-        if (w->handle_ && !HasState(csDestroying) && !w->HasState(csDestroying)) w->DestroyHandle();
+        if (w->FHandle && !HasState(csDestroying) && !w->HasState(csDestroying)) w->DestroyHandle();
     }
-    if (c->align_ != alNone && !HasState(csDestroying)) AlignControls();
+    if (c->FAlign != alNone && !HasState(csDestroying)) AlignControls();
 }
 
 void TWinControl::SetZOrder(TControl* c, bool Top) {
-    auto it = std::find(controls_.begin(), controls_.end(), c);
-    if (it == controls_.end()) return;
-    controls_.erase(it);
+    auto it = std::find(FControls.begin(), FControls.end(), c);
+    if (it == FControls.end()) return;
+    FControls.erase(it);
     if (Top)
-        controls_.push_back(c);
+        FControls.push_back(c);
     else
-        controls_.insert(controls_.begin(), c);
+        FControls.insert(FControls.begin(), c);
     if (c->Is<TWinControl>()) {
         auto* w = static_cast<TWinControl*>(c);
-        if (w->handle_)
-            SetWindowPos(w->handle_, Top ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0,
+        if (w->FHandle)
+            SetWindowPos(w->FHandle, Top ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     } else {
-        c->InvalidateControl(c->visible_, false);
+        c->InvalidateControl(c->FVisible, false);
     }
 }
 
 void TWinControl::CreateParams(TCreateParams& Params) {
-    Params.Caption = text_;
+    Params.Caption = FText;
     Params.Style = WS_CHILD | WS_CLIPSIBLINGS;
     if (ControlStyle & csAcceptsControls) Params.Style |= WS_CLIPCHILDREN;
-    if (visible_) Params.Style |= WS_VISIBLE;
-    if (!enabled_) Params.Style |= WS_DISABLED;
-    if (tabStop_) Params.Style |= WS_TABSTOP;
+    if (FVisible) Params.Style |= WS_VISIBLE;
+    if (!FEnabled) Params.Style |= WS_DISABLED;
+    if (TabStop) Params.Style |= WS_TABSTOP;
     Params.ExStyle = 0;
-    Params.X = left_;
-    Params.Y = top_;
-    Params.Width = width_;
-    Params.Height = height_;
-    if (parent_)
-        Params.WndParent = parent_->Handle();
+    Params.X = FLeft;
+    Params.Y = FTop;
+    Params.Width = FWidth;
+    Params.Height = FHeight;
+    if (FParent)
+        Params.WndParent = FParent->GetHandle();
     else
-        Params.WndParent = parentWindow_;
+        Params.WndParent = FParentWindow;
     Params.WindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
     Params.WinClassName = ClassName();
 }
 
-HWND TWinControl::Handle() {
-    if (!handle_) CreateHandle();
-    return handle_;
+HWND TWinControl::GetHandle() {
+    if (!FHandle) CreateHandle();
+    return FHandle;
 }
 
 void TWinControl::CreateHandle() {
-    if (handle_) return;
+    if (FHandle) return;
     CreateWnd();
 }
 
@@ -812,73 +812,73 @@ void TWinControl::CreateWnd() {
     TCreateParams p;
     CreateParams(p);
     if ((p.Style & WS_CHILD) && !p.WndParent)
-        throw EInvalidOperation(Format("Control '%s' has no parent window", Name()));
+        throw EInvalidOperation(Format("Control '%s' has no parent window", GetName()));
     EnsureWindowClass(p);
-    creatingWindow_ = true;
+    FCreatingWindow = true;
     HWND h = CreateWindowExA(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X, p.Y, p.Width,
                              p.Height, p.WndParent, nullptr, nullptr, this);
-    creatingWindow_ = false;
+    FCreatingWindow = false;
     if (!h) throw EOSError(Format("Error creating window of class %s", p.WinClassName));
-    handle_ = h;
+    FHandle = h;
     ControlMap()[h] = this;
     // The window takes the control's place among its siblings: directly below the window
     // of the nearest windowed sibling above it, or on top.
-    if (parent_ && parent_->handle_ == p.WndParent) {
+    if (FParent && FParent->FHandle == p.WndParent) {
         HWND above = HWND_TOP;
-        auto self = std::find(parent_->controls_.begin(), parent_->controls_.end(), this);
-        if (self != parent_->controls_.end())
-            for (auto it = self + 1; it != parent_->controls_.end(); ++it)
-                if ((*it)->Is<TWinControl>() && static_cast<TWinControl*>(*it)->handle_) {
-                    above = static_cast<TWinControl*>(*it)->handle_;
+        auto self = std::find(FParent->FControls.begin(), FParent->FControls.end(), this);
+        if (self != FParent->FControls.end())
+            for (auto it = self + 1; it != FParent->FControls.end(); ++it)
+                if ((*it)->Is<TWinControl>() && static_cast<TWinControl*>(*it)->FHandle) {
+                    above = static_cast<TWinControl*>(*it)->FHandle;
                     break;
                 }
-        creatingWindow_ = true;
+        FCreatingWindow = true;
         SetWindowPos(h, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
-        creatingWindow_ = false;
+        FCreatingWindow = false;
     }
     // The windowed children get their windows now, in z-order.
-    for (TControl* c : controls_)
+    for (TControl* c : FControls)
         if (c->Is<TWinControl>()) static_cast<TWinControl*>(c)->CreateHandle();
     UpdateBoundsFromWindow();
 }
 
 void TWinControl::DestroyWnd() {
-    HWND h = handle_;
+    HWND h = FHandle;
     if (!h) return;
     ControlState |= csDestroyingHandle;
     DestroyWindow(h);
     ControlState &= ~csDestroyingHandle;
     ControlMap().erase(h);
-    handle_ = nullptr;
+    FHandle = nullptr;
     // The platform destroyed the children's windows with ours.
-    for (TControl* c : controls_)
+    for (TControl* c : FControls)
         if (c->Is<TWinControl>()) {
             auto* w = static_cast<TWinControl*>(c);
-            if (w->handle_ && !IsWindow(w->handle_)) {
-                ControlMap().erase(w->handle_);
-                w->handle_ = nullptr;
+            if (w->FHandle && !IsWindow(w->FHandle)) {
+                ControlMap().erase(w->FHandle);
+                w->FHandle = nullptr;
             }
         }
 }
 
 void TWinControl::DestroyHandle() {
-    if (!handle_) return;
-    for (TControl* c : controls_)
+    if (!FHandle) return;
+    for (TControl* c : FControls)
         if (c->Is<TWinControl>()) static_cast<TWinControl*>(c)->DestroyHandle();
     DestroyWnd();
 }
 
 void TWinControl::RecreateWnd() {
-    if (!handle_) return;
+    if (!FHandle) return;
     DestroyHandle();
     CreateHandle();
 }
 
 void TWinControl::SetParentWindow(HWND v) {
-    if (parentWindow_ == v) return;
-    parentWindow_ = v;
-    if (parent_) return;
-    if (handle_) {
+    if (FParentWindow == v) return;
+    FParentWindow = v;
+    if (FParent) return;
+    if (FHandle) {
         if (v) {
             RecreateWnd();
         } else {
@@ -893,21 +893,21 @@ RECT TWinControl::CalcClientRect(int w, int h) const {
     return RECT{0, 0, r.right - r.left, r.bottom - r.top};
 }
 
-RECT TWinControl::ClientRect() const {
+RECT TWinControl::GetClientRect() const {
     RECT r;
-    if (handle_ && GetClientRect(handle_, &r)) return r;
-    return CalcClientRect(width_, height_);
+    if (FHandle && win::GetClientRect(FHandle, &r)) return r;
+    return CalcClientRect(FWidth, FHeight);
 }
 
-POINT TWinControl::ClientOrigin() const {
+POINT TWinControl::GetClientOrigin() const {
     POINT p;
-    if (handle_) {
-        ::win::ClientToScreen(handle_, &p);
+    if (FHandle) {
+        ::win::ClientToScreen(FHandle, &p);
         return p;
     }
-    p = parent_ ? parent_->ClientOrigin() : POINT{};
-    p.x += left_;
-    p.y += top_;
+    p = FParent ? FParent->GetClientOrigin() : POINT{};
+    p.x += FLeft;
+    p.y += FTop;
     return p;
 }
 
@@ -915,8 +915,8 @@ void TWinControl::AdjustClientRect(RECT&) const {}
 
 void TWinControl::SetBorderWidth(int v) {
     v = std::clamp(v, 0, kMaxFrameWidth);
-    if (borderWidth_ == v) return;
-    borderWidth_ = v;
+    if (FBorderWidth == v) return;
+    FBorderWidth = v;
     FrameChanged();
 }
 
@@ -924,19 +924,19 @@ void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     if (AWidth < 0) AWidth = 0;
     if (AHeight < 0) AHeight = 0;
     AdjustSize(AWidth, AHeight);
-    if (ALeft == left_ && ATop == top_ && AWidth == width_ && AHeight == height_) return;
-    bool sized = AWidth != width_ || AHeight != height_;
-    left_ = ALeft;
-    top_ = ATop;
-    width_ = AWidth;
-    height_ = AHeight;
-    if (!anchoring_) UpdateAnchorRules();
-    if (handle_) {
-        creatingWindow_ = true;  // the window follows the model: no read-back
-        SetWindowPos(handle_, nullptr, ALeft, ATop, AWidth, AHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-        creatingWindow_ = false;
+    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
+    bool sized = AWidth != FWidth || AHeight != FHeight;
+    FLeft = ALeft;
+    FTop = ATop;
+    FWidth = AWidth;
+    FHeight = AHeight;
+    if (!FAnchoring) UpdateAnchorRules();
+    if (FHandle) {
+        FCreatingWindow = true;  // the window follows the model: no read-back
+        SetWindowPos(FHandle, nullptr, ALeft, ATop, AWidth, AHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        FCreatingWindow = false;
     }
-    if (align_ != alNone && !anchoring_) RequestAlign();
+    if (FAlign != alNone && !FAnchoring) RequestAlign();
     if (sized) {
         AlignControls();
         Resize();
@@ -944,22 +944,22 @@ void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 }
 
 void TWinControl::UpdateBoundsFromWindow() {
-    if (!handle_ || creatingWindow_) return;
+    if (!FHandle || FCreatingWindow) return;
     RECT wr;
-    if (!GetWindowRect(handle_, &wr)) return;
+    if (!GetWindowRect(FHandle, &wr)) return;
     POINT tl{wr.left, wr.top};
-    if (GetWindowLongA(handle_, GWL_STYLE) & WS_CHILD) {
-        if (HWND p = GetParent(handle_)) ::win::ScreenToClient(p, &tl);
+    if (GetWindowLongA(FHandle, GWL_STYLE) & WS_CHILD) {
+        if (HWND p = win::GetParent(FHandle)) ::win::ScreenToClient(p, &tl);
     }
     int w = wr.right - wr.left, h = wr.bottom - wr.top;
-    bool sized = w != width_ || h != height_;
-    if (tl.x == left_ && tl.y == top_ && !sized) {
+    bool sized = w != FWidth || h != FHeight;
+    if (tl.x == FLeft && tl.y == FTop && !sized) {
         return;
     }
-    left_ = tl.x;
-    top_ = tl.y;
-    width_ = w;
-    height_ = h;
+    FLeft = tl.x;
+    FTop = tl.y;
+    FWidth = w;
+    FHeight = h;
     if (sized) {
         AlignControls();
         Resize();
@@ -967,86 +967,86 @@ void TWinControl::UpdateBoundsFromWindow() {
 }
 
 void TWinControl::AlignControls() {
-    if (alignDisabled_ > 0 || HasState(csLoading) || HasState(csDestroying) || aligning_) {
-        if (alignDisabled_ > 0 || HasState(csLoading)) ControlState |= csAlignmentNeeded;
+    if (FAlignDisabled > 0 || HasState(csLoading) || HasState(csDestroying) || FAligning) {
+        if (FAlignDisabled > 0 || HasState(csLoading)) ControlState |= csAlignmentNeeded;
         return;
     }
-    aligning_ = true;
+    FAligning = true;
     ControlState &= ~csAlignmentNeeded;
     try {
-        RECT area = ClientRect();
+        RECT area = GetClientRect();
         AdjustClientRect(area);
         static const TAlign order[] = {alTop, alBottom, alLeft, alRight, alClient};
         for (TAlign side : order) {
-            for (size_t i = 0; i < controls_.size(); ++i) {
-                TControl* c = controls_[i];
-                if (!c->visible_ || c->align_ != side) continue;
+            for (size_t i = 0; i < FControls.size(); ++i) {
+                TControl* c = FControls[i];
+                if (!c->FVisible || c->FAlign != side) continue;
                 int w = std::max(0, static_cast<int>(area.right - area.left));
                 int h = std::max(0, static_cast<int>(area.bottom - area.top));
-                c->anchoring_ = true;
+                c->FAnchoring = true;
                 switch (side) {
                 case alTop:
-                    c->SetBounds(area.left, area.top, w, c->height_);
-                    area.top += c->height_;
+                    c->SetBounds(area.left, area.top, w, c->FHeight);
+                    area.top += c->FHeight;
                     break;
                 case alBottom:
-                    c->SetBounds(area.left, area.bottom - c->height_, w, c->height_);
-                    area.bottom -= c->height_;
+                    c->SetBounds(area.left, area.bottom - c->FHeight, w, c->FHeight);
+                    area.bottom -= c->FHeight;
                     break;
                 case alLeft:
-                    c->SetBounds(area.left, area.top, c->width_, h);
-                    area.left += c->width_;
+                    c->SetBounds(area.left, area.top, c->FWidth, h);
+                    area.left += c->FWidth;
                     break;
                 case alRight:
-                    c->SetBounds(area.right - c->width_, area.top, c->width_, h);
-                    area.right -= c->width_;
+                    c->SetBounds(area.right - c->FWidth, area.top, c->FWidth, h);
+                    area.right -= c->FWidth;
                     break;
                 default: c->SetBounds(area.left, area.top, w, h); break;
                 }
-                c->anchoring_ = false;
+                c->FAnchoring = false;
             }
         }
         // Anchored controls keep their distances to the anchored edges; a control anchored
         // on neither side of an axis keeps its centre at the same relative place.
-        RECT pr = ClientRect();
-        for (TControl* c : controls_) {
-            if (c->align_ != alNone || !c->anchorsValid_) continue;
-            TAnchors a = c->anchors_;
-            int l = c->left_, t = c->top_, w = c->width_, h = c->height_;
+        RECT pr = GetClientRect();
+        for (TControl* c : FControls) {
+            if (c->FAlign != alNone || !c->FAnchorsValid) continue;
+            TAnchors a = c->FAnchors;
+            int l = c->FLeft, t = c->FTop, w = c->FWidth, h = c->FHeight;
             bool ak_l = a & AnchorBit(akLeft), ak_r = a & AnchorBit(akRight);
             bool ak_t = a & AnchorBit(akTop), ak_b = a & AnchorBit(akBottom);
             if (ak_l && ak_r) {
-                l = c->anchorLeft_;
-                w = pr.right - c->anchorLeft_ - c->anchorRight_;
+                l = c->FAnchorLeft;
+                w = pr.right - c->FAnchorLeft - c->FAnchorRight;
             } else if (ak_r) {
-                l = pr.right - c->anchorRight_ - w;
+                l = pr.right - c->FAnchorRight - w;
             } else if (!ak_l) {
-                int total = c->anchorLeft_ + w + c->anchorRight_;
-                l = c->anchorLeft_ + (pr.right - total) / 2;
+                int total = c->FAnchorLeft + w + c->FAnchorRight;
+                l = c->FAnchorLeft + (pr.right - total) / 2;
             }
             if (ak_t && ak_b) {
-                t = c->anchorTop_;
-                h = pr.bottom - c->anchorTop_ - c->anchorBottom_;
+                t = c->FAnchorTop;
+                h = pr.bottom - c->FAnchorTop - c->FAnchorBottom;
             } else if (ak_b) {
-                t = pr.bottom - c->anchorBottom_ - h;
+                t = pr.bottom - c->FAnchorBottom - h;
             } else if (!ak_t) {
-                int total = c->anchorTop_ + h + c->anchorBottom_;
-                t = c->anchorTop_ + (pr.bottom - total) / 2;
+                int total = c->FAnchorTop + h + c->FAnchorBottom;
+                t = c->FAnchorTop + (pr.bottom - total) / 2;
             }
-            c->anchoring_ = true;
+            c->FAnchoring = true;
             c->SetBounds(l, t, std::max(0, w), std::max(0, h));
-            c->anchoring_ = false;
+            c->FAnchoring = false;
         }
     } catch (...) {
-        aligning_ = false;
+        FAligning = false;
         throw;
     }
-    aligning_ = false;
+    FAligning = false;
 }
 
 void TWinControl::EnableAlign() {
-    if (alignDisabled_ > 0) --alignDisabled_;
-    if (alignDisabled_ == 0 && (ControlState & csAlignmentNeeded)) AlignControls();
+    if (FAlignDisabled > 0) --FAlignDisabled;
+    if (FAlignDisabled == 0 && (ControlState & csAlignmentNeeded)) AlignControls();
 }
 
 void TWinControl::Loaded() {
@@ -1055,45 +1055,45 @@ void TWinControl::Loaded() {
 }
 
 void TWinControl::SetVisible(bool v) {
-    if (visible_ == v) return;
-    visible_ = v;
-    if (handle_) ShowWindow(handle_, v ? SW_SHOWNA : SW_HIDE);
+    if (FVisible == v) return;
+    FVisible = v;
+    if (FHandle) ShowWindow(FHandle, v ? SW_SHOWNA : SW_HIDE);
     Perform(CM_VISIBLECHANGED, v ? 1 : 0);
-    if (align_ != alNone) RequestAlign();
+    if (FAlign != alNone) RequestAlign();
 }
 
 void TWinControl::SetEnabled(bool v) {
-    if (enabled_ == v) return;
-    enabled_ = v;
-    if (handle_) EnableWindow(handle_, v ? TRUE : FALSE);
+    if (FEnabled == v) return;
+    FEnabled = v;
+    if (FHandle) EnableWindow(FHandle, v ? TRUE : FALSE);
     Perform(CM_ENABLEDCHANGED);
     Invalidate();
 }
 
 void TWinControl::SetText(const String& v) {
-    if (text_ == v) return;
-    text_ = v;
-    if (handle_) SetWindowTextA(handle_, v.c_str());
+    if (FText == v) return;
+    FText = v;
+    if (FHandle) SetWindowTextA(FHandle, v.c_str());
     Perform(CM_TEXTCHANGED);
 }
 
 bool TWinControl::CanFocus() const {
-    for (const TControl* c = this; c; c = c->parent_)
-        if (!c->visible_ || !c->enabled_) return false;
+    for (const TControl* c = this; c; c = c->FParent)
+        if (!c->FVisible || !c->FEnabled) return false;
     return true;
 }
 
 void TWinControl::SetFocus() {
     if (!CanFocus()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
-    ::win::SetFocus(Handle());
+    ::win::SetFocus(GetHandle());
 }
 
-bool TWinControl::Focused() const { return handle_ && GetFocus() == handle_; }
+bool TWinControl::Focused() const { return FHandle && GetFocus() == FHandle; }
 
 void TWinControl::Invalidate() { Perform(CM_INVALIDATE); }
 
 void TWinControl::Update() {
-    if (handle_) UpdateWindow(handle_);
+    if (FHandle) UpdateWindow(FHandle);
 }
 
 void TWinControl::PaintTo(HDC dc, int X, int Y) {
@@ -1101,26 +1101,26 @@ void TWinControl::PaintTo(HDC dc, int X, int Y) {
     POINT org;
     GetWindowOrgEx(dc, &org);
     SetWindowOrgEx(dc, org.x - X, org.y - Y, nullptr);
-    IntersectClipRect(dc, 0, 0, width_, height_);
+    IntersectClipRect(dc, 0, 0, FWidth, FHeight);
     Perform(WM_ERASEBKGND, reinterpret_cast<uintptr_t>(dc));
     Perform(WM_PAINT, reinterpret_cast<uintptr_t>(dc));
     RestoreDC(dc, saved);
-    for (TControl* c : controls_)
-        if (c->Is<TWinControl>() && c->visible_)
-            static_cast<TWinControl*>(c)->PaintTo(dc, X + c->left_, Y + c->top_);
+    for (TControl* c : FControls)
+        if (c->Is<TWinControl>() && c->FVisible)
+            static_cast<TWinControl*>(c)->PaintTo(dc, X + c->FLeft, Y + c->FTop);
 }
 
 void TWinControl::WndProc(TMessage& Message) {
     if (IsMouseMsg(Message.Msg)) {
         TControl* target = nullptr;
-        if (g_captureControl && g_captureControl->parent_ == this && !g_captureControl->Is<TWinControl>())
+        if (g_captureControl && g_captureControl->FParent == this && !g_captureControl->Is<TWinControl>())
             target = g_captureControl;
         else
             target = ControlAtPos(POINT{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)}, false);
         if (target) {
             TMessage m = Message;
-            m.LParam = MAKELPARAM(GET_X_LPARAM(Message.LParam) - target->left_,
-                                  GET_Y_LPARAM(Message.LParam) - target->top_);
+            m.LParam = MAKELPARAM(GET_X_LPARAM(Message.LParam) - target->FLeft,
+                                  GET_Y_LPARAM(Message.LParam) - target->FTop);
             target->WndProc(m);
             Message.Result = m.Result;
             return;
@@ -1131,15 +1131,15 @@ void TWinControl::WndProc(TMessage& Message) {
 
 void TWinControl::CaptureLost() {
     if (!g_captureControl) return;
-    if (g_captureControl == this || (g_captureControl->parent_ == this && !g_captureControl->Is<TWinControl>())) {
+    if (g_captureControl == this || (g_captureControl->FParent == this && !g_captureControl->Is<TWinControl>())) {
         g_captureControl->ControlState &= ~(csClicked | csLButtonDown);
         g_captureControl = nullptr;
     }
 }
 
 void TWinControl::DefaultHandler(TMessage& Message) {
-    if (handle_)
-        Message.Result = DefWindowProcA(handle_, Message.Msg, Message.WParam, Message.LParam);
+    if (FHandle)
+        Message.Result = DefWindowProcA(FHandle, Message.Msg, Message.WParam, Message.LParam);
 }
 
 void TWinControl::PaintWindow(HDC) {}
@@ -1149,20 +1149,20 @@ void TWinControl::PaintHandler(TMessage& Message) {
     PAINTSTRUCT ps;
     bool own = dc == nullptr;
     if (own) {
-        if (!handle_) return;
-        dc = BeginPaint(handle_, &ps);
+        if (!FHandle) return;
+        dc = BeginPaint(FHandle, &ps);
     }
     // Double buffering paints the whole client off screen, then copies it in one blit.
     HDC memDC = nullptr;
     HBITMAP memBmp = nullptr;
     HGDIOBJ oldBmp = nullptr;
-    RECT client = ClientRect();
+    RECT client = GetClientRect();
     if (own && DoubleBuffered && client.right > 0 && client.bottom > 0) {
         memDC = CreateCompatibleDC(dc);
         memBmp = memDC ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr;
         if (memBmp) {
             oldBmp = SelectObject(memDC, memBmp);
-            FillRect(memDC, &client, Brush()->Handle());
+            FillRect(memDC, &client, GetBrush()->GetHandle());
         } else if (memDC) {
             DeleteDC(memDC);
             memDC = nullptr;
@@ -1176,7 +1176,7 @@ void TWinControl::PaintHandler(TMessage& Message) {
             DeleteObject(memBmp);
             DeleteDC(memDC);
         }
-        if (own) EndPaint(handle_, &ps);
+        if (own) EndPaint(FHandle, &ps);
     };
     try {
         PaintWindow(target);
@@ -1189,20 +1189,20 @@ void TWinControl::PaintHandler(TMessage& Message) {
 }
 
 void TWinControl::PaintControls(HDC dc, TControl* First) {
-    auto it = controls_.begin();
-    if (First) it = std::find(controls_.begin(), controls_.end(), First);
+    auto it = FControls.begin();
+    if (First) it = std::find(FControls.begin(), FControls.end(), First);
     RECT clip;
     GetClipBox(dc, &clip);
-    for (; it != controls_.end(); ++it) {
+    for (; it != FControls.end(); ++it) {
         TControl* c = *it;
-        if (c->Is<TWinControl>() || !c->visible_) continue;
-        RECT b = c->BoundsRect();
+        if (c->Is<TWinControl>() || !c->FVisible) continue;
+        RECT b = c->GetBoundsRect();
         if (b.left >= clip.right || b.right <= clip.left || b.top >= clip.bottom || b.bottom <= clip.top) continue;
         int saved = SaveDC(dc);
         POINT org;
         GetWindowOrgEx(dc, &org);
-        SetWindowOrgEx(dc, org.x - c->left_, org.y - c->top_, nullptr);
-        IntersectClipRect(dc, 0, 0, c->width_, c->height_);
+        SetWindowOrgEx(dc, org.x - c->FLeft, org.y - c->FTop, nullptr);
+        IntersectClipRect(dc, 0, 0, c->FWidth, c->FHeight);
         try {
             c->Perform(WM_PAINT, reinterpret_cast<uintptr_t>(dc));
         } catch (...) {
@@ -1278,28 +1278,29 @@ void PaintThroughCanvas(TControlCanvas* canvas, HDC dc, Fn paint) {
 
 }  // namespace
 
-TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), canvas_(new TControlCanvas(this)) {}
+TGraphicControl::TGraphicControl(TComponent* AOwner)
+    : TControl(AOwner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
 
-TGraphicControl::~TGraphicControl() { delete canvas_; }
+TGraphicControl::~TGraphicControl() { FCanvas.reset(); }
 
 void TGraphicControl::PaintWith(HDC dc) {
-    PaintThroughCanvas(canvas_, dc, [this] { Paint(); });
+    PaintThroughCanvas(FCanvas.get(), dc, [this] { Paint(); });
 }
 
-TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner), canvas_(new TControlCanvas(this)) {}
+TCustomControl::TCustomControl(TComponent* AOwner)
+    : TWinControl(AOwner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
 
 TCustomControl::~TCustomControl() {
-    delete canvas_;
-    canvas_ = nullptr;
+    FCanvas.reset();
 }
 
 void TCustomControl::DestroyWnd() {
-    if (canvas_) canvas_->FreeDC();
+    if (FCanvas) FCanvas->FreeDC();
     TWinControl::DestroyWnd();
 }
 
 void TCustomControl::PaintWindow(HDC dc) {
-    PaintThroughCanvas(canvas_, dc, [this] { Paint(); });
+    PaintThroughCanvas(FCanvas.get(), dc, [this] { Paint(); });
 }
 
 }  // namespace cl

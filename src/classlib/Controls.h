@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "classlib/Classes.h"
@@ -81,10 +82,12 @@ constexpr TCursor crHelp = -20;
 constexpr TCursor crHandPoint = -21;
 constexpr TCursor crSizeAll = -22;
 
+// clang-format off
 enum TShiftStateFlag : uint32_t {
     ssShift = 1 << 0, ssAlt = 1 << 1, ssCtrl = 1 << 2, ssLeft = 1 << 3, ssRight = 1 << 4, ssMiddle = 1 << 5,
     ssDouble = 1 << 6
 };
+// clang-format on
 using TShiftState = uint32_t;
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
@@ -97,11 +100,13 @@ enum TControlStyleFlag : uint32_t {
 };
 using TControlStyle = uint32_t;
 
+// clang-format off
 enum TControlStateFlag : uint32_t {
     csLButtonDown = 1 << 0, csClicked = 1 << 1, csPalette = 1 << 2, csReadingState = 1 << 3,
     csAlignmentNeeded = 1 << 4, csFocusing = 1 << 5, csCreating = 1 << 6, csPaintCopy = 1 << 7,
     csCustomPaint = 1 << 8, csDestroyingHandle = 1 << 9, csDocking = 1 << 10
 };
+// clang-format on
 using TControlState = uint32_t;
 
 using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
@@ -119,21 +124,21 @@ TShiftState KeyboardShiftState();
 class TSizeConstraints : public TPersistent {
     CL_DECLARE_CLASS(TSizeConstraints, TPersistent)
 public:
-    int MinWidth() const { return minWidth_; }
-    void SetMinWidth(int v) { Set(minWidth_, v); }
-    int MinHeight() const { return minHeight_; }
-    void SetMinHeight(int v) { Set(minHeight_, v); }
-    int MaxWidth() const { return maxWidth_; }
-    void SetMaxWidth(int v) { Set(maxWidth_, v); }
-    int MaxHeight() const { return maxHeight_; }
-    void SetMaxHeight(int v) { Set(maxHeight_, v); }
+    int GetMinWidth() const { return FMinWidth; }
+    void SetMinWidth(int v) { Set(FMinWidth, v); }
+    int GetMinHeight() const { return FMinHeight; }
+    void SetMinHeight(int v) { Set(FMinHeight, v); }
+    int GetMaxWidth() const { return FMaxWidth; }
+    void SetMaxWidth(int v) { Set(FMaxWidth, v); }
+    int GetMaxHeight() const { return FMaxHeight; }
+    void SetMaxHeight(int v) { Set(FMaxHeight, v); }
     // Applies the limits to a proposed size.
     void Apply(int& w, int& h) const;
     TNotifyEvent OnChange;
 
 private:
     void Set(int& field, int v);
-    int minWidth_ = 0, minHeight_ = 0, maxWidth_ = 0, maxHeight_ = 0;
+    int FMinWidth = 0, FMinHeight = 0, FMaxWidth = 0, FMaxHeight = 0;
 };
 
 using TMouseWheelEvent =
@@ -150,78 +155,76 @@ public:
     ~TControl() override;
 
     // Geometry (in the parent's client coordinates).
-    int Left() const { return left_; }
-    int Top() const { return top_; }
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    void SetLeft(int v) { SetBounds(v, top_, width_, height_); }
-    void SetTop(int v) { SetBounds(left_, v, width_, height_); }
-    void SetWidth(int v) { SetBounds(left_, top_, v, height_); }
-    void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
+    int GetLeft() const { return FLeft; }
+    int GetTop() const { return FTop; }
+    int GetWidth() const { return FWidth; }
+    int GetHeight() const { return FHeight; }
+    void SetLeft(int v) { SetBounds(v, FTop, FWidth, FHeight); }
+    void SetTop(int v) { SetBounds(FLeft, v, FWidth, FHeight); }
+    void SetWidth(int v) { SetBounds(FLeft, FTop, v, FHeight); }
+    void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); }
     virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
-    win::RECT BoundsRect() const { return {left_, top_, left_ + width_, top_ + height_}; }
+    win::RECT GetBoundsRect() const { return {FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
     void SetBoundsRect(const win::RECT& r) { SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top); }
-    virtual win::RECT ClientRect() const { return {0, 0, width_, height_}; }
-    int ClientWidth() const { return ClientRect().right; }
-    int ClientHeight() const { return ClientRect().bottom; }
-    virtual void SetClientWidth(int v) { SetWidth(width_ - ClientWidth() + v); }
-    virtual void SetClientHeight(int v) { SetHeight(height_ - ClientHeight() + v); }
+    virtual win::RECT GetClientRect() const { return {0, 0, FWidth, FHeight}; }
+    int GetClientWidth() const { return GetClientRect().right; }
+    int GetClientHeight() const { return GetClientRect().bottom; }
+    virtual void SetClientWidth(int v) { SetWidth(FWidth - GetClientWidth() + v); }
+    virtual void SetClientHeight(int v) { SetHeight(FHeight - GetClientHeight() + v); }
     // Screen position of the client origin.
-    virtual win::POINT ClientOrigin() const;
+    virtual win::POINT GetClientOrigin() const;
     win::POINT ClientToScreen(win::POINT p) const;
     win::POINT ScreenToClient(win::POINT p) const;
 
-    TSizeConstraints* Constraints() const { return constraints_; }
+    TSizeConstraints* GetConstraints() const { return FConstraints.get(); }
 
-    bool AutoSize() const { return autoSize_; }
+    bool GetAutoSize() const { return FAutoSize; }
     virtual void SetAutoSize(bool v);
     // Asked on every size change while AutoSize is set; may change the proposed size.
     virtual bool CanAutoSize(int& NewWidth, int& NewHeight);
 
-    TWinControl* Parent() const { return parent_; }
+    TWinControl* GetParent() const { return FParent; }
     virtual void SetParent(TWinControl* AParent);
     bool HasParent() const override { return true; }
     TComponent* GetParentComponent() const override;
     void SetParentComponent(TComponent* Value) override;
 
-    TAlign Align() const { return align_; }
+    TAlign GetAlign() const { return FAlign; }
     void SetAlign(TAlign v);
-    TAnchors Anchors() const { return anchors_; }
+    TAnchors GetAnchors() const { return FAnchors; }
     void SetAnchors(TAnchors v);
 
-    bool Visible() const { return visible_; }
+    bool GetVisible() const { return FVisible; }
     virtual void SetVisible(bool v);
     void Show() { SetVisible(true); }
     void Hide() { SetVisible(false); }
-    bool Enabled() const { return enabled_; }
+    bool GetEnabled() const { return FEnabled; }
     virtual void SetEnabled(bool v);
     // Visible here and in every parent.
-    bool Showing() const;
+    bool GetShowing() const;
 
-    TColor Color() const { return color_; }
+    TColor GetColor() const { return FColor; }
     void SetColor(TColor v);
-    bool ParentColor() const { return parentColor_; }
+    bool GetParentColor() const { return FParentColor; }
     void SetParentColor(bool v);
-    TFont* Font() const { return font_; }
+    TFont* GetFont() const { return FFont.get(); }
     void SetFont(TFont* v);
-    bool ParentFont() const { return parentFont_; }
+    bool GetParentFont() const { return FParentFont; }
     void SetParentFont(bool v);
 
-    TCursor Cursor() const { return cursor_; }
+    TCursor GetCursor() const { return FCursor; }
     void SetCursor(TCursor v);
-    String Hint() const { return hint_; }
-    void SetHint(const String& v) { hint_ = v; }
-    bool ShowHint() const { return showHint_; }
-    void SetShowHint(bool v) { showHint_ = v; }
+    String Hint;
+    bool ShowHint = false;
 
-    String Caption() const { return text_; }
+    String GetCaption() const { return FText; }
     void SetCaption(const String& v) { SetText(v); }
-    String Text() const { return text_; }
+    String GetText() const { return FText; }
     virtual void SetText(const String& v);
 
     TControlStyle ControlStyle = 0;
     TControlState ControlState = 0;
-    bool MouseCapture() const;
+    bool GetMouseCapture() const;
     void SetMouseCapture(bool v);
 
     // Painting.
@@ -272,32 +275,30 @@ protected:
     void RequestAlign();
     void DoAutoSize();
 
-    TWinControl* parent_ = nullptr;
-    int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
-    TAlign align_ = alNone;
-    TAnchors anchors_ = DefaultAnchors;
-    bool visible_ = true;
-    bool enabled_ = true;
-    TColor color_ = clWindow;
-    bool parentColor_ = true;
-    TFont* font_ = nullptr;
-    bool parentFont_ = true;
-    TCursor cursor_ = crDefault;
-    String hint_;
-    bool showHint_ = false;
-    String text_;
-    bool autoSize_ = false;
-    bool autoSizing_ = false;
-    bool settingParentFont_ = false;
-    TSizeConstraints* constraints_ = nullptr;
+    TWinControl* FParent = nullptr;
+    int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    TAlign FAlign = alNone;
+    TAnchors FAnchors = DefaultAnchors;
+    bool FVisible = true;
+    bool FEnabled = true;
+    TColor FColor = clWindow;
+    bool FParentColor = true;
+    std::unique_ptr<TFont> FFont;
+    bool FParentFont = true;
+    TCursor FCursor = crDefault;
+    String FText;
+    bool FAutoSize = false;
+    bool FAutoSizing = false;
+    bool FSettingParentFont = false;
+    std::unique_ptr<TSizeConstraints> FConstraints;
 
 private:
     friend class TWinControl;
     friend struct ControlsInternal;
     // Distances to the parent's edges recorded when the control is placed by its owner.
-    int anchorLeft_ = 0, anchorTop_ = 0, anchorRight_ = 0, anchorBottom_ = 0;
-    bool anchorsValid_ = false;
-    bool anchoring_ = false;
+    int FAnchorLeft = 0, FAnchorTop = 0, FAnchorRight = 0, FAnchorBottom = 0;
+    bool FAnchorsValid = false;
+    bool FAnchoring = false;
 };
 
 // The form a control sits on (the form itself for a form), or null.
@@ -326,48 +327,46 @@ public:
 
     // The window, created on first use. EInvalidOperation "Control '%s' has no parent
     // window" when a child control has neither a parent nor a ParentWindow.
-    win::HWND Handle();
-    bool HandleAllocated() const { return handle_ != nullptr; }
-    void HandleNeeded() { (void)Handle(); }
+    win::HWND GetHandle();
+    bool HandleAllocated() const { return FHandle != nullptr; }
+    void HandleNeeded() { (void)GetHandle(); }
     void DestroyHandle();
     // Destroys and recreates the window, keeping children and state.
     void RecreateWnd();
 
-    win::HWND ParentWindow() const { return parentWindow_; }
+    win::HWND GetParentWindow() const { return FParentWindow; }
     virtual void SetParentWindow(win::HWND v);
 
-    int ControlCount() const { return static_cast<int>(controls_.size()); }
+    int GetControlCount() const { return static_cast<int>(FControls.size()); }
     TControl* Controls(int index) const;
     // The topmost visible (and, unless AllowDisabled, enabled) child at Pos (client coordinates).
     TControl* ControlAtPos(win::POINT Pos, bool AllowDisabled, bool AllowWinControls = false) const;
     bool ContainsControl(const TControl* c) const;
 
     void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
-    win::RECT ClientRect() const override;
-    win::POINT ClientOrigin() const override;
+    win::RECT GetClientRect() const override;
+    win::POINT GetClientOrigin() const override;
     void SetVisible(bool v) override;
     void SetEnabled(bool v) override;
     void SetText(const String& v) override;
 
-    void DisableAlign() { ++alignDisabled_; }
+    void DisableAlign() { ++FAlignDisabled; }
     void EnableAlign();
     void Realign() { AlignControls(); }
 
     // Focus.
-    bool TabStop() const { return tabStop_; }
-    void SetTabStop(bool v) { tabStop_ = v; }
-    int TabOrder() const { return tabOrder_; }
-    void SetTabOrder(int v) { tabOrder_ = v; }
+    bool TabStop = false;
+    int TabOrder = -1;
     virtual bool CanFocus() const;
     virtual void SetFocus();
     bool Focused() const;
 
     bool DoubleBuffered = false;
     // The brush the background is erased with (its colour is the control's Color).
-    TBrush* Brush();
+    TBrush* GetBrush();
     // A border of this many pixels around the client area, in the window's frame, painted
     // with the brush.
-    int BorderWidth() const { return borderWidth_; }
+    int GetBorderWidth() const { return FBorderWidth; }
     void SetBorderWidth(int v);
     // Off: bevels are drawn flat in window-frame colour.
     bool Ctl3D = true;
@@ -376,15 +375,15 @@ public:
     // Bevels drawn in the frame of a windowed control, outside the border (none while
     // BevelKind is bkNone): on the sides BevelEdges names, an outer and an inner cut of
     // BevelWidth pixels each (bvNone: none), soft or flat as BevelKind says.
-    TBevelKind BevelKind() const { return bevelKind_; }
+    TBevelKind GetBevelKind() const { return FBevelKind; }
     void SetBevelKind(TBevelKind v);
-    TBevelEdges BevelEdges() const { return bevelEdges_; }
+    TBevelEdges GetBevelEdges() const { return FBevelEdges; }
     void SetBevelEdges(TBevelEdges v);
-    TBevelCut BevelInner() const { return bevelInnerW_; }
+    TBevelCut GetBevelInner() const { return FBevelInner; }
     void SetBevelInner(TBevelCut v);
-    TBevelCut BevelOuter() const { return bevelOuterW_; }
+    TBevelCut GetBevelOuter() const { return FBevelOuter; }
     void SetBevelOuter(TBevelCut v);
-    int BevelWidth() const { return bevelWidthW_; }
+    int GetBevelWidth() const { return FBevelWidth; }
     void SetBevelWidth(int v);
 
     void Invalidate() override;
@@ -438,21 +437,19 @@ protected:
     // The frame's geometry changed: the window recomputes its client area and repaints.
     void FrameChanged();
 
-    win::HWND handle_ = nullptr;
-    win::HWND parentWindow_ = nullptr;
-    std::vector<TControl*> controls_;  // z-order: last on top
-    int alignDisabled_ = 0;
-    bool tabStop_ = false;
-    int tabOrder_ = -1;
-    int borderWidth_ = 0;
-    bool creatingWindow_ = false;  // also set while the model moves the window (no read-back)
-    TBrush* brush_ = nullptr;
-    TBevelKind bevelKind_ = bkNone;
-    TBevelEdges bevelEdges_ = 0x0F;
-    TBevelCut bevelInnerW_ = bvRaised;
-    TBevelCut bevelOuterW_ = bvLowered;
-    int bevelWidthW_ = 1;
-    bool aligning_ = false;
+    win::HWND FHandle = nullptr;
+    win::HWND FParentWindow = nullptr;
+    std::vector<TControl*> FControls;  // z-order: last on top
+    int FAlignDisabled = 0;
+    int FBorderWidth = 0;
+    bool FCreatingWindow = false;  // also set while the model moves the window (no read-back)
+    std::unique_ptr<TBrush> FBrush;
+    TBevelKind FBevelKind = bkNone;
+    TBevelEdges FBevelEdges = 0x0F;
+    TBevelCut FBevelInner = bvRaised;
+    TBevelCut FBevelOuter = bvLowered;
+    int FBevelWidth = 1;
+    bool FAligning = false;
 
 private:
     friend class TControl;
@@ -466,7 +463,7 @@ private:
 class TControlCanvas : public TCanvas {
     CL_DECLARE_CLASS(TControlCanvas, TCanvas)
 public:
-    explicit TControlCanvas(TControl* control) : control_(control) {}
+    explicit TControlCanvas(TControl* control) : FControl(control) {}
     ~TControlCanvas() override;
     // Uses dc (null: none) and gives back a DC of our own.
     void SetPaintDC(win::HDC dc);
@@ -476,9 +473,9 @@ protected:
     void CreateHandle() override;
 
 private:
-    TControl* control_;
-    win::HDC dc_ = nullptr;
-    win::HWND wnd_ = nullptr;
+    TControl* FControl;
+    win::HDC FDc = nullptr;
+    win::HWND FWnd = nullptr;
 };
 
 class TGraphicControl : public TControl {
@@ -487,7 +484,7 @@ public:
     explicit TGraphicControl(TComponent* AOwner);
     ~TGraphicControl() override;
     // A canvas over the parent's paint DC while painting.
-    TCanvas* Canvas() const { return canvas_; }
+    TCanvas* GetCanvas() const { return FCanvas.get(); }
     // Used by the WM_PAINT handler.
     void PaintWith(win::HDC dc);
 
@@ -495,7 +492,7 @@ protected:
     virtual void Paint() {}
 
 private:
-    TControlCanvas* canvas_ = nullptr;
+    std::unique_ptr<TControlCanvas> FCanvas;
 };
 
 class TCustomControl : public TWinControl {
@@ -503,7 +500,7 @@ class TCustomControl : public TWinControl {
 public:
     explicit TCustomControl(TComponent* AOwner);
     ~TCustomControl() override;
-    TCanvas* Canvas() const { return canvas_; }
+    TCanvas* GetCanvas() const { return FCanvas.get(); }
 
 protected:
     void PaintWindow(win::HDC dc) override;
@@ -511,7 +508,7 @@ protected:
     virtual void Paint() {}
 
 private:
-    TControlCanvas* canvas_ = nullptr;
+    std::unique_ptr<TControlCanvas> FCanvas;
 };
 
 // ---- windows and utilities ----------------------------------------------------------------

@@ -35,7 +35,7 @@ void ControlsInternal::RegisterControls() {
         POINT p = MousePos(m);
         if (c->ControlState & csClicked) {
             c->ControlState &= ~csClicked;
-            RECT r = c->ClientRect();
+            RECT r = c->GetClientRect();
             if (p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) c->Click();
         }
         c->MouseUp(mbLeft, KeysToShiftState(m.WParam), p.x, p.y);
@@ -94,7 +94,7 @@ void ControlsInternal::RegisterControls() {
     });
     RegisterMessageHandler(C, CM_INVALIDATE, [](TObject* self, TMessage&) {
         auto* c = static_cast<TControl*>(self);
-        c->InvalidateControl(c->Visible(), (c->ControlStyle & csOpaque) != 0);
+        c->InvalidateControl(c->GetVisible(), (c->ControlStyle & csOpaque) != 0);
     });
     RegisterMessageHandler(C, CM_MOUSEENTER, [](TObject* self, TMessage&) {
         auto* c = static_cast<TControl*>(self);
@@ -106,17 +106,17 @@ void ControlsInternal::RegisterControls() {
     });
     RegisterMessageHandler(C, CM_PARENTCOLORCHANGED, [](TObject* self, TMessage&) {
         auto* c = static_cast<TControl*>(self);
-        if (c->parentColor_ && c->parent_) {
-            c->SetColor(c->parent_->Color());
-            c->parentColor_ = true;
+        if (c->FParentColor && c->FParent) {
+            c->SetColor(c->FParent->GetColor());
+            c->FParentColor = true;
         }
     });
     RegisterMessageHandler(C, CM_PARENTFONTCHANGED, [](TObject* self, TMessage&) {
         auto* c = static_cast<TControl*>(self);
-        if (c->parentFont_ && c->parent_) {
-            c->settingParentFont_ = true;
-            c->font_->Assign(c->parent_->Font());
-            c->settingParentFont_ = false;
+        if (c->FParentFont && c->FParent) {
+            c->FSettingParentFont = true;
+            c->FFont->Assign(c->FParent->GetFont());
+            c->FSettingParentFont = false;
         }
     });
     RegisterMessageHandler(C, CM_COLORCHANGED, [](TObject* self, TMessage&) { static_cast<TControl*>(self)->ColorChanged(); });
@@ -134,8 +134,8 @@ void ControlsInternal::RegisterControls() {
         }
         HDC dc = reinterpret_cast<HDC>(m.WParam);
         if (!dc) return;
-        RECT r = c->ClientRect();
-        FillRect(dc, &r, c->Brush()->Handle());
+        RECT r = c->GetClientRect();
+        FillRect(dc, &r, c->GetBrush()->GetHandle());
         m.Result = 1;
     });
     RegisterMessageHandler(W, WM_NCPAINT, [](TObject* self, TMessage& m) { static_cast<TWinControl*>(self)->NCPaintHandler(m); });
@@ -151,14 +151,14 @@ void ControlsInternal::RegisterControls() {
     RegisterMessageHandler(W, WM_WINDOWPOSCHANGED, readBack);
     RegisterMessageHandler(W, WM_SETCURSOR, [](TObject* self, TMessage& m) {
         auto* c = static_cast<TWinControl*>(self);
-        if (reinterpret_cast<HWND>(m.WParam) == c->handle_ && static_cast<SHORT>(LOWORD(static_cast<uintptr_t>(m.LParam))) == HTCLIENT) {
-            TCursor cur = Screen ? Screen->Cursor() : crDefault;
+        if (reinterpret_cast<HWND>(m.WParam) == c->FHandle && static_cast<SHORT>(LOWORD(static_cast<uintptr_t>(m.LParam))) == HTCLIENT) {
+            TCursor cur = Screen ? Screen->GetCursor() : crDefault;
             if (cur == crDefault) {
                 POINT p;
-                GetCursorPos(&p);
-                ::win::ScreenToClient(c->handle_, &p);
-                if (TControl* g = c->ControlAtPos(p, false)) cur = g->Cursor();
-                if (cur == crDefault) cur = c->Cursor();
+                win::GetCursorPos(&p);
+                ::win::ScreenToClient(c->FHandle, &p);
+                if (TControl* g = c->ControlAtPos(p, false)) cur = g->GetCursor();
+                if (cur == crDefault) cur = c->GetCursor();
             }
             if (cur != crDefault && Screen) {
                 ::win::SetCursor(Screen->Cursors(cur));
@@ -219,7 +219,7 @@ void ControlsInternal::RegisterControls() {
     RegisterMessageHandler(W, CN_SYSKEYDOWN, [](TObject*, TMessage& m) { m.Result = 0; });
     RegisterMessageHandler(W, CM_DIALOGKEY, [](TObject* self, TMessage& m) {
         auto* c = static_cast<TWinControl*>(self);
-        std::vector<TControl*> children(c->controls_);
+        std::vector<TControl*> children(c->FControls);
         for (TControl* child : children) {
             if (child->Perform(CM_DIALOGKEY, m.WParam, m.LParam) != 0) {
                 m.Result = 1;
@@ -229,18 +229,18 @@ void ControlsInternal::RegisterControls() {
     });
     RegisterMessageHandler(W, CM_INVALIDATE, [](TObject* self, TMessage&) {
         auto* c = static_cast<TWinControl*>(self);
-        if (c->handle_) InvalidateRect(c->handle_, nullptr, (c->ControlStyle & csOpaque) ? FALSE : TRUE);
+        if (c->FHandle) InvalidateRect(c->FHandle, nullptr, (c->ControlStyle & csOpaque) ? FALSE : TRUE);
     });
     RegisterMessageHandler(W, CM_COLORCHANGED, [](TObject* self, TMessage&) {
         auto* c = static_cast<TWinControl*>(self);
         c->ColorChanged();
-        std::vector<TControl*> children(c->controls_);
+        std::vector<TControl*> children(c->FControls);
         for (TControl* child : children) child->Perform(CM_PARENTCOLORCHANGED);
     });
     RegisterMessageHandler(W, CM_FONTCHANGED, [](TObject* self, TMessage&) {
         auto* c = static_cast<TWinControl*>(self);
         c->FontChanged();
-        std::vector<TControl*> children(c->controls_);
+        std::vector<TControl*> children(c->FControls);
         for (TControl* child : children) child->Perform(CM_PARENTFONTCHANGED);
     });
     RegisterMessageHandler(W, WM_CAPTURECHANGED, [](TObject* self, TMessage& m) {
@@ -252,7 +252,7 @@ void ControlsInternal::RegisterControls() {
         auto* c = static_cast<TWinControl*>(self);
         c->DefaultHandler(m);
         TCustomForm* form = GetParentForm(c);
-        if (form && form != c) form->activeControl_ = c;
+        if (form && form != c) form->FActiveControl = c;
         if (c->OnEnter) c->OnEnter(c);
     });
     RegisterMessageHandler(W, WM_KILLFOCUS, [](TObject* self, TMessage& m) {
@@ -266,49 +266,53 @@ void ControlsInternal::RegisterControls() {
     });
 
     // Published properties.
-    auto left = OrdProp<TControl, int>("Left", tkInteger, "Integer", &TControl::Left, &TControl::SetLeft);
-    auto top = OrdProp<TControl, int>("Top", tkInteger, "Integer", &TControl::Top, &TControl::SetTop);
-    auto width = OrdProp<TControl, int>("Width", tkInteger, "Integer", &TControl::Width, &TControl::SetWidth);
-    auto height = OrdProp<TControl, int>("Height", tkInteger, "Integer", &TControl::Height, &TControl::SetHeight);
-    auto align = EnumProp<TControl, TAlign>("Align", "TAlign", &TControl::Align, &TControl::SetAlign, alNone,
+    auto left = OrdProp<TControl, int>("Left", tkInteger, "Integer", &TControl::GetLeft, &TControl::SetLeft);
+    auto top = OrdProp<TControl, int>("Top", tkInteger, "Integer", &TControl::GetTop, &TControl::SetTop);
+    auto width = OrdProp<TControl, int>("Width", tkInteger, "Integer", &TControl::GetWidth, &TControl::SetWidth);
+    auto height = OrdProp<TControl, int>("Height", tkInteger, "Integer", &TControl::GetHeight, &TControl::SetHeight);
+    auto align = EnumProp<TControl, TAlign>("Align", "TAlign", &TControl::GetAlign, &TControl::SetAlign, alNone,
                                             {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"});
-    auto anchors = SetProp<TControl, TAnchors>("Anchors", "TAnchors", &TControl::Anchors, &TControl::SetAnchors,
+    auto anchors = SetProp<TControl, TAnchors>("Anchors", "TAnchors", &TControl::GetAnchors, &TControl::SetAnchors,
                                                DefaultAnchors, {"akLeft", "akTop", "akRight", "akBottom"});
-    auto color = OrdProp<TControl, TColor>("Color", tkInteger, "TColor", &TControl::Color, &TControl::SetColor);
-    auto cursor = OrdProp<TControl, TCursor>("Cursor", tkInteger, "TCursor", &TControl::Cursor, &TControl::SetCursor,
+    auto color = OrdProp<TControl, TColor>("Color", tkInteger, "TColor", &TControl::GetColor, &TControl::SetColor);
+    auto cursor = OrdProp<TControl, TCursor>("Cursor", tkInteger, "TCursor", &TControl::GetCursor, &TControl::SetCursor,
                                              crDefault);
     TPropInfo font;
     font.Name = "Font";
     font.Kind = tkClass;
     font.TypeName = "TFont";
-    font.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TControl*>(o)->Font(); };
+    font.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TControl*>(o)->GetFont(); };
     font.SetObject = [](TObject* o, TObject* v) {
         static_cast<TControl*>(o)->SetFont(v && v->Is<TFont>() ? static_cast<TFont*>(v) : nullptr);
     };
-    TPropInfo hint = StrProp<TControl>("Hint", &TControl::Hint, &TControl::SetHint);
+    TPropInfo hint;
+    hint.Name = "Hint";
+    hint.Kind = tkLString;
+    hint.TypeName = "string";
+    hint.GetStr = [](const TObject* o) { return static_cast<const TControl*>(o)->Hint; };
+    hint.SetStr = [](TObject* o, const String& v) { static_cast<TControl*>(o)->Hint = v; };
     TPropInfo constraints;
     constraints.Name = "Constraints";
     constraints.Kind = tkClass;
     constraints.TypeName = "TSizeConstraints";
-    constraints.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TControl*>(o)->Constraints(); };
+    constraints.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TControl*>(o)->GetConstraints(); };
     DeclarePublished(TSizeConstraints::StaticClass(),
                      {OrdProp<TSizeConstraints, int>("MaxHeight", tkInteger, "TConstraintSize",
-                                                     &TSizeConstraints::MaxHeight, &TSizeConstraints::SetMaxHeight, 0),
+                                                     &TSizeConstraints::GetMaxHeight, &TSizeConstraints::SetMaxHeight, 0),
                       OrdProp<TSizeConstraints, int>("MaxWidth", tkInteger, "TConstraintSize",
-                                                     &TSizeConstraints::MaxWidth, &TSizeConstraints::SetMaxWidth, 0),
+                                                     &TSizeConstraints::GetMaxWidth, &TSizeConstraints::SetMaxWidth, 0),
                       OrdProp<TSizeConstraints, int>("MinHeight", tkInteger, "TConstraintSize",
-                                                     &TSizeConstraints::MinHeight, &TSizeConstraints::SetMinHeight, 0),
+                                                     &TSizeConstraints::GetMinHeight, &TSizeConstraints::SetMinHeight, 0),
                       OrdProp<TSizeConstraints, int>("MinWidth", tkInteger, "TConstraintSize",
-                                                     &TSizeConstraints::MinWidth, &TSizeConstraints::SetMinWidth, 0)});
+                                                     &TSizeConstraints::GetMinWidth, &TSizeConstraints::SetMinWidth, 0)});
     DeclarePublished(C, {left, top, width, height, align, anchors, color, constraints, cursor, font,
-                         BoolProp<TControl>("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, true),
-                         BoolProp<TControl>("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true),
-                         BoolProp<TControl>("Visible", &TControl::Visible, &TControl::SetVisible, true),
-                         BoolProp<TControl>("Enabled", &TControl::Enabled, &TControl::SetEnabled, true), hint,
-                         BoolProp<TControl>("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false)});
-    DeclarePublished(W, {BoolProp<TWinControl>("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false),
-                         OrdProp<TWinControl, int>("TabOrder", tkInteger, "TTabOrder", &TWinControl::TabOrder,
-                                                   &TWinControl::SetTabOrder, -1),
+                         BoolProp<TControl>("ParentColor", &TControl::GetParentColor, &TControl::SetParentColor, true),
+                         BoolProp<TControl>("ParentFont", &TControl::GetParentFont, &TControl::SetParentFont, true),
+                         BoolProp<TControl>("Visible", &TControl::GetVisible, &TControl::SetVisible, true),
+                         BoolProp<TControl>("Enabled", &TControl::GetEnabled, &TControl::SetEnabled, true), hint,
+                         BoolField<TControl>("ShowHint", &TControl::ShowHint, false)});
+    DeclarePublished(W, {BoolField<TWinControl>("TabStop", &TWinControl::TabStop, false),
+                         OrdField<TWinControl, int>("TabOrder", tkInteger, "TTabOrder", &TWinControl::TabOrder, -1),
                          BoolField<TWinControl>("DoubleBuffered", &TWinControl::DoubleBuffered, false)});
 }
 
@@ -326,7 +330,7 @@ void ControlsInternal::RegisterForms() {
         auto* f = static_cast<TCustomForm*>(self);
         f->DefaultHandler(m);
         if (!(f->ControlState & csDestroyingHandle) && !f->HasState(csDestroying) && Application &&
-            Application->MainForm() == f)
+            Application->GetMainForm() == f)
             Application->Terminate();
     });
     RegisterMessageHandler(F, WM_CLOSE, [](TObject* self, TMessage&) { static_cast<TCustomForm*>(self)->Close(); });
@@ -337,43 +341,43 @@ void ControlsInternal::RegisterForms() {
         if (f->OnEnter) f->OnEnter(f);
     });
 
-    auto caption = StrProp<TControl>("Caption", &TControl::Caption, &TControl::SetCaption);
-    auto cw = OrdProp<TControl, int>("ClientWidth", tkInteger, "Integer", &TControl::ClientWidth,
+    auto caption = StrProp<TControl>("Caption", &TControl::GetCaption, &TControl::SetCaption);
+    auto cw = OrdProp<TControl, int>("ClientWidth", tkInteger, "Integer", &TControl::GetClientWidth,
                                      &TControl::SetClientWidth);
-    auto ch = OrdProp<TControl, int>("ClientHeight", tkInteger, "Integer", &TControl::ClientHeight,
+    auto ch = OrdProp<TControl, int>("ClientHeight", tkInteger, "Integer", &TControl::GetClientHeight,
                                      &TControl::SetClientHeight);
     cw.Stored = ch.Stored = false;
     auto border = EnumProp<TCustomForm, TFormBorderStyle>(
-        "BorderStyle", "TFormBorderStyle", &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle, bsSizeable,
+        "BorderStyle", "TFormBorderStyle", &TCustomForm::GetBorderStyle, &TCustomForm::SetBorderStyle, bsSizeable,
         {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"});
     auto icons = SetProp<TCustomForm, TBorderIcons>(
-        "BorderIcons", "TBorderIcons", &TCustomForm::BorderIcons, &TCustomForm::SetBorderIcons,
+        "BorderIcons", "TBorderIcons", &TCustomForm::GetBorderIcons, &TCustomForm::SetBorderIcons,
         BorderIconBit(biSystemMenu) | BorderIconBit(biMinimize) | BorderIconBit(biMaximize),
         {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"});
-    auto style = EnumProp<TCustomForm, TFormStyle>("FormStyle", "TFormStyle", &TCustomForm::FormStyle,
+    auto style = EnumProp<TCustomForm, TFormStyle>("FormStyle", "TFormStyle", &TCustomForm::GetFormStyle,
                                                    &TCustomForm::SetFormStyle, fsNormal,
                                                    {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"});
-    auto state = EnumProp<TCustomForm, TWindowState>("WindowState", "TWindowState", &TCustomForm::WindowState,
+    auto state = EnumProp<TCustomForm, TWindowState>("WindowState", "TWindowState", &TCustomForm::GetWindowState,
                                                      &TCustomForm::SetWindowState, wsNormal,
                                                      {"wsNormal", "wsMinimized", "wsMaximized"});
-    auto position = EnumProp<TCustomForm, TPosition>(
-        "Position", "TPosition", &TCustomForm::Position, &TCustomForm::SetPosition, poDesigned,
+    auto position = EnumField<TCustomForm, TPosition>(
+        "Position", "TPosition", &TCustomForm::Position, poDesigned,
         {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter",
          "poMainFormCenter", "poOwnerFormCenter"});
     TPropInfo active;
     active.Name = "ActiveControl";
     active.Kind = tkClass;
     active.TypeName = "TWinControl";
-    active.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TCustomForm*>(o)->ActiveControl(); };
+    active.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TCustomForm*>(o)->GetActiveControl(); };
     active.SetObject = [](TObject* o, TObject* v) {
         if (v && !v->Is<TWinControl>()) throw EPropertyError("ActiveControl must be a windowed control");
         static_cast<TCustomForm*>(o)->SetActiveControl(static_cast<TWinControl*>(v));
     };
-    auto barStyle = EnumProp<TControlScrollBar, TScrollBarStyle>("Style", "TScrollBarStyle", &TControlScrollBar::Style,
+    auto barStyle = EnumProp<TControlScrollBar, TScrollBarStyle>("Style", "TScrollBarStyle", &TControlScrollBar::GetStyle,
                                                                  &TControlScrollBar::SetStyle, ssRegular,
                                                                  {"ssRegular", "ssFlat", "ssHotTrack"});
     DeclarePublished(TControlScrollBar::StaticClass(),
-                     {barStyle, BoolProp<TControlScrollBar>("Visible", &TControlScrollBar::Visible,
+                     {barStyle, BoolProp<TControlScrollBar>("Visible", &TControlScrollBar::GetVisible,
                                                             &TControlScrollBar::SetVisible, true)});
     auto bar = [](const char* name, TControlScrollBar* (TScrollingWinControl::*get)() const) {
         TPropInfo p;
@@ -383,8 +387,8 @@ void ControlsInternal::RegisterForms() {
         p.GetObject = [get](const TObject* o) -> TObject* { return (static_cast<const TScrollingWinControl*>(o)->*get)(); };
         return p;
     };
-    DeclarePublished(TScrollingWinControl::StaticClass(), {bar("HorzScrollBar", &TScrollingWinControl::HorzScrollBar),
-                                                           bar("VertScrollBar", &TScrollingWinControl::VertScrollBar)});
+    DeclarePublished(TScrollingWinControl::StaticClass(), {bar("HorzScrollBar", &TScrollingWinControl::GetHorzScrollBar),
+                                                           bar("VertScrollBar", &TScrollingWinControl::GetVertScrollBar)});
     DeclarePublished(F, {caption, cw, ch, border, icons, style, state, position,
                          BoolField<TCustomForm>("KeyPreview", &TCustomForm::KeyPreview, false), active});
 }

@@ -16,53 +16,53 @@ using namespace win;
 TPanel::TPanel(TComponent* AOwner) : TCustomControl(AOwner) {
     ControlStyle = csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csOpaque | csDoubleClicks |
                    csReplicatable;
-    width_ = 185;
-    height_ = 41;
-    parentColor_ = false;
-    color_ = clBtnFace;
+    FWidth = 185;
+    FHeight = 41;
+    FParentColor = false;
+    FColor = clBtnFace;
 }
 
 void TPanel::SetBevelOuter(TBevelCut v) {
-    if (bevelOuter_ == v) return;
-    bevelOuter_ = v;
+    if (FBevelOuter == v) return;
+    FBevelOuter = v;
     Realign();
     Invalidate();
 }
 
 void TPanel::SetBevelInner(TBevelCut v) {
-    if (bevelInner_ == v) return;
-    bevelInner_ = v;
+    if (FBevelInner == v) return;
+    FBevelInner = v;
     Realign();
     Invalidate();
 }
 
 void TPanel::SetBevelWidth(int v) {
     if (v < 1) v = 1;
-    if (bevelWidth_ == v) return;
-    bevelWidth_ = v;
+    if (FBevelWidth == v) return;
+    FBevelWidth = v;
     Realign();
     Invalidate();
 }
 
 void TPanel::SetBorderStyle(int v) {
     v = v ? 1 : 0;
-    if (borderStyle_ == v) return;
-    borderStyle_ = v;
+    if (FBorderStyle == v) return;
+    FBorderStyle = v;
     Realign();
     Invalidate();
 }
 
 void TPanel::SetAlignment(TAlignment v) {
-    if (alignment_ == v) return;
-    alignment_ = v;
+    if (FAlignment == v) return;
+    FAlignment = v;
     Invalidate();
 }
 
 void TPanel::AdjustClientRect(RECT& Rect) const {
     TWinControl::AdjustClientRect(Rect);
-    int inset = borderStyle_;
-    if (bevelOuter_ != bvNone) inset += bevelWidth_;
-    if (bevelInner_ != bvNone) inset += bevelWidth_;
+    int inset = FBorderStyle;
+    if (FBevelOuter != bvNone) inset += FBevelWidth;
+    if (FBevelInner != bvNone) inset += FBevelWidth;
     Rect.left += inset;
     Rect.top += inset;
     Rect.right -= inset;
@@ -78,11 +78,11 @@ void Bevel(TCanvas* c, RECT& r, TBevelCut cut, int w) {
     if (cut == bvLowered) std::swap(tl, br);
     if (cut == bvSpace) tl = br = clBtnFace;
     for (int i = 0; i < w && r.right - r.left > 1 && r.bottom - r.top > 1; ++i) {
-        c->Brush()->SetStyle(bsSolid);
-        c->Brush()->SetColor(tl);
+        c->GetBrush()->SetStyle(bsSolid);
+        c->GetBrush()->SetColor(tl);
         c->FillRect(RECT{r.left, r.top, r.right - 1, r.top + 1});
         c->FillRect(RECT{r.left, r.top, r.left + 1, r.bottom - 1});
-        c->Brush()->SetColor(br);
+        c->GetBrush()->SetColor(br);
         c->FillRect(RECT{r.left, r.bottom - 1, r.right, r.bottom});
         c->FillRect(RECT{r.right - 1, r.top, r.right, r.bottom});
         r.left++;
@@ -95,32 +95,32 @@ void Bevel(TCanvas* c, RECT& r, TBevelCut cut, int w) {
 }  // namespace
 
 void TPanel::Paint() {
-    TCanvas* c = Canvas();
-    RECT r = ClientRect();
-    if (borderStyle_) {
-        c->Brush()->SetStyle(bsSolid);
-        c->Brush()->SetColor(clWindowFrame);
+    TCanvas* c = GetCanvas();
+    RECT r = GetClientRect();
+    if (FBorderStyle) {
+        c->GetBrush()->SetStyle(bsSolid);
+        c->GetBrush()->SetColor(clWindowFrame);
         c->FrameRect(r);
         r.left++;
         r.top++;
         r.right--;
         r.bottom--;
     }
-    Bevel(c, r, bevelOuter_, bevelWidth_);
+    Bevel(c, r, FBevelOuter, FBevelWidth);
     RECT fill = r;
-    Bevel(c, fill, bevelInner_, bevelInner_ != bvNone ? bevelWidth_ : 0);
-    c->Brush()->SetStyle(bsSolid);
-    c->Brush()->SetColor(color_);
+    Bevel(c, fill, FBevelInner, FBevelInner != bvNone ? FBevelWidth : 0);
+    c->GetBrush()->SetStyle(bsSolid);
+    c->GetBrush()->SetColor(FColor);
     c->FillRect(fill);
-    if (!text_.empty()) {
-        HDC dc = c->Handle();
-        HGDIOBJ old = SelectObject(dc, font_->Handle());
-        COLORREF oldColor = SetTextColor(dc, ControlColorToRGB(font_->Color()));
+    if (!FText.empty()) {
+        HDC dc = c->GetHandle();
+        HGDIOBJ old = SelectObject(dc, FFont->GetHandle());
+        COLORREF oldColor = SetTextColor(dc, ControlColorToRGB(FFont->GetColor()));
         int oldMode = SetBkMode(dc, TRANSPARENT);
         UINT flags = DT_VCENTER | DT_SINGLELINE | DT_EXPANDTABS;
-        if (alignment_ == taCenter) flags |= DT_CENTER;
-        if (alignment_ == taRightJustify) flags |= DT_RIGHT;
-        DrawTextA(dc, text_.c_str(), static_cast<int>(text_.size()), &fill, flags);
+        if (FAlignment == taCenter) flags |= DT_CENTER;
+        if (FAlignment == taRightJustify) flags |= DT_RIGHT;
+        DrawTextA(dc, FText.c_str(), static_cast<int>(FText.size()), &fill, flags);
         SetBkMode(dc, oldMode);
         SetTextColor(dc, oldColor);
         SelectObject(dc, old);
@@ -129,34 +129,34 @@ void TPanel::Paint() {
 
 // ---- TImage -----------------------------------------------------------------------------------
 
-TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner), picture_(new TPicture()) {
+TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner), FPicture(std::make_unique<TPicture>()) {
     ControlStyle |= csReplicatable;
-    width_ = 105;
-    height_ = 105;
-    picture_->OnChange = [this](TObject*) { PictureChanged(); };
+    FWidth = 105;
+    FHeight = 105;
+    FPicture->OnChange = [this](TObject*) { PictureChanged(); };
 }
 
 TImage::~TImage() {
-    picture_->OnChange = nullptr;
-    delete picture_;
+    FPicture->OnChange = nullptr;
+    FPicture.reset();
 }
 
-TCanvas* TImage::Canvas() {
-    TGraphic* g = picture_->Graphic();
+TCanvas* TImage::GetCanvas() {
+    TGraphic* g = FPicture->GetGraphic();
     if (!g) {
-        TBitmap* b = picture_->Bitmap();
-        b->SetSize(width_, height_);
-        return b->Canvas();
+        TBitmap* b = FPicture->GetBitmap();
+        b->SetSize(FWidth, FHeight);
+        return b->GetCanvas();
     }
     if (!g->Is<TBitmap>()) throw EInvalidOperation("Can only modify an image if it contains a bitmap");
-    return static_cast<TBitmap*>(g)->Canvas();
+    return static_cast<TBitmap*>(g)->GetCanvas();
 }
 
 RECT TImage::DestRect() const {
-    int w = picture_->Width(), h = picture_->Height();
-    int cw = width_, ch = height_;
-    if (stretch_ || (proportional_ && (w > cw || h > ch))) {
-        if (proportional_ && w > 0 && h > 0) {
+    int w = FPicture->GetWidth(), h = FPicture->GetHeight();
+    int cw = FWidth, ch = FHeight;
+    if (FStretch || (FProportional && (w > cw || h > ch))) {
+        if (FProportional && w > 0 && h > 0) {
             double xy = static_cast<double>(w) / h;
             if (cw / xy <= ch) {
                 h = static_cast<int>(cw / xy);
@@ -171,7 +171,7 @@ RECT TImage::DestRect() const {
         }
     }
     RECT r{0, 0, w, h};
-    if (center_) {
+    if (FCenter) {
         int dx = (cw - w) / 2, dy = (ch - h) / 2;
         r = RECT{dx, dy, dx + w, dy + h};
     }
@@ -179,106 +179,107 @@ RECT TImage::DestRect() const {
 }
 
 void TImage::Paint() {
-    TGraphic* g = picture_->Graphic();
-    if (!g || g->Empty()) return;
-    drawing_ = true;
+    TGraphic* g = FPicture->GetGraphic();
+    if (!g || g->GetEmpty()) return;
+    FDrawing = true;
     try {
-        TGraphicControl::Canvas()->StretchDraw(DestRect(), g);
+        TGraphicControl::GetCanvas()->StretchDraw(DestRect(), g);
     } catch (...) {
-        drawing_ = false;
+        FDrawing = false;
         throw;
     }
-    drawing_ = false;
+    FDrawing = false;
 }
 
 bool TImage::CanAutoSize(int& NewWidth, int& NewHeight) {
-    if (picture_->Width() > 0 && picture_->Height() > 0) {
-        NewWidth = picture_->Width();
-        NewHeight = picture_->Height();
+    if (FPicture->GetWidth() > 0 && FPicture->GetHeight() > 0) {
+        NewWidth = FPicture->GetWidth();
+        NewHeight = FPicture->GetHeight();
     }
     return true;
 }
 
 void TImage::PictureChanged() {
-    if (autoSize_ && picture_->Width() > 0 && picture_->Height() > 0 && !HasState(csLoading))
-        SetBounds(left_, top_, picture_->Width(), picture_->Height());
-    TGraphic* g = picture_->Graphic();
-    bool opaque = g && !g->Empty() && !(transparent_ && g->Transparent());
+    if (FAutoSize && FPicture->GetWidth() > 0 && FPicture->GetHeight() > 0 && !HasState(csLoading))
+        SetBounds(FLeft, FTop, FPicture->GetWidth(), FPicture->GetHeight());
+    TGraphic* g = FPicture->GetGraphic();
+    bool opaque = g && !g->GetEmpty() && !(FTransparent && g->GetTransparent());
     if (opaque) {
         RECT d = DestRect();
-        opaque = d.left <= 0 && d.top <= 0 && d.right >= width_ && d.bottom >= height_;
+        opaque = d.left <= 0 && d.top <= 0 && d.right >= FWidth && d.bottom >= FHeight;
     }
     if (opaque)
         ControlStyle |= csOpaque;
     else
         ControlStyle &= ~csOpaque;
-    if (!drawing_) Invalidate();
+    if (!FDrawing) Invalidate();
 }
 
 void TImage::SetStretch(bool v) {
-    if (stretch_ == v) return;
-    stretch_ = v;
+    if (FStretch == v) return;
+    FStretch = v;
     PictureChanged();
 }
 
 void TImage::SetCenter(bool v) {
-    if (center_ == v) return;
-    center_ = v;
+    if (FCenter == v) return;
+    FCenter = v;
     PictureChanged();
 }
 
 void TImage::SetProportional(bool v) {
-    if (proportional_ == v) return;
-    proportional_ = v;
+    if (FProportional == v) return;
+    FProportional = v;
     PictureChanged();
 }
 
 void TImage::SetTransparent(bool v) {
-    if (transparent_ == v) return;
-    transparent_ = v;
-    if (TGraphic* g = picture_->Graphic()) g->SetTransparent(v);
+    if (FTransparent == v) return;
+    FTransparent = v;
+    if (TGraphic* g = FPicture->GetGraphic()) g->SetTransparent(v);
     PictureChanged();
 }
 
 // ---- TShape -----------------------------------------------------------------------------------
 
-TShape::TShape(TComponent* AOwner) : TGraphicControl(AOwner), pen_(new TPen()), brush_(new TBrush()) {
+TShape::TShape(TComponent* AOwner)
+    : TGraphicControl(AOwner), FPen(std::make_unique<TPen>()), FBrush(std::make_unique<TBrush>()) {
     ControlStyle |= csReplicatable;
-    width_ = 65;
-    height_ = 65;
-    pen_->OnChange = [this](TObject*) { Invalidate(); };
-    brush_->OnChange = [this](TObject*) { Invalidate(); };
+    FWidth = 65;
+    FHeight = 65;
+    FPen->OnChange = [this](TObject*) { Invalidate(); };
+    FBrush->OnChange = [this](TObject*) { Invalidate(); };
 }
 
 TShape::~TShape() {
-    delete pen_;
-    delete brush_;
+    FPen.reset();
+    FBrush.reset();
 }
 
 void TShape::SetShape(TShapeType v) {
-    if (shape_ == v) return;
-    shape_ = v;
+    if (FShape == v) return;
+    FShape = v;
     Invalidate();
 }
 
 void TShape::Paint() {
-    TCanvas* c = Canvas();
-    c->SetPen(pen_);
-    c->SetBrush(brush_);
-    int pw = pen_->Width();
+    TCanvas* c = GetCanvas();
+    c->SetPen(FPen.get());
+    c->SetBrush(FBrush.get());
+    int pw = FPen->GetWidth();
     int x = pw / 2, y = x;
-    int w = width_ - pw + 1, h = height_ - pw + 1;
+    int w = FWidth - pw + 1, h = FHeight - pw + 1;
     if (pw == 0) {
         --w;
         --h;
     }
     int s = std::min(w, h);
-    if (shape_ == stSquare || shape_ == stRoundSquare || shape_ == stCircle) {
+    if (FShape == stSquare || FShape == stRoundSquare || FShape == stCircle) {
         x += (w - s) / 2;
         y += (h - s) / 2;
         w = h = s;
     }
-    switch (shape_) {
+    switch (FShape) {
     case stRectangle:
     case stSquare: c->Rectangle(x, y, x + w, y + h); break;
     case stRoundRect:
@@ -292,7 +293,7 @@ void TShape::Paint() {
 
 TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
     RegisterControlClasses();
-    window_ = AllocateHWnd([this](TMessage& m) {
+    FWindow = AllocateHWnd([this](TMessage& m) {
         if (m.Msg == WM_TIMER) {
             try {
                 Timer();
@@ -300,46 +301,46 @@ TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
                 if (Application) Application->HandleException(this);
             }
         } else {
-            m.Result = DefWindowProcA(window_, m.Msg, m.WParam, m.LParam);
+            m.Result = DefWindowProcA(FWindow, m.Msg, m.WParam, m.LParam);
         }
     });
 }
 
 TTimer::~TTimer() {
-    enabled_ = false;
-    if (window_) {
-        KillTimer(window_, 1);
-        DeallocateHWnd(window_);
-        window_ = nullptr;
+    FEnabled = false;
+    if (FWindow) {
+        KillTimer(FWindow, 1);
+        DeallocateHWnd(FWindow);
+        FWindow = nullptr;
     }
 }
 
 void TTimer::UpdateTimer() {
-    if (!window_) return;
-    KillTimer(window_, 1);
-    if (enabled_ && interval_ > 0 && onTimer_) SetTimer(window_, 1, interval_, nullptr);
+    if (!FWindow) return;
+    KillTimer(FWindow, 1);
+    if (FEnabled && FInterval > 0 && FOnTimer) SetTimer(FWindow, 1, FInterval, nullptr);
 }
 
 void TTimer::SetEnabled(bool v) {
-    if (enabled_ == v) return;
-    enabled_ = v;
+    if (FEnabled == v) return;
+    FEnabled = v;
     UpdateTimer();
 }
 
 void TTimer::SetInterval(unsigned v) {
-    if (interval_ == v) return;
-    interval_ = v;
+    if (FInterval == v) return;
+    FInterval = v;
     UpdateTimer();
 }
 
 void TTimer::SetOnTimer(TNotifyEvent v) {
-    onTimer_ = std::move(v);
+    FOnTimer = std::move(v);
     UpdateTimer();
 }
 
 void TTimer::Timer() {
-    if (enabled_ && onTimer_) {
-        TNotifyEvent handler = onTimer_;  // the handler may replace itself
+    if (FEnabled && FOnTimer) {
+        TNotifyEvent handler = FOnTimer;  // the handler may replace itself
         handler(this);
     }
 }
@@ -364,19 +365,19 @@ void ControlsInternal::RegisterExtCtrls() {
         p.EnumNames = {"bvNone", "bvLowered", "bvRaised", "bvSpace"};
         return p;
     };
-    auto caption = StrProp<TControl>("Caption", &TControl::Caption, &TControl::SetCaption);
-    auto borderStyle = OrdProp<TPanel, int>("BorderStyle", tkEnumeration, "TBorderStyle", &TPanel::BorderStyle,
+    auto caption = StrProp<TControl>("Caption", &TControl::GetCaption, &TControl::SetCaption);
+    auto borderStyle = OrdProp<TPanel, int>("BorderStyle", tkEnumeration, "TBorderStyle", &TPanel::GetBorderStyle,
                                             &TPanel::SetBorderStyle, 0);
     borderStyle.EnumNames = {"bsNone", "bsSingle"};
-    auto alignment = OrdProp<TPanel, TAlignment>("Alignment", tkEnumeration, "TAlignment", &TPanel::Alignment,
+    auto alignment = OrdProp<TPanel, TAlignment>("Alignment", tkEnumeration, "TAlignment", &TPanel::GetAlignment,
                                                  &TPanel::SetAlignment, taCenter);
     alignment.EnumNames = {"taLeftJustify", "taRightJustify", "taCenter"};
     DeclarePublished(TPanel::StaticClass(),
-                     {alignment, bevel("BevelInner", &TPanel::BevelInner, &TPanel::SetBevelInner, bvNone),
-                      bevel("BevelOuter", &TPanel::BevelOuter, &TPanel::SetBevelOuter, bvRaised),
-                      OrdProp<TPanel, int>("BevelWidth", tkInteger, "TBevelWidth", &TPanel::BevelWidth,
+                     {alignment, bevel("BevelInner", &TPanel::GetBevelInner, &TPanel::SetBevelInner, bvNone),
+                      bevel("BevelOuter", &TPanel::GetBevelOuter, &TPanel::SetBevelOuter, bvRaised),
+                      OrdProp<TPanel, int>("BevelWidth", tkInteger, "TBevelWidth", &TPanel::GetBevelWidth,
                                            &TPanel::SetBevelWidth, 1),
-                      OrdProp<TWinControl, int>("BorderWidth", tkInteger, "TBorderWidth", &TWinControl::BorderWidth,
+                      OrdProp<TWinControl, int>("BorderWidth", tkInteger, "TBorderWidth", &TWinControl::GetBorderWidth,
                                                 &TWinControl::SetBorderWidth, 0),
                       borderStyle, caption});
 
@@ -384,7 +385,7 @@ void ControlsInternal::RegisterExtCtrls() {
     picture.Name = "Picture";
     picture.Kind = tkClass;
     picture.TypeName = "TPicture";
-    picture.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TImage*>(o)->Picture(); };
+    picture.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TImage*>(o)->GetPicture(); };
     picture.SetObject = [](TObject* o, TObject* v) {
         static_cast<TImage*>(o)->SetPicture(v && v->Is<TPicture>() ? static_cast<TPicture*>(v) : nullptr);
     };
@@ -394,19 +395,19 @@ void ControlsInternal::RegisterExtCtrls() {
             [set](TObject* o, bool v) { (static_cast<TImage*>(o)->*set)(v); }, false);
     };
     auto autoSize = boolProp(
-        "AutoSize", [](const TObject* o) { return static_cast<const TControl*>(o)->AutoSize(); },
+        "AutoSize", [](const TObject* o) { return static_cast<const TControl*>(o)->GetAutoSize(); },
         [](TObject* o, bool v) { static_cast<TControl*>(o)->SetAutoSize(v); }, false);
     DeclarePublished(TImage::StaticClass(),
-                     {autoSize, ib("Center", &TImage::Center, &TImage::SetCenter), picture,
-                      ib("Proportional", &TImage::Proportional, &TImage::SetProportional),
-                      ib("Stretch", &TImage::Stretch, &TImage::SetStretch),
-                      ib("Transparent", &TImage::Transparent, &TImage::SetTransparent)});
+                     {autoSize, ib("Center", &TImage::GetCenter, &TImage::SetCenter), picture,
+                      ib("Proportional", &TImage::GetProportional, &TImage::SetProportional),
+                      ib("Stretch", &TImage::GetStretch, &TImage::SetStretch),
+                      ib("Transparent", &TImage::GetTransparent, &TImage::SetTransparent)});
 
     TPropInfo pen;
     pen.Name = "Pen";
     pen.Kind = tkClass;
     pen.TypeName = "TPen";
-    pen.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TShape*>(o)->Pen(); };
+    pen.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TShape*>(o)->GetPen(); };
     pen.SetObject = [](TObject* o, TObject* v) {
         if (v && v->Is<TPen>()) static_cast<TShape*>(o)->SetPen(static_cast<TPen*>(v));
     };
@@ -414,20 +415,20 @@ void ControlsInternal::RegisterExtCtrls() {
     brush.Name = "Brush";
     brush.Kind = tkClass;
     brush.TypeName = "TBrush";
-    brush.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TShape*>(o)->Brush(); };
+    brush.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TShape*>(o)->GetBrush(); };
     brush.SetObject = [](TObject* o, TObject* v) {
         if (v && v->Is<TBrush>()) static_cast<TShape*>(o)->SetBrush(static_cast<TBrush*>(v));
     };
-    auto shape = OrdProp<TShape, TShapeType>("Shape", tkEnumeration, "TShapeType", &TShape::Shape, &TShape::SetShape,
+    auto shape = OrdProp<TShape, TShapeType>("Shape", tkEnumeration, "TShapeType", &TShape::GetShape, &TShape::SetShape,
                                              stRectangle);
     shape.EnumNames = {"stRectangle", "stSquare", "stRoundRect", "stRoundSquare", "stEllipse", "stCircle"};
     DeclarePublished(TShape::StaticClass(), {brush, pen, shape});
 
     auto enabled = boolProp(
-        "Enabled", [](const TObject* o) { return static_cast<const TTimer*>(o)->Enabled(); },
+        "Enabled", [](const TObject* o) { return static_cast<const TTimer*>(o)->GetEnabled(); },
         [](TObject* o, bool v) { static_cast<TTimer*>(o)->SetEnabled(v); }, true);
     DeclarePublished(TTimer::StaticClass(), {enabled, OrdProp<TTimer, unsigned>("Interval", tkInteger, "Cardinal",
-                                                                                &TTimer::Interval,
+                                                                                &TTimer::GetInterval,
                                                                                 &TTimer::SetInterval, 1000)});
     RegisterClasses({&TPanel::StaticClass(), &TImage::StaticClass(), &TShape::StaticClass(), &TTimer::StaticClass(),
                      &TXPManifest::StaticClass()});

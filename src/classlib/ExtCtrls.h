@@ -13,15 +13,15 @@ class TPanel : public TCustomControl {
 public:
     explicit TPanel(TComponent* AOwner);
 
-    TBevelCut BevelOuter() const { return bevelOuter_; }
+    TBevelCut GetBevelOuter() const { return FBevelOuter; }
     void SetBevelOuter(TBevelCut v);
-    TBevelCut BevelInner() const { return bevelInner_; }
+    TBevelCut GetBevelInner() const { return FBevelInner; }
     void SetBevelInner(TBevelCut v);
-    int BevelWidth() const { return bevelWidth_; }
+    int GetBevelWidth() const { return FBevelWidth; }
     void SetBevelWidth(int v);
-    int BorderStyle() const { return borderStyle_; }
+    int GetBorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(int v);
-    TAlignment Alignment() const { return alignment_; }
+    TAlignment GetAlignment() const { return FAlignment; }
     void SetAlignment(TAlignment v);
 
 protected:
@@ -29,11 +29,11 @@ protected:
     void AdjustClientRect(win::RECT& Rect) const override;
 
 private:
-    TBevelCut bevelOuter_ = bvRaised;
-    TBevelCut bevelInner_ = bvNone;
-    int bevelWidth_ = 1;
-    int borderStyle_ = 0;
-    TAlignment alignment_ = taCenter;
+    TBevelCut FBevelOuter = bvRaised;
+    TBevelCut FBevelInner = bvNone;
+    int FBevelWidth = 1;
+    int FBorderStyle = 0;
+    TAlignment FAlignment = taCenter;
 };
 
 // A picture drawn by its parent: at its own size from the top-left, centred, or stretched
@@ -45,17 +45,17 @@ public:
     explicit TImage(TComponent* AOwner);
     ~TImage() override;
 
-    TPicture* Picture() const { return picture_; }
-    void SetPicture(TPicture* v) { picture_->Assign(v); }
-    bool Stretch() const { return stretch_; }
+    TPicture* GetPicture() const { return FPicture.get(); }
+    void SetPicture(TPicture* v) { FPicture->Assign(v); }
+    bool GetStretch() const { return FStretch; }
     void SetStretch(bool v);
-    bool Center() const { return center_; }
+    bool GetCenter() const { return FCenter; }
     void SetCenter(bool v);
-    bool Proportional() const { return proportional_; }
+    bool GetProportional() const { return FProportional; }
     void SetProportional(bool v);
-    bool Transparent() const { return transparent_; }
+    bool GetTransparent() const { return FTransparent; }
     void SetTransparent(bool v);
-    TCanvas* Canvas();
+    TCanvas* GetCanvas();
     // Where the picture goes in the control.
     win::RECT DestRect() const;
 
@@ -65,12 +65,12 @@ protected:
 
 private:
     void PictureChanged();
-    TPicture* picture_ = nullptr;
-    bool stretch_ = false;
-    bool center_ = false;
-    bool proportional_ = false;
-    bool transparent_ = false;
-    bool drawing_ = false;
+    std::unique_ptr<TPicture> FPicture;
+    bool FStretch = false;
+    bool FCenter = false;
+    bool FProportional = false;
+    bool FTransparent = false;
+    bool FDrawing = false;
 };
 
 enum TShapeType { stRectangle, stSquare, stRoundRect, stRoundSquare, stEllipse, stCircle };
@@ -80,20 +80,20 @@ class TShape : public TGraphicControl {
 public:
     explicit TShape(TComponent* AOwner);
     ~TShape() override;
-    TShapeType Shape() const { return shape_; }
+    TShapeType GetShape() const { return FShape; }
     void SetShape(TShapeType v);
-    TPen* Pen() const { return pen_; }
-    void SetPen(TPen* v) { pen_->Assign(v); }
-    TBrush* Brush() const { return brush_; }
-    void SetBrush(TBrush* v) { brush_->Assign(v); }
+    TPen* GetPen() const { return FPen.get(); }
+    void SetPen(TPen* v) { FPen->Assign(v); }
+    TBrush* GetBrush() const { return FBrush.get(); }
+    void SetBrush(TBrush* v) { FBrush->Assign(v); }
 
 protected:
     void Paint() override;
 
 private:
-    TShapeType shape_ = stRectangle;
-    TPen* pen_ = nullptr;
-    TBrush* brush_ = nullptr;
+    TShapeType FShape = stRectangle;
+    std::unique_ptr<TPen> FPen;
+    std::unique_ptr<TBrush> FBrush;
 };
 
 // A timer on the message queue (SetTimer on its own utility window). It runs while Enabled,
@@ -103,11 +103,11 @@ class TTimer : public TComponent {
 public:
     explicit TTimer(TComponent* AOwner);
     ~TTimer() override;
-    bool Enabled() const { return enabled_; }
+    bool GetEnabled() const { return FEnabled; }
     void SetEnabled(bool v);
-    unsigned Interval() const { return interval_; }
+    unsigned GetInterval() const { return FInterval; }
     void SetInterval(unsigned v);
-    const TNotifyEvent& OnTimer() const { return onTimer_; }
+    const TNotifyEvent& GetOnTimer() const { return FOnTimer; }
     void SetOnTimer(TNotifyEvent v);
 
 protected:
@@ -115,10 +115,10 @@ protected:
 
 private:
     void UpdateTimer();
-    win::HWND window_ = nullptr;
-    bool enabled_ = true;
-    unsigned interval_ = 1000;
-    TNotifyEvent onTimer_;
+    win::HWND FWindow = nullptr;
+    bool FEnabled = true;
+    unsigned FInterval = 1000;
+    TNotifyEvent FOnTimer;
 };
 
 // The component that asks for themed controls; it does nothing here.

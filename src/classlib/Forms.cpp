@@ -15,6 +15,11 @@ TApplication* Application = nullptr;
 TScreen* Screen = nullptr;
 TMouse* Mouse = nullptr;
 
+namespace {
+// Owns the object Mouse points at (Application and Screen are components: ControlsShutDown deletes them).
+std::unique_ptr<TMouse> g_mouse;
+}  // namespace
+
 // ---- scrolling windows ------------------------------------------------------------------------
 
 namespace {
@@ -30,76 +35,76 @@ INT_PTR FlatMode(TScrollBarStyle s) {
 }  // namespace
 
 void TControlScrollBar::SetVisible(bool v) {
-    if (visible_ == v) return;
-    visible_ = v;
-    if (control_->HandleAllocated()) control_->RecreateWnd();
+    if (FVisible == v) return;
+    FVisible = v;
+    if (FControl->HandleAllocated()) FControl->RecreateWnd();
 }
 
 void TControlScrollBar::SetStyle(TScrollBarStyle v) {
-    if (style_ == v) return;
-    style_ = v;
+    if (FStyle == v) return;
+    FStyle = v;
     ApplyStyle(true);
 }
 
 void TControlScrollBar::ApplyStyle(bool Redraw) {
-    if (!control_->HandleAllocated()) return;
-    FlatSB_SetScrollProp(control_->Handle(), kind_ == sbHorizontal ? WSB_PROP_HSTYLE : WSB_PROP_VSTYLE,
-                         FlatMode(style_), Redraw ? TRUE : FALSE);
+    if (!FControl->HandleAllocated()) return;
+    FlatSB_SetScrollProp(FControl->GetHandle(), FKind == sbHorizontal ? WSB_PROP_HSTYLE : WSB_PROP_VSTYLE,
+                         FlatMode(FStyle), Redraw ? TRUE : FALSE);
 }
 
 bool TControlScrollBar::IsScrollBarVisible() const {
-    if (!visible_ || !control_->HandleAllocated()) return false;
-    const DWORD bit = kind_ == sbHorizontal ? WS_HSCROLL : WS_VSCROLL;
-    return (static_cast<DWORD>(GetWindowLongA(control_->Handle(), GWL_STYLE)) & bit) != 0;
+    if (!FVisible || !FControl->HandleAllocated()) return false;
+    const DWORD bit = FKind == sbHorizontal ? WS_HSCROLL : WS_VSCROLL;
+    return (static_cast<DWORD>(GetWindowLongA(FControl->GetHandle(), GWL_STYLE)) & bit) != 0;
 }
 
 TScrollingWinControl::TScrollingWinControl(TComponent* AOwner)
     : TWinControl(AOwner),
-      horz_(new TControlScrollBar(this, sbHorizontal)),
-      vert_(new TControlScrollBar(this, sbVertical)) {}
+      FHorz(std::make_unique<TControlScrollBar>(this, sbHorizontal)),
+      FVert(std::make_unique<TControlScrollBar>(this, sbVertical)) {}
 
 TScrollingWinControl::~TScrollingWinControl() {
-    delete horz_;
-    delete vert_;
+    FHorz.reset();
+    FVert.reset();
 }
 
 void TScrollingWinControl::CreateWnd() {
     TWinControl::CreateWnd();
     // Bars that may not show leave the window whatever its class asked for.
-    const DWORD style = static_cast<DWORD>(GetWindowLongA(handle_, GWL_STYLE));
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(FHandle, GWL_STYLE));
     DWORD wanted = style;
-    if (!horz_->visible_) wanted &= ~WS_HSCROLL;
-    if (!vert_->visible_) wanted &= ~WS_VSCROLL;
+    if (!FHorz->FVisible) wanted &= ~WS_HSCROLL;
+    if (!FVert->FVisible) wanted &= ~WS_VSCROLL;
     if (wanted != style) {
-        SetWindowLongA(handle_, GWL_STYLE, static_cast<LONG>(wanted));
+        SetWindowLongA(FHandle, GWL_STYLE, static_cast<LONG>(wanted));
         FrameChanged();
     }
-    InitializeFlatSB(handle_);
-    horz_->ApplyStyle(false);
-    vert_->ApplyStyle(false);
+    InitializeFlatSB(FHandle);
+    FHorz->ApplyStyle(false);
+    FVert->ApplyStyle(false);
 }
 
 // ---- TCustomForm -------------------------------------------------------------------------------
 
 TCustomForm::TCustomForm(TComponent* AOwner) : TScrollingWinControl(AOwner) {
     ControlStyle = csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
-    visible_ = false;
-    parentColor_ = false;
-    parentFont_ = false;
-    color_ = clBtnFace;
-    left_ = 0;
-    top_ = 0;
-    width_ = 320;
-    height_ = 240;
-    canvas_ = new TControlCanvas(this);
-    icon_ = new TIcon();
+    FVisible = false;
+    FParentColor = false;
+    FParentFont = false;
+    FColor = clBtnFace;
+    FLeft = 0;
+    FTop = 0;
+    FWidth = 320;
+    FHeight = 240;
+    FCanvas = std::make_unique<TControlCanvas>(this);
+    FIcon = std::make_unique<TIcon>();
     if (Screen) Screen->AddForm(this);
 }
 
 void TCustomForm::BeforeDestruction() {
     SetState(csDestroying, true);
-    if (!built_ || destroyFired_) return;
-    destroyFired_ = true;
+    if (!FBuilt || FDestroyFired) return;
+    FDestroyFired = true;
     try {
         DoDestroy();
     } catch (...) {
@@ -111,15 +116,13 @@ TCustomForm::~TCustomForm() {
     BeforeDestruction();
     if (Application) Application->FormGone(this);
     if (Screen) Screen->RemoveForm(this);
-    delete canvas_;
-    canvas_ = nullptr;
-    delete icon_;
-    icon_ = nullptr;
+    FCanvas.reset();
+    FIcon.reset();
 }
 
 void TCustomForm::AfterConstruction() {
-    if (built_) return;
-    built_ = true;
+    if (FBuilt) return;
+    FBuilt = true;
     std::vector<TComponent*> created;
     SetState(csLoading, true);
     try {
@@ -184,10 +187,10 @@ void TCustomForm::FrameStyle(DWORD& Style, DWORD& ExStyle) const {
     Style = 0;
     ExStyle = 0;
     bool caption = true;
-    switch (borderStyle_) {
+    switch (FBorderStyle) {
     case bsNone:
         caption = false;
-        if (!parentWindow_) Style |= WS_POPUP;
+        if (!FParentWindow) Style |= WS_POPUP;
         break;
     case bsSingle:
     case bsToolWindow: Style |= WS_CAPTION | WS_BORDER; break;
@@ -198,33 +201,33 @@ void TCustomForm::FrameStyle(DWORD& Style, DWORD& ExStyle) const {
         ExStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
         break;
     }
-    if (borderStyle_ == bsToolWindow || borderStyle_ == bsSizeToolWin) ExStyle |= WS_EX_TOOLWINDOW;
+    if (FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin) ExStyle |= WS_EX_TOOLWINDOW;
     if (caption) {
-        if (borderIcons_ & BorderIconBit(biSystemMenu)) Style |= WS_SYSMENU;
-        if (borderStyle_ != bsDialog && borderStyle_ != bsToolWindow && borderStyle_ != bsSizeToolWin) {
-            if (borderIcons_ & BorderIconBit(biMinimize)) Style |= WS_MINIMIZEBOX;
-            if (borderIcons_ & BorderIconBit(biMaximize)) Style |= WS_MAXIMIZEBOX;
+        if (FBorderIcons & BorderIconBit(biSystemMenu)) Style |= WS_SYSMENU;
+        if (FBorderStyle != bsDialog && FBorderStyle != bsToolWindow && FBorderStyle != bsSizeToolWin) {
+            if (FBorderIcons & BorderIconBit(biMinimize)) Style |= WS_MINIMIZEBOX;
+            if (FBorderIcons & BorderIconBit(biMaximize)) Style |= WS_MAXIMIZEBOX;
         }
     }
-    if (formStyle_ == fsStayOnTop && !parentWindow_) ExStyle |= WS_EX_TOPMOST;
-    if (parentWindow_) Style |= WS_CHILD;
+    if (FFormStyle == fsStayOnTop && !FParentWindow) ExStyle |= WS_EX_TOPMOST;
+    if (FParentWindow) Style |= WS_CHILD;
 }
 
 void TCustomForm::CreateParams(TCreateParams& Params) {
-    Params.Caption = text_;
+    Params.Caption = FText;
     DWORD style, ex;
     FrameStyle(style, ex);
     Params.Style = style | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-    if (!enabled_) Params.Style |= WS_DISABLED;
+    if (!FEnabled) Params.Style |= WS_DISABLED;
     Params.ExStyle = ex;
-    Params.X = left_;
-    Params.Y = top_;
-    Params.Width = width_;
-    Params.Height = height_;
-    if (parentWindow_)
-        Params.WndParent = parentWindow_;
-    else if (Application && Application->Handle())
-        Params.WndParent = Application->Handle();
+    Params.X = FLeft;
+    Params.Y = FTop;
+    Params.Width = FWidth;
+    Params.Height = FHeight;
+    if (FParentWindow)
+        Params.WndParent = FParentWindow;
+    else if (Application && Application->GetHandle())
+        Params.WndParent = Application->GetHandle();
     else
         Params.WndParent = nullptr;
     Params.WindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
@@ -244,64 +247,64 @@ RECT TCustomForm::CalcClientRect(int w, int h) const {
 }
 
 void TCustomForm::DestroyWnd() {
-    if (canvas_) canvas_->FreeDC();
+    if (FCanvas) FCanvas->FreeDC();
     TScrollingWinControl::DestroyWnd();
 }
 
 void TCustomForm::PaintWindow(HDC dc) {
     if (!OnPaint) return;
-    canvas_->Lock();
+    FCanvas->Lock();
     try {
-        canvas_->SetPaintDC(dc);
+        FCanvas->SetPaintDC(dc);
         OnPaint(this);
     } catch (...) {
-        canvas_->SetPaintDC(nullptr);
-        canvas_->Unlock();
+        FCanvas->SetPaintDC(nullptr);
+        FCanvas->Unlock();
         throw;
     }
-    canvas_->SetPaintDC(nullptr);
-    canvas_->Unlock();
+    FCanvas->SetPaintDC(nullptr);
+    FCanvas->Unlock();
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle v) {
-    if (borderStyle_ == v) return;
+    if (FBorderStyle == v) return;
     // The client area keeps its size; the window takes the new frame.
-    RECT client = ClientRect();
-    borderStyle_ = v;
-    RECT now = CalcClientRect(width_, height_);
-    int w = width_ + (client.right - now.right), h = height_ + (client.bottom - now.bottom);
-    if (handle_) {
-        bool wasVisible = IsWindowVisible(handle_) != FALSE;
+    RECT client = GetClientRect();
+    FBorderStyle = v;
+    RECT now = CalcClientRect(FWidth, FHeight);
+    int w = FWidth + (client.right - now.right), h = FHeight + (client.bottom - now.bottom);
+    if (FHandle) {
+        bool wasVisible = IsWindowVisible(FHandle) != FALSE;
         RecreateWnd();
-        SetBounds(left_, top_, w, h);
-        if (wasVisible) ShowWindow(handle_, windowState_ == wsMaximized ? SW_SHOWMAXIMIZED : SW_SHOW);
+        SetBounds(FLeft, FTop, w, h);
+        if (wasVisible) ShowWindow(FHandle, FWindowState == wsMaximized ? SW_SHOWMAXIMIZED : SW_SHOW);
     } else {
-        SetBounds(left_, top_, w, h);
+        SetBounds(FLeft, FTop, w, h);
     }
 }
 
 void TCustomForm::SetBorderIcons(TBorderIcons v) {
-    if (borderIcons_ == v) return;
-    borderIcons_ = v;
-    if (handle_) RecreateWnd();
+    if (FBorderIcons == v) return;
+    FBorderIcons = v;
+    if (FHandle) RecreateWnd();
 }
 
 void TCustomForm::SetFormStyle(TFormStyle v) {
-    if (formStyle_ == v) return;
-    formStyle_ = v;
-    if (handle_ && !parentWindow_)
-        SetWindowPos(handle_, v == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+    if (FFormStyle == v) return;
+    FFormStyle = v;
+    if (FHandle && !FParentWindow)
+        SetWindowPos(FHandle, v == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void TCustomForm::SetWindowState(TWindowState v) {
-    if (windowState_ == v) return;
-    windowState_ = v;
-    if (handle_ && visible_ && !HasState(csLoading)) {
+    if (FWindowState == v) return;
+    FWindowState = v;
+    if (FHandle && FVisible && !HasState(csLoading)) {
         switch (v) {
-        case wsMaximized: ShowWindow(handle_, SW_SHOWMAXIMIZED); break;
-        case wsMinimized: ShowWindow(handle_, SW_MINIMIZE); break;
-        default: ShowWindow(handle_, SW_RESTORE); break;
+        case wsMaximized: ShowWindow(FHandle, SW_SHOWMAXIMIZED); break;
+        case wsMinimized: ShowWindow(FHandle, SW_MINIMIZE); break;
+        default: ShowWindow(FHandle, SW_RESTORE); break;
         }
     }
 }
@@ -309,44 +312,44 @@ void TCustomForm::SetWindowState(TWindowState v) {
 void TCustomForm::SetActiveControl(TWinControl* v) {
     if (v && (v == this || !ContainsControl(v)))
         throw EInvalidOperation("Invalid control for the form's active control");
-    activeControl_ = v;
-    if (v && active_ && v->CanFocus()) v->SetFocus();
+    FActiveControl = v;
+    if (v && FActive && v->CanFocus()) v->SetFocus();
 }
 
 void TCustomForm::ForgetControl(TWinControl* c) {
-    if (activeControl_ == c) activeControl_ = nullptr;
+    if (FActiveControl == c) FActiveControl = nullptr;
 }
 
 void TCustomForm::SetParentWindow(HWND v) {
-    if (parentWindow_ == v) return;
-    bool wasShown = handle_ && IsWindowVisible(handle_);
-    parentWindow_ = v;
-    if (!handle_) return;
+    if (FParentWindow == v) return;
+    bool wasShown = FHandle && IsWindowVisible(FHandle);
+    FParentWindow = v;
+    if (!FHandle) return;
     RecreateWnd();
-    if (wasShown || visible_) ShowWindow(handle_, SW_SHOWNA);
+    if (wasShown || FVisible) ShowWindow(FHandle, SW_SHOWNA);
 }
 
 void TCustomForm::ApplyPosition() {
-    if (parentWindow_) return;
-    switch (position_) {
+    if (FParentWindow) return;
+    switch (Position) {
     case poScreenCenter:
     case poDesktopCenter: {
         int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-        SetBounds((sw - width_) / 2, (sh - height_) / 2, width_, height_);
+        SetBounds((sw - FWidth) / 2, (sh - FHeight) / 2, FWidth, FHeight);
         break;
     }
     case poMainFormCenter:
     case poOwnerFormCenter: {
         TCustomForm* ref = nullptr;
-        if (position_ == poOwnerFormCenter && Owner() && Owner()->Is<TCustomForm>())
-            ref = static_cast<TCustomForm*>(Owner());
-        if (!ref && Application) ref = Application->MainForm();
+        if (Position == poOwnerFormCenter && GetOwner() && GetOwner()->Is<TCustomForm>())
+            ref = static_cast<TCustomForm*>(GetOwner());
+        if (!ref && Application) ref = Application->GetMainForm();
         if (ref && ref != this) {
-            SetBounds(ref->Left() + (ref->Width() - width_) / 2, ref->Top() + (ref->Height() - height_) / 2, width_,
-                      height_);
+            SetBounds(ref->GetLeft() + (ref->GetWidth() - FWidth) / 2, ref->GetTop() + (ref->GetHeight() - FHeight) / 2, FWidth,
+                      FHeight);
         } else {
             int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-            SetBounds((sw - width_) / 2, (sh - height_) / 2, width_, height_);
+            SetBounds((sw - FWidth) / 2, (sh - FHeight) / 2, FWidth, FHeight);
         }
         break;
     }
@@ -356,32 +359,32 @@ void TCustomForm::ApplyPosition() {
 
 void TCustomForm::Show() {
     SetVisible(true);
-    if (handle_ && !parentWindow_) BringWindowToTop(handle_);
+    if (FHandle && !FParentWindow) BringWindowToTop(FHandle);
 }
 
 void TCustomForm::SetVisible(bool v) {
     if (HasState(csLoading)) {
-        visible_ = v;
+        FVisible = v;
         return;
     }
-    bool shown = handle_ && IsWindowVisible(handle_);
-    if (visible_ == v && shown == v) return;
-    visible_ = v;
+    bool shown = FHandle && IsWindowVisible(FHandle);
+    if (FVisible == v && shown == v) return;
+    FVisible = v;
     if (v) {
         HandleNeeded();
         ApplyPosition();
         DoShow();
-        if (!visible_) return;  // OnShow hid it again
+        if (!FVisible) return;  // OnShow hid it again
         int cmd = SW_SHOW;
-        if (windowState_ == wsMaximized)
+        if (FWindowState == wsMaximized)
             cmd = SW_SHOWMAXIMIZED;
-        else if (windowState_ == wsMinimized)
+        else if (FWindowState == wsMinimized)
             cmd = SW_SHOWMINIMIZED;
-        if (parentWindow_) cmd = SW_SHOWNA;
-        ShowWindow(handle_, cmd);
+        if (FParentWindow) cmd = SW_SHOWNA;
+        ShowWindow(FHandle, cmd);
     } else {
         DoHide();
-        if (handle_) ShowWindow(handle_, SW_HIDE);
+        if (FHandle) ShowWindow(FHandle, SW_HIDE);
     }
     Perform(CM_VISIBLECHANGED, v ? 1 : 0);
 }
@@ -393,15 +396,15 @@ bool TCustomForm::CloseQuery() {
 }
 
 void TCustomForm::Close() {
-    if (modal_) {
-        modalResult_ = mrCancel;
+    if (FModal) {
+        ModalResult = mrCancel;
         return;
     }
     if (!CloseQuery()) return;
     TCloseAction action = caHide;
     DoClose(action);
     if (action == caNone) return;
-    if (Application && Application->MainForm() == this) {
+    if (Application && Application->GetMainForm() == this) {
         Application->Terminate();
     } else if (action == caHide) {
         Hide();
@@ -414,57 +417,57 @@ void TCustomForm::Close() {
 
 void TCustomForm::Release() {
     if (HandleAllocated())
-        PostMessageA(handle_, CM_RELEASE, 0, 0);
+        PostMessageA(FHandle, CM_RELEASE, 0, 0);
     else
-        PostMessageA(Handle(), CM_RELEASE, 0, 0);
+        PostMessageA(GetHandle(), CM_RELEASE, 0, 0);
 }
 
 void TCustomForm::CloseModal() {
     bool can = CloseQuery();
     TCloseAction action = caHide;
     if (can) DoClose(action);
-    if (!can || action == caNone) modalResult_ = mrNone;
+    if (!can || action == caNone) ModalResult = mrNone;
 }
 
 TModalResult TCustomForm::ShowModal() {
-    if (visible_ || !enabled_ || modal_) throw EInvalidOperation("Cannot make a visible window modal");
+    if (FVisible || !FEnabled || FModal) throw EInvalidOperation("Cannot make a visible window modal");
     std::vector<HWND> disabled;
     if (Screen)
-        for (int i = 0; i < Screen->FormCount(); ++i) {
+        for (int i = 0; i < Screen->GetFormCount(); ++i) {
             TCustomForm* f = Screen->Forms(i);
-            if (f != this && f->HandleAllocated() && IsWindowVisible(f->handle_) && IsWindowEnabled(f->handle_)) {
-                EnableWindow(f->handle_, FALSE);
-                disabled.push_back(f->handle_);
+            if (f != this && f->HandleAllocated() && IsWindowVisible(f->FHandle) && IsWindowEnabled(f->FHandle)) {
+                EnableWindow(f->FHandle, FALSE);
+                disabled.push_back(f->FHandle);
             }
         }
-    modal_ = true;
-    modalResult_ = mrNone;
+    FModal = true;
+    ModalResult = mrNone;
     auto restore = [&] {
-        modal_ = false;
+        FModal = false;
         for (HWND h : disabled)
             if (IsWindow(h)) EnableWindow(h, TRUE);
-        if (handle_) SetVisible(false);
+        if (FHandle) SetVisible(false);
     };
     try {
         Show();
-        while (Application && !Application->Terminated()) {
+        while (Application && !Application->GetTerminated()) {
             Application->HandleMessage();
-            if (modalResult_ != mrNone) {
+            if (ModalResult != mrNone) {
                 CloseModal();
-                if (modalResult_ != mrNone) break;
+                if (ModalResult != mrNone) break;
             }
         }
-        if (modalResult_ == mrNone) modalResult_ = mrCancel;
+        if (ModalResult == mrNone) ModalResult = mrCancel;
     } catch (...) {
         restore();
         throw;
     }
     restore();
-    return modalResult_;
+    return ModalResult;
 }
 
 void TCustomForm::DoActivate(bool Activating) {
-    active_ = Activating;
+    FActive = Activating;
     if (Activating) {
         FocusFirst();
         if (OnActivate) OnActivate(this);
@@ -474,29 +477,29 @@ void TCustomForm::DoActivate(bool Activating) {
 }
 
 void TCustomForm::FocusFirst() {
-    if (!handle_) return;
-    if (activeControl_ && activeControl_->CanFocus()) {
-        ::win::SetFocus(activeControl_->Handle());
+    if (!FHandle) return;
+    if (FActiveControl && FActiveControl->CanFocus()) {
+        ::win::SetFocus(FActiveControl->GetHandle());
         return;
     }
     // The first focusable control in tab order, depth first.
     std::function<TWinControl*(TWinControl*)> first = [&](TWinControl* p) -> TWinControl* {
         std::vector<TWinControl*> wins;
-        for (int i = 0; i < p->ControlCount(); ++i)
+        for (int i = 0; i < p->GetControlCount(); ++i)
             if (p->Controls(i)->Is<TWinControl>()) wins.push_back(static_cast<TWinControl*>(p->Controls(i)));
         std::stable_sort(wins.begin(), wins.end(), [](TWinControl* a, TWinControl* b) {
-            auto key = [](TWinControl* c) { return c->TabOrder() < 0 ? INT32_MAX : c->TabOrder(); };
+            auto key = [](TWinControl* c) { return c->TabOrder < 0 ? INT32_MAX : c->TabOrder; };
             return key(a) < key(b);
         });
         for (TWinControl* c : wins) {
             if (!c->CanFocus()) continue;
-            if (c->TabStop()) return c;
+            if (c->TabStop) return c;
             if (TWinControl* inner = first(c)) return inner;
         }
         return nullptr;
     };
     TWinControl* c = first(this);
-    ::win::SetFocus(c ? c->Handle() : handle_);
+    ::win::SetFocus(c ? c->GetHandle() : FHandle);
 }
 
 // ---- TApplication ---------------------------------------------------------------------------
@@ -518,28 +521,28 @@ String OwnExePath() {
 
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
     RegisterControlClasses();
-    icon_ = new TIcon();
+    FIcon = std::make_unique<TIcon>();
     String exe = OwnExePath();
     size_t slash = exe.find_last_of('/');
     String base = slash == String::npos ? exe : exe.substr(slash + 1);
     size_t dot = base.find_last_of('.');
-    title_ = dot == String::npos ? base : base.substr(0, dot);
+    FTitle = dot == String::npos ? base : base.substr(0, dot);
 }
 
 TApplication::~TApplication() {
     SetState(csDestroying, true);
     // Forms go first (last created first), while the application window still owns them.
     DestroyComponents();
-    mainForm_ = nullptr;
-    if (handle_) {
-        DestroyWindow(handle_);
-        handle_ = nullptr;
+    FMainForm = nullptr;
+    if (FHandle) {
+        DestroyWindow(FHandle);
+        FHandle = nullptr;
     }
-    delete icon_;
+    FIcon.reset();
 }
 
 void TApplication::Initialize() {
-    if (handle_) return;
+    if (FHandle) return;
     WNDCLASSA existing;
     if (!GetClassInfoA(nullptr, "TApplication", &existing)) {
         WNDCLASSA wc;
@@ -547,22 +550,22 @@ void TApplication::Initialize() {
         wc.lpszClassName = "TApplication";
         RegisterClassA(&wc);
     }
-    handle_ = CreateWindowExA(0, "TApplication", title_.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+    FHandle = CreateWindowExA(0, "TApplication", FTitle.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                               GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
                               nullptr, nullptr, nullptr);
 }
 
 void TApplication::SetTitle(const String& v) {
-    title_ = v;
-    if (handle_) SetWindowTextA(handle_, v.c_str());
+    FTitle = v;
+    if (FHandle) SetWindowTextA(FHandle, v.c_str());
 }
 
-String TApplication::ExeName() const { return OwnExePath(); }
+String TApplication::GetExeName() const { return OwnExePath(); }
 
 void TApplication::Adopt(TCustomForm* f) {
-    if (!mainForm_) {
+    if (!FMainForm) {
         f->HandleNeeded();
-        mainForm_ = f;
+        FMainForm = f;
     }
 }
 
@@ -581,11 +584,11 @@ TCustomForm* TApplication::CreateForm(const TClass& FormClass) {
 }
 
 void TApplication::FormGone(TCustomForm* f) {
-    if (mainForm_ == f) mainForm_ = nullptr;
+    if (FMainForm == f) FMainForm = nullptr;
 }
 
 void TApplication::Terminate() {
-    terminated_ = true;
+    FTerminated = true;
     PostQuitMessage(0);
 }
 
@@ -599,7 +602,7 @@ bool TApplication::IsKeyMsg(const MSG& m) {
 
 bool TApplication::DispatchOne(MSG& m) {
     if (m.message == WM_QUIT) {
-        terminated_ = true;
+        FTerminated = true;
         return false;
     }
     try {
@@ -632,19 +635,19 @@ void TApplication::HandleMessage() {
         HandleException(this);
     }
     if (PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE)) return;
-    if (!WaitMessage()) terminated_ = true;
+    if (!WaitMessage()) FTerminated = true;
 }
 
 void TApplication::Run() {
-    if (mainForm_ && ShowMainForm) {
+    if (FMainForm && ShowMainForm) {
         try {
-            if (mainForm_->WindowState() == wsMinimized) mainForm_->SetWindowState(wsNormal);
-            mainForm_->Show();
+            if (FMainForm->GetWindowState() == wsMinimized) FMainForm->SetWindowState(wsNormal);
+            FMainForm->Show();
         } catch (...) {
             HandleException(this);
         }
     }
-    while (!terminated_) {
+    while (!FTerminated) {
         try {
             HandleMessage();
         } catch (...) {
@@ -679,14 +682,14 @@ void TApplication::HandleException(TObject* Sender) {
 }
 
 void TApplication::ShowException(const Exception& E) {
-    String text = E.Message();
+    String text = E.Message;
     if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.')) text += '.';
-    MessageBoxA(handle_, text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+    MessageBoxA(FHandle, text.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
 }
 
 int TApplication::MessageBox(const String& Text, const String& Caption, unsigned Flags) {
     HWND owner = GetActiveWindow();
-    if (!owner) owner = handle_;
+    if (!owner) owner = FHandle;
     return MessageBoxA(owner, Text.c_str(), Caption.c_str(), Flags);
 }
 
@@ -698,40 +701,42 @@ TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {
         int id;
         uintptr_t res;
     };
+    // clang-format off
     static const Std standard[] = {
         {crDefault, IDC_ARROW},    {crArrow, IDC_ARROW},        {crCross, IDC_CROSS},       {crIBeam, IDC_IBEAM},
         {crSizeNESW, IDC_SIZENESW}, {crSizeNS, IDC_SIZENS},      {crSizeNWSE, IDC_SIZENWSE}, {crSizeWE, IDC_SIZEWE},
         {crUpArrow, IDC_UPARROW},  {crHourGlass, IDC_WAIT},     {crNo, IDC_NO},             {crAppStart, IDC_APPSTARTING},
         {crHelp, IDC_HELP},        {crHandPoint, IDC_HAND},     {crSizeAll, IDC_SIZEALL},
     };
-    cursors_.emplace_back(crNone, nullptr);
-    for (const Std& s : standard) cursors_.emplace_back(s.id, LoadCursorA(nullptr, MAKEINTRESOURCEA(s.res)));
+    // clang-format on
+    FCursors.emplace_back(crNone, nullptr);
+    for (const Std& s : standard) FCursors.emplace_back(s.id, LoadCursorA(nullptr, MAKEINTRESOURCEA(s.res)));
 }
 
 HCURSOR TScreen::Cursors(int id) const {
-    for (const auto& [k, h] : cursors_)
+    for (const auto& [k, h] : FCursors)
         if (k == id) return h;
-    for (const auto& [k, h] : cursors_)
+    for (const auto& [k, h] : FCursors)
         if (k == crDefault) return h;
     return nullptr;
 }
 
 void TScreen::SetCursors(int id, HCURSOR c) {
-    for (auto& [k, h] : cursors_)
+    for (auto& [k, h] : FCursors)
         if (k == id) {
             h = c;
             return;
         }
-    cursors_.emplace_back(id, c);
+    FCursors.emplace_back(id, c);
 }
 
 void TScreen::SetCursor(TCursor v) {
-    if (v == cursor_) return;
-    cursor_ = v;
+    if (v == FCursor) return;
+    FCursor = v;
     if (v == crDefault) {
         // Let the window under the pointer choose again.
         POINT p;
-        GetCursorPos(&p);
+        win::GetCursorPos(&p);
         HWND h = WindowFromPoint(p);
         if (h) {
             LRESULT code = SendMessageA(h, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
@@ -742,33 +747,33 @@ void TScreen::SetCursor(TCursor v) {
     ::win::SetCursor(Cursors(v));
 }
 
-int TScreen::Width() const { return GetSystemMetrics(SM_CXSCREEN); }
-int TScreen::Height() const { return GetSystemMetrics(SM_CYSCREEN); }
+int TScreen::GetWidth() const { return GetSystemMetrics(SM_CXSCREEN); }
+int TScreen::GetHeight() const { return GetSystemMetrics(SM_CYSCREEN); }
 
 TCustomForm* TScreen::Forms(int index) const {
-    if (index < 0 || index >= FormCount()) throw EListError(Format("List index out of bounds (%d)", index));
-    return forms_[static_cast<size_t>(index)];
+    if (index < 0 || index >= GetFormCount()) throw EListError(Format("List index out of bounds (%d)", index));
+    return FForms[static_cast<size_t>(index)];
 }
 
 void TScreen::AddForm(TCustomForm* f) {
-    if (std::find(forms_.begin(), forms_.end(), f) == forms_.end()) forms_.push_back(f);
+    if (std::find(FForms.begin(), FForms.end(), f) == FForms.end()) FForms.push_back(f);
 }
 
-void TScreen::RemoveForm(TCustomForm* f) { forms_.erase(std::remove(forms_.begin(), forms_.end(), f), forms_.end()); }
+void TScreen::RemoveForm(TCustomForm* f) { FForms.erase(std::remove(FForms.begin(), FForms.end(), f), FForms.end()); }
 
-TCustomForm* TScreen::ActiveForm() const {
-    for (HWND h = GetActiveWindow(); h; h = GetParent(h)) {
+TCustomForm* TScreen::GetActiveForm() const {
+    for (HWND h = GetActiveWindow(); h; h = win::GetParent(h)) {
         TWinControl* c = FindControl(h);
         if (c && c->Is<TCustomForm>()) return static_cast<TCustomForm*>(c);
     }
     return nullptr;
 }
 
-TWinControl* TScreen::ActiveControl() const { return FindControl(GetFocus()); }
+TWinControl* TScreen::GetActiveControl() const { return FindControl(GetFocus()); }
 
-POINT TMouse::CursorPos() const {
+POINT TMouse::GetCursorPos() const {
     POINT p;
-    GetCursorPos(&p);
+    win::GetCursorPos(&p);
     return p;
 }
 
@@ -778,7 +783,10 @@ void ControlsStartUp() {
     RegisterControlClasses();
     if (!Application) Application = new TApplication(nullptr);
     if (!Screen) Screen = new TScreen(nullptr);
-    if (!Mouse) Mouse = new TMouse();
+    if (!Mouse) {
+        g_mouse = std::make_unique<TMouse>();
+        Mouse = g_mouse.get();
+    }
 }
 
 void ControlsShutDown() {
@@ -789,8 +797,8 @@ void ControlsShutDown() {
     }
     delete Screen;
     Screen = nullptr;
-    delete Mouse;
     Mouse = nullptr;
+    g_mouse.reset();
 }
 
 }  // namespace cl

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "classlib/Controls.h"
@@ -22,12 +23,12 @@ class TScrollingWinControl;
 class TControlScrollBar : public TPersistent {
     CL_DECLARE_CLASS(TControlScrollBar, TPersistent)
 public:
-    TControlScrollBar(TScrollingWinControl* Control, TScrollBarKind Kind) : control_(Control), kind_(Kind) {}
-    TScrollBarKind Kind() const { return kind_; }
-    bool Visible() const { return visible_; }
+    TControlScrollBar(TScrollingWinControl* Control, TScrollBarKind Kind) : FControl(Control), FKind(Kind) {}
+    TScrollBarKind GetKind() const { return FKind; }
+    bool GetVisible() const { return FVisible; }
     // Recreates the window when it exists.
     void SetVisible(bool v);
-    TScrollBarStyle Style() const { return style_; }
+    TScrollBarStyle GetStyle() const { return FStyle; }
     void SetStyle(TScrollBarStyle v);
     // Visible and shown by the window now.
     bool IsScrollBarVisible() const;
@@ -36,10 +37,10 @@ private:
     friend class TScrollingWinControl;
     // The bar's mode in the flat scroll bar layer.
     void ApplyStyle(bool Redraw);
-    TScrollingWinControl* control_;
-    TScrollBarKind kind_;
-    bool visible_ = true;
-    TScrollBarStyle style_ = ssRegular;
+    TScrollingWinControl* FControl;
+    TScrollBarKind FKind;
+    bool FVisible = true;
+    TScrollBarStyle FStyle = ssRegular;
 };
 
 class TScrollingWinControl : public TWinControl {
@@ -47,8 +48,8 @@ class TScrollingWinControl : public TWinControl {
 public:
     explicit TScrollingWinControl(TComponent* AOwner);
     ~TScrollingWinControl() override;
-    TControlScrollBar* HorzScrollBar() const { return horz_; }
-    TControlScrollBar* VertScrollBar() const { return vert_; }
+    TControlScrollBar* GetHorzScrollBar() const { return FHorz.get(); }
+    TControlScrollBar* GetVertScrollBar() const { return FVert.get(); }
 
 protected:
     // Leaves out the bars that are not Visible and hands the others to the flat scroll bar
@@ -56,8 +57,8 @@ protected:
     void CreateWnd() override;
 
 private:
-    TControlScrollBar* horz_ = nullptr;
-    TControlScrollBar* vert_ = nullptr;
+    std::unique_ptr<TControlScrollBar> FHorz;
+    std::unique_ptr<TControlScrollBar> FVert;
 };
 
 // ---- form tables ----------------------------------------------------------------------------
@@ -107,10 +108,12 @@ using TBorderIcons = uint32_t;  // bit (1 << TBorderIcon)
 constexpr TBorderIcons BorderIconBit(TBorderIcon b) { return 1u << b; }
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+// clang-format off
 enum TPosition {
     poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter, poMainFormCenter,
     poOwnerFormCenter
 };
+// clang-format on
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
 using TModalResult = int;
@@ -143,27 +146,25 @@ public:
     // deleted directly fires it from the base destructor instead).
     void BeforeDestruction() override;
 
-    TFormBorderStyle BorderStyle() const { return borderStyle_; }
+    TFormBorderStyle GetBorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TFormBorderStyle v);
-    TBorderIcons BorderIcons() const { return borderIcons_; }
+    TBorderIcons GetBorderIcons() const { return FBorderIcons; }
     void SetBorderIcons(TBorderIcons v);
-    TFormStyle FormStyle() const { return formStyle_; }
+    TFormStyle GetFormStyle() const { return FFormStyle; }
     void SetFormStyle(TFormStyle v);
-    TWindowState WindowState() const { return windowState_; }
+    TWindowState GetWindowState() const { return FWindowState; }
     void SetWindowState(TWindowState v);
-    TPosition Position() const { return position_; }
-    void SetPosition(TPosition v) { position_ = v; }
+    TPosition Position = poDesigned;
     bool KeyPreview = false;
 
-    TWinControl* ActiveControl() const { return activeControl_; }
+    TWinControl* GetActiveControl() const { return FActiveControl; }
     void SetActiveControl(TWinControl* v);
-    TModalResult ModalResult() const { return modalResult_; }
-    void SetModalResult(TModalResult v) { modalResult_ = v; }
-    TCanvas* Canvas() const { return canvas_; }
-    TIcon* Icon() const { return icon_; }
-    bool Active() const { return active_; }
-    int MDIChildCount() const { return 0; }
-    win::HWND ClientHandle() const { return nullptr; }
+    TModalResult ModalResult = mrNone;
+    TCanvas* GetCanvas() const { return FCanvas.get(); }
+    TIcon* GetIcon() const { return FIcon.get(); }
+    bool GetActive() const { return FActive; }
+    int GetMDIChildCount() const { return 0; }
+    win::HWND GetClientHandle() const { return nullptr; }
     virtual void PaletteChanged() {}
 
     void Show();
@@ -209,19 +210,17 @@ private:
     void ApplyPosition();
     void CloseModal();
 
-    TFormBorderStyle borderStyle_ = bsSizeable;
-    TBorderIcons borderIcons_ = BorderIconBit(biSystemMenu) | BorderIconBit(biMinimize) | BorderIconBit(biMaximize);
-    TFormStyle formStyle_ = fsNormal;
-    TWindowState windowState_ = wsNormal;
-    TPosition position_ = poDesigned;
-    TWinControl* activeControl_ = nullptr;
-    TModalResult modalResult_ = mrNone;
-    TControlCanvas* canvas_ = nullptr;
-    TIcon* icon_ = nullptr;
-    bool built_ = false;
-    bool destroyFired_ = false;
-    bool modal_ = false;
-    bool active_ = false;
+    TFormBorderStyle FBorderStyle = bsSizeable;
+    TBorderIcons FBorderIcons = BorderIconBit(biSystemMenu) | BorderIconBit(biMinimize) | BorderIconBit(biMaximize);
+    TFormStyle FFormStyle = fsNormal;
+    TWindowState FWindowState = wsNormal;
+    TWinControl* FActiveControl = nullptr;
+    std::unique_ptr<TControlCanvas> FCanvas;
+    std::unique_ptr<TIcon> FIcon;
+    bool FBuilt = false;
+    bool FDestroyFired = false;
+    bool FModal = false;
+    bool FActive = false;
 };
 
 class TForm : public TCustomForm {
@@ -255,13 +254,13 @@ public:
 
     // Creates the hidden application window (class "TApplication").
     void Initialize();
-    win::HWND Handle() const { return handle_; }
-    String Title() const { return title_; }
+    win::HWND GetHandle() const { return FHandle; }
+    String GetTitle() const { return FTitle; }
     void SetTitle(const String& v);
-    TIcon* Icon() const { return icon_; }
-    String ExeName() const;
+    TIcon* GetIcon() const { return FIcon.get(); }
+    String GetExeName() const;
 
-    TCustomForm* MainForm() const { return mainForm_; }
+    TCustomForm* GetMainForm() const { return FMainForm; }
     bool ShowMainForm = true;
     // Creates and builds a form owned by the application; the first becomes MainForm.
     template <class F>
@@ -277,7 +276,7 @@ public:
     // Shows MainForm and handles messages until Terminate, WM_QUIT or the clock's horizon.
     void Run();
     void Terminate();
-    bool Terminated() const { return terminated_; }
+    bool GetTerminated() const { return FTerminated; }
     // Handles every message retrievable now, without waiting.
     void ProcessMessages();
     // Handles one message, waiting for one when none is there.
@@ -300,11 +299,11 @@ private:
     bool DispatchOne(win::MSG& m);
     bool IsKeyMsg(const win::MSG& m);
 
-    win::HWND handle_ = nullptr;
-    String title_;
-    TIcon* icon_ = nullptr;
-    TCustomForm* mainForm_ = nullptr;
-    bool terminated_ = false;
+    win::HWND FHandle = nullptr;
+    String FTitle;
+    std::unique_ptr<TIcon> FIcon;
+    TCustomForm* FMainForm = nullptr;
+    bool FTerminated = false;
 };
 
 // ---- the screen and the mouse -----------------------------------------------------------------
@@ -316,33 +315,33 @@ public:
     ~TScreen() override = default;
 
     // crDefault by default; setting it applies at once (crNone hides the pointer).
-    TCursor Cursor() const { return cursor_; }
+    TCursor GetCursor() const { return FCursor; }
     void SetCursor(TCursor v);
     // The cursor registered for an id (standard ids preloaded, crNone = 0); unknown ids
     // answer the arrow.
     win::HCURSOR Cursors(int id) const;
     void SetCursors(int id, win::HCURSOR c);
 
-    int Width() const;
-    int Height() const;
-    int PixelsPerInch() const { return 96; }
-    int FormCount() const { return static_cast<int>(forms_.size()); }
+    int GetWidth() const;
+    int GetHeight() const;
+    int GetPixelsPerInch() const { return 96; }
+    int GetFormCount() const { return static_cast<int>(FForms.size()); }
     TCustomForm* Forms(int index) const;
-    TCustomForm* ActiveForm() const;
-    TWinControl* ActiveControl() const;
+    TCustomForm* GetActiveForm() const;
+    TWinControl* GetActiveControl() const;
 
     void AddForm(TCustomForm* f);
     void RemoveForm(TCustomForm* f);
 
 private:
-    TCursor cursor_ = crDefault;
-    std::vector<std::pair<int, win::HCURSOR>> cursors_;
-    std::vector<TCustomForm*> forms_;
+    TCursor FCursor = crDefault;
+    std::vector<std::pair<int, win::HCURSOR>> FCursors;
+    std::vector<TCustomForm*> FForms;
 };
 
 class TMouse {
 public:
-    win::POINT CursorPos() const;
+    win::POINT GetCursorPos() const;
     void SetCursorPos(win::POINT p);
 };
 

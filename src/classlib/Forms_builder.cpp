@@ -14,6 +14,7 @@ struct Ident {
     int64_t value;
 };
 
+// clang-format off
 const Ident kColors[] = {
     {"clBlack", clBlack},       {"clMaroon", clMaroon},       {"clGreen", clGreen},
     {"clOlive", clOlive},       {"clNavy", clNavy},           {"clPurple", clPurple},
@@ -31,13 +32,16 @@ const Ident kColors[] = {
     {"clBtnHighlight", clBtnHighlight}, {"cl3DDkShadow", cl3DDkShadow}, {"cl3DLight", cl3DLight},
     {"clInfoText", clInfoText}, {"clInfoBk", clInfoBk},
 };
+// clang-format on
 
+// clang-format off
 const Ident kCursors[] = {
     {"crDefault", crDefault},   {"crNone", crNone},         {"crArrow", crArrow},     {"crCross", crCross},
     {"crIBeam", crIBeam},       {"crSizeNESW", crSizeNESW}, {"crSizeNS", crSizeNS},   {"crSizeNWSE", crSizeNWSE},
     {"crSizeWE", crSizeWE},     {"crUpArrow", crUpArrow},   {"crHourGlass", crHourGlass}, {"crNo", crNo},
     {"crAppStart", crAppStart}, {"crHelp", crHelp},         {"crHandPoint", crHandPoint}, {"crSizeAll", crSizeAll},
 };
+// clang-format on
 
 // Element names of set types whose table entry does not list them.
 const std::vector<String>* KnownSetNames(const String& typeName) {

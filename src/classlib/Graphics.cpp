@@ -31,20 +31,20 @@ TColor ColorToRGB(TColor color) {
 TGraphicsObject::~TGraphicsObject() { FreeHandle(); }
 
 win::HGDIOBJ TGraphicsObject::HandleObject() {
-    if (!handle_) handle_ = CreateHandle();
-    return handle_;
+    if (!FHandle) FHandle = CreateHandle();
+    return FHandle;
 }
 
 void TGraphicsObject::FreeHandle() {
-    if (handle_) win::DeleteObject(handle_);
-    handle_ = nullptr;
+    if (FHandle) win::DeleteObject(FHandle);
+    FHandle = nullptr;
 }
 
 void TGraphicsObject::Changed() {
     // The canvas that selected the old handle deselects it from OnChange before it is
     // deleted, so tell first and free afterwards.
-    win::HGDIOBJ old = handle_;
-    handle_ = nullptr;
+    win::HGDIOBJ old = FHandle;
+    FHandle = nullptr;
     if (OnChange) OnChange(this);
     if (old) win::DeleteObject(old);
 }
@@ -54,84 +54,84 @@ void TGraphicsObject::Changed() {
 TFont::TFont() = default;
 
 void TFont::SetName(const String& v) {
-    if (v.empty() || v == name_) return;
-    name_ = v;
+    if (v.empty() || v == FName) return;
+    FName = v;
     Changed();
 }
 void TFont::SetHeight(int v) {
-    if (v == height_) return;
-    height_ = v;
+    if (v == FHeight) return;
+    FHeight = v;
     Changed();
 }
-int TFont::Size() const { return -MulDivRound(height_, 72, 96); }
+int TFont::GetSize() const { return -MulDivRound(FHeight, 72, 96); }
 void TFont::SetSize(int v) { SetHeight(-MulDivRound(v, 96, 72)); }
 void TFont::SetStyle(TFontStyles v) {
-    if (v == style_) return;
-    style_ = v;
+    if (v == FStyle) return;
+    FStyle = v;
     Changed();
 }
 void TFont::SetColor(TColor v) {
-    if (v == color_) return;
-    color_ = v;
+    if (v == FColor) return;
+    FColor = v;
     // The colour is not part of the GDI font: no new handle is needed.
     if (OnChange) OnChange(this);
 }
 void TFont::SetCharset(TFontCharset v) {
-    if (v == charset_) return;
-    charset_ = v;
+    if (v == FCharset) return;
+    FCharset = v;
     Changed();
 }
 void TFont::SetPitch(TFontPitch v) {
-    if (v == pitch_) return;
-    pitch_ = v;
+    if (v == FPitch) return;
+    FPitch = v;
     Changed();
 }
 
-win::LOGFONTA TFont::LogFont() const {
+win::LOGFONTA TFont::GetLogFont() const {
     win::LOGFONTA lf;
-    lf.lfHeight = height_;
-    lf.lfWeight = (style_ & FontStyleBit(fsBold)) ? win::FW_BOLD : win::FW_NORMAL;
-    lf.lfItalic = (style_ & FontStyleBit(fsItalic)) ? 1 : 0;
-    lf.lfUnderline = (style_ & FontStyleBit(fsUnderline)) ? 1 : 0;
-    lf.lfStrikeOut = (style_ & FontStyleBit(fsStrikeOut)) ? 1 : 0;
-    lf.lfCharSet = charset_;
+    lf.lfHeight = FHeight;
+    lf.lfWeight = (FStyle & FontStyleBit(fsBold)) ? win::FW_BOLD : win::FW_NORMAL;
+    lf.lfItalic = (FStyle & FontStyleBit(fsItalic)) ? 1 : 0;
+    lf.lfUnderline = (FStyle & FontStyleBit(fsUnderline)) ? 1 : 0;
+    lf.lfStrikeOut = (FStyle & FontStyleBit(fsStrikeOut)) ? 1 : 0;
+    lf.lfCharSet = FCharset;
     lf.lfQuality = win::DEFAULT_QUALITY;
-    lf.lfPitchAndFamily = pitch_ == fpFixed ? win::FIXED_PITCH : pitch_ == fpVariable ? win::VARIABLE_PITCH
+    lf.lfPitchAndFamily = FPitch == fpFixed ? win::FIXED_PITCH : FPitch == fpVariable ? win::VARIABLE_PITCH
                                                                                         : win::DEFAULT_PITCH;
-    std::strncpy(lf.lfFaceName, name_.c_str(), win::LF_FACESIZE - 1);
+    std::strncpy(lf.lfFaceName, FName.c_str(), win::LF_FACESIZE - 1);
     return lf;
 }
 
 void TFont::SetLogFont(const win::LOGFONTA& lf) {
     char face[win::LF_FACESIZE + 1] = {};
     std::memcpy(face, lf.lfFaceName, win::LF_FACESIZE);
-    if (face[0]) name_ = face;
-    height_ = lf.lfHeight;
-    style_ = 0;
-    if (lf.lfWeight >= win::FW_BOLD) style_ |= FontStyleBit(fsBold);
-    if (lf.lfItalic) style_ |= FontStyleBit(fsItalic);
-    if (lf.lfUnderline) style_ |= FontStyleBit(fsUnderline);
-    if (lf.lfStrikeOut) style_ |= FontStyleBit(fsStrikeOut);
-    charset_ = lf.lfCharSet;
+    if (face[0]) FName = face;
+    FHeight = lf.lfHeight;
+    FStyle = 0;
+    if (lf.lfWeight >= win::FW_BOLD) FStyle |= FontStyleBit(fsBold);
+    if (lf.lfItalic) FStyle |= FontStyleBit(fsItalic);
+    if (lf.lfUnderline) FStyle |= FontStyleBit(fsUnderline);
+    if (lf.lfStrikeOut) FStyle |= FontStyleBit(fsStrikeOut);
+    FCharset = lf.lfCharSet;
     int pitch = lf.lfPitchAndFamily & 3;
-    pitch_ = pitch == win::FIXED_PITCH ? fpFixed : pitch == win::VARIABLE_PITCH ? fpVariable : fpDefault;
+    FPitch = pitch == win::FIXED_PITCH ? fpFixed : pitch == win::VARIABLE_PITCH ? fpVariable : fpDefault;
     Changed();
 }
 
 win::HGDIOBJ TFont::CreateHandle() {
-    win::LOGFONTA lf = LogFont();
+    win::LOGFONTA lf = GetLogFont();
     return win::CreateFontIndirectA(&lf);
 }
 
 void TFont::Assign(TPersistent* Source) {
     if (auto* f = dynamic_cast<TFont*>(Source)) {
         if (f == this) return;
-        name_ = f->name_;
-        height_ = f->height_;
-        style_ = f->style_;
-        color_ = f->color_;
-        charset_ = f->charset_;
-        pitch_ = f->pitch_;
+        FName = f->FName;
+        FHeight = f->FHeight;
+        FStyle = f->FStyle;
+        FColor = f->FColor;
+        FCharset = f->FCharset;
+        FPitch = f->FPitch;
         Changed();
         return;
     }
@@ -150,38 +150,38 @@ int PenModeToROP2(TPenMode mode) {
 }
 
 void TPen::SetColor(TColor v) {
-    if (v == color_) return;
-    color_ = v;
+    if (v == FColor) return;
+    FColor = v;
     Changed();
 }
 void TPen::SetWidth(int v) {
-    if (v < 0 || v == width_) return;
-    width_ = v;
+    if (v < 0 || v == FWidth) return;
+    FWidth = v;
     Changed();
 }
 void TPen::SetStyle(TPenStyle v) {
-    if (v == style_) return;
-    style_ = v;
+    if (v == FStyle) return;
+    FStyle = v;
     Changed();
 }
 void TPen::SetMode(TPenMode v) {
-    if (v == mode_) return;
-    mode_ = v;
+    if (v == FMode) return;
+    FMode = v;
     // The mode belongs to the DC, not to the GDI pen.
     if (OnChange) OnChange(this);
 }
 
 win::HGDIOBJ TPen::CreateHandle() {
-    return win::CreatePen(static_cast<int>(style_), width_, ToColorRef(color_));
+    return win::CreatePen(static_cast<int>(FStyle), FWidth, ToColorRef(FColor));
 }
 
 void TPen::Assign(TPersistent* Source) {
     if (auto* p = dynamic_cast<TPen*>(Source)) {
         if (p == this) return;
-        color_ = p->color_;
-        width_ = p->width_;
-        style_ = p->style_;
-        mode_ = p->mode_;
+        FColor = p->FColor;
+        FWidth = p->FWidth;
+        FStyle = p->FStyle;
+        FMode = p->FMode;
         Changed();
         return;
     }
@@ -191,38 +191,38 @@ void TPen::Assign(TPersistent* Source) {
 // ---------------------------------------------------------------------------------------
 
 void TBrush::SetColor(TColor v) {
-    if (v == color_ && bitmap_ == nullptr) return;
-    color_ = v;
-    bitmap_ = nullptr;
-    if (style_ == bsClear) style_ = bsSolid;
+    if (v == FColor && FBitmap == nullptr) return;
+    FColor = v;
+    FBitmap = nullptr;
+    if (FStyle == bsClear) FStyle = bsSolid;
     Changed();
 }
 void TBrush::SetStyle(TBrushStyle v) {
-    if (v == style_ && bitmap_ == nullptr) return;
-    style_ = v;
-    bitmap_ = nullptr;
+    if (v == FStyle && FBitmap == nullptr) return;
+    FStyle = v;
+    FBitmap = nullptr;
     Changed();
 }
 void TBrush::SetBitmap(TBitmap* v) {
-    bitmap_ = v;
+    FBitmap = v;
     Changed();
 }
 
 win::HGDIOBJ TBrush::CreateHandle() {
-    if (bitmap_ && !bitmap_->Empty()) return win::CreatePatternBrush(bitmap_->Handle());
-    switch (style_) {
-        case bsSolid: return win::CreateSolidBrush(ToColorRef(color_));
+    if (FBitmap && !FBitmap->GetEmpty()) return win::CreatePatternBrush(FBitmap->GetHandle());
+    switch (FStyle) {
+        case bsSolid: return win::CreateSolidBrush(ToColorRef(FColor));
         case bsClear: return win::GetStockObject(win::NULL_BRUSH);
-        default: return win::CreateHatchBrush(static_cast<int>(style_) - 2, ToColorRef(color_));
+        default: return win::CreateHatchBrush(static_cast<int>(FStyle) - 2, ToColorRef(FColor));
     }
 }
 
 void TBrush::Assign(TPersistent* Source) {
     if (auto* b = dynamic_cast<TBrush*>(Source)) {
         if (b == this) return;
-        color_ = b->color_;
-        style_ = b->style_;
-        bitmap_ = b->bitmap_;
+        FColor = b->FColor;
+        FStyle = b->FStyle;
+        FBitmap = b->FBitmap;
         Changed();
         return;
     }
@@ -232,100 +232,100 @@ void TBrush::Assign(TPersistent* Source) {
 // ---------------------------------------------------------------------------------------
 
 TCanvas::TCanvas()
-    : pen_(std::make_unique<TPen>()), brush_(std::make_unique<TBrush>()), font_(std::make_unique<TFont>()) {
-    pen_->OnChange = [this](TObject* s) { ObjectChanged(s); };
-    brush_->OnChange = [this](TObject* s) { ObjectChanged(s); };
-    font_->OnChange = [this](TObject* s) { ObjectChanged(s); };
-    pen_->OwnerCriticalSection = &lock_;
-    brush_->OwnerCriticalSection = &lock_;
-    font_->OwnerCriticalSection = &lock_;
+    : FPen(std::make_unique<TPen>()), FBrush(std::make_unique<TBrush>()), FFont(std::make_unique<TFont>()) {
+    FPen->OnChange = [this](TObject* s) { ObjectChanged(s); };
+    FBrush->OnChange = [this](TObject* s) { ObjectChanged(s); };
+    FFont->OnChange = [this](TObject* s) { ObjectChanged(s); };
+    FPen->OwnerCriticalSection = &FLock;
+    FBrush->OwnerCriticalSection = &FLock;
+    FFont->OwnerCriticalSection = &FLock;
 }
 
 TCanvas::~TCanvas() {
     // Derived canvases free their DCs in their own destructors; a borrowed DC keeps
     // nothing of ours selected.
-    if (handle_) DeselectHandles();
+    if (FHandle) DeselectHandles();
 }
 
 void TCanvas::ObjectChanged(TObject* sender) {
-    if (handle_) {
-        if (sender == font_.get() && (state_ & csFontValid)) {
-            win::SelectObject(handle_, oldFont_);
-            oldFont_ = nullptr;
-            state_ &= ~csFontValid;
-        } else if (sender == pen_.get() && (state_ & csPenValid)) {
-            win::SelectObject(handle_, oldPen_);
-            oldPen_ = nullptr;
-            state_ &= ~csPenValid;
-        } else if (sender == brush_.get() && (state_ & csBrushValid)) {
-            win::SelectObject(handle_, oldBrush_);
-            oldBrush_ = nullptr;
-            state_ &= ~csBrushValid;
+    if (FHandle) {
+        if (sender == FFont.get() && (FState & csFontValid)) {
+            win::SelectObject(FHandle, FOldFont);
+            FOldFont = nullptr;
+            FState &= ~csFontValid;
+        } else if (sender == FPen.get() && (FState & csPenValid)) {
+            win::SelectObject(FHandle, FOldPen);
+            FOldPen = nullptr;
+            FState &= ~csPenValid;
+        } else if (sender == FBrush.get() && (FState & csBrushValid)) {
+            win::SelectObject(FHandle, FOldBrush);
+            FOldBrush = nullptr;
+            FState &= ~csBrushValid;
         }
     }
 }
 
 void TCanvas::DeselectHandles() {
-    if (handle_) {
-        if (state_ & csPenValid) win::SelectObject(handle_, oldPen_);
-        if (state_ & csBrushValid) win::SelectObject(handle_, oldBrush_);
-        if (state_ & csFontValid) win::SelectObject(handle_, oldFont_);
+    if (FHandle) {
+        if (FState & csPenValid) win::SelectObject(FHandle, FOldPen);
+        if (FState & csBrushValid) win::SelectObject(FHandle, FOldBrush);
+        if (FState & csFontValid) win::SelectObject(FHandle, FOldFont);
     }
-    oldPen_ = oldBrush_ = oldFont_ = nullptr;
-    state_ &= ~(csPenValid | csBrushValid | csFontValid);
+    FOldPen = FOldBrush = FOldFont = nullptr;
+    FState &= ~(csPenValid | csBrushValid | csFontValid);
 }
 
-win::HDC TCanvas::Handle() {
+win::HDC TCanvas::GetHandle() {
     RequiredState(csHandleValid);
-    return handle_;
+    return FHandle;
 }
 
 void TCanvas::SetHandle(win::HDC dc) {
-    if (dc == handle_) return;
+    if (dc == FHandle) return;
     DeselectHandles();
-    handle_ = dc;
-    state_ = dc ? csHandleValid : 0;
+    FHandle = dc;
+    FState = dc ? csHandleValid : 0;
 }
 
 void TCanvas::Lock() {
-    lock_.lock();
-    ++lockCount_;
+    FLock.lock();
+    ++FLockCount;
 }
 
 void TCanvas::Unlock() {
-    --lockCount_;
-    lock_.unlock();
+    --FLockCount;
+    FLock.unlock();
 }
 
 bool TCanvas::TryLock() {
-    if (!lock_.try_lock()) return false;
-    ++lockCount_;
+    if (!FLock.try_lock()) return false;
+    ++FLockCount;
     return true;
 }
 
-void TCanvas::SetCopyMode(TCopyMode v) { copyMode_ = v; }
+void TCanvas::SetCopyMode(TCopyMode v) { FCopyMode = v; }
 
 void TCanvas::RequiredState(uint8_t state) {
-    if (!handle_) {
+    if (!FHandle) {
         CreateHandle();
-        if (!handle_) throw EInvalidOperation("Canvas does not allow drawing");
+        if (!FHandle) throw EInvalidOperation("Canvas does not allow drawing");
     }
-    if ((state & csFontValid) && !(state_ & csFontValid)) {
-        win::HGDIOBJ old = win::SelectObject(handle_, font_->Handle());
-        oldFont_ = old;
-        win::SetTextColor(handle_, ToColorRef(font_->Color()));
-        state_ |= csFontValid;
+    if ((state & csFontValid) && !(FState & csFontValid)) {
+        win::HGDIOBJ old = win::SelectObject(FHandle, FFont->GetHandle());
+        FOldFont = old;
+        win::SetTextColor(FHandle, ToColorRef(FFont->GetColor()));
+        FState |= csFontValid;
     }
-    if ((state & csPenValid) && !(state_ & csPenValid)) {
-        oldPen_ = win::SelectObject(handle_, pen_->Handle());
-        win::SetROP2(handle_, PenModeToROP2(pen_->Mode()));
-        state_ |= csPenValid;
+    if ((state & csPenValid) && !(FState & csPenValid)) {
+        FOldPen = win::SelectObject(FHandle, FPen->GetHandle());
+        win::SetROP2(FHandle, PenModeToROP2(FPen->GetMode()));
+        FState |= csPenValid;
     }
-    if ((state & csBrushValid) && !(state_ & csBrushValid)) {
-        oldBrush_ = win::SelectObject(handle_, brush_->Handle());
-        win::SetBkColor(handle_, ToColorRef(brush_->Color()));
-        win::SetBkMode(handle_, brush_->Style() == bsClear ? win::TRANSPARENT : win::OPAQUE);
-        state_ |= csBrushValid;
+    if ((state & csBrushValid) && !(FState & csBrushValid)) {
+        FOldBrush = win::SelectObject(FHandle, FBrush->GetHandle());
+        win::SetBkColor(FHandle, ToColorRef(FBrush->GetColor()));
+        win::SetBkMode(FHandle, FBrush->GetStyle() == bsClear ? win::TRANSPARENT : win::OPAQUE);
+        FState |= csBrushValid;
     }
 }
 
@@ -339,10 +339,10 @@ void TCanvas::Changed() {
 
 void TCanvas::Refresh() { DeselectHandles(); }
 
-TPoint TCanvas::PenPos() {
+TPoint TCanvas::GetPenPos() {
     RequiredState(csHandleValid);
     TPoint p;
-    win::GetCurrentPositionEx(handle_, &p);
+    win::GetCurrentPositionEx(FHandle, &p);
     return p;
 }
 
@@ -350,82 +350,82 @@ void TCanvas::SetPenPos(TPoint p) { MoveTo(p.x, p.y); }
 
 void TCanvas::MoveTo(int x, int y) {
     RequiredState(csHandleValid);
-    win::MoveToEx(handle_, x, y, nullptr);
+    win::MoveToEx(FHandle, x, y, nullptr);
 }
 
 void TCanvas::LineTo(int x, int y) {
     Changing();
     RequiredState(csHandleValid | csPenValid | csBrushValid);
-    win::LineTo(handle_, x, y);
+    win::LineTo(FHandle, x, y);
     Changed();
 }
 
 void TCanvas::Polyline(const std::vector<TPoint>& points) {
     Changing();
     RequiredState(csHandleValid | csPenValid | csBrushValid);
-    win::Polyline(handle_, points.data(), static_cast<int>(points.size()));
+    win::Polyline(FHandle, points.data(), static_cast<int>(points.size()));
     Changed();
 }
 
 void TCanvas::Polygon(const std::vector<TPoint>& points) {
     Changing();
     RequiredState(csHandleValid | csPenValid | csBrushValid);
-    win::Polygon(handle_, points.data(), static_cast<int>(points.size()));
+    win::Polygon(FHandle, points.data(), static_cast<int>(points.size()));
     Changed();
 }
 
 void TCanvas::Rectangle(int l, int t, int r, int b) {
     Changing();
     RequiredState(csHandleValid | csPenValid | csBrushValid);
-    win::Rectangle(handle_, l, t, r, b);
+    win::Rectangle(FHandle, l, t, r, b);
     Changed();
 }
 
 void TCanvas::Ellipse(int l, int t, int r, int b) {
     Changing();
     RequiredState(csHandleValid | csPenValid | csBrushValid);
-    win::Ellipse(handle_, l, t, r, b);
+    win::Ellipse(FHandle, l, t, r, b);
     Changed();
 }
 
 void TCanvas::RoundRect(int l, int t, int r, int b, int w, int h) {
     Changing();
     RequiredState(csHandleValid | csPenValid | csBrushValid);
-    win::RoundRect(handle_, l, t, r, b, w, h);
+    win::RoundRect(FHandle, l, t, r, b, w, h);
     Changed();
 }
 
 void TCanvas::Arc(int l, int t, int r, int b, int xs, int ys, int xe, int ye) {
     Changing();
     RequiredState(csHandleValid | csPenValid | csBrushValid);
-    win::Arc(handle_, l, t, r, b, xs, ys, xe, ye);
+    win::Arc(FHandle, l, t, r, b, xs, ys, xe, ye);
     Changed();
 }
 
 void TCanvas::FillRect(const TRect& r) {
     Changing();
     RequiredState(csHandleValid | csBrushValid);
-    win::FillRect(handle_, &r, brush_->Handle());
+    win::FillRect(FHandle, &r, FBrush->GetHandle());
     Changed();
 }
 
 void TCanvas::FrameRect(const TRect& r) {
     Changing();
     RequiredState(csHandleValid | csBrushValid);
-    win::FrameRect(handle_, &r, brush_->Handle());
+    win::FrameRect(FHandle, &r, FBrush->GetHandle());
     Changed();
 }
 
 void TCanvas::Draw(int x, int y, TGraphic* graphic) {
-    if (!graphic || graphic->Empty()) return;
+    if (!graphic || graphic->GetEmpty()) return;
     Changing();
     RequiredState(csHandleValid);
-    graphic->Draw(this, Bounds(x, y, graphic->Width(), graphic->Height()));
+    graphic->Draw(this, Bounds(x, y, graphic->GetWidth(), graphic->GetHeight()));
     Changed();
 }
 
 void TCanvas::StretchDraw(const TRect& r, TGraphic* graphic) {
-    if (!graphic || graphic->Empty()) return;
+    if (!graphic || graphic->GetEmpty()) return;
     Changing();
     RequiredState(csHandleValid);
     graphic->Draw(this, r);
@@ -436,18 +436,18 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas* source, const TRect& src) {
     if (!source) return;
     Changing();
     RequiredState(csHandleValid | csFontValid | csBrushValid);
-    win::HDC sdc = source->Handle();
-    win::StretchBlt(handle_, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, sdc, src.left,
-                    src.top, src.right - src.left, src.bottom - src.top, copyMode_);
+    win::HDC sdc = source->GetHandle();
+    win::StretchBlt(FHandle, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, sdc, src.left,
+                    src.top, src.right - src.left, src.bottom - src.top, FCopyMode);
     Changed();
 }
 
 void TCanvas::TextOut(int x, int y, const String& text) {
     Changing();
     RequiredState(csHandleValid | csFontValid | csBrushValid);
-    win::ExtTextOutA(handle_, x, y, static_cast<win::UINT>(TextFlags), nullptr, text.data(),
+    win::ExtTextOutA(FHandle, x, y, static_cast<win::UINT>(TextFlags), nullptr, text.data(),
                      static_cast<win::UINT>(text.size()), nullptr);
-    win::MoveToEx(handle_, x + TextWidth(text), y, nullptr);
+    win::MoveToEx(FHandle, x + TextWidth(text), y, nullptr);
     Changed();
 }
 
@@ -455,41 +455,41 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const String& text) {
     Changing();
     RequiredState(csHandleValid | csFontValid | csBrushValid);
     win::UINT options = win::ETO_CLIPPED | static_cast<win::UINT>(TextFlags);
-    if (brush_->Style() != bsClear) options |= win::ETO_OPAQUE;
-    win::ExtTextOutA(handle_, x, y, options, &r, text.data(), static_cast<win::UINT>(text.size()), nullptr);
+    if (FBrush->GetStyle() != bsClear) options |= win::ETO_OPAQUE;
+    win::ExtTextOutA(FHandle, x, y, options, &r, text.data(), static_cast<win::UINT>(text.size()), nullptr);
     Changed();
 }
 
 TSize TCanvas::TextExtent(const String& text) {
     RequiredState(csHandleValid | csFontValid);
     TSize s;
-    win::GetTextExtentPoint32A(handle_, text.data(), static_cast<int>(text.size()), &s);
+    win::GetTextExtentPoint32A(FHandle, text.data(), static_cast<int>(text.size()), &s);
     return s;
 }
 
 int TCanvas::TextHeight(const String& text) {
     RequiredState(csHandleValid | csFontValid);
     win::TEXTMETRICA tm;
-    if (text.empty() || !win::GetTextMetricsA(handle_, &tm)) return TextExtent(text).cy;
+    if (text.empty() || !win::GetTextMetricsA(FHandle, &tm)) return TextExtent(text).cy;
     return tm.tmHeight;
 }
 
 TColor TCanvas::Pixels(int x, int y) {
     RequiredState(csHandleValid);
-    return static_cast<TColor>(win::GetPixel(handle_, x, y));
+    return static_cast<TColor>(win::GetPixel(FHandle, x, y));
 }
 
 void TCanvas::SetPixels(int x, int y, TColor c) {
     Changing();
     RequiredState(csHandleValid | csPenValid);
-    win::SetPixel(handle_, x, y, ToColorRef(c));
+    win::SetPixel(FHandle, x, y, ToColorRef(c));
     Changed();
 }
 
-TRect TCanvas::ClipRect() {
+TRect TCanvas::GetClipRect() {
     RequiredState(csHandleValid);
     TRect r;
-    win::GetClipBox(handle_, &r);
+    win::GetClipBox(FHandle, &r);
     return r;
 }
 
@@ -500,34 +500,34 @@ namespace {
 
 struct GraphicsPublished {
     GraphicsPublished() {
-        auto font = OrdProp<TFont, int>("Height", tkInteger, "Integer", &TFont::Height, &TFont::SetHeight);
-        auto size = OrdProp<TFont, int>("Size", tkInteger, "Integer", &TFont::Size, &TFont::SetSize, NoDefault);
+        auto font = OrdProp<TFont, int>("Height", tkInteger, "Integer", &TFont::GetHeight, &TFont::SetHeight);
+        auto size = OrdProp<TFont, int>("Size", tkInteger, "Integer", &TFont::GetSize, &TFont::SetSize, NoDefault);
         size.Stored = false;
-        auto fcolor = OrdProp<TFont, TColor>("Color", tkInteger, "TColor", &TFont::Color, &TFont::SetColor);
-        auto charset = OrdProp<TFont, TFontCharset>("Charset", tkInteger, "TFontCharset", &TFont::Charset,
+        auto fcolor = OrdProp<TFont, TColor>("Color", tkInteger, "TColor", &TFont::GetColor, &TFont::SetColor);
+        auto charset = OrdProp<TFont, TFontCharset>("Charset", tkInteger, "TFontCharset", &TFont::GetCharset,
                                                     &TFont::SetCharset, win::DEFAULT_CHARSET);
-        auto pitch = OrdProp<TFont, TFontPitch>("Pitch", tkEnumeration, "TFontPitch", &TFont::Pitch, &TFont::SetPitch,
+        auto pitch = OrdProp<TFont, TFontPitch>("Pitch", tkEnumeration, "TFontPitch", &TFont::GetPitch, &TFont::SetPitch,
                                                 fpDefault);
         pitch.EnumNames = {"fpDefault", "fpVariable", "fpFixed"};
-        auto style = OrdProp<TFont, TFontStyles>("Style", tkSet, "TFontStyles", &TFont::Style, &TFont::SetStyle, 0);
-        DeclarePublished(TFont::StaticClass(), {charset, fcolor, font, StrProp<TFont>("Name", &TFont::Name,
+        auto style = OrdProp<TFont, TFontStyles>("Style", tkSet, "TFontStyles", &TFont::GetStyle, &TFont::SetStyle, 0);
+        DeclarePublished(TFont::StaticClass(), {charset, fcolor, font, StrProp<TFont>("Name", &TFont::GetName,
                                                                                         &TFont::SetName),
                                                 pitch, size, style});
 
-        auto pcolor = OrdProp<TPen, TColor>("Color", tkInteger, "TColor", &TPen::Color, &TPen::SetColor, clBlack);
-        auto mode = OrdProp<TPen, TPenMode>("Mode", tkEnumeration, "TPenMode", &TPen::Mode, &TPen::SetMode, pmCopy);
+        auto pcolor = OrdProp<TPen, TColor>("Color", tkInteger, "TColor", &TPen::GetColor, &TPen::SetColor, clBlack);
+        auto mode = OrdProp<TPen, TPenMode>("Mode", tkEnumeration, "TPenMode", &TPen::GetMode, &TPen::SetMode, pmCopy);
         mode.EnumNames = {"pmBlack", "pmWhite", "pmNop", "pmNot", "pmCopy", "pmNotCopy", "pmMergePenNot",
                           "pmMaskPenNot", "pmMergeNotPen", "pmMaskNotPen", "pmMerge", "pmNotMerge", "pmMask",
                           "pmNotMask", "pmXor", "pmNotXor"};
-        auto pstyle = OrdProp<TPen, TPenStyle>("Style", tkEnumeration, "TPenStyle", &TPen::Style, &TPen::SetStyle,
+        auto pstyle = OrdProp<TPen, TPenStyle>("Style", tkEnumeration, "TPenStyle", &TPen::GetStyle, &TPen::SetStyle,
                                                psSolid);
         pstyle.EnumNames = {"psSolid", "psDash", "psDot", "psDashDot", "psDashDotDot", "psClear", "psInsideFrame"};
-        auto width = OrdProp<TPen, int>("Width", tkInteger, "Integer", &TPen::Width, &TPen::SetWidth, 1);
+        auto width = OrdProp<TPen, int>("Width", tkInteger, "Integer", &TPen::GetWidth, &TPen::SetWidth, 1);
         DeclarePublished(TPen::StaticClass(), {pcolor, mode, pstyle, width});
 
         auto bcolor =
-            OrdProp<TBrush, TColor>("Color", tkInteger, "TColor", &TBrush::Color, &TBrush::SetColor, clWhite);
-        auto bstyle = OrdProp<TBrush, TBrushStyle>("Style", tkEnumeration, "TBrushStyle", &TBrush::Style,
+            OrdProp<TBrush, TColor>("Color", tkInteger, "TColor", &TBrush::GetColor, &TBrush::SetColor, clWhite);
+        auto bstyle = OrdProp<TBrush, TBrushStyle>("Style", tkEnumeration, "TBrushStyle", &TBrush::GetStyle,
                                                    &TBrush::SetStyle, bsSolid);
         bstyle.EnumNames = {"bsSolid", "bsClear", "bsHorizontal", "bsVertical",
                             "bsFDiagonal", "bsBDiagonal", "bsCross", "bsDiagCross"};

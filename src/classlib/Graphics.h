@@ -106,7 +106,7 @@ protected:
     virtual void Changed();
     virtual win::HGDIOBJ CreateHandle() = 0;
     void FreeHandle();
-    win::HGDIOBJ handle_ = nullptr;
+    win::HGDIOBJ FHandle = nullptr;
 };
 
 enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
@@ -120,44 +120,46 @@ class TFont : public TGraphicsObject {
 public:
     TFont();
     ~TFont() override = default;
-    String Name() const { return name_; }
+    String GetName() const { return FName; }
     void SetName(const String& v);
-    int Height() const { return height_; }
+    int GetHeight() const { return FHeight; }
     void SetHeight(int v);
     // Points at 96 pixels per inch: Height = -MulDiv(Size, 96, 72).
-    int Size() const;
+    int GetSize() const;
     void SetSize(int v);
-    TFontStyles Style() const { return style_; }
+    TFontStyles GetStyle() const { return FStyle; }
     void SetStyle(TFontStyles v);
-    TColor Color() const { return color_; }
+    TColor GetColor() const { return FColor; }
     void SetColor(TColor v);
-    TFontCharset Charset() const { return charset_; }
+    TFontCharset GetCharset() const { return FCharset; }
     void SetCharset(TFontCharset v);
-    TFontPitch Pitch() const { return pitch_; }
+    TFontPitch GetPitch() const { return FPitch; }
     void SetPitch(TFontPitch v);
-    win::HFONT Handle() { return static_cast<win::HFONT>(HandleObject()); }
+    win::HFONT GetHandle() { return static_cast<win::HFONT>(HandleObject()); }
     // Takes the properties of a LOGFONT (and drops the handle).
     void SetLogFont(const win::LOGFONTA& lf);
-    win::LOGFONTA LogFont() const;
+    win::LOGFONTA GetLogFont() const;
     void Assign(TPersistent* Source) override;
 
 protected:
     win::HGDIOBJ CreateHandle() override;
 
 private:
-    String name_ = "MS Sans Serif";
-    int height_ = -11;
-    TFontStyles style_ = 0;
-    TColor color_ = clWindowText;
-    TFontCharset charset_ = win::DEFAULT_CHARSET;
-    TFontPitch pitch_ = fpDefault;
+    String FName = "MS Sans Serif";
+    int FHeight = -11;
+    TFontStyles FStyle = 0;
+    TColor FColor = clWindowText;
+    TFontCharset FCharset = win::DEFAULT_CHARSET;
+    TFontPitch FPitch = fpDefault;
 };
 
 enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
+// clang-format off
 enum TPenMode {
     pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot, pmMergeNotPen, pmMaskNotPen,
     pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
 };
+// clang-format on
 // The R2_ code of a pen mode.
 int PenModeToROP2(TPenMode mode);
 
@@ -166,25 +168,25 @@ class TPen : public TGraphicsObject {
 public:
     TPen() = default;
     ~TPen() override = default;
-    TColor Color() const { return color_; }
+    TColor GetColor() const { return FColor; }
     void SetColor(TColor v);
-    int Width() const { return width_; }
+    int GetWidth() const { return FWidth; }
     void SetWidth(int v);
-    TPenStyle Style() const { return style_; }
+    TPenStyle GetStyle() const { return FStyle; }
     void SetStyle(TPenStyle v);
-    TPenMode Mode() const { return mode_; }
+    TPenMode GetMode() const { return FMode; }
     void SetMode(TPenMode v);
-    win::HPEN Handle() { return static_cast<win::HPEN>(HandleObject()); }
+    win::HPEN GetHandle() { return static_cast<win::HPEN>(HandleObject()); }
     void Assign(TPersistent* Source) override;
 
 protected:
     win::HGDIOBJ CreateHandle() override;
 
 private:
-    TColor color_ = clBlack;
-    int width_ = 1;
-    TPenStyle style_ = psSolid;
-    TPenMode mode_ = pmCopy;
+    TColor FColor = clBlack;
+    int FWidth = 1;
+    TPenStyle FStyle = psSolid;
+    TPenMode FMode = pmCopy;
 };
 
 enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
@@ -196,23 +198,23 @@ class TBrush : public TGraphicsObject {
 public:
     TBrush() = default;
     ~TBrush() override = default;
-    TColor Color() const { return color_; }
+    TColor GetColor() const { return FColor; }
     void SetColor(TColor v);
-    TBrushStyle Style() const { return style_; }
+    TBrushStyle GetStyle() const { return FStyle; }
     void SetStyle(TBrushStyle v);
     // A pattern brush from the bitmap's top-left 8 x 8 pixels; the brush does not own it.
-    TBitmap* Bitmap() const { return bitmap_; }
+    TBitmap* GetBitmap() const { return FBitmap; }
     void SetBitmap(TBitmap* v);
-    win::HBRUSH Handle() { return static_cast<win::HBRUSH>(HandleObject()); }
+    win::HBRUSH GetHandle() { return static_cast<win::HBRUSH>(HandleObject()); }
     void Assign(TPersistent* Source) override;
 
 protected:
     win::HGDIOBJ CreateHandle() override;
 
 private:
-    TColor color_ = clWhite;
-    TBrushStyle style_ = bsSolid;
-    TBitmap* bitmap_ = nullptr;
+    TColor FColor = clWhite;
+    TBrushStyle FStyle = bsSolid;
+    TBitmap* FBitmap = nullptr;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -247,28 +249,28 @@ public:
 
     // The device context, created on first use by CreateHandle (a plain canvas has none
     // unless one is assigned). Setting it deselects this canvas's objects from the old one.
-    win::HDC Handle();
+    win::HDC GetHandle();
     void SetHandle(win::HDC dc);
-    bool HandleAllocated() const { return handle_ != nullptr; }
+    bool HandleAllocated() const { return FHandle != nullptr; }
 
     // A re-entrant per-canvas lock.
     void Lock();
     void Unlock();
     bool TryLock();
-    int LockCount() const { return lockCount_; }
+    int GetLockCount() const { return FLockCount; }
 
-    TPen* Pen() const { return pen_.get(); }
-    TBrush* Brush() const { return brush_.get(); }
-    TFont* Font() const { return font_.get(); }
-    void SetPen(TPen* v) { pen_->Assign(v); }
-    void SetBrush(TBrush* v) { brush_->Assign(v); }
-    void SetFont(TFont* v) { font_->Assign(v); }
-    TCopyMode CopyMode() const { return copyMode_; }
+    TPen* GetPen() const { return FPen.get(); }
+    TBrush* GetBrush() const { return FBrush.get(); }
+    TFont* GetFont() const { return FFont.get(); }
+    void SetPen(TPen* v) { FPen->Assign(v); }
+    void SetBrush(TBrush* v) { FBrush->Assign(v); }
+    void SetFont(TFont* v) { FFont->Assign(v); }
+    TCopyMode GetCopyMode() const { return FCopyMode; }
     void SetCopyMode(TCopyMode v);
     int TextFlags = 0;
-    TCanvasOrientation CanvasOrientation() const { return coLeftToRight; }
+    TCanvasOrientation GetCanvasOrientation() const { return coLeftToRight; }
 
-    TPoint PenPos();
+    TPoint GetPenPos();
     void SetPenPos(TPoint p);
     void MoveTo(int x, int y);
     void LineTo(int x, int y);
@@ -296,7 +298,7 @@ public:
     TColor Pixels(int x, int y);
     void SetPixels(int x, int y, TColor c);
 
-    TRect ClipRect();
+    TRect GetClipRect();
     // Deselects pen, brush and font from the DC.
     void Refresh();
 
@@ -316,15 +318,15 @@ protected:
 
 private:
     void ObjectChanged(TObject* sender);
-    win::HDC handle_ = nullptr;
-    uint8_t state_ = 0;
-    std::unique_ptr<TPen> pen_;
-    std::unique_ptr<TBrush> brush_;
-    std::unique_ptr<TFont> font_;
-    TCopyMode copyMode_ = cmSrcCopy;
-    win::HGDIOBJ oldPen_ = nullptr, oldBrush_ = nullptr, oldFont_ = nullptr;
-    std::recursive_mutex lock_;
-    int lockCount_ = 0;
+    win::HDC FHandle = nullptr;
+    uint8_t FState = 0;
+    std::unique_ptr<TPen> FPen;
+    std::unique_ptr<TBrush> FBrush;
+    std::unique_ptr<TFont> FFont;
+    TCopyMode FCopyMode = cmSrcCopy;
+    win::HGDIOBJ FOldPen = nullptr, FOldBrush = nullptr, FOldFont = nullptr;
+    std::recursive_mutex FLock;
+    int FLockCount = 0;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -336,18 +338,18 @@ public:
     TGraphic() = default;
     ~TGraphic() override = default;
 
-    int Width() const { return GetWidth(); }
-    void SetWidth(int v) { SetWidthImpl(v); }
-    int Height() const { return GetHeight(); }
-    void SetHeight(int v) { SetHeightImpl(v); }
-    bool Empty() const { return GetEmpty(); }
-    bool Transparent() const { return GetTransparent(); }
-    void SetTransparent(bool v) { SetTransparentImpl(v); }
+    virtual int GetWidth() const = 0;
+    virtual void SetWidth(int v) = 0;
+    virtual int GetHeight() const = 0;
+    virtual void SetHeight(int v) = 0;
+    virtual bool GetEmpty() const = 0;
+    virtual bool GetTransparent() const { return FTransparent; }
+    virtual void SetTransparent(bool v);
     // The picture's palette (owned by the picture). Setting one copies its entries: the
     // caller keeps and frees its own palette.
-    win::HPALETTE Palette() { return GetPalette(); }
-    void SetPalette(win::HPALETTE v) { SetPaletteImpl(v); }
-    bool Modified() const { return modified_; }
+    virtual win::HPALETTE GetPalette() { return nullptr; }
+    virtual void SetPalette(win::HPALETTE) {}
+    bool GetModified() const { return FModified; }
     void SetModified(bool v);
     TNotifyEvent OnChange;
 
@@ -363,24 +365,15 @@ public:
     virtual TGraphic* NewInstance() const = 0;
 
 protected:
-    virtual int GetWidth() const = 0;
-    virtual int GetHeight() const = 0;
-    virtual void SetWidthImpl(int v) = 0;
-    virtual void SetHeightImpl(int v) = 0;
-    virtual bool GetEmpty() const = 0;
-    virtual bool GetTransparent() const { return transparent_; }
-    virtual void SetTransparentImpl(bool v);
-    virtual win::HPALETTE GetPalette() { return nullptr; }
-    virtual void SetPaletteImpl(win::HPALETTE) {}
     // Sets Modified and fires OnChange.
     virtual void Changed();
     // Into a TBitmap: the bitmap takes the picture's size, is filled white and the
     // picture draws itself into it. Other destinations: inherited.
     void AssignTo(TPersistent* Dest) override;
-    bool transparent_ = false;
+    bool FTransparent = false;
 
 private:
-    bool modified_ = false;
+    bool FModified = false;
 };
 
 using TGraphicClass = TGraphic* (*)();
@@ -402,31 +395,31 @@ public:
     static TGraphic* Create() { return new TBitmap(); }
     TGraphic* NewInstance() const override { return new TBitmap(); }
 
-    TCanvas* Canvas();
+    TCanvas* GetCanvas();
     void SetSize(int width, int height);
 
-    TPixelFormat PixelFormat() const;
+    TPixelFormat GetPixelFormat() const;
     void SetPixelFormat(TPixelFormat pf);
-    TBitmapHandleType HandleType() const { return handleType_; }
+    TBitmapHandleType GetHandleType() const { return FHandleType; }
     void SetHandleType(TBitmapHandleType t);
-    bool Monochrome() const;
+    bool GetMonochrome() const;
     void SetMonochrome(bool v);
 
     // Row `row` (0 = top). EInvalidGraphicOperation "Scan line index out of range".
     void* ScanLine(int row);
     // Bytes per row (32-bit aligned).
-    int RowBytes() const { return stride_; }
+    int RowBytes() const { return FStride; }
 
     // The colour table of an indexed bitmap (empty for others).
-    const std::vector<win::RGBQUAD>& ColorTable() const { return table_; }
+    const std::vector<win::RGBQUAD>& GetColorTable() const { return FTable; }
     void SetColorTable(const std::vector<win::RGBQUAD>& table);
 
-    TColor TransparentColor() const;
+    TColor GetTransparentColor() const;
     void SetTransparentColor(TColor c);
-    TTransparentMode TransparentMode() const { return transparentMode_; }
+    TTransparentMode GetTransparentMode() const { return FTransparentMode; }
     void SetTransparentMode(TTransparentMode m);
 
-    win::HBITMAP Handle();
+    win::HBITMAP GetHandle();
     // Gives up ownership of the bitmap handle (the picture becomes empty).
     win::HBITMAP ReleaseHandle();
     // The pixels always live in the DIB section: nothing to give up or re-create.
@@ -442,14 +435,15 @@ public:
     void LoadFromResourceID(win::HINSTANCE instance, int id);
     void Draw(TCanvas* canvas, const TRect& rect) override;
 
-protected:
-    int GetWidth() const override { return width_; }
-    int GetHeight() const override { return height_; }
-    void SetWidthImpl(int v) override { SetSize(v, height_); }
-    void SetHeightImpl(int v) override { SetSize(width_, v); }
-    bool GetEmpty() const override { return width_ == 0 || height_ == 0; }
+    int GetWidth() const override { return FWidth; }
+    int GetHeight() const override { return FHeight; }
+    void SetWidth(int v) override { SetSize(v, FHeight); }
+    void SetHeight(int v) override { SetSize(FWidth, v); }
+    bool GetEmpty() const override { return FWidth == 0 || FHeight == 0; }
     win::HPALETTE GetPalette() override;
-    void SetPaletteImpl(win::HPALETTE v) override;
+    void SetPalette(win::HPALETTE v) override;
+
+protected:
     void Changed() override;
 
 private:
@@ -466,26 +460,26 @@ private:
     void DrawTransparent(TCanvas* canvas, const TRect& rect);
     TColor PixelColorRGB(int x, int y) const;
 
-    TBitmapCanvas* canvas_ = nullptr;
-    win::HBITMAP handle_ = nullptr;
-    uint8_t* bits_ = nullptr;
-    int width_ = 0, height_ = 0, stride_ = 0;
-    TPixelFormat format_ = pfDevice;
-    TBitmapHandleType handleType_ = bmDDB;
-    std::vector<win::RGBQUAD> table_;
+    std::unique_ptr<TBitmapCanvas> FCanvas;
+    win::HBITMAP FHandle = nullptr;
+    uint8_t* FBits = nullptr;
+    int FWidth = 0, FHeight = 0, FStride = 0;
+    TPixelFormat FFormat = pfDevice;
+    TBitmapHandleType FHandleType = bmDDB;
+    std::vector<win::RGBQUAD> FTable;
     // The table of the last palette given (or of a loaded 8-bit file): a later change to
     // pf8bit uses it instead of the default table.
-    std::vector<win::RGBQUAD> customTable_;
-    win::HPALETTE palette_ = nullptr;
-    TColor transparentColor_ = clDefault;
-    TTransparentMode transparentMode_ = tmAuto;
+    std::vector<win::RGBQUAD> FCustomTable;
+    win::HPALETTE FPalette = nullptr;
+    TColor FTransparentColor = clDefault;
+    TTransparentMode FTransparentMode = tmAuto;
 };
 
 // The bitmap's canvas: a memory DC with the bitmap selected.
 class TBitmapCanvas : public TCanvas {
     CL_DECLARE_CLASS(TBitmapCanvas, TCanvas)
 public:
-    explicit TBitmapCanvas(TBitmap* bitmap) : bitmap_(bitmap) {}
+    explicit TBitmapCanvas(TBitmap* bitmap) : FBitmap(bitmap) {}
     ~TBitmapCanvas() override;
     // Frees the DC (before the bitmap's handle changes).
     void FreeContext();
@@ -494,9 +488,9 @@ protected:
     void CreateHandle() override;
 
 private:
-    TBitmap* bitmap_;
-    win::HDC dc_ = nullptr;
-    win::HGDIOBJ oldBitmap_ = nullptr;
+    TBitmap* FBitmap;
+    win::HDC FDc = nullptr;
+    win::HGDIOBJ FOldBitmap = nullptr;
 };
 
 // Icons: a colour image and an AND mask, drawn through the mask.
@@ -519,22 +513,20 @@ public:
     void Draw(TCanvas* canvas, const TRect& rect) override;
     void Assign(TPersistent* Source) override;
     // The image and its mask (1 = transparent), both top-left aligned, or null when empty.
-    TBitmap* Image() const { return image_.get(); }
-    TBitmap* Mask() const { return mask_.get(); }
-
-protected:
-    int GetWidth() const override { return image_ ? image_->Width() : 32; }
-    int GetHeight() const override { return image_ ? image_->Height() : 32; }
-    void SetWidthImpl(int) override;
-    void SetHeightImpl(int) override;
-    bool GetEmpty() const override { return !image_; }
+    TBitmap* Image() const { return FImage.get(); }
+    TBitmap* Mask() const { return FMask.get(); }
+    int GetWidth() const override { return FImage ? FImage->GetWidth() : 32; }
+    int GetHeight() const override { return FImage ? FImage->GetHeight() : 32; }
+    void SetWidth(int) override;
+    void SetHeight(int) override;
+    bool GetEmpty() const override { return !FImage; }
     bool GetTransparent() const override { return true; }
 
 private:
     void LoadFromBytes(const uint8_t* data, size_t size);
     void LoadFromResource(win::HINSTANCE instance, const char* resource, const String& name);
-    std::unique_ptr<TBitmap> image_, mask_;
-    std::vector<uint8_t> data_;  // the icon file as loaded (for SaveToStream)
+    std::unique_ptr<TBitmap> FImage, FMask;
+    std::vector<uint8_t> FData;  // the icon file as loaded (for SaveToStream)
 };
 
 // The picture-format registry.
@@ -549,13 +541,13 @@ class TPicture : public TPersistent {
 public:
     TPicture() = default;
     ~TPicture() override;
-    TGraphic* Graphic() const { return graphic_; }
+    TGraphic* GetGraphic() const { return FGraphic.get(); }
     // Stores a copy of `g` (null: none).
     void SetGraphic(TGraphic* g);
-    TBitmap* Bitmap();
-    TIcon* Icon();
-    int Width() const { return graphic_ ? graphic_->Width() : 0; }
-    int Height() const { return graphic_ ? graphic_->Height() : 0; }
+    TBitmap* GetBitmap();
+    TIcon* GetIcon();
+    int GetWidth() const { return FGraphic ? FGraphic->GetWidth() : 0; }
+    int GetHeight() const { return FGraphic ? FGraphic->GetHeight() : 0; }
     void LoadFromFile(const String& fileName);
     void SaveToFile(const String& fileName);
     void Assign(TPersistent* Source) override;
@@ -571,9 +563,9 @@ protected:
     void AssignTo(TPersistent* Dest) override;
 
 private:
-    void Take(TGraphic* g);
+    void Take(std::unique_ptr<TGraphic> g);
     void Changed(TObject* sender);
-    TGraphic* graphic_ = nullptr;
+    std::unique_ptr<TGraphic> FGraphic;
 };
 
 }  // namespace cl

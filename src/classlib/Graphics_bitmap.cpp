@@ -298,36 +298,35 @@ int PixelFormatBits(TPixelFormat pf) { return pf == pfCustom ? 0 : BitsOf(pf); }
 TBitmap::TBitmap() = default;
 
 TBitmap::~TBitmap() {
-    delete canvas_;
-    canvas_ = nullptr;
-    if (handle_) win::DeleteObject(handle_);
-    if (palette_) win::DeleteObject(palette_);
+    FCanvas.reset();
+    if (FHandle) win::DeleteObject(FHandle);
+    if (FPalette) win::DeleteObject(FPalette);
 }
 
-TCanvas* TBitmap::Canvas() {
-    if (!canvas_) {
-        canvas_ = new TBitmapCanvas(this);
-        canvas_->OnChange = [this](TObject*) { Changed(); };
+TCanvas* TBitmap::GetCanvas() {
+    if (!FCanvas) {
+        FCanvas = std::make_unique<TBitmapCanvas>(this);
+        FCanvas->OnChange = [this](TObject*) { Changed(); };
     }
-    return canvas_;
+    return FCanvas.get();
 }
 
 void TBitmap::Changed() { TGraphic::Changed(); }
 
 void TBitmap::Install(Image&& img) {
-    if (palette_) {
-        win::DeleteObject(palette_);
-        palette_ = nullptr;
+    if (FPalette) {
+        win::DeleteObject(FPalette);
+        FPalette = nullptr;
     }
-    win::HBITMAP old = handle_;
-    if (canvas_) canvas_->FreeContext();
-    handle_ = img.handle;
-    bits_ = img.bits;
-    width_ = img.width;
-    height_ = img.height;
-    stride_ = img.stride;
-    format_ = img.format;
-    table_ = std::move(img.table);
+    win::HBITMAP old = FHandle;
+    if (FCanvas) FCanvas->FreeContext();
+    FHandle = img.handle;
+    FBits = img.bits;
+    FWidth = img.width;
+    FHeight = img.height;
+    FStride = img.stride;
+    FFormat = img.format;
+    FTable = std::move(img.table);
     img.handle = nullptr;
     img.bits = nullptr;
     if (old) win::DeleteObject(old);
@@ -336,18 +335,18 @@ void TBitmap::Install(Image&& img) {
 void TBitmap::SetSize(int width, int height) {
     width = std::max(width, 0);
     height = std::max(height, 0);
-    if (width == width_ && height == height_) return;
+    if (width == FWidth && height == FHeight) return;
     Image img;
-    BitmapImage::Make(img, width, height, format_, table_);
+    BitmapImage::Make(img, width, height, FFormat, FTable);
     BitmapImage::FillWhite(img);
-    if (bits_) {
+    if (FBits) {
         Image cur;
-        cur.bits = bits_;
-        cur.width = width_;
-        cur.height = height_;
-        cur.stride = stride_;
-        cur.format = format_;
-        cur.table = table_;
+        cur.bits = FBits;
+        cur.width = FWidth;
+        cur.height = FHeight;
+        cur.stride = FStride;
+        cur.format = FFormat;
+        cur.table = FTable;
         BitmapImage::CopyPixels(img, cur);
         cur.bits = nullptr;
     }
@@ -357,71 +356,71 @@ void TBitmap::SetSize(int width, int height) {
 
 void TBitmap::NewUnfilled(int width, int height) {
     Image img;
-    BitmapImage::Make(img, std::max(width, 0), std::max(height, 0), format_, table_);
+    BitmapImage::Make(img, std::max(width, 0), std::max(height, 0), FFormat, FTable);
     Install(std::move(img));
     Changed();
 }
 
-TPixelFormat TBitmap::PixelFormat() const { return handleType_ == bmDDB ? pfDevice : format_; }
+TPixelFormat TBitmap::GetPixelFormat() const { return FHandleType == bmDDB ? pfDevice : FFormat; }
 
 void TBitmap::SetPixelFormat(TPixelFormat pf) {
     if (pf == pfCustom) throw EInvalidGraphic("Invalid pixel format");
-    if (pf == PixelFormat()) return;
-    if (BitsOf(pf) == 32 && BitsOf(format_) == 32) {
+    if (pf == GetPixelFormat()) return;
+    if (BitsOf(pf) == 32 && BitsOf(FFormat) == 32) {
         // Device and 32-bit DIB share the layout.
-        format_ = pf == pfDevice ? pfDevice : pf32bit;
-        handleType_ = pf == pfDevice ? bmDDB : bmDIB;
+        FFormat = pf == pfDevice ? pfDevice : pf32bit;
+        FHandleType = pf == pfDevice ? bmDDB : bmDIB;
         Changed();
         return;
     }
     std::vector<RGBQUAD> table;
     if (Indexed(pf)) {
-        if (Indexed(format_) && BitsOf(pf) >= BitsOf(format_))
-            table = table_;  // indices stay
-        else if (pf == pf8bit && !customTable_.empty())
-            table = customTable_;
+        if (Indexed(FFormat) && BitsOf(pf) >= BitsOf(FFormat))
+            table = FTable;  // indices stay
+        else if (pf == pf8bit && !FCustomTable.empty())
+            table = FCustomTable;
         else
             table = DefaultTable(pf);
     }
     Image img;
-    BitmapImage::Make(img, width_, height_, pf, std::move(table));
-    if (bits_) {
+    BitmapImage::Make(img, FWidth, FHeight, pf, std::move(table));
+    if (FBits) {
         Image cur;
-        cur.bits = bits_;
-        cur.width = width_;
-        cur.height = height_;
-        cur.stride = stride_;
-        cur.format = format_;
-        cur.table = table_;
+        cur.bits = FBits;
+        cur.width = FWidth;
+        cur.height = FHeight;
+        cur.stride = FStride;
+        cur.format = FFormat;
+        cur.table = FTable;
         BitmapImage::CopyPixels(img, cur);
         cur.bits = nullptr;
     }
     Install(std::move(img));
-    handleType_ = pf == pfDevice ? bmDDB : bmDIB;
+    FHandleType = pf == pfDevice ? bmDDB : bmDIB;
     Changed();
 }
 
 void TBitmap::SetHandleType(TBitmapHandleType t) {
-    if (t == handleType_) return;
+    if (t == FHandleType) return;
     if (t == bmDDB) {
         SetPixelFormat(pfDevice);
     } else {
-        handleType_ = bmDIB;
-        if (format_ == pfDevice) format_ = pf32bit;
+        FHandleType = bmDIB;
+        if (FFormat == pfDevice) FFormat = pf32bit;
         Changed();
     }
 }
 
-bool TBitmap::Monochrome() const {
-    if (format_ != pf1bit || table_.size() != 2) return false;
+bool TBitmap::GetMonochrome() const {
+    if (FFormat != pf1bit || FTable.size() != 2) return false;
     auto rgb = [](const RGBQUAD& q) { return win::RGB(q.rgbRed, q.rgbGreen, q.rgbBlue); };
-    return rgb(table_[0]) == 0 && rgb(table_[1]) == 0xFFFFFF;
+    return rgb(FTable[0]) == 0 && rgb(FTable[1]) == 0xFFFFFF;
 }
 
 void TBitmap::SetMonochrome(bool v) {
-    if (v == Monochrome()) return;
+    if (v == GetMonochrome()) return;
     if (v) {
-        if (format_ == pf1bit)
+        if (FFormat == pf1bit)
             SetColorTable(DefaultTable(pf1bit));
         else
             SetPixelFormat(pf1bit);
@@ -431,107 +430,107 @@ void TBitmap::SetMonochrome(bool v) {
 }
 
 void* TBitmap::ScanLine(int row) {
-    if (row < 0 || row >= height_ || !bits_) throw EInvalidGraphicOperation("Scan line index out of range");
-    if (handleType_ == bmDDB) {
-        handleType_ = bmDIB;
-        format_ = pf32bit;
+    if (row < 0 || row >= FHeight || !FBits) throw EInvalidGraphicOperation("Scan line index out of range");
+    if (FHandleType == bmDDB) {
+        FHandleType = bmDIB;
+        FFormat = pf32bit;
     }
-    return bits_ + static_cast<size_t>(height_ - 1 - row) * static_cast<size_t>(stride_);
+    return FBits + static_cast<size_t>(FHeight - 1 - row) * static_cast<size_t>(FStride);
 }
 
 void TBitmap::SetColorTable(const std::vector<RGBQUAD>& table) {
-    if (!Indexed(format_) || table.empty()) return;
-    size_t cap = size_t{1} << BitsOf(format_);
-    table_ = table;
-    if (table_.size() > cap) table_.resize(cap);
-    if (handle_) {
-        win::HDC dc = canvas_ && canvas_->HandleAllocated() ? canvas_->Handle() : nullptr;
+    if (!Indexed(FFormat) || table.empty()) return;
+    size_t cap = size_t{1} << BitsOf(FFormat);
+    FTable = table;
+    if (FTable.size() > cap) FTable.resize(cap);
+    if (FHandle) {
+        win::HDC dc = FCanvas && FCanvas->HandleAllocated() ? FCanvas->GetHandle() : nullptr;
         bool own = dc == nullptr;
         win::HGDIOBJ old = nullptr;
         if (own) {
             dc = win::CreateCompatibleDC(nullptr);
-            old = win::SelectObject(dc, handle_);
+            old = win::SelectObject(dc, FHandle);
         }
-        win::SetDIBColorTable(dc, 0, static_cast<win::UINT>(table_.size()), table_.data());
+        win::SetDIBColorTable(dc, 0, static_cast<win::UINT>(FTable.size()), FTable.data());
         if (own) {
             win::SelectObject(dc, old);
             win::DeleteDC(dc);
         }
     }
-    if (palette_) {
-        win::DeleteObject(palette_);
-        palette_ = nullptr;
+    if (FPalette) {
+        win::DeleteObject(FPalette);
+        FPalette = nullptr;
     }
     Changed();
 }
 
 win::HPALETTE TBitmap::GetPalette() {
-    if (!Indexed(format_) || table_.empty()) return nullptr;
-    if (!palette_) {
-        std::vector<uint8_t> buf(sizeof(win::LOGPALETTE) + table_.size() * sizeof(win::PALETTEENTRY));
+    if (!Indexed(FFormat) || FTable.empty()) return nullptr;
+    if (!FPalette) {
+        std::vector<uint8_t> buf(sizeof(win::LOGPALETTE) + FTable.size() * sizeof(win::PALETTEENTRY));
         auto* lp = reinterpret_cast<win::LOGPALETTE*>(buf.data());
         lp->palVersion = 0x300;
-        lp->palNumEntries = static_cast<win::WORD>(table_.size());
-        for (size_t i = 0; i < table_.size(); ++i)
-            lp->palPalEntry[i] = win::PALETTEENTRY{table_[i].rgbRed, table_[i].rgbGreen, table_[i].rgbBlue, 0};
-        palette_ = win::CreatePalette(lp);
+        lp->palNumEntries = static_cast<win::WORD>(FTable.size());
+        for (size_t i = 0; i < FTable.size(); ++i)
+            lp->palPalEntry[i] = win::PALETTEENTRY{FTable[i].rgbRed, FTable[i].rgbGreen, FTable[i].rgbBlue, 0};
+        FPalette = win::CreatePalette(lp);
     }
-    return palette_;
+    return FPalette;
 }
 
-void TBitmap::SetPaletteImpl(win::HPALETTE v) {
+void TBitmap::SetPalette(win::HPALETTE v) {
     if (!v) return;
     win::PALETTEENTRY entries[256];
     win::UINT n = win::GetPaletteEntries(v, 0, 256, entries);
     if (n == 0) return;
     std::vector<RGBQUAD> table;
     for (win::UINT i = 0; i < n; ++i) table.push_back(Quad(entries[i].peRed, entries[i].peGreen, entries[i].peBlue));
-    customTable_ = table;
-    if (Indexed(format_)) SetColorTable(table);
+    FCustomTable = table;
+    if (Indexed(FFormat)) SetColorTable(table);
 }
 
 TColor TBitmap::PixelColorRGB(int x, int y) const {
-    const uint8_t* row = bits_ + static_cast<size_t>(height_ - 1 - y) * static_cast<size_t>(stride_);
-    return static_cast<TColor>(ReadColor(format_, table_, row, x));
+    const uint8_t* row = FBits + static_cast<size_t>(FHeight - 1 - y) * static_cast<size_t>(FStride);
+    return static_cast<TColor>(ReadColor(FFormat, FTable, row, x));
 }
 
-TColor TBitmap::TransparentColor() const {
-    if (transparentColor_ != clDefault) return transparentColor_;
-    if (Monochrome()) return clWhite;
-    if (!bits_) return clDefault;
-    return PixelColorRGB(0, height_ - 1);
+TColor TBitmap::GetTransparentColor() const {
+    if (FTransparentColor != clDefault) return FTransparentColor;
+    if (GetMonochrome()) return clWhite;
+    if (!FBits) return clDefault;
+    return PixelColorRGB(0, FHeight - 1);
 }
 
 void TBitmap::SetTransparentColor(TColor c) {
-    if (c == transparentColor_) return;
-    transparentColor_ = c;
-    transparentMode_ = c == clDefault ? tmAuto : tmFixed;
+    if (c == FTransparentColor) return;
+    FTransparentColor = c;
+    FTransparentMode = c == clDefault ? tmAuto : tmFixed;
     Changed();
 }
 
 void TBitmap::SetTransparentMode(TTransparentMode m) {
-    if (m == transparentMode_) return;
+    if (m == FTransparentMode) return;
     if (m == tmAuto)
         SetTransparentColor(clDefault);
     else
-        SetTransparentColor(TransparentColor());
+        SetTransparentColor(GetTransparentColor());
 }
 
-win::HBITMAP TBitmap::Handle() { return handle_; }
+win::HBITMAP TBitmap::GetHandle() { return FHandle; }
 
 win::HBITMAP TBitmap::ReleaseHandle() {
-    if (canvas_) canvas_->FreeContext();
-    win::HBITMAP h = handle_;
-    handle_ = nullptr;
-    bits_ = nullptr;
-    width_ = height_ = stride_ = 0;
+    if (FCanvas) FCanvas->FreeContext();
+    win::HBITMAP h = FHandle;
+    FHandle = nullptr;
+    FBits = nullptr;
+    FWidth = FHeight = FStride = 0;
     return h;
 }
 
 void TBitmap::Assign(TPersistent* Source) {
     if (!Source) {
         Image img;
-        BitmapImage::Make(img, 0, 0, format_ == pfCustom ? pfDevice : format_, table_);
+        BitmapImage::Make(img, 0, 0, FFormat == pfCustom ? pfDevice : FFormat, FTable);
         Install(std::move(img));
         Changed();
         return;
@@ -539,16 +538,16 @@ void TBitmap::Assign(TPersistent* Source) {
     if (auto* b = dynamic_cast<TBitmap*>(Source)) {
         if (b == this) return;
         Image img;
-        BitmapImage::Make(img, b->width_, b->height_, b->format_, b->table_);
-        if (b->bits_)
-            std::memcpy(img.bits, b->bits_, static_cast<size_t>(b->stride_) * static_cast<size_t>(b->height_));
+        BitmapImage::Make(img, b->FWidth, b->FHeight, b->FFormat, b->FTable);
+        if (b->FBits)
+            std::memcpy(img.bits, b->FBits, static_cast<size_t>(b->FStride) * static_cast<size_t>(b->FHeight));
         Install(std::move(img));
-        table_ = b->table_;
-        handleType_ = b->handleType_;
-        customTable_ = b->customTable_;
-        transparent_ = b->transparent_;
-        transparentColor_ = b->transparentColor_;
-        transparentMode_ = b->transparentMode_;
+        FTable = b->FTable;
+        FHandleType = b->FHandleType;
+        FCustomTable = b->FCustomTable;
+        FTransparent = b->FTransparent;
+        FTransparentColor = b->FTransparentColor;
+        FTransparentMode = b->FTransparentMode;
         Changed();
         return;
     }
@@ -556,26 +555,26 @@ void TBitmap::Assign(TPersistent* Source) {
 }
 
 void TBitmap::Draw(TCanvas* canvas, const TRect& rect) {
-    if (!canvas || Empty()) return;
-    if (Transparent()) {
+    if (!canvas || GetEmpty()) return;
+    if (GetTransparent()) {
         DrawTransparent(canvas, rect);
         return;
     }
     canvas->Lock();
-    TCanvas* own = Canvas();
+    TCanvas* own = GetCanvas();
     own->Lock();
     try {
-        win::HDC dst = canvas->Handle();
-        win::HDC src = own->Handle();
-        bool mono = Monochrome();
+        win::HDC dst = canvas->GetHandle();
+        win::HDC src = own->GetHandle();
+        bool mono = GetMonochrome();
         int oldMode = win::SetStretchBltMode(dst, mono ? win::BLACKONWHITE : win::COLORONCOLOR);
         win::COLORREF oldText = 0, oldBk = 0;
         if (mono) {
             oldText = win::SetTextColor(dst, 0);
             oldBk = win::SetBkColor(dst, 0xFFFFFF);
         }
-        win::StretchBlt(dst, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, src, 0, 0, width_,
-                        height_, canvas->CopyMode());
+        win::StretchBlt(dst, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, src, 0, 0, FWidth,
+                        FHeight, canvas->GetCopyMode());
         if (mono) {
             win::SetTextColor(dst, oldText);
             win::SetBkColor(dst, oldBk);
@@ -599,30 +598,30 @@ void TBitmap::DrawTransparent(TCanvas* canvas, const TRect& rect) {
     int dw = x1 - x0, dh = y1 - y0;
     if (dw <= 0 || dh <= 0) return;
     bool mirrorX = rect.right < rect.left, mirrorY = rect.bottom < rect.top;
-    uint32_t tc = static_cast<uint32_t>(ColorToRGB(TransparentColor())) & 0xFFFFFF;
+    uint32_t tc = static_cast<uint32_t>(ColorToRGB(GetTransparentColor())) & 0xFFFFFF;
 
     Image tmp;
     canvas->Lock();
     win::HDC mem = nullptr;
     win::HGDIOBJ old = nullptr;
     try {
-        TRect clip = canvas->ClipRect();
+        TRect clip = canvas->GetClipRect();
         int cx0 = std::max(x0, static_cast<int>(clip.left)), cx1 = std::min(x1, static_cast<int>(clip.right));
         int cy0 = std::max(y0, static_cast<int>(clip.top)), cy1 = std::min(y1, static_cast<int>(clip.bottom));
         if (cx0 < cx1 && cy0 < cy1) {
             BitmapImage::Make(tmp, cx1 - cx0, cy1 - cy0, pf32bit, {});
             mem = win::CreateCompatibleDC(nullptr);
             old = win::SelectObject(mem, tmp.handle);
-            win::HDC dst = canvas->Handle();
+            win::HDC dst = canvas->GetHandle();
             win::BitBlt(mem, 0, 0, cx1 - cx0, cy1 - cy0, dst, cx0, cy0, win::SRCCOPY);
             for (int y = cy0; y < cy1; ++y) {
                 int j = y - y0, jj = mirrorY ? dh - 1 - j : j;
-                int sy = static_cast<int>((2 * static_cast<int64_t>(jj) + 1) * height_ / (2 * static_cast<int64_t>(dh)));
+                int sy = static_cast<int>((2 * static_cast<int64_t>(jj) + 1) * FHeight / (2 * static_cast<int64_t>(dh)));
                 uint8_t* drow = tmp.Row(y - cy0);
                 for (int x = cx0; x < cx1; ++x) {
                     int i = x - x0, ii = mirrorX ? dw - 1 - i : i;
                     int sx =
-                        static_cast<int>((2 * static_cast<int64_t>(ii) + 1) * width_ / (2 * static_cast<int64_t>(dw)));
+                        static_cast<int>((2 * static_cast<int64_t>(ii) + 1) * FWidth / (2 * static_cast<int64_t>(dw)));
                     uint32_t c = static_cast<uint32_t>(PixelColorRGB(sx, sy));
                     if (c == tc) continue;
                     uint8_t* p = drow + 4 * (x - cx0);
@@ -652,20 +651,20 @@ void TBitmap::DrawTransparent(TCanvas* canvas, const TRect& rect) {
 TBitmapCanvas::~TBitmapCanvas() { FreeContext(); }
 
 void TBitmapCanvas::CreateHandle() {
-    if (dc_) return;
-    dc_ = win::CreateCompatibleDC(nullptr);
-    if (!dc_) return;
-    if (bitmap_->handle_) oldBitmap_ = win::SelectObject(dc_, bitmap_->handle_);
-    SetHandle(dc_);
+    if (FDc) return;
+    FDc = win::CreateCompatibleDC(nullptr);
+    if (!FDc) return;
+    if (FBitmap->FHandle) FOldBitmap = win::SelectObject(FDc, FBitmap->FHandle);
+    SetHandle(FDc);
 }
 
 void TBitmapCanvas::FreeContext() {
-    if (!dc_) return;
+    if (!FDc) return;
     SetHandle(nullptr);
-    if (oldBitmap_) win::SelectObject(dc_, oldBitmap_);
-    oldBitmap_ = nullptr;
-    win::DeleteDC(dc_);
-    dc_ = nullptr;
+    if (FOldBitmap) win::SelectObject(FDc, FOldBitmap);
+    FOldBitmap = nullptr;
+    win::DeleteDC(FDc);
+    FDc = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -750,8 +749,8 @@ void DecodeRle(uint8_t* bits, int width, int height, int stride, const uint8_t* 
 }  // namespace
 
 void TBitmap::LoadFromStream(TStream* stream) {
-    int64_t start = stream->Position();
-    int64_t avail = stream->Size() - start;
+    int64_t start = stream->GetPosition();
+    int64_t avail = stream->GetSize() - start;
     if (avail <= 0) {
         Assign(nullptr);
         return;
@@ -821,7 +820,7 @@ void TBitmap::LoadFromStream(TStream* stream) {
         ReadExact(stream, raw.data(), static_cast<int64_t>(raw.size()));
         for (uint32_t i = 0; i < n; ++i) table.push_back(Quad(raw[i * entry + 2], raw[i * entry + 1], raw[i * entry]));
     }
-    int64_t headerEnd = stream->Position() - start;
+    int64_t headerEnd = stream->GetPosition() - start;
     int64_t dataStart = offBits ? static_cast<int64_t>(offBits) : headerEnd;
     if (dataStart < 14 + static_cast<int64_t>(hsize) || dataStart > avail) InvalidBitmap();
 
@@ -891,8 +890,8 @@ void TBitmap::LoadFromStream(TStream* stream) {
     }
     stream->Seek(start + dataStart + need, soBeginning);
     Install(std::move(img));
-    handleType_ = bmDIB;
-    if (pf == pf8bit) customTable_ = table_;
+    FHandleType = bmDIB;
+    if (pf == pf8bit) FCustomTable = FTable;
     Changed();
 }
 
@@ -952,11 +951,11 @@ void TBitmap::LoadFromResourceID(win::HINSTANCE instance, int id) {
 }
 
 void TBitmap::SaveToStream(TStream* stream) {
-    if (Empty()) return;
-    int bpp = BitsOf(format_);
-    uint32_t ncolors = Indexed(format_) ? static_cast<uint32_t>(table_.size()) : 0;
-    uint32_t extra = format_ == pf16bit ? 12 : ncolors * 4;
-    uint32_t imageSize = static_cast<uint32_t>(stride_) * static_cast<uint32_t>(height_);
+    if (GetEmpty()) return;
+    int bpp = BitsOf(FFormat);
+    uint32_t ncolors = Indexed(FFormat) ? static_cast<uint32_t>(FTable.size()) : 0;
+    uint32_t extra = FFormat == pf16bit ? 12 : ncolors * 4;
+    uint32_t imageSize = static_cast<uint32_t>(FStride) * static_cast<uint32_t>(FHeight);
     uint32_t off = 14 + 40 + extra;
     std::vector<uint8_t> head;
     head.reserve(off);
@@ -966,29 +965,29 @@ void TBitmap::SaveToStream(TStream* stream) {
     Put32(head, 0);
     Put32(head, off);
     Put32(head, 40);
-    Put32(head, static_cast<uint32_t>(width_));
-    Put32(head, static_cast<uint32_t>(height_));
+    Put32(head, static_cast<uint32_t>(FWidth));
+    Put32(head, static_cast<uint32_t>(FHeight));
     Put16(head, 1);
     Put16(head, static_cast<uint16_t>(bpp));
-    Put32(head, format_ == pf16bit ? win::BI_BITFIELDS : win::BI_RGB);
+    Put32(head, FFormat == pf16bit ? win::BI_BITFIELDS : win::BI_RGB);
     Put32(head, imageSize);
     Put32(head, 3780);  // 96 pixels per inch
     Put32(head, 3780);
     Put32(head, ncolors);
     Put32(head, 0);
-    if (format_ == pf16bit) {
+    if (FFormat == pf16bit) {
         Put32(head, 0xF800);
         Put32(head, 0x07E0);
         Put32(head, 0x001F);
     }
     for (uint32_t i = 0; i < ncolors; ++i) {
-        head.push_back(table_[i].rgbBlue);
-        head.push_back(table_[i].rgbGreen);
-        head.push_back(table_[i].rgbRed);
+        head.push_back(FTable[i].rgbBlue);
+        head.push_back(FTable[i].rgbGreen);
+        head.push_back(FTable[i].rgbRed);
         head.push_back(0);
     }
     stream->WriteBuffer(head.data(), static_cast<int64_t>(head.size()));
-    stream->WriteBuffer(bits_, imageSize);
+    stream->WriteBuffer(FBits, imageSize);
 }
 
 }  // namespace cl

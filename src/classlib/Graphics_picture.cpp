@@ -14,17 +14,17 @@ void TGraphic::SetModified(bool v) {
     if (v)
         Changed();
     else
-        modified_ = false;
+        FModified = false;
 }
 
 void TGraphic::Changed() {
-    modified_ = true;
+    FModified = true;
     if (OnChange) OnChange(this);
 }
 
-void TGraphic::SetTransparentImpl(bool v) {
-    if (v == transparent_) return;
-    transparent_ = v;
+void TGraphic::SetTransparent(bool v) {
+    if (v == FTransparent) return;
+    FTransparent = v;
     Changed();
 }
 
@@ -44,15 +44,15 @@ void TGraphic::AssignTo(TPersistent* Dest) {
         TPersistent::AssignTo(Dest);
         return;
     }
-    bmp->SetSize(Width(), Height());
-    if (bmp->Empty()) return;
-    TCanvas* c = bmp->Canvas();
+    bmp->SetSize(GetWidth(), GetHeight());
+    if (bmp->GetEmpty()) return;
+    TCanvas* c = bmp->GetCanvas();
     c->Lock();
     try {
-        c->Brush()->SetColor(clWhite);
-        c->Brush()->SetStyle(bsSolid);
-        c->FillRect(Rect(0, 0, Width(), Height()));
-        Draw(c, Rect(0, 0, Width(), Height()));
+        c->GetBrush()->SetColor(clWhite);
+        c->GetBrush()->SetStyle(bsSolid);
+        c->FillRect(Rect(0, 0, GetWidth(), GetHeight()));
+        Draw(c, Rect(0, 0, GetWidth(), GetHeight()));
     } catch (...) {
         c->Unlock();
         throw;
@@ -126,39 +126,40 @@ TGraphicClass FindGraphicClass(const String& extension) {
 
 // ---------------------------------------------------------------------------------------
 
-TPicture::~TPicture() { delete graphic_; }
+TPicture::~TPicture() = default;
 
 void TPicture::Changed(TObject*) {
     if (OnChange) OnChange(this);
 }
 
-void TPicture::Take(TGraphic* g) {
-    TGraphic* old = graphic_;
-    graphic_ = g;
-    if (graphic_) graphic_->OnChange = [this](TObject* s) { Changed(s); };
-    delete old;
+void TPicture::Take(std::unique_ptr<TGraphic> g) {
+    // The new graphic is in place before the old one goes, so nothing sees a freed graphic.
+    std::unique_ptr<TGraphic> old = std::move(FGraphic);
+    FGraphic = std::move(g);
+    if (FGraphic) FGraphic->OnChange = [this](TObject* s) { Changed(s); };
+    old.reset();
     Changed(this);
 }
 
 void TPicture::SetGraphic(TGraphic* g) {
-    if (g == graphic_) return;
+    if (g == FGraphic.get()) return;
     if (!g) {
         Take(nullptr);
         return;
     }
     std::unique_ptr<TGraphic> copy(g->NewInstance());
     copy->Assign(g);
-    Take(copy.release());
+    Take(std::move(copy));
 }
 
-TBitmap* TPicture::Bitmap() {
-    if (!dynamic_cast<TBitmap*>(graphic_)) Take(new TBitmap());
-    return static_cast<TBitmap*>(graphic_);
+TBitmap* TPicture::GetBitmap() {
+    if (!dynamic_cast<TBitmap*>(FGraphic.get())) Take(std::make_unique<TBitmap>());
+    return static_cast<TBitmap*>(FGraphic.get());
 }
 
-TIcon* TPicture::Icon() {
-    if (!dynamic_cast<TIcon*>(graphic_)) Take(new TIcon());
-    return static_cast<TIcon*>(graphic_);
+TIcon* TPicture::GetIcon() {
+    if (!dynamic_cast<TIcon*>(FGraphic.get())) Take(std::make_unique<TIcon>());
+    return static_cast<TIcon*>(FGraphic.get());
 }
 
 void TPicture::LoadFromFile(const String& fileName) {
@@ -167,18 +168,18 @@ void TPicture::LoadFromFile(const String& fileName) {
     if (!create) throw EInvalidGraphic(Format("Unknown picture file extension (.%s)", ext));
     std::unique_ptr<TGraphic> g(create());
     g->LoadFromFile(fileName);
-    Take(g.release());
+    Take(std::move(g));
 }
 
 void TPicture::SaveToFile(const String& fileName) {
-    if (graphic_) graphic_->SaveToFile(fileName);
+    if (FGraphic) FGraphic->SaveToFile(fileName);
 }
 
 void TPicture::Assign(TPersistent* Source) {
     if (!Source) {
         SetGraphic(nullptr);
     } else if (auto* p = dynamic_cast<TPicture*>(Source)) {
-        SetGraphic(p->graphic_);
+        SetGraphic(p->FGraphic.get());
     } else if (auto* g = dynamic_cast<TGraphic*>(Source)) {
         SetGraphic(g);
     } else {
@@ -187,8 +188,8 @@ void TPicture::Assign(TPersistent* Source) {
 }
 
 void TPicture::AssignTo(TPersistent* Dest) {
-    if (graphic_ && dynamic_cast<TGraphic*>(Dest) && Dest->ClassType().InheritsFrom(graphic_->ClassType())) {
-        Dest->Assign(graphic_);
+    if (FGraphic && dynamic_cast<TGraphic*>(Dest) && Dest->ClassType().InheritsFrom(FGraphic->ClassType())) {
+        Dest->Assign(FGraphic.get());
         return;
     }
     TPersistent::AssignTo(Dest);
@@ -315,14 +316,14 @@ void TIcon::LoadFromBytes(const uint8_t* data, size_t size) {
     }
     std::unique_ptr<TBitmap> image, mask;
     DecodeBest(std::move(entries), image, mask);
-    image_ = std::move(image);
-    mask_ = std::move(mask);
-    data_.assign(data, data + size);
+    FImage = std::move(image);
+    FMask = std::move(mask);
+    FData.assign(data, data + size);
     Changed();
 }
 
 void TIcon::LoadFromStream(TStream* stream) {
-    int64_t n = stream->Size() - stream->Position();
+    int64_t n = stream->GetSize() - stream->GetPosition();
     if (n <= 0 || n > (int64_t{1} << 26)) InvalidIcon();
     std::vector<uint8_t> buf(static_cast<size_t>(n));
     if (stream->Read(buf.data(), n) != n) InvalidIcon();
@@ -330,7 +331,7 @@ void TIcon::LoadFromStream(TStream* stream) {
 }
 
 void TIcon::SaveToStream(TStream* stream) {
-    if (!data_.empty()) stream->WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+    if (!FData.empty()) stream->WriteBuffer(FData.data(), static_cast<int64_t>(FData.size()));
 }
 
 void TIcon::LoadFromResourceName(win::HINSTANCE instance, const String& name) { LoadFromResource(instance, name.c_str(), name); }
@@ -369,34 +370,34 @@ void TIcon::LoadFromResource(win::HINSTANCE instance, const char* resource, cons
     if (entries.empty()) InvalidIcon();
     std::unique_ptr<TBitmap> image, mask;
     DecodeBest(std::move(entries), image, mask);
-    image_ = std::move(image);
-    mask_ = std::move(mask);
-    data_.clear();
+    FImage = std::move(image);
+    FMask = std::move(mask);
+    FData.clear();
     Changed();
 }
 
-void TIcon::SetWidthImpl(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }
-void TIcon::SetHeightImpl(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }
+void TIcon::SetWidth(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }
+void TIcon::SetHeight(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }
 
 void TIcon::Assign(TPersistent* Source) {
     if (!Source) {
-        image_.reset();
-        mask_.reset();
-        data_.clear();
+        FImage.reset();
+        FMask.reset();
+        FData.clear();
         Changed();
         return;
     }
     if (auto* i = dynamic_cast<TIcon*>(Source)) {
         if (i == this) return;
-        image_.reset();
-        mask_.reset();
-        if (i->image_) {
-            image_ = std::make_unique<TBitmap>();
-            image_->Assign(i->image_.get());
-            mask_ = std::make_unique<TBitmap>();
-            mask_->Assign(i->mask_.get());
+        FImage.reset();
+        FMask.reset();
+        if (i->FImage) {
+            FImage = std::make_unique<TBitmap>();
+            FImage->Assign(i->FImage.get());
+            FMask = std::make_unique<TBitmap>();
+            FMask->Assign(i->FMask.get());
         }
-        data_ = i->data_;
+        FData = i->FData;
         Changed();
         return;
     }
@@ -405,16 +406,16 @@ void TIcon::Assign(TPersistent* Source) {
 
 // The image goes through its mask: mask pixels that are set keep the destination.
 void TIcon::Draw(TCanvas* canvas, const TRect& rect) {
-    if (!canvas || !image_) return;
+    if (!canvas || !FImage) return;
     // A transparent copy of the image whose transparent colour no opaque pixel has.
     TBitmap composite;
-    composite.Assign(image_.get());
-    int w = composite.Width(), h = composite.Height();
+    composite.Assign(FImage.get());
+    int w = composite.GetWidth(), h = composite.GetHeight();
     // A key colour that no opaque pixel has.
     std::vector<bool> used(size_t{1} << 24, false);
     for (int y = 0; y < h; ++y) {
         auto* row = static_cast<uint8_t*>(composite.ScanLine(y));
-        auto* m = static_cast<uint8_t*>(mask_->ScanLine(y));
+        auto* m = static_cast<uint8_t*>(FMask->ScanLine(y));
         for (int x = 0; x < w; ++x)
             if (!((m[x / 8] >> (7 - (x & 7))) & 1))
                 used[(size_t{row[4 * x + 2]} << 16) | (size_t{row[4 * x + 1]} << 8) | row[4 * x]] = true;
@@ -424,7 +425,7 @@ void TIcon::Draw(TCanvas* canvas, const TRect& rect) {
     uint8_t kr = static_cast<uint8_t>(key >> 16), kg = static_cast<uint8_t>(key >> 8), kb = static_cast<uint8_t>(key);
     for (int y = 0; y < h; ++y) {
         auto* row = static_cast<uint8_t*>(composite.ScanLine(y));
-        auto* m = static_cast<uint8_t*>(mask_->ScanLine(y));
+        auto* m = static_cast<uint8_t*>(FMask->ScanLine(y));
         for (int x = 0; x < w; ++x)
             if ((m[x / 8] >> (7 - (x & 7))) & 1) {
                 row[4 * x] = kb;

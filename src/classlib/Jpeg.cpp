@@ -200,76 +200,76 @@ TJPEGImage::TJPEGImage() = default;
 TJPEGImage::~TJPEGImage() = default;
 
 void TJPEGImage::FreeBitmap() {
-    bitmap_.reset();
-    bitmapFromData_ = false;
+    FBitmap.reset();
+    FBitmapFromData = false;
 }
 
 void TJPEGImage::SettingChanged() {
-    if (bitmap_ && bitmapFromData_) FreeBitmap();
+    if (FBitmap && FBitmapFromData) FreeBitmap();
     Changed();
 }
 
 void TJPEGImage::SetCompressionQuality(int q) {
     q = std::clamp(q, 1, 100);
-    if (q == quality_) return;
-    quality_ = q;
+    if (q == FQuality) return;
+    FQuality = q;
     // A picture that came from a bitmap is compressed again with the new quality.
-    if (bitmap_ && !bitmapFromData_) data_.clear();
+    if (FBitmap && !FBitmapFromData) FData.clear();
 }
 
 void TJPEGImage::SetGrayscale(bool v) {
-    if (v == grayscale_) return;
-    grayscale_ = v;
-    if (bitmap_ && !bitmapFromData_) data_.clear();
+    if (v == FGrayscale) return;
+    FGrayscale = v;
+    if (FBitmap && !FBitmapFromData) FData.clear();
     SettingChanged();
 }
 
 void TJPEGImage::SetScale(TJPEGScale v) {
-    if (v == scale_) return;
-    scale_ = v;
+    if (v == FScale) return;
+    FScale = v;
     SettingChanged();
 }
 
 void TJPEGImage::SetPerformance(TJPEGPerformance v) {
-    if (v == performance_) return;
-    performance_ = v;
+    if (v == FPerformance) return;
+    FPerformance = v;
     SettingChanged();
 }
 
 void TJPEGImage::SetPixelFormat(TJPEGPixelFormat v) {
-    if (v == pixelFormat_) return;
-    pixelFormat_ = v;
+    if (v == FPixelFormat) return;
+    FPixelFormat = v;
     SettingChanged();
 }
 
 void TJPEGImage::SetProgressiveEncoding(bool v) {
-    if (v == progressiveEncoding_) return;
-    progressiveEncoding_ = v;
-    if (bitmap_ && !bitmapFromData_) data_.clear();
+    if (v == FProgressiveEncoding) return;
+    FProgressiveEncoding = v;
+    if (FBitmap && !FBitmapFromData) FData.clear();
 }
 
 int TJPEGImage::GetWidth() const {
-    if (bitmap_) return bitmap_->Width();
-    int d = 1 << scale_;
-    return (width_ + d - 1) / d;
+    if (FBitmap) return FBitmap->GetWidth();
+    int d = 1 << FScale;
+    return (FWidth + d - 1) / d;
 }
 
 int TJPEGImage::GetHeight() const {
-    if (bitmap_) return bitmap_->Height();
-    int d = 1 << scale_;
-    return (height_ + d - 1) / d;
+    if (FBitmap) return FBitmap->GetHeight();
+    int d = 1 << FScale;
+    return (FHeight + d - 1) / d;
 }
 
-void TJPEGImage::SetWidthImpl(int) { throw EInvalidGraphicOperation("Can't change the size of a JPEG image"); }
-void TJPEGImage::SetHeightImpl(int) { throw EInvalidGraphicOperation("Can't change the size of a JPEG image"); }
+void TJPEGImage::SetWidth(int) { throw EInvalidGraphicOperation("Can't change the size of a JPEG image"); }
+void TJPEGImage::SetHeight(int) { throw EInvalidGraphicOperation("Can't change the size of a JPEG image"); }
 
 win::HPALETTE TJPEGImage::GetPalette() {
-    if (bitmap_) return bitmap_->Palette();
+    if (FBitmap) return FBitmap->GetPalette();
     return nullptr;
 }
 
 void TJPEGImage::LoadFromStream(TStream* stream) {
-    int64_t n = stream->Size() - stream->Position();
+    int64_t n = stream->GetSize() - stream->GetPosition();
     std::vector<uint8_t> data(static_cast<size_t>(std::max<int64_t>(n, 0)));
     if (n > 0 && stream->Read(data.data(), n) != n) throw EReadError("Stream read error");
     Decompressor dec;
@@ -277,38 +277,38 @@ void TJPEGImage::LoadFromStream(TStream* stream) {
     int w = static_cast<int>(dec.d.image_width), h = static_cast<int>(dec.d.image_height);
     bool grey = dec.d.num_components == 1;
     // Only a decodable header replaces the picture.
-    data_ = std::move(data);
-    width_ = w;
-    height_ = h;
-    grey_ = grey;
+    FData = std::move(data);
+    FWidth = w;
+    FHeight = h;
+    FGrey = grey;
     FreeBitmap();
-    warnings_ = 0;
+    FWarnings = 0;
     Changed();
 }
 
 void TJPEGImage::DIBNeeded() {
-    if (bitmap_ || data_.empty()) return;
+    if (FBitmap || FData.empty()) return;
     Decompressor dec;
-    dec.Header(data_);
+    dec.Header(FData);
     jpeg_decompress_struct& d = dec.d;
     d.scale_num = 1;
-    d.scale_denom = 1u << scale_;
-    d.dct_method = performance_ == jpBestSpeed ? JDCT_IFAST : JDCT_ISLOW;
-    d.do_fancy_upsampling = performance_ == jpBestSpeed ? FALSE : TRUE;
+    d.scale_denom = 1u << FScale;
+    d.dct_method = FPerformance == jpBestSpeed ? JDCT_IFAST : JDCT_ISLOW;
+    d.do_fancy_upsampling = FPerformance == jpBestSpeed ? FALSE : TRUE;
     d.do_block_smoothing = TRUE;
     bool cmyk = d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK;
-    bool greyOut = d.jpeg_color_space == JCS_GRAYSCALE || grayscale_;
+    bool greyOut = d.jpeg_color_space == JCS_GRAYSCALE || FGrayscale;
     bool quantized = false;
     if (greyOut) {
         d.out_color_space = JCS_GRAYSCALE;
     } else if (cmyk) {
         d.out_color_space = JCS_CMYK;
-    } else if (pixelFormat_ == jf8Bit) {
+    } else if (FPixelFormat == jf8Bit) {
         d.out_color_space = JCS_RGB;
         d.quantize_colors = TRUE;
         d.desired_number_of_colors = 256;
-        d.two_pass_quantize = performance_ == jpBestQuality ? TRUE : FALSE;
-        d.dither_mode = performance_ == jpBestQuality ? JDITHER_FS : JDITHER_ORDERED;
+        d.two_pass_quantize = FPerformance == jpBestQuality ? TRUE : FALSE;
+        d.dither_mode = FPerformance == jpBestQuality ? JDITHER_FS : JDITHER_ORDERED;
         quantized = true;
     } else {
         d.out_color_space = JCS_EXT_BGR;
@@ -366,7 +366,7 @@ void TJPEGImage::DIBNeeded() {
         // indexed pictures), as a new bitmap is.
         uint8_t white = 0xFF;
         if (greyOut || quantized) {
-            const auto& t = bmp->ColorTable();
+            const auto& t = bmp->GetColorTable();
             int best = 0, bestD = -1;
             for (size_t i = 0; i < t.size(); ++i) {
                 int dr = 255 - t[i].rgbRed, dg = 255 - t[i].rgbGreen, db = 255 - t[i].rgbBlue;
@@ -382,75 +382,75 @@ void TJPEGImage::DIBNeeded() {
             std::memset(bmp->ScanLine(y), white, static_cast<size_t>(bmp->RowBytes()));
     }
     if (!PhaseFinish(&d, &dec.e)) dec.Fail();
-    warnings_ = dec.e.warnings;
-    bitmap_ = std::move(bmp);
-    bitmapFromData_ = true;
+    FWarnings = dec.e.warnings;
+    FBitmap = std::move(bmp);
+    FBitmapFromData = true;
 }
 
-TBitmap* TJPEGImage::Bitmap() {
+TBitmap* TJPEGImage::GetBitmap() {
     DIBNeeded();
-    return bitmap_.get();
+    return FBitmap.get();
 }
 
 void TJPEGImage::JPEGNeeded() {
-    if (!data_.empty() || !bitmap_ || bitmap_->Empty()) return;
+    if (!FData.empty() || !FBitmap || FBitmap->GetEmpty()) return;
     TBitmap src;
-    src.Assign(bitmap_.get());
+    src.Assign(FBitmap.get());
     src.SetPixelFormat(pf24bit);
     Compressor comp;
-    comp.c.image_width = static_cast<JDIMENSION>(src.Width());
-    comp.c.image_height = static_cast<JDIMENSION>(src.Height());
+    comp.c.image_width = static_cast<JDIMENSION>(src.GetWidth());
+    comp.c.image_height = static_cast<JDIMENSION>(src.GetHeight());
     comp.c.input_components = 3;
     comp.c.in_color_space = JCS_EXT_BGR;
-    if (!PhaseSetup(&comp.c, &comp.e, &comp.buffer, &comp.size, quality_, grayscale_, progressiveEncoding_))
+    if (!PhaseSetup(&comp.c, &comp.e, &comp.buffer, &comp.size, FQuality, FGrayscale, FProgressiveEncoding))
         comp.Fail();
-    for (int y = 0; y < src.Height(); ++y)
+    for (int y = 0; y < src.GetHeight(); ++y)
         if (!PhaseWrite(&comp.c, &comp.e, static_cast<JSAMPROW>(src.ScanLine(y)))) comp.Fail();
     if (!PhaseFinishC(&comp.c, &comp.e)) comp.Fail();
-    data_.assign(comp.buffer, comp.buffer + comp.size);
-    width_ = src.Width();
-    height_ = src.Height();
-    grey_ = grayscale_;
+    FData.assign(comp.buffer, comp.buffer + comp.size);
+    FWidth = src.GetWidth();
+    FHeight = src.GetHeight();
+    FGrey = FGrayscale;
 }
 
 void TJPEGImage::SaveToStream(TStream* stream) {
     JPEGNeeded();
-    if (!data_.empty()) stream->WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+    if (!FData.empty()) stream->WriteBuffer(FData.data(), static_cast<int64_t>(FData.size()));
 }
 
 void TJPEGImage::Draw(TCanvas* canvas, const TRect& rect) {
     DIBNeeded();
-    if (bitmap_) bitmap_->Draw(canvas, rect);
+    if (FBitmap) FBitmap->Draw(canvas, rect);
 }
 
 void TJPEGImage::Assign(TPersistent* Source) {
     if (!Source) {
-        data_.clear();
+        FData.clear();
         FreeBitmap();
-        width_ = height_ = 0;
+        FWidth = FHeight = 0;
         Changed();
         return;
     }
     if (auto* j = dynamic_cast<TJPEGImage*>(Source)) {
         if (j == this) return;
-        data_ = j->data_;
+        FData = j->FData;
         FreeBitmap();
-        if (j->bitmap_) {
-            bitmap_ = std::make_unique<TBitmap>();
-            bitmap_->Assign(j->bitmap_.get());
-            bitmapFromData_ = j->bitmapFromData_;
+        if (j->FBitmap) {
+            FBitmap = std::make_unique<TBitmap>();
+            FBitmap->Assign(j->FBitmap.get());
+            FBitmapFromData = j->FBitmapFromData;
         }
-        width_ = j->width_;
-        height_ = j->height_;
-        grey_ = j->grey_;
-        quality_ = j->quality_;
-        grayscale_ = j->grayscale_;
-        scale_ = j->scale_;
-        performance_ = j->performance_;
-        pixelFormat_ = j->pixelFormat_;
-        progressiveDisplay_ = j->progressiveDisplay_;
-        smoothing_ = j->smoothing_;
-        progressiveEncoding_ = j->progressiveEncoding_;
+        FWidth = j->FWidth;
+        FHeight = j->FHeight;
+        FGrey = j->FGrey;
+        FQuality = j->FQuality;
+        FGrayscale = j->FGrayscale;
+        FScale = j->FScale;
+        FPerformance = j->FPerformance;
+        FPixelFormat = j->FPixelFormat;
+        ProgressiveDisplay = j->ProgressiveDisplay;
+        Smoothing = j->Smoothing;
+        FProgressiveEncoding = j->FProgressiveEncoding;
         Changed();
         return;
     }
@@ -458,12 +458,12 @@ void TJPEGImage::Assign(TPersistent* Source) {
         auto copy = std::make_unique<TBitmap>();
         copy->Assign(b);
         copy->SetPixelFormat(pf24bit);
-        data_.clear();
-        width_ = copy->Width();
-        height_ = copy->Height();
-        grey_ = false;
-        bitmap_ = std::move(copy);
-        bitmapFromData_ = false;
+        FData.clear();
+        FWidth = copy->GetWidth();
+        FHeight = copy->GetHeight();
+        FGrey = false;
+        FBitmap = std::move(copy);
+        FBitmapFromData = false;
         Changed();
         return;
     }
@@ -473,7 +473,7 @@ void TJPEGImage::Assign(TPersistent* Source) {
 void TJPEGImage::AssignTo(TPersistent* Dest) {
     if (auto* b = dynamic_cast<TBitmap*>(Dest)) {
         DIBNeeded();
-        b->Assign(bitmap_.get());
+        b->Assign(FBitmap.get());
         return;
     }
     TGraphic::AssignTo(Dest);

@@ -42,64 +42,61 @@ public:
     // Compresses the held bitmap when there is no JPEG data.
     void JPEGNeeded();
     // The decoded picture (decoding it when needed).
-    TBitmap* Bitmap();
+    TBitmap* GetBitmap();
     // Compresses the held bitmap again (with the current quality).
     void Compress() {
-        if (!bitmap_ || bitmapFromData_) return;
-        data_.clear();
+        if (!FBitmap || FBitmapFromData) return;
+        FData.clear();
         JPEGNeeded();
     }
 
-    int CompressionQuality() const { return quality_; }
+    int GetCompressionQuality() const { return FQuality; }
     void SetCompressionQuality(int q);
-    bool Grayscale() const { return grayscale_; }
+    bool GetGrayscale() const { return FGrayscale; }
     void SetGrayscale(bool v);
-    TJPEGScale Scale() const { return scale_; }
+    TJPEGScale GetScale() const { return FScale; }
     void SetScale(TJPEGScale v);
-    TJPEGPerformance Performance() const { return performance_; }
+    TJPEGPerformance GetPerformance() const { return FPerformance; }
     void SetPerformance(TJPEGPerformance v);
-    TJPEGPixelFormat PixelFormat() const { return pixelFormat_; }
+    TJPEGPixelFormat GetPixelFormat() const { return FPixelFormat; }
     void SetPixelFormat(TJPEGPixelFormat v);
     // Incremental display while loading; the finished picture is the same either way.
-    bool ProgressiveDisplay() const { return progressiveDisplay_; }
-    void SetProgressiveDisplay(bool v) { progressiveDisplay_ = v; }
+    bool ProgressiveDisplay = false;
     // Block smoothing of the partial passes of a progressive display.
-    bool Smoothing() const { return smoothing_; }
-    void SetSmoothing(bool v) { smoothing_ = v; }
-    bool ProgressiveEncoding() const { return progressiveEncoding_; }
+    bool Smoothing = false;
+    bool GetProgressiveEncoding() const { return FProgressiveEncoding; }
     void SetProgressiveEncoding(bool v);
     // Number of warnings (corrupt or premature end of data) from the last decoding.
-    int Warnings() const { return warnings_; }
+    int GetWarnings() const { return FWarnings; }
 
     // The raw JPEG data (empty when the picture came from a bitmap and was not compressed).
-    const std::vector<uint8_t>& Data() const { return data_; }
+    const std::vector<uint8_t>& Data() const { return FData; }
 
-protected:
     int GetWidth() const override;
     int GetHeight() const override;
-    void SetWidthImpl(int) override;
-    void SetHeightImpl(int) override;
-    bool GetEmpty() const override { return data_.empty() && !bitmap_; }
+    void SetWidth(int) override;
+    void SetHeight(int) override;
+    bool GetEmpty() const override { return FData.empty() && !FBitmap; }
     win::HPALETTE GetPalette() override;
+
+protected:
     void AssignTo(TPersistent* Dest) override;
 
 private:
     void FreeBitmap();
     void SettingChanged();
-    std::vector<uint8_t> data_;
-    std::unique_ptr<TBitmap> bitmap_;
-    bool bitmapFromData_ = false;  // bitmap_ is the decoded data_ (else the source of data_)
-    int width_ = 0, height_ = 0;   // full size, from the header
-    bool grey_ = false;            // one-component file
-    int quality_ = 90;
-    bool grayscale_ = false;
-    TJPEGScale scale_ = jsFullSize;
-    TJPEGPerformance performance_ = jpBestQuality;
-    TJPEGPixelFormat pixelFormat_ = jf24Bit;
-    bool progressiveDisplay_ = false;
-    bool smoothing_ = false;
-    bool progressiveEncoding_ = false;
-    int warnings_ = 0;
+    std::vector<uint8_t> FData;
+    std::unique_ptr<TBitmap> FBitmap;
+    bool FBitmapFromData = false;  // FBitmap is the decoded FData (else the source of FData)
+    int FWidth = 0, FHeight = 0;   // full size, from the header
+    bool FGrey = false;            // one-component file
+    int FQuality = 90;
+    bool FGrayscale = false;
+    TJPEGScale FScale = jsFullSize;
+    TJPEGPerformance FPerformance = jpBestQuality;
+    TJPEGPixelFormat FPixelFormat = jf24Bit;
+    bool FProgressiveEncoding = false;
+    int FWarnings = 0;
 };
 
 }  // namespace cl

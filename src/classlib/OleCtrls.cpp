@@ -14,16 +14,16 @@ bool OleDraw(IOleDrawObject* Object, uint32_t Aspect, HDC DC, const RECT& Bounds
 
 TOleControl::TOleControl(TComponent* AOwner) : TWinControl(AOwner) {
     ControlStyle = csAcceptsControls | csCaptureMouse | csClickEvents | csDoubleClicks;
-    width_ = 100;
-    height_ = 100;
+    FWidth = 100;
+    FHeight = 100;
 }
 
 void TOleControl::SetOleObject(std::shared_ptr<IOleDrawObject> Object) {
-    object_ = std::move(Object);
+    FObject = std::move(Object);
     Invalidate();
 }
 
-void TOleControl::PaintWindow(HDC dc) { OleDraw(object_.get(), DVASPECT_CONTENT, dc, ClientRect()); }
+void TOleControl::PaintWindow(HDC dc) { OleDraw(FObject.get(), DVASPECT_CONTENT, dc, GetClientRect()); }
 
 void ControlsInternal::RegisterOleCtrls() { RegisterClasses({&TOleControl::StaticClass()}); }
 

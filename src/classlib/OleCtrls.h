@@ -35,7 +35,7 @@ class TOleControl : public TWinControl {
 public:
     explicit TOleControl(TComponent* AOwner);
 
-    IOleDrawObject* OleObject() const { return object_.get(); }
+    IOleDrawObject* GetOleObject() const { return FObject.get(); }
     // Repaints the control.
     void SetOleObject(std::shared_ptr<IOleDrawObject> Object);
 
@@ -43,7 +43,7 @@ protected:
     void PaintWindow(win::HDC dc) override;
 
 private:
-    std::shared_ptr<IOleDrawObject> object_;
+    std::shared_ptr<IOleDrawObject> FObject;
 };
 
 }  // namespace cl

@@ -13,7 +13,7 @@ namespace {
 
 // Draws text with a font in a colour (transparent background), restoring the DC.
 int DrawTextWith(HDC dc, TFont* font, COLORREF color, const String& text, RECT& r, UINT flags) {
-    HGDIOBJ oldFont = SelectObject(dc, font->Handle());
+    HGDIOBJ oldFont = SelectObject(dc, font->GetHandle());
     COLORREF oldColor = SetTextColor(dc, color);
     int oldMode = SetBkMode(dc, TRANSPARENT);
     int h = DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
@@ -29,47 +29,47 @@ int DrawTextWith(HDC dc, TFont* font, COLORREF color, const String& text, RECT& 
 
 TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
     ControlStyle |= csOpaque | csReplicatable;
-    width_ = 65;
-    height_ = 17;
-    autoSize_ = true;
+    FWidth = 65;
+    FHeight = 17;
+    FAutoSize = true;
 }
 
 UINT TLabel::DrawTextFlags() const {
     UINT flags = DT_EXPANDTABS;
-    if (wordWrap_) flags |= DT_WORDBREAK;
-    switch (alignment_) {
+    if (FWordWrap) flags |= DT_WORDBREAK;
+    switch (FAlignment) {
     case taRightJustify: flags |= DT_RIGHT; break;
     case taCenter: flags |= DT_CENTER; break;
     default: break;
     }
-    if (!showAccelChar_) flags |= DT_NOPREFIX;
+    if (!FShowAccelChar) flags |= DT_NOPREFIX;
     return flags;
 }
 
 void TLabel::Paint() {
-    TCanvas* canvas = Canvas();
-    RECT r = ClientRect();
-    if (!transparent_) {
-        canvas->Brush()->SetColor(color_);
-        canvas->Brush()->SetStyle(bsSolid);
+    TCanvas* canvas = GetCanvas();
+    RECT r = GetClientRect();
+    if (!FTransparent) {
+        canvas->GetBrush()->SetColor(FColor);
+        canvas->GetBrush()->SetStyle(bsSolid);
         canvas->FillRect(r);
     }
     UINT flags = DrawTextFlags();
-    if (layout_ != tlTop) {
+    if (FLayout != tlTop) {
         RECT calc = r;
-        String t = text_.empty() ? String(" ") : text_;
-        DrawTextWith(canvas->Handle(), font_, 0, t, calc, flags | DT_CALCRECT);
+        String t = FText.empty() ? String(" ") : FText;
+        DrawTextWith(canvas->GetHandle(), FFont.get(), 0, t, calc, flags | DT_CALCRECT);
         int h = calc.bottom - calc.top;
-        int offset = layout_ == tlBottom ? (r.bottom - r.top) - h : ((r.bottom - r.top) - h) / 2;
+        int offset = FLayout == tlBottom ? (r.bottom - r.top) - h : ((r.bottom - r.top) - h) / 2;
         r.top += offset;
     }
-    HDC dc = canvas->Handle();
-    if (!enabled_) {
+    HDC dc = canvas->GetHandle();
+    if (!FEnabled) {
         RECT shifted{r.left + 1, r.top + 1, r.right + 1, r.bottom + 1};
-        DrawTextWith(dc, font_, ControlColorToRGB(clBtnHighlight), text_, shifted, flags);
-        DrawTextWith(dc, font_, ControlColorToRGB(clBtnShadow), text_, r, flags);
+        DrawTextWith(dc, FFont.get(), ControlColorToRGB(clBtnHighlight), FText, shifted, flags);
+        DrawTextWith(dc, FFont.get(), ControlColorToRGB(clBtnShadow), FText, r, flags);
     } else {
-        DrawTextWith(dc, font_, ControlColorToRGB(font_->Color()), text_, r, flags);
+        DrawTextWith(dc, FFont.get(), ControlColorToRGB(FFont->GetColor()), FText, r, flags);
     }
 }
 
@@ -77,36 +77,36 @@ bool TLabel::CanAutoSize(int& NewWidth, int& NewHeight) {
     if (HasState(csLoading)) return true;
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) return true;
-    RECT r{0, 0, wordWrap_ ? NewWidth : 0, 0};
-    String t = text_;
-    if (t.empty() || (showAccelChar_ && t == "&")) t += ' ';
-    DrawTextWith(dc, font_, 0, t, r, DrawTextFlags() | DT_CALCRECT);
+    RECT r{0, 0, FWordWrap ? NewWidth : 0, 0};
+    String t = FText;
+    if (t.empty() || (FShowAccelChar && t == "&")) t += ' ';
+    DrawTextWith(dc, FFont.get(), 0, t, r, DrawTextFlags() | DT_CALCRECT);
     DeleteDC(dc);
-    if (!wordWrap_) NewWidth = r.right - r.left;
+    if (!FWordWrap) NewWidth = r.right - r.left;
     NewHeight = r.bottom - r.top;
     return true;
 }
 
 void TLabel::AdjustBounds() {
-    if (!autoSize_ || HasState(csLoading)) return;
-    int w = width_, h = height_;
+    if (!FAutoSize || HasState(csLoading)) return;
+    int w = FWidth, h = FHeight;
     CanAutoSize(w, h);
-    int x = left_;
-    if (alignment_ == taRightJustify && !wordWrap_) x += width_ - w;
-    autoSizing_ = true;
-    SetBounds(x, top_, w, h);
-    autoSizing_ = false;
+    int x = FLeft;
+    if (FAlignment == taRightJustify && !FWordWrap) x += FWidth - w;
+    FAutoSizing = true;
+    SetBounds(x, FTop, w, h);
+    FAutoSizing = false;
 }
 
 void TLabel::SetAutoSize(bool v) {
-    if (autoSize_ == v) return;
-    autoSize_ = v;
+    if (FAutoSize == v) return;
+    FAutoSize = v;
     AdjustBounds();
 }
 
 void TLabel::SetTransparent(bool v) {
-    if (transparent_ == v) return;
-    transparent_ = v;
+    if (FTransparent == v) return;
+    FTransparent = v;
     if (v)
         ControlStyle &= ~csOpaque;
     else
@@ -115,27 +115,27 @@ void TLabel::SetTransparent(bool v) {
 }
 
 void TLabel::SetWordWrap(bool v) {
-    if (wordWrap_ == v) return;
-    wordWrap_ = v;
+    if (FWordWrap == v) return;
+    FWordWrap = v;
     AdjustBounds();
     Invalidate();
 }
 
 void TLabel::SetAlignment(TAlignment v) {
-    if (alignment_ == v) return;
-    alignment_ = v;
+    if (FAlignment == v) return;
+    FAlignment = v;
     Invalidate();
 }
 
 void TLabel::SetLayout(TTextLayout v) {
-    if (layout_ == v) return;
-    layout_ = v;
+    if (FLayout == v) return;
+    FLayout = v;
     Invalidate();
 }
 
 void TLabel::SetShowAccelChar(bool v) {
-    if (showAccelChar_ == v) return;
-    showAccelChar_ = v;
+    if (FShowAccelChar == v) return;
+    FShowAccelChar = v;
     AdjustBounds();
     Invalidate();
 }
@@ -159,16 +159,16 @@ void TLabel::Loaded() {
 
 TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) {
     ControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csOpaque;
-    width_ = 75;
-    height_ = 25;
-    tabStop_ = true;
-    parentColor_ = false;
-    color_ = clBtnFace;
+    FWidth = 75;
+    FHeight = 25;
+    TabStop = true;
+    FParentColor = false;
+    FColor = clBtnFace;
 }
 
 void TButton::SetDefault(bool v) {
-    if (default_ == v) return;
-    default_ = v;
+    if (FDefault == v) return;
+    FDefault = v;
     Invalidate();
 }
 
@@ -176,20 +176,20 @@ bool TButton::ActiveForEnter() const {
     TWinControl* focused = FindControl(GetFocus());
     if (focused == this) return true;
     if (focused && focused->Is<TButton>()) return false;
-    return default_;
+    return FDefault;
 }
 
 void TButton::Click() {
-    if (TCustomForm* form = GetParentForm(this)) form->SetModalResult(modalResult_);
+    if (TCustomForm* form = GetParentForm(this)) form->ModalResult = ModalResult;
     TWinControl::Click();
 }
 
 void TButton::PaintWindow(HDC dc) {
-    RECT r = ClientRect();
-    HBRUSH face = CreateSolidBrush(ControlColorToRGB(color_));
+    RECT r = GetClientRect();
+    HBRUSH face = CreateSolidBrush(ControlColorToRGB(FColor));
     FillRect(dc, &r, face);
     DeleteObject(face);
-    bool strong = default_ || Focused();
+    bool strong = FDefault || Focused();
     HBRUSH frame = CreateSolidBrush(ControlColorToRGB(strong ? cl3DDkShadow : clBtnShadow));
     FrameRect(dc, &r, frame);
     if (strong && r.right - r.left > 2 && r.bottom - r.top > 2) {
@@ -197,8 +197,8 @@ void TButton::PaintWindow(HDC dc) {
         FrameRect(dc, &inner, frame);
     }
     DeleteObject(frame);
-    TColor textColor = enabled_ ? font_->Color() : clGrayText;
-    DrawTextWith(dc, font_, ControlColorToRGB(textColor), text_, r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    TColor textColor = FEnabled ? FFont->GetColor() : clGrayText;
+    DrawTextWith(dc, FFont.get(), ControlColorToRGB(textColor), FText, r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
 void ControlsInternal::RegisterStdCtrls() {
@@ -206,7 +206,7 @@ void ControlsInternal::RegisterStdCtrls() {
     RegisterMessageHandler(B, CM_DIALOGKEY, [](TObject* self, TMessage& m) {
         auto* b = static_cast<TButton*>(self);
         bool enter = m.WParam == static_cast<uintptr_t>(VK_RETURN) && b->ActiveForEnter();
-        bool escape = m.WParam == static_cast<uintptr_t>(VK_ESCAPE) && b->cancel_;
+        bool escape = m.WParam == static_cast<uintptr_t>(VK_ESCAPE) && b->Cancel;
         if ((enter || escape) && (KeyboardShiftState() & (ssAlt | ssCtrl)) == 0 && b->CanFocus()) {
             b->Click();
             m.Result = 1;
@@ -232,11 +232,10 @@ void ControlsInternal::RegisterStdCtrls() {
     RegisterMessageHandler(B, WM_SETFOCUS, repaint);
     RegisterMessageHandler(B, WM_KILLFOCUS, repaint);
 
-    auto caption = StrProp<TControl>("Caption", &TControl::Caption, &TControl::SetCaption);
-    DeclarePublished(B, {caption, BoolProp("Default", &TButton::Default, &TButton::SetDefault),
-                         BoolProp("Cancel", &TButton::Cancel, &TButton::SetCancel),
-                         OrdProp<TButton, int>("ModalResult", tkInteger, "TModalResult", &TButton::ModalResult,
-                                               &TButton::SetModalResult, 0)});
+    auto caption = StrProp<TControl>("Caption", &TControl::GetCaption, &TControl::SetCaption);
+    DeclarePublished(B, {caption, BoolProp("Default", &TButton::GetDefault, &TButton::SetDefault),
+                         BoolField("Cancel", &TButton::Cancel),
+                         OrdField<TButton, int>("ModalResult", tkInteger, "TModalResult", &TButton::ModalResult, 0)});
 
     const TClass& L = TLabel::StaticClass();
     auto lbool = [](const String& name, bool (TLabel::*get)() const, void (TLabel::*set)(bool), bool def) {
@@ -244,19 +243,19 @@ void ControlsInternal::RegisterStdCtrls() {
         p.EnumNames = {"False", "True"};
         return p;
     };
-    auto alignment = OrdProp<TLabel, TAlignment>("Alignment", tkEnumeration, "TAlignment", &TLabel::Alignment,
+    auto alignment = OrdProp<TLabel, TAlignment>("Alignment", tkEnumeration, "TAlignment", &TLabel::GetAlignment,
                                                  &TLabel::SetAlignment, taLeftJustify);
     alignment.EnumNames = {"taLeftJustify", "taRightJustify", "taCenter"};
-    auto layout = OrdProp<TLabel, TTextLayout>("Layout", tkEnumeration, "TTextLayout", &TLabel::Layout,
+    auto layout = OrdProp<TLabel, TTextLayout>("Layout", tkEnumeration, "TTextLayout", &TLabel::GetLayout,
                                                &TLabel::SetLayout, tlTop);
     layout.EnumNames = {"tlTop", "tlCenter", "tlBottom"};
-    TPropInfo autoSize = OrdProp<TControl, bool>("AutoSize", tkEnumeration, "Boolean", &TControl::AutoSize,
+    TPropInfo autoSize = OrdProp<TControl, bool>("AutoSize", tkEnumeration, "Boolean", &TControl::GetAutoSize,
                                                  &TControl::SetAutoSize, 1);
     autoSize.EnumNames = {"False", "True"};
     DeclarePublished(L, {caption, alignment, autoSize, layout,
-                         lbool("ShowAccelChar", &TLabel::ShowAccelChar, &TLabel::SetShowAccelChar, true),
-                         lbool("Transparent", &TLabel::Transparent, &TLabel::SetTransparent, false),
-                         lbool("WordWrap", &TLabel::WordWrap, &TLabel::SetWordWrap, false)});
+                         lbool("ShowAccelChar", &TLabel::GetShowAccelChar, &TLabel::SetShowAccelChar, true),
+                         lbool("Transparent", &TLabel::GetTransparent, &TLabel::SetTransparent, false),
+                         lbool("WordWrap", &TLabel::GetWordWrap, &TLabel::SetWordWrap, false)});
     RegisterClasses({&TLabel::StaticClass(), &TButton::StaticClass()});
 }
 

@@ -15,15 +15,15 @@ class TLabel : public TGraphicControl {
 public:
     explicit TLabel(TComponent* AOwner);
 
-    bool Transparent() const { return transparent_; }
+    bool GetTransparent() const { return FTransparent; }
     void SetTransparent(bool v);
-    bool WordWrap() const { return wordWrap_; }
+    bool GetWordWrap() const { return FWordWrap; }
     void SetWordWrap(bool v);
-    TAlignment Alignment() const { return alignment_; }
+    TAlignment GetAlignment() const { return FAlignment; }
     void SetAlignment(TAlignment v);
-    TTextLayout Layout() const { return layout_; }
+    TTextLayout GetLayout() const { return FLayout; }
     void SetLayout(TTextLayout v);
-    bool ShowAccelChar() const { return showAccelChar_; }
+    bool GetShowAccelChar() const { return FShowAccelChar; }
     void SetShowAccelChar(bool v);
     void SetAutoSize(bool v) override;
 
@@ -39,11 +39,11 @@ protected:
 
 private:
     void AdjustBounds();
-    bool transparent_ = false;
-    bool wordWrap_ = false;
-    TAlignment alignment_ = taLeftJustify;
-    TTextLayout layout_ = tlTop;
-    bool showAccelChar_ = true;
+    bool FTransparent = false;
+    bool FWordWrap = false;
+    TAlignment FAlignment = taLeftJustify;
+    TTextLayout FLayout = tlTop;
+    bool FShowAccelChar = true;
 };
 
 // A push button: OnClick on a click, on Space, and on Enter (Default) or Escape (Cancel)
@@ -53,12 +53,10 @@ class TButton : public TWinControl {
 public:
     explicit TButton(TComponent* AOwner);
 
-    bool Default() const { return default_; }
+    bool GetDefault() const { return FDefault; }
     void SetDefault(bool v);
-    bool Cancel() const { return cancel_; }
-    void SetCancel(bool v) { cancel_ = v; }
-    int ModalResult() const { return modalResult_; }
-    void SetModalResult(int v) { modalResult_ = v; }
+    bool Cancel = false;
+    int ModalResult = 0;
     void Click() override;
 
 protected:
@@ -69,9 +67,7 @@ private:
     // Enter clicks this button: it is the default one and no other button has the focus,
     // or it has the focus itself.
     bool ActiveForEnter() const;
-    bool default_ = false;
-    bool cancel_ = false;
-    int modalResult_ = 0;
+    bool FDefault = false;
 };
 
 }  // namespace cl

@@ -58,7 +58,7 @@ win::HRESULT TStreamAdapter::Seek(win::LARGE_INTEGER Move, win::DWORD Origin, wi
 win::HRESULT TStreamAdapter::Stat(win::STATSTG* Stat, win::DWORD) {
     if (!Stat) return win::E_POINTER;
     try {
-        Stat->cbSize.QuadPart = static_cast<win::ULONGLONG>(FStream->Size());
+        Stat->cbSize.QuadPart = static_cast<win::ULONGLONG>(FStream->GetSize());
         return win::S_OK;
     } catch (const std::exception&) {
         return win::STG_E_READFAULT;

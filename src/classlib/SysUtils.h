@@ -19,17 +19,14 @@ using WideString = std::u16string;
 
 class Exception : public std::exception {
 public:
-    explicit Exception(String message) : message_(std::move(message)) {}
+    explicit Exception(String message) : Message(std::move(message)) {}
     template <class... Args>
     static Exception CreateFmt(std::string_view fmt, const Args&... args);
 
-    const String& Message() const noexcept { return message_; }
-    void SetMessage(String m) { message_ = std::move(m); }
-    const char* what() const noexcept override { return message_.c_str(); }
+    const char* what() const noexcept override { return Message.c_str(); }
     virtual const char* ClassName() const noexcept { return "Exception"; }
 
-private:
-    String message_;
+    String Message;
 };
 
 #define CL_DECLARE_EXCEPTION(Name, Base)                                                 \

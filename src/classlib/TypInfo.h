@@ -12,10 +12,12 @@
 
 namespace cl {
 
+// clang-format off
 enum TTypeKind {
     tkUnknown, tkInteger, tkChar, tkEnumeration, tkFloat, tkString, tkSet, tkClass, tkMethod, tkWChar, tkLString,
     tkWString, tkVariant, tkArray, tkRecord, tkInterface, tkInt64, tkDynArray
 };
+// clang-format on
 using TTypeKinds = uint32_t;  // bit (1 << kind)
 constexpr TTypeKinds tkAny = 0xFFFFFFFF;
 constexpr TTypeKinds tkProperties = tkAny & ~((1u << tkUnknown) | (1u << tkMethod));
@@ -116,11 +118,18 @@ TPropInfo BoolField(const String& name, bool C::*field, bool def = false) {
     return p;
 }
 
-// A published enumeration, or a set (bit I stands for Names[I]), over a getter and setter.
+// A published enumeration, or a set (bit I stands for Names[I]), over a getter and setter or a field.
 template <class C, class E>
 TPropInfo EnumProp(const String& name, const String& typeName, E (C::*get)() const, void (C::*set)(E), E def,
                    std::vector<String> names) {
     TPropInfo p = OrdProp<C, E>(name, tkEnumeration, typeName, get, set, static_cast<int64_t>(def));
+    p.EnumNames = std::move(names);
+    return p;
+}
+
+template <class C, class E>
+TPropInfo EnumField(const String& name, const String& typeName, E C::*field, E def, std::vector<String> names) {
+    TPropInfo p = OrdField<C, E>(name, tkEnumeration, typeName, field, static_cast<int64_t>(def));
     p.EnumNames = std::move(names);
     return p;
 }

@@ -572,15 +572,15 @@ void TBitmap32::Assign(cl::TPersistent* Source) {
         } else if (auto* bmp = dynamic_cast<cl::TBitmap*>(Source)) {
             AssignFromGdiBitmap(bmp);
         } else if (auto* graphic = dynamic_cast<cl::TGraphic*>(Source)) {
-            AssignFromGraphic(graphic, graphic->Width(), graphic->Height());
+            AssignFromGraphic(graphic, graphic->GetWidth(), graphic->GetHeight());
         } else if (auto* picture = dynamic_cast<cl::TPicture*>(Source)) {
-            cl::TGraphic* g = picture->Graphic();
+            cl::TGraphic* g = picture->GetGraphic();
             if (auto* pb = dynamic_cast<cl::TBitmap*>(g))
                 AssignFromGdiBitmap(pb);
             else if (dynamic_cast<cl::TIcon*>(g))
-                AssignFromIconOrMetafile(g, picture->Width(), picture->Height());
+                AssignFromIconOrMetafile(g, picture->GetWidth(), picture->GetHeight());
             else
-                AssignFromGraphic(g, picture->Width(), picture->Height());
+                AssignFromGraphic(g, picture->GetWidth(), picture->GetHeight());
         } else {
             TCustomMap::Assign(Source);
         }
@@ -594,25 +594,25 @@ void TBitmap32::Assign(cl::TPersistent* Source) {
 }
 
 void TBitmap32::AssignFromGdiBitmap(cl::TBitmap* Source) {
-    SetSize(Source->Width(), Source->Height());
+    SetSize(Source->GetWidth(), Source->GetHeight());
     if (Empty()) return;
-    cl::TCanvas* src = Source->Canvas();
+    cl::TCanvas* src = Source->GetCanvas();
     src->Lock();
     try {
-        win::BitBlt(FDC, 0, 0, FWidth, FHeight, src->Handle(), 0, 0, win::SRCCOPY);
+        win::BitBlt(FDC, 0, 0, FWidth, FHeight, src->GetHandle(), 0, 0, win::SRCCOPY);
     } catch (...) {
         src->Unlock();
         throw;
     }
     src->Unlock();
-    if (Source->PixelFormat() != cl::pf32bit) MakeOpaque();
-    if (Source->Transparent()) {
-        const TColor32 t = ColorToColor32(Source->TransparentColor()) & 0x00FFFFFFu;
+    if (Source->GetPixelFormat() != cl::pf32bit) MakeOpaque();
+    if (Source->GetTransparent()) {
+        const TColor32 t = ColorToColor32(Source->GetTransparentColor()) & 0x00FFFFFFu;
         const int64_t n = static_cast<int64_t>(FWidth) * FHeight;
         for (int64_t i = 0; i < n; ++i)
             if ((FBits[i] & 0x00FFFFFFu) == t) FBits[i] &= 0x00FFFFFFu;
     }
-    FFont->Assign(src->Font());
+    FFont->Assign(src->GetFont());
 }
 
 void TBitmap32::DrawGraphic(cl::TGraphic* Graphic, TBitmap32* Target, int32_t W, int32_t H) {
@@ -653,7 +653,7 @@ void TBitmap32::AssignFromIconOrMetafile(cl::TGraphic* Graphic, int32_t W, int32
 
 void TBitmap32::AssignTo(cl::TPersistent* Dest) {
     if (auto* pic = dynamic_cast<cl::TPicture*>(Dest))
-        CopyToGdiBitmap(pic->Bitmap());
+        CopyToGdiBitmap(pic->GetBitmap());
     else if (auto* bmp = dynamic_cast<cl::TBitmap*>(Dest))
         CopyToGdiBitmap(bmp);
     else
@@ -663,9 +663,9 @@ void TBitmap32::AssignTo(cl::TPersistent* Dest) {
 void TBitmap32::CopyToGdiBitmap(cl::TBitmap* B) {
     B->SetHandleType(cl::bmDIB);
     B->SetPixelFormat(cl::pf32bit);
-    B->Canvas()->SetFont(FFont.get());
+    B->GetCanvas()->SetFont(FFont.get());
     B->SetSize(FWidth, FHeight);
-    DrawToDC(B->Canvas()->Handle(), 0, 0);
+    DrawToDC(B->GetCanvas()->GetHandle(), 0, 0);
 }
 
 bool TBitmap32::Equal(TBitmap32* Other) {
@@ -680,7 +680,7 @@ bool TBitmap32::Equal(TBitmap32* Other) {
         b1.SaveToStream(&s1);
         b2.SaveToStream(&s2);
     }
-    return s1.Size() == s2.Size() && (s1.Size() == 0 || std::memcmp(s1.Memory(), s2.Memory(), static_cast<size_t>(s1.Size())) == 0);
+    return s1.GetSize() == s2.GetSize() && (s1.GetSize() == 0 || std::memcmp(s1.GetMemory(), s2.GetMemory(), static_cast<size_t>(s1.GetSize())) == 0);
 }
 
 // ------------------------------------------------------------------ streaming
@@ -693,7 +693,7 @@ void TBitmap32::ReadData(cl::TStream* Stream) {
         // Check the stored size against what the stream still holds before making room.
         const uint64_t pixels = static_cast<uint64_t>(std::max(w, 0)) * static_cast<uint64_t>(std::max(h, 0));
         if (pixels > 0) {
-            const int64_t left = Stream->Size() - Stream->Position();
+            const int64_t left = Stream->GetSize() - Stream->GetPosition();
             if (left < 0 || pixels > static_cast<uint64_t>(left) / 4) throw cl::EReadError("Stream read error");
         }
         SetSize(w, h);

@@ -179,7 +179,7 @@ void TRectList::Clear() {
 // TClassList
 
 const cl::TClass* TClassList::Find(const cl::String& ClassName) const {
-    for (int i = 0; i < Count(); ++i) {
+    for (int i = 0; i < GetCount(); ++i) {
         const cl::TClass* c = Items(i);
         if (c && ClassName == c->Name) return c;
     }

@@ -60,7 +60,7 @@ TCustomPaintBox32::TCustomPaintBox32(cl::TComponent* AOwner)
       FInvalidRects(std::make_unique<TRectList>()) {
     StartupPix32Image();
     FRepaintOptimizer.reset(DefaultRepaintOptimizerClass(FBuffer.get(), FInvalidRects.get()));
-    SetBounds(left_, top_, 192, 192);
+    SetBounds(FLeft, FTop, 192, 192);
 }
 
 TCustomPaintBox32::~TCustomPaintBox32() {
@@ -69,7 +69,7 @@ TCustomPaintBox32::~TCustomPaintBox32() {
     FBuffer.reset();
 }
 
-RECT TCustomPaintBox32::GetViewportRect() { return RECT{0, 0, Width(), Height()}; }
+RECT TCustomPaintBox32::GetViewportRect() { return RECT{0, 0, GetWidth(), GetHeight()}; }
 
 bool TCustomPaintBox32::CustomRepaint() {
     return FRepaintOptimizer && FRepaintOptimizer->Enabled() && !FForceFullRepaint &&
@@ -201,7 +201,7 @@ void TCustomPaintBox32::Paint() {
     if (!FBufferValid) DoPaintBuffer();
     {
         ScopedLock lock(FBuffer.get());
-        win::HDC dc = Canvas()->Handle();
+        win::HDC dc = GetCanvas()->GetHandle();
         if (FInvalidRects->Count() > 0) {
             for (int32_t i = 0; i < FInvalidRects->Count(); ++i) {
                 const TRect& r = *FInvalidRects->Items(i);
@@ -225,7 +225,7 @@ void TCustomPaintBox32::WMPaint(cl::TMessage& Message) {
         if (InvalidRectsAvailable())
             Paint();
         else if (HandleAllocated())
-            win::InvalidateRect(Handle(), nullptr, win::FALSE);
+            win::InvalidateRect(GetHandle(), nullptr, win::FALSE);
     }
     PaintHandler(Message);
 }
@@ -246,7 +246,7 @@ void TCustomPaintBox32::WMGetDlgCode(cl::TMessage& Message) {
 
 void TCustomPaintBox32::CMInvalidate(cl::TMessage& Message) {
     if (CustomRepaint() && HandleAllocated())
-        win::PostMessageA(Handle(), win::WM_PAINT, 0, 0);
+        win::PostMessageA(GetHandle(), win::WM_PAINT, 0, 0);
     else
         cl::InheritedDispatch(TCustomPaintBox32::StaticClass(), this, Message);
 }
@@ -375,7 +375,7 @@ void TCustomImage32::SetOffsetVert(float Value) {
 }
 
 win::SIZE TCustomImage32::GetBitmapSize() {
-    if (FBitmap->Empty() || Width() == 0 || Height() == 0) return win::SIZE{0, 0};
+    if (FBitmap->Empty() || GetWidth() == 0 || GetHeight() == 0) return win::SIZE{0, 0};
     const RECT v = GetViewportRect();
     const int32_t vw = v.right - v.left, vh = v.bottom - v.top;
     const int32_t bw = FBitmap->Width(), bh = FBitmap->Height();
@@ -412,8 +412,8 @@ RECT TCustomImage32::GetBitmapRect() {
     RECT r{0, 0, s.cx, s.cy};
     int32_t dx = 0, dy = 0;
     if (FBitmapAlign == baCenter) {
-        dx = (Width() - s.cx) / 2;
-        dy = (Height() - s.cy) / 2;
+        dx = (GetWidth() - s.cx) / 2;
+        dy = (GetHeight() - s.cy) / 2;
     } else if (FBitmapAlign == baCustom) {
         dx = static_cast<int32_t>(cl::Round(FOffsetHorz));
         dy = static_cast<int32_t>(cl::Round(FOffsetVert));
@@ -468,19 +468,19 @@ bool TCustomImage32::CanAutoSize(int& NewWidth, int& NewHeight) {
         h = static_cast<int32_t>(cl::Round(static_cast<double>(h) * FScaleY));
     }
     if (HasState(cl::csDesigning) && (w <= 0 || h <= 0)) return true;
-    if (Align() == cl::alNone || Align() == cl::alLeft || Align() == cl::alRight) NewWidth = w;
-    if (Align() == cl::alNone || Align() == cl::alTop || Align() == cl::alBottom) NewHeight = h;
+    if (GetAlign() == cl::alNone || GetAlign() == cl::alLeft || GetAlign() == cl::alRight) NewWidth = w;
+    if (GetAlign() == cl::alNone || GetAlign() == cl::alTop || GetAlign() == cl::alBottom) NewHeight = h;
     return true;
 }
 
 void TCustomImage32::BitmapResized() {
-    if (AutoSize()) {
+    if (GetAutoSize()) {
         int32_t w = FBitmap->Width(), h = FBitmap->Height();
         if (FScaleMode == smScale) {
             w = static_cast<int32_t>(cl::Round(static_cast<double>(w) * FScaleX));
             h = static_cast<int32_t>(cl::Round(static_cast<double>(h) * FScaleY));
         }
-        if (w > 0 && h > 0) SetBounds(Left(), Top(), w, h);
+        if (w > 0 && h > 0) SetBounds(GetLeft(), GetTop(), w, h);
     }
     if (FUpdateCount != 0 && OnBitmapResize) OnBitmapResize(this);
     InvalidateCache();
@@ -653,15 +653,15 @@ bool TCustomImage32::InvalidRectsAvailable() {
 void TCustomImage32::DoPaintGDIOverlay() {
     for (int32_t i = 0; i < FLayers->Count(); ++i) {
         TCustomLayer* l = FLayers->Items(i);
-        if (l->LayerOptions() & loGdiOverlay) l->PaintGDI(Canvas());
+        if (l->LayerOptions() & loGdiOverlay) l->PaintGDI(GetCanvas());
     }
     TCustomPaintBox32::DoPaintGDIOverlay();
 }
 
-void TCustomImage32::ExecClearBuffer(TBitmap32* Dest, int32_t) { Dest->ClearToColor(ColorToColor32(Color())); }
+void TCustomImage32::ExecClearBuffer(TBitmap32* Dest, int32_t) { Dest->ClearToColor(ColorToColor32(GetColor())); }
 
 void TCustomImage32::ExecClearBackgnd(TBitmap32* Dest, int32_t) {
-    const TColor32 c = ColorToColor32(Color());
+    const TColor32 c = ColorToColor32(GetColor());
     if (FInvalidRects->Count() > 0) {
         for (int32_t i = 0; i < FInvalidRects->Count(); ++i) Dest->FillRectClipped(*FInvalidRects->Items(i), c);
         return;
@@ -671,7 +671,7 @@ void TCustomImage32::ExecClearBackgnd(TBitmap32* Dest, int32_t) {
         return;
     }
     const RECT& b = FCachedBitmapRect;
-    const int32_t w = Width(), h = Height();
+    const int32_t w = GetWidth(), h = GetHeight();
     if (b.left <= 0 && b.right >= w && b.top <= 0 && (b.bottom >= h || FBitmapAlign == baTile)) return;
     Dest->FillRectClipped(0, 0, w, b.top, c);
     Dest->FillRectClipped(0, b.bottom, w, h, c);
@@ -705,11 +705,11 @@ void TCustomImage32::ExecDrawLayers(TBitmap32* Dest, int32_t StageNum) {
 }
 
 void TCustomImage32::ExecControlFrame(TBitmap32* Dest, int32_t) {
-    ClassicDrawFocusRect(Dest->Handle(), RECT{0, 0, Width(), Height()});
+    ClassicDrawFocusRect(Dest->Handle(), RECT{0, 0, GetWidth(), GetHeight()});
 }
 
 void TCustomImage32::ExecBitmapFrame(TBitmap32* Dest, int32_t) {
-    ClassicDrawFocusRect(Dest->Canvas()->Handle(), FCachedBitmapRect);
+    ClassicDrawFocusRect(Dest->Canvas()->GetHandle(), FCachedBitmapRect);
 }
 
 void TCustomImage32::ExecCustom(TBitmap32* Dest, int32_t StageNum) {
@@ -756,7 +756,7 @@ void TCustomImage32::DoMouseUp(cl::TMouseButton Button, cl::TShiftState Shift, i
 void TCustomImage32::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int X, int Y) {
     // The control's own mouse events (which carry the layer) hide the class library's.
     TCustomPaintBox32::MouseDown(Button, Shift, X, Y);
-    if (TabStop() && CanFocus()) SetFocus();
+    if (TabStop && CanFocus()) SetFocus();
     TCustomLayer* layer = FLayers->MouseEvents() ? FLayers->MouseDown(Button, Shift, X, Y) : nullptr;
     if (Button == cl::mbLeft || FLayers->MouseListener()) SetMouseCapture(true);
     DoMouseDown(Button, Shift, X, Y, layer);
@@ -843,7 +843,7 @@ TCustomImgView32::~TCustomImgView32() { FScrollBars.reset(); }
 
 RECT TCustomImgView32::GetViewportRect() {
     const int32_t s = GetScrollBarSize();
-    return RECT{0, 0, Width() - s, Height() - s};
+    return RECT{0, 0, GetWidth() - s, GetHeight() - s};
 }
 
 bool TCustomImgView32::GetScrollBarsVisible() {
@@ -865,8 +865,8 @@ void TCustomImgView32::AlignAll() {
     if (!FHScroll || !FVScroll) return;
     const RECT v = GetViewportRect();
     const bool vis = GetScrollBarsVisible();
-    FHScroll->SetBoundsRect(RECT{v.left, v.bottom, v.right, Height()});
-    FVScroll->SetBoundsRect(RECT{v.right, v.top, Width(), v.bottom});
+    FHScroll->SetBoundsRect(RECT{v.left, v.bottom, v.right, GetHeight()});
+    FVScroll->SetBoundsRect(RECT{v.right, v.top, GetWidth(), v.bottom});
     FHScroll->SetVisible(vis);
     FVScroll->SetVisible(vis);
     FHScroll->Repaint();
@@ -878,10 +878,10 @@ bool TCustomImgView32::IsSizeGripVisible() {
     case sgAlways: return true;
     case sgNone: return false;
     default: {
-        if (Align() != cl::alClient) return false;
-        for (cl::TWinControl* p = Parent(); p; p = p->Parent()) {
+        if (GetAlign() != cl::alClient) return false;
+        for (cl::TWinControl* p = GetParent(); p; p = p->GetParent()) {
             if (p->Is<cl::TCustomForm>()) return true;
-            if (p->Align() != cl::alClient) return false;
+            if (p->GetAlign() != cl::alClient) return false;
         }
         return true;
     }
@@ -890,7 +890,7 @@ bool TCustomImgView32::IsSizeGripVisible() {
 
 RECT TCustomImgView32::GetSizeGripRect() {
     const int32_t s = GetScrollBarSize();
-    const RECT c = ClientRect();
+    const RECT c = GetClientRect();
     return RECT{c.right - s, c.bottom - s, c.right, c.bottom};
 }
 
@@ -898,7 +898,7 @@ void TCustomImgView32::PaintSizeGrip() {
     if (!HandleAllocated()) return;
     const RECT r = GetSizeGripRect();
     if (RectEmpty(r)) return;
-    win::HDC dc = Canvas()->Handle();
+    win::HDC dc = GetCanvas()->GetHandle();
     if (IsSizeGripVisible()) {
         if (UseThemes && DrawThemeBackground) {
             win::HBRUSH b = win::CreateSolidBrush(cl::ControlColorToRGB(cl::clBtnFace));
@@ -1079,14 +1079,14 @@ void TCustomImgView32::Loaded() {
 }
 
 void TCustomImgView32::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int X, int Y) {
-    if (IsSizeGripVisible() && Owner() && Owner()->Is<cl::TCustomForm>()) {
+    if (IsSizeGripVisible() && GetOwner() && GetOwner()->Is<cl::TCustomForm>()) {
         const RECT g = GetSizeGripRect();
         if (X >= g.left && X < g.right && Y >= g.top && Y < g.bottom) {
-            auto* form = static_cast<cl::TCustomForm*>(Owner());
+            auto* form = static_cast<cl::TCustomForm*>(GetOwner());
             cl::Application->ProcessMessages();
             win::ReleaseCapture();
             win::POINT p = ClientToScreen(win::POINT{X, Y});
-            win::SendMessageA(form->Handle(), win::WM_NCLBUTTONDOWN, static_cast<uintptr_t>(win::HTBOTTOMRIGHT),
+            win::SendMessageA(form->GetHandle(), win::WM_NCLBUTTONDOWN, static_cast<uintptr_t>(win::HTBOTTOMRIGHT),
                               static_cast<intptr_t>(win::MAKELPARAM(p.x, p.y)));
             return;
         }

@@ -171,7 +171,7 @@ TCustomLayer* TLayerCollection::MouseMove(cl::TShiftState Shift, int32_t X, int3
     if (l)
         l->MouseMove(Shift, X, Y);
     else if (FOwner && FOwner->Is<cl::TControl>())
-        SetScreenCursor(static_cast<cl::TControl*>(FOwner)->Cursor());
+        SetScreenCursor(static_cast<cl::TControl*>(FOwner)->GetCursor());
     return l;
 }
 

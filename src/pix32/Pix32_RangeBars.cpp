@@ -178,9 +178,9 @@ void FillPatternRect(HDC DC, const RECT& R, cl::TColor C1, cl::TColor C2) {
 TArrowBar::TArrowBar(cl::TComponent* AOwner) : cl::TCustomControl(AOwner) {
     StartupPix32RangeBars();
     ControlStyle = (ControlStyle & ~(cl::csAcceptsControls | cl::csDoubleClicks)) | cl::csOpaque;
-    SetBounds(left_, top_, 100, 16);
-    parentColor_ = false;
-    color_ = cl::clScrollBar;
+    SetBounds(FLeft, FTop, 100, 16);
+    FParentColor = false;
+    FColor = cl::clScrollBar;
     FTimer = new cl::TTimer(this);
     FTimer->SetEnabled(false);
     FTimer->SetOnTimer([this](cl::TObject* Sender) { TimerHandler(Sender); });
@@ -222,7 +222,7 @@ PIX32_COLOR_SETTER(BorderColor)
 void TArrowBar::SetKind(TScrollBarKind Value) {
     if (Value == FKind) return;
     FKind = Value;
-    if (HasState(cl::csDesigning) && !HasState(cl::csLoading)) SetBounds(left_, top_, height_, width_);
+    if (HasState(cl::csDesigning) && !HasState(cl::csLoading)) SetBounds(FLeft, FTop, FHeight, FWidth);
     Invalidate();
 }
 
@@ -249,12 +249,12 @@ win::RECT TArrowBar::CalcClientRect(int w, int h) const {
 }
 
 int32_t TArrowBar::ClientLength() const {
-    const RECT r = ClientRect();
+    const RECT r = GetClientRect();
     return FKind == sbHorizontal ? r.right - r.left : r.bottom - r.top;
 }
 
 int32_t TArrowBar::ClientThickness() const {
-    const RECT r = ClientRect();
+    const RECT r = GetClientRect();
     return FKind == sbHorizontal ? r.bottom - r.top : r.right - r.left;
 }
 
@@ -268,7 +268,7 @@ int32_t TArrowBar::GetButtonSize() {
 }
 
 TRBZone TArrowBar::GetZone(int32_t X, int32_t Y) {
-    const RECT r = ClientRect();
+    const RECT r = GetClientRect();
     if (X < r.left || X >= r.right || Y < r.top || Y >= r.bottom) return rzNone;
     const int32_t B = GetButtonSize(), L = ClientLength();
     const int32_t P = FKind == sbHorizontal ? X : Y;
@@ -283,7 +283,7 @@ TRBZone TArrowBar::GetZone(int32_t X, int32_t Y) {
     return rzNone;
 }
 
-bool TArrowBar::DrawEnabled() { return Enabled(); }
+bool TArrowBar::DrawEnabled() { return GetEnabled(); }
 
 win::RECT TArrowBar::GetHandleRect() { return RECT{0, 0, 0, 0}; }
 
@@ -293,7 +293,7 @@ void TArrowBar::DoChange() {
 }
 
 void TArrowBar::Paint() {
-    const RECT client = ClientRect();
+    const RECT client = GetClientRect();
     const int32_t B = GetButtonSize();
     const bool E = DrawEnabled();
     const bool horz = FKind == sbHorizontal;
@@ -341,7 +341,7 @@ void TArrowBar::Paint() {
 }
 
 void TArrowBar::DoDrawButton(RECT R, TRBDirection Direction, bool Pushed, bool Enabled, bool Hot) {
-    HDC dc = Canvas()->Handle();
+    HDC dc = GetCanvas()->GetHandle();
     if (FStyle == rbsDefault) {
         if (UseThemes && DrawThemeBackground) {
             static const int base[4] = {9, 1, 13, 5};
@@ -374,10 +374,10 @@ void TArrowBar::DoDrawButton(RECT R, TRBDirection Direction, bool Pushed, bool E
 }
 
 void TArrowBar::DoDrawHandle(RECT R, bool Horizontal, bool Pushed, bool Hot) {
-    HDC dc = Canvas()->Handle();
+    HDC dc = GetCanvas()->GetHandle();
     if (FStyle == rbsDefault) {
         if (UseThemes && DrawThemeBackground) {
-            const int state = !Enabled() ? 4 : Pushed ? 3 : Hot ? 2 : 1;
+            const int state = !GetEnabled() ? 4 : Pushed ? 3 : Hot ? 2 : 1;
             DrawThemeBackground(ScrollBarTheme, dc, Horizontal ? SBP_THUMBBTNHORZ : SBP_THUMBBTNVERT, state, &R,
                                 nullptr);
             if (FShowHandleGrip)
@@ -406,7 +406,7 @@ void TArrowBar::DoDrawHandle(RECT R, bool Horizontal, bool Pushed, bool Hot) {
 }
 
 void TArrowBar::DoDrawTrack(RECT R, TRBDirection Direction, bool Pushed, bool Enabled, bool /*Hot*/) {
-    HDC dc = Canvas()->Handle();
+    HDC dc = GetCanvas()->GetHandle();
     if (FStyle == rbsDefault) {
         if (UseThemes && DrawThemeBackground) {
             static const int parts[4] = {SBP_LOWERTRACKHORZ, SBP_LOWERTRACKVERT, SBP_UPPERTRACKHORZ, SBP_UPPERTRACKVERT};
@@ -416,23 +416,23 @@ void TArrowBar::DoDrawTrack(RECT R, TRBDirection Direction, bool Pushed, bool En
         if (Pushed)
             Fill(dc, R, Sys(COLOR_WINDOWFRAME));
         else
-            FillPatternRect(dc, R, cl::clBtnHighlight, Color());
+            FillPatternRect(dc, R, cl::clBtnHighlight, GetColor());
         return;
     }
     const COLORREF edge = Rgb(Enabled ? FBorderColor : FShadowColor);
     const unsigned sides = FKind == sbHorizontal ? (BF_TOP | BF_BOTTOM) : (BF_LEFT | BF_RIGHT);
     Frame(dc, R, edge, edge, sides);
     if (Enabled && !Pushed) {
-        const COLORREF line = Mix(Mix(Rgb(FHighLightColor), Rgb(Color()), 128), Rgb(FBorderColor), 255 - 32);
+        const COLORREF line = Mix(Mix(Rgb(FHighLightColor), Rgb(GetColor()), 128), Rgb(FBorderColor), 255 - 32);
         // The line runs along the side of the part that faces the bar's start.
         if (FKind == sbHorizontal)
             Fill(dc, RECT{R.left, R.top, R.left + 1, R.bottom}, line);
         else
             Fill(dc, RECT{R.left, R.top, R.right, R.top + 1}, line);
         if (FBackgnd == bgSolid)
-            Fill(dc, R, Rgb(Color()));
+            Fill(dc, R, Rgb(GetColor()));
         else
-            FillPatternRect(dc, R, FHighLightColor, Color());
+            FillPatternRect(dc, R, FHighLightColor, GetColor());
     } else if (Pushed) {
         Fill(dc, R, Rgb(FBorderColor));
     } else {
@@ -470,7 +470,7 @@ void TArrowBar::TimerHandler(cl::TObject*) {
         POINT p;
         GetCursorPos(&p);
         p = ScreenToClient(p);
-        const RECT r = ClientRect();
+        const RECT r = GetClientRect();
         if (p.x < r.left || p.x >= r.right || p.y < r.top || p.y >= r.bottom) {
             StopHotTracking();
             Invalidate();
@@ -518,13 +518,13 @@ void TArrowBar::NCCalcSize(cl::TMessage& Message) {
 void TArrowBar::NCPaint(cl::TMessage& Message) {
     if (FBorderStyle != cl::bsSingle || !HandleAllocated()) return;
     HDC given = reinterpret_cast<HDC>(Message.LParam);
-    HDC dc = given ? given : GetWindowDC(Handle());
+    HDC dc = given ? given : GetWindowDC(GetHandle());
     if (!dc) return;
     RECT wr;
-    GetWindowRect(Handle(), &wr);
+    GetWindowRect(GetHandle(), &wr);
     RECT r{0, 0, wr.right - wr.left, wr.bottom - wr.top};
     ClassicDrawEdge(dc, r, BDR_SUNKENOUTER, BF_RECT);
-    if (!given) ReleaseDC(Handle(), dc);
+    if (!given) ReleaseDC(GetHandle(), dc);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -532,13 +532,13 @@ void TArrowBar::NCPaint(cl::TMessage& Message) {
 
 TCustomRangeBar::TCustomRangeBar(cl::TComponent* AOwner) : TArrowBar(AOwner) { UpdateEffectiveWindow(); }
 
-bool TCustomRangeBar::DrawEnabled() { return Enabled() && FEffectiveWindow < FRange; }
+bool TCustomRangeBar::DrawEnabled() { return GetEnabled() && FEffectiveWindow < FRange; }
 
 void TCustomRangeBar::UpdateEffectiveWindow() {
     if (FWindow > 0)
         FEffectiveWindow = FWindow;
     else
-        FEffectiveWindow = FKind == sbHorizontal ? Width() : Height();
+        FEffectiveWindow = FKind == sbHorizontal ? GetWidth() : GetHeight();
 }
 
 void TCustomRangeBar::AdjustPosition() {
@@ -591,7 +591,7 @@ void TCustomRangeBar::Resize() {
 }
 
 win::RECT TCustomRangeBar::GetHandleRect() {
-    RECT r = ClientRect();
+    RECT r = GetClientRect();
     const int32_t B = GetButtonSize();
     if (FKind == sbHorizontal) {
         r.left += B;
@@ -629,7 +629,7 @@ void TCustomRangeBar::TimerHandler(cl::TObject* Sender) {
             POINT p;
             GetCursorPos(&p);
             p = ScreenToClient(p);
-            const RECT r = ClientRect();
+            const RECT r = GetClientRect();
             p.x = std::clamp<int>(p.x, r.left, std::max(r.left, r.right - 1));
             p.y = std::clamp<int>(p.y, r.top, std::max(r.top, r.bottom - 1));
             return GetZone(p.x, p.y);

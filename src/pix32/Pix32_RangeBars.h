@@ -171,7 +171,7 @@ public:
     TArrowBar* Master = nullptr;
     TArrowBar* Slave = nullptr;
 
-    cl::TColor Color() const { return Master->Color(); }
+    cl::TColor Color() const { return Master->GetColor(); }
     void SetColor(cl::TColor Value);
     TRBBackgnd Backgnd() const { return Master->Backgnd(); }
     void SetBackgnd(TRBBackgnd Value);

@@ -694,7 +694,7 @@ void Pix32_Resamplers_Initialization() {
     Interpolator = Interpolator_Pas;
     DeclareKernelProperties();
     DeclareResamplerProperties();
-    if (g_KernelList && g_KernelList->Count() > 0) return;  // once
+    if (g_KernelList && g_KernelList->GetCount() > 0) return;  // once
     RegisterResampler<TNearestResampler>();
     RegisterResampler<TLinearResampler>();
     RegisterResampler<TDraftResampler>();

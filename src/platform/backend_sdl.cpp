@@ -22,6 +22,7 @@
 #include "platform/gdi_device.h"
 #include "platform/signals.h"
 #include "platform/user_state.h"
+#include "platform/user_testhooks.h"
 
 namespace win::display {
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/gdi_impl.h"
+#include "platform/gdi_internal.h"
 
 namespace win::gdi {
 

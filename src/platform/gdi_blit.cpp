@@ -4,7 +4,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "platform/gdi_impl.h"
+#include "platform/gdi_internal.h"
 #include "platform/parallel.h"
 
 namespace win::gdi {

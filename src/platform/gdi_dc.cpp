@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "platform/display.h"
-#include "platform/gdi_impl.h"
+#include "platform/gdi_internal.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
 

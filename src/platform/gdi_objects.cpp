@@ -4,7 +4,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/gdi_impl.h"
+#include "platform/gdi_internal.h"
 
 namespace win::gdi {
 

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "platform/gdi_impl.h"
+#include "platform/gdi_internal.h"
 
 namespace win::gdi {
 

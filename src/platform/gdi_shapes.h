@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/gdi_impl.h"
+#include "platform/gdi_internal.h"
 
 namespace win::gdi {
 

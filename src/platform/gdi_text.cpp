@@ -18,7 +18,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "platform/gdi_impl.h"
+#include "platform/gdi_internal.h"
 
 namespace win::gdi {
 

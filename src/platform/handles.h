@@ -12,10 +12,12 @@
 namespace win {
 
 // The kinds of object a handle can name; a lookup of the wrong kind fails.
+// clang-format off
 enum class HandleKind : uint8_t {
     File, Event, Thread, Module, Resource, Global, Window, DC, Bitmap, Region, Pen, Brush, Font, Palette,
     Icon, Cursor, Timer, Internet, Other
 };
+// clang-format on
 
 // Base class of every object kept in the handle table.
 struct HandleObject {

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 
 extern char** environ;
 

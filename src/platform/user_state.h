@@ -14,6 +14,7 @@
 #include "platform/handles.h"
 #include "platform/user.h"
 #include "platform/user_region.h"
+#include "platform/user_testhooks.h"
 
 namespace win::user {
 
@@ -236,6 +237,9 @@ void ApplyInput(const ScriptedInput& in);
 void ForgetWindowInput(HWND hwnd);
 void OnKeyMessageRetrieved(const MSG& msg);
 void ResetInput();
+
+// The clipboard (user_clipboard.cpp): frees every handle it holds and empties it.
+void FreeClipboardData();
 
 // Windows (user_window.cpp).
 void DestroyAllWindows();

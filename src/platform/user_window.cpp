@@ -6,6 +6,7 @@
 
 #include "platform/display.h"
 #include "platform/user_state.h"
+#include "platform/user_testhooks.h"
 
 namespace win::user {
 

@@ -252,12 +252,14 @@ struct TConversion {
     TPixelKind From, To;
     TConvertRow Row;
 };
+// clang-format off
 const TConversion kConversions[] = {
     {TPixelKind::Gray8, TPixelKind::BGR24, &GrayToBGR},    {TPixelKind::Gray16, TPixelKind::BGR24, &Gray16ToBGR},
     {TPixelKind::RGB24, TPixelKind::BGR24, &RGBToBGR},     {TPixelKind::BGR32, TPixelKind::BGR24, &BGR32ToBGR},
     {TPixelKind::BGRA32, TPixelKind::BGR24, &BGR32ToBGR},  {TPixelKind::RGB48, TPixelKind::BGR24, &RGB48ToBGR},
     {TPixelKind::CMYK32, TPixelKind::BGR24, &CMYKToBGR},
 };
+// clang-format on
 
 class TFormatConverter final : public TComObject<IWICFormatConverter> {
 public:

@@ -11,6 +11,7 @@
 namespace win::jxr {
 
 // The pixel layouts the imaging factory knows, in their bytes.
+// clang-format off
 enum class TPixelKind {
     Unsupported,
     BlackWhite,  // 1 bit, most significant first, 1 white
@@ -23,6 +24,7 @@ enum class TPixelKind {
     RGB48,       // little-endian words red, green, blue
     CMYK32,
 };
+// clang-format on
 
 // Bits per pixel of a layout; 0 for Unsupported.
 uint32_t BitsPerPixel(TPixelKind Kind);

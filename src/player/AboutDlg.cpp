@@ -13,7 +13,7 @@ void OpenURL(const std::string& URL) {
 
 TAboutForm::TAboutForm(cl::TComponent* AOwner) : cl::TForm(AOwner) {
     OnCreate = [this](cl::TObject*) {
-        if (cl::Application && IconImage) IconImage->Picture()->Assign(cl::Application->Icon());
+        if (cl::Application && IconImage) IconImage->GetPicture()->Assign(cl::Application->GetIcon());
     };
 }
 
@@ -57,7 +57,7 @@ const cl::TFormTable* TAboutForm::FormTable() const {
             {"TImage", "Image1", "", {{"Left", 0}, {"Top", 0}, {"AutoSize", true}},
              [](cl::TCustomForm* f, cl::TComponent* c) {
                  Keep<cl::TImage, &TAboutForm::Image1>(f, c);
-                 LoadPictureResource(static_cast<cl::TImage*>(c)->Picture(), kResAboutPicture);
+                 LoadPictureResource(static_cast<cl::TImage*>(c)->GetPicture(), kResAboutPicture);
              }},
             {"TShape", "Shape1", "",
              {{"Left", 0}, {"Top", 336}, {"Width", 550}, {"Height", 5}, {"Brush.Color", 12615680},

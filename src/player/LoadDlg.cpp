@@ -16,7 +16,7 @@ const cl::TFormTable* TLoadForm::FormTable() const {
              [](cl::TCustomForm* f, cl::TComponent* c) {
                  auto* image = static_cast<cl::TImage*>(c);
                  static_cast<TLoadForm*>(f)->Image1 = image;
-                 LoadPictureResource(image->Picture(), kResLoadingPicture);
+                 LoadPictureResource(image->GetPicture(), kResLoadingPicture);
              }},
             {"TLabel", "Label1", "",
              {{"Left", 80}, {"Top", 32}, {"Caption", "Пожалуйста подождите, идет подготовка к просмотру..."},

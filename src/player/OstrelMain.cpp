@@ -30,6 +30,13 @@ constexpr int kMouseSlack = 2;
 // Pending mouse movements one look at the queue takes in at most.
 constexpr int kMovesPerPoll = 64;
 
+// The transition list ends with the plain cut and then the mask transition; the documents'
+// effect numbers count from the start, so these two stay the last entries.
+constexpr int kCutFromEnd = 2;
+constexpr int kMaskFromEnd = 1;
+int CutIndex(int count) { return count - kCutFromEnd; }
+int MaskIndex(int count) { return count - kMaskFromEnd; }
+
 // Sums of the document's numbers are made in 64 bits and saturate instead of wrapping.
 int32_t SaturateToInt32(int64_t v) {
     return static_cast<int32_t>(
@@ -147,9 +154,10 @@ cl::TFormTable BuildTable() {
                                 static_cast<TOstrelForm*>(f)->TransitionList1 = static_cast<te::TTransitionList*>(c);
                             }});
     const auto& effects = ShowTransitions();
-    for (size_t i = 0; i < effects.size(); ++i) {
-        const bool mask = i + 1 == effects.size();
-        const bool cut = i + 2 == effects.size();
+    const int effectCount = static_cast<int>(effects.size());
+    for (int i = 0; i < effectCount; ++i) {
+        const bool mask = i == MaskIndex(effectCount);
+        const bool cut = i == CutIndex(effectCount);
         std::vector<cl::TFormProp> props;
         if (!cut) props.push_back({"Milliseconds", 1000});
         props.insert(props.end(), effects[i].Props.begin(), effects[i].Props.end());
@@ -273,7 +281,7 @@ void TOstrelForm::FormCreate(cl::TObject*) {
         win::Sleep(kOpenRetryMs);
     }
     if (!FProgramFile) {
-        win::MessageBoxA(cl::Application->Handle(), kCannotOpenShow, "", win::MB_ICONINFORMATION);
+        win::MessageBoxA(cl::Application->GetHandle(), kCannotOpenShow, "", win::MB_ICONINFORMATION);
         RemoveRunFolder();
         cl::FreeAndNil(FLoadForm);
         cl::Application->ShowMainForm = false;
@@ -300,10 +308,10 @@ void TOstrelForm::FormCreate(cl::TObject*) {
 
 void TOstrelForm::SetupWindow() {
     SetCaption(FShow->WindowTitle);
-    cl::Application->SetTitle(Caption());
+    cl::Application->SetTitle(GetCaption());
     SetBorderStyle(cl::bsNone);
     SetWindowState(cl::wsMaximized);
-    Image->SetBounds(0, 0, ClientWidth(), ClientHeight());
+    Image->SetBounds(0, 0, GetClientWidth(), GetClientHeight());
     BuildPlayOrders();
     FShow->EventEndShow = 1;
     // The tracks go to the run's own folder; without one there is no music.
@@ -351,7 +359,7 @@ void TOstrelForm::FormActivate(cl::TObject*) {
 void TOstrelForm::CopyRange(int64_t start, int64_t end, cl::TStream* dest) {
     // Ranges come from the document: they are cut to the file (an end before the start or
     // past the end of the file gives an empty or shorter piece).
-    const int64_t size = FProgramFile->Size();
+    const int64_t size = FProgramFile->GetSize();
     start = std::clamp<int64_t>(start, 0, size);
     end = std::clamp<int64_t>(end, start, size);
     std::vector<uint8_t> buffer(static_cast<size_t>(std::min<int64_t>(64 * 1024, std::max<int64_t>(end - start, 1))));
@@ -376,7 +384,7 @@ void TOstrelForm::ShowCurrentSlide() {
         jpeg.LoadFromStream(&bytes);
         // Decoding happens here: a picture that cannot be decoded is skipped and the
         // previous one stays on the screen.
-        jpeg.Bitmap();
+        jpeg.GetBitmap();
     } catch (const cl::Exception&) {
         return;
     }
@@ -393,14 +401,15 @@ bool TOstrelForm::PrepareCurrentSlide() {
                        : nullptr;
     FFullArea = !slide->Enabled || (next && !next->Enabled);
     const int count = TransitionList1->GetTransitionCount();
-    FEffectIndex = slide->Effect == -1 ? cl::Random(count - 1) : slide->Effect;
+    // A random effect is any entry before the mask transition (the cut included).
+    FEffectIndex = slide->Effect == -1 ? cl::Random(MaskIndex(count)) : slide->Effect;
     // An index outside the list changes the slide with the cut.
-    if (FEffectIndex < 0 || FEffectIndex >= count) FEffectIndex = count - 2;
+    if (FEffectIndex < 0 || FEffectIndex >= count) FEffectIndex = CutIndex(count);
     te::TTransitionEffect* effect = TransitionList1->GetTransition(FEffectIndex);
     effect->Milliseconds = slide->EffectInterval == -1 ? FShow->DefaultEffectInterval : slide->EffectInterval;
     FCutExtra = SaturateToInt32(cl::Round(static_cast<double>(effect->Milliseconds) * 1.2));
     effect->PassSetting = slide->TwoPasses ? te::teTwoPasses : te::teOnePass;
-    if (FEffectIndex == count - 2) {
+    if (FEffectIndex == CutIndex(count)) {
         // A slide left by a cut stands longer by the time it does not spend in a transition.
         FSlideDuration = SaturateToInt32(static_cast<int64_t>(FSlideDuration) + FCutExtra);
         FCutExtra = 0;
@@ -409,7 +418,7 @@ bool TOstrelForm::PrepareCurrentSlide() {
 }
 
 win::RECT TOstrelForm::ImageClientRect() const {
-    return win::RECT{0, 0, Image->ClientWidth(), Image->ClientHeight()};
+    return win::RECT{0, 0, Image->GetClientWidth(), Image->GetClientHeight()};
 }
 
 void TOstrelForm::CalcEffectRect() {
@@ -504,10 +513,10 @@ void TOstrelForm::TransitionAbortQuery(cl::TObject*, te::TTransitionEffect*, boo
 }
 
 bool TOstrelForm::ExitInputPending() {
-    if (FClosing || (cl::Application && cl::Application->Terminated())) return true;
+    if (FClosing || (cl::Application && cl::Application->GetTerminated())) return true;
     if (!HandleAllocated()) return false;
     // Looking at the queue also takes in what the display has received meanwhile.
-    const win::HWND window = Handle();
+    const win::HWND window = GetHandle();
     win::MSG msg;
     auto pending = [&](win::HWND hwnd, win::UINT first, win::UINT last) {
         return win::PeekMessageA(&msg, hwnd, first, last, win::PM_NOREMOVE) != 0;
@@ -524,7 +533,7 @@ bool TOstrelForm::ExitInputPending() {
             return true;
         if (!win::PeekMessageA(&msg, window, win::WM_MOUSEMOVE, win::WM_MOUSEMOVE, win::PM_REMOVE)) break;
         win::DispatchMessageA(&msg);
-        if (FClosing || (cl::Application && cl::Application->Terminated())) return true;
+        if (FClosing || (cl::Application && cl::Application->GetTerminated())) return true;
     }
     return false;
 }

@@ -54,7 +54,7 @@ void ShutDownLibraries() {
 int RunMainBlock() {
     cl::Application->Initialize();
     cl::Application->SetTitle("Lumetra");
-    LoadMainIcon(cl::Application->Icon());
+    LoadMainIcon(cl::Application->GetIcon());
 
     char mode = 0;
     if (cl::ParamCount() >= 1 && cl::ParamStr(1).size() >= 2)

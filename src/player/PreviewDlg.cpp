@@ -9,7 +9,7 @@ namespace player {
 TPreviewForm::TPreviewForm(cl::TComponent* AOwner) : cl::TForm(AOwner) {
     // No taskbar button for the preview: the application's own window is hidden.
     OnShow = [](cl::TObject*) {
-        if (cl::Application) win::ShowWindow(cl::Application->Handle(), win::SW_HIDE);
+        if (cl::Application) win::ShowWindow(cl::Application->GetHandle(), win::SW_HIDE);
     };
 }
 
@@ -22,7 +22,7 @@ const cl::TFormTable* TPreviewForm::FormTable() const {
              [](cl::TCustomForm* f, cl::TComponent* c) {
                  auto* image = static_cast<cl::TImage*>(c);
                  static_cast<TPreviewForm*>(f)->Image1 = image;
-                 LoadPictureResource(image->Picture(), kResPreviewPicture);
+                 LoadPictureResource(image->GetPicture(), kResPreviewPicture);
              }},
         }};
     return &table;

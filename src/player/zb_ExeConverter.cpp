@@ -7,7 +7,7 @@ void ReadShowFromExe(TSlideShow* Show, cl::TStream* Stream, std::string& Error) 
         Error = kBadParameters;
         return;
     }
-    const int64_t size = Stream->Size();
+    const int64_t size = Stream->GetSize();
     int64_t offset = 0;
     // A stream too short to hold the trailer reads as offset 0.
     if (size >= 8) {

@@ -47,13 +47,13 @@ void DrawPicture(cl::TBitmap* Picture, TFCPictureMode Mode, cl::TColor Transpare
         Picture->SetTransparent(true);
     }
     const bool clip = ClipToArea && Mode != fcpmCenterStretch && Mode != fcpmStretch;
-    win::HDC dc = Target->Handle();
+    win::HDC dc = Target->GetHandle();
     int saved = 0;
     if (clip) {
         saved = win::SaveDC(dc);
         win::IntersectClipRect(dc, ClipRect.left, ClipRect.top, ClipRect.right, ClipRect.bottom);
     }
-    const int pw = Picture->Width(), ph = Picture->Height();
+    const int pw = Picture->GetWidth(), ph = Picture->GetHeight();
     switch (Mode) {
         case fcpmCenterStretch:
         case fcpmStretch:

@@ -25,7 +25,7 @@ int32_t MeasureEqualPercent(TTETransitionData* Data) {
     int64_t size = static_cast<int64_t>(GetBytesPerScanline(Data->Bitmap, pf, 32)) * h;
     // Never beyond what the two pictures hold.
     for (cl::TBitmap* b : {Data->SrcImage, Data->DstImage}) {
-        if (b->Height() < h) return 0;
+        if (b->GetHeight() < h) return 0;
         size = std::min(size, static_cast<int64_t>(b->RowBytes()) * h);
     }
     const int64_t n = size / 4;

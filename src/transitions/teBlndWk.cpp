@@ -25,24 +25,24 @@ const TFusePatternCell FusePatternOrder[64] = {
 void SetFusePatternPixel(cl::TBitmap* Bitmap, int N) {
     if (!Bitmap || N < 1 || N > 64) return;
     const TFusePatternCell& c = FusePatternOrder[N - 1];
-    Bitmap->Canvas()->SetPixels(c.x, c.y, cl::clBlack);
+    Bitmap->GetCanvas()->SetPixels(c.x, c.y, cl::clBlack);
 }
 
 void CopyThroughPatternBlit(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Pattern, int Width, int Height) {
     if (!Dest || !Src || !Pattern) return;
-    cl::TCanvas* canvas = Dest->Canvas();
-    const cl::TCopyMode mode = canvas->CopyMode();
-    canvas->Brush()->SetBitmap(Pattern);
+    cl::TCanvas* canvas = Dest->GetCanvas();
+    const cl::TCopyMode mode = canvas->GetCopyMode();
+    canvas->GetBrush()->SetBitmap(Pattern);
     canvas->SetCopyMode(ROP_PatternSelectsDest);
     try {
-        canvas->CopyRect(cl::Rect(0, 0, Width, Height), Src->Canvas(), cl::Rect(0, 0, Width, Height));
+        canvas->CopyRect(cl::Rect(0, 0, Width, Height), Src->GetCanvas(), cl::Rect(0, 0, Width, Height));
     } catch (...) {
         canvas->SetCopyMode(mode);
-        canvas->Brush()->SetBitmap(nullptr);
+        canvas->GetBrush()->SetBitmap(nullptr);
         throw;
     }
     canvas->SetCopyMode(mode);
-    canvas->Brush()->SetBitmap(nullptr);
+    canvas->GetBrush()->SetBitmap(nullptr);
 }
 
 namespace {
@@ -102,14 +102,14 @@ void CopyThroughPattern(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Patter
     // 32-bit format, an 8 x 8 monochrome pattern tiled from the origin, the canvas of a fresh
     // memory bitmap (no clipping, no moved origins) and plain RGB text and background
     // colours (they colour the pattern's 0 and 1 bits). Anything else takes the blit.
-    const cl::TPixelFormat pf = Dest->PixelFormat();
-    cl::TCanvas* canvas = Dest->Canvas();
+    const cl::TPixelFormat pf = Dest->GetPixelFormat();
+    cl::TCanvas* canvas = Dest->GetCanvas();
     uint32_t zero = 0, one = 0;
-    bool direct = (pf == cl::pf24bit || pf == cl::pf32bit) && Src->PixelFormat() == pf &&
-                  Pattern->PixelFormat() == cl::pf1bit && Pattern->Width() == 8 && Pattern->Height() == 8 &&
-                  RawOfColor(canvas->Font()->Color(), zero) && RawOfColor(canvas->Brush()->Color(), one);
+    bool direct = (pf == cl::pf24bit || pf == cl::pf32bit) && Src->GetPixelFormat() == pf &&
+                  Pattern->GetPixelFormat() == cl::pf1bit && Pattern->GetWidth() == 8 && Pattern->GetHeight() == 8 &&
+                  RawOfColor(canvas->GetFont()->GetColor(), zero) && RawOfColor(canvas->GetBrush()->GetColor(), one);
     if (direct) {
-        const win::HDC dc = canvas->Handle();
+        const win::HDC dc = canvas->GetHandle();
         win::POINT brush{}, window{}, viewport{};
         win::HRGN clip = win::CreateRectRgn(0, 0, 0, 0);
         direct = win::GetBrushOrgEx(dc, &brush) && win::GetWindowOrgEx(dc, &window) &&
@@ -121,8 +121,8 @@ void CopyThroughPattern(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Patter
         CopyThroughPatternBlit(Dest, Src, Pattern, Width, Height);
         return;
     }
-    const int w = std::min({Width, Dest->Width(), Src->Width()});
-    const int h = std::min({Height, Dest->Height(), Src->Height()});
+    const int w = std::min({Width, Dest->GetWidth(), Src->GetWidth()});
+    const int h = std::min({Height, Dest->GetHeight(), Src->GetHeight()});
     if (w <= 0 || h <= 0) return;
     // The canvas announces the change as its blit does.
     if (canvas->OnChanging) canvas->OnChanging(canvas);
@@ -326,12 +326,12 @@ void BlendBitmaps(cl::TBitmap* Dest, cl::TBitmap* NewBmp, cl::TBitmap* OldBmp, c
     if (!Dest || !NewBmp) return;
     if (Pattern) {
         for (int n = 1; n <= Level && n <= 64; ++n) SetFusePatternPixel(Pattern, n);
-        CopyThroughPattern(Dest, NewBmp, Pattern, Dest->Width(), Dest->Height());
+        CopyThroughPattern(Dest, NewBmp, Pattern, Dest->GetWidth(), Dest->GetHeight());
         return;
     }
     if (!OldBmp) return;
-    const int h = Dest->Height();
-    if (h <= 0 || Dest->Width() <= 0) return;
+    const int h = Dest->GetHeight();
+    if (h <= 0 || Dest->GetWidth() <= 0) return;
     size_t size = static_cast<size_t>(GetBytesPerScanline(NewBmp, PixelFormat, 32)) * static_cast<size_t>(h);
     // The rows from the last one up: never more than each bitmap holds from there.
     for (cl::TBitmap* b : {Dest, NewBmp, OldBmp}) size = std::min(size, static_cast<size_t>(b->RowBytes()) * h);

@@ -122,7 +122,7 @@ void TBlockData::BuildPieces() {
         for (int shape = 0; shape < 2; ++shape) {
             auto bmp = std::make_unique<cl::TBitmap>();
             bmp->SetPixelFormat(cl::pf1bit);
-            cl::TCanvas* c = bmp->Canvas();
+            cl::TCanvas* c = bmp->GetCanvas();
             // Shape 0: knobs at the top and bottom, sockets left and right; shape 1 the same
             // with the axes exchanged. R maps a rectangle of shape 0's layout.
             const bool lr = shape == 1;
@@ -131,20 +131,20 @@ void TBlockData::BuildPieces() {
             auto R = [lr](int32_t l, int32_t t, int32_t r, int32_t b) {
                 return lr ? cl::Rect(t, l, b, r) : cl::Rect(l, t, r, b);
             };
-            c->Brush()->SetColor(cl::clWhite);
+            c->GetBrush()->SetColor(cl::clWhite);
             c->FillRect(cl::Rect(0, 0, bw, bh));
             // In shape 0's terms: the piece is w wide and Ht high.
             const int32_t pw = lr ? h : w, ph = lr ? bw : bh;
             const int32_t kx = (pw - K) / 2, ky = (ph - K) / 2;
-            c->Pen()->SetColor(cl::clBlack);
-            c->Brush()->SetColor(cl::clBlack);
+            c->GetPen()->SetColor(cl::clBlack);
+            c->GetBrush()->SetColor(cl::clBlack);
             c->Ellipse(R(kx, 0, kx + K, K));
             c->Rectangle(R(kx, K / 2, kx + K, K));
             c->Rectangle(R(0, K, pw, ph - K));
             c->Ellipse(R(kx, ph - K, kx + K, ph));
             c->Rectangle(R(kx, ph - K, kx + K, ph - K / 2));
-            c->Pen()->SetColor(cl::clWhite);
-            c->Brush()->SetColor(cl::clWhite);
+            c->GetPen()->SetColor(cl::clWhite);
+            c->GetBrush()->SetColor(cl::clWhite);
             c->Ellipse(R(0, ky, K, ky + K));
             c->Rectangle(R(0, ky, K / 2, ky + K));
             c->Ellipse(R(pw - K, ky, pw, ky + K));
@@ -235,10 +235,10 @@ void TBlockData::RevealBlock(cl::TBitmap* Mask, int32_t r, int32_t c, bool Draw,
         if (!show) {
             if (d->Canvas && d->DstImage) {
                 if (d->PixelFormat >= cl::pf15bit && d->PixelFormat <= cl::pf32bit) {
-                    d->Canvas->SetPixels(x, y, d->DstImage->Canvas()->Pixels(x, y));
+                    d->Canvas->SetPixels(x, y, d->DstImage->GetCanvas()->Pixels(x, y));
                 } else {
                     const cl::TRect px = cl::Rect(x, y, x + 1, y + 1);
-                    d->Canvas->CopyRect(px, d->DstImage->Canvas(), px);
+                    d->Canvas->CopyRect(px, d->DstImage->GetCanvas(), px);
                 }
             }
             return;
@@ -252,15 +252,15 @@ void TBlockData::RevealBlock(cl::TBitmap* Mask, int32_t r, int32_t c, bool Draw,
     const win::RECT plain = BlockRect(r, c);
     if (!show) {
         if (Mask) {
-            Mask->Canvas()->Brush()->SetColor(cl::clBlack);
-            Mask->Canvas()->FillRect(plain);
+            Mask->GetCanvas()->GetBrush()->SetColor(cl::clBlack);
+            Mask->GetCanvas()->FillRect(plain);
         }
-        if (d->Canvas && d->DstImage) d->Canvas->CopyRect(plain, d->DstImage->Canvas(), plain);
+        if (d->Canvas && d->DstImage) d->Canvas->CopyRect(plain, d->DstImage->GetCanvas(), plain);
         return;
     }
     if (Draw && Mask) {
-        cl::TCanvas* mc = Mask->Canvas();
-        mc->Brush()->SetColor(cl::clBlack);
+        cl::TCanvas* mc = Mask->GetCanvas();
+        mc->GetBrush()->SetColor(cl::clBlack);
         if (Settings.Puzzle) {
             const bool lr = (r + c) & 1;
             const int32_t bw = plain.right - plain.left, bh = plain.bottom - plain.top;
@@ -268,7 +268,7 @@ void TBlockData::RevealBlock(cl::TBitmap* Mask, int32_t r, int32_t c, bool Draw,
             cl::TBitmap* piece = Piece((lr ? 4 : 0) + v);
             const int32_t px = lr ? plain.left - K : plain.left;
             const int32_t py = lr ? plain.top : plain.top - K;
-            win::BitBlt(mc->Handle(), px, py, piece->Width(), piece->Height(), piece->Canvas()->Handle(), 0, 0,
+            win::BitBlt(mc->GetHandle(), px, py, piece->GetWidth(), piece->GetHeight(), piece->GetCanvas()->GetHandle(), 0, 0,
                         win::SRCAND);
             // A socket on the picture's border has no neighbour to fill it.
             if (lr) {
@@ -376,7 +376,7 @@ void TBlockTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFram
     cl::TBitmap* mask = MaskBitmap();
     if (!Data->ShowFrames || !mask) return;
     // No block is copied twice: the frame's areas of the mask become white again.
-    const win::HDC dc = mask->Canvas()->Handle();
+    const win::HDC dc = mask->GetCanvas()->GetHandle();
     const auto white = static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH));
     if (Data->DirtyRects && Data->DirtyRects->Count() >= 2)
         for (const win::RECT& r : Data->DirtyRects->Rects) win::FillRect(dc, &r, white);

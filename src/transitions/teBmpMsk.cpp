@@ -15,14 +15,14 @@ namespace {
 
 const char* const kMaskFormatError = "Transition mask should have 8 bits per pixel";
 
-bool IsEightBit(cl::TBitmap* b) { return b->PixelFormat() == cl::pf8bit; }
+bool IsEightBit(cl::TBitmap* b) { return b->GetPixelFormat() == cl::pf8bit; }
 
 }  // namespace
 
 TBmpMaskData::~TBmpMaskData() {
     ReleaseMaskRoutine(SmoothRoutine);
     ReleaseMaskRoutine(SmoothRoutineBack);
-    if (WorkMask) WorkMask->Canvas()->Unlock();
+    if (WorkMask) WorkMask->GetCanvas()->Unlock();
 }
 
 TBmpMaskTransition::TBmpMaskTransition(cl::TComponent* AOwner)
@@ -31,7 +31,7 @@ TBmpMaskTransition::TBmpMaskTransition(cl::TComponent* AOwner)
 TBmpMaskTransition::~TBmpMaskTransition() = default;
 
 void TBmpMaskTransition::SetMask(cl::TBitmap* Value) {
-    if (!Value || Value->Empty()) {
+    if (!Value || Value->GetEmpty()) {
         FMask = std::make_unique<cl::TBitmap>();
         return;
     }
@@ -77,7 +77,7 @@ uint8_t TBmpMaskTransition::GetPixelFormat(TTETransitionDevice* ADevice) {
 
 void TBmpMaskTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     TTimedTransitionEffect::Initialize(Data, Frames);
-    if (!FMask->Empty() && !IsEightBit(FMask.get())) throw ETransitionEffectError(kMaskFormatError);
+    if (!FMask->GetEmpty() && !IsEightBit(FMask.get())) throw ETransitionEffectError(kMaskFormatError);
     Frames = 254;
     auto md = std::make_unique<TBmpMaskData>(Data);
     md->Smooth = SmoothingActive(Data->Device);
@@ -88,13 +88,13 @@ void TBmpMaskTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
         md->SmoothRoutineBack = CreateBmpMaskRoutine(band, true);
     }
     md->WorkMask = std::make_unique<cl::TBitmap>();
-    md->WorkMask->Canvas()->Lock();
+    md->WorkMask->GetCanvas()->Lock();
     md->WorkMask->SetPixelFormat(cl::pf8bit);
-    if (!FMask->ColorTable().empty()) md->WorkMask->SetColorTable(FMask->ColorTable());
+    if (!FMask->GetColorTable().empty()) md->WorkMask->SetColorTable(FMask->GetColorTable());
     md->WorkMask->SetSize(GetBitmapsWidth(Data), Data->Height);
-    if (!FMask->ColorTable().empty()) md->WorkMask->SetColorTable(FMask->ColorTable());
-    cl::TCanvas* canvas = md->WorkMask->Canvas();
-    const cl::TCopyMode oldMode = canvas->CopyMode();
+    if (!FMask->GetColorTable().empty()) md->WorkMask->SetColorTable(FMask->GetColorTable());
+    cl::TCanvas* canvas = md->WorkMask->GetCanvas();
+    const cl::TCopyMode oldMode = canvas->GetCopyMode();
     canvas->SetCopyMode(Reversed ? cl::cmNotSrcCopy : cl::cmSrcCopy);
     const win::RECT area = MakeRect(0, 0, Data->Width, Data->Height);
     DrawPicture(FMask.get(), FMaskMode, static_cast<cl::TColor>(0x1FFFFFFF), canvas, area, area, area, false);
@@ -111,7 +111,7 @@ void TBmpMaskTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFr
         RunBmpMaskBlend(md->SmoothRoutine, md->SmoothRoutineBack, Data->Bitmap, Data->UnUpdateRect, Data->UpdateRect,
                         255 - CurrentFrame, md->WorkMask.get(), Data->SrcImage, Data->DstImage);
     } else {
-        const int count = md->WorkMask->Width() * Data->Height;
+        const int count = md->WorkMask->GetWidth() * Data->Height;
         CopyByMaskRange(Data->Bitmap, Data->DstImage, md->WorkMask.get(),
                         static_cast<cl::TPixelFormat>(Data->PixelFormat), 255 - CurrentFrame, 255 - LastExecutedFrame,
                         count);
@@ -123,7 +123,7 @@ uint16_t TBmpMaskTransition::GetInfo(TTETransitionDevice* ADevice) {
 }
 
 TTransitionEffect* TBmpMaskTransition::TransitionForDevice(TTETransitionDevice* ADevice, bool MakeCopy) {
-    if (!FMask->Empty()) return TTimedTransitionEffect::TransitionForDevice(ADevice, MakeCopy);
+    if (!FMask->GetEmpty()) return TTimedTransitionEffect::TransitionForDevice(ADevice, MakeCopy);
     auto* cut = new TFlickerFreeTransition(nullptr);
     try {
         cut->Assign(this);
@@ -168,14 +168,14 @@ void TBmpMaskTransition::SaveToStrings(cl::TStringList* Strings, bool OmitDefaul
     TTimedTransitionEffect::SaveToStrings(Strings, OmitDefaults, Prefix);
     if (!OmitDefaults || FMaskMode != fcpmStretch) Strings->SetValue(Prefix + "MaskMode", PictureModeName(FMaskMode));
     if (!OmitDefaults || FSmoothingLevel != 0) Strings->SetValue(Prefix + "SmoothingLevel", cl::IntToStr(FSmoothingLevel));
-    if (!OmitDefaults || !FMask->Empty()) {
+    if (!OmitDefaults || !FMask->GetEmpty()) {
         cl::TMemoryStream stream;
-        if (!FMask->Empty()) FMask->SaveToStream(&stream);
-        const auto* p = static_cast<const uint8_t*>(stream.Memory());
+        if (!FMask->GetEmpty()) FMask->SaveToStream(&stream);
+        const auto* p = static_cast<const uint8_t*>(stream.GetMemory());
         std::string text = "0";
-        text.reserve(1 + static_cast<size_t>(stream.Size()) * 2);
+        text.reserve(1 + static_cast<size_t>(stream.GetSize()) * 2);
         static const char digits[] = "0123456789ABCDEF";
-        for (int64_t i = 0; i < stream.Size(); ++i) {
+        for (int64_t i = 0; i < stream.GetSize(); ++i) {
             text.push_back(digits[p[i] >> 4]);
             text.push_back(digits[p[i] & 15]);
         }

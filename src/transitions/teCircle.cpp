@@ -105,7 +105,7 @@ void TCircleGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t k, int32_t c, int32
         const win::RECT skip = Data->UnUpdateRect;
         if (Smooth && !RectEmpty(skip)) {
             // The inside of the skip square keeps its grey; only the ring is redrawn.
-            win::HDC dc = Canvas->Handle();
+            win::HDC dc = Canvas->GetHandle();
             win::ExcludeClipRect(dc, skip.left + 1, skip.top + 1, skip.right - 1, skip.bottom - 1);
             Canvas->Ellipse(box);
             win::SelectClipRgn(dc, nullptr);
@@ -136,7 +136,7 @@ int32_t TCircleTransition::CalcFrameCount(TTETransitionData* Data) {
 void TCircleTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool, bool Draw, TTETransitionData* Data,
                                       int32_t, int32_t Step) {
     TCircleGeometry g{EffectiveStyle(), EffectiveSubStyle()};
-    g.DrawFrame(Mask ? Mask->Canvas() : nullptr, Frame, Step, Data->Frames, SmoothingOn(), Draw, Data);
+    g.DrawFrame(Mask ? Mask->GetCanvas() : nullptr, Frame, Step, Data->Frames, SmoothingOn(), Draw, Data);
 }
 
 void StartUpteCircle() {

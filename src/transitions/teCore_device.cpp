@@ -38,7 +38,7 @@ public:
         TTETransitionData* d = Device->Data.get();
         for (cl::TBitmap* b : {d ? d->SrcImage : nullptr, d ? d->DstImage : nullptr, d ? d->Bitmap : nullptr})
             if (b) {
-                b->Canvas()->Lock();
+                b->GetCanvas()->Lock();
                 Locked.push_back(b);
             }
         win::InitializeCriticalSection(&Lock);
@@ -68,7 +68,7 @@ public:
             // A failure on the transition thread ends the run; nothing may leave the thread.
             dev->Aborted = true;
         }
-        for (cl::TBitmap* b : self->Locked) b->Canvas()->Unlock();
+        for (cl::TBitmap* b : self->Locked) b->GetCanvas()->Unlock();
         self->Locked.clear();
         dev->Executing = false;
         try {
@@ -251,30 +251,30 @@ void TTETransitionDevice::PrepareWorkBitmap(win::HPALETTE& OldPalette) {
     std::unique_ptr<cl::TBitmap> work;
     if (!srcIsWork) {
         work = std::make_unique<cl::TBitmap>();
-        work->Canvas()->Lock();
+        work->GetCanvas()->Lock();
         try {
             AdjustBitmapFormat(work.get(), nullptr, w->GetBitmapsWidth(d), d->Height,
                                static_cast<cl::TPixelFormat>(d->PixelFormat));
         } catch (...) {
-            work->Canvas()->Unlock();
+            work->GetCanvas()->Unlock();
             throw;
         }
-        work->Canvas()->Unlock();
+        work->GetCanvas()->Unlock();
     }
     win::HPALETTE pal = nullptr;
     if (d->DstImage)
-        pal = d->DstImage->Palette();
+        pal = d->DstImage->GetPalette();
     else if (d->SrcImage)
-        pal = d->SrcImage->Palette();
+        pal = d->SrcImage->GetPalette();
     if (pal && d->Canvas) {
-        win::HDC dc = d->Canvas->Handle();
+        win::HDC dc = d->Canvas->GetHandle();
         OldPalette = win::SelectPalette(dc, pal, win::FALSE);
         win::RealizePalette(dc);
         d->Palette = pal;
     }
-    if (work && IsPaletteDisplay() && d->DstImage && d->DstImage->Palette()) {
+    if (work && IsPaletteDisplay() && d->DstImage && d->DstImage->GetPalette()) {
         // A copy: the work bitmap owns its palette.
-        win::HPALETTE src = d->DstImage->Palette();
+        win::HPALETTE src = d->DstImage->GetPalette();
         std::vector<uint8_t> buf(sizeof(win::LOGPALETTE) + sizeof(win::PALETTEENTRY) * 256);
         auto* lp = reinterpret_cast<win::LOGPALETTE*>(buf.data());
         lp->palVersion = 0x300;
@@ -282,8 +282,8 @@ void TTETransitionDevice::PrepareWorkBitmap(win::HPALETTE& OldPalette) {
         if (lp->palNumEntries) work->SetPalette(win::CreatePalette(lp));
     }
     if (work && d->SrcImage && ((flags & tetiNeedSrcBmp) || !(flags & tetiNeedOffScreenBmp)))
-        win::BitBlt(work->Canvas()->Handle(), 0, 0, d->SrcImage->Width(), d->SrcImage->Height(),
-                    d->SrcImage->Canvas()->Handle(), 0, 0, win::SRCCOPY);
+        win::BitBlt(work->GetCanvas()->GetHandle(), 0, 0, d->SrcImage->GetWidth(), d->SrcImage->GetHeight(),
+                    d->SrcImage->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
     win::EnterCriticalSection(&DataLock);
     if (srcIsWork) {
         if (d->Bitmap && d->Bitmap != d->SrcImage) delete d->Bitmap;
@@ -387,7 +387,7 @@ void TTETransitionDevice::Execute(bool Synchronous) {
 void TTETransitionDevice::ShowImage(cl::TBitmap* Image) {
     TTETransitionData* d = Data.get();
     if (!Image || !d->Canvas) return;
-    win::BitBlt(d->Canvas->Handle(), d->OffsetX, d->OffsetY, Image->Width(), Image->Height(), Image->Canvas()->Handle(),
+    win::BitBlt(d->Canvas->GetHandle(), d->OffsetX, d->OffsetY, Image->GetWidth(), Image->GetHeight(), Image->GetCanvas()->GetHandle(),
                 0, 0, win::SRCCOPY);
     win::GdiFlush();
 }
@@ -396,8 +396,8 @@ void TTETransitionDevice::ShowFrame(TTEChrono* FrameChrono) {
     TTETransitionData* d = Data.get();
     if (Threaded && d->Window && !win::IsWindowVisible(d->Window)) Aborted = true;
     if (!Aborted && d->ShowFrames && d->Bitmap && d->Canvas) {
-        win::HDC dc = d->Canvas->Handle();
-        win::HDC src = d->Bitmap->Canvas()->Handle();
+        win::HDC dc = d->Canvas->GetHandle();
+        win::HDC src = d->Bitmap->GetCanvas()->GetHandle();
         double start = FrameChrono ? FrameChrono->Milliseconds() : 0;
         win::HRGN saved = win::CreateRectRgn(0, 0, 0, 0);
         bool hadClip = win::GetClipRgn(dc, saved) == 1;
@@ -438,19 +438,19 @@ void TTETransitionDevice::DrawFrame(int32_t Index, int32_t Step, int32_t Previou
         w->ExecuteFrame(d, Index, Step, Previous);
         return;
     }
-    win::HDC dc = d->Canvas->Handle();
+    win::HDC dc = d->Canvas->GetHandle();
     win::POINT org;
     win::GetWindowOrgEx(dc, &org);
     win::SetWindowOrgEx(dc, org.x - d->OffsetX, org.y - d->OffsetY, nullptr);
     try {
         if (Index == 0 && d->HasFirstFrame) {
             if (d->SrcImage)
-                win::BitBlt(dc, 0, 0, d->SrcImage->Width(), d->SrcImage->Height(), d->SrcImage->Canvas()->Handle(), 0,
+                win::BitBlt(dc, 0, 0, d->SrcImage->GetWidth(), d->SrcImage->GetHeight(), d->SrcImage->GetCanvas()->GetHandle(), 0,
                             0, win::SRCCOPY);
             win::GdiFlush();
         } else if (Index > d->Frames && d->HasLastFrame) {
             if (d->DstImage)
-                win::BitBlt(dc, 0, 0, d->DstImage->Width(), d->DstImage->Height(), d->DstImage->Canvas()->Handle(), 0,
+                win::BitBlt(dc, 0, 0, d->DstImage->GetWidth(), d->DstImage->GetHeight(), d->DstImage->GetCanvas()->GetHandle(), 0,
                             0, win::SRCCOPY);
             win::GdiFlush();
         } else {
@@ -565,7 +565,7 @@ void TTETransitionDevice::PacedLoop(TTEChrono& FrameChrono, int32_t Duration) {
 
 void TTETransitionDevice::RestorePalette() {
     TTETransitionData* d = Data.get();
-    if (d && d->Canvas && FOldPalette) win::SelectPalette(d->Canvas->Handle(), FOldPalette, win::FALSE);
+    if (d && d->Canvas && FOldPalette) win::SelectPalette(d->Canvas->GetHandle(), FOldPalette, win::FALSE);
     FOldPalette = nullptr;
     if (d) d->Palette = nullptr;
 }

@@ -158,7 +158,7 @@ int32_t TDiagonalTransition::CalcFrameCount(TTETransitionData* Data) {
 void TDiagonalTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw,
                                         TTETransitionData* Data, int32_t, int32_t Step) {
     TDiagonalGeometry g{EffectiveStyle(), EffectiveSubStyle()};
-    g.DrawFrame(Mask ? Mask->Canvas() : nullptr, Frame, Step, Report, Draw, Data);
+    g.DrawFrame(Mask ? Mask->GetCanvas() : nullptr, Frame, Step, Report, Draw, Data);
 }
 
 void StartUpteDiagonal() {

@@ -17,12 +17,12 @@ TDripTransition::TDripTransition(cl::TComponent* AOwner) : TTimedTransitionEffec
 }
 
 cl::TCanvas* TDripTransition::Surface(TTETransitionData* Data) const {
-    return Data->Bitmap ? Data->Bitmap->Canvas() : Data->Canvas;
+    return Data->Bitmap ? Data->Bitmap->GetCanvas() : Data->Canvas;
 }
 
 void TDripTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     TTimedTransitionEffect::Initialize(Data, Frames);
-    if (cl::TCanvas* s = Surface(Data)) FOldStretchMode = win::SetStretchBltMode(s->Handle(), win::COLORONCOLOR);
+    if (cl::TCanvas* s = Surface(Data)) FOldStretchMode = win::SetStretchBltMode(s->GetHandle(), win::COLORONCOLOR);
     const int W = Data->Width, H = Data->Height;
     switch (EffectiveDirection()) {
         case tedRight: Frames = W - 1; FBand = MakeRect(W, 0, W, H); break;
@@ -35,7 +35,7 @@ void TDripTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
 
 void TDripTransition::Finalize(TTETransitionData* Data) {
     cl::TCanvas* s = Surface(Data);
-    if (s && FOldStretchMode) win::SetStretchBltMode(s->Handle(), FOldStretchMode);
+    if (s && FOldStretchMode) win::SetStretchBltMode(s->GetHandle(), FOldStretchMode);
     FOldStretchMode = 0;
     TTimedTransitionEffect::Finalize(Data);
 }
@@ -56,8 +56,8 @@ void TDripTransition::ExecuteFrame(TTETransitionData* Data, int32_t, int32_t Ste
     FRest = rest;
     cl::TCanvas* surface = Surface(Data);
     if (!surface || !Data->DstImage) return;
-    win::HDC dc = surface->Handle();
-    win::HDC src = Data->DstImage->Canvas()->Handle();
+    win::HDC dc = surface->GetHandle();
+    win::HDC src = Data->DstImage->GetCanvas()->GetHandle();
     const win::RECT area = MakeRect(0, 0, W, H);
     win::RECT band;
     if (IntersectRects(band, b, area)) {

@@ -41,8 +41,8 @@ void TFuseTransition::Assign(cl::TPersistent* Source) {
 }
 
 void TFuseTransition::DrawPatternStep(cl::TBitmap* Pattern, uint16_t Style, int S, int N) {
-    cl::TCanvas* c = Pattern->Canvas();
-    c->Pen()->SetColor(cl::clBlack);
+    cl::TCanvas* c = Pattern->GetCanvas();
+    c->GetPen()->SetColor(cl::clBlack);
     auto line = [c](int x0, int y0, int x1, int y1) {
         c->MoveTo(x0, y0);
         c->LineTo(x1, y1);
@@ -90,8 +90,8 @@ void TFuseTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     FPattern = nullptr;
     auto pattern = std::make_unique<cl::TBitmap>();
     AdjustBitmapFormat(pattern.get(), nullptr, 8, 8, cl::pf1bit);
-    pattern->Canvas()->Brush()->SetColor(cl::clWhite);
-    pattern->Canvas()->FillRect(cl::Rect(0, 0, 8, 8));
+    pattern->GetCanvas()->GetBrush()->SetColor(cl::clWhite);
+    pattern->GetCanvas()->FillRect(cl::Rect(0, 0, 8, 8));
     FPattern = pattern.release();
     const uint16_t s = EffectiveStyle();
     Frames = (s == 1 || s == 8 || s == 9) ? 63 : 7;

@@ -165,7 +165,7 @@ int32_t TInterlacedTransition::CalcFrameCount(TTETransitionData* Data) {
 
 void TInterlacedTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool, bool Draw, TTETransitionData* Data,
                                           int32_t PrevFrame, int32_t) {
-    FGeometry.DrawFrame(Mask ? Mask->Canvas() : nullptr, Frame, PrevFrame, SmoothingOn(), Draw, Data);
+    FGeometry.DrawFrame(Mask ? Mask->GetCanvas() : nullptr, Frame, PrevFrame, SmoothingOn(), Draw, Data);
 }
 
 void StartUpteInterlaced() {

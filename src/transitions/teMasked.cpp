@@ -22,32 +22,32 @@ const win::RECT kEmpty{0, 0, 0, 0};
 
 cl::TBitmap* NewSmoothMask(int w, int h, int areaW, int areaH) {
     auto* b = new cl::TBitmap();
-    b->Canvas()->Lock();
+    b->GetCanvas()->Lock();
     win::HPALETTE gray = CreateGrayPalette();
     AdjustBitmapFormat(b, gray, w, h, cl::pf8bit);
     win::DeleteObject(gray);
-    cl::TCanvas* c = b->Canvas();
-    c->Pen()->SetColor(0x02FFFFFF);
-    c->Brush()->SetColor(0x02FFFFFF);
+    cl::TCanvas* c = b->GetCanvas();
+    c->GetPen()->SetColor(0x02FFFFFF);
+    c->GetBrush()->SetColor(0x02FFFFFF);
     c->FillRect(cl::Rect(0, 0, areaW, areaH));
     return b;
 }
 
 cl::TBitmap* NewBitMask(int w, int h, int areaW, int areaH) {
     auto* b = new cl::TBitmap();
-    b->Canvas()->Lock();
+    b->GetCanvas()->Lock();
     AdjustBitmapFormat(b, nullptr, w, h, cl::pf1bit);
-    cl::TCanvas* c = b->Canvas();
-    c->Pen()->SetColor(cl::clBlack);
-    c->Brush()->SetColor(cl::clBlack);
+    cl::TCanvas* c = b->GetCanvas();
+    c->GetPen()->SetColor(cl::clBlack);
+    c->GetBrush()->SetColor(cl::clBlack);
     const win::RECT r{0, 0, areaW, areaH};
-    win::FillRect(c->Handle(), &r, static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)));
+    win::FillRect(c->GetHandle(), &r, static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)));
     return b;
 }
 
 void FreeLocked(cl::TBitmap*& b) {
     if (!b) return;
-    b->Canvas()->Unlock();
+    b->GetCanvas()->Unlock();
     delete b;
     b = nullptr;
 }
@@ -219,7 +219,7 @@ void TMaskedTransition::MaskFrame(TTETransitionData* Data, int32_t Frame, bool R
                     FCover = Data->DirtyRects->Rects;
                     for (win::RECT& r : FCover) {
                         win::RECT inner = kEmpty;
-                        PlanMaskArea(Mask->Width(), 0, 8, true, inner, r);
+                        PlanMaskArea(Mask->GetWidth(), 0, 8, true, inner, r);
                     }
                     DisjointRects(FCover.data(), static_cast<int>(FCover.size()), FCoverOut);
                     for (const win::RECT& r : FCoverOut) CopyThroughBitMask(Data->Bitmap, Data->DstImage, Mask, kEmpty, r, pf);
@@ -235,15 +235,15 @@ void TMaskedTransition::MaskFrame(TTETransitionData* Data, int32_t Frame, bool R
     }
     if (!DrawOnly && ClearsMaskAfterFrame(Data->Device)) {
         const win::RECT r = Data->UpdateRect;
-        win::FillRect(Mask->Canvas()->Handle(), &r, static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)));
+        win::FillRect(Mask->GetCanvas()->GetHandle(), &r, static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)));
     }
 }
 
 void TMaskedTransition::DrawGrey(TTETransitionData* Data, int32_t Frame, int Grey) {
-    cl::TCanvas* c = FSmoothMask->Canvas();
+    cl::TCanvas* c = FSmoothMask->GetCanvas();
     const cl::TColor color = static_cast<cl::TColor>(0x02000000 | (Grey * 0x010101));
-    c->Pen()->SetColor(color);
-    c->Brush()->SetColor(color);
+    c->GetPen()->SetColor(color);
+    c->GetBrush()->SetColor(color);
     MaskFrame(Data, Frame, false, true, true, nullptr, FSmoothMask, Frame - 1, 1);
 }
 
@@ -284,8 +284,8 @@ void TMaskedTransition::SmoothFrame(TTETransitionData* Data, int32_t Cur, int32_
         dir = -s;
     } else if (lost > 0) {
         if (inverts) {
-            cl::TCanvas* c = FSmoothMask->Canvas();
-            c->Brush()->SetColor(0x02000000);
+            cl::TCanvas* c = FSmoothMask->GetCanvas();
+            c->GetBrush()->SetColor(0x02000000);
             c->FillRect(Data->PrevUpdateRect);
         } else {
             for (int f = first + 1; f <= first + lost; ++f) DrawGrey(Data, f, 0);
@@ -314,7 +314,7 @@ void TMaskedTransition::SmoothFrame(TTETransitionData* Data, int32_t Cur, int32_
         // The plan's widened areas are what the frame changed; they go back into the list.
         for (win::RECT& r : Data->DirtyRects->Rects) {
             win::RECT inner = kEmpty;
-            PlanMaskArea(FSmoothMask->Width(), 0, 8, false, inner, r);
+            PlanMaskArea(FSmoothMask->GetWidth(), 0, 8, false, inner, r);
         }
         // A pixel's blend depends only on the two pictures and its mask value, so the union
         // of the rectangles, however much they overlap, is blended once.
@@ -326,7 +326,7 @@ void TMaskedTransition::SmoothFrame(TTETransitionData* Data, int32_t Cur, int32_
     ForEachArea(Data, Data->UnUpdateRect, Data->UpdateRect, [&](const win::RECT& in, win::RECT& out) {
         // The plan's widened area is what the frame changed.
         win::RECT inner = in;
-        PlanMaskArea(FSmoothMask->Width(), 0, 8, false, inner, out);
+        PlanMaskArea(FSmoothMask->GetWidth(), 0, 8, false, inner, out);
         RunSmoothBlend(FSmoothRoutine, Data->Bitmap, Data->DstImage, in, out, FSmoothMask, Data->SrcImage);
     });
 }

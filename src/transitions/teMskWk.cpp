@@ -55,12 +55,12 @@ int RunRects(int Mode, int RowPixels, const win::RECT& InnerIn, const win::RECT&
 
 int MinWidth(std::initializer_list<cl::TBitmap*> bs) {
     int w = INT32_MAX;
-    for (cl::TBitmap* b : bs) w = std::min(w, b->Width());
+    for (cl::TBitmap* b : bs) w = std::min(w, b->GetWidth());
     return w;
 }
 int MinHeight(std::initializer_list<cl::TBitmap*> bs) {
     int h = INT32_MAX;
-    for (cl::TBitmap* b : bs) h = std::min(h, b->Height());
+    for (cl::TBitmap* b : bs) h = std::min(h, b->GetHeight());
     return h;
 }
 
@@ -486,9 +486,9 @@ void InvertBitMask(uint32_t* Words, int Count) {
 }
 
 void InvertBitMaskBitmap(cl::TBitmap* Mask) {
-    if (!Mask || Mask->Height() <= 0 || Mask->Width() <= 0) return;
-    auto* p = static_cast<uint8_t*>(Mask->ScanLine(Mask->Height() - 1));
-    const size_t n = static_cast<size_t>(Mask->RowBytes()) * Mask->Height();
+    if (!Mask || Mask->GetHeight() <= 0 || Mask->GetWidth() <= 0) return;
+    auto* p = static_cast<uint8_t*>(Mask->ScanLine(Mask->GetHeight() - 1));
+    const size_t n = static_cast<size_t>(Mask->RowBytes()) * Mask->GetHeight();
     for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(~p[i]);
 }
 
@@ -603,7 +603,7 @@ void CopyByMaskRange32(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Mask, i
 void AgeSmoothMask(cl::TBitmap* Mask, const win::RECT& Inner, const win::RECT& Outer, bool ZeroAll, int Amount) {
     if (!Mask) return;
     win::RECT rects[4];
-    const int n = PlanMaskRects(std::min(Mask->Width(), Mask->RowBytes()), Mask->Height(), 8, false, Inner, Outer,
+    const int n = PlanMaskRects(std::min(Mask->GetWidth(), Mask->RowBytes()), Mask->GetHeight(), 8, false, Inner, Outer,
                                 rects);
     const TTERowView m(Mask);
     for (int i = 0; i < n; ++i) {
@@ -618,7 +618,7 @@ void AgeSmoothMask(cl::TBitmap* Mask, const win::RECT& Inner, const win::RECT& O
 void AgeSmoothMaskFrom(cl::TBitmap* Dest, cl::TBitmap* Src, const win::RECT& Inner, const win::RECT& Outer,
                        bool ZeroAll, int Amount) {
     if (!Dest || !Src) return;
-    const int w = std::min({Dest->Width(), Src->Width(), Dest->RowBytes(), Src->RowBytes()});
+    const int w = std::min({Dest->GetWidth(), Src->GetWidth(), Dest->RowBytes(), Src->RowBytes()});
     win::RECT rects[4];
     const int n = PlanMaskRects(w, MinHeight({Dest, Src}), 8, false, Inner, Outer, rects);
     const TTERowView d(Dest), s(Src);

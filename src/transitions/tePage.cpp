@@ -140,7 +140,7 @@ TPageCurl BuildPageCurl(int R) {
 
 TPageData::~TPageData() {
     for (auto* b : {Mirror.get(), FrontBand.get(), BackBand.get()})
-        if (b) b->Canvas()->Unlock();
+        if (b) b->GetCanvas()->Unlock();
 }
 
 TPageTransition::TPageTransition(cl::TComponent* AOwner) : TTimedTransitionEffect(AOwner) {
@@ -197,19 +197,19 @@ void TPageTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     pd->Page = uncover ? Data->SrcImage : Data->DstImage;
     if (!pd->Page || !Data->DstImage) throw ETransitionEffectError("Page: the pictures of the pass are missing");
     pd->Mirror = std::make_unique<cl::TBitmap>();
-    pd->Mirror->Canvas()->Lock();
+    pd->Mirror->GetCanvas()->Lock();
     AdjustBitmapFormat(pd->Mirror.get(), nullptr, W, H, cl::pf32bit);
-    win::HDC mdc = pd->Mirror->Canvas()->Handle();
+    win::HDC mdc = pd->Mirror->GetCanvas()->GetHandle();
     int oldMode = win::SetStretchBltMode(mdc, win::COLORONCOLOR);
     if (horizontal)
-        win::StretchBlt(mdc, W, 0, -W, H, pd->Page->Canvas()->Handle(), 0, 0, W, H, win::SRCCOPY);
+        win::StretchBlt(mdc, W, 0, -W, H, pd->Page->GetCanvas()->GetHandle(), 0, 0, W, H, win::SRCCOPY);
     else
-        win::StretchBlt(mdc, 0, H, W, -H, pd->Page->Canvas()->Handle(), 0, 0, W, H, win::SRCCOPY);
+        win::StretchBlt(mdc, 0, H, W, -H, pd->Page->GetCanvas()->GetHandle(), 0, 0, W, H, win::SRCCOPY);
     win::SetStretchBltMode(mdc, oldMode);
     if (lines > 0) {
         for (auto* band : {&pd->FrontBand, &pd->BackBand}) {
             *band = std::make_unique<cl::TBitmap>();
-            (*band)->Canvas()->Lock();
+            (*band)->GetCanvas()->Lock();
             AdjustBitmapFormat(band->get(), nullptr, horizontal ? lines : W, horizontal ? H : lines, cl::pf32bit);
         }
     }
@@ -231,10 +231,10 @@ void TPageTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
     const bool uncover = IsUncovering();
     const TTEEffectDirection md = pd->MapDirection;
     const bool horizontal = md == tedRight || md == tedLeft;
-    cl::TCanvas* canvas = Data->Bitmap ? Data->Bitmap->Canvas() : Data->Canvas;
+    cl::TCanvas* canvas = Data->Bitmap ? Data->Bitmap->GetCanvas() : Data->Canvas;
     if (!canvas) return;
-    win::HDC dc = canvas->Handle();
-    win::HDC mirror = pd->Mirror->Canvas()->Handle();
+    win::HDC dc = canvas->GetHandle();
+    win::HDC mirror = pd->Mirror->GetCanvas()->GetHandle();
     const win::RECT area = MakeRect(0, 0, W, H);
     // The rectangles of this frame, kept in the direction-free frame with their real places.
     pd->Rects->Clear();
@@ -304,7 +304,7 @@ void TPageTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
     pd->PrevFlatEnd = flatEnd;
 
     // 8: the strip uncovered or laid down since the previous frame, from the new picture.
-    win::HDC dst = Data->DstImage->Canvas()->Handle();
+    win::HDC dst = Data->DstImage->GetCanvas()->GetHandle();
     auto copyNew = [&](int s, int e) {
         if (!clipSpan(s, e)) return;
         win::RECT r = real(s, e);
@@ -356,7 +356,7 @@ void TPageTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
                     dp[i] = static_cast<uint8_t>(front ? std::min(sp[i] + shade, 255) : std::max(sp[i] - shade, 0));
             }
         }
-        win::BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, band->Canvas()->Handle(), 0, 0,
+        win::BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, band->GetCanvas()->GetHandle(), 0, 0,
                     win::SRCCOPY);
         unite(r);
     };

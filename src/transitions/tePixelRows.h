@@ -31,8 +31,8 @@ struct TTERowView {
 
     TTERowView() = default;
     explicit TTERowView(cl::TBitmap* Bitmap) {
-        if (!Bitmap || Bitmap->Height() <= 0 || Bitmap->Width() <= 0) return;
-        Height = Bitmap->Height();
+        if (!Bitmap || Bitmap->GetHeight() <= 0 || Bitmap->GetWidth() <= 0) return;
+        Height = Bitmap->GetHeight();
         RowBytes = Bitmap->RowBytes();
         Top = static_cast<uint8_t*>(Bitmap->ScanLine(0));
         Step = Height > 1 ? static_cast<uint8_t*>(Bitmap->ScanLine(1)) - Top : -static_cast<ptrdiff_t>(RowBytes);

@@ -24,12 +24,12 @@ void TPushTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
 
 void TPushTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t, int32_t) {
     const int W = Data->Width, H = Data->Height, k = CurrentFrame;
-    cl::TCanvas* canvas = FUseWorkBitmap && Data->Bitmap ? Data->Bitmap->Canvas() : Data->Canvas;
+    cl::TCanvas* canvas = FUseWorkBitmap && Data->Bitmap ? Data->Bitmap->GetCanvas() : Data->Canvas;
     Data->UpdateRect = MakeRect(0, 0, W, H);
     if (!canvas || !Data->SrcImage || !Data->DstImage) return;
-    win::HDC dc = canvas->Handle();
-    win::HDC src = Data->SrcImage->Canvas()->Handle();
-    win::HDC dst = Data->DstImage->Canvas()->Handle();
+    win::HDC dc = canvas->GetHandle();
+    win::HDC src = Data->SrcImage->GetCanvas()->GetHandle();
+    win::HDC dst = Data->DstImage->GetCanvas()->GetHandle();
     switch (EffectiveDirection()) {
         case tedRight:
             win::BitBlt(dc, k, 0, W - k, H, src, 0, 0, win::SRCCOPY);

@@ -13,11 +13,13 @@ namespace {
 // The hands. Centre hands start at the middle of an edge and turn clockwise (+) or
 // counter-clockwise (-); edge hands turn around the middle of an edge, corner hands
 // around a corner. Rev marks an edge or corner hand run backwards over the run's frames.
+// clang-format off
 enum HandId : int {
     hTp, hTm, hRp, hRm, hBp, hBm, hLp, hLm,
     hLe, hRe, hTe, hBe, hK0, hK1, hK3, hK2,
     Rev = 0x100,
 };
+// clang-format on
 
 }  // namespace
 
@@ -387,7 +389,7 @@ int32_t TRadialTransition::CalcFrameCount(TTETransitionData*) { return FGeometry
 
 void TRadialTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw,
                                       TTETransitionData* Data, int32_t, int32_t Step) {
-    FGeometry.DrawFrame(Mask ? Mask->Canvas() : nullptr, Frame, Step, Data->Frames, SmoothingOn(), Report, Draw, Data);
+    FGeometry.DrawFrame(Mask ? Mask->GetCanvas() : nullptr, Frame, Step, Data->Frames, SmoothingOn(), Report, Draw, Data);
 }
 
 void StartUpteRadial() {

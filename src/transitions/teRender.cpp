@@ -110,7 +110,7 @@ struct WindowKind {
     bool MDIClient = false;
 };
 
-cl::TCustomForm* MainForm() { return cl::Application ? cl::Application->MainForm() : nullptr; }
+cl::TCustomForm* MainForm() { return cl::Application ? cl::Application->GetMainForm() : nullptr; }
 
 bool InheritsFromName(const cl::TClass* cls, const char* name) {
     for (const cl::TClass* c = cls; c; c = c->Parent)
@@ -131,7 +131,7 @@ void PaintThroughBitmap(win::HDC dc, int width, int height, Paint paint) {
     cl::TBitmap tmp;
     tmp.SetPixelFormat(cl::pfDevice);
     tmp.SetSize(width, height);
-    win::HDC tdc = tmp.Canvas()->Handle();
+    win::HDC tdc = tmp.GetCanvas()->GetHandle();
     paint(tdc);
     win::BitBlt(dc, 0, 0, width, height, tdc, 0, 0, win::SRCCOPY);
 }
@@ -151,8 +151,8 @@ WindowKind ClassifyWindow(win::HWND wnd, cl::TControl* control) {
     k.MDIClientWithMaxChild = !control && IsMDIClientWithMaximizedChild(name);
     k.MDIClient = cl::SameText(name, "MDICLIENT");
     cl::TCustomForm* main = MainForm();
-    if (control && control == main && IsMDIFormWithMaximizedChild(control) && main->ClientHandle()) {
-        win::HWND client = main->ClientHandle();
+    if (control && control == main && IsMDIFormWithMaximizedChild(control) && main->GetClientHandle()) {
+        win::HWND client = main->GetClientHandle();
         win::LONG ex = win::GetWindowLongA(client, win::GWL_EXSTYLE);
         if (ex & static_cast<win::LONG>(win::WS_EX_CLIENTEDGE)) {
             win::SetWindowLongA(client, win::GWL_EXSTYLE, ex & ~static_cast<win::LONG>(win::WS_EX_CLIENTEDGE));
@@ -165,7 +165,7 @@ WindowKind ClassifyWindow(win::HWND wnd, cl::TControl* control) {
 }
 
 void FillWithControlBrush(win::HDC dc, cl::TControl* control, const win::RECT& r) {
-    win::HBRUSH brush = win::CreateSolidBrush(static_cast<win::COLORREF>(cl::ColorToRGB(control->Color())));
+    win::HBRUSH brush = win::CreateSolidBrush(static_cast<win::COLORREF>(cl::ColorToRGB(control->GetColor())));
     win::FillRect(dc, &r, brush);
     win::DeleteObject(brush);
 }
@@ -185,7 +185,7 @@ void DrawThemedBorder(win::HDC dc, cl::TControl*, win::HWND wnd) {
 win::RECT ClientRectInWindow(cl::TControl* control, win::HWND wnd) {
     win::POINT off;
     GetWindowClientOffset(wnd, off);
-    return MakeRect(off.x, off.y, off.x + control->ClientWidth(), off.y + control->ClientHeight());
+    return MakeRect(off.x, off.y, off.x + control->GetClientWidth(), off.y + control->GetClientHeight());
 }
 
 // The class library's border and bevels of a windowed control, its window's own frame over
@@ -194,8 +194,8 @@ void DrawBevelFrame(cl::TControl* control, win::HDC dc, win::HWND wnd, bool them
     auto* wc = control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(control) : nullptr;
     {
         DCState state(dc);
-        const int border = wc ? wc->BorderWidth() : 0;
-        const cl::TBevelKind kind = wc ? wc->BevelKind() : cl::bkNone;
+        const int border = wc ? wc->GetBorderWidth() : 0;
+        const cl::TBevelKind kind = wc ? wc->GetBevelKind() : cl::bkNone;
         if (kind != cl::bkNone || border > 0) {
             const win::RECT client = ClientRectInWindow(control, wnd);
             win::ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
@@ -205,9 +205,9 @@ void DrawBevelFrame(cl::TControl* control, win::HDC dc, win::HWND wnd, bool them
                 static const win::UINT inner[] = {0, win::BDR_SUNKENINNER, win::BDR_RAISEDINNER, 0};
                 static const win::UINT outer[] = {0, win::BDR_SUNKENOUTER, win::BDR_RAISEDOUTER, 0};
                 static const win::UINT kinds[] = {0, 0, win::BF_SOFT, win::BF_FLAT};
-                const cl::TBevelCut in = wc->BevelInner(), out = wc->BevelOuter();
-                const int edge = (in != cl::bvNone ? wc->BevelWidth() : 0) + (out != cl::bvNone ? wc->BevelWidth() : 0);
-                const cl::TBevelEdges edges = wc->BevelEdges();
+                const cl::TBevelCut in = wc->GetBevelInner(), out = wc->GetBevelOuter();
+                const int edge = (in != cl::bvNone ? wc->GetBevelWidth() : 0) + (out != cl::bvNone ? wc->GetBevelWidth() : 0);
+                const cl::TBevelEdges edges = wc->GetBevelEdges();
                 const win::DWORD style = static_cast<win::DWORD>(win::GetWindowLongA(wnd, win::GWL_STYLE));
                 if (edges & (1u << cl::beLeft)) bevel.left -= edge;
                 if (edges & (1u << cl::beTop)) bevel.top -= edge;
@@ -285,7 +285,7 @@ void OleDrawControl(win::HDC dc, cl::TControl* control) {
     if (!control || !control->Is<cl::TOleControl>()) return;
     auto* ole = static_cast<cl::TOleControl*>(control);
     ole->HandleNeeded();
-    cl::OleDraw(ole->OleObject(), cl::DVASPECT_CONTENT, dc, ole->ClientRect());
+    cl::OleDraw(ole->GetOleObject(), cl::DVASPECT_CONTENT, dc, ole->GetClientRect());
 }
 
 // A scrolling window whose visible bars are all regular ones gets them back from the flat
@@ -294,9 +294,9 @@ void RegularScrollBarsForPrinting(cl::TControl* control, win::HWND wnd) {
     if (!control || !control->Is<cl::TScrollingWinControl>()) return;
     auto* sc = static_cast<cl::TScrollingWinControl*>(control);
     bool any = false;
-    for (cl::TControlScrollBar* bar : {sc->HorzScrollBar(), sc->VertScrollBar()}) {
+    for (cl::TControlScrollBar* bar : {sc->GetHorzScrollBar(), sc->GetVertScrollBar()}) {
         if (!bar->IsScrollBarVisible()) continue;
-        if (bar->Style() != cl::ssRegular) return;
+        if (bar->GetStyle() != cl::ssRegular) return;
         any = true;
     }
     if (any) win::UninitializeFlatSB(wnd);
@@ -311,7 +311,7 @@ void PaintNonClientArea(win::HDC dc, cl::TControl* control, win::HWND wnd, const
     }
     {
         DCState state(dc);
-        if (control && control->Is<cl::TWinControl>() && static_cast<cl::TWinControl*>(control)->BorderWidth() > 0) {
+        if (control && control->Is<cl::TWinControl>() && static_cast<cl::TWinControl*>(control)->GetBorderWidth() > 0) {
             DCState inner(dc);
             DrawControlFrame(dc, control, wnd, (f & 0x80) != 0);
         }
@@ -372,7 +372,7 @@ void GetClientOffsetAndSize(win::HWND wnd, cl::TControl* control, bool maxMDIChi
     width = cr.right - cr.left;
     height = cr.bottom - cr.top;
     if (maxMDIChild && control && control->Is<cl::TWinControl>()) {
-        int b = static_cast<cl::TWinControl*>(control)->BorderWidth();
+        int b = static_cast<cl::TWinControl*>(control)->GetBorderWidth();
         offset = win::POINT{b, b};
         return;
     }
@@ -445,7 +445,7 @@ void PaintWindow(win::HDC dc, cl::TControl* control, win::HWND wnd, TTERegContro
                   (f & (0x8000000 | 0x100 | 0x80000)));
     if (whole) {
         std::unique_ptr<OriginSaver> mdiOrigin;
-        if (kind.MaximizedMDIChild) mdiOrigin = std::make_unique<OriginSaver>(dc, -control->Left(), -control->Top());
+        if (kind.MaximizedMDIChild) mdiOrigin = std::make_unique<OriginSaver>(dc, -control->GetLeft(), -control->GetTop());
         if (f & (0x1000 | 0x80000000u)) {
             PaintThroughBitmap(dc, width, height,
                                [&](win::HDC tdc) { PaintNonClientArea(tdc, control, wnd, entry); });
@@ -469,7 +469,7 @@ void PaintWindow(win::HDC dc, cl::TControl* control, win::HWND wnd, TTERegContro
             ClipSaver clip(dc);
             win::ExcludeClipRect(dc, offset.x, offset.y, offset.x + cw, offset.y + ch);
             std::unique_ptr<OriginSaver> mdiOrigin;
-            if (kind.MaximizedMDIChild) mdiOrigin = std::make_unique<OriginSaver>(dc, -control->Left(), -control->Top());
+            if (kind.MaximizedMDIChild) mdiOrigin = std::make_unique<OriginSaver>(dc, -control->GetLeft(), -control->GetTop());
             if (f & 0x1000) {
                 PaintThroughBitmap(dc, width, height,
                                    [&](win::HDC tdc) { PaintNonClientArea(tdc, control, wnd, entry); });
@@ -495,9 +495,9 @@ void RenderWindowClipped(win::HWND wnd, win::HWND exclude, TTERegControl& entry,
     if (opt.SkipInvisible && !win::IsWindowVisible(wnd)) return;
     ClipSaver clip(dc);
     int width, height;
-    if (kind.MaximizedMDIChild && control->Parent()) {
-        width = control->Parent()->ClientWidth();
-        height = control->Parent()->ClientHeight();
+    if (kind.MaximizedMDIChild && control->GetParent()) {
+        width = control->GetParent()->GetClientWidth();
+        height = control->GetParent()->GetClientHeight();
     } else {
         win::RECT wr = WindowRectOf(wnd);
         width = wr.right - wr.left;
@@ -547,7 +547,7 @@ void RefreshWindowTree(win::HWND wnd) {
             if ((f & 0x2) || (focused && (f & 0x4))) win::SendMessageA(wnd, win::WM_NCPAINT, 0, 0);
             if ((f & 0x200000) || (focused && (f & 0x400000)))
                 win::RedrawWindow(wnd, nullptr, nullptr,
-                                  c->ControlCount() > 0 ? (win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_NOCHILDREN)
+                                  c->GetControlCount() > 0 ? (win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_NOCHILDREN)
                                                         : (win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_ALLCHILDREN));
         }
     }
@@ -557,11 +557,11 @@ void RefreshWindowTree(win::HWND wnd) {
 
 bool RealizePalette(cl::TControl* control, bool& background) {
     bool result = false;
-    cl::TWinControl* wc = control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(control) : control->Parent();
+    cl::TWinControl* wc = control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(control) : control->GetParent();
     win::HPALETTE pal =
         control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(control)->GetPalette() : nullptr;
     if (pal && wc && wc->HandleAllocated()) {
-        win::HWND wnd = wc->Handle();
+        win::HWND wnd = wc->GetHandle();
         win::HDC dc = win::GetDC(wnd);
         win::HPALETTE old = win::SelectPalette(dc, pal, background ? win::TRUE : win::FALSE);
         win::RealizePalette(dc);
@@ -572,9 +572,9 @@ bool RealizePalette(cl::TControl* control, bool& background) {
     }
     if (control->Is<cl::TWinControl>()) {
         auto* w = static_cast<cl::TWinControl*>(control);
-        for (int i = w->ControlCount() - 1; i >= 0; --i) {
+        for (int i = w->GetControlCount() - 1; i >= 0; --i) {
             cl::TControl* child = w->Controls(i);
-            if (child->Visible() && RealizePalette(child, background)) result = true;
+            if (child->GetVisible() && RealizePalette(child, background)) result = true;
         }
     }
     return result;
@@ -589,7 +589,7 @@ void PaintCopyByMessage(win::HDC dc, cl::TControl* control) {
     auto* wc = static_cast<cl::TWinControl*>(control);
     wc->ControlState |= cl::csPaintCopy;
     try {
-        win::SendMessageA(wc->Handle(), win::WM_PAINT, reinterpret_cast<win::WPARAM>(dc), TEPaintRequest);
+        win::SendMessageA(wc->GetHandle(), win::WM_PAINT, reinterpret_cast<win::WPARAM>(dc), TEPaintRequest);
     } catch (...) {
         wc->ControlState &= ~static_cast<uint32_t>(cl::csPaintCopy);
         throw;
@@ -599,9 +599,9 @@ void PaintCopyByMessage(win::HDC dc, cl::TControl* control) {
 
 void PrintNonClient(win::HDC dc, cl::TControl* control, win::HWND wnd) {
     bool mdiChild = control && control->Is<cl::TCustomForm>() &&
-                    static_cast<cl::TCustomForm*>(control)->FormStyle() == cl::fsMDIChild;
+                    static_cast<cl::TCustomForm*>(control)->GetFormStyle() == cl::fsMDIChild;
     if (mdiChild && WinVersionCode > 7 && HasWindowRegion(wnd)) {
-        PaintThroughBitmap(dc, control->Width(), control->Height(), [&](win::HDC tdc) {
+        PaintThroughBitmap(dc, control->GetWidth(), control->GetHeight(), [&](win::HDC tdc) {
             win::SendMessageA(wnd, win::WM_PRINT, reinterpret_cast<win::WPARAM>(tdc), win::PRF_NONCLIENT);
         });
         return;
@@ -614,19 +614,19 @@ void PrintNonClient(win::HDC dc, cl::TControl* control, win::HWND wnd) {
 void GetControlClientOffset(cl::TControl* Control, win::POINT& Offset) {
     Offset = win::POINT{};
     if (Control && Control->Is<cl::TWinControl>())
-        GetWindowClientOffset(static_cast<cl::TWinControl*>(Control)->Handle(), Offset);
+        GetWindowClientOffset(static_cast<cl::TWinControl*>(Control)->GetHandle(), Offset);
 }
 
-int ControlClientWidth(cl::TControl* Control) { return Control->ClientWidth(); }
-int ControlClientHeight(cl::TControl* Control) { return Control->ClientHeight(); }
+int ControlClientWidth(cl::TControl* Control) { return Control->GetClientWidth(); }
+int ControlClientHeight(cl::TControl* Control) { return Control->GetClientHeight(); }
 
 win::POINT ControlClientToScreen(cl::TControl* Control, const win::POINT& P) {
-    win::POINT o = Control->ClientOrigin();
+    win::POINT o = Control->GetClientOrigin();
     return win::POINT{P.x + o.x, P.y + o.y};
 }
 
 win::POINT ControlScreenToClient(cl::TControl* Control, const win::POINT& P) {
-    win::POINT o = Control->ClientOrigin();
+    win::POINT o = Control->GetClientOrigin();
     return win::POINT{P.x - o.x, P.y - o.y};
 }
 
@@ -636,20 +636,20 @@ bool IsMaximizedMDIChild(cl::TControl* Control) {
     if (!Control || !Control->Is<cl::TCustomForm>()) return false;
     auto* form = static_cast<cl::TCustomForm*>(Control);
     cl::TCustomForm* main = MainForm();
-    if (form->FormStyle() != cl::fsMDIChild || !main || main->FormStyle() != cl::fsMDIForm) return false;
-    return form->WindowState() == cl::wsMaximized;
+    if (form->GetFormStyle() != cl::fsMDIChild || !main || main->GetFormStyle() != cl::fsMDIForm) return false;
+    return form->GetWindowState() == cl::wsMaximized;
 }
 
 bool IsMDIClientWithMaximizedChild(const cl::String& ClassName) {
     if (!cl::SameText(ClassName, "MDICLIENT")) return false;
     cl::TCustomForm* main = MainForm();
-    if (!main || main->MDIChildCount() == 0) return false;
+    if (!main || main->GetMDIChildCount() == 0) return false;
     // The class library keeps no MDI children, so none can be maximized.
     return false;
 }
 
 bool IsMDIFormWithMaximizedChild(cl::TControl* Form) {
-    return Form && Form->Is<cl::TCustomForm>() && static_cast<cl::TCustomForm*>(Form)->FormStyle() == cl::fsMDIForm &&
+    return Form && Form->Is<cl::TCustomForm>() && static_cast<cl::TCustomForm*>(Form)->GetFormStyle() == cl::fsMDIForm &&
            IsMDIClientWithMaximizedChild("MDICLIENT");
 }
 
@@ -666,10 +666,10 @@ cl::TBitmap* RenderWindowToBitmap(cl::TBitmap* Bitmap, win::HWND Wnd, win::HWND 
         AdjustBitmapFormat(made.get(), nullptr, w, h, PixelFormat);
         Bitmap = made.get();
     }
-    cl::TCanvas* canvas = Bitmap->Canvas();
+    cl::TCanvas* canvas = Bitmap->GetCanvas();
     canvas->Lock();
     try {
-        win::HDC dc = canvas->Handle();
+        win::HDC dc = canvas->GetHandle();
         ClipSaver clip(dc);
         win::POINT oldOrg;
         win::GetWindowOrgEx(dc, &oldOrg);
@@ -707,7 +707,7 @@ cl::TBitmap* RenderControlToBitmap(cl::TControl* Control, win::HWND ExcludeWnd, 
                                    cl::TPixelFormat PixelFormat, bool OwnModuleOnly, bool UseWindowRegion,
                                    bool RectInClientCoords) {
     if (!Control || !Control->Is<cl::TWinControl>()) return nullptr;
-    return RenderWindowToBitmap(nullptr, static_cast<cl::TWinControl*>(Control)->Handle(), ExcludeWnd, PixelFormat,
+    return RenderWindowToBitmap(nullptr, static_cast<cl::TWinControl*>(Control)->GetHandle(), ExcludeWnd, PixelFormat,
                                 OwnModuleOnly, UseWindowRegion, true, RectInClientCoords, R, Control);
 }
 

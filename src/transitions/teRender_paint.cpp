@@ -26,13 +26,13 @@ TTERegControls::TTERegControls() {
 }
 
 TTERegControls::~TTERegControls() {
-    for (int i = 0; i < Count(); ++i) delete Objects(i);
+    for (int i = 0; i < GetCount(); ++i) delete Objects(i);
     Clear();
 }
 
 void TTERegControls::Lookup(const cl::TClass* ControlClass, TTERegControl& Entry) const {
     if (!ControlClass) return;
-    for (int i = 0; i < Count(); ++i) {
+    for (int i = 0; i < GetCount(); ++i) {
         for (const cl::TClass* c = ControlClass; c && c->Parent; c = c->Parent) {
             if (cl::SameText(Strings(i), c->Name)) {
                 Entry.CopyFrom(*static_cast<TTERegControl*>(Objects(i)));

@@ -200,11 +200,11 @@ void AdjustBitmapFormat(cl::TBitmap* Bitmap, win::HPALETTE Palette, int Width, i
 
 void InitSolidBitmap(cl::TBitmap* Bitmap, int Width, int Height, win::HPALETTE Palette,
                      cl::TPixelFormat PixelFormat, cl::TColor Color) {
-    cl::TCanvas* canvas = Bitmap->Canvas();
+    cl::TCanvas* canvas = Bitmap->GetCanvas();
     canvas->Lock();
     try {
         AdjustBitmapFormat(Bitmap, Palette, Width, Height, PixelFormat);
-        canvas->Brush()->SetColor(Color);
+        canvas->GetBrush()->SetColor(Color);
         canvas->FillRect(cl::Rect(0, 0, Width + 1, Height + 1));
     } catch (...) {
         canvas->Unlock();
@@ -215,7 +215,7 @@ void InitSolidBitmap(cl::TBitmap* Bitmap, int Width, int Height, win::HPALETTE P
 
 int GetBytesPerScanline(cl::TBitmap* Bitmap, cl::TPixelFormat PixelFormat, int Alignment) {
     if (PixelFormat == cl::pfDevice || PixelFormat == cl::pfCustom || Alignment <= 0) return 0;
-    int64_t bits = static_cast<int64_t>(Bitmap->Width()) * GetPixelFormatBitCount(PixelFormat);
+    int64_t bits = static_cast<int64_t>(Bitmap->GetWidth()) * GetPixelFormatBitCount(PixelFormat);
     int64_t aligned = (bits + Alignment - 1) & ~static_cast<int64_t>(Alignment - 1);
     return static_cast<int>(aligned / 8);
 }
@@ -227,7 +227,7 @@ cl::TBitmap* CaptureScreenRect(const win::RECT& R, cl::TPixelFormat PixelFormat,
     win::DWORD rop = win::SRCCOPY;
     if (IncludeLayered && WinVersionCode >= 7) rop |= win::CAPTUREBLT;
     win::HDC screen = win::GetDC(nullptr);
-    win::BitBlt(bmp->Canvas()->Handle(), 0, 0, w, h, screen, R.left, R.top, rop);
+    win::BitBlt(bmp->GetCanvas()->GetHandle(), 0, 0, w, h, screen, R.left, R.top, rop);
     win::ReleaseDC(nullptr, screen);
     return bmp.release();
 }

@@ -74,7 +74,7 @@ int ReadRichEditMajorVersion() {
 }
 
 win::LRESULT Send(cl::TWinControl* c, unsigned int msg, win::WPARAM w, win::LPARAM l) {
-    return win::SendMessageA(c->Handle(), msg, w, l);
+    return win::SendMessageA(c->GetHandle(), msg, w, l);
 }
 
 }  // namespace
@@ -120,15 +120,15 @@ void PaintRichEditFormatted(cl::TWinControl* Control, win::HDC DC, bool Erase) {
     Send(Control, EM_GETRECT, 0, reinterpret_cast<win::LPARAM>(&fr));
     int dpiX = win::GetDeviceCaps(DC, win::LOGPIXELSX);
     int dpiY = win::GetDeviceCaps(DC, win::LOGPIXELSY);
-    win::DWORD style = static_cast<win::DWORD>(win::GetWindowLongA(Control->Handle(), win::GWL_STYLE));
+    win::DWORD style = static_cast<win::DWORD>(win::GetWindowLongA(Control->GetHandle(), win::GWL_STYLE));
     bool noWrap = (style & win::ES_AUTOHSCROLL) || (style & win::WS_HSCROLL);
     int64_t right = noWrap ? 9999999 : fr.right;
     range.rcPage = MakeRect(PixelsToTwips(fr.left, dpiX), PixelsToTwips(fr.top, dpiY), PixelsToTwips(fr.right - 1, dpiX),
                             PixelsToTwips(fr.bottom, dpiY));
     range.rc = MakeRect(PixelsToTwips(fr.left, dpiX), PixelsToTwips(fr.top, dpiY), PixelsToTwips(right, dpiX),
                         PixelsToTwips(static_cast<int64_t>(fr.bottom) + 100, dpiY));
-    int cw = Control->ClientWidth();
-    win::ExcludeClipRect(DC, cw - 1, 0, cw, Control->ClientHeight());
+    int cw = Control->GetClientWidth();
+    win::ExcludeClipRect(DC, cw - 1, 0, cw, Control->GetClientHeight());
     Send(Control, EM_FORMATRANGE, 0, 0);
     win::POINT old;
     win::OffsetViewportOrgEx(DC, 0, charY - 1, &old);
@@ -160,20 +160,20 @@ void PaintFramedRichEdit(cl::TWinControl* Control, win::HDC DC) {
         if (frameEnabled && frameTransparent)
             PaintCopyByMessage(DC, Control);
         else
-            PrintNonClient(DC, Control, Control->Handle());
+            PrintNonClient(DC, Control, Control->GetHandle());
     } else {
-        cl::TWinControl* parent = Control->Parent();
+        cl::TWinControl* parent = Control->GetParent();
         bool inGrid = false;
         for (const cl::TClass* c = parent ? &parent->ClassType() : nullptr; c; c = c->Parent)
             if (cl::SameText(c->Name, "TCustomGrid") || cl::SameText(c->Name, "TwwRecordViewPanel")) inGrid = true;
         if (!Control->Focused() && inGrid) PaintCopyByMessage(DC, Control);
     }
     win::POINT off;
-    GetWindowClientOffset(Control->Handle(), off);
+    GetWindowClientOffset(Control->GetHandle(), off);
     win::POINT old;
     win::OffsetWindowOrgEx(DC, -off.x, -off.y, &old);
     int level = win::SaveDC(DC);
-    win::IntersectClipRect(DC, 0, 0, Control->ClientWidth(), Control->ClientHeight());
+    win::IntersectClipRect(DC, 0, 0, Control->GetClientWidth(), Control->GetClientHeight());
     PaintRichEditFormatted(Control, DC, !(frameEnabled && frameTransparent));
     win::RestoreDC(DC, level);
     win::SetWindowOrgEx(DC, old.x, old.y, nullptr);

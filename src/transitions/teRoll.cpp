@@ -50,8 +50,8 @@ std::vector<int8_t> RollShadeTable(int s) {
 }
 
 TRollData::~TRollData() {
-    if (Mirror) Mirror->Canvas()->Unlock();
-    if (Band) Band->Canvas()->Unlock();
+    if (Mirror) Mirror->GetCanvas()->Unlock();
+    if (Band) Band->GetCanvas()->Unlock();
 }
 
 TRollTransition::TRollTransition(cl::TComponent* AOwner) : TTimedTransitionEffect(AOwner) {
@@ -96,20 +96,20 @@ void TRollTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
         rd->ShadeLength = S;
     }
     rd->Band = std::make_unique<cl::TBitmap>();
-    rd->Band->Canvas()->Lock();
+    rd->Band->GetCanvas()->Lock();
     AdjustBitmapFormat(rd->Band.get(), nullptr, horizontal ? std::max(S, 1) : W, horizontal ? H : std::max(S, 1),
                        cl::pf32bit);
     rd->Mirror = std::make_unique<cl::TBitmap>();
-    rd->Mirror->Canvas()->Lock();
+    rd->Mirror->GetCanvas()->Lock();
     AdjustBitmapFormat(rd->Mirror.get(), nullptr, W, H, cl::pf32bit);
     cl::TBitmap* pic = u ? Data->DstImage : Data->SrcImage;
     if (!pic) throw ETransitionEffectError("Roll: the picture to roll is missing");
-    win::HDC mdc = rd->Mirror->Canvas()->Handle();
+    win::HDC mdc = rd->Mirror->GetCanvas()->GetHandle();
     int oldMode = win::SetStretchBltMode(mdc, win::COLORONCOLOR);
     if (horizontal)
-        win::StretchBlt(mdc, W, 0, -W, H, pic->Canvas()->Handle(), 0, 0, W, H, win::SRCCOPY);
+        win::StretchBlt(mdc, W, 0, -W, H, pic->GetCanvas()->GetHandle(), 0, 0, W, H, win::SRCCOPY);
     else
-        win::StretchBlt(mdc, 0, H, W, -H, pic->Canvas()->Handle(), 0, 0, W, H, win::SRCCOPY);
+        win::StretchBlt(mdc, 0, H, W, -H, pic->GetCanvas()->GetHandle(), 0, 0, W, H, win::SRCCOPY);
     win::SetStretchBltMode(mdc, oldMode);
     Data->Custom = std::move(rd);
 }
@@ -153,15 +153,15 @@ void TRollTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
             }
             break;
     }
-    cl::TCanvas* canvas = Data->Bitmap ? Data->Bitmap->Canvas() : Data->Canvas;
+    cl::TCanvas* canvas = Data->Bitmap ? Data->Bitmap->GetCanvas() : Data->Canvas;
     if (!canvas || !Data->DstImage) return;
-    win::HDC dc = canvas->Handle();
+    win::HDC dc = canvas->GetHandle();
     const win::RECT area = MakeRect(0, 0, W, H);
     win::RECT flat;
     bool hasFlat = IntersectRects(flat, f, area);
     if (hasFlat)
         win::BitBlt(dc, flat.left, flat.top, flat.right - flat.left, flat.bottom - flat.top,
-                    Data->DstImage->Canvas()->Handle(), flat.left, flat.top, win::SRCCOPY);
+                    Data->DstImage->GetCanvas()->GetHandle(), flat.left, flat.top, win::SRCCOPY);
     if (Use3DActive(Data->Device) && S > 0) {
         DrawShadedBand(Data, rd, dc, ox, oy, v);
     } else {
@@ -169,7 +169,7 @@ void TRollTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
         win::RECT vis;
         if (IntersectRects(vis, b, area))
             win::BitBlt(dc, vis.left, vis.top, vis.right - vis.left, vis.bottom - vis.top,
-                        rd->Mirror->Canvas()->Handle(), ox + (vis.left - b.left), oy + (vis.top - b.top),
+                        rd->Mirror->GetCanvas()->GetHandle(), ox + (vis.left - b.left), oy + (vis.top - b.top),
                         win::SRCCOPY);
     }
     win::RECT all = hasFlat ? flat : b;
@@ -195,13 +195,13 @@ void TRollTransition::DrawShadedBand(TTETransitionData* Data, TRollData* RD, win
     for (int y = vis.top; y < vis.bottom; ++y) {
         const int r = y - b.top;
         const int my = OffsetY + r;
-        if (my < 0 || my >= mirror->Height()) continue;
+        if (my < 0 || my >= mirror->GetHeight()) continue;
         const auto* src = static_cast<const uint8_t*>(mirror->ScanLine(my));
         auto* dst = static_cast<uint8_t*>(band->ScanLine(horizontal ? y : r));
         for (int x = vis.left; x < vis.right; ++x) {
             const int c = x - b.left;
             const int mx = OffsetX + c;
-            if (mx < 0 || mx >= mirror->Width()) continue;
+            if (mx < 0 || mx >= mirror->GetWidth()) continue;
             const int shade = RD->Shades[static_cast<size_t>(horizontal ? c : V - 1 - r)];
             const uint8_t* s = src + mx * 4;
             uint8_t* o = dst + (horizontal ? c : x) * 4;
@@ -210,7 +210,7 @@ void TRollTransition::DrawShadedBand(TTETransitionData* Data, TRollData* RD, win
     }
     const int bx = horizontal ? vis.left - b.left : vis.left;
     const int by = horizontal ? vis.top : vis.top - b.top;
-    win::BitBlt(DC, vis.left, vis.top, vis.right - vis.left, vis.bottom - vis.top, band->Canvas()->Handle(), bx, by,
+    win::BitBlt(DC, vis.left, vis.top, vis.right - vis.left, vis.bottom - vis.top, band->GetCanvas()->GetHandle(), bx, by,
                 win::SRCCOPY);
 }
 

@@ -55,7 +55,7 @@ public:
     // Copies the part of Image starting at (sx, sy) into R.
     void Shift(cl::TBitmap* image, const win::RECT& r, int sx, int sy) {
         if (RectEmpty(r)) return;
-        win::BitBlt(dc_, r.left, r.top, r.right - r.left, r.bottom - r.top, image->Canvas()->Handle(), sx, sy,
+        win::BitBlt(dc_, r.left, r.top, r.right - r.left, r.bottom - r.top, image->GetCanvas()->GetHandle(), sx, sy,
                     win::SRCCOPY);
         Add(r);
     }
@@ -64,7 +64,7 @@ public:
     // Stretches or squeezes the whole Image into R.
     void Stretch(cl::TBitmap* image, const win::RECT& r) {
         if (RectEmpty(r)) return;
-        win::StretchBlt(dc_, r.left, r.top, r.right - r.left, r.bottom - r.top, image->Canvas()->Handle(), 0, 0,
+        win::StretchBlt(dc_, r.left, r.top, r.right - r.left, r.bottom - r.top, image->GetCanvas()->GetHandle(), 0, 0,
                         data_->Width, data_->Height, win::SRCCOPY);
         Add(r);
     }
@@ -116,8 +116,8 @@ void TSlideTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     TTimedTransitionEffect::Initialize(Data, Frames);
     FMode = SelectMode();
     FUseWorkBitmap = Data->Bitmap != nullptr;
-    cl::TCanvas* canvas = FUseWorkBitmap ? Data->Bitmap->Canvas() : Data->Canvas;
-    FOldStretchMode = canvas ? win::SetStretchBltMode(canvas->Handle(), win::COLORONCOLOR) : 0;
+    cl::TCanvas* canvas = FUseWorkBitmap ? Data->Bitmap->GetCanvas() : Data->Canvas;
+    FOldStretchMode = canvas ? win::SetStretchBltMode(canvas->GetHandle(), win::COLORONCOLOR) : 0;
     const int W = Data->Width, H = Data->Height, M = std::max(W, H);
     const int m = FMode;
     if (IsIn(m, {1, 2, 3, 4, 26, 27, 28})) {
@@ -156,8 +156,8 @@ void TSlideTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
 }
 
 void TSlideTransition::Finalize(TTETransitionData* Data) {
-    cl::TCanvas* canvas = FUseWorkBitmap && Data->Bitmap ? Data->Bitmap->Canvas() : Data->Canvas;
-    if (canvas && FOldStretchMode) win::SetStretchBltMode(canvas->Handle(), FOldStretchMode);
+    cl::TCanvas* canvas = FUseWorkBitmap && Data->Bitmap ? Data->Bitmap->GetCanvas() : Data->Canvas;
+    if (canvas && FOldStretchMode) win::SetStretchBltMode(canvas->GetHandle(), FOldStretchMode);
     TTimedTransitionEffect::Finalize(Data);
 }
 
@@ -165,9 +165,9 @@ void TSlideTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFram
     const int W = Data->Width, H = Data->Height, k = CurrentFrame, F = Data->Frames;
     const int x = Rnd(static_cast<double>(W) / (F + 1) * k);
     const int y = Rnd(static_cast<double>(H) / (F + 1) * k);
-    cl::TCanvas* canvas = FUseWorkBitmap && Data->Bitmap ? Data->Bitmap->Canvas() : Data->Canvas;
+    cl::TCanvas* canvas = FUseWorkBitmap && Data->Bitmap ? Data->Bitmap->GetCanvas() : Data->Canvas;
     if (!canvas || !Data->SrcImage || !Data->DstImage) return;
-    Painter p(canvas->Handle(), Data);
+    Painter p(canvas->GetHandle(), Data);
     cl::TBitmap* oldPic = Data->SrcImage;
     cl::TBitmap* newPic = Data->DstImage;
     win::RECT& a = FArea;

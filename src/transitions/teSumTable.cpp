@@ -31,10 +31,10 @@ void TSummedAreaTable::Build(cl::TBitmap* Picture, int AWidth, int AHeight, int 
     // A 24-bit view of the picture (none: the whole table is white).
     std::unique_ptr<cl::TBitmap> copy;
     cl::TBitmap* pic = Picture;
-    if (pic && (pic->PixelFormat() != cl::pf24bit || pic->Width() < Width || pic->Height() < Height)) {
+    if (pic && (pic->GetPixelFormat() != cl::pf24bit || pic->GetWidth() < Width || pic->GetHeight() < Height)) {
         copy = std::make_unique<cl::TBitmap>();
         AdjustBitmapFormat(copy.get(), nullptr, std::max(Width, 1), std::max(Height, 1), cl::pf24bit);
-        win::BitBlt(copy->Canvas()->Handle(), 0, 0, Width, Height, pic->Canvas()->Handle(), 0, 0, win::SRCCOPY);
+        win::BitBlt(copy->GetCanvas()->GetHandle(), 0, 0, Width, Height, pic->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
         pic = copy.get();
     }
     const TTERowView rows(Width > 0 && Height > 0 ? pic : nullptr);
@@ -154,14 +154,14 @@ const TSummedAreaTable& TSummedAreaData::TableFor(int32_t CurrentFrame) {
 void DrawThrough24Bit(TTETransitionData* Data, const std::function<void(cl::TBitmap* Target)>& draw) {
     cl::TBitmap* target = Data->Bitmap;
     std::unique_ptr<cl::TBitmap> temp;
-    if (target->PixelFormat() != cl::pf24bit) {
+    if (target->GetPixelFormat() != cl::pf24bit) {
         temp = std::make_unique<cl::TBitmap>();
         AdjustBitmapFormat(temp.get(), nullptr, Data->Width, Data->Height, cl::pf24bit);
         target = temp.get();
     }
     draw(target);
     if (temp)
-        win::BitBlt(Data->Bitmap->Canvas()->Handle(), 0, 0, Data->Width, Data->Height, temp->Canvas()->Handle(), 0, 0,
+        win::BitBlt(Data->Bitmap->GetCanvas()->GetHandle(), 0, 0, Data->Width, Data->Height, temp->GetCanvas()->GetHandle(), 0, 0,
                     win::SRCCOPY);
     Data->UpdateRect = MakeRect(0, 0, Data->Width, Data->Height);
 }

@@ -21,8 +21,8 @@ void RenderWindowEraseBackground(cl::TObject* Self, cl::TMessage& Message) {
     auto* rw = static_cast<TTERenderWindow*>(Self);
     if (rw->BackgroundBitmap && Message.WParam) {
         auto dc = reinterpret_cast<win::HDC>(Message.WParam);
-        win::BitBlt(dc, 0, 0, rw->BackgroundBitmap->Width(), rw->BackgroundBitmap->Height(),
-                    rw->BackgroundBitmap->Canvas()->Handle(), 0, 0, win::SRCCOPY);
+        win::BitBlt(dc, 0, 0, rw->BackgroundBitmap->GetWidth(), rw->BackgroundBitmap->GetHeight(),
+                    rw->BackgroundBitmap->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
     }
     // The background counts as erased: the window never paints over what the screen shows.
     Message.Result = 1;
@@ -52,11 +52,11 @@ TTERenderWindow::~TTERenderWindow() { delete BackgroundBitmap; }
 
 void TTERenderWindow::CreateParams(cl::TCreateParams& Params) {
     cl::TCustomControl::CreateParams(Params);
-    if (!Parent()) {
+    if (!GetParent()) {
         Params.Style = (Params.Style & ~win::WS_CHILD) | win::WS_POPUP;
-        Params.WndParent = cl::Application ? cl::Application->Handle() : nullptr;
+        Params.WndParent = cl::Application ? cl::Application->GetHandle() : nullptr;
         if (OwnerControl && OwnerControl->HandleAllocated()) {
-            win::HWND top = win::GetAncestor(OwnerControl->Handle(), win::GA_ROOT);
+            win::HWND top = win::GetAncestor(OwnerControl->GetHandle(), win::GA_ROOT);
             if (top && (static_cast<win::DWORD>(win::GetWindowLongA(top, win::GWL_EXSTYLE)) & win::WS_EX_TOPMOST))
                 Params.ExStyle |= win::WS_EX_TOPMOST;
         }
@@ -82,10 +82,10 @@ TTransitionEffect* TTEVCLScreenTrDevice::TransitionToRun(TTransitionEffect* Tran
     return TTETransitionDevice::TransitionToRun(Transition, MakeCopy);
 }
 
-win::HWND TTEVCLScreenTrDevice::GetThreadWindow() { return RenderWindow ? RenderWindow->Handle() : nullptr; }
+win::HWND TTEVCLScreenTrDevice::GetThreadWindow() { return RenderWindow ? RenderWindow->GetHandle() : nullptr; }
 
 bool TTEVCLScreenTrDevice::HasWindowRegion() {
-    return RenderWindow && RenderWindow->HandleAllocated() && te::HasWindowRegion(RenderWindow->Handle());
+    return RenderWindow && RenderWindow->HandleAllocated() && te::HasWindowRegion(RenderWindow->GetHandle());
 }
 
 win::RECT TTEVCLScreenTrDevice::OnScreen(cl::TWinControl* wc, const win::RECT& r) const {
@@ -94,7 +94,7 @@ win::RECT TTEVCLScreenTrDevice::OnScreen(cl::TWinControl* wc, const win::RECT& r
         tl = ControlClientToScreen(wc, tl);
     } else {
         win::RECT wr;
-        win::GetWindowRect(wc->Handle(), &wr);
+        win::GetWindowRect(wc->GetHandle(), &wr);
         tl = win::POINT{wr.left + r.left, wr.top + r.top};
     }
     return MakeRect(tl.x, tl.y, tl.x + (r.right - r.left), tl.y + (r.bottom - r.top));
@@ -102,9 +102,9 @@ win::RECT TTEVCLScreenTrDevice::OnScreen(cl::TWinControl* wc, const win::RECT& r
 
 bool TTEVCLScreenTrDevice::IsObscured() {
     if (!Control) return false;
-    cl::TWinControl* wc = Control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(Control) : Control->Parent();
+    cl::TWinControl* wc = Control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(Control) : Control->GetParent();
     if (!wc) return false;
-    return IsWindowAreaObscured(wc->Handle(), RenderWindow ? RenderWindow->Handle() : nullptr,
+    return IsWindowAreaObscured(wc->GetHandle(), RenderWindow ? RenderWindow->GetHandle() : nullptr,
                                 OnScreen(wc, ControlRect));
 }
 
@@ -113,7 +113,7 @@ bool TTEVCLScreenTrDevice::IsPaletteDisplay() { return te::IsPaletteDisplay(fals
 uint8_t TTEVCLScreenTrDevice::GetPixelFormat() { return static_cast<uint8_t>(GetDisplayPixelFormat(false)); }
 
 int32_t TTEVCLScreenTrDevice::BackgroundColor() {
-    return Control ? cl::ColorToRGB(Control->Color()) : 0;
+    return Control ? cl::ColorToRGB(Control->GetColor()) : 0;
 }
 
 win::RECT TTEVCLScreenTrDevice::CaptureRect(const win::RECT& Base) {
@@ -122,7 +122,7 @@ win::RECT TTEVCLScreenTrDevice::CaptureRect(const win::RECT& Base) {
 }
 
 win::HWND TTEVCLScreenTrDevice::ParentWindowOfRender() const {
-    return RenderParent && RenderParent->HandleAllocated() ? RenderParent->Handle() : nullptr;
+    return RenderParent && RenderParent->HandleAllocated() ? RenderParent->GetHandle() : nullptr;
 }
 
 bool TTEVCLScreenTrDevice::SetUpWindow(cl::TControl* AControl, const win::RECT& R) {
@@ -134,15 +134,15 @@ bool TTEVCLScreenTrDevice::SetUpWindow(cl::TControl* AControl, const win::RECT& 
     // switches pages underneath.
     cl::TControl* c = AControl;
     win::RECT r = R;
-    while (c && (!c->Is<cl::TWinControl>() || !c->Visible() || (c->Parent() && c->Parent()->Is<cl::TPageControl>()))) {
-        if (!c->Parent()) return false;
-        r = OffsetRectBy(r, c->Left(), c->Top());
-        c = c->Parent();
+    while (c && (!c->Is<cl::TWinControl>() || !c->GetVisible() || (c->GetParent() && c->GetParent()->Is<cl::TPageControl>()))) {
+        if (!c->GetParent()) return false;
+        r = OffsetRectBy(r, c->GetLeft(), c->GetTop());
+        c = c->GetParent();
     }
     if (!c) return false;
     auto* wc = static_cast<cl::TWinControl*>(c);
-    if (!wc->Parent() && !wc->ParentWindow() && !wc->Is<cl::TCustomForm>()) return false;
-    if (!win::IsWindowVisible(wc->Handle())) return false;
+    if (!wc->GetParent() && !wc->GetParentWindow() && !wc->Is<cl::TCustomForm>()) return false;
+    if (!win::IsWindowVisible(wc->GetHandle())) return false;
     Control = wc;
     ControlRect = r;
     ClientCoordsNow = RectInClientCoords;
@@ -150,21 +150,21 @@ bool TTEVCLScreenTrDevice::SetUpWindow(cl::TControl* AControl, const win::RECT& 
 
     auto rw = std::make_unique<TTERenderWindow>(wc);
     rw->OwnerControl = wc;
-    rw->SetCursor(wc->Cursor());
-    cl::TWinControl* parent = RectInClientCoords ? wc : wc->Parent();
+    rw->SetCursor(wc->GetCursor());
+    cl::TWinControl* parent = RectInClientCoords ? wc : wc->GetParent();
     win::RECT place = r;
     RenderParent = parent;
     if (!parent) {
         // A control without a parent (a form) in window coordinates: an owner-less pop-up
         // over its window rectangle, owned by the application window.
         win::RECT wr;
-        win::GetWindowRect(wc->Handle(), &wr);
+        win::GetWindowRect(wc->GetHandle(), &wr);
         place = OffsetRectBy(r, wr.left, wr.top);
-        if (cl::Application) rw->SetParentWindow(cl::Application->Handle());
+        if (cl::Application) rw->SetParentWindow(cl::Application->GetHandle());
     } else {
-        if (!RectInClientCoords) place = OffsetRectBy(r, wc->Left(), wc->Top());
+        if (!RectInClientCoords) place = OffsetRectBy(r, wc->GetLeft(), wc->GetTop());
         rw->SetParent(parent);
-        win::HWND ph = parent->Handle();
+        win::HWND ph = parent->GetHandle();
         win::DWORD style = static_cast<win::DWORD>(win::GetWindowLongA(ph, win::GWL_STYLE));
         if (!(style & win::WS_CLIPCHILDREN)) {
             SavedParentStyle = style;
@@ -172,17 +172,17 @@ bool TTEVCLScreenTrDevice::SetUpWindow(cl::TControl* AControl, const win::RECT& 
         }
     }
     rw->SetBounds(place.left, place.top, place.right - place.left, place.bottom - place.top);
-    win::HWND rh = rw->Handle();
+    win::HWND rh = rw->GetHandle();
     if (parent && !RectInClientCoords) {
-        win::HWND above = win::GetWindow(wc->Handle(), win::GW_HWNDPREV);
+        win::HWND above = win::GetWindow(wc->GetHandle(), win::GW_HWNDPREV);
         win::SetWindowPos(rh, above ? above : win::HWND_TOP, 0, 0, 0, 0,
                           win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOACTIVATE | win::SWP_NOREDRAW);
     }
     ScreenRect = place;
     RenderWindow = rw.release();
-    Data->Width = RenderWindow->Width();
-    Data->Height = RenderWindow->Height();
-    Data->Canvas = RenderWindow->Canvas();
+    Data->Width = RenderWindow->GetWidth();
+    Data->Height = RenderWindow->GetHeight();
+    Data->Canvas = RenderWindow->GetCanvas();
     win::SetWindowPos(rh, nullptr, 0, 0, 0, 0,
                       win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE |
                           win::SWP_SHOWWINDOW);
@@ -211,7 +211,7 @@ bool TTEVCLScreenTrDevice::Prepare(cl::TControl* AControl, const win::RECT& R) {
         Prepared = true;
         gPreparedDevice = this;
         if ((flags & tetiNeedSrcBmp) && !OldImage && !(flags & tetiStaticSrcPixels) && IsObscured())
-            OldImage = RenderControlToBitmap(Control, RenderWindow->Handle(), CaptureRect(ControlRect),
+            OldImage = RenderControlToBitmap(Control, RenderWindow->GetHandle(), CaptureRect(ControlRect),
                                              static_cast<cl::TPixelFormat>(Data->PixelFormat), false, false,
                                              ClientCoordsNow);
     } catch (...) {
@@ -228,7 +228,7 @@ void TTEVCLScreenTrDevice::ReleaseWindow() {
     }
     if (SavedParentStyle && RenderParent && RenderParent->HandleAllocated()) {
         RenderParent->DisableAlign();
-        win::SetWindowLongA(RenderParent->Handle(), win::GWL_STYLE, static_cast<win::LONG>(SavedParentStyle));
+        win::SetWindowLongA(RenderParent->GetHandle(), win::GWL_STYLE, static_cast<win::LONG>(SavedParentStyle));
         RenderParent->EnableAlign();
     }
     SavedParentStyle = 0;
@@ -257,7 +257,7 @@ void TTEVCLScreenTrDevice::UnPrepare() {
 
 void TTEVCLScreenTrDevice::Execute(bool Synchronous) {
     if (WindowRegion && RenderWindow) {
-        win::SetWindowRgn(RenderWindow->Handle(), WindowRegion, win::TRUE);
+        win::SetWindowRgn(RenderWindow->GetHandle(), WindowRegion, win::TRUE);
         WindowRegion = nullptr;
     }
     TTETransitionDevice::Execute(Synchronous);
@@ -278,7 +278,7 @@ void TTEVCLScreenTrDevice::CaptureNewLook() {
     if (!Control) return;
     RealizeControlPalettes(Control, false);
     if (!NewImage && (GetTransition()->GetInfo(this) & tetiNeedDstBmp))
-        NewImage = RenderControlToBitmap(Control, RenderWindow ? RenderWindow->Handle() : nullptr,
+        NewImage = RenderControlToBitmap(Control, RenderWindow ? RenderWindow->GetHandle() : nullptr,
                                          CaptureRect(ControlRect), static_cast<cl::TPixelFormat>(Data->PixelFormat),
                                          false, false, ClientCoordsNow);
 }
@@ -292,7 +292,7 @@ void TTEVCLScreenTrDevice::DoExecute() {
     try {
         RunPasses();
         bool forRender = false;
-        win::HWND rh = RenderWindow ? RenderWindow->Handle() : nullptr;
+        win::HWND rh = RenderWindow ? RenderWindow->GetHandle() : nullptr;
         win::MSG msg;
         // Bounded: a window that never validates would otherwise be painted forever.
         for (int n = 0; n < 4096 && win::PeekMessageA(&msg, nullptr, win::WM_PAINT, win::WM_PAINT, win::PM_REMOVE); ++n) {
@@ -305,7 +305,7 @@ void TTEVCLScreenTrDevice::DoExecute() {
                               win::SWP_HIDEWINDOW | win::SWP_NOREDRAW | win::SWP_NOMOVE | win::SWP_NOSIZE |
                                   win::SWP_NOZORDER | win::SWP_NOACTIVATE);
         if (Control && Control->Is<cl::TWinControl>())
-            RefreshAfterTransition(static_cast<cl::TWinControl*>(Control)->Handle());
+            RefreshAfterTransition(static_cast<cl::TWinControl*>(Control)->GetHandle());
     } catch (...) {
         win::ShowCaret(nullptr);
         UnPrepare();

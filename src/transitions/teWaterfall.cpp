@@ -87,7 +87,7 @@ int32_t TWaterfallTransition::CalcFrameCount(TTETransitionData* Data) {
 
 void TWaterfallTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t, bool, bool Draw, TTETransitionData* Data,
                                          int32_t, int32_t Step) {
-    FGeometry.DrawFrame(Mask ? Mask->Canvas() : nullptr, Step, Draw, Data);
+    FGeometry.DrawFrame(Mask ? Mask->GetCanvas() : nullptr, Step, Draw, Data);
 }
 
 void StartUpteWaterfall() {

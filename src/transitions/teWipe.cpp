@@ -27,18 +27,18 @@ win::RECT Normalized(int l, int t, int r, int b) {
 
 void FreeLocked(cl::TBitmap*& b) {
     if (!b) return;
-    b->Canvas()->Unlock();
+    b->GetCanvas()->Unlock();
     delete b;
     b = nullptr;
 }
 
 cl::TBitmap* NewLocked(int w, int h, cl::TPixelFormat pf, win::HPALETTE pal) {
     auto b = std::make_unique<cl::TBitmap>();
-    b->Canvas()->Lock();
+    b->GetCanvas()->Lock();
     try {
         AdjustBitmapFormat(b.get(), pal, w, h, pf);
     } catch (...) {
-        b->Canvas()->Unlock();
+        b->GetCanvas()->Unlock();
         throw;
     }
     return b.release();
@@ -47,7 +47,7 @@ cl::TBitmap* NewLocked(int w, int h, cl::TPixelFormat pf, win::HPALETTE pal) {
 // Copies R of the new picture onto the frame canvas.
 void CopyNew(TTETransitionData* Data, cl::TCanvas* Canvas, const win::RECT& R) {
     if (RectEmpty(R) || !Data->DstImage || !Canvas) return;
-    win::BitBlt(Canvas->Handle(), R.left, R.top, R.right - R.left, R.bottom - R.top, Data->DstImage->Canvas()->Handle(),
+    win::BitBlt(Canvas->GetHandle(), R.left, R.top, R.right - R.left, R.bottom - R.top, Data->DstImage->GetCanvas()->GetHandle(),
                 R.left, R.top, win::SRCCOPY);
 }
 
@@ -136,9 +136,9 @@ void TWipeTransition::CreateWipeDither(TTETransitionData* Data, TWipeData* W, TT
     const int bw = BandWidth;
     const int len = (horiz ? Data->Height : Data->Width) + 75;
     W->BandPattern = NewLocked(horiz ? bw : len, horiz ? len : bw, cl::pf1bit, nullptr);
-    cl::TCanvas* c = W->BandPattern->Canvas();
-    c->Brush()->SetColor(cl::clWhite);
-    c->FillRect(cl::Rect(0, 0, W->BandPattern->Width(), W->BandPattern->Height()));
+    cl::TCanvas* c = W->BandPattern->GetCanvas();
+    c->GetBrush()->SetColor(cl::clWhite);
+    c->FillRect(cl::Rect(0, 0, W->BandPattern->GetWidth(), W->BandPattern->GetHeight()));
     for (int i = 0; i < bw; ++i) {
         const int q = i * 100 / bw;
         int p = (D == tedRight || D == tedDown) ? 100 - q : q;
@@ -153,10 +153,10 @@ void TWipeTransition::CreateWipeDither(TTETransitionData* Data, TWipeData* W, TT
         }
     }
     const auto pf = static_cast<cl::TPixelFormat>(GetPixelFormat(Data->Device));
-    win::HPALETTE pal = Data->DstImage ? Data->DstImage->Palette() : nullptr;
+    win::HPALETTE pal = Data->DstImage ? Data->DstImage->GetPalette() : nullptr;
     const int w = horiz ? bw : Data->Width, h = horiz ? Data->Height : bw;
     W->OldBand = NewLocked(w, h, pf, pal);
-    W->NewBand = NewLocked(w, h, W->OldBand->PixelFormat(), pal);
+    W->NewBand = NewLocked(w, h, W->OldBand->GetPixelFormat(), pal);
 }
 
 void TWipeTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
@@ -176,9 +176,9 @@ void TWipeTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
         const bool horiz = Horizontal(d);
         try {
             w->BandPattern = NewLocked(horiz ? b : W, horiz ? H : b, cl::pf8bit, gray);
-            for (int y = 0; y < w->BandPattern->Height(); ++y) {
+            for (int y = 0; y < w->BandPattern->GetHeight(); ++y) {
                 auto* row = static_cast<uint8_t*>(w->BandPattern->ScanLine(y));
-                for (int x = 0; x < w->BandPattern->Width(); ++x) {
+                for (int x = 0; x < w->BandPattern->GetWidth(); ++x) {
                     int e = horiz ? x : y;
                     if (d == tedLeft || d == tedUp) e = b - 1 - e;
                     row[x] = static_cast<uint8_t>(GradientValue(e, b));
@@ -248,7 +248,7 @@ void TWipeTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
     if (!w) return;
     const int W = Data->Width, H = Data->Height, F = Data->Frames, k = CurrentFrame, b = w->BandSize;
     const TTEEffectDirection d = EffectiveDirection();
-    cl::TCanvas* canvas = Data->Bitmap ? Data->Bitmap->Canvas() : Data->Canvas;
+    cl::TCanvas* canvas = Data->Bitmap ? Data->Bitmap->GetCanvas() : Data->Canvas;
     win::RECT& c = w->Current;
     const double fx = static_cast<double>(W) / (F + 1) * k, fy = static_cast<double>(H) / (F + 1) * k;
 
@@ -283,22 +283,22 @@ void TWipeTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
             const int bw = band.right - band.left, bh = band.bottom - band.top;
             if (w->Smooth) {
                 if (w->OldBand && w->BandPattern && Data->Bitmap && Data->DstImage && Data->SrcImage) {
-                    win::BitBlt(w->OldBand->Canvas()->Handle(), band.left, band.top, bw, bh,
-                                w->BandPattern->Canvas()->Handle(), 0, 0, win::SRCCOPY);
+                    win::BitBlt(w->OldBand->GetCanvas()->GetHandle(), band.left, band.top, bw, bh,
+                                w->BandPattern->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
                     win::RECT area{0, 0, W, H}, cut;
                     if (IntersectRects(cut, band, area))
                         RunSmoothBlend(w->SmoothRoutine, Data->Bitmap, Data->DstImage, win::RECT{0, 0, 0, 0}, cut,
                                        w->OldBand, Data->SrcImage);
                 }
             } else if (w->OldBand && w->NewBand && w->BandPattern && Data->SrcImage && Data->DstImage && canvas) {
-                win::HDC ob = w->OldBand->Canvas()->Handle(), nb = w->NewBand->Canvas()->Handle();
-                win::HDC pat = w->BandPattern->Canvas()->Handle();
-                win::BitBlt(ob, 0, 0, bw, bh, Data->SrcImage->Canvas()->Handle(), band.left, band.top, win::SRCCOPY);
+                win::HDC ob = w->OldBand->GetCanvas()->GetHandle(), nb = w->NewBand->GetCanvas()->GetHandle();
+                win::HDC pat = w->BandPattern->GetCanvas()->GetHandle();
+                win::BitBlt(ob, 0, 0, bw, bh, Data->SrcImage->GetCanvas()->GetHandle(), band.left, band.top, win::SRCCOPY);
                 win::BitBlt(ob, 0, 0, bw, bh, pat, w->PatternX, w->PatternY, win::SRCAND);
-                win::BitBlt(nb, 0, 0, bw, bh, Data->DstImage->Canvas()->Handle(), band.left, band.top, win::SRCCOPY);
+                win::BitBlt(nb, 0, 0, bw, bh, Data->DstImage->GetCanvas()->GetHandle(), band.left, band.top, win::SRCCOPY);
                 win::BitBlt(nb, 0, 0, bw, bh, pat, w->PatternX, w->PatternY, 0x220326);
                 win::BitBlt(nb, 0, 0, bw, bh, ob, 0, 0, win::SRCPAINT);
-                win::BitBlt(canvas->Handle(), band.left, band.top, bw, bh, nb, 0, 0, win::SRCCOPY);
+                win::BitBlt(canvas->GetHandle(), band.left, band.top, bw, bh, nb, 0, 0, win::SRCCOPY);
             }
             UniteRect(Data->UpdateRect, band);
             CopyNew(Data, canvas, win::RECT{c.left, c.top, c.right + 1, c.bottom + 1});

@@ -74,7 +74,7 @@ TEST_F(BassPlayerTest, OperationsBeforeLoadingRaise) {
             f();
             ADD_FAILURE() << "no exception";
         } catch (const cl::Exception& e) {
-            EXPECT_EQ(e.Message(), "Не найден компонент для воспроизведения аудио.");
+            EXPECT_EQ(e.Message, "Не найден компонент для воспроизведения аудио.");
         }
     };
     expectRaises([&] { p.Open(); });

@@ -136,7 +136,7 @@ TEST_F(AudioHiResTimerTest, OwnedTimerGoesWithItsOwner) {
     {
         cl::TComponent owner(nullptr);
         auto* t = new audio::TAudioHiResTimer(&owner);
-        EXPECT_EQ(owner.ComponentCount(), 1);
+        EXPECT_EQ(owner.GetComponentCount(), 1);
         t->Interval = 10;
         t->OnTimer = [&](cl::TObject*) { ticks++; };
         t->Start();

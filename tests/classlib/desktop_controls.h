@@ -9,9 +9,10 @@
 #include <thread>
 
 #include "../common/sdl_desktop.h"
-#include "../common/xvfb_util.h"
+#include "../common/xvfb_desktop.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/Forms.h"
+#include "platform/user_testhooks.h"
 
 // X libraries and SDL's D-Bus connection keep some allocations for the life of the
 // process. Weak, so that one list for the whole test program can take its place.
@@ -99,7 +100,7 @@ struct TwoPageForm {
     TwoPageForm& operator=(const TwoPageForm&) = delete;
     // Screen point of the middle of the page area.
     win::POINT PageMiddle() const {
-        const win::RECT d = pages->DisplayRect();
+        const win::RECT d = pages->GetDisplayRect();
         return pages->ClientToScreen(win::POINT{(d.left + d.right) / 2, (d.top + d.bottom) / 2});
     }
 

@@ -32,7 +32,7 @@ protected:
     void Notification(TComponent* c, TOperation op) override {
         TComponent::Notification(c, op);
         if (op == opRemove && c == watched) watched = nullptr;
-        if (log_) log_->push_back(tag_ + (op == opInsert ? " +" : " -") + c->Name());
+        if (log_) log_->push_back(tag_ + (op == opInsert ? " +" : " -") + c->GetName());
     }
 
 private:
@@ -51,7 +51,7 @@ TEST(Components, OwnerFreesOwnedComponentsLastInsertedFirst) {
     auto* owner = new TProbe(nullptr, &log, "owner");
     new TProbe(owner, &log, "a");
     new TProbe(owner, &log, "b");
-    EXPECT_EQ(owner->ComponentCount(), 2);
+    EXPECT_EQ(owner->GetComponentCount(), 2);
     log.clear();
     delete owner;
     ASSERT_GE(log.size(), 3u);
@@ -87,13 +87,13 @@ TEST(Components, NamesAndClassChain) {
     EXPECT_THROW(b->SetName("1st"), EComponentError);
     b->SetName("Second");
     EXPECT_EQ(owner.FindComponent("SECOND"), b);
-    EXPECT_EQ(b->ComponentIndex(), 1);
+    EXPECT_EQ(b->GetComponentIndex(), 1);
     EXPECT_STREQ(b->ClassName(), "TProbe");
     EXPECT_TRUE(b->InheritsFrom(TPersistent::StaticClass()));
     EXPECT_FALSE(owner.InheritsFrom(TProbe::StaticClass()));
     EXPECT_STREQ(TProbe::StaticClass().Parent->Name, "TComponent");
     delete a;
-    EXPECT_EQ(owner.ComponentCount(), 1);
+    EXPECT_EQ(owner.GetComponentCount(), 1);
     EXPECT_THROW(owner.Components(1), EListError);
 }
 
@@ -126,7 +126,7 @@ TEST(Lists, IndexErrorsAndOrder) {
     EXPECT_EQ(l.Remove(&x), -1);
     l.Add(nullptr);
     l.Pack();
-    EXPECT_EQ(l.Count(), 2);
+    EXPECT_EQ(l.GetCount(), 2);
     l.Move(0, 1);
     EXPECT_EQ(l[1], &z);
 }
@@ -140,7 +140,7 @@ TEST(Lists, ObjectListOwnsItsObjects) {
         list.Delete(0);
         EXPECT_EQ(log, std::vector<std::string>{"free 1"});
         TObject* kept = list.Extract(list.Items(0));
-        EXPECT_EQ(list.Count(), 0);
+        EXPECT_EQ(list.GetCount(), 0);
         list.Add(kept);
     }
     EXPECT_EQ(log.back(), "free 2");
@@ -149,7 +149,7 @@ TEST(Lists, ObjectListOwnsItsObjects) {
 TEST(Lists, StringListValuesAndText) {
     TStringList sl;
     sl.SetText("Transition=Wipe\r\nduration=500\nEmpty\rx=");
-    EXPECT_EQ(sl.Count(), 4);
+    EXPECT_EQ(sl.GetCount(), 4);
     EXPECT_EQ(sl.Values("DURATION"), "500");
     EXPECT_EQ(sl.Values("missing"), "");
     EXPECT_EQ(sl.Names(2), "");
@@ -163,7 +163,7 @@ TEST(Lists, StringListValuesAndText) {
     sl.SetCaseSensitive(true);
     EXPECT_EQ(sl.IndexOf("EMPTY"), -1);
     EXPECT_THROW(sl.Strings(99), EStringListError);
-    EXPECT_EQ(sl.Text(), "Transition=Wipe\r\nDuration=700\r\nEmpty\r\nx=\r\n");
+    EXPECT_EQ(sl.GetText(), "Transition=Wipe\r\nDuration=700\r\nEmpty\r\nx=\r\n");
 
     TStringList sorted;
     sorted.SetSorted(true);
@@ -171,7 +171,7 @@ TEST(Lists, StringListValuesAndText) {
     sorted.Add("A");
     sorted.Add("c");
     sorted.Add("a");  // duplicate ignored (case-insensitive)
-    ASSERT_EQ(sorted.Count(), 3);
+    ASSERT_EQ(sorted.GetCount(), 3);
     EXPECT_EQ(sorted.Strings(0), "A");
     EXPECT_EQ(sorted.Strings(2), "c");
     sorted.Duplicates = dupError;
@@ -180,14 +180,14 @@ TEST(Lists, StringListValuesAndText) {
 
 TEST(Streams, MemoryStreamSemantics) {
     TMemoryStream m;
-    EXPECT_EQ(m.Memory(), nullptr);
+    EXPECT_EQ(m.GetMemory(), nullptr);
     m.WriteBuffer("abc", 3);
-    EXPECT_EQ(m.Size(), 3);
+    EXPECT_EQ(m.GetSize(), 3);
     // Writing past the end fills the gap with zeros.
     m.Seek(5, soBeginning);
     m.WriteBuffer("z", 1);
-    ASSERT_EQ(m.Size(), 6);
-    EXPECT_EQ(std::memcmp(m.Memory(), "abc\0\0z", 6), 0);
+    ASSERT_EQ(m.GetSize(), 6);
+    EXPECT_EQ(std::memcmp(m.GetMemory(), "abc\0\0z", 6), 0);
     // soEnd is size + offset; a negative result clamps to 0.
     EXPECT_EQ(m.Seek(-2, soEnd), 4);
     EXPECT_EQ(m.Seek(-100, soCurrent), 0);
@@ -197,12 +197,12 @@ TEST(Streams, MemoryStreamSemantics) {
     m.SetPosition(4);
     EXPECT_THROW(m.ReadBuffer(buf, 3), EReadError);
     m.SetSize(8);
-    EXPECT_EQ(static_cast<const char*>(m.Memory())[7], '\0');
+    EXPECT_EQ(static_cast<const char*>(m.GetMemory())[7], '\0');
     m.SetSize(2);
-    EXPECT_EQ(m.Position(), 2);
+    EXPECT_EQ(m.GetPosition(), 2);
     m.Clear();
-    EXPECT_EQ(m.Size(), 0);
-    EXPECT_EQ(m.Position(), 0);
+    EXPECT_EQ(m.GetSize(), 0);
+    EXPECT_EQ(m.GetPosition(), 0);
 }
 
 TEST(Streams, SetPointerViewsForeignMemory) {
@@ -216,7 +216,7 @@ TEST(Streams, SetPointerViewsForeignMemory) {
     m.SetPosition(0);
     m.WriteBuffer("F", 1);
     EXPECT_EQ(data[0], 'f');
-    EXPECT_EQ(static_cast<const char*>(m.Memory())[0], 'F');
+    EXPECT_EQ(static_cast<const char*>(m.GetMemory())[0], 'F');
 }
 
 TEST(Streams, CopyFromCountZeroCopiesTheWholeSource) {
@@ -224,11 +224,11 @@ TEST(Streams, CopyFromCountZeroCopiesTheWholeSource) {
     src.SetPosition(7);
     TMemoryStream dst;
     EXPECT_EQ(dst.CopyFrom(&src, 0), 10);
-    EXPECT_EQ(dst.Size(), 10);
+    EXPECT_EQ(dst.GetSize(), 10);
     src.SetPosition(2);
     TMemoryStream part;
     EXPECT_EQ(part.CopyFrom(&src, 3), 3);
-    EXPECT_EQ(std::memcmp(part.Memory(), "234", 3), 0);
+    EXPECT_EQ(std::memcmp(part.GetMemory(), "234", 3), 0);
     src.SetPosition(8);
     EXPECT_THROW(part.CopyFrom(&src, 5), EReadError);
 }
@@ -238,7 +238,7 @@ TEST(Streams, FileStreamModesAndErrors) {
     {
         TFileStream f(path, fmCreate);
         f.WriteBuffer("hello world", 11);
-        EXPECT_EQ(f.Size(), 11);
+        EXPECT_EQ(f.GetSize(), 11);
     }
     {
         TFileStream f(path, fmOpenRead | fmShareDenyWrite);
@@ -255,7 +255,7 @@ TEST(Streams, FileStreamModesAndErrors) {
         t2.join();
         EXPECT_EQ(a, "hello");
         EXPECT_EQ(b, "world");
-        EXPECT_EQ(f.Position(), 3);
+        EXPECT_EQ(f.GetPosition(), 3);
         EXPECT_EQ(f.ReadAt(100, a.data(), 5), 0);
         EXPECT_EQ(f.Write("x", 1), 0);  // read-only
     }
@@ -272,7 +272,7 @@ TEST(Streams, FileStreamModesAndErrors) {
 
 TEST(Streams, ResourceStream) {
     TResourceStream r(nullptr, "testres", "dll");
-    ASSERT_EQ(r.Size(), 16);
+    ASSERT_EQ(r.GetSize(), 16);
     char buf[16];
     r.ReadBuffer(buf, 16);
     EXPECT_EQ(std::string(buf, 14), "resource bytes");

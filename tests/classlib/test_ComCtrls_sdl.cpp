@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "desktop_controls.h"
+#include "platform/user_testhooks.h"
 
 using namespace desktoptest;
 
@@ -16,9 +17,9 @@ TEST(PageControlOnTheDesktop, TabsShowOnTheXScreenAndXClicksAndKeysTurnThePages)
     TwoPageForm f;
     cl::TPageControl* pc = f.pages;
     std::vector<std::string> changes;
-    pc->OnChange = [&](cl::TObject*) { changes.push_back(pc->ActivePage()->Caption()); };
+    pc->OnChange = [&](cl::TObject*) { changes.push_back(pc->GetActivePage()->GetCaption()); };
     const win::POINT page = f.PageMiddle();
-    const int th = pc->TabHeight();
+    const int th = pc->GetTabHeight();
     EXPECT_TRUE(PumpUntil([&] { return desktop.Shows(page, cl::clRed); }, 5000)) << "the first page on the X screen";
     EXPECT_TRUE(desktop.Shows(pc->ClientToScreen(win::POINT{200, th + 2}), cl::clBtnHighlight)) << "the raised frame";
     EXPECT_TRUE(desktop.Shows(pc->ClientToScreen(win::POINT{200, 4}), cl::clBtnFace)) << "the tab row";
@@ -34,7 +35,7 @@ TEST(PageControlOnTheDesktop, TabsShowOnTheXScreenAndXClicksAndKeysTurnThePages)
     EXPECT_TRUE(pc->Focused());
 
     // Ctrl+Tab from the keyboard, round to the first page.
-    const uint64_t xid = win::test::NativeWindowId(f.form->Handle());
+    const uint64_t xid = win::test::NativeWindowId(f.form->GetHandle());
     ASSERT_NE(xid, 0u);
     ASSERT_EQ(lumetra_test::XdoTool(desktop.Display(),
                                     "windowfocus --sync " + std::to_string(xid) + " key --clearmodifiers ctrl+Tab"),

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/user_testhooks.h"
 #include "test_Controls_fixture.h"
 
 namespace cl::testing_controls {
@@ -48,14 +49,14 @@ protected:
 
 TEST_F(ControlsOnForm, LabelTextIsDrawnWhereTheLabelIs) {
     TLabel* hello = AddLabel("Hello", 10, 10);
-    hello->Font()->SetColor(clRed);
+    hello->GetFont()->SetColor(clRed);
     TLabel* empty = AddLabel("", 10, 60);
-    empty->Font()->SetColor(clRed);
+    empty->GetFont()->SetColor(clRed);
     empty->SetAutoSize(false);
     empty->SetBounds(10, 60, 100, 20);
     // The test font: 7 x 13 cells, each glyph a 5 x 8 box.
-    EXPECT_EQ(hello->Width(), 35);
-    EXPECT_EQ(hello->Height(), 13);
+    EXPECT_EQ(hello->GetWidth(), 35);
+    EXPECT_EQ(hello->GetHeight(), 13);
     ShowAndPaint();
     EXPECT_EQ(CountPixels(ScreenRect(hello), 0xFF0000), 5 * 40);
     EXPECT_EQ(CountPixels(ScreenRect(empty), 0xFF0000), 0);
@@ -73,11 +74,11 @@ TEST_F(ControlsOnForm, WordWrapBreaksAtSpacesInTheLabelsWidth) {
     l->SetWordWrap(true);
     l->SetWidth(30);
     l->SetCaption("aa bb cc");
-    EXPECT_EQ(l->Width(), 30);
-    EXPECT_EQ(l->Height(), 3 * 13);
+    EXPECT_EQ(l->GetWidth(), 30);
+    EXPECT_EQ(l->GetHeight(), 3 * 13);
     l->SetWordWrap(false);
-    EXPECT_EQ(l->Width(), 8 * 7);
-    EXPECT_EQ(l->Height(), 13);
+    EXPECT_EQ(l->GetWidth(), 8 * 7);
+    EXPECT_EQ(l->GetHeight(), 13);
 }
 
 TEST_F(ControlsOnForm, ButtonCaptionIsDrawnInside) {
@@ -122,10 +123,10 @@ TEST_F(ControlsOnForm, LosingTheCaptureCancelsTheClick) {
     win::test::MouseMove(p.x, p.y);
     win::test::MouseButton(win::test::Button::Left, true);
     Application->ProcessMessages();
-    EXPECT_TRUE(b->MouseCapture());
-    EXPECT_EQ(win::GetCapture(), b->Handle());
-    win::SetCapture(form->Handle());  // someone else takes the mouse
-    EXPECT_FALSE(b->MouseCapture());
+    EXPECT_TRUE(b->GetMouseCapture());
+    EXPECT_EQ(win::GetCapture(), b->GetHandle());
+    win::SetCapture(form->GetHandle());  // someone else takes the mouse
+    EXPECT_FALSE(b->GetMouseCapture());
     win::ReleaseCapture();
     win::test::MouseButton(win::test::Button::Left, false);
     Application->ProcessMessages();
@@ -151,19 +152,19 @@ TEST_F(ControlsOnForm, EnterAndEscapeClickTheDefaultAndCancelButtons) {
     TButton* ok = AddButton("OK", 10, 10);
     TButton* cancel = AddButton("Cancel", 100, 10);
     ok->SetDefault(true);
-    ok->SetModalResult(mrOk);
-    cancel->SetCancel(true);
-    cancel->SetModalResult(mrCancel);
-    ok->SetTabStop(false);
-    cancel->SetTabStop(false);
+    ok->ModalResult = mrOk;
+    cancel->Cancel = true;
+    cancel->ModalResult = mrCancel;
+    ok->TabStop = false;
+    cancel->TabStop = false;
     ok->OnClick = [&](TObject*) { log.push_back("ok"); };
     cancel->OnClick = [&](TObject*) { log.push_back("cancel"); };
     ShowAndPaint();
-    EXPECT_EQ(win::GetFocus(), form->Handle());
+    EXPECT_EQ(win::GetFocus(), form->GetHandle());
     PressKey(win::VK_RETURN);
-    EXPECT_EQ(form->ModalResult(), mrOk);
+    EXPECT_EQ(form->ModalResult, mrOk);
     PressKey(win::VK_ESCAPE);
-    EXPECT_EQ(form->ModalResult(), mrCancel);
+    EXPECT_EQ(form->ModalResult, mrCancel);
     PressKey('A');
     EXPECT_EQ(log, (std::vector<std::string>{"ok", "cancel"}));
     // A focused button takes Enter for itself; Space clicks it too.
@@ -195,7 +196,7 @@ TEST_P(KeyPreviewTest, FormSeesKeysFirstWhenPreviewing) {
         log.push_back("button " + std::string(1, static_cast<char>(key)));
     };
     ShowAndPaint();
-    ASSERT_EQ(win::GetFocus(), b->Handle());
+    ASSERT_EQ(win::GetFocus(), b->GetHandle());
     PressKey(c.key);
     EXPECT_EQ(log, c.expected);
 }
@@ -261,7 +262,7 @@ TEST_F(ControlsTest, MessageHandlerOfAFormClassRunsBeforeTheDefault) {
     Application->ProcessMessages();
     EXPECT_EQ(win::test::CurrentCursor(), nullptr);
     // An exception in a handler is reported; it never crosses the window procedure.
-    EXPECT_EQ(win::SendMessageA(f->Handle(), win::WM_USER + 1, 0, 0), 0);
+    EXPECT_EQ(win::SendMessageA(f->GetHandle(), win::WM_USER + 1, 0, 0), 0);
     auto boxes = win::test::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "handler failed.");
@@ -276,8 +277,8 @@ TEST_F(ControlsOnForm, ControlCursorShowsThroughSetCursor) {
     win::test::MouseMove(p.x, p.y);
     Application->ProcessMessages();
     EXPECT_EQ(win::test::CurrentCursor(), Screen->Cursors(crHandPoint));
-    EXPECT_EQ(Mouse->CursorPos().x, p.x);
-    EXPECT_EQ(Mouse->CursorPos().y, p.y);
+    EXPECT_EQ(Mouse->GetCursorPos().x, p.x);
+    EXPECT_EQ(Mouse->GetCursorPos().y, p.y);
     win::test::MouseMove(200, 150);
     Application->ProcessMessages();
     EXPECT_EQ(win::test::CurrentCursor(), Screen->Cursors(crArrow));
@@ -311,10 +312,10 @@ TEST_F(ControlsTest, WindowedControlWithoutParentHasNoWindow) {
     b->SetName("Lonely");
     EXPECT_FALSE(b->HandleAllocated());
     try {
-        b->Handle();
+        b->GetHandle();
         ADD_FAILURE() << "no exception";
     } catch (const EInvalidOperation& e) {
-        EXPECT_EQ(e.Message(), "Control 'Lonely' has no parent window");
+        EXPECT_EQ(e.Message, "Control 'Lonely' has no parent window");
     }
     delete b;
 }
@@ -325,19 +326,19 @@ TEST_F(ControlsOnForm, ParentColorFollowsAndControlsGoWithTheirParent) {
     panel->SetParent(form);
     auto* inner = new TLabel(form);
     inner->SetParent(panel);
-    EXPECT_EQ(panel->Color(), clWhite);
-    EXPECT_EQ(inner->Color(), clWhite);
+    EXPECT_EQ(panel->GetColor(), clWhite);
+    EXPECT_EQ(inner->GetColor(), clWhite);
     form->SetColor(clBlack);
-    EXPECT_EQ(panel->Color(), clBlack);
-    EXPECT_EQ(inner->Color(), clBlack);
+    EXPECT_EQ(panel->GetColor(), clBlack);
+    EXPECT_EQ(inner->GetColor(), clBlack);
     inner->SetColor(clRed);
     form->SetColor(clBlue);
-    EXPECT_FALSE(inner->ParentColor());
-    EXPECT_EQ(inner->Color(), clRed);
-    int before = form->ComponentCount();
+    EXPECT_FALSE(inner->GetParentColor());
+    EXPECT_EQ(inner->GetColor(), clRed);
+    int before = form->GetComponentCount();
     delete panel;  // its label goes with it
-    EXPECT_EQ(form->ComponentCount(), before - 2);
-    EXPECT_EQ(form->ControlCount(), 0);
+    EXPECT_EQ(form->GetComponentCount(), before - 2);
+    EXPECT_EQ(form->GetControlCount(), 0);
 }
 
 TEST_F(ControlsOnForm, ShowModalRunsUntilAButtonSetsTheResult) {
@@ -347,9 +348,9 @@ TEST_F(ControlsOnForm, ShowModalRunsUntilAButtonSetsTheResult) {
     auto* ok = new TButton(dlg);
     ok->SetParent(dlg);
     ok->SetBounds(10, 10, 75, 25);
-    ok->SetModalResult(mrOk);
+    ok->ModalResult = mrOk;
     bool ownerEnabledDuringModal = true;
-    dlg->OnActivate = [&](TObject*) { ownerEnabledDuringModal = win::IsWindowEnabled(form->Handle()) != 0; };
+    dlg->OnActivate = [&](TObject*) { ownerEnabledDuringModal = win::IsWindowEnabled(form->GetHandle()) != 0; };
     ShowAndPaint();
     int64_t at = win::ClockNowTicks() / win::kTicksPerMs + 500;
     win::ClockSetHorizon(win::ClockNowTicks() + 5000 * win::kTicksPerMs);
@@ -357,16 +358,16 @@ TEST_F(ControlsOnForm, ShowModalRunsUntilAButtonSetsTheResult) {
     EXPECT_EQ(dlg->ShowModal(), mrOk);
     EXPECT_GE(win::ClockNowTicks(), at * win::kTicksPerMs);
     EXPECT_FALSE(ownerEnabledDuringModal);
-    EXPECT_TRUE(win::IsWindowEnabled(form->Handle()));
-    EXPECT_FALSE(win::IsWindowVisible(dlg->Handle()));
-    EXPECT_FALSE(Application->Terminated());
+    EXPECT_TRUE(win::IsWindowEnabled(form->GetHandle()));
+    EXPECT_FALSE(win::IsWindowVisible(dlg->GetHandle()));
+    EXPECT_FALSE(Application->GetTerminated());
     delete dlg;
 }
 
 TEST_F(ControlsOnForm, FormPaintsThroughItsCanvas) {
     form->OnPaint = [this](TObject*) {
-        form->Canvas()->Brush()->SetColor(clRed);
-        form->Canvas()->FillRect(RECT{10, 10, 20, 20});
+        form->GetCanvas()->GetBrush()->SetColor(clRed);
+        form->GetCanvas()->FillRect(RECT{10, 10, 20, 20});
     };
     ShowAndPaint();
     EXPECT_EQ(CountPixels(RECT{0, 0, 300, 200}, 0xFF0000), 100);
@@ -403,8 +404,8 @@ public:
 protected:
     void Paint() override {
         ++paints;
-        Canvas()->Brush()->SetColor(clLime);
-        Canvas()->FillRect(ClientRect());
+        GetCanvas()->GetBrush()->SetColor(clLime);
+        GetCanvas()->FillRect(GetClientRect());
     }
 };
 
@@ -419,18 +420,18 @@ TEST_F(ControlsOnForm, NestedWindowsSurviveABorderChangeAndFollowTheMaximisedFor
     panel->SetEnabled(false);
     auto* swatch = new TSwatch(form);
     swatch->SetParent(panel);
-    swatch->SetBounds(0, 0, panel->ClientWidth(), panel->ClientHeight());
+    swatch->SetBounds(0, 0, panel->GetClientWidth(), panel->GetClientHeight());
     swatch->SetAnchors(AnchorBit(akLeft) | AnchorBit(akTop) | AnchorBit(akRight) | AnchorBit(akBottom));
     ShowAndPaint();
     EXPECT_GT(swatch->paints, 0);
     form->SetBorderStyle(bsNone);
     form->SetWindowState(wsMaximized);
     Application->ProcessMessages();
-    ASSERT_TRUE(win::IsWindow(swatch->Handle()));
-    EXPECT_EQ(win::GetParent(swatch->Handle()), panel->Handle());
-    EXPECT_EQ(win::GetParent(panel->Handle()), form->Handle());
-    EXPECT_EQ(swatch->Width(), kScreenW);
-    EXPECT_EQ(swatch->Height(), kScreenH);
+    ASSERT_TRUE(win::IsWindow(swatch->GetHandle()));
+    EXPECT_EQ(win::GetParent(swatch->GetHandle()), panel->GetHandle());
+    EXPECT_EQ(win::GetParent(panel->GetHandle()), form->GetHandle());
+    EXPECT_EQ(swatch->GetWidth(), kScreenW);
+    EXPECT_EQ(swatch->GetHeight(), kScreenH);
     EXPECT_EQ(CountPixels(RECT{0, 0, kScreenW, kScreenH}, 0x00FF00), kScreenW * kScreenH);
     // Clicks over the disabled panel reach the form.
     int clicks = 0;
@@ -445,13 +446,13 @@ TEST_F(ControlsOnForm, ConstraintsLimitTheSizeFromCodeTablesAndAlignment) {
     SetPropertyText(panel, "Constraints.MaxWidth", "50");
     SetPropertyText(panel, "Constraints.MinHeight", "30");
     panel->SetBounds(0, 0, 80, 10);
-    EXPECT_EQ(panel->Width(), 50);
-    EXPECT_EQ(panel->Height(), 30);
-    panel->Constraints()->SetMaxWidth(0);
+    EXPECT_EQ(panel->GetWidth(), 50);
+    EXPECT_EQ(panel->GetHeight(), 30);
+    panel->GetConstraints()->SetMaxWidth(0);
     panel->SetAlign(alClient);
-    EXPECT_EQ(panel->Width(), 300);
-    panel->Constraints()->SetMaxHeight(120);
-    EXPECT_EQ(panel->Height(), 120);
+    EXPECT_EQ(panel->GetWidth(), 300);
+    panel->GetConstraints()->SetMaxHeight(120);
+    EXPECT_EQ(panel->GetHeight(), 120);
 }
 
 TEST_F(ControlsOnForm, WheelGoesToTheFocusedControlThenItsParent) {
@@ -466,7 +467,7 @@ TEST_F(ControlsOnForm, WheelGoesToTheFocusedControlThenItsParent) {
         handled = true;
     };
     ShowAndPaint();
-    ASSERT_EQ(win::GetFocus(), b->Handle());
+    ASSERT_EQ(win::GetFocus(), b->GetHandle());
     win::test::Wheel(-120);
     Application->ProcessMessages();
     win::test::Wheel(-120);
@@ -485,7 +486,7 @@ TEST_F(ControlsOnForm, DoubleBufferedPanelPaintsTheSamePixels) {
         l->SetParent(panel);
         l->SetBounds(20, 20, 50, 13);
         l->SetCaption("abc");
-        l->Font()->SetColor(clRed);
+        l->GetFont()->SetColor(clRed);
         l->SetTransparent(true);
         ShowAndPaint();
         EXPECT_EQ(CountPixels(RECT{0, 0, 300, 200}, 0xFF0000), 3 * 40) << buffered;
@@ -497,21 +498,21 @@ TEST_F(ControlsOnForm, DoubleBufferedPanelPaintsTheSamePixels) {
 TEST_F(ControlsOnForm, ParentFontReachesChildrenUntilTheyChooseTheirOwn) {
     TLabel* plain = AddLabel("abc", 10, 10);
     TLabel* own = AddLabel("abc", 10, 40);
-    own->Font()->SetHeight(-30);
-    EXPECT_FALSE(own->ParentFont());
-    EXPECT_TRUE(plain->ParentFont());
+    own->GetFont()->SetHeight(-30);
+    EXPECT_FALSE(own->GetParentFont());
+    EXPECT_TRUE(plain->GetParentFont());
     SetPropertyText(form, "Font.Name", "Arial");
     SetPropertyText(form, "Font.Color", "clBlue");
-    EXPECT_EQ(plain->Font()->Name(), "Arial");
-    EXPECT_EQ(plain->Font()->Color(), clBlue);
-    EXPECT_NE(own->Font()->Name(), "Arial");
-    EXPECT_TRUE(plain->ParentFont());
+    EXPECT_EQ(plain->GetFont()->GetName(), "Arial");
+    EXPECT_EQ(plain->GetFont()->GetColor(), clBlue);
+    EXPECT_NE(own->GetFont()->GetName(), "Arial");
+    EXPECT_TRUE(plain->GetParentFont());
     // A right-justified auto-sized label keeps its right edge when its text grows.
     plain->SetAlignment(taRightJustify);
-    int right = plain->Left() + plain->Width();
+    int right = plain->GetLeft() + plain->GetWidth();
     plain->SetCaption("abcdef");
-    EXPECT_EQ(plain->Left() + plain->Width(), right);
-    EXPECT_EQ(plain->Width(), 6 * 7);
+    EXPECT_EQ(plain->GetLeft() + plain->GetWidth(), right);
+    EXPECT_EQ(plain->GetWidth(), 6 * 7);
 }
 
 // The windows of overlapping siblings lie in the order of the parent's controls, the last
@@ -533,7 +534,7 @@ TEST_F(ControlsOnForm, WindowsStackInTheOrderOfTheControls) {
     kids[2]->SetBounds(20, 60, 60, 60);
     panel->SetParent(form);  // all windows are made now, parent first
     ShowAndPaint();
-    EXPECT_EQ(win::GetWindow(panel->Handle(), win::GW_CHILD), kids[2]->Handle()) << "the last control on top";
+    EXPECT_EQ(win::GetWindow(panel->GetHandle(), win::GW_CHILD), kids[2]->GetHandle()) << "the last control on top";
     EXPECT_EQ(CountPixels(RECT{10 + 60, 10 + 60, 10 + 80, 10 + 80}, 0x0000FF), 400);
     EXPECT_EQ(CountPixels(RECT{10 + 85, 10 + 55, 10 + 95, 10 + 65}, 0x00FF00), 100) << "lime over red";
     // A control inserted into a parent with a window goes on top; one whose window is made
@@ -545,9 +546,9 @@ TEST_F(ControlsOnForm, WindowsStackInTheOrderOfTheControls) {
     late->SetParent(panel);
     kids[0]->RecreateWnd();
     Application->ProcessMessages();
-    EXPECT_EQ(win::GetWindow(panel->Handle(), win::GW_CHILD), late->Handle());
-    EXPECT_EQ(win::GetWindow(late->Handle(), win::GW_HWNDNEXT), kids[2]->Handle());
-    EXPECT_EQ(win::GetWindow(kids[1]->Handle(), win::GW_HWNDNEXT), kids[0]->Handle());
+    EXPECT_EQ(win::GetWindow(panel->GetHandle(), win::GW_CHILD), late->GetHandle());
+    EXPECT_EQ(win::GetWindow(late->GetHandle(), win::GW_HWNDNEXT), kids[2]->GetHandle());
+    EXPECT_EQ(win::GetWindow(kids[1]->GetHandle(), win::GW_HWNDNEXT), kids[0]->GetHandle());
     EXPECT_EQ(CountPixels(RECT{10, 10, 10 + 30, 10 + 30}, 0xFFFF00), 900);
     EXPECT_EQ(CountPixels(RECT{10 + 85, 10 + 55, 10 + 95, 10 + 65}, 0x00FF00), 100) << "red stays below lime";
 }

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 
 namespace cl::testing_controls {
 
@@ -82,8 +83,8 @@ protected:
     }
 
     static win::RECT ScreenRect(const TControl* c) {
-        win::POINT o = c->ClientOrigin();
-        return win::RECT{o.x, o.y, o.x + c->ClientWidth(), o.y + c->ClientHeight()};
+        win::POINT o = c->GetClientOrigin();
+        return win::RECT{o.x, o.y, o.x + c->GetClientWidth(), o.y + c->GetClientHeight()};
     }
 };
 

@@ -59,6 +59,7 @@ TEST_F(FrameTest, BorderAndBevelsLieInTheFrameAroundTheClientArea) {
         frametest::TFrameSettings frame;
         RECT client;                   // in window coordinates
         std::vector<std::pair<win::POINT, uint32_t>> pixels;  // window coordinates
+    // clang-format off
     } cases[] = {
         {"border only", {bkNone, bvRaised, bvLowered, 1, 3, 0x0F, true}, {3, 3, 57, 37},
          {{{0, 0}, Rgb(clYellow)}, {{2, 20}, Rgb(clYellow)}}},
@@ -75,14 +76,15 @@ TEST_F(FrameTest, BorderAndBevelsLieInTheFrameAroundTheClientArea) {
          {{{0, 0}, Sys(win::COLOR_WINDOWFRAME)}, {{59, 39}, Sys(win::COLOR_WINDOWFRAME)}}},
         {"space", {bkTile, bvSpace, bvNone, 2, 0, 0x0F, true}, {2, 2, 58, 38}, {{{0, 0}, Rgb(clYellow)}}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         auto* w = Make(20, 30, 60, 40);
         c.frame.ApplyTo(w);
         w->SetParent(form);
         Application->ProcessMessages();
-        EXPECT_EQ(w->ClientWidth(), c.client.right - c.client.left) << c.what;
-        EXPECT_EQ(w->ClientHeight(), c.client.bottom - c.client.top) << c.what;
-        win::POINT o = w->ClientOrigin();
+        EXPECT_EQ(w->GetClientWidth(), c.client.right - c.client.left) << c.what;
+        EXPECT_EQ(w->GetClientHeight(), c.client.bottom - c.client.top) << c.what;
+        win::POINT o = w->GetClientOrigin();
         EXPECT_EQ(o.x - 20, c.client.left) << c.what;
         EXPECT_EQ(o.y - 30, c.client.top) << c.what;
         for (const auto& [p, colour] : c.pixels)
@@ -96,24 +98,24 @@ TEST_F(FrameTest, AControlWithoutAWindowKnowsItsClientSizeAndChildrenAlignInside
     w->SetBorderWidth(5);
     w->SetBevelKind(bkTile);  // raised inner, lowered outer: two pixels a side
     EXPECT_FALSE(w->HandleAllocated());
-    EXPECT_EQ(w->ClientWidth(), 100 - 14);
-    EXPECT_EQ(w->ClientHeight(), 80 - 14);
+    EXPECT_EQ(w->GetClientWidth(), 100 - 14);
+    EXPECT_EQ(w->GetClientHeight(), 80 - 14);
     auto* child = new TStyledControl(form);
     child->SetAlign(alClient);
     child->SetParent(w);
     w->SetParent(form);
     Application->ProcessMessages();
-    EXPECT_EQ(child->BoundsRect().left, 0);
-    EXPECT_EQ(child->Width(), 86);
-    EXPECT_EQ(w->ClientWidth(), 86);
+    EXPECT_EQ(child->GetBoundsRect().left, 0);
+    EXPECT_EQ(child->GetWidth(), 86);
+    EXPECT_EQ(w->GetClientWidth(), 86);
     w->SetBorderWidth(0);
-    EXPECT_EQ(w->ClientWidth(), 96);
-    EXPECT_EQ(child->Width(), 96) << "the client grows and the aligned child with it";
+    EXPECT_EQ(w->GetClientWidth(), 96);
+    EXPECT_EQ(child->GetWidth(), 96) << "the client grows and the aligned child with it";
     w->SetBorderWidth(-4);
-    EXPECT_EQ(w->BorderWidth(), 0);
+    EXPECT_EQ(w->GetBorderWidth(), 0);
     w->SetBevelWidth(1 << 30);
-    EXPECT_EQ(w->BevelWidth(), TWinControl::kMaxFrameWidth);
-    EXPECT_EQ(w->ClientWidth(), 0) << "a frame wider than the window leaves no client area";
+    EXPECT_EQ(w->GetBevelWidth(), TWinControl::kMaxFrameWidth);
+    EXPECT_EQ(w->GetClientWidth(), 0) << "a frame wider than the window leaves no client area";
 }
 
 TEST_F(FrameTest, AControlThatPaintsItsOwnBorderGetsTheSunkenClientEdge) {
@@ -157,30 +159,30 @@ TEST_F(FrameTest, ScrollBarsBelongToTheFlatLayerInTheirStyle) {
     s->SetParent(form);
     Application->ProcessMessages();
     int mode = -1;
-    ASSERT_TRUE(win::FlatSB_GetScrollProp(s->Handle(), win::WSB_PROP_VSTYLE, &mode)) << "handed over at creation";
+    ASSERT_TRUE(win::FlatSB_GetScrollProp(s->GetHandle(), win::WSB_PROP_VSTYLE, &mode)) << "handed over at creation";
     EXPECT_EQ(mode, win::FSB_REGULAR_MODE);
-    EXPECT_TRUE(s->VertScrollBar()->IsScrollBarVisible());
-    EXPECT_FALSE(s->HorzScrollBar()->IsScrollBarVisible()) << "the window has no horizontal bar";
-    EXPECT_EQ(s->VertScrollBar()->Kind(), sbVertical);
-    EXPECT_EQ(s->ClientWidth(), 80 - 17);
+    EXPECT_TRUE(s->GetVertScrollBar()->IsScrollBarVisible());
+    EXPECT_FALSE(s->GetHorzScrollBar()->IsScrollBarVisible()) << "the window has no horizontal bar";
+    EXPECT_EQ(s->GetVertScrollBar()->GetKind(), sbVertical);
+    EXPECT_EQ(s->GetClientWidth(), 80 - 17);
     EXPECT_EQ(At(20 + 70, 30 + 1), Sys(win::COLOR_SCROLLBAR));
-    s->VertScrollBar()->SetStyle(ssFlat);
+    s->GetVertScrollBar()->SetStyle(ssFlat);
     Application->ProcessMessages();
-    ASSERT_TRUE(win::FlatSB_GetScrollProp(s->Handle(), win::WSB_PROP_VSTYLE, &mode));
+    ASSERT_TRUE(win::FlatSB_GetScrollProp(s->GetHandle(), win::WSB_PROP_VSTYLE, &mode));
     EXPECT_EQ(mode, win::FSB_FLAT_MODE);
     EXPECT_EQ(At(20 + 63, 30 + 1), Sys(win::COLOR_BTNSHADOW)) << "a flat bar is framed";
-    s->HorzScrollBar()->SetStyle(ssHotTrack);
-    ASSERT_TRUE(win::FlatSB_GetScrollProp(s->Handle(), win::WSB_PROP_HSTYLE, &mode));
+    s->GetHorzScrollBar()->SetStyle(ssHotTrack);
+    ASSERT_TRUE(win::FlatSB_GetScrollProp(s->GetHandle(), win::WSB_PROP_HSTYLE, &mode));
     EXPECT_EQ(mode, win::FSB_ENCARTA_MODE);
     // A bar that may not show is left out of the window, which keeps the styles.
-    s->VertScrollBar()->SetVisible(false);
+    s->GetVertScrollBar()->SetVisible(false);
     Application->ProcessMessages();
-    EXPECT_FALSE(s->VertScrollBar()->IsScrollBarVisible());
-    EXPECT_EQ(s->ClientWidth(), 80);
-    ASSERT_TRUE(win::FlatSB_GetScrollProp(s->Handle(), win::WSB_PROP_VSTYLE, &mode));
+    EXPECT_FALSE(s->GetVertScrollBar()->IsScrollBarVisible());
+    EXPECT_EQ(s->GetClientWidth(), 80);
+    ASSERT_TRUE(win::FlatSB_GetScrollProp(s->GetHandle(), win::WSB_PROP_VSTYLE, &mode));
     EXPECT_EQ(mode, win::FSB_FLAT_MODE);
     SetPropertyText(form, "VertScrollBar.Style", "ssFlat");
-    EXPECT_EQ(form->VertScrollBar()->Style(), ssFlat);
+    EXPECT_EQ(form->GetVertScrollBar()->GetStyle(), ssFlat);
 }
 
 // ---------------------------------------------------------------- OLE controls
@@ -214,21 +216,21 @@ TEST_F(FrameTest, AnOleControlShowsItsObjectsContent) {
     auto checker = std::make_shared<TChecker>();
     ole->SetOleObject(checker);
     Application->ProcessMessages();
-    EXPECT_EQ(ole->OleObject(), checker.get());
+    EXPECT_EQ(ole->GetOleObject(), checker.get());
     EXPECT_EQ(At(20, 30), 0xFF0000u);
     EXPECT_EQ(At(25, 30), 0x0000FFu);
     EXPECT_EQ(At(59, 59), 0xFF0000u);
     EXPECT_FALSE(checker->aspects.empty());
     EXPECT_EQ(checker->aspects.back(), DVASPECT_CONTENT);
     // Drawing refuses what it cannot draw.
-    win::HDC dc = win::GetDC(ole->Handle());
+    win::HDC dc = win::GetDC(ole->GetHandle());
     RECT r{0, 0, 10, 10}, empty{5, 5, 5, 9};
     EXPECT_TRUE(OleDraw(checker.get(), DVASPECT_CONTENT, dc, r));
     EXPECT_FALSE(OleDraw(checker.get(), DVASPECT_ICON, dc, r));
     EXPECT_FALSE(OleDraw(nullptr, DVASPECT_CONTENT, dc, r));
     EXPECT_FALSE(OleDraw(checker.get(), DVASPECT_CONTENT, nullptr, r));
     EXPECT_FALSE(OleDraw(checker.get(), DVASPECT_CONTENT, dc, empty));
-    win::ReleaseDC(ole->Handle(), dc);
+    win::ReleaseDC(ole->GetHandle(), dc);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Timers on the virtual clock, pictures and shapes.
 #include <vector>
 
+#include "platform/user_testhooks.h"
 #include "test_Controls_fixture.h"
 
 namespace cl::testing_controls {
@@ -73,8 +74,8 @@ TEST_F(PictureTest, ImageDrawsItsPictureStretchedCentredOrPlain) {
     auto* bmp = new TBitmap();
     bmp->SetPixelFormat(pf24bit);
     bmp->SetSize(4, 2);
-    bmp->Canvas()->Brush()->SetColor(clRed);
-    bmp->Canvas()->FillRect(RECT{0, 0, 4, 2});
+    bmp->GetCanvas()->GetBrush()->SetColor(clRed);
+    bmp->GetCanvas()->FillRect(RECT{0, 0, 4, 2});
     struct Case {
         bool stretch, center;
         RECT where;  // the red area in the image's client
@@ -89,10 +90,10 @@ TEST_F(PictureTest, ImageDrawsItsPictureStretchedCentredOrPlain) {
         img->SetBounds(20, 20, 50, 50);
         img->SetStretch(c.stretch);
         img->SetCenter(c.center);
-        img->Picture()->SetGraphic(bmp);
+        img->GetPicture()->SetGraphic(bmp);
         form->Show();
         Application->ProcessMessages();
-        win::POINT o = img->ClientOrigin();
+        win::POINT o = img->GetClientOrigin();
         RECT r{o.x + c.where.left, o.y + c.where.top, o.x + c.where.right, o.y + c.where.bottom};
         int area = (r.right - r.left) * (r.bottom - r.top);
         EXPECT_EQ(CountPixels(r, 0xFF0000), area) << c.stretch << c.center;
@@ -107,11 +108,11 @@ TEST_F(PictureTest, AutoSizedImageTakesThePicturesSize) {
     auto* img = new TImage(form);
     img->SetParent(form);
     img->SetAutoSize(true);
-    TBitmap* b = img->Picture()->Bitmap();
+    TBitmap* b = img->GetPicture()->GetBitmap();
     b->SetSize(48, 32);
-    img->Picture()->SetGraphic(b);
-    EXPECT_EQ(img->Width(), 48);
-    EXPECT_EQ(img->Height(), 32);
+    img->GetPicture()->SetGraphic(b);
+    EXPECT_EQ(img->GetWidth(), 48);
+    EXPECT_EQ(img->GetHeight(), 32);
 }
 
 TEST_F(PictureTest, DrawingOnTheImagesCanvasMakesABitmapOfItsSizeAndRepaints) {
@@ -120,11 +121,11 @@ TEST_F(PictureTest, DrawingOnTheImagesCanvasMakesABitmapOfItsSizeAndRepaints) {
     img->SetBounds(10, 10, 30, 20);
     form->Show();
     Application->ProcessMessages();
-    img->Canvas()->Brush()->SetColor(clRed);
-    img->Canvas()->FillRect(RECT{0, 0, 30, 20});
-    ASSERT_NE(img->Picture()->Graphic(), nullptr);
-    EXPECT_EQ(img->Picture()->Width(), 30);
-    EXPECT_EQ(img->Picture()->Height(), 20);
+    img->GetCanvas()->GetBrush()->SetColor(clRed);
+    img->GetCanvas()->FillRect(RECT{0, 0, 30, 20});
+    ASSERT_NE(img->GetPicture()->GetGraphic(), nullptr);
+    EXPECT_EQ(img->GetPicture()->GetWidth(), 30);
+    EXPECT_EQ(img->GetPicture()->GetHeight(), 20);
     Application->ProcessMessages();
     EXPECT_EQ(CountPixels(RECT{0, 0, 200, 200}, 0xFF0000), 30 * 20);
 }
@@ -133,11 +134,11 @@ TEST_F(PictureTest, ShapeFillsWithItsBrushInsideItsPen) {
     auto* s = new TShape(form);
     s->SetParent(form);
     s->SetBounds(10, 10, 40, 20);
-    s->Brush()->SetColor(clBlue);
-    s->Pen()->SetColor(clLime);
+    s->GetBrush()->SetColor(clBlue);
+    s->GetPen()->SetColor(clLime);
     form->Show();
     Application->ProcessMessages();
-    win::POINT o = s->ClientOrigin();
+    win::POINT o = s->GetClientOrigin();
     EXPECT_EQ(CountPixels(RECT{o.x + 1, o.y + 1, o.x + 39, o.y + 19}, 0x0000FF), 38 * 18);
     EXPECT_EQ(CountPixels(RECT{o.x, o.y, o.x + 40, o.y + 20}, 0x00FF00), 2 * 40 + 2 * 18);
 }

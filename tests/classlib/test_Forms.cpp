@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "classlib/TypInfo.h"
+#include "platform/user_testhooks.h"
 #include "test_Controls_fixture.h"
 
 namespace cl::testing_controls {
@@ -26,11 +27,11 @@ public:
     int Value() const { return value_; }
     void SetValue(int v) {
         value_ = v;
-        Log(Name() + ".Value" + (HasState(csLoading) ? " loading" : " live"));
+        Log(GetName() + ".Value" + (HasState(csLoading) ? " loading" : " live"));
     }
     void Loaded() override {
         TComponent::Loaded();
-        Log(Name() + ".Loaded");
+        Log(GetName() + ".Loaded");
     }
 
 private:
@@ -121,17 +122,17 @@ TEST_F(FormsTest, TableBuildsComponentsInOrderThenLoadsThenCreates) {
     EXPECT_EQ(log, (std::vector<std::string>{"Probe1.Value loading", "Probe2.Value loading", "Probe1.Loaded",
                                              "Probe2.Loaded", "Form.Loaded", "OnCreate"}));
     EXPECT_FALSE(f->HasState(csLoading));
-    ASSERT_EQ(f->ComponentCount(), 9);
+    ASSERT_EQ(f->GetComponentCount(), 9);
     const char* order[] = {"Probe1", "Top", "Bottom", "Side", "Body", "OK", "Stretchy", "Probe2", "Timer1"};
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(f->Components(i)->Name(), order[i]);
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(f->Components(i)->GetName(), order[i]);
     EXPECT_EQ(f->ok, f->FindComponent("OK"));
-    EXPECT_EQ(f->Caption(), "Layout");
-    EXPECT_EQ(Find<TButton>(f, "OK")->Parent(), Find<TPanel>(f, "Body"));
-    EXPECT_TRUE(Find<TButton>(f, "OK")->Default());
-    EXPECT_EQ(Find<TLabel>(f, "Stretchy")->Font()->Color(), clRed);
-    EXPECT_EQ(Find<TPanel>(f, "Body")->Color(), clWhite);  // parent colour
-    EXPECT_FALSE(Find<TTimer>(f, "Timer1")->Enabled());
-    EXPECT_EQ(Find<TTimer>(f, "Timer1")->Interval(), 50u);
+    EXPECT_EQ(f->GetCaption(), "Layout");
+    EXPECT_EQ(Find<TButton>(f, "OK")->GetParent(), Find<TPanel>(f, "Body"));
+    EXPECT_TRUE(Find<TButton>(f, "OK")->GetDefault());
+    EXPECT_EQ(Find<TLabel>(f, "Stretchy")->GetFont()->GetColor(), clRed);
+    EXPECT_EQ(Find<TPanel>(f, "Body")->GetColor(), clWhite);  // parent colour
+    EXPECT_FALSE(Find<TTimer>(f, "Timer1")->GetEnabled());
+    EXPECT_EQ(Find<TTimer>(f, "Timer1")->GetInterval(), 50u);
     EXPECT_EQ(Find<TTimer>(f, "Timer1")->Tag, 7);
     EXPECT_FALSE(f->HandleAllocated());  // no window before it is shown
     delete f;
@@ -142,7 +143,7 @@ TEST_F(FormsTest, FormsAreCreatedByRegisteredClassName) {
     TCustomForm* f = Application->CreateForm(FindClass("tlayoutform"));
     ASSERT_NE(f, nullptr);
     EXPECT_STREQ(f->ClassName(), "TLayoutForm");
-    EXPECT_EQ(Application->MainForm(), f);
+    EXPECT_EQ(Application->GetMainForm(), f);
     EXPECT_TRUE(f->HandleAllocated());  // the main form gets its window at once
     EXPECT_NE(f->FindComponent("OK"), nullptr);
     EXPECT_EQ(log.back(), "OnCreate");
@@ -152,12 +153,13 @@ TEST_F(FormsTest, FormsAreCreatedByRegisteredClassName) {
 TEST_F(FormsTest, AlignedAndAnchoredControlsFollowTheFormsSize) {
     TLayoutForm* f = NewForm<TLayoutForm>(Application);
     f->Show();
-    EXPECT_EQ(f->ClientWidth(), 400);
-    EXPECT_EQ(f->ClientHeight(), 300);
-    auto bounds = [&](const char* name) { return Find<TControl>(f, name)->BoundsRect(); };
+    EXPECT_EQ(f->GetClientWidth(), 400);
+    EXPECT_EQ(f->GetClientHeight(), 300);
+    auto bounds = [&](const char* name) { return Find<TControl>(f, name)->GetBoundsRect(); };
     struct Case {
         const char* name;
         RECT before, after;
+    // clang-format off
     } cases[] = {
         {"Top", {0, 0, 400, 40}, {0, 0, 500, 40}},
         {"Bottom", {0, 270, 400, 300}, {0, 370, 500, 400}},
@@ -166,6 +168,7 @@ TEST_F(FormsTest, AlignedAndAnchoredControlsFollowTheFormsSize) {
         {"OK", {260, 195, 340, 220}, {360, 295, 440, 320}},
         {"Stretchy", {10, 10, 110, 27}, {10, 10, 210, 27}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         RECT r = bounds(c.name);
         EXPECT_EQ(r.left, c.before.left) << c.name;
@@ -184,8 +187,8 @@ TEST_F(FormsTest, AlignedAndAnchoredControlsFollowTheFormsSize) {
     }
     // The button's window moved with it.
     win::RECT wr;
-    ASSERT_TRUE(win::GetWindowRect(f->ok->Handle(), &wr));
-    win::POINT body = Find<TPanel>(f, "Body")->ClientOrigin();
+    ASSERT_TRUE(win::GetWindowRect(f->ok->GetHandle(), &wr));
+    win::POINT body = Find<TPanel>(f, "Body")->GetClientOrigin();
     EXPECT_EQ(wr.left - body.x, 360);
     EXPECT_EQ(wr.top - body.y, 295);
     delete f;
@@ -199,19 +202,19 @@ TEST_F(FormsTest, BorderlessMaximisedFormCoversTheScreenAndAnchorsFollow) {
     f->SetFormStyle(fsStayOnTop);
     f->Show();
     win::RECT wr;
-    ASSERT_TRUE(win::GetWindowRect(f->Handle(), &wr));
+    ASSERT_TRUE(win::GetWindowRect(f->GetHandle(), &wr));
     EXPECT_EQ(wr.left, 0);
     EXPECT_EQ(wr.top, 0);
     EXPECT_EQ(wr.right, kScreenW);
     EXPECT_EQ(wr.bottom, kScreenH);
-    EXPECT_EQ(f->ClientWidth(), kScreenW);
-    EXPECT_TRUE(win::GetWindowLongA(f->Handle(), win::GWL_EXSTYLE) & win::WS_EX_TOPMOST);
-    EXPECT_FALSE(win::GetWindowLongA(f->Handle(), win::GWL_STYLE) & win::WS_CAPTION);
+    EXPECT_EQ(f->GetClientWidth(), kScreenW);
+    EXPECT_TRUE(win::GetWindowLongA(f->GetHandle(), win::GWL_EXSTYLE) & win::WS_EX_TOPMOST);
+    EXPECT_FALSE(win::GetWindowLongA(f->GetHandle(), win::GWL_STYLE) & win::WS_CAPTION);
     TButton* ok = f->ok;
     TPanel* body = Find<TPanel>(f, "Body");
-    EXPECT_EQ(body->Width(), kScreenW - 50);
-    EXPECT_EQ(ok->Left(), body->Width() - 10 - 80);
-    EXPECT_EQ(ok->Top(), body->Height() - 10 - 25);
+    EXPECT_EQ(body->GetWidth(), kScreenW - 50);
+    EXPECT_EQ(ok->GetLeft(), body->GetWidth() - 10 - 80);
+    EXPECT_EQ(ok->GetTop(), body->GetHeight() - 10 - 25);
     // The window paints black where nothing covers it.
     Application->ProcessMessages();
     win::test::Screen s = win::test::ScreenComposite();
@@ -223,27 +226,27 @@ TEST_F(FormsTest, ScreenCentredDialogAndClassNames) {
     TLayoutForm* f = NewForm<TLayoutForm>(Application);
     f->SetBorderStyle(bsDialog);
     f->Show();
-    EXPECT_EQ(f->ClientWidth(), 400);
-    EXPECT_EQ(f->Left(), (kScreenW - f->Width()) / 2);
-    EXPECT_EQ(f->Top(), (kScreenH - f->Height()) / 2);
+    EXPECT_EQ(f->GetClientWidth(), 400);
+    EXPECT_EQ(f->GetLeft(), (kScreenW - f->GetWidth()) / 2);
+    EXPECT_EQ(f->GetTop(), (kScreenH - f->GetHeight()) / 2);
     char name[64];
-    ASSERT_GT(win::GetClassNameA(f->Handle(), name, 64), 0);
+    ASSERT_GT(win::GetClassNameA(f->GetHandle(), name, 64), 0);
     EXPECT_STREQ(name, "TLayoutForm");
-    ASSERT_GT(win::GetClassNameA(f->ok->Handle(), name, 64), 0);
+    ASSERT_GT(win::GetClassNameA(f->ok->GetHandle(), name, 64), 0);
     EXPECT_STREQ(name, "TButton");
-    EXPECT_EQ(FindControl(f->ok->Handle()), f->ok);
-    EXPECT_EQ(win::GetWindow(f->Handle(), win::GW_OWNER), Application->Handle());
-    ASSERT_GT(win::GetClassNameA(Application->Handle(), name, 64), 0);
+    EXPECT_EQ(FindControl(f->ok->GetHandle()), f->ok);
+    EXPECT_EQ(win::GetWindow(f->GetHandle(), win::GW_OWNER), Application->GetHandle());
+    ASSERT_GT(win::GetClassNameA(Application->GetHandle(), name, 64), 0);
     EXPECT_STREQ(name, "TApplication");
-    EXPECT_FALSE(win::IsWindowVisible(Application->Handle()));
+    EXPECT_FALSE(win::IsWindowVisible(Application->GetHandle()));
     char caption[64];
-    win::GetWindowTextA(Application->Handle(), caption, 64);
+    win::GetWindowTextA(Application->GetHandle(), caption, 64);
     EXPECT_STREQ(caption, "Lumetra");
-    EXPECT_EQ(Screen->ActiveForm(), f);
-    EXPECT_EQ(Screen->ActiveControl(), f->ok);  // the first control that takes the focus
-    EXPECT_EQ(f->ActiveControl(), f->ok);
+    EXPECT_EQ(Screen->GetActiveForm(), f);
+    EXPECT_EQ(Screen->GetActiveControl(), f->ok);  // the first control that takes the focus
+    EXPECT_EQ(f->GetActiveControl(), f->ok);
     delete f;
-    EXPECT_EQ(Screen->FormCount(), 0);
+    EXPECT_EQ(Screen->GetFormCount(), 0);
 }
 
 TEST_F(FormsTest, ExceptionInOnCreateIsReportedAndTheFormStillShows) {
@@ -253,7 +256,7 @@ TEST_F(FormsTest, ExceptionInOnCreateIsReportedAndTheFormStillShows) {
     TLayoutForm* f = nullptr;
     Application->CreateForm(f);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(Application->MainForm(), f);
+    EXPECT_EQ(Application->GetMainForm(), f);
     delete f;
     f = nullptr;
     Fixture* broken = nullptr;
@@ -264,13 +267,13 @@ TEST_F(FormsTest, ExceptionInOnCreateIsReportedAndTheFormStillShows) {
     EXPECT_EQ(boxes[0].text, "Файл проекта имеет неверный формат!");
     EXPECT_EQ(boxes[0].caption, "Lumetra");
     EXPECT_EQ(boxes[0].type, win::MB_OK | win::MB_ICONSTOP);
-    EXPECT_EQ(boxes[0].owner, Application->Handle());
-    EXPECT_EQ(Application->MainForm(), broken);
+    EXPECT_EQ(boxes[0].owner, Application->GetHandle());
+    EXPECT_EQ(Application->GetMainForm(), broken);
     EXPECT_NE(broken->FindComponent("OK"), nullptr);
     win::ClockSetHorizon(win::ClockNowTicks() + 100 * win::kTicksPerMs);
     Application->Run();  // shows the main form; the horizon ends the loop
-    EXPECT_TRUE(win::IsWindowVisible(broken->Handle()));
-    EXPECT_EQ(win::GetActiveWindow(), broken->Handle());
+    EXPECT_TRUE(win::IsWindowVisible(broken->GetHandle()));
+    EXPECT_EQ(win::GetActiveWindow(), broken->GetHandle());
 }
 
 TEST_F(FormsTest, BuildingFailsCleanlyOnBadTables) {
@@ -319,29 +322,29 @@ TEST_F(FormsTest, FormParentedIntoAForeignWindowTakesItsClientCoordinates) {
     TPreview* f = nullptr;
     Application->CreateForm(f);
     ASSERT_TRUE(f->HandleAllocated());
-    f->OnShow = [](TObject*) { win::ShowWindow(Application->Handle(), win::SW_HIDE); };
+    f->OnShow = [](TObject*) { win::ShowWindow(Application->GetHandle(), win::SW_HIDE); };
     win::RECT hr;
     ASSERT_TRUE(win::GetWindowRect(host, &hr));
     f->SetWidth(hr.right - hr.left);
     f->SetHeight(hr.bottom - hr.top);
     f->SetParentWindow(host);
-    EXPECT_FALSE(win::IsWindowVisible(f->Handle()));
+    EXPECT_FALSE(win::IsWindowVisible(f->GetHandle()));
     win::ClockSetHorizon(win::ClockNowTicks() + 1000 * win::kTicksPerMs);
     Application->Run();
     ASSERT_TRUE(f->HandleAllocated());
-    EXPECT_EQ(win::GetParent(f->Handle()), host);
-    EXPECT_TRUE(win::GetWindowLongA(f->Handle(), win::GWL_STYLE) & win::WS_CHILD);
+    EXPECT_EQ(win::GetParent(f->GetHandle()), host);
+    EXPECT_TRUE(win::GetWindowLongA(f->GetHandle(), win::GWL_STYLE) & win::WS_CHILD);
     win::POINT hostOrigin;
     win::ClientToScreen(host, &hostOrigin);
-    win::POINT o = f->ClientOrigin();
+    win::POINT o = f->GetClientOrigin();
     EXPECT_EQ(o.x, hostOrigin.x);
     EXPECT_EQ(o.y, hostOrigin.y);
-    EXPECT_EQ(f->Left(), 0);
-    EXPECT_EQ(f->Top(), 0);
-    EXPECT_EQ(f->ClientWidth(), 200);
-    EXPECT_EQ(Find<TImage>(f, "Image1")->Width(), 200);
-    EXPECT_EQ(Find<TImage>(f, "Image1")->Height(), 150);
-    EXPECT_FALSE(win::IsWindowVisible(Application->Handle()));
+    EXPECT_EQ(f->GetLeft(), 0);
+    EXPECT_EQ(f->GetTop(), 0);
+    EXPECT_EQ(f->GetClientWidth(), 200);
+    EXPECT_EQ(Find<TImage>(f, "Image1")->GetWidth(), 200);
+    EXPECT_EQ(Find<TImage>(f, "Image1")->GetHeight(), 150);
+    EXPECT_FALSE(win::IsWindowVisible(Application->GetHandle()));
     // The red client shows inside the host.
     EXPECT_EQ(CountPixels(win::RECT{o.x, o.y, o.x + 200, o.y + 150}, 0xFF0000), 200 * 150);
     // The preview lives as long as its host: when the host goes, the application ends.
@@ -372,7 +375,7 @@ TEST_F(FormsTest, ClosingTheMainFormEndsTheLoopAndDestroysInOrder) {
     log.clear();
     win::ClockSetHorizon(win::ClockNowTicks() + 10'000 * win::kTicksPerMs);
     Application->Run();
-    EXPECT_TRUE(Application->Terminated());
+    EXPECT_TRUE(Application->GetTerminated());
     EXPECT_LT(win::ClockNowTicks(), 10'000 * win::kTicksPerMs);  // ended by Terminate, not the horizon
     EXPECT_EQ(log, (std::vector<std::string>{"OnShow", "OnActivate", "OnClose"}));
     ControlsShutDown();
@@ -388,20 +391,20 @@ TEST_F(FormsTest, CloseQueryAndCloseActions) {
     bool allow = false;
     other->OnCloseQuery = [&](TObject*, bool& can) { can = allow; };
     other->Close();
-    EXPECT_TRUE(other->Visible());
+    EXPECT_TRUE(other->GetVisible());
     allow = true;
     other->Close();
-    EXPECT_FALSE(other->Visible());
-    EXPECT_FALSE(Application->Terminated());
+    EXPECT_FALSE(other->GetVisible());
+    EXPECT_FALSE(Application->GetTerminated());
     other->Show();
     other->OnClose = [](TObject*, TCloseAction& a) { a = caFree; };
     bool destroyed = false;
     other->OnDestroy = [&](TObject*) { destroyed = true; };
-    win::SendMessageA(other->Handle(), win::WM_CLOSE, 0, 0);  // from outside: the same path
+    win::SendMessageA(other->GetHandle(), win::WM_CLOSE, 0, 0);  // from outside: the same path
     EXPECT_FALSE(destroyed);                                  // freed after the queued messages
     Application->ProcessMessages();
     EXPECT_TRUE(destroyed);
-    EXPECT_EQ(Application->ComponentCount(), 1);
+    EXPECT_EQ(Application->GetComponentCount(), 1);
 }
 
 struct ReportCase {
@@ -444,7 +447,7 @@ TEST_F(FormsTest, AbortIsSilentAndOnExceptionReplacesTheBox) {
     }
     EXPECT_TRUE(win::test::MessageBoxes().empty());
     std::string seen;
-    Application->OnException = [&](TObject*, const Exception& e) { seen = e.Message(); };
+    Application->OnException = [&](TObject*, const Exception& e) { seen = e.Message; };
     try {
         throw std::runtime_error("plain failure");
     } catch (...) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/user_testhooks.h"
 #include "test_Controls_fixture.h"
 
 namespace cl::testing_controls {
@@ -18,8 +19,8 @@ public:
 
 protected:
     void Paint() override {
-        Canvas()->Brush()->SetColor(clLime);
-        Canvas()->FillRect(ClientRect());
+        GetCanvas()->GetBrush()->SetColor(clLime);
+        GetCanvas()->FillRect(GetClientRect());
     }
 };
 
@@ -35,15 +36,15 @@ public:
             loading->SetCaption("Загрузка...");
             loading->SetClientWidth(423);
             loading->SetClientHeight(80);
-            loading->SetPosition(poScreenCenter);
+            loading->Position = poScreenCenter;
             auto* text = new TLabel(loading);
             text->SetParent(loading);
             text->SetBounds(10, 10, 100, 13);
             text->SetCaption("Wait");
-            text->Font()->SetColor(clRed);
+            text->GetFont()->SetColor(clRed);
             loading->Show();
             Application->ProcessMessages();
-            win::POINT o = text->ClientOrigin();
+            win::POINT o = text->GetClientOrigin();
             loadingTextPixels = 0;
             win::test::Screen scr = win::test::ScreenComposite();
             for (int y = o.y; y < o.y + 13; ++y)
@@ -51,7 +52,7 @@ public:
                     if ((scr.At(x, y) & 0xFFFFFF) == 0xFF0000) ++loadingTextPixels;
             SetBorderStyle(bsNone);
             SetWindowState(wsMaximized);
-            picture->SetBounds(0, 0, ClientWidth(), ClientHeight());
+            picture->SetBounds(0, 0, GetClientWidth(), GetClientHeight());
         };
         OnActivate = [this](TObject*) {
             g_events.push_back("activate");
@@ -127,20 +128,20 @@ TEST_F(ControlsTest, ShowWindowPlaysFullScreenUntilAKey) {
     EXPECT_EQ(win::ClockNowTicks(), 500 * win::kTicksPerMs);  // the key ended it, not the horizon
     EXPECT_EQ(g_events, (std::vector<std::string>{"create", "activate", "key", "close"}));
     EXPECT_EQ(show->loadingTextPixels, 4 * 40);
-    EXPECT_TRUE(win::IsWindowVisible(show->loading->Handle()));  // never hidden, only covered
+    EXPECT_TRUE(win::IsWindowVisible(show->loading->GetHandle()));  // never hidden, only covered
     // Slides ticked from activation at 0 to the key at 500; at 500 the key comes first
     // (input before timers) and the close stops the timer.
     EXPECT_EQ(show->ticks, 9);
     EXPECT_EQ(win::test::CurrentCursor(), nullptr);
     // Full screen, with the picture following the window through its anchors.
-    EXPECT_EQ(show->Width(), kScreenW);
-    EXPECT_EQ(show->Height(), kScreenH);
-    EXPECT_EQ(show->picture->Width(), kScreenW);
-    EXPECT_EQ(show->picture->Height(), kScreenH);
+    EXPECT_EQ(show->GetWidth(), kScreenW);
+    EXPECT_EQ(show->GetHeight(), kScreenH);
+    EXPECT_EQ(show->picture->GetWidth(), kScreenW);
+    EXPECT_EQ(show->picture->GetHeight(), kScreenH);
     EXPECT_EQ(CountPixels(win::RECT{0, 0, kScreenW, kScreenH}, 0x00FF00), kScreenW * kScreenH);
     show->Free();  // OnDestroy sees the whole form
     EXPECT_EQ(g_events.back(), "destroy");
-    EXPECT_EQ(Application->MainForm(), nullptr);
+    EXPECT_EQ(Application->GetMainForm(), nullptr);
 }
 
 }  // namespace

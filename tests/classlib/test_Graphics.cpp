@@ -15,7 +15,7 @@ namespace {
 bool SamePoint(TPoint a, TPoint b) { return a.x == b.x && a.y == b.y; }
 bool SameSize(TSize a, TSize b) { return a.cx == b.cx && a.cy == b.cy; }
 
-uint32_t Px(TBitmap& b, int x, int y) { return static_cast<uint32_t>(b.Canvas()->Pixels(x, y)); }
+uint32_t Px(TBitmap& b, int x, int y) { return static_cast<uint32_t>(b.GetCanvas()->Pixels(x, y)); }
 
 std::unique_ptr<TBitmap> Make(int w, int h, TPixelFormat pf = pf24bit) {
     auto b = std::make_unique<TBitmap>();
@@ -38,22 +38,22 @@ TEST(Colors, SystemColoursFollowThePlatformOthersStay) {
 
 TEST(GraphicsObjects, DefaultsChangesAndHandles) {
     TFont f;
-    EXPECT_EQ(f.Name(), "MS Sans Serif");
-    EXPECT_EQ(f.Height(), -11);
-    EXPECT_EQ(f.Size(), 8);
-    EXPECT_EQ(f.Color(), clWindowText);
-    EXPECT_EQ(f.Charset(), win::DEFAULT_CHARSET);
+    EXPECT_EQ(f.GetName(), "MS Sans Serif");
+    EXPECT_EQ(f.GetHeight(), -11);
+    EXPECT_EQ(f.GetSize(), 8);
+    EXPECT_EQ(f.GetColor(), clWindowText);
+    EXPECT_EQ(f.GetCharset(), win::DEFAULT_CHARSET);
     int changes = 0;
     f.OnChange = [&](TObject*) { ++changes; };
     f.SetSize(12);
-    EXPECT_EQ(f.Height(), -16);
-    EXPECT_EQ(f.Size(), 12);
+    EXPECT_EQ(f.GetHeight(), -16);
+    EXPECT_EQ(f.GetSize(), 12);
     f.SetStyle(FontStyleBit(fsBold) | FontStyleBit(fsItalic));
     f.SetColor(clRed);
     f.SetColor(clRed);  // unchanged: no event
     EXPECT_EQ(changes, 3);
     win::LOGFONTA lf;
-    ASSERT_EQ(win::GetObjectA(f.Handle(), sizeof lf, &lf), static_cast<int>(sizeof lf));
+    ASSERT_EQ(win::GetObjectA(f.GetHandle(), sizeof lf, &lf), static_cast<int>(sizeof lf));
     EXPECT_EQ(lf.lfHeight, -16);
     EXPECT_EQ(lf.lfWeight, win::FW_BOLD);
     EXPECT_EQ(lf.lfItalic, 1);
@@ -61,37 +61,37 @@ TEST(GraphicsObjects, DefaultsChangesAndHandles) {
 
     TFont g;
     g.Assign(&f);
-    EXPECT_EQ(g.Height(), -16);
-    EXPECT_EQ(g.Style(), f.Style());
-    EXPECT_EQ(g.Color(), clRed);
+    EXPECT_EQ(g.GetHeight(), -16);
+    EXPECT_EQ(g.GetStyle(), f.GetStyle());
+    EXPECT_EQ(g.GetColor(), clRed);
     lf.lfWeight = win::FW_NORMAL;
     lf.lfUnderline = 1;
     std::strcpy(lf.lfFaceName, "Tahoma");
     g.SetLogFont(lf);
-    EXPECT_EQ(g.Name(), "Tahoma");
-    EXPECT_EQ(g.Style(), FontStyleBit(fsItalic) | FontStyleBit(fsUnderline));
+    EXPECT_EQ(g.GetName(), "Tahoma");
+    EXPECT_EQ(g.GetStyle(), FontStyleBit(fsItalic) | FontStyleBit(fsUnderline));
 
     TPen p;
-    EXPECT_EQ(p.Color(), clBlack);
-    EXPECT_EQ(p.Width(), 1);
-    EXPECT_EQ(p.Style(), psSolid);
-    EXPECT_EQ(p.Mode(), pmCopy);
+    EXPECT_EQ(p.GetColor(), clBlack);
+    EXPECT_EQ(p.GetWidth(), 1);
+    EXPECT_EQ(p.GetStyle(), psSolid);
+    EXPECT_EQ(p.GetMode(), pmCopy);
     p.SetColor(clBlue);
     p.SetWidth(3);
     win::LOGPEN lp;
-    ASSERT_GT(win::GetObjectA(p.Handle(), sizeof lp, &lp), 0);
+    ASSERT_GT(win::GetObjectA(p.GetHandle(), sizeof lp, &lp), 0);
     EXPECT_EQ(lp.lopnColor, 0xFF0000u);
     EXPECT_EQ(lp.lopnWidth.x, 3);
 
     TBrush b;
-    EXPECT_EQ(b.Color(), clWhite);
-    EXPECT_EQ(b.Style(), bsSolid);
+    EXPECT_EQ(b.GetColor(), clWhite);
+    EXPECT_EQ(b.GetStyle(), bsSolid);
     b.SetColor(clBtnFace);  // system colours are resolved for the GDI
     win::LOGBRUSH lb;
-    ASSERT_GT(win::GetObjectA(b.Handle(), sizeof lb, &lb), 0);
+    ASSERT_GT(win::GetObjectA(b.GetHandle(), sizeof lb, &lb), 0);
     EXPECT_EQ(lb.lbColor, win::GetSysColor(win::COLOR_BTNFACE));
     b.SetStyle(bsClear);
-    ASSERT_GT(win::GetObjectA(b.Handle(), sizeof lb, &lb), 0);
+    ASSERT_GT(win::GetObjectA(b.GetHandle(), sizeof lb, &lb), 0);
     EXPECT_EQ(lb.lbStyle, win::BS_NULL);
 }
 
@@ -109,59 +109,59 @@ TEST(GraphicsObjects, PenModesMapToTheirRop2Codes) {
 TEST(GraphicsObjects, PublishedByName) {
     TFont f;
     SetOrdProp(&f, "Height", -20);
-    EXPECT_EQ(f.Height(), -20);
+    EXPECT_EQ(f.GetHeight(), -20);
     SetStrProp(&f, "Name", "Arial");
     EXPECT_EQ(GetStrProp(&f, "Name"), "Arial");
     TPen p;
     SetEnumProp(&p, "Style", "psDot");
-    EXPECT_EQ(p.Style(), psDot);
+    EXPECT_EQ(p.GetStyle(), psDot);
     TBrush b;
     SetOrdProp(&b, "Color", clYellow);
-    EXPECT_EQ(b.Color(), clYellow);
+    EXPECT_EQ(b.GetColor(), clYellow);
     EXPECT_EQ(GetEnumProp(&b, "Style"), "bsSolid");
 }
 
 TEST(Canvas, BitmapCanvasIsAMemoryDcWithTheBitmapSelected) {
     auto b = Make(8, 6);
-    win::HDC dc = b->Canvas()->Handle();
+    win::HDC dc = b->GetCanvas()->GetHandle();
     ASSERT_NE(dc, nullptr);
     EXPECT_EQ(win::GetObjectType(dc), win::OBJ_MEMDC);
-    EXPECT_EQ(win::GetCurrentObject(dc, win::OBJ_BITMAP), b->Handle());
+    EXPECT_EQ(win::GetCurrentObject(dc, win::OBJ_BITMAP), b->GetHandle());
     // A new size gives a new bitmap, selected into the same canvas.
     b->SetSize(20, 10);
-    dc = b->Canvas()->Handle();
-    EXPECT_EQ(win::GetCurrentObject(dc, win::OBJ_BITMAP), b->Handle());
-    EXPECT_TRUE(EqualRect(b->Canvas()->ClipRect(), Rect(0, 0, 20, 10)));
+    dc = b->GetCanvas()->GetHandle();
+    EXPECT_EQ(win::GetCurrentObject(dc, win::OBJ_BITMAP), b->GetHandle());
+    EXPECT_TRUE(EqualRect(b->GetCanvas()->GetClipRect(), Rect(0, 0, 20, 10)));
 }
 
 TEST(Canvas, SelectionSetsColoursAndModes) {
     auto b = Make(4, 4);
-    TCanvas* c = b->Canvas();
-    c->Brush()->SetColor(clRed);
-    c->Font()->SetColor(clBlue);
+    TCanvas* c = b->GetCanvas();
+    c->GetBrush()->SetColor(clRed);
+    c->GetFont()->SetColor(clBlue);
     c->FillRect(Rect(0, 0, 1, 1));
     c->TextOut(0, 0, "");
-    win::HDC dc = c->Handle();
+    win::HDC dc = c->GetHandle();
     EXPECT_EQ(win::GetBkColor(dc), 0x0000FFu);
     EXPECT_EQ(win::GetTextColor(dc), 0xFF0000u);
     EXPECT_EQ(win::GetBkMode(dc), win::OPAQUE);
-    c->Brush()->SetStyle(bsClear);
+    c->GetBrush()->SetStyle(bsClear);
     c->FillRect(Rect(0, 0, 1, 1));
     EXPECT_EQ(win::GetBkMode(dc), win::TRANSPARENT);
-    c->Pen()->SetMode(pmXor);
+    c->GetPen()->SetMode(pmXor);
     c->LineTo(1, 1);
     EXPECT_EQ(win::GetROP2(dc), win::R2_XORPEN);
     c->Refresh();
-    EXPECT_NE(win::GetCurrentObject(dc, win::OBJ_PEN), c->Pen()->Handle());
+    EXPECT_NE(win::GetCurrentObject(dc, win::OBJ_PEN), c->GetPen()->GetHandle());
 }
 
 TEST(Canvas, ShapesGoToTheRightPixels) {
     auto b = Make(10, 10);
-    TCanvas* c = b->Canvas();
-    c->Brush()->SetColor(clWhite);
+    TCanvas* c = b->GetCanvas();
+    c->GetBrush()->SetColor(clWhite);
     c->FillRect(Rect(0, 0, 10, 10));
-    c->Brush()->SetColor(clLime);
-    c->Pen()->SetColor(clRed);
+    c->GetBrush()->SetColor(clLime);
+    c->GetPen()->SetColor(clRed);
     c->Rectangle(1, 1, 6, 5);
     EXPECT_EQ(Px(*b, 1, 1), 0x0000FFu);
     EXPECT_EQ(Px(*b, 5, 4), 0x0000FFu);
@@ -169,21 +169,21 @@ TEST(Canvas, ShapesGoToTheRightPixels) {
     EXPECT_EQ(Px(*b, 6, 4), 0xFFFFFFu);
     EXPECT_EQ(Px(*b, 0, 0), 0xFFFFFFu);
 
-    c->Pen()->SetColor(clBlue);
+    c->GetPen()->SetColor(clBlue);
     c->MoveTo(0, 8);
     c->LineTo(5, 8);
-    EXPECT_TRUE(SamePoint(c->PenPos(), Point(5, 8)));
+    EXPECT_TRUE(SamePoint(c->GetPenPos(), Point(5, 8)));
     EXPECT_EQ(Px(*b, 0, 8), 0xFF0000u);
     EXPECT_EQ(Px(*b, 4, 8), 0xFF0000u);
     EXPECT_EQ(Px(*b, 5, 8), 0xFFFFFFu);  // end pixel excluded
 
-    c->Brush()->SetColor(clYellow);
+    c->GetBrush()->SetColor(clYellow);
     c->FrameRect(Rect(7, 0, 10, 3));
     EXPECT_EQ(Px(*b, 7, 0), 0x00FFFFu);
     EXPECT_EQ(Px(*b, 9, 2), 0x00FFFFu);
     EXPECT_EQ(Px(*b, 8, 1), 0xFFFFFFu);
 
-    c->Brush()->SetStyle(bsClear);
+    c->GetBrush()->SetStyle(bsClear);
     c->FillRect(Rect(0, 0, 10, 10));  // a clear brush fills nothing
     EXPECT_EQ(Px(*b, 0, 0), 0xFFFFFFu);
     EXPECT_EQ(Px(*b, 3, 2), 0x00FF00u);
@@ -192,8 +192,8 @@ TEST(Canvas, ShapesGoToTheRightPixels) {
     EXPECT_EQ(Px(*b, 9, 9), 0xFF00FFu);
     EXPECT_EQ(static_cast<uint32_t>(c->Pixels(10, 10)), win::CLR_INVALID);
 
-    c->Brush()->SetColor(clBlack);
-    c->Pen()->SetStyle(psClear);
+    c->GetBrush()->SetColor(clBlack);
+    c->GetPen()->SetStyle(psClear);
     c->Polygon({Point(0, 0), Point(4, 0), Point(4, 4), Point(0, 4)});
     EXPECT_EQ(Px(*b, 0, 0), 0u);
     EXPECT_EQ(Px(*b, 3, 3), 0u);
@@ -203,11 +203,11 @@ TEST(Canvas, ShapesGoToTheRightPixels) {
 TEST(Canvas, EllipseAndPolylineMatchTheGdi) {
     auto a = Make(16, 12);
     auto b = Make(16, 12);
-    a->Canvas()->Brush()->SetColor(clNavy);
-    a->Canvas()->Pen()->SetColor(clMaroon);
-    a->Canvas()->Ellipse(1, 1, 15, 11);
-    a->Canvas()->Polyline({Point(0, 11), Point(8, 0), Point(15, 11)});
-    win::HDC dc = b->Canvas()->Handle();
+    a->GetCanvas()->GetBrush()->SetColor(clNavy);
+    a->GetCanvas()->GetPen()->SetColor(clMaroon);
+    a->GetCanvas()->Ellipse(1, 1, 15, 11);
+    a->GetCanvas()->Polyline({Point(0, 11), Point(8, 0), Point(15, 11)});
+    win::HDC dc = b->GetCanvas()->GetHandle();
     win::HBRUSH br = win::CreateSolidBrush(0x800000);
     win::HPEN pen = win::CreatePen(win::PS_SOLID, 1, 0x000080);
     win::HGDIOBJ ob = win::SelectObject(dc, br), op = win::SelectObject(dc, pen);
@@ -226,14 +226,14 @@ TEST(Canvas, EllipseAndPolylineMatchTheGdi) {
 TEST(Canvas, TextWithTheTestFont) {
     win::test::UseTestFont(true);
     auto b = Make(40, 20);
-    TCanvas* c = b->Canvas();
-    c->Brush()->SetColor(clWhite);
+    TCanvas* c = b->GetCanvas();
+    c->GetBrush()->SetColor(clWhite);
     c->FillRect(Rect(0, 0, 40, 20));
-    c->Font()->SetColor(clBlack);
+    c->GetFont()->SetColor(clBlack);
     EXPECT_EQ(c->TextWidth("abc"), 21);
     EXPECT_EQ(c->TextHeight("abc"), 13);
     EXPECT_TRUE(SameSize(c->TextExtent("ab"), TSize{14, 13}));
-    c->Brush()->SetStyle(bsClear);
+    c->GetBrush()->SetStyle(bsClear);
     c->TextOut(2, 3, "ab");
     // Glyph boxes at (1, 2) of each 7 x 13 cell, 5 x 8 pixels.
     EXPECT_EQ(Px(*b, 3, 5), 0u);
@@ -241,11 +241,11 @@ TEST(Canvas, TextWithTheTestFont) {
     EXPECT_EQ(Px(*b, 2, 3), 0xFFFFFFu);
     EXPECT_EQ(Px(*b, 8, 5), 0xFFFFFFu);
     EXPECT_EQ(Px(*b, 10, 5), 0u);
-    EXPECT_TRUE(SamePoint(c->PenPos(), Point(16, 3)));
+    EXPECT_TRUE(SamePoint(c->GetPenPos(), Point(16, 3)));
 
     // TextRect clips to its rectangle and fills it with an opaque brush.
-    c->Brush()->SetStyle(bsSolid);
-    c->Brush()->SetColor(clRed);
+    c->GetBrush()->SetStyle(bsSolid);
+    c->GetBrush()->SetColor(clRed);
     c->TextRect(Rect(20, 0, 24, 20), 20, 0, "x");
     EXPECT_EQ(Px(*b, 22, 4), 0u);
     EXPECT_EQ(Px(*b, 20, 15), 0x0000FFu);
@@ -256,33 +256,33 @@ TEST(Canvas, TextWithTheTestFont) {
 
 TEST(Canvas, CopyRectUsesCopyModeAndStretches) {
     auto src = Make(2, 2);
-    src->Canvas()->SetPixels(0, 0, clRed);
-    src->Canvas()->SetPixels(1, 0, clLime);
-    src->Canvas()->SetPixels(0, 1, clBlue);
-    src->Canvas()->SetPixels(1, 1, clWhite);
+    src->GetCanvas()->SetPixels(0, 0, clRed);
+    src->GetCanvas()->SetPixels(1, 0, clLime);
+    src->GetCanvas()->SetPixels(0, 1, clBlue);
+    src->GetCanvas()->SetPixels(1, 1, clWhite);
     auto dst = Make(4, 4);
-    dst->Canvas()->CopyRect(Rect(0, 0, 4, 4), src->Canvas(), Rect(0, 0, 2, 2));
+    dst->GetCanvas()->CopyRect(Rect(0, 0, 4, 4), src->GetCanvas(), Rect(0, 0, 2, 2));
     EXPECT_EQ(Px(*dst, 1, 1), 0x0000FFu);
     EXPECT_EQ(Px(*dst, 2, 1), 0x00FF00u);
     EXPECT_EQ(Px(*dst, 1, 2), 0xFF0000u);
     EXPECT_EQ(Px(*dst, 3, 3), 0xFFFFFFu);
-    dst->Canvas()->SetCopyMode(cmNotSrcCopy);
-    dst->Canvas()->CopyRect(Rect(0, 0, 2, 2), src->Canvas(), Rect(0, 0, 2, 2));
+    dst->GetCanvas()->SetCopyMode(cmNotSrcCopy);
+    dst->GetCanvas()->CopyRect(Rect(0, 0, 2, 2), src->GetCanvas(), Rect(0, 0, 2, 2));
     EXPECT_EQ(Px(*dst, 0, 0), 0xFFFF00u);
     EXPECT_EQ(Px(*dst, 1, 1), 0u);
 }
 
 TEST(Canvas, DrawAndStretchDrawABitmap) {
     auto src = Make(2, 1);
-    src->Canvas()->SetPixels(0, 0, clRed);
-    src->Canvas()->SetPixels(1, 0, clBlue);
+    src->GetCanvas()->SetPixels(0, 0, clRed);
+    src->GetCanvas()->SetPixels(1, 0, clBlue);
     auto dst = Make(6, 3);
-    dst->Canvas()->Draw(1, 1, src.get());
+    dst->GetCanvas()->Draw(1, 1, src.get());
     EXPECT_EQ(Px(*dst, 1, 1), 0x0000FFu);
     EXPECT_EQ(Px(*dst, 2, 1), 0xFF0000u);
     EXPECT_EQ(Px(*dst, 0, 0), 0xFFFFFFu);
     // Mirrored stretch.
-    dst->Canvas()->StretchDraw(Rect(6, 0, 2, 1), src.get());
+    dst->GetCanvas()->StretchDraw(Rect(6, 0, 2, 1), src.get());
     EXPECT_EQ(Px(*dst, 2, 0), 0xFF0000u);
     EXPECT_EQ(Px(*dst, 3, 0), 0xFF0000u);
     EXPECT_EQ(Px(*dst, 4, 0), 0x0000FFu);
@@ -291,18 +291,18 @@ TEST(Canvas, DrawAndStretchDrawABitmap) {
 
 TEST(Canvas, TransparentBitmapSkipsItsTransparentColour) {
     auto src = Make(3, 3);
-    src->Canvas()->Brush()->SetColor(clLime);
-    src->Canvas()->FillRect(Rect(0, 0, 3, 3));
-    src->Canvas()->SetPixels(1, 1, clRed);
+    src->GetCanvas()->GetBrush()->SetColor(clLime);
+    src->GetCanvas()->FillRect(Rect(0, 0, 3, 3));
+    src->GetCanvas()->SetPixels(1, 1, clRed);
     src->SetTransparent(true);
-    EXPECT_EQ(src->TransparentMode(), tmAuto);
-    EXPECT_EQ(src->TransparentColor(), clLime);  // the bottom-left pixel
+    EXPECT_EQ(src->GetTransparentMode(), tmAuto);
+    EXPECT_EQ(src->GetTransparentColor(), clLime);  // the bottom-left pixel
 
     for (TPixelFormat pf : {pf8bit, pf24bit, pf32bit}) {
         auto dst = Make(6, 6, pf);
-        dst->Canvas()->Brush()->SetColor(clBlack);
-        dst->Canvas()->FillRect(Rect(0, 0, 6, 6));
-        dst->Canvas()->StretchDraw(Rect(0, 0, 6, 6), src.get());
+        dst->GetCanvas()->GetBrush()->SetColor(clBlack);
+        dst->GetCanvas()->FillRect(Rect(0, 0, 6, 6));
+        dst->GetCanvas()->StretchDraw(Rect(0, 0, 6, 6), src.get());
         EXPECT_EQ(Px(*dst, 0, 0), 0u) << pf;
         EXPECT_EQ(Px(*dst, 2, 2), 0x0000FFu) << pf;
         EXPECT_EQ(Px(*dst, 3, 3), 0x0000FFu) << pf;
@@ -310,19 +310,19 @@ TEST(Canvas, TransparentBitmapSkipsItsTransparentColour) {
     }
     // Only the visible part is worked on: a huge or partly outside rectangle.
     auto part = Make(4, 4);
-    part->Canvas()->Brush()->SetColor(clBlack);
-    part->Canvas()->FillRect(Rect(0, 0, 4, 4));
-    part->Canvas()->StretchDraw(Rect(-3, -3, 3, 3), src.get());
+    part->GetCanvas()->GetBrush()->SetColor(clBlack);
+    part->GetCanvas()->FillRect(Rect(0, 0, 4, 4));
+    part->GetCanvas()->StretchDraw(Rect(-3, -3, 3, 3), src.get());
     EXPECT_EQ(Px(*part, 0, 0), 0x0000FFu);
     EXPECT_EQ(Px(*part, 1, 1), 0u);
-    part->Canvas()->StretchDraw(Rect(-50000, -50000, 50000, 50000), src.get());
+    part->GetCanvas()->StretchDraw(Rect(-50000, -50000, 50000, 50000), src.get());
     EXPECT_EQ(Px(*part, 3, 3), 0x0000FFu);
     src->SetTransparentColor(clRed);
-    EXPECT_EQ(src->TransparentMode(), tmFixed);
+    EXPECT_EQ(src->GetTransparentMode(), tmFixed);
     auto dst = Make(3, 3);
-    dst->Canvas()->Brush()->SetColor(clBlack);
-    dst->Canvas()->FillRect(Rect(0, 0, 3, 3));
-    dst->Canvas()->Draw(0, 0, src.get());
+    dst->GetCanvas()->GetBrush()->SetColor(clBlack);
+    dst->GetCanvas()->FillRect(Rect(0, 0, 3, 3));
+    dst->GetCanvas()->Draw(0, 0, src.get());
     EXPECT_EQ(Px(*dst, 1, 1), 0u);
     EXPECT_EQ(Px(*dst, 0, 0), 0x00FF00u);
 }
@@ -331,12 +331,12 @@ TEST(Canvas, LockIsReentrantAndCounted) {
     TCanvas c;
     c.Lock();
     c.Lock();
-    EXPECT_EQ(c.LockCount(), 2);
+    EXPECT_EQ(c.GetLockCount(), 2);
     EXPECT_TRUE(c.TryLock());
     c.Unlock();
     c.Unlock();
     c.Unlock();
-    EXPECT_EQ(c.LockCount(), 0);
+    EXPECT_EQ(c.GetLockCount(), 0);
     // Another thread cannot take a held lock.
     c.Lock();
     bool got = true;
@@ -350,8 +350,8 @@ TEST(Canvas, WithoutAHandleDrawingRaises) {
     TCanvas c;
     EXPECT_THROW(c.FillRect(Rect(0, 0, 1, 1)), EInvalidOperation);
     auto b = Make(4, 4);
-    c.SetHandle(b->Canvas()->Handle());
-    c.Brush()->SetColor(clRed);
+    c.SetHandle(b->GetCanvas()->GetHandle());
+    c.GetBrush()->SetColor(clRed);
     c.FillRect(Rect(0, 0, 2, 2));
     EXPECT_EQ(Px(*b, 1, 1), 0x0000FFu);
     c.SetHandle(nullptr);
@@ -361,8 +361,8 @@ TEST(Canvas, ChangesReachTheBitmap) {
     auto b = Make(4, 4);
     int changes = 0;
     b->OnChange = [&](TObject*) { ++changes; };
-    b->Canvas()->FillRect(Rect(0, 0, 2, 2));
-    b->Canvas()->LineTo(3, 3);
+    b->GetCanvas()->FillRect(Rect(0, 0, 2, 2));
+    b->GetCanvas()->LineTo(3, 3);
     EXPECT_EQ(changes, 2);
-    EXPECT_TRUE(b->Modified());
+    EXPECT_TRUE(b->GetModified());
 }

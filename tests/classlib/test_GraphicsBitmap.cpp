@@ -68,7 +68,7 @@ std::string TempName(const std::string& suffix) {
 
 bool HaveConvert() { return access("/usr/bin/convert", X_OK) == 0; }
 
-uint32_t Px(TBitmap& b, int x, int y) { return static_cast<uint32_t>(b.Canvas()->Pixels(x, y)); }
+uint32_t Px(TBitmap& b, int x, int y) { return static_cast<uint32_t>(b.GetCanvas()->Pixels(x, y)); }
 
 void LoadBytes(TBitmap& b, const std::vector<uint8_t>& bytes) {
     TMemoryStream s;
@@ -80,8 +80,8 @@ void LoadBytes(TBitmap& b, const std::vector<uint8_t>& bytes) {
 std::vector<uint8_t> SaveBytes(TBitmap& b) {
     TMemoryStream s;
     b.SaveToStream(&s);
-    auto* p = static_cast<const uint8_t*>(s.Memory());
-    return std::vector<uint8_t>(p, p + s.Size());
+    auto* p = static_cast<const uint8_t*>(s.GetMemory());
+    return std::vector<uint8_t>(p, p + s.GetSize());
 }
 
 void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
@@ -121,15 +121,15 @@ std::vector<win::RGBQUAD> GreyRamp() {
 
 TEST(Bitmap, NewBitmapIsAnEmptyDeviceBitmap) {
     TBitmap b;
-    EXPECT_TRUE(b.Empty());
-    EXPECT_EQ(b.PixelFormat(), pfDevice);
-    EXPECT_EQ(b.HandleType(), bmDDB);
-    EXPECT_EQ(b.Handle(), nullptr);
+    EXPECT_TRUE(b.GetEmpty());
+    EXPECT_EQ(b.GetPixelFormat(), pfDevice);
+    EXPECT_EQ(b.GetHandleType(), bmDDB);
+    EXPECT_EQ(b.GetHandle(), nullptr);
     b.SetSize(3, 2);
     EXPECT_EQ(Px(b, 2, 1), 0xFFFFFFu);
     b.ScanLine(0);  // direct pixel access makes it a DIB of the display's format
-    EXPECT_EQ(b.HandleType(), bmDIB);
-    EXPECT_EQ(b.PixelFormat(), pf32bit);
+    EXPECT_EQ(b.GetHandleType(), bmDIB);
+    EXPECT_EQ(b.GetPixelFormat(), pf32bit);
     EXPECT_THROW(b.SetPixelFormat(pfCustom), EInvalidGraphic);
 }
 
@@ -140,10 +140,10 @@ TEST(Bitmap, ScanLinesAreBottomUpRowsPaddedTo32Bits) {
         TBitmap b;
         b.SetPixelFormat(pf);
         b.SetSize(5, 3);
-        EXPECT_EQ(b.PixelFormat(), pf);
+        EXPECT_EQ(b.GetPixelFormat(), pf);
         EXPECT_EQ(b.RowBytes(), stride) << pf;
         win::DIBSECTION ds;
-        ASSERT_EQ(win::GetObjectA(b.Handle(), sizeof ds, &ds), static_cast<int>(sizeof ds)) << pf;
+        ASSERT_EQ(win::GetObjectA(b.GetHandle(), sizeof ds, &ds), static_cast<int>(sizeof ds)) << pf;
         EXPECT_GT(ds.dsBmih.biHeight, 0);
         EXPECT_EQ(b.ScanLine(2), ds.dsBm.bmBits) << pf;  // the last row starts the block
         EXPECT_EQ(static_cast<uint8_t*>(b.ScanLine(0)) - static_cast<uint8_t*>(b.ScanLine(1)), stride);
@@ -165,8 +165,8 @@ TEST(Bitmap, ResizingKeepsTopLeftPixelsAndFillsWhite) {
         TBitmap b;
         b.SetPixelFormat(pf);
         b.SetSize(4, 4);
-        b.Canvas()->Brush()->SetColor(clBlack);
-        b.Canvas()->FillRect(Rect(0, 0, 2, 2));
+        b.GetCanvas()->GetBrush()->SetColor(clBlack);
+        b.GetCanvas()->FillRect(Rect(0, 0, 2, 2));
         b.SetSize(9, 7);
         EXPECT_EQ(Px(b, 1, 1), 0u) << pf;
         EXPECT_EQ(Px(b, 2, 1), 0xFFFFFFu) << pf;
@@ -180,8 +180,8 @@ TEST(Bitmap, ResizingKeepsTopLeftPixelsAndFillsWhite) {
         b.SetSize(1, 1);
         EXPECT_EQ(Px(b, 0, 0), 0u) << pf;
         b.SetSize(0, 5);
-        EXPECT_TRUE(b.Empty());
-        EXPECT_EQ(b.Handle(), nullptr);
+        EXPECT_TRUE(b.GetEmpty());
+        EXPECT_EQ(b.GetHandle(), nullptr);
     }
     TBitmap w;
     w.SetPixelFormat(pf15bit);
@@ -190,24 +190,24 @@ TEST(Bitmap, ResizingKeepsTopLeftPixelsAndFillsWhite) {
     EXPECT_EQ(static_cast<uint8_t*>(w.ScanLine(0))[1], 0x7F);  // top bit unused
     TBitmap huge;
     EXPECT_THROW(huge.SetSize(100000, 100000), EOutOfMemory);
-    EXPECT_TRUE(huge.Empty());
+    EXPECT_TRUE(huge.GetEmpty());
 }
 
 TEST(Bitmap, ConversionsBetweenFormats) {
     TBitmap b;
     b.SetPixelFormat(pf24bit);
     b.SetSize(3, 1);
-    b.Canvas()->SetPixels(0, 0, win::RGB(51, 102, 153));
-    b.Canvas()->SetPixels(1, 0, win::RGB(60, 60, 60));
-    b.Canvas()->SetPixels(2, 0, win::RGB(250, 10, 10));
+    b.GetCanvas()->SetPixels(0, 0, win::RGB(51, 102, 153));
+    b.GetCanvas()->SetPixels(1, 0, win::RGB(60, 60, 60));
+    b.GetCanvas()->SetPixels(2, 0, win::RGB(250, 10, 10));
     b.SetPixelFormat(pf8bit);
     // The default table: a 6x6x6 cube and 40 greys.
-    ASSERT_EQ(b.ColorTable().size(), 256u);
+    ASSERT_EQ(b.GetColorTable().size(), 256u);
     auto idx = [&](int x) { return static_cast<uint8_t*>(b.ScanLine(0))[x]; };
     EXPECT_EQ(idx(0), 1 * 36 + 2 * 6 + 3);
     EXPECT_GE(idx(1), 216);  // a grey of the ramp
     EXPECT_EQ(Px(b, 2, 0), 0x0000FFu);
-    const auto& t = b.ColorTable();
+    const auto& t = b.GetColorTable();
     EXPECT_EQ(t[215].rgbRed, 255);
     for (size_t i = 216; i < 256; ++i) {
         EXPECT_EQ(t[i].rgbRed, t[i].rgbGreen);
@@ -217,30 +217,30 @@ TEST(Bitmap, ConversionsBetweenFormats) {
     TBitmap four;
     four.SetPixelFormat(pf4bit);
     four.SetSize(2, 1);
-    four.Canvas()->SetPixels(0, 0, clRed);
-    four.Canvas()->SetPixels(1, 0, clNavy);
-    auto table4 = four.ColorTable();
+    four.GetCanvas()->SetPixels(0, 0, clRed);
+    four.GetCanvas()->SetPixels(1, 0, clNavy);
+    auto table4 = four.GetColorTable();
     four.SetPixelFormat(pf8bit);
-    EXPECT_EQ(four.ColorTable().size(), table4.size());
+    EXPECT_EQ(four.GetColorTable().size(), table4.size());
     EXPECT_EQ(static_cast<uint8_t*>(four.ScanLine(0))[0], 9);
     EXPECT_EQ(static_cast<uint8_t*>(four.ScanLine(0))[1], 4);
     four.SetPixelFormat(pf16bit);
     EXPECT_EQ(static_cast<uint16_t*>(four.ScanLine(0))[0], 0xF800);
     four.SetPixelFormat(pf1bit);
-    EXPECT_TRUE(four.Monochrome());
+    EXPECT_TRUE(four.GetMonochrome());
 }
 
 TEST(Bitmap, MonochromeAndPalette) {
     TBitmap b;
     b.SetSize(4, 4);
     b.SetMonochrome(true);
-    EXPECT_EQ(b.PixelFormat(), pf1bit);
-    EXPECT_TRUE(b.Monochrome());
-    b.Canvas()->SetPixels(0, 0, clBlack);
-    b.Canvas()->SetPixels(1, 0, clWhite);
+    EXPECT_EQ(b.GetPixelFormat(), pf1bit);
+    EXPECT_TRUE(b.GetMonochrome());
+    b.GetCanvas()->SetPixels(0, 0, clBlack);
+    b.GetCanvas()->SetPixels(1, 0, clWhite);
     EXPECT_EQ(static_cast<uint8_t*>(b.ScanLine(0))[0] & 0xC0, 0x40);  // black 0, white 1
     b.SetMonochrome(false);
-    EXPECT_EQ(b.PixelFormat(), pfDevice);
+    EXPECT_EQ(b.GetPixelFormat(), pfDevice);
 
     TBitmap g;
     g.SetPixelFormat(pf8bit);
@@ -258,24 +258,24 @@ TEST(Bitmap, MonochromeAndPalette) {
     EXPECT_EQ(static_cast<uint8_t*>(g.ScanLine(0))[2], 77);
     EXPECT_EQ(Px(g, 2, 0), win::RGB(77, 77, 77));
     // Grey levels drawn on a grey table land on their index.
-    g.Canvas()->SetPixels(0, 0, win::RGB(200, 200, 200));
+    g.GetCanvas()->SetPixels(0, 0, win::RGB(200, 200, 200));
     EXPECT_EQ(static_cast<uint8_t*>(g.ScanLine(0))[0], 200);
     win::PALETTEENTRY e[256];
-    ASSERT_EQ(win::GetPaletteEntries(g.Palette(), 0, 256, e), 256u);
+    ASSERT_EQ(win::GetPaletteEntries(g.GetPalette(), 0, 256, e), 256u);
     EXPECT_EQ(e[130].peGreen, 130);
     TBitmap rgb;
     rgb.SetPixelFormat(pf24bit);
     rgb.SetSize(1, 1);
-    EXPECT_EQ(rgb.Palette(), nullptr);
+    EXPECT_EQ(rgb.GetPalette(), nullptr);
     // A palette given to a colour bitmap is the table of a later change to pf8bit.
-    rgb.Canvas()->SetPixels(0, 0, win::RGB(90, 90, 90));
+    rgb.GetCanvas()->SetPixels(0, 0, win::RGB(90, 90, 90));
     pal = win::CreatePalette(lp);
     rgb.SetPalette(pal);
     win::DeleteObject(pal);
     rgb.SetSize(2, 1);
     rgb.SetPixelFormat(pf8bit);
     EXPECT_EQ(static_cast<uint8_t*>(rgb.ScanLine(0))[0], 90);
-    EXPECT_EQ(rgb.ColorTable()[255].rgbBlue, 255);
+    EXPECT_EQ(rgb.GetColorTable()[255].rgbBlue, 255);
 }
 
 TEST(Bitmap, AssignCopiesEverythingIndependently) {
@@ -288,17 +288,17 @@ TEST(Bitmap, AssignCopiesEverythingIndependently) {
     a.SetTransparentColor(clGray);
     TBitmap b;
     b.Assign(&a);
-    EXPECT_EQ(b.PixelFormat(), pf8bit);
-    EXPECT_EQ(b.Width(), 3);
-    EXPECT_EQ(b.ColorTable().size(), 256u);
+    EXPECT_EQ(b.GetPixelFormat(), pf8bit);
+    EXPECT_EQ(b.GetWidth(), 3);
+    EXPECT_EQ(b.GetColorTable().size(), 256u);
     EXPECT_EQ(static_cast<uint8_t*>(b.ScanLine(1))[1], 99);
-    EXPECT_TRUE(b.Transparent());
-    EXPECT_EQ(b.TransparentColor(), clGray);
-    EXPECT_NE(b.Handle(), a.Handle());
+    EXPECT_TRUE(b.GetTransparent());
+    EXPECT_EQ(b.GetTransparentColor(), clGray);
+    EXPECT_NE(b.GetHandle(), a.GetHandle());
     static_cast<uint8_t*>(a.ScanLine(1))[1] = 1;
     EXPECT_EQ(static_cast<uint8_t*>(b.ScanLine(1))[1], 99);
     b.Assign(nullptr);
-    EXPECT_TRUE(b.Empty());
+    EXPECT_TRUE(b.GetEmpty());
 }
 
 TEST(Bitmap, AssignFromOtherGraphicsDrawsThem) {
@@ -307,8 +307,8 @@ TEST(Bitmap, AssignFromOtherGraphicsDrawsThem) {
     TBitmap b;
     b.SetPixelFormat(pf24bit);
     b.Assign(&icon);
-    EXPECT_EQ(b.Width(), 32);
-    EXPECT_EQ(b.Height(), 32);
+    EXPECT_EQ(b.GetWidth(), 32);
+    EXPECT_EQ(b.GetHeight(), 32);
     EXPECT_EQ(Px(b, 16, 16), 0x0000FFu);
     EXPECT_EQ(Px(b, 3, 3), 0xFF0000u);
     EXPECT_EQ(Px(b, 31, 0), 0xFFFFFFu);  // transparent corner: the white background
@@ -323,18 +323,20 @@ TEST(BitmapFile, FixturesDecodeToTheirPixels) {
         TPixelFormat pf;
         const char* truth;
     };
+    // clang-format off
     const Case cases[] = {
         {"rgb24.bmp", pf24bit, "pic.ppm"},   {"rgb32v5.bmp", pf32bit, "pic.ppm"}, {"pal8.bmp", pf8bit, "pal100.ppm"},
         {"rle8.bmp", pf8bit, "pal100.ppm"},  {"pal4.bmp", pf4bit, "pal12.ppm"},   {"core4.bmp", pf4bit, "pal12.ppm"},
         {"mono1.bmp", pf1bit, "mono.ppm"},   {"rgb565.bmp", pf16bit, nullptr},    {"rgb555.bmp", pf15bit, nullptr},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         TBitmap b;
         b.LoadFromFile(kData + c.file);
-        EXPECT_EQ(b.PixelFormat(), c.pf);
-        ASSERT_EQ(b.Width(), 37);
-        ASSERT_EQ(b.Height(), 23);
+        EXPECT_EQ(b.GetPixelFormat(), c.pf);
+        ASSERT_EQ(b.GetWidth(), 37);
+        ASSERT_EQ(b.GetHeight(), 23);
         if (c.truth) {
             Picture t = ReadPnm(kData + c.truth);
             for (int y = 0; y < t.h; ++y)
@@ -354,11 +356,11 @@ TEST(BitmapFile, FixturesDecodeToTheirPixels) {
     p.LoadFromFile(kData + "pal8.bmp");
     auto raw = ReadFileBytes(kData + "pal8.bmp");
     uint32_t used = raw[46] | (raw[47] << 8);
-    ASSERT_EQ(p.ColorTable().size(), used ? used : 256u);
-    EXPECT_EQ(p.ColorTable()[3].rgbBlue, raw[54 + 12]);
-    EXPECT_EQ(p.ColorTable()[3].rgbRed, raw[54 + 14]);
+    ASSERT_EQ(p.GetColorTable().size(), used ? used : 256u);
+    EXPECT_EQ(p.GetColorTable()[3].rgbBlue, raw[54 + 12]);
+    EXPECT_EQ(p.GetColorTable()[3].rgbRed, raw[54 + 14]);
     win::PALETTEENTRY e[256];
-    EXPECT_EQ(win::GetPaletteEntries(p.Palette(), 0, 256, e), p.ColorTable().size());
+    EXPECT_EQ(win::GetPaletteEntries(p.GetPalette(), 0, 256, e), p.GetColorTable().size());
 }
 
 TEST(BitmapFile, RoundTripForEveryPixelFormat) {
@@ -391,15 +393,15 @@ TEST(BitmapFile, RoundTripForEveryPixelFormat) {
         EXPECT_EQ(bytes[1], 'M');
         TBitmap c;
         LoadBytes(c, bytes);
-        EXPECT_EQ(c.PixelFormat(), pf == pfDevice ? pf32bit : pf);
-        ASSERT_EQ(c.Width(), 13);
-        ASSERT_EQ(c.Height(), 7);
+        EXPECT_EQ(c.GetPixelFormat(), pf == pfDevice ? pf32bit : pf);
+        ASSERT_EQ(c.GetWidth(), 13);
+        ASSERT_EQ(c.GetHeight(), 7);
         for (int y = 0; y < 7; ++y)
             ASSERT_EQ(std::memcmp(b.ScanLine(y), c.ScanLine(y), static_cast<size_t>(b.RowBytes())), 0) << y;
-        ASSERT_EQ(c.ColorTable().size(), b.ColorTable().size());
-        for (size_t i = 0; i < b.ColorTable().size(); ++i) {
-            EXPECT_EQ(c.ColorTable()[i].rgbRed, b.ColorTable()[i].rgbRed);
-            EXPECT_EQ(c.ColorTable()[i].rgbBlue, b.ColorTable()[i].rgbBlue);
+        ASSERT_EQ(c.GetColorTable().size(), b.GetColorTable().size());
+        for (size_t i = 0; i < b.GetColorTable().size(); ++i) {
+            EXPECT_EQ(c.GetColorTable()[i].rgbRed, b.GetColorTable()[i].rgbRed);
+            EXPECT_EQ(c.GetColorTable()[i].rgbBlue, b.GetColorTable()[i].rgbBlue);
         }
     }
     // An empty bitmap writes nothing and an empty stream gives an empty bitmap.
@@ -408,7 +410,7 @@ TEST(BitmapFile, RoundTripForEveryPixelFormat) {
     TBitmap f;
     f.SetSize(2, 2);
     LoadBytes(f, {});
-    EXPECT_TRUE(f.Empty());
+    EXPECT_TRUE(f.GetEmpty());
 }
 
 TEST(BitmapFile, ImageMagickReadsWhatWeWrite) {
@@ -456,7 +458,7 @@ TEST(BitmapFile, RleTopDownAndCoreVariants) {
     auto file = MakeBmp(5, 3, 8, win::BI_RLE8, {0x000000, 0x0000FF, 0x00FF00, 0xFF0000}, rle8);
     TBitmap b;
     LoadBytes(b, file);
-    ASSERT_EQ(b.PixelFormat(), pf8bit);
+    ASSERT_EQ(b.GetPixelFormat(), pf8bit);
     auto row = [&](int y) { return static_cast<uint8_t*>(b.ScanLine(y)); };
     EXPECT_EQ(std::vector<uint8_t>(row(2), row(2) + 5), (std::vector<uint8_t>{1, 1, 1, 0, 2}));
     EXPECT_EQ(std::vector<uint8_t>(row(1), row(1) + 5), (std::vector<uint8_t>{2, 3, 2, 0, 0}));
@@ -466,7 +468,7 @@ TEST(BitmapFile, RleTopDownAndCoreVariants) {
     std::vector<uint8_t> rle4 = {5, 0x12, 0, 0, 0, 3, 0x34, 0x50, 0, 1};
     file = MakeBmp(6, 2, 4, win::BI_RLE4, std::vector<uint32_t>(16, 0), rle4);
     LoadBytes(b, file);
-    ASSERT_EQ(b.PixelFormat(), pf4bit);
+    ASSERT_EQ(b.GetPixelFormat(), pf4bit);
     EXPECT_EQ(row(1)[0], 0x12);
     EXPECT_EQ(row(1)[1], 0x12);
     EXPECT_EQ(row(1)[2], 0x10);
@@ -477,7 +479,7 @@ TEST(BitmapFile, RleTopDownAndCoreVariants) {
     std::vector<uint8_t> px = {0, 0, 255, 0, 255, 0, 0, 0,   255, 0, 0, 255, 255, 255, 0, 0};
     file = MakeBmp(2, -2, 24, win::BI_RGB, {}, px);
     LoadBytes(b, file);
-    EXPECT_EQ(b.PixelFormat(), pf24bit);
+    EXPECT_EQ(b.GetPixelFormat(), pf24bit);
     EXPECT_EQ(Px(b, 0, 0), 0x0000FFu);
     EXPECT_EQ(Px(b, 1, 0), 0x00FF00u);
     EXPECT_EQ(Px(b, 0, 1), 0xFF0000u);
@@ -487,7 +489,7 @@ TEST(BitmapFile, RleTopDownAndCoreVariants) {
     std::vector<uint8_t> v(54 + 12);
     auto h16 = MakeBmp(1, 1, 16, win::BI_BITFIELDS, {0x0F00, 0x00F0, 0x000F}, {0x0F, 0x0F, 0, 0});
     LoadBytes(b, h16);
-    EXPECT_EQ(b.PixelFormat(), pf24bit);
+    EXPECT_EQ(b.GetPixelFormat(), pf24bit);
     EXPECT_EQ(Px(b, 0, 0), win::RGB(255, 0, 255));
 }
 
@@ -539,8 +541,8 @@ TEST(BitmapFile, MalformedFilesRaiseAndLeaveTheBitmapAlone) {
         } catch (const EInvalidGraphic& e) {
             EXPECT_STREQ(e.what(), "Bitmap image is not valid") << c.what;
         }
-        EXPECT_EQ(b.PixelFormat(), pf8bit) << c.what;
-        EXPECT_EQ(b.Width(), 2) << c.what;
+        EXPECT_EQ(b.GetPixelFormat(), pf8bit) << c.what;
+        EXPECT_EQ(b.GetWidth(), 2) << c.what;
         EXPECT_EQ(static_cast<uint8_t*>(b.ScanLine(0))[0], 7) << c.what;
     }
     {
@@ -598,11 +600,11 @@ TEST(BitmapFile, CorruptedHeadersNeverCrash) {
                 TBitmap dst;
                 dst.SetPixelFormat(pf24bit);
                 dst.SetSize(8, 8);
-                dst.Canvas()->StretchDraw(Rect(0, 0, 8, 8), &b);
+                dst.GetCanvas()->StretchDraw(Rect(0, 0, 8, 8), &b);
                 auto again = SaveBytes(b);
                 TBitmap c;
                 LoadBytes(c, again);
-                EXPECT_EQ(c.Width(), b.Width()) << name << " byte " << i;
+                EXPECT_EQ(c.GetWidth(), b.GetWidth()) << name << " byte " << i;
             }
         }
     }
@@ -625,10 +627,10 @@ TEST(Picture, LoadsByExtensionFromTheRegistry) {
     TPicture p;
     int changes = 0;
     p.OnChange = [&](TObject*) { ++changes; };
-    EXPECT_EQ(p.Width(), 0);
+    EXPECT_EQ(p.GetWidth(), 0);
     p.LoadFromFile(kData + "rgb24.bmp");
-    EXPECT_STREQ(p.Graphic()->ClassName(), "TBitmap");
-    EXPECT_EQ(p.Width(), 37);
+    EXPECT_STREQ(p.GetGraphic()->ClassName(), "TBitmap");
+    EXPECT_EQ(p.GetWidth(), 37);
     EXPECT_GE(changes, 1);
 
     std::string upper = TempName(".JPG");
@@ -639,11 +641,11 @@ TEST(Picture, LoadsByExtensionFromTheRegistry) {
     }
     p.LoadFromFile(upper);
     std::remove(upper.c_str());
-    EXPECT_STREQ(p.Graphic()->ClassName(), "TJPEGImage");
-    EXPECT_EQ(p.Height(), 23);
+    EXPECT_STREQ(p.GetGraphic()->ClassName(), "TJPEGImage");
+    EXPECT_EQ(p.GetHeight(), 23);
     p.LoadFromFile(kData + "icon.ico");
-    EXPECT_STREQ(p.Graphic()->ClassName(), "TIcon");
-    EXPECT_EQ(p.Icon()->Width(), 32);
+    EXPECT_STREQ(p.GetGraphic()->ClassName(), "TIcon");
+    EXPECT_EQ(p.GetIcon()->GetWidth(), 32);
 
     try {
         p.LoadFromFile(kData + "README.md");
@@ -651,7 +653,7 @@ TEST(Picture, LoadsByExtensionFromTheRegistry) {
     } catch (const EInvalidGraphic& e) {
         EXPECT_STREQ(e.what(), "Unknown picture file extension (.md)");
     }
-    EXPECT_STREQ(p.Graphic()->ClassName(), "TIcon");  // unchanged
+    EXPECT_STREQ(p.GetGraphic()->ClassName(), "TIcon");  // unchanged
 
     // A registered class takes its extension; unregistering removes it.
     std::string own = TempName(".tst");
@@ -662,39 +664,39 @@ TEST(Picture, LoadsByExtensionFromTheRegistry) {
     }
     RegisterFileFormat("tst", "Test pictures", TTestGraphic::StaticClass(), &TTestGraphic::Create);
     p.LoadFromFile(own);
-    EXPECT_STREQ(p.Graphic()->ClassName(), "TTestGraphic");
+    EXPECT_STREQ(p.GetGraphic()->ClassName(), "TTestGraphic");
     UnregisterGraphicClass(TTestGraphic::StaticClass());
     EXPECT_THROW(p.LoadFromFile(own), EInvalidGraphic);
     std::remove(own.c_str());
 
     // Bitmap replaces another graphic by an empty bitmap; assigning copies.
     p.LoadFromFile(kData + "icon.ico");
-    TBitmap* bmp = p.Bitmap();
-    EXPECT_TRUE(bmp->Empty());
+    TBitmap* bmp = p.GetBitmap();
+    EXPECT_TRUE(bmp->GetEmpty());
     TBitmap src;
     src.SetSize(5, 4);
     p.SetGraphic(&src);
-    EXPECT_NE(p.Graphic(), &src);
-    EXPECT_EQ(p.Width(), 5);
+    EXPECT_NE(p.GetGraphic(), &src);
+    EXPECT_EQ(p.GetWidth(), 5);
     TPicture q;
     q.Assign(&p);
-    EXPECT_EQ(q.Height(), 4);
+    EXPECT_EQ(q.GetHeight(), 4);
     p.SetGraphic(nullptr);
-    EXPECT_EQ(p.Graphic(), nullptr);
+    EXPECT_EQ(p.GetGraphic(), nullptr);
 }
 
 TEST(Icon, LoadsAndDrawsThroughItsMask) {
     TIcon icon;
-    EXPECT_TRUE(icon.Empty());
-    EXPECT_EQ(icon.Width(), 32);
+    EXPECT_TRUE(icon.GetEmpty());
+    EXPECT_EQ(icon.GetWidth(), 32);
     icon.LoadFromFile(kData + "icon.ico");
-    EXPECT_FALSE(icon.Empty());
+    EXPECT_FALSE(icon.GetEmpty());
     TBitmap b;
     b.SetPixelFormat(pf24bit);
     b.SetSize(40, 40);
-    b.Canvas()->Brush()->SetColor(clLime);
-    b.Canvas()->FillRect(Rect(0, 0, 40, 40));
-    b.Canvas()->Draw(4, 4, &icon);
+    b.GetCanvas()->GetBrush()->SetColor(clLime);
+    b.GetCanvas()->FillRect(Rect(0, 0, 40, 40));
+    b.GetCanvas()->Draw(4, 4, &icon);
     EXPECT_EQ(Px(b, 20, 20), 0x0000FFu);
     EXPECT_EQ(Px(b, 5, 5), 0xFF0000u);
     EXPECT_EQ(Px(b, 35, 5), 0x00FF00u);  // transparent
@@ -703,7 +705,7 @@ TEST(Icon, LoadsAndDrawsThroughItsMask) {
     copy.Assign(&icon);
     TMemoryStream s;
     copy.SaveToStream(&s);
-    EXPECT_EQ(s.Size(), static_cast<int64_t>(ReadFileBytes(kData + "icon.ico").size()));
+    EXPECT_EQ(s.GetSize(), static_cast<int64_t>(ReadFileBytes(kData + "icon.ico").size()));
 
     auto bytes = ReadFileBytes(kData + "icon.ico");
     for (size_t cut : {size_t{0}, size_t{5}, size_t{21}, size_t{40}, size_t{100}, bytes.size() - 200}) {
@@ -732,7 +734,7 @@ TEST(Icon, LoadsAndDrawsThroughItsMask) {
         t.SetPosition(0);
         TIcon withPng;
         withPng.LoadFromStream(&t);
-        EXPECT_EQ(withPng.Width(), 32);
+        EXPECT_EQ(withPng.GetWidth(), 32);
         // Only a PNG entry: not readable here.
         two[4] = 1;
         TMemoryStream u;
@@ -754,12 +756,12 @@ TEST(Resources, IconsAndBitmapsFromTheProgram) {
             icon.LoadFromResourceName(nullptr, "MAINICON");
         else
             icon.LoadFromResourceID(nullptr, 5);
-        ASSERT_FALSE(icon.Empty()) << form;
-        EXPECT_EQ(icon.Width(), 32);
+        ASSERT_FALSE(icon.GetEmpty()) << form;
+        EXPECT_EQ(icon.GetWidth(), 32);
         TBitmap b;
         b.SetPixelFormat(pf24bit);
         b.SetSize(32, 32);
-        b.Canvas()->Draw(0, 0, &icon);
+        b.GetCanvas()->Draw(0, 0, &icon);
         EXPECT_EQ(Px(b, 16, 16), 0x0000FFu) << form;
         EXPECT_EQ(Px(b, 31, 0), 0xFFFFFFu) << form;
     }
@@ -771,8 +773,8 @@ TEST(Resources, IconsAndBitmapsFromTheProgram) {
             b.LoadFromResourceName(nullptr, "logo");
         else
             b.LoadFromResourceID(nullptr, 7);
-        EXPECT_EQ(b.PixelFormat(), pf4bit);
-        ASSERT_EQ(b.Width(), truth.w);
+        EXPECT_EQ(b.GetPixelFormat(), pf4bit);
+        ASSERT_EQ(b.GetWidth(), truth.w);
         for (int y = 0; y < truth.h; ++y)
             for (int x = 0; x < truth.w; ++x) ASSERT_EQ(Px(b, x, y), truth.At(x, y)) << form << ": " << x << "," << y;
     }

@@ -79,22 +79,22 @@ void Load(TJPEGImage& j, const std::vector<uint8_t>& bytes) {
 // The decoded bitmap equals djpeg's pixels (24-bit BGR rows, or 8-bit grey indices).
 void ExpectSamePixels(TBitmap* b, const Pnm& p) {
     ASSERT_NE(b, nullptr);
-    ASSERT_EQ(b->Width(), p.w);
-    ASSERT_EQ(b->Height(), p.h);
+    ASSERT_EQ(b->GetWidth(), p.w);
+    ASSERT_EQ(b->GetHeight(), p.h);
     for (int y = 0; y < p.h; ++y) {
         auto* row = static_cast<const uint8_t*>(b->ScanLine(y));
         for (int x = 0; x < p.w; ++x) {
             const uint8_t* e = &p.px[(static_cast<size_t>(y) * p.w + x) * p.channels];
             if (p.channels == 1) {
-                ASSERT_EQ(b->PixelFormat(), pf8bit);
+                ASSERT_EQ(b->GetPixelFormat(), pf8bit);
                 ASSERT_EQ(row[x], e[0]) << x << "," << y;
-            } else if (b->PixelFormat() == pf8bit) {
-                const auto& q = b->ColorTable()[row[x]];
+            } else if (b->GetPixelFormat() == pf8bit) {
+                const auto& q = b->GetColorTable()[row[x]];
                 ASSERT_EQ(q.rgbRed, e[0]) << x << "," << y;
                 ASSERT_EQ(q.rgbGreen, e[1]) << x << "," << y;
                 ASSERT_EQ(q.rgbBlue, e[2]) << x << "," << y;
             } else {
-                ASSERT_EQ(b->PixelFormat(), pf24bit);
+                ASSERT_EQ(b->GetPixelFormat(), pf24bit);
                 ASSERT_EQ(row[3 * x + 2], e[0]) << x << "," << y;
                 ASSERT_EQ(row[3 * x + 1], e[1]) << x << "," << y;
                 ASSERT_EQ(row[3 * x], e[2]) << x << "," << y;
@@ -107,11 +107,11 @@ void ExpectSamePixels(TBitmap* b, const Pnm& p) {
 
 TEST(Jpeg, HeaderGivesSizeWithoutDecoding) {
     TJPEGImage j;
-    EXPECT_TRUE(j.Empty());
+    EXPECT_TRUE(j.GetEmpty());
     j.LoadFromFile(kData + "base420.jpg");
-    EXPECT_FALSE(j.Empty());
-    EXPECT_EQ(j.Width(), 37);
-    EXPECT_EQ(j.Height(), 23);
+    EXPECT_FALSE(j.GetEmpty());
+    EXPECT_EQ(j.GetWidth(), 37);
+    EXPECT_EQ(j.GetHeight(), 23);
     EXPECT_EQ(j.Data().size(), ReadFileBytes(kData + "base420.jpg").size());
     // Reading starts at the stream's position.
     auto bytes = ReadFileBytes(kData + "grey.jpg");
@@ -121,7 +121,7 @@ TEST(Jpeg, HeaderGivesSizeWithoutDecoding) {
     s.SetPosition(4);
     j.LoadFromStream(&s);
     EXPECT_EQ(j.Data().size(), bytes.size());
-    EXPECT_EQ(s.Position(), s.Size());
+    EXPECT_EQ(s.GetPosition(), s.GetSize());
     EXPECT_THROW(j.SetWidth(10), EInvalidGraphicOperation);
 }
 
@@ -132,8 +132,8 @@ TEST(Jpeg, DecodesExactlyAsDjpeg) {
         auto bytes = ReadFileBytes(kData + name);
         TJPEGImage j;
         Load(j, bytes);
-        ExpectSamePixels(j.Bitmap(), Djpeg(bytes));
-        EXPECT_EQ(j.Warnings(), 0);
+        ExpectSamePixels(j.GetBitmap(), Djpeg(bytes));
+        EXPECT_EQ(j.GetWarnings(), 0);
     }
 }
 
@@ -147,6 +147,7 @@ TEST(Jpeg, SettingsDecodeAsTheMatchingDjpegOptions) {
         TJPEGPixelFormat format;
         const char* options;
     };
+    // clang-format off
     const Case cases[] = {
         {"base420.jpg", jsHalf, jpBestQuality, false, jf24Bit, "-scale 1/2"},
         {"prog.jpg", jsQuarter, jpBestQuality, false, jf24Bit, "-scale 1/4"},
@@ -156,6 +157,7 @@ TEST(Jpeg, SettingsDecodeAsTheMatchingDjpegOptions) {
         {"base444.jpg", jsFullSize, jpBestQuality, false, jf8Bit, "-colors 256"},
         {"base444.jpg", jsFullSize, jpBestSpeed, false, jf8Bit, "-colors 256 -onepass -dither ordered -dct fast -nosmooth"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
         auto bytes = ReadFileBytes(kData + c.file);
@@ -166,9 +168,9 @@ TEST(Jpeg, SettingsDecodeAsTheMatchingDjpegOptions) {
         j.SetGrayscale(c.grayscale);
         j.SetPixelFormat(c.format);
         int d = 1 << c.scale;
-        EXPECT_EQ(j.Width(), (37 + d - 1) / d);
-        EXPECT_EQ(j.Height(), (23 + d - 1) / d);
-        ExpectSamePixels(j.Bitmap(), Djpeg(bytes, c.options));
+        EXPECT_EQ(j.GetWidth(), (37 + d - 1) / d);
+        EXPECT_EQ(j.GetHeight(), (23 + d - 1) / d);
+        ExpectSamePixels(j.GetBitmap(), Djpeg(bytes, c.options));
     }
 }
 
@@ -183,7 +185,7 @@ TEST(Jpeg, TruncatedDataDecodesLikeDjpegOrRaises) {
             TJPEGImage j;
             std::vector<uint8_t> part(bytes.begin(), bytes.begin() + static_cast<long>(n));
             EXPECT_THROW(Load(j, part), EJPEG) << n;
-            EXPECT_TRUE(j.Empty());
+            EXPECT_TRUE(j.GetEmpty());
         }
         // Cut in the middle of each scan's entropy-coded data, and just before EOI.
         std::vector<size_t> ends = {bytes.size() - 2};
@@ -203,12 +205,12 @@ TEST(Jpeg, TruncatedDataDecodesLikeDjpegOrRaises) {
             TBitmap* b = nullptr;
             try {
                 Load(j, part);
-                b = j.Bitmap();
+                b = j.GetBitmap();
             } catch (const EJPEG& e) {
                 FAIL() << "cut at " << end << ": " << e.what();
             }
             ASSERT_NE(b, nullptr);
-            EXPECT_GT(j.Warnings(), 0) << end;
+            EXPECT_GT(j.GetWarnings(), 0) << end;
             if (djpeg) ExpectSamePixels(b, Djpeg(part));
         }
         // Every prefix either raises EJPEG or decodes: never a crash or a hang.
@@ -240,7 +242,7 @@ TEST(Jpeg, GarbageRaisesEJPEGWithItsCode) {
     } catch (const EJPEG& e) {
         EXPECT_EQ(std::string(e.what()), Format("JPEG error #%d", int(JERR_NO_SOI)));
     }
-    EXPECT_EQ(j.Width(), 37);  // the old picture stays
+    EXPECT_EQ(j.GetWidth(), 37);  // the old picture stays
     EXPECT_THROW(Load(j, {}), EJPEG);
     EXPECT_THROW(Load(j, {0xFF, 0xD8, 0xFF, 0xD9}), EJPEG);
     // A valid start followed by garbage.
@@ -261,8 +263,8 @@ TEST(Jpeg, CorruptedBytesNeverCrash) {
                 try {
                     Load(j, bad);
                     j.DIBNeeded();
-                    if (TBitmap* b = j.Bitmap()) {
-                        EXPECT_GT(b->Width(), 0);
+                    if (TBitmap* b = j.GetBitmap()) {
+                        EXPECT_GT(b->GetWidth(), 0);
                     }
                 } catch (const EJPEG&) {
                 }
@@ -287,7 +289,7 @@ TEST(Jpeg, HugeDimensionsRaiseInsteadOfAllocating) {
     bytes[sof + 8] = 0xD0;
     TJPEGImage j;
     Load(j, bytes);
-    EXPECT_EQ(j.Width(), 0xFFD0);
+    EXPECT_EQ(j.GetWidth(), 0xFFD0);
     try {
         j.DIBNeeded();
         ADD_FAILURE() << "no exception";
@@ -316,8 +318,8 @@ TEST(Jpeg, EndlessProgressiveScansAreCut) {
     };
     TJPEGImage few;
     Load(few, repeated(5));
-    ASSERT_NE(few.Bitmap(), nullptr);
-    EXPECT_EQ(few.Bitmap()->Width(), 37);
+    ASSERT_NE(few.GetBitmap(), nullptr);
+    EXPECT_EQ(few.GetBitmap()->GetWidth(), 37);
     TJPEGImage many;
     Load(many, repeated(1200));
     EXPECT_THROW(many.DIBNeeded(), EJPEG);
@@ -329,25 +331,25 @@ TEST(Jpeg, AssignIntoBitmapAndDrawing) {
     grey.LoadFromFile(kData + "grey.jpg");
     TBitmap b;
     b.Assign(&colour);
-    EXPECT_EQ(b.PixelFormat(), pf24bit);
-    EXPECT_EQ(b.Width(), 37);
-    TBitmap* decoded = colour.Bitmap();
+    EXPECT_EQ(b.GetPixelFormat(), pf24bit);
+    EXPECT_EQ(b.GetWidth(), 37);
+    TBitmap* decoded = colour.GetBitmap();
     for (int y = 0; y < 23; ++y) ASSERT_EQ(std::memcmp(b.ScanLine(y), decoded->ScanLine(y), 37 * 3), 0);
 
     TBitmap g;
     g.Assign(&grey);
-    EXPECT_EQ(g.PixelFormat(), pf8bit);
-    ASSERT_EQ(g.ColorTable().size(), 256u);
-    for (int i = 0; i < 256; ++i) ASSERT_EQ(g.ColorTable()[static_cast<size_t>(i)].rgbGreen, i);
+    EXPECT_EQ(g.GetPixelFormat(), pf8bit);
+    ASSERT_EQ(g.GetColorTable().size(), 256u);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(g.GetColorTable()[static_cast<size_t>(i)].rgbGreen, i);
     win::PALETTEENTRY e[256];
-    ASSERT_EQ(win::GetPaletteEntries(g.Palette(), 0, 256, e), 256u);
+    ASSERT_EQ(win::GetPaletteEntries(g.GetPalette(), 0, 256, e), 256u);
     EXPECT_EQ(e[200].peRed, 200);
 
     // Drawing into a 32-bit canvas gives the decoded colours; a stretch draws it scaled.
     TBitmap dst;
     dst.SetPixelFormat(pf32bit);
     dst.SetSize(37, 23);
-    dst.Canvas()->Draw(0, 0, &colour);
+    dst.GetCanvas()->Draw(0, 0, &colour);
     for (int y = 0; y < 23; ++y) {
         auto* d = static_cast<uint8_t*>(dst.ScanLine(y));
         auto* s = static_cast<uint8_t*>(decoded->ScanLine(y));
@@ -357,9 +359,9 @@ TEST(Jpeg, AssignIntoBitmapAndDrawing) {
         }
     }
     dst.SetSize(74, 46);
-    dst.Canvas()->StretchDraw(Rect(0, 0, 74, 46), &grey);
-    uint8_t level = static_cast<uint8_t*>(grey.Bitmap()->ScanLine(5))[7];
-    EXPECT_EQ(static_cast<uint32_t>(dst.Canvas()->Pixels(15, 11)), win::RGB(level, level, level));
+    dst.GetCanvas()->StretchDraw(Rect(0, 0, 74, 46), &grey);
+    uint8_t level = static_cast<uint8_t*>(grey.GetBitmap()->ScanLine(5))[7];
+    EXPECT_EQ(static_cast<uint32_t>(dst.GetCanvas()->Pixels(15, 11)), win::RGB(level, level, level));
 
     // A picture can be copied; the empty one assigns an empty bitmap.
     TJPEGImage copy;
@@ -369,7 +371,7 @@ TEST(Jpeg, AssignIntoBitmapAndDrawing) {
     TBitmap e2;
     e2.SetSize(3, 3);
     e2.Assign(&none);
-    EXPECT_TRUE(e2.Empty());
+    EXPECT_TRUE(e2.GetEmpty());
 }
 
 TEST(Jpeg, SavingCompressesWithTheQuality) {
@@ -378,12 +380,12 @@ TEST(Jpeg, SavingCompressesWithTheQuality) {
     auto save = [](TJPEGImage& j) {
         TMemoryStream s;
         j.SaveToStream(&s);
-        auto* p = static_cast<const uint8_t*>(s.Memory());
-        return std::vector<uint8_t>(p, p + s.Size());
+        auto* p = static_cast<const uint8_t*>(s.GetMemory());
+        return std::vector<uint8_t>(p, p + s.GetSize());
     };
     TJPEGImage j;
     j.Assign(&src);
-    EXPECT_EQ(j.Width(), 37);
+    EXPECT_EQ(j.GetWidth(), 37);
     j.SetCompressionQuality(95);
     auto high = save(j);
     j.SetCompressionQuality(10);
@@ -395,8 +397,8 @@ TEST(Jpeg, SavingCompressesWithTheQuality) {
     // The saved file decodes close to the source.
     TJPEGImage back;
     Load(back, high);
-    TBitmap* b = back.Bitmap();
-    ASSERT_EQ(b->Width(), 37);
+    TBitmap* b = back.GetBitmap();
+    ASSERT_EQ(b->GetWidth(), 37);
     auto meanDiff = [&](TBitmap* d) {
         long diff = 0;
         for (int y = 0; y < 23; ++y) {
@@ -409,20 +411,20 @@ TEST(Jpeg, SavingCompressesWithTheQuality) {
     TJPEGImage lowBack;
     Load(lowBack, low);
     EXPECT_LT(meanDiff(b), 8.0);
-    EXPECT_LT(meanDiff(b), meanDiff(lowBack.Bitmap()));
+    EXPECT_LT(meanDiff(b), meanDiff(lowBack.GetBitmap()));
     // Grey compression gives a one-component file; progressive encoding decodes the same.
     j.SetGrayscale(true);
     auto g = save(j);
     TJPEGImage gj;
     Load(gj, g);
-    EXPECT_EQ(gj.Bitmap()->PixelFormat(), pf8bit);
+    EXPECT_EQ(gj.GetBitmap()->GetPixelFormat(), pf8bit);
     j.SetGrayscale(false);
     j.SetCompressionQuality(95);
     j.SetProgressiveEncoding(true);
     auto prog = save(j);
     TJPEGImage pj;
     Load(pj, prog);
-    EXPECT_EQ(pj.Bitmap()->Width(), 37);
+    EXPECT_EQ(pj.GetBitmap()->GetWidth(), 37);
     // A loaded picture saves its data unchanged.
     TJPEGImage loaded;
     loaded.LoadFromFile(kData + "prog.jpg");

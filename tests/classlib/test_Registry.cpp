@@ -90,7 +90,7 @@ TEST(Registry, FindAndCreateByName) {
     TComponent owner(nullptr);
     TComponent* c = CreateComponent("TFancyWidget", &owner);
     EXPECT_STREQ(c->ClassName(), "TFancyWidget");
-    EXPECT_EQ(c->Owner(), &owner);
+    EXPECT_EQ(c->GetOwner(), &owner);
     // The abstract class cannot be created by name.
     RegisterClass(TAbstractThing::StaticClass());
     EXPECT_THROW(CreateComponent("TAbstractThing", &owner), EClassNotFound);

@@ -40,16 +40,16 @@ TEST(StreamAdapter, ReadWriteSeekAndStat) {
     win::ULARGE_INTEGER pos{};
     EXPECT_EQ(a->Seek(to, win::STREAM_SEEK_END, &pos), win::S_OK);
     EXPECT_EQ(pos.QuadPart, 4u);
-    EXPECT_EQ(m.Position(), 4);
+    EXPECT_EQ(m.GetPosition(), 4);
     EXPECT_EQ(a->Seek(to, 7, &pos), win::STG_E_INVALIDFUNCTION);
     EXPECT_EQ(a->Write("XY", 2, &n), win::S_OK);
-    EXPECT_EQ(std::string(static_cast<const char*>(m.Memory()), 6), "abcdXY");
+    EXPECT_EQ(std::string(static_cast<const char*>(m.GetMemory()), 6), "abcdXY");
     // The stream outlives the adapter.
     void* p = nullptr;
     EXPECT_EQ(a->QueryInterface(win::IID_IStream, &p), win::S_OK);
     EXPECT_EQ(static_cast<win::IStream*>(p)->Release(), 1u);
     a.Reset();
-    EXPECT_EQ(m.Size(), 6);
+    EXPECT_EQ(m.GetSize(), 6);
 }
 
 TEST(StreamAdapter, FailuresOfTheStreamAreResults) {

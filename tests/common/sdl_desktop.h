@@ -8,7 +8,8 @@
 
 #include "platform/clock.h"
 #include "platform/user.h"
-#include "xvfb_util.h"
+#include "platform/user_testhooks.h"
+#include "xvfb_desktop.h"
 
 namespace lumetra_test {
 

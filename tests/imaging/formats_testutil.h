@@ -48,8 +48,8 @@ inline std::unique_ptr<cl::TMemoryStream> MemStream(const std::vector<uint8_t>& 
 }
 
 inline std::vector<uint8_t> StreamBytes(cl::TMemoryStream& S) {
-    const auto* p = static_cast<const uint8_t*>(S.Memory());
-    return p ? std::vector<uint8_t>(p, p + S.Size()) : std::vector<uint8_t>();
+    const auto* p = static_cast<const uint8_t*>(S.GetMemory());
+    return p ? std::vector<uint8_t>(p, p + S.GetSize()) : std::vector<uint8_t>();
 }
 
 // A binary PPM (P6) or PGM (P5) with maxval 255 as written by the tools: Channels is 3 or 1,

@@ -414,12 +414,14 @@ TEST(BMPWrite, OurFilesReadBackByImageMagick) {
                               {255, 255, 0}, {255, 0, 255},   {0, 0, 128},   {0, 128, 0},   {128, 0, 0},   {0, 128, 128},
                               {128, 128, 0}, {128, 0, 128},   {192, 192, 192}, {64, 64, 64}};
     auto src = Make24(37, 11, [&](int x, int y) { return colours[(x / 3 + y * 5) % 16]; });
+    // clang-format off
     const WriteCase cases[] = {
         {"24", 8, 3, 1, 0, 24, 0},         {"8", 8, 1, 1, 0, 8, 0},       {"8 rle", 8, 1, 1, 1, 8, 0},
         {"4", 4, 1, 1, 0, 4, 0},           {"4 rle", 4, 1, 1, 1, 4, 0},   {"os2 8", 8, 1, 2, 0, 8, 0},
         {"os2 24", 8, 3, 2, 0, 24, 0},     {"64-byte 24", 8, 3, 3, 0, 24, 0},
         {"os2 rle is plain", 8, 1, 2, 1, 8, 0},
     };
+    // clang-format on
     const std::string dir = ::testing::TempDir();
     for (const WriteCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -525,7 +527,7 @@ TEST(BMPWrite, ShortWriteSetsTheAbortFlagAndLeavesPlaceholders) {
     public:
         explicit Limited(int64_t L) : limit(L) {}
         int64_t Write(const void* B, int64_t C) override {
-            const int64_t n = std::max<int64_t>(0, std::min(C, limit - Position()));
+            const int64_t n = std::max<int64_t>(0, std::min(C, limit - GetPosition()));
             return n ? cl::TMemoryStream::Write(B, n) : 0;
         }
         int64_t limit;
@@ -537,7 +539,7 @@ TEST(BMPWrite, ShortWriteSetsTheAbortFlagAndLeavesPlaceholders) {
         Progress p;
         IEWriteBMPStream(&s, b.get(), params, p.Rec, false);
         EXPECT_TRUE(p.Aborting) << limit;
-        if (s.Size() >= 14) {
+        if (s.GetSize() >= 14) {
             const auto bytes = StreamBytes(s);
             EXPECT_EQ(Get32(bytes, 2), 0u);  // the size was never filled in
         }
@@ -603,6 +605,7 @@ TEST(BMPRead, DamagedFilesSetTheAbortFlag) {
 
 TEST(BMPRead, BrokenRunLengthDataEndsWithinTheImage) {
     std::vector<TRGB> pal(256, TRGB{1, 1, 1});
+    // clang-format off
     const std::vector<std::vector<uint8_t>> streams = {
         {0, 200, 1, 2},                 // a literal longer than the data
         {0, 2, 250, 250, 5, 5},         // a delta far outside
@@ -612,6 +615,7 @@ TEST(BMPRead, BrokenRunLengthDataEndsWithinTheImage) {
         {0},                            // one byte
         {0, 5, 1, 2, 3, 4, 5},          // literal without its pad byte at the end
     };
+    // clang-format on
     for (int bits : {4, 8})
         for (const auto& s : streams) {
             SCOPED_TRACE(bits);

@@ -175,12 +175,12 @@ TEST_F(GIFCodec, FramesAreReadOnTheirOwn) {
 
 TEST_F(GIFCodec, CommentsOfEveryFrame) {
     const auto r = ReadFixture("comments.gif");
-    ASSERT_EQ(r.Params->GIFComments()->Count(), 2);
+    ASSERT_EQ(r.Params->GIFComments()->GetCount(), 2);
     EXPECT_EQ(r.Params->GIFComments()->Strings(0), "first");
     EXPECT_EQ(r.Params->GIFComments()->Strings(1), "second");
     // A comment longer than one sub-block is one text.
     const auto c = ReadFixture("comment300.gif");
-    ASSERT_EQ(c.Params->GIFComments()->Count(), 1);
+    ASSERT_EQ(c.Params->GIFComments()->GetCount(), 1);
     EXPECT_EQ(c.Params->GIFComments()->Strings(0), std::string(300, 'x'));
 }
 
@@ -349,7 +349,7 @@ TEST_F(GIFCodec, HeaderFieldsAndComments) {
     EXPECT_EQ(f[gce + 11], 4);
     // Comment sub-blocks of at most 255 bytes; the empty string is not written.
     const auto r = Read(f);
-    ASSERT_EQ(r.Params->GIFComments()->Count(), 2);
+    ASSERT_EQ(r.Params->GIFComments()->GetCount(), 2);
     EXPECT_EQ(r.Params->GIFComments()->Strings(0), std::string(300, 'c'));
     EXPECT_EQ(r.Params->GIFComments()->Strings(1), "two");
     EXPECT_EQ(f.back(), 0x3B);
@@ -396,7 +396,7 @@ class ShortStream : public cl::TMemoryStream {
 public:
     explicit ShortStream(int64_t Limit) : FLimit(Limit) {}
     int64_t Write(const void* Buffer, int64_t Count) override {
-        const int64_t n = std::min(Count, std::max<int64_t>(FLimit - Position(), 0));
+        const int64_t n = std::min(Count, std::max<int64_t>(FLimit - GetPosition(), 0));
         return n > 0 ? cl::TMemoryStream::Write(Buffer, n) : 0;
     }
 

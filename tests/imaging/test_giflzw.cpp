@@ -26,7 +26,7 @@ std::vector<uint8_t> Decompress(const std::vector<uint8_t>& Data, int32_t W, int
     std::vector<uint8_t> out(static_cast<size_t>(W) * H, Fill);
     auto s = MemStream(Data);
     IEGIFLZWDecompress(s.get(), H, W, out.data(), Interlaced);
-    if (Position) *Position = s->Position();
+    if (Position) *Position = s->GetPosition();
     return out;
 }
 

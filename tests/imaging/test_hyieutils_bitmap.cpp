@@ -54,11 +54,13 @@ TEST_F(TIEBitmapCreate, RowLengthsFollowFormatAndWidth) {
         TIEPixelFormat format;
         int32_t rowLen, bits, channels;
     };
+    // clang-format off
     const Case cases[] = {
         {1, ie1g, 4, 1, 1},       {33, ie1g, 8, 1, 1},       {3, ie8p, 4, 8, 1},      {5, ie8g, 8, 8, 1},
         {3, ie16g, 8, 16, 1},     {100, ie24RGB, 300, 24, 3}, {1, ie24RGB, 4, 24, 3},  {3, ie32f, 12, 32, 1},
         {2, ieCMYK, 8, 32, 4},    {3, ieRGB48, 20, 48, 3},   {5, ieCIELab, 16, 24, 3}, {7, ie32RGB, 28, 32, 4},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TIEBitmap b(c.width, 2, c.format);
         EXPECT_EQ(b.GetRowLen(), c.rowLen) << int(c.format) << " x " << c.width;
@@ -460,6 +462,7 @@ TEST_F(TIEBitmapVcl, FormatsAndRefusals) {
         TIEPixelFormat result;
         cl::TPixelFormat vcl;
     };
+    // clang-format off
     const Case cases[] = {
         {ie1g, true, ie1g, cl::pf1bit},       {ie8p, true, ie8p, cl::pf8bit},     {ie8g, true, ie8g, cl::pf8bit},
         {ie16g, true, ie8g, cl::pf8bit},      {ie24RGB, true, ie24RGB, cl::pf24bit},
@@ -467,6 +470,7 @@ TEST_F(TIEBitmapVcl, FormatsAndRefusals) {
         {ieCMYK, false, ieNone, cl::pfDevice}, {ieRGB48, false, ieNone, cl::pfDevice},
         {ieCIELab, false, ieNone, cl::pfDevice},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TIEBitmap b;
         b.SetLocation(ieTBitmap);
@@ -477,9 +481,9 @@ TEST_F(TIEBitmapVcl, FormatsAndRefusals) {
         }
         EXPECT_EQ(b.GetPixelFormat(), c.result);
         ASSERT_NE(b.VclBitmap(), nullptr);
-        EXPECT_EQ(b.VclBitmap()->PixelFormat(), c.vcl);
-        EXPECT_EQ(b.VclBitmap()->Width(), 8);
-        EXPECT_EQ(b.VclBitmap()->Height(), 3);
+        EXPECT_EQ(b.VclBitmap()->GetPixelFormat(), c.vcl);
+        EXPECT_EQ(b.VclBitmap()->GetWidth(), 8);
+        EXPECT_EQ(b.VclBitmap()->GetHeight(), 3);
         EXPECT_EQ(b.GetScanline(0), b.VclBitmap()->ScanLine(0));
     }
 }
@@ -520,7 +524,7 @@ TEST_F(TIEBitmapVcl, FieldsFollowTheTBitmapWhenItChanges) {
     // A format that is not read row by row is widened to 24 bits.
     v->SetPixelFormat(cl::pf16bit);
     EXPECT_EQ(b.GetPixelFormat(), ie24RGB);
-    EXPECT_EQ(v->PixelFormat(), cl::pf24bit);
+    EXPECT_EQ(v->GetPixelFormat(), cl::pf24bit);
     EXPECT_EQ(b.GetRowLen(), v->RowBytes());
 }
 
@@ -561,8 +565,8 @@ TEST_F(TIEBitmapVcl, EncapsulatedBitmapIsUsedAndNeverFreed) {
         ASSERT_TRUE(b.Allocate(7, 2, ie24RGB));
         EXPECT_EQ(b.VclBitmap(), &vcl);
     }
-    EXPECT_EQ(vcl.Width(), 7);
-    EXPECT_EQ(vcl.Height(), 2);
+    EXPECT_EQ(vcl.GetWidth(), 7);
+    EXPECT_EQ(vcl.GetHeight(), 2);
 }
 
 TEST_F(TIEBitmapVcl, GetVclBitmapMovesTheImageThere) {
@@ -571,7 +575,7 @@ TEST_F(TIEBitmapVcl, GetVclBitmapMovesTheImageThere) {
     cl::TBitmap* v = b.GetVclBitmap();
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(b.GetLocation(), ieTBitmap);
-    EXPECT_EQ(v->PixelFormat(), cl::pf24bit);
+    EXPECT_EQ(v->GetPixelFormat(), cl::pf24bit);
     EXPECT_TRUE(HasPattern(b, 5));
     EXPECT_NE(b.GetCanvas(), nullptr);
 }

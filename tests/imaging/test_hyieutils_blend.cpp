@@ -113,6 +113,7 @@ struct PixelCase {
     TRGB want;
 };
 
+// clang-format off
 const PixelCase kPixelCases[] = {
     {"red only", boRed, CreateRGB(1, 2, 3), CreateRGB(10, 20, 30), 0, CreateRGB(1, 20, 30)},
     {"green only", boGreen, CreateRGB(1, 2, 3), CreateRGB(10, 20, 30), 0, CreateRGB(10, 2, 30)},
@@ -144,6 +145,7 @@ const PixelCase kPixelCases[] = {
     {"255 is no operation", static_cast<TIEBlendOperation>(255), CreateRGB(1, 2, 3), CreateRGB(10, 20, 30), 0,
      CreateRGB(10, 20, 30)},
 };
+// clang-format on
 
 TEST_F(BlendTest, PixelRules) {
     for (const auto& c : kPixelCases) {

@@ -32,11 +32,13 @@ const char* Name(TIEPixelFormat f) {
 }
 
 // The matrix as the rules print it.
+// clang-format off
 constexpr int kBayer[8][8] = {
     {0, 32, 8, 40, 2, 34, 10, 42},   {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
     {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},    {51, 19, 59, 27, 49, 17, 57, 25},
     {15, 47, 7, 39, 13, 45, 5, 37},   {63, 31, 55, 23, 61, 29, 53, 21},
 };
+// clang-format on
 
 struct RGB {
     int r = 0, g = 0, b = 0;

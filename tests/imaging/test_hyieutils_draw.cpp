@@ -11,6 +11,7 @@
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils.h"
 #include "imaging/core/hyieutils_draw.h"
+#include "platform/user_testhooks.h"
 
 namespace ie {
 namespace {
@@ -37,8 +38,8 @@ protected:
 
 TEST_F(DrawTest, BevelLightAboveLeftDarkBelowRight) {
     auto b = Grey(20, 20, 128);
-    IEDrawBevel(b->Canvas(), 2, 3, 12, 15, cl::clWhite, cl::clBlack);
-    b->Canvas()->Handle();
+    IEDrawBevel(b->GetCanvas(), 2, 3, 12, 15, cl::clWhite, cl::clBlack);
+    b->GetCanvas()->GetHandle();
     EXPECT_EQ(Px(*b, 2, 9), 0xFFFFFFu);   // left
     EXPECT_EQ(Px(*b, 7, 3), 0xFFFFFFu);   // top
     EXPECT_EQ(Px(*b, 7, 15), 0x000000u);  // bottom
@@ -62,17 +63,17 @@ TEST_F(DrawTest, HintStaysInsideAndSavesWhatItCovers) {
     cl::TFont font;
     std::unique_ptr<cl::TBitmap> saved;
     int32_t x = 500, y = -7;
-    IEDrawHint(b->Canvas(), x, y, cl::clBlack, cl::clWhite, 60, 100, saved, &brush, &font, "abc");
+    IEDrawHint(b->GetCanvas(), x, y, cl::clBlack, cl::clWhite, 60, 100, saved, &brush, &font, "abc");
     // W = 3 x 7 + 12 = 33, H = 13 + 12 = 25: the right edge one pixel inside the width.
     EXPECT_EQ(x, 100 - 33 - 1);
     EXPECT_EQ(y, 0);
     ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->Width(), 33);
-    EXPECT_EQ(saved->Height(), 25);
-    EXPECT_EQ(saved->PixelFormat(), cl::pf24bit);
+    EXPECT_EQ(saved->GetWidth(), 33);
+    EXPECT_EQ(saved->GetHeight(), 25);
+    EXPECT_EQ(saved->GetPixelFormat(), cl::pf24bit);
     for (int j = 0; j < 25; ++j)
         for (int i = 0; i < 33; ++i) ASSERT_EQ(Px(*saved, i, j), before[static_cast<size_t>(j * 100 + x + i)]) << i << "," << j;
-    b->Canvas()->Handle();
+    b->GetCanvas()->GetHandle();
     EXPECT_EQ(Px(*b, x + 7, y + 22), 0xFF0000u);   // the box, below the text
     EXPECT_EQ(Px(*b, x + 6, y + 12), 0xFFFFFFu);   // its light left edge
     EXPECT_EQ(Px(*b, x + 32, y + 12), 0x000000u);  // its dark right edge
@@ -82,10 +83,10 @@ TEST_F(DrawTest, HintStaysInsideAndSavesWhatItCovers) {
 TEST_F(DrawTest, AlphaHintIsHalfTransparentLightYellow) {
     auto b = Grey(120, 60, 255);
     int32_t x = -4, y = 3;
-    IEDrawAlphaHint(b->Canvas(), x, y, "wider template", "ab");
+    IEDrawAlphaHint(b->GetCanvas(), x, y, "wider template", "ab");
     EXPECT_EQ(x, 0);
     EXPECT_EQ(y, 3);
-    b->Canvas()->Handle();
+    b->GetCanvas()->GetHandle();
     // W = 14 x 7 + 12 = 110; a pixel of the box away from the text and the bevel:
     // blue (0x60 x 128 + 255 x 127) / 255 = 175 over white.
     EXPECT_EQ(Px(*b, 100, y + 12), 0xFFFFAFu);
@@ -96,14 +97,14 @@ TEST_F(DrawTest, AlphaHintIsHalfTransparentLightYellow) {
 
 TEST_F(DrawTest, DarkenedBandBetweenTheRectangles) {
     auto b = Grey(30, 30, 255);
-    IEDarkenOutsideRect(b->Canvas(), cl::Rect(0, 0, 20, 20), cl::Rect(5, 5, 15, 15));
-    b->Canvas()->Handle();
+    IEDarkenOutsideRect(b->GetCanvas(), cl::Rect(0, 0, 20, 20), cl::Rect(5, 5, 15, 15));
+    b->GetCanvas()->GetHandle();
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 30; ++x) {
             const bool band = x < 20 && y < 20 && !(x >= 5 && x < 15 && y >= 5 && y < 15);
             ASSERT_EQ(Px(*b, x, y), band ? Gray(105) : Gray(255)) << x << "," << y;  // 255 x 105 / 255
         }
-    IEDarkenOutsideRect(b->Canvas(), cl::Rect(0, 0, 30, 30), cl::Rect(5, 5, 5, 15));  // empty inner
+    IEDarkenOutsideRect(b->GetCanvas(), cl::Rect(0, 0, 30, 30), cl::Rect(5, 5, 5, 15));  // empty inner
     EXPECT_EQ(Px(*b, 25, 25), Gray(255));
 }
 
@@ -135,7 +136,7 @@ TEST_F(DrawTest, LogFontStyles) {
 TEST_F(DrawTest, VerticalShadowStyles) {
     // Style 2 over grey 200: column k darkened by exp(-0.1 - ((W - k) / (W / 3))^2 / 6).
     auto b = Grey(40, 40, 200);
-    IEDrawShadowVert(b->Canvas(), b.get(), 10, 5, 15, 30, 2);  // W = 6
+    IEDrawShadowVert(b->GetCanvas(), b.get(), 10, 5, 15, 30, 2);  // W = 6
     for (int k = 0; k < 6; ++k) {
         const double t = (6 - k) / 2.0;
         const auto want = static_cast<uint8_t>(200 * std::exp(-0.1 - t * t / 6));
@@ -148,28 +149,28 @@ TEST_F(DrawTest, VerticalShadowStyles) {
     EXPECT_EQ(Px(*b, 16, 20), Gray(200));
     // The same through the canvas alone.
     auto c = Grey(40, 40, 200);
-    IEDrawShadowVert(c->Canvas(), nullptr, 10, 5, 15, 30, 2);
-    c->Canvas()->Handle();
+    IEDrawShadowVert(c->GetCanvas(), nullptr, 10, 5, 15, 30, 2);
+    c->GetCanvas()->GetHandle();
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 40; ++x) ASSERT_EQ(Px(*c, x, y), Px(*b, x, y)) << x << "," << y;
     // Style 3: the gradient, brightest at the strip's top and outer side.
     auto g = Grey(40, 40, 0);
-    IEDrawShadowVert(g->Canvas(), g.get(), 10, 0, 14, 29, 3);  // W = 5, H = 30
+    IEDrawShadowVert(g->GetCanvas(), g.get(), 10, 0, 14, 29, 3);  // W = 5, H = 30
     EXPECT_EQ(Px(*g, 10, 0), Gray(255));
     EXPECT_EQ(Px(*g, 10, 20), Gray(93));   // max(255/e = 93, 255/e^2 = 34)
     EXPECT_EQ(Px(*g, 14, 20), Gray(static_cast<uint8_t>(std::exp(4.0 / 5) / std::exp(1.0) * 255)));
     // Style 1: the brush.
     auto f = Grey(40, 40, 0);
-    f->Canvas()->Brush()->SetColor(cl::clRed);
-    IEDrawShadowVert(f->Canvas(), f.get(), 10, 0, 14, 29, 1);
-    f->Canvas()->Handle();
+    f->GetCanvas()->GetBrush()->SetColor(cl::clRed);
+    IEDrawShadowVert(f->GetCanvas(), f.get(), 10, 0, 14, 29, 1);
+    f->GetCanvas()->GetHandle();
     EXPECT_EQ(Px(*f, 10, 5), 0xFF0000u);
     EXPECT_EQ(Px(*f, 10, 4), 0u);
 }
 
 TEST_F(DrawTest, HorizontalShadowExchangesRowsAndColumns) {
     auto b = Grey(40, 40, 200);
-    IEDrawShadowHorz(b->Canvas(), b.get(), 5, 10, 30, 15, 2);  // H = 6
+    IEDrawShadowHorz(b->GetCanvas(), b.get(), 5, 10, 30, 15, 2);  // H = 6
     for (int k = 0; k < 6; ++k) {
         const double t = (6 - k) / 2.0;
         EXPECT_EQ(Px(*b, 20, 10 + k), Gray(static_cast<uint8_t>(200 * std::exp(-0.1 - t * t / 6)))) << k;
@@ -178,9 +179,9 @@ TEST_F(DrawTest, HorizontalShadowExchangesRowsAndColumns) {
     EXPECT_NE(Px(*b, 11, 10), Gray(200));
     // Degenerate strips draw nothing.
     auto c = Grey(10, 10, 200);
-    IEDrawShadowHorz(c->Canvas(), c.get(), 5, 10, 30, 9, 2);
-    IEDrawShadowVert(c->Canvas(), c.get(), 5, 0, 4, 9, 2);
-    IEDrawShadowVert(c->Canvas(), c.get(), INT32_MIN, 0, INT32_MAX, 9, 2);
+    IEDrawShadowHorz(c->GetCanvas(), c.get(), 5, 10, 30, 9, 2);
+    IEDrawShadowVert(c->GetCanvas(), c.get(), 5, 0, 4, 9, 2);
+    IEDrawShadowVert(c->GetCanvas(), c.get(), INT32_MIN, 0, INT32_MAX, 9, 2);
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 10; ++x) ASSERT_EQ(Px(*c, x, y), Gray(200));
 }
@@ -222,9 +223,9 @@ TEST_F(DrawTest, GaussianCurveAndTextures) {
 
     cl::TBitmap stripes;
     IEDrawStripesBackground(&stripes, 7, 9);
-    EXPECT_EQ(stripes.Width(), 7);
-    EXPECT_EQ(stripes.Height(), 9);
-    EXPECT_EQ(stripes.PixelFormat(), cl::pf24bit);
+    EXPECT_EQ(stripes.GetWidth(), 7);
+    EXPECT_EQ(stripes.GetHeight(), 9);
+    EXPECT_EQ(stripes.GetPixelFormat(), cl::pf24bit);
     EXPECT_EQ(Px(stripes, 3, 2), Gray(255));
     for (int y = 0; y + 4 < 9; ++y) EXPECT_EQ(Px(stripes, 0, y), Px(stripes, 6, y + 4));
     EXPECT_NE(Px(stripes, 0, 0), Px(stripes, 0, 2));
@@ -257,9 +258,9 @@ TEST_F(DrawTest, DrawDibDrawsTheBitsStretched) {
     const uint8_t bits[8] = {0, 0, 255, 255, 0, 0, 0, 0};  // red, blue
     HDRAWDIB dd = IEDrawDibOpen();
     ASSERT_NE(dd, nullptr);
-    EXPECT_EQ(IEDrawDibRealize(dd, b->Canvas()->Handle(), false), 0u);
-    EXPECT_TRUE(IEDrawDibDraw(dd, b->Canvas()->Handle(), 2, 2, 4, 2, &h, bits, 0, 0, 2, 1, 0));
-    EXPECT_FALSE(IEDrawDibDraw(nullptr, b->Canvas()->Handle(), 0, 0, 1, 1, &h, bits, 0, 0, 1, 1, 0));
+    EXPECT_EQ(IEDrawDibRealize(dd, b->GetCanvas()->GetHandle(), false), 0u);
+    EXPECT_TRUE(IEDrawDibDraw(dd, b->GetCanvas()->GetHandle(), 2, 2, 4, 2, &h, bits, 0, 0, 2, 1, 0));
+    EXPECT_FALSE(IEDrawDibDraw(nullptr, b->GetCanvas()->GetHandle(), 0, 0, 1, 1, &h, bits, 0, 0, 1, 1, 0));
     EXPECT_TRUE(IEDrawDibClose(dd));
     EXPECT_EQ(Px(*b, 2, 2), 0xFF0000u);
     EXPECT_EQ(Px(*b, 5, 3), 0x0000FFu);
@@ -315,19 +316,19 @@ protected:
 };
 
 TEST_F(PaletteDialogTest, FormAsMade) {
-    EXPECT_EQ(dlg->Caption(), "Palette");
-    EXPECT_EQ(dlg->Width(), 520);
-    EXPECT_EQ(dlg->Height(), 199);
-    EXPECT_EQ(dlg->BorderStyle(), cl::bsDialog);
-    EXPECT_EQ(dlg->BorderIcons(), cl::BorderIconBit(cl::biSystemMenu));
-    EXPECT_EQ(dlg->Position(), cl::poScreenCenter);
+    EXPECT_EQ(dlg->GetCaption(), "Palette");
+    EXPECT_EQ(dlg->GetWidth(), 520);
+    EXPECT_EQ(dlg->GetHeight(), 199);
+    EXPECT_EQ(dlg->GetBorderStyle(), cl::bsDialog);
+    EXPECT_EQ(dlg->GetBorderIcons(), cl::BorderIconBit(cl::biSystemMenu));
+    EXPECT_EQ(dlg->Position, cl::poScreenCenter);
     EXPECT_EQ(dlg->Selected, -1);
     ASSERT_NE(dlg->CancelButton(), nullptr);
-    EXPECT_EQ(dlg->CancelButton()->Caption(), "&Cancel");
-    EXPECT_TRUE(dlg->CancelButton()->Cancel());
-    EXPECT_EQ(dlg->CancelButton()->ModalResult(), cl::mrCancel);
-    EXPECT_EQ(dlg->CancelButton()->Left(), 4);
-    EXPECT_EQ(dlg->CancelButton()->Top(), 136);
+    EXPECT_EQ(dlg->CancelButton()->GetCaption(), "&Cancel");
+    EXPECT_TRUE(dlg->CancelButton()->Cancel);
+    EXPECT_EQ(dlg->CancelButton()->ModalResult, cl::mrCancel);
+    EXPECT_EQ(dlg->CancelButton()->GetLeft(), 4);
+    EXPECT_EQ(dlg->CancelButton()->GetTop(), 136);
 }
 
 TEST_F(PaletteDialogTest, CellsShowThePaletteAndFollowThePointer) {
@@ -392,7 +393,7 @@ TEST_F(PaletteDialogTest, ClickBesideTheCellsOrOnCancelChoosesNothing) {
                                               line(at + 300, "click", blank) + line(at + 400, "click", cancel)));
     };
     EXPECT_FALSE(dlg->Execute());
-    EXPECT_EQ(dlg->ModalResult(), cl::mrCancel);
+    EXPECT_EQ(dlg->ModalResult, cl::mrCancel);
     EXPECT_EQ(dlg->Selected, 3);  // highlighted on the way, never chosen
     EXPECT_EQ(dlg->Color, cl::clBlack);
     win::ClockSetHorizon(win::kNoDeadline);

@@ -11,7 +11,7 @@
 
 #include "../common/child_process.h"
 #include "../common/private_dir.h"
-#include "../common/xvfb_util.h"
+#include "../common/xvfb_desktop.h"
 
 namespace {
 

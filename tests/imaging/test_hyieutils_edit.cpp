@@ -349,12 +349,14 @@ class EditCopy : public ImagingTest, public ::testing::WithParamInterface<std::t
 // that the intersected rectangles put there or what it held before.
 TEST_P(EditCopy, RectanglesWhollyAndPartlyOutsideCopyTheirIntersection) {
     const auto [format, where] = GetParam();
+    // clang-format off
     const CopyCase cases[] = {
         {0, 0, 0, 0, 10, 8},     {2, 1, 3, 2, 4, 3},    {1, 1, -3, 0, 6, 4},  {1, 1, 0, -2, 4, 6},
         {-2, -1, 1, 1, 5, 5},    {8, 6, 5, 4, 9, 9},    {0, 0, 7, 0, 3, 3},   {0, 0, 0, 6, 3, 3},
         {0, 0, 100, 100, 3, 3},  {10, 0, 0, 0, 3, 3},   {0, 0, -50, -50, 5, 5}, {0, 0, 0, 0, 0, 5},
         {0, 0, 0, 0, 5, -1},     {3, 2, 2, 2, 2147483647, 2147483647},
     };
+    // clang-format on
     for (const CopyCase& c : cases) {
         TIEBitmap src, dst;
         ASSERT_TRUE(MakeAt(src, where, 10, 8, format));

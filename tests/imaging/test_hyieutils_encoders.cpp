@@ -182,6 +182,7 @@ TEST(FloatToRational, Table) {
         double value;
         int32_t num, den;
     };
+    // clang-format off
     const Case cases[] = {
         {0.5, 1, 2},           {3, 3, 1},
         {-0.25, -1, 4},        {0, 0, 1},
@@ -191,6 +192,7 @@ TEST(FloatToRational, Table) {
         {-3e9, -2147483647, 1}, {4e18, 2147483647, 1},
         {2147483646.5, 2147483647, 1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         int32_t n = 7, d = 7;
         IEFloatToRational(c.value, 5e-9, n, d);

@@ -43,11 +43,11 @@ TEST(EXIFBlock, FindTIFFHeaderSkipsHeadersWhoseDirectoryLiesBeyond) {
     cl::TStringStream s(std::string(w.B.begin(), w.B.end()));
     s.SetPosition(0);
     EXPECT_EQ(IEFindTIFFHeader(&s), 36);
-    EXPECT_EQ(s.Position(), 0);
+    EXPECT_EQ(s.GetPosition(), 0);
     // Relative to the position it starts from.
     s.SetPosition(30);
     EXPECT_EQ(IEFindTIFFHeader(&s), 6);
-    EXPECT_EQ(s.Position(), 30);
+    EXPECT_EQ(s.GetPosition(), 30);
     // The other signatures of camera files.
     ByteWriter r(false);
     r.Text("..").Text("II").U16(0x4F52).U32(8).Zeros(8);
@@ -56,7 +56,7 @@ TEST(EXIFBlock, FindTIFFHeaderSkipsHeadersWhoseDirectoryLiesBeyond) {
     cl::TStringStream none(std::string(4000, 'M'));
     none.SetPosition(7);
     EXPECT_EQ(IEFindTIFFHeader(&none), -1);
-    EXPECT_EQ(none.Position(), 7);
+    EXPECT_EQ(none.GetPosition(), 7);
     cl::TStringStream empty{std::string()};
     EXPECT_EQ(IEFindTIFFHeader(&empty), -1);
 }
@@ -102,8 +102,8 @@ Bytes Written(TIETagsHandler& H, size_t Prefix, int32_t* Result = nullptr) {
     if (Prefix) m.WriteBuffer(pad.data(), static_cast<int64_t>(Prefix));
     const int32_t n = H.WriteToStream(&m);
     if (Result) *Result = n;
-    const auto* p = static_cast<const uint8_t*>(m.Memory());
-    return Bytes(p + Prefix, p + m.Size());
+    const auto* p = static_cast<const uint8_t*>(m.GetMemory());
+    return Bytes(p + Prefix, p + m.GetSize());
 }
 
 // A Nikon type-3 note: signature, "MM" header, entries big-endian, offsets from the header.
@@ -275,8 +275,8 @@ TEST(MakerNote, NotesOf65001BytesOrMoreAreNotWritten) {
     cl::TMemoryStream m;
     m.WriteBuffer("abc", 3);
     EXPECT_EQ(h.WriteToStream(&m), 0);
-    EXPECT_EQ(m.Position(), 3);
-    EXPECT_EQ(m.Size(), 3);
+    EXPECT_EQ(m.GetPosition(), 3);
+    EXPECT_EQ(m.GetSize(), 3);
 }
 
 TEST(MakerNote, AssignCopiesAndClearForgets) {
@@ -289,7 +289,7 @@ TEST(MakerNote, AssignCopiesAndClearForgets) {
     EXPECT_EQ(copy.GetRawSize(), h.GetRawSize());
     h.Clear();
     EXPECT_EQ(h.GetEntryCount(), 0);
-    EXPECT_EQ(h.GetIFD()->Size(), 0);
+    EXPECT_EQ(h.GetIFD()->GetSize(), 0);
     EXPECT_EQ(h.DeviceInfo.Signature.size(), 0u);
     EXPECT_EQ(copy.GetEntryCount(), 3);
     EXPECT_EQ(copy.IndexOfTag(0x84), 2);

@@ -201,7 +201,7 @@ TEST_F(EXIFParams, MakerNoteAndCopiesTravelWithTheFields) {
     std::free(b);
     TIOParamsVals back(nullptr);
     ASSERT_TRUE(IELoadEXIFFromTIFF(&tiff, back));
-    EXPECT_EQ(tiff.Position(), 0);
+    EXPECT_EQ(tiff.GetPosition(), 0);
     EXPECT_EQ(back.EXIFMake, "NIKON");
     EXPECT_DOUBLE_EQ(back.EXIFFocalLength, 50);
     TIETagsHandler* h = back.EXIFMakerNote();
@@ -283,8 +283,8 @@ TEST_F(EXIFParams, NumbersOfAnyTypeAndSizeReadAsIntegers) {
         cl::TMemoryStream tiff;
         ASSERT_TRUE(h.WriteStream(&tiff, -1));
         Bytes app1 = {'E', 'x', 'i', 'f', 0, 0};
-        const auto* t = static_cast<const uint8_t*>(tiff.Memory());
-        app1.insert(app1.end(), t, t + tiff.Size());
+        const auto* t = static_cast<const uint8_t*>(tiff.GetMemory());
+        app1.insert(app1.end(), t, t + tiff.GetSize());
         TIOParamsVals p(nullptr);
         ASSERT_TRUE(IELoadEXIFFromAPP1(app1.data(), static_cast<int32_t>(app1.size()), p));
         EXPECT_EQ(p.EXIFOrientation, c.wantOrientation);

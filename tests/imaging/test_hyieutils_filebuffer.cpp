@@ -100,7 +100,7 @@ TEST_F(FileBuffer, MemoryStreamWhenNoFileIsWanted) {
     TIEFileBuffer f;
     ASSERT_TRUE(f.AllocateFile("IMG", false, 100));
     EXPECT_TRUE(f.IsAllocated());
-    EXPECT_EQ(f.Stream()->Size(), 100);
+    EXPECT_EQ(f.Stream()->GetSize(), 100);
     EXPECT_TRUE(TempFiles().empty());
     f.FreeFile();
     EXPECT_FALSE(f.IsAllocated());
@@ -136,12 +136,12 @@ TEST_F(FileBuffer, TemporaryStreamRefusesAnExistingFile) {
         TIETemporaryFileStream s(name);
         FAIL() << "an existing file was opened";
     } catch (const cl::EInOutError& e) {
-        EXPECT_EQ(e.Message(), "Unable to create " + name);
+        EXPECT_EQ(e.Message, "Unable to create " + name);
     }
     {
         TIETemporaryFileStream s(folder_ + "/new.tmp");
         s.WriteBuffer("abc", 3);
-        EXPECT_EQ(s.Size(), 3);
+        EXPECT_EQ(s.GetSize(), 3);
         EXPECT_TRUE(std::filesystem::exists(folder_ + "/new.tmp"));
     }
     EXPECT_FALSE(std::filesystem::exists(folder_ + "/new.tmp"));  // deleted on close

@@ -9,6 +9,7 @@
 #include "classlib/StdCtrls.h"
 #include "imaging/core/hyieutils_geometry.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 
 namespace ie {
 namespace {
@@ -28,6 +29,7 @@ TEST(GeometryDistance, PointToSegmentAndLine) {
         int32_t x, y, x1, y1, x2, y2;
         double expected;
     };
+    // clang-format off
     const Case cases[] = {
         {0, 0, 10, 0, 20, 0, 10},                       // nearer end
         {15, 5, 10, 0, 20, 0, 5},                       // perpendicular
@@ -39,6 +41,7 @@ TEST(GeometryDistance, PointToSegmentAndLine) {
         {1000000000, 1000000000, 0, 0, 2000000000, 2000000000, 0},
         {kMax32, kMax32, kMin32, kMin32, kMax32, kMin32, 4294967295.0},  // perpendicular, far
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_NEAR(IEDistPointToSegment(c.x, c.y, c.x1, c.y1, c.x2, c.y2), c.expected, 1e-6)
             << c.x << "," << c.y << " to " << c.x1 << "," << c.y1 << "-" << c.x2 << "," << c.y2;
@@ -74,6 +77,7 @@ TEST(GeometryDistance, APenCoversBothSidesOfAPolyline) {
         int32_t x, y, pen;
         double expected;
     };
+    // clang-format off
     const Case cases[] = {
         {100, 96, 10, 0}, {100, 104, 10, 0},   // within half the pen above and below
         {100, 90, 10, 5}, {100, 110, 10, 5},   // beyond it, the same on both sides
@@ -82,6 +86,7 @@ TEST(GeometryDistance, APenCoversBothSidesOfAPolyline) {
         {100, 98, 3, 1},
         {100, 90, kMax32, 0},                  // any width, at once
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_DOUBLE_EQ(IEDistPointToPolyline(c.x, c.y, line.data(), 2, false, c.pen, 1, 1, 0, 0, 0, 0), c.expected)
             << c.x << "," << c.y << " pen " << c.pen;
@@ -99,6 +104,7 @@ TEST(GeometryDistance, EllipseOutline) {
         bool filled, fullResolution;
         double low, high;
     };
+    // clang-format off
     const Case cases[] = {
         {200, 100, 1, false, false, 0, 0.01},       // on the outline
         {0, 100, 1, false, false, 0, 0.01},
@@ -114,6 +120,7 @@ TEST(GeometryDistance, EllipseOutline) {
         {180, 100, 10, false, false, 14.5, 15.1},   // and inside its inner one
         {100, 100, 10, false, false, 93, 95},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const double d = IEDistPointToEllipse(c.x, c.y, 0, 0, 200, 200, c.pen, c.filled, c.fullResolution);
         EXPECT_GE(d, c.low) << c.x << "," << c.y << " pen " << c.pen;
@@ -139,6 +146,7 @@ TEST(GeometryDistance, RectangleOutline) {
         double expected;
     };
     // The rectangle (0, 0) - (100, 50).
+    // clang-format off
     const Case cases[] = {
         {50, 25, 1, false, 25},  {50, 25, 1, true, 0},   {50, 25, 10, false, 20},  // inside
         {0, 25, 1, false, 0},    {100, 50, 1, false, 0},                          // on the outline
@@ -147,6 +155,7 @@ TEST(GeometryDistance, RectangleOutline) {
         {103, 54, 1, false, 5},  {108, 59, 10, false, 5},                          // past a corner
         {50, -30, 1, true, 30},
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_DOUBLE_EQ(IEDistPointToRectOutline(c.x, c.y, 0, 0, 100, 50, c.pen, c.filled), c.expected)
             << c.x << "," << c.y << " pen " << c.pen << " filled " << c.filled;
@@ -213,6 +222,7 @@ TEST(GeometryLines, SnapTo45Degrees) {
     struct Case {
         int32_t x, y, ex, ey;
     };
+    // clang-format off
     const Case cases[] = {
         {100, 20, 100, 0},   {20, 100, 0, 100},   {50, 40, 50, 50},    // from the table
         {-100, 20, -100, 0}, {-20, -100, 0, -100},                      // horizontal, vertical
@@ -221,6 +231,7 @@ TEST(GeometryLines, SnapTo45Degrees) {
         {50, -40, 50, -50},  {40, -50, 50, -50},                        // right-up
         {0, 20, 0, 20},      {20, 0, 20, 0},                            // short moves on an axis stay
     };
+    // clang-format on
     for (const Case& c : cases) {
         int32_t x = c.x, y = c.y;
         IESnapLine45(0, 0, x, y);
@@ -293,6 +304,7 @@ TEST(GeometryAngles, TurnDirectionAndAngleAtAVertex) {
     struct Case {
         int32_t x0, y0, x1, y1, x2, y2, expected;
     };
+    // clang-format off
     const Case cases[] = {
         {0, 0, 10, 0, 10, 10, 1},   {0, 0, 10, 0, 10, -10, -1},   // either side
         {0, 0, 10, 0, -5, 0, -1},                                   // collinear, P0 between
@@ -303,6 +315,7 @@ TEST(GeometryAngles, TurnDirectionAndAngleAtAVertex) {
         {kMin32, kMin32, kMax32, 0, 0, kMax32, 1},
         {kMin32, kMin32, 0, kMax32, kMax32, 0, -1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(IETurnDirection(c.x0, c.y0, c.x1, c.y1, c.x2, c.y2), c.expected)
             << c.x0 << "," << c.y0 << " " << c.x1 << "," << c.y1 << " " << c.x2 << "," << c.y2;
@@ -325,8 +338,8 @@ TEST(GeometryWindow, OwnerWindowOfAComponent) {
         EXPECT_EQ(IEGetOwnerWindow(plain), nullptr);  // no window yet
         form->HandleNeeded();
         ASSERT_TRUE(form->HandleAllocated());
-        EXPECT_EQ(IEGetOwnerWindow(plain), form->Handle());
-        EXPECT_EQ(IEGetOwnerWindow(form), form->Handle());
+        EXPECT_EQ(IEGetOwnerWindow(plain), form->GetHandle());
+        EXPECT_EQ(IEGetOwnerWindow(form), form->GetHandle());
         // The first windowed control in the chain answers, even without a window.
         auto* button = new cl::TButton(form);
         auto* inner = new cl::TComponent(button);

@@ -95,7 +95,7 @@ std::string Base64(const std::string& bytes, int32_t lineLength, int64_t startAt
     in.SetPosition(startAt);
     cl::TStringStream out;
     IEWriteBase64Text(&in, &out, lineLength);
-    return out.DataString();
+    return out.GetDataString();
 }
 
 TEST(Base64Text, GroupsPaddingAndLines) {
@@ -210,7 +210,7 @@ TEST(Palettes, GreyRampOfClassLibraryBitmaps) {
     EXPECT_FALSE(IEIsGrayPalette(&b));
     IESetGrayPalette(&b);
     EXPECT_TRUE(IEIsGrayPalette(&b));
-    EXPECT_EQ(b.ColorTable()[200].rgbGreen, 200);
+    EXPECT_EQ(b.GetColorTable()[200].rgbGreen, 200);
     cl::TBitmap rgb;
     rgb.SetPixelFormat(cl::pf24bit);
     IESetGrayPalette(&rgb);  // no table: nothing

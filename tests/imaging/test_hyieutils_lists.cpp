@@ -313,7 +313,7 @@ TEST(IECopyList, DestGetsTheSamePointersInOrder) {
     dst.Add(&c);
     for (int* p : {&a, &b, &c}) src.Add(p);
     IECopyList(&src, &dst);
-    ASSERT_EQ(dst.Count(), 3);
+    ASSERT_EQ(dst.GetCount(), 3);
     EXPECT_EQ(dst.Get(0), &a);
     EXPECT_EQ(dst.Get(1), &b);
     EXPECT_EQ(dst.Get(2), &c);

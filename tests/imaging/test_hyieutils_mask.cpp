@@ -198,12 +198,14 @@ TEST_F(Mask, PolygonsOutsideTheMaskPaintNothingAndKeepTheBox) {
     TIEMask m;
     m.Allocate(10, 10, 8);
     m.SetPixel(5, 5, 9);
+    // clang-format off
     const std::vector<std::vector<cl::TPoint>> outside = {
         {{0, -20}, {9, -20}, {9, -1}, {0, -1}},    // above: nothing in row 0
         {{0, 10}, {9, 10}, {9, 30}, {0, 30}},      // below: nothing in row 9
         {{-30, 0}, {-1, 0}, {-1, 9}, {-30, 9}},    // left
         {{20, 0}, {30, 0}, {30, 9}},               // right
     };
+    // clang-format on
     for (const auto& p : outside) {
         m.FillPolygon(1, p.data(), static_cast<int>(p.size()));
         EXPECT_EQ((std::vector<int>{m.X1, m.Y1, m.X2, m.Y2}), (std::vector<int>{5, 5, 5, 5}));
@@ -422,7 +424,7 @@ TEST_F(MaskDrawing, XorInvertsTheSelectedPixelsAndTwiceRestores) {
     m.SetPixel(9, 9, 1);
     const auto before = Snapshot();
     // Shown twice as large at (4, 5).
-    m.DrawXor(canvas.Canvas(), 4, 5, 20, 20, 0, 0, 10, 10);
+    m.DrawXor(canvas.GetCanvas(), 4, 5, 20, 20, 0, 0, 10, 10);
     const auto after = Snapshot();
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) {
@@ -433,7 +435,7 @@ TEST_F(MaskDrawing, XorInvertsTheSelectedPixelsAndTwiceRestores) {
                 ASSERT_EQ(after[i], sel ? uint8_t(~before[i]) : before[i]) << x << "," << y;
             }
         }
-    m.DrawXor(canvas.Canvas(), 4, 5, 20, 20, 0, 0, 10, 10);
+    m.DrawXor(canvas.GetCanvas(), 4, 5, 20, 20, 0, 0, 10, 10);
     EXPECT_EQ(Snapshot(), before);
 }
 
@@ -444,7 +446,7 @@ TEST_F(MaskDrawing, OutlineMarchesAroundTheSelectionAndStopsAtTheView) {
     m.SyncRect();
     const auto before = Snapshot();
     cl::TRect r{};
-    m.DrawOutline(canvas.Canvas(), 0, 0, 40, 30, 0, 0, 40, 30, 1, cl::clRed, cl::clBlue, &r);
+    m.DrawOutline(canvas.GetCanvas(), 0, 0, 40, 30, 0, 0, 40, 30, 1, cl::clRed, cl::clBlue, &r);
     EXPECT_EQ((std::vector<int>{r.left, r.top, r.right, r.bottom}), (std::vector<int>{4, 3, 9, 7}));
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) {
@@ -464,7 +466,7 @@ TEST_F(MaskDrawing, OutlineMarchesAroundTheSelectionAndStopsAtTheView) {
         auto* row = static_cast<uint8_t*>(canvas.ScanLine(y));
         std::copy(before.begin() + y * 120, before.begin() + y * 120 + 120, row);
     }
-    m.DrawOutline(canvas.Canvas(), 0, 0, 40, 30, 6, 0, 40, 30, 0, cl::clRed, cl::clRed, nullptr);
+    m.DrawOutline(canvas.GetCanvas(), 0, 0, 40, 30, 6, 0, 40, 30, 0, cl::clRed, cl::clRed, nullptr);
     EXPECT_EQ(At(0, 2), 0xFF0000u);   // the top edge, yes
     EXPECT_EQ(At(1, 2), 0xFF0000u);
     EXPECT_NE(At(0, 4), 0xFF0000u);   // the cut side, no
@@ -510,10 +512,10 @@ TEST_F(MaskDrawing, NothingIsDrawnForEmptyMasksOrAreas) {
     TIEMask m;
     m.Allocate(10, 10, 1);
     const auto before = Snapshot();
-    m.DrawXor(canvas.Canvas(), 0, 0, 10, 10, 0, 0, 10, 10);
-    m.DrawOutline(canvas.Canvas(), 0, 0, 10, 10, 0, 0, 10, 10, 0, cl::clRed, cl::clRed, nullptr);
+    m.DrawXor(canvas.GetCanvas(), 0, 0, 10, 10, 0, 0, 10, 10);
+    m.DrawOutline(canvas.GetCanvas(), 0, 0, 10, 10, 0, 0, 10, 10, 0, cl::clRed, cl::clRed, nullptr);
     m.SetPixel(1, 1, 1);
-    m.DrawOutline(canvas.Canvas(), 0, 0, 0, 10, 0, 0, 10, 10, 0, cl::clRed, cl::clRed, nullptr);
+    m.DrawOutline(canvas.GetCanvas(), 0, 0, 0, 10, 0, 0, 10, 10, 0, cl::clRed, cl::clRed, nullptr);
     m.PaintUnselected(&canvas, 0, 0, 10, 0, 0, 0, 10, 10, 0, cl::clRed);
     EXPECT_EQ(Snapshot(), before);
 }

@@ -21,8 +21,8 @@ protected:
     static std::vector<uint8_t> Save(TIEBitmap& b) {
         cl::TMemoryStream m;
         EXPECT_TRUE(b.SaveRawToStream(nullptr, 0, &m));
-        const auto* p = static_cast<const uint8_t*>(m.Memory());
-        return std::vector<uint8_t>(p, p + m.Size());
+        const auto* p = static_cast<const uint8_t*>(m.GetMemory());
+        return std::vector<uint8_t>(p, p + m.GetSize());
     }
     static bool Load(TIEBitmap& b, const std::vector<uint8_t>& bytes) {
         return b.LoadRawFromStream(bytes.data(), static_cast<int64_t>(bytes.size()), nullptr);
@@ -185,13 +185,13 @@ TEST_F(RawStream, StreamWrittenAtItsEndGrowsToExactlyTheLayout) {
     cl::TMemoryStream m;
     m.Write("abc", 3);
     ASSERT_TRUE(s.SaveRawToStream(nullptr, 0, &m));
-    EXPECT_EQ(m.Size(), 3 + s.RawStreamSize());
-    EXPECT_EQ(m.Position(), m.Size());
+    EXPECT_EQ(m.GetSize(), 3 + s.RawStreamSize());
+    EXPECT_EQ(m.GetPosition(), m.GetSize());
     m.SetPosition(3);
     TIEBitmap d;
     ASSERT_TRUE(d.LoadRawFromStream(nullptr, 0, &m));
     EXPECT_TRUE(HasPattern(d, 5));
-    EXPECT_EQ(m.Position(), m.Size());
+    EXPECT_EQ(m.GetPosition(), m.GetSize());
 }
 
 TEST_F(RawStream, WrongMagicConsumesTwelveBytes) {
@@ -203,7 +203,7 @@ TEST_F(RawStream, WrongMagicConsumesTwelveBytes) {
     TIEBitmap d(2, 2, ie8g);
     FillPattern(d, 9);
     EXPECT_FALSE(d.LoadRawFromStream(nullptr, 0, &m));
-    EXPECT_EQ(m.Position(), 12);
+    EXPECT_EQ(m.GetPosition(), 12);
     EXPECT_TRUE(HasPattern(d, 9));  // nothing changed
 }
 

@@ -89,6 +89,7 @@ TEST_F(RenderTest, GeometryThatLeavesNothingOrOverflowsDrawsSafely) {
     struct Geo {
         int32_t dx, dy, dw, dh, sx, sy, sw, sh;
     };
+    // clang-format off
     const Geo cases[] = {
         {0, 0, 0, 8, 0, 0, 8, 8},       {0, 0, 8, 8, 0, 0, 0, 8},       {8, 0, 8, 8, 0, 0, 8, 8},
         {0, 8, 8, 8, 0, 0, 8, 8},       {-100, 0, 50, 8, 0, 0, 8, 8},   {0, 0, -4, 8, 0, 0, 8, 8},
@@ -97,6 +98,7 @@ TEST_F(RenderTest, GeometryThatLeavesNothingOrOverflowsDrawsSafely) {
         {0, 0, 8, 8, 100, 100, 8, 8},   {0, 0, 8, 8, -100, -100, 8, 8}, {7, 7, 1, 1, 0, 0, INT_MAX, INT_MAX},
         {-3, -3, 4, 4, 0, 0, 2, 2},
     };
+    // clang-format on
     for (const auto& g : cases) {
         auto dst = Filled(8, 8, CreateRGB(9, 9, 9));
         for (int32_t opacity : {255, 100})
@@ -203,6 +205,7 @@ TEST_F(RenderTest, DisplayRangeStretchesGreyFormats) {
         double lo, hi;
         double value;
         uint8_t want;
+    // clang-format off
     } cases[] = {
         {ie16g, 1000, 2000, 500, 0},     {ie16g, 1000, 2000, 1000, 0},    {ie16g, 1000, 2000, 1500, 127},
         {ie16g, 1000, 2000, 2000, 255},  {ie16g, 1000, 2000, 65535, 255}, {ie8g, 100, 200, 150, 127},
@@ -211,6 +214,7 @@ TEST_F(RenderTest, DisplayRangeStretchesGreyFormats) {
         {ie16g, 0, 0, 0x1234, 0x12},     {ie32f, 0, 0, 2.0, 255},         {ie32f, 0, 0, -1.0, 0},
         {ie32f, 0, 0, std::numeric_limits<double>::quiet_NaN(), 0},        {ie32f, 0, 0, 0.5, 127},
     };
+    // clang-format on
     for (const auto& c : cases) {
         TIEBitmap src(1, 1, c.format);
         switch (c.format) {

@@ -45,7 +45,7 @@ public:
         pos_ = std::max<int64_t>(0, base + offset);
         return pos_;
     }
-    int64_t Size() override { return claimed_; }
+    int64_t GetSize() override { return claimed_; }
     int reads = 0, seeks = 0;
 
 private:
@@ -64,22 +64,22 @@ TEST(NulStream, CountsWithoutStoringAndSeeksByTheOneRule) {
     EXPECT_EQ(s.Write(buf, 10), 10);
     EXPECT_EQ(s.Write(buf, 5), 5);
     EXPECT_EQ(s.Seek(3, cl::soBeginning), 3);
-    EXPECT_EQ(s.Position(), 3);
-    EXPECT_EQ(s.Size(), 15);
+    EXPECT_EQ(s.GetPosition(), 3);
+    EXPECT_EQ(s.GetSize(), 15);
     EXPECT_EQ(s.Seek(0, cl::soEnd), 15);
     EXPECT_EQ(s.Seek(-5, cl::soEnd), 10);  // from the end: size + offset
     EXPECT_EQ(s.Seek(-4, cl::soCurrent), 6);
     EXPECT_EQ(s.Read(buf, 4), 4);  // moves, reads nothing into the buffer
     EXPECT_EQ(buf[0], 0x5A);
-    EXPECT_EQ(s.Position(), 10);
+    EXPECT_EQ(s.GetPosition(), 10);
     EXPECT_EQ(s.Seek(-100, cl::soCurrent), 0);
     EXPECT_EQ(s.Seek(40, cl::soBeginning), 40);  // beyond the size raises it
-    EXPECT_EQ(s.Size(), 40);
+    EXPECT_EQ(s.GetSize(), 40);
     EXPECT_EQ(s.Seek(7, static_cast<cl::TSeekOrigin>(9)), 40);
     EXPECT_EQ(s.Write(buf, -3), 0);
-    EXPECT_EQ(s.Size(), 40);
+    EXPECT_EQ(s.GetSize(), 40);
     s.WriteBuffer(buf, 16);  // never short
-    EXPECT_EQ(s.Size(), 56);
+    EXPECT_EQ(s.GetSize(), 56);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -90,7 +90,7 @@ TEST(IEMemStream, ReadsTheCallersMemoryAndRefusesWrites) {
     const std::vector<uint8_t> original = mem;
     {
         TIEMemStream s(mem.data(), 64);
-        EXPECT_EQ(s.Size(), 64);
+        EXPECT_EQ(s.GetSize(), 64);
         uint8_t buf[80];
         EXPECT_EQ(s.Read(buf, 80), 64);
         EXPECT_EQ(std::memcmp(buf, mem.data(), 64), 0);
@@ -98,12 +98,12 @@ TEST(IEMemStream, ReadsTheCallersMemoryAndRefusesWrites) {
         EXPECT_EQ(s.Write(buf, 4), 0);
         EXPECT_THROW(s.WriteBuffer(buf, 4), cl::EWriteError);
         s.SetSize(10);
-        EXPECT_EQ(s.Size(), 64);
-        EXPECT_EQ(s.Memory(), mem.data());  // not copied
+        EXPECT_EQ(s.GetSize(), 64);
+        EXPECT_EQ(s.GetMemory(), mem.data());  // not copied
     }
     EXPECT_EQ(mem, original);  // neither written nor freed
     TIEMemStream empty(nullptr, 100);
-    EXPECT_EQ(empty.Size(), 0);
+    EXPECT_EQ(empty.GetSize(), 0);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -152,8 +152,8 @@ TEST(IEBufferedReadStream, AnswersAsAPlainReadOfItsSourceForAnyMixOfReadsAndSeek
         src.SetPosition(c.start);
         TIEBufferedReadStream s(&src, c.buffer, c.relative);
         BufferedModel m{c.relative ? c.start : 0, static_cast<int64_t>(data.size()), c.start};
-        EXPECT_EQ(s.Position(), m.pos - m.base);
-        EXPECT_EQ(s.Size(), m.size - m.base);
+        EXPECT_EQ(s.GetPosition(), m.pos - m.base);
+        EXPECT_EQ(s.GetSize(), m.size - m.base);
         std::mt19937 rng(c.buffer * 31 + c.start);
         std::vector<uint8_t> got(3000);
         for (int step = 0; step < 3000; ++step) {
@@ -184,8 +184,8 @@ TEST(IEBufferedReadStream, RelativePositionsCountFromTheSourcesPosition) {
     CountingStream src(data);
     src.SetPosition(100);
     TIEBufferedReadStream s(&src, 8192, true);
-    EXPECT_EQ(s.Position(), 0);
-    EXPECT_EQ(s.Size(), 900);
+    EXPECT_EQ(s.GetPosition(), 0);
+    EXPECT_EQ(s.GetSize(), 900);
     std::vector<uint8_t> buf(1000);
     s.Seek(850, cl::soBeginning);
     EXPECT_FALSE(s.ReadPastEnd);
@@ -201,8 +201,8 @@ TEST(IEBufferedReadStream, RelativePositionsCountFromTheSourcesPosition) {
     // A source left beyond its end: nothing to read, and no negative size.
     src.SetPosition(1500);
     TIEBufferedReadStream beyond(&src, 64, true);
-    EXPECT_EQ(beyond.Size(), 0);
-    EXPECT_EQ(beyond.Position(), 0);
+    EXPECT_EQ(beyond.GetSize(), 0);
+    EXPECT_EQ(beyond.GetPosition(), 0);
     EXPECT_EQ(beyond.Read(buf.data(), 10), 0);
     EXPECT_TRUE(beyond.ReadPastEnd);
 }
@@ -231,7 +231,7 @@ TEST(IEBufferedReadStream, ServesBytesAndNearSeeksFromItsBuffer) {
         try {
             s.WriteBuffer(&b, 1);
         } catch (const cl::Exception& e) {
-            EXPECT_EQ(e.Message(), "TIEBufferedReadStream cannot write!");
+            EXPECT_EQ(e.Message, "TIEBufferedReadStream cannot write!");
         }
     }
     uint8_t b;
@@ -275,11 +275,11 @@ TEST_F(WideFileStream, CreatesWritesAndReadsBack) {
     {
         TIEWideFileStream f(wide, cl::fmCreate);
         f.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
-        EXPECT_EQ(f.Size(), 100000);
+        EXPECT_EQ(f.GetSize(), 100000);
         EXPECT_EQ(f.Seek(-10, cl::soEnd), 99990);
         f.SetSize(60000);
-        EXPECT_EQ(f.Size(), 60000);
-        EXPECT_EQ(f.Position(), 60000);
+        EXPECT_EQ(f.GetSize(), 60000);
+        EXPECT_EQ(f.GetPosition(), 60000);
     }
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);  // the UTF-16 name is the file's UTF-8 name
@@ -302,13 +302,13 @@ TEST_F(WideFileStream, ModesOutsideTheTableFailWithoutOpening) {
             TIEWideFileStream f(path, mode);
             ADD_FAILURE() << "mode " << mode << " opened";
         } catch (const cl::EFOpenError& e) {
-            EXPECT_EQ(e.Message(), "Cannot open file \"" + path + "\". The parameter is incorrect") << mode;
+            EXPECT_EQ(e.Message, "Cannot open file \"" + path + "\". The parameter is incorrect") << mode;
         }
     }
     // Every valid sharing value opens; two readers with read and write sharing at once.
     for (uint16_t share : {0x00, 0x10, 0x20, 0x30, 0x40}) {
         TIEWideFileStream f(path, static_cast<uint16_t>(cl::fmOpenRead | share));
-        EXPECT_EQ(f.Size(), 3) << share;
+        EXPECT_EQ(f.GetSize(), 3) << share;
     }
     TIEWideFileStream a(path, 0x40), b(path, 0x42);
     char c = 0;
@@ -316,7 +316,7 @@ TEST_F(WideFileStream, ModesOutsideTheTableFailWithoutOpening) {
     EXPECT_EQ(c, 'a');
     b.Seek(0, cl::soEnd);
     b.WriteBuffer("d", 1);
-    EXPECT_EQ(a.Size(), 4);
+    EXPECT_EQ(a.GetSize(), 4);
 }
 
 TEST_F(WideFileStream, FailuresNameTheExpandedFile) {
@@ -328,7 +328,7 @@ TEST_F(WideFileStream, FailuresNameTheExpandedFile) {
             TIEWideFileStream f(name, mode);
             ADD_FAILURE() << name << " opened";
         } catch (const decltype(expected)& e) {
-            EXPECT_EQ(e.Message(), message);
+            EXPECT_EQ(e.Message, message);
         }
     };
     fails(cl::EFOpenError(""), dir_.Path().string() + "/sub/../missing.bin", cl::fmOpenRead,
@@ -351,7 +351,7 @@ TEST(StrWithLength, RoundTripsWithALittleEndianLength) {
                                  std::string(70000, 'q') + "end"};
     cl::TMemoryStream m;
     for (const std::string& s : cases) IEWriteStrWithLength(&m, s);
-    const auto* bytes = static_cast<const uint8_t*>(m.Memory());
+    const auto* bytes = static_cast<const uint8_t*>(m.GetMemory());
     EXPECT_EQ(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24, 0);
     EXPECT_EQ(bytes[4] | bytes[5] << 8 | bytes[6] << 16 | bytes[7] << 24, 1);
     EXPECT_EQ(bytes[8], 'a');
@@ -397,7 +397,7 @@ TEST(TextLineCRLF, WritesTheTextAndALineEnd) {
     cl::TStringStream s;
     IEWriteTextLineCRLF(&s, "%!PS-Adobe-3.0");
     IEWriteTextLineCRLF(&s, "");
-    EXPECT_EQ(s.DataString(), "%!PS-Adobe-3.0\r\n\r\n");
+    EXPECT_EQ(s.GetDataString(), "%!PS-Adobe-3.0\r\n\r\n");
 }
 
 TEST(CopyFromStream, CopiesWhatTheSourceHasLeft) {
@@ -405,6 +405,7 @@ TEST(CopyFromStream, CopiesWhatTheSourceHasLeft) {
     struct Case {
         int64_t start, count, copied, from;
     };
+    // clang-format off
     const Case cases[] = {
         {123, 0, 500000, 0},         // 0: the whole source from its start
         {1000, 300000, 300000, 1000},  // several passes of the buffer
@@ -412,14 +413,15 @@ TEST(CopyFromStream, CopiesWhatTheSourceHasLeft) {
         {10, -5, 0, 10},
         {500000, 7, 0, 500000},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TIEMemStream src(data.data(), static_cast<int64_t>(data.size()));
         src.SetPosition(c.start);
         cl::TMemoryStream dst;
         EXPECT_EQ(IECopyFromStream(&dst, &src, c.count), c.copied) << c.start << " " << c.count;
-        ASSERT_EQ(dst.Size(), c.copied);
+        ASSERT_EQ(dst.GetSize(), c.copied);
         if (c.copied) {
-            EXPECT_EQ(std::memcmp(dst.Memory(), data.data() + c.from, static_cast<size_t>(c.copied)), 0);
+            EXPECT_EQ(std::memcmp(dst.GetMemory(), data.data() + c.from, static_cast<size_t>(c.copied)), 0);
         }
     }
     TIEMemStream src(data.data(), 100);

@@ -98,7 +98,7 @@ TEST(IEThreadPool, TheFirstFailureInOrderReachesTheCallerAfterAllFinished) {
         pool.WaitAll();
         ADD_FAILURE() << "no failure reported";
     } catch (const cl::EConvertError& e) {
-        EXPECT_EQ(e.Message(), "second worker");
+        EXPECT_EQ(e.Message, "second worker");
     }
     EXPECT_TRUE(slowFinished);
     EXPECT_EQ(pool.GetCount(), 0);

@@ -317,7 +317,7 @@ TEST(TIFFHandler, SetTagValueStoresEachTypeInTheFilesOrder) {
         // Written and read again: the values stay.
         cl::TMemoryStream m;
         ASSERT_TRUE(h->WriteStream(&m, -1));
-        auto again = Read(Bytes(static_cast<uint8_t*>(m.Memory()), static_cast<uint8_t*>(m.Memory()) + m.Size()));
+        auto again = Read(Bytes(static_cast<uint8_t*>(m.GetMemory()), static_cast<uint8_t*>(m.GetMemory()) + m.GetSize()));
         TIETIFFTagList& p2 = *again->GetPage(0);
         EXPECT_EQ(again->GetTagValueByID(p2, 274, 0), 6);
         const TIETIFFEntry& r2 = *p2[TIETIFFHandler::FindTagInList(p2, 282)];
@@ -347,7 +347,7 @@ TEST(TIFFHandler, CopyTagIsDeepAndNeedsTheSameByteOrder) {
     le.reset();
     cl::TMemoryStream m;
     ASSERT_TRUE(dst->WriteStream(&m, 0));
-    auto back = Read(Bytes(static_cast<uint8_t*>(m.Memory()), static_cast<uint8_t*>(m.Memory()) + m.Size()));
+    auto back = Read(Bytes(static_cast<uint8_t*>(m.GetMemory()), static_cast<uint8_t*>(m.GetMemory()) + m.GetSize()));
     const TIETIFFTagList& p = *back->GetPage(0);
     const int32_t e = TIETIFFHandler::FindTagInList(p, 34665);
     ASSERT_GE(e, 0);
@@ -387,8 +387,8 @@ TEST(TIFFHandler, OldStyleJPEGPagesKeepTheirStreamAndGetStripsAtTheScan) {
               (std::vector<Entry>{{256, 3, 1}, {259, 3, 1}, {279, 4, 1}, {513, 4, 1}, {514, 4, 1}}));
     cl::TMemoryStream m;
     ASSERT_TRUE(h->WriteStream(&m, -1));
-    const auto* out = static_cast<const uint8_t*>(m.Memory());
-    const Bytes written(out, out + m.Size());
+    const auto* out = static_cast<const uint8_t*>(m.GetMemory());
+    const Bytes written(out, out + m.GetSize());
     // Read the written table directly: StripOffsets is there and points at FF DA.
     const uint32_t ifd = IEGetU32LE(out + 4);
     const uint16_t n = IEGetU16LE(out + ifd);
@@ -411,7 +411,7 @@ TEST(TIFFHandler, WordAlignWritesOnePadByteOnOddPositions) {
     EXPECT_EQ(IEWordAlignStream(&m), 0);
     m.WriteBuffer("x", 1);
     EXPECT_EQ(IEWordAlignStream(&m), 2);
-    EXPECT_EQ(m.Size(), 2);
+    EXPECT_EQ(m.GetSize(), 2);
     EXPECT_EQ(IEWordAlignStream(&m), 2);
 }
 

@@ -61,6 +61,7 @@ TEST(ICORead, EveryImageAsIcotoolExtractsIt) {
         int32_t Index;
         const char* Ref;
         int32_t Bits, Samples;
+    // clang-format off
     } cases[] = {
         {"three.ico", false, 0, "three_1_16x16x32", 8, 4}, {"three.ico", false, 1, "three_2_32x32x32", 8, 4},
         {"three.ico", false, 2, "three_3_24x24x24", 8, 3}, {"depths.ico", false, 0, "depths_1_16x16x1", 1, 1},
@@ -68,13 +69,14 @@ TEST(ICORead, EveryImageAsIcotoolExtractsIt) {
         {"depths.ico", false, 3, "depths_4_16x16x24", 8, 3}, {"depths.ico", false, 4, "depths_5_16x16x32", 8, 4},
         {"arrow.cur", true, 0, "arrow_1_16x16x32", 32, 1}, {"mono.cur", true, 0, "mono_1_16x16x1", 1, 1},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Ref);
         const auto file = ReadBytes(FixturePath("ico", c.File));
         auto s = MemStream(file);
         EXPECT_EQ(IEIsICOStream(s.get()), !c.Cursor);
         EXPECT_EQ(IEIsCURStream(s.get()), c.Cursor);
-        EXPECT_EQ(s->Position(), 0);
+        EXPECT_EQ(s->GetPosition(), 0);
         const auto r = Read(file, c.Cursor, c.Index);
         ASSERT_FALSE(r.Aborted);
         EXPECT_EQ(r.Params->BitsPerSample, c.Bits);

@@ -162,6 +162,7 @@ TEST_F(IEConvolve3x3Test, PresetsOnAPicture) {
         int x, y;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
         {0, 0, 0, 10}, {0, 2, 2, 90},
         {1, 1, 1, 50},   // 450 / 9
@@ -172,6 +173,7 @@ TEST_F(IEConvolve3x3Test, PresetsOnAPicture) {
         {5, 0, 0, 110},  // |9 x 10 - 200|
         {8, 2, 2, 80},   // 50 + 120 + 60 + 160 + 360 + 180 + 80 + 180 + 90 = 1280, / 16
     };
+    // clang-format on
     for (const Case& c : cases) {
         TIEBitmap b(3, 3, ie8g);
         for (int y = 0; y < 3; ++y)

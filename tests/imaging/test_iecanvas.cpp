@@ -24,6 +24,7 @@ TEST_F(IECanvasTest, FillRectByFormat) {
         TRGB expected;  // as GetPixelRGB reads the filled pixel
     };
     const uint8_t grey = uint8_t((200 * IEGrayWeightRed + 100 * IEGrayWeightGreen + 50 * IEGrayWeightBlue) / 100);
+    // clang-format off
     const Case cases[] = {
         {ie1g, CreateRGB(0, 255, 255), CreateRGB(0, 0, 0)},       // red 0 clears
         {ie1g, CreateRGB(1, 0, 0), CreateRGB(255, 255, 255)},     // any red sets
@@ -32,6 +33,7 @@ TEST_F(IECanvasTest, FillRectByFormat) {
         {ie32RGB, CreateRGB(200, 100, 50), CreateRGB(200, 100, 50)},
         {ieRGB48, CreateRGB(200, 100, 50), CreateRGB(200, 100, 50)},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TIEBitmap b(12, 6, c.f);
         FillRandom(b, 3);

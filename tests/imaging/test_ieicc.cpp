@@ -55,8 +55,8 @@ TEST(ICCProfile, ProfilesOfRealFilesOpenWithTheTextsExiftoolPrints) {
         EXPECT_FALSE(p.GetDescription().empty());
         cl::TMemoryStream s;
         p.SaveToStream(&s, false);
-        ASSERT_EQ(s.Size(), 4 + p.GetRawLength());
-        const auto* w = static_cast<const uint8_t*>(s.Memory());
+        ASSERT_EQ(s.GetSize(), 4 + p.GetRawLength());
+        const auto* w = static_cast<const uint8_t*>(s.GetMemory());
         EXPECT_EQ(IEGetU32LE(w), raw.size());
         EXPECT_EQ(std::memcmp(w + 4, raw.data(), raw.size()), 0);
         TIEICC copy;
@@ -109,7 +109,7 @@ TEST(ICCProfile, ShortAndDamagedProfilesKeepTheirBytesWithoutTexts) {
         }
         cl::TMemoryStream s;
         p.SaveToStream(&s, true);
-        EXPECT_EQ(s.Size(), static_cast<int64_t>(c.bytes.size())) << c.name;
+        EXPECT_EQ(s.GetSize(), static_cast<int64_t>(c.bytes.size())) << c.name;
     }
     for (size_t cut = 0; cut < good.size(); cut += 61) {
         TIEICC p;

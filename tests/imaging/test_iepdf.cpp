@@ -16,12 +16,13 @@ namespace {
 std::string Written(TIEPDFObject& O) {
     cl::TStringStream s;
     O.WriteTo(&s);
-    return s.DataString();
+    return s.GetDataString();
 }
 
 TEST(PDFObjects, ScalarsAreWrittenAsPDFReadsThem) {
     const struct {
         std::string written, expected;
+    // clang-format off
     } cases[] = {
         {Written(*std::make_unique<TIEPDFNameObject>("A B")), "/A#20B"},
         {Written(*std::make_unique<TIEPDFNameObject>("a#b/c(d)<e>[f]{g}%h")), "/a#23b#2Fc#28d#29#3Ce#3E#5Bf#5D#7Bg#7D#25h"},
@@ -40,6 +41,7 @@ TEST(PDFObjects, ScalarsAreWrittenAsPDFReadsThem) {
         {Written(*std::make_unique<TIEPDFNumericObject>(std::numeric_limits<double>::quiet_NaN())), "0"},
         {Written(*std::make_unique<TIEPDFNumericObject>(1e-30)), "0"},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(c.written, c.expected);
 }
 
@@ -64,7 +66,7 @@ TEST(PDFObjects, ContainersAndStreams) {
     cl::TStringStream out("xx");
     out.SetPosition(2);
     s->WriteTo(&out);
-    EXPECT_EQ(out.DataString(), "xx<< /Length 5\n/Filter /DCTDecode\n>>\nstream\nABCDE\nendstream");
+    EXPECT_EQ(out.GetDataString(), "xx<< /Length 5\n/Filter /DCTDecode\n>>\nstream\nABCDE\nendstream");
     EXPECT_EQ(s->Offset, 2);
 }
 
@@ -104,11 +106,11 @@ TEST(PDFObjects, CrossReferenceTableAndTrailer) {
     EXPECT_EQ(info->ObjectNumber, 3);
     cl::TStringStream s;
     IEPDFWriteHeader(&s);
-    EXPECT_EQ(s.DataString(), std::string("%PDF-1.4\n%\xC8\xD2\xF0\xFE\n"));
+    EXPECT_EQ(s.GetDataString(), std::string("%PDF-1.4\n%\xC8\xD2\xF0\xFE\n"));
     IEPDFWriteObjects(&s, objects);
-    const int64_t x = s.Position();
+    const int64_t x = s.GetPosition();
     IEPDFWriteXRefAndTrailer(&s, objects, info);
-    const std::string text = s.DataString();
+    const std::string text = s.GetDataString();
     const std::string tail = text.substr(static_cast<size_t>(x));
     EXPECT_EQ(tail.rfind("xref\n0 4\n0000000000 65535 f \n", 0), 0u) << tail;
     const size_t entries = std::string("xref\n0 4\n").size();

@@ -87,7 +87,7 @@ TEST(PSDRead, MergedPicturesAsImageMagickDecodesThem) {
             const auto file = Fixture(std::string(c.Name) + ".psd");
             auto s = MemStream(file);
             EXPECT_TRUE(IEIsPSDStream(s.get()));
-            EXPECT_EQ(s->Position(), 0);
+            EXPECT_EQ(s->GetPosition(), 0);
             const auto r = Read(file, false, native);
             ASSERT_FALSE(r.Aborted);
             EXPECT_EQ(r.Bitmap->GetPixelFormat(), native ? c.Native : c.Native == ie1g ? ie1g : ie24RGB);
@@ -500,7 +500,7 @@ TEST(PSDRead, DamagedFilesAbortWithoutReadingOrAllocatingBeyondTheData) {
     }
     auto s = MemStream({'8', 'B', 'P', 'S'});
     EXPECT_FALSE(IEIsPSDStream(s.get()));
-    EXPECT_EQ(s->Position(), 0);
+    EXPECT_EQ(s->GetPosition(), 0);
 }
 
 // A view that holds layers, standing in through the hooks.

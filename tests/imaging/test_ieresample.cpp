@@ -44,6 +44,7 @@ struct KernelPoint {
 
 TEST(IEResampleKernels, ValuesAtChosenPoints) {
     const double third = 1.0 / 3;
+    // clang-format off
     const KernelPoint points[] = {
         {rfTriangle, 0, 1},          {rfTriangle, 0.25, 0.75},      {rfTriangle, -0.5, 0.5},
         {rfTriangle, 1, 0},          {rfHermite, 0, 1},              {rfHermite, 0.5, 0.5},
@@ -59,6 +60,7 @@ TEST(IEResampleKernels, ValuesAtChosenPoints) {
         {rfNearest, 0.49, 1},        {rfNearest, 0.51, 0},           {rfLinear, -1, 0},
         {rfLinear, -0.25, 0.75},     {rfLinear, 0.25, 0.75},         {rfLinear, 1, 0},
     };
+    // clang-format on
     for (const KernelPoint& k : points) {
         const TIEResampleFilterRow& row = IEResampleFilters[k.filter];
         ASSERT_NE(row.Filter, nullptr);
@@ -229,6 +231,7 @@ TEST_F(IEResampleFilteredTest, EveryResamplerGivesTheMemoryResultForFilePictures
         TIEPixelFormat src, dst;
         void (*run)(TIEBitmap*, TIEBitmap*);
     };
+    // clang-format off
     const Case cases[] = {
         {"nearest", ie24RGB, ie24RGB, [](TIEBitmap* s, TIEBitmap* d) { IEResampleNearest(s, d, nullptr, nullptr); }},
         {"fast linear", ie24RGB, ie24RGB,
@@ -242,6 +245,7 @@ TEST_F(IEResampleFilteredTest, EveryResamplerGivesTheMemoryResultForFilePictures
         {"dispatcher with alpha", ie24RGB, ie24RGB,
          [](TIEBitmap* s, TIEBitmap* d) { IEResampleBitmap(s, d, rfMitchell, nullptr, nullptr); }},
     };
+    // clang-format on
     for (const Case& c : cases)
         for (auto [sw, sh, dw, dh] : {std::tuple{17, 13, 40, 29}, std::tuple{40, 29, 11, 7}}) {
             std::vector<uint8_t> results[2];

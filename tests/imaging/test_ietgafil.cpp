@@ -64,7 +64,7 @@ TEST(TGARead, EveryKindAsImageMagickDecodesIt) {
         const auto file = Fixture(std::string(c.Name) + ".tga");
         auto s = MemStream(file);
         EXPECT_TRUE(IEIsTGAStream(s.get()));
-        EXPECT_EQ(s->Position(), 0);
+        EXPECT_EQ(s->GetPosition(), 0);
         const auto r = Read(file);
         ASSERT_FALSE(r.Aborted);
         EXPECT_EQ(r.Bitmap->GetPixelFormat(), ie24RGB);
@@ -355,7 +355,7 @@ TEST(TGARead, DamagedFilesAbortWithoutReadingOrAllocatingBeyondTheData) {
     EXPECT_EQ(Read(hugeRaw).Bitmap->GetWidth(), 0);
     auto s = MemStream({0, 0, 5, 0});
     EXPECT_FALSE(IEIsTGAStream(s.get()));
-    EXPECT_EQ(s->Position(), 0);
+    EXPECT_EQ(s->GetPosition(), 0);
 }
 
 class TGAEngine : public CodecIOTest {};

@@ -5,6 +5,7 @@
 
 #include "../classlib/test_Controls_fixture.h"
 #include "imaging/core/ieview.h"
+#include "platform/user_testhooks.h"
 
 namespace ie {
 namespace {
@@ -39,8 +40,8 @@ protected:
         delete form;
         ControlsTest::TearDown();
     }
-    win::LONG ExStyle() { return win::GetWindowLongA(view->Handle(), win::GWL_EXSTYLE); }
-    win::LONG Style() { return win::GetWindowLongA(view->Handle(), win::GWL_STYLE); }
+    win::LONG ExStyle() { return win::GetWindowLongA(view->GetHandle(), win::GWL_EXSTYLE); }
+    win::LONG Style() { return win::GetWindowLongA(view->GetHandle(), win::GWL_STYLE); }
     cl::TForm* form = nullptr;
     TTestView* view = nullptr;
 };
@@ -58,7 +59,7 @@ TEST_F(ViewTest, Defaults) {
         EXPECT_NE(view->ControlStyle & s, 0u) << s;
     EXPECT_FALSE(view->HandleAllocated());  // no window until one is needed
     EXPECT_TRUE(view->InheritsFrom(cl::TCustomControl::StaticClass()));
-    EXPECT_EQ(view->GetCanvas(), view->Canvas());
+    EXPECT_EQ(view->GetCanvas(), view->GetCanvas());
 }
 
 TEST_F(ViewTest, BorderStylesAndTheWindowsMadeForThem) {
@@ -66,11 +67,11 @@ TEST_F(ViewTest, BorderStylesAndTheWindowsMadeForThem) {
     cl::Application->ProcessMessages();
     EXPECT_NE(ExStyle() & win::WS_EX_CLIENTEDGE, 0);
     EXPECT_EQ(Style() & win::WS_BORDER, 0);
-    const win::HWND first = view->Handle();
+    const win::HWND first = view->GetHandle();
     view->SetBorderStyle(cl::bsSingle);  // the same: the window stays
-    EXPECT_EQ(view->Handle(), first);
+    EXPECT_EQ(view->GetHandle(), first);
     view->SetCtl3D(true);
-    EXPECT_EQ(view->Handle(), first);
+    EXPECT_EQ(view->GetHandle(), first);
     view->SetCtl3D(false);  // a plain border
     EXPECT_EQ(ExStyle() & win::WS_EX_CLIENTEDGE, 0);
     EXPECT_NE(Style() & win::WS_BORDER, 0);
@@ -78,10 +79,10 @@ TEST_F(ViewTest, BorderStylesAndTheWindowsMadeForThem) {
     EXPECT_EQ(ExStyle() & win::WS_EX_CLIENTEDGE, 0);
     EXPECT_EQ(Style() & win::WS_BORDER, 0);
     // The client area is the whole control without a border, smaller with one.
-    EXPECT_EQ(view->ClientWidth(), 100);
+    EXPECT_EQ(view->GetClientWidth(), 100);
     view->SetBorderStyle(cl::bsSingle);
     view->SetCtl3D(true);
-    EXPECT_LT(view->ClientWidth(), 100);
+    EXPECT_LT(view->GetClientWidth(), 100);
 }
 
 TEST_F(ViewTest, ResolutionIgnoresZero) {

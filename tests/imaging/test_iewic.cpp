@@ -105,6 +105,7 @@ TEST_F(HDPhotoTest, ToolFilesReadAsJxrDecAppDecodesThem) {
         TIEPixelFormat Format;
         int32_t Bits, Samples;
         const char* Ref;
+    // clang-format off
     } cases[] = {
         {"rgb24.jxr", false, ie24RGB, 8, 3, "rgb24_ref.ppm"},    {"rgb24.jxr", true, ie24RGB, 8, 3, "rgb24_ref.ppm"},
         {"bgr24.jxr", false, ie24RGB, 8, 3, "bgr24_ref.ppm"},    {"gray8.jxr", true, ie8g, 8, 1, "gray8_ref.pgm"},
@@ -113,6 +114,7 @@ TEST_F(HDPhotoTest, ToolFilesReadAsJxrDecAppDecodesThem) {
         {"rgb48.jxr", false, ie24RGB, 8, 3, "rgb48_ref.ppm"},    {"lossy.jxr", false, ie24RGB, 8, 3, "lossy_ref.ppm"},
         {"tiled.jxr", false, ie24RGB, 8, 3, "tiled_ref.ppm"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.File) + (c.Native ? " native" : ""));
         HdpRead r = Read(ReadBytes(Fixture(c.File)), c.Native);
@@ -167,7 +169,7 @@ TEST_F(HDPhotoTest, ResolutionIsTruncatedAndFoundByTheEngine) {
     auto s = MemStream(bytes);
     s->SetPosition(3);
     EXPECT_FALSE(IEIsHDPhotoStream(s.get()));
-    EXPECT_EQ(s->Position(), 3);
+    EXPECT_EQ(s->GetPosition(), 3);
 }
 
 TEST_F(HDPhotoTest, FramesAndThumbnails) {
@@ -528,8 +530,8 @@ TEST_F(HDPhotoTest, WithoutTheImagingComponent) {
     Progress pr;
     IEWriteHDPhotoStream(&s, src.get(), p, pr.Rec);
     EXPECT_TRUE(pr.Aborting);
-    EXPECT_EQ(s.Size(), 3);
-    EXPECT_EQ(s.Position(), 3);
+    EXPECT_EQ(s.GetSize(), 3);
+    EXPECT_EQ(s.GetPosition(), 3);
     EXPECT_TRUE(Read(file).Aborted);
     IEWICAvailable = saved;
     EXPECT_TRUE(IEWICAvailable());

@@ -128,6 +128,7 @@ TEST_F(Words, TheSystemLanguageFollowsTheLocale) {
         uint8_t word;
         const char* expected;
     };
+    // clang-format off
     const Case cases[] = {
         {0x0419, 37, "Настройка параметров"},  // Russian
         {0x0415, 123, ""},                     // Polish has no word 123, and no fallback here
@@ -141,6 +142,7 @@ TEST_F(Words, TheSystemLanguageFollowsTheLocale) {
         {0x0816, 0, "Visualizar"},             // Portuguese of another country
         {0x0429, 0, "پيش نمايش"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         win::SetDefaultLocaleForTesting(c.locale);
         EXPECT_EQ(IEGetLocalizedWord(c.word, msSystem), c.expected) << std::hex << c.locale;

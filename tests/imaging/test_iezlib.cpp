@@ -39,8 +39,8 @@ std::vector<uint8_t> ZUncompress(const uint8_t* data, size_t size, size_t expect
 }
 
 std::vector<uint8_t> StreamBytes(cl::TMemoryStream& s) {
-    auto* p = static_cast<uint8_t*>(s.Memory());
-    return std::vector<uint8_t>(p, p + s.Size());
+    auto* p = static_cast<uint8_t*>(s.GetMemory());
+    return std::vector<uint8_t>(p, p + s.GetSize());
 }
 
 TEST(IEZlib, CompressionStreamWritesValidZlibAtEveryLevel) {
@@ -58,7 +58,7 @@ TEST(IEZlib, CompressionStreamWritesValidZlibAtEveryLevel) {
                 done += n;
                 piece = piece * 3 + 1;
             }
-            EXPECT_EQ(z.Position(), static_cast<int64_t>(data.size()));
+            EXPECT_EQ(z.GetPosition(), static_cast<int64_t>(data.size()));
             z.Finish();
         }
         const auto bytes = StreamBytes(dest);
@@ -113,7 +113,7 @@ TEST(IEZlib, DecompressionReadsToTheEndAndLeavesTheSourceAfterTheData) {
     EXPECT_EQ(d.Read(out.data(), static_cast<int64_t>(out.size())), static_cast<int64_t>(data.size()));
     out.resize(data.size());
     EXPECT_EQ(out, data);
-    EXPECT_EQ(d.Position(), static_cast<int64_t>(data.size()));
+    EXPECT_EQ(d.GetPosition(), static_cast<int64_t>(data.size()));
     EXPECT_EQ(d.Read(out.data(), 10), 0);
     char tail[4];
     ASSERT_EQ(src.Read(tail, 4), 4);
@@ -145,7 +145,7 @@ TEST(IEZlib, TwoBlocksInOneStreamReadBackOneAfterTheOther) {
     }
     EXPECT_EQ(ra, a);
     EXPECT_EQ(rb, b);
-    EXPECT_EQ(s.Position(), s.Size());
+    EXPECT_EQ(s.GetPosition(), s.GetSize());
 }
 
 TEST(IEZlib, StreamsPutTheUnderlyingStreamBackWhenTheCallerMovedIt) {

@@ -52,7 +52,7 @@ JpegRead Read(const std::vector<uint8_t>& File, const ReadOptions& O, F Setup) {
                               O.InvertCMYK, O.ReadMetadata, O.KeepYCbCr, O.ParamsOnly, p.Rec, *r.Params);
     r.Aborted = p.Aborting;
     r.Reports = p.Reports;
-    r.EndPosition = s->Position();
+    r.EndPosition = s->GetPosition();
     return r;
 }
 JpegRead Read(const std::vector<uint8_t>& File, const ReadOptions& O = {}) {
@@ -97,11 +97,13 @@ TEST(JPEGRead, IndependentFilesAsDjpegAndImageMagickDecodeThem) {
         uint8_t ColorSpace;
         int32_t Samples;
         bool Progressive;
+    // clang-format off
     } cases[] = {
         {"s444", 2, 3, false}, {"s422", 2, 3, false},  {"s440", 2, 3, false},     {"s420", 2, 3, false},
         {"s411", 2, 3, false}, {"s410", 2, 3, false},  {"prog", 2, 3, true},      {"rgb", 0, 3, false},
         {"grey", 1, 1, false}, {"arith", 2, 3, false}, {"restart", 2, 3, false}, {"restartb", 2, 3, true},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         const std::string file = FixturePath("jpeg", std::string(c.Name) + ".jpg");
@@ -182,6 +184,7 @@ TEST(JPEGRead, ScaledLoadsAsDjpegScales) {
         int32_t WantW, WantH;  // for the automatic choice
         const char* Ref;
         int32_t Used;
+    // clang-format off
     } cases[] = {
         {"s420", 2, 0, 0, "s420.half.ppm", 2},     {"s420", 3, 0, 0, "s420.quarter.ppm", 4},
         {"s420", 4, 0, 0, "s420.eighth.ppm", 8},   {"prog", 3, 0, 0, "prog.quarter.ppm", 4},
@@ -189,6 +192,7 @@ TEST(JPEGRead, ScaledLoadsAsDjpegScales) {
         {"s420", 0, 7, 5, "s420.eighth.ppm", 8},   {"s420", 0, 0, 20, "s420.ref.ppm", 1},
         {"s420", 0, 31, 20, "s420.ref.ppm", 1},    {"s420", 1, 7, 5, "s420.ref.ppm", 1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.File) + " " + c.Ref + " " + std::to_string(c.Scale));
         const auto r = Read(Fixture(std::string(c.File) + ".jpg"), ReadOptions{}, [&](TIOParamsVals& P) {
@@ -340,7 +344,7 @@ TEST(JPEGRead, ParamsOnlyMaxRowsAndGarbageBeforeTheStart) {
         auto s = MemStream(g);
         EXPECT_EQ(IEFindJPEGStart(s.get(), true), found ? garbage : -1);
         EXPECT_EQ(IEFindJPEGStart(s.get(), false), -1);
-        EXPECT_EQ(s->Position(), 0);
+        EXPECT_EQ(s->GetPosition(), 0);
         r = Read(g);
         EXPECT_EQ(r.Aborted, !found);
         EXPECT_EQ(r.Rows, found ? 45 : 0);
@@ -371,7 +375,7 @@ TEST(JPEGRead, ICCChunksJoinedInSequenceOrder) {
     auto s = MemStream(file);
     TIOParamsVals p(nullptr);
     IEReadJPEGICCProfile(s.get(), p);
-    EXPECT_EQ(s->Position(), 0);
+    EXPECT_EQ(s->GetPosition(), 0);
     ASSERT_NE(p.InputICCProfile(), nullptr);
     const TIEICC* icc = p.InputICCProfile();
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(icc->GetRaw()), icc->GetRawLength()), "AAAABBBCC");
@@ -428,7 +432,7 @@ TEST(JPEGRead, LengthScanner) {
     file.insert(file.end(), {1, 2, 3, 4, 5});
     auto s = MemStream(file);
     EXPECT_EQ(IEGetJPEGLength(s.get()), static_cast<int32_t>(size));
-    EXPECT_EQ(s->Position(), 0);
+    EXPECT_EQ(s->GetPosition(), 0);
     file.resize(100);
     s = MemStream(file);
     EXPECT_EQ(IEGetJPEGLength(s.get()), 100);
@@ -442,11 +446,11 @@ TEST(JPEGRead, TheClassLibraryPictureGivesTheSamePixels) {
         cl::TJPEGImage picture;
         auto s = MemStream(file);
         picture.LoadFromStream(s.get());
-        cl::TBitmap* b = picture.Bitmap();
-        ASSERT_EQ(b->Width(), r.Bitmap->GetWidth());
-        ASSERT_EQ(b->Height(), r.Bitmap->GetHeight());
-        for (int32_t y = 0; y < b->Height(); ++y)
-            ASSERT_EQ(std::memcmp(b->ScanLine(y), r.Bitmap->GetScanline(y), static_cast<size_t>(b->Width()) * 3), 0)
+        cl::TBitmap* b = picture.GetBitmap();
+        ASSERT_EQ(b->GetWidth(), r.Bitmap->GetWidth());
+        ASSERT_EQ(b->GetHeight(), r.Bitmap->GetHeight());
+        for (int32_t y = 0; y < b->GetHeight(); ++y)
+            ASSERT_EQ(std::memcmp(b->ScanLine(y), r.Bitmap->GetScanline(y), static_cast<size_t>(b->GetWidth()) * 3), 0)
                 << "row " << y;
     }
     // Grey: the picture's 8-bit rows hold the grey levels.
@@ -455,9 +459,9 @@ TEST(JPEGRead, TheClassLibraryPictureGivesTheSamePixels) {
     cl::TJPEGImage picture;
     auto s = MemStream(file);
     picture.LoadFromStream(s.get());
-    cl::TBitmap* b = picture.Bitmap();
-    for (int32_t y = 0; y < b->Height(); ++y)
-        ASSERT_EQ(std::memcmp(b->ScanLine(y), r.Bitmap->GetScanline(y), static_cast<size_t>(b->Width())), 0);
+    cl::TBitmap* b = picture.GetBitmap();
+    for (int32_t y = 0; y < b->GetHeight(); ++y)
+        ASSERT_EQ(std::memcmp(b->ScanLine(y), r.Bitmap->GetScanline(y), static_cast<size_t>(b->GetWidth())), 0);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -681,7 +685,7 @@ TEST(JPEGWrite, AShortWriteSetsTheAbortFlag) {
     class Small : public cl::TMemoryStream {
     public:
         int64_t Write(const void* Buffer, int64_t Count) override {
-            const int64_t room = std::max<int64_t>(0, 1000 - Size());
+            const int64_t room = std::max<int64_t>(0, 1000 - GetSize());
             return cl::TMemoryStream::Write(Buffer, std::min(Count, room));
         }
     };
@@ -692,7 +696,7 @@ TEST(JPEGWrite, AShortWriteSetsTheAbortFlag) {
     Progress pr;
     IEWriteJPEGStream(&s, photo.get(), p, pr.Rec);
     EXPECT_TRUE(pr.Aborting);
-    EXPECT_LE(s.Size(), 1000);
+    EXPECT_LE(s.GetSize(), 1000);
 }
 
 // ---------------------------------------------------------------------------------------

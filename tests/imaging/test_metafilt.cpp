@@ -24,9 +24,9 @@ Probed Probe(const std::vector<uint8_t>& Bytes, size_t Lead = 0) {
     s->Seek(static_cast<int64_t>(Lead), cl::soBeginning);
     Probed r{};
     r.EMF = IEIsEMFStream(s.get());
-    EXPECT_EQ(s->Position(), static_cast<int64_t>(Lead));
+    EXPECT_EQ(s->GetPosition(), static_cast<int64_t>(Lead));
     r.WMF = IEIsWMFStream(s.get());
-    EXPECT_EQ(s->Position(), static_cast<int64_t>(Lead));
+    EXPECT_EQ(s->GetPosition(), static_cast<int64_t>(Lead));
     return r;
 }
 
@@ -61,12 +61,14 @@ TEST(MetafileProbe, FieldsThatDecide) {
         bool Emf;       // change the EMF, else the placeable WMF
         size_t Offset;  // the byte changed
         bool Still;     // still recognised
+    // clang-format off
     } cases[] = {
         {"EMF record type", true, 0, false},  {"EMF signature", true, 41, false},
         {"EMF header size", true, 4, true},   {"placeable key", false, 0, false},
         {"WMF type", false, 22, false},       {"WMF header size", false, 24, false},
         {"WMF version", false, 26, true},     {"WMF parameter count", false, 38, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         auto bytes = c.Emf ? emf : wmf;
@@ -98,7 +100,7 @@ TEST(MetafileProbe, FormatDetectionFindsThem) {
                                      std::pair{"placeable.wmf", ioWMF}, std::pair{"plain.wmf", ioWMF}}) {
         auto s = MemStream(ReadBytes(FixturePath("metafile", file)));
         EXPECT_EQ(IEFindStreamFormat(s.get()), type) << file;
-        EXPECT_EQ(s->Position(), 0);
+        EXPECT_EQ(s->GetPosition(), 0);
     }
     auto s = MemStream(ReadBytes(FixturePath("metafile", "disk.wmf")));
     EXPECT_NE(IEFindStreamFormat(s.get()), ioWMF);

@@ -353,7 +353,7 @@ TEST_F(PDFWrite, FailuresSetTheAbortFlag) {
         Progress p;
         IEWritePDFStream(c.FullStream ? static_cast<cl::TStream*>(&full) : &mem, c.Bitmap, params, p.Rec);
         EXPECT_TRUE(p.Aborting);
-        EXPECT_EQ(mem.Size(), 0);  // nothing of a broken document
+        EXPECT_EQ(mem.GetSize(), 0);  // nothing of a broken document
     }
     TIEFormatOps ops = IEFindFormatInfo(ioJPEG)->Ops;
     TIEFormatOps failing = ops;

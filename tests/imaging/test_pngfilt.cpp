@@ -45,6 +45,7 @@ TEST(PNGRead, EveryColourTypeAndDepthAsImageMagickDecodes) {
         int32_t Bits, Samples;
         TIEPixelFormat Format, NativeFormat;
         bool Alpha, NativeAlpha;
+    // clang-format off
     } cases[] = {
         {"grey1", 1, 1, ie1g, ie1g, false, false},       {"grey2", 2, 1, ie24RGB, ie24RGB, false, false},
         {"grey4", 4, 1, ie24RGB, ie24RGB, false, false}, {"grey8", 8, 1, ie24RGB, ie8g, false, false},
@@ -56,13 +57,14 @@ TEST(PNGRead, EveryColourTypeAndDepthAsImageMagickDecodes) {
         {"rgba8", 8, 4, ie24RGB, ie24RGB, true, true},   {"rgba16", 16, 4, ie24RGB, ie24RGB, true, true},
         {"rgba8i", 8, 4, ie24RGB, ie24RGB, true, true},
     };
+    // clang-format on
     for (const Case& c : cases) {
         for (bool native : {false, true}) {
             SCOPED_TRACE(std::string(c.Name) + (native ? " native" : ""));
             const auto file = ReadBytes(FixturePath("png", std::string(c.Name) + ".png"));
             auto s = MemStream(file);
             EXPECT_TRUE(IEIsPNGStream(s.get()));
-            EXPECT_EQ(s->Position(), 0);
+            EXPECT_EQ(s->GetPosition(), 0);
             const auto r = Read(file, native);
             ASSERT_FALSE(r.Aborted);
             EXPECT_EQ(r.Params->BitsPerSample, c.Bits);
@@ -95,7 +97,7 @@ TEST(PNGRead, HeaderFields) {
     EXPECT_EQ(r.Bitmap->PaletteUsed, 256);
     r = Read(ReadBytes(FixturePath("png", "rgb8i.png")));
     bool found = false;
-    for (int i = 0; i < r.Params->PNGTextKeys()->Count(); ++i)
+    for (int i = 0; i < r.Params->PNGTextKeys()->GetCount(); ++i)
         if (r.Params->PNGTextValues()->Strings(i) == "made for the tests") found = true;
     EXPECT_TRUE(found);
     // Native 16-bit grey keeps the samples.
@@ -222,7 +224,7 @@ TEST(PNGWrite, ParameterDetails) {
     f = Write(*g, gp);
     auto r = Read(f);
     EXPECT_EQ(r.Params->PNGBackground, (TRGB{90, 90, 90}));
-    EXPECT_EQ(r.Params->PNGTextKeys()->Count(), 1);
+    EXPECT_EQ(r.Params->PNGTextKeys()->GetCount(), 1);
     EXPECT_EQ(r.Params->DpiX, 96);
     // The writer leaves the caller's bitmap as it was.
     TIEBitmap mono(5, 2, ie1g);
@@ -289,7 +291,7 @@ TEST(PNGRead, DamagedFilesSetTheAbortFlag) {
     EXPECT_EQ(Read(cases[6].File).Bitmap->GetWidth(), 0);
     auto s = MemStream({'G', 'I', 'F'});
     EXPECT_FALSE(IEIsPNGStream(s.get()));
-    EXPECT_EQ(s->Position(), 0);
+    EXPECT_EQ(s->GetPosition(), 0);
 }
 
 TEST(PNGRead, ThroughTheEngine) {

@@ -223,6 +223,7 @@ TEST_F(PSWrite, JPEGPagesDeclareTheComponentsWritten) {
         int ColorSpace;
         bool Plain;
         std::vector<std::string> Lines;  // consecutive lines of the page
+    // clang-format off
     } cases[] = {
         {"rgb", 2, false,
          {"currentfile /ASCII85Decode filter << >> /DCTDecode filter", "false 3", "%%BeginData:", "colorimage"}},
@@ -233,6 +234,7 @@ TEST_F(PSWrite, JPEGPagesDeclareTheComponentsWritten) {
         {"cmyk-plain", 3, true, {"/ImageMatrix [ 33 0 0 18 0 0 ] /Decode [ 0 1 0 1 0 1 0 1 ]"}},
         {"ycck", 4, false, {"/ImageMatrix [ 33 0 0 18 0 0 ] /Decode [ 1 0 1 0 1 0 1 0 ]"}},
     };
+    // clang-format on
     auto src = MakeSmoothPicture(33, 18);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -409,6 +411,7 @@ TEST_F(PSWrite, PagesOfTheProgramsCodersRenderAsTheSource) {
         const char* Name;
         TIEBitmap* Bitmap;
         int Compression;
+    // clang-format off
     } cases[] = {
         {"g4", wide.get(), 1},
         {"g3", wide.get(), 2},
@@ -416,6 +419,7 @@ TEST_F(PSWrite, PagesOfTheProgramsCodersRenderAsTheSource) {
         {"g3-odd", nullptr, 2},
         {"jpeg-bilevel", nullptr, 3},  // group 3 instead
     };
+    // clang-format on
     auto odd = MakeBilevelPicture(37, 23);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);

@@ -46,6 +46,7 @@ TEST(PXMRead, NetpbmFilesReadAsImageMagickDecodesThem) {
         int32_t Bits, Samples;
         TIEPixelFormat Format, NativeFormat;
         int Tolerance;  // ImageMagick rounds where we truncate
+    // clang-format off
     } cases[] = {
         {"ppm255.ppm", 8, 3, ie24RGB, ie24RGB, 0},     {"ppm100.ppm", 8, 3, ie24RGB, ie24RGB, 1},
         {"ppm1000.ppm", 16, 3, ie24RGB, ieRGB48, 1},   {"ppm65535.ppm", 16, 3, ie24RGB, ieRGB48, 0},
@@ -55,13 +56,14 @@ TEST(PXMRead, NetpbmFilesReadAsImageMagickDecodesThem) {
         {"plain100.pgm", 8, 1, ie24RGB, ie24RGB, 1},   {"pbm.pbm", 1, 1, ie1g, ie1g, 0},
         {"plain.pbm", 1, 1, ie1g, ie1g, 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         for (bool native : {false, true}) {
             SCOPED_TRACE(std::string(c.File) + (native ? " native" : ""));
             const auto file = ReadBytes(FixturePath("pnm", c.File));
             auto s = MemStream(file);
             EXPECT_TRUE(IEIsPXMStream(s.get()));
-            EXPECT_EQ(s->Position(), 0);
+            EXPECT_EQ(s->GetPosition(), 0);
             const auto r = Read(file, native);
             ASSERT_FALSE(r.Aborted);
             EXPECT_EQ(r.Params->BitsPerSample, c.Bits);
@@ -90,7 +92,7 @@ TEST(PXMRead, HeaderDetails) {
     ASSERT_FALSE(r.Aborted);
     EXPECT_EQ(r.Bitmap->GetPixelRGB(1, 0), (TRGB{119, 119, 119}));
     EXPECT_EQ(r.Bitmap->GetPixelRGB(2, 0), (TRGB{255, 255, 255}));
-    ASSERT_EQ(r.Params->PXMComments()->Count(), 1);
+    ASSERT_EQ(r.Params->PXMComments()->GetCount(), 1);
     EXPECT_EQ(r.Params->PXMComments()->Strings(0), "a comment here");
     // P5 at maxval 100: 50 becomes 127; values above maxval count as maxval.
     r = Read(Bytes(std::string("P5 3 1 100\n") + char(50) + char(100) + char(200)));
@@ -208,7 +210,7 @@ TEST(PXMWrite, BitsAndComments) {
     ASSERT_EQ(f.size(), head.size() + 4);
     EXPECT_EQ(f[head.size()], 0x7E);  // set bits (white) written as 0
     const auto r = Read(f);
-    EXPECT_EQ(r.Params->PXMComments()->Count(), 2);
+    EXPECT_EQ(r.Params->PXMComments()->GetCount(), 2);
     EXPECT_EQ(static_cast<uint8_t*>(r.Bitmap->GetScanline(0))[0], 0x81);
 }
 

@@ -88,8 +88,8 @@ TEST_F(IOTest, SaveAndLoadBackThroughEveryPath) {
     cl::TMemoryStream ms;
     io_->SaveToStream(&ms, ioTestFormat);
     ASSERT_FALSE(io_->Aborting);
-    EXPECT_EQ(Get("b.ltst"), std::vector<uint8_t>(static_cast<uint8_t*>(ms.Memory()),
-                                                  static_cast<uint8_t*>(ms.Memory()) + ms.Size()));
+    EXPECT_EQ(Get("b.ltst"), std::vector<uint8_t>(static_cast<uint8_t*>(ms.GetMemory()),
+                                                  static_cast<uint8_t*>(ms.GetMemory()) + ms.GetSize()));
     TVovozIdIO back(nullptr);
     back.LoadFromFile(Path("b.ltst"));
     EXPECT_EQ(PixelBytes(*back.GetIEBitmap()), expected);
@@ -182,7 +182,7 @@ TEST_F(IOTest, NoBitmapSetsAborting) {
     io_->Aborting = false;
     io_->SaveToStreamBMP(&out);
     EXPECT_TRUE(io_->Aborting);
-    EXPECT_EQ(out.Size(), 0);
+    EXPECT_EQ(out.GetSize(), 0);
 }
 
 TEST_F(IOTest, SavesThatWriteNothingFail) {
@@ -193,7 +193,7 @@ TEST_F(IOTest, SavesThatWriteNothingFail) {
         const int before = finished_;
         io_->SaveToStream(&out, type);
         EXPECT_TRUE(io_->Aborting);
-        EXPECT_EQ(out.Size(), 0);
+        EXPECT_EQ(out.GetSize(), 0);
         EXPECT_EQ(finished_, before + 1);
     }
     for (const char* name : {"x.iev", "x.lyr", "x.all", "x.cur", "x.dcm", "x.wmf", "x.emf", "x.zzz"}) {
@@ -253,7 +253,7 @@ TEST_F(IOTest, StreamHeadersFrameImagesOneAfterAnother) {
         const auto second = PixelBytes(*writer.GetIEBitmap());
         writer.SaveToStreamOf(&ms, type);
         ASSERT_FALSE(writer.Aborting);
-        const auto* mem = static_cast<const uint8_t*>(ms.Memory());
+        const auto* mem = static_cast<const uint8_t*>(ms.GetMemory());
         const char* tag = type == ioJPEG ? "JFIF" : type == ioTIFF ? "TIFF" : "PCX2";
         EXPECT_EQ(std::memcmp(mem, tag, 4), 0);
         EXPECT_EQ(mem[8] | (mem[9] << 8), 13 + 18);  // the payload's length
@@ -265,11 +265,11 @@ TEST_F(IOTest, StreamHeadersFrameImagesOneAfterAnother) {
         reader.LoadFromStream(&ms);
         ASSERT_FALSE(reader.Aborting);
         EXPECT_EQ(PixelBytes(*reader.GetIEBitmap()), first);
-        EXPECT_EQ(ms.Position(), 12 + 13 + 18);
+        EXPECT_EQ(ms.GetPosition(), 12 + 13 + 18);
         reader.LoadFromStream(&ms);
         ASSERT_FALSE(reader.Aborting);
         EXPECT_EQ(PixelBytes(*reader.GetIEBitmap()), second);
-        EXPECT_EQ(ms.Position(), ms.Size());
+        EXPECT_EQ(ms.GetPosition(), ms.GetSize());
     }
 }
 
@@ -612,8 +612,8 @@ TEST_F(IOTest, MultiPagePCXSaveReplacesTheStream) {
     FillPattern(Bmp(), 2, 2);
     io_->SaveToStreamDCX(&out);
     ASSERT_FALSE(io_->Aborting);
-    EXPECT_EQ(out.Size(), 13 + 12);
-    EXPECT_EQ(std::memcmp(out.Memory(), "LTST", 4), 0);
+    EXPECT_EQ(out.GetSize(), 13 + 12);
+    EXPECT_EQ(std::memcmp(out.GetMemory(), "LTST", 4), 0);
 }
 
 TEST_F(IOTest, BuiltInFormatsByFileAndByParameters) {
@@ -639,16 +639,16 @@ TEST_F(IOTest, BuiltInFormatsByFileAndByParameters) {
 
 TEST_F(IOTest, AttachedPictureControlShowsTheLoadedImage) {
     auto* image = new cl::TImage(nullptr);
-    image->Picture()->Bitmap()->SetPixelFormat(cl::pf24bit);
-    image->Picture()->Bitmap()->SetSize(2, 2);
+    image->GetPicture()->GetBitmap()->SetPixelFormat(cl::pf24bit);
+    image->GetPicture()->GetBitmap()->SetSize(2, 2);
     io_->SetAttachedTImage(image);
     ASSERT_NE(io_->GetVclBitmap(), nullptr);
     const auto bytes = TestImageBytes(5, 3);
     io_->LoadFromBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
     ASSERT_FALSE(io_->Aborting);
-    cl::TBitmap* shown = image->Picture()->Bitmap();
-    EXPECT_EQ(shown->Width(), 5);
-    EXPECT_EQ(shown->Height(), 3);
+    cl::TBitmap* shown = image->GetPicture()->GetBitmap();
+    EXPECT_EQ(shown->GetWidth(), 5);
+    EXPECT_EQ(shown->GetHeight(), 3);
     EXPECT_EQ(PixelBytes(Bmp()), PixelsOf(bytes));
     // The control going away leaves the component with an empty bitmap of its own.
     image->Free();

@@ -75,6 +75,7 @@ TEST(ColorFormulas, EverySourceLayoutToTRGB) {
         uint8_t format;
         Bytes src;
         Bytes expected;
+    // clang-format off
     } cases[] = {
         {"R G B", iecsRGB, {1, 2, 3, 4, 5, 6}, {3, 2, 1, 6, 5, 4}},
         {"B G R", iecsBGR, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6}},
@@ -87,6 +88,7 @@ TEST(ColorFormulas, EverySourceLayoutToTRGB) {
         {"profile-only layout", iecsICCOnly, {1, 2}, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
         {"unknown layout", 42, {1, 2, 3, 4, 5, 6}, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(Convert(c.src, c.format, 2, iecdBGR, 6), c.expected) << c.name;
 }
 

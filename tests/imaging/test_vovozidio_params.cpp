@@ -198,7 +198,7 @@ TEST_F(ParamsTest, AssignCopiesDeepAndFollowsItsRules) {
     EXPECT_TRUE(dst.HasEXIFTag(37385));
     // Changing the copy leaves the source alone.
     dst.PNGTextKeys()->Clear();
-    EXPECT_EQ(src.PNGTextKeys()->Count(), 1);
+    EXPECT_EQ(src.PNGTextKeys()->GetCount(), 1);
 }
 
 TEST_F(ParamsTest, ResetInfoKeepsWriteSettings) {

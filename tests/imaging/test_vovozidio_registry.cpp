@@ -116,6 +116,7 @@ TEST_F(RegistryTest, DetectionOfFirstBytes) {
         const char* name;
         std::vector<uint8_t> data;
         int32_t type;
+    // clang-format off
     } cases[] = {
         {"JPEG stream header", Header("JFIF", 20), ioJPEG},
         {"TIFF stream header", Header("TIFF", 20), ioTIFF},
@@ -135,12 +136,13 @@ TEST_F(RegistryTest, DetectionOfFirstBytes) {
         {"AVI fixture", ReadFile("tiny.avi"), ioAVI},
         {"PNG fixture", ReadFile("tiny.png"), ioPNG},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_FALSE(c.data.empty());
         TIEMemStream at0(c.data.data(), static_cast<int64_t>(c.data.size()));
         EXPECT_EQ(IEFindStreamFormat(&at0), c.type);
-        EXPECT_EQ(at0.Position(), 0);
+        EXPECT_EQ(at0.GetPosition(), 0);
         // 100 bytes of zeros before, 50 after.
         std::vector<uint8_t> big(100, 0);
         big.insert(big.end(), c.data.begin(), c.data.end());
@@ -149,7 +151,7 @@ TEST_F(RegistryTest, DetectionOfFirstBytes) {
         inside.Seek(100, cl::soBeginning);
         const int32_t expected = std::string(c.name) == "exactly 12 bytes of JPEG header" ? ioJPEG : c.type;
         EXPECT_EQ(IEFindStreamFormat(&inside), expected);  // the trailing bytes make the header long enough
-        EXPECT_EQ(inside.Position(), 100);
+        EXPECT_EQ(inside.GetPosition(), 100);
     }
 }
 
@@ -161,7 +163,7 @@ TEST_F(RegistryTest, HeaderTestsCountOnlyTheBytesAfterThePosition) {
     TIEMemStream s(b.data(), static_cast<int64_t>(b.size()));
     s.Seek(190, cl::soBeginning);
     EXPECT_EQ(IEFindStreamFormat(&s), 0);
-    EXPECT_EQ(s.Position(), 190);
+    EXPECT_EQ(s.GetPosition(), 190);
     s.Seek(200, cl::soBeginning);
     EXPECT_EQ(IEFindStreamFormat(&s), 0);
 }
@@ -197,7 +199,7 @@ TEST_F(RegistryTest, ATestThatRaisesEndsDetectionWithNothingFound) {
     TIEMemStream s(data.data(), 64);
     s.Seek(3, cl::soBeginning);
     EXPECT_EQ(IEFindStreamFormat(&s), 0);
-    EXPECT_EQ(s.Position(), 3);
+    EXPECT_EQ(s.GetPosition(), 3);
 }
 
 class FileDetectionTest : public RegistryTest {
@@ -209,7 +211,7 @@ protected:
         TIEFormatOps ico;
         ico.Probe = [](cl::TStream* s) {
             uint8_t h[4] = {};
-            const int64_t p = s->Position();
+            const int64_t p = s->GetPosition();
             const bool ok = s->Read(h, 4) == 4 && h[0] == 0 && h[1] == 0 && h[2] == 1 && h[3] == 0;
             s->Seek(p, cl::soBeginning);
             return ok;
@@ -256,7 +258,7 @@ TEST_F(FileDetectionTest, CameraExtensionOverTIFFContent) {
     TIEFormatOps tiff;
     tiff.Probe = [](cl::TStream* s) {
         uint8_t h[2] = {};
-        const int64_t p = s->Position();
+        const int64_t p = s->GetPosition();
         const bool ok = s->Read(h, 2) == 2 && h[0] == 'I' && h[1] == 'I';
         s->Seek(p, cl::soBeginning);
         return ok;
@@ -278,7 +280,7 @@ TEST(AVIStreamTest, NeedsBothGroups) {
     for (const auto& c : cases) {
         TIEMemStream s(c.data.data(), static_cast<int64_t>(c.data.size()));
         EXPECT_EQ(IEIsAVIStream(&s), c.avi);
-        EXPECT_EQ(s.Position(), 0);
+        EXPECT_EQ(s.GetPosition(), 0);
     }
 }
 

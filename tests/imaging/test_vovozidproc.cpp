@@ -138,12 +138,14 @@ TEST_F(Proc, PreferenceRowsOfTheFormatCheck) {
         TIEPixelFormatSet allowed;
         TIEPixelFormat to;
     };
+    // clang-format off
     const Case cases[] = {
         {ie8g, IEFormatSet({ie24RGB, ie16g}), ie16g},     {ie24RGB, IEFormatSet({ie8g, ie8p}), ie8p},
         {ie1g, IEFormatSet({ie24RGB, ie32f}), ie32f},     {ieCMYK, IEFormatSet({ie8g, ieRGB48}), ieRGB48},
         {ie24RGB, IEFormatSet({ie1g}), ie1g},  // no preference: the search from the last format down
         {ie8g, IEFormatSet({ie8g, ie24RGB}), ie8g},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TIEBitmap b(4, 4, c.from);
         TVovozIdProc proc(nullptr);
@@ -323,7 +325,7 @@ TEST_F(Proc, WithoutWorkBitmapNothingHappens) {
 
 TEST_F(Proc, ATImageThatGoesAwayTakesItsBitmapWithIt) {
     auto* image = new cl::TImage(nullptr);
-    cl::TBitmap* vcl = image->Picture()->Bitmap();
+    cl::TBitmap* vcl = image->GetPicture()->GetBitmap();
     vcl->SetPixelFormat(cl::pf24bit);
     vcl->SetSize(3, 2);
     auto* first = static_cast<uint8_t*>(vcl->ScanLine(0));
@@ -333,7 +335,7 @@ TEST_F(Proc, ATImageThatGoesAwayTakesItsBitmapWithIt) {
     proc.SetAttachedTImage(image);
     proc.ConvertToGray();
     EXPECT_EQ(static_cast<uint8_t*>(vcl->ScanLine(0))[0], 53);
-    EXPECT_TRUE(vcl->Modified());
+    EXPECT_TRUE(vcl->GetModified());
     delete image;
     EXPECT_EQ(proc.GetAttachedTImage(), nullptr);
     EXPECT_EQ(proc.GetWrappedBitmap(), nullptr);
@@ -342,7 +344,7 @@ TEST_F(Proc, ATImageThatGoesAwayTakesItsBitmapWithIt) {
     proc.ConvertToGray();  // on the empty bitmap of its own
     // Detaching forgets the TImage's bitmap as well.
     cl::TImage other(nullptr);
-    other.Picture()->Bitmap()->SetSize(2, 2);
+    other.GetPicture()->GetBitmap()->SetSize(2, 2);
     proc.SetAttachedTImage(&other);
     EXPECT_EQ(proc.GetWorkBitmap()->GetWidth(), 2);
     proc.SetAttachedTImage(nullptr);
@@ -481,6 +483,7 @@ TEST_F(Proc, TwoColoursBecomeOneBitWithTheDarkerAsColourZero) {
     };
     const TRGB white = CreateRGB(255, 255, 255), black = CreateRGB(0, 0, 0), red = CreateRGB(255, 0, 0);
     const TRGB blue = CreateRGB(0, 0, 255), third = CreateRGB(1, 2, 3);
+    // clang-format off
     const std::vector<Case> cases = {
         {{"aaaa", "abaa"}, white, black, true, black, white, {"1111", "1011"}},   // white ground, black mark
         {{"bbab", "bbbb"}, white, black, true, black, white, {"0010", "0000"}},   // black first
@@ -489,6 +492,7 @@ TEST_F(Proc, TwoColoursBecomeOneBitWithTheDarkerAsColourZero) {
         {{"abc", "aaa"}, white, black, false, {}, {}, {}},                        // three colours
         {{"ab", "ab", "ac"}, white, black, false, {}, {}, {}},                    // the third comes later
     };
+    // clang-format on
     for (const Case& c : cases) {
         const auto h = static_cast<int32_t>(c.rows.size()), w = static_cast<int32_t>(c.rows[0].size());
         for (const TIEPixelFormat f : {ie24RGB, ie8p}) {
@@ -547,6 +551,7 @@ TEST_F(Proc, ResampleSizesSnapshotsAndEvents) {
         int32_t finishes;
         const char* caption;
     };
+    // clang-format off
     const Case cases[] = {
         {-1, 30, 1, 60, 30, 2, "Resample -1,30"},  // the aspect ratio from the height
         {10, -1, 1, 10, 5, 2, "Resample 10,-1"},
@@ -555,6 +560,7 @@ TEST_F(Proc, ResampleSizesSnapshotsAndEvents) {
         {-3, -7, 0, 40, 20, 0, ""},
         {40, 20, 0, 40, 20, 0, ""},                // the current size: nothing
     };
+    // clang-format on
     for (const Case& c : cases) {
         cl::TComponent owner(nullptr);
         auto* proc = new TVovozIdProc(&owner);
@@ -625,6 +631,7 @@ TEST_F(Proc, ImageResizeClearAndCropSnapshotsAndSizes) {
         const char* caption;  // empty: no snapshot
         int finishes;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {"resize", [](TVovozIdProc& p) { p.ImageResize(12, 5, 1, 1, 255); }, 12, 5, "ImageResize 12,5", 1},
         {"resize to the same size", [](TVovozIdProc& p) { p.ImageResize(8, 6); }, 8, 6, "", 0},
@@ -638,6 +645,7 @@ TEST_F(Proc, ImageResizeClearAndCropSnapshotsAndSizes) {
         {"crop of negative size", [](TVovozIdProc& p) { p.Crop(5, 0, 3, 3); }, 8, 6, "", 0},
         {"transparent crop without alpha", [](TVovozIdProc& p) { p.CropTransparent(); }, 8, 6, "", 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         cl::TComponent owner(nullptr);
         auto* proc = new TVovozIdProc(&owner);

@@ -207,6 +207,7 @@ TEST_F(DIB, PackedYUVLayoutsAgainstTheConversion) {
         Bytes group;  // one row of the layout
         std::vector<TRGB> want;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {"YUY2", 2, {50, 100, 60, 150}, {YUV(50, 100, 150), YUV(60, 100, 150)}},
         {"YUNV", 2, {50, 100, 60, 150}, {YUV(50, 100, 150), YUV(60, 100, 150)}},
@@ -225,6 +226,7 @@ TEST_F(DIB, PackedYUVLayoutsAgainstTheConversion) {
          {20, 170, 168, 255},  // the word V | U << 6 | Y0 << 12 | Y1 << 17 | Y2 << 22 | Y3 << 27
          {YUV(82, 162, 81), YUV(165, 162, 81), YUV(247, 162, 81), YUV(255, 162, 81)}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         // Two rows, the second of samples 16; the first source row is the top one for a
         // positive height (the bottom one for Y41P and cyuv).

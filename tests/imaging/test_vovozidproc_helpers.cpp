@@ -103,6 +103,7 @@ TEST(ProcessingColours, RecordsClosestEntryAndARGB) {
         int32_t count;
         int32_t index;
     };
+    // clang-format off
     const Case cases[] = {
         {pal, CreateRGB(9, 11, 10), 4, 1},                        // nearest
         {pal + 2, CreateRGB(10, 10, 0), 2, 0},                    // 20 to both: the first
@@ -111,6 +112,7 @@ TEST(ProcessingColours, RecordsClosestEntryAndARGB) {
         {pal, CreateRGB(9, 9, 9), 0, 0},                          // no entries
         {pal, CreateRGB(255, 255, 255), 4, 1},                    // 735 to entry 1
     };
+    // clang-format on
     for (const Case& c : cases) EXPECT_EQ(IEFindClosestColor(c.palette, c.count, c.colour), c.index) << c.count;
     int32_t a = 1, b = 2;
     IESwapInt(a, b);

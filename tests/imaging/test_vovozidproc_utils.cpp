@@ -76,10 +76,10 @@ TEST_F(Utils, StartUpBuildsTheTableAndRegistersTheClipboardFormat) {
     p.SetTracked(2, 5);
     p.PreviewCache.Write("abc", 3);
     p.SetTracked(1, 9);  // a tracked value empties the cached preview
-    EXPECT_EQ(p.PreviewCache.Size(), 0);
+    EXPECT_EQ(p.PreviewCache.GetSize(), 0);
     p.PreviewCache.Write("abc", 3);
     p.Reset();
-    EXPECT_EQ(p.PreviewCache.Size(), 0);
+    EXPECT_EQ(p.PreviewCache.GetSize(), 0);
     EXPECT_EQ(p.GetTracked(2), -1);
     EXPECT_EQ(p.Values[3], 0);
     EXPECT_EQ(p.Matrix[4], 1);
@@ -95,22 +95,22 @@ TEST_F(Utils, ClassLibraryBitmapCopiesAndOneBitExpansion) {
     dest.SetPixelFormat(cl::pf24bit);
     dest.SetSize(5, 5);
     IECopyTBitmap(&empty, &dest);
-    EXPECT_EQ(dest.Width(), 1);
-    EXPECT_EQ(dest.Height(), 1);
+    EXPECT_EQ(dest.GetWidth(), 1);
+    EXPECT_EQ(dest.GetHeight(), 1);
     cl::TBitmap mono;
     mono.SetPixelFormat(cl::pf1bit);
     mono.SetSize(11, 2);
     static_cast<uint8_t*>(mono.ScanLine(0))[0] = 0xA0;
     static_cast<uint8_t*>(mono.ScanLine(0))[1] = 0x20;  // pixel 10
     std::unique_ptr<cl::TBitmap> clone(IECloneTBitmap(&mono));
-    EXPECT_EQ(clone->Width(), 11);
-    EXPECT_EQ(clone->PixelFormat(), cl::pf1bit);
+    EXPECT_EQ(clone->GetWidth(), 11);
+    EXPECT_EQ(clone->GetPixelFormat(), cl::pf1bit);
     EXPECT_EQ(static_cast<uint8_t*>(clone->ScanLine(0))[0], 0xA0);
     cl::TBitmap wide;
     std::vector<int> progress;
     IE1BitTBitmapTo24Bit(&mono, &wide, [&](cl::TObject*, int p) { progress.push_back(p); }, nullptr);
-    ASSERT_EQ(wide.PixelFormat(), cl::pf24bit);
-    ASSERT_EQ(wide.Width(), 11);
+    ASSERT_EQ(wide.GetPixelFormat(), cl::pf24bit);
+    ASSERT_EQ(wide.GetWidth(), 11);
     const auto* row = static_cast<const uint8_t*>(wide.ScanLine(0));
     const int white[11] = {1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1};
     for (int x = 0; x < 11; ++x) EXPECT_EQ(row[3 * x], white[x] ? 255 : 0) << x;

@@ -73,6 +73,7 @@ TEST_F(Wand, OutlinesEncloseTheRegionsArea) {
         int32_t x, y, tolerance;
         int64_t area;  // pixels enclosed by the outline
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {{"......", ".##...", ".####.", "..##..", "......"}, 1, 1, 0, 8},
         {{"#.....", "##....", "###...", "####.."}, 0, 0, 0, 10},
@@ -81,6 +82,7 @@ TEST_F(Wand, OutlinesEncloseTheRegionsArea) {
         {{"#+#", "+..", "#.."}, 0, 0, 2, 1},  // not within 2 (blue differs by 3)
         {{"##..", "##..", "..##", "..##"}, 0, 0, 0, 4},  // the corner contact does not join
     };
+    // clang-format on
     for (const Case& c : cases) {
         auto b = Picture(c.rows);
         const auto poly = IEMagicWandPolygon(b.get(), c.x, c.y, c.tolerance, false);

@@ -80,6 +80,7 @@ TEST(WBMPWrite, LayoutAndReadBackByImageMagick) {
 }
 
 TEST(WBMPRead, DamagedFilesSetTheAbortFlag) {
+    // clang-format off
     const std::vector<std::vector<uint8_t>> cases = {
         {},
         {1, 0, 8, 1, 0},                      // type 1
@@ -91,6 +92,7 @@ TEST(WBMPRead, DamagedFilesSetTheAbortFlag) {
         {0, 0, 16, 4, 1, 2, 3},               // rows missing
         {0, 0, 0x81},                         // cut integer
     };
+    // clang-format on
     for (const auto& f : cases) {
         const auto r = Read(f);
         EXPECT_TRUE(r.Aborted) << f.size();

@@ -22,7 +22,7 @@ namespace ie::test {
 constexpr int32_t ioTestFormat = 100;
 
 inline bool TestProbe(cl::TStream* Stream) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     char magic[4] = {};
     const bool ok = Stream->Read(magic, 4) == 4 && std::memcmp(magic, "LTST", 4) == 0;
     Stream->Seek(p, cl::soBeginning);
@@ -43,7 +43,7 @@ inline void TestReadEx(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Pa
     std::memcpy(&h, head + 8, 4);
     const auto fmt = static_cast<TIEPixelFormat>(head[12]);
     const int64_t bpp = fmt == ie8g ? 1 : fmt == ie24RGB ? 3 : 0;
-    const int64_t left = Stream->Size() - Stream->Position();
+    const int64_t left = Stream->GetSize() - Stream->GetPosition();
     if (w <= 0 || h <= 0 || bpp == 0 || int64_t{w} * h * bpp > left) {
         Progress.Abort();
         return;

@@ -8,6 +8,7 @@
 #include "classlib/SysUtils.h"
 #include "pix32/Pix32_Image.h"
 #include "pix32/Pix32_MicroTiles.h"
+#include "platform/user_testhooks.h"
 #include "test_MicroTiles_Rect.h"
 #include "test_RangeBars_fixture.h"
 
@@ -40,8 +41,8 @@ TEST_F(ImageTest, DefaultsAndStages) {
     EXPECT_EQ(loVisible, img->PaintStages()->Items(4)->Parameter);
     EXPECT_THROW(img->PaintStages()->Items(5), cl::EListError);
     auto* box = new TPaintBox32(form);
-    EXPECT_EQ(192, box->Width());
-    EXPECT_EQ(192, box->Height());
+    EXPECT_EQ(192, box->GetWidth());
+    EXPECT_EQ(192, box->GetHeight());
 }
 
 TEST_F(ImageTest, BitmapPlacementTable) {
@@ -164,13 +165,13 @@ TEST_F(ImageTest, AutoSizeFollowsTheBitmap) {
     img->SetScaleMode(smScale);
     img->SetScale(1.5f);
     img->Bitmap()->SetSize(40, 30);
-    EXPECT_EQ(60, img->Width());
-    EXPECT_EQ(45, img->Height());
+    EXPECT_EQ(60, img->GetWidth());
+    EXPECT_EQ(45, img->GetHeight());
 }
 
 // Paints the control into a new 32-bit DIB of its size through `paint`, prefilled with `fill`.
 std::vector<uint32_t> PaintInto(cl::TControl* c, uint32_t fill, const std::function<void(win::HDC)>& paint) {
-    const int w = c->Width(), h = c->Height();
+    const int w = c->GetWidth(), h = c->GetHeight();
     win::BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(win::BITMAPINFOHEADER);
     bi.bmiHeader.biWidth = w;
@@ -194,10 +195,10 @@ std::vector<uint32_t> PaintInto(cl::TControl* c, uint32_t fill, const std::funct
 
 std::vector<uint32_t> ScreenOf(cl::TControl* c) {
     const win::test::Screen s = win::test::ScreenComposite();
-    const win::POINT o = c->ClientOrigin();
+    const win::POINT o = c->GetClientOrigin();
     std::vector<uint32_t> out;
-    for (int y = 0; y < c->Height(); ++y)
-        for (int x = 0; x < c->Width(); ++x) out.push_back(s.At(o.x + x, o.y + y) & 0xFFFFFF);
+    for (int y = 0; y < c->GetHeight(); ++y)
+        for (int x = 0; x < c->GetWidth(); ++x) out.push_back(s.At(o.x + x, o.y + y) & 0xFFFFFF);
     return out;
 }
 
@@ -228,7 +229,7 @@ TEST_F(ImgViewScreenTest, PictureCentredAndFittedOnTheScreen) {
     v->SetBitmap(&pic);
     form->Show();
     RunFor(50);
-    EXPECT_EQ(400, v->Width());
+    EXPECT_EQ(400, v->GetWidth());
     EXPECT_EQ((win::RECT{0, 50, 400, 250}), v->CachedBitmapRect());
     const std::vector<uint32_t> s = ScreenOf(v);
     auto at = [&](int x, int y) { return s[static_cast<size_t>(y) * 400 + x]; };
@@ -259,7 +260,7 @@ TEST_F(ImgViewScreenTest, PaintingIntoAHandedDCGivesTheScreensPixels) {
     form->Show();
     RunFor(50);
     const std::vector<uint32_t> screen = ScreenOf(v);
-    const win::HWND h = v->Handle();
+    const win::HWND h = v->GetHandle();
     const auto byPaint = PaintInto(v, 0x00ABCDEF, [&](win::HDC dc) {
         win::SendMessageA(h, win::WM_PAINT, reinterpret_cast<win::WPARAM>(dc), 0);
     });
@@ -305,7 +306,7 @@ TEST_F(ImageTest, StagesRunOncePerInvalidRectangleAndOnlyThoseAreCopied) {
     img->InvalidRects()->Add(win::RECT{10, 10, 20, 20});
     img->InvalidRects()->Add(win::RECT{50, 40, 60, 70});
     const auto px = PaintInto(img, 0x00ABCDEF, [&](win::HDC dc) {
-        win::SendMessageA(img->Handle(), win::WM_PAINT, reinterpret_cast<win::WPARAM>(dc), 0);
+        win::SendMessageA(img->GetHandle(), win::WM_PAINT, reinterpret_cast<win::WPARAM>(dc), 0);
     });
     ASSERT_EQ(2u, clips.size());
     EXPECT_EQ((win::RECT{10, 10, 20, 20}), clips[0]);
@@ -403,7 +404,7 @@ TEST_F(ImageTest, DirectModeRepaintsTheReportedAreaAtOnce) {
     EXPECT_EQ(1, changes);
     // Repainted at once, without running the message loop.
     const win::test::Screen s = win::test::ScreenComposite();
-    const win::POINT o = img->ClientOrigin();
+    const win::POINT o = img->GetClientOrigin();
     EXPECT_EQ(0xFF0000u, s.At(o.x + 15, o.y + 15) & 0xFFFFFF);
     EXPECT_EQ(0x0000FFu, s.At(o.x + 50, o.y + 50) & 0xFFFFFF);
     // Between BeginUpdate and EndUpdate nothing is repainted or reported.
@@ -458,7 +459,7 @@ TEST_F(ImageTest, CreatedFromAFormTableByName) {
     EXPECT_EQ(smResize, v->ScaleMode());
     EXPECT_EQ(svHidden, v->ScrollBars()->Visibility());
     EXPECT_EQ("TLinearResampler", v->Bitmap()->ResamplerClassName());
-    EXPECT_FALSE(v->HScroll()->Visible());
+    EXPECT_FALSE(v->HScroll()->GetVisible());
 }
 
 }  // namespace

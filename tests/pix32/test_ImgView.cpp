@@ -41,7 +41,7 @@ TEST_F(ImgViewTest, DefaultsOfTheView) {
     EXPECT_TRUE(v->HScroll()->Centered());
     EXPECT_EQ(sbVertical, v->VScroll()->Kind());
     EXPECT_EQ(cl::bsNone, v->HScroll()->BorderStyle());
-    EXPECT_EQ(v, v->HScroll()->Parent());
+    EXPECT_EQ(v, v->HScroll()->GetParent());
 }
 
 TEST_F(ImgViewTest, SlideOf4000x3000FillsA1024x768Client) {
@@ -86,15 +86,15 @@ TEST_F(ImgViewTest, ViewportAndCornerWithVisibleBars) {
     ASSERT_GT(s, 0);
     EXPECT_EQ(s, v->GetScrollBarSize());
     EXPECT_EQ((win::RECT{0, 0, 400 - s, 300 - s}), v->GetViewportRect());
-    EXPECT_EQ((win::RECT{0, 300 - s, 400 - s, 300}), v->HScroll()->BoundsRect());
-    EXPECT_EQ((win::RECT{400 - s, 0, 400, 300 - s}), v->VScroll()->BoundsRect());
-    EXPECT_TRUE(v->HScroll()->Visible());
+    EXPECT_EQ((win::RECT{0, 300 - s, 400 - s, 300}), v->HScroll()->GetBoundsRect());
+    EXPECT_EQ((win::RECT{400 - s, 0, 400, 300 - s}), v->VScroll()->GetBoundsRect());
+    EXPECT_TRUE(v->HScroll()->GetVisible());
     v->ScrollBars()->SetSize(10);
     EXPECT_EQ((win::RECT{0, 0, 390, 290}), v->GetViewportRect());
     EXPECT_EQ((win::RECT{390, 290, 400, 300}), v->GetSizeGripRect());
     v->ScrollBars()->SetVisibility(svHidden);
     EXPECT_EQ((win::RECT{0, 0, 400, 300}), v->GetViewportRect());
-    EXPECT_FALSE(v->HScroll()->Visible());
+    EXPECT_FALSE(v->HScroll()->GetVisible());
     EXPECT_TRUE(RectIsEmpty(v->GetSizeGripRect()));
 }
 
@@ -105,7 +105,7 @@ TEST_F(ImgViewTest, AutoBarsAppearOnlyWhenThePictureIsLarger) {
     EXPECT_EQ((win::RECT{0, 0, 400, 300}), v->GetViewportRect());
     v->Bitmap()->SetSize(1000, 50);
     EXPECT_TRUE(v->GetScrollBarsVisible());
-    EXPECT_TRUE(v->HScroll()->Visible());
+    EXPECT_TRUE(v->HScroll()->GetVisible());
     v->Bitmap()->SetSize(100, 50);
     EXPECT_FALSE(v->GetScrollBarsVisible());
 }
@@ -140,7 +140,7 @@ TEST_F(ImgViewTest, UserScrollMovesThePictureAndFiresOnScroll) {
     const win::RECT before = v->GetBitmapRect();
     const float pos = v->HScroll()->Position();
     const int s = v->GetScrollBarSize();
-    MoveTo(v->HScroll(), v->HScroll()->Width() - s / 2, s / 2);  // its next button
+    MoveTo(v->HScroll(), v->HScroll()->GetWidth() - s / 2, s / 2);  // its next button
     Press(true);
     Press(false);
     EXPECT_FLOAT_EQ(pos + 8, v->HScroll()->Position());

@@ -35,6 +35,7 @@ TEST(MicroTile, UnionTable) {
     struct Case {
         TMicroTile dst, src, expected;
     };
+    // clang-format off
     const Case cases[] = {
         {MICROTILE_FULL, MakeMicroTile(1, 2, 3, 4), MICROTILE_FULL},                         // full stays full
         {MakeMicroTile(1, 2, 3, 4), MICROTILE_EMPTY, MakeMicroTile(1, 2, 3, 4)},             // empty adds nothing
@@ -45,6 +46,7 @@ TEST(MicroTile, UnionTable) {
         {MakeMicroTile(10, 2, 12, 30), MakeMicroTile(4, 8, 20, 9), MakeMicroTile(4, 2, 20, 30)},  // bounding box
         {MakeMicroTile(0, 0, 32, 31), MakeMicroTile(0, 31, 32, 32), MICROTILE_FULL},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TMicroTile d = c.dst;
         MicroTileUnion(d, c.src);

@@ -9,6 +9,7 @@
 
 #include "pix32/Pix32_Image.h"
 #include "pix32/Pix32_MicroTiles.h"
+#include "platform/user_testhooks.h"
 #include "test_MicroTiles_Rect.h"
 #include "test_RangeBars_fixture.h"
 
@@ -199,7 +200,7 @@ TEST_F(OptimizedImageTest, BitmapAreaChangeRepaintsOnlyThatArea) {
     ASSERT_EQ(1u, clips.size());
     EXPECT_EQ((TRect{10 - grow, 10 - grow, 20 + grow, 20 + grow}), clips[0]);
     const win::test::Screen s = win::test::ScreenComposite();
-    const win::POINT o = img->ClientOrigin();
+    const win::POINT o = img->GetClientOrigin();
     EXPECT_EQ(0xFF0000u, s.At(o.x + 15, o.y + 15) & 0xFFFFFF);
     EXPECT_EQ(0x0000FFu, s.At(o.x + 50, o.y + 50) & 0xFFFFFF);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pix32/Pix32_RangeBars.h"
+#include "platform/user_testhooks.h"
 #include "test_MicroTiles_Rect.h"
 #include "test_RangeBars_fixture.h"
 
@@ -37,11 +38,13 @@ TEST_F(RangeBarTest, HandleGeometryTable) {
         float position;
         int start, size;
     };
+    // clang-format off
     const Case cases[] = {
         {100, 20, 200, 0, 0, 40},       {100, 20, 200, 40, 80, 40},     {100, 20, 200, 80, 160, 40},
         {1000, 10, 100, 990, 83, 17},   {1000, 10, 100, 0, 0, 17},      {1000, 10, 100, 495, 42, 17},
         {100, 200, 200, 0, 0, 200},  // the window covers the range: the whole track
     };
+    // clang-format on
     for (const Case& c : cases) {
         TestBar* b = MakeBar(c.track, 16, false);
         b->SetParams(c.range, c.window);
@@ -70,12 +73,14 @@ TEST_F(RangeBarTest, ButtonSizeTable) {
         bool arrows;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
         {100, 16, 0, rbsDefault, true, 16},  {100, 40, 0, rbsDefault, true, 32}, {20, 16, 0, rbsDefault, true, 10},
         {100, 16, 20, rbsDefault, true, 20}, {100, 16, 0, rbsMac, true, 15},     {100, 16, 0, rbsDefault, false, 0},
         {3, 2, 0, rbsMac, true, 0},  // 3 div 2 - 1 = 0
         {16, 100, 0, rbsDefault, true, 16},  // vertical: the width is the thickness
     };
+    // clang-format on
     for (const Case& c : cases) {
         TestBar* b = MakeBar(c.w, c.h, c.arrows);
         b->SetButtonSize(c.buttonSize);
@@ -270,11 +275,11 @@ TEST_F(RangeBarTest, HotTrackingEndsWhenTheCursorLeaves) {
     MoveTo(b, 5, 8);
     EXPECT_EQ(rzPrevButton, b->HotZone());
     EXPECT_EQ(3, b->TimerMode());
-    EXPECT_TRUE(b->Timer()->Enabled());
+    EXPECT_TRUE(b->Timer()->GetEnabled());
     MoveTo(b, 100, 200);  // off the bar, onto the form
     RunFor(300);
     EXPECT_EQ(rzNone, b->HotZone());
-    EXPECT_FALSE(b->Timer()->Enabled());
+    EXPECT_FALSE(b->Timer()->GetEnabled());
 }
 
 TEST_F(RangeBarTest, ClassicLookOnTheScreen) {
@@ -289,7 +294,7 @@ TEST_F(RangeBarTest, ClassicLookOnTheScreen) {
         const uint32_t c = win::GetSysColor(i);  // 0x00BBGGRR
         return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
     };
-    EXPECT_EQ(198, b->ClientWidth());  // one pixel of border on each side
+    EXPECT_EQ(198, b->GetClientWidth());  // one pixel of border on each side
     EXPECT_EQ(sys(win::COLOR_BTNSHADOW), px(0, 0));        // the sunken outer edge
     EXPECT_EQ(sys(win::COLOR_BTNHIGHLIGHT), px(199, 19));
     EXPECT_EQ(sys(win::COLOR_BTNFACE), px(1 + 9, 1 + 3));   // inside the first button
@@ -350,7 +355,7 @@ TEST_F(RangeBarTest, BorderIsPaintedIntoAHandedDC) {
     win::HGDIOBJ old = win::SelectObject(dc, bmp);
     auto* px = static_cast<uint32_t*>(bits);
     std::fill(px, px + 50 * 20, 0x00ABCDEFu);
-    win::SendMessageA(b->Handle(), win::WM_NCPAINT, 0, reinterpret_cast<win::LPARAM>(dc));
+    win::SendMessageA(b->GetHandle(), win::WM_NCPAINT, 0, reinterpret_cast<win::LPARAM>(dc));
     const uint32_t c = win::GetSysColor(win::COLOR_BTNSHADOW);
     const uint32_t shadow = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
     EXPECT_EQ(shadow, px[0] & 0xFFFFFF);
@@ -368,8 +373,8 @@ TEST_F(RangeBarTest, AccessCopiesTheLookToTheSlave) {
     access.Master = m;
     access.SetColor(cl::clRed);
     access.SetShowArrows(false);
-    EXPECT_EQ(cl::clRed, m->Color());
-    EXPECT_EQ(cl::clScrollBar, s->Color());
+    EXPECT_EQ(cl::clRed, m->GetColor());
+    EXPECT_EQ(cl::clScrollBar, s->GetColor());
     access.Slave = s;
     access.SetStyle(rbsMac);
     access.SetButtonSize(12);

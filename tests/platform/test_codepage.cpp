@@ -27,6 +27,7 @@ TEST(CodePage, UnmappableCharactersBecomeQuestionMarks) {
         std::string text;
         std::string bytes;
         bool lossy;
+    // clang-format off
     } cases[] = {
         {1251, "a\xE4\xB8\xAD" "b", "a?b", true},  // CJK character
         {1251, "\xC3\xA9", "?", true},            // é is not in the Cyrillic page
@@ -35,6 +36,7 @@ TEST(CodePage, UnmappableCharactersBecomeQuestionMarks) {
         {1251, "\xFF", "?", true},                // invalid UTF-8
         {1251, "plain", "plain", false},
     };
+    // clang-format on
     for (const auto& c : cases) {
         bool lossy = false;
         EXPECT_EQ(Utf8ToCodePage(c.cp, c.text, &lossy), c.bytes) << c.text;

@@ -231,6 +231,7 @@ TEST_F(ComTest, FormatConversions) {
         const GUID* To;
         HRESULT Init;
         std::vector<uint8_t> Want;
+    // clang-format off
     } cases[] = {
         {&GUID_WICPixelFormat8bppGray, 8, {10, 200}, &GUID_WICPixelFormat24bppBGR, S_OK, {10, 10, 10, 200, 200, 200}},
         {&GUID_WICPixelFormat16bppGray, 16, {0x34, 0x12, 0xFF, 0xAB}, &GUID_WICPixelFormat24bppBGR, S_OK,
@@ -252,6 +253,7 @@ TEST_F(ComTest, FormatConversions) {
          WINCODEC_ERR_UNSUPPORTEDOPERATION, {}},
         {&GUID_WICPixelFormat8bppIndexed, 8, {1, 2}, &GUID_WICPixelFormat24bppBGR, WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT, {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         const UINT w = c.From == &GUID_WICPixelFormatBlackWhite ? 2 : 2;
@@ -390,6 +392,7 @@ TEST_F(ComTest, EncoderStatesAndOptions) {
         VARTYPE Type;
         double Value;
         HRESULT Result;
+    // clang-format off
     } options[] = {
         {u"ImageQuality", VT_R4, 0.5, S_OK},        {u"ImageQuality", VT_R4, 1.5, E_INVALIDARG},
         {u"ImageQuality", VT_UI1, 1, E_INVALIDARG}, {u"CompressionQuality", VT_R4, 0.2, S_OK},
@@ -398,6 +401,7 @@ TEST_F(ComTest, EncoderStatesAndOptions) {
         {u"VerticalTileSlices", VT_UI2, 4096, E_INVALIDARG}, {u"FrequencyOrder", VT_BOOL, 0, S_OK},
         {u"TiffCompressionMethod", VT_UI1, 5, S_OK}, {u"NoSuchOption", VT_BOOL, 1, E_INVALIDARG},
     };
+    // clang-format on
     for (const Option& o : options) {
         PROPBAG2 p;
         p.dwType = PROPBAG2_TYPE_DATA;

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "test_gdi_util.h"
+#include "gdi_dib_canvas.h"
 #include "platform/gdi.h"
 
 using namespace win;

@@ -11,7 +11,7 @@
 
 #include "platform/gdi.h"
 #include "platform/parallel.h"
-#include "test_gdi_util.h"
+#include "gdi_dib_canvas.h"
 
 using namespace win;
 using gditest::Canvas;

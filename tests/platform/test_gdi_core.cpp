@@ -6,7 +6,7 @@
 #include <set>
 #include <thread>
 
-#include "test_gdi_util.h"
+#include "gdi_dib_canvas.h"
 #include "platform/gdi.h"
 #include "platform/kernel.h"
 #include "platform/gdi_device.h"

@@ -5,7 +5,7 @@
 #include <random>
 #include <set>
 
-#include "test_gdi_util.h"
+#include "gdi_dib_canvas.h"
 #include "platform/gdi.h"
 
 using namespace win;

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "test_gdi_util.h"
+#include "gdi_dib_canvas.h"
 #include "platform/gdi.h"
 
 using namespace win;

@@ -22,6 +22,7 @@ using namespace win;
 TEST(MulDiv, RoundsHalvesAwayFromZeroAndReportsOverflow) {
     struct Case {
         int a, b, c, expected;
+    // clang-format off
     } cases[] = {
         {10, 3, 4, 8},        // 7.5
         {-10, 3, 4, -8},      // -7.5
@@ -43,6 +44,7 @@ TEST(MulDiv, RoundsHalvesAwayFromZeroAndReportsOverflow) {
         {INT_MIN, -1, 1, -1},        // 2^31 does not fit
         {5, 5, 0, -1},               // division by zero
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.expected) << c.a << " * " << c.b << " / " << c.c;
     }
@@ -81,12 +83,14 @@ TEST(Version, IsSixPointOneBuild7600) {
 }
 
 TEST(Cpuid, TheHookReplacesTheProcessorsAnswers) {
+    // clang-format off
     std::map<uint32_t, CpuidRegs> leaves = {
         {0, {1, 0x756E6547, 0x6C65746E, 0x49656E69}},  // "GenuineIntel"
         {1, {0x633, 0, 0, (1u << 23) | (1u << 25)}},    // MMX and SSE, no SSE2
         {0x80000000, {0x80000001, 0, 0, 0}},
         {0x80000001, {0, 0, 0, 1u << 31}},
     };
+    // clang-format on
     SetCpuidHook([&](uint32_t leaf, uint32_t) {
         auto it = leaves.find(leaf);
         return it == leaves.end() ? CpuidRegs{} : it->second;

@@ -11,6 +11,7 @@
 #include "platform/gdi.h"
 #include "platform/gdi_device.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 
 using namespace win;
 

@@ -2,6 +2,7 @@
 
 #include "platform/shell.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 
 using namespace win;
 

@@ -8,7 +8,8 @@
 #include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/user.h"
-#include "test_gdi_util.h"
+#include "gdi_dib_canvas.h"
+#include "platform/user_testhooks.h"
 
 using namespace win;
 
@@ -51,6 +52,7 @@ TEST(DrawEdge, RingsSidesAndCornersInTheClassicColours) {
         const char* what;
         UINT edge, flags;
         std::vector<std::string> picture;
+    // clang-format off
     } cases[] = {
         {"raised", EDGE_RAISED, BF_RECT, {"LLLLLD", "LWWWSD", "LW..SD", "LSSSSD", "DDDDDD"}},
         {"sunken", EDGE_SUNKEN, BF_RECT, {"SSSSSW", "SDDDLW", "SD..LW", "SLLLLW", "WWWWWW"}},
@@ -63,6 +65,7 @@ TEST(DrawEdge, RingsSidesAndCornersInTheClassicColours) {
         {"middle", BDR_RAISEDOUTER, BF_RECT | BF_MIDDLE, {"LLLLLD", "LLLLLD", "LLLLLD", "LLLLLD", "DDDDDD"}},
         {"no edge bits", 0, BF_RECT, {"......", "......", "......", "......", "......"}},
     };
+    // clang-format on
     for (const Case& c : cases) EXPECT_EQ(EdgePicture(c.edge, c.flags), c.picture) << c.what;
 }
 

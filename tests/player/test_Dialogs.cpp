@@ -8,6 +8,7 @@
 #include "platform/gdi.h"
 #include "platform/shell.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 #include "player/AboutDlg.h"
 #include "player/LoadDlg.h"
 #include "player/PlayerConfig.h"
@@ -34,7 +35,7 @@ protected:
         win::SetClockMode(win::ClockMode::Real);
     }
     static void Click(cl::TControl* c) {
-        win::POINT o = c->ClientOrigin();
+        win::POINT o = c->GetClientOrigin();
         win::test::MouseMove(o.x + 3, o.y + 3);
         win::test::MouseButton(win::test::Button::Left, true);
         win::test::MouseButton(win::test::Button::Left, false);
@@ -42,11 +43,11 @@ protected:
     }
     // Distinct colours inside a control's area on the screen.
     static size_t Colours(cl::TControl* c) {
-        win::POINT o = c->ClientOrigin();
+        win::POINT o = c->GetClientOrigin();
         auto scr = win::test::ScreenComposite();
         std::set<uint32_t> seen;
-        for (int y = o.y; y < o.y + c->Height(); ++y)
-            for (int x = o.x; x < o.x + c->Width(); ++x) seen.insert(scr.At(x, y) & 0xFFFFFF);
+        for (int y = o.y; y < o.y + c->GetHeight(); ++y)
+            for (int x = o.x; x < o.x + c->GetWidth(); ++x) seen.insert(scr.At(x, y) & 0xFFFFFF);
         return seen.size();
     }
 };
@@ -57,33 +58,33 @@ TEST_F(Dialogs, ResourcesArePresent) {
     cl::TPicture picture;
     for (const char* name : {kResAboutPicture, kResPreviewPicture, kResLoadingPicture}) {
         EXPECT_TRUE(LoadPictureResource(&picture, name)) << name;
-        EXPECT_GT(picture.Width(), 0) << name;
+        EXPECT_GT(picture.GetWidth(), 0) << name;
     }
     EXPECT_FALSE(LoadPictureResource(&picture, "NOSUCHPICTURE"));
     cl::TIcon icon;
     EXPECT_TRUE(LoadMainIcon(&icon));
-    EXPECT_EQ(icon.Width(), 32);
+    EXPECT_EQ(icon.GetWidth(), 32);
 }
 
 TEST_F(Dialogs, AboutBoxLayoutTextsAndLinks) {
-    LoadMainIcon(cl::Application->Icon());
+    LoadMainIcon(cl::Application->GetIcon());
     TAboutForm* about = nullptr;
     cl::Application->CreateForm(about);
     about->Show();
     cl::Application->ProcessMessages();
-    EXPECT_EQ(about->Caption(), "О программе...");
-    EXPECT_EQ(about->ClientWidth(), 550);
-    EXPECT_EQ(about->ClientHeight(), 390);
+    EXPECT_EQ(about->GetCaption(), "О программе...");
+    EXPECT_EQ(about->GetClientWidth(), 550);
+    EXPECT_EQ(about->GetClientHeight(), 390);
     // Centred on the screen.
-    EXPECT_EQ(about->Left() + about->Width() / 2, 512);
-    EXPECT_EQ(about->Image1->Width(), 550);
-    EXPECT_EQ(about->Shape1->Top(), 336);
-    EXPECT_EQ(about->Shape1->Height(), 5);
-    EXPECT_EQ(about->Label1->Caption(), "Lumetra");
-    EXPECT_EQ(about->Label8->Caption(), "Сайт программы");
-    EXPECT_EQ(about->Label9->Caption(), "Техническая поддержка");
-    EXPECT_EQ(about->Label4->Width(), 449);
-    EXPECT_EQ(about->Button1->Caption(), "Закрыть");
+    EXPECT_EQ(about->GetLeft() + about->GetWidth() / 2, 512);
+    EXPECT_EQ(about->Image1->GetWidth(), 550);
+    EXPECT_EQ(about->Shape1->GetTop(), 336);
+    EXPECT_EQ(about->Shape1->GetHeight(), 5);
+    EXPECT_EQ(about->Label1->GetCaption(), "Lumetra");
+    EXPECT_EQ(about->Label8->GetCaption(), "Сайт программы");
+    EXPECT_EQ(about->Label9->GetCaption(), "Техническая поддержка");
+    EXPECT_EQ(about->Label4->GetWidth(), 449);
+    EXPECT_EQ(about->Button1->GetCaption(), "Закрыть");
     // Text and the icon are drawn.
     EXPECT_GT(Colours(about->Label3), 1u);
     EXPECT_GT(Colours(about->IconImage), 1u);
@@ -100,23 +101,23 @@ TEST_F(Dialogs, AboutBoxLayoutTextsAndLinks) {
     win::test::Key(win::VK_ESCAPE, true);
     win::test::Key(win::VK_ESCAPE, false);
     cl::Application->ProcessMessages();
-    EXPECT_TRUE(cl::Application->Terminated());
+    EXPECT_TRUE(cl::Application->GetTerminated());
 }
 
 TEST_F(Dialogs, PreviewFillsItsHostAndHidesTheApplicationWindow) {
     win::HWND host = win::test::CreateForeignWindow(200, 150);
     TPreviewForm* preview = nullptr;
     cl::Application->CreateForm(preview);
-    win::ShowWindow(cl::Application->Handle(), win::SW_SHOW);
+    win::ShowWindow(cl::Application->GetHandle(), win::SW_SHOW);
     preview->SetParentWindow(host);
     preview->SetWidth(200);
     preview->SetHeight(150);
     preview->Show();
     cl::Application->ProcessMessages();
-    EXPECT_EQ(preview->Caption(), "Preview");
-    EXPECT_FALSE(win::IsWindowVisible(cl::Application->Handle()));
-    EXPECT_EQ(preview->Image1->Width(), 200);
-    EXPECT_EQ(preview->Image1->Height(), 150);
+    EXPECT_EQ(preview->GetCaption(), "Preview");
+    EXPECT_FALSE(win::IsWindowVisible(cl::Application->GetHandle()));
+    EXPECT_EQ(preview->Image1->GetWidth(), 200);
+    EXPECT_EQ(preview->Image1->GetHeight(), 150);
     EXPECT_GT(Colours(preview->Image1), 10u);
 }
 
@@ -124,10 +125,10 @@ TEST_F(Dialogs, LoadingWindow) {
     TLoadForm* load = cl::NewForm<TLoadForm>(cl::Application);
     load->Show();
     cl::Application->ProcessMessages();
-    EXPECT_EQ(load->Caption(), "Загрузка...");
-    EXPECT_EQ(load->ClientWidth(), 423);
-    EXPECT_EQ(load->ClientHeight(), 80);
-    EXPECT_EQ(load->Label1->Caption(), "Пожалуйста подождите, идет подготовка к просмотру...");
+    EXPECT_EQ(load->GetCaption(), "Загрузка...");
+    EXPECT_EQ(load->GetClientWidth(), 423);
+    EXPECT_EQ(load->GetClientHeight(), 80);
+    EXPECT_EQ(load->Label1->GetCaption(), "Пожалуйста подождите, идет подготовка к просмотру...");
     EXPECT_GT(Colours(load->Image1), 2u);
     EXPECT_GT(Colours(load->Label1), 1u);
 }

@@ -20,7 +20,7 @@
 
 #include "../common/child_process.h"
 #include "../common/private_dir.h"
-#include "../common/xvfb_util.h"
+#include "../common/xvfb_desktop.h"
 
 #if defined(LUMETRA_SCR_PATH) && defined(LUMETRA_PACK_PATH)
 

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "../common/private_dir.h"
-#include "../common/xvfb_util.h"
+#include "../common/xvfb_desktop.h"
 #include "FileProbes.h"
 
 #if defined(LUMETRA_SCR_PATH) && defined(LUMETRA_PACK_PATH)

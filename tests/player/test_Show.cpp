@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 #include "player/OstrelMain.h"
 #include "transitions/teCore.h"
 #include "transitions/teVclScr.h"
@@ -163,14 +164,14 @@ TEST_F(Show, SlidesChangeOnTheShowClockAndTheShowLoops) {
     At(7300, [] { win::test::Key('A', true); });
     TOstrelForm* form = Run(8000);
     EXPECT_EQ(seen, "rrggbbrrg");
-    EXPECT_TRUE(cl::Application->Terminated());
+    EXPECT_TRUE(cl::Application->GetTerminated());
     EXPECT_TRUE(form->Activated());
     EXPECT_FALSE(win::test::CursorVisible());
     EXPECT_EQ(form->Show()->EventEndShow, 1);
     EXPECT_EQ(form->SlideDuration(), 1600);
     // The whole screen is the show's: borderless and maximised.
-    EXPECT_EQ(form->Width(), kW);
-    EXPECT_EQ(form->Height(), kH);
+    EXPECT_EQ(form->GetWidth(), kW);
+    EXPECT_EQ(form->GetHeight(), kH);
     // The audio library was written to the run's own folder and goes with the window.
     const std::string run = form->RunFolder();
     EXPECT_TRUE(fs::exists(run + "Bass.dll"));
@@ -190,7 +191,7 @@ TEST_F(Show, TransitionTimeIsNotCountedAndRandomEffectsNeverPickTheMask) {
     TOstrelForm* form = nullptr;
     for (int64_t t = 600; t < 6000; t += 150)
         At(t, [&] {
-            TOstrelForm* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+            TOstrelForm* f = static_cast<TOstrelForm*>(cl::Application->GetMainForm());
             effects.push_back(f->EffectIndex());
             clocks.push_back(f->ShowClock());
         });
@@ -211,10 +212,10 @@ TEST_F(Show, MouseMovementOfMoreThanTwoPixelsEndsTheShow) {
     c.Write((dir_ / "show.scr").string());
     At(1000, [] { win::test::MouseMove(100, 100); });
     At(1100, [] { win::test::MouseMove(102, 98); });
-    At(1200, [] { EXPECT_FALSE(cl::Application->Terminated()); });
+    At(1200, [] { EXPECT_FALSE(cl::Application->GetTerminated()); });
     At(1300, [] { win::test::MouseMove(103, 100); });
     Run(3000);
-    EXPECT_TRUE(cl::Application->Terminated());
+    EXPECT_TRUE(cl::Application->GetTerminated());
     EXPECT_LT(win::ClockElapsedMs(), 2000);
 }
 
@@ -227,7 +228,7 @@ TEST_F(Show, AClickEndsTheShow) {
         win::test::MouseButton(win::test::Button::Left, false);
     });
     Run(3000);
-    EXPECT_TRUE(cl::Application->Terminated());
+    EXPECT_TRUE(cl::Application->GetTerminated());
     EXPECT_LT(win::ClockElapsedMs(), 2000);
 }
 
@@ -244,7 +245,7 @@ TEST_F(Show, BrokenDocumentIsReportedAndTheScreenIsCleared) {
     EXPECT_EQ(boxes[0].text, "Файл проекта имеет неверный формат!");
     EXPECT_EQ(colour, 'k');
     EXPECT_EQ(form->Show()->SlideCount(), 0);
-    EXPECT_TRUE(cl::Application->Terminated());
+    EXPECT_TRUE(cl::Application->GetTerminated());
 }
 
 TEST_F(Show, AnUnreadableFileEndsTheProgramAfterTwentyAttempts) {
@@ -256,7 +257,7 @@ TEST_F(Show, AnUnreadableFileEndsTheProgramAfterTwentyAttempts) {
     EXPECT_EQ(boxes[0].caption, "");
     EXPECT_NE(boxes[0].type & win::MB_ICONINFORMATION, 0u);
     EXPECT_EQ(win::ClockElapsedMs(), 20 * 500);
-    EXPECT_TRUE(cl::Application->Terminated());
+    EXPECT_TRUE(cl::Application->GetTerminated());
     // The run's folder was made first and is gone already, before the window is.
     EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
 }
@@ -270,15 +271,15 @@ TEST_F(Show, MusicPlaysFromTheProgramFileWithTheFadeIn) {
     bool playing = false;
     double volumeEarly = -1, volumeLate = -1;
     At(700, [&] {
-        auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+        auto* f = static_cast<TOstrelForm*>(cl::Application->GetMainForm());
         playing = f->BassPlayer->State() == audio::bsPlaying;
         volumeEarly = f->Volume();
     });
-    At(2500, [&] { volumeLate = static_cast<TOstrelForm*>(cl::Application->MainForm())->Volume(); });
+    At(2500, [&] { volumeLate = static_cast<TOstrelForm*>(cl::Application->GetMainForm())->Volume(); });
     bool trackWritten = false;
     std::string folder;
     At(2600, [&] {
-        folder = static_cast<TOstrelForm*>(cl::Application->MainForm())->TempFolder();
+        folder = static_cast<TOstrelForm*>(cl::Application->GetMainForm())->TempFolder();
         trackWritten = fs::exists(folder + "Мелодия.wav");
     });
     At(3000, [] { win::test::Key('Q', true); });
@@ -315,7 +316,7 @@ TEST_F(Show, BadSlidesAndEffectsDoNotStopTheShow) {
     std::vector<int> effects;
     for (int64_t t = 700; t < 5000; t += 100)
         At(t, [&] {
-            auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+            auto* f = static_cast<TOstrelForm*>(cl::Application->GetMainForm());
             seen += Colour(Centre());
             effects.push_back(f->EffectIndex());
         });
@@ -344,7 +345,7 @@ TEST_F(Show, DisabledSlidesWidenTheirTransitionsAndTheRectangleMapsToTheControl)
     std::vector<std::pair<int, bool>> areas;
     for (int64_t t = 600; t < 6000; t += 50)
         At(t, [&] {
-            auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+            auto* f = static_cast<TOstrelForm*>(cl::Application->GetMainForm());
             if (areas.empty() || areas.back().first != f->SlideIndex()) areas.push_back({f->SlideIndex(), f->FullArea()});
         });
     TOstrelForm* form = Run(6000);
@@ -370,7 +371,7 @@ TEST_F(Show, ADoubleClickEndsTheShowAndTheSameShowRunsTheSameWay) {
         c.Write((dir_ / "show.scr").string());
         for (int64_t t = 600; t < 3000; t += 100)
             At(t, [effects] {
-                effects->push_back(static_cast<TOstrelForm*>(cl::Application->MainForm())->EffectIndex());
+                effects->push_back(static_cast<TOstrelForm*>(cl::Application->GetMainForm())->EffectIndex());
             });
         At(3000, [] {
             win::test::MouseButton(win::test::Button::Left, true);
@@ -379,7 +380,7 @@ TEST_F(Show, ADoubleClickEndsTheShowAndTheSameShowRunsTheSameWay) {
             win::test::MouseButton(win::test::Button::Left, false);
         });
         TOstrelForm* form = Run(5000);
-        EXPECT_TRUE(cl::Application->Terminated());
+        EXPECT_TRUE(cl::Application->GetTerminated());
         return form->SlideOrder();
     };
     std::vector<int> first, second;
@@ -405,7 +406,7 @@ TEST_F(Show, EveryEntryOfTheTransitionListRuns) {
     // Sample once per slide, while it stands (scripted input also arrives while a
     // transition runs, when the transition looks for the show's exit inputs).
     std::function<void()> sample = [&] {
-        auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+        auto* f = static_cast<TOstrelForm*>(cl::Application->GetMainForm());
         if (!f || te::TransitionPrepared()) return;
         if (f->SlideIndex() >= 47 || static_cast<int>(indexes.size()) > f->SlideIndex()) return;
         if (static_cast<int>(indexes.size()) == f->SlideIndex()) {
@@ -459,7 +460,7 @@ TEST_F(Show, TheRunsFilesLiveInItsPrivateFolderAndNeverInTheSharedOne) {
     bool playing = false, trackThere = false;
     uintmax_t librarySize = 0, librarySizeLater = 0;
     At(1000, [&] {
-        auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+        auto* f = static_cast<TOstrelForm*>(cl::Application->GetMainForm());
         runMode = ModeOf(f->RunFolder());
         musicMode = ModeOf(f->TempFolder());
         library = f->BassPlayer->BassLibrary;
@@ -469,7 +470,7 @@ TEST_F(Show, TheRunsFilesLiveInItsPrivateFolderAndNeverInTheSharedOne) {
         librarySize = fs::file_size(f->RunFolder() + "Bass.dll");
     });
     At(1900, [&] {
-        auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+        auto* f = static_cast<TOstrelForm*>(cl::Application->GetMainForm());
         librarySizeLater = fs::file_size(f->RunFolder() + "Bass.dll");
     });
     At(2000, [] { win::test::Key(win::VK_SPACE, true); });
@@ -504,7 +505,7 @@ TEST_F(Show, TheRunsFolderGoesWithTheExitCleanupsAndIsNotMadeAgain) {
     std::string folder;
     bool existed = false, goneAtOnce = false, stillGone = false;
     At(1000, [&] {
-        folder = static_cast<TOstrelForm*>(cl::Application->MainForm())->RunFolder();
+        folder = static_cast<TOstrelForm*>(cl::Application->GetMainForm())->RunFolder();
         existed = fs::exists(folder + "Bass.dll") && fs::exists(folder + "music/tone.wav");
         win::RunExitCleanups();
         goneAtOnce = fs::is_empty(dir_ / "tmp");
@@ -542,11 +543,11 @@ TEST_F(Show, ADocumentThatCannotBeReadLeavesNothingBehind) {
         bool emptyWhileShown = false, activated = false;
         At(1500, [&] {
             emptyWhileShown = fs::is_empty(dir_ / "tmp");
-            activated = static_cast<TOstrelForm*>(cl::Application->MainForm())->Activated();
+            activated = static_cast<TOstrelForm*>(cl::Application->GetMainForm())->Activated();
         });
         At(2000, [] { win::test::Key(win::VK_SPACE, true); });
         TOstrelForm* form = Run(3000);
-        EXPECT_TRUE(cl::Application->Terminated());
+        EXPECT_TRUE(cl::Application->GetTerminated());
         // The window still came up, without music: nothing of the run stays on disk.
         EXPECT_TRUE(activated);
         EXPECT_TRUE(emptyWhileShown);
@@ -615,7 +616,7 @@ TEST_F(Show, AnExitInputEndsTheShowWhileATransitionRuns) {
         std::string extra;
         std::function<void()> input;  // at 20 s
     };
-    auto form = [] { return static_cast<TOstrelForm*>(cl::Application->MainForm()); };
+    auto form = [] { return static_cast<TOstrelForm*>(cl::Application->GetMainForm()); };
     const Case cases[] = {
         {"key", "60000", "", [] { win::test::Key('A', true); }},
         {"key, longest transition", "2147483647", "", [] { win::test::Key(win::VK_SPACE, true); }},
@@ -635,18 +636,18 @@ TEST_F(Show, AnExitInputEndsTheShowWhileATransitionRuns) {
          }},
         // The first movement (at 10 s, inside the transition) sets the position.
         {"mouse movement", "60000", "", [] { win::test::MouseMove(103, 100); }},
-        {"close message", "2147483647", "", [form] { win::PostMessageA(form()->Handle(), win::WM_CLOSE, 0, 0); }},
+        {"close message", "2147483647", "", [form] { win::PostMessageA(form()->GetHandle(), win::WM_CLOSE, 0, 0); }},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         LongTransitionShow(dir_ / "show.scr", k.effectMs, k.extra);
         bool inTransition = false;
         At(10000, [] { win::test::MouseMove(100, 100); });
-        At(19900, [&] { inTransition = te::TransitionPrepared() && !cl::Application->Terminated(); });
+        At(19900, [&] { inTransition = te::TransitionPrepared() && !cl::Application->GetTerminated(); });
         At(20000, k.input);
         Run(70000);
         EXPECT_TRUE(inTransition);
-        EXPECT_TRUE(cl::Application->Terminated());
+        EXPECT_TRUE(cl::Application->GetTerminated());
         EXPECT_LT(win::ClockElapsedMs(), 20500);
         EXPECT_FALSE(te::TransitionPrepared());
         TearDown();
@@ -661,18 +662,18 @@ TEST_F(Show, InputThatDoesNotEndTheShowLetsTheTransitionRun) {
     At(10000, [] { win::test::MouseMove(100, 100); });
     At(10100, [] { win::test::MouseMove(102, 98); });
     At(10200, [] { win::test::MouseMove(98, 102); });
-    At(11000, [&] { runningAfterMoves = te::TransitionPrepared() && !cl::Application->Terminated(); });
+    At(11000, [&] { runningAfterMoves = te::TransitionPrepared() && !cl::Application->GetTerminated(); });
     At(12000, [] {
         win::test::MouseButton(win::test::Button::Right, true);
         win::test::MouseButton(win::test::Button::Right, false);
     });
-    At(13000, [&] { runningAfterRightClick = te::TransitionPrepared() && !cl::Application->Terminated(); });
+    At(13000, [&] { runningAfterRightClick = te::TransitionPrepared() && !cl::Application->GetTerminated(); });
     // One pixel more ends it.
     At(30000, [] { win::test::MouseMove(97, 102); });
     Run(70000);
     EXPECT_TRUE(runningAfterMoves);
     EXPECT_TRUE(runningAfterRightClick);
-    EXPECT_TRUE(cl::Application->Terminated());
+    EXPECT_TRUE(cl::Application->GetTerminated());
     EXPECT_GE(win::ClockElapsedMs(), 30000);
     EXPECT_LT(win::ClockElapsedMs(), 30500);
 }
@@ -724,7 +725,7 @@ TEST_F(Show, ExtremeNumbersPlayWithoutOverflowAndTheEffectRectangleStaysOnTheCon
         c.Write((dir_ / "show.scr").string());
         At(4000, [] { win::test::Key(win::VK_SPACE, true); });
         TOstrelForm* form = Run(10000);
-        EXPECT_TRUE(cl::Application->Terminated());
+        EXPECT_TRUE(cl::Application->GetTerminated());
         EXPECT_LT(win::ClockElapsedMs(), 4500);
         const win::RECT r = form->EffectRect();
         EXPECT_GE(r.left, 0);
@@ -758,7 +759,7 @@ TEST_F(Show, SumsOfTheDocumentsNumbersSaturate) {
         c.Write((dir_ / "show.scr").string());
         int32_t duration = 0, cutExtra = -1;
         At(520, [&] {
-            auto* f = static_cast<TOstrelForm*>(cl::Application->MainForm());
+            auto* f = static_cast<TOstrelForm*>(cl::Application->GetMainForm());
             duration = f->SlideDuration();
             cutExtra = f->CutExtra();
         });

@@ -45,7 +45,7 @@ std::string Jpeg(int w, int h, uint8_t shade) {
     jpeg.Assign(&bmp);
     cl::TMemoryStream m;
     jpeg.SaveToStream(&m);
-    return std::string(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.Size()));
+    return std::string(static_cast<const char*>(m.GetMemory()), static_cast<size_t>(m.GetSize()));
 }
 
 // A mono 16-bit WAV of a quarter second of a tone.
@@ -230,6 +230,7 @@ TEST_F(PackTest, ErrorsNameThePathAndLeaveNoOutput) {
     struct Case {
         std::vector<std::string> args;
         std::string mention;
+    // clang-format off
     } cases[] = {
         {{"--player", player, "-o", o, Path("none.jpg")}, Path("none.jpg")},
         {{"--player", Path("noplayer"), "-o", o, Path("a.jpg")}, Path("noplayer")},
@@ -258,6 +259,7 @@ TEST_F(PackTest, ErrorsNameThePathAndLeaveNoOutput) {
         {{"--player", player, "-o", Path("self.xml"), "--project", Path("self.xml")}, "is one of the inputs"},
         {{"--player", player, "-o", Path("a.jpg"), "--project", Path("into.xml")}, "is one of the inputs"},
     };
+    // clang-format on
     // What the folder holds before: it must hold exactly that afterwards.
     auto snapshot = [&] {
         std::map<std::string, std::string> files;

@@ -5,6 +5,7 @@
 #include "classlib/Forms.h"
 #include "platform/clock.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 #include "transitions/teCore.h"
 
 namespace {

@@ -18,7 +18,7 @@
 
 #include "classlib/Graphics.h"
 #include "platform/gdi.h"
-#include "te_test_util.h"
+#include "te_test_device.h"
 #include "transitions/teCore.h"
 #include "transitions/teMskWk.h"
 #include "transitions/teRender.h"
@@ -78,14 +78,14 @@ inline std::unique_ptr<cl::TBitmap> GreyPicture(int w, int h, const std::functio
 // Pixel (x, y) as 0x00RRGGBB of a 24- or 32-bit bitmap.
 inline uint32_t At(cl::TBitmap* b, int x, int y) {
     auto* row = static_cast<const uint8_t*>(b->ScanLine(y));
-    int bpp = b->PixelFormat() == cl::pf32bit ? 4 : 3;
+    int bpp = b->GetPixelFormat() == cl::pf32bit ? 4 : 3;
     const uint8_t* p = row + x * bpp;
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
 }
 
 // The bytes of pixel (x, y) (whole bytes: 4-bit pixels give their byte).
 inline uint32_t RawPixel(cl::TBitmap* b, int x, int y) {
-    const int bits = te::MaskWorkerBitsPerPixel(b->PixelFormat());
+    const int bits = te::MaskWorkerBitsPerPixel(b->GetPixelFormat());
     const uint8_t* r = RowOf(b, y);
     if (bits == 1) return (r[x >> 3] >> (7 - (x & 7))) & 1;
     if (bits == 4) return (x & 1) ? (r[x >> 1] & 0x0F) : (r[x >> 1] >> 4);
@@ -223,14 +223,14 @@ private:
     }
     void Attach() {
         Screen = CopyOf(Old.get());
-        data.Canvas = Screen->Canvas();
+        data.Canvas = Screen->GetCanvas();
         data.SrcImage = Old.get();
         data.DstImage = New.get();
     }
     void Show(const win::RECT& r) {
         if (te::RectEmpty(r)) return;
-        win::BitBlt(Screen->Canvas()->Handle(), r.left, r.top, r.right - r.left, r.bottom - r.top,
-                    work_->Canvas()->Handle(), r.left, r.top, win::SRCCOPY);
+        win::BitBlt(Screen->GetCanvas()->GetHandle(), r.left, r.top, r.right - r.left, r.bottom - r.top,
+                    work_->GetCanvas()->GetHandle(), r.left, r.top, win::SRCCOPY);
     }
 
     te::TTransitionEffect* effect_;
@@ -289,7 +289,7 @@ inline ::testing::AssertionResult RunsOverTinyAreas(const std::function<std::uni
                 shown[static_cast<size_t>(k)] = CopyOf(d.Work());
             }
             d.Finish();
-            const int bw = d.Old->Width();
+            const int bw = d.Old->GetWidth();
             if (!SamePicture(d.Old.get(), oldPic.get(), bw, h)) return where("every frame", frames) << "the old picture changed";
             if (!SamePicture(d.New.get(), newPic.get(), bw, h)) return where("every frame", frames) << "the new picture changed";
             if (EndsOnNew && frames > 0) {

@@ -177,8 +177,8 @@ TEST(BlendWorker, PatternPathShowsTheNewPictureOnBlackCells) {
     auto dst = tetest::CopyOf(od.get());
     cl::TBitmap pattern;
     te::AdjustBitmapFormat(&pattern, nullptr, 8, 8, cl::pf1bit);
-    pattern.Canvas()->Brush()->SetColor(cl::clWhite);
-    pattern.Canvas()->FillRect(cl::Rect(0, 0, 8, 8));
+    pattern.GetCanvas()->GetBrush()->SetColor(cl::clWhite);
+    pattern.GetCanvas()->FillRect(cl::Rect(0, 0, 8, 8));
     te::BlendBitmaps(dst.get(), nw.get(), od.get(), &pattern, cl::pf24bit, 20, 0);
     bool black[8][8] = {};
     for (int n = 0; n < 20; ++n) black[te::FusePatternOrder[n].y][te::FusePatternOrder[n].x] = true;

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "te_screen_util.h"
+#include "te_screen_forms.h"
 #include "transitions/teBlend.h"
 #include "transitions/teFuse.h"
 #include "transitions/teWipe.h"

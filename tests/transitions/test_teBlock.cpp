@@ -7,7 +7,7 @@
 
 #include "classlib/SysUtils.h"
 #include "platform/clock.h"
-#include "te_masked_util.h"
+#include "te_mask_geometry.h"
 #include "transitions/teBlock.h"
 #include "transitions/teRender.h"
 
@@ -230,7 +230,7 @@ TEST(BlockFrames, DirectBlocksGoStraightToTheCanvas) {
     te::InitSolidBitmap(screen.get(), W, H, nullptr, cl::pf32bit, cl::clRed);
     auto dst = std::make_unique<cl::TBitmap>();
     te::InitSolidBitmap(dst.get(), W, H, nullptr, cl::pf32bit, cl::clBlue);
-    run.data->Canvas = screen->Canvas();
+    run.data->Canvas = screen->GetCanvas();
     run.data->DstImage = dst.get();
     run.data->PixelFormat = cl::pf32bit;
     run.data->ShowFrames = false;
@@ -238,10 +238,10 @@ TEST(BlockFrames, DirectBlocksGoStraightToTheCanvas) {
     run.block->DrawFrame(mask.get(), 2, true, true, 2);
     EXPECT_TRUE(te::RectEmpty(run.data->UpdateRect));
     EXPECT_EQ(run.data->DirtyRects->Count(), 0);
-    EXPECT_EQ(screen->Canvas()->Pixels(5, 5), cl::clBlue);
-    EXPECT_EQ(screen->Canvas()->Pixels(15, 5), cl::clBlue);
-    EXPECT_EQ(screen->Canvas()->Pixels(25, 5), cl::clRed);
-    EXPECT_EQ(screen->Canvas()->Pixels(5, 15), cl::clRed);
+    EXPECT_EQ(screen->GetCanvas()->Pixels(5, 5), cl::clBlue);
+    EXPECT_EQ(screen->GetCanvas()->Pixels(15, 5), cl::clBlue);
+    EXPECT_EQ(screen->GetCanvas()->Pixels(25, 5), cl::clRed);
+    EXPECT_EQ(screen->GetCanvas()->Pixels(5, 15), cl::clRed);
     auto drawn = tegeom::BlackPixels(mask.get(), W, H);
     EXPECT_TRUE(drawn[5 * W + 15]);
     EXPECT_FALSE(drawn[5 * W + 25]);
@@ -441,6 +441,7 @@ TEST(BlockPieces, KnobsAndSocketsSnapshot) {
     TBlockData b(data.get());
     b.Setup(Settings(2, 1, 3, 3, true), 60, 60);
     ASSERT_EQ(b.K, 6);
+    // clang-format off
     const std::vector<std::string> knobsTopBottom = {
         ".........##.........",
         "........####........",
@@ -475,6 +476,8 @@ TEST(BlockPieces, KnobsAndSocketsSnapshot) {
         "........####........",
         ".........##.........",
     };
+    // clang-format on
+    // clang-format off
     const std::vector<std::string> knobsLeftRight = {
         "......#######......#######......",
         "......#######......#######......",
@@ -497,11 +500,12 @@ TEST(BlockPieces, KnobsAndSocketsSnapshot) {
         "......#######......#######......",
         "......#######......#######......",
     };
+    // clang-format on
     auto shape = [](cl::TBitmap* p) {
         std::vector<std::string> v;
-        for (int y = 0; y < p->Height(); ++y) {
+        for (int y = 0; y < p->GetHeight(); ++y) {
             std::string row;
-            for (int x = 0; x < p->Width(); ++x) row += (p->Canvas()->Pixels(x, y) & 0xFFFFFF) ? '.' : '#';
+            for (int x = 0; x < p->GetWidth(); ++x) row += (p->GetCanvas()->Pixels(x, y) & 0xFFFFFF) ? '.' : '#';
             v.push_back(row);
         }
         return v;
@@ -509,10 +513,10 @@ TEST(BlockPieces, KnobsAndSocketsSnapshot) {
     EXPECT_EQ(shape(b.Piece(0)), knobsTopBottom);
     EXPECT_EQ(shape(b.Piece(4)), knobsLeftRight);
     // The wider and taller variants are one pixel larger.
-    EXPECT_EQ(b.Piece(3)->Width(), 21);
-    EXPECT_EQ(b.Piece(3)->Height(), 33);
-    EXPECT_EQ(b.Piece(7)->Width(), 33);
-    EXPECT_EQ(b.Piece(7)->Height(), 21);
+    EXPECT_EQ(b.Piece(3)->GetWidth(), 21);
+    EXPECT_EQ(b.Piece(3)->GetHeight(), 33);
+    EXPECT_EQ(b.Piece(7)->GetWidth(), 33);
+    EXPECT_EQ(b.Piece(7)->GetHeight(), 21);
 }
 
 }  // namespace

@@ -175,7 +175,7 @@ TEST_F(BmpMaskTest, SettersRefuseWhatTheyDoNotKeep) {
     } catch (const ETransitionEffectError& e) {
         EXPECT_STREQ(e.what(), "Transition mask should have 8 bits per pixel");
     }
-    EXPECT_EQ(bm.GetMask()->PixelFormat(), cl::pf8bit);
+    EXPECT_EQ(bm.GetMask()->GetPixelFormat(), cl::pf8bit);
     EXPECT_EQ(Index(bm.GetMask(), 2, 1), 3);
     bm.SetMaskMode(fcpmCenter);
     EXPECT_EQ(bm.GetMaskMode(), fcpmStretch);
@@ -184,7 +184,7 @@ TEST_F(BmpMaskTest, SettersRefuseWhatTheyDoNotKeep) {
     bm.SetSmoothingLevel(6);
     EXPECT_EQ(bm.GetSmoothingLevel(), 0);
     bm.SetMask(nullptr);
-    EXPECT_TRUE(bm.GetMask()->Empty());
+    EXPECT_TRUE(bm.GetMask()->GetEmpty());
 }
 
 TEST_F(BmpMaskTest, AnEmptyMaskRunsAsAPlainCut) {
@@ -225,7 +225,7 @@ TEST_F(BmpMaskTest, SettingsStringsCarryTheMaskAsHexadecimalBmp) {
     other.LoadFromStrings(&out, "m.");
     EXPECT_EQ(other.GetMaskMode(), fcpmTile);
     EXPECT_EQ(other.GetSmoothingLevel(), 2);
-    ASSERT_EQ(other.GetMask()->Width(), 5);
+    ASSERT_EQ(other.GetMask()->GetWidth(), 5);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x) EXPECT_EQ(Index(other.GetMask(), x, y), x * 40 + y);
     cl::TStringList bad;
@@ -237,12 +237,12 @@ TEST_F(BmpMaskTest, TilesLieOnAGridThroughTheAreasCorner) {
     auto tile = GreyMask(10, 10, [](int x, int y) { return 1 + x + 10 * y; });
     auto target = GreyMask(25, 25, [](int, int) { return 0; });
     win::RECT area = MakeRect(0, 0, 25, 25);
-    DrawPicture(tile.get(), fcpmTile, static_cast<cl::TColor>(0x1FFFFFFF), target->Canvas(), area, area, area, false);
+    DrawPicture(tile.get(), fcpmTile, static_cast<cl::TColor>(0x1FFFFFFF), target->GetCanvas(), area, area, area, false);
     for (int y = 0; y < 25; ++y)
         for (int x = 0; x < 25; ++x) ASSERT_EQ(Index(target.get(), x, y), 1 + x % 10 + 10 * (y % 10)) << x << "," << y;
     // A grid through (7, 4) covering the whole target starts one tile before it.
     auto shifted = GreyMask(25, 25, [](int, int) { return 0; });
-    DrawPicture(tile.get(), fcpmTile, static_cast<cl::TColor>(0x1FFFFFFF), shifted->Canvas(), area,
+    DrawPicture(tile.get(), fcpmTile, static_cast<cl::TColor>(0x1FFFFFFF), shifted->GetCanvas(), area,
                 MakeRect(7, 4, 25, 25), area, false);
     for (int y = 0; y < 25; ++y)
         for (int x = 0; x < 25; ++x)
@@ -253,6 +253,7 @@ TEST_F(BmpMaskTest, ZoomCoversTheAreaWithTheOddPixelToTheBottomOrRight) {
     struct Case {
         int pw, ph;
         win::RECT dest, want;
+    // clang-format off
     } cases[] = {
         {3, 2, MakeRect(0, 0, 10, 10), MakeRect(-2, 0, 13, 10)},   // taller area: width 15, odd pixel right
         {2, 3, MakeRect(0, 0, 10, 10), MakeRect(0, -2, 10, 13)},   // wider area: height 15, odd pixel below
@@ -260,6 +261,7 @@ TEST_F(BmpMaskTest, ZoomCoversTheAreaWithTheOddPixelToTheBottomOrRight) {
         {3, 7, MakeRect(5, 5, 15, 10), MakeRect(5, -4, 15, 20)},   // height ceil(70 / 3) = 24: 9 above, 10 below
         {4, 4, MakeRect(0, 0, 8, 8), MakeRect(0, 0, 8, 8)},
     };
+    // clang-format on
     for (const Case& c : cases) {
         win::RECT r = ZoomRect(c.pw, c.ph, c.dest);
         EXPECT_EQ(r.left, c.want.left) << c.pw << "x" << c.ph;
@@ -271,7 +273,7 @@ TEST_F(BmpMaskTest, ZoomCoversTheAreaWithTheOddPixelToTheBottomOrRight) {
     auto pic = GreyMask(3, 2, [](int x, int) { return 10 * (x + 1); });
     auto target = GreyMask(10, 10, [](int, int) { return 0; });
     win::RECT area = MakeRect(0, 0, 10, 10);
-    DrawPicture(pic.get(), fcpmZoom, static_cast<cl::TColor>(0x1FFFFFFF), target->Canvas(), area, area, area, false);
+    DrawPicture(pic.get(), fcpmZoom, static_cast<cl::TColor>(0x1FFFFFFF), target->GetCanvas(), area, area, area, false);
     for (int x = 0; x < 10; ++x) EXPECT_EQ(Index(target.get(), x, 5), x < 3 ? 10 : x < 8 ? 20 : 30) << x;
     EXPECT_EQ(PictureModeName(fcpmCenterStretch), "Center stretch");
     EXPECT_EQ(PictureModeFromName("Zoom"), fcpmZoom);
@@ -283,7 +285,7 @@ TEST_F(BmpMaskTest, ClippingKeepsTiledAndZoomedDrawingsInsideTheClipRectangle) {
     for (TFCPictureMode mode : {fcpmTile, fcpmZoom, fcpmStretch}) {
         auto target = GreyMask(12, 12, [](int, int) { return 0; });
         win::RECT area = MakeRect(0, 0, 12, 12);
-        DrawPicture(tile.get(), mode, static_cast<cl::TColor>(0x1FFFFFFF), target->Canvas(), area, area,
+        DrawPicture(tile.get(), mode, static_cast<cl::TColor>(0x1FFFFFFF), target->GetCanvas(), area, area,
                     MakeRect(2, 3, 8, 9), true);
         for (int y = 0; y < 12; ++y)
             for (int x = 0; x < 12; ++x) {
@@ -293,8 +295,8 @@ TEST_F(BmpMaskTest, ClippingKeepsTiledAndZoomedDrawingsInsideTheClipRectangle) {
                 ASSERT_EQ(Index(target.get(), x, y), want) << int(mode) << " at " << x << "," << y;
             }
         // The clipping is restored afterwards.
-        target->Canvas()->Brush()->SetColor(static_cast<cl::TColor>(0x02000000 | 0x050505));
-        target->Canvas()->FillRect(MakeRect(0, 0, 1, 1));
+        target->GetCanvas()->GetBrush()->SetColor(static_cast<cl::TColor>(0x02000000 | 0x050505));
+        target->GetCanvas()->FillRect(MakeRect(0, 0, 1, 1));
         EXPECT_EQ(Index(target.get(), 0, 0), 5);
     }
 }

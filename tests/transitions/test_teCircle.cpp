@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "te_masked_util.h"
+#include "te_mask_geometry.h"
 #include "transitions/teCircle.h"
 
 namespace {
@@ -75,7 +75,7 @@ TEST(CircleGeometry, GrowingFramesPaintInsideTheirBox) {
         int last = 0;
         for (int k : {1, 2, 3, 6, 7, 12, FC - 1, FC}) {
             auto mask = tegeom::WhiteMask(W, H);
-            g.DrawFrame(mask->Canvas(), k, k - last, FC, false, true, data.get());
+            g.DrawFrame(mask->GetCanvas(), k, k - last, FC, false, true, data.get());
             EXPECT_EQ(data->UpdateRect.left, cs.centre.x - k);
             EXPECT_EQ(data->UpdateRect.bottom, cs.centre.y + k);
             auto drawn = tegeom::BlackPixels(mask.get(), W, H);
@@ -107,7 +107,7 @@ TEST(CircleGeometry, ShrinkingFramesCoverThePreviousCircle) {
         int last = 0;
         for (int k : {1, 2, 4, 5, 9, FC - 2, FC}) {
             auto mask = tegeom::WhiteMask(W, H);
-            g.DrawFrame(mask->Canvas(), k, k - last, FC, false, true, data.get());
+            g.DrawFrame(mask->GetCanvas(), k, k - last, FC, false, true, data.get());
             auto drawn = tegeom::BlackPixels(mask.get(), W, H);
             for (int y = 0; y < H; ++y)
                 for (int x = 0; x < W; ++x) {
@@ -137,14 +137,14 @@ TEST(CircleGeometry, SmoothShrinkingCircleSparesTheInnerSquare) {
     const int FC = TCircleGeometry::FrameCount(1, 2, W, H);
     auto data = tegeom::RunData(W, H, FC);
     auto mask = tegeom::WhiteMask(W, H);
-    g.DrawFrame(mask->Canvas(), 5, 1, FC, true, true, data.get());
+    g.DrawFrame(mask->GetCanvas(), 5, 1, FC, true, true, data.get());
     const win::RECT skip = data->UnUpdateRect;
     ASSERT_FALSE(te::RectEmpty(skip));
     auto drawn = tegeom::BlackPixels(mask.get(), W, H);
     EXPECT_FALSE(drawn[(skip.top + 2) * W + skip.left + 2]);
     EXPECT_TRUE(drawn[skip.top * W + skip.left]);
     // No clipping is left: a later fill reaches the centre.
-    mask->Canvas()->FillRect(cl::Rect(0, 0, W, H));
+    mask->GetCanvas()->FillRect(cl::Rect(0, 0, W, H));
     EXPECT_TRUE(tegeom::BlackPixels(mask.get(), W, H)[20 * W + 20]);
 }
 

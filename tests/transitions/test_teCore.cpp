@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "classlib/TypInfo.h"
-#include "te_test_util.h"
+#include "te_test_device.h"
 #include "transitions/teCore.h"
 #include "transitions/teTimed.h"
 
@@ -98,7 +98,7 @@ TEST_F(CoreTest, OmitDefaultsWritesOnlyWhatDiffers) {
     TTestEffect e(nullptr);  // published Direction default: Right
     cl::TStringList s;
     e.SaveToStrings(&s, true, "");
-    EXPECT_EQ(s.Text(), "Transition=TTestEffect\r\n");
+    EXPECT_EQ(s.GetText(), "Transition=TTestEffect\r\n");
     e.SetDirection(tedLeft);
     e.Milliseconds = 10;
     cl::TStringList t;
@@ -109,7 +109,7 @@ TEST_F(CoreTest, OmitDefaultsWritesOnlyWhatDiffers) {
     e.SetDirection(tedRight);
     e.Milliseconds = 0;
     e.SaveToStrings(&u, false, "");
-    EXPECT_EQ(u.Count(), 3);
+    EXPECT_EQ(u.GetCount(), 3);
 }
 
 TEST_F(CoreTest, AClassWithoutPublishedDirectionWritesNoDirection) {
@@ -191,11 +191,13 @@ TEST_F(CoreTest, PassCountFollowsTheSettingTheFlagsAndTheDisplay) {
         bool palette;
         bool deviceTwoPasses;
         int expected;
+    // clang-format off
     } cases[] = {
         {teOnePass, tetiTwoPassesCapable, false, true, 1},          {teTwoPasses, tetiTwoPassesCapable, false, true, 2},
         {teTwoPasses, 0, false, true, 1},                           {teTwoPasses, tetiTwoPassesCapable, false, false, 1},
         {tePaletteDependent, tetiTwoPassesCapable, true, true, 2},  {tePaletteDependent, tetiTwoPassesCapable, false, true, 1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         TTestEffect e(nullptr);
         e.PassSetting = c.setting;
@@ -237,9 +239,9 @@ TEST_F(CoreTest, TheListOwnsItsEffectsAndEffectsLeaveItWhenFreed) {
     EXPECT_EQ(other->GetTransition(0), a);
 
     // A list frees its effects; the owner does not free them again.
-    int before = owner.ComponentCount();
+    int before = owner.GetComponentCount();
     delete list;
-    EXPECT_EQ(owner.ComponentCount(), before - 2);
+    EXPECT_EQ(owner.GetComponentCount(), before - 2);
     EXPECT_EQ(other->GetTransitionCount(), 1);
 }
 
@@ -259,11 +261,11 @@ TEST_F(CoreTest, AssigningAListCopiesEachEffect) {
     EXPECT_STREQ(dst.GetTransition(0)->ClassName(), "TTestEffect");
     EXPECT_EQ(dst.GetTransition(0)->Milliseconds, 77);
     EXPECT_NE(dst.GetTransition(0), a);
-    EXPECT_EQ(dst.GetTransition(0)->Owner(), &dst);
+    EXPECT_EQ(dst.GetTransition(0)->GetOwner(), &dst);
     EXPECT_STREQ(dst.GetTransition(1)->ClassName(), "TFlickerFreeTransition");
     dst.Clear();
     EXPECT_EQ(dst.GetTransitionCount(), 0);
-    EXPECT_EQ(dst.ComponentCount(), 0);
+    EXPECT_EQ(dst.GetComponentCount(), 0);
 }
 
 TEST_F(CoreTest, RegisteredClassesAreFoundByNameOnce) {
@@ -312,6 +314,7 @@ TEST(DirtyRects, ClippingDropsEmptyPartsAndKeepsCopies) {
 TEST(RectHelpers, UniteRectWidensToHoldBothAndIgnoresEmptyRectangles) {
     struct Case {
         win::RECT dest, add, want;
+    // clang-format off
     } cases[] = {
         {MakeRect(2, 3, 5, 7), MakeRect(4, 1, 9, 6), MakeRect(2, 1, 9, 7)},      // overlapping
         {MakeRect(2, 3, 5, 7), MakeRect(10, 10, 12, 11), MakeRect(2, 3, 12, 11)}, // apart
@@ -321,6 +324,7 @@ TEST(RectHelpers, UniteRectWidensToHoldBothAndIgnoresEmptyRectangles) {
         {MakeRect(2, 3, 5, 7), MakeRect(40, 40, 40, 50), MakeRect(2, 3, 5, 7)},   // zero-wide addition
         {MakeRect(2, 3, 5, 7), MakeRect(-9, -9, -20, 0), MakeRect(2, 3, 5, 7)},   // inverted addition
     };
+    // clang-format on
     for (const Case& c : cases) {
         win::RECT r = c.dest;
         UniteRect(r, c.add);

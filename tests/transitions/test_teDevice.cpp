@@ -4,7 +4,7 @@
 #include <set>
 #include <string>
 
-#include "te_test_util.h"
+#include "te_test_device.h"
 #include "transitions/teCore.h"
 
 using namespace te;

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "te_masked_util.h"
+#include "te_mask_geometry.h"
 #include "transitions/teDiagonal.h"
 
 namespace {
@@ -18,8 +18,8 @@ std::vector<bool> DrawFrames(const TDiagonalGeometry& g, int W, int H, const std
     for (int k : frames) {
         auto mask = tegeom::WhiteMask(W, H);
         data->DirtyRects->Clear();
-        g.DrawFrame(mask->Canvas(), k, k - last, true, true, data.get());
-        g.DrawFrame(total->Canvas(), k, k - last, false, true, data.get());
+        g.DrawFrame(mask->GetCanvas(), k, k - last, true, true, data.get());
+        g.DrawFrame(total->GetCanvas(), k, k - last, false, true, data.get());
         if (checkReported) {
             auto drawn = tegeom::BlackPixels(mask.get(), W, H);
             // Drawn again without a report: the update rectangle is the same.
@@ -49,7 +49,7 @@ TEST(DiagonalGeometry, EachDiagonalIsItsPixelSet) {
             for (int k = 1; k <= W + H - 1; ++k) {
                 auto data = tegeom::RunData(W, H, W + H - 1);
                 auto mask = tegeom::WhiteMask(W, H);
-                g.DrawFrame(mask->Canvas(), k, 1, false, true, data.get());
+                g.DrawFrame(mask->GetCanvas(), k, 1, false, true, data.get());
                 auto drawn = tegeom::BlackPixels(mask.get(), W, H);
                 for (int y = 0; y < H; ++y)
                     for (int x = 0; x < W; ++x) {
@@ -89,9 +89,9 @@ TEST(DiagonalGeometry, TwoFrontsTakeTurns) {
     TDiagonalGeometry g{2, 1};
     auto data = tegeom::RunData(W, H, W + H - 1);
     auto mask = tegeom::WhiteMask(W, H);
-    g.DrawFrame(mask->Canvas(), 1, 1, false, true, data.get());
+    g.DrawFrame(mask->GetCanvas(), 1, 1, false, true, data.get());
     EXPECT_TRUE(cl::EqualRect(data->UpdateRect, cl::Rect(0, 0, 1, 1)));
-    g.DrawFrame(mask->Canvas(), 2, 1, false, true, data.get());
+    g.DrawFrame(mask->GetCanvas(), 2, 1, false, true, data.get());
     EXPECT_TRUE(cl::EqualRect(data->UpdateRect, cl::Rect(W - 1, H - 1, W, H)));
     auto drawn = tegeom::BlackPixels(mask.get(), W, H);
     EXPECT_EQ(std::count(drawn.begin(), drawn.end(), true), 2);

@@ -72,10 +72,10 @@ TEST_F(DripTest, FlagsAskForAWorkBitmapOnlyForVerticalDrips) {
 TEST_F(DripTest, TheStretchModeIsRestored) {
     TDripTransition drip(nullptr);
     FrameDriver bench(&drip, 10, 6);
-    win::SetStretchBltMode(bench.Screen->Canvas()->Handle(), win::BLACKONWHITE);
+    win::SetStretchBltMode(bench.Screen->GetCanvas()->GetHandle(), win::BLACKONWHITE);
     bench.Init();
     bench.Frame(1);
     bench.Finish();
-    EXPECT_EQ(win::GetStretchBltMode(bench.Screen->Canvas()->Handle()), win::BLACKONWHITE);
+    EXPECT_EQ(win::GetStretchBltMode(bench.Screen->GetCanvas()->GetHandle()), win::BLACKONWHITE);
 }
 

@@ -13,7 +13,7 @@
 
 #include "classlib/TypInfo.h"
 #include "te_frame_driver.h"
-#include "te_masked_util.h"
+#include "te_mask_geometry.h"
 #include "transitions/teBlend.h"
 #include "transitions/teBlock.h"
 #include "transitions/teBlur.h"
@@ -91,6 +91,7 @@ struct Registration {
     const char* editor = nullptr;  // the editor's class name, where the effect names its own
 };
 
+// clang-format off
 const Registration kRegistrations[] = {
     {&TBlockTransition::StaticClass(), "Blocks", 0x37F,
      {"Style", "SubStyle", "SmoothingLevel", "Reversed", "BlockWidth", "BlockHeight", "Cols", "Rows", "Puzzle", "Dual"},
@@ -107,6 +108,7 @@ const Registration kRegistrations[] = {
      {"Style", "SubStyle", "SmoothingLevel"}},
     {&TPushTransition::StaticClass(), "Push", 0x31B, {"Direction", "Pass2Options"}, {"Style"}},
 };
+// clang-format on
 
 class Registered : public EveryEffect, public ::testing::WithParamInterface<Registration> {};
 

@@ -158,9 +158,9 @@ struct Hash {
     }
     // Every byte of every row of the bitmap.
     void Add(cl::TBitmap* b) {
-        Add(b->Width());
-        Add(b->Height());
-        for (int y = 0; y < b->Height(); ++y) Add(b->ScanLine(y), static_cast<size_t>(b->RowBytes()));
+        Add(b->GetWidth());
+        Add(b->GetHeight());
+        for (int y = 0; y < b->GetHeight(); ++y) Add(b->ScanLine(y), static_cast<size_t>(b->RowBytes()));
     }
 };
 
@@ -222,10 +222,10 @@ void HashPass(const Config& c, int W, int H, uint8_t Format, Steps Stepping, Has
     auto oldPic = Noise(pf, W, H, 1, nullptr);
     auto newPic = Noise(pf, W, H, 2, oldPic.get());
     auto screen = Noise(static_cast<cl::TPixelFormat>(Format), W, H, 3, nullptr);
-    win::BitBlt(screen->Canvas()->Handle(), 0, 0, W, H, oldPic->Canvas()->Handle(), 0, 0, win::SRCCOPY);
+    win::BitBlt(screen->GetCanvas()->GetHandle(), 0, 0, W, H, oldPic->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
     d->Width = W;
     d->Height = H;
-    d->Canvas = screen->Canvas();
+    d->Canvas = screen->GetCanvas();
     d->SrcImage = oldPic.get();
     d->DstImage = newPic.get();
     d->LastImage = oldPic.get();
@@ -277,6 +277,7 @@ TEST_P(FrameHashes, EveryFrameIsTheRecordedOne) {
         int w, h;
         uint8_t format;
         Steps steps;
+    // clang-format off
     } cases[] = {
         {61, 37, cl::pf32bit, Steps::All},    {61, 37, cl::pf32bit, Steps::Small}, {128, 72, cl::pf32bit, Steps::All},
         {203, 97, cl::pf32bit, Steps::Small}, {45, 50, cl::pf24bit, Steps::All},   {45, 50, cl::pf16bit, Steps::Small},
@@ -284,6 +285,7 @@ TEST_P(FrameHashes, EveryFrameIsTheRecordedOne) {
         // Large enough for the pixel loops to split their rows over threads.
         {1280, 720, cl::pf32bit, Steps::Large}, {1024, 640, cl::pf24bit, Steps::Large},
     };
+    // clang-format on
     Hash all;
     std::string each;
     for (const Case& k : cases) {

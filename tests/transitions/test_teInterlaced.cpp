@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "te_masked_util.h"
+#include "te_mask_geometry.h"
 #include "transitions/teInterlaced.h"
 
 namespace {
@@ -79,11 +79,11 @@ TEST(InterlacedGeometry, FramesReportWhatTheyPaint) {
                     const int k = std::min(FC, last + step);
                     if (k <= last) break;
                     for (int j = last + 1; j <= k; ++j)
-                        g.DrawFrame(every->Canvas(), j, j - 1, smooth, true, data.get());
+                        g.DrawFrame(every->GetCanvas(), j, j - 1, smooth, true, data.get());
                     auto mask = tegeom::WhiteMask(W, H);
                     data->UnUpdateRect = te::MakeRect(0, 0, 0, 0);
-                    g.DrawFrame(mask->Canvas(), k, last, smooth, true, data.get());
-                    g.DrawFrame(total->Canvas(), k, last, smooth, true, data.get());
+                    g.DrawFrame(mask->GetCanvas(), k, last, smooth, true, data.get());
+                    g.DrawFrame(total->GetCanvas(), k, last, smooth, true, data.get());
                     auto drawn = tegeom::BlackPixels(mask.get(), W, H);
                     for (int y = 0; y < H; ++y)
                         for (int x = 0; x < W; ++x) {
@@ -110,9 +110,9 @@ TEST(InterlacedGeometry, RingsCoverThePicture) {
             const int FC = TInterlacedGeometry::FrameCount(2, 1, W, H, smooth);
             auto data = tegeom::RunData(W, H, FC);
             auto mask = tegeom::WhiteMask(W, H);
-            g.DrawFrame(mask->Canvas(), 1, 0, smooth, true, data.get());
+            g.DrawFrame(mask->GetCanvas(), 1, 0, smooth, true, data.get());
             EXPECT_TRUE(cl::EqualRect(data->UpdateRect, cl::Rect(0, 0, W, H)));
-            for (int k = 2; k <= FC; ++k) g.DrawFrame(mask->Canvas(), k, k - 1, smooth, true, data.get());
+            for (int k = 2; k <= FC; ++k) g.DrawFrame(mask->GetCanvas(), k, k - 1, smooth, true, data.get());
             for (bool b : tegeom::BlackPixels(mask.get(), W, H)) ASSERT_TRUE(b) << W << "x" << H << " " << smooth;
         }
 }

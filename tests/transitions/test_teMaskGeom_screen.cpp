@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "te_screen_util.h"
+#include "te_screen_forms.h"
 #include "te_frame_driver.h"
 #include "transitions/teBlock.h"
 #include "transitions/teCircle.h"

@@ -25,7 +25,7 @@ public:
                        int32_t PrevFrame, int32_t) override {
         const int l = std::clamp(PrevFrame, 0, Data->Width), r = std::clamp(Frame, 0, Data->Width);
         const win::RECT rc{l, 0, r, Data->Height};
-        if (Draw && r > l) Mask->Canvas()->FillRect(rc);
+        if (Draw && r > l) Mask->GetCanvas()->FillRect(rc);
         if (Report) Data->UpdateRect = rc;
     }
 };
@@ -39,7 +39,7 @@ public:
     void DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, te::TTETransitionData* Data, int32_t,
                        int32_t) override {
         const win::RECT rc{0, 0, std::clamp(Frame, 0, Data->Width), Data->Height};
-        if (Draw && rc.right > 0) Mask->Canvas()->FillRect(rc);
+        if (Draw && rc.right > 0) Mask->GetCanvas()->FillRect(rc);
         if (Report) Data->UpdateRect = rc;
     }
     bool ClearsMaskAfterFrame(te::TTETransitionDevice*) override { return !SmoothingOn(); }
@@ -55,7 +55,7 @@ public:
     void DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, te::TTETransitionData* Data, int32_t,
                        int32_t) override {
         const win::RECT rc{std::clamp(Frame, 0, Data->Width), 0, Data->Width, Data->Height};
-        if (Draw && rc.right > rc.left) Mask->Canvas()->FillRect(rc);
+        if (Draw && rc.right > rc.left) Mask->GetCanvas()->FillRect(rc);
         if (Report) Data->UpdateRect = win::RECT{0, 0, Data->Width, Data->Height};
     }
     bool AccumulatesMask() override { return true; }

@@ -34,6 +34,7 @@ TEST(MaskPlan, ModesFollowTheAreaShape) {
         int rowWidth, align;
         bool inBits;
         int mode;
+    // clang-format off
     } cases[] = {
         {{0, 0, 0, 0}, {0, 0, 64, 10}, 64, 8, false, 1},        // whole rows, nothing inside
         {{0, 0, 0, 0}, {3, 2, 61, 10}, 64, 8, false, 1},        // widened to whole rows
@@ -45,6 +46,7 @@ TEST(MaskPlan, ModesFollowTheAreaShape) {
         {{0, 0, 0, 0}, {0, 0, 100, 4}, 128, 32, true, 1},       // 100 bits widen to the whole row
         {{0, 0, 0, 0}, {0, 0, 60, 4}, 128, 32, true, 2},        // 60 bits widen to 64
     };
+    // clang-format on
     for (const Case& c : cases) {
         win::RECT in = c.inner, out = c.outer;
         EXPECT_EQ(te::PlanMaskArea(c.rowWidth, 0, c.align, c.inBits, in, out), c.mode)

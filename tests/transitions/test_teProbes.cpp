@@ -87,12 +87,14 @@ TEST(Probes, VersionCodesOfTheSystems) {
         uint32_t platform, major, minor;
         const char* sp;
         uint8_t code;
+    // clang-format off
     } cases[] = {
         {0, 3, 10, "", 1},   {1, 4, 0, "", 2},  {1, 4, 10, "", 3},  {1, 4, 10, "A ", 4}, {1, 4, 90, "", 5},
         {1, 4, 3, "", 0},    {2, 4, 0, "", 6},  {2, 5, 0, "", 7},   {2, 5, 1, "", 8},    {2, 5, 2, "", 9},
         {2, 5, 3, "", 0},    {2, 6, 0, "", 10}, {2, 6, 1, "", 11},  {2, 6, 2, "", 0},    {2, 10, 0, "", 12},
         {2, 3, 51, "", 12},  {7, 6, 1, "", 0},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(OSVersionCodeOf(c.platform, c.major, c.minor, c.sp), c.code)
             << c.platform << " " << c.major << "." << c.minor;
@@ -119,7 +121,7 @@ TEST(Probes, HighColorDisplaysByTheirGreenBits) {
         cl::TBitmap b;
         b.SetPixelFormat(c.pf);
         b.SetSize(10, 10);
-        EXPECT_EQ(HighColorFormatOfDC(b.Canvas()->Handle()), c.pf);
+        EXPECT_EQ(HighColorFormatOfDC(b.GetCanvas()->GetHandle()), c.pf);
     }
 }
 
@@ -150,18 +152,18 @@ TEST(Probes, BitsAndBytesPerScanline) {
 TEST(Probes, AdjustAndInitSolidBitmaps) {
     cl::TBitmap b;
     AdjustBitmapFormat(&b, nullptr, 7, 5, cl::pf1bit);
-    EXPECT_TRUE(b.Monochrome());
-    EXPECT_EQ(b.Width(), 7);
-    EXPECT_EQ(b.Height(), 5);
+    EXPECT_TRUE(b.GetMonochrome());
+    EXPECT_EQ(b.GetWidth(), 7);
+    EXPECT_EQ(b.GetHeight(), 5);
     cl::TBitmap p;
     AdjustBitmapFormat(&p, nullptr, 4, 4, cl::pf8bit);
-    EXPECT_EQ(p.PixelFormat(), cl::pf8bit);
-    EXPECT_NE(p.Palette(), nullptr);
+    EXPECT_EQ(p.GetPixelFormat(), cl::pf8bit);
+    EXPECT_NE(p.GetPalette(), nullptr);
     cl::TBitmap s;
     InitSolidBitmap(&s, 6, 3, nullptr, cl::pf24bit, cl::clRed);
-    EXPECT_EQ(s.PixelFormat(), cl::pf24bit);
+    EXPECT_EQ(s.GetPixelFormat(), cl::pf24bit);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 6; ++x) ASSERT_EQ(s.Canvas()->Pixels(x, y), cl::clRed);
+        for (int x = 0; x < 6; ++x) ASSERT_EQ(s.GetCanvas()->Pixels(x, y), cl::clRed);
 }
 
 TEST(Probes, VersionTextAndNoComposition) {

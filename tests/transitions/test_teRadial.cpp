@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "te_masked_util.h"
+#include "te_mask_geometry.h"
 #include "transitions/teRadial.h"
 
 namespace {
@@ -58,12 +58,14 @@ TEST(RadialGeometry, FrameCountsPerStyle) {
         int frames;
     };
     // 20 x 10: W' 21, H' 11, T 68.
+    // clang-format off
     const Case cases[] = {
         {1, 3, false, 68}, {1, 3, true, 68}, {2, 1, false, 68}, {2, 1, true, 34},  {3, 1, false, 17},
         {3, 5, true, 18},  {3, 4, true, 17}, {4, 2, false, 57}, {4, 6, true, 47},  {5, 3, false, 57},
         {5, 3, true, 28},  {5, 9, true, 23}, {5, 16, false, 47}, {6, 7, true, 34}, {7, 1, false, 34},
         {7, 1, true, 17},  {8, 1, false, 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         g.Setup(20, 10, c.style, c.sub);
         EXPECT_EQ(g.FrameCount(c.smooth), c.frames) << "style " << c.style << " sub " << c.sub;
@@ -99,7 +101,7 @@ TEST(RadialGeometry, EveryPaintedPixelIsReported) {
                     if (frame <= last) break;
                     auto mask = tegeom::WhiteMask(W, H);
                     data->DirtyRects->Clear();
-                    g.DrawFrame(mask->Canvas(), frame, frame - last, FC, smooth, true, true, data.get());
+                    g.DrawFrame(mask->GetCanvas(), frame, frame - last, FC, smooth, true, true, data.get());
                     auto drawn = tegeom::BlackPixels(mask.get(), W, H);
                     win::POINT out = tegeom::OutsideReported(drawn, W, H, data->UpdateRect, data->DirtyRects->Rects);
                     ASSERT_EQ(out.x, -1) << "style " << style << " sub " << sub << " smooth " << smooth << " frame "
@@ -120,7 +122,7 @@ TEST(RadialGeometry, OneSliceOverTheWholeRunCoversThePicture) {
             const int FC = g.FrameCount(false);
             auto data = tegeom::RunData(W, H, FC);
             auto mask = tegeom::WhiteMask(W, H);
-            g.DrawFrame(mask->Canvas(), FC, FC, FC, false, false, true, data.get());
+            g.DrawFrame(mask->GetCanvas(), FC, FC, FC, false, false, true, data.get());
             auto drawn = tegeom::BlackPixels(mask.get(), W, H);
             for (int i = 0; i < W * H; ++i)
                 ASSERT_TRUE(drawn[i]) << "style " << style << " sub " << sub << " pixel " << i % W << "," << i / W;
@@ -136,7 +138,7 @@ TEST(RadialGeometry, LinesOfACentreHandCoverThePicture) {
         const int FC = g.FrameCount(false);
         auto data = tegeom::RunData(W, H, FC);
         auto mask = tegeom::WhiteMask(W, H);
-        for (int k = 1; k <= FC; ++k) g.DrawFrame(mask->Canvas(), k, 1, FC, false, false, true, data.get());
+        for (int k = 1; k <= FC; ++k) g.DrawFrame(mask->GetCanvas(), k, 1, FC, false, false, true, data.get());
         auto drawn = tegeom::BlackPixels(mask.get(), W, H);
         for (int i = 0; i < W * H; ++i) ASSERT_TRUE(drawn[i]) << "sub " << sub << " pixel " << i % W << "," << i / W;
     }
@@ -150,7 +152,7 @@ TEST(RadialGeometry, FirstFrameIsALineFromThePivot) {
     g.Setup(W, H, 1, 1);
     auto data = tegeom::RunData(W, H, g.FrameCount(false));
     auto mask = tegeom::WhiteMask(W, H);
-    g.DrawFrame(mask->Canvas(), 1, 1, data->Frames, false, true, true, data.get());
+    g.DrawFrame(mask->GetCanvas(), 1, 1, data->Frames, false, true, true, data.get());
     // The hand ends at position W' div 2 + 2: (W' div 2, -1), straight above the centre.
     EXPECT_EQ(data->UpdateRect.left, 4);
     EXPECT_EQ(data->UpdateRect.right, 5);

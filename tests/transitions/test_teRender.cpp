@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "te_screen_util.h"
+#include "platform/user_testhooks.h"
+#include "te_screen_forms.h"
 #include "transitions/teRender.h"
 #include "transitions/teRender_internal.h"
 #include "transitions/teVclScr.h"
@@ -35,7 +36,7 @@ public:
             Calls.push_back(std::to_string(M.Msg));
             auto dc = reinterpret_cast<win::HDC>(M.WParam);
             win::HBRUSH b = win::CreateSolidBrush(static_cast<win::COLORREF>(cl::clFuchsia));
-            win::RECT r = M.Msg == CM_TEPAINTWHOLE ? ClientRect() : cl::Rect(0, 0, 4, 4);
+            win::RECT r = M.Msg == CM_TEPAINTWHOLE ? GetClientRect() : cl::Rect(0, 0, 4, 4);
             win::FillRect(dc, &r, b);
             win::DeleteObject(b);
             M.Result = 0;
@@ -57,15 +58,15 @@ public:
 
 protected:
     void Paint() override {
-        win::HDC dc = win::GetDC(Handle());
+        win::HDC dc = win::GetDC(GetHandle());
         win::HBRUSH b = win::CreateSolidBrush(static_cast<win::COLORREF>(cl::clTeal));
-        win::RECT r = ClientRect();
+        win::RECT r = GetClientRect();
         win::FillRect(dc, &r, b);
         win::DeleteObject(b);
         win::HDC screen = win::GetDC(nullptr);
         ScreenRedirected = DCRedirectionCount() > 0 && screen == DCRedirectionTargetDC();
         win::ReleaseDC(nullptr, screen);
-        Released = win::ReleaseDC(Handle(), dc);
+        Released = win::ReleaseDC(GetHandle(), dc);
     }
 };
 
@@ -90,17 +91,17 @@ class RenderTest : public ScreenFixture {
 protected:
     // The on-screen composite of a window's client area.
     std::vector<uint32_t> Composite(cl::TWinControl* c) {
-        win::POINT o = c->ClientOrigin();
+        win::POINT o = c->GetClientOrigin();
         auto s = win::test::ScreenComposite();
         std::vector<uint32_t> out;
-        for (int y = 0; y < c->ClientHeight(); ++y)
-            for (int x = 0; x < c->ClientWidth(); ++x) out.push_back(s.At(o.x + x, o.y + y));
+        for (int y = 0; y < c->GetClientHeight(); ++y)
+            for (int x = 0; x < c->GetClientWidth(); ++x) out.push_back(s.At(o.x + x, o.y + y));
         return out;
     }
     static std::vector<uint32_t> Pixels(cl::TBitmap* b) { return ScreenPixels(b); }
     std::unique_ptr<cl::TBitmap> Render(cl::TWinControl* c, win::HWND exclude = nullptr) {
         return std::unique_ptr<cl::TBitmap>(RenderControlToBitmap(
-            c, exclude, MakeRect(0, 0, c->ClientWidth(), c->ClientHeight()), cl::pf32bit, false, false, true));
+            c, exclude, MakeRect(0, 0, c->GetClientWidth(), c->GetClientHeight()), cl::pf32bit, false, false, true));
     }
 };
 
@@ -135,8 +136,8 @@ TEST_F(RenderTest, AControlTreeRenderedIntoABitmapEqualsItsOnScreenComposite) {
     ASSERT_EQ(screen[static_cast<size_t>(45 * 120 + 25)], ScreenColor(cl::clBlue));
     auto bmp = Render(pic);
     ASSERT_NE(bmp, nullptr);
-    EXPECT_EQ(bmp->Width(), 120);
-    EXPECT_EQ(bmp->Height(), 100);
+    EXPECT_EQ(bmp->GetWidth(), 120);
+    EXPECT_EQ(bmp->GetHeight(), 100);
     EXPECT_EQ(Pixels(bmp.get()), screen);
     EXPECT_EQ(DCRedirectionCount(), 0);
 }
@@ -157,21 +158,21 @@ TEST_F(RenderTest, ACoveredControlRendersCompletely) {
 TEST_F(RenderTest, ThePartOfARectangleAndTheRenderWindowLeftOut) {
     auto bmp = std::unique_ptr<cl::TBitmap>(
         RenderControlToBitmap(pic, nullptr, MakeRect(4, 4, 16, 10), cl::pf24bit, false, false, true));
-    ASSERT_EQ(bmp->Width(), 12);
-    EXPECT_EQ(bmp->PixelFormat(), cl::pf24bit);
-    EXPECT_EQ(bmp->Canvas()->Pixels(0, 0), cl::clRed);    // client (4, 4)
-    EXPECT_EQ(bmp->Canvas()->Pixels(1, 1), cl::clYellow);  // client (5, 5)
+    ASSERT_EQ(bmp->GetWidth(), 12);
+    EXPECT_EQ(bmp->GetPixelFormat(), cl::pf24bit);
+    EXPECT_EQ(bmp->GetCanvas()->Pixels(0, 0), cl::clRed);    // client (4, 4)
+    EXPECT_EQ(bmp->GetCanvas()->Pixels(1, 1), cl::clYellow);  // client (5, 5)
     // A render window over the control is not painted into the picture.
     TTestEffect e(nullptr);
     e.Info = tetiNeedSrcBmp | tetiNeedDstBmp;
     ASSERT_TRUE(e.Prepare(pic, MakeRect(0, 0, 120, 100)));
     TTERenderWindow* rw = e.GetDevice()->RenderWindow;
-    rw->Canvas()->Brush()->SetColor(cl::clWhite);
-    rw->Canvas()->FillRect(cl::Rect(0, 0, 120, 100));
-    auto with = Render(pic, rw->Handle());
-    EXPECT_EQ(with->Canvas()->Pixels(50, 50), cl::clRed);
+    rw->GetCanvas()->GetBrush()->SetColor(cl::clWhite);
+    rw->GetCanvas()->FillRect(cl::Rect(0, 0, 120, 100));
+    auto with = Render(pic, rw->GetHandle());
+    EXPECT_EQ(with->GetCanvas()->Pixels(50, 50), cl::clRed);
     auto without = Render(pic);  // excluded by its class name as well
-    EXPECT_EQ(without->Canvas()->Pixels(50, 50), cl::clRed);
+    EXPECT_EQ(without->GetCanvas()->Pixels(50, 50), cl::clRed);
     e.UnPrepare();
     EXPECT_EQ(RenderControlToBitmap(new TColorGraphic(form), nullptr, MakeRect(0, 0, 4, 4), cl::pf32bit, false, false,
                                     true),
@@ -183,7 +184,7 @@ TEST_F(RenderTest, DoubleBufferedControlsArePaintedWithItOff) {
     pic->DoubleBuffered = true;
     auto bmp = Render(pic);
     EXPECT_TRUE(pic->DoubleBuffered);
-    EXPECT_EQ(bmp->Canvas()->Pixels(50, 50), cl::clRed);
+    EXPECT_EQ(bmp->GetCanvas()->Pixels(50, 50), cl::clRed);
 }
 
 TEST_F(RenderTest, AControlPaintingThroughItsOwnDCPaintsIntoTheBitmap) {
@@ -192,7 +193,7 @@ TEST_F(RenderTest, AControlPaintingThroughItsOwnDCPaintsIntoTheBitmap) {
     own->SetBounds(150, 10, 40, 40);
     Pump();
     auto bmp = Render(own);
-    EXPECT_EQ(bmp->Canvas()->Pixels(20, 20), cl::clTeal);
+    EXPECT_EQ(bmp->GetCanvas()->Pixels(20, 20), cl::clTeal);
     EXPECT_EQ(own->Released, 1) << "releasing the redirected DC releases nothing";
     EXPECT_FALSE(own->ScreenRedirected) << "GetDC(0) is never redirected";
     EXPECT_EQ(DCRedirectionCount(), 0);
@@ -203,21 +204,21 @@ TEST_F(RenderTest, RedirectionNestsAndOnlyTheOutermostEndClearsIt) {
     cl::TBitmap a, b;
     a.SetSize(4, 4);
     b.SetSize(4, 4);
-    win::HWND h = pic->Handle();
-    BeginDCRedirection(a.Canvas()->Handle(), h, false);
-    EXPECT_EQ(win::GetDC(h), a.Canvas()->Handle());
-    BeginDCRedirection(b.Canvas()->Handle(), h, false);
+    win::HWND h = pic->GetHandle();
+    BeginDCRedirection(a.GetCanvas()->GetHandle(), h, false);
+    EXPECT_EQ(win::GetDC(h), a.GetCanvas()->GetHandle());
+    BeginDCRedirection(b.GetCanvas()->GetHandle(), h, false);
     EXPECT_EQ(DCRedirectionCount(), 2);
-    EXPECT_EQ(win::GetDC(h), b.Canvas()->Handle());
-    EXPECT_EQ(win::GetWindowDC(h), b.Canvas()->Handle());
-    EXPECT_NE(win::GetDC(nullptr), b.Canvas()->Handle());
+    EXPECT_EQ(win::GetDC(h), b.GetCanvas()->GetHandle());
+    EXPECT_EQ(win::GetWindowDC(h), b.GetCanvas()->GetHandle());
+    EXPECT_NE(win::GetDC(nullptr), b.GetCanvas()->GetHandle());
     EndDCRedirection(false);
     EXPECT_EQ(DCRedirectionCount(), 1);
     EXPECT_NE(DCRedirectionTargetDC(), nullptr);
     EndDCRedirection(false);
     EXPECT_EQ(DCRedirectionCount(), 0);
     win::HDC real = win::GetDC(h);
-    EXPECT_NE(real, a.Canvas()->Handle());
+    EXPECT_NE(real, a.GetCanvas()->GetHandle());
     win::ReleaseDC(h, real);
     EndDCRedirection(false);  // unbalanced: ignored
     EXPECT_EQ(DCRedirectionCount(), 0);
@@ -227,11 +228,13 @@ TEST_F(RenderTest, QueryAnswersBecomeFlags) {
     struct Case {
         intptr_t whole, frame, client;
         uint32_t flags;
+    // clang-format off
     } cases[] = {
         {16802, 16801, 16801, 0x180001},  {0, 16801, 0, 0x201},         {0, 16802, 0, 0x401},
         {0, 16803, 0, 0x801},             {0, 0, 16801, 0x10100000},    {0, 0, 16802, 0x20100000},
         {0, 0, 16803, 0x40100000},        {0, 16802, 16803, 0x40100401}, {16801, 7, 0, 0},
     };
+    // clang-format on
     auto* q = new TQueryControl(form);
     q->SetParent(form);
     q->SetBounds(150, 10, 40, 40);
@@ -239,7 +242,7 @@ TEST_F(RenderTest, QueryAnswersBecomeFlags) {
         q->WholeAnswer = c.whole;
         q->FrameAnswer = c.frame;
         q->ClientAnswer = c.client;
-        EXPECT_EQ(QueryPaintMessages(q->Handle()), c.flags) << c.whole << " " << c.frame << " " << c.client;
+        EXPECT_EQ(QueryPaintMessages(q->GetHandle()), c.flags) << c.whole << " " << c.frame << " " << c.client;
     }
 }
 
@@ -265,11 +268,11 @@ TEST_F(RenderTest, PaintQueryMessagesDecideHowAWindowIsPainted) {
         q->Calls.clear();
         cl::TBitmap bmp;
         InitSolidBitmap(&bmp, 40, 40, nullptr, cl::pf32bit, cl::clBlack);
-        RenderWindowToBitmap(&bmp, q->Handle(), nullptr, cl::pf32bit, false, false, true, true,
+        RenderWindowToBitmap(&bmp, q->GetHandle(), nullptr, cl::pf32bit, false, false, true, true,
                              MakeRect(0, 0, 40, 40), q);
         EXPECT_EQ(q->Calls, c.calls) << c.whole << " " << c.client;
-        EXPECT_EQ(bmp.Canvas()->Pixels(0, 0), c.at0) << c.whole << " " << c.client;
-        EXPECT_EQ(bmp.Canvas()->Pixels(20, 20), c.at20) << c.whole << " " << c.client;
+        EXPECT_EQ(bmp.GetCanvas()->Pixels(0, 0), c.at0) << c.whole << " " << c.client;
+        EXPECT_EQ(bmp.GetCanvas()->Pixels(20, 20), c.at20) << c.whole << " " << c.client;
         delete q;
     }
 }
@@ -279,6 +282,7 @@ TEST_F(RenderTest, RegistrationFlagWords) {
         uint32_t frame, client;
         bool refresh, redraw;
         uint32_t flags;
+    // clang-format off
     } cases[] = {
         {2, 1, false, false, 0x1100009},          {2, 2, false, true, 0x900009 | 0x200000},
         {0x80000000u, 0x40000003, true, true, 0x82300002}, {0x10000003, 2, false, false, 0x900021},
@@ -286,6 +290,7 @@ TEST_F(RenderTest, RegistrationFlagWords) {
         {0x20000001, 0x20000001, false, false, 0x1500015}, {0x40000000, 0x80000000u, false, false, 0x1001},
         {1, 0x40000001, true, false, 0x81100013},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(PaintFlagsOf(c.frame, c.client, c.refresh, c.redraw), c.flags) << std::hex << c.frame << " " << c.client;
 }
@@ -327,15 +332,15 @@ TEST_F(RenderTest, AutomaticKindsFollowTheControlsMessageHandlers) {
     auto* p = new TPrintingControl(form);
     p->SetParent(form);
     TTERegControl entry;
-    ResolveControlPaint(p->Handle(), p, entry);
+    ResolveControlPaint(p->GetHandle(), p, entry);
     EXPECT_EQ(entry.Flags, 0x1u | 0x20 | 0x100000 | 0x1000000) << "no WM_PRINT handler: erase and paint";
     cl::RegisterMessageHandler(TPrintingControl::StaticClass(), win::WM_PRINT,
                                [](cl::TObject*, cl::TMessage& m) { m.Result = 0; });
-    ResolveControlPaint(p->Handle(), p, entry);
+    ResolveControlPaint(p->GetHandle(), p, entry);
     EXPECT_EQ(entry.Flags & 0xFFF00000u, 0x100000u | 0x800000) << "a WM_PRINT handler: print the client";
     EXPECT_EQ(entry.Flags & 0x1FFFu, 0x1u | 0x20) << "TWinControl handles WM_NCPAINT: the library draws the frame";
     // A window of no class-library control: print the frame, erase and paint the client.
-    ResolveControlPaint(p->Handle(), nullptr, entry);
+    ResolveControlPaint(p->GetHandle(), nullptr, entry);
     EXPECT_EQ(entry.Flags, 0x1100009u);
 }
 
@@ -355,10 +360,10 @@ TEST_F(RenderTest, RefreshAfterTransitionFollowsTheRegistry) {
     p->SetBounds(150, 10, 40, 40);
     Pump();
     win::RECT r;
-    ASSERT_FALSE(win::GetUpdateRect(p->Handle(), &r, win::FALSE));
-    RefreshAfterTransition(form->Handle());
-    EXPECT_TRUE(win::GetUpdateRect(p->Handle(), &r, win::FALSE)) << "redrawn after the transition";
-    EXPECT_FALSE(win::GetUpdateRect(pic->Handle(), &r, win::FALSE)) << "TControl's entry asks for nothing";
+    ASSERT_FALSE(win::GetUpdateRect(p->GetHandle(), &r, win::FALSE));
+    RefreshAfterTransition(form->GetHandle());
+    EXPECT_TRUE(win::GetUpdateRect(p->GetHandle(), &r, win::FALSE)) << "redrawn after the transition";
+    EXPECT_FALSE(win::GetUpdateRect(pic->GetHandle(), &r, win::FALSE)) << "TControl's entry asks for nothing";
     RegisterControlPaint("TPrintingControl", 0, 0, false, false);
 }
 
@@ -381,21 +386,21 @@ TEST_F(RenderTest, AFramedWindowRendersWithItsFrame) {
     cover->Show();
     Pump();
     win::RECT wr;
-    win::GetWindowRect(cover->Handle(), &wr);
+    win::GetWindowRect(cover->GetHandle(), &wr);
     int w = wr.right - wr.left, h = wr.bottom - wr.top;
     auto bmp = std::unique_ptr<cl::TBitmap>(
         RenderControlToBitmap(cover, nullptr, MakeRect(0, 0, w, h), cl::pf32bit, false, false, false));
     auto s = win::test::ScreenComposite();
     int differ = 0;
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) differ += ScreenColor(bmp->Canvas()->Pixels(x, y)) != s.At(wr.left + x, wr.top + y);
+        for (int x = 0; x < w; ++x) differ += ScreenColor(bmp->GetCanvas()->Pixels(x, y)) != s.At(wr.left + x, wr.top + y);
     EXPECT_EQ(differ, 0);
     // In client coordinates the same window gives its client area without the frame.
     auto client = Render(cover);
-    win::POINT o = cover->ClientOrigin();
-    EXPECT_EQ(client->Width(), cover->ClientWidth());
-    EXPECT_EQ(ScreenColor(client->Canvas()->Pixels(15, 15)), s.At(o.x + 15, o.y + 15));
-    EXPECT_EQ(client->Canvas()->Pixels(15, 15), cl::clYellow);
-    EXPECT_EQ(client->Canvas()->Pixels(30, 30), cl::clRed);
-    EXPECT_EQ(client->Canvas()->Pixels(1, 1), cl::clSilver);
+    win::POINT o = cover->GetClientOrigin();
+    EXPECT_EQ(client->GetWidth(), cover->GetClientWidth());
+    EXPECT_EQ(ScreenColor(client->GetCanvas()->Pixels(15, 15)), s.At(o.x + 15, o.y + 15));
+    EXPECT_EQ(client->GetCanvas()->Pixels(15, 15), cl::clYellow);
+    EXPECT_EQ(client->GetCanvas()->Pixels(30, 30), cl::clRed);
+    EXPECT_EQ(client->GetCanvas()->Pixels(1, 1), cl::clSilver);
 }

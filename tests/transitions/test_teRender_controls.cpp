@@ -11,7 +11,8 @@
 #include "classlib/ComCtrls.h"
 #include "../classlib/frame_settings.h"
 #include "classlib/OleCtrls.h"
-#include "te_screen_util.h"
+#include "platform/user_testhooks.h"
+#include "te_screen_forms.h"
 #include "transitions/teRender.h"
 #include "transitions/teVclScr.h"
 
@@ -81,14 +82,14 @@ protected:
     // The whole window (frame included) rendered, and as the screen shows it.
     static std::vector<uint32_t> RenderedWindow(cl::TWinControl* c) {
         win::RECT wr;
-        win::GetWindowRect(c->Handle(), &wr);
+        win::GetWindowRect(c->GetHandle(), &wr);
         std::unique_ptr<cl::TBitmap> b(RenderControlToBitmap(
             c, nullptr, MakeRect(0, 0, wr.right - wr.left, wr.bottom - wr.top), cl::pf32bit, false, false, false));
         return ScreenPixels(b.get());
     }
     static std::vector<uint32_t> WindowOnScreen(cl::TWinControl* c) {
         win::RECT wr;
-        win::GetWindowRect(c->Handle(), &wr);
+        win::GetWindowRect(c->GetHandle(), &wr);
         auto s = win::test::ScreenComposite();
         std::vector<uint32_t> out;
         for (int y = wr.top; y < wr.bottom; ++y)
@@ -108,7 +109,7 @@ protected:
     // Where a window's pixel (x, y) lies in the list of WindowOnScreen.
     static uint32_t WindowPixel(cl::TWinControl* c, const std::vector<uint32_t>& px, int x, int y) {
         win::RECT wr;
-        win::GetWindowRect(c->Handle(), &wr);
+        win::GetWindowRect(c->GetHandle(), &wr);
         return px[static_cast<size_t>(y * (wr.right - wr.left) + x)];
     }
 };
@@ -201,7 +202,7 @@ TEST_F(RenderControlsTest, RegularScrollBarsComeBackFromTheFlatLayerToBePrinted)
     sc->SetBounds(145, 15, 50, 60);
     sc->SetParent(form);
     Pump();
-    const win::HWND h = sc->Handle();
+    const win::HWND h = sc->GetHandle();
     int mode = -1;
     ASSERT_TRUE(win::FlatSB_GetScrollProp(h, win::WSB_PROP_VSTYLE, &mode));
     std::vector<uint32_t> screen = WindowOnScreen(sc);
@@ -211,9 +212,9 @@ TEST_F(RenderControlsTest, RegularScrollBarsComeBackFromTheFlatLayerToBePrinted)
 
     // A flat bar stays with the flat layer, which keeps its bars out of the picture.
     sc->RecreateWnd();
-    sc->VertScrollBar()->SetStyle(cl::ssFlat);
+    sc->GetVertScrollBar()->SetStyle(cl::ssFlat);
     Pump();
-    const win::HWND h2 = sc->Handle();
+    const win::HWND h2 = sc->GetHandle();
     screen = WindowOnScreen(sc);
     std::vector<uint32_t> rendered = RenderedWindow(sc);
     ASSERT_TRUE(win::FlatSB_GetScrollProp(h2, win::WSB_PROP_VSTYLE, &mode));
@@ -222,12 +223,12 @@ TEST_F(RenderControlsTest, RegularScrollBarsComeBackFromTheFlatLayerToBePrinted)
     EXPECT_EQ(WindowPixel(sc, rendered, 0, 0), Sys(win::COLOR_WINDOWFRAME)) << "the rest of the frame is printed";
 
     // No visible bar: nothing to give back.
-    sc->VertScrollBar()->SetStyle(cl::ssRegular);
-    sc->HorzScrollBar()->SetVisible(false);
-    sc->VertScrollBar()->SetVisible(false);
+    sc->GetVertScrollBar()->SetStyle(cl::ssRegular);
+    sc->GetHorzScrollBar()->SetVisible(false);
+    sc->GetVertScrollBar()->SetVisible(false);
     Pump();
     RenderedWindow(sc);
-    EXPECT_TRUE(win::FlatSB_GetScrollProp(sc->Handle(), win::WSB_PROP_VSTYLE, &mode));
+    EXPECT_TRUE(win::FlatSB_GetScrollProp(sc->GetHandle(), win::WSB_PROP_VSTYLE, &mode));
 }
 
 TEST_F(RenderControlsTest, AnOleControlRendersItsObjectAndNotItsChildWindows) {
@@ -269,7 +270,7 @@ TEST_F(RenderControlsTest, APageControlRendersAsTheScreenShowsIt) {
     Pump();
     const std::vector<uint32_t> screen = WindowOnScreen(pc), rendered = RenderedWindow(pc);
     EXPECT_TRUE(rendered == screen) << "first difference " << FirstDifference(rendered, screen, 180);
-    win::RECT d = pc->DisplayRect();
+    win::RECT d = pc->GetDisplayRect();
     EXPECT_EQ(WindowPixel(pc, rendered, d.left + 30, d.top + 30), ScreenColor(cl::clRed)) << "the active page's child";
 }
 
@@ -284,22 +285,22 @@ TEST_F(RenderControlsTest, ThePageOfAPageControlIsAnimatedOverThePageControl) {
     second->SetColor(cl::clBlue);
     second->SetPageControl(pc);
     Pump();
-    const win::RECT d = pc->DisplayRect();
+    const win::RECT d = pc->GetDisplayRect();
     const win::POINT mid = pc->ClientToScreen(win::POINT{(d.left + d.right) / 2, (d.top + d.bottom) / 2});
     ASSERT_EQ(ScreenAt(mid.x, mid.y), ScreenColor(cl::clRed));
     TTestEffect e(nullptr);
     e.Info = tetiMillisecondsCapable | tetiNeedSrcBmp | tetiNeedDstBmp;
     e.FrameCount = 3;
     e.Milliseconds = 300;
-    const int w = first->ClientWidth(), h = first->ClientHeight();
+    const int w = first->GetClientWidth(), h = first->GetClientHeight();
     ASSERT_TRUE(e.Prepare(first, MakeRect(0, 0, w, h)));
     TTEVCLScreenTrDevice* dev = e.GetDevice();
     EXPECT_EQ(dev->Control, pc) << "the page hands over to its page control";
     ASSERT_NE(dev->RenderWindow, nullptr);
-    EXPECT_EQ(dev->RenderWindow->Parent(), pc);
-    EXPECT_EQ(dev->RenderWindow->BoundsRect().left, d.left);
-    EXPECT_EQ(dev->RenderWindow->BoundsRect().top, d.top);
-    EXPECT_EQ(dev->RenderWindow->Width(), w);
+    EXPECT_EQ(dev->RenderWindow->GetParent(), pc);
+    EXPECT_EQ(dev->RenderWindow->GetBoundsRect().left, d.left);
+    EXPECT_EQ(dev->RenderWindow->GetBoundsRect().top, d.top);
+    EXPECT_EQ(dev->RenderWindow->GetWidth(), w);
     // The caller turns the page underneath: the old page stays frozen on the screen.
     pc->SetActivePage(second);
     Pump();
@@ -314,11 +315,11 @@ TEST_F(RenderControlsTest, ThePageOfAPageControlIsAnimatedOverThePageControl) {
 TEST_F(RenderControlsTest, ARedirectedEndPaintAnswersMinusOne) {
     cl::TBitmap b;
     b.SetSize(4, 4);
-    const win::HWND h = pic->Handle();
-    BeginDCRedirection(b.Canvas()->Handle(), h, false);
+    const win::HWND h = pic->GetHandle();
+    BeginDCRedirection(b.GetCanvas()->GetHandle(), h, false);
     win::PAINTSTRUCT ps;
-    EXPECT_EQ(win::BeginPaint(h, &ps), b.Canvas()->Handle());
-    EXPECT_EQ(ps.hdc, b.Canvas()->Handle());
+    EXPECT_EQ(win::BeginPaint(h, &ps), b.GetCanvas()->GetHandle());
+    EXPECT_EQ(ps.hdc, b.GetCanvas()->GetHandle());
     EXPECT_EQ(win::EndPaint(h, &ps), -1);
     EndDCRedirection(false);
     EXPECT_EQ(DCRedirectionCount(), 0);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../classlib/desktop_controls.h"
-#include "te_test_util.h"
+#include "te_test_device.h"
 #include "transitions/teVclScr.h"
 
 using namespace desktoptest;
@@ -20,7 +20,7 @@ TEST(ScreenDeviceOnTheDesktop, APageTurnedUnderThePreparedEffectStaysFrozenUntil
     e.Info = te::tetiMillisecondsCapable | te::tetiNeedSrcBmp | te::tetiNeedDstBmp;
     e.FrameCount = 3;
     e.Milliseconds = 150;
-    ASSERT_TRUE(e.Prepare(f.red, te::MakeRect(0, 0, f.red->ClientWidth(), f.red->ClientHeight())));
+    ASSERT_TRUE(e.Prepare(f.red, te::MakeRect(0, 0, f.red->GetClientWidth(), f.red->GetClientHeight())));
     f.pages->SetActivePage(f.blue);
     // However long the desktop takes, the old page stays.
     PumpUntil([] { return false; }, 600);

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "platform/display.h"
-#include "te_screen_util.h"
+#include "te_screen_forms.h"
 #include "transitions/teVclScr.h"
 
 using namespace te;
@@ -139,7 +139,7 @@ TEST_F(ScreenTest, AnObscuredControlTakesItsOldLookFromOffScreenRendering) {
     sib->Fill = cl::clPurple;
     sib->SetParent(form);
     sib->SetBounds(80, 50, 100, 100);
-    win::SetWindowPos(sib->Handle(), win::HWND_TOP, 0, 0, 0, 0, win::SWP_NOMOVE | win::SWP_NOSIZE);
+    win::SetWindowPos(sib->GetHandle(), win::HWND_TOP, 0, 0, 0, 0, win::SWP_NOMOVE | win::SWP_NOSIZE);
     sib->Repaint();
     Pump();
     ASSERT_EQ(ScreenAt(PicX(100), PicY(80)), ScreenColor(cl::clPurple));
@@ -271,11 +271,11 @@ TEST_F(ScreenTest, TheRenderWindowSitsOverTheAnimatedArea) {
     ASSERT_TRUE(e.Prepare(pic, MakeRect(10, 20, 60, 50)));
     TTEVCLScreenTrDevice* d = e.GetDevice();
     ASSERT_NE(d->RenderWindow, nullptr);
-    win::HWND rh = d->RenderWindow->Handle();
+    win::HWND rh = d->RenderWindow->GetHandle();
     char name[64] = {};
     win::GetClassNameA(rh, name, sizeof name);
     EXPECT_STREQ(name, "TTERenderWindow");
-    EXPECT_EQ(win::GetParent(rh), pic->Handle());
+    EXPECT_EQ(win::GetParent(rh), pic->GetHandle());
     win::RECT r;
     win::GetWindowRect(rh, &r);
     EXPECT_EQ(r.left, PicX(10));
@@ -283,14 +283,14 @@ TEST_F(ScreenTest, TheRenderWindowSitsOverTheAnimatedArea) {
     EXPECT_EQ(r.right - r.left, 50);
     EXPECT_EQ(r.bottom - r.top, 30);
     EXPECT_TRUE(win::IsWindowVisible(rh));
-    EXPECT_TRUE(win::GetWindowLongA(pic->Handle(), win::GWL_STYLE) & static_cast<win::LONG>(win::WS_CLIPCHILDREN));
+    EXPECT_TRUE(win::GetWindowLongA(pic->GetHandle(), win::GWL_STYLE) & static_cast<win::LONG>(win::WS_CLIPCHILDREN));
     e.UnPrepare();
-    EXPECT_FALSE(win::GetWindowLongA(pic->Handle(), win::GWL_STYLE) & static_cast<win::LONG>(win::WS_CLIPCHILDREN))
+    EXPECT_FALSE(win::GetWindowLongA(pic->GetHandle(), win::GWL_STYLE) & static_cast<win::LONG>(win::WS_CLIPCHILDREN))
         << "the parent's style is restored";
 }
 
 TEST_F(ScreenTest, ObscuredAreas) {
-    win::HWND h = pic->Handle();
+    win::HWND h = pic->GetHandle();
     auto screenRect = [&](int l, int t, int r, int b) { return MakeRect(PicX(l), PicY(t), PicX(r), PicY(b)); };
     EXPECT_FALSE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 120, 100)));
     EXPECT_TRUE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 121, 100))) << "off the window";
@@ -301,11 +301,11 @@ TEST_F(ScreenTest, ObscuredAreas) {
     auto* sib = new TColorControl(form);
     sib->SetParent(form);
     sib->SetBounds(100, 80, 30, 30);  // over the picture's bottom-right corner
-    win::SetWindowPos(sib->Handle(), win::HWND_TOP, 0, 0, 0, 0, win::SWP_NOMOVE | win::SWP_NOSIZE);
+    win::SetWindowPos(sib->GetHandle(), win::HWND_TOP, 0, 0, 0, 0, win::SWP_NOMOVE | win::SWP_NOSIZE);
     Pump();
     EXPECT_TRUE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 120, 100)));
     EXPECT_FALSE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 50, 50)));
-    EXPECT_FALSE(IsWindowAreaObscured(h, sib->Handle(), screenRect(0, 0, 120, 100))) << "the excluded window";
+    EXPECT_FALSE(IsWindowAreaObscured(h, sib->GetHandle(), screenRect(0, 0, 120, 100))) << "the excluded window";
     sib->Hide();
     EXPECT_FALSE(IsWindowAreaObscured(h, nullptr, screenRect(0, 0, 120, 100)));
 }
@@ -317,7 +317,7 @@ protected:
     void RunWith(TTestEffect& e) {
         dev.SetTransition(&e);
         dev.PrepareRun(cl::clRed, cl::clLime);
-        dev.Data->Window = pic->Handle();
+        dev.Data->Window = pic->GetHandle();
         dev.Execute(true);
     }
     TTestDevice dev;
@@ -338,9 +338,9 @@ TEST_F(AbortTest, EscapeAbortsAtTheFirstPollAndTheKeysTakenOnTheWayAreLost) {
     e.FrameCount = 5;
     int ends = 0;
     e.OnEndTransition = [&](cl::TObject*) { ++ends; };
-    win::PostMessageA(form->Handle(), win::WM_KEYDOWN, 'A', 0);
-    win::PostMessageA(form->Handle(), win::WM_KEYDOWN, win::VK_ESCAPE, 0);
-    win::PostMessageA(form->Handle(), win::WM_KEYDOWN, 'B', 0);
+    win::PostMessageA(form->GetHandle(), win::WM_KEYDOWN, 'A', 0);
+    win::PostMessageA(form->GetHandle(), win::WM_KEYDOWN, win::VK_ESCAPE, 0);
+    win::PostMessageA(form->GetHandle(), win::WM_KEYDOWN, 'B', 0);
     RunWith(e);
     EXPECT_TRUE(dev.Aborted);
     EXPECT_TRUE(e.Log->frames.empty());
@@ -353,7 +353,7 @@ TEST_F(AbortTest, OtherKeysDoNotAbortButAreTaken) {
     TTestEffect e(nullptr);
     e.AbortOnEscape = true;
     e.FrameCount = 3;
-    win::PostMessageA(form->Handle(), win::WM_KEYDOWN, 'A', 0);
+    win::PostMessageA(form->GetHandle(), win::WM_KEYDOWN, 'A', 0);
     RunWith(e);
     EXPECT_FALSE(dev.Aborted);
     EXPECT_EQ(e.Log->frames.size(), 3u);
@@ -366,11 +366,11 @@ TEST_F(AbortTest, AClickInTheAnimationWindowAbortsOnlyWithAbortOnClick) {
         e.AbortOnClick = onClick;
         e.AbortOnEscape = !onClick;  // an abort source either way
         e.FrameCount = 3;
-        win::PostMessageA(pic->Handle(), win::WM_LBUTTONDOWN, 0, 0);
+        win::PostMessageA(pic->GetHandle(), win::WM_LBUTTONDOWN, 0, 0);
         TTestDevice d;
         d.SetTransition(&e);
         d.PrepareRun(cl::clRed, cl::clLime);
-        d.Data->Window = pic->Handle();
+        d.Data->Window = pic->GetHandle();
         d.Execute(true);
         EXPECT_EQ(d.Aborted, onClick);
         EXPECT_EQ(e.Log->frames.size(), onClick ? 0u : 3u);
@@ -474,10 +474,10 @@ TEST_F(ScreenTest, AnEffectRunsOverAPictureOfTheClassLibrary) {
     image->SetStretch(true);
     auto picture = [](cl::TColor left, cl::TColor right) {
         auto b = SolidBitmap(2, 1, left);
-        b->Canvas()->SetPixels(1, 0, right);
+        b->GetCanvas()->SetPixels(1, 0, right);
         return b;
     };
-    image->Picture()->SetGraphic(picture(cl::clRed, cl::clBlue).get());
+    image->GetPicture()->SetGraphic(picture(cl::clRed, cl::clBlue).get());
     Pump();
     const int ix = 10 + 150 + 5, iy = 20 + 20 + 10;  // the image's screen position
     ASSERT_EQ(ScreenAt(ix + 4, iy + 4), ScreenColor(cl::clRed));
@@ -494,7 +494,7 @@ TEST_F(ScreenTest, AnEffectRunsOverAPictureOfTheClassLibrary) {
     EXPECT_EQ(d->Control, panel) << "a non-windowed control hands over to its parent";
     EXPECT_EQ(d->ControlRect.left, 5);
     EXPECT_EQ(d->ControlRect.top, 10);
-    image->Picture()->SetGraphic(picture(cl::clLime, cl::clYellow).get());
+    image->GetPicture()->SetGraphic(picture(cl::clLime, cl::clYellow).get());
     Pump();
     EXPECT_EQ(ScreenAt(ix + 4, iy + 4), ScreenColor(cl::clRed)) << "frozen until the run";
     e.Execute();
@@ -512,7 +512,7 @@ TEST_F(ScreenTest, RectanglesInWindowCoordinates) {
     sib->Fill = cl::clNavy;
     sib->SetParent(form);
     sib->SetBounds(150, 100, 40, 40);
-    win::SetWindowPos(sib->Handle(), win::HWND_TOP, 0, 0, 0, 0, win::SWP_NOMOVE | win::SWP_NOSIZE);
+    win::SetWindowPos(sib->GetHandle(), win::HWND_TOP, 0, 0, 0, 0, win::SWP_NOMOVE | win::SWP_NOSIZE);
     Pump();
     TTestEffect e(nullptr);
     e.Info = tetiNeedSrcBmp | tetiNeedDstBmp;
@@ -522,9 +522,9 @@ TEST_F(ScreenTest, RectanglesInWindowCoordinates) {
     e.SampleY = 30;
     ASSERT_TRUE(e.Prepare(pic, MakeRect(10, 10, 60, 60)));
     TTEVCLScreenTrDevice* d = e.GetDevice();
-    win::HWND rh = d->RenderWindow->Handle();
-    EXPECT_EQ(win::GetParent(rh), form->Handle());
-    EXPECT_EQ(win::GetWindow(rh, win::GW_HWNDNEXT), pic->Handle()) << "directly above the control";
+    win::HWND rh = d->RenderWindow->GetHandle();
+    EXPECT_EQ(win::GetParent(rh), form->GetHandle());
+    EXPECT_EQ(win::GetWindow(rh, win::GW_HWNDNEXT), pic->GetHandle()) << "directly above the control";
     win::RECT r;
     win::GetWindowRect(rh, &r);
     EXPECT_EQ(r.left, PicX(10));
@@ -546,7 +546,7 @@ TEST_F(ScreenTest, RectanglesInWindowCoordinates) {
     f.SampleX = 20 + 30;
     f.SampleY = 10 + 30;
     ASSERT_TRUE(f.Prepare(form, MakeRect(0, 0, 200, 150)));
-    win::HWND ph = f.GetDevice()->RenderWindow->Handle();
+    win::HWND ph = f.GetDevice()->RenderWindow->GetHandle();
     EXPECT_FALSE(win::GetWindowLongA(ph, win::GWL_STYLE) & static_cast<win::LONG>(win::WS_CHILD));
     EXPECT_TRUE(win::IsWindowVisible(ph));
     pic->Fill = cl::clGreen;

@@ -214,8 +214,8 @@ std::unique_ptr<cl::TBitmap> Noise(std::mt19937& rng, int w, int h, cl::TPixelFo
 }
 
 bool SameBits(cl::TBitmap* a, cl::TBitmap* b) {
-    if (a->Height() != b->Height() || a->RowBytes() != b->RowBytes()) return false;
-    for (int y = 0; y < a->Height(); ++y)
+    if (a->GetHeight() != b->GetHeight() || a->RowBytes() != b->RowBytes()) return false;
+    for (int y = 0; y < a->GetHeight(); ++y)
         if (std::memcmp(a->ScanLine(y), b->ScanLine(y), static_cast<size_t>(a->RowBytes())) != 0) return false;
     return true;
 }
@@ -228,6 +228,7 @@ TEST(FusePattern, DirectCopyGivesWhatTheBlitGives) {
         int areaW, areaH;  // the area copied
         cl::TColor font, brush;
         bool moveBrushOrigin;
+    // clang-format off
     } cases[] = {
         {cl::pf32bit, 37, 21, 37, 21, cl::clBlack, cl::clWhite, false},
         {cl::pf24bit, 37, 21, 30, 19, cl::clBlack, cl::clWhite, false},
@@ -238,6 +239,7 @@ TEST(FusePattern, DirectCopyGivesWhatTheBlitGives) {
         {cl::pf16bit, 19, 13, 19, 13, cl::clBlack, cl::clWhite, false},  // takes the blit
         {cl::pf32bit, 1, 1, 1, 1, cl::clBlack, cl::clWhite, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         auto src = Noise(rng, c.w, c.h, c.pf);
         auto dst = Noise(rng, c.w, c.h, c.pf);
@@ -249,9 +251,9 @@ TEST(FusePattern, DirectCopyGivesWhatTheBlitGives) {
         te::AdjustBitmapFormat(pattern.get(), nullptr, 8, 8, cl::pf1bit);
         for (int y = 0; y < 8; ++y) *static_cast<uint8_t*>(pattern->ScanLine(y)) = static_cast<uint8_t>(rng());
         for (cl::TBitmap* b : {dst.get(), ref.get()}) {
-            b->Canvas()->Font()->SetColor(c.font);
-            b->Canvas()->Brush()->SetColor(c.brush);
-            if (c.moveBrushOrigin) win::SetBrushOrgEx(b->Canvas()->Handle(), 3, 5, nullptr);
+            b->GetCanvas()->GetFont()->SetColor(c.font);
+            b->GetCanvas()->GetBrush()->SetColor(c.brush);
+            if (c.moveBrushOrigin) win::SetBrushOrgEx(b->GetCanvas()->GetHandle(), 3, 5, nullptr);
         }
         te::CopyThroughPattern(dst.get(), src.get(), pattern.get(), c.areaW, c.areaH);
         te::CopyThroughPatternBlit(ref.get(), src.get(), pattern.get(), c.areaW, c.areaH);

@@ -40,6 +40,7 @@ TEST_F(SlideTest, ModesFollowDirectionAndFlags) {
         TTEEffectDirection dir;
         Flags flags;
         int mode;
+    // clang-format off
     } cases[] = {
         {tedDown, {true, false, false, false}, 2},    // the show's slide
         {tedDown, {false, false, false, true}, 29},   // reversed: up and out
@@ -55,6 +56,7 @@ TEST_F(SlideTest, ModesFollowDirectionAndFlags) {
         {tedOut, {true, false, true, false}, 25},
         {tedDown, {true, false, false, true}, 31},    // reversed swaps the elastic roles: dst out, up
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(ModeOf(c.dir, c.flags), c.mode) << "direction " << int(c.dir);
 }
@@ -180,12 +182,12 @@ TEST_F(SlideTest, InAndOutWorkFromTheCentre) {
 TEST_F(SlideTest, TheStretchModeOfTheCanvasIsRestoredAfterThePass) {
     TSlideTransition s(nullptr);
     FrameDriver bench(&s, 8, 8);
-    win::SetStretchBltMode(bench.Screen->Canvas()->Handle(), win::HALFTONE);
+    win::SetStretchBltMode(bench.Screen->GetCanvas()->GetHandle(), win::HALFTONE);
     bench.Init();
-    EXPECT_EQ(win::GetStretchBltMode(bench.Screen->Canvas()->Handle()), win::COLORONCOLOR);
+    EXPECT_EQ(win::GetStretchBltMode(bench.Screen->GetCanvas()->GetHandle()), win::COLORONCOLOR);
     bench.Frame(1);
     bench.Finish();
-    EXPECT_EQ(win::GetStretchBltMode(bench.Screen->Canvas()->Handle()), win::HALFTONE);
+    EXPECT_EQ(win::GetStretchBltMode(bench.Screen->GetCanvas()->GetHandle()), win::HALFTONE);
 }
 
 TEST_F(SlideTest, SettingsStringsAndPublishedFlags) {

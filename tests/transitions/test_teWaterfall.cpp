@@ -6,7 +6,7 @@
 #include <set>
 
 #include "classlib/SysUtils.h"
-#include "te_masked_util.h"
+#include "te_mask_geometry.h"
 #include "transitions/teWaterfall.h"
 
 namespace {
@@ -36,7 +36,7 @@ TEST(WaterfallGeometry, LinesGrowFromTheirSide) {
         auto data = tegeom::RunData(W, H, TWaterfallGeometry::FrameCount(dir, W, H));
         auto mask = tegeom::WhiteMask(W, H);
         for (int step : {1, 1, 2, 1, 3, 1, 1}) {
-            g.DrawFrame(mask->Canvas(), step, true, data.get());
+            g.DrawFrame(mask->GetCanvas(), step, true, data.get());
             auto drawn = tegeom::BlackPixels(mask.get(), W, H);
             for (size_t i = 0; i < g.Progress.size(); ++i) {
                 const int p = g.Progress[i];

@@ -31,6 +31,7 @@ TEST_F(Wipe, FrameCountsByDirection) {
     struct Case {
         TTEEffectDirection d;
         int w, h, band, frames;
+    // clang-format off
     } cases[] = {
         {te::tedRight, 23, 17, 5, 27},     {te::tedLeft, 23, 17, 5, 27},      {te::tedDown, 23, 17, 5, 21},
         {te::tedUp, 23, 17, 5, 21},        {te::tedDownRight, 23, 17, 5, 39}, {te::tedDownLeft, 23, 17, 5, 22},
@@ -38,6 +39,7 @@ TEST_F(Wipe, FrameCountsByDirection) {
         {te::tedOut, 23, 17, 5, 10},       {te::tedRight, 60, 7, 80, 119},    {te::tedRight, 23, 7, 0, 22},
         {te::tedDownRight, 800, 600, 50, 1399}, {te::tedDownLeft, 800, 600, 50, 799},
     };
+    // clang-format on
     for (const Case& c : cases) {
         te::TWipeTransition e(nullptr);
         e.SetDirection(c.d);
@@ -138,8 +140,8 @@ TEST_F(Wipe, DitherSeedAndPattern) {
     auto* wd = dynamic_cast<te::TWipeData*>(d.Data()->Custom.get());
     ASSERT_NE(wd, nullptr);
     ASSERT_NE(wd->BandPattern, nullptr);
-    ASSERT_EQ(wd->BandPattern->Width(), B);
-    ASSERT_EQ(wd->BandPattern->Height(), H + 75);
+    ASSERT_EQ(wd->BandPattern->GetWidth(), B);
+    ASSERT_EQ(wd->BandPattern->GetHeight(), H + 75);
     // The model: the generator's formula from the fixed seed, one draw per position.
     cl::TRandomSequence model(te::TWipeTransition::DitherSeed);
     for (int i = 0; i < B; ++i) {
@@ -147,7 +149,7 @@ TEST_F(Wipe, DitherSeedAndPattern) {
         for (int j = 0; j <= H + 75; ++j) {
             const bool black = p >= model.Random(100);
             if (j < H + 75) {
-                ASSERT_EQ(wd->BandPattern->Canvas()->Pixels(i, j) == cl::clBlack, black) << i << "," << j;
+                ASSERT_EQ(wd->BandPattern->GetCanvas()->Pixels(i, j) == cl::clBlack, black) << i << "," << j;
             }
         }
     }
@@ -228,7 +230,7 @@ TEST_F(Wipe, DitheredBandShowsTheNewPictureOnBlackDots) {
                         ASSERT_EQ(Rgb(d.Work(), x, y), Rgb(d.New.get(), x, y)) << k;
                     } else if (inBand) {
                         const int px = wd->PatternX + x - band.left, py = wd->PatternY + y - band.top;
-                        const bool black = wd->BandPattern->Canvas()->Pixels(px, py) == cl::clBlack;
+                        const bool black = wd->BandPattern->GetCanvas()->Pixels(px, py) == cl::clBlack;
                         ASSERT_EQ(Rgb(d.Work(), x, y), Rgb(black ? d.New.get() : d.Old.get(), x, y))
                             << "direction " << int(dir) << " frame " << k << " at " << x << "," << y;
                     }
@@ -279,7 +281,7 @@ TEST_F(Wipe, SettingsStrings) {
     te::TWipeTransition e(nullptr);
     cl::TStringList s;
     e.SaveToStrings(&s, true, "W");
-    EXPECT_EQ(s.Count(), 1);
+    EXPECT_EQ(s.GetCount(), 1);
     EXPECT_EQ(s.Values("WTransition"), "TWipeTransition");
     e.BandWidth = 12;
     e.SmoothBand = true;

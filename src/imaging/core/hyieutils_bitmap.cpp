@@ -165,7 +165,7 @@ void TIEBitmap::SetPaletteEntry(int32_t Index, const TRGB& Color) {
 
 void TIEBitmap::SyncVclPalette() {
     if (FLocation != ieTBitmap || !FVclBitmap || !FPalette || FPaletteLength <= 0) return;
-    if (FVclBitmap->PixelFormat() != cl::pf8bit && FVclBitmap->PixelFormat() != cl::pf1bit) return;
+    if (FVclBitmap->GetPixelFormat() != cl::pf8bit && FVclBitmap->GetPixelFormat() != cl::pf1bit) return;
     std::vector<win::RGBQUAD> table(static_cast<size_t>(FPaletteLength));
     for (int32_t i = 0; i < FPaletteLength; ++i)
         table[static_cast<size_t>(i)] = win::RGBQUAD{FPalette[i].b, FPalette[i].g, FPalette[i].r, 0};
@@ -327,7 +327,7 @@ bool TIEBitmap::AllocateVclStorage(uint64_t Size) {
         if (FPixelFormat == ie8g) IESetGrayPalette(FVclBitmap);
         if (FPixelFormat == ie8p && FPalette) {
             // The new entries are those of the bitmap's colour table.
-            const auto& table = FVclBitmap->ColorTable();
+            const auto& table = FVclBitmap->GetColorTable();
             for (size_t i = 0; i < table.size() && i < 256; ++i)
                 FPalette[i] = TRGB{table[i].rgbBlue, table[i].rgbGreen, table[i].rgbRed};
         }
@@ -347,8 +347,8 @@ bool TIEBitmap::AllocateVclStorage(uint64_t Size) {
 void TIEBitmap::BuildVclRows() {
     FVclRows.clear();
     if (!FVclBitmap) return;
-    const int h = FVclBitmap->Height();
-    if (FVclBitmap->Width() <= 0 || h <= 0) return;
+    const int h = FVclBitmap->GetHeight();
+    if (FVclBitmap->GetWidth() <= 0 || h <= 0) return;
     FVclRows.resize(static_cast<size_t>(h));
     for (int r = 0; r < h; ++r) FVclRows[static_cast<size_t>(r)] = static_cast<uint8_t*>(FVclBitmap->ScanLine(r));
 }
@@ -458,9 +458,9 @@ void TIEBitmap::UnmapRow(void* Row) {
 bool TIEBitmap::VclChanged() {
     // A TBitmap resized or reformatted by its other users has new rows.
     if (!FVclBitmap) return !FVclRows.empty();
-    const int h = FVclBitmap->Height();
-    if (FVclBitmap->Width() != FWidth || h != FHeight || static_cast<size_t>(h) != FVclRows.size()) return true;
-    const cl::TPixelFormat vf = FVclBitmap->PixelFormat();
+    const int h = FVclBitmap->GetHeight();
+    if (FVclBitmap->GetWidth() != FWidth || h != FHeight || static_cast<size_t>(h) != FVclRows.size()) return true;
+    const cl::TPixelFormat vf = FVclBitmap->GetPixelFormat();
     if (vf != VclFormatOf(FPixelFormat)) return true;
     return h > 0 && FVclRows[0] != static_cast<uint8_t*>(FVclBitmap->ScanLine(0));
 }
@@ -468,7 +468,7 @@ bool TIEBitmap::VclChanged() {
 void TIEBitmap::SyncWithVclBitmap() {
     if (FLocation != ieTBitmap || !FVclBitmap) return;
     cl::TBitmap* b = FVclBitmap;
-    cl::TPixelFormat vf = b->PixelFormat();
+    cl::TPixelFormat vf = b->GetPixelFormat();
     // Only the formats below can be read row by row as image pixels; a device bitmap has
     // the 32-bit layout, anything else is widened to 24 bits first.
     if (vf == cl::pfDevice) {
@@ -485,8 +485,8 @@ void TIEBitmap::SyncWithVclBitmap() {
         case cl::pf32bit: f = ie32RGB; break;
         default: f = ie24RGB; break;
     }
-    const int32_t w = b->Width();
-    const int32_t h = b->Height();
+    const int32_t w = b->GetWidth();
+    const int32_t h = b->GetHeight();
     if (w != FWidth || h != FHeight || f != FPixelFormat) {
         FWidth = w;
         FHeight = h;
@@ -503,7 +503,7 @@ void TIEBitmap::SyncWithVclBitmap() {
             FPalette.reset(new TRGB[256]);
             FPaletteLength = 256;
         }
-        const auto& table = b->ColorTable();
+        const auto& table = b->GetColorTable();
         for (size_t i = 0; i < table.size() && i < static_cast<size_t>(FPaletteLength); ++i)
             FPalette[i] = TRGB{table[i].rgbBlue, table[i].rgbGreen, table[i].rgbRed};
     }
@@ -511,7 +511,7 @@ void TIEBitmap::SyncWithVclBitmap() {
 
 void TIEBitmap::ResetCanvasTransform() {
     if (!FVclBitmap) return;
-    win::HDC dc = FVclBitmap->Canvas()->Handle();
+    win::HDC dc = FVclBitmap->GetCanvas()->GetHandle();
     if (dc && win::GetGraphicsMode(dc) == win::GM_ADVANCED) win::ModifyWorldTransform(dc, nullptr, win::MWT_IDENTITY);
 }
 
@@ -525,13 +525,13 @@ cl::TCanvas* TIEBitmap::GetCanvas() {
     if (FLocation != ieTBitmap) SetLocation(ieTBitmap);
     if (!FVclBitmap) return nullptr;
     ResetCanvasTransform();
-    return FVclBitmap->Canvas();
+    return FVclBitmap->GetCanvas();
 }
 
 void TIEBitmap::EncapsulateTBitmap(cl::TBitmap* Bitmap, bool FreeFirst) {
     if (FreeFirst) FreeImage(true);
     if (!Bitmap) return;
-    const cl::TPixelFormat vf = Bitmap->PixelFormat();
+    const cl::TPixelFormat vf = Bitmap->GetPixelFormat();
     TIEPixelFormat mapped = FPixelFormat;
     if (vf == cl::pf1bit)
         mapped = ie1g;
@@ -539,12 +539,12 @@ void TIEBitmap::EncapsulateTBitmap(cl::TBitmap* Bitmap, bool FreeFirst) {
         mapped = ie24RGB;
     else if (vf == cl::pf32bit)
         mapped = ie32RGB;
-    if (Bitmap == FVclBitmap && Bitmap->Width() == FWidth && Bitmap->Height() == FHeight && mapped == FPixelFormat)
+    if (Bitmap == FVclBitmap && Bitmap->GetWidth() == FWidth && Bitmap->GetHeight() == FHeight && mapped == FPixelFormat)
         return;
     // The storage held so far is released (a TBitmap of our own with it).
     if (FVclBitmap != Bitmap) FreeStorage();
-    FWidth = Bitmap->Width();
-    FHeight = Bitmap->Height();
+    FWidth = Bitmap->GetWidth();
+    FHeight = Bitmap->GetHeight();
     FLocation = ieTBitmap;
     Encapsulated = true;
     FVclBitmap = Bitmap;

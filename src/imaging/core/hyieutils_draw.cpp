@@ -31,7 +31,7 @@ inline win::COLORREF RGBRef(int r, int g, int b) {
 // exclusive) of the canvas.
 void BlendRect(cl::TCanvas* Canvas, cl::TRect R, cl::TColor Color, int Alpha) {
     if (R.right <= R.left || R.bottom <= R.top) return;
-    win::HDC dc = Canvas->Handle();
+    win::HDC dc = Canvas->GetHandle();
     if (!dc) return;
     const auto c = static_cast<uint32_t>(cl::ColorToRGB(Color));
     const int cr = static_cast<int>(c & 0xFF), cg = static_cast<int>((c >> 8) & 0xFF), cb = static_cast<int>((c >> 16) & 0xFF);
@@ -50,7 +50,7 @@ void BlendRect(cl::TCanvas* Canvas, cl::TRect R, cl::TColor Color, int Alpha) {
 class ShadowPixels {
 public:
     ShadowPixels(cl::TCanvas* Canvas, cl::TBitmap* Bitmap)
-        : FCanvas(Canvas), FBitmap(Bitmap && Bitmap->PixelFormat() == cl::pf24bit ? Bitmap : nullptr) {}
+        : FCanvas(Canvas), FBitmap(Bitmap && Bitmap->GetPixelFormat() == cl::pf24bit ? Bitmap : nullptr) {}
     bool Get(int32_t x, int32_t y, uint8_t& r, uint8_t& g, uint8_t& b) {
         if (uint8_t* p = Row(x, y)) {
             b = p[0];
@@ -58,15 +58,15 @@ public:
             r = p[2];
             return true;
         }
-        return FCanvas && FCanvas->Handle() && ReadPixel(FCanvas->Handle(), x, y, r, g, b);
+        return FCanvas && FCanvas->GetHandle() && ReadPixel(FCanvas->GetHandle(), x, y, r, g, b);
     }
     void Set(int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b) {
         if (uint8_t* p = Row(x, y)) {
             p[0] = b;
             p[1] = g;
             p[2] = r;
-        } else if (FCanvas && FCanvas->Handle()) {
-            win::SetPixelV(FCanvas->Handle(), x, y, RGBRef(r, g, b));
+        } else if (FCanvas && FCanvas->GetHandle()) {
+            win::SetPixelV(FCanvas->GetHandle(), x, y, RGBRef(r, g, b));
         }
     }
     void Darken(int32_t x, int32_t y, double f) {
@@ -77,7 +77,7 @@ public:
 
 private:
     uint8_t* Row(int32_t x, int32_t y) {
-        if (!FBitmap || x < 0 || y < 0 || x >= FBitmap->Width() || y >= FBitmap->Height()) return nullptr;
+        if (!FBitmap || x < 0 || y < 0 || x >= FBitmap->GetWidth() || y >= FBitmap->GetHeight()) return nullptr;
         return static_cast<uint8_t*>(FBitmap->ScanLine(y)) + static_cast<size_t>(x) * 3;
     }
     cl::TCanvas* FCanvas;
@@ -125,7 +125,7 @@ void ShadowStrip(ShadowPixels& px, int32_t Width, int32_t First, int32_t Last, i
 void IEDrawBevel(cl::TCanvas* Canvas, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, cl::TColor LightColor,
                  cl::TColor DarkColor) {
     if (!Canvas) return;
-    cl::TPen* pen = Canvas->Pen();
+    cl::TPen* pen = Canvas->GetPen();
     pen->SetMode(cl::pmCopy);
     pen->SetStyle(cl::psSolid);
     pen->SetWidth(1);
@@ -154,8 +154,8 @@ void IEDrawHint(cl::TCanvas* Canvas, int32_t& X, int32_t& Y, cl::TColor DarkColo
     if (!Saved) Saved = std::make_unique<cl::TBitmap>();
     Saved->SetPixelFormat(cl::pf24bit);
     Saved->SetSize(W, H);
-    Saved->Canvas()->SetCopyMode(cl::cmSrcCopy);
-    Saved->Canvas()->CopyRect(cl::Rect(0, 0, W, H), Canvas, cl::Rect(X, Y, X + W, Y + H));
+    Saved->GetCanvas()->SetCopyMode(cl::cmSrcCopy);
+    Saved->GetCanvas()->CopyRect(cl::Rect(0, 0, W, H), Canvas, cl::Rect(X, Y, X + W, Y + H));
     Canvas->FillRect(cl::Rect(X + 6, Y + 6, X + W, Y + H));
     IEDrawBevel(Canvas, X + 6, Y + 6, X + W - 1, Y + H - 1, LightColor, DarkColor);
     Canvas->TextOut(X + 9, Y + 9, Text);
@@ -163,7 +163,7 @@ void IEDrawHint(cl::TCanvas* Canvas, int32_t& X, int32_t& Y, cl::TColor DarkColo
 
 void IEDrawAlphaHint(cl::TCanvas* Canvas, int32_t& X, int32_t& Y, const cl::String& Template, const cl::String& Text) {
     if (!Canvas) return;
-    cl::TFont* font = Canvas->Font();
+    cl::TFont* font = Canvas->GetFont();
     font->SetName("Arial");
     font->SetSize(9);
     font->SetColor(cl::clBlack);
@@ -174,8 +174,8 @@ void IEDrawAlphaHint(cl::TCanvas* Canvas, int32_t& X, int32_t& Y, const cl::Stri
     BlendRect(Canvas, cl::Rect(X + 6, Y + 6, X + W, Y + H), static_cast<cl::TColor>(0x60FFFF), 128);
     IEDrawBevel(Canvas, X + 6, Y + 6, X + W - 1, Y + H - 1, static_cast<cl::TColor>(0xFFFFFF),
                 static_cast<cl::TColor>(0x808080));
-    Canvas->Brush()->SetStyle(cl::bsClear);
-    if (Canvas->Handle()) win::SetBkMode(Canvas->Handle(), win::TRANSPARENT);
+    Canvas->GetBrush()->SetStyle(cl::bsClear);
+    if (Canvas->GetHandle()) win::SetBkMode(Canvas->GetHandle(), win::TRANSPARENT);
     Canvas->TextOut(X + 9, Y + 9, Text);
 }
 
@@ -240,8 +240,8 @@ void IEDrawShadowHorz(cl::TCanvas* Canvas, cl::TBitmap* Bitmap, int32_t X1, int3
 }
 
 void IEDrawSoftShadow(cl::TBitmap* Bitmap, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) {
-    if (!Bitmap || Bitmap->PixelFormat() != cl::pf24bit || Right < Left || Bottom < Top) return;
-    const int32_t bw = Bitmap->Width(), bh = Bitmap->Height();
+    if (!Bitmap || Bitmap->GetPixelFormat() != cl::pf24bit || Right < Left || Bottom < Top) return;
+    const int32_t bw = Bitmap->GetWidth(), bh = Bitmap->GetHeight();
     // Far beyond the bitmap the rectangle's edges draw nothing on it: the mask is cut there
     // (the blur reaches a few pixels only), so its size follows the bitmap, not the numbers.
     Left = std::max(Left, -16);
@@ -289,21 +289,21 @@ void IEDrawStripesBackground(cl::TBitmap* Bitmap, int32_t Width, int32_t Height)
     Bitmap->SetSize(std::max(Width, 0), std::max(Height, 0));
     std::vector<double> level;
     IEGaussianCurve(4, 130, 255, level, 0.5);
-    for (int32_t r = 0; r < Bitmap->Height(); ++r)
+    for (int32_t r = 0; r < Bitmap->GetHeight(); ++r)
         std::memset(Bitmap->ScanLine(r), static_cast<uint8_t>(std::trunc(level[static_cast<size_t>(r % 4)])),
-                    static_cast<size_t>(Bitmap->Width()) * 3);
+                    static_cast<size_t>(Bitmap->GetWidth()) * 3);
 }
 
 void IEDrawNoiseBackground(cl::TBitmap* Bitmap, int32_t Width, int32_t Height) {
     if (!Bitmap) return;
     Bitmap->SetPixelFormat(cl::pf24bit);
     Bitmap->SetSize(std::max(Width, 0), std::max(Height, 0));
-    const int32_t w = Bitmap->Width();
+    const int32_t w = Bitmap->GetWidth();
     if (w <= 0) return;
     std::vector<double> curve;
     IEGaussianCurve(w, 160, 208, curve, 3);
     int32_t o = 0;
-    for (int32_t r = 0; r < Bitmap->Height(); ++r) {
+    for (int32_t r = 0; r < Bitmap->GetHeight(); ++r) {
         auto* p = static_cast<uint8_t*>(Bitmap->ScanLine(r));
         int32_t i = 0;
         for (int32_t j = 0; j < w; ++j, p += 3) {
@@ -361,13 +361,13 @@ TVovozIdPaletteDialog::TVovozIdPaletteDialog(cl::TComponent* AOwner) : cl::TForm
     SetCaption("Palette");
     SetBorderStyle(cl::bsDialog);
     SetBorderIcons(cl::BorderIconBit(cl::biSystemMenu));
-    SetPosition(cl::poScreenCenter);
-    SetBounds(Left(), Top(), 520, 199);
+    Position = cl::poScreenCenter;
+    SetBounds(GetLeft(), GetTop(), 520, 199);
     FCancel = new cl::TButton(this);
     FCancel->SetParent(this);
     FCancel->SetCaption("&Cancel");
-    FCancel->SetModalResult(cl::mrCancel);
-    FCancel->SetCancel(true);
+    FCancel->ModalResult = cl::mrCancel;
+    FCancel->Cancel = true;
     FCancel->SetLeft(4);
     FCancel->SetTop(136);
     OnPaint = [this](cl::TObject* s) { PaintCells(s); };
@@ -399,14 +399,14 @@ int32_t TVovozIdPaletteDialog::CellAt(int32_t X, int32_t Y) const {
 }
 
 void TVovozIdPaletteDialog::PaintCells(cl::TObject*) {
-    cl::TCanvas* c = Canvas();
+    cl::TCanvas* c = GetCanvas();
     if (!c || !FPalette) return;
     for (int32_t i = 0; i < FPaletteCount; ++i) {
         const TRGB& e = FPalette[i];
-        c->Brush()->SetStyle(cl::bsSolid);
-        c->Brush()->SetColor(static_cast<cl::TColor>(e.r | (e.g << 8) | (e.b << 16)));
-        c->Pen()->SetStyle(cl::psSolid);
-        c->Pen()->SetColor(i == Selected ? cl::clBlack : cl::clWhite);
+        c->GetBrush()->SetStyle(cl::bsSolid);
+        c->GetBrush()->SetColor(static_cast<cl::TColor>(e.r | (e.g << 8) | (e.b << 16)));
+        c->GetPen()->SetStyle(cl::psSolid);
+        c->GetPen()->SetColor(i == Selected ? cl::clBlack : cl::clWhite);
         const cl::TRect r = CellRect(i);
         c->Rectangle(r.left, r.top, r.right, r.bottom);
     }
@@ -425,7 +425,7 @@ void TVovozIdPaletteDialog::CellClick(cl::TObject*) {
     if (!FOverCell || Selected < 0 || Selected >= FPaletteCount || !FPalette) return;
     const TRGB& e = FPalette[Selected];
     Color = static_cast<cl::TColor>(e.r | (e.g << 8) | (e.b << 16));
-    SetModalResult(cl::mrOk);
+    ModalResult = cl::mrOk;
 }
 
 bool TVovozIdPaletteDialog::Execute() { return ShowModal() == cl::mrOk; }

@@ -657,7 +657,7 @@ void TIEBitmap::CopyFromTBitmap(cl::TBitmap* Bitmap) {
     if (!Bitmap) return;
     if (FLocation == ieTBitmap) {
         // The caller's bitmap becomes one of the formats a TIEBitmap takes from it.
-        const cl::TPixelFormat vf = Bitmap->PixelFormat();
+        const cl::TPixelFormat vf = Bitmap->GetPixelFormat();
         if (vf != cl::pf1bit && vf != cl::pf24bit && vf != cl::pf32bit) Bitmap->SetPixelFormat(cl::pf24bit);
         if (!FVclBitmap || Encapsulated) {
             FreeImage(true);
@@ -665,19 +665,19 @@ void TIEBitmap::CopyFromTBitmap(cl::TBitmap* Bitmap) {
             Encapsulated = false;
         }
         FVclBitmap->Assign(Bitmap);
-        FWidth = FVclBitmap->Width();
-        FHeight = FVclBitmap->Height();
-        const cl::TPixelFormat nf = FVclBitmap->PixelFormat();
+        FWidth = FVclBitmap->GetWidth();
+        FHeight = FVclBitmap->GetHeight();
+        const cl::TPixelFormat nf = FVclBitmap->GetPixelFormat();
         SetFormatFields(nf == cl::pf1bit ? ie1g : nf == cl::pf32bit ? ie32RGB : ie24RGB);
         BuildVclRows();
         FNeedsAllocate = false;
         return;
     }
-    const int32_t w = Bitmap->Width(), h = Bitmap->Height();
-    const cl::TPixelFormat vf = Bitmap->PixelFormat();
+    const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
+    const cl::TPixelFormat vf = Bitmap->GetPixelFormat();
     TIEPixelFormat f;
     switch (vf) {
-        case cl::pf1bit: f = Bitmap->Monochrome() ? ie1g : ie8p; break;
+        case cl::pf1bit: f = Bitmap->GetMonochrome() ? ie1g : ie8p; break;
         case cl::pf4bit:
         case cl::pf8bit: f = ie8p; break;
         case cl::pf15bit:
@@ -689,7 +689,7 @@ void TIEBitmap::CopyFromTBitmap(cl::TBitmap* Bitmap) {
     if (!Allocate(w, h, f)) return;
     if (f == ie8p) {
         std::fill(FPalette.get(), FPalette.get() + 256, TRGB{});
-        const auto& table = Bitmap->ColorTable();
+        const auto& table = Bitmap->GetColorTable();
         for (size_t i = 0; i < table.size() && i < 256; ++i)
             FPalette[i] = TRGB{table[i].rgbBlue, table[i].rgbGreen, table[i].rgbRed};
     }

@@ -15,8 +15,8 @@ bool IEIsEXIFBlock(const void* Data, int32_t Length) {
 
 int64_t IEFindTIFFHeader(cl::TStream* Stream) {
     constexpr int64_t kWindow = 131072;
-    const int64_t start = Stream->Position();
-    const int64_t size = Stream->Size();
+    const int64_t start = Stream->GetPosition();
+    const int64_t size = Stream->GetSize();
     std::vector<uint8_t> buf(static_cast<size_t>(std::clamp<int64_t>(size - start, 0, kWindow)));
     int64_t got = 0;
     if (!buf.empty()) got = std::max<int64_t>(0, Stream->Read(buf.data(), static_cast<int64_t>(buf.size())));
@@ -105,7 +105,7 @@ void TIETagsHandler::Assign(const TIETagsHandler* Source) {
     if (Source == this) return;
     Clear();
     if (!Source) return;
-    if (Source->FIFD->Size() > 0) FIFD->Write(Source->FIFD->Memory(), Source->FIFD->Size());
+    if (Source->FIFD->GetSize() > 0) FIFD->Write(Source->FIFD->GetMemory(), Source->FIFD->GetSize());
     FIFD->SetPosition(0);
     LoadEntries();
     FRawData = Source->FRawData;
@@ -133,9 +133,9 @@ void TIETagsHandler::SetRawData(const void* Data, int32_t Size) {
 
 void TIETagsHandler::LoadEntries() {
     FEntries.clear();
-    const int64_t size = FIFD->Size();
+    const int64_t size = FIFD->GetSize();
     if (size < 2) return;
-    const auto* b = static_cast<const uint8_t*>(FIFD->Memory());
+    const auto* b = static_cast<const uint8_t*>(FIFD->GetMemory());
     const int64_t count = IEGetU16LE(b);
     if (!IEInside(size, 2, count * 12)) return;
     FEntries.resize(static_cast<size_t>(count));
@@ -167,9 +167,9 @@ std::vector<uint8_t> TIETagsHandler::GetEntryData(int32_t Index) const {
         out.assign(v, v + n);
         return out;
     }
-    const int64_t size = FIFD->Size();
+    const int64_t size = FIFD->GetSize();
     if (!IEInside(size, e.Value, n)) return out;
-    const auto* b = static_cast<const uint8_t*>(FIFD->Memory());
+    const auto* b = static_cast<const uint8_t*>(FIFD->GetMemory());
     out.assign(b + e.Value, b + e.Value + n);
     return out;
 }
@@ -177,9 +177,9 @@ std::vector<uint8_t> TIETagsHandler::GetEntryData(int32_t Index) const {
 void TIETagsHandler::ReadFromStream(cl::TStream* Stream, int32_t Size, bool LittleEndian) {
     Clear();
     if (Size <= 0) return;
-    const int64_t P = Stream->Position();
+    const int64_t P = Stream->GetPosition();
     // Never more than the stream holds: the size comes from the file.
-    const int64_t want = std::min<int64_t>(Size, std::max<int64_t>(0, Stream->Size() - P));
+    const int64_t want = std::min<int64_t>(Size, std::max<int64_t>(0, Stream->GetSize() - P));
     FRawData.resize(static_cast<size_t>(want));
     const int64_t got = want > 0 ? std::max<int64_t>(0, Stream->Read(FRawData.data(), want)) : 0;
     FRawData.resize(static_cast<size_t>(got));
@@ -266,7 +266,7 @@ void TIETagsHandler::ReadFromStream(cl::TStream* Stream, int32_t Size, bool Litt
 }
 
 int32_t TIETagsHandler::WriteToStream(cl::TStream* Stream) {
-    const int64_t S = Stream->Position();
+    const int64_t S = Stream->GetPosition();
     const auto& sig = DeviceInfo.Signature;
     // The order the maker's layout reads in: its header's, or its own fixed one; notes that
     // follow the file's order are written little-endian, as the TIFF writer writes files.
@@ -287,8 +287,8 @@ int32_t TIETagsHandler::WriteToStream(cl::TStream* Stream) {
         IEPutU32LE(v, static_cast<uint32_t>(sig.size() + 4));
         out.insert(out.end(), v, v + 4);
     }
-    const int64_t ifdSize = FIFD->Size();
-    const auto* ifd = static_cast<const uint8_t*>(FIFD->Memory());
+    const int64_t ifdSize = FIFD->GetSize();
+    const auto* ifd = static_cast<const uint8_t*>(FIFD->GetMemory());
     int64_t count = ifdSize >= 2 ? IEGetU16LE(ifd) : 0;
     if (!IEInside(ifdSize, 2, count * 12)) count = 0;
     const int64_t entryStart = static_cast<int64_t>(out.size()) + 2;

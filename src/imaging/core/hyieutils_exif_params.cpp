@@ -505,8 +505,8 @@ std::unique_ptr<TIEBitmap> JPEGThumbnail(const TIETIFFHandler& H, int32_t Page) 
         s.SetPosition(0);
         cl::TJPEGImage image;
         image.LoadFromStream(&s);
-        cl::TBitmap* b = image.Bitmap();
-        if (!b || b->Width() <= 0 || b->Height() <= 0) return nullptr;
+        cl::TBitmap* b = image.GetBitmap();
+        if (!b || b->GetWidth() <= 0 || b->GetHeight() <= 0) return nullptr;
         auto out = std::make_unique<TIEBitmap>();
         out->CopyFromTBitmap(b);
         return out;
@@ -538,8 +538,8 @@ std::vector<uint8_t> JPEGOf(TIEBitmap* Thumb) {
         jpeg.Assign(&b);
         cl::TMemoryStream m;
         jpeg.SaveToStream(&m);
-        const auto* p = static_cast<const uint8_t*>(m.Memory());
-        out.assign(p, p + m.Size());
+        const auto* p = static_cast<const uint8_t*>(m.GetMemory());
+        out.assign(p, p + m.GetSize());
     } catch (const std::exception&) {
         out.clear();
     }
@@ -590,8 +590,8 @@ bool IEMakeEXIFBlock(const TIOParamsVals& Params, void*& Buffer, int32_t& Length
     if (hasNote) {
         cl::TMemoryStream m;
         if (note->WriteToStream(&m) > 0) {
-            std::vector<uint8_t> bytes(static_cast<const uint8_t*>(m.Memory()),
-                                       static_cast<const uint8_t*>(m.Memory()) + m.Size());
+            std::vector<uint8_t> bytes(static_cast<const uint8_t*>(m.GetMemory()),
+                                       static_cast<const uint8_t*>(m.GetMemory()) + m.GetSize());
             exif.push_back(TIETIFFHandler::MakeEntry(IEEXIFMakerNoteTag, IETIFF_UNDEFINED,
                                                      static_cast<uint32_t>(bytes.size()), bytes));
         }
@@ -639,17 +639,17 @@ bool IEMakeEXIFBlock(const TIOParamsVals& Params, void*& Buffer, int32_t& Length
             m.SetSize(at);
             m.SetPosition(at);
             const int32_t n = note->WriteToStream(&m);
-            if (n == static_cast<int32_t>((*ex)[i]->ValueLength()) && IEInside(out.Size(), at, n))
-                std::memcpy(static_cast<uint8_t*>(out.Memory()) + at, static_cast<const uint8_t*>(m.Memory()) + at,
+            if (n == static_cast<int32_t>((*ex)[i]->ValueLength()) && IEInside(out.GetSize(), at, n))
+                std::memcpy(static_cast<uint8_t*>(out.GetMemory()) + at, static_cast<const uint8_t*>(m.GetMemory()) + at,
                             static_cast<size_t>(n));
         }
     }
-    const int64_t size = out.Size() + (WithHeader ? 6 : 0);
+    const int64_t size = out.GetSize() + (WithHeader ? 6 : 0);
     if (size > 0x7FFFFFFF) return false;
     auto* b = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(size)));
     if (!b) return false;
     if (WithHeader) std::memcpy(b, "Exif\0\0", 6);
-    std::memcpy(b + (WithHeader ? 6 : 0), out.Memory(), static_cast<size_t>(out.Size()));
+    std::memcpy(b + (WithHeader ? 6 : 0), out.GetMemory(), static_cast<size_t>(out.GetSize()));
     Buffer = b;
     Length = static_cast<int32_t>(size);
     return true;
@@ -682,10 +682,10 @@ bool IELoadEXIFFromAPP1(const void* Data, int32_t Length, TIOParamsVals& Params)
 }
 
 bool IELoadEXIFFromTIFF(cl::TStream* Stream, TIOParamsVals& Params) {
-    const int64_t at = Stream->Position();
+    const int64_t at = Stream->GetPosition();
     Params.GetOrCreateEXIFThumbnail()->FreeImage(true);
     // The structure from the stream's position on.
-    const int64_t size = std::max<int64_t>(0, Stream->Size() - at);
+    const int64_t size = std::max<int64_t>(0, Stream->GetSize() - at);
     std::string bytes(static_cast<size_t>(size), '\0');
     if (size > 0) bytes.resize(static_cast<size_t>(std::max<int64_t>(0, Stream->Read(bytes.data(), size))));
     cl::TStringStream s(bytes);
@@ -695,8 +695,8 @@ bool IELoadEXIFFromTIFF(cl::TStream* Stream, TIOParamsVals& Params) {
 }
 
 bool IELoadEXIFFromRAW(cl::TStream* Stream, TIOParamsVals& Params) {
-    const int64_t at = Stream->Position();
-    const int64_t size = std::max<int64_t>(0, Stream->Size() - at);
+    const int64_t at = Stream->GetPosition();
+    const int64_t size = std::max<int64_t>(0, Stream->GetSize() - at);
     std::string bytes(static_cast<size_t>(size), '\0');
     if (size > 0) bytes.resize(static_cast<size_t>(std::max<int64_t>(0, Stream->Read(bytes.data(), size))));
     cl::TStringStream s(bytes);

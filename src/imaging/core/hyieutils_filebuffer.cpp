@@ -131,14 +131,14 @@ int64_t TIETemporaryFileStream::Seek(int64_t offset, cl::TSeekOrigin origin) {
     return now.QuadPart;
 }
 
-int64_t TIETemporaryFileStream::Size() {
+int64_t TIETemporaryFileStream::GetSize() {
     win::LARGE_INTEGER s{};
     if (!win::GetFileSizeEx(FHandle, &s)) return 0;
     return s.QuadPart;
 }
 
 void TIETemporaryFileStream::SetSize(int64_t newSize) {
-    const int64_t pos = Position();
+    const int64_t pos = GetPosition();
     if (newSize < 0 || Seek(newSize, cl::soBeginning) != newSize || !win::SetEndOfFile(FHandle)) {
         Seek(pos, cl::soBeginning);
         throw cl::EStreamError("Stream write error");

@@ -34,7 +34,7 @@ public:
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void* buffer, int64_t count) override;
     int64_t Seek(int64_t offset, cl::TSeekOrigin origin) override;
-    int64_t Size() override;
+    int64_t GetSize() override;
     // EStreamError when the file cannot take that size (a full disk).
     void SetSize(int64_t newSize) override;
     win::HANDLE Handle() const { return FHandle; }

@@ -351,8 +351,8 @@ double IEAngleAtVertex(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X
 }
 
 win::HWND IEGetOwnerWindow(cl::TComponent* AObject) {
-    for (cl::TComponent* c = AObject; c; c = c->Owner()) {
-        if (auto* w = dynamic_cast<cl::TWinControl*>(c)) return w->HandleAllocated() ? w->Handle() : nullptr;
+    for (cl::TComponent* c = AObject; c; c = c->GetOwner()) {
+        if (auto* w = dynamic_cast<cl::TWinControl*>(c)) return w->HandleAllocated() ? w->GetHandle() : nullptr;
     }
     return nullptr;
 }

@@ -280,7 +280,7 @@ void IEShowScrollBar(win::HWND Wnd, int32_t Bar, bool Show, bool Flat) {
 // Pixels
 
 void IESetGrayPalette(cl::TBitmap* Bitmap) {
-    if (!Bitmap || Bitmap->PixelFormat() != cl::pf8bit) return;
+    if (!Bitmap || Bitmap->GetPixelFormat() != cl::pf8bit) return;
     std::vector<win::RGBQUAD> table(256);
     for (int i = 0; i < 256; ++i) {
         const auto v = static_cast<uint8_t>(i);
@@ -291,7 +291,7 @@ void IESetGrayPalette(cl::TBitmap* Bitmap) {
 
 bool IEIsGrayPalette(cl::TBitmap* Bitmap) {
     if (!Bitmap) return false;
-    const auto& table = Bitmap->ColorTable();
+    const auto& table = Bitmap->GetColorTable();
     if (table.empty()) return false;
     for (size_t i = 0; i < table.size(); ++i) {
         const auto& q = table[i];
@@ -301,8 +301,8 @@ bool IEIsGrayPalette(cl::TBitmap* Bitmap) {
 }
 
 void IECopyVclPalette(cl::TBitmap* Bitmap, TIEBitmap* Dest) {
-    if (!Bitmap || !Dest || Bitmap->PixelFormat() != cl::pf8bit || Dest->GetPixelFormat() != ie8p) return;
-    const auto& table = Bitmap->ColorTable();
+    if (!Bitmap || !Dest || Bitmap->GetPixelFormat() != cl::pf8bit || Dest->GetPixelFormat() != ie8p) return;
+    const auto& table = Bitmap->GetColorTable();
     for (size_t i = 0; i < table.size() && i < 256; ++i)
         Dest->SetPaletteEntry(static_cast<int32_t>(i), TRGB{table[i].rgbBlue, table[i].rgbGreen, table[i].rgbRed});
 }

@@ -267,8 +267,8 @@ int64_t TIEByteArray::AppendFromStream(cl::TStream* Stream, int64_t Count) {
 // ---------------------------------------------------------------------------------------
 
 void IECopyList(const cl::TList* Source, cl::TList* Dest) {
-    Dest->SetCount(Source->Count());
-    for (int i = 0; i < Source->Count(); ++i) Dest->Put(i, Source->Get(i));
+    Dest->SetCount(Source->GetCount());
+    for (int i = 0; i < Source->GetCount(); ++i) Dest->Put(i, Source->Get(i));
 }
 
 }  // namespace ie

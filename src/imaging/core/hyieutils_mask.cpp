@@ -558,7 +558,7 @@ void TIEMask::DrawXor(cl::TCanvas* Canvas, int32_t XDst, int32_t YDst, int32_t D
     FDrawHeader.Header.biWidth = Width;
     FDrawHeader.Header.biHeight = Height;
     FDrawHeader.Header.biSizeImage = static_cast<win::DWORD>(static_cast<int64_t>(RowLen) * Height);
-    win::StretchDIBits(Canvas->Handle(), XDst, YDst, DstWidth, DstHeight, XSrc, Height - SrcHeight - YSrc, SrcWidth,
+    win::StretchDIBits(Canvas->GetHandle(), XDst, YDst, DstWidth, DstHeight, XSrc, Height - SrcHeight - YSrc, SrcWidth,
                        SrcHeight, Bits, reinterpret_cast<const win::BITMAPINFO*>(&FDrawHeader), win::DIB_RGB_COLORS,
                        win::SRCINVERT);
 }
@@ -569,7 +569,7 @@ void TIEMask::DrawOutline(cl::TCanvas* Canvas, int32_t XDst, int32_t YDst, int32
     if (!Canvas || !BuildZoom(DstWidth, DstHeight, XSrc, YSrc, SrcWidth, SrcHeight)) return;
     const win::COLORREF c1 = static_cast<win::COLORREF>(cl::ColorToRGB(Color1));
     const win::COLORREF c2 = static_cast<win::COLORREF>(cl::ColorToRGB(Color2));
-    win::HDC dc = Canvas->Handle();
+    win::HDC dc = Canvas->GetHandle();
     const int32_t zw = FZoomWidth, zh = FZoomHeight;
     // A neighbour beyond the scaled area is clear where that side is a side of the box, and
     // counts as selected where the view cut the box.
@@ -604,12 +604,12 @@ void TIEMask::DrawOutline(cl::TCanvas* Canvas, int32_t XDst, int32_t YDst, int32
 void TIEMask::PaintUnselected(cl::TBitmap* Bitmap, int32_t XDst, int32_t YDst, int32_t DstWidth, int32_t DstHeight,
                               int32_t XSrc, int32_t YSrc, int32_t SrcWidth, int32_t SrcHeight, int32_t Opacity,
                               cl::TColor Color) {
-    if (!Bitmap || !Bits || Bitmap->PixelFormat() != cl::pf24bit || DstWidth < 1 || DstHeight < 1 || SrcWidth < 1 ||
+    if (!Bitmap || !Bits || Bitmap->GetPixelFormat() != cl::pf24bit || DstWidth < 1 || DstHeight < 1 || SrcWidth < 1 ||
         SrcHeight < 1)
         return;
     const auto stepX = static_cast<int64_t>(std::trunc(static_cast<double>(SrcWidth) / DstWidth * 16384));
     const auto stepY = static_cast<int64_t>(std::trunc(static_cast<double>(SrcHeight) / DstHeight * 16384));
-    const int32_t bw = Bitmap->Width(), bh = Bitmap->Height();
+    const int32_t bw = Bitmap->GetWidth(), bh = Bitmap->GetHeight();
     // Destination columns and rows inside the bitmap.
     const int64_t k1 = std::max<int64_t>(0, -static_cast<int64_t>(XDst));
     const int64_t k2 = std::min<int64_t>(DstWidth, static_cast<int64_t>(bw) - XDst);

@@ -46,7 +46,7 @@ public:
         pos_ = std::max<int64_t>(0, base + offset);
         return pos_;
     }
-    int64_t Size() override { return size_; }
+    int64_t GetSize() override { return size_; }
 
 private:
     const uint8_t* data_;
@@ -66,8 +66,8 @@ public:
     }
     // What is left from here to the end, or -1 when the stream cannot tell.
     int64_t Left() {
-        const int64_t pos = s_->Position();
-        const int64_t size = s_->Size();
+        const int64_t pos = s_->GetPosition();
+        const int64_t size = s_->GetSize();
         return size >= pos ? size - pos : -1;
     }
 
@@ -129,8 +129,8 @@ bool TIEBitmap::SaveRawToStream(void* Buffer, int64_t BufferLength, cl::TStream*
     if (!view && rows > 0) {
         // A stream written at its end is grown once for all the rows.
         try {
-            const int64_t pos = Stream->Position();
-            if (pos == Stream->Size() && pos + rows < IEGetPhysicalMemory(true)) {
+            const int64_t pos = Stream->GetPosition();
+            if (pos == Stream->GetSize() && pos + rows < IEGetPhysicalMemory(true)) {
                 Stream->SetSize(pos + rows);
                 Stream->Seek(pos, cl::soBeginning);
             }

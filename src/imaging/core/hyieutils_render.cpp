@@ -406,7 +406,7 @@ void TIEBitmap::RenderToTBitmap(cl::TBitmap* Dest, TIERowCache& RowCache, TIECoo
                                 int32_t SrcHeight, bool UseAlpha, bool RowReuse, int32_t Opacity,
                                 TResampleFilter Filter, bool FreeBuffers, TIEBlendOperation Operation) {
     // Only a 24-bit TBitmap has the rows the renderers write.
-    if (!Dest || Dest->PixelFormat() != cl::pf24bit) {
+    if (!Dest || Dest->GetPixelFormat() != cl::pf24bit) {
         if (FreeBuffers) ClearBuffers(RowCache, XTable, YTable);
         return;
     }

@@ -31,12 +31,14 @@ enum TIEStaticUnit : uint8_t {
 
 // Parts of HyieUtilsStaticInit that belong to other parts of the core, run at their
 // places inside it: the core-count cache, the word tables, the colour-management handle.
+// clang-format off
 enum TIEUtilsPart : uint8_t {
     ieupCoreCount,
     ieupWordTables,
     ieupColorManagement,
     ieupCount
 };
+// clang-format on
 
 using TIEStaticHook = void (*)();
 

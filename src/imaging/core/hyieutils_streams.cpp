@@ -74,9 +74,9 @@ void TIEMemStream::SetSize(int64_t) {}
 
 TIEBufferedReadStream::TIEBufferedReadStream(cl::TStream* Source, int32_t BufferSize, bool RelativePosition)
     : FSource(Source) {
-    const int64_t position = Source->Position();
+    const int64_t position = Source->GetPosition();
     FBase = RelativePosition ? position : 0;
-    FSize = Source->Size();
+    FSize = Source->GetSize();
     FPosition = position;
     ReadPastEnd = false;
     SetBufferSize(BufferSize);
@@ -255,7 +255,7 @@ int64_t TIEWideFileStream::Seek(int64_t Offset, cl::TSeekOrigin Origin) {
     switch (Origin) {
         case cl::soBeginning: target = Offset; break;
         case cl::soCurrent: target = AddSaturated(current.QuadPart, Offset); break;
-        case cl::soEnd: target = AddSaturated(Size(), Offset); break;
+        case cl::soEnd: target = AddSaturated(GetSize(), Offset); break;
         default: return current.QuadPart;
     }
     win::LARGE_INTEGER to{}, now{};
@@ -264,14 +264,14 @@ int64_t TIEWideFileStream::Seek(int64_t Offset, cl::TSeekOrigin Origin) {
     return now.QuadPart;
 }
 
-int64_t TIEWideFileStream::Size() {
+int64_t TIEWideFileStream::GetSize() {
     win::LARGE_INTEGER size{};
     if (!win::GetFileSizeEx(FHandle, &size)) return 0;
     return size.QuadPart;
 }
 
 void TIEWideFileStream::SetSize(int64_t NewSize) {
-    const int64_t position = Position();
+    const int64_t position = GetPosition();
     win::LARGE_INTEGER to{};
     to.QuadPart = NewSize;
     if (NewSize < 0 || !win::SetFilePointerEx(FHandle, to, nullptr, win::FILE_BEGIN) || !win::SetEndOfFile(FHandle)) {
@@ -324,9 +324,9 @@ int64_t IECopyFromStream(cl::TStream* Dest, cl::TStream* Source, int64_t Count) 
     constexpr int64_t kMaxBuffer = 196607;
     if (Count == 0) {
         Source->SetPosition(0);
-        Count = Source->Size();
+        Count = Source->GetSize();
     }
-    const int64_t left = Source->Size() - Source->Position();
+    const int64_t left = Source->GetSize() - Source->GetPosition();
     if (Count > left) Count = left;
     if (Count < 0) Count = 0;
     if (Count == 0) return 0;

@@ -28,7 +28,7 @@ public:
     int64_t Write(const void* Buffer, int64_t Count) override;
     // Raises Size when the new position is beyond it; an unknown origin leaves the position.
     int64_t Seek(int64_t Offset, cl::TSeekOrigin Origin) override;
-    int64_t Size() override { return FSize; }
+    int64_t GetSize() override { return FSize; }
 
 private:
     void Advance(int64_t Count);
@@ -68,7 +68,7 @@ public:
     // A position at or beyond the end becomes the end and sets ReadPastEnd; one before the
     // start becomes the start; an unknown origin keeps the position.
     int64_t Seek(int64_t Offset, cl::TSeekOrigin Origin) override;
-    int64_t Size() override { return FSize > FBase ? FSize - FBase : 0; }
+    int64_t GetSize() override { return FSize > FBase ? FSize - FBase : 0; }
 
     // Frees the buffer, makes one of BufferSize bytes and fills it from the position.
     void SetBufferSize(int32_t BufferSize);
@@ -116,7 +116,7 @@ public:
     int64_t Read(void* Buffer, int64_t Count) override;
     int64_t Write(const void* Buffer, int64_t Count) override;
     int64_t Seek(int64_t Offset, cl::TSeekOrigin Origin) override;
-    int64_t Size() override;
+    int64_t GetSize() override;
     // EWriteError when the file cannot take the size.
     void SetSize(int64_t NewSize) override;
     win::HANDLE Handle() const { return FHandle; }

@@ -237,9 +237,9 @@ bool TIETIFFHandler::ReadStream(cl::TStream* Stream) {
     Clear();
     Stream->Seek(0, cl::soBeginning);
     if (!ReadHeader(Stream)) return false;
-    const int64_t size = Stream->Size();
+    const int64_t size = Stream->GetSize();
     Reader r{Stream, size, FBigEndian, FVersion, {}, 2 * size};
-    int64_t pos = Stream->Position();
+    int64_t pos = Stream->GetPosition();
     while (pos != 0 && pos < size && !r.Visited.count(pos) && GetPagesCount() < MaxPages) {
         r.Visited.insert(pos);
         TIETIFFTagList page;
@@ -464,7 +464,7 @@ void TIETIFFHandler::SortTags(TIETIFFTagList& List) {
 // Writing
 
 int64_t IEWordAlignStream(cl::TStream* Stream) {
-    int64_t p = Stream->Position();
+    int64_t p = Stream->GetPosition();
     if (p & 1) {
         const uint8_t zero = 0;
         Stream->WriteBuffer(&zero, 1);
@@ -483,7 +483,7 @@ public:
     // the end of the data (the stream stands there) and where the table's link is. The
     // link stays 0. The table is in ascending tag order whatever the list's order.
     int64_t WriteIFD(const TIETIFFTagList& List, int64_t* LinkAt = nullptr) {
-        const int64_t start = S->Position();
+        const int64_t start = S->GetPosition();
         // An embedded JPEG stream without strips gets a StripOffsets entry at its start of
         // scan, written in its place in the table and not kept in the structure.
         const int32_t jpeg = TIETIFFHandler::FindTagInList(List, kJPEGInterchangeFormat);
@@ -502,13 +502,13 @@ public:
         std::vector<uint8_t> table(static_cast<size_t>(2 + n * 12 + 4), 0);
         Put16(table.data(), static_cast<uint16_t>(n), Big);
         S->WriteBuffer(table.data(), static_cast<int64_t>(table.size()));
-        int64_t dataEnd = S->Position();
+        int64_t dataEnd = S->GetPosition();
         std::vector<std::pair<uint16_t, std::array<uint8_t, 12>>> out;
         int64_t jpegAt = -1;
         for (const auto& e : List) {
             S->Seek(dataEnd, cl::soBeginning);
             out.emplace_back(e->Tag, WriteEntry(*e, e->Tag == kJPEGInterchangeFormat ? &jpegAt : nullptr));
-            dataEnd = S->Position();
+            dataEnd = S->GetPosition();
         }
         if (sos >= 0) out.emplace_back(kStripOffsets, Entry(kStripOffsets, IETIFF_LONG, 1, Offset(jpegAt + sos)));
         std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -542,7 +542,7 @@ private:
         if (E.HasBlocks) {
             std::vector<uint8_t> positions(E.Blocks.size() * 4);
             for (size_t k = 0; k < E.Blocks.size(); ++k) {
-                const int64_t at = S->Position();
+                const int64_t at = S->GetPosition();
                 if (k == 0 && BlockStart) *BlockStart = at;
                 Put32(positions.data() + k * 4, Offset(at), Big);
                 if (!E.Blocks[k].empty()) S->WriteBuffer(E.Blocks[k].data(), static_cast<int64_t>(E.Blocks[k].size()));
@@ -586,7 +586,7 @@ bool TIETIFFHandler::WriteFile(const cl::String& FileName, int32_t PageIndex) {
 bool TIETIFFHandler::WriteStream(cl::TStream* Stream, int32_t PageIndex) {
     try {
         const bool big = FBigEndian;
-        const int64_t start = Stream->Position();
+        const int64_t start = Stream->GetPosition();
         uint8_t h[8] = {static_cast<uint8_t>(big ? 'M' : 'I'), static_cast<uint8_t>(big ? 'M' : 'I')};
         Put16(h + 2, FVersion, big);
         if (start + 8 > kMaxOffset) return false;
@@ -603,7 +603,7 @@ bool TIETIFFHandler::WriteStream(cl::TStream* Stream, int32_t PageIndex) {
         for (size_t i = 0; i < pages.size(); ++i) {
             TIETIFFTagList& page = FPages[pages[i]];
             SortTags(page);
-            const int64_t at = Stream->Position();
+            const int64_t at = Stream->GetPosition();
             if (at > kMaxOffset) return false;
             if (i > 0) {
                 uint8_t l[4];

@@ -52,22 +52,22 @@ cl::String IEPDFNumberText(double Value) {
 // Objects
 
 void TIEPDFRefObject::WriteTo(cl::TStream* Stream) {
-    Offset = Stream->Position();
+    Offset = Stream->GetPosition();
     IEWriteText(Stream, std::to_string(Number) + " " + std::to_string(Generation) + " R");
 }
 
 void TIEPDFBooleanObject::WriteTo(cl::TStream* Stream) {
-    Offset = Stream->Position();
+    Offset = Stream->GetPosition();
     IEWriteText(Stream, Value ? "true" : "false");
 }
 
 void TIEPDFNumericObject::WriteTo(cl::TStream* Stream) {
-    Offset = Stream->Position();
+    Offset = Stream->GetPosition();
     IEWriteText(Stream, IEPDFNumberText(Value));
 }
 
 void TIEPDFStringObject::WriteTo(cl::TStream* Stream) {
-    Offset = Stream->Position();
+    Offset = Stream->GetPosition();
     cl::String s = "(";
     for (char c : Value) {
         switch (c) {
@@ -87,7 +87,7 @@ void TIEPDFStringObject::WriteTo(cl::TStream* Stream) {
 }
 
 void TIEPDFNameObject::WriteTo(cl::TStream* Stream) {
-    Offset = Stream->Position();
+    Offset = Stream->GetPosition();
     static const char hex[] = "0123456789ABCDEF";
     cl::String s = "/";
     for (char ch : Value) {
@@ -108,7 +108,7 @@ TIEPDFArrayObject::~TIEPDFArrayObject() {
 }
 
 void TIEPDFArrayObject::WriteTo(cl::TStream* Stream) {
-    Offset = Stream->Position();
+    Offset = Stream->GetPosition();
     IEWriteText(Stream, "[");
     for (TIEPDFObject* o : Items) {
         o->WriteTo(Stream);
@@ -145,7 +145,7 @@ TIEPDFObject* TIEPDFDictionaryObject::GetEntry(const cl::String& Key) const {
 }
 
 void TIEPDFDictionaryObject::WriteTo(cl::TStream* Stream) {
-    Offset = Stream->Position();
+    Offset = Stream->GetPosition();
     IEWriteText(Stream, "<< ");
     for (auto& [key, value] : Entries) {
         TIEPDFNameObject(key).WriteTo(Stream);
@@ -172,7 +172,7 @@ std::unique_ptr<TIEPDFStreamObject> TIEPDFStreamObject::CreateCopy(const void* D
 TIEPDFStreamObject::~TIEPDFStreamObject() = default;
 
 void TIEPDFStreamObject::WriteTo(cl::TStream* Stream) {
-    Offset = Stream->Position();
+    Offset = Stream->GetPosition();
     Dictionary->SetEntry("Length", new TIEPDFNumericObject(GetDataLength()));
     Dictionary->WriteTo(Stream);
     IEWriteText(Stream, "\nstream\n");
@@ -232,7 +232,7 @@ void IEPDFWriteHeader(cl::TStream* Stream) {
 
 void IEPDFWriteObjects(cl::TStream* Stream, const TIEPDFObjectList& Objects) {
     for (const auto& o : Objects) {
-        const int64_t p = Stream->Position();
+        const int64_t p = Stream->GetPosition();
         IEWriteTextLineLF(Stream, std::to_string(o->ObjectNumber) + " 0 obj");
         o->WriteTo(Stream);
         IEWriteTextLineLF(Stream, "");
@@ -242,7 +242,7 @@ void IEPDFWriteObjects(cl::TStream* Stream, const TIEPDFObjectList& Objects) {
 }
 
 void IEPDFWriteXRefAndTrailer(cl::TStream* Stream, const TIEPDFObjectList& Objects, const TIEPDFObject* Info) {
-    const int64_t x = Stream->Position();
+    const int64_t x = Stream->GetPosition();
     const cl::String size = std::to_string(Objects.size() + 1);
     IEWriteTextLineLF(Stream, "xref");
     IEWriteTextLineLF(Stream, "0 " + size);

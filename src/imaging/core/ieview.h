@@ -71,9 +71,6 @@ public:
     virtual void CallBitmapChangeEvents();
     int32_t BitmapChangeEventCount() const { return static_cast<int32_t>(FBitmapChangeEvents.size()); }
 
-    // The control's own drawing canvas, for code outside the class.
-    cl::TCanvas* GetCanvas() const { return Canvas(); }
-
     // OnMouseEnter and OnMouseLeave are the control's own events: the class library's
     // mouse enter and leave notifications fire them.
 

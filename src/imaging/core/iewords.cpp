@@ -24,6 +24,7 @@ bool InTable(TMsgLanguage Language, uint8_t WordIndex) {
 
 }  // namespace
 
+// clang-format off
 const TIELANGUAGECHARINFO IELanguageCharInfo[IEMsgLanguageCount] = {
     {1, "", 0},           // msSystem
     {1, "", 1252},        // msEnglish
@@ -49,6 +50,7 @@ const TIELANGUAGECHARINFO IELanguageCharInfo[IEMsgLanguageCount] = {
     {1, "", 1250},        // msHungarian
     {1, "", 1252},        // msUser
 };
+// clang-format on
 
 void IESetLocalizedWord(TMsgLanguage Language, uint8_t WordIndex, const cl::String& Text) {
     if (!InTable(Language, WordIndex)) return;

@@ -155,6 +155,7 @@ const char* const kEnglish[IEWordCount] = {
     "Fit",  // 145
 };
 
+// clang-format off
 const char* const kItalian[IEWordCount] = {
     "Anteprima",  // 0
     "Originale",  // 1
@@ -303,7 +304,9 @@ const char* const kItalian[IEWordCount] = {
     "KB",  // 144
     "Adatta",  // 145
 };
+// clang-format on
 
+// clang-format off
 const char* const kGerman[IEWordCount] = {
     "Vorschau",  // 0
     "Original",  // 1
@@ -452,7 +455,9 @@ const char* const kGerman[IEWordCount] = {
     "KB",  // 144
     "Einpassen",  // 145
 };
+// clang-format on
 
+// clang-format off
 const char* const kSpanish[IEWordCount] = {
     "Vista Previa",  // 0
     "Original",  // 1
@@ -601,7 +606,9 @@ const char* const kSpanish[IEWordCount] = {
     "KB",  // 144
     "Ajustar",  // 145
 };
+// clang-format on
 
+// clang-format off
 const char* const kFrench[IEWordCount] = {
     "Prévisualisation",  // 0
     "Original",  // 1
@@ -750,7 +757,9 @@ const char* const kFrench[IEWordCount] = {
     "Ko",  // 144
     "Ajuster",  // 145
 };
+// clang-format on
 
+// clang-format off
 const char* const kPortuguese[IEWordCount] = {
     "Visualizar",  // 0
     "Original",  // 1
@@ -899,6 +908,7 @@ const char* const kPortuguese[IEWordCount] = {
     "KB",  // 144
     "Fit",  // 145
 };
+// clang-format on
 
 const char* const kGreek[IEWordCount] = {
     "Προεπισκόπηση",  // 0
@@ -1198,6 +1208,7 @@ const char* const kRussian[IEWordCount] = {
     "Вписать",  // 145
 };
 
+// clang-format off
 const char* const kDutch[IEWordCount] = {
     "Voorbeeld",  // 0
     "Origineel",  // 1
@@ -1346,7 +1357,9 @@ const char* const kDutch[IEWordCount] = {
     "KB",  // 144
     "Fit",  // 145
 };
+// clang-format on
 
+// clang-format off
 const char* const kSwedish[IEWordCount] = {
     "Granska",  // 0
     "Original",  // 1
@@ -1495,6 +1508,7 @@ const char* const kSwedish[IEWordCount] = {
     "KB",  // 144
     "Fit",  // 145
 };
+// clang-format on
 
 const char* const kPolish[IEWordCount] = {
     "Podgląd",  // 0
@@ -1794,6 +1808,7 @@ const char* const kJapanese[IEWordCount] = {
     "Fit",  // 145
 };
 
+// clang-format off
 const char* const kCzech[IEWordCount] = {
     "Náhled",  // 0
     "Originál",  // 1
@@ -1942,6 +1957,7 @@ const char* const kCzech[IEWordCount] = {
     "KB",  // 144
     "Fit",  // 145
 };
+// clang-format on
 
 const char* const kFinnish[IEWordCount] = {
     "Esikatselu",  // 0
@@ -2539,6 +2555,7 @@ const char* const kChineseTraditional[IEWordCount] = {
     "Fit",  // 145
 };
 
+// clang-format off
 const char* const kDanish[IEWordCount] = {
     "Visning",  // 0
     "Original",  // 1
@@ -2687,7 +2704,9 @@ const char* const kDanish[IEWordCount] = {
     "KB",  // 144
     "Fit",  // 145
 };
+// clang-format on
 
+// clang-format off
 const char* const kTurkish[IEWordCount] = {
     "Önizleme",  // 0
     "Orijinal",  // 1
@@ -2836,6 +2855,7 @@ const char* const kTurkish[IEWordCount] = {
     "KB",  // 144
     "Fit",  // 145
 };
+// clang-format on
 
 const char* const kKorean[IEWordCount] = {
     "미리보기",  // 0

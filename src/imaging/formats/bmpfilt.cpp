@@ -211,10 +211,10 @@ int32_t IEEncodeRLE8(const uint8_t* Indexes, int32_t Count, uint8_t* Output) {
 void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, TIOParamsVals& Params,
                      TProgressRec& Progress, bool PreviewOnly, bool NoFileHeader, std::unique_ptr<TIEMask>& AlphaMask,
                      bool IgnoreAlpha) {
-    const int64_t start = Stream->Position();
+    const int64_t start = Stream->GetPosition();
     int64_t fileSize = 0, pixelOffset = 0;
     if (NoFileHeader || Params.IsResource) {
-        fileSize = Stream->Size();
+        fileSize = Stream->GetSize();
     } else {
         uint8_t fh[14];
         if (!IEReadChecked(Stream, Progress, fh, 14)) return;
@@ -345,7 +345,7 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
 
     if (pixelOffset != 0) Stream->Seek(start + pixelOffset, cl::soBeginning);
     const bool rle = compression == 1 || compression == 2;
-    int64_t rleLength = DataSize > 0 ? DataSize - (Stream->Position() - start) : imageSize;
+    int64_t rleLength = DataSize > 0 ? DataSize - (Stream->GetPosition() - start) : imageSize;
     rleLength = std::clamp<int64_t>(rleLength, 0, IEBytesLeft(Stream));
     if (PreviewOnly) return;
 
@@ -504,7 +504,7 @@ void IEWriteBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     const bool rle = Params.BMPCompression == 1 && !os2 && (bits == 4 || bits == 8);
     const uint32_t headerSize = os2 ? 12 : Params.BMPVersion == 3 ? 64 : 40;
 
-    const int64_t start = Stream->Position();
+    const int64_t start = Stream->GetPosition();
     uint8_t fileHeader[14] = {'B', 'M'};
     IEWriteChecked(Stream, Progress, fileHeader, 14);
 
@@ -527,7 +527,7 @@ void IEWriteBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     }
     IEWriteChecked(Stream, Progress, info, headerSize);
     Progress.Per = 100.0 / h;
-    int64_t pixelStart = Stream->Position();
+    int64_t pixelStart = Stream->GetPosition();
     std::vector<uint8_t> out(static_cast<size_t>(std::max<int64_t>(rowLen, int64_t{w} * 10 + 2)));
 
     auto writePalette = [&](const TRGB* Map, int32_t Count) {
@@ -553,7 +553,7 @@ void IEWriteBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         TRGB* map = Params.AllocColorMap(colours);
         TIEQuantizer quantizer(src, map, colours);
         writePalette(map, colours);
-        pixelStart = Stream->Position();
+        pixelStart = Stream->GetPosition();
         std::vector<uint8_t> indexes(static_cast<size_t>(w));
         for (int32_t row = h - 1; row >= 0; --row) {
             Progress.Report(static_cast<int32_t>((h - 1 - row) * Progress.Per));
@@ -607,7 +607,7 @@ void IEWriteBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         }
         std::copy_n(map, 2, Params.AllocColorMap(2));
         writePalette(map, 2);
-        pixelStart = Stream->Position();
+        pixelStart = Stream->GetPosition();
         const int64_t packed = (w + 7) / 8;
         int32_t last = -1;
         for (int32_t row = h - 1; row >= 0; --row) {
@@ -644,7 +644,7 @@ void IEWriteBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     }
 
     if (Progress.IsAborting()) return;
-    const int64_t end = Stream->Position();
+    const int64_t end = Stream->GetPosition();
     PutLE32(fileHeader + 2, static_cast<uint32_t>(end - start));
     PutLE32(fileHeader + 10, static_cast<uint32_t>(pixelStart - start));
     if (os2) {
@@ -665,7 +665,7 @@ void IEWriteBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
 namespace {
 
 bool ProbeBMP(cl::TStream* Stream) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     uint8_t m[2] = {};
     const bool ok = Stream->Read(m, 2) == 2 && m[0] == 'B' && m[1] == 'M';
     Stream->Seek(p, cl::soBeginning);

@@ -69,7 +69,7 @@ cl::String ReadComment(cl::TStream* Stream, int64_t Size) {
     uint8_t length = 0;
     char block[256];
     while (ReadByte(Stream, length) && length != 0) {
-        if (Stream->Position() + length > Size) {
+        if (Stream->GetPosition() + length > Size) {
             Stream->Seek(0, cl::soEnd);
             break;
         }
@@ -153,10 +153,10 @@ bool TakeFrame(cl::TStream* Stream, TIEBitmap* Bitmap, bool NoMask, std::unique_
         indexes.reset(static_cast<uint8_t*>(p));
         // Pixels the data does not reach read as index 0.
         std::memset(indexes.get(), 0, static_cast<size_t>(pixels));
-        const int64_t before = Stream->Position();
+        const int64_t before = Stream->GetPosition();
         TIEGIFLZWDecompressor decompress = Params.GIFLZWDecompress ? Params.GIFLZWDecompress : IEDefGIFLZWDecompress;
         if (decompress) decompress(Stream, Frame.Height, Frame.Width, indexes.get(), Frame.Interlaced);
-        if (Stream->Position() == before) {
+        if (Stream->GetPosition() == before) {
             Progress.Abort();
             return false;
         }
@@ -204,7 +204,7 @@ void IEReadGIFStream(cl::TStream* Stream, TIEBitmap* Bitmap, int32_t& ImageCount
     ImageCount = 0;
     Progress.Report(0);
     if (Progress.IsAborting()) return;
-    const int64_t size = Stream->Size();
+    const int64_t size = Stream->GetSize();
     const int32_t wanted = Params.GIFImageIndex;
 
     uint8_t header[13];
@@ -226,13 +226,13 @@ void IEReadGIFStream(cl::TStream* Stream, TIEBitmap* Bitmap, int32_t& ImageCount
         if (!ReadTable(Stream, Progress, global.Bits, global)) return;
         Params.GIFBackground = global.At(header[11]);
     }
-    if (Stream->Position() >= size) Progress.Abort();
+    if (Stream->GetPosition() >= size) Progress.Abort();
 
     TFrameInfo frame;
     int32_t count = 0;
     while (!Progress.IsAborting()) {
         uint8_t b = 0;
-        if (!ReadByte(Stream, b) || Stream->Position() >= size) b = ';';
+        if (!ReadByte(Stream, b) || Stream->GetPosition() >= size) b = ';';
         if (b == '!') {
             uint8_t label = 0;
             if (!ReadByte(Stream, label)) break;
@@ -302,7 +302,7 @@ public:
         return n;
     }
     int64_t Seek(int64_t Offset, cl::TSeekOrigin Origin) override { return FTarget->Seek(Offset, Origin); }
-    int64_t Size() override { return FTarget->Size(); }
+    int64_t GetSize() override { return FTarget->GetSize(); }
     bool Short = false;
 
 private:
@@ -484,7 +484,7 @@ void IEWriteGIFStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     std::vector<uint8_t> tail;
     bool any = false;
     cl::TStringList* comments = Params.GIFComments();
-    for (int32_t i = 0; i < comments->Count(); ++i) {
+    for (int32_t i = 0; i < comments->GetCount(); ++i) {
         const cl::String text = comments->Strings(i);
         if (text.empty()) continue;
         any = true;

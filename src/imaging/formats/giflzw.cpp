@@ -355,7 +355,7 @@ private:
 
 void IEGIFLZWDecompress(cl::TStream* Stream, int32_t Height, int32_t Width, uint8_t* Buffer, bool Interlaced) {
     if (!Stream || !Buffer || Height < 1 || Width < 1) return;
-    const int64_t start = Stream->Position();
+    const int64_t start = Stream->GetPosition();
     uint8_t minCodeSize = 0;
     if (Stream->Read(&minCodeSize, 1) != 1 || minCodeSize < 2 || minCodeSize > 9) {
         Stream->Seek(start, cl::soBeginning);

@@ -18,8 +18,8 @@ namespace {
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 bool Probe(cl::TStream* Stream, uint16_t Type) {
-    const int64_t p = Stream->Position();
-    if (Stream->Size() - p < 23) return false;
+    const int64_t p = Stream->GetPosition();
+    if (Stream->GetSize() - p < 23) return false;
     bool ok = false;
     uint8_t h[6];
     if (Stream->Read(h, 6) == 6 && IEGetLE16(h) == 0 && IEGetLE16(h + 2) == Type && IEGetLE16(h + 4) != 0) {
@@ -31,7 +31,7 @@ bool Probe(cl::TStream* Stream, uint16_t Type) {
                 ok = false;
                 break;
             }
-            const int64_t after = Stream->Position() - p;
+            const int64_t after = Stream->GetPosition() - p;
             ok = e[3] == 0 && IEGetLE32(e + 8) != 0 && IEGetLE32(e + 12) >= after;
         }
     }
@@ -46,14 +46,14 @@ struct Entry {
 
 void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
                       TProgressRec& Progress, std::unique_ptr<TIEMask>& AlphaMask, bool IgnoreAlpha, bool Cursor) {
-    const int64_t start = Stream->Position();
+    const int64_t start = Stream->GetPosition();
     Entry entry;
     if (!Params.IsResource) {
         uint8_t h[6];
         if (!IEReadChecked(Stream, Progress, h, 6)) return;
         if (!Cursor && h[0] == 'B' && h[1] == 'M') {
             Stream->Seek(start, cl::soBeginning);
-            IEReadBMPStream(Stream, Bitmap, Stream->Size() - start, Params, Progress, PreviewOnly, false, AlphaMask,
+            IEReadBMPStream(Stream, Bitmap, Stream->GetSize() - start, Params, Progress, PreviewOnly, false, AlphaMask,
                             IgnoreAlpha);
             return;
         }
@@ -107,7 +107,7 @@ void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
             entry = *chosen;
         }
         const int64_t dirEnd = 6 + int64_t{count} * 16;
-        if (entry.Offset < dirEnd || start + entry.Offset + 40 > Stream->Size()) {
+        if (entry.Offset < dirEnd || start + entry.Offset + 40 > Stream->GetSize()) {
             Progress.Abort();
             return;
         }
@@ -120,7 +120,7 @@ void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     }
 
     uint8_t bh[40];
-    const int64_t headerAt = Stream->Position();
+    const int64_t headerAt = Stream->GetPosition();
     if (!IEReadChecked(Stream, Progress, bh, 40)) return;
     if (std::memcmp(bh, kPngSignature, 8) == 0) {
         Stream->Seek(headerAt, cl::soBeginning);
@@ -331,7 +331,7 @@ void IEWriteICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
             Progress.Abort();
             return;
         }
-    const int64_t start = Stream->Position();
+    const int64_t start = Stream->GetPosition();
     uint8_t header[6] = {};
     PutLE16(header + 2, 1);
     PutLE16(header + 4, static_cast<uint32_t>(count));
@@ -370,7 +370,7 @@ void IEWriteICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         bitsOf[i] = bits;
         const int64_t rowLen = IEBitmapRowLen(w, bits, 32);
         const int64_t maskRowLen = IEBitmapRowLen(w, 1, 32);
-        starts[i] = Stream->Position();
+        starts[i] = Stream->GetPosition();
 
         // Every kind is made from a conversion of the source: black and white for 1 bit,
         // 24-bit colours (quantized for 4 and 8 bits) otherwise.
@@ -445,7 +445,7 @@ void IEWriteICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
                 if (clear(x, y)) out[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x & 7));
             IEWriteChecked(Stream, Progress, out.data(), maskRowLen);
         }
-        ends[i] = Stream->Position();
+        ends[i] = Stream->GetPosition();
     }
     if (Progress.IsAborting()) return;
 
@@ -462,7 +462,7 @@ void IEWriteICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         PutLE32(e + 8, static_cast<uint32_t>(ends[i] - starts[i]));
         PutLE32(e + 12, static_cast<uint32_t>(starts[i] - start));
     }
-    const int64_t end = Stream->Position();
+    const int64_t end = Stream->GetPosition();
     Stream->Seek(start + 6, cl::soBeginning);
     IEWriteChecked(Stream, Progress, dir.data(), static_cast<int64_t>(dir.size()));
     Stream->Seek(end, cl::soBeginning);

@@ -50,7 +50,7 @@ void IEWriteChecked(cl::TStream* Stream, TProgressRec& Progress, const void* Buf
 }
 
 int64_t IEBytesLeft(cl::TStream* Stream) {
-    const int64_t left = Stream->Size() - Stream->Position();
+    const int64_t left = Stream->GetSize() - Stream->GetPosition();
     return left > 0 ? left : 0;
 }
 
@@ -186,8 +186,8 @@ bool IEFaxEncodeBitmap(TIEBitmap* Bitmap, bool Group4, std::vector<uint8_t>& Out
         Progress.Abort();
         return false;
     }
-    const auto* p = static_cast<const uint8_t*>(coded.Memory());
-    Out.assign(p, p + coded.Size());
+    const auto* p = static_cast<const uint8_t*>(coded.GetMemory());
+    Out.assign(p, p + coded.GetSize());
     Out.resize((Out.size() + 3) / 4 * 4, 0);
     return true;
 }
@@ -243,12 +243,12 @@ bool IEEncodeJPEGPage(TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Pr
     cl::TMemoryStream jpeg;
     TIEWriteContext context;
     e->Ops.Write(&jpeg, Bitmap, Params, Progress, context);
-    const auto* p = static_cast<const uint8_t*>(jpeg.Memory());
-    if (Progress.IsAborting() || !p || !IEParseJPEGFrame(p, jpeg.Size(), Info) || Info.Precision != 8) {
+    const auto* p = static_cast<const uint8_t*>(jpeg.GetMemory());
+    if (Progress.IsAborting() || !p || !IEParseJPEGFrame(p, jpeg.GetSize(), Info) || Info.Precision != 8) {
         Progress.Abort();
         return false;
     }
-    Out.assign(p, p + jpeg.Size());
+    Out.assign(p, p + jpeg.GetSize());
     return true;
 }
 

@@ -168,7 +168,7 @@ public:
     }
     // Puts the stream at Position; False (abort flag) when that lies beyond its end.
     bool SeekTo(int64_t Position) {
-        if (Position < 0 || Position > Stream->Size()) return Fail();
+        if (Position < 0 || Position > Stream->GetSize()) return Fail();
         Stream->Seek(Position, cl::soBeginning);
         return true;
     }
@@ -291,12 +291,12 @@ struct Record {
 bool ReadResources(Reader& R, TIEBitmap* Bitmap) {
     uint32_t length;
     if (!R.U32(length)) return false;
-    const int64_t end = R.Stream->Position() + length;
-    if (end > R.Stream->Size()) return R.Fail();
-    const int64_t base = R.Stream->Position() - 4;  // block offsets count from an even place
-    while (R.Stream->Position() < end) {
-        if ((R.Stream->Position() - base) & 1) R.Stream->Seek(1, cl::soCurrent);
-        if (end - R.Stream->Position() < 12) break;
+    const int64_t end = R.Stream->GetPosition() + length;
+    if (end > R.Stream->GetSize()) return R.Fail();
+    const int64_t base = R.Stream->GetPosition() - 4;  // block offsets count from an even place
+    while (R.Stream->GetPosition() < end) {
+        if ((R.Stream->GetPosition() - base) & 1) R.Stream->Seek(1, cl::soCurrent);
+        if (end - R.Stream->GetPosition() < 12) break;
         uint8_t sig[4];
         uint16_t id;
         uint8_t nameLength;
@@ -305,8 +305,8 @@ bool ReadResources(Reader& R, TIEBitmap* Bitmap) {
         // The name with its length byte takes an even number of bytes.
         R.Stream->Seek(nameLength + ((nameLength + 1) & 1), cl::soCurrent);
         uint32_t size;
-        if (R.Stream->Position() + 4 > end || !R.U32(size)) break;
-        if (size == 0 || size > end - R.Stream->Position()) break;
+        if (R.Stream->GetPosition() + 4 > end || !R.U32(size)) break;
+        if (size == 0 || size > end - R.Stream->GetPosition()) break;
         std::vector<uint8_t> data(size);
         if (!R.Bytes(data.data(), size)) return false;
         switch (id) {
@@ -349,13 +349,13 @@ bool ReadResources(Reader& R, TIEBitmap* Bitmap) {
 bool ReadLayers(Reader& R, TIEPSDLayers* Layers, bool LoadLayers) {
     uint32_t sectionLength;
     if (!R.U32(sectionLength)) return false;
-    const int64_t sectionEnd = R.Stream->Position() + sectionLength;
-    if (sectionEnd > R.Stream->Size()) return R.Fail();
+    const int64_t sectionEnd = R.Stream->GetPosition() + sectionLength;
+    if (sectionEnd > R.Stream->GetSize()) return R.Fail();
     if (sectionLength == 0) return true;
     uint32_t infoLength;
     uint16_t rawCount = 0;
     if (!R.U32(infoLength)) return false;
-    const int64_t infoEnd = R.Stream->Position() + infoLength;
+    const int64_t infoEnd = R.Stream->GetPosition() + infoLength;
     if (infoEnd > sectionEnd) return R.Fail();
     if (infoLength >= 2 && !R.U16(rawCount)) return false;
     const int32_t count = std::abs(static_cast<int16_t>(rawCount));
@@ -365,14 +365,14 @@ bool ReadLayers(Reader& R, TIEPSDLayers* Layers, bool LoadLayers) {
     std::vector<Record> records;
     for (int32_t i = 0; i < count; ++i) {
         uint8_t b[18];
-        if (R.Stream->Position() + 18 > infoEnd || !R.Bytes(b, 18)) return R.Fail();
+        if (R.Stream->GetPosition() + 18 > infoEnd || !R.Bytes(b, 18)) return R.Fail();
         Record rec;
         rec.Top = static_cast<int32_t>(BE32(b));
         rec.Left = static_cast<int32_t>(BE32(b + 4));
         rec.Bottom = static_cast<int32_t>(BE32(b + 8));
         rec.Right = static_cast<int32_t>(BE32(b + 12));
         const uint16_t channels = BE16(b + 16);
-        if (R.Stream->Position() + int64_t{channels} * 6 + 16 > infoEnd) return R.Fail();
+        if (R.Stream->GetPosition() + int64_t{channels} * 6 + 16 > infoEnd) return R.Fail();
         for (uint16_t c = 0; c < channels; ++c) {
             uint8_t cb[6];
             if (!R.Bytes(cb, 6)) return false;
@@ -380,7 +380,7 @@ bool ReadLayers(Reader& R, TIEPSDLayers* Layers, bool LoadLayers) {
         }
         uint8_t blend[16];
         if (!R.Bytes(blend, 16)) return false;
-        const int64_t extraEnd = R.Stream->Position() + BE32(blend + 12);
+        const int64_t extraEnd = R.Stream->GetPosition() + BE32(blend + 12);
         if (extraEnd > infoEnd) return R.Fail();
         auto layer = std::make_unique<TIEPSDLayer>();
         std::memcpy(layer->BlendMode, blend + 4, 4);
@@ -391,8 +391,8 @@ bool ReadLayers(Reader& R, TIEPSDLayers* Layers, bool LoadLayers) {
         layer->PositionY = rec.Top;
         // Layer mask data: its rectangle, then skipped to its end whatever its length.
         uint32_t maskLength;
-        if (R.Stream->Position() + 4 > extraEnd || !R.U32(maskLength)) return R.Fail();
-        const int64_t maskEnd = R.Stream->Position() + maskLength;
+        if (R.Stream->GetPosition() + 4 > extraEnd || !R.U32(maskLength)) return R.Fail();
+        const int64_t maskEnd = R.Stream->GetPosition() + maskLength;
         if (maskEnd > extraEnd) return R.Fail();
         if (maskLength >= 16) {
             uint8_t m[16];
@@ -404,13 +404,13 @@ bool ReadLayers(Reader& R, TIEPSDLayers* Layers, bool LoadLayers) {
         }
         R.Stream->Seek(maskEnd, cl::soBeginning);
         uint32_t rangesLength;
-        if (R.Stream->Position() + 4 > extraEnd || !R.U32(rangesLength)) return R.Fail();
-        if (R.Stream->Position() + rangesLength > extraEnd) return R.Fail();
+        if (R.Stream->GetPosition() + 4 > extraEnd || !R.U32(rangesLength)) return R.Fail();
+        if (R.Stream->GetPosition() + rangesLength > extraEnd) return R.Fail();
         R.Stream->Seek(rangesLength, cl::soCurrent);
         uint8_t nameLength = 0;
-        if (R.Stream->Position() < extraEnd) {
+        if (R.Stream->GetPosition() < extraEnd) {
             if (!R.U8(nameLength)) return false;
-            if (R.Stream->Position() + nameLength > extraEnd) return R.Fail();
+            if (R.Stream->GetPosition() + nameLength > extraEnd) return R.Fail();
             std::vector<char> name(nameLength);
             if (!R.Bytes(name.data(), nameLength)) return false;
             layer->Name.assign(name.data(), name.size());
@@ -428,7 +428,7 @@ bool ReadLayers(Reader& R, TIEPSDLayers* Layers, bool LoadLayers) {
         const int64_t w = int64_t{rec.Right} - rec.Left, h = int64_t{rec.Bottom} - rec.Top;
         const int64_t mw = int64_t{rec.MaskRight} - rec.MaskLeft, mh = int64_t{rec.MaskBottom} - rec.MaskTop;
         for (const ChannelInfo& c : rec.Channels) {
-            const int64_t start = R.Stream->Position();
+            const int64_t start = R.Stream->GetPosition();
             const int64_t end = start + c.Length;
             if (end > infoEnd) return R.Fail();
             const bool isMask = c.Id == -2;
@@ -455,7 +455,7 @@ bool ReadLayers(Reader& R, TIEPSDLayers* Layers, bool LoadLayers) {
                     if (!R.Bytes(raw.data(), static_cast<int64_t>(raw.size()))) return false;
                     int64_t sum = 0;
                     for (int64_t y = 0; y < ch; ++y) sum += counts.emplace_back(BE16(raw.data() + 2 * y));
-                    if (sum > end - R.Stream->Position()) return R.Fail();
+                    if (sum > end - R.Stream->GetPosition()) return R.Fail();
                 }
                 TIEBitmap* target = nullptr;
                 if (isMask) {
@@ -543,7 +543,7 @@ bool ReadMerged(Reader& R, TIEBitmap* Bitmap) {
 }  // namespace
 
 bool IEIsPSDStream(cl::TStream* Stream) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     uint8_t h[26];
     const bool whole = IEReadUpTo(Stream, h, 26) == 26;
     Stream->Seek(p, cl::soBeginning);
@@ -703,7 +703,7 @@ public:
     }
     void PatchBE32(int64_t At, uint32_t Value) {
         if (Progress.IsAborting()) return;
-        const int64_t here = Stream->Position();
+        const int64_t here = Stream->GetPosition();
         std::vector<uint8_t> b;
         PutBE32(b, Value);
         Stream->Seek(At, cl::soBeginning);
@@ -773,7 +773,7 @@ public:
     // Channel data of one plane of a layer: compression 1, the row counts, the rows.
     // Returns the bytes written.
     int64_t LayerPlane(TIEBitmap* B, int32_t Channel) {
-        const int64_t start = Stream->Position();
+        const int64_t start = Stream->GetPosition();
         const int32_t h = B->GetHeight();
         std::vector<uint8_t> head;
         PutBE16(head, 1);
@@ -782,7 +782,7 @@ public:
         std::vector<uint16_t> counts;
         WriteRows(B, Channel, counts);
         PatchCounts(start + 2, counts);
-        return Stream->Position() - start;
+        return Stream->GetPosition() - start;
     }
 
     void WriteRows(TIEBitmap* B, int32_t Channel, std::vector<uint16_t>& Counts) {
@@ -798,7 +798,7 @@ public:
 
     void PatchCounts(int64_t At, const std::vector<uint16_t>& Counts) {
         if (Progress.IsAborting()) return;
-        const int64_t here = Stream->Position();
+        const int64_t here = Stream->GetPosition();
         std::vector<uint8_t> b;
         for (uint16_t c : Counts) PutBE16(b, c);
         Stream->Seek(At, cl::soBeginning);
@@ -967,11 +967,11 @@ void IEWritePSDStream(cl::TStream* Stream, TIOParamsVals& Params, TProgressRec& 
             PutBE32(t, th);
             PutBE32(t, tw * 3);
             PutBE32(t, tw * th * 3);
-            PutBE32(t, static_cast<uint32_t>(jpeg.Size()));
+            PutBE32(t, static_cast<uint32_t>(jpeg.GetSize()));
             PutBE16(t, 24);
             PutBE16(t, 1);
-            const auto* p = static_cast<const uint8_t*>(jpeg.Memory());
-            t.insert(t.end(), p, p + jpeg.Size());
+            const auto* p = static_cast<const uint8_t*>(jpeg.GetMemory());
+            t.insert(t.end(), p, p + jpeg.GetSize());
             PutResource(res, 1036, t.data(), t.size());
         }
     }
@@ -983,7 +983,7 @@ void IEWritePSDStream(cl::TStream* Stream, TIOParamsVals& Params, TProgressRec& 
     wr.Put(res);
 
     // Layer and mask information.
-    const int64_t sectionAt = Stream->Position();
+    const int64_t sectionAt = Stream->GetPosition();
     std::vector<uint8_t> zero4(4, 0);
     wr.Put(zero4);
     struct Out {
@@ -1021,7 +1021,7 @@ void IEWritePSDStream(cl::TStream* Stream, TIOParamsVals& Params, TProgressRec& 
         outs.push_back(std::move(o));
     }
     if (!outs.empty()) {
-        const int64_t infoAt = Stream->Position();
+        const int64_t infoAt = Stream->GetPosition();
         wr.Put(zero4);
         std::vector<uint8_t> rec;
         PutBE16(rec, static_cast<uint32_t>(outs.size()));
@@ -1043,7 +1043,7 @@ void IEWritePSDStream(cl::TStream* Stream, TIOParamsVals& Params, TProgressRec& 
             for (int32_t c : o.Channels) {
                 rec.clear();
                 PutBE16(rec, static_cast<uint16_t>(static_cast<int16_t>(c)));
-                o.LengthAt.push_back(Stream->Position() + 2);
+                o.LengthAt.push_back(Stream->GetPosition() + 2);
                 PutBE32(rec, 0);
                 wr.Put(rec);
             }
@@ -1084,16 +1084,16 @@ void IEWritePSDStream(cl::TStream* Stream, TIOParamsVals& Params, TProgressRec& 
             Progress.Report(static_cast<int32_t>((i + 1) * 100 / outs.size()));
         }
         // The layer information is kept at an even length.
-        if ((Stream->Position() - infoAt) & 1) wr.Put({0});
-        wr.PatchBE32(infoAt, static_cast<uint32_t>(Stream->Position() - infoAt - 4));
+        if ((Stream->GetPosition() - infoAt) & 1) wr.Put({0});
+        wr.PatchBE32(infoAt, static_cast<uint32_t>(Stream->GetPosition() - infoAt - 4));
         wr.Put(zero4);  // global mask information
-        wr.PatchBE32(sectionAt, static_cast<uint32_t>(Stream->Position() - sectionAt - 4));
+        wr.PatchBE32(sectionAt, static_cast<uint32_t>(Stream->GetPosition() - sectionAt - 4));
     }
 
     // The merged picture: colour planes only, one compression word and all row counts first.
     std::vector<uint8_t> head;
     PutBE16(head, 1);
-    const int64_t countsAt = Stream->Position() + 2;
+    const int64_t countsAt = Stream->GetPosition() + 2;
     head.resize(2 + static_cast<size_t>(planes) * h * 2, 0);
     wr.Put(head);
     std::vector<uint16_t> counts;

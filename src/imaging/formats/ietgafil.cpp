@@ -121,7 +121,7 @@ private:
 
 // The extension area's fields that the parameters keep.
 void ReadExtension(cl::TStream* Stream, int64_t Start, TIOParamsVals& Params) {
-    const int64_t size = Stream->Size();
+    const int64_t size = Stream->GetSize();
     if (size - Start < kFooterSize) return;
     uint8_t footer[kFooterSize];
     Stream->Seek(size - kFooterSize, cl::soBeginning);
@@ -164,7 +164,7 @@ void ReverseBits(uint8_t* Row, int32_t Width) {
 }  // namespace
 
 bool IEIsTGAStream(cl::TStream* Stream) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     uint8_t h[18];
     const bool whole = IEReadUpTo(Stream, h, 18) == 18;
     Stream->Seek(p, cl::soBeginning);
@@ -178,7 +178,7 @@ bool IEIsTGAStream(cl::TStream* Stream) {
 
 void IEReadTGAStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool NoMask,
                      std::unique_ptr<TIEMask>& AlphaMask, bool PreviewOnly, TProgressRec& Progress) {
-    const int64_t start = Stream->Position();
+    const int64_t start = Stream->GetPosition();
     Params.TGAAuthor.clear();
     Params.TGAImageName.clear();
     Params.TGADate = IEToday();
@@ -473,7 +473,7 @@ void IEWriteTGAStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
             return;
         }
     }
-    const int64_t start = Stream->Position();
+    const int64_t start = Stream->GetPosition();
 
     int32_t depth = 24;
     std::unique_ptr<TIEQuantizer> quantizer;
@@ -579,7 +579,7 @@ void IEWriteTGAStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     }
 
     // Extension area and footer.
-    const int64_t extension = Stream->Position();
+    const int64_t extension = Stream->GetPosition();
     uint8_t e[kExtensionSize] = {};
     PutLE16(e, kExtensionSize);
     auto text = [&](int Offset, const cl::String& S) {

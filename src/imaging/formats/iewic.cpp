@@ -32,12 +32,14 @@ struct TFileTypeIds {
     const CLSID* Decoder;
     const GUID* Container;  // null: not written
 };
+// clang-format off
 const TFileTypeIds kFileTypes[] = {
     {ioTIFF, &CLSID_WICTiffDecoder, &GUID_ContainerFormatTiff}, {ioGIF, &CLSID_WICGifDecoder, &GUID_ContainerFormatGif},
     {ioJPEG, &CLSID_WICJpegDecoder, &GUID_ContainerFormatJpeg}, {ioBMP, &CLSID_WICBmpDecoder, &GUID_ContainerFormatBmp},
     {ioICO, &CLSID_WICIcoDecoder, nullptr},                     {ioPNG, &CLSID_WICPngDecoder, &GUID_ContainerFormatPng},
     {ioHDP, &CLSID_WICWmpDecoder, &GUID_ContainerFormatWmp},
 };
+// clang-format on
 const TFileTypeIds* IdsOf(int32_t FileType) {
     for (const TFileTypeIds& t : kFileTypes)
         if (t.FileType == FileType) return &t;
@@ -79,7 +81,7 @@ bool TIEWICReader::IsAvailable() const { return FFactory && IEWICAvailable && IE
 bool TIEWICReader::Open(cl::TStream* Stream, int32_t FileType) {
     if (!IsAvailable() || !Stream) return false;
     FStream = Stream;
-    FStartPosition = Stream->Position();
+    FStartPosition = Stream->GetPosition();
     const TFileTypeIds* ids = IdsOf(FileType);
     if (!ids) return false;
     Close();
@@ -115,7 +117,7 @@ void TIEWICReader::ReadFrame(int32_t Index, TIEBitmap* Bitmap, std::atomic<bool>
     if (!copied && !CopyFrameToBitmap(FFrame.Get(), Bitmap, native)) return fail();
     if (!Params) return;
     if (FStream) {
-        const int64_t at = FStream->Position();
+        const int64_t at = FStream->GetPosition();
         FStream->SetPosition(FStartPosition);
         IELoadEXIFFromTIFF(FStream, *Params);
         FStream->SetPosition(at);
@@ -216,7 +218,7 @@ TIEWICWriter::~TIEWICWriter() {
 bool TIEWICWriter::Open(cl::TStream* Stream, int32_t FileType) {
     if (!IsAvailable() || !Stream) return false;
     FStream = Stream;
-    FStartPosition = Stream->Position();
+    FStartPosition = Stream->GetPosition();
     const TFileTypeIds* ids = IdsOf(FileType);
     if (!ids || !ids->Container) return false;
     FEncoder.Reset();
@@ -349,7 +351,7 @@ void IEWriteHDPhotoStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals&
         return;
     }
     Progress.Report(0);
-    const int64_t at = Stream->Position();
+    const int64_t at = Stream->GetPosition();
     bool ok = false;
     try {
         TIEWICWriter writer;

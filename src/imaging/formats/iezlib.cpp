@@ -45,7 +45,7 @@ int32_t IEZDecompressCheck(int32_t Code) {
 // ---------------------------------------------------------------------------------------
 
 TCustomZStream::TCustomZStream(cl::TStream* Strm) : FStrm(Strm) {
-    FStrmPos = FStrm->Position();
+    FStrmPos = FStrm->GetPosition();
     FStartPos = FStrmPos;
 }
 
@@ -54,7 +54,7 @@ void TCustomZStream::DoProgress() {
 }
 
 void TCustomZStream::RestorePosition() {
-    if (FStrm->Position() != FStrmPos) FStrm->Seek(FStrmPos, cl::soBeginning);
+    if (FStrm->GetPosition() != FStrmPos) FStrm->Seek(FStrmPos, cl::soBeginning);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -84,7 +84,7 @@ void TZCompressionStream::FlushBuffer(int64_t Count) {
     FStrm->WriteBuffer(FBuffer, Count);
     FZRec.next_out = FBuffer;
     FZRec.avail_out = BufferSize;
-    FStrmPos = FStrm->Position();
+    FStrmPos = FStrm->GetPosition();
 }
 
 int64_t TZCompressionStream::Write(const void* Buffer, int64_t Count) {
@@ -155,7 +155,7 @@ int64_t TZDecompressionStream::Read(void* Buffer, int64_t Count) {
             if (got <= 0) return Count - FZRec.avail_out;
             FZRec.next_in = FBuffer;
             FZRec.avail_in = static_cast<uInt>(got);
-            FStrmPos = FStrm->Position();
+            FStrmPos = FStrm->GetPosition();
             DoProgress();
         }
         code = IEZDecompressCheck(inflate(&FZRec, Z_NO_FLUSH));
@@ -163,7 +163,7 @@ int64_t TZDecompressionStream::Read(void* Buffer, int64_t Count) {
     if (code == Z_STREAM_END && FZRec.avail_in > 0) {
         // Leave the source on the first byte after the zlib data.
         FStrm->Seek(-static_cast<int64_t>(FZRec.avail_in), cl::soCurrent);
-        FStrmPos = FStrm->Position();
+        FStrmPos = FStrm->GetPosition();
         FZRec.avail_in = 0;
     }
     return Count - FZRec.avail_out;

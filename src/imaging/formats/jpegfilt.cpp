@@ -555,7 +555,7 @@ const char* IEJpegMessageText(int32_t Code) {
 }
 
 int64_t IEFindJPEGStart(cl::TStream* Stream, bool Search) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     uint8_t head[152];
     const int64_t want = Search ? 152 : 3;
     const int64_t n = IEReadUpTo(Stream, head, want);
@@ -568,7 +568,7 @@ int64_t IEFindJPEGStart(cl::TStream* Stream, bool Search) {
 }
 
 void IEReadJPEGICCProfile(cl::TStream* Stream, TIOParamsVals& Params) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     TIEByteReader r(Stream);
     // Chunks by sequence number (1-based); an empty slot is a chunk not seen.
     std::vector<std::vector<uint8_t>> chunks;
@@ -643,7 +643,7 @@ void IEReadJPEGICCProfile(cl::TStream* Stream, TIOParamsVals& Params) {
 }
 
 int32_t IEGetJPEGLength(cl::TStream* Stream) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     TIEByteReader r(Stream);
     int64_t pos = 0;  // bytes taken from the reader
     auto get = [&]() {
@@ -700,7 +700,7 @@ int32_t IEReadJPEGStream(cl::TStream* Stream, cl::TStream* TablesStream, TIEBitm
         if (TIEBitmap* t = Params.GetEXIFThumbnail()) t->FreeImage(true);
         Params.SetGetThumbnail(false);
         const int32_t w = Params.Width, h = Params.Height;
-        const int64_t start = Stream->Position();
+        const int64_t start = Stream->GetPosition();
         IEReadJPEGStream(Stream, TablesStream, Bitmap, Params.NativePixelFormat, -1, false, DropAppliedICC, InvertCMYK,
                          true, KeepYCbCr, true, Progress, Params);
         Stream->Seek(start, cl::soBeginning);

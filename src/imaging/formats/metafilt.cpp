@@ -35,14 +35,14 @@ constexpr int64_t kPlaceableSize = 22;
 }  // namespace
 
 bool IEIsEMFStream(cl::TStream* Stream) {
-    const PositionKeeper keep{Stream, Stream->Position()};
+    const PositionKeeper keep{Stream, Stream->GetPosition()};
     uint8_t head[100];
     if (!ReadExactly(Stream, head, sizeof head)) return false;
     return IEGetLE32(head) == kEMFHeaderType && IEGetLE32(head + 40) == kEMFSignature;
 }
 
 bool IEIsWMFStream(cl::TStream* Stream) {
-    const PositionKeeper keep{Stream, Stream->Position()};
+    const PositionKeeper keep{Stream, Stream->GetPosition()};
     uint8_t head[20];
     if (!ReadExactly(Stream, head, sizeof head)) return false;
     const int64_t start = keep.Position + (IEGetLE32(head) == kPlaceableKey ? kPlaceableSize : 0);

@@ -57,8 +57,8 @@ bool LZWRows(TIEBitmap* Bitmap, bool Bilevel, TIETIFFLZWCompressor Encode, std::
         IEReportRows(Progress, y + 1, last);
     }
     Encode(nullptr, 0, &coded, state);
-    const auto* p = static_cast<const uint8_t*>(coded.Memory());
-    Out.assign(p, p + coded.Size());
+    const auto* p = static_cast<const uint8_t*>(coded.GetMemory());
+    Out.assign(p, p + coded.GetSize());
     return true;
 }
 

@@ -367,7 +367,7 @@ bool WriteCore(WriteState& S) {
 }  // namespace
 
 bool IEIsPNGStream(cl::TStream* Stream) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     png_byte sig[8] = {};
     const int64_t n = Stream->Read(sig, 8);
     Stream->Seek(p, cl::soBeginning);
@@ -487,7 +487,7 @@ void IEWritePNGStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
 
     // Text chunks: as many as there are pairs of key and value.
     std::vector<std::string> keys, values;
-    const int n = std::min(Params.PNGTextKeys()->Count(), Params.PNGTextValues()->Count());
+    const int n = std::min(Params.PNGTextKeys()->GetCount(), Params.PNGTextValues()->GetCount());
     for (int i = 0; i < n; ++i) {
         keys.push_back(Params.PNGTextKeys()->Strings(i).substr(0, 79));
         values.push_back(Params.PNGTextValues()->Strings(i));

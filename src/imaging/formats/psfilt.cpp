@@ -84,12 +84,12 @@ std::unique_ptr<TIEPSDocument> IEPSBeginDocument(cl::TStream* Stream, TIOParamsV
     Line(Stream, Progress, "%%CreationDate: " + CreationDate());
     Line(Stream, Progress, "%%DocumentData: Clean7Bit");
     Line(Stream, Progress, "%%LanguageLevel: 2");
-    doc->PagesLinePos = Stream->Position();
+    doc->PagesLinePos = Stream->GetPosition();
     Line(Stream, Progress, PagesLine(0));
     Line(Stream, Progress,
          "%%BoundingBox: 0 0 " + Str(int64_t{Params.PSPaperWidth} - 1) + " " + Str(int64_t{Params.PSPaperHeight} - 1));
     Line(Stream, Progress, "%%EndComments");
-    doc->NextPagePos = Stream->Position();
+    doc->NextPagePos = Stream->GetPosition();
     return doc;
 }
 
@@ -106,7 +106,7 @@ void IEPSAddPage(TIEPSDocument* State, cl::TStream* Stream, TIEBitmap* Bitmap, T
     Stream->Seek(State->NextPagePos, cl::soBeginning);
     IEPSWritePage(Stream, page, Params, Params.PSPaperHeight, Params.PSPaperWidth, State->PageCount + 1, Progress);
     if (Progress.IsAborting()) return;
-    State->NextPagePos = Stream->Position();
+    State->NextPagePos = Stream->GetPosition();
     ++State->PageCount;
     Stream->Seek(State->PagesLinePos, cl::soBeginning);
     Line(Stream, Progress, PagesLine(State->PageCount));
@@ -190,7 +190,7 @@ void IEPSWritePage(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params
             Line(Stream, Progress, "image");
         }
     }
-    IEWriteChecked(Stream, Progress, data.Memory(), data.Size());
+    IEWriteChecked(Stream, Progress, data.GetMemory(), data.GetSize());
     Line(Stream, Progress, "%%EndData");
     Line(Stream, Progress, "showpage");
 }
@@ -208,7 +208,7 @@ int64_t IEPSEncodeImage(cl::TMemoryStream* Output, TIEBitmap* Bitmap, TIOParamsV
     Params.BitsPerSample = bilevel ? 1 : 8;
     Params.SamplesPerPixel = bilevel ? 1 : 3;
     Progress.Per = 100.0 / h;
-    const int64_t start = Output->Size();
+    const int64_t start = Output->GetSize();
     Output->Seek(start, cl::soBeginning);
     const int32_t asked = Params.PSCompression;
     int32_t last = -1;
@@ -241,7 +241,7 @@ int64_t IEPSEncodeImage(cl::TMemoryStream* Output, TIEBitmap* Bitmap, TIOParamsV
         }
         Coding.Compression = compression;
         AppendASCII85(Output, coded.data(), static_cast<int64_t>(coded.size()));
-        return Output->Size() - start;
+        return Output->GetSize() - start;
     }
     if (asked == 3) {
         std::vector<uint8_t> jpeg;
@@ -252,7 +252,7 @@ int64_t IEPSEncodeImage(cl::TMemoryStream* Output, TIEBitmap* Bitmap, TIOParamsV
             }
             Coding.Compression = 3;
             AppendASCII85(Output, jpeg.data(), static_cast<int64_t>(jpeg.size()));
-            return Output->Size() - start;
+            return Output->GetSize() - start;
         }
         if (Progress.IsAborting()) return 0;
     }
@@ -268,7 +268,7 @@ int64_t IEPSEncodeImage(cl::TMemoryStream* Output, TIEBitmap* Bitmap, TIOParamsV
         IEReportRows(Progress, y + 1, last);
     }
     if (Progress.IsAborting()) return 0;
-    return Output->Size() - start;
+    return Output->GetSize() - start;
 }
 
 namespace {

@@ -95,7 +95,7 @@ inline uint32_t Scale(int64_t V, int64_t MaxVal, uint32_t Full) {
 }  // namespace
 
 bool IEIsPXMStream(cl::TStream* Stream) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     bool ok = false;
     {
         TIEByteReader r(Stream);
@@ -277,7 +277,7 @@ void IEWritePXMStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     Progress.Val = 0;
     std::string comments;
     if (cl::TStringList* list = Params.PXMComments())
-        for (int i = 0; i < list->Count(); ++i) comments += "\n# " + list->Strings(i) + "\n";
+        for (int i = 0; i < list->GetCount(); ++i) comments += "\n# " + list->Strings(i) + "\n";
     const std::string size = std::to_string(w) + " " + std::to_string(h);
     const TIEPixelFormat f = Bitmap->GetPixelFormat();
 

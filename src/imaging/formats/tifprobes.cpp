@@ -24,7 +24,7 @@ constexpr uint16_t kCopiedTags[] = {271,  272,   306,   274,   282,   283,   296
 struct TPositionKeeper {
     cl::TStream* Stream;
     int64_t At;
-    explicit TPositionKeeper(cl::TStream* S) : Stream(S), At(S->Position()) {}
+    explicit TPositionKeeper(cl::TStream* S) : Stream(S), At(S->GetPosition()) {}
     ~TPositionKeeper() {
         try {
             Stream->SetPosition(At);
@@ -105,7 +105,7 @@ bool IEIsHDPhotoStream(cl::TStream* Stream) {
     try {
         TPositionKeeper keep(Stream);
         const int64_t start = keep.At;
-        const int64_t size = Stream->Size() - start;
+        const int64_t size = Stream->GetSize() - start;
         if (size <= 8) return false;
         uint8_t head[8];
         if (IEReadUpTo(Stream, head, 8) != 8 || head[0] != 'I' || head[1] != 'I') return false;
@@ -148,11 +148,11 @@ bool IECopyEXIFTagsToTIFF(cl::TStream* TargetStream, cl::TStream* OutputStream, 
     int64_t targetAt = 0;
     cl::TMemoryStream targetBytes;
     if (TargetStream) {
-        targetAt = TargetStream->Position();
-        const int64_t n = TargetStream->Size() - targetAt;
+        targetAt = TargetStream->GetPosition();
+        const int64_t n = TargetStream->GetSize() - targetAt;
         if (n <= 0) return false;
         targetBytes.SetSize(n);
-        if (IEReadUpTo(TargetStream, targetBytes.Memory(), n) != n) return false;
+        if (IEReadUpTo(TargetStream, targetBytes.GetMemory(), n) != n) return false;
         if (!target.ReadStream(&targetBytes)) return false;
     } else if (!target.ReadFile(TargetFileName)) {
         return false;
@@ -164,10 +164,10 @@ bool IECopyEXIFTagsToTIFF(cl::TStream* TargetStream, cl::TStream* OutputStream, 
     cl::TMemoryStream result;
     if (!target.WriteStream(&result, -1)) return false;
     if (OutputStream == TargetStream) OutputStream->SetPosition(targetAt);
-    const int64_t at = OutputStream->Position();
-    if (OutputStream->Write(result.Memory(), result.Size()) != result.Size()) return false;
+    const int64_t at = OutputStream->GetPosition();
+    if (OutputStream->Write(result.GetMemory(), result.GetSize()) != result.GetSize()) return false;
     // The old structure may have been longer.
-    if (OutputStream == TargetStream && OutputStream->Size() > at + result.Size()) OutputStream->SetSize(at + result.Size());
+    if (OutputStream == TargetStream && OutputStream->GetSize() > at + result.GetSize()) OutputStream->SetSize(at + result.GetSize());
     return true;
 }
 

@@ -287,7 +287,7 @@ void TVovozIdIO::SetAttachedTImage(cl::TImage* Image) {
         FOwnsBitmap = true;
     }
     if (Image) {
-        FVclBitmap = Image->Picture()->Bitmap();
+        FVclBitmap = Image->GetPicture()->GetBitmap();
         FIEBitmap->EncapsulateTBitmap(FVclBitmap, true);
         Image->FreeNotification(this);
     } else {
@@ -549,8 +549,8 @@ int32_t TVovozIdIO::SyncLoadFromStreamOf(cl::TStream* Stream, int32_t FileType, 
     // The stream header in front of the image, when there is one.
     const FormatRule* rule = RuleOf(FileType);
     int64_t after = -1;  // where the framed data ends
-    const int64_t p = Stream->Position();
-    const int64_t left = Stream->Size() - p;
+    const int64_t p = Stream->GetPosition();
+    const int64_t left = Stream->GetSize() - p;
     if (rule && rule->Header && (Headers || FileType == ioJPEG)) {
         uint8_t head[12] = {};
         const int64_t n = IEReadUpTo(Stream, head, 12);
@@ -720,7 +720,7 @@ void TVovozIdIO::SyncSaveToStreamOf(cl::TStream* Stream, int32_t FileType, bool 
         Stream->Seek(0, cl::soBeginning);
     }
     const bool header = Headers && rule->Header != nullptr;
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     if (header) {
         const uint8_t zeros[12] = {};
         if (Stream->Write(zeros, 12) != 12) {
@@ -746,7 +746,7 @@ void TVovozIdIO::SyncSaveToStreamOf(cl::TStream* Stream, int32_t FileType, bool 
         throw;
     }
     if (header && !(FileType == ioPCX && Aborting)) {
-        const int64_t end = Stream->Position();
+        const int64_t end = Stream->GetPosition();
         uint8_t head[12] = {};
         std::memcpy(head, rule->Header, 4);
         const uint32_t len = static_cast<uint32_t>(end - p - 12);
@@ -920,7 +920,7 @@ void TVovozIdIO::LoadAdded(cl::TStream* Stream, TIEFileFormatInfo* E) {
 }
 
 void TVovozIdIO::LoadFromStream(cl::TStream* Stream) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     const int32_t type = IEFindStreamFormat(Stream);
     TIEFileFormatInfo* e = IEFindFormatInfo(type);
     Stream->Seek(p, cl::soBeginning);
@@ -1036,7 +1036,7 @@ void TVovozIdIO::ReadParamsWith(cl::TStream* Stream, int32_t FileType) {
         ctx.PreviewOnly = true;
         ctx.IgnoreAlpha = true;
         ctx.IsResource = FParams->IsResource;
-        ctx.DataSize = Stream->Size() - Stream->Position();
+        ctx.DataSize = Stream->GetSize() - Stream->GetPosition();
         e->Ops.Read(Stream, &scratch, *FParams, progress, ctx);
     } else if (e->ReadFunction) {
         e->ReadFunction(Stream, &scratch, *FParams, true, progress);
@@ -1199,6 +1199,7 @@ void TVovozIdIO::SaveToFile(const cl::WideString& FileName) {
     static const struct {
         const char* Ext;
         int32_t Type;
+    // clang-format off
     } kSaveTable[] = {
         {".jpg", ioJPEG},  {".jpeg", ioJPEG}, {".jpe", ioJPEG},  {".jif", ioJPEG},  {".jp2", ioJP2},
         {".j2k", ioJ2K},   {".jpc", ioJ2K},   {".j2c", ioJ2K},   {".pcx", ioPCX},   {".dcx", ioDCX},
@@ -1209,6 +1210,7 @@ void TVovozIdIO::SaveToFile(const cl::WideString& FileName) {
         {".pgm", ioPXM},   {".ppm", ioPXM},   {".ico", ioICO},   {".wbmp", ioWBMP}, {".ps", ioPS},
         {".eps", ioPS},    {".pdf", ioPDF},   {".psd", ioPSD},   {".hdp", ioHDP},   {".wdp", ioHDP},   {".jxr", ioHDP},
     };
+    // clang-format on
     for (const auto& s : kSaveTable)
         if (ext == s.Ext) {
             SaveToFileOf(FileName, s.Type);

@@ -17,6 +17,7 @@ class TIEICC;
 class TIOParamsVals;
 
 // Source layouts of a scanline (bytes per pixel in brackets).
+// clang-format off
 enum : uint8_t {
     iecsRGB = 0,         // R, G, B (3)
     iecsBGR = 1,         // B, G, R: TRGB (3)
@@ -28,6 +29,7 @@ enum : uint8_t {
     iecsRGB48BE = 7,     // R, G, B as 16-bit big-endian samples (6)
     iecsYCbCr = 8,       // Y, Cb, Cr (3)
 };
+// clang-format on
 // Destination kinds.
 enum : uint8_t {
     iecdBGR = 1,      // TRGB (3)

@@ -157,7 +157,7 @@ int32_t IESyncLoadFromStreamGIF(TVovozIdIO* IO, cl::TStream* Stream) {
     params.ResetInfo();
     bitmap->RemoveAlphaChannel(false, 0);
     TIEBufferedReadStream stream(Stream, 8192, true);
-    const int64_t start = stream.Position();
+    const int64_t start = stream.GetPosition();
 
     TGIFCanvas canvas;
     TFrameRect previous;

@@ -74,8 +74,8 @@ void TIOParamsVals::ResetParams() {
     ExtraImageCount = extra;
     if (FOwner) {
         if (cl::TBitmap* picture = FOwner->GetVclBitmap()) {
-            Width = picture->Width();
-            Height = picture->Height();
+            Width = picture->GetWidth();
+            Height = picture->GetHeight();
         }
         SetDpiX(IEDefaultDpiX);
         SetDpiY(IEDefaultDpiY);

@@ -198,7 +198,7 @@ int64_t IEReadUpTo(cl::TStream* Stream, void* Buffer, int64_t Count) {
 }
 
 bool IEIsAVIStream(cl::TStream* Stream) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     uint8_t head[12];
     const int64_t n = ReadHead(Stream, p, head, 12);
     Stream->Seek(p, cl::soBeginning);
@@ -210,9 +210,9 @@ int32_t IEFindStreamFormat(cl::TStream* Stream) {
     int32_t result = ioUnknown;
     int64_t p = 0;
     try {
-        p = Stream->Position();
+        p = Stream->GetPosition();
         // The bytes left after the start position decide what the header tests can read.
-        const int64_t left = Stream->Size() - p;
+        const int64_t left = Stream->GetSize() - p;
         uint8_t head[128];
         auto back = [&] { Stream->Seek(p, cl::soBeginning); };
         auto test = [&](int64_t need, auto&& check) -> bool {

@@ -207,7 +207,7 @@ bool IEDownloadURL(const cl::WideString& URL, cl::TMemoryStream* Stream, const c
         // Credentials stay with the server they were given for.
         curl_easy_setopt(curl, CURLOPT_UNRESTRICTED_AUTH, 0L);
     }
-    const int64_t start = Stream->Position();
+    const int64_t start = Stream->GetPosition();
     const CURLcode rc = curl_easy_perform(curl);
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);

@@ -64,6 +64,7 @@ double IELinearFilter(double X) {
     return 0;
 }
 
+// clang-format off
 const TIEResampleFilterRow IEResampleFilters[9] = {
     {nullptr, 0},
     {IETriangleFilter, 1.0},
@@ -75,6 +76,7 @@ const TIEResampleFilterRow IEResampleFilters[9] = {
     {IEBoxFilter, 1.0},
     {IELinearFilter, 1.0},
 };
+// clang-format on
 
 // ---------------------------------------------------------------------------------------
 // Contribution lists

@@ -45,7 +45,7 @@ void TVovozIdProc::SetAttachedTImage(cl::TImage* Value) {
     if (FAttachedTImage && FAttachedTImage != Value) FAttachedTImage->RemoveFreeNotification(this);
     FAttachedTImage = Value;
     if (Value) {
-        FWrappedBitmap = Value->Picture()->Bitmap();
+        FWrappedBitmap = Value->GetPicture()->GetBitmap();
         if (!FOwnBitmap || FWorkBitmap != FOwnBitmap.get()) TakeOwnBitmap();
         FWorkBitmap->EncapsulateTBitmap(FWrappedBitmap, true);
         Value->FreeNotification(this);
@@ -107,7 +107,7 @@ bool TVovozIdProc::MakeConsistentBitmap(TIEPixelFormatSet AllowedFormats) {
     if (!FWorkBitmap) return false;
     if (FAttachedTImage) {
         // The picture may have been given another bitmap since the last operation.
-        FWrappedBitmap = FAttachedTImage->Picture()->Bitmap();
+        FWrappedBitmap = FAttachedTImage->GetPicture()->GetBitmap();
     }
     if (FWrappedBitmap) FWorkBitmap->EncapsulateTBitmap(FWrappedBitmap, false);
     return CheckPixelFormat(AllowedFormats);

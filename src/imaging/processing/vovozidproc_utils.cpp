@@ -31,16 +31,16 @@ void IEBuild1BitExpansion() {
 
 void IECopyTBitmap(cl::TBitmap* Source, cl::TBitmap* Dest) {
     if (!Source || !Dest || Source == Dest) return;
-    const int w = Source->Width(), h = Source->Height();
-    if (Dest->Width() != w || Dest->Height() != h || Dest->PixelFormat() != Source->PixelFormat()) {
+    const int w = Source->GetWidth(), h = Source->GetHeight();
+    if (Dest->GetWidth() != w || Dest->GetHeight() != h || Dest->GetPixelFormat() != Source->GetPixelFormat()) {
         Dest->SetSize(1, 1);
-        Dest->SetPixelFormat(Source->PixelFormat());
+        Dest->SetPixelFormat(Source->GetPixelFormat());
         if (w > 0 && h > 0) Dest->SetSize(w, h);
     }
     if (w <= 0 || h <= 0) return;
-    if (Source->PixelFormat() == cl::pf8bit || Source->PixelFormat() == cl::pf4bit ||
-        Source->PixelFormat() == cl::pf1bit)
-        Dest->SetPalette(Source->Palette());
+    if (Source->GetPixelFormat() == cl::pf8bit || Source->GetPixelFormat() == cl::pf4bit ||
+        Source->GetPixelFormat() == cl::pf1bit)
+        Dest->SetPalette(Source->GetPalette());
     const size_t bytes = static_cast<size_t>(std::min(Source->RowBytes(), Dest->RowBytes()));
     for (int y = 0; y < h; ++y) std::memcpy(Dest->ScanLine(y), Source->ScanLine(y), bytes);
     Dest->SetModified(true);
@@ -54,8 +54,8 @@ cl::TBitmap* IECloneTBitmap(cl::TBitmap* Bitmap) {
 
 void IE1BitTBitmapTo24Bit(cl::TBitmap* Source, cl::TBitmap* Dest, const TIEProgressEvent& OnProgress,
                           cl::TObject* Sender) {
-    if (!Source || !Dest || Source == Dest || Source->PixelFormat() != cl::pf1bit) return;
-    const int w = Source->Width(), h = Source->Height();
+    if (!Source || !Dest || Source == Dest || Source->GetPixelFormat() != cl::pf1bit) return;
+    const int w = Source->GetWidth(), h = Source->GetHeight();
     Dest->SetSize(1, 1);
     Dest->SetPixelFormat(cl::pf24bit);
     if (w <= 0 || h <= 0) return;

@@ -8,7 +8,8 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "platform/user.h"
-#include "te_test_util.h"
+#include "platform/user_testhooks.h"
+#include "te_test_device.h"
 
 namespace tetest {
 
@@ -23,8 +24,8 @@ inline uint32_t ScreenAt(int x, int y) { return win::test::ScreenComposite().At(
 // A bitmap's pixels, row by row, in the composite's form.
 inline std::vector<uint32_t> ScreenPixels(cl::TBitmap* b) {
     std::vector<uint32_t> out;
-    for (int y = 0; y < b->Height(); ++y)
-        for (int x = 0; x < b->Width(); ++x) out.push_back(ScreenColor(b->Canvas()->Pixels(x, y)));
+    for (int y = 0; y < b->GetHeight(); ++y)
+        for (int x = 0; x < b->GetWidth(); ++x) out.push_back(ScreenColor(b->GetCanvas()->Pixels(x, y)));
     return out;
 }
 
@@ -38,10 +39,10 @@ public:
 
 protected:
     void Paint() override {
-        cl::TCanvas* c = Canvas();
-        c->Brush()->SetColor(Fill);
-        c->FillRect(ClientRect());
-        c->Brush()->SetColor(Mark);
+        cl::TCanvas* c = GetCanvas();
+        c->GetBrush()->SetColor(Fill);
+        c->FillRect(GetClientRect());
+        c->GetBrush()->SetColor(Mark);
         c->FillRect(cl::Rect(5, 5, 15, 15));
     }
 };
@@ -55,8 +56,8 @@ public:
 
 protected:
     void Paint() override {
-        Canvas()->Brush()->SetColor(Fill);
-        Canvas()->FillRect(ClientRect());
+        GetCanvas()->GetBrush()->SetColor(Fill);
+        GetCanvas()->FillRect(GetClientRect());
     }
 };
 

@@ -55,6 +55,7 @@ struct MixCase {
 };
 
 TEST(Blend, WeightedMixTable) {
+    // clang-format off
     const MixCase cases[] = {
         {ARGB(255, 255, 255, 255), ARGB(0, 0, 0, 0), 128, ARGB(128, 128, 128, 128)},
         {ARGB(0, 0, 0, 0), ARGB(255, 255, 255, 255), 128, ARGB(127, 127, 127, 127)},
@@ -65,6 +66,7 @@ TEST(Blend, WeightedMixTable) {
         {0x12345678, 0x9ABCDEF0, 0, 0x9ABCDEF0},    // W = 0 returns Y
         {0x12345678, 0x9ABCDEF0, 1000, 0x12345678}, // weights above 255 count as 255
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(WeightedMix(c.x, c.y, c.w), c.expected) << std::hex << c.x << " " << c.y << " " << std::dec << c.w;
         TColor32 y = c.y;
@@ -88,6 +90,7 @@ struct BlendCase {
 };
 
 TEST(Blend, AlphaBlendTable) {
+    // clang-format off
     const BlendCase cases[] = {
         {ARGB(128, 255, 0, 0), ARGB(255, 0, 0, 255), ARGB(191, 128, 0, 127)},
         {ARGB(255, 1, 2, 3), ARGB(10, 20, 30, 40), ARGB(255, 1, 2, 3)},     // opaque F
@@ -95,6 +98,7 @@ TEST(Blend, AlphaBlendTable) {
         {ARGB(1, 255, 255, 255), ARGB(0, 0, 0, 0), ARGB(0, 1, 1, 1)},       // alpha (1x1+128) shr 8 = 0
         {ARGB(254, 0, 0, 0), ARGB(255, 255, 255, 255), ARGB(253, 1, 1, 1)},
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(AlphaBlend(c.f, c.b), c.expected) << std::hex << c.f << " over " << c.b;
         TColor32 b = c.b;

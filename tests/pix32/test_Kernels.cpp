@@ -20,6 +20,7 @@ struct KernelPoint {
 
 // Values worked out from the kernels' formulas in double precision.
 TEST(Kernels, ValuesAtChosenPoints) {
+    // clang-format off
     const KernelPoint points[] = {
         {"TBoxKernel", 0.0f, 1.0f},        {"TBoxKernel", 0.5f, 1.0f},         {"TBoxKernel", -0.5f, 1.0f},
         {"TBoxKernel", 0.5001f, 0.0f},     {"TBoxKernel", -0.75f, 0.0f},
@@ -49,6 +50,7 @@ TEST(Kernels, ValuesAtChosenPoints) {
         {"THammingKernel", 0.0f, 1.0f},    {"THammingKernel", 0.25f, 0.8862047f}, {"THammingKernel", -0.5f, 0.597386f},
         {"THammingKernel", 1.3f, -0.1259143f}, {"THammingKernel", 2.5f, 0.0180327f},
     };
+    // clang-format on
     for (const auto& p : points) {
         const auto k = CreateKernelByName(p.kernel);
         ASSERT_NE(k, nullptr) << p.kernel;
@@ -197,7 +199,7 @@ TEST(KernelRegistry, RegisteredInOrderAndFoundByExactName) {
     const char* const expected[] = {"TBoxKernel",     "TLinearKernel",   "TCosineKernel", "TSplineKernel", "TCubicKernel",
                                     "TMitchellKernel", "TLanczosKernel", "TGaussianKernel", "TBlackmanKernel",
                                     "THannKernel",    "THammingKernel",  "TSinshKernel",  "THermiteKernel"};
-    ASSERT_EQ(KernelList()->Count(), 13);
+    ASSERT_EQ(KernelList()->GetCount(), 13);
     for (int i = 0; i < 13; ++i) EXPECT_STREQ(KernelList()->Items(i)->Name, expected[i]);
     EXPECT_EQ(CreateKernelByName("tlanczoskernel"), nullptr);
     EXPECT_EQ(CreateKernelByName("TNoSuchKernel"), nullptr);
@@ -239,7 +241,7 @@ TEST(KernelWeights, WorkedExamples) {
 }
 
 TEST(KernelWeights, EveryKernelSumsTo256InEveryMode) {
-    for (int i = 0; i < KernelList()->Count(); ++i) {
+    for (int i = 0; i < KernelList()->GetCount(); ++i) {
         const auto k = CreateKernel(KernelList()->Items(i));
         for (float d : {0.0f, 0.1f, 0.33f, 0.5f, 0.77f, 0.999f}) {
             for (const Weights& w : {Dynamic(*k, d), FromTable(*k, kmTableNearest, 32, d),

@@ -437,19 +437,19 @@ TEST(StretchTransfer, ChecksAndSilentEnds) {
         StretchTransfer(nullptr, TRect{0, 0, 1, 1}, TRect{}, nullptr, TRect{0, 0, 1, 1}, nullptr, dmOpaque, {});
         FAIL();
     } catch (const EBitmapException& e) {
-        EXPECT_EQ(e.Message(), "Destination bitmap is nil");
+        EXPECT_EQ(e.Message, "Destination bitmap is nil");
     }
     try {
         StretchTransfer(&dst, TRect{0, 0, 1, 1}, TRect{}, nullptr, TRect{0, 0, 1, 1}, nullptr, dmOpaque, {});
         FAIL();
     } catch (const EBitmapException& e) {
-        EXPECT_EQ(e.Message(), "Source bitmap is nil");
+        EXPECT_EQ(e.Message, "Source bitmap is nil");
     }
     try {
         StretchTransfer(&dst, TRect{0, 0, 4, 4}, dst.BoundsRect(), &src, TRect{-1, 0, 2, 2}, src.Resampler(), dmOpaque, {});
         FAIL();
     } catch (const ESrcInvalidException& e) {
-        EXPECT_EQ(e.Message(), "Source rectangle is invalid");
+        EXPECT_EQ(e.Message, "Source rectangle is invalid");
     }
     int reports = 0;
     dst.OnAreaChanged = [&](cl::TObject*, const TRect&, uint32_t) { ++reports; };
@@ -551,11 +551,13 @@ TEST(StretchTransfer, BandsOverSeveralCoresGiveTheBytesOfOneThread) {
         const char* resampler;
         int sw, sh, dw, dh;
         TDrawMode op;
+    // clang-format off
     } cases[] = {
         {"TLinearResampler", 1600, 1200, 720, 540, dmOpaque},  {"TLinearResampler", 500, 375, 1001, 749, dmOpaque},
         {"TLinearResampler", 1600, 1200, 720, 540, dmBlend},   {"TKernelResampler", 900, 700, 613, 459, dmTransparent},
         {"TLinearResampler", 1200, 900, 750, 563, dmCustom},
     };
+    // clang-format on
     std::mt19937 rng(77);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.resampler) + " to " + std::to_string(c.dw) + "x" + std::to_string(c.dh));

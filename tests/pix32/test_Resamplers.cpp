@@ -27,7 +27,7 @@ std::unique_ptr<TBitmap32> Numbered() {
 TEST(Resamplers, RegisteredInOrder) {
     ASSERT_NE(ResamplerList(), nullptr);
     const char* names[] = {"TNearestResampler", "TLinearResampler", "TDraftResampler", "TKernelResampler"};
-    ASSERT_EQ(ResamplerList()->Count(), 4);
+    ASSERT_EQ(ResamplerList()->GetCount(), 4);
     for (int i = 0; i < 4; ++i) EXPECT_STREQ(ResamplerList()->Items(i)->Name, names[i]);
     TBitmap32 b;
     for (const char* n : names) {
@@ -131,12 +131,14 @@ TEST(NearestSampling, ReadersByAccessMode) {
         int x, y;
         TColor32 expect;
     };
+    // clang-format off
     const Case cases[] = {
         {pamSafe, 2, 1, 0xFF000061u},          {pamSafe, 3, 1, 0x00ABCDEFu},
         {pamUnsafe, 3, 2, 0xFF0000B1u},        {pamWrap, 3, 1, 0xFF000061u},
         {pamTransparentEdge, 2, 1, 0xFF000061u}, {pamTransparentEdge, 5, 1, 0x00000061u},
         {pamTransparentEdge, 0, -4, 0x00000011u},
     };
+    // clang-format on
     for (const Case& c : cases) {
         r->SetPixelAccessMode(c.mode);
         r->PrepareSampling();

@@ -37,7 +37,7 @@ TEST(NotifiablePersistent, UnpairedEndUpdateFailsAndKeepsTheCount) {
         obj.EndUpdate();
         FAIL() << "no assertion";
     } catch (const cl::EAssertionFailed& e) {
-        EXPECT_EQ(e.Message(), "Unpaired TThreadPersistent.EndUpdate");
+        EXPECT_EQ(e.Message, "Unpaired TThreadPersistent.EndUpdate");
     }
     EXPECT_EQ(obj.UpdateCount(), 0);
 }

@@ -21,11 +21,11 @@ inline std::unique_ptr<cl::TBitmap> WhiteMask(int W, int H) {
     auto m = std::make_unique<cl::TBitmap>();
     m->SetPixelFormat(cl::pf1bit);
     m->SetSize(W, H);
-    cl::TCanvas* c = m->Canvas();
-    c->Brush()->SetColor(cl::clWhite);
+    cl::TCanvas* c = m->GetCanvas();
+    c->GetBrush()->SetColor(cl::clWhite);
     c->FillRect(cl::Rect(0, 0, W, H));
-    c->Pen()->SetColor(cl::clBlack);
-    c->Brush()->SetColor(cl::clBlack);
+    c->GetPen()->SetColor(cl::clBlack);
+    c->GetBrush()->SetColor(cl::clBlack);
     return m;
 }
 
@@ -33,7 +33,7 @@ inline std::unique_ptr<cl::TBitmap> WhiteMask(int W, int H) {
 inline std::vector<bool> BlackPixels(cl::TBitmap* m, int W, int H) {
     std::vector<bool> v(static_cast<size_t>(W) * H);
     for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) v[static_cast<size_t>(y) * W + x] = (m->Canvas()->Pixels(x, y) & 0xFFFFFF) == 0;
+        for (int x = 0; x < W; ++x) v[static_cast<size_t>(y) * W + x] = (m->GetCanvas()->Pixels(x, y) & 0xFFFFFF) == 0;
     return v;
 }
 

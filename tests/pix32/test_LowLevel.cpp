@@ -16,11 +16,13 @@ struct RangeCase {
 };
 
 TEST(LowLevel, WrapToRange) {
+    // clang-format off
     const RangeCase cases[] = {
         {-1, 0, 9, 9}, {10, 0, 9, 0}, {25, 0, 9, 5}, {-10, 0, 9, 0}, {-11, 0, 9, 9}, {0, 0, 9, 0},
         {9, 0, 9, 9},  {3, 5, 7, 6},  {8, 5, 7, 5},  {4, 5, 5, 5},   {-3, -2, 2, 2}, {INT32_MIN, 0, 9, 2},
         {INT32_MAX, 0, 9, 7}, {5, INT32_MIN, INT32_MAX, 5},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(WrapToRange(c.v, c.lo, c.hi), c.expected) << c.v << " in " << c.lo << ".." << c.hi;
 }
@@ -98,6 +100,7 @@ TEST(FixedPoint, RoundingHelpers) {
         TFixed x;
         int32_t floor, ceil, round;
     };
+    // clang-format off
     const Case cases[] = {
         {0x18000, 1, 2, 1},     // 1.5: halves round down
         {-0x18000, -2, -1, -2}, // -1.5
@@ -109,6 +112,7 @@ TEST(FixedPoint, RoundingHelpers) {
         {INT32_MAX, 32767, 32768, 32768},
         {INT32_MIN, -32768, -32768, -32768},
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(FixedFloor(c.x), c.floor) << std::hex << c.x;
         EXPECT_EQ(FixedCeil(c.x), c.ceil) << std::hex << c.x;

@@ -104,13 +104,13 @@ TEST(Transformation, BaseClassMapsNothing) {
         t.ReverseTransformInt(1, 2, x, y);
         FAIL();
     } catch (const ETransformNotImplemented& e) {
-        EXPECT_EQ(e.Message(), "Reverse transformation is not implemented in TTransformation.");
+        EXPECT_EQ(e.Message, "Reverse transformation is not implemented in TTransformation.");
     }
     try {
         t.TransformPoint(TFixedPoint{});
         FAIL();
     } catch (const ETransformNotImplemented& e) {
-        EXPECT_EQ(e.Message(), "Forward transformation is not implemented in TTransformation.");
+        EXPECT_EQ(e.Message, "Forward transformation is not implemented in TTransformation.");
     }
     EXPECT_TRUE(t.HasTransformedBounds());
     EXPECT_TRUE(RectsEqual(t.GetTransformedBounds(TFloatRect{0.5f, 1.5f, 2.5f, 3.5f}), TRect{0, 2, 2, 4}));
@@ -173,7 +173,7 @@ TEST(NestedSamplers, MissingSamplerOrTransformation) {
         n.PrepareSampling();
         FAIL();
     } catch (const ENestedException& e) {
-        EXPECT_EQ(e.Message(), "Nested sampler is nil");
+        EXPECT_EQ(e.Message, "Nested sampler is nil");
     }
     EXPECT_THROW(n.GetSampleBounds(), ENestedException);
     TProbe probe;

@@ -143,7 +143,7 @@ TEST(Bitmap32Notification, UnpairedEndUpdateFailsAndKeepsCount) {
         b.EndUpdate();
         FAIL() << "no exception";
     } catch (const cl::EAssertionFailed& e) {
-        EXPECT_NE(std::string(e.Message()).find("Unpaired TThreadPersistent.EndUpdate"), std::string::npos);
+        EXPECT_NE(std::string(e.Message).find("Unpaired TThreadPersistent.EndUpdate"), std::string::npos);
     }
     EXPECT_EQ(b.UpdateCount(), 0);
 }
@@ -352,7 +352,7 @@ TEST(Bitmap32Gdi, DrawingIntoTheDcIsSeenInThePixels) {
     // The canvas draws into the same pixels and reports a change.
     int changes = 0;
     b->OnChange = [&](cl::TObject*) { ++changes; };
-    b->Canvas()->Brush()->SetColor(cl::clLime);
+    b->Canvas()->GetBrush()->SetColor(cl::clLime);
     b->Canvas()->FillRect(TRect{10, 0, 12, 2});
     EXPECT_EQ(b->Pixel(11, 1) & 0x00FFFFFFu, 0x0000FF00u);
     EXPECT_GT(changes, 0);
@@ -360,7 +360,7 @@ TEST(Bitmap32Gdi, DrawingIntoTheDcIsSeenInThePixels) {
     b->SetSize(4, 4);
     EXPECT_FALSE(b->CanvasAllocated());
     b->Clear();
-    b->Canvas()->Brush()->SetColor(cl::clLime);
+    b->Canvas()->GetBrush()->SetColor(cl::clLime);
     b->Canvas()->FillRect(TRect{0, 0, 1, 1});
     EXPECT_EQ(b->Pixel(0, 0) & 0x00FFFFFFu, 0x0000FF00u);
 }
@@ -406,11 +406,11 @@ TEST(Bitmap32Assign, FromTransparentGdiBitmapClearsAlphaOfThatColour) {
     cl::TBitmap bmp;
     bmp.SetPixelFormat(cl::pf24bit);
     bmp.SetSize(4, 2);
-    bmp.Canvas()->Brush()->SetColor(cl::clBlue);
-    bmp.Canvas()->FillRect(TRect{0, 0, 4, 2});
-    bmp.Canvas()->SetPixels(1, 0, cl::clRed);
-    bmp.Canvas()->SetPixels(3, 1, cl::clRed);
-    bmp.Canvas()->SetPixels(2, 1, 0x0000FE);  // almost red stays opaque
+    bmp.GetCanvas()->GetBrush()->SetColor(cl::clBlue);
+    bmp.GetCanvas()->FillRect(TRect{0, 0, 4, 2});
+    bmp.GetCanvas()->SetPixels(1, 0, cl::clRed);
+    bmp.GetCanvas()->SetPixels(3, 1, cl::clRed);
+    bmp.GetCanvas()->SetPixels(2, 1, 0x0000FE);  // almost red stays opaque
     bmp.SetTransparentColor(cl::clRed);
     bmp.SetTransparent(true);
     TBitmap32 b;
@@ -430,10 +430,10 @@ std::unique_ptr<cl::TJPEGImage> DecodedJpeg(int w, int h) {
     cl::TBitmap bmp;
     bmp.SetPixelFormat(cl::pf24bit);
     bmp.SetSize(w, h);
-    bmp.Canvas()->Brush()->SetColor(0x00C08040);
-    bmp.Canvas()->FillRect(TRect{0, 0, w, h});
-    bmp.Canvas()->Brush()->SetColor(cl::clWhite);
-    bmp.Canvas()->FillRect(TRect{0, 0, w / 2, h / 2});
+    bmp.GetCanvas()->GetBrush()->SetColor(0x00C08040);
+    bmp.GetCanvas()->FillRect(TRect{0, 0, w, h});
+    bmp.GetCanvas()->GetBrush()->SetColor(cl::clWhite);
+    bmp.GetCanvas()->FillRect(TRect{0, 0, w / 2, h / 2});
     cl::TJPEGImage enc;
     enc.Assign(&bmp);
     enc.SetCompressionQuality(95);
@@ -457,10 +457,10 @@ TEST(Bitmap32Assign, FromDecodedJpeg) {
     EXPECT_EQ(rec.events, "RAC");  // OnResize during the call, one area/change pair after it
     for (int i = 0; i < 64 * 48; ++i) ASSERT_EQ(b.Bits()[i] >> 24, 255u) << i;
     // The decoded picture's pixels, as the class library's bitmap of the JPEG holds them.
-    cl::TBitmap* dib = jpg->Bitmap();
+    cl::TBitmap* dib = jpg->GetBitmap();
     for (int y : {5, 40})
         for (int x : {5, 50}) {
-            const cl::TColor c = dib->Canvas()->Pixels(x, y);
+            const cl::TColor c = dib->GetCanvas()->Pixels(x, y);
             EXPECT_EQ(b.Pixel(x, y), ColorToColor32(c)) << x << "," << y;
         }
     EXPECT_GT(RedOf(b.Pixel(5, 5)), 240u);
@@ -492,8 +492,8 @@ TEST(Bitmap32Assign, FromLargeDecodedJpegsKeepsEveryPixel) {
         ms.SetPosition(0);
         cl::TJPEGImage jpg;
         jpg.LoadFromStream(&ms);
-        cl::TBitmap* dib = jpg.Bitmap();
-        ASSERT_EQ(dib->PixelFormat(), grey ? cl::pf8bit : cl::pf24bit);
+        cl::TBitmap* dib = jpg.GetBitmap();
+        ASSERT_EQ(dib->GetPixelFormat(), grey ? cl::pf8bit : cl::pf24bit);
         TBitmap32 b;
         b.Assign(&jpg);
         ASSERT_EQ(b.Width(), 1001);
@@ -503,7 +503,7 @@ TEST(Bitmap32Assign, FromLargeDecodedJpegsKeepsEveryPixel) {
             for (int x = 0; x < 1001; ++x) {
                 TColor32 want;
                 if (grey) {
-                    const win::RGBQUAD q = dib->ColorTable()[row[x]];
+                    const win::RGBQUAD q = dib->GetColorTable()[row[x]];
                     want = 0xFF000000u | (TColor32{q.rgbRed} << 16) | (TColor32{q.rgbGreen} << 8) | q.rgbBlue;
                 } else {
                     want = 0xFF000000u | (TColor32{row[3 * x + 2]} << 16) | (TColor32{row[3 * x + 1]} << 8) | row[3 * x];
@@ -556,8 +556,8 @@ TEST(Bitmap32Assign, ToGdiBitmapAndBack) {
     auto src = Filled(5, 4, 0x7F204060u);
     cl::TBitmap bmp;
     bmp.Assign(src.get());
-    EXPECT_EQ(bmp.Width(), 5);
-    EXPECT_EQ(bmp.PixelFormat(), cl::pf32bit);
+    EXPECT_EQ(bmp.GetWidth(), 5);
+    EXPECT_EQ(bmp.GetPixelFormat(), cl::pf32bit);
     const auto* row = static_cast<const uint32_t*>(bmp.ScanLine(3));
     EXPECT_EQ(row[4], 0x7F204060u);
     TBitmap32 back;
@@ -565,7 +565,7 @@ TEST(Bitmap32Assign, ToGdiBitmapAndBack) {
     EXPECT_EQ(back.Pixel(4, 3), 0x7F204060u);  // 32-bit source: alpha kept
     cl::TPicture pic;
     pic.Assign(src.get());
-    EXPECT_EQ(pic.Width(), 5);
+    EXPECT_EQ(pic.GetWidth(), 5);
     cl::TStringList unsupported;
     EXPECT_THROW(back.Assign(&unsupported), cl::EConvertError);
     EXPECT_THROW(unsupported.Assign(&back), cl::EConvertError);
@@ -578,8 +578,8 @@ TEST(Bitmap32Data, RoundTripAndEmptyForm) {
     src->SetPixel(1, 1, 0xAABBCCDDu);
     cl::TMemoryStream ms;
     src->WriteData(&ms);
-    ASSERT_EQ(ms.Size(), 8 + 3 * 2 * 4);
-    const auto* bytes = static_cast<const uint8_t*>(ms.Memory());
+    ASSERT_EQ(ms.GetSize(), 8 + 3 * 2 * 4);
+    const auto* bytes = static_cast<const uint8_t*>(ms.GetMemory());
     EXPECT_EQ(bytes[0], 3);
     EXPECT_EQ(bytes[4], 2);
     EXPECT_EQ(bytes[8 + 4 * 4 + 0], 0xDD);  // blue first
@@ -595,8 +595,8 @@ TEST(Bitmap32Data, RoundTripAndEmptyForm) {
     TBitmap32 empty;
     cl::TMemoryStream es;
     empty.WriteData(&es);
-    ASSERT_EQ(es.Size(), 8);
-    EXPECT_EQ(std::memcmp(es.Memory(), "\0\0\0\0\0\0\0\0", 8), 0);
+    ASSERT_EQ(es.GetSize(), 8);
+    EXPECT_EQ(std::memcmp(es.GetMemory(), "\0\0\0\0\0\0\0\0", 8), 0);
     es.SetPosition(0);
     b.ReadData(&es);
     EXPECT_TRUE(b.Empty());
@@ -610,12 +610,14 @@ TEST(Bitmap32Data, StoredSizeBeyondTheStreamIsRefusedBeforeAllocating) {
         int32_t w, h;
         int extraBytes;
     };
+    // clang-format off
     const Case cases[] = {
         {3, 2, 23},                     // one byte short
         {0x7FFFFFFF, 0x7FFFFFFF, 64},   // product beyond any size
         {65536, 65536, 16},             // 32-bit product would wrap to 0
         {1, 0x40000001, 8},             // x 4 would wrap
     };
+    // clang-format on
     for (const Case& c : cases) {
         auto b = Filled(2, 2, 0xFF010203u);
         cl::TMemoryStream ms;

@@ -86,7 +86,7 @@ TEST(PointerMap, MissingItemRaisesListError) {
         map.Data(item);
         FAIL() << "no error";
     } catch (const cl::EListError& e) {
-        EXPECT_EQ(e.Message(), "Item not found ($012ab00)");
+        EXPECT_EQ(e.Message, "Item not found ($012ab00)");
     }
 }
 
@@ -235,7 +235,7 @@ TEST(ClassList, FindByExactName) {
     TClassList list;
     list.Add(&TAlpha::StaticClass());
     list.Add(&TLinearResampler::StaticClass());
-    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.GetCount(), 2);
     EXPECT_EQ(list.Find("TLinearResampler"), &TLinearResampler::StaticClass());
     EXPECT_EQ(list.Find("tlinearresampler"), nullptr);
     EXPECT_EQ(list.Find("TAlpha"), &TAlpha::StaticClass());

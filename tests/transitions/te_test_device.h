@@ -84,9 +84,9 @@ public:
             Log->directions.push_back(EffectiveDirection());
         }
         if (Log && Data->SrcImage)
-            Log->srcAtInitialize.push_back(static_cast<uint32_t>(Data->SrcImage->Canvas()->Pixels(SampleX, SampleY)));
+            Log->srcAtInitialize.push_back(static_cast<uint32_t>(Data->SrcImage->GetCanvas()->Pixels(SampleX, SampleY)));
         if (Log && Data->DstImage)
-            Log->dstAtInitialize.push_back(static_cast<uint32_t>(Data->DstImage->Canvas()->Pixels(SampleX, SampleY)));
+            Log->dstAtInitialize.push_back(static_cast<uint32_t>(Data->DstImage->GetCanvas()->Pixels(SampleX, SampleY)));
         if (ThrowInInitialize) throw std::runtime_error("initialize failed");
         Frames = FrameCount;
     }
@@ -101,8 +101,8 @@ public:
         }
         if (ThrowAtFrame == Frame) throw std::runtime_error("frame failed");
         if (Data->Bitmap) {
-            cl::TCanvas* c = Data->Bitmap->Canvas();
-            c->Brush()->SetColor(static_cast<cl::TColor>(0x010101 * (Frame & 0xFF)));
+            cl::TCanvas* c = Data->Bitmap->GetCanvas();
+            c->GetBrush()->SetColor(static_cast<cl::TColor>(0x010101 * (Frame & 0xFF)));
             c->FillRect(cl::Rect(0, 0, Data->Width, Data->Height));
             Data->UpdateRect = cl::Rect(0, 0, Data->Width, Data->Height);
         }
@@ -136,13 +136,13 @@ inline std::unique_ptr<cl::TBitmap> SolidBitmap(int w, int h, cl::TColor color) 
     return b;
 }
 
-inline uint32_t Pixel(cl::TBitmap* b, int x, int y) { return static_cast<uint32_t>(b->Canvas()->Pixels(x, y)); }
+inline uint32_t Pixel(cl::TBitmap* b, int x, int y) { return static_cast<uint32_t>(b->GetCanvas()->Pixels(x, y)); }
 
 // A copy of a bitmap: format, palette, size and every row byte.
 inline std::unique_ptr<cl::TBitmap> CopyOf(cl::TBitmap* src) {
     auto b = std::make_unique<cl::TBitmap>();
-    te::AdjustBitmapFormat(b.get(), src->Palette(), src->Width(), src->Height(), src->PixelFormat());
-    for (int y = 0; y < src->Height(); ++y)
+    te::AdjustBitmapFormat(b.get(), src->GetPalette(), src->GetWidth(), src->GetHeight(), src->GetPixelFormat());
+    for (int y = 0; y < src->GetHeight(); ++y)
         std::memcpy(b->ScanLine(y), src->ScanLine(y), static_cast<size_t>(src->RowBytes()));
     return b;
 }
@@ -159,11 +159,11 @@ public:
     // Run data over the screen, with a solid old look in OldImage and a solid new look.
     void PrepareRun(cl::TColor OldColor, cl::TColor NewColor) {
         CreateRunData();
-        Data->Width = Screen->Width();
-        Data->Height = Screen->Height();
-        Data->Canvas = Screen->Canvas();
+        Data->Width = Screen->GetWidth();
+        Data->Height = Screen->GetHeight();
+        Data->Canvas = Screen->GetCanvas();
         delete OldImage;
-        OldImage = SolidBitmap(Screen->Width(), Screen->Height(), OldColor).release();
+        OldImage = SolidBitmap(Screen->GetWidth(), Screen->GetHeight(), OldColor).release();
         NewColor_ = NewColor;
         NewPicture_ = nullptr;
     }
@@ -174,7 +174,7 @@ public:
         Data->Width = w;
         Data->Height = h;
         Screen = CopyOf(OldPicture);
-        Data->Canvas = Screen->Canvas();
+        Data->Canvas = Screen->GetCanvas();
         delete OldImage;
         OldImage = CopyOf(OldPicture).release();
         NewPicture_ = NewPicture;
@@ -216,7 +216,7 @@ protected:
         ++NewLookCaptures;
         if (NewImage) return;
         NewImage = NewPicture_ ? CopyOf(NewPicture_).release()
-                               : SolidBitmap(Screen->Width(), Screen->Height(), NewColor_).release();
+                               : SolidBitmap(Screen->GetWidth(), Screen->GetHeight(), NewColor_).release();
     }
     int32_t BackgroundColor() override { return cl::clBlue; }
     bool IsTransitionDisabled(te::TTransitionEffect* Transition, bool ForRun) const override {
