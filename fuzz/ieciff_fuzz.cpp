@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ie::TProgressRec progress;
         progress.Aborting = &aborting;
         (void)ie::IEIsCameraRAWStream(&stream);
-        if (stream.Position() != 0) __builtin_trap();
+        if (stream.GetPosition() != 0) __builtin_trap();
         ie::IEReadCameraRAWStream(&stream, &bitmap, params, true, progress);
         if (bitmap.GetWidth() != 0) __builtin_trap();
     }

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         cl::TStringStream stream(bytes);
         if (variant == 0) {
             (void)ie::IEIsDICOMStream(&stream);
-            if (stream.Position() != 0) __builtin_trap();
+            if (stream.GetPosition() != 0) __builtin_trap();
         }
         ie::TIEBitmap bitmap;
         ie::TIOParamsVals params(nullptr);

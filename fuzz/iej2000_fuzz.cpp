@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         cl::TStringStream stream(bytes);
         (void)ie::IEIsJP2Stream(&stream);
         (void)ie::IEIsJ2KStream(&stream);
-        if (stream.Position() != 0) __builtin_trap();
+        if (stream.GetPosition() != 0) __builtin_trap();
         ie::TIEBitmap bitmap;
         ie::TIOParamsVals params(nullptr);
         std::atomic<bool> aborting{false};

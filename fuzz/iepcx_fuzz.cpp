@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ie::IEReadPCXStream(&stream, &bitmap, params, variant == 1, progress, static_cast<int64_t>(size));
         } else {
             (void)ie::IEIsDCXStream(&stream);
-            if (stream.Position() != 0) __builtin_trap();
+            if (stream.GetPosition() != 0) __builtin_trap();
             params.DCXImageIndex = variant - 2;
             const int32_t pages = ie::IEReadDCXStream(&stream, &bitmap, params, false, progress);
             if (pages > ie::IEDCXMaxPages) __builtin_trap();

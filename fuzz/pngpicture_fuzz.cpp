@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             cl::TBitmap target;
             target.SetPixelFormat(cl::pf32bit);
             target.SetSize(16, 16);
-            picture.Draw(target.Canvas(), cl::Rect(0, 0, 16, 16));
-            (void)picture.GetPixels(picture.Width() - 1, picture.Height() - 1);
+            picture.Draw(target.GetCanvas(), cl::Rect(0, 0, 16, 16));
+            (void)picture.GetPixels(picture.GetWidth() - 1, picture.GetHeight() - 1);
             cl::TStringStream out;
             picture.SaveToStream(&out);
         }

@@ -48,8 +48,8 @@ TChunkIHDR* TPNGObject::HeaderChunk() const {
 
 int TPNGObject::GetWidth() const { return HasHeader() ? static_cast<int>(HeaderChunk()->Width) : 0; }
 int TPNGObject::GetHeight() const { return HasHeader() ? static_cast<int>(HeaderChunk()->Height) : 0; }
-void TPNGObject::SetWidthImpl(int) { RaisePNGError<EPngError>(EPNGCannotChangeSizeText); }
-void TPNGObject::SetHeightImpl(int) { RaisePNGError<EPngError>(EPNGCannotChangeSizeText); }
+void TPNGObject::SetWidth(int) { RaisePNGError<EPngError>(EPNGCannotChangeSizeText); }
+void TPNGObject::SetHeight(int) { RaisePNGError<EPngError>(EPNGCannotChangeSizeText); }
 
 TPNGTransparencyKind TPNGObject::TransparencyKind() const {
     TChunkIHDR* h = HeaderChunk();
@@ -177,7 +177,7 @@ void TPNGObject::Draw(cl::TCanvas* canvas, const cl::TRect& rect) {
     if (!h->GetImageData()) return;
     canvas->Lock();
     try {
-        win::HDC dc = canvas->Handle();
+        win::HDC dc = canvas->GetHandle();
         switch (TransparencyKind()) {
             case ptkNone: {
                 StretchModeScope mode(dc, win::COLORONCOLOR);
@@ -335,7 +335,7 @@ void TPNGObject::Assign(cl::TPersistent* Source) {
         CopyPNG(p);
         Changed();
     } else if (auto* b = dynamic_cast<cl::TBitmap*>(Source)) {
-        AssignBitmapHandle(b->Empty() ? nullptr : b->Handle(), b->Transparent(), cl::ColorToRGB(b->TransparentColor()));
+        AssignBitmapHandle(b->GetEmpty() ? nullptr : b->GetHandle(), b->GetTransparent(), cl::ColorToRGB(b->GetTransparentColor()));
     } else {
         cl::TGraphic::Assign(Source);
     }
@@ -378,7 +378,7 @@ void TPNGObject::SaveToClipboardFormat(win::UINT& format, win::HANDLE& data, win
     cl::TBitmap bitmap;
     bitmap.SetPixelFormat(cl::pf24bit);
     bitmap.SetSize(w, h);
-    Draw(bitmap.Canvas(), cl::Rect(0, 0, w, h));
+    Draw(bitmap.GetCanvas(), cl::Rect(0, 0, w, h));
     const size_t stride = static_cast<size_t>(bitmap.RowBytes());
     const size_t size = sizeof(win::BITMAPINFOHEADER) + stride * static_cast<size_t>(h);
     win::HGLOBAL memory = win::GlobalAlloc(win::GMEM_MOVEABLE, size);
@@ -424,7 +424,7 @@ void TPNGObject::LoadFromClipboardFormat(win::UINT format, win::HANDLE data, win
     stream.SetPosition(0);
     cl::TBitmap bitmap;
     bitmap.LoadFromStream(&stream);
-    AssignBitmapHandle(bitmap.Handle(), false, 0);
+    AssignBitmapHandle(bitmap.GetHandle(), false, 0);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -533,7 +533,7 @@ win::HPALETTE TPNGObject::GetPalette() {
     return FPalette;
 }
 
-void TPNGObject::SetPaletteImpl(win::HPALETTE palette) {
+void TPNGObject::SetPalette(win::HPALETTE palette) {
     TChunkIHDR* h = HeaderChunk();
     if (h->ColorType != 0 && h->ColorType != 3) return;
     win::PALETTEENTRY entries[256];

@@ -448,15 +448,17 @@ public:
     // Forgets (and deletes) the cached palette handle.
     void FreePaletteHandle();
 
-protected:
     int GetWidth() const override;
     int GetHeight() const override;
-    void SetWidthImpl(int) override;
-    void SetHeightImpl(int) override;
+    // A PNG picture cannot be resized: both raise.
+    void SetWidth(int) override;
+    void SetHeight(int) override;
     bool GetEmpty() const override { return FChunks.GetCount() == 0; }
     bool GetTransparent() const override;
     win::HPALETTE GetPalette() override;
-    void SetPaletteImpl(win::HPALETTE palette) override;
+    void SetPalette(win::HPALETTE palette) override;
+
+protected:
     void AssignTo(cl::TPersistent* Dest) override;
 
 private:

@@ -53,7 +53,7 @@ bool ReadExact(cl::TStream* stream, void* buffer, int64_t count) {
 // A chunk's data and CRC must lie in the stream, and no chunk is longer than 2^31 - 1
 // bytes: checked before anything is allocated for it.
 void CheckChunkLength(cl::TStream* stream, uint32_t length) {
-    const int64_t rest = stream->Size() - stream->Position();
+    const int64_t rest = stream->GetSize() - stream->GetPosition();
     if (length > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()) || int64_t{length} + 4 > rest)
         RaisePNGError<EPngUnexpectedEnd>(EPngUnexpectedEndText);
 }
@@ -512,7 +512,7 @@ bool TChunkIHDR::ReadFrom(cl::TStream* stream, const TChunkName& name, uint32_t 
         RaisePNGError<EPngInvalidIHDR>(EPngInvalidIHDRText);
     // The rest of the stream must be able to hold the compressed rows before their memory
     // is made: deflate packs at most 1032 bytes into one.
-    const int64_t rest = stream->Size() - stream->Position();
+    const int64_t rest = stream->GetSize() - stream->GetPosition();
     const int64_t rawBytes = (PNGRowBytes(Width, ColorType, BitDepth) + 1) * Height;
     if (rawBytes > rest * kMaxInflateRatio + 65536) RaisePNGError<EPngUnexpectedEnd>(EPngUnexpectedEndText);
     if (GetOwner()) GetOwner()->SetInterlacing(InterlaceMethod);

@@ -61,7 +61,7 @@ public:
         const int r = inflateInit(&FZ);
         if (r != Z_OK) RaiseZlib(r);
         FInflating = true;
-        FChunkEnd = stream->Position() + length;
+        FChunkEnd = stream->GetPosition() + length;
         FWidth = header->Width;
         FHeight = header->Height;
     }
@@ -87,8 +87,8 @@ public:
     // The rest of the current chunk's data joins the CRC (the last rows may have ended
     // before it), then the chunk's CRC is read and compared.
     bool Finish() {
-        while (FStream->Position() < FChunkEnd) {
-            const int64_t n = std::min<int64_t>(FChunkEnd - FStream->Position(), kInputBufferSize);
+        while (FStream->GetPosition() < FChunkEnd) {
+            const int64_t n = std::min<int64_t>(FChunkEnd - FStream->GetPosition(), kInputBufferSize);
             if (!ReadExact(FStream, FInput.data(), n)) RaiseUnexpectedEnd();
             FCrc = PNGCrcUpdate(FCrc, FInput.data(), static_cast<size_t>(n));
         }
@@ -104,9 +104,9 @@ private:
         FZ.next_out = buffer;
         FZ.avail_out = static_cast<uInt>(count);
         while (FZ.avail_out > 0) {
-            while (FZ.avail_in == 0 && FStream->Position() >= FChunkEnd) NextChunk();
+            while (FZ.avail_in == 0 && FStream->GetPosition() >= FChunkEnd) NextChunk();
             if (FZ.avail_in == 0) {
-                const int64_t n = std::min<int64_t>(FChunkEnd - FStream->Position(), kInputBufferSize);
+                const int64_t n = std::min<int64_t>(FChunkEnd - FStream->GetPosition(), kInputBufferSize);
                 const int64_t got = FStream->Read(FInput.data(), n);
                 if (got <= 0) return count - FZ.avail_out;
                 FCrc = PNGCrcUpdate(FCrc, FInput.data(), static_cast<size_t>(got));
@@ -133,10 +133,10 @@ private:
         if (std::memcmp(head + 4, "IDAT", 4) != 0) RaisePNGError<EPNGMissingMultipleIDAT>(EPNGMissingMultipleIDATText);
         const uint32_t length = Get32(head);
         if (length > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()) ||
-            int64_t{length} + 4 > FStream->Size() - FStream->Position())
+            int64_t{length} + 4 > FStream->GetSize() - FStream->GetPosition())
             RaiseUnexpectedEnd();
         FCrc = PNGCrcUpdate(0xFFFFFFFFu, head + 4, 4);
-        FChunkEnd = FStream->Position() + length;
+        FChunkEnd = FStream->GetPosition() + length;
     }
 
     void UnfilterRow(int64_t rowBytes) {
@@ -223,7 +223,7 @@ void BuildGreyPalette(TPNGObject& owner, TChunkIHDR& header) {
 bool TChunkIDAT::ReadFrom(cl::TStream* stream, const TChunkName& name, uint32_t length) {
     TChunkIHDR* header = HeaderChunk();
     if (length > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()) ||
-        int64_t{length} + 4 > stream->Size() - stream->Position())
+        int64_t{length} + 4 > stream->GetSize() - stream->GetPosition())
         RaiseUnexpectedEnd();
     if (header->GetHasPalette()) BuildGreyPalette(*GetOwner(), *header);
     Decoder decoder(GetOwner(), header, stream, name, length);

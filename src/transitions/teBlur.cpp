@@ -27,10 +27,10 @@ void TBlurPicture::Take(cl::TBitmap* Picture, int AWidth, int AHeight) {
     if (!Picture || Width == 0 || Height == 0) return;
     std::unique_ptr<cl::TBitmap> copy;
     cl::TBitmap* pic = Picture;
-    if (pic->PixelFormat() != cl::pf24bit || pic->Width() < Width || pic->Height() < Height) {
+    if (pic->GetPixelFormat() != cl::pf24bit || pic->GetWidth() < Width || pic->GetHeight() < Height) {
         copy = std::make_unique<cl::TBitmap>();
         AdjustBitmapFormat(copy.get(), nullptr, Width, Height, cl::pf24bit);
-        win::BitBlt(copy->Canvas()->Handle(), 0, 0, Width, Height, pic->Canvas()->Handle(), 0, 0, win::SRCCOPY);
+        win::BitBlt(copy->GetCanvas()->GetHandle(), 0, 0, Width, Height, pic->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
         pic = copy.get();
     }
     const TTERowView rows(pic);

@@ -206,7 +206,7 @@ TEST(CameraRaw, ParametersOnlyPreviewAndProbe) {
         auto s = MemStream(c.File);
         if (!c.File.empty()) s->Seek(3, cl::soBeginning);
         EXPECT_EQ(IEIsCameraRAWStream(s.get()), c.Raw);
-        EXPECT_EQ(s->Position(), c.File.empty() ? 0 : 3);
+        EXPECT_EQ(s->GetPosition(), c.File.empty() ? 0 : 3);
         EXPECT_EQ(Read(c.File).Aborted, !c.Raw);
     }
     // A DNG cut short of its image data.

@@ -223,7 +223,7 @@ TEST(DICOMRead, ProbeAndDictionary) {
         auto s = MemStream(Fixture(p.File));
         s->Seek(5, cl::soBeginning);
         EXPECT_EQ(IEIsDICOMStream(s.get()), p.Dicom) << p.File;
-        EXPECT_EQ(s->Position(), 5);
+        EXPECT_EQ(s->GetPosition(), 5);
     }
     struct Entry {
         uint16_t Group, Element;

@@ -106,7 +106,7 @@ TEST(DirectShowTest, ConstructionHasNoGraph) {
         for (cl::TStringList* l : {ds.VideoInputs(), ds.AudioInputs(), ds.VideoCodecs(), ds.AudioCodecs(),
                                    ds.VideoFormats()}) {
             ASSERT_NE(l, nullptr);
-            EXPECT_EQ(l->Count(), 0);
+            EXPECT_EQ(l->GetCount(), 0);
         }
         // Without a graph every operation that needs one does nothing.
         int32_t w = 5, h = 6;

@@ -35,7 +35,7 @@ const uint8_t* Px(cl::TBitmap& b, int x, int y) { return static_cast<const uint8
 
 // How much of black lies on a white pixel, 0 .. 1 (the mean of the three channels).
 double Cover(cl::TBitmap& b, int x, int y) {
-    if (x < 0 || y < 0 || x >= b.Width() || y >= b.Height()) return 0;
+    if (x < 0 || y < 0 || x >= b.GetWidth() || y >= b.GetHeight()) return 0;
     const uint8_t* p = Px(b, x, y);
     return (765 - p[0] - p[1] - p[2]) / 765.0;
 }
@@ -51,16 +51,16 @@ double Near(cl::TBitmap& b, int x, int y) {
 
 double Total(cl::TBitmap& b) {
     double s = 0;
-    for (int y = 0; y < b.Height(); ++y)
-        for (int x = 0; x < b.Width(); ++x) s += Cover(b, x, y);
+    for (int y = 0; y < b.GetHeight(); ++y)
+        for (int x = 0; x < b.GetWidth(); ++x) s += Cover(b, x, y);
     return s;
 }
 
 // The box (inclusive) of the pixels with any coverage; left > right when none.
 cl::TRect Inked(cl::TBitmap& b) {
-    cl::TRect r{b.Width(), b.Height(), -1, -1};
-    for (int y = 0; y < b.Height(); ++y)
-        for (int x = 0; x < b.Width(); ++x)
+    cl::TRect r{b.GetWidth(), b.GetHeight(), -1, -1};
+    for (int y = 0; y < b.GetHeight(); ++y)
+        for (int x = 0; x < b.GetWidth(); ++x)
             if (Cover(b, x, y) > 0) {
                 r.left = std::min<long>(r.left, x);
                 r.top = std::min<long>(r.top, y);
@@ -149,7 +149,7 @@ TEST_F(GdiPlusTest, FailedStartLeavesThePlainPathWorkingAndALaterLoadRetries) {
     EXPECT_FALSE(IEGDIPlusUsable());
     auto b = White(30, 30);
     {
-        TIECanvas c(b->Canvas(), true, true);
+        TIECanvas c(b->GetCanvas(), true, true);
         EXPECT_FALSE(c.GetUseGDIPlus());
         EXPECT_EQ(c.GetGraphics(), nullptr);
         c.GetBrush()->SetColor(cl::clBlack);
@@ -165,7 +165,7 @@ TEST_F(GdiPlusTest, CanvasWithoutALoadedBackendDrawsThePlainWay) {
     IEGDIPlusEnabled = true;
     ASSERT_FALSE(IEGDIPlusLoaded());
     auto b = White(20, 20);
-    TIECanvas c(b->Canvas(), true, true);
+    TIECanvas c(b->GetCanvas(), true, true);
     EXPECT_FALSE(c.GetUseGDIPlus());
     c.GetPen()->SetColor(cl::clBlack);
     c.MoveTo(2, 5);
@@ -181,7 +181,7 @@ TEST_F(GdiPlusTest, VectorCanvasWithoutADeviceContextRaises) {
         TIECanvas c(&bare, true, true);
         FAIL() << "no exception";
     } catch (const cl::Exception& e) {
-        EXPECT_EQ(e.Message(), "Cannot create TIECanvas. GdipCreateFromHDC failed.");
+        EXPECT_EQ(e.Message, "Cannot create TIECanvas. GdipCreateFromHDC failed.");
     }
 }
 
@@ -229,7 +229,7 @@ TEST_P(ShapeTest, EachShapeCoversItsOutlineAndNothingOutside) {
         SCOPED_TRACE(sc.name);
         auto b = White(60, 50);
         {
-            TIECanvas c(b->Canvas(), true, true);
+            TIECanvas c(b->GetCanvas(), true, true);
             EXPECT_EQ(c.GetUseGDIPlus(), GetParam());
             c.GetPen()->SetColor(cl::clBlack);
             c.GetBrush()->SetStyle(cl::bsClear);
@@ -263,7 +263,7 @@ TEST_P(ShapeTest, FilledShapesCoverTheirInside) {
         SCOPED_TRACE(f.name);
         auto b = White(60, 50);
         {
-            TIECanvas c(b->Canvas(), true, true);
+            TIECanvas c(b->GetCanvas(), true, true);
             c.GetPen()->SetStyle(cl::psClear);
             c.GetBrush()->SetColor(cl::clBlack);
             f.draw(c);
@@ -283,7 +283,7 @@ TEST_F(GdiPlusTest, FillRectCoversNineByNineOnTheVectorPathAndTenByTenOnThePlain
         IEGDIPlusLoad();
         auto b = White(30, 30);
         {
-            TIECanvas c(b->Canvas(), true, true);
+            TIECanvas c(b->GetCanvas(), true, true);
             c.GetBrush()->SetColor(cl::clBlack);
             c.FillRect(cl::Rect(10, 10, 20, 20));
         }
@@ -310,10 +310,10 @@ TEST_F(GdiPlusTest, FractionalPenWidthIsKeptOnlyByTheVectorPath) {
         IEGDIPlusLoad();
         auto b = White(40, 20);
         {
-            TIECanvas c(b->Canvas(), true, true);
+            TIECanvas c(b->GetCanvas(), true, true);
             c.GetPen()->SetColor(cl::clBlack);
             c.GetPen()->SetWidth(2.5f);
-            EXPECT_EQ(b->Canvas()->Pen()->Width(), 2);
+            EXPECT_EQ(b->GetCanvas()->GetPen()->GetWidth(), 2);
             c.DrawLine(5, 10, 35, 10);
         }
         double column = 0;
@@ -327,7 +327,7 @@ TEST_F(GdiPlusTest, PenOfNoWidthDrawsOnePixelAndAHugeOneStaysInTheTarget) {
     Use(true);
     auto b = White(40, 20);
     {
-        TIECanvas c(b->Canvas(), true, true);
+        TIECanvas c(b->GetCanvas(), true, true);
         c.GetPen()->SetColor(cl::clBlack);
         c.GetPen()->SetWidth(0.0f);
         c.DrawLine(5, 10, 35, 10);
@@ -336,9 +336,9 @@ TEST_F(GdiPlusTest, PenOfNoWidthDrawsOnePixelAndAHugeOneStaysInTheTarget) {
     for (int y = 0; y < 20; ++y) column += Cover(*b, 20, y);
     EXPECT_NEAR(column, 1.0, 0.05);
     {
-        TIECanvas c(b->Canvas(), true, true);
+        TIECanvas c(b->GetCanvas(), true, true);
         c.GetPen()->SetWidth(1e30f);
-        EXPECT_EQ(b->Canvas()->Pen()->Width(), 65536);
+        EXPECT_EQ(b->GetCanvas()->GetPen()->GetWidth(), 65536);
         c.GetPen()->SetWidth(100.0f);
         c.DrawLine(5, 10, 35, 10);
     }
@@ -352,7 +352,7 @@ TEST_F(GdiPlusTest, AntiAliasOffGivesWholePixels) {
     Use(true);
     auto b = White(40, 40);
     {
-        TIECanvas c(b->Canvas(), false, true);
+        TIECanvas c(b->GetCanvas(), false, true);
         c.GetPen()->SetStyle(cl::psClear);
         c.GetBrush()->SetColor(cl::clBlack);
         c.Ellipse(5, 5, 36, 30);
@@ -373,7 +373,7 @@ TEST_F(GdiPlusTest, ClearPenComesBackInEitherOrder) {
     for (const bool colourFirst : {true, false}) {
         SCOPED_TRACE(colourFirst);
         auto b = White(30, 20);
-        TIECanvas c(b->Canvas(), true, true);
+        TIECanvas c(b->GetCanvas(), true, true);
         c.GetPen()->SetStyle(cl::psClear);
         c.DrawLine(2, 10, 28, 10);
         EXPECT_EQ(Total(*b), 0.0);
@@ -393,7 +393,7 @@ TEST_F(GdiPlusTest, ClearPenComesBackInEitherOrder) {
 TEST_F(GdiPlusTest, ClearBrushPaintsNothingUntilSolidAgain) {
     Use(true);
     auto b = White(30, 30);
-    TIECanvas c(b->Canvas(), true, true);
+    TIECanvas c(b->GetCanvas(), true, true);
     c.GetBrush()->SetColor(cl::clRed);
     c.GetBrush()->SetStyle(cl::bsClear);
     EXPECT_EQ(c.GetBrush()->GetGPBrush()->ForeARGB, 0x00FF0000u);
@@ -406,15 +406,15 @@ TEST_F(GdiPlusTest, ClearBrushPaintsNothingUntilSolidAgain) {
     EXPECT_EQ(p[0], 0);
     EXPECT_EQ(p[1], 0);
     EXPECT_EQ(p[2], 255);
-    EXPECT_EQ(b->Canvas()->Brush()->Style(), cl::bsSolid);
-    EXPECT_EQ(b->Canvas()->Brush()->Color(), cl::clRed);
+    EXPECT_EQ(b->GetCanvas()->GetBrush()->GetStyle(), cl::bsSolid);
+    EXPECT_EQ(b->GetCanvas()->GetBrush()->GetColor(), cl::clRed);
 }
 
 TEST_F(GdiPlusTest, TransparencyBlendsWithWhatIsThere) {
     Use(true);
     auto b = White(30, 30);
     {
-        TIECanvas c(b->Canvas(), true, true);
+        TIECanvas c(b->GetCanvas(), true, true);
         c.GetBrush()->SetColor(cl::clBlack);
         c.GetBrush()->SetTransparency(128);
         c.FillRect(cl::Rect(5, 5, 25, 25));
@@ -430,13 +430,13 @@ TEST_F(GdiPlusTest, TransparencyBlendsWithWhatIsThere) {
 TEST_F(GdiPlusTest, PenAndBrushTakeTheClassLibraryValuesAtConstruction) {
     Use(true);
     auto b = White(10, 10);
-    b->Canvas()->Pen()->SetColor(cl::clBlue);
-    b->Canvas()->Pen()->SetWidth(4);
-    b->Canvas()->Pen()->SetStyle(cl::psDot);
-    b->Canvas()->Pen()->SetMode(cl::pmXor);
-    b->Canvas()->Brush()->SetColor(cl::clLime);
-    b->Canvas()->Brush()->SetStyle(cl::bsCross);
-    TIECanvas c(b->Canvas(), true, true);
+    b->GetCanvas()->GetPen()->SetColor(cl::clBlue);
+    b->GetCanvas()->GetPen()->SetWidth(4);
+    b->GetCanvas()->GetPen()->SetStyle(cl::psDot);
+    b->GetCanvas()->GetPen()->SetMode(cl::pmXor);
+    b->GetCanvas()->GetBrush()->SetColor(cl::clLime);
+    b->GetCanvas()->GetBrush()->SetStyle(cl::bsCross);
+    TIECanvas c(b->GetCanvas(), true, true);
     const TIEPen& pen = *c.GetPen();
     EXPECT_EQ(pen.GetColor(), cl::clBlue);
     EXPECT_EQ(pen.GetWidth(), 4.0f);
@@ -458,17 +458,17 @@ TEST_F(GdiPlusTest, PenAndBrushTakeTheClassLibraryValuesAtConstruction) {
 TEST_F(GdiPlusTest, PenSetHandleReachesOnlyTheClassLibraryPen) {
     Use(true);
     auto b = White(10, 10);
-    TIECanvas c(b->Canvas(), true, true);
+    TIECanvas c(b->GetCanvas(), true, true);
     win::HPEN h = win::CreatePen(win::PS_DASH, 1, win::RGB(1, 2, 3));
     c.GetPen()->SetHandle(h);
     win::DeleteObject(h);
-    EXPECT_EQ(b->Canvas()->Pen()->Color(), static_cast<cl::TColor>(win::RGB(1, 2, 3)));
-    EXPECT_EQ(b->Canvas()->Pen()->Style(), cl::psDash);
+    EXPECT_EQ(b->GetCanvas()->GetPen()->GetColor(), static_cast<cl::TColor>(win::RGB(1, 2, 3)));
+    EXPECT_EQ(b->GetCanvas()->GetPen()->GetStyle(), cl::psDash);
     h = win::CreatePen(win::PS_SOLID, 3, win::RGB(4, 5, 6));
     c.GetPen()->SetHandle(h);
     win::DeleteObject(h);
-    EXPECT_EQ(b->Canvas()->Pen()->Width(), 3);
-    EXPECT_EQ(b->Canvas()->Pen()->Style(), cl::psSolid);
+    EXPECT_EQ(b->GetCanvas()->GetPen()->GetWidth(), 3);
+    EXPECT_EQ(b->GetCanvas()->GetPen()->GetStyle(), cl::psSolid);
     EXPECT_EQ(c.GetPen()->GetColor(), cl::clBlack);
 }
 
@@ -494,7 +494,7 @@ TEST_F(GdiPlusTest, DashesScaleWithTheWidth) {
         SCOPED_TRACE(testing::Message() << d.style << " width " << d.width);
         auto b = White(120, 20);
         {
-            TIECanvas c(b->Canvas(), true, true);
+            TIECanvas c(b->GetCanvas(), true, true);
             c.GetPen()->SetColor(cl::clBlack);
             c.GetPen()->SetStyle(d.style);
             c.GetPen()->SetWidth(static_cast<float>(d.width));
@@ -540,7 +540,7 @@ TEST_F(GdiPlusTest, LineJoinsShapeTheOuterCorner) {
         SCOPED_TRACE(static_cast<int>(j.join));
         auto b = White(50, 50);
         {
-            TIECanvas c(b->Canvas(), true, true);
+            TIECanvas c(b->GetCanvas(), true, true);
             c.GetPen()->SetColor(cl::clBlack);
             c.GetPen()->SetWidth(9);
             c.GetPen()->SetLineJoin(j.join);
@@ -567,7 +567,7 @@ TEST_F(GdiPlusTest, HatchBrushesRepeatTheirEightByEightCells) {
         SCOPED_TRACE(hatch);
         auto b = White(40, 40);
         {
-            TIECanvas c(b->Canvas(), true, true);
+            TIECanvas c(b->GetCanvas(), true, true);
             c.GetBrush()->BackColor = cl::clWhite;
             c.GetBrush()->BackTransparency = 255;
             c.GetBrush()->SetColor(cl::clBlack);
@@ -585,7 +585,7 @@ TEST_F(GdiPlusTest, HatchWithoutBackgroundLeavesTheGapsAlone) {
     auto b = White(20, 20);
     for (int y = 0; y < 20; ++y) std::memset(b->ScanLine(y), 77, 60);
     {
-        TIECanvas c(b->Canvas(), true, true);
+        TIECanvas c(b->GetCanvas(), true, true);
         c.GetBrush()->SetColor(cl::clBlack);
         c.GetBrush()->SetStyle(cl::bsHorizontal);
         c.FillRect(cl::Rect(0, 0, 21, 21));
@@ -598,7 +598,7 @@ TEST_P(ShapeTest, SelfCrossingPolygonLeavesItsMiddleOpen) {
     Use(GetParam());
     auto b = White(60, 60);
     {
-        TIECanvas c(b->Canvas(), true, true);
+        TIECanvas c(b->GetCanvas(), true, true);
         c.GetPen()->SetStyle(cl::psClear);
         c.GetBrush()->SetColor(cl::clBlack);
         // A five-pointed star drawn in one stroke: its pentagon is wound twice.
@@ -619,7 +619,7 @@ TEST_F(GdiPlusTest, PolygonFillCoversTheInnerHalfOfItsOutline) {
     Use(true);
     auto b = White(50, 50);
     {
-        TIECanvas c(b->Canvas(), false, true);
+        TIECanvas c(b->GetCanvas(), false, true);
         c.GetPen()->SetColor(cl::clRed);
         c.GetPen()->SetWidth(6);
         c.GetBrush()->SetColor(cl::clBlue);
@@ -645,12 +645,12 @@ TEST_F(GdiPlusTest, GreyTargetStaysGreyAndIsDrawn) {
     IESetGrayPalette(&b);
     for (int y = 0; y < 30; ++y) std::memset(b.ScanLine(y), 200, 30);
     {
-        TIECanvas c(b.Canvas(), true, true);
+        TIECanvas c(b.GetCanvas(), true, true);
         c.GetBrush()->SetColor(cl::clBlack);
         c.GetBrush()->SetTransparency(128);
         c.FillRect(cl::Rect(5, 5, 25, 25));
     }
-    EXPECT_EQ(b.PixelFormat(), cl::pf8bit);
+    EXPECT_EQ(b.GetPixelFormat(), cl::pf8bit);
     const auto* row = static_cast<const uint8_t*>(b.ScanLine(15));
     EXPECT_NEAR(row[15], 100, 2);  // half of 200
     EXPECT_EQ(row[2], 200);
@@ -666,7 +666,7 @@ TEST_F(GdiPlusTest, ThirtyTwoBitTargetKeepsItsAlpha) {
         for (int x = 0; x < 20; ++x) row[x] = (static_cast<uint32_t>(x * 10) << 24) | 0xFFFFFF;
     }
     {
-        TIECanvas c(b.Canvas(), true, true);
+        TIECanvas c(b.GetCanvas(), true, true);
         c.GetBrush()->SetColor(cl::clBlack);
         c.FillRect(cl::Rect(2, 2, 18, 18));
     }
@@ -679,7 +679,7 @@ TEST_P(ShapeTest, ShapesReachingPastTheEdgesAreClipped) {
     Use(GetParam());
     auto b = White(20, 20);
     {
-        TIECanvas c(b->Canvas(), true, true);
+        TIECanvas c(b->GetCanvas(), true, true);
         c.GetPen()->SetColor(cl::clBlack);
         c.GetPen()->SetWidth(3);
         c.GetBrush()->SetColor(cl::clBlack);
@@ -695,14 +695,14 @@ TEST_F(GdiPlusTest, VectorDrawingFollowsTheCanvasClip) {
     Use(true);
     auto b = White(30, 30);
     win::HRGN rgn = win::CreateRectRgn(0, 0, 15, 30);
-    win::SelectClipRgn(b->Canvas()->Handle(), rgn);
+    win::SelectClipRgn(b->GetCanvas()->GetHandle(), rgn);
     win::DeleteObject(rgn);
     {
-        TIECanvas c(b->Canvas(), true, true);
+        TIECanvas c(b->GetCanvas(), true, true);
         c.GetBrush()->SetColor(cl::clBlack);
         c.FillRect(cl::Rect(5, 5, 25, 25));
     }
-    win::SelectClipRgn(b->Canvas()->Handle(), nullptr);
+    win::SelectClipRgn(b->GetCanvas()->GetHandle(), nullptr);
     EXPECT_DOUBLE_EQ(Cover(*b, 10, 10), 1.0);
     EXPECT_EQ(Cover(*b, 20, 10), 0.0);
 }
@@ -724,9 +724,9 @@ TEST_F(GdiPlusTest, XorAndNotDrawnTwicePutEveryPixelBack) {
     };
     auto pixels = [](cl::TBitmap& b) {
         std::vector<uint8_t> v;
-        for (int y = 0; y < b.Height(); ++y) {
+        for (int y = 0; y < b.GetHeight(); ++y) {
             const auto* row = static_cast<const uint8_t*>(b.ScanLine(y));
-            v.insert(v.end(), row, row + 3 * b.Width());
+            v.insert(v.end(), row, row + 3 * b.GetWidth());
         }
         return v;
     };
@@ -740,7 +740,7 @@ TEST_F(GdiPlusTest, XorAndNotDrawnTwicePutEveryPixelBack) {
                     for (int x = 0; x < 180; ++x) row[x] = static_cast<uint8_t>(x * 7 + y * 13);
                 }
                 const std::vector<uint8_t> before = pixels(*b);
-                TIECanvas c(b->Canvas(), true, true);
+                TIECanvas c(b->GetCanvas(), true, true);
                 ASSERT_FALSE(c.GetUseGDIPlus());
                 c.GetBrush()->SetStyle(cl::bsClear);
                 c.GetPen()->SetColor(static_cast<cl::TColor>(0x3C8A5F));
@@ -762,7 +762,7 @@ TEST_P(ShapeTest, BevelLightAboveLeftDarkBelowRight) {
     Use(GetParam());
     auto b = White(30, 30);
     {
-        TIECanvas c(b->Canvas(), true, true);
+        TIECanvas c(b->GetCanvas(), true, true);
         c.GetPen()->SetMode(cl::pmXor);
         c.GetPen()->SetWidth(5);
         IEDrawBevelIE(&c, 3, 4, 20, 22, cl::clRed, cl::clBlack);
@@ -783,16 +783,16 @@ TEST_F(GdiPlusTest, TextRectExClipsToTheRectangle) {
     Use(true);
     auto b = White(120, 30);
     {
-        TIECanvas c(b->Canvas(), true, true);
+        TIECanvas c(b->GetCanvas(), true, true);
         c.GetFont()->SetColor(cl::clBlack);
-        b->Canvas()->Brush()->SetStyle(cl::bsClear);
+        b->GetCanvas()->GetBrush()->SetStyle(cl::bsClear);
         c.TextRectEx(cl::Rect(0, 0, 20, 30), 2, 5, "WWWWWWWWWW");
     }
     const cl::TRect box = Inked(*b);
     EXPECT_GE(box.left, 0);
     EXPECT_LE(box.right, 19);
     EXPECT_GT(Total(*b), 5.0);
-    EXPECT_GT(b->Canvas()->TextWidth("WWWWWWWWWW"), 20);
+    EXPECT_GT(b->GetCanvas()->TextWidth("WWWWWWWWWW"), 20);
 }
 
 }  // namespace

@@ -123,9 +123,9 @@ TEST(J2000Read, SignaturesAndDamagedFiles) {
     for (const Sig& s : sigs) {
         auto m = MemStream(s.Bytes);
         EXPECT_EQ(IEIsJP2Stream(m.get()), s.JP2);
-        EXPECT_EQ(m->Position(), 0);
+        EXPECT_EQ(m->GetPosition(), 0);
         EXPECT_EQ(IEIsJ2KStream(m.get()), s.J2K);
-        EXPECT_EQ(m->Position(), 0);
+        EXPECT_EQ(m->GetPosition(), 0);
     }
     // A header that claims far more samples than its few bytes could code.
     std::vector<uint8_t> huge = Fixture("grey.j2k");

@@ -13,6 +13,7 @@
 #include "imaging/io/vovozidio_startup.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 #include "vovozidio_testcodec.h"
 
 namespace ie::test {

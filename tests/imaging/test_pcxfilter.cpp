@@ -347,7 +347,7 @@ TEST(DCX, PagesOfImageMagicksContainer) {
     const auto file = Fixture("pages.dcx");
     auto s = MemStream(file);
     EXPECT_TRUE(IEIsDCXStream(s.get()));
-    EXPECT_EQ(s->Position(), 0);
+    EXPECT_EQ(s->GetPosition(), 0);
     for (int32_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         const auto r = ReadPage(file, i);
@@ -391,7 +391,7 @@ TEST(DCX, ProbeAndDamagedContainers) {
         auto s = MemStream(c.File);
         s->Seek(2, cl::soBeginning);
         EXPECT_EQ(IEIsDCXStream(s.get()), c.IsDCX);
-        EXPECT_EQ(s->Position(), 2);
+        EXPECT_EQ(s->GetPosition(), 2);
         const auto r = ReadPage(c.File, 0);
         EXPECT_EQ(r.Aborted, !c.Reads);
         if (c.Reads) ExpectSameRGB(*r.Bitmap, LoadRef(FixturePath("pcx", "im_rgb24.ref.ppm")));

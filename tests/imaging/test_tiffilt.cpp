@@ -885,9 +885,9 @@ TEST_F(TIFFTest, Probes) {
         auto s = MemStream(shifted);
         s->Seek(3, cl::soBeginning);
         EXPECT_EQ(IEIsTIFFStream(s.get()), c.Tiff);
-        EXPECT_EQ(s->Position(), 3);
+        EXPECT_EQ(s->GetPosition(), 3);
         EXPECT_EQ(IEIsTIFFCameraRaw(s.get()), c.Raw);
-        EXPECT_EQ(s->Position(), 3);
+        EXPECT_EQ(s->GetPosition(), 3);
     }
 }
 

@@ -97,7 +97,7 @@ TEST_F(AcquireTest, PreviewSettingsAndPrintPreviewDefaults) {
     font.SetSize(17);
     io.SetPreviewFont(&font);
     EXPECT_NE(io.PreviewFont(), &font);  // copied, not taken over
-    EXPECT_EQ(io.PreviewFont()->Size(), 17);
+    EXPECT_EQ(io.PreviewFont()->GetSize(), 17);
     const TIOPrintPreviewParams& p = io.PrintPreviewParams();
     EXPECT_EQ(p.MarginTop, 1.0);
     EXPECT_EQ(p.MarginLeft, 1.0);

@@ -47,8 +47,8 @@ protected:
     std::vector<uint8_t> Saved(TVovozIdIO& Io, int32_t Format) {
         cl::TMemoryStream s;
         Io.SaveToStream(&s, Format);
-        const auto* p = static_cast<const uint8_t*>(s.Memory());
-        return {p, p + s.Size()};
+        const auto* p = static_cast<const uint8_t*>(s.GetMemory());
+        return {p, p + s.GetSize()};
     }
 };
 

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "../common/sdl_desktop.h"
-#include "../common/xvfb_util.h"
+#include "../common/xvfb_desktop.h"
 #include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 
 // X libraries and SDL's D-Bus connection keep some allocations for the life of the
 // process. Weak, so that one list for the whole test program can take its place.

@@ -9,6 +9,7 @@
 #include "platform/display.h"
 #include "platform/gdi.h"
 #include "platform/user.h"
+#include "platform/user_testhooks.h"
 
 using namespace win;
 

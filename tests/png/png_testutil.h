@@ -118,7 +118,7 @@ inline std::unique_ptr<png::TPNGObject> Load(const std::string& bytes) {
 inline std::string Save(png::TPNGObject& picture) {
     cl::TStringStream stream;
     picture.SaveToStream(&stream);
-    return stream.DataString();
+    return stream.GetDataString();
 }
 
 inline std::string RunOutput(const std::string& command) {

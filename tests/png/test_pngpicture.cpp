@@ -19,12 +19,12 @@ std::unique_ptr<cl::TBitmap> Target(int w, int h, cl::TColor back = kBack) {
     auto b = std::make_unique<cl::TBitmap>();
     b->SetPixelFormat(cl::pf32bit);
     b->SetSize(w, h);
-    b->Canvas()->Brush()->SetColor(back);
-    b->Canvas()->FillRect(cl::Rect(0, 0, w, h));
+    b->GetCanvas()->GetBrush()->SetColor(back);
+    b->GetCanvas()->FillRect(cl::Rect(0, 0, w, h));
     return b;
 }
 
-uint32_t Px(cl::TBitmap& b, int x, int y) { return static_cast<uint32_t>(b.Canvas()->Pixels(x, y)) & 0xFFFFFF; }
+uint32_t Px(cl::TBitmap& b, int x, int y) { return static_cast<uint32_t>(b.GetCanvas()->Pixels(x, y)) & 0xFFFFFF; }
 
 int Channel(uint32_t c, int i) { return static_cast<int>((c >> (8 * i)) & 0xFF); }
 
@@ -51,15 +51,15 @@ std::vector<std::string> Names(const TPNGObject& p) {
 
 TEST(PngPicture, EmptyPicture) {
     TPNGObject p;
-    EXPECT_EQ(p.Width(), 0);
-    EXPECT_EQ(p.Height(), 0);
-    EXPECT_TRUE(p.Empty());
+    EXPECT_EQ(p.GetWidth(), 0);
+    EXPECT_EQ(p.GetHeight(), 0);
+    EXPECT_TRUE(p.GetEmpty());
     EXPECT_THROW(p.TransparencyKind(), png::EPNGHeaderNotPresent);
-    EXPECT_THROW((void)p.Transparent(), png::EPNGHeaderNotPresent);
-    EXPECT_THROW(p.Palette(), png::EPNGHeaderNotPresent);
+    EXPECT_THROW((void)p.GetTransparent(), png::EPNGHeaderNotPresent);
+    EXPECT_THROW(p.GetPalette(), png::EPNGHeaderNotPresent);
     EXPECT_THROW(p.GetPixels(0, 0), png::EPNGHeaderNotPresent);
     auto target = Target(4, 4);
-    EXPECT_NO_THROW(p.Draw(target->Canvas(), cl::Rect(0, 0, 4, 4)));
+    EXPECT_NO_THROW(p.Draw(target->GetCanvas(), cl::Rect(0, 0, 4, 4)));
     EXPECT_EQ(Px(*target, 1, 1), static_cast<uint32_t>(kBack));
     try {
         p.SetWidth(10);
@@ -69,7 +69,7 @@ TEST(PngPicture, EmptyPicture) {
     }
     auto loaded = Load(ReadFile(kData + "rgb8.png"));
     EXPECT_THROW(loaded->SetHeight(3), png::EPngError);
-    EXPECT_EQ(loaded->Height(), 23);
+    EXPECT_EQ(loaded->GetHeight(), 23);
 }
 
 TEST(PngPicture, SinglePixels) {
@@ -112,7 +112,7 @@ TEST(PngPicture, OpaquePicturesAreStretchedOverTheWholeRectangle) {
         auto p = Load(ReadFile(kData + name));
         EXPECT_EQ(p->TransparencyKind(), png::ptkNone);
         auto target = Target(2 * 37 + 4, 2 * 23 + 4);
-        target->Canvas()->StretchDraw(cl::Rect(2, 2, 2 + 74, 2 + 46), p.get());
+        target->GetCanvas()->StretchDraw(cl::Rect(2, 2, 2 + 74, 2 + 46), p.get());
         for (int y = 0; y < 23; ++y)
             for (int x = 0; x < 37; ++x) {
                 ASSERT_EQ(Px(*target, 2 + 2 * x, 2 + 2 * y), static_cast<uint32_t>(p->GetPixels(x, y)))
@@ -132,12 +132,12 @@ TEST(PngPicture, AlphaPicturesBlendAtTheirOwnSizeAsImageMagickComposes) {
         ASSERT_EQ(p->TransparencyKind(), png::ptkAlpha);
         // ImageMagick composes 16-bit files in 16 bits; the picture blends their high bytes.
         const int tolerance = p->HeaderChunk()->BitDepth == 16 ? 2 : 1;
-        const int w = p->Width(), h = p->Height();
+        const int w = p->GetWidth(), h = p->GetHeight();
         const std::vector<uint32_t> want = MagickOver(kData + name, w, h);
         ASSERT_EQ(want.size(), static_cast<size_t>(w * h));
         // Drawn into a rectangle twice its size: only its own size is covered.
         auto target = Target(2 * w + 3, 2 * h + 3);
-        p->Draw(target->Canvas(), cl::Rect(3, 3, 3 + 2 * w, 3 + 2 * h));
+        p->Draw(target->GetCanvas(), cl::Rect(3, 3, 3 + 2 * w, 3 + 2 * h));
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const uint32_t got = Px(*target, 3 + x, 3 + y), exp = want[static_cast<size_t>(y * w + x)];
@@ -160,8 +160,8 @@ TEST(PngPicture, AlphaZeroKeepsEveryBackgroundAndAlphaFullGivesTheImage) {
         target.SetPixelFormat(cl::pf32bit);
         target.SetSize(256, 1);
         for (int x = 0; x < 256; ++x)
-            target.Canvas()->SetPixels(x, 0, static_cast<cl::TColor>(win::RGB(x, 255 - x, x)));
-        p->Draw(target.Canvas(), cl::Rect(0, 0, 256, 1));
+            target.GetCanvas()->SetPixels(x, 0, static_cast<cl::TColor>(win::RGB(x, 255 - x, x)));
+        p->Draw(target.GetCanvas(), cl::Rect(0, 0, 256, 1));
         for (int x = 0; x < 256; ++x) {
             const uint32_t want = alpha ? win::RGB(200, 100, 7) : win::RGB(x, 255 - x, x);
             ASSERT_EQ(Px(target, x, 0), want) << "alpha " << alpha << " x " << x;
@@ -174,11 +174,11 @@ TEST(PngPicture, ColourKeyedPicturesAreStretchedWithTheKeyLeftOut) {
         SCOPED_TRACE(name);
         auto p = Load(ReadFile(kData + name));
         ASSERT_EQ(p->TransparencyKind(), png::ptkColorKey);
-        const int w = p->Width(), h = p->Height();
+        const int w = p->GetWidth(), h = p->GetHeight();
         const std::vector<uint32_t> want = MagickOver(kData + name, w, h);
         ASSERT_EQ(want.size(), static_cast<size_t>(w * h));
         auto target = Target(2 * w, 2 * h);
-        p->Draw(target->Canvas(), cl::Rect(0, 0, 2 * w, 2 * h));
+        p->Draw(target->GetCanvas(), cl::Rect(0, 0, 2 * w, 2 * h));
         int keyed = 0;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
@@ -202,7 +202,7 @@ TEST(PngPicture, PaletteTransparencyWithoutPaletteChunkDrawsBlack) {
         auto p = Load(MakePng(2, 1, 8, 3, std::string("\0\x00\x01", 3), Chunk("tRNS", alphas)));
         EXPECT_EQ(p->TransparencyKind(), alphas.size() == 1 ? png::ptkColorKey : png::ptkAlpha);
         auto target = Target(2, 1, cl::clWhite);
-        EXPECT_NO_THROW(p->Draw(target->Canvas(), cl::Rect(0, 0, 2, 1)));
+        EXPECT_NO_THROW(p->Draw(target->GetCanvas(), cl::Rect(0, 0, 2, 1)));
         EXPECT_EQ(Px(*target, 0, 0), 0xFFFFFFu) << "index 0 is transparent";
         // Index 1 is black (beyond the palette): keyed out with the black key, or half
         // transparent over white.
@@ -225,10 +225,10 @@ TEST(PngPicture, BitmapsBecomePalettePicturesOrRgbPictures) {
         cl::TBitmap b;
         b.SetPixelFormat(c.format);
         b.SetSize(9, 5);
-        b.Canvas()->Brush()->SetColor(cl::clWhite);
-        b.Canvas()->FillRect(cl::Rect(0, 0, 9, 5));
-        b.Canvas()->Brush()->SetColor(cl::clBlack);
-        b.Canvas()->FillRect(cl::Rect(2, 1, 6, 4));
+        b.GetCanvas()->GetBrush()->SetColor(cl::clWhite);
+        b.GetCanvas()->FillRect(cl::Rect(0, 0, 9, 5));
+        b.GetCanvas()->GetBrush()->SetColor(cl::clBlack);
+        b.GetCanvas()->FillRect(cl::Rect(2, 1, 6, 4));
         TPNGObject p;
         p.Assign(&b);
         png::TChunkIHDR* h = p.HeaderChunk();
@@ -238,13 +238,13 @@ TEST(PngPicture, BitmapsBecomePalettePicturesOrRgbPictures) {
         EXPECT_EQ(plte ? plte->GetCount() : 0, c.entries);
         EXPECT_EQ(p.Chunks().Find<png::TChunktRNS>(), nullptr);
         for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 9; ++x) ASSERT_EQ(p.GetPixels(x, y), b.Canvas()->Pixels(x, y)) << x << "," << y;
+            for (int x = 0; x < 9; ++x) ASSERT_EQ(p.GetPixels(x, y), b.GetCanvas()->Pixels(x, y)) << x << "," << y;
         // And back into a bitmap of the store's format.
         cl::TBitmap back;
         back.Assign(&p);
-        EXPECT_EQ(back.PixelFormat(), c.format == cl::pf32bit ? cl::pf24bit : c.format);
+        EXPECT_EQ(back.GetPixelFormat(), c.format == cl::pf32bit ? cl::pf24bit : c.format);
         for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 9; ++x) ASSERT_EQ(back.Canvas()->Pixels(x, y), b.Canvas()->Pixels(x, y));
+            for (int x = 0; x < 9; ++x) ASSERT_EQ(back.GetCanvas()->Pixels(x, y), b.GetCanvas()->Pixels(x, y));
         // Written, it passes as a PNG file.
         auto again = Load(Save(p));
         EXPECT_EQ(again->GetPixels(3, 2), p.GetPixels(3, 2));
@@ -253,9 +253,9 @@ TEST(PngPicture, BitmapsBecomePalettePicturesOrRgbPictures) {
     cl::TBitmap t;
     t.SetPixelFormat(cl::pf24bit);
     t.SetSize(4, 4);
-    t.Canvas()->Brush()->SetColor(cl::clFuchsia);
-    t.Canvas()->FillRect(cl::Rect(0, 0, 4, 4));
-    t.Canvas()->SetPixels(1, 1, cl::clNavy);
+    t.GetCanvas()->GetBrush()->SetColor(cl::clFuchsia);
+    t.GetCanvas()->FillRect(cl::Rect(0, 0, 4, 4));
+    t.GetCanvas()->SetPixels(1, 1, cl::clNavy);
     t.SetTransparentColor(cl::clFuchsia);
     t.SetTransparent(true);
     TPNGObject p;
@@ -265,15 +265,15 @@ TEST(PngPicture, BitmapsBecomePalettePicturesOrRgbPictures) {
     EXPECT_EQ(p.ColorKey(), cl::clFuchsia);
     cl::TBitmap back;
     back.Assign(&p);
-    EXPECT_TRUE(back.Transparent());
-    EXPECT_EQ(back.TransparentColor(), cl::clFuchsia);
+    EXPECT_TRUE(back.GetTransparent());
+    EXPECT_EQ(back.GetTransparentColor(), cl::clFuchsia);
 }
 
 TEST(PngPicture, PaletteHandleFollowsTheColourTable) {
     auto p = Load(ReadFile(kData + "p4.png"));
-    win::HPALETTE first = p->Palette();
+    win::HPALETTE first = p->GetPalette();
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(p->Palette(), first) << "cached";
+    EXPECT_EQ(p->GetPalette(), first) << "cached";
     win::PALETTEENTRY e[256];
     ASSERT_EQ(win::GetPaletteEntries(first, 0, 256, e), 256u);
     const auto c0 = static_cast<uint32_t>(p->Chunks().Find<png::TChunkPLTE>()->EntryColor(0));
@@ -287,7 +287,7 @@ TEST(PngPicture, PaletteHandleFollowsTheColourTable) {
     win::HPALETTE mine = win::CreatePalette(lp);
     p->SetPalette(mine);
     win::DeleteObject(mine);
-    win::HPALETTE second = p->Palette();
+    win::HPALETTE second = p->GetPalette();
     ASSERT_NE(second, nullptr);
     ASSERT_EQ(win::GetPaletteEntries(second, 0, 256, e), 256u);
     EXPECT_EQ(e[3].peRed, 30);
@@ -295,7 +295,7 @@ TEST(PngPicture, PaletteHandleFollowsTheColourTable) {
     EXPECT_EQ(static_cast<uint32_t>(p->Chunks().Find<png::TChunkPLTE>()->EntryColor(3)), 0x1E141Eu);
     // RGB pictures have no palette.
     auto rgb = Load(ReadFile(kData + "rgb8.png"));
-    EXPECT_EQ(rgb->Palette(), nullptr);
+    EXPECT_EQ(rgb->GetPalette(), nullptr);
 }
 
 TEST(PngPicture, CopiesAreIndependentAndKeepIdentityGamma) {
@@ -317,22 +317,22 @@ TEST(PngPicture, CopiesAreIndependentAndKeepIdentityGamma) {
     // Through the class library's picture: the same.
     cl::TPicture picture;
     picture.SetGraphic(source.get());
-    ASSERT_NE(dynamic_cast<TPNGObject*>(picture.Graphic()), nullptr);
-    EXPECT_EQ(static_cast<TPNGObject*>(picture.Graphic())->GetPixels(20, 10), source->GetPixels(20, 10));
+    ASSERT_NE(dynamic_cast<TPNGObject*>(picture.GetGraphic()), nullptr);
+    EXPECT_EQ(static_cast<TPNGObject*>(picture.GetGraphic())->GetPixels(20, 10), source->GetPixels(20, 10));
 }
 
 TEST(PngPicture, PictureRegistryLoadsPngFiles) {
     cl::TPicture picture;
     picture.LoadFromFile(kData + "rgba8.png");
-    auto* p = dynamic_cast<TPNGObject*>(picture.Graphic());
+    auto* p = dynamic_cast<TPNGObject*>(picture.GetGraphic());
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(picture.Width(), 37);
+    EXPECT_EQ(picture.GetWidth(), 37);
     // A second start-up is counted: one shutdown leaves the class registered.
     png::StartupPngPicture();
     png::ShutdownPngPicture();
     cl::TPicture again;
     again.LoadFromFile(kData + "p8.png");
-    EXPECT_NE(dynamic_cast<TPNGObject*>(again.Graphic()), nullptr);
+    EXPECT_NE(dynamic_cast<TPNGObject*>(again.GetGraphic()), nullptr);
     EXPECT_NE(cl::FindGraphicClass("png"), nullptr);
 }
 
@@ -348,6 +348,6 @@ TEST(PngPicture, ClipboardGoesThroughAPackedDib) {
     q.LoadFromClipboardFormat(format, data, palette);
     win::GlobalFree(data);
     EXPECT_EQ(q.HeaderChunk()->ColorType, 2);
-    for (int y = 0; y < p->Height(); ++y)
-        for (int x = 0; x < p->Width(); ++x) ASSERT_EQ(q.GetPixels(x, y), p->GetPixels(x, y));
+    for (int y = 0; y < p->GetHeight(); ++y)
+        for (int x = 0; x < p->GetWidth(); ++x) ASSERT_EQ(q.GetPixels(x, y), p->GetPixels(x, y));
 }

@@ -140,7 +140,7 @@ TEST(PngChunks, EveryCutOfAFileFailsWithTheClassesErrors) {
             cl::TBitmap target;
             target.SetPixelFormat(cl::pf32bit);
             target.SetSize(8, 8);
-            picture.Draw(target.Canvas(), cl::Rect(0, 0, 8, 8));
+            picture.Draw(target.GetCanvas(), cl::Rect(0, 0, 8, 8));
             if (picture.HasHeader()) (void)picture.GetPixels(1, 1);
         }
     }
@@ -220,7 +220,7 @@ TEST(PngChunks, HeaderFieldsAreChecked) {
     // 65535 is the largest size.
     std::string row(1 + 65535 / 8 + 1, '\0');
     auto wide = Load(MakePng(65535, 1, 1, 0, row));
-    EXPECT_EQ(wide->Width(), 65535);
+    EXPECT_EQ(wide->GetWidth(), 65535);
 }
 
 TEST(PngChunks, PaletteSizes) {

@@ -39,8 +39,8 @@ const Fixture kSet[] = {
 void ExpectSameAsMagick(TPNGObject& picture, const std::string& file, int depth, int type) {
     Truth t;
     ASSERT_TRUE(MagickDecode(file, t)) << file;
-    ASSERT_EQ(picture.Width(), t.width);
-    ASSERT_EQ(picture.Height(), t.height);
+    ASSERT_EQ(picture.GetWidth(), t.width);
+    ASSERT_EQ(picture.GetHeight(), t.height);
     png::TChunkIHDR* h = picture.HeaderChunk();
     int wrong = 0;
     for (int y = 0; y < t.height; ++y)
@@ -87,8 +87,8 @@ TEST(PngDecode, GammaOfOneIsAppliedToColoursAndPalettes) {
         ASSERT_NE(plain.size(), file.size());
         auto picture = Load(file);
         auto samples = Load(plain);
-        for (int y = 0; y < picture->Height(); ++y)
-            for (int x = 0; x < picture->Width(); ++x) {
+        for (int y = 0; y < picture->GetHeight(); ++y)
+            for (int x = 0; x < picture->GetWidth(); ++x) {
                 const auto c = static_cast<uint32_t>(picture->GetPixels(x, y));
                 const auto v = static_cast<uint32_t>(samples->GetPixels(x, y));
                 for (int ch = 0; ch < 3; ++ch) {
@@ -102,8 +102,8 @@ TEST(PngDecode, GammaOfOneIsAppliedToColoursAndPalettes) {
     auto near = Load(ReadFile(kData + "gam045.png"));
     auto plain = Load(ReadFile(kData + "rgb8.png"));
     for (int i = 0; i < 256; ++i) EXPECT_NEAR(near->GammaTable[static_cast<size_t>(i)], i, 0) << i;
-    for (int y = 0; y < plain->Height(); ++y)
-        for (int x = 0; x < plain->Width(); ++x) ASSERT_EQ(near->GetPixels(x, y), plain->GetPixels(x, y));
+    for (int y = 0; y < plain->GetHeight(); ++y)
+        for (int x = 0; x < plain->GetWidth(); ++x) ASSERT_EQ(near->GetPixels(x, y), plain->GetPixels(x, y));
 }
 
 TEST(PngDecode, TwoBitGreyIsStoredOnTheFourBitScaleAndStaysWhite) {
@@ -186,8 +186,8 @@ TEST(PngDecode, InterlacedAndSequentialFormsGiveTheSamePixels) {
         SCOPED_TRACE(name);
         auto a = Load(ReadFile(kData + name + ".png"));
         auto b = Load(ReadFile(kData + "i_" + name + ".png"));
-        ASSERT_EQ(a->Width(), b->Width());
-        for (int y = 0; y < a->Height(); ++y)
+        ASSERT_EQ(a->GetWidth(), b->GetWidth());
+        for (int y = 0; y < a->GetHeight(); ++y)
             ASSERT_EQ(
                 std::memcmp(a->RowPointer(y), b->RowPointer(y), static_cast<size_t>(a->HeaderChunk()->GetRowLength())),
                 0)
@@ -207,11 +207,11 @@ TEST(PngDecode, ImageDataSplitIntoOneByteChunksDecodesAlike) {
     }
     auto a = Load(whole);
     auto b = Load(split);
-    for (int y = 0; y < a->Height(); ++y)
+    for (int y = 0; y < a->GetHeight(); ++y)
         ASSERT_EQ(
             std::memcmp(a->RowPointer(y), b->RowPointer(y), static_cast<size_t>(a->HeaderChunk()->GetRowLength())), 0);
     EXPECT_EQ(std::memcmp(a->HeaderChunk()->GetImageAlpha(), b->HeaderChunk()->GetImageAlpha(),
-                          static_cast<size_t>(a->Width() * a->Height())),
+                          static_cast<size_t>(a->GetWidth() * a->GetHeight())),
               0);
     // One IDAT chunk in the list; the others were read by it.
     int idat = 0;

@@ -110,8 +110,8 @@ TEST(PngEncode, RoundTripKeepsPaletteTransparencyAndText) {
             EXPECT_EQ(a, b) << name;
         }
         auto again = Load(saved);
-        for (int y = 0; y < picture->Height(); ++y)
-            for (int x = 0; x < picture->Width(); ++x) ASSERT_EQ(again->GetPixels(x, y), picture->GetPixels(x, y));
+        for (int y = 0; y < picture->GetHeight(); ++y)
+            for (int x = 0; x < picture->GetWidth(); ++x) ASSERT_EQ(again->GetPixels(x, y), picture->GetPixels(x, y));
         EXPECT_EQ(again->TransparencyKind(), picture->TransparencyKind());
     }
 
@@ -232,10 +232,10 @@ TEST(PngEncode, InterlacingSettingChoosesTheLayoutWritten) {
         EXPECT_EQ(SplitChunks(saved)[0].data[12], setting ? 1 : 0);
         auto again = Load(saved);
         EXPECT_EQ(again->GetInterlacing(), setting ? 1 : 0);
-        for (int y = 0; y < picture->Height(); ++y)
-            for (int x = 0; x < picture->Width(); ++x) ASSERT_EQ(again->GetPixels(x, y), picture->GetPixels(x, y));
+        for (int y = 0; y < picture->GetHeight(); ++y)
+            for (int x = 0; x < picture->GetWidth(); ++x) ASSERT_EQ(again->GetPixels(x, y), picture->GetPixels(x, y));
         EXPECT_EQ(std::memcmp(again->HeaderChunk()->GetImageAlpha(), picture->HeaderChunk()->GetImageAlpha(),
-                              static_cast<size_t>(picture->Width() * picture->Height())),
+                              static_cast<size_t>(picture->GetWidth() * picture->GetHeight())),
                   0);
     }
 }
@@ -244,9 +244,9 @@ TEST(PngEncode, SixteenBitSamplesAreWrittenWithLowBytesZero) {
     auto picture = Load(ReadFile(kData + "rgb16.png"));
     picture->SetRowFilters(png::RowFilterBit(png::prfNone));
     const std::string raw = RawImageData(Save(*picture));
-    const size_t rowBytes = static_cast<size_t>(picture->Width()) * 6;
-    ASSERT_EQ(raw.size(), (rowBytes + 1) * static_cast<size_t>(picture->Height()));
-    for (size_t y = 0; y < static_cast<size_t>(picture->Height()); ++y)
+    const size_t rowBytes = static_cast<size_t>(picture->GetWidth()) * 6;
+    ASSERT_EQ(raw.size(), (rowBytes + 1) * static_cast<size_t>(picture->GetHeight()));
+    for (size_t y = 0; y < static_cast<size_t>(picture->GetHeight()); ++y)
         for (size_t i = 1; i < rowBytes; i += 2) ASSERT_EQ(raw[y * (rowBytes + 1) + 1 + i], 0) << y << "," << i;
 }
 
@@ -257,8 +257,8 @@ TEST(PngEncode, TwoBitPicturesAreWrittenAsFourBitPictures) {
         const std::string ihdr = SplitChunks(saved)[0].data;
         EXPECT_EQ(ihdr[8], 4) << name;
         auto again = Load(saved);
-        for (int y = 0; y < picture->Height(); ++y)
-            for (int x = 0; x < picture->Width(); ++x) ASSERT_EQ(again->GetPixels(x, y), picture->GetPixels(x, y));
+        for (int y = 0; y < picture->GetHeight(); ++y)
+            for (int x = 0; x < picture->GetWidth(); ++x) ASSERT_EQ(again->GetPixels(x, y), picture->GetPixels(x, y));
     }
 }
 
@@ -295,8 +295,8 @@ TEST(PngEncode, GammaRoundTripReturnsFileSamplesWhereTheMappingIsOneToOne) {
         std::array<int, 256> uses{};
         for (int i = 0; i < 256; ++i) ++uses[picture->GammaTable[static_cast<size_t>(i)]];
         int compared = 0;
-        for (int y = 0; y < before->Height(); ++y)
-            for (int x = 0; x < before->Width(); ++x) {
+        for (int y = 0; y < before->GetHeight(); ++y)
+            for (int x = 0; x < before->GetWidth(); ++x) {
                 const auto b = static_cast<uint32_t>(before->GetPixels(x, y));
                 const auto a = static_cast<uint32_t>(after->GetPixels(x, y));
                 for (int ch = 0; ch < 3; ++ch) {

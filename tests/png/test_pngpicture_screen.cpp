@@ -7,9 +7,10 @@
 #include <thread>
 
 #include "../common/sdl_desktop.h"
-#include "../common/xvfb_util.h"
+#include "../common/xvfb_desktop.h"
 #include "classlib/Forms.h"
 #include "platform/clock.h"
+#include "platform/user_testhooks.h"
 #include "png_testutil.h"
 
 // X libraries and SDL's D-Bus connection keep some allocations for the life of the process.
@@ -33,7 +34,7 @@ struct Scene {
     std::unique_ptr<png::TPNGObject> palette = Load(ReadFile(kData + "pa2.png"));
 
     void Paint(cl::TCanvas* c) const {
-        c->Brush()->SetColor(0x308040);
+        c->GetBrush()->SetColor(0x308040);
         c->FillRect(cl::Rect(0, 0, kW, kH));
         c->StretchDraw(cl::Rect(4, 4, 4 + 74, 4 + 46), opaque.get());
         c->StretchDraw(cl::Rect(90, 4, 90 + 74, 4 + 46), keyed.get());
@@ -48,7 +49,7 @@ struct SceneForm {
         form = cl::NewForm<cl::TForm>(nullptr);
         form->SetBorderStyle(cl::bsNone);
         form->SetBounds(20, 20, kW, kH);
-        form->OnPaint = [this, &scene](cl::TObject*) { scene.Paint(form->Canvas()); };
+        form->OnPaint = [this, &scene](cl::TObject*) { scene.Paint(form->GetCanvas()); };
         form->Show();
     }
     ~SceneForm() { delete form; }
@@ -63,11 +64,11 @@ std::vector<uint32_t> SceneInBitmap(const Scene& scene) {
     cl::TBitmap b;
     b.SetPixelFormat(cl::pf32bit);
     b.SetSize(kW, kH);
-    scene.Paint(b.Canvas());
+    scene.Paint(b.GetCanvas());
     std::vector<uint32_t> out;
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) {
-            const auto c = static_cast<uint32_t>(b.Canvas()->Pixels(x, y));
+            const auto c = static_cast<uint32_t>(b.GetCanvas()->Pixels(x, y));
             out.push_back(((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF));
         }
     return out;

@@ -63,15 +63,15 @@ std::unique_ptr<cl::TBitmap> Picture(int w, int h, cl::TPixelFormat pf, Kind kin
 
 std::unique_ptr<cl::TBitmap> Copy(cl::TBitmap* b) {
     auto c = std::make_unique<cl::TBitmap>();
-    AdjustBitmapFormat(c.get(), nullptr, b->Width(), b->Height(), b->PixelFormat());
-    for (int y = 0; y < b->Height(); ++y)
+    AdjustBitmapFormat(c.get(), nullptr, b->GetWidth(), b->GetHeight(), b->GetPixelFormat());
+    for (int y = 0; y < b->GetHeight(); ++y)
         std::memcpy(c->ScanLine(y), b->ScanLine(y), static_cast<size_t>(b->RowBytes()));
     return c;
 }
 
 // The first differing byte of two bitmaps of one size, or "".
 std::string FirstDifference(cl::TBitmap* a, cl::TBitmap* b) {
-    for (int y = 0; y < a->Height(); ++y) {
+    for (int y = 0; y < a->GetHeight(); ++y) {
         const auto* p = static_cast<const uint8_t*>(a->ScanLine(y));
         const auto* q = static_cast<const uint8_t*>(b->ScanLine(y));
         for (int i = 0; i < a->RowBytes(); ++i)

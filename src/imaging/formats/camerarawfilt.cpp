@@ -96,7 +96,7 @@ private:
 // come, so that a probe never holds the file in memory.
 class TIERawStreamSource : public LibRaw_abstract_datastream {
 public:
-    explicit TIERawStreamSource(cl::TStream* Stream) : FStream(Stream), FSize(Stream->Size()) {}
+    explicit TIERawStreamSource(cl::TStream* Stream) : FStream(Stream), FSize(Stream->GetSize()) {}
     int valid() override { return FStream != nullptr; }
     int read(void* Buffer, size_t Size, size_t Count) override {
         if (Size == 0 || Count == 0) return 0;
@@ -106,12 +106,12 @@ public:
     }
     int seek(INT64 Offset, int Whence) override {
         int64_t to = Offset;
-        if (Whence == SEEK_CUR) to += FStream->Position();
+        if (Whence == SEEK_CUR) to += FStream->GetPosition();
         if (Whence == SEEK_END) to += FSize;
         FStream->Seek(std::clamp<int64_t>(to, 0, FSize), cl::soBeginning);
         return 0;
     }
-    INT64 tell() override { return FStream->Position(); }
+    INT64 tell() override { return FStream->GetPosition(); }
     INT64 size() override { return FSize; }
     int get_char() override {
         uint8_t b;
@@ -133,7 +133,7 @@ public:
     // sscanf; the stream then stands after them.
     int scanf_one(const char* Format, void* Value) override {
         char text[32] = {};
-        const int64_t at = FStream->Position();
+        const int64_t at = FStream->GetPosition();
         const int64_t n = IEReadUpTo(FStream, text, 25);
         if (n <= 0) return 0;
         const int result = std::sscanf(text, Format, Value);
@@ -149,7 +149,7 @@ public:
         FStream->Seek(at + used, cl::soBeginning);
         return result;
     }
-    int eof() override { return FStream->Position() >= FSize; }
+    int eof() override { return FStream->GetPosition() >= FSize; }
     void* make_jas_stream() override { return nullptr; }
 
 private:
@@ -159,7 +159,7 @@ private:
 
 // The whole stream, from its beginning.
 bool ReadAll(cl::TStream* Stream, std::vector<uint8_t>& Data) {
-    const int64_t size = Stream->Size();
+    const int64_t size = Stream->GetSize();
     if (size <= 0) return false;
     Data.resize(static_cast<size_t>(size));
     Stream->Seek(0, cl::soBeginning);
@@ -435,7 +435,7 @@ struct CiffReader {
 
 void IEReadCIFFInfo(cl::TStream* Stream, TIOParamsVals& Params) {
     CiffReader r(Stream, Params);
-    r.Size = Stream->Size();
+    r.Size = Stream->GetSize();
     uint8_t h[14];
     if (!r.Read(0, h, 14)) return;
     if (h[0] == 'I' && h[1] == 'I')
@@ -466,7 +466,7 @@ void IEReadCIFFInfo(cl::TStream* Stream, TIOParamsVals& Params) {
 // Reader
 
 bool IEIsCameraRAWStream(cl::TStream* Stream) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     bool ok = false;
     try {
         Stream->Seek(0, cl::soBeginning);

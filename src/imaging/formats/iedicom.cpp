@@ -31,7 +31,7 @@ const char* IEDICOMLookupVR(uint16_t Group, uint16_t Element) {
 }
 
 bool IEIsDICOMStream(cl::TStream* Stream) {
-    const int64_t pos = Stream->Position();
+    const int64_t pos = Stream->GetPosition();
     bool result = false;
     if (Stream->Seek(128, cl::soBeginning) == 128) {
         char sig[4];
@@ -287,7 +287,7 @@ void PaletteRow8(const Context& C, const uint8_t* Index, uint8_t* Row, int32_t W
 void ReadNative(Context& C, cl::TStream* S, int64_t Length) {
     const int64_t pixels = static_cast<int64_t>(C.Columns) * C.Rows;
     const int64_t need = pixels * C.SamplesPerPixel * C.BytesPerSample;
-    const int64_t left = C.StreamSize - S->Position();
+    const int64_t left = C.StreamSize - S->GetPosition();
     if (need <= 0 || need > left || (Length > 0 && need > Length)) {
         C.Abort();
         return;
@@ -368,7 +368,7 @@ void ReadNative(Context& C, cl::TStream* S, int64_t Length) {
 // RLE: a header of 16 32-bit numbers (the segment count, then the offsets of segments 1 to
 // 15 from the header's start) and PackBits segments, one per byte plane.
 void ReadRLE(Context& C, cl::TStream* S) {
-    const int64_t header = S->Position();
+    const int64_t header = S->GetPosition();
     uint32_t h[16];
     for (uint32_t& v : h)
         if (!ReadDWord(S, false, v)) return C.Abort();
@@ -524,7 +524,7 @@ TCoding CodingOf(const std::string& Syntax) {
 bool CollectFrame(Context& C, cl::TStream* S, int32_t Index, cl::TMemoryStream& Out) {
     uint32_t tableLength;
     if (!ReadDWord(S, false, tableLength)) return false;
-    const int64_t tableStart = S->Position();
+    const int64_t tableStart = S->GetPosition();
     if (tableLength > static_cast<uint64_t>(C.StreamSize - tableStart)) return false;
     std::vector<uint32_t> offsets;
     const uint32_t entries = std::min<uint32_t>(tableLength / 4, static_cast<uint32_t>(C.Frames));
@@ -545,7 +545,7 @@ bool CollectFrame(Context& C, cl::TStream* S, int32_t Index, cl::TMemoryStream& 
             End = true;
             return true;
         }
-        if (g != 0xFFFE || e != 0xE000 || Length > static_cast<uint64_t>(C.StreamSize - S->Position())) return false;
+        if (g != 0xFFFE || e != 0xE000 || Length > static_cast<uint64_t>(C.StreamSize - S->GetPosition())) return false;
         return true;
     };
     auto append = [&](uint32_t Length) {
@@ -567,12 +567,12 @@ bool CollectFrame(Context& C, cl::TStream* S, int32_t Index, cl::TMemoryStream& 
         const int64_t stop = Index + 1 < static_cast<int32_t>(offsets.size())
                                  ? firstItem + offsets[static_cast<size_t>(Index) + 1]
                                  : C.StreamSize;
-        while (S->Position() < stop) {
+        while (S->GetPosition() < stop) {
             if (!readItem(length, end)) return false;
             if (end) break;
             if (!append(length)) return false;
         }
-        return Out.Size() > 0;
+        return Out.GetSize() > 0;
     }
     // No offset (or too short a table): one fragment a frame, or all of them for one frame.
     for (int32_t i = 0; i < Index; ++i) {
@@ -581,7 +581,7 @@ bool CollectFrame(Context& C, cl::TStream* S, int32_t Index, cl::TMemoryStream& 
     }
     if (!readItem(length, end) || end || !append(length)) return false;
     if (C.Frames == 1) {
-        while (S->Position() < C.StreamSize) {
+        while (S->GetPosition() < C.StreamSize) {
             if (!readItem(length, end)) return false;
             if (end) break;
             if (!append(length)) return false;
@@ -594,7 +594,7 @@ void ReadPixels(Context& C, int64_t Length) {
     cl::TStream* S = C.Stream;
     int32_t index = std::clamp(C.Params->ImageIndex, 0, std::max(C.Frames - 1, 0));
     C.Params->SetImageIndex(index);
-    const int64_t start = S->Position();
+    const int64_t start = S->GetPosition();
     uint16_t g = 0, e = 0;
     const bool haveTag = ReadWord(S, false, g) && ReadWord(S, false, e);
     const TCoding coding = CodingOf(C.TransferSyntax);
@@ -606,9 +606,9 @@ void ReadPixels(Context& C, int64_t Length) {
         switch (coding) {
             case cdJPEG: return ReadThroughCodec(C, &frame, false);
             case cdJ2000: return ReadThroughCodec(C, &frame, true);
-            case cdLossless: return ReadLossless(C, &frame, frame.Size());
+            case cdLossless: return ReadLossless(C, &frame, frame.GetSize());
             case cdRLE: {
-                C.StreamSize = frame.Size();
+                C.StreamSize = frame.GetSize();
                 return ReadRLE(C, &frame);
             }
             default: return C.Abort();
@@ -661,7 +661,7 @@ void Walk(Context& C) {
     cl::TStream* S = C.Stream;
     int64_t fallback = -1, fallbackLength = -1;
     int32_t depth = 0;  // nesting in sequences of undefined length
-    while (S->Position() < C.StreamSize && !C.Aborting()) {
+    while (S->GetPosition() < C.StreamSize && !C.Aborting()) {
         uint16_t group, element;
         if (!ReadWord(S, false, group) || !ReadWord(S, false, element)) break;
         const bool swap = group != 2 && !C.LittleEndian;
@@ -713,14 +713,14 @@ void Walk(Context& C) {
                 ApplyHeader(C, length);
                 return;
             }
-            fallback = S->Position();
+            fallback = S->GetPosition();
             fallbackLength = length;
         }
 
         std::unique_ptr<uint8_t[]> data;
         int64_t number = 0;
         bool haveNumber = false;
-        if (length > C.StreamSize - S->Position()) {
+        if (length > C.StreamSize - S->GetPosition()) {
             C.Abort();  // the value runs past the end of the data
             break;
         }
@@ -825,11 +825,11 @@ void IEReadDICOMStream(cl::TStream* Stream, TIOParamsVals& Params, TIEBitmap* Bi
     if (!c.Target) c.PreviewOnly = true;
     TIEBufferedReadStream stream(Stream, 8192, IERelativeStreamPositions);
     c.Stream = &stream;
-    c.StreamSize = stream.Size();
+    c.StreamSize = stream.GetSize();
     try {
         char sig[4] = {};
         stream.SetPosition(128);
-        if (stream.Position() != 128 || stream.Read(sig, 4) != 4 || std::memcmp(sig, "DICM", 4) != 0) {
+        if (stream.GetPosition() != 128 || stream.Read(sig, 4) != 4 || std::memcmp(sig, "DICM", 4) != 0) {
             stream.SetPosition(0);
             c.NoPreamble = true;
         }

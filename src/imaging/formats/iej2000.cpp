@@ -50,7 +50,7 @@ uint32_t GetBE32(const uint8_t* P) {
 
 // Reads Count bytes at the position and goes back; False when fewer are there.
 bool PeekBytes(cl::TStream* Stream, uint8_t* Buffer, int64_t Count) {
-    const int64_t pos = Stream->Position();
+    const int64_t pos = Stream->GetPosition();
     int64_t got = 0;
     while (got < Count) {
         const int64_t n = Stream->Read(Buffer + got, Count - got);
@@ -99,7 +99,7 @@ OPJ_SIZE_T WriteCallback(void* Buffer, OPJ_SIZE_T Count, void* User) {
 
 OPJ_OFF_T SkipCallback(OPJ_OFF_T Count, void* User) {
     auto* b = static_cast<StreamBinding*>(User);
-    const int64_t pos = b->Stream->Position();
+    const int64_t pos = b->Stream->GetPosition();
     const int64_t target = pos + Count;
     if (target < b->Start) return -1;
     b->Stream->SetPosition(target);
@@ -110,7 +110,7 @@ OPJ_BOOL SeekCallback(OPJ_OFF_T Offset, void* User) {
     auto* b = static_cast<StreamBinding*>(User);
     if (Offset < 0) return OPJ_FALSE;
     b->Stream->SetPosition(b->Start + Offset);
-    return b->Stream->Position() == b->Start + Offset ? OPJ_TRUE : OPJ_FALSE;
+    return b->Stream->GetPosition() == b->Start + Offset ? OPJ_TRUE : OPJ_FALSE;
 }
 
 void QuietHandler(const char*, void*) {}
@@ -134,7 +134,7 @@ StreamPtr MakeStream(StreamBinding& Binding, bool Input) {
     opj_stream_set_user_data(s.get(), &Binding, nullptr);
     if (Input) {
         opj_stream_set_read_function(s.get(), &ReadCallback);
-        const int64_t size = Binding.Stream->Size() - Binding.Start;
+        const int64_t size = Binding.Stream->GetSize() - Binding.Start;
         opj_stream_set_user_data_length(s.get(), static_cast<OPJ_UINT64>(size > 0 ? size : 0));
     } else {
         opj_stream_set_write_function(s.get(), &WriteCallback);
@@ -253,8 +253,8 @@ namespace {
 // file's code stream is found in its contiguous code stream box. False when the marker is
 // missing or the grid is out of proportion; the position is restored.
 bool PlausibleGrid(cl::TStream* Stream, bool JP2) {
-    const int64_t start = Stream->Position();
-    const int64_t size = Stream->Size() - start;
+    const int64_t start = Stream->GetPosition();
+    const int64_t size = Stream->GetSize() - start;
     bool ok = false;
     int64_t at = start;
     uint8_t b[48];
@@ -315,7 +315,7 @@ void IEReadJ2000Stream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Pa
         Progress.Abort();
         return;
     }
-    StreamBinding binding{Stream, Stream->Position()};
+    StreamBinding binding{Stream, Stream->GetPosition()};
     StreamPtr stream = MakeStream(binding, true);
     CodecPtr codec(opj_create_decompress(format));
     if (!stream || !codec) {
@@ -343,7 +343,7 @@ void IEReadJ2000Stream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Pa
     // its data could code (beyond 4096 a byte, 16M at least) is refused.
     uint64_t total = w64 * h64;
     for (uint32_t c = 0; c < im.numcomps; ++c) total += static_cast<uint64_t>(im.comps[c].w) * im.comps[c].h;
-    const int64_t dataSize = Stream->Size() - binding.Start;
+    const int64_t dataSize = Stream->GetSize() - binding.Start;
     if (total > std::max<uint64_t>(uint64_t{1} << 24, static_cast<uint64_t>(std::max<int64_t>(dataSize, 0)) * 4096)) {
         Progress.Abort();
         return;
@@ -579,7 +579,7 @@ void IEWriteJ2000Stream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& P
             return;
         }
         // The coded data go to the caller's stream in one piece.
-        const int64_t size = tmp.Size();
+        const int64_t size = tmp.GetSize();
         tmp.SetPosition(0);
         std::vector<uint8_t> buffer(static_cast<size_t>(std::min<int64_t>(size, 1 << 20)));
         for (int64_t done = 0; done < size && !Progress.IsAborting();) {

@@ -252,7 +252,7 @@ bool ParseMarkers(const uint8_t* D, size_t Size, Frame& F, std::array<HuffTable,
 bool IEDecodeLosslessJPEG(cl::TStream* Stream, uint16_t* Out16, uint8_t* Out8, const TProgressRec* Progress,
                           int64_t Size, int32_t Width, int32_t Height, int32_t Components) {
     if (Size <= 31 || !Stream) return false;
-    const int64_t left = Stream->Size() - Stream->Position();
+    const int64_t left = Stream->GetSize() - Stream->GetPosition();
     if (left < Size) return false;
     std::vector<uint8_t> data(static_cast<size_t>(Size));
     int64_t got = 0;

@@ -103,7 +103,7 @@ int32_t IEPCXEncodeLine(const uint8_t* Source, int32_t Count, int32_t Stride, in
 void IEReadPCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
                      TProgressRec& Progress, int64_t PageSize) {
     try {
-        const int64_t start = Stream->Position();
+        const int64_t start = Stream->GetPosition();
         const int64_t left = IEBytesLeft(Stream);
         if (PageSize <= 0 || PageSize > left) PageSize = left;
         uint8_t h[kHeaderSize];
@@ -366,10 +366,10 @@ std::vector<int64_t> IEDCXPageSizes(const std::vector<uint32_t>& Offsets, int64_
 }
 
 bool IEIsDCXStream(cl::TStream* Stream) {
-    const int64_t p = Stream->Position();
+    const int64_t p = Stream->GetPosition();
     bool ok = false;
     try {
-        const int64_t size = Stream->Size();
+        const int64_t size = Stream->GetSize();
         Stream->Seek(0, cl::soBeginning);
         uint8_t magic[4];
         if (IEReadUpTo(Stream, magic, 4) == 4 && IEGetLE32(magic) == IEDCXMagic) {
@@ -396,7 +396,7 @@ int32_t IEReadDCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& P
             Progress.Abort();
             return -1;
         }
-        const std::vector<int64_t> sizes = IEDCXPageSizes(offsets, Stream->Size());
+        const std::vector<int64_t> sizes = IEDCXPageSizes(offsets, Stream->GetSize());
         const auto pages = static_cast<int32_t>(offsets.size());
         const int32_t index = std::clamp(Params.DCXImageIndex, 0, pages - 1);
         Params.SetImageIndex(index);
@@ -412,7 +412,7 @@ int32_t IEReadDCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& P
 void IEWriteDCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress) {
     std::vector<uint32_t> offsets;
     std::vector<int64_t> sizes;
-    const int64_t size = Stream->Size();
+    const int64_t size = Stream->GetSize();
     if (size > 0) {
         if (!IEIsDCXStream(Stream)) {
             Progress.Abort();
@@ -439,18 +439,18 @@ void IEWriteDCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     std::vector<uint8_t> copy;
     for (int32_t i = 0; i <= pages && !Progress.IsAborting(); ++i) {
         if (i == index) {
-            positions.push_back(mem.Position());
+            positions.push_back(mem.GetPosition());
             IEWritePCXStream(&mem, Bitmap, Params, Progress);
         }
         if (i < pages && !Progress.IsAborting()) {
-            positions.push_back(mem.Position());
+            positions.push_back(mem.GetPosition());
             copy.resize(static_cast<size_t>(sizes[static_cast<size_t>(i)]));
             Stream->Seek(offsets[static_cast<size_t>(i)], cl::soBeginning);
             if (!IEReadChecked(Stream, Progress, copy.data(), static_cast<int64_t>(copy.size()))) break;
             IEWriteChecked(&mem, Progress, copy.data(), static_cast<int64_t>(copy.size()));
         }
     }
-    if (Progress.IsAborting() || mem.Size() > int64_t{UINT32_MAX}) {
+    if (Progress.IsAborting() || mem.GetSize() > int64_t{UINT32_MAX}) {
         Progress.Abort();
         return;
     }
@@ -460,7 +460,7 @@ void IEWriteDCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
 
     Stream->SetSize(0);
     Stream->Seek(0, cl::soBeginning);
-    IEWriteChecked(Stream, Progress, mem.Memory(), mem.Size());
+    IEWriteChecked(Stream, Progress, mem.GetMemory(), mem.GetSize());
 }
 
 // ---------------------------------------------------------------------------------------

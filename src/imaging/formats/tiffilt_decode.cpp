@@ -454,7 +454,7 @@ void PlaceRow(TIEBitmap* Bitmap, TIEPixelFormat Fmt, int32_t Row, int32_t Column
 // offset. False (abort) when the offset lies outside the stream.
 bool ReadPiece(const TTIFFDirectory& D, int64_t Offset, int64_t Count, int64_t MinCount, std::vector<uint8_t>& Data,
                int64_t& Size) {
-    const int64_t streamSize = D.Stream->Size();
+    const int64_t streamSize = D.Stream->GetSize();
     const int64_t at = D.Base + Offset;
     if (Offset < 0 || at >= streamSize) return false;
     if (Count <= 0) Count = streamSize - at;
@@ -683,7 +683,7 @@ void IETIFFReadTiles(const TTIFFDirectory& Directory, TTIFFVars& V, TIEBitmap* B
 
 void IETIFFReadOldJPEG(const TTIFFDirectory& Directory, TTIFFVars& V, TIEBitmap* Bitmap, TProgressRec& Progress) {
     cl::TStream* s = Directory.Stream;
-    const int64_t streamSize = s->Size();
+    const int64_t streamSize = s->GetSize();
     TIOParamsVals jp(nullptr);
     if (!V.StripByteCounts.empty() && !V.StripOffsets.empty() && V.ImageWidth > 0 && V.ImageHeight > 0) {
         if (!Bitmap->Allocate(V.ImageWidth, V.ImageHeight, ie24RGB)) {

@@ -68,14 +68,14 @@ int64_t TTIFFDirectory::ReadAt(int64_t Offset, void* Buffer, int64_t Count) cons
     if (Count <= 0) return 0;
     std::memset(Buffer, 0, static_cast<size_t>(Count));
     const int64_t pos = Base + Offset;
-    if (Offset < 0 || pos < 0 || pos >= Stream->Size()) return 0;
+    if (Offset < 0 || pos < 0 || pos >= Stream->GetSize()) return 0;
     Stream->Seek(pos, cl::soBeginning);
     return IEReadUpTo(Stream, Buffer, Count);
 }
 
 std::vector<uint8_t> TTIFFDirectory::ReadBlock(int64_t Offset, int64_t Count) const {
     std::vector<uint8_t> r;
-    if (Count <= 0 || Count > Stream->Size()) return r;
+    if (Count <= 0 || Count > Stream->GetSize()) return r;
     r.resize(static_cast<size_t>(Count));
     ReadAt(Offset, r.data(), Count);
     return r;
@@ -83,7 +83,7 @@ std::vector<uint8_t> TTIFFDirectory::ReadBlock(int64_t Offset, int64_t Count) co
 
 bool IETIFFReadIFD(int32_t PageIndex, int64_t IFDOffset, TTIFFDirectory& Directory, int32_t& PageCount) {
     cl::TStream* s = Directory.Stream;
-    const int64_t size = s->Size();
+    const int64_t size = s->GetSize();
     int32_t page = 0;
     bool found = false;
     Directory.Entries.clear();
@@ -116,7 +116,7 @@ bool IETIFFReadIFD(int32_t PageIndex, int64_t IFDOffset, TTIFFDirectory& Directo
         } else {
             s->Seek(static_cast<int64_t>(count) * 12, cl::soCurrent);
         }
-        if (s->Position() >= size) break;
+        if (s->GetPosition() >= size) break;
         if (IEReadUpTo(s, b, 4) < 4) break;
         int64_t next = Directory.Get32(b);
         if (next == current || next < Directory.Base + 8 || next >= size) next = 0;
@@ -168,7 +168,7 @@ std::vector<int64_t> IETIFFReadTagArray(const TTIFFDirectory& Directory, uint16_
     const TTIFFEntry* e = FindEntry(Directory, Tag);
     if (!e || e->Count == 0) return r;
     const int64_t bytes = static_cast<int64_t>(e->Count) * TypeBytes(e->Type);
-    if (e->Count > Directory.Stream->Size() || bytes > Directory.Stream->Size()) return r;
+    if (e->Count > Directory.Stream->GetSize() || bytes > Directory.Stream->GetSize()) return r;
     if (e->Count == 1) {
         r.push_back(IETIFFGetTagValue(Directory, Tag, 0));
         return r;
@@ -367,9 +367,9 @@ void ReadEXIFDirectory(const TTIFFDirectory& E, TIOParamsVals& P) {
         mn->Clear();
         if (const TTIFFEntry* e = FindEntry(E, IEEXIFMakerNoteTag)) {
             const int64_t at = E.Base + e->Value;
-            if (e->Count > 0 && at < E.Stream->Size()) {
+            if (e->Count > 0 && at < E.Stream->GetSize()) {
                 E.Stream->Seek(at, cl::soBeginning);
-                const int64_t n = std::min<int64_t>(e->Count, E.Stream->Size() - at);
+                const int64_t n = std::min<int64_t>(e->Count, E.Stream->GetSize() - at);
                 mn->ReadFromStream(E.Stream, static_cast<int32_t>(n), E.LittleEndian);
             }
         }
@@ -570,7 +570,7 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
     ImageCount = 0;
     TTIFFDirectory dir;
     dir.Stream = Stream;
-    dir.Base = RelativeOffsets ? Stream->Position() : 0;
+    dir.Base = RelativeOffsets ? Stream->GetPosition() : 0;
     Stream->Seek(dir.Base, cl::soBeginning);
     uint8_t head[8];
     if (IEReadUpTo(Stream, head, 8) < 8 ||
@@ -761,7 +761,7 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
             return;
         }
         const TIEPixelFormat fmt = PixelFormatOf(v, Params.NativePixelFormat);
-        if (!PlausibleSize(v.ImageWidth, v.ImageHeight, IEPixelFormat2BitCount[fmt], Stream->Size()) ||
+        if (!PlausibleSize(v.ImageWidth, v.ImageHeight, IEPixelFormat2BitCount[fmt], Stream->GetSize()) ||
             !Bitmap->Allocate(v.ImageWidth, v.ImageHeight, fmt)) {
             Progress.Abort();
             return;

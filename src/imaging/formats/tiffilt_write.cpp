@@ -47,11 +47,11 @@ public:
 
     // The next even position (a 0 byte first when the position is odd).
     int64_t AlignEven() {
-        if (FStream->Position() & 1) {
+        if (FStream->GetPosition() & 1) {
             const uint8_t z = 0;
             IEWriteChecked(FStream, FProgress, &z, 1);
         }
-        return FStream->Position();
+        return FStream->GetPosition();
     }
     // Count bytes at the next even position; that position.
     uint32_t WriteBlock(const void* Data, int64_t Count) {
@@ -306,7 +306,7 @@ void WriteEXIF(cl::TStream* S, TProgressRec& Progress, TIOParamsVals& P, EntryLi
         }
         exif.AddBytes(37510, 7, static_cast<uint32_t>(b.size()), b.data(), static_cast<int64_t>(b.size()));
     }
-    if (TIETagsHandler* mn = P.EXIFMakerNote(); mn && mn->GetIFD() && mn->GetIFD()->Size() > 12) {
+    if (TIETagsHandler* mn = P.EXIFMakerNote(); mn && mn->GetIFD() && mn->GetIFD()->GetSize() > 12) {
         const int64_t at = exif.AlignEven();
         const int32_t n = mn->WriteToStream(S);
         if (n > 0) {
@@ -533,7 +533,7 @@ void IETIFFPackBits(const uint8_t* Row, int32_t Count, std::vector<uint8_t>& Out
 int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, TProgressRec& Progress,
                           TIOParamsVals& Params) {
     TIOParamsVals& P = Params;
-    const int64_t start = Stream->Position();
+    const int64_t start = Stream->GetPosition();
     int32_t pages = 0;
     int64_t linkAt = -1;   // the pointer field the new page is linked into
     uint32_t linkOld = 0;  // its old value: the page that follows the new one
@@ -546,7 +546,7 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
         int64_t field = start + 4;
         uint32_t value = IEGetLE32(h + 4);
         std::set<uint32_t> visited;
-        const int64_t size = Stream->Size();
+        const int64_t size = Stream->GetSize();
         while (true) {
             if (linkAt < 0 && (pages == P.TIFFImageIndex || value == 0)) {
                 linkAt = field;
@@ -880,24 +880,24 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
             Progress.Abort();
         }
         if (Progress.IsAborting()) return 0;
-        IEWriteChecked(Stream, Progress, js.Memory(), js.Size());
+        IEWriteChecked(Stream, Progress, js.GetMemory(), js.GetSize());
         if (compression == 7) {
             offsets.push_back(static_cast<uint32_t>(at));
-            counts.push_back(static_cast<uint32_t>(js.Size()));
+            counts.push_back(static_cast<uint32_t>(js.GetSize()));
         } else {
-            const auto* j = static_cast<const uint8_t*>(js.Memory());
+            const auto* j = static_cast<const uint8_t*>(js.GetMemory());
             int64_t sos = 0;
-            for (int64_t i = 0; i + 1 < js.Size(); ++i)
+            for (int64_t i = 0; i + 1 < js.GetSize(); ++i)
                 if (j[i] == 0xFF && j[i + 1] == 0xDA) {
                     sos = i;
                     break;
                 }
             tags.AddLong(513, static_cast<uint32_t>(at));
-            tags.AddLong(514, static_cast<uint32_t>(js.Size()));
+            tags.AddLong(514, static_cast<uint32_t>(js.GetSize()));
             tags.AddShort(512, 1);
             tags.AddShortArray(530, {2, 2});
             offsets.push_back(static_cast<uint32_t>(at + sos));
-            counts.push_back(static_cast<uint32_t>(js.Size() - sos));
+            counts.push_back(static_cast<uint32_t>(js.GetSize() - sos));
         }
         Progress.Report(100);
     } else {
@@ -922,7 +922,7 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
                 if (!Progress.IsAborting()) w.Finish();
             }
             offsets.push_back(static_cast<uint32_t>(at));
-            counts.push_back(static_cast<uint32_t>(Stream->Position() - at));
+            counts.push_back(static_cast<uint32_t>(Stream->GetPosition() - at));
         }
     }
     if (Progress.IsAborting()) return 0;
@@ -994,7 +994,7 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
         return Progress.IsAborting() ? 0 : pages + 1;
     }
     tags.WriteIFD(0);
-    const int64_t end = Stream->Position();
+    const int64_t end = Stream->GetPosition();
     uint8_t h[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
     PutLE32(h + 4, ifd);
     Stream->Seek(start, cl::soBeginning);

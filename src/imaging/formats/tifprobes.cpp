@@ -75,7 +75,7 @@ bool IEIsTIFFStream(cl::TStream* Stream) {
     try {
         TPositionKeeper keep(Stream);
         TIEBufferedReadStream view(Stream, 1024, true);
-        const int64_t size = view.Size();
+        const int64_t size = view.GetSize();
         if (size <= 8) return false;
         uint8_t head[9];
         if (IEReadUpTo(&view, head, 9) != 9) return false;

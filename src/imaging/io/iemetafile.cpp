@@ -145,7 +145,7 @@ void TIEMetafile::Clear() {
 bool TIEMetafile::LoadFromStream(cl::TStream* Stream) {
     Clear();
     if (!Stream) return false;
-    const int64_t left = Stream->Size() - Stream->Position();
+    const int64_t left = Stream->GetSize() - Stream->GetPosition();
     if (left <= 0 || left > (int64_t{1} << 30)) return false;
     std::vector<uint8_t> data(static_cast<size_t>(left));
     if (Stream->Read(data.data(), left) != left) return false;

@@ -66,14 +66,14 @@ void TVovozIdIO::SaveToText(const cl::WideString& FileName, int32_t Format, uint
         const std::string sizeName = name + "_Size";
         cl::TMemoryStream data;
         SaveToStream(&data, Format);
-        const int64_t size = data.Size();
+        const int64_t size = data.GetSize();
         if (Aborting || size <= 0) {
             // No writer, or the writer failed: nothing to write out (the abort flag tells).
             Aborting = true;
             return;
         }
         data.SetPosition(0);
-        const auto* bytes = static_cast<const uint8_t*>(data.Memory());
+        const auto* bytes = static_cast<const uint8_t*>(data.GetMemory());
         std::string buffer;
         if (Kind == 0) {
             out.Line("const");

@@ -81,10 +81,10 @@ void IEGDIPlusRegisterStaticHooks() { IERegisterStaticHooks(iesuGDIPlus, IEGDIPl
 
 TIEPen::TIEPen(cl::TPen* Pen)
     : FPen(Pen),
-      FColor(Pen->Color()),
-      FWidth(static_cast<float>(Pen->Width())),
-      FStyle(Pen->Style()),
-      FMode(Pen->Mode()) {
+      FColor(Pen->GetColor()),
+      FWidth(static_cast<float>(Pen->GetWidth())),
+      FStyle(Pen->GetStyle()),
+      FMode(Pen->GetMode()) {
     if (IEGDIPlusUsable()) BuildGPPen();
 }
 
@@ -148,7 +148,7 @@ void TIEPen::SetHandle(win::HPEN Value) {
 // ---------------------------------------------------------------------------------------
 // Brushes
 
-TIEBrush::TIEBrush(cl::TBrush* Brush) : FBrush(Brush), FColor(Brush->Color()), FStyle(Brush->Style()) {
+TIEBrush::TIEBrush(cl::TBrush* Brush) : FBrush(Brush), FColor(Brush->GetColor()), FStyle(Brush->GetStyle()) {
     if (IEGDIPlusUsable()) BuildGPBrush();
 }
 
@@ -385,13 +385,13 @@ Box PointsBox(const std::vector<cl::TPoint>& pts) {
 // The canvas
 
 TIECanvas::TIECanvas(cl::TCanvas* Canvas, bool AntiAlias, bool UseGDIPlus) : FCanvas(Canvas) {
-    FPen = std::make_unique<TIEPen>(Canvas->Pen());
-    FBrush = std::make_unique<TIEBrush>(Canvas->Brush());
+    FPen = std::make_unique<TIEPen>(Canvas->GetPen());
+    FBrush = std::make_unique<TIEBrush>(Canvas->GetBrush());
     FUseGDIPlus = UseGDIPlus && IEGDIPlusUsable();
     if (FUseGDIPlus) {
         win::HDC dc = nullptr;
         try {
-            dc = Canvas->Handle();
+            dc = Canvas->GetHandle();
         } catch (const std::exception&) {
             dc = nullptr;
         }
@@ -409,7 +409,7 @@ TIECanvas::TIECanvas(cl::TCanvas* Canvas, bool AntiAlias, bool UseGDIPlus) : FCa
 
 TIECanvas::~TIECanvas() = default;
 
-win::HDC TIECanvas::GetHandle() const { return FCanvas->Handle(); }
+win::HDC TIECanvas::GetHandle() const { return FCanvas->GetHandle(); }
 
 void TIECanvas::SetPenPos(const cl::TPoint& Value) {
     FPenPos = Value;
@@ -632,9 +632,9 @@ void TIECanvas::RoundRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_
 
 void TIECanvas::TextRectEx(const cl::TRect& Rect, int32_t X, int32_t Y, const cl::String& Text) {
     win::UINT flags = static_cast<win::UINT>(FCanvas->TextFlags) | win::ETO_CLIPPED;
-    if ((flags & win::ETO_RTLREADING) && FCanvas->CanvasOrientation() == cl::coRightToLeft)
+    if ((flags & win::ETO_RTLREADING) && FCanvas->GetCanvasOrientation() == cl::coRightToLeft)
         X += FCanvas->TextWidth(Text) + 1;
-    win::HDC dc = FCanvas->Handle();
+    win::HDC dc = FCanvas->GetHandle();
     win::ExtTextOutA(dc, X, Y, flags, &Rect, Text.data(), static_cast<win::UINT>(Text.size()), nullptr);
 }
 

@@ -179,7 +179,7 @@ public:
     TIEBrush* GetBrush() const { return FBrush.get(); }
     bool GetUseGDIPlus() const { return FUseGDIPlus; }
     win::HDC GetHandle() const;
-    cl::TFont* GetFont() const { return FCanvas->Font(); }
+    cl::TFont* GetFont() const { return FCanvas->GetFont(); }
 
     cl::TPoint GetPenPos() const { return FPenPos; }
     void SetPenPos(const cl::TPoint& Value);
