@@ -112,6 +112,34 @@ int Info(const std::string& Name, std::ostream& Out, std::ostream& Err) {
     return 0;
 }
 
+// True when some pixel of B is not grey (a palette entry counts by what it shows).
+bool HasColour(TIEBitmap* B) {
+    const int32_t w = B->GetWidth(), h = B->GetHeight();
+    switch (B->GetPixelFormat()) {
+        case ie8p: {
+            TRGB* pal = B->GetPalette();
+            for (int32_t y = 0; y < h; ++y) {
+                const uint8_t* row = static_cast<const uint8_t*>(B->GetScanline(y));
+                for (int32_t x = 0; x < w; ++x) {
+                    if (row[x] >= B->GetPaletteLength()) continue;
+                    const TRGB& c = pal[row[x]];
+                    if (c.r != c.g || c.g != c.b) return true;
+                }
+            }
+            return false;
+        }
+        case ie24RGB:
+            for (int32_t y = 0; y < h; ++y) {
+                const TRGB* row = static_cast<const TRGB*>(B->GetScanline(y));
+                for (int32_t x = 0; x < w; ++x)
+                    if (row[x].r != row[x].g || row[x].g != row[x].b) return true;
+            }
+            return false;
+        default:
+            return false;
+    }
+}
+
 int Convert(const std::string& In, const std::string& OutName, const Options& O, std::ostream& Err) {
     // The output format: --type, else OUT's extension.
     std::string ext = O.Type.empty() ? std::filesystem::path(OutName).extension().string() : O.Type;
@@ -129,6 +157,13 @@ int Convert(const std::string& In, const std::string& OutName, const Options& O,
     if (!error.empty()) {
         Err << "lumetra-image: " << In << ": " << error << "\n";
         return 1;
+    }
+    // The parameters still describe the file read, and a writer takes them as the layout wanted: a colour
+    // picture stored as palette indexes (one sample) would be written as grey.
+    TIOParamsVals& params = io.Params();
+    if (params.SamplesPerPixel == 1 && params.BitsPerSample > 1 && HasColour(io.GetIEBitmap())) {
+        params.SamplesPerPixel = 3;
+        params.BitsPerSample = 8;
     }
     if (O.Quality >= 0) {
         io.Params().JPEGQuality = O.Quality;

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "formats_testutil.h"
 #include "imaging_fixture.h"
 #include "lumetra_image.h"
 #include "vovozidio_testcodec.h"
@@ -104,6 +105,21 @@ TEST_F(ToolTest, ConvertFromALoopbackURLIsTestedWithTheURLLoader) {
     // server in test_vovozidio_url.cpp); a refused address is an error naming it.
     EXPECT_EQ(Run({"convert", "http://127.0.0.1", P("o.ltst")}), 1);
     EXPECT_NE(err_.str().find("http://127.0.0.1: cannot download"), std::string::npos) << err_.str();
+}
+
+// A palette file keeps its colours through a writer that reads the layout from the parameters
+// (one sample of palette indexes would otherwise make a grey map).
+TEST_F(ToolTest, PaletteFilesConvertInColour) {
+    for (const char* name : {"pal8", "pal4", "pal8_lzw"}) {
+        const std::string in = std::string(LUMETRA_TEST_DATA) + "/tiff/" + name + ".tif";
+        ASSERT_EQ(Run({"convert", in, P("out.ppm")}), 0) << name << err_.str();
+        const RefImage ours = ParseRef(Get("out.ppm"));
+        const RefImage ref = LoadRef(std::string(LUMETRA_TEST_DATA) + "/tiff/" + name + ".ref.ppm");
+        EXPECT_EQ(ours.Channels, 3) << name;
+        EXPECT_EQ(ours.Width, ref.Width) << name;
+        EXPECT_EQ(ours.Height, ref.Height) << name;
+        EXPECT_EQ(ours.Pixels, ref.Pixels) << name;
+    }
 }
 
 TEST(ToolProgram, ExitStatusAndMessages) {
