@@ -15,6 +15,7 @@
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_exif.h"
 #include "imaging/formats/iefmtcommon.h"
+#include "imaging/formats/tifprobes.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/processing/vovozidproc_utils.h"
 #include "imaging/processing/vovozidproc_wand.h"
@@ -640,6 +641,8 @@ void ReadRAW(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TPro
 void IERAWRegisterFormat() {
     TIEFormatOps ops;
     ops.Probe = &IEIsCameraRAWStream;
+    // TIFF-structured raw files (DNG, colour-filter arrays) are raw, not TIFF, to detection.
+    ops.TIFFBasedProbe = &IEIsTIFFCameraRaw;
     ops.Read = &ReadRAW;
     IESetFormatOps(ioRAW, ops);
 }
