@@ -53,20 +53,22 @@ struct Pictures {
         haveVips = bench::RunQuiet("test -x /usr/bin/vips");
         if (haveConvert)
             convertOverhead = bench::BestSeconds(2, [&] { bench::RunQuiet("/usr/bin/convert " + In() + " " + Out()); });
-        if (haveVips) vipsOverhead = bench::BestSeconds(2, [&] { bench::RunQuiet("/usr/bin/vips copy " + In() + " " + Out()); });
+        if (haveVips)
+            vipsOverhead = bench::BestSeconds(2, [&] { bench::RunQuiet("/usr/bin/vips copy " + In() + " " + Out()); });
         if (haveConvert)
             convertSeconds = bench::BestSeconds(2, [&] {
-                if (!bench::RunQuiet("/usr/bin/convert " + In() + " -blur 0x10 " + Out())) std::fprintf(stderr, "convert failed\n");
+                if (!bench::RunQuiet("/usr/bin/convert " + In() + " -blur 0x10 " + Out()))
+                    std::fprintf(stderr, "convert failed\n");
             });
         if (haveVips)
             vipsSeconds = bench::BestSeconds(2, [&] {
-                if (!bench::RunQuiet("/usr/bin/vips gaussblur " + In() + " " + Out() + " 10")) std::fprintf(stderr, "vips failed\n");
+                if (!bench::RunQuiet("/usr/bin/vips gaussblur " + In() + " " + Out() + " 10"))
+                    std::fprintf(stderr, "vips failed\n");
             });
     }
 
     void Copy() {
-        for (int y = 0; y < kH; ++y)
-            std::memcpy(copy.data() + size_t(y) * kW, original.GetScanline(y), size_t{kW});
+        for (int y = 0; y < kH; ++y) std::memcpy(copy.data() + size_t(y) * kW, original.GetScanline(y), size_t{kW});
     }
 
     // The original's rows into the work picture, then the blur in place.

@@ -61,8 +61,8 @@ struct Setup {
         std::filesystem::remove_all(folder, ec);
     }
     std::string Path(const char* Name) const { return folder + "/" + Name; }
-    void Save(const std::string& File, void (*Png)(cl::TStream*, ie::TIEBitmap*, ie::TIOParamsVals&, ie::TProgressRec&,
-                                                   ie::TIEMask*)) {
+    void Save(const std::string& File,
+              void (*Png)(cl::TStream*, ie::TIEBitmap*, ie::TIOParamsVals&, ie::TProgressRec&, ie::TIEMask*)) {
         cl::TFileStream out(File, cl::fmCreate);
         ie::TIOParamsVals params(nullptr);
         std::atomic<bool> abort{false};
@@ -153,7 +153,8 @@ void Encode(benchmark::State& state, bool Png) {
 void Convert(benchmark::State& state, const std::string& Args) {
     Once();
     for (auto _ : state)
-        if (std::system(("/usr/bin/convert " + Args + " 2>/dev/null").c_str()) != 0) state.SkipWithError("convert failed");
+        if (std::system(("/usr/bin/convert " + Args + " 2>/dev/null").c_str()) != 0)
+            state.SkipWithError("convert failed");
 }
 
 void BM_OurPNGDecode(benchmark::State& state) { Decode(state, true); }
@@ -161,12 +162,8 @@ void BM_OurBMPDecode(benchmark::State& state) { Decode(state, false); }
 void BM_OurPNGEncode(benchmark::State& state) { Encode(state, true); }
 void BM_OurBMPEncode(benchmark::State& state) { Encode(state, false); }
 
-void BM_ConvertPNGDecode(benchmark::State& state) {
-    Convert(state, Once().Path("pic.png") + " rgb:/dev/null");
-}
-void BM_ConvertBMPDecode(benchmark::State& state) {
-    Convert(state, Once().Path("pic.bmp") + " rgb:/dev/null");
-}
+void BM_ConvertPNGDecode(benchmark::State& state) { Convert(state, Once().Path("pic.png") + " rgb:/dev/null"); }
+void BM_ConvertBMPDecode(benchmark::State& state) { Convert(state, Once().Path("pic.bmp") + " rgb:/dev/null"); }
 void BM_ConvertPNGEncode(benchmark::State& state) {
     Convert(state, Once().Path("pic.ppm") + " -quality 55 " + Once().Path("out.png"));
 }
@@ -192,9 +189,7 @@ void BM_OurGIFEncode(benchmark::State& state) {
         benchmark::DoNotOptimize(out.GetMemory());
     }
 }
-void BM_ConvertGIFEncode(benchmark::State& state) {
-    Convert(state, Photo().ppm + " " + Once().Path("out.gif"));
-}
+void BM_ConvertGIFEncode(benchmark::State& state) { Convert(state, Photo().ppm + " " + Once().Path("out.gif")); }
 
 // libpng's own reader straight into a buffer: the floor for any PNG decoder over it.
 void BM_LibpngDirectDecode(benchmark::State& state) {

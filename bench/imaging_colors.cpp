@@ -37,8 +37,7 @@ void BM_CMYKFormula(benchmark::State& state) {
     auto src = Source();
     std::vector<uint8_t> dst(static_cast<size_t>(kPixels) * 3);
     for (auto _ : state) {
-        ie::IEConvertColorScanlineWith(src.data(), ie::iecsCMYKInv, dst.data(), nullptr, nullptr, kPixels,
-                                       ie::iecdBGR);
+        ie::IEConvertColorScanlineWith(src.data(), ie::iecsCMYKInv, dst.data(), nullptr, nullptr, kPixels, ie::iecdBGR);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(src.size()));
@@ -68,7 +67,8 @@ void BM_CMYKEngineDirect(benchmark::State& state) {
     ie::TIEICC* builtIn = ie::IEGetCMYKProfile();
     cmsHPROFILE in = cmsOpenProfileFromMem(builtIn->GetRaw(), static_cast<cmsUInt32Number>(builtIn->GetRawLength()));
     cmsHPROFILE out = cmsCreate_sRGBProfile();
-    cmsHTRANSFORM t = cmsCreateTransform(in, TYPE_CMYK_8_REV, out, TYPE_BGR_8, INTENT_PERCEPTUAL, cmsFLAGS_HIGHRESPRECALC);
+    cmsHTRANSFORM t =
+        cmsCreateTransform(in, TYPE_CMYK_8_REV, out, TYPE_BGR_8, INTENT_PERCEPTUAL, cmsFLAGS_HIGHRESPRECALC);
     for (auto _ : state) {
         cmsDoTransform(t, src.data(), dst.data(), kPixels);
         benchmark::ClobberMemory();

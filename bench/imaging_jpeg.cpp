@@ -104,8 +104,8 @@ int32_t DecodeOnce(const std::string& File, int Denom, ie::TIEBitmap& B) {
     std::atomic<bool> abort{false};
     ie::TProgressRec progress;
     progress.Aborting = &abort;
-    const int32_t rows = ie::IEReadJPEGStream(&in, nullptr, &B, false, -1, true, true, false, true, false, false,
-                                              progress, params);
+    const int32_t rows =
+        ie::IEReadJPEGStream(&in, nullptr, &B, false, -1, true, true, false, true, false, false, progress, params);
     benchmark::DoNotOptimize(B.GetScanline(B.GetHeight() - 1));
     return abort ? -1 : rows;
 }

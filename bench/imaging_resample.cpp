@@ -74,8 +74,10 @@ struct Pictures {
         convert.present = bench::RunQuiet("test -x /usr/bin/convert");
         vips.present = bench::RunQuiet("test -x /usr/bin/vips");
         if (convert.present)
-            convert.overhead = bench::BestSeconds(2, [&] { bench::RunQuiet("/usr/bin/convert " + In() + " " + Out()); });
-        if (vips.present) vips.overhead = bench::BestSeconds(2, [&] { bench::RunQuiet("/usr/bin/vips copy " + In() + " " + Out()); });
+            convert.overhead =
+                bench::BestSeconds(2, [&] { bench::RunQuiet("/usr/bin/convert " + In() + " " + Out()); });
+        if (vips.present)
+            vips.overhead = bench::BestSeconds(2, [&] { bench::RunQuiet("/usr/bin/vips copy " + In() + " " + Out()); });
         for (int lanczos = 0; lanczos < 2; ++lanczos)
             for (int all = 0; all < 2; ++all) {
                 if (convert.present)
@@ -85,19 +87,20 @@ struct Pictures {
     }
 
     static void RunConvert(bool lanczos, bool all) {
-        const std::string cmd = std::string(all ? "" : "MAGICK_THREAD_LIMIT=1 ") + "/usr/bin/convert " + In() + " -filter " +
-                                (lanczos ? "Lanczos" : "Triangle") + " -resize 1920x1080 " + Out();
+        const std::string cmd = std::string(all ? "" : "MAGICK_THREAD_LIMIT=1 ") + "/usr/bin/convert " + In() +
+                                " -filter " + (lanczos ? "Lanczos" : "Triangle") + " -resize 1920x1080 " + Out();
         if (!bench::RunQuiet(cmd)) std::fprintf(stderr, "convert failed\n");
     }
     static void RunVips(bool lanczos, bool all) {
-        const std::string cmd = std::string(all ? "" : "VIPS_CONCURRENCY=1 ") + "/usr/bin/vips resize " + In() + " " + Out() +
-                                " 0.36 --kernel " + (lanczos ? "lanczos3" : "linear");
+        const std::string cmd = std::string(all ? "" : "VIPS_CONCURRENCY=1 ") + "/usr/bin/vips resize " + In() + " " +
+                                Out() + " 0.36 --kernel " + (lanczos ? "lanczos3" : "linear");
         if (!bench::RunQuiet(cmd)) std::fprintf(stderr, "vips failed\n");
     }
 
     // The source's bytes, row by row (the rows need not be one block).
     void CopySource() {
-        for (int y = 0; y < kSrcH; ++y) std::memcpy(copy.data() + size_t(y) * kSrcW * 3, rows[size_t(y)], size_t(kSrcW) * 3);
+        for (int y = 0; y < kSrcH; ++y)
+            std::memcpy(copy.data() + size_t(y) * kSrcW * 3, rows[size_t(y)], size_t(kSrcW) * 3);
     }
 
     void Resample(ie::TResampleFilter f, int threads) {

@@ -56,7 +56,8 @@ template <class Row>
 void BlendFrame(benchmark::State& state, Row row) {
     auto& d = Data();
     for (auto _ : state) {
-        for (int y = 0; y < kHeight; ++y) row(d.src.data() + size_t{kWidth} * y, d.dst.data() + size_t{kWidth} * y, kWidth);
+        for (int y = 0; y < kHeight; ++y)
+            row(d.src.data() + size_t{kWidth} * y, d.dst.data() + size_t{kWidth} * y, kWidth);
         benchmark::ClobberMemory();
     }
     SetFrameBytes(state);

@@ -58,7 +58,8 @@ struct Pictures {
 
     static void RunConvert() {
         const std::string cmd = std::string("/usr/bin/convert -size ") + std::to_string(kSrcW) + "x" +
-                                std::to_string(kSrcH) + " -depth 8 bgra:" + RawIn() + " -resize 1920x1080 bgra:" + RawOut();
+                                std::to_string(kSrcH) + " -depth 8 bgra:" + RawIn() +
+                                " -resize 1920x1080 bgra:" + RawOut();
         if (!bench::RunQuiet(cmd)) std::fprintf(stderr, "convert failed\n");
     }
 

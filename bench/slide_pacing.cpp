@@ -82,8 +82,8 @@ private:
             for (int y = 0; y < 1200; ++y) {
                 pix32::TColor32* row = slides_[k]->ScanLine(y);
                 for (int x = 0; x < 1600; ++x)
-                    row[x] = 0xFF000000u | ((k ? 0x203080u : 0x806020u) + ((x / 8 + y / 8) & 0x3F) * 0x010101u +
-                                            (rng() & 0x0F0F0Fu));
+                    row[x] = 0xFF000000u |
+                             ((k ? 0x203080u : 0x806020u) + ((x / 8 + y / 8) & 0x3F) * 0x010101u + (rng() & 0x0F0F0Fu));
             }
         }
         view_ = bench::NewSlideScreen();

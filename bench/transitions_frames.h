@@ -27,9 +27,9 @@
 #include <string>
 #include <vector>
 
+#include "classlib/Forms.h"
 #include "classlib/Graphics.h"
 #include "classlib/SysUtils.h"
-#include "classlib/Forms.h"
 #include "platform/gdi.h"
 #include "player/OstrelMain.h"
 #include "transitions/teBmpMsk.h"
@@ -82,7 +82,8 @@ public:
     void Sample() {
         const size_t bytes = static_cast<size_t>(src_->RowBytes()) * kHeight;
         auto t0 = Clock::now();
-        win::BitBlt(dst_->GetCanvas()->GetHandle(), 0, 0, kWidth, kHeight, src_->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
+        win::BitBlt(dst_->GetCanvas()->GetHandle(), 0, 0, kWidth, kHeight, src_->GetCanvas()->GetHandle(), 0, 0,
+                    win::SRCCOPY);
         benchmark::ClobberMemory();
         blit_.push_back(NsSince(t0));
         t0 = Clock::now();
@@ -115,7 +116,8 @@ public:
         old_ = Picture(pf, kWidth, kHeight, 1);
         new_ = Picture(pf, kWidth, kHeight, 2);
         screen_ = Picture(cl::pf32bit, kWidth, kHeight, 3);
-        win::BitBlt(screen_->GetCanvas()->GetHandle(), 0, 0, kWidth, kHeight, old_->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
+        win::BitBlt(screen_->GetCanvas()->GetHandle(), 0, 0, kWidth, kHeight, old_->GetCanvas()->GetHandle(), 0, 0,
+                    win::SRCCOPY);
         d->Width = kWidth;
         d->Height = kHeight;
         d->Canvas = screen_->GetCanvas();
@@ -257,8 +259,7 @@ inline bool RegisterShowEffects(std::initializer_list<const char*> Classes) {
 
 // Registers another setting of an effect (not in the show's list).
 inline bool RegisterEffect(const std::string& Name, EffectMaker Make) {
-    benchmark::RegisterBenchmark(("Other/" + Name).c_str(),
-                                 [Make](benchmark::State& s) { RunPasses(s, Make); })
+    benchmark::RegisterBenchmark(("Other/" + Name).c_str(), [Make](benchmark::State& s) { RunPasses(s, Make); })
         ->UseManualTime()
         ->Iterations(1)
         ->Unit(benchmark::kMicrosecond);

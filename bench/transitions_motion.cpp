@@ -18,20 +18,19 @@ tebench::EffectMaker Directed(te::TTEEffectDirection d) {
     };
 }
 
-const bool registered =
-    tebench::RegisterShowEffects({"TWipeTransition", "TSlideTransition", "TRollTransition", "TPushTransition",
-                                  "TPageTransition", "TDripTransition"}) &&
-    tebench::RegisterEffect("WipeSmoothBand",
-                            [] {
-                                auto w = std::make_unique<te::TWipeTransition>(nullptr);
-                                w->SmoothBand = true;
-                                return w;
-                            }) &&
-    tebench::RegisterEffect("WipeOut", Directed<te::TWipeTransition>(te::tedOut)) &&
-    tebench::RegisterEffect("SlideIn", Directed<te::TSlideTransition>(te::tedIn)) &&
-    tebench::RegisterEffect("DripLeft", Directed<te::TDripTransition>(te::tedLeft)) &&
-    tebench::RegisterEffect("DripRight", Directed<te::TDripTransition>(te::tedRight)) &&
-    tebench::RegisterEffect("DripDown", Directed<te::TDripTransition>(te::tedDown)) &&
-    tebench::RegisterEffect("DripUp", Directed<te::TDripTransition>(te::tedUp));
+const bool registered = tebench::RegisterShowEffects({"TWipeTransition", "TSlideTransition", "TRollTransition",
+                                                      "TPushTransition", "TPageTransition", "TDripTransition"}) &&
+                        tebench::RegisterEffect("WipeSmoothBand",
+                                                [] {
+                                                    auto w = std::make_unique<te::TWipeTransition>(nullptr);
+                                                    w->SmoothBand = true;
+                                                    return w;
+                                                }) &&
+                        tebench::RegisterEffect("WipeOut", Directed<te::TWipeTransition>(te::tedOut)) &&
+                        tebench::RegisterEffect("SlideIn", Directed<te::TSlideTransition>(te::tedIn)) &&
+                        tebench::RegisterEffect("DripLeft", Directed<te::TDripTransition>(te::tedLeft)) &&
+                        tebench::RegisterEffect("DripRight", Directed<te::TDripTransition>(te::tedRight)) &&
+                        tebench::RegisterEffect("DripDown", Directed<te::TDripTransition>(te::tedDown)) &&
+                        tebench::RegisterEffect("DripUp", Directed<te::TDripTransition>(te::tedUp));
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include "imaging/formats/bmpfilt.h"
 #include "imaging_reader_fuzz.h"
 
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     iefuzz::ReadVariants(data, size, 4, [](iefuzz::ReaderRun& r, int variant) {
         r.Params.NativePixelFormat = variant & 1;

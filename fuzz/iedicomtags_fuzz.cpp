@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const ie::TIEDICOMTag& a = tags.GetTag(i);
         const ie::TIEDICOMTag& b = copy.GetTag(i);
         if (a.Length != b.Length || a.Length < 0) __builtin_trap();
-        if (b.Data && (std::memcmp(a.Data.get(), b.Data.get(), static_cast<size_t>(b.Length)) != 0 || b.Data[b.Length] != 0))
+        if (b.Data &&
+            (std::memcmp(a.Data.get(), b.Data.get(), static_cast<size_t>(b.Length)) != 0 || b.Data[b.Length] != 0))
             __builtin_trap();
     }
     return 0;

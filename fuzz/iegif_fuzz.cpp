@@ -12,7 +12,6 @@
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging_reader_fuzz.h"
 
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool started = [] {
         ie::VovozIdIOStaticInit();

@@ -7,7 +7,6 @@
 #include "imaging/formats/icofilt.h"
 #include "imaging_reader_fuzz.h"
 
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t index = size > 0 ? data[0] % 3 : 0;
     iefuzz::ReadVariants(data, size, 4, [index](iefuzz::ReaderRun& r, int variant) {

@@ -15,8 +15,8 @@ bool SameItems(const ie::TIEIPTCInfoList& A, const ie::TIEIPTCInfoList& B) {
     for (int32_t i = 0; i < A.GetCount(); ++i) {
         if ((A.GetRecordNumber(i) == 2 && A.GetDataSet(i) == 0) || A.GetItemLength(i) == 0) continue;
         while (j < B.GetCount() && B.GetRecordNumber(j) == 2 && B.GetDataSet(j) == 0) ++j;
-        if (j >= B.GetCount() || B.GetRecordNumber(j) != A.GetRecordNumber(i) ||
-            B.GetDataSet(j) != A.GetDataSet(i) || B.GetItemLength(j) != A.GetItemLength(i) ||
+        if (j >= B.GetCount() || B.GetRecordNumber(j) != A.GetRecordNumber(i) || B.GetDataSet(j) != A.GetDataSet(i) ||
+            B.GetItemLength(j) != A.GetItemLength(i) ||
             std::memcmp(B.GetItemData(j), A.GetItemData(i), static_cast<size_t>(A.GetItemLength(i))) != 0)
             return false;
         ++j;

@@ -9,7 +9,6 @@
 #include "imaging/formats/jpegfilt.h"
 #include "imaging_reader_fuzz.h"
 
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         cl::TStringStream stream(std::string(reinterpret_cast<const char*>(data), size));

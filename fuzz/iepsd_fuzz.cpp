@@ -7,7 +7,6 @@
 #include "imaging/formats/iepsd.h"
 #include "imaging_reader_fuzz.h"
 
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     iefuzz::ReadVariants(data, size, 4, [](iefuzz::ReaderRun& r, int variant) {
         if (variant == 0) (void)ie::IEIsPSDStream(&r.Stream);

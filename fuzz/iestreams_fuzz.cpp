@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int64_t from = pieces.GetPosition();
         const int64_t got = bytes.AppendFromStream(&pieces, want);
         if (got != std::min(want, length - from)) std::abort();
-        if (got > 0 && std::memcmp(bytes.GetData() + expected, body + from, static_cast<size_t>(got)) != 0) std::abort();
+        if (got > 0 && std::memcmp(bytes.GetData() + expected, body + from, static_cast<size_t>(got)) != 0)
+            std::abort();
         expected += got;
     }
     if (bytes.GetSize() != expected) std::abort();

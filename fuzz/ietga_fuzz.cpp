@@ -7,7 +7,6 @@
 #include "imaging/formats/ietgafil.h"
 #include "imaging_reader_fuzz.h"
 
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     iefuzz::ReadVariants(data, size, 2, [](iefuzz::ReaderRun& r, int variant) {
         if (variant == 0) (void)ie::IEIsTGAStream(&r.Stream);

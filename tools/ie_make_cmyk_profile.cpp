@@ -144,11 +144,10 @@ std::vector<uint8_t> MakeCMYKProfile() {
     const bool ok = toLab && toDevice && gamut && WriteText(h, cmsSigProfileDescriptionTag, "Lumetra CMYK") &&
                     WriteText(h, cmsSigCopyrightTag, "No copyright, use freely") &&
                     cmsWriteTag(h, cmsSigMediaWhitePointTag, cmsD50_XYZ()) &&
-                    cmsWriteTag(h, cmsSigMediaBlackPointTag, &blackXYZ) &&
-                    cmsWriteTag(h, cmsSigAToB1Tag, toLab) && cmsLinkTag(h, cmsSigAToB0Tag, cmsSigAToB1Tag) &&
-                    cmsLinkTag(h, cmsSigAToB2Tag, cmsSigAToB1Tag) && cmsWriteTag(h, cmsSigBToA1Tag, toDevice) &&
-                    cmsLinkTag(h, cmsSigBToA0Tag, cmsSigBToA1Tag) && cmsLinkTag(h, cmsSigBToA2Tag, cmsSigBToA1Tag) &&
-                    cmsWriteTag(h, cmsSigGamutTag, gamut);
+                    cmsWriteTag(h, cmsSigMediaBlackPointTag, &blackXYZ) && cmsWriteTag(h, cmsSigAToB1Tag, toLab) &&
+                    cmsLinkTag(h, cmsSigAToB0Tag, cmsSigAToB1Tag) && cmsLinkTag(h, cmsSigAToB2Tag, cmsSigAToB1Tag) &&
+                    cmsWriteTag(h, cmsSigBToA1Tag, toDevice) && cmsLinkTag(h, cmsSigBToA0Tag, cmsSigBToA1Tag) &&
+                    cmsLinkTag(h, cmsSigBToA2Tag, cmsSigBToA1Tag) && cmsWriteTag(h, cmsSigGamutTag, gamut);
     if (ok) out = Save(h);
     if (toLab) cmsPipelineFree(toLab);
     if (toDevice) cmsPipelineFree(toDevice);
@@ -203,16 +202,20 @@ int main(int argc, char** argv) {
     std::string profileFile, sourceFile, srgbFile;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
-        if (a == "--profile") profileFile = argv[i + 1];
-        else if (a == "--source") sourceFile = argv[i + 1];
-        else if (a == "--srgb") srgbFile = argv[i + 1];
+        if (a == "--profile")
+            profileFile = argv[i + 1];
+        else if (a == "--source")
+            sourceFile = argv[i + 1];
+        else if (a == "--srgb")
+            srgbFile = argv[i + 1];
         else {
             std::fprintf(stderr, "ie-make-cmyk-profile: unknown option %s\n", argv[i]);
             return 2;
         }
     }
     if ((argc - 1) % 2 != 0 || argc < 3) {
-        std::fprintf(stderr, "usage: ie-make-cmyk-profile [--profile FILE.icc] [--source FILE.cpp] [--srgb FILE.icc]\n");
+        std::fprintf(stderr,
+                     "usage: ie-make-cmyk-profile [--profile FILE.icc] [--source FILE.cpp] [--srgb FILE.icc]\n");
         return 2;
     }
     if (!profileFile.empty() || !sourceFile.empty()) {

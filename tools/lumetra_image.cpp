@@ -135,8 +135,7 @@ bool HasColour(TIEBitmap* B) {
                     if (row[x].r != row[x].g || row[x].g != row[x].b) return true;
             }
             return false;
-        default:
-            return false;
+        default: return false;
     }
 }
 

@@ -36,8 +36,7 @@ const char* kUsage =
 
 int32_t ParseNumber(const std::string& option, const std::string& text, int32_t min) {
     int32_t v;
-    if (!cl::TryStrToInt(text, v) || v < min)
-        throw PackError("invalid value for " + option + ": \"" + text + "\"");
+    if (!cl::TryStrToInt(text, v) || v < min) throw PackError("invalid value for " + option + ": \"" + text + "\"");
     return v;
 }
 
@@ -52,12 +51,15 @@ std::string Text(const std::string& s) {
     if (plain && cl::Trim(s) == s) return s;
     std::string out = "<![CDATA[";
     size_t start = 0;
-    for (size_t p; (p = s.find("]]>", start)) != std::string::npos; start = p + 2) out += s.substr(start, p + 2 - start) + "]]><![CDATA[";
+    for (size_t p; (p = s.find("]]>", start)) != std::string::npos; start = p + 2)
+        out += s.substr(start, p + 2 - start) + "]]><![CDATA[";
     out += s.substr(start) + "]]>";
     return out;
 }
 
-std::string Element(const std::string& name, const std::string& value) { return "<" + name + ">" + value + "</" + name + ">"; }
+std::string Element(const std::string& name, const std::string& value) {
+    return "<" + name + ">" + value + "</" + name + ">";
+}
 
 std::string BaseName(const std::string& path) { return fs::path(path).filename().string(); }
 
@@ -192,8 +194,7 @@ public:
     }
 
     static void RefuseIfOutput(const std::string& input, const std::string& output) {
-        if (SameFile(input, output))
-            throw PackError("the output " + output + " is one of the inputs (" + input + ")");
+        if (SameFile(input, output)) throw PackError("the output " + output + " is one of the inputs (" + input + ")");
     }
 
 private:
@@ -283,7 +284,7 @@ struct Child {
 };
 
 struct Item {
-    std::string name;  // Slide or MusicTrack
+    std::string name;       // Slide or MusicTrack
     size_t contentEnd = 0;  // where its end tag begins
     std::vector<Child> children;
 };
@@ -303,7 +304,9 @@ std::string TagName(const std::string& tag) {
 // knows elements and text only: comments are dropped and empty-element tags are written
 // as a start and an end tag. Attributes cannot be read back and are refused.
 std::vector<Item> ScanProject(const std::string& doc, const std::string& path, std::vector<Edit>& edits) {
-    auto bad = [&](const std::string& why) { return PackError(path + ": not a readable project document (" + why + ")"); };
+    auto bad = [&](const std::string& why) {
+        return PackError(path + ": not a readable project document (" + why + ")");
+    };
     struct Open {
         std::string name;
         size_t begin;
@@ -399,7 +402,8 @@ void PackProject(const Options& options) {
     std::string doc = ReadTextFile(options.project);
     fs::path base = fs::path(options.project).parent_path();
     struct stat st;
-    if (::stat(options.player.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) throw PackError("no such file: " + options.player);
+    if (::stat(options.player.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw PackError("no such file: " + options.player);
     Output out(options.output);
     out.Append(options.player);
     Inputs inputs;
@@ -456,12 +460,14 @@ std::string RewriteProject(std::string doc, const std::string& path, const Place
     }
     // An edit inside a range that another edit replaces whole is dropped; the rest are
     // applied from the end of the text backwards.
-    std::stable_sort(edits.begin(), edits.end(),
-                     [](const Edit& a, const Edit& b) { return a.begin != b.begin ? a.begin < b.begin : a.end > b.end; });
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
+        return a.begin != b.begin ? a.begin < b.begin : a.end > b.end;
+    });
     std::vector<Edit> kept;
     for (const Edit& e : edits) {
         bool inside = !kept.empty() && e.begin < kept.back().end &&
-                      (e.begin > kept.back().begin || (e.begin == kept.back().begin && e.end <= kept.back().end && e.end > e.begin));
+                      (e.begin > kept.back().begin ||
+                       (e.begin == kept.back().begin && e.end <= kept.back().end && e.end > e.begin));
         if (!inside) kept.push_back(e);
     }
     for (auto it = kept.rbegin(); it != kept.rend(); ++it) doc.replace(it->begin, it->end - it->begin, it->replacement);
@@ -571,7 +577,8 @@ void Pack(const Options& options) {
         return;
     }
     struct stat st;
-    if (::stat(options.player.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) throw PackError("no such file: " + options.player);
+    if (::stat(options.player.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw PackError("no such file: " + options.player);
     // Everything is checked before anything is written.
     for (const auto& f : options.pictures) Output::RefuseIfOutput(f, options.output);
     for (const auto& f : options.music) Output::RefuseIfOutput(f, options.output);

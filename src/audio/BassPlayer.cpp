@@ -19,10 +19,9 @@ bool HandleUsable(win::HMODULE h) { return reinterpret_cast<uintptr_t>(h) >= 32;
 
 bool TBassPlayer::EntryPoints::All() const {
     return BASS_Init && BASS_Free && BASS_PluginLoad && BASS_PluginFree && BASS_StreamCreateFile && BASS_StreamFree &&
-           BASS_ChannelPlay && BASS_ChannelPause && BASS_ChannelStop && BASS_ChannelSetSync &&
-           BASS_ChannelRemoveSync && BASS_ChannelGetPosition && BASS_ChannelSetPosition && BASS_ChannelGetLength &&
-           BASS_ChannelBytes2Seconds && BASS_ChannelSeconds2Bytes && BASS_ChannelGetAttribute &&
-           BASS_ChannelSetAttribute;
+           BASS_ChannelPlay && BASS_ChannelPause && BASS_ChannelStop && BASS_ChannelSetSync && BASS_ChannelRemoveSync &&
+           BASS_ChannelGetPosition && BASS_ChannelSetPosition && BASS_ChannelGetLength && BASS_ChannelBytes2Seconds &&
+           BASS_ChannelSeconds2Bytes && BASS_ChannelGetAttribute && BASS_ChannelSetAttribute;
 }
 
 TBassPlayer::TBassPlayer(cl::TComponent* AOwner) : cl::TComponent(AOwner) {}
@@ -169,11 +168,9 @@ bass::HSTREAM TBassPlayer::Open() {
     Close();
     cl::String name = GetFileName();
     bass::HSTREAM stream = Call(&EntryPoints::BASS_StreamCreateFile, bass::HSTREAM{0}, bass::BOOL{0},
-                                static_cast<const void*>(name.c_str()), bass::QWORD{0}, bass::QWORD{0},
-                                bass::DWORD{0});
-    bass::HSYNC sync = Call(&EntryPoints::BASS_ChannelSetSync, bass::HSYNC{0}, bass::DWORD{stream},
-                            bass::BASS_SYNC_END, bass::QWORD{0}, &TBassPlayer::BassEndSyncProc,
-                            static_cast<void*>(this));
+                                static_cast<const void*>(name.c_str()), bass::QWORD{0}, bass::QWORD{0}, bass::DWORD{0});
+    bass::HSYNC sync = Call(&EntryPoints::BASS_ChannelSetSync, bass::HSYNC{0}, bass::DWORD{stream}, bass::BASS_SYNC_END,
+                            bass::QWORD{0}, &TBassPlayer::BassEndSyncProc, static_cast<void*>(this));
     Taken previous;
     {
         std::lock_guard lk(FLock);

@@ -41,10 +41,10 @@ void DeclareProperties() {
 
     cl::TPropInfo fireOnce = cl::OrdField("FireOnce", cl::tkEnumeration, "Boolean", &TAudioHiResTimer::FireOnce, 0);
     fireOnce.EnumNames = {"False", "True"};
-    cl::DeclarePublished(TAudioHiResTimer::StaticClass(),
-                         {cl::OrdField("Resolution", cl::tkInteger, "Word", &TAudioHiResTimer::Resolution),
-                          cl::OrdField("Interval", cl::tkInteger, "Word", &TAudioHiResTimer::Interval), fireOnce,
-                          Event("OnTimer")});
+    cl::DeclarePublished(
+        TAudioHiResTimer::StaticClass(),
+        {cl::OrdField("Resolution", cl::tkInteger, "Word", &TAudioHiResTimer::Resolution),
+         cl::OrdField("Interval", cl::tkInteger, "Word", &TAudioHiResTimer::Interval), fireOnce, Event("OnTimer")});
 }
 
 }  // namespace

@@ -39,8 +39,7 @@ void TAudioHiResTimer::Stop() {
     while (win::UINT id = FTimerID.exchange(0)) win::timeKillEvent(id);
 }
 
-void TAudioHiResTimer::AudioHiResTimerProc(win::UINT, win::UINT, win::DWORD_PTR user, win::DWORD_PTR,
-                                           win::DWORD_PTR) {
+void TAudioHiResTimer::AudioHiResTimerProc(win::UINT, win::UINT, win::DWORD_PTR user, win::DWORD_PTR, win::DWORD_PTR) {
     auto* timer = reinterpret_cast<TAudioHiResTimer*>(user);
     if (!timer || !timer->OnTimer) return;
     // Runs on the timer's thread: nothing may escape into it.

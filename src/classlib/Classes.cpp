@@ -16,7 +16,8 @@ void TPersistent::Assign(TPersistent* Source) {
 }
 
 void TPersistent::AssignTo(TPersistent* Dest) {
-    throw EConvertError(Format("Cannot assign a %s to a %s", String(ClassName()), String(Dest ? Dest->ClassName() : "nil")));
+    throw EConvertError(
+        Format("Cannot assign a %s to a %s", String(ClassName()), String(Dest ? Dest->ClassName() : "nil")));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -350,8 +351,7 @@ void TComponent::ValidateRename(TComponent* AComponent, const String&, const Str
 
 void TComponent::SetName(const String& name) {
     if (name == FName) return;
-    if (!name.empty() && !IsValidIdent(name))
-        throw EComponentError(Format("'%s' is not a valid component name", name));
+    if (!name.empty() && !IsValidIdent(name)) throw EComponentError(Format("'%s' is not a valid component name", name));
     if (FOwner) FOwner->ValidateRename(this, FName, name);
     FName = name;
 }

@@ -32,29 +32,27 @@ struct TClass {
 };
 
 // Declares the metadata of a class derived from TObject.
-#define CL_DECLARE_CLASS(Name, ParentName)                                      \
-public:                                                                         \
-    static const ::cl::TClass& StaticClass() {                                 \
-        static const ::cl::TClass info{#Name, &ParentName::StaticClass()};     \
-        return info;                                                            \
-    }                                                                           \
-    const ::cl::TClass& ClassType() const override { return StaticClass(); }   \
-                                                                                \
+#define CL_DECLARE_CLASS(Name, ParentName)                                   \
+public:                                                                      \
+    static const ::cl::TClass& StaticClass() {                               \
+        static const ::cl::TClass info{#Name, &ParentName::StaticClass()};   \
+        return info;                                                         \
+    }                                                                        \
+    const ::cl::TClass& ClassType() const override { return StaticClass(); } \
+                                                                             \
 private:
 
 // Declares the metadata of a component class that can be created by its class name:
 // the class needs a constructor taking the owner.
-#define CL_DECLARE_COMPONENT(Name, ParentName)                                              \
-public:                                                                                     \
-    static const ::cl::TClass& StaticClass() {                                             \
-        static const ::cl::TClass info{#Name, &ParentName::StaticClass(),                  \
-                                       [](::cl::TComponent* o) -> ::cl::TComponent* {      \
-                                           return new Name(o);                              \
-                                       }};                                                  \
-        return info;                                                                        \
-    }                                                                                       \
-    const ::cl::TClass& ClassType() const override { return StaticClass(); }               \
-                                                                                            \
+#define CL_DECLARE_COMPONENT(Name, ParentName)                                                                \
+public:                                                                                                       \
+    static const ::cl::TClass& StaticClass() {                                                                \
+        static const ::cl::TClass info{#Name, &ParentName::StaticClass(),                                     \
+                                       [](::cl::TComponent* o) -> ::cl::TComponent* { return new Name(o); }}; \
+        return info;                                                                                          \
+    }                                                                                                         \
+    const ::cl::TClass& ClassType() const override { return StaticClass(); }                                  \
+                                                                                                              \
 private:
 
 // A window message as message handlers see it.
@@ -80,7 +78,9 @@ public:
     const char* ClassName() const { return ClassType().Name; }
     bool InheritsFrom(const TClass& c) const { return ClassType().InheritsFrom(c); }
     template <class T>
-    bool Is() const { return InheritsFrom(T::StaticClass()); }
+    bool Is() const {
+        return InheritsFrom(T::StaticClass());
+    }
 
     // Frees the object (null-safe when called through FreeAndNil): BeforeDestruction, then
     // the destructors.
@@ -395,8 +395,8 @@ protected:
     uint8_t* FMemory = nullptr;
     int64_t FSize = 0;
     int64_t FPosition = 0;
-    bool FOwned = false;     // FMemory was allocated by this stream
-    int64_t FCapacity = 0;   // bytes allocated when owned
+    bool FOwned = false;    // FMemory was allocated by this stream
+    int64_t FCapacity = 0;  // bytes allocated when owned
 };
 
 class TMemoryStream : public TCustomMemoryStream {

@@ -44,7 +44,8 @@ TMessageHandler HandlerOf(const TClass* c, unsigned msg) {
 void RegisterClass(const TClass& Class) {
     std::unique_lock lock(RegistryMutex());
     auto [it, inserted] = Registry().emplace(Class.Name, &Class);
-    if (!inserted && it->second != &Class) throw EFilerError(Format("A class named %s already exists", String(Class.Name)));
+    if (!inserted && it->second != &Class)
+        throw EFilerError(Format("A class named %s already exists", String(Class.Name)));
 }
 
 void RegisterClasses(std::initializer_list<const TClass*> Classes) {

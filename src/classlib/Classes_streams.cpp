@@ -286,7 +286,8 @@ int64_t TStringStream::Read(void* buffer, int64_t count) {
 
 int64_t TStringStream::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
-    if (FPosition + count > static_cast<int64_t>(FData.size())) FData.resize(static_cast<size_t>(FPosition + count), '\0');
+    if (FPosition + count > static_cast<int64_t>(FData.size()))
+        FData.resize(static_cast<size_t>(FPosition + count), '\0');
     std::memcpy(FData.data() + FPosition, buffer, static_cast<size_t>(count));
     FPosition += count;
     return count;

@@ -349,13 +349,13 @@ void TPageControl::KeyDown(uint16_t& Key, TShiftState Shift) {
     const int current = FActivePage ? FActivePage->GetTabIndex() : -1;
     int target = -1;
     switch (Key) {
-    case VK_LEFT:
-    case VK_UP: target = current > 0 ? current - 1 : -1; break;
-    case VK_RIGHT:
-    case VK_DOWN: target = current + 1 < count ? current + 1 : -1; break;
-    case VK_HOME: target = count > 0 ? 0 : -1; break;
-    case VK_END: target = count - 1; break;
-    default: return;
+        case VK_LEFT:
+        case VK_UP: target = current > 0 ? current - 1 : -1; break;
+        case VK_RIGHT:
+        case VK_DOWN: target = current + 1 < count ? current + 1 : -1; break;
+        case VK_HOME: target = count > 0 ? 0 : -1; break;
+        case VK_END: target = count - 1; break;
+        default: return;
     }
     if (target >= 0 && target != current) ChangeActivePage(TabPage(target));
     Key = 0;
@@ -437,7 +437,9 @@ void ControlsInternal::RegisterComCtrls() {
     active.Name = "ActivePage";
     active.Kind = tkClass;
     active.TypeName = "TTabSheet";
-    active.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TPageControl*>(o)->GetActivePage(); };
+    active.GetObject = [](const TObject* o) -> TObject* {
+        return static_cast<const TPageControl*>(o)->GetActivePage();
+    };
     active.SetObject = [](TObject* o, TObject* v) {
         if (v && !v->Is<TTabSheet>()) throw EPropertyError("ActivePage must be a tab sheet");
         static_cast<TPageControl*>(o)->SetActivePage(static_cast<TTabSheet*>(v));
@@ -450,16 +452,19 @@ void ControlsInternal::RegisterComCtrls() {
     pageControl.Kind = tkClass;
     pageControl.TypeName = "TPageControl";
     pageControl.Stored = false;
-    pageControl.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TTabSheet*>(o)->GetPageControl(); };
+    pageControl.GetObject = [](const TObject* o) -> TObject* {
+        return static_cast<const TTabSheet*>(o)->GetPageControl();
+    };
     pageControl.SetObject = [](TObject* o, TObject* v) {
         if (v && !v->Is<TPageControl>()) throw EPropertyError("PageControl must be a page control");
         static_cast<TTabSheet*>(o)->SetPageControl(static_cast<TPageControl*>(v));
     };
-    auto pageIndex = OrdProp<TTabSheet, int>("PageIndex", tkInteger, "Integer", &TTabSheet::GetPageIndex,
-                                             &TTabSheet::SetPageIndex);
+    auto pageIndex =
+        OrdProp<TTabSheet, int>("PageIndex", tkInteger, "Integer", &TTabSheet::GetPageIndex, &TTabSheet::SetPageIndex);
     pageIndex.Stored = false;
-    DeclarePublished(S, {StrProp<TControl>("Caption", &TControl::GetCaption, &TControl::SetCaption), pageControl,
-                         pageIndex, BoolProp<TTabSheet>("TabVisible", &TTabSheet::GetTabVisible, &TTabSheet::SetTabVisible, true)});
+    DeclarePublished(
+        S, {StrProp<TControl>("Caption", &TControl::GetCaption, &TControl::SetCaption), pageControl, pageIndex,
+            BoolProp<TTabSheet>("TabVisible", &TTabSheet::GetTabVisible, &TTabSheet::SetTabVisible, true)});
 
     const TClass& T = TToolWindow::StaticClass();
     auto edgeStyle = [](const char* name, TEdgeStyle (TToolWindow::*get)() const, void (TToolWindow::*set)(TEdgeStyle),
@@ -468,14 +473,15 @@ void ControlsInternal::RegisterComCtrls() {
         p.EnumNames = {"esNone", "esRaised", "esLowered"};
         return p;
     };
-    TPropInfo borders = OrdProp<TToolWindow, TEdgeBorders>("EdgeBorders", tkSet, "TEdgeBorders",
-                                                           &TToolWindow::GetEdgeBorders, &TToolWindow::SetEdgeBorders,
-                                                           AllEdgeBorders);
+    TPropInfo borders =
+        OrdProp<TToolWindow, TEdgeBorders>("EdgeBorders", tkSet, "TEdgeBorders", &TToolWindow::GetEdgeBorders,
+                                           &TToolWindow::SetEdgeBorders, AllEdgeBorders);
     borders.EnumNames = {"ebLeft", "ebTop", "ebRight", "ebBottom"};
-    DeclarePublished(T, {OrdProp<TWinControl, int>("BorderWidth", tkInteger, "TBorderWidth", &TWinControl::GetBorderWidth,
-                                                   &TWinControl::SetBorderWidth, 0),
-                         borders, edgeStyle("EdgeInner", &TToolWindow::GetEdgeInner, &TToolWindow::SetEdgeInner, esRaised),
-                         edgeStyle("EdgeOuter", &TToolWindow::GetEdgeOuter, &TToolWindow::SetEdgeOuter, esLowered)});
+    DeclarePublished(T,
+                     {OrdProp<TWinControl, int>("BorderWidth", tkInteger, "TBorderWidth", &TWinControl::GetBorderWidth,
+                                                &TWinControl::SetBorderWidth, 0),
+                      borders, edgeStyle("EdgeInner", &TToolWindow::GetEdgeInner, &TToolWindow::SetEdgeInner, esRaised),
+                      edgeStyle("EdgeOuter", &TToolWindow::GetEdgeOuter, &TToolWindow::SetEdgeOuter, esLowered)});
     RegisterClasses({&TToolWindow::StaticClass(), &TTabSheet::StaticClass(), &TPageControl::StaticClass()});
 }
 

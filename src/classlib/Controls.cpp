@@ -31,8 +31,7 @@ bool IsMouseMsg(UINT m) { return m >= WM_MOUSEFIRST && m <= WM_MBUTTONDBLCLK; }
 
 // Reports the exception being handled (called from a catch block).
 void ReportCurrentException(TObject* sender) {
-    if (Application)
-        Application->HandleException(sender);
+    if (Application) Application->HandleException(sender);
 }
 
 }  // namespace
@@ -131,8 +130,8 @@ HWND AllocateHWnd(TWndMethod Method) {
         wc.lpszClassName = kUtilClass;
         RegisterClassA(&wc);
     }
-    HWND h = CreateWindowExA(WS_EX_TOOLWINDOW, kUtilClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr,
-                             nullptr);
+    HWND h =
+        CreateWindowExA(WS_EX_TOOLWINDOW, kUtilClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     if (h) UtilMap()[h] = std::make_shared<TWndMethod>(std::move(Method));
     return h;
 }
@@ -485,10 +484,10 @@ void TControl::WndProc(TMessage& Message) {
     // A control that does not take double clicks sees a second press instead.
     if (!(ControlStyle & csDoubleClicks)) {
         switch (Message.Msg) {
-        case WM_LBUTTONDBLCLK:
-        case WM_RBUTTONDBLCLK:
-        case WM_MBUTTONDBLCLK: Message.Msg -= WM_LBUTTONDBLCLK - WM_LBUTTONDOWN; break;
-        default: break;
+            case WM_LBUTTONDBLCLK:
+            case WM_RBUTTONDBLCLK:
+            case WM_MBUTTONDBLCLK: Message.Msg -= WM_LBUTTONDBLCLK - WM_LBUTTONDOWN; break;
+            default: break;
         }
     }
     Dispatch(Message);
@@ -815,8 +814,8 @@ void TWinControl::CreateWnd() {
         throw EInvalidOperation(Format("Control '%s' has no parent window", GetName()));
     EnsureWindowClass(p);
     FCreatingWindow = true;
-    HWND h = CreateWindowExA(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X, p.Y, p.Width,
-                             p.Height, p.WndParent, nullptr, nullptr, this);
+    HWND h = CreateWindowExA(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X, p.Y, p.Width, p.Height,
+                             p.WndParent, nullptr, nullptr, this);
     FCreatingWindow = false;
     if (!h) throw EOSError(Format("Error creating window of class %s", p.WinClassName));
     FHandle = h;
@@ -985,23 +984,23 @@ void TWinControl::AlignControls() {
                 int h = std::max(0, static_cast<int>(area.bottom - area.top));
                 c->FAnchoring = true;
                 switch (side) {
-                case alTop:
-                    c->SetBounds(area.left, area.top, w, c->FHeight);
-                    area.top += c->FHeight;
-                    break;
-                case alBottom:
-                    c->SetBounds(area.left, area.bottom - c->FHeight, w, c->FHeight);
-                    area.bottom -= c->FHeight;
-                    break;
-                case alLeft:
-                    c->SetBounds(area.left, area.top, c->FWidth, h);
-                    area.left += c->FWidth;
-                    break;
-                case alRight:
-                    c->SetBounds(area.right - c->FWidth, area.top, c->FWidth, h);
-                    area.right -= c->FWidth;
-                    break;
-                default: c->SetBounds(area.left, area.top, w, h); break;
+                    case alTop:
+                        c->SetBounds(area.left, area.top, w, c->FHeight);
+                        area.top += c->FHeight;
+                        break;
+                    case alBottom:
+                        c->SetBounds(area.left, area.bottom - c->FHeight, w, c->FHeight);
+                        area.bottom -= c->FHeight;
+                        break;
+                    case alLeft:
+                        c->SetBounds(area.left, area.top, c->FWidth, h);
+                        area.left += c->FWidth;
+                        break;
+                    case alRight:
+                        c->SetBounds(area.right - c->FWidth, area.top, c->FWidth, h);
+                        area.right -= c->FWidth;
+                        break;
+                    default: c->SetBounds(area.left, area.top, w, h); break;
                 }
                 c->FAnchoring = false;
             }
@@ -1106,8 +1105,7 @@ void TWinControl::PaintTo(HDC dc, int X, int Y) {
     Perform(WM_PAINT, reinterpret_cast<uintptr_t>(dc));
     RestoreDC(dc, saved);
     for (TControl* c : FControls)
-        if (c->Is<TWinControl>() && c->FVisible)
-            static_cast<TWinControl*>(c)->PaintTo(dc, X + c->FLeft, Y + c->FTop);
+        if (c->Is<TWinControl>() && c->FVisible) static_cast<TWinControl*>(c)->PaintTo(dc, X + c->FLeft, Y + c->FTop);
 }
 
 void TWinControl::WndProc(TMessage& Message) {
@@ -1119,8 +1117,8 @@ void TWinControl::WndProc(TMessage& Message) {
             target = ControlAtPos(POINT{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)}, false);
         if (target) {
             TMessage m = Message;
-            m.LParam = MAKELPARAM(GET_X_LPARAM(Message.LParam) - target->FLeft,
-                                  GET_Y_LPARAM(Message.LParam) - target->FTop);
+            m.LParam =
+                MAKELPARAM(GET_X_LPARAM(Message.LParam) - target->FLeft, GET_Y_LPARAM(Message.LParam) - target->FTop);
             target->WndProc(m);
             Message.Result = m.Result;
             return;
@@ -1138,8 +1136,7 @@ void TWinControl::CaptureLost() {
 }
 
 void TWinControl::DefaultHandler(TMessage& Message) {
-    if (FHandle)
-        Message.Result = DefWindowProcA(FHandle, Message.Msg, Message.WParam, Message.LParam);
+    if (FHandle) Message.Result = DefWindowProcA(FHandle, Message.Msg, Message.WParam, Message.LParam);
 }
 
 void TWinControl::PaintWindow(HDC) {}
@@ -1290,9 +1287,7 @@ void TGraphicControl::PaintWith(HDC dc) {
 TCustomControl::TCustomControl(TComponent* AOwner)
     : TWinControl(AOwner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
 
-TCustomControl::~TCustomControl() {
-    FCanvas.reset();
-}
+TCustomControl::~TCustomControl() { FCanvas.reset(); }
 
 void TCustomControl::DestroyWnd() {
     if (FCanvas) FCanvas->FreeDC();

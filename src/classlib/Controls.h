@@ -92,11 +92,25 @@ using TShiftState = uint32_t;
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
 enum TControlStyleFlag : uint32_t {
-    csAcceptsControls = 1 << 0, csCaptureMouse = 1 << 1, csDesignInteractive = 1 << 2, csClickEvents = 1 << 3,
-    csFramed = 1 << 4, csSetCaption = 1 << 5, csOpaque = 1 << 6, csDoubleClicks = 1 << 7, csFixedWidth = 1 << 8,
-    csFixedHeight = 1 << 9, csNoDesignVisible = 1 << 10, csReplicatable = 1 << 11, csNoStdEvents = 1 << 12,
-    csDisplayDragImage = 1 << 13, csReflector = 1 << 14, csActionClient = 1 << 15, csMenuEvents = 1 << 16,
-    csNeedsBorderPaint = 1 << 17, csParentBackground = 1 << 18
+    csAcceptsControls = 1 << 0,
+    csCaptureMouse = 1 << 1,
+    csDesignInteractive = 1 << 2,
+    csClickEvents = 1 << 3,
+    csFramed = 1 << 4,
+    csSetCaption = 1 << 5,
+    csOpaque = 1 << 6,
+    csDoubleClicks = 1 << 7,
+    csFixedWidth = 1 << 8,
+    csFixedHeight = 1 << 9,
+    csNoDesignVisible = 1 << 10,
+    csReplicatable = 1 << 11,
+    csNoStdEvents = 1 << 12,
+    csDisplayDragImage = 1 << 13,
+    csReflector = 1 << 14,
+    csActionClient = 1 << 15,
+    csMenuEvents = 1 << 16,
+    csNeedsBorderPaint = 1 << 17,
+    csParentBackground = 1 << 18
 };
 using TControlStyle = uint32_t;
 

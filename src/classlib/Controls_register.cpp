@@ -119,13 +119,17 @@ void ControlsInternal::RegisterControls() {
             c->FSettingParentFont = false;
         }
     });
-    RegisterMessageHandler(C, CM_COLORCHANGED, [](TObject* self, TMessage&) { static_cast<TControl*>(self)->ColorChanged(); });
-    RegisterMessageHandler(C, CM_FONTCHANGED, [](TObject* self, TMessage&) { static_cast<TControl*>(self)->FontChanged(); });
-    RegisterMessageHandler(C, CM_TEXTCHANGED, [](TObject* self, TMessage&) { static_cast<TControl*>(self)->TextChanged(); });
+    RegisterMessageHandler(C, CM_COLORCHANGED,
+                           [](TObject* self, TMessage&) { static_cast<TControl*>(self)->ColorChanged(); });
+    RegisterMessageHandler(C, CM_FONTCHANGED,
+                           [](TObject* self, TMessage&) { static_cast<TControl*>(self)->FontChanged(); });
+    RegisterMessageHandler(C, CM_TEXTCHANGED,
+                           [](TObject* self, TMessage&) { static_cast<TControl*>(self)->TextChanged(); });
 
     // Windowed controls.
     const TClass& W = TWinControl::StaticClass();
-    RegisterMessageHandler(W, WM_PAINT, [](TObject* self, TMessage& m) { static_cast<TWinControl*>(self)->PaintHandler(m); });
+    RegisterMessageHandler(W, WM_PAINT,
+                           [](TObject* self, TMessage& m) { static_cast<TWinControl*>(self)->PaintHandler(m); });
     RegisterMessageHandler(W, WM_ERASEBKGND, [](TObject* self, TMessage& m) {
         auto* c = static_cast<TWinControl*>(self);
         if (c->DoubleBuffered) {
@@ -138,7 +142,8 @@ void ControlsInternal::RegisterControls() {
         FillRect(dc, &r, c->GetBrush()->GetHandle());
         m.Result = 1;
     });
-    RegisterMessageHandler(W, WM_NCPAINT, [](TObject* self, TMessage& m) { static_cast<TWinControl*>(self)->NCPaintHandler(m); });
+    RegisterMessageHandler(W, WM_NCPAINT,
+                           [](TObject* self, TMessage& m) { static_cast<TWinControl*>(self)->NCPaintHandler(m); });
     RegisterMessageHandler(W, WM_NCCALCSIZE,
                            [](TObject* self, TMessage& m) { static_cast<TWinControl*>(self)->NCCalcSizeHandler(m); });
     auto readBack = [](TObject* self, TMessage& m) {
@@ -151,7 +156,8 @@ void ControlsInternal::RegisterControls() {
     RegisterMessageHandler(W, WM_WINDOWPOSCHANGED, readBack);
     RegisterMessageHandler(W, WM_SETCURSOR, [](TObject* self, TMessage& m) {
         auto* c = static_cast<TWinControl*>(self);
-        if (reinterpret_cast<HWND>(m.WParam) == c->FHandle && static_cast<SHORT>(LOWORD(static_cast<uintptr_t>(m.LParam))) == HTCLIENT) {
+        if (reinterpret_cast<HWND>(m.WParam) == c->FHandle &&
+            static_cast<SHORT>(LOWORD(static_cast<uintptr_t>(m.LParam))) == HTCLIENT) {
             TCursor cur = Screen ? Screen->GetCursor() : crDefault;
             if (cur == crDefault) {
                 POINT p;
@@ -199,17 +205,16 @@ void ControlsInternal::RegisterControls() {
         m.Result = 1;
         LRESULT mask = 0;
         switch (m.WParam) {
-        case VK_TAB: mask = DLGC_WANTTAB; break;
-        case VK_LEFT:
-        case VK_RIGHT:
-        case VK_UP:
-        case VK_DOWN: mask = DLGC_WANTARROWS; break;
-        case VK_RETURN:
-        case VK_ESCAPE: mask = DLGC_WANTALLKEYS; break;
-        default: break;
+            case VK_TAB: mask = DLGC_WANTTAB; break;
+            case VK_LEFT:
+            case VK_RIGHT:
+            case VK_UP:
+            case VK_DOWN: mask = DLGC_WANTARROWS; break;
+            case VK_RETURN:
+            case VK_ESCAPE: mask = DLGC_WANTALLKEYS; break;
+            default: break;
         }
-        if (mask && c->Perform(CM_WANTSPECIALKEY, m.WParam, m.LParam) == 0 &&
-            (c->Perform(WM_GETDLGCODE) & mask) == 0) {
+        if (mask && c->Perform(CM_WANTSPECIALKEY, m.WParam, m.LParam) == 0 && (c->Perform(WM_GETDLGCODE) & mask) == 0) {
             TCustomForm* form = GetParentForm(c);
             if (form && form->Perform(CM_DIALOGKEY, m.WParam, m.LParam) != 0) return;
         }
@@ -270,8 +275,9 @@ void ControlsInternal::RegisterControls() {
     auto top = OrdProp<TControl, int>("Top", tkInteger, "Integer", &TControl::GetTop, &TControl::SetTop);
     auto width = OrdProp<TControl, int>("Width", tkInteger, "Integer", &TControl::GetWidth, &TControl::SetWidth);
     auto height = OrdProp<TControl, int>("Height", tkInteger, "Integer", &TControl::GetHeight, &TControl::SetHeight);
-    auto align = EnumProp<TControl, TAlign>("Align", "TAlign", &TControl::GetAlign, &TControl::SetAlign, alNone,
-                                            {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"});
+    auto align =
+        EnumProp<TControl, TAlign>("Align", "TAlign", &TControl::GetAlign, &TControl::SetAlign, alNone,
+                                   {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"});
     auto anchors = SetProp<TControl, TAnchors>("Anchors", "TAnchors", &TControl::GetAnchors, &TControl::SetAnchors,
                                                DefaultAnchors, {"akLeft", "akTop", "akRight", "akBottom"});
     auto color = OrdProp<TControl, TColor>("Color", tkInteger, "TColor", &TControl::GetColor, &TControl::SetColor);
@@ -295,16 +301,19 @@ void ControlsInternal::RegisterControls() {
     constraints.Name = "Constraints";
     constraints.Kind = tkClass;
     constraints.TypeName = "TSizeConstraints";
-    constraints.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TControl*>(o)->GetConstraints(); };
-    DeclarePublished(TSizeConstraints::StaticClass(),
-                     {OrdProp<TSizeConstraints, int>("MaxHeight", tkInteger, "TConstraintSize",
-                                                     &TSizeConstraints::GetMaxHeight, &TSizeConstraints::SetMaxHeight, 0),
-                      OrdProp<TSizeConstraints, int>("MaxWidth", tkInteger, "TConstraintSize",
-                                                     &TSizeConstraints::GetMaxWidth, &TSizeConstraints::SetMaxWidth, 0),
-                      OrdProp<TSizeConstraints, int>("MinHeight", tkInteger, "TConstraintSize",
-                                                     &TSizeConstraints::GetMinHeight, &TSizeConstraints::SetMinHeight, 0),
-                      OrdProp<TSizeConstraints, int>("MinWidth", tkInteger, "TConstraintSize",
-                                                     &TSizeConstraints::GetMinWidth, &TSizeConstraints::SetMinWidth, 0)});
+    constraints.GetObject = [](const TObject* o) -> TObject* {
+        return static_cast<const TControl*>(o)->GetConstraints();
+    };
+    DeclarePublished(
+        TSizeConstraints::StaticClass(),
+        {OrdProp<TSizeConstraints, int>("MaxHeight", tkInteger, "TConstraintSize", &TSizeConstraints::GetMaxHeight,
+                                        &TSizeConstraints::SetMaxHeight, 0),
+         OrdProp<TSizeConstraints, int>("MaxWidth", tkInteger, "TConstraintSize", &TSizeConstraints::GetMaxWidth,
+                                        &TSizeConstraints::SetMaxWidth, 0),
+         OrdProp<TSizeConstraints, int>("MinHeight", tkInteger, "TConstraintSize", &TSizeConstraints::GetMinHeight,
+                                        &TSizeConstraints::SetMinHeight, 0),
+         OrdProp<TSizeConstraints, int>("MinWidth", tkInteger, "TConstraintSize", &TSizeConstraints::GetMinWidth,
+                                        &TSizeConstraints::SetMinWidth, 0)});
     DeclarePublished(C, {left, top, width, height, align, anchors, color, constraints, cursor, font,
                          BoolProp<TControl>("ParentColor", &TControl::GetParentColor, &TControl::SetParentColor, true),
                          BoolProp<TControl>("ParentFont", &TControl::GetParentFont, &TControl::SetParentFont, true),
@@ -368,14 +377,16 @@ void ControlsInternal::RegisterForms() {
     active.Name = "ActiveControl";
     active.Kind = tkClass;
     active.TypeName = "TWinControl";
-    active.GetObject = [](const TObject* o) -> TObject* { return static_cast<const TCustomForm*>(o)->GetActiveControl(); };
+    active.GetObject = [](const TObject* o) -> TObject* {
+        return static_cast<const TCustomForm*>(o)->GetActiveControl();
+    };
     active.SetObject = [](TObject* o, TObject* v) {
         if (v && !v->Is<TWinControl>()) throw EPropertyError("ActiveControl must be a windowed control");
         static_cast<TCustomForm*>(o)->SetActiveControl(static_cast<TWinControl*>(v));
     };
-    auto barStyle = EnumProp<TControlScrollBar, TScrollBarStyle>("Style", "TScrollBarStyle", &TControlScrollBar::GetStyle,
-                                                                 &TControlScrollBar::SetStyle, ssRegular,
-                                                                 {"ssRegular", "ssFlat", "ssHotTrack"});
+    auto barStyle = EnumProp<TControlScrollBar, TScrollBarStyle>(
+        "Style", "TScrollBarStyle", &TControlScrollBar::GetStyle, &TControlScrollBar::SetStyle, ssRegular,
+        {"ssRegular", "ssFlat", "ssHotTrack"});
     DeclarePublished(TControlScrollBar::StaticClass(),
                      {barStyle, BoolProp<TControlScrollBar>("Visible", &TControlScrollBar::GetVisible,
                                                             &TControlScrollBar::SetVisible, true)});
@@ -384,11 +395,14 @@ void ControlsInternal::RegisterForms() {
         p.Name = name;
         p.Kind = tkClass;
         p.TypeName = "TControlScrollBar";
-        p.GetObject = [get](const TObject* o) -> TObject* { return (static_cast<const TScrollingWinControl*>(o)->*get)(); };
+        p.GetObject = [get](const TObject* o) -> TObject* {
+            return (static_cast<const TScrollingWinControl*>(o)->*get)();
+        };
         return p;
     };
-    DeclarePublished(TScrollingWinControl::StaticClass(), {bar("HorzScrollBar", &TScrollingWinControl::GetHorzScrollBar),
-                                                           bar("VertScrollBar", &TScrollingWinControl::GetVertScrollBar)});
+    DeclarePublished(TScrollingWinControl::StaticClass(),
+                     {bar("HorzScrollBar", &TScrollingWinControl::GetHorzScrollBar),
+                      bar("VertScrollBar", &TScrollingWinControl::GetVertScrollBar)});
     DeclarePublished(F, {caption, cw, ch, border, icons, style, state, position,
                          BoolField<TCustomForm>("KeyPreview", &TCustomForm::KeyPreview, false), active});
 }

@@ -14,8 +14,8 @@ using namespace win;
 // ---- TPanel -----------------------------------------------------------------------------------
 
 TPanel::TPanel(TComponent* AOwner) : TCustomControl(AOwner) {
-    ControlStyle = csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csOpaque | csDoubleClicks |
-                   csReplicatable;
+    ControlStyle =
+        csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csOpaque | csDoubleClicks | csReplicatable;
     FWidth = 185;
     FHeight = 41;
     FParentColor = false;
@@ -280,12 +280,12 @@ void TShape::Paint() {
         w = h = s;
     }
     switch (FShape) {
-    case stRectangle:
-    case stSquare: c->Rectangle(x, y, x + w, y + h); break;
-    case stRoundRect:
-    case stRoundSquare: c->RoundRect(x, y, x + w, y + h, s / 4, s / 4); break;
-    case stEllipse:
-    case stCircle: c->Ellipse(x, y, x + w, y + h); break;
+        case stRectangle:
+        case stSquare: c->Rectangle(x, y, x + w, y + h); break;
+        case stRoundRect:
+        case stRoundSquare: c->RoundRect(x, y, x + w, y + h, s / 4, s / 4); break;
+        case stEllipse:
+        case stCircle: c->Ellipse(x, y, x + w, y + h); break;
     }
 }
 
@@ -397,11 +397,10 @@ void ControlsInternal::RegisterExtCtrls() {
     auto autoSize = boolProp(
         "AutoSize", [](const TObject* o) { return static_cast<const TControl*>(o)->GetAutoSize(); },
         [](TObject* o, bool v) { static_cast<TControl*>(o)->SetAutoSize(v); }, false);
-    DeclarePublished(TImage::StaticClass(),
-                     {autoSize, ib("Center", &TImage::GetCenter, &TImage::SetCenter), picture,
-                      ib("Proportional", &TImage::GetProportional, &TImage::SetProportional),
-                      ib("Stretch", &TImage::GetStretch, &TImage::SetStretch),
-                      ib("Transparent", &TImage::GetTransparent, &TImage::SetTransparent)});
+    DeclarePublished(TImage::StaticClass(), {autoSize, ib("Center", &TImage::GetCenter, &TImage::SetCenter), picture,
+                                             ib("Proportional", &TImage::GetProportional, &TImage::SetProportional),
+                                             ib("Stretch", &TImage::GetStretch, &TImage::SetStretch),
+                                             ib("Transparent", &TImage::GetTransparent, &TImage::SetTransparent)});
 
     TPropInfo pen;
     pen.Name = "Pen";
@@ -427,9 +426,9 @@ void ControlsInternal::RegisterExtCtrls() {
     auto enabled = boolProp(
         "Enabled", [](const TObject* o) { return static_cast<const TTimer*>(o)->GetEnabled(); },
         [](TObject* o, bool v) { static_cast<TTimer*>(o)->SetEnabled(v); }, true);
-    DeclarePublished(TTimer::StaticClass(), {enabled, OrdProp<TTimer, unsigned>("Interval", tkInteger, "Cardinal",
-                                                                                &TTimer::GetInterval,
-                                                                                &TTimer::SetInterval, 1000)});
+    DeclarePublished(TTimer::StaticClass(),
+                     {enabled, OrdProp<TTimer, unsigned>("Interval", tkInteger, "Cardinal", &TTimer::GetInterval,
+                                                         &TTimer::SetInterval, 1000)});
     RegisterClasses({&TPanel::StaticClass(), &TImage::StaticClass(), &TShape::StaticClass(), &TTimer::StaticClass(),
                      &TXPManifest::StaticClass()});
 }

@@ -6,7 +6,6 @@
 
 namespace cl {
 
-
 // A windowed container with bevels and a centred caption.
 class TPanel : public TCustomControl {
     CL_DECLARE_COMPONENT(TPanel, TCustomControl)

@@ -26,9 +26,9 @@ namespace {
 
 INT_PTR FlatMode(TScrollBarStyle s) {
     switch (s) {
-    case ssFlat: return FSB_FLAT_MODE;
-    case ssHotTrack: return FSB_ENCARTA_MODE;
-    default: return FSB_REGULAR_MODE;
+        case ssFlat: return FSB_FLAT_MODE;
+        case ssHotTrack: return FSB_ENCARTA_MODE;
+        default: return FSB_REGULAR_MODE;
     }
 }
 
@@ -59,8 +59,7 @@ bool TControlScrollBar::IsScrollBarVisible() const {
 }
 
 TScrollingWinControl::TScrollingWinControl(TComponent* AOwner)
-    : TWinControl(AOwner),
-      FHorz(std::make_unique<TControlScrollBar>(this, sbHorizontal)),
+    : TWinControl(AOwner), FHorz(std::make_unique<TControlScrollBar>(this, sbHorizontal)),
       FVert(std::make_unique<TControlScrollBar>(this, sbVertical)) {}
 
 TScrollingWinControl::~TScrollingWinControl() {
@@ -136,8 +135,7 @@ void TCustomForm::AfterConstruction() {
                 TComponent* parent = nullptr;
                 if (!e.Parent.empty()) {
                     parent = FindComponent(e.Parent);
-                    if (!parent)
-                        throw EComponentError(Format("Parent %s of %s not found", e.Parent, e.Name));
+                    if (!parent) throw EComponentError(Format("Parent %s of %s not found", e.Parent, e.Name));
                 } else if (c->Is<TControl>()) {
                     parent = this;
                 }
@@ -188,18 +186,18 @@ void TCustomForm::FrameStyle(DWORD& Style, DWORD& ExStyle) const {
     ExStyle = 0;
     bool caption = true;
     switch (FBorderStyle) {
-    case bsNone:
-        caption = false;
-        if (!FParentWindow) Style |= WS_POPUP;
-        break;
-    case bsSingle:
-    case bsToolWindow: Style |= WS_CAPTION | WS_BORDER; break;
-    case bsSizeable:
-    case bsSizeToolWin: Style |= WS_CAPTION | WS_THICKFRAME; break;
-    case bsDialog:
-        Style |= WS_POPUP | WS_CAPTION;
-        ExStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
-        break;
+        case bsNone:
+            caption = false;
+            if (!FParentWindow) Style |= WS_POPUP;
+            break;
+        case bsSingle:
+        case bsToolWindow: Style |= WS_CAPTION | WS_BORDER; break;
+        case bsSizeable:
+        case bsSizeToolWin: Style |= WS_CAPTION | WS_THICKFRAME; break;
+        case bsDialog:
+            Style |= WS_POPUP | WS_CAPTION;
+            ExStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+            break;
     }
     if (FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin) ExStyle |= WS_EX_TOOLWINDOW;
     if (caption) {
@@ -302,9 +300,9 @@ void TCustomForm::SetWindowState(TWindowState v) {
     FWindowState = v;
     if (FHandle && FVisible && !HasState(csLoading)) {
         switch (v) {
-        case wsMaximized: ShowWindow(FHandle, SW_SHOWMAXIMIZED); break;
-        case wsMinimized: ShowWindow(FHandle, SW_MINIMIZE); break;
-        default: ShowWindow(FHandle, SW_RESTORE); break;
+            case wsMaximized: ShowWindow(FHandle, SW_SHOWMAXIMIZED); break;
+            case wsMinimized: ShowWindow(FHandle, SW_MINIMIZE); break;
+            default: ShowWindow(FHandle, SW_RESTORE); break;
         }
     }
 }
@@ -332,28 +330,28 @@ void TCustomForm::SetParentWindow(HWND v) {
 void TCustomForm::ApplyPosition() {
     if (FParentWindow) return;
     switch (Position) {
-    case poScreenCenter:
-    case poDesktopCenter: {
-        int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-        SetBounds((sw - FWidth) / 2, (sh - FHeight) / 2, FWidth, FHeight);
-        break;
-    }
-    case poMainFormCenter:
-    case poOwnerFormCenter: {
-        TCustomForm* ref = nullptr;
-        if (Position == poOwnerFormCenter && GetOwner() && GetOwner()->Is<TCustomForm>())
-            ref = static_cast<TCustomForm*>(GetOwner());
-        if (!ref && Application) ref = Application->GetMainForm();
-        if (ref && ref != this) {
-            SetBounds(ref->GetLeft() + (ref->GetWidth() - FWidth) / 2, ref->GetTop() + (ref->GetHeight() - FHeight) / 2, FWidth,
-                      FHeight);
-        } else {
+        case poScreenCenter:
+        case poDesktopCenter: {
             int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
             SetBounds((sw - FWidth) / 2, (sh - FHeight) / 2, FWidth, FHeight);
+            break;
         }
-        break;
-    }
-    default: break;
+        case poMainFormCenter:
+        case poOwnerFormCenter: {
+            TCustomForm* ref = nullptr;
+            if (Position == poOwnerFormCenter && GetOwner() && GetOwner()->Is<TCustomForm>())
+                ref = static_cast<TCustomForm*>(GetOwner());
+            if (!ref && Application) ref = Application->GetMainForm();
+            if (ref && ref != this) {
+                SetBounds(ref->GetLeft() + (ref->GetWidth() - FWidth) / 2,
+                          ref->GetTop() + (ref->GetHeight() - FHeight) / 2, FWidth, FHeight);
+            } else {
+                int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+                SetBounds((sw - FWidth) / 2, (sh - FHeight) / 2, FWidth, FHeight);
+            }
+            break;
+        }
+        default: break;
     }
 }
 
@@ -740,7 +738,8 @@ void TScreen::SetCursor(TCursor v) {
         HWND h = WindowFromPoint(p);
         if (h) {
             LRESULT code = SendMessageA(h, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
-            SendMessageA(h, WM_SETCURSOR, reinterpret_cast<WPARAM>(h), MAKELPARAM(static_cast<int>(code), WM_MOUSEMOVE));
+            SendMessageA(h, WM_SETCURSOR, reinterpret_cast<WPARAM>(h),
+                         MAKELPARAM(static_cast<int>(code), WM_MOUSEMOVE));
             return;
         }
     }

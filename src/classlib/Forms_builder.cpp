@@ -144,36 +144,36 @@ void SetPropertyText(TObject* Instance, const String& Path, const String& Value,
     }
     if (!info) throw EPropertyError(Format("Property %s does not exist", Path));
     switch (info->Kind) {
-    case tkInteger:
-    case tkChar:
-    case tkWChar:
-    case tkEnumeration:
-    case tkSet:
-    case tkInt64:
-        if (!info->SetOrd) throw EPropertyError(Format("Property %s is read-only", Path));
-        info->SetOrd(Instance, OrdinalFromText(info, Value));
-        return;
-    case tkFloat:
-        if (!info->SetFloat) throw EPropertyError(Format("Property %s is read-only", Path));
-        info->SetFloat(Instance, StrToFloat(Value));
-        return;
-    case tkString:
-    case tkLString:
-    case tkWString:
-        if (!info->SetStr) throw EPropertyError(Format("Property %s is read-only", Path));
-        info->SetStr(Instance, Value);
-        return;
-    case tkClass: {
-        if (!info->SetObject) throw EPropertyError(Format("Property %s is read-only", Path));
-        TObject* target = nullptr;
-        if (!Trim(Value).empty()) {
-            target = Lookup ? Lookup->FindComponent(Trim(Value)) : nullptr;
-            if (!target) throw EPropertyError(Format("Component %s not found for property %s", Value, Path));
+        case tkInteger:
+        case tkChar:
+        case tkWChar:
+        case tkEnumeration:
+        case tkSet:
+        case tkInt64:
+            if (!info->SetOrd) throw EPropertyError(Format("Property %s is read-only", Path));
+            info->SetOrd(Instance, OrdinalFromText(info, Value));
+            return;
+        case tkFloat:
+            if (!info->SetFloat) throw EPropertyError(Format("Property %s is read-only", Path));
+            info->SetFloat(Instance, StrToFloat(Value));
+            return;
+        case tkString:
+        case tkLString:
+        case tkWString:
+            if (!info->SetStr) throw EPropertyError(Format("Property %s is read-only", Path));
+            info->SetStr(Instance, Value);
+            return;
+        case tkClass: {
+            if (!info->SetObject) throw EPropertyError(Format("Property %s is read-only", Path));
+            TObject* target = nullptr;
+            if (!Trim(Value).empty()) {
+                target = Lookup ? Lookup->FindComponent(Trim(Value)) : nullptr;
+                if (!target) throw EPropertyError(Format("Component %s not found for property %s", Value, Path));
+            }
+            info->SetObject(Instance, target);
+            return;
         }
-        info->SetObject(Instance, target);
-        return;
-    }
-    default: throw EPropertyError(Format("Property %s cannot be set from a table", Path));
+        default: throw EPropertyError(Format("Property %s cannot be set from a table", Path));
     }
 }
 

@@ -96,8 +96,9 @@ win::LOGFONTA TFont::GetLogFont() const {
     lf.lfStrikeOut = (FStyle & FontStyleBit(fsStrikeOut)) ? 1 : 0;
     lf.lfCharSet = FCharset;
     lf.lfQuality = win::DEFAULT_QUALITY;
-    lf.lfPitchAndFamily = FPitch == fpFixed ? win::FIXED_PITCH : FPitch == fpVariable ? win::VARIABLE_PITCH
-                                                                                        : win::DEFAULT_PITCH;
+    lf.lfPitchAndFamily = FPitch == fpFixed      ? win::FIXED_PITCH
+                          : FPitch == fpVariable ? win::VARIABLE_PITCH
+                                                 : win::DEFAULT_PITCH;
     std::strncpy(lf.lfFaceName, FName.c_str(), win::LF_FACESIZE - 1);
     return lf;
 }
@@ -141,10 +142,10 @@ void TFont::Assign(TPersistent* Source) {
 // ---------------------------------------------------------------------------------------
 
 int PenModeToROP2(TPenMode mode) {
-    static constexpr int kRop2[] = {win::R2_BLACK,      win::R2_WHITE,       win::R2_NOP,          win::R2_NOT,
-                                    win::R2_COPYPEN,    win::R2_NOTCOPYPEN,  win::R2_MERGEPENNOT,  win::R2_MASKPENNOT,
-                                    win::R2_MERGENOTPEN, win::R2_MASKNOTPEN, win::R2_MERGEPEN,     win::R2_NOTMERGEPEN,
-                                    win::R2_MASKPEN,    win::R2_NOTMASKPEN,  win::R2_XORPEN,       win::R2_NOTXORPEN};
+    static constexpr int kRop2[] = {win::R2_BLACK,       win::R2_WHITE,      win::R2_NOP,         win::R2_NOT,
+                                    win::R2_COPYPEN,     win::R2_NOTCOPYPEN, win::R2_MERGEPENNOT, win::R2_MASKPENNOT,
+                                    win::R2_MERGENOTPEN, win::R2_MASKNOTPEN, win::R2_MERGEPEN,    win::R2_NOTMERGEPEN,
+                                    win::R2_MASKPEN,     win::R2_NOTMASKPEN, win::R2_XORPEN,      win::R2_NOTXORPEN};
     int i = static_cast<int>(mode);
     return (i >= 0 && i < 16) ? kRop2[i] : win::R2_COPYPEN;
 }
@@ -171,9 +172,7 @@ void TPen::SetMode(TPenMode v) {
     if (OnChange) OnChange(this);
 }
 
-win::HGDIOBJ TPen::CreateHandle() {
-    return win::CreatePen(static_cast<int>(FStyle), FWidth, ToColorRef(FColor));
-}
+win::HGDIOBJ TPen::CreateHandle() { return win::CreatePen(static_cast<int>(FStyle), FWidth, ToColorRef(FColor)); }
 
 void TPen::Assign(TPersistent* Source) {
     if (auto* p = dynamic_cast<TPen*>(Source)) {
@@ -506,21 +505,21 @@ struct GraphicsPublished {
         auto fcolor = OrdProp<TFont, TColor>("Color", tkInteger, "TColor", &TFont::GetColor, &TFont::SetColor);
         auto charset = OrdProp<TFont, TFontCharset>("Charset", tkInteger, "TFontCharset", &TFont::GetCharset,
                                                     &TFont::SetCharset, win::DEFAULT_CHARSET);
-        auto pitch = OrdProp<TFont, TFontPitch>("Pitch", tkEnumeration, "TFontPitch", &TFont::GetPitch, &TFont::SetPitch,
-                                                fpDefault);
+        auto pitch = OrdProp<TFont, TFontPitch>("Pitch", tkEnumeration, "TFontPitch", &TFont::GetPitch,
+                                                &TFont::SetPitch, fpDefault);
         pitch.EnumNames = {"fpDefault", "fpVariable", "fpFixed"};
         auto style = OrdProp<TFont, TFontStyles>("Style", tkSet, "TFontStyles", &TFont::GetStyle, &TFont::SetStyle, 0);
-        DeclarePublished(TFont::StaticClass(), {charset, fcolor, font, StrProp<TFont>("Name", &TFont::GetName,
-                                                                                        &TFont::SetName),
-                                                pitch, size, style});
+        DeclarePublished(
+            TFont::StaticClass(),
+            {charset, fcolor, font, StrProp<TFont>("Name", &TFont::GetName, &TFont::SetName), pitch, size, style});
 
         auto pcolor = OrdProp<TPen, TColor>("Color", tkInteger, "TColor", &TPen::GetColor, &TPen::SetColor, clBlack);
         auto mode = OrdProp<TPen, TPenMode>("Mode", tkEnumeration, "TPenMode", &TPen::GetMode, &TPen::SetMode, pmCopy);
-        mode.EnumNames = {"pmBlack", "pmWhite", "pmNop", "pmNot", "pmCopy", "pmNotCopy", "pmMergePenNot",
-                          "pmMaskPenNot", "pmMergeNotPen", "pmMaskNotPen", "pmMerge", "pmNotMerge", "pmMask",
-                          "pmNotMask", "pmXor", "pmNotXor"};
-        auto pstyle = OrdProp<TPen, TPenStyle>("Style", tkEnumeration, "TPenStyle", &TPen::GetStyle, &TPen::SetStyle,
-                                               psSolid);
+        mode.EnumNames = {"pmBlack",       "pmWhite",      "pmNop",         "pmNot",        "pmCopy",  "pmNotCopy",
+                          "pmMergePenNot", "pmMaskPenNot", "pmMergeNotPen", "pmMaskNotPen", "pmMerge", "pmNotMerge",
+                          "pmMask",        "pmNotMask",    "pmXor",         "pmNotXor"};
+        auto pstyle =
+            OrdProp<TPen, TPenStyle>("Style", tkEnumeration, "TPenStyle", &TPen::GetStyle, &TPen::SetStyle, psSolid);
         pstyle.EnumNames = {"psSolid", "psDash", "psDot", "psDashDot", "psDashDotDot", "psClear", "psInsideFrame"};
         auto width = OrdProp<TPen, int>("Width", tkInteger, "Integer", &TPen::GetWidth, &TPen::SetWidth, 1);
         DeclarePublished(TPen::StaticClass(), {pcolor, mode, pstyle, width});
@@ -529,8 +528,8 @@ struct GraphicsPublished {
             OrdProp<TBrush, TColor>("Color", tkInteger, "TColor", &TBrush::GetColor, &TBrush::SetColor, clWhite);
         auto bstyle = OrdProp<TBrush, TBrushStyle>("Style", tkEnumeration, "TBrushStyle", &TBrush::GetStyle,
                                                    &TBrush::SetStyle, bsSolid);
-        bstyle.EnumNames = {"bsSolid", "bsClear", "bsHorizontal", "bsVertical",
-                            "bsFDiagonal", "bsBDiagonal", "bsCross", "bsDiagCross"};
+        bstyle.EnumNames = {"bsSolid",     "bsClear",     "bsHorizontal", "bsVertical",
+                            "bsFDiagonal", "bsBDiagonal", "bsCross",      "bsDiagCross"};
         DeclarePublished(TBrush::StaticClass(), {bcolor, bstyle});
     }
 };

@@ -530,8 +530,7 @@ private:
 };
 
 // The picture-format registry.
-void RegisterFileFormat(const String& extension, const String& description, const TClass& Class,
-                        TGraphicClass create);
+void RegisterFileFormat(const String& extension, const String& description, const TClass& Class, TGraphicClass create);
 void UnregisterGraphicClass(const TClass& Class);
 // The class registered for an extension (lower-cased, without the dot), or null.
 TGraphicClass FindGraphicClass(const String& extension);

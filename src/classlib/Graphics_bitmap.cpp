@@ -72,10 +72,10 @@ std::vector<RGBQUAD> DefaultTable(TPixelFormat pf) {
     if (pf == pf1bit) {
         t = {Quad(0, 0, 0), Quad(255, 255, 255)};
     } else if (pf == pf4bit) {
-        static const BYTE vga[16][3] = {{0, 0, 0},     {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
-                                        {0, 0, 128},   {128, 0, 128}, {0, 128, 128}, {128, 128, 128},
-                                        {192, 192, 192}, {255, 0, 0}, {0, 255, 0},   {255, 255, 0},
-                                        {0, 0, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+        static const BYTE vga[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                                        {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {128, 128, 128},
+                                        {192, 192, 192}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                                        {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
         for (auto& c : vga) t.push_back(Quad(c[0], c[1], c[2]));
     } else if (pf == pf8bit) {
         for (int r = 0; r < 6; ++r)
@@ -257,7 +257,7 @@ struct BitmapImage {
         }
         int idx = NearestIndex(img.table, 0xFFFFFF);
         int bpp = BitsOf(img.format);
-        uint8_t byte = bpp == 8 ? static_cast<uint8_t>(idx)
+        uint8_t byte = bpp == 8   ? static_cast<uint8_t>(idx)
                        : bpp == 4 ? static_cast<uint8_t>(idx * 0x11)
                                   : static_cast<uint8_t>(idx ? 0xFF : 0);
         std::memset(img.bits, byte, static_cast<size_t>(img.stride) * static_cast<size_t>(img.height));
@@ -267,13 +267,12 @@ struct BitmapImage {
     static void CopyPixels(TBitmap::Image& dst, const TBitmap::Image& src) {
         int w = std::min(dst.width, src.width), h = std::min(dst.height, src.height);
         if (w <= 0 || h <= 0) return;
-        bool sameIndices = Indexed(src.format) && Indexed(dst.format) && BitsOf(dst.format) >= BitsOf(src.format) &&
-                           dst.table.size() >= src.table.size() &&
-                           std::equal(src.table.begin(), src.table.end(), dst.table.begin(),
-                                      [](const RGBQUAD& a, const RGBQUAD& b) {
-                                          return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen &&
-                                                 a.rgbBlue == b.rgbBlue;
-                                      });
+        bool sameIndices =
+            Indexed(src.format) && Indexed(dst.format) && BitsOf(dst.format) >= BitsOf(src.format) &&
+            dst.table.size() >= src.table.size() &&
+            std::equal(src.table.begin(), src.table.end(), dst.table.begin(), [](const RGBQUAD& a, const RGBQUAD& b) {
+                return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
+            });
         bool sameLayout = BitsOf(src.format) == BitsOf(dst.format) && src.format == dst.format;
         bool devicePair = BitsOf(src.format) == 32 && BitsOf(dst.format) == 32;
         for (int y = 0; y < h; ++y) {
@@ -285,7 +284,8 @@ struct BitmapImage {
                 int sb = BitsOf(src.format), db = BitsOf(dst.format);
                 for (int x = 0; x < w; ++x) SetIndex(d, x, db, GetIndex(s, x, sb));
             } else {
-                for (int x = 0; x < w; ++x) WriteColor(dst.format, dst.table, d, x, ReadColor(src.format, src.table, s, x));
+                for (int x = 0; x < w; ++x)
+                    WriteColor(dst.format, dst.table, d, x, ReadColor(src.format, src.table, s, x));
             }
         }
     }
@@ -616,7 +616,8 @@ void TBitmap::DrawTransparent(TCanvas* canvas, const TRect& rect) {
             win::BitBlt(mem, 0, 0, cx1 - cx0, cy1 - cy0, dst, cx0, cy0, win::SRCCOPY);
             for (int y = cy0; y < cy1; ++y) {
                 int j = y - y0, jj = mirrorY ? dh - 1 - j : j;
-                int sy = static_cast<int>((2 * static_cast<int64_t>(jj) + 1) * FHeight / (2 * static_cast<int64_t>(dh)));
+                int sy =
+                    static_cast<int>((2 * static_cast<int64_t>(jj) + 1) * FHeight / (2 * static_cast<int64_t>(dh)));
                 uint8_t* drow = tmp.Row(y - cy0);
                 for (int x = cx0; x < cx1; ++x) {
                     int i = x - x0, ii = mirrorX ? dw - 1 - i : i;
@@ -739,8 +740,8 @@ void DecodeRle(uint8_t* bits, int width, int height, int stride, const uint8_t* 
         } else {  // absolute run
             size_t bytes = rle4 ? (static_cast<size_t>(value) + 1) / 2 : static_cast<size_t>(value);
             if (p + bytes > size) InvalidBitmap();
-            for (int i = 0; i < value; ++i) put(rle4 ? ((i & 1) ? (data[p + i / 2] & 0x0F) : (data[p + i / 2] >> 4))
-                                                     : data[p + i]);
+            for (int i = 0; i < value; ++i)
+                put(rle4 ? ((i & 1) ? (data[p + i / 2] & 0x0F) : (data[p + i / 2] >> 4)) : data[p + i]);
             p += (bytes + 1) & ~size_t{1};
         }
     }
@@ -860,8 +861,8 @@ void TBitmap::LoadFromStream(TStream* stream) {
         case 24: pf = pf24bit; break;
         default:
             pf = pf32bit;
-            generic16or32 = compression == win::BI_BITFIELDS &&
-                            !(masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF);
+            generic16or32 =
+                compression == win::BI_BITFIELDS && !(masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF);
     }
     if (table.empty() && Indexed(pf)) table.push_back(Quad(0, 0, 0));
     Image img;

@@ -100,8 +100,7 @@ String NormalExt(const String& ext) {
 
 }  // namespace
 
-void RegisterFileFormat(const String& extension, const String& description, const TClass& Class,
-                        TGraphicClass create) {
+void RegisterFileFormat(const String& extension, const String& description, const TClass& Class, TGraphicClass create) {
     Registry& r = Formats();
     std::lock_guard<std::mutex> lock(r.mutex);
     String ext = NormalExt(extension);
@@ -254,8 +253,9 @@ void DecodeIconImage(const IconEntry& e, std::unique_ptr<TBitmap>& image, std::u
             uint8_t b = 0, g = 0, r = 0;
             bool transparent = false;
             if (bpp <= 8) {
-                int idx = bpp == 8 ? src[x] : bpp == 4 ? ((x & 1) ? (src[x / 2] & 15) : (src[x / 2] >> 4))
-                                                       : ((src[x / 8] >> (7 - (x & 7))) & 1);
+                int idx = bpp == 8   ? src[x]
+                          : bpp == 4 ? ((x & 1) ? (src[x / 2] & 15) : (src[x / 2] >> 4))
+                                     : ((src[x / 8] >> (7 - (x & 7))) & 1);
                 if (static_cast<size_t>(idx) < table.size()) {
                     b = table[idx].rgbBlue;
                     g = table[idx].rgbGreen;
@@ -334,7 +334,9 @@ void TIcon::SaveToStream(TStream* stream) {
     if (!FData.empty()) stream->WriteBuffer(FData.data(), static_cast<int64_t>(FData.size()));
 }
 
-void TIcon::LoadFromResourceName(win::HINSTANCE instance, const String& name) { LoadFromResource(instance, name.c_str(), name); }
+void TIcon::LoadFromResourceName(win::HINSTANCE instance, const String& name) {
+    LoadFromResource(instance, name.c_str(), name);
+}
 
 void TIcon::LoadFromResourceID(win::HINSTANCE instance, int id) {
     LoadFromResource(instance, win::MAKEINTRESOURCEA(static_cast<win::WORD>(id)), Format("#%d", id));

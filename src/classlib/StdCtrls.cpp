@@ -38,9 +38,9 @@ UINT TLabel::DrawTextFlags() const {
     UINT flags = DT_EXPANDTABS;
     if (FWordWrap) flags |= DT_WORDBREAK;
     switch (FAlignment) {
-    case taRightJustify: flags |= DT_RIGHT; break;
-    case taCenter: flags |= DT_CENTER; break;
-    default: break;
+        case taRightJustify: flags |= DT_RIGHT; break;
+        case taCenter: flags |= DT_CENTER; break;
+        default: break;
     }
     if (!FShowAccelChar) flags |= DT_NOPREFIX;
     return flags;

@@ -54,7 +54,8 @@ String FormatV(std::string_view fmt, const std::vector<FormatArg>& args) {
                 ++j;
             }
         }
-        if (j >= fmt.size()) throw EConvertError(Format("Format '%s' invalid or incompatible with argument", String(fmt)));
+        if (j >= fmt.size())
+            throw EConvertError(Format("Format '%s' invalid or incompatible with argument", String(fmt)));
         char type = fmt[j];
         if (next >= args.size())
             throw EConvertError("Format '" + String(fmt) + "' invalid or incompatible with argument");
@@ -65,10 +66,13 @@ String FormatV(std::string_view fmt, const std::vector<FormatArg>& args) {
             case 'd':
             case 'i':
             case 'u': {
-                long long v = a.kind == FormatArg::Kind::Int    ? a.i
-                              : a.kind == FormatArg::Kind::UInt ? static_cast<long long>(a.u)
-                                                                : throw EConvertError("Format '" + String(fmt) + "' invalid or incompatible with argument");
-                if (type == 'u' && a.kind == FormatArg::Kind::Int) v = static_cast<long long>(static_cast<uint32_t>(a.i));
+                long long v =
+                    a.kind == FormatArg::Kind::Int ? a.i
+                    : a.kind == FormatArg::Kind::UInt
+                        ? static_cast<long long>(a.u)
+                        : throw EConvertError("Format '" + String(fmt) + "' invalid or incompatible with argument");
+                if (type == 'u' && a.kind == FormatArg::Kind::Int)
+                    v = static_cast<long long>(static_cast<uint32_t>(a.i));
                 std::snprintf(buf, sizeof buf, "%lld", v);
                 piece = buf;
                 if (precision > static_cast<int>(piece.size())) piece.insert(0, precision - piece.size(), '0');
@@ -76,9 +80,11 @@ String FormatV(std::string_view fmt, const std::vector<FormatArg>& args) {
             }
             case 'x':
             case 'X': {
-                unsigned long long v = a.kind == FormatArg::Kind::UInt  ? a.u
-                                       : a.kind == FormatArg::Kind::Int ? static_cast<unsigned long long>(a.i)
-                                                                        : throw EConvertError("Format '" + String(fmt) + "' invalid or incompatible with argument");
+                unsigned long long v =
+                    a.kind == FormatArg::Kind::UInt ? a.u
+                    : a.kind == FormatArg::Kind::Int
+                        ? static_cast<unsigned long long>(a.i)
+                        : throw EConvertError("Format '" + String(fmt) + "' invalid or incompatible with argument");
                 if (a.kind == FormatArg::Kind::Int && a.i >= INT32_MIN && a.i <= UINT32_MAX) v &= 0xFFFFFFFFull;
                 std::snprintf(buf, sizeof buf, type == 'x' ? "%llx" : "%llX", v);
                 piece = buf;
@@ -101,8 +107,7 @@ String FormatV(std::string_view fmt, const std::vector<FormatArg>& args) {
                 piece = buf;
                 break;
             }
-            default:
-                throw EConvertError("Format '" + String(fmt) + "' invalid or incompatible with argument");
+            default: throw EConvertError("Format '" + String(fmt) + "' invalid or incompatible with argument");
         }
         if (width > static_cast<int>(piece.size())) {
             if (left)
@@ -388,7 +393,9 @@ bool DeleteFile(const String& name) {
     return ::unlink(name.c_str()) == 0;
 }
 
-bool RenameFile(const String& oldName, const String& newName) { return ::rename(oldName.c_str(), newName.c_str()) == 0; }
+bool RenameFile(const String& oldName, const String& newName) {
+    return ::rename(oldName.c_str(), newName.c_str()) == 0;
+}
 
 bool CreateDir(const String& name) { return ::mkdir(name.c_str(), 0777) == 0; }
 

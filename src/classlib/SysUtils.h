@@ -10,7 +10,7 @@
 
 namespace cl {
 
-using String = std::string;        // UTF-8
+using String = std::string;  // UTF-8
 using WideString = std::u16string;
 
 // ---------------------------------------------------------------------------------------
@@ -29,11 +29,11 @@ public:
     String Message;
 };
 
-#define CL_DECLARE_EXCEPTION(Name, Base)                                                 \
-    class Name : public Base {                                                           \
-    public:                                                                              \
-        using Base::Base;                                                                \
-        const char* ClassName() const noexcept override { return #Name; }                \
+#define CL_DECLARE_EXCEPTION(Name, Base)                                  \
+    class Name : public Base {                                            \
+    public:                                                               \
+        using Base::Base;                                                 \
+        const char* ClassName() const noexcept override { return #Name; } \
     }
 
 CL_DECLARE_EXCEPTION(EAbort, Exception);
@@ -111,8 +111,8 @@ String IntToHex(uint64_t n, int digits);
 // and hexadecimal digits; nothing after. Out of range fails.
 bool TryStrToInt(std::string_view s, int32_t& value);
 bool TryStrToInt64(std::string_view s, int64_t& value);
-int32_t StrToInt(std::string_view s);      // EConvertError on failure
-int64_t StrToInt64(std::string_view s);    // EConvertError on failure
+int32_t StrToInt(std::string_view s);    // EConvertError on failure
+int64_t StrToInt64(std::string_view s);  // EConvertError on failure
 int32_t StrToIntDef(std::string_view s, int32_t def);
 int64_t StrToInt64Def(std::string_view s, int64_t def);
 String BoolToStr(bool b, bool useBoolStrs = false);

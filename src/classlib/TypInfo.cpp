@@ -110,7 +110,9 @@ void SetFloatProp(TObject* Instance, const String& Name, double Value) {
     p->SetFloat(Instance, Value);
 }
 
-String GetStrProp(const TObject* Instance, const String& Name) { return Require(Instance, Name, kString)->GetStr(Instance); }
+String GetStrProp(const TObject* Instance, const String& Name) {
+    return Require(Instance, Name, kString)->GetStr(Instance);
+}
 
 void SetStrProp(TObject* Instance, const String& Name, const String& Value) {
     PPropInfo p = Require(Instance, Name, kString);

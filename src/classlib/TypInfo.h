@@ -78,8 +78,8 @@ CL_DECLARE_EXCEPTION(EPropertyError, Exception);
 
 // Builders for property entries over getter/setter members.
 template <class C, class T>
-TPropInfo OrdProp(const String& name, TTypeKind kind, const String& typeName, T (C::*get)() const,
-                  void (C::*set)(T), int64_t def = NoDefault) {
+TPropInfo OrdProp(const String& name, TTypeKind kind, const String& typeName, T (C::*get)() const, void (C::*set)(T),
+                  int64_t def = NoDefault) {
     TPropInfo p;
     p.Name = name;
     p.Kind = kind;

@@ -77,7 +77,8 @@ TFixed ClampToFixed(double v) {
 }  // namespace
 
 TColor32 TCustomSampler::GetSampleInt(int32_t X, int32_t Y) {
-    return GetSampleFixed(ClampToFixed(static_cast<double>(X) * 65536.0), ClampToFixed(static_cast<double>(Y) * 65536.0));
+    return GetSampleFixed(ClampToFixed(static_cast<double>(X) * 65536.0),
+                          ClampToFixed(static_cast<double>(Y) * 65536.0));
 }
 
 TColor32 TCustomSampler::GetSampleFixed(TFixed X, TFixed Y) {
@@ -129,8 +130,7 @@ TRect MakeRectFromFloat(const TFloatRect& FR, TRectRounding Rounding) {
             r.right = std::max(r.right, r.left);
             r.bottom = std::max(r.bottom, r.top);
             break;
-        default:
-            r = TRect{RoundToInt(FR.Left), RoundToInt(FR.Top), RoundToInt(FR.Right), RoundToInt(FR.Bottom)};
+        default: r = TRect{RoundToInt(FR.Left), RoundToInt(FR.Top), RoundToInt(FR.Right), RoundToInt(FR.Bottom)};
     }
     return r;
 }
@@ -146,8 +146,7 @@ TRect MakeRectFromFixed(const TFixedRect& XR, TRectRounding Rounding) {
             r.right = std::max(r.right, r.left);
             r.bottom = std::max(r.bottom, r.top);
             break;
-        default:
-            r = TRect{FixedRound(XR.Left), FixedRound(XR.Top), FixedRound(XR.Right), FixedRound(XR.Bottom)};
+        default: r = TRect{FixedRound(XR.Left), FixedRound(XR.Top), FixedRound(XR.Right), FixedRound(XR.Bottom)};
     }
     return r;
 }
@@ -367,8 +366,8 @@ void TBitmap32::FillRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TColor3
 }
 
 void TBitmap32::FillRectClipped(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TColor32 Color) {
-    if (!FMeasuringMode && X1 < X2 && Y1 < Y2 && X1 < FClipRect.right && Y1 < FClipRect.bottom &&
-        X2 > FClipRect.left && Y2 > FClipRect.top) {
+    if (!FMeasuringMode && X1 < X2 && Y1 < Y2 && X1 < FClipRect.right && Y1 < FClipRect.bottom && X2 > FClipRect.left &&
+        Y2 > FClipRect.top) {
         X1 = std::max(X1, FClipRect.left);
         Y1 = std::max(Y1, FClipRect.top);
         X2 = std::min(X2, FClipRect.right);
@@ -445,8 +444,7 @@ int32_t FixedTo256(TFixed v) { return static_cast<int32_t>((static_cast<int64_t>
 }  // namespace
 
 TColor32 TBitmap32::PixelBilinearFixed(TFixed X, TFixed Y) const {
-    const TColor32 c =
-        PixelBilinear256(static_cast<uint32_t>(FixedTo256(X)), static_cast<uint32_t>(FixedTo256(Y)));
+    const TColor32 c = PixelBilinear256(static_cast<uint32_t>(FixedTo256(X)), static_cast<uint32_t>(FixedTo256(Y)));
     ClearMultimediaState();
     return c;
 }
@@ -680,7 +678,8 @@ bool TBitmap32::Equal(TBitmap32* Other) {
         b1.SaveToStream(&s1);
         b2.SaveToStream(&s2);
     }
-    return s1.GetSize() == s2.GetSize() && (s1.GetSize() == 0 || std::memcmp(s1.GetMemory(), s2.GetMemory(), static_cast<size_t>(s1.GetSize())) == 0);
+    return s1.GetSize() == s2.GetSize() &&
+           (s1.GetSize() == 0 || std::memcmp(s1.GetMemory(), s2.GetMemory(), static_cast<size_t>(s1.GetSize())) == 0);
 }
 
 // ------------------------------------------------------------------ streaming
@@ -733,7 +732,9 @@ void DeclareBitmapProperties() {
     resampler.Name = "Resampler";
     resampler.Kind = cl::tkClass;
     resampler.TypeName = "TCustomResampler";
-    resampler.GetObject = [](const cl::TObject* o) -> cl::TObject* { return static_cast<const TBitmap32*>(o)->Resampler(); };
+    resampler.GetObject = [](const cl::TObject* o) -> cl::TObject* {
+        return static_cast<const TBitmap32*>(o)->Resampler();
+    };
     resampler.SetObject = [](cl::TObject* o, cl::TObject* v) {
         auto* b = static_cast<TBitmap32*>(o);
         if (auto* r = dynamic_cast<TCustomResampler*>(v); r && b->Resampler()) b->Resampler()->Assign(r);
@@ -741,7 +742,7 @@ void DeclareBitmapProperties() {
     cl::DeclarePublished(
         TBitmap32::StaticClass(),
         {cl::EnumProp<TBitmap32, TDrawMode>("DrawMode", "TDrawMode", &TBitmap32::DrawMode, &TBitmap32::SetDrawMode,
-                                             dmOpaque, {"dmOpaque", "dmBlend", "dmCustom", "dmTransparent"}),
+                                            dmOpaque, {"dmOpaque", "dmBlend", "dmCustom", "dmTransparent"}),
          cl::EnumProp<TBitmap32, TCombineMode>("CombineMode", "TCombineMode", &TBitmap32::CombineMode,
                                                &TBitmap32::SetCombineMode, cmBlend, {"cmBlend", "cmMerge"}),
          cl::EnumProp<TBitmap32, TWrapMode>("WrapMode", "TWrapMode", &TBitmap32::WrapMode, &TBitmap32::SetWrapMode,

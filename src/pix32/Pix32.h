@@ -207,7 +207,6 @@ public:
                           const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) = 0;
 };
 
-
 // ---------------------------------------------------------------------------------------------
 // TBitmap32
 

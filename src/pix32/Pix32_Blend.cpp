@@ -191,7 +191,8 @@ TColor32 SubtractColors_Pas(TColor32 C1, TColor32 C2) {
 }
 
 TColor32 DivideColors_Pas(TColor32 C1, TColor32 C2) {
-    return PerChannel(C1, C2, [](uint32_t a, uint32_t b) { return a == 0 ? 255u : std::min<uint32_t>((b * 256) / a, 255); });
+    return PerChannel(C1, C2,
+                      [](uint32_t a, uint32_t b) { return a == 0 ? 255u : std::min<uint32_t>((b * 256) / a, 255); });
 }
 
 TColor32 ModulateColors_Pas(TColor32 C1, TColor32 C2) {

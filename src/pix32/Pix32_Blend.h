@@ -26,16 +26,16 @@ using TColorOp = TColor32 (*)(TColor32 C1, TColor32 C2);
 using TScaleColorProc = TColor32 (*)(TColor32 C, uint32_t W);
 
 // Bound routines.
-extern TCombineReg WeightedMix;       // X and Y mixed with weight W on X
-extern TCombineMem WeightedMixTo;     // Y := WeightedMix(X, Y, W)
-extern TCombineLine WeightedMixRow;   // each Dst pixel mixed with its Src pixel
-extern TBlendReg AlphaBlend;          // F over B by F's alpha
+extern TCombineReg WeightedMix;      // X and Y mixed with weight W on X
+extern TCombineMem WeightedMixTo;    // Y := WeightedMix(X, Y, W)
+extern TCombineLine WeightedMixRow;  // each Dst pixel mixed with its Src pixel
+extern TBlendReg AlphaBlend;         // F over B by F's alpha
 extern TBlendMem AlphaBlendTo;
 extern TBlendRegEx AlphaBlendMaster;  // F over B by F's alpha scaled by M
 extern TBlendMemEx AlphaBlendMasterTo;
 extern TBlendLine AlphaBlendRow;
 extern TBlendLineEx AlphaBlendMasterRow;
-extern TBlendReg AlphaMerge;          // F merged over B, both carrying alpha
+extern TBlendReg AlphaMerge;  // F merged over B, both carrying alpha
 extern TBlendMem AlphaMergeTo;
 extern TBlendRegEx AlphaMergeMaster;
 extern TBlendMemEx AlphaMergeMasterTo;

@@ -49,8 +49,8 @@ bool TPointerMap::Find(const void* Item, int32_t& BucketIndex, int32_t& ItemInde
 void* TPointerMap::Data(const void* Item) const {
     int32_t bi, ii;
     if (!Find(Item, bi, ii))
-        throw cl::EListError(cl::Format("Item not found ($0%x)", static_cast<unsigned long long>(
-                                                                       reinterpret_cast<uintptr_t>(Item))));
+        throw cl::EListError(
+            cl::Format("Item not found ($0%x)", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(Item))));
     return FBuckets[bi].Items[ii].Data;
 }
 
@@ -206,17 +206,11 @@ void CopyPublishedProperties(const cl::TObject* Source, cl::TObject* Dest, cl::T
                     cl::SetObjectProp(Dest, name, src);
                 break;
             }
-            case cl::tkFloat:
-                cl::SetFloatProp(Dest, name, cl::GetFloatProp(Source, name));
-                break;
+            case cl::tkFloat: cl::SetFloatProp(Dest, name, cl::GetFloatProp(Source, name)); break;
             case cl::tkString:
             case cl::tkLString:
-            case cl::tkWString:
-                cl::SetStrProp(Dest, name, cl::GetStrProp(Source, name));
-                break;
-            default:
-                cl::SetOrdProp(Dest, name, cl::GetOrdProp(Source, name));
-                break;
+            case cl::tkWString: cl::SetStrProp(Dest, name, cl::GetStrProp(Source, name)); break;
+            default: cl::SetOrdProp(Dest, name, cl::GetOrdProp(Source, name)); break;
         }
     }
 }

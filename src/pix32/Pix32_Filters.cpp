@@ -35,9 +35,15 @@ void Copy(const TColor32* Src, TColor32* Dst, int32_t Count, uint32_t Mask) {
 void XorRow_Pas(TColor32* Dst, uint32_t Mask, int32_t Count) { InPlace<XorOp>(Dst, Mask, Count); }
 void OrRow_Pas(TColor32* Dst, uint32_t Mask, int32_t Count) { InPlace<OrOp>(Dst, Mask, Count); }
 void AndRow_Pas(TColor32* Dst, uint32_t Mask, int32_t Count) { InPlace<AndOp>(Dst, Mask, Count); }
-void XorRowCopy_Pas(const TColor32* Src, TColor32* Dst, int32_t Count, uint32_t Mask) { Copy<XorOp>(Src, Dst, Count, Mask); }
-void OrRowCopy_Pas(const TColor32* Src, TColor32* Dst, int32_t Count, uint32_t Mask) { Copy<OrOp>(Src, Dst, Count, Mask); }
-void AndRowCopy_Pas(const TColor32* Src, TColor32* Dst, int32_t Count, uint32_t Mask) { Copy<AndOp>(Src, Dst, Count, Mask); }
+void XorRowCopy_Pas(const TColor32* Src, TColor32* Dst, int32_t Count, uint32_t Mask) {
+    Copy<XorOp>(Src, Dst, Count, Mask);
+}
+void OrRowCopy_Pas(const TColor32* Src, TColor32* Dst, int32_t Count, uint32_t Mask) {
+    Copy<OrOp>(Src, Dst, Count, Mask);
+}
+void AndRowCopy_Pas(const TColor32* Src, TColor32* Dst, int32_t Count, uint32_t Mask) {
+    Copy<AndOp>(Src, Dst, Count, Mask);
+}
 
 TLogicalOperatorInPlace XorRow = XorRow_Pas;
 TLogicalOperatorInPlace OrRow = OrRow_Pas;

@@ -55,9 +55,7 @@ PPaintStage TPaintStages::Items(int32_t Index) {
 // TCustomPaintBox32
 
 TCustomPaintBox32::TCustomPaintBox32(cl::TComponent* AOwner)
-    : cl::TCustomControl(AOwner),
-      FBuffer(std::make_unique<TBitmap32>()),
-      FInvalidRects(std::make_unique<TRectList>()) {
+    : cl::TCustomControl(AOwner), FBuffer(std::make_unique<TBitmap32>()), FInvalidRects(std::make_unique<TRectList>()) {
     StartupPix32Image();
     FRepaintOptimizer.reset(DefaultRepaintOptimizerClass(FBuffer.get(), FInvalidRects.get()));
     SetBounds(FLeft, FTop, 192, 192);
@@ -260,12 +258,10 @@ void TPaintBox32::DoPaintBuffer() {
 // TCustomImage32
 
 TCustomImage32::TCustomImage32(cl::TComponent* AOwner)
-    : TCustomPaintBox32(AOwner),
-      FBitmap(std::make_unique<TBitmap32>()),
-      FLayers(std::make_unique<TLayerCollection>(this)),
-      FPaintStages(std::make_unique<TPaintStages>()) {
-    ControlStyle = cl::csAcceptsControls | cl::csCaptureMouse | cl::csClickEvents | cl::csOpaque |
-                   cl::csDoubleClicks | cl::csReplicatable;
+    : TCustomPaintBox32(AOwner), FBitmap(std::make_unique<TBitmap32>()),
+      FLayers(std::make_unique<TLayerCollection>(this)), FPaintStages(std::make_unique<TPaintStages>()) {
+    ControlStyle = cl::csAcceptsControls | cl::csCaptureMouse | cl::csClickEvents | cl::csOpaque | cl::csDoubleClicks |
+                   cl::csReplicatable;
     FBitmap->OnResize = [this](cl::TObject*) { BitmapResized(); };
     FLayers->OnChange = [this](cl::TObject*) { Changed(); };
     FLayers->OnGDIUpdate = [this](cl::TObject*) {
@@ -385,21 +381,23 @@ win::SIZE TCustomImage32::GetBitmapSize() {
         mode = (vw < bw || vh < bh) ? smResize : smNormal;
     else if (mode == smOptimalScaled)
         mode = (vw < rnd(static_cast<double>(bw) * FScaleX) || vh < rnd(static_cast<double>(bh) * FScaleY)) ? smResize
-                                                                                                        : smScale;
+                                                                                                            : smScale;
     win::SIZE s{0, 0};
     switch (mode) {
-    case smNormal: s = win::SIZE{bw, bh}; break;
-    case smStretch: s = win::SIZE{vw, vh}; break;
-    case smScale: s = win::SIZE{rnd(static_cast<double>(bw) * FScaleX), rnd(static_cast<double>(bh) * FScaleY)}; break;
-    default: {
-        const float rx = static_cast<float>(vw) / static_cast<float>(bw);
-        const float ry = static_cast<float>(vh) / static_cast<float>(bh);
-        if (rx >= ry)
-            s = win::SIZE{rnd(static_cast<double>(bw) * ry), vh};
-        else
-            s = win::SIZE{vw, rnd(static_cast<double>(bh) * rx)};
-        break;
-    }
+        case smNormal: s = win::SIZE{bw, bh}; break;
+        case smStretch: s = win::SIZE{vw, vh}; break;
+        case smScale:
+            s = win::SIZE{rnd(static_cast<double>(bw) * FScaleX), rnd(static_cast<double>(bh) * FScaleY)};
+            break;
+        default: {
+            const float rx = static_cast<float>(vw) / static_cast<float>(bw);
+            const float ry = static_cast<float>(vh) / static_cast<float>(bh);
+            if (rx >= ry)
+                s = win::SIZE{rnd(static_cast<double>(bw) * ry), vh};
+            else
+                s = win::SIZE{vw, rnd(static_cast<double>(bh) * rx)};
+            break;
+        }
     }
     if (s.cx < 1) s.cx = 0;
     if (s.cy < 1) s.cy = 0;
@@ -506,22 +504,22 @@ void TCustomImage32::SetRepaintMode(TRepaintMode Value) {
     TCustomPaintBox32::SetRepaintMode(Value);
     if (!FBitmap) return;
     switch (Value) {
-    case rmFull:
-        FBitmap->OnAreaChanged = nullptr;
-        FBitmap->OnChange = [this](cl::TObject* Sender) { BitmapChangeHandler(Sender); };
-        break;
-    case rmDirect:
-        FBitmap->OnChange = nullptr;
-        FBitmap->OnAreaChanged = [this](cl::TObject* Sender, const TRect& Area, uint32_t Info) {
-            BitmapAreaChangeHandler(Sender, Area, Info, false);
-        };
-        break;
-    case rmOptimizer:
-        FBitmap->OnChange = nullptr;
-        FBitmap->OnAreaChanged = [this](cl::TObject* Sender, const TRect& Area, uint32_t Info) {
-            BitmapAreaChangeHandler(Sender, Area, Info, true);
-        };
-        break;
+        case rmFull:
+            FBitmap->OnAreaChanged = nullptr;
+            FBitmap->OnChange = [this](cl::TObject* Sender) { BitmapChangeHandler(Sender); };
+            break;
+        case rmDirect:
+            FBitmap->OnChange = nullptr;
+            FBitmap->OnAreaChanged = [this](cl::TObject* Sender, const TRect& Area, uint32_t Info) {
+                BitmapAreaChangeHandler(Sender, Area, Info, false);
+            };
+            break;
+        case rmOptimizer:
+            FBitmap->OnChange = nullptr;
+            FBitmap->OnAreaChanged = [this](cl::TObject* Sender, const TRect& Area, uint32_t Info) {
+                BitmapAreaChangeHandler(Sender, Area, Info, true);
+            };
+            break;
     }
 }
 
@@ -588,14 +586,14 @@ namespace {
 
 TPaintStageHandler HandlerOfKind(uint32_t Kind) {
     switch (Kind) {
-    case PST_CUSTOM: return &TCustomImage32::ExecCustom;
-    case PST_CLEAR_BUFFER: return &TCustomImage32::ExecClearBuffer;
-    case PST_CLEAR_BACKGND: return &TCustomImage32::ExecClearBackgnd;
-    case PST_DRAW_BITMAP: return &TCustomImage32::ExecDrawBitmap;
-    case PST_DRAW_LAYERS: return &TCustomImage32::ExecDrawLayers;
-    case PST_CONTROL_FRAME: return &TCustomImage32::ExecControlFrame;
-    case PST_BITMAP_FRAME: return &TCustomImage32::ExecBitmapFrame;
-    default: return nullptr;
+        case PST_CUSTOM: return &TCustomImage32::ExecCustom;
+        case PST_CLEAR_BUFFER: return &TCustomImage32::ExecClearBuffer;
+        case PST_CLEAR_BACKGND: return &TCustomImage32::ExecClearBackgnd;
+        case PST_DRAW_BITMAP: return &TCustomImage32::ExecDrawBitmap;
+        case PST_DRAW_LAYERS: return &TCustomImage32::ExecDrawLayers;
+        case PST_CONTROL_FRAME: return &TCustomImage32::ExecControlFrame;
+        case PST_BITMAP_FRAME: return &TCustomImage32::ExecBitmapFrame;
+        default: return nullptr;
     }
 }
 
@@ -623,7 +621,8 @@ void TCustomImage32::DoPaintBuffer() {
     buf->BeginUpdate();
     try {
         auto runAll = [&] {
-            for (size_t k = 0; k < FPaintStageHandlers.size(); ++k) (this->*FPaintStageHandlers[k])(buf, FPaintStageNum[k]);
+            for (size_t k = 0; k < FPaintStageHandlers.size(); ++k)
+                (this->*FPaintStageHandlers[k])(buf, FPaintStageNum[k]);
         };
         if (FInvalidRects->Count() > 0) {
             for (int32_t j = 0; j < FInvalidRects->Count(); ++j) {
@@ -849,10 +848,10 @@ RECT TCustomImgView32::GetViewportRect() {
 bool TCustomImgView32::GetScrollBarsVisible() {
     if (!FScrollBars || !FHScroll || !FVScroll) return true;
     switch (FScrollBarVisibility) {
-    case svAlways: return true;
-    case svHidden: return false;
-    default:
-        return FHScroll->EffectiveWindow() < FHScroll->Range() || FVScroll->EffectiveWindow() < FVScroll->Range();
+        case svAlways: return true;
+        case svHidden: return false;
+        default:
+            return FHScroll->EffectiveWindow() < FHScroll->Range() || FVScroll->EffectiveWindow() < FVScroll->Range();
     }
 }
 
@@ -875,16 +874,16 @@ void TCustomImgView32::AlignAll() {
 
 bool TCustomImgView32::IsSizeGripVisible() {
     switch (FSizeGrip) {
-    case sgAlways: return true;
-    case sgNone: return false;
-    default: {
-        if (GetAlign() != cl::alClient) return false;
-        for (cl::TWinControl* p = GetParent(); p; p = p->GetParent()) {
-            if (p->Is<cl::TCustomForm>()) return true;
-            if (p->GetAlign() != cl::alClient) return false;
+        case sgAlways: return true;
+        case sgNone: return false;
+        default: {
+            if (GetAlign() != cl::alClient) return false;
+            for (cl::TWinControl* p = GetParent(); p; p = p->GetParent()) {
+                if (p->Is<cl::TCustomForm>()) return true;
+                if (p->GetAlign() != cl::alClient) return false;
+            }
+            return true;
         }
-        return true;
-    }
     }
 }
 
@@ -1119,8 +1118,8 @@ void StartupPix32Image() {
     std::call_once(once, [] {
         StartupPix32RangeBars();
         const cl::TClass& P = TCustomPaintBox32::StaticClass();
-        cl::RegisterMessageHandler(P, win::WM_PAINT,
-                                   [](cl::TObject* s, cl::TMessage& m) { static_cast<TCustomPaintBox32*>(s)->WMPaint(m); });
+        cl::RegisterMessageHandler(
+            P, win::WM_PAINT, [](cl::TObject* s, cl::TMessage& m) { static_cast<TCustomPaintBox32*>(s)->WMPaint(m); });
         cl::RegisterMessageHandler(P, win::WM_PRINTCLIENT, [](cl::TObject* s, cl::TMessage& m) {
             static_cast<TCustomPaintBox32*>(s)->WMPrintClient(m);
         });
@@ -1131,10 +1130,12 @@ void StartupPix32Image() {
         cl::RegisterMessageHandler(P, cl::CM_INVALIDATE, [](cl::TObject* s, cl::TMessage& m) {
             static_cast<TCustomPaintBox32*>(s)->CMInvalidate(m);
         });
-        cl::RegisterMessageHandler(P, cl::CM_MOUSEENTER,
-                                   [](cl::TObject* s, cl::TMessage&) { static_cast<TCustomPaintBox32*>(s)->MouseEnter(); });
-        cl::RegisterMessageHandler(P, cl::CM_MOUSELEAVE,
-                                   [](cl::TObject* s, cl::TMessage&) { static_cast<TCustomPaintBox32*>(s)->MouseLeave(); });
+        cl::RegisterMessageHandler(P, cl::CM_MOUSEENTER, [](cl::TObject* s, cl::TMessage&) {
+            static_cast<TCustomPaintBox32*>(s)->MouseEnter();
+        });
+        cl::RegisterMessageHandler(P, cl::CM_MOUSELEAVE, [](cl::TObject* s, cl::TMessage&) {
+            static_cast<TCustomPaintBox32*>(s)->MouseLeave();
+        });
 
         const std::vector<cl::String> repaintNames{"rmFull", "rmDirect", "rmOptimizer"};
         cl::DeclarePublished(P, {EnumProp<TCustomPaintBox32, TRepaintMode>(
@@ -1145,7 +1146,9 @@ void StartupPix32Image() {
         bitmap.Name = "Bitmap";
         bitmap.Kind = cl::tkClass;
         bitmap.TypeName = "TBitmap32";
-        bitmap.GetObject = [](const cl::TObject* o) -> cl::TObject* { return static_cast<const TCustomImage32*>(o)->Bitmap(); };
+        bitmap.GetObject = [](const cl::TObject* o) -> cl::TObject* {
+            return static_cast<const TCustomImage32*>(o)->Bitmap();
+        };
         bitmap.SetObject = [](cl::TObject* o, cl::TObject* v) {
             static_cast<TCustomImage32*>(o)->SetBitmap(v && v->Is<TBitmap32>() ? static_cast<TBitmap32*>(v) : nullptr);
         };
@@ -1192,8 +1195,8 @@ void StartupPix32Image() {
                                                         &TCustomImgView32::SetSizeGrip, sgAuto,
                                                         {"sgAuto", "sgNone", "sgAlways"})});
         cl::RegisterClasses({&TCustomPaintBox32::StaticClass(), &TPaintBox32::StaticClass(),
-                             &TCustomImage32::StaticClass(), &TImage32::StaticClass(),
-                             &TCustomImgView32::StaticClass(), &TImgView32::StaticClass()});
+                             &TCustomImage32::StaticClass(), &TImage32::StaticClass(), &TCustomImgView32::StaticClass(),
+                             &TImgView32::StaticClass()});
     });
 }
 

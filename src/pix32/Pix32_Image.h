@@ -68,7 +68,14 @@ private:
 // ---- enumerations and events ------------------------------------------------------------------
 
 enum TBitmapAlign : uint8_t { baTopLeft = 0, baCenter = 1, baTile = 2, baCustom = 3 };
-enum TScaleMode : uint8_t { smNormal = 0, smStretch = 1, smScale = 2, smResize = 3, smOptimal = 4, smOptimalScaled = 5 };
+enum TScaleMode : uint8_t {
+    smNormal = 0,
+    smStretch = 1,
+    smScale = 2,
+    smResize = 3,
+    smOptimal = 4,
+    smOptimalScaled = 5
+};
 enum TRepaintMode : uint8_t { rmFull = 0, rmDirect = 1, rmOptimizer = 2 };
 enum TScrollBarVisibility : uint8_t { svAlways = 0, svHidden = 1, svAuto = 2 };
 enum TSizeGripStyle : uint8_t { sgAuto = 0, sgNone = 1, sgAlways = 2 };

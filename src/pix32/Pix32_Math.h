@@ -10,13 +10,9 @@ namespace pix32 {
 // Largest whole number not above X.
 constexpr int32_t FixedFloor(TFixed X) { return X >> 16; }
 // Smallest whole number not below X.
-constexpr int32_t FixedCeil(TFixed X) {
-    return static_cast<int32_t>((static_cast<int64_t>(X) + 0xFFFF) >> 16);
-}
+constexpr int32_t FixedCeil(TFixed X) { return static_cast<int32_t>((static_cast<int64_t>(X) + 0xFFFF) >> 16); }
 // Nearest whole number; exact halves round down (1.5 -> 1, -1.5 -> -2).
-constexpr int32_t FixedRound(TFixed X) {
-    return static_cast<int32_t>((static_cast<int64_t>(X) + 0x7FFF) >> 16);
-}
+constexpr int32_t FixedRound(TFixed X) { return static_cast<int32_t>((static_cast<int64_t>(X) + 0x7FFF) >> 16); }
 // The product of two 16.16 values, truncated to 32 bits.
 constexpr TFixed FixedMul(TFixed A, TFixed B) {
     return static_cast<TFixed>(static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(A) * B >> 16)));

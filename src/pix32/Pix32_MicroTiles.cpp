@@ -6,8 +6,8 @@
 #include <new>
 #include <vector>
 
-#include "pix32/Pix32_LowLevel.h"
 #include "pix32/Pix32.h"
+#include "pix32/Pix32_LowLevel.h"
 #include "pix32/Pix32_Math.h"
 
 namespace pix32 {
@@ -17,8 +17,7 @@ TMicroTilesUProc MicroTilesU = &MicroTilesU_Pas;
 
 void MicroTileUnion_Pas(TMicroTile& Dst, TMicroTile Src) {
     if (Dst == MICROTILE_FULL || Src == MICROTILE_EMPTY) return;
-    const uint32_t sl = MicroTileLeft(Src), st = MicroTileTop(Src), sr = MicroTileRight(Src),
-                   sb = MicroTileBottom(Src);
+    const uint32_t sl = MicroTileLeft(Src), st = MicroTileTop(Src), sr = MicroTileRight(Src), sb = MicroTileBottom(Src);
     if (sl == sr || st == sb) return;
     if (Dst != MICROTILE_EMPTY && Src != MICROTILE_FULL)
         Dst = MakeMicroTile(std::min(MicroTileLeft(Dst), sl), std::min(MicroTileTop(Dst), st),
@@ -191,9 +190,7 @@ void InflateArea(TRect& Area, int32_t Dx, int32_t Dy) {
 
 namespace {
 
-int32_t ClampToInt32(int64_t V) {
-    return static_cast<int32_t>(std::clamp<int64_t>(V, INT32_MIN, INT32_MAX));
-}
+int32_t ClampToInt32(int64_t V) { return static_cast<int32_t>(std::clamp<int64_t>(V, INT32_MIN, INT32_MAX)); }
 
 // Nearest whole number of a 16.16 value held in 64 bits (halves round down, as FixedRound).
 int64_t Round64(int64_t F) { return (F + 0x7FFF) >> 16; }
@@ -301,8 +298,8 @@ int32_t MicroTilesCalcRects(const TMicroTiles& Tiles, TRectList* DstRects, const
             if (!RoundToWholeTiles) {
                 nr.top = ClampToRange(Y + static_cast<int32_t>(MicroTileTop(T)), Clip.top, Clip.bottom);
                 nr.bottom = ClampToRange(Y + static_cast<int32_t>(MicroTileBottom(T)), Clip.top, Clip.bottom);
-                nr.left = ClampToRange(col * MicroTileSize + static_cast<int32_t>(MicroTileLeft(T)), Clip.left,
-                                       Clip.right);
+                nr.left =
+                    ClampToRange(col * MicroTileSize + static_cast<int32_t>(MicroTileLeft(T)), Clip.left, Clip.right);
                 // A run goes on through tiles that continue the same band: each tile before
                 // the next reaches its right edge, the next starts at its left edge.
                 TMicroTile cur = T;
@@ -379,8 +376,8 @@ void* TMicroTilesMap::Delete(int32_t BucketIndex, int32_t ItemIndex) {
 // ---------------------------------------------------------------------------------------------
 // TMicroTilesRepaintOptimizer
 
-TCustomRepaintOptimizerClass DefaultRepaintOptimizerClass =
-    [](TBitmap32* Buffer, TRectList* InvalidRects) -> TCustomRepaintOptimizer* {
+TCustomRepaintOptimizerClass DefaultRepaintOptimizerClass = [](TBitmap32* Buffer,
+                                                               TRectList* InvalidRects) -> TCustomRepaintOptimizer* {
     return new TMicroTilesRepaintOptimizer(Buffer, InvalidRects);
 };
 
@@ -483,41 +480,41 @@ void TMicroTilesRepaintOptimizer::LayerUpdateHandler(cl::TObject*, TCustomLayer*
 void TMicroTilesRepaintOptimizer::LayerCollectionNotifyHandler(TLayerCollection*, TLayerListAction Action,
                                                                TCustomLayer* Layer, int32_t) {
     switch (Action) {
-    case laAdded:
-    case laInserted:
-        if (Layer) {
-            MicroTilesSetSize(*FOldInvalidTilesMap.Tiles(Layer), FBufferBounds);
-            FOldInvalidTilesValid = true;
-        }
-        break;
-    case laDeleted:
-        if (Layer) {
-            if (FOldInvalidTilesValid) {
-                if (TMicroTiles* old = FOldInvalidTilesMap.Find(Layer)) {
-                    ValidateWorkingTiles();
-                    MicroTilesUnion(FInvalidTiles, *old);
-                }
-                FUseInvalidTiles = true;
+        case laAdded:
+        case laInserted:
+            if (Layer) {
+                MicroTilesSetSize(*FOldInvalidTilesMap.Tiles(Layer), FBufferBounds);
+                FOldInvalidTilesValid = true;
             }
-            auto it = std::find(FInvalidLayers.begin(), FInvalidLayers.end(), Layer);
-            if (it != FInvalidLayers.end()) FInvalidLayers.erase(it);
-            Layer->SetInvalid(false);
-            FOldInvalidTilesMap.Remove(Layer);  // Delete releases the record
-        }
-        break;
-    case laCleared:
-        if (FOldInvalidTilesValid) {
-            ValidateWorkingTiles();
-            TPointerMapIterator it(&FOldInvalidTilesMap);
-            while (it.Next())
-                if (it.Data) MicroTilesUnion(FInvalidTiles, *static_cast<TMicroTiles*>(it.Data));
-            FUseInvalidTiles = true;
-            ResetAdaptiveMode();
-        }
-        FOldInvalidTilesMap.Clear();
-        FInvalidLayers.clear();
-        FOldInvalidTilesValid = true;
-        break;
+            break;
+        case laDeleted:
+            if (Layer) {
+                if (FOldInvalidTilesValid) {
+                    if (TMicroTiles* old = FOldInvalidTilesMap.Find(Layer)) {
+                        ValidateWorkingTiles();
+                        MicroTilesUnion(FInvalidTiles, *old);
+                    }
+                    FUseInvalidTiles = true;
+                }
+                auto it = std::find(FInvalidLayers.begin(), FInvalidLayers.end(), Layer);
+                if (it != FInvalidLayers.end()) FInvalidLayers.erase(it);
+                Layer->SetInvalid(false);
+                FOldInvalidTilesMap.Remove(Layer);  // Delete releases the record
+            }
+            break;
+        case laCleared:
+            if (FOldInvalidTilesValid) {
+                ValidateWorkingTiles();
+                TPointerMapIterator it(&FOldInvalidTilesMap);
+                while (it.Next())
+                    if (it.Data) MicroTilesUnion(FInvalidTiles, *static_cast<TMicroTiles*>(it.Data));
+                FUseInvalidTiles = true;
+                ResetAdaptiveMode();
+            }
+            FOldInvalidTilesMap.Clear();
+            FInvalidLayers.clear();
+            FOldInvalidTilesValid = true;
+            break;
     }
 }
 

@@ -37,11 +37,11 @@ constexpr uint32_t MicroTileRight(TMicroTile M) { return (M >> 8) & 0xFF; }
 constexpr uint32_t MicroTileBottom(TMicroTile M) { return M & 0xFF; }
 
 struct TMicroTiles {
-    TRect BoundsRect{};       // the covered area in pixels
+    TRect BoundsRect{};  // the covered area in pixels
     int32_t Columns = 0;
     int32_t Rows = 0;
-    TRect BoundsUsedTiles{};  // tile indexes, inclusive; (Columns, Rows, 0, 0) when none is used
-    int32_t Count = 0;        // tiles allocated
+    TRect BoundsUsedTiles{};     // tile indexes, inclusive; (Columns, Rows, 0, 0) when none is used
+    int32_t Count = 0;           // tiles allocated
     PMicroTile Tiles = nullptr;  // Count tiles, row-major, Columns per row
 };
 

@@ -43,10 +43,10 @@ void Arrow(HDC DC, const RECT& R, TRBDirection Direction, int N, COLORREF C) {
     const int cx = (R.left + R.right) / 2, cy = (R.top + R.bottom) / 2;
     for (int i = 0; i < N; ++i) {
         switch (Direction) {
-        case drUp: Fill(DC, RECT{cx - i, cy - N / 2 + i, cx + i + 1, cy - N / 2 + i + 1}, C); break;
-        case drDown: Fill(DC, RECT{cx - i, cy + (N - 1) / 2 - i, cx + i + 1, cy + (N - 1) / 2 - i + 1}, C); break;
-        case drLeft: Fill(DC, RECT{cx - N / 2 + i, cy - i, cx - N / 2 + i + 1, cy + i + 1}, C); break;
-        case drRight: Fill(DC, RECT{cx + (N - 1) / 2 - i, cy - i, cx + (N - 1) / 2 - i + 1, cy + i + 1}, C); break;
+            case drUp: Fill(DC, RECT{cx - i, cy - N / 2 + i, cx + i + 1, cy - N / 2 + i + 1}, C); break;
+            case drDown: Fill(DC, RECT{cx - i, cy + (N - 1) / 2 - i, cx + i + 1, cy + (N - 1) / 2 - i + 1}, C); break;
+            case drLeft: Fill(DC, RECT{cx - N / 2 + i, cy - i, cx - N / 2 + i + 1, cy + i + 1}, C); break;
+            case drRight: Fill(DC, RECT{cx + (N - 1) / 2 - i, cy - i, cx + (N - 1) / 2 - i + 1, cy + i + 1}, C); break;
         }
     }
 }
@@ -58,15 +58,17 @@ int ArrowRows(const RECT& R) {
 
 TRBDirection DirectionOfFlag(unsigned State) {
     switch (State & 0xF) {
-    case DFCS_SCROLLUP: return drUp;
-    case DFCS_SCROLLDOWN: return drDown;
-    case DFCS_SCROLLLEFT: return drLeft;
-    default: return drRight;
+        case DFCS_SCROLLUP: return drUp;
+        case DFCS_SCROLLDOWN: return drDown;
+        case DFCS_SCROLLLEFT: return drLeft;
+        default: return drRight;
     }
 }
 
 COLORREF Lighten(COLORREF C, int Amount) {
-    auto ch = [&](int shift) { return static_cast<COLORREF>(std::clamp(static_cast<int>((C >> shift) & 0xFF) + Amount, 0, 255)) << shift; };
+    auto ch = [&](int shift) {
+        return static_cast<COLORREF>(std::clamp(static_cast<int>((C >> shift) & 0xFF) + Amount, 0, 255)) << shift;
+    };
     return ch(0) | ch(8) | ch(16);
 }
 
@@ -206,11 +208,11 @@ void TArrowBar::SetButtonSize(int32_t Value) {
     Invalidate();
 }
 
-#define PIX32_COLOR_SETTER(Name)                \
+#define PIX32_COLOR_SETTER(Name)                  \
     void TArrowBar::Set##Name(cl::TColor Value) { \
-        if (Value == F##Name) return;           \
-        F##Name = Value;                        \
-        Invalidate();                           \
+        if (Value == F##Name) return;             \
+        F##Name = Value;                          \
+        Invalidate();                             \
     }
 PIX32_COLOR_SETTER(HandleColor)
 PIX32_COLOR_SETTER(ButtonColor)
@@ -409,7 +411,8 @@ void TArrowBar::DoDrawTrack(RECT R, TRBDirection Direction, bool Pushed, bool En
     HDC dc = GetCanvas()->GetHandle();
     if (FStyle == rbsDefault) {
         if (UseThemes && DrawThemeBackground) {
-            static const int parts[4] = {SBP_LOWERTRACKHORZ, SBP_LOWERTRACKVERT, SBP_UPPERTRACKHORZ, SBP_UPPERTRACKVERT};
+            static const int parts[4] = {SBP_LOWERTRACKHORZ, SBP_LOWERTRACKVERT, SBP_UPPERTRACKHORZ,
+                                         SBP_UPPERTRACKVERT};
             DrawThemeBackground(ScrollBarTheme, dc, parts[Direction], Pushed ? 3 : 1, &R, nullptr);
             return;
         }
@@ -581,8 +584,7 @@ void TCustomRangeBar::Resize() {
         UpdateEffectiveWindow();
         if (FEffectiveWindow < FRange) {
             float c = 0.5f;
-            if (oldWindow < FRange)
-                c = (static_cast<float>(oldWindow) * 0.5f + FPosition) / static_cast<float>(FRange);
+            if (oldWindow < FRange) c = (static_cast<float>(oldWindow) * 0.5f + FPosition) / static_cast<float>(FRange);
             FPosition = static_cast<float>(FRange) * c - static_cast<float>(FEffectiveWindow) * 0.5f;
         }
     }
@@ -635,29 +637,29 @@ void TCustomRangeBar::TimerHandler(cl::TObject* Sender) {
             return GetZone(p.x, p.y);
         };
         switch (FDragZone) {
-        case rzPrevButton: {
-            const float old = FPosition;
-            SetPosition(FPosition - FIncrement);
-            if (FPosition == old) StartHotTracking();
-            break;
-        }
-        case rzNextButton: {
-            const float old = FPosition;
-            SetPosition(FPosition + FIncrement);
-            if (FPosition == old) StartHotTracking();
-            break;
-        }
-        case rzPrevTrack: {
-            const TRBZone z = cursorZone();
-            if (z == rzPrevButton || z == rzPrevTrack) SetPosition(FPosition - FEffectiveWindow);
-            break;
-        }
-        case rzNextTrack: {
-            const TRBZone z = cursorZone();
-            if (z == rzNextTrack || z == rzNextButton) SetPosition(FPosition + FEffectiveWindow);
-            break;
-        }
-        default: break;
+            case rzPrevButton: {
+                const float old = FPosition;
+                SetPosition(FPosition - FIncrement);
+                if (FPosition == old) StartHotTracking();
+                break;
+            }
+            case rzNextButton: {
+                const float old = FPosition;
+                SetPosition(FPosition + FIncrement);
+                if (FPosition == old) StartHotTracking();
+                break;
+            }
+            case rzPrevTrack: {
+                const TRBZone z = cursorZone();
+                if (z == rzPrevButton || z == rzPrevTrack) SetPosition(FPosition - FEffectiveWindow);
+                break;
+            }
+            case rzNextTrack: {
+                const TRBZone z = cursorZone();
+                if (z == rzNextTrack || z == rzNextButton) SetPosition(FPosition + FEffectiveWindow);
+                break;
+            }
+            default: break;
         }
     } catch (...) {
         FGenChange = false;
@@ -710,10 +712,10 @@ bool TCustomRangeBar::DoMouseWheel(cl::TShiftState Shift, int WheelDelta, win::P
 // ---------------------------------------------------------------------------------------------
 // TArrowBarAccess
 
-#define PIX32_ACCESS_SETTER(Name, Type)          \
+#define PIX32_ACCESS_SETTER(Name, Type)           \
     void TArrowBarAccess::Set##Name(Type Value) { \
-        Master->Set##Name(Value);                \
-        if (Slave) Slave->Set##Name(Value);      \
+        Master->Set##Name(Value);                 \
+        if (Slave) Slave->Set##Name(Value);       \
     }
 PIX32_ACCESS_SETTER(Color, cl::TColor)
 PIX32_ACCESS_SETTER(Backgnd, TRBBackgnd)
@@ -759,13 +761,14 @@ void StartupPix32RangeBars() {
     std::call_once(once, [] {
         cl::RegisterControlClasses();
         const cl::TClass& A = TArrowBar::StaticClass();
-        cl::RegisterMessageHandler(A, WM_NCCALCSIZE,
-                                   [](cl::TObject* self, cl::TMessage& m) { static_cast<TArrowBar*>(self)->NCCalcSize(m); });
-        cl::RegisterMessageHandler(A, WM_NCPAINT,
-                                   [](cl::TObject* self, cl::TMessage& m) { static_cast<TArrowBar*>(self)->NCPaint(m); });
+        cl::RegisterMessageHandler(
+            A, WM_NCCALCSIZE, [](cl::TObject* self, cl::TMessage& m) { static_cast<TArrowBar*>(self)->NCCalcSize(m); });
+        cl::RegisterMessageHandler(
+            A, WM_NCPAINT, [](cl::TObject* self, cl::TMessage& m) { static_cast<TArrowBar*>(self)->NCPaint(m); });
         cl::RegisterMessageHandler(A, WM_ERASEBKGND, [](cl::TObject*, cl::TMessage& m) { m.Result = -1; });
-        cl::RegisterMessageHandler(A, cl::CM_ENABLEDCHANGED,
-                                   [](cl::TObject* self, cl::TMessage&) { static_cast<TArrowBar*>(self)->EnabledChanged(); });
+        cl::RegisterMessageHandler(A, cl::CM_ENABLEDCHANGED, [](cl::TObject* self, cl::TMessage&) {
+            static_cast<TArrowBar*>(self)->EnabledChanged();
+        });
         cl::RegisterMessageHandler(A, cl::CM_MOUSELEAVE, [](cl::TObject* self, cl::TMessage& m) {
             static_cast<TArrowBar*>(self)->MouseLeft();
             cl::InheritedDispatch(TArrowBar::StaticClass(), self, m);
@@ -775,8 +778,9 @@ void StartupPix32RangeBars() {
         bar.push_back(EnumProp<TArrowBar, TBorderStyle>("BorderStyle", "TBorderStyle", &TArrowBar::BorderStyle,
                                                         &TArrowBar::SetBorderStyle, cl::bsSingle,
                                                         {"bsNone", "bsSingle"}));
-        bar.push_back(EnumProp<TArrowBar, TScrollBarKind>("Kind", "TScrollBarKind", &TArrowBar::Kind, &TArrowBar::SetKind,
-                                                          sbHorizontal, {"sbHorizontal", "sbVertical"}));
+        bar.push_back(EnumProp<TArrowBar, TScrollBarKind>("Kind", "TScrollBarKind", &TArrowBar::Kind,
+                                                          &TArrowBar::SetKind, sbHorizontal,
+                                                          {"sbHorizontal", "sbVertical"}));
         cl::DeclarePublished(A, std::move(bar));
         const cl::TClass& R = TCustomRangeBar::StaticClass();
         cl::DeclarePublished(

@@ -17,7 +17,14 @@ namespace pix32 {
 enum TRBStyle : uint8_t { rbsDefault = 0, rbsMac = 1 };
 enum TRBBackgnd : uint8_t { bgPattern = 0, bgSolid = 1 };
 enum TRBDirection : uint8_t { drLeft = 0, drUp = 1, drRight = 2, drDown = 3 };
-enum TRBZone : uint8_t { rzNone = 0, rzPrevButton = 1, rzPrevTrack = 2, rzHandle = 3, rzNextTrack = 4, rzNextButton = 5 };
+enum TRBZone : uint8_t {
+    rzNone = 0,
+    rzPrevButton = 1,
+    rzPrevTrack = 2,
+    rzHandle = 3,
+    rzNextTrack = 4,
+    rzNextButton = 5
+};
 enum TScrollBarKind : uint8_t { sbHorizontal = 0, sbVertical = 1 };
 
 // Only bsNone and bsSingle are meaningful for a bar.

@@ -211,7 +211,6 @@ void KernelWeightsFromTable(const TIntegerMap& Table, TKernelMode Mode, int32_t 
     }
 }
 
-
 // ---------------------------------------------------------------------------------------------
 // TBitmap32Resampler
 
@@ -353,7 +352,9 @@ TColor32 TNearestResampler::GetSampleFixed(TFixed X, TFixed Y) {
                               static_cast<int32_t>((static_cast<int64_t>(Y) + 0x7FFF) >> 16));
 }
 
-TColor32 TNearestResampler::GetSampleFloat(float X, float Y) { return (this->*FGetPixel)(RoundSample(X), RoundSample(Y)); }
+TColor32 TNearestResampler::GetSampleFloat(float X, float Y) {
+    return (this->*FGetPixel)(RoundSample(X), RoundSample(Y));
+}
 
 void TNearestResampler::PrepareSampling() {
     TBitmap32Resampler::PrepareSampling();
@@ -674,9 +675,9 @@ void DeclareResamplerProperties() {
         auto* r = static_cast<TKernelResampler*>(o);
         if (auto* k = dynamic_cast<TCustomKernel*>(v)) r->Kernel()->Assign(k);
     };
-    cl::TPropInfo mode = cl::OrdProp<TKernelResampler, TKernelMode>(
-        "KernelMode", cl::tkEnumeration, "TKernelMode", &TKernelResampler::KernelMode, &TKernelResampler::SetKernelMode,
-        kmDynamic);
+    cl::TPropInfo mode = cl::OrdProp<TKernelResampler, TKernelMode>("KernelMode", cl::tkEnumeration, "TKernelMode",
+                                                                    &TKernelResampler::KernelMode,
+                                                                    &TKernelResampler::SetKernelMode, kmDynamic);
     mode.EnumNames = {"kmDynamic", "kmTableNearest", "kmTableLinear"};
     cl::DeclarePublished(
         TKernelResampler::StaticClass(),

@@ -480,8 +480,8 @@ void StretchLinear(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, T
                    TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack);
 // One axis of kernel weights for the clipped destination range; false when there is no
 // table (an empty source range).
-bool BuildMappingTable(TMappingTable& Table, int32_t DstLo, int32_t DstHi, int32_t ClipLo, int32_t ClipHi, int32_t SrcLo,
-                       int32_t SrcHi, const TCustomKernel& Kernel);
+bool BuildMappingTable(TMappingTable& Table, int32_t DstLo, int32_t DstHi, int32_t ClipLo, int32_t ClipHi,
+                       int32_t SrcLo, int32_t SrcHi, const TCustomKernel& Kernel);
 void KernelResample(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TBitmap32* Src, const TRect& SrcRect,
                     const TCustomKernel& Kernel, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack);
 // Box averaging when reducing; otherwise the linear stretch or, for a source narrower than

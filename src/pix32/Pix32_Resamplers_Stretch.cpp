@@ -214,8 +214,10 @@ void StretchNearest(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, 
                       CombineOp, CombineCallBack);
         return;
     }
-    const std::vector<int32_t> mapX = NearestMap(DstRect.left, DstRect.right, clip.left, clip.right, SrcRect.left, SrcRect.right);
-    const std::vector<int32_t> mapY = NearestMap(DstRect.top, DstRect.bottom, clip.top, clip.bottom, SrcRect.top, SrcRect.bottom);
+    const std::vector<int32_t> mapX =
+        NearestMap(DstRect.left, DstRect.right, clip.left, clip.right, SrcRect.left, SrcRect.right);
+    const std::vector<int32_t> mapY =
+        NearestMap(DstRect.top, DstRect.bottom, clip.top, clip.bottom, SrcRect.top, SrcRect.bottom);
     const int32_t w = RectWidth(clip);
     std::vector<TColor32> buffer(CombineOp == dmOpaque ? 0 : static_cast<size_t>(w));
     int32_t prev = -1;
@@ -274,8 +276,10 @@ void StretchLinear(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, T
     if (!ClipDest(clip, DstClip, DstRect, Dst)) return;
     if (RectWidth(SrcRect) < 2 || RectHeight(SrcRect) < 2 || !SrcRectInside(SrcRect, Src)) return;
     if (CombineOp == dmCustom && !CombineCallBack) CombineOp = dmOpaque;
-    const auto mapX = LinearMap(DstRect.left, DstRect.right, clip.left, clip.right, SrcRect.left, SrcRect.right, Src->Width());
-    const auto mapY = LinearMap(DstRect.top, DstRect.bottom, clip.top, clip.bottom, SrcRect.top, SrcRect.bottom, Src->Height());
+    const auto mapX =
+        LinearMap(DstRect.left, DstRect.right, clip.left, clip.right, SrcRect.left, SrcRect.right, Src->Width());
+    const auto mapY =
+        LinearMap(DstRect.top, DstRect.bottom, clip.top, clip.bottom, SrcRect.top, SrcRect.bottom, Src->Height());
     const TPixelWriter writer(Src, CombineOp, CombineCallBack);
     const int32_t stride = Src->Width();
     const TInterpolatorProc interpolate = Interpolator;
@@ -297,8 +301,8 @@ void StretchLinear(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, T
 // ---------------------------------------------------------------------------------------------
 // Kernel
 
-bool BuildMappingTable(TMappingTable& Table, int32_t DstLo, int32_t DstHi, int32_t ClipLo, int32_t ClipHi, int32_t SrcLo,
-                       int32_t SrcHi, const TCustomKernel& Kernel) {
+bool BuildMappingTable(TMappingTable& Table, int32_t DstLo, int32_t DstHi, int32_t ClipLo, int32_t ClipHi,
+                       int32_t SrcLo, int32_t SrcHi, const TCustomKernel& Kernel) {
     Table.clear();
     const int32_t srcW = SrcHi - SrcLo, dstW = DstHi - DstLo, clipW = ClipHi - ClipLo;
     if (srcW <= 0) return false;
@@ -332,7 +336,8 @@ bool BuildMappingTable(TMappingTable& Table, int32_t DstLo, int32_t DstHi, int32
         if (cluster.empty()) {
             // Every weight rounded to 0: the pixel under the centre takes the whole weight,
             // so no cluster is ever left without a position.
-            const int32_t pos = static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(std::floor(center)), SrcLo, SrcHi - 1));
+            const int32_t pos =
+                static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(std::floor(center)), SrcLo, SrcHi - 1));
             cluster.push_back(TClusterEntry{pos, 256});
         } else if (sum != 256) {
             cluster[(cluster.size() - 1) / 2].Weight += 256 - sum;
@@ -362,7 +367,8 @@ void VerticalSums(int32_t* Buffer, const TBitmap32* Src, int32_t First, size_t C
         const uint8_t* rows[kMaxRows];
         __m128i weights[kMaxRows / 2];
         const size_t count = std::min(Cluster.size(), kMaxRows);
-        for (size_t j = 0; j < count; ++j) rows[j] = reinterpret_cast<const uint8_t*>(Src->PixelPtr(First, Cluster[j].Pos));
+        for (size_t j = 0; j < count; ++j)
+            rows[j] = reinterpret_cast<const uint8_t*>(Src->PixelPtr(First, Cluster[j].Pos));
         for (size_t j = 0; j < count; j += 2) {
             const uint32_t wa = static_cast<uint32_t>(Cluster[j].Weight) & 0xFFFF;
             const uint32_t wb = j + 1 < count ? static_cast<uint32_t>(Cluster[j + 1].Weight) & 0xFFFF : 0;
@@ -373,7 +379,8 @@ void VerticalSums(int32_t* Buffer, const TBitmap32* Src, int32_t First, size_t C
             __m128i acc0 = zero, acc1 = zero, acc2 = zero, acc3 = zero;
             for (size_t j = 0; j < count; j += 2) {
                 const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[j] + x));
-                const __m128i b = j + 1 < count ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[j + 1] + x)) : zero;
+                const __m128i b =
+                    j + 1 < count ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[j + 1] + x)) : zero;
                 const __m128i alo = _mm_unpacklo_epi8(a, zero), ahi = _mm_unpackhi_epi8(a, zero);
                 const __m128i blo = _mm_unpacklo_epi8(b, zero), bhi = _mm_unpackhi_epi8(b, zero);
                 const __m128i w = weights[j / 2];
@@ -450,7 +457,7 @@ void HorizontalSums_Pas(const int32_t* Buffer, const TFlatClusters& Map, bool Ra
 #if defined(__x86_64__) || defined(__i386__)
 // The same with the four channels of a column in one register (32-bit multiplies).
 __attribute__((target("sse4.1"))) void HorizontalSums_SSE41(const int32_t* Buffer, const TFlatClusters& Map,
-                                                             bool RangeCheck, TColor32* Out) {
+                                                            bool RangeCheck, TColor32* Out) {
     const size_t n = Map.Start.size() - 1;
     const __m128i lo = _mm_setzero_si128(), hi = _mm_set1_epi32(255 * 65536), mask = _mm_set1_epi32(0xFF);
     for (size_t i = 0; i < n; ++i) {
@@ -487,8 +494,10 @@ void KernelResample(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, 
     if (!ClipDest(clip, DstClip, DstRect, Dst)) return;
     if (!SrcRectInside(SrcRect, Src)) return;
     TMappingTable mapX, mapY;
-    if (!BuildMappingTable(mapX, DstRect.left, DstRect.right, clip.left, clip.right, SrcRect.left, SrcRect.right, Kernel) ||
-        !BuildMappingTable(mapY, DstRect.top, DstRect.bottom, clip.top, clip.bottom, SrcRect.top, SrcRect.bottom, Kernel))
+    if (!BuildMappingTable(mapX, DstRect.left, DstRect.right, clip.left, clip.right, SrcRect.left, SrcRect.right,
+                           Kernel) ||
+        !BuildMappingTable(mapY, DstRect.top, DstRect.bottom, clip.top, clip.bottom, SrcRect.top, SrcRect.bottom,
+                           Kernel))
         return;
     if (mapX.empty() || mapY.empty()) return;
     int32_t first = INT32_MAX, last = INT32_MIN;
@@ -544,7 +553,8 @@ void DraftResample(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, T
     const float scaleY = static_cast<float>(srcH) / static_cast<float>(dstH);
     const int64_t stepX = static_cast<int64_t>(static_cast<double>(scaleX) * 65536.0);
     const int64_t stepY = static_cast<int64_t>(static_cast<double>(scaleY) * 65536.0);
-    const int32_t firstX = SrcRect.left + static_cast<int32_t>((clip.left - DstRect.left) * static_cast<double>(scaleX));
+    const int32_t firstX =
+        SrcRect.left + static_cast<int32_t>((clip.left - DstRect.left) * static_cast<double>(scaleX));
     const int32_t firstY = SrcRect.top + static_cast<int32_t>((clip.top - DstRect.top) * static_cast<double>(scaleY));
     // Block edges along one axis, kept inside the source rectangle (each block at least one
     // pixel).

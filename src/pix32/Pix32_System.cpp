@@ -58,8 +58,8 @@ int64_t CounterToMicroseconds(int64_t Ticks, int64_t Frequency) {
     // A difference too large for the integer product (centuries at any real frequency) is
     // multiplied in floating point instead of overflowing.
     constexpr int64_t kLimit = INT64_MAX / 1000000;
-    const double product = (Ticks > kLimit || Ticks < -kLimit) ? static_cast<double>(Ticks) * 1e6
-                                                                 : static_cast<double>(Ticks * 1000000);
+    const double product =
+        (Ticks > kLimit || Ticks < -kLimit) ? static_cast<double>(Ticks) * 1e6 : static_cast<double>(Ticks * 1000000);
     const double us = product / static_cast<double>(Frequency);
     return static_cast<int64_t>(std::nearbyint(us));
 }

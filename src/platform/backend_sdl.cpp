@@ -34,37 +34,37 @@ int VirtualKeyFor(SDL_Keycode k) {
     if (k >= SDLK_F1 && k <= SDLK_F12) return VK_F1 + (k - SDLK_F1);
     if (k >= SDLK_KP_1 && k <= SDLK_KP_9) return VK_NUMPAD0 + 1 + (k - SDLK_KP_1);
     switch (k) {
-    case SDLK_KP_0: return VK_NUMPAD0;
-    case SDLK_BACKSPACE: return VK_BACK;
-    case SDLK_TAB: return VK_TAB;
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER: return VK_RETURN;
-    case SDLK_LSHIFT:
-    case SDLK_RSHIFT: return VK_SHIFT;
-    case SDLK_LCTRL:
-    case SDLK_RCTRL: return VK_CONTROL;
-    case SDLK_LALT:
-    case SDLK_RALT: return VK_MENU;
-    case SDLK_PAUSE: return VK_PAUSE;
-    case SDLK_CAPSLOCK: return VK_CAPITAL;
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_PAGEUP: return VK_PRIOR;
-    case SDLK_PAGEDOWN: return VK_NEXT;
-    case SDLK_END: return VK_END;
-    case SDLK_HOME: return VK_HOME;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_UP: return VK_UP;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_DOWN: return VK_DOWN;
-    case SDLK_INSERT: return VK_INSERT;
-    case SDLK_DELETE: return VK_DELETE;
-    case SDLK_KP_MULTIPLY: return VK_MULTIPLY;
-    case SDLK_KP_PLUS: return VK_ADD;
-    case SDLK_KP_MINUS: return VK_SUBTRACT;
-    case SDLK_KP_PERIOD: return VK_DECIMAL;
-    case SDLK_KP_DIVIDE: return VK_DIVIDE;
-    default: return 0;
+        case SDLK_KP_0: return VK_NUMPAD0;
+        case SDLK_BACKSPACE: return VK_BACK;
+        case SDLK_TAB: return VK_TAB;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: return VK_RETURN;
+        case SDLK_LSHIFT:
+        case SDLK_RSHIFT: return VK_SHIFT;
+        case SDLK_LCTRL:
+        case SDLK_RCTRL: return VK_CONTROL;
+        case SDLK_LALT:
+        case SDLK_RALT: return VK_MENU;
+        case SDLK_PAUSE: return VK_PAUSE;
+        case SDLK_CAPSLOCK: return VK_CAPITAL;
+        case SDLK_ESCAPE: return VK_ESCAPE;
+        case SDLK_SPACE: return VK_SPACE;
+        case SDLK_PAGEUP: return VK_PRIOR;
+        case SDLK_PAGEDOWN: return VK_NEXT;
+        case SDLK_END: return VK_END;
+        case SDLK_HOME: return VK_HOME;
+        case SDLK_LEFT: return VK_LEFT;
+        case SDLK_UP: return VK_UP;
+        case SDLK_RIGHT: return VK_RIGHT;
+        case SDLK_DOWN: return VK_DOWN;
+        case SDLK_INSERT: return VK_INSERT;
+        case SDLK_DELETE: return VK_DELETE;
+        case SDLK_KP_MULTIPLY: return VK_MULTIPLY;
+        case SDLK_KP_PLUS: return VK_ADD;
+        case SDLK_KP_MINUS: return VK_SUBTRACT;
+        case SDLK_KP_PERIOD: return VK_DECIMAL;
+        case SDLK_KP_DIVIDE: return VK_DIVIDE;
+        default: return 0;
     }
 }
 
@@ -260,8 +260,9 @@ public:
     void SetCursorVisible(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
 
     int ShowMessageBox(HWND, const std::string& text, const std::string& caption, unsigned type) override {
-        static const int sets[6][3] = {{IDOK, 0, 0},       {IDOK, IDCANCEL, 0}, {IDABORT, IDRETRY, IDIGNORE},
-                                       {IDYES, IDNO, IDCANCEL}, {IDYES, IDNO, 0}, {IDRETRY, IDCANCEL, 0}};
+        static const int sets[6][3] = {
+            {IDOK, 0, 0},     {IDOK, IDCANCEL, 0},   {IDABORT, IDRETRY, IDIGNORE}, {IDYES, IDNO, IDCANCEL},
+            {IDYES, IDNO, 0}, {IDRETRY, IDCANCEL, 0}};
         static const char* names[] = {"", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
         unsigned set = type & 0x0F;
         if (set > 5) set = 0;
@@ -376,8 +377,9 @@ private:
             if (have == wins_.end()) {
                 Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN | SDL_WINDOW_SKIP_TASKBAR;
                 if (full) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-                SDL_Window* sw = SDL_CreateWindow(w->text.c_str(), r.left, r.top, std::max(1, static_cast<int>(r.right - r.left)),
-                                                  std::max(1, static_cast<int>(r.bottom - r.top)), flags);
+                SDL_Window* sw =
+                    SDL_CreateWindow(w->text.c_str(), r.left, r.top, std::max(1, static_cast<int>(r.right - r.left)),
+                                     std::max(1, static_cast<int>(r.bottom - r.top)), flags);
                 if (!sw) {
                     std::fprintf(stderr, "sdl: cannot create a window: %s\n", SDL_GetError());
                     continue;
@@ -394,9 +396,12 @@ private:
                     SDL_SetWindowFullscreen(win.window, full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
                     win.fullscreen = full;
                 }
-                if (!full && (r.left != win.rect.left || r.top != win.rect.top)) SDL_SetWindowPosition(win.window, r.left, r.top);
-                if (!full && (r.right - r.left != win.rect.right - win.rect.left || r.bottom - r.top != win.rect.bottom - win.rect.top))
-                    SDL_SetWindowSize(win.window, std::max(1, static_cast<int>(r.right - r.left)), std::max(1, static_cast<int>(r.bottom - r.top)));
+                if (!full && (r.left != win.rect.left || r.top != win.rect.top))
+                    SDL_SetWindowPosition(win.window, r.left, r.top);
+                if (!full && (r.right - r.left != win.rect.right - win.rect.left ||
+                              r.bottom - r.top != win.rect.bottom - win.rect.top))
+                    SDL_SetWindowSize(win.window, std::max(1, static_cast<int>(r.right - r.left)),
+                                      std::max(1, static_cast<int>(r.bottom - r.top)));
                 win.rect = r;
                 win.dirty = true;
                 SDL_RaiseWindow(win.window);
@@ -423,7 +428,8 @@ private:
         if (!w || !w->surface) return;
         gdi_device::DibView v;
         if (!gdi_device::GetDibView(w->surface, &v) || v.bitsPerPixel != 32 || v.stride <= 0) return;
-        if (!win.src || win.srcBits != v.bits || win.srcW != v.width || win.srcH != v.height || win.srcStride != v.stride) {
+        if (!win.src || win.srcBits != v.bits || win.srcW != v.width || win.srcH != v.height ||
+            win.srcStride != v.stride) {
             if (win.src) SDL_FreeSurface(win.src);
             win.src = SDL_CreateRGBSurfaceWithFormatFrom(v.Row(0), v.width, v.height, 32, static_cast<int>(v.stride),
                                                          SDL_PIXELFORMAT_RGB888);
@@ -458,36 +464,36 @@ private:
 
     void Handle(const SDL_Event& e) {
         switch (e.type) {
-        case SDL_MOUSEMOTION: {
-            POINT p = ScreenPoint(e.motion.windowID, e.motion.x, e.motion.y);
-            test::MouseMove(p.x, p.y);
-            break;
-        }
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: {
-            POINT p = ScreenPoint(e.button.windowID, e.button.x, e.button.y);
-            test::MouseMove(p.x, p.y);
-            test::Button b = e.button.button == SDL_BUTTON_RIGHT    ? test::Button::Right
-                             : e.button.button == SDL_BUTTON_MIDDLE ? test::Button::Middle
-                                                                    : test::Button::Left;
-            test::MouseButton(b, e.type == SDL_MOUSEBUTTONDOWN);
-            break;
-        }
-        case SDL_MOUSEWHEEL: test::Wheel(e.wheel.y * WHEEL_DELTA); break;
-        case SDL_KEYDOWN:
-        case SDL_KEYUP:
-            if (int vk = VirtualKeyFor(e.key.keysym.sym)) test::Key(vk, e.type == SDL_KEYDOWN);
-            break;
-        case SDL_QUIT: RequestCloseAll(); break;
-        case SDL_WINDOWEVENT: {
-            auto it = windowIds_.find(e.window.windowID);
-            if (it == windowIds_.end()) break;
-            if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-                SurfaceChanged(it->second);
-            if (e.window.event == SDL_WINDOWEVENT_CLOSE) PostMessageA(it->second, WM_CLOSE, 0, 0);
-            break;
-        }
-        default: break;
+            case SDL_MOUSEMOTION: {
+                POINT p = ScreenPoint(e.motion.windowID, e.motion.x, e.motion.y);
+                test::MouseMove(p.x, p.y);
+                break;
+            }
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP: {
+                POINT p = ScreenPoint(e.button.windowID, e.button.x, e.button.y);
+                test::MouseMove(p.x, p.y);
+                test::Button b = e.button.button == SDL_BUTTON_RIGHT    ? test::Button::Right
+                                 : e.button.button == SDL_BUTTON_MIDDLE ? test::Button::Middle
+                                                                        : test::Button::Left;
+                test::MouseButton(b, e.type == SDL_MOUSEBUTTONDOWN);
+                break;
+            }
+            case SDL_MOUSEWHEEL: test::Wheel(e.wheel.y * WHEEL_DELTA); break;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP:
+                if (int vk = VirtualKeyFor(e.key.keysym.sym)) test::Key(vk, e.type == SDL_KEYDOWN);
+                break;
+            case SDL_QUIT: RequestCloseAll(); break;
+            case SDL_WINDOWEVENT: {
+                auto it = windowIds_.find(e.window.windowID);
+                if (it == windowIds_.end()) break;
+                if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+                    SurfaceChanged(it->second);
+                if (e.window.event == SDL_WINDOWEVENT_CLOSE) PostMessageA(it->second, WM_CLOSE, 0, 0);
+                break;
+            }
+            default: break;
         }
     }
 

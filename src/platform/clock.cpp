@@ -478,7 +478,7 @@ __attribute__((visibility("default"))) int lumetra_clock_is_virtual(void) {
 }
 
 __attribute__((visibility("default"))) uint64_t lumetra_clock_schedule(int64_t due_ticks, void (*run)(void* ctx),
-                                                                        void* ctx) {
+                                                                       void* ctx) {
     if (!run) return 0;
     return win::ClockSchedule(due_ticks, [run, ctx] { run(ctx); });
 }
@@ -487,8 +487,6 @@ __attribute__((visibility("default"))) int lumetra_clock_cancel(uint64_t id) { r
 
 __attribute__((visibility("default"))) void lumetra_clock_sleep_ms(uint32_t ms) { win::Sleep(ms); }
 
-__attribute__((visibility("default"))) void lumetra_clock_mark_callback_thread(void) {
-    win::ClockMarkCallbackThread();
-}
+__attribute__((visibility("default"))) void lumetra_clock_mark_callback_thread(void) { win::ClockMarkCallbackThread(); }
 
 }  // extern "C"

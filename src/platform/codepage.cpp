@@ -97,8 +97,7 @@ std::string IconvName(UINT cp) {
 }
 
 // Converts with iconv; returns false when the conversion is not available.
-bool IconvConvert(const std::string& from, const std::string& to, std::string_view in, std::string& out,
-                  bool* lossy) {
+bool IconvConvert(const std::string& from, const std::string& to, std::string_view in, std::string& out, bool* lossy) {
     iconv_t cd = iconv_open(to.c_str(), from.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     out.clear();
@@ -311,8 +310,7 @@ BOOL IsValidCodePage(UINT cp) {
 }
 
 int MultiByteToWideChar(UINT cp, DWORD /*flags*/, const char* src, int srcLength, WCHAR* dst, int dstLength) {
-    if (!IsValidCodePage(cp) || !src || srcLength == 0 || srcLength < -1 || dstLength < 0 ||
-        (dstLength > 0 && !dst)) {
+    if (!IsValidCodePage(cp) || !src || srcLength == 0 || srcLength < -1 || dstLength < 0 || (dstLength > 0 && !dst)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -335,8 +333,7 @@ int MultiByteToWideChar(UINT cp, DWORD /*flags*/, const char* src, int srcLength
 int WideCharToMultiByte(UINT cp, DWORD /*flags*/, const WCHAR* src, int srcLength, char* dst, int dstLength,
                         const char* defaultChar, BOOL* usedDefaultChar) {
     if (usedDefaultChar) *usedDefaultChar = FALSE;
-    if (!IsValidCodePage(cp) || !src || srcLength == 0 || srcLength < -1 || dstLength < 0 ||
-        (dstLength > 0 && !dst)) {
+    if (!IsValidCodePage(cp) || !src || srcLength == 0 || srcLength < -1 || dstLength < 0 || (dstLength > 0 && !dst)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -384,21 +381,21 @@ int WideCharToMultiByte(UINT cp, DWORD /*flags*/, const WCHAR* src, int srcLengt
 
 UINT CodePageFromCharset(BYTE charset) {
     switch (charset) {
-        case 0: return 1252;     // ANSI
-        case 1: return GetACP(); // DEFAULT
+        case 0: return 1252;      // ANSI
+        case 1: return GetACP();  // DEFAULT
         case 2: return CP_SYMBOL;
-        case 128: return 932;    // SHIFTJIS
-        case 129: return 949;    // HANGEUL
-        case 134: return 936;    // GB2312
-        case 136: return 950;    // CHINESEBIG5
-        case 161: return 1253;   // GREEK
-        case 162: return 1254;   // TURKISH
-        case 177: return 1255;   // HEBREW
-        case 178: return 1256;   // ARABIC
-        case 186: return 1257;   // BALTIC
-        case 204: return 1251;   // RUSSIAN
-        case 222: return 874;    // THAI
-        case 238: return 1250;   // EASTEUROPE
+        case 128: return 932;   // SHIFTJIS
+        case 129: return 949;   // HANGEUL
+        case 134: return 936;   // GB2312
+        case 136: return 950;   // CHINESEBIG5
+        case 161: return 1253;  // GREEK
+        case 162: return 1254;  // TURKISH
+        case 177: return 1255;  // HEBREW
+        case 178: return 1256;  // ARABIC
+        case 186: return 1257;  // BALTIC
+        case 204: return 1251;  // RUSSIAN
+        case 222: return 874;   // THAI
+        case 238: return 1250;  // EASTEUROPE
         default: return 1252;
     }
 }

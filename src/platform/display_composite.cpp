@@ -29,8 +29,8 @@ struct DisplayState {
     int height = 768;
     std::vector<uint32_t> desktop;  // what lies under every window (pixels left by hidden windows)
 
-    HBITMAP screen = nullptr;       // the screen DC's surface
-    std::vector<HBITMAP> retired;   // surfaces still drawn into by a DC
+    HBITMAP screen = nullptr;      // the screen DC's surface
+    std::vector<HBITMAP> retired;  // surfaces still drawn into by a DC
 
     std::mutex captureMutex;
     std::string captureDir;
@@ -91,9 +91,9 @@ void Compose(const RECT& area, HWND except, uint32_t* out) {
         int sy = area.top + y;
         for (int x = 0; x < aw; ++x) {
             int sx = area.left + x;
-            out[static_cast<size_t>(y) * aw + x] =
-                (sx >= 0 && sy >= 0 && sx < d.width && sy < d.height) ? d.desktop[static_cast<size_t>(sy) * d.width + sx]
-                                                                      : 0;
+            out[static_cast<size_t>(y) * aw + x] = (sx >= 0 && sy >= 0 && sx < d.width && sy < d.height)
+                                                       ? d.desktop[static_cast<size_t>(sy) * d.width + sx]
+                                                       : 0;
         }
     }
     const auto& tops = user::S().topLevels;
@@ -204,12 +204,14 @@ HBITMAP ComposeScreen() {
     std::vector<uint32_t> px(static_cast<size_t>(d.width) * d.height);
     Compose(RECT{0, 0, d.width, d.height}, nullptr, px.data());
     for (int y = 0; y < d.height && y < v.height; ++y)
-        std::memcpy(v.Row(y), px.data() + static_cast<size_t>(y) * d.width, static_cast<size_t>(std::min(d.width, v.width)) * 4);
+        std::memcpy(v.Row(y), px.data() + static_cast<size_t>(y) * d.width,
+                    static_cast<size_t>(std::min(d.width, v.width)) * 4);
     return d.screen;
 }
 
 std::vector<uint32_t> ComposeRect(const RECT& area, HWND except) {
-    int w = std::max(0, static_cast<int>(area.right - area.left)), h = std::max(0, static_cast<int>(area.bottom - area.top));
+    int w = std::max(0, static_cast<int>(area.right - area.left)),
+        h = std::max(0, static_cast<int>(area.bottom - area.top));
     std::vector<uint32_t> px(static_cast<size_t>(w) * h);
     if (w && h) Compose(area, except, px.data());
     for (uint32_t& p : px) p &= 0x00FFFFFF;
@@ -364,7 +366,8 @@ void SurfaceForWindow(Window* w) {
         gdi_device::DibView a, b;
         if (gdi_device::GetDibView(w->surface, &a) && gdi_device::GetDibView(fresh, &b)) {
             int cw = std::min(a.width, b.width) * 4;
-            for (int y = 0; y < std::min(a.height, b.height); ++y) std::memcpy(b.Row(y), a.Row(y), static_cast<size_t>(cw));
+            for (int y = 0; y < std::min(a.height, b.height); ++y)
+                std::memcpy(b.Row(y), a.Row(y), static_cast<size_t>(cw));
         }
     }
     display::Retire(w->surface);
@@ -408,7 +411,8 @@ void BurnIntoBelow(Window* w) {
     left.Intersect(RECT{0, 0, d.width, d.height});
     auto copy = [&](const RECT& r, uint8_t* dstBase, long dstStride, int dstX, int dstY) {
         for (int sy = r.top; sy < r.bottom; ++sy) {
-            const uint32_t* s = reinterpret_cast<const uint32_t*>(src.Row(sy - w->window.top)) + (r.left - w->window.left);
+            const uint32_t* s =
+                reinterpret_cast<const uint32_t*>(src.Row(sy - w->window.top)) + (r.left - w->window.left);
             uint32_t* t = reinterpret_cast<uint32_t*>(dstBase + dstStride * (sy - dstY)) + (r.left - dstX);
             std::memcpy(t, s, static_cast<size_t>(r.right - r.left) * 4);
         }

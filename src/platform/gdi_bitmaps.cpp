@@ -133,12 +133,12 @@ namespace {
 
 Fmt FormatFor(int bpp, bool is565) {
     switch (bpp) {
-    case 1: return Fmt::I1;
-    case 4: return Fmt::I4;
-    case 8: return Fmt::I8;
-    case 16: return is565 ? Fmt::R565 : Fmt::X555;
-    case 24: return Fmt::B24;
-    default: return Fmt::B32;
+        case 1: return Fmt::I1;
+        case 4: return Fmt::I4;
+        case 8: return Fmt::I8;
+        case 16: return is565 ? Fmt::R565 : Fmt::X555;
+        case 24: return Fmt::B24;
+        default: return Fmt::B32;
     }
 }
 
@@ -289,81 +289,81 @@ std::shared_ptr<BitmapObj> ViewPackedDib(const BITMAPINFO* bmi, const void* bits
 void ReadRaw(const BitmapObj& bm, int y, int x0, int n, uint32_t* out) {
     const uint8_t* row = bm.Row(y);
     switch (bm.fmt) {
-    case Fmt::I1:
-        for (int i = 0; i < n; ++i) {
-            int x = x0 + i;
-            out[i] = (row[x >> 3] >> (7 - (x & 7))) & 1u;
-        }
-        break;
-    case Fmt::I4:
-        for (int i = 0; i < n; ++i) {
-            int x = x0 + i;
-            out[i] = (x & 1) ? (row[x >> 1] & 0x0Fu) : (row[x >> 1] >> 4);
-        }
-        break;
-    case Fmt::I8:
-        for (int i = 0; i < n; ++i) out[i] = row[x0 + i];
-        break;
-    case Fmt::X555:
-    case Fmt::R565:
-        for (int i = 0; i < n; ++i) {
-            const uint8_t* p = row + 2 * (x0 + i);
-            out[i] = static_cast<uint32_t>(p[0] | (p[1] << 8));
-        }
-        break;
-    case Fmt::B24:
-        for (int i = 0; i < n; ++i) {
-            const uint8_t* p = row + 3 * (x0 + i);
-            out[i] = static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
-        }
-        break;
-    case Fmt::B32: std::memcpy(out, row + 4 * x0, 4 * static_cast<size_t>(n)); break;
+        case Fmt::I1:
+            for (int i = 0; i < n; ++i) {
+                int x = x0 + i;
+                out[i] = (row[x >> 3] >> (7 - (x & 7))) & 1u;
+            }
+            break;
+        case Fmt::I4:
+            for (int i = 0; i < n; ++i) {
+                int x = x0 + i;
+                out[i] = (x & 1) ? (row[x >> 1] & 0x0Fu) : (row[x >> 1] >> 4);
+            }
+            break;
+        case Fmt::I8:
+            for (int i = 0; i < n; ++i) out[i] = row[x0 + i];
+            break;
+        case Fmt::X555:
+        case Fmt::R565:
+            for (int i = 0; i < n; ++i) {
+                const uint8_t* p = row + 2 * (x0 + i);
+                out[i] = static_cast<uint32_t>(p[0] | (p[1] << 8));
+            }
+            break;
+        case Fmt::B24:
+            for (int i = 0; i < n; ++i) {
+                const uint8_t* p = row + 3 * (x0 + i);
+                out[i] = static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
+            }
+            break;
+        case Fmt::B32: std::memcpy(out, row + 4 * x0, 4 * static_cast<size_t>(n)); break;
     }
 }
 
 void WriteRaw(BitmapObj& bm, int y, int x0, int n, const uint32_t* in) {
     uint8_t* row = bm.Row(y);
     switch (bm.fmt) {
-    case Fmt::I1:
-        for (int i = 0; i < n; ++i) {
-            int x = x0 + i;
-            uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-            if (in[i] & 1) {
-                row[x >> 3] |= bit;
-            } else {
-                row[x >> 3] &= static_cast<uint8_t>(~bit);
+        case Fmt::I1:
+            for (int i = 0; i < n; ++i) {
+                int x = x0 + i;
+                uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
+                if (in[i] & 1) {
+                    row[x >> 3] |= bit;
+                } else {
+                    row[x >> 3] &= static_cast<uint8_t>(~bit);
+                }
             }
-        }
-        break;
-    case Fmt::I4:
-        for (int i = 0; i < n; ++i) {
-            int x = x0 + i;
-            uint8_t& b = row[x >> 1];
-            b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (in[i] & 0x0F))
-                        : static_cast<uint8_t>((b & 0x0F) | ((in[i] & 0x0F) << 4));
-        }
-        break;
-    case Fmt::I8:
-        for (int i = 0; i < n; ++i) row[x0 + i] = static_cast<uint8_t>(in[i]);
-        break;
-    case Fmt::X555:
-    case Fmt::R565:
-        for (int i = 0; i < n; ++i) {
-            uint8_t* p = row + 2 * (x0 + i);
-            uint32_t v = bm.fmt == Fmt::X555 ? (in[i] & 0x7FFF) : in[i];
-            p[0] = static_cast<uint8_t>(v);
-            p[1] = static_cast<uint8_t>(v >> 8);
-        }
-        break;
-    case Fmt::B24:
-        for (int i = 0; i < n; ++i) {
-            uint8_t* p = row + 3 * (x0 + i);
-            p[0] = static_cast<uint8_t>(in[i]);
-            p[1] = static_cast<uint8_t>(in[i] >> 8);
-            p[2] = static_cast<uint8_t>(in[i] >> 16);
-        }
-        break;
-    case Fmt::B32: std::memcpy(row + 4 * x0, in, 4 * static_cast<size_t>(n)); break;
+            break;
+        case Fmt::I4:
+            for (int i = 0; i < n; ++i) {
+                int x = x0 + i;
+                uint8_t& b = row[x >> 1];
+                b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (in[i] & 0x0F))
+                            : static_cast<uint8_t>((b & 0x0F) | ((in[i] & 0x0F) << 4));
+            }
+            break;
+        case Fmt::I8:
+            for (int i = 0; i < n; ++i) row[x0 + i] = static_cast<uint8_t>(in[i]);
+            break;
+        case Fmt::X555:
+        case Fmt::R565:
+            for (int i = 0; i < n; ++i) {
+                uint8_t* p = row + 2 * (x0 + i);
+                uint32_t v = bm.fmt == Fmt::X555 ? (in[i] & 0x7FFF) : in[i];
+                p[0] = static_cast<uint8_t>(v);
+                p[1] = static_cast<uint8_t>(v >> 8);
+            }
+            break;
+        case Fmt::B24:
+            for (int i = 0; i < n; ++i) {
+                uint8_t* p = row + 3 * (x0 + i);
+                p[0] = static_cast<uint8_t>(in[i]);
+                p[1] = static_cast<uint8_t>(in[i] >> 8);
+                p[2] = static_cast<uint8_t>(in[i] >> 16);
+            }
+            break;
+        case Fmt::B32: std::memcpy(row + 4 * x0, in, 4 * static_cast<size_t>(n)); break;
     }
 }
 
@@ -371,66 +371,66 @@ void FillRaw(BitmapObj& bm, int y, int x0, int n, uint32_t v) {
     if (n <= 0) return;
     uint8_t* row = bm.Row(y);
     switch (bm.fmt) {
-    case Fmt::I1: {
-        const uint8_t fill = (v & 1) ? 0xFF : 0x00;
-        int x = x0;
-        const int end = x0 + n;
-        // Bits up to the next byte boundary, whole bytes, then the bits of the last byte.
-        while (x < end && (x & 7)) {
-            const auto bit = static_cast<uint8_t>(0x80 >> (x & 7));
-            row[x >> 3] = static_cast<uint8_t>(fill ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit));
-            ++x;
+        case Fmt::I1: {
+            const uint8_t fill = (v & 1) ? 0xFF : 0x00;
+            int x = x0;
+            const int end = x0 + n;
+            // Bits up to the next byte boundary, whole bytes, then the bits of the last byte.
+            while (x < end && (x & 7)) {
+                const auto bit = static_cast<uint8_t>(0x80 >> (x & 7));
+                row[x >> 3] = static_cast<uint8_t>(fill ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit));
+                ++x;
+            }
+            const int bytes = (end - x) >> 3;
+            if (bytes > 0) {
+                std::memset(row + (x >> 3), fill, static_cast<size_t>(bytes));
+                x += bytes * 8;
+            }
+            while (x < end) {
+                const auto bit = static_cast<uint8_t>(0x80 >> (x & 7));
+                row[x >> 3] = static_cast<uint8_t>(fill ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit));
+                ++x;
+            }
+            break;
         }
-        const int bytes = (end - x) >> 3;
-        if (bytes > 0) {
-            std::memset(row + (x >> 3), fill, static_cast<size_t>(bytes));
-            x += bytes * 8;
+        case Fmt::I4: {
+            const auto nib = static_cast<uint8_t>(v & 0x0F);
+            int x = x0;
+            const int end = x0 + n;
+            if ((x & 1) && x < end) {
+                row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0xF0) | nib);
+                ++x;
+            }
+            const int bytes = (end - x) >> 1;
+            if (bytes > 0) {
+                std::memset(row + (x >> 1), nib * 0x11, static_cast<size_t>(bytes));
+                x += bytes * 2;
+            }
+            if (x < end) row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0x0F) | (nib << 4));
+            break;
         }
-        while (x < end) {
-            const auto bit = static_cast<uint8_t>(0x80 >> (x & 7));
-            row[x >> 3] = static_cast<uint8_t>(fill ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit));
-            ++x;
+        case Fmt::I8: std::memset(row + x0, static_cast<uint8_t>(v), static_cast<size_t>(n)); break;
+        case Fmt::X555:
+        case Fmt::R565: {
+            const auto w = static_cast<uint16_t>(bm.fmt == Fmt::X555 ? (v & 0x7FFF) : v);
+            uint8_t* p = row + 2 * static_cast<size_t>(x0);
+            for (int i = 0; i < n; ++i, p += 2) std::memcpy(p, &w, 2);
+            break;
         }
-        break;
-    }
-    case Fmt::I4: {
-        const auto nib = static_cast<uint8_t>(v & 0x0F);
-        int x = x0;
-        const int end = x0 + n;
-        if ((x & 1) && x < end) {
-            row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0xF0) | nib);
-            ++x;
+        case Fmt::B24: {
+            uint8_t* p = row + 3 * static_cast<size_t>(x0);
+            for (int i = 0; i < n; ++i, p += 3) {
+                p[0] = static_cast<uint8_t>(v);
+                p[1] = static_cast<uint8_t>(v >> 8);
+                p[2] = static_cast<uint8_t>(v >> 16);
+            }
+            break;
         }
-        const int bytes = (end - x) >> 1;
-        if (bytes > 0) {
-            std::memset(row + (x >> 1), nib * 0x11, static_cast<size_t>(bytes));
-            x += bytes * 2;
+        case Fmt::B32: {
+            auto* p = reinterpret_cast<uint8_t*>(row + 4 * static_cast<size_t>(x0));
+            for (int i = 0; i < n; ++i, p += 4) std::memcpy(p, &v, 4);
+            break;
         }
-        if (x < end) row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0x0F) | (nib << 4));
-        break;
-    }
-    case Fmt::I8: std::memset(row + x0, static_cast<uint8_t>(v), static_cast<size_t>(n)); break;
-    case Fmt::X555:
-    case Fmt::R565: {
-        const auto w = static_cast<uint16_t>(bm.fmt == Fmt::X555 ? (v & 0x7FFF) : v);
-        uint8_t* p = row + 2 * static_cast<size_t>(x0);
-        for (int i = 0; i < n; ++i, p += 2) std::memcpy(p, &w, 2);
-        break;
-    }
-    case Fmt::B24: {
-        uint8_t* p = row + 3 * static_cast<size_t>(x0);
-        for (int i = 0; i < n; ++i, p += 3) {
-            p[0] = static_cast<uint8_t>(v);
-            p[1] = static_cast<uint8_t>(v >> 8);
-            p[2] = static_cast<uint8_t>(v >> 16);
-        }
-        break;
-    }
-    case Fmt::B32: {
-        auto* p = reinterpret_cast<uint8_t*>(row + 4 * static_cast<size_t>(x0));
-        for (int i = 0; i < n; ++i, p += 4) std::memcpy(p, &v, 4);
-        break;
-    }
     }
 }
 
@@ -444,34 +444,34 @@ void WritePixelRaw(BitmapObj& bm, int x, int y, uint32_t v) { WriteRaw(bm, y, x,
 
 uint32_t RawMask(const BitmapObj& bm) {
     switch (bm.fmt) {
-    case Fmt::I1: return 0x1;
-    case Fmt::I4: return 0xF;
-    case Fmt::I8: return 0xFF;
-    case Fmt::X555: return 0x7FFF;
-    case Fmt::R565: return 0xFFFF;
-    case Fmt::B24: return 0xFFFFFF;
-    case Fmt::B32: return 0xFFFFFFFF;
+        case Fmt::I1: return 0x1;
+        case Fmt::I4: return 0xF;
+        case Fmt::I8: return 0xFF;
+        case Fmt::X555: return 0x7FFF;
+        case Fmt::R565: return 0xFFFF;
+        case Fmt::B24: return 0xFFFFFF;
+        case Fmt::B32: return 0xFFFFFFFF;
     }
     return 0;
 }
 
 COLORREF RawToColor(const BitmapObj& bm, uint32_t raw) {
     switch (bm.fmt) {
-    case Fmt::I1:
-    case Fmt::I4:
-    case Fmt::I8: {
-        if (raw >= bm.colors.size()) return RGB(0, 0, 0);
-        const RGBQUAD& q = bm.colors[raw];
-        return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
-    }
-    case Fmt::X555:
-        return RGB(static_cast<BYTE>(Expand5((raw >> 10) & 31)), static_cast<BYTE>(Expand5((raw >> 5) & 31)),
-                   static_cast<BYTE>(Expand5(raw & 31)));
-    case Fmt::R565:
-        return RGB(static_cast<BYTE>(Expand5((raw >> 11) & 31)), static_cast<BYTE>(Expand6((raw >> 5) & 63)),
-                   static_cast<BYTE>(Expand5(raw & 31)));
-    case Fmt::B24:
-    case Fmt::B32: return ((raw & 0xFF) << 16) | (raw & 0xFF00) | ((raw >> 16) & 0xFF);
+        case Fmt::I1:
+        case Fmt::I4:
+        case Fmt::I8: {
+            if (raw >= bm.colors.size()) return RGB(0, 0, 0);
+            const RGBQUAD& q = bm.colors[raw];
+            return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
+        }
+        case Fmt::X555:
+            return RGB(static_cast<BYTE>(Expand5((raw >> 10) & 31)), static_cast<BYTE>(Expand5((raw >> 5) & 31)),
+                       static_cast<BYTE>(Expand5(raw & 31)));
+        case Fmt::R565:
+            return RGB(static_cast<BYTE>(Expand5((raw >> 11) & 31)), static_cast<BYTE>(Expand6((raw >> 5) & 63)),
+                       static_cast<BYTE>(Expand5(raw & 31)));
+        case Fmt::B24:
+        case Fmt::B32: return ((raw & 0xFF) << 16) | (raw & 0xFF00) | ((raw >> 16) & 0xFF);
     }
     return 0;
 }
@@ -503,13 +503,13 @@ uint32_t ColorToRaw(const BitmapObj& bm, COLORREF c, const PaletteObj* palette) 
     c &= 0xFFFFFF;
     uint32_t r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
     switch (bm.fmt) {
-    case Fmt::I1:
-    case Fmt::I4:
-    case Fmt::I8: return NearestIndex(bm.colors, c);
-    case Fmt::X555: return ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
-    case Fmt::R565: return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
-    case Fmt::B24:
-    case Fmt::B32: return b | (g << 8) | (r << 16);
+        case Fmt::I1:
+        case Fmt::I4:
+        case Fmt::I8: return NearestIndex(bm.colors, c);
+        case Fmt::X555: return ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+        case Fmt::R565: return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+        case Fmt::B24:
+        case Fmt::B32: return b | (g << 8) | (r << 16);
     }
     return 0;
 }
@@ -566,18 +566,18 @@ RowConverter::RowConverter(const BitmapObj& src, const BitmapObj& dst, const Bli
 
 void RowConverter::Run(const uint32_t* in, uint32_t* out, int n) {
     switch (mode_) {
-    case Mode::Identity:
-        if (in != out) std::memcpy(out, in, sizeof(uint32_t) * static_cast<size_t>(n));
-        break;
-    case Mode::Lookup:
-        for (int i = 0; i < n; ++i) out[i] = in[i] < lookup_.size() ? lookup_[in[i]] : lookup_[0];
-        break;
-    case Mode::ToMonoDdb:
-        for (int i = 0; i < n; ++i) out[i] = RawToColor(src_, in[i]) == srcBk_ ? 1u : 0u;
-        break;
-    case Mode::Generic:
-        for (int i = 0; i < n; ++i) out[i] = match_(RawToColor(src_, in[i]));
-        break;
+        case Mode::Identity:
+            if (in != out) std::memcpy(out, in, sizeof(uint32_t) * static_cast<size_t>(n));
+            break;
+        case Mode::Lookup:
+            for (int i = 0; i < n; ++i) out[i] = in[i] < lookup_.size() ? lookup_[in[i]] : lookup_[0];
+            break;
+        case Mode::ToMonoDdb:
+            for (int i = 0; i < n; ++i) out[i] = RawToColor(src_, in[i]) == srcBk_ ? 1u : 0u;
+            break;
+        case Mode::Generic:
+            for (int i = 0; i < n; ++i) out[i] = match_(RawToColor(src_, in[i]));
+            break;
     }
 }
 

@@ -28,39 +28,39 @@ uint8_t Rop2ToRop3(int rop2) {
 
 void ApplyRop(uint8_t rop, const uint32_t* p, const uint32_t* s, uint32_t* d, int n) {
     switch (rop) {
-    case 0x00: std::fill(d, d + n, 0u); return;
-    case 0xFF: std::fill(d, d + n, 0xFFFFFFFFu); return;
-    case 0xAA: return;
-    case 0xCC: std::memcpy(d, s, sizeof(uint32_t) * static_cast<size_t>(n)); return;
-    case 0xF0: std::memcpy(d, p, sizeof(uint32_t) * static_cast<size_t>(n)); return;
-    case 0x33:
-        for (int i = 0; i < n; ++i) d[i] = ~s[i];
-        return;
-    case 0x55:
-        for (int i = 0; i < n; ++i) d[i] = ~d[i];
-        return;
-    case 0x0F:
-        for (int i = 0; i < n; ++i) d[i] = ~p[i];
-        return;
-    case 0x88:
-        for (int i = 0; i < n; ++i) d[i] &= s[i];
-        return;
-    case 0xEE:
-        for (int i = 0; i < n; ++i) d[i] |= s[i];
-        return;
-    case 0x66:
-        for (int i = 0; i < n; ++i) d[i] ^= s[i];
-        return;
-    case 0x22:
-        for (int i = 0; i < n; ++i) d[i] &= ~s[i];
-        return;
-    case 0x5A:
-        for (int i = 0; i < n; ++i) d[i] ^= p[i];
-        return;
-    case 0xAC:
-        for (int i = 0; i < n; ++i) d[i] = s[i] ^ (p[i] & (d[i] ^ s[i]));
-        return;
-    default: break;
+        case 0x00: std::fill(d, d + n, 0u); return;
+        case 0xFF: std::fill(d, d + n, 0xFFFFFFFFu); return;
+        case 0xAA: return;
+        case 0xCC: std::memcpy(d, s, sizeof(uint32_t) * static_cast<size_t>(n)); return;
+        case 0xF0: std::memcpy(d, p, sizeof(uint32_t) * static_cast<size_t>(n)); return;
+        case 0x33:
+            for (int i = 0; i < n; ++i) d[i] = ~s[i];
+            return;
+        case 0x55:
+            for (int i = 0; i < n; ++i) d[i] = ~d[i];
+            return;
+        case 0x0F:
+            for (int i = 0; i < n; ++i) d[i] = ~p[i];
+            return;
+        case 0x88:
+            for (int i = 0; i < n; ++i) d[i] &= s[i];
+            return;
+        case 0xEE:
+            for (int i = 0; i < n; ++i) d[i] |= s[i];
+            return;
+        case 0x66:
+            for (int i = 0; i < n; ++i) d[i] ^= s[i];
+            return;
+        case 0x22:
+            for (int i = 0; i < n; ++i) d[i] &= ~s[i];
+            return;
+        case 0x5A:
+            for (int i = 0; i < n; ++i) d[i] ^= p[i];
+            return;
+        case 0xAC:
+            for (int i = 0; i < n; ++i) d[i] = s[i] ^ (p[i] & (d[i] ^ s[i]));
+            return;
+        default: break;
     }
     for (int i = 0; i < n; ++i) {
         uint32_t P = p ? p[i] : 0, S = s ? s[i] : 0, D = d[i];
@@ -84,13 +84,13 @@ uint64_t HatchBits(int style) {
         for (int x = 0; x < 8; ++x) {
             bool on = false;
             switch (style) {
-            case HS_HORIZONTAL: on = y == 7; break;
-            case HS_VERTICAL: on = x == 7; break;
-            case HS_FDIAGONAL: on = x == y; break;
-            case HS_BDIAGONAL: on = x + y == 7; break;
-            case HS_CROSS: on = x == 7 || y == 7; break;
-            case HS_DIAGCROSS: on = x == y || x + y == 7; break;
-            default: break;
+                case HS_HORIZONTAL: on = y == 7; break;
+                case HS_VERTICAL: on = x == 7; break;
+                case HS_FDIAGONAL: on = x == y; break;
+                case HS_BDIAGONAL: on = x + y == 7; break;
+                case HS_CROSS: on = x == 7 || y == 7; break;
+                case HS_DIAGCROSS: on = x == y || x + y == 7; break;
+                default: break;
             }
             if (on) bits |= uint64_t{1} << (y * 8 + x);
         }
@@ -107,30 +107,30 @@ inline int Mod(int a, int m) {
 // transparent hatch leaves untouched with 0.
 void PaintRow(const Paint& paint, int y, int x0, int n, uint32_t* out, uint8_t* keep) {
     switch (paint.kind) {
-    case Paint::None:
-    case Paint::Solid: std::fill(out, out + n, paint.raw); break;
-    case Paint::Pattern: {
-        int py = Mod(y - paint.org.y, paint.ph);
-        const uint32_t* row = paint.pattern.data() + static_cast<size_t>(py) * static_cast<size_t>(paint.pw);
-        int px = Mod(x0 - paint.org.x, paint.pw);
-        for (int i = 0; i < n; ++i) {
-            out[i] = row[px];
-            if (++px == paint.pw) px = 0;
+        case Paint::None:
+        case Paint::Solid: std::fill(out, out + n, paint.raw); break;
+        case Paint::Pattern: {
+            int py = Mod(y - paint.org.y, paint.ph);
+            const uint32_t* row = paint.pattern.data() + static_cast<size_t>(py) * static_cast<size_t>(paint.pw);
+            int px = Mod(x0 - paint.org.x, paint.pw);
+            for (int i = 0; i < n; ++i) {
+                out[i] = row[px];
+                if (++px == paint.pw) px = 0;
+            }
+            break;
         }
-        break;
-    }
-    case Paint::Hatch: {
-        int py = Mod(y - paint.org.y, 8);
-        unsigned rowBits = static_cast<unsigned>((paint.hatchBits >> (py * 8)) & 0xFF);
-        int px = Mod(x0 - paint.org.x, 8);
-        for (int i = 0; i < n; ++i) {
-            bool on = (rowBits >> px) & 1;
-            out[i] = on ? paint.raw : paint.bgRaw;
-            if (keep) keep[i] = on || !paint.transparentBg;
-            px = (px + 1) & 7;
+        case Paint::Hatch: {
+            int py = Mod(y - paint.org.y, 8);
+            unsigned rowBits = static_cast<unsigned>((paint.hatchBits >> (py * 8)) & 0xFF);
+            int px = Mod(x0 - paint.org.x, 8);
+            for (int i = 0; i < n; ++i) {
+                bool on = (rowBits >> px) & 1;
+                out[i] = on ? paint.raw : paint.bgRaw;
+                if (keep) keep[i] = on || !paint.transparentBg;
+                px = (px + 1) & 7;
+            }
+            break;
         }
-        break;
-    }
     }
 }
 
@@ -149,32 +149,32 @@ Paint PaintFromBrush(DcObj& dc, const BrushObj* brush) {
     const BitmapObj& bm = dc.Surface();
     p.org = {dc.origin.x + dc.st.brushOrg.x, dc.origin.y + dc.st.brushOrg.y};
     switch (brush->style) {
-    case BS_SOLID: return PaintFromColor(dc, brush->color);
-    case BS_HATCHED:
-        p.kind = Paint::Hatch;
-        p.raw = ColorToRaw(bm, brush->color, dc.st.palette.get());
-        p.bgRaw = ColorToRaw(bm, dc.st.bkColor, dc.st.palette.get());
-        p.transparentBg = dc.st.bkMode == TRANSPARENT;
-        p.hatchBits = HatchBits(brush->hatch);
-        return p;
-    case BS_PATTERN: {
-        if (brush->pw <= 0 || brush->ph <= 0) return p;
-        p.kind = Paint::Pattern;
-        p.pw = brush->pw;
-        p.ph = brush->ph;
-        size_t n = static_cast<size_t>(p.pw) * static_cast<size_t>(p.ph);
-        p.pattern.resize(n);
-        if (brush->mono) {
-            uint32_t zero = ColorToRaw(bm, dc.st.textColor, dc.st.palette.get());
-            uint32_t one = ColorToRaw(bm, dc.st.bkColor, dc.st.palette.get());
-            for (size_t i = 0; i < n; ++i) p.pattern[i] = brush->monoBits[i] ? one : zero;
-        } else {
-            ColorMatcher match(bm);
-            for (size_t i = 0; i < n; ++i) p.pattern[i] = match(brush->pattern[i]);
+        case BS_SOLID: return PaintFromColor(dc, brush->color);
+        case BS_HATCHED:
+            p.kind = Paint::Hatch;
+            p.raw = ColorToRaw(bm, brush->color, dc.st.palette.get());
+            p.bgRaw = ColorToRaw(bm, dc.st.bkColor, dc.st.palette.get());
+            p.transparentBg = dc.st.bkMode == TRANSPARENT;
+            p.hatchBits = HatchBits(brush->hatch);
+            return p;
+        case BS_PATTERN: {
+            if (brush->pw <= 0 || brush->ph <= 0) return p;
+            p.kind = Paint::Pattern;
+            p.pw = brush->pw;
+            p.ph = brush->ph;
+            size_t n = static_cast<size_t>(p.pw) * static_cast<size_t>(p.ph);
+            p.pattern.resize(n);
+            if (brush->mono) {
+                uint32_t zero = ColorToRaw(bm, dc.st.textColor, dc.st.palette.get());
+                uint32_t one = ColorToRaw(bm, dc.st.bkColor, dc.st.palette.get());
+                for (size_t i = 0; i < n; ++i) p.pattern[i] = brush->monoBits[i] ? one : zero;
+            } else {
+                ColorMatcher match(bm);
+                for (size_t i = 0; i < n; ++i) p.pattern[i] = match(brush->pattern[i]);
+            }
+            return p;
         }
-        return p;
-    }
-    default: return p;
+        default: return p;
     }
 }
 
@@ -305,7 +305,8 @@ void Row24To32(const uint8_t* s, int sx, uint8_t* d, int dx, int n, const uint32
         Store32(d + 12, w2 >> 8);
     }
     for (; i < n; ++i, s += 3, d += 4)
-        Store32(d, static_cast<uint32_t>(s[0]) | (static_cast<uint32_t>(s[1]) << 8) | (static_cast<uint32_t>(s[2]) << 16));
+        Store32(d,
+                static_cast<uint32_t>(s[0]) | (static_cast<uint32_t>(s[1]) << 8) | (static_cast<uint32_t>(s[2]) << 16));
 }
 
 void Row32To24(const uint8_t* s, int sx, uint8_t* d, int dx, int n, const uint32_t*) {
@@ -359,10 +360,10 @@ FastRow FastRowFor(const BitmapObj& s, const BitmapObj& d, const RowConverter& c
     if (s.fmt == Fmt::B32 && !to32 && conv.Matching()) return Row32To24;
     if (!conv.Table()) return nullptr;
     switch (s.fmt) {
-    case Fmt::I8: return to32 ? RowIndexTo32<8> : RowIndexTo24<8>;
-    case Fmt::I4: return to32 ? RowIndexTo32<4> : RowIndexTo24<4>;
-    case Fmt::I1: return to32 ? RowIndexTo32<1> : RowIndexTo24<1>;
-    default: return nullptr;
+        case Fmt::I8: return to32 ? RowIndexTo32<8> : RowIndexTo24<8>;
+        case Fmt::I4: return to32 ? RowIndexTo32<4> : RowIndexTo24<4>;
+        case Fmt::I1: return to32 ? RowIndexTo32<1> : RowIndexTo24<1>;
+        default: return nullptr;
     }
 }
 
@@ -492,10 +493,10 @@ BOOL Blit(DcObj& dst, int x, int y, int w, int h, const BlitSource* srcIn, uint8
                     for (int i = 0; i < n; ++i, d += k) std::memcpy(d, srow8 + static_cast<size_t>(map[i]) * k, k);
                 };
                 switch (bpp) {
-                case 1: gather(std::integral_constant<size_t, 1>{}); break;
-                case 2: gather(std::integral_constant<size_t, 2>{}); break;
-                case 3: gather(std::integral_constant<size_t, 3>{}); break;
-                default: gather(std::integral_constant<size_t, 4>{}); break;
+                    case 1: gather(std::integral_constant<size_t, 1>{}); break;
+                    case 2: gather(std::integral_constant<size_t, 2>{}); break;
+                    case 3: gather(std::integral_constant<size_t, 3>{}); break;
+                    default: gather(std::integral_constant<size_t, 4>{}); break;
                 }
             } else {
                 size_t bpp = static_cast<size_t>(bm.bpp / 8);

@@ -135,22 +135,22 @@ int GetDeviceCaps(HDC hdc, int index) {
     if (!GetDc(hdc)) return 0;
     SIZE s = GetScreenSize();
     switch (index) {
-    case DRIVERVERSION: return 0x4000;
-    case TECHNOLOGY: return 1;  // raster display
-    case HORZSIZE: return s.cx * 254 / 960;
-    case VERTSIZE: return s.cy * 254 / 960;
-    case HORZRES: return s.cx;
-    case VERTRES: return s.cy;
-    case BITSPIXEL: return 32;
-    case PLANES: return 1;
-    case NUMCOLORS: return -1;
-    case RASTERCAPS: return RC_BITBLT | RC_BITMAP64 | RC_DI_BITMAP | RC_DIBTODEV | RC_STRETCHBLT | RC_STRETCHDIB;
-    case LOGPIXELSX:
-    case LOGPIXELSY: return 96;
-    case SIZEPALETTE: return 0;
-    case NUMRESERVED: return 0;
-    case COLORRES: return 24;
-    default: return 0;
+        case DRIVERVERSION: return 0x4000;
+        case TECHNOLOGY: return 1;  // raster display
+        case HORZSIZE: return s.cx * 254 / 960;
+        case VERTSIZE: return s.cy * 254 / 960;
+        case HORZRES: return s.cx;
+        case VERTRES: return s.cy;
+        case BITSPIXEL: return 32;
+        case PLANES: return 1;
+        case NUMCOLORS: return -1;
+        case RASTERCAPS: return RC_BITBLT | RC_BITMAP64 | RC_DI_BITMAP | RC_DIBTODEV | RC_STRETCHBLT | RC_STRETCHDIB;
+        case LOGPIXELSX:
+        case LOGPIXELSY: return 96;
+        case SIZEPALETTE: return 0;
+        case NUMRESERVED: return 0;
+        case COLORRES: return 24;
+        default: return 0;
     }
 }
 

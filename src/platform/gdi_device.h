@@ -37,7 +37,9 @@ struct DibView {
     int height = 0;
     int bitsPerPixel = 0;
     long stride = 0;  // bytes from one row to the next, top to bottom
-    uint8_t* Row(int y) const { return static_cast<uint8_t*>(bits) + (stride > 0 ? 0 : -stride * (height - 1)) + stride * y; }
+    uint8_t* Row(int y) const {
+        return static_cast<uint8_t*>(bits) + (stride > 0 ? 0 : -stride * (height - 1)) + stride * y;
+    }
 };
 bool GetDibView(HBITMAP bitmap, DibView* view);
 // The box of a window surface drawn into through window DCs since the last call (clipped

@@ -251,14 +251,14 @@ DWORD GetObjectType(HGDIOBJ obj) {
     auto found = FindAny(obj);
     if (!found) return 0;
     switch (found->kind) {
-    case HandleKind::Bitmap: return OBJ_BITMAP;
-    case HandleKind::Region: return OBJ_REGION;
-    case HandleKind::Pen: return static_cast<PenObj*>(found.get())->extended ? OBJ_EXTPEN : OBJ_PEN;
-    case HandleKind::Brush: return OBJ_BRUSH;
-    case HandleKind::Font: return OBJ_FONT;
-    case HandleKind::Palette: return OBJ_PAL;
-    case HandleKind::DC: return static_cast<DcObj*>(found.get())->dcKind == DcKind::Memory ? OBJ_MEMDC : OBJ_DC;
-    default: return 0;
+        case HandleKind::Bitmap: return OBJ_BITMAP;
+        case HandleKind::Region: return OBJ_REGION;
+        case HandleKind::Pen: return static_cast<PenObj*>(found.get())->extended ? OBJ_EXTPEN : OBJ_PEN;
+        case HandleKind::Brush: return OBJ_BRUSH;
+        case HandleKind::Font: return OBJ_FONT;
+        case HandleKind::Palette: return OBJ_PAL;
+        case HandleKind::DC: return static_cast<DcObj*>(found.get())->dcKind == DcKind::Memory ? OBJ_MEMDC : OBJ_DC;
+        default: return 0;
     }
 }
 
@@ -266,12 +266,12 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
     auto dc = GetDc(hdc);
     if (!dc) return nullptr;
     switch (type) {
-    case OBJ_BITMAP: return reinterpret_cast<HGDIOBJ>(dc->st.hbitmap);
-    case OBJ_PEN: return reinterpret_cast<HGDIOBJ>(dc->st.hpen);
-    case OBJ_BRUSH: return reinterpret_cast<HGDIOBJ>(dc->st.hbrush);
-    case OBJ_FONT: return reinterpret_cast<HGDIOBJ>(dc->st.hfont);
-    case OBJ_PAL: return reinterpret_cast<HGDIOBJ>(dc->st.hpalette);
-    default: return nullptr;
+        case OBJ_BITMAP: return reinterpret_cast<HGDIOBJ>(dc->st.hbitmap);
+        case OBJ_PEN: return reinterpret_cast<HGDIOBJ>(dc->st.hpen);
+        case OBJ_BRUSH: return reinterpret_cast<HGDIOBJ>(dc->st.hbrush);
+        case OBJ_FONT: return reinterpret_cast<HGDIOBJ>(dc->st.hfont);
+        case OBJ_PAL: return reinterpret_cast<HGDIOBJ>(dc->st.hpalette);
+        default: return nullptr;
     }
 }
 
@@ -285,57 +285,57 @@ int GetObjectA(HGDIOBJ obj, int size, void* buffer) {
         return n;
     };
     switch (found->kind) {
-    case HandleKind::Bitmap: {
-        auto* bm = static_cast<BitmapObj*>(found.get());
-        DIBSECTION ds;
-        ds.dsBm.bmType = 0;
-        ds.dsBm.bmWidth = bm->width;
-        ds.dsBm.bmHeight = bm->height;
-        ds.dsBm.bmWidthBytes = static_cast<LONG>(bm->stride);
-        ds.dsBm.bmPlanes = 1;
-        ds.dsBm.bmBitsPixel = static_cast<WORD>(bm->bpp);
-        ds.dsBm.bmBits = bm->dib ? bm->bits : nullptr;
-        if (!bm->dib || (buffer && size < static_cast<int>(sizeof(DIBSECTION)))) {
-            return copyOut(&ds.dsBm, sizeof(BITMAP));
+        case HandleKind::Bitmap: {
+            auto* bm = static_cast<BitmapObj*>(found.get());
+            DIBSECTION ds;
+            ds.dsBm.bmType = 0;
+            ds.dsBm.bmWidth = bm->width;
+            ds.dsBm.bmHeight = bm->height;
+            ds.dsBm.bmWidthBytes = static_cast<LONG>(bm->stride);
+            ds.dsBm.bmPlanes = 1;
+            ds.dsBm.bmBitsPixel = static_cast<WORD>(bm->bpp);
+            ds.dsBm.bmBits = bm->dib ? bm->bits : nullptr;
+            if (!bm->dib || (buffer && size < static_cast<int>(sizeof(DIBSECTION)))) {
+                return copyOut(&ds.dsBm, sizeof(BITMAP));
+            }
+            ds.dsBmih.biSize = sizeof(BITMAPINFOHEADER);
+            ds.dsBmih.biWidth = bm->width;
+            ds.dsBmih.biHeight = bm->topDown ? -bm->height : bm->height;
+            ds.dsBmih.biPlanes = 1;
+            ds.dsBmih.biBitCount = static_cast<WORD>(bm->bpp);
+            ds.dsBmih.biCompression = bm->compression;
+            ds.dsBmih.biSizeImage = static_cast<DWORD>(bm->stride * bm->height);
+            ds.dsBmih.biClrUsed = static_cast<DWORD>(bm->colors.size());
+            for (int i = 0; i < 3; ++i) ds.dsBitfields[i] = bm->masks[i];
+            return copyOut(&ds, sizeof(DIBSECTION));
         }
-        ds.dsBmih.biSize = sizeof(BITMAPINFOHEADER);
-        ds.dsBmih.biWidth = bm->width;
-        ds.dsBmih.biHeight = bm->topDown ? -bm->height : bm->height;
-        ds.dsBmih.biPlanes = 1;
-        ds.dsBmih.biBitCount = static_cast<WORD>(bm->bpp);
-        ds.dsBmih.biCompression = bm->compression;
-        ds.dsBmih.biSizeImage = static_cast<DWORD>(bm->stride * bm->height);
-        ds.dsBmih.biClrUsed = static_cast<DWORD>(bm->colors.size());
-        for (int i = 0; i < 3; ++i) ds.dsBitfields[i] = bm->masks[i];
-        return copyOut(&ds, sizeof(DIBSECTION));
-    }
-    case HandleKind::Pen: {
-        auto* p = static_cast<PenObj*>(found.get());
-        LOGPEN lp;
-        lp.lopnStyle = p->style;
-        lp.lopnWidth = {p->width, 0};
-        lp.lopnColor = p->color;
-        return copyOut(&lp, sizeof lp);
-    }
-    case HandleKind::Brush: {
-        auto* b = static_cast<BrushObj*>(found.get());
-        LOGBRUSH lb;
-        lb.lbStyle = b->style;
-        lb.lbColor = b->color;
-        lb.lbHatch = b->style == BS_HATCHED   ? static_cast<ULONG_PTR>(b->hatch)
-                     : b->style == BS_PATTERN ? reinterpret_cast<ULONG_PTR>(b->sourceBitmap)
-                                              : 0;
-        return copyOut(&lb, sizeof lb);
-    }
-    case HandleKind::Font: {
-        auto* f = static_cast<FontObj*>(found.get());
-        return copyOut(&f->lf, sizeof(LOGFONTA));
-    }
-    case HandleKind::Palette: {
-        WORD n = static_cast<WORD>(static_cast<PaletteObj*>(found.get())->entries.size());
-        return copyOut(&n, sizeof n);
-    }
-    default: return 0;
+        case HandleKind::Pen: {
+            auto* p = static_cast<PenObj*>(found.get());
+            LOGPEN lp;
+            lp.lopnStyle = p->style;
+            lp.lopnWidth = {p->width, 0};
+            lp.lopnColor = p->color;
+            return copyOut(&lp, sizeof lp);
+        }
+        case HandleKind::Brush: {
+            auto* b = static_cast<BrushObj*>(found.get());
+            LOGBRUSH lb;
+            lb.lbStyle = b->style;
+            lb.lbColor = b->color;
+            lb.lbHatch = b->style == BS_HATCHED   ? static_cast<ULONG_PTR>(b->hatch)
+                         : b->style == BS_PATTERN ? reinterpret_cast<ULONG_PTR>(b->sourceBitmap)
+                                                  : 0;
+            return copyOut(&lb, sizeof lb);
+        }
+        case HandleKind::Font: {
+            auto* f = static_cast<FontObj*>(found.get());
+            return copyOut(&f->lf, sizeof(LOGFONTA));
+        }
+        case HandleKind::Palette: {
+            WORD n = static_cast<WORD>(static_cast<PaletteObj*>(found.get())->entries.size());
+            return copyOut(&n, sizeof n);
+        }
+        default: return 0;
     }
 }
 
@@ -417,11 +417,11 @@ HBRUSH CreatePatternBrush(HBITMAP bitmap) {
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
     if (!brush) return nullptr;
     switch (brush->lbStyle) {
-    case BS_SOLID: return CreateSolidBrush(brush->lbColor);
-    case BS_NULL: return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-    case BS_HATCHED: return CreateHatchBrush(static_cast<int>(brush->lbHatch), brush->lbColor);
-    case BS_PATTERN: return CreatePatternBrush(reinterpret_cast<HBITMAP>(brush->lbHatch));
-    default: return nullptr;
+        case BS_SOLID: return CreateSolidBrush(brush->lbColor);
+        case BS_NULL: return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+        case BS_HATCHED: return CreateHatchBrush(static_cast<int>(brush->lbHatch), brush->lbColor);
+        case BS_PATTERN: return CreatePatternBrush(reinterpret_cast<HBITMAP>(brush->lbHatch));
+        default: return nullptr;
     }
 }
 

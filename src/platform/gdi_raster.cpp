@@ -12,11 +12,11 @@ namespace {
 const std::vector<int>* DashPattern(UINT style) {
     static const std::vector<int> dash = {18, 6}, dot = {3, 3}, dashDot = {9, 6, 3, 6}, dashDotDot = {9, 3, 3, 3, 3, 3};
     switch (style) {
-    case PS_DASH: return &dash;
-    case PS_DOT: return &dot;
-    case PS_DASHDOT: return &dashDot;
-    case PS_DASHDOTDOT: return &dashDotDot;
-    default: return nullptr;
+        case PS_DASH: return &dash;
+        case PS_DOT: return &dot;
+        case PS_DASHDOT: return &dashDot;
+        case PS_DASHDOTDOT: return &dashDotDot;
+        default: return nullptr;
     }
 }
 

@@ -17,11 +17,11 @@ std::vector<int> CombineSpans(const std::vector<int>& a, const std::vector<int>&
     bool inOut = false;
     auto op = [mode](bool x, bool y) {
         switch (mode) {
-        case RGN_AND: return x && y;
-        case RGN_OR: return x || y;
-        case RGN_XOR: return x != y;
-        case RGN_DIFF: return x && !y;
-        default: return x;
+            case RGN_AND: return x && y;
+            case RGN_OR: return x || y;
+            case RGN_XOR: return x != y;
+            case RGN_DIFF: return x && !y;
+            default: return x;
         }
     };
     while (i < a.size() || j < b.size()) {

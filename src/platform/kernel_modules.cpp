@@ -342,8 +342,8 @@ HMODULE GetModuleHandleA(const char* name) {
     for (const auto& [dl, h] : s.loaded) {
         auto m = Handles().GetAs<ModuleObject>(h, HandleKind::Module);
         if (!m) continue;
-        bool same = full.empty() ? NormaliseModuleName(BaseName(m->path)) == NormaliseModuleName(requested)
-                                 : m->path == full;
+        bool same =
+            full.empty() ? NormaliseModuleName(BaseName(m->path)) == NormaliseModuleName(requested) : m->path == full;
         if (same) return reinterpret_cast<HMODULE>(h);
     }
     SetLastError(ERROR_MOD_NOT_FOUND);

@@ -12,11 +12,11 @@ extern "C" {
 #endif
 
 struct lumetra_resource {
-    const char* type;     /* string type, or null when the type is the integer type_id */
+    const char* type; /* string type, or null when the type is the integer type_id */
     uint32_t type_id;
-    const char* name;     /* string name, or null when the name is the integer name_id */
+    const char* name; /* string name, or null when the name is the integer name_id */
     uint32_t name_id;
-    const unsigned char* begin;  /* the bytes, read-only, for the life of the process */
+    const unsigned char* begin; /* the bytes, read-only, for the life of the process */
     const unsigned char* end;
 };
 

@@ -4,9 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <strings.h>
 #include <cerrno>
 #include <cstring>
-#include <strings.h>
 #include <mutex>
 
 #include "platform/user.h"

@@ -44,7 +44,8 @@ int NextSignal(int fd, int timeoutMs) {
     for (;;) {
         int wait = -1;
         if (timeoutMs >= 0) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) return 0;
             wait = static_cast<int>(left.count());
         }

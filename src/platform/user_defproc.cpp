@@ -89,73 +89,71 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Window* w = W(hwnd);
     if (!w) return 0;
     switch (msg) {
-    case WM_NCCREATE: return TRUE;
-    case WM_NCCALCSIZE: {
-        RECT in = FrameInsets(w->style, w->exStyle);
-        RECT* r = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
-        if (!r) return 0;
-        r->left += in.left;
-        r->top += in.top;
-        r->right = std::max(r->left, r->right - in.right);
-        r->bottom = std::max(r->top, r->bottom - in.bottom);
-        return 0;
-    }
-    case WM_NCHITTEST: return HitTest(w, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-    case WM_ERASEBKGND: return DefEraseBackground(w, reinterpret_cast<HDC>(wParam));
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(hwnd, &ps);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
-    case WM_NCPAINT: DefNcPaint(w, nullptr); return 0;
-    case WM_PRINT: return DefPrint(w, reinterpret_cast<HDC>(wParam), lParam);
-    case WM_PRINTCLIENT: return 0;
-    case WM_SETCURSOR: {
-        if (w->parent) {
-            if (SendMessageA(w->parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
-            if (!(w = W(hwnd))) return FALSE;
+        case WM_NCCREATE: return TRUE;
+        case WM_NCCALCSIZE: {
+            RECT in = FrameInsets(w->style, w->exStyle);
+            RECT* r = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
+            if (!r) return 0;
+            r->left += in.left;
+            r->top += in.top;
+            r->right = std::max(r->left, r->right - in.right);
+            r->bottom = std::max(r->top, r->bottom - in.bottom);
+            return 0;
         }
-        if (LOWORD(static_cast<uintptr_t>(lParam)) == HTCLIENT && w->cls->cursor) SetCursor(w->cls->cursor);
-        return FALSE;
-    }
-    case WM_CLOSE: DestroyWindow(hwnd); return 0;
-    case WM_MOUSEWHEEL:
-    case WM_MOUSEHWHEEL:
-        if (w->parent) return SendMessageA(w->parent, msg, wParam, lParam);
-        return 0;
-    case WM_MOUSEACTIVATE:
-        if (w->parent) {
-            LRESULT r = SendMessageA(w->parent, WM_MOUSEACTIVATE, wParam, lParam);
-            if (r) return r;
+        case WM_NCHITTEST: return HitTest(w, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        case WM_ERASEBKGND: return DefEraseBackground(w, reinterpret_cast<HDC>(wParam));
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            BeginPaint(hwnd, &ps);
+            EndPaint(hwnd, &ps);
+            return 0;
         }
-        return MA_ACTIVATE;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) != WA_INACTIVE && !(w->style & WS_MINIMIZE)) SetFocus(hwnd);
-        return 0;
-    case WM_NCACTIVATE: return TRUE;
-    case WM_SETTEXT:
-        w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
-        return TRUE;
-    case WM_GETTEXT: {
-        char* buf = reinterpret_cast<char*>(lParam);
-        if (!buf || wParam == 0) return 0;
-        size_t n = std::min(w->text.size(), static_cast<size_t>(wParam) - 1);
-        std::memcpy(buf, w->text.data(), n);
-        buf[n] = 0;
-        return static_cast<LRESULT>(n);
-    }
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w->text.size());
-    case WM_GETDLGCODE: return 0;
-    case WM_NCLBUTTONDOWN:
-        if (wParam == static_cast<WPARAM>(HTCAPTION) ||
-            (wParam >= static_cast<WPARAM>(HTLEFT) && wParam <= static_cast<WPARAM>(HTBOTTOMRIGHT)))
-            SizeMoveLoop(hwnd, static_cast<LRESULT>(wParam), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-        else if (wParam == static_cast<WPARAM>(HTHSCROLL) || wParam == static_cast<WPARAM>(HTVSCROLL))
-            TrackScrollBar(hwnd, wParam == static_cast<WPARAM>(HTVSCROLL) ? SB_VERT : SB_HORZ,
-                           POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-        return 0;
-    default: return 0;
+        case WM_NCPAINT: DefNcPaint(w, nullptr); return 0;
+        case WM_PRINT: return DefPrint(w, reinterpret_cast<HDC>(wParam), lParam);
+        case WM_PRINTCLIENT: return 0;
+        case WM_SETCURSOR: {
+            if (w->parent) {
+                if (SendMessageA(w->parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
+                if (!(w = W(hwnd))) return FALSE;
+            }
+            if (LOWORD(static_cast<uintptr_t>(lParam)) == HTCLIENT && w->cls->cursor) SetCursor(w->cls->cursor);
+            return FALSE;
+        }
+        case WM_CLOSE: DestroyWindow(hwnd); return 0;
+        case WM_MOUSEWHEEL:
+        case WM_MOUSEHWHEEL:
+            if (w->parent) return SendMessageA(w->parent, msg, wParam, lParam);
+            return 0;
+        case WM_MOUSEACTIVATE:
+            if (w->parent) {
+                LRESULT r = SendMessageA(w->parent, WM_MOUSEACTIVATE, wParam, lParam);
+                if (r) return r;
+            }
+            return MA_ACTIVATE;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) != WA_INACTIVE && !(w->style & WS_MINIMIZE)) SetFocus(hwnd);
+            return 0;
+        case WM_NCACTIVATE: return TRUE;
+        case WM_SETTEXT: w->text = lParam ? reinterpret_cast<const char*>(lParam) : ""; return TRUE;
+        case WM_GETTEXT: {
+            char* buf = reinterpret_cast<char*>(lParam);
+            if (!buf || wParam == 0) return 0;
+            size_t n = std::min(w->text.size(), static_cast<size_t>(wParam) - 1);
+            std::memcpy(buf, w->text.data(), n);
+            buf[n] = 0;
+            return static_cast<LRESULT>(n);
+        }
+        case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w->text.size());
+        case WM_GETDLGCODE: return 0;
+        case WM_NCLBUTTONDOWN:
+            if (wParam == static_cast<WPARAM>(HTCAPTION) ||
+                (wParam >= static_cast<WPARAM>(HTLEFT) && wParam <= static_cast<WPARAM>(HTBOTTOMRIGHT)))
+                SizeMoveLoop(hwnd, static_cast<LRESULT>(wParam), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            else if (wParam == static_cast<WPARAM>(HTHSCROLL) || wParam == static_cast<WPARAM>(HTVSCROLL))
+                TrackScrollBar(hwnd, wParam == static_cast<WPARAM>(HTVSCROLL) ? SB_VERT : SB_HORZ,
+                               POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            return 0;
+        default: return 0;
     }
 }
 

@@ -67,7 +67,8 @@ BOOL DrawEdge(HDC hdc, RECT* rect, UINT edge, UINT flags) {
     Ring ring;
     if (RingOf(edge, flags, true, ring)) DrawRing(hdc, r, ring, flags);
     if (RingOf(edge, flags, false, ring)) DrawRing(hdc, r, ring, flags);
-    if (flags & BF_MIDDLE) Fill(hdc, r.left, r.top, r.right, r.bottom, (flags & BF_MONO) ? COLOR_WINDOW : COLOR_BTNFACE);
+    if (flags & BF_MIDDLE)
+        Fill(hdc, r.left, r.top, r.right, r.bottom, (flags & BF_MONO) ? COLOR_WINDOW : COLOR_BTNFACE);
     if (flags & BF_ADJUST) *rect = r;
     return TRUE;
 }

@@ -178,24 +178,24 @@ void UpdateCursorVisibility() {
 
 void ApplyInput(const ScriptedInput& in) {
     switch (in.kind) {
-    case InputKind::Move: test::MouseMove(in.a, in.b); break;
-    case InputKind::Button: test::MouseButton(static_cast<test::Button>(in.a), in.b != 0); break;
-    case InputKind::Wheel: test::Wheel(in.a); break;
-    case InputKind::Key:
-        test::Key(in.a, true);
-        test::Key(in.a, false);
-        break;
-    case InputKind::Custom:
-        if (in.custom) in.custom();
-        break;
-    case InputKind::Click:
-    case InputKind::DblClick:
-        test::MouseMove(in.a, in.b);
-        for (int i = 0; i < (in.kind == InputKind::DblClick ? 2 : 1); ++i) {
-            test::MouseButton(test::Button::Left, true);
-            test::MouseButton(test::Button::Left, false);
-        }
-        break;
+        case InputKind::Move: test::MouseMove(in.a, in.b); break;
+        case InputKind::Button: test::MouseButton(static_cast<test::Button>(in.a), in.b != 0); break;
+        case InputKind::Wheel: test::Wheel(in.a); break;
+        case InputKind::Key:
+            test::Key(in.a, true);
+            test::Key(in.a, false);
+            break;
+        case InputKind::Custom:
+            if (in.custom) in.custom();
+            break;
+        case InputKind::Click:
+        case InputKind::DblClick:
+            test::MouseMove(in.a, in.b);
+            for (int i = 0; i < (in.kind == InputKind::DblClick ? 2 : 1); ++i) {
+                test::MouseButton(test::Button::Left, true);
+                test::MouseButton(test::Button::Left, false);
+            }
+            break;
     }
 }
 
@@ -216,20 +216,20 @@ void OnKeyMessageRetrieved(const MSG& m) {
         }
     };
     switch (m.message) {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: press(static_cast<int>(m.wParam), true, !(m.lParam & (1 << 30))); break;
-    case WM_KEYUP:
-    case WM_SYSKEYUP: press(static_cast<int>(m.wParam), false, false); break;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: press(VK_LBUTTON, true, false); break;
-    case WM_LBUTTONUP: press(VK_LBUTTON, false, false); break;
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK: press(VK_RBUTTON, true, false); break;
-    case WM_RBUTTONUP: press(VK_RBUTTON, false, false); break;
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK: press(VK_MBUTTON, true, false); break;
-    case WM_MBUTTONUP: press(VK_MBUTTON, false, false); break;
-    default: break;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN: press(static_cast<int>(m.wParam), true, !(m.lParam & (1 << 30))); break;
+        case WM_KEYUP:
+        case WM_SYSKEYUP: press(static_cast<int>(m.wParam), false, false); break;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: press(VK_LBUTTON, true, false); break;
+        case WM_LBUTTONUP: press(VK_LBUTTON, false, false); break;
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK: press(VK_RBUTTON, true, false); break;
+        case WM_RBUTTONUP: press(VK_RBUTTON, false, false); break;
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONDBLCLK: press(VK_MBUTTON, true, false); break;
+        case WM_MBUTTONUP: press(VK_MBUTTON, false, false); break;
+        default: break;
     }
 }
 
@@ -333,9 +333,9 @@ BOOL SetCursorPos(int x, int y) {
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
     uintptr_t id = reinterpret_cast<uintptr_t>(name);
     if (instance || id >= 0x10000) return nullptr;
-    static const WORD known[] = {IDC_ARROW,    IDC_IBEAM,    IDC_WAIT,   IDC_CROSS, IDC_UPARROW,
-                                      IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZEWE, IDC_SIZENS, IDC_SIZEALL,
-                                      IDC_NO,       IDC_HAND,     IDC_APPSTARTING, IDC_HELP};
+    static const WORD known[] = {IDC_ARROW,    IDC_IBEAM,    IDC_WAIT,        IDC_CROSS,  IDC_UPARROW,
+                                 IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZEWE,      IDC_SIZENS, IDC_SIZEALL,
+                                 IDC_NO,       IDC_HAND,     IDC_APPSTARTING, IDC_HELP};
     if (std::find(std::begin(known), std::end(known), id) == std::end(known)) return nullptr;
     auto& t = Cursors();
     std::lock_guard<std::mutex> lock(t.mutex);

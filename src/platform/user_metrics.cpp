@@ -34,31 +34,31 @@ using namespace user;
 
 int GetSystemMetrics(int index) {
     switch (index) {
-    case SM_CXSCREEN:
-    case SM_CXVIRTUALSCREEN: return display::ScreenWidth();
-    case SM_CYSCREEN:
-    case SM_CYVIRTUALSCREEN: return display::ScreenHeight();
-    case SM_CXVSCROLL:
-    case SM_CYHSCROLL:
-    case SM_CYVSCROLL:
-    case SM_CXHSCROLL: return 17;
-    case SM_CYCAPTION: return 19;
-    case SM_CXBORDER:
-    case SM_CYBORDER: return 1;
-    case SM_CXDLGFRAME:
-    case SM_CYDLGFRAME: return 3;
-    case SM_CXICON:
-    case SM_CYICON:
-    case SM_CXCURSOR:
-    case SM_CYCURSOR: return 32;
-    case SM_CXFRAME:
-    case SM_CYFRAME:
-    case SM_CXDOUBLECLK:
-    case SM_CYDOUBLECLK: return 4;
-    case SM_CXEDGE:
-    case SM_CYEDGE: return 2;
-    case SM_CMONITORS: return 1;
-    default: return 0;
+        case SM_CXSCREEN:
+        case SM_CXVIRTUALSCREEN: return display::ScreenWidth();
+        case SM_CYSCREEN:
+        case SM_CYVIRTUALSCREEN: return display::ScreenHeight();
+        case SM_CXVSCROLL:
+        case SM_CYHSCROLL:
+        case SM_CYVSCROLL:
+        case SM_CXHSCROLL: return 17;
+        case SM_CYCAPTION: return 19;
+        case SM_CXBORDER:
+        case SM_CYBORDER: return 1;
+        case SM_CXDLGFRAME:
+        case SM_CYDLGFRAME: return 3;
+        case SM_CXICON:
+        case SM_CYICON:
+        case SM_CXCURSOR:
+        case SM_CYCURSOR: return 32;
+        case SM_CXFRAME:
+        case SM_CYFRAME:
+        case SM_CXDOUBLECLK:
+        case SM_CYDOUBLECLK: return 4;
+        case SM_CXEDGE:
+        case SM_CYEDGE: return 2;
+        case SM_CMONITORS: return 1;
+        default: return 0;
     }
 }
 

@@ -19,7 +19,9 @@ RectSet ClientVisible(const Window* w) {
     return vis;
 }
 
-RECT ClientBox(const Window* w) { return RECT{0, 0, w->client.right - w->client.left, w->client.bottom - w->client.top}; }
+RECT ClientBox(const Window* w) {
+    return RECT{0, 0, w->client.right - w->client.left, w->client.bottom - w->client.top};
+}
 
 RectSet ClipFor(const DcEntry& e, const Window* w) {
     bool clipKids = (w->style & WS_CLIPCHILDREN) != 0;

@@ -370,17 +370,17 @@ int CharForKey(int vk) {
     }
     if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9) return '0' + (vk - VK_NUMPAD0);
     switch (vk) {
-    case VK_SPACE: return ' ';
-    case VK_RETURN: return '\r';
-    case VK_BACK: return 8;
-    case VK_TAB: return ctrl ? 0 : 9;
-    case VK_ESCAPE: return 27;
-    case VK_MULTIPLY: return '*';
-    case VK_ADD: return '+';
-    case VK_SUBTRACT: return '-';
-    case VK_DECIMAL: return '.';
-    case VK_DIVIDE: return '/';
-    default: return 0;
+        case VK_SPACE: return ' ';
+        case VK_RETURN: return '\r';
+        case VK_BACK: return 8;
+        case VK_TAB: return ctrl ? 0 : 9;
+        case VK_ESCAPE: return 27;
+        case VK_MULTIPLY: return '*';
+        case VK_ADD: return '+';
+        case VK_SUBTRACT: return '-';
+        case VK_DECIMAL: return '.';
+        case VK_DIVIDE: return '/';
+        default: return 0;
     }
 }
 
@@ -405,8 +405,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
     if (!msg) return 0;
     if (msg->message == WM_TIMER && msg->lParam) {
         for (const Timer& t : S().timers) {
-            if (t.hwnd == msg->hwnd && t.id == msg->wParam &&
-                reinterpret_cast<LPARAM>(t.proc) == msg->lParam) {
+            if (t.hwnd == msg->hwnd && t.id == msg->wParam && reinterpret_cast<LPARAM>(t.proc) == msg->lParam) {
                 TIMERPROC proc = t.proc;
                 try {
                     proc(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
@@ -461,8 +460,8 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id) {
     State& s = S();
-    auto it = std::find_if(s.timers.begin(), s.timers.end(),
-                           [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+    auto it =
+        std::find_if(s.timers.begin(), s.timers.end(), [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
     if (it == s.timers.end()) return FALSE;
     s.timers.erase(it);
     return TRUE;

@@ -75,9 +75,10 @@ void ScheduleInput(int64_t ms, std::function<void()> inject) {
     ev.custom = std::move(inject);
     State& s = S();
     ev.seq = ++s.scriptSeq;
-    auto at = std::upper_bound(s.script.begin(), s.script.end(), ev, [](const ScriptedInput& a, const ScriptedInput& b) {
-        return a.due < b.due || (a.due == b.due && a.seq < b.seq);
-    });
+    auto at =
+        std::upper_bound(s.script.begin(), s.script.end(), ev, [](const ScriptedInput& a, const ScriptedInput& b) {
+            return a.due < b.due || (a.due == b.due && a.seq < b.seq);
+        });
     s.script.insert(at, std::move(ev));
 }
 

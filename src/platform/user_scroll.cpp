@@ -10,10 +10,10 @@ namespace win::user {
 
 namespace {
 
-constexpr int kBarSize = 17;             // the thickness of a frame bar (and its arrow boxes)
-constexpr int kMinThumb = 8;             // the shortest thumb
+constexpr int kBarSize = 17;               // the thickness of a frame bar (and its arrow boxes)
+constexpr int kMinThumb = 8;               // the shortest thumb
 constexpr UINT_PTR kRepeatTimer = 0xFFFE;  // the press loop's repeat timer on the window
-constexpr UINT kRepeatDelay = 400;       // ms before a held arrow or track repeats
+constexpr UINT kRepeatDelay = 400;         // ms before a held arrow or track repeats
 constexpr UINT kRepeatRate = 50;
 
 COLORREF Sys(int i) { return static_cast<COLORREF>(GetSysColor(i)); }
@@ -111,10 +111,10 @@ void Arrow(HDC hdc, const RECT& r, int dir, bool enabled) {
     for (int i = 0; i < 4; ++i) {
         // Row i of the triangle counted from its point: 2i + 1 pixels wide.
         switch (dir) {
-        case 0: GdiFill(hdc, RECT{cx - 2 + i, cy - i, cx - 1 + i, cy + i + 1}, c); break;
-        case 1: GdiFill(hdc, RECT{cx + 1 - i, cy - i, cx + 2 - i, cy + i + 1}, c); break;
-        case 2: GdiFill(hdc, RECT{cx - i, cy - 2 + i, cx + i + 1, cy - 1 + i}, c); break;
-        default: GdiFill(hdc, RECT{cx - i, cy + 1 - i, cx + i + 1, cy + 2 - i}, c); break;
+            case 0: GdiFill(hdc, RECT{cx - 2 + i, cy - i, cx - 1 + i, cy + i + 1}, c); break;
+            case 1: GdiFill(hdc, RECT{cx + 1 - i, cy - i, cx + 2 - i, cy + i + 1}, c); break;
+            case 2: GdiFill(hdc, RECT{cx - i, cy - 2 + i, cx + i + 1, cy - 1 + i}, c); break;
+            default: GdiFill(hdc, RECT{cx - i, cy + 1 - i, cx + i + 1, cy + 2 - i}, c); break;
         }
     }
 }
@@ -133,10 +133,10 @@ Part PartAt(const Layout& l, int length, int along) {
 
 WORD CodeOf(Part p) {
     switch (p) {
-    case Part::LineUp: return SB_LINEUP;
-    case Part::PageUp: return SB_PAGEUP;
-    case Part::PageDown: return SB_PAGEDOWN;
-    default: return SB_LINEDOWN;
+        case Part::LineUp: return SB_LINEUP;
+        case Part::PageUp: return SB_PAGEUP;
+        case Part::PageDown: return SB_PAGEDOWN;
+        default: return SB_LINEDOWN;
     }
 }
 
@@ -148,7 +148,8 @@ void PaintScrollBarParts(HDC hdc, const Window* w, int bar, const RECT& r) {
     const int length = vertical ? r.bottom - r.top : r.right - r.left;
     const Layout l = LayoutOf(b, length, b.tracking ? b.trackPos : b.pos);
     auto box = [&](int from, int to) {
-        return vertical ? RECT{r.left, r.top + from, r.right, r.top + to} : RECT{r.left + from, r.top, r.left + to, r.bottom};
+        return vertical ? RECT{r.left, r.top + from, r.right, r.top + to}
+                        : RECT{r.left + from, r.top, r.left + to, r.bottom};
     };
     const bool scrolls = CanScroll(b);
     const RECT first = box(0, l.arrow), second = box(l.trackEnd, length);
@@ -360,11 +361,11 @@ BOOL ShowScrollBar(HWND hwnd, int bar, BOOL show) {
     Window* w = W(hwnd);
     if (!w) return FALSE;
     switch (bar) {
-    case SB_CTL: ShowWindow(hwnd, show ? SW_SHOW : SW_HIDE); return TRUE;
-    case SB_HORZ: SetBarStyle(hwnd, WS_HSCROLL, show != FALSE); return TRUE;
-    case SB_VERT: SetBarStyle(hwnd, WS_VSCROLL, show != FALSE); return TRUE;
-    case SB_BOTH: SetBarStyle(hwnd, WS_HSCROLL | WS_VSCROLL, show != FALSE); return TRUE;
-    default: return FALSE;
+        case SB_CTL: ShowWindow(hwnd, show ? SW_SHOW : SW_HIDE); return TRUE;
+        case SB_HORZ: SetBarStyle(hwnd, WS_HSCROLL, show != FALSE); return TRUE;
+        case SB_VERT: SetBarStyle(hwnd, WS_VSCROLL, show != FALSE); return TRUE;
+        case SB_BOTH: SetBarStyle(hwnd, WS_HSCROLL | WS_VSCROLL, show != FALSE); return TRUE;
+        default: return FALSE;
     }
 }
 

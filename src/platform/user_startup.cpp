@@ -18,8 +18,7 @@ void PlatformStartUp() {
     ResetWindowing();
     display::StartFromEnvironment();
     if (const char* script = std::getenv("LUMETRA_INPUT"); script && *script) {
-        if (!test::SetInputScript(script))
-            std::fprintf(stderr, "LUMETRA_INPUT: not a valid input script, ignored\n");
+        if (!test::SetInputScript(script)) std::fprintf(stderr, "LUMETRA_INPUT: not a valid input script, ignored\n");
     }
 }
 

@@ -41,11 +41,11 @@ struct Window : HandleObject {
     DWORD style = 0;
     DWORD exStyle = 0;
     std::string text;
-    HWND parent = nullptr;  // children only
-    HWND owner = nullptr;   // top-level only
+    HWND parent = nullptr;       // children only
+    HWND owner = nullptr;        // top-level only
     std::vector<HWND> children;  // z-order, topmost first
-    RECT window;  // in the parent's client coordinates (screen for top-level windows)
-    RECT client;  // the same coordinates
+    RECT window;                 // in the parent's client coordinates (screen for top-level windows)
+    RECT client;                 // the same coordinates
     HINSTANCE instance = nullptr;
     LONG_PTR id = 0;
     LONG_PTR userData = 0;
@@ -99,7 +99,7 @@ struct DcEntry {
     bool paintDc = false;   // from BeginPaint: clipped to the update region taken
     RectSet paintRegion;    // surface coordinates
     bool hasExtraClip = false;
-    RectSet extraClip;      // GetDCEx(DCX_INTERSECTRGN/EXCLUDERGN), surface coordinates
+    RectSet extraClip;  // GetDCEx(DCX_INTERSECTRGN/EXCLUDERGN), surface coordinates
     bool excludeExtra = false;
     HBITMAP surface = nullptr;  // the surface it was made for
 };
@@ -200,7 +200,7 @@ std::shared_ptr<Window> WRef(HWND hwnd);
 bool OnUiThread();
 
 // Geometry helpers.
-HWND RootOf(HWND hwnd);                    // the top-level ancestor (itself when top-level)
+HWND RootOf(HWND hwnd);  // the top-level ancestor (itself when top-level)
 POINT ClientOriginOnScreen(const Window* w);
 POINT WindowOriginOnScreen(const Window* w);
 POINT WindowOriginOnSurface(const Window* w);  // relative to the top-level's window rect
@@ -227,7 +227,7 @@ LRESULT CallProc(Window* w, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostInput(const MSG& msg);
 // A message as the queue hands it out: stamped with the tick count and the cursor position.
 MSG QueuedMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT pt);
-void WakeQueue();  // any thread: makes a waiting GetMessage look again
+void WakeQueue();                   // any thread: makes a waiting GetMessage look again
 bool UiThreadWaitingForMessages();  // any thread: the UI thread is inside GetMessage/WaitMessage's wait
 int64_t NextScriptTicks();
 void DeliverDueInput();
@@ -247,13 +247,13 @@ void ResetWindowing();
 HWND CreateForeign(int x, int y, int width, int height, uint64_t nativeId);
 
 // Surfaces and the display (display_composite.cpp).
-void SurfaceForWindow(Window* w);   // allocates or resizes a top-level's surface
+void SurfaceForWindow(Window* w);  // allocates or resizes a top-level's surface
 void SurfaceRelease(Window* w);
-void SurfaceShown(Window* w);       // newly visible: start from the composite under it
-void BurnIntoBelow(Window* w);      // leave its pixels where it stands (SWP_NOREDRAW)
-void SurfaceChanged(HWND root);     // mark for presentation
+void SurfaceShown(Window* w);             // newly visible: start from the composite under it
+void BurnIntoBelow(Window* w);            // leave its pixels where it stands (SWP_NOREDRAW)
+void SurfaceChanged(HWND root);           // mark for presentation
 void SurfaceDcReleased(HBITMAP surface);  // frees a retired surface once no DC draws into it
-void TopLevelsChanged();            // z-order, visibility or geometry of top-levels changed
+void TopLevelsChanged();                  // z-order, visibility or geometry of top-levels changed
 
 // Standard scroll bars (user_scroll.cpp): the parts of a shown bar drawn into a window DC
 // (r in window coordinates), and the mouse loop of a press on a bar (screen point).

@@ -1,8 +1,8 @@
 // Window classes, creation and destruction, the window tree, styles, geometry,
 // z-order, visibility and SetWindowPos.
+#include <strings.h>
 #include <algorithm>
 #include <cstring>
-#include <strings.h>
 
 #include "platform/display.h"
 #include "platform/user_state.h"
@@ -306,7 +306,8 @@ RectSet VisibleRegion(const Window* w, bool wholeWindow, bool clipChildren) {
         vis = WindowShape(w);
     } else {
         POINT o = ClientOriginOnSurface(w);
-        vis = RectSet(RECT{o.x, o.y, o.x + (w->client.right - w->client.left), o.y + (w->client.bottom - w->client.top)});
+        vis =
+            RectSet(RECT{o.x, o.y, o.x + (w->client.right - w->client.left), o.y + (w->client.bottom - w->client.top)});
         vis.Intersect(WindowShape(w));
     }
     // Ancestors' clients and shapes; siblings above at every level.
@@ -315,8 +316,8 @@ RectSet VisibleRegion(const Window* w, bool wholeWindow, bool clipChildren) {
         Window* p = W(cur->parent);
         if (!p) break;
         POINT po = ClientOriginOnSurface(p);
-        vis.Intersect(RECT{po.x, po.y, po.x + (p->client.right - p->client.left),
-                           po.y + (p->client.bottom - p->client.top)});
+        vis.Intersect(
+            RECT{po.x, po.y, po.x + (p->client.right - p->client.left), po.y + (p->client.bottom - p->client.top)});
         vis.Intersect(WindowShape(p));
         for (HWND sib : p->children) {
             if (sib == cur->hwnd) break;
@@ -596,26 +597,26 @@ LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
         return 0;
     }
     switch (index) {
-    case GWL_STYLE: return static_cast<LONG_PTR>(static_cast<LONG>(w->style));
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(static_cast<LONG>(w->exStyle));
-    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
-    case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
-    case GWLP_ID: return w->id;
-    case GWLP_USERDATA: return w->userData;
-    default:
-        if (ValidLong(w, index, sizeof(LONG_PTR))) {
-            LONG_PTR v;
-            std::memcpy(&v, w->extra.data() + index, sizeof v);
-            return v;
-        }
-        if (ValidLong(w, index, sizeof(LONG))) {
-            LONG v;
-            std::memcpy(&v, w->extra.data() + index, sizeof v);
-            return v;
-        }
-        SetError(ERROR_INVALID_INDEX);
-        return 0;
+        case GWL_STYLE: return static_cast<LONG_PTR>(static_cast<LONG>(w->style));
+        case GWL_EXSTYLE: return static_cast<LONG_PTR>(static_cast<LONG>(w->exStyle));
+        case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
+        case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
+        case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
+        case GWLP_ID: return w->id;
+        case GWLP_USERDATA: return w->userData;
+        default:
+            if (ValidLong(w, index, sizeof(LONG_PTR))) {
+                LONG_PTR v;
+                std::memcpy(&v, w->extra.data() + index, sizeof v);
+                return v;
+            }
+            if (ValidLong(w, index, sizeof(LONG))) {
+                LONG v;
+                std::memcpy(&v, w->extra.data() + index, sizeof v);
+                return v;
+            }
+            SetError(ERROR_INVALID_INDEX);
+            return 0;
     }
 }
 
@@ -627,40 +628,40 @@ LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
     }
     LONG_PTR old = GetWindowLongPtrA(hwnd, index);
     switch (index) {
-    case GWL_STYLE: {
-        DWORD was = w->style;
-        w->style = static_cast<DWORD>(value);
-        if ((was ^ w->style) & (WS_VISIBLE | WS_CLIPCHILDREN | WS_DISABLED)) {
-            RefreshDcClips();
-            if (!w->parent) TopLevelsChanged();
+        case GWL_STYLE: {
+            DWORD was = w->style;
+            w->style = static_cast<DWORD>(value);
+            if ((was ^ w->style) & (WS_VISIBLE | WS_CLIPCHILDREN | WS_DISABLED)) {
+                RefreshDcClips();
+                if (!w->parent) TopLevelsChanged();
+            }
+            break;
         }
-        break;
-    }
-    case GWL_EXSTYLE: w->exStyle = static_cast<DWORD>(value); break;
-    case GWLP_WNDPROC:
-        if (value) w->proc = reinterpret_cast<WNDPROC>(value);
-        break;
-    case GWLP_HINSTANCE: w->instance = reinterpret_cast<HINSTANCE>(value); break;
-    case GWLP_HWNDPARENT:
-        if (!w->parent) {
-            HWND o = reinterpret_cast<HWND>(value);
-            w->owner = W(o) ? RootOf(o) : nullptr;
-            NormalizeTopLevels();
-            TopLevelsChanged();
-        }
-        break;
-    case GWLP_ID: w->id = value; break;
-    case GWLP_USERDATA: w->userData = value; break;
-    default:
-        if (ValidLong(w, index, sizeof(LONG_PTR))) {
-            std::memcpy(w->extra.data() + index, &value, sizeof value);
-        } else if (ValidLong(w, index, sizeof(LONG))) {
-            LONG v = static_cast<LONG>(value);
-            std::memcpy(w->extra.data() + index, &v, sizeof v);
-        } else {
-            SetError(ERROR_INVALID_INDEX);
-            return 0;
-        }
+        case GWL_EXSTYLE: w->exStyle = static_cast<DWORD>(value); break;
+        case GWLP_WNDPROC:
+            if (value) w->proc = reinterpret_cast<WNDPROC>(value);
+            break;
+        case GWLP_HINSTANCE: w->instance = reinterpret_cast<HINSTANCE>(value); break;
+        case GWLP_HWNDPARENT:
+            if (!w->parent) {
+                HWND o = reinterpret_cast<HWND>(value);
+                w->owner = W(o) ? RootOf(o) : nullptr;
+                NormalizeTopLevels();
+                TopLevelsChanged();
+            }
+            break;
+        case GWLP_ID: w->id = value; break;
+        case GWLP_USERDATA: w->userData = value; break;
+        default:
+            if (ValidLong(w, index, sizeof(LONG_PTR))) {
+                std::memcpy(w->extra.data() + index, &value, sizeof value);
+            } else if (ValidLong(w, index, sizeof(LONG))) {
+                LONG v = static_cast<LONG>(value);
+                std::memcpy(w->extra.data() + index, &v, sizeof v);
+            } else {
+                SetError(ERROR_INVALID_INDEX);
+                return 0;
+            }
     }
     return old;
 }
@@ -694,11 +695,11 @@ ULONG_PTR GetClassLongPtrA(HWND hwnd, int index) {
     Window* w = W(hwnd);
     if (!w) return 0;
     switch (index) {
-    case GCL_HCURSOR: return reinterpret_cast<ULONG_PTR>(w->cls->cursor);
-    case GCL_HBRBACKGROUND: return reinterpret_cast<ULONG_PTR>(w->cls->background);
-    case GCL_STYLE: return w->cls->style;
-    case GCL_WNDPROC: return reinterpret_cast<ULONG_PTR>(w->cls->proc);
-    default: SetError(ERROR_INVALID_INDEX); return 0;
+        case GCL_HCURSOR: return reinterpret_cast<ULONG_PTR>(w->cls->cursor);
+        case GCL_HBRBACKGROUND: return reinterpret_cast<ULONG_PTR>(w->cls->background);
+        case GCL_STYLE: return w->cls->style;
+        case GCL_WNDPROC: return reinterpret_cast<ULONG_PTR>(w->cls->proc);
+        default: SetError(ERROR_INVALID_INDEX); return 0;
     }
 }
 
@@ -709,13 +710,13 @@ ULONG_PTR SetClassLongPtrA(HWND hwnd, int index, LONG_PTR value) {
     if (!w) return 0;
     ULONG_PTR old = GetClassLongPtrA(hwnd, index);
     switch (index) {
-    case GCL_HCURSOR: w->cls->cursor = reinterpret_cast<HCURSOR>(value); break;
-    case GCL_HBRBACKGROUND: w->cls->background = reinterpret_cast<HBRUSH>(value); break;
-    case GCL_STYLE: w->cls->style = static_cast<UINT>(value); break;
-    case GCL_WNDPROC:
-        if (value) w->cls->proc = reinterpret_cast<WNDPROC>(value);
-        break;
-    default: return 0;
+        case GCL_HCURSOR: w->cls->cursor = reinterpret_cast<HCURSOR>(value); break;
+        case GCL_HBRBACKGROUND: w->cls->background = reinterpret_cast<HBRUSH>(value); break;
+        case GCL_STYLE: w->cls->style = static_cast<UINT>(value); break;
+        case GCL_WNDPROC:
+            if (value) w->cls->proc = reinterpret_cast<WNDPROC>(value);
+            break;
+        default: return 0;
     }
     return old;
 }
@@ -776,11 +777,11 @@ HWND GetWindow(HWND hwnd, UINT cmd) {
     auto it = std::find(list.begin(), list.end(), hwnd);
     if (it == list.end()) return nullptr;
     switch (cmd) {
-    case GW_HWNDFIRST: return list.front();
-    case GW_HWNDLAST: return list.back();
-    case GW_HWNDNEXT: return (it + 1) == list.end() ? nullptr : *(it + 1);
-    case GW_HWNDPREV: return it == list.begin() ? nullptr : *(it - 1);
-    default: SetError(ERROR_INVALID_PARAMETER); return nullptr;
+        case GW_HWNDFIRST: return list.front();
+        case GW_HWNDLAST: return list.back();
+        case GW_HWNDNEXT: return (it + 1) == list.end() ? nullptr : *(it + 1);
+        case GW_HWNDPREV: return it == list.begin() ? nullptr : *(it - 1);
+        default: SetError(ERROR_INVALID_PARAMETER); return nullptr;
     }
 }
 
@@ -802,14 +803,14 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
     Window* w = W(hwnd);
     if (!w || hwnd == g_desktop) return nullptr;
     switch (flags) {
-    case GA_PARENT: return w->parent ? w->parent : GetDesktopWindow();
-    case GA_ROOT: return RootOf(hwnd);
-    case GA_ROOTOWNER: {
-        HWND r = RootOf(hwnd);
-        for (Window* rw = W(r); rw && rw->owner; rw = W(r)) r = rw->owner;
-        return r;
-    }
-    default: return nullptr;
+        case GA_PARENT: return w->parent ? w->parent : GetDesktopWindow();
+        case GA_ROOT: return RootOf(hwnd);
+        case GA_ROOTOWNER: {
+            HWND r = RootOf(hwnd);
+            for (Window* rw = W(r); rw && rw->owner; rw = W(r)) r = rw->owner;
+            return r;
+        }
+        default: return nullptr;
     }
 }
 
@@ -989,7 +990,8 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
             for (HWND h : owned) ShowWindow(h, SW_HIDE);
         }
         bool wasActive = S().active == hwnd;
-        SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                     SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         if (wasActive && S().active == hwnd) {
             HWND next = NextToActivate(hwnd);
             if (next)
@@ -1036,7 +1038,8 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
         w->restoreRect = w->window;
         w->maximized = true;
         RECT area{0, 0, display::ScreenWidth(), display::ScreenHeight()};
-        if (Window* p = W(w->parent)) area = RECT{0, 0, p->client.right - p->client.left, p->client.bottom - p->client.top};
+        if (Window* p = W(w->parent))
+            area = RECT{0, 0, p->client.right - p->client.left, p->client.bottom - p->client.top};
         flags &= ~(SWP_NOMOVE | SWP_NOSIZE);
         SetWindowPos(hwnd, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top, flags);
         return was;
@@ -1136,7 +1139,8 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
                 }
                 w->ncPaintPending = true;
             }
-            if (!top && (moved || zChanged)) InvalidateInternal(w, all, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+            if (!top && (moved || zChanged))
+                InvalidateInternal(w, all, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
             if (flags & SWP_FRAMECHANGED) w->ncPaintPending = true;
         }
     }
@@ -1216,7 +1220,9 @@ int SetWindowRgn(HWND hwnd, HRGN rgn, BOOL redraw) {
         return 0;
     }
     bool visible = IsVisibleDeep(w);
-    RectSet before = w->hasWindowRgn ? w->windowRgnRects : RectSet(RECT{0, 0, w->window.right - w->window.left, w->window.bottom - w->window.top});
+    RectSet before = w->hasWindowRgn
+                         ? w->windowRgnRects
+                         : RectSet(RECT{0, 0, w->window.right - w->window.left, w->window.bottom - w->window.top});
     if (w->windowRgn) GdiDeleteObject(w->windowRgn);
     w->windowRgn = rgn;
     w->windowRgnRects = rects;

@@ -169,8 +169,8 @@ public:
         if (FFile->Broken) return WINCODEC_ERR_BADIMAGE;
         const size_t row = jxr::RowBytes(info.Kind, info.Width);
         for (int32_t y = 0; y < r.Height; ++y)
-            CopyRowPart(FFile->Pixels.data() + row * static_cast<size_t>(r.Y + y), Buffer + static_cast<size_t>(Stride) * y,
-                        info.Kind, r.X, r.Width);
+            CopyRowPart(FFile->Pixels.data() + row * static_cast<size_t>(r.Y + y),
+                        Buffer + static_cast<size_t>(Stride) * y, info.Kind, r.X, r.Width);
         return S_OK;
     }
     HRESULT GetThumbnail(IWICBitmapSource** Thumbnail) override {
@@ -401,13 +401,15 @@ struct TEncodedFile {
 
 class TFrameEncode final : public TComObject<IWICBitmapFrameEncode> {
 public:
-    TFrameEncode(ComPtr<TOptionBag> Bag, std::shared_ptr<TEncodedFile> Out) : FBag(std::move(Bag)), FOut(std::move(Out)) {}
+    TFrameEncode(ComPtr<TOptionBag> Bag, std::shared_ptr<TEncodedFile> Out)
+        : FBag(std::move(Bag)), FOut(std::move(Out)) {}
 
     HRESULT Initialize(IPropertyBag2* Options) override {
         if (FInitialized) return WINCODEC_ERR_WRONGSTATE;
         if (Options) {
             void* own = nullptr;
-            if (FAILED(Options->QueryInterface(IID_HDPhotoOptions, &own)) || own != static_cast<IPropertyBag2*>(FBag.Get())) {
+            if (FAILED(Options->QueryInterface(IID_HDPhotoOptions, &own)) ||
+                own != static_cast<IPropertyBag2*>(FBag.Get())) {
                 if (own) static_cast<IUnknown*>(own)->Release();
                 return E_INVALIDARG;
             }
@@ -448,10 +450,11 @@ public:
         return S_OK;
     }
     HRESULT WritePixels(UINT LineCount, UINT Stride, UINT BufferSize, BYTE* Pixels) override {
-        if (!FInitialized || FWidth == 0 || FKind == TPixelKind::Unsupported || FCommitted) return WINCODEC_ERR_WRONGSTATE;
+        if (!FInitialized || FWidth == 0 || FKind == TPixelKind::Unsupported || FCommitted)
+            return WINCODEC_ERR_WRONGSTATE;
         const size_t row = jxr::RowBytes(FKind, FWidth);
-        if (!Pixels || LineCount == 0 || Stride < row || static_cast<uint64_t>(Stride) * (LineCount - 1) + row > BufferSize ||
-            FLines + LineCount > FHeight)
+        if (!Pixels || LineCount == 0 || Stride < row ||
+            static_cast<uint64_t>(Stride) * (LineCount - 1) + row > BufferSize || FLines + LineCount > FHeight)
             return E_INVALIDARG;
         try {
             if (FRows.empty()) FRows.reserve(row * FHeight);

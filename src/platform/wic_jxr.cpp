@@ -41,10 +41,18 @@ uint32_t Get32(const uint8_t* p) {
 
 uint32_t TypeSize(uint16_t Type) {
     switch (Type) {
-        case 1: case 2: case 6: case 7: return 1;
-        case 3: case 8: return 2;
-        case 4: case 9: case 11: return 4;
-        case 5: case 10: case 12: return 8;
+        case 1:
+        case 2:
+        case 6:
+        case 7: return 1;
+        case 3:
+        case 8: return 2;
+        case 4:
+        case 9:
+        case 11: return 4;
+        case 5:
+        case 10:
+        case 12: return 8;
         default: return 0;
     }
 }
@@ -79,12 +87,36 @@ bool CheckContainer(const uint8_t* Data, size_t Size, TContainer& C) {
         const bool integer = n == 1 && (type == 3 || type == 4);
         switch (tag) {
             case kTagPixelFormat: hasPF = type == 1 && n == 16; break;
-            case kTagWidth: if (!integer) return false; C.Width = static_cast<uint32_t>(value()); hasW = true; break;
-            case kTagHeight: if (!integer) return false; C.Height = static_cast<uint32_t>(value()); hasH = true; break;
-            case kTagImageOffset: if (!integer) return false; C.ImageOffset = value(); C.HasImage = true; break;
-            case kTagImageByteCount: if (!integer) return false; C.ImageBytes = value(); C.HasImageBytes = true; break;
-            case kTagAlphaOffset: if (!integer) return false; alphaOffset = value(); hasAlpha = true; break;
-            case kTagAlphaByteCount: if (!integer) return false; alphaBytes = value(); hasAlphaBytes = true; break;
+            case kTagWidth:
+                if (!integer) return false;
+                C.Width = static_cast<uint32_t>(value());
+                hasW = true;
+                break;
+            case kTagHeight:
+                if (!integer) return false;
+                C.Height = static_cast<uint32_t>(value());
+                hasH = true;
+                break;
+            case kTagImageOffset:
+                if (!integer) return false;
+                C.ImageOffset = value();
+                C.HasImage = true;
+                break;
+            case kTagImageByteCount:
+                if (!integer) return false;
+                C.ImageBytes = value();
+                C.HasImageBytes = true;
+                break;
+            case kTagAlphaOffset:
+                if (!integer) return false;
+                alphaOffset = value();
+                hasAlpha = true;
+                break;
+            case kTagAlphaByteCount:
+                if (!integer) return false;
+                alphaBytes = value();
+                hasAlphaBytes = true;
+                break;
             default: break;
         }
     }
@@ -94,8 +126,8 @@ bool CheckContainer(const uint8_t* Data, size_t Size, TContainer& C) {
     if (std::memcmp(Data + C.ImageOffset, "WMPHOTO", 8) != 0) return false;
     C.CodedFormat = Data[C.ImageOffset + 11];
     if (hasAlpha != hasAlphaBytes) return false;
-    if (hasAlpha && (alphaBytes < 16 || alphaOffset + alphaBytes > Size ||
-                     std::memcmp(Data + alphaOffset, "WMPHOTO", 8) != 0))
+    if (hasAlpha &&
+        (alphaBytes < 16 || alphaOffset + alphaBytes > Size || std::memcmp(Data + alphaOffset, "WMPHOTO", 8) != 0))
         return false;
     return true;
 }
@@ -231,8 +263,11 @@ uint32_t BitsPerPixel(TPixelKind Kind) {
         case TPixelKind::BlackWhite: return 1;
         case TPixelKind::Gray8: return 8;
         case TPixelKind::Gray16: return 16;
-        case TPixelKind::BGR24: case TPixelKind::RGB24: return 24;
-        case TPixelKind::BGR32: case TPixelKind::BGRA32: case TPixelKind::CMYK32: return 32;
+        case TPixelKind::BGR24:
+        case TPixelKind::RGB24: return 24;
+        case TPixelKind::BGR32:
+        case TPixelKind::BGRA32:
+        case TPixelKind::CMYK32: return 32;
         case TPixelKind::RGB48: return 48;
         default: return 0;
     }
@@ -372,8 +407,8 @@ bool Decode(const uint8_t* Data, size_t Size, const TImageInfo& Info, std::vecto
     const uint64_t bytes = static_cast<uint64_t>(RowBytes(Info.Kind, Info.Width)) * Info.Height;
     // A minute, and a second more for every million pixels.
     const unsigned seconds = static_cast<unsigned>(60 + static_cast<uint64_t>(Info.Width) * Info.Height / 1000000);
-    return RunIsolated(static_cast<size_t>(bytes), seconds,
-                       [&](uint8_t* Out) { return DecodeHere(Data, Size, Info, Out); }, Pixels);
+    return RunIsolated(
+        static_cast<size_t>(bytes), seconds, [&](uint8_t* Out) { return DecodeHere(Data, Size, Info, Out); }, Pixels);
 }
 
 bool Encode(const TEncodeOptions& Options, TPixelKind Kind, uint32_t Width, uint32_t Height, float DpiX, float DpiY,

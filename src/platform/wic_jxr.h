@@ -52,7 +52,7 @@ bool Decode(const uint8_t* Data, size_t Size, const TImageInfo& Info, std::vecto
 
 struct TEncodeOptions {
     bool Lossless = false;
-    float ImageQuality = -1;      // 0 .. 1; 1 or more: lossless; negative: not given
+    float ImageQuality = -1;       // 0 .. 1; 1 or more: lossless; negative: not given
     bool UseCodecOptions = false;  // then the three below
     uint8_t Quality = 1;           // quantizer 1 .. 255
     uint8_t Overlap = 1;           // 0 .. 2

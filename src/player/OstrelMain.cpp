@@ -114,42 +114,45 @@ namespace {
 
 cl::TFormTable BuildTable() {
     cl::TFormTable t;
-    t.Props = {{"Color", "clBlack"},      {"FormStyle", "fsStayOnTop"}, {"KeyPreview", true},
-               {"BorderIcons", "[]"},     {"ClientWidth", 862},         {"ClientHeight", 606},
-               {"Caption", "Lumetra"}};
-    t.Components.push_back(
-        {"TPanel",
-         "ImagePanel",
-         "",
-         {{"Left", 0}, {"Top", 0}, {"Width", 862}, {"Height", 606}, {"Align", "alClient"}, {"BevelOuter", "bvNone"},
-          {"Enabled", false}, {"ParentColor", true}},
-         [](cl::TCustomForm* f, cl::TComponent* c) {
-             auto* form = static_cast<TOstrelForm*>(f);
-             form->ImagePanel = static_cast<cl::TPanel*>(c);
-             form->ImagePanel->OnClick = [form](cl::TObject* s) { form->ImageDblClick(s); };
-             form->ImagePanel->OnDblClick = [form](cl::TObject* s) { form->ImageDblClick(s); };
-         }});
-    t.Components.push_back(
-        {"TImgView32",
-         "Image",
-         "ImagePanel",
-         {{"Left", 0},
-          {"Top", 0},
-          {"Width", 862},
-          {"Height", 606},
-          {"Anchors", "[akLeft,akTop,akRight,akBottom]"},
-          {"ParentColor", true},
-          {"Bitmap.ResamplerClassName", "TLinearResampler"},
-          {"BitmapAlign", "baCenter"},
-          {"Scale", "1"},
-          {"ScaleMode", "smResize"},
-          {"ScrollBars.Visibility", "svHidden"}},
-         [](cl::TCustomForm* f, cl::TComponent* c) {
-             auto* form = static_cast<TOstrelForm*>(f);
-             form->Image = static_cast<pix32::TImgView32*>(c);
-             form->Image->OnClick = [form](cl::TObject* s) { form->ImageDblClick(s); };
-             form->Image->OnDblClick = [form](cl::TObject* s) { form->ImageDblClick(s); };
-         }});
+    t.Props = {{"Color", "clBlack"}, {"FormStyle", "fsStayOnTop"}, {"KeyPreview", true},  {"BorderIcons", "[]"},
+               {"ClientWidth", 862}, {"ClientHeight", 606},        {"Caption", "Lumetra"}};
+    t.Components.push_back({"TPanel",
+                            "ImagePanel",
+                            "",
+                            {{"Left", 0},
+                             {"Top", 0},
+                             {"Width", 862},
+                             {"Height", 606},
+                             {"Align", "alClient"},
+                             {"BevelOuter", "bvNone"},
+                             {"Enabled", false},
+                             {"ParentColor", true}},
+                            [](cl::TCustomForm* f, cl::TComponent* c) {
+                                auto* form = static_cast<TOstrelForm*>(f);
+                                form->ImagePanel = static_cast<cl::TPanel*>(c);
+                                form->ImagePanel->OnClick = [form](cl::TObject* s) { form->ImageDblClick(s); };
+                                form->ImagePanel->OnDblClick = [form](cl::TObject* s) { form->ImageDblClick(s); };
+                            }});
+    t.Components.push_back({"TImgView32",
+                            "Image",
+                            "ImagePanel",
+                            {{"Left", 0},
+                             {"Top", 0},
+                             {"Width", 862},
+                             {"Height", 606},
+                             {"Anchors", "[akLeft,akTop,akRight,akBottom]"},
+                             {"ParentColor", true},
+                             {"Bitmap.ResamplerClassName", "TLinearResampler"},
+                             {"BitmapAlign", "baCenter"},
+                             {"Scale", "1"},
+                             {"ScaleMode", "smResize"},
+                             {"ScrollBars.Visibility", "svHidden"}},
+                            [](cl::TCustomForm* f, cl::TComponent* c) {
+                                auto* form = static_cast<TOstrelForm*>(f);
+                                form->Image = static_cast<pix32::TImgView32*>(c);
+                                form->Image->OnClick = [form](cl::TObject* s) { form->ImageDblClick(s); };
+                                form->Image->OnDblClick = [form](cl::TObject* s) { form->ImageDblClick(s); };
+                            }});
     t.Components.push_back({"TTransitionList", "TransitionList1", "", {}, [](cl::TCustomForm* f, cl::TComponent* c) {
                                 static_cast<TOstrelForm*>(f)->TransitionList1 = static_cast<te::TTransitionList*>(c);
                             }});
@@ -164,19 +167,24 @@ cl::TFormTable BuildTable() {
         t.Components.push_back({effects[i].ClassName, mask ? "MaskTransition" : "Transition" + std::to_string(i + 1),
                                 "TransitionList1", props, nullptr});
     }
-    t.Components.push_back({"TTimer", "SlideTimer", "", {{"Interval", 50}, {"Enabled", false}},
-                            [](cl::TCustomForm* f, cl::TComponent* c) {
-                                auto* form = static_cast<TOstrelForm*>(f);
-                                form->SlideTimer = static_cast<cl::TTimer*>(c);
-                                form->SlideTimer->SetOnTimer([form](cl::TObject* s) { form->Timer1Timer(s); });
-                            }});
-    t.Components.push_back({"TBassPlayer", "BassPlayer", "", {{"BassLibrary", "bass"}, {"BassWMALibrary", "basswma"}},
+    t.Components.push_back(
+        {"TTimer", "SlideTimer", "", {{"Interval", 50}, {"Enabled", false}}, [](cl::TCustomForm* f, cl::TComponent* c) {
+             auto* form = static_cast<TOstrelForm*>(f);
+             form->SlideTimer = static_cast<cl::TTimer*>(c);
+             form->SlideTimer->SetOnTimer([form](cl::TObject* s) { form->Timer1Timer(s); });
+         }});
+    t.Components.push_back({"TBassPlayer",
+                            "BassPlayer",
+                            "",
+                            {{"BassLibrary", "bass"}, {"BassWMALibrary", "basswma"}},
                             [](cl::TCustomForm* f, cl::TComponent* c) {
                                 auto* form = static_cast<TOstrelForm*>(f);
                                 form->BassPlayer = static_cast<audio::TBassPlayer*>(c);
                                 form->BassPlayer->OnEndPlaying = [form](cl::TObject* s) { form->PlayerNotify(s); };
                             }});
-    t.Components.push_back({"TAudioHiResTimer", "AudioTimer", "",
+    t.Components.push_back({"TAudioHiResTimer",
+                            "AudioTimer",
+                            "",
                             {{"Interval", 50}, {"Resolution", 5}, {"FireOnce", false}},
                             [](cl::TCustomForm* f, cl::TComponent* c) {
                                 auto* form = static_cast<TOstrelForm*>(f);

@@ -22,7 +22,8 @@
 
 namespace player {
 
-inline constexpr const char* kCannotOpenShow = "Невозможно открыть файл слайд-шоу, возможно он занят другим приложением";
+inline constexpr const char* kCannotOpenShow =
+    "Невозможно открыть файл слайд-шоу, возможно он занят другим приложением";
 inline constexpr const char* kBassFileName = "Bass.dll";
 inline constexpr const char* kBassWmaFileName = "BassWma.dll";
 

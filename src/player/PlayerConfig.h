@@ -17,8 +17,8 @@ inline constexpr const char* kTrackSubfolder = "music";
 inline constexpr int32_t kExitPollMs = 50;
 
 // Resources compiled into the player (see src/player/CMakeLists.txt).
-inline constexpr const char* kResMainIcon = "MAINICON";           // RT_GROUP_ICON: the application icon
-inline constexpr const char* kResAboutPicture = "ABOUTPICTURE";   // RT_RCDATA: the About box background
+inline constexpr const char* kResMainIcon = "MAINICON";              // RT_GROUP_ICON: the application icon
+inline constexpr const char* kResAboutPicture = "ABOUTPICTURE";      // RT_RCDATA: the About box background
 inline constexpr const char* kResPreviewPicture = "PREVIEWPICTURE";  // RT_RCDATA: the preview picture
 inline constexpr const char* kResLoadingPicture = "LOADINGPICTURE";  // RT_RCDATA: the loading window's picture
 

@@ -14,17 +14,22 @@ TPreviewForm::TPreviewForm(cl::TComponent* AOwner) : cl::TForm(AOwner) {
 }
 
 const cl::TFormTable* TPreviewForm::FormTable() const {
-    static const cl::TFormTable table{
-        {{"BorderStyle", "bsNone"}, {"Caption", "Preview"}, {"ClientWidth", 180}, {"ClientHeight", 136},
-         {"Position", "poDefault"}},
-        {
-            {"TImage", "Image1", "", {{"Align", "alClient"}, {"Stretch", true}},
-             [](cl::TCustomForm* f, cl::TComponent* c) {
-                 auto* image = static_cast<cl::TImage*>(c);
-                 static_cast<TPreviewForm*>(f)->Image1 = image;
-                 LoadPictureResource(image->GetPicture(), kResPreviewPicture);
-             }},
-        }};
+    static const cl::TFormTable table{{{"BorderStyle", "bsNone"},
+                                       {"Caption", "Preview"},
+                                       {"ClientWidth", 180},
+                                       {"ClientHeight", 136},
+                                       {"Position", "poDefault"}},
+                                      {
+                                          {"TImage",
+                                           "Image1",
+                                           "",
+                                           {{"Align", "alClient"}, {"Stretch", true}},
+                                           [](cl::TCustomForm* f, cl::TComponent* c) {
+                                               auto* image = static_cast<cl::TImage*>(c);
+                                               static_cast<TPreviewForm*>(f)->Image1 = image;
+                                               LoadPictureResource(image->GetPicture(), kResPreviewPicture);
+                                           }},
+                                      }};
     return &table;
 }
 

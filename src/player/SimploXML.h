@@ -17,9 +17,9 @@ struct TElementDocXML;
 using TBlockDocXML = std::vector<TElementDocXML*>;
 
 struct TElementDocXML {
-    std::string Value;     // the element's text; empty when it has none
-    std::string Name;      // the whole text of its start tag
-    TBlockDocXML Children; // owned, in document order
+    std::string Value;      // the element's text; empty when it has none
+    std::string Name;       // the whole text of its start tag
+    TBlockDocXML Children;  // owned, in document order
 
     TElementDocXML() = default;
     TElementDocXML(const TElementDocXML&) = delete;

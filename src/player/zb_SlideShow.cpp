@@ -187,9 +187,7 @@ int TSlideShow::AddSlide(TSlide* Slide) {
     return SlideCount() - 1;
 }
 
-TSlide* TSlideShow::GetSlide(int Index) const {
-    return Index >= 0 && Index < SlideCount() ? Slides[Index] : nullptr;
-}
+TSlide* TSlideShow::GetSlide(int Index) const { return Index >= 0 && Index < SlideCount() ? Slides[Index] : nullptr; }
 
 TSoundObject* TSlideShow::GetMusic(int Index) const {
     return Index >= 0 && Index < MusicCount() ? Music[Index] : nullptr;

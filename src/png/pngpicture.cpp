@@ -335,7 +335,8 @@ void TPNGObject::Assign(cl::TPersistent* Source) {
         CopyPNG(p);
         Changed();
     } else if (auto* b = dynamic_cast<cl::TBitmap*>(Source)) {
-        AssignBitmapHandle(b->GetEmpty() ? nullptr : b->GetHandle(), b->GetTransparent(), cl::ColorToRGB(b->GetTransparentColor()));
+        AssignBitmapHandle(b->GetEmpty() ? nullptr : b->GetHandle(), b->GetTransparent(),
+                           cl::ColorToRGB(b->GetTransparentColor()));
     } else {
         cl::TGraphic::Assign(Source);
     }

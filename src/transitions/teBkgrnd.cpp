@@ -56,9 +56,7 @@ void DrawPicture(cl::TBitmap* Picture, TFCPictureMode Mode, cl::TColor Transpare
     const int pw = Picture->GetWidth(), ph = Picture->GetHeight();
     switch (Mode) {
         case fcpmCenterStretch:
-        case fcpmStretch:
-            Target->StretchDraw(DestRect, Picture);
-            break;
+        case fcpmStretch: Target->StretchDraw(DestRect, Picture); break;
         case fcpmTile:
             if (pw > 0 && ph > 0) {
                 const int x0 = DestRect.left + FloorDiv(TileRect.left - DestRect.left, pw) * pw;
@@ -67,12 +65,8 @@ void DrawPicture(cl::TBitmap* Picture, TFCPictureMode Mode, cl::TColor Transpare
                     for (int x = x0; x < TileRect.right; x += pw) Target->Draw(x, y, Picture);
             }
             break;
-        case fcpmZoom:
-            Target->StretchDraw(ZoomRect(pw, ph, DestRect), Picture);
-            break;
-        default:
-            Target->Draw(DestRect.left, DestRect.top, Picture);
-            break;
+        case fcpmZoom: Target->StretchDraw(ZoomRect(pw, ph, DestRect), Picture); break;
+        default: Target->Draw(DestRect.left, DestRect.top, Picture); break;
     }
     if (clip) win::RestoreDC(dc, saved);
 }

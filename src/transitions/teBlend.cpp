@@ -53,8 +53,8 @@ void TBlendTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
 }
 
 void TBlendTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t, int32_t) {
-    BlendBitmaps(Data->Bitmap, Data->DstImage, Data->SrcImage, nullptr, static_cast<cl::TPixelFormat>(Data->PixelFormat),
-                 CurrentFrame, FEqualPercent);
+    BlendBitmaps(Data->Bitmap, Data->DstImage, Data->SrcImage, nullptr,
+                 static_cast<cl::TPixelFormat>(Data->PixelFormat), CurrentFrame, FEqualPercent);
     Data->UpdateRect = win::RECT{0, 0, Data->Width, Data->Height};
 }
 

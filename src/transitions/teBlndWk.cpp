@@ -191,8 +191,9 @@ void InChunks(size_t Size, F&& f) {
 }  // namespace
 
 void BlendRunMMX(uint8_t* Dest, const uint8_t* A, const uint8_t* B, size_t Size, int Level) {
-    InChunks(Size & ~static_cast<size_t>(3),
-             [&](size_t from, size_t n) { TE_ROW_FORM(BlendRunMMX)(Dest + from, A + from, B + from, n, Level); });
+    InChunks(Size & ~static_cast<size_t>(3), [&](size_t from, size_t n) {
+        TE_ROW_FORM(BlendRunMMX)(Dest + from, A + from, B + from, n, Level);
+    });
 }
 
 namespace {
@@ -204,16 +205,16 @@ struct FieldMasks {
 
 FieldMasks MasksOf(cl::TPixelFormat pf) {
     switch (pf) {
-    case cl::pf15bit: return {0x7C1F03E0u, 0x03E07C1Fu, 5};
-    case cl::pf16bit: return {0xF81F07E0u, 0x07E0F81Fu, 5};
-    default: return {0xFF00FF00u, 0x00FF00FFu, 8};
+        case cl::pf15bit: return {0x7C1F03E0u, 0x03E07C1Fu, 5};
+        case cl::pf16bit: return {0xF81F07E0u, 0x07E0F81Fu, 5};
+        default: return {0xFF00FF00u, 0x00FF00FFu, 8};
     }
 }
 
 // The per-call constants of the split-field path.
 struct FieldPlan {
     FieldMasks m;
-    bool swap = false;  // A holds the old picture, B the new one
+    bool swap = false;   // A holds the old picture, B the new one
     bool copyB = false;  // no weight for A's side: B's words
     uint32_t mult = 0;
     int shift = 0;

@@ -23,7 +23,8 @@ int BlockSubStyleCount(int Style) {
     switch (Style) {
         case 0: return 0;
         case 2: return 8;
-        case 3: case 4: return 4;
+        case 3:
+        case 4: return 4;
         default: return 1;
     }
 }
@@ -268,8 +269,8 @@ void TBlockData::RevealBlock(cl::TBitmap* Mask, int32_t r, int32_t c, bool Draw,
             cl::TBitmap* piece = Piece((lr ? 4 : 0) + v);
             const int32_t px = lr ? plain.left - K : plain.left;
             const int32_t py = lr ? plain.top : plain.top - K;
-            win::BitBlt(mc->GetHandle(), px, py, piece->GetWidth(), piece->GetHeight(), piece->GetCanvas()->GetHandle(), 0, 0,
-                        win::SRCAND);
+            win::BitBlt(mc->GetHandle(), px, py, piece->GetWidth(), piece->GetHeight(), piece->GetCanvas()->GetHandle(),
+                        0, 0, win::SRCAND);
             // A socket on the picture's border has no neighbour to fill it.
             if (lr) {
                 if (r == 1) mc->FillRect(cl::Rect(plain.left, plain.top, plain.right, plain.top + K));
@@ -393,8 +394,8 @@ int32_t TBlockTransition::CalcFrameCount(TTETransitionData* Data) {
     return block ? block->FrameCount() : 0;
 }
 
-void TBlockTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw,
-                                     TTETransitionData* Data, int32_t, int32_t Step) {
+void TBlockTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, TTETransitionData* Data,
+                                     int32_t, int32_t Step) {
     if (auto* block = dynamic_cast<TBlockData*>(Data->Custom.get())) block->DrawFrame(Mask, Frame, Report, Draw, Step);
 }
 

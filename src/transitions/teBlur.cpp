@@ -30,7 +30,8 @@ void TBlurPicture::Take(cl::TBitmap* Picture, int AWidth, int AHeight) {
     if (pic->GetPixelFormat() != cl::pf24bit || pic->GetWidth() < Width || pic->GetHeight() < Height) {
         copy = std::make_unique<cl::TBitmap>();
         AdjustBitmapFormat(copy.get(), nullptr, Width, Height, cl::pf24bit);
-        win::BitBlt(copy->GetCanvas()->GetHandle(), 0, 0, Width, Height, pic->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
+        win::BitBlt(copy->GetCanvas()->GetHandle(), 0, 0, Width, Height, pic->GetCanvas()->GetHandle(), 0, 0,
+                    win::SRCCOPY);
         pic = copy.get();
     }
     const TTERowView rows(pic);
@@ -106,8 +107,7 @@ void BlurDiffPrefix_SSE2(uint16_t* Q, const uint8_t* Enter, const uint8_t* Leave
         _mm_storeu_si128(reinterpret_cast<__m128i*>(Q + j + 8), sums(hi));
     }
     // The rest one by one, going on from the last sum of each colour.
-    for (; j < Count; ++j)
-        Q[j] = static_cast<uint16_t>((j >= 3 ? Q[j - 3] : 0) + Enter[j] - Leave[j]);
+    for (; j < Count; ++j) Q[j] = static_cast<uint16_t>((j >= 3 ? Q[j - 3] : 0) + Enter[j] - Leave[j]);
 }
 
 // The same with the last sums spread over the lanes of their colour by one byte shuffle:
@@ -134,8 +134,7 @@ __attribute__((target("ssse3"))) void BlurDiffPrefix_SSSE3(uint16_t* Q, const ui
         _mm_storeu_si128(reinterpret_cast<__m128i*>(Q + j), lo);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(Q + j + 8), last);
     }
-    for (; j < Count; ++j)
-        Q[j] = static_cast<uint16_t>((j >= 3 ? Q[j - 3] : 0) + Enter[j] - Leave[j]);
+    for (; j < Count; ++j) Q[j] = static_cast<uint16_t>((j >= 3 ? Q[j - 3] : 0) + Enter[j] - Leave[j]);
 }
 
 void BlurWindowRow_SSE2(uint8_t* Out, int32_t* Acc, const uint16_t* Q, int Count, int Span, int32_t Bias,
@@ -182,8 +181,10 @@ __attribute__((target("avx2"))) void BlurWindowRow_AVX2(uint8_t* Out, int32_t* A
         const __m256i s1 = _mm256_add_epi32(_mm256_loadu_si256(a1), _mm256_cvtepi16_epi32(c1));
         _mm256_storeu_si256(a0, s0);
         _mm256_storeu_si256(a1, s1);
-        const __m256i q0 = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_add_ps(_mm256_cvtepi32_ps(s0), offset), reciprocal));
-        const __m256i q1 = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_add_ps(_mm256_cvtepi32_ps(s1), offset), reciprocal));
+        const __m256i q0 =
+            _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_add_ps(_mm256_cvtepi32_ps(s0), offset), reciprocal));
+        const __m256i q1 =
+            _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_add_ps(_mm256_cvtepi32_ps(s1), offset), reciprocal));
         // The packs work within 128-bit halves: bytes 0-3, 8-11, 4-7, 12-15 before the
         // permutation puts them in order.
         const __m256i words = _mm256_permute4x64_epi64(_mm256_packs_epi32(q0, q1), 0xD8);
@@ -248,7 +249,7 @@ void TBlurTransition::DrawBlurred(const TBlurPicture& Picture, cl::TBitmap* Bitm
     const int f = 2 * A + 1;
     const uint32_t area = static_cast<uint32_t>(f * f);
     const int32_t bias = static_cast<int32_t>(255 * area);
-    const int n = W * 3;       // colour bytes of a row
+    const int n = W * 3;         // colour bytes of a row
     const int lead = 3 * A + 3;  // running sums before the row's first byte (all 0)
     const int span = 3 * f;      // Q[j + span] - Q[j]: the 2A + 1 pixels around j
     const std::vector<uint8_t> white(static_cast<size_t>(n), 255);
@@ -324,10 +325,10 @@ void StartUpteBlur() {
     static bool declared = false;
     if (!declared) {
         declared = true;
-        cl::DeclarePublished(TBlurTransition::StaticClass(),
-                             {cl::OrdProp("Radius", cl::tkInteger, "Byte", &TBlurTransition::GetRadius,
-                                          &TBlurTransition::SetRadius, 50),
-                              ReversedPropInfo(), PassSettingPropInfo(), Pass2OptionsPropInfo()});
+        cl::DeclarePublished(
+            TBlurTransition::StaticClass(),
+            {cl::OrdProp("Radius", cl::tkInteger, "Byte", &TBlurTransition::GetRadius, &TBlurTransition::SetRadius, 50),
+             ReversedPropInfo(), PassSettingPropInfo(), Pass2OptionsPropInfo()});
     }
     RegisterTransitionClass(TBlurTransition::StaticClass());
 }

@@ -90,8 +90,7 @@ void BlurDiffPrefix_Pas(uint16_t* Q, const uint8_t* Enter, const uint8_t* Leave,
 // then Out[j] := (Acc[j] + Bias) div Area, for j < Count; Acc[j] + Bias lies between 0 and
 // 255 * Area, Area at most 101 * 101. The SSE2 form divides in single precision:
 // floor((sum + 0.5) / Area) is exact for every such sum and area.
-void BlurWindowRow_Pas(uint8_t* Out, int32_t* Acc, const uint16_t* Q, int Count, int Span, int32_t Bias,
-                       uint32_t Area);
+void BlurWindowRow_Pas(uint8_t* Out, int32_t* Acc, const uint16_t* Q, int Count, int Span, int32_t Bias, uint32_t Area);
 #if defined(TE_HAS_SSE2_FORMS)
 void BlurDiffPrefix_SSE2(uint16_t* Q, const uint8_t* Enter, const uint8_t* Leave, int Count);
 // Needs a processor with SSSE3 (BlurDiffPrefixForm asks).

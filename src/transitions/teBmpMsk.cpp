@@ -102,7 +102,8 @@ void TBmpMaskTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     Data->Custom = std::move(md);
 }
 
-void TBmpMaskTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t, int32_t LastExecutedFrame) {
+void TBmpMaskTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t,
+                                      int32_t LastExecutedFrame) {
     auto* md = static_cast<TBmpMaskData*>(Data->Custom.get());
     Data->UpdateRect = MakeRect(0, 0, Data->Width, Data->Height);
     Data->UnUpdateRect = win::RECT{};
@@ -154,8 +155,7 @@ void TBmpMaskTransition::LoadFromStrings(cl::TStringList* Strings, const cl::Str
             if (c >= 'a' && c <= 'f') return c - 'a' + 10;
             throw cl::EConvertError(cl::Format("'%c' is not a valid hexadecimal digit", c));
         };
-        for (size_t i = 0; i < n; ++i)
-            bytes[i] = static_cast<uint8_t>(hex(v[1 + 2 * i]) * 16 + hex(v[2 + 2 * i]));
+        for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(hex(v[1 + 2 * i]) * 16 + hex(v[2 + 2 * i]));
         stream.Write(bytes.data(), static_cast<int64_t>(n));
         stream.SetPosition(0);
         cl::TBitmap loaded;
@@ -167,7 +167,8 @@ void TBmpMaskTransition::LoadFromStrings(cl::TStringList* Strings, const cl::Str
 void TBmpMaskTransition::SaveToStrings(cl::TStringList* Strings, bool OmitDefaults, const cl::String& Prefix) {
     TTimedTransitionEffect::SaveToStrings(Strings, OmitDefaults, Prefix);
     if (!OmitDefaults || FMaskMode != fcpmStretch) Strings->SetValue(Prefix + "MaskMode", PictureModeName(FMaskMode));
-    if (!OmitDefaults || FSmoothingLevel != 0) Strings->SetValue(Prefix + "SmoothingLevel", cl::IntToStr(FSmoothingLevel));
+    if (!OmitDefaults || FSmoothingLevel != 0)
+        Strings->SetValue(Prefix + "SmoothingLevel", cl::IntToStr(FSmoothingLevel));
     if (!OmitDefaults || !FMask->GetEmpty()) {
         cl::TMemoryStream stream;
         if (!FMask->GetEmpty()) FMask->SaveToStream(&stream);
@@ -196,17 +197,18 @@ void StartUpteBmpMsk() {
         };
         mask.SetObject = [](cl::TObject* o, cl::TObject* v) {
             static_cast<TBmpMaskTransition*>(o)->SetMask(v && v->Is<cl::TBitmap>() ? static_cast<cl::TBitmap*>(v)
-                                                                                  : nullptr);
+                                                                                   : nullptr);
         };
-        cl::TPropInfo mode = cl::OrdProp("MaskMode", cl::tkEnumeration, "TFCPictureMode",
-                                         &TBmpMaskTransition::GetMaskMode, &TBmpMaskTransition::SetMaskMode, fcpmStretch);
+        cl::TPropInfo mode =
+            cl::OrdProp("MaskMode", cl::tkEnumeration, "TFCPictureMode", &TBmpMaskTransition::GetMaskMode,
+                        &TBmpMaskTransition::SetMaskMode, fcpmStretch);
         mode.EnumNames = {"fcpmCenter", "fcpmCenterStretch", "fcpmStretch", "fcpmTile", "fcpmZoom", "fcpmTopLeft"};
-        cl::DeclarePublished(TBmpMaskTransition::StaticClass(),
-                             {mask, mode,
-                              cl::OrdProp("SmoothingLevel", cl::tkInteger, "Word",
-                                          &TBmpMaskTransition::GetSmoothingLevel,
-                                          &TBmpMaskTransition::SetSmoothingLevel, 0),
-                              ReversedPropInfo(), PassSettingPropInfo(), Pass2OptionsPropInfo()});
+        cl::DeclarePublished(
+            TBmpMaskTransition::StaticClass(),
+            {mask, mode,
+             cl::OrdProp("SmoothingLevel", cl::tkInteger, "Word", &TBmpMaskTransition::GetSmoothingLevel,
+                         &TBmpMaskTransition::SetSmoothingLevel, 0),
+             ReversedPropInfo(), PassSettingPropInfo(), Pass2OptionsPropInfo()});
     }
     RegisterTransitionClass(TBmpMaskTransition::StaticClass());
 }

@@ -24,7 +24,8 @@ int CircleSubStyleCount(int Style) {
     switch (Style) {
         case 0: return 0;
         case 1: return 2;
-        case 2: case 3: return 8;
+        case 2:
+        case 3: return 8;
         default: return 1;
     }
 }
@@ -42,8 +43,14 @@ int32_t TCircleGeometry::FrameCount(int Style, int SubStyle, int32_t W, int32_t 
         case 2: return RoundedHypot(H, W) + 1;
         case 3:
             switch (SubStyle) {
-                case 1: case 2: case 5: case 6: return RoundedHypot(H / 2, W) + 1;
-                case 3: case 4: case 7: case 8: return RoundedHypot(H, W / 2) + 1;
+                case 1:
+                case 2:
+                case 5:
+                case 6: return RoundedHypot(H / 2, W) + 1;
+                case 3:
+                case 4:
+                case 7:
+                case 8: return RoundedHypot(H, W / 2) + 1;
                 default: return 0;
             }
         default: return 0;

@@ -235,7 +235,8 @@ public:
     virtual void Initialize(TTETransitionData* Data, int32_t& Frames);
     virtual int32_t QueryInteger() const { return 0; }
     virtual void Finalize(TTETransitionData* Data);
-    virtual void ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t Step, int32_t LastExecutedFrame) = 0;
+    virtual void ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame, int32_t Step,
+                              int32_t LastExecutedFrame) = 0;
     virtual uint16_t GetInfo(TTETransitionDevice* ADevice);
     virtual void LoadFromStrings(cl::TStringList* Strings, const cl::String& Prefix);
     virtual void SaveToStrings(cl::TStringList* Strings, bool OmitDefaults, const cl::String& Prefix);

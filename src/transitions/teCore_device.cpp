@@ -358,7 +358,8 @@ void TTETransitionDevice::Execute(bool Synchronous) {
     if (!FTransition) throw ETransitionEffectError("Device's transition is not assigned");
     if (!Synchronous) {
         if (!IsThreadSafe()) throw ETransitionEffectError("Device is not thread safe");
-        if (!(GetTransition()->GetInfo(this) & tetiThreadSafe)) throw ETransitionEffectError("Transition is not thread safe");
+        if (!(GetTransition()->GetInfo(this) & tetiThreadSafe))
+            throw ETransitionEffectError("Transition is not thread safe");
     }
     FireEvent(FTransition->OnBeforeTransition);
     if (Synchronous) {
@@ -387,8 +388,8 @@ void TTETransitionDevice::Execute(bool Synchronous) {
 void TTETransitionDevice::ShowImage(cl::TBitmap* Image) {
     TTETransitionData* d = Data.get();
     if (!Image || !d->Canvas) return;
-    win::BitBlt(d->Canvas->GetHandle(), d->OffsetX, d->OffsetY, Image->GetWidth(), Image->GetHeight(), Image->GetCanvas()->GetHandle(),
-                0, 0, win::SRCCOPY);
+    win::BitBlt(d->Canvas->GetHandle(), d->OffsetX, d->OffsetY, Image->GetWidth(), Image->GetHeight(),
+                Image->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
     win::GdiFlush();
 }
 
@@ -445,13 +446,13 @@ void TTETransitionDevice::DrawFrame(int32_t Index, int32_t Step, int32_t Previou
     try {
         if (Index == 0 && d->HasFirstFrame) {
             if (d->SrcImage)
-                win::BitBlt(dc, 0, 0, d->SrcImage->GetWidth(), d->SrcImage->GetHeight(), d->SrcImage->GetCanvas()->GetHandle(), 0,
-                            0, win::SRCCOPY);
+                win::BitBlt(dc, 0, 0, d->SrcImage->GetWidth(), d->SrcImage->GetHeight(),
+                            d->SrcImage->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
             win::GdiFlush();
         } else if (Index > d->Frames && d->HasLastFrame) {
             if (d->DstImage)
-                win::BitBlt(dc, 0, 0, d->DstImage->GetWidth(), d->DstImage->GetHeight(), d->DstImage->GetCanvas()->GetHandle(), 0,
-                            0, win::SRCCOPY);
+                win::BitBlt(dc, 0, 0, d->DstImage->GetWidth(), d->DstImage->GetHeight(),
+                            d->DstImage->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
             win::GdiFlush();
         } else {
             w->ExecuteFrame(d, Index, Step, Previous);

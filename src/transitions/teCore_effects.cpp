@@ -12,9 +12,9 @@ const char* const TEVersionText = "Version 4.3 beta 2";
 
 namespace {
 
-const char* const kDirectionNames[12] = {"",   "Right",          "Left",          "Down",
-                                         "Up", "Down and right", "Down and left", "Up and right",
-                                         "Up and left", "In", "Out", "Random"};
+const char* const kDirectionNames[12] = {
+    "",   "Right", "Left",  "Down", "Up", "Down and right", "Down and left", "Up and right", "Up and left",
+    "In", "Out",   "Random"};
 
 // The message a list sends its design-time editor when an effect is renamed.
 constexpr unsigned int CM_TENAMECHANGED = 0xB215;
@@ -88,9 +88,7 @@ void TTEDirtyRects::AddRect(const win::RECT& R) {
 TTransitionEffect::TTransitionEffect(cl::TComponent* AOwner)
     : cl::TComponent(AOwner), FPass2Options(std::make_unique<TTEPass2OptionsType>()) {}
 
-TTEEffectDirection TTransitionEffect::EffectiveDirection() const {
-    return Reversed ? ReversedDirection() : FDirection;
-}
+TTEEffectDirection TTransitionEffect::EffectiveDirection() const { return Reversed ? ReversedDirection() : FDirection; }
 
 void TTransitionEffect::SetDirection(TTEEffectDirection Value) {
     if (Value > 15) return;
@@ -272,7 +270,8 @@ void TFlickerFreeTransition::Initialize(TTETransitionData* Data, int32_t& Frames
 
 uint16_t TFlickerFreeTransition::GetInfo(TTETransitionDevice* ADevice) {
     uint16_t flags = TTransitionEffect::GetInfo(ADevice);
-    flags &= static_cast<uint16_t>(~(tetiMillisecondsCapable | tetiNeedSrcBmp | tetiStaticSrcPixels | tetiTwoPassesCapable));
+    flags &=
+        static_cast<uint16_t>(~(tetiMillisecondsCapable | tetiNeedSrcBmp | tetiStaticSrcPixels | tetiTwoPassesCapable));
     return static_cast<uint16_t>(flags | tetiThreadSafe);
 }
 

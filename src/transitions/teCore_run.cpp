@@ -100,7 +100,6 @@ cl::TPropInfo MethodProp(const char* name) {
     return p;
 }
 
-
 }  // namespace
 
 void StartUp() {

@@ -25,10 +25,22 @@ void TDripTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
     if (cl::TCanvas* s = Surface(Data)) FOldStretchMode = win::SetStretchBltMode(s->GetHandle(), win::COLORONCOLOR);
     const int W = Data->Width, H = Data->Height;
     switch (EffectiveDirection()) {
-        case tedRight: Frames = W - 1; FBand = MakeRect(W, 0, W, H); break;
-        case tedLeft: Frames = W - 1; FBand = MakeRect(0, 0, 0, H); break;
-        case tedDown: Frames = H - 1; FBand = MakeRect(0, H, W, H); break;
-        default: Frames = H - 1; FBand = MakeRect(0, 0, W, 0); break;
+        case tedRight:
+            Frames = W - 1;
+            FBand = MakeRect(W, 0, W, H);
+            break;
+        case tedLeft:
+            Frames = W - 1;
+            FBand = MakeRect(0, 0, 0, H);
+            break;
+        case tedDown:
+            Frames = H - 1;
+            FBand = MakeRect(0, H, W, H);
+            break;
+        default:
+            Frames = H - 1;
+            FBand = MakeRect(0, 0, W, 0);
+            break;
     }
     FRest = MakeRect(0, 0, W, H);
 }

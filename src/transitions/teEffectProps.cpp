@@ -3,10 +3,10 @@
 namespace te {
 
 cl::TPropInfo DirectionPropInfo(TTEEffectDirection Default) {
-    cl::TPropInfo p = cl::OrdProp("Direction", cl::tkEnumeration, "TTEEffectDirection", &TTransitionEffect::GetDirection,
-                                  &TTransitionEffect::SetDirection, Default);
-    p.EnumNames = {"tedNone",      "tedRight",  "tedLeft",   "tedDown",    "tedUp",  "tedDownRight",
-                   "tedDownLeft",  "tedUpRight", "tedUpLeft", "tedIn",      "tedOut", "tedRandom"};
+    cl::TPropInfo p = cl::OrdProp("Direction", cl::tkEnumeration, "TTEEffectDirection",
+                                  &TTransitionEffect::GetDirection, &TTransitionEffect::SetDirection, Default);
+    p.EnumNames = {"tedNone",     "tedRight",   "tedLeft",   "tedDown", "tedUp",  "tedDownRight",
+                   "tedDownLeft", "tedUpRight", "tedUpLeft", "tedIn",   "tedOut", "tedRandom"};
     return p;
 }
 
@@ -17,8 +17,8 @@ cl::TPropInfo ReversedPropInfo() {
 }
 
 cl::TPropInfo PassSettingPropInfo() {
-    cl::TPropInfo p =
-        cl::OrdField("PassSetting", cl::tkEnumeration, "TTEPassSettingType", &TTransitionEffect::PassSetting, teOnePass);
+    cl::TPropInfo p = cl::OrdField("PassSetting", cl::tkEnumeration, "TTEPassSettingType",
+                                   &TTransitionEffect::PassSetting, teOnePass);
     p.EnumNames = {"teOnePass", "teTwoPasses", "tePaletteDependent"};
     return p;
 }

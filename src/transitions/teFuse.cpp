@@ -53,33 +53,33 @@ void TFuseTransition::DrawPatternStep(cl::TBitmap* Pattern, uint16_t Style, int 
         --Style;
     }
     switch (Style) {
-    case 1: SetFusePatternPixel(Pattern, S); break;
-    case 2: line(0, S - 1, 8, S - 1); break;
-    case 4: line(S - 1, 0, S - 1, 8); break;
-    case 6:
-        if (S == 1) {
-            c->SetPixels(0, 0, cl::clBlack);
-        } else {
-            const int a = S - 1;
-            c->MoveTo(a, 0);
-            c->LineTo(a, a);
-            c->LineTo(-1, a);
-        }
-        break;
-    case 8:
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x)
-                if (FuseSpiralOrder[y][x] == S) c->SetPixels(x, y, cl::clBlack);
-        break;
-    case 10:
-        line(S - 8, 0, S, 8);
-        line(S, 0, S + 8, 8);
-        break;
-    case 12:
-        line(S + 7, 0, S - 1, 8);
-        line(S - 1, 0, S - 9, 8);
-        break;
-    default: break;
+        case 1: SetFusePatternPixel(Pattern, S); break;
+        case 2: line(0, S - 1, 8, S - 1); break;
+        case 4: line(S - 1, 0, S - 1, 8); break;
+        case 6:
+            if (S == 1) {
+                c->SetPixels(0, 0, cl::clBlack);
+            } else {
+                const int a = S - 1;
+                c->MoveTo(a, 0);
+                c->LineTo(a, a);
+                c->LineTo(-1, a);
+            }
+            break;
+        case 8:
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x)
+                    if (FuseSpiralOrder[y][x] == S) c->SetPixels(x, y, cl::clBlack);
+            break;
+        case 10:
+            line(S - 8, 0, S, 8);
+            line(S, 0, S + 8, 8);
+            break;
+        case 12:
+            line(S + 7, 0, S - 1, 8);
+            line(S - 1, 0, S - 9, 8);
+            break;
+        default: break;
     }
 }
 
@@ -142,10 +142,10 @@ void StartUpteFuse() {
     static bool declared = false;
     if (!declared) {
         declared = true;
-        cl::DeclarePublished(TFuseTransition::StaticClass(),
-                             {cl::OrdProp("Style", cl::tkInteger, "Word", &TFuseTransition::GetStyle,
-                                          &TFuseTransition::SetStyle, 1),
-                              ReversedPropInfo(), PassSettingPropInfo(), Pass2OptionsPropInfo()});
+        cl::DeclarePublished(
+            TFuseTransition::StaticClass(),
+            {cl::OrdProp("Style", cl::tkInteger, "Word", &TFuseTransition::GetStyle, &TFuseTransition::SetStyle, 1),
+             ReversedPropInfo(), PassSettingPropInfo(), Pass2OptionsPropInfo()});
     }
     RegisterTransitionClass(TFuseTransition::StaticClass());
 }

@@ -59,8 +59,14 @@ int32_t TInterlacedGeometry::FrameCount(int Style, int SubStyle, int32_t W, int3
         switch (SubStyle) {
             case 1: return Smooth ? H / 2 : H;
             case 2: return Smooth ? W / 2 : W;
-            case 3: case 4: case 7: case 8: return H;
-            case 5: case 6: case 9: case 10: return W;
+            case 3:
+            case 4:
+            case 7:
+            case 8: return H;
+            case 5:
+            case 6:
+            case 9:
+            case 10: return W;
             default: return 0;
         }
     }
@@ -75,11 +81,16 @@ int32_t TInterlacedGeometry::LineIndex(int32_t i) const {
     const int32_t n = Columns() ? Width : Height;
     const int32_t E = (n - 1) % 2 == 0 ? n - 1 : n - 2;  // the last even line
     switch (SubStyle) {
-        case 1: case 2: return (i & 1) ? Last - i + 1 : i - 2;
-        case 3: case 5: return i <= Count ? 2 * (i - 1) : Last + 2 * Count - 2 * i + 2;
-        case 4: case 6: return i <= Count ? Last - 2 * i + 2 : 2 * i - 2 * Count - 2;
-        case 7: case 9: return i <= Count ? 2 * (i - 1) : 2 * (i - Count) - 1;
-        case 8: case 10: return i <= Count ? Last - 2 * i + 2 : E - 2 * (i - Count - 1);
+        case 1:
+        case 2: return (i & 1) ? Last - i + 1 : i - 2;
+        case 3:
+        case 5: return i <= Count ? 2 * (i - 1) : Last + 2 * Count - 2 * i + 2;
+        case 4:
+        case 6: return i <= Count ? Last - 2 * i + 2 : 2 * i - 2 * Count - 2;
+        case 7:
+        case 9: return i <= Count ? 2 * (i - 1) : 2 * (i - Count) - 1;
+        case 8:
+        case 10: return i <= Count ? Last - 2 * i + 2 : E - 2 * (i - Count - 1);
         default: return 0;
     }
 }

@@ -100,7 +100,8 @@ uint16_t TMaskedTransition::EffectiveStyle() {
 uint16_t TMaskedTransition::EffectiveSubStyle() {
     uint16_t result = FSubStyle;
     if (result == 0) {
-        if (FRandomSubStyle == 0) FRandomSubStyle = static_cast<uint16_t>(cl::Random(SubStyleCount(EffectiveStyle())) + 1);
+        if (FRandomSubStyle == 0)
+            FRandomSubStyle = static_cast<uint16_t>(cl::Random(SubStyleCount(EffectiveStyle())) + 1);
         result = FRandomSubStyle;
     }
     if (Reversed) result = ReversedSubStyle(EffectiveStyle(), result);
@@ -222,7 +223,8 @@ void TMaskedTransition::MaskFrame(TTETransitionData* Data, int32_t Frame, bool R
                         PlanMaskArea(Mask->GetWidth(), 0, 8, true, inner, r);
                     }
                     DisjointRects(FCover.data(), static_cast<int>(FCover.size()), FCoverOut);
-                    for (const win::RECT& r : FCoverOut) CopyThroughBitMask(Data->Bitmap, Data->DstImage, Mask, kEmpty, r, pf);
+                    for (const win::RECT& r : FCoverOut)
+                        CopyThroughBitMask(Data->Bitmap, Data->DstImage, Mask, kEmpty, r, pf);
                 } else {
                     ForEachArea(Data, Data->UnUpdateRect, Data->UpdateRect, [&](const win::RECT& in, win::RECT& out) {
                         CopyThroughBitMask(Data->Bitmap, Data->DstImage, Mask, in, out, pf);
@@ -235,7 +237,8 @@ void TMaskedTransition::MaskFrame(TTETransitionData* Data, int32_t Frame, bool R
     }
     if (!DrawOnly && ClearsMaskAfterFrame(Data->Device)) {
         const win::RECT r = Data->UpdateRect;
-        win::FillRect(Mask->GetCanvas()->GetHandle(), &r, static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)));
+        win::FillRect(Mask->GetCanvas()->GetHandle(), &r,
+                      static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)));
     }
 }
 
@@ -270,9 +273,8 @@ void TMaskedTransition::SmoothFrame(TTETransitionData* Data, int32_t Cur, int32_
 
     // Age what earlier frames revealed.
     if (dec > 0 && !accum) {
-        ForEachArea(Data, Data->PrevUnUpdateRect, Data->PrevUpdateRect, [&](const win::RECT& in, win::RECT& out) {
-            AgeSmoothMask(FSmoothMask, in, out, dec == n, dec);
-        });
+        ForEachArea(Data, Data->PrevUnUpdateRect, Data->PrevUpdateRect,
+                    [&](const win::RECT& in, win::RECT& out) { AgeSmoothMask(FSmoothMask, in, out, dec == n, dec); });
     }
     if (Data->DirtyRects) Data->DirtyRects->Clear();
 

@@ -41,7 +41,10 @@ public:
     uint16_t EffectiveSubStyle();
 
     // Virtual operations of the masked effects, in slot order.
-    virtual uint16_t ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) { (void)AStyle; return ASubStyle; }
+    virtual uint16_t ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle) {
+        (void)AStyle;
+        return ASubStyle;
+    }
     virtual int32_t CalcFrameCount(TTETransitionData* Data) = 0;
     // Draws into Mask (with its canvas's current pen and brush) the area revealed by frames
     // PrevFrame + 1 to Frame when Draw; when Report sets Data's UpdateRect and UnUpdateRect or
@@ -49,7 +52,10 @@ public:
     virtual void DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, TTETransitionData* Data,
                                int32_t PrevFrame, int32_t Step) = 0;
     virtual bool AccumulatesMask() { return false; }
-    virtual bool ClearsMaskAfterFrame(TTETransitionDevice* ADevice) { (void)ADevice; return false; }
+    virtual bool ClearsMaskAfterFrame(TTETransitionDevice* ADevice) {
+        (void)ADevice;
+        return false;
+    }
     virtual bool InvertsMask() { return false; }
     virtual bool AccumulatesSmoothMask() { return false; }
     // MMX, a smoothing level and a 15-, 16-, 24- or 32-bit device format.

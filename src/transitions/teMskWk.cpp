@@ -85,8 +85,8 @@ void SmoothBlendRow_Pas(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* Old
     }
 }
 
-void BmpMaskBlendRow_Pas(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask,
-                         int Count, int Level, int Band, bool Additive) {
+void BmpMaskBlendRow_Pas(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask, int Count,
+                         int Level, int Band, bool Additive) {
     int weight[256];
     for (int m = 0; m < 256; ++m) weight[m] = BmpMaskWeight(m, Level, Band, Additive);
     for (int x = 0; x < Count; ++x) {
@@ -187,8 +187,7 @@ inline void Mix8(uint8_t* Dest, const uint8_t* Base, const uint8_t* Other, __m12
 
 }  // namespace
 
-void SmoothBlendRow_SSE2(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, const uint8_t* Mask,
-                         int Count) {
+void SmoothBlendRow_SSE2(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, const uint8_t* Mask, int Count) {
     const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1), ff = _mm_set1_epi8(-1);
     int x = 0;
     for (; x + 8 <= Count; x += 8) {
@@ -207,8 +206,8 @@ void SmoothBlendRow_SSE2(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* Ol
                        OldPix + static_cast<size_t>(x) * 4, Mask + x, Count - x);
 }
 
-void BmpMaskBlendRow_SSE2(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask,
-                          int Count, int Level, int Band, bool Additive) {
+void BmpMaskBlendRow_SSE2(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask, int Count,
+                          int Level, int Band, bool Additive) {
     int shift = 0;
     while ((Band << shift) < 256) ++shift;
     if ((Band << shift) != 256 || Level < 0 || Level > 255) {
@@ -261,8 +260,8 @@ void CopyByMaskRangeRow32_SSE2(uint8_t* Dest, const uint8_t* Src, const uint8_t*
     for (; x + 16 <= Count; x += 16) {
         const __m128i m = Load(Mask + x);
         // lo <= m <= hi: both saturated differences are 0.
-        const __m128i in = _mm_and_si128(_mm_cmpeq_epi8(_mm_subs_epu8(vmin, m), zero),
-                                         _mm_cmpeq_epi8(_mm_subs_epu8(m, vmax), zero));
+        const __m128i in =
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_subs_epu8(vmin, m), zero), _mm_cmpeq_epi8(_mm_subs_epu8(m, vmax), zero));
         const int bits = _mm_movemask_epi8(in);
         if (bits == 0) continue;
         const __m128i in16lo = _mm_unpacklo_epi8(in, in), in16hi = _mm_unpackhi_epi8(in, in);
@@ -295,14 +294,14 @@ win::HPALETTE CreateGrayPalette() {
 
 int MaskWorkerBitsPerPixel(cl::TPixelFormat PixelFormat) {
     switch (PixelFormat) {
-    case cl::pf1bit: return 1;
-    case cl::pf4bit: return 4;
-    case cl::pf8bit: return 8;
-    case cl::pf15bit:
-    case cl::pf16bit: return 16;
-    case cl::pf24bit: return 24;
-    case cl::pf32bit: return 32;
-    default: return 0;
+        case cl::pf1bit: return 1;
+        case cl::pf4bit: return 4;
+        case cl::pf8bit: return 8;
+        case cl::pf15bit:
+        case cl::pf16bit: return 16;
+        case cl::pf24bit: return 24;
+        case cl::pf32bit: return 32;
+        default: return 0;
     }
 }
 
@@ -591,8 +590,7 @@ void CopyByMaskRange(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Mask, cl:
         else if (bpp == 32)
             CopyByMaskRangeRow32(d0 + p0 * 4, s0 + p0 * 4, m0 + p0, count, Min, Max);
         else
-            CopyByMaskRangeRow_Pas(d0 + p0 * bytes, s0 + p0 * bytes, m0 + p0, count, static_cast<int>(bytes), Min,
-                                   Max);
+            CopyByMaskRangeRow_Pas(d0 + p0 * bytes, s0 + p0 * bytes, m0 + p0, count, static_cast<int>(bytes), Min, Max);
     });
 }
 
@@ -603,8 +601,8 @@ void CopyByMaskRange32(cl::TBitmap* Dest, cl::TBitmap* Src, cl::TBitmap* Mask, i
 void AgeSmoothMask(cl::TBitmap* Mask, const win::RECT& Inner, const win::RECT& Outer, bool ZeroAll, int Amount) {
     if (!Mask) return;
     win::RECT rects[4];
-    const int n = PlanMaskRects(std::min(Mask->GetWidth(), Mask->RowBytes()), Mask->GetHeight(), 8, false, Inner, Outer,
-                                rects);
+    const int n =
+        PlanMaskRects(std::min(Mask->GetWidth(), Mask->RowBytes()), Mask->GetHeight(), 8, false, Inner, Outer, rects);
     const TTERowView m(Mask);
     for (int i = 0; i < n; ++i) {
         const win::RECT r = rects[i];

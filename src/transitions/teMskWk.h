@@ -133,8 +133,8 @@ void AgeSmoothMaskFrom(cl::TBitmap* Dest, cl::TBitmap* Src, const win::RECT& Inn
 // 8-bit mask). Each has a portable form (_Pas); where the compiler targets SSE2 there is also
 // an SSE2 form (_SSE2) giving the same bytes, and the routines use it.
 void SmoothBlendRow_Pas(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, const uint8_t* Mask, int Count);
-void BmpMaskBlendRow_Pas(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask,
-                         int Count, int Level, int Band, bool Additive);
+void BmpMaskBlendRow_Pas(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask, int Count,
+                         int Level, int Band, bool Additive);
 // Ageing in place is ageing from the mask itself (each byte is read before it is written).
 void AgeMaskRow_Pas(uint8_t* Mask, int Count, bool ZeroAll, int Amount);
 void AgeMaskRowFrom_Pas(uint8_t* Dest, const uint8_t* Src, int Count, bool ZeroAll, int Amount);
@@ -147,8 +147,8 @@ void CopyByMaskRangeRow4_Pas(uint8_t* Dest, const uint8_t* Src, const uint8_t* M
 
 #if defined(TE_HAS_SSE2_FORMS)
 void SmoothBlendRow_SSE2(uint8_t* Dest, const uint8_t* NewPix, const uint8_t* OldPix, const uint8_t* Mask, int Count);
-void BmpMaskBlendRow_SSE2(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask,
-                          int Count, int Level, int Band, bool Additive);
+void BmpMaskBlendRow_SSE2(uint8_t* Dest, const uint8_t* ZeroPix, const uint8_t* FullPix, const uint8_t* Mask, int Count,
+                          int Level, int Band, bool Additive);
 void AgeMaskRow_SSE2(uint8_t* Mask, int Count, bool ZeroAll, int Amount);
 void AgeMaskRowFrom_SSE2(uint8_t* Dest, const uint8_t* Src, int Count, bool ZeroAll, int Amount);
 void CopyByMaskRangeRow32_SSE2(uint8_t* Dest, const uint8_t* Src, const uint8_t* Mask, int Count, int Min, int Max);

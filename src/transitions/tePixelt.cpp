@@ -135,9 +135,8 @@ void TPixelateTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentF
     if (!pd || !Data->Bitmap) return;
     const TSummedAreaTable& table = pd->TableFor(CurrentFrame);
     const int side = CurrentFrame < pd->Half ? CurrentFrame + 1 : Data->Frames - CurrentFrame + 1;
-    DrawThrough24Bit(Data, [&](cl::TBitmap* Target) {
-        DrawBlocks(table, Target, Data->Width, Data->Height, std::max(side, 1));
-    });
+    DrawThrough24Bit(
+        Data, [&](cl::TBitmap* Target) { DrawBlocks(table, Target, Data->Width, Data->Height, std::max(side, 1)); });
 }
 
 uint16_t TPixelateTransition::GetInfo(TTETransitionDevice* ADevice) {

@@ -47,8 +47,7 @@ void TPushTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
             win::BitBlt(dc, 0, 0, W, H - k, src, 0, k, win::SRCCOPY);
             win::BitBlt(dc, 0, H - k, W, k, dst, 0, 0, win::SRCCOPY);
             break;
-        default:
-            break;
+        default: break;
     }
     Data->UpdateRect = MakeRect(0, 0, W, H);
 }
@@ -62,8 +61,8 @@ void StartUptePush() {
     static bool declared = false;
     if (!declared) {
         declared = true;
-        cl::DeclarePublished(TPushTransition::StaticClass(),
-                             {DirectionPropInfo(tedDown), ReversedPropInfo(), PassSettingPropInfo(), Pass2OptionsPropInfo()});
+        cl::DeclarePublished(TPushTransition::StaticClass(), {DirectionPropInfo(tedDown), ReversedPropInfo(),
+                                                              PassSettingPropInfo(), Pass2OptionsPropInfo()});
     }
     RegisterTransitionClass(TPushTransition::StaticClass());
 }

@@ -35,8 +35,13 @@ struct TRadialGeometry::Ctx {
 int RadialSubStyleCount(int Style) {
     switch (Style) {
         case 0: return 0;
-        case 1: case 2: case 3: case 4: case 6: return 8;
-        case 5: case 7: return 16;
+        case 1:
+        case 2:
+        case 3:
+        case 4:
+        case 6: return 8;
+        case 5:
+        case 7: return 16;
         default: return 1;
     }
 }
@@ -64,28 +69,44 @@ void TRadialGeometry::Setup(int32_t Width, int32_t Height, int AStyle, int ASubS
     const int s = SubStyle;
     switch (Style) {
         case 4:
-            if (s <= 2) cleared = 0x1 | 0x8;
-            else if (s <= 4) cleared = 0x2 | 0x4;
-            else if (s <= 6) cleared = 0x1 | 0x2;
-            else cleared = 0x4 | 0x8;
+            if (s <= 2)
+                cleared = 0x1 | 0x8;
+            else if (s <= 4)
+                cleared = 0x2 | 0x4;
+            else if (s <= 6)
+                cleared = 0x1 | 0x2;
+            else
+                cleared = 0x4 | 0x8;
             break;
         case 5:
-            if (s <= 4) cleared = 0x1 | 0x8;
-            else if (s <= 8) cleared = 0x2 | 0x4;
-            else if (s <= 12) cleared = 0x1 | 0x2;
-            else cleared = 0x4 | 0x8;
+            if (s <= 4)
+                cleared = 0x1 | 0x8;
+            else if (s <= 8)
+                cleared = 0x2 | 0x4;
+            else if (s <= 12)
+                cleared = 0x1 | 0x2;
+            else
+                cleared = 0x4 | 0x8;
             break;
         case 6:
-            if (s <= 2) cleared = 0xF & ~0x4;
-            else if (s <= 4) cleared = 0xF & ~0x8;
-            else if (s <= 6) cleared = 0xF & ~0x2;
-            else cleared = 0xF & ~0x1;
+            if (s <= 2)
+                cleared = 0xF & ~0x4;
+            else if (s <= 4)
+                cleared = 0xF & ~0x8;
+            else if (s <= 6)
+                cleared = 0xF & ~0x2;
+            else
+                cleared = 0xF & ~0x1;
             break;
         case 7:
-            if (s <= 4) cleared = 0xF & ~0x4;
-            else if (s <= 8) cleared = 0xF & ~0x8;
-            else if (s <= 12) cleared = 0xF & ~0x2;
-            else cleared = 0xF & ~0x1;
+            if (s <= 4)
+                cleared = 0xF & ~0x4;
+            else if (s <= 8)
+                cleared = 0xF & ~0x8;
+            else if (s <= 12)
+                cleared = 0xF & ~0x2;
+            else
+                cleared = 0xF & ~0x1;
             break;
         default: break;
     }
@@ -244,14 +265,38 @@ void TRadialGeometry::Frame(const Ctx& ctx, int Sub, int32_t k, int32_t c) const
         case 2:
             if (ctx.Smooth) {
                 switch (Sub) {
-                    case 1: Hand(ctx, hTp, k, c); Hand(ctx, hBp, k, c); break;
-                    case 2: Hand(ctx, hTm, k, c); Hand(ctx, hBm, k, c); break;
-                    case 3: Hand(ctx, hRp, k, c); Hand(ctx, hLp, k, c); break;
-                    case 4: Hand(ctx, hRm, k, c); Hand(ctx, hLm, k, c); break;
-                    case 5: Hand(ctx, hTp, k, c); Hand(ctx, hTm, k + 1, c); break;
-                    case 6: Hand(ctx, hBp, k, c); Hand(ctx, hBm, k + 1, c); break;
-                    case 7: Hand(ctx, hRp, k, c); Hand(ctx, hRm, k + 1, c); break;
-                    case 8: Hand(ctx, hLp, k, c); Hand(ctx, hLm, k + 1, c); break;
+                    case 1:
+                        Hand(ctx, hTp, k, c);
+                        Hand(ctx, hBp, k, c);
+                        break;
+                    case 2:
+                        Hand(ctx, hTm, k, c);
+                        Hand(ctx, hBm, k, c);
+                        break;
+                    case 3:
+                        Hand(ctx, hRp, k, c);
+                        Hand(ctx, hLp, k, c);
+                        break;
+                    case 4:
+                        Hand(ctx, hRm, k, c);
+                        Hand(ctx, hLm, k, c);
+                        break;
+                    case 5:
+                        Hand(ctx, hTp, k, c);
+                        Hand(ctx, hTm, k + 1, c);
+                        break;
+                    case 6:
+                        Hand(ctx, hBp, k, c);
+                        Hand(ctx, hBm, k + 1, c);
+                        break;
+                    case 7:
+                        Hand(ctx, hRp, k, c);
+                        Hand(ctx, hRm, k + 1, c);
+                        break;
+                    case 8:
+                        Hand(ctx, hLp, k, c);
+                        Hand(ctx, hLm, k + 1, c);
+                        break;
                     default: break;
                 }
             } else {
@@ -260,25 +305,64 @@ void TRadialGeometry::Frame(const Ctx& ctx, int Sub, int32_t k, int32_t c) const
                     case 3: TwoHands(ctx, hRp, kp, hLp, km, k, c); break;
                     case 5: TwoHands(ctx, hTp, kp, hTm, km + 1, k, c); break;
                     case 7: TwoHands(ctx, hRp, kp, hRm, km, k, c); break;
-                    case 2: case 4: case 6: case 8: Frame(ctx, Sub - 1, backT(T + c - k + 2), c); break;
+                    case 2:
+                    case 4:
+                    case 6:
+                    case 8: Frame(ctx, Sub - 1, backT(T + c - k + 2), c); break;
                     default: break;
                 }
             }
             break;
         case 3:
             switch (Sub) {
-                case 1: Hand(ctx, hTp, k, c); Hand(ctx, hRp, k, c); Hand(ctx, hBp, k, c); Hand(ctx, hLp, k, c); break;
-                case 2: Hand(ctx, hTm, k, c); Hand(ctx, hRm, k, c); Hand(ctx, hBm, k, c); Hand(ctx, hLm, k, c); break;
+                case 1:
+                    Hand(ctx, hTp, k, c);
+                    Hand(ctx, hRp, k, c);
+                    Hand(ctx, hBp, k, c);
+                    Hand(ctx, hLp, k, c);
+                    break;
+                case 2:
+                    Hand(ctx, hTm, k, c);
+                    Hand(ctx, hRm, k, c);
+                    Hand(ctx, hBm, k, c);
+                    Hand(ctx, hLm, k, c);
+                    break;
                 case 3:
-                    Hand(ctx, hTp, k, c); Hand(ctx, hTm, k + 1, c); Hand(ctx, hBp, k, c); Hand(ctx, hBm, k + 1, c);
+                    Hand(ctx, hTp, k, c);
+                    Hand(ctx, hTm, k + 1, c);
+                    Hand(ctx, hBp, k, c);
+                    Hand(ctx, hBm, k + 1, c);
                     break;
                 case 4:
-                    Hand(ctx, hRp, k, c); Hand(ctx, hRm, k + 1, c); Hand(ctx, hLp, k, c); Hand(ctx, hLm, k + 1, c);
+                    Hand(ctx, hRp, k, c);
+                    Hand(ctx, hRm, k + 1, c);
+                    Hand(ctx, hLp, k, c);
+                    Hand(ctx, hLm, k + 1, c);
                     break;
-                case 5: Hand(ctx, hTp, k, c); Hand(ctx, hBm, k, c); Hand(ctx, hLp, k, c); Hand(ctx, hLm, k, c); break;
-                case 6: Hand(ctx, hTm, k, c); Hand(ctx, hRp, k, c); Hand(ctx, hRm, k, c); Hand(ctx, hBp, k, c); break;
-                case 7: Hand(ctx, hTp, k, c); Hand(ctx, hTm, k, c); Hand(ctx, hRp, k, c); Hand(ctx, hLm, k, c); break;
-                case 8: Hand(ctx, hLp, k, c); Hand(ctx, hRm, k, c); Hand(ctx, hBp, k, c); Hand(ctx, hBm, k, c); break;
+                case 5:
+                    Hand(ctx, hTp, k, c);
+                    Hand(ctx, hBm, k, c);
+                    Hand(ctx, hLp, k, c);
+                    Hand(ctx, hLm, k, c);
+                    break;
+                case 6:
+                    Hand(ctx, hTm, k, c);
+                    Hand(ctx, hRp, k, c);
+                    Hand(ctx, hRm, k, c);
+                    Hand(ctx, hBp, k, c);
+                    break;
+                case 7:
+                    Hand(ctx, hTp, k, c);
+                    Hand(ctx, hTm, k, c);
+                    Hand(ctx, hRp, k, c);
+                    Hand(ctx, hLm, k, c);
+                    break;
+                case 8:
+                    Hand(ctx, hLp, k, c);
+                    Hand(ctx, hRm, k, c);
+                    Hand(ctx, hBp, k, c);
+                    Hand(ctx, hBm, k, c);
+                    break;
                 default: break;
             }
             break;
@@ -291,18 +375,52 @@ void TRadialGeometry::Frame(const Ctx& ctx, int Sub, int32_t k, int32_t c) const
             const int32_t rk = FC + c - k + 1;  // the reversed frame of the "as n at" entries
             if (ctx.Smooth) {
                 switch (Sub) {
-                    case 1: Hand(ctx, hLe, k, c); Hand(ctx, hLe, FC + k + 1, c); break;
-                    case 2: Hand(ctx, hLe, FC + c - k + 2, c); Hand(ctx, hLe, c + 2 * FC - k + 2, c); break;
-                    case 3: Hand(ctx, hLe, k, c); Hand(ctx, hLe, c + 2 * FC - k + 2, c); break;
-                    case 5: Hand(ctx, hRe, c + 2 * FC - k + 2, c); Hand(ctx, hRe | Rev, k - 1, c); break;
-                    case 7: Hand(ctx, hRe | Rev, FC + c - k + 1, c); Hand(ctx, hRe, c + 2 * FC - k + 2, c); break;
-                    case 9: Hand(ctx, hTe | Rev, k - 1, c); Hand(ctx, hTe, 2 * FC - k + 3, c); break;
-                    case 10: Hand(ctx, hTe, k, c); Hand(ctx, hTe, FC + k + 1, c); break;
-                    case 11: Hand(ctx, hTe, k, c); Hand(ctx, hTe, c + 2 * FC - k + 2, c); break;
-                    case 13: Hand(ctx, hBe, k, c); Hand(ctx, hBe, FC + k + 1, c); break;
-                    case 15: Hand(ctx, hBe, k, c); Hand(ctx, hBe | Rev, k - FC - 1, c); break;
+                    case 1:
+                        Hand(ctx, hLe, k, c);
+                        Hand(ctx, hLe, FC + k + 1, c);
+                        break;
+                    case 2:
+                        Hand(ctx, hLe, FC + c - k + 2, c);
+                        Hand(ctx, hLe, c + 2 * FC - k + 2, c);
+                        break;
+                    case 3:
+                        Hand(ctx, hLe, k, c);
+                        Hand(ctx, hLe, c + 2 * FC - k + 2, c);
+                        break;
+                    case 5:
+                        Hand(ctx, hRe, c + 2 * FC - k + 2, c);
+                        Hand(ctx, hRe | Rev, k - 1, c);
+                        break;
+                    case 7:
+                        Hand(ctx, hRe | Rev, FC + c - k + 1, c);
+                        Hand(ctx, hRe, c + 2 * FC - k + 2, c);
+                        break;
+                    case 9:
+                        Hand(ctx, hTe | Rev, k - 1, c);
+                        Hand(ctx, hTe, 2 * FC - k + 3, c);
+                        break;
+                    case 10:
+                        Hand(ctx, hTe, k, c);
+                        Hand(ctx, hTe, FC + k + 1, c);
+                        break;
+                    case 11:
+                        Hand(ctx, hTe, k, c);
+                        Hand(ctx, hTe, c + 2 * FC - k + 2, c);
+                        break;
+                    case 13:
+                        Hand(ctx, hBe, k, c);
+                        Hand(ctx, hBe, FC + k + 1, c);
+                        break;
+                    case 15:
+                        Hand(ctx, hBe, k, c);
+                        Hand(ctx, hBe | Rev, k - FC - 1, c);
+                        break;
                     case 14: Frame(ctx, 13, FC + c - k + 2, c); break;
-                    case 4: case 6: case 8: case 12: case 16: Frame(ctx, Sub - 1, rk, c); break;
+                    case 4:
+                    case 6:
+                    case 8:
+                    case 12:
+                    case 16: Frame(ctx, Sub - 1, rk, c); break;
                     default: break;
                 }
             } else {
@@ -316,7 +434,13 @@ void TRadialGeometry::Frame(const Ctx& ctx, int Sub, int32_t k, int32_t c) const
                     case 13: TwoHands(ctx, hBe, kp, hBe, km + H1 + CX + 2, k, c); break;
                     case 15: TwoHands(ctx, hBe, kp, hBe | Rev, km, k, c); break;
                     case 14: Frame(ctx, 13, FC + c - k + 2, c); break;
-                    case 2: case 4: case 6: case 8: case 10: case 12: case 16: Frame(ctx, Sub - 1, rk, c); break;
+                    case 2:
+                    case 4:
+                    case 6:
+                    case 8:
+                    case 10:
+                    case 12:
+                    case 16: Frame(ctx, Sub - 1, rk, c); break;
                     default: break;
                 }
             }
@@ -335,14 +459,38 @@ void TRadialGeometry::Frame(const Ctx& ctx, int Sub, int32_t k, int32_t c) const
             const int32_t half = km + (FC + 1) / 2;
             if (ctx.Smooth) {
                 switch (Sub) {
-                    case 1: Hand(ctx, hK0, k, c); Hand(ctx, hK0, FC + k + 1, c); break;
-                    case 3: Hand(ctx, hK0, k, c); Hand(ctx, hK0 | Rev, k - FC - 1, c); break;
-                    case 5: Hand(ctx, hK1 | Rev, k, c); Hand(ctx, hK1 | Rev, k - FC - 1, c); break;
-                    case 7: Hand(ctx, hK1, k, c); Hand(ctx, hK1 | Rev, k - FC - 1, c); break;
-                    case 9: Hand(ctx, hK3, k, c); Hand(ctx, hK3, FC + k + 1, c); break;
-                    case 11: Hand(ctx, hK3, k, c); Hand(ctx, hK3 | Rev, k - FC - 1, c); break;
-                    case 13: Hand(ctx, hK2, k, c); Hand(ctx, hK2, FC + k + 1, c); break;
-                    case 15: Hand(ctx, hK2, k, c); Hand(ctx, hK2 | Rev, k - FC - 1, c); break;
+                    case 1:
+                        Hand(ctx, hK0, k, c);
+                        Hand(ctx, hK0, FC + k + 1, c);
+                        break;
+                    case 3:
+                        Hand(ctx, hK0, k, c);
+                        Hand(ctx, hK0 | Rev, k - FC - 1, c);
+                        break;
+                    case 5:
+                        Hand(ctx, hK1 | Rev, k, c);
+                        Hand(ctx, hK1 | Rev, k - FC - 1, c);
+                        break;
+                    case 7:
+                        Hand(ctx, hK1, k, c);
+                        Hand(ctx, hK1 | Rev, k - FC - 1, c);
+                        break;
+                    case 9:
+                        Hand(ctx, hK3, k, c);
+                        Hand(ctx, hK3, FC + k + 1, c);
+                        break;
+                    case 11:
+                        Hand(ctx, hK3, k, c);
+                        Hand(ctx, hK3 | Rev, k - FC - 1, c);
+                        break;
+                    case 13:
+                        Hand(ctx, hK2, k, c);
+                        Hand(ctx, hK2, FC + k + 1, c);
+                        break;
+                    case 15:
+                        Hand(ctx, hK2, k, c);
+                        Hand(ctx, hK2 | Rev, k - FC - 1, c);
+                        break;
                     default: break;
                 }
             } else {
@@ -364,8 +512,8 @@ void TRadialGeometry::Frame(const Ctx& ctx, int Sub, int32_t k, int32_t c) const
     }
 }
 
-void TRadialGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t AFrame, int32_t Step, int32_t FC, bool Smooth,
-                                bool Report, bool Draw, TTETransitionData* Data) const {
+void TRadialGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t AFrame, int32_t Step, int32_t FC, bool Smooth, bool Report,
+                                bool Draw, TTETransitionData* Data) const {
     Data->UpdateRect = MakeRect(0, 0, 0, 0);
     const Ctx ctx{Canvas, Data, FC, Smooth, Report, Draw && Canvas != nullptr};
     Frame(ctx, SubStyle, AFrame, Step);
@@ -387,9 +535,10 @@ uint16_t TRadialTransition::ReversedSubStyle(uint16_t AStyle, uint16_t ASubStyle
 
 int32_t TRadialTransition::CalcFrameCount(TTETransitionData*) { return FGeometry.FrameCount(SmoothingOn()); }
 
-void TRadialTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw,
-                                      TTETransitionData* Data, int32_t, int32_t Step) {
-    FGeometry.DrawFrame(Mask ? Mask->GetCanvas() : nullptr, Frame, Step, Data->Frames, SmoothingOn(), Report, Draw, Data);
+void TRadialTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t Frame, bool Report, bool Draw, TTETransitionData* Data,
+                                      int32_t, int32_t Step) {
+    FGeometry.DrawFrame(Mask ? Mask->GetCanvas() : nullptr, Frame, Step, Data->Frames, SmoothingOn(), Report, Draw,
+                        Data);
 }
 
 void StartUpteRadial() {

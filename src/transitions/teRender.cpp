@@ -156,9 +156,9 @@ WindowKind ClassifyWindow(win::HWND wnd, cl::TControl* control) {
         win::LONG ex = win::GetWindowLongA(client, win::GWL_EXSTYLE);
         if (ex & static_cast<win::LONG>(win::WS_EX_CLIENTEDGE)) {
             win::SetWindowLongA(client, win::GWL_EXSTYLE, ex & ~static_cast<win::LONG>(win::WS_EX_CLIENTEDGE));
-            win::SetWindowPos(client, nullptr, 0, 0, 0, 0,
-                              win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE |
-                                  win::SWP_FRAMECHANGED);
+            win::SetWindowPos(
+                client, nullptr, 0, 0, 0, 0,
+                win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE | win::SWP_FRAMECHANGED);
         }
     }
     return k;
@@ -199,14 +199,15 @@ void DrawBevelFrame(cl::TControl* control, win::HDC dc, win::HWND wnd, bool them
         if (kind != cl::bkNone || border > 0) {
             const win::RECT client = ClientRectInWindow(control, wnd);
             win::ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
-            win::RECT bevel = MakeRect(client.left - border, client.top - border, client.right + border,
-                                       client.bottom + border);
+            win::RECT bevel =
+                MakeRect(client.left - border, client.top - border, client.right + border, client.bottom + border);
             if (kind != cl::bkNone) {
                 static const win::UINT inner[] = {0, win::BDR_SUNKENINNER, win::BDR_RAISEDINNER, 0};
                 static const win::UINT outer[] = {0, win::BDR_SUNKENOUTER, win::BDR_RAISEDOUTER, 0};
                 static const win::UINT kinds[] = {0, 0, win::BF_SOFT, win::BF_FLAT};
                 const cl::TBevelCut in = wc->GetBevelInner(), out = wc->GetBevelOuter();
-                const int edge = (in != cl::bvNone ? wc->GetBevelWidth() : 0) + (out != cl::bvNone ? wc->GetBevelWidth() : 0);
+                const int edge =
+                    (in != cl::bvNone ? wc->GetBevelWidth() : 0) + (out != cl::bvNone ? wc->GetBevelWidth() : 0);
                 const cl::TBevelEdges edges = wc->GetBevelEdges();
                 const win::DWORD style = static_cast<win::DWORD>(win::GetWindowLongA(wnd, win::GWL_STYLE));
                 if (edges & (1u << cl::beLeft)) bevel.left -= edge;
@@ -348,7 +349,8 @@ void PaintClientArea(win::HDC dc, cl::TControl* control, win::HWND wnd, const TT
     {
         DCState state(dc);
         if (f & 0x800000)
-            win::SendMessageA(wnd, win::WM_PRINT, reinterpret_cast<win::WPARAM>(dc), win::PRF_CLIENT | win::PRF_ERASEBKGND);
+            win::SendMessageA(wnd, win::WM_PRINT, reinterpret_cast<win::WPARAM>(dc),
+                              win::PRF_CLIENT | win::PRF_ERASEBKGND);
         else if (f & 0x1000000)
             PaintClientByMessages(dc, control, wnd);
         else if (f & 0x4000000) {
@@ -389,8 +391,7 @@ void RenderWindowClipped(win::HWND wnd, win::HWND exclude, TTERegControl& entry,
                          const win::RECT& r, win::HDC dc, cl::TControl* control);
 
 void PaintChildWindows(win::HDC dc, win::HWND wnd, win::HWND exclude, TTERegControl& entry, const win::RECT& r,
-                       const win::POINT& clientOffset, bool ownModuleOnly, bool maxChildOfMDIClient,
-                       bool isMDIClient) {
+                       const win::POINT& clientOffset, bool ownModuleOnly, bool maxChildOfMDIClient, bool isMDIClient) {
     win::HWND child = win::GetWindow(wnd, win::GW_CHILD);
     if (!child) return;
     child = win::GetWindow(child, maxChildOfMDIClient ? win::GW_HWNDFIRST : win::GW_HWNDLAST);
@@ -433,22 +434,22 @@ void PaintChildWindows(win::HDC dc, win::HWND wnd, win::HWND exclude, TTERegCont
     }
 }
 
-void PaintWindow(win::HDC dc, cl::TControl* control, win::HWND wnd, TTERegControl& entry, const win::RECT& r,
-                 int width, int height, bool ownModuleOnly, const WindowKind& kind, win::HWND exclude) {
+void PaintWindow(win::HDC dc, cl::TControl* control, win::HWND wnd, TTERegControl& entry, const win::RECT& r, int width,
+                 int height, bool ownModuleOnly, const WindowKind& kind, win::HWND exclude) {
     Redirection redirect(dc, wnd, !ownModuleOnly);
     uint32_t f = entry.Flags;
     win::POINT offset;
     int cw = 0, ch = 0;
     GetClientOffsetAndSize(wnd, control, kind.MaximizedMDIChild, offset, cw, ch);
-    bool whole = (f & 0x1) && (f & 0x100000) &&
-                 ((entry.FrameCallback && entry.FrameCallback == entry.ClientCallback) ||
-                  (f & (0x8000000 | 0x100 | 0x80000)));
+    bool whole =
+        (f & 0x1) && (f & 0x100000) &&
+        ((entry.FrameCallback && entry.FrameCallback == entry.ClientCallback) || (f & (0x8000000 | 0x100 | 0x80000)));
     if (whole) {
         std::unique_ptr<OriginSaver> mdiOrigin;
-        if (kind.MaximizedMDIChild) mdiOrigin = std::make_unique<OriginSaver>(dc, -control->GetLeft(), -control->GetTop());
+        if (kind.MaximizedMDIChild)
+            mdiOrigin = std::make_unique<OriginSaver>(dc, -control->GetLeft(), -control->GetTop());
         if (f & (0x1000 | 0x80000000u)) {
-            PaintThroughBitmap(dc, width, height,
-                               [&](win::HDC tdc) { PaintNonClientArea(tdc, control, wnd, entry); });
+            PaintThroughBitmap(dc, width, height, [&](win::HDC tdc) { PaintNonClientArea(tdc, control, wnd, entry); });
         } else {
             BrushOriginAlign align(dc, wnd);
             PaintNonClientArea(dc, control, wnd, entry);
@@ -469,7 +470,8 @@ void PaintWindow(win::HDC dc, cl::TControl* control, win::HWND wnd, TTERegContro
             ClipSaver clip(dc);
             win::ExcludeClipRect(dc, offset.x, offset.y, offset.x + cw, offset.y + ch);
             std::unique_ptr<OriginSaver> mdiOrigin;
-            if (kind.MaximizedMDIChild) mdiOrigin = std::make_unique<OriginSaver>(dc, -control->GetLeft(), -control->GetTop());
+            if (kind.MaximizedMDIChild)
+                mdiOrigin = std::make_unique<OriginSaver>(dc, -control->GetLeft(), -control->GetTop());
             if (f & 0x1000) {
                 PaintThroughBitmap(dc, width, height,
                                    [&](win::HDC tdc) { PaintNonClientArea(tdc, control, wnd, entry); });
@@ -547,8 +549,9 @@ void RefreshWindowTree(win::HWND wnd) {
             if ((f & 0x2) || (focused && (f & 0x4))) win::SendMessageA(wnd, win::WM_NCPAINT, 0, 0);
             if ((f & 0x200000) || (focused && (f & 0x400000)))
                 win::RedrawWindow(wnd, nullptr, nullptr,
-                                  c->GetControlCount() > 0 ? (win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_NOCHILDREN)
-                                                        : (win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_ALLCHILDREN));
+                                  c->GetControlCount() > 0
+                                      ? (win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_NOCHILDREN)
+                                      : (win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_ALLCHILDREN));
         }
     }
     for (win::HWND child = win::GetWindow(wnd, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT))
@@ -557,9 +560,9 @@ void RefreshWindowTree(win::HWND wnd) {
 
 bool RealizePalette(cl::TControl* control, bool& background) {
     bool result = false;
-    cl::TWinControl* wc = control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(control) : control->GetParent();
-    win::HPALETTE pal =
-        control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(control)->GetPalette() : nullptr;
+    cl::TWinControl* wc =
+        control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(control) : control->GetParent();
+    win::HPALETTE pal = control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(control)->GetPalette() : nullptr;
     if (pal && wc && wc->HandleAllocated()) {
         win::HWND wnd = wc->GetHandle();
         win::HDC dc = win::GetDC(wnd);
@@ -649,7 +652,8 @@ bool IsMDIClientWithMaximizedChild(const cl::String& ClassName) {
 }
 
 bool IsMDIFormWithMaximizedChild(cl::TControl* Form) {
-    return Form && Form->Is<cl::TCustomForm>() && static_cast<cl::TCustomForm*>(Form)->GetFormStyle() == cl::fsMDIForm &&
+    return Form && Form->Is<cl::TCustomForm>() &&
+           static_cast<cl::TCustomForm*>(Form)->GetFormStyle() == cl::fsMDIForm &&
            IsMDIClientWithMaximizedChild("MDICLIENT");
 }
 

@@ -59,8 +59,8 @@ int GetPixelFormatBitCount(cl::TPixelFormat PixelFormat);
 // none is given), then the width, then the height.
 void AdjustBitmapFormat(cl::TBitmap* Bitmap, win::HPALETTE Palette, int Width, int Height,
                         cl::TPixelFormat PixelFormat);
-void InitSolidBitmap(cl::TBitmap* Bitmap, int Width, int Height, win::HPALETTE Palette,
-                     cl::TPixelFormat PixelFormat, cl::TColor Color);
+void InitSolidBitmap(cl::TBitmap* Bitmap, int Width, int Height, win::HPALETTE Palette, cl::TPixelFormat PixelFormat,
+                     cl::TColor Color);
 // Bytes per row for the bitmap's width in PixelFormat with rows aligned to Alignment bits
 // (0 for pfDevice and pfCustom).
 int GetBytesPerScanline(cl::TBitmap* Bitmap, cl::TPixelFormat PixelFormat, int Alignment);

@@ -198,8 +198,8 @@ void AdjustBitmapFormat(cl::TBitmap* Bitmap, win::HPALETTE Palette, int Width, i
     Bitmap->SetSize(Width, Height);
 }
 
-void InitSolidBitmap(cl::TBitmap* Bitmap, int Width, int Height, win::HPALETTE Palette,
-                     cl::TPixelFormat PixelFormat, cl::TColor Color) {
+void InitSolidBitmap(cl::TBitmap* Bitmap, int Width, int Height, win::HPALETTE Palette, cl::TPixelFormat PixelFormat,
+                     cl::TColor Color) {
     cl::TCanvas* canvas = Bitmap->GetCanvas();
     canvas->Lock();
     try {
@@ -242,7 +242,8 @@ bool RectInside(const win::RECT& inner, const win::RECT& outer) {
 }
 
 bool RectsIntersect(const win::RECT& a, const win::RECT& b) {
-    return std::max(a.left, b.left) < std::min(a.right, b.right) && std::max(a.top, b.top) < std::min(a.bottom, b.bottom);
+    return std::max(a.left, b.left) < std::min(a.right, b.right) &&
+           std::max(a.top, b.top) < std::min(a.bottom, b.bottom);
 }
 
 }  // namespace
@@ -303,8 +304,8 @@ bool IsDwmCompositionEnabled() {
         gDwmTried = true;
         gDwmModule = win::LoadLibraryA("DWMAPI.DLL");
         if (gDwmModule)
-            gDwmIsCompositionEnabled =
-                reinterpret_cast<DwmIsCompositionEnabledProc>(win::GetProcAddress(gDwmModule, "DwmIsCompositionEnabled"));
+            gDwmIsCompositionEnabled = reinterpret_cast<DwmIsCompositionEnabledProc>(
+                win::GetProcAddress(gDwmModule, "DwmIsCompositionEnabled"));
     }
     if (!gDwmIsCompositionEnabled) return false;
     int enabled = 0;

@@ -97,8 +97,8 @@ int RichEditMajorVersion() {
 int32_t PixelsToTwips(int64_t Pixels, int PixelsPerInch) {
     if (PixelsPerInch <= 0) PixelsPerInch = 96;
     int64_t t = Pixels * 1440 / PixelsPerInch;
-    return static_cast<int32_t>(std::clamp<int64_t>(t, std::numeric_limits<int32_t>::min(),
-                                                     std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(t, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 void PaintRichEditFormatted(cl::TWinControl* Control, win::HDC DC, bool Erase) {
@@ -123,8 +123,8 @@ void PaintRichEditFormatted(cl::TWinControl* Control, win::HDC DC, bool Erase) {
     win::DWORD style = static_cast<win::DWORD>(win::GetWindowLongA(Control->GetHandle(), win::GWL_STYLE));
     bool noWrap = (style & win::ES_AUTOHSCROLL) || (style & win::WS_HSCROLL);
     int64_t right = noWrap ? 9999999 : fr.right;
-    range.rcPage = MakeRect(PixelsToTwips(fr.left, dpiX), PixelsToTwips(fr.top, dpiY), PixelsToTwips(fr.right - 1, dpiX),
-                            PixelsToTwips(fr.bottom, dpiY));
+    range.rcPage = MakeRect(PixelsToTwips(fr.left, dpiX), PixelsToTwips(fr.top, dpiY),
+                            PixelsToTwips(fr.right - 1, dpiX), PixelsToTwips(fr.bottom, dpiY));
     range.rc = MakeRect(PixelsToTwips(fr.left, dpiX), PixelsToTwips(fr.top, dpiY), PixelsToTwips(right, dpiX),
                         PixelsToTwips(static_cast<int64_t>(fr.bottom) + 100, dpiY));
     int cw = Control->GetClientWidth();

@@ -126,30 +126,62 @@ void TRollTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
     switch (EffectiveDirection()) {
         case tedRight:
             if (u) {
-                b.right += Step; b.left = b.right - v; f.left = f.right; f.right = b.left; ox = W - b.right - v;
+                b.right += Step;
+                b.left = b.right - v;
+                f.left = f.right;
+                f.right = b.left;
+                ox = W - b.right - v;
             } else {
-                f.left = f.right; f.right += Step; b.left = f.right; b.right = f.right + v; ox = W - f.right - 1;
+                f.left = f.right;
+                f.right += Step;
+                b.left = f.right;
+                b.right = f.right + v;
+                ox = W - f.right - 1;
             }
             break;
         case tedLeft:
             if (u) {
-                b.left -= Step; b.right = b.left + v; f.right = f.left; f.left = b.right; ox = W + v - b.right - 1;
+                b.left -= Step;
+                b.right = b.left + v;
+                f.right = f.left;
+                f.left = b.right;
+                ox = W + v - b.right - 1;
             } else {
-                f.right = f.left; f.left -= Step; b.right = f.left; b.left = f.left - v; ox = W - f.left - v;
+                f.right = f.left;
+                f.left -= Step;
+                b.right = f.left;
+                b.left = f.left - v;
+                ox = W - f.left - v;
             }
             break;
         case tedDown:
             if (u) {
-                b.bottom += Step; b.top = b.bottom - v; f.top = f.bottom; f.bottom = b.top; oy = H - b.bottom - v;
+                b.bottom += Step;
+                b.top = b.bottom - v;
+                f.top = f.bottom;
+                f.bottom = b.top;
+                oy = H - b.bottom - v;
             } else {
-                f.top = f.bottom; f.bottom += Step; b.top = f.bottom; b.bottom = f.bottom + v; oy = H - f.bottom - 1;
+                f.top = f.bottom;
+                f.bottom += Step;
+                b.top = f.bottom;
+                b.bottom = f.bottom + v;
+                oy = H - f.bottom - 1;
             }
             break;
         default:
             if (u) {
-                b.top -= Step; b.bottom = b.top + v; f.bottom = f.top; f.top = b.bottom; oy = H + v - b.bottom - 1;
+                b.top -= Step;
+                b.bottom = b.top + v;
+                f.bottom = f.top;
+                f.top = b.bottom;
+                oy = H + v - b.bottom - 1;
             } else {
-                f.bottom = f.top; f.top -= Step; b.bottom = f.top; b.top = f.top - v; oy = H - f.top - v;
+                f.bottom = f.top;
+                f.top -= Step;
+                b.bottom = f.top;
+                b.top = f.top - v;
+                oy = H - f.top - v;
             }
             break;
     }
@@ -210,8 +242,8 @@ void TRollTransition::DrawShadedBand(TTETransitionData* Data, TRollData* RD, win
     }
     const int bx = horizontal ? vis.left - b.left : vis.left;
     const int by = horizontal ? vis.top : vis.top - b.top;
-    win::BitBlt(DC, vis.left, vis.top, vis.right - vis.left, vis.bottom - vis.top, band->GetCanvas()->GetHandle(), bx, by,
-                win::SRCCOPY);
+    win::BitBlt(DC, vis.left, vis.top, vis.right - vis.left, vis.bottom - vis.top, band->GetCanvas()->GetHandle(), bx,
+                by, win::SRCCOPY);
 }
 
 uint16_t TRollTransition::GetInfo(TTETransitionDevice* ADevice) {

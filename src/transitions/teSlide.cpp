@@ -21,11 +21,11 @@ namespace {
 // Modes by direction (Down, Up, Left, Right, Down and left, Down and right, Up and left,
 // Up and right, In, Out) and by column: sliding in with neither picture elastic, the old
 // one elastic, the new one elastic, both; then the same sliding out.
-constexpr int kModes[10][8] = {
-    {1, 2, 3, 4, 26, 27, 28, 4},     {5, 6, 7, 8, 29, 30, 31, 8},       {9, 10, 11, 12, 32, 33, 34, 12},
-    {13, 14, 15, 16, 35, 36, 37, 16}, {17, 39, 18, 18, 38, 39, 18, 18}, {19, 41, 20, 20, 40, 41, 20, 20},
-    {21, 43, 22, 22, 42, 43, 22, 22}, {23, 45, 24, 24, 44, 45, 24, 24}, {46, 46, 46, 46, 46, 46, 46, 46},
-    {25, 25, 25, 25, 25, 25, 25, 25}};
+constexpr int kModes[10][8] = {{1, 2, 3, 4, 26, 27, 28, 4},      {5, 6, 7, 8, 29, 30, 31, 8},
+                               {9, 10, 11, 12, 32, 33, 34, 12},  {13, 14, 15, 16, 35, 36, 37, 16},
+                               {17, 39, 18, 18, 38, 39, 18, 18}, {19, 41, 20, 20, 40, 41, 20, 20},
+                               {21, 43, 22, 22, 42, 43, 22, 22}, {23, 45, 24, 24, 44, 45, 24, 24},
+                               {46, 46, 46, 46, 46, 46, 46, 46}, {25, 25, 25, 25, 25, 25, 25, 25}};
 
 int DirectionRow(TTEEffectDirection d) {
     switch (d) {
@@ -179,23 +179,31 @@ void TSlideTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFram
         if (m <= 4) {
             a.bottom += Step;
             rest = MakeRect(0, a.bottom, W, H);
-            if (stretchNew) p.Stretch(newPic, a);
-            else p.Shift(newPic, a, 0, H - a.bottom);
+            if (stretchNew)
+                p.Stretch(newPic, a);
+            else
+                p.Shift(newPic, a, 0, H - a.bottom);
         } else if (m <= 8) {
             a.top -= Step;
             rest = MakeRect(0, 0, W, a.top);
-            if (stretchNew) p.Stretch(newPic, a);
-            else p.Shift(newPic, a, 0, 0);
+            if (stretchNew)
+                p.Stretch(newPic, a);
+            else
+                p.Shift(newPic, a, 0, 0);
         } else if (m <= 12) {
             a.left -= Step;
             rest = MakeRect(0, 0, a.left, H);
-            if (stretchNew) p.Stretch(newPic, a);
-            else p.Shift(newPic, a, 0, 0);
+            if (stretchNew)
+                p.Stretch(newPic, a);
+            else
+                p.Shift(newPic, a, 0, 0);
         } else {
             a.right += Step;
             rest = MakeRect(a.right, 0, W, H);
-            if (stretchNew) p.Stretch(newPic, a);
-            else p.Shift(newPic, a, W - a.right, 0);
+            if (stretchNew)
+                p.Stretch(newPic, a);
+            else
+                p.Shift(newPic, a, W - a.right, 0);
         }
         if (squeezeOld) p.Stretch(oldPic, rest);
     } else if (m >= 26 && m <= 37) {
@@ -228,8 +236,10 @@ void TSlideTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFram
                 old = MakeRect(a.right, 0, W, H);
                 break;
         }
-        if (v == 1) p.Stretch(oldPic, old);
-        else p.Shift(oldPic, old, sx, sy);
+        if (v == 1)
+            p.Stretch(oldPic, old);
+        else
+            p.Shift(oldPic, old, sx, sy);
         win::RECT all = MakeRect(0, 0, W, H);
         if (v == 2) {
             p.Stretch(newPic, a);
@@ -239,10 +249,22 @@ void TSlideTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFram
     } else if (m >= 17 && m <= 24) {
         const bool shift = (m % 2) == 1;
         switch ((m - 17) / 2) {
-            case 0: a = MakeRect(W - x, 0, W, y); if (shift) p.Shift(newPic, a, 0, H - y); break;
-            case 1: a = MakeRect(0, 0, x, y); if (shift) p.Shift(newPic, a, W - x, H - y); break;
-            case 2: a = MakeRect(W - x, H - y, W, H); if (shift) p.Shift(newPic, a, 0, 0); break;
-            default: a = MakeRect(0, H - y, x, H); if (shift) p.Shift(newPic, a, W - x, 0); break;
+            case 0:
+                a = MakeRect(W - x, 0, W, y);
+                if (shift) p.Shift(newPic, a, 0, H - y);
+                break;
+            case 1:
+                a = MakeRect(0, 0, x, y);
+                if (shift) p.Shift(newPic, a, W - x, H - y);
+                break;
+            case 2:
+                a = MakeRect(W - x, H - y, W, H);
+                if (shift) p.Shift(newPic, a, 0, 0);
+                break;
+            default:
+                a = MakeRect(0, H - y, x, H);
+                if (shift) p.Shift(newPic, a, W - x, 0);
+                break;
         }
         if (!shift) p.Stretch(newPic, a);
     } else if (m >= 38 && m <= 45) {
@@ -250,14 +272,26 @@ void TSlideTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFram
         win::RECT prev = a;
         int sx = 0, sy = 0;
         switch ((m - 38) / 2) {
-            case 0: a = MakeRect(0, y, W - x, H); sx = x; break;
+            case 0:
+                a = MakeRect(0, y, W - x, H);
+                sx = x;
+                break;
             case 1: a = MakeRect(x, y, W, H); break;
-            case 2: a = MakeRect(0, 0, W - x, H - y); sx = x; sy = y; break;
-            default: a = MakeRect(x, 0, W, H - y); sy = y; break;
+            case 2:
+                a = MakeRect(0, 0, W - x, H - y);
+                sx = x;
+                sy = y;
+                break;
+            default:
+                a = MakeRect(x, 0, W, H - y);
+                sy = y;
+                break;
         }
         p.Bands(newPic, prev, a);
-        if (shift) p.Shift(oldPic, a, sx, sy);
-        else p.Stretch(oldPic, a);
+        if (shift)
+            p.Shift(oldPic, a, sx, sy);
+        else
+            p.Stretch(oldPic, a);
     } else if (m == 46) {
         win::RECT prev = a;
         a = MakeRect(x / 2, y / 2, W - x / 2, H - y / 2);

@@ -34,7 +34,8 @@ void TSummedAreaTable::Build(cl::TBitmap* Picture, int AWidth, int AHeight, int 
     if (pic && (pic->GetPixelFormat() != cl::pf24bit || pic->GetWidth() < Width || pic->GetHeight() < Height)) {
         copy = std::make_unique<cl::TBitmap>();
         AdjustBitmapFormat(copy.get(), nullptr, std::max(Width, 1), std::max(Height, 1), cl::pf24bit);
-        win::BitBlt(copy->GetCanvas()->GetHandle(), 0, 0, Width, Height, pic->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
+        win::BitBlt(copy->GetCanvas()->GetHandle(), 0, 0, Width, Height, pic->GetCanvas()->GetHandle(), 0, 0,
+                    win::SRCCOPY);
         pic = copy.get();
     }
     const TTERowView rows(Width > 0 && Height > 0 ? pic : nullptr);
@@ -161,15 +162,14 @@ void DrawThrough24Bit(TTETransitionData* Data, const std::function<void(cl::TBit
     }
     draw(target);
     if (temp)
-        win::BitBlt(Data->Bitmap->GetCanvas()->GetHandle(), 0, 0, Data->Width, Data->Height, temp->GetCanvas()->GetHandle(), 0, 0,
-                    win::SRCCOPY);
+        win::BitBlt(Data->Bitmap->GetCanvas()->GetHandle(), 0, 0, Data->Width, Data->Height,
+                    temp->GetCanvas()->GetHandle(), 0, 0, win::SRCCOPY);
     Data->UpdateRect = MakeRect(0, 0, Data->Width, Data->Height);
 }
 
 // ---- box rows ------------------------------------------------------------------------------------------
 
-void BoxRow_Pas(uint8_t* Out, const uint32_t* Top, const uint32_t* Below, int Count, int Near, int Far,
-                uint32_t Area) {
+void BoxRow_Pas(uint8_t* Out, const uint32_t* Top, const uint32_t* Below, int Count, int Near, int Far, uint32_t Area) {
     for (int j = 0; j < Count; ++j) {
         const uint32_t sum = Top[j + Far] - Top[j + Near] - Below[j + Far] + Below[j + Near];
         Out[j] = static_cast<uint8_t>(sum / Area);

@@ -58,7 +58,7 @@ public:
     const TSummedAreaTable& TableFor(int32_t CurrentFrame);
 
     TSummedAreaTable Table;  // the table in force
-    bool HoldsOld = true;     // Table is the old picture's
+    bool HoldsOld = true;    // Table is the old picture's
     int32_t Half = 0;
     int TableMargin = 0;
 
@@ -77,11 +77,9 @@ void DrawThrough24Bit(TTETransitionData* Data, const std::function<void(cl::TBit
 // Below[j + Far] + Below[j + Near]) div Area, Area at most 101 * 101 and every sum at most
 // 255 * Area. The SSE2 form divides in single precision: floor((sum + 0.5) / Area) is
 // exact for every such sum and area.
-void BoxRow_Pas(uint8_t* Out, const uint32_t* Top, const uint32_t* Below, int Count, int Near, int Far,
-                uint32_t Area);
+void BoxRow_Pas(uint8_t* Out, const uint32_t* Top, const uint32_t* Below, int Count, int Near, int Far, uint32_t Area);
 #if defined(TE_HAS_SSE2_FORMS)
-void BoxRow_SSE2(uint8_t* Out, const uint32_t* Top, const uint32_t* Below, int Count, int Near, int Far,
-                 uint32_t Area);
+void BoxRow_SSE2(uint8_t* Out, const uint32_t* Top, const uint32_t* Below, int Count, int Near, int Far, uint32_t Area);
 #endif
 inline constexpr auto BoxRow = TE_ROW_FORM(BoxRow);
 

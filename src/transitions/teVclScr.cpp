@@ -102,7 +102,8 @@ win::RECT TTEVCLScreenTrDevice::OnScreen(cl::TWinControl* wc, const win::RECT& r
 
 bool TTEVCLScreenTrDevice::IsObscured() {
     if (!Control) return false;
-    cl::TWinControl* wc = Control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(Control) : Control->GetParent();
+    cl::TWinControl* wc =
+        Control->Is<cl::TWinControl>() ? static_cast<cl::TWinControl*>(Control) : Control->GetParent();
     if (!wc) return false;
     return IsWindowAreaObscured(wc->GetHandle(), RenderWindow ? RenderWindow->GetHandle() : nullptr,
                                 OnScreen(wc, ControlRect));
@@ -112,9 +113,7 @@ bool TTEVCLScreenTrDevice::IsPaletteDisplay() { return te::IsPaletteDisplay(fals
 
 uint8_t TTEVCLScreenTrDevice::GetPixelFormat() { return static_cast<uint8_t>(GetDisplayPixelFormat(false)); }
 
-int32_t TTEVCLScreenTrDevice::BackgroundColor() {
-    return Control ? cl::ColorToRGB(Control->GetColor()) : 0;
-}
+int32_t TTEVCLScreenTrDevice::BackgroundColor() { return Control ? cl::ColorToRGB(Control->GetColor()) : 0; }
 
 win::RECT TTEVCLScreenTrDevice::CaptureRect(const win::RECT& Base) {
     int w = GetTransition()->GetBitmapsWidth(Data.get());
@@ -134,7 +133,8 @@ bool TTEVCLScreenTrDevice::SetUpWindow(cl::TControl* AControl, const win::RECT& 
     // switches pages underneath.
     cl::TControl* c = AControl;
     win::RECT r = R;
-    while (c && (!c->Is<cl::TWinControl>() || !c->GetVisible() || (c->GetParent() && c->GetParent()->Is<cl::TPageControl>()))) {
+    while (c && (!c->Is<cl::TWinControl>() || !c->GetVisible() ||
+                 (c->GetParent() && c->GetParent()->Is<cl::TPageControl>()))) {
         if (!c->GetParent()) return false;
         r = OffsetRectBy(r, c->GetLeft(), c->GetTop());
         c = c->GetParent();
@@ -183,9 +183,9 @@ bool TTEVCLScreenTrDevice::SetUpWindow(cl::TControl* AControl, const win::RECT& 
     Data->Width = RenderWindow->GetWidth();
     Data->Height = RenderWindow->GetHeight();
     Data->Canvas = RenderWindow->GetCanvas();
-    win::SetWindowPos(rh, nullptr, 0, 0, 0, 0,
-                      win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE |
-                          win::SWP_SHOWWINDOW);
+    win::SetWindowPos(
+        rh, nullptr, 0, 0, 0, 0,
+        win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE | win::SWP_SHOWWINDOW);
     // A child keeps the class library's visibility in step; a pop-up is shown only through
     // the window layer, which leaves activation alone.
     if (parent) RenderWindow->SetVisible(true);
@@ -211,9 +211,9 @@ bool TTEVCLScreenTrDevice::Prepare(cl::TControl* AControl, const win::RECT& R) {
         Prepared = true;
         gPreparedDevice = this;
         if ((flags & tetiNeedSrcBmp) && !OldImage && !(flags & tetiStaticSrcPixels) && IsObscured())
-            OldImage = RenderControlToBitmap(Control, RenderWindow->GetHandle(), CaptureRect(ControlRect),
-                                             static_cast<cl::TPixelFormat>(Data->PixelFormat), false, false,
-                                             ClientCoordsNow);
+            OldImage =
+                RenderControlToBitmap(Control, RenderWindow->GetHandle(), CaptureRect(ControlRect),
+                                      static_cast<cl::TPixelFormat>(Data->PixelFormat), false, false, ClientCoordsNow);
     } catch (...) {
         UnPrepare();
         throw;
@@ -278,9 +278,9 @@ void TTEVCLScreenTrDevice::CaptureNewLook() {
     if (!Control) return;
     RealizeControlPalettes(Control, false);
     if (!NewImage && (GetTransition()->GetInfo(this) & tetiNeedDstBmp))
-        NewImage = RenderControlToBitmap(Control, RenderWindow ? RenderWindow->GetHandle() : nullptr,
-                                         CaptureRect(ControlRect), static_cast<cl::TPixelFormat>(Data->PixelFormat),
-                                         false, false, ClientCoordsNow);
+        NewImage =
+            RenderControlToBitmap(Control, RenderWindow ? RenderWindow->GetHandle() : nullptr, CaptureRect(ControlRect),
+                                  static_cast<cl::TPixelFormat>(Data->PixelFormat), false, false, ClientCoordsNow);
 }
 
 void TTEVCLScreenTrDevice::DoExecute() {
@@ -295,7 +295,8 @@ void TTEVCLScreenTrDevice::DoExecute() {
         win::HWND rh = RenderWindow ? RenderWindow->GetHandle() : nullptr;
         win::MSG msg;
         // Bounded: a window that never validates would otherwise be painted forever.
-        for (int n = 0; n < 4096 && win::PeekMessageA(&msg, nullptr, win::WM_PAINT, win::WM_PAINT, win::PM_REMOVE); ++n) {
+        for (int n = 0; n < 4096 && win::PeekMessageA(&msg, nullptr, win::WM_PAINT, win::WM_PAINT, win::PM_REMOVE);
+             ++n) {
             if (msg.hwnd == rh) forRender = true;
             win::DispatchMessageA(&msg);
         }

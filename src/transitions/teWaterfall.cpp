@@ -11,8 +11,10 @@ namespace te {
 
 int32_t TWaterfallGeometry::FrameCount(TTEEffectDirection Direction, int32_t Width, int32_t Height) {
     switch (Direction) {
-        case tedRight: case tedLeft: return Width * 80 / 100;
-        case tedDown: case tedUp: return Height * 80 / 100;
+        case tedRight:
+        case tedLeft: return Width * 80 / 100;
+        case tedDown:
+        case tedUp: return Height * 80 / 100;
         default: return 0;
     }
 }
@@ -43,10 +45,22 @@ void TWaterfallGeometry::DrawFrame(cl::TCanvas* Canvas, int32_t Step, bool Draw,
         if (!draw) continue;
         // A piece from f to e, both ends included.
         switch (Direction) {
-            case tedDown: Canvas->MoveTo(i, f); Canvas->LineTo(i, e + 1); break;
-            case tedUp: Canvas->MoveTo(i, H - e); Canvas->LineTo(i, H - f + 1); break;
-            case tedRight: Canvas->MoveTo(f, i); Canvas->LineTo(e + 1, i); break;
-            case tedLeft: Canvas->MoveTo(W - e, i); Canvas->LineTo(W - f + 1, i); break;
+            case tedDown:
+                Canvas->MoveTo(i, f);
+                Canvas->LineTo(i, e + 1);
+                break;
+            case tedUp:
+                Canvas->MoveTo(i, H - e);
+                Canvas->LineTo(i, H - f + 1);
+                break;
+            case tedRight:
+                Canvas->MoveTo(f, i);
+                Canvas->LineTo(e + 1, i);
+                break;
+            case tedLeft:
+                Canvas->MoveTo(W - e, i);
+                Canvas->LineTo(W - f + 1, i);
+                break;
             default: break;
         }
     }
@@ -85,8 +99,8 @@ int32_t TWaterfallTransition::CalcFrameCount(TTETransitionData* Data) {
     return TWaterfallGeometry::FrameCount(EffectiveDirection(), Data->Width, Data->Height);
 }
 
-void TWaterfallTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t, bool, bool Draw, TTETransitionData* Data,
-                                         int32_t, int32_t Step) {
+void TWaterfallTransition::DrawMaskFrame(cl::TBitmap* Mask, int32_t, bool, bool Draw, TTETransitionData* Data, int32_t,
+                                         int32_t Step) {
     FGeometry.DrawFrame(Mask ? Mask->GetCanvas() : nullptr, Step, Draw, Data);
 }
 

@@ -20,7 +20,6 @@ int Rnd(double v) { return static_cast<int>(std::nearbyint(v)); }
 bool IsSide(TTEEffectDirection d) { return d == tedRight || d == tedLeft || d == tedDown || d == tedUp; }
 bool Horizontal(TTEEffectDirection d) { return d == tedRight || d == tedLeft; }
 
-
 win::RECT Normalized(int l, int t, int r, int b) {
     return win::RECT{std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b)};
 }
@@ -47,8 +46,8 @@ cl::TBitmap* NewLocked(int w, int h, cl::TPixelFormat pf, win::HPALETTE pal) {
 // Copies R of the new picture onto the frame canvas.
 void CopyNew(TTETransitionData* Data, cl::TCanvas* Canvas, const win::RECT& R) {
     if (RectEmpty(R) || !Data->DstImage || !Canvas) return;
-    win::BitBlt(Canvas->GetHandle(), R.left, R.top, R.right - R.left, R.bottom - R.top, Data->DstImage->GetCanvas()->GetHandle(),
-                R.left, R.top, win::SRCCOPY);
+    win::BitBlt(Canvas->GetHandle(), R.left, R.top, R.right - R.left, R.bottom - R.top,
+                Data->DstImage->GetCanvas()->GetHandle(), R.left, R.top, win::SRCCOPY);
 }
 
 // The four bands between an outer and an inner rectangle.
@@ -62,11 +61,11 @@ void CopyBands(TTETransitionData* Data, cl::TCanvas* Canvas, const win::RECT& O,
 // The band next to the edge of the current rectangle.
 win::RECT BandNextTo(TTEEffectDirection d, const win::RECT& c, int b, int W, int H) {
     switch (d) {
-    case tedRight: return win::RECT{c.right + 1, 0, c.right + b + 1, H};
-    case tedLeft: return win::RECT{c.left - b - 1, 0, c.left - 1, H};
-    case tedDown: return win::RECT{0, c.bottom + 1, W, c.bottom + b + 1};
-    case tedUp: return win::RECT{0, c.top - b - 1, W, c.top - 1};
-    default: return win::RECT{0, 0, 0, 0};
+        case tedRight: return win::RECT{c.right + 1, 0, c.right + b + 1, H};
+        case tedLeft: return win::RECT{c.left - b - 1, 0, c.left - 1, H};
+        case tedDown: return win::RECT{0, c.bottom + 1, W, c.bottom + b + 1};
+        case tedUp: return win::RECT{0, c.top - b - 1, W, c.top - 1};
+        default: return win::RECT{0, 0, 0, 0};
     }
 }
 
@@ -197,47 +196,47 @@ void TWipeTransition::Initialize(TTETransitionData* Data, int32_t& Frames) {
 
     win::RECT& c = w->Current;
     switch (d) {
-    case tedRight:
-        Frames = W + b - 1;
-        c = win::RECT{-b, 0, -b, H};
-        break;
-    case tedLeft:
-        Frames = W + b - 1;
-        c = win::RECT{W + b, 0, W + b, H};
-        break;
-    case tedDown:
-        Frames = H + b - 1;
-        c = win::RECT{0, -b, W, -b};
-        break;
-    case tedUp:
-        Frames = H + b - 1;
-        c = win::RECT{0, H + b, W, H + b};
-        break;
-    case tedDownRight:
-        Frames = W + H - 1;
-        c = win::RECT{0, 0, 0, 0};
-        break;
-    case tedDownLeft:
-        Frames = std::max(W, H) - 1;
-        c = win::RECT{W, 0, W, 0};
-        break;
-    case tedUpRight:
-        Frames = std::max(W, H) - 1;
-        c = win::RECT{0, H, 0, H};
-        break;
-    case tedUpLeft:
-        Frames = std::max(W, H) - 1;
-        c = win::RECT{W, H, W, H};
-        break;
-    case tedIn:
-        Frames = std::max(W, H) / 2 - 1;
-        c = win::RECT{0, 0, W, H};
-        break;
-    case tedOut:
-        Frames = std::max(W, H) / 2 - 1;
-        c = win::RECT{W / 2, H / 2, W / 2, H / 2};
-        break;
-    default: Frames = 0; break;
+        case tedRight:
+            Frames = W + b - 1;
+            c = win::RECT{-b, 0, -b, H};
+            break;
+        case tedLeft:
+            Frames = W + b - 1;
+            c = win::RECT{W + b, 0, W + b, H};
+            break;
+        case tedDown:
+            Frames = H + b - 1;
+            c = win::RECT{0, -b, W, -b};
+            break;
+        case tedUp:
+            Frames = H + b - 1;
+            c = win::RECT{0, H + b, W, H + b};
+            break;
+        case tedDownRight:
+            Frames = W + H - 1;
+            c = win::RECT{0, 0, 0, 0};
+            break;
+        case tedDownLeft:
+            Frames = std::max(W, H) - 1;
+            c = win::RECT{W, 0, W, 0};
+            break;
+        case tedUpRight:
+            Frames = std::max(W, H) - 1;
+            c = win::RECT{0, H, 0, H};
+            break;
+        case tedUpLeft:
+            Frames = std::max(W, H) - 1;
+            c = win::RECT{W, H, W, H};
+            break;
+        case tedIn:
+            Frames = std::max(W, H) / 2 - 1;
+            c = win::RECT{0, 0, W, H};
+            break;
+        case tedOut:
+            Frames = std::max(W, H) / 2 - 1;
+            c = win::RECT{W / 2, H / 2, W / 2, H / 2};
+            break;
+        default: Frames = 0; break;
     }
     if (Frames < 0) Frames = 0;
     if (b > 0) w->Band = BandNextTo(d, c, b, W, H);
@@ -254,22 +253,22 @@ void TWipeTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
 
     if (IsSide(d)) {
         switch (d) {
-        case tedRight:
-            c.left = c.right;
-            c.right += Step;
-            break;
-        case tedLeft:
-            c.right = c.left;
-            c.left -= Step;
-            break;
-        case tedDown:
-            c.top = c.bottom;
-            c.bottom += Step;
-            break;
-        default:
-            c.bottom = c.top;
-            c.top -= Step;
-            break;
+            case tedRight:
+                c.left = c.right;
+                c.right += Step;
+                break;
+            case tedLeft:
+                c.right = c.left;
+                c.left -= Step;
+                break;
+            case tedDown:
+                c.top = c.bottom;
+                c.bottom += Step;
+                break;
+            default:
+                c.bottom = c.top;
+                c.top -= Step;
+                break;
         }
         if (b > 0) {
             w->Band = BandNextTo(d, c, b, W, H);
@@ -293,9 +292,11 @@ void TWipeTransition::ExecuteFrame(TTETransitionData* Data, int32_t CurrentFrame
             } else if (w->OldBand && w->NewBand && w->BandPattern && Data->SrcImage && Data->DstImage && canvas) {
                 win::HDC ob = w->OldBand->GetCanvas()->GetHandle(), nb = w->NewBand->GetCanvas()->GetHandle();
                 win::HDC pat = w->BandPattern->GetCanvas()->GetHandle();
-                win::BitBlt(ob, 0, 0, bw, bh, Data->SrcImage->GetCanvas()->GetHandle(), band.left, band.top, win::SRCCOPY);
+                win::BitBlt(ob, 0, 0, bw, bh, Data->SrcImage->GetCanvas()->GetHandle(), band.left, band.top,
+                            win::SRCCOPY);
                 win::BitBlt(ob, 0, 0, bw, bh, pat, w->PatternX, w->PatternY, win::SRCAND);
-                win::BitBlt(nb, 0, 0, bw, bh, Data->DstImage->GetCanvas()->GetHandle(), band.left, band.top, win::SRCCOPY);
+                win::BitBlt(nb, 0, 0, bw, bh, Data->DstImage->GetCanvas()->GetHandle(), band.left, band.top,
+                            win::SRCCOPY);
                 win::BitBlt(nb, 0, 0, bw, bh, pat, w->PatternX, w->PatternY, 0x220326);
                 win::BitBlt(nb, 0, 0, bw, bh, ob, 0, 0, win::SRCPAINT);
                 win::BitBlt(canvas->GetHandle(), band.left, band.top, bw, bh, nb, 0, 0, win::SRCCOPY);
@@ -364,15 +365,14 @@ void StartUpteWipe() {
     static bool declared = false;
     if (!declared) {
         declared = true;
-        cl::TPropInfo smooth =
-            cl::OrdProp("SmoothBand", cl::tkEnumeration, "Boolean", &TWipeTransition::GetSmoothBand,
-                        &TWipeTransition::SetSmoothBand, 0);
+        cl::TPropInfo smooth = cl::OrdProp("SmoothBand", cl::tkEnumeration, "Boolean", &TWipeTransition::GetSmoothBand,
+                                           &TWipeTransition::SetSmoothBand, 0);
         smooth.EnumNames = {"False", "True"};
-        cl::DeclarePublished(TWipeTransition::StaticClass(),
-                             {cl::OrdProp("BandWidth", cl::tkInteger, "Word", &TWipeTransition::GetBandWidth,
-                                          &TWipeTransition::SetBandWidth, 50),
-                              smooth, DirectionPropInfo(tedRight), ReversedPropInfo(), PassSettingPropInfo(),
-                              Pass2OptionsPropInfo()});
+        cl::DeclarePublished(
+            TWipeTransition::StaticClass(),
+            {cl::OrdProp("BandWidth", cl::tkInteger, "Word", &TWipeTransition::GetBandWidth,
+                         &TWipeTransition::SetBandWidth, 50),
+             smooth, DirectionPropInfo(tedRight), ReversedPropInfo(), PassSettingPropInfo(), Pass2OptionsPropInfo()});
     }
     RegisterTransitionClass(TWipeTransition::StaticClass());
 }

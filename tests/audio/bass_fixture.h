@@ -7,15 +7,15 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
-#include <thread>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../common/private_dir.h"
@@ -97,7 +97,7 @@ struct BassApi {
         return api;
     }
 
-  private:
+private:
     template <typename T>
     static void Resolve(void* module, T*& fn, const char* name) {
         fn = reinterpret_cast<T*>(dlsym(module, name));
@@ -131,7 +131,7 @@ struct BassApi {
 
 // A private temporary folder (SDL's disk output writes into it).
 class TempDir : public lumetra_test::PrivateDir {
-  public:
+public:
     TempDir() : PrivateDir("lumetra_audio") {}
 };
 

@@ -19,7 +19,7 @@ namespace {
 
 // Loads a player from the built library into SDL's disk output.
 class BassPlayerTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_FALSE(tmp.Path().empty());
         rawPath = UseDiskOutput(tmp.Path());
@@ -266,8 +266,7 @@ TEST_F(BassPlayerTest, TimerSteppedFadeRisesToFullVolume) {
     Span all = Audible(out, 1e-4f);
     const size_t window = 2205;  // 50 ms
     std::vector<double> rms;
-    for (size_t f = all.first; f + window <= all.last; f += window)
-        rms.push_back(Rms(Channel(out, f, f + window, 0)));
+    for (size_t f = all.first; f + window <= all.last; f += window) rms.push_back(Rms(Channel(out, f, f + window, 0)));
     ASSERT_GE(rms.size(), 6u);
     for (size_t i = 1; i < rms.size(); ++i) EXPECT_GE(rms[i], rms[i - 1] * 0.999) << "window " << i;
     EXPECT_LT(rms.front(), rms.back() * 0.8);
@@ -311,38 +310,37 @@ bass::BOOL FakeGetAttr(bass::DWORD, bass::DWORD, float*) { return 0; }
 bass::BOOL FakeSetAttr(bass::DWORD, bass::DWORD, float) { return 0; }
 
 void RegisterFake() {
-    win::RegisterBuiltinModule(
-        "fakebass", {{"BASS_Init", reinterpret_cast<void*>(&FakeInit)},
-                     {"BASS_Free", reinterpret_cast<void*>(&FakeFree)},
-                     {"BASS_PluginLoad", reinterpret_cast<void*>(&FakePluginLoad)},
-                     {"BASS_PluginFree", reinterpret_cast<void*>(&FakePluginFree)},
-                     {"BASS_StreamCreateFile", reinterpret_cast<void*>(&FakeCreate)},
-                     {"BASS_StreamFree", reinterpret_cast<void*>(&FakeHandle)},
-                     {"BASS_ChannelPlay", reinterpret_cast<void*>(&FakePlay)},
-                     {"BASS_ChannelPause", reinterpret_cast<void*>(&FakeHandle)},
-                     {"BASS_ChannelStop", reinterpret_cast<void*>(&FakeHandle)},
-                     {"BASS_ChannelSetSync", reinterpret_cast<void*>(&FakeSetSync)},
-                     {"BASS_ChannelRemoveSync", reinterpret_cast<void*>(&FakeRemoveSync)},
-                     {"BASS_ChannelGetPosition", reinterpret_cast<void*>(&FakeGetPos)},
-                     {"BASS_ChannelSetPosition", reinterpret_cast<void*>(&FakeSetPos)},
-                     {"BASS_ChannelGetLength", reinterpret_cast<void*>(&FakeGetPos)},
-                     {"BASS_ChannelBytes2Seconds", reinterpret_cast<void*>(&FakeB2S)},
-                     {"BASS_ChannelSeconds2Bytes", reinterpret_cast<void*>(&FakeS2B)},
-                     {"BASS_ChannelGetAttribute", reinterpret_cast<void*>(&FakeGetAttr)},
-                     {"BASS_ChannelSetAttribute", reinterpret_cast<void*>(&FakeSetAttr)}});
+    win::RegisterBuiltinModule("fakebass", {{"BASS_Init", reinterpret_cast<void*>(&FakeInit)},
+                                            {"BASS_Free", reinterpret_cast<void*>(&FakeFree)},
+                                            {"BASS_PluginLoad", reinterpret_cast<void*>(&FakePluginLoad)},
+                                            {"BASS_PluginFree", reinterpret_cast<void*>(&FakePluginFree)},
+                                            {"BASS_StreamCreateFile", reinterpret_cast<void*>(&FakeCreate)},
+                                            {"BASS_StreamFree", reinterpret_cast<void*>(&FakeHandle)},
+                                            {"BASS_ChannelPlay", reinterpret_cast<void*>(&FakePlay)},
+                                            {"BASS_ChannelPause", reinterpret_cast<void*>(&FakeHandle)},
+                                            {"BASS_ChannelStop", reinterpret_cast<void*>(&FakeHandle)},
+                                            {"BASS_ChannelSetSync", reinterpret_cast<void*>(&FakeSetSync)},
+                                            {"BASS_ChannelRemoveSync", reinterpret_cast<void*>(&FakeRemoveSync)},
+                                            {"BASS_ChannelGetPosition", reinterpret_cast<void*>(&FakeGetPos)},
+                                            {"BASS_ChannelSetPosition", reinterpret_cast<void*>(&FakeSetPos)},
+                                            {"BASS_ChannelGetLength", reinterpret_cast<void*>(&FakeGetPos)},
+                                            {"BASS_ChannelBytes2Seconds", reinterpret_cast<void*>(&FakeB2S)},
+                                            {"BASS_ChannelSeconds2Bytes", reinterpret_cast<void*>(&FakeS2B)},
+                                            {"BASS_ChannelGetAttribute", reinterpret_cast<void*>(&FakeGetAttr)},
+                                            {"BASS_ChannelSetAttribute", reinterpret_cast<void*>(&FakeSetAttr)}});
 }
 
 struct MissingCase {
-    const char* entry;   // removed from the fake library ("" : none)
-    int initCalls;       // BASS_Init calls by LoadBass
-    bool loadResult;     // LoadBass's result
-    int pluginLoads;     // BASS_PluginLoad calls
-    int freeCalls;       // BASS_Free calls by UnloadBass
-    int pluginFrees;     // BASS_PluginFree calls by UnloadBass
+    const char* entry;  // removed from the fake library ("" : none)
+    int initCalls;      // BASS_Init calls by LoadBass
+    bool loadResult;    // LoadBass's result
+    int pluginLoads;    // BASS_PluginLoad calls
+    int freeCalls;      // BASS_Free calls by UnloadBass
+    int pluginFrees;    // BASS_PluginFree calls by UnloadBass
 };
 
 class BassPlayerFake : public ::testing::TestWithParam<MissingCase> {
-  protected:
+protected:
     void SetUp() override {
         RegisterFake();
         gFake.init = gFake.free = gFake.pluginLoad = gFake.pluginFree = 0;

@@ -42,8 +42,8 @@ TEST(auProcs, BindsTheCopyFromTheSseFlag) {
     struct {
         uint32_t edx;
         audio::TMemoryCopyProc expect;
-    } cases[] = {{1u << 25, &audio::auMemoryCopySSE}, {0, &audio::auMemoryCopyPlain},
-                 {~(1u << 25), &audio::auMemoryCopyPlain}};
+    } cases[] = {
+        {1u << 25, &audio::auMemoryCopySSE}, {0, &audio::auMemoryCopyPlain}, {~(1u << 25), &audio::auMemoryCopyPlain}};
     for (auto c : cases) {
         win::SetCpuidHook([&](uint32_t leaf, uint32_t) {
             win::CpuidRegs r;

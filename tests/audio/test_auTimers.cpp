@@ -17,7 +17,7 @@ namespace {
 constexpr int64_t kMs = win::kTicksPerMs;
 
 class AudioHiResTimerTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { win::SetClockMode(win::ClockMode::Virtual); }
     void TearDown() override { win::SetClockMode(win::ClockMode::Real); }
 

@@ -56,7 +56,7 @@ std::vector<float> ReadFrames(Decoder& d, size_t frames) {
 // Longer material than the checked-in tones, in the formats the library reads, made in a
 // private folder when a test first asks for it.
 class DecoderFiles : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() { dir = new TempDir(); }
     static void TearDownTestSuite() {
         delete dir;
@@ -133,7 +133,8 @@ TEST_F(DecoderFiles, LengthIsStatedOnlyWhereTheFileGivesItExactly) {
         auto d = OpenFile(c.file);
         ASSERT_NE(d, nullptr) << c.file;
         EXPECT_EQ(d->StatedLength(), c.stated) << c.file;
-        std::optional<uint64_t> counted = bass::CountFrames(SourceData::OpenFile(c.file.string(), 0, 0), AllContainers());
+        std::optional<uint64_t> counted =
+            bass::CountFrames(SourceData::OpenFile(c.file.string(), 0, 0), AllContainers());
         ASSERT_TRUE(counted);
         EXPECT_EQ(ReadAll(*d, 4096).size(), *counted * 2) << c.file;
         if (c.stated) {
@@ -292,7 +293,8 @@ TEST_F(DecoderFiles, SourcesOutliveTheirFileAndTheCallersMemory) {
 
     // A memory block changed and freed after opening does not matter.
     std::ifstream in(File("tones44.wav"), std::ios::binary);
-    auto block = std::make_unique<std::vector<char>>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto block =
+        std::make_unique<std::vector<char>>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     DecodeError e;
     auto fromMemory = Decoder::Open(SourceData::CopyMemory(block->data(), block->size()), AllContainers(), &e);
     ASSERT_NE(fromMemory, nullptr);

@@ -17,7 +17,7 @@ using bass::QWORD;
 namespace {
 
 class BassLibrary : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_NE(api.module, nullptr) << dlerror();
         ASSERT_NE(api.ChannelSetAttribute, nullptr);
@@ -76,7 +76,8 @@ TEST_P(BassFormats, PlaysTheToneForItsLength) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tones, BassFormats,
-                         ::testing::Values(ToneCase{"tone440.mp3", 440, false, kMonoToneRms}, ToneCase{"tone660.ogg", 660, false, kStereoToneRms},
+                         ::testing::Values(ToneCase{"tone440.mp3", 440, false, kMonoToneRms},
+                                           ToneCase{"tone660.ogg", 660, false, kStereoToneRms},
                                            ToneCase{"tone880.wav", 880, false, kMonoToneRms},
                                            ToneCase{"tone550.wma", 550, true, kStereoToneRms}),
                          [](const auto& info) {
@@ -478,13 +479,12 @@ TEST_F(BassLibrary, StreamsFromMemoryAndFileWindows) {
     EXPECT_EQ(api.StreamCreateFile(0, wrapped.c_str(), 1u << 20, 0, 0), 0u) << "offset past the end";
 }
 
-
 // Streaming: tracks are decoded as they play, from files that stay open.
 
 const std::vector<double> kEight{220, 330, 440, 550, 660, 880, 1100, 1320};
 
 class BassStreaming : public BassLibrary {
-  protected:
+protected:
     // Eight seconds, a tone of kEight each, as an MP3.
     fs::path EightTones() {
         fs::path wav = tmp.Path() / "eight.wav", mp3 = tmp.Path() / "eight.mp3";
@@ -577,7 +577,8 @@ TEST_F(BassStreaming, CompressedTrackLengthIsWhatPlays) {
 
 TEST_F(BassStreaming, MemoryStreamKeepsItsOwnCopy) {
     std::ifstream in(DataFile("tone880.wav"), std::ios::binary);
-    auto block = std::make_unique<std::vector<char>>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto block =
+        std::make_unique<std::vector<char>>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_TRUE(api.Init(-1, 44100, 0, nullptr, nullptr));
     HSTREAM s = api.StreamCreateFile(1, block->data(), 0, block->size(), 0);
     ASSERT_NE(s, 0u);
@@ -628,8 +629,8 @@ TEST_P(BassNoDevice, InitFollowsTheChosenOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, BassNoDevice,
-                         ::testing::Values(NoDeviceCase{"Default", nullptr, true},
-                                           NoDeviceCase{"Null", "null", true}, NoDeviceCase{"Sdl", "sdl", false}),
+                         ::testing::Values(NoDeviceCase{"Default", nullptr, true}, NoDeviceCase{"Null", "null", true},
+                                           NoDeviceCase{"Sdl", "sdl", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -17,7 +17,7 @@ namespace {
 constexpr int64_t kMs = win::kTicksPerMs;
 
 class BassVirtualClock : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_NE(api.module, nullptr);
         win::SetClockMode(win::ClockMode::Virtual);

@@ -13,7 +13,6 @@ namespace {
 
 using win::RECT;
 
-
 class PageControlTest : public ControlsTest {
 protected:
     void SetUp() override {
@@ -113,7 +112,8 @@ TEST_F(PageControlTest, TheFirstPageShowsInTheFrameUnderItsTab) {
     win::POINT o = pc->GetClientOrigin();
     EXPECT_EQ(At(o.x + t2.left, o.y + t2.top + 3), Sys(win::COLOR_BTNHIGHLIGHT)) << "left edge of a tab";
     EXPECT_EQ(At(o.x + t2.right - 1, o.y + t2.top + 3), Sys(win::COLOR_3DDKSHADOW)) << "right edge of a tab";
-    EXPECT_EQ(At(o.x + t1.left, o.y + t1.top + 3), Sys(win::COLOR_BTNSHADOW)) << "the active tab lies over its neighbour";
+    EXPECT_EQ(At(o.x + t1.left, o.y + t1.top + 3), Sys(win::COLOR_BTNSHADOW))
+        << "the active tab lies over its neighbour";
     EXPECT_EQ(At(o.x + 200, o.y + th + 2), Sys(win::COLOR_BTNHIGHLIGHT)) << "the frame's top";
     EXPECT_EQ(At(o.x + 239, o.y + th + 40), Sys(win::COLOR_3DDKSHADOW)) << "the frame's right side";
     EXPECT_EQ(At(o.x + 10, o.y + th + 2), Sys(win::COLOR_BTNFACE)) << "the active tab opens into the frame";
@@ -250,7 +250,10 @@ TEST_F(ControlsTest, PageControlBuiltFromATable) {
                 {{"BorderStyle", "bsNone"}, {"Width", 200}, {"Height", 150}},
                 {{"TPageControl", "Pages", "", {{"Left", 5}, {"Top", 5}, {"Width", 180}, {"Height", 120}}, nullptr},
                  {"TTabSheet", "First", "Pages", {{"Caption", "&First"}}, nullptr},
-                 {"TTabSheet", "Second", "", {{"PageControl", "Pages"}, {"Caption", "Second"}, {"TabVisible", false}},
+                 {"TTabSheet",
+                  "Second",
+                  "",
+                  {{"PageControl", "Pages"}, {"Caption", "Second"}, {"TabVisible", false}},
                   nullptr},
                  {"TTabSheet", "Third", "Pages", {{"Caption", "Third"}, {"PageIndex", 0}}, nullptr}}};
             return &t;

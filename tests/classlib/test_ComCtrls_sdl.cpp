@@ -27,8 +27,8 @@ TEST(PageControlOnTheDesktop, TabsShowOnTheXScreenAndXClicksAndKeysTurnThePages)
     // A click on the second tab.
     const win::RECT t = pc->TabRect(1);
     const win::POINT tab = pc->ClientToScreen(win::POINT{(t.left + t.right) / 2, (t.top + t.bottom) / 2});
-    ASSERT_EQ(lumetra_test::XdoTool(desktop.Display(),
-                                    "mousemove --sync " + std::to_string(tab.x) + " " + std::to_string(tab.y) + " click 1"),
+    ASSERT_EQ(lumetra_test::XdoTool(desktop.Display(), "mousemove --sync " + std::to_string(tab.x) + " " +
+                                                           std::to_string(tab.y) + " click 1"),
               0);
     EXPECT_TRUE(PumpUntil([&] { return desktop.Shows(page, cl::clBlue); }, 5000)) << "the second page after the click";
     EXPECT_EQ(changes, (std::vector<std::string>{"Blue"}));

@@ -203,8 +203,7 @@ TEST_P(KeyPreviewTest, FormSeesKeysFirstWhenPreviewing) {
 
 INSTANTIATE_TEST_SUITE_P(Keys, KeyPreviewTest,
                          ::testing::Values(PreviewCase{true, 'A', {"form A", "button A"}},
-                                           PreviewCase{true, 'X', {"form X"}},
-                                           PreviewCase{false, 'A', {"button A"}},
+                                           PreviewCase{true, 'X', {"form X"}}, PreviewCase{false, 'A', {"button A"}},
                                            PreviewCase{false, 'X', {"button X"}},
                                            PreviewCase{true, win::VK_F10, {"form y", "button y"}}),
                          [](const ::testing::TestParamInfo<PreviewCase>& i) {
@@ -234,9 +233,8 @@ void RegisterTrackingHandlers() {
         auto* f = static_cast<TTrackingForm*>(self);
         m.Result = f->activated ? 1 : 0;  // no default processing
     });
-    RegisterMessageHandler(TTrackingForm::StaticClass(), win::WM_USER + 1, [](TObject*, TMessage&) {
-        throw Exception("handler failed");
-    });
+    RegisterMessageHandler(TTrackingForm::StaticClass(), win::WM_USER + 1,
+                           [](TObject*, TMessage&) { throw Exception("handler failed"); });
 }
 
 TEST_F(ControlsTest, MessageHandlerOfAFormClassRunsBeforeTheDefault) {

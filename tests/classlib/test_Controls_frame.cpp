@@ -14,7 +14,6 @@ namespace {
 
 using win::RECT;
 
-
 // A windowed control whose window styles a test chooses.
 class TStyledControl : public TWinControl {
     CL_DECLARE_COMPONENT(TStyledControl, TWinControl)
@@ -57,9 +56,9 @@ TEST_F(FrameTest, BorderAndBevelsLieInTheFrameAroundTheClientArea) {
     struct Case {
         const char* what;
         frametest::TFrameSettings frame;
-        RECT client;                   // in window coordinates
+        RECT client;                                          // in window coordinates
         std::vector<std::pair<win::POINT, uint32_t>> pixels;  // window coordinates
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"border only", {bkNone, bvRaised, bvLowered, 1, 3, 0x0F, true}, {3, 3, 57, 37},
          {{{0, 0}, Rgb(clYellow)}, {{2, 20}, Rgb(clYellow)}}},

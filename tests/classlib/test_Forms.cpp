@@ -58,8 +58,12 @@ public:
     }
     const TFormTable* FormTable() const override {
         static const TFormTable table{
-            {{"Caption", "Layout"}, {"BorderStyle", "bsSingle"}, {"ClientWidth", 400}, {"ClientHeight", 300},
-             {"Color", "clWhite"}, {"Position", "poScreenCenter"}},
+            {{"Caption", "Layout"},
+             {"BorderStyle", "bsSingle"},
+             {"ClientWidth", 400},
+             {"ClientHeight", 300},
+             {"Color", "clWhite"},
+             {"Position", "poScreenCenter"}},
             {
                 {"TProbe", "Probe1", "", {{"Value", 1}}, nullptr},
                 {"TPanel", "Top", "", {{"Align", "alTop"}, {"Height", 40}}, nullptr},
@@ -68,20 +72,35 @@ public:
                 {"TPanel",
                  "Body",
                  "",
-                 {{"Align", "alClient"}, {"Left", 50}, {"Top", 40}, {"Width", 350}, {"Height", 230},
-                  {"BevelOuter", "bvNone"}, {"ParentColor", true}},
+                 {{"Align", "alClient"},
+                  {"Left", 50},
+                  {"Top", 40},
+                  {"Width", 350},
+                  {"Height", 230},
+                  {"BevelOuter", "bvNone"},
+                  {"ParentColor", true}},
                  nullptr},
                 {"TButton",
                  "OK",
                  "Body",
-                 {{"Left", 260}, {"Top", 195}, {"Width", 80}, {"Height", 25}, {"Anchors", "[akRight,akBottom]"},
-                  {"Caption", "OK"}, {"Default", true}},
+                 {{"Left", 260},
+                  {"Top", 195},
+                  {"Width", 80},
+                  {"Height", 25},
+                  {"Anchors", "[akRight,akBottom]"},
+                  {"Caption", "OK"},
+                  {"Default", true}},
                  [](TCustomForm* f, TComponent* c) { static_cast<TLayoutForm*>(f)->ok = static_cast<TButton*>(c); }},
                 {"TLabel",
                  "Stretchy",
                  "Body",
-                 {{"Left", 10}, {"Top", 10}, {"Width", 100}, {"AutoSize", false}, {"Anchors", "[akLeft,akTop,akRight]"},
-                  {"Caption", "Hello"}, {"Font.Color", "clRed"}},
+                 {{"Left", 10},
+                  {"Top", 10},
+                  {"Width", 100},
+                  {"AutoSize", false},
+                  {"Anchors", "[akLeft,akTop,akRight]"},
+                  {"Caption", "Hello"},
+                  {"Font.Color", "clRed"}},
                  nullptr},
                 {"TProbe", "Probe2", "", {{"Value", 2}}, nullptr},
                 {"TTimer", "Timer1", "", {{"Interval", 50}, {"Enabled", false}, {"Tag", 7}}, nullptr},
@@ -159,7 +178,7 @@ TEST_F(FormsTest, AlignedAndAnchoredControlsFollowTheFormsSize) {
     struct Case {
         const char* name;
         RECT before, after;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"Top", {0, 0, 400, 40}, {0, 0, 500, 40}},
         {"Bottom", {0, 270, 400, 300}, {0, 370, 500, 400}},
@@ -311,8 +330,11 @@ TEST_F(FormsTest, FormParentedIntoAForeignWindowTakesItsClientCoordinates) {
     struct TPreview : TForm {
         explicit TPreview(TComponent* o) : TForm(o) {}
         const TFormTable* FormTable() const override {
-            static const TFormTable t{{{"BorderStyle", "bsNone"}, {"Caption", "Preview"}, {"ClientWidth", 180},
-                                       {"ClientHeight", 136}, {"Color", "clRed"}},
+            static const TFormTable t{{{"BorderStyle", "bsNone"},
+                                       {"Caption", "Preview"},
+                                       {"ClientWidth", 180},
+                                       {"ClientHeight", 136},
+                                       {"Color", "clRed"}},
                                       {{"TImage", "Image1", "", {{"Align", "alClient"}, {"Stretch", true}}, nullptr}}};
             return &t;
         }
@@ -401,7 +423,7 @@ TEST_F(FormsTest, CloseQueryAndCloseActions) {
     bool destroyed = false;
     other->OnDestroy = [&](TObject*) { destroyed = true; };
     win::SendMessageA(other->GetHandle(), win::WM_CLOSE, 0, 0);  // from outside: the same path
-    EXPECT_FALSE(destroyed);                                  // freed after the queued messages
+    EXPECT_FALSE(destroyed);                                     // freed after the queued messages
     Application->ProcessMessages();
     EXPECT_TRUE(destroyed);
     EXPECT_EQ(Application->GetComponentCount(), 1);
@@ -430,14 +452,15 @@ TEST_P(ReportTest, HandleExceptionShowsTheMessageWithTheTitle) {
     EXPECT_EQ(boxes[0].type, win::MB_OK | win::MB_ICONSTOP);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, ReportTest,
-                         ::testing::Values(ReportCase{"'x' is not a valid integer value", "'x' is not a valid integer value."},
-                                           ReportCase{"Stream read error", "Stream read error."},
-                                           ReportCase{"Done.", "Done."}, ReportCase{"Stop!", "Stop!"},
-                                           ReportCase{"List index out of bounds (5)", "List index out of bounds (5)"},
-                                           ReportCase{"abc,", "abc,"}, ReportCase{"abc/", "abc/."},
-                                           ReportCase{"Ошибка", "Ошибка."}, ReportCase{"", ""}),
-                         [](const ::testing::TestParamInfo<ReportCase>& i) { return "Case" + std::to_string(i.index); });
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ReportTest,
+    ::testing::Values(ReportCase{"'x' is not a valid integer value", "'x' is not a valid integer value."},
+                      ReportCase{"Stream read error", "Stream read error."}, ReportCase{"Done.", "Done."},
+                      ReportCase{"Stop!", "Stop!"},
+                      ReportCase{"List index out of bounds (5)", "List index out of bounds (5)"},
+                      ReportCase{"abc,", "abc,"}, ReportCase{"abc/", "abc/."}, ReportCase{"Ошибка", "Ошибка."},
+                      ReportCase{"", ""}),
+    [](const ::testing::TestParamInfo<ReportCase>& i) { return "Case" + std::to_string(i.index); });
 
 TEST_F(FormsTest, AbortIsSilentAndOnExceptionReplacesTheBox) {
     try {

@@ -73,35 +73,48 @@ public:
         };
     }
     const TFormTable* FormTable() const override {
-        static const TFormTable t{
-            {{"Color", "clBlack"}, {"FormStyle", "fsStayOnTop"}, {"KeyPreview", true}, {"BorderIcons", "[]"},
-             {"ClientWidth", 862}, {"ClientHeight", 606}, {"Caption", "Show"}},
-            {
-                {"TPanel",
-                 "Panel1",
-                 "",
-                 {{"Left", 0}, {"Top", 0}, {"Width", 862}, {"Height", 606}, {"Align", "alClient"},
-                  {"BevelOuter", "bvNone"}, {"Enabled", false}, {"ParentColor", true}},
-                 nullptr},
-                {"TPictureStandIn",
-                 "Picture",
-                 "Panel1",
-                 {{"Left", 100}, {"Top", 100}, {"Width", 662}, {"Height", 406},
-                  {"Anchors", "[akLeft,akTop,akRight,akBottom]"}},
-                 [](TCustomForm* f, TComponent* c) {
-                     static_cast<TShowForm*>(f)->picture = static_cast<TPictureStandIn*>(c);
-                 }},
-                {"TTimer",
-                 "SlideTimer",
-                 "",
-                 {{"Interval", 50}, {"Enabled", false}},
-                 [](TCustomForm* f, TComponent* c) {
-                     auto* form = static_cast<TShowForm*>(f);
-                     form->slideTimer = static_cast<TTimer*>(c);
-                     form->slideTimer->SetOnTimer([form](TObject*) { ++form->ticks; });
-                 }},
-                {"TXPManifest", "XPManifest1", "", {}, nullptr},
-            }};
+        static const TFormTable t{{{"Color", "clBlack"},
+                                   {"FormStyle", "fsStayOnTop"},
+                                   {"KeyPreview", true},
+                                   {"BorderIcons", "[]"},
+                                   {"ClientWidth", 862},
+                                   {"ClientHeight", 606},
+                                   {"Caption", "Show"}},
+                                  {
+                                      {"TPanel",
+                                       "Panel1",
+                                       "",
+                                       {{"Left", 0},
+                                        {"Top", 0},
+                                        {"Width", 862},
+                                        {"Height", 606},
+                                        {"Align", "alClient"},
+                                        {"BevelOuter", "bvNone"},
+                                        {"Enabled", false},
+                                        {"ParentColor", true}},
+                                       nullptr},
+                                      {"TPictureStandIn",
+                                       "Picture",
+                                       "Panel1",
+                                       {{"Left", 100},
+                                        {"Top", 100},
+                                        {"Width", 662},
+                                        {"Height", 406},
+                                        {"Anchors", "[akLeft,akTop,akRight,akBottom]"}},
+                                       [](TCustomForm* f, TComponent* c) {
+                                           static_cast<TShowForm*>(f)->picture = static_cast<TPictureStandIn*>(c);
+                                       }},
+                                      {"TTimer",
+                                       "SlideTimer",
+                                       "",
+                                       {{"Interval", 50}, {"Enabled", false}},
+                                       [](TCustomForm* f, TComponent* c) {
+                                           auto* form = static_cast<TShowForm*>(f);
+                                           form->slideTimer = static_cast<TTimer*>(c);
+                                           form->slideTimer->SetOnTimer([form](TObject*) { ++form->ticks; });
+                                       }},
+                                      {"TXPManifest", "XPManifest1", "", {}, nullptr},
+                                  }};
         return &t;
     }
     TPictureStandIn* picture = nullptr;

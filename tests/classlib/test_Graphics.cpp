@@ -96,13 +96,22 @@ TEST(GraphicsObjects, DefaultsChangesAndHandles) {
 }
 
 TEST(GraphicsObjects, PenModesMapToTheirRop2Codes) {
-    const std::pair<TPenMode, int> cases[] = {
-        {pmBlack, win::R2_BLACK},          {pmWhite, win::R2_WHITE},           {pmNop, win::R2_NOP},
-        {pmNot, win::R2_NOT},              {pmCopy, win::R2_COPYPEN},          {pmNotCopy, win::R2_NOTCOPYPEN},
-        {pmMergePenNot, win::R2_MERGEPENNOT}, {pmMaskPenNot, win::R2_MASKPENNOT}, {pmMergeNotPen, win::R2_MERGENOTPEN},
-        {pmMaskNotPen, win::R2_MASKNOTPEN}, {pmMerge, win::R2_MERGEPEN},        {pmNotMerge, win::R2_NOTMERGEPEN},
-        {pmMask, win::R2_MASKPEN},         {pmNotMask, win::R2_NOTMASKPEN},    {pmXor, win::R2_XORPEN},
-        {pmNotXor, win::R2_NOTXORPEN}};
+    const std::pair<TPenMode, int> cases[] = {{pmBlack, win::R2_BLACK},
+                                              {pmWhite, win::R2_WHITE},
+                                              {pmNop, win::R2_NOP},
+                                              {pmNot, win::R2_NOT},
+                                              {pmCopy, win::R2_COPYPEN},
+                                              {pmNotCopy, win::R2_NOTCOPYPEN},
+                                              {pmMergePenNot, win::R2_MERGEPENNOT},
+                                              {pmMaskPenNot, win::R2_MASKPENNOT},
+                                              {pmMergeNotPen, win::R2_MERGENOTPEN},
+                                              {pmMaskNotPen, win::R2_MASKNOTPEN},
+                                              {pmMerge, win::R2_MERGEPEN},
+                                              {pmNotMerge, win::R2_NOTMERGEPEN},
+                                              {pmMask, win::R2_MASKPEN},
+                                              {pmNotMask, win::R2_NOTMASKPEN},
+                                              {pmXor, win::R2_XORPEN},
+                                              {pmNotXor, win::R2_NOTXORPEN}};
     for (auto [mode, rop2] : cases) EXPECT_EQ(PenModeToROP2(mode), rop2) << mode;
 }
 

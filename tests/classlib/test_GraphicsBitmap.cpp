@@ -1,12 +1,12 @@
 // TBitmap pixel formats, BMP reading and writing, TPicture and TIcon.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include "classlib/Graphics.h"
 #include "classlib/Jpeg.h"
@@ -134,7 +134,7 @@ TEST(Bitmap, NewBitmapIsAnEmptyDeviceBitmap) {
 }
 
 TEST(Bitmap, ScanLinesAreBottomUpRowsPaddedTo32Bits) {
-    const std::pair<TPixelFormat, int> cases[] = {{pf1bit, 4},  {pf4bit, 4},  {pf8bit, 8},  {pf15bit, 12},
+    const std::pair<TPixelFormat, int> cases[] = {{pf1bit, 4},   {pf4bit, 4},   {pf8bit, 8},   {pf15bit, 12},
                                                   {pf16bit, 12}, {pf24bit, 16}, {pf32bit, 20}, {pfDevice, 20}};
     for (auto [pf, stride] : cases) {
         TBitmap b;
@@ -476,7 +476,7 @@ TEST(BitmapFile, RleTopDownAndCoreVariants) {
     EXPECT_EQ(row(0)[1], 0x50);
 
     // Top-down 24-bit, 2 x 2.
-    std::vector<uint8_t> px = {0, 0, 255, 0, 255, 0, 0, 0,   255, 0, 0, 255, 255, 255, 0, 0};
+    std::vector<uint8_t> px = {0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 255, 255, 255, 0, 0};
     file = MakeBmp(2, -2, 24, win::BI_RGB, {}, px);
     LoadBytes(b, file);
     EXPECT_EQ(b.GetPixelFormat(), pf24bit);
@@ -583,7 +583,8 @@ TEST(BitmapFile, MalformedFilesRaiseAndLeaveTheBitmapAlone) {
 }
 
 TEST(BitmapFile, CorruptedHeadersNeverCrash) {
-    for (const char* name : {"rgb24.bmp", "rgb32v5.bmp", "rle8.bmp", "pal4.bmp", "core4.bmp", "mono1.bmp", "rgb565.bmp"}) {
+    for (const char* name :
+         {"rgb24.bmp", "rgb32v5.bmp", "rle8.bmp", "pal4.bmp", "core4.bmp", "mono1.bmp", "rgb565.bmp"}) {
         auto bytes = ReadFileBytes(kData + name);
         size_t headerEnd = std::min<size_t>(bytes.size(), 200);
         for (size_t i = 0; i < headerEnd; ++i) {
@@ -636,8 +637,8 @@ TEST(Picture, LoadsByExtensionFromTheRegistry) {
     std::string upper = TempName(".JPG");
     {
         auto bytes = ReadFileBytes(kData + "base420.jpg");
-        std::ofstream(upper, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                      static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(upper, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     p.LoadFromFile(upper);
     std::remove(upper.c_str());
@@ -659,8 +660,8 @@ TEST(Picture, LoadsByExtensionFromTheRegistry) {
     std::string own = TempName(".tst");
     {
         auto bytes = ReadFileBytes(kData + "rgb24.bmp");
-        std::ofstream(own, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(own, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     RegisterFileFormat("tst", "Test pictures", TTestGraphic::StaticClass(), &TTestGraphic::Create);
     p.LoadFromFile(own);

@@ -1,17 +1,17 @@
 // TJPEGImage: decoding exactly as libjpeg's own djpeg does, bad data, settings, saving.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <unistd.h>
 
 #include "classlib/Jpeg.h"
 
 extern "C" {
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 }
 
 using namespace cl;

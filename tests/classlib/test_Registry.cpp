@@ -56,8 +56,8 @@ void DeclareWidgets() {
     TPropInfo shade = OrdField("Shade", tkEnumeration, "TShade", &TBaseWidget::Shade, shMedium);
     shade.EnumNames = {"shLight", "shMedium", "shDark"};
     DeclarePublished(TBaseWidget::StaticClass(),
-                     {OrdProp("Size", tkInteger, "Integer", &TBaseWidget::Size, &TBaseWidget::SetSize, 10), ratio, shade,
-                      StrProp("Caption", &TBaseWidget::Caption, &TBaseWidget::SetCaption)});
+                     {OrdProp("Size", tkInteger, "Integer", &TBaseWidget::Size, &TBaseWidget::SetSize, 10), ratio,
+                      shade, StrProp("Caption", &TBaseWidget::Caption, &TBaseWidget::SetCaption)});
     DeclarePublished(TFancyWidget::StaticClass(), {OrdField("Extra", tkInteger, "Integer", &TFancyWidget::Extra)});
     RegisterMessageHandler(TBaseWidget::StaticClass(), 0x0200, [](TObject* self, TMessage& m) {
         static_cast<TBaseWidget*>(self)->seen.push_back("base");

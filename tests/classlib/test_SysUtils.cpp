@@ -11,7 +11,9 @@ TEST(SysUtils, RoundHalvesToEven) {
     struct Case {
         double x;
         int64_t r;
-    } cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2}, {2.4999, 2}, {2.5001, 3}, {1e10 + 0.5, 10000000000}};
+    } cases[] = {{0.5, 0},    {1.5, 2},    {2.5, 2},
+                 {-0.5, 0},   {-1.5, -2},  {-2.5, -2},
+                 {2.4999, 2}, {2.5001, 3}, {1e10 + 0.5, 10000000000}};
     for (const auto& c : cases) EXPECT_EQ(Round(c.x), c.r) << c.x;
     EXPECT_EQ(Trunc(-2.7), -2);
     EXPECT_EQ(Floor(-2.1), -3);
@@ -24,11 +26,23 @@ TEST(SysUtils, IntegerTexts) {
         const char* s;
         bool ok;
         int64_t v;
-    } cases[] = {{"0", true, 0},       {"  42", true, 42},   {"-17", true, -17},      {"+5", true, 5},
-                 {"$FF", true, 255},   {"0x10", true, 16},   {"-$10", true, -16},     {"", false, 0},
-                 {" ", false, 0},      {"12 ", false, 0},    {"1.5", false, 0},       {"abc", false, 0},
-                 {"-", false, 0},      {"$", false, 0},      {"9223372036854775807", true, INT64_MAX},
-                 {"-9223372036854775808", true, INT64_MIN},  {"9223372036854775808", false, 0}};
+    } cases[] = {{"0", true, 0},
+                 {"  42", true, 42},
+                 {"-17", true, -17},
+                 {"+5", true, 5},
+                 {"$FF", true, 255},
+                 {"0x10", true, 16},
+                 {"-$10", true, -16},
+                 {"", false, 0},
+                 {" ", false, 0},
+                 {"12 ", false, 0},
+                 {"1.5", false, 0},
+                 {"abc", false, 0},
+                 {"-", false, 0},
+                 {"$", false, 0},
+                 {"9223372036854775807", true, INT64_MAX},
+                 {"-9223372036854775808", true, INT64_MIN},
+                 {"9223372036854775808", false, 0}};
     for (const auto& c : cases) {
         int64_t v = 0;
         EXPECT_EQ(TryStrToInt64(c.s, v), c.ok) << '"' << c.s << '"';

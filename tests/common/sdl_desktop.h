@@ -23,9 +23,9 @@ public:
         setenv("LUMETRA_DISPLAY", "sdl", 1);
         // SDL loads the X libraries at run time and unloads them at the end; keeping them
         // mapped lets the leak checker name (and so skip) what they keep for good.
-        for (const char* lib : {"libX11.so.6", "libXext.so.6", "libXcursor.so.1", "libXi.so.6", "libXrandr.so.2",
-                                "libXfixes.so.3", "libXss.so.1", "libXinerama.so.1", "libxkbcommon.so.0",
-                                "libXrender.so.1"})
+        for (const char* lib :
+             {"libX11.so.6", "libXext.so.6", "libXcursor.so.1", "libXi.so.6", "libXrandr.so.2", "libXfixes.so.3",
+              "libXss.so.1", "libXinerama.so.1", "libxkbcommon.so.0", "libXrender.so.1"})
             dlopen(lib, RTLD_NOW | RTLD_NODELETE);
         win::SetClockMode(win::ClockMode::Real);
         win::PlatformStartUp();

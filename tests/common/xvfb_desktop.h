@@ -107,7 +107,8 @@ struct XwdImage {
 
     // The pixel as 0xRRGGBB (8 bits per channel).
     uint32_t At(int x, int y) const {
-        const uint8_t* p = data.data() + offset + static_cast<size_t>(y) * bytesPerLine + static_cast<size_t>(x) * (bpp / 8);
+        const uint8_t* p =
+            data.data() + offset + static_cast<size_t>(y) * bytesPerLine + static_cast<size_t>(x) * (bpp / 8);
         uint32_t v = 0;
         int n = bpp / 8;
         for (int i = 0; i < n; ++i) v |= static_cast<uint32_t>(msbFirst ? p[n - 1 - i] : p[i]) << (8 * i);
@@ -175,8 +176,9 @@ public:
         if (!lib_) return;
         auto open = reinterpret_cast<_XDisplay* (*)(const char*)>(dlsym(lib_, "XOpenDisplay"));
         auto root = reinterpret_cast<unsigned long (*)(_XDisplay*)>(dlsym(lib_, "XDefaultRootWindow"));
-        auto create = reinterpret_cast<unsigned long (*)(_XDisplay*, unsigned long, int, int, unsigned, unsigned, unsigned,
-                                                         unsigned long, unsigned long)>(dlsym(lib_, "XCreateSimpleWindow"));
+        auto create =
+            reinterpret_cast<unsigned long (*)(_XDisplay*, unsigned long, int, int, unsigned, unsigned, unsigned,
+                                               unsigned long, unsigned long)>(dlsym(lib_, "XCreateSimpleWindow"));
         auto map = reinterpret_cast<int (*)(_XDisplay*, unsigned long)>(dlsym(lib_, "XMapWindow"));
         sync_ = reinterpret_cast<int (*)(_XDisplay*, int)>(dlsym(lib_, "XSync"));
         close_ = reinterpret_cast<int (*)(_XDisplay*)>(dlsym(lib_, "XCloseDisplay"));

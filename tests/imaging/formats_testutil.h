@@ -106,9 +106,8 @@ inline void ExpectSameRGB(TIEBitmap& Bitmap, const RefImage& Ref, int Tolerance 
             if (std::abs(p.r - want[0]) > Tolerance || std::abs(p.g - want[1]) > Tolerance ||
                 std::abs(p.b - want[2]) > Tolerance) {
                 if (reported++ < 5)
-                    ADD_FAILURE() << "pixel " << x << "," << y << ": " << int(p.r) << " " << int(p.g) << " "
-                                  << int(p.b) << " want " << int(want[0]) << " " << int(want[1]) << " "
-                                  << int(want[2]);
+                    ADD_FAILURE() << "pixel " << x << "," << y << ": " << int(p.r) << " " << int(p.g) << " " << int(p.b)
+                                  << " want " << int(want[0]) << " " << int(want[1]) << " " << int(want[2]);
             }
         }
 }
@@ -144,7 +143,9 @@ struct Progress {
     // Records every percentage reported.
     void Record() {
         Rec.Data = this;
-        Rec.Fnc = [](void* Data, cl::TObject*, int32_t Percent) { static_cast<Progress*>(Data)->Reports.push_back(Percent); };
+        Rec.Fnc = [](void* Data, cl::TObject*, int32_t Percent) {
+            static_cast<Progress*>(Data)->Reports.push_back(Percent);
+        };
     }
 };
 

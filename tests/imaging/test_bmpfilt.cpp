@@ -56,8 +56,7 @@ struct ReadResult {
     std::vector<int32_t> Reports;
 };
 
-ReadResult Read(const std::vector<uint8_t>& File, bool Native = false, bool IgnoreAlpha = false,
-                bool Preview = false) {
+ReadResult Read(const std::vector<uint8_t>& File, bool Native = false, bool IgnoreAlpha = false, bool Preview = false) {
     ReadResult r;
     r.Params->NativePixelFormat = Native;
     auto s = MemStream(File);
@@ -184,7 +183,8 @@ TEST(BMPRead, OneBitPaletteWhiteThenBlackIsInverted) {
 
 TEST(BMPRead, TopDownFilesStartWithTheTopRow) {
     std::vector<TRGB> pal(256);
-    for (int i = 0; i < 256; ++i) pal[static_cast<size_t>(i)] = TRGB{static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i)};
+    for (int i = 0; i < 256; ++i)
+        pal[static_cast<size_t>(i)] = TRGB{static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i)};
     // 2 x 3, rows stored 10 20 / 30 40 / 50 60 (each padded to 4 bytes).
     const std::vector<uint8_t> plain = {10, 20, 0, 0, 30, 40, 0, 0, 50, 60, 0, 0};
     const std::vector<uint8_t> rle = {2, 10, 0, 0, 1, 30, 1, 40, 0, 0, 2, 50, 0, 1};
@@ -410,8 +410,8 @@ struct WriteCase {
 
 TEST(BMPWrite, OurFilesReadBackByImageMagick) {
     // 16 colours (so that the 4- and 8-bit files are exact) on an odd width.
-    const TRGB colours[16] = {{0, 0, 0},     {255, 255, 255}, {0, 0, 255},   {0, 255, 0},   {255, 0, 0},   {0, 255, 255},
-                              {255, 255, 0}, {255, 0, 255},   {0, 0, 128},   {0, 128, 0},   {128, 0, 0},   {0, 128, 128},
+    const TRGB colours[16] = {{0, 0, 0},     {255, 255, 255}, {0, 0, 255},     {0, 255, 0}, {255, 0, 0}, {0, 255, 255},
+                              {255, 255, 0}, {255, 0, 255},   {0, 0, 128},     {0, 128, 0}, {128, 0, 0}, {0, 128, 128},
                               {128, 128, 0}, {128, 0, 128},   {192, 192, 192}, {64, 64, 64}};
     auto src = Make24(37, 11, [&](int x, int y) { return colours[(x / 3 + y * 5) % 16]; });
     // clang-format off
@@ -513,7 +513,8 @@ TEST(BMPWrite, OtherPixelFormatsGoThrough24BitsAndTheSourceStays) {
         ASSERT_FALSE(aborted);
         EXPECT_EQ(src->GetPixelFormat(), fmt);
         for (int32_t y = 0; y < 4; ++y)
-            EXPECT_EQ(std::memcmp(src->GetScanline(y), before.GetScanline(y), static_cast<size_t>(src->GetRowLen())), 0);
+            EXPECT_EQ(std::memcmp(src->GetScanline(y), before.GetScanline(y), static_cast<size_t>(src->GetRowLen())),
+                      0);
         const auto r = Read(f);
         ASSERT_FALSE(r.Aborted);
         for (int32_t y = 0; y < 4; ++y)
@@ -619,7 +620,8 @@ TEST(BMPRead, BrokenRunLengthDataEndsWithinTheImage) {
     for (int bits : {4, 8})
         for (const auto& s : streams) {
             SCOPED_TRACE(bits);
-            const auto r = Read(MakeBMP(5, 3, bits, bits == 4 ? 2 : 1, std::vector<TRGB>(bits == 4 ? 16 : 256, TRGB{1, 1, 1}), s));
+            const auto r =
+                Read(MakeBMP(5, 3, bits, bits == 4 ? 2 : 1, std::vector<TRGB>(bits == 4 ? 16 : 256, TRGB{1, 1, 1}), s));
             if (s.size() >= 2) {
                 EXPECT_FALSE(r.Aborted);  // what is there is shown
             }

@@ -37,7 +37,8 @@ RawRead Read(const std::vector<uint8_t>& File, Setup&& Configure, bool Preview =
     return r;
 }
 RawRead Read(const std::vector<uint8_t>& File, bool Preview = false) {
-    return Read(File, [](TIOParamsVals&) {}, Preview);
+    return Read(
+        File, [](TIOParamsVals&) {}, Preview);
 }
 
 // A 16-bit binary PPM as dcraw_emu writes it: samples R, G, B, big-endian.
@@ -250,7 +251,8 @@ TEST(CameraRaw, RotatedSensorTurnedUpright) {
             }
         };
         auto get = [&](TIEBitmap& B, int32_t x, int32_t y) -> int {
-            return wide ? static_cast<uint16_t*>(B.GetScanline(y))[3 * x] : static_cast<uint8_t*>(B.GetScanline(y))[3 * x];
+            return wide ? static_cast<uint16_t*>(B.GetScanline(y))[3 * x]
+                        : static_cast<uint8_t*>(B.GetScanline(y))[3 * x];
         };
         for (int32_t x = 2; x <= 7; ++x) put(x, 0, 9);
         // Source (row 1, column 5) lands in buffer row 1 + 5 - 8 + 6 = 4, column (5 + 7 - 1 - 1) / 2 = 5,

@@ -172,16 +172,13 @@ INSTANTIATE_TEST_SUITE_P(
         Placement{"SmallFileComesToMemory", 1000001, ieFile, 1000, 1000, ie8g, 0, true, true, true, ieMemory, 0},
         Placement{"LargeFileStays", 10, ieFile, 1000, 1000, ie8g, 0, true, true, true, ieFile, 0},
         Placement{"TBitmapIsNeverMoved", 10, ieTBitmap, 1000, 1000, ie8g, 0, true, true, true, ieTBitmap, 0},
-        Placement{"NoBlockGivesFourSegments", 2000000, ieMemory, 1000, 1000, ie8g, 400000, true, true, true,
-                  ieMemory, 4},
-        Placement{"NoSegmentsGoesToFile", 2000000, ieMemory, 1000, 1000, ie8g, 400000, true, false, true, ieFile,
-                  0},
-        Placement{"NothingInMemoryGoesToFile", 2000000, ieMemory, 1000, 1000, ie8g, 1000, true, true, true, ieFile,
-                  0},
-        Placement{"NothingInMemoryWithoutFallbackFails", 2000000, ieMemory, 1000, 1000, ie8g, 1000, false, true,
-                  false, ieMemory, 0},
-        Placement{"FileWithMemoryShortStaysAFile", 10, ieFile, 1000, 1000, ie8g, 1000, true, true, true, ieFile,
-                  0}),
+        Placement{"NoBlockGivesFourSegments", 2000000, ieMemory, 1000, 1000, ie8g, 400000, true, true, true, ieMemory,
+                  4},
+        Placement{"NoSegmentsGoesToFile", 2000000, ieMemory, 1000, 1000, ie8g, 400000, true, false, true, ieFile, 0},
+        Placement{"NothingInMemoryGoesToFile", 2000000, ieMemory, 1000, 1000, ie8g, 1000, true, true, true, ieFile, 0},
+        Placement{"NothingInMemoryWithoutFallbackFails", 2000000, ieMemory, 1000, 1000, ie8g, 1000, false, true, false,
+                  ieMemory, 0},
+        Placement{"FileWithMemoryShortStaysAFile", 10, ieFile, 1000, 1000, ie8g, 1000, true, true, true, ieFile, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TIEBitmapPlacement, LargeImagesSplitIntoSegmentsOfAtLeastTenMiB) {
@@ -591,8 +588,8 @@ TEST_P(TIEBitmapFormat, ConversionKeepsSizeAndAlpha) {
     for (int r = 0; r < 2; ++r) {
         auto* p = static_cast<uint8_t*>(b.GetScanline(r));
         for (int x = 0; x < 3; ++x) {
-            p[3 * x] = 0;                                   // blue
-            p[3 * x + 1] = 0;                               // green
+            p[3 * x] = 0;                                        // blue
+            p[3 * x + 1] = 0;                                    // green
             p[3 * x + 2] = static_cast<uint8_t>(255 - 100 * r);  // red
         }
     }

@@ -26,7 +26,7 @@ constexpr TIEPixelFormat kFormats[] = {ie1g, ie8p, ie8g, ie16g, ie24RGB, ie32f, 
 constexpr int kSide = 8;  // an 8 x 8 image covers the whole dither matrix
 
 const char* Name(TIEPixelFormat f) {
-    static const char* names[] = {"ieNone", "ie1g",  "ie8p",   "ie8g",     "ie16g",  "ie24RGB",
+    static const char* names[] = {"ieNone", "ie1g",   "ie8p",    "ie8g",     "ie16g",  "ie24RGB",
                                   "ie32f",  "ieCMYK", "ieRGB48", "ieCIELab", "ie32RGB"};
     return names[f];
 }
@@ -194,8 +194,7 @@ Bytes FromRGB(RGB c, TIEPixelFormat df) {
         case ie8g: return Bytes{static_cast<uint8_t>(G8(c))};
         case ie16g: return U16((c.r * 54484 + c.g * 183241 + c.b * 19275) / 1000);
         case ie32f: return F32(static_cast<float>((c.r * 0.2126 + c.g * 0.7152 + c.b * 0.0722) / 255));
-        case ie24RGB:
-            return Bytes{static_cast<uint8_t>(c.b), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.r)};
+        case ie24RGB: return Bytes{static_cast<uint8_t>(c.b), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.r)};
         case ie32RGB:
             return Bytes{static_cast<uint8_t>(c.b), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.r), 255};
         case ieRGB48: {
@@ -270,7 +269,8 @@ Bytes Direct(const Source& s, const Bytes& p, TIEPixelFormat df) {
         case ieRGB48: {
             const int r = ReadU16(p, 0), g = ReadU16(p, 2), b = ReadU16(p, 4);
             if (df == ie8g) return Bytes{static_cast<uint8_t>(((r / 256) * 21 + (g / 256) * 71 + (b / 256) * 8) / 100)};
-            if (df == ie16g) return U16(static_cast<int>((int64_t{r} * 212 + int64_t{g} * 713 + int64_t{b} * 75) / 1000));
+            if (df == ie16g)
+                return U16(static_cast<int>((int64_t{r} * 212 + int64_t{g} * 713 + int64_t{b} * 75) / 1000));
             if (df == ie32f)
                 return F32(static_cast<float>((r * 0.2126 / 256 + g * 0.7152 / 256 + b * 0.0722 / 256) / 255));
             return FromRGB(ToRGB(s, p), df);
@@ -421,8 +421,10 @@ INSTANTIATE_TEST_SUITE_P(AllPairs, ConvertPair, ::testing::ValuesIn(AllPairs()),
 class Convert : public ImagingTest {};
 
 TEST_F(Convert, GreyLevelsOfPrimaryColours) {
-    const std::pair<TRGB, uint8_t> cases[] = {
-        {CreateRGB(255, 0, 0), 53}, {CreateRGB(0, 255, 0), 181}, {CreateRGB(0, 0, 255), 20}, {CreateRGB(255, 255, 255), 255}};
+    const std::pair<TRGB, uint8_t> cases[] = {{CreateRGB(255, 0, 0), 53},
+                                              {CreateRGB(0, 255, 0), 181},
+                                              {CreateRGB(0, 0, 255), 20},
+                                              {CreateRGB(255, 255, 255), 255}};
     for (const auto& [colour, grey] : cases) {
         TIEBitmap b(1, 1, ie24RGB);
         b.SetPixel24(0, 0, colour);

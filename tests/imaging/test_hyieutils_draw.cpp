@@ -72,11 +72,12 @@ TEST_F(DrawTest, HintStaysInsideAndSavesWhatItCovers) {
     EXPECT_EQ(saved->GetHeight(), 25);
     EXPECT_EQ(saved->GetPixelFormat(), cl::pf24bit);
     for (int j = 0; j < 25; ++j)
-        for (int i = 0; i < 33; ++i) ASSERT_EQ(Px(*saved, i, j), before[static_cast<size_t>(j * 100 + x + i)]) << i << "," << j;
+        for (int i = 0; i < 33; ++i)
+            ASSERT_EQ(Px(*saved, i, j), before[static_cast<size_t>(j * 100 + x + i)]) << i << "," << j;
     b->GetCanvas()->GetHandle();
-    EXPECT_EQ(Px(*b, x + 7, y + 22), 0xFF0000u);   // the box, below the text
-    EXPECT_EQ(Px(*b, x + 6, y + 12), 0xFFFFFFu);   // its light left edge
-    EXPECT_EQ(Px(*b, x + 32, y + 12), 0x000000u);  // its dark right edge
+    EXPECT_EQ(Px(*b, x + 7, y + 22), 0xFF0000u);                                          // the box, below the text
+    EXPECT_EQ(Px(*b, x + 6, y + 12), 0xFFFFFFu);                                          // its light left edge
+    EXPECT_EQ(Px(*b, x + 32, y + 12), 0x000000u);                                         // its dark right edge
     EXPECT_EQ(Px(*b, x + 2, y + 2), before[static_cast<size_t>((y + 2) * 100 + x + 2)]);  // the offset corner
 }
 
@@ -157,7 +158,7 @@ TEST_F(DrawTest, VerticalShadowStyles) {
     auto g = Grey(40, 40, 0);
     IEDrawShadowVert(g->GetCanvas(), g.get(), 10, 0, 14, 29, 3);  // W = 5, H = 30
     EXPECT_EQ(Px(*g, 10, 0), Gray(255));
-    EXPECT_EQ(Px(*g, 10, 20), Gray(93));   // max(255/e = 93, 255/e^2 = 34)
+    EXPECT_EQ(Px(*g, 10, 20), Gray(93));  // max(255/e = 93, 255/e^2 = 34)
     EXPECT_EQ(Px(*g, 14, 20), Gray(static_cast<uint8_t>(std::exp(4.0 / 5) / std::exp(1.0) * 255)));
     // Style 1: the brush.
     auto f = Grey(40, 40, 0);
@@ -288,7 +289,8 @@ protected:
     void SetUp() override {
         DrawTest::SetUp();
         for (int i = 0; i < 256; ++i)
-            palette[i] = CreateRGB(static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i ^ 0x55));
+            palette[i] =
+                CreateRGB(static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i ^ 0x55));
         dlg = cl::NewForm<TVovozIdPaletteDialog>(cl::Application);
     }
     void TearDown() override {

@@ -61,7 +61,8 @@ TEST(PaletteDialogOnX, CellsArePaintedAndAClickChooses) {
     const auto end = Clock::now() + std::chrono::seconds(30);
     while (!painted && Clock::now() < end) {
         lumetra_test::XwdImage img;
-        if (lumetra_test::Screenshot(x.Display(), &img) && Find(img, Entry(0), x0, y0) && Find(img, Entry(37), x37, y37)) {
+        if (lumetra_test::Screenshot(x.Display(), &img) && Find(img, Entry(0), x0, y0) &&
+            Find(img, Entry(37), x37, y37)) {
             painted = true;
             int xl = 0, yl = 0;
             ASSERT_TRUE(Find(img, Entry(255), xl, yl));

@@ -111,7 +111,7 @@ TEST_P(EditFill, FillRectClipsAndLeavesTheFullFlag) {
     EXPECT_TRUE(b.Full);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 12; ++x) ASSERT_EQ(PixelAt(b, x, y)[0], (y >= 4 && x <= 9) ? 1 : 0) << x << "," << y;
-    b.FillRect(8, 0, 7, 5, 1);    // empty rows
+    b.FillRect(8, 0, 7, 5, 1);     // empty rows
     b.FillRect(0, 20, 11, 30, 1);  // below the image
     EXPECT_EQ(PixelAt(b, 8, 0)[0], 0);
 }
@@ -238,7 +238,8 @@ TEST_F(EditLayout, MoveRegionFillsWhatItLeaves) {
         for (int x = 0; x < 6; ++x) b.SetPixel8(x, y, uint8_t(10 * y + x));
     // A region partly outside the image moves by its corner.
     b.MoveRegion(-2, 0, 1, 1, 2, 2, 99, true);
-    const int want[4][6] = {{99, 99, 2, 3, 4, 5}, {99, 99, 12, 13, 14, 15}, {20, 21, 22, 23, 0, 1}, {30, 31, 32, 33, 10, 11}};
+    const int want[4][6] = {
+        {99, 99, 2, 3, 4, 5}, {99, 99, 12, 13, 14, 15}, {20, 21, 22, 23, 0, 1}, {30, 31, 32, 33, 10, 11}};
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 6; ++x) EXPECT_EQ(b.GetPixel8(x, y), want[y][x]) << x << "," << y;
 }
@@ -373,8 +374,8 @@ TEST_P(EditCopy, RectanglesWhollyAndPartlyOutsideCopyTheirIntersection) {
                 const bool inside = x >= c.dx && x < int64_t{c.dx} + c.w && y >= c.dy && y < int64_t{c.dy} + c.h &&
                                     sx >= 0 && sx < 10 && sy >= 0 && sy < 8;
                 const Bytes want = inside ? PixelAt(src, int(sx), int(sy)) : before[static_cast<size_t>(y * 7 + x)];
-                ASSERT_EQ(PixelAt(dst, x, y), want) << "case " << c.sx << "," << c.sy << " -> " << c.dx << "," << c.dy
-                                                    << " pixel " << x << "," << y;
+                ASSERT_EQ(PixelAt(dst, x, y), want)
+                    << "case " << c.sx << "," << c.sy << " -> " << c.dx << "," << c.dy << " pixel " << x << "," << y;
             }
     }
 }
@@ -433,9 +434,9 @@ class EditHolders : public ImagingTest, public ::testing::WithParamInterface<TIE
 TEST_P(EditHolders, ClassLibraryBitmapsOfEveryPixelFormat) {
     struct Case {
         cl::TPixelFormat pf;
-        Bytes row;           // the first pixels of row 0 as stored in the TBitmap
+        Bytes row;  // the first pixels of row 0 as stored in the TBitmap
         TIEPixelFormat expected;
-        TRGB first;          // pixel 0 as colour
+        TRGB first;  // pixel 0 as colour
     };
     const Case cases[] = {
         {cl::pf16bit, {0xFF, 0xFF}, ie24RGB, CreateRGB(248, 252, 248)},

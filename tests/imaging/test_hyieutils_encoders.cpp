@@ -413,8 +413,8 @@ TEST_F(Files, DirectoriesAndExistence) {
     const std::string deep = folder_ + "/one/two/three/";
     IECreateDirectoryPath(deep);
     EXPECT_TRUE(IEDirectoryExists(folder_ + "/one/two/three"));
-    IECreateDirectoryPath(deep);  // already there
-    IECreateDirectoryPath("/");   // a root is left alone
+    IECreateDirectoryPath(deep);                   // already there
+    IECreateDirectoryPath("/");                    // a root is left alone
     EXPECT_FALSE(IEFileExists(folder_ + "/one"));  // a directory is no file
     { std::ofstream(folder_ + "/f.txt") << "x"; }
     EXPECT_TRUE(IEFileExists(folder_ + "/f.txt"));

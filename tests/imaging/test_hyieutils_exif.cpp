@@ -27,18 +27,17 @@ TEST(EXIFBlock, RecognisedByItsHeaderWithinItsLength) {
         {"text goes on", std::string("Exifx\0", 6), 6, false},
         {"other text", std::string("http:/", 6), 6, false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(IEIsEXIFBlock(c.bytes.data(), c.length), c.exif) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(IEIsEXIFBlock(c.bytes.data(), c.length), c.exif) << c.name;
     EXPECT_FALSE(IEIsEXIFBlock(nullptr, 10));
 }
 
 TEST(EXIFBlock, FindTIFFHeaderSkipsHeadersWhoseDirectoryLiesBeyond) {
     ByteWriter w(true);
-    w.Text("junk junk junk !");               // 16 bytes
-    w.Text("MM").U16(42).U32(0x00100000);     // at 16: directory beyond the stream
-    w.Text("II").U16(43).U32(8);              // at 24: not a version we know
+    w.Text("junk junk junk !");            // 16 bytes
+    w.Text("MM").U16(42).U32(0x00100000);  // at 16: directory beyond the stream
+    w.Text("II").U16(43).U32(8);           // at 24: not a version we know
     w.Text("xxxx");
-    w.Text("MM").U16(42).U32(8);              // at 36: the one
+    w.Text("MM").U16(42).U32(8);  // at 36: the one
     w.Zeros(20);
     cl::TStringStream s(std::string(w.B.begin(), w.B.end()));
     s.SetPosition(0);
@@ -195,8 +194,10 @@ TEST(MakerNote, UnknownMakersUseAbsoluteOffsetsAndTheFilesOrder) {
         double d = 2.5;
         uint64_t u;
         std::memcpy(&u, &d, 8);
-        if (little) w.U32(static_cast<uint32_t>(u)).U32(static_cast<uint32_t>(u >> 32));
-        else w.U32(static_cast<uint32_t>(u >> 32)).U32(static_cast<uint32_t>(u));
+        if (little)
+            w.U32(static_cast<uint32_t>(u)).U32(static_cast<uint32_t>(u >> 32));
+        else
+            w.U32(static_cast<uint32_t>(u >> 32)).U32(static_cast<uint32_t>(u));
         TIETagsHandler h;
         ReadNote(h, w.B, at, little);
         ASSERT_EQ(h.GetEntryCount(), 2) << little;

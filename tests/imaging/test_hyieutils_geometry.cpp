@@ -205,7 +205,7 @@ TEST(GeometryInside, PolygonsAndBoxes) {
         int32_t x1, y1, x2, y2;
         bool meets;
     };
-    const BoxCase boxes[] = {{0, 0, 5, 5, false}, {0, 0, 10, 10, true}, {30, 30, 20, 20, true},
+    const BoxCase boxes[] = {{0, 0, 5, 5, false},   {0, 0, 10, 10, true},    {30, 30, 20, 20, true},
                              {21, 0, 25, 9, false}, {25, 25, 21, 21, false}, {-5, 15, 100, 16, true}};
     for (const BoxCase& b : boxes)
         EXPECT_EQ(IEBoxesIntersect(b.x1, b.y1, b.x2, b.y2, 10, 10, 20, 20), b.meets) << b.x1 << "," << b.y1;
@@ -280,9 +280,9 @@ TEST(GeometryAngles, ArcCosAndAnglesBetweenDirections) {
     EXPECT_DOUBLE_EQ(IEArcTan2(-1, 0), kPi);
     EXPECT_DOUBLE_EQ(IEArcTan2(1, 1), kPi / 4);
 
-    EXPECT_DOUBLE_EQ(IEAngleBetweenSegments(0, 0, 10, 0, 20, 0), 0);         // straight on
+    EXPECT_DOUBLE_EQ(IEAngleBetweenSegments(0, 0, 10, 0, 20, 0), 0);           // straight on
     EXPECT_NEAR(IEAngleBetweenSegments(0, 0, 10, 0, 10, 10), kPi / 2, 1e-12);  // a right turn
-    EXPECT_EQ(IEAngleBetweenSegments(0, 0, 0, 0, 10, 0), 0);                  // no first segment
+    EXPECT_EQ(IEAngleBetweenSegments(0, 0, 0, 0, 10, 0), 0);                   // no first segment
     // Going straight back is half a turn, whatever rounding does to the cosine.
     for (auto [dx, dy] : {std::pair{1, 1}, {3, 7}, {123456, 654321}, {-2000000000, 1999999999}}) {
         EXPECT_NEAR(IEAngleBetweenSegments(0, 0, dx, dy, 0, 0), kPi, 1e-6) << dx << "," << dy;
@@ -292,10 +292,11 @@ TEST(GeometryAngles, ArcCosAndAnglesBetweenDirections) {
         int32_t x2, y2;
         double expected;
     };
-    const LineCase lines[] = {{10, 0, 0},           {0, -10, kPi / 2},      {-10, 0, kPi},
-                              {0, 10, 3 * kPi / 2}, {0, 0, 0},              {10, -10, kPi / 4},
-                              {-10, 10, 5 * kPi / 4}, {10, 10, 7 * kPi / 4}, {-10, -10, 3 * kPi / 4}};
-    for (const LineCase& l : lines) EXPECT_NEAR(IELineAngle(0, 0, l.x2, l.y2), l.expected, 1e-12) << l.x2 << "," << l.y2;
+    const LineCase lines[] = {
+        {10, 0, 0},         {0, -10, kPi / 2},      {-10, 0, kPi},         {0, 10, 3 * kPi / 2},   {0, 0, 0},
+        {10, -10, kPi / 4}, {-10, 10, 5 * kPi / 4}, {10, 10, 7 * kPi / 4}, {-10, -10, 3 * kPi / 4}};
+    for (const LineCase& l : lines)
+        EXPECT_NEAR(IELineAngle(0, 0, l.x2, l.y2), l.expected, 1e-12) << l.x2 << "," << l.y2;
     EXPECT_EQ(IELineAngle(5, 5, 5, 0), kPi / 2);
     EXPECT_EQ(IELineAngle(5, 5, 5, 9), 3 * kPi / 2);
 }
@@ -324,7 +325,7 @@ TEST(GeometryAngles, TurnDirectionAndAngleAtAVertex) {
     EXPECT_NEAR(IEAngleAtVertex(10, 0, 0, 0, 0, 10), 3 * kPi / 2, 1e-12);  // turning the other way
     EXPECT_NEAR(IEAngleAtVertex(-10, 0, 0, 0, 10, 0), kPi, 1e-12);
     EXPECT_NEAR(IEAngleAtVertex(10, 0, 0, 0, 10, 0), std::acos(199.0 / 200.0), 1e-12);  // a side of 0 counts as 1
-    EXPECT_TRUE(std::isfinite(IEAngleAtVertex(0, 0, 0, 0, 0, 0)));  // sides of 0 count as 1
+    EXPECT_TRUE(std::isfinite(IEAngleAtVertex(0, 0, 0, 0, 0, 0)));                      // sides of 0 count as 1
     EXPECT_NEAR(IEAngleAtVertex(0, 0, 0, 0, 0, 0), kPi / 3, 1e-12);
 }
 

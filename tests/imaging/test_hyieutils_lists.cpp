@@ -56,8 +56,8 @@ TEST(IEList, DeleteLeavesExactlyTheRemainingItems) {
         int32_t index;
         std::vector<int32_t> left;
     };
-    const Case cases[] = {{0, {11, 12, 13}}, {2, {10, 11, 13}}, {3, {10, 11, 12}},
-                          {-1, {10, 11, 12, 13}}, {4, {10, 11, 12, 13}}};
+    const Case cases[] = {
+        {0, {11, 12, 13}}, {2, {10, 11, 13}}, {3, {10, 11, 12}}, {-1, {10, 11, 12, 13}}, {4, {10, 11, 12, 13}}};
     for (const Case& c : cases) {
         TIEIntegerList l;
         for (int32_t v : {10, 11, 12, 13}) l.AddItem(&v);
@@ -265,8 +265,8 @@ TEST(IEByteArray, GrowsAndShrinksByItsBlock) {
     };
     // Block 100: within the capacity only the size moves; past it, or more than a block
     // below it, the buffer becomes size + 100.
-    const Step steps[] = {{50, 100}, {100, 100}, {101, 201}, {150, 201}, {101, 201},
-                          {100, 200}, {99, 199}, {10, 110}, {0, 100}, {0, 100}};
+    const Step steps[] = {{50, 100},  {100, 100}, {101, 201}, {150, 201}, {101, 201},
+                          {100, 200}, {99, 199},  {10, 110},  {0, 100},   {0, 100}};
     TIEByteArray a(100);
     EXPECT_EQ(a.GetCapacity(), 100);
     EXPECT_EQ(a.GetSize(), 0);

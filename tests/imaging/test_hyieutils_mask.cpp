@@ -98,9 +98,9 @@ TEST_F(Mask, RowsAreClampedAndRowsOutsideAreLeftAlone) {
         TIEMask m;
         m.Allocate(12, 5, bpp);
         EXPECT_EQ(m.FillRow(7, -4, 2, 100), 12);
-        EXPECT_EQ(m.FillRow(1, 3, -1, 5), 0);   // above: not painted into row 0
-        EXPECT_EQ(m.FillRow(1, 3, 5, 5), 0);    // below: not painted into row 4
-        EXPECT_EQ(m.FillRow(1, 6, 0, 5), 0);    // empty run
+        EXPECT_EQ(m.FillRow(1, 3, -1, 5), 0);  // above: not painted into row 0
+        EXPECT_EQ(m.FillRow(1, 3, 5, 5), 0);   // below: not painted into row 4
+        EXPECT_EQ(m.FillRow(1, 6, 0, 5), 0);   // empty run
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 12; ++x) ASSERT_EQ(m.GetPixel(x, y) != 0, y == 2) << bpp << ": " << x << "," << y;
         if (bpp == 8) {
@@ -218,8 +218,8 @@ TEST_F(Mask, PolygonsOutsideTheMaskPaintNothingAndKeepTheBox) {
 TEST_F(Mask, HugePolygonsAreCutToTheMaskWithoutScanningEveryRow) {
     TIEMask m;
     m.Allocate(30, 20, 1);
-    const cl::TPoint huge[] = {{-2000000000, -2000000000}, {2000000000, -2000000000}, {2000000000, 2000000000},
-                               {-2000000000, 2000000000}};
+    const cl::TPoint huge[] = {
+        {-2000000000, -2000000000}, {2000000000, -2000000000}, {2000000000, 2000000000}, {-2000000000, 2000000000}};
     m.FillPolygon(1, huge, 4);
     EXPECT_EQ(Pixels(m), std::vector<int>(600, 1));
     EXPECT_EQ((std::vector<int>{m.X1, m.Y1, m.X2, m.Y2}), (std::vector<int>{0, 0, 29, 19}));
@@ -233,7 +233,8 @@ TEST_F(Mask, HugePolygonsAreCutToTheMaskWithoutScanningEveryRow) {
 TEST_F(Mask, PolygonListsAreSplitAtTheSeparator) {
     TIEMask m;
     m.Allocate(12, 12, 8);
-    const cl::TPoint pts[] = {{0, 0}, {3, 0}, {3, 3}, {0, 3}, {IEPolygonSeparator, 0}, {6, 6}, {10, 6}, {10, 10}, {6, 10}};
+    const cl::TPoint pts[] = {{0, 0}, {3, 0},  {3, 3},   {0, 3}, {IEPolygonSeparator, 0},
+                              {6, 6}, {10, 6}, {10, 10}, {6, 10}};
     m.FillPolygons(255, pts, 9);
     EXPECT_EQ(m.GetPixel(2, 2), 255);
     EXPECT_EQ(m.GetPixel(8, 8), 255);
@@ -348,12 +349,14 @@ TEST_F(Mask, CopyIsClippedToBothBitmapsAndCanBeRelativeToTheBox) {
     m.CopyBitmap(&dst, &src, false, false, false);
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 12; ++x)
-            ASSERT_EQ(dst.GetPixel8(x, y), (x >= 5 && x <= 7 && y >= 5 && y <= 7) ? 1 + x + 10 * y : 0) << x << "," << y;
+            ASSERT_EQ(dst.GetPixel8(x, y), (x >= 5 && x <= 7 && y >= 5 && y <= 7) ? 1 + x + 10 * y : 0)
+                << x << "," << y;
     // Source read from the box's corner, destination written at the box's corner.
     dst.Fill(0);
     m.CopyBitmap(&dst, &src, false, true, true);
     for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 12; ++x) ASSERT_EQ(dst.GetPixel8(x, y), (x < 8 && y < 8) ? 1 + x + 10 * y : 0) << x << "," << y;
+        for (int x = 0; x < 12; ++x)
+            ASSERT_EQ(dst.GetPixel8(x, y), (x < 8 && y < 8) ? 1 + x + 10 * y : 0) << x << "," << y;
     // Source at the box, destination at image coordinates.
     dst.Fill(0);
     m.CopyBitmap(&dst, &src, false, true, false);
@@ -455,10 +458,9 @@ TEST_F(MaskDrawing, OutlineMarchesAroundTheSelectionAndStopsAtTheView) {
             if (border)
                 ASSERT_EQ(At(x, y), want) << x << "," << y;
             else
-                ASSERT_EQ(At(x, y) & 0xFFFFFFu,
-                          (uint32_t{before[static_cast<size_t>(y * 120 + 3 * x + 2)]} << 16) |
-                              (uint32_t{before[static_cast<size_t>(y * 120 + 3 * x + 1)]} << 8) |
-                              before[static_cast<size_t>(y * 120 + 3 * x)])
+                ASSERT_EQ(At(x, y) & 0xFFFFFFu, (uint32_t{before[static_cast<size_t>(y * 120 + 3 * x + 2)]} << 16) |
+                                                    (uint32_t{before[static_cast<size_t>(y * 120 + 3 * x + 1)]} << 8) |
+                                                    before[static_cast<size_t>(y * 120 + 3 * x)])
                     << x << "," << y;
         }
     // The view shows the selection from column 6 on: no outline along the view's left edge.
@@ -467,10 +469,10 @@ TEST_F(MaskDrawing, OutlineMarchesAroundTheSelectionAndStopsAtTheView) {
         std::copy(before.begin() + y * 120, before.begin() + y * 120 + 120, row);
     }
     m.DrawOutline(canvas.GetCanvas(), 0, 0, 40, 30, 6, 0, 40, 30, 0, cl::clRed, cl::clRed, nullptr);
-    EXPECT_EQ(At(0, 2), 0xFF0000u);   // the top edge, yes
+    EXPECT_EQ(At(0, 2), 0xFF0000u);  // the top edge, yes
     EXPECT_EQ(At(1, 2), 0xFF0000u);
-    EXPECT_NE(At(0, 4), 0xFF0000u);   // the cut side, no
-    EXPECT_EQ(At(3, 4), 0xFF0000u);   // the right side, yes
+    EXPECT_NE(At(0, 4), 0xFF0000u);  // the cut side, no
+    EXPECT_EQ(At(3, 4), 0xFF0000u);  // the right side, yes
 }
 
 TEST_F(MaskDrawing, UnselectedPixelsAreTintedOrCheckered) {
@@ -504,7 +506,8 @@ TEST_F(MaskDrawing, UnselectedPixelsAreTintedOrCheckered) {
             const auto* row = static_cast<uint8_t*>(canvas.ScanLine(y));
             const bool grey = !sel && ((k + y) % 2 == 0);
             for (int c = 0; c < 3; ++c)
-                ASSERT_EQ(row[3 * x + c], grey ? 97 : before[static_cast<size_t>(y * 120 + 3 * x + c)]) << x << "," << y;
+                ASSERT_EQ(row[3 * x + c], grey ? 97 : before[static_cast<size_t>(y * 120 + 3 * x + c)])
+                    << x << "," << y;
         }
 }
 

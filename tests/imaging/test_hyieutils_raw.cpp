@@ -236,7 +236,8 @@ TEST_F(RawStream, CorruptedFieldsFailTheLoad) {
         {"row alignment 12", [&](auto& b) { put32(b, kAlign + pal, 12); }},
         {"row alignment huge", [&](auto& b) { put32(b, kAlign + pal, 1 << 30); }},
         {"width beyond the data", [&](auto& b) { put32(b, kWidth + pal, 50000); }},
-        {"huge image", [&](auto& b) {
+        {"huge image",
+         [&](auto& b) {
              put32(b, kWidth + pal, 2000000000);
              put32(b, kHeight + pal, 2000000000);
          }},

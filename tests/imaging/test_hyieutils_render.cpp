@@ -35,7 +35,8 @@ protected:
 std::unique_ptr<TIEBitmap> Coordinates(int32_t w, int32_t h) {
     auto b = TIEBitmap::CreateWithSize(w, h, ie24RGB);
     for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) b->SetPixel24(x, y, CreateRGB(static_cast<uint8_t>(x), static_cast<uint8_t>(y), 7));
+        for (int32_t x = 0; x < w; ++x)
+            b->SetPixel24(x, y, CreateRGB(static_cast<uint8_t>(x), static_cast<uint8_t>(y), 7));
     return b;
 }
 
@@ -101,8 +102,7 @@ TEST_F(RenderTest, GeometryThatLeavesNothingOrOverflowsDrawsSafely) {
     // clang-format on
     for (const auto& g : cases) {
         auto dst = Filled(8, 8, CreateRGB(9, 9, 9));
-        for (int32_t opacity : {255, 100})
-            Draw(*src, *dst, g.dx, g.dy, g.dw, g.dh, g.sx, g.sy, g.sw, g.sh, opacity);
+        for (int32_t opacity : {255, 100}) Draw(*src, *dst, g.dx, g.dy, g.dw, g.dh, g.sx, g.sy, g.sw, g.sh, opacity);
         // Whatever was drawn came from the source (red and green below 8, blue 7) or is
         // the old colour, mixed at most.
         for (int32_t y = 0; y < 8; ++y)
@@ -128,9 +128,9 @@ TEST_F(RenderTest, AlphaChannelLimitsOpacityUnlessItIsFull) {
     src->GetAlphaChannel()->Full = false;
     auto dst = Filled(3, 1, CreateRGB(0, 100, 200));
     Draw(*src, *dst, 0, 0, 3, 1, 0, 0, 3, 1);
-    EXPECT_EQ(dst->GetPixel24(0, 0), CreateRGB(0, 100, 200));                              // alpha 0
-    EXPECT_EQ(dst->GetPixel24(1, 0), CreateRGB(78, 100, 121));                             // 100 x 200 / 256
-    EXPECT_EQ(dst->GetPixel24(2, 0), CreateRGB(156, 100, 43));                             // 200 x 200 / 256
+    EXPECT_EQ(dst->GetPixel24(0, 0), CreateRGB(0, 100, 200));   // alpha 0
+    EXPECT_EQ(dst->GetPixel24(1, 0), CreateRGB(78, 100, 121));  // 100 x 200 / 256
+    EXPECT_EQ(dst->GetPixel24(2, 0), CreateRGB(156, 100, 43));  // 200 x 200 / 256
     // With opacity below the alpha the smaller one wins.
     auto dst2 = Filled(3, 1, CreateRGB(0, 100, 200));
     Draw(*src, *dst2, 0, 0, 3, 1, 0, 0, 3, 1, 100);
@@ -180,8 +180,10 @@ TEST_F(RenderTest, OffsetsAndContrastPerFormat) {
         for (int32_t y = 0; y < 2; ++y)
             for (int32_t x = 0; x < 2; ++x) {
                 if (c.format == ieRGB48)
-                    src.SetPixel48(x, y, TRGB48{static_cast<uint16_t>(c.source.r * 257), static_cast<uint16_t>(c.source.g * 257),
-                                                static_cast<uint16_t>(c.source.b * 257)});
+                    src.SetPixel48(
+                        x, y,
+                        TRGB48{static_cast<uint16_t>(c.source.r * 257), static_cast<uint16_t>(c.source.g * 257),
+                               static_cast<uint16_t>(c.source.b * 257)});
                 else if (c.format == ie32RGB) {
                     auto* p = static_cast<uint8_t*>(src.GetScanline(y)) + 4 * x;
                     p[0] = c.source.b;
@@ -205,7 +207,7 @@ TEST_F(RenderTest, DisplayRangeStretchesGreyFormats) {
         double lo, hi;
         double value;
         uint8_t want;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {ie16g, 1000, 2000, 500, 0},     {ie16g, 1000, 2000, 1000, 0},    {ie16g, 1000, 2000, 1500, 127},
         {ie16g, 1000, 2000, 2000, 255},  {ie16g, 1000, 2000, 65535, 255}, {ie8g, 100, 200, 150, 127},
@@ -239,7 +241,8 @@ TEST_F(RenderTest, DisplayRangeStretchesGreyFormats) {
 // reader says; with opacity it is mixed over the destination.
 const char* const kPlaceNames[] = {"Memory", "File", "TBitmap"};
 
-class RenderFormats : public RenderTest, public ::testing::WithParamInterface<std::tuple<TIEPixelFormat, TIELocation>> {};
+class RenderFormats : public RenderTest,
+                      public ::testing::WithParamInterface<std::tuple<TIEPixelFormat, TIELocation>> {};
 
 TEST_P(RenderFormats, DrawnPixelsAreThePixelReadersColours) {
     const auto [format, place] = GetParam();
@@ -247,7 +250,8 @@ TEST_P(RenderFormats, DrawnPixelsAreThePixelReadersColours) {
     ASSERT_TRUE(MakeAt(src, place, 7, 5, format));
     if (format == ie8p)
         for (int32_t i = 0; i < 256; ++i)
-            src.SetPaletteEntry(i, CreateRGB(static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 3)));
+            src.SetPaletteEntry(
+                i, CreateRGB(static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 3)));
     test::FillPattern(src, 3);
     if (format == ie32f)
         for (int32_t y = 0; y < 5; ++y)
@@ -265,7 +269,9 @@ TEST_P(RenderFormats, DrawnPixelsAreThePixelReadersColours) {
             for (int32_t x = 0; x < 7 * scale; ++x) {
                 const TRGB p = want[static_cast<size_t>((y / scale) * 7 + x / scale)];
                 ASSERT_EQ(dst->GetPixel24(x, y), p) << x << "," << y << " scale " << scale;
-                auto mix = [](int d, int s) { return static_cast<uint8_t>(d + static_cast<int>(std::floor(64.0 * (s - d) / 256))); };
+                auto mix = [](int d, int s) {
+                    return static_cast<uint8_t>(d + static_cast<int>(std::floor(64.0 * (s - d) / 256)));
+                };
                 ASSERT_EQ(mixed->GetPixel24(x, y), CreateRGB(mix(under.r, p.r), mix(under.g, p.g), mix(under.b, p.b)))
                     << x << "," << y << " scale " << scale;
             }
@@ -346,8 +352,9 @@ TEST_F(RenderTest, ClipKeepsEverythingOutsideAndRowReuseToo) {
         for (int32_t y = 0; y < 16; ++y)
             for (int32_t x = 0; x < 16; ++x) {
                 const bool in = x >= 2 && x <= 9 && y >= 3 && y <= 12;
-                ASSERT_EQ(dst->GetPixel24(x, y),
-                          in ? CreateRGB(static_cast<uint8_t>(x / 4), static_cast<uint8_t>(y / 8), 7) : CreateRGB(9, 9, 9))
+                ASSERT_EQ(
+                    dst->GetPixel24(x, y),
+                    in ? CreateRGB(static_cast<uint8_t>(x / 4), static_cast<uint8_t>(y / 8), 7) : CreateRGB(9, 9, 9))
                     << x << "," << y << " reuse " << reuse;
             }
         EXPECT_TRUE(rc.empty() && xt.empty() && yt.empty());

@@ -66,8 +66,8 @@ TEST_F(Startup, HooksRunOnceInOrderAndBackwardsAtTheLastRelease) {
     EXPECT_TRUE(gCalls.empty());
     EXPECT_TRUE(IELibraryStarted());
     IELibraryStaticFinal();
-    const std::vector<std::string> final = {"PresetFinal", "IOFinal", "J2000Final", "ICCFinal", "WordsFinal",
-                                            "GDIPlusFinal"};
+    const std::vector<std::string> final = {"PresetFinal", "IOFinal",    "J2000Final",
+                                            "ICCFinal",    "WordsFinal", "GDIPlusFinal"};
     EXPECT_EQ(gCalls, final);
     EXPECT_FALSE(IELibraryStarted());
     // It can start again.

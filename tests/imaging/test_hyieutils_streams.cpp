@@ -144,8 +144,8 @@ TEST(IEBufferedReadStream, AnswersAsAPlainReadOfItsSourceForAnyMixOfReadsAndSeek
         bool relative;
         int64_t start;
     };
-    const Case cases[] = {{1, false, 0},  {3, false, 17},   {7, true, 100}, {64, true, 0},
-                          {8192, true, 4000}, {1024, false, 4999}, {0, true, 5}, {-4, false, 0}};
+    const Case cases[] = {{1, false, 0},      {3, false, 17},      {7, true, 100}, {64, true, 0},
+                          {8192, true, 4000}, {1024, false, 4999}, {0, true, 5},   {-4, false, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "buffer " << c.buffer << " relative " << c.relative << " start " << c.start);
         CountingStream src(data);

@@ -4,8 +4,8 @@
 // copying and deleting tags; old-style JPEG pages.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <cctype>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -57,10 +57,11 @@ std::vector<Entry> Entries(const TIETIFFTagList& L) {
 // that name the file or hold positions.
 std::string ExifToolTags(const std::string& File) {
     std::string out;
-    RunTool("exiftool -a -G1 -s -n -x FileName -x Directory -x FileSize -x FileModifyDate -x FileAccessDate "
-            "-x FileInodeChangeDate -x FilePermissions -x StripOffsets " +
-                Quote(File),
-            out);
+    RunTool(
+        "exiftool -a -G1 -s -n -x FileName -x Directory -x FileSize -x FileModifyDate -x FileAccessDate "
+        "-x FileInodeChangeDate -x FilePermissions -x StripOffsets " +
+            Quote(File),
+        out);
     return out;
 }
 
@@ -235,12 +236,12 @@ TEST(TIFFHandler, SubIFDsNestOnlyToTheDepthLimit) {
 TEST(TIFFHandler, ValuesAndBlocksOutsideTheStreamAreDropped) {
     TinyTIFF t;
     const size_t at = t.IFD({{256, 3, 1, 16},
-                             {270, 2, 100, 0x7FFFFFF0},      // text beyond the end
-                             {271, 2, 0xFFFFFFFF, 40},       // count whose length needs 64 bits
-                             {273, 4, 2, 0},                 // offsets array, patched below
-                             {279, 3, 1, 10},                // one length for two strips
-                             {324, 4, 1, 8},                 // tile without its length tag
-                             {513, 4, 1, 8},                 // stream whose length runs past the end
+                             {270, 2, 100, 0x7FFFFFF0},  // text beyond the end
+                             {271, 2, 0xFFFFFFFF, 40},   // count whose length needs 64 bits
+                             {273, 4, 2, 0},             // offsets array, patched below
+                             {279, 3, 1, 10},            // one length for two strips
+                             {324, 4, 1, 8},             // tile without its length tag
+                             {513, 4, 1, 8},             // stream whose length runs past the end
                              {514, 4, 1, 0xFFFFFFF0}},
                             0);
     const size_t offsets = t.w.Size();
@@ -266,8 +267,8 @@ TEST(TIFFHandler, EveryCutOfARealFileReadsCleanly) {
 }
 
 TEST(TIFFHandler, NotATIFFIsRefused) {
-    for (const std::string& s : {std::string("GIF89a  "), std::string("II"), std::string("II+\0\x08\0\0\0", 8),
-                                 std::string()}) {
+    for (const std::string& s :
+         {std::string("GIF89a  "), std::string("II"), std::string("II+\0\x08\0\0\0", 8), std::string()}) {
         cl::TStringStream st(s);
         TIETIFFHandler h;
         EXPECT_FALSE(h.ReadStream(&st)) << s.size();
@@ -317,7 +318,8 @@ TEST(TIFFHandler, SetTagValueStoresEachTypeInTheFilesOrder) {
         // Written and read again: the values stay.
         cl::TMemoryStream m;
         ASSERT_TRUE(h->WriteStream(&m, -1));
-        auto again = Read(Bytes(static_cast<uint8_t*>(m.GetMemory()), static_cast<uint8_t*>(m.GetMemory()) + m.GetSize()));
+        auto again =
+            Read(Bytes(static_cast<uint8_t*>(m.GetMemory()), static_cast<uint8_t*>(m.GetMemory()) + m.GetSize()));
         TIETIFFTagList& p2 = *again->GetPage(0);
         EXPECT_EQ(again->GetTagValueByID(p2, 274, 0), 6);
         const TIETIFFEntry& r2 = *p2[TIETIFFHandler::FindTagInList(p2, 282)];

@@ -59,7 +59,8 @@ TEST(XMPPacket, LoadTakesThePacketToThePayloadsEnd) {
 }
 
 TEST(XMPPacket, SaveAndLoadBack) {
-    for (const std::string& text : {std::string(100, 'x'), std::string("<a>\xD0\x9F\xD1\x80\xD0\xB8</a>"), std::string()}) {
+    for (const std::string& text :
+         {std::string(100, 'x'), std::string("<a>\xD0\x9F\xD1\x80\xD0\xB8</a>"), std::string()}) {
         void* buffer = nullptr;
         int32_t length = -1;
         IESaveXMPToAPP1(text, buffer, length);
@@ -80,8 +81,7 @@ class XMPFiles : public ImagingTest {};
 // The XMP APP1 marker of a list, -1 when none.
 int32_t XMPMarker(const TIEMarkerList& M) {
     for (int32_t i = 0; i < M.GetCount(); ++i)
-        if (M.GetMarkerType(i) == IEJPEG_APP1 && IEFindXMPPacket(M.GetMarkerData(i), M.GetMarkerLength(i)))
-            return i;
+        if (M.GetMarkerType(i) == IEJPEG_APP1 && IEFindXMPPacket(M.GetMarkerData(i), M.GetMarkerLength(i))) return i;
     return -1;
 }
 

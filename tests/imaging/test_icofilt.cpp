@@ -50,7 +50,8 @@ void ExpectImage(const IcoRead& R, const std::string& Ref) {
             if (alpha.At(x, y)[0] != 255) continue;
             const TRGB p = R.Bitmap->GetPixelRGB(x, y);
             const uint8_t* c = colour.At(x, y);
-            if ((p.r != c[0] || p.g != c[1] || p.b != c[2]) && bad++ < 5) ADD_FAILURE() << "colour at " << x << "," << y;
+            if ((p.r != c[0] || p.g != c[1] || p.b != c[2]) && bad++ < 5)
+                ADD_FAILURE() << "colour at " << x << "," << y;
         }
 }
 
@@ -61,7 +62,7 @@ TEST(ICORead, EveryImageAsIcotoolExtractsIt) {
         int32_t Index;
         const char* Ref;
         int32_t Bits, Samples;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"three.ico", false, 0, "three_1_16x16x32", 8, 4}, {"three.ico", false, 1, "three_2_32x32x32", 8, 4},
         {"three.ico", false, 2, "three_3_24x24x24", 8, 3}, {"depths.ico", false, 0, "depths_1_16x16x1", 1, 1},
@@ -292,7 +293,7 @@ TEST(ICOWrite, FourBitAndThirtyTwoBitImages) {
     const uint8_t* bh = file.data() + at;
     EXPECT_EQ(IEGetLE16(bh + 14), 4);
     EXPECT_EQ(IEGetLE32(bh + 20), 16u * 8 + 16u * 4);  // colour rows and padded mask rows
-    EXPECT_EQ(IEGetLE32(bh + 40), 0u);                  // entry 0 black
+    EXPECT_EQ(IEGetLE32(bh + 40), 0u);                 // entry 0 black
     // Bottom row (stored first), pixel 0 lies in the transparent quarter: index 0; pixel
     // 4 is opaque: not 0.
     const uint8_t* pixels = bh + 40 + 64;

@@ -41,7 +41,8 @@ TEST_F(IECanvasTest, FillRectByFormat) {
         before.Assign(&b);
         std::vector<int> progress;
         // X2 and Y2 are exclusive and limited to the image.
-        IEFillRect(&b, 2, 1, 40, 4, c.color, [&](cl::TObject*, int per) { progress.push_back(per); }, nullptr);
+        IEFillRect(
+            &b, 2, 1, 40, 4, c.color, [&](cl::TObject*, int per) { progress.push_back(per); }, nullptr);
         for (int y = 0; y < 6; ++y)
             for (int x = 0; x < 12; ++x) {
                 const bool inside = x >= 2 && y >= 1 && y < 4;
@@ -82,8 +83,8 @@ TEST_F(IECanvasTest, CropRefusals) {
         int x1, y1, x2, y2;
     };
     // The whole picture, reaching outside on each side, negative sizes.
-    const Case cases[] = {{0, 0, 9, 7}, {-1, 0, 5, 5}, {0, -3, 5, 5}, {2, 2, 10, 5}, {2, 2, 5, 8},
-                          {5, 2, 4, 5}, {2, 5, 5, 4}, {-100, -100, 100, 100}};
+    const Case cases[] = {{0, 0, 9, 7}, {-1, 0, 5, 5}, {0, -3, 5, 5}, {2, 2, 10, 5},
+                          {2, 2, 5, 8}, {5, 2, 4, 5},  {2, 5, 5, 4},  {-100, -100, 100, 100}};
     for (const Case& k : cases) {
         TIEBitmap b(10, 8, ie24RGB);
         FillRandom(b, 2);

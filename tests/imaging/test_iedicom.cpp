@@ -175,8 +175,7 @@ TEST(DICOMRead, WindowAndRescaleAsDcmtkAppliesThem) {
 }
 
 TEST(DICOMRead, FramesOfNativeAndEncapsulatedData) {
-    const std::vector<uint32_t> frames[3] = {Source("multi3_f0.pgm"), Source("multi3_f1.pgm"),
-                                             Source("multi3_f2.pgm")};
+    const std::vector<uint32_t> frames[3] = {Source("multi3_f0.pgm"), Source("multi3_f1.pgm"), Source("multi3_f2.pgm")};
     struct Case {
         const char* File;
         bool Stretched;
@@ -247,9 +246,9 @@ TEST(DICOMRead, PackBitsAndDecimals) {
     } cases[] = {
         {{2, 'a', 'b', 'c'}, 3, {'a', 'b', 'c'}, 4},
         {{0xFE, 'x'}, 3, {'x', 'x', 'x'}, 2},
-        {{0x80, 0xFF, 'y'}, 2, {'y', 'y'}, 3},           // -128 does nothing
-        {{0xFD, 'z', 1, 'a', 'b'}, 2, {'z', 'z'}, 2},      // the run is cut at Count
-        {{4, 'a', 'b'}, 5, {'a', 'b', 0, 0, 0}, 3},        // the stream ends first
+        {{0x80, 0xFF, 'y'}, 2, {'y', 'y'}, 3},         // -128 does nothing
+        {{0xFD, 'z', 1, 'a', 'b'}, 2, {'z', 'z'}, 2},  // the run is cut at Count
+        {{4, 'a', 'b'}, 5, {'a', 'b', 0, 0, 0}, 3},    // the stream ends first
         {{}, 4, {0, 0, 0, 0}, 0},
     };
     for (const Case& c : cases) {
@@ -285,7 +284,8 @@ std::vector<uint8_t> Huge(const std::vector<uint8_t>& File) {
 // The file without its last Bytes bytes.
 std::vector<uint8_t> Cut(const std::string& Name, size_t Bytes) {
     const std::vector<uint8_t> f = Fixture(Name);
-    return std::vector<uint8_t>(f.begin(), f.begin() + static_cast<std::ptrdiff_t>(f.size() > Bytes ? f.size() - Bytes : 0));
+    return std::vector<uint8_t>(f.begin(),
+                                f.begin() + static_cast<std::ptrdiff_t>(f.size() > Bytes ? f.size() - Bytes : 0));
 }
 
 TEST(DICOMRead, DamagedAndUndecodableFilesSetTheAbortFlag) {
@@ -303,7 +303,8 @@ TEST(DICOMRead, DamagedAndUndecodableFilesSetTheAbortFlag) {
         std::vector<uint8_t> Data;
     } cases[] = {
         {"JPEG-LS, not decoded", Patched(lossless, "1.2.840.10008.1.2.4.57", "1.2.840.10008.1.2.4.80")},
-        {"encapsulated under an uncompressed syntax", Patched(lossless, "1.2.840.10008.1.2.4.57", std::string("1.2.840.10008.1.2.1\0\0\0", 22))},
+        {"encapsulated under an uncompressed syntax",
+         Patched(lossless, "1.2.840.10008.1.2.4.57", std::string("1.2.840.10008.1.2.1\0\0\0", 22))},
         {"fragment without its item tag", noItem},
         {"lossless frame of another size", Patched(lossless, std::string("\x28\x00\x11\x00US\x02\x00\x11\x00", 10),
                                                    std::string("\x28\x00\x11\x00US\x02\x00\x12\x00", 10))},
@@ -311,8 +312,8 @@ TEST(DICOMRead, DamagedAndUndecodableFilesSetTheAbortFlag) {
         {"RLE frame of 65535 x 65535", Huge(Fixture("r_grey8.dcm"))},
         {"native data cut", Cut("grey16.dcm", 3)},
         {"RLE data cut", Cut("r_rgb8.dcm", 150)},
-        {"value longer than the file", Patched(Fixture("grey8.dcm"), std::string("PN\x0c\x00", 4),
-                                               std::string("PN\xff\x7f", 4))},
+        {"value longer than the file",
+         Patched(Fixture("grey8.dcm"), std::string("PN\x0c\x00", 4), std::string("PN\xff\x7f", 4))},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);

@@ -103,8 +103,8 @@ TEST(DirectShowTest, ConstructionHasNoGraph) {
         EXPECT_EQ(ds.GetGraphState(), 0);
         EXPECT_TRUE(ds.FrameReady);
         EXPECT_EQ(ds.GetNotifyWindow(), nullptr);
-        for (cl::TStringList* l : {ds.VideoInputs(), ds.AudioInputs(), ds.VideoCodecs(), ds.AudioCodecs(),
-                                   ds.VideoFormats()}) {
+        for (cl::TStringList* l :
+             {ds.VideoInputs(), ds.AudioInputs(), ds.VideoCodecs(), ds.AudioCodecs(), ds.VideoFormats()}) {
             ASSERT_NE(l, nullptr);
             EXPECT_EQ(l->GetCount(), 0);
         }
@@ -145,11 +145,11 @@ TEST(DirectShowTest, GraphStateAndDisconnect) {
         int Stops;
     };
     const Case cases[] = {
-        {win::S_OK, 0, 0, 0},           // stopped: nothing to stop
-        {win::S_OK, 1, 1, 1},           // paused
-        {win::S_OK, 2, 2, 1},           // running
-        {win::S_OK, 0x0102, 2, 1},      // only the low byte
-        {win::E_FAIL, 2, 0, 0},         // no answer: stopped
+        {win::S_OK, 0, 0, 0},       // stopped: nothing to stop
+        {win::S_OK, 1, 1, 1},       // paused
+        {win::S_OK, 2, 2, 1},       // running
+        {win::S_OK, 0x0102, 2, 1},  // only the low byte
+        {win::E_FAIL, 2, 0, 0},     // no answer: stopped
         {win::E_UNEXPECTED, 0, 0, 0},
     };
     for (const Case& c : cases) {

@@ -110,7 +110,7 @@ TEST_F(GdiPlusTest, StaticInitEnablesAndTheUseCountLoadsAndUnloads) {
     IEGDIPlusLoad();  // the first view
     EXPECT_TRUE(IEGDIPlusLoaded());
     EXPECT_TRUE(IEGDIPlusUsable());
-    IEGDIPlusLoad();  // the second view
+    IEGDIPlusLoad();    // the second view
     IEGDIPlusUnload();  // the first goes
     EXPECT_TRUE(IEGDIPlusLoaded());
     IEGDIPlusUnload();  // the second goes
@@ -198,26 +198,61 @@ struct ShapeCase {
 
 std::vector<ShapeCase> ShapeCases() {
     return {
-        {"line", [](TIECanvas& c) { c.DrawLine(5, 5, 40, 30); },
-         {{5, 5}, {22, 17}, {39, 29}}, {{5, 30}, {40, 5}, {22, 30}}, {4, 4, 41, 31}},
-        {"line to", [](TIECanvas& c) { c.MoveTo(10, 40); c.LineTo(40, 40); c.LineTo(40, 10); },
-         {{10, 40}, {25, 40}, {40, 25}}, {{25, 25}, {10, 10}}, {9, 9, 41, 41}},
-        {"rectangle", [](TIECanvas& c) { c.Rectangle(10, 10, 40, 30); },
-         {{10, 20}, {25, 10}, {38, 20}, {25, 28}}, {{25, 20}, {5, 5}, {44, 34}}, {9, 9, 40, 30}},
-        {"rectangle corners reversed", [](TIECanvas& c) { c.Rectangle(cl::Rect(40, 30, 10, 10)); },
-         {{10, 20}, {25, 10}, {38, 20}, {25, 28}}, {{25, 20}, {5, 5}, {44, 34}}, {9, 9, 40, 30}},
-        {"ellipse", [](TIECanvas& c) { c.Ellipse(10, 10, 51, 31); },
-         {{10, 20}, {30, 10}, {49, 20}, {30, 29}}, {{30, 20}, {11, 11}, {49, 29}}, {9, 9, 51, 31}},
-        {"polygon", [](TIECanvas& c) { c.Polygon({{10, 40}, {30, 5}, {50, 40}}); },
-         {{10, 40}, {30, 6}, {50, 40}, {30, 40}, {20, 22}}, {{30, 28}, {10, 10}, {50, 10}}, {9, 4, 51, 41}},
-        {"polyline", [](TIECanvas& c) { c.Polyline({{5, 5}, {45, 5}, {45, 40}}); },
-         {{5, 5}, {25, 5}, {45, 20}}, {{25, 25}, {5, 40}}, {4, 4, 46, 41}},
+        {"line",
+         [](TIECanvas& c) { c.DrawLine(5, 5, 40, 30); },
+         {{5, 5}, {22, 17}, {39, 29}},
+         {{5, 30}, {40, 5}, {22, 30}},
+         {4, 4, 41, 31}},
+        {"line to",
+         [](TIECanvas& c) {
+             c.MoveTo(10, 40);
+             c.LineTo(40, 40);
+             c.LineTo(40, 10);
+         },
+         {{10, 40}, {25, 40}, {40, 25}},
+         {{25, 25}, {10, 10}},
+         {9, 9, 41, 41}},
+        {"rectangle",
+         [](TIECanvas& c) { c.Rectangle(10, 10, 40, 30); },
+         {{10, 20}, {25, 10}, {38, 20}, {25, 28}},
+         {{25, 20}, {5, 5}, {44, 34}},
+         {9, 9, 40, 30}},
+        {"rectangle corners reversed",
+         [](TIECanvas& c) { c.Rectangle(cl::Rect(40, 30, 10, 10)); },
+         {{10, 20}, {25, 10}, {38, 20}, {25, 28}},
+         {{25, 20}, {5, 5}, {44, 34}},
+         {9, 9, 40, 30}},
+        {"ellipse",
+         [](TIECanvas& c) { c.Ellipse(10, 10, 51, 31); },
+         {{10, 20}, {30, 10}, {49, 20}, {30, 29}},
+         {{30, 20}, {11, 11}, {49, 29}},
+         {9, 9, 51, 31}},
+        {"polygon",
+         [](TIECanvas& c) {
+             c.Polygon({{10, 40}, {30, 5}, {50, 40}});
+         },
+         {{10, 40}, {30, 6}, {50, 40}, {30, 40}, {20, 22}},
+         {{30, 28}, {10, 10}, {50, 10}},
+         {9, 4, 51, 41}},
+        {"polyline",
+         [](TIECanvas& c) {
+             c.Polyline({{5, 5}, {45, 5}, {45, 40}});
+         },
+         {{5, 5}, {25, 5}, {45, 20}},
+         {{25, 25}, {5, 40}},
+         {4, 4, 46, 41}},
         // The upper right quarter of the circle in 10 .. 50: from the direction of the right
         // counter-clockwise to the direction of the top.
-        {"arc", [](TIECanvas& c) { c.Arc(10, 10, 50, 50, 60, 30, 30, 0); },
-         {{44, 16}, {50, 28}, {32, 10}}, {{16, 44}, {16, 16}, {44, 44}, {30, 30}}, {28, 9, 52, 32}},
-        {"round rectangle", [](TIECanvas& c) { c.RoundRect(10, 10, 50, 40, 16, 16); },
-         {{30, 10}, {10, 25}, {49, 25}, {30, 39}}, {{30, 25}, {10, 10}, {50, 40}}, {9, 9, 51, 41}},
+        {"arc",
+         [](TIECanvas& c) { c.Arc(10, 10, 50, 50, 60, 30, 30, 0); },
+         {{44, 16}, {50, 28}, {32, 10}},
+         {{16, 44}, {16, 16}, {44, 44}, {30, 30}},
+         {28, 9, 52, 32}},
+        {"round rectangle",
+         [](TIECanvas& c) { c.RoundRect(10, 10, 50, 40, 16, 16); },
+         {{30, 10}, {10, 25}, {49, 25}, {30, 39}},
+         {{30, 25}, {10, 10}, {50, 40}},
+         {9, 9, 51, 41}},
     };
 }
 
@@ -256,7 +291,12 @@ TEST_P(ShapeTest, FilledShapesCoverTheirInside) {
     const Fill fills[] = {
         {"rectangle", [](TIECanvas& c) { c.Rectangle(10, 10, 40, 30); }, {25, 20}, {45, 20}},
         {"ellipse", [](TIECanvas& c) { c.Ellipse(10, 10, 51, 31); }, {30, 20}, {11, 11}},
-        {"polygon", [](TIECanvas& c) { c.Polygon({{10, 40}, {30, 5}, {50, 40}}); }, {30, 30}, {12, 12}},
+        {"polygon",
+         [](TIECanvas& c) {
+             c.Polygon({{10, 40}, {30, 5}, {50, 40}});
+         },
+         {30, 30},
+         {12, 12}},
         {"round rectangle", [](TIECanvas& c) { c.RoundRect(10, 10, 50, 40, 16, 16); }, {30, 25}, {10, 10}},
     };
     for (const Fill& f : fills) {
@@ -534,8 +574,8 @@ TEST_F(GdiPlusTest, LineJoinsShapeTheOuterCorner) {
         bool cornerSquare;  // the outer corner pixel is covered
         bool roundBulge;    // the pixel on the rounded part is touched
     };
-    const Join joins[] = {{ieljMiter, true, true}, {ieljMiterClipped, true, true}, {ieljBevel, false, false},
-                          {ieljRound, false, true}};
+    const Join joins[] = {
+        {ieljMiter, true, true}, {ieljMiterClipped, true, true}, {ieljBevel, false, false}, {ieljRound, false, true}};
     for (const Join& j : joins) {
         SCOPED_TRACE(static_cast<int>(j.join));
         auto b = White(50, 50);
@@ -610,9 +650,9 @@ TEST_P(ShapeTest, SelfCrossingPolygonLeavesItsMiddleOpen) {
         }
         c.Polygon(star);
     }
-    EXPECT_EQ(Cover(*b, 30, 31), 0.0);          // the middle
-    EXPECT_DOUBLE_EQ(Cover(*b, 30, 12), 1.0);   // the top point
-    EXPECT_DOUBLE_EQ(Cover(*b, 12, 25), 1.0);   // the left point
+    EXPECT_EQ(Cover(*b, 30, 31), 0.0);         // the middle
+    EXPECT_DOUBLE_EQ(Cover(*b, 30, 12), 1.0);  // the top point
+    EXPECT_DOUBLE_EQ(Cover(*b, 12, 25), 1.0);  // the left point
 }
 
 TEST_F(GdiPlusTest, PolygonFillCoversTheInnerHalfOfItsOutline) {
@@ -627,8 +667,8 @@ TEST_F(GdiPlusTest, PolygonFillCoversTheInnerHalfOfItsOutline) {
     }
     auto isRed = [&](int x, int y) { return Px(*b, x, y)[2] == 255 && Px(*b, x, y)[0] == 0; };
     auto isBlue = [&](int x, int y) { return Px(*b, x, y)[0] == 255 && Px(*b, x, y)[2] == 0; };
-    EXPECT_TRUE(isRed(25, 8));   // outer half of the top edge
-    EXPECT_TRUE(isBlue(25, 11)); // inner half: the fill came second
+    EXPECT_TRUE(isRed(25, 8));    // outer half of the top edge
+    EXPECT_TRUE(isBlue(25, 11));  // inner half: the fill came second
     EXPECT_TRUE(isBlue(25, 25));
     EXPECT_TRUE(isRed(42, 25));
     EXPECT_TRUE(isBlue(38, 25));
@@ -714,11 +754,20 @@ TEST_F(GdiPlusTest, XorAndNotDrawnTwicePutEveryPixelBack) {
     Use(false);
     const std::function<void(TIECanvas&)> shapes[] = {
         [](TIECanvas& c) { c.DrawLine(3, 4, 50, 37); },
-        [](TIECanvas& c) { c.MoveTo(5, 5); c.LineTo(50, 5); c.LineTo(50, 40); c.LineTo(5, 5); },
+        [](TIECanvas& c) {
+            c.MoveTo(5, 5);
+            c.LineTo(50, 5);
+            c.LineTo(50, 40);
+            c.LineTo(5, 5);
+        },
         [](TIECanvas& c) { c.Rectangle(5, 6, 45, 38); },
         [](TIECanvas& c) { c.Ellipse(4, 4, 52, 40); },
-        [](TIECanvas& c) { c.Polygon({{5, 40}, {30, 3}, {55, 40}, {30, 20}}); },
-        [](TIECanvas& c) { c.Polyline({{2, 2}, {50, 10}, {10, 40}, {55, 44}}); },
+        [](TIECanvas& c) {
+            c.Polygon({{5, 40}, {30, 3}, {55, 40}, {30, 20}});
+        },
+        [](TIECanvas& c) {
+            c.Polyline({{2, 2}, {50, 10}, {10, 40}, {55, 44}});
+        },
         [](TIECanvas& c) { c.Arc(5, 5, 50, 45, 60, 20, 0, 45); },
         [](TIECanvas& c) { c.RoundRect(3, 3, 50, 42, 18, 12); },
     };
@@ -771,10 +820,10 @@ TEST_P(ShapeTest, BevelLightAboveLeftDarkBelowRight) {
     }
     auto red = [&](int x, int y) { return Px(*b, x, y)[2] > 200 && Px(*b, x, y)[1] < 60; };
     auto dark = [&](int x, int y) { return Cover(*b, x, y) > 0.9; };
-    EXPECT_TRUE(red(3, 12));   // left
-    EXPECT_TRUE(red(12, 4));   // top
-    EXPECT_TRUE(dark(12, 22)); // bottom
-    EXPECT_TRUE(dark(20, 12)); // right
+    EXPECT_TRUE(red(3, 12));    // left
+    EXPECT_TRUE(red(12, 4));    // top
+    EXPECT_TRUE(dark(12, 22));  // bottom
+    EXPECT_TRUE(dark(20, 12));  // right
     EXPECT_EQ(Cover(*b, 12, 12), 0.0);
     EXPECT_EQ(Cover(*b, 24, 12), 0.0);
 }

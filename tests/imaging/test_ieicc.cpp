@@ -10,8 +10,8 @@
 
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_bytes.h"
-#include "imaging/core/ieicc.h"
 #include "imaging/core/hyieutils_markers.h"
+#include "imaging/core/ieicc.h"
 #include "imaging_fixture.h"
 #include "metadata_support.h"
 
@@ -37,7 +37,9 @@ Bytes ProfileOf(const std::string& File, int* Chunks = nullptr) {
     return out;
 }
 
-void Load(TIEICC& P, const Bytes& B) { P.LoadFromBuffer(B.empty() ? nullptr : B.data(), static_cast<int32_t>(B.size())); }
+void Load(TIEICC& P, const Bytes& B) {
+    P.LoadFromBuffer(B.empty() ? nullptr : B.data(), static_cast<int32_t>(B.size()));
+}
 
 TEST(ICCProfile, ProfilesOfRealFilesOpenWithTheTextsExiftoolPrints) {
     for (const char* name : {"rgb_meta.jpg", "cmyk_profile.jpg"}) {
@@ -183,9 +185,7 @@ TEST(ICCProfile, EveryLayoutConvertsAndTheSourceStaysAsItWas) {
     dest.LoadSRGBProfile();
     // White in every RGB-like layout, to each output layout an sRGB profile can give.
     const uint8_t whiteBytes[6] = {255, 255, 255, 255, 255, 255};
-    const struct {
-        int32_t in;
-    } inputs[] = {{IEICC_RGB}, {IEICC_BGR}, {IEICC_RGB48}, {IEICC_RGB48BE}};
+    const struct { int32_t in; } inputs[] = {{IEICC_RGB}, {IEICC_BGR}, {IEICC_RGB48}, {IEICC_RGB48BE}};
     for (const auto& in : inputs) {
         uint8_t src[6];
         std::memcpy(src, whiteBytes, 6);
@@ -270,7 +270,8 @@ TEST_F(ICCBitmaps, ConvertBitmapWritesEveryTargetFormat) {
         const auto* white = static_cast<const uint8_t*>(b.GetScanline(0));
         const auto* black = static_cast<const uint8_t*>(b.GetScanline(1));
         switch (t.to) {
-            case ie8g: case ie24RGB:
+            case ie8g:
+            case ie24RGB:
                 for (int i = 0; i < 4 * t.bytes; ++i) {
                     EXPECT_GE(white[i], 254);
                     EXPECT_LE(black[i], 1);
@@ -293,8 +294,7 @@ TEST_F(ICCBitmaps, ConvertBitmapWritesEveryTargetFormat) {
                 for (int i = 0; i < 4; ++i) EXPECT_GE(white[i], 250);
                 EXPECT_LT(black[3], 60);
                 break;
-            default:
-                break;
+            default: break;
         }
     }
     // Formats without a layout are refused and leave the bitmap.

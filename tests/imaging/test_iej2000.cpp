@@ -55,7 +55,8 @@ void ExpectPixels(TIEBitmap& B, const Samples& Ref, int Tolerance) {
             int want[3];
             for (int c = 0; c < 3; ++c) {
                 const int32_t ch = Ref.Channels == 3 ? c : 0;
-                want[c] = Ref.MaxVal == 1 ? static_cast<int>(Ref.At(x, y, ch)) * 255 : static_cast<int>(Ref.Top8(x, y, ch));
+                want[c] =
+                    Ref.MaxVal == 1 ? static_cast<int>(Ref.At(x, y, ch)) * 255 : static_cast<int>(Ref.Top8(x, y, ch));
             }
             if ((std::abs(p.r - want[0]) > Tolerance || std::abs(p.g - want[1]) > Tolerance ||
                  std::abs(p.b - want[2]) > Tolerance) &&
@@ -218,8 +219,8 @@ TEST_F(J2000Files, OursDecodeWithOpenJPEG) {
     } cases[] = {{ioJP2, 1, 8}, {ioJ2K, 1, 8}, {ioJP2, 2, 8}, {ioJ2K, 0, 8}, {ioJP2, 0, 12}, {ioJ2K, 1, 5}};
     const auto src = Picture();
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << (c.Format == ioJP2 ? "JP2" : "J2K") << " space " << int(c.Space)
-                                          << " bits " << c.Bits);
+        SCOPED_TRACE(::testing::Message()
+                     << (c.Format == ioJP2 ? "JP2" : "J2K") << " space " << int(c.Space) << " bits " << c.Bits);
         TIOParamsVals p(nullptr);
         p.J2000ColorSpace = c.Space;
         p.BitsPerSample = c.Bits;
@@ -352,9 +353,8 @@ TEST_F(J2000Files, LoadsAndSavesThroughTheComponentAndTheTool) {
     }
     // Back to both kinds of file, decoded by OpenJPEG as the source.
     for (const char* ext : {"jp2", "j2k"}) {
-        ASSERT_EQ(lumetra_image::Run({"convert", FixturePath("j2k", "rgb.ppm"), Temp(std::string("b.") + ext)}, out,
-                                     err),
-                  0)
+        ASSERT_EQ(
+            lumetra_image::Run({"convert", FixturePath("j2k", "rgb.ppm"), Temp(std::string("b.") + ext)}, out, err), 0)
             << err.str();
         const Samples d = Decode(ReadBytes(Temp(std::string("b.") + ext)), ext, false);
         EXPECT_EQ(d.Values, LoadSamples(FixturePath("j2k", "rgb.ppm")).Values) << ext;

@@ -22,7 +22,8 @@ void Put32(std::vector<uint8_t>& B, int64_t V) {
 }
 
 // An enhanced metafile of the given bounds with Records (type, 32-bit parameters).
-std::vector<uint8_t> MakeEMF(int L, int T, int R, int B, const std::vector<std::pair<int, std::vector<int64_t>>>& Records) {
+std::vector<uint8_t> MakeEMF(int L, int T, int R, int B,
+                             const std::vector<std::pair<int, std::vector<int64_t>>>& Records) {
     std::vector<uint8_t> d;
     Put32(d, 1);
     Put32(d, 88);
@@ -84,7 +85,9 @@ protected:
         s.SetPosition(0);
         Io.LoadFromStreamMetafile(&s, W, Alpha, H);
     }
-    static const uint8_t* Px(TIEBitmap& B, int X, int Y) { return static_cast<const uint8_t*>(B.GetScanline(Y)) + X * 3; }
+    static const uint8_t* Px(TIEBitmap& B, int X, int Y) {
+        return static_cast<const uint8_t*>(B.GetScanline(Y)) + X * 3;
+    }
     static uint8_t Alpha(TIEBitmap& B, int X, int Y) {
         return static_cast<const uint8_t*>(B.GetAlphaChannel()->GetScanline(Y))[X];
     }
@@ -92,10 +95,11 @@ protected:
 
 // A red filled rectangle over the left half of a 100 x 50 picture, no outline.
 std::vector<uint8_t> HalfRed() {
-    return MakeEMF(0, 0, 99, 49, {{39, {1, 0, 0x0000FF, 0}},   // solid red brush in slot 1
-                                  {37, {1}},
-                                  {37, {0x80000008}},          // stock NULL_PEN
-                                  {43, {0, 0, 50, 50}}});
+    return MakeEMF(0, 0, 99, 49,
+                   {{39, {1, 0, 0x0000FF, 0}},  // solid red brush in slot 1
+                    {37, {1}},
+                    {37, {0x80000008}},  // stock NULL_PEN
+                    {43, {0, 0, 50, 50}}});
 }
 
 TEST_F(MetafileTest, SizesFollowTheRules) {

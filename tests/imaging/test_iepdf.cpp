@@ -22,7 +22,7 @@ std::string Written(TIEPDFObject& O) {
 TEST(PDFObjects, ScalarsAreWrittenAsPDFReadsThem) {
     const struct {
         std::string written, expected;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {Written(*std::make_unique<TIEPDFNameObject>("A B")), "/A#20B"},
         {Written(*std::make_unique<TIEPDFNameObject>("a#b/c(d)<e>[f]{g}%h")), "/a#23b#2Fc#28d#29#3Ce#3E#5Bf#5D#7Bg#7D#25h"},
@@ -124,9 +124,9 @@ TEST(PDFObjects, CrossReferenceTableAndTrailer) {
             EXPECT_EQ(objects[i - 1]->Offset, static_cast<int64_t>(at));
         }
     }
-    EXPECT_NE(tail.find("trailer\n<< /Size 4\n/Root 1 0 R\n/Info 3 0 R\n>>\nstartxref\n" + std::to_string(x) +
-                        "\n%%EOF\n"),
-              std::string::npos);
+    EXPECT_NE(
+        tail.find("trailer\n<< /Size 4\n/Root 1 0 R\n/Info 3 0 R\n>>\nstartxref\n" + std::to_string(x) + "\n%%EOF\n"),
+        std::string::npos);
     EXPECT_EQ(IEPadLeft("42", 5, '0'), "00042");
     EXPECT_EQ(IEPadLeft("123456", 5, '0'), "123456");
 }

@@ -5,16 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <tuple>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "formats_testutil.h"
 #include "imaging/core/hyieutils_markers.h"
 #include "imaging/formats/iepsd.h"
 #include "imaging/io/vovozidio_colors.h"
-#include "platform/codepage.h"
 #include "lumetra_image.h"
+#include "platform/codepage.h"
 
 namespace ie::test {
 namespace {

@@ -277,8 +277,8 @@ TEST_F(IEResampleBitmapTest, FormatsAndFiltersPickTheirResampler) {
     FillRandom(cmyk, 4);
     TIEBitmap copy(9, 6, ie24RGB);
     copy.CopyAndConvertFormat(&cmyk);
-    for (auto [filter, as] : {std::pair{rfLanczos3, rfLanczos3}, std::pair{rfBilinear, rfTriangle},
-                              std::pair{rfBicubic, rfTriangle}}) {
+    for (auto [filter, as] :
+         {std::pair{rfLanczos3, rfLanczos3}, std::pair{rfBilinear, rfTriangle}, std::pair{rfBicubic, rfTriangle}}) {
         TIEBitmap d(14, 4, ieCMYK), expected(14, 4, ie24RGB);
         IEResampleBitmap(&cmyk, &d, filter, nullptr, nullptr);
         ASSERT_EQ(d.GetPixelFormat(), ie24RGB) << int(filter);
@@ -475,8 +475,7 @@ TEST_F(IEResampleSpecialTest, ProjectionKeepsThinLines) {
     IEProject24To1Bit(&s, &d, false, nullptr, nullptr);
     // column k >= 1 covers 4(k - 1) .. 4k: column 5 lies in column 2; row 9 in row 3.
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(d.GetPixelRGB(x, y).r, (x == 2 || y == 3) ? 0 : 255) << x << "," << y;
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(d.GetPixelRGB(x, y).r, (x == 2 || y == 3) ? 0 : 255) << x << "," << y;
     // White wins: a channel of exactly 128 is not white.
     TIEBitmap b(8, 8, ie24RGB), w(2, 2, ie1g);
     b.Fill(0);
@@ -494,8 +493,8 @@ TEST_F(IEResampleSpecialTest, ProjectionKeepsThinLines) {
     row[1] = 0x00;  // x = 8..15 black
     SetRow(m, 0, row);
     IEProject1Bit(&m, &p, false, nullptr, nullptr);
-    EXPECT_EQ(p.GetPixelRGB(0, 0).r, 0);    // x = 0
-    EXPECT_EQ(p.GetPixelRGB(1, 0).r, 0);    // 0 .. 50 holds the black 8..15
+    EXPECT_EQ(p.GetPixelRGB(0, 0).r, 0);  // x = 0
+    EXPECT_EQ(p.GetPixelRGB(1, 0).r, 0);  // 0 .. 50 holds the black 8..15
     SetRow(m, 0, std::vector<uint8_t>{0xFF, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
     IEProject1Bit(&m, &p, false, nullptr, nullptr);
     EXPECT_EQ(p.GetPixelRGB(0, 0).r, 255);  // column 0 sees only x = 0, which is white
@@ -532,8 +531,8 @@ TEST_F(IEResampleSpecialTest, AreaIntegration) {
         EXPECT_EQ(Row(d2, 0), (std::vector<uint8_t>{30, 150}));
     }
     {  // uniform pictures stay uniform, 8 and 16 bits, both modes, both directions
-        for (auto [f, v] : {std::pair{ie24RGB, 0x3C3C3C}, std::pair{ie8g, 0x3C3C3C}, std::pair{ieRGB48, 0},
-                            std::pair{ie16g, 0}}) {
+        for (auto [f, v] :
+             {std::pair{ie24RGB, 0x3C3C3C}, std::pair{ie8g, 0x3C3C3C}, std::pair{ieRGB48, 0}, std::pair{ie16g, 0}}) {
             for (auto [dw, dh] : {std::pair{13, 17}, std::pair{3, 2}, std::pair{20, 3}}) {
                 TIEBitmap s(7, 5, f), d(dw, dh, f);
                 if (f == ieRGB48 || f == ie16g) {
@@ -550,8 +549,9 @@ TEST_F(IEResampleSpecialTest, AreaIntegration) {
                     const auto want = (f == ieRGB48 || f == ie16g) ? 40000 : 0x3C;
                     for (int y = 0; y < dh; ++y)
                         for (int x = 0; x < dw; ++x)
-                            ASSERT_EQ(f == ieRGB48 ? d.GetPixel48(x, y).g : f == ie16g ? d.GetPixel16(x, y)
-                                                                                        : d.GetPixelRGB(x, y).g,
+                            ASSERT_EQ(f == ieRGB48 ? d.GetPixel48(x, y).g
+                                      : f == ie16g ? d.GetPixel16(x, y)
+                                                   : d.GetPixelRGB(x, y).g,
                                       want)
                                 << int(f) << " mode " << mode << " " << x << "," << y;
                 }

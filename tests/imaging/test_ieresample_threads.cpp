@@ -20,7 +20,7 @@ struct Job {
 };
 
 std::vector<uint8_t> RunJob(const Job& k, int channels, int threads, const std::vector<uint8_t>& src,
-                         std::function<void(int32_t)> progress = nullptr) {
+                            std::function<void(int32_t)> progress = nullptr) {
     std::vector<uint8_t> out(size_t(k.DW) * k.DH * channels);
     TResampleParams p;
     p.ThreadCount = threads;
@@ -95,8 +95,9 @@ TEST(IEResampleThreads, ProgressHandlerFailureWaitsForTheWorkers) {
 
 TEST(IEResampleThreads, DegenerateJobsWriteNothing) {
     std::vector<uint8_t> src(16, 9);
-    for (const Job& k : {Job{1, 1, 5, 5, rfTriangle}, Job{0, 4, 5, 5, rfTriangle}, Job{4, 4, 0, 5, rfTriangle},
-                         Job{4, 4, 5, 5, rfNone}, Job{4, 4, 5, 5, rfFastLinear}, Job{4, 4, 5, 5, TResampleFilter(200)}}) {
+    for (const Job& k :
+         {Job{1, 1, 5, 5, rfTriangle}, Job{0, 4, 5, 5, rfTriangle}, Job{4, 4, 0, 5, rfTriangle},
+          Job{4, 4, 5, 5, rfNone}, Job{4, 4, 5, 5, rfFastLinear}, Job{4, 4, 5, 5, TResampleFilter(200)}}) {
         TResampleParams p;
         p.SrcWidth = k.SW;
         p.SrcHeight = k.SH;

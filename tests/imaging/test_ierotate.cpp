@@ -54,11 +54,12 @@ bool ReadPpm(const std::string& path, TIEBitmap& b) {
 
 ::testing::AssertionResult SamePixels(TIEBitmap& a, TIEBitmap& b) {
     if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight())
-        return ::testing::AssertionFailure() << a.GetWidth() << "x" << a.GetHeight() << " against " << b.GetWidth()
-                                             << "x" << b.GetHeight();
+        return ::testing::AssertionFailure()
+               << a.GetWidth() << "x" << a.GetHeight() << " against " << b.GetWidth() << "x" << b.GetHeight();
     for (int y = 0; y < a.GetHeight(); ++y)
         for (int x = 0; x < a.GetWidth(); ++x)
-            if (a.GetPixelRGB(x, y) != b.GetPixelRGB(x, y)) return ::testing::AssertionFailure() << "pixel " << x << "," << y;
+            if (a.GetPixelRGB(x, y) != b.GetPixelRGB(x, y))
+                return ::testing::AssertionFailure() << "pixel " << x << "," << y;
     return ::testing::AssertionSuccess();
 }
 
@@ -75,9 +76,9 @@ protected:
 };
 
 TEST(IEIsMultipleOf90, Angles) {
-    const std::pair<double, bool> cases[] = {{0, true},     {90, true},  {-90, true},     {450, true}, {-720, true},
-                                             {90.5, false}, {45, false}, {89.999, false}, {1e30, false},
-                                             {std::nan(""), false}};
+    const std::pair<double, bool> cases[] = {{0, true},     {90, true},           {-90, true}, {450, true},
+                                             {-720, true},  {90.5, false},        {45, false}, {89.999, false},
+                                             {1e30, false}, {std::nan(""), false}};
     for (auto [a, want] : cases) EXPECT_EQ(IEIsMultipleOf90(a), want) << a;
 }
 
@@ -86,7 +87,8 @@ TEST_F(IERotateTest, QuarterAndHalfTurnsMatchConvert) {
     TIEBitmap src(7, 5, ie24RGB);
     FillRandom(src, 1);
     // A positive angle turns counter-clockwise; convert -rotate turns clockwise.
-    const std::pair<double, int> angles[] = {{90, 270}, {-90, 90}, {270, 90}, {-270, 270}, {180, 180}, {-180, 180}, {450, 270}};
+    const std::pair<double, int> angles[] = {{90, 270},  {-90, 90},   {270, 90}, {-270, 270},
+                                             {180, 180}, {-180, 180}, {450, 270}};
     for (auto [angle, cw] : angles) {
         TIEBitmap want, into;
         Convert(src, cw, want);
@@ -183,7 +185,7 @@ std::vector<uint8_t> ReferenceInterpolated(const std::vector<uint8_t>& s, int W,
                                fy * ((1 - fx) * mpx(x0, y0 + 1) + fx * mpx(x0 + 1, y0 + 1)));
             } else {
                 auto w = [](double d, int n) {
-                    return n == -1 ? -d * (1 - d) * (1 - d)
+                    return n == -1  ? -d * (1 - d) * (1 - d)
                            : n == 0 ? 1 - 2 * d * d + d * d * d
                            : n == 1 ? d * (1 + d - d * d)
                                     : d * d * (d - 1);
@@ -223,7 +225,8 @@ TEST_F(IERotateTest, InterpolatedFollowsTheFormulas) {
             ASSERT_EQ(std::pair(c.GetWidth(), c.GetHeight()), std::pair(w, h)) << angle;
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x) {
-                    ASSERT_EQ(g.GetPixel8(x, y), want[size_t(y) * w + x]) << mode << " " << angle << " " << x << "," << y;
+                    ASSERT_EQ(g.GetPixel8(x, y), want[size_t(y) * w + x])
+                        << mode << " " << angle << " " << x << "," << y;
                     ASSERT_EQ(c.GetPixel24(x, y), CreateRGB(0, want[size_t(y) * w + x], 0)) << mode << " " << angle;
                 }
         }

@@ -8,9 +8,9 @@
 
 #include "formats_testutil.h"
 #include "imaging/formats/ietgafil.h"
-#include "platform/codepage.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 #include "lumetra_image.h"
+#include "platform/codepage.h"
 
 namespace ie::test {
 namespace {

@@ -86,9 +86,9 @@ TEST_F(TWainReleaseTest, TheComponentsEndReleasesWindowAndLibrary) {
     EXPECT_FALSE(win::IsWindow(proxy));
     // The only reference went: the handle is stale.
     EXPECT_EQ(win::GetProcAddress(lib, "zlibVersion"), nullptr);
-    EXPECT_EQ(LogLines(), (std::vector<std::string>{"DestroyProxyWindow", "  DestroyProxyWindow : destroyed",
-                                                    "IETW_UnloadSourceManager",
-                                                    "  IETW_UnloadSourceManager : Unload OK"}));
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{"DestroyProxyWindow", "  DestroyProxyWindow : destroyed",
+                                        "IETW_UnloadSourceManager", "  IETW_UnloadSourceManager : Unload OK"}));
     IETWainLogName.clear();
 }
 
@@ -116,10 +116,9 @@ TEST_F(TWainReleaseTest, StepsWithoutForce) {
     EXPECT_TRUE(IETWUnloadSourceManager(rec, false));
     EXPECT_EQ(rec.State, 1);
     EXPECT_EQ(s.DSMLibrary, reinterpret_cast<void*>(0x1234));  // kept for a later session
-    EXPECT_EQ(LogLines(), (std::vector<std::string>{"DestroyProxyWindow",
-                                                    "  DestroyProxyWindow : not destroyed, for future uses",
-                                                    "IETW_UnloadSourceManager",
-                                                    "  IETW_UnloadSourceManager not Unloaded, for future uses"}));
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{
+                              "DestroyProxyWindow", "  DestroyProxyWindow : not destroyed, for future uses",
+                              "IETW_UnloadSourceManager", "  IETW_UnloadSourceManager not Unloaded, for future uses"}));
     win::DestroyWindow(proxy);
     IETWainLogName.clear();
 }

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "formats_testutil.h"
-#include "lumetra_image.h"
 #include "imaging/formats/iewic.h"
 #include "imaging/formats/tifprobes.h"
+#include "lumetra_image.h"
 #include "platform/com.h"
 #include "platform/wic.h"
 
@@ -105,7 +105,7 @@ TEST_F(HDPhotoTest, ToolFilesReadAsJxrDecAppDecodesThem) {
         TIEPixelFormat Format;
         int32_t Bits, Samples;
         const char* Ref;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"rgb24.jxr", false, ie24RGB, 8, 3, "rgb24_ref.ppm"},    {"rgb24.jxr", true, ie24RGB, 8, 3, "rgb24_ref.ppm"},
         {"bgr24.jxr", false, ie24RGB, 8, 3, "bgr24_ref.ppm"},    {"gray8.jxr", true, ie8g, 8, 1, "gray8_ref.pgm"},
@@ -144,7 +144,8 @@ TEST_F(HDPhotoTest, ToolFilesReadAsJxrDecAppDecodesThem) {
                         case ieRGB48: got = row[6 * x + 2 * ch] | row[6 * x + 2 * ch + 1] << 8; break;
                         default: break;
                     }
-                    if (got != want && bad++ < 5) ADD_FAILURE() << x << "," << y << "/" << ch << ": " << got << " want " << want;
+                    if (got != want && bad++ < 5)
+                        ADD_FAILURE() << x << "," << y << "/" << ch << ": " << got << " want " << want;
                 }
         EXPECT_EQ(r.Reports.front(), 0);
         EXPECT_EQ(r.Reports.back(), 100);
@@ -205,8 +206,9 @@ TEST_F(HDPhotoTest, OurFilesDecodeInJxrDecApp) {
             // The tool's CMYK decoding: ink amounts, which the bitmap keeps inverted.
             WriteBytes(Temp("c.jxr"), file);
             int st = -1;
-            RunCommand("JxrDecApp -i '" + Temp("c.jxr") + "' -o '" + Temp("c.tif") + "' >/dev/null 2>&1 && /usr/bin/convert '" +
-                           Temp("c.tif") + "' -depth 8 'cmyk:" + Temp("c.cmyk") + "'",
+            RunCommand("JxrDecApp -i '" + Temp("c.jxr") + "' -o '" + Temp("c.tif") +
+                           "' >/dev/null 2>&1 && /usr/bin/convert '" + Temp("c.tif") +
+                           "' -depth 8 'cmyk:" + Temp("c.cmyk") + "'",
                        &st);
             ASSERT_EQ(st, 0);
             const std::vector<uint8_t> ink = ReadBytes(Temp("c.cmyk"));
@@ -253,7 +255,8 @@ TEST_F(HDPhotoTest, OurFilesDecodeInJxrDecApp) {
         const TIEPixelFormat expected = f == ie8p ? ie24RGB : f;
         EXPECT_EQ(back.Bitmap->GetPixelFormat(), expected);
         for (int32_t y = 0; y < 19; ++y)
-            for (int32_t x = 0; x < 35; ++x) ASSERT_EQ(back.Bitmap->GetPixelRGB(x, y), src->GetPixelRGB(x, y)) << x << "," << y;
+            for (int32_t x = 0; x < 35; ++x)
+                ASSERT_EQ(back.Bitmap->GetPixelRGB(x, y), src->GetPixelRGB(x, y)) << x << "," << y;
     }
 }
 
@@ -263,7 +266,8 @@ TEST_F(HDPhotoTest, LossyFilesWithTheDefaultQuality) {
     const RefImage ref = ParseRef(plasma);
     ASSERT_TRUE(src.Allocate(ref.Width, ref.Height, ie24RGB));
     for (int32_t y = 0; y < ref.Height; ++y)
-        for (int32_t x = 0; x < ref.Width; ++x) src.SetPixel24(x, y, TRGB{ref.At(x, y)[2], ref.At(x, y)[1], ref.At(x, y)[0]});
+        for (int32_t x = 0; x < ref.Width; ++x)
+            src.SetPixel24(x, y, TRGB{ref.At(x, y)[2], ref.At(x, y)[1], ref.At(x, y)[0]});
     TIOParamsVals p(nullptr);
     bool aborted = true;
     const std::vector<uint8_t> file = Write(src, p, &aborted);
@@ -314,7 +318,8 @@ public:
 
 protected:
     void* FindInterface(const win::IID& Iid) override {
-        return Iid == win::IID_IUnknown || Iid == win::IID_IPropertyBag2 ? static_cast<win::IPropertyBag2*>(this) : nullptr;
+        return Iid == win::IID_IUnknown || Iid == win::IID_IPropertyBag2 ? static_cast<win::IPropertyBag2*>(this)
+                                                                         : nullptr;
     }
 
 private:
@@ -325,7 +330,9 @@ private:
 class RecordingEncoder final : public win::TComObject<win::IWICBitmapEncoder> {
 public:
     RecordingEncoder(win::ComPtr<win::IWICBitmapEncoder> Inner, Recorded* Log) : FInner(std::move(Inner)), FLog(Log) {}
-    win::HRESULT Initialize(win::IStream* S, win::WICBitmapEncoderCacheOption C) override { return FInner->Initialize(S, C); }
+    win::HRESULT Initialize(win::IStream* S, win::WICBitmapEncoderCacheOption C) override {
+        return FInner->Initialize(S, C);
+    }
     win::HRESULT CreateNewFrame(win::IWICBitmapFrameEncode** Frame, win::IPropertyBag2** Options) override {
         win::ComPtr<win::IPropertyBag2> inner;
         const win::HRESULT hr = FInner->CreateNewFrame(Frame, inner.ReleaseAndGetAddressOf());
@@ -336,8 +343,9 @@ public:
 
 protected:
     void* FindInterface(const win::IID& Iid) override {
-        return Iid == win::IID_IUnknown || Iid == win::IID_IWICBitmapEncoder ? static_cast<win::IWICBitmapEncoder*>(this)
-                                                                            : nullptr;
+        return Iid == win::IID_IUnknown || Iid == win::IID_IWICBitmapEncoder
+                   ? static_cast<win::IWICBitmapEncoder*>(this)
+                   : nullptr;
     }
 
 private:
@@ -358,7 +366,9 @@ public:
         if (win::SUCCEEDED(hr)) *E = new RecordingEncoder(inner, FLog);
         return hr;
     }
-    win::HRESULT CreateFormatConverter(win::IWICFormatConverter** C) override { return FInner->CreateFormatConverter(C); }
+    win::HRESULT CreateFormatConverter(win::IWICFormatConverter** C) override {
+        return FInner->CreateFormatConverter(C);
+    }
 
 protected:
     void* FindInterface(const win::IID& Iid) override {
@@ -376,7 +386,8 @@ TEST_F(HDPhotoTest, EncoderOptionsWritten) {
     Recorded log;
     win::CoRegisterClass(win::CLSID_WICImagingFactory, win::CLSCTX_INPROC_SERVER, [&](const win::IID& Iid, void** Out) {
         win::ComPtr<win::IWICImagingFactory> real;
-        win::HRESULT hr = win::WICCreateImagingFactory(win::IID_IWICImagingFactory, reinterpret_cast<void**>(real.ReleaseAndGetAddressOf()));
+        win::HRESULT hr = win::WICCreateImagingFactory(win::IID_IWICImagingFactory,
+                                                       reinterpret_cast<void**>(real.ReleaseAndGetAddressOf()));
         if (win::FAILED(hr)) return hr;
         auto f = win::ComPtr<RecordingFactory>::Attach(new RecordingFactory(real, &log));
         return f->QueryInterface(Iid, Out);
@@ -386,7 +397,7 @@ TEST_F(HDPhotoTest, EncoderOptionsWritten) {
     bool aborted = true;
     Write(*src, p, &aborted);
     EXPECT_FALSE(aborted);
-    const std::vector<std::u16string> names = {u"ImageQuality", u"Lossless", u"HorizontalTileSlices",
+    const std::vector<std::u16string> names = {u"ImageQuality",       u"Lossless",       u"HorizontalTileSlices",
                                                u"VerticalTileSlices", u"FrequencyOrder", u"TiffCompressionMethod"};
     EXPECT_EQ(log.Names, names);
     if (log.Values.size() == names.size()) {
@@ -474,7 +485,8 @@ TEST_F(HDPhotoTest, DamagedFilesSetTheAbortFlag) {
         {"empty", {}},
         {"header only", std::vector<uint8_t>(good.begin(), good.begin() + 8)},
         {"cut in the directory", std::vector<uint8_t>(good.begin(), good.begin() + 60)},
-        {"cut in the image", std::vector<uint8_t>(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(image + 40))},
+        {"cut in the image",
+         std::vector<uint8_t>(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(image + 40))},
         {"cut near the end", std::vector<uint8_t>(good.begin(), good.end() - 30)},
         {"directory beyond the file", put32(good, 4, 0x7FFFFFF0)},
         {"image beyond the file", put32(good, entry(0xBCC0) + 8, 0x7FFFFFF0)},
@@ -482,9 +494,25 @@ TEST_F(HDPhotoTest, DamagedFilesSetTheAbortFlag) {
         {"huge width", put32(good, entry(0xBC80) + 8, 0x40000000)},
         {"zero height", put32(good, entry(0xBC81) + 8, 0)},
         {"width unlike the image's", put32(good, entry(0xBC80) + 8, 65)},
-        {"big-endian", [&] { auto b = good; b[0] = b[1] = 'M'; return b; }()},
-        {"image signature", [&] { auto b = good; b[image] = 'X'; return b; }()},
-        {"coded size huge", [&] { auto b = good; b[image + 12] = 0xFF; b[image + 13] = 0xFF; return b; }()},
+        {"big-endian",
+         [&] {
+             auto b = good;
+             b[0] = b[1] = 'M';
+             return b;
+         }()},
+        {"image signature",
+         [&] {
+             auto b = good;
+             b[image] = 'X';
+             return b;
+         }()},
+        {"coded size huge",
+         [&] {
+             auto b = good;
+             b[image + 12] = 0xFF;
+             b[image + 13] = 0xFF;
+             return b;
+         }()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -576,7 +604,8 @@ TEST_F(HDPhotoTest, TheCommandLineToolConvertsBothWays) {
     ASSERT_EQ(back.Width, ref.Width);
     ASSERT_EQ(back.Height, ref.Height);
     double diff = 0;
-    for (size_t i = 0; i < ref.Samples.size(); ++i) diff += std::abs(static_cast<int>(back.Samples[i]) - static_cast<int>(ref.Samples[i]));
+    for (size_t i = 0; i < ref.Samples.size(); ++i)
+        diff += std::abs(static_cast<int>(back.Samples[i]) - static_cast<int>(ref.Samples[i]));
     EXPECT_LT(diff / static_cast<double>(ref.Samples.size()), 4.0);
 }
 

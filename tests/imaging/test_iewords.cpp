@@ -60,9 +60,16 @@ const Language kLanguages[] = {
 
 TEST_F(Words, TheEnglishRowHoldsTheCaptions) {
     const std::pair<int, const char*> words[] = {
-        {0, "Preview"}, {3, "OK"},   {37, "Parameters Preview"}, {55, "of"}, {103, "Value"}, {123, "Rate"},
+        {0, "Preview"},
+        {3, "OK"},
+        {37, "Parameters Preview"},
+        {55, "of"},
+        {103, "Value"},
+        {123, "Rate"},
         {128, "Automatically updates your preview with the changes you have selected"},
-        {131, "Common Graphic Files"}, {144, "KB"}, {145, "Fit"}};
+        {131, "Common Graphic Files"},
+        {144, "KB"},
+        {145, "Fit"}};
     for (auto [index, text] : words) EXPECT_EQ(IEGetLocalizedWord(static_cast<uint8_t>(index), msEnglish), text);
     for (int w = 0; w < IEWordCount; ++w) EXPECT_FALSE(Raw(static_cast<uint8_t>(w), 0x0409).empty()) << w;
 }

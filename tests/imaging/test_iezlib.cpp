@@ -18,7 +18,8 @@ std::vector<uint8_t> Pattern(size_t n, uint32_t seed = 1) {
     // Half predictable text, half noise, so that the data compresses but not to nothing.
     std::vector<uint8_t> v(n);
     std::mt19937 rng(seed);
-    for (size_t i = 0; i < n; ++i) v[i] = (i / 64) % 2 ? static_cast<uint8_t>(rng()) : static_cast<uint8_t>('a' + i % 7);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = (i / 64) % 2 ? static_cast<uint8_t>(rng()) : static_cast<uint8_t>('a' + i % 7);
     return v;
 }
 
@@ -259,7 +260,8 @@ TEST(IEZlib, DamagedDataRaisesAndEnds) {
 TEST(IEZlib, OneShotGrowsPastAPoorEstimateAndHonoursItsLimit) {
     const auto data = Pattern(500000, 8);
     const auto z = ZCompress(data);
-    for (int64_t estimate : {int64_t{0}, int64_t{1}, int64_t{1000}, static_cast<int64_t>(data.size()), int64_t{4000000}}) {
+    for (int64_t estimate :
+         {int64_t{0}, int64_t{1}, int64_t{1000}, static_cast<int64_t>(data.size()), int64_t{4000000}}) {
         SCOPED_TRACE(estimate);
         std::vector<uint8_t> out;
         int64_t size = -1;

@@ -97,7 +97,7 @@ TEST(JPEGRead, IndependentFilesAsDjpegAndImageMagickDecodeThem) {
         uint8_t ColorSpace;
         int32_t Samples;
         bool Progressive;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"s444", 2, 3, false}, {"s422", 2, 3, false},  {"s440", 2, 3, false},     {"s420", 2, 3, false},
         {"s411", 2, 3, false}, {"s410", 2, 3, false},  {"prog", 2, 3, true},      {"rgb", 0, 3, false},
@@ -184,7 +184,7 @@ TEST(JPEGRead, ScaledLoadsAsDjpegScales) {
         int32_t WantW, WantH;  // for the automatic choice
         const char* Ref;
         int32_t Used;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"s420", 2, 0, 0, "s420.half.ppm", 2},     {"s420", 3, 0, 0, "s420.quarter.ppm", 4},
         {"s420", 4, 0, 0, "s420.eighth.ppm", 8},   {"prog", 3, 0, 0, "prog.quarter.ppm", 4},
@@ -230,9 +230,8 @@ TEST(JPEGRead, AutomaticScaleOfALargePicture) {
 TEST(JPEGRead, DCTMethodsAsDjpeg) {
     for (auto [method, ref] : {std::pair{1, "s420.fast.ppm"}, std::pair{2, "s420.float.ppm"}}) {
         SCOPED_TRACE(ref);
-        const auto r = Read(Fixture("s420.jpg"), ReadOptions{}, [&](TIOParamsVals& P) {
-            P.JPEGDCTMethod = static_cast<uint8_t>(method);
-        });
+        const auto r = Read(Fixture("s420.jpg"), ReadOptions{},
+                            [&](TIOParamsVals& P) { P.JPEGDCTMethod = static_cast<uint8_t>(method); });
         ExpectSameRGB(*r.Bitmap, LoadRef(FixturePath("jpeg", ref)));
     }
 }
@@ -539,9 +538,9 @@ TEST(JPEGRead, ATablesStreamThatFailsRaises) {
     TIEBitmap b;
     TIOParamsVals p(nullptr);
     Progress pr;
-    EXPECT_THROW(IEReadJPEGStream(s.get(), tables.get(), &b, false, -1, false, false, false, false, false, false, pr.Rec,
-                                  p),
-                 EIEJpegException);
+    EXPECT_THROW(
+        IEReadJPEGStream(s.get(), tables.get(), &b, false, -1, false, false, false, false, false, false, pr.Rec, p),
+        EIEJpegException);
     EXPECT_TRUE(pr.Aborting);
 }
 
@@ -587,9 +586,11 @@ TEST(JPEGWrite, OurFilesReadByDjpegAndIdentify) {
         const std::string file = dir + "/out.jpg";
         WriteBytes(file, bytes);
         int st = -1;
-        const std::string id = RunCommand("/usr/bin/identify -format '%w %h %[colorspace] %[jpeg:sampling-factor] "
-                                          "%[interlace] %x %y' '" + file + "' 2>&1",
-                                          &st);
+        const std::string id = RunCommand(
+            "/usr/bin/identify -format '%w %h %[colorspace] %[jpeg:sampling-factor] "
+            "%[interlace] %x %y' '" +
+                file + "' 2>&1",
+            &st);
         EXPECT_EQ(st, 0) << id;
         EXPECT_EQ(id, std::string("67 41 ") + c.Colorspace + " " + c.Sampling + " " +
                           (c.Progressive ? "JPEG" : "None") + " " + c.Density);
@@ -638,9 +639,11 @@ TEST(JPEGWrite, MarkersKeptAndReadBackByExiftool) {
     const std::string file = std::string(pattern) + "/m.jpg";
     WriteBytes(file, bytes);
     int st = -1;
-    const std::string tags = RunCommand("exiftool -s -s -s -Comment -IPTC:Keywords -XMP-dc:Title -EXIF:Make "
-                                        "-EXIF:ResolutionUnit -ThumbnailLength '" + file + "'",
-                                        &st);
+    const std::string tags = RunCommand(
+        "exiftool -s -s -s -Comment -IPTC:Keywords -XMP-dc:Title -EXIF:Make "
+        "-EXIF:ResolutionUnit -ThumbnailLength '" +
+            file + "'",
+        &st);
     EXPECT_EQ(st, 0);
     EXPECT_NE(tags.find("made for the tests"), std::string::npos) << tags;
     EXPECT_NE(tags.find("lumetra"), std::string::npos) << tags;

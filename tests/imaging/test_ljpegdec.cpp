@@ -41,10 +41,10 @@ TEST(LosslessJPEG, StreamsOfDcmtkDecodeToTheirSources) {
         const char* Stream;
         const char* Source;
     } cases[] = {
-        {"grey8_sv1.ljpg", "grey8.pgm"},     {"grey8_sv2.ljpg", "grey8.pgm"},   {"grey8_sv3.ljpg", "grey8.pgm"},
-        {"grey8_sv4.ljpg", "grey8.pgm"},     {"grey8_sv5.ljpg", "grey8.pgm"},   {"grey8_sv6.ljpg", "grey8.pgm"},
-        {"grey8_sv7.ljpg", "grey8.pgm"},     {"grey12_sv6.ljpg", "grey12.pgm"}, {"grey16_sv7.ljpg", "grey16.pgm"},
-        {"rgb8_sv1.ljpg", "rgb8.ppm"},       {"grey8_pt2.ljpg", "grey8_pt2.pgm"},
+        {"grey8_sv1.ljpg", "grey8.pgm"}, {"grey8_sv2.ljpg", "grey8.pgm"},     {"grey8_sv3.ljpg", "grey8.pgm"},
+        {"grey8_sv4.ljpg", "grey8.pgm"}, {"grey8_sv5.ljpg", "grey8.pgm"},     {"grey8_sv6.ljpg", "grey8.pgm"},
+        {"grey8_sv7.ljpg", "grey8.pgm"}, {"grey12_sv6.ljpg", "grey12.pgm"},   {"grey16_sv7.ljpg", "grey16.pgm"},
+        {"rgb8_sv1.ljpg", "rgb8.ppm"},   {"grey8_pt2.ljpg", "grey8_pt2.pgm"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Stream);
@@ -218,7 +218,8 @@ std::vector<uint8_t> Encode(const std::vector<int32_t>& Samples, int W, int H, c
                 ++k;
                 if (!Diffs && d >= modulo / 2) d -= modulo;
                 int cat = 0;
-                if (d == 32768 || d == -32768) cat = 16;
+                if (d == 32768 || d == -32768)
+                    cat = 16;
                 else
                     for (int32_t a = d < 0 ? -d : d; a; a >>= 1) ++cat;
                 const Code& cd = codes[static_cast<size_t>(O.Selectors[c])][static_cast<size_t>(cat)];
@@ -247,8 +248,8 @@ TEST(LosslessJPEG, EverySelectionValueWithShortAndLongCodesAndRestarts) {
         int Precision, Components, Predictor, Restart;
         bool Long;
     } cases[] = {
-        {8, 1, 1, 0, false},  {8, 1, 4, 0, true},   {8, 1, 5, 0, false}, {8, 1, 6, 0, true},
-        {8, 3, 7, 0, false},  {8, 3, 2, 18, true},  {8, 1, 3, 6, false}, {12, 1, 4, 0, true},
+        {8, 1, 1, 0, false},   {8, 1, 4, 0, true},  {8, 1, 5, 0, false}, {8, 1, 6, 0, true},
+        {8, 3, 7, 0, false},   {8, 3, 2, 18, true}, {8, 1, 3, 6, false}, {12, 1, 4, 0, true},
         {16, 1, 6, 12, false}, {16, 1, 7, 0, true}, {5, 1, 5, 0, false},
     };
     for (const Case& c : cases) {
@@ -372,8 +373,8 @@ TEST(LosslessJPEG, Refusals) {
     // A stream with fewer bytes than Size asks for.
     auto s = MemStream(good);
     std::vector<uint8_t> out(W * H);
-    EXPECT_FALSE(IEDecodeLosslessJPEG(s.get(), nullptr, out.data(), nullptr, static_cast<int64_t>(good.size()) + 1, W,
-                                      H, 1));
+    EXPECT_FALSE(
+        IEDecodeLosslessJPEG(s.get(), nullptr, out.data(), nullptr, static_cast<int64_t>(good.size()) + 1, W, H, 1));
 }
 
 TEST(LosslessJPEG, DamagedStreamsNeverReadOutOfBounds) {

@@ -35,8 +35,8 @@ TEST(MetafileProbe, RealHeaders) {
         const char* File;
         bool EMF, WMF;
     } cases[] = {
-        {"line.emf", true, false},       {"stroke.emf", true, false}, {"placeable.wmf", false, true},
-        {"plain.wmf", false, true},      {"disk.wmf", false, false},  // a header of type 2
+        {"line.emf", true, false},  {"stroke.emf", true, false}, {"placeable.wmf", false, true},
+        {"plain.wmf", false, true}, {"disk.wmf", false, false},  // a header of type 2
     };
     for (const Case& c : cases)
         for (size_t lead : {size_t{0}, size_t{5}}) {
@@ -61,7 +61,7 @@ TEST(MetafileProbe, FieldsThatDecide) {
         bool Emf;       // change the EMF, else the placeable WMF
         size_t Offset;  // the byte changed
         bool Still;     // still recognised
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"EMF record type", true, 0, false},  {"EMF signature", true, 41, false},
         {"EMF header size", true, 4, true},   {"placeable key", false, 0, false},

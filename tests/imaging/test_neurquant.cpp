@@ -109,8 +109,8 @@ TEST_F(Quantizer, EngineFollowsTheSettingAndTheCountAsked) {
     };
     // Box splitting holds 256 boxes at most: larger palettes come from the net even when
     // the setting asks for boxes.
-    const Case cases[] = {{-1, 127, 1}, {-1, 128, 0}, {1, 200, 1}, {0, 20, 0}, {7, 20, 0}, {1, 256, 1}, {1, 257, 0},
-                          {1, 500, 0}};
+    const Case cases[] = {{-1, 127, 1}, {-1, 128, 0}, {1, 200, 1}, {0, 20, 0},
+                          {7, 20, 0},   {1, 256, 1},  {1, 257, 0}, {1, 500, 0}};
     for (const Case& c : cases) {
         IEQuantizerAlgorithm = c.setting;
         TIEQuantizer q(&b, palette, c.count);
@@ -171,7 +171,8 @@ TEST_F(Quantizer, NeuralNetPaletteIsWhatTheLookupsAnswerAndTheyAreNearest) {
         EXPECT_EQ(state->NetSize, n);
         // The lookup of each palette colour gives an entry of exactly that colour, and any
         // colour's answer is as near (sum of channel differences) as the nearest entry.
-        for (int32_t i = 0; i < n; ++i) EXPECT_EQ(palette[static_cast<size_t>(IENeuQuantIndex(*state, palette[i]))], palette[i]);
+        for (int32_t i = 0; i < n; ++i)
+            EXPECT_EQ(palette[static_cast<size_t>(IENeuQuantIndex(*state, palette[i]))], palette[i]);
         for (int k = 0; k < 500; ++k) {
             const TRGB c = CreateRGB(uint8_t(rnd()), uint8_t(rnd()), uint8_t(rnd()));
             auto dist = [&](const TRGB& p) { return std::abs(p.r - c.r) + std::abs(p.g - c.g) + std::abs(p.b - c.b); };
@@ -209,7 +210,8 @@ TEST_F(Quantizer, BoxSplittingOfTwoClustersFindsTheirMeans) {
     TIEBitmap b(10, 10, ie24RGB);
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 10; ++x)
-            b.SetPixel24(x, y, x < 5 ? CreateRGB(uint8_t(x), uint8_t(y % 8), 3) : CreateRGB(250, uint8_t(248 + x % 8), 255));
+            b.SetPixel24(x, y,
+                         x < 5 ? CreateRGB(uint8_t(x), uint8_t(y % 8), 3) : CreateRGB(250, uint8_t(248 + x % 8), 255));
     TRGB palette[4];
     for (TRGB& p : palette) p = CreateRGB(9, 9, 9);
     auto q = IEBoxQuantCreate(&b, palette, 4);

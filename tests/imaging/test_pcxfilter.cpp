@@ -84,7 +84,8 @@ std::unique_ptr<TIEBitmap> Picture(int Colours) {
             return TRGB{static_cast<uint8_t>(i * 15), static_cast<uint8_t>(i * 13 + 30), static_cast<uint8_t>(i * 40)};
         }
         if (y == 2) return TRGB{90, 40, 200};
-        return TRGB{static_cast<uint8_t>(x * y * 7 + 50), static_cast<uint8_t>(y * 43 + x), static_cast<uint8_t>(x * 29)};
+        return TRGB{static_cast<uint8_t>(x * y * 7 + 50), static_cast<uint8_t>(y * 43 + x),
+                    static_cast<uint8_t>(x * 29)};
     });
 }
 

@@ -237,8 +237,8 @@ TEST_F(PDFWrite, JPEGPagesDeclareTheColourSpaceWritten) {
                         const int stored = ref.Samples[(static_cast<size_t>(y) * 33 + x) * 4 + k];
                         const int ink = c.Plain ? stored : 255 - stored;
                         if (std::abs(page.At(x, y)[k] - ink) > 3 && bad++ < 5)
-                            ADD_FAILURE() << x << "," << y << " ink " << k << ": " << int(page.At(x, y)[k])
-                                          << " want " << ink;
+                            ADD_FAILURE()
+                                << x << "," << y << " ink " << k << ": " << int(page.At(x, y)[k]) << " want " << ink;
                     }
         } else {
             const RefImage page = CheckAndRender(t, c.Name);
@@ -362,7 +362,9 @@ TEST_F(PDFWrite, FailuresSetTheAbortFlag) {
     };
     IESetFormatOps(ioJPEG, failing);
     bool aborted = false;
-    EXPECT_EQ(Write(src.get(), [](TIOParamsVals& p) { p.PDFCompression = 4; }, &aborted), "");
+    EXPECT_EQ(Write(
+                  src.get(), [](TIOParamsVals& p) { p.PDFCompression = 4; }, &aborted),
+              "");
     EXPECT_TRUE(aborted);
     IESetFormatOps(ioJPEG, ops);
 }
@@ -391,7 +393,8 @@ TEST_F(PDFWrite, TheCommandLineToolWritesPDFAndPostScript) {
         const RefImage ps = ParseRef(RenderWithGhostscript(Temp("c.ps"), 595, 842, "ppmraw", Temp("c.ppm")));
         ASSERT_EQ(pdf.Width, ps.Width);
         ASSERT_EQ(pdf.Height, ps.Height);
-        const RefImage ref = LoadRef(FixturePath("pnm", std::string(file).substr(0, std::string(file).find('.')) + ".ref.ppm"));
+        const RefImage ref =
+            LoadRef(FixturePath("pnm", std::string(file).substr(0, std::string(file).find('.')) + ".ref.ppm"));
         // The centre of the picture's top left pixel, as scaled to the paper.
         const int32_t cell = 595 / ref.Width;
         EXPECT_EQ(pdf.At(cell / 2, cell / 2)[1], ref.At(0, 0)[1]);
@@ -450,8 +453,8 @@ TEST_F(PDFWrite, PagesOfTheProgramsCodersRenderAsTheSource) {
             }
         }
         int st = -1;
-        const std::string rows = RunCommand(
-            "qpdf --show-object=3 --filtered-stream-data '" + Temp(std::string(c.Name) + ".pdf") + "'", &st);
+        const std::string rows =
+            RunCommand("qpdf --show-object=3 --filtered-stream-data '" + Temp(std::string(c.Name) + ".pdf") + "'", &st);
         EXPECT_EQ(st, 0);
         EXPECT_TRUE(rows == want) << rows.size() << " bytes, " << want.size() << " wanted";
     }
@@ -459,8 +462,8 @@ TEST_F(PDFWrite, PagesOfTheProgramsCodersRenderAsTheSource) {
     const std::string t = Write(smooth.get(), Paper(48, 32, 4));
     EXPECT_NE(t.find("/Filter /DCTDecode\n"), std::string::npos);
     ExpectSameRGB(*smooth, CheckAndRender(t, "jpeg-real"), 24);
-    ExpectSameRGB(*smooth, ParseRef(RenderWithGhostscript(Temp("jpeg-real.pdf"), 48, 32, "ppmraw",
-                                                          Temp("jpeg-real.ppm"))), 24);
+    ExpectSameRGB(*smooth,
+                  ParseRef(RenderWithGhostscript(Temp("jpeg-real.pdf"), 48, 32, "ppmraw", Temp("jpeg-real.ppm"))), 24);
 }
 
 // A page the user stops halfway: the fax coder's reference row is freed (the leak checker

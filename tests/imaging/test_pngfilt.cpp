@@ -45,7 +45,7 @@ TEST(PNGRead, EveryColourTypeAndDepthAsImageMagickDecodes) {
         int32_t Bits, Samples;
         TIEPixelFormat Format, NativeFormat;
         bool Alpha, NativeAlpha;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"grey1", 1, 1, ie1g, ie1g, false, false},       {"grey2", 2, 1, ie24RGB, ie24RGB, false, false},
         {"grey4", 4, 1, ie24RGB, ie24RGB, false, false}, {"grey8", 8, 1, ie24RGB, ie8g, false, false},
@@ -150,7 +150,9 @@ TEST(PNGWrite, OurFilesPassPngcheckAndImageMagick) {
     for (const WriteCase& c : cases) {
         SCOPED_TRACE(c.Name);
         const std::string name = c.Name;
-        TIEBitmap* src = name.rfind("grey", 0) == 0 ? grey.get() : name == "palette" || name == "palette with alpha" ? few.get() : colour.get();
+        TIEBitmap* src = name.rfind("grey", 0) == 0                          ? grey.get()
+                         : name == "palette" || name == "palette with alpha" ? few.get()
+                                                                             : colour.get();
         std::unique_ptr<TIEBitmap> two;
         if (name == "one bit of two colours") {
             two = Make24(23, 9, [](int x, int y) { return (x * y) % 3 ? TRGB{200, 0, 0} : TRGB{0, 0, 120}; });

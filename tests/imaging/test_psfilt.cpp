@@ -223,7 +223,7 @@ TEST_F(PSWrite, JPEGPagesDeclareTheComponentsWritten) {
         int ColorSpace;
         bool Plain;
         std::vector<std::string> Lines;  // consecutive lines of the page
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"rgb", 2, false,
          {"currentfile /ASCII85Decode filter << >> /DCTDecode filter", "false 3", "%%BeginData:", "colorimage"}},
@@ -263,8 +263,8 @@ TEST_F(PSWrite, JPEGPagesDeclareTheComponentsWritten) {
                         const int stored = ref.Samples[(static_cast<size_t>(y) * 33 + x) * 4 + k];
                         const int ink = c.Plain ? stored : 255 - stored;
                         if (std::abs(page.At(x, y)[k] - ink) > 3 && bad++ < 5)
-                            ADD_FAILURE() << x << "," << y << " ink " << k << ": " << int(page.At(x, y)[k])
-                                          << " want " << ink;
+                            ADD_FAILURE()
+                                << x << "," << y << " ink " << k << ": " << int(page.At(x, y)[k]) << " want " << ink;
                     }
         } else {
             const RefImage page = ParseRef(RenderWithGhostscript(Temp("j.ps"), 33, 18, "ppmraw", Temp("j.ppm")));
@@ -374,7 +374,8 @@ TEST_F(PSWrite, FailuresSetTheAbortFlag) {
     };
     IESetFormatOps(ioJPEG, failing);
     bool aborted = false;
-    Write(src.get(), [](TIOParamsVals& p) { p.PSCompression = 3; }, &aborted);
+    Write(
+        src.get(), [](TIOParamsVals& p) { p.PSCompression = 3; }, &aborted);
     EXPECT_TRUE(aborted);
     IESetFormatOps(ioJPEG, ops);
 }
@@ -411,7 +412,7 @@ TEST_F(PSWrite, PagesOfTheProgramsCodersRenderAsTheSource) {
         const char* Name;
         TIEBitmap* Bitmap;
         int Compression;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"g4", wide.get(), 1},
         {"g3", wide.get(), 2},
@@ -436,7 +437,7 @@ TEST_F(PSWrite, PagesOfTheProgramsCodersRenderAsTheSource) {
         ExpectSameRGB(*src, Render(t, w, h, c.Name));
         // A grey device reads the same bits.
         const std::vector<uint8_t> grey = RenderWithGhostscript(Temp(std::string(c.Name) + ".ps"), w, h, "pgmraw",
-                                                               Temp(std::string(c.Name) + ".pgm"));
+                                                                Temp(std::string(c.Name) + ".pgm"));
         ExpectSameRGB(*src, ParseRef(grey));
     }
     auto smooth = MakeSmoothPicture(48, 32);

@@ -46,7 +46,7 @@ TEST(PXMRead, NetpbmFilesReadAsImageMagickDecodesThem) {
         int32_t Bits, Samples;
         TIEPixelFormat Format, NativeFormat;
         int Tolerance;  // ImageMagick rounds where we truncate
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"ppm255.ppm", 8, 3, ie24RGB, ie24RGB, 0},     {"ppm100.ppm", 8, 3, ie24RGB, ie24RGB, 1},
         {"ppm1000.ppm", 16, 3, ie24RGB, ieRGB48, 1},   {"ppm65535.ppm", 16, 3, ie24RGB, ieRGB48, 0},

@@ -24,8 +24,9 @@ std::vector<uint8_t> Decode(const std::vector<uint8_t>& Data, Kind K, int32_t Wi
         switch (K) {
             case Kind::MH: {
                 const int64_t left = int64_t(Data.size()) - bytePos;
-                bytePos += IECCITTDecodeMHRow(row.data(), Data.data() + std::min<int64_t>(bytePos, int64_t(Data.size())),
-                                              std::max<int64_t>(left, 0), FillOrder, Width);
+                bytePos +=
+                    IECCITTDecodeMHRow(row.data(), Data.data() + std::min<int64_t>(bytePos, int64_t(Data.size())),
+                                       std::max<int64_t>(left, 0), FillOrder, Width);
                 break;
             }
             case Kind::G3:
@@ -56,12 +57,8 @@ std::vector<uint8_t> Encode(const std::vector<uint8_t>& Rows, Kind K, int32_t Wi
         switch (K) {
             case Kind::MH: IECCITTEncodeMHRow(row, Width, &s, FillOrder, error); break;
             case Kind::G3: IECCITTEncode1DRow(row, Width, &s, FillOrder, error, pendingBits, pendingByte); break;
-            case Kind::G32D:
-                IECCITTEncodeG3Row(row, Width, &s, FillOrder, error, ref, pendingBits, pendingByte);
-                break;
-            case Kind::G4:
-                IECCITTEncodeG4Row(row, Width, &s, FillOrder, error, ref, pendingBits, pendingByte);
-                break;
+            case Kind::G32D: IECCITTEncodeG3Row(row, Width, &s, FillOrder, error, ref, pendingBits, pendingByte); break;
+            case Kind::G4: IECCITTEncodeG4Row(row, Width, &s, FillOrder, error, ref, pendingBits, pendingByte); break;
         }
     }
     EXPECT_FALSE(error);
@@ -122,10 +119,14 @@ TEST(TifCcitt, OurEncodingsDecodeBack) {
                 for (int32_t y = 0; y < h; ++y) {
                     for (size_t i = 0; i < rb; ++i) {
                         uint8_t v = 0;
-                        if (y % 4 == 0) v = uint8_t(rng());
-                        else if (y % 4 == 1) v = (i / 3) % 2 ? 0xFF : 0x00;
-                        else if (y % 4 == 2) v = y & 8 ? 0xFF : 0x00;
-                        else v = uint8_t(rows[(y - 1) * rb + i] ^ (rng() % 7 == 0 ? 0x10 : 0));
+                        if (y % 4 == 0)
+                            v = uint8_t(rng());
+                        else if (y % 4 == 1)
+                            v = (i / 3) % 2 ? 0xFF : 0x00;
+                        else if (y % 4 == 2)
+                            v = y & 8 ? 0xFF : 0x00;
+                        else
+                            v = uint8_t(rows[(y - 1) * rb + i] ^ (rng() % 7 == 0 ? 0x10 : 0));
                         rows[size_t(y) * rb + i] = v;
                     }
                 }

@@ -150,8 +150,10 @@ TEST(TifLzw, HandMadeCodeStreams) {
         {"code beyond the table ends the row", Codes({{256, 9}, {1, 9}, {300, 9}, {2, 9}}), 3, {1, 0, 0}},
         {"undefined first code after Clear", Codes({{256, 9}, {300, 9}}), 2, {}},
         {"Clear then End", Codes({{256, 9}, {257, 9}}), 2, {0, 0}},
-        {"Clear, End, then codes", Codes({{256, 9}, {1, 9}, {2, 9}, {258, 9}, {256, 9}, {257, 9}, {3, 9}, {259, 9}}),
-         6, {1, 2, 1, 2, 0, 0}},
+        {"Clear, End, then codes",
+         Codes({{256, 9}, {1, 9}, {2, 9}, {258, 9}, {256, 9}, {257, 9}, {3, 9}, {259, 9}}),
+         6,
+         {1, 2, 1, 2, 0, 0}},
         {"repeated Clear", Codes({{256, 9}, {256, 9}, {5, 9}, {6, 9}, {257, 9}}), 2, {5, 6}},
         {"no Clear at the start", Codes({{3, 9}, {258, 9}, {257, 9}}), 3, {3, 3, 3}},
         {"data ends inside a code", {0x80, 0x00, 0x80}, 2, {2, 0}},  // Clear, 2, six bits
@@ -182,7 +184,8 @@ TEST(TifLzw, TiffcpStripsDecodeToTheSourcePixels) {
     for (const char* name : {"gray", "pattern"}) {
         SCOPED_TRACE(name);
         const bool rgb = std::string(name) == "pattern";
-        const RefImage ref = ParseRef(ReadBytes(FixturePath("tiffcoders", std::string(name) + (rgb ? ".ppm" : ".pgm"))));
+        const RefImage ref =
+            ParseRef(ReadBytes(FixturePath("tiffcoders", std::string(name) + (rgb ? ".ppm" : ".pgm"))));
         ASSERT_GT(ref.Width, 0);
         const auto strip = ReadBytes(FixturePath("tiffcoders", std::string(name) + ".lzw"));
         const auto rows = Decompress(strip, ref.Width * ref.Channels, ref.Height);
@@ -197,9 +200,20 @@ TEST(TifLzw, OurStripsReadBackThroughTiffcp) {
     // uncompressed file whose pixels are compared with ours.
     std::vector<uint8_t> f = {'I', 'I', 42, 0, 8, 0, 0, 0};
     const uint32_t stripOffset = 8 + 2 + 9 * 12 + 4;
-    auto put16 = [&](uint16_t v) { f.push_back(uint8_t(v)); f.push_back(uint8_t(v >> 8)); };
-    auto put32 = [&](uint32_t v) { put16(uint16_t(v)); put16(uint16_t(v >> 16)); };
-    auto tag = [&](uint16_t t, uint16_t type, uint32_t v) { put16(t); put16(type); put32(1); put32(v); };
+    auto put16 = [&](uint16_t v) {
+        f.push_back(uint8_t(v));
+        f.push_back(uint8_t(v >> 8));
+    };
+    auto put32 = [&](uint32_t v) {
+        put16(uint16_t(v));
+        put16(uint16_t(v >> 16));
+    };
+    auto tag = [&](uint16_t t, uint16_t type, uint32_t v) {
+        put16(t);
+        put16(type);
+        put32(1);
+        put32(v);
+    };
     put16(9);
     tag(256, 4, 64);
     tag(257, 4, 48);
@@ -215,8 +229,10 @@ TEST(TifLzw, OurStripsReadBackThroughTiffcp) {
     f.insert(f.end(), z.begin(), z.end());
     const std::string dir = ::testing::TempDir();
     WriteBytes(dir + "/ours_lzw.tif", f);
-    const std::string cmd = "tiffcp -c none '" + dir + "/ours_lzw.tif' '" + dir + "/ours_none.tif' 2>&1 && "
-                            "/usr/bin/convert '" + dir + "/ours_none.tif' -depth 8 gray:'" + dir + "/ours.gray'";
+    const std::string cmd = "tiffcp -c none '" + dir + "/ours_lzw.tif' '" + dir +
+                            "/ours_none.tif' 2>&1 && "
+                            "/usr/bin/convert '" +
+                            dir + "/ours_none.tif' -depth 8 gray:'" + dir + "/ours.gray'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     EXPECT_EQ(ReadBytes(dir + "/ours.gray"), data);
 }

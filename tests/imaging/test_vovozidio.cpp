@@ -2,9 +2,9 @@
 // per-format family, failures, stream headers, finishing steps and attachments.
 #include <atomic>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <thread>
-#include <iterator>
 
 #include "classlib/ExtCtrls.h"
 #include "imaging/core/hyieutils_streams.h"
@@ -210,8 +210,8 @@ TEST_F(IOTest, SaveNamesChooseTheBuiltInWriter) {
     const struct {
         const char* name;
         int32_t type;
-    } cases[] = {{"a.JPG", ioJPEG}, {"a.xif", ioTIFF}, {"a.pix", ioTGA},  {"a.win", ioTGA},
-                 {"a.g3n", ioTIFF}, {"a.dib", ioBMP},  {"a.pgm", ioPXM},  {"a.wbmp", ioWBMP}};
+    } cases[] = {{"a.JPG", ioJPEG}, {"a.xif", ioTIFF}, {"a.pix", ioTGA}, {"a.win", ioTGA},
+                 {"a.g3n", ioTIFF}, {"a.dib", ioBMP},  {"a.pgm", ioPXM}, {"a.wbmp", ioWBMP}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         IEBuildFormatRegistry();
@@ -372,8 +372,8 @@ TEST_F(IOTest, AdjustDPIResamplesToSquarePixels) {
 // The Photoshop resolution record inside an APP13 marker.
 TEST_F(IOTest, PhotoshopResolutionUpdate) {
     auto record = [](std::vector<uint8_t> name, uint32_t size, size_t extra) {
-        std::vector<uint8_t> b = {'P', 'h', 'o', 't', 'o', 's', 'h', 'o', 'p', ' ', '3', '.', '0', 0,
-                                  '8', 'B', 'I', 'M', 0x03, 0xED};
+        std::vector<uint8_t> b = {'P', 'h', 'o', 't', 'o', 's', 'h', 'o', 'p',  ' ',
+                                  '3', '.', '0', 0,   '8', 'B', 'I', 'M', 0x03, 0xED};
         for (uint8_t c : name) b.push_back(c);
         b.push_back(static_cast<uint8_t>(size >> 24));
         b.push_back(static_cast<uint8_t>(size >> 16));

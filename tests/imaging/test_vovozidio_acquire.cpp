@@ -47,8 +47,11 @@ TEST_F(AcquireTest, TheDialogGetsAConvertedCopy) {
         TIEPixelFormat Shown;
         bool Copy;
     };
-    const Case cases[] = {{ie16g, ie24RGB, true}, {ie8g, ie24RGB, true}, {ie32RGB, ie24RGB, true},
-                          {ie24RGB, ie24RGB, false}, {ie1g, ie1g, false}};
+    const Case cases[] = {{ie16g, ie24RGB, true},
+                          {ie8g, ie24RGB, true},
+                          {ie32RGB, ie24RGB, true},
+                          {ie24RGB, ie24RGB, false},
+                          {ie1g, ie1g, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.Format));
         TVovozIdIO io(nullptr);

@@ -37,8 +37,8 @@ TEST(AVIDelay, FromRateAndScale) {
         uint32_t Rate, Scale;
         int32_t Delay;
     };
-    for (const Case& c : {Case{25, 1, 40}, Case{10, 1, 100}, Case{30000, 1001, 33}, Case{1, 2, 2000},
-                          Case{0, 1, 0}, Case{25, 0, 0}, Case{0, 0, 0}}) {
+    for (const Case& c : {Case{25, 1, 40}, Case{10, 1, 100}, Case{30000, 1001, 33}, Case{1, 2, 2000}, Case{0, 1, 0},
+                          Case{25, 0, 0}, Case{0, 0, 0}}) {
         SCOPED_TRACE(std::to_string(c.Rate) + "/" + std::to_string(c.Scale));
         EXPECT_EQ(IEAVIFrameDelay(c.Rate, c.Scale), c.Delay);
     }
@@ -49,8 +49,8 @@ TEST_F(AVITest, CountAndDelay) {
         const char* File;
         int32_t Count, Delay;
     };
-    for (const Case& c : {Case{"long.avi", 250, 40}, Case{"mpeg4.avi", 20, 100}, Case{"raw.avi", 12, 40},
-                          Case{"pal8.avi", 5, 200}}) {
+    for (const Case& c :
+         {Case{"long.avi", 250, 40}, Case{"mpeg4.avi", 20, 100}, Case{"raw.avi", 12, 40}, Case{"pal8.avi", 5, 200}}) {
         SCOPED_TRACE(c.File);
         TVovozIdIO io(nullptr);
         const cl::WideString name = win::Utf8ToUtf16(kData + c.File);

@@ -75,7 +75,7 @@ TEST(ColorFormulas, EverySourceLayoutToTRGB) {
         uint8_t format;
         Bytes src;
         Bytes expected;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"R G B", iecsRGB, {1, 2, 3, 4, 5, 6}, {3, 2, 1, 6, 5, 4}},
         {"B G R", iecsBGR, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6}},

@@ -30,8 +30,8 @@ protected:
     }
     std::string P(const std::string& n) { return dir_ + "/" + n; }
     void Put(const std::string& n, const std::vector<uint8_t>& d) {
-        std::ofstream(P(n), std::ios::binary).write(reinterpret_cast<const char*>(d.data()),
-                                                    static_cast<std::streamsize>(d.size()));
+        std::ofstream(P(n), std::ios::binary)
+            .write(reinterpret_cast<const char*>(d.data()), static_cast<std::streamsize>(d.size()));
     }
     std::vector<uint8_t> Get(const std::string& n) {
         std::ifstream in(P(n), std::ios::binary);
@@ -54,9 +54,9 @@ TEST_F(ToolTest, InfoPrintsOneKeyALine) {
     Put("a.bin", TestImageBytes(6, 4, ie8g));
     ASSERT_EQ(Run({"info", P("a.bin")}), 0) << err_.str();
     const std::string o = out_.str();
-    for (const char* line : {"format: Test format\n", "width: 6\n", "height: 4\n", "pixel format: ie8g\n",
-                             "bits per sample: 8\n", "samples per pixel: 1\n", "dpi: 300 x 300\n", "pages: 1\n",
-                             "metadata: none\n"})
+    for (const char* line :
+         {"format: Test format\n", "width: 6\n", "height: 4\n", "pixel format: ie8g\n", "bits per sample: 8\n",
+          "samples per pixel: 1\n", "dpi: 300 x 300\n", "pages: 1\n", "metadata: none\n"})
         EXPECT_NE(o.find(line), std::string::npos) << line << o;
 }
 

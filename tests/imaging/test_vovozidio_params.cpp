@@ -145,8 +145,8 @@ TEST_F(ParamsTest, ArrayAccessorsCheckTheirRange) {
 TEST_F(ParamsTest, LinkedGroups) {
     TIOParamsVals p(nullptr);
     p.SetImageIndex(4);
-    for (int32_t v : {p.ImageIndex, p.TIFFImageIndex, p.DCXImageIndex, p.GIFImageIndex, p.ICOImageIndex,
-                      p.CURImageIndex})
+    for (int32_t v :
+         {p.ImageIndex, p.TIFFImageIndex, p.DCXImageIndex, p.GIFImageIndex, p.ICOImageIndex, p.CURImageIndex})
         EXPECT_EQ(v, 4);
     p.SetImageCount(9);
     for (int32_t v : {p.ImageCount, p.TIFFImageCount, p.GIFImageCount, p.MediaFrameCount, p.ExtraImageCount})
@@ -193,7 +193,7 @@ TEST_F(ParamsTest, AssignCopiesDeepAndFollowsItsRules) {
     EXPECT_EQ(dst.JPEGMarkers()->GetCount(), 1);
     EXPECT_EQ(dst.IPTC()->GetCount(), 1);
     EXPECT_NE(dst.ImagingAnnot(), nullptr);
-    EXPECT_EQ(dst.InputICCProfile(), nullptr);  // the source has none: freed
+    EXPECT_EQ(dst.InputICCProfile(), nullptr);   // the source has none: freed
     EXPECT_EQ(dst.GetEXIFThumbnail(), nullptr);  // the source has none: freed
     EXPECT_TRUE(dst.HasEXIFTag(37385));
     // Changing the copy leaves the source alone.

@@ -116,7 +116,7 @@ TEST_F(RegistryTest, DetectionOfFirstBytes) {
         const char* name;
         std::vector<uint8_t> data;
         int32_t type;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"JPEG stream header", Header("JFIF", 20), ioJPEG},
         {"TIFF stream header", Header("TIFF", 20), ioTIFF},
@@ -220,8 +220,8 @@ protected:
     }
     cl::WideString Put(const std::string& name, const std::vector<uint8_t>& data) {
         const std::string path = dir_ + "/" + name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                   static_cast<std::streamsize>(data.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
         return win::Utf8ToUtf16(path);
     }
     std::string dir_;

@@ -58,9 +58,9 @@ TEST_F(TextTest, ThreeBytesAsAConstantArrayAndAsHex) {
     io.SaveToText(Path("pic.inc"), ioThreeBytes, 0);
     ASSERT_FALSE(io.Aborting);
     EXPECT_EQ(io.Params().FileName, Path("pic.inc"));
-    EXPECT_EQ(Lines("pic.inc"), (std::vector<std::string>{"const", "  pic_inc_Size = 3;",
-                                                         "  pic_inc : array [0..pic_inc_Size-1] of byte = (",
-                                                         "    $0A,$FF,$3C);"}));
+    EXPECT_EQ(Lines("pic.inc"),
+              (std::vector<std::string>{"const", "  pic_inc_Size = 3;",
+                                        "  pic_inc : array [0..pic_inc_Size-1] of byte = (", "    $0A,$FF,$3C);"}));
     io.SaveToText(Path("pic.h"), ioThreeBytes, 1);
     EXPECT_EQ(Lines("pic.h"), (std::vector<std::string>{"\\\\ Size=3", "0x0A,0xFF,0x3C"}));
 }
@@ -100,7 +100,8 @@ TEST_F(TextTest, LongDataReadsBackToTheSavedBytes) {
             std::stringstream ss(l);
             for (std::string item; std::getline(ss, item, ',');) {
                 ASSERT_EQ(item.rfind(c.Prefix, 0), 0u) << item;
-                back.push_back(static_cast<uint8_t>(std::stoul(item.substr(std::string(c.Prefix).size()), nullptr, 16)));
+                back.push_back(
+                    static_cast<uint8_t>(std::stoul(item.substr(std::string(c.Prefix).size()), nullptr, 16)));
             }
         }
         EXPECT_EQ(back, bytes);

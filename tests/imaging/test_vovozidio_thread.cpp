@@ -69,11 +69,14 @@ TEST(IEIOThreads, HandedOverWorkRunsOnTheOwnerWhileItWaits) {
     TIEIOThreadRunner runner;
     std::thread::id ranOn;
     int value = 0;  // written by the handed-over work, read after Wait: no lock needed
-    runner.Start([&] { runner.Synchronize([&] {
-                           ranOn = std::this_thread::get_id();
-                           value = 42;
-                       }); },
-                 nullptr);
+    runner.Start(
+        [&] {
+            runner.Synchronize([&] {
+                ranOn = std::this_thread::get_id();
+                value = 42;
+            });
+        },
+        nullptr);
     runner.Wait({});  // must not deadlock
     EXPECT_EQ(ranOn, std::this_thread::get_id());
     EXPECT_EQ(value, 42);

@@ -177,7 +177,8 @@ protected:
 TEST_F(URLTest, BodyWithAndWithoutLength) {
     for (bool withLength : {true, false}) {
         SCOPED_TRACE(withLength);
-        LoopbackServer server([&](const std::string&, int fd) { LoopbackServer::Send(fd, Ok(AsString(image_), withLength)); });
+        LoopbackServer server(
+            [&](const std::string&, int fd) { LoopbackServer::Send(fd, Ok(AsString(image_), withLength)); });
         std::vector<int> progress;
         io_->OnProgress = [&](cl::TObject*, int p) { progress.push_back(p); };
         io_->LoadFromFile(W(server.Url("/img.ltst")));
@@ -255,16 +256,18 @@ TEST_F(URLTest, ProxyGetsTheAbsoluteFormAndItsOwnCredentials) {
     const std::string req = proxy.Requests()[0];
     EXPECT_EQ(req.rfind("GET http://images.example.invalid/pic.ltst HTTP/1.1\r\n", 0), 0u) << req;
     EXPECT_NE(req.find("Proxy-Authorization: Basic cHVzZXI6cHBhc3M=\r\n"), std::string::npos) << req;  // puser:ppass
-    EXPECT_NE(req.find("Authorization: Basic c3VzZXI6c3Bhc3M=\r\n"), std::string::npos) << req;  // suser:spass
+    EXPECT_NE(req.find("Authorization: Basic c3VzZXI6c3Bhc3M=\r\n"), std::string::npos) << req;        // suser:spass
 }
 
 TEST_F(URLTest, RedirectsStayOnHTTP) {
     LoopbackServer server([&](const std::string& req, int fd) {
         if (req.rfind("GET /old ", 0) == 0)
-            LoopbackServer::Send(fd, "HTTP/1.1 302 Found\r\nLocation: /new\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            LoopbackServer::Send(
+                fd, "HTTP/1.1 302 Found\r\nLocation: /new\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
         else if (req.rfind("GET /file ", 0) == 0)
-            LoopbackServer::Send(fd, "HTTP/1.1 302 Found\r\nLocation: file:///etc/hostname\r\nContent-Length: 0\r\n"
-                                     "Connection: close\r\n\r\n");
+            LoopbackServer::Send(fd,
+                                 "HTTP/1.1 302 Found\r\nLocation: file:///etc/hostname\r\nContent-Length: 0\r\n"
+                                 "Connection: close\r\n\r\n");
         else
             LoopbackServer::Send(fd, Ok(AsString(image_)));
     });

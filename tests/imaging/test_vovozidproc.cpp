@@ -34,7 +34,8 @@ protected:
         b->Allocate(w, h, ie24RGB);
         std::mt19937 rnd(seed);
         for (int32_t y = 0; y < h; ++y)
-            for (int32_t x = 0; x < w; ++x) b->SetPixel24(x, y, CreateRGB(uint8_t(rnd()), uint8_t(rnd()), uint8_t(rnd())));
+            for (int32_t x = 0; x < w; ++x)
+                b->SetPixel24(x, y, CreateRGB(uint8_t(rnd()), uint8_t(rnd()), uint8_t(rnd())));
         return b;
     }
     static uint8_t Grey(const TRGB& c) { return static_cast<uint8_t>((c.r * 21 + c.g * 71 + c.b * 8) / 100); }
@@ -45,7 +46,7 @@ TEST_F(Proc, GreyLevelsOfPrimariesAndRandomPixels) {
         TRGB in;
         uint8_t grey;
     };
-    const Case cases[] = {{CreateRGB(255, 0, 0), 53},     {CreateRGB(0, 255, 0), 181}, {CreateRGB(0, 0, 255), 20},
+    const Case cases[] = {{CreateRGB(255, 0, 0), 53},      {CreateRGB(0, 255, 0), 181}, {CreateRGB(0, 0, 255), 20},
                           {CreateRGB(255, 255, 255), 255}, {CreateRGB(0, 0, 0), 0},     {CreateRGB(10, 200, 99), 152}};
     TIEBitmap b(static_cast<int32_t>(std::size(cases)), 2, ie24RGB);
     for (int32_t x = 0; x < b.GetWidth(); ++x)
@@ -397,8 +398,7 @@ TEST_F(Proc, ConvertToTwoColoursByDitherOrThreshold) {
         for (int32_t x = 0; x < 19; ++x) {
             const TRGB c = before.GetPixel24(x, y);
             const int level = (c.r > 250 && c.g > 250 && c.b > 250) ? 64 : Grey(c) >> 2;
-            ASSERT_EQ(IEGetBit(b->GetScanline(y), x), level > IEDitherMatrix[x % 8][y % 8])
-                << x << "," << y;
+            ASSERT_EQ(IEGetBit(b->GetScanline(y), x), level > IEDitherMatrix[x % 8][y % 8]) << x << "," << y;
         }
     EXPECT_TRUE(IEGetBit(b->GetScanline(0), 0));
     EXPECT_FALSE(IEGetBit(b->GetScanline(0), 1));
@@ -514,7 +514,8 @@ TEST_F(Proc, TwoColoursBecomeOneBitWithTheDarkerAsColourZero) {
             EXPECT_EQ(c1, c.colour1) << c.rows[0];
             for (int32_t y = 0; y < h; ++y)
                 for (int32_t x = 0; x < w; ++x)
-                    EXPECT_EQ(IEGetBit(mono->GetScanline(y), x), c.bits[static_cast<size_t>(y)][static_cast<size_t>(x)] == '1')
+                    EXPECT_EQ(IEGetBit(mono->GetScanline(y), x),
+                              c.bits[static_cast<size_t>(y)][static_cast<size_t>(x)] == '1')
                         << c.rows[0] << " " << x << "," << y;
         }
     }
@@ -668,7 +669,7 @@ TEST_F(Proc, ImageResizeClearAndCropSnapshotsAndSizes) {
             EXPECT_EQ(b->GetPixel24(7, 5), CreateRGB(0, 0, 255));
         }
         if (std::string(c.what) == "resize") {
-            EXPECT_EQ(b->GetPixel24(0, 0), CreateRGB(0, 0, 255));  // new area in the background
+            EXPECT_EQ(b->GetPixel24(0, 0), CreateRGB(0, 0, 255));     // new area in the background
             EXPECT_EQ(b->GetPixel24(2, 0), before.GetPixel24(0, 0));  // centred: 2 columns in
         }
     }

@@ -59,7 +59,7 @@ TEST_F(DIB, ColourConversionOfBlackWhiteAndGrey) {
         int y, u, v;
         TRGB bgr;
     };
-    const Case cases[] = {{16, 128, 128, CreateRGB(0, 0, 0)},      {235, 128, 128, CreateRGB(255, 255, 255)},
+    const Case cases[] = {{16, 128, 128, CreateRGB(0, 0, 0)},        {235, 128, 128, CreateRGB(255, 255, 255)},
                           {128, 128, 128, CreateRGB(130, 130, 130)}, {0, 0, 0, CreateRGB(0, 135, 0)},
                           {255, 255, 255, CreateRGB(255, 125, 255)}, {81, 90, 240, CreateRGB(254, 0, 0)}};
     for (const Case& c : cases) EXPECT_EQ(YUV(c.y, c.u, c.v), c.bgr) << c.y << " " << c.u << " " << c.v;
@@ -96,8 +96,8 @@ TEST_F(DIB, IndexedRowsTakeTheirTableColoursBottomUp) {
 TEST_F(DIB, OneBitRowsAreCopiedWhateverTheTable) {
     Bytes d = Header(10, 2, 1);
     Append(d, {255, 255, 255, 0, 0, 0, 0, 0});  // white, black: not consulted
-    Append(d, {0x80, 0x40, 0, 0});               // bottom row
-    Append(d, {0x01, 0xC0, 0, 0});               // top row
+    Append(d, {0x80, 0x40, 0, 0});              // bottom row
+    Append(d, {0x01, 0xC0, 0, 0});              // top row
     TIEBitmap b;
     ASSERT_EQ(IEDIBToBitmap(d.data(), d.size(), &b), 1);
     ASSERT_EQ(b.GetPixelFormat(), ie1g);
@@ -237,7 +237,8 @@ TEST_F(DIB, PackedYUVLayoutsAgainstTheConversion) {
         ASSERT_EQ(IEDIBToBitmap(d.data(), d.size(), &b, bits.data(), bits.size()), 16) << c.code;
         const bool firstIsTop = std::string(c.code) != "Y41P";
         const int32_t row = firstIsTop ? 0 : 1;
-        for (int32_t x = 0; x < c.width; ++x) EXPECT_EQ(b.GetPixel24(x, row), c.want[static_cast<size_t>(x)]) << c.code << " " << x;
+        for (int32_t x = 0; x < c.width; ++x)
+            EXPECT_EQ(b.GetPixel24(x, row), c.want[static_cast<size_t>(x)]) << c.code << " " << x;
         // Too few samples for the frame, or none: refused.
         TIEBitmap s(1, 1, ie8g);
         EXPECT_EQ(IEDIBToBitmap(d.data(), d.size(), &s, bits.data(), bits.size() - 1), 0) << c.code;
@@ -294,48 +295,57 @@ TEST_F(DIB, DamagedBlocksAreRefused) {
         {"nothing", {}},
         {"short header", Bytes(full.begin(), full.begin() + 39)},
         {"rows cut", Bytes(full.begin(), full.end() - 1)},
-        {"header size past the block", [&] {
+        {"header size past the block",
+         [&] {
              Bytes d = full;
              d[0] = 200;
              return d;
          }()},
-        {"header size below 40", [&] {
+        {"header size below 40",
+         [&] {
              Bytes d = full;
              d[0] = 12;
              return d;
          }()},
-        {"no bit count", [&] {
+        {"no bit count",
+         [&] {
              Bytes d = Header(4, 4, 0);
              Append(d, Bytes(48, 9));
              return d;
          }()},
-        {"zero width", [&] {
+        {"zero width",
+         [&] {
              Bytes d = Header(0, 4, 24);
              Append(d, Bytes(48, 9));
              return d;
          }()},
-        {"colour table past the block", [&] {
+        {"colour table past the block",
+         [&] {
              Bytes d = Header(2, 2, 8, 0, 1000);
              Append(d, Bytes(64, 0));
              return d;
          }()},
-        {"masks cut", [&] {
+        {"masks cut",
+         [&] {
              Bytes d = Header(1, 1, 16, 3);
              Append(d, Bytes(8, 0));
              return d;
          }()},
-        {"huge picture of an unknown compression", [&] {
+        {"huge picture of an unknown compression",
+         [&] {
              Bytes d = Header(2000, 2000, 24, FourCC("ABCD"));
              Append(d, Bytes(64, 0));
              return d;
          }()},
-        {"huge run-length picture", [&] {
+        {"huge run-length picture",
+         [&] {
              Bytes d = Header(100000, 100000, 8, 1);
              Append(d, Bytes(1024, 0));
              Append(d, {0, 1});
              return d;
          }()},
-        {"top-down run-length picture", [&] {
+        {"top-down run-length picture",
+         [&] {
              Bytes d = Header(2, -2, 8, 1);
              Append(d, Bytes(1024, 0));
              Append(d, {0, 1});

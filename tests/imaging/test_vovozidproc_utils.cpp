@@ -108,7 +108,8 @@ TEST_F(Utils, ClassLibraryBitmapCopiesAndOneBitExpansion) {
     EXPECT_EQ(static_cast<uint8_t*>(clone->ScanLine(0))[0], 0xA0);
     cl::TBitmap wide;
     std::vector<int> progress;
-    IE1BitTBitmapTo24Bit(&mono, &wide, [&](cl::TObject*, int p) { progress.push_back(p); }, nullptr);
+    IE1BitTBitmapTo24Bit(
+        &mono, &wide, [&](cl::TObject*, int p) { progress.push_back(p); }, nullptr);
     ASSERT_EQ(wide.GetPixelFormat(), cl::pf24bit);
     ASSERT_EQ(wide.GetWidth(), 11);
     const auto* row = static_cast<const uint8_t*>(wide.ScanLine(0));
@@ -149,7 +150,8 @@ TEST_F(Utils, DIBExportOfRegionsReadsBackAndZeroesPadding) {
                     ASSERT_EQ(r[3 * (x - x1)], g);
                 } else {
                     const int n = c.bits / 8;
-                    ASSERT_EQ(std::memcmp(r + n * (x - x1), static_cast<const uint8_t*>(b->GetScanline(y)) + n * x, n), 0);
+                    ASSERT_EQ(std::memcmp(r + n * (x - x1), static_cast<const uint8_t*>(b->GetScanline(y)) + n * x, n),
+                              0);
                 }
             }
         }
@@ -275,8 +277,12 @@ TEST_F(Utils, ReorderChannelsByLetters) {
         TRGB want;
     };
     const TRGB in = CreateRGB(10, 20, 30);
-    const Case cases[] = {{"BGR", in}, {"RGB", CreateRGB(30, 20, 10)}, {"bg0", CreateRGB(0, 20, 30)},
-                          {"GGG", CreateRGB(20, 20, 20)}, {"0RB", CreateRGB(30, 10, 0)}, {"RG", in}};
+    const Case cases[] = {{"BGR", in},
+                          {"RGB", CreateRGB(30, 20, 10)},
+                          {"bg0", CreateRGB(0, 20, 30)},
+                          {"GGG", CreateRGB(20, 20, 20)},
+                          {"0RB", CreateRGB(30, 10, 0)},
+                          {"RG", in}};
     for (const Case& c : cases) {
         TIEBitmap b(2, 2, ie24RGB);
         for (int32_t y = 0; y < 2; ++y)

@@ -25,7 +25,10 @@ protected:
         for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x) {
                 const char c = rows[static_cast<size_t>(y)][static_cast<size_t>(x)];
-                b->SetPixel24(x, y, c == '#' ? CreateRGB(10, 20, 30) : c == '+' ? CreateRGB(12, 19, 33) : CreateRGB(255, 255, 255));
+                b->SetPixel24(x, y,
+                              c == '#'   ? CreateRGB(10, 20, 30)
+                              : c == '+' ? CreateRGB(12, 19, 33)
+                                         : CreateRGB(255, 255, 255));
             }
         if (f != ie24RGB) b->SetPixelFormat(f);
         return b;

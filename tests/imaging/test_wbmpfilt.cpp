@@ -48,7 +48,9 @@ TEST(WBMPWrite, LayoutAndReadBackByImageMagick) {
     const std::string path = ::testing::TempDir() + "/lumetra_wbmp_" + std::to_string(::getpid()) + ".wbmp";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.W);
-        auto src = Make24(c.W, c.H, [](int x, int y) { return (x * 3 + y) % 5 < 2 ? TRGB{0, 0, 0} : TRGB{255, 255, 255}; });
+        auto src = Make24(c.W, c.H, [](int x, int y) {
+            return (x * 3 + y) % 5 < 2 ? TRGB{0, 0, 0} : TRGB{255, 255, 255};
+        });
         cl::TMemoryStream s;
         Progress p;
         IEWriteWBMPStream(&s, src.get(), p.Rec);

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "imaging/core/hyieutils.h"
-#include "imaging_fixture.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_startup.h"
+#include "imaging_fixture.h"
 #include "platform/codepage.h"
 
 namespace ie::test {

@@ -266,7 +266,7 @@ TEST(Bitmap32Pixels, ClippedAndWrappedReaders) {
         TColor32 expect;
     };
     const Case cases[] = {
-        {wmClamp, -5, 0, 0xFF000001u}, {wmClamp, 9, 9, 0xFF000006u}, {wmRepeat, 3, 0, 0xFF000001u},
+        {wmClamp, -5, 0, 0xFF000001u}, {wmClamp, 9, 9, 0xFF000006u},  {wmRepeat, 3, 0, 0xFF000001u},
         {wmRepeat, 0, 2, 0xFF000002u}, {wmMirror, 3, 0, 0xFF000002u}, {wmMirror, 0, 1, 0xFF000005u},
     };
     for (const Case& c : cases) {
@@ -288,8 +288,7 @@ TEST(Bitmap32Pixels, GammaTableAndBilinearReaders) {
     EXPECT_EQ(at, WeightedMix(WeightedMix(px[1], px[2], 255), WeightedMix(px[4], px[5], 255), 255));
     // Half-way: the weights go through the gamma table.
     const uint32_t w = GammaTable[127];
-    EXPECT_EQ(b.PixelBilinear256(128, 128),
-              WeightedMix(WeightedMix(px[0], px[1], w), WeightedMix(px[3], px[4], w), w));
+    EXPECT_EQ(b.PixelBilinear256(128, 128), WeightedMix(WeightedMix(px[0], px[1], w), WeightedMix(px[3], px[4], w), w));
     // The last column of the clip rectangle is read unmixed; beyond it OuterColor.
     b.SetOuterColor(0x00ABCDEFu);
     EXPECT_EQ(b.PixelBilinear256Clipped(2 * 256, 0), px[2]);
@@ -506,7 +505,8 @@ TEST(Bitmap32Assign, FromLargeDecodedJpegsKeepsEveryPixel) {
                     const win::RGBQUAD q = dib->GetColorTable()[row[x]];
                     want = 0xFF000000u | (TColor32{q.rgbRed} << 16) | (TColor32{q.rgbGreen} << 8) | q.rgbBlue;
                 } else {
-                    want = 0xFF000000u | (TColor32{row[3 * x + 2]} << 16) | (TColor32{row[3 * x + 1]} << 8) | row[3 * x];
+                    want =
+                        0xFF000000u | (TColor32{row[3 * x + 2]} << 16) | (TColor32{row[3 * x + 1]} << 8) | row[3 * x];
                 }
                 ASSERT_EQ(b.Pixel(x, y), want) << x << "," << y;
             }
@@ -519,14 +519,14 @@ std::vector<uint8_t> GreenIconFile() {
     std::vector<uint8_t> f;
     const auto put16 = [&](uint16_t v) { f.push_back(v & 0xFF), f.push_back(v >> 8); };
     const auto put32 = [&](uint32_t v) { put16(v & 0xFFFF), put16(v >> 16); };
-    put16(0), put16(1), put16(1);                           // directory
+    put16(0), put16(1), put16(1);  // directory
     const uint32_t size = 40 + 4 * 12 + 4 * 4;
     f.push_back(4), f.push_back(4), f.push_back(0), f.push_back(0);
-    put16(1), put16(24), put32(size), put32(22);             // entry
-    put32(40), put32(4), put32(8), put16(1), put16(24);      // header (height of image and mask)
+    put16(1), put16(24), put32(size), put32(22);         // entry
+    put32(40), put32(4), put32(8), put16(1), put16(24);  // header (height of image and mask)
     for (int i = 0; i < 6; ++i) put32(0);
     for (int i = 0; i < 16; ++i) f.push_back(0), f.push_back(0x80), f.push_back(0);  // B, G, R
-    for (int y = 0; y < 4; ++y) put32(0xC0);                  // mask rows: 1 = transparent
+    for (int y = 0; y < 4; ++y) put32(0xC0);                                         // mask rows: 1 = transparent
     return f;
 }
 

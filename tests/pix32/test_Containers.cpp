@@ -290,7 +290,9 @@ public:
         inner.Kind = cl::tkClass;
         inner.TypeName = "TInner";
         inner.GetObject = [](const cl::TObject* o) -> cl::TObject* { return static_cast<const TOuter*>(o)->Inner; };
-        inner.SetObject = [](cl::TObject* o, cl::TObject* v) { static_cast<TOuter*>(o)->Inner = static_cast<TInner*>(v); };
+        inner.SetObject = [](cl::TObject* o, cl::TObject* v) {
+            static_cast<TOuter*>(o)->Inner = static_cast<TInner*>(v);
+        };
         cl::DeclarePublished(StaticClass(), {count, scale, caption, inner});
     }
 };

@@ -224,8 +224,8 @@ TEST_F(ImgViewScreenTest, PictureCentredAndFittedOnTheScreen) {
     ASSERT_EQ("TLinearResampler", v->Bitmap()->ResamplerClassName());
     TBitmap32 pic;
     pic.SetSize(200, 100);
-    pic.FillRect(0, 0, 100, 100, 0xFF0000FFu);   // blue left half
-    pic.FillRect(100, 0, 200, 100, 0xFF00FF00u); // green right half
+    pic.FillRect(0, 0, 100, 100, 0xFF0000FFu);    // blue left half
+    pic.FillRect(100, 0, 200, 100, 0xFF00FF00u);  // green right half
     v->SetBitmap(&pic);
     form->Show();
     RunFor(50);
@@ -261,9 +261,8 @@ TEST_F(ImgViewScreenTest, PaintingIntoAHandedDCGivesTheScreensPixels) {
     RunFor(50);
     const std::vector<uint32_t> screen = ScreenOf(v);
     const win::HWND h = v->GetHandle();
-    const auto byPaint = PaintInto(v, 0x00ABCDEF, [&](win::HDC dc) {
-        win::SendMessageA(h, win::WM_PAINT, reinterpret_cast<win::WPARAM>(dc), 0);
-    });
+    const auto byPaint = PaintInto(
+        v, 0x00ABCDEF, [&](win::HDC dc) { win::SendMessageA(h, win::WM_PAINT, reinterpret_cast<win::WPARAM>(dc), 0); });
     EXPECT_EQ(screen, byPaint);
     const auto byPrint = PaintInto(v, 0x00ABCDEF, [&](win::HDC dc) {
         win::SendMessageA(h, win::WM_PRINT, reinterpret_cast<win::WPARAM>(dc), win::PRF_CLIENT | win::PRF_ERASEBKGND);
@@ -279,9 +278,8 @@ TEST_F(ImgViewScreenTest, PaintingIntoAHandedDCGivesTheScreensPixels) {
     // The buffer is rebuilt when the picture changes, and every road sees the new look.
     pic.ClearToColor(0xFFFFFFFFu);
     v->SetBitmap(&pic);
-    const auto rebuilt = PaintInto(v, 0, [&](win::HDC dc) {
-        win::SendMessageA(h, win::WM_PAINT, reinterpret_cast<win::WPARAM>(dc), 0);
-    });
+    const auto rebuilt = PaintInto(
+        v, 0, [&](win::HDC dc) { win::SendMessageA(h, win::WM_PAINT, reinterpret_cast<win::WPARAM>(dc), 0); });
     RunFor(50);
     EXPECT_EQ(ScreenOf(v), rebuilt);
     EXPECT_EQ(0xFFFFFFu, rebuilt[150 * 400 + 200]);

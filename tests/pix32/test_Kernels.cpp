@@ -196,9 +196,10 @@ TEST(KernelProperties, PublishedThroughTheClassLibrary) {
 
 TEST(KernelRegistry, RegisteredInOrderAndFoundByExactName) {
     ASSERT_NE(KernelList(), nullptr);
-    const char* const expected[] = {"TBoxKernel",     "TLinearKernel",   "TCosineKernel", "TSplineKernel", "TCubicKernel",
-                                    "TMitchellKernel", "TLanczosKernel", "TGaussianKernel", "TBlackmanKernel",
-                                    "THannKernel",    "THammingKernel",  "TSinshKernel",  "THermiteKernel"};
+    const char* const expected[] = {"TBoxKernel",      "TLinearKernel",   "TCosineKernel",  "TSplineKernel",
+                                    "TCubicKernel",    "TMitchellKernel", "TLanczosKernel", "TGaussianKernel",
+                                    "TBlackmanKernel", "THannKernel",     "THammingKernel", "TSinshKernel",
+                                    "THermiteKernel"};
     ASSERT_EQ(KernelList()->GetCount(), 13);
     for (int i = 0; i < 13; ++i) EXPECT_STREQ(KernelList()->Items(i)->Name, expected[i]);
     EXPECT_EQ(CreateKernelByName("tlanczoskernel"), nullptr);

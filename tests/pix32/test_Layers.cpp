@@ -254,7 +254,10 @@ TEST_F(LayersTest, ViewportDefaultsAndHandlers) {
     EXPECT_EQ(1.0f, sy);
     layers.GetViewportShift(sx, sy);
     EXPECT_EQ(0.0f, sx);
-    layers.OnGetViewportScale = [](cl::TObject*, float& x, float& y) { x = 2; y = 3; };
+    layers.OnGetViewportScale = [](cl::TObject*, float& x, float& y) {
+        x = 2;
+        y = 3;
+    };
     layers.GetViewportScale(sx, sy);
     EXPECT_EQ(2.0f, sx);
     EXPECT_EQ(3.0f, sy);

@@ -29,8 +29,8 @@ TEST(LowLevel, WrapToRange) {
 
 TEST(LowLevel, MirrorToRange) {
     const RangeCase cases[] = {
-        {-1, 0, 9, 0}, {10, 0, 9, 9}, {12, 0, 9, 7}, {25, 0, 9, 5}, {5, 0, 9, 5},  {19, 0, 9, 0},
-        {20, 0, 9, 0}, {-2, 0, 9, 1}, {-11, 0, 9, 9}, {3, 5, 7, 6}, {INT32_MAX, 0, 9, 7},
+        {-1, 0, 9, 0}, {10, 0, 9, 9}, {12, 0, 9, 7},  {25, 0, 9, 5}, {5, 0, 9, 5},         {19, 0, 9, 0},
+        {20, 0, 9, 0}, {-2, 0, 9, 1}, {-11, 0, 9, 9}, {3, 5, 7, 6},  {INT32_MAX, 0, 9, 7},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MirrorToRange(c.v, c.lo, c.hi), c.expected) << c.v << " in " << c.lo << ".." << c.hi;
@@ -121,14 +121,14 @@ TEST(FixedPoint, RoundingHelpers) {
 }
 
 TEST(FixedPoint, MulAndDiv) {
-    EXPECT_EQ(FixedMul(0x18000, 0x20000), 0x30000);    // 1.5 x 2
+    EXPECT_EQ(FixedMul(0x18000, 0x20000), 0x30000);  // 1.5 x 2
     EXPECT_EQ(FixedMul(-0x18000, 0x20000), -0x30000);
-    EXPECT_EQ(FixedMul(3, 0x8000), 1);                  // truncated toward minus infinity
+    EXPECT_EQ(FixedMul(3, 0x8000), 1);  // truncated toward minus infinity
     EXPECT_EQ(FixedMul(-3, 0x8000), -2);
-    EXPECT_EQ(FixedMul(0x7FFF0000, 0x7FFF0000), static_cast<TFixed>(0x00010000u)); // low 32 bits kept
+    EXPECT_EQ(FixedMul(0x7FFF0000, 0x7FFF0000), static_cast<TFixed>(0x00010000u));  // low 32 bits kept
     EXPECT_EQ(FixedDiv(0x30000, 0x20000), 0x18000);
     EXPECT_EQ(FixedDiv(1, 3), 21845);
-    EXPECT_EQ(FixedDiv(-1, 3), -21845);                 // truncating
+    EXPECT_EQ(FixedDiv(-1, 3), -21845);  // truncating
     EXPECT_THROW(FixedDiv(1, 0), cl::Exception);
     EXPECT_THROW(FixedDiv(0x7FFF0000, 1), cl::Exception);
 }

@@ -219,8 +219,7 @@ TEST(MicroTiles, AddLine) {
 
     Tiles b(200, 200);
     MicroTilesAddLine(b.t, 0, 0, 100, 100, 0);  // four steps of 32 pixels
-    EXPECT_EQ((std::vector<TRect>{{0, 0, 32, 32}, {32, 32, 64, 64}, {64, 64, 96, 96}, {96, 96, 128, 128}}),
-              b.Rects());
+    EXPECT_EQ((std::vector<TRect>{{0, 0, 32, 32}, {32, 32, 64, 64}, {64, 64, 96, 96}, {96, 96, 128, 128}}), b.Rects());
 
     Tiles c(200, 200);
     MicroTilesAddLine(c.t, 100, 100, 0, 0, 0);  // reversed: steps of 32 from the other end

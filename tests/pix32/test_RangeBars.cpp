@@ -98,9 +98,9 @@ TEST_F(RangeBarTest, ZonesAlongTheBar) {
         int x, y;
         TRBZone zone;
     };
-    const Case cases[] = {{0, 8, rzPrevButton},   {15, 8, rzPrevButton}, {16, 8, rzPrevTrack},  {95, 8, rzPrevTrack},
-                          {96, 8, rzHandle},      {135, 8, rzHandle},    {136, 8, rzNextTrack}, {215, 8, rzNextTrack},
-                          {216, 8, rzNextButton}, {231, 0, rzNextButton}, {232, 8, rzNone},     {50, 16, rzNone},
+    const Case cases[] = {{0, 8, rzPrevButton},   {15, 8, rzPrevButton},  {16, 8, rzPrevTrack},  {95, 8, rzPrevTrack},
+                          {96, 8, rzHandle},      {135, 8, rzHandle},     {136, 8, rzNextTrack}, {215, 8, rzNextTrack},
+                          {216, 8, rzNextButton}, {231, 0, rzNextButton}, {232, 8, rzNone},      {50, 16, rzNone},
                           {-1, 8, rzNone}};
     for (const Case& c : cases) EXPECT_EQ(c.zone, b->GetZone(c.x, c.y)) << c.x << "," << c.y;
 }
@@ -183,7 +183,8 @@ TEST_F(RangeBarTest, HoldingAnArrowRepeatsOnTheVirtualClock) {
     RunFor(2000);
     // Then every 100 ms until the end: 24, 32, 40, 48, 56, 60.
     ASSERT_EQ(8u, seen.size());
-    for (size_t i = 2; i < seen.size(); ++i) EXPECT_EQ(600 + 100 * static_cast<int64_t>(i - 1), seen[i].first - t0) << i;
+    for (size_t i = 2; i < seen.size(); ++i)
+        EXPECT_EQ(600 + 100 * static_cast<int64_t>(i - 1), seen[i].first - t0) << i;
     EXPECT_EQ(60.0f, b->Position());
     EXPECT_EQ(3, b->TimerMode());  // at the end the bar only tracks the hot zone
     Press(false);
@@ -294,11 +295,11 @@ TEST_F(RangeBarTest, ClassicLookOnTheScreen) {
         const uint32_t c = win::GetSysColor(i);  // 0x00BBGGRR
         return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
     };
-    EXPECT_EQ(198, b->GetClientWidth());  // one pixel of border on each side
-    EXPECT_EQ(sys(win::COLOR_BTNSHADOW), px(0, 0));        // the sunken outer edge
+    EXPECT_EQ(198, b->GetClientWidth());             // one pixel of border on each side
+    EXPECT_EQ(sys(win::COLOR_BTNSHADOW), px(0, 0));  // the sunken outer edge
     EXPECT_EQ(sys(win::COLOR_BTNHIGHLIGHT), px(199, 19));
-    EXPECT_EQ(sys(win::COLOR_BTNFACE), px(1 + 9, 1 + 3));   // inside the first button
-    EXPECT_EQ(sys(win::COLOR_BTNTEXT), px(1 + 9, 1 + 9));   // its arrow
+    EXPECT_EQ(sys(win::COLOR_BTNFACE), px(1 + 9, 1 + 3));  // inside the first button
+    EXPECT_EQ(sys(win::COLOR_BTNTEXT), px(1 + 9, 1 + 9));  // its arrow
     const win::RECT h = b->GetHandleRect();
     EXPECT_EQ(sys(win::COLOR_BTNFACE), px(1 + (h.left + h.right) / 2, 1 + 9));  // the raised handle
     // The track after the handle: a pattern of the highlight and the bar's colour.

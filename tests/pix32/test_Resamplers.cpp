@@ -256,17 +256,22 @@ TEST(KernelSampling, EqualsTheSumOfItsTapsInEveryAccessMode) {
             for (int n = 0; n < 200; ++n) {
                 const float x = ux(rng), y = uy(rng);
                 const int cx = static_cast<int>(std::ceil(x)), cy = static_cast<int>(std::ceil(y));
-                if (mode != pamWrap && (cx < clip.left || cx > clip.right || cy < clip.top || cy > clip.bottom)) continue;
+                if (mode != pamWrap && (cx < clip.left || cx > clip.right || cy < clip.top || cy > clip.bottom))
+                    continue;
                 TColor32 expect = 0;
                 if (mode == pamSafe)
-                    expect = TapSum(*r, x, y, [&](int px, int py) { return b.PixelClipped(px, py); }, true, clip);
+                    expect = TapSum(
+                        *r, x, y, [&](int px, int py) { return b.PixelClipped(px, py); }, true, clip);
                 else if (mode == pamWrap)
-                    expect = TapSum(*r, x, y, [&](int px, int py) { return b.PixelWrapped(px, py); }, true, TRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
+                    expect = TapSum(
+                        *r, x, y, [&](int px, int py) { return b.PixelWrapped(px, py); }, true,
+                        TRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
                 else
-                    expect = TapSum(*r, x, y,
-                                    [&](int px, int py) { return b.Pixel(std::clamp(px, 0, 8), std::clamp(py, 0, 6)); },
-                                    false, clip);
-                ASSERT_EQ(r->GetSampleFloat(x, y), expect) << kernel << " mode " << int(mode) << " at " << x << "," << y;
+                    expect = TapSum(
+                        *r, x, y, [&](int px, int py) { return b.Pixel(std::clamp(px, 0, 8), std::clamp(py, 0, 6)); },
+                        false, clip);
+                ASSERT_EQ(r->GetSampleFloat(x, y), expect)
+                    << kernel << " mode " << int(mode) << " at " << x << "," << y;
             }
             r->FinalizeSampling();
         }
@@ -286,7 +291,8 @@ TEST(KernelSampling, TableModesFollowTheirTables) {
         r->SetKernelMode(m);
         r->PrepareSampling();
         for (int y = 1; y < 5; ++y)
-            for (int x = 1; x < 5; ++x) EXPECT_EQ(r->GetSampleFloat(static_cast<float>(x), static_cast<float>(y)), b.Pixel(x, y));
+            for (int x = 1; x < 5; ++x)
+                EXPECT_EQ(r->GetSampleFloat(static_cast<float>(x), static_cast<float>(y)), b.Pixel(x, y));
         r->FinalizeSampling();
     }
     // With a table as fine as the sample offsets, the nearest row is the dynamic weight.

@@ -28,7 +28,9 @@ std::unique_ptr<TBitmap32> RandomBitmap(std::mt19937& rng, int w, int h) {
     return b;
 }
 
-std::vector<TColor32> Pixels(const TBitmap32& b) { return std::vector<TColor32>(b.Bits(), b.Bits() + b.Width() * b.Height()); }
+std::vector<TColor32> Pixels(const TBitmap32& b) {
+    return std::vector<TColor32>(b.Bits(), b.Bits() + b.Width() * b.Height());
+}
 
 // The source's draw mode applied to one produced pixel, as the per-pixel routines do it.
 // RowForm: the nearest stretch and the block copy use the plain blend when MasterAlpha is 255.
@@ -135,12 +137,12 @@ TColor32 RefKernel(const TBitmap32& src, const Transfer& s, const TCustomKernel&
 enum class Kind { Nearest, Linear, Kernel };
 
 // Expected destination after a stretch of src into dst (which holds `before`).
-std::vector<TColor32> Expected(const TBitmap32& src, const TBitmap32& dst, std::vector<TColor32> before, const Transfer& s,
-                               Kind kind, const TCustomKernel* k, TDrawMode op) {
+std::vector<TColor32> Expected(const TBitmap32& src, const TBitmap32& dst, std::vector<TColor32> before,
+                               const Transfer& s, Kind kind, const TCustomKernel* k, TDrawMode op) {
     const TRect c = Clipped(s, dst);
     for (int y = c.top; y < c.bottom; ++y)
         for (int x = c.left; x < c.right; ++x) {
-            const TColor32 p = kind == Kind::Nearest ? RefNearest(src, s, x, y)
+            const TColor32 p = kind == Kind::Nearest  ? RefNearest(src, s, x, y)
                                : kind == Kind::Linear ? RefLinear(src, s, x, y)
                                                       : RefKernel(src, s, *k, x, y);
             Combine(src, op, p, before[static_cast<size_t>(y * dst.Width() + x)], kind == Kind::Nearest);
@@ -160,7 +162,8 @@ Transfer RandomSetup(std::mt19937& rng, const TBitmap32& src, const TBitmap32& d
     s.dstRect.top = pick(-3, dst.Height() - 1);
     s.dstRect.right = s.dstRect.left + pick(1, dst.Width() + 4);
     s.dstRect.bottom = s.dstRect.top + pick(1, dst.Height() + 4);
-    s.clip = TRect{pick(-1, 3), pick(-1, 3), pick(dst.Width() - 3, dst.Width() + 1), pick(dst.Height() - 3, dst.Height() + 1)};
+    s.clip = TRect{pick(-1, 3), pick(-1, 3), pick(dst.Width() - 3, dst.Width() + 1),
+                   pick(dst.Height() - 3, dst.Height() + 1)};
     return s;
 }
 
@@ -170,8 +173,8 @@ struct ModeCase {
     uint32_t master;
 };
 const ModeCase kModes[] = {
-    {dmOpaque, cmBlend, 255}, {dmBlend, cmBlend, 255}, {dmBlend, cmBlend, 90},
-    {dmBlend, cmMerge, 255},  {dmBlend, cmMerge, 200}, {dmTransparent, cmBlend, 255}, {dmCustom, cmBlend, 77},
+    {dmOpaque, cmBlend, 255}, {dmBlend, cmBlend, 255},       {dmBlend, cmBlend, 90},  {dmBlend, cmMerge, 255},
+    {dmBlend, cmMerge, 200},  {dmTransparent, cmBlend, 255}, {dmCustom, cmBlend, 77},
 };
 
 void ApplyMode(TBitmap32& src, const ModeCase& m, std::mt19937& rng) {
@@ -215,12 +218,11 @@ void CheckAgainstReference(const char* resamplerClass, Kind kind, int minSrc) {
                         m.op == dmCustom ? kXorCallBack : TPixelCombineEvent());
         const auto got = Pixels(*dst);
         for (size_t i = 0; i < got.size(); ++i)
-            ASSERT_EQ(got[i], expected[i]) << resamplerClass << " iteration " << iter << " pixel "
-                                           << i % static_cast<size_t>(dst->Width()) << ","
-                                           << i / static_cast<size_t>(dst->Width()) << " src " << s.srcRect.left << ","
-                                           << s.srcRect.top << "-" << s.srcRect.right << "," << s.srcRect.bottom << " dst "
-                                           << s.dstRect.left << "," << s.dstRect.top << "-" << s.dstRect.right << ","
-                                           << s.dstRect.bottom << " mode " << int(m.op);
+            ASSERT_EQ(got[i], expected[i])
+                << resamplerClass << " iteration " << iter << " pixel " << i % static_cast<size_t>(dst->Width()) << ","
+                << i / static_cast<size_t>(dst->Width()) << " src " << s.srcRect.left << "," << s.srcRect.top << "-"
+                << s.srcRect.right << "," << s.srcRect.bottom << " dst " << s.dstRect.left << "," << s.dstRect.top
+                << "-" << s.dstRect.right << "," << s.dstRect.bottom << " mode " << int(m.op);
         ++stretched;
     }
     EXPECT_GT(stretched, 100);
@@ -304,14 +306,17 @@ TEST(StretchTransfer, DraftReductionAgreesWithBlockAverages) {
         TRect c;
         IntersectRects(c, r, dst->BoundsRect());
         const float sx = static_cast<float>(src->Width()) / dw, sy = static_cast<float>(src->Height()) / dh;
-        const long stepX = static_cast<long>(static_cast<double>(sx) * 65536), stepY = static_cast<long>(static_cast<double>(sy) * 65536);
+        const long stepX = static_cast<long>(static_cast<double>(sx) * 65536),
+                   stepY = static_cast<long>(static_cast<double>(sy) * 65536);
         const int fx = static_cast<int>((c.left - r.left) * static_cast<double>(sx));
         const int fy = static_cast<int>((c.top - r.top) * static_cast<double>(sy));
         for (int y = c.top; y < c.bottom; ++y)
             for (int x = c.left; x < c.right; ++x) {
                 const int k = x - c.left, l = y - c.top;
-                const int x0 = fx + static_cast<int>((k * stepX) >> 16), x1 = fx + static_cast<int>(((k + 1) * stepX) >> 16);
-                const int y0 = fy + static_cast<int>((l * stepY) >> 16), y1 = fy + static_cast<int>(((l + 1) * stepY) >> 16);
+                const int x0 = fx + static_cast<int>((k * stepX) >> 16),
+                          x1 = fx + static_cast<int>(((k + 1) * stepX) >> 16);
+                const int y0 = fy + static_cast<int>((l * stepY) >> 16),
+                          y1 = fy + static_cast<int>(((l + 1) * stepY) >> 16);
                 TColor32 p = 0;
                 for (int ch = 0; ch < 4; ++ch) {
                     uint32_t sum = 0;
@@ -446,7 +451,8 @@ TEST(StretchTransfer, ChecksAndSilentEnds) {
         EXPECT_EQ(e.Message, "Source bitmap is nil");
     }
     try {
-        StretchTransfer(&dst, TRect{0, 0, 4, 4}, dst.BoundsRect(), &src, TRect{-1, 0, 2, 2}, src.Resampler(), dmOpaque, {});
+        StretchTransfer(&dst, TRect{0, 0, 4, 4}, dst.BoundsRect(), &src, TRect{-1, 0, 2, 2}, src.Resampler(), dmOpaque,
+                        {});
         FAIL();
     } catch (const ESrcInvalidException& e) {
         EXPECT_EQ(e.Message, "Source rectangle is invalid");
@@ -538,8 +544,8 @@ TEST(StretchTransfer, LargePicturesAndLongClustersMatchReference) {
         KernelResample(dst.get(), c.dstRect, c.clip, src.get(), c.srcRect, *resampler.Kernel(), c.op, {});
         const auto got = Pixels(*dst);
         for (size_t i = 0; i < got.size(); ++i)
-            ASSERT_EQ(got[i], expected[i]) << "pixel " << i % static_cast<size_t>(dst->Width()) << ","
-                                           << i / static_cast<size_t>(dst->Width());
+            ASSERT_EQ(got[i], expected[i])
+                << "pixel " << i % static_cast<size_t>(dst->Width()) << "," << i / static_cast<size_t>(dst->Width());
     }
 }
 
@@ -551,7 +557,7 @@ TEST(StretchTransfer, BandsOverSeveralCoresGiveTheBytesOfOneThread) {
         const char* resampler;
         int sw, sh, dw, dh;
         TDrawMode op;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"TLinearResampler", 1600, 1200, 720, 540, dmOpaque},  {"TLinearResampler", 500, 375, 1001, 749, dmOpaque},
         {"TLinearResampler", 1600, 1200, 720, 540, dmBlend},   {"TKernelResampler", 900, 700, 613, 459, dmTransparent},

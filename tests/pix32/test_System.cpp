@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "pix32/Pix32_System.h"
 #include "platform/clock.h"
 #include "platform/kernel.h"
-#include "pix32/Pix32_System.h"
 
 using namespace pix32;
 
@@ -85,9 +85,9 @@ TEST(ProcessorFeatures, RunningProcessorHasTheBaseline) {
 TEST(ProcessorFeatures, ProcessorCountIsPositive) { EXPECT_GE(ProcessorCount(), 1); }
 
 TEST(PerfTimer, MicrosecondsRoundHalfToEven) {
-    EXPECT_EQ(CounterToMicroseconds(1, 2'000'000), 0);   // 0.5
-    EXPECT_EQ(CounterToMicroseconds(3, 2'000'000), 2);   // 1.5
-    EXPECT_EQ(CounterToMicroseconds(5, 2'000'000), 2);   // 2.5
+    EXPECT_EQ(CounterToMicroseconds(1, 2'000'000), 0);  // 0.5
+    EXPECT_EQ(CounterToMicroseconds(3, 2'000'000), 2);  // 1.5
+    EXPECT_EQ(CounterToMicroseconds(5, 2'000'000), 2);  // 2.5
     EXPECT_EQ(CounterToMicroseconds(-3, 2'000'000), -2);
     EXPECT_EQ(CounterToMicroseconds(10'000'000, 10'000'000), 1'000'000);
     EXPECT_GT(CounterToMicroseconds(INT64_MAX, 10'000'000), 922'337'203'685'000'000LL);  // no overflow

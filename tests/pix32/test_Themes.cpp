@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "pix32/Pix32_System.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
-#include "pix32/Pix32_System.h"
 
 using namespace pix32;
 
@@ -41,13 +41,14 @@ protected:
         FakeThemes::opened.clear();
         FakeThemes::closed.clear();
         win::RestoreBuiltinModules();
-        win::RegisterBuiltinModule("uxtheme.dll", {
-                                                      {"OpenThemeData", reinterpret_cast<void*>(&FakeThemes::Open)},
-                                                      {"CloseThemeData", reinterpret_cast<void*>(&FakeThemes::Close)},
-                                                      {"IsThemeActive", reinterpret_cast<void*>(&FakeThemes::IsActive)},
-                                                      {"IsAppThemed", reinterpret_cast<void*>(&FakeThemes::IsAppThemed)},
-                                                      {"EnableTheming", reinterpret_cast<void*>(&FakeThemes::Enable)},
-                                                  });
+        win::RegisterBuiltinModule("uxtheme.dll",
+                                   {
+                                       {"OpenThemeData", reinterpret_cast<void*>(&FakeThemes::Open)},
+                                       {"CloseThemeData", reinterpret_cast<void*>(&FakeThemes::Close)},
+                                       {"IsThemeActive", reinterpret_cast<void*>(&FakeThemes::IsActive)},
+                                       {"IsAppThemed", reinterpret_cast<void*>(&FakeThemes::IsAppThemed)},
+                                       {"EnableTheming", reinterpret_cast<void*>(&FakeThemes::Enable)},
+                                   });
     }
     void TearDown() override {
         CloseVisuals();

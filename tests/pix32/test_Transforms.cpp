@@ -126,8 +126,8 @@ TEST(NestedSamplers, TransformerForwardsMappedCoordinates) {
     EXPECT_EQ(tr.GetSampleFixed(0x40000, 0), 2u);
     EXPECT_EQ(tr.GetSampleFloat(2.5f, 0.0f), 3u);
     tr.FinalizeSampling();
-    const std::vector<std::string> expected{"prepare", "fixed 32768 65536", "fixed 98304 65536", "float 0.000000 1.000000",
-                                            "finalize"};
+    const std::vector<std::string> expected{"prepare", "fixed 32768 65536", "fixed 98304 65536",
+                                            "float 0.000000 1.000000", "finalize"};
     EXPECT_EQ(probe.calls, expected);
     EXPECT_TRUE(tr.HasBounds());
     // Bounds (1, 2, 3, 4) through the base class's rounding.
@@ -158,7 +158,7 @@ TEST(NestedSamplers, TransformerOverABitmapResampler) {
     TNearestTransformer tr(b.Resampler(), &shift);
     tr.PrepareSampling();
     EXPECT_EQ(tr.GetSampleInt(3, 1), b.Pixel(0, 2));  // (0.5, 2): FixedRound takes the half down
-    EXPECT_EQ(tr.GetSampleInt(9, 1), 0u);            // outside: OuterColor
+    EXPECT_EQ(tr.GetSampleInt(9, 1), 0u);             // outside: OuterColor
     tr.FinalizeSampling();
     b.SetResamplerClassName("TLinearResampler");
     TTransformer lt(b.Resampler(), &shift);

@@ -214,7 +214,8 @@ TEST_F(VirtualClock, CallbacksRunOnTheirOwnThreadAndFinishBeforeTimeMovesOn) {
         Sleep(5);
         log.push_back("slept@" + std::to_string(ClockNowTicks() / kTicksPerMs));
     }));
-    ClockSchedule(Ms(12), worker.Hand([&] { log.push_back("second@" + std::to_string(ClockNowTicks() / kTicksPerMs)); }));
+    ClockSchedule(Ms(12),
+                  worker.Hand([&] { log.push_back("second@" + std::to_string(ClockNowTicks() / kTicksPerMs)); }));
     Sleep(20);
     log.push_back("main@" + std::to_string(ClockNowTicks() / kTicksPerMs));
     EXPECT_EQ(ranOn, worker.Id());
@@ -250,10 +251,10 @@ TEST_F(VirtualClock, APeriodicScenarioGivesTheSameTimelineEveryRun) {
     EXPECT_EQ(first, second);
     ASSERT_EQ(first.size(), 20u + 15u + 15u);
     // Ticks at 7, 14, 21...; the main thread wakes at 11, 22, 33...
-    EXPECT_EQ(std::vector<int64_t>(first.begin(), first.begin() + 5), (std::vector<int64_t>{Ms(7), -1, Ms(14), Ms(21), -2}));
+    EXPECT_EQ(std::vector<int64_t>(first.begin(), first.begin() + 5),
+              (std::vector<int64_t>{Ms(7), -1, Ms(14), Ms(21), -2}));
     EXPECT_EQ(first[35], Ms(11));
     EXPECT_EQ(first.back(), Ms(165));
-
 }
 
 TEST_F(VirtualClock, WallClockAndSeed) {
@@ -273,8 +274,10 @@ TEST_F(VirtualClock, SharedObjectInterface) {
     EXPECT_EQ(lumetra_clock_is_virtual(), 1);
     static int64_t ranAt;
     ranAt = -1;
-    uint64_t id = lumetra_clock_schedule(Ms(3), [](void* ctx) { *static_cast<int64_t*>(ctx) = ClockNowTicks(); }, &ranAt);
-    uint64_t cancelled = lumetra_clock_schedule(Ms(4), [](void*) { ADD_FAILURE(); }, nullptr);
+    uint64_t id = lumetra_clock_schedule(
+        Ms(3), [](void* ctx) { *static_cast<int64_t*>(ctx) = ClockNowTicks(); }, &ranAt);
+    uint64_t cancelled = lumetra_clock_schedule(
+        Ms(4), [](void*) { ADD_FAILURE(); }, nullptr);
     EXPECT_NE(id, 0u);
     EXPECT_EQ(lumetra_clock_cancel(cancelled), 1);
     lumetra_clock_sleep_ms(10);
@@ -287,7 +290,10 @@ TEST(ClockMode, ChosenFromTheEnvironment) {
     struct Case {
         const char* value;
         ClockMode mode;
-    } cases[] = {{"virtual", ClockMode::Virtual}, {"real", ClockMode::Real}, {"bogus", ClockMode::Real}, {nullptr, ClockMode::Real}};
+    } cases[] = {{"virtual", ClockMode::Virtual},
+                 {"real", ClockMode::Real},
+                 {"bogus", ClockMode::Real},
+                 {nullptr, ClockMode::Real}};
     for (const Case& c : cases) {
         SetClockMode(c.mode == ClockMode::Real ? ClockMode::Virtual : ClockMode::Real);
         if (c.value) {

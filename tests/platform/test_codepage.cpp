@@ -13,7 +13,7 @@ TEST(CodePage, Cp1251RoundTripsCyrillic) {
     std::string bytes = Utf8ToCodePage(1251, utf8, &lossy);
     EXPECT_FALSE(lossy);
     ASSERT_EQ(bytes.size(), 17u);
-    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xD4);  // Ф
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xD4);   // Ф
     EXPECT_EQ(static_cast<unsigned char>(bytes[13]), 0xB8);  // ё
     EXPECT_EQ(static_cast<unsigned char>(bytes[14]), 0xA8);  // Ё
     EXPECT_EQ(static_cast<unsigned char>(bytes[16]), 0xB9);  // №
@@ -27,7 +27,7 @@ TEST(CodePage, UnmappableCharactersBecomeQuestionMarks) {
         std::string text;
         std::string bytes;
         bool lossy;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {1251, "a\xE4\xB8\xAD" "b", "a?b", true},  // CJK character
         {1251, "\xC3\xA9", "?", true},            // é is not in the Cyrillic page
@@ -72,7 +72,11 @@ TEST(CodePage, Utf16Conversions) {
 
 TEST(CodePage, IconvPagesReplaceAWholeUnmappableCharacterOnce) {
     bool lossy = false;
-    EXPECT_EQ(Utf8ToCodePage(1250, "a\xE6\x97\xA5" "b\xC5\x99", &lossy), "a?b\xF8");  // 日 is not Central European, ř is
+    EXPECT_EQ(Utf8ToCodePage(1250,
+                             "a\xE6\x97\xA5"
+                             "b\xC5\x99",
+                             &lossy),
+              "a?b\xF8");  // 日 is not Central European, ř is
     EXPECT_TRUE(lossy);
 }
 
@@ -84,7 +88,7 @@ TEST(CodePage, SymbolPageMapsToThePrivateUseArea) {
 }
 
 TEST(CodePage, MultiByteToWideCharShapes) {
-    const char* text = "\xCF\xF0\xE8\xE2\xE5\xF2";  // "Привет" in 1251
+    const char* text = "\xCF\xF0\xE8\xE2\xE5\xF2";                     // "Привет" in 1251
     EXPECT_EQ(MultiByteToWideChar(1251, 0, text, -1, nullptr, 0), 7);  // with the terminator
     EXPECT_EQ(MultiByteToWideChar(1251, 0, text, 6, nullptr, 0), 6);
     WCHAR out[8] = {};
@@ -141,8 +145,8 @@ TEST(Locale, FromTheEnvironmentOrTheHook) {
     struct Case {
         const char* lang;
         LCID lcid;
-    } cases[] = {{"ru_RU.UTF-8", 0x0419}, {"el_GR", 0x0408},  {"zh_TW.Big5", 0x0404}, {"zh_CN.UTF-8", 0x0804},
-                 {"en_GB", 0x0809},       {"C", 0x0409},      {"xx_YY", 0x0409},      {"de_DE@euro", 0x0407},
+    } cases[] = {{"ru_RU.UTF-8", 0x0419}, {"el_GR", 0x0408}, {"zh_TW.Big5", 0x0404}, {"zh_CN.UTF-8", 0x0804},
+                 {"en_GB", 0x0809},       {"C", 0x0409},     {"xx_YY", 0x0409},      {"de_DE@euro", 0x0407},
                  {"da_DK.UTF-8", 0x0406}, {"fa_IR", 0x0429}};
     for (const Case& c : cases) {
         setenv("LANG", c.lang, 1);

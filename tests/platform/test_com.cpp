@@ -54,8 +54,9 @@ public:
         return S_OK;
     }
     HRESULT Seek(LARGE_INTEGER Move, DWORD Origin, ULARGE_INTEGER* New) override {
-        const int64_t base = Origin == STREAM_SEEK_SET ? 0 : Origin == STREAM_SEEK_CUR ? static_cast<int64_t>(Pos)
-                                                                                        : static_cast<int64_t>(Data.size());
+        const int64_t base = Origin == STREAM_SEEK_SET   ? 0
+                             : Origin == STREAM_SEEK_CUR ? static_cast<int64_t>(Pos)
+                                                         : static_cast<int64_t>(Data.size());
         Pos = static_cast<size_t>(std::max<int64_t>(0, base + Move.QuadPart));
         if (New) New->QuadPart = Pos;
         return S_OK;
@@ -189,7 +190,8 @@ TEST_F(ComTest, ClassTable) {
         if (p) static_cast<IUnknown*>(p)->Release();
     }
     EXPECT_EQ(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IStream, &p), E_NOINTERFACE);
-    EXPECT_EQ(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr), E_POINTER);
+    EXPECT_EQ(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr),
+              E_POINTER);
 
     // A registered class is created through its creator; an outer object is refused.
     int destroyed = 0, created = 0;
@@ -231,7 +233,7 @@ TEST_F(ComTest, FormatConversions) {
         const GUID* To;
         HRESULT Init;
         std::vector<uint8_t> Want;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {&GUID_WICPixelFormat8bppGray, 8, {10, 200}, &GUID_WICPixelFormat24bppBGR, S_OK, {10, 10, 10, 200, 200, 200}},
         {&GUID_WICPixelFormat16bppGray, 16, {0x34, 0x12, 0xFF, 0xAB}, &GUID_WICPixelFormat24bppBGR, S_OK,
@@ -269,15 +271,17 @@ TEST_F(ComTest, FormatConversions) {
                   WINCODEC_ERR_WRONGSTATE);
         std::vector<uint8_t> out(c.Want.size() + 4, 0xEE);
         const WICRect all{0, 0, 2, 1};
-        ASSERT_EQ(conv->CopyPixels(&all, static_cast<UINT>(c.Want.size()), static_cast<UINT>(c.Want.size()), out.data()),
-                  S_OK);
+        ASSERT_EQ(
+            conv->CopyPixels(&all, static_cast<UINT>(c.Want.size()), static_cast<UINT>(c.Want.size()), out.data()),
+            S_OK);
         EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(c.Want.size())), c.Want);
         EXPECT_EQ(out[c.Want.size()], 0xEE);  // nothing beyond
         // Rectangles outside and buffers too small are refused.
         const WICRect outside{1, 0, 2, 1};
         EXPECT_EQ(conv->CopyPixels(&outside, 64, 64, out.data()), E_INVALIDARG);
-        EXPECT_EQ(conv->CopyPixels(&all, static_cast<UINT>(c.Want.size()), static_cast<UINT>(c.Want.size()) - 1, out.data()),
-                  E_INVALIDARG);
+        EXPECT_EQ(
+            conv->CopyPixels(&all, static_cast<UINT>(c.Want.size()), static_cast<UINT>(c.Want.size()) - 1, out.data()),
+            E_INVALIDARG);
     }
 }
 
@@ -316,8 +320,8 @@ TEST_F(ComTest, EncodeAndDecodeEveryLayout) {
         const GUID* Format;
         UINT Bpp;
     } cases[] = {{&GUID_WICPixelFormatBlackWhite, 1}, {&GUID_WICPixelFormat8bppGray, 8},
-                 {&GUID_WICPixelFormat16bppGray, 16},  {&GUID_WICPixelFormat24bppBGR, 24},
-                 {&GUID_WICPixelFormat48bppRGB, 48},   {&GUID_WICPixelFormat32bppCMYK, 32}};
+                 {&GUID_WICPixelFormat16bppGray, 16}, {&GUID_WICPixelFormat24bppBGR, 24},
+                 {&GUID_WICPixelFormat48bppRGB, 48},  {&GUID_WICPixelFormat32bppCMYK, 32}};
     const UINT w = 21, h = 18;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Bpp);
@@ -358,7 +362,8 @@ TEST_F(ComTest, EncodeAndDecodeEveryLayout) {
             for (UINT x = 0; x < 9; ++x) {
                 if (c.Bpp == 1) {
                     const UINT sx = 3 + x;
-                    EXPECT_EQ((got[y * prow + x / 8] >> (7 - x % 8)) & 1, (px[(5 + y) * row + sx / 8] >> (7 - sx % 8)) & 1);
+                    EXPECT_EQ((got[y * prow + x / 8] >> (7 - x % 8)) & 1,
+                              (px[(5 + y) * row + sx / 8] >> (7 - sx % 8)) & 1);
                 } else {
                     const UINT b = c.Bpp / 8;
                     EXPECT_EQ(std::memcmp(&got[y * prow + x * b], &px[(5 + y) * row + (3 + x) * b], b), 0);
@@ -392,7 +397,7 @@ TEST_F(ComTest, EncoderStatesAndOptions) {
         VARTYPE Type;
         double Value;
         HRESULT Result;
-    // clang-format off
+        // clang-format off
     } options[] = {
         {u"ImageQuality", VT_R4, 0.5, S_OK},        {u"ImageQuality", VT_R4, 1.5, E_INVALIDARG},
         {u"ImageQuality", VT_UI1, 1, E_INVALIDARG}, {u"CompressionQuality", VT_R4, 0.2, S_OK},
@@ -408,10 +413,14 @@ TEST_F(ComTest, EncoderStatesAndOptions) {
         p.pstrName = o.Name;
         VARIANT v;
         v.vt = o.Type;
-        if (o.Type == VT_R4) v.fltVal = static_cast<float>(o.Value);
-        else if (o.Type == VT_BOOL) v.boolVal = o.Value ? VARIANT_TRUE : VARIANT_FALSE;
-        else if (o.Type == VT_UI1) v.bVal = static_cast<BYTE>(o.Value);
-        else v.uiVal = static_cast<USHORT>(o.Value);
+        if (o.Type == VT_R4)
+            v.fltVal = static_cast<float>(o.Value);
+        else if (o.Type == VT_BOOL)
+            v.boolVal = o.Value ? VARIANT_TRUE : VARIANT_FALSE;
+        else if (o.Type == VT_UI1)
+            v.bVal = static_cast<BYTE>(o.Value);
+        else
+            v.uiVal = static_cast<USHORT>(o.Value);
         EXPECT_EQ(bag->Write(1, &p, &v), o.Result);
     }
     // Pixels before the size, a foreign bag, then the frame's own.

@@ -66,8 +66,9 @@ protected:
     void SetUp() override {
         SetClockMode(ClockMode::Virtual);
         test::ResetUser(64, 48);
-        dir_ = std::filesystem::temp_directory_path() /
-               ("lumetra-capture-" + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ =
+            std::filesystem::temp_directory_path() / ("lumetra-capture-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         g_colour = RGB(255, 0, 0);
         WNDCLASSA wc;

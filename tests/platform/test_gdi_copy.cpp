@@ -9,9 +9,9 @@
 #include <random>
 #include <string>
 
+#include "gdi_dib_canvas.h"
 #include "platform/gdi.h"
 #include "platform/parallel.h"
-#include "gdi_dib_canvas.h"
 
 using namespace win;
 using gditest::Canvas;
@@ -34,9 +34,9 @@ struct Model {
     uint32_t Index(int x, int y) const {
         const uint8_t* row = src.Row(y);
         switch (fmt.bpp) {
-        case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1u;
-        case 4: return (x & 1) ? (row[x >> 1] & 0x0Fu) : (row[x >> 1] >> 4);
-        default: return row[x];
+            case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1u;
+            case 4: return (x & 1) ? (row[x >> 1] & 0x0Fu) : (row[x >> 1] >> 4);
+            default: return row[x];
         }
     }
     // Blue, green, red and the fourth byte a 32-bit target receives.
@@ -77,7 +77,7 @@ std::vector<uint8_t> PixelBytes(const Canvas& c, int bpp) {
 struct Geometry {
     const char* name;
     int x, y, w, h, sx, sy;
-    int clipL = 0, clipT = 0, clipR = 0, clipB = 0;  // IntersectClipRect when clipR > clipL
+    int clipL = 0, clipT = 0, clipR = 0, clipB = 0;          // IntersectClipRect when clipR > clipL
     int dstOrgX = 0, dstOrgY = 0, srcOrgX = 0, srcOrgY = 0;  // window origins
 };
 
@@ -197,8 +197,8 @@ TEST(GdiUnstretchedCopy, CopyWithinOneBitmapReadsTheRowsBeforeTheyChange) {
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x) {
             const bool moved = x >= 5 && x < 705 && y >= 7 && y < 507;
-            const uint32_t want = moved ? before[static_cast<size_t>(y - 7) * 800 + (x - 5)]
-                                        : before[static_cast<size_t>(y) * 800 + x];
+            const uint32_t want =
+                moved ? before[static_cast<size_t>(y - 7) * 800 + (x - 5)] : before[static_cast<size_t>(y) * 800 + x];
             ASSERT_EQ(c.Px32(x, y), want) << x << "," << y;
         }
 }

@@ -8,8 +8,8 @@
 
 #include "gdi_dib_canvas.h"
 #include "platform/gdi.h"
-#include "platform/kernel.h"
 #include "platform/gdi_device.h"
+#include "platform/kernel.h"
 
 using namespace win;
 using gditest::Canvas;

@@ -186,8 +186,8 @@ TEST_F(Files, SeekingPastTheEndAndSettingTheEnd) {
 
 TEST_F(Files, DeleteOnCloseAndDeletingOpenFiles) {
     std::string path = Path("t.tmp");
-    HANDLE h = Open(path, CREATE_ALWAYS, GENERIC_READ | GENERIC_WRITE,
-                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
+    HANDLE h =
+        Open(path, CREATE_ALWAYS, GENERIC_READ | GENERIC_WRITE, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetFileAttributesA(path.c_str()), FILE_ATTRIBUTE_NORMAL);
     ASSERT_TRUE(CloseHandle(h));

@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -22,7 +22,7 @@ using namespace win;
 TEST(MulDiv, RoundsHalvesAwayFromZeroAndReportsOverflow) {
     struct Case {
         int a, b, c, expected;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {10, 3, 4, 8},        // 7.5
         {-10, 3, 4, -8},      // -7.5
@@ -60,7 +60,7 @@ TEST(Errors, LastErrorIsPerThreadAndErrnoIsMapped) {
         int err;
         DWORD code;
     } cases[] = {
-        {ENOENT, 2}, {ENOTDIR, 3}, {EACCES, 5}, {EPERM, 5}, {EBADF, 6}, {ENOMEM, 8},
+        {ENOENT, 2}, {ENOTDIR, 3},  {EACCES, 5},  {EPERM, 5},    {EBADF, 6},   {ENOMEM, 8},
         {EBUSY, 32}, {ETXTBSY, 32}, {EEXIST, 80}, {ENOSPC, 112}, {EINVAL, 87},
     };
     for (const Case& c : cases) {
@@ -234,7 +234,10 @@ TEST(ExitCleanup, RunsLastRegisteredFirstOnceAndForgetsRemovedWork) {
     std::vector<int> ran;
     win::AddExitCleanup([&] { ran.push_back(1); });
     auto removed = win::AddExitCleanup([&] { ran.push_back(2); });
-    win::AddExitCleanup([&] { ran.push_back(3); throw 7; });
+    win::AddExitCleanup([&] {
+        ran.push_back(3);
+        throw 7;
+    });
     win::AddExitCleanup([&] { ran.push_back(4); });
     win::RemoveExitCleanup(removed);
     win::RemoveExitCleanup(9999);
@@ -251,7 +254,10 @@ TEST(ExitCleanup, RunsAtNormalExit) {
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        win::AddExitCleanup([marker] { std::FILE* f = std::fopen(marker.c_str(), "w"); if (f) std::fclose(f); });
+        win::AddExitCleanup([marker] {
+            std::FILE* f = std::fopen(marker.c_str(), "w");
+            if (f) std::fclose(f);
+        });
         std::exit(0);
     }
     int status = 0;

@@ -17,7 +17,9 @@ namespace {
 // Every row of the range is visited exactly once, in contiguous ordered bands, for small
 // and large ranges, with and without a minimum band height.
 TEST(ParallelRows, CoversEveryRowOnceInOrderedBands) {
-    struct Case { int first, last, minRows; };
+    struct Case {
+        int first, last, minRows;
+    };
     const Case cases[] = {{0, 0, 1}, {5, 4, 1}, {0, 1, 1}, {0, 7, 1}, {3, 1083, 16}, {-10, 10, 1}, {0, 100000, 64}};
     for (const Case& c : cases) {
         std::vector<std::atomic<int>> seen(static_cast<size_t>(std::max(c.last - c.first, 0)));
@@ -38,9 +40,8 @@ TEST(ParallelRows, CoversEveryRowOnceInOrderedBands) {
 
 TEST(ParallelRows, NestedCallsRunOnTheCallingBandAndExceptionsReachTheCaller) {
     std::atomic<int> rows{0};
-    win::ParallelRows(0, 64, 1, [&](int a, int b) {
-        win::ParallelRows(a * 10, b * 10, 1, [&](int x, int y) { rows += y - x; });
-    });
+    win::ParallelRows(
+        0, 64, 1, [&](int a, int b) { win::ParallelRows(a * 10, b * 10, 1, [&](int x, int y) { rows += y - x; }); });
     EXPECT_EQ(rows.load(), 640);
     EXPECT_THROW(win::ParallelRows(0, 1000, 1,
                                    [](int a, int) {

@@ -74,31 +74,41 @@ TEST_F(Present, DrawingThroughAWindowDcMarksTheBoxItTouched) {
         {"PatBlt", [](HDC dc) { PatBlt(dc, 5, 6, 10, 4, BLACKNESS); }, RECT{5, 6, 15, 10}},
         {"BitBlt from memory", [mem](HDC dc) { BitBlt(dc, 30, 40, 20, 10, mem, 0, 0, SRCCOPY); }, RECT{30, 40, 50, 50}},
         {"SetPixel", [](HDC dc) { SetPixel(dc, 7, 8, RGB(1, 2, 3)); }, RECT{7, 8, 8, 9}},
-        {"FillRect", [](HDC dc) {
+        {"FillRect",
+         [](HDC dc) {
              RECT r{60, 2, 70, 12};
              FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-         }, RECT{60, 2, 70, 12}},
-        {"moved origin", [](HDC dc) {
+         },
+         RECT{60, 2, 70, 12}},
+        {"moved origin",
+         [](HDC dc) {
              SetViewportOrgEx(dc, 10, 10, nullptr);
              PatBlt(dc, 0, 0, 5, 5, WHITENESS);
              SetViewportOrgEx(dc, 0, 0, nullptr);
-         }, RECT{10, 10, 15, 15}},
+         },
+         RECT{10, 10, 15, 15}},
         {"clipped to the window", [](HDC dc) { PatBlt(dc, 90, 70, 50, 50, WHITENESS); }, RECT{90, 70, 100, 80}},
-        {"clipped by the DC", [](HDC dc) {
+        {"clipped by the DC",
+         [](HDC dc) {
              IntersectClipRect(dc, 0, 0, 4, 4);
              PatBlt(dc, 0, 0, 20, 20, WHITENESS);
              SelectClipRgn(dc, nullptr);
-         }, RECT{0, 0, 4, 4}},
+         },
+         RECT{0, 0, 4, 4}},
         {"outside the window", [](HDC dc) { PatBlt(dc, 200, 200, 10, 10, WHITENESS); }, RECT{}},
-        {"two places: their box", [](HDC dc) {
+        {"two places: their box",
+         [](HDC dc) {
              SetPixel(dc, 2, 3, 0);
              SetPixel(dc, 40, 50, 0);
-         }, RECT{2, 3, 41, 51}},
+         },
+         RECT{2, 3, 41, 51}},
         {"into a memory DC only", [mem](HDC) { PatBlt(mem, 0, 0, 50, 50, WHITENESS); }, RECT{}},
-        {"reading only", [mem](HDC dc) {
+        {"reading only",
+         [mem](HDC dc) {
              GetPixel(dc, 5, 5);
              BitBlt(mem, 0, 0, 50, 50, dc, 0, 0, SRCCOPY);
-         }, RECT{}},
+         },
+         RECT{}},
         {"text", [](HDC dc) { TextOutA(dc, 12, 20, "Lumetra", 7); }, RECT{-1, -1, -1, -1}},
     };
     for (const DrawCase& c : cases) {
@@ -131,8 +141,8 @@ TEST_F(Present, DrawingThroughAWindowDcMarksTheBoxItTouched) {
 }
 
 TEST_F(Present, AChildWindowDrawsIntoItsTopLevelsSurfaceAtItsPlace) {
-    HWND child = CreateWindowExA(0, "PresentTest", "", WS_CHILD | WS_VISIBLE, 30, 20, 40, 30, hwnd_, nullptr, nullptr,
-                                 nullptr);
+    HWND child =
+        CreateWindowExA(0, "PresentTest", "", WS_CHILD | WS_VISIBLE, 30, 20, 40, 30, hwnd_, nullptr, nullptr, nullptr);
     ASSERT_NE(child, nullptr);
     HDC dc = GetDC(child);
     EXPECT_EQ(gdi_device::DeviceSurface(dc), surface_);
@@ -161,6 +171,6 @@ TEST_F(Present, GdiFlushHasTheBackendPresentOnTheUiThreadOnly) {
     PatBlt(dc_, 10, 0, 10, 10, WHITENESS);
     EXPECT_TRUE(GdiFlush());
     test::Screen s = test::ScreenComposite();
-    EXPECT_EQ(s.At(25, 12), 0u);         // the window lies at (20, 10)
+    EXPECT_EQ(s.At(25, 12), 0u);  // the window lies at (20, 10)
     EXPECT_EQ(s.At(35, 12), 0xFFFFFFu);
 }

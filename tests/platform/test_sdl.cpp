@@ -26,7 +26,8 @@
 // X libraries and SDL's D-Bus connection keep some allocations for the life of the
 // process. Weak, so that one list for the whole test program can take its place.
 extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libX11\nleak:libxcb\nleak:libSDL2\nleak:libdbus\nleak:libXcursor\nleak:libXi\nleak:libXext\nleak:libXrandr\nleak:libXrender\nleak:libxkbcommon\nleak:libXfixes\n";
+    return "leak:libX11\nleak:libxcb\nleak:libSDL2\nleak:libdbus\nleak:libXcursor\nleak:libXi\nleak:libXext\nleak:"
+           "libXrandr\nleak:libXrender\nleak:libxkbcommon\nleak:libXfixes\n";
 }
 
 using namespace win;
@@ -90,8 +91,8 @@ TEST(SdlBackend, PaintedColourOnTheXScreenAndXKeysAsWmKeyDown) {
     wc.lpfnWndProc = PaintRed;
     wc.lpszClassName = "SdlRed";
     ASSERT_NE(RegisterClassA(&wc), 0);
-    HWND w = CreateWindowExA(0, "SdlRed", "red", WS_POPUP | WS_VISIBLE, 40, 30, 100, 80, nullptr, nullptr, nullptr,
-                             nullptr);
+    HWND w =
+        CreateWindowExA(0, "SdlRed", "red", WS_POPUP | WS_VISIBLE, 40, 30, 100, 80, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(w, nullptr);
     // A preview: a form made a child of a foreign X window draws inside it.
     ForeignXWindow host(desk.Display(), 200, 150, 100, 80);
@@ -119,7 +120,9 @@ TEST(SdlBackend, PaintedColourOnTheXScreenAndXKeysAsWmKeyDown) {
     EXPECT_EQ(img.At(250, 190), 0xFF0000u);  // inside the foreign window
 
     g_keys.clear();
-    ASSERT_EQ(lumetra_test::XdoTool(desk.Display(), "windowfocus --sync " + std::to_string(xid) + " key --clearmodifiers a"), 0);
+    ASSERT_EQ(
+        lumetra_test::XdoTool(desk.Display(), "windowfocus --sync " + std::to_string(xid) + " key --clearmodifiers a"),
+        0);
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (g_keys.empty() && std::chrono::steady_clock::now() < end) PumpFor(20);
     ASSERT_FALSE(g_keys.empty());

@@ -1,8 +1,8 @@
 // Termination signals: SIGTERM, SIGINT and SIGHUP become WM_CLOSE for the program's
 // windows; a program that does not end within the grace period, or gets a second signal,
 // still runs its exit cleanups and dies of the signal.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>

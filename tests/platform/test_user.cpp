@@ -33,7 +33,7 @@ struct Logged {
 };
 
 std::vector<Logged> g_log;
-std::map<HWND, COLORREF> g_paintColour;   // windows that paint their client in one colour
+std::map<HWND, COLORREF> g_paintColour;  // windows that paint their client in one colour
 std::map<HWND, RECT> g_lastPaintRect;
 std::map<HWND, int> g_paintCount;
 std::map<HWND, BOOL> g_lastErase;
@@ -47,9 +47,7 @@ void Fill(HDC dc, const RECT& r, COLORREF colour) {
     DeleteObject(b);
 }
 
-bool Interesting(UINT m) {
-    return m != WM_NCHITTEST && m != WM_SETCURSOR && m != WM_GETTEXT && m != WM_NCCALCSIZE;
-}
+bool Interesting(UINT m) { return m != WM_NCHITTEST && m != WM_SETCURSOR && m != WM_GETTEXT && m != WM_NCCALCSIZE; }
 
 LRESULT CALLBACK_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (Interesting(msg)) g_log.push_back({hwnd, msg, wParam, lParam, ClockElapsedMs()});
@@ -182,8 +180,8 @@ TEST_F(User, DefaultFrameIsPaintedInSystemColours) {
     HWND w = Top(10, 10, 100, 80, WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_VSCROLL, WS_EX_CLIENTEDGE);
     g_paintColour[w] = kRed;
     Pump();
-    EXPECT_EQ(Px(10, 10), Hex(GetSysColor(COLOR_BTNFACE)));         // dialog frame, 3 pixels
-    EXPECT_EQ(Px(50, 15), Hex(GetSysColor(COLOR_ACTIVECAPTION)));   // the active window's caption
+    EXPECT_EQ(Px(10, 10), Hex(GetSysColor(COLOR_BTNFACE)));             // dialog frame, 3 pixels
+    EXPECT_EQ(Px(50, 15), Hex(GetSysColor(COLOR_ACTIVECAPTION)));       // the active window's caption
     EXPECT_EQ(Px(50, 10 + 3 + 19), Hex(GetSysColor(COLOR_BTNSHADOW)));  // client edge, 2 pixels
     // The vertical bar (columns 88 .. 104, rows 34 .. 84): arrow boxes 17 high at both ends,
     // the track between them filled by the thumb of the default range.
@@ -244,7 +242,7 @@ TEST_F(User, CreationAndDestructionMessageOrder) {
     for (const Logged& l : g_log)
         if (l.msg == WM_DESTROY || l.msg == WM_NCDESTROY) order.emplace_back(l.hwnd, l.msg);
     std::vector<std::pair<HWND, UINT>> want{{owned, WM_DESTROY}, {owned, WM_NCDESTROY}, {owner, WM_DESTROY},
-                                            {child, WM_DESTROY},  {child, WM_NCDESTROY}, {owner, WM_NCDESTROY}};
+                                            {child, WM_DESTROY}, {child, WM_NCDESTROY}, {owner, WM_NCDESTROY}};
     EXPECT_EQ(order, want);
     EXPECT_FALSE(IsWindow(owned));
     EXPECT_FALSE(IsWindow(child));
@@ -319,9 +317,10 @@ std::vector<Logged> RunTimerScenario() {
 TEST_F(User, TimersAndPostedMessagesFollowVirtualTimeRepeatably) {
     std::vector<Logged> first = RunTimerScenario();
     std::vector<std::pair<int64_t, int>> got;  // (ms, timer id or 100 + posted value)
-    for (const Logged& l : first) got.emplace_back(l.ms, l.msg == WM_TIMER ? static_cast<int>(l.wParam) : 1000 + static_cast<int>(l.wParam));
-    std::vector<std::pair<int64_t, int>> want{{30, 1},  {45, 1045}, {50, 2},   {60, 1},  {90, 1},
-                                              {100, 1100}, {100, 2}, {120, 1}, {150, 1}, {150, 2}};
+    for (const Logged& l : first)
+        got.emplace_back(l.ms, l.msg == WM_TIMER ? static_cast<int>(l.wParam) : 1000 + static_cast<int>(l.wParam));
+    std::vector<std::pair<int64_t, int>> want{{30, 1},     {45, 1045}, {50, 2},  {60, 1},  {90, 1},
+                                              {100, 1100}, {100, 2},   {120, 1}, {150, 1}, {150, 2}};
     EXPECT_EQ(got, want);
     EXPECT_EQ(ClockElapsedMs(), 160);  // GetMessage returned 0 at the horizon
 
@@ -631,7 +630,8 @@ TEST_F(User, NoRedrawLeavesPixelsOfHiddenAndMovedWindows) {
     g_paintColour[popup] = kGreen;
     Pump();
     ASSERT_EQ(Px(90, 90), Hex(kGreen));
-    SetWindowPos(popup, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
+    SetWindowPos(popup, nullptr, 0, 0, 0, 0,
+                 SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
     EXPECT_EQ(Px(90, 90), Hex(kGreen));
     EXPECT_EQ(Px(105, 105), Hex(kGreen));  // also where it hung over the desktop
     InvalidateRect(parent, nullptr, FALSE);
@@ -763,9 +763,10 @@ TEST_F(User, PrintPaintsFrameBackgroundClientAndChildrenIntoADc) {
     ReleaseDC(nullptr, screen);
     SelectObject(mem, bmp);
     PatBlt(mem, 0, 0, 40, 40, WHITENESS);
-    SendMessageA(w, WM_PRINT, reinterpret_cast<WPARAM>(mem), PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CLIENT | PRF_CHILDREN);
-    EXPECT_EQ(GetPixel(mem, 0, 0), RGB(0, 0, 0));         // the one-pixel frame, COLOR_WINDOWFRAME
-    EXPECT_EQ(GetPixel(mem, 1, 1), RGB(0, 128, 0));       // the class background
+    SendMessageA(w, WM_PRINT, reinterpret_cast<WPARAM>(mem),
+                 PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CLIENT | PRF_CHILDREN);
+    EXPECT_EQ(GetPixel(mem, 0, 0), RGB(0, 0, 0));    // the one-pixel frame, COLOR_WINDOWFRAME
+    EXPECT_EQ(GetPixel(mem, 1, 1), RGB(0, 128, 0));  // the class background
     EXPECT_EQ(GetPixel(mem, 39, 39), RGB(0, 0, 0));
     // The check for visibility skips a hidden window.
     PatBlt(mem, 0, 0, 40, 40, WHITENESS);
@@ -899,15 +900,14 @@ TEST_P(DoubleClick, ByTimeDistanceAndClassStyle) {
     EXPECT_EQ(presses, (std::vector<UINT>{WM_LBUTTONDOWN, c.second}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    User, DoubleClick,
-    ::testing::Values(DblCase{"quick_same_place", 100, 0, true, WM_LBUTTONDBLCLK},
-                      DblCase{"two_pixels_away", 100, 2, true, WM_LBUTTONDBLCLK},
-                      DblCase{"three_pixels_away", 100, 3, true, WM_LBUTTONDOWN},
-                      DblCase{"at_500_ms", 500, 0, true, WM_LBUTTONDBLCLK},
-                      DblCase{"too_slow", 501, 0, true, WM_LBUTTONDOWN},
-                      DblCase{"class_without_dblclks", 100, 0, false, WM_LBUTTONDOWN}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(User, DoubleClick,
+                         ::testing::Values(DblCase{"quick_same_place", 100, 0, true, WM_LBUTTONDBLCLK},
+                                           DblCase{"two_pixels_away", 100, 2, true, WM_LBUTTONDBLCLK},
+                                           DblCase{"three_pixels_away", 100, 3, true, WM_LBUTTONDOWN},
+                                           DblCase{"at_500_ms", 500, 0, true, WM_LBUTTONDBLCLK},
+                                           DblCase{"too_slow", 501, 0, true, WM_LBUTTONDOWN},
+                                           DblCase{"class_without_dblclks", 100, 0, false, WM_LBUTTONDOWN}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(User, DraggingTheFrameOrTheSizeGripResizes) {
     HWND form = Top(10, 10, 100, 80, WS_POPUP | WS_VISIBLE | WS_THICKFRAME);
@@ -959,11 +959,16 @@ TEST_F(User, KeysGoToFocusThenActiveWindowWithTheirBits) {
             keys.emplace_back(l.hwnd, l.msg, l.wParam);
             bits.push_back(l.lParam);
         }
-    std::vector<std::tuple<HWND, UINT, WPARAM>> want{
-        {form, WM_KEYDOWN, 'A'},      {form, WM_KEYDOWN, 'A'},     {form, WM_KEYUP, 'A'},
-        {edit, WM_SYSKEYDOWN, WPARAM{VK_MENU}}, {edit, WM_SYSKEYDOWN, WPARAM{VK_F4}}, {edit, WM_SYSKEYUP, WPARAM{VK_F4}},
-        {edit, WM_SYSKEYUP, WPARAM{VK_MENU}}, {edit, WM_SYSKEYDOWN, WPARAM{VK_F10}},
-        {form, WM_CHAR, 'a'},         {form, WM_CHAR, 'a'}};  // translation queues the characters behind
+    std::vector<std::tuple<HWND, UINT, WPARAM>> want{{form, WM_KEYDOWN, 'A'},
+                                                     {form, WM_KEYDOWN, 'A'},
+                                                     {form, WM_KEYUP, 'A'},
+                                                     {edit, WM_SYSKEYDOWN, WPARAM{VK_MENU}},
+                                                     {edit, WM_SYSKEYDOWN, WPARAM{VK_F4}},
+                                                     {edit, WM_SYSKEYUP, WPARAM{VK_F4}},
+                                                     {edit, WM_SYSKEYUP, WPARAM{VK_MENU}},
+                                                     {edit, WM_SYSKEYDOWN, WPARAM{VK_F10}},
+                                                     {form, WM_CHAR, 'a'},
+                                                     {form, WM_CHAR, 'a'}};  // translation queues the characters behind
     EXPECT_EQ(keys, want);
     ASSERT_EQ(bits.size(), want.size());
     EXPECT_EQ(bits[0] & (1 << 30), 0);
@@ -1024,12 +1029,13 @@ TEST_F(User, ScriptedInputArrivesAtItsTimes) {
     RunFor(1000);
     std::vector<std::pair<int64_t, UINT>> got;
     for (const Logged& l : g_log)
-        if (l.hwnd == w && ((l.msg >= WM_MOUSEFIRST && l.msg <= WM_MOUSELAST) || l.msg == WM_KEYDOWN || l.msg == WM_KEYUP))
+        if (l.hwnd == w &&
+            ((l.msg >= WM_MOUSEFIRST && l.msg <= WM_MOUSELAST) || l.msg == WM_KEYDOWN || l.msg == WM_KEYUP))
             got.emplace_back(l.ms, l.msg);
-    std::vector<std::pair<int64_t, UINT>> want{
-        {100, WM_MOUSEMOVE},     {250, WM_MOUSEMOVE},   {250, WM_LBUTTONDOWN}, {250, WM_LBUTTONUP},
-        {400, WM_KEYDOWN},       {400, WM_KEYUP},       {600, WM_MOUSEMOVE},   {600, WM_LBUTTONDOWN},
-        {600, WM_LBUTTONUP},     {600, WM_LBUTTONDBLCLK}, {600, WM_LBUTTONUP}};
+    std::vector<std::pair<int64_t, UINT>> want{{100, WM_MOUSEMOVE},     {250, WM_MOUSEMOVE},   {250, WM_LBUTTONDOWN},
+                                               {250, WM_LBUTTONUP},     {400, WM_KEYDOWN},     {400, WM_KEYUP},
+                                               {600, WM_MOUSEMOVE},     {600, WM_LBUTTONDOWN}, {600, WM_LBUTTONUP},
+                                               {600, WM_LBUTTONDBLCLK}, {600, WM_LBUTTONUP}};
     EXPECT_EQ(got, want);
     EXPECT_EQ(Only(WM_KEYDOWN).back().wParam, static_cast<WPARAM>(VK_ESCAPE));
     // Any injection can be scheduled the same way.
@@ -1093,9 +1099,9 @@ TEST_F(User, CursorCaretMetricsAndSystemColours) {
     struct M {
         int index, value;
     };
-    for (M m : {M{SM_CXSCREEN, 320}, M{SM_CYSCREEN, 240}, M{SM_CYCAPTION, 19}, M{SM_CXDOUBLECLK, 4},
-                M{SM_CXVSCROLL, 17}, M{SM_CXEDGE, 2}, M{SM_CMONITORS, 1}, M{SM_CYVIRTUALSCREEN, 240},
-                M{SM_REMOTESESSION, 0}})
+    for (M m :
+         {M{SM_CXSCREEN, 320}, M{SM_CYSCREEN, 240}, M{SM_CYCAPTION, 19}, M{SM_CXDOUBLECLK, 4}, M{SM_CXVSCROLL, 17},
+          M{SM_CXEDGE, 2}, M{SM_CMONITORS, 1}, M{SM_CYVIRTUALSCREEN, 240}, M{SM_REMOTESESSION, 0}})
         EXPECT_EQ(GetSystemMetrics(m.index), m.value) << m.index;
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(212, 208, 200));
     EXPECT_EQ(GetSysColor(COLOR_INFOBK), RGB(255, 255, 225));

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "gdi_dib_canvas.h"
 #include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/user.h"
-#include "gdi_dib_canvas.h"
 #include "platform/user_testhooks.h"
 
 using namespace win;
@@ -28,8 +28,11 @@ std::vector<std::string> EdgePicture(UINT edge, UINT flags, RECT* adjusted = nul
     RECT r{0, 0, 6, 5};
     EXPECT_TRUE(DrawEdge(c.dc, &r, edge, flags));
     if (adjusted) *adjusted = r;
-    const std::pair<int, char> letters[] = {{COLOR_3DLIGHT, 'L'},   {COLOR_3DDKSHADOW, 'D'},  {COLOR_BTNHIGHLIGHT, 'W'},
-                                            {COLOR_BTNSHADOW, 'S'}, {COLOR_WINDOWFRAME, 'F'}};
+    const std::pair<int, char> letters[] = {{COLOR_3DLIGHT, 'L'},
+                                            {COLOR_3DDKSHADOW, 'D'},
+                                            {COLOR_BTNHIGHLIGHT, 'W'},
+                                            {COLOR_BTNSHADOW, 'S'},
+                                            {COLOR_WINDOWFRAME, 'F'}};
     std::vector<std::string> rows;
     for (int y = 0; y < 5; ++y) {
         std::string row;
@@ -52,7 +55,7 @@ TEST(DrawEdge, RingsSidesAndCornersInTheClassicColours) {
         const char* what;
         UINT edge, flags;
         std::vector<std::string> picture;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"raised", EDGE_RAISED, BF_RECT, {"LLLLLD", "LWWWSD", "LW..SD", "LSSSSD", "DDDDDD"}},
         {"sunken", EDGE_SUNKEN, BF_RECT, {"SSSSSW", "SDDDLW", "SD..LW", "SLLLLW", "WWWWWW"}},
@@ -108,7 +111,8 @@ TEST(DrawEdge, FollowsTheOriginAndClipAndRefusesWhatItCannotDraw) {
     EXPECT_FALSE(DrawEdge(c.dc, nullptr, EDGE_RAISED, BF_RECT));
     EXPECT_FALSE(DrawEdge(nullptr, &d, EDGE_RAISED, BF_RECT));
     RECT empty{4, 4, 2, 2};
-    EXPECT_TRUE(DrawEdge(c.dc, &empty, EDGE_RAISED, BF_RECT | BF_ADJUST | BF_MIDDLE)) << "an empty rectangle draws nothing";
+    EXPECT_TRUE(DrawEdge(c.dc, &empty, EDGE_RAISED, BF_RECT | BF_ADJUST | BF_MIDDLE))
+        << "an empty rectangle draws nothing";
 }
 
 // ---------------------------------------------------------------- flat scroll bars
@@ -126,8 +130,8 @@ protected:
         ASSERT_NE(RegisterClassA(&wc), 0);
         // A 60 x 50 window at (20, 30) with a one-pixel border and a vertical bar: the bar
         // covers window columns 42 .. 58.
-        w = CreateWindowExA(0, "FlatSBTest", "", WS_POPUP | WS_VISIBLE | WS_BORDER | WS_VSCROLL, 20, 30, 60, 50, nullptr,
-                            nullptr, nullptr, nullptr);
+        w = CreateWindowExA(0, "FlatSBTest", "", WS_POPUP | WS_VISIBLE | WS_BORDER | WS_VSCROLL, 20, 30, 60, 50,
+                            nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(w, nullptr);
         Pump();
     }

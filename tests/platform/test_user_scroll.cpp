@@ -134,25 +134,25 @@ TEST_P(ScrollClamp, PositionStaysWithinTheRangeLessThePage) {
     EXPECT_EQ(GetScrollPos(h, SB_VERT), c.wantPos);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ScrollClamp,
-    ::testing::Values(ClampCase{"inside", 0, 100, 10, 50, 0, 100, 10, 50},
-                      ClampCase{"past_the_last_page", 0, 100, 10, 95, 0, 100, 10, 91},
-                      ClampCase{"no_page", 0, 100, 0, 150, 0, 100, 0, 100},
-                      ClampCase{"below_the_start", 0, 100, 10, -5, 0, 100, 10, 0},
-                      ClampCase{"page_of_one", 0, 100, 1, 100, 0, 100, 1, 100},
-                      ClampCase{"page_larger_than_range", 0, 100, 500, 50, 0, 100, 101, 0},
-                      ClampCase{"offset_range", 10, 20, 5, 0, 10, 20, 5, 10},
-                      ClampCase{"negative_range", -50, -10, 0, 0, -50, -10, 0, -10},
-                      ClampCase{"reversed_range_is_none", 20, 10, 0, 15, 0, 0, 0, 0},
-                      ClampCase{"wider_than_31_bits_is_none", -2000000000, 2000000000, 0, 5, 0, 0, 0, 0},
-                      ClampCase{"full_int_range_page", 0, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0, 0x7FFFFFFF,
-                                0x7FFFFFFF, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ScrollClamp,
+                         ::testing::Values(ClampCase{"inside", 0, 100, 10, 50, 0, 100, 10, 50},
+                                           ClampCase{"past_the_last_page", 0, 100, 10, 95, 0, 100, 10, 91},
+                                           ClampCase{"no_page", 0, 100, 0, 150, 0, 100, 0, 100},
+                                           ClampCase{"below_the_start", 0, 100, 10, -5, 0, 100, 10, 0},
+                                           ClampCase{"page_of_one", 0, 100, 1, 100, 0, 100, 1, 100},
+                                           ClampCase{"page_larger_than_range", 0, 100, 500, 50, 0, 100, 101, 0},
+                                           ClampCase{"offset_range", 10, 20, 5, 0, 10, 20, 5, 10},
+                                           ClampCase{"negative_range", -50, -10, 0, 0, -50, -10, 0, -10},
+                                           ClampCase{"reversed_range_is_none", 20, 10, 0, 15, 0, 0, 0, 0},
+                                           ClampCase{"wider_than_31_bits_is_none", -2000000000, 2000000000, 0, 5, 0, 0,
+                                                     0, 0},
+                                           ClampCase{"full_int_range_page", 0, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0,
+                                                     0x7FFFFFFF, 0x7FFFFFFF, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Scroll, SettersReturnWhatCallersExpect) {
     HWND h = Make();
-    EXPECT_EQ(Get(h, SB_HORZ).nMax, 100);  // the default range is 0 .. 100
+    EXPECT_EQ(Get(h, SB_HORZ).nMax, 100);              // the default range is 0 .. 100
     EXPECT_EQ(SetScrollPos(h, SB_HORZ, 40, TRUE), 0);  // the previous position
     EXPECT_EQ(SetScrollPos(h, SB_HORZ, 400, TRUE), 40);
     EXPECT_EQ(GetScrollPos(h, SB_HORZ), 100);
@@ -233,7 +233,7 @@ TEST_F(Scroll, EnableScrollBarReportsChangesAndBlocksItsArrows) {
     Set(h, SB_VERT, SIF_RANGE | SIF_PAGE, 0, 100, 10, 0);
     EXPECT_TRUE(EnableScrollBar(h, SB_VERT, ESB_DISABLE_DOWN));
     EXPECT_FALSE(EnableScrollBar(h, SB_VERT, ESB_DISABLE_DOWN));  // already so
-    Click(10 + 191, 10 + 140);  // down arrow: blocked
+    Click(10 + 191, 10 + 140);                                    // down arrow: blocked
     EXPECT_TRUE(g_scrolls.empty());
     Click(10 + 191, 10 + 5);  // up arrow: still works
     EXPECT_EQ(Codes(), (std::vector<WORD>{SB_LINEUP, SB_ENDSCROLL}));
@@ -263,7 +263,7 @@ TEST_F(Scroll, BarsAreDrawnWithArrowsAndAThumbWhereThePositionSays) {
     EXPECT_EQ(Px(x + 4, 10 + 16), shadow);
     EXPECT_EQ(Px(x + 4, 10 + 146), face);
     EXPECT_EQ(Px(x, 10 + 8), Hex(GetSysColor(COLOR_BTNTEXT)));  // the arrow glyph
-    EXPECT_EQ(Px(x, 10 + 17), light);   // the thumb's top
+    EXPECT_EQ(Px(x, 10 + 17), light);                           // the thumb's top
     EXPECT_EQ(Px(x, 10 + 22), face);
     EXPECT_EQ(Px(x, 10 + 27), shadow);  // ... and its bottom
     EXPECT_EQ(Px(x, 10 + 28), track);
@@ -351,10 +351,8 @@ TEST_F(Scroll, DraggingTheThumbTracksAndLetsGoAtItsPosition) {
     test::ScheduleInput(t + 40, [] { test::MouseButton(test::Button::Left, false); });
     RunFor(80);
     std::vector<Scrolled> expect = {
-        {WM_VSCROLL, SB_THUMBTRACK, 30, 30},
-        {WM_VSCROLL, SB_THUMBTRACK, 90, 90},
-        {WM_VSCROLL, SB_THUMBTRACK, 60, 60},
-        {WM_VSCROLL, SB_THUMBPOSITION, 60, 60},
+        {WM_VSCROLL, SB_THUMBTRACK, 30, 30}, {WM_VSCROLL, SB_THUMBTRACK, 90, 90},
+        {WM_VSCROLL, SB_THUMBTRACK, 60, 60}, {WM_VSCROLL, SB_THUMBPOSITION, 60, 60},
         {WM_VSCROLL, SB_ENDSCROLL, 0, 0},
     };
     ASSERT_EQ(g_scrolls.size(), expect.size());

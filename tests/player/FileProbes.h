@@ -44,8 +44,8 @@ inline std::vector<std::string> Names(const std::filesystem::path& dir) {
 // The colour of a point of a picture file (0xRRGGBB) as ImageMagick decodes it; -1 when
 // the file cannot be read or the point lies outside.
 inline int64_t PictureColour(const std::string& file, int x, int y) {
-    const std::string cmd = "/usr/bin/convert '" + file + "' -crop 1x1+" + std::to_string(x) + "+" +
-                            std::to_string(y) + " -depth 8 rgb:- 2>/dev/null";
+    const std::string cmd = "/usr/bin/convert '" + file + "' -crop 1x1+" + std::to_string(x) + "+" + std::to_string(y) +
+                            " -depth 8 rgb:- 2>/dev/null";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return -1;
     unsigned char rgb[4];

@@ -8,13 +8,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <sstream>
 #include <string>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -61,7 +61,6 @@ char ColourAt(const std::string& file, int x, int y) {
     return Classify(static_cast<uint32_t>((r << 16) | (g << 8) | b));
 }
 
-
 std::string Describe(int status) {
     if (WIFEXITED(status)) return "exit " + std::to_string(WEXITSTATUS(status));
     if (WIFSIGNALED(status)) return "signal " + std::to_string(WTERMSIG(status));
@@ -88,20 +87,23 @@ protected:
     // Packs a show of the test pictures named (or files of the private folder) with the
     // options given.
     void Pack(const std::string& options, const std::vector<std::string>& pictures) {
-        std::string cmd = std::string(LUMETRA_PACK_PATH) + " --player " + LUMETRA_SCR_PATH + " -o " + show_ + " " + options;
+        std::string cmd =
+            std::string(LUMETRA_PACK_PATH) + " --player " + LUMETRA_SCR_PATH + " -o " + show_ + " " + options;
         for (const auto& p : pictures) cmd += " '" + p + "'";
         ASSERT_EQ(Shell(cmd + " >/dev/null"), 0) << cmd;
     }
     void PackRgb(const std::string& options = "--interval 1000 --effect-interval 400 --effect 45 --no-fader") {
         const std::string data = LUMETRA_TEST_DATA;
-        Pack(options + " --music " + data + "/tone.wav",
-             {data + "/red.jpg", data + "/green.jpg", data + "/blue.jpg"});
+        Pack(options + " --music " + data + "/tone.wav", {data + "/red.jpg", data + "/green.jpg", data + "/blue.jpg"});
     }
 
     // The environment of a run on the X server given ("" : headless, on the real clock).
     std::map<std::string, std::string> Env(const std::string& display) const {
-        std::map<std::string, std::string> env{{"TMPDIR", tmp_}, {"LUMETRA_AUDIO", "null"}, {"SDL_AUDIODRIVER", "dummy"},
-                                               {"LUMETRA_CLOCK", "real"}, {"LUMETRA_INPUT", ""}};
+        std::map<std::string, std::string> env{{"TMPDIR", tmp_},
+                                               {"LUMETRA_AUDIO", "null"},
+                                               {"SDL_AUDIODRIVER", "dummy"},
+                                               {"LUMETRA_CLOCK", "real"},
+                                               {"LUMETRA_INPUT", ""}};
         if (display.empty()) {
             env["LUMETRA_DISPLAY"] = "headless";
             env["LUMETRA_SCREEN"] = "320x240";
@@ -136,7 +138,8 @@ bool WaitForColour(const std::string& display, char colour, int x, int y, int ms
     auto end = Clock::now() + std::chrono::milliseconds(ms);
     while (Clock::now() < end) {
         XwdImage img;
-        if (lumetra_test::Screenshot(display, &img) && x < img.width && y < img.height && Classify(img.At(x, y)) == colour)
+        if (lumetra_test::Screenshot(display, &img) && x < img.width && y < img.height &&
+            Classify(img.At(x, y)) == colour)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -150,8 +153,10 @@ TEST_F(Executable, PlaysHeadlessWithCapturesAndEndsOnAKey) {
     const std::string captures = dir_ / "cap";
     fs::create_directories(captures);
     // The file opens at once, then 500 ms pass; each slide stands 1000 + 1.2 x 400 ms.
-    int rc = Shell("TMPDIR=" + tmp_ + " LUMETRA_DISPLAY=headless LUMETRA_CLOCK=virtual LUMETRA_SCREEN=320x240 LUMETRA_CAPTURE_DIR=" +
-                   captures + " LUMETRA_CAPTURE_EVERY_MS=250 LUMETRA_INPUT='5000 key 32' timeout 120 " + show_ + " /s");
+    int rc =
+        Shell("TMPDIR=" + tmp_ +
+              " LUMETRA_DISPLAY=headless LUMETRA_CLOCK=virtual LUMETRA_SCREEN=320x240 LUMETRA_CAPTURE_DIR=" + captures +
+              " LUMETRA_CAPTURE_EVERY_MS=250 LUMETRA_INPUT='5000 key 32' timeout 120 " + show_ + " /s");
     EXPECT_EQ(rc, 0);
     std::string seen;
     for (const char* f : {"00001000", "00001750", "00002250", "00003250", "00003750", "00004750"})
@@ -488,8 +493,7 @@ TEST_P(DesktopTransition, ShowsItsFramesOnTheXScreenForItsDuration) {
 
 INSTANTIATE_TEST_SUITE_P(Effects, DesktopTransition,
                          ::testing::Values(EffectCase{"Blend", 0}, EffectCase{"Wipe", 44}, EffectCase{"Page", 17},
-                                           EffectCase{"Fuse", 11}, EffectCase{"Pixelate", 20},
-                                           EffectCase{"Slide", 33}),
+                                           EffectCase{"Fuse", 11}, EffectCase{"Pixelate", 20}, EffectCase{"Slide", 33}),
                          [](const ::testing::TestParamInfo<EffectCase>& info) { return std::string(info.param.name); });
 
 #endif

@@ -149,7 +149,8 @@ std::string Describe(const Ended& e) {
 // 'r', 'g', 'k' (black) for a nearly pure colour, '?' for any other (or none).
 char Kind(int64_t rgb) {
     if (rgb < 0) return '?';
-    const int r = static_cast<int>(rgb >> 16 & 255), g = static_cast<int>(rgb >> 8 & 255), b = static_cast<int>(rgb & 255);
+    const int r = static_cast<int>(rgb >> 16 & 255), g = static_cast<int>(rgb >> 8 & 255),
+              b = static_cast<int>(rgb & 255);
     if (r > 230 && g < 30 && b < 30) return 'r';
     if (g > 230 && r < 30 && b < 30) return 'g';
     if (r < 16 && g < 16 && b < 16) return 'k';
@@ -170,7 +171,8 @@ protected:
     // Packs a show of the given pictures with the packer's options.
     std::string Pack(const std::string& name, const std::string& options, const std::vector<std::string>& pictures) {
         std::string out = (dir_ / name).string();
-        std::string cmd = std::string(LUMETRA_PACK_PATH) + " --player " + LUMETRA_SCR_PATH + " -o " + out + " " + options;
+        std::string cmd =
+            std::string(LUMETRA_PACK_PATH) + " --player " + LUMETRA_SCR_PATH + " -o " + out + " " + options;
         for (const auto& p : pictures) cmd += " " + data(p.c_str());
         EXPECT_EQ(Shell(cmd + " >/dev/null"), 0) << cmd;
         return out;
@@ -180,8 +182,8 @@ protected:
         const fs::path doc = dir_ / (name + ".xml");
         std::ofstream(doc, std::ios::binary) << document;
         std::string out = (dir_ / name).string();
-        std::string cmd =
-            std::string(LUMETRA_PACK_PATH) + " --player " + LUMETRA_SCR_PATH + " -o " + out + " --project " + doc.string();
+        std::string cmd = std::string(LUMETRA_PACK_PATH) + " --player " + LUMETRA_SCR_PATH + " -o " + out +
+                          " --project " + doc.string();
         EXPECT_EQ(Shell(cmd + " >/dev/null"), 0) << cmd;
         return out;
     }
@@ -202,10 +204,10 @@ protected:
 }  // namespace
 
 TEST_F(RunFolder, FourShowsAtOnceInOneTemporaryFolderEachKeepTheirOwnFiles) {
-    const std::string show =
-        Pack("show.scr", "--interval 400 --effect-interval 300 --effect 0 --repeat-music --fader-in 500 --music " +
-                             data("tone.wav"),
-             {"red.jpg", "green.jpg", "blue.jpg"});
+    const std::string show = Pack(
+        "show.scr",
+        "--interval 400 --effect-interval 300 --effect 0 --repeat-music --fader-in 500 --music " + data("tone.wav"),
+        {"red.jpg", "green.jpg", "blue.jpg"});
     // The shows play until they are ended with the signal a screensaver host sends, so a
     // slow start on a loaded machine cannot end one before the others have started.
     Env env = Headless();
@@ -358,8 +360,11 @@ TEST_F(RunFolder, ExitInputsEndALongTransitionOnTheDesktop) {
         ASSERT_TRUE(x.Start(400, 300)) << "no virtual X server could start";
         fs::remove_all(tmp());
         fs::create_directories(tmp());
-        Env env{{"DISPLAY", x.Display()},   {"LUMETRA_DISPLAY", "sdl"},     {"LUMETRA_AUDIO", "null"},
-                {"SDL_AUDIODRIVER", "dummy"}, {"TMPDIR", tmp().string()}};
+        Env env{{"DISPLAY", x.Display()},
+                {"LUMETRA_DISPLAY", "sdl"},
+                {"LUMETRA_AUDIO", "null"},
+                {"SDL_AUDIODRIVER", "dummy"},
+                {"TMPDIR", tmp().string()}};
         Children children;
         pid_t pid = children.Start(show, {"/s"}, env);
         // Red first, then the minute-long blend towards green.
@@ -389,9 +394,10 @@ TEST_F(RunFolder, ExitInputsEndALongTransitionOnTheDesktop) {
 
 TEST_F(RunFolder, AHugeEffectRectangleCostsNoMoreMemoryThanTheWholeScreen) {
     auto document = [](const std::string& rectangle) {
-        std::string d = "<LumetraProject><Settings><DefaultInterval>300</DefaultInterval>"
-                        "<DefaultEffectInterval>300</DefaultEffectInterval><FaderEnabled>0</FaderEnabled>" +
-                        rectangle + "</Settings>";
+        std::string d =
+            "<LumetraProject><Settings><DefaultInterval>300</DefaultInterval>"
+            "<DefaultEffectInterval>300</DefaultEffectInterval><FaderEnabled>0</FaderEnabled>" +
+            rectangle + "</Settings>";
         for (const char* p : {"red.jpg", "green.jpg", "blue.jpg"})
             d += "<Slide><File>" + std::string(LUMETRA_TEST_DATA) + "/" + p +
                  "</File><Effect>0</Effect><TimeInterval>-1</TimeInterval><EffectInterval>-1</EffectInterval></Slide>";

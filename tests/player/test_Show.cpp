@@ -36,7 +36,10 @@ std::string Fixture(const std::string& name) { return ReadFile(std::string(LUMET
 // A program file: a stand-in image, the data files, the document and the trailer.
 class Container {
 public:
-    Container() : bytes_("\x7F" "ELF player image stand-in") {}
+    Container()
+        : bytes_(
+              "\x7F"
+              "ELF player image stand-in") {}
     // Appends data and returns its range.
     std::pair<int64_t, int64_t> Add(const std::string& data) {
         int64_t start = static_cast<int64_t>(bytes_.size());
@@ -74,9 +77,8 @@ protected:
     static constexpr int kH = 240;
 
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("lumetra_show_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("lumetra_show_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "tmp");
         oldTmp_ = getenv("TMPDIR") ? getenv("TMPDIR") : "";
@@ -148,12 +150,16 @@ protected:
 
 TEST_F(Show, SlidesChangeOnTheShowClockAndTheShowLoops) {
     Container c;
-    c.Settings("<DefaultInterval>1000</DefaultInterval><DefaultEffectInterval>500</DefaultEffectInterval>"
-               "<FaderEnabled>0</FaderEnabled>");
+    c.Settings(
+        "<DefaultInterval>1000</DefaultInterval><DefaultEffectInterval>500</DefaultEffectInterval>"
+        "<FaderEnabled>0</FaderEnabled>");
     // The cut (second to last of the list): each slide stands 1000 + 1.2 x 500 ms.
-    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>-1</EffectInterval>");
-    c.Slide(Fixture("green.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>-1</EffectInterval>");
-    c.Slide(Fixture("blue.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>-1</EffectInterval>");
+    c.Slide(Fixture("red.jpg"),
+            "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>-1</EffectInterval>");
+    c.Slide(Fixture("green.jpg"),
+            "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>-1</EffectInterval>");
+    c.Slide(Fixture("blue.jpg"),
+            "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>-1</EffectInterval>");
     c.Write((dir_ / "show.scr").string());
 
     // The window opens its file at once and waits 500 ms; the first slide then stands 1600 ms.
@@ -183,8 +189,10 @@ TEST_F(Show, SlidesChangeOnTheShowClockAndTheShowLoops) {
 TEST_F(Show, TransitionTimeIsNotCountedAndRandomEffectsNeverPickTheMask) {
     Container c;
     c.Settings("<DefaultInterval>300</DefaultInterval><FaderEnabled>0</FaderEnabled>");
-    c.Slide(Fixture("red.jpg"), "<Effect>-1</Effect><TimeInterval>-1</TimeInterval><EffectInterval>200</EffectInterval>");
-    c.Slide(Fixture("green.jpg"), "<Effect>0</Effect><TimeInterval>60</TimeInterval><EffectInterval>200</EffectInterval>");
+    c.Slide(Fixture("red.jpg"),
+            "<Effect>-1</Effect><TimeInterval>-1</TimeInterval><EffectInterval>200</EffectInterval>");
+    c.Slide(Fixture("green.jpg"),
+            "<Effect>0</Effect><TimeInterval>60</TimeInterval><EffectInterval>200</EffectInterval>");
     c.Write((dir_ / "show.scr").string());
     std::vector<int> effects;
     std::vector<int64_t> clocks;
@@ -306,11 +314,18 @@ TEST_F(Show, MusicPlaysFromTheProgramFileWithTheFadeIn) {
 TEST_F(Show, BadSlidesAndEffectsDoNotStopTheShow) {
     Container c;
     c.Settings("<DefaultInterval>500</DefaultInterval><FaderEnabled>0</FaderEnabled>");
-    c.Slide(Fixture("red.jpg"), "<Effect>99</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
-    c.Slide("this is no picture", "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
-    c.Raw("<Slide><StartPos>40</StartPos><EndPos>5000000000</EndPos><Effect>-7</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval></Slide>");
-    c.Raw("<Slide><StartPos>90</StartPos><EndPos>30</EndPos><Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval></Slide>");
-    c.Slide(Fixture("blue.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Slide(Fixture("red.jpg"),
+            "<Effect>99</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Slide("this is no picture",
+            "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Raw(
+        "<Slide><StartPos>40</StartPos><EndPos>5000000000</EndPos><Effect>-7</Effect><TimeInterval>-1</"
+        "TimeInterval><EffectInterval>100</EffectInterval></Slide>");
+    c.Raw(
+        "<Slide><StartPos>90</StartPos><EndPos>30</EndPos><Effect>45</Effect><TimeInterval>-1</"
+        "TimeInterval><EffectInterval>100</EffectInterval></Slide>");
+    c.Slide(Fixture("blue.jpg"),
+            "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
     c.Write((dir_ / "show.scr").string());
     std::string seen;
     std::vector<int> effects;
@@ -335,18 +350,25 @@ TEST_F(Show, BadSlidesAndEffectsDoNotStopTheShow) {
 
 TEST_F(Show, DisabledSlidesWidenTheirTransitionsAndTheRectangleMapsToTheControl) {
     Container c;
-    c.Settings("<DefaultInterval>500</DefaultInterval><FaderEnabled>0</FaderEnabled>"
-               "<EffectL>8</EffectL><EffectT>8</EffectT><EffectR>32</EffectR><EffectB>24</EffectB>");
-    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
-    c.Slide(Fixture("green.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
-    c.Slide(Fixture("blue.jpg"), "<Effect>45</Effect><Enabled>0</Enabled><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
-    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Settings(
+        "<DefaultInterval>500</DefaultInterval><FaderEnabled>0</FaderEnabled>"
+        "<EffectL>8</EffectL><EffectT>8</EffectT><EffectR>32</EffectR><EffectB>24</EffectB>");
+    c.Slide(Fixture("red.jpg"),
+            "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Slide(Fixture("green.jpg"),
+            "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Slide(
+        Fixture("blue.jpg"),
+        "<Effect>45</Effect><Enabled>0</Enabled><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Slide(Fixture("red.jpg"),
+            "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
     c.Write((dir_ / "show.scr").string());
     std::vector<std::pair<int, bool>> areas;
     for (int64_t t = 600; t < 6000; t += 50)
         At(t, [&] {
             auto* f = static_cast<TOstrelForm*>(cl::Application->GetMainForm());
-            if (areas.empty() || areas.back().first != f->SlideIndex()) areas.push_back({f->SlideIndex(), f->FullArea()});
+            if (areas.empty() || areas.back().first != f->SlideIndex())
+                areas.push_back({f->SlideIndex(), f->FullArea()});
         });
     TOstrelForm* form = Run(6000);
     // The 64x48 pictures fill the 320x240 control five times enlarged.
@@ -365,9 +387,11 @@ TEST_F(Show, DisabledSlidesWidenTheirTransitionsAndTheRectangleMapsToTheControl)
 TEST_F(Show, ADoubleClickEndsTheShowAndTheSameShowRunsTheSameWay) {
     auto once = [this](std::vector<int>* effects) {
         Container c;
-        c.Settings("<DefaultInterval>200</DefaultInterval><DefaultEffectInterval>100</DefaultEffectInterval>"
-                   "<RandomSlides>-1</RandomSlides><FaderEnabled>0</FaderEnabled>");
-        for (const char* p : {"red.jpg", "green.jpg", "blue.jpg", "gradient.jpg"}) c.Slide(Fixture(p), "<Effect>-1</Effect>");
+        c.Settings(
+            "<DefaultInterval>200</DefaultInterval><DefaultEffectInterval>100</DefaultEffectInterval>"
+            "<RandomSlides>-1</RandomSlides><FaderEnabled>0</FaderEnabled>");
+        for (const char* p : {"red.jpg", "green.jpg", "blue.jpg", "gradient.jpg"})
+            c.Slide(Fixture(p), "<Effect>-1</Effect>");
         c.Write((dir_ / "show.scr").string());
         for (int64_t t = 600; t < 3000; t += 100)
             At(t, [effects] {
@@ -394,12 +418,14 @@ TEST_F(Show, ADoubleClickEndsTheShowAndTheSameShowRunsTheSameWay) {
 
 TEST_F(Show, EveryEntryOfTheTransitionListRuns) {
     Container c;
-    c.Settings("<DefaultInterval>50</DefaultInterval><DefaultEffectInterval>150</DefaultEffectInterval>"
-               "<FaderEnabled>0</FaderEnabled>");
+    c.Settings(
+        "<DefaultInterval>50</DefaultInterval><DefaultEffectInterval>150</DefaultEffectInterval>"
+        "<FaderEnabled>0</FaderEnabled>");
     const char* pictures[] = {"red.jpg", "green.jpg", "blue.jpg"};
     for (int i = 0; i < 47; ++i)
-        c.Slide(Fixture(pictures[i % 3]), "<Effect>" + std::to_string(i) + "</Effect><TimeInterval>-1</TimeInterval>"
-                                          "<EffectInterval>-1</EffectInterval><EffectMask>-1</EffectMask>");
+        c.Slide(Fixture(pictures[i % 3]), "<Effect>" + std::to_string(i) +
+                                              "</Effect><TimeInterval>-1</TimeInterval>"
+                                              "<EffectInterval>-1</EffectInterval><EffectMask>-1</EffectMask>");
     c.Write((dir_ / "show.scr").string());
     std::vector<int> indexes;
     std::string colours;
@@ -418,12 +444,13 @@ TEST_F(Show, EveryEntryOfTheTransitionListRuns) {
     TOstrelForm* form = Run(15000);
     ASSERT_EQ(form->TransitionList1->GetTransitionCount(), 47);
     // The list holds the real effect classes, in the order the project document relies on.
-    const char* classes[] = {"Blend", "Block", "Block", "Blur", "Circle", "Circle", "Circle", "Circle", "Diagonal",
-                             "Diagonal", "Drip", "Fuse", "Fuse", "Fuse", "Interlaced", "Interlaced", "Page", "Page",
-                             "Page", "Page", "Pixelate", "Push", "Push", "Push", "Push", "Radial", "Radial", "Radial",
-                             "Radial", "Roll", "Roll", "Roll", "Roll", "Slide", "Slide", "Slide", "Slide", "Waterfall",
-                             "Waterfall", "Waterfall", "Waterfall", "Wipe", "Wipe", "Wipe", "Wipe", "FlickerFree",
-                             "BmpMask"};
+    const char* classes[] = {
+        "Blend",     "Block",    "Block",  "Blur",   "Circle",   "Circle",      "Circle",     "Circle",
+        "Diagonal",  "Diagonal", "Drip",   "Fuse",   "Fuse",     "Fuse",        "Interlaced", "Interlaced",
+        "Page",      "Page",     "Page",   "Page",   "Pixelate", "Push",        "Push",       "Push",
+        "Push",      "Radial",   "Radial", "Radial", "Radial",   "Roll",        "Roll",       "Roll",
+        "Roll",      "Slide",    "Slide",  "Slide",  "Slide",    "Waterfall",   "Waterfall",  "Waterfall",
+        "Waterfall", "Wipe",     "Wipe",   "Wipe",   "Wipe",     "FlickerFree", "BmpMask"};
     for (int i = 0; i < 47; ++i) {
         EXPECT_EQ(std::string(form->TransitionList1->GetTransition(i)->ClassName()),
                   "T" + std::string(classes[i]) + "Transition")
@@ -534,7 +561,8 @@ TEST_F(Show, ADocumentThatCannotBeReadLeavesNothingBehind) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         if (k.document.empty()) {
-            std::ofstream(dir_ / "show.scr", std::ios::binary) << "\x7F" "ELF and nothing else";
+            std::ofstream(dir_ / "show.scr", std::ios::binary) << "\x7F"
+                                                                  "ELF and nothing else";
         } else {
             Container c;
             c.Track(Fixture("tone.wav"), "tone.wav");
@@ -567,8 +595,10 @@ TEST_F(Show, ATemporaryPathTooLongMeansNoMusicAndNoFileAnywhere) {
     setenv("TMPDIR", longTmp.c_str(), 1);
     Container c;
     c.Settings("<DefaultInterval>500</DefaultInterval><FaderEnabled>0</FaderEnabled>");
-    c.Slide(Fixture("red.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
-    c.Slide(Fixture("green.jpg"), "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Slide(Fixture("red.jpg"),
+            "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
+    c.Slide(Fixture("green.jpg"),
+            "<Effect>45</Effect><TimeInterval>-1</TimeInterval><EffectInterval>100</EffectInterval>");
     c.Track(Fixture("tone.wav"), "tone.wav");
     c.Write((dir_ / "show.scr").string());
     std::string seen;
@@ -602,8 +632,8 @@ void LongTransitionShow(const fs::path& file, const std::string& effectMs, const
     c.Settings("<DefaultInterval>1000</DefaultInterval><FaderEnabled>0</FaderEnabled>");
     c.Slide(Fixture("red.jpg"), "<Effect>0</Effect><TimeInterval>-1</TimeInterval><EffectInterval>" + effectMs +
                                     "</EffectInterval>" + extra);
-    c.Slide(Fixture("green.jpg"), "<Effect>0</Effect><TimeInterval>-1</TimeInterval><EffectInterval>" + effectMs +
-                                      "</EffectInterval>");
+    c.Slide(Fixture("green.jpg"),
+            "<Effect>0</Effect><TimeInterval>-1</TimeInterval><EffectInterval>" + effectMs + "</EffectInterval>");
     c.Write(file.string());
 }
 

@@ -25,9 +25,9 @@ struct Loaded {
 TEST(SplitTags, TokensAndControlCharacters) {
     TTagList t;
     SplitTags(t, "<?xml version=\"1.0\"?>\r\n<a>\n\t<b>x\ny</b>  \n<c> s </c></a>trailing<unclosed");
-    std::vector<std::pair<bool, std::string>> expected = {
-        {true, "a"}, {true, "b"}, {false, "xy"}, {true, "/b"}, {true, "c"},
-        {false, " s "}, {true, "/c"}, {true, "/a"}, {false, "trailing"}};
+    std::vector<std::pair<bool, std::string>> expected = {{true, "a"},  {true, "b"},  {false, "xy"},
+                                                          {true, "/b"}, {true, "c"},  {false, " s "},
+                                                          {true, "/c"}, {true, "/a"}, {false, "trailing"}};
     ASSERT_EQ(t.size(), expected.size());
     for (size_t i = 0; i < t.size(); ++i) {
         EXPECT_EQ(t[i].IsTag, expected[i].first) << i;

@@ -89,9 +89,9 @@ TEST(SlideShow, BooleanTexts) {
         const char* text;
         bool def;
         bool expected;
-    } cases[] = {{"-1", false, true}, {"1", false, true}, {"5", false, true},  {"True", false, true},
-                 {"true", false, true}, {"0", true, false}, {"False", true, false}, {"", true, true},
-                 {"", false, false},   {"yes", false, false}, {"yes", true, true}};
+    } cases[] = {{"-1", false, true},   {"1", false, true},    {"5", false, true},     {"True", false, true},
+                 {"true", false, true}, {"0", true, false},    {"False", true, false}, {"", true, true},
+                 {"", false, false},    {"yes", false, false}, {"yes", true, true}};
     for (const auto& c : cases) {
         TSimploXML xml(nullptr);
         ASSERT_TRUE(xml.LoadFromString(std::string("<r><B>") + c.text + "</B><x/></r>"));
@@ -198,8 +198,12 @@ TEST(SlideShow, MusicTracks) {
 }
 
 TEST(SlideShow, BadRootsRaiseTheFormatException) {
-    const char* bad[] = {"", "no xml", "<Other><Slide/></Other>", "<LumetraProject></LumetraProject>",
-                         "<lumetraproject><Slide/></lumetraproject>", "<LumetraProject>text only</LumetraProject>"};
+    const char* bad[] = {"",
+                         "no xml",
+                         "<Other><Slide/></Other>",
+                         "<LumetraProject></LumetraProject>",
+                         "<lumetraproject><Slide/></lumetraproject>",
+                         "<LumetraProject>text only</LumetraProject>"};
     for (const char* text : bad) {
         TSlideShow show;
         try {

@@ -70,7 +70,9 @@ class PackTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(private_.Ok());
-        Write("player", std::string("\x7F" "ELF fake player image\0\x01\x02", 25));
+        Write("player", std::string("\x7F"
+                                    "ELF fake player image\0\x01\x02",
+                                    25));
         fs::permissions(Path("player"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::owner_exec);
     }
 
@@ -110,9 +112,27 @@ TEST_F(PackTest, SimpleModeRoundTrip) {
     Write("Песня.mp3", AudioData("tone440.mp3"));
     Write("Мелодия.ogg", AudioData("tone660.ogg"));
     const std::string out = Path("show.scr");
-    ASSERT_EQ(Run({"--player", Path("player"), "-o", out, "--title", "Отпуск <2026>", "--interval", "5000",
-                   "--effect-interval", "1500", "--effect", "12", "--random-slides", "--repeat-music", "--fader-in",
-                   "2000", "--music", Path("Песня.mp3"), "--music", Path("Мелодия.ogg"), Path("a.jpg"),
+    ASSERT_EQ(Run({"--player",
+                   Path("player"),
+                   "-o",
+                   out,
+                   "--title",
+                   "Отпуск <2026>",
+                   "--interval",
+                   "5000",
+                   "--effect-interval",
+                   "1500",
+                   "--effect",
+                   "12",
+                   "--random-slides",
+                   "--repeat-music",
+                   "--fader-in",
+                   "2000",
+                   "--music",
+                   Path("Песня.mp3"),
+                   "--music",
+                   Path("Мелодия.ogg"),
+                   Path("a.jpg"),
                    Path("b.jpg")}),
               0);
     const std::string bytes = Read(out);
@@ -169,7 +189,8 @@ TEST_F(PackTest, ProjectModeFillsPositionsAndKeepsTheRest) {
           "<LumetraProject>\n"
           "  <!-- made by hand -->\n"
           "  <Settings><WindowTitle>Праздник</WindowTitle><FillColor1>123</FillColor1></Settings>\n"
-          "  <Slide>\n    <File> pics/one.jpg </File>\n    <StartPos>1</StartPos>\n    <MaskFile>pics/mask.pgm</MaskFile>\n"
+          "  <Slide>\n    <File> pics/one.jpg </File>\n    <StartPos>1</StartPos>\n    "
+          "<MaskFile>pics/mask.pgm</MaskFile>\n"
           "    <Effect>46</Effect><Name>keep me</Name>\n  </Slide>\n"
           "  <Slide><File>pics/one.jpg</File><EffectMask>5</EffectMask></Slide>\n"
           "  <Slide><Name>no picture</Name><StartPos/></Slide><Slide/>\n"
@@ -230,7 +251,7 @@ TEST_F(PackTest, ErrorsNameThePathAndLeaveNoOutput) {
     struct Case {
         std::vector<std::string> args;
         std::string mention;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {{"--player", player, "-o", o, Path("none.jpg")}, Path("none.jpg")},
         {{"--player", Path("noplayer"), "-o", o, Path("a.jpg")}, Path("noplayer")},
@@ -263,7 +284,8 @@ TEST_F(PackTest, ErrorsNameThePathAndLeaveNoOutput) {
     // What the folder holds before: it must hold exactly that afterwards.
     auto snapshot = [&] {
         std::map<std::string, std::string> files;
-        for (auto& e : fs::recursive_directory_iterator(dir_)) files[e.path().string()] = e.is_regular_file() ? Read(e.path()) : "";
+        for (auto& e : fs::recursive_directory_iterator(dir_))
+            files[e.path().string()] = e.is_regular_file() ? Read(e.path()) : "";
         return files;
     };
     const auto before = snapshot();
@@ -301,8 +323,9 @@ TEST_F(PackTest, FailedPackLeavesAnExistingOutputUntouched) {
     // Failing before the output is begun, and halfway through it (the second slide).
     Write("half.xml",
           "<LumetraProject><Slide><File>a.jpg</File></Slide><Slide><File>gone.jpg</File></Slide></LumetraProject>");
-    for (auto args : {std::vector<std::string>{"--player", Path("player"), "-o", Path("o.scr"), Path("none.jpg")},
-                      std::vector<std::string>{"--player", Path("player"), "-o", Path("o.scr"), "--project", Path("half.xml")}}) {
+    for (auto args :
+         {std::vector<std::string>{"--player", Path("player"), "-o", Path("o.scr"), Path("none.jpg")},
+          std::vector<std::string>{"--player", Path("player"), "-o", Path("o.scr"), "--project", Path("half.xml")}}) {
         EXPECT_NE(Run(args), 0);
         EXPECT_EQ(Read(Path("o.scr")), "previous show");
     }
@@ -332,7 +355,9 @@ TEST_F(PackTest, SignalWhileWritingLeavesNothingBehind) {
     Write("a.jpg", Jpeg(8, 8, 0x10));
     // A player large enough that copying it takes a while.
     const std::string player = Path("big-player");
-    Write("big-player", "\x7F" "ELF");
+    Write("big-player",
+          "\x7F"
+          "ELF");
     fs::resize_file(player, 256u << 20);
     const std::string out = Path("o.scr");
     bool caught = false;
@@ -386,7 +411,10 @@ TEST_F(PackTest, SignalWhileWritingLeavesNothingBehind) {
 // embeds, and it still plays a show.
 TEST_F(PackTest, StrippedPlayerCarriesNoDebugInformationAndPlays) {
     const std::string stripped = Read(LUMETRA_SCR_STRIPPED_PATH);
-    ASSERT_EQ(stripped.compare(0, 4, "\x7F" "ELF"), 0);
+    ASSERT_EQ(stripped.compare(0, 4,
+                               "\x7F"
+                               "ELF"),
+              0);
     EXPECT_EQ(stripped.find(".debug_info"), std::string::npos);
     EXPECT_EQ(stripped.find(".debug_line"), std::string::npos);
     EXPECT_NE(Read(LUMETRA_SCR_PATH).find(".debug_info"), std::string::npos) << "the check would not see it";
@@ -404,7 +432,8 @@ TEST_F(PackTest, StrippedPlayerCarriesNoDebugInformationAndPlays) {
     fs::create_directories(dir_ / "tmp");
     const std::string cmd = "TMPDIR=" + (dir_ / "tmp").string() +
                             " LUMETRA_DISPLAY=headless LUMETRA_CLOCK=virtual LUMETRA_SCREEN=320x240 LUMETRA_AUDIO=null"
-                            " LUMETRA_INPUT='3000 key 32' timeout 120 " + show + " /s";
+                            " LUMETRA_INPUT='3000 key 32' timeout 120 " +
+                            show + " /s";
     int status = std::system(cmd.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));

@@ -105,8 +105,12 @@ inline ::testing::AssertionResult SamePicture(cl::TBitmap* a, cl::TBitmap* b, in
 }
 
 // Distinct colours of the old and the new picture.
-inline uint32_t OldColor(int x, int y) { return 0x100000u | (static_cast<uint32_t>(y) << 8) | static_cast<uint32_t>(x); }
-inline uint32_t NewColor(int x, int y) { return 0xE00000u | (static_cast<uint32_t>(y) << 8) | static_cast<uint32_t>(x); }
+inline uint32_t OldColor(int x, int y) {
+    return 0x100000u | (static_cast<uint32_t>(y) << 8) | static_cast<uint32_t>(x);
+}
+inline uint32_t NewColor(int x, int y) {
+    return 0xE00000u | (static_cast<uint32_t>(y) << 8) | static_cast<uint32_t>(x);
+}
 
 // One pass of an effect driven by hand over a w x h area of the test device's display. The
 // old and new pictures are as wide as the effect's bitmaps; the screen starts as the old
@@ -149,7 +153,8 @@ public:
         if (!initialized_) {
             initialized_ = true;
             const uint16_t flags = effect_->GetInfo(&device);
-            if ((flags & te::tetiOffScreenBmpCapable) && ((flags & te::tetiNeedOffScreenBmp) || device.NeedsWorkBitmap())) {
+            if ((flags & te::tetiOffScreenBmpCapable) &&
+                ((flags & te::tetiNeedOffScreenBmp) || device.NeedsWorkBitmap())) {
                 work_ = CopyOf(Old.get());
                 data.Bitmap = work_.get();
                 data.LastImage = work_.get();
@@ -290,11 +295,14 @@ inline ::testing::AssertionResult RunsOverTinyAreas(const std::function<std::uni
             }
             d.Finish();
             const int bw = d.Old->GetWidth();
-            if (!SamePicture(d.Old.get(), oldPic.get(), bw, h)) return where("every frame", frames) << "the old picture changed";
-            if (!SamePicture(d.New.get(), newPic.get(), bw, h)) return where("every frame", frames) << "the new picture changed";
+            if (!SamePicture(d.Old.get(), oldPic.get(), bw, h))
+                return where("every frame", frames) << "the old picture changed";
+            if (!SamePicture(d.New.get(), newPic.get(), bw, h))
+                return where("every frame", frames) << "the new picture changed";
             if (EndsOnNew && frames > 0) {
                 auto same = SamePicture(d.Work(), newPic.get(), w, h);
-                if (!same) return where("every frame", frames) << "the last frame is not the new picture: " << same.message();
+                if (!same)
+                    return where("every frame", frames) << "the last frame is not the new picture: " << same.message();
             }
         }
         for (int stride : Strides) {
@@ -310,8 +318,8 @@ inline ::testing::AssertionResult RunsOverTinyAreas(const std::function<std::uni
                 auto same = SamePicture(d.Work(), shown[static_cast<size_t>(k)].get(), w, h);
                 if (!same && SameWhenSkipping)
                     return where(stride > 0 ? "every few frames" : "one jump", frames)
-                           << "frame " << k << " (stride " << stride << ") differs from the frame-by-frame run: "
-                           << same.message();
+                           << "frame " << k << " (stride " << stride
+                           << ") differs from the frame-by-frame run: " << same.message();
             }
         }
     }

@@ -41,10 +41,10 @@ struct EffectLog {
     int initializes = 0;
     int finalizes = 0;
     std::vector<te::TTEEffectDirection> directions;  // effective direction at each Initialize
-    std::vector<uint32_t> srcAtInitialize;            // pixel (SampleX, SampleY) of the pass's old look
-    std::vector<uint32_t> dstAtInitialize;            // the same pixel of the pass's new look
-    std::vector<uint32_t> canvasAtFrame;              // pixel (0, 0) of the canvas before each frame
-    std::vector<std::string> effectClasses;           // class of the instance that ran
+    std::vector<uint32_t> srcAtInitialize;           // pixel (SampleX, SampleY) of the pass's old look
+    std::vector<uint32_t> dstAtInitialize;           // the same pixel of the pass's new look
+    std::vector<uint32_t> canvasAtFrame;             // pixel (0, 0) of the canvas before each frame
+    std::vector<std::string> effectClasses;          // class of the instance that ran
 };
 
 inline int64_t NowMs() { return win::ClockElapsedMs(); }
@@ -61,7 +61,8 @@ public:
     }
     // Test effects carry their allowed directions along (a real effect class fixes them).
     void Assign(cl::TPersistent* Source) override {
-        if (Source && Source->Is<TTestEffect>()) AllowedDirections = static_cast<TTestEffect*>(Source)->AllowedDirections;
+        if (Source && Source->Is<TTestEffect>())
+            AllowedDirections = static_cast<TTestEffect*>(Source)->AllowedDirections;
         te::TTimedTransitionEffect::Assign(Source);
         if (Source && Source->Is<TTestEffect>()) {
             auto* s = static_cast<TTestEffect*>(Source);
@@ -84,9 +85,11 @@ public:
             Log->directions.push_back(EffectiveDirection());
         }
         if (Log && Data->SrcImage)
-            Log->srcAtInitialize.push_back(static_cast<uint32_t>(Data->SrcImage->GetCanvas()->Pixels(SampleX, SampleY)));
+            Log->srcAtInitialize.push_back(
+                static_cast<uint32_t>(Data->SrcImage->GetCanvas()->Pixels(SampleX, SampleY)));
         if (Log && Data->DstImage)
-            Log->dstAtInitialize.push_back(static_cast<uint32_t>(Data->DstImage->GetCanvas()->Pixels(SampleX, SampleY)));
+            Log->dstAtInitialize.push_back(
+                static_cast<uint32_t>(Data->DstImage->GetCanvas()->Pixels(SampleX, SampleY)));
         if (ThrowInInitialize) throw std::runtime_error("initialize failed");
         Frames = FrameCount;
     }
@@ -124,9 +127,9 @@ inline void DeclareTestEffect() {
     static bool done = false;
     if (done) return;
     done = true;
-    cl::TPropInfo p = cl::OrdProp("Direction", cl::tkEnumeration, "TTEEffectDirection",
-                                  &te::TTransitionEffect::GetDirection, &te::TTransitionEffect::SetDirection,
-                                  te::tedRight);
+    cl::TPropInfo p =
+        cl::OrdProp("Direction", cl::tkEnumeration, "TTEEffectDirection", &te::TTransitionEffect::GetDirection,
+                    &te::TTransitionEffect::SetDirection, te::tedRight);
     cl::DeclarePublished(TTestEffect::StaticClass(), {p});
 }
 

@@ -162,10 +162,10 @@ protected:
 
 TEST_F(BlendBitmapsPaths, ChoosesThePathBySizeFormatAndProcessor) {
     te::MMXAvailable = true;
-    Check(33, 32, cl::pf32bit, 200, true);    // 4224 bytes
-    Check(31, 11, cl::pf24bit, 200, false);   // 1056 bytes: below the block size
-    Check(9, 7, cl::pf32bit, 200, false);     // 252 bytes
-    Check(47, 45, cl::pf16bit, 20, false);    // 16-bit pictures never take the MMX path
+    Check(33, 32, cl::pf32bit, 200, true);   // 4224 bytes
+    Check(31, 11, cl::pf24bit, 200, false);  // 1056 bytes: below the block size
+    Check(9, 7, cl::pf32bit, 200, false);    // 252 bytes
+    Check(47, 45, cl::pf16bit, 20, false);   // 16-bit pictures never take the MMX path
     Check(47, 45, cl::pf15bit, 17, false);
     te::MMXAvailable = false;
     Check(33, 32, cl::pf32bit, 200, false);
@@ -255,7 +255,8 @@ TEST_F(AlphaBlend, EveryFrameMixesTheWholePictures) {
             d.Frame(k);
             std::vector<uint8_t> expect(size);
             if (pf == cl::pf32bit)
-                for (size_t i = 0; i < size; ++i) expect[i] = static_cast<uint8_t>(od[i] + Floor256((nw[i] - od[i]) * k));
+                for (size_t i = 0; i < size; ++i)
+                    expect[i] = static_cast<uint8_t>(od[i] + Floor256((nw[i] - od[i]) * k));
             else
                 expect = FieldModel(nw, od, k, pf);
             ASSERT_EQ(bytes(d.Work()), expect) << "format " << pf << " frame " << k;
@@ -274,7 +275,8 @@ TEST_F(AlphaBlend, EqualityIsMeasuredOnTheFieldPath) {
     // Identical pictures: every word is equal and no frame writes anything.
     tetest::FrameDriver d(&e, 20, 6, cl::pf16bit, 3);
     e.Finalize(d.Data());
-    for (int y = 0; y < 6; ++y) std::memcpy(tetest::RowOf(d.New.get(), y), tetest::RowOf(d.Old.get(), y), d.Old->RowBytes());
+    for (int y = 0; y < 6; ++y)
+        std::memcpy(tetest::RowOf(d.New.get(), y), tetest::RowOf(d.Old.get(), y), d.Old->RowBytes());
     int32_t frames = 0;
     e.Initialize(d.Data(), frames);
     EXPECT_EQ(e.EqualPercent(), 100);

@@ -26,7 +26,9 @@ protected:
     // Prepares over the picture control, changes it, runs; answers the frames shown.
     int RunOver(te::TTransitionEffect& e) {
         int shown = -1;
-        e.OnEndTransition = [&](cl::TObject* s) { shown = static_cast<te::TTETransitionDevice*>(s)->Data->FramesShown; };
+        e.OnEndTransition = [&](cl::TObject* s) {
+            shown = static_cast<te::TTETransitionDevice*>(s)->Data->FramesShown;
+        };
         pic->Fill = cl::clRed;
         pic->Mark = cl::clYellow;
         pic->Invalidate();

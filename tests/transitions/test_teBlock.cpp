@@ -53,7 +53,7 @@ TEST(BlockGrid, ColumnsAndRows) {
     EXPECT_EQ(te::BlockGridCount(20, 0, 50, false), 1);    // 0.4, at least one
     EXPECT_EQ(te::BlockGridCount(100, 10, 0, true), 6);    // 10 pixels per block are too few
     EXPECT_EQ(te::BlockGridCount(100, 10, 0, false), 10);
-    EXPECT_EQ(te::BlockGridCount(50, 80, 0, false), 50);   // no more columns than pixels
+    EXPECT_EQ(te::BlockGridCount(50, 80, 0, false), 50);  // no more columns than pixels
     // A puzzle run narrower than 15 pixels keeps one column instead of none.
     EXPECT_EQ(te::BlockGridCount(10, 0, 50, true), 1);
     EXPECT_EQ(te::BlockGridCount(14, 3, 0, true), 1);
@@ -400,7 +400,8 @@ TEST_F(BlockEffect, FirstFrameRevealsTheFirstBlock) {
     TBlockSettings s = Settings(2, 7, 4, 3, true);
     geometry.Setup(s, W, H);
     const win::RECT area = geometry.ChangedRect(1, 4);
-    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [&](int x, int y) { return tegeom::InRect(area, x, y); }, false));
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(
+        &e, W, H, [&](int x, int y) { return tegeom::InRect(area, x, y); }, false));
 }
 
 // Style 1 seeds the shared generator from the clock at every run and shuffles with it: with

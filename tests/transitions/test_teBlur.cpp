@@ -63,7 +63,8 @@ TEST_F(BlurTest, ABlackPictureGetsAWhiteTintedBorderAboutTheRadiusWide) {
     const int W = 40, H = 30, R = 6;
     TBlurTransition blur(nullptr);
     blur.SetRadius(R);
-    FrameDriver bench(&blur, W, H, [](int, int) { return 0u; }, NewColor, cl::pf24bit);
+    FrameDriver bench(
+        &blur, W, H, [](int, int) { return 0u; }, NewColor, cl::pf24bit);
     bench.Init();
     bench.Frame(R);
     EXPECT_EQ(At(bench.Screen.get(), 20, 15), 0u);

@@ -217,7 +217,8 @@ std::vector<TBlurWindowRowProc> WindowForms() {
 TEST(BlurRowForms, RunningSumsOfDifferencesPerColour) {
     std::mt19937 rng(12);
     for (int count = 0; count <= 200; count += count < 70 ? 1 : 13) {
-        const Bytes enter = RowBytes(rng, static_cast<size_t>(count)), leave = RowBytes(rng, static_cast<size_t>(count));
+        const Bytes enter = RowBytes(rng, static_cast<size_t>(count)),
+                    leave = RowBytes(rng, static_cast<size_t>(count));
         std::vector<uint16_t> expected(static_cast<size_t>(count));
         for (int j = 0; j < count; ++j) {
             int sum = 0;
@@ -255,8 +256,8 @@ TEST(BlurRowForms, EveryBoxSideAndEverySum) {
             }
             std::vector<int32_t> start(static_cast<size_t>(count));
             for (int j = 0; j < count; ++j) {
-                const auto change = static_cast<int16_t>(static_cast<uint16_t>(q[static_cast<size_t>(j + span)] -
-                                                                               q[static_cast<size_t>(j)]));
+                const auto change = static_cast<int16_t>(
+                    static_cast<uint16_t>(q[static_cast<size_t>(j + span)] - q[static_cast<size_t>(j)]));
                 start[static_cast<size_t>(j)] = static_cast<int32_t>(first) + j - bias - change;
             }
             for (TBlurWindowRowProc form : forms) {

@@ -99,14 +99,15 @@ TEST_F(BmpMaskTest, AGradientRevealsFromTheBrightSideAndReversedFromTheDarkSide)
         FrameDriver bench(&bm, 16, 4, OldColor, NewColor, cl::pf32bit);
         bench.Init();
         auto* md = static_cast<TBmpMaskData*>(bench.data.Custom.get());
-        for (int x = 0; x < 16; ++x)
-            EXPECT_EQ(Index(md->WorkMask.get(), x, 1), reversed ? x * 17 : 255 - x * 17) << x;
+        for (int x = 0; x < 16; ++x) EXPECT_EQ(Index(md->WorkMask.get(), x, 1), reversed ? x * 17 : 255 - x * 17) << x;
         bench.Frame(100);  // values 155..255
         // Without reversal columns 0..5 (255..170); reversed columns 10..15 (170..255).
         EXPECT_EQ(bench.Compare([&](int x, int y) {
             bool shown = reversed ? x >= 10 : x <= 5;
             return shown ? NewColor(x, y) : OldColor(x, y);
-        }), "") << reversed;
+        }),
+                  "")
+            << reversed;
     }
 }
 
@@ -126,9 +127,10 @@ TEST_F(BmpMaskTest, SmoothingBlendsEachPixelInOverTheBand) {
     };
     for (int k : {150, 155, 156, 158, 163, 170, 255, 256, 258, 261}) {
         bench.Frame(k);
-        EXPECT_EQ(bench.Compare([&](int x, int y) {
-            return Mix(OldColor(x, y), NewColor(x, y), weight(x < 8 ? 100 : 0, k));
-        }), "") << "frame " << k;
+        EXPECT_EQ(bench.Compare(
+                      [&](int x, int y) { return Mix(OldColor(x, y), NewColor(x, y), weight(x < 8 ? 100 : 0, k)); }),
+                  "")
+            << "frame " << k;
     }
 }
 
@@ -237,7 +239,8 @@ TEST_F(BmpMaskTest, TilesLieOnAGridThroughTheAreasCorner) {
     auto tile = GreyMask(10, 10, [](int x, int y) { return 1 + x + 10 * y; });
     auto target = GreyMask(25, 25, [](int, int) { return 0; });
     win::RECT area = MakeRect(0, 0, 25, 25);
-    DrawPicture(tile.get(), fcpmTile, static_cast<cl::TColor>(0x1FFFFFFF), target->GetCanvas(), area, area, area, false);
+    DrawPicture(tile.get(), fcpmTile, static_cast<cl::TColor>(0x1FFFFFFF), target->GetCanvas(), area, area, area,
+                false);
     for (int y = 0; y < 25; ++y)
         for (int x = 0; x < 25; ++x) ASSERT_EQ(Index(target.get(), x, y), 1 + x % 10 + 10 * (y % 10)) << x << "," << y;
     // A grid through (7, 4) covering the whole target starts one tile before it.
@@ -253,7 +256,7 @@ TEST_F(BmpMaskTest, ZoomCoversTheAreaWithTheOddPixelToTheBottomOrRight) {
     struct Case {
         int pw, ph;
         win::RECT dest, want;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {3, 2, MakeRect(0, 0, 10, 10), MakeRect(-2, 0, 13, 10)},   // taller area: width 15, odd pixel right
         {2, 3, MakeRect(0, 0, 10, 10), MakeRect(0, -2, 10, 13)},   // wider area: height 15, odd pixel below
@@ -300,4 +303,3 @@ TEST_F(BmpMaskTest, ClippingKeepsTiledAndZoomedDrawingsInsideTheClipRectangle) {
         EXPECT_EQ(Index(target.get(), 0, 0), 5);
     }
 }
-

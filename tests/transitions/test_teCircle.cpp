@@ -22,10 +22,10 @@ TEST(CircleGeometry, FrameCountsOfA640x480Run) {
 
 // The radius is the square root rounded to the nearest integer, plus one.
 TEST(CircleGeometry, FrameCountRoundsTheRadius) {
-    EXPECT_EQ(TCircleGeometry::FrameCount(2, 1, 4, 3), 6);   // sqrt(25) = 5
-    EXPECT_EQ(TCircleGeometry::FrameCount(2, 1, 1, 1), 2);   // sqrt(2) = 1.41
-    EXPECT_EQ(TCircleGeometry::FrameCount(2, 1, 2, 1), 3);   // sqrt(5) = 2.24
-    EXPECT_EQ(TCircleGeometry::FrameCount(2, 1, 3, 2), 5);   // sqrt(13) = 3.61
+    EXPECT_EQ(TCircleGeometry::FrameCount(2, 1, 4, 3), 6);  // sqrt(25) = 5
+    EXPECT_EQ(TCircleGeometry::FrameCount(2, 1, 1, 1), 2);  // sqrt(2) = 1.41
+    EXPECT_EQ(TCircleGeometry::FrameCount(2, 1, 2, 1), 3);  // sqrt(5) = 2.24
+    EXPECT_EQ(TCircleGeometry::FrameCount(2, 1, 3, 2), 5);  // sqrt(13) = 3.61
 }
 
 TEST(CircleGeometry, ReversedSubStylesSwapGrowingAndShrinking) {
@@ -201,8 +201,8 @@ TEST_F(CircleEffect, SmoothAndHardRunsArePathIndependent) {
 TEST_F(CircleEffect, FirstAndLastFrames) {
     const int W = 21, H = 13;
     te::TCircleTransition e(nullptr);
-    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int y) { return x >= 9 && x < 11 && y >= 5 && y < 7; },
-                                          true));
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(
+        &e, W, H, [](int x, int y) { return x >= 9 && x < 11 && y >= 5 && y < 7; }, true));
     Style(e, 2, 5);
     const int FC = te::TCircleGeometry::FrameCount(2, 5, W, H);
     EXPECT_TRUE(tegeom::FirstAndLastFrame(

@@ -24,8 +24,9 @@ public:
 }  // namespace
 
 TEST_F(CoreTest, DirectionNamesByValueAndBack) {
-    const char* names[] = {"",   "Right",       "Left", "Down", "Up",  "Down and right", "Down and left",
-                           "Up and right", "Up and left", "In", "Out", "Random"};
+    const char* names[] = {
+        "",   "Right", "Left",  "Down", "Up", "Down and right", "Down and left", "Up and right", "Up and left",
+        "In", "Out",   "Random"};
     for (int v = 0; v <= 11; ++v) {
         EXPECT_EQ(DirectionName(static_cast<uint8_t>(v)), names[v]);
         EXPECT_EQ(DirectionName(static_cast<uint8_t>(v | 0x80)), names[v]) << "bit 7 is ignored";
@@ -42,10 +43,10 @@ TEST_F(CoreTest, DirectionNamesByValueAndBack) {
 TEST_F(CoreTest, ReversedDirectionSwapsPairsAndKeepsNoneAndRandom) {
     struct Case {
         TTEEffectDirection d, r;
-    } cases[] = {{tedNone, tedNone},         {tedRight, tedLeft},       {tedLeft, tedRight},
-                 {tedDown, tedUp},           {tedUp, tedDown},          {tedDownRight, tedUpLeft},
-                 {tedUpLeft, tedDownRight},  {tedDownLeft, tedUpRight}, {tedUpRight, tedDownLeft},
-                 {tedIn, tedOut},            {tedOut, tedIn},           {tedRandom, tedRandom}};
+    } cases[] = {{tedNone, tedNone},        {tedRight, tedLeft},       {tedLeft, tedRight},
+                 {tedDown, tedUp},          {tedUp, tedDown},          {tedDownRight, tedUpLeft},
+                 {tedUpLeft, tedDownRight}, {tedDownLeft, tedUpRight}, {tedUpRight, tedDownLeft},
+                 {tedIn, tedOut},           {tedOut, tedIn},           {tedRandom, tedRandom}};
     TTestEffect e(nullptr);
     e.AllowedDirections = 0x0FFF;
     for (const Case& c : cases) {
@@ -191,7 +192,7 @@ TEST_F(CoreTest, PassCountFollowsTheSettingTheFlagsAndTheDisplay) {
         bool palette;
         bool deviceTwoPasses;
         int expected;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {teOnePass, tetiTwoPassesCapable, false, true, 1},          {teTwoPasses, tetiTwoPassesCapable, false, true, 2},
         {teTwoPasses, 0, false, true, 1},                           {teTwoPasses, tetiTwoPassesCapable, false, false, 1},
@@ -314,7 +315,7 @@ TEST(DirtyRects, ClippingDropsEmptyPartsAndKeepsCopies) {
 TEST(RectHelpers, UniteRectWidensToHoldBothAndIgnoresEmptyRectangles) {
     struct Case {
         win::RECT dest, add, want;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {MakeRect(2, 3, 5, 7), MakeRect(4, 1, 9, 6), MakeRect(2, 1, 9, 7)},      // overlapping
         {MakeRect(2, 3, 5, 7), MakeRect(10, 10, 12, 11), MakeRect(2, 3, 12, 11)}, // apart

@@ -193,7 +193,10 @@ TEST_F(DeviceTest, AFailingFrameReachesTheCallerAfterTheEndOfThePass) {
 TEST_F(DeviceTest, EventsComeInOrderWithTheDeviceAsSender) {
     std::vector<std::string> order;
     cl::TObject* sender = nullptr;
-    effect.OnBeforeTransition = [&](cl::TObject* s) { order.push_back("before"); sender = s; };
+    effect.OnBeforeTransition = [&](cl::TObject* s) {
+        order.push_back("before");
+        sender = s;
+    };
     effect.OnStartTransition = [&](cl::TObject*) { order.push_back("start"); };
     effect.OnEndTransition = [&](cl::TObject*) { order.push_back("end"); };
     effect.OnAfterTransition = [&](cl::TObject*) { order.push_back("after"); };

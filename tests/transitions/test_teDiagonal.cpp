@@ -27,8 +27,8 @@ std::vector<bool> DrawFrames(const TDiagonalGeometry& g, int W, int H, const std
             g.DrawFrame(nullptr, k, k - last, true, false, data.get());
             EXPECT_TRUE(cl::EqualRect(update, data->UpdateRect));
             win::POINT out = tegeom::OutsideReported(drawn, W, H, data->UpdateRect, data->DirtyRects->Rects);
-            EXPECT_EQ(out.x, -1) << "style " << g.Style << " sub " << g.SubStyle << " frame " << k << " pixel "
-                                 << out.x << "," << out.y;
+            EXPECT_EQ(out.x, -1) << "style " << g.Style << " sub " << g.SubStyle << " frame " << k << " pixel " << out.x
+                                 << "," << out.y;
         }
         last = k;
     }
@@ -54,8 +54,8 @@ TEST(DiagonalGeometry, EachDiagonalIsItsPixelSet) {
                 for (int y = 0; y < H; ++y)
                     for (int x = 0; x < W; ++x) {
                         const bool on = sub == 1 ? x + y == k - 1 : x - y == k - H;
-                        ASSERT_EQ(drawn[y * W + x], on) << W << "x" << H << " sub " << sub << " k " << k << " at "
-                                                        << x << "," << y;
+                        ASSERT_EQ(drawn[y * W + x], on)
+                            << W << "x" << H << " sub " << sub << " k " << k << " at " << x << "," << y;
                     }
             }
         }
@@ -157,7 +157,8 @@ TEST_F(DiagonalEffect, FirstFrameIsTheCornerPixel) {
     for (const Case& c : cases) {
         te::TDiagonalTransition e(nullptr);
         Style(e, c.style, c.sub);
-        EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [&](int x, int y) { return x == c.x && y == c.y; }, true))
+        EXPECT_TRUE(tegeom::FirstAndLastFrame(
+            &e, W, H, [&](int x, int y) { return x == c.x && y == c.y; }, true))
             << c.style << "/" << c.sub;
     }
 }

@@ -28,16 +28,13 @@ TEST_F(DripTest, TheRestShowsTheLeadingLineOfTheNewPictureForEachFixedDirection)
         // The screen after the band has moved by `moved` pixels, the last frame by `step`.
         std::function<uint32_t(int moved, int step, int x, int y)> model;
     } cases[] = {
-        {tedLeft, false, W - 1,
-         [](int m, int s, int x, int y) { return x < m ? NewColor(x, y) : NewColor(m - s, y); }},
-        {tedRight, true, W - 1,
-         [](int m, int s, int x, int y) { return x < m ? NewColor(x, y) : NewColor(m - s, y); }},
+        {tedLeft, false, W - 1, [](int m, int s, int x, int y) { return x < m ? NewColor(x, y) : NewColor(m - s, y); }},
+        {tedRight, true, W - 1, [](int m, int s, int x, int y) { return x < m ? NewColor(x, y) : NewColor(m - s, y); }},
         {tedRight, false, W - 1,
          [](int m, int, int x, int y) { return x >= W - m ? NewColor(x, y) : NewColor(W - m, y); }},
         {tedDown, false, H - 1,
          [](int m, int, int x, int y) { return y >= H - m ? NewColor(x, y) : NewColor(x, H - m); }},
-        {tedUp, false, H - 1,
-         [](int m, int s, int x, int y) { return y < m ? NewColor(x, y) : NewColor(x, m - s); }},
+        {tedUp, false, H - 1, [](int m, int s, int x, int y) { return y < m ? NewColor(x, y) : NewColor(x, m - s); }},
     };
     for (const Case& c : cases) {
         for (int stride : {1, 3}) {
@@ -78,4 +75,3 @@ TEST_F(DripTest, TheStretchModeIsRestored) {
     bench.Finish();
     EXPECT_EQ(win::GetStretchBltMode(bench.Screen->GetCanvas()->GetHandle()), win::BLACKONWHITE);
 }
-

@@ -150,7 +150,9 @@ TEST_P(Registered, DescribesItselfAndPublishesItsProperties) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Effects, Registered, ::testing::ValuesIn(kRegistrations),
-                         [](const ::testing::TestParamInfo<Registration>& i) { return std::string(i.param.cls->Name); });
+                         [](const ::testing::TestParamInfo<Registration>& i) {
+                             return std::string(i.param.cls->Name);
+                         });
 
 // ---- runs through the device ------------------------------------------------------------
 
@@ -167,12 +169,12 @@ std::vector<DeviceRun> DeviceRuns() {
         runs.push_back({std::move(name), std::move(make), w, h, display});
     };
     for (int level : {0, 5}) {
-        add("Circle" + std::to_string(level), Make<TCircleTransition>([level](auto& e) { Styled(e, 3, 7, level); }),
-            33, 18);
-        add("Diagonal" + std::to_string(level),
-            Make<TDiagonalTransition>([level](auto& e) { Styled(e, 1, 4, level); }), 40, 21);
-        add("Radial" + std::to_string(level), Make<TRadialTransition>([level](auto& e) { Styled(e, 3, 4, level); }),
-            31, 17);
+        add("Circle" + std::to_string(level), Make<TCircleTransition>([level](auto& e) { Styled(e, 3, 7, level); }), 33,
+            18);
+        add("Diagonal" + std::to_string(level), Make<TDiagonalTransition>([level](auto& e) { Styled(e, 1, 4, level); }),
+            40, 21);
+        add("Radial" + std::to_string(level), Make<TRadialTransition>([level](auto& e) { Styled(e, 3, 4, level); }), 31,
+            17);
     }
     for (int level : {0, 2})
         add("Interlaced" + std::to_string(level),
@@ -196,7 +198,8 @@ std::vector<DeviceRun> DeviceRuns() {
     }
     for (int dir = tedRight; dir <= tedOut; ++dir)
         for (int band : {0, 8})
-            add("Wipe" + std::to_string(dir) + "Band" + std::to_string(band), Make<TWipeTransition>([dir, band](auto& e) {
+            add("Wipe" + std::to_string(dir) + "Band" + std::to_string(band),
+                Make<TWipeTransition>([dir, band](auto& e) {
                     e.SetDirection(static_cast<TTEEffectDirection>(dir));
                     e.BandWidth = static_cast<uint16_t>(band);
                 }),
@@ -254,7 +257,9 @@ struct TinyRun {
 std::vector<TinyRun> TinyRuns() {
     std::vector<TinyRun> runs;
     auto add = [&](std::string name, Maker make, cl::TPixelFormat display, bool mmx, bool last = true,
-                   bool same = true) { runs.push_back({std::move(name), std::move(make), display, mmx, same, last}); };
+                   bool same = true) {
+        runs.push_back({std::move(name), std::move(make), display, mmx, same, last});
+    };
     add("Blur", Make<TBlurTransition>(), cl::pf24bit, true);
     add("Pixelate", Make<TPixelateTransition>(), cl::pf24bit, true, false);
     for (int level : {0, 2})
@@ -262,7 +267,8 @@ std::vector<TinyRun> TinyRuns() {
             level > 0);
     for (auto dir : {tedDown, tedUp, tedLeft, tedRight}) {
         const std::string d = std::to_string(dir);
-        add("Drip" + d, Make<TDripTransition>([dir](auto& e) { e.SetDirection(dir); }), cl::pf32bit, true, false, false);
+        add("Drip" + d, Make<TDripTransition>([dir](auto& e) { e.SetDirection(dir); }), cl::pf32bit, true, false,
+            false);
         add("Push" + d, Make<TPushTransition>([dir](auto& e) { e.SetDirection(dir); }), cl::pf32bit, true, false);
         for (bool other : {false, true}) {
             add("Page" + d + (other ? "Uncover" : ""), Make<TPageTransition>([dir, other](auto& e) {

@@ -17,10 +17,10 @@
 #include "classlib/SysUtils.h"
 #include "platform/clock.h"
 #include "platform/gdi.h"
+#include "te_frame_driver.h"
 #include "transitions/teBmpMsk.h"
 #include "transitions/teCore.h"
 #include "transitions/teMskWk.h"
-#include "te_frame_driver.h"
 #include "transitions/teRender.h"
 
 using namespace te;
@@ -46,11 +46,17 @@ const Config kConfigs[] = {
     {"Blend", "TBlendTransition", {}, 0x57cb46d9e5ac0d23ull},
     {"BlockRandom", "TBlockTransition", {}, 0x8a8ce820ae85d767ull},
     {"BlockPuzzle", "TBlockTransition", {{"Puzzle", "True"}}, 0xa75e7c2f22ebd6a4ull},
-    {"BlockStyle2", "TBlockTransition", {{"Style", "2"}, {"SubStyle", "3"}, {"BlockWidth", "7"}, {"BlockHeight", "5"}},
+    {"BlockStyle2",
+     "TBlockTransition",
+     {{"Style", "2"}, {"SubStyle", "3"}, {"BlockWidth", "7"}, {"BlockHeight", "5"}},
      0xa579f5f77d3fd778ull},
-    {"BlockStyle3", "TBlockTransition", {{"Style", "3"}, {"SubStyle", "2"}, {"Cols", "9"}, {"Rows", "4"}},
+    {"BlockStyle3",
+     "TBlockTransition",
+     {{"Style", "3"}, {"SubStyle", "2"}, {"Cols", "9"}, {"Rows", "4"}},
      0x2901040e492591a9ull},
-    {"BlockStyle4Dual", "TBlockTransition", {{"Style", "4"}, {"Dual", "True"}, {"BlockWidth", "6"}},
+    {"BlockStyle4Dual",
+     "TBlockTransition",
+     {{"Style", "4"}, {"Dual", "True"}, {"BlockWidth", "6"}},
      0xba340871aedd4fc9ull},
     {"BlockRandomSmall", "TBlockTransition", {{"BlockWidth", "4"}, {"BlockHeight", "3"}}, 0x6e877f6976cde968ull},
     {"Blur", "TBlurTransition", {{"Radius", "50"}}, 0x183989c63123fda1ull},
@@ -61,7 +67,9 @@ const Config kConfigs[] = {
     {"CircleStyle3Smooth", "TCircleTransition", {{"SmoothingLevel", "5"}, {"Style", "3"}}, 0xd7d0404e36e4a003ull},
     {"CircleShrinking", "TCircleTransition", {{"SubStyle", "2"}}, 0xe5a0530d70e171e8ull},
     {"CircleShrinkingSmooth", "TCircleTransition", {{"SmoothingLevel", "3"}, {"SubStyle", "2"}}, 0x99dd12a63214e750ull},
-    {"CircleStyle2ShrinkingSmooth", "TCircleTransition", {{"SmoothingLevel", "2"}, {"Style", "2"}, {"SubStyle", "6"}},
+    {"CircleStyle2ShrinkingSmooth",
+     "TCircleTransition",
+     {{"SmoothingLevel", "2"}, {"Style", "2"}, {"SubStyle", "6"}},
      0x2e6f286aed8c0193ull},
     {"DiagonalSmooth", "TDiagonalTransition", {{"SmoothingLevel", "5"}}, 0x433eb159f7fbf1c7ull},
     {"DiagonalStyle2Smooth", "TDiagonalTransition", {{"SmoothingLevel", "5"}, {"Style", "2"}}, 0xba522f8f663e1c5dull},
@@ -77,7 +85,9 @@ const Config kConfigs[] = {
     {"FuseStyle9", "TFuseTransition", {{"Style", "9"}}, 0xf65919e3e8674adbull},
     {"FuseStyle12", "TFuseTransition", {{"Style", "12"}}, 0x86462b2b0d768988ull},
     {"Interlaced", "TInterlacedTransition", {}, 0xea851f8207373559ull},
-    {"InterlacedStyle2Smooth", "TInterlacedTransition", {{"SmoothingLevel", "2"}, {"Style", "2"}},
+    {"InterlacedStyle2Smooth",
+     "TInterlacedTransition",
+     {{"SmoothingLevel", "2"}, {"Style", "2"}},
      0xee350156b77a2354ull},
     {"InterlacedStyle2Hard", "TInterlacedTransition", {{"Style", "2"}, {"SubStyle", "2"}}, 0x4db300299b8ef1ecull},
     {"PageRight", "TPageTransition", {{"Direction", "tedRight"}}, 0xb2a43ecc1c433ebbull},
@@ -107,7 +117,9 @@ const Config kConfigs[] = {
     {"SlideLeft", "TSlideTransition", {{"Direction", "tedLeft"}, {"ElasticSrc", "True"}}, 0x1f26f38691fcadc4ull},
     {"SlideRight", "TSlideTransition", {{"Direction", "tedRight"}, {"ElasticSrc", "True"}}, 0x596d5585b4470d11ull},
     {"SlideIn", "TSlideTransition", {{"Direction", "tedIn"}}, 0x3ef92a997820d0f6ull},
-    {"SlideOutElastic", "TSlideTransition", {{"Direction", "tedDownLeft"}, {"SlideOut", "True"}, {"ElasticDst", "True"}},
+    {"SlideOutElastic",
+     "TSlideTransition",
+     {{"Direction", "tedDownLeft"}, {"SlideOut", "True"}, {"ElasticDst", "True"}},
      0x61121d998823deafull},
     {"Waterfall", "TWaterfallTransition", {}, 0x953921a7f0f1d8cfull},
     {"WaterfallLeft", "TWaterfallTransition", {{"Direction", "tedLeft"}}, 0x93c3dc41bc77336bull},
@@ -124,10 +136,14 @@ const Config kConfigs[] = {
     {"WipeUpLeft", "TWipeTransition", {{"Direction", "tedUpLeft"}}, 0xf138422c84427c65ull},
     {"Cut", "TFlickerFreeTransition", {}, 0xa229c08bd62bb1b4ull},
     {"BmpMaskSmooth", "TBmpMaskTransition", {{"SmoothingLevel", "5"}}, 0xb7336b71edfd9402ull},
-    {"BmpMaskSmooth2Tile", "TBmpMaskTransition", {{"SmoothingLevel", "2"}, {"MaskMode", "fcpmTile"}},
+    {"BmpMaskSmooth2Tile",
+     "TBmpMaskTransition",
+     {{"SmoothingLevel", "2"}, {"MaskMode", "fcpmTile"}},
      0x004490449fc8f152ull},
     {"BmpMaskHard", "TBmpMaskTransition", {}, 0xb939d2e9bef00825ull},
-    {"BmpMaskHardReversedZoom", "TBmpMaskTransition", {{"Reversed", "True"}, {"MaskMode", "fcpmZoom"}},
+    {"BmpMaskHardReversedZoom",
+     "TBmpMaskTransition",
+     {{"Reversed", "True"}, {"MaskMode", "fcpmZoom"}},
      0xfeef10bcfdadaeaaull},
 };
 
@@ -277,7 +293,7 @@ TEST_P(FrameHashes, EveryFrameIsTheRecordedOne) {
         int w, h;
         uint8_t format;
         Steps steps;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {61, 37, cl::pf32bit, Steps::All},    {61, 37, cl::pf32bit, Steps::Small}, {128, 72, cl::pf32bit, Steps::All},
         {203, 97, cl::pf32bit, Steps::Small}, {45, 50, cl::pf24bit, Steps::All},   {45, 50, cl::pf16bit, Steps::Small},

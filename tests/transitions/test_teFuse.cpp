@@ -21,14 +21,14 @@ bool CellOfStep(int style, int s, int n, int x, int y) {
     }
     const auto mod8 = [](int v) { return ((v % 8) + 8) % 8; };
     switch (style) {
-    case 1: return te::FusePatternOrder[s - 1].x == x && te::FusePatternOrder[s - 1].y == y;
-    case 2: return y == s - 1;
-    case 4: return x == s - 1;
-    case 6: return std::max(x, y) == s - 1;
-    case 8: return te::FuseSpiralOrder[y][x] == s;
-    case 10: return mod8(x - y) == mod8(s);
-    case 12: return mod8(x + y) == mod8(s - 1);
-    default: return false;
+        case 1: return te::FusePatternOrder[s - 1].x == x && te::FusePatternOrder[s - 1].y == y;
+        case 2: return y == s - 1;
+        case 4: return x == s - 1;
+        case 6: return std::max(x, y) == s - 1;
+        case 8: return te::FuseSpiralOrder[y][x] == s;
+        case 10: return mod8(x - y) == mod8(s);
+        case 12: return mod8(x + y) == mod8(s - 1);
+        default: return false;
     }
 }
 
@@ -65,7 +65,8 @@ TEST_P(Fuse, FramesShowTheNewPictureOnTheBlackenedCells) {
         // The last step is left to the final picture: one cell row, column or pixel stays old.
         int white = 0;
         for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) white += tetest::RawPixel(d.Work(), x, y) == tetest::RawPixel(d.Old.get(), x, y);
+            for (int x = 0; x < 8; ++x)
+                white += tetest::RawPixel(d.Work(), x, y) == tetest::RawPixel(d.Old.get(), x, y);
         EXPECT_GE(white, 1);
     }
 }

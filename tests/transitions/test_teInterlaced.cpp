@@ -163,12 +163,14 @@ TEST_F(InterlacedEffect, FirstFrameIsTheFirstLine) {
     te::TInterlacedTransition e(nullptr);
     // Sub-style 1: the last odd row first; sub-style 6: the last odd column; style 2: the
     // outer ring. All hard-edge runs of these sizes end on the new picture.
-    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int, int y) { return y == 11; }, true));
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(
+        &e, W, H, [](int, int y) { return y == 11; }, true));
     Style(e, 1, 6);
-    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int) { return x == 15; }, true));
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(
+        &e, W, H, [](int x, int) { return x == 15; }, true));
     Style(e, 2, 1);
-    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int y) { return x == 0 || y == 0 || x == 15 || y == 11; },
-                                          true));
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(
+        &e, W, H, [](int x, int y) { return x == 0 || y == 0 || x == 15 || y == 11; }, true));
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "te_screen_forms.h"
 #include "te_frame_driver.h"
+#include "te_screen_forms.h"
 #include "transitions/teBlock.h"
 #include "transitions/teCircle.h"
 #include "transitions/teDiagonal.h"

@@ -83,8 +83,14 @@ protected:
 };
 
 TEST_F(MaskedBase, SmoothingTableFollowsItsRule) {
-    const int expect[8][4] = {{}, {31, 8, 236, 19}, {16, 15, 239, 15}, {8, 31, 247, 7}, {4, 63, 251, 3},
-                              {3, 85, 253, 1}, {2, 127, 253, 1}, {1, 255, 254, 0}};
+    const int expect[8][4] = {{},
+                              {31, 8, 236, 19},
+                              {16, 15, 239, 15},
+                              {8, 31, 247, 7},
+                              {4, 63, 251, 3},
+                              {3, 85, 253, 1},
+                              {2, 127, 253, 1},
+                              {1, 255, 254, 0}};
     for (int level = 1; level <= 7; ++level) {
         int s, n, t, b;
         te::TMaskedTransition::SmoothingParams(level, s, n, t, b);
@@ -233,8 +239,7 @@ TEST_F(MaskedBase, HardEdgeRevealsColumnByColumn) {
         d.Frame(k);
         for (int x = 0; x < w; ++x)
             for (int y = 0; y < h; ++y)
-                ASSERT_EQ(tetest::RawPixel(d.Work(), x, y),
-                          tetest::RawPixel(x < k ? d.New.get() : d.Old.get(), x, y))
+                ASSERT_EQ(tetest::RawPixel(d.Work(), x, y), tetest::RawPixel(x < k ? d.New.get() : d.Old.get(), x, y))
                     << k << ":" << x;
     }
 }
@@ -311,7 +316,8 @@ TEST_F(MaskedBase, AnAccumulatingEffectEndsFramesAlikeWithJumps) {
             FrameDriver d(&e, 29, 4, cl::pf32bit, 8);
             for (int k : script) {
                 d.Frame(k);
-                ASSERT_TRUE(tetest::SamePicture(d.Work(), reference[k].get(), 29, 4)) << "level " << level << " frame " << k;
+                ASSERT_TRUE(tetest::SamePicture(d.Work(), reference[k].get(), 29, 4))
+                    << "level " << level << " frame " << k;
             }
         }
     }
@@ -324,7 +330,8 @@ TEST_F(MaskedBase, DeviceRunEndsOnTheNewPicture) {
         tetest::TTestDevice dev;
         dev.Format = cl::pf32bit;
         dev.SetTransition(&e);
-        auto oldPic = tetest::RandomPicture(64, 6, cl::pf32bit, 1), newPic = tetest::RandomPicture(64, 6, cl::pf32bit, 2);
+        auto oldPic = tetest::RandomPicture(64, 6, cl::pf32bit, 1),
+             newPic = tetest::RandomPicture(64, 6, cl::pf32bit, 2);
         dev.PrepareRun(oldPic.get(), newPic.get(), 50, 6);
         dev.Execute(true);
         EXPECT_TRUE(tetest::SamePicture(dev.Screen.get(), newPic.get(), 50, 6)) << level;

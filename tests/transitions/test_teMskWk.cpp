@@ -34,7 +34,7 @@ TEST(MaskPlan, ModesFollowTheAreaShape) {
         int rowWidth, align;
         bool inBits;
         int mode;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {{0, 0, 0, 0}, {0, 0, 64, 10}, 64, 8, false, 1},        // whole rows, nothing inside
         {{0, 0, 0, 0}, {3, 2, 61, 10}, 64, 8, false, 1},        // widened to whole rows

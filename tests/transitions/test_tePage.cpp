@@ -196,8 +196,7 @@ TEST_F(PageTest, FramesAreTheSameWithOrWithoutScrollingAndWithSkippedFrames) {
                 if (k % 5 == 0 || k == frames) {
                     s.Frame(k);
                     std::string as = a.Compare([&](int x, int y) { return At(s.Screen.get(), x, y); });
-                    ASSERT_EQ(as, "") << "skipping, direction " << int(dir) << " uncover " << uncover << " frame "
-                                      << k;
+                    ASSERT_EQ(as, "") << "skipping, direction " << int(dir) << " uncover " << uncover << " frame " << k;
                 }
             }
         }
@@ -289,4 +288,3 @@ TEST_F(PageTest, TheCurlsFrontIsBrightenedAndItsBackDarkenedByTheShades) {
         EXPECT_EQ(At(b2.Screen.get(), c2 - 1 - k, 2), static_cast<uint32_t>(0x80 + shade) * 0x010101u) << "front " << k;
     }
 }
-

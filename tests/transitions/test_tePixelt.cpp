@@ -65,7 +65,8 @@ TEST_F(PixelateTest, BlocksAreTheAveragesOfTheirPixelsWithStripsAtTheRightAndTop
         auto pic = MakePicture(z.W, z.H, Noise, cl::pf24bit);
         TSummedAreaTable table;
         table.Build(pic.get(), z.W, z.H, 0);
-        auto out = MakePicture(z.W, z.H, [](int, int) { return 0u; }, cl::pf24bit);
+        auto out = MakePicture(
+            z.W, z.H, [](int, int) { return 0u; }, cl::pf24bit);
         for (int s : {1, 2, 3, 5, 10, 12}) {
             if (s > 2 && (s > z.W || s > z.H)) continue;
             TPixelateTransition::DrawBlocks(table, out.get(), z.W, z.H, s);
@@ -81,7 +82,8 @@ TEST_F(PixelateTest, AOneWideStripOfAHundredAndOnePixelsTakesTheLastTenColumns) 
     auto pic = MakePicture(101, 10, Noise, cl::pf24bit);
     TSummedAreaTable table;
     table.Build(pic.get(), 101, 10, 0);
-    auto out = MakePicture(101, 10, [](int, int) { return 0u; }, cl::pf24bit);
+    auto out = MakePicture(
+        101, 10, [](int, int) { return 0u; }, cl::pf24bit);
     TPixelateTransition::DrawBlocks(table, out.get(), 101, 10, 10);
     EXPECT_EQ(At(out.get(), 100, 4), BoxAverage(Noise, 91, 0, 101, 10, false));
     EXPECT_EQ(At(out.get(), 99, 4), BoxAverage(Noise, 90, 0, 100, 10, false));
@@ -108,7 +110,8 @@ TEST_F(PixelateTest, FramesCoarsenTheOldPictureThenRefineTheNewOne) {
 
 TEST_F(PixelateTest, ASingleColourPictureStaysUnchangedThroughTheFirstHalf) {
     TPixelateTransition px(nullptr);
-    FrameDriver bench(&px, 30, 30, [](int, int) { return 0x4080C0u; }, NewColor, cl::pf24bit);
+    FrameDriver bench(
+        &px, 30, 30, [](int, int) { return 0x4080C0u; }, NewColor, cl::pf24bit);
     ASSERT_EQ(bench.Init(), 59);
     for (int k = 1; k < 30; k += 3) {
         bench.Frame(k);
@@ -156,4 +159,3 @@ TEST_F(PixelateTest, PaletteDisplaysGetAFuseOfStyleOne) {
     dev.Format = cl::pf16bit;
     EXPECT_EQ(px.TransitionForDevice(&dev, false), &px);
 }
-

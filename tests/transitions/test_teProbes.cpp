@@ -53,22 +53,31 @@ TEST(Probes, ProcessorFeatureWordFromCpuidLeaves) {
         {"MMX and SSE", {{0, Vendor(1, "GenuineIntel")}, {1, Edx(0x600, (1u << 23) | (1u << 25))}}, 0x623, true, true},
         {"leaf 1 bits 4, 15, 12",
          {{0, Vendor(1, "GenuineIntel")}, {1, Edx(0x600, (1u << 4) | (1u << 15) | (1u << 12))}},
-         0x1053, false, false},
+         0x1053,
+         false,
+         false},
         {"AMD extensions give extended MMX",
          {{0, Vendor(1, "AuthenticAMD")},
           {1, Edx(0x600, 1u << 23)},
           {0x80000000u, Edx(0x80000001u, 0)},
           {0x80000001u, Edx(0, (1u << 22) | (1u << 30) | (1u << 31))}},
-         0x3A7, true, true},
+         0x3A7,
+         true,
+         true},
         {"extension bit 22 on another vendor counts for nothing",
          {{0, Vendor(1, "GenuineIntel")},
           {1, Edx(0x600, 1u << 23)},
           {0x80000000u, Edx(0x80000001u, 0)},
           {0x80000001u, Edx(0, 1u << 22)}},
-         0x27, true, false},
+         0x27,
+         true,
+         false},
         {"signature 0x588..0x5FF", {{0, Vendor(1, "GenuineIntel")}, {1, Edx(0x5A0, 0)}}, 0x803, false, false},
-        {"extended leaf not above 0x80000000", {{0, Vendor(1, "AuthenticAMD")}, {0x80000000u, Edx(0x80000000u, 0)}},
-         0x3, false, false},
+        {"extended leaf not above 0x80000000",
+         {{0, Vendor(1, "AuthenticAMD")}, {0x80000000u, Edx(0x80000000u, 0)}},
+         0x3,
+         false,
+         false},
     };
     for (const Case& c : cases) {
         CpuidGuard g(c.leaves);
@@ -87,7 +96,7 @@ TEST(Probes, VersionCodesOfTheSystems) {
         uint32_t platform, major, minor;
         const char* sp;
         uint8_t code;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {0, 3, 10, "", 1},   {1, 4, 0, "", 2},  {1, 4, 10, "", 3},  {1, 4, 10, "A ", 4}, {1, 4, 90, "", 5},
         {1, 4, 3, "", 0},    {2, 4, 0, "", 6},  {2, 5, 0, "", 7},   {2, 5, 1, "", 8},    {2, 5, 2, "", 9},
@@ -105,7 +114,7 @@ TEST(Probes, DisplayFormatsFromBitCounts) {
     struct Case {
         int bits;
         cl::TPixelFormat pf;
-    } cases[] = {{1, cl::pf1bit}, {4, cl::pf4bit}, {8, cl::pf8bit}, {15, cl::pf15bit},
+    } cases[] = {{1, cl::pf1bit},   {4, cl::pf4bit},   {8, cl::pf8bit},  {15, cl::pf15bit},
                  {24, cl::pf24bit}, {32, cl::pf32bit}, {2, cl::pf24bit}, {48, cl::pf24bit}};
     for (const Case& c : cases) EXPECT_EQ(PixelFormatFromBitCount(c.bits), c.pf) << c.bits;
     EXPECT_EQ(GetDisplayBitCount(true), 32);

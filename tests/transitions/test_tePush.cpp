@@ -36,9 +36,8 @@ TEST_F(PushTest, EveryFrameShowsBothPicturesShiftedByItsIndexWhateverTheStep) {
         bool reversed;
         TTEEffectDirection effective;
         int frames;
-    } cases[] = {{tedRight, false, tedRight, W - 1}, {tedLeft, false, tedLeft, W - 1},
-                 {tedDown, false, tedDown, H - 1},   {tedUp, false, tedUp, H - 1},
-                 {tedRight, true, tedLeft, W - 1},   {tedDown, true, tedUp, H - 1}};
+    } cases[] = {{tedRight, false, tedRight, W - 1}, {tedLeft, false, tedLeft, W - 1}, {tedDown, false, tedDown, H - 1},
+                 {tedUp, false, tedUp, H - 1},       {tedRight, true, tedLeft, W - 1}, {tedDown, true, tedUp, H - 1}};
     for (const Case& c : cases) {
         TPushTransition push(nullptr);
         push.SetDirection(c.dir);
@@ -80,4 +79,3 @@ TEST_F(PushTest, DirectionsOutsideTheFourSidesAreRefused) {
     EXPECT_EQ(dir->Default, tedDown);
     EXPECT_NE(cl::GetPropInfo(TPushTransition::StaticClass(), "Pass2Options"), nullptr);
 }
-

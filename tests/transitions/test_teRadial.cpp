@@ -185,7 +185,7 @@ TEST_F(RadialEffect, FrameCountsWithAndWithoutSmoothing) {
     };
     // 20 x 10: T = 68.
     const Case cases[] = {
-        {1, 1, 0, cl::pf32bit, 68}, {1, 1, 3, cl::pf32bit, 68 + 30}, {2, 1, 1, cl::pf24bit, 34 + 7},
+        {1, 1, 0, cl::pf32bit, 68}, {1, 1, 3, cl::pf32bit, 68 + 30},  {2, 1, 1, cl::pf24bit, 34 + 7},
         {2, 1, 1, cl::pf8bit, 68},  {5, 12, 2, cl::pf16bit, 23 + 14}, {7, 3, 0, cl::pf32bit, 34},
     };
     for (const Case& c : cases) {
@@ -228,9 +228,11 @@ TEST_F(RadialEffect, SmoothRunsArePathIndependent) {
 TEST_F(RadialEffect, FirstFrameIsTheHandAndTheLastShowsTheNewPicture) {
     te::TRadialTransition e(nullptr);
     const int W = 12, H = 7;  // W' 13, H' 7: centre (6, 3)
-    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int y) { return x == 6 && y <= 3; }, true));
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(
+        &e, W, H, [](int x, int y) { return x == 6 && y <= 3; }, true));
     e.SetSmoothingLevel(4);
-    EXPECT_TRUE(tegeom::FirstAndLastFrame(&e, W, H, [](int x, int y) { return x == 6 && y <= 3; }, false));
+    EXPECT_TRUE(tegeom::FirstAndLastFrame(
+        &e, W, H, [](int x, int y) { return x == 6 && y <= 3; }, false));
 }
 
 }  // namespace

@@ -160,7 +160,7 @@ TEST_F(RenderTest, ThePartOfARectangleAndTheRenderWindowLeftOut) {
         RenderControlToBitmap(pic, nullptr, MakeRect(4, 4, 16, 10), cl::pf24bit, false, false, true));
     ASSERT_EQ(bmp->GetWidth(), 12);
     EXPECT_EQ(bmp->GetPixelFormat(), cl::pf24bit);
-    EXPECT_EQ(bmp->GetCanvas()->Pixels(0, 0), cl::clRed);    // client (4, 4)
+    EXPECT_EQ(bmp->GetCanvas()->Pixels(0, 0), cl::clRed);     // client (4, 4)
     EXPECT_EQ(bmp->GetCanvas()->Pixels(1, 1), cl::clYellow);  // client (5, 5)
     // A render window over the control is not painted into the picture.
     TTestEffect e(nullptr);
@@ -174,9 +174,9 @@ TEST_F(RenderTest, ThePartOfARectangleAndTheRenderWindowLeftOut) {
     auto without = Render(pic);  // excluded by its class name as well
     EXPECT_EQ(without->GetCanvas()->Pixels(50, 50), cl::clRed);
     e.UnPrepare();
-    EXPECT_EQ(RenderControlToBitmap(new TColorGraphic(form), nullptr, MakeRect(0, 0, 4, 4), cl::pf32bit, false, false,
-                                    true),
-              nullptr)
+    EXPECT_EQ(
+        RenderControlToBitmap(new TColorGraphic(form), nullptr, MakeRect(0, 0, 4, 4), cl::pf32bit, false, false, true),
+        nullptr)
         << "a non-windowed control gives no bitmap";
 }
 
@@ -228,7 +228,7 @@ TEST_F(RenderTest, QueryAnswersBecomeFlags) {
     struct Case {
         intptr_t whole, frame, client;
         uint32_t flags;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {16802, 16801, 16801, 0x180001},  {0, 16801, 0, 0x201},         {0, 16802, 0, 0x401},
         {0, 16803, 0, 0x801},             {0, 0, 16801, 0x10100000},    {0, 0, 16802, 0x20100000},
@@ -282,7 +282,7 @@ TEST_F(RenderTest, RegistrationFlagWords) {
         uint32_t frame, client;
         bool refresh, redraw;
         uint32_t flags;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {2, 1, false, false, 0x1100009},          {2, 2, false, true, 0x900009 | 0x200000},
         {0x80000000u, 0x40000003, true, true, 0x82300002}, {0x10000003, 2, false, false, 0x900021},
@@ -292,7 +292,8 @@ TEST_F(RenderTest, RegistrationFlagWords) {
     };
     // clang-format on
     for (const Case& c : cases)
-        EXPECT_EQ(PaintFlagsOf(c.frame, c.client, c.refresh, c.redraw), c.flags) << std::hex << c.frame << " " << c.client;
+        EXPECT_EQ(PaintFlagsOf(c.frame, c.client, c.refresh, c.redraw), c.flags)
+            << std::hex << c.frame << " " << c.client;
 }
 
 TEST_F(RenderTest, TheLatestRegistrationIsExaminedFirstAndReRegistrationStaysInPlace) {
@@ -393,7 +394,8 @@ TEST_F(RenderTest, AFramedWindowRendersWithItsFrame) {
     auto s = win::test::ScreenComposite();
     int differ = 0;
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) differ += ScreenColor(bmp->GetCanvas()->Pixels(x, y)) != s.At(wr.left + x, wr.top + y);
+        for (int x = 0; x < w; ++x)
+            differ += ScreenColor(bmp->GetCanvas()->Pixels(x, y)) != s.At(wr.left + x, wr.top + y);
     EXPECT_EQ(differ, 0);
     // In client coordinates the same window gives its client area without the frame.
     auto client = Render(cover);

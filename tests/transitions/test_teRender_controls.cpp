@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "classlib/ComCtrls.h"
 #include "../classlib/frame_settings.h"
+#include "classlib/ComCtrls.h"
 #include "classlib/OleCtrls.h"
 #include "platform/user_testhooks.h"
 #include "te_screen_forms.h"
@@ -101,8 +101,8 @@ protected:
         if (a.size() != b.size()) return "sizes differ";
         for (size_t i = 0; i < a.size(); ++i)
             if (a[i] != b[i])
-                return "at " + std::to_string(i % width) + "," + std::to_string(i / width) + ": " + std::to_string(a[i]) +
-                       " vs " + std::to_string(b[i]);
+                return "at " + std::to_string(i % width) + "," + std::to_string(i / width) + ": " +
+                       std::to_string(a[i]) + " vs " + std::to_string(b[i]);
         return "none";
     }
     static uint32_t Sys(int i) { return ScreenColor(static_cast<cl::TColor>(win::GetSysColor(i))); }
@@ -125,26 +125,65 @@ TEST_F(RenderControlsTest, BevelsBordersAndClientEdgesRenderAsTheScreenShowsThem
         bool ownBorder;
         uint32_t atOrigin;  // the window's pixel (0, 0) on the screen: the frame is there
     } cases[] = {
-        {"tile bevel", true, {cl::bkTile, cl::bvRaised, cl::bvLowered, 1, 0, 0x0F, true}, 0, 0, false,
+        {"tile bevel",
+         true,
+         {cl::bkTile, cl::bvRaised, cl::bvLowered, 1, 0, 0x0F, true},
+         0,
+         0,
+         false,
          Sys(win::COLOR_BTNSHADOW)},
-        {"soft bevel, wide, border, three sides", true, {cl::bkSoft, cl::bvLowered, cl::bvRaised, 2, 2, 0x0B, true}, 0, 0,
-         false, Sys(win::COLOR_BTNHIGHLIGHT)},
-        {"flat bevel with both scroll bars", true, {cl::bkFlat, cl::bvRaised, cl::bvRaised, 1, 1, 0x0F, true},
-         win::WS_VSCROLL | win::WS_HSCROLL, 0, false, Sys(win::COLOR_BTNSHADOW)},
-        {"mono bevel", true, {cl::bkTile, cl::bvNone, cl::bvLowered, 1, 0, 0x0F, false}, 0, 0, false,
+        {"soft bevel, wide, border, three sides",
+         true,
+         {cl::bkSoft, cl::bvLowered, cl::bvRaised, 2, 2, 0x0B, true},
+         0,
+         0,
+         false,
+         Sys(win::COLOR_BTNHIGHLIGHT)},
+        {"flat bevel with both scroll bars",
+         true,
+         {cl::bkFlat, cl::bvRaised, cl::bvRaised, 1, 1, 0x0F, true},
+         win::WS_VSCROLL | win::WS_HSCROLL,
+         0,
+         false,
+         Sys(win::COLOR_BTNSHADOW)},
+        {"mono bevel",
+         true,
+         {cl::bkTile, cl::bvNone, cl::bvLowered, 1, 0, 0x0F, false},
+         0,
+         0,
+         false,
          Sys(win::COLOR_WINDOWFRAME)},
-        {"border only", true, {cl::bkNone, cl::bvRaised, cl::bvLowered, 1, 4, 0x0F, true}, 0, 0, false,
+        {"border only",
+         true,
+         {cl::bkNone, cl::bvRaised, cl::bvLowered, 1, 4, 0x0F, true},
+         0,
+         0,
+         false,
          ScreenColor(cl::clOlive)},
-        {"own client edge", true, {cl::bkNone, cl::bvRaised, cl::bvLowered, 1, 0, 0x0F, true}, 0, win::WS_EX_CLIENTEDGE, true,
+        {"own client edge",
+         true,
+         {cl::bkNone, cl::bvRaised, cl::bvLowered, 1, 0, 0x0F, true},
+         0,
+         win::WS_EX_CLIENTEDGE,
+         true,
          Sys(win::COLOR_BTNSHADOW)},
-        {"own client edge inside a bevel", true, {cl::bkTile, cl::bvRaised, cl::bvNone, 1, 1, 0x0F, true}, 0,
-         win::WS_EX_CLIENTEDGE, true, Sys(win::COLOR_BTNSHADOW)},
-        {"frame printed, bevel and border by the border's path", false, {cl::bkTile, cl::bvLowered, cl::bvRaised, 1, 2,
-         0x0F, true}, win::WS_BORDER, 0, false, Sys(win::COLOR_WINDOWFRAME)},
+        {"own client edge inside a bevel",
+         true,
+         {cl::bkTile, cl::bvRaised, cl::bvNone, 1, 1, 0x0F, true},
+         0,
+         win::WS_EX_CLIENTEDGE,
+         true,
+         Sys(win::COLOR_BTNSHADOW)},
+        {"frame printed, bevel and border by the border's path",
+         false,
+         {cl::bkTile, cl::bvLowered, cl::bvRaised, 1, 2, 0x0F, true},
+         win::WS_BORDER,
+         0,
+         false,
+         Sys(win::COLOR_WINDOWFRAME)},
     };
     for (const Case& c : cases) {
-        TFramedColorControl* w =
-            c.libraryFrame ? new TLibraryFramedControl(form) : new TFramedColorControl(form);
+        TFramedColorControl* w = c.libraryFrame ? new TLibraryFramedControl(form) : new TFramedColorControl(form);
         w->ExtraStyle = c.style;
         w->ExtraExStyle = c.exStyle;
         w->SetColor(cl::clOlive);  // the border's brush

@@ -161,4 +161,3 @@ TEST_F(RollTest, ReversedRollsAwayAndSettingsKeepTheirDefaults) {
     EXPECT_EQ(cl::GetPropInfo(TRollTransition::StaticClass(), "Size")->Default, 60);
     EXPECT_EQ(cl::GetPropInfo(TRollTransition::StaticClass(), "Unroll")->Default, 1);
 }
-

@@ -146,8 +146,7 @@ TEST_F(ScreenTest, AnObscuredControlTakesItsOldLookFromOffScreenRendering) {
     struct Case {
         uint16_t extra;
         uint32_t expected;
-    } cases[] = {{0, static_cast<uint32_t>(cl::clRed)},
-                 {tetiStaticSrcPixels, static_cast<uint32_t>(cl::clPurple)}};
+    } cases[] = {{0, static_cast<uint32_t>(cl::clRed)}, {tetiStaticSrcPixels, static_cast<uint32_t>(cl::clPurple)}};
     for (const Case& c : cases) {
         TTestEffect e(nullptr);
         UseBitmaps(e);

@@ -104,8 +104,8 @@ TEST(MaskWorkerForms, AgeingRows) {
 }
 
 TEST(MaskWorkerForms, RangeCopyRows) {
-    const int ranges[][2] = {{0, 255}, {60, 180}, {128, 128}, {0, 0}, {255, 255}, {200, 100}, {-5, 3}, {250, 400},
-                             {-10, -1}, {256, 300}};
+    const int ranges[][2] = {{0, 255},   {60, 180}, {128, 128}, {0, 0},    {255, 255},
+                             {200, 100}, {-5, 3},   {250, 400}, {-10, -1}, {256, 300}};
     ForLengthsAndStarts(4, [&](std::mt19937& rng, int count, int start) {
         const size_t n = static_cast<size_t>(count + start) * 4;
         const Bytes s = RandomBytes(rng, n), d0 = RandomBytes(rng, n);
@@ -191,7 +191,8 @@ TEST(BoxRowForms, WrappedTableEntries) {
         for (int j = 0; j < count; ++j) {
             const uint32_t sum = rng() % (255 * area + 1);
             top[static_cast<size_t>(j + far)] = sum + top[static_cast<size_t>(j + near)] +
-                                                below[static_cast<size_t>(j + far)] - below[static_cast<size_t>(j + near)];
+                                                below[static_cast<size_t>(j + far)] -
+                                                below[static_cast<size_t>(j + near)];
         }
         Bytes p(static_cast<size_t>(count)), q(static_cast<size_t>(count));
         te::BoxRow_Pas(p.data(), top.data(), below.data(), count, near, far, area);
@@ -228,7 +229,7 @@ TEST(FusePattern, DirectCopyGivesWhatTheBlitGives) {
         int areaW, areaH;  // the area copied
         cl::TColor font, brush;
         bool moveBrushOrigin;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {cl::pf32bit, 37, 21, 37, 21, cl::clBlack, cl::clWhite, false},
         {cl::pf24bit, 37, 21, 30, 19, cl::clBlack, cl::clWhite, false},

@@ -40,7 +40,7 @@ TEST_F(SlideTest, ModesFollowDirectionAndFlags) {
         TTEEffectDirection dir;
         Flags flags;
         int mode;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {tedDown, {true, false, false, false}, 2},    // the show's slide
         {tedDown, {false, false, false, true}, 29},   // reversed: up and out
@@ -57,8 +57,7 @@ TEST_F(SlideTest, ModesFollowDirectionAndFlags) {
         {tedDown, {true, false, false, true}, 31},    // reversed swaps the elastic roles: dst out, up
     };
     // clang-format on
-    for (const Case& c : cases)
-        EXPECT_EQ(ModeOf(c.dir, c.flags), c.mode) << "direction " << int(c.dir);
+    for (const Case& c : cases) EXPECT_EQ(ModeOf(c.dir, c.flags), c.mode) << "direction " << int(c.dir);
 }
 
 TEST_F(SlideTest, FrameCountsOfAnEightHundredBySixHundredArea) {
@@ -165,18 +164,18 @@ TEST_F(SlideTest, InAndOutWorkFromTheCentre) {
     FrameDriver b1(&in, W, H, flat);
     ASSERT_EQ(b1.Init(), 9);
     b1.Frame(4);  // x = y = rnd(20 / 10 * 4) = 8: old in (4, 4, 16, 16)
-    EXPECT_EQ(b1.Compare([&](int x, int y) {
-        return x >= 4 && x < 16 && y >= 4 && y < 16 ? 0x123456u : NewColor(x, y);
-    }), "");
+    EXPECT_EQ(
+        b1.Compare([&](int x, int y) { return x >= 4 && x < 16 && y >= 4 && y < 16 ? 0x123456u : NewColor(x, y); }),
+        "");
     // Out: a single-colour new picture grows from the centre.
     TSlideTransition out(nullptr);
     out.SetDirection(tedOut);
     FrameDriver b2(&out, W, H, OldColor, flat);
     ASSERT_EQ(b2.Init(), 9);
     b2.Frame(3);  // x = y = 6: (7, 7, 13, 13)
-    EXPECT_EQ(b2.Compare([&](int x, int y) {
-        return x >= 7 && x < 13 && y >= 7 && y < 13 ? 0x123456u : OldColor(x, y);
-    }), "");
+    EXPECT_EQ(
+        b2.Compare([&](int x, int y) { return x >= 7 && x < 13 && y >= 7 && y < 13 ? 0x123456u : OldColor(x, y); }),
+        "");
 }
 
 TEST_F(SlideTest, TheStretchModeOfTheCanvasIsRestoredAfterThePass) {
@@ -250,7 +249,7 @@ TEST_F(SlideTest, ElasticPicturesFillTheirShareOfTheArea) {
         s.SlideOut = c.out;
         ASSERT_EQ(s.SelectMode(), c.mode);
         FrameDriver bench(&s, W, H, c.flatIsOld ? PixelFn(flatPic) : PixelFn(OldColor),
-                         c.flatIsOld ? PixelFn(NewColor) : PixelFn(flatPic));
+                          c.flatIsOld ? PixelFn(NewColor) : PixelFn(flatPic));
         const int frames = bench.Init();
         for (int k : {2, 3, 7, frames}) {
             bench.Frame(k);
@@ -261,4 +260,3 @@ TEST_F(SlideTest, ElasticPicturesFillTheirShareOfTheArea) {
         }
     }
 }
-

@@ -44,10 +44,22 @@ TEST(WaterfallGeometry, LinesGrowFromTheirSide) {
                 for (int d = 0; d < L; ++d) {
                     int x = 0, y = 0;
                     switch (dir) {
-                        case te::tedDown: x = int(i); y = d; break;
-                        case te::tedUp: x = int(i); y = H - 1 - d; break;
-                        case te::tedRight: x = d; y = int(i); break;
-                        default: x = W - 1 - d; y = int(i); break;
+                        case te::tedDown:
+                            x = int(i);
+                            y = d;
+                            break;
+                        case te::tedUp:
+                            x = int(i);
+                            y = H - 1 - d;
+                            break;
+                        case te::tedRight:
+                            x = d;
+                            y = int(i);
+                            break;
+                        default:
+                            x = W - 1 - d;
+                            y = int(i);
+                            break;
                     }
                     // Up and left pieces end one pixel further, at H - e and W - e.
                     const int reach = (dir == te::tedUp || dir == te::tedLeft) ? p - 1 : p;

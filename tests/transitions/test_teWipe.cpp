@@ -31,7 +31,7 @@ TEST_F(Wipe, FrameCountsByDirection) {
     struct Case {
         TTEEffectDirection d;
         int w, h, band, frames;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {te::tedRight, 23, 17, 5, 27},     {te::tedLeft, 23, 17, 5, 27},      {te::tedDown, 23, 17, 5, 21},
         {te::tedUp, 23, 17, 5, 21},        {te::tedDownRight, 23, 17, 5, 39}, {te::tedDownLeft, 23, 17, 5, 22},
@@ -88,23 +88,23 @@ TEST_F(Wipe, DirectionsAllowedAndDrawnAtRandom) {
 bool Revealed(TTEEffectDirection d, int W, int H, int F, int k, int x, int y) {
     const int X = Rnd(static_cast<double>(W) / (F + 1) * k), Y = Rnd(static_cast<double>(H) / (F + 1) * k);
     switch (d) {
-    case te::tedRight: return x < k;
-    case te::tedLeft: return x >= W - k;
-    case te::tedDown: return y < k;
-    case te::tedUp: return y >= H - k;
-    case te::tedDownRight: return x < X && y < Y;
-    case te::tedDownLeft: return x >= W - X && y < Y;
-    case te::tedUpRight: return x < X && y >= H - Y;
-    case te::tedUpLeft: return x >= W - X && y >= H - Y;
-    case te::tedIn: {
-        const int h = X / 2, v = Y / 2;
-        return !(x >= h && x < W - h && y >= v && y < H - v);
-    }
-    case te::tedOut: {
-        const int h = (W - X) / 2, v = (H - Y) / 2;
-        return x >= h && x < W - h && y >= v && y < H - v;
-    }
-    default: return false;
+        case te::tedRight: return x < k;
+        case te::tedLeft: return x >= W - k;
+        case te::tedDown: return y < k;
+        case te::tedUp: return y >= H - k;
+        case te::tedDownRight: return x < X && y < Y;
+        case te::tedDownLeft: return x >= W - X && y < Y;
+        case te::tedUpRight: return x < X && y >= H - Y;
+        case te::tedUpLeft: return x >= W - X && y >= H - Y;
+        case te::tedIn: {
+            const int h = X / 2, v = Y / 2;
+            return !(x >= h && x < W - h && y >= v && y < H - v);
+        }
+        case te::tedOut: {
+            const int h = (W - X) / 2, v = (H - Y) / 2;
+            return x >= h && x < W - h && y >= v && y < H - v;
+        }
+        default: return false;
     }
 }
 
@@ -267,7 +267,8 @@ TEST_F(Wipe, SmoothBandFollowsTheGradient) {
                 ASSERT_EQ(tetest::RawPixel(d.Work(), x, y), expect) << "frame " << k << " at " << x;
             }
         }
-        for (int x = std::max(0, static_cast<int>(wd->Current.left)); x <= std::min(W - 1, static_cast<int>(wd->Current.right)); ++x)
+        for (int x = std::max(0, static_cast<int>(wd->Current.left));
+             x <= std::min(W - 1, static_cast<int>(wd->Current.right)); ++x)
             EXPECT_EQ(tetest::RawPixel(d.Work(), x, 0), tetest::RawPixel(d.New.get(), x, 0));
     }
     // Without MMX the band is dithered and the display's format stays.

@@ -494,8 +494,7 @@ void TIEBitmap::SyncWithVclBitmap() {
         if (FAlphaChannel && (FAlphaChannel->FWidth != w || FAlphaChannel->FHeight != h)) ResizeAlphaChannel();
         BuildVclRows();
     }
-    if (FHeight > 0 && FWidth > 0 &&
-        (FVclRows.empty() || FVclRows[0] != static_cast<uint8_t*>(b->ScanLine(0))))
+    if (FHeight > 0 && FWidth > 0 && (FVclRows.empty() || FVclRows[0] != static_cast<uint8_t*>(b->ScanLine(0))))
         BuildVclRows();
     if (FPixelFormat == ie8p) {
         // The colour table of the TBitmap is the palette.
@@ -539,7 +538,8 @@ void TIEBitmap::EncapsulateTBitmap(cl::TBitmap* Bitmap, bool FreeFirst) {
         mapped = ie24RGB;
     else if (vf == cl::pf32bit)
         mapped = ie32RGB;
-    if (Bitmap == FVclBitmap && Bitmap->GetWidth() == FWidth && Bitmap->GetHeight() == FHeight && mapped == FPixelFormat)
+    if (Bitmap == FVclBitmap && Bitmap->GetWidth() == FWidth && Bitmap->GetHeight() == FHeight &&
+        mapped == FPixelFormat)
         return;
     // The storage held so far is released (a TBitmap of our own with it).
     if (FVclBitmap != Bitmap) FreeStorage();

@@ -203,8 +203,8 @@ public:
     // ----- copying
     void CopyRectTo(TIEBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DstX, int32_t DstY, int32_t RectWidth,
                     int32_t RectHeight);
-    void MergeAlphaRectTo(TIEBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DstX, int32_t DstY,
-                          int32_t RectWidth, int32_t RectHeight);
+    void MergeAlphaRectTo(TIEBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DstX, int32_t DstY, int32_t RectWidth,
+                          int32_t RectHeight);
     void CopyFromTBitmap(cl::TBitmap* Bitmap);
     void CopyFromTIEMask(TIEMask* Mask);
     void CopyFromTIEDibbitmap(TIEDibbitmap* Dib);
@@ -225,18 +225,16 @@ public:
                            TIEBlendOperation Operation);
     void RenderToTBitmap(cl::TBitmap* Dest, TIERowCache& RowCache, TIECoordTable& XTable, TIECoordTable& YTable,
                          const cl::TRect* Clip, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight,
-                         int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, bool UseAlpha,
-                         bool RowReuse, int32_t Opacity, TResampleFilter Filter, bool FreeBuffers,
+                         int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, bool UseAlpha, bool RowReuse,
+                         int32_t Opacity, TResampleFilter Filter, bool FreeBuffers, TIEBlendOperation Operation);
+    void DrawToTIEBitmap(TIEBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight, int32_t SrcX,
+                         int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Opacity, TResampleFilter Filter,
                          TIEBlendOperation Operation);
-    void DrawToTIEBitmap(TIEBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight,
-                         int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Opacity,
-                         TResampleFilter Filter, TIEBlendOperation Operation);
-    void DrawToTBitmap(cl::TBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight,
-                       int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Opacity,
-                       TResampleFilter Filter, TIEBlendOperation Operation);
-    void StretchRectTo(TIEBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight,
-                       int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, TResampleFilter Filter,
-                       int32_t MaxAlpha);
+    void DrawToTBitmap(cl::TBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight, int32_t SrcX,
+                       int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Opacity, TResampleFilter Filter,
+                       TIEBlendOperation Operation);
+    void StretchRectTo(TIEBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight, int32_t SrcX,
+                       int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, TResampleFilter Filter, int32_t MaxAlpha);
 
     // The row renderers, one plain and one alpha variant per source format.
     virtual void RenderRows24RGB(const TIERenderRowsParams& P);
@@ -271,13 +269,13 @@ public:
     int64_t RawStreamSize();
 
     // ----- plain settings
-    bool Full = false;              // every sample at its maximum (an opaque alpha channel)
-    bool IsAlphaChannel = false;    // this bitmap is the alpha channel of another one
-    bool Encapsulated = false;      // VclBitmap belongs to someone else (EncapsulateTBitmap)
-    int64_t MinFileSize = 0;        // storage threshold between memory and file
-    uint8_t MonoConversion = 1;     // colour to ie1g: 0 ordered dither, 1 threshold
-    int32_t PaletteUsed = 256;      // colours a conversion to ie8p asks for
-    double DisplayMin = 0;          // display range of grey and float formats (0, 0: none)
+    bool Full = false;            // every sample at its maximum (an opaque alpha channel)
+    bool IsAlphaChannel = false;  // this bitmap is the alpha channel of another one
+    bool Encapsulated = false;    // VclBitmap belongs to someone else (EncapsulateTBitmap)
+    int64_t MinFileSize = 0;      // storage threshold between memory and file
+    uint8_t MonoConversion = 1;   // colour to ie1g: 0 ordered dither, 1 threshold
+    int32_t PaletteUsed = 256;    // colours a conversion to ie8p asks for
+    double DisplayMin = 0;        // display range of grey and float formats (0, 0: none)
     double DisplayMax = 0;
     int32_t ChannelOffset[4] = {0, 0, 0, 0};  // red, green, blue, unused
     uint8_t ChannelOffsetEnabled = 0;
@@ -336,8 +334,8 @@ private:
     uint8_t* FMemoryBase = nullptr;  // 64-aligned address of the first row in memory
     void* FMemoryBlock = nullptr;    // the block as allocated (IEAutoAlloc)
     cl::TBitmap* FVclBitmap = nullptr;
-    std::vector<uint8_t*> FVclRows;  // cached scan-line addresses of FVclBitmap
-    std::vector<void*> FMappedBuffers;   // buffers handed out by MapRow (ieFile)
+    std::vector<uint8_t*> FVclRows;       // cached scan-line addresses of FVclBitmap
+    std::vector<void*> FMappedBuffers;    // buffers handed out by MapRow (ieFile)
     std::vector<int32_t> FMappedIndexes;  // and their row indexes
     std::vector<void*> FSegments;         // SegmentCount blocks of RowsPerSegment rows
 

@@ -54,18 +54,14 @@ inline void Put48(uint8_t* d, uint16_t r, uint16_t g, uint16_t b) {
 inline uint8_t G8(const RowContext& c, int r, int g, int b) {
     return static_cast<uint8_t>((r * c.wr + g * c.wg + b * c.wb) / 100);
 }
-inline uint16_t Y16(int r, int g, int b) {
-    return static_cast<uint16_t>((r * 54484 + g * 183241 + b * 19275) / 1000);
-}
+inline uint16_t Y16(int r, int g, int b) { return static_cast<uint16_t>((r * 54484 + g * 183241 + b * 19275) / 1000); }
 inline float Yf(int r, int g, int b) { return static_cast<float>((r * 0.2126 + g * 0.7152 + b * 0.0722) / 255); }
 // A float sample limited to 0..1 (not a number counts as 0).
 inline double Unit(const uint8_t* p) {
     const float v = IELoad<float>(p);
     return std::isfinite(v) ? std::clamp<double>(v, 0.0, 1.0) : 0.0;
 }
-inline TRGB Entry(const RowContext& c, uint8_t i) {
-    return c.palette && i < c.paletteLength ? c.palette[i] : TRGB{};
-}
+inline TRGB Entry(const RowContext& c, uint8_t i) { return c.palette && i < c.paletteLength ? c.palette[i] : TRGB{}; }
 // Ordered dither: white where the matrix value at the pixel is below its level (0..63).
 template <class Level>
 inline void Dither(uint8_t* d, int32_t w, int32_t y, Level level) {
@@ -198,7 +194,8 @@ void Row16gTo32(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowConte
     for (int32_t x = 0; x < w; ++x) Put32(d + 4 * x, s[2 * x + 1], s[2 * x + 1], s[2 * x + 1]);
 }
 void Row16gTo32f(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
-    for (int32_t x = 0; x < w; ++x) IEStore<float>(d + 4 * x, static_cast<float>(IELoad<uint16_t>(s + 2 * x) / 65535.0));
+    for (int32_t x = 0; x < w; ++x)
+        IEStore<float>(d + 4 * x, static_cast<float>(IELoad<uint16_t>(s + 2 * x) / 65535.0));
 }
 void Row16gTo48(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x) {
@@ -344,7 +341,8 @@ void Row48To32(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContex
 }
 void Row48To32f(const uint8_t* s, uint8_t* d, int32_t w, int32_t, const RowContext&) {
     for (int32_t x = 0; x < w; ++x) {
-        const double r = IELoad<uint16_t>(s + 6 * x), g = IELoad<uint16_t>(s + 6 * x + 2), b = IELoad<uint16_t>(s + 6 * x + 4);
+        const double r = IELoad<uint16_t>(s + 6 * x), g = IELoad<uint16_t>(s + 6 * x + 2),
+                     b = IELoad<uint16_t>(s + 6 * x + 4);
         IEStore<float>(d + 4 * x, static_cast<float>((r * 0.2126 / 256 + g * 0.7152 / 256 + b * 0.0722 / 256) / 255));
     }
 }
@@ -441,8 +439,8 @@ RowFn SelectRow(TIEPixelFormat sf, TIEPixelFormat df) {
 
 bool IEConvertsVia24(TIEPixelFormat Source, TIEPixelFormat Dest, uint8_t MonoConversion) {
     if (Source == Dest || Source == ie24RGB || Source == ieNone || Dest == ieNone) return false;
-    if (Dest == ie1g && MonoConversion != 0) return Source == ieRGB48 || Source == ieCMYK || Source == ieCIELab ||
-                                                     Source == ie32RGB;
+    if (Dest == ie1g && MonoConversion != 0)
+        return Source == ieRGB48 || Source == ieCMYK || Source == ieCIELab || Source == ie32RGB;
     if (Dest == ie8p) return Source != ie1g && Source != ie8g && Source != ie16g && Source != ie32f;
     return SelectRow(Source, Dest) == nullptr;
 }
@@ -482,7 +480,8 @@ void TIEBitmap::CopyAndConvertFormat(TIEBitmap* Source) {
             auto* d = static_cast<uint8_t*>(GetScanline(y));
             if (s && d) {
                 for (int32_t x = 0; x < w; ++x)
-                    d[x] = static_cast<uint8_t>(std::clamp(quantizer.RGBIndex(TRGB{s[3 * x], s[3 * x + 1], s[3 * x + 2]}), 0, 255));
+                    d[x] = static_cast<uint8_t>(
+                        std::clamp(quantizer.RGBIndex(TRGB{s[3 * x], s[3 * x + 1], s[3 * x + 2]}), 0, 255));
                 finishRow(d);
             }
             Source->UnmapRow(const_cast<uint8_t*>(s));

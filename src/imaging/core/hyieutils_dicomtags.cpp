@@ -47,8 +47,7 @@ void TIEDICOMTags::Assign(const TIEDICOMTags* Source) {
 }
 
 const TIEDICOMTag& TIEDICOMTags::GetTag(int32_t Index) const {
-    if (Index < 0 || Index >= GetCount())
-        throw cl::EListError(cl::Format("List index out of bounds (%d)", Index));
+    if (Index < 0 || Index >= GetCount()) throw cl::EListError(cl::Format("List index out of bounds (%d)", Index));
     return FTags[Index];
 }
 

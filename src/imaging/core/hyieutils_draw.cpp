@@ -23,9 +23,7 @@ bool ReadPixel(win::HDC dc, int32_t x, int32_t y, uint8_t& r, uint8_t& g, uint8_
     return true;
 }
 
-inline win::COLORREF RGBRef(int r, int g, int b) {
-    return static_cast<win::COLORREF>(r | (g << 8) | (b << 16));
-}
+inline win::COLORREF RGBRef(int r, int g, int b) { return static_cast<win::COLORREF>(r | (g << 8) | (b << 16)); }
 
 // Lays Color with Alpha (0 transparent .. 255 opaque) over the rectangle (right and bottom
 // exclusive) of the canvas.
@@ -34,7 +32,8 @@ void BlendRect(cl::TCanvas* Canvas, cl::TRect R, cl::TColor Color, int Alpha) {
     win::HDC dc = Canvas->GetHandle();
     if (!dc) return;
     const auto c = static_cast<uint32_t>(cl::ColorToRGB(Color));
-    const int cr = static_cast<int>(c & 0xFF), cg = static_cast<int>((c >> 8) & 0xFF), cb = static_cast<int>((c >> 16) & 0xFF);
+    const int cr = static_cast<int>(c & 0xFF), cg = static_cast<int>((c >> 8) & 0xFF),
+              cb = static_cast<int>((c >> 16) & 0xFF);
     for (int32_t y = R.top; y < R.bottom; ++y)
         for (int32_t x = R.left; x < R.right; ++x) {
             uint8_t r, g, b;
@@ -110,7 +109,8 @@ void ShadowStrip(ShadowPixels& px, int32_t Width, int32_t First, int32_t Last, i
             const double rv = std::exp(static_cast<double>(Extent - 3 * i) / Extent) / e * 255;
             const int r = static_cast<int>(std::min(255.0, std::trunc(rv)));
             for (int32_t j = 0; j < Width; ++j) {
-                const int g = std::max(static_cast<int>(std::trunc(std::exp(static_cast<double>(j) / Width) / e * 255)), r);
+                const int g =
+                    std::max(static_cast<int>(std::trunc(std::exp(static_cast<double>(j) / Width) / e * 255)), r);
                 int32_t x, y;
                 at(First + i, j, x, y);
                 const auto v = static_cast<uint8_t>(std::min(g, 255));
@@ -188,8 +188,8 @@ void IEDarkenOutsideRect(cl::TCanvas* Canvas, const cl::TRect& Outer, const cl::
         cl::Rect(std::max(Inner.right, Outer.left), Outer.top, Outer.right, Outer.bottom),
         cl::Rect(std::max(Inner.left, Outer.left), Outer.top, std::min(Inner.right, Outer.right),
                  std::min(Inner.top, Outer.bottom)),
-        cl::Rect(std::max(Inner.left, Outer.left), std::max(Inner.bottom, Outer.top), std::min(Inner.right, Outer.right),
-                 Outer.bottom),
+        cl::Rect(std::max(Inner.left, Outer.left), std::max(Inner.bottom, Outer.top),
+                 std::min(Inner.right, Outer.right), Outer.bottom),
     };
     for (const auto& r : strips) BlendRect(Canvas, r, cl::clBlack, 150);
 }

@@ -137,8 +137,8 @@ class TIEMouseWheelParams : public cl::TObject {
     CL_DECLARE_CLASS(TIEMouseWheelParams, cl::TObject)
 public:
     bool InvertWheel = false;
-    uint8_t Action = 2;        // 0 nothing, 1 scroll, 2 zoom
-    uint8_t Variation = 1;     // 0 absolute, 1 percentage
+    uint8_t Action = 2;     // 0 nothing, 1 scroll, 2 zoom
+    uint8_t Variation = 1;  // 0 absolute, 1 percentage
     int32_t Value = 8;
     uint8_t ZoomPosition = 0;  // 0: the view's centre
 };

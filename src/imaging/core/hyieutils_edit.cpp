@@ -17,7 +17,6 @@ namespace ie {
 
 namespace {
 
-
 // Trunc of a value that may be out of range or not a number (then 0).
 int64_t SafeTrunc(double v) {
     if (!std::isfinite(v)) return 0;
@@ -261,8 +260,8 @@ void TIEBitmap::Resize(int32_t NewWidth, int32_t NewHeight, double Background, i
     }
 }
 
-void TIEBitmap::MoveRegion(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t DstX, int32_t DstY,
-                           double FillValue, bool Fill) {
+void TIEBitmap::MoveRegion(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t DstX, int32_t DstY, double FillValue,
+                           bool Fill) {
     if (X2 < X1 || Y2 < Y1 || IsEmpty()) return;
     // The part of the region inside the image moves; the destination follows its corner.
     int64_t x1 = X1, y1 = Y1, x2 = std::min(X2, FWidth - 1), y2 = std::min(Y2, FHeight - 1);
@@ -286,8 +285,8 @@ void TIEBitmap::MoveRegion(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32
     CopyRectTo(&temp, static_cast<int32_t>(x1), static_cast<int32_t>(y1), 0, 0, w, h);
     if (Fill) FillRect(X1, Y1, X2, Y2, FillValue);
     auto clampInt = [](int64_t v) {
-        return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                        std::numeric_limits<int32_t>::max()));
+        return static_cast<int32_t>(
+            std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
     };
     temp.CopyRectTo(this, 0, 0, clampInt(dx), clampInt(dy), w, h);
 }
@@ -525,8 +524,7 @@ TRGB TIEBitmap::GetPixelRGB(int32_t X, int32_t Y) {
             return TRGB{g, g, g};
         }
         case ieCMYK: return IECMYKToRGB(TCMYK{row[4 * X], row[4 * X + 1], row[4 * X + 2], row[4 * X + 3]});
-        case ieRGB48:
-            return CreateRGB(row[6 * X + 1], row[6 * X + 3], row[6 * X + 5]);
+        case ieRGB48: return CreateRGB(row[6 * X + 1], row[6 * X + 3], row[6 * X + 5]);
         case ieCIELab: {
             TCIELab lab;
             std::memcpy(&lab, row + 3 * X, 3);
@@ -589,8 +587,8 @@ bool ClipCopy(int32_t srcW, int32_t srcH, int32_t dstW, int32_t dstH, int64_t& s
 
 }  // namespace
 
-void TIEBitmap::CopyRectTo(TIEBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DstX, int32_t DstY,
-                           int32_t RectWidth, int32_t RectHeight) {
+void TIEBitmap::CopyRectTo(TIEBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DstX, int32_t DstY, int32_t RectWidth,
+                           int32_t RectHeight) {
     if (!Dest) return;
     const TIEPixelFormat sf = GetPixelFormat(), df = Dest->GetPixelFormat();
     const bool bits = sf == ie1g && df == ie1g;
@@ -836,7 +834,8 @@ bool TIEBitmap::IsGrayScale() {
         for (int32_t x = 0; x < w; ++x) {
             if (f == ieRGB48) {
                 const uint8_t* q = p + 6 * x;
-                if (IELoad<uint16_t>(q) != IELoad<uint16_t>(q + 2) || IELoad<uint16_t>(q + 2) != IELoad<uint16_t>(q + 4)) {
+                if (IELoad<uint16_t>(q) != IELoad<uint16_t>(q + 2) ||
+                    IELoad<uint16_t>(q + 2) != IELoad<uint16_t>(q + 4)) {
                     grey = false;
                     break;
                 }

@@ -55,8 +55,13 @@ TIEEXIFMakerNoteDeviceInfo Row(std::initializer_list<uint8_t> Signature, uint8_t
 int32_t TypeSize(uint16_t Type) { return IETIFFTypeSize(Type); }
 int32_t WordSize(uint16_t Type) {
     switch (Type) {
-        case 3: case 8: return 2;
-        case 4: case 9: case 11: case 5: case 10: return 4;
+        case 3:
+        case 8: return 2;
+        case 4:
+        case 9:
+        case 11:
+        case 5:
+        case 10: return 4;
         case 12: return 8;
         default: return 1;
     }
@@ -146,8 +151,7 @@ void TIETagsHandler::LoadEntries() {
 }
 
 const TIEMakerNoteEntry& TIETagsHandler::GetEntry(int32_t Index) const {
-    if (Index < 0 || Index >= GetEntryCount())
-        throw cl::EListError(cl::Format("List index out of bounds (%d)", Index));
+    if (Index < 0 || Index >= GetEntryCount()) throw cl::EListError(cl::Format("List index out of bounds (%d)", Index));
     return FEntries[Index];
 }
 
@@ -237,8 +241,8 @@ void TIETagsHandler::ReadFromStream(cl::TStream* Stream, int32_t Size, bool Litt
         const int64_t length = static_cast<int64_t>(n) * TypeSize(type);
         if (length > 4) {
             const uint32_t stored = IEGetU32(e + 8, big);
-            const int64_t offset = DeviceInfo.OffsetMode == 0 ? static_cast<int64_t>(stored) - P
-                                                              : static_cast<int64_t>(stored) + base;
+            const int64_t offset =
+                DeviceInfo.OffsetMode == 0 ? static_cast<int64_t>(stored) - P : static_cast<int64_t>(stored) + base;
             if (!IEInside(rawSize, offset, length) || length > rawSize - dataTotal) {
                 n = 0;
                 value = 0;
@@ -311,8 +315,8 @@ int32_t TIETagsHandler::WriteToStream(cl::TStream* Stream) {
                 break;
             }
             const int64_t stored = value;
-            value = DeviceInfo.OffsetMode == 0 ? static_cast<uint32_t>(S + dataPos)
-                                               : static_cast<uint32_t>(dataPos - base);
+            value =
+                DeviceInfo.OffsetMode == 0 ? static_cast<uint32_t>(S + dataPos) : static_cast<uint32_t>(dataPos - base);
             out.resize(static_cast<size_t>(dataPos + length), 0);
             if (IEInside(ifdSize, stored, length)) {
                 std::memcpy(out.data() + dataPos, ifd + stored, static_cast<size_t>(length));

@@ -88,68 +88,85 @@ std::vector<uint8_t> Utf16LE(const cl::WideString& W, bool Terminated) {
 // The text of an ASCII or UNDEFINED value, up to its first zero.
 std::string TextOf(const Value& V) { return V.Text; }
 
-#define IE_TEXT(TAG, DIR, FIELD)                                                                         \
-    Row{TAG, DIR, IETIFF_ASCII, [](Params& P, const Value& V) { P.FIELD = TextOf(V); },                   \
-        [](const Params& P, Value& V) { V.Text = P.FIELD; return !P.FIELD.empty(); },                    \
-        [](const Params& S, Params& D) { D.FIELD = S.FIELD; }}
+#define IE_TEXT(TAG, DIR, FIELD)                                                        \
+    Row {                                                                               \
+        TAG, DIR, IETIFF_ASCII, [](Params& P, const Value& V) { P.FIELD = TextOf(V); }, \
+            [](const Params& P, Value& V) {                                             \
+                V.Text = P.FIELD;                                                       \
+                return !P.FIELD.empty();                                                \
+            },                                                                          \
+            [](const Params& S, Params& D) { D.FIELD = S.FIELD; }                       \
+    }
 // Four characters stored as UNDEFINED bytes (the version tags).
-#define IE_VERSION(TAG, FIELD)                                                                           \
-    Row{TAG, dExif, IETIFF_UNDEFINED, [](Params& P, const Value& V) { P.FIELD = TextOf(V); },            \
-        [](const Params& P, Value& V) {                                                                  \
-            V.Raw.assign(P.FIELD.begin(), P.FIELD.end());                                                \
-            return !P.FIELD.empty();                                                                     \
-        },                                                                                               \
-        [](const Params& S, Params& D) { D.FIELD = S.FIELD; }}
-#define IE_INT(TAG, DIR, TYPE, FIELD, ABSENT)                                                            \
-    Row{TAG, DIR, TYPE,                                                                                  \
-        [](Params& P, const Value& V) { P.FIELD = Int32Of(V.Num(0, ABSENT)); },             \
-        [](const Params& P, Value& V) {                                                                  \
-            V.Nums = {static_cast<double>(P.FIELD)};                                                     \
-            return P.FIELD != (ABSENT);                                                                  \
-        },                                                                                               \
-        [](const Params& S, Params& D) { D.FIELD = S.FIELD; }}
-#define IE_INT_SET(TAG, DIR, TYPE, FIELD, ABSENT)                                                        \
-    Row{TAG, DIR, TYPE,                                                                                  \
-        [](Params& P, const Value& V) { P.Set##FIELD(Int32Of(V.Num(0, ABSENT))); },         \
-        [](const Params& P, Value& V) {                                                                  \
-            V.Nums = {static_cast<double>(P.FIELD)};                                                     \
-            return P.FIELD != (ABSENT);                                                                  \
-        },                                                                                               \
-        [](const Params& S, Params& D) { D.Set##FIELD(S.FIELD); }}
-#define IE_DBL(TAG, DIR, TYPE, FIELD, ABSENT)                                                            \
-    Row{TAG, DIR, TYPE, [](Params& P, const Value& V) { P.FIELD = V.Num(0, ABSENT); },                   \
-        [](const Params& P, Value& V) {                                                                  \
-            V.Nums = {P.FIELD};                                                                          \
-            return P.FIELD != (ABSENT);                                                                  \
-        },                                                                                               \
-        [](const Params& S, Params& D) { D.FIELD = S.FIELD; }}
-#define IE_DBL_SET(TAG, DIR, TYPE, FIELD, ABSENT)                                                        \
-    Row{TAG, DIR, TYPE, [](Params& P, const Value& V) { P.Set##FIELD(V.Num(0, ABSENT)); },               \
-        [](const Params& P, Value& V) {                                                                  \
-            V.Nums = {P.FIELD};                                                                          \
-            return P.FIELD != (ABSENT);                                                                  \
-        },                                                                                               \
-        [](const Params& S, Params& D) { D.Set##FIELD(S.FIELD); }}
+#define IE_VERSION(TAG, FIELD)                                                                \
+    Row {                                                                                     \
+        TAG, dExif, IETIFF_UNDEFINED, [](Params& P, const Value& V) { P.FIELD = TextOf(V); }, \
+            [](const Params& P, Value& V) {                                                   \
+                V.Raw.assign(P.FIELD.begin(), P.FIELD.end());                                 \
+                return !P.FIELD.empty();                                                      \
+            },                                                                                \
+            [](const Params& S, Params& D) { D.FIELD = S.FIELD; }                             \
+    }
+#define IE_INT(TAG, DIR, TYPE, FIELD, ABSENT)                                                   \
+    Row {                                                                                       \
+        TAG, DIR, TYPE, [](Params& P, const Value& V) { P.FIELD = Int32Of(V.Num(0, ABSENT)); }, \
+            [](const Params& P, Value& V) {                                                     \
+                V.Nums = {static_cast<double>(P.FIELD)};                                        \
+                return P.FIELD != (ABSENT);                                                     \
+            },                                                                                  \
+            [](const Params& S, Params& D) { D.FIELD = S.FIELD; }                               \
+    }
+#define IE_INT_SET(TAG, DIR, TYPE, FIELD, ABSENT)                                                   \
+    Row {                                                                                           \
+        TAG, DIR, TYPE, [](Params& P, const Value& V) { P.Set##FIELD(Int32Of(V.Num(0, ABSENT))); }, \
+            [](const Params& P, Value& V) {                                                         \
+                V.Nums = {static_cast<double>(P.FIELD)};                                            \
+                return P.FIELD != (ABSENT);                                                         \
+            },                                                                                      \
+            [](const Params& S, Params& D) { D.Set##FIELD(S.FIELD); }                               \
+    }
+#define IE_DBL(TAG, DIR, TYPE, FIELD, ABSENT)                                          \
+    Row {                                                                              \
+        TAG, DIR, TYPE, [](Params& P, const Value& V) { P.FIELD = V.Num(0, ABSENT); }, \
+            [](const Params& P, Value& V) {                                            \
+                V.Nums = {P.FIELD};                                                    \
+                return P.FIELD != (ABSENT);                                            \
+            },                                                                         \
+            [](const Params& S, Params& D) { D.FIELD = S.FIELD; }                      \
+    }
+#define IE_DBL_SET(TAG, DIR, TYPE, FIELD, ABSENT)                                          \
+    Row {                                                                                  \
+        TAG, DIR, TYPE, [](Params& P, const Value& V) { P.Set##FIELD(V.Num(0, ABSENT)); }, \
+            [](const Params& P, Value& V) {                                                \
+                V.Nums = {P.FIELD};                                                        \
+                return P.FIELD != (ABSENT);                                                \
+            },                                                                             \
+            [](const Params& S, Params& D) { D.Set##FIELD(S.FIELD); }                      \
+    }
 // An array of N numbers, present when one of them is not the absent value.
-#define IE_ARRAY(TAG, DIR, TYPE, FIELD, N, ABSENT)                                                       \
-    Row{TAG, DIR, TYPE,                                                                                  \
-        [](Params& P, const Value& V) {                                                                  \
-            for (size_t i = 0; i < (N); ++i) P.FIELD[i] = V.Num(i, ABSENT);                              \
-        },                                                                                               \
-        [](const Params& P, Value& V) {                                                                  \
-            V.Nums.assign(P.FIELD, P.FIELD + (N));                                                       \
-            return std::any_of(P.FIELD, P.FIELD + (N), [](auto x) { return x != (ABSENT); });            \
-        },                                                                                               \
-        [](const Params& S, Params& D) { std::copy(S.FIELD, S.FIELD + (N), D.FIELD); }}
+#define IE_ARRAY(TAG, DIR, TYPE, FIELD, N, ABSENT)                                                \
+    Row {                                                                                         \
+        TAG, DIR, TYPE,                                                                           \
+            [](Params& P, const Value& V) {                                                       \
+                for (size_t i = 0; i < (N); ++i) P.FIELD[i] = V.Num(i, ABSENT);                   \
+            },                                                                                    \
+            [](const Params& P, Value& V) {                                                       \
+                V.Nums.assign(P.FIELD, P.FIELD + (N));                                            \
+                return std::any_of(P.FIELD, P.FIELD + (N), [](auto x) { return x != (ABSENT); }); \
+            },                                                                                    \
+            [](const Params& S, Params& D) { std::copy(S.FIELD, S.FIELD + (N), D.FIELD); }        \
+    }
 // The XP texts of Windows: UTF-16 little-endian in BYTE values.
-#define IE_XP(TAG, FIELD)                                                                                \
-    Row{TAG, dMain, IETIFF_BYTE,                                                                         \
-        [](Params& P, const Value& V) { P.FIELD = Utf16(V.Raw.data(), V.Raw.size(), false); },           \
-        [](const Params& P, Value& V) {                                                                  \
-            V.Raw = Utf16LE(P.FIELD, true);                                                              \
-            return !P.FIELD.empty();                                                                     \
-        },                                                                                               \
-        [](const Params& S, Params& D) { D.FIELD = S.FIELD; }}
+#define IE_XP(TAG, FIELD)                                                                          \
+    Row {                                                                                          \
+        TAG, dMain, IETIFF_BYTE,                                                                   \
+            [](Params& P, const Value& V) { P.FIELD = Utf16(V.Raw.data(), V.Raw.size(), false); }, \
+            [](const Params& P, Value& V) {                                                        \
+                V.Raw = Utf16LE(P.FIELD, true);                                                    \
+                return !P.FIELD.empty();                                                           \
+            },                                                                                     \
+            [](const Params& S, Params& D) { D.FIELD = S.FIELD; }                                  \
+    }
 
 const std::vector<Row>& Rows() {
     static const std::vector<Row> rows = {
@@ -235,8 +252,7 @@ const std::vector<Row>& Rows() {
                 } else {
                     for (size_t i = 0; i < n && t[i]; ++i) P.EXIFUserComment.push_back(t[i]);
                 }
-                while (!P.EXIFUserComment.empty() && P.EXIFUserComment.back() == u' ')
-                    P.EXIFUserComment.pop_back();
+                while (!P.EXIFUserComment.empty() && P.EXIFUserComment.back() == u' ') P.EXIFUserComment.pop_back();
             },
             [](const Params& P, Value& V) {
                 if (P.EXIFUserComment.empty()) return false;
@@ -359,7 +375,8 @@ Value Decode(const TIETIFFEntry& E, bool Big) {
     // No more numbers than a field takes: a file cannot make the decoding costly.
     const int64_t count = std::min<int64_t>(E.Count, 16);
     switch (E.Type) {
-        case IETIFF_ASCII: case IETIFF_UNDEFINED: {
+        case IETIFF_ASCII:
+        case IETIFF_UNDEFINED: {
             v.Raw.assign(p, p + length);
             const auto* t = reinterpret_cast<const char*>(p);
             v.Text.assign(t, strnlen(t, static_cast<size_t>(length)));
@@ -377,7 +394,8 @@ Value Decode(const TIETIFFEntry& E, bool Big) {
                     case IETIFF_SSHORT: v.Nums.push_back(static_cast<int16_t>(IEGetU16(q, Big))); break;
                     case IETIFF_LONG: v.Nums.push_back(IEGetU32(q, Big)); break;
                     case IETIFF_SLONG: v.Nums.push_back(static_cast<int32_t>(IEGetU32(q, Big))); break;
-                    case IETIFF_RATIONAL: case IETIFF_SRATIONAL: {
+                    case IETIFF_RATIONAL:
+                    case IETIFF_SRATIONAL: {
                         const bool s = E.Type == IETIFF_SRATIONAL;
                         const uint32_t n = IEGetU32(q, Big), d = IEGetU32(q + 4, Big);
                         const double num = s ? static_cast<int32_t>(n) : static_cast<double>(n);
@@ -640,8 +658,8 @@ bool IEMakeEXIFBlock(const TIOParamsVals& Params, void*& Buffer, int32_t& Length
             m.SetPosition(at);
             const int32_t n = note->WriteToStream(&m);
             if (n == static_cast<int32_t>((*ex)[i]->ValueLength()) && IEInside(out.GetSize(), at, n))
-                std::memcpy(static_cast<uint8_t*>(out.GetMemory()) + at, static_cast<const uint8_t*>(m.GetMemory()) + at,
-                            static_cast<size_t>(n));
+                std::memcpy(static_cast<uint8_t*>(out.GetMemory()) + at,
+                            static_cast<const uint8_t*>(m.GetMemory()) + at, static_cast<size_t>(n));
         }
     }
     const int64_t size = out.GetSize() + (WithHeader ? 6 : 0);
@@ -712,8 +730,10 @@ bool IELoadEXIFFromRAW(cl::TStream* Stream, TIOParamsVals& Params) {
         std::unique_ptr<TIEBitmap> a = JPEGThumbnail(*h, 0), b = JPEGThumbnail(*h, 1);
         auto usable = [](const std::unique_ptr<TIEBitmap>& x) { return x && x->GetWidth() > 0 && !x->IsAllZero(); };
         TIEBitmap* pick = nullptr;
-        if (usable(a) && (!usable(b) || a->GetWidth() < b->GetWidth())) pick = a.get();
-        else if (usable(b) && (!usable(a) || b->GetWidth() < a->GetWidth())) pick = b.get();
+        if (usable(a) && (!usable(b) || a->GetWidth() < b->GetWidth()))
+            pick = a.get();
+        else if (usable(b) && (!usable(a) || b->GetWidth() < a->GetWidth()))
+            pick = b.get();
         if (pick) thumb->Assign(pick);
     }
     Stream->SetPosition(at);

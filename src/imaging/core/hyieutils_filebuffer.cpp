@@ -121,8 +121,9 @@ int64_t TIETemporaryFileStream::Seek(int64_t offset, cl::TSeekOrigin origin) {
     win::LARGE_INTEGER d{};
     d.QuadPart = offset;
     win::LARGE_INTEGER now{};
-    const win::DWORD method =
-        origin == cl::soCurrent ? win::FILE_CURRENT : origin == cl::soEnd ? win::FILE_END : win::FILE_BEGIN;
+    const win::DWORD method = origin == cl::soCurrent ? win::FILE_CURRENT
+                              : origin == cl::soEnd   ? win::FILE_END
+                                                      : win::FILE_BEGIN;
     if (!win::SetFilePointerEx(FHandle, d, &now, method)) {
         // Before the start: the position becomes 0.
         d.QuadPart = 0;

@@ -34,8 +34,8 @@ double SegmentDistance(int64_t X, int64_t Y, int64_t X1, int64_t Y1, int64_t X2,
         if (std::llabs(X - X1) > kEndLimit || std::llabs(Y - Y1) > kEndLimit) return IEFarDistance;
         return Hypot(static_cast<double>(X - X1), static_cast<double>(Y - Y1));
     }
-    const i128 cross = static_cast<i128>(X) * dy - static_cast<i128>(Y) * dx + static_cast<i128>(X2) * Y1 -
-                       static_cast<i128>(Y2) * X1;
+    const i128 cross =
+        static_cast<i128>(X) * dy - static_cast<i128>(Y) * dx + static_cast<i128>(X2) * Y1 - static_cast<i128>(Y2) * X1;
     const double d = std::fabs(static_cast<double>(cross)) / std::sqrt(static_cast<double>(len2));
     return std::isfinite(d) ? d : IEFarDistance;
 }
@@ -72,8 +72,10 @@ double SegmentSquare(double ax, double ay, double bx, double by, double px, doub
             if (q[i] < 0) meets = false;
         } else {
             const double u = q[i] / p[i];
-            if (p[i] < 0) t0 = std::max(t0, u);
-            else t1 = std::min(t1, u);
+            if (p[i] < 0)
+                t0 = std::max(t0, u);
+            else
+                t1 = std::min(t1, u);
             if (t0 > t1) meets = false;
         }
     }
@@ -117,8 +119,8 @@ double IEDistance(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
 double IEDistPointToLine(int32_t X, int32_t Y, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
     const int64_t dx = int64_t{X2} - X1, dy = int64_t{Y2} - Y1;
     if (dx == 0 && dy == 0) return IEDistance(X, Y, X1, Y1);
-    const i128 cross = static_cast<i128>(X) * dy - static_cast<i128>(Y) * dx + static_cast<i128>(X2) * Y1 -
-                       static_cast<i128>(Y2) * X1;
+    const i128 cross =
+        static_cast<i128>(X) * dy - static_cast<i128>(Y) * dx + static_cast<i128>(X2) * Y1 - static_cast<i128>(Y2) * X1;
     return std::fabs(static_cast<double>(cross)) / Hypot(static_cast<double>(dx), static_cast<double>(dy));
 }
 
@@ -224,13 +226,12 @@ double IEDistPointToRectOutline(int32_t X, int32_t Y, int32_t X1, int32_t Y1, in
 
 bool IEPointInPolygon(int32_t X, int32_t Y, const win::POINT* Points, int32_t High) {
     if (!Points || High < 0) return false;
-    return PolygonContains(X, Y, High + 1, [&](int32_t i) {
-        return std::pair<double, double>(Points[i].x, Points[i].y);
-    });
+    return PolygonContains(X, Y, High + 1,
+                           [&](int32_t i) { return std::pair<double, double>(Points[i].x, Points[i].y); });
 }
 
-bool IEPointInScaledPolygon(int32_t X, int32_t Y, const win::POINT* Points, double ScaleX, double ScaleY,
-                            int32_t ViewX, int32_t ViewY, int32_t OffsetX, int32_t OffsetY, int32_t Count) {
+bool IEPointInScaledPolygon(int32_t X, int32_t Y, const win::POINT* Points, double ScaleX, double ScaleY, int32_t ViewX,
+                            int32_t ViewY, int32_t OffsetX, int32_t OffsetY, int32_t Count) {
     if (!Points || Count <= 0) return false;
     return PolygonContains(X, Y, Count, [&](int32_t i) {
         return std::pair<double, double>(MapCoord(Points[i].x, ScaleX, OffsetX, ViewX),
@@ -264,8 +265,8 @@ void IEExtendRect(win::RECT& Rect, int32_t X, int32_t Y) {
 void IESnapLine45(int32_t X0, int32_t Y0, int32_t& X, int32_t& Y) {
     const int64_t dx = std::llabs(int64_t{X0} - X), dy = std::llabs(int64_t{Y0} - Y);
     auto set = [](int32_t& v, int64_t to) {
-        v = static_cast<int32_t>(std::clamp<int64_t>(to, std::numeric_limits<int32_t>::min(),
-                                                     std::numeric_limits<int32_t>::max()));
+        v = static_cast<int32_t>(
+            std::clamp<int64_t>(to, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
     };
     if (dx + 30 < dy) {
         X = X0;
@@ -277,17 +278,25 @@ void IESnapLine45(int32_t X0, int32_t Y0, int32_t& X, int32_t& Y) {
     }
     const int64_t d = std::llabs(dx - dy);
     if (X0 < X && Y0 < Y) {
-        if (dx >= dy) set(Y, int64_t{Y} + d);
-        else set(X, int64_t{X} + d);
+        if (dx >= dy)
+            set(Y, int64_t{Y} + d);
+        else
+            set(X, int64_t{X} + d);
     } else if (X0 > X && Y0 > Y) {
-        if (dx >= dy) set(X, int64_t{X} + d);
-        else set(Y, int64_t{Y} + d);
+        if (dx >= dy)
+            set(X, int64_t{X} + d);
+        else
+            set(Y, int64_t{Y} + d);
     } else if (X < X0 && Y >= Y0) {
-        if (dx >= dy) set(Y, int64_t{Y} + d);
-        else set(X, int64_t{X} - d);
+        if (dx >= dy)
+            set(Y, int64_t{Y} + d);
+        else
+            set(X, int64_t{X} - d);
     } else if (Y < Y0 && X >= X0) {
-        if (dx >= dy) set(Y, int64_t{Y} - d);
-        else set(X, int64_t{X} + d);
+        if (dx >= dy)
+            set(Y, int64_t{Y} - d);
+        else
+            set(X, int64_t{X} + d);
     }
 }
 

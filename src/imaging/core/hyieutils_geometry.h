@@ -55,8 +55,8 @@ double IEDistPointToRectOutline(int32_t X, int32_t Y, int32_t X1, int32_t Y1, in
 // inside, the right ones do not). False for High below 0.
 bool IEPointInPolygon(int32_t X, int32_t Y, const win::POINT* Points, int32_t High);
 // The same after mapping each of the Count points as IEDistPointToPolyline does.
-bool IEPointInScaledPolygon(int32_t X, int32_t Y, const win::POINT* Points, double ScaleX, double ScaleY,
-                            int32_t ViewX, int32_t ViewY, int32_t OffsetX, int32_t OffsetY, int32_t Count);
+bool IEPointInScaledPolygon(int32_t X, int32_t Y, const win::POINT* Points, double ScaleX, double ScaleY, int32_t ViewX,
+                            int32_t ViewY, int32_t OffsetX, int32_t OffsetY, int32_t Count);
 // X1 <= X <= X2 and Y1 <= Y <= Y2.
 bool IEPointInRect(int32_t X, int32_t Y, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
 // The same with the corners in any order.

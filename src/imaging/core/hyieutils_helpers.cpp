@@ -25,9 +25,9 @@ constexpr uint64_t kSystemBlockSize = 1048576;  // from here on blocks come from
 // Every block of IEAutoAlloc starts with this header; the caller's bytes follow it, so the
 // address handed out stays 16-aligned.
 struct AutoHeader {
-    uint8_t tag;      // 0 memory manager, 1 system
+    uint8_t tag;  // 0 memory manager, 1 system
     uint8_t pad[7];
-    uint64_t total;   // bytes mapped for a system block, header included
+    uint64_t total;  // bytes mapped for a system block, header included
 };
 static_assert(sizeof(AutoHeader) == 16);
 

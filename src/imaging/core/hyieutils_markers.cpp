@@ -148,9 +148,7 @@ const TIEIPTCInfoList::Item& TIEIPTCInfoList::At(int32_t Index) const {
 
 int32_t TIEIPTCInfoList::GetRecordNumber(int32_t Index) const { return At(Index).RecordNumber; }
 int32_t TIEIPTCInfoList::GetDataSet(int32_t Index) const { return At(Index).DataSet; }
-int32_t TIEIPTCInfoList::GetItemLength(int32_t Index) const {
-    return static_cast<int32_t>(At(Index).Data.size());
-}
+int32_t TIEIPTCInfoList::GetItemLength(int32_t Index) const { return static_cast<int32_t>(At(Index).Data.size()); }
 const uint8_t* TIEIPTCInfoList::GetItemData(int32_t Index) const {
     const Item& it = At(Index);
     return it.Data.empty() ? nullptr : it.Data.data();

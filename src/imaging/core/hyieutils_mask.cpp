@@ -372,7 +372,9 @@ void TIEMask::Translate(int32_t& DX, int32_t& DY, bool Clip) {
     std::unique_ptr<uint8_t[]> copy(new uint8_t[size]);
     std::memcpy(copy.get(), Bits, size);
     std::memset(Bits, 0, size);
-    auto oldRow = [&](int64_t y) { return copy.get() + static_cast<size_t>(RowLen) * static_cast<size_t>(Height - 1 - y); };
+    auto oldRow = [&](int64_t y) {
+        return copy.get() + static_cast<size_t>(RowLen) * static_cast<size_t>(Height - 1 - y);
+    };
     const auto bx = static_cast<int32_t>(x2 - x1 + 1);
     for (int64_t y = y1; y <= y2; ++y) {
         auto* d = static_cast<uint8_t*>(GetScanline(static_cast<int32_t>(y + DY)));
@@ -460,7 +462,8 @@ void TIEMask::CopyBitmap(TIEBitmap* Dest, TIEBitmap* Source, bool CopyAlpha, boo
                             for (int32_t c = 0; c < bpp; ++c) {
                                 const int32_t sv = s[xs * bpp + c], dv = d[xd * bpp + c];
                                 const int32_t diff = (sv - dv) * v;
-                                d[xd * bpp + c] = static_cast<uint8_t>(dv + (diff >= 0 ? diff / 256 : -((-diff + 255) / 256)));
+                                d[xd * bpp + c] =
+                                    static_cast<uint8_t>(dv + (diff >= 0 ? diff / 256 : -((-diff + 255) / 256)));
                             }
                         }
                     }
@@ -598,7 +601,8 @@ void TIEMask::DrawOutline(cl::TCanvas* Canvas, int32_t XDst, int32_t YDst, int32
             win::SetPixelV(dc, X, Y, ((X + Y + Phase) & 4) != 0 ? c1 : c2);
         }
     if (Rect)
-        *Rect = cl::Rect(XDst + FZoomLeft + 1, YDst + FZoomTop + 1, XDst + FZoomLeft + zw - 1, YDst + FZoomTop + zh - 1);
+        *Rect =
+            cl::Rect(XDst + FZoomLeft + 1, YDst + FZoomTop + 1, XDst + FZoomLeft + zw - 1, YDst + FZoomTop + zh - 1);
 }
 
 void TIEMask::PaintUnselected(cl::TBitmap* Bitmap, int32_t XDst, int32_t YDst, int32_t DstWidth, int32_t DstHeight,
@@ -623,11 +627,13 @@ void TIEMask::PaintUnselected(cl::TBitmap* Bitmap, int32_t XDst, int32_t YDst, i
     const double w = opacity / 255.0;
     for (int64_t j = j1; j < j2; ++j) {
         const int64_t sy = YSrc + ((j * stepY) >> 14);
-        const auto* mrow = sy >= 0 && sy < Height ? static_cast<const uint8_t*>(GetScanline(static_cast<int32_t>(sy))) : nullptr;
+        const auto* mrow =
+            sy >= 0 && sy < Height ? static_cast<const uint8_t*>(GetScanline(static_cast<int32_t>(sy))) : nullptr;
         auto* row = static_cast<uint8_t*>(Bitmap->ScanLine(static_cast<int>(YDst + j)));
         for (int64_t k = k1; k < k2; ++k) {
             const int64_t sx = cols[static_cast<size_t>(k - k1)];
-            const bool selected = mrow && sx >= 0 && sx < Width && (BitsPerPixel == 1 ? IEGetBit(mrow, sx) : mrow[sx] != 0);
+            const bool selected =
+                mrow && sx >= 0 && sx < Width && (BitsPerPixel == 1 ? IEGetBit(mrow, sx) : mrow[sx] != 0);
             if (selected) continue;
             uint8_t* p = row + 3 * (XDst + k);
             if (Opacity == -1) {

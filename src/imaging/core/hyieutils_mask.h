@@ -79,8 +79,8 @@ public:
     // the outline of the selection in diagonal dashes of Color1 and Color2 that march with
     // Phase; Rect (may be null) receives the destination rectangle of the box, one pixel
     // inside on each side;
-    void DrawOutline(cl::TCanvas* Canvas, int32_t XDst, int32_t YDst, int32_t DstWidth, int32_t DstHeight,
-                     int32_t XSrc, int32_t YSrc, int32_t SrcWidth, int32_t SrcHeight, int32_t Phase, cl::TColor Color1,
+    void DrawOutline(cl::TCanvas* Canvas, int32_t XDst, int32_t YDst, int32_t DstWidth, int32_t DstHeight, int32_t XSrc,
+                     int32_t YSrc, int32_t SrcWidth, int32_t SrcHeight, int32_t Phase, cl::TColor Color1,
                      cl::TColor Color2, cl::TRect* Rect);
     // the unselected pixels of a pf24bit bitmap tinted with Color by Opacity (0..255), or,
     // with Opacity -1, greyed (97, 97, 97) in a one-pixel checkerboard.

@@ -30,7 +30,6 @@ constexpr int32_t kOneToOne = 16384;
 inline int32_t Clamp32(int64_t v, int64_t lo, int64_t hi) { return static_cast<int32_t>(std::clamp(v, lo, hi)); }
 inline uint8_t ClampByte(int64_t v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
-
 // d + floor(t x (p - d) / 256), per channel.
 inline void Mix(uint8_t* d, const TRGB& p, int t) {
     d[0] = static_cast<uint8_t>(d[0] + ((t * (p.b - d[0])) >> 8));
@@ -129,9 +128,8 @@ void ClearBuffers(TIERowCache& RowCache, TIECoordTable& XTable, TIECoordTable& Y
 
 // A copy of the rectangle resampled to DstWidth x DstHeight with Filter, through the
 // processing unit's resamplers; null when they are not installed or a step fails.
-std::unique_ptr<TIEBitmap> ResampleRect(TIEBitmap& Src, int32_t SrcX, int32_t SrcY, int32_t SrcWidth,
-                                        int32_t SrcHeight, int32_t DstWidth, int32_t DstHeight, bool UseAlpha,
-                                        TResampleFilter Filter) {
+std::unique_ptr<TIEBitmap> ResampleRect(TIEBitmap& Src, int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight,
+                                        int32_t DstWidth, int32_t DstHeight, bool UseAlpha, TResampleFilter Filter) {
     const TIERenderResamplers& rs = IERenderResamplers;
     const TIEPixelFormat f = Src.GetPixelFormat();
     const bool alphaUsed = UseAlpha && Src.HasAlphaChannel();
@@ -208,11 +206,11 @@ bool Writable24(TIEBitmap* Dest) {
 // ---------------------------------------------------------------------------------------
 // The dispatcher
 
-void TIEBitmap::RenderToTIEBitmap(TIEBitmap* Dest, TIERowCache& RowCache, TIECoordTable& XTable,
-                                  TIECoordTable& YTable, const cl::TRect* Clip, int32_t DstX, int32_t DstY,
-                                  int32_t DstWidth, int32_t DstHeight, int32_t SrcX, int32_t SrcY, int32_t SrcWidth,
-                                  int32_t SrcHeight, bool UseAlpha, bool RowReuse, int32_t Opacity,
-                                  TResampleFilter Filter, bool FreeBuffers, TIEBlendOperation Operation) {
+void TIEBitmap::RenderToTIEBitmap(TIEBitmap* Dest, TIERowCache& RowCache, TIECoordTable& XTable, TIECoordTable& YTable,
+                                  const cl::TRect* Clip, int32_t DstX, int32_t DstY, int32_t DstWidth,
+                                  int32_t DstHeight, int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight,
+                                  bool UseAlpha, bool RowReuse, int32_t Opacity, TResampleFilter Filter,
+                                  bool FreeBuffers, TIEBlendOperation Operation) {
     struct BufferRelease {
         bool free;
         TIERowCache& rc;
@@ -326,9 +324,10 @@ void TIEBitmap::RenderToTIEBitmap(TIEBitmap* Dest, TIERowCache& RowCache, TIECoo
 
     try {
         // The destination rows.
-        const bool cacheValid = static_cast<int64_t>(RowCache.size()) == destH &&
-                                RowCache[static_cast<size_t>(firstRow)] == Dest->GetScanline(static_cast<int32_t>(firstRow)) &&
-                                RowCache[static_cast<size_t>(lastRow)] == Dest->GetScanline(static_cast<int32_t>(lastRow));
+        const bool cacheValid =
+            static_cast<int64_t>(RowCache.size()) == destH &&
+            RowCache[static_cast<size_t>(firstRow)] == Dest->GetScanline(static_cast<int32_t>(firstRow)) &&
+            RowCache[static_cast<size_t>(lastRow)] == Dest->GetScanline(static_cast<int32_t>(lastRow));
         if (!cacheValid) {
             RowCache.assign(static_cast<size_t>(destH), nullptr);
             for (int64_t r = 0; r < destH; ++r)
@@ -362,13 +361,13 @@ void TIEBitmap::RenderToTIEBitmap(TIEBitmap* Dest, TIERowCache& RowCache, TIECoo
                 XTable.assign(static_cast<size_t>(lastCol + 1), 0);
                 YTable.assign(static_cast<size_t>(lastRow + 1), 0);
                 for (int64_t c = firstCol; c <= lastCol; ++c)
-                    XTable[static_cast<size_t>(c)] =
-                        Clamp32(static_cast<int64_t>(std::trunc(static_cast<double>(c - dx) * RX + static_cast<double>(sx))), 0,
-                                srcW - 1);
+                    XTable[static_cast<size_t>(c)] = Clamp32(
+                        static_cast<int64_t>(std::trunc(static_cast<double>(c - dx) * RX + static_cast<double>(sx))), 0,
+                        srcW - 1);
                 for (int64_t r = firstRow; r <= lastRow; ++r)
-                    YTable[static_cast<size_t>(r)] =
-                        Clamp32(static_cast<int64_t>(std::trunc(static_cast<double>(r - dy) * RY + static_cast<double>(sy))), 0,
-                                srcH - 1);
+                    YTable[static_cast<size_t>(r)] = Clamp32(
+                        static_cast<int64_t>(std::trunc(static_cast<double>(r - dy) * RY + static_cast<double>(sy))), 0,
+                        srcH - 1);
             }
             P.XTable = XTable.data() + firstCol;
             P.YTable = YTable.data() + firstRow;
@@ -400,11 +399,11 @@ void TIEBitmap::RenderToTIEBitmap(TIEBitmap* Dest, TIERowCache& RowCache, TIECoo
     ReleaseScanlineRow();
 }
 
-void TIEBitmap::RenderToTBitmap(cl::TBitmap* Dest, TIERowCache& RowCache, TIECoordTable& XTable,
-                                TIECoordTable& YTable, const cl::TRect* Clip, int32_t DstX, int32_t DstY,
-                                int32_t DstWidth, int32_t DstHeight, int32_t SrcX, int32_t SrcY, int32_t SrcWidth,
-                                int32_t SrcHeight, bool UseAlpha, bool RowReuse, int32_t Opacity,
-                                TResampleFilter Filter, bool FreeBuffers, TIEBlendOperation Operation) {
+void TIEBitmap::RenderToTBitmap(cl::TBitmap* Dest, TIERowCache& RowCache, TIECoordTable& XTable, TIECoordTable& YTable,
+                                const cl::TRect* Clip, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight,
+                                int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, bool UseAlpha,
+                                bool RowReuse, int32_t Opacity, TResampleFilter Filter, bool FreeBuffers,
+                                TIEBlendOperation Operation) {
     // Only a 24-bit TBitmap has the rows the renderers write.
     if (!Dest || Dest->GetPixelFormat() != cl::pf24bit) {
         if (FreeBuffers) ClearBuffers(RowCache, XTable, YTable);
@@ -412,8 +411,8 @@ void TIEBitmap::RenderToTBitmap(cl::TBitmap* Dest, TIERowCache& RowCache, TIECoo
     }
     TIEBitmap wrapper;
     wrapper.EncapsulateTBitmap(Dest, false);
-    RenderToTIEBitmap(&wrapper, RowCache, XTable, YTable, Clip, DstX, DstY, DstWidth, DstHeight, SrcX, SrcY,
-                      SrcWidth, SrcHeight, UseAlpha, RowReuse, Opacity, Filter, FreeBuffers, Operation);
+    RenderToTIEBitmap(&wrapper, RowCache, XTable, YTable, Clip, DstX, DstY, DstWidth, DstHeight, SrcX, SrcY, SrcWidth,
+                      SrcHeight, UseAlpha, RowReuse, Opacity, Filter, FreeBuffers, Operation);
 }
 
 void TIEBitmap::DrawToTIEBitmap(TIEBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight,
@@ -421,8 +420,8 @@ void TIEBitmap::DrawToTIEBitmap(TIEBitmap* Dest, int32_t DstX, int32_t DstY, int
                                 TResampleFilter Filter, TIEBlendOperation Operation) {
     TIERowCache rc;
     TIECoordTable xt, yt;
-    RenderToTIEBitmap(Dest, rc, xt, yt, nullptr, DstX, DstY, DstWidth, DstHeight, SrcX, SrcY, SrcWidth, SrcHeight,
-                      true, false, Opacity, Filter, true, Operation);
+    RenderToTIEBitmap(Dest, rc, xt, yt, nullptr, DstX, DstY, DstWidth, DstHeight, SrcX, SrcY, SrcWidth, SrcHeight, true,
+                      false, Opacity, Filter, true, Operation);
 }
 
 void TIEBitmap::DrawToTBitmap(cl::TBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight,
@@ -430,8 +429,8 @@ void TIEBitmap::DrawToTBitmap(cl::TBitmap* Dest, int32_t DstX, int32_t DstY, int
                               TResampleFilter Filter, TIEBlendOperation Operation) {
     TIERowCache rc;
     TIECoordTable xt, yt;
-    RenderToTBitmap(Dest, rc, xt, yt, nullptr, DstX, DstY, DstWidth, DstHeight, SrcX, SrcY, SrcWidth, SrcHeight,
-                    true, false, Opacity, Filter, true, Operation);
+    RenderToTBitmap(Dest, rc, xt, yt, nullptr, DstX, DstY, DstWidth, DstHeight, SrcX, SrcY, SrcWidth, SrcHeight, true,
+                    false, Opacity, Filter, true, Operation);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -451,8 +450,9 @@ void RenderRGB8(TIEBitmap& Src, const TIERenderRowsParams& P, bool AlphaVariant,
             for (int32_t r = P.FirstRow; r <= P.LastRow; ++r) {
                 const auto* s = static_cast<const uint8_t*>(Src.GetScanline(r + P.SrcY - P.DstY));
                 uint8_t* d = P.RowCache[r];
-                if (s && d) std::memcpy(d + static_cast<size_t>(P.FirstCol) * 3,
-                                        s + static_cast<size_t>(P.FirstCol + P.SrcX - P.DstX) * 3, n);
+                if (s && d)
+                    std::memcpy(d + static_cast<size_t>(P.FirstCol) * 3,
+                                s + static_cast<size_t>(P.FirstCol + P.SrcX - P.DstX) * 3, n);
             }
             return;
         }
@@ -491,7 +491,8 @@ void RenderRGB48(TIEBitmap& Src, const TIERenderRowsParams& P, bool AlphaVariant
     };
     WalkSpan(Src, P, AlphaVariant, false, true, [&](const uint8_t* s, int32_t x, TRGB& p) {
         const uint8_t* q = s + static_cast<size_t>(x) * 6;
-        p = CreateRGB(adj(IELoad<uint16_t>(q), off[0]), adj(IELoad<uint16_t>(q + 2), off[1]), adj(IELoad<uint16_t>(q + 4), off[2]));
+        p = CreateRGB(adj(IELoad<uint16_t>(q), off[0]), adj(IELoad<uint16_t>(q + 2), off[1]),
+                      adj(IELoad<uint16_t>(q + 4), off[2]));
         return true;
     });
 }
@@ -605,8 +606,8 @@ void TIEBitmap::RenderRowsRGB48Alpha(const TIERenderRowsParams& P) { RenderRGB48
 // The stretch that writes the destination's alpha channel too
 
 void TIEBitmap::StretchRectTo(TIEBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight,
-                              int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight,
-                              TResampleFilter Filter, int32_t MaxAlpha) {
+                              int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, TResampleFilter Filter,
+                              int32_t MaxAlpha) {
     const TIEPixelFormat fmt = GetPixelFormat();
     if (!Writable24(Dest) || Dest == this || IsEmpty() || (fmt != ie1g && fmt != ie24RGB)) return;
     if (DstWidth <= 0 || DstHeight <= 0 || SrcWidth <= 0 || SrcHeight <= 0) return;
@@ -621,8 +622,9 @@ void TIEBitmap::StretchRectTo(TIEBitmap* Dest, int32_t DstX, int32_t DstY, int32
     if (Filter != rfNone && (DstWidth != sw || DstHeight != sh)) {
         std::unique_ptr<TIEBitmap> resampled;
         try {
-            resampled = ResampleRect(*this, static_cast<int32_t>(sx), static_cast<int32_t>(sy), static_cast<int32_t>(sw),
-                                     static_cast<int32_t>(sh), DstWidth, DstHeight, true, Filter);
+            resampled =
+                ResampleRect(*this, static_cast<int32_t>(sx), static_cast<int32_t>(sy), static_cast<int32_t>(sw),
+                             static_cast<int32_t>(sh), DstWidth, DstHeight, true, Filter);
         } catch (const std::exception&) {
             resampled.reset();
         }
@@ -634,8 +636,10 @@ void TIEBitmap::StretchRectTo(TIEBitmap* Dest, int32_t DstX, int32_t DstY, int32
     }
 
     const int64_t destW = Dest->GetWidth(), destH = Dest->GetHeight();
-    const int64_t firstCol = std::max<int64_t>(DstX, 0), lastCol = std::min<int64_t>(int64_t{DstX} + DstWidth - 1, destW - 1);
-    const int64_t firstRow = std::max<int64_t>(DstY, 0), lastRow = std::min<int64_t>(int64_t{DstY} + DstHeight - 1, destH - 1);
+    const int64_t firstCol = std::max<int64_t>(DstX, 0),
+                  lastCol = std::min<int64_t>(int64_t{DstX} + DstWidth - 1, destW - 1);
+    const int64_t firstRow = std::max<int64_t>(DstY, 0),
+                  lastRow = std::min<int64_t>(int64_t{DstY} + DstHeight - 1, destH - 1);
     if (firstCol > lastCol || firstRow > lastRow) return;
     const int64_t XStep = static_cast<int64_t>(std::trunc(static_cast<double>(SrcWidth) / DstWidth * kOneToOne));
     const int64_t YStep = static_cast<int64_t>(std::trunc(static_cast<double>(SrcHeight) / DstHeight * kOneToOne));

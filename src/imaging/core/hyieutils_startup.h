@@ -58,9 +58,9 @@ void HyieUtilsStaticInit();
 void HyieUtilsStaticFinal();
 
 // Storage defaults of TIEBitmap, set by the start-up.
-extern int64_t IEDefaultMinFileSize;   // -1: worked out from the physical memory
-extern bool IEMemoryToFileFallback;    // memory that cannot be had goes to a file
-extern bool IESegmentedMemory;         // a memory image may be split into row segments
+extern int64_t IEDefaultMinFileSize;  // -1: worked out from the physical memory
+extern bool IEMemoryToFileFallback;   // memory that cannot be had goes to a file
+extern bool IESegmentedMemory;        // a memory image may be split into row segments
 
 // IECosineRamp[i] = Round(64 - cos(i x pi / 255) x 64), built by the start-up.
 extern int32_t IECosineRamp[256];

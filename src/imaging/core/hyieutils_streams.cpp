@@ -209,7 +209,8 @@ TIEWideFileStream::TIEWideFileStream(const cl::WideString& FileName, uint16_t Mo
     if (FHandle == win::INVALID_HANDLE_VALUE) {
         const int code = static_cast<int>(win::GetLastError());
         const cl::String name = cl::ExpandFileName(win::Utf16ToUtf8(FileName));
-        if (create) throw cl::EFCreateError(cl::Format("Cannot create file \"%s\". %s", name, cl::SysErrorMessage(code)));
+        if (create)
+            throw cl::EFCreateError(cl::Format("Cannot create file \"%s\". %s", name, cl::SysErrorMessage(code)));
         throw cl::EFOpenError(cl::Format("Cannot open file \"%s\". %s", name, cl::SysErrorMessage(code)));
     }
 }
@@ -296,9 +297,9 @@ void IEWriteStrWithLength(cl::TStream* Stream, const cl::String& S) {
 void IEReadStrWithLength(cl::TStream* Stream, cl::String& S) {
     uint8_t length[4];
     if (Stream->Read(length, 4) != 4) throw cl::EReadError("Stream read error");
-    const int32_t n = static_cast<int32_t>(static_cast<uint32_t>(length[0]) | (static_cast<uint32_t>(length[1]) << 8) |
-                                           (static_cast<uint32_t>(length[2]) << 16) |
-                                           (static_cast<uint32_t>(length[3]) << 24));
+    const int32_t n =
+        static_cast<int32_t>(static_cast<uint32_t>(length[0]) | (static_cast<uint32_t>(length[1]) << 8) |
+                             (static_cast<uint32_t>(length[2]) << 16) | (static_cast<uint32_t>(length[3]) << 24));
     if (n < 0) throw cl::EReadError(cl::Format("Invalid string length (%d)", n));
     // The text is read a piece at a time, so a length beyond the stream's end never
     // reserves more than one piece ahead of the bytes that are really there.

@@ -57,9 +57,15 @@ uint32_t UnsignedValue(const TIETIFFEntry& E, int64_t K, bool Big) {
     const uint8_t* p = TIETIFFHandler::GetValuePtr(E, K);
     if (!p) return 0;
     switch (E.Type) {
-        case IETIFF_BYTE: case IETIFF_ASCII: case IETIFF_UNDEFINED: case IETIFF_SBYTE: return p[0];
-        case IETIFF_SHORT: case IETIFF_SSHORT: return IEGetU16(p, Big);
-        case IETIFF_LONG: case IETIFF_SLONG: case 13: return IEGetU32(p, Big);
+        case IETIFF_BYTE:
+        case IETIFF_ASCII:
+        case IETIFF_UNDEFINED:
+        case IETIFF_SBYTE: return p[0];
+        case IETIFF_SHORT:
+        case IETIFF_SSHORT: return IEGetU16(p, Big);
+        case IETIFF_LONG:
+        case IETIFF_SLONG:
+        case 13: return IEGetU32(p, Big);
         default: return 0;
     }
 }
@@ -311,10 +317,14 @@ int32_t TIETIFFHandler::GetTagValue(const TIETIFFTagList& List, int32_t EntryInd
     const uint8_t* p = GetValuePtr(e, ValueIndex);
     if (!p) return 0;
     switch (e.Type) {
-        case IETIFF_BYTE: case IETIFF_ASCII: case IETIFF_UNDEFINED: return p[0];
+        case IETIFF_BYTE:
+        case IETIFF_ASCII:
+        case IETIFF_UNDEFINED: return p[0];
         case IETIFF_SBYTE: return static_cast<int8_t>(p[0]);
-        case IETIFF_SHORT: case IETIFF_SSHORT: return IEGetU16(p, FBigEndian);
-        case IETIFF_LONG: case IETIFF_SLONG: return static_cast<int32_t>(IEGetU32(p, FBigEndian));
+        case IETIFF_SHORT:
+        case IETIFF_SSHORT: return IEGetU16(p, FBigEndian);
+        case IETIFF_LONG:
+        case IETIFF_SLONG: return static_cast<int32_t>(IEGetU32(p, FBigEndian));
         default: return 0;
     }
 }
@@ -358,8 +368,8 @@ void Rational(double Value, bool Signed, int64_t& Num, int64_t& Den) {
     if (!std::isfinite(Value)) Value = 0;
     for (Den = 10000; Den > 1; Den /= 10)
         if (Value * static_cast<double>(Den) >= lo && Value * static_cast<double>(Den) <= hi) break;
-    Num = static_cast<int64_t>(std::clamp(static_cast<double>(cl::Round(std::clamp(Value * Den, -9.0e18, 9.0e18))),
-                                          lo, hi));
+    Num = static_cast<int64_t>(
+        std::clamp(static_cast<double>(cl::Round(std::clamp(Value * Den, -9.0e18, 9.0e18))), lo, hi));
 }
 
 }  // namespace
@@ -372,14 +382,15 @@ bool TIETIFFHandler::SetTagValue(TIETIFFTagList& List, uint16_t TagId, const TIE
     std::vector<uint8_t> bytes;
     const bool big = FBigEndian;
     switch (Type) {
-        case IETIFF_BYTE: case IETIFF_SBYTE:
-            bytes.push_back(static_cast<uint8_t>(AsInteger(Value)));
-            break;
-        case IETIFF_SHORT: case IETIFF_SSHORT:
+        case IETIFF_BYTE:
+        case IETIFF_SBYTE: bytes.push_back(static_cast<uint8_t>(AsInteger(Value))); break;
+        case IETIFF_SHORT:
+        case IETIFF_SSHORT:
             bytes.resize(2);
             Put16(bytes.data(), static_cast<uint16_t>(AsInteger(Value)), big);
             break;
-        case IETIFF_LONG: case IETIFF_SLONG:
+        case IETIFF_LONG:
+        case IETIFF_SLONG:
             bytes.resize(4);
             Put32(bytes.data(), static_cast<uint32_t>(AsInteger(Value)), big);
             break;
@@ -392,7 +403,8 @@ bool TIETIFFHandler::SetTagValue(TIETIFFTagList& List, uint16_t TagId, const TIE
             e->Count = static_cast<uint32_t>(bytes.size());
             break;
         }
-        case IETIFF_RATIONAL: case IETIFF_SRATIONAL: {
+        case IETIFF_RATIONAL:
+        case IETIFF_SRATIONAL: {
             int64_t num, den;
             Rational(AsFloat(Value), Type == IETIFF_SRATIONAL, num, den);
             bytes.resize(8);
@@ -417,8 +429,7 @@ bool TIETIFFHandler::SetTagValue(TIETIFFTagList& List, uint16_t TagId, const TIE
             Put32(bytes.data() + (big ? 4 : 0), static_cast<uint32_t>(u), big);
             break;
         }
-        default:
-            return false;
+        default: return false;
     }
     if (bytes.size() <= 4)
         std::memcpy(e->Inline, bytes.data(), bytes.size());

@@ -36,8 +36,12 @@ cmsUInt32Number EngineType(int32_t Format) {
 // name any value, and an enumeration variable may not hold one its type does not list.
 uint32_t LayoutSpace(int32_t Format) {
     switch (Format) {
-        case IEICC_RGB: case IEICC_BGR: case IEICC_RGB48: case IEICC_RGB48BE: return cmsSigRgbData;
-        case IEICC_CMYKInv: case IEICC_CMYK: return cmsSigCmykData;
+        case IEICC_RGB:
+        case IEICC_BGR:
+        case IEICC_RGB48:
+        case IEICC_RGB48BE: return cmsSigRgbData;
+        case IEICC_CMYKInv:
+        case IEICC_CMYK: return cmsSigCmykData;
         case IEICC_Lab: return cmsSigLabData;
         case IEICC_Gray: return cmsSigGrayData;
         default: return 0;
@@ -48,9 +52,17 @@ bool Takes(cmsHPROFILE Profile, int32_t Format) {
     const auto space = static_cast<uint32_t>(cmsGetColorSpace(Profile));
     if (Format == IEICC_3Channel) {
         switch (space) {
-            case cmsSigXYZData: case cmsSigLabData: case cmsSigLuvData: case cmsSigYCbCrData:
-            case cmsSigYxyData: case cmsSigRgbData: case cmsSigHsvData: case cmsSigHlsData:
-            case cmsSigCmyData: case cmsSig3colorData: case cmsSigMCH3Data: return true;
+            case cmsSigXYZData:
+            case cmsSigLabData:
+            case cmsSigLuvData:
+            case cmsSigYCbCrData:
+            case cmsSigYxyData:
+            case cmsSigRgbData:
+            case cmsSigHsvData:
+            case cmsSigHlsData:
+            case cmsSigCmyData:
+            case cmsSig3colorData:
+            case cmsSigMCH3Data: return true;
             default: return false;
         }
     }
@@ -167,10 +179,15 @@ cl::String MlucText(const uint8_t* P, int64_t Tag, int64_t Size) {
 
 int32_t IEICCPixelSize(int32_t Format) {
     switch (Format) {
-        case IEICC_RGB: case IEICC_BGR: case IEICC_Lab: case IEICC_3Channel: return 3;
-        case IEICC_CMYKInv: case IEICC_CMYK: return 4;
+        case IEICC_RGB:
+        case IEICC_BGR:
+        case IEICC_Lab:
+        case IEICC_3Channel: return 3;
+        case IEICC_CMYKInv:
+        case IEICC_CMYK: return 4;
         case IEICC_Gray: return 1;
-        case IEICC_RGB48: case IEICC_RGB48BE: return 6;
+        case IEICC_RGB48:
+        case IEICC_RGB48BE: return 6;
         default: return 0;
     }
 }
@@ -300,8 +317,7 @@ bool TIEICC::TransformPixels(TIEICC* Dest, int32_t InputFormat, int32_t Count, v
         FlipLabAB(lab.data(), Count);
         src = lab.data();
     }
-    cmsDoTransform(static_cast<cmsHTRANSFORM>(FTransformHandle), src, DestPixels,
-                   static_cast<cmsUInt32Number>(Count));
+    cmsDoTransform(static_cast<cmsHTRANSFORM>(FTransformHandle), src, DestPixels, static_cast<cmsUInt32Number>(Count));
     if (OutputFormat == IEICC_Lab) FlipLabAB(static_cast<uint8_t*>(DestPixels), Count);
     return true;
 }

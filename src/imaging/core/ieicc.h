@@ -75,8 +75,8 @@ public:
     // profile's colours. False, with nothing written, when the transform cannot be made (a
     // profile missing or closed, other layouts that the profile's colour space does not
     // take).
-    bool TransformPixels(TIEICC* Dest, int32_t InputFormat, int32_t Count, void* DestPixels,
-                         const void* SourcePixels, int32_t Flags, int32_t Intent, int32_t OutputFormat);
+    bool TransformPixels(TIEICC* Dest, int32_t InputFormat, int32_t Count, void* DestPixels, const void* SourcePixels,
+                         int32_t Flags, int32_t Intent, int32_t OutputFormat);
     // Converts the whole bitmap from this profile and its own format to Dest's profile and
     // NewFormat (ie8g, ie24RGB, ieCMYK, ieRGB48 or ieCIELab on both sides), row by row,
     // then frees the transform (so Applied becomes True). False, with the bitmap as it was,

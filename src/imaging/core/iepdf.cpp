@@ -13,9 +13,7 @@ void FreeUnlessShared(TIEPDFObject* O) {
     if (O && !O->OwnedElsewhere) delete O;
 }
 
-bool IsDelimiter(unsigned char C) {
-    return std::strchr("()<>[]{}/%#", C) != nullptr && C != 0;
-}
+bool IsDelimiter(unsigned char C) { return std::strchr("()<>[]{}/%#", C) != nullptr && C != 0; }
 
 }  // namespace
 
@@ -247,7 +245,8 @@ void IEPDFWriteXRefAndTrailer(cl::TStream* Stream, const TIEPDFObjectList& Objec
     IEWriteTextLineLF(Stream, "xref");
     IEWriteTextLineLF(Stream, "0 " + size);
     IEWriteTextLineLF(Stream, "0000000000 65535 f ");
-    for (const auto& o : Objects) IEWriteTextLineLF(Stream, IEPadLeft(std::to_string(o->Offset), 10, '0') + " 00000 n ");
+    for (const auto& o : Objects)
+        IEWriteTextLineLF(Stream, IEPadLeft(std::to_string(o->Offset), 10, '0') + " 00000 n ");
     IEWriteTextLineLF(Stream, "trailer");
     IEWriteTextLineLF(Stream, "<< /Size " + size);
     IEWriteTextLineLF(Stream, "/Root 1 0 R");

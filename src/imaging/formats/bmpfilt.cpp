@@ -181,12 +181,12 @@ bool ReadRow(cl::TStream* Stream, uint8_t* Buffer, int64_t RowLen, int64_t Packe
 
 }  // namespace
 
-void IEDecodeRLE4Rgb(TIEBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, int32_t TopRow,
-                     TProgressRec& Progress, const TRGB* Palette) {
+void IEDecodeRLE4Rgb(TIEBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, int32_t TopRow, TProgressRec& Progress,
+                     const TRGB* Palette) {
     DecodeRLE<4, true>(Bitmap, Data, DataLength, TopRow, Progress, Palette);
 }
-void IEDecodeRLE8Rgb(TIEBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, int32_t TopRow,
-                     TProgressRec& Progress, const TRGB* Palette) {
+void IEDecodeRLE8Rgb(TIEBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, int32_t TopRow, TProgressRec& Progress,
+                     const TRGB* Palette) {
     DecodeRLE<8, true>(Bitmap, Data, DataLength, TopRow, Progress, Palette);
 }
 void IEDecodeRLE4Index(TIEBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, int32_t TopRow,
@@ -254,7 +254,8 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
             std::vector<uint8_t> raw(static_cast<size_t>(n) * 3);
             if (!IEReadChecked(Stream, Progress, raw.data(), static_cast<int64_t>(raw.size()))) return;
             palette.resize(static_cast<size_t>(n));
-            for (int32_t i = 0; i < n; ++i) palette[static_cast<size_t>(i)] = TRGB{raw[i * 3], raw[i * 3 + 1], raw[i * 3 + 2]};
+            for (int32_t i = 0; i < n; ++i)
+                palette[static_cast<size_t>(i)] = TRGB{raw[i * 3], raw[i * 3 + 1], raw[i * 3 + 2]};
         }
     } else {
         uint8_t h[64] = {};
@@ -329,12 +330,36 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
     // Which bit counts and compressions this reader knows.
     bool known = false;
     switch (bits) {
-        case 1: Params.BitsPerSample = 1; Params.SamplesPerPixel = 1; known = compression == 0; break;
-        case 4: Params.BitsPerSample = 4; Params.SamplesPerPixel = 1; known = compression == 0 || compression == 2; break;
-        case 8: Params.BitsPerSample = 8; Params.SamplesPerPixel = 1; known = compression == 0 || compression == 1; break;
-        case 16: Params.BitsPerSample = 5; Params.SamplesPerPixel = 3; known = compression == 0 || compression == 3; break;
-        case 24: Params.BitsPerSample = 8; Params.SamplesPerPixel = 3; known = compression == 0; break;
-        case 32: Params.BitsPerSample = 8; Params.SamplesPerPixel = 4; known = compression == 0 || compression == 3; break;
+        case 1:
+            Params.BitsPerSample = 1;
+            Params.SamplesPerPixel = 1;
+            known = compression == 0;
+            break;
+        case 4:
+            Params.BitsPerSample = 4;
+            Params.SamplesPerPixel = 1;
+            known = compression == 0 || compression == 2;
+            break;
+        case 8:
+            Params.BitsPerSample = 8;
+            Params.SamplesPerPixel = 1;
+            known = compression == 0 || compression == 1;
+            break;
+        case 16:
+            Params.BitsPerSample = 5;
+            Params.SamplesPerPixel = 3;
+            known = compression == 0 || compression == 3;
+            break;
+        case 24:
+            Params.BitsPerSample = 8;
+            Params.SamplesPerPixel = 3;
+            known = compression == 0;
+            break;
+        case 32:
+            Params.BitsPerSample = 8;
+            Params.SamplesPerPixel = 4;
+            known = compression == 0 || compression == 3;
+            break;
         default: break;
     }
     if (!known) {
@@ -372,7 +397,8 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
     }
     Progress.Per = 100.0 / h;
     if (native) {
-        for (int32_t i = 0; i < Params.ColorMapCount && i < 256; ++i) Bitmap->SetPaletteEntry(i, Params.GetColorMap()[i]);
+        for (int32_t i = 0; i < Params.ColorMapCount && i < 256; ++i)
+            Bitmap->SetPaletteEntry(i, Params.GetColorMap()[i]);
         Bitmap->PaletteUsed = bits == 4 ? 16 : 256;
     }
 
@@ -390,7 +416,8 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
         return;
     }
 
-    const bool standard32 = bits == 32 && (compression == 0 || (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF));
+    const bool standard32 =
+        bits == 32 && (compression == 0 || (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF));
     BitField fields[4];
     if (bits == 16 && compression == 0) {
         masks[0] = 0x7C00;
@@ -544,7 +571,8 @@ void IEWriteBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     std::unique_ptr<TIEBitmap> holder;
     if (bits == 4 || bits == 8) {
         // 8-bit palette images keep their indexes; everything else goes through 24 bits.
-        TIEBitmap* src = bits == 8 && Bitmap->GetPixelFormat() == ie8p ? Bitmap : IEWorkingCopy(Bitmap, ie24RGB, holder);
+        TIEBitmap* src =
+            bits == 8 && Bitmap->GetPixelFormat() == ie8p ? Bitmap : IEWorkingCopy(Bitmap, ie24RGB, holder);
         if (!src) {
             Progress.Abort();
             return;
@@ -578,8 +606,8 @@ void IEWriteBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
                     std::memcpy(out.data(), indexes.data(), static_cast<size_t>(w));
                 else
                     for (int32_t x = 0; x < w; ++x)
-                        out[static_cast<size_t>(x / 2)] |= static_cast<uint8_t>(x & 1 ? indexes[static_cast<size_t>(x)] & 0x0F
-                                                                                       : indexes[static_cast<size_t>(x)] << 4);
+                        out[static_cast<size_t>(x / 2)] |= static_cast<uint8_t>(
+                            x & 1 ? indexes[static_cast<size_t>(x)] & 0x0F : indexes[static_cast<size_t>(x)] << 4);
                 IEWriteChecked(Stream, Progress, out.data(), rowLen);
             }
         }
@@ -624,7 +652,8 @@ void IEWriteBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
             Progress.Abort();
             return;
         }
-        TIEBitmap* alpha = bits == 32 && HandleTransparency && Bitmap->HasAlphaChannel() ? Bitmap->GetAlphaChannel() : nullptr;
+        TIEBitmap* alpha =
+            bits == 32 && HandleTransparency && Bitmap->HasAlphaChannel() ? Bitmap->GetAlphaChannel() : nullptr;
         for (int32_t row = h - 1; row >= 0; --row) {
             Progress.Report(static_cast<int32_t>((h - 1 - row) * Progress.Per));
             if (Progress.IsAborting()) break;

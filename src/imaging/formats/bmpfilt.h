@@ -31,10 +31,10 @@ void IEWriteBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
 // Run-length decoders over Data (DataLength bytes). TopRow: 0 for bottom-up files, height
 // - 1 for top-down ones. The Rgb variants write 24-bit colours from Palette (256 entries),
 // the Index variants one index per byte into an ie8p bitmap.
-void IEDecodeRLE4Rgb(TIEBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, int32_t TopRow,
-                     TProgressRec& Progress, const TRGB* Palette);
-void IEDecodeRLE8Rgb(TIEBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, int32_t TopRow,
-                     TProgressRec& Progress, const TRGB* Palette);
+void IEDecodeRLE4Rgb(TIEBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, int32_t TopRow, TProgressRec& Progress,
+                     const TRGB* Palette);
+void IEDecodeRLE8Rgb(TIEBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, int32_t TopRow, TProgressRec& Progress,
+                     const TRGB* Palette);
 void IEDecodeRLE4Index(TIEBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, int32_t TopRow,
                        TProgressRec& Progress);
 void IEDecodeRLE8Index(TIEBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, int32_t TopRow,

@@ -288,7 +288,7 @@ struct CiffReader {
     int64_t Size = 0;
     int64_t Budget = kEntryBudget;
     std::set<std::pair<int64_t, int64_t>> Seen;  // heaps already read
-    std::vector<uint16_t> Maker1, Maker4;         // maker-note entries 1 and 4
+    std::vector<uint16_t> Maker1, Maker4;        // maker-note entries 1 and 4
     int64_t PreviewPos = -1, PreviewSize = 0;
     int32_t PreviewWidth = 0, PreviewHeight = 0;
 
@@ -298,9 +298,7 @@ struct CiffReader {
         return IEReadUpTo(Stream, Buffer, Count) == Count;
     }
     uint32_t U16(const uint8_t* p) const { return Little ? IEGetLE16(p) : static_cast<uint32_t>(p[0] << 8 | p[1]); }
-    uint32_t U32(const uint8_t* p) const {
-        return Little ? IEGetLE32(p) : (U16(p) << 16 | U16(p + 2));
-    }
+    uint32_t U32(const uint8_t* p) const { return Little ? IEGetLE32(p) : (U16(p) << 16 | U16(p + 2)); }
     // A zero-terminated string of at most Max bytes at Pos.
     cl::String String(int64_t Pos, int64_t Max) {
         std::vector<char> b(static_cast<size_t>(std::clamp<int64_t>(std::min(Max, Size - Pos), 0, 1 << 16)));

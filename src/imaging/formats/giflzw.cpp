@@ -24,10 +24,7 @@ constexpr int32_t kMaxBits = 12;
 class TIndexWriter {
 public:
     TIndexWriter(uint8_t* Buffer, int32_t Width, int32_t Height, bool Interlaced)
-        : FBuffer(Buffer),
-          FWidth(Width),
-          FHeight(Height),
-          FInterlaced(Interlaced),
+        : FBuffer(Buffer), FWidth(Width), FHeight(Height), FInterlaced(Interlaced),
           FLeft(static_cast<int64_t>(Width) * Height) {}
 
     // False once every pixel has its index: data beyond the picture is not used.
@@ -312,11 +309,7 @@ private:
 class TPixelReader {
 public:
     TPixelReader(const uint8_t* Buffer, int32_t Width, int32_t Height, bool Interlaced, uint8_t Mask)
-        : FBuffer(Buffer),
-          FWidth(Width),
-          FHeight(Height),
-          FInterlaced(Interlaced),
-          FMask(Mask),
+        : FBuffer(Buffer), FWidth(Width), FHeight(Height), FInterlaced(Interlaced), FMask(Mask),
           FLeft(static_cast<int64_t>(Width) * Height) {}
 
     bool Next(int32_t& Pixel) {

@@ -94,8 +94,10 @@ void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
                 if (x.Width == 0 || x.Height == 0) continue;  // 256-pixel entries are passed over
                 if (j < 16) {
                     Params.ICOSizes[static_cast<size_t>(j)] = {x.Width, x.Height};
-                    Params.ICOBitCount[static_cast<size_t>(j)] =
-                        x.BitCount ? x.BitCount : x.Colors ? IECeilLog2(static_cast<uint32_t>(x.Colors)) : 24;
+                    Params.ICOBitCount[static_cast<size_t>(j)] = x.BitCount ? x.BitCount
+                                                                 : x.Colors
+                                                                     ? IECeilLog2(static_cast<uint32_t>(x.Colors))
+                                                                     : 24;
                     ++j;
                 }
                 if (n++ == index && !chosen) chosen = &x;
@@ -163,7 +165,8 @@ void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
 
     int32_t w = entry.Width ? entry.Width : headerWidth;
     int32_t h = entry.Height ? entry.Height : headerHeight;
-    if (headerWidth > 0 && entry.Width != headerWidth && headerWidth < 2048 && headerHeight > 0 && headerHeight < 2048) {
+    if (headerWidth > 0 && entry.Width != headerWidth && headerWidth < 2048 && headerHeight > 0 &&
+        headerHeight < 2048) {
         w = headerWidth;
         h = headerHeight;
     }
@@ -204,7 +207,8 @@ void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         IEReadChecked(Stream, Progress, andMask.data(), maskRowLen * h);
     }
     auto transparent = [&](int32_t x, int32_t fileRow) {
-        return !andMask.empty() && (andMask[static_cast<size_t>(fileRow * maskRowLen + x / 8)] & (0x80 >> (x & 7))) != 0;
+        return !andMask.empty() &&
+               (andMask[static_cast<size_t>(fileRow * maskRowLen + x / 8)] & (0x80 >> (x & 7))) != 0;
     };
 
     const bool native = !Cursor && Params.NativePixelFormat;
@@ -295,8 +299,7 @@ void ReadCUR(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TPro
     Context.ImageCount = -1;
 }
 
-void WriteICO(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
-              TIEWriteContext&) {
+void WriteICO(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIEWriteContext&) {
     // The leading sizes of a positive width, each with its bit count.
     std::vector<std::array<int32_t, 2>> sizes;
     std::vector<int32_t> bitCounts;
@@ -421,7 +424,8 @@ void IEWriteICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
                 case 8:
                     for (int32_t x = 0; x < w; ++x) {
                         const TRGB& c = reinterpret_cast<const TRGB*>(line)[x];
-                        const int32_t idx = clear(x, y) ? 0 : std::clamp(quantizer->RGBIndex(c), 0, (1 << bits) - 2) + 1;
+                        const int32_t idx =
+                            clear(x, y) ? 0 : std::clamp(quantizer->RGBIndex(c), 0, (1 << bits) - 2) + 1;
                         if (bits == 8)
                             out[static_cast<size_t>(x)] = static_cast<uint8_t>(idx);
                         else

@@ -49,8 +49,10 @@ private:
 
 void StoreSample(uint8_t* Row, int64_t Index, SampleType Type, bool Bits, uint64_t Value, double Real) {
     if (Bits) {
-        if (Value & 1) Row[Index >> 3] |= static_cast<uint8_t>(0x80 >> (Index & 7));
-        else Row[Index >> 3] &= static_cast<uint8_t>(~(0x80 >> (Index & 7)));
+        if (Value & 1)
+            Row[Index >> 3] |= static_cast<uint8_t>(0x80 >> (Index & 7));
+        else
+            Row[Index >> 3] &= static_cast<uint8_t>(~(0x80 >> (Index & 7)));
     } else if (Type == stByte) {
         Row[Index] = static_cast<uint8_t>(Value);
     } else if (Type == stWord) {
@@ -167,8 +169,8 @@ void IEReadRawBitmapStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals
                 auto* row = static_cast<uint8_t*>(Bitmap->GetScanline(r));
                 const int32_t size = sampleBits / 8;
                 for (int32_t j = 0; j < w; ++j)
-                    std::memcpy(row + (static_cast<int64_t>(j) * n + k) * size, buffer.data() + static_cast<int64_t>(j) * size,
-                                static_cast<size_t>(size));
+                    std::memcpy(row + (static_cast<int64_t>(j) * n + k) * size,
+                                buffer.data() + static_cast<int64_t>(j) * size, static_cast<size_t>(size));
             }
         }
         report(100);

@@ -81,9 +81,7 @@ const char* const kExplicitLE = "1.2.840.10008.1.2.1";
 const char* const kExplicitBE = "1.2.840.10008.1.2.2";
 
 uint16_t Swap16(uint16_t V) { return static_cast<uint16_t>((V >> 8) | (V << 8)); }
-uint32_t Swap32(uint32_t V) {
-    return (V >> 24) | ((V >> 8) & 0xFF00u) | ((V << 8) & 0xFF0000u) | (V << 24);
-}
+uint32_t Swap32(uint32_t V) { return (V >> 24) | ((V >> 8) & 0xFF00u) | ((V << 8) & 0xFF0000u) | (V << 24); }
 
 bool LongLengthVR(const char* VR) {
     static const char* const kLong[] = {"OB", "OD", "OF", "OL", "OV", "OW", "SQ", "SV", "UC", "UN", "UR", "UT", "UV"};
@@ -708,8 +706,9 @@ void Walk(Context& C) {
             S->Seek(got ? -4 : 0, cl::soCurrent);
             const bool bareJPEG = got && peek[0] == 0xFF && peek[1] == 0xD8 && peek[2] == 0xFF && peek[3] == 0xE0;
             if (!bareJPEG) {
-                C.Params->DICOMTags()->AddTag(group, element, static_cast<int32_t>(std::min<int64_t>(length, INT32_MAX)),
-                                              nullptr, cl::String(vr, 2));
+                C.Params->DICOMTags()->AddTag(group, element,
+                                              static_cast<int32_t>(std::min<int64_t>(length, INT32_MAX)), nullptr,
+                                              cl::String(vr, 2));
                 ApplyHeader(C, length);
                 return;
             }

@@ -5,15 +5,19 @@
 #include <cstring>
 
 #include "imaging/formats/bmpfilt.h"
+#include "imaging/formats/camerarawfilt.h"
 #include "imaging/formats/giffilter.h"
-#include "imaging/formats/iebmpraw.h"
 #include "imaging/formats/icofilt.h"
-#include "imaging/formats/metafilt.h"
-#include "imaging/formats/pdffilt.h"
-#include "imaging/formats/jpegfilt.h"
+#include "imaging/formats/iebmpraw.h"
+#include "imaging/formats/iedicom.h"
+#include "imaging/formats/iej2000.h"
 #include "imaging/formats/iepsd.h"
 #include "imaging/formats/ietgafil.h"
 #include "imaging/formats/iewic.h"
+#include "imaging/formats/jpegfilt.h"
+#include "imaging/formats/metafilt.h"
+#include "imaging/formats/pcxfilter.h"
+#include "imaging/formats/pdffilt.h"
 #include "imaging/formats/pngfilt.h"
 #include "imaging/formats/psfilt.h"
 #include "imaging/formats/pxmfilt.h"
@@ -21,11 +25,7 @@
 #include "imaging/formats/tiffilt.h"
 #include "imaging/formats/tiflzw.h"
 #include "imaging/formats/wbmpfilt.h"
-#include "imaging/formats/iej2000.h"
-#include "imaging/formats/iedicom.h"
 #include "imaging/io/vovozidio_startup.h"
-#include "imaging/formats/pcxfilter.h"
-#include "imaging/formats/camerarawfilt.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie {
@@ -89,7 +89,8 @@ bool IETwoColorsTo1Bit(TIEBitmap* Source, TIEBitmap* Dest, TRGB& Dark, TRGB& Lig
         // GetPixelRGB may map another row of a file-held source: build the row first.
         std::vector<uint8_t> row(static_cast<size_t>((w + 7) / 8), 0);
         for (int32_t x = 0; x < w; ++x)
-            if (Source->GetPixelRGB(x, y) == Light) row[static_cast<size_t>(x >> 3)] |= static_cast<uint8_t>(0x80 >> (x & 7));
+            if (Source->GetPixelRGB(x, y) == Light)
+                row[static_cast<size_t>(x >> 3)] |= static_cast<uint8_t>(0x80 >> (x & 7));
         std::memcpy(Dest->GetScanline(y), row.data(), row.size());
     }
     return true;
@@ -121,7 +122,8 @@ TIEBitmap* IEBlackAndWhiteCopy(TIEBitmap* Source, std::unique_ptr<TIEBitmap>& Ho
     for (int32_t y = 0; y < h; ++y) {
         std::fill(row.begin(), row.end(), 0);
         for (int32_t x = 0; x < w; ++x)
-            if (IERGBToGray(Source->GetPixelRGB(x, y)) >= 128) row[static_cast<size_t>(x >> 3)] |= static_cast<uint8_t>(0x80 >> (x & 7));
+            if (IERGBToGray(Source->GetPixelRGB(x, y)) >= 128)
+                row[static_cast<size_t>(x >> 3)] |= static_cast<uint8_t>(0x80 >> (x & 7));
         std::memcpy(Holder->GetScanline(y), row.data(), row.size());
     }
     return Holder.get();

@@ -604,13 +604,11 @@ void ReadJ2000(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TP
     Context.ImageCount = 1;
 }
 
-void WriteJP2(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
-              TIEWriteContext&) {
+void WriteJP2(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIEWriteContext&) {
     IEWriteJ2000Stream(Stream, Bitmap, Params, ioJP2, Progress);
 }
 
-void WriteJ2K(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
-              TIEWriteContext&) {
+void WriteJ2K(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIEWriteContext&) {
     IEWriteJ2000Stream(Stream, Bitmap, Params, ioJ2K, Progress);
 }
 

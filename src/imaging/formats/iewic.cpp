@@ -165,7 +165,8 @@ bool TIEWICReader::CopyFrameToBitmap(IWICBitmapSource* Source, TIEBitmap* Bitmap
         }
     ComPtr<IWICFormatConverter> converter;
     if (FAILED(FFactory->CreateFormatConverter(converter.ReleaseAndGetAddressOf())) || !converter) return false;
-    if (FAILED(converter->Initialize(Source, *target, WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom)))
+    if (FAILED(
+            converter->Initialize(Source, *target, WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom)))
         return false;
     UINT w = 0, h = 0;
     if (FAILED(converter->GetSize(&w, &h)) || w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return false;
@@ -176,7 +177,8 @@ bool TIEWICReader::CopyFrameToBitmap(IWICBitmapSource* Source, TIEBitmap* Bitmap
     for (int32_t r = 0; r < static_cast<int32_t>(h); ++r) {
         const WICRect rect{0, r, static_cast<int32_t>(w), 1};
         auto* row = static_cast<BYTE*>(Bitmap->GetScanline(r));
-        if (FAILED(converter->CopyPixels(&rect, static_cast<UINT>(rowLen), static_cast<UINT>(rowLen), row))) return false;
+        if (FAILED(converter->CopyPixels(&rect, static_cast<UINT>(rowLen), static_cast<UINT>(rowLen), row)))
+            return false;
         // The bitmap keeps CMYK inverted.
         if (format == ieCMYK)
             for (int32_t i = 0; i < 4 * static_cast<int32_t>(w); ++i) row[i] = static_cast<BYTE>(255 - row[i]);
@@ -239,7 +241,8 @@ bool TIEWICWriter::WriteFrame(TIEBitmap* Bitmap, TIOParamsVals* Params) {
     if (!FEncoder || !Bitmap || Bitmap->GetWidth() <= 0 || Bitmap->GetHeight() <= 0) return false;
     ComPtr<IWICBitmapFrameEncode> frame;
     ComPtr<IPropertyBag2> bag;
-    if (FAILED(FEncoder->CreateNewFrame(frame.ReleaseAndGetAddressOf(), bag.ReleaseAndGetAddressOf())) || !frame || !bag)
+    if (FAILED(FEncoder->CreateNewFrame(frame.ReleaseAndGetAddressOf(), bag.ReleaseAndGetAddressOf())) || !frame ||
+        !bag)
         return false;
     if (Params) {
         DpiX = Params->DpiX > 0 ? Params->DpiX : IEDefaultDpiX;
@@ -337,8 +340,10 @@ void IEReadHDPhotoStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& 
     Progress.Report(0);
     try {
         TIEWICReader reader;
-        if (!reader.Open(Stream, ioHDP)) Progress.Abort();
-        else reader.ReadFrame(Params.ImageIndex, Bitmap, Progress.Aborting, &Params);
+        if (!reader.Open(Stream, ioHDP))
+            Progress.Abort();
+        else
+            reader.ReadFrame(Params.ImageIndex, Bitmap, Progress.Aborting, &Params);
     } catch (const std::exception&) {
         Progress.Abort();
     }
@@ -380,8 +385,7 @@ void ReadHDP(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TPro
     Context.ImageCount = 1;
 }
 
-void WriteHDP(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
-              TIEWriteContext&) {
+void WriteHDP(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIEWriteContext&) {
     IEWriteHDPhotoStream(Stream, Bitmap, Params, Progress);
 }
 

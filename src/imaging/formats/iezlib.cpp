@@ -16,9 +16,15 @@ constexpr int32_t kSkipChunk = 8192;
 }  // namespace
 
 const char* IEZErrorText(int32_t Code) {
-    static const char* const kTexts[10] = {"need dictionary", "stream end",          "",
-                                           "file error",      "stream error",        "data error",
-                                           "insufficient memory", "buffer error",    "incompatible version",
+    static const char* const kTexts[10] = {"need dictionary",
+                                           "stream end",
+                                           "",
+                                           "file error",
+                                           "stream error",
+                                           "data error",
+                                           "insufficient memory",
+                                           "buffer error",
+                                           "incompatible version",
                                            ""};
     const int32_t i = 2 - Code;
     return i >= 0 && i < 10 ? kTexts[i] : "";
@@ -28,9 +34,7 @@ int32_t IEZDeflateInit(z_stream& Strm, int32_t Level) {
     return deflateInit_(&Strm, Level, ZLIB_VERSION, static_cast<int>(sizeof(z_stream)));
 }
 
-int32_t IEZInflateInit(z_stream& Strm) {
-    return inflateInit_(&Strm, ZLIB_VERSION, static_cast<int>(sizeof(z_stream)));
-}
+int32_t IEZInflateInit(z_stream& Strm) { return inflateInit_(&Strm, ZLIB_VERSION, static_cast<int>(sizeof(z_stream))); }
 
 int32_t IEZCompressCheck(int32_t Code) {
     if (Code < 0) throw EZCompressionError(IEZErrorText(Code));

@@ -62,9 +62,9 @@ protected:
     // Puts the underlying stream back at the expected position when it was moved.
     void RestorePosition();
 
-    cl::TStream* FStrm;        // not owned
-    int64_t FStrmPos;          // where the underlying stream must stand for the next transfer
-    int64_t FStartPos;         // its position at construction
+    cl::TStream* FStrm;  // not owned
+    int64_t FStrmPos;    // where the underlying stream must stand for the next transfer
+    int64_t FStartPos;   // its position at construction
     z_stream FZRec{};
     uint8_t FBuffer[BufferSize];
 };

@@ -26,8 +26,8 @@ extern "C" {
 
 #include "imaging/core/hyieutils_exif.h"
 #include "imaging/core/hyieutils_helpers.h"
-#include "imaging/core/hyieutils_numbers.h"
 #include "imaging/core/hyieutils_markers.h"
+#include "imaging/core/hyieutils_numbers.h"
 #include "imaging/core/hyieutils_xmp.h"
 #include "imaging/core/ieicc.h"
 #include "imaging/formats/iefmtcommon.h"
@@ -328,8 +328,8 @@ void WriteOut(DestMgr* M, size_t Count) {
 
 extern "C" void InitDestination(j_compress_ptr C) {
     auto* m = reinterpret_cast<DestMgr*>(C->dest);
-    m->Buffer = static_cast<JOCTET*>(
-        (*C->mem->alloc_small)(reinterpret_cast<j_common_ptr>(C), JPOOL_IMAGE, kBufferSize));
+    m->Buffer =
+        static_cast<JOCTET*>((*C->mem->alloc_small)(reinterpret_cast<j_common_ptr>(C), JPOOL_IMAGE, kBufferSize));
     m->pub.next_output_byte = m->Buffer;
     m->pub.free_in_buffer = kBufferSize;
 }
@@ -620,8 +620,10 @@ void IEReadJPEGICCProfile(cl::TStream* Stream, TIOParamsVals& Params) {
                         chunks.resize(static_cast<size_t>(s));
                         stored.resize(static_cast<size_t>(s), false);
                     }
-                    if (stored[static_cast<size_t>(s - 1)]) total -= static_cast<int64_t>(chunks[s - 1].size());
-                    else ++seen;
+                    if (stored[static_cast<size_t>(s - 1)])
+                        total -= static_cast<int64_t>(chunks[s - 1].size());
+                    else
+                        ++seen;
                     chunks[static_cast<size_t>(s - 1)].assign(seg.begin() + 14, seg.end());
                     stored[static_cast<size_t>(s - 1)] = true;
                     total += len - 16;
@@ -875,7 +877,8 @@ int32_t IEReadJPEGStream(cl::TStream* Stream, cl::TStream* TablesStream, TIEBitm
                     } else {
                         ok = PhaseRead(&x, scratch, &got);
                         if (ok)
-                            for (int32_t i = ow - 1; i >= 0; --i) row[i * 3] = row[i * 3 + 1] = row[i * 3 + 2] = scratch[i];
+                            for (int32_t i = ow - 1; i >= 0; --i)
+                                row[i * 3] = row[i * 3 + 1] = row[i * 3 + 2] = scratch[i];
                     }
                 } else if (out == JCS_EXT_BGR) {
                     if (useICC) {
@@ -891,7 +894,8 @@ int32_t IEReadJPEGStream(cl::TStream* Stream, cl::TStream* TablesStream, TIEBitm
                         ok = PhaseRead(&x, scratch, &got);
                         if (ok && !Progress.IsAborting()) {
                             if (InvertCMYK)
-                                for (int32_t i = 0; i < ow * 4; ++i) scratch[i] = static_cast<uint8_t>(255 - scratch[i]);
+                                for (int32_t i = 0; i < ow * 4; ++i)
+                                    scratch[i] = static_cast<uint8_t>(255 - scratch[i]);
                             IEConvertColorScanline(scratch, iecsCMYKInv, row, &Params, ow, iecdBGR);
                         }
                     } else {

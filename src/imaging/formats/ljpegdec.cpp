@@ -265,7 +265,8 @@ bool IEDecodeLosslessJPEG(cl::TStream* Stream, uint16_t* Out16, uint8_t* Out8, c
     Frame f;
     std::array<HuffTable, kMaxTables> tables;
     if (!ParseMarkers(data.data(), data.size(), f, tables)) return false;
-    if (f.Samples != Width || f.Lines != Height || f.Components != Components || Width <= 0 || Height <= 0) return false;
+    if (f.Samples != Width || f.Lines != Height || f.Components != Components || Width <= 0 || Height <= 0)
+        return false;
     if (f.Precision < 2 || f.Precision > 16 || f.Predictor < 1 || f.Predictor > 7 || f.PointTransform >= f.Precision)
         return false;
     const bool wide = f.Precision > 8;

@@ -187,7 +187,8 @@ void IEReadPCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
         for (int32_t y = 0; y < height; ++y) {
             if (Progress.IsAborting()) break;
             bool whole = true;
-            for (int p = 0; p < planes; ++p) whole = IEPCXDecodeLine(reader, lines.data() + p * bpl, bytesPerLine) && whole;
+            for (int p = 0; p < planes; ++p)
+                whole = IEPCXDecodeLine(reader, lines.data() + p * bpl, bytesPerLine) && whole;
             auto* row = static_cast<uint8_t*>(Bitmap->GetScanline(y));
             const uint8_t* l = lines.data();
             if (planes == 1 && bits == 1) {
@@ -454,7 +455,8 @@ void IEWriteDCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         Progress.Abort();
         return;
     }
-    for (size_t i = 0; i < positions.size(); ++i) PutLE32(table.data() + 4 + 4 * i, static_cast<uint32_t>(positions[i]));
+    for (size_t i = 0; i < positions.size(); ++i)
+        PutLE32(table.data() + 4 + 4 * i, static_cast<uint32_t>(positions[i]));
     mem.Seek(0, cl::soBeginning);
     IEWriteChecked(&mem, Progress, table.data(), static_cast<int64_t>(table.size()));
 
@@ -474,8 +476,7 @@ void ReadPCX(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TPro
     Context.ImageCount = 1;
 }
 
-void WritePCX(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
-              TIEWriteContext&) {
+void WritePCX(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIEWriteContext&) {
     IEWritePCXStream(Stream, Bitmap, Params, Progress);
 }
 
@@ -489,8 +490,7 @@ void ReadDCX(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TPro
     Context.ImageCount = pages;
 }
 
-void WriteDCX(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
-              TIEWriteContext&) {
+void WriteDCX(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIEWriteContext&) {
     IEWriteDCXStream(Stream, Bitmap, Params, Progress);
 }
 

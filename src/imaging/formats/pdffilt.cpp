@@ -153,8 +153,8 @@ void IEPDFAddImagePage(TIEPDFDocument* State, TIEBitmap* Bitmap, TIOParamsVals& 
         if (compression == iepdfRunLength) {
             const std::vector<uint8_t> rows = BilevelRows(page, rowLen, Progress);
             data.resize(rows.size() + rows.size() / 128 + 2);
-            data.resize(static_cast<size_t>(
-                IEEncodeRunLength(rows.data(), static_cast<int32_t>(rows.size()), data.data())));
+            data.resize(
+                static_cast<size_t>(IEEncodeRunLength(rows.data(), static_cast<int32_t>(rows.size()), data.data())));
             auto* filters = new TIEPDFArrayObject;
             filters->AddItem(Name("RunLengthDecode"));
             dict->AddEntry("Filter", filters);
@@ -261,8 +261,7 @@ void IEWritePDFStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
 
 namespace {
 
-void WritePDF(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
-              TIEWriteContext&) {
+void WritePDF(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIEWriteContext&) {
     IEWritePDFStream(Stream, Bitmap, Params, Progress);
 }
 

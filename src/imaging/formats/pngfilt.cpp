@@ -313,9 +313,7 @@ bool WriteCore(WriteState& S) {
             const auto* px = reinterpret_cast<const TRGB*>(row);
             switch (S.Kind) {
                 case okGrey1:
-                case okPalette1:
-                    std::memcpy(out, row, static_cast<size_t>((w + 7) / 8));
-                    break;
+                case okPalette1: std::memcpy(out, row, static_cast<size_t>((w + 7) / 8)); break;
                 case okPaletteAlpha: {
                     const auto* m = static_cast<const uint8_t*>(S.Mask->GetScanline(y));
                     for (int32_t x = 0; x < w; ++x) {
@@ -342,9 +340,7 @@ bool WriteCore(WriteState& S) {
                         out[2 * x + 1] = px[x].r;
                     }
                     break;
-                case okRGB:
-                    std::memcpy(out, row, static_cast<size_t>(w) * 3);
-                    break;
+                case okRGB: std::memcpy(out, row, static_cast<size_t>(w) * 3); break;
                 case okRGBA: {
                     const auto* m = static_cast<const uint8_t*>(S.Mask->GetScanline(y));
                     for (int32_t x = 0; x < w; ++x) {
@@ -428,7 +424,8 @@ void IEWritePNGStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
             s.Kind = okPalette1;
             s.ColorType = PNG_COLOR_TYPE_PALETTE;
             s.Palette = {png_color{dark.r, dark.g, dark.b}, png_color{light.r, light.g, light.b}};
-            s.Background.index = static_cast<png_byte>(IERGBToGray(bgc) >= (IERGBToGray(dark) + IERGBToGray(light)) / 2);
+            s.Background.index =
+                static_cast<png_byte>(IERGBToGray(bgc) >= (IERGBToGray(dark) + IERGBToGray(light)) / 2);
         } else {
             s.Source = IEBlackAndWhiteCopy(Bitmap, holder);
         }
@@ -449,8 +446,11 @@ void IEWritePNGStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
                 const int32_t colours = std::min(1 << Params.BitsPerSample, 255);
                 quantizer = std::make_unique<TIEQuantizer>(s.Source, qpal.data(), colours);
                 s.Palette.push_back(png_color{bgc.r, bgc.g, bgc.b});
-                for (int32_t i = 0; i < 255 && static_cast<int32_t>(s.Palette.size()) < std::min((1 << Params.BitsPerSample) + 1, 256); ++i)
-                    s.Palette.push_back(png_color{qpal[static_cast<size_t>(i)].r, qpal[static_cast<size_t>(i)].g, qpal[static_cast<size_t>(i)].b});
+                for (int32_t i = 0;
+                     i < 255 && static_cast<int32_t>(s.Palette.size()) < std::min((1 << Params.BitsPerSample) + 1, 256);
+                     ++i)
+                    s.Palette.push_back(png_color{qpal[static_cast<size_t>(i)].r, qpal[static_cast<size_t>(i)].g,
+                                                  qpal[static_cast<size_t>(i)].b});
                 s.Background.index = 0;
             } else {
                 quantizer = std::make_unique<TIEQuantizer>(s.Source, qpal.data(), 256);
@@ -465,7 +465,8 @@ void IEWritePNGStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
                     s.Depth = 8;
                     s.ColorType = PNG_COLOR_TYPE_PALETTE;
                     for (int i = 0; i < 256; ++i)
-                        s.Palette.push_back(png_color{qpal[static_cast<size_t>(i)].r, qpal[static_cast<size_t>(i)].g, qpal[static_cast<size_t>(i)].b});
+                        s.Palette.push_back(png_color{qpal[static_cast<size_t>(i)].r, qpal[static_cast<size_t>(i)].g,
+                                                      qpal[static_cast<size_t>(i)].b});
                     s.Background.index = static_cast<png_byte>(std::clamp(quantizer->RGBIndex(bgc), 0, 255));
                 }
             }

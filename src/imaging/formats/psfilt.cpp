@@ -45,8 +45,10 @@ cl::String CleanTitle(const cl::String& Title) {
     cl::String s = Title;
     for (char& c : s) {
         const auto b = static_cast<unsigned char>(c);
-        if (b < 32 || b == 127) c = ' ';
-        else if (b > 127) c = '?';
+        if (b < 32 || b == 127)
+            c = ' ';
+        else if (b > 127)
+            c = '?';
     }
     return s;
 }
@@ -131,8 +133,8 @@ void IEWritePSStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
     }
 }
 
-void IEPSWritePage(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, int32_t PageHeight,
-                   int32_t PageWidth, int32_t PageNumber, TProgressRec& Progress) {
+void IEPSWritePage(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, int32_t PageHeight, int32_t PageWidth,
+                   int32_t PageNumber, TProgressRec& Progress) {
     const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
     // The data first: the lines in front of it tell how it is coded.
     cl::TMemoryStream data;
@@ -172,8 +174,9 @@ void IEPSWritePage(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params
             for (const char* channel : {"rstr", "gstr", "bstr"})
                 Line(Stream, Progress, "/" + cl::String(channel) + " " + sw + " string def");
             for (const char* channel : {"rstr", "gstr", "bstr"})
-                Line(Stream, Progress, "{currentfile /ASCII85Decode filter /RunLengthDecode filter " +
-                                           cl::String(channel) + " readstring pop}");
+                Line(Stream, Progress,
+                     "{currentfile /ASCII85Decode filter /RunLengthDecode filter " + cl::String(channel) +
+                         " readstring pop}");
             Line(Stream, Progress, "true 3");
             Line(Stream, Progress, beginData);
             Line(Stream, Progress, "colorimage");
@@ -181,11 +184,11 @@ void IEPSWritePage(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params
             if (coding.Compression == 0)
                 Line(Stream, Progress, "currentfile /ASCII85Decode filter /RunLengthDecode filter");
             else
-                Line(Stream, Progress, "currentfile /ASCII85Decode filter << /K " +
-                                           cl::String(coding.Compression == 1 ? "-1" : "1") +
-                                           " /BlackIs1 true /Columns " + sw + " /Rows " + sh +
-                                           " /EndOfLine false /Uncompressed true /EncodedByteAlign false"
-                                           " /EndOfBlock false >> /CCITTFaxDecode filter");
+                Line(Stream, Progress,
+                     "currentfile /ASCII85Decode filter << /K " + cl::String(coding.Compression == 1 ? "-1" : "1") +
+                         " /BlackIs1 true /Columns " + sw + " /Rows " + sh +
+                         " /EndOfLine false /Uncompressed true /EncodedByteAlign false"
+                         " /EndOfBlock false >> /CCITTFaxDecode filter");
             Line(Stream, Progress, beginData);
             Line(Stream, Progress, "image");
         }
@@ -273,8 +276,7 @@ int64_t IEPSEncodeImage(cl::TMemoryStream* Output, TIEBitmap* Bitmap, TIOParamsV
 
 namespace {
 
-void WritePS(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
-             TIEWriteContext&) {
+void WritePS(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIEWriteContext&) {
     IEWritePSStream(Stream, Bitmap, Params, Progress);
 }
 

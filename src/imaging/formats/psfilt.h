@@ -36,8 +36,8 @@ void IEWritePSStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
 
 // The body of page PageNumber of Bitmap (ie1g or ie24RGB) on a paper of PageWidth x
 // PageHeight points.
-void IEPSWritePage(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, int32_t PageHeight,
-                   int32_t PageWidth, int32_t PageNumber, TProgressRec& Progress);
+void IEPSWritePage(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, int32_t PageHeight, int32_t PageWidth,
+                   int32_t PageNumber, TProgressRec& Progress);
 
 // How a page's pixels were coded: the compression used (0 run-length, 1 fax group 4, 2 fax
 // group 3 two-dimensional, 3 JPEG; PSCompression asks, what the program lacks falls back

@@ -158,7 +158,8 @@ void IEReadPXMStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
     switch (kind) {
         case '1': need = pixels; break;
         case '4': need = int64_t{(w + 7) / 8} * ht; break;
-        case '2': case '3': need = pixels * samples; break;
+        case '2':
+        case '3': need = pixels * samples; break;
         default: need = pixels * samples * (wide ? 2 : 1); break;
     }
     if (need > r.Left()) {
@@ -250,7 +251,8 @@ void IEReadPXMStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
                     for (int32_t x = 0; x < w; ++x) {
                         const uint8_t red = static_cast<uint8_t>(Scale(sample(x * samples), maxval, 255));
                         row[3 * x + 2] = red;
-                        row[3 * x + 1] = samples == 3 ? static_cast<uint8_t>(Scale(sample(x * 3 + 1), maxval, 255)) : red;
+                        row[3 * x + 1] =
+                            samples == 3 ? static_cast<uint8_t>(Scale(sample(x * 3 + 1), maxval, 255)) : red;
                         row[3 * x] = samples == 3 ? static_cast<uint8_t>(Scale(sample(x * 3 + 2), maxval, 255)) : red;
                     }
                 }
@@ -301,7 +303,7 @@ void IEWritePXMStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         header = "P6 " + comments + size + " 255\n";
     }
     std::unique_ptr<TIEBitmap> holder;
-    TIEBitmap* src = kind == Bits ? IEBlackAndWhiteCopy(Bitmap, holder)
+    TIEBitmap* src = kind == Bits    ? IEBlackAndWhiteCopy(Bitmap, holder)
                      : kind == Rgb48 ? Bitmap
                                      : IEWorkingCopy(Bitmap, ie24RGB, holder);
     if (!src) {
@@ -309,7 +311,10 @@ void IEWritePXMStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         return;
     }
     IEWriteChecked(Stream, Progress, header.data(), static_cast<int64_t>(header.size()));
-    const int64_t rowBytes = kind == Bits ? (w + 7) / 8 : kind == Grey ? w : kind == Rgb8 ? int64_t{w} * 3 : int64_t{w} * 6;
+    const int64_t rowBytes = kind == Bits   ? (w + 7) / 8
+                             : kind == Grey ? w
+                             : kind == Rgb8 ? int64_t{w} * 3
+                                            : int64_t{w} * 6;
     std::vector<uint8_t> out(static_cast<size_t>(rowBytes));
     for (int32_t y = 0; y < h && !Progress.IsAborting(); ++y) {
         const auto* row = static_cast<const uint8_t*>(src->GetScanline(y));
@@ -319,7 +324,8 @@ void IEWritePXMStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
                 break;
             case Grey:
                 for (int32_t x = 0; x < w; ++x)
-                    out[static_cast<size_t>(x)] = static_cast<uint8_t>(IERGBToGray(reinterpret_cast<const TRGB*>(row)[x]));
+                    out[static_cast<size_t>(x)] =
+                        static_cast<uint8_t>(IERGBToGray(reinterpret_cast<const TRGB*>(row)[x]));
                 break;
             case Rgb16:
                 for (int32_t x = 0; x < w; ++x)
@@ -359,8 +365,7 @@ void ReadPXM(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TPro
     Context.ImageCount = 1;
 }
 
-void WritePXM(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
-              TIEWriteContext&) {
+void WritePXM(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIEWriteContext&) {
     IEWritePXMStream(Stream, Bitmap, Params, Progress);
 }
 

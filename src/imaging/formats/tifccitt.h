@@ -23,8 +23,8 @@ void TifCcittStaticInit();
 // the bytes used, rounded up to whole bytes.
 int64_t IECCITTDecodeMHRow(uint8_t* Row, const uint8_t* Data, int64_t DataBytes, int32_t FillOrder, int32_t Width);
 // One one-dimensional row from BitPosition; result the bit position after it.
-int64_t IECCITTDecode1DRow(uint8_t* Row, const uint8_t* Data, int64_t DataBytes, int32_t FillOrder,
-                           int64_t BitPosition, int32_t Width);
+int64_t IECCITTDecode1DRow(uint8_t* Row, const uint8_t* Data, int64_t DataBytes, int32_t FillOrder, int64_t BitPosition,
+                           int32_t Width);
 // One row with the two-dimensional codes against ReferenceRow (all white, 0xFF bytes, before
 // the first row of a strip); the decoded row is copied into ReferenceRow. EOLMode is true for
 // Group 3 two-dimensional data. Result the bit position after the row. A vertical code that

@@ -92,9 +92,12 @@ struct TLZWDecoder {
         }
         Table[NextFree] = {int16_t(Prefix), Table[Prefix].First, Byte, Table[Prefix].Length + 1};
         ++NextFree;
-        if (NextFree == 511) Width = 10;
-        else if (NextFree == 1023) Width = 11;
-        else if (NextFree == 2047) Width = 12;
+        if (NextFree == 511)
+            Width = 10;
+        else if (NextFree == 1023)
+            Width = 11;
+        else if (NextFree == 2047)
+            Width = 12;
         return true;
     }
 

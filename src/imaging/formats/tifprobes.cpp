@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "imaging/core/hyieutils_exif.h"
-#include "imaging/core/hyieutils_tiff.h"
 #include "imaging/core/hyieutils_streams.h"
+#include "imaging/core/hyieutils_tiff.h"
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/formats/tiffilt.h"
 
@@ -17,8 +17,8 @@ namespace ie {
 namespace {
 
 // The EXIF-related tags copied into a written file, in copy order.
-constexpr uint16_t kCopiedTags[] = {271,  272,   306,   274,   282,   283,   296,   305,   315,   318,   531,  319,
-                                    529,  532,   33432, 18246, 40091, 40092, 40093, 40094, 40095, 34665, 34853};
+constexpr uint16_t kCopiedTags[] = {271, 272, 306,   274,   282,   283,   296,   305,   315,   318,   531,  319,
+                                    529, 532, 33432, 18246, 40091, 40092, 40093, 40094, 40095, 34665, 34853};
 
 // Restores a stream's position when it goes out of scope.
 struct TPositionKeeper {
@@ -64,8 +64,8 @@ bool IEIsTIFFCameraRaw(cl::TStream* Stream) {
             const int64_t v = IETIFFGetTagValue(dir, 262, 0);
             if (v == 32803 || v == 34892) return true;
         }
-        return IETIFFFindTag(dir, 330) >= 0 && IETIFFFindTag(dir, 37398) >= 0 &&
-               IETIFFGetTagValue(dir, 256, 0) < 200 && IETIFFGetTagValue(dir, 257, 0) < 200;
+        return IETIFFFindTag(dir, 330) >= 0 && IETIFFFindTag(dir, 37398) >= 0 && IETIFFGetTagValue(dir, 256, 0) < 200 &&
+               IETIFFGetTagValue(dir, 257, 0) < 200;
     } catch (const std::exception&) {
         return false;
     }
@@ -167,7 +167,8 @@ bool IECopyEXIFTagsToTIFF(cl::TStream* TargetStream, cl::TStream* OutputStream, 
     const int64_t at = OutputStream->GetPosition();
     if (OutputStream->Write(result.GetMemory(), result.GetSize()) != result.GetSize()) return false;
     // The old structure may have been longer.
-    if (OutputStream == TargetStream && OutputStream->GetSize() > at + result.GetSize()) OutputStream->SetSize(at + result.GetSize());
+    if (OutputStream == TargetStream && OutputStream->GetSize() > at + result.GetSize())
+        OutputStream->SetSize(at + result.GetSize());
     return true;
 }
 

@@ -8,20 +8,19 @@ const win::IID IID_IMediaEventEx = {0x56a868c0, 0x0ad4, 0x11ce, {0xb0, 0x3a, 0x0
 const win::IID IID_IVMRWindowlessControl = {
     0x0eb1088c, 0x4dcd, 0x46f0, {0x87, 0x8f, 0x39, 0xda, 0xe8, 0x6a, 0x51, 0xb7}};
 
-const char* const IEDSVideoStandards[20] = {
-    "None",    "NTSC_M",  "NTSC_M_J", "NTSC_433", "PAL_B",   "PAL_D",   "PAL_H",    "PAL_I",   "PAL_M",   "PAL_N",
-    "PAL_60",  "SECAM_B", "SECAM_D",  "SECAM_G",  "SECAM_H", "SECAM_K", "SECAM_K1", "SECAM_L", "SECAM_L1", "PAL_N_COMBO"};
+const char* const IEDSVideoStandards[20] = {"None",    "NTSC_M",   "NTSC_M_J", "NTSC_433", "PAL_B",
+                                            "PAL_D",   "PAL_H",    "PAL_I",    "PAL_M",    "PAL_N",
+                                            "PAL_60",  "SECAM_B",  "SECAM_D",  "SECAM_G",  "SECAM_H",
+                                            "SECAM_K", "SECAM_K1", "SECAM_L",  "SECAM_L1", "PAL_N_COMBO"};
 
 const char* const IEDSVideoSubtypes[36] = {
-    "CLPL",   "YUYV",   "IYUV",  "YVU9",  "Y411",     "Y41P",     "YUY2",   "YVYU", "UYVY", "Y211", "YV12", "CLJR",
-    "IF09",   "CPLA",   "MJPG",  "TVMJ",  "WAKE",     "CFCC",     "IJPG",   "Plum", "DVCS", "DVSD", "MDVF", "RGB1",
-    "RGB4",   "RGB8",   "RGB565", "RGB555", "RGB24",  "RGB32",    "ARGB1555", "ARGB4444", "ARGB32", "AYUV", "AI44", "IA44"};
+    "CLPL", "YUYV", "IYUV",   "YVU9",   "Y411",  "Y41P",  "YUY2",     "YVYU",     "UYVY",   "Y211", "YV12", "CLJR",
+    "IF09", "CPLA", "MJPG",   "TVMJ",   "WAKE",  "CFCC",  "IJPG",     "Plum",     "DVCS",   "DVSD", "MDVF", "RGB1",
+    "RGB4", "RGB8", "RGB565", "RGB555", "RGB24", "RGB32", "ARGB1555", "ARGB4444", "ARGB32", "AYUV", "AI44", "IA44"};
 
 TIEDirectShow::TIEDirectShow()
-    : FVideoInputs(std::make_unique<cl::TStringList>()),
-      FAudioInputs(std::make_unique<cl::TStringList>()),
-      FVideoCodecs(std::make_unique<cl::TStringList>()),
-      FAudioCodecs(std::make_unique<cl::TStringList>()),
+    : FVideoInputs(std::make_unique<cl::TStringList>()), FAudioInputs(std::make_unique<cl::TStringList>()),
+      FVideoCodecs(std::make_unique<cl::TStringList>()), FAudioCodecs(std::make_unique<cl::TStringList>()),
       FVideoFormats(std::make_unique<cl::TStringList>()) {
     FOleInitialized = win::SUCCEEDED(win::OleInitialize(nullptr));
 }

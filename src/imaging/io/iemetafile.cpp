@@ -257,17 +257,32 @@ void TIEMetafile::Draw(win::HDC DC) const {
             const size_t len = n - 8;
             at += n;
             switch (type) {
-                case 9: if (len >= 8) p.FWinExtX = S32(r), p.FWinExtY = S32(r + 4); break;
-                case 10: if (len >= 8) p.FWinOrgX = S32(r), p.FWinOrgY = S32(r + 4); break;
-                case 11: if (len >= 8) p.FVpExtX = S32(r), p.FVpExtY = S32(r + 4); break;
-                case 12: if (len >= 8) p.FVpOrgX = S32(r), p.FVpOrgY = S32(r + 4); break;
-                case 27: if (len >= 8) p.MoveTo(S32(r), S32(r + 4)); break;
-                case 54: if (len >= 8) p.LineTo(S32(r), S32(r + 4)); break;
+                case 9:
+                    if (len >= 8) p.FWinExtX = S32(r), p.FWinExtY = S32(r + 4);
+                    break;
+                case 10:
+                    if (len >= 8) p.FWinOrgX = S32(r), p.FWinOrgY = S32(r + 4);
+                    break;
+                case 11:
+                    if (len >= 8) p.FVpExtX = S32(r), p.FVpExtY = S32(r + 4);
+                    break;
+                case 12:
+                    if (len >= 8) p.FVpOrgX = S32(r), p.FVpOrgY = S32(r + 4);
+                    break;
+                case 27:
+                    if (len >= 8) p.MoveTo(S32(r), S32(r + 4));
+                    break;
+                case 54:
+                    if (len >= 8) p.LineTo(S32(r), S32(r + 4));
+                    break;
                 case 42:
                 case 43:
                     if (len >= 16) p.Rect(S32(r), S32(r + 4), S32(r + 8), S32(r + 12), type == 42);
                     break;
-                case 3: case 4: case 86: case 87: {
+                case 3:
+                case 4:
+                case 86:
+                case 87: {
                     // Bounds, count, points (32-bit pairs, or 16-bit for 86 and 87).
                     if (len < 20) break;
                     const size_t count = U32(r + 16), each = type >= 86 ? 4 : 8;
@@ -280,8 +295,12 @@ void TIEMetafile::Draw(win::HDC DC) const {
                     p.Poly(pts, type == 3 || type == 86);
                     break;
                 }
-                case 38: if (len >= 20) p.Pen(U32(r), U32(r + 4), S32(r + 8), U32(r + 16)); break;
-                case 39: if (len >= 16) p.Brush(U32(r), U32(r + 4), U32(r + 8)); break;
+                case 38:
+                    if (len >= 20) p.Pen(U32(r), U32(r + 4), S32(r + 8), U32(r + 16));
+                    break;
+                case 39:
+                    if (len >= 16) p.Brush(U32(r), U32(r + 4), U32(r + 8));
+                    break;
                 case 37:
                     if (len >= 4) {
                         const uint32_t ih = U32(r);
@@ -291,9 +310,15 @@ void TIEMetafile::Draw(win::HDC DC) const {
                             p.Select(ih);
                     }
                     break;
-                case 40: if (len >= 4) p.Delete(U32(r)); break;
-                case 18: if (len >= 4) p.BkMode(S32(r)); break;
-                case 19: if (len >= 4) p.FillMode(S32(r)); break;
+                case 40:
+                    if (len >= 4) p.Delete(U32(r));
+                    break;
+                case 18:
+                    if (len >= 4) p.BkMode(S32(r));
+                    break;
+                case 19:
+                    if (len >= 4) p.FillMode(S32(r));
+                    break;
                 default: break;
             }
         }
@@ -309,8 +334,12 @@ void TIEMetafile::Draw(win::HDC DC) const {
         const size_t len = n - 6;
         at += n;
         switch (fn) {
-            case 0x0213: if (len >= 4) p.LineTo(S16(r + 2), S16(r)); break;
-            case 0x0214: if (len >= 4) p.MoveTo(S16(r + 2), S16(r)); break;
+            case 0x0213:
+                if (len >= 4) p.LineTo(S16(r + 2), S16(r));
+                break;
+            case 0x0214:
+                if (len >= 4) p.MoveTo(S16(r + 2), S16(r));
+                break;
             case 0x041B:
             case 0x0418:
                 if (len >= 8) p.Rect(S16(r + 6), S16(r + 4), S16(r + 2), S16(r), fn == 0x0418);
@@ -326,19 +355,35 @@ void TIEMetafile::Draw(win::HDC DC) const {
                 break;
             }
             case 0x02FA:
-                if (len >= 10) p.Pen(p.FreeSlot(), U16(r), S16(r + 2), U32(r + 6));
-                else p.Placeholder(p.FreeSlot());
+                if (len >= 10)
+                    p.Pen(p.FreeSlot(), U16(r), S16(r + 2), U32(r + 6));
+                else
+                    p.Placeholder(p.FreeSlot());
                 break;
             case 0x02FC:
-                if (len >= 6) p.Brush(p.FreeSlot(), U16(r), U32(r + 2));
-                else p.Placeholder(p.FreeSlot());
+                if (len >= 6)
+                    p.Brush(p.FreeSlot(), U16(r), U32(r + 2));
+                else
+                    p.Placeholder(p.FreeSlot());
                 break;
             // Objects this player does not draw with still take their slots.
-            case 0x02FB: case 0x00F7: case 0x06FF: case 0x01F9: case 0x0142: p.Placeholder(p.FreeSlot()); break;
-            case 0x012D: if (len >= 2) p.Select(U16(r)); break;
-            case 0x01F0: if (len >= 2) p.Delete(U16(r)); break;
-            case 0x0102: if (len >= 2) p.BkMode(S16(r)); break;
-            case 0x0106: if (len >= 2) p.FillMode(S16(r)); break;
+            case 0x02FB:
+            case 0x00F7:
+            case 0x06FF:
+            case 0x01F9:
+            case 0x0142: p.Placeholder(p.FreeSlot()); break;
+            case 0x012D:
+                if (len >= 2) p.Select(U16(r));
+                break;
+            case 0x01F0:
+                if (len >= 2) p.Delete(U16(r));
+                break;
+            case 0x0102:
+                if (len >= 2) p.BkMode(S16(r));
+                break;
+            case 0x0106:
+                if (len >= 2) p.FillMode(S16(r));
+                break;
             default: break;
         }
     }

@@ -9,15 +9,17 @@
 #error "IE_PRESET_DIR names the folder of the preset pictures"
 #endif
 
-#define IE_PRESET_BLOB(Sym, File)                          \
-    asm(".section .rodata.ie_presets,\"a\"\n"              \
-        ".balign 16\n"                                     \
-        ".globl " #Sym "\n.hidden " #Sym "\n" #Sym ":\n"   \
-        ".incbin \"" IE_PRESET_DIR "/" File "\"\n"         \
-        ".globl " #Sym "_end\n.hidden " #Sym "_end\n" #Sym \
-        "_end:\n"                                          \
-        ".previous\n");                                    \
-    extern "C" __attribute__((visibility("hidden"))) const unsigned char Sym[];  \
+#define IE_PRESET_BLOB(Sym, File)                                               \
+    asm(".section .rodata.ie_presets,\"a\"\n"                                   \
+        ".balign 16\n"                                                          \
+        ".globl " #Sym "\n.hidden " #Sym "\n" #Sym                              \
+        ":\n"                                                                   \
+        ".incbin \"" IE_PRESET_DIR "/" File                                     \
+        "\"\n"                                                                  \
+        ".globl " #Sym "_end\n.hidden " #Sym "_end\n" #Sym                      \
+        "_end:\n"                                                               \
+        ".previous\n");                                                         \
+    extern "C" __attribute__((visibility("hidden"))) const unsigned char Sym[]; \
     extern "C" __attribute__((visibility("hidden"))) const unsigned char Sym##_end[];
 
 IE_PRESET_BLOB(ie_preset_slide, "slide.png")
@@ -47,8 +49,7 @@ void IEPresetImStaticInit() {
     auto& list = IEPresetImages();
     list.clear();
     for (const Entry& e : entries)
-        list.push_back(
-            std::make_unique<TIEPresetImage>(e.Begin, static_cast<int32_t>(e.End - e.Begin), ioPNG, e.Area));
+        list.push_back(std::make_unique<TIEPresetImage>(e.Begin, static_cast<int32_t>(e.End - e.Begin), ioPNG, e.Area));
 }
 
 void IEPresetImStaticFinal() { IEPresetImages().clear(); }

@@ -33,8 +33,7 @@ void IETWDestroyProxyWindow(TIETWReleaseRec& Rec, bool Force) {
         return;
     }
     // A window that no longer exists is simply forgotten.
-    if (Rec.Shared->ProxyWindow && win::IsWindow(Rec.Shared->ProxyWindow))
-        win::DestroyWindow(Rec.Shared->ProxyWindow);
+    if (Rec.Shared->ProxyWindow && win::IsWindow(Rec.Shared->ProxyWindow)) win::DestroyWindow(Rec.Shared->ProxyWindow);
     Rec.Shared->ProxyWindow = nullptr;
     IETWLog("  DestroyProxyWindow : destroyed");
 }

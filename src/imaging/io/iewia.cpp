@@ -7,14 +7,10 @@ namespace ie {
 
 const win::CLSID CLSID_WiaDevMgr = {0xa1f4e726, 0x8cf1, 0x11d1, {0xbf, 0x92, 0x00, 0x60, 0x08, 0x1e, 0xd8, 0x11}};
 const win::IID IID_IWiaDevMgr = {0x5eb2502a, 0x8cf1, 0x11d1, {0xbf, 0x92, 0x00, 0x60, 0x08, 0x1e, 0xd8, 0x11}};
-const win::IID IID_IWiaEventCallback = {
-    0xae6287b0, 0x0084, 0x11d2, {0x97, 0x3b, 0x00, 0xa0, 0xc9, 0x06, 0x8f, 0x2e}};
-const win::GUID WIA_EVENT_ITEM_CREATED = {
-    0x4c8f4ef5, 0xe14f, 0x11d2, {0xb3, 0x26, 0x00, 0xc0, 0x4f, 0x68, 0xce, 0x61}};
-const win::GUID WIA_EVENT_ITEM_DELETED = {
-    0x1d22a559, 0xe14f, 0x11d2, {0xb3, 0x26, 0x00, 0xc0, 0x4f, 0x68, 0xce, 0x61}};
-const win::GUID WIA_EVENT_TREE_UPDATED = {
-    0xc9859b91, 0x4ab2, 0x4cd6, {0xa1, 0xfc, 0x58, 0x2e, 0xec, 0x55, 0xe5, 0x85}};
+const win::IID IID_IWiaEventCallback = {0xae6287b0, 0x0084, 0x11d2, {0x97, 0x3b, 0x00, 0xa0, 0xc9, 0x06, 0x8f, 0x2e}};
+const win::GUID WIA_EVENT_ITEM_CREATED = {0x4c8f4ef5, 0xe14f, 0x11d2, {0xb3, 0x26, 0x00, 0xc0, 0x4f, 0x68, 0xce, 0x61}};
+const win::GUID WIA_EVENT_ITEM_DELETED = {0x1d22a559, 0xe14f, 0x11d2, {0xb3, 0x26, 0x00, 0xc0, 0x4f, 0x68, 0xce, 0x61}};
+const win::GUID WIA_EVENT_TREE_UPDATED = {0xc9859b91, 0x4ab2, 0x4cd6, {0xa1, 0xfc, 0x58, 0x2e, 0xec, 0x55, 0xe5, 0x85}};
 
 const char* const IEWiaFileNamePlaceholders[6] = {"$DATE$", "$TIME$", "$PAGE_COUNT$", "$DAY$", "$MONTH$", "$YEAR$"};
 
@@ -72,18 +68,18 @@ TIEWia::TIEWia(TVovozIdIO* Owner) : FOwner(Owner), FTarget(std::make_shared<TIEW
     FOleInitialized = win::SUCCEEDED(win::OleInitialize(nullptr));
     FTarget->Wia = this;
     void* mgr = nullptr;
-    if (win::SUCCEEDED(win::CoCreateInstance(CLSID_WiaDevMgr, nullptr, win::CLSCTX_LOCAL_SERVER, IID_IWiaDevMgr,
-                                             &mgr)) &&
+    if (win::SUCCEEDED(
+            win::CoCreateInstance(CLSID_WiaDevMgr, nullptr, win::CLSCTX_LOCAL_SERVER, IID_IWiaDevMgr, &mgr)) &&
         mgr) {
         FDeviceManager = win::ComPtr<IWiaDevMgr>::Attach(static_cast<IWiaDevMgr*>(mgr));
         static const win::GUID* const kEvents[3] = {&WIA_EVENT_ITEM_CREATED, &WIA_EVENT_ITEM_DELETED,
-                                                   &WIA_EVENT_TREE_UPDATED};
+                                                    &WIA_EVENT_TREE_UPDATED};
         for (int i = 0; i < 3; ++i) {
             // The registration keeps the sink; this object keeps only the registration.
             auto sink = win::ComPtr<TWiaEventCallBack>::Attach(new TWiaEventCallBack(FTarget));
             win::IUnknown* registration = nullptr;
-            if (win::SUCCEEDED(FDeviceManager->RegisterEventCallbackInterface(0, nullptr, kEvents[i], sink.Get(),
-                                                                               &registration)))
+            if (win::SUCCEEDED(
+                    FDeviceManager->RegisterEventCallbackInterface(0, nullptr, kEvents[i], sink.Get(), &registration)))
                 FRegistrations[i] = win::ComPtr<win::IUnknown>::Attach(registration);
             else if (registration)
                 registration->Release();

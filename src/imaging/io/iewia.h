@@ -31,8 +31,8 @@ class IWiaEventCallback : public win::IUnknown {
 public:
     virtual win::HRESULT ImageEventCallback(const win::GUID* EventGUID, const char16_t* EventDescription,
                                             const char16_t* DeviceID, const char16_t* DeviceDescription,
-                                            win::DWORD DeviceType, const char16_t* FullItemName,
-                                            win::ULONG* EventType, win::ULONG Reserved) = 0;
+                                            win::DWORD DeviceType, const char16_t* FullItemName, win::ULONG* EventType,
+                                            win::ULONG Reserved) = 0;
 };
 
 // The device manager (the part of it the glue uses).
@@ -61,9 +61,8 @@ public:
     // Records the kind of a tree event (1 tree updated, 2 item created, 3 item deleted) and
     // reports it on the owner component's thread; other events are ignored. Always S_OK.
     win::HRESULT ImageEventCallback(const win::GUID* EventGUID, const char16_t* EventDescription,
-                                    const char16_t* DeviceID, const char16_t* DeviceDescription,
-                                    win::DWORD DeviceType, const char16_t* FullItemName, win::ULONG* EventType,
-                                    win::ULONG Reserved) override;
+                                    const char16_t* DeviceID, const char16_t* DeviceDescription, win::DWORD DeviceType,
+                                    const char16_t* FullItemName, win::ULONG* EventType, win::ULONG Reserved) override;
 
 protected:
     void* FindInterface(const win::IID& Iid) override;

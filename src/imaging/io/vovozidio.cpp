@@ -494,7 +494,6 @@ void TVovozIdIO::DoAcquireBitmap(TIEBitmap* ABitmap, bool& Handled) {
     if (OnAcquireBitmap) OnAcquireBitmap(this, ABitmap, Handled);
 }
 
-
 // ---------------------------------------------------------------------------------------
 // The per-format family
 
@@ -864,8 +863,8 @@ void TVovozIdIO::UpdatePhotoshopResolution() {
         if (nameSize & 1) ++nameSize;
         q += nameSize;
         if (q + 4 > length) return;
-        const uint32_t size = (uint32_t{data[q]} << 24) | (uint32_t{data[q + 1]} << 16) |
-                              (uint32_t{data[q + 2]} << 8) | data[q + 3];
+        const uint32_t size =
+            (uint32_t{data[q]} << 24) | (uint32_t{data[q + 1]} << 16) | (uint32_t{data[q + 2]} << 8) | data[q + 3];
         q += 4;
         if (size < 16 || q + 16 > length) return;
         auto put32 = [&](int64_t at, uint32_t v) {
@@ -1156,7 +1155,7 @@ void TVovozIdIO::LoadFromFileFormat(const cl::WideString& FileName, int32_t File
             // Served through their parts by stream.
             std::unique_ptr<TIEWideFileStream> file = OpenFile(FileName, cl::fmOpenRead | cl::fmShareDenyWrite);
             const bool served = (FileType == ioWMF || FileType == ioEMF) ? bool(hooks.LoadMetafileStream)
-                                                                       : bool(hooks.LoadVectorialStream);
+                                                                         : bool(hooks.LoadVectorialStream);
             LoadFromStreamFormat(file.get(), FileType);
             if (served && !Aborting) FParams->FileName = FileName;
             return;
@@ -1199,7 +1198,7 @@ void TVovozIdIO::SaveToFile(const cl::WideString& FileName) {
     static const struct {
         const char* Ext;
         int32_t Type;
-    // clang-format off
+        // clang-format off
     } kSaveTable[] = {
         {".jpg", ioJPEG},  {".jpeg", ioJPEG}, {".jpe", ioJPEG},  {".jif", ioJPEG},  {".jp2", ioJP2},
         {".j2k", ioJ2K},   {".jpc", ioJ2K},   {".j2c", ioJ2K},   {".pcx", ioPCX},   {".dcx", ioDCX},

@@ -373,8 +373,7 @@ private:
     void LoadAdded(cl::TStream* Stream, TIEFileFormatInfo* E);
     void SaveAddedToFile(const cl::WideString& FileName, TIEFileFormatInfo* E);
     void ReadParamsWith(cl::TStream* Stream, int32_t FileType);
-    void RunFinishingSteps(uint16_t Steps, TIEReadContext& Context, const cl::WideString* FileName,
-                           int32_t FileType);
+    void RunFinishingSteps(uint16_t Steps, TIEReadContext& Context, const cl::WideString* FileName, int32_t FileType);
 
     TIEBitmap* FIEBitmap = nullptr;
     bool FOwnsBitmap = true;

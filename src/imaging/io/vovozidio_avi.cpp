@@ -196,8 +196,8 @@ void TVovozIdIO::LoadAVIFrame(int32_t Index) {
     const auto src = static_cast<AVPixelFormat>(frame.F->format);
     const bool mono = src == AV_PIX_FMT_MONOBLACK || src == AV_PIX_FMT_MONOWHITE;
     const AVPixelFormat dst = mono ? AV_PIX_FMT_MONOBLACK : AV_PIX_FMT_BGR24;
-    SwsContext* sws = sws_getContext(w, h, src, w, h, dst, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
-                                     nullptr, nullptr, nullptr);
+    SwsContext* sws = sws_getContext(w, h, src, w, h, dst, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
+                                     nullptr, nullptr);
     if (!sws || !FIEBitmap->Allocate(w, h, mono ? ie1g : ie24RGB)) {
         sws_freeContext(sws);
         Aborting = true;

@@ -144,8 +144,8 @@ TCMYK IERGBToCMYK(uint32_t Color) {
     return FormulaRGBToCMYK(Color);
 }
 
-void IEConvertColorScanlineWith(void* Src, uint8_t SrcFormat, void* Dst, TIEICC* Input, TIEICC* Default,
-                                int32_t Count, uint8_t DstKind) {
+void IEConvertColorScanlineWith(void* Src, uint8_t SrcFormat, void* Dst, TIEICC* Input, TIEICC* Default, int32_t Count,
+                                uint8_t DstKind) {
     if (Count <= 0 || !Src || !Dst) return;
     if (Input && Default && ManagedScanline(Src, SrcFormat, Dst, Input, Default, Count, DstKind)) return;
     auto* s = static_cast<uint8_t*>(Src);
@@ -161,16 +161,15 @@ void IEConvertColorScanlineWith(void* Src, uint8_t SrcFormat, void* Dst, TIEICC*
             return;
         case iecsBGR:
             switch (DstKind) {
-                case iecdBGR:
-                    std::memmove(d, s, static_cast<size_t>(Count) * 3);
-                    return;
+                case iecdBGR: std::memmove(d, s, static_cast<size_t>(Count) * 3); return;
                 case iecdCMYKInv:
                     RGBRowToCMYK(reinterpret_cast<const TRGB*>(s), reinterpret_cast<TCMYK*>(d), Count);
                     return;
                 case iecdCIELab:
                     for (int32_t i = 0; i < Count; ++i) {
                         TCIELab lab;
-                        IERGBToCIELab(lab, (static_cast<uint32_t>(s[i * 3 + 2]) << 16) | (s[i * 3 + 1] << 8) | s[i * 3]);
+                        IERGBToCIELab(lab,
+                                      (static_cast<uint32_t>(s[i * 3 + 2]) << 16) | (s[i * 3 + 1] << 8) | s[i * 3]);
                         std::memcpy(d + i * 3, &lab, 3);
                     }
                     return;
@@ -180,12 +179,10 @@ void IEConvertColorScanlineWith(void* Src, uint8_t SrcFormat, void* Dst, TIEICC*
                                                      s[i * 3] * IEGrayWeightBlue) /
                                                     100);
                     return;
-                default:
-                    return;
+                default: return;
             }
         case iecsCMYKInv:
-            if (DstKind == iecdBGR)
-                CMYKRowToRGB(reinterpret_cast<const TCMYK*>(s), reinterpret_cast<TRGB*>(d), Count);
+            if (DstKind == iecdBGR) CMYKRowToRGB(reinterpret_cast<const TCMYK*>(s), reinterpret_cast<TRGB*>(d), Count);
             return;
         case iecsCMYK6:
             if (DstKind != iecdBGR) return;
@@ -226,8 +223,7 @@ void IEConvertColorScanlineWith(void* Src, uint8_t SrcFormat, void* Dst, TIEICC*
             for (int32_t i = 0; i < Count; ++i)
                 IEYCbCrToRGB(*reinterpret_cast<TRGB*>(d + i * 3), s[i * 3], s[i * 3 + 1], s[i * 3 + 2]);
             return;
-        default:
-            return;
+        default: return;
     }
 }
 

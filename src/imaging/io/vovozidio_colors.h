@@ -40,8 +40,8 @@ enum : uint8_t {
 
 // The colour-conversion hook: converts Count pixels of layout SrcFormat at Src into Dst of
 // kind DstKind. Params may be null.
-using TIEConvertColorFunction = void (*)(void* Src, uint8_t SrcFormat, void* Dst, TIOParamsVals* Params,
-                                         int32_t Count, uint8_t DstKind);
+using TIEConvertColorFunction = void (*)(void* Src, uint8_t SrcFormat, void* Dst, TIOParamsVals* Params, int32_t Count,
+                                         uint8_t DstKind);
 extern TIEConvertColorFunction IEConvertColorFunction;  // null until the unit's start-up
 // The colour-management switch (False after start-up): embedded profiles are applied.
 extern bool IEICCConversionEnabled;
@@ -54,8 +54,8 @@ extern bool IECMYKProfileEnabled;
 // Default when both are given and Input can convert them, else by the formulas. A
 // combination without a formula leaves Dst unchanged. Layout iecsCMYK6 inverts the four
 // ink bytes of the source in place.
-void IEConvertColorScanlineWith(void* Src, uint8_t SrcFormat, void* Dst, TIEICC* Input, TIEICC* Default,
-                                int32_t Count, uint8_t DstKind);
+void IEConvertColorScanlineWith(void* Src, uint8_t SrcFormat, void* Dst, TIEICC* Input, TIEICC* Default, int32_t Count,
+                                uint8_t DstKind);
 
 // Makes the built-in CMYK profile and the sRGB profile ready with their two transforms,
 // once (a profile that cannot be made is not tried again until IEFreeCMYKProfiles).

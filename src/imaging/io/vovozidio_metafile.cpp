@@ -120,8 +120,7 @@ void TVovozIdIO::LoadFromStreamMetafile(cl::TStream* Stream, int32_t Width, bool
     FParams->FileName.clear();
 }
 
-void TVovozIdIO::LoadFromFileMetafile(const cl::WideString& FileName, int32_t Width, bool WithAlpha,
-                                      int32_t Height) {
+void TVovozIdIO::LoadFromFileMetafile(const cl::WideString& FileName, int32_t Width, bool WithAlpha, int32_t Height) {
     std::unique_ptr<TIEWideFileStream> file = OpenFile(FileName, cl::fmOpenRead | cl::fmShareDenyWrite);
     LoadFromStreamMetafile(file.get(), Width, WithAlpha, Height);
     if (!Aborting) FParams->FileName = FileName;

@@ -46,15 +46,10 @@ constexpr double kAbsentMinus1 = -1, kAbsentZero = 0, kAbsentMinus1000 = -1000;
 }  // namespace
 
 TIOParamsVals::TIOParamsVals(TVovozIdIO* AOwner)
-    : FOwner(AOwner),
-      FJPEGMarkers(std::make_unique<TIEMarkerList>()),
-      FIPTC(std::make_unique<TIEIPTCInfoList>()),
-      FEXIFMakerNote(std::make_unique<TIETagsHandler>()),
-      FDICOMTags(std::make_unique<TIEDICOMTags>()),
-      FPXMComments(std::make_unique<cl::TStringList>()),
-      FGIFComments(std::make_unique<cl::TStringList>()),
-      FPNGTextKeys(std::make_unique<cl::TStringList>()),
-      FPNGTextValues(std::make_unique<cl::TStringList>()) {
+    : FOwner(AOwner), FJPEGMarkers(std::make_unique<TIEMarkerList>()), FIPTC(std::make_unique<TIEIPTCInfoList>()),
+      FEXIFMakerNote(std::make_unique<TIETagsHandler>()), FDICOMTags(std::make_unique<TIEDICOMTags>()),
+      FPXMComments(std::make_unique<cl::TStringList>()), FGIFComments(std::make_unique<cl::TStringList>()),
+      FPNGTextKeys(std::make_unique<cl::TStringList>()), FPNGTextValues(std::make_unique<cl::TStringList>()) {
     ResetParams();
 }
 
@@ -149,8 +144,7 @@ void TIOParamsVals::ResetEXIF() {
     std::copy(std::begin(fresh.EXIFWhitePoint), std::end(fresh.EXIFWhitePoint), EXIFWhitePoint);
     std::copy(std::begin(fresh.EXIFPrimaryChromaticities), std::end(fresh.EXIFPrimaryChromaticities),
               EXIFPrimaryChromaticities);
-    std::copy(std::begin(fresh.EXIFYCbCrCoefficients), std::end(fresh.EXIFYCbCrCoefficients),
-              EXIFYCbCrCoefficients);
+    std::copy(std::begin(fresh.EXIFYCbCrCoefficients), std::end(fresh.EXIFYCbCrCoefficients), EXIFYCbCrCoefficients);
     IE_RESET(EXIFYCbCrPositioning);
     std::copy(std::begin(fresh.EXIFReferenceBlackWhite), std::end(fresh.EXIFReferenceBlackWhite),
               EXIFReferenceBlackWhite);
@@ -260,8 +254,8 @@ void TIOParamsVals::Assign(const TIOParamsVals* Source) {
     if (static_cast<int32_t>(FColorMap.size()) < ColorMapCount) ColorMapCount = static_cast<int32_t>(FColorMap.size());
     // The image indexes go through SetImageIndex, once with each of the TIFF, GIF, DCX, ICO
     // and CUR indexes: all end at the CUR index.
-    for (int32_t index : {Source->TIFFImageIndex, Source->GIFImageIndex, Source->DCXImageIndex,
-                          Source->ICOImageIndex, Source->CURImageIndex})
+    for (int32_t index : {Source->TIFFImageIndex, Source->GIFImageIndex, Source->DCXImageIndex, Source->ICOImageIndex,
+                          Source->CURImageIndex})
         SetImageIndex(index);
     SetTIFFOrientation(Source->TIFFOrientation);
     EXIFOrientation = Source->EXIFOrientation;
@@ -368,20 +362,16 @@ void TIOParamsVals::SetGetThumbnail(bool Value) {
     JPEGGetExifThumbnail = Value;
 }
 
-void TIOParamsVals::SetTIFFOrientation(int32_t Value) {
-    TIFFOrientation = EXIFOrientation = Value;
-}
+void TIOParamsVals::SetTIFFOrientation(int32_t Value) { TIFFOrientation = EXIFOrientation = Value; }
 
-void TIOParamsVals::SetEXIFOrientation(int32_t Value) {
-    TIFFOrientation = EXIFOrientation = Value;
-}
+void TIOParamsVals::SetEXIFOrientation(int32_t Value) { TIFFOrientation = EXIFOrientation = Value; }
 
-#define IE_ARRAY_ACCESSORS(Name, Type, Size, Absent)                      \
-    void TIOParamsVals::Set##Name(int32_t Index, Type Value) {            \
-        if (Index >= 0 && Index < (Size)) Name[Index] = Value;            \
-    }                                                                     \
-    Type TIOParamsVals::Get##Name(int32_t Index) const {                  \
-        return (Index >= 0 && Index < (Size)) ? Name[Index] : (Absent);   \
+#define IE_ARRAY_ACCESSORS(Name, Type, Size, Absent)                    \
+    void TIOParamsVals::Set##Name(int32_t Index, Type Value) {          \
+        if (Index >= 0 && Index < (Size)) Name[Index] = Value;          \
+    }                                                                   \
+    Type TIOParamsVals::Get##Name(int32_t Index) const {                \
+        return (Index >= 0 && Index < (Size)) ? Name[Index] : (Absent); \
     }
 IE_ARRAY_ACCESSORS(EXIFISOSpeedRatings, int32_t, 2, 0)
 IE_ARRAY_ACCESSORS(EXIFWhitePoint, double, 2, -1.0)
@@ -415,10 +405,10 @@ void TIOParamsVals::SetPresence(int32_t Tag, bool Present) {
         RemoveEXIFTag(Tag);
 }
 
-#define IE_EXIF_SETTER(Name, Type, Tag, Absent)        \
-    void TIOParamsVals::Set##Name(Type Value) {        \
-        Name = Value;                                  \
-        SetPresence(Tag, Value != (Absent));           \
+#define IE_EXIF_SETTER(Name, Type, Tag, Absent) \
+    void TIOParamsVals::Set##Name(Type Value) { \
+        Name = Value;                           \
+        SetPresence(Tag, Value != (Absent));    \
     }
 IE_EXIF_SETTER(EXIFExposureTime, double, 33434, kAbsentMinus1)
 IE_EXIF_SETTER(EXIFFNumber, double, 33437, kAbsentMinus1)

@@ -151,15 +151,15 @@ struct TIOParamsData {
     int32_t EXIFOrientation = 0;
 
     // EXIF fields (tag number in brackets); each at its absent value after ResetEXIF.
-    cl::String EXIFImageDescription;  // 270
-    cl::String EXIFMake;              // 271
-    cl::String EXIFModel;             // 272
-    double EXIFXResolution = 0;       // 282
-    double EXIFYResolution = 0;       // 283
-    int32_t EXIFResolutionUnit = 0;   // 296
-    cl::String EXIFSoftware;          // 305
-    cl::String EXIFArtist;            // 315
-    cl::String EXIFDateTime;          // 306
+    cl::String EXIFImageDescription;                                 // 270
+    cl::String EXIFMake;                                             // 271
+    cl::String EXIFModel;                                            // 272
+    double EXIFXResolution = 0;                                      // 282
+    double EXIFYResolution = 0;                                      // 283
+    int32_t EXIFResolutionUnit = 0;                                  // 296
+    cl::String EXIFSoftware;                                         // 305
+    cl::String EXIFArtist;                                           // 315
+    cl::String EXIFDateTime;                                         // 306
     double EXIFWhitePoint[2] = {-1, -1};                             // 318
     double EXIFPrimaryChromaticities[6] = {-1, -1, -1, -1, -1, -1};  // 319
     double EXIFYCbCrCoefficients[3] = {-1, -1, -1};                  // 529
@@ -203,17 +203,17 @@ struct TIOParamsData {
     cl::String EXIFUserCommentCode;                                  // its 8-byte character-code prefix
     int32_t EXIFRating = -1;                                         // 18246
     cl::WideString EXIFXPTitle, EXIFXPComment, EXIFXPAuthor, EXIFXPKeywords, EXIFXPSubject;  // 40091..40095
-    int32_t EXIFExposureMode = -1;                                   // 41986
-    int32_t EXIFWhiteBalance = -1;                                   // 41987
-    double EXIFDigitalZoomRatio = -1;                                // 41988
-    int32_t EXIFFocalLengthIn35mmFilm = -1;                          // 41989
-    int32_t EXIFSceneCaptureType = -1;                               // 41990
-    int32_t EXIFGainControl = -1;                                    // 41991
-    int32_t EXIFContrast = -1;                                       // 41992
-    int32_t EXIFSaturation = -1;                                     // 41993
-    int32_t EXIFSharpness = -1;                                      // 41994
-    int32_t EXIFSubjectDistanceRange = -1;                           // 41996
-    cl::String EXIFImageUniqueID;                                    // 42016
+    int32_t EXIFExposureMode = -1;                                                           // 41986
+    int32_t EXIFWhiteBalance = -1;                                                           // 41987
+    double EXIFDigitalZoomRatio = -1;                                                        // 41988
+    int32_t EXIFFocalLengthIn35mmFilm = -1;                                                  // 41989
+    int32_t EXIFSceneCaptureType = -1;                                                       // 41990
+    int32_t EXIFGainControl = -1;                                                            // 41991
+    int32_t EXIFContrast = -1;                                                               // 41992
+    int32_t EXIFSaturation = -1;                                                             // 41993
+    int32_t EXIFSharpness = -1;                                                              // 41994
+    int32_t EXIFSubjectDistanceRange = -1;                                                   // 41996
+    cl::String EXIFImageUniqueID;                                                            // 42016
 
     // GPS fields (all absent when empty or 0).
     cl::String GPSVersionID;  // the four bytes as dotted text

@@ -254,7 +254,7 @@ int32_t IEFindStreamFormat(cl::TStream* Stream) {
             result = ioPNG;
         else {
             static constexpr int32_t kProbed[] = {ioDICOM, ioICO, ioCUR, ioTGA, ioPXM, ioJP2, ioJ2K, ioAVI,
-                                                  ioDCX, ioWMF, ioEMF, ioPSD, ioIEV, ioLYR, ioALL, ioJPEG};
+                                                  ioDCX,   ioWMF, ioEMF, ioPSD, ioIEV, ioLYR, ioALL, ioJPEG};
             for (int32_t type : kProbed) {
                 const bool hit = type == ioAVI ? probe([&] { return IEIsAVIStream(Stream); })
                                                : probe([&] { return ProbeOf(type, Stream); });

@@ -84,8 +84,8 @@ struct TProgressRec {
     int32_t Val = 0;                // work values of the codec (Val: rows done so far)
     int32_t Tot = 0;
     int32_t Work = 0;
-    double Per = 0;                       // percent per unit of work, set by the codec
-    int64_t WorkSpace = 0;                // further work space of the codec
+    double Per = 0;                         // percent per unit of work, set by the codec
+    int64_t WorkSpace = 0;                  // further work space of the codec
     std::atomic<bool>* Aborting = nullptr;  // the abort flag; a codec sets it on bad data and stops
 
     // Reports Percent when a progress method is set.
@@ -161,7 +161,7 @@ class TIEFileFormatInfo : public cl::TObject {
 public:
     int32_t FileType = ioUnknown;
     cl::String FullName;
-    cl::String Extensions;      // upper-case, without dots, separated by ";"
+    cl::String Extensions;        // upper-case, without dots, separated by ";"
     bool InternalFormat = false;  // served by the component's own per-format operations
     uint16_t DialogPage = 0;
     TIEReadFunction ReadFunction = nullptr;

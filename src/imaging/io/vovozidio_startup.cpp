@@ -90,8 +90,9 @@ void VovozIdIOStaticInit() {
     hooks.OpenAVIFile = [](TVovozIdIO* IO, const cl::WideString& FileName) { IO->OpenAVIFile(FileName); };
     hooks.LoadAVIFrame = [](TVovozIdIO* IO, int32_t Frame) { IO->LoadAVIFrame(Frame); };
     hooks.CloseAVIFile = [](TVovozIdIO* IO) { IO->CloseAVIFile(); };
-    hooks.LoadMetafileStream = [](TVovozIdIO* IO, cl::TStream* Stream, int32_t Width, bool WithAlpha,
-                                  int32_t Height) { IO->LoadFromStreamMetafile(Stream, Width, WithAlpha, Height); };
+    hooks.LoadMetafileStream = [](TVovozIdIO* IO, cl::TStream* Stream, int32_t Width, bool WithAlpha, int32_t Height) {
+        IO->LoadFromStreamMetafile(Stream, Width, WithAlpha, Height);
+    };
     hooks.ReadMetafileParams = [](TVovozIdIO* IO, cl::TStream* Stream) { IO->ReadMetafileParams(Stream); };
 }
 

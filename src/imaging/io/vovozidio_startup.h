@@ -28,11 +28,11 @@ struct TIEIOPlugin {
 };
 extern std::vector<TIEIOPlugin> IEIOPlugins;
 
-extern bool IEAVIInitialised;            // the video library was started by an AVI load
-extern cl::String IETWainLogName;        // the acquisition log (written by the acquisition glue)
-extern cl::String IEVideoExtensions;     // the video file extensions ("mpg,mpeg,wmv,avi")
-extern int32_t IEMetafileRasterLimit;    // the longer side of a rastered metafile (8000)
-extern cl::String IEDebugLogName;        // empty: IEDebugLog writes nothing
+extern bool IEAVIInitialised;          // the video library was started by an AVI load
+extern cl::String IETWainLogName;      // the acquisition log (written by the acquisition glue)
+extern cl::String IEVideoExtensions;   // the video file extensions ("mpg,mpeg,wmv,avi")
+extern int32_t IEMetafileRasterLimit;  // the longer side of a rastered metafile (8000)
+extern cl::String IEDebugLogName;      // empty: IEDebugLog writes nothing
 
 // The 8-byte character-code prefixes of the EXIF user comment.
 extern const char IEEXIFUserCommentUnicode[8];

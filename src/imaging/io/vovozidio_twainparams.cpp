@@ -13,19 +13,12 @@ void (*IETWReleaseAll)(TIETWainShared& Shared, win::HWND OwnerWindow) = &IETWRel
 const cl::TClass* IETWainOwnerClass = nullptr;
 
 TIETWainParams::TIETWainParams(TVovozIdIO* AOwner)
-    : Owner(AOwner),
-      XResolution(std::make_unique<TIEDoubleList>()),
-      YResolution(std::make_unique<TIEDoubleList>()),
-      XScaling(std::make_unique<TIEDoubleList>()),
-      YScaling(std::make_unique<TIEDoubleList>()),
-      PixelType(std::make_unique<TIEIntegerList>()),
-      BitDepth(std::make_unique<TIEIntegerList>()),
-      Orientation(std::make_unique<TIEIntegerList>()),
-      Contrast(std::make_unique<TIEDoubleList>()),
-      Brightness(std::make_unique<TIEDoubleList>()),
-      Threshold(std::make_unique<TIEDoubleList>()),
-      Rotation(std::make_unique<TIEDoubleList>()),
-      StandardSize(std::make_unique<TIEIntegerList>()),
+    : Owner(AOwner), XResolution(std::make_unique<TIEDoubleList>()), YResolution(std::make_unique<TIEDoubleList>()),
+      XScaling(std::make_unique<TIEDoubleList>()), YScaling(std::make_unique<TIEDoubleList>()),
+      PixelType(std::make_unique<TIEIntegerList>()), BitDepth(std::make_unique<TIEIntegerList>()),
+      Orientation(std::make_unique<TIEIntegerList>()), Contrast(std::make_unique<TIEDoubleList>()),
+      Brightness(std::make_unique<TIEDoubleList>()), Threshold(std::make_unique<TIEDoubleList>()),
+      Rotation(std::make_unique<TIEDoubleList>()), StandardSize(std::make_unique<TIEIntegerList>()),
       CapabilityStream(std::make_unique<cl::TMemoryStream>()) {
     SetDefaultParams();
 }
@@ -37,10 +30,9 @@ TIETWainParams::~TIETWainParams() {
 }
 
 void TIETWainParams::ClearLists() {
-    for (TIEList* list : std::initializer_list<TIEList*>{XResolution.get(), YResolution.get(), XScaling.get(),
-                                                         YScaling.get(), PixelType.get(), BitDepth.get(),
-                                                         Orientation.get(), Contrast.get(), Brightness.get(),
-                                                         Threshold.get(), Rotation.get(), StandardSize.get()})
+    for (TIEList* list : std::initializer_list<TIEList*>{
+             XResolution.get(), YResolution.get(), XScaling.get(), YScaling.get(), PixelType.get(), BitDepth.get(),
+             Orientation.get(), Contrast.get(), Brightness.get(), Threshold.get(), Rotation.get(), StandardSize.get()})
         list->Clear();
 }
 

@@ -39,11 +39,11 @@ cl::String Escape(const cl::String& s, bool keepSlash) {
     static const char* hex = "0123456789ABCDEF";
     cl::String out;
     for (unsigned char c : s) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                           c == '-' || c == '.' || c == '_' || c == '~' || (keepSlash && c == '/') ||
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '.' || c == '_' || c == '~' || (keepSlash && c == '/') ||
                            (keepSlash && (c == '?' || c == '=' || c == '&' || c == '%' || c == '+' || c == ';' ||
-                                          c == ',' || c == ':' || c == '@' || c == '!' || c == '$' ||
-                                          c == '\'' || c == '(' || c == ')' || c == '*'));
+                                          c == ',' || c == ':' || c == '@' || c == '!' || c == '$' || c == '\'' ||
+                                          c == '(' || c == ')' || c == '*'));
         if (plain) {
             out += static_cast<char>(c);
         } else {
@@ -138,8 +138,7 @@ bool IEParseURL(const cl::String& URL, TIEURLParts& Parts) {
     }
     if (host.empty()) return false;
     for (unsigned char c : host)
-        if (c <= ' ' || c == '/' || c == '\\' || c == '?' || c == '#' || c == '@' || c == '[' || c == ']')
-            return false;
+        if (c <= ' ' || c == '/' || c == '\\' || c == '?' || c == '#' || c == '@' || c == '[' || c == ']') return false;
     Parts.Host = host;
     return true;
 }

@@ -153,8 +153,10 @@ void IEConvolve3x3Gray(TIEBitmap* Bitmap, const TIEFilterPreset& Filter, int32_t
     for (int32_t y = Y1; y < Y2; ++y) {
         for (int32_t x = X1; x < X2; ++x) {
             int64_t sum = 0;
-            for (int k = 0; k < 9; ++k) sum += products[static_cast<size_t>(k) * 256 + at(x + k % 3 - 1, y + k / 3 - 1)];
-            out[static_cast<size_t>(x - X1)] = static_cast<uint8_t>(std::clamp<int64_t>(std::abs(sum) / divisor, 0, 255));
+            for (int k = 0; k < 9; ++k)
+                sum += products[static_cast<size_t>(k) * 256 + at(x + k % 3 - 1, y + k / 3 - 1)];
+            out[static_cast<size_t>(x - X1)] =
+                static_cast<uint8_t>(std::clamp<int64_t>(std::abs(sum) / divisor, 0, 255));
         }
         if (auto* d = static_cast<uint8_t*>(Bitmap->GetScanline(y))) std::memcpy(d + X1, out.data(), out.size());
     }

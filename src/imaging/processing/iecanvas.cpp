@@ -9,8 +9,8 @@
 
 namespace ie {
 
-bool IEImageResizeBitmap(TIEBitmap* Bitmap, int32_t NewWidth, int32_t NewHeight, uint8_t HorizAlign,
-                         uint8_t VertAlign, int32_t FillAlpha, cl::TColor Background) {
+bool IEImageResizeBitmap(TIEBitmap* Bitmap, int32_t NewWidth, int32_t NewHeight, uint8_t HorizAlign, uint8_t VertAlign,
+                         int32_t FillAlpha, cl::TColor Background) {
     if (!Bitmap || Bitmap->IsAlphaChannel || NewWidth < 1 || NewHeight < 1 ||
         (Bitmap->GetWidth() == NewWidth && Bitmap->GetHeight() == NewHeight))
         return false;

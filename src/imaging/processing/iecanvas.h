@@ -15,8 +15,8 @@ namespace ie {
 // alpha channel is made when FillAlpha < 255). A picture smaller than 2 x 2 is first
 // cleared to Background. False, with nothing changed, for a size below 1 or the current
 // size.
-bool IEImageResizeBitmap(TIEBitmap* Bitmap, int32_t NewWidth, int32_t NewHeight, uint8_t HorizAlign,
-                         uint8_t VertAlign, int32_t FillAlpha, cl::TColor Background);
+bool IEImageResizeBitmap(TIEBitmap* Bitmap, int32_t NewWidth, int32_t NewHeight, uint8_t HorizAlign, uint8_t VertAlign,
+                         int32_t FillAlpha, cl::TColor Background);
 
 // Fills X1..X2 - 1 x Y1..Y2 - 1 (limited to the image) with Color: ie1g sets the bits when
 // Color's red is not 0 and clears them otherwise, ie8g takes the grey level, ie24RGB the

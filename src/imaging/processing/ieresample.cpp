@@ -119,8 +119,7 @@ void LinearResample(int32_t SW, int32_t SH, int32_t DW, int32_t DH, bool AlwaysI
                     const uint8_t* a = src + static_cast<size_t>(q[i]) * C;
                     const uint8_t* b = src + static_cast<size_t>(std::min(q[i] + 1, SW - 1)) * C;
                     for (int c = 0; c < C; ++c)
-                        w[i * C + c] = static_cast<uint8_t>(
-                            a[c] + ((static_cast<int64_t>(b[c] - a[c]) * f[i]) >> 17));
+                        w[i * C + c] = static_cast<uint8_t>(a[c] + ((static_cast<int64_t>(b[c] - a[c]) * f[i]) >> 17));
                 } else {
                     for (int c = 0; c < C; ++c) {
                         int32_t sum = 0;
@@ -282,8 +281,8 @@ private:
 };
 
 template <class T, int C>
-void AreaResample(TIEBitmap* Source, TIEBitmap* Dest, int32_t Mode, double MaxValue,
-                  const TIEProgressEvent& OnProgress, cl::TObject* Sender) {
+void AreaResample(TIEBitmap* Source, TIEBitmap* Dest, int32_t Mode, double MaxValue, const TIEProgressEvent& OnProgress,
+                  cl::TObject* Sender) {
     const int32_t SW = Source->GetWidth(), SH = Source->GetHeight(), DW = Dest->GetWidth(), DH = Dest->GetHeight();
     const double gx = static_cast<double>(SW) / DW, gy = static_cast<double>(SH) / DH;
     const bool ix = gx < 1, iy = gy < 1;
@@ -329,8 +328,8 @@ void AreaResample(TIEBitmap* Source, TIEBitmap* Dest, int32_t Mode, double MaxVa
                             if (ix && iy) {
                                 double r4[4];
                                 for (int k = 0; k < 4; ++k)
-                                    r4[k] = std::nearbyint(cubic(rows[k][cl1 + c], rows[k][c0 + c], rows[k][cr + c], L,
-                                                                 rows[k][cr2 + c]));
+                                    r4[k] = std::nearbyint(
+                                        cubic(rows[k][cl1 + c], rows[k][c0 + c], rows[k][cr + c], L, rows[k][cr2 + c]));
                                 v = cubic(r4[0], r4[1], r4[2], G, r4[3]);
                             } else if (ix) {
                                 v = cubic(rows[1][cl1 + c], pc, rows[1][cr + c], L, rows[1][cr2 + c]);
@@ -392,9 +391,10 @@ void FillFromSinglePixel(TIEBitmap* Source, TIEBitmap* Dest) {
         FillWith(Dest, px, f == ie24RGB ? 3 : 1);
         return;
     }
-    const TRGB c = f == ie1g ? (GetBit(static_cast<const uint8_t*>(Source->GetScanline(0)), 0) ? CreateRGB(255, 255, 255)
-                                                                                              : CreateRGB(0, 0, 0))
-                             : Source->GetPixelRGB(0, 0);
+    const TRGB c = f == ie1g
+                       ? (GetBit(static_cast<const uint8_t*>(Source->GetScanline(0)), 0) ? CreateRGB(255, 255, 255)
+                                                                                         : CreateRGB(0, 0, 0))
+                       : Source->GetPixelRGB(0, 0);
     if (!PrepareDest(Dest, ie24RGB)) return;
     const uint8_t px[3] = {c.b, c.g, c.r};
     FillWith(Dest, px, 3);
@@ -449,8 +449,7 @@ void IEResampleGray8Linear(TIEBitmap* Source, TIEBitmap* Dest, cl::TObject* Send
     FastLinear<1>(Source, Dest, ie8g, Sender, OnProgress);
 }
 
-void IEResample1BitLinear(TIEBitmap* Source, TIEBitmap* Dest, cl::TObject* Sender,
-                          const TIEProgressEvent& OnProgress) {
+void IEResample1BitLinear(TIEBitmap* Source, TIEBitmap* Dest, cl::TObject* Sender, const TIEProgressEvent& OnProgress) {
     if (!Usable(Source, Dest) || Source->GetPixelFormat() != ie1g) return;
     const int32_t SW = Source->GetWidth(), SH = Source->GetHeight(), DW = Dest->GetWidth(), DH = Dest->GetHeight();
     if (SW == DW && SH == DH) {
@@ -545,8 +544,8 @@ void IEProject24To1Bit(TIEBitmap* Source, TIEBitmap* Dest, bool WhiteWins, const
 double IECubicInterpolate(int32_t P0, int32_t P1, int32_t P2, double X, int32_t P3, double Min, double Max) {
     auto k1 = [](double t) { return t * t * t - 2 * t * t + 1; };
     auto k2 = [](double t) { return -t * t * t + 5 * t * t - 8 * t + 4; };
-    const double v = P0 * k2(std::fabs(X + 1)) + P1 * k1(std::fabs(X)) + P2 * k1(std::fabs(X - 1)) +
-                     P3 * k2(std::fabs(X - 2));
+    const double v =
+        P0 * k2(std::fabs(X + 1)) + P1 * k1(std::fabs(X)) + P2 * k1(std::fabs(X - 1)) + P3 * k2(std::fabs(X - 2));
     return std::clamp(v, Min, Max);
 }
 
@@ -567,8 +566,8 @@ int32_t IEResampleThreadCount(TIEBitmap* Source) {
     return Source && Source->GetLocation() == ieFile ? 1 : IEProcessorCoreCount();
 }
 
-void IEResampleFiltered(TIEBitmap* Source, TIEBitmap* Dest, TResampleFilter Filter,
-                        const TIEProgressEvent& OnProgress, cl::TObject* Sender) {
+void IEResampleFiltered(TIEBitmap* Source, TIEBitmap* Dest, TResampleFilter Filter, const TIEProgressEvent& OnProgress,
+                        cl::TObject* Sender) {
     if (!Usable(Source, Dest) || Filter == rfNone || Filter > rfProjectWB) return;
     const TIEPixelFormat f = Source->GetPixelFormat();
     if (f == ie1g || f == ieNone) return;

@@ -28,8 +28,8 @@ void IEResampleBitmap(TIEBitmap* Source, TIEBitmap* Dest, TResampleFilter Filter
 // copy and Dest becomes ie24RGB. rfBilinear and rfBicubic use the area-integrating
 // resamplers for ie24RGB, ie8g, ieRGB48 and ie16g and rfTriangle for the rest. A 1 x 1
 // source fills Dest with its pixel. Nothing for rfNone or an empty source.
-void IEResampleFiltered(TIEBitmap* Source, TIEBitmap* Dest, TResampleFilter Filter,
-                        const TIEProgressEvent& OnProgress, cl::TObject* Sender);
+void IEResampleFiltered(TIEBitmap* Source, TIEBitmap* Dest, TResampleFilter Filter, const TIEProgressEvent& OnProgress,
+                        cl::TObject* Sender);
 // One 8-bit channel (ie8g images and alpha channels) on the calling thread.
 void IEResampleGray8(TIEBitmap* Source, TIEBitmap* Dest, TResampleFilter Filter);
 // 1-bit sources: linear, projection or kernel filters; kernel and linear results are grey
@@ -58,11 +58,9 @@ void IEResampleNearest(TIEBitmap* Source, TIEBitmap* Dest, cl::TObject* Sender, 
 // 17-bit fixed-point interpolation on enlarged axes, box averages on reduced ones.
 void IEResampleFastLinear24(TIEBitmap* Source, TIEBitmap* Dest, cl::TObject* Sender,
                             const TIEProgressEvent& OnProgress);
-void IEResampleGray8Linear(TIEBitmap* Source, TIEBitmap* Dest, cl::TObject* Sender,
-                           const TIEProgressEvent& OnProgress);
+void IEResampleGray8Linear(TIEBitmap* Source, TIEBitmap* Dest, cl::TObject* Sender, const TIEProgressEvent& OnProgress);
 // ie1g source, grey ie24RGB Dest.
-void IEResample1BitLinear(TIEBitmap* Source, TIEBitmap* Dest, cl::TObject* Sender,
-                          const TIEProgressEvent& OnProgress);
+void IEResample1BitLinear(TIEBitmap* Source, TIEBitmap* Dest, cl::TObject* Sender, const TIEProgressEvent& OnProgress);
 // The region X1..X2 x Y1..Y2 (inclusive) of an ie1g source averaged into a grey ie24RGB Dest.
 void IEBoxResample1BitTo24(TIEBitmap* Source, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TIEBitmap* Dest);
 // To ie1g keeping thin lines: black wins (WhiteWins False) or white wins (True).

@@ -45,9 +45,7 @@ double IEBSplineFilter(double X) {
     return 0;
 }
 
-double IELanczos3Filter(double X) {
-    return std::fabs(X) < 3 ? IESinc(X) * IESinc(X / 3) : 0;
-}
+double IELanczos3Filter(double X) { return std::fabs(X) < 3 ? IESinc(X) * IESinc(X / 3) : 0; }
 
 double IEMitchellFilter(double X) {
     const double t = std::fabs(X);
@@ -95,8 +93,7 @@ int32_t RoundWeight(double v) { return static_cast<int32_t>(std::nearbyint(v)); 
 
 }  // namespace
 
-std::vector<TResampleContributorList> IEBuildContributors(int32_t SrcSize, int32_t DstSize,
-                                                          TResampleFilter Filter) {
+std::vector<TResampleContributorList> IEBuildContributors(int32_t SrcSize, int32_t DstSize, TResampleFilter Filter) {
     std::vector<TResampleContributorList> lists;
     if (SrcSize < 1 || DstSize < 1 || !IEIsKernelFilter(Filter)) return lists;
     const TIEResampleFilterRow& row = IEResampleFilters[Filter];
@@ -117,8 +114,8 @@ std::vector<TResampleContributorList> IEBuildContributors(int32_t SrcSize, int32
         for (const double gain : {shrinking ? scale : 1.0, 1.0}) {
             for (int64_t j = first; j <= last; ++j) {
                 const double d = center - static_cast<double>(j);
-                const int32_t w = shrinking ? RoundWeight(row.Filter(d * scale) * 256 * gain)
-                                            : RoundWeight(row.Filter(d) * 256);
+                const int32_t w =
+                    shrinking ? RoundWeight(row.Filter(d * scale) * 256 * gain) : RoundWeight(row.Filter(d) * 256);
                 if (w == 0) continue;
                 list.Contributors.push_back({MirrorIndex(j, SrcSize), w});
             }

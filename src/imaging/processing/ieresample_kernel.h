@@ -53,8 +53,7 @@ struct TResampleContributorList {
 // One list per destination index for resampling SrcSize samples to DstSize with a kernel
 // filter. Indices left or right of the source are mirrored at the edge and clamped; zero
 // weights are left out. Empty for a size below 1 or a filter without kernel.
-std::vector<TResampleContributorList> IEBuildContributors(int32_t SrcSize, int32_t DstSize,
-                                                          TResampleFilter Filter);
+std::vector<TResampleContributorList> IEBuildContributors(int32_t SrcSize, int32_t DstSize, TResampleFilter Filter);
 
 // ---------------------------------------------------------------------------------------
 // Rows of samples.

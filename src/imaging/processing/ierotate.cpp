@@ -33,9 +33,7 @@ struct Pixels {
     uint8_t* Row(int32_t y) { return d.data() + rowLen * static_cast<size_t>(y); }
     const uint8_t* Row(int32_t y) const { return d.data() + rowLen * static_cast<size_t>(y); }
     uint8_t* At(int32_t x, int32_t y) { return Row(y) + static_cast<size_t>(x) * static_cast<size_t>(bpp); }
-    const uint8_t* At(int32_t x, int32_t y) const {
-        return Row(y) + static_cast<size_t>(x) * static_cast<size_t>(bpp);
-    }
+    const uint8_t* At(int32_t x, int32_t y) const { return Row(y) + static_cast<size_t>(x) * static_cast<size_t>(bpp); }
     bool Bit(int32_t x, int32_t y) const { return (Row(y)[x >> 3] & (0x80 >> (x & 7))) != 0; }
     void SetBit(int32_t x, int32_t y, bool v) {
         uint8_t& b = Row(y)[x >> 3];
@@ -84,8 +82,8 @@ void TurnPixels(const Pixels& s, Pixels& d, Turn t) {
         for (int32_t x = 0; x < d.w; ++x) {
             int32_t sx, sy;
             switch (t) {
-                case Turn::CCW: sx = s.w - 1 - y, sy = x; break;    // Dest row W - 1 - c is column c, top down
-                case Turn::CW: sx = y, sy = s.h - 1 - x; break;     // Dest row c is column c, bottom up
+                case Turn::CCW: sx = s.w - 1 - y, sy = x; break;  // Dest row W - 1 - c is column c, top down
+                case Turn::CW: sx = y, sy = s.h - 1 - x; break;   // Dest row c is column c, bottom up
                 default: sx = s.w - 1 - x, sy = s.h - 1 - y; break;
             }
             if (s.bpp == 0)
@@ -108,9 +106,7 @@ void QuarterTurn(TIEBitmap* Source, TIEBitmap* Dest, Turn t, bool eight) {
         if (void* r = Dest->GetScanline(y)) std::memcpy(r, d.Row(y), d.rowLen);
 }
 
-int32_t RoundInt(double v) {
-    return static_cast<int32_t>(std::clamp(std::nearbyint(v), -2147483648.0, 2147483647.0));
-}
+int32_t RoundInt(double v) { return static_cast<int32_t>(std::clamp(std::nearbyint(v), -2147483648.0, 2147483647.0)); }
 
 class Progress {
 public:
@@ -167,8 +163,8 @@ bool ReduceAngle(double Angle, double& a) {
     return true;
 }
 
-void ShearRotate(TIEBitmap* Bitmap, bool AntiAlias, const uint8_t* bg, double Angle,
-                 const TIEProgressEvent& OnProgress, cl::TObject* Sender) {
+void ShearRotate(TIEBitmap* Bitmap, bool AntiAlias, const uint8_t* bg, double Angle, const TIEProgressEvent& OnProgress,
+                 cl::TObject* Sender) {
     double a;
     if (Angle == 0 || !ReduceAngle(Angle, a)) return;
     const TIEPixelFormat f = Bitmap->GetPixelFormat();
@@ -250,12 +246,8 @@ void ShearRotate(TIEBitmap* Bitmap, bool AntiAlias, const uint8_t* bg, double An
 struct Mapping {
     double c, s, cx, cy, ncx, ncy;
     Mapping(double angle, int32_t W, int32_t H, int32_t W2, int32_t H2)
-        : c(std::cos(angle * std::numbers::pi / 180)),
-          s(std::sin(angle * std::numbers::pi / 180)),
-          cx((W - 1) / 2.0),
-          cy((H - 1) / 2.0),
-          ncx((W2 - 1) / 2.0),
-          ncy((H2 - 1) / 2.0) {}
+        : c(std::cos(angle * std::numbers::pi / 180)), s(std::sin(angle * std::numbers::pi / 180)), cx((W - 1) / 2.0),
+          cy((H - 1) / 2.0), ncx((W2 - 1) / 2.0), ncy((H2 - 1) / 2.0) {}
     double X(int32_t i, int32_t j) const { return (i - ncx) * c + cx - (j - ncy) * s; }
     double Y(int32_t i, int32_t j) const { return (i - ncx) * s + cy + (j - ncy) * c; }
 };
@@ -293,7 +285,8 @@ void InterpolatedRotate(TIEBitmap* Bitmap, const uint8_t* bg, int32_t Mode, doub
                 const uint8_t *p00 = sample(x0, y0), *p10 = sample(x0 + 1, y0), *p01 = sample(x0, y0 + 1),
                               *p11 = sample(x0 + 1, y0 + 1);
                 for (int32_t k = 0; k < bpp; ++k) {
-                    const double v = (1 - fy) * ((1 - fx) * p00[k] + fx * p10[k]) + fy * ((1 - fx) * p01[k] + fx * p11[k]);
+                    const double v =
+                        (1 - fy) * ((1 - fx) * p00[k] + fx * p10[k]) + fy * ((1 - fx) * p01[k] + fx * p11[k]);
                     o[k] = static_cast<uint8_t>(std::clamp(std::trunc(v), 0.0, 255.0));
                 }
             } else {
@@ -324,13 +317,14 @@ void InterpolatedRotate(TIEBitmap* Bitmap, const uint8_t* bg, int32_t Mode, doub
     cut.FillWith(bg);
     for (int32_t y = 0; y < cut.h; ++y)
         for (int32_t x = 0; x < cut.w; ++x)
-            if (x + 3 < out.w && y + 3 < out.h) std::memcpy(cut.At(x, y), out.At(x + 3, y + 3), static_cast<size_t>(bpp));
+            if (x + 3 < out.w && y + 3 < out.h)
+                std::memcpy(cut.At(x, y), out.At(x + 3, y + 3), static_cast<size_t>(bpp));
     Store(Bitmap, cut, f);
 }
 
 // The 1-bit and 8-bit rotation with truncated sine and cosine.
-void TruncatedRotate(TIEBitmap* Bitmap, const uint8_t* bg, bool bgBit, double Angle,
-                     const TIEProgressEvent& OnProgress, cl::TObject* Sender) {
+void TruncatedRotate(TIEBitmap* Bitmap, const uint8_t* bg, bool bgBit, double Angle, const TIEProgressEvent& OnProgress,
+                     cl::TObject* Sender) {
     const TIEPixelFormat f = Bitmap->GetPixelFormat();
     Pixels src;
     if (!std::isfinite(Angle) || !Load(Bitmap, src)) return;
@@ -355,7 +349,8 @@ void TruncatedRotate(TIEBitmap* Bitmap, const uint8_t* bg, bool bgBit, double An
     }
     for (int32_t r = 0; r < d.h; ++r) {
         const double v = r - (d.h / 2.0 - 0.5);
-        const int32_t bx = static_cast<int32_t>((W / 2.0 - 0.5) + s * v), by = static_cast<int32_t>((H / 2.0 - 0.5) + c * v);
+        const int32_t bx = static_cast<int32_t>((W / 2.0 - 0.5) + s * v),
+                      by = static_cast<int32_t>((H / 2.0 - 0.5) + c * v);
         for (int32_t k = 0; k < d.w; ++k) {
             const int64_t x = int64_t{bx} + dx[k], y = int64_t{by} + dy[k];
             const bool inside = x >= 0 && y >= 0 && x < W && y < H;

@@ -20,13 +20,13 @@ int32_t IEQuantizerQuality = -1;
 
 namespace {
 
-constexpr int kNetBiasShift = 4;          // colour values in fixed point with 4 fraction bits
-constexpr int kIntBiasShift = 16;         // bias and frequency with 16 fraction bits
+constexpr int kNetBiasShift = 4;   // colour values in fixed point with 4 fraction bits
+constexpr int kIntBiasShift = 16;  // bias and frequency with 16 fraction bits
 constexpr int32_t kIntBias = 1 << kIntBiasShift;
-constexpr int kBetaShift = 10;            // frequency decay
-constexpr int32_t kBetaGamma = kIntBias;  // taken from the winner's bias
+constexpr int kBetaShift = 10;                     // frequency decay
+constexpr int32_t kBetaGamma = kIntBias;           // taken from the winner's bias
 constexpr int32_t kBeta = kIntBias >> kBetaShift;  // 64
-constexpr int32_t kInitAlpha = 1 << 10;  // learning rate in units of 1/1024
+constexpr int32_t kInitAlpha = 1 << 10;            // learning rate in units of 1/1024
 constexpr int kRadiusBiasShift = 6;
 constexpr int32_t kRadiusDec = 30;
 constexpr int32_t kRadBias = 1 << 8;
@@ -276,9 +276,8 @@ TIEQuantizer::TIEQuantizer(TIEBitmap* ABitmap, TRGB* Palette, int32_t AColorCoun
     }
     if (CollectExactColors(Palette)) return;
     // The box splitter holds at most 256 boxes: larger palettes always come from the net.
-    Algorithm = (ColorCount <= 256 && (IEQuantizerAlgorithm == 1 || (IEQuantizerAlgorithm == -1 && ColorCount < 128)))
-                    ? 1
-                    : 0;
+    Algorithm =
+        (ColorCount <= 256 && (IEQuantizerAlgorithm == 1 || (IEQuantizerAlgorithm == -1 && ColorCount < 128))) ? 1 : 0;
     if (Algorithm == 1)
         FBox = IEBoxQuantCreate(Bitmap, Palette, ColorCount);
     else

@@ -50,7 +50,8 @@ bool Cut(TIEBoxQuant& q, const TIEQuantBox& box, int a, TIEQuantBox& first, TIEQ
         lower += h[e];
         if (lower >= box.Count) break;
         m += static_cast<double>(e) * static_cast<double>(h[e]) / static_cast<double>(box.Count);
-        const double score = static_cast<double>(lower) / static_cast<double>(box.Count - lower) * (mean - m) * (mean - m);
+        const double score =
+            static_cast<double>(lower) / static_cast<double>(box.Count - lower) * (mean - m) * (mean - m);
         if (score > bestScore) {
             bestScore = score;
             bestCut = e;
@@ -103,8 +104,8 @@ bool Split(TIEBoxQuant& q, int32_t index, int32_t newIndex) {
     TIEQuantBox halves[3][2];
     double score[3];
     for (int a = 0; a < 3; ++a)
-        score[a] = Cut(q, box, a, halves[a][0], halves[a][1]) ? halves[a][0].Variance + halves[a][1].Variance
-                                                               : kFailedCut;
+        score[a] =
+            Cut(q, box, a, halves[a][0], halves[a][1]) ? halves[a][0].Variance + halves[a][1].Variance : kFailedCut;
     int axis;
     if (score[0] < kFailedCut && score[0] <= score[1] && score[0] <= score[2])
         axis = 0;

@@ -17,14 +17,14 @@ struct TIEQuantBox {
     double Variance = 0;
     double Mean[3] = {0, 0, 0};  // red, green, blue in 5-bit units
     int64_t Count = 0;
-    int64_t Hist[3][32] = {};    // pixels per 5-bit level of red, green, blue
-    int32_t Lo[3] = {0, 0, 0};   // inclusive
-    int32_t Hi[3] = {0, 0, 0};   // exclusive
+    int64_t Hist[3][32] = {};   // pixels per 5-bit level of red, green, blue
+    int32_t Lo[3] = {0, 0, 0};  // inclusive
+    int32_t Hi[3] = {0, 0, 0};  // exclusive
 };
 
 struct TIEBoxQuant {
-    std::vector<int64_t> Histogram;  // 32768 cells, R5 << 10 | G5 << 5 | B5 (counts in 64 bits)
-    std::vector<TIEQuantBox> Boxes;  // 256
+    std::vector<int64_t> Histogram;   // 32768 cells, R5 << 10 | G5 << 5 | B5 (counts in 64 bits)
+    std::vector<TIEQuantBox> Boxes;   // 256
     std::vector<uint8_t> InverseMap;  // 32768
     int64_t PixelCount = 0;
     int32_t ColorCount = 0;

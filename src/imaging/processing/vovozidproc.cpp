@@ -17,9 +17,7 @@ namespace ie {
 // Construction and attachment
 
 TVovozIdProc::TVovozIdProc(cl::TComponent* AOwner)
-    : cl::TComponent(AOwner),
-      AutoUndo(AOwner != nullptr),
-      FPreviewFont(std::make_unique<cl::TFont>()),
+    : cl::TComponent(AOwner), AutoUndo(AOwner != nullptr), FPreviewFont(std::make_unique<cl::TFont>()),
       FDialogParams(std::make_unique<TIPDialogParams>()) {
     TakeOwnBitmap();
 }
@@ -224,7 +222,8 @@ bool TVovozIdProc::Push(std::vector<TUndoEntry>& Stack, TIEUndoSource Source, bo
     const bool pushed = snapshot != nullptr;
     if (pushed) {
         const size_t limit = static_cast<size_t>(UndoLimit);
-        if (Stack.size() >= limit) Stack.erase(Stack.begin(), Stack.begin() + static_cast<ptrdiff_t>(Stack.size() - limit + 1));
+        if (Stack.size() >= limit)
+            Stack.erase(Stack.begin(), Stack.begin() + static_cast<ptrdiff_t>(Stack.size() - limit + 1));
         Stack.push_back(TUndoEntry{std::move(snapshot), Source, std::string()});
     }
     if (Event && fire && OnSaveUndo) OnSaveUndo(this, Source);
@@ -396,8 +395,7 @@ void TVovozIdProc::Resample(int32_t NewWidth, int32_t NewHeight, TResampleFilter
     if (w == 0 || h == 0 || (NewWidth == w && NewHeight == h)) return;
     // Both negative names no size: nothing is taken or changed.
     if (NewWidth < 0 && NewHeight < 0) return;
-    if (AutoUndo)
-        SaveUndoCaptioned("Resample " + std::to_string(NewWidth) + "," + std::to_string(NewHeight), ieuImage);
+    if (AutoUndo) SaveUndoCaptioned("Resample " + std::to_string(NewWidth) + "," + std::to_string(NewHeight), ieuImage);
     auto resampled = std::make_unique<TIEBitmap>();
     ResampleTo(resampled.get(), NewWidth, NewHeight, Filter);
     if (resampled->GetWidth() > 0 && resampled->GetHeight() > 0) FWorkBitmap->Assign(resampled.get());

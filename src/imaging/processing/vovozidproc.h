@@ -76,7 +76,7 @@ public:
     int32_t Values[11] = {};
     int32_t Matrix[9] = {};  // a 3 x 3 matrix, row by row
     int32_t Divisor = 0;
-    TRGB Colors[4];          // two colour pairs
+    TRGB Colors[4];  // two colour pairs
     int32_t Values2[3] = {};
     int32_t Size1[2] = {};
     TRGB Color;

@@ -7,8 +7,8 @@
 
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_encoders.h"
-#include "imaging/io/vovozidio_colors.h"
 #include "imaging/core/hyieutils_lists.h"
+#include "imaging/io/vovozidio_colors.h"
 #include "imaging/processing/neurquant.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 #include "imaging/processing/vovozidproc_utils.h"
@@ -51,12 +51,14 @@ void RowToRGB(TIEBitmap* b, TIEPixelFormat f, const uint8_t* s, int32_t w, TRGB*
             }
             break;
         case ieCMYK:
-            for (int32_t x = 0; x < w; ++x) IECMYKToRGB(TCMYK{s[4 * x], s[4 * x + 1], s[4 * x + 2], s[4 * x + 3]}, out[x]);
+            for (int32_t x = 0; x < w; ++x)
+                IECMYKToRGB(TCMYK{s[4 * x], s[4 * x + 1], s[4 * x + 2], s[4 * x + 3]}, out[x]);
             break;
         case ieRGB48:
             for (int32_t x = 0; x < w; ++x)
-                out[x] = CreateRGB(static_cast<uint8_t>(u16(s + 6 * x) >> 8), static_cast<uint8_t>(u16(s + 6 * x + 2) >> 8),
-                                   static_cast<uint8_t>(u16(s + 6 * x + 4) >> 8));
+                out[x] =
+                    CreateRGB(static_cast<uint8_t>(u16(s + 6 * x) >> 8), static_cast<uint8_t>(u16(s + 6 * x + 2) >> 8),
+                              static_cast<uint8_t>(u16(s + 6 * x + 4) >> 8));
             break;
         case ieCIELab:
             for (int32_t x = 0; x < w; ++x) {
@@ -202,9 +204,8 @@ bool IEConvertToBWOrdered(TIEBitmap* Bitmap, const TIEProgressEvent& OnProgress,
             std::memset(d, 0, static_cast<size_t>(rowLen));
             for (int32_t x = 0; x < w; ++x) {
                 const uint8_t* p = s + 3 * static_cast<size_t>(x);
-                const int32_t level = (p[0] > 250 && p[1] > 250 && p[2] > 250)
-                                          ? 64
-                                          : IERGBToGray(TRGB{p[0], p[1], p[2]}) >> 2;
+                const int32_t level =
+                    (p[0] > 250 && p[1] > 250 && p[2] > 250) ? 64 : IERGBToGray(TRGB{p[0], p[1], p[2]}) >> 2;
                 if (level > IEDitherMatrix[x & 7][y & 7]) d[x >> 3] |= IEBitMask8[x & 7];
             }
         }

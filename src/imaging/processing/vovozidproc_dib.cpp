@@ -34,9 +34,7 @@ struct TRowWriter {
     TIEBitmap* Bitmap;
     bool TopDown;
     int32_t Height;
-    uint8_t* Row(int32_t k) {
-        return static_cast<uint8_t*>(Bitmap->GetScanline(TopDown ? k : Height - 1 - k));
-    }
+    uint8_t* Row(int32_t k) { return static_cast<uint8_t*>(Bitmap->GetScanline(TopDown ? k : Height - 1 - k)); }
 };
 
 // A packed layout of GroupBytes bytes for GroupPixels pixels; Decode writes the group's
@@ -328,22 +326,24 @@ int32_t IEDIBToBitmap(win::HGLOBAL DIB, TIEBitmap* Bitmap, const void* Bits, siz
     if (!DIB) return 0;
     const void* p = win::GlobalLock(DIB);
     if (!p) return 0;
-    const int32_t result = Load(static_cast<const uint8_t*>(p), win::GlobalSize(DIB), Bitmap,
-                                static_cast<const uint8_t*>(Bits), BitsSize);
+    const int32_t result =
+        Load(static_cast<const uint8_t*>(p), win::GlobalSize(DIB), Bitmap, static_cast<const uint8_t*>(Bits), BitsSize);
     win::GlobalUnlock(DIB);
     return result;
 }
 
 void IEYUVToBGR(int32_t Y, int32_t U, int32_t V, uint8_t* Out) {
     const long double d = (Y - 16) * 1.164L;
-    auto round = [](long double v) { return IEClampByte(static_cast<int32_t>(std::clamp(std::nearbyintl(v), -1.0L, 256.0L))); };
+    auto round = [](long double v) {
+        return IEClampByte(static_cast<int32_t>(std::clamp(std::nearbyintl(v), -1.0L, 256.0L)));
+    };
     Out[0] = static_cast<uint8_t>(round(d + (U - 128) * 2.018L));
     Out[1] = static_cast<uint8_t>(round(d - (V - 128) * 0.813L - (U - 128) * 0.391L));
     Out[2] = static_cast<uint8_t>(round(d + (V - 128) * 1.596L));
 }
 
 bool IEConvertIYU1(const void* Data, size_t Size, TIEBitmap* Bitmap, bool TopDown) {
-    return ConvertPacked(Data, Size, Bitmap, TopDown, 6, 4, [](const uint8_t* g, uint8_t (&px)[8][3]) {
+    return ConvertPacked(Data, Size, Bitmap, TopDown, 6, 4, [](const uint8_t* g, uint8_t(&px)[8][3]) {
         const uint8_t ys[4] = {g[1], g[2], g[4], g[5]};
         for (int i = 0; i < 4; ++i) IEYUVToBGR(ys[i], g[0], g[3], px[i]);
     });
@@ -351,32 +351,32 @@ bool IEConvertIYU1(const void* Data, size_t Size, TIEBitmap* Bitmap, bool TopDow
 
 bool IEConvertIYU2(const void* Data, size_t Size, TIEBitmap* Bitmap, bool TopDown) {
     return ConvertPacked(Data, Size, Bitmap, TopDown, 3, 1,
-                         [](const uint8_t* g, uint8_t (&px)[8][3]) { IEYUVToBGR(g[1], g[0], g[2], px[0]); });
+                         [](const uint8_t* g, uint8_t(&px)[8][3]) { IEYUVToBGR(g[1], g[0], g[2], px[0]); });
 }
 
 bool IEConvertUYVY(const void* Data, size_t Size, TIEBitmap* Bitmap, bool TopDown) {
-    return ConvertPacked(Data, Size, Bitmap, TopDown, 4, 2, [](const uint8_t* g, uint8_t (&px)[8][3]) {
+    return ConvertPacked(Data, Size, Bitmap, TopDown, 4, 2, [](const uint8_t* g, uint8_t(&px)[8][3]) {
         IEYUVToBGR(g[1], g[0], g[2], px[0]);
         IEYUVToBGR(g[3], g[0], g[2], px[1]);
     });
 }
 
 bool IEConvertYUY2(const void* Data, size_t Size, TIEBitmap* Bitmap, bool TopDown) {
-    return ConvertPacked(Data, Size, Bitmap, TopDown, 4, 2, [](const uint8_t* g, uint8_t (&px)[8][3]) {
+    return ConvertPacked(Data, Size, Bitmap, TopDown, 4, 2, [](const uint8_t* g, uint8_t(&px)[8][3]) {
         IEYUVToBGR(g[0], g[1], g[3], px[0]);
         IEYUVToBGR(g[2], g[1], g[3], px[1]);
     });
 }
 
 bool IEConvertYVYU(const void* Data, size_t Size, TIEBitmap* Bitmap, bool TopDown) {
-    return ConvertPacked(Data, Size, Bitmap, TopDown, 4, 2, [](const uint8_t* g, uint8_t (&px)[8][3]) {
+    return ConvertPacked(Data, Size, Bitmap, TopDown, 4, 2, [](const uint8_t* g, uint8_t(&px)[8][3]) {
         IEYUVToBGR(g[0], g[3], g[1], px[0]);
         IEYUVToBGR(g[2], g[3], g[1], px[1]);
     });
 }
 
 bool IEConvertY41P(const void* Data, size_t Size, TIEBitmap* Bitmap, bool TopDown) {
-    return ConvertPacked(Data, Size, Bitmap, TopDown, 12, 8, [](const uint8_t* g, uint8_t (&px)[8][3]) {
+    return ConvertPacked(Data, Size, Bitmap, TopDown, 12, 8, [](const uint8_t* g, uint8_t(&px)[8][3]) {
         // U0 Y0 V0 Y1 U4 Y2 V4 Y3 Y4 Y5 Y6 Y7
         const uint8_t ys[8] = {g[1], g[3], g[5], g[7], g[8], g[9], g[10], g[11]};
         for (int i = 0; i < 8; ++i) IEYUVToBGR(ys[i], i < 4 ? g[0] : g[4], i < 4 ? g[2] : g[6], px[i]);
@@ -384,13 +384,13 @@ bool IEConvertY41P(const void* Data, size_t Size, TIEBitmap* Bitmap, bool TopDow
 }
 
 bool IEConvertY211(const void* Data, size_t Size, TIEBitmap* Bitmap, bool TopDown) {
-    return ConvertPacked(Data, Size, Bitmap, TopDown, 4, 4, [](const uint8_t* g, uint8_t (&px)[8][3]) {
+    return ConvertPacked(Data, Size, Bitmap, TopDown, 4, 4, [](const uint8_t* g, uint8_t(&px)[8][3]) {
         for (int i = 0; i < 4; ++i) IEYUVToBGR(i < 2 ? g[0] : g[2], g[1], g[3], px[i]);
     });
 }
 
 bool IEConvertCLJR(const void* Data, size_t Size, TIEBitmap* Bitmap, bool TopDown) {
-    return ConvertPacked(Data, Size, Bitmap, TopDown, 4, 4, [](const uint8_t* g, uint8_t (&px)[8][3]) {
+    return ConvertPacked(Data, Size, Bitmap, TopDown, 4, 4, [](const uint8_t* g, uint8_t(&px)[8][3]) {
         const uint32_t w = IEGetU32LE(g);
         // 6-bit chroma and 5-bit luma widened to 8 bits (top bits repeated below).
         auto six = [](uint32_t v) { return static_cast<int32_t>((v << 2) | (v >> 4)); };

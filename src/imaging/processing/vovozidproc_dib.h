@@ -24,8 +24,7 @@ constexpr int64_t IEDIBMaxBlankPixels = int64_t{1} << 20;
 // Returns biBitCount; 0, with Bitmap untouched, for no data, a header, colour table, mask,
 // rows or YUV samples that do not fit in their block, or a size beyond the limits below.
 // Compressions it does not convert leave Bitmap allocated and black.
-int32_t IEDIBToBitmap(const void* DIB, size_t Size, TIEBitmap* Bitmap, const void* Bits = nullptr,
-                      size_t BitsSize = 0);
+int32_t IEDIBToBitmap(const void* DIB, size_t Size, TIEBitmap* Bitmap, const void* Bits = nullptr, size_t BitsSize = 0);
 // The same over a global memory handle (its size is the block's), locked for the call.
 int32_t IEDIBToBitmap(win::HGLOBAL DIB, TIEBitmap* Bitmap, const void* Bits = nullptr, size_t BitsSize = 0);
 

@@ -57,8 +57,8 @@ uint32_t IEColorToARGB(cl::TColor Color, uint8_t Alpha) {
 int32_t IEFindClosestColor(const TRGB* Palette, int32_t Count, const TRGB& Color) {
     int32_t best = 1000, index = 0;
     for (int32_t i = 0; i < Count; ++i) {
-        const int32_t d = std::abs(Palette[i].r - Color.r) + std::abs(Palette[i].g - Color.g) +
-                          std::abs(Palette[i].b - Color.b);
+        const int32_t d =
+            std::abs(Palette[i].r - Color.r) + std::abs(Palette[i].g - Color.g) + std::abs(Palette[i].b - Color.b);
         if (d < best) {
             best = d;
             index = i;
@@ -117,7 +117,8 @@ void IEHSLToRGB(TRGB& Color, double H, double S, double L) {
         b = hue(H - 1.0 / 3);
     }
     auto byte = [](double v) {
-        return static_cast<uint8_t>(IEClampByte(static_cast<int32_t>(std::clamp<int64_t>(cl::Round(v * 255), -1, 256))));
+        return static_cast<uint8_t>(
+            IEClampByte(static_cast<int32_t>(std::clamp<int64_t>(cl::Round(v * 255), -1, 256))));
     };
     Color.r = byte(r);
     Color.g = byte(g);

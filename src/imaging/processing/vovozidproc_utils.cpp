@@ -95,8 +95,8 @@ win::HGLOBAL _CopyBitmaptoDIBEx(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32
     const int64_t rowLen = (regionWidth * bits + 31) / 32 * 4;
     const int64_t table = f == ie1g ? 8 : f == ie24RGB ? 0 : 1024;
     const int64_t size = 44 + table + rowLen * regionHeight;
-    win::HGLOBAL memory = win::GlobalAlloc(win::GMEM_MOVEABLE | win::GMEM_DDESHARE | win::GMEM_ZEROINIT,
-                                           static_cast<size_t>(size));
+    win::HGLOBAL memory =
+        win::GlobalAlloc(win::GMEM_MOVEABLE | win::GMEM_DDESHARE | win::GMEM_ZEROINIT, static_cast<size_t>(size));
     if (!memory) return nullptr;
     auto* base = static_cast<uint8_t*>(win::GlobalLock(memory));
     if (!base) {
@@ -197,9 +197,7 @@ void IEInvertBitmap(TIEBitmap* Bitmap) {
 namespace {
 
 // Bytes of the pixels of one row (whole bytes; 1-bit rows by their bytes).
-int64_t PixelBytes(TIEBitmap* b) {
-    return (static_cast<int64_t>(b->GetWidth()) * b->GetBitCount() + 7) / 8;
-}
+int64_t PixelBytes(TIEBitmap* b) { return (static_cast<int64_t>(b->GetWidth()) * b->GetBitCount() + 7) / 8; }
 
 void FlipOne(TIEBitmap* Bitmap, int32_t Direction) {
     const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
@@ -307,9 +305,7 @@ void IEConvertScanline(const void* Source, void* Dest, uint16_t SourceBits, cons
     const auto* s = static_cast<const uint8_t*>(Source);
     auto* d = static_cast<uint8_t*>(Dest);
     auto colour = [&](int32_t i) { return Palette && i >= 0 && i < PaletteCount ? Palette[i] : TRGB{}; };
-    auto index = [&](const uint8_t* p) {
-        return Quantizer ? Quantizer->RGBIndex(TRGB{p[0], p[1], p[2]}) : 0;
-    };
+    auto index = [&](const uint8_t* p) { return Quantizer ? Quantizer->RGBIndex(TRGB{p[0], p[1], p[2]}) : 0; };
     const int32_t w = Width;
     switch (SourceBits * 100 + DestBits) {
         case 2404:

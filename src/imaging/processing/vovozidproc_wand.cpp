@@ -70,9 +70,7 @@ TRegion SeedFill(TIEBitmap* Bitmap, int32_t X, int32_t Y, int32_t Tolerance) {
     return r;
 }
 
-bool Inside(TIEBitmap* b, int32_t x, int32_t y) {
-    return x >= 0 && y >= 0 && x < b->GetWidth() && y < b->GetHeight();
-}
+bool Inside(TIEBitmap* b, int32_t x, int32_t y) { return x >= 0 && y >= 0 && x < b->GetWidth() && y < b->GetHeight(); }
 
 // Steps of the outline trace (x right, y down) and their chain codes.
 constexpr int kDX[8] = {1, 0, -1, 0, 1, -1, -1, 1};
@@ -84,8 +82,7 @@ constexpr int kCodeDY[8] = {0, -1, -1, -1, 0, 1, 1, 1};
 
 }  // namespace
 
-std::vector<cl::TPoint> IEMagicWandPolygon(TIEBitmap* Bitmap, int32_t X, int32_t Y, int32_t Tolerance,
-                                           bool MaxFilter) {
+std::vector<cl::TPoint> IEMagicWandPolygon(TIEBitmap* Bitmap, int32_t X, int32_t Y, int32_t Tolerance, bool MaxFilter) {
     std::vector<cl::TPoint> points;
     if (!Bitmap || !Inside(Bitmap, X, Y)) return points;
     TRegion region = SeedFill(Bitmap, X, Y, Tolerance);
@@ -146,9 +143,7 @@ std::vector<cl::TPoint> IEMagicWandPolygon(TIEBitmap* Bitmap, int32_t X, int32_t
                 }
             }
     cell(startC, startR) = 2;
-    auto at = [&](int64_t c, int64_t r) -> int {
-        return c < 0 || r < 0 || c >= gw || r >= gh ? 0 : cell(c, r);
-    };
+    auto at = [&](int64_t c, int64_t r) -> int { return c < 0 || r < 0 || c >= gw || r >= gh ? 0 : cell(c, r); };
     std::vector<uint8_t> codes;
     codes.reserve(8192);
     int64_t c = startC, r = startR;
@@ -191,7 +186,8 @@ std::vector<cl::TPoint> IEMagicWandPolygon(TIEBitmap* Bitmap, int32_t X, int32_t
         py += kCodeDY[code];
     }
     points.reserve(fine.size());
-    for (const auto& [fx, fy] : fine) points.push_back(cl::TPoint{static_cast<int32_t>(fx / 4), static_cast<int32_t>(fy / 4)});
+    for (const auto& [fx, fy] : fine)
+        points.push_back(cl::TPoint{static_cast<int32_t>(fx / 4), static_cast<int32_t>(fy / 4)});
     return points;
 }
 

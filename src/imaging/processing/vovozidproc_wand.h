@@ -21,8 +21,7 @@ constexpr int64_t IEMagicWandMaxOutlineBytes = int64_t{64} << 20;
 // The outline of the 4-connected region of pixels matching the seed (X, Y), on pixel edges,
 // in bitmap coordinates. Empty (Count 0) when the seed is outside the bitmap, nothing
 // matches (negative Tolerance) or the region is too large for the outline grid.
-std::vector<cl::TPoint> IEMagicWandPolygon(TIEBitmap* Bitmap, int32_t X, int32_t Y, int32_t Tolerance,
-                                           bool MaxFilter);
+std::vector<cl::TPoint> IEMagicWandPolygon(TIEBitmap* Bitmap, int32_t X, int32_t Y, int32_t Tolerance, bool MaxFilter);
 // Value into Mask for every pixel of the region (with MaxFilter also its 3 x 3 neighbours,
 // limited to the image). Nothing when the seed is outside.
 void IEMagicWandFill(TIEBitmap* Bitmap, int32_t X, int32_t Y, int32_t Value, TIEMask* Mask, int32_t Tolerance,

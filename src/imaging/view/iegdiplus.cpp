@@ -80,10 +80,7 @@ void IEGDIPlusRegisterStaticHooks() { IERegisterStaticHooks(iesuGDIPlus, IEGDIPl
 // Pens
 
 TIEPen::TIEPen(cl::TPen* Pen)
-    : FPen(Pen),
-      FColor(Pen->GetColor()),
-      FWidth(static_cast<float>(Pen->GetWidth())),
-      FStyle(Pen->GetStyle()),
+    : FPen(Pen), FColor(Pen->GetColor()), FWidth(static_cast<float>(Pen->GetWidth())), FStyle(Pen->GetStyle()),
       FMode(Pen->GetMode()) {
     if (IEGDIPlusUsable()) BuildGPPen();
 }
@@ -195,12 +192,12 @@ void SetSource(cairo_t* cr, uint32_t argb) {
 // The 8 x 8 hatch cells: bit x of row y set where the fore colour goes.
 bool HatchOn(uint8_t hatch, int x, int y) {
     switch (hatch) {
-    case 0: return y == 0;                    // horizontal
-    case 1: return x == 0;                    // vertical
-    case 2: return x == y;                    // forward diagonal (top left to bottom right)
-    case 3: return x == 7 - y;                // backward diagonal
-    case 4: return x == 0 || y == 0;          // cross
-    default: return x == y || x == 7 - y;     // diagonal cross
+        case 0: return y == 0;                 // horizontal
+        case 1: return x == 0;                 // vertical
+        case 2: return x == y;                 // forward diagonal (top left to bottom right)
+        case 3: return x == 7 - y;             // backward diagonal
+        case 4: return x == 0 || y == 0;       // cross
+        default: return x == y || x == 7 - y;  // diagonal cross
     }
 }
 
@@ -255,14 +252,13 @@ bool SetPenStyle(cairo_t* cr, const TIEGPPen& pen) {
     cairo_set_line_width(cr, w);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
     switch (pen.LineJoin) {
-    case ieljBevel: cairo_set_line_join(cr, CAIRO_LINE_JOIN_BEVEL); break;
-    case ieljRound: cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND); break;
-    default: cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER); break;
+        case ieljBevel: cairo_set_line_join(cr, CAIRO_LINE_JOIN_BEVEL); break;
+        case ieljRound: cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND); break;
+        default: cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER); break;
     }
     cairo_set_miter_limit(cr, 10.0);
     // Dash and gap lengths are in units of the pen's width.
-    static const std::vector<double> dashes[5] = {
-        {}, {3, 1}, {1, 1}, {3, 1, 1, 1}, {3, 1, 1, 1, 1, 1}};
+    static const std::vector<double> dashes[5] = {{}, {3, 1}, {1, 1}, {3, 1, 1, 1}, {3, 1, 1, 1, 1, 1}};
     const std::vector<double>& d = dashes[std::min<int>(pen.DashStyle, 4)];
     if (d.empty()) {
         cairo_set_dash(cr, nullptr, 0, 0);
@@ -281,8 +277,7 @@ bool SetPenStyle(cairo_t* cr, const TIEGPPen& pen) {
 void AddEllipseArc(cairo_t* cr, double x, double y, double w, double h, double startDeg, double sweepDeg) {
     const double a = w / 2, b = h / 2, cx = x + a, cy = y + b;
     const double perimeter = M_PI * (std::fabs(a) + std::fabs(b));
-    const int steps =
-        std::clamp(static_cast<int>(std::ceil(perimeter * std::fabs(sweepDeg) / 360.0 / 1.5)), 4, 4096);
+    const int steps = std::clamp(static_cast<int>(std::ceil(perimeter * std::fabs(sweepDeg) / 360.0 / 1.5)), 4, 4096);
     for (int i = 0; i <= steps; ++i) {
         const double theta = (startDeg + sweepDeg * i / steps) / kDegrees;
         // The point of the ellipse in direction theta.
@@ -438,14 +433,15 @@ void TIECanvas::DrawLine(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
     }
     const TIEGPPen* pen = FPen->GetGPPen();
     if (!pen) return;
-    DrawVector(*FGraphics, Box{double(std::min(X1, X2)), double(std::min(Y1, Y2)), double(std::max(X1, X2)),
-                               double(std::max(Y1, Y2))},
-               PenPad(pen), [&](cairo_t* cr) {
-                   if (!SetPenStyle(cr, *pen)) return;
-                   cairo_move_to(cr, X1, Y1);
-                   cairo_line_to(cr, X2, Y2);
-                   cairo_stroke(cr);
-               });
+    DrawVector(
+        *FGraphics,
+        Box{double(std::min(X1, X2)), double(std::min(Y1, Y2)), double(std::max(X1, X2)), double(std::max(Y1, Y2))},
+        PenPad(pen), [&](cairo_t* cr) {
+            if (!SetPenStyle(cr, *pen)) return;
+            cairo_move_to(cr, X1, Y1);
+            cairo_line_to(cr, X2, Y2);
+            cairo_stroke(cr);
+        });
 }
 
 void TIECanvas::FillRect(const cl::TRect& Rect) {

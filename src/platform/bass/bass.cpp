@@ -81,19 +81,17 @@ ClockApi LookupClock() {
     ClockApi api;
     api.now = reinterpret_cast<int64_t (*)()>(dlsym(RTLD_DEFAULT, "lumetra_clock_now_ticks"));
     api.isVirtual = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "lumetra_clock_is_virtual"));
-    api.schedule = reinterpret_cast<uint64_t (*)(int64_t, void (*)(void*), void*)>(
-        dlsym(RTLD_DEFAULT, "lumetra_clock_schedule"));
+    api.schedule =
+        reinterpret_cast<uint64_t (*)(int64_t, void (*)(void*), void*)>(dlsym(RTLD_DEFAULT, "lumetra_clock_schedule"));
     api.cancel = reinterpret_cast<int (*)(uint64_t)>(dlsym(RTLD_DEFAULT, "lumetra_clock_cancel"));
     api.sleepMs = reinterpret_cast<void (*)(uint32_t)>(dlsym(RTLD_DEFAULT, "lumetra_clock_sleep_ms"));
-    api.markCallbackThread =
-        reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "lumetra_clock_mark_callback_thread"));
+    api.markCallbackThread = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "lumetra_clock_mark_callback_thread"));
     if (!api.Present()) return ClockApi{};
     return api;
 }
 
 int64_t SteadyTicks() {
-    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                  std::chrono::steady_clock::now().time_since_epoch())
+    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
                   .count();
     return ns / 100;
 }
@@ -203,7 +201,7 @@ struct EndEvent {
 };
 
 class Library {
-  public:
+public:
     ~Library() {
         Free();
         std::unique_lock lk(apiMutex);
@@ -552,7 +550,7 @@ class Library {
         return kTRUE;
     }
 
-  private:
+private:
     template <typename T>
     static T NextHandle(T& counter) {
         if (++counter == 0) ++counter;

@@ -65,14 +65,12 @@ using BASS_Init_PROC = BOOL(int device, DWORD freq, DWORD flags, void* win, cons
 using BASS_Free_PROC = BOOL();
 using BASS_PluginLoad_PROC = HPLUGIN(const char* file, DWORD flags);
 using BASS_PluginFree_PROC = BOOL(HPLUGIN handle);
-using BASS_StreamCreateFile_PROC = HSTREAM(BOOL mem, const void* file, QWORD offset, QWORD length,
-                                           DWORD flags);
+using BASS_StreamCreateFile_PROC = HSTREAM(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
 using BASS_StreamFree_PROC = BOOL(HSTREAM handle);
 using BASS_ChannelPlay_PROC = BOOL(DWORD handle, BOOL restart);
 using BASS_ChannelPause_PROC = BOOL(DWORD handle);
 using BASS_ChannelStop_PROC = BOOL(DWORD handle);
-using BASS_ChannelSetSync_PROC = HSYNC(DWORD handle, DWORD type, QWORD param, SYNCPROC* proc,
-                                       void* user);
+using BASS_ChannelSetSync_PROC = HSYNC(DWORD handle, DWORD type, QWORD param, SYNCPROC* proc, void* user);
 using BASS_ChannelRemoveSync_PROC = BOOL(DWORD handle, HSYNC sync);
 using BASS_ChannelGetPosition_PROC = QWORD(DWORD handle, DWORD mode);
 using BASS_ChannelSetPosition_PROC = BOOL(DWORD handle, QWORD pos, DWORD mode);

@@ -306,8 +306,8 @@ struct Decoder::Impl {
         if (frame->ch_layout.nb_channels > 0 && frame->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC)
             av_channel_layout_copy(&layout, &frame->ch_layout);
         else
-            av_channel_layout_default(&layout, frame->ch_layout.nb_channels > 0 ? frame->ch_layout.nb_channels
-                                                                               : dec->ch_layout.nb_channels);
+            av_channel_layout_default(
+                &layout, frame->ch_layout.nb_channels > 0 ? frame->ch_layout.nb_channels : dec->ch_layout.nb_channels);
         int rate = frame->sample_rate > 0 ? frame->sample_rate : dec->sample_rate;
         auto format = static_cast<AVSampleFormat>(frame->format);
         if (swr && rate == swrRate && format == swrFormat && av_channel_layout_compare(&layout, &swrLayout) == 0) {
@@ -357,7 +357,8 @@ struct Decoder::Impl {
         pendingPos = 0;
         if (frameHeld) {
             int left = frame->nb_samples - frameOffset;
-            int slice = std::max(1, static_cast<int>(Decoder::kSliceFrames * static_cast<uint64_t>(swrRate) / kOutputRate));
+            int slice =
+                std::max(1, static_cast<int>(Decoder::kSliceFrames * static_cast<uint64_t>(swrRate) / kOutputRate));
             int n = std::min(left, slice);
             if (!Convert(n)) {
                 Finish();

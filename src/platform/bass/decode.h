@@ -93,8 +93,7 @@ private:
 
 // The length in frames of what a decoder of `source` delivers, counted by decoding it to
 // the end without keeping the samples; nullopt when it cannot be opened or `cancel` was set.
-std::optional<uint64_t> CountFrames(std::shared_ptr<const SourceData> source,
-                                    const std::set<std::string>& containers,
+std::optional<uint64_t> CountFrames(std::shared_ptr<const SourceData> source, const std::set<std::string>& containers,
                                     const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace bass

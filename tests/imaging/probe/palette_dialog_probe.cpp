@@ -15,7 +15,8 @@ int main() {
     cl::Application->Initialize();
     ie::TRGB palette[256];
     for (int i = 0; i < 256; ++i)
-        palette[i] = ie::CreateRGB(static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i ^ 0x55));
+        palette[i] =
+            ie::CreateRGB(static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i ^ 0x55));
     auto* dlg = cl::NewForm<ie::TVovozIdPaletteDialog>(cl::Application);
     dlg->SetPalette(palette, 256);
     dlg->OnShow = [](cl::TObject*) {
