@@ -1,8 +1,8 @@
 #!/bin/sh
 # Makes the JPEG 2000 fixtures with OpenJPEG's opj_compress from small PNM sources written
 # here (bilevel.j2k by ImageMagick over OpenJPEG), and their reference decodings X.ref.ppm / X.ref.pgm with opj_decompress. ycc420.jp2
-# is a 4:2:0 YCbCr file: raw planes coded without the colour transform, its colour
-# specification box then set to sYCC (enumerated colour space 18). Run from this folder.
+# is a 4:2:0 YCbCr file: raw planes coded without the colour transform, then the colour
+# method of its 'colr' box set to sYCC (enumerated colour space 18). Run from this folder.
 set -e
 python3 - <<'PY'
 import struct
