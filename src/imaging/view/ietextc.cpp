@@ -604,8 +604,11 @@ void TIETextControl::ToggleFontStyle(int32_t Bit) {
 void TIETextControl::SetParagraphAlignment(uint8_t Value) {
     int32_t from = std::min(FCaretIndex, FTextLength);
     while (from > 0 && TextBuffer[static_cast<size_t>(from - 1)] != '\n') --from;
+    // The line feed that ends the paragraph too: a line takes the alignment of its last
+    // character, which for a paragraph's last line is that line feed.
     int32_t to = std::min(FCaretIndex, FTextLength);
     while (to < FTextLength && TextBuffer[static_cast<size_t>(to)] != '\n') ++to;
+    if (to < FTextLength) ++to;
     for (int32_t i = from; i < to; ++i) {
         const TIECharStyle* rec = RecordOf(i);
         if (!rec) continue;
@@ -836,6 +839,7 @@ void TIETextControl::CopyToClipboard() {
     // The plain text, line feeds as carriage return and line feed.
     if (win::HGLOBAL h = win::GlobalAlloc(win::GMEM_MOVEABLE | win::GMEM_DDESHARE, 2 * n + 1)) {
         auto* p = static_cast<char*>(win::GlobalLock(h));
+        std::memset(p, 0, 2 * n + 1);
         size_t k = 0;
         for (int32_t i = from; i < to; ++i) {
             const char c = TextBuffer[static_cast<size_t>(i)];
