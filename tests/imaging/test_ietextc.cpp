@@ -210,7 +210,7 @@ TEST_F(TextControlTest, StyleRecordsAndUseCounts) {
 TEST_F(TextControlTest, LentTextAndStylesAreMadeWhole) {
     auto c = std::make_unique<TIETextControl>(nullptr);
     c->TextBuffer = std::string("ab\0cd", 5);  // a lent text ends at its first zero
-    c->CharStyles = {0, 7, -3};                 // indexes naming no record
+    c->CharStyles = {0, 7, -3};                // indexes naming no record
     c->StyleList = std::make_unique<TIECharStyles>();
     c->ResetText();
     EXPECT_EQ(c->GetTextLength(), 2);
@@ -260,7 +260,7 @@ TEST_F(TextControlTest, StylingShortcutsAndFontSteps) {
     struct FontCase {
         int height, vk, expected;
     };
-    const FontCase steps[] = {{1, win::VK_F1, 1}, {2, win::VK_F1, 1}, {-1, win::VK_F2, -2},
+    const FontCase steps[] = {{1, win::VK_F1, 1},   {2, win::VK_F1, 1},  {-1, win::VK_F2, -2},
                               {-2, win::VK_F1, -1}, {-1, win::VK_F1, 1}, {5, win::VK_F2, 6}};
     for (const FontCase& f : steps) {
         c->SetCharStyle(0, StyleWith(c, cl::clBlack, f.height));
