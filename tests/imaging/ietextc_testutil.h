@@ -83,6 +83,18 @@ protected:
         cl::Application->ProcessMessages();
     }
 
+    // Runs the message loop until the clock has reached `ms` milliseconds since the start.
+    static void RunUntil(int64_t ms) {
+        const int64_t until = ms * win::kTicksPerMs;
+        win::ClockSetHorizon(until);
+        while (win::ClockNowTicks() < until) {
+            if (!win::WaitMessage()) break;
+            cl::Application->ProcessMessages();
+        }
+        cl::Application->ProcessMessages();
+        win::ClockSetHorizon(win::kNoDeadline);
+    }
+
     static void PressKey(int vk) {
         win::test::Key(vk, true);
         win::test::Key(vk, false);

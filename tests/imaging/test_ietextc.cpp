@@ -69,6 +69,19 @@ TEST_F(TextControlTest, TypingCreatesTheTextWithTheCurrentStyle) {
     EXPECT_EQ(c->TextBuffer, "ab\nC");
 }
 
+// The same through an input script (as LUMETRA_INPUT gives one): "Hi", a space, then
+// Backspace, Home and a Delete.
+TEST_F(TextControlTest, ScriptedKeys) {
+    TIETextControl* c = MakeControl(200, 60, "");
+    const int64_t t = win::ClockNowTicks() / win::kTicksPerMs;
+    auto at = [t](int ms) { return std::to_string(t + ms); };
+    ASSERT_TRUE(win::test::SetInputScript(at(100) + " key 0x48; " + at(200) + " key 0x49; " + at(300) + " key 0x20; " +
+                                          at(400) + " key 0x08; " + at(500) + " key 0x24; " + at(600) + " key 0x2E"));
+    RunUntil(t + 1000);
+    EXPECT_EQ(c->TextBuffer, "i");
+    EXPECT_EQ(c->GetCaretIndex(), 0);
+}
+
 TEST_F(TextControlTest, OverwriteModeReplacesTheCharacterAtTheCaret) {
     TIETextControl* c = MakeControl(200, 60, "abc");
     c->SetCaretIndex(1);
