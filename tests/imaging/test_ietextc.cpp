@@ -395,6 +395,10 @@ TEST_F(TextControlTest, ShortMemoBlockFallsBackToPlainText) {
     EXPECT_EQ(c->TextBuffer, "plain!ab");
     ASSERT_TRUE(c->StyleAt(7, s));
     EXPECT_EQ(s.FontColor, cl::clRed);
+    // The two pasted records are equal: one record used twice.
+    ASSERT_EQ(c->StyleList->size(), 2u);
+    EXPECT_EQ((*c->StyleList)[1].UseCount, 2);
+    EXPECT_EQ((*c->StyleList)[0].UseCount, 6);
 }
 
 TEST_F(TextControlTest, MouseClicksPlaceTheCaretAndSelect) {

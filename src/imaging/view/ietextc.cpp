@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_startup.h"
@@ -103,6 +104,14 @@ int ShortCutOf(uint16_t Key, cl::TShiftState Shift) {
     for (int i = 0; i < 12; ++i)
         if (IETextShortCuts[i].Key == Key && IETextShortCuts[i].Shift == keys) return i;
     return -1;
+}
+
+// FNV-1a over everything but the use count (what SameAs compares).
+uint64_t StyleHash(const TIECharStyle& Style) {
+    const auto* p = reinterpret_cast<const uint8_t*>(&Style) + sizeof(int32_t);
+    uint64_t h = 14695981039346656037ull;
+    for (size_t i = 0; i < sizeof(TIECharStyle) - sizeof(int32_t); ++i) h = (h ^ p[i]) * 1099511628211ull;
+    return h;
 }
 
 bool IsContinuation(char c) { return (static_cast<uint8_t>(c) & 0xC0) == 0x80; }
@@ -371,10 +380,34 @@ void TIETextControl::InsertStyled(const std::string& Text, const std::vector<con
     grow(FCharX, int32_t{-1});
     grow(FCharY, int32_t{-1});
     FTextLength += static_cast<int32_t>(n);
-    for (size_t i = 0; i < n; ++i) {
-        const TIECharStyle* s = Styles.empty() ? FCurrentStyle.get() : Styles[i];
-        if (s != FCurrentStyle.get()) *FCurrentStyle = *s;
-        SetCharStyle(static_cast<int32_t>(at + i), *FCurrentStyle);
+    if (Styles.size() != n) {
+        for (size_t i = 0; i < n; ++i) SetCharStyle(static_cast<int32_t>(at + i), *FCurrentStyle);
+    } else {
+        // Each character with its own record: the records are found through a hash of their
+        // bytes, as a pasted block may bring a different one for every character.
+        std::unordered_multimap<uint64_t, int32_t> index;
+        for (size_t r = 0; r < StyleList->size(); ++r)
+            index.emplace(StyleHash((*StyleList)[r]), static_cast<int32_t>(r));
+        for (size_t i = 0; i < n; ++i) {
+            *FCurrentStyle = *Styles[i];
+            const uint64_t h = StyleHash(*FCurrentStyle);
+            int32_t r = -1;
+            for (auto [it, end] = index.equal_range(h); it != end; ++it)
+                if ((*StyleList)[it->second].SameAs(*FCurrentStyle)) {
+                    r = it->second;
+                    break;
+                }
+            if (r < 0) {
+                TIECharStyle copy = *FCurrentStyle;
+                copy.UseCount = 0;
+                StyleList->push_back(copy);
+                r = static_cast<int32_t>(StyleList->size()) - 1;
+                index.emplace(h, r);
+            }
+            CharStyles[at + i] = r;
+            ++(*StyleList)[r].UseCount;
+        }
+        FLastStyleIndex = -1;
     }
     ClearMetrics(static_cast<int32_t>(at), FTextLength - static_cast<int32_t>(at));
     FCaretIndex += static_cast<int32_t>(n);

@@ -223,8 +223,8 @@ private:
     // Inserts bytes at the caret with their own styles.
     void InsertStyled(const std::string& Text, const std::vector<const TIECharStyle*>& Styles);
     void ResizeMetrics();
-    // Applies Change to the record of every selected character, then to CurrentStyle unless
-    // KeepCurrent.
+    // Applies Change to the record of every selected character, and to CurrentStyle when
+    // ChangeCurrent.
     template <class Fn>
     void RestyleSelection(Fn Change, bool ChangeCurrent);
     bool PasteMemo(win::HANDLE Data);
