@@ -287,6 +287,40 @@ TEST_F(TextControlTest, StylingShortcutsAndFontSteps) {
     }
 }
 
+TEST_F(TextControlTest, SelectionFontAndBackground) {
+    TIETextControl* c = MakeControl(200, 60, "abcd");
+    c->SelectionStart = 1;
+    c->SelectionEnd = 3;
+    cl::TFont font;
+    font.SetName("Courier New");
+    font.SetHeight(-20);
+    font.SetStyle(cl::FontStyleBit(cl::fsItalic));
+    font.SetColor(cl::clGreen);
+    c->SetSelectionFont(&font);
+    c->SetSelectionBackColor(cl::clYellow);
+    TIECharStyle s;
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(c->StyleAt(i, s));
+        const bool selected = i == 1 || i == 2;
+        EXPECT_EQ(s.GetFontName(), selected ? "Courier New" : c->GetDefaultFont()->GetName()) << i;
+        EXPECT_EQ(s.FontHeight, selected ? -20 : c->GetDefaultFont()->GetHeight()) << i;
+        EXPECT_EQ(s.FontStyle, selected ? 2 : 0) << i;
+        EXPECT_EQ(s.FontColor, selected ? cl::clGreen : cl::clBlack) << i;
+        EXPECT_EQ(s.BackColor, selected ? cl::clYellow : cl::clWhite) << i;
+    }
+    // The typing style follows, and both selected characters share one new record.
+    EXPECT_EQ(c->GetCurrentStyle()->GetFontName(), "Courier New");
+    EXPECT_EQ(c->GetCurrentStyle()->BackColor, cl::clYellow);
+    EXPECT_EQ(c->CharStyles[1], c->CharStyles[2]);
+    c->PackStyles();
+    EXPECT_EQ(c->StyleList->size(), 2u);
+    // Drawn: the selection's characters on yellow once the selection is gone.
+    c->SelectionStart = c->SelectionEnd = 0;
+    Repaint(c);
+    EXPECT_EQ(ScreenAt(c, 8, 3), test::ScreenRgb(cl::clYellow));
+    EXPECT_EQ(ScreenAt(c, 1, 3), 0xFFFFFFu);
+}
+
 TEST_F(TextControlTest, ParagraphAlignmentShortcuts) {
     TIETextControl* c = MakeControl(200, 60, "ab\ncd\nef");
     c->SetCaretIndex(4);
