@@ -25,7 +25,9 @@ namespace {
 
 std::string MaskFixture(const std::string& name) { return std::string(LUMETRA_TEST_DATA) + "/mask/" + name; }
 
-// ImageMagick's decoding of a picture: width x height pixels of red, green, blue.
+// ImageMagick's decoding of a picture: width x height pixels of red, green, blue, 8 bits
+// each. Of 16-bit samples the high byte, which is what the imaging library's readers keep
+// when they make an 8-bit picture of them.
 struct Decoded {
     int Width = 0, Height = 0;
     std::vector<uint8_t> Rgb;
@@ -33,16 +35,21 @@ struct Decoded {
 
 Decoded DecodeWithImageMagick(const std::string& file) {
     Decoded d;
-    FILE* p = popen(("/usr/bin/identify -format '%w %h' '" + file + "[0]'").c_str(), "r");
+    int depth = 0;
+    FILE* p = popen(("/usr/bin/identify -format '%w %h %z' '" + file + "[0]'").c_str(), "r");
     if (!p) return d;
-    if (std::fscanf(p, "%d %d", &d.Width, &d.Height) != 2) d.Width = d.Height = 0;
+    if (std::fscanf(p, "%d %d %d", &d.Width, &d.Height, &depth) != 3) d.Width = d.Height = 0;
     pclose(p);
     if (d.Width <= 0 || d.Height <= 0) return d;
-    p = popen(("/usr/bin/convert '" + file + "[0]' -depth 8 rgb:-").c_str(), "r");
+    const size_t bytes = depth == 16 ? 2 : 1;
+    p = popen(("/usr/bin/convert '" + file + "[0]' -endian MSB -depth " + std::to_string(8 * bytes) + " rgb:-").c_str(),
+              "r");
     if (!p) return d;
-    d.Rgb.resize(static_cast<size_t>(d.Width) * d.Height * 3);
-    if (std::fread(d.Rgb.data(), 1, d.Rgb.size(), p) != d.Rgb.size()) d.Rgb.clear();
+    std::vector<uint8_t> raw(static_cast<size_t>(d.Width) * d.Height * 3 * bytes);
+    const bool whole = std::fread(raw.data(), 1, raw.size(), p) == raw.size();
     pclose(p);
+    if (!whole) return d;
+    for (size_t i = 0; i < raw.size(); i += bytes) d.Rgb.push_back(raw[i]);
     return d;
 }
 
@@ -178,7 +185,8 @@ TEST_P(MaskPictures, ColourPictureBecomesItsGreyLevels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, MaskPictures,
-                         ::testing::Values("colour444.jpg", "colour420.jpg", "colour.png", "colour.bmp", "colour.gif"),
+                         ::testing::Values("colour444.jpg", "colour420.jpg", "colour.png", "colour.bmp", "colour.gif",
+                                           "mono.png", "grey16.png", "colour.tif"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              for (char& c : name)
