@@ -188,31 +188,40 @@ TEST_F(ShowMask, OnlyASlideLeavingThroughTheMaskWithAMaskOfItsOwnLoadsIt) {
     EXPECT_EQ(sizes, expected);
 }
 
-// Red to blue through a mask that is white at the left and black at the right: the left
-// changes first, the right last; every frame is red where it has not changed yet and the
-// columns change in the mask's order; the show starts red and ends blue.
+// Red to blue through a mask that is white at the left and black at the right, then blue
+// to red through the mirror mask: the side where the mask is white changes first; every
+// frame has the columns in the mask's order. The second slide's mask is loaded while the
+// first transition is prepared, yet that transition keeps the first slide's mask. The show
+// starts red, is blue between the transitions and ends red.
 TEST_F(ShowMask, RevealsTheNewPictureInTheMasksOrder) {
     Container c;
     c.Settings(
         "<DefaultInterval>1000</DefaultInterval><DefaultEffectInterval>2000</DefaultEffectInterval>"
         "<FaderEnabled>0</FaderEnabled>");
-    // A vertical gradient turned a quarter to the left: white at the left edge.
-    const auto mask = c.Add(Made("leftright.png", "-size 48x64 gradient:white-black -rotate -90"));
-    c.Slide(Fixture("red.jpg"), kMaskEffect, mask, 0);
-    c.Slide(Fixture("blue.jpg"), kCut, {-1, -1}, -1);
+    // A vertical gradient turned a quarter to the left: white at the left edge; and mirrored.
+    const auto leftFirst = c.Add(Made("leftright.png", "-size 48x64 gradient:white-black -rotate -90"));
+    const auto rightFirst = c.Add(Made("rightleft.png", "-size 48x64 gradient:white-black -rotate 90"));
+    c.Slide(Fixture("red.jpg"), kMaskEffect, leftFirst, 0);
+    c.Slide(Fixture("blue.jpg"), kMaskEffect, rightFirst, 0);
+    c.Slide(Fixture("red.jpg"), kCut, {-1, -1}, -1);
     c.Write(dir_ / "show.scr");
 
     struct Sample {
         bool during;
+        int32_t slide;
         uint32_t left, middle, right;
     };
     std::vector<Sample> samples;
     auto at = [](int x) { return win::test::ScreenComposite().At(x, kH / 2) & 0xFFFFFF; };
     // Scripted input also arrives while a transition runs, when it looks for exit inputs.
-    for (int64_t t = 1000; t < 4600; t += 25)
-        At(t, [&] { samples.push_back({te::TransitionPrepared(), at(kW / 10), at(kW / 2), at(kW - kW / 10)}); });
-    At(4700, [] { win::test::Key('A', true); });
-    Run(5000);
+    // The transitions run from 1500 to 3500 ms and from 4500 to 6500 ms.
+    for (int64_t t = 1000; t < 7200; t += 25)
+        At(t, [&] {
+            samples.push_back(
+                {te::TransitionPrepared(), Form()->SlideIndex(), at(kW / 10), at(kW / 2), at(kW - kW / 10)});
+        });
+    At(7300, [] { win::test::Key('A', true); });
+    Run(7600);
 
     auto blueness = [](uint32_t rgb) { return static_cast<int>(rgb & 0xFF) - static_cast<int>(rgb >> 16 & 0xFF); };
     auto isRed = [](uint32_t rgb) { return (rgb >> 16 & 0xFF) > 230 && (rgb & 0xFF) < 30; };
@@ -220,22 +229,39 @@ TEST_F(ShowMask, RevealsTheNewPictureInTheMasksOrder) {
     ASSERT_FALSE(samples.empty());
     EXPECT_FALSE(samples.front().during);
     EXPECT_TRUE(isRed(samples.front().left) && isRed(samples.front().right)) << "the show did not start red";
-    EXPECT_TRUE(isBlue(samples.back().left) && isBlue(samples.back().right)) << "the show did not end blue";
-    constexpr int kNoise = 4;
-    int during = 0, leftOnly = 0, partial = 0;
-    for (const Sample& s : samples) {
-        if (!s.during) continue;
-        ++during;
-        // The left is always at least as far on as the middle, and the middle as the right
-        // (give or take the few levels by which the JPEG pictures are not quite pure).
-        EXPECT_GE(blueness(s.left) + kNoise, blueness(s.middle));
-        EXPECT_GE(blueness(s.middle) + kNoise, blueness(s.right));
-        if (isBlue(s.left) && isRed(s.right)) ++leftOnly;
-        if (!isRed(s.middle) && !isBlue(s.middle)) ++partial;
+    EXPECT_TRUE(isRed(samples.back().left) && isRed(samples.back().right)) << "the show did not end red";
+    bool blueBetween = false;
+    for (const Sample& s : samples)
+        if (!s.during && s.slide == 1 && isBlue(s.left) && isBlue(s.right)) blueBetween = true;
+    EXPECT_TRUE(blueBetween) << "the second slide never stood blue";
+    constexpr int kNoise = 4;  // the few levels by which the JPEG pictures are not quite pure
+    // While slide 1 comes in, the first slide's mask: the left is ahead; while slide 2 comes
+    // in, the second slide's: the right is ahead.
+    for (int32_t slide : {1, 2}) {
+        SCOPED_TRACE("the transition into slide " + std::to_string(slide));
+        const int sign = slide == 1 ? 1 : -1;  // how far on towards the new picture
+        int during = 0, aheadOnly = 0, partial = 0;
+        for (const Sample& s : samples) {
+            if (!s.during || s.slide != slide) continue;
+            ++during;
+            const int l = sign * blueness(s.left), m = sign * blueness(s.middle), r = sign * blueness(s.right);
+            const uint32_t first = slide == 1 ? s.left : s.right, last = slide == 1 ? s.right : s.left;
+            if (slide == 1) {
+                EXPECT_GE(l + kNoise, m);
+                EXPECT_GE(m + kNoise, r);
+            } else {
+                EXPECT_GE(r + kNoise, m);
+                EXPECT_GE(m + kNoise, l);
+            }
+            const bool firstNew = slide == 1 ? isBlue(first) : isRed(first);
+            const bool lastOld = slide == 1 ? isRed(last) : isBlue(last);
+            if (firstNew && lastOld) ++aheadOnly;
+            if (!isRed(s.middle) && !isBlue(s.middle)) ++partial;
+        }
+        EXPECT_GE(during, 10) << "too few frames seen during the transition";
+        EXPECT_GE(aheadOnly, 3) << "no frame showed the new picture on the mask's white side and the old on the other";
+        EXPECT_GE(partial, 1) << "the middle never showed a frame between the two pictures";
     }
-    EXPECT_GE(during, 10) << "too few frames seen during the transition";
-    EXPECT_GE(leftOnly, 3) << "no frame showed the new picture at the left and the old at the right";
-    EXPECT_GE(partial, 1) << "the middle never showed a frame between the two pictures";
 }
 
 // The real program on the SDL backend under a virtual X server: a show packed by the packer
