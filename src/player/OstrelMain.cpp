@@ -14,6 +14,8 @@
 #include "platform/kernel.h"
 #include "platform/user.h"
 #include "player/zb_ExeConverter.h"
+#include "player/zb_ImageUtils.h"
+#include "transitions/teBmpMsk.h"
 #include "transitions/teVclScr.h"
 
 namespace player {
@@ -365,19 +367,8 @@ void TOstrelForm::FormActivate(cl::TObject*) {
 }
 
 void TOstrelForm::CopyRange(int64_t start, int64_t end, cl::TStream* dest) {
-    // Ranges come from the document: they are cut to the file (an end before the start or
-    // past the end of the file gives an empty or shorter piece).
-    const int64_t size = FProgramFile->GetSize();
-    start = std::clamp<int64_t>(start, 0, size);
-    end = std::clamp<int64_t>(end, start, size);
-    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<int64_t>(64 * 1024, std::max<int64_t>(end - start, 1))));
-    for (int64_t pos = start; pos < end;) {
-        int64_t n = std::min<int64_t>(static_cast<int64_t>(buffer.size()), end - pos);
-        // Positioned reads: the audio library's thread reads the same file at the same time.
-        if (FProgramFile->ReadAt(pos, buffer.data(), n) != n) throw cl::EReadError("Stream read error");
-        dest->WriteBuffer(buffer.data(), n);
-        pos += n;
-    }
+    // Positioned reads: the audio library's thread reads the same file at the same time.
+    CopyShowRange(FProgramFile.get(), start, end, dest);
 }
 
 void TOstrelForm::ShowCurrentSlide() {
@@ -421,8 +412,21 @@ bool TOstrelForm::PrepareCurrentSlide() {
         // A slide left by a cut stands longer by the time it does not spend in a transition.
         FSlideDuration = SaturateToInt32(static_cast<int64_t>(FSlideDuration) + FCutExtra);
         FCutExtra = 0;
+    } else if (FEffectIndex == MaskIndex(count) && slide->EffectMask != -1) {
+        // Without a mask picture of its own the slide keeps the mask the transition had.
+        LoadCurrentMask();
     }
     return true;
+}
+
+void TOstrelForm::LoadCurrentMask() {
+    if (FSlideIndex < 0 || FSlideIndex >= static_cast<int32_t>(FSlideOrder.size())) return;
+    TSlide* slide = FShow->GetSlide(FSlideOrder[FSlideIndex]);
+    if (!slide || slide->MaskStartPos < 0 || slide->MaskEndPos < 0 || !FProgramFile) return;
+    auto* mask = dynamic_cast<te::TBmpMaskTransition*>(
+        TransitionList1->GetTransition(MaskIndex(TransitionList1->GetTransitionCount())));
+    if (!mask) return;
+    LoadMaskFromStream(FProgramFile.get(), mask->GetMask(), slide->MaskStartPos, slide->MaskEndPos);
 }
 
 win::RECT TOstrelForm::ImageClientRect() const {

@@ -82,6 +82,9 @@ public:
     void ClearScreen();
     void ExtractBassLibraries();
     void ExtractCurrentTrack();
+    // The mask picture of the slide at SlideIndex into the mask transition's own bitmap
+    // (filled in place; a mask that cannot be had leaves the one it had).
+    void LoadCurrentMask();
 
     // State, readable for tests.
     TSlideShow* Show() const { return FShow.get(); }

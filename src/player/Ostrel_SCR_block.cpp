@@ -15,6 +15,7 @@
 #include "player/Ostrel_SCR.h"
 #include "player/PlayerRes.h"
 #include "player/PreviewDlg.h"
+#include "player/zb_ImageUtils.h"
 #include "png/pngpicture.h"
 #include "transitions/teCore.h"
 
@@ -40,11 +41,13 @@ void StartUpLibraries(int argc, char** argv) {
     pix32::StartupPix32Image();
     audio::StartupAudio();
     te::StartUp();
+    StartUpImagingLibrary();
     png::StartupPngPicture();
 }
 
 void ShutDownLibraries() {
     png::ShutdownPngPicture();
+    ShutDownImagingLibrary();
     te::ShutDown();
     audio::ShutdownAudio();
     pix32::ShutdownPix32();

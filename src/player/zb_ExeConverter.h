@@ -18,4 +18,13 @@ inline constexpr const char* kBadShowSize = "Неверный размер сл�
 // format exception.
 void ReadShowFromExe(TSlideShow* Show, cl::TStream* Stream, std::string& Error);
 
+// Copies the piece of the program file from StartPos up to EndPos into Dest: the one way
+// every reader of the pieces (slides, masks, music) takes its bytes. The positions come
+// from the document and may point anywhere: the range is cut to the file (a start before
+// 0 counts from 0, an end past the file stops at its end, an end before the start copies
+// nothing), so no piece is ever larger than the file. A file stream is read with
+// positioned reads, which other threads may do at the same time; other streams are sought.
+// Returns the bytes copied; EReadError when the file gives fewer than it claims to hold.
+int64_t CopyShowRange(cl::TStream* Source, int64_t StartPos, int64_t EndPos, cl::TStream* Dest);
+
 }  // namespace player

@@ -614,6 +614,8 @@ void WriteJ2K(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TPr
 
 }  // namespace
 
+void IEJ2000StaticInit() { (void)Tables(); }
+
 void IEJ2000RegisterFormat() {
     TIEFormatOps jp2;
     jp2.Probe = &IEIsJP2Stream;

@@ -57,4 +57,8 @@ cl::String IEJ2000Options(const TIOParamsVals& Params);
 // The engine's entries of the two formats (ioJP2, ioJ2K).
 void IEJ2000RegisterFormat();
 
+// The unit's start hook: builds the YCbCr tables (the readers also build them on first use).
+// The coding library keeps no process-wide state, so the unit has no final hook.
+void IEJ2000StaticInit();
+
 }  // namespace ie

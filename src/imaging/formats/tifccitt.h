@@ -16,7 +16,8 @@
 
 namespace ie {
 
-// Builds the decode trees; the decoders also build them on first use.
+// Builds the decode trees; the decoders also build them on first use. The trees live as
+// long as the program, so the unit has no final hook.
 void TifCcittStaticInit();
 
 // One Modified Huffman row from the start of Data into Row ((Width + 7) / 8 bytes); result

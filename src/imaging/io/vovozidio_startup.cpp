@@ -11,6 +11,8 @@
 #include "imaging/core/hyieutils_filebuffer.h"
 #include "imaging/core/hyieutils_startup.h"
 #include "imaging/core/ieicc.h"
+#include "imaging/formats/iej2000.h"
+#include "imaging/formats/tifccitt.h"
 #include "imaging/io/iepresetim.h"
 #include "imaging/io/ietwain.h"
 #include "imaging/io/vovozidio.h"
@@ -122,6 +124,9 @@ void VovozIdIORegisterHooks() {
     IERegisterStaticHooks(iesuVovozIdIO, &VovozIdIOStaticInit, &VovozIdIOStaticFinal);
     // The acquisition side's preset frame pictures start and stop with the library too.
     IEPresetImRegisterHooks();
+    // So do the codecs' tables: the JPEG 2000 colour tables and the fax decode trees.
+    IERegisterStaticHooks(iesuJ2000, &IEJ2000StaticInit, nullptr);
+    IERegisterStaticHooks(iesuTifCcitt, &TifCcittStaticInit, nullptr);
 }
 
 void IEDebugLog(const cl::String& Msg) {

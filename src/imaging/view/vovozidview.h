@@ -1,0 +1,538 @@
+// The imaging library's view control, TVovozIdView: a windowed control that holds an image as
+// a stack of layers, shows it zoomed and scrolled over a styled background, and gives the
+// input/output component and the processing component an image to work on. It works without
+// a window as well: a view made in code with no owner and no parent holds, loads, converts
+// and saves a picture, and Update then does only the work that needs no window.
+//
+// The sources: vovozidview.cpp (construction, the image holder, the companions, the locks,
+// Update, messages), vovozidview_zoom.cpp (zoom, scrolling, the coordinate tables, the
+// overview view), vovozidview_paint.cpp (the back buffer, the background styles, DrawLayers),
+// ielayer.cpp (TIELayer) and the units named in the sections below.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "classlib/Classes.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/Graphics.h"
+#include "imaging/core/hyiedefs.h"
+#include "imaging/core/ieview.h"
+#include "imaging/io/vovozidio.h"
+#include "imaging/processing/vovozidproc.h"
+#include "imaging/view/ielayer.h"
+
+namespace ie {
+
+class TIEBitmap;
+class TIEMask;
+class TIEScrollBarParams;
+class TIEMouseWheelParams;
+class TIETransitionEffects;
+class TVovozIdView;
+
+// ---------------------------------------------------------------------------------------
+// Settings and events of the view
+
+enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+enum TIEBackgroundStyle : uint8_t {
+    iebsSolid,
+    iebsHorizontal,
+    iebsVertical,
+    iebsFDiagonal,
+    iebsBDiagonal,
+    iebsCross,
+    iebsDiagCross,
+    iebsChessboard,
+    iebsDiagonals,
+    iebsCropped,
+    iebsCropShadow,
+    iebsGradient,
+    iebsSoftShadow,
+    iebsPhotoLike,
+};
+
+enum TIEWallPaperStyle : uint8_t { iewoNormal, iewoStretch, iewoTile };
+
+// The selection options (a set: bit v for the value v).
+enum TIESelectionOption : uint8_t {
+    iesoAnimated,
+    iesoSizeable,
+    iesoMoveable,
+    iesoFilled,
+    iesoCutBorders,
+    iesoMarkOuter,
+    iesoCanScroll,
+    iesoSelectTranspLayers,
+    iesoRightButtonSelectLayers,
+    iesoRightButtonTerminatePolySelect,
+};
+using TIESelectionOptions = uint16_t;
+constexpr TIESelectionOptions IESelOpt(TIESelectionOption Option) {
+    return static_cast<TIESelectionOptions>(1u << Option);
+}
+
+// Whether coordinates given to the selection operations are client or bitmap coordinates.
+enum TIESelectionBase : uint8_t { iesbClientArea, iesbBitmap };
+
+// The mouse interactions (a set: bit v for the value v).
+enum TIEMouseInteractItem : uint8_t {
+    miZoom,
+    miScroll,
+    miSelect,
+    miSelectPolygon,
+    miSelectCircle,
+    miSelectZoom,
+    miSelectMagicWand,
+    miSelectLasso,
+    miMoveLayers,
+    miResizeLayers,
+    miRotateLayers,
+    miMovingScroll,
+};
+using TIEMouseInteract = uint16_t;
+constexpr TIEMouseInteract IEMouseOpt(TIEMouseInteractItem Item) { return static_cast<TIEMouseInteract>(1u << Item); }
+
+// What happened to a layer (OnLayerNotify).
+enum TIELayerEvent : uint8_t { ielMoving, ielMoved, ielResizing, ielResized, ielSelected, ielRotating, ielRotated };
+
+// The grips of a layer or of a selection (scoped: ieNone is also a pixel format).
+enum class TIEGrip : uint8_t {
+    ieNone,
+    ieTopLeft,
+    ieTopRight,
+    ieBottomRight,
+    ieBottomLeft,
+    ieLeftSide,
+    ieRightSide,
+    ieTopSide,
+    ieBottomSide,
+    ieRotationCenter,
+};
+
+using TViewChangeEvent = std::function<void(cl::TObject* Sender, int32_t Change)>;
+using TViewChangingEvent = std::function<void(cl::TObject* Sender, int32_t Change, double NewValue)>;
+using TIEMouseInResizingGripEvent = std::function<void(cl::TObject* Sender, TIEGrip Grip)>;
+using TIEZoomEvent = std::function<void(cl::TObject* Sender, double& NewZoom)>;
+using TIELayerNotify = std::function<void(cl::TObject* Sender, int32_t Layer, TIELayerEvent Event)>;
+using TIESpecialKeyEvent =
+    std::function<void(cl::TObject* Sender, uint16_t CharCode, cl::TShiftState Shift, bool& Handled)>;
+using TIEOnDrawBackground =
+    std::function<void(cl::TObject* Sender, cl::TCanvas* ACanvas, const cl::TRect& ARect, bool& Handled)>;
+using TIEOnDrawCanvas = std::function<void(cl::TObject* Sender, cl::TCanvas* ACanvas, const cl::TRect& ARect)>;
+using TIEDrawLayerBoxEvent = std::function<void(cl::TObject* Sender, cl::TBitmap* ABitmap, int32_t Layer)>;
+using TIEDrawLayerGrip =
+    std::function<void(cl::TObject* Sender, cl::TBitmap* ABitmap, int32_t Layer, int32_t Grip, const cl::TRect& Rect)>;
+using TIEOnDrawPolygon =
+    std::function<void(cl::TObject* Sender, int32_t Polygon, int32_t Point, cl::TCanvas* Canvas, int32_t X, int32_t Y)>;
+using TIEVirtualKeyEvent =
+    std::function<void(cl::TObject* Sender, uint32_t VirtualKey, uint32_t KeyData, bool KeyDown)>;
+
+// The number of the first of the view's screen cursors and its resting cursor.
+constexpr cl::TCursor IEFirstViewCursor = 1778;
+constexpr cl::TCursor IEDefaultViewCursor = 1785;
+// The library version a view reports and draws.
+inline constexpr const char* IEVovozIdVersion = "3.1.0";
+
+// One selection of the view (the view uses its first record).
+struct TIESelectionRecord {
+    std::vector<cl::TPoint> Points;  // bitmap coordinates; sub-polygons end at a separator
+    int32_t X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
+    cl::TColor SelectionColor1 = 0;
+    cl::TColor SelectionColor2 = 0xFFFFFF;
+    bool Animated = true;
+    bool Sizeable = true;
+    cl::TCanvas* Canvas = nullptr;  // none at design time
+    bool OutlineShown = false;
+    int32_t AntsPhase = 0;                    // 0 .. 9
+    std::unique_ptr<cl::TBitmap> DashBitmap;  // 1 x 1 pf24bit scratch of the polygon dashes
+};
+
+// ---------------------------------------------------------------------------------------
+// The view
+
+class TVovozIdView : public TIEView {
+    CL_DECLARE_COMPONENT(TVovozIdView, TIEView)
+public:
+    explicit TVovozIdView(cl::TComponent* AOwner);
+    ~TVovozIdView() override;
+    TVovozIdView(const TVovozIdView&) = delete;
+    TVovozIdView& operator=(const TVovozIdView&) = delete;
+
+    // ----- the image holder
+    TIEBitmap* GetIEBitmap() override { return FIEBitmap; }
+    // The class-library bitmap the image lives in (LegacyBitmap), else nil.
+    cl::TBitmap* GetBitmap() override { return FBitmap; }
+    // The image's alpha channel, made fully opaque on first use.
+    TIEBitmap* GetAlphaChannel() override;
+    bool GetHasAlphaChannel() override;
+    void RemoveAlphaChannel(bool Merge) override;
+    bool GetLegacyBitmap() const { return FLegacyBitmap; }
+    virtual void SetLegacyBitmap(bool Value);
+    // The current layer shows Bitmap, which the view does not own; nil gives it back an empty
+    // bitmap of its own.
+    void SetExternalBitmap(TIEBitmap* Bitmap);
+    // IEBitmap into the current layer (after a direct change of the class-library bitmap)
+    // and the image size from layer 0.
+    void SyncLayers();
+    // True for images narrower and lower than 2 pixels.
+    virtual bool IsEmpty();
+    // The image filled with Background, without alpha channel.
+    void Clear();
+    // A 1 x 1 image, cleared.
+    void ResetToEmpty();
+    void Assign(cl::TPersistent* Source) override;
+    void SetBackground(cl::TColor Value) override;
+    // Fires OnImageChange; the input/output component calls it after every load.
+    void ImageChange() override;
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    int32_t GetImageWidth() const { return FImageWidth; }
+    int32_t GetImageHeight() const { return FImageHeight; }
+
+    // ----- the companions, made on first use and owned
+    TVovozIdIO* GetIO();
+    TVovozIdProc* GetProc();
+    // The view transitions' component (nil until made).
+    TIETransitionEffects* GetTransition() const { return FTransition; }
+
+    // ----- locks and the recompute
+    // While held Update does nothing.
+    void HoldUpdate() { ++FUpdateHoldCount; }
+    // Releases a hold, then Update when none is left.
+    void ResumeUpdate();
+    // Releases a hold without Update; never below 0.
+    void ReleaseUpdateHold();
+    int32_t GetUpdateHoldCount() const { return FUpdateHoldCount; }
+    // While locked painting and repaint requests are skipped.
+    void LockUpdate() override { ++FPaintLockCount; }
+    // Releases a lock; the last one runs Update.
+    void UnlockUpdate() override { (void)UnlockUpdateCount(); }
+    void UnlockUpdateEx() override { (void)UnlockUpdateExCount(); }
+    // UnlockUpdate and UnlockUpdateEx with the count left.
+    int32_t UnlockUpdateCount();
+    int32_t UnlockUpdateExCount();
+    int32_t GetPaintLockCount() const { return FPaintLockCount; }
+    // Brings the shown state (extent, zoom, selection mask size, alpha size, scroll bars,
+    // window) in step with the image.
+    void Update() override;
+    bool GetUpdating() const { return FUpdating; }
+    void SetUpdateReason(int32_t Reason) { FUpdateReason = Reason; }
+    int32_t GetUpdateReason() const { return FUpdateReason; }
+    // The layer whose display cache the next Update drops (-1: all).
+    void SetLayerCacheToDrop(int32_t Layer) { FLayerCacheToDrop = Layer; }
+
+    // ----- the view's size
+    // True with a parent form or a parent window.
+    virtual bool HasParentForm();
+    // The client size when the view has a parent and a window, else 50.
+    virtual int32_t GetViewWidth();
+    virtual int32_t GetViewHeight();
+
+    // ----- layers
+    int32_t GetLayerCount() const { return static_cast<int32_t>(FLayers.size()); }
+    // No range check.
+    TIELayer* GetLayer(int32_t Index) const { return FLayers[static_cast<size_t>(Index)].get(); }
+    TIELayer* GetCurrentLayerObject() const { return GetLayer(FCurrentLayer); }
+    int32_t GetCurrentLayer() const { return FCurrentLayer; }
+    // Makes a pickable layer at or below Index current.
+    virtual void SetCurrentLayer(int32_t Index);
+    virtual void DoLayerNotify(int32_t Layer, TIELayerEvent Event);
+
+    // ----- zoom and scrolling (vovozidview_zoom.cpp)
+    double GetZoom() const { return FZoomPercentX; }
+    double GetZoomX() const { return FZoomPercentX; }
+    double GetZoomY() const { return FZoomPercentY; }
+    double GetZoomFactorX() const { return FZoomFactorX; }
+    double GetZoomFactorY() const { return FZoomFactorY; }
+    int32_t GetOriginX() const { return FOriginX; }
+    int32_t GetOriginY() const { return FOriginY; }
+    int32_t GetExtentWidth() const { return FExtentWidth; }
+    int32_t GetExtentHeight() const { return FExtentHeight; }
+    int32_t GetDisplayWidth() const { return FDisplayWidth; }
+    int32_t GetDisplayHeight() const { return FDisplayHeight; }
+    int32_t GetOffsetX() const { return FOffsetX; }
+    int32_t GetOffsetY() const { return FOffsetY; }
+    int32_t GetVisibleX() const { return FVisibleX; }
+    int32_t GetVisibleY() const { return FVisibleY; }
+    int32_t GetVisibleWidth() const { return FVisibleWidth; }
+    int32_t GetVisibleHeight() const { return FVisibleHeight; }
+    int32_t GetVisibleDisplayWidth() const { return FVisibleDisplayWidth; }
+    int32_t GetVisibleDisplayHeight() const { return FVisibleDisplayHeight; }
+    // The zoom of both axes, keeping the bitmap point at the view's centre in place.
+    void SetZoom(double Value);
+    virtual void DoSetZoom(double Value);
+    virtual void DoSetZoomX(double Value);
+    virtual void DoSetZoomY(double Value);
+    // The zoom at which the image fits the control (border margins taken off).
+    double GetFitZoom();
+    // The fitting zoom when shrinking or stretching is allowed for this image, else 100.
+    double GetAutoFitZoom(int32_t ImageW, int32_t ImageH, bool ShrinkAllowed, bool StretchAllowed, int32_t AvailH,
+                          int32_t AvailW);
+    void GetBackgroundMargins(int32_t& MarginX, int32_t& MarginY, bool BorderForm);
+    // The largest scroll origins.
+    void GetMaxOrigin(int32_t& MaxX, int32_t& MaxY);
+    virtual void DoViewChange(int32_t Change);
+    virtual void DoViewChanging(int32_t Change, double NewValue);
+    virtual void UpdateCoordTables();
+    virtual void UpdateVisibleArea();
+    virtual void UpdateExtent();
+    // Client coordinates to bitmap coordinates and back (any value converts).
+    int32_t ClientToBitmapX(int32_t X);
+    int32_t ClientToBitmapY(int32_t Y);
+    int32_t BitmapToClientX(int32_t X);
+    int32_t BitmapToClientY(int32_t Y);
+    // The first zoomed coordinate of the bitmap pixel that holds V.
+    int32_t SnapOriginX(int32_t V);
+    int32_t SnapOriginY(int32_t V);
+    bool GetCenter() const { return FCenter; }
+    bool GetAutoFit() const { return FAutoFit; }
+    void SetAutoFit(bool Value) { FAutoFit = Value; }
+    bool GetAutoStretch() const { return FAutoStretch; }
+    void SetAutoStretch(bool Value) { FAutoStretch = Value; }
+    bool GetAutoShrink() const { return FAutoShrink; }
+    void SetAutoShrink(bool Value) { FAutoShrink = Value; }
+    TResampleFilter GetZoomFilter() const { return FZoomFilter; }
+    bool GetDelayZoomFilter() const { return FDelayZoomFilter; }
+    void SetDelayZoomFilter(bool Value) { FDelayZoomFilter = Value; }
+    TScrollStyle GetScrollBars() const { return FScrollBars; }
+    bool GetFlatScrollBars() const { return FFlatScrollBars; }
+    TIEScrollBarParams* GetHorizScrollBarParams() const { return FHScrollBarParams.get(); }
+    TIEScrollBarParams* GetVertScrollBarParams() const { return FVScrollBarParams.get(); }
+    TIEMouseWheelParams* GetMouseWheelParams() const { return FMouseWheelParams.get(); }
+    int32_t GetFilterDelayCount() const { return FFilterDelayCount; }
+    int32_t GetViewChangeCount() const { return FViewChangeCount; }
+    TVovozIdView* GetOverviewView() const { return FOverviewView; }
+
+    // ----- painting and background (vovozidview_paint.cpp)
+    TIEBackgroundStyle GetBackgroundStyle() const { return FBackgroundStyle; }
+    TIEWallPaperStyle GetWallPaperStyle() const { return FWallPaperStyle; }
+    cl::TPicture* GetWallPaper() const { return FWallPaper.get(); }
+    cl::TColor GradientEndColor = 0xFF0000;
+    int32_t GetChessboardSize() const { return FChessboardSize; }
+    cl::TBrushStyle GetChessboardBrushStyle() const { return FChessboardBrushStyle; }
+    void SetChessboardStyle(int32_t Size, cl::TBrushStyle BrushStyle) {
+        FChessboardSize = Size;
+        FChessboardBrushStyle = BrushStyle;
+    }
+    bool GetDrawVersion() const { return FDrawVersion; }
+    const char* GetVovozIdVersion() const { return IEVovozIdVersion; }
+    // The back buffer the layers are composed into (nil at design time).
+    TIEBitmap* GetBackBufferBitmap() const { return FBackBuffer.get(); }
+    void SetBackBufferDirty(bool Value) { FBackBufferDirty = Value; }
+    bool GetBackBufferDirty() const { return FBackBufferDirty; }
+
+    // ----- published settings stored only (their users read them)
+    bool DoubleBuffer = true;
+    bool EnableInteractionHints = true;
+    bool GetEnableAlphaChannel() const { return FEnableAlphaChannel; }
+    void SetEnableAlphaChannel(bool Value);
+    TIEMouseInteract GetMouseInteract() const { return FMouseInteract; }
+    virtual void SetMouseInteract(TIEMouseInteract Value);
+    TIESelectionOptions GetSelectionOptions() const { return FSelectionOptions; }
+    TIESelectionBase GetSelectionBase() const { return FSelectionBase; }
+    void SetSelectionBase(TIESelectionBase Value) { FSelectionBase = Value; }
+    cl::TCursor GetViewCursor() const { return FViewCursor; }
+
+    // ----- events handed to the companions
+    virtual void SetOnProgress(TIEProgressEvent Value);
+    virtual void SetOnFinishWork(cl::TNotifyEvent Value);
+    virtual TIEProgressEvent GetOnProgress() { return FOnProgress; }
+    virtual cl::TNotifyEvent GetOnFinishWork() { return FOnFinishWork; }
+    void SetOnSaveUndo(TIESaveUndoEvent Value);
+    TIESaveUndoEvent GetOnSaveUndo() const { return FOnSaveUndo; }
+
+    // ----- own events
+    TViewChangeEvent OnViewChange;
+    TViewChangingEvent OnViewChanging;
+    cl::TNotifyEvent OnImageChange;
+    cl::TNotifyEvent OnSelectionChange;
+    cl::TNotifyEvent OnSelectionChanging;
+    cl::TNotifyEvent OnBeforeSelectionChange;
+    cl::TNotifyEvent OnMouseInSel;
+    cl::TNotifyEvent OnPaint;
+    TIEMouseInResizingGripEvent OnMouseInResizingGrip;
+    TIEZoomEvent OnZoomIn;
+    TIEZoomEvent OnZoomOut;
+    cl::TNotifyEvent OnDrawBackBuffer;
+    TIELayerNotify OnLayerNotify;
+    TIESpecialKeyEvent OnSpecialKey;
+    TIEOnDrawBackground OnDrawBackground;
+    TIEOnDrawCanvas OnDrawCanvas;
+    TIEDrawLayerBoxEvent OnDrawLayerBox;
+    TIEDrawLayerGrip OnDrawLayerGrip;
+    TIEOnDrawPolygon OnDrawPolygon;
+    cl::TNotifyEvent OnDShowNewFrame;
+    cl::TNotifyEvent OnDShowEvent;
+    TIEVirtualKeyEvent OnVirtualKey;
+
+    // ----- the selection state made at construction
+    TIEMask* GetSelectionMask() const { return FSelectionMask.get(); }
+    bool GetSelected() const { return FSelected; }
+    TIESelectionRecord* GetSelectionRecord() const { return FSelectionRecords.front().get(); }
+    cl::TTimer* GetAntsTimer() const { return FAntsTimer.get(); }
+
+    // ---------------------------------------------------------------------------------------
+    // Selections (vovozidview_select.cpp)
+
+    // ---------------------------------------------------------------------------------------
+    // Mouse, keyboard, cursors and automatic scrolling (vovozidview_mouse.cpp)
+
+    // ---------------------------------------------------------------------------------------
+    // Layer operations (vovozidview_layers.cpp)
+
+    // ---------------------------------------------------------------------------------------
+    // Layers stream (vovozidview_stream.cpp)
+
+    // ----- messages
+    void WMViewUpdate(cl::TMessage& Message);
+    void WMProgress(cl::TMessage& Message);
+    void WMFinishWork(cl::TMessage& Message);
+    void WMSize(cl::TMessage& Message);
+    void WMFocus(cl::TMessage& Message);
+
+protected:
+    void Notification(cl::TComponent* AComponent, cl::TOperation Operation) override;
+    // Step 7 of Update, with a window: origin limits, scroll bars, extent, repaint.
+    void UpdateWindowState();
+    // Shows, hides and sets the window's scroll bars for the largest origins.
+    void UpdateScrollBars(int32_t MaxX, int32_t MaxY);
+    // The ants timer's tick: the filter delay and the view-change pause count down, and the
+    // timer runs only while there is something to wait for or to animate.
+    void AntsTimerTick();
+    // Enables the ants timer exactly when a count is running or a selection is animated.
+    void UpdateAntsTimer();
+
+    // The image holder.
+    std::vector<std::unique_ptr<TIELayer>> FLayers;
+    int32_t FCurrentLayer = 0;
+    TIEBitmap* FIEBitmap = nullptr;  // owned by the layer that holds it
+    cl::TBitmap* FBitmap = nullptr;  // the legacy bitmap behind FIEBitmap, owned with it
+    bool FLegacyBitmap = true;
+    int32_t FImageWidth = 0;
+    int32_t FImageHeight = 0;
+    int32_t FLastBitmapWidth = 0;
+    int32_t FLastBitmapHeight = 0;
+
+    // The companions (components owned by the view).
+    TVovozIdIO* FIO = nullptr;
+    TVovozIdProc* FProc = nullptr;
+    TIEBitmapChangeRecord* FProcLink = nullptr;
+    TIETransitionEffects* FTransition = nullptr;
+    TVovozIdView* FOverviewView = nullptr;  // not owned
+    bool FIsOverview = false;
+    uint8_t FOverviewOptions = 0;
+
+    // Counters and flags.
+    int32_t FUpdateHoldCount = 0;
+    int32_t FPaintLockCount = 0;
+    int32_t FUpdateReason = 0;
+    bool FUpdating = false;
+    bool FUpdatingAgain = false;  // the second pass after a scroll bar came or went
+    int32_t FLayerCacheToDrop = -1;
+
+    // Events handed to the companions.
+    TIEProgressEvent FOnProgress;
+    cl::TNotifyEvent FOnFinishWork;
+    TIESaveUndoEvent FOnSaveUndo;
+
+    // Zoom, scrolling and the coordinate tables.
+    double FZoomPercentX = 100, FZoomPercentY = 100;
+    double FZoomFactorX = 1, FZoomFactorY = 1;
+    double FInvZoomX = 1, FInvZoomY = 1;
+    int32_t FOriginX = 0, FOriginY = 0;
+    int32_t FExtentWidth = 0, FExtentHeight = 0;
+    int32_t FDisplayWidth = 0, FDisplayHeight = 0;
+    int32_t FOffsetX = 0, FOffsetY = 0;
+    int32_t FVisibleX = 0, FVisibleY = 0, FVisibleWidth = 0, FVisibleHeight = 0;
+    int32_t FVisibleDisplayWidth = 0, FVisibleDisplayHeight = 0;
+    struct TCoordAxis {
+        std::vector<int32_t> ZoomedToBitmap;  // zoomed coordinate to bitmap coordinate
+        std::vector<int32_t> BitmapToZoomed;  // bitmap coordinate to its first zoomed coordinate
+        int32_t ScreenWindow = 0;             // index into ZoomedToBitmap of the origin's window
+        int32_t ScreenWindowLength = 0;
+        int32_t BitmapWindow = 0;  // index into BitmapToZoomed of the visible bitmap window
+        int32_t BitmapWindowLength = 0;
+        double BuiltZoom = -1;
+        int32_t BuiltDisplay = -1;
+        int32_t BuiltImage = -1;
+        bool Valid() const { return !ZoomedToBitmap.empty(); }
+    };
+    TCoordAxis FCoordX, FCoordY;
+    double FHScrollFactor = 1, FVScrollFactor = 1;
+    bool FHScrollShown = false, FVScrollShown = false;
+    int32_t FFilterDelayCount = 0;
+    int32_t FViewChangeCount = 0;
+    TResampleFilter FZoomFilter = rfNone;
+    TResampleFilter FZoomFilterStored = rfNone;
+    bool FDelayZoomFilter = false;
+    TScrollStyle FScrollBars = ssBoth;
+    bool FFlatScrollBars = false;
+    bool FCenter = true;
+    bool FAutoFit = false;
+    bool FAutoStretch = false;
+    bool FAutoShrink = false;
+    std::unique_ptr<TIEScrollBarParams> FVScrollBarParams;
+    std::unique_ptr<TIEScrollBarParams> FHScrollBarParams;
+    std::unique_ptr<TIEMouseWheelParams> FMouseWheelParams;
+
+    // Painting.
+    std::unique_ptr<TIEBitmap> FBackBuffer;
+    bool FBackBufferDirty = true;
+    bool FFullRepaint = true;
+    TIEBackgroundStyle FBackgroundStyle = iebsSolid;
+    int32_t FChessboardSize = 16;
+    cl::TBrushStyle FChessboardBrushStyle = cl::bsSolid;
+    std::unique_ptr<cl::TPicture> FWallPaper;
+    TIEWallPaperStyle FWallPaperStyle = iewoNormal;
+    bool FDrawVersion = false;
+    std::unique_ptr<cl::TPen> FInstancePen;  // dotted, mode not: layer boxes
+    bool FEnableAlphaChannel = true;
+
+    // Interaction settings.
+    TIEMouseInteract FMouseInteract = 0;
+    cl::TCursor FViewCursor = IEDefaultViewCursor;
+    TIESelectionOptions FSelectionOptions =
+        IESelOpt(iesoAnimated) | IESelOpt(iesoSizeable) | IESelOpt(iesoMoveable) | IESelOpt(iesoCanScroll);
+    TIESelectionBase FSelectionBase = iesbClientArea;
+
+    // Layer grips.
+    int32_t FLayersGripSize = 5;
+    cl::TColor FLayersGripPenColor = cl::clBlack;
+    cl::TBrushStyle FLayersGripBrushStyle = cl::bsSolid;
+    cl::TColor FLayersGripBrushColor = 0xBAFFFF;
+    uint8_t FLayersGripShape = 0;
+
+    // The selection state made at construction.
+    std::unique_ptr<TIEMask> FSelectionMask;
+    bool FSelected = false;
+    std::vector<std::unique_ptr<TIESelectionRecord>> FSelectionRecords;
+    std::unique_ptr<cl::TTimer> FAntsTimer;  // only with an owner or a parent window
+    // A 10 x 10 ie24RGB scratch bitmap (not at design time).
+    std::unique_ptr<TIEBitmap> FScratchBitmap;
+    void* FDrawDib = nullptr;  // the DrawDib context
+
+private:
+    class TIOLink;
+    void CreateSelectionRecord();
+    std::unique_ptr<TIEIOViewLink> FIOLink;
+};
+
+// The unit's start-up: the screen's colour depth and resolution, the default resolution of
+// new views (300 x 300), the edge and border metrics and the shared pen. The final hook frees
+// what the start-up made.
+void VovozIdViewStaticInit();
+void VovozIdViewStaticFinal();
+void VovozIdViewRegisterStaticHooks();
+// Values the start-up reads.
+extern int32_t IEScreenBitsPerPixel;
+extern int32_t IEScreenDpiX;
+extern int32_t IEScreenDpiY;
+extern int32_t IEEdgeX, IEEdgeY, IEBorderX, IEBorderY;
+// The layers stream's signature.
+inline constexpr const char* IELayersSignature = "VOVOZIDLAYERS";
+
+}  // namespace ie
