@@ -140,10 +140,8 @@ void TVovozIdView::CreateSelectionRecord() {
 TVovozIdView::~TVovozIdView() {
     SetState(cl::csDestroying, true);
     SyncLayers();
-    if (FOverviewView) {
-        FOverviewView->RemoveFreeNotification(this);
-        FOverviewView = nullptr;
-    }
+    // The overview shows this view's bitmap: it gets one of its own back.
+    if (FOverviewView) LinkOverviewView(nullptr, 0);
     // The companions unregister their bitmap-change events while the view still stands.
     delete FIO;
     FIO = nullptr;
@@ -573,6 +571,13 @@ void RegisterViewMessages() {
                                    [](cl::TObject* s, cl::TMessage& m) { static_cast<TVovozIdView*>(s)->WMFocus(m); });
         cl::RegisterMessageHandler(C, win::WM_KILLFOCUS,
                                    [](cl::TObject* s, cl::TMessage& m) { static_cast<TVovozIdView*>(s)->WMFocus(m); });
+        cl::RegisterMessageHandler(C, win::WM_HSCROLL,
+                                   [](cl::TObject* s, cl::TMessage& m) { static_cast<TVovozIdView*>(s)->WMScroll(m); });
+        cl::RegisterMessageHandler(C, win::WM_VSCROLL,
+                                   [](cl::TObject* s, cl::TMessage& m) { static_cast<TVovozIdView*>(s)->WMScroll(m); });
+        cl::RegisterMessageHandler(C, win::WM_MOUSEWHEEL, [](cl::TObject* s, cl::TMessage& m) {
+            static_cast<TVovozIdView*>(s)->WMMouseWheel(m);
+        });
         cl::RegisterMessageHandler(C, win::WM_MOUSEHWHEEL, [](cl::TObject* s, cl::TMessage& m) {
             auto* v = static_cast<TVovozIdView*>(s);
             m.Result = win::DefWindowProcA(v->GetHandle(), m.Msg, m.WParam, m.LParam);
