@@ -6,7 +6,10 @@
 
 #include <cmath>
 
+#include "classlib/TypInfo.h"
 #include "imaging/core/hyieutils_draw.h"
+#include "imaging/core/hyieutils_mask.h"
+#include "imaging/io/ieds.h"
 #include "view_testutil.h"
 
 namespace ie::test {
@@ -229,6 +232,50 @@ TEST_F(ViewZoomScreen, ZoomAtPointKeepsTheBitmapPointUnderTheMouse) {
     v->ZoomAtPoint(300, 200, true, 100);
     EXPECT_NEAR(v->ClientToBitmapX(v->GetViewWidth() / 2), bx, 1);
     EXPECT_NEAR(v->ClientToBitmapY(v->GetViewHeight() / 2), by, 1);
+}
+
+// The messages of the background input/output and of the video glue, and the erase that
+// never happens.
+TEST_F(ViewZoomScreen, ViewAnswersItsMessages) {
+    TVovozIdView* v = MakePictureView();
+    win::HWND h = v->GetHandle();
+    int progress = -1, finished = 0, frames = 0, events = 0;
+    v->SetOnProgress([&](cl::TObject* Sender, int Per) {
+        EXPECT_EQ(Sender, v);
+        progress = Per;
+    });
+    v->SetOnFinishWork([&](cl::TObject*) { ++finished; });
+    v->OnDShowNewFrame = [&](cl::TObject*) { ++frames; };
+    v->OnDShowEvent = [&](cl::TObject*) { ++events; };
+    win::SendMessageA(h, IEM_PROGRESS, 42, 0);
+    EXPECT_EQ(progress, 42);
+    win::SendMessageA(h, IEM_FINISHWORK, 0, 0);
+    EXPECT_EQ(finished, 1);
+    // The update message catches up with a picture changed behind the view's back.
+    v->GetIEBitmap()->Allocate(640, 480, ie24RGB);
+    win::SendMessageA(h, IEM_UPDATE, 0, 0);
+    EXPECT_EQ(v->GetImageWidth(), 640);
+    EXPECT_EQ(v->GetSelectionMask()->Width, 640);
+    // No video object, or one without a graph: nothing.
+    TIEDirectShow idle;
+    win::SendMessageA(h, IEM_NEWFRAME, 0, 0);
+    win::SendMessageA(h, IEM_EVENT, 0, reinterpret_cast<win::LPARAM>(&idle));
+    EXPECT_EQ(frames + events, 0);
+    EXPECT_EQ(win::SendMessageA(h, win::WM_ERASEBKGND, 0, 0), 0);
+}
+
+TEST_F(ViewZoomScreen, PublishedSettingsAreReachedByName) {
+    TVovozIdView* v = MakePictureView();
+    EXPECT_EQ(cl::GetEnumProp(v, "BackgroundStyle"), cl::String("iebsSolid"));
+    EXPECT_EQ(cl::GetEnumProp(v, "ScrollBars"), cl::String("ssBoth"));
+    EXPECT_EQ(cl::GetOrdProp(v, "Center"), 1);
+    cl::SetEnumProp(v, "ScrollBars", "ssNone");
+    EXPECT_EQ(v->GetScrollBars(), ssNone);
+    cl::SetEnumProp(v, "ZoomFilter", "rfLanczos3");
+    EXPECT_EQ(v->GetZoomFilter(), rfLanczos3);
+    cl::SetOrdProp(v, "AutoFit", 1);
+    EXPECT_TRUE(v->GetAutoFit());
+    EXPECT_EQ(cl::GetClass("TVovozIdView"), &TVovozIdView::StaticClass());
 }
 
 // ---------------------------------------------------------------------------------------

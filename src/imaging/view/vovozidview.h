@@ -442,6 +442,8 @@ public:
     void WMViewUpdate(cl::TMessage& Message);
     void WMProgress(cl::TMessage& Message);
     void WMFinishWork(cl::TMessage& Message);
+    void WMDShowNewFrame(cl::TMessage& Message);
+    void WMDShowEvent(cl::TMessage& Message);
     void WMSize(cl::TMessage& Message);
     void WMFocus(cl::TMessage& Message);
     void WMScroll(cl::TMessage& Message);
