@@ -101,6 +101,14 @@ TEST(ViewCore, ConstructionDefaults) {
     EXPECT_NE(view.GetBackBufferBitmap(), nullptr);
 }
 
+TEST(ViewCore, ResizingAViewMadeInCodeKeepsItsPicture) {
+    TVovozIdView view(nullptr);
+    view.GetIEBitmap()->Allocate(7, 3, ie24RGB);
+    view.SetBounds(0, 0, 300, 200);
+    EXPECT_EQ(view.GetIEBitmap()->GetWidth(), 7);
+    EXPECT_EQ(view.GetIEBitmap()->GetHeight(), 3);
+}
+
 TEST(ViewCore, AnOwnerGivesTheAntsTimer) {
     cl::TComponent owner(nullptr);
     auto* view = new TVovozIdView(&owner);  // owned by owner

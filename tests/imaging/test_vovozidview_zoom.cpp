@@ -327,6 +327,27 @@ TEST(ViewZoom, TablesMapColumnsAtLargeAndSmallZooms) {
     EXPECT_EQ(v.ClientToBitmapX(-10), -20);
 }
 
+TEST(ViewZoom, LayerCoordinatesFollowPositionAndShownSize) {
+    TVovozIdView v(nullptr);
+    v.GetIEBitmap()->Allocate(100, 100, ie24RGB);
+    v.Update();
+    v.SetZoom(200);
+    v.SetViewXY(0, 0);
+    TIEBitmap shape(50, 40, ie24RGB);
+    TIELayer layer(&v, false, &shape);
+    layer.PositionX = 10;
+    layer.PositionY = 5;
+    layer.ShownWidth = 100;  // shown twice as wide as its bitmap
+    // Client 60 is bitmap column 30 of the view, 20 columns into the layer's shown width:
+    // column 10 of its bitmap.
+    EXPECT_EQ(layer.ClientToLayerX(60), 10);
+    EXPECT_EQ(layer.ClientToLayerY(30), 10);
+    EXPECT_EQ(layer.LayerToClientX(10), 60);
+    EXPECT_EQ(layer.LayerToClientY(10), 30);
+    TIELayer alone(nullptr, false, &shape);
+    EXPECT_EQ(alone.ClientToLayerX(60), 0);
+}
+
 TEST(ViewZoom, SmallPictureIsCentredAndCannotScroll) {
     TVovozIdView v(nullptr);
     v.GetIEBitmap()->Allocate(20, 10, ie24RGB);
@@ -398,6 +419,29 @@ TEST_F(ViewZoomScreen, OverviewShowsTheVisiblePartAndScrollsWithEachAxisOwnZoom)
     EXPECT_NE(overview->GetIEBitmap(), v->GetIEBitmap());
     EXPECT_FALSE(overview->GetIsOverview());
     EXPECT_EQ(overview->GetIEBitmap()->GetWidth(), 0);
+}
+
+TEST_F(ViewZoomScreen, OverviewDarkensOutsideTheVisiblePart) {
+    TVovozIdView* v = MakePictureView();
+    auto* overview = new TVovozIdView(form);
+    overview->SetBorderStyle(cl::bsNone);
+    overview->SetParent(form);
+    overview->SetBounds(0, 0, 400, 300);  // the picture at 10 %
+    overview->BringToFront();
+    v->SetZoom(100);
+    v->SetViewXY(1000, 1000);
+    v->LinkOverviewView(overview, 2);
+    overview->Update();
+    const win::test::Screen s = Shot(overview);
+    EXPECT_DOUBLE_EQ(overview->GetZoom(), 10);
+    // Inside the rectangle (bitmap 1000.. of the served view) the picture as it is; outside
+    // darker.
+    const uint32_t inside = At(s, overview, 150, 150), outside = At(s, overview, 20, 20);
+    EXPECT_EQ(inside, CoordColor(overview->ClientToBitmapX(150), overview->ClientToBitmapY(150)));
+    const uint32_t plain = CoordColor(overview->ClientToBitmapX(20), overview->ClientToBitmapY(20));
+    EXPECT_NE(outside, plain);
+    EXPECT_LE((outside >> 16) & 255, (plain >> 16) & 255);
+    v->LinkOverviewView(nullptr, 0);
 }
 
 TEST_F(ViewZoomScreen, FreeingAnOverviewUnlinksIt) {

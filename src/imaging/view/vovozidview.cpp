@@ -604,18 +604,16 @@ void RegisterViewMessages() {
         using V = TVovozIdView;
         cl::DeclarePublished(
             C, {cl::BoolProp<V>("LegacyBitmap", &V::GetLegacyBitmap, &V::SetLegacyBitmap, true),
-                cl::EnumProp<V, TResampleFilter>("ZoomFilter", "TResampleFilter", &V::GetZoomFilter, &V::SetZoomFilter,
-                                                 rfNone,
-                                                 {"rfNone", "rfTriangle", "rfHermite", "rfBell", "rfBSpline",
-                                                  "rfLanczos3", "rfMitchell", "rfNearest", "rfLinear", "rfFastLinear",
-                                                  "rfBilinear", "rfBicubic", "rfProjectBW", "rfProjectWB"}),
+                cl::EnumProp<V, TResampleFilter>(
+                    "ZoomFilter", "TResampleFilter", &V::GetZoomFilter, &V::SetZoomFilter, rfNone,
+                    {"rfNone", "rfTriangle", "rfHermite", "rfBell", "rfBSpline", "rfLanczos3", "rfMitchell",
+                     "rfNearest", "rfLinear", "rfFastLinear", "rfBilinear", "rfBicubic", "rfProjectBW", "rfProjectWB"}),
                 cl::EnumProp<V, TScrollStyle>("ScrollBars", "TScrollStyle", &V::GetScrollBars, &V::SetScrollBars,
                                               ssBoth, {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"}),
                 cl::BoolProp<V>("Center", &V::GetCenter, &V::SetCenter, true),
                 cl::BoolProp<V>("AutoFit", &V::GetAutoFit, &V::SetAutoFit, false),
                 cl::EnumProp<V, TIEBackgroundStyle>(
-                    "BackgroundStyle", "TIEBackgroundStyle", &V::GetBackgroundStyle, &V::SetBackgroundStyle,
-                    iebsSolid,
+                    "BackgroundStyle", "TIEBackgroundStyle", &V::GetBackgroundStyle, &V::SetBackgroundStyle, iebsSolid,
                     {"iebsSolid", "iebsHorizontal", "iebsVertical", "iebsFDiagonal", "iebsBDiagonal", "iebsCross",
                      "iebsDiagCross", "iebsChessboard", "iebsDiagonals", "iebsCropped", "iebsCropShadow",
                      "iebsGradient", "iebsSoftShadow", "iebsPhotoLike"}),

@@ -558,6 +558,7 @@ protected:
     TIERowCache FRenderRows;
     TIECoordTable FRenderXTable, FRenderYTable;
     win::HWND FLastPaintHandle = nullptr;
+    std::unique_ptr<TIEBitmap> FDarkBuffer;  // an overview's copy darkened outside its rectangle
     // Paints the background into Dest's canvas around the image's place.
     void PaintBackgroundInto(TIEBitmap* Dest);
     std::unique_ptr<cl::TPen> FInstancePen;  // dotted, mode not: layer boxes

@@ -323,9 +323,29 @@ void TVovozIdView::PaintBackBuffer(const cl::TRect& Rect) {
         win::StretchBlt(dst, r.left, r.top, r.right - r.left, r.bottom - r.top, src, r.left, r.top, r.right - r.left,
                         r.bottom - r.top, win::SRCCOPY);
         win::SetStretchBltMode(dst, old);
+    } else if (FIsOverview && (FOverviewOptions & 2)) {
+        // An overview darkens what lies outside the served view's visible part, in a copy.
+        if (!FDarkBuffer) {
+            FDarkBuffer = std::make_unique<TIEBitmap>();
+            FDarkBuffer->SetLocation(ieTBitmap);
+        }
+        if (FDarkBuffer->GetWidth() != vw || FDarkBuffer->GetHeight() != vh) FDarkBuffer->Allocate(vw, vh, ie24RGB);
+        cl::TCanvas* dark = FDarkBuffer->GetCanvas();
+        win::BitBlt(dark->GetHandle(), r.left, r.top, r.right - r.left, r.bottom - r.top, src, r.left, r.top,
+                    win::SRCCOPY);
+        const TIESelectionRecord* rec = GetSelectionRecord();
+        cl::TRect inner{0, 0, 0, 0};
+        if (rec->OutlineShown)
+            inner = cl::TRect{BitmapToClientX(rec->X1), BitmapToClientY(rec->Y1), BitmapToClientX(rec->X2),
+                              BitmapToClientY(rec->Y2)};
+        IEDarkenOutsideRect(dark, GetCurrentLayerObject()->ClientRect, inner);
+        win::BitBlt(dst, r.left, r.top, r.right - r.left, r.bottom - r.top, dark->GetHandle(), r.left, r.top,
+                    win::SRCCOPY);
     } else {
         win::BitBlt(dst, r.left, r.top, r.right - r.left, r.bottom - r.top, src, r.left, r.top, win::SRCCOPY);
     }
+    // A new window is told to the video glue, which posts its messages there.
+    if (FLastPaintHandle && FLastPaintHandle != FHandle) GetIO()->UpdateDirectShowNotifyWindow();
     FLastPaintHandle = FHandle;
 }
 
