@@ -348,6 +348,43 @@ TEST(ViewZoom, LayerCoordinatesFollowPositionAndShownSize) {
     EXPECT_EQ(alone.ClientToLayerX(60), 0);
 }
 
+// A view whose selection the test sets straight in the mask.
+class MaskedView : public TVovozIdView {
+public:
+    using TVovozIdView::TVovozIdView;
+    void SelectBox(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
+        FSelectionMask->Clear();
+        for (int32_t y = Y1; y <= Y2; ++y) FSelectionMask->FillRow(1, X1, y, X2);
+        FSelectionMask->SyncRect();
+        FSelected = true;
+    }
+};
+
+TEST(ViewZoom, ZoomToSelectionFillsTheControlWithTheBox) {
+    MaskedView v(nullptr);  // a control of 105 x 105, a view of 50 x 50
+    v.GetIEBitmap()->Allocate(400, 400, ie24RGB);
+    v.Update();
+    v.ZoomToSelection(true, false);  // no selection: nothing
+    EXPECT_EQ(v.GetZoom(), 100);
+    v.SelectBox(100, 60, 120, 74);  // 21 x 15
+    double asked = 0;
+    v.OnZoomIn = [&](cl::TObject*, double& Z) {
+        asked = Z;
+        Z = 300;
+    };
+    v.ZoomToSelection(true, true);
+    EXPECT_DOUBLE_EQ(asked, 105 / (21 / 100.0));
+    EXPECT_DOUBLE_EQ(v.GetZoom(), 300);
+    EXPECT_EQ(v.GetOriginX(), 300 - (50 - 63) / 2);
+    EXPECT_EQ(v.GetOriginY(), 180 - (50 - 45) / 2);
+    v.ZoomToSelection(false, false);
+    EXPECT_DOUBLE_EQ(v.GetZoomX(), 105 / (21 / 100.0));
+    EXPECT_DOUBLE_EQ(v.GetZoomY(), 105 / (15 / 100.0));
+    v.SelectBox(10, 10, 10, 40);  // one column wide: nothing
+    v.ZoomToSelection(true, false);
+    EXPECT_DOUBLE_EQ(v.GetZoomX(), 105 / (21 / 100.0));
+}
+
 TEST(ViewZoom, SmallPictureIsCentredAndCannotScroll) {
     TVovozIdView v(nullptr);
     v.GetIEBitmap()->Allocate(20, 10, ie24RGB);

@@ -276,6 +276,10 @@ public:
     void ZoomAtPoint(int32_t X, int32_t Y, bool Center, double Value);
     // Hides the scroll bars and zooms so that the image fits.
     void ZoomToFit();
+    // Zooms so that the selection's box fills the control (both axes alike, or each on its
+    // own) and centres the box; AskEvent lets OnZoomIn change the zoom. Nothing without a
+    // selection of at least 2 x 2 pixels.
+    void ZoomToSelection(bool BothAxes, bool AskEvent);
     // Scrolls to the origin (zoomed pixels), clamped to 0 .. the largest origin.
     void SetViewXY(int32_t X, int32_t Y);
     void SetOriginX(int32_t X);

@@ -503,6 +503,25 @@ void TVovozIdView::ZoomToFit() {
     SetZoom(GetFitZoom());
 }
 
+void TVovozIdView::ZoomToSelection(bool BothAxes, bool AskEvent) {
+    if (!FSelected || FSelectionMask->IsEmpty()) return;
+    const int32_t x1 = FSelectionMask->X1, y1 = FSelectionMask->Y1;
+    const int32_t w = FSelectionMask->X2 - x1 + 1, h = FSelectionMask->Y2 - y1 + 1;
+    if (x1 < 0 || y1 < 0 || w < 2 || h < 2) return;
+    const double zx = GetWidth() / (w / 100.0), zy = GetHeight() / (h / 100.0);
+    double z = std::min(zy, zx);
+    if (AskEvent && OnZoomIn) OnZoomIn(this, z);
+    if (BothAxes) {
+        SetZoom(z);
+    } else {
+        SetZoomHorz(zx);
+        SetZoomVert(zy);
+    }
+    // The box in the middle of the view.
+    SetViewXY(Trunc(x1 * FZoomFactorX) - (GetViewWidth() - Trunc(w * FZoomFactorX)) / 2,
+              Trunc(y1 * FZoomFactorY) - (GetViewHeight() - Trunc(h * FZoomFactorY)) / 2);
+}
+
 // ---------------------------------------------------------------------------------------
 // Scrolling
 
