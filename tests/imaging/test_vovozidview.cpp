@@ -273,6 +273,7 @@ TEST(ViewCore, AssignFromBitmapsAndViews) {
     source.SetBackground(0x00FF00);
     source.SetDpi(72, 144);
     view.Assign(&source);
+    EXPECT_EQ(changes, 4);  // one image change for the assignment
     EXPECT_EQ(view.GetIEBitmap()->GetPixel24(1, 1).g, 2);
     EXPECT_EQ(view.GetBackground(), 0x00FF00);
     EXPECT_EQ(view.GetDpiX(), 72);

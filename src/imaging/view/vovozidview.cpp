@@ -190,7 +190,6 @@ TVovozIdProc* TVovozIdView::GetProc() {
     if (!FProc) {
         auto proc = std::make_unique<TVovozIdProc>(this);
         proc->AttachBitmap(FIEBitmap);
-        proc->SetBackground(GetBackground());
         proc->OnProgress = FOnProgress;
         proc->OnFinishWork = FOnFinishWork;
         proc->OnSaveUndo = FOnSaveUndo;
@@ -333,7 +332,7 @@ void TVovozIdView::Assign(cl::TPersistent* Source) {
     if (auto* view = dynamic_cast<TVovozIdView*>(Source)) {
         if (view == this) return;
         FIEBitmap->Assign(view->GetIEBitmap());
-        SetBackground(view->GetBackground());
+        TIEView::SetBackground(view->GetBackground());
         SetDpi(view->GetDpiX(), view->GetDpiY());
         Update();
         ImageChange();
@@ -356,7 +355,6 @@ void TVovozIdView::Assign(cl::TPersistent* Source) {
 void TVovozIdView::SetBackground(cl::TColor Value) {
     TIEView::SetBackground(Value);
     if (HasState(cl::csDesigning)) Clear();
-    if (FProc) FProc->SetBackground(Value);
     FUpdateReason = 4;
     Update();
     ImageChange();

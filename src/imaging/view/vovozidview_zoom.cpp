@@ -387,6 +387,7 @@ void TVovozIdView::UpdateWindowState() {
         }
         if ((GetViewWidth() != vw || GetViewHeight() != vh) && !FUpdatingAgain) {
             // A scroll bar appeared or vanished: once more with the new view size.
+            const int32_t reason = FUpdateReason;
             FUpdatingAgain = true;
             FUpdating = false;
             try {
@@ -397,6 +398,7 @@ void TVovozIdView::UpdateWindowState() {
             }
             FUpdatingAgain = false;
             FUpdating = true;
+            FUpdateReason = reason;
         }
     }
     UpdateExtent();
