@@ -220,6 +220,36 @@ TEST_F(ViewZoomScreen, ScriptedWheelZoomsOutAndInByEightPercent) {
     EXPECT_EQ(v->GetOriginY(), y + static_cast<int32_t>(std::nearbyint(v->GetViewHeight() * 0.1)));
 }
 
+// With the delayed filter a zoom change is first shown unfiltered; four ticks of the ants
+// timer later the filter is used again and the timer stops.
+TEST_F(ViewZoomScreen, DelayedZoomFilterComesBackAfterFourTicks) {
+    VovozIdProcStaticInit();  // the filtered resampler of the renderer
+    TVovozIdView* v = MakePictureView();
+    ASSERT_NE(v->GetAntsTimer(), nullptr);
+    v->SetZoomFilter(rfTriangle);
+    v->SetDelayZoomFilter(true);
+    v->SetZoom(50);  // from 100 %: no delay
+    EXPECT_EQ(v->GetFilterDelayCount(), 0);
+    EXPECT_EQ(v->GetViewChangeCount(), 2);
+    v->SetZoom(25);
+    EXPECT_EQ(v->GetFilterDelayCount(), 4);
+    EXPECT_TRUE(v->GetAntsTimer()->GetEnabled());
+    const win::test::Screen unfiltered = Shot(v);
+    RunFor(3 * 210 + 100);
+    EXPECT_EQ(v->GetFilterDelayCount(), 1);
+    EXPECT_EQ(v->GetViewChangeCount(), 0);
+    RunFor(210);
+    EXPECT_EQ(v->GetFilterDelayCount(), 0);
+    EXPECT_FALSE(v->GetAntsTimer()->GetEnabled());
+    const win::test::Screen filtered = Shot(v);
+    // The triangle filter averages neighbours: the coordinate picture's pixels change.
+    int differ = 0;
+    for (int y = 10; y < 700; y += 37)
+        for (int x = 10; x < 1000; x += 37) differ += At(unfiltered, v, x, y) != At(filtered, v, x, y);
+    EXPECT_GT(differ, 10);
+    VovozIdProcStaticFinal();
+}
+
 TEST_F(ViewZoomScreen, ZoomAtPointKeepsTheBitmapPointUnderTheMouse) {
     TVovozIdView* v = MakePictureView();
     v->SetZoom(100);

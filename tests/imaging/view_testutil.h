@@ -82,6 +82,18 @@ protected:
 
     static void Pump() { cl::Application->ProcessMessages(); }
 
+    // Runs the message loop until Ms milliseconds of virtual time have passed.
+    static void RunFor(int Ms) {
+        const int64_t until = win::ClockNowTicks() + int64_t{Ms} * win::kTicksPerMs;
+        win::ClockSetHorizon(until);
+        while (win::ClockNowTicks() < until) {
+            if (!win::WaitMessage()) break;
+            cl::Application->ProcessMessages();
+        }
+        cl::Application->ProcessMessages();
+        win::ClockSetHorizon(win::kNoDeadline);
+    }
+
     // Repaints the view now and reads its client area from the screen.
     static win::test::Screen Shot(TVovozIdView* V) {
         V->Invalidate();
