@@ -74,6 +74,31 @@ TEST_F(ViewPaintScreen, HatchedStylesDrawLinesTheirWay) {
     }
 }
 
+// Palette and 16-bit displays take the DrawDib and the half-tone copies: the same pixels on
+// our true-colour screen, also for a part of the view.
+TEST_F(ViewPaintScreen, EveryCopyToTheWindowShowsTheSamePixels) {
+    TVovozIdView* v = MakeStyledView(iebsSolid);
+    const int32_t saved = IEScreenBitsPerPixel;
+    for (int32_t bits : {8, 16, 32}) {
+        SCOPED_TRACE(bits);
+        IEScreenBitsPerPixel = bits;
+        win::test::Screen s = Shot(v);
+        ExpectPictureShown(s, v);
+        EXPECT_EQ(At(s, v, 3, 3), ScreenRGB(kBack));
+        // A part: the picture moves and only its top-left quarter is copied.
+        FillCoordPicture(v->GetIEBitmap(), 100, 60);
+        v->GetIEBitmap()->FillRect(0, 0, 99, 59, 0xFFFFFF);
+        v->SetBackBufferDirty(true);
+        v->PaintBackBuffer(cl::TRect{0, 0, 160, 120});
+        s = win::test::ScreenComposite();
+        EXPECT_EQ(At(s, v, L + 5, T + 5), 0xFFFFFFu);
+        EXPECT_EQ(At(s, v, 200, 140), CoordColor(200 - L, 140 - T));  // not copied yet
+        FillCoordPicture(v->GetIEBitmap(), 100, 60);
+        v->Update();
+    }
+    IEScreenBitsPerPixel = saved;
+}
+
 TEST_F(ViewPaintScreen, ChessboardOfSixteenPixelSquares) {
     TVovozIdView* v = MakeStyledView(iebsChessboard, cl::clWhite);
     const win::test::Screen s = Shot(v);

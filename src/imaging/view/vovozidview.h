@@ -565,6 +565,9 @@ protected:
     std::unique_ptr<TIEBitmap> FDarkBuffer;  // an overview's copy darkened outside its rectangle
     // Paints the background into Dest's canvas around the image's place.
     void PaintBackgroundInto(TIEBitmap* Dest);
+    // Copies R of the back buffer to DC through the DrawDib context; False when its rows
+    // are not one device-independent block.
+    bool DrawDibFromBackBuffer(win::HDC DC, const cl::TRect& R);
     std::unique_ptr<cl::TPen> FInstancePen;  // dotted, mode not: layer boxes
     bool FEnableAlphaChannel = true;
 

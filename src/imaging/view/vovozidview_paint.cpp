@@ -317,7 +317,10 @@ void TVovozIdView::PaintBackBuffer(const cl::TRect& Rect) {
     if (r.right <= r.left || r.bottom <= r.top) return;
     win::HDC dst = GetCanvas()->GetHandle();
     win::HDC src = FBackBuffer->GetCanvas()->GetHandle();
-    if (IEScreenBitsPerPixel <= 23 && !IEIsRemoteSession()) {
+    const bool remote = IEIsRemoteSession();
+    if (IEScreenBitsPerPixel <= 8 && !remote && DrawDibFromBackBuffer(dst, r)) {
+        // Palette displays: the DrawDib context maps the colours.
+    } else if (IEScreenBitsPerPixel <= 23 && !remote) {
         // Palette and 16-bit displays: half-tone at 1:1 gives the best colours they can show.
         int old = win::SetStretchBltMode(dst, win::HALFTONE);
         win::StretchBlt(dst, r.left, r.top, r.right - r.left, r.bottom - r.top, src, r.left, r.top, r.right - r.left,
@@ -347,6 +350,29 @@ void TVovozIdView::PaintBackBuffer(const cl::TRect& Rect) {
     // A new window is told to the video glue, which posts its messages there.
     if (FLastPaintHandle && FLastPaintHandle != FHandle) GetIO()->UpdateDirectShowNotifyWindow();
     FLastPaintHandle = FHandle;
+}
+
+bool TVovozIdView::DrawDibFromBackBuffer(win::HDC DC, const cl::TRect& R) {
+    cl::TBitmap* bb = FBackBuffer->VclBitmap();
+    const int32_t w = FBackBuffer->GetWidth(), h = FBackBuffer->GetHeight();
+    if (!bb || !FDrawDib || w <= 0 || h <= 0) return false;
+    // The rows must lie in one block, one DIB row apart, top-down or bottom-up.
+    const int64_t rowBytes = ((int64_t{w} * 24 + 31) / 32) * 4;
+    auto* first = static_cast<uint8_t*>(bb->ScanLine(0));
+    const int64_t stride = h > 1 ? static_cast<uint8_t*>(bb->ScanLine(1)) - first : rowBytes;
+    if (stride != rowBytes && stride != -rowBytes) return false;
+    win::BITMAPINFOHEADER header{};
+    header.biSize = 40;
+    header.biWidth = w;
+    header.biHeight = stride > 0 ? -h : h;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = win::BI_RGB;
+    const void* bits = stride > 0 ? first : bb->ScanLine(h - 1);
+    const int32_t rw = R.right - R.left, rh = R.bottom - R.top;
+    // The source row of a bottom-up picture counts from its bottom.
+    const int32_t srcY = stride > 0 ? R.top : h - (R.top + rh);
+    return IEDrawDibDraw(FDrawDib, DC, R.left, R.top, rw, rh, &header, bits, R.left, srcY, rw, rh, 0);
 }
 
 void TVovozIdView::Paint() {
