@@ -143,7 +143,14 @@ TVovozIdView::~TVovozIdView() {
     SetState(cl::csDestroying, true);
     SyncLayers();
     // The overview shows this view's bitmap: it gets one of its own back.
-    if (FOverviewView) LinkOverviewView(nullptr, 0);
+    if (FOverviewView) {
+        try {
+            LinkOverviewView(nullptr, 0);
+        } catch (...) {
+            // The overview's update failed; it is unlinked all the same.
+            FOverviewView = nullptr;
+        }
+    }
     // The companions unregister their bitmap-change events while the view still stands.
     delete FIO;
     FIO = nullptr;

@@ -704,10 +704,11 @@ void TVovozIdView::LinkOverviewView(TVovozIdView* View, uint8_t Options) {
         FOverviewView = nullptr;
         old->OnSelectionChanging = nullptr;
         old->OnMouseWheel = nullptr;
-        old->SetExternalBitmap(nullptr);
         old->FIsOverview = false;
         old->FOverviewOptions = 0;
         old->RemoveFreeNotification(this);
+        // It takes a bitmap of its own before anything that may fail runs.
+        old->SetExternalBitmap(nullptr);
     }
     if (!View || View == this) return;
     FOverviewView = View;
