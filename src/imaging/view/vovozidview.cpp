@@ -365,6 +365,7 @@ void TVovozIdView::SetBackground(cl::TColor Value) {
     FUpdateReason = 4;
     Update();
     ImageChange();
+    if (HasState(cl::csDesigning)) Paint();
 }
 
 void TVovozIdView::ImageChange() {

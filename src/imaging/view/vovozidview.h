@@ -353,6 +353,9 @@ public:
     // The background style over the whole control, without an image (the view transitions
     // draw their frames over it).
     void DrawBackgroundTo(cl::TCanvas* Canvas);
+    // The system palette changed: the DrawDib palette is realized on the main form's canvas
+    // and the view repainted when that changed anything (always without a main form).
+    bool PaletteChanged(bool Foreground);
     // Marks the back buffer dirty and invalidates Rect of the window without erasing.
     void InvalidateRectDirty(const cl::TRect& Rect);
     // The back buffer's class-library bitmap (nil at design time).

@@ -410,6 +410,17 @@ void TVovozIdView::Paint() {
     }
 }
 
+bool TVovozIdView::PaletteChanged(bool Foreground) {
+    (void)Foreground;
+    cl::TCustomForm* main = cl::Application ? cl::Application->GetMainForm() : nullptr;
+    if (main && main->GetCanvas()) {
+        if (IEDrawDibRealize(FDrawDib, main->GetCanvas()->GetHandle(), false) > 0) Invalidate();
+    } else {
+        Invalidate();
+    }
+    return true;
+}
+
 void TVovozIdView::InvalidateRectDirty(const cl::TRect& Rect) {
     FBackBufferDirty = true;
     if (HandleAllocated()) win::InvalidateRect(FHandle, &Rect, win::FALSE);
