@@ -194,6 +194,31 @@ TEST_F(ViewZoomScreen, ScrollBarMessagesMoveTheOrigin) {
     EXPECT_EQ(v->GetOriginY(), 3);
 }
 
+TEST_F(ViewZoomScreen, ScrollBarStylesAndFlatBars) {
+    TVovozIdView* v = MakePictureView();
+    v->SetZoom(100);
+    const int sbw = win::GetSystemMetrics(win::SM_CXVSCROLL), sbh = win::GetSystemMetrics(win::SM_CYHSCROLL);
+    struct Case {
+        TScrollStyle Style;
+        bool Flat;
+        int32_t ViewW, ViewH;
+    };
+    const Case cases[] = {{ssNone, false, 1024, 768},
+                          {ssVertical, false, 1024 - sbw, 768},
+                          {ssHorizontal, false, 1024, 768 - sbh},
+                          {ssBoth, false, 1024 - sbw, 768 - sbh},
+                          {ssBoth, true, 1024 - sbw, 768 - sbh},
+                          {ssNone, true, 1024, 768}};
+    for (const Case& c : cases) {
+        v->SetFlatScrollBars(c.Flat);
+        v->SetScrollBars(c.Style);
+        v->Update();
+        Pump();
+        EXPECT_EQ(v->GetViewWidth(), c.ViewW) << c.Style << " flat " << c.Flat;
+        EXPECT_EQ(v->GetViewHeight(), c.ViewH) << c.Style << " flat " << c.Flat;
+    }
+}
+
 TEST_F(ViewZoomScreen, ScriptedWheelZoomsOutAndInByEightPercent) {
     TVovozIdView* v = MakePictureView();
     v->SetZoom(50);
