@@ -101,6 +101,14 @@ TEST(ViewCore, ConstructionDefaults) {
     EXPECT_NE(view.GetBackBufferBitmap(), nullptr);
 }
 
+TEST(ViewCore, ResizingAViewMadeInCodeKeepsItsPicture) {
+    TVovozIdView view(nullptr);
+    view.GetIEBitmap()->Allocate(7, 3, ie24RGB);
+    view.SetBounds(0, 0, 300, 200);
+    EXPECT_EQ(view.GetIEBitmap()->GetWidth(), 7);
+    EXPECT_EQ(view.GetIEBitmap()->GetHeight(), 3);
+}
+
 TEST(ViewCore, AnOwnerGivesTheAntsTimer) {
     cl::TComponent owner(nullptr);
     auto* view = new TVovozIdView(&owner);  // owned by owner
@@ -242,6 +250,31 @@ TEST(ViewCore, UpdateFollowsANewImageSize) {
     EXPECT_EQ(view.GetSelectionMask()->Width, 5);
 }
 
+TEST(ViewCore, ClearResetAndAlphaChannel) {
+    TVovozIdView view(nullptr);
+    view.SetBackground(0x00030201);  // blue 3, green 2, red 1
+    view.GetIEBitmap()->Allocate(4, 3, ie24RGB);
+    EXPECT_FALSE(view.GetHasAlphaChannel());
+    TIEBitmap* alpha = view.GetAlphaChannel();
+    ASSERT_NE(alpha, nullptr);
+    EXPECT_EQ(alpha->GetPixel8(3, 2), 255);
+    EXPECT_TRUE(view.GetHasAlphaChannel());
+    view.Clear();
+    EXPECT_FALSE(view.GetHasAlphaChannel());
+    const TRGB p = view.GetIEBitmap()->GetPixel24(3, 2);
+    EXPECT_EQ(p.r, 1);
+    EXPECT_EQ(p.g, 2);
+    EXPECT_EQ(p.b, 3);
+    view.GetAlphaChannel()->Fill(0);
+    view.RemoveAlphaChannel(true);  // merged over the background
+    EXPECT_FALSE(view.GetHasAlphaChannel());
+    view.ResetToEmpty();
+    EXPECT_EQ(view.GetIEBitmap()->GetWidth(), 1);
+    EXPECT_EQ(view.GetIEBitmap()->GetHeight(), 1);
+    EXPECT_EQ(view.GetIEBitmap()->GetPixel24(0, 0).r, 1);
+    EXPECT_TRUE(view.IsEmpty());
+}
+
 TEST(ViewCore, AssignFromBitmapsAndViews) {
     TVovozIdView view(nullptr);
     int changes = 0;
@@ -265,6 +298,7 @@ TEST(ViewCore, AssignFromBitmapsAndViews) {
     source.SetBackground(0x00FF00);
     source.SetDpi(72, 144);
     view.Assign(&source);
+    EXPECT_EQ(changes, 4);  // one image change for the assignment
     EXPECT_EQ(view.GetIEBitmap()->GetPixel24(1, 1).g, 2);
     EXPECT_EQ(view.GetBackground(), 0x00FF00);
     EXPECT_EQ(view.GetDpiX(), 72);

@@ -7,11 +7,13 @@
 #include <mutex>
 
 #include "classlib/Forms.h"
+#include "classlib/TypInfo.h"
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_draw.h"
 #include "imaging/core/hyieutils_helpers.h"
 #include "imaging/core/hyieutils_mask.h"
 #include "imaging/core/hyieutils_startup.h"
+#include "imaging/io/ieds.h"
 #include "imaging/io/vovozidio_params.h"
 #include "imaging/view/iegdiplus.h"
 #include "platform/gdi.h"
@@ -140,9 +142,14 @@ void TVovozIdView::CreateSelectionRecord() {
 TVovozIdView::~TVovozIdView() {
     SetState(cl::csDestroying, true);
     SyncLayers();
+    // The overview shows this view's bitmap: it gets one of its own back.
     if (FOverviewView) {
-        FOverviewView->RemoveFreeNotification(this);
-        FOverviewView = nullptr;
+        try {
+            LinkOverviewView(nullptr, 0);
+        } catch (...) {
+            // The overview's update failed; it is unlinked all the same.
+            FOverviewView = nullptr;
+        }
     }
     // The companions unregister their bitmap-change events while the view still stands.
     delete FIO;
@@ -190,7 +197,6 @@ TVovozIdProc* TVovozIdView::GetProc() {
     if (!FProc) {
         auto proc = std::make_unique<TVovozIdProc>(this);
         proc->AttachBitmap(FIEBitmap);
-        proc->SetBackground(GetBackground());
         proc->OnProgress = FOnProgress;
         proc->OnFinishWork = FOnFinishWork;
         proc->OnSaveUndo = FOnSaveUndo;
@@ -333,7 +339,7 @@ void TVovozIdView::Assign(cl::TPersistent* Source) {
     if (auto* view = dynamic_cast<TVovozIdView*>(Source)) {
         if (view == this) return;
         FIEBitmap->Assign(view->GetIEBitmap());
-        SetBackground(view->GetBackground());
+        TIEView::SetBackground(view->GetBackground());
         SetDpi(view->GetDpiX(), view->GetDpiY());
         Update();
         ImageChange();
@@ -356,10 +362,10 @@ void TVovozIdView::Assign(cl::TPersistent* Source) {
 void TVovozIdView::SetBackground(cl::TColor Value) {
     TIEView::SetBackground(Value);
     if (HasState(cl::csDesigning)) Clear();
-    if (FProc) FProc->SetBackground(Value);
     FUpdateReason = 4;
     Update();
     ImageChange();
+    if (HasState(cl::csDesigning)) Paint();
 }
 
 void TVovozIdView::ImageChange() {
@@ -541,6 +547,16 @@ void TVovozIdView::WMFinishWork(cl::TMessage&) {
     if (FOnFinishWork) FOnFinishWork(this);
 }
 
+void TVovozIdView::WMDShowNewFrame(cl::TMessage& Message) {
+    auto* ds = reinterpret_cast<TIEDirectShow*>(Message.LParam);
+    if (ds && ds->IsConnected() && OnDShowNewFrame) OnDShowNewFrame(this);
+}
+
+void TVovozIdView::WMDShowEvent(cl::TMessage& Message) {
+    auto* ds = reinterpret_cast<TIEDirectShow*>(Message.LParam);
+    if (ds && ds->IsConnected() && OnDShowEvent) OnDShowEvent(this);
+}
+
 void TVovozIdView::WMSize(cl::TMessage& Message) {
     cl::InheritedDispatch(TVovozIdView::StaticClass(), this, Message);
     if (FUpdating) return;
@@ -563,6 +579,11 @@ void RegisterViewMessages() {
             C, IEM_UPDATE, [](cl::TObject* s, cl::TMessage& m) { static_cast<TVovozIdView*>(s)->WMViewUpdate(m); });
         cl::RegisterMessageHandler(
             C, IEM_PROGRESS, [](cl::TObject* s, cl::TMessage& m) { static_cast<TVovozIdView*>(s)->WMProgress(m); });
+        cl::RegisterMessageHandler(C, IEM_NEWFRAME, [](cl::TObject* s, cl::TMessage& m) {
+            static_cast<TVovozIdView*>(s)->WMDShowNewFrame(m);
+        });
+        cl::RegisterMessageHandler(
+            C, IEM_EVENT, [](cl::TObject* s, cl::TMessage& m) { static_cast<TVovozIdView*>(s)->WMDShowEvent(m); });
         cl::RegisterMessageHandler(
             C, IEM_FINISHWORK, [](cl::TObject* s, cl::TMessage& m) { static_cast<TVovozIdView*>(s)->WMFinishWork(m); });
         // The view paints every pixel itself: the system never erases.
@@ -573,10 +594,45 @@ void RegisterViewMessages() {
                                    [](cl::TObject* s, cl::TMessage& m) { static_cast<TVovozIdView*>(s)->WMFocus(m); });
         cl::RegisterMessageHandler(C, win::WM_KILLFOCUS,
                                    [](cl::TObject* s, cl::TMessage& m) { static_cast<TVovozIdView*>(s)->WMFocus(m); });
+        cl::RegisterMessageHandler(C, win::WM_HSCROLL,
+                                   [](cl::TObject* s, cl::TMessage& m) { static_cast<TVovozIdView*>(s)->WMScroll(m); });
+        cl::RegisterMessageHandler(C, win::WM_VSCROLL,
+                                   [](cl::TObject* s, cl::TMessage& m) { static_cast<TVovozIdView*>(s)->WMScroll(m); });
+        cl::RegisterMessageHandler(C, win::WM_MOUSEWHEEL, [](cl::TObject* s, cl::TMessage& m) {
+            static_cast<TVovozIdView*>(s)->WMMouseWheel(m);
+        });
         cl::RegisterMessageHandler(C, win::WM_MOUSEHWHEEL, [](cl::TObject* s, cl::TMessage& m) {
             auto* v = static_cast<TVovozIdView*>(s);
             m.Result = win::DefWindowProcA(v->GetHandle(), m.Msg, m.WParam, m.LParam);
         });
+        // The published settings of the view's core, its geometry and its painting (the
+        // other parts declare theirs after these).
+        using V = TVovozIdView;
+        cl::DeclarePublished(
+            C, {cl::BoolProp<V>("LegacyBitmap", &V::GetLegacyBitmap, &V::SetLegacyBitmap, true),
+                cl::EnumProp<V, TResampleFilter>(
+                    "ZoomFilter", "TResampleFilter", &V::GetZoomFilter, &V::SetZoomFilter, rfNone,
+                    {"rfNone", "rfTriangle", "rfHermite", "rfBell", "rfBSpline", "rfLanczos3", "rfMitchell",
+                     "rfNearest", "rfLinear", "rfFastLinear", "rfBilinear", "rfBicubic", "rfProjectBW", "rfProjectWB"}),
+                cl::EnumProp<V, TScrollStyle>("ScrollBars", "TScrollStyle", &V::GetScrollBars, &V::SetScrollBars,
+                                              ssBoth, {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"}),
+                cl::BoolProp<V>("Center", &V::GetCenter, &V::SetCenter, true),
+                cl::BoolProp<V>("AutoFit", &V::GetAutoFit, &V::SetAutoFit, false),
+                cl::EnumProp<V, TIEBackgroundStyle>(
+                    "BackgroundStyle", "TIEBackgroundStyle", &V::GetBackgroundStyle, &V::SetBackgroundStyle, iebsSolid,
+                    {"iebsSolid", "iebsHorizontal", "iebsVertical", "iebsFDiagonal", "iebsBDiagonal", "iebsCross",
+                     "iebsDiagCross", "iebsChessboard", "iebsDiagonals", "iebsCropped", "iebsCropShadow",
+                     "iebsGradient", "iebsSoftShadow", "iebsPhotoLike"}),
+                cl::BoolProp<V>("DelayZoomFilter", &V::GetDelayZoomFilter, &V::SetDelayZoomFilter, false),
+                cl::BoolProp<V>("EnableAlphaChannel", &V::GetEnableAlphaChannel, &V::SetEnableAlphaChannel, true),
+                cl::BoolProp<V>("AutoStretch", &V::GetAutoStretch, &V::SetAutoStretch, false),
+                cl::BoolProp<V>("AutoShrink", &V::GetAutoShrink, &V::SetAutoShrink, false),
+                cl::BoolProp<V>("DrawVersion", &V::GetDrawVersion, &V::SetDrawVersion, false),
+                cl::EnumProp<V, TIEWallPaperStyle>("WallPaperStyle", "TIEWallPaperStyle", &V::GetWallPaperStyle,
+                                                   &V::SetWallPaperStyle, iewoNormal,
+                                                   {"iewoNormal", "iewoStretch", "iewoTile"}),
+                cl::BoolProp<V>("FlatScrollBars", &V::GetFlatScrollBars, &V::SetFlatScrollBars, false)});
+        cl::RegisterClasses({&TVovozIdView::StaticClass()});
     });
 }
 

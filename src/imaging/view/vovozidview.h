@@ -20,6 +20,7 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/Graphics.h"
 #include "imaging/core/hyiedefs.h"
+#include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/ieview.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/processing/vovozidproc.h"
@@ -267,6 +268,38 @@ public:
     virtual void DoSetZoom(double Value);
     virtual void DoSetZoomX(double Value);
     virtual void DoSetZoomY(double Value);
+    // The zoom of one axis, keeping the bitmap point at the view's centre in place.
+    void SetZoomHorz(double Value);
+    void SetZoomVert(double Value);
+    // Zooms keeping the bitmap point under client (X, Y) in place, or with Center bringing it
+    // to the view's centre.
+    void ZoomAtPoint(int32_t X, int32_t Y, bool Center, double Value);
+    // Hides the scroll bars and zooms so that the image fits.
+    void ZoomToFit();
+    // Zooms so that the selection's box fills the control (both axes alike, or each on its
+    // own) and centres the box; AskEvent lets OnZoomIn change the zoom. Nothing without a
+    // selection of at least 2 x 2 pixels.
+    void ZoomToSelection(bool BothAxes, bool AskEvent);
+    // Scrolls to the origin (zoomed pixels), clamped to 0 .. the largest origin.
+    void SetViewXY(int32_t X, int32_t Y);
+    void SetOriginX(int32_t X);
+    void SetOriginY(int32_t Y);
+    virtual void SetScrollBars(TScrollStyle Value);
+    void SetFlatScrollBars(bool Value);
+    void SetCenter(bool Value);
+    void SetZoomFilter(TResampleFilter Value);
+    // The last zoom filter written (also when it did not change).
+    TResampleFilter GetZoomFilterStored() const { return FZoomFilterStored; }
+    // What the mouse wheel does: Delta as the wheel message gives it, (X, Y) the client point.
+    void MouseWheelAction(int32_t Delta, int32_t X, int32_t Y, bool Ctrl);
+    // Links View as this view's overview: it shows this view's image whole with a rectangle
+    // of the visible part, and moving that rectangle scrolls this view. Options bit 0: the
+    // wheel over the overview zooms this view; bit 1: the overview darkens outside the
+    // rectangle. Nil unlinks.
+    void LinkOverviewView(TVovozIdView* View, uint8_t Options);
+    // The overview's rectangle follows this view's visible part.
+    void UpdateOverview();
+    bool GetIsOverview() const { return FIsOverview; }
     // The zoom at which the image fits the control (border margins taken off).
     double GetFitZoom();
     // The fitting zoom when shrinking or stretching is allowed for this image, else 100.
@@ -308,9 +341,34 @@ public:
     TVovozIdView* GetOverviewView() const { return FOverviewView; }
 
     // ----- painting and background (vovozidview_paint.cpp)
+    // Composes the back buffer when it is dirty and copies the part of the view that needs
+    // it to the window; then the version text and OnPaint.
+    void Paint() override;
+    // The back buffer at the view's size, composed again when dirty, copied to the window.
+    void PaintBackBuffer(const cl::TRect& Rect);
+    // Composes the visible layers into Dest for display: the background behind them when
+    // DrawBackground, the boxes and the selection overlay when DrawBoxes, only inside
+    // ClipRect when given.
+    virtual void DrawLayers(TIEBitmap* Dest, bool DrawBoxes, bool DrawBackground, const cl::TRect* ClipRect);
+    // The background style over the whole control, without an image (the view transitions
+    // draw their frames over it).
+    void DrawBackgroundTo(cl::TCanvas* Canvas);
+    // The system palette changed: the DrawDib palette is realized on the main form's canvas
+    // and the view repainted when that changed anything (always without a main form).
+    bool PaletteChanged(bool Foreground);
+    // Marks the back buffer dirty and invalidates Rect of the window without erasing.
+    void InvalidateRectDirty(const cl::TRect& Rect);
+    // The back buffer's class-library bitmap (nil at design time).
+    cl::TBitmap* GetBackBuffer() const;
     TIEBackgroundStyle GetBackgroundStyle() const { return FBackgroundStyle; }
+    void SetBackgroundStyle(TIEBackgroundStyle Value);
     TIEWallPaperStyle GetWallPaperStyle() const { return FWallPaperStyle; }
+    void SetWallPaperStyle(TIEWallPaperStyle Value);
     cl::TPicture* GetWallPaper() const { return FWallPaper.get(); }
+    void SetWallPaper(cl::TPicture* Value);
+    void SetDrawVersion(bool Value);
+    // The text DrawVersion shows in the view's bottom-right corner.
+    static cl::String VersionText();
     cl::TColor GradientEndColor = 0xFF0000;
     int32_t GetChessboardSize() const { return FChessboardSize; }
     cl::TBrushStyle GetChessboardBrushStyle() const { return FChessboardBrushStyle; }
@@ -391,8 +449,12 @@ public:
     void WMViewUpdate(cl::TMessage& Message);
     void WMProgress(cl::TMessage& Message);
     void WMFinishWork(cl::TMessage& Message);
+    void WMDShowNewFrame(cl::TMessage& Message);
+    void WMDShowEvent(cl::TMessage& Message);
     void WMSize(cl::TMessage& Message);
     void WMFocus(cl::TMessage& Message);
+    void WMScroll(cl::TMessage& Message);
+    void WMMouseWheel(cl::TMessage& Message);
 
 protected:
     void Notification(cl::TComponent* AComponent, cl::TOperation Operation) override;
@@ -400,6 +462,16 @@ protected:
     void UpdateWindowState();
     // Shows, hides and sets the window's scroll bars for the largest origins.
     void UpdateScrollBars(int32_t MaxX, int32_t MaxY);
+    void SetZoomAxis(double Value, bool Horizontal);
+    void SetOrigins(int32_t X, int32_t Y, bool AxisX, bool AxisY);
+    double WheelZoom(TIEMouseWheelParams* Params, int32_t Direction) const;
+    // In an overview view: the rectangle of the served view's visible part (bitmap pixels)
+    // becomes its selection.
+    void MarkOverviewRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
+    void OverviewSelectionChanging();
+    void OverviewMouseWheel(int32_t WheelDelta, win::POINT MousePos, bool& Handled);
+    bool FInUpdateOverview = false;
+    bool FInOverviewScroll = false;
     // The ants timer's tick: the filter delay and the view-change pause count down, and the
     // timer runs only while there is something to wait for or to animate.
     void AntsTimerTick();
@@ -489,6 +561,16 @@ protected:
     std::unique_ptr<cl::TPicture> FWallPaper;
     TIEWallPaperStyle FWallPaperStyle = iewoNormal;
     bool FDrawVersion = false;
+    // Tables and rows of the renderer for the simple composition, kept between paints.
+    TIERowCache FRenderRows;
+    TIECoordTable FRenderXTable, FRenderYTable;
+    win::HWND FLastPaintHandle = nullptr;
+    std::unique_ptr<TIEBitmap> FDarkBuffer;  // an overview's copy darkened outside its rectangle
+    // Paints the background into Dest's canvas around the image's place.
+    void PaintBackgroundInto(TIEBitmap* Dest);
+    // Copies R of the back buffer to DC through the DrawDib context; False when its rows
+    // are not one device-independent block.
+    bool DrawDibFromBackBuffer(win::HDC DC, const cl::TRect& R);
     std::unique_ptr<cl::TPen> FInstancePen;  // dotted, mode not: layer boxes
     bool FEnableAlphaChannel = true;
 
@@ -520,6 +602,22 @@ private:
     void CreateSelectionRecord();
     std::unique_ptr<TIEIOViewLink> FIOLink;
 };
+
+// Paints a background of Style into the rectangle (Left, Top, Left + Width, Top + Height) of
+// Canvas around the image rectangle (ImageLeft, ImageTop) .. (ImageRight, ImageBottom), then
+// the wallpaper. Bitmap is the 24-bit bitmap behind Canvas when there is one (the chessboard
+// writes straight into it; the soft shadow needs it).
+void IEDrawBackground(cl::TComponentState State, cl::TCanvas* Canvas, cl::TBitmap* Bitmap,
+                      TIEWallPaperStyle WallPaperStyle, cl::TPicture* WallPaper, cl::TColor GradientEndColor,
+                      cl::TBrushStyle ChessboardBrushStyle, int32_t ChessboardSize, int32_t ImageBottom,
+                      int32_t ImageRight, int32_t ImageTop, int32_t ImageLeft, int32_t Height, int32_t Width,
+                      int32_t Top, int32_t Left, cl::TColor Background, TIEBackgroundStyle Style);
+// A two-colour gradient over Rect, from Color1 at the left or top to Color2 at the right or
+// bottom, through the gradient entry of MSIMG32.DLL (loaded on first use). False, with
+// nothing drawn, when the library or its entry cannot be had.
+bool IEGradientRect(const cl::TRect& Rect, win::HDC DC, cl::TColor Color1, bool Vertical, cl::TColor Color2);
+// Frees MSIMG32.DLL when the gradient loaded it.
+void IEGradientLibraryRelease();
 
 // The unit's start-up: the screen's colour depth and resolution, the default resolution of
 // new views (300 x 300), the edge and border metrics and the shared pen. The final hook frees

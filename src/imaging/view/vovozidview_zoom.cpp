@@ -8,6 +8,7 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_draw.h"
 #include "imaging/core/hyieutils_helpers.h"
+#include "imaging/core/hyieutils_mask.h"
 #include "imaging/core/hyieutils_numbers.h"
 #include "imaging/view/vovozidview.h"
 #include "platform/user.h"
@@ -351,6 +352,7 @@ void TVovozIdView::SetZoom(double Value) {
 
 void TVovozIdView::DoViewChange(int32_t Change) {
     if (OnViewChange) OnViewChange(this, Change);
+    if (FOverviewView) UpdateOverview();
 }
 
 void TVovozIdView::DoViewChanging(int32_t Change, double NewValue) {
@@ -385,6 +387,7 @@ void TVovozIdView::UpdateWindowState() {
         }
         if ((GetViewWidth() != vw || GetViewHeight() != vh) && !FUpdatingAgain) {
             // A scroll bar appeared or vanished: once more with the new view size.
+            const int32_t reason = FUpdateReason;
             FUpdatingAgain = true;
             FUpdating = false;
             try {
@@ -395,6 +398,7 @@ void TVovozIdView::UpdateWindowState() {
             }
             FUpdatingAgain = false;
             FUpdating = true;
+            FUpdateReason = reason;
         }
     }
     UpdateExtent();
@@ -403,6 +407,7 @@ void TVovozIdView::UpdateWindowState() {
     if (HasParentForm()) Invalidate();
     if (FOverviewView && FOverviewView->GetPaintLockCount() == 0) {
         if (FUpdateReason == 0) FOverviewView->Update();
+        UpdateOverview();
     }
 }
 
@@ -412,8 +417,10 @@ void TVovozIdView::UpdateScrollBars(int32_t MaxX, int32_t MaxY) {
                     double& Factor) {
         if (!Allowed) return;
         if (MaxOrigin < 1) {
-            if (Shown) IEShowScrollBar(wnd, Bar, false, FFlatScrollBars);
-            Shown = false;
+            if (Shown) {
+                Shown = false;
+                IEShowScrollBar(wnd, Bar, false, FFlatScrollBars);
+            }
             return;
         }
         Shown = true;
@@ -426,6 +433,364 @@ void TVovozIdView::UpdateScrollBars(int32_t MaxX, int32_t MaxY) {
          FVScrollShown, FVScrollFactor);
     axis(win::SB_HORZ, FScrollBars == ssHorizontal || FScrollBars == ssBoth, MaxX, GetViewWidth(), FOriginX,
          FHScrollShown, FHScrollFactor);
+}
+
+}  // namespace ie
+
+namespace ie {
+
+// ---------------------------------------------------------------------------------------
+// Zoom of one axis, zoom at a point, fitting
+
+void TVovozIdView::SetZoomHorz(double Value) { SetZoomAxis(Value, true); }
+
+void TVovozIdView::SetZoomVert(double Value) { SetZoomAxis(Value, false); }
+
+void TVovozIdView::SetZoomAxis(double Value, bool Horizontal) {
+    DoViewChanging(2, Value);
+    if (!(Value > 0) || Value == (Horizontal ? FZoomPercentX : FZoomPercentY)) return;
+    if (FDelayZoomFilter && FZoomFilter != rfNone && (FZoomPercentX != 100 || FZoomPercentY != 100))
+        FFilterDelayCount = 4;
+    FViewChangeCount = 2;
+    LockUpdate();
+    if (Horizontal)
+        DoSetZoomX(Value);
+    else
+        DoSetZoomY(Value);
+    FUpdateReason = 2;
+    Update();
+    FUpdateReason = 2;
+    Update();
+    UpdateVisibleArea();
+    UpdateCoordTables();
+    UnlockUpdateEx();
+    Paint();
+    DoViewChange(1);
+    UpdateAntsTimer();
+}
+
+void TVovozIdView::ZoomAtPoint(int32_t X, int32_t Y, bool Center, double Value) {
+    if (FOverviewView) FOverviewView->LockUpdate();
+    DoViewChanging(2, X);
+    DoViewChanging(2, Y);
+    LockUpdate();
+    const int32_t bx = ClientToBitmapX(X), by = ClientToBitmapY(Y);
+    SetZoom(Value);
+    const double f = FZoomPercentX / 100;
+    if (Center)
+        SetViewXY(Trunc(bx * f - GetViewWidth() / 2), Trunc(by * f - GetViewHeight() / 2));
+    else
+        SetViewXY(Trunc(bx * f - X + f), Trunc(by * f - Y + f));
+    UnlockUpdate();
+    UpdateVisibleArea();
+    UpdateCoordTables();
+    if (FOverviewView) {
+        FOverviewView->UnlockUpdateEx();
+        UpdateOverview();
+    }
+}
+
+void TVovozIdView::ZoomToFit() {
+    if (FImageWidth == 0 || FImageHeight == 0) return;
+    // Hiding a bar resizes the client, and the update that follows may show it again at
+    // the old zoom: each flag is cleared before its bar goes, never after.
+    if (HandleAllocated() && FHScrollShown) {
+        FHScrollShown = false;
+        IEShowScrollBar(FHandle, win::SB_HORZ, false, FFlatScrollBars);
+    }
+    if (HandleAllocated() && FVScrollShown) {
+        FVScrollShown = false;
+        IEShowScrollBar(FHandle, win::SB_VERT, false, FFlatScrollBars);
+    }
+    SetZoom(GetFitZoom());
+}
+
+void TVovozIdView::ZoomToSelection(bool BothAxes, bool AskEvent) {
+    if (!FSelected || FSelectionMask->IsEmpty()) return;
+    const int32_t x1 = FSelectionMask->X1, y1 = FSelectionMask->Y1;
+    const int32_t w = FSelectionMask->X2 - x1 + 1, h = FSelectionMask->Y2 - y1 + 1;
+    if (x1 < 0 || y1 < 0 || w < 2 || h < 2) return;
+    const double zx = GetWidth() / (w / 100.0), zy = GetHeight() / (h / 100.0);
+    double z = std::min(zy, zx);
+    if (AskEvent && OnZoomIn) OnZoomIn(this, z);
+    if (BothAxes) {
+        SetZoom(z);
+    } else {
+        SetZoomHorz(zx);
+        SetZoomVert(zy);
+    }
+    // The box in the middle of the view.
+    SetViewXY(Trunc(x1 * FZoomFactorX) - (GetViewWidth() - Trunc(w * FZoomFactorX)) / 2,
+              Trunc(y1 * FZoomFactorY) - (GetViewHeight() - Trunc(h * FZoomFactorY)) / 2);
+}
+
+// ---------------------------------------------------------------------------------------
+// Scrolling
+
+void TVovozIdView::SetViewXY(int32_t X, int32_t Y) { SetOrigins(X, Y, true, true); }
+
+void TVovozIdView::SetOriginX(int32_t X) { SetOrigins(X, FOriginY, true, false); }
+
+void TVovozIdView::SetOriginY(int32_t Y) { SetOrigins(FOriginX, Y, false, true); }
+
+void TVovozIdView::SetOrigins(int32_t X, int32_t Y, bool AxisX, bool AxisY) {
+    if (AxisX) DoViewChanging(0, X);
+    if (AxisY) DoViewChanging(1, Y);
+    if (X == FOriginX && Y == FOriginY) return;
+    int32_t mx = 0, my = 0;
+    GetMaxOrigin(mx, my);
+    const int32_t nx = std::clamp(X, 0, std::max(mx, 0)), ny = std::clamp(Y, 0, std::max(my, 0));
+    if (nx == FOriginX && ny == FOriginY) return;
+    FOriginX = nx;
+    FOriginY = ny;
+    if (FDelayZoomFilter && FZoomFilter != rfNone && (FZoomPercentX != 100 || FZoomPercentY != 100))
+        FFilterDelayCount = 4;
+    FViewChangeCount = 2;
+    FBackBufferDirty = true;
+    FFullRepaint = true;
+    Paint();
+    DoViewChange(0);
+    if (HandleAllocated()) {
+        if (FHScrollShown && FHScrollFactor > 0)
+            IESetScrollPos(FHandle, win::SB_HORZ, Trunc(FOriginX / FHScrollFactor), true, FFlatScrollBars);
+        if (FVScrollShown && FVScrollFactor > 0)
+            IESetScrollPos(FHandle, win::SB_VERT, Trunc(FOriginY / FVScrollFactor), true, FFlatScrollBars);
+    }
+    UpdateAntsTimer();
+}
+
+void TVovozIdView::SetScrollBars(TScrollStyle Value) {
+    FScrollBars = Value;
+    if (HandleAllocated()) {
+        if (Value != ssVertical && Value != ssBoth) {
+            FVScrollShown = false;
+            IEShowScrollBar(FHandle, win::SB_VERT, false, FFlatScrollBars);
+        }
+        if (Value != ssHorizontal && Value != ssBoth) {
+            FHScrollShown = false;
+            IEShowScrollBar(FHandle, win::SB_HORZ, false, FFlatScrollBars);
+        }
+    }
+    FUpdateReason = 4;
+    Update();
+}
+
+void TVovozIdView::SetFlatScrollBars(bool Value) {
+    if (Value == FFlatScrollBars) return;
+    FFlatScrollBars = Value;
+    if (!HandleAllocated()) return;
+    if (!Value) {
+        win::UninitializeFlatSB(FHandle);
+    } else {
+        win::SetScrollRange(FHandle, win::SB_VERT, 0, 65535, win::FALSE);
+        win::SetScrollRange(FHandle, win::SB_HORZ, 0, 65535, win::FALSE);
+        win::InitializeFlatSB(FHandle);
+        FHScrollShown = FVScrollShown = false;
+        IEShowScrollBar(FHandle, win::SB_VERT, false, true);
+        IEShowScrollBar(FHandle, win::SB_HORZ, false, true);
+    }
+}
+
+void TVovozIdView::SetCenter(bool Value) {
+    if (Value == FCenter) return;
+    FCenter = Value;
+    FUpdateReason = 1;
+    Update();
+}
+
+void TVovozIdView::SetZoomFilter(TResampleFilter Value) {
+    FZoomFilterStored = Value;
+    if (Value == FZoomFilter) return;
+    FZoomFilter = Value;
+    Update();
+}
+
+void TVovozIdView::WMScroll(cl::TMessage& Message) {
+    cl::InheritedDispatch(TVovozIdView::StaticClass(), this, Message);
+    const bool vertical = Message.Msg == win::WM_VSCROLL;
+    const int32_t code = static_cast<int32_t>(Message.WParam & 0xFFFF);
+    const int32_t pos = static_cast<int32_t>((Message.WParam >> 16) & 0xFFFF);
+    TIEScrollBarParams* params = vertical ? FVScrollBarParams.get() : FHScrollBarParams.get();
+    const double zoom = vertical ? FZoomFactorY : FZoomFactorX;
+    const double factor = vertical ? FVScrollFactor : FHScrollFactor;
+    const int32_t origin = vertical ? FOriginY : FOriginX;
+    const int32_t unit = std::max(1, Trunc(zoom));
+    const int32_t line = params->LineStep == -1 ? unit : unit * params->LineStep;
+    const int32_t page =
+        params->PageStep == -1 ? (vertical ? GetViewHeight() : GetViewWidth()) : unit * params->PageStep;
+    int32_t target = origin;
+    switch (code) {
+        case win::SB_LINEUP: target = origin - line; break;
+        case win::SB_LINEDOWN: target = origin + line; break;
+        case win::SB_PAGEUP: target = origin - page; break;
+        case win::SB_PAGEDOWN: target = origin + page; break;
+        case win::SB_THUMBPOSITION: target = RoundEven(pos * factor); break;
+        case win::SB_THUMBTRACK:
+            if (!params->Tracking) return;
+            target = RoundEven(pos * factor);
+            break;
+        case win::SB_TOP: target = 0; break;
+        case win::SB_BOTTOM: {
+            int32_t mx = 0, my = 0;
+            GetMaxOrigin(mx, my);
+            target = vertical ? my : mx;
+            break;
+        }
+        default: break;
+    }
+    if (vertical)
+        SetOriginY(target);
+    else
+        SetOriginX(target);
+}
+
+void TVovozIdView::WMMouseWheel(cl::TMessage& Message) {
+    cl::InheritedDispatch(TVovozIdView::StaticClass(), this, Message);
+    const int32_t delta = static_cast<int16_t>((Message.WParam >> 16) & 0xFFFF);
+    win::POINT p{static_cast<int16_t>(Message.LParam & 0xFFFF), static_cast<int16_t>((Message.LParam >> 16) & 0xFFFF)};
+    p = ScreenToClient(p);
+    const bool ctrl = (win::GetKeyState(win::VK_CONTROL) & 0x8000) != 0;
+    MouseWheelAction(delta, p.x, p.y, ctrl);
+}
+
+void TVovozIdView::MouseWheelAction(int32_t Delta, int32_t X, int32_t Y, bool Ctrl) {
+    TIEMouseWheelParams* w = FMouseWheelParams.get();
+    if (w->Action == 0 || FAutoFit) return;
+    int32_t e = Delta < 1 ? 1 : -1;
+    if (w->InvertWheel) e = -e;
+    if (w->Action == 1) {
+        int32_t mx = 0, my = 0;
+        GetMaxOrigin(mx, my);
+        const bool horizontal = Ctrl || (mx > 0 && my == 0);
+        const int32_t size = horizontal ? GetViewWidth() : GetViewHeight();
+        const double zoom = horizontal ? FZoomFactorX : FZoomFactorY;
+        int32_t step = 0;
+        if (w->Variation == 1)
+            step = std::max(1, RoundEven(size * w->Value / 100.0));
+        else if (w->Variation == 0)
+            step = w->Value * std::max(1, Trunc(zoom));
+        else
+            return;
+        if (horizontal)
+            SetOriginX(FOriginX + e * step);
+        else
+            SetOriginY(FOriginY + e * step);
+    } else if (w->Action == 2) {
+        double z = WheelZoom(w, e);
+        if (z > FZoomPercentX && OnZoomIn)
+            OnZoomIn(this, z);
+        else if (z < FZoomPercentX && OnZoomOut)
+            OnZoomOut(this, z);
+        if (w->ZoomPosition)
+            ZoomAtPoint(X, Y, false, z);
+        else
+            SetZoom(z);
+    }
+}
+
+double TVovozIdView::WheelZoom(TIEMouseWheelParams* Params, int32_t Direction) const {
+    if (Params->Variation == 0) return FZoomPercentX + Direction * Params->Value;
+    if (Params->Variation == 1)
+        return FZoomPercentX + Direction * std::max(1, RoundEven(Params->Value * FZoomPercentX / 100));
+    return FZoomPercentX;
+}
+
+// ---------------------------------------------------------------------------------------
+// The overview view
+
+void TVovozIdView::LinkOverviewView(TVovozIdView* View, uint8_t Options) {
+    if (FOverviewView) {
+        TVovozIdView* old = FOverviewView;
+        FOverviewView = nullptr;
+        old->OnSelectionChanging = nullptr;
+        old->OnMouseWheel = nullptr;
+        old->FIsOverview = false;
+        old->FOverviewOptions = 0;
+        old->RemoveFreeNotification(this);
+        // It takes a bitmap of its own before anything that may fail runs.
+        old->SetExternalBitmap(nullptr);
+    }
+    if (!View || View == this) return;
+    FOverviewView = View;
+    View->FIsOverview = true;
+    View->FOverviewOptions = Options;
+    View->SetEnableAlphaChannel(FEnableAlphaChannel);
+    View->SetAutoFit(true);
+    View->SetMouseInteract(IEMouseOpt(miSelect));
+    View->SetSelectionBase(iesbBitmap);
+    View->FSelectionOptions = IESelOpt(iesoMoveable) | IESelOpt(iesoCanScroll);
+    View->SetExternalBitmap(FIEBitmap);
+    View->OnSelectionChanging = [this](cl::TObject*) { OverviewSelectionChanging(); };
+    if (Options & 1) {
+        View->OnMouseWheel = [this](cl::TObject*, cl::TShiftState, int WheelDelta, win::POINT MousePos, bool& Handled) {
+            OverviewMouseWheel(WheelDelta, MousePos, Handled);
+        };
+    }
+    View->FreeNotification(this);
+    UpdateOverview();
+}
+
+void TVovozIdView::UpdateOverview() {
+    if (FInUpdateOverview || FPaintLockCount > 0 || !FOverviewView) return;
+    FInUpdateOverview = true;
+    try {
+        Paint();
+        const int32_t a = ClientToBitmapX(FOffsetX), b = ClientToBitmapY(FOffsetY);
+        const int32_t c = ClientToBitmapX(FOffsetX + FDisplayWidth), d = ClientToBitmapY(FOffsetY + FDisplayHeight);
+        FOverviewView->MarkOverviewRect(a, b, c, d);
+    } catch (...) {
+        FInUpdateOverview = false;
+        throw;
+    }
+    FInUpdateOverview = false;
+}
+
+void TVovozIdView::MarkOverviewRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
+    TIESelectionRecord* rec = GetSelectionRecord();
+    const int32_t w = FIEBitmap->GetWidth(), h = FIEBitmap->GetHeight();
+    if (X1 > X2) std::swap(X1, X2);
+    if (Y1 > Y2) std::swap(Y1, Y2);
+    X1 = std::clamp(X1, 0, std::max(w - 1, 0));
+    Y1 = std::clamp(Y1, 0, std::max(h - 1, 0));
+    X2 = std::clamp(X2, 0, w);
+    Y2 = std::clamp(Y2, 0, h);
+    rec->Points = {cl::TPoint{X1, Y1}, cl::TPoint{X2, Y1}, cl::TPoint{X2, Y2}, cl::TPoint{X1, Y2}};
+    rec->X1 = X1;
+    rec->Y1 = Y1;
+    rec->X2 = X2;
+    rec->Y2 = Y2;
+    FSelectionMask->Clear();
+    FSelectionMask->FillPolygons(1, rec->Points.data(), static_cast<int32_t>(rec->Points.size()));
+    FSelected = !FSelectionMask->IsEmpty();
+    rec->OutlineShown = FSelected;
+    FBackBufferDirty = true;
+    Paint();
+}
+
+void TVovozIdView::OverviewSelectionChanging() {
+    if (FInOverviewScroll || !FOverviewView) return;
+    FInOverviewScroll = true;
+    const TIESelectionRecord* rec = FOverviewView->GetSelectionRecord();
+    // The box is in bitmap pixels: each axis is zoomed with its own factor.
+    SetViewXY(RoundEven(rec->X1 * FZoomFactorX), RoundEven(rec->Y1 * FZoomFactorY));
+    FInOverviewScroll = false;
+}
+
+void TVovozIdView::OverviewMouseWheel(int32_t WheelDelta, win::POINT MousePos, bool& Handled) {
+    if (!FOverviewView) return;
+    TIEMouseWheelParams* w = FOverviewView->GetMouseWheelParams();
+    int32_t e = WheelDelta < 1 ? 1 : -1;
+    if (w->InvertWheel) e = -e;
+    double z = WheelZoom(w, e);
+    if (z > FZoomPercentX && OnZoomIn)
+        OnZoomIn(this, z);
+    else if (z < FZoomPercentX && OnZoomOut)
+        OnZoomOut(this, z);
+    if (w->ZoomPosition)
+        ZoomAtPoint(MousePos.x, MousePos.y, false, z);
+    else
+        SetZoom(z);
+    Handled = true;
 }
 
 }  // namespace ie
