@@ -3,11 +3,9 @@
 #include <memory>
 
 #include "imaging/core/hyieutils_bitmap.h"
-#include "imaging/core/hyieutils_startup.h"
 #include "imaging/io/vovozidio.h"
-#include "imaging/io/vovozidio_startup.h"
 #include "imaging/processing/vovozidproc.h"
-#include "imaging/view/iegdiplus.h"
+#include "imaging/view/ielibrary.h"
 #include "imaging/view/vovozidview.h"
 #include "player/zb_ExeConverter.h"
 
@@ -42,15 +40,9 @@ std::unique_ptr<cl::TBitmap> DecodeMask(cl::TStream* Source, int64_t StartPos, i
 
 }  // namespace
 
-void StartUpImagingLibrary() {
-    ie::IEGDIPlusRegisterStaticHooks();
-    ie::VovozIdIORegisterHooks();
-    ie::VovozIdProcRegisterStaticHooks();
-    ie::VovozIdViewRegisterStaticHooks();
-    ie::IELibraryStaticInit();
-}
+void StartUpImagingLibrary() { ie::IEStartLibrary(); }
 
-void ShutDownImagingLibrary() { ie::IELibraryStaticFinal(); }
+void ShutDownImagingLibrary() { ie::IEStopLibrary(); }
 
 void LoadMaskFromStream(cl::TStream* Source, cl::TBitmap* Bitmap, int64_t StartPos, int64_t EndPos) noexcept {
     if (!Source || !Bitmap) return;

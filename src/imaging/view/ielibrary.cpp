@@ -1,0 +1,28 @@
+#include "imaging/view/ielibrary.h"
+
+#include "imaging/core/hyieutils_startup.h"
+#include "imaging/io/vovozidio_startup.h"
+#include "imaging/processing/vovozidproc.h"
+#include "imaging/view/iegdiplus.h"
+#include "imaging/view/ietextc.h"
+#include "imaging/view/vovozidview.h"
+
+namespace ie {
+
+void IERegisterLibraryHooks() {
+    IEGDIPlusRegisterStaticHooks();
+    // The input/output unit also registers the preset pictures and the codecs' tables.
+    VovozIdIORegisterHooks();
+    VovozIdProcRegisterStaticHooks();
+    VovozIdViewRegisterStaticHooks();
+    IETextCRegisterStaticHooks();
+}
+
+void IEStartLibrary() {
+    IERegisterLibraryHooks();
+    IELibraryStaticInit();
+}
+
+void IEStopLibrary() { IELibraryStaticFinal(); }
+
+}  // namespace ie
