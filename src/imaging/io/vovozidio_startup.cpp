@@ -13,6 +13,7 @@
 #include "imaging/core/ieicc.h"
 #include "imaging/io/iepresetim.h"
 #include "imaging/io/ietwain.h"
+#include "imaging/io/iopreviews.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_codecs.h"
 #include "imaging/io/vovozidio_colors.h"
@@ -94,6 +95,8 @@ void VovozIdIOStaticInit() {
         IO->LoadFromStreamMetafile(Stream, Width, WithAlpha, Height);
     };
     hooks.ReadMetafileParams = [](TVovozIdIO* IO, cl::TStream* Stream) { IO->ReadMetafileParams(Stream); };
+    // The parameters preview dialog of DoPreviews.
+    hooks.DoPreviews = &IEShowIOPreviews;
 }
 
 void VovozIdIOStaticFinal() {
