@@ -8,6 +8,7 @@
 #include "classlib/SysUtils.h"
 #include "formats_testutil.h"
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_startup.h"
 #include "imaging/core/iewords.h"
 #include "imaging/io/iopreviews.h"
 #include "imaging/io/vovozidio_registry.h"
@@ -643,6 +644,20 @@ TEST_F(PreviewsTest, CaptionsFromTheWordTable) {
     EXPECT_NE(form->GetCaption(), "Parameters Preview");
     EXPECT_EQ(form->Label1->GetCaption(), IEGetLocalizedWord(1, msRussian) + ":");
     EXPECT_EQ(form->PaletteCancelCaption, "&" + IEGetLocalizedWord(4, msRussian));
+}
+
+// The dialog's captions are there in a program that starts the library the usual way.
+TEST(PreviewsWords, TheLibraryStartFillsTheWordTables) {
+    if (IELibraryStarted()) GTEST_SKIP() << "the library was left started";
+    IEFreeWordTables();
+    EXPECT_EQ(IEGetLocalizedWord(37, msEnglish), "");
+    VovozIdIORegisterHooks();
+    IELibraryStaticInit();
+    EXPECT_EQ(IEGetLocalizedWord(37, msEnglish), "Parameters Preview");
+    IELibraryStaticFinal();
+    EXPECT_EQ(IEGetLocalizedWord(37, msEnglish), "");
+    IERegisterStaticHooks(iesuVovozIdIO, nullptr, nullptr);
+    IEFillWordTables();
 }
 
 }  // namespace

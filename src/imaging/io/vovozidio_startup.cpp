@@ -11,6 +11,7 @@
 #include "imaging/core/hyieutils_filebuffer.h"
 #include "imaging/core/hyieutils_startup.h"
 #include "imaging/core/ieicc.h"
+#include "imaging/core/iewords.h"
 #include "imaging/io/iepresetim.h"
 #include "imaging/io/ietwain.h"
 #include "imaging/io/iopreviews.h"
@@ -125,6 +126,8 @@ void VovozIdIORegisterHooks() {
     IERegisterStaticHooks(iesuVovozIdIO, &VovozIdIOStaticInit, &VovozIdIOStaticFinal);
     // The acquisition side's preset frame pictures start and stop with the library too.
     IEPresetImRegisterHooks();
+    // The word tables the parameters preview dialog takes its captions from.
+    IERegisterUtilsPart(ieupWordTables, &IEFillWordTables, &IEFreeWordTables);
 }
 
 void IEDebugLog(const cl::String& Msg) {

@@ -6,6 +6,7 @@
 
 #include "classlib/Forms.h"
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_startup.h"
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_registry.h"
@@ -18,7 +19,9 @@ int main() {
     win::PlatformStartUp();
     cl::ControlsStartUp();
     cl::Application->Initialize();
-    ie::VovozIdIOStaticInit();
+    // The library's start-up as a program makes it (the word tables with it).
+    ie::VovozIdIORegisterHooks();
+    ie::IELibraryStaticInit();
     ie::IERegisterFormatsCodecs();
     bool accepted = false;
     {
@@ -44,7 +47,7 @@ int main() {
             std::printf("cancelled\n");
         std::fflush(stdout);
     }
-    ie::VovozIdIOStaticFinal();
+    ie::IELibraryStaticFinal();
     cl::ControlsShutDown();
     win::PlatformShutDown();
     return accepted ? 0 : 1;
