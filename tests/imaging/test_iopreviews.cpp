@@ -8,6 +8,7 @@
 #include "classlib/SysUtils.h"
 #include "formats_testutil.h"
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_draw.h"
 #include "imaging/core/hyieutils_startup.h"
 #include "imaging/core/iewords.h"
 #include "imaging/io/iopreviews.h"
@@ -566,6 +567,47 @@ TEST_F(PreviewsTest, PaletteFormatsPreviewInTheChosenColours) {
         form = nullptr;
         io->Params().FileType = ioJPEG;
     }
+}
+
+// A colour panel opens the palette dialog over the result's palette: a cell chosen with the
+// mouse becomes the panel's colour and the parameter; Escape changes nothing.
+TEST_F(PreviewsTest, ColourPanelChoosesFromTheResultsPalette) {
+    io->Params().FileType = ioGIF;
+    Open(ppGIF);
+    form->Localize(msRussian);
+    TIOParamsVals& rp = form->VovozId2->GetIO()->Params();
+    ASSERT_NE(rp.GetColorMap(), nullptr);
+    const TRGB chosen = rp.GetColorMap()[3];
+    auto pick = [&](int64_t At, bool Escape) {
+        win::test::ScheduleInput(At, [Escape] {
+            auto* d = dynamic_cast<TVovozIdPaletteDialog*>(cl::Screen->GetActiveForm());
+            ASSERT_NE(d, nullptr);
+            EXPECT_EQ(d->CancelButton()->GetCaption(), "&" + IEGetLocalizedWord(4, msRussian));
+            if (Escape) {
+                win::test::Key(win::VK_ESCAPE, true);
+                win::test::Key(win::VK_ESCAPE, false);
+                return;
+            }
+            const cl::TRect r = TVovozIdPaletteDialog::CellRect(3);
+            const win::POINT p = d->ClientToScreen(win::POINT{r.left + 5, r.top + 5});
+            win::test::MouseMove(p.x, p.y);
+            win::test::MouseButton(win::test::Button::Left, true);
+            win::test::MouseButton(win::test::Button::Left, false);
+        });
+    };
+    win::ClockSetHorizon(win::ClockNowTicks() + 5000 * win::kTicksPerMs);
+    const cl::TColor before = form->Panel4->GetColor();
+    pick(win::ClockNowTicks() / win::kTicksPerMs + 100, true);
+    form->Panel4->Click();
+    EXPECT_EQ(form->Panel4->GetColor(), before);
+    pick(win::ClockNowTicks() / win::kTicksPerMs + 100, false);
+    form->Panel3->Click();
+    win::ClockSetHorizon(win::kNoDeadline);
+    EXPECT_EQ(form->Panel3->GetColor(), static_cast<cl::TColor>(chosen.r | (chosen.g << 8) | (chosen.b << 16)));
+    EXPECT_TRUE(form->Button4->GetEnabled());
+    form->Button1->Click();
+    EXPECT_EQ(io->Params().GIFTranspColor, chosen);
+    EXPECT_EQ(io->Params().GIFBackground, TRGB{});
 }
 
 TEST_F(PreviewsTest, PageSetAndActivePage) {
