@@ -329,6 +329,10 @@ TEST_F(PreviewsTest, EachPageWritesItsControlsIntoTheParameters) {
         io->Params().FileType = ioJPEG;
         Open(c.Pages, c.Simplified);
         ASSERT_EQ(form->ActivePageKind(), c.Kind);
+        // The activation's preview wrote the page's format and showed its result.
+        EXPECT_GT(form->GetCompressedSize(), 0);
+        EXPECT_EQ(form->GetCaption(), "Parameters Preview");
+        EXPECT_EQ(form->VovozId2->GetIEBitmap()->GetWidth(), 64);
         c.Set(*form);
         form->Button1->Click();
         EXPECT_EQ(form->ModalResult, cl::mrOk);
