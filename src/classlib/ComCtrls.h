@@ -1,6 +1,8 @@
-// Common controls: the tool window with its edges, and the page control with its tab sheets.
+// Common controls: the tool window with its edges, the page control with its tab sheets, track
+// bars, up-down buttons and progress bars.
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 #include "classlib/Controls.h"
@@ -144,6 +146,102 @@ private:
     std::vector<TTabSheet*> FPages;
     TTabSheet* FActivePage = nullptr;
     bool FDestroying = false;
+};
+
+// ---- ranges (ComCtrls_range.cpp) -------------------------------------------------------------
+
+// A slider over Min .. Max: the arrow keys move it by one, Page Up and Page Down by PageSize,
+// Home and End to the ends, and a click puts the thumb under the pointer. Every change of
+// Position, by the user or in code, fires OnChange.
+class TTrackBar : public TWinControl {
+    CL_DECLARE_COMPONENT(TTrackBar, TWinControl)
+public:
+    explicit TTrackBar(TComponent* AOwner);
+    int GetMin() const { return FMin; }
+    int GetMax() const { return FMax; }
+    // Max below Min is raised to it; Position is kept inside.
+    void SetRange(int AMin, int AMax);
+    void SetMin(int v) { SetRange(v, std::max(v, FMax)); }
+    void SetMax(int v) { SetRange(std::min(FMin, v), v); }
+    int GetPosition() const { return FPosition; }
+    // Cut to Min .. Max.
+    void SetPosition(int v);
+    int PageSize = 2;
+    int GetThumbLength() const { return FThumbLength; }
+    void SetThumbLength(int v);
+    // The client x of a position's thumb centre, and the position nearest a client x.
+    int PositionToX(int Position) const;
+    int XToPosition(int X) const;
+    TNotifyEvent OnChange;
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void PaintWindow(win::HDC dc) override;
+    void KeyDown(uint16_t& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+
+private:
+    int FMin = 0, FMax = 10, FPosition = 0;
+    int FThumbLength = 20;
+};
+
+enum TUDBtnType { btNext, btPrev };
+using TUDClickEvent = std::function<void(TObject* Sender, TUDBtnType Button)>;
+
+// A pair of arrow buttons stepping Position by Increment within Min .. Max (the upper half
+// steps up, the lower half down, and so do the Up and Down keys). With an Associate, the
+// associate's text shows the position (after a step the position is first read back from
+// the text, so a typed number is stepped from); Wrap goes round at the ends.
+class TUpDown : public TWinControl {
+    CL_DECLARE_COMPONENT(TUpDown, TWinControl)
+public:
+    explicit TUpDown(TComponent* AOwner);
+    int Min = 0;
+    int Max = 100;
+    int Increment = 1;
+    bool Wrap = false;
+    int GetPosition() const { return FPosition; }
+    // Cut to Min .. Max; shown in the associate.
+    void SetPosition(int v);
+    TWinControl* GetAssociate() const { return FAssociate; }
+    // The associate is placed beside the buttons' left and shows Position.
+    void SetAssociate(TWinControl* v);
+    // One step as a click on a button does: OnClick(Button) after the position moved.
+    void Step(TUDBtnType Button);
+    TUDClickEvent OnClick;
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void PaintWindow(win::HDC dc) override;
+    void KeyDown(uint16_t& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    void ShowInAssociate();
+    int FPosition = 0;
+    TWinControl* FAssociate = nullptr;
+};
+
+// A bar filled in proportion to Position within Min .. Max.
+class TProgressBar : public TWinControl {
+    CL_DECLARE_COMPONENT(TProgressBar, TWinControl)
+public:
+    explicit TProgressBar(TComponent* AOwner);
+    int Min = 0;
+    int Max = 100;
+    int GetPosition() const { return FPosition; }
+    // Cut to Min .. Max.
+    void SetPosition(int v);
+    // The filled width in client pixels.
+    int FilledWidth() const;
+
+protected:
+    void PaintWindow(win::HDC dc) override;
+
+private:
+    int FPosition = 0;
 };
 
 }  // namespace cl

@@ -13,8 +13,10 @@
 #include "imaging/core/ieicc.h"
 #include "imaging/formats/iej2000.h"
 #include "imaging/formats/tifccitt.h"
+#include "imaging/core/iewords.h"
 #include "imaging/io/iepresetim.h"
 #include "imaging/io/ietwain.h"
+#include "imaging/io/iopreviews.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_codecs.h"
 #include "imaging/io/vovozidio_colors.h"
@@ -96,6 +98,8 @@ void VovozIdIOStaticInit() {
         IO->LoadFromStreamMetafile(Stream, Width, WithAlpha, Height);
     };
     hooks.ReadMetafileParams = [](TVovozIdIO* IO, cl::TStream* Stream) { IO->ReadMetafileParams(Stream); };
+    // The parameters preview dialog of DoPreviews.
+    hooks.DoPreviews = &IEShowIOPreviews;
 }
 
 void VovozIdIOStaticFinal() {
@@ -127,6 +131,8 @@ void VovozIdIORegisterHooks() {
     // So do the codecs' tables: the JPEG 2000 colour tables and the fax decode trees.
     IERegisterStaticHooks(iesuJ2000, &IEJ2000StaticInit, nullptr);
     IERegisterStaticHooks(iesuTifCcitt, &TifCcittStaticInit, nullptr);
+    // The word tables the parameters preview dialog takes its captions from.
+    IERegisterUtilsPart(ieupWordTables, &IEFillWordTables, &IEFreeWordTables);
 }
 
 void IEDebugLog(const cl::String& Msg) {
