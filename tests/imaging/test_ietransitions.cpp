@@ -199,6 +199,23 @@ TEST_F(TransitionTest, LinearTimingStepsAndStopsAfterTheDuration) {
     EXPECT_EQ(paints.size(), 4u);
 }
 
+TEST_F(TransitionTest, TheViewsTimerRunsTheTransitionToItsEnd) {
+    fx->UpdateOnStop = true;
+    Start(27, 200);
+    RunFor(100);  // the message loop delivers the 1 ms ticks
+    EXPECT_TRUE(fx->Running);
+    EXPECT_GE(fx->FrameCount, 9);  // window timers tick at 10 ms at the fastest, as the system's do
+    EXPECT_GT(fx->Step, 300);
+    EXPECT_LT(fx->Step, 724);
+    RunFor(150);
+    EXPECT_FALSE(fx->Running);
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(paints.back(), 1024);
+    const int frames = fx->FrameCount;
+    RunFor(20);  // stopped: no more frames
+    EXPECT_EQ(fx->FrameCount, frames);
+}
+
 TEST_F(TransitionTest, StepOfEachTimingCurve) {
     struct Case {
         uint8_t timing;
