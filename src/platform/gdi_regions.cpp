@@ -332,14 +332,24 @@ HRGN ExtCreateRegion(const XFORM* xform, DWORD size, const RGNDATA* data) {
     if (hdr.dwSize != sizeof(RGNDATAHEADER) || hdr.iType != RDH_RECTANGLES) return nullptr;
     uint64_t bytes = sizeof(RGNDATAHEADER) + static_cast<uint64_t>(hdr.nCount) * sizeof(RECT);
     if (bytes > size) return nullptr;
-    Region result;
+    // Rectangles without pixels (right <= left or bottom <= top) add nothing. The union is
+    // taken pairwise, so thousands of small rectangles cost n log n band merges.
+    std::vector<Region> parts;
+    parts.reserve(hdr.nCount);
     const char* p = data->Buffer;
     for (DWORD i = 0; i < hdr.nCount; ++i) {
         RECT rc;
         std::memcpy(&rc, p + i * sizeof(RECT), sizeof rc);
-        result = result.Or(Normalised(rc.left, rc.top, rc.right, rc.bottom));
+        if (rc.left < rc.right && rc.top < rc.bottom) parts.push_back(Region::FromRect(rc));
     }
-    return NewRegionHandle(std::move(result));
+    while (parts.size() > 1) {
+        std::vector<Region> next;
+        next.reserve(parts.size() / 2 + 1);
+        for (size_t i = 0; i + 1 < parts.size(); i += 2) next.push_back(parts[i].Or(parts[i + 1]));
+        if (parts.size() % 2 != 0) next.push_back(std::move(parts.back()));
+        parts = std::move(next);
+    }
+    return NewRegionHandle(parts.empty() ? Region() : std::move(parts.front()));
 }
 
 }  // namespace win

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <random>
 #include <set>
 #include <thread>
@@ -301,6 +302,40 @@ TEST(GdiRegions, PointAndRectangleTestsOffsetAndRegionData) {
     overlap.h.nCount = 1000;  // claims more rectangles than the buffer holds
     EXPECT_EQ(ExtCreateRegion(nullptr, sizeof overlap, reinterpret_cast<RGNDATA*>(&overlap)), nullptr);
     for (HRGN x : {a, hole, copy, u, a1, b1, expect}) DeleteObject(x);
+}
+
+TEST(GdiRegion, RegionDataSkipsRectanglesWithoutPixelsAndUnitesMany) {
+    // Inverted and empty rectangles add nothing (they are not turned round).
+    struct {
+        RGNDATAHEADER h;
+        RECT r[4];
+    } data{{sizeof(RGNDATAHEADER), RDH_RECTANGLES, 4, 0, {}}, {{8, 0, 2, 4}, {0, 5, 3, 5}, {0, 9, 3, 6}, {1, 1, 3, 3}}};
+    HRGN rgn = ExtCreateRegion(nullptr, sizeof data, reinterpret_cast<RGNDATA*>(&data));
+    HRGN only = CreateRectRgn(1, 1, 3, 3);
+    EXPECT_TRUE(EqualRgn(rgn, only));
+    data.h.nCount = 3;  // nothing but rectangles without pixels: an empty region
+    HRGN none = ExtCreateRegion(nullptr, sizeof data, reinterpret_cast<RGNDATA*>(&data));
+    ASSERT_NE(none, nullptr);
+    RECT box;
+    EXPECT_EQ(GetRgnBox(none, &box), NULLREGION);
+    // A checkerboard of 2001 one-pixel cells gives the same region as uniting them one by one.
+    std::vector<char> buf(sizeof(RGNDATAHEADER) + 2001 * sizeof(RECT));
+    RGNDATAHEADER h{sizeof(RGNDATAHEADER), RDH_RECTANGLES, 2001, 0, {}};
+    std::memcpy(buf.data(), &h, sizeof h);
+    HRGN expect = CreateRectRgn(0, 0, 0, 0);
+    for (int i = 0; i < 2001; ++i) {
+        const int x = (i * 2) % 90 + (i / 45) % 2, y = i / 45;
+        RECT rc{x, y, x + 1, y + 1};
+        std::memcpy(buf.data() + sizeof h + i * sizeof(RECT), &rc, sizeof rc);
+        HRGN cell = CreateRectRgnIndirect(&rc);
+        CombineRgn(expect, expect, cell, RGN_OR);
+        DeleteObject(cell);
+    }
+    HRGN many = ExtCreateRegion(nullptr, static_cast<DWORD>(buf.size()), reinterpret_cast<RGNDATA*>(buf.data()));
+    EXPECT_TRUE(EqualRgn(many, expect));
+    EXPECT_TRUE(PtInRegion(many, 1, 1));
+    EXPECT_FALSE(PtInRegion(many, 0, 1));
+    for (HRGN x : {rgn, only, none, expect, many}) DeleteObject(x);
 }
 
 TEST(GdiClip, ClipRectanglesUseTheOriginsCurrentAtTheCall) {
