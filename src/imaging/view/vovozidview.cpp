@@ -142,6 +142,7 @@ void TVovozIdView::CreateSelectionRecord() {
 TVovozIdView::~TVovozIdView() {
     SetState(cl::csDestroying, true);
     SyncLayers();
+    FTransition.reset();
     // The overview shows this view's bitmap: it gets one of its own back.
     if (FOverviewView) {
         try {
@@ -191,6 +192,41 @@ TVovozIdIO* TVovozIdView::GetIO() {
         FIO = io.release();  // owned by the view as its component
     }
     return FIO;
+}
+
+void TVovozIdView::CreateTransition() {
+    if (FTransition) return;
+    FTransition = std::make_unique<TIETransitionEffects>(this);
+    // The two things the transitions need of the full view.
+    FTransition->ViewUpdate = [this] { Update(); };
+    FTransition->DrawBackgroundTo = [this](cl::TCanvas* Canvas) { DrawBackgroundTo(Canvas); };
+}
+
+void TVovozIdView::SetOnTransitionStop(cl::TNotifyEvent Event) {
+    CreateTransition();
+    FTransition->OnTransitionStop = std::move(Event);
+}
+
+cl::TNotifyEvent TVovozIdView::GetOnTransitionStop() const {
+    return FTransition ? FTransition->OnTransitionStop : cl::TNotifyEvent();
+}
+
+void TVovozIdView::SetOnTransitionStep(TIETransitionStepEvent Event) {
+    CreateTransition();
+    FTransition->OnTransitionStep = std::move(Event);
+}
+
+TIETransitionStepEvent TVovozIdView::GetOnTransitionStep() const {
+    return FTransition ? FTransition->OnTransitionStep : TIETransitionStepEvent();
+}
+
+void TVovozIdView::SetOnTransitionPaint(TIEOnTransitionPaint Event) {
+    CreateTransition();
+    FTransition->SetOnTransitionPaint(std::move(Event));
+}
+
+TIEOnTransitionPaint TVovozIdView::GetOnTransitionPaint() const {
+    return FTransition ? FTransition->GetOnTransitionPaint() : TIEOnTransitionPaint();
 }
 
 TVovozIdProc* TVovozIdView::GetProc() {
@@ -327,6 +363,7 @@ void TVovozIdView::Clear() {
 }
 
 void TVovozIdView::ResetToEmpty() {
+    if (FTransition) FTransition->Stop();
     FIEBitmap->Allocate(1, 1, FIEBitmap->GetPixelFormat() == ieNone ? ie24RGB : FIEBitmap->GetPixelFormat());
     Clear();
 }
@@ -560,6 +597,7 @@ void TVovozIdView::WMDShowEvent(cl::TMessage& Message) {
 void TVovozIdView::WMSize(cl::TMessage& Message) {
     cl::InheritedDispatch(TVovozIdView::StaticClass(), this, Message);
     if (FUpdating) return;
+    if (FTransition) FTransition->Stop();
     FUpdateReason = 4;
     Update();
 }

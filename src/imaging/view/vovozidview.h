@@ -23,6 +23,7 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/ieview.h"
 #include "imaging/io/vovozidio.h"
+#include "imaging/processing/ietransitions.h"
 #include "imaging/processing/vovozidproc.h"
 #include "imaging/view/ielayer.h"
 
@@ -198,7 +199,17 @@ public:
     TVovozIdIO* GetIO();
     TVovozIdProc* GetProc();
     // The view transitions' component (nil until made).
-    TIETransitionEffects* GetTransition() const { return FTransition; }
+    TIETransitionEffects* GetTransition() const { return FTransition.get(); }
+    // Makes the transitions' component when there is none yet.
+    void CreateTransition();
+    // The transition events live in the transitions' component: setting one makes it,
+    // reading one while it does not exist gives an unassigned event.
+    void SetOnTransitionStop(cl::TNotifyEvent Event);
+    cl::TNotifyEvent GetOnTransitionStop() const;
+    void SetOnTransitionStep(TIETransitionStepEvent Event);
+    TIETransitionStepEvent GetOnTransitionStep() const;
+    void SetOnTransitionPaint(TIEOnTransitionPaint Event);
+    TIEOnTransitionPaint GetOnTransitionPaint() const;
 
     // ----- locks and the recompute
     // While held Update does nothing.
@@ -493,7 +504,7 @@ protected:
     TVovozIdIO* FIO = nullptr;
     TVovozIdProc* FProc = nullptr;
     TIEBitmapChangeRecord* FProcLink = nullptr;
-    TIETransitionEffects* FTransition = nullptr;
+    std::unique_ptr<TIETransitionEffects> FTransition;
     TVovozIdView* FOverviewView = nullptr;  // not owned
     bool FIsOverview = false;
     uint8_t FOverviewOptions = 0;
