@@ -96,6 +96,7 @@ TVovozIdView::TVovozIdView(cl::TComponent* AOwner) : TIEView(AOwner) {
     DoubleBuffer = true;
     SetDpi(IEDefaultDpiX, IEDefaultDpiY);
     CreateSelectionRecord();
+    InitInteraction();
     if (!HasState(cl::csDesigning)) {
         FScratchBitmap = std::make_unique<TIEBitmap>();
         FScratchBitmap->SetLocation(ieTBitmap);
@@ -380,8 +381,6 @@ void TVovozIdView::SetEnableAlphaChannel(bool Value) {
     FEnableAlphaChannel = Value;
     Update();
 }
-
-void TVovozIdView::SetMouseInteract(TIEMouseInteract Value) { FMouseInteract = Value; }
 
 // ---------------------------------------------------------------------------------------
 // Layers
