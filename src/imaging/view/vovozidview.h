@@ -546,7 +546,6 @@ private:
     void EndInteraction();
 
 public:
-
     // ---------------------------------------------------------------------------------------
     // Layer operations (vovozidview_layers.cpp)
 
