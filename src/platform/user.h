@@ -688,6 +688,11 @@ BOOL SetCursorPos(int x, int y);
 // ---- cursor and caret ---------------------------------------------------------------------------
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
+// A monochrome cursor of width x height from its AND and XOR planes (rows of
+// (width + 15) / 16 * 2 bytes, top row first); DestroyCursor frees it. Null for a size
+// outside 1..256 or a missing plane.
+HCURSOR CreateCursor(HINSTANCE instance, int xHotSpot, int yHotSpot, int width, int height, const void* andPlane,
+                     const void* xorPlane);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
 int ShowCursor(BOOL show);

@@ -348,6 +348,32 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
     return h;
 }
 
+namespace {
+
+struct CursorImage : HandleObject {
+    int hotX = 0, hotY = 0, width = 0, height = 0;
+    std::vector<uint8_t> andPlane, xorPlane;
+};
+
+}  // namespace
+
+HCURSOR CreateCursor(HINSTANCE, int xHotSpot, int yHotSpot, int width, int height, const void* andPlane,
+                     const void* xorPlane) {
+    if (width < 1 || height < 1 || width > 256 || height > 256 || !andPlane || !xorPlane) return nullptr;
+    auto obj = std::make_shared<CursorImage>();
+    obj->kind = HandleKind::Cursor;
+    obj->hotX = std::clamp(xHotSpot, 0, width - 1);
+    obj->hotY = std::clamp(yHotSpot, 0, height - 1);
+    obj->width = width;
+    obj->height = height;
+    const size_t bytes = static_cast<size_t>((width + 15) / 16 * 2) * static_cast<size_t>(height);
+    const auto* a = static_cast<const uint8_t*>(andPlane);
+    const auto* x = static_cast<const uint8_t*>(xorPlane);
+    obj->andPlane.assign(a, a + bytes);
+    obj->xorPlane.assign(x, x + bytes);
+    return reinterpret_cast<HCURSOR>(Cursors().table.Add(obj));
+}
+
 HCURSOR SetCursor(HCURSOR cursor) {
     State& s = S();
     HCURSOR old = s.cursor;
@@ -365,7 +391,11 @@ int ShowCursor(BOOL show) {
     return s.showCursorCount;
 }
 
-BOOL DestroyCursor(HCURSOR cursor) { return IsSystemCursor(cursor) ? TRUE : FALSE; }
+BOOL DestroyCursor(HCURSOR cursor) {
+    if (IsSystemCursor(cursor)) return TRUE;
+    if (cursor && S().cursor == cursor) return FALSE;  // the cursor in use stays
+    return Cursors().table.Remove(reinterpret_cast<uintptr_t>(cursor), HandleKind::Cursor) ? TRUE : FALSE;
+}
 
 BOOL CreateCaret(HWND hwnd, HBITMAP, int width, int height) {
     State& s = S();

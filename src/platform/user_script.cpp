@@ -48,6 +48,30 @@ bool ParseScript(const std::string& script, std::vector<ScriptedInput>* out) {
             ev.kind = kind == "move" ? InputKind::Move : kind == "click" ? InputKind::Click : InputKind::DblClick;
             ev.a = static_cast<int>(x);
             ev.b = static_cast<int>(y);
+        } else if (kind == "keydown" || kind == "keyup") {
+            if (!(in >> a)) return false;
+            char* end = nullptr;
+            long vk = std::strtol(a.c_str(), &end, 0);
+            if (*end || vk <= 0 || vk > 255) return false;
+            const bool down = kind == "keydown";
+            ev.kind = InputKind::Custom;
+            ev.custom = [vk, down] { test::Key(static_cast<int>(vk), down); };
+        } else if (kind == "down" || kind == "up" || kind == "rdown" || kind == "rup") {
+            // A button pressed or released at a point (drags are a down, moves and an up).
+            long long x, y;
+            if (!(in >> x >> y) || x < -32768 || x > 32767 || y < -32768 || y > 32767) return false;
+            const bool down = kind == "down" || kind == "rdown";
+            const test::Button button = kind[0] == 'r' ? test::Button::Right : test::Button::Left;
+            ev.kind = InputKind::Custom;
+            ev.custom = [x, y, down, button] {
+                test::MouseMove(static_cast<int>(x), static_cast<int>(y));
+                test::MouseButton(button, down);
+            };
+        } else if (kind == "wheel") {
+            long long delta;
+            if (!(in >> delta) || delta < -32768 || delta > 32767) return false;
+            ev.kind = InputKind::Wheel;
+            ev.a = static_cast<int>(delta);
         } else {
             return false;
         }

@@ -36,8 +36,9 @@ void Wheel(int delta);
 void Key(int vk, bool down);
 void Activate(HWND hwnd);
 void Deactivate();
-// Schedules a script of input events (`;`-separated `MS key VK`, `MS move X Y`,
-// `MS click X Y`, `MS dblclick X Y`; MS = clock milliseconds since start) that the
+// Schedules a script of input events (`;`-separated `MS key VK`, `MS keydown VK`,
+// `MS keyup VK`, `MS move X Y`, `MS click X Y`, `MS dblclick X Y`, `MS down X Y`, `MS up X Y`,
+// `MS rdown X Y`, `MS rup X Y`, `MS wheel DELTA`; MS = clock milliseconds since start) that the
 // message loop delivers at those times. False (and nothing scheduled) on a syntax error.
 bool SetInputScript(const std::string& script);
 

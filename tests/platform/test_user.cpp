@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <map>
 #include <string>
 #include <thread>
@@ -1051,6 +1052,53 @@ TEST_F(User, ScriptedInputArrivesAtItsTimes) {
     for (const char* bad : {"10 jump 1 2", "x move 1 2", "10 move 1", "10 key 999", "10 move 1 2 3", "-5 key 27",
                             "99999999999999999 key 27", "10 move 99999 1", "10 key 0x1B junk"})
         EXPECT_FALSE(test::SetInputScript(bad)) << bad;
+}
+
+// Drags, held keys and the wheel in a script: a press and a release each at its own point.
+TEST_F(User, ScriptedDragsHeldKeysAndTheWheel) {
+    HWND w = Top(0, 0, 100, 100, WS_POPUP | WS_VISIBLE, 0, kDblClass);
+    ASSERT_TRUE(
+        test::SetInputScript("100 down 10 10; 150 move 30 20; 200 up 40 25; 300 rdown 5 5; 310 rup 5 5; "
+                             "400 keydown 16; 450 keyup 16; 500 wheel -120"));
+    Pump();
+    g_log.clear();
+    RunFor(700);
+    std::vector<std::pair<int64_t, UINT>> got;
+    for (const Logged& l : g_log)
+        if (l.hwnd == w && ((l.msg >= WM_MOUSEFIRST && l.msg <= WM_MOUSELAST) || l.msg == WM_KEYDOWN ||
+                            l.msg == WM_KEYUP || l.msg == WM_MOUSEWHEEL))
+            got.emplace_back(l.ms, l.msg);
+    const std::vector<std::pair<int64_t, UINT>> want{{100, WM_MOUSEMOVE},   {100, WM_LBUTTONDOWN}, {150, WM_MOUSEMOVE},
+                                                     {200, WM_MOUSEMOVE},   {200, WM_LBUTTONUP},   {300, WM_MOUSEMOVE},
+                                                     {300, WM_RBUTTONDOWN}, {310, WM_RBUTTONUP},   {400, WM_KEYDOWN},
+                                                     {450, WM_KEYUP},       {500, WM_MOUSEWHEEL}};
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(Only(WM_LBUTTONUP).back().lParam, MAKELPARAM(40, 25));
+    EXPECT_EQ(static_cast<SHORT>(HIWORD(Only(WM_MOUSEWHEEL).back().wParam)), -120);
+    for (const char* bad :
+         {"10 down 1", "10 up a b", "10 wheel", "10 wheel 40000", "10 keydown 0", "10 keyup 256", "10 rdown 1 2 3"})
+        EXPECT_FALSE(test::SetInputScript(bad)) << bad;
+}
+
+// Cursors made from AND and XOR planes are cursors of their own until destroyed.
+TEST_F(User, CreatedCursorsAreDistinctUntilDestroyed) {
+    uint8_t andPlane[128], xorPlane[128];
+    std::memset(andPlane, 0xFF, sizeof andPlane);
+    std::memset(xorPlane, 0, sizeof xorPlane);
+    HCURSOR a = CreateCursor(nullptr, 15, 15, 32, 32, andPlane, xorPlane);
+    HCURSOR b = CreateCursor(nullptr, 0, 0, 32, 32, andPlane, xorPlane);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(CreateCursor(nullptr, 0, 0, 0, 32, andPlane, xorPlane), nullptr);
+    EXPECT_EQ(CreateCursor(nullptr, 0, 0, 32, 32, nullptr, xorPlane), nullptr);
+    HCURSOR old = SetCursor(a);
+    EXPECT_EQ(test::CurrentCursor(), a);
+    EXPECT_FALSE(DestroyCursor(a));  // in use
+    SetCursor(old);
+    EXPECT_TRUE(DestroyCursor(a));
+    EXPECT_FALSE(DestroyCursor(a));  // already gone
+    EXPECT_TRUE(DestroyCursor(b));
 }
 
 // ---------------------------------------------------------------- the rest of USER

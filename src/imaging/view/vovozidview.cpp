@@ -98,6 +98,7 @@ TVovozIdView::TVovozIdView(cl::TComponent* AOwner) : TIEView(AOwner) {
     DoubleBuffer = true;
     SetDpi(IEDefaultDpiX, IEDefaultDpiY);
     CreateSelectionRecord();
+    InitInteraction();
     if (!HasState(cl::csDesigning)) {
         FScratchBitmap = std::make_unique<TIEBitmap>();
         FScratchBitmap->SetLocation(ieTBitmap);
@@ -423,8 +424,6 @@ void TVovozIdView::SetEnableAlphaChannel(bool Value) {
     FEnableAlphaChannel = Value;
     Update();
 }
-
-void TVovozIdView::SetMouseInteract(TIEMouseInteract Value) { FMouseInteract = Value; }
 
 // ---------------------------------------------------------------------------------------
 // Layers

@@ -447,9 +447,174 @@ public:
     // ---------------------------------------------------------------------------------------
     // Selections (vovozidview_select.cpp)
 
+    // A rectangle selection: Op 0 replaces the selection, Op 1 adds to it.
+    void Select(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Op = 0);
+    // The rectangle's polygon (nothing for a zero width or height); Clip shifts it into the
+    // bitmap; Square makes it square or gives it the selection ratio.
+    void AddSelectRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Op, bool Clip, bool Square);
+    // The polygon of the ellipse inside the rectangle, as AddSelectRect places it.
+    void AddSelectEllipse(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Op, bool Square);
+    void AddSelectionPoint(int32_t X, int32_t Y);
+    // Fills the polygons into the mask; an empty result ends the selection.
+    void EndSelect();
+    void Deselect();
+    void StartNewSubPolygon();
+    void RemoveLastSubPolygon();
+    // The magic wand at a point inside the bitmap (MagicWandMode 0 outline, 1 connected
+    // fill, 2 every matching pixel); a point outside changes nothing.
+    void SelectMagicWand(int32_t X, int32_t Y, int32_t Op);
+    void MoveSelection(int32_t DX, int32_t DY);
+    // Moves a side or corner of a rectangular selection; the result is the grip now held.
+    int32_t ResizeSelectionByGrip(int32_t Grip, int32_t X, int32_t Y, bool KeepRatio);
+    // The selection grip (0..8) at a client point.
+    int32_t SelectionGripAt(int32_t X, int32_t Y);
+    // 0 when the point lies on a movable selection, else -1.
+    int32_t InSelectionAt(int32_t X, int32_t Y, cl::TShiftState Shift);
+    // True when the selection is one axis-aligned rectangle (four points).
+    bool SelectionIsRectangle() const;
+    void SaveSelectionToStream(cl::TStream* Stream);
+    // False, and nothing changed, when the stream holds no complete selection.
+    bool LoadSelectionFromStream(cl::TStream* Stream, int32_t Mode);
+    void PushSelection();
+    bool PopSelection(bool Delete, int32_t Mode);
+    int32_t GetSavedSelectionCount() const { return static_cast<int32_t>(FSavedSelections.size()); }
+    void SetSelectionOptions(TIESelectionOptions Value);
+    double GetSelectionRatio() const { return FSelectionRatio; }
+    void SetSelectionRatio(double Value);
+    // The marching ants, grips and grid of the selection on the view's canvas.
+    void DrawSelectionOutline(cl::TObject* Sender, bool FromTimer);
+    void DrawSelectionGrid(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
+    // Switches the outline drawing of this view off and on.
+    void SetOutlineDrawing(bool Value) { FOutlineDrawingOff = !Value; }
+    void DoSelectionChanging();
+    void DoSelectionChange();
+    void DoBeforeSelectionChange();
+    void DoMouseInSel();
+    int32_t GetAnimationCounter() const { return FAnimationCounter; }
+
+    int32_t FixedSelectionWidth = 100;
+    int32_t FixedSelectionHeight = 100;
+    int32_t SelectionGridCount = 1;
+    int32_t MagicWandMode = 0;
+    int32_t MagicWandTolerance = 15;
+    bool MagicWandMaxFilter = false;
+    cl::TColor MarkOuterColor = 0xFFFFFF;
+    int32_t MarkOuterOpacity = -1;
+    int32_t SelectionGripSize = 5;
+    int32_t SelectionGripShape = 0;  // 0 rectangle, 1 ellipse
+    bool SelectionSideGrips = true;
+    cl::TColor SelectionGripPenColor = cl::clBlack;
+    cl::TBrushStyle SelectionGripBrushStyle = cl::bsSolid;
+    cl::TColor SelectionGripBrushColor = 0xBAFFFF;
+
     // ---------------------------------------------------------------------------------------
     // Mouse, keyboard, cursors and automatic scrolling (vovozidview_mouse.cpp)
 
+    // The start values of the interaction state and the view's screen cursors (constructor).
+    void InitInteraction();
+    // Subtracts (DX, DY) from the previous move point, the clamped press point and the anchor.
+    virtual void OffsetSelectionPoints(int32_t DX, int32_t DY);
+    // The resting cursor, shown at once.
+    void SetViewCursor(cl::TCursor Value);
+    // Shows a cursor (only for a view with an owner); RestoreCursor shows the resting one.
+    void ShowViewCursor(cl::TCursor Value);
+    void RestoreCursor() { ShowViewCursor(FViewCursor); }
+    cl::TCursor GetShownCursor() const { return FShownCursor; }
+    // Scrolls while the mouse lies outside the displayed image; true when it scrolled.
+    bool EdgeScroll();
+    // Glides the origin towards (X, Y) in steps of an eighth of the distance.
+    void StartGlide(int32_t X, int32_t Y);
+    bool GetGliding() const { return FGlideTimer && FGlideTimer->GetEnabled(); }
+    void SetInteractionHint(const cl::String& Text, int32_t X, int32_t Y, const cl::String& Sample);
+    const cl::String& GetInteractionHint() const { return FHintText; }
+    bool GetDrawingRectangle() const { return FRectSelecting; }
+    bool GetDrawingPolygon() const { return FPolySelecting; }
+    bool GetDrawingEllipse() const { return FCircleSelecting; }
+    double DragScrollSpeed = 1.0;
+    bool ShiftAddsSelection = true;
+
+    void MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int X, int Y) override;
+    void MouseMove(cl::TShiftState Shift, int X, int Y) override;
+    void MouseUp(cl::TMouseButton Button, cl::TShiftState Shift, int X, int Y) override;
+    void KeyDown(uint16_t& Key, cl::TShiftState Shift) override;
+    void KeyUp(uint16_t& Key, cl::TShiftState Shift) override;
+    void WMLButtonDblClk(cl::TMessage& Message);
+    void CMWantSpecialKey(cl::TMessage& Message);
+    void CNKeyMessage(cl::TMessage& Message, bool Down);
+
+private:
+    // Selection state.
+    double FSelectionRatio = -1;
+    std::vector<std::unique_ptr<cl::TMemoryStream>> FSavedSelections;
+    bool FOutlineDrawingOff = false;
+    int32_t FAnimationCounter = 0;
+    bool FSelectionChanged = false;
+    TIESelectionBase FAppSelectionBase = iesbClientArea;  // the application's, during the mouse work
+    bool FSelectionBaseSwapped = false;
+    // The layer's bitmap size and the conversions the selection operations use.
+    int32_t SelWidth() const;
+    int32_t SelHeight() const;
+    void ToLayer(int32_t& X, int32_t& Y);
+    void AddPoint(int32_t X, int32_t Y);
+    void SyncPolygonBox();
+    void RepaintSelection();
+    // The destination and source rectangles of the current layer's visible part.
+    bool SelectionDrawRects(int32_t& XDst, int32_t& YDst, int32_t& WDst, int32_t& HDst, int32_t& XSrc, int32_t& YSrc,
+                            int32_t& WSrc, int32_t& HSrc);
+    void DrawSelectionGrips(cl::TCanvas* Canvas);
+    void DrawPolygonDashes(TIESelectionRecord* Rec, cl::TCanvas* Canvas);
+    // Runs Fire (an event) with the application's SelectionBase in place.
+    void WithAppSelectionBase(const std::function<void()>& Fire);
+
+    // Mouse state.
+    cl::TPoint FPressPoint{0, 0};
+    cl::TPoint FPressClamped{0, 0};
+    cl::TPoint FPrevPoint{0, 0};
+    cl::TPoint FMoveAnchor{0, 0};
+    cl::TPoint FPressOrigin{0, 0};
+    int32_t FPressPointCount = 0;
+    bool FRectSelecting = false;
+    bool FCircleSelecting = false;
+    bool FPolySelecting = false;
+    bool FLassoSelecting = false;
+    bool FZoomSelecting = false;
+    bool FScrolling = false;
+    bool FMoved = false;
+    int32_t FGripHeld = 0;
+    int32_t FHoverSel = -1;
+    int32_t FHoveredGrip = 0;
+    int32_t FMovingLayer = -1;
+    bool FLayerMoved = false;
+    cl::TPoint FLayerPressPos{0, 0};
+    cl::TRect FGripBox{0, 0, 0, 0};
+    double FGripRatio = 0;
+    cl::TRect FDragRect{0, 0, 0, 0};  // the rectangle added by this drag (bitmap)
+    bool FDragAdded = false;
+    bool FEdgeScrolling = false;
+    bool FMouseCaptured = false;
+    cl::TMouseButton FPressButton = cl::mbLeft;
+    TResampleFilter FPressZoomFilter = rfNone;
+    cl::TCursor FShownCursor = IEDefaultViewCursor;
+    std::unique_ptr<cl::TTimer> FGlideTimer;
+    cl::TPoint FGlideTarget{0, 0};
+    cl::String FHintText, FHintSample;
+    cl::TPoint FHintPos{0, 0};
+    bool FRubberShown = false;  // the polygon's rubber band, drawn inverted
+    cl::TPoint FRubberFrom{0, 0};
+    cl::TPoint FRubberTo{0, 0};
+    void ClampToLayer(int32_t& X, int32_t& Y);
+    cl::TRect CurrentLayerClientRect();
+    void SyncGeometry();
+    // Sets the scroll origin (clamped), repaints and redraws the selection outline.
+    void ScrollViewTo(int32_t X, int32_t Y);
+    void ZoomKeepingPoint(int32_t X, int32_t Y, double Value);
+    void ZoomToSelectionBox();
+    void GlideStep();
+    void UpdateHoverCursor(cl::TShiftState Shift, int32_t X, int32_t Y);
+    void FinishPolygon(bool KeepMask);
+    void EndInteraction();
+
+public:
     // ---------------------------------------------------------------------------------------
     // Layer operations (vovozidview_layers.cpp)
 
