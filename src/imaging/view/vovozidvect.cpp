@@ -474,7 +474,9 @@ void TVovozIdVect::SetObjBitmapIndex(int32_t hobj, int32_t Index) {
     if (!obj || obj->BitmapIndex == Index) return;
     const int32_t old = obj->BitmapIndex;
     TIEBitmap* source = GetBitmapByIndex(Index);
-    if (!source) {
+    if (Index < 0) {
+        obj->BitmapIndex = Index;
+    } else if (!source) {
         // No picture at that index: the object shows none.
         obj->BitmapIndex = -1;
     } else if (FShareBitmaps) {

@@ -276,7 +276,7 @@ struct TIEVObjRecord {
     uint8_t Reserved[4] = {0, 0, 0, 0};
     TIEVObjOptions Options = IEVAllObjOptions;
     uint8_t RulerUnit = ieuPIXELS;
-    uint8_t RulerType = 2;  // 0 scale, 1 label at the start, 2 in the middle, 3 at the end
+    uint8_t RulerType = 2;           // 0 scale, 1 label at the start, 2 in the middle, 3 at the end
     std::vector<win::POINT> Points;  // polyline points in bitmap coordinates as recorded
     int32_t PointsX1 = 0, PointsY1 = 0, PointsX2 = 0, PointsY2 = 0;
     bool Closed = false;

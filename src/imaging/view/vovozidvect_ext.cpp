@@ -31,7 +31,7 @@ std::unique_ptr<std::vector<TIEVExtClassEntry>>& Registry() {
 win::UINT IEVectClipboardFormat = 0;
 
 const char* IEUnitSuffix(TIEUnits Unit) {
-    static constexpr const char* Suffixes[] = {"pixels", "inches", "km",    "mt",    "cm",   "mm",
+    static constexpr const char* Suffixes[] = {"pixels",  "inches",     "km",   "mt",    "cm",   "mm",
                                                "microns", "nanometers", "feet", "yards", "miles"};
     return Unit <= ieuMILES ? Suffixes[Unit] : "";
 }

@@ -26,10 +26,12 @@ int32_t CountSetPoints(const win::POINT* Points) {
 
 // The polyline's recorded points are mapped onto its box by these factors.
 void PolylineScale(const TIEVObjRecord& Obj, double& SX, double& SY) {
-    SX = Obj.PointsX1 == Obj.PointsX2 ? 1.0
-                                      : static_cast<double>(Obj.X2 - Obj.X1) / static_cast<double>(Obj.PointsX2 - Obj.PointsX1);
-    SY = Obj.PointsY1 == Obj.PointsY2 ? 1.0
-                                      : static_cast<double>(Obj.Y2 - Obj.Y1) / static_cast<double>(Obj.PointsY2 - Obj.PointsY1);
+    SX = Obj.PointsX1 == Obj.PointsX2
+             ? 1.0
+             : static_cast<double>(Obj.X2 - Obj.X1) / static_cast<double>(Obj.PointsX2 - Obj.PointsX1);
+    SY = Obj.PointsY1 == Obj.PointsY2
+             ? 1.0
+             : static_cast<double>(Obj.Y2 - Obj.Y1) / static_cast<double>(Obj.PointsY2 - Obj.PointsY1);
 }
 
 // A picture column or row for a point of the box: Round((P - P1) / ((P2 - P1) / Size)),
@@ -65,19 +67,16 @@ double TVovozIdVect::ObjectDistance(const TIEVObjRecord& Obj, int32_t X, int32_t
             double d = IEDistPointToSegment(X, Y, Obj.X1, Obj.Y1, Obj.X2, Obj.Y2);
             if (Obj.PenWidth > 1) d = std::max(0.0, d - Obj.PenWidth / 2.0);
             if (Obj.Kind == ievkLINELABEL)
-                d = std::min(d, IEDistPointToRectOutline(X, Y, Obj.LabelX1, Obj.LabelY1, Obj.LabelX2, Obj.LabelY2, 1,
-                                                         true));
+                d = std::min(
+                    d, IEDistPointToRectOutline(X, Y, Obj.LabelX1, Obj.LabelY1, Obj.LabelX2, Obj.LabelY2, 1, true));
             return d;
         }
         case ievkELLIPSE:
             return IEDistPointToEllipse(X, Y, Obj.X1, Obj.Y1, Obj.X2, Obj.Y2, Obj.PenWidth,
                                         Obj.BrushStyle != cl::bsClear);
-        case ievkARC:
-            return IEDistPointToEllipse(X, Y, Obj.X1, Obj.Y1, Obj.X2, Obj.Y2, Obj.PenWidth, false);
-        case ievkBITMAP:
-            return BitmapObjectDistance(Obj, X, Y);
-        case ievkRULER:
-            return IEDistPointToSegment(X, Y, Obj.X1, Obj.Y1, Obj.X2, Obj.Y2);
+        case ievkARC: return IEDistPointToEllipse(X, Y, Obj.X1, Obj.Y1, Obj.X2, Obj.Y2, Obj.PenWidth, false);
+        case ievkBITMAP: return BitmapObjectDistance(Obj, X, Y);
+        case ievkRULER: return IEDistPointToSegment(X, Y, Obj.X1, Obj.Y1, Obj.X2, Obj.Y2);
         case ievkPOLYLINE: {
             double sx, sy;
             PolylineScale(Obj, sx, sy);
@@ -96,10 +95,8 @@ double TVovozIdVect::ObjectDistance(const TIEVObjRecord& Obj, int32_t X, int32_t
                                             Obj.BrushStyle != cl::bsClear || FillBoxHitTest);
         case ievkTEXT:
         case ievkMEMO:
-        case ievkEXTENDED:
-            return IEDistPointToRectOutline(X, Y, Obj.X1, Obj.Y1, Obj.X2, Obj.Y2, Obj.PenWidth, true);
-        default:
-            return -1;
+        case ievkEXTENDED: return IEDistPointToRectOutline(X, Y, Obj.X1, Obj.Y1, Obj.X2, Obj.Y2, Obj.PenWidth, true);
+        default: return -1;
     }
 }
 
@@ -412,8 +409,8 @@ void TVovozIdVect::ShowMeasureHint(int32_t X, int32_t Y) {
     if (!HandleAllocated()) return;
     FHintDrawX = X;
     FHintDrawY = Y;
-    IEDrawHint(GetCanvas(), FHintDrawX, FHintDrawY, MeasureHintDarkColor, MeasureHintLightColor, GetClientHeight(), GetClientWidth(),
-               FHintSaved, FHintBrush.get(), FHintFont.get(), text);
+    IEDrawHint(GetCanvas(), FHintDrawX, FHintDrawY, MeasureHintDarkColor, MeasureHintLightColor, GetClientHeight(),
+               GetClientWidth(), FHintSaved, FHintBrush.get(), FHintFont.get(), text);
 }
 
 void TVovozIdVect::HideMeasureHint() {
