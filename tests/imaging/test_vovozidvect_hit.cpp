@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_mask.h"
 #include "imaging/view/vovozidvect.h"
 #include "view_testutil.h"
 
@@ -408,6 +409,42 @@ TEST_F(VectHit, SelectionLengthsAndAreas) {
     v->IncludeCursorInLength = false;
     v->Open = true;
     EXPECT_NEAR(v->GetSelectionLength(), 0.3, 1e-12);
+}
+
+// With fewer than three points the area counts the set pixels of a 1-bit selection mask.
+TEST_F(VectHit, AreaFromTheSelectionMask) {
+    v->GetSelectionRecord()->Points = {{0, 0}, {3, 4}};
+    TIEMask* mask = v->GetSelectionMask();
+    ASSERT_EQ(mask->BitsPerPixel, 1);
+    EXPECT_EQ(v->GetSelectionArea(), 0);  // empty
+    for (int32_t y = 5; y < 10; ++y)
+        for (int32_t x = 2; x < 8; ++x) mask->SetPixel(x, y, 1);
+    mask->SetPixel(30, 30, 1);
+    EXPECT_EQ(v->GetSelectionArea(), 31);
+    v->SetDpi(254, 254);
+    v->SetMUnit(ieuMILLIMETERS);
+    EXPECT_NEAR(v->GetSelectionArea(), 0.31, 1e-12);
+}
+
+// The hint box is drawn over the view and its pixels come back when it hides.
+TEST_F(VectHit, MeasureHintRestoresThePixelsItCovered) {
+    v->SetBackground(0x00336699);
+    v->MouseInteractVect = IEVMouseOpt(mivDragLength);
+    v->SetMeasureHintActive(true);
+    v->SetDown(0, 0);
+    const win::test::Screen before = Shot(v);
+    v->ShowMeasureHint(10, 10);
+    Pump();
+    const win::test::Screen shown = win::test::ScreenComposite();
+    int changed = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) changed += At(shown, v, x, y) != At(before, v, x, y);
+    EXPECT_GT(changed, 50);
+    v->HideMeasureHint();
+    Pump();
+    const win::test::Screen hidden = win::test::ScreenComposite();
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) ASSERT_EQ(At(hidden, v, x, y), At(before, v, x, y)) << x << "," << y;
 }
 
 TEST_F(VectHit, MeasureHintTextAndEvents) {
