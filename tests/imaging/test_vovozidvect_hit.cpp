@@ -239,6 +239,27 @@ TEST_F(VectHit, GripCodes) {
     }
 }
 
+// Zoomed, a picture's bottom-right grip sits on the last client pixel of its last bitmap pixel;
+// other kinds keep it on the first.
+TEST_F(VectHit, ZoomedPictureGripCoversItsLastPixel) {
+    v->SetZoom(200);
+    v->SetViewXY(0, 0);
+    const int32_t pic = v->AddObjectCopy(Obj(ievkBITMAP, 2, 2, 10, 10));
+    const int32_t box = v->AddObjectCopy(Obj(ievkBOX, 2, 2, 10, 10));
+    const int32_t last = v->BitmapToClientX(11) - 1;
+    ASSERT_EQ(last, v->BitmapToClientX(10) + 1);
+    v->GripSize = 1;  // a grip of 2 x 2 client pixels: from X - 1 to X
+    uint8_t grip = 0;
+    v->SelectObject(pic);
+    EXPECT_EQ(v->FindGripAt(last + 1, last + 1, grip), IEV_NO_OBJECT);
+    EXPECT_EQ(v->FindGripAt(last, last, grip), 0);
+    EXPECT_EQ(grip, 2);
+    v->ClearSelection();
+    v->SelectObject(box);
+    EXPECT_EQ(v->FindGripAt(last, last, grip), 0);
+    EXPECT_EQ(grip, 3);  // past the corner grip: on the outline
+}
+
 TEST_F(VectHit, LineAngleLabelAndCentreGrips) {
     const int32_t o = v->BitmapToClientX(0);
     TIEVObjRecord label = Obj(ievkLINELABEL, 0, 0, 20, 0);

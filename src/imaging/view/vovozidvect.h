@@ -556,7 +556,8 @@ protected:
     int32_t FDownX = 0, FDownY = 0;
     // The image area on screen in bitmap coordinates (zero edges count as MaxInt).
     void VisibleBitmapArea(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2);
-    // The client box of an object for its grips (right and bottom corrected for the pen).
+    // The client box of an object for its grips (a zoomed picture's right and bottom edges at
+    // the last client pixel of its last bitmap pixel).
     void ObjectClientBox(const TIEVObjRecord& Obj, int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2);
     bool ObjectGripsShown(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
 

@@ -149,6 +149,11 @@ void TVovozIdVect::ObjectClientBox(const TIEVObjRecord& Obj, int32_t& X1, int32_
     Y1 = BitmapToClientY(Obj.Y1);
     X2 = BitmapToClientX(Obj.X2);
     Y2 = BitmapToClientY(Obj.Y2);
+    // A zoomed picture covers its last pixel whole: its edge is the last client pixel of it.
+    if (Obj.Kind == ievkBITMAP) {
+        if (GetZoomFactorX() != 1.0) X2 = BitmapToClientX(Obj.X2 + 1) - 1;
+        if (GetZoomFactorY() != 1.0) Y2 = BitmapToClientY(Obj.Y2 + 1) - 1;
+    }
 }
 
 bool TVovozIdVect::ObjectGripsShown(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
