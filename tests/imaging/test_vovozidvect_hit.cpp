@@ -165,6 +165,9 @@ TEST_F(VectHit, FindObjectAtTopMostNearestVisible) {
     const int32_t c = v->AddObjectCopy(Obj(ievkLINE, 30, 0, 30, 39));
     EXPECT_EQ(v->FindObjectAt(28, 10, false, d), c);
     EXPECT_EQ(d, 2);
+    // A record of no kind has no distance and is never found.
+    v->AddObjectCopy(Obj(ievkNONE, 0, 0, 39, 39));
+    EXPECT_EQ(v->FindObjectAt(28, 10, false, d), c);
     // Nothing at all gives -3 and the largest distance.
     auto empty = std::make_unique<TTestVect>();
     EXPECT_EQ(empty->FindObjectAt(1, 1, false, d), IEV_ALL_OBJECTS);
