@@ -5,6 +5,7 @@
 #include "imaging/processing/vovozidproc.h"
 #include "imaging/view/iegdiplus.h"
 #include "imaging/view/ietextc.h"
+#include "imaging/view/vovozidvect.h"
 #include "imaging/view/vovozidview.h"
 
 namespace ie {
@@ -16,6 +17,7 @@ void IERegisterLibraryHooks() {
     VovozIdProcRegisterStaticHooks();
     VovozIdViewRegisterStaticHooks();
     IETextCRegisterStaticHooks();
+    IEVectRegisterStaticHooks();
 }
 
 void IEStartLibrary() {
