@@ -38,13 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // What was loaded can be composed and stored again.
     ie::TIEBitmap merged;
     try {
-        int64_t pixels = 0;
-        for (int32_t i = 0; i < view->GetLayerCount(); ++i) {
-            ie::TVovozIdView& v = *view;
-            const ie::TIELayer* l = v.GetLayer(i);
-            pixels += static_cast<int64_t>(l->GetShownWidth()) * l->GetShownHeight();
-        }
-        if (pixels < (int64_t{1} << 22)) view->RenderLayersTo(&merged);
+        if (ie::IELayersMergeIsReasonable(view.get())) view->RenderLayersTo(&merged);
         cl::TMemoryStream out;
         view->SaveLayersToStream(&out, -2);
     } catch (const std::exception&) {

@@ -63,6 +63,8 @@ def main(folder):
         "negative_count.lyr": SIGNATURE + struct.pack("<iii", 6, -2, -1),
         "huge_count.lyr": SIGNATURE + struct.pack("<iii", 6, -2, 0x7FFFFFFF) + record(6) + struct.pack("<q", 82),
         "short.lyr": stream([({}, base)])[:-7],
+        "nan_range.lyr": stream([({}, base[:34] + struct.pack("<d", float("nan")) + base[42:])]),
+        "far_away.lyr": stream([({}, base), ({"pos": (0x7FFFFF00, -0x7FFFFF00)}, top)]),
     }
     for name, data in seeds.items():
         with open(os.path.join(folder, name), "wb") as f:

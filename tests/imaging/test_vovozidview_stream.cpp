@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -345,6 +346,10 @@ TEST_F(LayersStream, DamagedStreamsRaiseAndLeaveTheViewAsItWas) {
     with("image length beyond the end", good, [&](auto& b) { SetI32(b, static_cast<size_t>(image0), 0x7FFFFFFF); });
     with("negative image length", good, [&](auto& b) { SetI32(b, static_cast<size_t>(image0), -1); });
     with("raw bitmap damaged", good, [&](auto& b) { b[static_cast<size_t>(image0) + 4] ^= 0xFF; });
+    with("display range not a number", good, [&](auto& b) {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        std::memcpy(b.data() + image0 + 4 + 34, &nan, 8);
+    });
     with("zlib data damaged", packed, [&](auto& b) {
         for (size_t i = static_cast<size_t>(I64(b, offset0)) + 6; i < static_cast<size_t>(I64(b, offset0)) + 20; ++i)
             b[i] ^= 0x5A;
@@ -412,8 +417,25 @@ TEST_F(LayersStream, FuzzSeedsLoadOrFailCleanly) {
         }
     }
     EXPECT_GE(files, 5);
-    // one_raw, two_zlib, mask_named, version2 and png_codec are whole streams.
-    EXPECT_EQ(loaded, 5);
+    // one_raw, two_zlib, mask_named, version2, png_codec and far_away are whole streams.
+    EXPECT_EQ(loaded, 6);
+}
+
+// A layer placed two billion pixels away loads into a view, but the engine does not make
+// the merged picture such a file asks for without one.
+TEST_F(LayersStream, AFarAwayLayerIsNotMergedIntoAGiantPicture) {
+    const std::string seed = std::string(LUMETRA_TEST_DATA) + "/../../../fuzz/corpus/layers_stream/far_away.lyr";
+    TVovozIdView view(nullptr);
+    view.GetIO()->LoadFromFile(cl::String(seed));
+    EXPECT_FALSE(view.GetIO()->Aborting);
+    ASSERT_EQ(view.GetLayerCount(), 2);
+    EXPECT_EQ(view.GetLayer(1)->PositionX, 0x7FFFFF00);
+    EXPECT_FALSE(IELayersMergeIsReasonable(&view));
+    TIEBitmap target;
+    std::unique_ptr<TVovozIdIO> io = TVovozIdIO::CreateFromBitmap(&target);
+    io->LoadFromFile(cl::String(seed));
+    EXPECT_TRUE(io->Aborting);
+    EXPECT_LE(target.GetWidth(), 1);
 }
 
 }  // namespace

@@ -314,6 +314,8 @@ void TVovozIdView::DrawLayersGeneral(TIEBitmap* Dest, bool DrawBoxes, const cl::
         const int32_t savedX = layer->PositionX, savedY = layer->PositionY;
         const int32_t savedW = layer->ShownWidth, savedH = layer->ShownHeight;
         if (layer->IsRotated()) {
+            // The turned copy has the displayed size: none is made beyond a quarter gigapixel.
+            if (static_cast<int64_t>(layer->GetShownWidth()) * layer->GetShownHeight() > (int64_t{1} << 28)) continue;
             turned = std::make_unique<TIEBitmap>();
             turned->Assign(bmp);
             TVovozIdProc proc(nullptr);

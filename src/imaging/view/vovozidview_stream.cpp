@@ -205,7 +205,29 @@ void ReadImage(cl::TStream* Stream, TLayersReader& R, TIELayer* Layer, int32_t C
     if (io->Aborting) Damaged("image");
 }
 
+// Whether the merged picture of the view's layers is one their own pixels can justify: a
+// file of a few bytes must not place a layer two billion pixels away and have the engine
+// make a canvas that large.
+bool MergeIsReasonable(TVovozIdView& View) {
+    int64_t right = 0, bottom = 0, left = 0, top = 0, pixels = 0;
+    for (int32_t i = 0; i < View.GetLayerCount(); ++i) {
+        TIELayer* l = View.GetLayer(i);
+        const int64_t w = l->GetShownWidth(), h = l->GetShownHeight();
+        pixels += static_cast<int64_t>(l->GetBitmap()->GetWidth()) * l->GetBitmap()->GetHeight();
+        if (i > 0 && l->ClipToImage) continue;
+        right = std::max(right, l->PositionX + w);
+        bottom = std::max(bottom, l->PositionY + h);
+        left = std::min<int64_t>(left, l->PositionX);
+        top = std::min<int64_t>(top, l->PositionY);
+    }
+    const int64_t area = (right - left) * (bottom - top);
+    return right - left <= std::numeric_limits<int32_t>::max() && bottom - top <= std::numeric_limits<int32_t>::max() &&
+           area <= std::max<int64_t>(int64_t{1} << 26, pixels * 16);
+}
+
 }  // namespace
+
+bool IELayersMergeIsReasonable(TVovozIdView* View) { return MergeIsReasonable(*View); }
 
 bool IEIsLayersStream(cl::TStream* Stream) {
     const int64_t p = Stream->GetPosition();
@@ -413,7 +435,7 @@ void IELayersRegisterFormat() {
                 // Without a view the merged layers become the component's picture.
                 TVovozIdView scratch(nullptr);
                 scratch.SetLegacyBitmap(false);
-                if (scratch.LoadLayersFromStream(Stream)) {
+                if (scratch.LoadLayersFromStream(Stream) && MergeIsReasonable(scratch)) {
                     scratch.FlattenLayers();
                     IO->GetIEBitmap()->Assign(scratch.GetIEBitmap());
                 } else {

@@ -5,6 +5,8 @@
 
 namespace ie {
 
+class TVovozIdView;
+
 // True when the stream holds a layers header (the signature and a version above 0) at its
 // position, which is restored in every case.
 bool IEIsLayersStream(cl::TStream* Stream);
@@ -12,5 +14,8 @@ bool IEIsLayersStream(cl::TStream* Stream);
 // and loading into an attached view (or, without one, the merged layers into the
 // component's bitmap).
 void IELayersRegisterFormat();
+// False when the merged picture of the view's layers (RenderLayersTo) would be far larger
+// than their pixels: positions or displayed sizes from a file that no picture justifies.
+bool IELayersMergeIsReasonable(TVovozIdView* View);
 
 }  // namespace ie
