@@ -438,5 +438,47 @@ TEST_F(LayersStream, AFarAwayLayerIsNotMergedIntoAGiantPicture) {
     EXPECT_LE(target.GetWidth(), 1);
 }
 
+// A view's layers saved as a Photoshop document: ImageMagick reads the merged picture, and
+// a view that asks for the layers gets them back with their placement.
+TEST_F(LayersStream, PhotoshopLayersGoOutOfAndIntoAView) {
+    TVovozIdView source(nullptr);
+    Paint(source.GetLayer(0)->GetBitmap(), 9, 7, 3, false);
+    source.Update();
+    source.LayersAdd();
+    Paint(source.GetLayer(1)->GetBitmap(), 4, 3, 6, true);
+    source.GetLayer(1)->PositionX = 2;
+    source.GetLayer(1)->PositionY = 1;
+    source.GetLayer(1)->Name = "card";
+    const std::string file = Temp("layers.psd");
+    source.GetIO()->SaveToFile(cl::String(file));
+    ASSERT_FALSE(source.GetIO()->Aborting);
+    TIEBitmap merged;
+    source.RenderLayersTo(&merged);
+    {
+        SCOPED_TRACE("saved");
+        ExpectSameRGB(merged, DecodeWithImageMagick(file + "[0]"));
+    }
+
+    TVovozIdView loaded(nullptr);
+    loaded.GetIO()->Params().PSDLoadLayers = true;
+    loaded.GetIO()->LoadFromFile(cl::String(file));
+    ASSERT_FALSE(loaded.GetIO()->Aborting);
+    ASSERT_EQ(loaded.GetLayerCount(), 2);
+    TIELayer* l = loaded.GetLayer(1);
+    EXPECT_EQ(l->PositionX, 2);
+    EXPECT_EQ(l->PositionY, 1);
+    EXPECT_EQ(l->Name, "card");
+    TIEBitmap* b = l->GetBitmap();
+    ASSERT_EQ(b->GetWidth(), 4);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) {
+            EXPECT_EQ(b->GetPixelRGB(x, y), source.GetLayer(1)->GetBitmap()->GetPixelRGB(x, y));
+            EXPECT_EQ(b->GetAlpha(x, y), source.GetLayer(1)->GetBitmap()->GetAlpha(x, y));
+        }
+    TIEBitmap again;
+    loaded.RenderLayersTo(&again);
+    ExpectSameRGB(again, DecodeWithImageMagick(file + "[0]"));
+}
+
 }  // namespace
 }  // namespace ie::test

@@ -418,6 +418,7 @@ void IELayersRegisterFormat() {
     TIEFormatOps ops;
     ops.Probe = &IEIsLayersStream;
     IESetFormatOps(ioLYR, ops);
+    IELayersRegisterPSDHooks();
     // The loader of the view's files serves the layers file here and hands the others on.
     auto& hooks = IEIOExtensionHooks();
     auto next = hooks.LoadVectorialStream;

@@ -17,5 +17,8 @@ void IELayersRegisterFormat();
 // False when the merged picture of the view's layers (RenderLayersTo) would be far larger
 // than their pixels: positions or displayed sizes from a file that no picture justifies.
 bool IELayersMergeIsReasonable(TVovozIdView* View);
+// Lets the input/output component put the layers of a Photoshop document into an attached
+// view and save a view's layers (made by IELayersRegisterFormat).
+void IELayersRegisterPSDHooks();
 
 }  // namespace ie
