@@ -7,6 +7,7 @@
 //   alpha flag, and with it the alpha rows (8-bit rows aligned to 32 bits) and the alpha
 //   channel's full flag.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -203,6 +204,8 @@ bool TIEBitmap::LoadRawFromStream(const void* Buffer, int64_t BufferLength, cl::
         !in.Value(contrast) || !in.Value(align))
         return false;
     if (!IEIsValidPixelFormat(format) || w < 0 || h < 0 || !ValidRowAlign(align)) return false;
+    // A display range that is not a number cannot be drawn.
+    if (!std::isfinite(dmin) || !std::isfinite(dmax)) return false;
     const auto f = static_cast<TIEPixelFormat>(format);
 
     // The rows as stored; the bytes must be there before any storage is made for them.

@@ -27,6 +27,7 @@
 #include "imaging/formats/wbmpfilt.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging/processing/vovozidproc_helpers.h"
+#include "imaging/view/vovozidview_stream.h"
 
 namespace ie {
 
@@ -286,6 +287,7 @@ void IERegisterFormatsCodecs() {
     IEDICOMRegisterFormat();
     IEPCXRegisterFormat();
     IERAWRegisterFormat();
+    IELayersRegisterFormat();
 }
 
 }  // namespace ie

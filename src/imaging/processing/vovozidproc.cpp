@@ -202,7 +202,10 @@ std::unique_ptr<cl::TObject> TVovozIdProc::MakeSnapshot(TIEUndoSource Source, bo
     if (Source != ieuImage) {
         // Selections, layers and objects are the view's: without one there is nothing to
         // take, and nothing is pushed.
-        return nullptr;
+        if (!OnMakeViewSnapshot) return nullptr;
+        std::unique_ptr<cl::TObject> snapshot = OnMakeViewSnapshot(Source);
+        Fire = snapshot != nullptr;
+        return snapshot;
     }
     if (!MakeConsistentBitmap(0)) return nullptr;
     Fire = true;
@@ -242,7 +245,10 @@ void TVovozIdProc::SaveUndoCaptioned(const std::string& Caption, TIEUndoSource S
 }
 
 void TVovozIdProc::Restore(const TUndoEntry& Entry) {
-    if (Entry.Source != ieuImage) return;
+    if (Entry.Source != ieuImage) {
+        if (OnRestoreViewSnapshot) OnRestoreViewSnapshot(Entry.Source, Entry.Object.get());
+        return;
+    }
     auto* snapshot = static_cast<TIEBitmap*>(Entry.Object.get());
     FWorkBitmap->Assign(snapshot);
     UpdateAttached();

@@ -131,6 +131,10 @@ public:
     cl::TNotifyEvent OnFinishWork;
     TIESaveUndoEvent OnSaveUndo;
     TIEPreviewEvent OnPreview;
+    // Set by an attached view: the snapshot of an undo kind the view keeps (selection,
+    // layers, objects; nil when it has none), and its restoration.
+    std::function<std::unique_ptr<cl::TObject>(TIEUndoSource Source)> OnMakeViewSnapshot;
+    std::function<void(TIEUndoSource Source, cl::TObject* Snapshot)> OnRestoreViewSnapshot;
     TIELocation UndoLocation = ieFile;  // where image snapshots keep their pixels
     TIPDialogParams* GetDialogParams() const { return FDialogParams.get(); }
 

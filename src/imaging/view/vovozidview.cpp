@@ -237,6 +237,8 @@ TVovozIdProc* TVovozIdView::GetProc() {
         proc->OnProgress = FOnProgress;
         proc->OnFinishWork = FOnFinishWork;
         proc->OnSaveUndo = FOnSaveUndo;
+        proc->OnMakeViewSnapshot = [this](TIEUndoSource Source) { return MakeUndoSnapshot(Source); };
+        proc->OnRestoreViewSnapshot = [this](TIEUndoSource Source, cl::TObject* S) { RestoreUndoSnapshot(Source, S); };
         FProc = proc.release();  // owned by the view as its component
         // The component follows the current image.
         FProcLink = RegisterBitmapChangeEvent([this](cl::TObject*, bool Destroying) {

@@ -618,8 +618,75 @@ public:
     // ---------------------------------------------------------------------------------------
     // Layer operations (vovozidview_layers.cpp)
 
+    // Appends a layer shaped like the current bitmap and filled with Background, makes it
+    // current and returns its index.
+    int32_t LayersAdd();
+    // Frees the layer at Index (and first the mask layer right above it); nothing with one
+    // layer or an index out of range.
+    void LayersRemove(int32_t Index);
+    // Every layer but layer 0 goes; layer 0 becomes current, reset, fixed and cleared.
+    void LayersClear();
+    // The topmost visible layer under the client point (-1: none); with SelectableOnly only
+    // pickable layers count, and a transparent pixel lets the search go on downwards.
+    int32_t LayerAtPoint(int32_t X, int32_t Y, bool SelectableOnly);
+    // Whether the client point lies on the visible layer Index (its rotated outline when
+    // rotated, else ClientRect).
+    bool PointInLayer(int32_t X, int32_t Y, int32_t Index);
+    // The client rectangle of a grip of a layer, from its last composition.
+    cl::TRect GetLayerGripRect(int32_t Layer, TIEGrip Grip);
+    // The first grip of the current layer whose rectangle holds the client point (the
+    // rotation centre only with miRotateLayers), else ieNone.
+    TIEGrip LayerGripAt(int32_t X, int32_t Y);
+    // True when the layers are drawn as one plain picture: a single layer at 0, 0 without a
+    // displayed size of its own. Otherwise DrawLayers hands the layers to DrawLayersGeneral.
+    bool LayersAreSimple();
+    // Composes every visible layer into Dest through the zoom and the coordinate tables:
+    // masks of the layer below, rotation, magnifiers, clipping to the image, opacity, alpha
+    // and blend mode; with DrawBoxes the current layer's box and grips and the dimming of the
+    // others. The caller paints the background first and keeps the tables up to date.
+    void DrawLayersGeneral(TIEBitmap* Dest, bool DrawBoxes, const cl::TRect* ClipRect);
+    // The parts of the composition: a magnifier's content from under its centre, the box
+    // and grips of a layer, the checkerboard of grey around a dimming layer.
+    void DrawMagnifierContent(TIEBitmap* Dest, TIELayer* Layer);
+    void DrawLayerBoxAndGrips(TIEBitmap* Dest, int32_t Index);
+    void DimAroundLayer(TIEBitmap* Dest, const cl::TRect& Keep);
+    // Every layer drawn at 100% into Dest, which is sized to the merged extent (negative
+    // positions included) and filled with Background first.
+    void RenderLayersTo(TIEBitmap* Dest);
+    // Merges all layers into layer 0 (24 bits, Background under transparent pixels).
+    void FlattenLayers();
+    // Resamples layers with a displayed size of their own to that size (-1: every layer).
+    void BakeLayerSizes(int32_t Index = -1);
+    // Turns rotated layers' bitmaps by their angle and moves them so that they stay where
+    // they were shown (-1: every layer).
+    void BakeLayerRotations(int32_t Index = -1);
+    // Crops the layers' bitmaps to their non-transparent part (-1: every layer).
+    void CropLayersToAlpha(int32_t Index = -1);
+    // The layers' undo snapshot: one undo record per layer from 0 up; the pixels only of the
+    // current layer and only with WithBitmap.
+    void SaveLayersUndo(cl::TStream* Stream, bool WithBitmap);
+    // Gives every record of such a snapshot to the layer with its GUID (records of layers
+    // that are gone are skipped), then Update.
+    void LoadLayersUndo(cl::TStream* Stream);
+    // The view's part of the processing component's undo: the snapshot of a kind the view
+    // keeps (nil for the others), and its restoration (False when the kind is not the
+    // view's).
+    virtual std::unique_ptr<cl::TObject> MakeUndoSnapshot(TIEUndoSource Source);
+    virtual bool RestoreUndoSnapshot(TIEUndoSource Source, cl::TObject* Snapshot);
+
     // ---------------------------------------------------------------------------------------
     // Layers stream (vovozidview_stream.cpp)
+
+    // Writes every layer with its settings and its image: Codec -2 raw, -1 raw through zlib,
+    // else the file type whose writer stores the images (1 means PNG). Raises when a layer
+    // cannot be stored (an image writer fails, a raw form beyond 2 GiB).
+    void SaveLayersToStream(cl::TStream* Stream, int32_t Codec);
+    void SaveLayersToFile(const cl::String& FileName, int32_t Codec);
+    // Replaces the layers with those of the stream. False for a wrong signature (nothing
+    // changed) or a version below 1; a damaged stream raises and leaves the layers as they
+    // were.
+    bool LoadLayersFromStream(cl::TStream* Stream);
+    bool LoadLayersFromFile(const cl::String& FileName);
 
     // ----- messages
     void WMViewUpdate(cl::TMessage& Message);
