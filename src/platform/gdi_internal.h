@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/gdi.h"
-#include "platform/gdi_device.h"
-#include "platform/handles.h"
+#include "platform/gdi_device_internal.h"
+#include "platform/handles_internal.h"
 
 namespace win::gdi {
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/gdi_shapes.h"
+#include "platform/gdi_shapes_internal.h"
 
 namespace win::gdi {
 
