@@ -632,11 +632,4 @@ inline int DrawText(HDC hdc, const char* text, int length, RECT* rect, UINT form
     return DrawTextA(hdc, text, length, rect, format);
 }
 
-namespace test {
-// The fixed-metric test font for every face (advance 7, height 13, ascent 10, descent 3,
-// internal leading 2; every glyph a filled 5 x 8 box at (1, 2) of its cell). The face
-// name "LumetraTestFont" selects it regardless of this switch.
-void UseTestFont(bool on);
-}  // namespace test
-
 }  // namespace win
