@@ -145,6 +145,7 @@ struct PenObj : GdiObject {
     int width = 1;
     COLORREF color = 0;
     bool extended = false;
+    bool geometric = false;  // ExtCreatePen's PS_GEOMETRIC: dashes in units of the width
 };
 
 struct BrushObj : GdiObject {
