@@ -1,9 +1,16 @@
 // The best wall-clock time of a few runs of a piece of work, for benchmarks that set their
-// time against a peer program or a copy measured once in the same run.
+// time against a peer program or a copy measured once in the same run; the processor time of
+// this thread and of finished child processes, and a peer program's run timed both ways.
 #pragma once
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <string>
 
 namespace bench {
 
@@ -24,6 +31,29 @@ double BestSeconds(int Runs, F Work) {
 inline double NetRatio(double Ours, double Peer, double Overhead) {
     const double net = Peer - Overhead;
     return net < Peer / 20 ? 0.0 : Ours / net;
+}
+
+// Processor time of this thread, and of the finished child processes.
+inline double ThreadCPU() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+inline double ChildrenCPU() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+// Runs a command once; its real and processor time (the best so far kept in Real and CPU).
+// A command that fails skips the benchmark with the command as the error.
+inline void RunPeer(benchmark::State& State, const std::string& Command, double& Real, double& CPU) {
+    const double c0 = ChildrenCPU();
+    bool ok = true;
+    Real = std::min(Real, BestSeconds(1, [&] { ok = std::system(Command.c_str()) == 0; }));
+    CPU = std::min(CPU, ChildrenCPU() - c0);
+    if (!ok) State.SkipWithError(Command.c_str());
 }
 
 }  // namespace bench

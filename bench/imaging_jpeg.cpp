@@ -8,8 +8,6 @@
 // Run: bench_imaging_jpeg.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <sys/resource.h>
-#include <time.h>
 
 #include <atomic>
 #include <cstdio>
@@ -74,28 +72,6 @@ Setup& Once() {
     return s;
 }
 
-// Processor time of this thread, and of the finished child processes.
-double ThreadCPU() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
-}
-double ChildrenCPU() {
-    rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-}
-
-// Runs a command; its real and processor time (the best so far kept in Real and CPU).
-void RunPeer(benchmark::State& State, const std::string& Command, double& Real, double& CPU) {
-    const double c0 = ChildrenCPU();
-    bool ok = true;
-    Real = std::min(Real, bench::BestSeconds(1, [&] { ok = std::system(Command.c_str()) == 0; }));
-    CPU = std::min(CPU, ChildrenCPU() - c0);
-    if (!ok) State.SkipWithError(Command.c_str());
-}
-
 // One decoding with our codec at scale 1 / Denom into B; the number of rows stored.
 int32_t DecodeOnce(const std::string& File, int Denom, ie::TIEBitmap& B) {
     cl::TFileStream in(File, cl::fmOpenRead);
@@ -141,13 +117,13 @@ void BM_JPEGDecode(benchmark::State& state) {
     };
     std::unique_ptr<ie::TIEBitmap> bitmap = fresh();
     for (auto _ : state) {
-        RunPeer(state, djpegCommand, djpeg, djpegCPU);
-        RunPeer(state, convertCommand, convert, convertCPU);
+        bench::RunPeer(state, djpegCommand, djpeg, djpegCPU);
+        bench::RunPeer(state, convertCommand, convert, convertCPU);
         int32_t rows = 0;
         if (!reuse) bitmap = fresh();
-        const double c0 = ThreadCPU();
+        const double c0 = bench::ThreadCPU();
         const double t = bench::BestSeconds(1, [&] { rows = DecodeOnce(file, denom, *bitmap); });
-        oursCPU = std::min(oursCPU, ThreadCPU() - c0);
+        oursCPU = std::min(oursCPU, bench::ThreadCPU() - c0);
         if (rows != (kHeight + denom - 1) / denom) state.SkipWithError("decoding failed");
         state.SetIterationTime(t);
         ours = std::min(ours, t);

@@ -8,8 +8,6 @@
 // Run: bench_imaging_tiff.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <sys/resource.h>
-#include <time.h>
 
 #include <atomic>
 #include <cstdio>
@@ -82,26 +80,6 @@ Setup& Once() {
     return s;
 }
 
-double ThreadCPU() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
-}
-double ChildrenCPU() {
-    rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-}
-
-void RunPeer(benchmark::State& State, const std::string& Command, double& Real, double& CPU) {
-    const double c0 = ChildrenCPU();
-    bool ok = true;
-    Real = std::min(Real, bench::BestSeconds(1, [&] { ok = std::system(Command.c_str()) == 0; }));
-    CPU = std::min(CPU, ChildrenCPU() - c0);
-    if (!ok) State.SkipWithError(Command.c_str());
-}
-
 void Report(benchmark::State& State, double Ours, double Peer, double OursCPU, double PeerCPU) {
     State.counters["tiffcp_ms"] = Peer * 1000;
     State.counters["vs_tiffcp"] = Ours / Peer;
@@ -120,9 +98,9 @@ void BM_TIFFRead(benchmark::State& state) {
     double ours = 1e30, tiffcp = 1e30, oursCPU = 1e30, tiffcpCPU = 1e30;
     std::unique_ptr<ie::TIEBitmap> bitmap = NewPicture();
     for (auto _ : state) {
-        RunPeer(state, peer, tiffcp, tiffcpCPU);
+        bench::RunPeer(state, peer, tiffcp, tiffcpCPU);
         bool aborted = false;
-        const double c0 = ThreadCPU();
+        const double c0 = bench::ThreadCPU();
         const double t = bench::BestSeconds(1, [&] {
             cl::TFileStream in(file, cl::fmOpenRead);
             ie::TIOParamsVals params(nullptr);
@@ -136,7 +114,7 @@ void BM_TIFFRead(benchmark::State& state) {
             benchmark::DoNotOptimize(bitmap->GetScanline(bitmap->GetHeight() - 1));
             aborted = abort;
         });
-        oursCPU = std::min(oursCPU, ThreadCPU() - c0);
+        oursCPU = std::min(oursCPU, bench::ThreadCPU() - c0);
         if (aborted || bitmap->GetHeight() != kHeight) state.SkipWithError("reading failed");
         state.SetIterationTime(t);
         ours = std::min(ours, t);
@@ -156,9 +134,9 @@ void BM_TIFFWrite(benchmark::State& state) {
                              s.Path("peer_out.tif") + "'";
     double ours = 1e30, tiffcp = 1e30, oursCPU = 1e30, tiffcpCPU = 1e30;
     for (auto _ : state) {
-        RunPeer(state, peer, tiffcp, tiffcpCPU);
+        bench::RunPeer(state, peer, tiffcp, tiffcpCPU);
         bool aborted = false;
-        const double c0 = ThreadCPU();
+        const double c0 = bench::ThreadCPU();
         const double t = bench::BestSeconds(1, [&] {
             cl::TFileStream out(s.Path("ours_out.tif"), cl::fmCreate);
             ie::TIOParamsVals params(nullptr);
@@ -170,7 +148,7 @@ void BM_TIFFWrite(benchmark::State& state) {
             ie::IEWriteTIFFStream(&out, false, s.picture.get(), progress, params);
             aborted = abort;
         });
-        oursCPU = std::min(oursCPU, ThreadCPU() - c0);
+        oursCPU = std::min(oursCPU, bench::ThreadCPU() - c0);
         if (aborted) state.SkipWithError("writing failed");
         state.SetIterationTime(t);
         ours = std::min(ours, t);

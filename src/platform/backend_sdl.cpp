@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "platform/display.h"
-#include "platform/gdi_device.h"
+#include "platform/gdi_device_internal.h"
 #include "platform/signals.h"
-#include "platform/user_state.h"
+#include "platform/user_state_internal.h"
 #include "platform/user_testhooks.h"
 
 namespace win::display {

@@ -13,8 +13,8 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/gdi.h"
-#include "platform/gdi_device.h"
-#include "platform/user_state.h"
+#include "platform/gdi_device_internal.h"
+#include "platform/user_state_internal.h"
 
 namespace win::display {
 

@@ -546,11 +546,11 @@ BOOL SetPixelV(HDC hdc, int x, int y, COLORREF color);
 
 // ---------------------------------------------------------------- pens, brushes, modes
 
-// Width 0 or 1: a one-pixel pen (dashes: 18/6, dot 3/3, dash-dot 9/6/3/6, dash-dot-dot
-// 9/3/3/3/3/3, restarting at MoveToEx). Wider pens draw solid with round caps and joins:
-// a pixel belongs to the stroke when its sample point, the pixel's own coordinates for
-// odd widths and its centre (x + 1/2, y + 1/2) for even widths, lies within width/2 of
-// the path, so horizontal and vertical strokes are exactly `width` pixels wide.
+// Width 0 or 1: a one-pixel pen (dashes: 18/6, dot 3/3, dash-dot 9/6/3/6, dash-dot-dot 9/3/3/3/3/3, restarting
+// at MoveToEx). Wider pens of CreatePen draw solid; ExtCreatePen's geometric pens dash at every width, in units of
+// the width (3/1, 1/1, 3/1/1/1, 3/1/1/1/1/1). Wide strokes (each dash) have round caps and joins: a pixel belongs
+// to the stroke when its sample point, the pixel's own coordinates for odd widths and its centre (x + 1/2,
+// y + 1/2) for even widths, lies within width/2 of the path, so axis-aligned strokes are exactly `width` wide.
 HPEN CreatePen(int style, int width, COLORREF color);
 HPEN CreatePenIndirect(const LOGPEN* pen);
 HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCount, const DWORD* styles);
@@ -631,12 +631,5 @@ inline BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* rect, co
 inline int DrawText(HDC hdc, const char* text, int length, RECT* rect, UINT format) {
     return DrawTextA(hdc, text, length, rect, format);
 }
-
-namespace test {
-// The fixed-metric test font for every face (advance 7, height 13, ascent 10, descent 3,
-// internal leading 2; every glyph a filled 5 x 8 box at (1, 2) of its cell). The face
-// name "LumetraTestFont" selects it regardless of this switch.
-void UseTestFont(bool on);
-}  // namespace test
 
 }  // namespace win

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/gdi.h"
-#include "platform/gdi_device.h"
-#include "platform/handles.h"
+#include "platform/gdi_device_internal.h"
+#include "platform/handles_internal.h"
 
 namespace win::gdi {
 
@@ -145,6 +145,7 @@ struct PenObj : GdiObject {
     int width = 1;
     COLORREF color = 0;
     bool extended = false;
+    bool geometric = false;  // ExtCreatePen's PS_GEOMETRIC: dashes in units of the width
 };
 
 struct BrushObj : GdiObject {

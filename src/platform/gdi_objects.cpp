@@ -341,16 +341,26 @@ int GetObjectA(HGDIOBJ obj, int size, void* buffer) {
 
 // ------------------------------------------------------------------ pens and brushes
 
+namespace {
+
+std::shared_ptr<PenObj> NewPen(UINT style, int width, COLORREF color) {
+    auto p = std::make_shared<PenObj>();
+    p->kind = HandleKind::Pen;
+    p->style = style;
+    p->width = std::max(width, 1);
+    p->color = color;
+    return p;
+}
+
+}  // namespace
+
 HPEN CreatePen(int style, int width, COLORREF color) {
     UINT s = static_cast<UINT>(style) & PS_STYLE_MASK;
     if (s > PS_INSIDEFRAME) return nullptr;
-    auto p = std::make_shared<PenObj>();
-    p->kind = HandleKind::Pen;
-    p->style = s;
-    p->width = std::max(width, 1);
-    // Dashes exist only for one-pixel pens: a wider styled pen draws solid.
+    auto p = NewPen(s, width, color);
+    // CreatePen makes cosmetic pens, whose dashes exist only one pixel wide: a wider dashed
+    // pen draws solid (a wide dashed line takes a geometric pen of ExtCreatePen).
     if (p->width > 1 && s >= PS_DASH && s <= PS_DASHDOTDOT) p->style = PS_SOLID;
-    p->color = color;
     return AsHandle<HPEN>(Objects().Add(p));
 }
 
@@ -362,14 +372,16 @@ HPEN CreatePenIndirect(const LOGPEN* pen) {
 HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCount, const DWORD* styles) {
     (void)styles;
     if (!brush || styleCount != 0) return nullptr;
-    bool geometric = (style & PS_TYPE_MASK) == PS_GEOMETRIC;
-    int w = geometric ? static_cast<int>(std::min<DWORD>(width, 1u << 16)) : 1;
-    HPEN h = CreatePen(static_cast<int>(style & PS_STYLE_MASK), w, brush->lbStyle == BS_NULL ? 0 : brush->lbColor);
-    if (!h) return nullptr;
-    auto p = Objects().GetAs<PenObj>(HV(h), HandleKind::Pen);
+    const UINT s = style & PS_STYLE_MASK;
+    if (s > PS_INSIDEFRAME) return nullptr;
+    // A cosmetic pen is one pixel wide; a geometric pen keeps its width and its dashes at
+    // every width.
+    const bool geometric = (style & PS_TYPE_MASK) == PS_GEOMETRIC;
+    const int w = geometric ? static_cast<int>(std::min<DWORD>(width, 1u << 16)) : 1;
+    auto p = NewPen(brush->lbStyle == BS_NULL ? PS_NULL : s, w, brush->lbStyle == BS_NULL ? 0 : brush->lbColor);
     p->extended = true;
-    if (brush->lbStyle == BS_NULL) p->style = PS_NULL;
-    return h;
+    p->geometric = geometric;
+    return AsHandle<HPEN>(Objects().Add(p));
 }
 
 HBRUSH CreateSolidBrush(COLORREF color) {

@@ -2,28 +2,42 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/gdi_shapes.h"
+#include "platform/gdi_shapes_internal.h"
 
 namespace win::gdi {
 
 namespace {
 
-// Dash patterns of one-pixel pens: on, off, on, off ... lengths.
-const std::vector<int>* DashPattern(UINT style) {
+// A pen's dash pattern: on, off, on, off ... lengths in pixels; empty for a pen that draws
+// solid. Cosmetic pens (CreatePen's, which are one pixel wide when they are dashed) have fixed
+// lengths; geometric pens (ExtCreatePen's PS_GEOMETRIC) dash in units of their width, so a
+// wide dashed line keeps its dashes.
+std::vector<int> DashPattern(const PenObj& pen) {
     static const std::vector<int> dash = {18, 6}, dot = {3, 3}, dashDot = {9, 6, 3, 6}, dashDotDot = {9, 3, 3, 3, 3, 3};
-    switch (style) {
-        case PS_DASH: return &dash;
-        case PS_DOT: return &dot;
-        case PS_DASHDOT: return &dashDot;
-        case PS_DASHDOTDOT: return &dashDotDot;
-        default: return nullptr;
+    static const std::vector<int> geoDash = {3, 1}, geoDot = {1, 1}, geoDashDot = {3, 1, 1, 1},
+                                  geoDashDotDot = {3, 1, 1, 1, 1, 1};
+    const std::vector<int>* units = nullptr;
+    switch (pen.style) {
+        case PS_DASH: units = pen.geometric ? &geoDash : &dash; break;
+        case PS_DOT: units = pen.geometric ? &geoDot : &dot; break;
+        case PS_DASHDOT: units = pen.geometric ? &geoDashDot : &dashDot; break;
+        case PS_DASHDOTDOT: units = pen.geometric ? &geoDashDotDot : &dashDotDot; break;
+        default: return {};
     }
+    std::vector<int> out = *units;
+    if (pen.geometric)
+        for (int& v : out) v *= std::max(pen.width, 1);
+    return out;
+}
+
+int PatternLength(const std::vector<int>& pattern) {
+    int total = 0;
+    for (int v : pattern) total += v;
+    return total;
 }
 
 bool DashOn(const std::vector<int>& pattern, int pos) {
-    int total = 0;
-    for (int v : pattern) total += v;
-    pos %= total;
+    pos %= PatternLength(pattern);
     for (size_t i = 0; i < pattern.size(); ++i) {
         if (pos < pattern[i]) return i % 2 == 0;
         pos -= pattern[i];
@@ -53,23 +67,68 @@ struct Stroke {
     SpanSet off;
 };
 
+// A wide pen's stroke from a to b with round ends; for a dashed pen each dash that falls on
+// the segment from pattern position *pos on (0 when null) is such a stroke, and *pos moves on
+// by the segment's length. Only the part of the segment that can reach `box` (device
+// coordinates) is walked, so a long line costs what its visible part costs.
+void AddWideSegment(SpanSet& out, double ax, double ay, double bx, double by, int width,
+                    const std::vector<int>& pattern, const RECT& box, RowRange rows, double* pos) {
+    const double dx = bx - ax, dy = by - ay, len = std::sqrt(dx * dx + dy * dy);
+    if (pattern.empty() || len == 0) {
+        AddCapsule(out, ax, ay, bx, by, width, rows);
+        return;
+    }
+    const double total = PatternLength(pattern);
+    const double start = pos ? *pos : 0;
+    if (pos) *pos = std::fmod(start + len, total);
+    // The stretch of the segment (as a length from a) inside the box grown by the pen.
+    double t0 = 0, t1 = len;
+    const double grow = width + 1.0;
+    const double lo[2] = {box.left - grow, box.top - grow}, hi[2] = {box.right + grow, box.bottom + grow};
+    const double from[2] = {ax, ay}, step[2] = {dx / len, dy / len};
+    for (int k = 0; k < 2; ++k) {
+        if (step[k] == 0) {
+            if (from[k] < lo[k] || from[k] > hi[k]) return;
+            continue;
+        }
+        double e0 = (lo[k] - from[k]) / step[k], e1 = (hi[k] - from[k]) / step[k];
+        if (e0 > e1) std::swap(e0, e1);
+        t0 = std::max(t0, e0);
+        t1 = std::min(t1, e1);
+    }
+    if (t0 >= t1) return;
+    // Walk the dashes from the one under t0.
+    double t = t0;
+    while (t < t1) {
+        double at = std::fmod(start + t, total), acc = 0;
+        size_t i = 0;
+        while (i + 1 < pattern.size() && at >= acc + pattern[i]) acc += pattern[i++];
+        const double run = std::max(acc + pattern[i] - at, 1e-9);
+        const double end = std::min(t1, t + run);
+        if (i % 2 == 0)
+            AddCapsule(out, ax + step[0] * t, ay + step[1] * t, ax + step[0] * end, ay + step[1] * end, width, rows);
+        t = end;
+    }
+}
+
 void StrokeLine(DcObj& dc, POINT a, POINT b, Stroke& s, int* dashPos) {
     if (PenIsNull(dc)) return;
     const PenObj& pen = *dc.st.pen;
+    RECT box;
+    const RowRange rows = VisibleRows(dc, &box);
+    const std::vector<int> pattern = DashPattern(pen);
     if (pen.width > 1) {
-        RowRange rows = VisibleRows(dc, nullptr);
-        AddCapsule(s.on, a.x, a.y, b.x, b.y, pen.width, rows);
+        double pos = dashPos ? *dashPos : 0;
+        AddWideSegment(s.on, a.x, a.y, b.x, b.y, pen.width, pattern, box, rows, &pos);
+        if (dashPos) *dashPos = static_cast<int>(std::lround(pos));
         return;
     }
-    RECT box;
-    VisibleRows(dc, &box);
-    const std::vector<int>* pattern = DashPattern(pen.style);
     bool opaque = dc.st.bkMode == OPAQUE;
     int base = dashPos ? *dashPos : 0;
     LinePixels(
         a, b,
         [&](int x, int y, int i) {
-            if (!pattern || DashOn(*pattern, base + i)) {
+            if (pattern.empty() || DashOn(pattern, base + i)) {
                 s.on.AddPixel(x, y);
             } else if (opaque) {
                 s.off.AddPixel(x, y);
@@ -120,14 +179,17 @@ RECT NormalisedDevice(const DcObj& dc, int l, int t, int r, int b) {
 
 using Path = std::vector<std::pair<double, double>>;
 
-// A closed path stroked with a wide pen.
+// A closed path stroked with a wide pen (a dashed pen's pattern runs on around the path).
 Region WideStroke(DcObj& dc, const Path& path) {
     SpanSet s;
-    RowRange rows = VisibleRows(dc, nullptr);
+    RECT box;
+    const RowRange rows = VisibleRows(dc, &box);
+    const std::vector<int> pattern = DashPattern(*dc.st.pen);
+    double pos = 0;
     for (size_t i = 0; i < path.size(); ++i) {
         const auto& a = path[i];
         const auto& b = path[(i + 1) % path.size()];
-        AddCapsule(s, a.first, a.second, b.first, b.second, dc.st.pen->width, rows);
+        AddWideSegment(s, a.first, a.second, b.first, b.second, dc.st.pen->width, pattern, box, rows, &pos);
     }
     return s.Build();
 }
@@ -151,8 +213,8 @@ void DrawRowShape(DcObj& dc, const std::vector<RowSpan>& rows, const Path* wideP
     SplitOutline(rows, &outline, &interior);
     PaintFill(dc, interior.Build());
     Region out = outline.Build();
-    const std::vector<int>* pattern = DashPattern(dc.st.pen->style);
-    if (!pattern || !centre) {
+    const std::vector<int> pattern = DashPattern(*dc.st.pen);
+    if (pattern.empty() || !centre) {
         FillRegion(dc, out, PaintFromColor(dc, dc.st.pen->color), ShapeRop(dc));
         return;
     }
@@ -174,7 +236,7 @@ void DrawRowShape(DcObj& dc, const std::vector<RowSpan>& rows, const Path* wideP
     });
     Stroke st;
     for (size_t i = 0; i < order.size(); ++i) {
-        if (DashOn(*pattern, static_cast<int>(i % 1440))) {
+        if (DashOn(pattern, static_cast<int>(i % 1440))) {
             st.on.AddPixel(order[i].second.x, order[i].second.y);
         } else if (dc.st.bkMode == OPAQUE) {
             st.off.AddPixel(order[i].second.x, order[i].second.y);
@@ -304,7 +366,7 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
     if (!PenIsNull(*dc)) {
         Region on = s.on.Build().And(frame);
         Region off = s.off.Build().And(frame).Diff(on);
-        if (DashPattern(dc->st.pen->style) == nullptr) on = frame;
+        if (DashPattern(*dc->st.pen).empty()) on = frame;
         FillRegion(*dc, on, PaintFromColor(*dc, dc->st.pen->color), ShapeRop(*dc));
         if (!off.Empty()) FillRegion(*dc, off, PaintFromColor(*dc, dc->st.bkColor), ShapeRop(*dc));
     }

@@ -1,5 +1,5 @@
 // Pixel coverage of lines, polygons, ellipses and round rectangles.
-#include "platform/gdi_shapes.h"
+#include "platform/gdi_shapes_internal.h"
 
 #include <algorithm>
 #include <cmath>

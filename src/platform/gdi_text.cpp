@@ -19,6 +19,7 @@
 #include <unordered_map>
 
 #include "platform/gdi_internal.h"
+#include "platform/gdi_testhooks.h"
 
 namespace win::gdi {
 

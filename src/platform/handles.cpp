@@ -1,4 +1,4 @@
-#include "platform/handles.h"
+#include "platform/handles_internal.h"
 
 namespace win {
 

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "platform/handles.h"
+#include "platform/handles_internal.h"
 #include "platform/kernel.h"
 
 namespace win::kernel_detail {

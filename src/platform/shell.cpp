@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/shell_testhooks.h"
 #include "platform/user.h"
 #include "platform/user_testhooks.h"
 

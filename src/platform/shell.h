@@ -1,9 +1,6 @@
 // The shell: opening a document or an address with the desktop's own handler.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "platform/windef.h"
 
 namespace win {
@@ -15,18 +12,5 @@ namespace win {
 // started.
 HINSTANCE ShellExecuteA(HWND hwnd, const char* operation, const char* file, const char* parameters,
                         const char* directory, int showCmd);
-
-namespace test {
-struct ShellExecuteRecord {
-    std::string operation;
-    std::string file;
-    std::string parameters;
-    std::string directory;
-    int showCmd = 0;
-};
-// Every request made so far (headless and desktop alike).
-std::vector<ShellExecuteRecord> ShellExecutes();
-void ClearShellExecutes();
-}  // namespace test
 
 }  // namespace win

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/user_state.h"
+#include "platform/user_state_internal.h"
 
 namespace win::user {
 

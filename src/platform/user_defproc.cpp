@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/user_state.h"
+#include "platform/user_state_internal.h"
 
 namespace win {
 

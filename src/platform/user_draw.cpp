@@ -1,7 +1,7 @@
 // Frame drawing in the classic look, and the flat scroll bar layer.
 #include <algorithm>
 
-#include "platform/user_state.h"
+#include "platform/user_state_internal.h"
 
 namespace win {
 

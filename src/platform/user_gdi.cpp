@@ -3,7 +3,7 @@
 // the last-error code and freeing of clipboard blocks.
 #include "platform/gdi.h"
 #include "platform/kernel.h"
-#include "platform/user_state.h"
+#include "platform/user_state_internal.h"
 
 namespace win::user {
 

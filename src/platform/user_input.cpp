@@ -7,7 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/display.h"
-#include "platform/user_state.h"
+#include "platform/user_state_internal.h"
 #include "platform/user_testhooks.h"
 
 namespace win::user {

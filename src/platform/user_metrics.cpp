@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "platform/display.h"
-#include "platform/user_state.h"
+#include "platform/user_state_internal.h"
 
 namespace win::user {
 

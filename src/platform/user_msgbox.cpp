@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/display.h"
-#include "platform/user_state.h"
+#include "platform/user_state_internal.h"
 #include "platform/user_testhooks.h"
 
 namespace win::user {

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "platform/display.h"
-#include "platform/gdi_device.h"
-#include "platform/user_state.h"
+#include "platform/gdi_device_internal.h"
+#include "platform/user_state_internal.h"
 
 namespace win::user {
 

@@ -9,7 +9,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/signals.h"
-#include "platform/user_state.h"
+#include "platform/user_state_internal.h"
 
 namespace win::user {
 

@@ -1,4 +1,4 @@
-#include "platform/user_region.h"
+#include "platform/user_region_internal.h"
 
 #include <algorithm>
 

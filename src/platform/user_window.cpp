@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/display.h"
-#include "platform/user_state.h"
+#include "platform/user_state_internal.h"
 #include "platform/user_testhooks.h"
 
 namespace win::user {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/wic_jxr.h"
+#include "platform/wic_jxr_internal.h"
 
 namespace win {
 

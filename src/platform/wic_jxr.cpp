@@ -1,5 +1,5 @@
 // The HD Photo coder: the only file that includes the HD Photo library's headers.
-#include "platform/wic_jxr.h"
+#include "platform/wic_jxr_internal.h"
 
 #include <algorithm>
 #include <cmath>

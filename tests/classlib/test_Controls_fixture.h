@@ -8,6 +8,7 @@
 #include "classlib/StdCtrls.h"
 #include "platform/clock.h"
 #include "platform/gdi.h"
+#include "platform/gdi_testhooks.h"
 #include "platform/user.h"
 #include "platform/user_testhooks.h"
 

@@ -6,6 +6,7 @@
 
 #include "classlib/Graphics.h"
 #include "classlib/TypInfo.h"
+#include "platform/gdi_testhooks.h"
 #include "platform/user.h"
 
 using namespace cl;

@@ -1,13 +1,17 @@
-// Shared pieces of the PostScript and PDF writer tests: a JPEG writer over libjpeg that
-// stands in the engine's JPEG entry (grey, RGB, CMYK with and without the Adobe marker,
-// YCCK), libjpeg's own decoding of what it wrote, rendering by ghostscript and poppler, and
-// a reader of the CMYK PAM files ghostscript renders.
+// Shared pieces of the PostScript and PDF writer tests: one page written through a writer's
+// entry, a JPEG writer over libjpeg that stands in the engine's JPEG entry (grey, RGB, CMYK
+// with and without the Adobe marker, YCCK) and one that fails, libjpeg's own decoding of what
+// it wrote and the comparison of a rendered page with it, rendering by ghostscript and
+// poppler, a reader of the CMYK PAM files ghostscript renders, the failure cases every
+// writer shares, and the test pictures.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -137,6 +141,20 @@ struct NoJPEGWriter {
     ~NoJPEGWriter() { IESetFormatOps(ioJPEG, Saved); }
 };
 
+// A JPEG writer that fails (sets the abort flag) while it lives.
+struct FailingJPEGWriter {
+    TIEFormatOps Saved;
+    FailingJPEGWriter() {
+        Saved = IEFindFormatInfo(ioJPEG)->Ops;
+        TIEFormatOps ops = Saved;
+        ops.Write = [](cl::TStream*, TIEBitmap*, TIOParamsVals&, TProgressRec& Progress, TIEWriteContext&) {
+            Progress.Abort();
+        };
+        IESetFormatOps(ioJPEG, ops);
+    }
+    ~FailingJPEGWriter() { IESetFormatOps(ioJPEG, Saved); }
+};
+
 // A CMYK picture as ghostscript's pamcmyk32 device writes it.
 struct CMYKImage {
     int32_t Width = 0, Height = 0;
@@ -157,6 +175,39 @@ inline CMYKImage ParsePAM(const std::vector<uint8_t>& B) {
     r.Samples.assign(B.begin() + static_cast<std::ptrdiff_t>(end + 7), B.end());
     EXPECT_EQ(r.Samples.size(), static_cast<size_t>(r.Width) * r.Height * 4);
     return r;
+}
+
+// A CMYK page shows the inks of the JPEG file Ref was decoded from within 3: the samples as
+// stored when Plain, else 255 - the stored sample (the inverted form of the Adobe marker).
+inline void ExpectInksOfJPEG(const CMYKImage& Page, const Decoded& Ref, bool Plain) {
+    ASSERT_EQ(Ref.Components, 4);
+    ASSERT_EQ(Page.Width, Ref.Width);
+    ASSERT_EQ(Page.Height, Ref.Height);
+    int bad = 0;
+    for (int32_t y = 0; y < Ref.Height; ++y)
+        for (int32_t x = 0; x < Ref.Width; ++x)
+            for (int k = 0; k < 4; ++k) {
+                const int stored = Ref.Samples[(static_cast<size_t>(y) * Ref.Width + x) * 4 + k];
+                const int ink = Plain ? stored : 255 - stored;
+                if (std::abs(Page.At(x, y)[k] - ink) > 3 && bad++ < 5)
+                    ADD_FAILURE() << x << "," << y << " ink " << k << ": " << int(Page.At(x, y)[k]) << " want " << ink;
+            }
+}
+
+// An RGB page shows the colours of the grey or RGB JPEG file Ref was decoded from within 3.
+inline void ExpectColoursOfJPEG(const RefImage& Page, const Decoded& Ref) {
+    ASSERT_NE(Ref.Components, 4);
+    ASSERT_EQ(Page.Width, Ref.Width);
+    ASSERT_EQ(Page.Height, Ref.Height);
+    int bad = 0;
+    for (int32_t y = 0; y < Ref.Height; ++y)
+        for (int32_t x = 0; x < Ref.Width; ++x)
+            for (int k = 0; k < 3; ++k) {
+                const int want = Ref.Samples[(static_cast<size_t>(y) * Ref.Width + x) * Ref.Components +
+                                             (Ref.Components == 3 ? k : 0)];
+                if (std::abs(Page.At(x, y)[k] - want) > 3 && bad++ < 5)
+                    ADD_FAILURE() << x << "," << y << ": " << int(Page.At(x, y)[k]) << " want " << want;
+            }
 }
 
 // Keeps the bound fax coders and puts them back when it goes out of scope.
@@ -222,6 +273,14 @@ inline std::unique_ptr<TIEBitmap> MakeColourPicture(int32_t W, int32_t H) {
     });
 }
 
+// An 8-bit grey picture of ramps across and down.
+inline std::unique_ptr<TIEBitmap> MakeGreyPicture(int32_t W, int32_t H) {
+    auto b = std::make_unique<TIEBitmap>(W, H, ie8g);
+    for (int32_t y = 0; y < H; ++y)
+        for (int32_t x = 0; x < W; ++x) b->SetPixel8(x, y, static_cast<uint8_t>(x * 8 + y));
+    return b;
+}
+
 // A smooth colour picture that JPEG codes closely.
 inline std::unique_ptr<TIEBitmap> MakeSmoothPicture(int32_t W, int32_t H) {
     return Make24(W, H, [W, H](int x, int y) {
@@ -237,6 +296,88 @@ inline std::unique_ptr<TIEBitmap> MakeBilevelPicture(int32_t W, int32_t H) {
         for (int32_t x = 0; x < W; ++x) IESetBit(row, x, y < 2 || ((x / 3) + (y / 3)) % 2 == 0);
     }
     return b;
+}
+
+// A wide 1-bit picture of 300 x 9 for the fax coders: long runs, a black row, a white row.
+inline std::unique_ptr<TIEBitmap> MakeWideBilevelPicture() {
+    auto b = std::make_unique<TIEBitmap>(300, 9, ie1g);
+    for (int32_t y = 0; y < 9; ++y)
+        for (int32_t x = 0; x < 300; ++x)
+            IESetBit(static_cast<uint8_t*>(b->GetScanline(y)), x, y == 8 || (y != 4 && (x < 70 || x % 97 > 40)));
+    return b;
+}
+
+// The entry of a document writer (IEWritePSStream, IEWritePDFStream).
+using DocumentWriter = void (*)(cl::TStream*, TIEBitmap*, TIOParamsVals&, TProgressRec&);
+
+// One page of Bitmap written by Writer with the parameters Setup makes; the document's bytes
+// as text. Aborted, when given, receives the abort flag, which is otherwise expected clear;
+// After, when given, sees the parameters as the writer left them.
+inline std::string WriteOnePage(DocumentWriter Writer, TIEBitmap* Bitmap,
+                                const std::function<void(TIOParamsVals&)>& Setup = {}, bool* Aborted = nullptr,
+                                const std::function<void(const TIOParamsVals&)>& After = {}) {
+    TIOParamsVals params(nullptr);
+    if (Setup) Setup(params);
+    cl::TMemoryStream s;
+    Progress p;
+    Writer(&s, Bitmap, params, p.Rec);
+    if (Aborted)
+        *Aborted = p.Aborting;
+    else
+        EXPECT_FALSE(p.Aborting);
+    if (After) After(params);
+    const auto b = StreamBytes(s);
+    return std::string(b.begin(), b.end());
+}
+
+// A stream that takes no byte.
+class FullStream : public cl::TMemoryStream {
+    int64_t Write(const void*, int64_t) override { return 0; }
+};
+
+// What every document writer refuses, each with the abort flag set: an empty picture, a
+// paper width of 0 and a negative paper height (set through the writer's own fields), a
+// stream that takes nothing, and a JPEG page (AskJPEG) whose JPEG writer fails.
+// NothingWritten: a refused document leaves the stream empty too.
+inline void ExpectWriterFailuresAbort(DocumentWriter Writer,
+                                      const std::function<void(TIOParamsVals&, int32_t)>& SetPaperWidth,
+                                      const std::function<void(TIOParamsVals&, int32_t)>& SetPaperHeight,
+                                      const std::function<void(TIOParamsVals&)>& AskJPEG, bool NothingWritten) {
+    auto src = MakeColourPicture(8, 8);
+    TIEBitmap empty;
+    struct Case {
+        const char* Name;
+        TIEBitmap* Bitmap;
+        std::function<void(TIOParamsVals&)> Setup;
+        bool Full;
+    };
+    const Case cases[] = {
+        {"empty picture", &empty, {}, false},
+        {"no paper width", src.get(), [&](TIOParamsVals& p) { SetPaperWidth(p, 0); }, false},
+        {"negative paper height", src.get(), [&](TIOParamsVals& p) { SetPaperHeight(p, -5); }, false},
+        {"stream takes nothing", src.get(), {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TIOParamsVals params(nullptr);
+        if (c.Setup) c.Setup(params);
+        FullStream full;
+        cl::TMemoryStream mem;
+        Progress p;
+        Writer(c.Full ? static_cast<cl::TStream*>(&full) : &mem, c.Bitmap, params, p.Rec);
+        EXPECT_TRUE(p.Aborting);
+        if (NothingWritten) {
+            EXPECT_EQ(mem.GetSize(), 0);
+        }
+    }
+    SCOPED_TRACE("failing JPEG writer");
+    FailingJPEGWriter failing;
+    bool aborted = false;
+    const std::string t = WriteOnePage(Writer, src.get(), AskJPEG, &aborted);
+    EXPECT_TRUE(aborted);
+    if (NothingWritten) {
+        EXPECT_EQ(t, "");
+    }
 }
 
 }  // namespace ie::test

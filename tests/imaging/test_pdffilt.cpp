@@ -20,19 +20,8 @@ class PDFWrite : public CodecIOTest {
 protected:
     // One page of Bitmap with the parameters Setup makes; the file's bytes as text.
     std::string Write(TIEBitmap* Bitmap, const std::function<void(TIOParamsVals&)>& Setup = {}, bool* Aborted = nullptr,
-                      TIOParamsVals* Out = nullptr) {
-        TIOParamsVals params(nullptr);
-        if (Setup) Setup(params);
-        cl::TMemoryStream s;
-        Progress p;
-        IEWritePDFStream(&s, Bitmap, params, p.Rec);
-        if (Aborted)
-            *Aborted = p.Aborting;
-        else
-            EXPECT_FALSE(p.Aborting);
-        if (Out) Out->PDFCompression = params.PDFCompression;
-        const auto b = StreamBytes(s);
-        return std::string(b.begin(), b.end());
+                      const std::function<void(const TIOParamsVals&)>& After = {}) {
+        return WriteOnePage(&IEWritePDFStream, Bitmap, Setup, Aborted, After);
     }
     // Saves Text, has qpdf check it and poppler render its first page.
     RefImage CheckAndRender(const std::string& Text, const std::string& Name) {
@@ -110,14 +99,7 @@ TEST_F(PDFWrite, PagesRenderAsTheSource) {
         {"bilevel-jpeg", [] { return MakeBilevelPicture(30, 6); }, 4,
          "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n"},
         {"bilevel-lzw", [] { return MakeBilevelPicture(30, 6); }, 5, "/Length 24\n/ColorSpace /DeviceGray\n"},
-        {"grey",
-         [] {
-             auto b = std::make_unique<TIEBitmap>(30, 12, ie8g);
-             for (int32_t y = 0; y < 12; ++y)
-                 for (int32_t x = 0; x < 30; ++x) b->SetPixel8(x, y, static_cast<uint8_t>(x * 8 + y));
-             return b;
-         },
-         0, "/Length 1080\n/ColorSpace /DeviceRGB\n"},
+        {"grey", [] { return MakeGreyPicture(30, 12); }, 0, "/Length 1080\n/ColorSpace /DeviceRGB\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -228,30 +210,10 @@ TEST_F(PDFWrite, JPEGPagesDeclareTheColourSpaceWritten) {
         if (ref.Components == 4) {
             WriteBytes(Temp("j.pdf"), std::vector<uint8_t>(t.begin(), t.end()));
             RunChecked("qpdf --check '" + Temp("j.pdf") + "'");
-            const CMYKImage page = ParsePAM(RenderWithGhostscript(Temp("j.pdf"), 33, 18, "pamcmyk32", Temp("j.pam")));
-            ASSERT_EQ(page.Width, 33);
-            int bad = 0;
-            for (int32_t y = 0; y < 18; ++y)
-                for (int32_t x = 0; x < 33; ++x)
-                    for (int k = 0; k < 4; ++k) {
-                        const int stored = ref.Samples[(static_cast<size_t>(y) * 33 + x) * 4 + k];
-                        const int ink = c.Plain ? stored : 255 - stored;
-                        if (std::abs(page.At(x, y)[k] - ink) > 3 && bad++ < 5)
-                            ADD_FAILURE()
-                                << x << "," << y << " ink " << k << ": " << int(page.At(x, y)[k]) << " want " << ink;
-                    }
+            ExpectInksOfJPEG(ParsePAM(RenderWithGhostscript(Temp("j.pdf"), 33, 18, "pamcmyk32", Temp("j.pam"))), ref,
+                             c.Plain);
         } else {
-            const RefImage page = CheckAndRender(t, c.Name);
-            ASSERT_EQ(page.Width, 33);
-            int bad = 0;
-            for (int32_t y = 0; y < 18; ++y)
-                for (int32_t x = 0; x < 33; ++x)
-                    for (int k = 0; k < 3; ++k) {
-                        const int want = ref.Samples[(static_cast<size_t>(y) * 33 + x) * ref.Components +
-                                                     (ref.Components == 3 ? k : 0)];
-                        if (std::abs(page.At(x, y)[k] - want) > 3 && bad++ < 5)
-                            ADD_FAILURE() << x << "," << y << ": " << int(page.At(x, y)[k]) << " want " << want;
-                    }
+            ExpectColoursOfJPEG(CheckAndRender(t, c.Name), ref);
         }
     }
     // Without a JPEG writer the colour data is stored as it is.
@@ -294,9 +256,10 @@ TEST_F(PDFWrite, BoundCodersCodeThePage) {
         SCOPED_TRACE(compression);
         gCoderRows.clear();
         gCoderEnds = 0;
-        TIOParamsVals after(nullptr);
-        const std::string t = Write(bilevel.get(), Paper(37, 23, compression), nullptr, &after);
-        EXPECT_EQ(after.PDFCompression, compression == 4 ? 3 : compression);  // JPEG becomes group 3
+        int after = -1;
+        const std::string t = Write(bilevel.get(), Paper(37, 23, compression), nullptr,
+                                    [&](const TIOParamsVals& p) { after = p.PDFCompression; });
+        EXPECT_EQ(after, compression == 4 ? 3 : compression);  // JPEG becomes group 3
         EXPECT_NE(t.find("<< /Length 24\n/Filter /CCITTFaxDecode\n/DecodeParms << /K " +
                          std::string(compression == 2 ? "-1" : "1") +
                          "\n/BlackIs1 true\n/Columns 37\n/Rows 23\n/EndOfLine false\n/Uncompressed true\n"
@@ -327,46 +290,12 @@ TEST_F(PDFWrite, BoundCodersCodeThePage) {
               (std::vector<uint8_t>{p.r, p.g, p.b}));
 }
 
+// A refused document writes nothing.
 TEST_F(PDFWrite, FailuresSetTheAbortFlag) {
-    auto src = MakeColourPicture(8, 8);
-    TIEBitmap empty;
-    class Full : public cl::TMemoryStream {
-        int64_t Write(const void*, int64_t) override { return 0; }
-    };
-    struct Case {
-        const char* Name;
-        TIEBitmap* Bitmap;
-        std::function<void(TIOParamsVals&)> Setup;
-        bool FullStream;
-    } cases[] = {
-        {"empty picture", &empty, {}, false},
-        {"no paper width", src.get(), [](TIOParamsVals& p) { p.PDFPaperWidth = 0; }, false},
-        {"negative paper height", src.get(), [](TIOParamsVals& p) { p.PDFPaperHeight = -5; }, false},
-        {"stream takes nothing", src.get(), {}, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.Name);
-        TIOParamsVals params(nullptr);
-        if (c.Setup) c.Setup(params);
-        Full full;
-        cl::TMemoryStream mem;
-        Progress p;
-        IEWritePDFStream(c.FullStream ? static_cast<cl::TStream*>(&full) : &mem, c.Bitmap, params, p.Rec);
-        EXPECT_TRUE(p.Aborting);
-        EXPECT_EQ(mem.GetSize(), 0);  // nothing of a broken document
-    }
-    TIEFormatOps ops = IEFindFormatInfo(ioJPEG)->Ops;
-    TIEFormatOps failing = ops;
-    failing.Write = [](cl::TStream*, TIEBitmap*, TIOParamsVals&, TProgressRec& Progress, TIEWriteContext&) {
-        Progress.Abort();
-    };
-    IESetFormatOps(ioJPEG, failing);
-    bool aborted = false;
-    EXPECT_EQ(Write(
-                  src.get(), [](TIOParamsVals& p) { p.PDFCompression = 4; }, &aborted),
-              "");
-    EXPECT_TRUE(aborted);
-    IESetFormatOps(ioJPEG, ops);
+    ExpectWriterFailuresAbort(
+        &IEWritePDFStream, [](TIOParamsVals& p, int32_t v) { p.PDFPaperWidth = v; },
+        [](TIOParamsVals& p, int32_t v) { p.PDFPaperHeight = v; }, [](TIOParamsVals& p) { p.PDFCompression = 4; },
+        true);
 }
 
 TEST_F(PDFWrite, ThroughTheEngine) {
@@ -406,15 +335,10 @@ TEST_F(PDFWrite, TheCommandLineToolWritesPDFAndPostScript) {
 // The program's own coders: fax and LZW pages come back from poppler and ghostscript pixel
 // for pixel, the LZW data from qpdf byte for byte; JPEG pages closely.
 TEST_F(PDFWrite, PagesOfTheProgramsCodersRenderAsTheSource) {
-    auto wide = std::make_unique<TIEBitmap>(300, 9, ie1g);  // long runs, a black row, a white row
-    for (int32_t y = 0; y < 9; ++y)
-        for (int32_t x = 0; x < 300; ++x)
-            IESetBit(static_cast<uint8_t*>(wide->GetScanline(y)), x, y == 8 || (y != 4 && (x < 70 || x % 97 > 40)));
+    auto wide = MakeWideBilevelPicture();
     auto odd = MakeBilevelPicture(37, 23);
     auto colour = MakeColourPicture(211, 97);  // enough codes to fill the LZW table
-    auto grey = std::make_unique<TIEBitmap>(30, 12, ie8g);
-    for (int32_t y = 0; y < 12; ++y)
-        for (int32_t x = 0; x < 30; ++x) grey->SetPixel8(x, y, static_cast<uint8_t>(x * 8 + y));
+    auto grey = MakeGreyPicture(30, 12);
     struct Case {
         const char* Name;
         TIEBitmap* Bitmap;

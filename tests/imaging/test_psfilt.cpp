@@ -18,17 +18,7 @@ protected:
     // One page of Bitmap with the parameters Setup makes; the document text.
     std::string Write(TIEBitmap* Bitmap, const std::function<void(TIOParamsVals&)>& Setup = {},
                       bool* Aborted = nullptr) {
-        TIOParamsVals params(nullptr);
-        if (Setup) Setup(params);
-        cl::TMemoryStream s;
-        Progress p;
-        IEWritePSStream(&s, Bitmap, params, p.Rec);
-        if (Aborted)
-            *Aborted = p.Aborting;
-        else
-            EXPECT_FALSE(p.Aborting);
-        const auto b = StreamBytes(s);
-        return std::string(b.begin(), b.end());
+        return WriteOnePage(&IEWritePSStream, Bitmap, Setup, Aborted);
     }
     // Saves Text and renders its first page on a WxH page.
     RefImage Render(const std::string& Text, int32_t W, int32_t H, const std::string& Name) {
@@ -146,14 +136,7 @@ TEST_F(PSWrite, PagesRenderAsTheSource) {
          "/ASCII85Decode filter /RunLengthDecode filter\r\n"},
         {"bilevel-jpeg", [] { return MakeBilevelPicture(17, 5); }, 3,
          "/ASCII85Decode filter /RunLengthDecode filter\r\n"},
-        {"grey",
-         [] {
-             auto b = std::make_unique<TIEBitmap>(30, 12, ie8g);
-             for (int32_t y = 0; y < 12; ++y)
-                 for (int32_t x = 0; x < 30; ++x) b->SetPixel8(x, y, static_cast<uint8_t>(x * 8 + y));
-             return b;
-         },
-         1, "RunLengthDecode filter rstr"},
+        {"grey", [] { return MakeGreyPicture(30, 12); }, 1, "RunLengthDecode filter rstr"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -252,33 +235,11 @@ TEST_F(PSWrite, JPEGPagesDeclareTheComponentsWritten) {
         ASSERT_FALSE(WrittenJPEGs().empty());
         const Decoded ref = DecodeWithLibjpeg(WrittenJPEGs().back());
         WriteBytes(Temp("j.ps"), std::vector<uint8_t>(t.begin(), t.end()));
-        if (ref.Components == 4) {
-            // Rendered on a CMYK device: the inks, whichever way the JPEG stores them.
-            const CMYKImage page = ParsePAM(RenderWithGhostscript(Temp("j.ps"), 33, 18, "pamcmyk32", Temp("j.pam")));
-            ASSERT_EQ(page.Width, 33);
-            int bad = 0;
-            for (int32_t y = 0; y < 18; ++y)
-                for (int32_t x = 0; x < 33; ++x)
-                    for (int k = 0; k < 4; ++k) {
-                        const int stored = ref.Samples[(static_cast<size_t>(y) * 33 + x) * 4 + k];
-                        const int ink = c.Plain ? stored : 255 - stored;
-                        if (std::abs(page.At(x, y)[k] - ink) > 3 && bad++ < 5)
-                            ADD_FAILURE()
-                                << x << "," << y << " ink " << k << ": " << int(page.At(x, y)[k]) << " want " << ink;
-                    }
-        } else {
-            const RefImage page = ParseRef(RenderWithGhostscript(Temp("j.ps"), 33, 18, "ppmraw", Temp("j.ppm")));
-            ASSERT_EQ(page.Width, 33);
-            int bad = 0;
-            for (int32_t y = 0; y < 18; ++y)
-                for (int32_t x = 0; x < 33; ++x)
-                    for (int k = 0; k < 3; ++k) {
-                        const int want = ref.Samples[(static_cast<size_t>(y) * 33 + x) * ref.Components +
-                                                     (ref.Components == 3 ? k : 0)];
-                        if (std::abs(page.At(x, y)[k] - want) > 3 && bad++ < 5)
-                            ADD_FAILURE() << x << "," << y << ": " << int(page.At(x, y)[k]) << " want " << want;
-                    }
-        }
+        if (ref.Components == 4)  // rendered on a CMYK device: the inks, whichever way the JPEG stores them
+            ExpectInksOfJPEG(ParsePAM(RenderWithGhostscript(Temp("j.ps"), 33, 18, "pamcmyk32", Temp("j.pam"))), ref,
+                             c.Plain);
+        else
+            ExpectColoursOfJPEG(ParseRef(RenderWithGhostscript(Temp("j.ps"), 33, 18, "ppmraw", Temp("j.ppm"))), ref);
     }
 }
 
@@ -340,44 +301,9 @@ TEST_F(PSWrite, BilevelPagesGoThroughABoundFaxCoder) {
 }
 
 TEST_F(PSWrite, FailuresSetTheAbortFlag) {
-    auto src = MakeColourPicture(8, 8);
-    TIEBitmap empty;
-    class Full : public cl::TMemoryStream {
-        int64_t Write(const void*, int64_t) override { return 0; }
-    };
-    struct Case {
-        const char* Name;
-        TIEBitmap* Bitmap;
-        std::function<void(TIOParamsVals&)> Setup;
-        bool FullStream;
-    } cases[] = {
-        {"empty picture", &empty, {}, false},
-        {"no paper width", src.get(), [](TIOParamsVals& p) { p.PSPaperWidth = 0; }, false},
-        {"negative paper height", src.get(), [](TIOParamsVals& p) { p.PSPaperHeight = -5; }, false},
-        {"stream takes nothing", src.get(), {}, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.Name);
-        TIOParamsVals params(nullptr);
-        if (c.Setup) c.Setup(params);
-        Full full;
-        cl::TMemoryStream mem;
-        Progress p;
-        IEWritePSStream(c.FullStream ? static_cast<cl::TStream*>(&full) : &mem, c.Bitmap, params, p.Rec);
-        EXPECT_TRUE(p.Aborting);
-    }
-    // A JPEG writer that fails.
-    TIEFormatOps ops = IEFindFormatInfo(ioJPEG)->Ops;
-    TIEFormatOps failing = ops;
-    failing.Write = [](cl::TStream*, TIEBitmap*, TIOParamsVals&, TProgressRec& Progress, TIEWriteContext&) {
-        Progress.Abort();
-    };
-    IESetFormatOps(ioJPEG, failing);
-    bool aborted = false;
-    Write(
-        src.get(), [](TIOParamsVals& p) { p.PSCompression = 3; }, &aborted);
-    EXPECT_TRUE(aborted);
-    IESetFormatOps(ioJPEG, ops);
+    ExpectWriterFailuresAbort(
+        &IEWritePSStream, [](TIOParamsVals& p, int32_t v) { p.PSPaperWidth = v; },
+        [](TIOParamsVals& p, int32_t v) { p.PSPaperHeight = v; }, [](TIOParamsVals& p) { p.PSCompression = 3; }, false);
 }
 
 TEST_F(PSWrite, ThroughTheEngineWithProgress) {
@@ -404,10 +330,7 @@ TEST_F(PSWrite, ThroughTheEngineWithProgress) {
 // The program's own coders: fax pages come back from ghostscript pixel for pixel, JPEG
 // pages closely.
 TEST_F(PSWrite, PagesOfTheProgramsCodersRenderAsTheSource) {
-    auto wide = std::make_unique<TIEBitmap>(300, 9, ie1g);  // long runs, a black row, a white row
-    for (int32_t y = 0; y < 9; ++y)
-        for (int32_t x = 0; x < 300; ++x)
-            IESetBit(static_cast<uint8_t*>(wide->GetScanline(y)), x, y == 8 || (y != 4 && (x < 70 || x % 97 > 40)));
+    auto wide = MakeWideBilevelPicture();
     struct Case {
         const char* Name;
         TIEBitmap* Bitmap;

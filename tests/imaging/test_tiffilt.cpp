@@ -826,6 +826,84 @@ TEST_F(TIFFTest, ExifIsWrittenAndReadBackByExiftool) {
     EXPECT_DOUBLE_EQ(r.Params->GPSLatitude[1], 30);
 }
 
+// Every GPS field goes out under its own tag and comes back into the same field.
+TEST_F(TIFFTest, EveryGPSFieldIsWrittenUnderItsTagAndReadBack) {
+    auto src = Make24(2, 2, [](int32_t x, int32_t y) {
+        return TRGB{static_cast<uint8_t>(x), static_cast<uint8_t>(y), 1};
+    });
+    TIOParamsVals p(nullptr);
+    p.HasEXIFData = true;  // the GPS directory goes out with the EXIF fields
+    p.GPSVersionID = "2.2.0.0";
+    p.GPSLatitudeRef = "S";
+    p.GPSLongitudeRef = "W";
+    p.GPSStatus = "A";
+    p.GPSMeasureMode = "3";
+    p.GPSSpeedRef = "K";
+    p.GPSTrackRef = "T";
+    p.GPSImgDirectionRef = "M";
+    p.GPSDestLatitudeRef = "N";
+    p.GPSDestLongitudeRef = "E";
+    p.GPSDestBearingRef = "T";
+    p.GPSDestDistanceRef = "N";
+    p.GPSSatellites = "12";
+    p.GPSMapDatum = "WGS-84";
+    p.GPSDateStamp = "2021:06:07";
+    p.GPSAltitudeRef = "1";
+    p.GPSAltitude = 120.5;
+    p.GPSDOP = 2.5;
+    p.GPSSpeed = 40;
+    p.GPSTrack = 90.25;
+    p.GPSImgDirection = 180;
+    p.GPSDestBearing = 45.5;
+    p.GPSDestDistance = 7;
+    const double lat[3] = {10, 20, 30}, lon[3] = {11, 21, 31}, time[3] = {12, 13, 14}, dlat[3] = {1, 2, 3},
+                 dlon[3] = {4, 5, 6};
+    for (int i = 0; i < 3; ++i) {
+        p.GPSLatitude[i] = lat[i];
+        p.GPSLongitude[i] = lon[i];
+        p.GPSTimeStamp[i] = time[i];
+        p.GPSDestLatitude[i] = dlat[i];
+        p.GPSDestLongitude[i] = dlon[i];
+    }
+    const auto bytes = WriteTiff(*src, p);
+    const std::string f = Temp("gps.tif");
+    WriteBytes(f, bytes);
+    // exiftool names the tags by number, so a field under the wrong tag shows here (it gives
+    // the altitude below sea level, reference 1, as negative).
+    const std::string out = RunCommand(
+        "exiftool -n -s -s -s -GPSLatitudeRef -GPSLongitudeRef -GPSStatus -GPSMeasureMode -GPSSpeedRef "
+        "-GPSTrackRef -GPSImgDirectionRef -GPSDestLatitudeRef -GPSDestLongitudeRef -GPSDestBearingRef "
+        "-GPSDestDistanceRef -GPSSatellites -GPSMapDatum -GPSDateStamp -GPSAltitudeRef -GPSAltitude -GPSDOP "
+        "-GPSSpeed -GPSTrack -GPSImgDirection -GPSDestBearing -GPSDestDistance -GPSTimeStamp '" +
+        f + "' 2>&1");
+    EXPECT_EQ(out,
+              "S\nW\nA\n3\nK\nT\nM\nN\nE\nT\nN\n12\nWGS-84\n2021:06:07\n1\n-120.5\n2.5\n40\n90.25\n180\n"
+              "45.5\n7\n12:13:14\n");
+    const TiffRead r = ReadTiff(bytes);
+    const TIOParamsVals& q = *r.Params;
+    EXPECT_EQ(q.GPSVersionID, "2.2.0.0");
+    const std::vector<std::pair<cl::String, cl::String>> texts = {
+        {q.GPSLatitudeRef, "S"},     {q.GPSLongitudeRef, "W"},       {q.GPSStatus, "A"},
+        {q.GPSMeasureMode, "3"},     {q.GPSSpeedRef, "K"},           {q.GPSTrackRef, "T"},
+        {q.GPSImgDirectionRef, "M"}, {q.GPSDestLatitudeRef, "N"},    {q.GPSDestLongitudeRef, "E"},
+        {q.GPSDestBearingRef, "T"},  {q.GPSDestDistanceRef, "N"},    {q.GPSSatellites, "12"},
+        {q.GPSMapDatum, "WGS-84"},   {q.GPSDateStamp, "2021:06:07"}, {q.GPSAltitudeRef, "1"},
+    };
+    for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(texts[i].first, texts[i].second) << "text " << i;
+    const std::vector<std::pair<double, double>> values = {
+        {q.GPSAltitude, 120.5},   {q.GPSDOP, 2.5},          {q.GPSSpeed, 40},       {q.GPSTrack, 90.25},
+        {q.GPSImgDirection, 180}, {q.GPSDestBearing, 45.5}, {q.GPSDestDistance, 7},
+    };
+    for (size_t i = 0; i < values.size(); ++i) EXPECT_DOUBLE_EQ(values[i].first, values[i].second) << "value " << i;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_DOUBLE_EQ(q.GPSLatitude[i], lat[i]);
+        EXPECT_DOUBLE_EQ(q.GPSLongitude[i], lon[i]);
+        EXPECT_DOUBLE_EQ(q.GPSTimeStamp[i], time[i]);
+        EXPECT_DOUBLE_EQ(q.GPSDestLatitude[i], dlat[i]);
+        EXPECT_DOUBLE_EQ(q.GPSDestLongitude[i], dlon[i]);
+    }
+}
+
 TEST_F(TIFFTest, ExifTagsCopiedIntoAWrittenFile) {
     auto src = Make24(6, 4, [](int32_t x, int32_t y) {
         return TRGB{static_cast<uint8_t>(x * 9), static_cast<uint8_t>(y), 3};

@@ -9,7 +9,7 @@
 
 #include "gdi_dib_canvas.h"
 #include "platform/gdi.h"
-#include "platform/gdi_device.h"
+#include "platform/gdi_device_internal.h"
 #include "platform/kernel.h"
 
 using namespace win;

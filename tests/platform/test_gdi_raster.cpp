@@ -2,6 +2,7 @@
 // pens, brushes and drawing modes, on small bitmaps with known results.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 
@@ -117,6 +118,81 @@ TEST(GdiLines, PolylineDrawsSharedVerticesOnceAndDashesRestartAtMoveTo) {
     EXPECT_EQ(d.Picture()[1], std::string(18, 'O') + std::string(6, '.') + std::string(6, 'O') + std::string(10, '.'));
     SelectObject(d.cv.dc, d.pen);
     DeleteObject(dash);
+}
+
+// CreatePen's pens wider than one pixel draw their dash styles solid; ExtCreatePen's geometric
+// pens keep their dashes at every width (lengths in units of the width, each dash a stroke with
+// round caps), and its cosmetic pens are one pixel wide with the one-pixel dashes.
+TEST(GdiLines, WideDashedPensDrawAsTheirKind) {
+    constexpr int kWidth = 6, kFrom = 2, kTo = 100;
+    // The picture of a pen (deleted after) drawing the runs along row 10.
+    auto draw = [](HPEN pen, const std::vector<std::pair<int, int>>& runs) {
+        Scene s(110, 20);
+        SelectObject(s.cv.dc, pen);
+        for (const auto& [x0, x1] : runs) {
+            MoveToEx(s.cv.dc, x0, 10, nullptr);
+            LineTo(s.cv.dc, x1, 10);
+        }
+        SelectObject(s.cv.dc, s.pen);
+        DeleteObject(pen);
+        return s.Picture();
+    };
+    const LOGBRUSH lb{BS_SOLID, kPen, 0};
+    const std::vector<std::pair<int, int>> line = {{kFrom, kTo}};
+    const Pic solid = draw(CreatePen(PS_SOLID, kWidth, kPen), line);
+    struct Case {
+        const char* name;
+        int style;
+        std::vector<int> units;  // on, off, ... in pen widths
+    } cases[] = {
+        {"dash", PS_DASH, {3, 1}},
+        {"dot", PS_DOT, {1, 1}},
+        {"dash-dot", PS_DASHDOT, {3, 1, 1, 1}},
+        {"dash-dot-dot", PS_DASHDOTDOT, {3, 1, 1, 1, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(draw(CreatePen(c.style, kWidth, kPen), line), solid);
+        // The geometric pen's dashes are the solid pen's strokes over the "on" runs.
+        std::vector<std::pair<int, int>> on;
+        for (int x = kFrom, i = 0; x < kTo; ++i) {
+            const int end = std::min(kTo, x + c.units[i % c.units.size()] * kWidth);
+            if (i % 2 == 0) on.push_back({x, end});
+            x = end;
+        }
+        const Pic dashed =
+            draw(ExtCreatePen(PS_GEOMETRIC | static_cast<DWORD>(c.style), kWidth, &lb, 0, nullptr), line);
+        EXPECT_EQ(dashed, draw(CreatePen(PS_SOLID, kWidth, kPen), on));
+        EXPECT_NE(dashed, solid);
+        EXPECT_EQ(draw(ExtCreatePen(PS_COSMETIC | static_cast<DWORD>(c.style), 1, &lb, 0, nullptr), line),
+                  draw(CreatePen(c.style, 1, kPen), line));
+    }
+    // A line far longer than the surface costs its visible part: the dots cross the canvas.
+    {
+        Scene s(110, 20);
+        HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_DOT, 8, &lb, 0, nullptr);
+        SelectObject(s.cv.dc, pen);
+        MoveToEx(s.cv.dc, -2000000000, 10, nullptr);
+        LineTo(s.cv.dc, 2000000000, 10);
+        SelectObject(s.cv.dc, s.pen);
+        DeleteObject(pen);
+        const std::string row = s.Picture()[13];  // near the edge of the stroke, where the round ends part
+        EXPECT_NE(row.find('O'), std::string::npos);
+        EXPECT_NE(row.find('.'), std::string::npos);
+    }
+    // A shape's outline keeps the dashes too.
+    auto frame = [](HPEN pen) {
+        Scene s(40, 40);
+        SelectObject(s.cv.dc, pen);
+        SelectObject(s.cv.dc, GetStockObject(NULL_BRUSH));
+        Rectangle(s.cv.dc, 5, 5, 35, 35);
+        SelectObject(s.cv.dc, s.pen);
+        DeleteObject(pen);
+        return s.Picture();
+    };
+    EXPECT_NE(frame(ExtCreatePen(PS_GEOMETRIC | PS_DOT, kWidth, &lb, 0, nullptr)),
+              frame(CreatePen(PS_SOLID, kWidth, kPen)));
+    EXPECT_EQ(frame(CreatePen(PS_DOT, kWidth, kPen)), frame(CreatePen(PS_SOLID, kWidth, kPen)));
 }
 
 TEST(GdiShapes, RectangleOutlineInteriorAndNullPen) {

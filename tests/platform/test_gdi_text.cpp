@@ -11,6 +11,7 @@
 
 #include "gdi_dib_canvas.h"
 #include "platform/gdi.h"
+#include "platform/gdi_testhooks.h"
 
 using namespace win;
 using gditest::Canvas;

@@ -9,7 +9,7 @@
 
 #include "platform/display.h"
 #include "platform/gdi.h"
-#include "platform/gdi_device.h"
+#include "platform/gdi_device_internal.h"
 #include "platform/user.h"
 #include "platform/user_testhooks.h"
 

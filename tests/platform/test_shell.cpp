@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/shell.h"
+#include "platform/shell_testhooks.h"
 #include "platform/user.h"
 #include "platform/user_testhooks.h"
 

@@ -15,7 +15,7 @@
 #include "platform/gdi.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
-#include "platform/user_region.h"
+#include "platform/user_region_internal.h"
 #include "platform/user_testhooks.h"
 
 using namespace win;

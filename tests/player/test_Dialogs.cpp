@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/shell.h"
+#include "platform/shell_testhooks.h"
 #include "platform/user.h"
 #include "platform/user_testhooks.h"
 #include "player/AboutDlg.h"

@@ -117,13 +117,13 @@ protected:
     bool TmpEmpty() const { return fs::is_empty(tmp_); }
 
     // Sends the signal to the running program, which must then end as on a key press:
-    // through the window's own close path (well before the deadline that ends programs
-    // that do not close), with exit code 0 and nothing left behind.
+    // through the window's own close path, with exit code 0 and nothing left behind. A
+    // program whose windows do not close is ended by the signal itself once the grace period
+    // is over (win::kTerminationGraceMs), so exit code 0 is the sign of the close path; the
+    // wait for the end is only bounded against a hang.
     void ExpectEndsLikeAKeyOn(Program& p, int signo) {
-        auto sent = Clock::now();
         ASSERT_TRUE(p.Signal(signo));
-        ASSERT_TRUE(p.WaitEnd(30000));
-        EXPECT_LT(Clock::now() - sent, std::chrono::milliseconds(4000));
+        ASSERT_TRUE(p.WaitEnd(60000));
         EXPECT_TRUE(p.ExitedWith(0)) << Describe(p.Status());
         EXPECT_TRUE(TmpEmpty());
     }
@@ -343,13 +343,14 @@ TEST_F(Executable, PreviewEndsWhenItsHostWindowGoesAway) {
             if (!drawn) std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         ASSERT_TRUE(drawn) << "the preview never drew into its host";
-        auto gone = Clock::now();
+        // The end itself is what is waited for (bounded only against a hang): a preview that
+        // missed its host's end would run on until the bound, and one that missed its close
+        // request would be ended by the signal after the grace period, not with exit code 0.
         if (destroyHost)
             host.Destroy();
         else
             p.Signal(SIGTERM);
-        ASSERT_TRUE(p.WaitEnd(30000)) << "the preview outlived its host";
-        EXPECT_LT(Clock::now() - gone, std::chrono::milliseconds(4000));
+        ASSERT_TRUE(p.WaitEnd(60000)) << "the preview outlived its host";
         EXPECT_TRUE(p.ExitedWith(0)) << Describe(p.Status());
         EXPECT_TRUE(TmpEmpty());
     }

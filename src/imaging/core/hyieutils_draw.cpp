@@ -124,19 +124,7 @@ void ShadowStrip(ShadowPixels& px, int32_t Width, int32_t First, int32_t Last, i
 
 void IEDrawBevel(cl::TCanvas* Canvas, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, cl::TColor LightColor,
                  cl::TColor DarkColor) {
-    if (!Canvas) return;
-    cl::TPen* pen = Canvas->GetPen();
-    pen->SetMode(cl::pmCopy);
-    pen->SetStyle(cl::psSolid);
-    pen->SetWidth(1);
-    pen->SetColor(LightColor);
-    Canvas->MoveTo(X1, Y2);
-    Canvas->LineTo(X1, Y1);
-    Canvas->LineTo(X2, Y1);
-    pen->SetColor(DarkColor);
-    Canvas->MoveTo(X1, Y2);
-    Canvas->LineTo(X2, Y2);
-    Canvas->LineTo(X2, Y1);
+    IEDrawBevelOn(Canvas, X1, Y1, X2, Y2, LightColor, DarkColor);
 }
 
 void IEDrawHint(cl::TCanvas* Canvas, int32_t& X, int32_t& Y, cl::TColor DarkColor, cl::TColor LightColor,

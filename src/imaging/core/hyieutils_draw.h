@@ -20,7 +20,28 @@ namespace ie {
 // Frames and hints
 
 // Left and top edges ((X1, Y2) to (X1, Y1) to (X2, Y1)) in LightColor, bottom and right
-// edges ((X1, Y2) to (X2, Y2) to (X2, Y1)) in DarkColor; solid pen of width 1.
+// edges ((X1, Y2) to (X2, Y2) to (X2, Y1)) in DarkColor; solid pen of width 1 in copy mode.
+// One body for every canvas that has a pen (Mode, Style, Width, Color) and MoveTo/LineTo: the
+// class library's canvas and the vector canvas draw the same frame.
+template <class CanvasT>
+void IEDrawBevelOn(CanvasT* Canvas, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, cl::TColor LightColor,
+                   cl::TColor DarkColor) {
+    if (!Canvas) return;
+    auto* pen = Canvas->GetPen();
+    pen->SetMode(cl::pmCopy);
+    pen->SetStyle(cl::psSolid);
+    pen->SetWidth(1);
+    pen->SetColor(LightColor);
+    Canvas->MoveTo(X1, Y2);
+    Canvas->LineTo(X1, Y1);
+    Canvas->LineTo(X2, Y1);
+    pen->SetColor(DarkColor);
+    Canvas->MoveTo(X1, Y2);
+    Canvas->LineTo(X2, Y2);
+    Canvas->LineTo(X2, Y1);
+}
+
+// The bevel frame on a class-library canvas.
 void IEDrawBevel(cl::TCanvas* Canvas, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, cl::TColor LightColor,
                  cl::TColor DarkColor);
 

@@ -300,39 +300,12 @@ const ValueTag kExifValues[] = {
     {41729, &TIOParamsVals::SetEXIFSceneType, -1},
 };
 
-// Plain integer fields of the EXIF directory (no presence list).
-struct PlainValueTag {
-    uint16_t Tag;
-    int32_t TIOParamsData::*Field;
-};
-const PlainValueTag kExifPlainValues[] = {
-    {41986, &TIOParamsData::EXIFExposureMode},
-    {41987, &TIOParamsData::EXIFWhiteBalance},
-    {41989, &TIOParamsData::EXIFFocalLengthIn35mmFilm},
-    {41990, &TIOParamsData::EXIFSceneCaptureType},
-    {41991, &TIOParamsData::EXIFGainControl},
-    {41992, &TIOParamsData::EXIFContrast},
-    {41993, &TIOParamsData::EXIFSaturation},
-    {41994, &TIOParamsData::EXIFSharpness},
-    {41996, &TIOParamsData::EXIFSubjectDistanceRange},
-};
-
-struct TextTag {
-    uint16_t Tag;
-    cl::String TIOParamsData::*Field;
-};
-const TextTag kExifTexts[] = {
-    {36867, &TIOParamsData::EXIFDateTimeOriginal},    {36868, &TIOParamsData::EXIFDateTimeDigitized},
-    {37520, &TIOParamsData::EXIFSubsecTime},          {37521, &TIOParamsData::EXIFSubsecTimeOriginal},
-    {37522, &TIOParamsData::EXIFSubsecTimeDigitized}, {40964, &TIOParamsData::EXIFRelatedSoundFile},
-    {42016, &TIOParamsData::EXIFImageUniqueID},
-};
-
 void ReadEXIFDirectory(const TTIFFDirectory& E, TIOParamsVals& P) {
     for (const RationalTag& t : kExifRationals) (P.*t.Set)(IETIFFGetRational(E, t.Tag, t.Absent));
     for (const ValueTag& t : kExifValues) (P.*t.Set)(static_cast<int32_t>(IETIFFGetTagValue(E, t.Tag, t.Absent)));
-    for (const PlainValueTag& t : kExifPlainValues) P.*t.Field = static_cast<int32_t>(IETIFFGetTagValue(E, t.Tag, -1));
-    for (const TextTag& t : kExifTexts) P.*t.Field = IETIFFReadTagText(E, t.Tag, true);
+    for (const TIETIFFIntField& t : IETIFFExifPlainShorts)
+        P.*t.Field = static_cast<int32_t>(IETIFFGetTagValue(E, t.Tag, -1));
+    for (const TIETIFFTextField& t : IETIFFExifTexts) P.*t.Field = IETIFFReadTagText(E, t.Tag, true);
     P.EXIFDigitalZoomRatio = IETIFFGetRational(E, 41988, -1);
     for (int i = 0; i < 2; ++i) P.SetEXIFISOSpeedRatings(i, static_cast<int32_t>(IETIFFGetTagItem(E, 34855, i, 0)));
     P.EXIFExifVersion = IETIFFReadInlineText(E, 36864);
@@ -376,19 +349,6 @@ void ReadEXIFDirectory(const TTIFFDirectory& E, TIOParamsVals& P) {
     }
 }
 
-struct GPSRefTag {
-    uint16_t Tag;
-    cl::String TIOParamsData::*Field;
-};
-struct GPSRationalTag {
-    uint16_t Tag;
-    double TIOParamsData::*Field;
-};
-struct GPSTripleTag {
-    uint16_t Tag;
-    double (TIOParamsData::*Field)[3];
-};
-
 void ReadGPSDirectory(const TTIFFDirectory& G, TIOParamsVals& P) {
     // The version bytes as dotted decimals.
     P.GPSVersionID.clear();
@@ -399,36 +359,10 @@ void ReadGPSDirectory(const TTIFFDirectory& G, TIOParamsVals& P) {
             P.GPSVersionID += std::to_string(b[i]);
         }
     }
-    static const GPSRefTag refs[] = {
-        {1, &TIOParamsData::GPSLatitudeRef},
-        {3, &TIOParamsData::GPSLongitudeRef},
-        {9, &TIOParamsData::GPSStatus},
-        {10, &TIOParamsData::GPSMeasureMode},
-        {12, &TIOParamsData::GPSSpeedRef},
-        {14, &TIOParamsData::GPSTrackRef},
-        {16, &TIOParamsData::GPSImgDirectionRef},
-        {19, &TIOParamsData::GPSDestLatitudeRef},
-        {21, &TIOParamsData::GPSDestLongitudeRef},
-        {23, &TIOParamsData::GPSDestBearingRef},
-        {25, &TIOParamsData::GPSDestDistanceRef},
-    };
-    for (const GPSRefTag& t : refs) P.*t.Field = TrimNul(IETIFFReadInlineText(G, t.Tag));
-    static const TextTag texts[] = {
-        {8, &TIOParamsData::GPSSatellites}, {18, &TIOParamsData::GPSMapDatum}, {29, &TIOParamsData::GPSDateStamp}};
-    for (const TextTag& t : texts) P.*t.Field = IETIFFReadTagText(G, t.Tag, true);
-    static const GPSRationalTag rationals[] = {
-        {6, &TIOParamsData::GPSAltitude},      {11, &TIOParamsData::GPSDOP},
-        {13, &TIOParamsData::GPSSpeed},        {15, &TIOParamsData::GPSTrack},
-        {17, &TIOParamsData::GPSImgDirection}, {24, &TIOParamsData::GPSDestBearing},
-        {26, &TIOParamsData::GPSDestDistance},
-    };
-    for (const GPSRationalTag& t : rationals) P.*t.Field = IETIFFGetRational(G, t.Tag, 0);
-    static const GPSTripleTag triples[] = {
-        {2, &TIOParamsData::GPSLatitude},       {4, &TIOParamsData::GPSLongitude},
-        {7, &TIOParamsData::GPSTimeStamp},      {20, &TIOParamsData::GPSDestLatitude},
-        {22, &TIOParamsData::GPSDestLongitude},
-    };
-    for (const GPSTripleTag& t : triples)
+    for (const TIETIFFTextField& t : IETIFFGPSRefs) P.*t.Field = TrimNul(IETIFFReadInlineText(G, t.Tag));
+    for (const TIETIFFTextField& t : IETIFFGPSTexts) P.*t.Field = IETIFFReadTagText(G, t.Tag, true);
+    for (const TIETIFFRationalField& t : IETIFFGPSRationals) P.*t.Field = IETIFFGetRational(G, t.Tag, 0);
+    for (const TIETIFFRationalTripleField& t : IETIFFGPSTriples)
         for (int i = 0; i < 3; ++i) (P.*t.Field)[i] = IETIFFGetRationalItem(G, t.Tag, i, 0);
     P.GPSAltitudeRef = FindEntry(G, 5) ? std::to_string(IETIFFGetTagValue(G, 5, 0)) : cl::String();
 }

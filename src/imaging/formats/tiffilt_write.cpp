@@ -16,6 +16,7 @@
 #include "imaging/formats/jpegfilt.h"
 #include "imaging/formats/tifccitt.h"
 #include "imaging/formats/tiffilt.h"
+#include "imaging/formats/tiffilt_internal.h"
 #include "imaging/io/vovozidio_colors.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging/processing/neurquant.h"
@@ -185,10 +186,6 @@ struct WValue {
     uint16_t Tag;
     int32_t TIOParamsData::*Field;
 };
-struct WText {
-    uint16_t Tag;
-    cl::String TIOParamsData::*Field;
-};
 
 const WRational kExifRationals[] = {
     {33434, &TIOParamsData::EXIFExposureTime},           {33437, &TIOParamsData::EXIFFNumber},
@@ -206,24 +203,6 @@ const WValue kExifShorts[] = {
     {40963, &TIOParamsData::EXIFPixelYDimension}, {41488, &TIOParamsData::EXIFFocalPlaneResolutionUnit},
     {41495, &TIOParamsData::EXIFSensingMethod},
 };
-const WValue kExifPlainShorts[] = {
-    {41986, &TIOParamsData::EXIFExposureMode},
-    {41987, &TIOParamsData::EXIFWhiteBalance},
-    {41989, &TIOParamsData::EXIFFocalLengthIn35mmFilm},
-    {41990, &TIOParamsData::EXIFSceneCaptureType},
-    {41991, &TIOParamsData::EXIFGainControl},
-    {41992, &TIOParamsData::EXIFContrast},
-    {41993, &TIOParamsData::EXIFSaturation},
-    {41994, &TIOParamsData::EXIFSharpness},
-    {41996, &TIOParamsData::EXIFSubjectDistanceRange},
-};
-const WText kExifTexts[] = {
-    {36867, &TIOParamsData::EXIFDateTimeOriginal},    {36868, &TIOParamsData::EXIFDateTimeDigitized},
-    {37520, &TIOParamsData::EXIFSubsecTime},          {37521, &TIOParamsData::EXIFSubsecTimeOriginal},
-    {37522, &TIOParamsData::EXIFSubsecTimeDigitized}, {40964, &TIOParamsData::EXIFRelatedSoundFile},
-    {42016, &TIOParamsData::EXIFImageUniqueID},
-};
-
 bool AnyNotAbsent(const double* V, int N) {
     for (int i = 0; i < N; ++i)
         if (V[i] != -1) return true;
@@ -276,7 +255,7 @@ void WriteEXIF(cl::TStream* S, TProgressRec& Progress, TIOParamsVals& P, EntryLi
         exif.AddBytes(40960, 7, static_cast<uint32_t>(std::min<size_t>(P.EXIFFlashPixVersion.size(), 4)),
                       reinterpret_cast<const uint8_t*>(P.EXIFFlashPixVersion.data()),
                       std::min<int64_t>(static_cast<int64_t>(P.EXIFFlashPixVersion.size()), 4));
-    for (const WText& t : kExifTexts) exif.AddText(t.Tag, P.*t.Field);
+    for (const TIETIFFTextField& t : IETIFFExifTexts) exif.AddText(t.Tag, P.*t.Field);
     if (P.HasEXIFTag(41728)) {
         const uint8_t v[4] = {static_cast<uint8_t>(P.EXIFFileSource), 0, 0, 0};
         exif.Add(41728, 7, 1, v);
@@ -285,7 +264,7 @@ void WriteEXIF(cl::TStream* S, TProgressRec& Progress, TIOParamsVals& P, EntryLi
         const uint8_t v[4] = {static_cast<uint8_t>(P.EXIFSceneType), 0, 0, 0};
         exif.Add(41729, 7, 1, v);
     }
-    for (const WValue& t : kExifPlainShorts)
+    for (const TIETIFFIntField& t : IETIFFExifPlainShorts)
         if (P.*t.Field != -1) exif.AddShort(t.Tag, static_cast<uint32_t>(P.*t.Field));
     if (P.EXIFDigitalZoomRatio != -1) exif.AddRational(41988, P.EXIFDigitalZoomRatio);
     if (!P.EXIFUserComment.empty()) {
@@ -331,36 +310,11 @@ void WriteEXIF(cl::TStream* S, TProgressRec& Progress, TIOParamsVals& P, EntryLi
         }
         gps.Add(0, 1, 4, v);
     }
-    const WText refs[] = {
-        {1, &TIOParamsData::GPSLatitudeRef},
-        {3, &TIOParamsData::GPSLongitudeRef},
-        {9, &TIOParamsData::GPSStatus},
-        {10, &TIOParamsData::GPSMeasureMode},
-        {12, &TIOParamsData::GPSSpeedRef},
-        {14, &TIOParamsData::GPSTrackRef},
-        {16, &TIOParamsData::GPSImgDirectionRef},
-        {19, &TIOParamsData::GPSDestLatitudeRef},
-        {21, &TIOParamsData::GPSDestLongitudeRef},
-        {23, &TIOParamsData::GPSDestBearingRef},
-        {25, &TIOParamsData::GPSDestDistanceRef},
-        {8, &TIOParamsData::GPSSatellites},
-        {18, &TIOParamsData::GPSMapDatum},
-        {29, &TIOParamsData::GPSDateStamp},
-    };
-    for (const WText& t : refs) gps.AddText(t.Tag, P.*t.Field);
+    for (const TIETIFFTextField& t : IETIFFGPSRefs) gps.AddText(t.Tag, P.*t.Field);
+    for (const TIETIFFTextField& t : IETIFFGPSTexts) gps.AddText(t.Tag, P.*t.Field);
     if (!P.GPSAltitudeRef.empty()) gps.AddByte(5, static_cast<uint8_t>(std::atoi(P.GPSAltitudeRef.c_str())));
-    gps.AddRationals(2, P.GPSLatitude, 3);
-    gps.AddRationals(4, P.GPSLongitude, 3);
-    gps.AddRationals(7, P.GPSTimeStamp, 3);
-    gps.AddRationals(20, P.GPSDestLatitude, 3);
-    gps.AddRationals(22, P.GPSDestLongitude, 3);
-    const WRational singles[] = {
-        {6, &TIOParamsData::GPSAltitude},      {11, &TIOParamsData::GPSDOP},
-        {13, &TIOParamsData::GPSSpeed},        {15, &TIOParamsData::GPSTrack},
-        {17, &TIOParamsData::GPSImgDirection}, {24, &TIOParamsData::GPSDestBearing},
-        {26, &TIOParamsData::GPSDestDistance},
-    };
-    for (const WRational& t : singles) gps.AddRational(t.Tag, P.*t.Field);
+    for (const TIETIFFRationalTripleField& t : IETIFFGPSTriples) gps.AddRationals(t.Tag, P.*t.Field, 3);
+    for (const TIETIFFRationalField& t : IETIFFGPSRationals) gps.AddRational(t.Tag, P.*t.Field);
     Image.AddLong(34853, gps.WriteIFD(0));
 }
 

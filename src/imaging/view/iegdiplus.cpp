@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 
+#include "imaging/core/hyieutils_draw.h"
 #include "imaging/core/hyieutils_geometry.h"
 #include "imaging/core/hyieutils_startup.h"
 #include "imaging/processing/vovozidproc_helpers.h"
@@ -638,19 +639,7 @@ void TIECanvas::TextRectEx(const cl::TRect& Rect, int32_t X, int32_t Y, const cl
 
 void IEDrawBevelIE(TIECanvas* Canvas, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, cl::TColor LightColor,
                    cl::TColor DarkColor) {
-    if (!Canvas) return;
-    TIEPen* pen = Canvas->GetPen();
-    pen->SetMode(cl::pmCopy);
-    pen->SetStyle(cl::psSolid);
-    pen->SetWidth(1);
-    pen->SetColor(LightColor);
-    Canvas->MoveTo(X1, Y2);
-    Canvas->LineTo(X1, Y1);
-    Canvas->LineTo(X2, Y1);
-    pen->SetColor(DarkColor);
-    Canvas->MoveTo(X1, Y2);
-    Canvas->LineTo(X2, Y2);
-    Canvas->LineTo(X2, Y1);
+    IEDrawBevelOn(Canvas, X1, Y1, X2, Y2, LightColor, DarkColor);
 }
 
 }  // namespace ie

@@ -224,8 +224,7 @@ private:
     bool FUseGDIPlus = false;
 };
 
-// Left and top edges ((X1, Y2) to (X1, Y1) to (X2, Y1)) in LightColor, bottom and right
-// edges ((X1, Y2) to (X2, Y2) to (X2, Y1)) in DarkColor; solid pen of width 1 in copy mode.
+// The bevel frame of IEDrawBevelOn (hyieutils_draw.h) on the vector canvas.
 void IEDrawBevelIE(TIECanvas* Canvas, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, cl::TColor LightColor,
                    cl::TColor DarkColor);
 

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/handles.h"
+#include "platform/handles_internal.h"
 #include "platform/user.h"
-#include "platform/user_region.h"
+#include "platform/user_region_internal.h"
 #include "platform/user_testhooks.h"
 
 namespace win::user {
