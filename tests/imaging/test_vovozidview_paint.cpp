@@ -272,3 +272,29 @@ TEST(ViewPaint, AViewWithoutAWindowNeverPaints) {
 
 }  // namespace
 }  // namespace ie::test
+
+namespace ie::test {
+namespace {
+
+// A second layer placed over the picture shows on the screen at its place, over the
+// picture, and the picture and the background show around it.
+TEST_F(ViewPaintScreen, APlacedLayerShowsOverThePicture) {
+    TVovozIdView* v = MakeStyledView(iebsSolid);
+    const int32_t index = v->LayersAdd();
+    TIELayer* layer = v->GetLayer(index);
+    layer->GetBitmap()->Allocate(20, 10, ie24RGB);
+    layer->GetBitmap()->Fill(0x0000FF);  // a TColor: red
+    layer->PositionX = 30;
+    layer->PositionY = 20;
+    v->Update();
+    const win::test::Screen s = Shot(v);
+    for (int y = T; y < B; y += 3)
+        for (int x = L; x < R; x += 3) {
+            const bool inLayer = x >= L + 30 && x < L + 50 && y >= T + 20 && y < T + 30;
+            ASSERT_EQ(At(s, v, x, y), inLayer ? 0xFF0000u : CoordColor(x - L, y - T)) << x << "," << y;
+        }
+    EXPECT_EQ(At(s, v, 5, 5), ScreenRGB(kBack));
+}
+
+}  // namespace
+}  // namespace ie::test

@@ -251,7 +251,6 @@ void TVovozIdView::PaintBackgroundInto(TIEBitmap* Dest) {
 }
 
 void TVovozIdView::DrawLayers(TIEBitmap* Dest, bool DrawBoxes, bool DrawBackground, const cl::TRect* ClipRect) {
-    (void)DrawBoxes;  // layer boxes and the selection overlay are drawn by their own parts
     SyncLayers();
     UpdateVisibleArea();
     UpdateCoordTables();
@@ -259,6 +258,13 @@ void TVovozIdView::DrawLayers(TIEBitmap* Dest, bool DrawBoxes, bool DrawBackgrou
     if (FIEBitmap->HasAlphaChannel()) {
         TIEBitmap* a = FIEBitmap->GetAlphaChannel();
         if (a->GetWidth() != FIEBitmap->GetWidth() || a->GetHeight() != FIEBitmap->GetHeight()) return;
+    }
+    if (!LayersAreSimple()) {
+        // Placed, sized, rotated and masked layers: the background first (layers may leave
+        // any part of the view uncovered), then the layers' own composition.
+        if (DrawBackground) PaintBackgroundInto(Dest);
+        DrawLayersGeneral(Dest, DrawBoxes, ClipRect);
+        return;
     }
     bool backgroundDrawn = false;
     const int32_t vw = GetViewWidth(), vh = GetViewHeight();
@@ -295,7 +301,6 @@ void TVovozIdView::DrawLayers(TIEBitmap* Dest, bool DrawBoxes, bool DrawBackgrou
             const int32_t info[8] = {dx, dy, dw, dh, FVisibleX, FVisibleY, FVisibleWidth, FVisibleHeight};
             std::copy(std::begin(info), std::end(info), layer->DrawInfo);
         }
-        // Placed, sized, rotated and masked layers are composed by the layer operations.
     }
     if (DrawBackground && !backgroundDrawn) PaintBackgroundInto(Dest);
 }
