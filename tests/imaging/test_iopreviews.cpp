@@ -114,6 +114,25 @@ TEST_F(PreviewsTest, JPEGPreviewIsTheFileTheChosenQualityMakes) {
     EXPECT_EQ(io->Params().JPEGQuality, 80);
 }
 
+// Both views show a chessboard of 12-pixel squares, and the result view keeps the source
+// view's zoom and view origin.
+TEST_F(PreviewsTest, ResultViewFollowsTheSourceViewsZoomAndOrigin) {
+    Open(ppJPEG);
+    for (TVovozIdView* v : {form->VovozId1, form->VovozId2}) {
+        EXPECT_EQ(v->GetBackgroundStyle(), iebsChessboard);
+        EXPECT_EQ(v->GetChessboardSize(), 12);
+    }
+    form->VovozId1->SetZoom(1000);
+    form->VovozId1->SetViewXY(30, 20);
+    cl::Application->ProcessMessages();
+    ASSERT_EQ(form->VovozId1->GetViewX(), 30);
+    ASSERT_EQ(form->VovozId1->GetViewY(), 20);
+    form->Button3->Click();
+    EXPECT_EQ(form->VovozId2->GetZoom(), 1000);
+    EXPECT_EQ(form->VovozId2->GetViewX(), 30);
+    EXPECT_EQ(form->VovozId2->GetViewY(), 20);
+}
+
 TEST_F(PreviewsTest, LockedPreviewFollowsEachChange) {
     Open(ppJPEG, false, true);
     EXPECT_TRUE(form->chkLockPreview->GetChecked());

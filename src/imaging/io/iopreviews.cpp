@@ -578,7 +578,10 @@ void TfIOPreviews::FormActivate() {
     }
 
     RebuildTIFFCompressionLists();
-    for (TVovozIdView* v : {VovozId1, VovozId2}) v->SetChessboardStyle(12, cl::bsSolid);
+    for (TVovozIdView* v : {VovozId1, VovozId2}) {
+        v->SetChessboardStyle(12, cl::bsSolid);
+        v->SetBackgroundStyle(iebsChessboard);
+    }
 
     ReadParams();
     ShowParams();
@@ -1074,8 +1077,14 @@ void TfIOPreviews::ColorPanelClick(cl::TObject* Sender) {
     Button4->SetEnabled(true);
 }
 
-void TfIOPreviews::SourceViewChange(cl::TObject*, int32_t) {
+// The result view stays at the source view's zoom and view origin.
+void TfIOPreviews::FollowSourceView() {
     if (VovozId2->GetZoom() != VovozId1->GetZoom()) VovozId2->SetZoom(VovozId1->GetZoom());
+    VovozId2->SetViewXY(VovozId1->GetViewX(), VovozId1->GetViewY());
+}
+
+void TfIOPreviews::SourceViewChange(cl::TObject*, int32_t) {
+    FollowSourceView();
 }
 
 void TfIOPreviews::ViewProgress(cl::TObject*, int32_t Percent) {
@@ -1198,7 +1207,7 @@ void TfIOPreviews::UpdatePreview() {
     FProgressPhases = 1;
     FProgressOffset = 0;
     ProgressBar1->SetPosition(0);
-    if (VovozId2->GetZoom() != VovozId1->GetZoom()) VovozId2->SetZoom(VovozId1->GetZoom());
+    FollowSourceView();
     ShowSizes();
 }
 

@@ -117,6 +117,7 @@ public:
     void OKClick(cl::TObject* Sender);
     void PreviewClick(cl::TObject* Sender);
     void ColorPanelClick(cl::TObject* Sender);
+    void FollowSourceView();
     void SourceViewChange(cl::TObject* Sender, int32_t Change);
     void ViewProgress(cl::TObject* Sender, int32_t Percent);
 

@@ -262,6 +262,9 @@ public:
     double GetZoomFactorY() const { return FZoomFactorY; }
     int32_t GetOriginX() const { return FOriginX; }
     int32_t GetOriginY() const { return FOriginY; }
+    // The view origin under its other name.
+    int32_t GetViewX() const { return FOriginX; }
+    int32_t GetViewY() const { return FOriginY; }
     int32_t GetExtentWidth() const { return FExtentWidth; }
     int32_t GetExtentHeight() const { return FExtentHeight; }
     int32_t GetDisplayWidth() const { return FDisplayWidth; }
