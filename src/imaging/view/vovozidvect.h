@@ -602,6 +602,66 @@ protected:
     std::unique_ptr<cl::TFont> FHintFont;
     std::unique_ptr<cl::TBrush> FHintBrush;
     std::unique_ptr<cl::TPen> FInsertionPen;
+
+    // ---------------------------------------------------------------------------------------
+    // Object painting (vovozidvect_paint.cpp) and rendering (vovozidvect_render.cpp)
+public:
+    // Draws one object onto Dest. Drawing coordinates are client coordinates when UseZoom
+    // (the overlay) or bitmap coordinates otherwise (merging), times Factor (2 supersamples).
+    // DestIE is the TIEBitmap Dest belongs to, when there is one. AlphaPass draws the
+    // object's coverage for the alpha channel (memo pictures are skipped). OnlyVisible skips
+    // objects outside the image area. True when the object was drawn.
+    bool DrawObject(TIEVObjRecord& Obj, int32_t hobj, bool AlphaPass, int32_t Factor, TIEBitmap* DestIE,
+                    bool UseZoom, bool OnlyVisible, cl::TBitmap* Dest);
+    // A line end (Shape 1 triangle based at the end, 2 arrow head pointing at it) at (EX, EY)
+    // of the line whose other end is (OX, OY); W wide, L long.
+    void DrawLineEndShape(TIECanvas* Canvas, TIEVObjRecord& Obj, int32_t EX, int32_t EY, int32_t OX, int32_t OY,
+                          uint8_t Shape, int32_t W, int32_t L);
+    void DrawLineLabel(TIECanvas* Canvas, TIEVObjRecord& Obj, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2,
+                       double ZoomY);
+    void DrawBitmapObject(TIECanvas* Canvas, TIEVObjRecord& Obj, cl::TBitmap* Dest, TIEBitmap* DestIE, int32_t X1,
+                          int32_t Y1, int32_t X2, int32_t Y2, int32_t PenWidth);
+    void DrawTextObject(TIECanvas* Canvas, TIEVObjRecord& Obj, int32_t hobj, int32_t X1, int32_t Y1, int32_t X2,
+                        int32_t Y2, double ZoomX, double ZoomY);
+    void DrawRuler(TIECanvas* Canvas, TIEVObjRecord& Obj, int32_t AX, int32_t AY, int32_t BX, int32_t BY,
+                   double InvZoomY, double InvZoomX, double Length);
+    void DrawAngle(TIECanvas* Canvas, TIEVObjRecord& Obj, double InvZoomY, int32_t Factor, bool UseZoom);
+    void DrawPolylinePointGrips(cl::TCanvas* Canvas);
+    void GetPolylineScale(const TIEVObjRecord& Obj, double& SX, double& SY) const;
+    void UpdatePolylineBounds(TIEVObjRecord& Obj);
+    // Objects drawn since the overlay last began.
+    int32_t GetDrawnObjectsCount() const { return FDrawnObjects; }
+    // The handle of the text object edited in place (-4 when none); its text is not drawn.
+    int32_t InPlaceEditedObject = IEV_NO_OBJECT;
+
+    // Draws the objects (hobj, or all in drawing order for -3) onto DestVcl: over the view in
+    // client coordinates, or into a picture in bitmap coordinates when ToImage.
+    void RenderObjects(bool ToImage, int32_t hobj, bool Supersample, cl::TBitmap* DestVcl);
+    // The objects, the selection grips and (editing polylines) the point grips over Bitmap.
+    void DrawObjectsOverlay(cl::TBitmap* Bitmap);
+    void DrawLayers(TIEBitmap* Dest, bool DrawBoxes, bool DrawBackground, const cl::TRect* ClipRect) override;
+    // Draws the objects into Bitmap in bitmap coordinates; any pixel format.
+    void MergeObjectsInto(TIEBitmap* Bitmap, bool AntiAlias, int32_t hobj);
+    // Merges every object into the view's own picture (the objects stay).
+    void DrawObjectsToImage(bool AntiAlias);
+    // Set while the user drags: objects are then drawn directly, without blending.
+    bool FastPending = false;
+
+protected:
+    // Prepares FWorkBitmap (W x H, 24-bit with an alpha channel) and FWorkAlpha.
+    void PrepareWorkBitmap(int32_t W, int32_t H);
+    int32_t FDrawnObjects = 0;
+    std::unique_ptr<TIEBitmap> FWorkBitmap;
+    std::unique_ptr<TIEBitmap> FWorkAlpha;  // the coverage pass, 24-bit grey
 };
+
+// Pixels of the rectangle (inclusive, clamped) ANDed with Color (pf24bit), or set to its red
+// byte (pf8bit); other formats are left alone.
+void IEAndRectWithColor(cl::TBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, cl::TColor Color);
+// Thickness nested outlines of the rectangle in Color, clamped into the bitmap (alpha 255).
+void IEDrawRectFrame(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Thickness,
+                     cl::TColor Color);
+void IEDrawRectFrameVcl(cl::TBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Thickness,
+                        cl::TColor Color);
 
 }  // namespace ie
