@@ -167,6 +167,35 @@ TEST_F(ViewMouse, DragScrollMovesTheOriginByTheDrag) {
     EXPECT_EQ(view->GetShownCursor(), IEDefaultViewCursor);  // the hand went away
 }
 
+// Drag scrolling goes through the view's own scrolling: the scroll bar thumbs follow, as
+// they do for SetViewXY, and a selection keeps being mapped to where it now shows.
+TEST_F(ViewMouse, DragScrollMovesTheScrollBarThumbs) {
+    view->SetZoom(400);
+    view->SetMouseInteract(IEMouseOpt(miScroll));
+    const int ox = view->GetOriginX(), oy = view->GetOriginY();
+    const int hx = win::GetScrollPos(view->GetHandle(), win::SB_HORZ);
+    const int vy = win::GetScrollPos(view->GetHandle(), win::SB_VERT);
+    Play("0 down " + At(kLeft + 150, kTop + 100) + "; 20 move " + At(kLeft + 110, kTop + 80) + "; 40 up " +
+         At(kLeft + 110, kTop + 80));
+    ASSERT_EQ(view->GetOriginX(), ox + 40);
+    const int dragH = win::GetScrollPos(view->GetHandle(), win::SB_HORZ);
+    const int dragV = win::GetScrollPos(view->GetHandle(), win::SB_VERT);
+    EXPECT_GT(dragH, hx);
+    EXPECT_GT(dragV, vy);
+    view->SetViewXY(0, 0);
+    view->SetViewXY(ox + 40, oy + 20);
+    EXPECT_EQ(win::GetScrollPos(view->GetHandle(), win::SB_HORZ), dragH);
+    EXPECT_EQ(win::GetScrollPos(view->GetHandle(), win::SB_VERT), dragV);
+    // The mapping follows the origin at once, even while painting is held.
+    view->LockUpdate();
+    view->SetViewXY(ox, oy);
+    EXPECT_EQ(view->ClientToBitmapX(view->BitmapToClientX(30)), 30);
+    const int32_t atZero = view->BitmapToClientX(0);
+    view->SetViewXY(ox + 40, oy);
+    EXPECT_EQ(view->BitmapToClientX(0), atZero - 40);
+    view->UnlockUpdate();
+}
+
 TEST_F(ViewMouse, DraggingSelectsARectangleInBitmapPixels) {
     view->SetMouseInteract(IEMouseOpt(miSelect));
     int changes = 0, changing = 0;

@@ -605,10 +605,6 @@ private:
     void ClampToLayer(int32_t& X, int32_t& Y);
     cl::TRect CurrentLayerClientRect();
     void SyncGeometry();
-    // Sets the scroll origin (clamped), repaints and redraws the selection outline.
-    void ScrollViewTo(int32_t X, int32_t Y);
-    void ZoomKeepingPoint(int32_t X, int32_t Y, double Value);
-    void ZoomToSelectionBox();
     void GlideStep();
     void UpdateHoverCursor(cl::TShiftState Shift, int32_t X, int32_t Y);
     void FinishPolygon(bool KeepMask);

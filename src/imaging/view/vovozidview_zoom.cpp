@@ -543,6 +543,10 @@ void TVovozIdView::SetOrigins(int32_t X, int32_t Y, bool AxisX, bool AxisY) {
     if (nx == FOriginX && ny == FOriginY) return;
     FOriginX = nx;
     FOriginY = ny;
+    // The mapping follows the origin at once: callers convert mouse points right after
+    // scrolling, also while painting is locked.
+    UpdateVisibleArea();
+    UpdateCoordTables();
     if (FDelayZoomFilter && FZoomFilter != rfNone && (FZoomPercentX != 100 || FZoomPercentY != 100))
         FFilterDelayCount = 4;
     FViewChangeCount = 2;
@@ -550,6 +554,7 @@ void TVovozIdView::SetOrigins(int32_t X, int32_t Y, bool AxisX, bool AxisY) {
     FFullRepaint = true;
     Paint();
     DoViewChange(0);
+    if (FSelected) DrawSelectionOutline(this, false);
     if (HandleAllocated()) {
         if (FHScrollShown && FHScrollFactor > 0)
             IESetScrollPos(FHandle, win::SB_HORZ, Trunc(FOriginX / FHScrollFactor), true, FFlatScrollBars);
