@@ -5,6 +5,7 @@
 // selects a rectangle whose marching ants show on the X screen.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "../common/sdl_desktop.h"
 #include "../common/xvfb_desktop.h"
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_draw.h"
 #include "imaging/core/hyieutils_mask.h"
 #include "imaging/view/vovozidview.h"
 #include "platform/user_testhooks.h"
@@ -194,6 +196,42 @@ TEST_F(ViewMouse, DragScrollMovesTheScrollBarThumbs) {
     view->SetViewXY(ox + 40, oy);
     EXPECT_EQ(view->BitmapToClientX(0), atZero - 40);
     view->UnlockUpdate();
+}
+
+// The wheel and the keys of the scripted input: a notch zooms at the mouse, keeping the
+// bitmap point under it; with the wheel set to scroll, a notch scrolls down and, with Ctrl
+// held, across.
+TEST_F(ViewMouse, ScriptedWheelAndKeysZoomAndScroll) {
+    win::SetFocus(view->GetHandle());  // the wheel goes to the focused window
+    view->GetMouseWheelParams()->Action = 2;
+    view->GetMouseWheelParams()->ZoomPosition = 1;
+    view->SetZoom(300);  // 300 x 240: the view scrolls both ways
+    view->SetViewXY(20, 30);
+    const int px = SX(30), py = SY(20);
+    Play("0 move " + At(px, py) + "; 20 wheel -120");
+    EXPECT_DOUBLE_EQ(view->GetZoom(), 324);
+    EXPECT_NEAR(view->ClientToBitmapX(px - kLeft), 30, 1);
+    EXPECT_NEAR(view->ClientToBitmapY(py - kTop), 20, 1);
+    const double zoomed = view->GetZoom();
+    Play("0 wheel 120");
+    EXPECT_LT(view->GetZoom(), zoomed);
+
+    view->SetZoom(400);
+    view->SetViewXY(0, 0);
+    view->GetMouseWheelParams()->Action = 1;
+    view->GetMouseWheelParams()->Variation = 1;
+    view->GetMouseWheelParams()->Value = 10;
+    Play("0 move " + At(kLeft + 100, kTop + 75) + "; 20 wheel -120");
+    EXPECT_EQ(view->GetOriginX(), 0);
+    const int32_t stepY = static_cast<int32_t>(std::lround(view->GetViewHeight() * 0.1));
+    const int32_t stepX = static_cast<int32_t>(std::lround(view->GetViewWidth() * 0.1));
+    EXPECT_EQ(view->GetOriginY(), stepY);  // 10 % of the view's height
+    Play("0 keydown 17; 20 wheel -120; 40 keyup 17");
+    EXPECT_EQ(view->GetOriginX(), stepX);  // 10 % of the view's width
+    EXPECT_EQ(view->GetOriginY(), stepY);
+    Play("0 keydown 17; 20 wheel 120; 40 keyup 17; 60 wheel 120");
+    EXPECT_EQ(view->GetOriginX(), 0);
+    EXPECT_EQ(view->GetOriginY(), 0);
 }
 
 TEST_F(ViewMouse, DraggingSelectsARectangleInBitmapPixels) {
