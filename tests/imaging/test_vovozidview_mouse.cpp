@@ -375,6 +375,11 @@ TEST_F(ViewMouse, MovingScrollGlidesTowardsTheMouse) {
     EXPECT_GT(view->GetOriginX(), mx * 3 / 4);
     EXPECT_GT(view->GetOriginY(), my * 3 / 4);
     EXPECT_FALSE(view->GetGliding());
+    // A zoom change ends a glide: its target was an origin of the old zoom.
+    view->Perform(win::WM_MOUSEMOVE, 0, win::MAKELPARAM(5, 5));
+    ASSERT_TRUE(view->GetGliding());
+    view->SetZoom(300);
+    EXPECT_FALSE(view->GetGliding());
 }
 
 // ---------------------------------------------------------------------------------------

@@ -474,5 +474,42 @@ TEST_F(ViewSelect, MarchingAntsChangeOnlyTheOutlineOnTheScreen) {
     EXPECT_NE(moved.pixels, once.pixels);
 }
 
+// A paint of the window ends with the selection's ants and the interaction hint on top of
+// the copied picture.
+TEST_F(ViewSelect, PaintEndsWithTheAntsAndTheHint) {
+    form->Show();
+    cl::Application->ProcessMessages();
+    view->SetSelectionBase(iesbBitmap);
+    view->SetSelectionOptions(view->GetSelectionOptions() & ~IESelOpt(iesoSizeable));  // no grips
+    view->Select(20, 10, 60, 40, 0);
+    cl::Application->ProcessMessages();
+    const win::POINT o = view->ClientToScreen({0, 0});
+    auto darkOnOutline = [&](const win::test::Screen& S) {
+        int dark = 0;
+        for (int x = 20; x < 60; ++x) dark += (S.At(o.x + x, o.y + 10) & 0xFFFFFF) == 0;
+        return dark;
+    };
+    view->Paint();
+    EXPECT_GT(darkOnOutline(win::test::ScreenComposite()), 5);
+    // With the outline switched off the same paint leaves the white picture.
+    view->SetOutlineDrawing(false);
+    view->Paint();
+    EXPECT_EQ(darkOnOutline(win::test::ScreenComposite()), 0);
+
+    view->Deselect();
+    view->Paint();
+    const win::test::Screen plain = win::test::ScreenComposite();
+    view->SetInteractionHint("X=1 Y=2", 10, 50, "X=000 Y=000");
+    view->Paint();
+    const win::test::Screen hinted = win::test::ScreenComposite();
+    int changed = 0;
+    for (int y = 40; y < 80; ++y)
+        for (int x = 0; x < 100; ++x) changed += plain.At(o.x + x, o.y + y) != hinted.At(o.x + x, o.y + y);
+    EXPECT_GT(changed, 20);
+    view->EnableInteractionHints = false;
+    view->Paint();
+    EXPECT_EQ(win::test::ScreenComposite().pixels, plain.pixels);
+}
+
 }  // namespace
 }  // namespace ie

@@ -399,6 +399,10 @@ void TVovozIdView::Paint() {
                 if (OnDrawCanvas) OnDrawCanvas(this, canvas, cl::TRect{0, 0, GetViewWidth(), GetViewHeight()});
             }
             FFullRepaint = false;
+            // A non-rectangular selection being dragged shows as its moving copy only.
+            const bool movingShape =
+                FMouseCaptured && FHoverSel >= 0 && FGripHeld == 0 && FMoved && !SelectionIsRectangle();
+            if (!movingShape) DrawSelectionOutline(this, false);
             if (OnPaint) OnPaint(this);
         }
     } catch (const std::exception&) {
@@ -412,6 +416,10 @@ void TVovozIdView::Paint() {
         canvas->GetBrush()->SetColor(cl::clWhite);
         const int32_t tw = canvas->TextWidth(text), th = canvas->TextHeight(text);
         canvas->TextOut(GetViewWidth() - tw - 2, GetViewHeight() - th - 2, text);
+    }
+    if (!FHintText.empty() && EnableInteractionHints && !HasState(cl::csDesigning)) {
+        int32_t hx = FHintPos.x, hy = FHintPos.y;
+        IEDrawAlphaHint(canvas, hx, hy, FHintSample, FHintText);
     }
 }
 

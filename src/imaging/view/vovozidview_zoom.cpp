@@ -329,6 +329,8 @@ void TVovozIdView::DoSetZoomY(double Value) {
 }
 
 void TVovozIdView::SetZoom(double Value) {
+    // A gliding scroll aims at an origin of the old zoom: it ends here.
+    if (FGlideTimer) FGlideTimer->SetEnabled(false);
     DoViewChanging(2, Value);
     if (!(Value > 0) || (Value == FZoomPercentX && Value == FZoomPercentY)) return;
     if (FDelayZoomFilter && FZoomFilter != rfNone && (FZoomPercentX != 100 || FZoomPercentY != 100))
