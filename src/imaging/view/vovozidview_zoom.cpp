@@ -744,7 +744,16 @@ void TVovozIdView::UpdateOverview() {
         Paint();
         const int32_t a = ClientToBitmapX(FOffsetX), b = ClientToBitmapY(FOffsetY);
         const int32_t c = ClientToBitmapX(FOffsetX + FDisplayWidth), d = ClientToBitmapY(FOffsetY + FDisplayHeight);
-        FOverviewView->MarkOverviewRect(a, b, c, d);
+        // The overview's selection handler would scroll this view back to the marked box.
+        const bool wasScrolling = FInOverviewScroll;
+        FInOverviewScroll = true;
+        try {
+            FOverviewView->MarkOverviewRect(a, b, c, d);
+        } catch (...) {
+            FInOverviewScroll = wasScrolling;
+            throw;
+        }
+        FInOverviewScroll = wasScrolling;
     } catch (...) {
         FInUpdateOverview = false;
         throw;
@@ -753,7 +762,6 @@ void TVovozIdView::UpdateOverview() {
 }
 
 void TVovozIdView::MarkOverviewRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
-    TIESelectionRecord* rec = GetSelectionRecord();
     const int32_t w = FIEBitmap->GetWidth(), h = FIEBitmap->GetHeight();
     if (X1 > X2) std::swap(X1, X2);
     if (Y1 > Y2) std::swap(Y1, Y2);
@@ -761,17 +769,11 @@ void TVovozIdView::MarkOverviewRect(int32_t X1, int32_t Y1, int32_t X2, int32_t 
     Y1 = std::clamp(Y1, 0, std::max(h - 1, 0));
     X2 = std::clamp(X2, 0, w);
     Y2 = std::clamp(Y2, 0, h);
-    rec->Points = {cl::TPoint{X1, Y1}, cl::TPoint{X2, Y1}, cl::TPoint{X2, Y2}, cl::TPoint{X1, Y2}};
-    rec->X1 = X1;
-    rec->Y1 = Y1;
-    rec->X2 = X2;
-    rec->Y2 = Y2;
-    FSelectionMask->Clear();
-    FSelectionMask->FillPolygons(1, rec->Points.data(), static_cast<int32_t>(rec->Points.size()));
-    FSelected = !FSelectionMask->IsEmpty();
-    rec->OutlineShown = FSelected;
-    FBackBufferDirty = true;
-    Paint();
+    // A fixed-size selection of the visible part: the overview's user drags it, never sizes it.
+    FixedSelectionWidth = X2 - X1;
+    FixedSelectionHeight = Y2 - Y1;
+    SetSelectionRatio(0);
+    Select(X1, Y1, X2, Y2, 0);
 }
 
 void TVovozIdView::OverviewSelectionChanging() {
