@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../classlib/test_Controls_fixture.h"
 #include "classlib/Classes.h"
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_mask.h"
+#include "imaging/view/ielayer.h"
 #include "imaging/view/vovozidview.h"
 #include "platform/user_testhooks.h"
 
@@ -509,6 +511,48 @@ TEST_F(ViewSelect, PaintEndsWithTheAntsAndTheHint) {
     view->EnableInteractionHints = false;
     view->Paint();
     EXPECT_EQ(win::test::ScreenComposite().pixels, plain.pixels);
+}
+
+// The filled and the mark-outer looks are composed into the back buffer, for one plain
+// picture and for the layers' own composition alike.
+TEST_F(ViewSelect, FilledAndMarkOuterShowOnBothCompositionPaths) {
+    form->Show();
+    cl::Application->ProcessMessages();
+    view->SetSelectionBase(iesbBitmap);
+    view->SetSelectionOptions(view->GetSelectionOptions() & ~IESelOpt(iesoSizeable));
+    view->Select(20, 10, 60, 40, 0);
+    view->SetOutlineDrawing(false);  // only the composed looks on the screen
+    view->MarkOuterColor = 0;
+    view->MarkOuterOpacity = 255;
+    const win::POINT o = view->ClientToScreen({0, 0});
+    auto shot = [&](TIESelectionOptions Look) {
+        view->SetSelectionOptions((view->GetSelectionOptions() & ~(IESelOpt(iesoFilled) | IESelOpt(iesoMarkOuter))) |
+                                  Look);
+        view->Update();
+        view->Paint();
+        const win::test::Screen s = win::test::ScreenComposite();
+        return std::pair<uint32_t, uint32_t>{s.At(o.x + 40, o.y + 25) & 0xFFFFFF, s.At(o.x + 5, o.y + 5) & 0xFFFFFF};
+    };
+    for (bool layered : {false, true}) {
+        if (layered) {
+            // A placed second layer takes the layers' own composition road; it lies away
+            // from the points looked at.
+            TIELayer* top = view->GetLayer(view->LayersAdd());
+            top->GetBitmap()->Allocate(4, 4, ie24RGB);
+            top->PositionX = 90;
+            top->PositionY = 70;
+            view->SetCurrentLayer(0);
+        }
+        const auto plain = shot(0);
+        EXPECT_EQ(plain.first, 0xFFFFFFu) << layered;
+        EXPECT_EQ(plain.second, 0xFFFFFFu) << layered;
+        const auto outer = shot(IESelOpt(iesoMarkOuter));
+        EXPECT_EQ(outer.first, 0xFFFFFFu) << layered;  // the selected pixels stay
+        EXPECT_EQ(outer.second, 0u) << layered;        // the others take the mark colour
+        const auto filled = shot(IESelOpt(iesoFilled));
+        EXPECT_NE(filled.first, 0xFFFFFFu) << layered;  // inverted inside
+        EXPECT_EQ(filled.second, 0xFFFFFFu) << layered;
+    }
 }
 
 }  // namespace

@@ -562,6 +562,8 @@ private:
     bool SelectionDrawRects(int32_t& XDst, int32_t& YDst, int32_t& WDst, int32_t& HDst, int32_t& XSrc, int32_t& YSrc,
                             int32_t& WSrc, int32_t& HSrc);
     void DrawSelectionGrips(cl::TCanvas* Canvas);
+    // The filled and the mark-outer looks of the selection over the composed back buffer.
+    void DrawSelectionOverlay(TIEBitmap* Dest);
     void DrawPolygonDashes(TIESelectionRecord* Rec, cl::TCanvas* Canvas);
     // Runs Fire (an event) with the application's SelectionBase in place.
     void WithAppSelectionBase(const std::function<void()>& Fire);
