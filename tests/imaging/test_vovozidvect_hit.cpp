@@ -27,6 +27,12 @@ public:
     }
     void SetMouse(int32_t X, int32_t Y) { FMouseX = X, FMouseY = Y; }
     void SetDown(int32_t X, int32_t Y) { FDownX = X, FDownY = Y; }
+    int32_t MouseX() const { return FMouseX; }
+    int32_t MouseY() const { return FMouseY; }
+    int32_t DownX() const { return FDownX; }
+    int32_t DownY() const { return FDownY; }
+    bool ViewPolygonOpen() { return TVovozIdVect::SelectionPolygonOpen(); }
+    void Offset(int32_t DX, int32_t DY) { OffsetSelectionPoints(DX, DY); }
     bool Open = false;
 
 protected:
@@ -507,6 +513,26 @@ TEST_F(VectHit, MeasureHintTextAndEvents) {
     v->ShowMeasureHint(0, 0);
     EXPECT_EQ(seenValue, 100);
     v->HideMeasureHint();
+}
+
+// The measures see the view's own mouse: the press point, the last move, and the scrolling
+// of a selection being edited; the length runs to the mouse while a polygon is being drawn.
+TEST_F(VectHit, MeasuresFollowTheViewsMouseAndPolygonState) {
+    v->Perform(win::WM_LBUTTONDOWN, win::MK_LBUTTON, win::MAKELPARAM(35, 40));
+    v->Perform(win::WM_MOUSEMOVE, win::MK_LBUTTON, win::MAKELPARAM(50, 45));
+    EXPECT_EQ(v->DownX(), 35);
+    EXPECT_EQ(v->DownY(), 40);
+    EXPECT_EQ(v->MouseX(), 50);
+    EXPECT_EQ(v->MouseY(), 45);
+    v->Perform(win::WM_LBUTTONUP, 0, win::MAKELPARAM(50, 45));
+    v->Offset(4, -2);
+    EXPECT_EQ(v->MouseX(), 46);
+    EXPECT_EQ(v->MouseY(), 47);
+    EXPECT_FALSE(v->ViewPolygonOpen());
+    v->SetMouseInteract(IEMouseOpt(miSelectPolygon));
+    v->Perform(win::WM_LBUTTONDOWN, win::MK_LBUTTON, win::MAKELPARAM(35, 35));
+    v->Perform(win::WM_LBUTTONUP, 0, win::MAKELPARAM(35, 35));
+    EXPECT_TRUE(v->ViewPolygonOpen());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // selects a rectangle whose marching ants show on the X screen.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "../common/sdl_desktop.h"
 #include "../common/xvfb_desktop.h"
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_draw.h"
 #include "imaging/core/hyieutils_mask.h"
 #include "imaging/view/vovozidview.h"
 #include "platform/user_testhooks.h"
@@ -167,6 +169,71 @@ TEST_F(ViewMouse, DragScrollMovesTheOriginByTheDrag) {
     EXPECT_EQ(view->GetShownCursor(), IEDefaultViewCursor);  // the hand went away
 }
 
+// Drag scrolling goes through the view's own scrolling: the scroll bar thumbs follow, as
+// they do for SetViewXY, and a selection keeps being mapped to where it now shows.
+TEST_F(ViewMouse, DragScrollMovesTheScrollBarThumbs) {
+    view->SetZoom(400);
+    view->SetMouseInteract(IEMouseOpt(miScroll));
+    const int ox = view->GetOriginX(), oy = view->GetOriginY();
+    const int hx = win::GetScrollPos(view->GetHandle(), win::SB_HORZ);
+    const int vy = win::GetScrollPos(view->GetHandle(), win::SB_VERT);
+    Play("0 down " + At(kLeft + 150, kTop + 100) + "; 20 move " + At(kLeft + 110, kTop + 80) + "; 40 up " +
+         At(kLeft + 110, kTop + 80));
+    ASSERT_EQ(view->GetOriginX(), ox + 40);
+    const int dragH = win::GetScrollPos(view->GetHandle(), win::SB_HORZ);
+    const int dragV = win::GetScrollPos(view->GetHandle(), win::SB_VERT);
+    EXPECT_GT(dragH, hx);
+    EXPECT_GT(dragV, vy);
+    view->SetViewXY(0, 0);
+    view->SetViewXY(ox + 40, oy + 20);
+    EXPECT_EQ(win::GetScrollPos(view->GetHandle(), win::SB_HORZ), dragH);
+    EXPECT_EQ(win::GetScrollPos(view->GetHandle(), win::SB_VERT), dragV);
+    // The mapping follows the origin at once, even while painting is held.
+    view->LockUpdate();
+    view->SetViewXY(ox, oy);
+    EXPECT_EQ(view->ClientToBitmapX(view->BitmapToClientX(30)), 30);
+    const int32_t atZero = view->BitmapToClientX(0);
+    view->SetViewXY(ox + 40, oy);
+    EXPECT_EQ(view->BitmapToClientX(0), atZero - 40);
+    view->UnlockUpdate();
+}
+
+// The wheel and the keys of the scripted input: a notch zooms at the mouse, keeping the
+// bitmap point under it; with the wheel set to scroll, a notch scrolls down and, with Ctrl
+// held, across.
+TEST_F(ViewMouse, ScriptedWheelAndKeysZoomAndScroll) {
+    win::SetFocus(view->GetHandle());  // the wheel goes to the focused window
+    view->GetMouseWheelParams()->Action = 2;
+    view->GetMouseWheelParams()->ZoomPosition = 1;
+    view->SetZoom(300);  // 300 x 240: the view scrolls both ways
+    view->SetViewXY(20, 30);
+    const int px = SX(30), py = SY(20);
+    Play("0 move " + At(px, py) + "; 20 wheel -120");
+    EXPECT_DOUBLE_EQ(view->GetZoom(), 324);
+    EXPECT_NEAR(view->ClientToBitmapX(px - kLeft), 30, 1);
+    EXPECT_NEAR(view->ClientToBitmapY(py - kTop), 20, 1);
+    const double zoomed = view->GetZoom();
+    Play("0 wheel 120");
+    EXPECT_LT(view->GetZoom(), zoomed);
+
+    view->SetZoom(400);
+    view->SetViewXY(0, 0);
+    view->GetMouseWheelParams()->Action = 1;
+    view->GetMouseWheelParams()->Variation = 1;
+    view->GetMouseWheelParams()->Value = 10;
+    Play("0 move " + At(kLeft + 100, kTop + 75) + "; 20 wheel -120");
+    EXPECT_EQ(view->GetOriginX(), 0);
+    const int32_t stepY = static_cast<int32_t>(std::lround(view->GetViewHeight() * 0.1));
+    const int32_t stepX = static_cast<int32_t>(std::lround(view->GetViewWidth() * 0.1));
+    EXPECT_EQ(view->GetOriginY(), stepY);  // 10 % of the view's height
+    Play("0 keydown 17; 20 wheel -120; 40 keyup 17");
+    EXPECT_EQ(view->GetOriginX(), stepX);  // 10 % of the view's width
+    EXPECT_EQ(view->GetOriginY(), stepY);
+    Play("0 keydown 17; 20 wheel 120; 40 keyup 17; 60 wheel 120");
+    EXPECT_EQ(view->GetOriginX(), 0);
+    EXPECT_EQ(view->GetOriginY(), 0);
+}
+
 TEST_F(ViewMouse, DraggingSelectsARectangleInBitmapPixels) {
     view->SetMouseInteract(IEMouseOpt(miSelect));
     int changes = 0, changing = 0;
@@ -307,6 +374,11 @@ TEST_F(ViewMouse, MovingScrollGlidesTowardsTheMouse) {
     view->GetMaxOrigin(mx, my);
     EXPECT_GT(view->GetOriginX(), mx * 3 / 4);
     EXPECT_GT(view->GetOriginY(), my * 3 / 4);
+    EXPECT_FALSE(view->GetGliding());
+    // A zoom change ends a glide: its target was an origin of the old zoom.
+    view->Perform(win::WM_MOUSEMOVE, 0, win::MAKELPARAM(5, 5));
+    ASSERT_TRUE(view->GetGliding());
+    view->SetZoom(300);
     EXPECT_FALSE(view->GetGliding());
 }
 

@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../classlib/test_Controls_fixture.h"
 #include "classlib/Classes.h"
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_mask.h"
+#include "imaging/view/ielayer.h"
 #include "imaging/view/vovozidview.h"
 #include "platform/user_testhooks.h"
 
@@ -472,6 +474,85 @@ TEST_F(ViewSelect, MarchingAntsChangeOnlyTheOutlineOnTheScreen) {
     EXPECT_GT(view->GetAnimationCounter(), counter);
     const win::test::Screen moved = win::test::ScreenComposite();
     EXPECT_NE(moved.pixels, once.pixels);
+}
+
+// A paint of the window ends with the selection's ants and the interaction hint on top of
+// the copied picture.
+TEST_F(ViewSelect, PaintEndsWithTheAntsAndTheHint) {
+    form->Show();
+    cl::Application->ProcessMessages();
+    view->SetSelectionBase(iesbBitmap);
+    view->SetSelectionOptions(view->GetSelectionOptions() & ~IESelOpt(iesoSizeable));  // no grips
+    view->Select(20, 10, 60, 40, 0);
+    cl::Application->ProcessMessages();
+    const win::POINT o = view->ClientToScreen({0, 0});
+    auto darkOnOutline = [&](const win::test::Screen& S) {
+        int dark = 0;
+        for (int x = 20; x < 60; ++x) dark += (S.At(o.x + x, o.y + 10) & 0xFFFFFF) == 0;
+        return dark;
+    };
+    view->Paint();
+    EXPECT_GT(darkOnOutline(win::test::ScreenComposite()), 5);
+    // With the outline switched off the same paint leaves the white picture.
+    view->SetOutlineDrawing(false);
+    view->Paint();
+    EXPECT_EQ(darkOnOutline(win::test::ScreenComposite()), 0);
+
+    view->Deselect();
+    view->Paint();
+    const win::test::Screen plain = win::test::ScreenComposite();
+    view->SetInteractionHint("X=1 Y=2", 10, 50, "X=000 Y=000");
+    view->Paint();
+    const win::test::Screen hinted = win::test::ScreenComposite();
+    int changed = 0;
+    for (int y = 40; y < 80; ++y)
+        for (int x = 0; x < 100; ++x) changed += plain.At(o.x + x, o.y + y) != hinted.At(o.x + x, o.y + y);
+    EXPECT_GT(changed, 20);
+    view->EnableInteractionHints = false;
+    view->Paint();
+    EXPECT_EQ(win::test::ScreenComposite().pixels, plain.pixels);
+}
+
+// The filled and the mark-outer looks are composed into the back buffer, for one plain
+// picture and for the layers' own composition alike.
+TEST_F(ViewSelect, FilledAndMarkOuterShowOnBothCompositionPaths) {
+    form->Show();
+    cl::Application->ProcessMessages();
+    view->SetSelectionBase(iesbBitmap);
+    view->SetSelectionOptions(view->GetSelectionOptions() & ~IESelOpt(iesoSizeable));
+    view->Select(20, 10, 60, 40, 0);
+    view->SetOutlineDrawing(false);  // only the composed looks on the screen
+    view->MarkOuterColor = 0;
+    view->MarkOuterOpacity = 255;
+    const win::POINT o = view->ClientToScreen({0, 0});
+    auto shot = [&](TIESelectionOptions Look) {
+        view->SetSelectionOptions((view->GetSelectionOptions() & ~(IESelOpt(iesoFilled) | IESelOpt(iesoMarkOuter))) |
+                                  Look);
+        view->Update();
+        view->Paint();
+        const win::test::Screen s = win::test::ScreenComposite();
+        return std::pair<uint32_t, uint32_t>{s.At(o.x + 40, o.y + 25) & 0xFFFFFF, s.At(o.x + 5, o.y + 5) & 0xFFFFFF};
+    };
+    for (bool layered : {false, true}) {
+        if (layered) {
+            // A placed second layer takes the layers' own composition road; it lies away
+            // from the points looked at.
+            TIELayer* top = view->GetLayer(view->LayersAdd());
+            top->GetBitmap()->Allocate(4, 4, ie24RGB);
+            top->PositionX = 90;
+            top->PositionY = 70;
+            view->SetCurrentLayer(0);
+        }
+        const auto plain = shot(0);
+        EXPECT_EQ(plain.first, 0xFFFFFFu) << layered;
+        EXPECT_EQ(plain.second, 0xFFFFFFu) << layered;
+        const auto outer = shot(IESelOpt(iesoMarkOuter));
+        EXPECT_EQ(outer.first, 0xFFFFFFu) << layered;  // the selected pixels stay
+        EXPECT_EQ(outer.second, 0u) << layered;        // the others take the mark colour
+        const auto filled = shot(IESelOpt(iesoFilled));
+        EXPECT_NE(filled.first, 0xFFFFFFu) << layered;  // inverted inside
+        EXPECT_EQ(filled.second, 0xFFFFFFu) << layered;
+    }
 }
 
 }  // namespace

@@ -495,6 +495,14 @@ TEST_F(ViewZoomScreen, OverviewShowsTheVisiblePartAndScrollsWithEachAxisOwnZoom)
     EXPECT_EQ(rec->X1, v->ClientToBitmapX(v->GetOffsetX()));
     EXPECT_EQ(rec->Y1, v->ClientToBitmapY(v->GetOffsetY()));
     EXPECT_TRUE(overview->GetSelected());
+    // The mark is a fixed-size selection of the visible part: dragged, never sized.
+    EXPECT_EQ(overview->GetSelectionRatio(), 0);
+    EXPECT_EQ(overview->FixedSelectionWidth, rec->X2 - rec->X1);
+    EXPECT_EQ(overview->FixedSelectionHeight, rec->Y2 - rec->Y1);
+    EXPECT_EQ(overview->GetSelectionOptions() & IESelOpt(iesoSizeable), 0u);
+    EXPECT_TRUE(overview->GetSelectionMask()->IsPointInside(rec->X1 + 1, rec->Y1 + 1));
+    EXPECT_EQ(v->GetOriginX(), 400);  // marking does not scroll the served view
+    EXPECT_EQ(v->GetOriginY(), 300);
     // Moving the overview's rectangle scrolls the served view, each axis by its own zoom.
     overview->GetSelectionRecord()->X1 = 100;
     overview->GetSelectionRecord()->Y1 = 80;

@@ -550,7 +550,12 @@ protected:
     void UpdateUnitsPerPixel();
     // True while the view's polygon selection is still being drawn (the length then runs to
     // the mouse point).
-    virtual bool SelectionPolygonOpen() { return !GetSelected(); }
+    virtual bool SelectionPolygonOpen() { return GetDrawingPolygon(); }
+    // The mouse point follows the view's scrolling while a selection is edited.
+    void OffsetSelectionPoints(int32_t DX, int32_t DY) override;
+    // The mouse-down point and the last mouse point, for the measures.
+    void MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int X, int Y) override;
+    void MouseMove(cl::TShiftState Shift, int X, int Y) override;
     // The client point the mouse was last seen at, and the mouse-down point.
     int32_t FMouseX = 0, FMouseY = 0;
     int32_t FDownX = 0, FDownY = 0;

@@ -311,6 +311,24 @@ void TVovozIdVect::CalcMeasureScale(double& ScaleX, double& ScaleY, TIEUnits Uni
     ScaleY *= FMeasureScale;
 }
 
+void TVovozIdVect::OffsetSelectionPoints(int32_t DX, int32_t DY) {
+    TVovozIdView::OffsetSelectionPoints(DX, DY);
+    FMouseX -= DX;
+    FMouseY -= DY;
+}
+
+void TVovozIdVect::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int X, int Y) {
+    FDownX = FMouseX = X;
+    FDownY = FMouseY = Y;
+    TVovozIdView::MouseDown(Button, Shift, X, Y);
+}
+
+void TVovozIdVect::MouseMove(cl::TShiftState Shift, int X, int Y) {
+    FMouseX = X;
+    FMouseY = Y;
+    TVovozIdView::MouseMove(Shift, X, Y);
+}
+
 void TVovozIdVect::UpdateUnitsPerPixel() { CalcMeasureScale(FUnitsPerPixelX, FUnitsPerPixelY, FMUnit); }
 
 void TVovozIdVect::SetMeasureScale(double Value) {

@@ -565,6 +565,8 @@ private:
     bool SelectionDrawRects(int32_t& XDst, int32_t& YDst, int32_t& WDst, int32_t& HDst, int32_t& XSrc, int32_t& YSrc,
                             int32_t& WSrc, int32_t& HSrc);
     void DrawSelectionGrips(cl::TCanvas* Canvas);
+    // The filled and the mark-outer looks of the selection over the composed back buffer.
+    void DrawSelectionOverlay(TIEBitmap* Dest);
     void DrawPolygonDashes(TIESelectionRecord* Rec, cl::TCanvas* Canvas);
     // Runs Fire (an event) with the application's SelectionBase in place.
     void WithAppSelectionBase(const std::function<void()>& Fire);
@@ -608,10 +610,6 @@ private:
     void ClampToLayer(int32_t& X, int32_t& Y);
     cl::TRect CurrentLayerClientRect();
     void SyncGeometry();
-    // Sets the scroll origin (clamped), repaints and redraws the selection outline.
-    void ScrollViewTo(int32_t X, int32_t Y);
-    void ZoomKeepingPoint(int32_t X, int32_t Y, double Value);
-    void ZoomToSelectionBox();
     void GlideStep();
     void UpdateHoverCursor(cl::TShiftState Shift, int32_t X, int32_t Y);
     void FinishPolygon(bool KeepMask);

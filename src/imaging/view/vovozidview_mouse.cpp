@@ -398,53 +398,6 @@ void TVovozIdView::ClampToLayer(int32_t& X, int32_t& Y) {
                    std::max(static_cast<int32_t>(r.bottom), static_cast<int32_t>(r.top)));
 }
 
-void TVovozIdView::ScrollViewTo(int32_t X, int32_t Y) {
-    DoViewChanging(0, X);
-    DoViewChanging(1, Y);
-    if (X == FOriginX && Y == FOriginY) return;
-    int32_t mx = 0, my = 0;
-    GetMaxOrigin(mx, my);
-    X = std::clamp(X, 0, std::max(mx, 0));
-    Y = std::clamp(Y, 0, std::max(my, 0));
-    if (X == FOriginX && Y == FOriginY) return;
-    if (FDelayZoomFilter && FZoomFilter != rfNone && (FZoomPercentX != 100 || FZoomPercentY != 100))
-        FFilterDelayCount = 4;
-    FViewChangeCount = 2;
-    FOriginX = X;
-    FOriginY = Y;
-    SyncGeometry();
-    FBackBufferDirty = true;
-    FFullRepaint = true;
-    if (HandleAllocated()) Paint();
-    DoViewChange(0);
-    if (FSelected) DrawSelectionOutline(this, false);
-    UpdateAntsTimer();
-}
-
-void TVovozIdView::ZoomKeepingPoint(int32_t X, int32_t Y, double Value) {
-    // The bitmap point under (X, Y) stays under it.
-    SyncGeometry();
-    const int32_t bx = ClientToBitmapX(X), by = ClientToBitmapY(Y);
-    SetZoom(Value);
-    SyncGeometry();
-    const double f = Value / 100;
-    ScrollViewTo(Trunc(bx * f - X + f), Trunc(by * f - Y + f));
-}
-
-void TVovozIdView::ZoomToSelectionBox() {
-    if (!FSelected) return;
-    const TIEMask* m = FSelectionMask.get();
-    if (m->IsEmpty() || m->X1 < 0 || m->Y1 < 0) return;
-    const int32_t w = m->X2 - m->X1 + 1, h = m->Y2 - m->Y1 + 1;
-    if (w < 2 || h < 2) return;
-    double z = std::min(GetHeight() / (h / 100.0), GetWidth() / (w / 100.0));
-    if (OnZoomIn) OnZoomIn(this, z);
-    SetZoom(z);
-    SyncGeometry();
-    ScrollViewTo(Trunc(m->X1 * FZoomFactorX) - (GetViewWidth() - Trunc(w * FZoomFactorX)) / 2,
-                 Trunc(m->Y1 * FZoomFactorY) - (GetViewHeight() - Trunc(h * FZoomFactorY)) / 2);
-}
-
 void TVovozIdView::OffsetSelectionPoints(int32_t DX, int32_t DY) {
     FPrevPoint.x -= DX;
     FPrevPoint.y -= DY;
@@ -470,7 +423,7 @@ bool TVovozIdView::EdgeScroll() {
             if (p.y > FOffsetY + FDisplayHeight - 1) dy = p.y - (FOffsetY + FDisplayHeight - 1);
             if (dx == 0 && dy == 0) break;
             const int32_t ox = FOriginX, oy = FOriginY;
-            ScrollViewTo(FOriginX + dx, FOriginY + dy);
+            SetViewXY(FOriginX + dx, FOriginY + dy);
             const int32_t mx = FOriginX - ox, my = FOriginY - oy;
             if (mx == 0 && my == 0) break;
             scrolled = true;
@@ -502,7 +455,7 @@ void TVovozIdView::GlideStep() {
     const int32_t ox = FOriginX, oy = FOriginY;
     const int32_t nx = static_cast<int32_t>(std::lround(ox - (ox - FGlideTarget.x) / 8.0));
     const int32_t ny = static_cast<int32_t>(std::lround(oy - (oy - FGlideTarget.y) / 8.0));
-    ScrollViewTo(nx, ny);
+    SetViewXY(nx, ny);
     // The timer stops (it is not freed inside its own tick) at the target or on a press.
     if ((FOriginX == ox && FOriginY == oy) || (win::GetAsyncKeyState(win::VK_LBUTTON) & 0x8000))
         FGlideTimer->SetEnabled(false);
@@ -669,8 +622,8 @@ void TVovozIdView::MouseMove(cl::TShiftState Shift, int X, int Y) {
     } else if (held) {
         if (X != FPressPoint.x || Y != FPressPoint.y) FMoved = true;
         if (FScrolling && (FMouseInteract & IEMouseOpt(miScroll))) {
-            ScrollViewTo(FPressOrigin.x - Trunc((X - FPressPoint.x) * DragScrollSpeed),
-                         FPressOrigin.y - Trunc((Y - FPressPoint.y) * DragScrollSpeed));
+            SetViewXY(FPressOrigin.x - Trunc((X - FPressPoint.x) * DragScrollSpeed),
+                      FPressOrigin.y - Trunc((Y - FPressPoint.y) * DragScrollSpeed));
         } else if (FGripHeld) {
             EdgeScroll();
             FGripHeld = ResizeSelectionByGrip(FGripHeld, cx, cy, (Shift & cl::ssAlt) || FSelectionRatio > 0);
@@ -842,18 +795,18 @@ void TVovozIdView::MouseUp(cl::TMouseButton Button, cl::TShiftState Shift, int X
             }
             if (OnZoomOut) OnZoomOut(this, next);
         }
-        if (next != FZoomPercentX || next != FZoomPercentY) ZoomKeepingPoint(X, Y, next);
+        if (next != FZoomPercentX || next != FZoomPercentY) ZoomAtPoint(X, Y, false, next);
     }
     if ((mi & IEMouseOpt(miScroll)) && FScrolling) {
-        ScrollViewTo(FPressOrigin.x - Trunc((X - FPressPoint.x) * DragScrollSpeed),
-                     FPressOrigin.y - Trunc((Y - FPressPoint.y) * DragScrollSpeed));
+        SetViewXY(FPressOrigin.x - Trunc((X - FPressPoint.x) * DragScrollSpeed),
+                  FPressOrigin.y - Trunc((Y - FPressPoint.y) * DragScrollSpeed));
         RestoreCursor();
     }
     if (Button == cl::mbLeft) {
         if ((mi & IEMouseOpt(miSelectZoom)) && FZoomSelecting) {
             if (FMoved) {
                 EndSelect();
-                ZoomToSelectionBox();
+                ZoomToSelection(true, true);
             }
             FRectSelecting = false;
             PopSelection(true, 1);

@@ -9,6 +9,7 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_draw.h"
 #include "imaging/core/hyieutils_helpers.h"
+#include "imaging/core/hyieutils_mask.h"
 #include "imaging/view/vovozidview.h"
 #include "platform/gdi.h"
 #include "platform/kernel.h"
@@ -264,6 +265,7 @@ void TVovozIdView::DrawLayers(TIEBitmap* Dest, bool DrawBoxes, bool DrawBackgrou
         // any part of the view uncovered), then the layers' own composition.
         if (DrawBackground) PaintBackgroundInto(Dest);
         DrawLayersGeneral(Dest, DrawBoxes, ClipRect);
+        if (DrawBoxes) DrawSelectionOverlay(Dest);
         return;
     }
     bool backgroundDrawn = false;
@@ -303,6 +305,22 @@ void TVovozIdView::DrawLayers(TIEBitmap* Dest, bool DrawBoxes, bool DrawBackgrou
         }
     }
     if (DrawBackground && !backgroundDrawn) PaintBackgroundInto(Dest);
+    if (DrawBoxes) DrawSelectionOverlay(Dest);
+}
+
+void TVovozIdView::DrawSelectionOverlay(TIEBitmap* Dest) {
+    const bool filled = FSelectionOptions & IESelOpt(iesoFilled);
+    const bool markOuter = FSelectionOptions & IESelOpt(iesoMarkOuter);
+    if ((!filled && !markOuter) || !FSelected || !GetSelectionRecord()->OutlineShown || FSelectionMask->IsEmpty())
+        return;
+    int32_t xd = 0, yd = 0, wd = 0, hd = 0, xs = 0, ys = 0, ws = 0, hs = 0;
+    if (!SelectionDrawRects(xd, yd, wd, hd, xs, ys, ws, hs) || wd <= 0 || hd <= 0 || ws <= 0 || hs <= 0) return;
+    // The mask shows over the composed picture, stretched from the current layer's source
+    // rectangle to where that layer is drawn.
+    if (filled) FSelectionMask->DrawXor(Dest->GetCanvas(), xd, yd, wd, hd, xs, ys, ws, hs);
+    if (markOuter)
+        if (cl::TBitmap* vb = Dest->GetVclBitmap())
+            FSelectionMask->PaintUnselected(vb, xd, yd, wd, hd, xs, ys, ws, hs, MarkOuterOpacity, MarkOuterColor);
 }
 
 void TVovozIdView::PaintBackBuffer(const cl::TRect& Rect) {
@@ -399,6 +417,10 @@ void TVovozIdView::Paint() {
                 if (OnDrawCanvas) OnDrawCanvas(this, canvas, cl::TRect{0, 0, GetViewWidth(), GetViewHeight()});
             }
             FFullRepaint = false;
+            // A non-rectangular selection being dragged shows as its moving copy only.
+            const bool movingShape =
+                FMouseCaptured && FHoverSel >= 0 && FGripHeld == 0 && FMoved && !SelectionIsRectangle();
+            if (!movingShape) DrawSelectionOutline(this, false);
             if (OnPaint) OnPaint(this);
         }
     } catch (const std::exception&) {
@@ -412,6 +434,10 @@ void TVovozIdView::Paint() {
         canvas->GetBrush()->SetColor(cl::clWhite);
         const int32_t tw = canvas->TextWidth(text), th = canvas->TextHeight(text);
         canvas->TextOut(GetViewWidth() - tw - 2, GetViewHeight() - th - 2, text);
+    }
+    if (!FHintText.empty() && EnableInteractionHints && !HasState(cl::csDesigning)) {
+        int32_t hx = FHintPos.x, hy = FHintPos.y;
+        IEDrawAlphaHint(canvas, hx, hy, FHintSample, FHintText);
     }
 }
 

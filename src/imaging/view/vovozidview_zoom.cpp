@@ -329,6 +329,8 @@ void TVovozIdView::DoSetZoomY(double Value) {
 }
 
 void TVovozIdView::SetZoom(double Value) {
+    // A gliding scroll aims at an origin of the old zoom: it ends here.
+    if (FGlideTimer) FGlideTimer->SetEnabled(false);
     DoViewChanging(2, Value);
     if (!(Value > 0) || (Value == FZoomPercentX && Value == FZoomPercentY)) return;
     if (FDelayZoomFilter && FZoomFilter != rfNone && (FZoomPercentX != 100 || FZoomPercentY != 100))
@@ -543,6 +545,10 @@ void TVovozIdView::SetOrigins(int32_t X, int32_t Y, bool AxisX, bool AxisY) {
     if (nx == FOriginX && ny == FOriginY) return;
     FOriginX = nx;
     FOriginY = ny;
+    // The mapping follows the origin at once: callers convert mouse points right after
+    // scrolling, also while painting is locked.
+    UpdateVisibleArea();
+    UpdateCoordTables();
     if (FDelayZoomFilter && FZoomFilter != rfNone && (FZoomPercentX != 100 || FZoomPercentY != 100))
         FFilterDelayCount = 4;
     FViewChangeCount = 2;
@@ -550,6 +556,7 @@ void TVovozIdView::SetOrigins(int32_t X, int32_t Y, bool AxisX, bool AxisY) {
     FFullRepaint = true;
     Paint();
     DoViewChange(0);
+    if (FSelected) DrawSelectionOutline(this, false);
     if (HandleAllocated()) {
         if (FHScrollShown && FHScrollFactor > 0)
             IESetScrollPos(FHandle, win::SB_HORZ, Trunc(FOriginX / FHScrollFactor), true, FFlatScrollBars);
@@ -737,7 +744,16 @@ void TVovozIdView::UpdateOverview() {
         Paint();
         const int32_t a = ClientToBitmapX(FOffsetX), b = ClientToBitmapY(FOffsetY);
         const int32_t c = ClientToBitmapX(FOffsetX + FDisplayWidth), d = ClientToBitmapY(FOffsetY + FDisplayHeight);
-        FOverviewView->MarkOverviewRect(a, b, c, d);
+        // The overview's selection handler would scroll this view back to the marked box.
+        const bool wasScrolling = FInOverviewScroll;
+        FInOverviewScroll = true;
+        try {
+            FOverviewView->MarkOverviewRect(a, b, c, d);
+        } catch (...) {
+            FInOverviewScroll = wasScrolling;
+            throw;
+        }
+        FInOverviewScroll = wasScrolling;
     } catch (...) {
         FInUpdateOverview = false;
         throw;
@@ -746,7 +762,6 @@ void TVovozIdView::UpdateOverview() {
 }
 
 void TVovozIdView::MarkOverviewRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
-    TIESelectionRecord* rec = GetSelectionRecord();
     const int32_t w = FIEBitmap->GetWidth(), h = FIEBitmap->GetHeight();
     if (X1 > X2) std::swap(X1, X2);
     if (Y1 > Y2) std::swap(Y1, Y2);
@@ -754,17 +769,11 @@ void TVovozIdView::MarkOverviewRect(int32_t X1, int32_t Y1, int32_t X2, int32_t 
     Y1 = std::clamp(Y1, 0, std::max(h - 1, 0));
     X2 = std::clamp(X2, 0, w);
     Y2 = std::clamp(Y2, 0, h);
-    rec->Points = {cl::TPoint{X1, Y1}, cl::TPoint{X2, Y1}, cl::TPoint{X2, Y2}, cl::TPoint{X1, Y2}};
-    rec->X1 = X1;
-    rec->Y1 = Y1;
-    rec->X2 = X2;
-    rec->Y2 = Y2;
-    FSelectionMask->Clear();
-    FSelectionMask->FillPolygons(1, rec->Points.data(), static_cast<int32_t>(rec->Points.size()));
-    FSelected = !FSelectionMask->IsEmpty();
-    rec->OutlineShown = FSelected;
-    FBackBufferDirty = true;
-    Paint();
+    // A fixed-size selection of the visible part: the overview's user drags it, never sizes it.
+    FixedSelectionWidth = X2 - X1;
+    FixedSelectionHeight = Y2 - Y1;
+    SetSelectionRatio(0);
+    Select(X1, Y1, X2, Y2, 0);
 }
 
 void TVovozIdView::OverviewSelectionChanging() {
