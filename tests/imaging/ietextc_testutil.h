@@ -13,6 +13,7 @@
 #include "imaging/view/ietextc.h"
 #include "platform/clock.h"
 #include "platform/gdi.h"
+#include "platform/gdi_testhooks.h"
 #include "platform/user.h"
 #include "platform/user_testhooks.h"
 

@@ -7,6 +7,7 @@
 #include "classlib/Forms.h"
 #include "imaging/view/ietextc.h"
 #include "platform/gdi.h"
+#include "platform/gdi_testhooks.h"
 #include "platform/signals.h"
 #include "platform/user.h"
 
