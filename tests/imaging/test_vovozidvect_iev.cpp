@@ -15,6 +15,7 @@
 #include "imaging/core/hyieutils_streams.h"
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/formats/iezlib.h"
+#include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging/view/vovozidvect.h"
 
@@ -514,6 +515,58 @@ TEST_F(VectIEV, ReferencesOutsideTheTablesBecomeNothing) {
     EXPECT_EQ(v->GetObjRecord(2)->BitmapIndex, -1);
     EXPECT_FALSE(v->GetObjRecord(2)->MemoHasBitmap);
     EXPECT_EQ(v->GetObjRecord(2)->MemoCharStyles, (std::vector<int32_t>{0, 0}));
+}
+
+// Versions "7" to "<" carry each picture's alpha channel after it, rows from the bottom up;
+// versions "1" and "2" store pictures as BMP.
+TEST_F(VectIEV, OldPictureEntries) {
+    auto pic = Picture(5, 3, 40);
+    const struct {
+        char Version;
+        bool Alpha;
+    } cases[] = {{'7', true}, {'<', true}, {'2', false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Version);
+        cl::TMemoryStream encoded;
+        std::unique_ptr<TVovozIdIO> io = TVovozIdIO::CreateFromBitmap(pic.get());
+        if (c.Version > '2')
+            io->SaveToStreamPNG(&encoded);
+        else
+            io->SaveToStreamBMP(&encoded);
+        TBlock table;
+        table.Put<int32_t>(1);
+        const auto* p = static_cast<const uint8_t*>(encoded.GetMemory());
+        table.Bytes.insert(table.Bytes.end(), p, p + encoded.GetSize());
+        if (c.Alpha) {
+            std::vector<uint8_t> rows(8 * 3, 0);  // rows of 8 bytes: the width rounded up to 4
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 5; ++x) rows[static_cast<size_t>(y * 8 + x)] = static_cast<uint8_t>(10 * y + x);
+            cl::TMemoryStream z;
+            {
+                TZCompressionStream zs(&z, zlevDefault);
+                zs.WriteBuffer(rows.data(), static_cast<int64_t>(rows.size()));
+                zs.Finish();
+            }
+            table.Put<int32_t>(static_cast<int32_t>(z.GetSize()));
+            const auto* q = static_cast<const uint8_t*>(z.GetMemory());
+            table.Bytes.insert(table.Bytes.end(), q, q + z.GetSize());
+        }
+        TBlock rec = RecordHead(c.Version, ievkBITMAP);
+        rec.Put<int32_t>(0);
+        ASSERT_TRUE(Load(*w, MakeBlock(c.Version, Objects(1, {rec}), 1, table.Bytes)));
+        ASSERT_EQ(w->GetObjectsCount(), 1);
+        TIEBitmap* got = w->GetBitmapByIndex(w->GetObjRecord(0)->BitmapIndex);
+        ASSERT_NE(got, nullptr);
+        ASSERT_EQ(got->GetWidth(), 5);
+        ASSERT_EQ(got->GetHeight(), 3);
+        for (int32_t y = 0; y < 3; ++y) EXPECT_EQ(0, std::memcmp(got->GetScanline(y), pic->GetScanline(y), 15));
+        EXPECT_EQ(got->HasAlphaChannel(), c.Alpha);
+        if (c.Alpha) {
+            // The file's first row is the picture's last.
+            EXPECT_EQ(static_cast<uint8_t*>(got->GetAlphaChannel()->GetScanline(2))[4], 4);
+            EXPECT_EQ(static_cast<uint8_t*>(got->GetAlphaChannel()->GetScanline(0))[1], 21);
+        }
+    }
 }
 
 TEST_F(VectIEV, EveryCutOfAFileFailsCleanly) {
