@@ -16,6 +16,7 @@
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/formats/iezlib.h"
 #include "imaging/io/vovozidio.h"
+#include "imaging/io/vovozidio_registry.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging/view/vovozidvect.h"
 
@@ -624,6 +625,27 @@ TEST_F(VectIEV, LayersAndObjectsContainerRoundTrips) {
     m.SetPosition(0);
     EXPECT_FALSE(IEIsLayersAndObjectsStream(&m));
     EXPECT_THROW(w->LoadLayersAndObjectsFromStream(&m), std::exception);
+}
+
+TEST_F(VectIEV, TheEngineRecognisesAndLoadsBothFiles) {
+    v->GetIEBitmap()->Allocate(8, 6, ie24RGB);
+    v->AddObjectCopy(Common(ievkBOX, 1));
+    const struct { int32_t FileType; } cases[] = {{ioIEV}, {ioALL}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.FileType);
+        cl::TMemoryStream m;
+        if (c.FileType == ioIEV)
+            v->SaveObjectsToStream(&m);
+        else
+            v->SaveLayersAndObjectsToStream(&m, -1);
+        m.SetPosition(0);
+        EXPECT_EQ(IEFindStreamFormat(&m), c.FileType);
+        m.SetPosition(0);
+        auto target = std::make_unique<TVovozIdVect>(nullptr);
+        target->GetIO()->LoadFromStream(&m);
+        EXPECT_FALSE(target->GetIO()->Aborting);
+        EXPECT_EQ(target->GetObjectsCount(), 1);
+    }
 }
 
 }  // namespace
