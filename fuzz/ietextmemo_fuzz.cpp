@@ -15,6 +15,7 @@
 #include "imaging/view/iegdiplus.h"
 #include "imaging/view/ietextc.h"
 #include "platform/gdi.h"
+#include "platform/gdi_testhooks.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
 
