@@ -28,6 +28,7 @@
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging/processing/vovozidproc_helpers.h"
 #include "imaging/view/vovozidview_stream.h"
+#include "imaging/view/vovozidvect.h"
 
 namespace ie {
 
@@ -288,6 +289,7 @@ void IERegisterFormatsCodecs() {
     IEPCXRegisterFormat();
     IERAWRegisterFormat();
     IELayersRegisterFormat();
+    IEVectRegisterFormats();
 }
 
 }  // namespace ie

@@ -256,6 +256,7 @@ void TVovozIdVect::FreeObjectData(TIEVObjRecord& Obj) {
 }
 
 void TVovozIdVect::RemoveAllObjects() {
+    PrepareObjUndo();
     CancelInteraction();
     for (int32_t h : FDrawOrder) FreeObjectData(*FObjects[static_cast<size_t>(h)]);
     FObjects.clear();

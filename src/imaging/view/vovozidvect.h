@@ -658,6 +658,49 @@ protected:
     int32_t FDrawnObjects = 0;
     std::unique_ptr<TIEBitmap> FWorkBitmap;
     std::unique_ptr<TIEBitmap> FWorkAlpha;  // the coverage pass, 24-bit grey
+
+    // ----- the object file and object undo (vovozidvect_iev.cpp, vovozidvect_undo.cpp)
+public:
+    // Writes one block of all objects and their pictures at the stream's position and leaves
+    // the stream at its end.
+    void SaveObjectsToStream(cl::TStream* Stream);
+    // Replaces all objects and pictures by those of the block at the position; False, with
+    // only the position moved, when the header does not match. Damaged data raises
+    // cl::EReadError (or the zlib and picture readers' errors); the default object keeps its
+    // picture in every case.
+    bool LoadObjectsFromStream(cl::TStream* Stream);
+    bool LoadObjectsFromFile(const cl::WideString& FileName);
+    // The view's layers followed by its objects.
+    void SaveLayersAndObjectsToStream(cl::TStream* Stream, int32_t Codec);
+    bool LoadLayersAndObjectsFromStream(cl::TStream* Stream);
+    bool LoadLayersAndObjectsFromFile(const cl::WideString& FileName);
+    // One record (-3: every object in drawing order).
+    void SaveObjectRecord(cl::TStream* Stream, int32_t hobj);
+    // Reads one record and adds its object; returns the new handle, or -4 for a group record
+    // whose nested records were added. Every count and length is checked against the bytes
+    // the stream has left.
+    int32_t LoadObjectRecord(cl::TStream* Stream, char Version, bool WithBitmaps);
+
+    // Takes a snapshot before an interaction when ObjAutoUndo is on.
+    void PrepareObjUndo();
+    void SaveObjUndo();
+    void DropLastObjUndo();
+    void ClearObjUndo();
+    // Loads the newest separated snapshot and removes it from the list; False when none.
+    bool UndoObjects();
+    int32_t GetObjUndoCount() const { return static_cast<int32_t>(FObjUndo.size()); }
+    bool GetUndoArmed() const { return FUndoArmed; }
+    // Drops the snapshot of an interaction that changed nothing.
+    void DropUnusedObjUndo();
+
+protected:
+    // Object snapshots (an object block) and layers-with-objects snapshots (a container) for
+    // the processing component's undo list; the layer snapshots are the view's.
+    std::unique_ptr<cl::TObject> MakeUndoSnapshot(TIEUndoSource Source) override;
+    bool RestoreUndoSnapshot(TIEUndoSource Source, cl::TObject* Snapshot) override;
+    int32_t LoadObjectRecordNested(cl::TStream* Stream, char Version, bool WithBitmaps, int32_t Depth);
+    std::vector<std::unique_ptr<cl::TMemoryStream>> FObjUndo;
+    bool FUndoArmed = false;
 };
 
 // Pixels of the rectangle (inclusive, clamped) ANDed with Color (pf24bit), or set to its red
@@ -668,5 +711,18 @@ void IEDrawRectFrame(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int3
                      cl::TColor Color);
 void IEDrawRectFrameVcl(cl::TBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Thickness,
                         cl::TColor Color);
+
+
+// True when the next four bytes are "IEV" and a version from "1" to "Q"; the position is
+// restored.
+bool IEIsIEVStream(cl::TStream* Stream);
+// True when the stream starts a layers-with-objects container at its position: an offset
+// inside the stream, a layers header after it and an object block at the offset. The
+// position is restored.
+bool IEIsLayersAndObjectsStream(cl::TStream* Stream);
+// Registers the object file (type 25) and the layers-with-objects file (type 27) with the
+// input/output engine: their content tests and loading into an attached vector view.
+void IEVectRegisterFormats();
+// ----- end of the object file and object undo
 
 }  // namespace ie
