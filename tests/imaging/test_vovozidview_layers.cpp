@@ -491,5 +491,30 @@ TEST(LayerUndo, LayerSnapshotsRestorePlacementAndTheFullOneThePixels) {
     EXPECT_EQ(view->GetLayerCount(), 1);
 }
 
+// The processing component's selection snapshot brings the selection back.
+TEST(SelectionUndo, TheSelectionSnapshotRestoresTheSelection) {
+    auto view = ViewWith(Pattern(0, 0, 8, 8, 1));
+    view->SetSelectionBase(iesbBitmap);
+    view->Select(1, 1, 4, 4);
+    ASSERT_TRUE(view->GetSelected());
+    std::vector<bool> before;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) before.push_back(view->GetSelectionMask()->IsPointInside(x, y));
+    ASSERT_TRUE(before[2 * 8 + 2]);
+    TVovozIdProc* proc = view->GetProc();
+    int fired = 0;
+    view->SetOnSaveUndo([&](cl::TObject*, TIEUndoSource S) { fired += S == ieuSelection; });
+    proc->SaveUndo(ieuSelection);
+    EXPECT_EQ(fired, 1);
+    ASSERT_EQ(proc->GetUndoSourceAt(proc->GetUndoCount() - 1), ieuSelection);
+    view->Select(5, 5, 8, 8);
+    ASSERT_FALSE(view->GetSelectionMask()->IsPointInside(2, 2));
+    proc->Undo();
+    ASSERT_TRUE(view->GetSelected());
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(view->GetSelectionMask()->IsPointInside(x, y), before[size_t(y * 8 + x)]) << x << "," << y;
+}
+
 }  // namespace
 }  // namespace ie::test

@@ -27,8 +27,8 @@
 #include "imaging/formats/wbmpfilt.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging/processing/vovozidproc_helpers.h"
-#include "imaging/view/vovozidview_stream.h"
 #include "imaging/view/vovozidvect.h"
+#include "imaging/view/vovozidview_stream.h"
 
 namespace ie {
 

@@ -1083,9 +1083,7 @@ void TfIOPreviews::FollowSourceView() {
     VovozId2->SetViewXY(VovozId1->GetViewX(), VovozId1->GetViewY());
 }
 
-void TfIOPreviews::SourceViewChange(cl::TObject*, int32_t) {
-    FollowSourceView();
-}
+void TfIOPreviews::SourceViewChange(cl::TObject*, int32_t) { FollowSourceView(); }
 
 void TfIOPreviews::ViewProgress(cl::TObject*, int32_t Percent) {
     ProgressBar1->SetPosition(static_cast<int>(std::trunc(Percent / double(std::max(1, FProgressPhases)))) +

@@ -616,8 +616,8 @@ public:
     // DestIE is the TIEBitmap Dest belongs to, when there is one. AlphaPass draws the
     // object's coverage for the alpha channel (memo pictures are skipped). OnlyVisible skips
     // objects outside the image area. True when the object was drawn.
-    bool DrawObject(TIEVObjRecord& Obj, int32_t hobj, bool AlphaPass, int32_t Factor, TIEBitmap* DestIE,
-                    bool UseZoom, bool OnlyVisible, cl::TBitmap* Dest);
+    bool DrawObject(TIEVObjRecord& Obj, int32_t hobj, bool AlphaPass, int32_t Factor, TIEBitmap* DestIE, bool UseZoom,
+                    bool OnlyVisible, cl::TBitmap* Dest);
     // A line end (Shape 1 triangle based at the end, 2 arrow head pointing at it) at (EX, EY)
     // of the line whose other end is (OX, OY); W wide, L long.
     void DrawLineEndShape(TIECanvas* Canvas, TIEVObjRecord& Obj, int32_t EX, int32_t EY, int32_t OX, int32_t OY,
@@ -711,7 +711,6 @@ void IEDrawRectFrame(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int3
                      cl::TColor Color);
 void IEDrawRectFrameVcl(cl::TBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Thickness,
                         cl::TColor Color);
-
 
 // True when the next four bytes are "IEV" and a version from "1" to "Q"; the position is
 // restored.

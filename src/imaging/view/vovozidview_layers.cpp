@@ -705,16 +705,24 @@ void TVovozIdView::LoadLayersUndo(cl::TStream* Stream) {
 }
 
 std::unique_ptr<cl::TObject> TVovozIdView::MakeUndoSnapshot(TIEUndoSource Source) {
-    if (Source != ieuLayer && Source != ieuFullLayer) return nullptr;
+    if (Source != ieuSelection && Source != ieuLayer && Source != ieuFullLayer) return nullptr;
     auto stream = std::make_unique<cl::TMemoryStream>();
-    SaveLayersUndo(stream.get(), Source == ieuFullLayer);
+    if (Source == ieuSelection)
+        SaveSelectionToStream(stream.get());
+    else
+        SaveLayersUndo(stream.get(), Source == ieuFullLayer);
     return stream;
 }
 
 bool TVovozIdView::RestoreUndoSnapshot(TIEUndoSource Source, cl::TObject* Snapshot) {
-    if (Source != ieuLayer && Source != ieuFullLayer) return false;
+    if (Source != ieuSelection && Source != ieuLayer && Source != ieuFullLayer) return false;
     auto* stream = dynamic_cast<cl::TStream*>(Snapshot);
     if (!stream) return false;
+    if (Source == ieuSelection) {
+        // The selection comes back where it was in the picture.
+        stream->SetPosition(0);
+        return LoadSelectionFromStream(stream, 1);
+    }
     LoadLayersUndo(stream);
     return true;
 }
