@@ -523,6 +523,15 @@ TEST_F(ViewLayerMouse, DragOutsideTheLayerRotatesItAndAClickPicksAnother) {
     EXPECT_EQ(view->GetShownCursor(), 1813);
     Play("0 move " + At(SX(10), SY(5)));
     EXPECT_EQ(view->GetShownCursor(), 1814);
+    // The rotation-centre grip drags the centre, as a fraction of the layer.
+    Play("0 down " + At(SX(40), SY(30)) + "; 20 move " + At(SX(35), SY(45)) + "; 40 up " + At(SX(35), SY(45)));
+    EXPECT_DOUBLE_EQ(top->PivotX, 0.25);
+    EXPECT_DOUBLE_EQ(top->PivotY, 1.25);
+    EXPECT_DOUBLE_EQ(top->Angle, 0.0);
+    EXPECT_TRUE(events.empty());
+    top->PivotX = top->PivotY = 0.5;
+    view->Update();
+    cl::Application->ProcessMessages();
     // Below the centre 20 pixels right and 8 down: a quarter degree for each.
     Play("0 down " + At(SX(60), SY(60)) + "; 20 move " + At(SX(80), SY(60)) + "; 40 move " + At(SX(80), SY(68)) +
          "; 60 up " + At(SX(80), SY(68)));

@@ -601,7 +601,7 @@ private:
     bool FLayerDragged = false;
     cl::TPoint FLayerPrev{0, 0};  // the previous mouse point of a layer drag (client)
     void ResizeLayerByGrip(TIELayer* Layer, int32_t X, int32_t Y, bool KeepRatio);
-    bool UpdateLayerCursor(cl::TShiftState Shift, int32_t X, int32_t Y);
+    bool UpdateLayerCursor(int32_t X, int32_t Y);
     cl::TRect FGripBox{0, 0, 0, 0};
     double FGripRatio = 0;
     cl::TRect FDragRect{0, 0, 0, 0};  // the rectangle added by this drag (bitmap)

@@ -643,8 +643,7 @@ void TVovozIdView::ResizeLayerByGrip(TIELayer* Layer, int32_t X, int32_t Y, bool
 }
 
 // The cursor over layers while no button is held. True when a layer mode chose it.
-bool TVovozIdView::UpdateLayerCursor(cl::TShiftState Shift, int32_t X, int32_t Y) {
-    (void)Shift;
+bool TVovozIdView::UpdateLayerCursor(int32_t X, int32_t Y) {
     const TIEMouseInteract mi = FMouseInteract;
     if (!(mi & (IEMouseOpt(miMoveLayers) | IEMouseOpt(miResizeLayers) | IEMouseOpt(miRotateLayers)))) return false;
     SyncGeometry();
@@ -676,7 +675,7 @@ bool TVovozIdView::UpdateLayerCursor(cl::TShiftState Shift, int32_t X, int32_t Y
 }
 
 void TVovozIdView::UpdateHoverCursor(cl::TShiftState Shift, int32_t X, int32_t Y) {
-    if (UpdateLayerCursor(Shift, X, Y)) return;
+    if (UpdateLayerCursor(X, Y)) return;
     const TIEMouseInteract selModes = IEMouseOpt(miSelect) | IEMouseOpt(miSelectPolygon) | IEMouseOpt(miSelectCircle) |
                                       IEMouseOpt(miSelectZoom) | IEMouseOpt(miSelectMagicWand) |
                                       IEMouseOpt(miSelectLasso);
