@@ -394,6 +394,187 @@ void PumpFor(int Ms) {
     }
 }
 
+TEST_F(ViewMouse, PolygonRubberBandSurvivesARepaintAndIsErasedByTheNextMove) {
+    view->SetMouseInteract(IEMouseOpt(miSelectPolygon));
+    const win::POINT o = view->ClientToScreen({0, 0});
+    auto white = [&](int BX, int BY) {
+        const win::test::Screen s = win::test::ScreenComposite();
+        return (s.At(o.x + view->BitmapToClientX(BX), o.y + view->BitmapToClientY(BY)) & 0xFFFFFFu) == 0xFFFFFFu;
+    };
+    // A first point, then the mouse to its right: the band is the inverted line between them.
+    Play("0 down " + At(SX(10), SY(10)) + "; 10 up " + At(SX(10), SY(10)) + "; 40 move " + At(SX(60), SY(10)));
+    EXPECT_FALSE(white(35, 10));
+    // A repaint of the whole view paints the picture over it; the band shows again.
+    view->Invalidate();
+    cl::Application->ProcessMessages();
+    EXPECT_FALSE(white(35, 10));
+    // The next move erases the old band (drawn inverted once more) and draws the new one.
+    Play("0 move " + At(SX(10), SY(60)));
+    EXPECT_TRUE(white(35, 10));
+    EXPECT_FALSE(white(10, 35));
+}
+
+// A second layer, 20 x 20 at image (30, 20), on top of the picture; it is current.
+class ViewLayerMouse : public ViewMouse {
+protected:
+    void SetUp() override {
+        ViewMouse::SetUp();
+        view->LayersAdd();
+        view->GetIEBitmap()->Allocate(20, 20, ie24RGB);
+        FillPicture(view->GetIEBitmap(), 0, 0, 20, 20, 255, 0, 0);
+        top = view->GetLayer(1);
+        top->PositionX = 30;
+        top->PositionY = 20;
+        view->Update();
+        cl::Application->ProcessMessages();
+        view->OnLayerNotify = [this](cl::TObject*, int32_t Layer, TIELayerEvent Event) {
+            events.push_back({Layer, Event});
+        };
+    }
+    // The events of the last drag with repeated ones folded into one.
+    std::vector<std::pair<int32_t, TIELayerEvent>> Folded() {
+        std::vector<std::pair<int32_t, TIELayerEvent>> out;
+        for (const auto& e : events)
+            if (out.empty() || out.back() != e) out.push_back(e);
+        return out;
+    }
+    TIELayer* top = nullptr;
+    std::vector<std::pair<int32_t, TIELayerEvent>> events;
+};
+
+using LayerEvents = std::vector<std::pair<int32_t, TIELayerEvent>>;
+
+TEST_F(ViewLayerMouse, DragInsideMovesTheLayerButNotAnImmovableOne) {
+    view->SetMouseInteract(IEMouseOpt(miMoveLayers));
+    Play("0 move " + At(SX(35), SY(25)));
+    EXPECT_EQ(view->GetShownCursor(), 1790);
+    Play("0 down " + At(SX(35), SY(25)) + "; 20 move " + At(SX(40), SY(28)) + "; 40 move " + At(SX(45), SY(30)) +
+         "; 60 up " + At(SX(45), SY(30)));
+    EXPECT_EQ(top->PositionX, 40);
+    EXPECT_EQ(top->PositionY, 25);
+    EXPECT_EQ(Folded(), (LayerEvents{{1, ielSelected}, {1, ielMoving}, {1, ielMoved}}));
+    EXPECT_EQ(view->GetShownCursor(), 1785);
+
+    top->Immovable = true;
+    events.clear();
+    Play("0 down " + At(SX(45), SY(35)) + "; 20 move " + At(SX(55), SY(45)) + "; 40 up " + At(SX(55), SY(45)));
+    EXPECT_EQ(top->PositionX, 40);
+    EXPECT_EQ(top->PositionY, 25);
+    EXPECT_EQ(Folded(), (LayerEvents{{1, ielSelected}}));
+}
+
+TEST_F(ViewLayerMouse, GripDragsResizeTheLayer) {
+    view->SetMouseInteract(IEMouseOpt(miMoveLayers) | IEMouseOpt(miResizeLayers));
+    // The layer's client rectangle is (80, 55)-(100, 75): bitmap 30..50 by 20..40.
+    struct Case {
+        int FromX, FromY, ToX, ToY;  // bitmap pixels
+        cl::TCursor Cursor;
+        int X, Y, W, H;  // the layer afterwards
+    } cases[] = {
+        {50, 40, 60, 45, 1786, 30, 20, 30, 25},  // bottom-right corner
+        {30, 20, 25, 10, 1786, 25, 10, 25, 30},  // top-left corner
+        {30, 30, 40, 33, 1789, 40, 20, 10, 20},  // left side: only the left edge follows
+        {40, 40, 45, 50, 1787, 30, 20, 20, 30},  // bottom side: only the bottom edge follows
+        {50, 20, 20, 30, 1788, 30, 30, 1, 10},   // top-right dragged past the left edge keeps a pixel
+    };
+    for (const Case& c : cases) {
+        top->PositionX = 30;
+        top->PositionY = 20;
+        top->ShownWidth = top->ShownHeight = 0;
+        view->Update();
+        cl::Application->ProcessMessages();
+        events.clear();
+        Play("0 move " + At(SX(c.FromX), SY(c.FromY)));
+        EXPECT_EQ(view->GetShownCursor(), c.Cursor) << c.FromX << "," << c.FromY;
+        Play("0 down " + At(SX(c.FromX), SY(c.FromY)) + "; 20 move " + At(SX(c.ToX), SY(c.ToY)) + "; 40 up " +
+             At(SX(c.ToX), SY(c.ToY)));
+        EXPECT_EQ(top->PositionX, c.X) << c.FromX << "," << c.FromY;
+        EXPECT_EQ(top->PositionY, c.Y) << c.FromX << "," << c.FromY;
+        EXPECT_EQ(top->GetShownWidth(), c.W) << c.FromX << "," << c.FromY;
+        EXPECT_EQ(top->GetShownHeight(), c.H) << c.FromX << "," << c.FromY;
+        EXPECT_EQ(Folded(), (LayerEvents{{1, ielResizing}, {1, ielResized}})) << c.FromX << "," << c.FromY;
+    }
+
+    // Alt keeps the height/width ratio of the layer.
+    top->ShownWidth = 40;
+    top->ShownHeight = 20;
+    top->PositionX = 30;
+    top->PositionY = 20;
+    view->Update();
+    cl::Application->ProcessMessages();
+    Play("0 keydown 18; 10 down " + At(SX(70), SY(40)) + "; 30 move " + At(SX(80), SY(60)) + "; 50 up " +
+         At(SX(80), SY(60)) + "; 60 keyup 18");
+    EXPECT_EQ(top->GetShownWidth(), 50);
+    EXPECT_EQ(top->GetShownHeight(), 25);
+
+    // An immovable layer has no grips: a press on a corner picks and does not resize it.
+    top->Immovable = true;
+    events.clear();
+    Play("0 down " + At(SX(80) - 1, SY(45) - 1) + "; 20 move " + At(SX(90), SY(60)) + "; 40 up " + At(SX(90), SY(60)));
+    EXPECT_EQ(top->GetShownWidth(), 50);
+    EXPECT_EQ(top->GetShownHeight(), 25);
+    EXPECT_EQ(Folded(), (LayerEvents{{1, ielSelected}}));
+}
+
+TEST_F(ViewLayerMouse, DragOutsideTheLayerRotatesItAndAClickPicksAnother) {
+    view->SetMouseInteract(IEMouseOpt(miMoveLayers) | IEMouseOpt(miRotateLayers));
+    // The rotation centre is the layer's middle, image (40, 30); below and right of it 1813.
+    Play("0 move " + At(SX(80), SY(70)));
+    EXPECT_EQ(view->GetShownCursor(), 1813);
+    Play("0 move " + At(SX(10), SY(5)));
+    EXPECT_EQ(view->GetShownCursor(), 1814);
+    // The rotation-centre grip drags the centre, as a fraction of the layer.
+    Play("0 down " + At(SX(40), SY(30)) + "; 20 move " + At(SX(35), SY(45)) + "; 40 up " + At(SX(35), SY(45)));
+    EXPECT_DOUBLE_EQ(top->PivotX, 0.25);
+    EXPECT_DOUBLE_EQ(top->PivotY, 1.25);
+    EXPECT_DOUBLE_EQ(top->Angle, 0.0);
+    EXPECT_TRUE(events.empty());
+    top->PivotX = top->PivotY = 0.5;
+    view->Update();
+    cl::Application->ProcessMessages();
+    // Below the centre 20 pixels right and 8 down: a quarter degree for each.
+    Play("0 down " + At(SX(60), SY(60)) + "; 20 move " + At(SX(80), SY(60)) + "; 40 move " + At(SX(80), SY(68)) +
+         "; 60 up " + At(SX(80), SY(68)));
+    EXPECT_DOUBLE_EQ(top->Angle, 7.0);
+    EXPECT_EQ(Folded(), (LayerEvents{{1, ielRotating}, {1, ielRotated}}));
+
+    // Above the centre moving right turns the other way; Shift snaps to 45 degrees.
+    events.clear();
+    Play("0 down " + At(SX(10), SY(5)) + "; 20 move " + At(SX(90), SY(5)) + "; 40 up " + At(SX(90), SY(5)));
+    EXPECT_DOUBLE_EQ(top->Angle, -13.0);
+    // Round the layer: +45, -32.5, +45, +32.5 from -13 give 77, stored as 45 with Shift.
+    Play("0 keydown 16; 10 down " + At(SX(-40), SY(100)) + "; 30 move " + At(SX(140), SY(100)) + "; 50 move " +
+         At(SX(140), SY(-30)) + "; 70 move " + At(SX(-40), SY(-30)) + "; 90 move " + At(SX(-40), SY(100)) +
+         "; 110 up " + At(SX(-40), SY(100)) + "; 120 keyup 16");
+    EXPECT_DOUBLE_EQ(top->Angle, 45.0);
+
+    // A click outside the current layer, without moving, picks the layer under the mouse.
+    top->SetRotate(0);
+    view->Update();
+    cl::Application->ProcessMessages();
+    events.clear();
+    Play("0 down " + At(SX(5), SY(70)) + "; 20 up " + At(SX(5), SY(70)));
+    EXPECT_EQ(view->GetCurrentLayer(), 0);
+    EXPECT_EQ(Folded(), (LayerEvents{{0, ielSelected}}));
+}
+
+TEST_F(ViewLayerMouse, ChangingTheCurrentLayerKeepsTheSelectedImagePixels) {
+    view->SetCurrentLayer(0);
+    view->SetSelectionBase(iesbBitmap);
+    view->Select(35, 25, 45, 35, 0);
+    view->SetCurrentLayer(1);
+    ASSERT_TRUE(view->GetSelected());
+    EXPECT_EQ(view->GetSelectionMask()->Width, 20);
+    EXPECT_TRUE(MaskIsRect(view->GetSelectionMask(), 5, 5, 15, 15));
+    view->SetCurrentLayer(0);
+    EXPECT_TRUE(MaskIsRect(view->GetSelectionMask(), 35, 25, 45, 35));
+
+    // Without a selection nothing is carried over.
+    view->Deselect();
+    view->SetCurrentLayer(1);
+    EXPECT_FALSE(view->GetSelected());
+}
+
 TEST(ViewSelectOnX, DragWithTheXPointerSelectsAndTheAntsShow) {
     if (!lumetra_test::DesktopToolsInstalled()) GTEST_SKIP() << "Xvfb, xwd or xdotool is missing";
     lumetra_test::SdlDesktop desk;

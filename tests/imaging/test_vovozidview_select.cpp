@@ -542,6 +542,8 @@ TEST_F(ViewSelect, FilledAndMarkOuterShowOnBothCompositionPaths) {
             top->PositionX = 90;
             top->PositionY = 70;
             view->SetCurrentLayer(0);
+            // The selection followed the layer changes (it went with the moved layer): again.
+            view->Select(20, 10, 60, 40, 0);
         }
         const auto plain = shot(0);
         EXPECT_EQ(plain.first, 0xFFFFFFu) << layered;

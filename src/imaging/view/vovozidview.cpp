@@ -436,9 +436,14 @@ void TVovozIdView::SetCurrentLayer(int32_t Index) {
     int32_t i = Index;
     while (i > 0 && !GetLayer(i)->Pickable) --i;
     if (i == FCurrentLayer) return;
+    // A selection follows the image pixels it covers: it is saved with the old layer's position
+    // and restored on the new layer, moved by the difference of the two positions.
+    const bool hadSelection = FSelected;
+    if (hadSelection) PushSelection();
     FCurrentLayer = i;
     FIEBitmap = GetLayer(i)->GetBitmap();
     FBitmap = FIEBitmap->Encapsulated ? FIEBitmap->VclBitmap() : nullptr;
+    if (hadSelection) PopSelection(true, 2);
     CallBitmapChangeEvents();
     Update();
 }

@@ -591,6 +591,17 @@ private:
     int32_t FMovingLayer = -1;
     bool FLayerMoved = false;
     cl::TPoint FLayerPressPos{0, 0};
+    int32_t FResizingLayer = -1;  // the layer resized by a grip
+    TIEGrip FLayerGrip = TIEGrip::ieNone;
+    cl::TRect FLayerPressRect{0, 0, 0, 0};  // position and displayed size at the press (bitmap)
+    double FLayerRatio = 0;                 // height / width at the first move of a resize
+    int32_t FRotatingLayer = -1;
+    double FRotateAngle = 0;   // accumulated rotation of the drag
+    int32_t FPivotLayer = -1;  // the layer whose rotation centre is dragged
+    bool FLayerDragged = false;
+    cl::TPoint FLayerPrev{0, 0};  // the previous mouse point of a layer drag (client)
+    void ResizeLayerByGrip(TIELayer* Layer, int32_t X, int32_t Y, bool KeepRatio);
+    bool UpdateLayerCursor(int32_t X, int32_t Y);
     cl::TRect FGripBox{0, 0, 0, 0};
     double FGripRatio = 0;
     cl::TRect FDragRect{0, 0, 0, 0};  // the rectangle added by this drag (bitmap)
@@ -607,6 +618,7 @@ private:
     bool FRubberShown = false;  // the polygon's rubber band, drawn inverted
     cl::TPoint FRubberFrom{0, 0};
     cl::TPoint FRubberTo{0, 0};
+    void InvertRubberBand();
     void ClampToLayer(int32_t& X, int32_t& Y);
     cl::TRect CurrentLayerClientRect();
     void SyncGeometry();

@@ -10,6 +10,7 @@
 #include "classlib/Forms.h"
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_geometry.h"
+#include "imaging/core/hyieutils_helpers.h"
 #include "imaging/core/hyieutils_mask.h"
 #include "imaging/core/hyieutils_numbers.h"
 #include "imaging/view/vovozidview.h"
@@ -558,20 +559,43 @@ void TVovozIdView::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int
         }
     }
     if (((mi & IEMouseOpt(miMoveLayers)) && Button == cl::mbLeft) || layersRight) {
-        // The topmost pickable layer under the mouse becomes current and moves.
-        for (int32_t i = GetLayerCount() - 1; i >= 0; --i) {
-            TIELayer* l = GetLayer(i);
-            if (!l->Visible || !l->Pickable || !l->GetBitmap()) continue;
-            SyncGeometry();
-            const int32_t lx = l->ClientToLayerX(X), ly = l->ClientToLayerY(Y);
-            if (lx < 0 || ly < 0 || lx >= l->GetBitmap()->GetWidth() || ly >= l->GetBitmap()->GetHeight()) continue;
-            if (i != FCurrentLayer) SetCurrentLayer(i);
-            DoLayerNotify(FCurrentLayer, ielSelected);
-            FMovingLayer = FCurrentLayer;
-            FLayerMoved = false;
-            FLayerPressPos = {GetCurrentLayerObject()->PositionX, GetCurrentLayerObject()->PositionY};
-            if (!GetCurrentLayerObject()->Immovable) ShowViewCursor(1790);
-            break;
+        SyncGeometry();
+        TIELayer* cur = GetCurrentLayerObject();
+        const TIEGrip grip = (mi & (IEMouseOpt(miResizeLayers) | IEMouseOpt(miRotateLayers))) && !cur->Immovable
+                                 ? LayerGripAt(X, Y)
+                                 : TIEGrip::ieNone;
+        FLayerDragged = false;
+        FLayerPrev = {X, Y};
+        if ((mi & IEMouseOpt(miResizeLayers)) && grip != TIEGrip::ieNone && grip != TIEGrip::ieRotationCenter) {
+            // A resize works on the upright layer: its rotation is applied to the pixels first.
+            BakeLayerRotations(FCurrentLayer);
+            cur = GetCurrentLayerObject();
+            FResizingLayer = FCurrentLayer;
+            FLayerGrip = grip;
+            FLayerRatio = 0;
+            FLayerPressRect = cl::TRect{cur->PositionX, cur->PositionY, cur->PositionX + cur->GetShownWidth(),
+                                        cur->PositionY + cur->GetShownHeight()};
+        } else if ((mi & IEMouseOpt(miRotateLayers)) && grip == TIEGrip::ieRotationCenter) {
+            FPivotLayer = FCurrentLayer;
+        } else if ((mi & IEMouseOpt(miRotateLayers)) && !PointInLayer(X, Y, FCurrentLayer)) {
+            FRotatingLayer = FCurrentLayer;
+            FRotateAngle = cur->Angle;
+        } else {
+            // The topmost pickable layer under the mouse becomes current and moves.
+            for (int32_t i = GetLayerCount() - 1; i >= 0; --i) {
+                TIELayer* l = GetLayer(i);
+                if (!l->Visible || !l->Pickable || !l->GetBitmap()) continue;
+                SyncGeometry();
+                const int32_t lx = l->ClientToLayerX(X), ly = l->ClientToLayerY(Y);
+                if (lx < 0 || ly < 0 || lx >= l->GetBitmap()->GetWidth() || ly >= l->GetBitmap()->GetHeight()) continue;
+                if (i != FCurrentLayer) SetCurrentLayer(i);
+                DoLayerNotify(FCurrentLayer, ielSelected);
+                FMovingLayer = FCurrentLayer;
+                FLayerMoved = false;
+                FLayerPressPos = {GetCurrentLayerObject()->PositionX, GetCurrentLayerObject()->PositionY};
+                if (!GetCurrentLayerObject()->Immovable) ShowViewCursor(1790);
+                break;
+            }
         }
     }
     if (mi & IEMouseOpt(miScroll)) {
@@ -585,7 +609,73 @@ void TVovozIdView::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int
 // ---------------------------------------------------------------------------------------
 // Move
 
+// The edges that the grip drags follow the mouse (in image pixels); the opposite edges stay.
+// The layer keeps at least one pixel each way. With KeepRatio the height follows the width at
+// the ratio of the first move (the width follows the height for the top and bottom grips).
+void TVovozIdView::ResizeLayerByGrip(TIELayer* Layer, int32_t X, int32_t Y, bool KeepRatio) {
+    const int32_t bx = ClientToBitmapX(X), by = ClientToBitmapY(Y);
+    int32_t l = FLayerPressRect.left, t = FLayerPressRect.top, r = FLayerPressRect.right, b = FLayerPressRect.bottom;
+    const TIEGrip g = FLayerGrip;
+    const bool left = g == TIEGrip::ieTopLeft || g == TIEGrip::ieBottomLeft || g == TIEGrip::ieLeftSide;
+    const bool right = g == TIEGrip::ieTopRight || g == TIEGrip::ieBottomRight || g == TIEGrip::ieRightSide;
+    const bool top = g == TIEGrip::ieTopLeft || g == TIEGrip::ieTopRight || g == TIEGrip::ieTopSide;
+    const bool bottom = g == TIEGrip::ieBottomLeft || g == TIEGrip::ieBottomRight || g == TIEGrip::ieBottomSide;
+    if (left) l = std::min(bx, r - 1);
+    if (right) r = std::max(bx, l + 1);
+    if (top) t = std::min(by, b - 1);
+    if (bottom) b = std::max(by, t + 1);
+    if (KeepRatio && FLayerRatio > 0) {
+        if (left || right) {
+            const int32_t h = std::max(1, static_cast<int32_t>(std::lround((r - l) * FLayerRatio)));
+            if (top)
+                t = b - h;
+            else
+                b = t + h;
+        } else {
+            const int32_t w = std::max(1, static_cast<int32_t>(std::lround((b - t) / FLayerRatio)));
+            r = l + w;
+        }
+    }
+    Layer->PositionX = l;
+    Layer->PositionY = t;
+    Layer->ShownWidth = r - l;
+    Layer->ShownHeight = b - t;
+}
+
+// The cursor over layers while no button is held. True when a layer mode chose it.
+bool TVovozIdView::UpdateLayerCursor(int32_t X, int32_t Y) {
+    const TIEMouseInteract mi = FMouseInteract;
+    if (!(mi & (IEMouseOpt(miMoveLayers) | IEMouseOpt(miResizeLayers) | IEMouseOpt(miRotateLayers)))) return false;
+    SyncGeometry();
+    TIELayer* cur = GetCurrentLayerObject();
+    if ((mi & IEMouseOpt(miResizeLayers)) && !cur->Immovable) {
+        const TIEGrip grip = LayerGripAt(X, Y);
+        if (grip != TIEGrip::ieNone && grip != TIEGrip::ieRotationCenter) {
+            static const cl::TCursor gripCursor[] = {0, 1786, 1788, 1786, 1788, 1789, 1789, 1787, 1787};
+            ShowViewCursor(gripCursor[static_cast<int32_t>(grip)]);
+            return true;
+        }
+    }
+    if (mi & IEMouseOpt(miRotateLayers)) {
+        if (PointInLayer(X, Y, FCurrentLayer)) {
+            RestoreCursor();
+        } else {
+            const cl::TRect c = GetLayerGripRect(FCurrentLayer, TIEGrip::ieRotationCenter);
+            const bool leftOf = X < (c.left + c.right) / 2, above = Y < (c.top + c.bottom) / 2;
+            ShowViewCursor(leftOf ? (above ? 1814 : 1811) : (above ? 1812 : 1813));
+        }
+        return true;
+    }
+    const int32_t over = LayerAtPoint(X, Y, true);
+    if ((mi & IEMouseOpt(miMoveLayers)) && over >= 0 && !GetLayer(over)->Immovable)
+        ShowViewCursor(1790);
+    else
+        RestoreCursor();
+    return true;
+}
+
 void TVovozIdView::UpdateHoverCursor(cl::TShiftState Shift, int32_t X, int32_t Y) {
+    if (UpdateLayerCursor(X, Y)) return;
     const TIEMouseInteract selModes = IEMouseOpt(miSelect) | IEMouseOpt(miSelectPolygon) | IEMouseOpt(miSelectCircle) |
                                       IEMouseOpt(miSelectZoom) | IEMouseOpt(miSelectMagicWand) |
                                       IEMouseOpt(miSelectLasso);
@@ -606,6 +696,19 @@ void TVovozIdView::UpdateHoverCursor(cl::TShiftState Shift, int32_t X, int32_t Y
     } else {
         RestoreCursor();
     }
+}
+
+// The rubber band is drawn inverted: drawing it a second time restores the pixels under it.
+void TVovozIdView::InvertRubberBand() {
+    if (!HandleAllocated()) return;
+    cl::TCanvas* c = GetCanvas();
+    c->GetPen()->SetMode(cl::pmNot);
+    c->GetPen()->SetStyle(cl::psSolid);
+    c->GetPen()->SetWidth(1);
+    c->MoveTo(FRubberFrom.x, FRubberFrom.y);
+    c->LineTo(FRubberTo.x, FRubberTo.y);
+    c->GetPen()->SetMode(cl::pmCopy);
+    win::GdiFlush();
 }
 
 void TVovozIdView::MouseMove(cl::TShiftState Shift, int X, int Y) {
@@ -664,6 +767,42 @@ void TVovozIdView::MouseMove(cl::TShiftState Shift, int X, int Y) {
                 FSelectionChanged = true;
                 RepaintSelection();
                 DoSelectionChanging();
+            } else if (FResizingLayer >= 0 && FResizingLayer == FCurrentLayer && !layer->Immovable) {
+                if (!FLayerDragged) {
+                    const int32_t w = layer->GetShownWidth(), h = layer->GetShownHeight();
+                    FLayerRatio = w > 0 ? static_cast<double>(h) / w : 0;
+                }
+                FLayerDragged = true;
+                EdgeScroll();
+                ResizeLayerByGrip(layer, X, Y, (Shift & cl::ssAlt) != 0);
+                SetInteractionHint(
+                    std::to_string(layer->GetShownWidth()) + " x " + std::to_string(layer->GetShownHeight()), X, Y,
+                    "0000 x 0000");
+                Update();
+                DoLayerNotify(FCurrentLayer, ielResizing);
+            } else if (FRotatingLayer >= 0 && FRotatingLayer == FCurrentLayer && !layer->Immovable) {
+                // A quarter of a degree per bitmap pixel of movement; moving right above the
+                // centre turns the other way than below it.
+                const int32_t dx = ClientToBitmapX(X) - ClientToBitmapX(FLayerPrev.x);
+                const int32_t dy = ClientToBitmapY(Y) - ClientToBitmapY(FLayerPrev.y);
+                const cl::TRect centre = GetLayerGripRect(FCurrentLayer, TIEGrip::ieRotationCenter);
+                const bool above = Y < (centre.top + centre.bottom) / 2;
+                FRotateAngle += (above ? -dx : dx) / 4.0 + dy / 4.0;
+                if (dx || dy) FLayerDragged = true;
+                const double angle = (Shift & cl::ssShift) ? std::trunc(FRotateAngle / 45.0) * 45.0 : FRotateAngle;
+                layer->SetRotate(angle);
+                SetInteractionHint(IEFloatToStrDot2(layer->Angle) + "\u00b0", X, Y, "0000\u00b0");
+                layer->FreeDisplayCache();
+                Update();
+                DoLayerNotify(FCurrentLayer, ielRotating);
+            } else if (FPivotLayer >= 0 && FPivotLayer == FCurrentLayer && layer->GetBitmap()) {
+                const int32_t bw = std::max(layer->GetBitmap()->GetWidth(), 1);
+                const int32_t bh = std::max(layer->GetBitmap()->GetHeight(), 1);
+                const int32_t lx = layer->ClientToLayerX(X), ly = layer->ClientToLayerY(Y);
+                layer->PivotX = static_cast<double>(lx) / bw;
+                layer->PivotY = static_cast<double>(ly) / bh;
+                SetInteractionHint("X=" + std::to_string(lx) + " Y=" + std::to_string(ly), X, Y, "X=000 Y=000");
+                Update();
             } else if (FMovingLayer >= 0 && FMovingLayer == FCurrentLayer && !layer->Immovable) {
                 EdgeScroll();
                 const int32_t nx = FLayerPressPos.x + ClientToBitmapX(X) - ClientToBitmapX(FPressPoint.x);
@@ -689,6 +828,7 @@ void TVovozIdView::MouseMove(cl::TShiftState Shift, int X, int Y) {
             }
         }
         FPrevPoint = {cx, cy};
+        FLayerPrev = {X, Y};
     } else {
         UpdateHoverCursor(Shift, X, Y);
         if (FPolySelecting && !FLassoSelecting) {
@@ -698,21 +838,11 @@ void TVovozIdView::MouseMove(cl::TShiftState Shift, int X, int Y) {
             if (!pts.empty() && pts.back().x != IEPolygonSeparator && HandleAllocated()) {
                 if (Shift & cl::ssAlt)
                     IESnapLine45(layer->LayerToClientX(pts.back().x), layer->LayerToClientY(pts.back().y), cx, cy);
-                cl::TCanvas* c = GetCanvas();
-                c->GetPen()->SetMode(cl::pmNot);
-                c->GetPen()->SetStyle(cl::psSolid);
-                c->GetPen()->SetWidth(1);
-                if (FRubberShown) {
-                    c->MoveTo(FRubberFrom.x, FRubberFrom.y);
-                    c->LineTo(FRubberTo.x, FRubberTo.y);
-                }
+                if (FRubberShown) InvertRubberBand();
                 FRubberFrom = {layer->LayerToClientX(pts.back().x), layer->LayerToClientY(pts.back().y)};
                 FRubberTo = {cx, cy};
-                c->MoveTo(FRubberFrom.x, FRubberFrom.y);
-                c->LineTo(FRubberTo.x, FRubberTo.y);
-                c->GetPen()->SetMode(cl::pmCopy);
+                InvertRubberBand();
                 FRubberShown = true;
-                win::GdiFlush();
             }
         }
         if ((FMouseInteract & IEMouseOpt(miMovingScroll)) && (X != FPrevPoint.x || Y != FPrevPoint.y)) {
@@ -752,6 +882,11 @@ void TVovozIdView::EndInteraction() {
     FGripHeld = 0;
     FHoverSel = -1;
     FMovingLayer = -1;
+    FResizingLayer = -1;
+    FLayerGrip = TIEGrip::ieNone;
+    FRotatingLayer = -1;
+    FPivotLayer = -1;
+    FLayerDragged = false;
     FMouseCaptured = false;
     FDragAdded = false;
     GetSelectionRecord()->OutlineShown = FSelected;
@@ -852,6 +987,22 @@ void TVovozIdView::MouseUp(cl::TMouseButton Button, cl::TShiftState Shift, int X
         if (FMovingLayer >= 0) {
             RestoreCursor();
             if (FLayerMoved) DoLayerNotify(FMovingLayer, ielMoved);
+        }
+        if (FRotatingLayer >= 0) {
+            if (FLayerDragged) {
+                DoLayerNotify(FRotatingLayer, ielRotated);
+            } else {
+                // A click outside the current layer picks the layer under the mouse.
+                const int32_t picked = LayerAtPoint(X, Y, true);
+                if (picked >= 0) {
+                    SetCurrentLayer(picked);
+                    DoLayerNotify(FCurrentLayer, ielSelected);
+                }
+            }
+        }
+        if (FResizingLayer >= 0 && FLayerDragged) {
+            DoLayerNotify(FResizingLayer, ielResized);
+            Update();
         }
     } else if (Button == cl::mbRight && FPolySelecting &&
                (FSelectionOptions & IESelOpt(iesoRightButtonTerminatePolySelect))) {

@@ -414,6 +414,9 @@ void TVovozIdView::Paint() {
                     if (clip.right > clip.left && clip.bottom > clip.top) r = clip;
                 }
                 PaintBackBuffer(r);
+                // The picture painted over the rubber band: it shows again, so that the next
+                // inverted drawing still erases it.
+                if (FRubberShown) InvertRubberBand();
                 if (OnDrawCanvas) OnDrawCanvas(this, canvas, cl::TRect{0, 0, GetViewWidth(), GetViewHeight()});
             }
             FFullRepaint = false;
