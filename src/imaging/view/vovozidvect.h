@@ -701,6 +701,26 @@ protected:
     int32_t LoadObjectRecordNested(cl::TStream* Stream, char Version, bool WithBitmaps, int32_t Depth);
     std::vector<std::unique_ptr<cl::TMemoryStream>> FObjUndo;
     bool FUndoArmed = false;
+
+    // ----- mouse interaction with objects (vovozidvect_mouse.cpp)
+public:
+protected:
+    // ----- end of mouse interaction
+
+    // ----- in-place text editing, keyboard and focus (vovozidvect_edit.cpp)
+public:
+    // True while a text or memo object is edited in place.
+    bool IsEditingText() const { return FEditing >= 0; }
+    // The object edited in place, -1 when none.
+    int32_t GetEditing() const { return FEditing; }
+    // Begins editing the object whose handle is in FEditing (see SetEditing).
+    void StartTextEdit();
+    // Gives the edited text back to the object; FEditing stays (CancelInteraction resets it).
+    void EndTextEdit();
+
+protected:
+    int32_t FEditing = -1;
+    // ----- end of in-place text editing
 };
 
 // Pixels of the rectangle (inclusive, clamped) ANDed with Color (pf24bit), or set to its red
