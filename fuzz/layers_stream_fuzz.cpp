@@ -8,21 +8,14 @@
 
 #include "classlib/Classes.h"
 #include "imaging/core/hyieutils.h"
-#include "imaging/formats/iefmtcommon.h"
-#include "imaging/io/vovozidio_startup.h"
 #include "imaging/view/vovozidview.h"
 #include "imaging/view/vovozidview_stream.h"
+#include "view_stream_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool started = [] {
-        ie::VovozIdIOStaticInit();
-        ie::IERegisterFormatsCodecs();
-        return true;
-    }();
-    (void)started;
+    iefuzz::StartEngineOnce();
     cl::TMemoryStream stream;
-    if (size > 0) stream.WriteBuffer(data, static_cast<int64_t>(size));
-    stream.SetPosition(0);
+    iefuzz::FillStream(stream, data, size);
     (void)ie::IEIsLayersStream(&stream);
     if (stream.GetPosition() != 0) __builtin_trap();
     auto view = std::make_unique<ie::TVovozIdView>(nullptr);

@@ -14,13 +14,6 @@
 #include "classlib/Forms.h"
 #include "platform/user_testhooks.h"
 
-// X libraries and SDL's D-Bus connection keep some allocations for the life of the
-// process. Weak, so that one list for the whole test program can take its place.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libX11\nleak:libxcb\nleak:libSDL2\nleak:libdbus\nleak:libXcursor\nleak:libXi\nleak:libXext\nleak:"
-           "libXrandr\nleak:libXrender\nleak:libxkbcommon\nleak:libXfixes\n";
-}
-
 namespace desktoptest {
 
 // A class-library colour as the X screen shows it (0xRRGGBB).
@@ -42,17 +35,17 @@ inline bool PumpUntil(const std::function<bool()>& done, int ms) {
     return done();
 }
 
-// The class library on a 320 x 240 desktop: the SDL backend on the real clock. Afterwards,
+// The class library on a desktop (320 x 240 unless told): the SDL backend on the real clock. Afterwards,
 // when the class library was running before, it runs again on the headless screen and the
 // virtual clock the test program's other tests use.
 class ControlsDesktop {
 public:
     // False when the X server or the SDL backend does not start.
-    bool Start() {
+    bool Start(int width = 320, int height = 240) {
         hadControls_ = cl::Application != nullptr;
         if (hadControls_) cl::ControlsShutDown();
         desk_ = std::make_unique<lumetra_test::SdlDesktop>();
-        if (!desk_->Start(320, 240)) return false;
+        if (!desk_->Start(width, height)) return false;
         cl::ControlsStartUp();
         cl::Application->Initialize();
         running_ = true;

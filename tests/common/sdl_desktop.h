@@ -11,6 +11,13 @@
 #include "platform/user_testhooks.h"
 #include "xvfb_desktop.h"
 
+// X libraries and SDL's D-Bus connection keep some allocations for the life of the
+// process. Weak, so that one list for the whole test program can take its place.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
+    return "leak:libX11\nleak:libxcb\nleak:libSDL2\nleak:libdbus\nleak:libXcursor\nleak:libXi\nleak:libXext\nleak:"
+           "libXrandr\nleak:libXrender\nleak:libxkbcommon\nleak:libXfixes\n";
+}
+
 namespace lumetra_test {
 
 // Starts the layer on the SDL backend of a fresh X server; undone by the destructor.

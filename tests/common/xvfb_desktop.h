@@ -14,9 +14,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "child_process.h"
+#include "private_dir.h"
 
 // Xlib is reached through dlopen with these few types of its own (its header's macros,
 // Status, Bool and the like, would clash with the tests' names).
@@ -96,6 +103,13 @@ private:
     std::string display_;
 };
 
+// The environment of a program of the tests on the SDL backend of `display`: the real clock,
+// no input script, no sound device, no Wayland, and its temporary files in `tmpDir`.
+inline std::map<std::string, std::string> SdlProgramEnv(const std::string& display, const std::string& tmpDir) {
+    return {{"DISPLAY", display},      {"LUMETRA_DISPLAY", "sdl"},   {"LUMETRA_CLOCK", "real"}, {"LUMETRA_INPUT", ""},
+            {"LUMETRA_AUDIO", "null"}, {"SDL_AUDIODRIVER", "dummy"}, {"WAYLAND_DISPLAY", ""},   {"TMPDIR", tmpDir}};
+}
+
 // A screenshot in the XWD format that xwd writes.
 struct XwdImage {
     int width = 0, height = 0;
@@ -160,6 +174,19 @@ inline bool Screenshot(const std::string& display, XwdImage* img) {
     return ParseXwd(std::move(bytes), img);
 }
 
+// Screenshots of `display` every 100 ms until `seen` accepts one (true) or `ms` have passed
+// (false).
+template <class Seen>
+bool WaitForScreen(const std::string& display, int ms, Seen seen) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        XwdImage img;
+        if (Screenshot(display, &img) && seen(img)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
 // Runs xdotool on `display` with the arguments given (a shell word list); its exit status.
 inline int XdoTool(const std::string& display, const std::string& args) {
     int status = std::system(("DISPLAY=" + display + " xdotool " + args + " >/dev/null 2>&1").c_str());
@@ -211,6 +238,35 @@ private:
     int (*sync_)(_XDisplay*, int) = nullptr;
     int (*close_)(_XDisplay*) = nullptr;
     int (*destroy_)(_XDisplay*, unsigned long) = nullptr;
+};
+
+// A program of the tests on a private X server of its own, on the SDL backend: its temporary
+// files and its standard output in a private folder. The program is killed, then the server
+// stopped, when the object ends.
+class DesktopProgram {
+public:
+    explicit DesktopProgram(const std::string& dirPrefix) : dir_(dirPrefix) {}
+    // Starts the server (width x height) and the program; false when either cannot start.
+    bool Start(const std::vector<std::string>& args, int width, int height) {
+        if (!dir_.Ok() || !x_.Start(width, height)) return false;
+        program_ =
+            std::make_unique<Program>(args, SdlProgramEnv(x_.Display(), dir_.Path().string()), "", dir_ / "stdout.txt");
+        return program_->Pid() > 0;
+    }
+    const std::string& Display() const { return x_.Display(); }
+    Program& Process() { return *program_; }
+    // What the program has written to its standard output so far.
+    std::string Output() const {
+        std::ifstream f(dir_ / "stdout.txt");
+        std::stringstream s;
+        s << f.rdbuf();
+        return s.str();
+    }
+
+private:
+    PrivateDir dir_;
+    XServer x_;
+    std::unique_ptr<Program> program_;
 };
 
 }  // namespace lumetra_test

@@ -844,5 +844,46 @@ TEST_F(GdiPlusTest, TextRectExClipsToTheRectangle) {
     EXPECT_GT(b->GetCanvas()->TextWidth("WWWWWWWWWW"), 20);
 }
 
+// A label box filled on the vector path, then its text drawn clipped with a clear brush: the
+// text must come out in the canvas's current font and leave the fill around the glyphs,
+// whatever an earlier text left selected in the device context.
+TEST_F(GdiPlusTest, TextRectExDrawsWithTheCurrentFontAndBrushOverTheFill) {
+    Use(true);
+    auto label = [](cl::TBitmap& b, bool Ex) {
+        cl::TCanvas* cv = b.GetCanvas();
+        if (Ex) {
+            // An earlier text in another font over a white solid brush.
+            cv->GetFont()->SetHeight(-30);
+            cv->GetBrush()->SetColor(cl::clWhite);
+            cv->GetBrush()->SetStyle(cl::bsSolid);
+            cv->TextOut(-200, -200, "x");
+        }
+        TIECanvas c(cv, true, true);
+        c.GetBrush()->SetColor(cl::clRed);
+        c.GetBrush()->SetStyle(cl::bsSolid);
+        c.FillRect(cl::Rect(0, 0, 81, 31));
+        c.GetFont()->SetHeight(-12);
+        c.GetFont()->SetColor(cl::clBlack);
+        c.GetBrush()->SetStyle(cl::bsClear);
+        if (Ex)
+            c.TextRectEx(cl::Rect(0, 0, 60, 30), 2, 5, "Label");
+        else
+            cv->TextRect(cl::Rect(0, 0, 60, 30), 2, 5, "Label");
+    };
+    auto want = White(80, 30), got = White(80, 30);
+    label(*want, false);
+    label(*got, true);
+    int differ = 0, red = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 80; ++x) {
+            differ += std::memcmp(Px(*want, x, y), Px(*got, x, y), 3) != 0;
+            const uint8_t* p = Px(*got, x, y);
+            red += p[0] == 0 && p[1] == 0 && p[2] == 255;
+        }
+    EXPECT_EQ(differ, 0) << "pixels unlike the class library's clipped text over the same fill";
+    EXPECT_GT(red, 80 * 30 / 2);
+    EXPECT_GT(Total(*got), 0.0);
+}
+
 }  // namespace
 }  // namespace ie

@@ -60,11 +60,18 @@ private:
     bool saved_;
 };
 
+// The alpha channel as the reference has it, and marked opaque only when every sample is 255
+// (the writers leave out an alpha channel marked opaque).
 void ExpectAlpha(TIEBitmap& B, const RefImage& A, int Tolerance = 0) {
     ASSERT_TRUE(B.HasAlphaChannel());
     ASSERT_EQ(B.GetWidth(), A.Width);
+    bool opaque = true;
     for (int32_t y = 0; y < A.Height; ++y)
-        for (int32_t x = 0; x < A.Width; ++x) EXPECT_NEAR(B.GetAlpha(x, y), A.At(x, y)[0], Tolerance) << x << "," << y;
+        for (int32_t x = 0; x < A.Width; ++x) {
+            EXPECT_NEAR(B.GetAlpha(x, y), A.At(x, y)[0], Tolerance) << x << "," << y;
+            opaque = opaque && B.GetAlpha(x, y) == 255;
+        }
+    EXPECT_EQ(B.GetAlphaChannel()->Full, opaque) << "the alpha channel's opaque mark";
 }
 
 TEST(PSDRead, MergedPicturesAsImageMagickDecodesThem) {

@@ -2,28 +2,13 @@
 // keyboard shows in the control as glyphs of the test font, where the layout puts them.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 
-#include "../common/child_process.h"
-#include "../common/private_dir.h"
 #include "../common/xvfb_desktop.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr uint32_t kFill = 0x3366CC;  // the control's fill, frame and character background
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 // The top-left pixel of the control (the first of its colour, scanning rows from the top).
 bool FindControl(const lumetra_test::XwdImage& img, int& x, int& y) {
@@ -44,55 +29,32 @@ int BlackIn(const lumetra_test::XwdImage& img, int ox, int oy, int l, int t, int
 
 TEST(TextControlOnX, TypedTextShows) {
     if (!lumetra_test::DesktopToolsInstalled()) GTEST_SKIP() << "Xvfb, xwd or xdotool is missing";
-    lumetra_test::PrivateDir dir("ie_textcontrol_x");
-    ASSERT_TRUE(dir.Ok());
-    lumetra_test::XServer x;
-    ASSERT_TRUE(x.Start(640, 480));
-    const std::string out = dir / "stdout.txt";
-    lumetra_test::Program p({IE_TEXTCONTROL_PROBE},
-                            {{"DISPLAY", x.Display()},
-                             {"LUMETRA_DISPLAY", "sdl"},
-                             {"LUMETRA_CLOCK", "real"},
-                             {"TMPDIR", dir.Path().string()},
-                             {"SDL_AUDIODRIVER", "dummy"},
-                             {"LUMETRA_INPUT", ""},
-                             {"WAYLAND_DISPLAY", ""}},
-                            "", out);
+    lumetra_test::DesktopProgram p("ie_textcontrol_x");
+    ASSERT_TRUE(p.Start({IE_TEXTCONTROL_PROBE}, 640, 480));
     // The empty control: its colour, and nothing black inside the frame.
     int ox = 0, oy = 0;
-    bool shown = false;
-    auto end = Clock::now() + std::chrono::seconds(30);
-    while (!shown && Clock::now() < end) {
-        lumetra_test::XwdImage img;
-        shown = ReadAll(out).find("shown") != std::string::npos && lumetra_test::Screenshot(x.Display(), &img) &&
-                FindControl(img, ox, oy) && img.At(ox + 239, oy + 59) == kFill;
-        if (shown) {
-            EXPECT_EQ(BlackIn(img, ox, oy, 1, 1, 239, 59), 0);
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-    }
-    ASSERT_TRUE(shown) << "the control never showed: " << ReadAll(out);
+    const bool shown = lumetra_test::WaitForScreen(p.Display(), 30000, [&](const lumetra_test::XwdImage& img) {
+        if (p.Output().find("shown") == std::string::npos || !FindControl(img, ox, oy) ||
+            img.At(ox + 239, oy + 59) != kFill)
+            return false;
+        EXPECT_EQ(BlackIn(img, ox, oy, 1, 1, 239, 59), 0);
+        return true;
+    });
+    ASSERT_TRUE(shown) << "the control never showed: " << p.Output();
     // Point into the control (the X keyboard follows the pointer), click, and type.
     const std::string at = std::to_string(ox + 120) + " " + std::to_string(oy + 30);
-    ASSERT_EQ(lumetra_test::XdoTool(x.Display(), "mousemove " + at), 0);
-    ASSERT_EQ(lumetra_test::XdoTool(x.Display(), "click 1"), 0);
-    ASSERT_EQ(lumetra_test::XdoTool(x.Display(), "type --delay 80 hi"), 0);
+    ASSERT_EQ(lumetra_test::XdoTool(p.Display(), "mousemove " + at), 0);
+    ASSERT_EQ(lumetra_test::XdoTool(p.Display(), "click 1"), 0);
+    ASSERT_EQ(lumetra_test::XdoTool(p.Display(), "type --delay 80 hi"), 0);
     // "h" and "i" at pen x 1 and 8 on the baseline 12: boxes x 2 .. 6 and 9 .. 13, rows 4 .. 11;
     // nothing black after them.
-    bool typed = false;
     int h = 0, i = 0, rest = 0;
-    end = Clock::now() + std::chrono::seconds(20);
-    while (!typed && Clock::now() < end) {
-        lumetra_test::XwdImage img;
-        if (lumetra_test::Screenshot(x.Display(), &img)) {
-            h = BlackIn(img, ox, oy, 2, 4, 7, 12);
-            i = BlackIn(img, ox, oy, 9, 4, 14, 12);
-            rest = BlackIn(img, ox, oy, 16, 1, 239, 59);
-            typed = h == 40 && i == 40;
-        }
-        if (!typed) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    const bool typed = lumetra_test::WaitForScreen(p.Display(), 20000, [&](const lumetra_test::XwdImage& img) {
+        h = BlackIn(img, ox, oy, 2, 4, 7, 12);
+        i = BlackIn(img, ox, oy, 9, 4, 14, 12);
+        rest = BlackIn(img, ox, oy, 16, 1, 239, 59);
+        return h == 40 && i == 40;
+    });
     EXPECT_TRUE(typed) << "glyph pixels: " << h << ", " << i;
     EXPECT_EQ(rest, 0);
 }

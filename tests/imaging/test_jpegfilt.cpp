@@ -522,10 +522,21 @@ TEST(JPEGRead, DamagedFilesAbortWithoutHarm) {
         // A damaged size never makes a bitmap larger than the file justifies.
         EXPECT_LE(static_cast<int64_t>(r.Bitmap->GetWidth()) * r.Bitmap->GetHeight(), 61 * 45);
     }
-    // A premature end inside the coded data reports the library's warning code for it.
+    // A premature end inside the coded data reports the end of the file, then the library's
+    // warning for the segment it cut.
     const auto r = Read(cut(good, good.size() * 2 / 3));
-    EXPECT_EQ(r.Params->JPEGWarningCount, 1);
+    EXPECT_FALSE(r.Aborted);
+    EXPECT_EQ(r.Params->JPEGWarningCount, 2);
     EXPECT_STREQ(IEJpegMessageText(r.Params->JPEGWarningCode), "Corrupt JPEG data: premature end of data segment");
+    // A progressive file cut between two scans (djpeg: "Premature end of JPEG file") keeps
+    // the picture of the scans it has, and says that the file ended early.
+    const auto p = Read(cut(prog, prog.size() * 2 / 3));
+    EXPECT_FALSE(p.Aborted);
+    EXPECT_EQ(p.Rows, p.Bitmap->GetHeight());
+    EXPECT_EQ(p.Params->JPEGWarningCount, 1);
+    EXPECT_STREQ(IEJpegMessageText(p.Params->JPEGWarningCode), "Premature end of JPEG file");
+    // A whole file reads without a warning.
+    EXPECT_EQ(Read(prog).Params->JPEGWarningCount, 0);
     EXPECT_STREQ(IEJpegMessageText(124), "Corrupted");
     EXPECT_STREQ(IEJpegMessageText(67), "Application transferred too few scanlines");
 }

@@ -10,21 +10,13 @@
 #include <thread>
 #include <vector>
 
+#include "../classlib/desktop_controls.h"
 #include "../classlib/test_Controls_fixture.h"
-#include "../common/sdl_desktop.h"
-#include "../common/xvfb_desktop.h"
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_draw.h"
 #include "imaging/core/hyieutils_mask.h"
 #include "imaging/view/vovozidview.h"
 #include "platform/user_testhooks.h"
-
-// X libraries and SDL's D-Bus connection keep some allocations for the life of the
-// process. Weak, so that one list for the whole test program can take its place.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libX11\nleak:libxcb\nleak:libSDL2\nleak:libdbus\nleak:libXcursor\nleak:libXi\nleak:libXext\nleak:"
-           "libXrandr\nleak:libXrender\nleak:libxkbcommon\nleak:libXfixes\n";
-}
 
 namespace ie {
 namespace {
@@ -577,10 +569,8 @@ TEST_F(ViewLayerMouse, ChangingTheCurrentLayerKeepsTheSelectedImagePixels) {
 
 TEST(ViewSelectOnX, DragWithTheXPointerSelectsAndTheAntsShow) {
     if (!lumetra_test::DesktopToolsInstalled()) GTEST_SKIP() << "Xvfb, xwd or xdotool is missing";
-    lumetra_test::SdlDesktop desk;
-    ASSERT_TRUE(desk.Start(320, 240));
-    cl::ControlsStartUp();
-    cl::Application->Initialize();
+    desktoptest::ControlsDesktop desk;
+    ASSERT_TRUE(desk.Start());
     {
         auto* form = cl::NewForm<cl::TForm>(cl::Application);
         form->SetBorderStyle(cl::bsNone);
@@ -648,7 +638,6 @@ TEST(ViewSelectOnX, DragWithTheXPointerSelectsAndTheAntsShow) {
         EXPECT_EQ(whiteOff, 0);
         delete form;
     }
-    cl::ControlsShutDown();
 }
 
 }  // namespace

@@ -6,15 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "../common/sdl_desktop.h"
-#include "../common/xvfb_desktop.h"
+#include "../classlib/desktop_controls.h"
 #include "view_testutil.h"
-
-// X libraries and SDL's D-Bus connection keep some allocations for the life of the process.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libX11\nleak:libxcb\nleak:libSDL2\nleak:libdbus\nleak:libXcursor\nleak:libXi\nleak:libXext\nleak:"
-           "libXrandr\nleak:libXrender\nleak:libxkbcommon\nleak:libXfixes\n";
-}
 
 namespace ie::test {
 namespace {
@@ -23,10 +16,8 @@ constexpr int kW = 300, kH = 200;
 
 TEST(ViewOnX, ZoomedPictureReachesTheScreen) {
     if (!lumetra_test::DesktopToolsInstalled()) GTEST_SKIP() << "Xvfb, xwd or xdotool is missing";
-    lumetra_test::SdlDesktop desk;
+    desktoptest::ControlsDesktop desk;
     ASSERT_TRUE(desk.Start(400, 300));
-    cl::ControlsStartUp();
-    cl::Application->Initialize();
     {
         std::unique_ptr<cl::TForm> form(cl::NewForm<cl::TForm>(nullptr));
         form->SetBorderStyle(cl::bsNone);
@@ -63,7 +54,6 @@ TEST(ViewOnX, ZoomedPictureReachesTheScreen) {
         }
         EXPECT_EQ(differences, 0) << "pixels of the X screen that differ from the zoomed picture";
     }
-    cl::ControlsShutDown();
 }
 
 }  // namespace

@@ -16,13 +16,6 @@
 #include "platform/user.h"
 #include "platform/user_testhooks.h"
 
-// X libraries and SDL's D-Bus connection keep some allocations for the life of the
-// process. Weak, so that one list for the whole test program can take its place.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libX11\nleak:libxcb\nleak:libSDL2\nleak:libdbus\nleak:libXcursor\nleak:libXi\nleak:libXext\nleak:"
-           "libXrandr\nleak:libXrender\nleak:libxkbcommon\nleak:libXfixes\n";
-}
-
 using namespace win;
 
 namespace {

@@ -99,19 +99,14 @@ protected:
 
     // The environment of a run on the X server given ("" : headless, on the real clock).
     std::map<std::string, std::string> Env(const std::string& display) const {
-        std::map<std::string, std::string> env{{"TMPDIR", tmp_},
-                                               {"LUMETRA_AUDIO", "null"},
-                                               {"SDL_AUDIODRIVER", "dummy"},
-                                               {"LUMETRA_CLOCK", "real"},
-                                               {"LUMETRA_INPUT", ""}};
-        if (display.empty()) {
-            env["LUMETRA_DISPLAY"] = "headless";
-            env["LUMETRA_SCREEN"] = "320x240";
-        } else {
-            env["LUMETRA_DISPLAY"] = "sdl";
-            env["DISPLAY"] = display;
-        }
-        return env;
+        if (!display.empty()) return lumetra_test::SdlProgramEnv(display, tmp_);
+        return {{"TMPDIR", tmp_},
+                {"LUMETRA_AUDIO", "null"},
+                {"SDL_AUDIODRIVER", "dummy"},
+                {"LUMETRA_CLOCK", "real"},
+                {"LUMETRA_INPUT", ""},
+                {"LUMETRA_DISPLAY", "headless"},
+                {"LUMETRA_SCREEN", "320x240"}};
     }
 
     bool TmpEmpty() const { return fs::is_empty(tmp_); }
@@ -135,15 +130,9 @@ protected:
 
 // Waits until the screen's centre shows `colour` ('r', 'g', 'b'); false after `ms`.
 bool WaitForColour(const std::string& display, char colour, int x, int y, int ms) {
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-        XwdImage img;
-        if (lumetra_test::Screenshot(display, &img) && x < img.width && y < img.height &&
-            Classify(img.At(x, y)) == colour)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
+    return lumetra_test::WaitForScreen(display, ms, [&](const XwdImage& img) {
+        return x < img.width && y < img.height && Classify(img.At(x, y)) == colour;
+    });
 }
 
 }  // namespace

@@ -360,11 +360,7 @@ TEST_F(RunFolder, ExitInputsEndALongTransitionOnTheDesktop) {
         ASSERT_TRUE(x.Start(400, 300)) << "no virtual X server could start";
         fs::remove_all(tmp());
         fs::create_directories(tmp());
-        Env env{{"DISPLAY", x.Display()},
-                {"LUMETRA_DISPLAY", "sdl"},
-                {"LUMETRA_AUDIO", "null"},
-                {"SDL_AUDIODRIVER", "dummy"},
-                {"TMPDIR", tmp().string()}};
+        const Env env = lumetra_test::SdlProgramEnv(x.Display(), tmp().string());
         Children children;
         pid_t pid = children.Start(show, {"/s"}, env);
         // Red first, then the minute-long blend towards green.

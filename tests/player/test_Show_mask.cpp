@@ -286,10 +286,7 @@ TEST_F(ShowMask, DesktopShowsTheMaskPatternBetweenThePictures) {
 
     lumetra_test::XServer x;
     ASSERT_TRUE(x.Start(400, 300)) << "no virtual X server could start";
-    const std::map<std::string, std::string> env{
-        {"TMPDIR", dir_ / "tmp"}, {"LUMETRA_AUDIO", "null"},  {"SDL_AUDIODRIVER", "dummy"}, {"LUMETRA_CLOCK", "real"},
-        {"LUMETRA_INPUT", ""},    {"LUMETRA_DISPLAY", "sdl"}, {"DISPLAY", x.Display()}};
-    lumetra_test::Program p({packed, "/s"}, env);
+    lumetra_test::Program p({packed, "/s"}, lumetra_test::SdlProgramEnv(x.Display(), dir_ / "tmp"));
     // The disc's centre, a point inside it near its edge, and a corner far outside it.
     struct Look {
         char centre, inside, corner;

@@ -252,7 +252,8 @@ public:
         return true;
     }
 
-    // After the planes: bitmap rows inverted (1 is black in the file), the transparent index.
+    // After the planes: bitmap rows inverted (1 is black in the file), the transparent index,
+    // and the alpha channel marked opaque only when every sample read into it is.
     void Finish(TIEBitmap* Target) {
         const int32_t w = Target->GetWidth(), h = Target->GetHeight();
         if (Target->GetPixelFormat() == ie1g) IEInvertBitmap(Target);
@@ -265,6 +266,7 @@ public:
                 std::memcpy(a->GetScanline(y), v.data(), v.size());
             }
         }
+        if (Target->HasAlphaChannel()) Target->GetAlphaChannel()->SyncFull();
     }
 
     cl::TStream* Stream;

@@ -241,11 +241,16 @@ struct SourceMgr {
     jpeg_source_mgr pub;  // first
     cl::TStream* Stream;
     bool StartOfFile;
+    bool EndReported;  // the premature end has been counted as a warning
     std::atomic<bool>* Aborting;
     JOCTET* Buffer;  // kBufferSize bytes from the decompressor's permanent pool
 };
 
-extern "C" void InitSource(j_decompress_ptr D) { reinterpret_cast<SourceMgr*>(D->src)->StartOfFile = true; }
+extern "C" void InitSource(j_decompress_ptr D) {
+    auto* s = reinterpret_cast<SourceMgr*>(D->src);
+    s->StartOfFile = true;
+    s->EndReported = false;
+}
 
 extern "C" boolean FillInputBuffer(j_decompress_ptr D) {
     auto* s = reinterpret_cast<SourceMgr*>(D->src);
@@ -259,6 +264,12 @@ extern "C" boolean FillInputBuffer(j_decompress_ptr D) {
     if (failed) ERREXIT(D, JERR_FILE_READ);
     if (n <= 0) {
         if (s->StartOfFile && s->Aborting) s->Aborting->store(true);
+        // A file that ends before its EOI marker is reported once as a warning: a progressive
+        // file cut between two scans gives the library no other sign of it.
+        if (!s->StartOfFile && !s->EndReported) {
+            s->EndReported = true;
+            WARNMS(D, JWRN_JPEG_EOF);
+        }
         // An EOI marker: the library completes the picture its own way.
         s->Buffer[0] = 0xFF;
         s->Buffer[1] = JPEG_EOI;
@@ -301,6 +312,7 @@ void SetSource(j_decompress_ptr D, cl::TStream* Stream, std::atomic<bool>* Abort
     s->Stream = Stream;
     s->Aborting = Aborting;
     s->StartOfFile = true;
+    s->EndReported = false;
     s->pub.next_input_byte = nullptr;
     s->pub.bytes_in_buffer = 0;
 }

@@ -632,7 +632,20 @@ void TIECanvas::TextRectEx(const cl::TRect& Rect, int32_t X, int32_t Y, const cl
     if ((flags & win::ETO_RTLREADING) && FCanvas->GetCanvasOrientation() == cl::coRightToLeft)
         X += FCanvas->TextWidth(Text) + 1;
     win::HDC dc = FCanvas->GetHandle();
+    // The device context holds whatever the canvas's last text or shape left in it (the vector
+    // path draws past it): the text takes the canvas's font, its colour and, through the
+    // background mode, its brush of the moment, and the context gets its own back afterwards.
+    cl::TFont* font = FCanvas->GetFont();
+    cl::TBrush* brush = FCanvas->GetBrush();
+    const win::HGDIOBJ oldFont = win::SelectObject(dc, font->GetHandle());
+    const win::COLORREF oldText = win::SetTextColor(dc, static_cast<win::COLORREF>(cl::ColorToRGB(font->GetColor())));
+    const win::COLORREF oldBack = win::SetBkColor(dc, static_cast<win::COLORREF>(cl::ColorToRGB(brush->GetColor())));
+    const int oldMode = win::SetBkMode(dc, brush->GetStyle() == cl::bsClear ? win::TRANSPARENT : win::OPAQUE);
     win::ExtTextOutA(dc, X, Y, flags, &Rect, Text.data(), static_cast<win::UINT>(Text.size()), nullptr);
+    win::SetBkMode(dc, oldMode);
+    win::SetBkColor(dc, oldBack);
+    win::SetTextColor(dc, oldText);
+    win::SelectObject(dc, oldFont);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/iestreamreader.h"
 #include "imaging/view/vovozidview.h"
 
 namespace ie {
@@ -145,39 +146,6 @@ void TIELayer::SetUserData(const void* Data, int32_t Size) {
 
 namespace {
 
-template <typename T>
-void Put(cl::TStream* Stream, const T& Value) {
-    Stream->WriteBuffer(&Value, sizeof(T));
-}
-
-void PutBool(cl::TStream* Stream, bool Value) { Put<uint8_t>(Stream, Value ? 1 : 0); }
-
-// Reads from a bounded record: every read is checked against the bytes that are left.
-class TRecordReader {
-public:
-    TRecordReader(cl::TStream* Stream, int64_t End) : FStream(Stream), FEnd(End) {}
-    template <typename T>
-    bool Get(T& Value) {
-        if (FStream->GetPosition() + static_cast<int64_t>(sizeof(T)) > FEnd) return false;
-        return FStream->Read(&Value, sizeof(T)) == static_cast<int64_t>(sizeof(T));
-    }
-    bool GetBool(bool& Value) {
-        uint8_t b = 0;
-        if (!Get(b)) return false;
-        Value = b != 0;
-        return true;
-    }
-    bool GetBytes(void* Buffer, int64_t Count) {
-        if (Count < 0 || FStream->GetPosition() + Count > FEnd) return false;
-        return FStream->Read(Buffer, Count) == Count;
-    }
-    int64_t Left() { return FEnd - FStream->GetPosition(); }
-
-private:
-    cl::TStream* FStream;
-    int64_t FEnd;
-};
-
 void WriteMagnifier(cl::TStream* Stream, const TIELayerMagnifier& M) {
     uint8_t block[IELayerMagnifierBlockSize] = {};
     block[0] = M.Magnifier ? 1 : 0;
@@ -200,43 +168,42 @@ TIELayerMagnifier ReadMagnifier(const uint8_t* block) {
 
 void TIELayer::SaveUndoRecord(cl::TStream* Stream, bool WithBitmap) {
     int64_t start = Stream->GetPosition();
-    Put<int32_t>(Stream, 0);  // the length, patched below
-    Put(Stream, GUID);
-    Put<int32_t>(Stream, ShownWidth);
-    Put<int32_t>(Stream, ShownHeight);
-    PutBool(Stream, Visible);
-    PutBool(Stream, ShowBox);
-    PutBool(Stream, Pickable);
-    Put<int32_t>(Stream, Opacity);
-    Put<int32_t>(Stream, PositionX);
-    Put<int32_t>(Stream, PositionY);
-    Put<int32_t>(Stream, ClientRect.left);
-    Put<int32_t>(Stream, ClientRect.top);
-    Put<int32_t>(Stream, ClientRect.right);
-    Put<int32_t>(Stream, ClientRect.bottom);
-    PutBool(Stream, ClipToImage);
-    PutBool(Stream, Immovable);
+    IEPut<int32_t>(Stream, 0);  // the length, patched below
+    IEPut(Stream, GUID);
+    IEPut<int32_t>(Stream, ShownWidth);
+    IEPut<int32_t>(Stream, ShownHeight);
+    IEPutBool(Stream, Visible);
+    IEPutBool(Stream, ShowBox);
+    IEPutBool(Stream, Pickable);
+    IEPut<int32_t>(Stream, Opacity);
+    IEPut<int32_t>(Stream, PositionX);
+    IEPut<int32_t>(Stream, PositionY);
+    IEPut<int32_t>(Stream, ClientRect.left);
+    IEPut<int32_t>(Stream, ClientRect.top);
+    IEPut<int32_t>(Stream, ClientRect.right);
+    IEPut<int32_t>(Stream, ClientRect.bottom);
+    IEPutBool(Stream, ClipToImage);
+    IEPutBool(Stream, Immovable);
     WriteMagnifier(Stream, Magnifier);
-    Put<uint8_t>(Stream, BlendMode);
+    IEPut<uint8_t>(Stream, BlendMode);
     // The user data stays with the layer: the record keeps no reference to it.
-    Put<int32_t>(Stream, 0);
-    Put<uint8_t>(Stream, OwnFilter);
-    PutBool(Stream, UseOwnFilter);
-    Put<int32_t>(Stream, static_cast<int32_t>(Name.size()));
-    if (!Name.empty()) Stream->WriteBuffer(Name.data(), static_cast<int64_t>(Name.size()));
-    PutBool(Stream, MaskForBelow);
-    PutBool(Stream, DimOthers);
-    Put<double>(Stream, Angle);
-    Put<double>(Stream, PivotX);
-    Put<double>(Stream, PivotY);
+    IEPut<int32_t>(Stream, 0);
+    IEPut<uint8_t>(Stream, OwnFilter);
+    IEPutBool(Stream, UseOwnFilter);
+    IEPutStr(Stream, Name);
+    IEPutBool(Stream, MaskForBelow);
+    IEPutBool(Stream, DimOthers);
+    IEPut<double>(Stream, Angle);
+    IEPut<double>(Stream, PivotX);
+    IEPut<double>(Stream, PivotY);
     bool withBitmap = WithBitmap && FBitmap;
-    PutBool(Stream, withBitmap);
+    IEPutBool(Stream, withBitmap);
     if (withBitmap) FBitmap->SaveRawToStream(nullptr, 0, Stream);
     int64_t end = Stream->GetPosition();
     int64_t length = end - start;
     if (length > INT32_MAX) throw cl::Exception("Layer too large for an undo record");
     Stream->SetPosition(start);
-    Put<int32_t>(Stream, static_cast<int32_t>(length));
+    IEPut<int32_t>(Stream, static_cast<int32_t>(length));
     Stream->SetPosition(end);
 }
 
@@ -247,10 +214,10 @@ bool TIELayer::LoadUndoRecord(cl::TStream* Stream) {
         Stream->SetPosition(start);
         return false;
     }
-    TRecordReader r(Stream, start + length);
+    TIEStreamReader r(Stream, "Damaged layer undo record: ", start + length);
     // Everything is read into a copy first: a damaged record changes nothing.
     win::GUID guid;
-    int32_t shownW = 0, shownH = 0, opacity = 0, posX = 0, posY = 0, userRef = 0, nameLen = 0;
+    int32_t shownW = 0, shownH = 0, opacity = 0, posX = 0, posY = 0;
     bool visible = false, showBox = false, pickable = false, clip = false, immovable = false, useOwn = false;
     bool maskBelow = false, dim = false, withBitmap = false;
     cl::TRect rect{};
@@ -258,15 +225,38 @@ bool TIELayer::LoadUndoRecord(cl::TStream* Stream) {
     uint8_t blend = 0, ownFilter = 0;
     double angle = 0, pivotX = 0, pivotY = 0;
     std::string name;
-    bool ok = r.Get(guid) && r.Get(shownW) && r.Get(shownH) && r.GetBool(visible) && r.GetBool(showBox) &&
-              r.GetBool(pickable) && r.Get(opacity) && r.Get(posX) && r.Get(posY) && r.Get(rect.left) &&
-              r.Get(rect.top) && r.Get(rect.right) && r.Get(rect.bottom) && r.GetBool(clip) && r.GetBool(immovable) &&
-              r.GetBytes(magnifier, sizeof(magnifier)) && r.Get(blend) && r.Get(userRef) && r.Get(ownFilter) &&
-              r.GetBool(useOwn) && r.Get(nameLen) && nameLen >= 0 && nameLen <= r.Left();
-    if (ok) {
-        name.resize(static_cast<size_t>(nameLen));
-        ok = r.GetBytes(name.data(), nameLen) && r.GetBool(maskBelow) && r.GetBool(dim) && r.Get(angle) &&
-             r.Get(pivotX) && r.Get(pivotY) && r.GetBool(withBitmap) && ownFilter <= rfProjectWB;
+    bool ok = true;
+    try {
+        guid = r.Get<win::GUID>("record");
+        shownW = r.Get<int32_t>("record");
+        shownH = r.Get<int32_t>("record");
+        visible = r.GetBool("record");
+        showBox = r.GetBool("record");
+        pickable = r.GetBool("record");
+        opacity = r.Get<int32_t>("record");
+        posX = r.Get<int32_t>("record");
+        posY = r.Get<int32_t>("record");
+        rect.left = r.Get<int32_t>("record");
+        rect.top = r.Get<int32_t>("record");
+        rect.right = r.Get<int32_t>("record");
+        rect.bottom = r.Get<int32_t>("record");
+        clip = r.GetBool("record");
+        immovable = r.GetBool("record");
+        r.Bytes(magnifier, sizeof(magnifier), "record");
+        blend = r.Get<uint8_t>("record");
+        (void)r.Get<int32_t>("user data");  // the user data stays with the layer
+        ownFilter = r.Get<uint8_t>("record");
+        useOwn = r.GetBool("record");
+        name = r.Str("name");
+        maskBelow = r.GetBool("record");
+        dim = r.GetBool("record");
+        angle = r.Get<double>("record");
+        pivotX = r.Get<double>("record");
+        pivotY = r.Get<double>("record");
+        withBitmap = r.GetBool("record");
+        ok = ownFilter <= rfProjectWB;
+    } catch (const cl::EReadError&) {
+        ok = false;
     }
     if (ok && withBitmap) {
         if (!FBitmap) {

@@ -16,6 +16,7 @@
 
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_streams.h"
+#include "imaging/core/iestreamreader.h"
 #include "imaging/formats/iezlib.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_registry.h"
@@ -34,53 +35,11 @@ constexpr int64_t kDeflateMaxRatio = 1032;
 constexpr int64_t kMinRecordSize = 16 + 1 + 4 + 4 + 4 + 1 + 4 + 4 + 1 + 1;
 constexpr int32_t kLogFontSize = 60;
 
-[[noreturn]] void Damaged(const char* What) { throw cl::EReadError(cl::String("Damaged objects stream: ") + What); }
+constexpr const char* kDamaged = "Damaged objects stream: ";
+
+[[noreturn]] void Damaged(const char* What) { throw cl::EReadError(cl::String(kDamaged) + What); }
 
 bool ValidVersion(char V) { return V >= '1' && V <= kWrittenVersion; }
-
-// Reads from the stream, every read checked against the bytes that are left.
-class TRecReader {
-public:
-    explicit TRecReader(cl::TStream* Stream) : FStream(Stream), FSize(Stream->GetSize()) {}
-    int64_t Left() { return FSize - FStream->GetPosition(); }
-    void Bytes(void* Buffer, int64_t Count, const char* What) {
-        if (Count < 0 || Count > Left()) Damaged(What);
-        if (Count > 0 && FStream->Read(Buffer, Count) != Count) Damaged(What);
-    }
-    template <typename T>
-    T Get(const char* What) {
-        T v{};
-        Bytes(&v, sizeof(T), What);
-        return v;
-    }
-    bool GetBool(const char* What) { return Get<uint8_t>(What) != 0; }
-    // A count of items of ItemSize bytes: never negative, never more than the bytes left hold.
-    int32_t Count(int64_t ItemSize, const char* What) {
-        const int32_t n = Get<int32_t>(What);
-        if (n < 0 || static_cast<int64_t>(n) * ItemSize > Left()) Damaged(What);
-        return n;
-    }
-    std::string Str(const char* What) {
-        const int32_t n = Count(1, What);
-        std::string s(static_cast<size_t>(n), '\0');
-        Bytes(s.data(), n, What);
-        return s;
-    }
-
-private:
-    cl::TStream* FStream;
-    int64_t FSize;
-};
-
-template <typename T>
-void Put(cl::TStream* Stream, const T& Value) {
-    Stream->WriteBuffer(&Value, sizeof(T));
-}
-void PutBool(cl::TStream* Stream, bool Value) { Put<uint8_t>(Stream, Value ? 1 : 0); }
-void PutStr(cl::TStream* Stream, const std::string& S) {
-    Put<int32_t>(Stream, static_cast<int32_t>(S.size()));
-    if (!S.empty()) Stream->WriteBuffer(S.data(), static_cast<int64_t>(S.size()));
-}
 
 // The code page of a font's single-byte strings.
 win::UINT CodePageOf(const std::optional<win::LOGFONTA>& Font) {
@@ -103,7 +62,7 @@ void SetFaceName(win::LOGFONTA& Font, const std::string& Name) {
 }
 
 void WriteFont(cl::TStream* Stream, const std::optional<win::LOGFONTA>& Font) {
-    PutBool(Stream, Font.has_value());
+    IEPutBool(Stream, Font.has_value());
     if (!Font) return;
     win::LOGFONTA lf = *Font;
     const std::string face =
@@ -113,7 +72,7 @@ void WriteFont(cl::TStream* Stream, const std::optional<win::LOGFONTA>& Font) {
     Stream->WriteBuffer(&lf, kLogFontSize);
 }
 
-win::LOGFONTA ReadLogFont(TRecReader& R) {
+win::LOGFONTA ReadLogFont(TIEStreamReader& R) {
     win::LOGFONTA lf;
     R.Bytes(&lf, kLogFontSize, "font");
     const std::string face(lf.lfFaceName, strnlen(lf.lfFaceName, sizeof(lf.lfFaceName)));
@@ -146,7 +105,7 @@ void WriteMemoText(cl::TStream* Stream, const TIEVObjRecord& Obj, win::UINT Code
             FileStyles->insert(FileStyles->end(), one.size(), style);
         }
     }
-    PutStr(Stream, bytes);
+    IEPutStr(Stream, bytes);
 }
 
 struct TRecordWriter {
@@ -154,119 +113,119 @@ struct TRecordWriter {
     cl::TStream* Stream;
 
     void Write(const TIEVObjRecord& o, int32_t hobj) {
-        Put<int32_t>(Stream, hobj);
-        Put<int32_t>(Stream, o.X1);
-        Put<int32_t>(Stream, o.Y1);
-        Put<int32_t>(Stream, o.X2);
-        Put<int32_t>(Stream, o.Y2);
-        Put<uint8_t>(Stream, o.Kind);
-        PutBool(Stream, o.KeepAspect);
-        PutBool(Stream, o.Shadow.Enabled);
-        Put<double>(Stream, o.Shadow.Radius);
-        Put<int32_t>(Stream, o.Shadow.OffsetX);
-        Put<int32_t>(Stream, o.Shadow.OffsetY);
-        Put<int32_t>(Stream, o.Shadow.Intensity);
-        Put<uint8_t>(Stream, o.Shadow.Color.b);
-        Put<uint8_t>(Stream, o.Shadow.Color.g);
-        Put<uint8_t>(Stream, o.Shadow.Color.r);
-        PutStr(Stream, ToFile(o.Name, 1252));
+        IEPut<int32_t>(Stream, hobj);
+        IEPut<int32_t>(Stream, o.X1);
+        IEPut<int32_t>(Stream, o.Y1);
+        IEPut<int32_t>(Stream, o.X2);
+        IEPut<int32_t>(Stream, o.Y2);
+        IEPut<uint8_t>(Stream, o.Kind);
+        IEPutBool(Stream, o.KeepAspect);
+        IEPutBool(Stream, o.Shadow.Enabled);
+        IEPut<double>(Stream, o.Shadow.Radius);
+        IEPut<int32_t>(Stream, o.Shadow.OffsetX);
+        IEPut<int32_t>(Stream, o.Shadow.OffsetY);
+        IEPut<int32_t>(Stream, o.Shadow.Intensity);
+        IEPut<uint8_t>(Stream, o.Shadow.Color.b);
+        IEPut<uint8_t>(Stream, o.Shadow.Color.g);
+        IEPut<uint8_t>(Stream, o.Shadow.Color.r);
+        IEPutStr(Stream, ToFile(o.Name, 1252));
         Stream->WriteBuffer(o.Reserved, 4);
-        Put<int32_t>(Stream, static_cast<int32_t>(o.PenColor));
-        Put<uint8_t>(Stream, o.PenStyle);
-        Put<int32_t>(Stream, o.PenWidth);
-        Put<int32_t>(Stream, static_cast<int32_t>(o.BrushColor));
-        Put<uint8_t>(Stream, o.BrushStyle);
-        Put<uint8_t>(Stream, o.Options);
-        Put<int32_t>(Stream, o.Transparency);
-        PutBool(Stream, o.Highlight);
-        Put<uint8_t>(Stream, o.FontQuality);
+        IEPut<int32_t>(Stream, static_cast<int32_t>(o.PenColor));
+        IEPut<uint8_t>(Stream, o.PenStyle);
+        IEPut<int32_t>(Stream, o.PenWidth);
+        IEPut<int32_t>(Stream, static_cast<int32_t>(o.BrushColor));
+        IEPut<uint8_t>(Stream, o.BrushStyle);
+        IEPut<uint8_t>(Stream, o.Options);
+        IEPut<int32_t>(Stream, o.Transparency);
+        IEPutBool(Stream, o.Highlight);
+        IEPut<uint8_t>(Stream, o.FontQuality);
         const int32_t userLen = o.UserData.GetLength();
-        Put<int32_t>(Stream, userLen);
+        IEPut<int32_t>(Stream, userLen);
         if (userLen > 0) Stream->WriteBuffer(o.UserData.Get(), userLen);
         const win::UINT cp = CodePageOf(o.Font);
         if (o.Kind == ievkLINELABEL) {
-            Put<int32_t>(Stream, static_cast<int32_t>(o.LabelBrushColor));
-            Put<uint8_t>(Stream, o.LabelBrushStyle);
-            Put<uint8_t>(Stream, o.LabelPosition);
-            Put<uint8_t>(Stream, o.LabelBorder);
+            IEPut<int32_t>(Stream, static_cast<int32_t>(o.LabelBrushColor));
+            IEPut<uint8_t>(Stream, o.LabelBrushStyle);
+            IEPut<uint8_t>(Stream, o.LabelPosition);
+            IEPut<uint8_t>(Stream, o.LabelBorder);
         }
         if (o.Kind == ievkLINE || o.Kind == ievkLINELABEL) {
-            Put<uint8_t>(Stream, o.StartShape);
-            Put<uint8_t>(Stream, o.EndShape);
-            Put<int32_t>(Stream, o.ShapeWidth);
-            Put<int32_t>(Stream, o.ShapeLength);
+            IEPut<uint8_t>(Stream, o.StartShape);
+            IEPut<uint8_t>(Stream, o.EndShape);
+            IEPut<int32_t>(Stream, o.ShapeWidth);
+            IEPut<int32_t>(Stream, o.ShapeLength);
         }
         if (o.Kind == ievkARC) {
-            Put<double>(Stream, o.ArcStart);
-            Put<double>(Stream, o.ArcEnd);
+            IEPut<double>(Stream, o.ArcStart);
+            IEPut<double>(Stream, o.ArcEnd);
         }
         if (o.Kind == ievkBITMAP) {
-            Put<int32_t>(Stream, o.BitmapIndex);
-            PutBool(Stream, o.BitmapBorder);
-            PutStr(Stream, ToFile(o.Text, cp));
+            IEPut<int32_t>(Stream, o.BitmapIndex);
+            IEPutBool(Stream, o.BitmapBorder);
+            IEPutStr(Stream, ToFile(o.Text, cp));
         }
         if (o.Kind == ievkTEXT || o.Kind == ievkLINELABEL || o.Kind == ievkEXTENDED) {
-            Put<uint8_t>(Stream, o.TextAlign);
-            PutBool(Stream, o.AutoSize);
-            PutStr(Stream, ToFile(o.Text, cp));
+            IEPut<uint8_t>(Stream, o.TextAlign);
+            IEPutBool(Stream, o.AutoSize);
+            IEPutStr(Stream, ToFile(o.Text, cp));
             WriteFont(Stream, o.Font);
-            Put<int32_t>(Stream, o.GetCurvePointCount());
+            IEPut<int32_t>(Stream, o.GetCurvePointCount());
             if (!o.CurvePoints.empty()) {
                 for (const TIEVDPoint& p : o.CurvePoints) {
-                    Put<double>(Stream, p.X);
-                    Put<double>(Stream, p.Y);
+                    IEPut<double>(Stream, p.X);
+                    IEPut<double>(Stream, p.Y);
                 }
-                Put<int32_t>(Stream, o.CurveCharAngle);
+                IEPut<int32_t>(Stream, o.CurveCharAngle);
             }
         }
         if (o.Kind == ievkMEMO) {
             std::vector<int32_t> styles;
             WriteMemoText(Stream, o, cp, o.MemoCharStyles.empty() ? nullptr : &styles);
             WriteFont(Stream, o.Font);
-            PutBool(Stream, !o.MemoCharStyles.empty());
+            IEPutBool(Stream, !o.MemoCharStyles.empty());
             if (!o.MemoCharStyles.empty())
                 Stream->WriteBuffer(styles.data(), static_cast<int64_t>(styles.size() * sizeof(int32_t)));
-            Put<int32_t>(Stream, static_cast<int32_t>(o.MemoStyles.size()));
+            IEPut<int32_t>(Stream, static_cast<int32_t>(o.MemoStyles.size()));
             if (!o.MemoStyles.empty())
                 Stream->WriteBuffer(o.MemoStyles.data(),
                                     static_cast<int64_t>(o.MemoStyles.size() * sizeof(TIECharStyle)));
-            PutBool(Stream, o.MemoFixedFont);
-            PutBool(Stream, o.AutoSize);
-            Put<int32_t>(Stream, o.MemoLineSpacing);
-            Put<int32_t>(Stream, static_cast<int32_t>(o.MemoBorderColor));
-            Put<uint8_t>(Stream, o.MemoBorderStyle);
-            Put<uint8_t>(Stream, o.TextAlign);
-            Put<int32_t>(Stream, o.MemoLineHeight);
-            PutBool(Stream, o.MemoHasBitmap);
+            IEPutBool(Stream, o.MemoFixedFont);
+            IEPutBool(Stream, o.AutoSize);
+            IEPut<int32_t>(Stream, o.MemoLineSpacing);
+            IEPut<int32_t>(Stream, static_cast<int32_t>(o.MemoBorderColor));
+            IEPut<uint8_t>(Stream, o.MemoBorderStyle);
+            IEPut<uint8_t>(Stream, o.TextAlign);
+            IEPut<int32_t>(Stream, o.MemoLineHeight);
+            IEPutBool(Stream, o.MemoHasBitmap);
             if (o.MemoHasBitmap) {
-                Put<int32_t>(Stream, o.BitmapIndex);
-                PutBool(Stream, o.BitmapBorder);
+                IEPut<int32_t>(Stream, o.BitmapIndex);
+                IEPutBool(Stream, o.BitmapBorder);
             }
-            for (double m : o.MemoMargins) Put<double>(Stream, m);
-            Put<uint8_t>(Stream, o.MemoFillStyle);
+            for (double m : o.MemoMargins) IEPut<double>(Stream, m);
+            IEPut<uint8_t>(Stream, o.MemoFillStyle);
         }
-        PutBool(Stream, o.TextEditable);
+        IEPutBool(Stream, o.TextEditable);
         if (o.Kind == ievkRULER) {
-            Put<uint8_t>(Stream, o.RulerUnit);
-            Put<uint8_t>(Stream, o.RulerType);
+            IEPut<uint8_t>(Stream, o.RulerUnit);
+            IEPut<uint8_t>(Stream, o.RulerType);
             WriteFont(Stream, o.Font);
         }
         if (o.Kind == ievkPOLYLINE) {
-            Put<int32_t>(Stream, o.GetPointCount());
+            IEPut<int32_t>(Stream, o.GetPointCount());
             for (const win::POINT& p : o.Points) {
-                Put<int32_t>(Stream, p.x);
-                Put<int32_t>(Stream, p.y);
+                IEPut<int32_t>(Stream, p.x);
+                IEPut<int32_t>(Stream, p.y);
             }
-            Put<int32_t>(Stream, o.PointsX1);
-            Put<int32_t>(Stream, o.PointsY1);
-            Put<int32_t>(Stream, o.PointsX2);
-            Put<int32_t>(Stream, o.PointsY2);
-            PutBool(Stream, o.Closed);
+            IEPut<int32_t>(Stream, o.PointsX1);
+            IEPut<int32_t>(Stream, o.PointsY1);
+            IEPut<int32_t>(Stream, o.PointsX2);
+            IEPut<int32_t>(Stream, o.PointsY2);
+            IEPutBool(Stream, o.Closed);
         }
         if (o.Kind == ievkANGLE) {
             for (const win::POINT& p : o.AnglePoints) {
-                Put<int32_t>(Stream, p.x);
-                Put<int32_t>(Stream, p.y);
+                IEPut<int32_t>(Stream, p.x);
+                IEPut<int32_t>(Stream, p.y);
             }
             WriteFont(Stream, o.Font);
         }
@@ -274,7 +233,7 @@ struct TRecordWriter {
             TIEVExtObject* ext = o.ExtObject.Get();
             const cl::String name = ext ? IEGetExtClassName(typeid(*ext)) : cl::String();
             // An instance of a class the registry does not know could not be read back.
-            PutBool(Stream, ext && !name.empty());
+            IEPutBool(Stream, ext && !name.empty());
             if (ext && !name.empty()) {
                 IEWriteStrWithLength(Stream, name);
                 ext->SaveToStream(Stream);
@@ -345,16 +304,16 @@ void TVovozIdVect::SaveObjectsToStream(cl::TStream* Stream) {
     PackBitmaps();
     const int64_t start = Stream->GetPosition();
     Stream->WriteBuffer("IEV", 3);
-    Put<char>(Stream, kWrittenVersion);
-    Put<int32_t>(Stream, 0);
-    Put<double>(Stream, FMeasureScale);
-    Put<int32_t>(Stream, static_cast<int32_t>(FBitmaps.size()));
+    IEPut<char>(Stream, kWrittenVersion);
+    IEPut<int32_t>(Stream, 0);
+    IEPut<double>(Stream, FMeasureScale);
+    IEPut<int32_t>(Stream, static_cast<int32_t>(FBitmaps.size()));
     {
         std::unique_ptr<TVovozIdIO> io = TVovozIdIO::CreateFromBitmap(nullptr);
         for (size_t i = 0; i < FBitmaps.size(); ++i) {
             int32_t uses = FBitmaps[i].UseCount;
             if (FDefaultObject.BitmapIndex == static_cast<int32_t>(i)) --uses;
-            Put<int32_t>(Stream, uses);
+            IEPut<int32_t>(Stream, uses);
             if (uses > 0 && FBitmaps[i].Bitmap) {
                 io->SetAttachedIEBitmap(FBitmaps[i].Bitmap.get());
                 io->SaveToStreamPNG(Stream);
@@ -364,23 +323,23 @@ void TVovozIdVect::SaveObjectsToStream(cl::TStream* Stream) {
     }
     {
         TZCompressionStream z(Stream, zlevDefault);
-        Put<int32_t>(&z, static_cast<int32_t>(FDrawOrder.size()));
+        IEPut<int32_t>(&z, static_cast<int32_t>(FDrawOrder.size()));
         SaveObjectRecord(&z, IEV_ALL_OBJECTS);
         z.Finish();
     }
     const int64_t end = Stream->GetPosition();
     Stream->SetPosition(start + 4);
-    Put<int32_t>(Stream, static_cast<int32_t>(end - start));
+    IEPut<int32_t>(Stream, static_cast<int32_t>(end - start));
     Stream->SetPosition(end);
 }
 
 void TVovozIdVect::SaveLayersAndObjectsToStream(cl::TStream* Stream, int32_t Codec) {
     Stream->SetPosition(0);
-    Put<int32_t>(Stream, 0);
+    IEPut<int32_t>(Stream, 0);
     SaveLayersToStream(Stream, Codec);
     const int64_t offset = Stream->GetPosition();
     Stream->SetPosition(0);
-    Put<int32_t>(Stream, static_cast<int32_t>(offset));
+    IEPut<int32_t>(Stream, static_cast<int32_t>(offset));
     Stream->SetPosition(offset);
     SaveObjectsToStream(Stream);
 }
@@ -393,7 +352,7 @@ int32_t TVovozIdVect::LoadObjectRecord(cl::TStream* Stream, char Version, bool W
 }
 
 int32_t TVovozIdVect::LoadObjectRecordNested(cl::TStream* Stream, char Version, bool WithBitmaps, int32_t Depth) {
-    TRecReader r(Stream);
+    TIEStreamReader r(Stream, kDamaged);
     const char v = Version;
     const TIEVObjRecord& def = FDefaultObject;
     // Fields an older version does not carry keep the default object's values.
@@ -623,7 +582,7 @@ bool TVovozIdVect::LoadObjectsFromStream(cl::TStream* Stream) {
         }
     };
     try {
-        TRecReader r(Stream);
+        TIEStreamReader r(Stream, kDamaged);
         const int64_t start = Stream->GetPosition() - 4;
         const int64_t blockSize = r.Get<int32_t>("size");
         FMeasureScale =
@@ -673,7 +632,7 @@ bool TVovozIdVect::LoadObjectsFromStream(cl::TStream* Stream) {
         if (start + blockSize > dataStart && start + blockSize <= Stream->GetSize())
             Stream->SetPosition(start + blockSize);
         TIEMemStream mem(data.data(), static_cast<int64_t>(data.size()));
-        TRecReader d(&mem);
+        TIEStreamReader d(&mem, kDamaged);
         const int32_t m = d.Count(kMinRecordSize, "object count");
         for (int32_t i = 0; i < m; ++i) LoadObjectRecord(&mem, v, true);
     } catch (...) {
@@ -692,7 +651,7 @@ bool TVovozIdVect::LoadObjectsFromFile(const cl::WideString& FileName) {
 }
 
 bool TVovozIdVect::LoadLayersAndObjectsFromStream(cl::TStream* Stream) {
-    TRecReader r(Stream);
+    TIEStreamReader r(Stream, kDamaged);
     const int32_t offset = r.Get<int32_t>("container offset");
     if (offset < 0 || offset > Stream->GetSize()) Damaged("container offset");
     if (!LoadLayersFromStream(Stream)) return false;

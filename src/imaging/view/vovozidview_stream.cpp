@@ -12,6 +12,7 @@
 
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_streams.h"
+#include "imaging/core/iestreamreader.h"
 #include "imaging/formats/iezlib.h"
 #include "imaging/io/vovozidio_params.h"
 #include "imaging/io/vovozidio_registry.h"
@@ -29,7 +30,9 @@ constexpr int32_t kCodecZlib = -1;
 // Deflate never packs more than 1032 bytes into one.
 constexpr int64_t kDeflateMaxRatio = 1032;
 
-[[noreturn]] void Damaged(const char* What) { throw cl::EReadError(cl::String("Damaged layers stream: ") + What); }
+constexpr const char* kDamaged = "Damaged layers stream: ";
+
+[[noreturn]] void Damaged(const char* What) { throw cl::EReadError(cl::String(kDamaged) + What); }
 
 // The bytes of a property record of this version when the name and the user data are empty.
 int64_t MinRecordSize(int32_t Version) {
@@ -39,41 +42,6 @@ int64_t MinRecordSize(int32_t Version) {
     if (Version > 5) n += 1;
     return n;
 }
-
-// Reads from the stream, every read checked against the bytes that are left.
-class TLayersReader {
-public:
-    explicit TLayersReader(cl::TStream* Stream) : FStream(Stream), FSize(Stream->GetSize()) {}
-    int64_t Left() { return FSize - FStream->GetPosition(); }
-    int64_t Size() const { return FSize; }
-    void Bytes(void* Buffer, int64_t Count, const char* What) {
-        if (Count < 0 || Count > Left()) Damaged(What);
-        if (Count > 0 && FStream->Read(Buffer, Count) != Count) Damaged(What);
-    }
-    template <typename T>
-    T Get(const char* What) {
-        T v{};
-        Bytes(&v, sizeof(T), What);
-        return v;
-    }
-    bool GetBool(const char* What) { return Get<uint8_t>(What) != 0; }
-    // A count or length: never negative, never more than the bytes left.
-    int32_t Length(const char* What) {
-        const int32_t n = Get<int32_t>(What);
-        if (n < 0 || n > Left()) Damaged(What);
-        return n;
-    }
-
-private:
-    cl::TStream* FStream;
-    int64_t FSize;
-};
-
-template <typename T>
-void Put(cl::TStream* Stream, const T& Value) {
-    Stream->WriteBuffer(&Value, sizeof(T));
-}
-void PutBool(cl::TStream* Stream, bool Value) { Put<uint8_t>(Stream, Value ? 1 : 0); }
 
 // The settings a layers stream carries.
 void CopyStreamedSettings(TIELayer* Dest, TIELayer* Source) {
@@ -98,34 +66,33 @@ void CopyStreamedSettings(TIELayer* Dest, TIELayer* Source) {
 }
 
 void WriteRecord(cl::TStream* Stream, TIELayer* L) {
-    PutBool(Stream, L->Visible);
-    PutBool(Stream, L->ShowBox);
-    Put<int32_t>(Stream, L->Opacity);
-    Put<int32_t>(Stream, L->PositionX);
-    Put<int32_t>(Stream, L->PositionY);
-    PutBool(Stream, L->ClipToImage);
-    PutBool(Stream, L->Immovable);
-    PutBool(Stream, L->Magnifier.Magnifier);
-    Put<double>(Stream, L->Magnifier.Zoom);
-    Put<uint8_t>(Stream, L->Magnifier.Shape);
-    Put<uint8_t>(Stream, L->Magnifier.Source);
-    Put<uint8_t>(Stream, L->BlendMode);
-    Put<int32_t>(Stream, L->ShownWidth);
-    Put<int32_t>(Stream, L->ShownHeight);
-    Put<uint8_t>(Stream, static_cast<uint8_t>(L->OwnFilter));
-    PutBool(Stream, L->UseOwnFilter);
-    Put<int32_t>(Stream, static_cast<int32_t>(L->Name.size()));
-    if (!L->Name.empty()) Stream->WriteBuffer(L->Name.data(), static_cast<int64_t>(L->Name.size()));
-    Put<int32_t>(Stream, L->GetUserDataSize());
+    IEPutBool(Stream, L->Visible);
+    IEPutBool(Stream, L->ShowBox);
+    IEPut<int32_t>(Stream, L->Opacity);
+    IEPut<int32_t>(Stream, L->PositionX);
+    IEPut<int32_t>(Stream, L->PositionY);
+    IEPutBool(Stream, L->ClipToImage);
+    IEPutBool(Stream, L->Immovable);
+    IEPutBool(Stream, L->Magnifier.Magnifier);
+    IEPut<double>(Stream, L->Magnifier.Zoom);
+    IEPut<uint8_t>(Stream, L->Magnifier.Shape);
+    IEPut<uint8_t>(Stream, L->Magnifier.Source);
+    IEPut<uint8_t>(Stream, L->BlendMode);
+    IEPut<int32_t>(Stream, L->ShownWidth);
+    IEPut<int32_t>(Stream, L->ShownHeight);
+    IEPut<uint8_t>(Stream, static_cast<uint8_t>(L->OwnFilter));
+    IEPutBool(Stream, L->UseOwnFilter);
+    IEPutStr(Stream, L->Name);
+    IEPut<int32_t>(Stream, L->GetUserDataSize());
     if (L->GetUserDataSize() > 0) Stream->WriteBuffer(L->GetUserData(), L->GetUserDataSize());
-    PutBool(Stream, L->MaskForBelow);
-    PutBool(Stream, L->Pickable);
-    PutBool(Stream, L->DimOthers);
+    IEPutBool(Stream, L->MaskForBelow);
+    IEPutBool(Stream, L->Pickable);
+    IEPutBool(Stream, L->DimOthers);
 }
 
 // Reads one property record into the layer by the version's conditions (the fields the
 // version lacks keep their values); answers the image offset.
-int64_t ReadRecord(TLayersReader& R, TIELayer* L, int32_t Version) {
+int64_t ReadRecord(TIEStreamReader& R, TIELayer* L, int32_t Version) {
     L->Visible = R.GetBool("record");
     L->ShowBox = R.GetBool("record");
     L->Opacity = R.Get<int32_t>("record");
@@ -163,7 +130,7 @@ int64_t ReadRecord(TLayersReader& R, TIELayer* L, int32_t Version) {
     if (Version > 3) L->Pickable = R.GetBool("record");
     if (Version > 5) L->DimOthers = R.GetBool("record");
     const int64_t offset = R.Get<int64_t>("image offset");
-    if (offset < 0 || offset >= R.Size()) Damaged("image offset");
+    if (offset < 0 || offset >= R.GetEnd()) Damaged("image offset");
     return offset;
 }
 
@@ -175,7 +142,7 @@ bool IsImageCodec(int32_t Codec) {
     return IEFindFormatInfo(Codec) != nullptr;
 }
 
-void ReadImage(cl::TStream* Stream, TLayersReader& R, TIELayer* Layer, int32_t Codec) {
+void ReadImage(cl::TStream* Stream, TIEStreamReader& R, TIELayer* Layer, int32_t Codec) {
     TIEBitmap* bmp = Layer->GetBitmap();
     if (Codec == kCodecRaw || Codec == kCodecZlib) {
         const int32_t n = R.Length("image length");
@@ -262,19 +229,19 @@ void TVovozIdView::SaveLayersToStream(cl::TStream* Stream, int32_t Codec) {
                 throw cl::EWriteError("Layers stream: layer " + cl::IntToStr(i) + " is larger than 2 GiB");
 
     Stream->WriteBuffer(IELayersSignature, kSignatureLength);
-    Put<int32_t>(Stream, kWrittenVersion);
-    Put<int32_t>(Stream, Codec);
-    Put<int32_t>(Stream, count);
+    IEPut<int32_t>(Stream, kWrittenVersion);
+    IEPut<int32_t>(Stream, Codec);
+    IEPut<int32_t>(Stream, count);
     std::vector<int64_t> offsetAt;
     for (int32_t i = 0; i < count; ++i) {
         WriteRecord(Stream, GetLayer(i));
         offsetAt.push_back(Stream->GetPosition());
-        Put<int64_t>(Stream, 0);  // the image offset, filled below
+        IEPut<int64_t>(Stream, 0);  // the image offset, filled below
     }
     for (int32_t i = 0; i < count; ++i) {
         const int64_t p = Stream->GetPosition();
         Stream->SetPosition(offsetAt[static_cast<size_t>(i)]);
-        Put<int64_t>(Stream, p);
+        IEPut<int64_t>(Stream, p);
         Stream->SetPosition(p);
         TIEBitmap* bmp = GetLayer(i)->GetBitmap();
         if (Codec == kCodecRaw || Codec == kCodecZlib) {
@@ -288,7 +255,7 @@ void TVovozIdView::SaveLayersToStream(cl::TStream* Stream, int32_t Codec) {
             }
             if (!ok || raw.GetSize() > std::numeric_limits<int32_t>::max())
                 throw cl::EWriteError("Layers stream: layer " + cl::IntToStr(i) + " cannot be stored");
-            Put<int32_t>(Stream, static_cast<int32_t>(raw.GetSize()));
+            IEPut<int32_t>(Stream, static_cast<int32_t>(raw.GetSize()));
             Stream->WriteBuffer(raw.GetMemory(), raw.GetSize());
         } else {
             // The view's parameters, shaped by the layer's pixel format, go to the writer.
@@ -345,7 +312,7 @@ bool TVovozIdView::LoadLayersFromStream(cl::TStream* Stream) {
         Update();
         return false;
     }
-    TLayersReader reader(Stream);
+    TIEStreamReader reader(Stream, kDamaged);
     if (!IsImageCodec(codec)) Damaged("image codec");
     if (count < 0 || count > reader.Left() / MinRecordSize(version)) Damaged("layer count");
     SyncLayers();
