@@ -516,6 +516,63 @@ TEST_F(VectMouse, CursorsByGrip) {
     }
 }
 
+// The rubber bands on the headless screen: the inverting pen turns the white picture black
+// and drawing again gives it back; any other pen draws in its colour and the back buffer
+// repaints what it covered.
+TEST_F(VectMouse, RubberBandsShowWhileDraggingAndGoAway) {
+    auto px = [&](int X, int Y) { return win::test::ScreenComposite().At(SX(X), SY(Y)) & 0xFFFFFF; };
+    auto dark = [&](int X, int Y) {
+        const uint32_t p = px(X, Y);
+        return (p >> 16) < 0x60 && ((p >> 8) & 255) < 0x60 && (p & 255) < 0x60;
+    };
+    v->MouseInteractVect = IEVMouseOpt(mivPutBox);
+    Play("0 down " + B(10, 10) + "; 20 move " + B(40, 30));
+    EXPECT_TRUE(v->GetDragging());
+    EXPECT_EQ(px(25, 10), 0u);
+    EXPECT_EQ(px(40, 20), 0u);
+    EXPECT_EQ(px(10, 10), 0u);  // the corner is inverted once
+    EXPECT_EQ(px(25, 20), 0xFFFFFFu);
+    Play("0 move " + B(30, 40));
+    EXPECT_EQ(px(35, 10), 0xFFFFFFu);  // the first band went
+    EXPECT_EQ(px(40, 20), 0xFFFFFFu);
+    EXPECT_EQ(px(20, 40), 0u);
+    EXPECT_EQ(px(10, 10), 0u);
+    Play("0 up " + B(30, 40));
+    EXPECT_FALSE(v->GetDragging());
+    EXPECT_EQ(px(35, 10), 0xFFFFFFu);
+    EXPECT_EQ(px(10, 50), 0xFFFFFFu);
+
+    // A pen that does not invert: drawn red, taken away from the back buffer.
+    v->RemoveAllObjects();
+    v->GetInsertionPen()->SetMode(cl::pmCopy);
+    v->GetInsertionPen()->SetColor(cl::clRed);
+    v->MouseInteractVect = IEVMouseOpt(mivPutEllipse);
+    Play("0 down " + B(10, 10) + "; 20 move " + B(50, 50));
+    EXPECT_EQ(px(30, 10), 0xFF0000u);  // the top of the ellipse
+    Play("0 move " + B(30, 30));
+    EXPECT_EQ(px(30, 10), 0xFFFFFFu);
+    EXPECT_EQ(px(20, 10), 0xFF0000u);
+    Play("0 up " + B(30, 30));
+    v->GetInsertionPen()->SetMode(cl::pmNot);
+
+    // A ruler and an angle are drawn over a fresh repaint at every move.
+    v->RemoveAllObjects();
+    v->MouseInteractVect = IEVMouseOpt(mivPutRuler);
+    Play("0 down " + B(10, 40) + "; 20 move " + B(60, 40));
+    EXPECT_TRUE(dark(35, 40));
+    Play("0 move " + B(10, 70));
+    EXPECT_FALSE(dark(35, 40));
+    EXPECT_TRUE(dark(10, 55));
+    Play("0 up " + B(10, 70));
+    v->RemoveAllObjects();
+    v->MouseInteractVect = IEVMouseOpt(mivPutAngle);
+    Play("0 click " + B(50, 10) + "; 20 move " + B(30, 30));
+    EXPECT_TRUE(dark(40, 20));
+    Play("0 move " + B(70, 30));
+    EXPECT_FALSE(dark(40, 20));
+    EXPECT_TRUE(dark(60, 20));
+}
+
 // An extension object that counts the mouse it receives.
 struct TCountingExt : public TIEVExtObject {
     std::unique_ptr<TIEVExtObject> Clone() const override { return std::make_unique<TCountingExt>(); }

@@ -745,6 +745,9 @@ protected:
     // Paints now what is waiting to be painted.
     void FlushPaint();
     void RepaintNow();
+    // Draws (Show) or erases the rubber band of a shape (0 line, 1 rectangle, 2 ellipse); an
+    // erase only undoes a band that was drawn and not painted over since.
+    void ShowBand(int32_t Shape, bool Show);
     void ShowGripCursor(cl::TShiftState Shift, int32_t X, int32_t Y);
     void DragGrip(cl::TShiftState Shift, int32_t X, int32_t Y);
     void DragPolylinePoint(int32_t X, int32_t Y);
@@ -762,7 +765,7 @@ protected:
     cl::TPoint FLastPolylinePoint{0, 0};
     int32_t FPolylinePoint = -1, FPolylineSegment = -1;
     bool FPolylineEdited = false;
-    bool FDoubleClicked = false, FSelectDeferred = false, FDragging = false, FLeftHeld = false;
+    bool FDoubleClicked = false, FSelectDeferred = false, FDragging = false, FLeftHeld = false, FBandShown = false;
     // ----- end of mouse interaction
 
     // ----- in-place text editing, keyboard and focus (vovozidvect_edit.cpp)

@@ -63,6 +63,19 @@ void TVovozIdVect::RepaintNow() {
     win::UpdateWindow(GetHandle());
 }
 
+void TVovozIdVect::ShowBand(int32_t Shape, bool Show) {
+    if (!Show && !FBandShown) return;
+    // A band is drawn over what is painted, never under a paint still to come.
+    if (Show) FlushPaint();
+    if (Shape == 2)
+        DrawEllipseInserting(!Show);
+    else if (Shape == 1)
+        DrawRectInserting(!Show);
+    else
+        DrawLineInserting(!Show);
+    FBandShown = Show;
+}
+
 void TVovozIdVect::IEAngleObjectBounds(const win::POINT* Points, cl::TRect& Box) {
     // Both legs fit: the half-size on each axis is the larger reach of the two leg ends.
     const win::POINT& v = Points[1];
@@ -442,6 +455,7 @@ void TVovozIdVect::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int
     FDragAccumX = FDragAccumY = 0;
     // Whatever waits to be painted is painted before a rubber band is drawn over it.
     FlushPaint();
+    FBandShown = false;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -467,20 +481,17 @@ void TVovozIdVect::DragCreating(cl::TShiftState Shift, int32_t X, int32_t Y) {
                 p = FLastMouse;
                 FHintActive = true;
             }
-            DrawLineInserting(true);
+            ShowBand(0, false);
             scroll();
             if (ctrl) IESnapLine45(FDownPoint.x, FDownPoint.y, p.x, p.y);
             FCurrentPoint = p;
-            DrawLineInserting(false);
+            ShowBand(0, true);
             break;
         }
         case ievkBOX:
         case ievkELLIPSE:
         case ievkEXTENDED:
-            if (kind == ievkELLIPSE)
-                DrawEllipseInserting(true);
-            else
-                DrawRectInserting(true);
+            ShowBand(kind == ievkELLIPSE ? 2 : 1, false);
             scroll();
             if (ctrl) {
                 // A square (a circle).
@@ -490,13 +501,10 @@ void TVovozIdVect::DragCreating(cl::TShiftState Shift, int32_t X, int32_t Y) {
             } else {
                 FCurrentPoint = {X, Y};
             }
-            if (kind == ievkELLIPSE)
-                DrawEllipseInserting(false);
-            else
-                DrawRectInserting(false);
+            ShowBand(kind == ievkELLIPSE ? 2 : 1, true);
             break;
         case ievkBITMAP: {
-            DrawRectInserting(true);
+            ShowBand(1, false);
             scroll();
             FCurrentPoint = {X, Y};
             TIEBitmap* picture = GetBitmapByIndex(FDefaultObject.BitmapIndex);
@@ -505,15 +513,15 @@ void TVovozIdVect::DragCreating(cl::TShiftState Shift, int32_t X, int32_t Y) {
                 FCurrentPoint.y = IETruncToInt32(static_cast<double>(picture->GetHeight()) / picture->GetWidth() *
                                                      (FCurrentPoint.x - FDownPoint.x) +
                                                  FDownPoint.y);
-            DrawRectInserting(false);
+            ShowBand(1, true);
             break;
         }
         case ievkTEXT:
         case ievkMEMO:
-            DrawRectInserting(true);
+            ShowBand(1, false);
             scroll();
             FCurrentPoint = {X, Y};
-            DrawRectInserting(false);
+            ShowBand(1, true);
             break;
         case ievkRULER: {
             scroll();
@@ -639,7 +647,7 @@ void TVovozIdVect::DragPolylinePoint(int32_t X, int32_t Y) {
 }
 
 void TVovozIdVect::DragSelectionRect(cl::TShiftState Shift, int32_t X, int32_t Y) {
-    DrawRectInserting(true);
+    ShowBand(1, false);
     if (EdgeScroll()) FlushPaint();
     FCurrentPoint = {X, Y};
     const std::vector<int32_t> before = FSelection;
@@ -654,8 +662,9 @@ void TVovozIdVect::DragSelectionRect(cl::TShiftState Shift, int32_t X, int32_t Y
         // The grips show around the new selection; the band is drawn again over the picture.
         Update();
         RepaintNow();
+        FBandShown = false;
     }
-    DrawRectInserting(false);
+    ShowBand(1, true);
 }
 
 void TVovozIdVect::ShowGripCursor(cl::TShiftState Shift, int32_t X, int32_t Y) {
@@ -723,12 +732,12 @@ void TVovozIdVect::MouseMove(cl::TShiftState Shift, int X, int Y) {
             DragSelectionRect(Shift, cx, cy);
     } else {
         if (FCreatingKind == ievkPOLYLINE) {
-            DrawLineInserting(true);
+            ShowBand(0, false);
             if (EdgeScroll()) FlushPaint();
             if (ctrl) IESnapLine45(FLastPolylinePoint.x, FLastPolylinePoint.y, FLastMouse.x, FLastMouse.y);
             FCurrentPoint = FLastMouse;
             FDownPoint = FLastPolylinePoint;
-            DrawLineInserting(false);
+            ShowBand(0, true);
             if (HasMode(mi, mivDragLength)) FHintActive = true;
         } else if (FCreatingKind == ievkANGLE) {
             if (EdgeScroll()) FlushPaint();
@@ -871,6 +880,8 @@ void TVovozIdVect::MouseUp(cl::TMouseButton Button, cl::TShiftState Shift, int X
     if (TIEVExtObject* ext = distance == 0 && hx >= 0 ? ExtInstance(GetObjRecord(hx)) : nullptr)
         ext->MouseUp(Button, Shift, X, Y);
     ShowMeasureHint(X, Y);
+    // The release's repaint takes any band away.
+    FBandShown = false;
 }
 
 }  // namespace ie
