@@ -215,6 +215,26 @@ TEST_F(VectMouse, AClickCreatesTheTemplateSize) {
     EXPECT_EQ(Objects(), (std::vector<KB>{{ievkELLIPSE, 30, 20, 39, 29}}));
 }
 
+// An angle or a polyline left unfinished by a change of mode is given up at the next press,
+// which takes its own undo snapshot; the template keeps its size meanwhile.
+TEST_F(VectMouse, AnUnfinishedAngleOrPolylineGivesWayToTheNextMode) {
+    v->SetObjAutoUndo(true);
+    v->SetObjUndoLimit(5);
+    for (TIEVMouseInteractItem mode : {mivPutAngle, mivPutPolyline}) {
+        SCOPED_TRACE(int(mode));
+        v->RemoveAllObjects();
+        v->ClearObjUndo();
+        v->MouseInteractVect = IEVMouseOpt(mode);
+        Click(50, 10);
+        EXPECT_NE(v->GetCreatingKind(), 0);
+        v->MouseInteractVect = IEVMouseOpt(mivPutBox);
+        Click(20, 10);
+        EXPECT_EQ(v->GetCreatingKind(), 0);
+        EXPECT_EQ(Objects().back(), (KB{ievkBOX, 20, 10, 83, 73}));
+        EXPECT_EQ(v->GetObjUndoCount(), 2);
+    }
+}
+
 TEST_F(VectMouse, ATextCreatedIsEditedInPlace) {
     v->EditOnCreate = true;
     v->MouseInteractVect = IEVMouseOpt(mivPutText);
@@ -333,6 +353,31 @@ TEST_F(VectMouse, GripsResizeAndTheBodyMoves) {
         EXPECT_GE(events, 1);
         EXPECT_EQ(v->GetDraggedGrip(), 0);
     }
+}
+
+// Zoomed, a drag moves by whole bitmap pixels: the client distance over the zoom, truncated.
+TEST_F(VectMouse, ZoomedDragsMoveByBitmapPixels) {
+    v->SetZoom(200);
+    v->SetViewXY(0, 0);
+    v->MouseInteractVect = IEVMouseOpt(mivSelectObjects);
+    SelectOnly(Add(ievkBOX, 10, 10, 40, 30));
+    const int x = SX(40), y = SY(30);
+    auto at = [](int X, int Y) { return std::to_string(X) + " " + std::to_string(Y); };
+    Play("0 down " + at(x, y) + "; 20 move " + at(x + 5, y + 3) + "; 40 move " + at(x + 11, y + 7) + "; 60 up " +
+         at(x + 11, y + 7));
+    EXPECT_EQ(Objects(), (std::vector<KB>{{ievkBOX, 10, 10, 45, 33}}));
+}
+
+// Without a picture the mouse makes nothing.
+TEST_F(VectMouse, NothingHappensWithoutAPicture) {
+    v->GetIEBitmap()->Allocate(1, 1, ie24RGB);
+    v->Update();
+    v->MouseInteractVect = IEVMouseOpt(mivPutBox);
+    v->SetObjAutoUndo(true);
+    Play("0 down 20 20; 20 move 60 50; 40 up 60 50; 100 click 30 30");
+    EXPECT_EQ(v->GetObjectsCount(), 0);
+    EXPECT_EQ(v->GetCreatingKind(), 0);
+    EXPECT_EQ(v->GetObjUndoCount(), 0);
 }
 
 TEST_F(VectMouse, AspectCorrectionRoundsHalfToEvenAndKeepsAltAndTheViewsFlag) {

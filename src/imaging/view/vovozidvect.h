@@ -748,6 +748,9 @@ protected:
     // Draws (Show) or erases the rubber band of a shape (0 line, 1 rectangle, 2 ellipse); an
     // erase only undoes a band that was drawn and not painted over since.
     void ShowBand(int32_t Shape, bool Show);
+    // Adds a copy of the template with the empty box (1000000, 1000000, -1000000, -1000000):
+    // the start of an angle or a polyline.
+    int32_t AddEmptyBoxCopy();
     void ShowGripCursor(cl::TShiftState Shift, int32_t X, int32_t Y);
     void DragGrip(cl::TShiftState Shift, int32_t X, int32_t Y);
     void DragPolylinePoint(int32_t X, int32_t Y);

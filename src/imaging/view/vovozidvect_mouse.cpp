@@ -63,6 +63,16 @@ void TVovozIdVect::RepaintNow() {
     win::UpdateWindow(GetHandle());
 }
 
+int32_t TVovozIdVect::AddEmptyBoxCopy() {
+    // The template keeps its own size for the objects created after this one.
+    const int32_t x1 = FDefaultObject.X1, y1 = FDefaultObject.Y1, x2 = FDefaultObject.X2, y2 = FDefaultObject.Y2;
+    FDefaultObject.X1 = FDefaultObject.Y1 = 1000000;
+    FDefaultObject.X2 = FDefaultObject.Y2 = -1000000;
+    const int32_t h = AddObjectCopy(FDefaultObject);
+    FDefaultObject.X1 = x1, FDefaultObject.Y1 = y1, FDefaultObject.X2 = x2, FDefaultObject.Y2 = y2;
+    return h;
+}
+
 void TVovozIdVect::ShowBand(int32_t Shape, bool Show) {
     if (!Show && !FBandShown) return;
     // A band is drawn over what is painted, never under a paint still to come.
@@ -309,11 +319,23 @@ void TVovozIdVect::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int
         Update();
     }
     FPolylinePoint = FPolylineSegment = -1;
+    const TIEVMouseInteract mi = MouseInteractVect;
+    {
+        // An angle or polyline left unfinished by a change of mode is given up: this press
+        // starts afresh.
+        const TIEVMouseInteract earlier =
+            IEVMouseOpt(mivPutLine) | IEVMouseOpt(mivPutLineLabel) | IEVMouseOpt(mivPutRuler) | IEVMouseOpt(mivPutBox) |
+            IEVMouseOpt(mivPutEllipse) | IEVMouseOpt(mivPutBitmap) | IEVMouseOpt(mivPutText) | IEVMouseOpt(mivPutMemo) |
+            IEVMouseOpt(mivDragLength) | IEVMouseOpt(mivPutExtended);
+        const bool angleMode = !(mi & earlier) && HasMode(mi, mivPutAngle);
+        const bool polylineMode = !(mi & earlier) && !HasMode(mi, mivPutAngle) && HasMode(mi, mivPutPolyline);
+        if ((FCreatingKind == ievkANGLE && !angleMode) || (FCreatingKind == ievkPOLYLINE && !polylineMode))
+            FCreatingKind = 0;
+    }
     if (FCreatingKind == 0) {
         FObjectsChanged = false;
         PrepareObjUndo();
     }
-    const TIEVMouseInteract mi = MouseInteractVect;
     const bool ctrl = (Shift & cl::ssCtrl) != 0;
     cl::TPoint pt{cx, cy};
     if (HasMode(mi, mivPutLine)) {
@@ -345,9 +367,7 @@ void TVovozIdVect::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int
                 FDefaultObject.Kind = ievkANGLE;
                 FDefaultObject.AnglePoints[0] = {ClientToBitmapX(pt.x), ClientToBitmapY(pt.y)};
                 FDefaultObject.AnglePoints[1] = FDefaultObject.AnglePoints[2] = {IEVUnsetPoint, IEVUnsetPoint};
-                FDefaultObject.X1 = FDefaultObject.Y1 = 1000000;
-                FDefaultObject.X2 = FDefaultObject.Y2 = -1000000;
-                FAngleObj = AddObjectCopy(FDefaultObject);
+                FAngleObj = AddEmptyBoxCopy();
                 UnselectAll();
             } else if (TIEVObjRecord* angle = GetObjRecord(FAngleObj)) {
                 win::POINT* ap = angle->AnglePoints;
@@ -363,9 +383,9 @@ void TVovozIdVect::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int
                     angle->X1 = box.left, angle->Y1 = box.top, angle->X2 = box.right, angle->Y2 = box.bottom;
                     FDefaultObject.X1 = box.left, FDefaultObject.Y1 = box.top;
                     FDefaultObject.X2 = box.right, FDefaultObject.Y2 = box.bottom;
-                    SelectObject(IEV_LAST_OBJECT);
+                    SelectObject(FAngleObj);
                     DoVectorialChanged();
-                    DoNewObject(GetObjectsCount() - 1);
+                    DoNewObject(FAngleObj);
                     FCreatingKind = 0;
                 }
             }
@@ -385,20 +405,18 @@ void TVovozIdVect::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int
                     FDefaultObject.X1 = poly->X1, FDefaultObject.Y1 = poly->Y1;
                     FDefaultObject.X2 = poly->X2, FDefaultObject.Y2 = poly->Y2;
                 }
-                SelectObject(IEV_LAST_OBJECT);
+                SelectObject(FPolylineObj);
                 DoVectorialChanged();
                 FObjectsChanged = false;
-                DoNewObject(GetObjectsCount() - 1);
+                DoNewObject(FPolylineObj);
                 FCreatingKind = 0;
             }
             Update();
         } else {
             FCreatingKind = ievkPOLYLINE;
             FDefaultObject.Kind = ievkPOLYLINE;
-            FDefaultObject.X1 = FDefaultObject.Y1 = 1000000;
-            FDefaultObject.X2 = FDefaultObject.Y2 = -1000000;
             FObjectsChanged = true;
-            FPolylineObj = AddObjectCopy(FDefaultObject);
+            FPolylineObj = AddEmptyBoxCopy();
             // A new polyline starts at the press, whatever points the template holds.
             if (TIEVObjRecord* poly = GetObjRecord(FPolylineObj)) poly->Points.clear();
             FLastPolylinePoint = pt;
@@ -786,11 +804,10 @@ void TVovozIdVect::CreateFromRelease() {
         return;
     }
     DoVectorialChangedOnce();
-    if (kind != ievkPOLYLINE) AddObjectCopy(d);
+    const int32_t h = kind == ievkPOLYLINE ? FPolylineObj : AddObjectCopy(d);
     UnselectAll();
-    const int32_t h = GetObjectsCount() - 1;
     DoNewObject(h);
-    SelectObject(IEV_LAST_OBJECT);
+    SelectObject(h);
     FObjectsChanged = true;
     if (EditOnCreate && (kind == ievkTEXT || kind == ievkMEMO)) {
         FEditing = h;
