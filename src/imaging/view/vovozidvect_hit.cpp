@@ -316,6 +316,7 @@ void TVovozIdVect::OffsetSelectionPoints(int32_t DX, int32_t DY) {
     FMouseX -= DX;
     FMouseY -= DY;
     FDownX -= DX, FDownY -= DY, FDownPoint.x -= DX, FDownPoint.y -= DY;
+    FLastPolylinePoint.x -= DX, FLastPolylinePoint.y -= DY;
 }
 
 void TVovozIdVect::UpdateUnitsPerPixel() { CalcMeasureScale(FUnitsPerPixelX, FUnitsPerPixelY, FMUnit); }
