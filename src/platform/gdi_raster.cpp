@@ -162,7 +162,8 @@ void PaintStroke(DcObj& dc, const Stroke& s, const Region* exclude = nullptr) {
 }
 
 void PaintFill(DcObj& dc, const Region& interior) {
-    if (interior.Empty()) return;
+    // A null brush leaves the interior alone, whatever the drawing mode (R2_NOT included).
+    if (interior.Empty() || !dc.st.brush || dc.st.brush->style == BS_NULL) return;
     FillRegion(dc, interior, PaintFromBrush(dc, dc.st.brush.get()), ShapeRop(dc));
 }
 

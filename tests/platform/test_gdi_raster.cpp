@@ -618,3 +618,14 @@ TEST(GdiShapes, DottedOutlinesOfEllipsesAndRubberBands) {
     SelectObject(dotted.cv.dc, dotted.pen);
     DeleteObject(dot);
 }
+
+TEST(GdiShapes, InvertedShapesWithANullBrushLeaveTheirInsideAlone) {
+    Scene s(8, 7);
+    SelectObject(s.cv.dc, GetStockObject(NULL_BRUSH));
+    SetROP2(s.cv.dc, R2_NOT);
+    Rectangle(s.cv.dc, 1, 1, 6, 5);
+    EXPECT_EQ(s.Picture(), (Pic{"........", ".OOOOO..", ".O...O..", ".O...O..", ".OOOOO..", "........", "........"}));
+    Rectangle(s.cv.dc, 1, 1, 6, 5);
+    Ellipse(s.cv.dc, 0, 0, 8, 7);
+    EXPECT_EQ(s.Picture()[3][4], '.');  // the centre of the inverted outline
+}

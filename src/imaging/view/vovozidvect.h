@@ -704,7 +704,71 @@ protected:
 
     // ----- mouse interaction with objects (vovozidvect_mouse.cpp)
 public:
+    // Selects by a click at client (X, Y): the object under it alone, or with Shift added to or
+    // taken from the selection. A press on an object already selected (FromMouseDown, with
+    // SelectOnMouseDown) leaves the choice to the release, so that a drag moves the whole
+    // selection.
+    void SelectAtPoint(cl::TShiftState Shift, int32_t X, int32_t Y, bool FromMouseDown);
+    // Moves an object (an angle with its points) by bitmap units.
+    void MoveObject(int32_t hobj, int32_t DX, int32_t DY);
+    // Adds the deltas to the box corners; with KeepAspect the other side follows at the
+    // aspect of the box at the start of the drag (DragX1 .. DragY2), by the grip's rule.
+    void ResizeObjectByGrip(int32_t hobj, int32_t DX1, int32_t DY1, int32_t DX2, int32_t DY2, bool KeepAspect,
+                            int32_t Grip);
+    // The point of the single selected polyline drawn within 3 client pixels of (X, Y), -1 when
+    // none; the segment passing within 1.5 pixels (the closing one of a closed polyline last).
+    int32_t FindPolylinePoint(int32_t X, int32_t Y);
+    int32_t FindPolylineSegment(int32_t X, int32_t Y);
+    // The box of an angle: centred on the vertex, large enough for both legs.
+    static void IEAngleObjectBounds(const win::POINT* Points, cl::TRect& Box);
+    // Rubber bands of the object being created, between the press point and the mouse, drawn
+    // with the insertion pen; with XorMode they erase themselves (an inverting pen draws again,
+    // any other pen repaints the band's rectangle from the back buffer).
+    virtual void DrawLineInserting(bool XorMode);
+    virtual void DrawRectInserting(bool XorMode);
+    virtual void DrawEllipseInserting(bool XorMode);
+    virtual void DrawRulerInserting();
+    virtual void DrawAngleInserting();
+    // The interaction under way.
+    uint8_t GetCreatingKind() const { return FCreatingKind; }
+    int32_t GetDraggedGrip() const { return FDraggedGrip; }
+    bool GetDragging() const { return FDragging; }
+    int32_t GetPolylinePoint() const { return FPolylinePoint; }
+    int32_t GetPolylineSegment() const { return FPolylineSegment; }
+    // Resizing by grips always keeps the aspect, as if Alt were held.
+    bool KeepObjectsAspect = false;
+
 protected:
+    void MouseUp(cl::TMouseButton Button, cl::TShiftState Shift, int X, int Y) override;
+    // (X, Y) limited to the image area on screen.
+    void ClampToImage(int32_t& X, int32_t& Y);
+    // Paints now what is waiting to be painted.
+    void FlushPaint();
+    void RepaintNow();
+    // Draws (Show) or erases the rubber band of a shape (0 line, 1 rectangle, 2 ellipse); an
+    // erase only undoes a band that was drawn and not painted over since.
+    void ShowBand(int32_t Shape, bool Show);
+    // Adds a copy of the template with the empty box (1000000, 1000000, -1000000, -1000000):
+    // the start of an angle or a polyline.
+    int32_t AddEmptyBoxCopy();
+    void ShowGripCursor(cl::TShiftState Shift, int32_t X, int32_t Y);
+    void DragGrip(cl::TShiftState Shift, int32_t X, int32_t Y);
+    void DragPolylinePoint(int32_t X, int32_t Y);
+    void DragSelectionRect(cl::TShiftState Shift, int32_t X, int32_t Y);
+    void DragCreating(cl::TShiftState Shift, int32_t X, int32_t Y);
+    void CreateFromRelease();
+    void HoverExtObject(cl::TShiftState Shift, int32_t X, int32_t Y);
+    // The offsets in bitmap units of this move since the last one of the drag.
+    void DragOffsets(int32_t X, int32_t Y, int32_t& DX, int32_t& DY);
+    cl::TPoint FDownPoint{0, 0};     // the press point in the image area (client)
+    cl::TPoint FCurrentPoint{0, 0};  // the far end of the rubber band (client)
+    cl::TPoint FLastMouse{0, 0};     // the last mouse point (client)
+    int32_t FDragAccumX = 0, FDragAccumY = 0;
+    int32_t FPolylineObj = -1, FAngleObj = -1;
+    cl::TPoint FLastPolylinePoint{0, 0};
+    int32_t FPolylinePoint = -1, FPolylineSegment = -1;
+    bool FPolylineEdited = false;
+    bool FDoubleClicked = false, FSelectDeferred = false, FDragging = false, FLeftHeld = false, FBandShown = false;
     // ----- end of mouse interaction
 
     // ----- in-place text editing, keyboard and focus (vovozidvect_edit.cpp)

@@ -315,18 +315,8 @@ void TVovozIdVect::OffsetSelectionPoints(int32_t DX, int32_t DY) {
     TVovozIdView::OffsetSelectionPoints(DX, DY);
     FMouseX -= DX;
     FMouseY -= DY;
-}
-
-void TVovozIdVect::MouseDown(cl::TMouseButton Button, cl::TShiftState Shift, int X, int Y) {
-    FDownX = FMouseX = X;
-    FDownY = FMouseY = Y;
-    TVovozIdView::MouseDown(Button, Shift, X, Y);
-}
-
-void TVovozIdVect::MouseMove(cl::TShiftState Shift, int X, int Y) {
-    FMouseX = X;
-    FMouseY = Y;
-    TVovozIdView::MouseMove(Shift, X, Y);
+    FDownX -= DX, FDownY -= DY, FDownPoint.x -= DX, FDownPoint.y -= DY;
+    FLastPolylinePoint.x -= DX, FLastPolylinePoint.y -= DY;
 }
 
 void TVovozIdVect::UpdateUnitsPerPixel() { CalcMeasureScale(FUnitsPerPixelX, FUnitsPerPixelY, FMUnit); }
