@@ -30,12 +30,31 @@ TIEVObjRecord Obj(TIEVObjKind Kind, int32_t X1, int32_t Y1, int32_t X2, int32_t 
     return r;
 }
 
+// Draws one object of the view in bitmap coordinates onto a white 120 x 80 bitmap and counts
+// the pixels that are not white inside (X1, Y1) - (X2, Y2).
+int DrawnInside(TVovozIdVect* V, int32_t h, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
+    cl::TBitmap b;
+    b.SetPixelFormat(cl::pf24bit);
+    b.SetSize(120, 80);
+    b.GetCanvas()->GetBrush()->SetColor(cl::clWhite);
+    b.GetCanvas()->FillRect(cl::TRect{0, 0, 120, 80});
+    V->DrawObject(*V->GetObjRecord(h), h, false, 1, nullptr, false, false, &b);
+    int n = 0;
+    for (int32_t y = Y1; y <= Y2; ++y) {
+        const auto* row = static_cast<const uint8_t*>(b.ScanLine(y));
+        for (int32_t x = X1; x <= X2; ++x)
+            if (row[3 * x] != 255 || row[3 * x + 1] != 255 || row[3 * x + 2] != 255) ++n;
+    }
+    return n;
+}
+
 // A 100 x 80 white picture in a 200 x 150 vector view on a borderless form; the view has the
 // focus.
 class VectEdit : public ControlsTest {
 protected:
     void SetUp() override {
         ControlsTest::SetUp();
+        IEGDIPlusEnabled = false;  // exact pixels: the plain rasteriser
         form = cl::NewForm<cl::TForm>(cl::Application);
         form->SetBorderStyle(cl::bsNone);
         form->SetBounds(0, 0, 300, 220);
@@ -56,6 +75,7 @@ protected:
     }
     void TearDown() override {
         delete form;
+        IEGDIPlusEnabled = true;
         ControlsTest::TearDown();
     }
     static void Pump() { cl::Application->ProcessMessages(); }
@@ -92,6 +112,9 @@ TEST_F(VectEdit, F2TypingAndEnterGiveTheObjectTheTypedText) {
     EXPECT_FALSE(e->Ctl3D);
     EXPECT_EQ(e->GetText(), "ab");
     EXPECT_EQ(activated, 1);
+    // The painter leaves the text to the editor and draws only a frame round the box.
+    EXPECT_EQ(DrawnInside(view, h, 10, 10, 59, 24), 0);
+    EXPECT_EQ(DrawnInside(view, h, 9, 9, 61, 26), 2 * 52 + 2 * 15);
     Type("cd");
     EXPECT_EQ(e->GetText(), "abcd");
     EXPECT_EQ(view->GetObjRecord(h)->Text, "ab");
@@ -103,6 +126,7 @@ TEST_F(VectEdit, F2TypingAndEnterGiveTheObjectTheTypedText) {
     // Once when the text is given back, once more for Enter.
     EXPECT_EQ(changed, 2);
     EXPECT_EQ(deactivated, 1);
+    EXPECT_GT(DrawnInside(view, h, 11, 11, 59, 24), 0);
 }
 
 TEST_F(VectEdit, EscapeUndoesTheTypingThenEnds) {
@@ -244,9 +268,19 @@ TEST_F(VectEdit, AMemoComesBackFromItsEditorWithItsStyles) {
     r.MemoStyles[0].UseCount = 1;
     r.MemoStyles[1].UseCount = 1;
     r.MemoCharStyles = {0, 1};
+    r.BrushStyle = cl::bsSolid;
+    r.BrushColor = 0x00FF00;
+    int moved = 0;
+    view->SetOnTextEditCursorMoved([&](cl::TObject*) { ++moved; });
     const int32_t h = EditWithF2(r);
     TIETextControl* m = view->GetMemoEditor();
     ASSERT_TRUE(view->IsEditingText());
+    // The view's cursor event is the editor's.
+    ASSERT_TRUE(view->GetOnTextEditCursorMoved());
+    m->DoCursorMoved();
+    EXPECT_EQ(moved, 1);
+    // The editor shows the memo: the painter draws nothing of it.
+    EXPECT_EQ(DrawnInside(view, h, 0, 0, 119, 79), 0);
     EXPECT_TRUE(m->GetVisible());
     EXPECT_TRUE(m->Focused());
     // The editor holds the text and records while the memo is edited.
@@ -274,6 +308,8 @@ TEST_F(VectEdit, AMemoComesBackFromItsEditorWithItsStyles) {
     EXPECT_EQ(y.FontStyle, 1);
     EXPECT_TRUE(m->TextBuffer.empty());
     EXPECT_EQ(changed, 1);
+    // Painted again: the fill inside its white frame, the text on it.
+    EXPECT_EQ(DrawnInside(view, h, 5, 5, 90, 60), 84 * 54);
 }
 
 TEST_F(VectEdit, TextKeyEventSeesTheEditorsKeysFirst) {
