@@ -13,6 +13,7 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/view/iegdiplus.h"
 #include "imaging/view/vovozidvect.h"
+#include "platform/codepage.h"
 #include "platform/gdi_testhooks.h"
 #include "platform/user.h"
 #include "platform/user_testhooks.h"
@@ -310,6 +311,28 @@ TEST_F(VectEdit, AMemoComesBackFromItsEditorWithItsStyles) {
     EXPECT_EQ(changed, 1);
     // Painted again: the fill inside its white frame, the text on it.
     EXPECT_EQ(DrawnInside(view, h, 5, 5, 90, 60), 84 * 54);
+}
+
+// The character set follows the system language: Greek and Russian get their own, others
+// leave the fonts alone.
+TEST_F(VectEdit, EditingTakesTheCharsetOfTheSystemLanguage) {
+    struct Case {
+        win::LCID Locale;
+        int Charset;  // -1: unchanged
+    };
+    const Case cases[] = {{0x0408, win::GREEK_CHARSET}, {0x0419, win::RUSSIAN_CHARSET}, {0x0409, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Locale);
+        win::SetDefaultLocaleForTesting(c.Locale);
+        view->GetFont()->SetCharset(0);
+        view->GetTextEditor()->GetFont()->SetCharset(0);
+        EditWithF2(Obj(ievkTEXT, 10, 10, 60, 25, "ab"));
+        ASSERT_TRUE(view->IsEditingText());
+        EXPECT_EQ(view->GetFont()->GetCharset(), c.Charset < 0 ? 0 : c.Charset);
+        EXPECT_EQ(view->GetTextEditor()->GetFont()->GetCharset(), c.Charset < 0 ? 0 : c.Charset);
+        view->CancelInteraction();
+    }
+    win::SetDefaultLocaleForTesting(0);
 }
 
 TEST_F(VectEdit, TextKeyEventSeesTheEditorsKeysFirst) {
