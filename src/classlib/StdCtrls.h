@@ -81,6 +81,8 @@ public:
     bool ReadOnly = false;
     // 0: no limit.
     int MaxLength = 0;
+    // Off: no sunken frame round the text.
+    bool Border = true;
     TNotifyEvent OnChange;
     void WndProc(TMessage& Message) override;
 

@@ -92,8 +92,8 @@ void TEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
 void TEdit::PaintWindow(HDC dc) {
     RECT r = GetClientRect();
     Fill(dc, r, FEnabled ? FColor : clBtnFace);
-    SunkenFrame(dc, r);
-    RECT t{r.left + 3, r.top + 1, r.right - 2, r.bottom - 1};
+    if (Border) SunkenFrame(dc, r);
+    RECT t = Border ? RECT{r.left + 3, r.top + 1, r.right - 2, r.bottom - 1} : r;
     DrawCaption(dc, FFont.get(), FEnabled ? FFont->GetColor() : clGrayText, FText, t,
                 DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }

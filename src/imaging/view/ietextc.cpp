@@ -998,4 +998,75 @@ void TIETextControl::RegisterHandlers() {
     });
 }
 
+// ---------------------------------------------------------------------------------------
+// The single-line editor
+
+TIEEdit::TIEEdit(cl::TComponent* AOwner) : cl::TEdit(AOwner) { RegisterHandlers(); }
+
+void TIEEdit::NoteTyping(const cl::String& Before) {
+    if (FCanUndo || Before == GetText()) return;
+    FUndoText = Before;
+    FCanUndo = true;
+}
+
+void TIEEdit::KeyDown(uint16_t& Key, cl::TShiftState Shift) {
+    const cl::String before = GetText();
+    FOwnChange = true;
+    cl::TEdit::KeyDown(Key, Shift);
+    FOwnChange = false;
+    NoteTyping(before);
+}
+
+void TIEEdit::KeyPress(char& Key) {
+    if (Key == '\t') {
+        Key = 0;
+        return;
+    }
+    const cl::String before = GetText();
+    FOwnChange = true;
+    cl::TEdit::KeyPress(Key);
+    FOwnChange = false;
+    NoteTyping(before);
+}
+
+void TIEEdit::TextChanged() {
+    // A text set in code starts a new history.
+    if (!FOwnChange) {
+        FCanUndo = false;
+        FUndoText.clear();
+    }
+    cl::TEdit::TextChanged();
+}
+
+void TIEEdit::Undo() {
+    if (!FCanUndo) return;
+    cl::String typed = GetText();
+    FOwnChange = true;
+    SetText(FUndoText);
+    FOwnChange = false;
+    FUndoText = std::move(typed);
+}
+
+void TIEEdit::RegisterHandlers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const cl::TClass& C = StaticClass();
+        cl::RegisterMessageHandler(C, win::WM_UNDO, [](cl::TObject* s, cl::TMessage& m) {
+            auto* e = static_cast<TIEEdit*>(s);
+            m.Result = e->CanUndo() ? 1 : 0;
+            e->Undo();
+        });
+        // Tab and the movement keys stay in the editor.
+        cl::RegisterMessageHandler(C, cl::CM_WANTSPECIALKEY, [](cl::TObject* s, cl::TMessage& m) {
+            cl::InheritedDispatch(StaticClass(), s, m);
+            const auto key = static_cast<uint16_t>(m.WParam);
+            if (key == win::VK_TAB || (key >= 33 && key <= 40)) {
+                m.Result = 1;
+                uint16_t k = key;
+                static_cast<TIEEdit*>(s)->KeyUp(k, cl::KeyboardShiftState());
+            }
+        });
+    });
+}
+
 }  // namespace ie

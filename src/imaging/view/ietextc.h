@@ -22,6 +22,7 @@
 
 #include "classlib/Controls.h"
 #include "classlib/Graphics.h"
+#include "classlib/StdCtrls.h"
 
 namespace ie {
 
@@ -253,6 +254,33 @@ private:
     std::vector<int32_t> FCharY;
     // The record the last SetCharStyle found (a run of equal styles finds it at once).
     int32_t FLastStyleIndex = -1;
+};
+
+// The single-line editor of text objects: a TEdit that keeps Tab and the movement keys to
+// itself and undoes its own typing. The undo record is the text as it was before the first
+// change typed since the text was last set in code; WM_UNDO (or Undo) puts that text back and
+// keeps the typed one, so a second undo brings the typing back.
+class TIEEdit : public cl::TEdit {
+    CL_DECLARE_COMPONENT(TIEEdit, cl::TEdit)
+public:
+    explicit TIEEdit(cl::TComponent* AOwner);
+    bool CanUndo() const { return FCanUndo; }
+    void Undo();
+    // The editor's message handlers (registered once, by the first editor).
+    static void RegisterHandlers();
+
+protected:
+    void KeyDown(uint16_t& Key, cl::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+    void TextChanged() override;
+
+private:
+    // Remembers Before as the text to go back to, unless a record is kept already.
+    void NoteTyping(const cl::String& Before);
+    cl::String FUndoText;
+    bool FCanUndo = false;
+    // Set while the editor changes its own text (typing or undo): the undo record stays.
+    bool FOwnChange = false;
 };
 
 // Validates a "VOVOZID TEXTMEMO" block: true when it holds a zero-terminated text of n bytes

@@ -98,9 +98,11 @@ TVovozIdVect::TVovozIdVect(cl::TComponent* AOwner) : TVovozIdView(AOwner) {
     }
     UpdateUnitsPerPixel();
     SetObjBitmapFromIcon(IEV_DEFAULT_OBJECT, "IDI_HAND", 64, 64);
+    InitTextEditing();
 }
 
 TVovozIdVect::~TVovozIdVect() {
+    DoneTextEditing();
     // Objects release their pictures before the table goes.
     for (auto& obj : FObjects) FreeObjectData(*obj);
     FreeObjectData(FDefaultObject);
@@ -152,6 +154,7 @@ void TVovozIdVect::CancelInteraction() {
     FHoverExtObject = -1;
     FCreatingKind = 0;
     FDraggedGrip = 0;
+    CancelTextEdit();
 }
 
 // ---------------------------------------------------------------------------------------

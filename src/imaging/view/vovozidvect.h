@@ -530,7 +530,7 @@ public:
 
     // ----- operations later units override
     virtual void DoVectorialChanged();
-    virtual void UpdateTextEditors() {}
+    virtual void UpdateTextEditors();
     virtual void DoObjectMoveResize(int32_t hobj, int32_t Grip, int32_t& OffsetX, int32_t& OffsetY);
     virtual void DoObjectClick(int32_t hobj);
     virtual void DoObjectDblClick(int32_t hobj);
@@ -627,7 +627,7 @@ public:
     void DrawBitmapObject(TIECanvas* Canvas, TIEVObjRecord& Obj, cl::TBitmap* Dest, TIEBitmap* DestIE, int32_t X1,
                           int32_t Y1, int32_t X2, int32_t Y2, int32_t PenWidth);
     void DrawTextObject(TIECanvas* Canvas, TIEVObjRecord& Obj, int32_t hobj, int32_t X1, int32_t Y1, int32_t X2,
-                        int32_t Y2, double ZoomX, double ZoomY);
+                        int32_t Y2, double ZoomX, double ZoomY, bool AlphaPass = false);
     void DrawRuler(TIECanvas* Canvas, TIEVObjRecord& Obj, int32_t AX, int32_t AY, int32_t BX, int32_t BY,
                    double InvZoomY, double InvZoomX, double Length);
     void DrawAngle(TIECanvas* Canvas, TIEVObjRecord& Obj, double InvZoomY, int32_t Factor, bool UseZoom);
@@ -636,8 +636,6 @@ public:
     void UpdatePolylineBounds(TIEVObjRecord& Obj);
     // Objects drawn since the overlay last began.
     int32_t GetDrawnObjectsCount() const { return FDrawnObjects; }
-    // The handle of the text object edited in place (-4 when none); its text is not drawn.
-    int32_t InPlaceEditedObject = IEV_NO_OBJECT;
 
     // Draws the objects (hobj, or all in drawing order for -3) onto DestVcl: over the view in
     // client coordinates, or into a picture in bitmap coordinates when ToImage.
@@ -777,13 +775,55 @@ public:
     bool IsEditingText() const { return FEditing >= 0; }
     // The object edited in place, -1 when none.
     int32_t GetEditing() const { return FEditing; }
-    // Begins editing the object whose handle is in FEditing (see SetEditing).
+    // Begins editing the object whose handle is in FEditing: a text in the single-line
+    // editor, a memo in the rich-text editor, both placed over the object. An object whose
+    // TextEditable is off is not edited (FEditing becomes -1).
     void StartTextEdit();
-    // Gives the edited text back to the object; FEditing stays (CancelInteraction resets it).
+    // Gives the edited text back to the object and hides the editor; FEditing stays
+    // (CancelInteraction resets it).
     void EndTextEdit();
+    // The editors (hidden while nothing is edited).
+    TIEEdit* GetTextEditor() const { return FTextEditor.get(); }
+    TIETextControl* GetMemoEditor() const { return FMemoEditor.get(); }
+    // Stored in the memo editor.
+    cl::TNotifyEvent GetOnTextEditCursorMoved() const;
+    void SetOnTextEditCursorMoved(cl::TNotifyEvent Value);
+    // Paints the view; the first paint while the primary button is down switches to fast
+    // drawing until the redraw timer finds the button up again.
+    void Paint() override;
+    // The redraw timer: once the button is up, full-quality drawing comes back.
+    void DelayedRedrawTimer(cl::TObject* Sender);
+    cl::TTimer* GetRedrawTimer() const { return FRedrawTimer.get(); }
+    // Keeps the visible editor over the edited object when the view scrolls or zooms.
+    void DoViewChange(int32_t Change) override;
+    void KeyDown(uint16_t& Key, cl::TShiftState Shift) override;
+    void WMKeyDown(cl::TMessage& Message);
+    void WMGetDlgCode(cl::TMessage& Message);
+    void WMSetFocus(cl::TMessage& Message);
+    void WMKillFocus(cl::TMessage& Message);
 
 protected:
+    // The editors' handlers.
+    void TextEditChange(cl::TObject* Sender);
+    void TextEditKeyPress(cl::TObject* Sender, uint16_t& Key, cl::TShiftState Shift);
+    void MemoEditKeyPress(cl::TObject* Sender, uint16_t& Key, cl::TShiftState Shift);
+    // Constructor and destructor parts: the editors and the timer; ending an edit.
+    void InitTextEditing();
+    void DoneTextEditing();
+    // Ends the edit in progress, forgets the edited object and redraws.
+    void CancelTextEdit();
+    // The view's font takes the character set of the system language (Greek, Russian).
+    void ApplyLanguageCharset();
+    // Draws a memo's styled text through a temporary rich-text control.
+    void DrawMemoText(TIECanvas* Canvas, TIEVObjRecord& Obj, int32_t X1, int32_t Y1, double ZoomY, bool AlphaPass);
     int32_t FEditing = -1;
+    // The object whose text an editor holds (-1: none); only this one gets text back.
+    int32_t FEditorObject = -1;
+    bool FEditorIsMemo = false;
+    bool FDestroying = false;
+    std::unique_ptr<TIEEdit> FTextEditor;
+    std::unique_ptr<TIETextControl> FMemoEditor;
+    std::unique_ptr<cl::TTimer> FRedrawTimer;
     // ----- end of in-place text editing
 };
 

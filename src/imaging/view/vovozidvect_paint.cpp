@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_draw.h"
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_geometry.h"
 #include "imaging/view/iegdiplus.h"
@@ -241,9 +242,15 @@ void TVovozIdVect::DrawBitmapObject(TIECanvas* Canvas, TIEVObjRecord& Obj, cl::T
 }
 
 void TVovozIdVect::DrawTextObject(TIECanvas* Canvas, TIEVObjRecord& Obj, int32_t hobj, int32_t X1, int32_t Y1,
-                                  int32_t X2, int32_t Y2, double ZoomX, double ZoomY) {
+                                  int32_t X2, int32_t Y2, double ZoomX, double ZoomY, bool AlphaPass) {
+    if (Obj.Kind == ievkMEMO) {
+        // The memo editor shows a memo being edited.
+        if (hobj >= 0 && hobj == FEditing) return;
+        DrawMemoText(Canvas, Obj, std::min(X1, X2), std::min(Y1, Y2), ZoomY, AlphaPass);
+        return;
+    }
     if (Obj.Text.empty()) return;
-    if (hobj >= 0 && hobj == InPlaceEditedObject) {
+    if (hobj >= 0 && hobj == FEditing) {
         Canvas->GetBrush()->SetStyle(cl::bsClear);
         Canvas->Rectangle(X1 - 1, Y1 - 1, X2 + 1, Y2 + 1);
         return;
@@ -320,6 +327,61 @@ void TVovozIdVect::DrawTextObject(TIECanvas* Canvas, TIEVObjRecord& Obj, int32_t
         }
         cx = pts[i].first, cy = pts[i].second;
     }
+}
+
+// A memo is laid out and drawn by a windowless rich-text control that borrows the object's
+// text and style records for the drawing and gives them back.
+void TVovozIdVect::DrawMemoText(TIECanvas* Canvas, TIEVObjRecord& Obj, int32_t X1, int32_t Y1, double ZoomY,
+                                bool AlphaPass) {
+    TIETextControl tc(nullptr);
+    // The object gets its text and records back however the drawing ends: one style index
+    // per character; a memo without records keeps none (the control made a default one for
+    // the drawing only).
+    struct TLend {
+        TIETextControl& C;
+        TIEVObjRecord& O;
+        bool HadStyles;
+        ~TLend() {
+            O.Text = std::move(C.TextBuffer);
+            if (HadStyles && C.StyleList) {
+                O.MemoStyles = std::move(*C.StyleList);
+                O.MemoCharStyles = std::move(C.CharStyles);
+                O.MemoCharStyles.resize(O.Text.size(), 0);
+            } else {
+                O.MemoStyles.clear();
+                O.MemoCharStyles.clear();
+            }
+            C.StyleList.reset();
+            C.CharStyles.clear();
+        }
+    } lend{tc, Obj, !Obj.MemoStyles.empty()};
+    tc.TextBuffer = std::move(Obj.Text);
+    tc.StyleList = std::make_unique<TIECharStyles>(std::move(Obj.MemoStyles));
+    tc.CharStyles = std::move(Obj.MemoCharStyles);
+    tc.TextZoom = ZoomY;
+    for (int i = 0; i < 4; ++i) tc.TextMargins[i] = Obj.MemoMargins[i];
+    cl::TFont* font = tc.GetDefaultFont();
+    if (Obj.Font) {
+        font->SetName(cl::String(Obj.Font->lfFaceName, strnlen(Obj.Font->lfFaceName, sizeof(Obj.Font->lfFaceName))));
+        font->SetStyle(IELogFontToStyles(&*Obj.Font));
+    }
+    font->SetColor(Obj.PenColor);
+    font->SetHeight(ObjFontHeight(Obj));
+    tc.GetCharBackBrush()->SetColor(Obj.BrushColor);
+    tc.GetCharBackBrush()->SetStyle(static_cast<cl::TBrushStyle>(Obj.MemoFillStyle));
+    tc.DefaultAlignment = Obj.TextAlign;
+    tc.GetFillBrush()->SetColor(Obj.BrushColor);
+    tc.GetFillBrush()->SetStyle(static_cast<cl::TBrushStyle>(Obj.BrushStyle));
+    tc.KeepCanvasColors = AlphaPass;
+    tc.AlphaPass = AlphaPass;
+    tc.SetSingleStyle(Obj.MemoFixedFont);
+    tc.AutoGrow = Obj.AutoSize;
+    tc.LineSpacing = Obj.MemoLineSpacing;
+    tc.GetFramePen()->SetColor(Obj.MemoBorderColor);
+    tc.GetFramePen()->SetStyle(static_cast<cl::TPenStyle>(Obj.MemoBorderStyle));
+    tc.FixedLineHeight = Obj.MemoLineHeight;
+    tc.ResetText();
+    tc.LayoutAndDraw(Canvas, X1, Y1, std::abs(Obj.X2 - Obj.X1) + 1, std::abs(Obj.Y2 - Obj.Y1) + 1);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -560,7 +622,7 @@ bool TVovozIdVect::DrawObject(TIEVObjRecord& Obj, int32_t hobj, bool AlphaPass, 
                 Grow(Obj.DrawnRect, x2, y2);
                 if (Obj.Kind == ievkMEMO && Obj.MemoHasBitmap && !AlphaPass)
                     DrawBitmapObject(&canvas, Obj, Dest, DestIE, x1, y1, x2, y2, penWidth);
-                DrawTextObject(&canvas, Obj, hobj, x1, y1, x2, y2, zoomX, zoomY);
+                DrawTextObject(&canvas, Obj, hobj, x1, y1, x2, y2, zoomX, zoomY, AlphaPass);
                 break;
             case ievkRULER: {
                 SetBrush(&canvas, Obj);
