@@ -25,28 +25,39 @@ struct FormHolder {
     ~FormHolder() { Form->Free(); }
 };
 
+// A dialog's form: a dialog border with the system menu only, centred on the screen.
+void SetUpDialogForm(TForm* Form, const char* Caption, int ClientWidth, int ClientHeight) {
+    Form->SetCaption(Caption);
+    Form->SetBorderStyle(bsDialog);
+    Form->SetBorderIcons(BorderIconBit(biSystemMenu));
+    Form->Position = poScreenCenter;
+    Form->SetClientWidth(ClientWidth);
+    Form->SetClientHeight(ClientHeight);
+}
+
+// A control owned by the form, placed on Parent (a caption given when not null).
+template <class T>
+T* Place(TWinControl* Parent, int X, int Y, int W, int H, const char* Caption = nullptr) {
+    auto* c = new T(Parent);
+    c->SetParent(Parent);
+    c->SetBounds(X, Y, W, H);
+    if (Caption) c->SetCaption(Caption);
+    return c;
+}
+
 TLabel* NewLabel(TWinControl* Parent, const char* Caption, int X, int Y) {
-    auto* l = new TLabel(Parent);
-    l->SetParent(Parent);
-    l->SetBounds(X, Y, 60, 13);
-    l->SetCaption(Caption);
-    return l;
+    return Place<TLabel>(Parent, X, Y, 60, 13, Caption);
 }
 
 TButton* NewButton(TWinControl* Parent, const char* Caption, int X, int Y, TModalResult Result) {
-    auto* b = new TButton(Parent);
-    b->SetParent(Parent);
-    b->SetBounds(X, Y, 75, 25);
-    b->SetCaption(Caption);
+    auto* b = Place<TButton>(Parent, X, Y, 75, 25, Caption);
     b->ModalResult = Result;
     return b;
 }
 
 // An edit with up-down buttons for Min .. Max.
 TEdit* NewNumberEdit(TWinControl* Parent, int X, int Y, int W, int Min, int Max, TUpDown*& UpDown) {
-    auto* e = new TEdit(Parent);
-    e->SetParent(Parent);
-    e->SetBounds(X, Y, W, 21);
+    auto* e = Place<TEdit>(Parent, X, Y, W, 21);
     UpDown = new TUpDown(Parent);
     UpDown->SetParent(Parent);
     UpDown->Min = Min;
@@ -93,28 +104,19 @@ TRect TColorDialogForm::CellRect(int Index) {
 }
 
 TColorDialogForm::TColorDialogForm(TComponent* AOwner) : TForm(AOwner) {
-    SetCaption("Color");
-    SetBorderStyle(bsDialog);
-    SetBorderIcons(BorderIconBit(biSystemMenu));
-    Position = poScreenCenter;
-    SetClientWidth(300);
-    SetClientHeight(201);
+    SetUpDialogForm(this, "Color", 300, 201);
     BasicLabel = NewLabel(this, "&Basic colors:", 8, 6);
     BasicLabel->SetWidth(120);
     for (int i = 0; i < CellCount; ++i) {
-        auto* cell = new TPanel(this);
-        cell->SetParent(this);
         const TRect r = CellRect(i);
-        cell->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        auto* cell = Place<TPanel>(this, r.left, r.top, r.right - r.left, r.bottom - r.top);
         cell->SetParentColor(false);
         cell->SetColor(BasicColors[i]);
         cell->SetBevelOuter(bvLowered);
         cell->OnClick = [this](TObject* s) { CellClick(s); };
         Cells[i] = cell;
     }
-    Preview = new TPanel(this);
-    Preview->SetParent(this);
-    Preview->SetBounds(208, 24, 84, 48);
+    Preview = Place<TPanel>(this, 208, 24, 84, 48);
     Preview->SetParentColor(false);
     Preview->SetBevelOuter(bvLowered);
     RedLabel = NewLabel(this, "&Red:", 208, 88);
@@ -202,52 +204,26 @@ constexpr const char* kStyleNames[] = {"Regular", "Italic", "Bold", "Bold Italic
 }  // namespace
 
 TFontDialogForm::TFontDialogForm(TComponent* AOwner) : TForm(AOwner), FChosen(std::make_unique<TFont>()) {
-    SetCaption("Font");
-    SetBorderStyle(bsDialog);
-    SetBorderIcons(BorderIconBit(biSystemMenu));
-    Position = poScreenCenter;
-    SetClientWidth(420);
-    SetClientHeight(240);
+    SetUpDialogForm(this, "Font", 420, 240);
     FamilyLabel = NewLabel(this, "&Font:", 8, 6);
-    FamilyBox = new TComboBox(this);
-    FamilyBox->SetParent(this);
-    FamilyBox->SetBounds(8, 22, 200, 21);
+    FamilyBox = Place<TComboBox>(this, 8, 22, 200, 21);
     for (const String& f : InstalledFontFamilies()) FamilyBox->GetItems()->Add(f);
     StyleLabel = NewLabel(this, "Font st&yle:", 216, 6);
-    StyleBox = new TComboBox(this);
-    StyleBox->SetParent(this);
-    StyleBox->SetBounds(216, 22, 110, 21);
+    StyleBox = Place<TComboBox>(this, 216, 22, 110, 21);
     for (const char* s : kStyleNames) StyleBox->GetItems()->Add(s);
     SizeLabel = NewLabel(this, "&Size:", 334, 6);
     SizeEdit = NewNumberEdit(this, 334, 22, 50, MinSize, MaxSize, SizeUpDown);
-    EffectsGroup = new TGroupBox(this);
-    EffectsGroup->SetParent(this);
-    EffectsGroup->SetBounds(8, 52, 140, 64);
-    EffectsGroup->SetCaption(" Effects ");
-    StrikeOutCheck = new TCheckBox(this);
-    StrikeOutCheck->SetParent(EffectsGroup);
-    StrikeOutCheck->SetBounds(8, 4, 120, 17);
-    StrikeOutCheck->SetCaption("Stri&keout");
-    UnderlineCheck = new TCheckBox(this);
-    UnderlineCheck->SetParent(EffectsGroup);
-    UnderlineCheck->SetBounds(8, 26, 120, 17);
-    UnderlineCheck->SetCaption("&Underline");
+    EffectsGroup = Place<TGroupBox>(this, 8, 52, 140, 64, " Effects ");
+    StrikeOutCheck = Place<TCheckBox>(EffectsGroup, 8, 4, 120, 17, "Stri&keout");
+    UnderlineCheck = Place<TCheckBox>(EffectsGroup, 8, 26, 120, 17, "&Underline");
     ColorLabel = NewLabel(this, "&Color:", 8, 124);
-    ColorBox = new TComboBox(this);
-    ColorBox->SetParent(this);
-    ColorBox->SetBounds(8, 140, 140, 21);
+    ColorBox = Place<TComboBox>(this, 8, 140, 140, 21);
     ColorBox->GetItems()->Add("Custom");
     for (const char* n : ColorNames) ColorBox->GetItems()->Add(n);
-    SampleGroup = new TGroupBox(this);
-    SampleGroup->SetParent(this);
-    SampleGroup->SetBounds(160, 52, 252, 109);
-    SampleGroup->SetCaption(" Sample ");
-    Sample = new TPanel(this);
-    Sample->SetParent(SampleGroup);
-    Sample->SetBounds(6, 2, 236, 84);
+    SampleGroup = Place<TGroupBox>(this, 160, 52, 252, 109, " Sample ");
+    Sample = Place<TPanel>(SampleGroup, 6, 2, 236, 84, "AaBbYyZz");
     Sample->SetBevelOuter(bvLowered);
     Sample->SetParentFont(false);
-    Sample->SetCaption("AaBbYyZz");
     OKButton = NewButton(this, "OK", 256, 206, mrOk);
     OKButton->SetDefault(true);
     CancelButton = NewButton(this, "Cancel", 337, 206, mrCancel);
