@@ -593,6 +593,22 @@ TEST_F(PreviewsTest, PaletteFormatsPreviewInTheChosenColours) {
     }
 }
 
+// The simplified GIF page writes the preview in the colour count it shows.
+TEST_F(PreviewsTest, SimplifiedGIFPreviewCountsTheChosenColours) {
+    Open(ppGIF, true);
+    ASSERT_EQ(form->ActivePageKind(), ipGIF2);
+    form->ComboBox18->SelectAsUser(3);  // 16 colours
+    form->Button3->Click();
+    EXPECT_EQ(form->VovozId2->GetIO()->Params().ColorMapCount, 16);
+    TIOParamsVals like(nullptr);
+    like.Assign(&io->Params());
+    like.BitsPerSample = 4;
+    like.SamplesPerPixel = 1;
+    const std::string file = Temp("sixteen.gif");
+    EXPECT_EQ(form->GetCompressedSize(), SeparateSave(like, ioGIF, file));
+    EXPECT_EQ(RunCommand("/usr/bin/identify -format '%m %[colors]' '" + file + "'"), "GIF 16");
+}
+
 // A colour panel opens the palette dialog over the result's palette: a cell chosen with the
 // mouse becomes the panel's colour and the parameter; Escape changes nothing.
 TEST_F(PreviewsTest, ColourPanelChoosesFromTheResultsPalette) {
