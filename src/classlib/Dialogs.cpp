@@ -122,9 +122,9 @@ TColorDialogForm::TColorDialogForm(TComponent* AOwner) : TForm(AOwner) {
     RedLabel = NewLabel(this, "&Red:", 208, 88);
     GreenLabel = NewLabel(this, "&Green:", 208, 114);
     BlueLabel = NewLabel(this, "Bl&ue:", 208, 140);
-    RedEdit = NewNumberEdit(this, 250, 84, 42, 0, 255, RedUpDown);
-    GreenEdit = NewNumberEdit(this, 250, 110, 42, 0, 255, GreenUpDown);
-    BlueEdit = NewNumberEdit(this, 250, 136, 42, 0, 255, BlueUpDown);
+    RedEdit = NewNumberEdit(this, 244, 84, 32, 0, 255, RedUpDown);
+    GreenEdit = NewNumberEdit(this, 244, 110, 32, 0, 255, GreenUpDown);
+    BlueEdit = NewNumberEdit(this, 244, 136, 32, 0, 255, BlueUpDown);
     for (TEdit* e : {RedEdit, GreenEdit, BlueEdit}) e->OnChange = [this](TObject* s) { ValueChange(s); };
     OKButton = NewButton(this, "OK", 136, 168, mrOk);
     OKButton->SetDefault(true);
@@ -204,7 +204,7 @@ constexpr const char* kStyleNames[] = {"Regular", "Italic", "Bold", "Bold Italic
 }  // namespace
 
 TFontDialogForm::TFontDialogForm(TComponent* AOwner) : TForm(AOwner), FChosen(std::make_unique<TFont>()) {
-    SetUpDialogForm(this, "Font", 420, 240);
+    SetUpDialogForm(this, "Font", 420, 209);
     FamilyLabel = NewLabel(this, "&Font:", 8, 6);
     FamilyBox = Place<TComboBox>(this, 8, 22, 200, 21);
     for (const String& f : InstalledFontFamilies()) FamilyBox->GetItems()->Add(f);
@@ -213,20 +213,20 @@ TFontDialogForm::TFontDialogForm(TComponent* AOwner) : TForm(AOwner), FChosen(st
     for (const char* s : kStyleNames) StyleBox->GetItems()->Add(s);
     SizeLabel = NewLabel(this, "&Size:", 334, 6);
     SizeEdit = NewNumberEdit(this, 334, 22, 50, MinSize, MaxSize, SizeUpDown);
-    EffectsGroup = Place<TGroupBox>(this, 8, 52, 140, 64, " Effects ");
-    StrikeOutCheck = Place<TCheckBox>(EffectsGroup, 8, 4, 120, 17, "Stri&keout");
-    UnderlineCheck = Place<TCheckBox>(EffectsGroup, 8, 26, 120, 17, "&Underline");
+    EffectsGroup = Place<TGroupBox>(this, 8, 52, 140, 66, " Effects ");
+    StrikeOutCheck = Place<TCheckBox>(EffectsGroup, 8, 18, 120, 17, "Stri&keout");
+    UnderlineCheck = Place<TCheckBox>(EffectsGroup, 8, 40, 120, 17, "&Underline");
     ColorLabel = NewLabel(this, "&Color:", 8, 124);
     ColorBox = Place<TComboBox>(this, 8, 140, 140, 21);
     ColorBox->GetItems()->Add("Custom");
     for (const char* n : ColorNames) ColorBox->GetItems()->Add(n);
     SampleGroup = Place<TGroupBox>(this, 160, 52, 252, 109, " Sample ");
-    Sample = Place<TPanel>(SampleGroup, 6, 2, 236, 84, "AaBbYyZz");
+    Sample = Place<TPanel>(SampleGroup, 8, 18, 236, 83, "AaBbYyZz");
     Sample->SetBevelOuter(bvLowered);
     Sample->SetParentFont(false);
-    OKButton = NewButton(this, "OK", 256, 206, mrOk);
+    OKButton = NewButton(this, "OK", 256, 176, mrOk);
     OKButton->SetDefault(true);
-    CancelButton = NewButton(this, "Cancel", 337, 206, mrCancel);
+    CancelButton = NewButton(this, "Cancel", 337, 176, mrCancel);
     CancelButton->Cancel = true;
     auto changed = [this](TObject* s) { ValueChange(s); };
     FamilyBox->OnChange = changed;
