@@ -49,10 +49,14 @@ TLabel* NewLabel(TWinControl* Parent, const char* Caption, int X, int Y) {
     return Place<TLabel>(Parent, X, Y, 60, 13, Caption);
 }
 
-TButton* NewButton(TWinControl* Parent, const char* Caption, int X, int Y, TModalResult Result) {
-    auto* b = Place<TButton>(Parent, X, Y, 75, 25, Caption);
-    b->ModalResult = Result;
-    return b;
+// OK (the default button) at (X, Y) and Cancel (the cancel button) beside it.
+void NewOKCancel(TWinControl* Parent, int X, int Y, TButton*& OK, TButton*& Cancel) {
+    OK = Place<TButton>(Parent, X, Y, 75, 25, "OK");
+    OK->ModalResult = mrOk;
+    OK->SetDefault(true);
+    Cancel = Place<TButton>(Parent, X + 81, Y, 75, 25, "Cancel");
+    Cancel->ModalResult = mrCancel;
+    Cancel->Cancel = true;
 }
 
 // An edit with up-down buttons for Min .. Max.
@@ -126,10 +130,7 @@ TColorDialogForm::TColorDialogForm(TComponent* AOwner) : TForm(AOwner) {
     GreenEdit = NewNumberEdit(this, 244, 110, 32, 0, 255, GreenUpDown);
     BlueEdit = NewNumberEdit(this, 244, 136, 32, 0, 255, BlueUpDown);
     for (TEdit* e : {RedEdit, GreenEdit, BlueEdit}) e->OnChange = [this](TObject* s) { ValueChange(s); };
-    OKButton = NewButton(this, "OK", 136, 168, mrOk);
-    OKButton->SetDefault(true);
-    CancelButton = NewButton(this, "Cancel", 217, 168, mrCancel);
-    CancelButton->Cancel = true;
+    NewOKCancel(this, 136, 168, OKButton, CancelButton);
     SetActiveControl(RedEdit);
     ShowColor();
 }
@@ -224,10 +225,7 @@ TFontDialogForm::TFontDialogForm(TComponent* AOwner) : TForm(AOwner), FChosen(st
     Sample = Place<TPanel>(SampleGroup, 8, 18, 236, 83, "AaBbYyZz");
     Sample->SetBevelOuter(bvLowered);
     Sample->SetParentFont(false);
-    OKButton = NewButton(this, "OK", 256, 176, mrOk);
-    OKButton->SetDefault(true);
-    CancelButton = NewButton(this, "Cancel", 337, 176, mrCancel);
-    CancelButton->Cancel = true;
+    NewOKCancel(this, 256, 176, OKButton, CancelButton);
     auto changed = [this](TObject* s) { ValueChange(s); };
     FamilyBox->OnChange = changed;
     StyleBox->OnChange = changed;
