@@ -14,6 +14,7 @@ struct ControlsInternal {
     static void RegisterExtCtrls();  // ExtCtrls.cpp
     static void RegisterComCtrls();  // ComCtrls.cpp
     static void RegisterOleCtrls();  // OleCtrls.cpp
+    static void RegisterDialogs();   // Dialogs.cpp
     // A window's client rectangle in its window's coordinates.
     static win::RECT ClientRectInWindow(win::HWND hwnd);
     // Sends CM_MOUSELEAVE / CM_MOUSEENTER when the control under the pointer has changed

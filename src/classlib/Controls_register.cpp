@@ -416,6 +416,7 @@ void RegisterControlClasses() {
         ControlsInternal::RegisterExtCtrls();
         ControlsInternal::RegisterComCtrls();
         ControlsInternal::RegisterOleCtrls();
+        ControlsInternal::RegisterDialogs();
         RegisterClasses({&TControl::StaticClass(), &TWinControl::StaticClass(), &TGraphicControl::StaticClass(),
                          &TCustomControl::StaticClass(), &TScrollingWinControl::StaticClass(),
                          &TCustomForm::StaticClass(), &TForm::StaticClass()});

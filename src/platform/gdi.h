@@ -617,6 +617,14 @@ BOOL TextOutA(HDC hdc, int x, int y, const char* text, int length);
 // `length` counts bytes of UTF-8; `dx` (optional) holds one advance per character.
 BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const char* text, UINT length, const int* dx);
 int DrawTextA(HDC hdc, const char* text, int length, RECT* rect, UINT format);
+// The installed scalable font families (fontconfig's family names, each once, sorted without
+// regard to case) and the test font's face, or only the family named by logfont's face when it
+// is not empty. proc gets a LOGFONTA with the face name and a zeroed TEXTMETRICA for each, type
+// TRUETYPE_FONTTYPE; enumeration stops when it answers 0. Answers proc's last answer (1 when it
+// was never called). Names that do not fit lfFaceName are left out.
+constexpr DWORD TRUETYPE_FONTTYPE = 4;
+using FONTENUMPROCA = int (*)(const LOGFONTA* logfont, const TEXTMETRICA* metrics, DWORD fontType, LPARAM lParam);
+int EnumFontFamiliesExA(HDC hdc, const LOGFONTA* logfont, FONTENUMPROCA proc, LPARAM lParam, DWORD flags);
 
 inline HFONT CreateFontIndirect(const LOGFONTA* logfont) { return CreateFontIndirectA(logfont); }
 inline BOOL GetTextMetrics(HDC hdc, TEXTMETRICA* metrics) { return GetTextMetricsA(hdc, metrics); }

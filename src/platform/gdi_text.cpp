@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/gdi_internal.h"
 #include "platform/gdi_testhooks.h"
@@ -578,6 +579,51 @@ using namespace gdi;
 namespace test {
 void UseTestFont(bool on) { g_testFont.store(on); }
 }  // namespace test
+
+int EnumFontFamiliesExA(HDC, const LOGFONTA* logfont, FONTENUMPROCA proc, LPARAM lParam, DWORD) {
+    if (!logfont || !proc) return 0;
+    const std::string wanted(logfont->lfFaceName, strnlen(logfont->lfFaceName, LF_FACESIZE));
+    std::vector<std::string> families{kTestFaceName};
+    {
+        std::lock_guard<std::mutex> lock(g_ftMutex);
+        FcConfig* config = FontConfig();
+        FcPattern* pat = config ? FcPatternCreate() : nullptr;
+        FcObjectSet* os = pat ? FcObjectSetBuild(FC_FAMILY, nullptr) : nullptr;
+        if (pat) FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+        FcFontSet* set = os ? FcFontList(config, pat, os) : nullptr;
+        for (int i = 0; set && i < set->nfont; ++i) {
+            FcChar8* fam = nullptr;
+            if (FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &fam) == FcResultMatch && fam)
+                families.emplace_back(reinterpret_cast<const char*>(fam));
+        }
+        if (set) FcFontSetDestroy(set);
+        if (os) FcObjectSetDestroy(os);
+        if (pat) FcPatternDestroy(pat);
+    }
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    std::sort(families.begin(), families.end(), [&](const std::string& a, const std::string& b) {
+        const std::string la = lower(a), lb = lower(b);
+        return la != lb ? la < lb : a < b;
+    });
+    families.erase(std::unique(families.begin(), families.end(),
+                               [](const std::string& a, const std::string& b) { return EqualNoCase(a, b); }),
+                   families.end());
+    int answer = 1;
+    for (const std::string& f : families) {
+        if (f.empty() || f.size() >= static_cast<size_t>(LF_FACESIZE)) continue;
+        if (!wanted.empty() && !EqualNoCase(f, wanted)) continue;
+        LOGFONTA lf;
+        lf.lfCharSet = DEFAULT_CHARSET;
+        std::memcpy(lf.lfFaceName, f.c_str(), f.size() + 1);
+        const TEXTMETRICA tm{};
+        answer = proc(&lf, &tm, TRUETYPE_FONTTYPE, lParam);
+        if (answer == 0) break;
+    }
+    return answer;
+}
 
 HFONT CreateFontIndirectA(const LOGFONTA* logfont) {
     if (!logfont) return nullptr;

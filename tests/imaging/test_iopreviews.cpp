@@ -2,6 +2,7 @@
 // save with the same parameters and ImageMagick's decoding of it, each page's controls
 // against the parameters OK writes, OK, Apply and Cancel through DoPreviews with scripted
 // keys, page switches, the TIFF compression list, the page set and the layouts.
+#include <filesystem>
 #include <string>
 
 #include "../classlib/test_Controls_fixture.h"
@@ -592,6 +593,22 @@ TEST_F(PreviewsTest, PaletteFormatsPreviewInTheChosenColours) {
     }
 }
 
+// The simplified GIF page writes the preview in the colour count it shows.
+TEST_F(PreviewsTest, SimplifiedGIFPreviewCountsTheChosenColours) {
+    Open(ppGIF, true);
+    ASSERT_EQ(form->ActivePageKind(), ipGIF2);
+    form->ComboBox18->SelectAsUser(3);  // 16 colours
+    form->Button3->Click();
+    EXPECT_EQ(form->VovozId2->GetIO()->Params().ColorMapCount, 16);
+    TIOParamsVals like(nullptr);
+    like.Assign(&io->Params());
+    like.BitsPerSample = 4;
+    like.SamplesPerPixel = 1;
+    const std::string file = Temp("sixteen.gif");
+    EXPECT_EQ(form->GetCompressedSize(), SeparateSave(like, ioGIF, file));
+    EXPECT_EQ(RunCommand("/usr/bin/identify -format '%m %[colors]' '" + file + "'"), "GIF 16");
+}
+
 // A colour panel opens the palette dialog over the result's palette: a cell chosen with the
 // mouse becomes the panel's colour and the parameter; Escape changes nothing.
 TEST_F(PreviewsTest, ColourPanelChoosesFromTheResultsPalette) {
@@ -631,6 +648,98 @@ TEST_F(PreviewsTest, ColourPanelChoosesFromTheResultsPalette) {
     form->Button1->Click();
     EXPECT_EQ(io->Params().GIFTranspColor, chosen);
     EXPECT_EQ(io->Params().GIFBackground, TRGB{});
+}
+
+// Without a palette in the result, the PNG and TGA background panels open the colour dialog
+// with the panel's colour: OK takes the colour chosen there (and the saved PNG carries it as its
+// background), Escape keeps the old one; the GIF panels have nothing to choose from.
+TEST_F(PreviewsTest, BackgroundPanelsWithoutAPaletteOpenTheColourDialog) {
+    io->Params().FileType = ioPNG;
+    io->Params().PNGBackground = CreateRGB(1, 2, 3);
+    Open(ppPNG | ppTGA);
+    ASSERT_EQ(form->ActivePageKind(), ipPNG1);
+    ASSERT_EQ(form->ComboBox10->GetSelectedText(), "16M");
+    ASSERT_EQ(form->VovozId2->GetIO()->Params().GetColorMap(), nullptr);
+    auto choose = [](const char* Red, const char* Green, const char* Blue, int Key, cl::TColor* Shown) {
+        const int64_t at = win::ClockNowTicks() / win::kTicksPerMs + 100;
+        win::ClockSetHorizon(win::ClockNowTicks() + 5000 * win::kTicksPerMs);
+        win::test::ScheduleInput(at, [=] {
+            auto* d = dynamic_cast<cl::TColorDialogForm*>(cl::Screen->GetActiveForm());
+            ASSERT_NE(d, nullptr);
+            *Shown = d->GetColor();
+            d->RedEdit->SetText(Red);
+            d->GreenEdit->SetText(Green);
+            d->BlueEdit->SetText(Blue);
+            win::test::Key(Key, true);
+            win::test::Key(Key, false);
+        });
+    };
+    cl::TColor shown = cl::clNone;
+    choose("200", "100", "50", win::VK_RETURN, &shown);
+    form->Panel1->Click();
+    EXPECT_EQ(shown, static_cast<cl::TColor>(0x030201)) << "the dialog starts at the panel's colour";
+    EXPECT_EQ(form->Panel1->GetColor(), static_cast<cl::TColor>(200 | (100 << 8) | (50 << 16)));
+    EXPECT_TRUE(form->Button4->GetEnabled());
+    choose("9", "9", "9", win::VK_ESCAPE, &shown);
+    form->Panel1->Click();
+    EXPECT_EQ(form->Panel1->GetColor(), static_cast<cl::TColor>(200 | (100 << 8) | (50 << 16)));
+    win::ClockSetHorizon(win::kNoDeadline);
+    form->Button1->Click();
+    EXPECT_EQ(io->Params().PNGBackground, CreateRGB(200, 100, 50));
+    const std::string file = Temp("background.png");
+    io->SaveToFile(cl::String(file));
+    EXPECT_NE(RunCommand("pngcheck -v '" + file + "'").find("chunk bKGD"), std::string::npos);
+    EXPECT_NE(RunCommand("/usr/bin/identify -verbose '" + file + "'").find("Background color: srgb(200,100,50)"),
+              std::string::npos);
+
+    // The TGA page's panel, and the GIF panels which keep their colour without a palette.
+    form->PageControl1->SelectNextPage(true);
+    ASSERT_EQ(form->ActivePageKind(), ipTGA1);
+    choose("0", "255", "0", win::VK_RETURN, &shown);
+    form->Panel5->Click();
+    win::ClockSetHorizon(win::kNoDeadline);
+    form->Button1->Click();
+    EXPECT_EQ(io->Params().TGABackground, CreateRGB(0, 255, 0));
+}
+
+// OK with 8-bit grey levels for a TIFF makes the picture grey, so that the saved file is the
+// grey one the result view showed, of the size the dialog gave; Cancel leaves it in colour.
+TEST_F(PreviewsTest, AGreyTIFFChoiceIsSavedInGrey) {
+    io->Params().FileType = ioTIFF;
+    io->PreviewsParams = 0;
+    io->SimplifiedParamsDialogs = false;
+    for (const bool ok : {false, true}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        io->GetIEBitmap()->Assign(Picture().get());
+        TIEBitmap shown;
+        int64_t size = -1;
+        io->OnIOPreview = [&](cl::TObject*, cl::TComponent* Form) {
+            auto* f = static_cast<TfIOPreviews*>(Form);
+            const int64_t at = win::ClockNowTicks() / win::kTicksPerMs;
+            win::test::ScheduleInput(at + 100, [&, f] {
+                f->ComboBox3->SelectAsUser(1);  // BLACKISZERO/Gray: 256 grey levels
+                EXPECT_EQ(f->ComboBox4->GetSelectedText(), "256");
+                f->Button3->Click();
+                shown.Assign(f->VovozId2->GetIEBitmap());
+                size = f->GetCompressedSize();
+            });
+            ASSERT_TRUE(win::test::SetInputScript(std::to_string(at + 200) + (ok ? " key 13" : " key 27")));
+        };
+        win::ClockSetHorizon(win::ClockNowTicks() + 5000 * win::kTicksPerMs);
+        EXPECT_EQ(io->DoPreviews(ppTIFF), ok);
+        win::ClockSetHorizon(win::kNoDeadline);
+        if (!ok) {
+            EXPECT_EQ(io->GetIEBitmap()->GetPixelFormat(), ie24RGB);
+            continue;
+        }
+        EXPECT_EQ(io->GetIEBitmap()->GetPixelFormat(), ie8g);
+        const std::string file = Temp("grey.tif");
+        io->SaveToFile(cl::String(file));
+        EXPECT_EQ(RunCommand("/usr/bin/identify -format '%[tiff:photometric] %[type] %z' '" + file + "'"),
+                  "min-is-black Grayscale 8");
+        EXPECT_EQ(static_cast<int64_t>(std::filesystem::file_size(file)), size);
+        ExpectSameRGB(shown, DecodeWithImageMagick(file));
+    }
 }
 
 TEST_F(PreviewsTest, PageSetAndActivePage) {

@@ -39,6 +39,11 @@ const char* const kUnshownCaption = "Result can not be shown but parameters may 
 
 bool IsFaxCompression(int32_t C) { return C >= 1 && C <= 4; }
 bool IsGrey(int32_t Photometric) { return Photometric == kWhiteIsZero || Photometric == kBlackIsZero; }
+// A TIFF of 8-bit grey levels: the result view shows it in grey, and OK makes the picture grey,
+// since the TIFF writer keeps a picture's colours in a palette whatever photometric it is given.
+bool IsGreyTIFF(int32_t Photometric, int32_t Samples, int32_t Bits) {
+    return IsGrey(Photometric) && Samples == 1 && Bits == 8;
+}
 
 cl::TColor RGBToColor(const TRGB& C) { return static_cast<cl::TColor>(C.r | (C.g << 8) | (C.b << 16)); }
 TRGB ColorToRGB(cl::TColor C) {
@@ -98,6 +103,15 @@ int32_t PNGColorsOf(int32_t Samples, int32_t Bits) {
 
 int32_t TextToInt(const cl::String& Text, int32_t Default) { return cl::StrToIntDef(cl::Trim(Text), Default); }
 
+// A control of the form, placed on Parent.
+template <class T>
+T* Place(cl::TComponent* Owner, cl::TWinControl* Parent, int X, int Y, int W, int H) {
+    auto* c = new T(Owner);
+    c->SetParent(Parent);
+    c->SetBounds(X, Y, W, H);
+    return c;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -113,34 +127,23 @@ TfIOPreviews::TfIOPreviews(cl::TComponent* AOwner) : cl::TForm(AOwner) {
     GetFont()->SetName("MS Sans Serif");
     GetFont()->SetHeight(-11);
 
-    auto place = [](cl::TControl* C, cl::TWinControl* Parent, int X, int Y, int W, int H) {
-        C->SetParent(Parent);
-        C->SetBounds(X, Y, W, H);
-    };
     Image1 = new cl::TImage(this);
     Image1->SetParent(this);
     Image1->SetAlign(cl::alClient);
-    Label1 = new cl::TLabel(this);
-    place(Label1, this, 8, 4, 60, 13);
+    Label1 = Place<cl::TLabel>(this, this, 8, 4, 60, 13);
     Label1->SetCaption("Source:");
-    Label2 = new cl::TLabel(this);
-    place(Label2, this, 268, 4, 60, 13);
+    Label2 = Place<cl::TLabel>(this, this, 268, 4, 60, 13);
     Label2->SetCaption("Result:");
-    VovozId1 = new TVovozIdView(this);
-    place(VovozId1, this, 8, 20, 251, 150);
-    VovozId2 = new TVovozIdView(this);
-    place(VovozId2, this, 268, 20, 251, 150);
-    PageControl1 = new cl::TPageControl(this);
-    place(PageControl1, this, 8, 176, 511, 208);
+    VovozId1 = Place<TVovozIdView>(this, this, 8, 20, 251, 150);
+    VovozId2 = Place<TVovozIdView>(this, this, 268, 20, 251, 150);
+    PageControl1 = Place<cl::TPageControl>(this, this, 8, 176, 511, 208);
 
-    chkLockPreview = new cl::TCheckBox(this);
-    place(chkLockPreview, this, 8, 396, 110, 17);
+    chkLockPreview = Place<cl::TCheckBox>(this, this, 8, 396, 110, 17);
     chkLockPreview->SetCaption("Lock Preview");
-    ProgressBar1 = new cl::TProgressBar(this);
-    place(ProgressBar1, this, 122, 397, 96, 16);
+    ProgressBar1 = Place<cl::TProgressBar>(this, this, 122, 397, 96, 16);
+    ColorDialog1 = new cl::TColorDialog(this);
     auto button = [&](const char* Caption, int X) {
-        auto* b = new cl::TButton(this);
-        place(b, this, X, 392, 70, 25);
+        auto* b = Place<cl::TButton>(this, this, X, 392, 70, 25);
         b->SetCaption(Caption);
         return b;
     };
@@ -194,36 +197,23 @@ void TfIOPreviews::BuildPages() {
         return s;
     };
     auto label = [&](cl::TWinControl* P, const char* Caption, int X, int Y) {
-        auto* l = new cl::TLabel(this);
-        l->SetParent(P);
-        l->SetBounds(X, Y, 90, 13);
+        auto* l = Place<cl::TLabel>(this, P, X, Y, 90, 13);
         l->SetCaption(Caption);
         return l;
     };
-    auto edit = [&](cl::TWinControl* P, int X, int Y, int W) {
-        auto* e = new cl::TEdit(this);
-        e->SetParent(P);
-        e->SetBounds(X, Y, W, 21);
-        return e;
-    };
+    auto edit = [&](cl::TWinControl* P, int X, int Y, int W) { return Place<cl::TEdit>(this, P, X, Y, W, 21); };
     auto combo = [&](cl::TWinControl* P, std::initializer_list<const char*> Items, int X, int Y, int W) {
-        auto* c = new cl::TComboBox(this);
-        c->SetParent(P);
-        c->SetBounds(X, Y, W, 21);
+        auto* c = Place<cl::TComboBox>(this, P, X, Y, W, 21);
         for (const char* i : Items) c->GetItems()->Add(i);
         return c;
     };
     auto check = [&](cl::TWinControl* P, const char* Caption, int X, int Y, int W) {
-        auto* c = new cl::TCheckBox(this);
-        c->SetParent(P);
-        c->SetBounds(X, Y, W, 17);
+        auto* c = Place<cl::TCheckBox>(this, P, X, Y, W, 17);
         c->SetCaption(Caption);
         return c;
     };
     auto track = [&](cl::TWinControl* P, int Max, int X, int Y) {
-        auto* t = new cl::TTrackBar(this);
-        t->SetParent(P);
-        t->SetBounds(X, Y, 200, 26);
+        auto* t = Place<cl::TTrackBar>(this, P, X, Y, 200, 26);
         t->SetRange(0, Max);
         return t;
     };
@@ -236,17 +226,13 @@ void TfIOPreviews::BuildPages() {
         return u;
     };
     auto panel = [&](cl::TWinControl* P, int X, int Y) {
-        auto* p = new cl::TPanel(this);
-        p->SetParent(P);
-        p->SetBounds(X, Y, 30, 20);
+        auto* p = Place<cl::TPanel>(this, P, X, Y, 30, 20);
         p->SetBevelOuter(cl::bvLowered);
         p->OnClick = [this](cl::TObject* s) { ColorPanelClick(s); };
         return p;
     };
     auto group = [&](cl::TWinControl* P, const char* Caption, int X, int Y, int W, int H) {
-        auto* g = new cl::TGroupBox(this);
-        g->SetParent(P);
-        g->SetBounds(X, Y, W, H);
+        auto* g = Place<cl::TGroupBox>(this, P, X, Y, W, H);
         g->SetCaption(Caption);
         return g;
     };
@@ -396,9 +382,7 @@ void TfIOPreviews::BuildPages() {
 void TfIOPreviews::BuildSizeLabels(TIOPreviewPage Kind, int Top) {
     TIOPreviewSizeLabels& s = FSizes[Kind];
     auto make = [&](const char* Caption, int X, int Y) {
-        auto* l = new cl::TLabel(this);
-        l->SetParent(FPages_[Kind]);
-        l->SetBounds(X, Y, 95, 13);
+        auto* l = Place<cl::TLabel>(this, FPages_[Kind], X, Y, 95, 13);
         l->SetCaption(Caption);
         return l;
     };
@@ -833,9 +817,8 @@ std::vector<double> TfIOPreviews::ShapeOf(TIOPreviewPage Kind) const {
     }
 }
 
-void TfIOPreviews::CopyShape(TIOPreviewPage Kind, TIOParamsVals& P) const {
+void TfIOPreviews::CopyPage(TIOPreviewPage Kind, TIOParamsVals& P, bool All) const {
     const TIOParamsData& v = Work.V;
-    const TSamplesBits sb = PageSamplesBits(Kind, Work);
     switch (Kind) {
         case ipJPEG1:
             P.JPEGColorSpace = v.JPEGColorSpace;
@@ -846,29 +829,64 @@ void TfIOPreviews::CopyShape(TIOPreviewPage Kind, TIOParamsVals& P) const {
             [[fallthrough]];
         case ipJPEG2: P.JPEGQuality = v.JPEGQuality; return;
         case ipTIFF1:
+            if (All) {
+                P.SetImageIndex(v.TIFFImageIndex);
+                P.TIFFDocumentName = v.TIFFDocumentName;
+                P.TIFFImageDescription = v.TIFFImageDescription;
+                P.TIFFPageName = v.TIFFPageName;
+                P.TIFFPageNumber = v.TIFFPageNumber;
+                P.TIFFPageCount = v.TIFFPageCount;
+                P.TIFFXPos = v.TIFFXPos;
+                P.TIFFYPos = v.TIFFYPos;
+            }
+            [[fallthrough]];
         case ipTIFF2:
-            P.TIFFLZWCompress = IEDefTIFFLZWCompress;
-            P.TIFFLZWDecompress = IEDefTIFFLZWDecompress;
+            if (!All) {
+                P.TIFFLZWCompress = IEDefTIFFLZWCompress;
+                P.TIFFLZWDecompress = IEDefTIFFLZWDecompress;
+            }
             P.TIFFCompression = v.TIFFCompression;
             P.TIFFPhotometric = v.TIFFPhotometric;
             break;
-        case ipGIF1: P.GIFInterlaced = v.GIFInterlaced; break;
+        case ipGIF1:
+            if (All) {
+                P.SetImageIndex(v.GIFImageIndex);
+                P.GIFTransparent = v.GIFTransparent;
+                P.GIFTranspColor = v.GIFTranspColor;
+                P.GIFBackground = v.GIFBackground;
+                P.GIFDelayTime = v.GIFDelayTime;
+                P.GIFXPos = v.GIFXPos;
+                P.GIFYPos = v.GIFYPos;
+            }
+            P.GIFInterlaced = v.GIFInterlaced;
+            break;
+        case ipGIF2: break;
         case ipBMP1: P.BMPCompression = v.BMPCompression; break;
         case ipPCX1: P.PCXCompression = v.PCXCompression; break;
         case ipPNG1:
+            if (All) P.PNGBackground = v.PNGBackground;
             P.PNGInterlaced = v.PNGInterlaced;
             P.PNGFilter = v.PNGFilter;
             P.PNGCompression = v.PNGCompression;
             break;
-        case ipTGA1: P.TGACompressed = v.TGACompressed; break;
+        case ipTGA1:
+            if (All) {
+                P.TGABackground = v.TGABackground;
+                P.TGAImageName = v.TGAImageName;
+                P.TGADescriptor = v.TGADescriptor;
+            }
+            P.TGACompressed = v.TGACompressed;
+            break;
         case ipJ20001:
+            // The preview always writes three samples; OK stores one for the grey colour space.
             P.J2000Rate = v.J2000Rate;
             P.J2000ColorSpace = v.J2000ColorSpace;
             P.BitsPerSample = 8;
-            P.SamplesPerPixel = 3;
+            P.SamplesPerPixel = All && v.J2000ColorSpace == 0 ? 1 : 3;
             return;
         default: return;
     }
+    const TSamplesBits sb = PageSamplesBits(Kind, Work);
     P.SamplesPerPixel = sb.Samples;
     P.BitsPerSample = sb.Bits;
 }
@@ -877,83 +895,8 @@ void TfIOPreviews::WriteParams() {
     const TIOPreviewPage kind = ActivePageKind();
     if (!Params || kind == ipPageCount) return;
     ReadPage(kind);
-    TIOParamsVals& p = *Params;
-    const TIOParamsData& v = Work.V;
-    const TSamplesBits sb = PageSamplesBits(kind, Work);
-    switch (kind) {
-        case ipJPEG1:
-            p.JPEGColorSpace = v.JPEGColorSpace;
-            p.JPEGDCTMethod = v.JPEGDCTMethod;
-            p.JPEGOptimalHuffman = v.JPEGOptimalHuffman;
-            p.JPEGSmooth = v.JPEGSmooth;
-            p.JPEGProgressive = v.JPEGProgressive;
-            [[fallthrough]];
-        case ipJPEG2: p.JPEGQuality = v.JPEGQuality; break;
-        case ipTIFF1:
-            p.SetImageIndex(v.TIFFImageIndex);
-            p.TIFFDocumentName = v.TIFFDocumentName;
-            p.TIFFImageDescription = v.TIFFImageDescription;
-            p.TIFFPageName = v.TIFFPageName;
-            p.TIFFPageNumber = v.TIFFPageNumber;
-            p.TIFFPageCount = v.TIFFPageCount;
-            p.TIFFXPos = v.TIFFXPos;
-            p.TIFFYPos = v.TIFFYPos;
-            [[fallthrough]];
-        case ipTIFF2:
-            p.TIFFCompression = v.TIFFCompression;
-            p.TIFFPhotometric = v.TIFFPhotometric;
-            p.SamplesPerPixel = sb.Samples;
-            p.BitsPerSample = sb.Bits;
-            break;
-        case ipGIF1:
-            p.SetImageIndex(v.GIFImageIndex);
-            p.GIFTransparent = v.GIFTransparent;
-            p.GIFTranspColor = v.GIFTranspColor;
-            p.GIFInterlaced = v.GIFInterlaced;
-            p.GIFBackground = v.GIFBackground;
-            p.GIFDelayTime = v.GIFDelayTime;
-            p.GIFXPos = v.GIFXPos;
-            p.GIFYPos = v.GIFYPos;
-            [[fallthrough]];
-        case ipGIF2:
-            p.BitsPerSample = sb.Bits;
-            p.SamplesPerPixel = 1;
-            break;
-        case ipBMP1:
-            p.BMPCompression = v.BMPCompression;
-            p.SamplesPerPixel = sb.Samples;
-            p.BitsPerSample = sb.Bits;
-            break;
-        case ipPCX1:
-            p.PCXCompression = v.PCXCompression;
-            p.SamplesPerPixel = sb.Samples;
-            p.BitsPerSample = sb.Bits;
-            break;
-        case ipPNG1:
-            p.SamplesPerPixel = sb.Samples;
-            p.BitsPerSample = sb.Bits;
-            p.PNGBackground = v.PNGBackground;
-            p.PNGFilter = v.PNGFilter;
-            p.PNGInterlaced = v.PNGInterlaced;
-            p.PNGCompression = v.PNGCompression;
-            break;
-        case ipTGA1:
-            p.SamplesPerPixel = sb.Samples;
-            p.BitsPerSample = sb.Bits;
-            p.TGABackground = v.TGABackground;
-            p.TGACompressed = v.TGACompressed;
-            p.TGAImageName = v.TGAImageName;
-            p.TGADescriptor = v.TGADescriptor;
-            break;
-        case ipJ20001:
-            p.J2000Rate = v.J2000Rate;
-            p.J2000ColorSpace = v.J2000ColorSpace;
-            p.SamplesPerPixel = v.J2000ColorSpace == 0 ? 1 : 3;
-            p.BitsPerSample = 8;
-            break;
-        default: break;
-    }
-    p.FileType = PageFileType(kind);
+    CopyPage(kind, *Params, true);
+    Params->FileType = PageFileType(kind);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -1058,8 +1001,22 @@ void TfIOPreviews::ColorPanelClick(cl::TObject* Sender) {
     TRGB* palette = rp.GetColorMap();
     int32_t count = rp.ColorMapCount;
     if (gif) count = std::min<int32_t>(count, 1 << std::clamp(Work.GIFBits, 1, 8));
-    // Without a palette there is nothing to choose from: the colour stays.
-    if (!palette || count <= 0) return;
+    auto take = [&](cl::TColor Color) {
+        panel->SetColor(Color);
+        const TRGB c = ColorToRGB(Color);
+        if (panel == Panel3) Work.V.GIFTranspColor = c;
+        if (panel == Panel4) Work.V.GIFBackground = c;
+        if (panel == Panel1) Work.V.PNGBackground = c;
+        if (panel == Panel5) Work.V.TGABackground = c;
+        Button4->SetEnabled(true);
+    };
+    if (!palette || count <= 0) {
+        // Without a palette the PNG and TGA backgrounds may be any colour; the GIF colours stay.
+        if (gif) return;
+        ColorDialog1->SetColor(panel->GetColor());
+        if (ColorDialog1->Execute()) take(ColorDialog1->GetColor());
+        return;
+    }
     TVovozIdPaletteDialog* dialog = cl::NewForm<TVovozIdPaletteDialog>(this);
     struct Release {
         TVovozIdPaletteDialog* D;
@@ -1067,14 +1024,7 @@ void TfIOPreviews::ColorPanelClick(cl::TObject* Sender) {
     } release{dialog};
     dialog->CancelButton()->SetCaption(PaletteCancelCaption);
     dialog->SetPalette(palette, count);
-    if (!dialog->Execute()) return;
-    panel->SetColor(dialog->Color);
-    const TRGB c = ColorToRGB(dialog->Color);
-    if (panel == Panel3) Work.V.GIFTranspColor = c;
-    if (panel == Panel4) Work.V.GIFBackground = c;
-    if (panel == Panel1) Work.V.PNGBackground = c;
-    if (panel == Panel5) Work.V.TGABackground = c;
-    Button4->SetEnabled(true);
+    if (dialog->Execute()) take(dialog->Color);
 }
 
 // The result view stays at the source view's zoom and view origin.
@@ -1117,7 +1067,7 @@ void TfIOPreviews::ReduceResult(TIOPreviewPage Kind) {
     const uint8_t dither = MonoConversion;
     const bool tiff = Kind == ipTIFF1 || Kind == ipTIFF2;
     const int32_t ph = Work.V.TIFFPhotometric;
-    const bool greyTIFF = tiff && IsGrey(ph) && sb.Samples == 1 && sb.Bits == 8;
+    const bool greyTIFF = tiff && IsGreyTIFF(ph, sb.Samples, sb.Bits);
     if (greyTIFF) {
         proc->ConvertToGray();
         rp.FreeColorMap();
@@ -1154,7 +1104,7 @@ void TfIOPreviews::UpdatePreview() {
     TVovozIdIO* source = VovozId1->GetIO();
     TVovozIdIO* result = VovozId2->GetIO();
     source->SetMonoConversion(MonoConversion);
-    CopyShape(kind, source->Params());
+    CopyPage(kind, source->Params(), false);
     FProgressPhases = 1;
     FProgressOffset = 0;
     try {
@@ -1177,24 +1127,33 @@ void TfIOPreviews::UpdatePreview() {
             }
             if (FCompressedSize < 0 || result->Aborting) SetCaption(kUnshownCaption);
         } else {
-            TNulStream counter;
-            switch (kind) {
-                case ipTIFF1:
-                case ipTIFF2: source->SaveToStreamTIFF(&counter); break;
-                case ipGIF1:
-                case ipGIF2: source->SaveToStreamGIF(&counter); break;
-                case ipBMP1: source->SaveToStreamBMP(&counter); break;
-                case ipPCX1: source->SaveToStreamPCX(&counter); break;
-                case ipPNG1: source->SaveToStreamPNG(&counter); break;
-                case ipTGA1: source->SaveToStreamTGA(&counter); break;
-                default: break;
-            }
-            FCompressedSize = source->Aborting ? -1 : counter.GetSize();
+            // The size of the file: the source as the writer takes it, or for grey levels the
+            // grey picture OK makes of it.
+            const TSamplesBits sb = PageSamplesBits(kind, Work);
+            const bool grey =
+                (kind == ipTIFF1 || kind == ipTIFF2) && IsGreyTIFF(Work.V.TIFFPhotometric, sb.Samples, sb.Bits);
+            auto measure = [&](TVovozIdIO* Writer) {
+                TNulStream counter;
+                switch (kind) {
+                    case ipTIFF1:
+                    case ipTIFF2: Writer->SaveToStreamTIFF(&counter); break;
+                    case ipGIF1:
+                    case ipGIF2: Writer->SaveToStreamGIF(&counter); break;
+                    case ipBMP1: Writer->SaveToStreamBMP(&counter); break;
+                    case ipPCX1: Writer->SaveToStreamPCX(&counter); break;
+                    case ipPNG1: Writer->SaveToStreamPNG(&counter); break;
+                    case ipTGA1: Writer->SaveToStreamTGA(&counter); break;
+                    default: break;
+                }
+                FCompressedSize = Writer->Aborting ? -1 : counter.GetSize();
+            };
+            if (!grey) measure(source);
             try {
                 VovozId2->Assign(VovozId1);
                 result->Params().Assign(&source->Params());
                 ReduceResult(kind);
                 VovozId2->Update();
+                if (grey) measure(result);
             } catch (const std::exception&) {
                 SetCaption(kUnshownCaption);
             }
@@ -1235,7 +1194,17 @@ bool IEShowIOPreviews(TVovozIdIO* IO, uint16_t Pages, TIEBitmap* Shown) {
     form->VovozId2->ResetToEmpty();
     if (!form->SetPages(Pages)) return false;
     if (IO->OnIOPreview) IO->OnIOPreview(IO, form);
-    return form->ShowModal() == cl::mrOk;
+    if (form->ShowModal() != cl::mrOk) return false;
+    form->VovozId1->SetExternalBitmap(nullptr);
+    // Grey levels chosen for a TIFF: the picture becomes the grey one the result view showed
+    // (the writer would keep its colours in a palette).
+    const TIOParamsVals& p = IO->Params();
+    TIEBitmap* picture = IO->GetIEBitmap();
+    const TIEPixelFormat f = picture ? picture->GetPixelFormat() : ieNone;
+    if (p.FileType == ioTIFF && IsGreyTIFF(p.TIFFPhotometric, p.SamplesPerPixel, p.BitsPerSample) && f != ie8g &&
+        f != ie16g && f != ie1g && f != ieNone)
+        picture->SetPixelFormat(ie8g);
+    return true;
 }
 
 }  // namespace ie

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "classlib/ComCtrls.h"
+#include "classlib/Dialogs.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "classlib/StdCtrls.h"
@@ -133,6 +134,7 @@ public:
     cl::TButton* Button4 = nullptr;
     cl::TCheckBox* chkLockPreview = nullptr;
     cl::TProgressBar* ProgressBar1 = nullptr;
+    cl::TColorDialog* ColorDialog1 = nullptr;
     cl::TPageControl* PageControl1 = nullptr;
     cl::TTabSheet *TabSheetJPEG1 = nullptr, *TabSheetJPEG2 = nullptr, *TabSheetTIFF1 = nullptr,
                   *TabSheetTIFF2 = nullptr, *TabSheetGIF1 = nullptr, *TabSheetGIF2 = nullptr, *TabSheetBMP1 = nullptr,
@@ -211,8 +213,9 @@ private:
     void ShowSizes();
     // The working-copy values of a page that shape the written picture.
     std::vector<double> ShapeOf(TIOPreviewPage Kind) const;
-    // Copies the shaping values of a page into P.
-    void CopyShape(TIOPreviewPage Kind, TIOParamsVals& P) const;
+    // Copies the values of a page that shape the written picture into P (with the samples and
+    // bits of its colour choice), and with All the others it shows too.
+    void CopyPage(TIOPreviewPage Kind, TIOParamsVals& P, bool All) const;
     void ReduceResult(TIOPreviewPage Kind);
     bool ResultNeedsPreview();
 

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "classlib/Dialogs.h"
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_startup.h"
 #include "platform/codepage.h"
@@ -776,7 +777,29 @@ void TIETextControl::KeyDown(uint16_t& Key, cl::TShiftState Shift) {
             ToggleFontStyle(2);
             Update();
             break;
-        default: break;  // the font and colour dialogs are not part of this control yet
+        case scFont:
+            if (FSingleStyle) break;
+            {
+                cl::TFontDialog dialog(nullptr);
+                cl::TFont* font = dialog.GetFont();
+                font->SetName(FCurrentStyle->GetFontName());
+                font->SetHeight(FCurrentStyle->FontHeight);
+                font->SetStyle(FCurrentStyle->FontStyle);
+                font->SetColor(FCurrentStyle->FontColor);
+                if (dialog.Execute()) SetSelectionFont(dialog.GetFont());
+            }
+            Update();
+            break;
+        case scBack:
+            if (FSingleStyle) break;
+            {
+                cl::TColorDialog dialog(nullptr);
+                dialog.SetColor(FCurrentStyle->BackColor);
+                if (dialog.Execute()) SetSelectionBackColor(dialog.GetColor());
+            }
+            Update();
+            break;
+        default: break;
     }
     cl::TCustomControl::KeyDown(Key, Shift);
 }
