@@ -39,8 +39,7 @@ const char* const kUnshownCaption = "Result can not be shown but parameters may 
 
 bool IsFaxCompression(int32_t C) { return C >= 1 && C <= 4; }
 bool IsGrey(int32_t Photometric) { return Photometric == kWhiteIsZero || Photometric == kBlackIsZero; }
-// A TIFF of 8-bit grey levels: the result view shows it in grey, and OK makes the picture grey,
-// since the TIFF writer keeps a picture's colours in a palette whatever photometric it is given.
+// A TIFF of 8-bit grey levels: the result view shows it in grey.
 bool IsGreyTIFF(int32_t Photometric, int32_t Samples, int32_t Bits) {
     return IsGrey(Photometric) && Samples == 1 && Bits == 8;
 }
@@ -1127,11 +1126,7 @@ void TfIOPreviews::UpdatePreview() {
             }
             if (FCompressedSize < 0 || result->Aborting) SetCaption(kUnshownCaption);
         } else {
-            // The size of the file: the source as the writer takes it, or for grey levels the
-            // grey picture OK makes of it.
-            const TSamplesBits sb = PageSamplesBits(kind, Work);
-            const bool grey =
-                (kind == ipTIFF1 || kind == ipTIFF2) && IsGreyTIFF(Work.V.TIFFPhotometric, sb.Samples, sb.Bits);
+            // The size of the file: the source as the writer takes it.
             auto measure = [&](TVovozIdIO* Writer) {
                 TNulStream counter;
                 switch (kind) {
@@ -1147,13 +1142,12 @@ void TfIOPreviews::UpdatePreview() {
                 }
                 FCompressedSize = Writer->Aborting ? -1 : counter.GetSize();
             };
-            if (!grey) measure(source);
+            measure(source);
             try {
                 VovozId2->Assign(VovozId1);
                 result->Params().Assign(&source->Params());
                 ReduceResult(kind);
                 VovozId2->Update();
-                if (grey) measure(result);
             } catch (const std::exception&) {
                 SetCaption(kUnshownCaption);
             }
@@ -1195,15 +1189,6 @@ bool IEShowIOPreviews(TVovozIdIO* IO, uint16_t Pages, TIEBitmap* Shown) {
     if (!form->SetPages(Pages)) return false;
     if (IO->OnIOPreview) IO->OnIOPreview(IO, form);
     if (form->ShowModal() != cl::mrOk) return false;
-    form->VovozId1->SetExternalBitmap(nullptr);
-    // Grey levels chosen for a TIFF: the picture becomes the grey one the result view showed
-    // (the writer would keep its colours in a palette).
-    const TIOParamsVals& p = IO->Params();
-    TIEBitmap* picture = IO->GetIEBitmap();
-    const TIEPixelFormat f = picture ? picture->GetPixelFormat() : ieNone;
-    if (p.FileType == ioTIFF && IsGreyTIFF(p.TIFFPhotometric, p.SamplesPerPixel, p.BitsPerSample) && f != ie8g &&
-        f != ie16g && f != ie1g && f != ieNone)
-        picture->SetPixelFormat(ie8g);
     return true;
 }
 
