@@ -313,6 +313,33 @@ TEST_F(VectEdit, AMemoComesBackFromItsEditorWithItsStyles) {
     EXPECT_EQ(DrawnInside(view, h, 5, 5, 90, 60), 84 * 54);
 }
 
+// Saving the objects, or removing them with undo on, while a memo is edited keeps the memo's
+// text: the edit ends first and gives the text back.
+TEST_F(VectEdit, SavingOrRemovingWhileAMemoIsEditedKeepsItsText) {
+    for (const bool remove : {false, true}) {
+        SCOPED_TRACE(remove ? "remove" : "save");
+        view->RemoveAllObjects();
+        view->SetObjAutoUndo(remove);
+        const int32_t h = EditWithF2(Obj(ievkMEMO, 5, 5, 90, 60, "xy"));
+        ASSERT_TRUE(view->IsEditingText());
+        ASSERT_TRUE(view->GetObjRecord(h)->Text.empty());
+        cl::TMemoryStream saved;
+        if (remove) {
+            view->RemoveAllObjects();
+            ASSERT_EQ(view->GetObjUndoCount(), 1);
+            ASSERT_TRUE(view->UndoObjects());
+        } else {
+            view->SaveObjectsToStream(&saved);
+            saved.SetPosition(0);
+            ASSERT_TRUE(view->LoadObjectsFromStream(&saved));
+        }
+        EXPECT_FALSE(view->IsEditingText());
+        ASSERT_EQ(view->GetObjectsCount(), 1);
+        EXPECT_EQ(view->GetObjRecord(view->GetObjAtDrawPos(0))->Text, "xy");
+        view->SetObjAutoUndo(false);
+    }
+}
+
 // The character set follows the system language: Greek and Russian get their own, others
 // leave the fonts alone.
 TEST_F(VectEdit, EditingTakesTheCharsetOfTheSystemLanguage) {

@@ -259,8 +259,9 @@ void TVovozIdVect::FreeObjectData(TIEVObjRecord& Obj) {
 }
 
 void TVovozIdVect::RemoveAllObjects() {
-    PrepareObjUndo();
+    // The edited text goes back to its object first, so that the snapshot holds it.
     CancelInteraction();
+    PrepareObjUndo();
     for (int32_t h : FDrawOrder) FreeObjectData(*FObjects[static_cast<size_t>(h)]);
     FObjects.clear();
     FDrawOrder.clear();

@@ -301,6 +301,8 @@ void TVovozIdVect::SaveObjectRecord(cl::TStream* Stream, int32_t hobj) {
 }
 
 void TVovozIdVect::SaveObjectsToStream(cl::TStream* Stream) {
+    // A memo edited in place lends its text to the editor: the edit ends so that it is written.
+    CancelTextEdit();
     PackBitmaps();
     const int64_t start = Stream->GetPosition();
     Stream->WriteBuffer("IEV", 3);
