@@ -17,6 +17,7 @@
 #include "imaging/processing/vovozidproc.h"
 #include "imaging/view/vovozidvect.h"
 #include "platform/user_testhooks.h"
+#include "view_testutil.h"
 
 namespace ie {
 namespace {
@@ -73,23 +74,8 @@ protected:
     std::string B(int BX, int BY) { return std::to_string(SX(BX)) + " " + std::to_string(SY(BY)); }
     // Runs an input script ("ms word args; ...") from now on.
     void Play(const std::string& Script) {
-        const int64_t now = win::ClockNowTicks() / win::kTicksPerMs;
-        std::string timed;
         long long last = 0;
-        size_t start = 0;
-        while (start < Script.size()) {
-            size_t end = Script.find(';', start);
-            if (end == std::string::npos) end = Script.size();
-            std::string item = Script.substr(start, end - start);
-            const size_t sp = item.find_first_not_of(' ');
-            if (sp != std::string::npos) {
-                item = item.substr(sp);
-                const size_t gap = item.find(' ');
-                last = std::max(last, std::stoll(item.substr(0, gap)));
-                timed += std::to_string(now + 10 + std::stoll(item.substr(0, gap))) + item.substr(gap) + ";";
-            }
-            start = end + 1;
-        }
+        const std::string timed = ie::test::TimedInputScript(Script, win::ClockNowTicks() / win::kTicksPerMs, last);
         ASSERT_TRUE(win::test::SetInputScript(timed)) << timed;
         RunFor(static_cast<int>(last) + 600);  // past the double-click time
     }

@@ -12,12 +12,6 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/view/vovozidvect.h"
 
-// X libraries and SDL's D-Bus connection keep some allocations for the life of the process.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libX11\nleak:libxcb\nleak:libSDL2\nleak:libdbus\nleak:libXcursor\nleak:libXi\nleak:libXext\nleak:"
-           "libXrandr\nleak:libXrender\nleak:libxkbcommon\nleak:libXfixes\n";
-}
-
 namespace ie {
 namespace {
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "classlib/Forms.h"
@@ -38,6 +40,29 @@ inline void FillCoordPicture(TIEBitmap* B, int32_t W, int32_t H) {
             p[3 * x + 2] = static_cast<uint8_t>(c >> 16);
         }
     }
+}
+
+// An input script of "ms word args" items separated by ';' with the times moved to start at
+// NowMs + 10, for win::test::SetInputScript; Last gets the largest time the script gave.
+inline std::string TimedInputScript(const std::string& Script, int64_t NowMs, long long& Last) {
+    std::string timed;
+    Last = 0;
+    size_t start = 0;
+    while (start < Script.size()) {
+        size_t end = Script.find(';', start);
+        if (end == std::string::npos) end = Script.size();
+        std::string item = Script.substr(start, end - start);
+        const size_t sp = item.find_first_not_of(' ');
+        if (sp != std::string::npos) {
+            item = item.substr(sp);
+            const size_t gap = item.find(' ');
+            const long long at = std::stoll(item.substr(0, gap));
+            Last = std::max(Last, at);
+            timed += std::to_string(NowMs + 10 + at) + item.substr(gap) + ";";
+        }
+        start = end + 1;
+    }
+    return timed;
 }
 
 // A TColor (0x00BBGGRR) as a screen pixel (0x00RRGGBB).

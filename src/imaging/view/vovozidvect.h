@@ -725,6 +725,7 @@ public:
     virtual void DrawLineInserting(bool XorMode);
     virtual void DrawRectInserting(bool XorMode);
     virtual void DrawEllipseInserting(bool XorMode);
+    void DrawBoxInserting(bool XorMode, bool Ellipse);
     virtual void DrawRulerInserting();
     virtual void DrawAngleInserting();
     // The interaction under way.

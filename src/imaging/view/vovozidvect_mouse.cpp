@@ -241,7 +241,9 @@ void TVovozIdVect::DrawLineInserting(bool XorMode) {
     RestoreCanvasPen(canvas);
 }
 
-void TVovozIdVect::DrawRectInserting(bool XorMode) {
+// The outline of the box between the press point and the current point, grown by 1 at the far
+// corner, with a clear brush; without the inverting pen an erase repaints the band instead.
+void TVovozIdVect::DrawBoxInserting(bool XorMode, bool Ellipse) {
     if (!HandleAllocated()) return;
     if (XorMode && FInsertionPen->GetMode() != cl::pmNot) {
         DrawLineInserting(true);
@@ -250,24 +252,18 @@ void TVovozIdVect::DrawRectInserting(bool XorMode) {
     cl::TCanvas* canvas = GetCanvas();
     ApplyInsertionPen(canvas, FInsertionPen.get());
     canvas->GetBrush()->SetStyle(cl::bsClear);
-    canvas->Rectangle(std::min(FDownPoint.x, FCurrentPoint.x), std::min(FDownPoint.y, FCurrentPoint.y),
-                      std::max(FDownPoint.x, FCurrentPoint.x) + 1, std::max(FDownPoint.y, FCurrentPoint.y) + 1);
+    const int32_t x1 = std::min(FDownPoint.x, FCurrentPoint.x), y1 = std::min(FDownPoint.y, FCurrentPoint.y);
+    const int32_t x2 = std::max(FDownPoint.x, FCurrentPoint.x) + 1, y2 = std::max(FDownPoint.y, FCurrentPoint.y) + 1;
+    if (Ellipse)
+        canvas->Ellipse(x1, y1, x2, y2);
+    else
+        canvas->Rectangle(x1, y1, x2, y2);
     RestoreCanvasPen(canvas);
 }
 
-void TVovozIdVect::DrawEllipseInserting(bool XorMode) {
-    if (!HandleAllocated()) return;
-    if (XorMode && FInsertionPen->GetMode() != cl::pmNot) {
-        DrawLineInserting(true);
-        return;
-    }
-    cl::TCanvas* canvas = GetCanvas();
-    ApplyInsertionPen(canvas, FInsertionPen.get());
-    canvas->GetBrush()->SetStyle(cl::bsClear);
-    canvas->Ellipse(std::min(FDownPoint.x, FCurrentPoint.x), std::min(FDownPoint.y, FCurrentPoint.y),
-                    std::max(FDownPoint.x, FCurrentPoint.x) + 1, std::max(FDownPoint.y, FCurrentPoint.y) + 1);
-    RestoreCanvasPen(canvas);
-}
+void TVovozIdVect::DrawRectInserting(bool XorMode) { DrawBoxInserting(XorMode, false); }
+
+void TVovozIdVect::DrawEllipseInserting(bool XorMode) { DrawBoxInserting(XorMode, true); }
 
 void TVovozIdVect::DrawRulerInserting() {
     if (!HandleAllocated()) return;
