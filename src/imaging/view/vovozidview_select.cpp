@@ -621,7 +621,7 @@ bool TVovozIdView::LoadSelectionFromStream(cl::TStream* Stream, int32_t Mode) {
         if (!StoredCoordOk(p.x) || !StoredCoordOk(p.y) || (IsSeparator(p) != (p.x == IEPolygonSeparator)))
             return fail();
     }
-    int32_t px1, py1, px2, py2, posX, posY, bpp, bx1, by1, bx2, by2;
+    int32_t px1 = 0, py1 = 0, px2 = 0, py2 = 0, posX = 0, posY = 0, bpp = 0, bx1 = 0, by1 = 0, bx2 = 0, by2 = 0;
     uint8_t selected, full;
     in.Int(px1);
     in.Int(py1);
