@@ -23,6 +23,18 @@ constexpr uint32_t Rgb(TColor c) {
 inline uint32_t Sys(int index) { return Rgb(static_cast<TColor>(win::GetSysColor(index))); }
 inline uint32_t At(int x, int y) { return win::test::ScreenComposite().At(x, y) & 0xFFFFFF; }
 
+// Runs the message loop until `ms` milliseconds of virtual time have passed.
+inline void RunMessagesFor(int ms) {
+    const int64_t until = win::ClockNowTicks() + int64_t{ms} * win::kTicksPerMs;
+    win::ClockSetHorizon(until);
+    while (win::ClockNowTicks() < until) {
+        if (!win::WaitMessage()) break;
+        Application->ProcessMessages();
+    }
+    Application->ProcessMessages();
+    win::ClockSetHorizon(win::kNoDeadline);
+}
+
 class ControlsTest : public ::testing::Test {
 protected:
     static constexpr int kScreenW = 640;
@@ -44,17 +56,7 @@ protected:
         win::SetClockMode(win::ClockMode::Real);
     }
 
-    // Runs the message loop until `ms` milliseconds of virtual time have passed.
-    static void RunFor(int ms) {
-        int64_t until = win::ClockNowTicks() + int64_t{ms} * win::kTicksPerMs;
-        win::ClockSetHorizon(until);
-        while (win::ClockNowTicks() < until) {
-            if (!win::WaitMessage()) break;
-            Application->ProcessMessages();
-        }
-        Application->ProcessMessages();
-        win::ClockSetHorizon(win::kNoDeadline);
-    }
+    static void RunFor(int ms) { RunMessagesFor(ms); }
 
     // A left click at a screen point, handled at once.
     static void ClickAt(int x, int y) {

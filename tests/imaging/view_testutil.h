@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../classlib/test_Controls_fixture.h"
 #include "classlib/Forms.h"
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/view/vovozidview.h"
@@ -108,16 +109,7 @@ protected:
     static void Pump() { cl::Application->ProcessMessages(); }
 
     // Runs the message loop until Ms milliseconds of virtual time have passed.
-    static void RunFor(int Ms) {
-        const int64_t until = win::ClockNowTicks() + int64_t{Ms} * win::kTicksPerMs;
-        win::ClockSetHorizon(until);
-        while (win::ClockNowTicks() < until) {
-            if (!win::WaitMessage()) break;
-            cl::Application->ProcessMessages();
-        }
-        cl::Application->ProcessMessages();
-        win::ClockSetHorizon(win::kNoDeadline);
-    }
+    static void RunFor(int Ms) { cl::testing_controls::RunMessagesFor(Ms); }
 
     // Repaints the view now and reads its client area from the screen.
     static win::test::Screen Shot(TVovozIdView* V) {
