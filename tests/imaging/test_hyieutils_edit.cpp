@@ -563,6 +563,7 @@ TEST_F(EditOtherHolders, FullZeroAndGreyTestsLookOnlyAtPixels) {
     EXPECT_FALSE(c.IsGrayScale());
     TIEBitmap w(2, 1, ieRGB48);
     w.SetPixel48(0, 0, TRGB48{300, 300, 300});
+    w.SetPixel48(1, 0, TRGB48{7, 7, 7});
     EXPECT_TRUE(w.IsGrayScale());
     w.SetPixel48(1, 0, TRGB48{300, 301, 300});
     EXPECT_FALSE(w.IsGrayScale());
