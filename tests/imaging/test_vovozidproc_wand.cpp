@@ -1,6 +1,9 @@
 // The magic wand (outline, connected fill, global match) and the channel swaps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
@@ -179,14 +182,141 @@ TEST_F(Wand, FillMatchesAReferenceFloodOnRandomPictures) {
     }
 }
 
-TEST_F(Wand, RegionsTooLargeForTheOutlineGridGetNone) {
-    const int32_t side = 2100;  // (4 x 2100 + 4)^2 bytes exceed the limit
-    TIEBitmap b(side, side, ie8g);
-    b.Fill(0);
-    EXPECT_TRUE(IEMagicWandPolygon(&b, 0, 0, 0, false).empty());
-    TIEBitmap small(1000, 1000, ie8g);
-    small.Fill(0);
-    EXPECT_EQ(IEMagicWandPolygon(&small, 0, 0, 0, false).size(), 8u);
+// The outline as the grid walk defines it, with the whole grid four times finer than the
+// region's box held in memory (a byte per cell): the region is taken as the 4-connected
+// pixels of the seed's character in the rows.
+std::vector<std::pair<int, int>> GridOutline(const std::vector<std::string>& rows, int32_t sx, int32_t sy,
+                                             bool maxFilter) {
+    const auto h = static_cast<int64_t>(rows.size()), w = static_cast<int64_t>(rows[0].size());
+    std::vector<uint8_t> in(static_cast<size_t>(w * h), 0);
+    const char seed = rows[static_cast<size_t>(sy)][static_cast<size_t>(sx)];
+    std::vector<std::pair<int64_t, int64_t>> queue{{sx, sy}};
+    in[static_cast<size_t>(sy * w + sx)] = 1;
+    int64_t minX = sx, minY = sy, maxX = sx, maxY = sy;
+    for (size_t i = 0; i < queue.size(); ++i) {
+        const auto [x, y] = queue[i];
+        minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
+        for (const auto& [dx, dy] : {std::pair{1, 0}, std::pair{-1, 0}, std::pair{0, 1}, std::pair{0, -1}}) {
+            const int64_t nx = x + dx, ny = y + dy;
+            if (nx < 0 || ny < 0 || nx >= w || ny >= h || in[static_cast<size_t>(ny * w + nx)]) continue;
+            if (rows[static_cast<size_t>(ny)][static_cast<size_t>(nx)] != seed) continue;
+            in[static_cast<size_t>(ny * w + nx)] = 1;
+            queue.emplace_back(nx, ny);
+        }
+    }
+    const int64_t bw = maxX - minX + 1, bh = maxY - minY + 1, gw = 4 * bw + 4, gh = 4 * bh + 4;
+    std::vector<uint8_t> grid(static_cast<size_t>(gw * gh), 0);
+    auto cell = [&](int64_t c, int64_t r) -> uint8_t& { return grid[static_cast<size_t>(r * gw + c)]; };
+    auto at = [&](int64_t c, int64_t r) { return c < 0 || r < 0 || c >= gw || r >= gh ? 0 : cell(c, r); };
+    for (int64_t y = 0; y < bh; ++y)
+        for (int64_t x = 0; x < bw; ++x) {
+            if (!in[static_cast<size_t>((y + minY) * w + x + minX)]) continue;
+            const int64_t g = maxFilter ? 1 : 0;
+            for (int64_t ny = std::max<int64_t>(y - g, 0); ny <= std::min(y + g, bh - 1); ++ny)
+                for (int64_t nx = std::max<int64_t>(x - g, 0); nx <= std::min(x + g, bw - 1); ++nx)
+                    for (int64_t r = 4 * ny + 2; r < 4 * ny + 6; ++r)
+                        for (int64_t c = 4 * nx + 2; c < 4 * nx + 6; ++c) cell(c, r) = 1;
+        }
+    for (int64_t r = 0; r < gh; ++r) {
+        for (int64_t c = 1; c < gw; ++c)
+            if (cell(c, r) == 1 && cell(c - 1, r) != 1) cell(c - 1, r) = 3;
+        for (int64_t c = gw - 2; c >= 0; --c)
+            if (cell(c, r) == 1 && cell(c + 1, r) != 1) cell(c + 1, r) = 3;
+    }
+    for (int64_t c = 0; c < gw; ++c) {
+        for (int64_t r = 1; r < gh; ++r)
+            if (cell(c, r) == 1 && cell(c, r - 1) != 1) cell(c, r - 1) = 3;
+        for (int64_t r = gh - 2; r >= 0; --r)
+            if (cell(c, r) == 1 && cell(c, r + 1) != 1) cell(c, r + 1) = 3;
+    }
+    int64_t minC = INT64_MAX, minR = INT64_MAX;
+    for (int64_t r = 0; r < gh; ++r)
+        for (int64_t c = 1; c < gw; ++c)
+            if (cell(c, r) == 3) minC = std::min(minC, c), minR = std::min(minR, r);
+    int64_t startC = 0, startR = 0, best = INT64_MAX;
+    for (int64_t r = 0; r < gh; ++r)
+        for (int64_t c = 1; c < gw; ++c)
+            if (cell(c, r) == 3 && (c - minC) * (c - minC) + (r - minR) * (r - minR) < best)
+                best = (c - minC) * (c - minC) + (r - minR) * (r - minR), startC = c, startR = r;
+    constexpr int dx[8] = {1, 0, -1, 0, 1, -1, -1, 1}, dy[8] = {0, -1, 0, 1, -1, -1, 1, 1};
+    constexpr int code[8] = {0, 2, 4, 6, 1, 3, 5, 7};
+    constexpr int cdx[8] = {1, 1, 0, -1, -1, -1, 0, 1}, cdy[8] = {0, -1, -1, -1, 0, 1, 1, 1};
+    cell(startC, startR) = 2;
+    std::vector<int> codes;
+    int64_t c = startC, r = startR;
+    int last = 4;
+    for (;;) {
+        if (at(c + dx[last], r + dy[last]) == 3) {
+            c += dx[last], r += dy[last];
+            cell(c, r) = 2;
+            codes.push_back(code[last]);
+        }
+        int found = -1;
+        for (int d = 0; d < 8 && found < 0; ++d)
+            if (at(c + dx[d], r + dy[d]) == 3) found = d;
+        if (found < 0) break;
+        c += dx[found], r += dy[found];
+        cell(c, r) = 2;
+        codes.push_back(code[found]);
+        last = found;
+    }
+    for (int k = 0; k < 8; ++k)
+        if (c + dx[k] == startC && r + dy[k] == startR) {
+            codes.push_back(code[k]);
+            break;
+        }
+    int64_t px = startC - 1 + 4 * minX, py = startR - 1 + 4 * minY;
+    std::vector<std::pair<int, int>> out{{static_cast<int>(px / 4), static_cast<int>(py / 4)}};
+    int previous = codes.empty() ? 0 : codes.front();
+    for (const int k : codes) {
+        if (k != previous) out.emplace_back(static_cast<int>(px / 4), static_cast<int>(py / 4)), previous = k;
+        px += cdx[k], py += cdy[k];
+    }
+    return out;
+}
+
+// Pictures of three colours in random blobs have holes, one-pixel necks, diagonal contacts
+// and pixels that touch the region only at a corner: the outline is the grid walk's.
+TEST_F(Wand, OutlineIsTheFineGridWalksOnRandomPictures) {
+    std::mt19937 rnd(11);
+    for (int k = 0; k < 300; ++k) {
+        const int32_t w = 1 + static_cast<int32_t>(rnd() % 19), h = 1 + static_cast<int32_t>(rnd() % 15);
+        std::vector<std::string> rows(static_cast<size_t>(h), std::string(static_cast<size_t>(w), '.'));
+        const uint32_t density = 2 + rnd() % 5;
+        for (auto& row : rows)
+            for (auto& ch : row) {
+                const uint32_t v = rnd() % 8;
+                ch = v < density ? '#' : v == 7 ? '+' : '.';
+            }
+        const int32_t sx = static_cast<int32_t>(rnd() % static_cast<uint32_t>(w));
+        const int32_t sy = static_cast<int32_t>(rnd() % static_cast<uint32_t>(h));
+        auto b = Picture(rows);
+        for (const bool maxFilter : {false, true})
+            ASSERT_EQ(Points(IEMagicWandPolygon(b.get(), sx, sy, 0, maxFilter)), GridOutline(rows, sx, sy, maxFilter))
+                << "case " << k << " seed " << sx << "," << sy << " max filter " << maxFilter;
+    }
+}
+
+TEST_F(Wand, LargeRegionsGetTheirOutline) {
+    // A uniform 6-megapixel picture: the four corners, each twice.
+    TIEBitmap u(3000, 2000, ie24RGB);
+    u.Fill(0x00336699);
+    EXPECT_EQ(Points(IEMagicWandPolygon(&u, 1500, 1000, 0, false)),
+              (std::vector<std::pair<int, int>>{
+                  {0, 0}, {3000, 0}, {3000, 0}, {3000, 2000}, {3000, 2000}, {0, 2000}, {0, 2000}, {0, 0}}));
+    // A wide box of one colour, placed away from the picture's corner, inside another.
+    TIEBitmap b(2600, 1800, ie8g);
+    b.Fill(200);
+    for (int32_t y = 100; y < 1700; ++y) std::memset(static_cast<uint8_t*>(b.GetScanline(y)) + 300, 40, 2200);
+    EXPECT_EQ(Points(IEMagicWandPolygon(&b, 1000, 900, 10, true)),
+              (std::vector<std::pair<int, int>>{{300, 100},
+                                                {2500, 100},
+                                                {2500, 100},
+                                                {2500, 1700},
+                                                {2500, 1700},
+                                                {300, 1700},
+                                                {300, 1700},
+                                                {300, 100}}));
 }
 
 TEST(ChannelSwaps, ExchangeFirstAndThirdAndTwiceRestores) {

@@ -1,9 +1,11 @@
 #include "imaging/processing/vovozidproc_wand.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "imaging/core/hyieutils_bitmap.h"
@@ -80,6 +82,90 @@ constexpr uint8_t kCode[8] = {0, 2, 4, 6, 1, 3, 5, 7};
 constexpr int kCodeDX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
 constexpr int kCodeDY[8] = {0, -1, -1, -1, 0, 1, 1, 1};
 
+// The outline is traced on a grid four times finer than the region's box, with two cells
+// of margin: pixel (x, y) of the box covers the cells of columns 4x + 2 .. 4x + 5 and rows
+// 4y + 2 .. 4y + 5. The grid is never stored: a cell is a region cell when its pixel is set
+// in the box's bit map, and an outline cell when it is not but one of its four side
+// neighbours is. Only the outline cells already traced are remembered, in tiles of the
+// grid that are made when the trace first enters them, so the memory follows the length
+// of the outline rather than the area of the box.
+class TOutlineGrid {
+public:
+    TOutlineGrid(int64_t BoxWidth, int64_t BoxHeight, std::vector<uint8_t> Bits)
+        : FBW(BoxWidth), FBH(BoxHeight), FRowBytes(BoxWidth / 8 + 1), FBits(std::move(Bits)),
+          FGW(BoxWidth * 4 + 4), FGH(BoxHeight * 4 + 4), FTilesX((FGW + kTile - 1) / kTile),
+          FTiles(static_cast<size_t>(FTilesX * ((FGH + kTile - 1) / kTile))) {}
+
+    int64_t Width() const { return FGW; }
+    int64_t Height() const { return FGH; }
+    // The pixel of the box at (x, y); false outside the box.
+    bool Pixel(int64_t x, int64_t y) const {
+        if (x < 0 || y < 0 || x >= FBW || y >= FBH) return false;
+        return IEGetBit(&FBits[static_cast<size_t>(y * FRowBytes)], static_cast<int32_t>(x));
+    }
+    bool Region(int64_t c, int64_t r) const {
+        // Cells left of or above the first pixel's cells map to no pixel.
+        if (c < 2 || r < 2) return false;
+        return Pixel((c - 2) >> 2, (r - 2) >> 2);
+    }
+    bool Outline(int64_t c, int64_t r) const {
+        if (c < 0 || r < 0 || c >= FGW || r >= FGH || Region(c, r)) return false;
+        return Region(c - 1, r) || Region(c + 1, r) || Region(c, r - 1) || Region(c, r + 1);
+    }
+    // An outline cell not traced yet.
+    bool Open(int64_t c, int64_t r) const { return Outline(c, r) && !Traced(c, r); }
+    void MarkTraced(int64_t c, int64_t r) {
+        auto& tile = FTiles[static_cast<size_t>((r / kTile) * FTilesX + c / kTile)];
+        if (!tile) tile = std::make_unique<TTile>();
+        (*tile)[static_cast<size_t>(r % kTile)] |= uint64_t{1} << (c % kTile);
+    }
+
+private:
+    static constexpr int64_t kTile = 64;
+    using TTile = std::array<uint64_t, kTile>;
+    bool Traced(int64_t c, int64_t r) const {
+        const auto& tile = FTiles[static_cast<size_t>((r / kTile) * FTilesX + c / kTile)];
+        return tile && ((*tile)[static_cast<size_t>(r % kTile)] >> (c % kTile) & 1) != 0;
+    }
+
+    int64_t FBW, FBH, FRowBytes;
+    std::vector<uint8_t> FBits;  // the region in the box, one bit per pixel
+    int64_t FGW, FGH, FTilesX;
+    std::vector<std::unique_ptr<TTile>> FTiles;
+};
+
+// The start of the trace: the outline cell nearest the top-left corner of the outline
+// cells' box, the first in row-by-row order on ties. The region touches the box's first
+// row and first column, so that corner is cell (1, 1); a cell of the first row's first
+// region pixel bounds the distance, and only blocks of pixels within it are looked at.
+std::pair<int64_t, int64_t> OutlineStart(const TOutlineGrid& g, int64_t BoxWidth, int64_t BoxHeight) {
+    int64_t bound = 4 * BoxWidth + 4;
+    for (int64_t x = 0; x < BoxWidth; ++x)
+        if (g.Pixel(x, 0)) {
+            bound = 4 * x + 1;
+            break;
+        }
+    int64_t bestC = -1, bestR = -1, best = INT64_MAX;
+    // Pixel block p covers cells 4p + 2 .. 4p + 5; block -1 holds the grid's first two
+    // columns (or rows) and block BoxWidth (BoxHeight) its last two.
+    for (int64_t py = -1; py <= BoxHeight && 4 * py + 1 <= bound; ++py)
+        for (int64_t px = -1; px <= BoxWidth && 4 * px + 1 <= bound; ++px) {
+            if (g.Pixel(px, py)) continue;
+            if (!g.Pixel(px - 1, py) && !g.Pixel(px + 1, py) && !g.Pixel(px, py - 1) && !g.Pixel(px, py + 1)) continue;
+            for (int64_t r = 4 * py + 2; r < 4 * py + 6; ++r)
+                for (int64_t c = 4 * px + 2; c < 4 * px + 6; ++c) {
+                    if (!g.Outline(c, r)) continue;
+                    const int64_t d = (c - 1) * (c - 1) + (r - 1) * (r - 1);
+                    if (d < best || (d == best && (r < bestR || (r == bestR && c < bestC)))) {
+                        best = d;
+                        bestC = c;
+                        bestR = r;
+                    }
+                }
+        }
+    return {bestC, bestR};
+}
+
 }  // namespace
 
 std::vector<cl::TPoint> IEMagicWandPolygon(TIEBitmap* Bitmap, int32_t X, int32_t Y, int32_t Tolerance, bool MaxFilter) {
@@ -88,103 +174,70 @@ std::vector<cl::TPoint> IEMagicWandPolygon(TIEBitmap* Bitmap, int32_t X, int32_t
     TRegion region = SeedFill(Bitmap, X, Y, Tolerance);
     if (region.Empty()) return points;
     const int64_t bw = region.MaxX - region.MinX + 1, bh = region.MaxY - region.MinY + 1;
-    const int64_t gw = bw * 4 + 4, gh = bh * 4 + 4;
-    if (gw * gh > IEMagicWandMaxOutlineBytes) return points;
-    // The region (dilated by 3 x 3 within the box when asked) on a grid four times finer,
-    // with two cells of margin.
-    std::vector<uint8_t> grid(static_cast<size_t>(gw * gh), 0);
-    auto cell = [&](int64_t c, int64_t r) -> uint8_t& { return grid[static_cast<size_t>(r * gw + c)]; };
-    auto setPixel = [&](int64_t x, int64_t y) {
-        for (int64_t r = 4 * y + 2; r < 4 * y + 6; ++r) std::memset(&cell(4 * x + 2, r), 1, 4);
-    };
+    // The region in its box (grown by 3 x 3 within the box when asked), one bit per pixel.
+    const int64_t rowBytes = bw / 8 + 1;
+    std::vector<uint8_t> bits(static_cast<size_t>(rowBytes * bh), 0);
     for (int64_t y = 0; y < bh; ++y)
         for (int64_t x = 0; x < bw; ++x) {
             if (!region.Get(static_cast<int32_t>(x + region.MinX), static_cast<int32_t>(y + region.MinY))) continue;
             if (!MaxFilter) {
-                setPixel(x, y);
+                IESetBit(&bits[static_cast<size_t>(y * rowBytes)], static_cast<int32_t>(x), true);
                 continue;
             }
             for (int64_t ny = std::max<int64_t>(y - 1, 0); ny <= std::min(y + 1, bh - 1); ++ny)
-                for (int64_t nx = std::max<int64_t>(x - 1, 0); nx <= std::min(x + 1, bw - 1); ++nx) setPixel(nx, ny);
+                for (int64_t nx = std::max<int64_t>(x - 1, 0); nx <= std::min(x + 1, bw - 1); ++nx)
+                    IESetBit(&bits[static_cast<size_t>(ny * rowBytes)], static_cast<int32_t>(nx), true);
         }
     region.Visited.clear();
     region.Visited.shrink_to_fit();
-    // Outline cells: outside cells sharing a side with a region cell.
-    for (int64_t r = 0; r < gh; ++r) {
-        for (int64_t c = 1; c < gw; ++c)
-            if (cell(c, r) == 1 && cell(c - 1, r) != 1) cell(c - 1, r) = 3;
-        for (int64_t c = gw - 2; c >= 0; --c)
-            if (cell(c, r) == 1 && cell(c + 1, r) != 1) cell(c + 1, r) = 3;
-    }
-    for (int64_t c = 0; c < gw; ++c) {
-        for (int64_t r = 1; r < gh; ++r)
-            if (cell(c, r) == 1 && cell(c, r - 1) != 1) cell(c, r - 1) = 3;
-        for (int64_t r = gh - 2; r >= 0; --r)
-            if (cell(c, r) == 1 && cell(c, r + 1) != 1) cell(c, r + 1) = 3;
-    }
-    // Start: the outline cell nearest the corner of the outline's box.
-    int64_t minC = INT64_MAX, minR = INT64_MAX;
-    for (int64_t r = 0; r < gh; ++r)
-        for (int64_t c = 1; c < gw; ++c)
-            if (cell(c, r) == 3) {
-                minC = std::min(minC, c);
-                minR = std::min(minR, r);
-            }
-    if (minC == INT64_MAX) return points;
-    int64_t startC = 0, startR = 0, best = INT64_MAX;
-    for (int64_t r = 0; r < gh; ++r)
-        for (int64_t c = 1; c < gw; ++c)
-            if (cell(c, r) == 3) {
-                const int64_t d = (c - minC) * (c - minC) + (r - minR) * (r - minR);
-                if (d < best) {
-                    best = d;
-                    startC = c;
-                    startR = r;
-                }
-            }
-    cell(startC, startR) = 2;
-    auto at = [&](int64_t c, int64_t r) -> int { return c < 0 || r < 0 || c >= gw || r >= gh ? 0 : cell(c, r); };
-    std::vector<uint8_t> codes;
-    codes.reserve(8192);
-    int64_t c = startC, r = startR;
-    int last = 4;
-    for (;;) {
-        if (at(c + kDX[last], r + kDY[last]) == 3) {
-            c += kDX[last];
-            r += kDY[last];
-            cell(c, r) = 2;
-            codes.push_back(kCode[last]);
-        }
-        int found = -1;
-        for (int d = 0; d < 8 && found < 0; ++d)
-            if (at(c + kDX[d], r + kDY[d]) == 3) found = d;
-        if (found < 0) break;
-        c += kDX[found];
-        r += kDY[found];
-        cell(c, r) = 2;
-        codes.push_back(kCode[found]);
-        last = found;
-    }
-    for (int k = 0; k < 8; ++k)
-        if (c + kDX[k] == startC && r + kDY[k] == startR) {
-            codes.push_back(kCode[k]);
-            break;
-        }
-    grid.clear();
-    grid.shrink_to_fit();
-    // Corners of the chain, back on the pixel grid.
+    TOutlineGrid grid(bw, bh, std::move(bits));
+    const auto [startC, startR] = OutlineStart(grid, bw, bh);
+    if (startC < 0) return points;
+    grid.MarkTraced(startC, startR);
+    // Follow the outline cells, straight on while possible, else the first open neighbour
+    // in direction order. Each step is a chain code; a corner of the polygon is where the
+    // code changes. The corners are kept four times finer until the end.
     int64_t px = startC - 1 + 4 * int64_t{region.MinX}, py = startR - 1 + 4 * int64_t{region.MinY};
     std::vector<std::pair<int64_t, int64_t>> fine;
     fine.emplace_back(px, py);
-    uint8_t previous = codes.empty() ? 0 : codes.front();
-    for (const uint8_t code : codes) {
-        if (code != previous) {
+    bool anyCode = false;
+    uint8_t previous = 0;
+    auto append = [&](uint8_t code) {
+        if (!anyCode) {
+            anyCode = true;
+            previous = code;
+        } else if (code != previous) {
             fine.emplace_back(px, py);
             previous = code;
         }
         px += kCodeDX[code];
         py += kCodeDY[code];
+    };
+    int64_t c = startC, r = startR;
+    int last = 4;
+    for (;;) {
+        if (grid.Open(c + kDX[last], r + kDY[last])) {
+            c += kDX[last];
+            r += kDY[last];
+            grid.MarkTraced(c, r);
+            append(kCode[last]);
+        }
+        int found = -1;
+        for (int d = 0; d < 8 && found < 0; ++d)
+            if (grid.Open(c + kDX[d], r + kDY[d])) found = d;
+        if (found < 0) break;
+        c += kDX[found];
+        r += kDY[found];
+        grid.MarkTraced(c, r);
+        append(kCode[found]);
+        last = found;
     }
+    // The closing step back to the start (its end point is the start again).
+    for (int k = 0; k < 8; ++k)
+        if (c + kDX[k] == startC && r + kDY[k] == startR) {
+            append(kCode[k]);
+            break;
+        }
     points.reserve(fine.size());
     for (const auto& [fx, fy] : fine)
         points.push_back(cl::TPoint{static_cast<int32_t>(fx / 4), static_cast<int32_t>(fy / 4)});

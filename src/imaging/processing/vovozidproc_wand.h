@@ -14,13 +14,10 @@ namespace ie {
 class TIEBitmap;
 class TIEMask;
 
-// The outline grid of IEMagicWandPolygon takes 16 bytes per pixel of the region's box; a
-// region whose grid would need more bytes than this gets no outline (Count 0).
-constexpr int64_t IEMagicWandMaxOutlineBytes = int64_t{64} << 20;
-
 // The outline of the 4-connected region of pixels matching the seed (X, Y), on pixel edges,
-// in bitmap coordinates. Empty (Count 0) when the seed is outside the bitmap, nothing
-// matches (negative Tolerance) or the region is too large for the outline grid.
+// in bitmap coordinates. Empty (Count 0) when the seed is outside the bitmap or nothing
+// matches (negative Tolerance). Any size of region gets its outline: the memory needed is
+// a bit per pixel of the image and of the region's box, plus what the outline's length needs.
 std::vector<cl::TPoint> IEMagicWandPolygon(TIEBitmap* Bitmap, int32_t X, int32_t Y, int32_t Tolerance, bool MaxFilter);
 // Value into Mask for every pixel of the region (with MaxFilter also its 3 x 3 neighbours,
 // limited to the image). Nothing when the seed is outside.
