@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "../common/private_dir.h"
 #include "classlib/Classes.h"
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_streams.h"
@@ -18,7 +20,9 @@
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_registry.h"
 #include "imaging/io/vovozidio_startup.h"
+#include "imaging/view/ielibrary.h"
 #include "imaging/view/vovozidvect.h"
+#include "platform/codepage.h"
 
 namespace ie::test {
 namespace {
@@ -124,6 +128,7 @@ protected:
     void SetUp() override {
         VovozIdIOStaticInit();
         IERegisterFormatsCodecs();
+        IEViewRegisterFormats();
         if (!IECreateExtObject("TTestExt")) IERegisterExtClass<TTestExt>("TTestExt");
     }
     void TearDown() override { VovozIdIOStaticFinal(); }
@@ -646,6 +651,123 @@ TEST_F(VectIEV, TheEngineRecognisesAndLoadsBothFiles) {
         EXPECT_FALSE(target->GetIO()->Aborting);
         EXPECT_EQ(target->GetObjectsCount(), 1);
     }
+}
+
+// A solid red box over (10, 5) .. (40, 30): the objects reach to 41 x 31.
+TIEVObjRecord RedBox() {
+    TIEVObjRecord r;
+    r.Kind = ievkBOX;
+    r.X1 = 10, r.Y1 = 5, r.X2 = 40, r.Y2 = 30;
+    r.PenColor = 0x0000FF;
+    r.BrushColor = 0x0000FF;
+    r.BrushStyle = cl::bsSolid;
+    return r;
+}
+
+void WriteFile(const std::string& Path, cl::TMemoryStream& M) {
+    std::ofstream f(Path, std::ios::binary);
+    f.write(static_cast<const char*>(M.GetMemory()), static_cast<std::streamsize>(M.GetSize()));
+}
+
+bool IsRGB(TIEBitmap* B, int32_t X, int32_t Y, uint8_t R, uint8_t G, uint8_t Bl) {
+    const TRGB p = B->GetPixelRGB(X, Y);
+    return p.r == R && p.g == G && p.b == Bl;
+}
+
+// By file name the engine loads both files with or without a vector view: into the vector
+// view, or as the picture of the objects (on white, or over the merged layers).
+TEST_F(VectIEV, FilesLoadByNameWithAndWithoutAVectorView) {
+    lumetra_test::PrivateDir dir("lumetra_iev");
+    ASSERT_TRUE(dir.Ok());
+    v->AddObjectCopy(RedBox());
+    cl::TMemoryStream objects;
+    v->SaveObjectsToStream(&objects);
+    WriteFile(dir / "box.iev", objects);
+    v->GetIEBitmap()->Allocate(60, 50, ie24RGB);
+    for (int32_t y = 0; y < 50; ++y)
+        for (int32_t x = 0; x < 60; ++x) v->GetIEBitmap()->SetPixel24(x, y, CreateRGB(0x40, 0x80, 0x20));
+    v->Update();
+    cl::TMemoryStream both;
+    v->SaveLayersAndObjectsToStream(&both, -1);
+    WriteFile(dir / "box.all", both);
+
+    // No vector view: a plain view takes the picture.
+    for (const bool byExtension : {true, false}) {
+        SCOPED_TRACE(byExtension);
+        TVovozIdView plain(nullptr);
+        plain.GetIEBitmap()->Allocate(5, 5, ie24RGB);
+        TVovozIdIO* io = plain.GetIO();
+        if (byExtension)
+            io->LoadFromFile(dir / "box.iev");
+        else
+            io->LoadFromFileAuto(win::Utf8ToUtf16(dir / "box.iev"));
+        ASSERT_FALSE(io->Aborting);
+        EXPECT_EQ(io->Params().FileType, ioIEV);
+        TIEBitmap* b = plain.GetIEBitmap();
+        EXPECT_EQ(b->GetWidth(), 41);
+        EXPECT_EQ(b->GetHeight(), 31);
+        EXPECT_TRUE(IsRGB(b, 25, 17, 255, 0, 0));
+        EXPECT_TRUE(IsRGB(b, 3, 3, 255, 255, 255));
+        EXPECT_TRUE(IsRGB(b, 5, 28, 255, 255, 255));
+
+        TVovozIdView plain2(nullptr);
+        io = plain2.GetIO();
+        if (byExtension)
+            io->LoadFromFile(dir / "box.all");
+        else
+            io->LoadFromFileAuto(win::Utf8ToUtf16(dir / "box.all"));
+        ASSERT_FALSE(io->Aborting);
+        EXPECT_EQ(io->Params().FileType, ioALL);
+        b = plain2.GetIEBitmap();
+        EXPECT_EQ(b->GetWidth(), 60);
+        EXPECT_EQ(b->GetHeight(), 50);
+        EXPECT_TRUE(IsRGB(b, 25, 17, 255, 0, 0));
+        EXPECT_TRUE(IsRGB(b, 50, 40, 0x40, 0x80, 0x20));
+    }
+
+    // A vector view gets the objects; with the objects file alone its picture becomes the
+    // white extent of the objects.
+    w->GetIEBitmap()->Allocate(7, 7, ie24RGB);
+    w->GetIO()->LoadFromFile(dir / "box.iev");
+    ASSERT_FALSE(w->GetIO()->Aborting);
+    EXPECT_EQ(w->GetObjectsCount(), 1);
+    EXPECT_EQ(w->GetIEBitmap()->GetWidth(), 41);
+    EXPECT_EQ(w->GetIEBitmap()->GetHeight(), 31);
+    EXPECT_TRUE(IsRGB(w->GetIEBitmap(), 25, 17, 255, 255, 255));  // the object is not drawn into it
+    auto x = std::make_unique<TVovozIdVect>(nullptr);
+    x->GetIO()->LoadFromFile(dir / "box.all");
+    ASSERT_FALSE(x->GetIO()->Aborting);
+    EXPECT_EQ(x->GetObjectsCount(), 1);
+    EXPECT_EQ(x->GetIEBitmap()->GetWidth(), 60);
+    EXPECT_TRUE(IsRGB(x->GetIEBitmap(), 25, 17, 0x40, 0x80, 0x20));
+}
+
+TEST_F(VectIEV, FilesWhoseObjectsReachTooFarAndStreamsWithoutAVectorView) {
+    lumetra_test::PrivateDir dir("lumetra_iev");
+    ASSERT_TRUE(dir.Ok());
+    TIEVObjRecord distant = RedBox();
+    distant.X2 = 2000000000, distant.Y2 = 2000000000;
+    v->AddObjectCopy(distant);
+    cl::TMemoryStream m;
+    v->SaveObjectsToStream(&m);
+    WriteFile(dir / "far.iev", m);
+    TVovozIdView plain(nullptr);
+    plain.GetIEBitmap()->Allocate(5, 4, ie24RGB);
+    plain.GetIO()->LoadFromFile(dir / "far.iev");
+    EXPECT_TRUE(plain.GetIO()->Aborting);
+    EXPECT_EQ(plain.GetIEBitmap()->GetWidth(), 5);
+    EXPECT_EQ(plain.GetIEBitmap()->GetHeight(), 4);
+
+    // From a stream only a vector view loads; the plain view keeps its picture.
+    v->RemoveAllObjects();
+    v->AddObjectCopy(RedBox());
+    cl::TMemoryStream s;
+    v->SaveObjectsToStream(&s);
+    s.SetPosition(0);
+    plain.GetIO()->LoadFromStreamFormat(&s, ioIEV);
+    EXPECT_EQ(plain.GetIO()->Params().FileType, ioIEV);
+    EXPECT_EQ(plain.GetIEBitmap()->GetWidth(), 5);
+    EXPECT_EQ(plain.GetIEBitmap()->GetHeight(), 4);
 }
 
 }  // namespace

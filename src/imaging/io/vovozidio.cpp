@@ -1152,6 +1152,11 @@ void TVovozIdIO::LoadFromFileFormat(const cl::WideString& FileName, int32_t File
     if (e->InternalFormat) {
         auto& hooks = IEIOExtensionHooks();
         if (FileType == ioWMF || FileType == ioEMF || FileType == ioIEV || FileType == ioLYR || FileType == ioALL) {
+            if (FileType != ioWMF && FileType != ioEMF && hooks.LoadVectorialFile) {
+                hooks.LoadVectorialFile(this, FileName, FileType);
+                if (!Aborting) FParams->FileName = FileName;
+                return;
+            }
             // Served through their parts by stream.
             std::unique_ptr<TIEWideFileStream> file = OpenFile(FileName, cl::fmOpenRead | cl::fmShareDenyWrite);
             const bool served = (FileType == ioWMF || FileType == ioEMF) ? bool(hooks.LoadMetafileStream)

@@ -108,6 +108,9 @@ struct TIEIOExtensionHooks {
     std::function<void(TVovozIdIO* IO, cl::TStream* Stream)> LoadPSDStream;
     std::function<void(TVovozIdIO* IO, cl::TStream* Stream)> SavePSDStream;
     std::function<void(TVovozIdIO* IO, cl::TStream* Stream, int32_t FileType)> LoadVectorialStream;
+    // Loads a file of the view's own formats (objects, layers, both): without a view that can
+    // hold them the file's picture is made in a scratch view and becomes the component's.
+    std::function<void(TVovozIdIO* IO, const cl::WideString& FileName, int32_t FileType)> LoadVectorialFile;
     // AVI frames, by file name.
     std::function<void(TVovozIdIO* IO, const cl::WideString& FileName)> OpenAVIFile;
     std::function<void(TVovozIdIO* IO, int32_t Frame)> LoadAVIFrame;

@@ -20,6 +20,7 @@
 #include "imaging/formats/iezlib.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_registry.h"
+#include "imaging/processing/vovozidproc.h"
 #include "imaging/view/vovozidvect.h"
 #include "imaging/view/vovozidview_stream.h"
 #include "platform/codepage.h"
@@ -670,6 +671,72 @@ bool TVovozIdVect::LoadLayersAndObjectsFromFile(const cl::WideString& FileName) 
 // ---------------------------------------------------------------------------------------
 // The engine's entries
 
+namespace {
+
+// Whether a picture of the objects' extent is one the file can justify: a few bytes must not
+// place an object two billion pixels away and have the engine make a canvas that large.
+bool ObjectsExtentIsReasonable(const cl::TRect& Bounds, int64_t FileSize) {
+    const int64_t w = Bounds.right, h = Bounds.bottom;
+    return w > 0 && h > 0 && w <= std::numeric_limits<int32_t>::max() && h <= std::numeric_limits<int32_t>::max() &&
+           w * h <= std::max<int64_t>(int64_t{1} << 26, FileSize * 64);
+}
+
+// The view's image becomes a white picture of the objects' extent, from (0, 0) to their
+// largest right and bottom edge, with a transparent alpha channel, so that only the
+// objects show.
+bool ObjectsCanvas(TVovozIdVect& View, int64_t FileSize) {
+    cl::TRect bounds;
+    View.GetObjectsBounds(bounds);
+    if (!ObjectsExtentIsReasonable(bounds, FileSize)) return false;
+    TVovozIdProc* proc = View.GetProc();
+    proc->ImageResize(bounds.right, bounds.bottom, 0, 0, 255);
+    proc->Fill(CreateRGB(255, 255, 255));
+    if (TIEBitmap* alpha = View.GetIEBitmap()->GetAlphaChannel()) alpha->Fill(0);
+    View.Update();
+    return true;
+}
+
+// Loads an objects file (IEV) or a layers-with-objects file (ALL) by name: into the
+// attached vector view, or, without one, through a scratch vector view whose layers are
+// merged and objects drawn with anti-aliasing into the picture that the component takes.
+void LoadVectorialFile(TVovozIdIO* IO, const cl::WideString& FileName, int32_t FileType) {
+    IO->Aborting = false;
+    TIEIOViewLink* link = IO->GetAttachedVovozId();
+    auto* attached = link ? dynamic_cast<TVovozIdVect*>(link->ViewComponent()) : nullptr;
+    try {
+        TIEWideFileStream file(FileName, cl::fmOpenRead | cl::fmShareDenyWrite);
+        const int64_t size = file.GetSize();
+        if (attached) {
+            if (FileType == ioIEV) {
+                if (!attached->LoadObjectsFromStream(&file) || !ObjectsCanvas(*attached, size)) IO->Aborting = true;
+            } else if (!attached->LoadLayersAndObjectsFromStream(&file)) {
+                IO->Aborting = true;
+            }
+        } else {
+            TVovozIdVect scratch(nullptr);
+            scratch.SetLegacyBitmap(false);
+            bool ok = false;
+            if (FileType == ioIEV) {
+                ok = scratch.LoadObjectsFromStream(&file) && ObjectsCanvas(scratch, size);
+            } else if (scratch.LoadLayersAndObjectsFromStream(&file) && IELayersMergeIsReasonable(&scratch)) {
+                scratch.FlattenLayers();
+                ok = true;
+            }
+            if (ok) {
+                scratch.DrawObjectsToImage(true);
+                IO->GetIEBitmap()->Assign(scratch.GetIEBitmap());
+            } else {
+                IO->Aborting = true;
+            }
+        }
+    } catch (const std::exception&) {
+        IO->Aborting = true;
+    }
+    IO->Params().FileType = FileType;
+}
+
+}  // namespace
+
 void IEVectRegisterFormats() {
     TIEFormatOps iev;
     iev.Probe = &IEIsIEVStream;
@@ -694,6 +761,24 @@ void IEVectRegisterFormats() {
             IO->Aborting = true;
         }
         IO->Params().FileType = FileType;
+    };
+    auto nextFile = hooks.LoadVectorialFile;
+    hooks.LoadVectorialFile = [nextFile](TVovozIdIO* IO, const cl::WideString& FileName, int32_t FileType) {
+        if (FileType == ioIEV || FileType == ioALL) {
+            LoadVectorialFile(IO, FileName, FileType);
+        } else if (nextFile) {
+            nextFile(IO, FileName, FileType);
+        } else if (IEIOExtensionHooks().LoadVectorialStream) {
+            // The layers file loads by name as from a stream (into the view, or merged).
+            IO->Aborting = false;
+            try {
+                TIEWideFileStream file(FileName, cl::fmOpenRead | cl::fmShareDenyWrite);
+                IEIOExtensionHooks().LoadVectorialStream(IO, &file, FileType);
+            } catch (const std::exception&) {
+                IO->Aborting = true;
+                IO->Params().FileType = FileType;
+            }
+        }
     };
 }
 
