@@ -9,6 +9,7 @@
 #include "classlib/Classes.h"
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/io/vovozidio_startup.h"
+#include "imaging/view/ielibrary.h"
 
 namespace iefuzz {
 
@@ -16,6 +17,7 @@ inline void StartEngineOnce() {
     static const bool started = [] {
         ie::VovozIdIOStaticInit();
         ie::IERegisterFormatsCodecs();
+        ie::IEViewRegisterFormats();
         return true;
     }();
     (void)started;

@@ -21,6 +21,7 @@
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_params.h"
 #include "imaging/io/vovozidio_startup.h"
+#include "imaging/view/ielibrary.h"
 
 namespace ie::test {
 
@@ -164,6 +165,7 @@ protected:
     void SetUp() override {
         VovozIdIOStaticInit();
         IERegisterFormatsCodecs();
+        IEViewRegisterFormats();
         char pattern[] = "/tmp/lumetra-codec-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         folder_ = pattern;

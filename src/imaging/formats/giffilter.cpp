@@ -10,7 +10,6 @@
 #include "imaging/core/hyieutils_helpers.h"
 #include "imaging/formats/giflzw.h"
 #include "imaging/formats/iefmtcommon.h"
-#include "imaging/io/vovozidio_gif.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging/processing/neurquant.h"
 #include "imaging/processing/vovozidproc_helpers.h"
@@ -533,7 +532,6 @@ void IEGIFRegisterFormat() {
     ops.Read = &ReadGIF;
     ops.Write = &WriteGIF;
     IESetFormatOps(ioGIF, ops);
-    IEGIFRegisterFrameLoader();
 }
 
 }  // namespace ie

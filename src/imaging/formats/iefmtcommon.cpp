@@ -25,10 +25,9 @@
 #include "imaging/formats/tiffilt.h"
 #include "imaging/formats/tiflzw.h"
 #include "imaging/formats/wbmpfilt.h"
+#include "imaging/io/vovozidio_gif.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging/processing/vovozidproc_helpers.h"
-#include "imaging/view/vovozidvect.h"
-#include "imaging/view/vovozidview_stream.h"
 
 namespace ie {
 
@@ -280,6 +279,8 @@ void IERegisterFormatsCodecs() {
     IEPDFRegisterFormat();
     IEJPEGRegisterFormat();
     IEGIFRegisterFormat();
+    // GIF loads go through the engine's frame loader, which composes animation frames.
+    IEGIFRegisterFrameLoader();
     IETGARegisterFormat();
     IEPSDRegisterFormat();
     IEHDPRegisterFormat();
@@ -288,8 +289,6 @@ void IERegisterFormatsCodecs() {
     IEDICOMRegisterFormat();
     IEPCXRegisterFormat();
     IERAWRegisterFormat();
-    IELayersRegisterFormat();
-    IEVectRegisterFormats();
 }
 
 }  // namespace ie

@@ -7,8 +7,19 @@
 #include "imaging/view/ietextc.h"
 #include "imaging/view/vovozidvect.h"
 #include "imaging/view/vovozidview.h"
+#include "imaging/view/vovozidview_stream.h"
 
 namespace ie {
+
+void IEViewRegisterFormats() {
+    IELayersRegisterFormat();
+    IEVectRegisterFormats();
+}
+
+void IEViewStartUp() {
+    VovozIdViewStaticInit();
+    IEViewRegisterFormats();
+}
 
 void IERegisterLibraryHooks() {
     IEGDIPlusRegisterStaticHooks();
@@ -16,6 +27,8 @@ void IERegisterLibraryHooks() {
     VovozIdIORegisterHooks();
     VovozIdProcRegisterStaticHooks();
     VovozIdViewRegisterStaticHooks();
+    // The view's start-up also registers its formats with the engine.
+    IERegisterStaticHooks(iesuVovozIdView, IEViewStartUp, VovozIdViewStaticFinal);
     IETextCRegisterStaticHooks();
     IEVectRegisterStaticHooks();
 }
