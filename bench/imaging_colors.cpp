@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "imaging/core/ieicc.h"
-#include "imaging/io/vovozidio_colors.h"
+#include "imaging/core/vovozidio_colors.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "imaging/core/hyieutils.h"
-#include "imaging/processing/neurquant.h"
-#include "imaging/processing/vovozidproc_bw.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidproc_bw.h"
 
 namespace {
 

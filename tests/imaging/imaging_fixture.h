@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "imaging/core/hyieutils.h"
-#include "imaging/io/vovozidio_colors.h"
+#include "imaging/core/vovozidio_colors.h"
 #include "platform/kernel.h"
 
 namespace ie::test {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "imaging/core/hyieutils.h"
-#include "imaging/processing/neurquant.h"
+#include "imaging/core/neurquant.h"
 #include "imaging_fixture.h"
 
 namespace ie {

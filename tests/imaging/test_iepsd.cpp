@@ -11,8 +11,8 @@
 
 #include "formats_testutil.h"
 #include "imaging/core/hyieutils_markers.h"
+#include "imaging/core/vovozidio_colors.h"
 #include "imaging/formats/iepsd.h"
-#include "imaging/io/vovozidio_colors.h"
 #include "lumetra_image.h"
 #include "platform/codepage.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "formats_testutil.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/ietgafil.h"
-#include "imaging/processing/vovozidproc_helpers.h"
 #include "lumetra_image.h"
 #include "platform/codepage.h"
 

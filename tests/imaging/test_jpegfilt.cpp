@@ -12,8 +12,8 @@
 #include "formats_testutil.h"
 #include "imaging/core/hyieutils_markers.h"
 #include "imaging/core/ieicc.h"
+#include "imaging/core/vovozidio_colors.h"
 #include "imaging/formats/jpegfilt.h"
-#include "imaging/io/vovozidio_colors.h"
 #include "lumetra_image.h"
 
 // After the project's headers: it defines TRUE and FALSE as macros.

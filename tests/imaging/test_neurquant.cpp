@@ -9,8 +9,8 @@
 
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils.h"
-#include "imaging/processing/neurquant.h"
-#include "imaging/processing/stdquant.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/stdquant.h"
 #include "imaging_fixture.h"
 
 namespace ie {

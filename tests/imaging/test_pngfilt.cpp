@@ -6,8 +6,8 @@
 #include <string>
 
 #include "formats_testutil.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/pngfilt.h"
-#include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie::test {
 namespace {

@@ -14,8 +14,8 @@
 #include "classlib/Graphics.h"
 #include "classlib/Jpeg.h"
 #include "imaging/core/hyieutils.h"
-#include "imaging/processing/neurquant.h"
-#include "imaging/processing/vovozidproc_bw.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidproc_bw.h"
 #include "imaging_fixture.h"
 
 namespace ie {

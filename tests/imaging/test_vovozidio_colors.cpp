@@ -14,7 +14,7 @@
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_helpers.h"
 #include "imaging/core/ieicc.h"
-#include "imaging/io/vovozidio_colors.h"
+#include "imaging/core/vovozidio_colors.h"
 #include "imaging/io/vovozidio_params.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging_fixture.h"

@@ -1,8 +1,8 @@
 // Start-up and shutdown of the input/output unit, the colour hook and the debug log.
 #include <fstream>
 
-#include "imaging/io/vovozidio_colors.h"
-#include "imaging/processing/neurquant.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidio_colors.h"
 #include "imaging_fixture.h"
 #include "vovozidio_testcodec.h"
 

@@ -13,10 +13,10 @@
 #include "classlib/ExtCtrls.h"
 #include "imaging/core/hyieutils.h"
 #include "imaging/core/hyieutils_mask.h"
-#include "imaging/processing/neurquant.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidproc_bw.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/processing/vovozidproc.h"
-#include "imaging/processing/vovozidproc_bw.h"
-#include "imaging/processing/vovozidproc_helpers.h"
 #include "imaging/processing/vovozidproc_utils.h"
 #include "imaging_fixture.h"
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "imaging/core/hyieutils.h"
-#include "imaging/io/vovozidio_colors.h"
-#include "imaging/processing/vovozidproc_bw.h"
-#include "imaging/processing/vovozidproc_helpers.h"
+#include "imaging/core/vovozidio_colors.h"
+#include "imaging/core/vovozidproc_bw.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging_fixture.h"
 
 namespace ie {

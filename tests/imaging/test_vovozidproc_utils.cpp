@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "imaging/core/hyieutils.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/processing/ieblur.h"
-#include "imaging/processing/neurquant.h"
 #include "imaging/processing/vovozidproc.h"
 #include "imaging/processing/vovozidproc_dib.h"
 #include "imaging/processing/vovozidproc_utils.h"

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "imaging/core/hyieutils_startup.h"
-#include "imaging/processing/vovozidproc_helpers.h"
+#include "imaging/core/vovozidproc_helpers.h"
 
 namespace ie {
 

@@ -9,9 +9,9 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_convert.h"
 #include "imaging/core/hyieutils_encoders.h"
-#include "imaging/io/vovozidio_colors.h"
-#include "imaging/processing/neurquant.h"
-#include "imaging/processing/vovozidproc_bw.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidio_colors.h"
+#include "imaging/core/vovozidproc_bw.h"
 
 namespace ie {
 

@@ -10,8 +10,8 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_mask.h"
-#include "imaging/io/vovozidio_colors.h"
-#include "imaging/processing/vovozidproc_helpers.h"
+#include "imaging/core/vovozidio_colors.h"
+#include "imaging/core/vovozidproc_helpers.h"
 
 namespace ie {
 

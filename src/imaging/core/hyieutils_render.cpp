@@ -12,7 +12,7 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_blend.h"
 #include "imaging/core/hyieutils_encoders.h"
-#include "imaging/io/vovozidio_colors.h"
+#include "imaging/core/vovozidio_colors.h"
 
 namespace ie {
 

@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "imaging/io/vovozidio_params.h"
-
 namespace ie {
 
 const char IEXMPNamespace[29] = "http://ns.adobe.com/xap/1.0/";
@@ -42,14 +40,6 @@ void IESaveXMPToAPP1(const cl::String& Packet, void*& Buffer, int32_t& Length) {
     if (!Packet.empty()) std::memcpy(b + IEXMPNamespaceLength, Packet.data(), Packet.size());
     Buffer = b;
     Length = static_cast<int32_t>(total);
-}
-
-bool IELoadXMPFromAPP1(const void* Data, int32_t Length, TIOParamsVals& Params) {
-    return IELoadXMPFromAPP1(Data, Length, Params.XMPInfo);
-}
-
-void IESaveXMPToAPP1(const TIOParamsVals& Params, void*& Buffer, int32_t& Length) {
-    IESaveXMPToAPP1(Params.XMPInfo, Buffer, Length);
 }
 
 }  // namespace ie

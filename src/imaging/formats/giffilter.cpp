@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "imaging/core/hyieutils_helpers.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/giflzw.h"
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/io/vovozidio_startup.h"
-#include "imaging/processing/neurquant.h"
-#include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie {
 

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/core/neurquant.h"
 #include "imaging/formats/bmpfilt.h"
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/formats/pngfilt.h"
 #include "imaging/processing/ieresample.h"
-#include "imaging/processing/neurquant.h"
 
 namespace ie {
 

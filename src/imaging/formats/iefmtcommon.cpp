@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/bmpfilt.h"
 #include "imaging/formats/camerarawfilt.h"
 #include "imaging/formats/giffilter.h"
@@ -27,7 +28,6 @@
 #include "imaging/formats/wbmpfilt.h"
 #include "imaging/io/vovozidio_gif.h"
 #include "imaging/io/vovozidio_startup.h"
-#include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie {
 

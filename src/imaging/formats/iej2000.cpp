@@ -14,8 +14,8 @@
 
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils_helpers.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/iefmtcommon.h"
-#include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie {
 

@@ -12,11 +12,11 @@
 
 #include "imaging/core/hyieutils_markers.h"
 #include "imaging/core/ieicc.h"
+#include "imaging/core/vovozidio_colors.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/io/vovozidio.h"
-#include "imaging/io/vovozidio_colors.h"
 #include "imaging/processing/ieresample.h"
-#include "imaging/processing/vovozidproc_helpers.h"
 #include "imaging/processing/vovozidproc_utils.h"
 
 namespace ie {

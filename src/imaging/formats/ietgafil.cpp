@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/iefmtcommon.h"
-#include "imaging/processing/neurquant.h"
-#include "imaging/processing/vovozidproc_helpers.h"
 #include "imaging/processing/vovozidproc_utils.h"
 
 namespace ie {

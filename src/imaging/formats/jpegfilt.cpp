@@ -30,8 +30,8 @@ extern "C" {
 #include "imaging/core/hyieutils_numbers.h"
 #include "imaging/core/hyieutils_xmp.h"
 #include "imaging/core/ieicc.h"
+#include "imaging/core/vovozidio_colors.h"
 #include "imaging/formats/iefmtcommon.h"
-#include "imaging/io/vovozidio_colors.h"
 #include "imaging/io/vovozidio_startup.h"
 
 namespace ie {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include "imaging/core/neurquant.h"
 #include "imaging/formats/iefmtcommon.h"
-#include "imaging/processing/neurquant.h"
 #include "imaging/processing/vovozidproc_utils.h"
 
 namespace ie {

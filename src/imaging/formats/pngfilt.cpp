@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "classlib/SysUtils.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/iefmtcommon.h"
-#include "imaging/processing/neurquant.h"
-#include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/iefmtcommon.h"
-#include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie {
 

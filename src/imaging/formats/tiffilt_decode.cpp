@@ -8,12 +8,12 @@
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils_mask.h"
 #include "imaging/core/ieicc.h"
+#include "imaging/core/vovozidio_colors.h"
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/formats/iezlib.h"
 #include "imaging/formats/jpegfilt.h"
 #include "imaging/formats/tifccitt.h"
 #include "imaging/formats/tiffilt_internal.h"
-#include "imaging/io/vovozidio_colors.h"
 #include "imaging/io/vovozidio_startup.h"
 #include "imaging/processing/vovozidproc_wand.h"
 

@@ -11,15 +11,15 @@
 #include "imaging/core/hyieutils_exif.h"
 #include "imaging/core/hyieutils_markers.h"
 #include "imaging/core/ieicc.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidio_colors.h"
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/formats/iezlib.h"
 #include "imaging/formats/jpegfilt.h"
 #include "imaging/formats/tifccitt.h"
 #include "imaging/formats/tiffilt.h"
 #include "imaging/formats/tiffilt_internal.h"
-#include "imaging/io/vovozidio_colors.h"
 #include "imaging/io/vovozidio_startup.h"
-#include "imaging/processing/neurquant.h"
 #include "imaging/processing/vovozidproc_utils.h"
 
 namespace ie {

@@ -12,6 +12,8 @@
 #include "imaging/core/hyieutils_startup.h"
 #include "imaging/core/ieicc.h"
 #include "imaging/core/iewords.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidio_colors.h"
 #include "imaging/formats/iej2000.h"
 #include "imaging/formats/tifccitt.h"
 #include "imaging/io/iepresetim.h"
@@ -19,9 +21,7 @@
 #include "imaging/io/iopreviews.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_codecs.h"
-#include "imaging/io/vovozidio_colors.h"
 #include "imaging/io/vovozidio_url.h"
-#include "imaging/processing/neurquant.h"
 
 namespace ie {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "imaging/processing/vovozidproc_helpers.h"
+#include "imaging/core/vovozidproc_helpers.h"
 
 namespace ie {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "imaging/core/hyieutils_threadpool.h"
-#include "imaging/processing/vovozidproc_helpers.h"
+#include "imaging/core/vovozidproc_helpers.h"
 
 namespace ie {
 

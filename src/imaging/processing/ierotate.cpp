@@ -8,7 +8,7 @@
 #include <numbers>
 #include <vector>
 
-#include "imaging/processing/vovozidproc_helpers.h"
+#include "imaging/core/vovozidproc_helpers.h"
 
 namespace ie {
 

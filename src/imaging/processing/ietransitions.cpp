@@ -9,8 +9,8 @@
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/ieview.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/processing/iextratransitions.h"
-#include "imaging/processing/vovozidproc_helpers.h"
 #include "platform/clock.h"
 #include "platform/gdi.h"
 

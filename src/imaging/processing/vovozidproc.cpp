@@ -6,10 +6,10 @@
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_mask.h"
+#include "imaging/core/vovozidproc_bw.h"
 #include "imaging/processing/iecanvas.h"
 #include "imaging/processing/ieresample.h"
 #include "imaging/processing/ierotate.h"
-#include "imaging/processing/vovozidproc_bw.h"
 
 namespace ie {
 

@@ -8,7 +8,7 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_bytes.h"
 #include "imaging/core/hyieutils_encoders.h"
-#include "imaging/processing/vovozidproc_helpers.h"
+#include "imaging/core/vovozidproc_helpers.h"
 
 namespace ie {
 

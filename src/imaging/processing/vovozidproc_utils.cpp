@@ -10,9 +10,9 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_bytes.h"
 #include "imaging/core/hyieutils_encoders.h"
-#include "imaging/processing/neurquant.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/processing/vovozidproc_dib.h"
-#include "imaging/processing/vovozidproc_helpers.h"
 
 namespace ie {
 
@@ -182,17 +182,6 @@ int32_t IEDrawDIBToDibBitmap(win::HGLOBAL DIB, TIEDibbitmap* Dest, const void* B
 
 // ---------------------------------------------------------------------------------------
 // Whole bitmaps
-
-void IEInvertBitmap(TIEBitmap* Bitmap) {
-    if (!Bitmap) return;
-    const int32_t h = Bitmap->GetHeight(), rowLen = Bitmap->GetRowLen();
-    const TIEBitmapAccess saved = Bitmap->Access;
-    Bitmap->Access = ieaRead | ieaWrite;
-    for (int32_t y = 0; y < h; ++y)
-        if (void* p = Bitmap->GetScanline(y)) IEInvertBytes(p, rowLen);
-    Bitmap->GetScanline(-1);
-    Bitmap->Access = saved;
-}
 
 namespace {
 

@@ -43,8 +43,6 @@ int32_t IEDrawDIBToDibBitmap(const void* DIB, size_t Size, TIEDibbitmap* Dest, c
                              size_t BitsSize = 0);
 int32_t IEDrawDIBToDibBitmap(win::HGLOBAL DIB, TIEDibbitmap* Dest, const void* Bits = nullptr, size_t BitsSize = 0);
 
-// Bitwise NOT of every row.
-void IEInvertBitmap(TIEBitmap* Bitmap);
 // Direction 0 mirrors left to right, 1 upside down (the alpha channel with it).
 void IEFlipBitmap(TIEBitmap* Bitmap, int32_t Direction);
 // Same size, format, alpha channel presence, pixels and alpha values.

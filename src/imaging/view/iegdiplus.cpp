@@ -13,7 +13,7 @@
 #include "imaging/core/hyieutils_draw.h"
 #include "imaging/core/hyieutils_geometry.h"
 #include "imaging/core/hyieutils_startup.h"
-#include "imaging/processing/vovozidproc_helpers.h"
+#include "imaging/core/vovozidproc_helpers.h"
 #include "platform/gdi.h"
 
 namespace ie {

@@ -17,6 +17,7 @@
 #include "imaging/core/hyieutils_helpers.h"
 #include "imaging/core/hyieutils_numbers.h"
 #include "imaging/core/hyieutils_tiff.h"
+#include "imaging/core/hyieutils_xmp.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/io/vovozidio_params.h"
 
@@ -738,6 +739,15 @@ bool IELoadEXIFFromRAW(cl::TStream* Stream, TIOParamsVals& Params) {
     }
     Stream->SetPosition(at);
     return true;
+}
+
+// The XMP packet of the parameters in and out of an APP1 block.
+bool IELoadXMPFromAPP1(const void* Data, int32_t Length, TIOParamsVals& Params) {
+    return IELoadXMPFromAPP1(Data, Length, Params.XMPInfo);
+}
+
+void IESaveXMPToAPP1(const TIOParamsVals& Params, void*& Buffer, int32_t& Length) {
+    IESaveXMPToAPP1(Params.XMPInfo, Buffer, Length);
 }
 
 }  // namespace ie

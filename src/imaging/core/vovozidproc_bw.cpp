@@ -1,4 +1,4 @@
-#include "imaging/processing/vovozidproc_bw.h"
+#include "imaging/core/vovozidproc_bw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,10 +8,9 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_lists.h"
-#include "imaging/io/vovozidio_colors.h"
-#include "imaging/processing/neurquant.h"
-#include "imaging/processing/vovozidproc_helpers.h"
-#include "imaging/processing/vovozidproc_utils.h"
+#include "imaging/core/neurquant.h"
+#include "imaging/core/vovozidio_colors.h"
+#include "imaging/core/vovozidproc_helpers.h"
 
 namespace ie {
 

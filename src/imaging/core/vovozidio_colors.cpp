@@ -1,4 +1,4 @@
-#include "imaging/io/vovozidio_colors.h"
+#include "imaging/core/vovozidio_colors.h"
 
 #include <zlib.h>
 

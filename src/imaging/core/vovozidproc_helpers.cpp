@@ -1,4 +1,4 @@
-#include "imaging/processing/vovozidproc_helpers.h"
+#include "imaging/core/vovozidproc_helpers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "classlib/SysUtils.h"
+#include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_encoders.h"
 
 namespace ie {
@@ -183,6 +184,17 @@ void IECopyBitsOneByOne(void* Dest, const void* Source, int32_t DestBitPos, int3
 void IEInvertBytes(void* Buffer, int32_t Count) {
     auto* p = static_cast<uint8_t*>(Buffer);
     for (int32_t i = 0; i < Count; ++i) p[i] = static_cast<uint8_t>(~p[i]);
+}
+
+void IEInvertBitmap(TIEBitmap* Bitmap) {
+    if (!Bitmap) return;
+    const int32_t h = Bitmap->GetHeight(), rowLen = Bitmap->GetRowLen();
+    const TIEBitmapAccess saved = Bitmap->Access;
+    Bitmap->Access = ieaRead | ieaWrite;
+    for (int32_t y = 0; y < h; ++y)
+        if (void* p = Bitmap->GetScanline(y)) IEInvertBytes(p, rowLen);
+    Bitmap->GetScanline(-1);
+    Bitmap->Access = saved;
 }
 
 }  // namespace ie

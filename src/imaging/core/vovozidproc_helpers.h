@@ -12,6 +12,8 @@
 
 namespace ie {
 
+class TIEBitmap;
+
 // ---------------------------------------------------------------------------------------
 // Numbers
 
@@ -75,5 +77,7 @@ void IECopyBitsOneByOne(void* Dest, const void* Source, int32_t DestBitPos, int3
                         int32_t SourceBitPos);
 // Bitwise NOT of Count bytes; nothing for Count <= 0.
 void IEInvertBytes(void* Buffer, int32_t Count);
+// Bitwise NOT of every row.
+void IEInvertBitmap(TIEBitmap* Bitmap);
 
 }  // namespace ie

@@ -1,4 +1,4 @@
-#include "imaging/processing/neurquant.h"
+#include "imaging/core/neurquant.h"
 
 #include <algorithm>
 #include <bit>
@@ -8,7 +8,7 @@
 
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils_bitmap.h"
-#include "imaging/processing/stdquant.h"
+#include "imaging/core/stdquant.h"
 
 namespace ie {
 
