@@ -1,0 +1,2 @@
+#include "imaging/core/a.h"
+#include "imaging/io/vovozidio.h"

@@ -1,0 +1,1 @@
+#include "imaging/core/a.h"

@@ -1,0 +1,1 @@
+#include "imaging/io/vovozidio.h"
