@@ -770,5 +770,29 @@ TEST_F(VectIEV, FilesWhoseObjectsReachTooFarAndStreamsWithoutAVectorView) {
     EXPECT_EQ(plain.GetIEBitmap()->GetHeight(), 4);
 }
 
+// The engine learns the view's formats from the view's start-up: with the engine alone the
+// three files are not recognised, after the view's start-up they are.
+TEST(ViewFormats, TheViewsStartUpRegistersThemWithTheEngine) {
+    VovozIdIOStaticInit();
+    auto v = std::make_unique<TVovozIdVect>(nullptr);
+    v->GetIEBitmap()->Allocate(4, 3, ie24RGB);
+    v->AddObjectCopy(RedBox());
+    cl::TMemoryStream iev, all, lyr;
+    v->SaveObjectsToStream(&iev);
+    v->SaveLayersAndObjectsToStream(&all, -1);
+    v->SaveLayersToStream(&lyr, -1);
+    const std::pair<cl::TMemoryStream*, int32_t> files[] = {{&iev, ioIEV}, {&all, ioALL}, {&lyr, ioLYR}};
+    for (const auto& [m, type] : files) {
+        m->SetPosition(0);
+        EXPECT_NE(IEFindStreamFormat(m), type);
+    }
+    IEViewStartUp();
+    for (const auto& [m, type] : files) {
+        m->SetPosition(0);
+        EXPECT_EQ(IEFindStreamFormat(m), type);
+    }
+    VovozIdIOStaticFinal();
+}
+
 }  // namespace
 }  // namespace ie::test
