@@ -444,6 +444,10 @@ public:
     // ----- the selection state made at construction
     TIEMask* GetSelectionMask() const { return FSelectionMask.get(); }
     bool GetSelected() const { return FSelected; }
+    // The selection's polygon points (bitmap coordinates, sub-polygons ended by a
+    // separator) and their number; nil and 0 without points.
+    const cl::TPoint* GetSelectionPolygon() const;
+    int32_t GetSelectionPointCount() const;
     TIESelectionRecord* GetSelectionRecord() const { return FSelectionRecords.front().get(); }
     cl::TTimer* GetAntsTimer() const { return FAntsTimer.get(); }
 
@@ -748,7 +752,6 @@ protected:
     // The companions (components owned by the view).
     TVovozIdIO* FIO = nullptr;
     TVovozIdProc* FProc = nullptr;
-    TIEBitmapChangeRecord* FProcLink = nullptr;
     std::unique_ptr<TIETransitionEffects> FTransition;
     TVovozIdView* FOverviewView = nullptr;  // not owned
     bool FIsOverview = false;
