@@ -267,8 +267,9 @@ TEST_F(Proc, UndoThenRedoReturnsAndEntriesStay) {
 class SelectingProc : public TVovozIdProc {
 public:
     SelectingProc() : TVovozIdProc(nullptr) {}
-    bool GetWorkArea(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2, TIEMask*& Mask) override {
-        TVovozIdProc::GetWorkArea(X1, Y1, X2, Y2, Mask);
+    bool GetWorkArea(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2, const cl::TPoint*& PolygonPoints,
+                     int32_t& PolygonCount, TIEMask*& Mask) override {
+        TVovozIdProc::GetWorkArea(X1, Y1, X2, Y2, PolygonPoints, PolygonCount, Mask);
         Mask = &Selection;
         return true;
     }

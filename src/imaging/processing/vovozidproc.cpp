@@ -6,6 +6,7 @@
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/core/hyieutils_mask.h"
+#include "imaging/core/ieview.h"
 #include "imaging/core/vovozidproc_bw.h"
 #include "imaging/processing/iecanvas.h"
 #include "imaging/processing/ieresample.h"
@@ -23,6 +24,7 @@ TVovozIdProc::TVovozIdProc(cl::TComponent* AOwner)
 }
 
 TVovozIdProc::~TVovozIdProc() {
+    ReleaseView();
     if (FAttachedTImage) FAttachedTImage->RemoveFreeNotification(this);
     ClearAllUndo();
     ClearAllRedo();
@@ -39,7 +41,69 @@ void TVovozIdProc::ReplaceWorkBitmap(TIEBitmap* Bitmap, bool Own) {
 
 void TVovozIdProc::TakeOwnBitmap() { ReplaceWorkBitmap(new TIEBitmap(), true); }
 
+void TVovozIdProc::ReleaseView() {
+    if (!FAttachedVovozId) return;
+    FAttachedVovozId->RemoveBitmapChangeEvent(FBitmapChangeHandle);
+    FAttachedVovozId->RemoveFreeNotification(this);
+    FBitmapChangeHandle = nullptr;
+    FAttachedVovozId = nullptr;
+}
+
+void TVovozIdProc::SetAttachedVovozId(TIEView* Value) {
+    ReleaseView();
+    if (!Value) {
+        FWrappedBitmap = nullptr;
+        TakeOwnBitmap();
+        return;
+    }
+    if (FAttachedTImage) {
+        FAttachedTImage->RemoveFreeNotification(this);
+        FAttachedTImage = nullptr;
+    }
+    if (TIEBitmap* image = Value->GetIEBitmap()) {
+        FWrappedBitmap = nullptr;
+        ReplaceWorkBitmap(image, false);
+    } else {
+        // A view that keeps its picture only in a class-library bitmap: wrapped, not copied.
+        FWrappedBitmap = Value->GetBitmap();
+        TakeOwnBitmap();
+        if (FWrappedBitmap) FWorkBitmap->EncapsulateTBitmap(FWrappedBitmap, true);
+    }
+    FAttachedVovozId = Value;
+    Value->FreeNotification(this);
+    FBitmapChangeHandle =
+        Value->RegisterBitmapChangeEvent([this](cl::TObject* Sender, bool Destroying) { ViewBitmapChanged(Sender, Destroying); });
+}
+
+void TVovozIdProc::ViewBitmapChanged(cl::TObject* Sender, bool Destroying) {
+    (void)Sender;
+    if (!FAttachedVovozId) return;
+    if (Destroying) {
+        // The view frees the registration itself. Its bitmaps go with it: the component
+        // keeps an empty bitmap of its own, so no later operation reaches freed pixels.
+        FBitmapChangeHandle = nullptr;
+        FAttachedVovozId->RemoveFreeNotification(this);
+        FAttachedVovozId = nullptr;
+        FWrappedBitmap = nullptr;
+        TakeOwnBitmap();
+        return;
+    }
+    if (TIEBitmap* image = FAttachedVovozId->GetIEBitmap()) {
+        FWrappedBitmap = nullptr;
+        ReplaceWorkBitmap(image, false);
+    } else if (cl::TBitmap* vcl = FAttachedVovozId->GetBitmap()) {
+        FWrappedBitmap = vcl;
+        TakeOwnBitmap();
+        FWorkBitmap->EncapsulateTBitmap(FWrappedBitmap, true);
+    } else {
+        // Nothing to show: an empty bitmap of the component's own, never a stale one.
+        FWrappedBitmap = nullptr;
+        TakeOwnBitmap();
+    }
+}
+
 void TVovozIdProc::SetAttachedTImage(cl::TImage* Value) {
+    ReleaseView();
     if (FAttachedTImage && FAttachedTImage != Value) FAttachedTImage->RemoveFreeNotification(this);
     FAttachedTImage = Value;
     if (Value) {
@@ -55,7 +119,8 @@ void TVovozIdProc::SetAttachedTImage(cl::TImage* Value) {
 }
 
 void TVovozIdProc::AttachBitmap(TIEBitmap* Bitmap) {
-    if (!Bitmap && FAttachedTImage) return;
+    if (!Bitmap && (FAttachedTImage || FAttachedVovozId)) return;
+    ReleaseView();
     if (FAttachedTImage) FAttachedTImage->RemoveFreeNotification(this);
     FWrappedBitmap = nullptr;
     ReplaceWorkBitmap(Bitmap, false);
@@ -64,13 +129,33 @@ void TVovozIdProc::AttachBitmap(TIEBitmap* Bitmap) {
 
 void TVovozIdProc::Notification(cl::TComponent* AComponent, cl::TOperation Operation) {
     cl::TComponent::Notification(AComponent, Operation);
-    if (Operation == cl::opRemove && AComponent && AComponent == FAttachedTImage) {
+    if (Operation != cl::opRemove || !AComponent) return;
+    if (AComponent == FAttachedVovozId) {
+        // Normally the view's bitmap-change event came first; this covers a view that went
+        // without calling it.
+        FBitmapChangeHandle = nullptr;
+        FAttachedVovozId = nullptr;
+        FWrappedBitmap = nullptr;
+        TakeOwnBitmap();
+    }
+    if (AComponent == FAttachedTImage) {
         // The TImage and its bitmap are going: the work bitmap that wrapped it is dropped
         // with it, so no later operation reaches freed pixels.
         FAttachedTImage = nullptr;
         FWrappedBitmap = nullptr;
         TakeOwnBitmap();
     }
+}
+
+cl::TColor TVovozIdProc::GetBackground() const {
+    return FAttachedVovozId ? FAttachedVovozId->GetBackground() : FBackground;
+}
+
+void TVovozIdProc::SetBackground(cl::TColor Value) {
+    if (FAttachedVovozId)
+        FAttachedVovozId->SetBackground(Value);
+    else
+        FBackground = Value;
 }
 
 void TVovozIdProc::SetPreviewFont(cl::TFont* Value) {
@@ -126,12 +211,29 @@ bool TVovozIdProc::CheckPixelFormat(TIEPixelFormatSet AllowedFormats) {
     return false;
 }
 
-bool TVovozIdProc::GetWorkArea(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2, TIEMask*& Mask) {
+bool TVovozIdProc::GetWorkArea(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2, const cl::TPoint*& PolygonPoints,
+                               int32_t& PolygonCount, TIEMask*& Mask) {
+    if (FWorkBitmap && FWrappedBitmap) FWorkBitmap->EncapsulateTBitmap(FWrappedBitmap, false);
     X1 = Y1 = 0;
     X2 = FWorkBitmap ? FWorkBitmap->GetWidth() : 0;
     Y2 = FWorkBitmap ? FWorkBitmap->GetHeight() : 0;
+    PolygonPoints = nullptr;
+    PolygonCount = 0;
     Mask = nullptr;
-    return false;
+    auto* view = dynamic_cast<TIEProcViewHost*>(FAttachedVovozId);
+    if (!view) return false;
+    Mask = view->GetSelectionMask();
+    if (!view->GetSelected()) return false;
+    if (Mask && !Mask->IsEmpty()) {
+        // The mask's box is inclusive.
+        X1 = Mask->X1;
+        Y1 = Mask->Y1;
+        X2 = Mask->X2 + 1;
+        Y2 = Mask->Y2 + 1;
+    }
+    PolygonPoints = view->GetSelectionPolygon();
+    PolygonCount = view->GetSelectionPointCount();
+    return true;
 }
 
 bool TVovozIdProc::BeginImageProcessing(TIEPixelFormatSet AllowedFormats, int32_t& X1, int32_t& Y1, int32_t& X2,
@@ -141,8 +243,12 @@ bool TVovozIdProc::BeginImageProcessing(TIEPixelFormatSet AllowedFormats, int32_
     Mask = nullptr;
     if (AutoUndo) SaveUndoCaptioned(Caption, ieuImage);
     if (!MakeConsistentBitmap(AllowedFormats)) return false;
-    GetWorkArea(X1, Y1, X2, Y2, Mask);
+    const cl::TPoint* polygon = nullptr;
+    int32_t points = 0;
+    GetWorkArea(X1, Y1, X2, Y2, polygon, points, Mask);
     if (!Mask || Mask->IsEmpty()) {
+        // The view's mask is there also without a selection: the whole picture is worked on.
+        Mask = nullptr;
         ProcBitmap = FWorkBitmap;
         return true;
     }
@@ -184,9 +290,15 @@ void TVovozIdProc::EndImageProcessing(TIEBitmap* ProcBitmap, TIEMask* Mask) {
 }
 
 void TVovozIdProc::UpdateAttached() {
-    if (!FWrappedBitmap) return;
-    if (FWorkBitmap && FWorkBitmap->HasAlphaChannel()) FWorkBitmap->RemoveAlphaChannel(false, cl::clWhite);
-    FWrappedBitmap->SetModified(true);
+    // A class-library bitmap holds no alpha channel.
+    if (FWrappedBitmap && FWorkBitmap && FWorkBitmap->HasAlphaChannel())
+        FWorkBitmap->RemoveAlphaChannel(false, cl::clWhite);
+    if (FAttachedVovozId) {
+        FAttachedVovozId->Update();
+        FAttachedVovozId->ImageChange();
+    } else if (FWrappedBitmap) {
+        FWrappedBitmap->SetModified(true);
+    }
 }
 
 void TVovozIdProc::DoFinishWork() {
@@ -199,11 +311,12 @@ void TVovozIdProc::DoFinishWork() {
 
 std::unique_ptr<cl::TObject> TVovozIdProc::MakeSnapshot(TIEUndoSource Source, bool& Fire) {
     Fire = false;
+    auto* view = dynamic_cast<TIEProcViewHost*>(FAttachedVovozId);
     if (Source != ieuImage) {
         // Selections, layers and objects are the view's: without one there is nothing to
         // take, and nothing is pushed.
-        if (!OnMakeViewSnapshot) return nullptr;
-        std::unique_ptr<cl::TObject> snapshot = OnMakeViewSnapshot(Source);
+        if (!view) return nullptr;
+        std::unique_ptr<cl::TObject> snapshot = view->MakeUndoSnapshot(Source);
         Fire = snapshot != nullptr;
         return snapshot;
     }
@@ -214,7 +327,9 @@ std::unique_ptr<cl::TObject> TVovozIdProc::MakeSnapshot(TIEUndoSource Source, bo
     snapshot->MinFileSize = 0;
     snapshot->SetLocation(UndoLocation);
     snapshot->Assign(FWorkBitmap);
-    snapshot->LayerIndex = -1;
+    // The layer the picture belongs to: undo writes it back there, whichever layer is
+    // current by then.
+    snapshot->LayerIndex = view ? view->GetCurrentLayer() : -1;
     return snapshot;
 }
 
@@ -245,12 +360,19 @@ void TVovozIdProc::SaveUndoCaptioned(const std::string& Caption, TIEUndoSource S
 }
 
 void TVovozIdProc::Restore(const TUndoEntry& Entry) {
+    auto* view = dynamic_cast<TIEProcViewHost*>(FAttachedVovozId);
     if (Entry.Source != ieuImage) {
-        if (OnRestoreViewSnapshot) OnRestoreViewSnapshot(Entry.Source, Entry.Object.get());
+        // The view's loaders repaint it.
+        if (view) view->RestoreUndoSnapshot(Entry.Source, Entry.Object.get());
         return;
     }
     auto* snapshot = static_cast<TIEBitmap*>(Entry.Object.get());
-    FWorkBitmap->Assign(snapshot);
+    TIEBitmap* target = FWorkBitmap;
+    if (view && snapshot->LayerIndex >= 0 && view->GetLayerCount() > 0) {
+        const int32_t layer = std::min(snapshot->LayerIndex, view->GetLayerCount() - 1);
+        if (TIEBitmap* b = view->GetLayerBitmap(layer)) target = b;
+    }
+    target->Assign(snapshot);
     UpdateAttached();
 }
 
@@ -347,7 +469,8 @@ void TVovozIdProc::ImageResize(int32_t NewWidth, int32_t NewHeight, uint8_t Hori
     if (AutoUndo)
         SaveUndoCaptioned("ImageResize " + std::to_string(NewWidth) + "," + std::to_string(NewHeight), ieuImage);
     if (FWorkBitmap->GetWidth() < 2 && FWorkBitmap->GetHeight() < 2) Clear();
-    IEImageResizeBitmap(FWorkBitmap, NewWidth, NewHeight, HorizAlign, VertAlign, FillAlpha, GetBackground());
+    IEImageResizeBitmap(FWorkBitmap, NewWidth, NewHeight, HorizAlign, VertAlign, FillAlpha,
+                        cl::ColorToRGB(GetBackground()));
     UpdateAttached();
     DoFinishWork();
 }
@@ -355,7 +478,7 @@ void TVovozIdProc::ImageResize(int32_t NewWidth, int32_t NewHeight, uint8_t Hori
 void TVovozIdProc::Clear() {
     if (!MakeConsistentBitmap(0)) return;
     if (AutoUndo) SaveUndoCaptioned("Clear", ieuImage);
-    FWorkBitmap->Fill(static_cast<double>(GetBackground()));
+    FWorkBitmap->Fill(static_cast<double>(cl::ColorToRGB(GetBackground())));
     UpdateAttached();
     DoFinishWork();
 }
@@ -420,6 +543,7 @@ void TVovozIdProc::Rotate(double Angle, bool AntiAlias, uint8_t Mode, cl::TColor
     if (Angle == 0 || !std::isfinite(Angle) || Mode > 2 || !MakeConsistentBitmap(0)) return;
     if (AutoUndo) SaveUndoCaptioned("Rotate " + cl::FloatToStr(Angle), ieuImage);
     if (Background == -1) Background = GetBackground();
+    Background = cl::ColorToRGB(Background);  // a system colour as the red, green and blue it stands for
     IERotateImage(FWorkBitmap, Angle, AntiAlias, Mode, Background, OnProgress, this);
     UpdateAttached();
     DoFinishWork();

@@ -26,6 +26,8 @@ namespace ie {
 
 class TIEBitmap;
 class TIEMask;
+class TIEView;
+struct TIEBitmapChangeRecord;
 
 // The kind of an undo snapshot.
 enum TIEUndoSource : uint8_t {
@@ -98,6 +100,27 @@ private:
 // ---------------------------------------------------------------------------------------
 // The component.
 
+// What the component asks of an attached view that keeps a selection, layers and undo kinds
+// of its own (the library's view control is one). A base view without them is worked on
+// whole, and only its image is snapshotted.
+class TIEProcViewHost {
+public:
+    virtual TIEMask* GetSelectionMask() const = 0;
+    virtual bool GetSelected() const = 0;
+    virtual const cl::TPoint* GetSelectionPolygon() const = 0;
+    virtual int32_t GetSelectionPointCount() const = 0;
+    virtual int32_t GetLayerCount() const = 0;
+    virtual int32_t GetCurrentLayer() const = 0;
+    // The bitmap of layer Index (0 <= Index < GetLayerCount()).
+    virtual TIEBitmap* GetLayerBitmap(int32_t Index) const = 0;
+    // The snapshot of a kind the view keeps (selection, layers, objects); nil when none.
+    virtual std::unique_ptr<cl::TObject> MakeUndoSnapshot(TIEUndoSource Source) = 0;
+    virtual bool RestoreUndoSnapshot(TIEUndoSource Source, cl::TObject* Snapshot) = 0;
+
+protected:
+    ~TIEProcViewHost() = default;
+};
+
 class TVovozIdProc : public cl::TComponent {
     CL_DECLARE_COMPONENT(TVovozIdProc, cl::TComponent)
 public:
@@ -105,7 +128,17 @@ public:
     explicit TVovozIdProc(cl::TComponent* AOwner);
     ~TVovozIdProc() override;
 
-    // ----- attachment
+    // ----- attachment (a view, a TImage and a caller's bitmap exclude each other)
+    TIEView* GetAttachedVovozId() const { return FAttachedVovozId; }
+    // Works on the view's current image from now on and follows it when the view shows
+    // another one (a view offering only a class-library bitmap is wrapped); nil detaches and
+    // leaves an empty bitmap of the component's own. Operations then honour the view's
+    // selection, refresh the view and fire its image-change event, and snapshots of the
+    // selection, the layers and the objects are taken through it.
+    void SetAttachedVovozId(TIEView* Value);
+    // The attached view's bitmap-change event: the view shows another image object, or
+    // (Destroying) it goes away and is forgotten.
+    void ViewBitmapChanged(cl::TObject* Sender, bool Destroying);
     cl::TImage* GetAttachedTImage() const { return FAttachedTImage; }
     // Works on the TImage's picture bitmap (wrapped, not copied); nil detaches and leaves
     // an empty bitmap of the component's own.
@@ -116,8 +149,9 @@ public:
     TIEBitmap* GetWorkBitmap() const { return FWorkBitmap; }
     cl::TBitmap* GetWrappedBitmap() const { return FWrappedBitmap; }
 
-    cl::TColor GetBackground() const { return FBackground; }
-    void SetBackground(cl::TColor Value) { FBackground = Value; }
+    // The attached view's Background, else the component's own.
+    cl::TColor GetBackground() const;
+    void SetBackground(cl::TColor Value);
 
     // ----- published settings and events
     bool AutoUndo = true;
@@ -131,10 +165,6 @@ public:
     cl::TNotifyEvent OnFinishWork;
     TIESaveUndoEvent OnSaveUndo;
     TIEPreviewEvent OnPreview;
-    // Set by an attached view: the snapshot of an undo kind the view keeps (selection,
-    // layers, objects; nil when it has none), and its restoration.
-    std::function<std::unique_ptr<cl::TObject>(TIEUndoSource Source)> OnMakeViewSnapshot;
-    std::function<void(TIEUndoSource Source, cl::TObject* Snapshot)> OnRestoreViewSnapshot;
     TIELocation UndoLocation = ieFile;  // where image snapshots keep their pixels
     TIPDialogParams* GetDialogParams() const { return FDialogParams.get(); }
 
@@ -145,16 +175,20 @@ public:
     // first allowed format of the current format's preference row (then the formats from
     // the last down to ieNone) is applied.
     bool CheckPixelFormat(TIEPixelFormatSet AllowedFormats);
-    // The rectangle to work on (X2, Y2 exclusive) and the selection mask (nil: none). The
-    // result tells whether a selection is there.
-    virtual bool GetWorkArea(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2, TIEMask*& Mask);
+    // The rectangle to work on (X2, Y2 exclusive), the selection polygon and the selection
+    // mask: the whole picture and no mask without an attached view; with one, its mask, and
+    // while it has a selection the mask's box (when the mask is not empty) and its polygon.
+    // The result tells whether a selection is there.
+    virtual bool GetWorkArea(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2, const cl::TPoint*& PolygonPoints,
+                             int32_t& PolygonCount, TIEMask*& Mask);
     // Snapshot, format check, work area; ProcBitmap is the work bitmap or, with a selection,
     // a copy of the selection's box. False: the operation ends (the snapshot stays).
     bool BeginImageProcessing(TIEPixelFormatSet AllowedFormats, int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2,
                               const std::string& Caption, TIEBitmap*& ProcBitmap, TIEMask*& Mask);
     // Writes a box copy back through the mask and frees it, then UpdateAttached.
     void EndImageProcessing(TIEBitmap* ProcBitmap, TIEMask* Mask);
-    // A wrapped TBitmap loses the alpha channel it cannot hold and is marked modified.
+    // A wrapped TBitmap loses the alpha channel it cannot hold; then an attached view is
+    // updated and fires its image-change event, else a wrapped TBitmap is marked modified.
     void UpdateAttached();
     // OnProgress(100), then OnFinishWork.
     virtual void DoFinishWork();
@@ -233,7 +267,12 @@ private:
     void Restore(const TUndoEntry& Entry);
     void TakeOwnBitmap();
     void ReplaceWorkBitmap(TIEBitmap* Bitmap, bool Own);
+    // Removes the bitmap-change event and the free notification from the attached view and
+    // forgets it.
+    void ReleaseView();
 
+    TIEView* FAttachedVovozId = nullptr;
+    TIEBitmapChangeRecord* FBitmapChangeHandle = nullptr;
     TIEBitmap* FWorkBitmap = nullptr;
     std::unique_ptr<TIEBitmap> FOwnBitmap;  // set when the work bitmap is the component's
     cl::TBitmap* FWrappedBitmap = nullptr;

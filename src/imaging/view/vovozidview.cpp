@@ -156,10 +156,6 @@ TVovozIdView::~TVovozIdView() {
     // The companions unregister their bitmap-change events while the view still stands.
     delete FIO;
     FIO = nullptr;
-    if (FProcLink) {
-        RemoveBitmapChangeEvent(FProcLink);
-        FProcLink = nullptr;
-    }
     delete FProc;
     FProc = nullptr;
     FScratchBitmap.reset();
@@ -233,23 +229,13 @@ TIEOnTransitionPaint TVovozIdView::GetOnTransitionPaint() const {
 TVovozIdProc* TVovozIdView::GetProc() {
     if (!FProc) {
         auto proc = std::make_unique<TVovozIdProc>(this);
-        proc->AttachBitmap(FIEBitmap);
+        // Attached like any caller's component: it follows the current image through the
+        // bitmap-change event, honours the selection and refreshes the view.
+        proc->SetAttachedVovozId(this);
         proc->OnProgress = FOnProgress;
         proc->OnFinishWork = FOnFinishWork;
         proc->OnSaveUndo = FOnSaveUndo;
-        proc->OnMakeViewSnapshot = [this](TIEUndoSource Source) { return MakeUndoSnapshot(Source); };
-        proc->OnRestoreViewSnapshot = [this](TIEUndoSource Source, cl::TObject* S) { RestoreUndoSnapshot(Source, S); };
         FProc = proc.release();  // owned by the view as its component
-        // The component follows the current image.
-        FProcLink = RegisterBitmapChangeEvent([this](cl::TObject*, bool Destroying) {
-            if (!FProc) return;
-            if (Destroying) {
-                FProc->AttachBitmap(nullptr);
-                FProcLink = nullptr;
-            } else {
-                FProc->AttachBitmap(FIEBitmap);
-            }
-        });
     }
     return FProc;
 }
@@ -277,11 +263,7 @@ void TVovozIdView::Notification(cl::TComponent* AComponent, cl::TOperation Opera
     if (AComponent == FOverviewView) FOverviewView = nullptr;
     // A companion freed by someone else is forgotten.
     if (AComponent == FIO) FIO = nullptr;
-    if (AComponent == FProc) {
-        if (FProcLink) RemoveBitmapChangeEvent(FProcLink);
-        FProcLink = nullptr;
-        FProc = nullptr;
-    }
+    if (AComponent == FProc) FProc = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------

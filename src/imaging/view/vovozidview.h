@@ -157,7 +157,7 @@ struct TIESelectionRecord {
 // ---------------------------------------------------------------------------------------
 // The view
 
-class TVovozIdView : public TIEView {
+class TVovozIdView : public TIEView, public TIEProcViewHost {
     CL_DECLARE_COMPONENT(TVovozIdView, TIEView)
 public:
     explicit TVovozIdView(cl::TComponent* AOwner);
@@ -245,11 +245,12 @@ public:
     virtual int32_t GetViewHeight();
 
     // ----- layers
-    int32_t GetLayerCount() const { return static_cast<int32_t>(FLayers.size()); }
+    int32_t GetLayerCount() const override { return static_cast<int32_t>(FLayers.size()); }
     // No range check.
     TIELayer* GetLayer(int32_t Index) const { return FLayers[static_cast<size_t>(Index)].get(); }
+    TIEBitmap* GetLayerBitmap(int32_t Index) const override { return GetLayer(Index)->GetBitmap(); }
     TIELayer* GetCurrentLayerObject() const { return GetLayer(FCurrentLayer); }
-    int32_t GetCurrentLayer() const { return FCurrentLayer; }
+    int32_t GetCurrentLayer() const override { return FCurrentLayer; }
     // Makes a pickable layer at or below Index current.
     virtual void SetCurrentLayer(int32_t Index);
     virtual void DoLayerNotify(int32_t Layer, TIELayerEvent Event);
@@ -442,8 +443,12 @@ public:
     TIEVirtualKeyEvent OnVirtualKey;
 
     // ----- the selection state made at construction
-    TIEMask* GetSelectionMask() const { return FSelectionMask.get(); }
-    bool GetSelected() const { return FSelected; }
+    TIEMask* GetSelectionMask() const override { return FSelectionMask.get(); }
+    bool GetSelected() const override { return FSelected; }
+    // The selection's polygon points (bitmap coordinates, sub-polygons ended by a
+    // separator) and their number; nil and 0 without points.
+    const cl::TPoint* GetSelectionPolygon() const override;
+    int32_t GetSelectionPointCount() const override;
     TIESelectionRecord* GetSelectionRecord() const { return FSelectionRecords.front().get(); }
     cl::TTimer* GetAntsTimer() const { return FAntsTimer.get(); }
 
@@ -684,8 +689,8 @@ public:
     // The view's part of the processing component's undo: the snapshot of a kind the view
     // keeps (nil for the others), and its restoration (False when the kind is not the
     // view's).
-    virtual std::unique_ptr<cl::TObject> MakeUndoSnapshot(TIEUndoSource Source);
-    virtual bool RestoreUndoSnapshot(TIEUndoSource Source, cl::TObject* Snapshot);
+    std::unique_ptr<cl::TObject> MakeUndoSnapshot(TIEUndoSource Source) override;
+    bool RestoreUndoSnapshot(TIEUndoSource Source, cl::TObject* Snapshot) override;
 
     // ---------------------------------------------------------------------------------------
     // Layers stream (vovozidview_stream.cpp)
@@ -748,7 +753,6 @@ protected:
     // The companions (components owned by the view).
     TVovozIdIO* FIO = nullptr;
     TVovozIdProc* FProc = nullptr;
-    TIEBitmapChangeRecord* FProcLink = nullptr;
     std::unique_ptr<TIETransitionEffects> FTransition;
     TVovozIdView* FOverviewView = nullptr;  // not owned
     bool FIsOverview = false;

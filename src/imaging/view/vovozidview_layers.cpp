@@ -704,24 +704,38 @@ void TVovozIdView::LoadLayersUndo(cl::TStream* Stream) {
     Update();
 }
 
+namespace {
+
+bool IsViewUndoKind(TIEUndoSource Source) {
+    return Source == ieuSelection || Source == ieuLayer || Source == ieuFullLayer || Source == ieuObjectsAndLayers;
+}
+
+}  // namespace
+
 std::unique_ptr<cl::TObject> TVovozIdView::MakeUndoSnapshot(TIEUndoSource Source) {
-    if (Source != ieuSelection && Source != ieuLayer && Source != ieuFullLayer) return nullptr;
+    if (!IsViewUndoKind(Source)) return nullptr;
     auto stream = std::make_unique<cl::TMemoryStream>();
     if (Source == ieuSelection)
         SaveSelectionToStream(stream.get());
+    else if (Source == ieuObjectsAndLayers)
+        SaveLayersToStream(stream.get(), -2);  // every layer with its raw pixels
     else
         SaveLayersUndo(stream.get(), Source == ieuFullLayer);
     return stream;
 }
 
 bool TVovozIdView::RestoreUndoSnapshot(TIEUndoSource Source, cl::TObject* Snapshot) {
-    if (Source != ieuSelection && Source != ieuLayer && Source != ieuFullLayer) return false;
+    if (!IsViewUndoKind(Source)) return false;
     auto* stream = dynamic_cast<cl::TStream*>(Snapshot);
     if (!stream) return false;
     if (Source == ieuSelection) {
         // The selection comes back where it was in the picture.
         stream->SetPosition(0);
         return LoadSelectionFromStream(stream, 1);
+    }
+    if (Source == ieuObjectsAndLayers) {
+        stream->SetPosition(0);
+        return LoadLayersFromStream(stream);
     }
     LoadLayersUndo(stream);
     return true;

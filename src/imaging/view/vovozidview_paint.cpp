@@ -255,10 +255,17 @@ void TVovozIdView::DrawLayers(TIEBitmap* Dest, bool DrawBoxes, bool DrawBackgrou
     SyncLayers();
     UpdateVisibleArea();
     UpdateCoordTables();
-    if (HasState(cl::csDesigning) || FIEBitmap->GetWidth() == 0 || FIEBitmap->GetHeight() == 0) return;
-    if (FIEBitmap->HasAlphaChannel()) {
+    if (HasState(cl::csDesigning)) return;
+    bool drawable = FIEBitmap->GetWidth() > 0 && FIEBitmap->GetHeight() > 0;
+    if (drawable && FIEBitmap->HasAlphaChannel()) {
         TIEBitmap* a = FIEBitmap->GetAlphaChannel();
-        if (a->GetWidth() != FIEBitmap->GetWidth() || a->GetHeight() != FIEBitmap->GetHeight()) return;
+        drawable = a->GetWidth() == FIEBitmap->GetWidth() && a->GetHeight() == FIEBitmap->GetHeight();
+    }
+    if (!drawable) {
+        // No picture to show: the background still covers the whole buffer, so nothing of
+        // an earlier composition stays on the screen.
+        if (DrawBackground) PaintBackgroundInto(Dest);
+        return;
     }
     if (!LayersAreSimple()) {
         // Placed, sized, rotated and masked layers: the background first (layers may leave

@@ -131,6 +131,15 @@ void TVovozIdView::AddPoint(int32_t X, int32_t Y) {
     }
 }
 
+const cl::TPoint* TVovozIdView::GetSelectionPolygon() const {
+    const auto& points = GetSelectionRecord()->Points;
+    return points.empty() ? nullptr : points.data();
+}
+
+int32_t TVovozIdView::GetSelectionPointCount() const {
+    return static_cast<int32_t>(GetSelectionRecord()->Points.size());
+}
+
 bool TVovozIdView::SelectionIsRectangle() const {
     const auto& p = GetSelectionRecord()->Points;
     if (p.size() != 4) return false;
