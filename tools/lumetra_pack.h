@@ -65,6 +65,10 @@ std::string RewriteProject(std::string doc, const std::string& path, const Place
 // output file is then left untouched (or absent).
 void Pack(const Options& options);
 
+// True when the file is an ELF object with debug sections (".debug_..." or ".zdebug_...");
+// false for anything else, a file whose section table does not lie inside it included.
+bool HasDebugSections(const std::string& path);
+
 // Command-line entry: returns the exit status, reporting errors on `err`.
 int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
