@@ -145,8 +145,12 @@ void End() {
 
 bool HasDebugSections(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    return in && HasDebugSections(in);
+}
+
+bool HasDebugSections(std::istream& in) {
     in.seekg(0, std::ios::end);
+    if (!in) return false;
     const uint64_t size = static_cast<uint64_t>(in.tellg());
     auto read = [&](uint64_t at, uint64_t count, std::string& bytes) {
         if (at > size || count > size - at) return false;

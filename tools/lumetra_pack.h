@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <istream>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -68,6 +69,8 @@ void Pack(const Options& options);
 // True when the file is an ELF object with debug sections (".debug_..." or ".zdebug_...");
 // false for anything else, a file whose section table does not lie inside it included.
 bool HasDebugSections(const std::string& path);
+// The same of the bytes of a seekable stream.
+bool HasDebugSections(std::istream& in);
 
 // Command-line entry: returns the exit status, reporting errors on `err`.
 int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
