@@ -1,8 +1,12 @@
 // lumetra-image: the imaging library's input/output engine from the command line.
-//   lumetra-image info FILE
-//   lumetra-image convert IN OUT [--page N] [--quality Q] [--type EXT]
-// Errors name the file and the reason and end with a non-zero status; OUT is written
-// under a temporary name beside it and renamed only when complete.
+//   lumetra-image info FILE [--page N]
+//   lumetra-image convert IN OUT [--page N] [--quality Q] [--compression C] [--type EXT]
+//   lumetra-image formats
+//   lumetra-image --help
+// Options may stand anywhere on the line. Errors name the file and the reason and end with
+// a non-zero status (1 for a file that cannot be read or written, 2 for a usage error).
+// OUT is written under a temporary name beside it and renamed only when complete; a new
+// OUT gets the mode the umask allows, an existing one keeps its mode.
 #pragma once
 
 #include <ostream>

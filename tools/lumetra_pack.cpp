@@ -2,7 +2,9 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <ostream>
 #include <set>
@@ -32,7 +35,9 @@ const char* kUsage =
     "usage: lumetra-pack --player PLAYER -o OUT [--title T] [--interval MS] [--effect-interval MS]\n"
     "                    [--effect N] [--random-slides] [--random-music] [--repeat-music]\n"
     "                    [--fader-in MS] [--no-fader] [--music FILE]... PICTURE...\n"
-    "       lumetra-pack --player PLAYER -o OUT --project DOC.xml\n";
+    "       lumetra-pack --player PLAYER -o OUT --project DOC.xml\n"
+    "A show carries PLAYER without its debug information: a player built with it is stripped\n"
+    "(objcopy --strip-debug) on a copy of its own while packing; PLAYER itself is not changed.\n";
 
 int32_t ParseNumber(const std::string& option, const std::string& text, int32_t min) {
     int32_t v;
@@ -73,18 +78,21 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 // The partial output of a run lives in a folder of the run's own (mode 0700) beside OUT,
-// on OUT's filesystem, so that the finished file is renamed onto OUT in one step. The
-// folder and what is in it go at every exit: by the destructor, and on the way out of a
-// signal by the handler, which knows the two paths in fixed buffers.
+// on OUT's filesystem, so that the finished file is renamed onto OUT in one step; the
+// stripped copy of the player is made there too. The folder and what is in it go at every
+// exit: by the destructor, and on the way out of a signal by the handler, which knows the
+// paths in fixed buffers.
 namespace partial {
 
 char gFile[PATH_MAX];
+char gPlayer[PATH_MAX];
 char gFolder[PATH_MAX];
 struct sigaction gPrevious[3];
 constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
 
 void Remove() {
     if (gFile[0]) ::unlink(gFile);
+    if (gPlayer[0]) ::unlink(gPlayer);
     if (gFolder[0]) ::rmdir(gFolder);
 }
 
@@ -115,6 +123,7 @@ bool Begin(const std::string& dir) {
     int error = errno;
     if (made) {
         std::snprintf(gFile, sizeof gFile, "%s/show.part", gFolder);
+        std::snprintf(gPlayer, sizeof gPlayer, "%s/player", gFolder);
     } else {
         gFolder[0] = 0;
         for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &gPrevious[i], nullptr);
@@ -127,10 +136,88 @@ bool Begin(const std::string& dir) {
 void End() {
     Remove();
     for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &gPrevious[i], nullptr);
-    gFile[0] = gFolder[0] = 0;
+    gFile[0] = gPlayer[0] = gFolder[0] = 0;
 }
 
 }  // namespace partial
+
+}  // namespace
+
+bool HasDebugSections(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return in && HasDebugSections(in);
+}
+
+bool HasDebugSections(std::istream& in) {
+    in.seekg(0, std::ios::end);
+    if (!in) return false;
+    const uint64_t size = static_cast<uint64_t>(in.tellg());
+    auto read = [&](uint64_t at, uint64_t count, std::string& bytes) {
+        if (at > size || count > size - at) return false;
+        bytes.assign(static_cast<size_t>(count), '\0');
+        in.seekg(static_cast<std::streamoff>(at));
+        return count == 0 || bool(in.read(bytes.data(), static_cast<std::streamsize>(count)));
+    };
+    std::string h;
+    if (!read(0, 64, h) || h.compare(0, 4, "\x7F" "ELF") != 0) return false;
+    const bool wide = h[4] == 2, little = h[5] == 1;
+    if ((h[4] != 1 && !wide) || (h[5] != 1 && h[5] != 2)) return false;
+    auto get = [little](const std::string& b, size_t at, int n) {
+        uint64_t v = 0;
+        for (int i = 0; i < n; ++i) {
+            const uint64_t byte = static_cast<unsigned char>(b[at + static_cast<size_t>(little ? n - 1 - i : i)]);
+            v = (v << 8) | byte;
+        }
+        return v;
+    };
+    const uint64_t shoff = wide ? get(h, 0x28, 8) : get(h, 0x20, 4);
+    const uint64_t entsize = wide ? get(h, 0x3A, 2) : get(h, 0x2E, 2);
+    uint64_t count = wide ? get(h, 0x3C, 2) : get(h, 0x30, 2);
+    uint64_t names = wide ? get(h, 0x3E, 2) : get(h, 0x32, 2);
+    const size_t nameAt = 0, offAt = wide ? 0x18 : 0x10, sizeAt = wide ? 0x20 : 0x14, linkAt = wide ? 0x28 : 0x18;
+    const int word = wide ? 8 : 4;
+    if (shoff == 0 || entsize < (wide ? 0x40u : 0x28u)) return false;
+    std::string first;
+    if (!read(shoff, entsize, first)) return false;
+    // Many sections: the counts stand in the first section header.
+    if (count == 0) count = get(first, sizeAt, word);
+    if (names == 0xFFFF) names = get(first, linkAt, 4);
+    if (count == 0 || names >= count || count > size / entsize) return false;
+    std::string table;
+    if (!read(shoff, count * entsize, table)) return false;
+    const size_t strAt = static_cast<size_t>(names * entsize);
+    std::string strings;
+    if (!read(get(table, strAt + offAt, word), get(table, strAt + sizeAt, word), strings)) return false;
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint64_t name = get(table, static_cast<size_t>(i * entsize) + nameAt, 4);
+        if (name >= strings.size()) continue;
+        const char* n = strings.c_str() + name;
+        if (std::strncmp(n, ".debug", 6) == 0 || std::strncmp(n, ".zdebug", 7) == 0) return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Writes a copy of `player` without its debug information to `copy` with the binary
+// utilities' object copier.
+void StripDebugInformation(const std::string& player, const std::string& copy) {
+    const std::string tool = LUMETRA_OBJCOPY;
+    std::vector<std::string> words = {tool, "--strip-debug", player, copy};
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int error = ::posix_spawnp(&pid, tool.c_str(), nullptr, nullptr, argv.data(), environ);
+    if (error != 0)
+        throw PackError("cannot strip the debug information of " + player + ": cannot run " + tool + " (" +
+                        std::strerror(error) + ")");
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw PackError("cannot strip the debug information of " + player + ": " + tool + " failed");
+}
 
 // The output: written into the run's folder and renamed onto OUT when complete. An input
 // that is OUT itself is refused before anything is written, since the rename would
@@ -191,6 +278,18 @@ public:
         stream_.reset();
         if (::chmod(temp_.c_str(), (mode & 07777) | 0111) != 0) throw PackError("cannot set the mode of " + path_);
         if (std::rename(temp_.c_str(), path_.c_str()) != 0) throw PackError("cannot write " + path_);
+    }
+
+    // Appends the player, without its debug information: a player that has some is
+    // stripped into the run's folder first and that copy is appended.
+    Range AppendPlayer(const std::string& player) {
+        RefuseIfOutput(player, path_);
+        if (!HasDebugSections(player)) return Append(player);
+        const std::string copy = partial::gPlayer;
+        StripDebugInformation(player, copy);
+        Range r = Append(copy);
+        ::unlink(copy.c_str());
+        return r;
     }
 
     static void RefuseIfOutput(const std::string& input, const std::string& output) {
@@ -405,7 +504,7 @@ void PackProject(const Options& options) {
     if (::stat(options.player.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         throw PackError("no such file: " + options.player);
     Output out(options.output);
-    out.Append(options.player);
+    out.AppendPlayer(options.player);
     Inputs inputs;
     std::string rewritten = RewriteProject(doc, options.project, [&](ProjectFile kind, const std::string& name) {
         fs::path fp(name);
@@ -591,7 +690,7 @@ void Pack(const Options& options) {
     for (const auto& f : options.pictures) ToCodePage(BaseName(f), f);
 
     Output out(options.output);
-    out.Append(options.player);
+    out.AppendPlayer(options.player);
     std::vector<Range> pictures, music;
     for (const auto& f : options.pictures) pictures.push_back(out.Append(f));
     for (const auto& f : options.music) music.push_back(out.Append(f));

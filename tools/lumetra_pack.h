@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <istream>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -64,6 +65,12 @@ std::string RewriteProject(std::string doc, const std::string& path, const Place
 // input may be the output file itself. Throws PackError naming the path at fault; the
 // output file is then left untouched (or absent).
 void Pack(const Options& options);
+
+// True when the file is an ELF object with debug sections (".debug_..." or ".zdebug_...");
+// false for anything else, a file whose section table does not lie inside it included.
+bool HasDebugSections(const std::string& path);
+// The same of the bytes of a seekable stream.
+bool HasDebugSections(std::istream& in);
 
 // Command-line entry: returns the exit status, reporting errors on `err`.
 int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

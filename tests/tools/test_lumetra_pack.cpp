@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -334,6 +335,83 @@ TEST_F(PackTest, FailedPackLeavesAnExistingOutputUntouched) {
     EXPECT_EQ(entries, 4u) << "the run's folder is gone";
 }
 
+// An ELF object of the given class and byte order whose section names are Names (a null
+// section and the name table come first); Damage edits the header fields afterwards.
+static std::string Elf(bool wide, bool little, const std::vector<std::string>& names,
+                       const std::function<void(std::string&)>& damage = {}) {
+    std::string strings(1, '\0');
+    std::vector<size_t> at;
+    std::vector<std::string> all = {".shstrtab"};
+    all.insert(all.end(), names.begin(), names.end());
+    for (const auto& n : all) {
+        at.push_back(strings.size());
+        strings += n + '\0';
+    }
+    const size_t header = wide ? 64 : 52, entry = wide ? 64 : 40;
+    std::string f(header, '\0');
+    f += strings;
+    const size_t shoff = f.size();
+    auto put = [&](std::string& b, size_t pos, uint64_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            b[pos + static_cast<size_t>(little ? i : n - 1 - i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    f.replace(0, 4, "\x7F" "ELF");
+    f[4] = wide ? 2 : 1;
+    f[5] = little ? 1 : 2;
+    f[6] = 1;
+    put(f, wide ? 0x28 : 0x20, shoff, wide ? 8 : 4);
+    put(f, wide ? 0x3A : 0x2E, entry, 2);
+    put(f, wide ? 0x3C : 0x30, all.size() + 1, 2);
+    put(f, wide ? 0x3E : 0x32, 1, 2);
+    f += std::string(entry, '\0');  // the null section
+    for (size_t i = 0; i < all.size(); ++i) {
+        std::string s(entry, '\0');
+        put(s, 0, at[i], 4);
+        if (i == 0) {
+            put(s, wide ? 0x18 : 0x10, header, wide ? 8 : 4);
+            put(s, wide ? 0x20 : 0x14, strings.size(), wide ? 8 : 4);
+        }
+        f += s;
+    }
+    if (damage) damage(f);
+    return f;
+}
+
+TEST_F(PackTest, DebugSectionsAreFoundInEveryELFLayoutAndNothingElse) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool debug;
+    } cases[] = {
+        {"64-bit little-endian with .debug_info", Elf(true, true, {".text", ".debug_info"}), true},
+        {"32-bit big-endian with .zdebug_line", Elf(false, false, {".zdebug_line"}), true},
+        {"64-bit big-endian without", Elf(true, false, {".text", ".data", ".symtab"}), false},
+        {"32-bit little-endian without", Elf(false, true, {".text"}), false},
+        {"section table cut off", Elf(true, true, {".debug_info"}, [](std::string& f) { f.resize(f.size() - 10); }),
+         false},
+        {"name table past the end",
+         Elf(true, true, {".debug_info"}, [](std::string& f) { f[0x3E] = 9; }), false},
+        {"huge section count", Elf(true, true, {".debug_info"}, [](std::string& f) { f[0x3C] = f[0x3D] = '\xFF'; }),
+         false},
+        {"name offsets past the names",
+         Elf(true, true, {".debug_info"}, [](std::string& f) { f.replace(f.size() - 64, 4, "\xFF\xFF\xFF\x7F"); }),
+         false},
+        {"no ELF class", Elf(true, true, {".debug_info"}, [](std::string& f) { f[4] = 3; }), false},
+        {"only the magic", std::string("\x7F" "ELF"), false},
+        {"not ELF", std::string(200, 'x'), false},
+    };
+    for (const auto& c : cases) {
+        Write("elf", c.bytes);
+        EXPECT_EQ(lumetra_pack::HasDebugSections(Path("elf")), c.debug) << c.what;
+    }
+    EXPECT_FALSE(lumetra_pack::HasDebugSections(Path("absent")));
+    // The real players: the one built for the tests has debug information, the stripped one none.
+#if defined(LUMETRA_SCR_PATH) && defined(LUMETRA_SCR_STRIPPED_PATH)
+    EXPECT_TRUE(lumetra_pack::HasDebugSections(LUMETRA_SCR_PATH));
+    EXPECT_FALSE(lumetra_pack::HasDebugSections(LUMETRA_SCR_STRIPPED_PATH));
+#endif
+}
+
 TEST_F(PackTest, UsageErrors) {
     const std::vector<std::vector<std::string>> bad = {
         {"-o", "x", "a.jpg"},
@@ -437,6 +515,45 @@ TEST_F(PackTest, StrippedPlayerCarriesNoDebugInformationAndPlays) {
     int status = std::system(cmd.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+}
+
+// A player built with debug information is packed without it, whatever its name; the file
+// named stays as it was, and the show still plays.
+TEST_F(PackTest, DebugInformationIsStrippedWhilePacking) {
+    const std::string player = Read(LUMETRA_SCR_PATH);
+    ASSERT_NE(player.find(".debug_info"), std::string::npos) << "the check would not see it";
+    Write("a.jpg", Jpeg(64, 48, 0x80));
+    const std::string show = Path("show.scr");
+    std::string err;
+    ASSERT_EQ(Run({"--player", LUMETRA_SCR_PATH, "-o", show, "--no-fader", Path("a.jpg")}, &err), 0) << err;
+    TSlideShow loaded;
+    LoadShow(loaded, show);
+    ASSERT_EQ(loaded.SlideCount(), 1);
+    const std::string carried = Read(show).substr(0, static_cast<size_t>(loaded.GetSlide(0)->StartPos));
+    EXPECT_EQ(carried.compare(0, 4,
+                              "\x7F"
+                              "ELF"),
+              0);
+    EXPECT_EQ(carried.find(".debug_info"), std::string::npos);
+    EXPECT_EQ(carried.find(".debug_line"), std::string::npos);
+    EXPECT_LT(carried.size(), player.size() / 2);
+    EXPECT_EQ(Read(LUMETRA_SCR_PATH), player);
+    for (auto& e : fs::directory_iterator(dir_))
+        EXPECT_NE(e.path().filename().string().rfind(".lumetra-pack-", 0), 0u) << e.path();
+    fs::create_directories(dir_ / "tmp");
+    const std::string cmd = "TMPDIR=" + (dir_ / "tmp").string() +
+                            " LUMETRA_DISPLAY=headless LUMETRA_CLOCK=virtual LUMETRA_SCREEN=320x240 LUMETRA_AUDIO=null"
+                            " LUMETRA_INPUT='3000 key 32' timeout 120 " +
+                            show + " /s";
+    const int status = std::system(cmd.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// Help says that the player is carried without its debug information.
+TEST_F(PackTest, HelpTellsOfTheStripping) {
+    std::ostringstream out, err;
+    EXPECT_EQ(lumetra_pack::Main({"lumetra-pack", "--help"}, out, err), 0);
+    EXPECT_NE(out.str().find("without its debug information"), std::string::npos) << out.str();
 }
 
 #endif
