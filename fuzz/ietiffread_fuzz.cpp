@@ -1,8 +1,10 @@
 // The imaging library's TIFF reader on any bytes: every page the chain holds, with and
 // without native pixel formats, a single tile, and the probes. Seeds in corpus/ietiffread
 // are copies of some of tests/imaging/data/tiff/*.tif (made by libtiff's tiffcp and
-// ImageMagick, see make.sh there), and two damaged files written byte by byte: cycle.tif (two
-// directories pointing at each other) and palette_without_map.tif.
+// ImageMagick, see make.sh there), two damaged files written byte by byte: cycle.tif (two
+// directories pointing at each other) and palette_without_map.tif, and hostile_*.tif, copies
+// of tests/imaging/data/tiff/hostile (headers claiming sizes and counts the data cannot back,
+// made by make.py there).
 #include <atomic>
 #include <cstddef>
 #include <cstdint>

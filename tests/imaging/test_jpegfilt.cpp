@@ -541,6 +541,62 @@ TEST(JPEGRead, DamagedFilesAbortWithoutHarm) {
     EXPECT_STREQ(IEJpegMessageText(67), "Application transferred too few scanlines");
 }
 
+// The size fields of the first frame header (SOF0 to SOF15) of File set to W x H.
+std::vector<uint8_t> ClaimSize(std::vector<uint8_t> File, uint16_t W, uint16_t H) {
+    for (size_t i = 0; i + 9 < File.size(); ++i)
+        if (File[i] == 0xFF && File[i + 1] >= 0xC0 && File[i + 1] <= 0xCF && File[i + 1] != 0xC4 &&
+            File[i + 1] != 0xC8 && File[i + 1] != 0xCC) {
+            File[i + 5] = static_cast<uint8_t>(H >> 8);
+            File[i + 6] = static_cast<uint8_t>(H);
+            File[i + 7] = static_cast<uint8_t>(W >> 8);
+            File[i + 8] = static_cast<uint8_t>(W);
+            return File;
+        }
+    ADD_FAILURE() << "no frame header";
+    return File;
+}
+
+TEST(JPEGRead, FlatArithmeticPagesReadAsDjpegDecodesThem) {
+    // A few hundred bytes of arithmetic-coded data hold millions of flat pixels.
+    for (const char* name : {"flat_arith.jpg", "flat_arith_grey.jpg"}) {
+        SCOPED_TRACE(name);
+        const auto file = Fixture(name);
+        ASSERT_LT(file.size(), 256u);
+        const auto r = Read(file);
+        ASSERT_FALSE(r.Aborted);
+        EXPECT_EQ(r.Bitmap->GetWidth(), 2048);
+        EXPECT_EQ(r.Bitmap->GetHeight(), 1536);
+        int st = -1;
+        const std::string ref = RunCommand("djpeg -pnm '" + FixturePath("jpeg", name) + "'", &st);
+        ASSERT_EQ(st, 0);
+        ExpectSameRGB(*r.Bitmap, ParseRef(std::vector<uint8_t>(ref.begin(), ref.end())));
+    }
+}
+
+TEST(JPEGRead, SmallFilesClaimingHugePicturesAreRefusedBeforeAllocating) {
+    struct Case {
+        const char* What;
+        std::vector<uint8_t> File;
+    } cases[] = {
+        {"Huffman-coded, 2 KB", ClaimSize(Fixture("s420.jpg"), 60000, 60000)},
+        // Even arithmetic coding needs a little data for each block: the few coded bytes of
+        // the flat pages cannot hold 65,000 x 65,000 pixels.
+        {"flat arithmetic page", ClaimSize(Fixture("flat_arith.jpg"), 65000, 65000)},
+        {"flat grey arithmetic page", ClaimSize(Fixture("flat_arith_grey.jpg"), 65000, 65000)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        for (bool native : {false, true}) {
+            ReadOptions o;
+            o.Native = native;
+            const auto r = Read(c.File, o);
+            EXPECT_TRUE(r.Aborted);
+            EXPECT_TRUE(r.Bitmap->IsEmpty());
+            EXPECT_EQ(r.Rows, 0);
+        }
+    }
+}
+
 TEST(JPEGRead, ATablesStreamThatFailsRaises) {
     const auto file = Fixture("s420.jpg");
     auto s = MemStream(file);

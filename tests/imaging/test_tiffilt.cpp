@@ -122,6 +122,30 @@ TEST_F(TIFFTest, IndependentFilesReadAsImageMagickDecodesThem) {
     }
 }
 
+TEST_F(TIFFTest, JPEGCompressedPagesOfEveryPhotometricReadAsLibtiffDecodesThem) {
+    // RGB kept as RGB inside the JPEG data must not have its red and blue exchanged; YCbCr,
+    // grey and CMYK go through the JPEG library's own conversions.
+    struct Case {
+        const char* Name;
+        uint8_t Photometric;
+        int32_t Samples;
+        int Tolerance;  // CMYK: our colour conversion against libtiff's plain formula
+    } cases[] = {
+        {"jpeg_rgb", 2, 3, 2},  {"jpeg_im", 2, 3, 2},    {"jpeg_ycbcr", 6, 3, 3},
+        {"jpeg_grey", 1, 1, 2}, {"jpeg_cmyk", 5, 4, 16},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TiffRead r = ReadFixture(std::string(c.Name) + ".tif");
+        ASSERT_FALSE(r.Aborted);
+        EXPECT_EQ(r.Params->TIFFCompression, 7);
+        EXPECT_EQ(r.Params->TIFFPhotometric, c.Photometric);
+        EXPECT_EQ(r.Params->SamplesPerPixel, c.Samples);
+        ExpectSameRGB(*r.Bitmap, LoadRef(FixturePath("tiff", std::string(c.Name) + ".tiff2rgba.ppm")), c.Tolerance);
+        ExpectSameRGB(*r.Bitmap, LoadRef(FixturePath("tiff", std::string(c.Name) + ".ref.ppm")), c.Tolerance);
+    }
+}
+
 TEST_F(TIFFTest, AlphaOfBothKindsLandsInTheMask) {
     for (const char* name : {"rgba_unassoc", "rgba_assoc"}) {
         SCOPED_TRACE(name);
@@ -675,18 +699,136 @@ TEST_F(TIFFTest, AlphaIsWrittenAsUnassociatedExtraSample) {
     TIEBitmap* a = src->GetAlphaChannel();
     for (int32_t y = 0; y < 5; ++y)
         for (int32_t x = 0; x < 9; ++x) a->SetPixel8(x, y, static_cast<uint8_t>(x * 25 + y));
-    TIOParamsVals p(nullptr);
-    p.TIFFCompression = 5;
-    const auto bytes = WriteTiff(*src, p);
-    const std::string f = Temp("a.tif");
-    WriteBytes(f, bytes);
-    const std::string info = RunCommand("tiffinfo '" + f + "' 2>&1");
-    EXPECT_NE(info.find("Extra Samples: 1<assoc-alpha>"), std::string::npos) << info;
-    const TiffRead r = ReadTiff(bytes);
-    ASSERT_FALSE(r.Aborted);
-    ASSERT_TRUE(r.Mask);
+    for (uint8_t compression : {0, 5, 8}) {
+        SCOPED_TRACE(int(compression));
+        TIOParamsVals p(nullptr);
+        p.TIFFCompression = compression;
+        const auto bytes = WriteTiff(*src, p);
+        const std::string f = Temp("a.tif");
+        WriteBytes(f, bytes);
+        const std::string info = RunCommand("tiffinfo '" + f + "' 2>&1");
+        EXPECT_NE(info.find("Extra Samples: 1<unassoc-alpha>"), std::string::npos) << info;
+        // libtiff's RGBA decoding multiplies the colours by the alpha (an associated-alpha
+        // file); ImageMagick divides them again. Colours tagged as already multiplied would
+        // come out of that far too bright; the true ones come back within the rounding of
+        // the multiplication.
+        int st = -1;
+        RunCommand("tiff2rgba '" + f + "' '" + Temp("rgba.tif") + "'", &st);
+        ASSERT_EQ(st, 0);
+        const RefImage lib = DecodeWithImageMagick(Temp("rgba.tif"));
+        ASSERT_EQ(lib.Width, 9);
+        for (int32_t y = 0; y < 5; ++y)
+            for (int32_t x = 0; x < 9; ++x) {
+                const TRGB c = src->GetPixelRGB(x, y);
+                const int32_t alpha = x * 25 + y;
+                if (alpha == 0) continue;
+                const uint8_t* got = lib.At(x, y);
+                const int32_t want[3] = {c.r, c.g, c.b};
+                for (int k = 0; k < 3; ++k)
+                    EXPECT_NEAR(got[k], want[k], 255 / alpha + 1) << x << "," << y << " channel " << k;
+            }
+        // ImageMagick keeps unassociated colours as they are and divides associated ones.
+        ExpectSameRGB(*src, DecodeWithImageMagick(f));
+        const TiffRead r = ReadTiff(bytes);
+        ASSERT_FALSE(r.Aborted);
+        ASSERT_TRUE(r.Mask);
+        ExpectSameRGB(*r.Bitmap, DecodeWithImageMagick(f));
+        for (int32_t y = 0; y < 5; ++y)
+            for (int32_t x = 0; x < 9; ++x) EXPECT_EQ(r.Mask->GetPixel(x, y), x * 25 + y);
+    }
+}
+
+TEST_F(TIFFTest, BigEndianFilesWhenTheByteOrderAsksForThem) {
+    auto rgb = Make24(37, 21, [](int32_t x, int32_t y) {
+        return TRGB{static_cast<uint8_t>(x * 6), static_cast<uint8_t>(y * 11), static_cast<uint8_t>((x * y) & 255)};
+    });
+    auto alpha = Make24(9, 5, [](int32_t x, int32_t y) {
+        return TRGB{static_cast<uint8_t>(x * 20), static_cast<uint8_t>(y * 40), 77};
+    });
     for (int32_t y = 0; y < 5; ++y)
-        for (int32_t x = 0; x < 9; ++x) EXPECT_EQ(r.Mask->GetPixel(x, y), x * 25 + y);
+        for (int32_t x = 0; x < 9; ++x) alpha->GetAlphaChannel()->SetPixel8(x, y, static_cast<uint8_t>(x * 25 + y));
+    TIEBitmap grey16(13, 7, ie16g), rgb48(13, 7, ieRGB48);
+    for (int32_t y = 0; y < 7; ++y)
+        for (int32_t x = 0; x < 13; ++x) {
+            // High and low bytes that differ, so that a word in the wrong order shows.
+            static_cast<uint16_t*>(grey16.GetScanline(y))[x] = static_cast<uint16_t>(x * 5000 + y * 300 + 17);
+            uint16_t* w = static_cast<uint16_t*>(rgb48.GetScanline(y)) + 3 * x;
+            w[0] = static_cast<uint16_t>(x * 5000 + 100);
+            w[1] = static_cast<uint16_t>(y * 9000 + 7);
+            w[2] = static_cast<uint16_t>(60000 - x * 3000);
+        }
+    auto two = Make24(37, 21, [](int32_t x, int32_t y) { return (x + y) % 3 ? TRGB{255, 255, 255} : TRGB{0, 0, 0}; });
+    struct Case {
+        const char* What;
+        TIEBitmap* Source;
+        int32_t Bits, Samples;
+        uint8_t Compression;
+        bool Exif;
+    } cases[] = {
+        {"rgb lzw with exif", rgb.get(), 8, 3, 5, true},
+        {"rgb with alpha", alpha.get(), 8, 3, 0, false},
+        {"grey 16", &grey16, 16, 1, 0, false},
+        {"rgb 48 deflate", &rgb48, 16, 3, 9, false},
+        {"grey 4", rgb.get(), 4, 1, 0, false},
+        {"bilevel g4", two.get(), 1, 1, 4, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        TIOParamsVals p(nullptr);
+        p.BitsPerSample = c.Bits;
+        p.SamplesPerPixel = c.Samples;
+        p.TIFFCompression = c.Compression;
+        p.TIFFByteOrder = false;
+        p.TIFFPageName = "first page";
+        if (c.Exif) {
+            p.HasEXIFData = true;
+            p.EXIFXResolution = 72.5;
+            p.EXIFYResolution = 96;
+            p.EXIFArtist = "Someone";
+            p.EXIFUserComment = u"z\u00e9ro";
+        }
+        bool aborted = true;
+        const auto bytes = WriteTiff(*c.Source, p, &aborted);
+        ASSERT_FALSE(aborted);
+        ASSERT_GE(bytes.size(), 8u);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), std::string("MM\0*", 4));
+        const std::string f = Temp("be.tif");
+        WriteBytes(f, bytes);
+        int st = -1;
+        const std::string info = RunCommand("tiffinfo -D '" + f + "' 2>&1", &st);
+        EXPECT_EQ(st, 0) << info;
+        EXPECT_EQ(info.find("rror"), std::string::npos) << info;
+        EXPECT_EQ(info.find("arning"), std::string::npos) << info;
+        EXPECT_NE(info.find("PageName: first page"), std::string::npos) << info;
+        EXPECT_EQ(RunCommand("/usr/bin/identify -format '%[tiff:endian]' '" + f + "' 2>/dev/null"), "msb");
+        if (c.Exif) {
+            const std::string exif = RunCommand("exiftool -s -s -s -Artist -UserComment -XResolution '" + f + "'");
+            EXPECT_EQ(exif, "Someone\nz\xc3\xa9ro\n72.5\n");
+        }
+        // libtiff, ImageMagick and our reader decode the same pixels.
+        RunCommand("tiff2rgba '" + f + "' '" + Temp("rgba.tif") + "'", &st);
+        ASSERT_EQ(st, 0);
+        const RefImage im = DecodeWithImageMagick(f);
+        const TiffRead r = ReadTiff(bytes, true);
+        ASSERT_FALSE(r.Aborted);
+        EXPECT_FALSE(r.Params->TIFFByteOrder);
+        EXPECT_EQ(r.Bitmap->GetPixelFormat(), c.Source->GetPixelFormat() == ie24RGB && c.Bits == 1
+                                                  ? ie1g
+                                                  : c.Bits == 4 ? ie24RGB : c.Source->GetPixelFormat());
+        ExpectSameRGB(*r.Bitmap, im, 1);
+        if (c.Source->GetPixelFormat() == ie16g || c.Source->GetPixelFormat() == ieRGB48) {
+            const int32_t words = c.Source->GetPixelFormat() == ie16g ? 13 : 39;
+            for (int32_t y = 0; y < 7; ++y)
+                EXPECT_EQ(std::memcmp(r.Bitmap->GetScanline(y), c.Source->GetScanline(y), 2 * words), 0) << y;
+        }
+        if (c.Source == alpha.get()) {
+            ASSERT_TRUE(r.Mask);
+            for (int32_t y = 0; y < 5; ++y)
+                for (int32_t x = 0; x < 9; ++x) EXPECT_EQ(r.Mask->GetPixel(x, y), x * 25 + y);
+        } else {
+            ExpectSameRGB(*r.Bitmap, DecodeWithImageMagick(Temp("rgba.tif")), 1);
+        }
+    }
 }
 
 TEST_F(TIFFTest, GreyAndPaletteBitmapsAreOneSamplePerPixel) {
@@ -967,6 +1109,73 @@ TEST_F(TIFFTest, Probes) {
         EXPECT_EQ(IEIsTIFFCameraRaw(s.get()), c.Raw);
         EXPECT_EQ(s->GetPosition(), 3);
     }
+}
+
+TEST_F(TIFFTest, StreamHeadersFrameSeveralPicturesOfEveryCodecInOneStream) {
+    // TIFF (both byte orders), JPEG and PCX saved one after another with stream headers, then
+    // loaded back in the same order, each leaving the stream right behind its frame.
+    struct Picture {
+        int32_t Type;
+        bool LittleEndian;
+        int Tolerance;  // JPEG is lossy
+        std::unique_ptr<TIEBitmap> Bitmap;
+        int64_t End = 0;
+    };
+    std::vector<Picture> pictures;
+    auto add = [&](int32_t Type, bool Little, int Tolerance, int32_t W, int32_t H, int Seed) {
+        pictures.push_back({Type, Little, Tolerance, Make24(W, H, [Seed](int32_t x, int32_t y) {
+                                return TRGB{static_cast<uint8_t>(x * 4 + Seed), static_cast<uint8_t>(y * 5 + Seed * 2),
+                                            static_cast<uint8_t>(200 - Seed)};
+                            })});
+    };
+    add(ioTIFF, true, 0, 23, 11, 1);
+    add(ioJPEG, true, 6, 32, 16, 2);
+    add(ioTIFF, false, 0, 17, 9, 3);
+    add(ioPCX, true, 0, 15, 7, 4);
+    add(ioTIFF, true, 0, 40, 3, 5);
+    add(ioJPEG, true, 6, 16, 24, 6);
+    cl::TMemoryStream ms;
+    for (Picture& pic : pictures) {
+        TVovozIdIO writer(nullptr);
+        writer.StreamHeaders = true;
+        writer.GetIEBitmap()->Assign(pic.Bitmap.get());
+        writer.Params().TIFFCompression = 5;
+        writer.Params().TIFFByteOrder = pic.LittleEndian;
+        writer.Params().JPEGQuality = 100;
+        const int64_t at = ms.GetPosition();
+        writer.SaveToStreamOf(&ms, pic.Type);
+        ASSERT_FALSE(writer.Aborting);
+        pic.End = ms.GetPosition();
+        const auto* head = static_cast<const uint8_t*>(ms.GetMemory()) + at;
+        const char* tag = pic.Type == ioTIFF ? "TIFF" : pic.Type == ioJPEG ? "JFIF" : "PCX2";
+        EXPECT_EQ(std::memcmp(head, tag, 4), 0);
+        EXPECT_EQ(IEGetLE32(head + 8), pic.End - at - 12);
+    }
+    ms.Seek(0, cl::soBeginning);
+    TVovozIdIO reader(nullptr);
+    reader.StreamHeaders = true;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Picture& pic = pictures[i];
+        reader.LoadFromStreamOf(&ms, pic.Type);
+        ASSERT_FALSE(reader.Aborting);
+        EXPECT_EQ(ms.GetPosition(), pic.End);
+        EXPECT_EQ(reader.Params().FileType, pic.Type);
+        if (pic.Type == ioTIFF) {
+            EXPECT_EQ(reader.Params().TIFFByteOrder, pic.LittleEndian);
+        }
+        TIEBitmap* got = reader.GetIEBitmap();
+        ASSERT_EQ(got->GetWidth(), pic.Bitmap->GetWidth());
+        ASSERT_EQ(got->GetHeight(), pic.Bitmap->GetHeight());
+        for (int32_t y = 0; y < got->GetHeight(); ++y)
+            for (int32_t x = 0; x < got->GetWidth(); ++x) {
+                const TRGB a = got->GetPixelRGB(x, y), b = pic.Bitmap->GetPixelRGB(x, y);
+                ASSERT_NEAR(a.r, b.r, pic.Tolerance) << x << "," << y;
+                ASSERT_NEAR(a.g, b.g, pic.Tolerance) << x << "," << y;
+                ASSERT_NEAR(a.b, b.b, pic.Tolerance) << x << "," << y;
+            }
+    }
+    EXPECT_EQ(ms.GetPosition(), ms.GetSize());
 }
 
 TEST_F(TIFFTest, EngineLoadsAndSavesTiff) {

@@ -24,6 +24,7 @@ extern "C" {
 #include <jpeglib.h>
 }
 
+#include "imaging/core/hyieutils_checked.h"
 #include "imaging/core/hyieutils_exif.h"
 #include "imaging/core/hyieutils_helpers.h"
 #include "imaging/core/hyieutils_markers.h"
@@ -39,10 +40,15 @@ namespace ie {
 namespace {
 
 constexpr int32_t kBufferSize = 65536;
-// A full-size component needs at least one bit per 8 x 8 block of its first scan, so no
-// complete file holds more than 512 pixels per byte; the slack lets tiny pictures through.
-constexpr int64_t kPixelsPerByte = 512;
-constexpr int64_t kPixelSlack = int64_t{1} << 16;
+// Every 8 x 8 block of every component costs something in each scan that holds it. With
+// Huffman coding that is at least one bit, so a byte of data carries at most 8 blocks. The
+// arithmetic coder spends far less on a decision it predicts well (its smallest probability
+// estimate makes the likely symbol cost about 1/45,000 of a bit), and each block takes at
+// least one decision, so a byte carries at most about 363,000 blocks; 2^19 bounds that. The
+// slack lets tiny pictures through.
+constexpr int64_t kHuffmanBlocksPerByte = 8;
+constexpr int64_t kArithmeticBlocksPerByte = int64_t{1} << 19;
+constexpr int64_t kBlockSlack = int64_t{1} << 10;
 // Progressive data with more scans than this is taken for damaged: each scan costs a pass
 // over the whole picture.
 constexpr int kMaxScans = 1000;
@@ -697,8 +703,15 @@ struct ReadState {
     std::vector<uint8_t> Scratch;
 };
 
-// The pixels a stream of Bytes bytes can hold.
-int64_t JustifiedPixels(int64_t Bytes) { return Bytes * kPixelsPerByte + kPixelSlack; }
+// True when Bytes bytes of data can hold the blocks of every component the header claims,
+// at PerByte blocks a byte.
+bool BlocksJustified(const jpeg_decompress_struct& D, int64_t Bytes, int64_t PerByte) {
+    int64_t blocks = 0;
+    for (int i = 0; i < D.num_components; ++i)
+        blocks += static_cast<int64_t>(D.comp_info[i].width_in_blocks) * D.comp_info[i].height_in_blocks;
+    const auto limit = IECheckedMul(std::max<int64_t>(Bytes, 0), PerByte);
+    return !limit || blocks <= *limit + kBlockSlack;
+}
 
 }  // namespace
 
@@ -782,7 +795,9 @@ int32_t IEReadJPEGStream(cl::TStream* Stream, cl::TStream* TablesStream, TIEBitm
             case JCS_RGB:
                 Params.JPEGColorSpace = 0;
                 Params.SamplesPerPixel = 3;
-                out = JCS_EXT_BGR;
+                // Kept samples come in file order, like kept YCbCr ones: the caller that
+                // asks for them puts the three channels in place itself.
+                out = KeepYCbCr ? JCS_RGB : JCS_EXT_BGR;
                 break;
             case JCS_YCbCr:
                 Params.JPEGColorSpace = 2;
@@ -851,7 +866,10 @@ int32_t IEReadJPEGStream(cl::TStream* Stream, cl::TStream* TablesStream, TIEBitm
             break;
         }
         // No allocation beyond what the data can hold.
-        if (static_cast<int64_t>(d.image_width) * d.image_height > JustifiedPixels(dataBytes)) {
+        // The bytes behind the headers read so far, where the coded blocks are.
+        const int64_t headerBytes = Stream->GetPosition() - static_cast<int64_t>(d.src->bytes_in_buffer) - start;
+        const int64_t codedBytes = dataBytes - std::max<int64_t>(headerBytes, 0);
+        if (!BlocksJustified(d, codedBytes, d.arith_code ? kArithmeticBlocksPerByte : kHuffmanBlocksPerByte)) {
             Progress.Abort();
             break;
         }
@@ -899,7 +917,7 @@ int32_t IEReadJPEGStream(cl::TStream* Stream, cl::TStream* TablesStream, TIEBitm
                     } else {
                         ok = PhaseRead(&x, row, &got);
                     }
-                } else if (out == JCS_YCbCr) {
+                } else if (out == JCS_YCbCr || out == JCS_RGB) {
                     ok = PhaseRead(&x, row, &got);
                 } else {  // CMYK
                     if (format == ie24RGB) {

@@ -38,8 +38,8 @@ int32_t IEGetJPEGLength(cl::TStream* Stream);
 // store, -1 for all. NativePixelFormat keeps grey as ie8g and CMYK as ieCMYK. ReadICC
 // collects the embedded profile first; DropAppliedICC deletes the APP2 markers when the
 // profile was applied; InvertCMYK inverts CMYK samples before converting them; ReadMetadata
-// parses IPTC, EXIF and XMP; KeepYCbCr takes YCbCr samples without conversion; ParamsOnly
-// reads the header only. Damaged data sets the abort flag of Progress (the rows decoded so
+// parses IPTC, EXIF and XMP; KeepYCbCr takes three-component samples (YCbCr or RGB) without
+// conversion, in file order; ParamsOnly reads the header only. Damaged data sets the abort flag of Progress (the rows decoded so
 // far stay); an error while reading TablesStream raises EIEJpegException. The result is the
 // number of rows stored.
 int32_t IEReadJPEGStream(cl::TStream* Stream, cl::TStream* TablesStream, TIEBitmap* Bitmap, bool NativePixelFormat,

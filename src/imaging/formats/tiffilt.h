@@ -1,7 +1,7 @@
 // TIFF files: the reader (one page of a file in either byte order, with its metadata, every
-// strip and tile layout and compression the library knows), the writer (little-endian files,
-// new or with a page inserted into an existing one), the directory access the probes share,
-// and the registration with the input/output engine.
+// strip and tile layout and compression the library knows), the writer (new files in either
+// byte order, or a page inserted into an existing little-endian one), the directory access
+// the probes share, and the registration with the input/output engine.
 #pragma once
 
 #include <cstdint>
@@ -40,7 +40,8 @@ struct TTIFFDirectory {
     // Reads Count bytes at Base + Offset; bytes the stream does not hold are zero. The number
     // of bytes actually read.
     int64_t ReadAt(int64_t Offset, void* Buffer, int64_t Count) const;
-    // Count bytes at Offset as a new block; empty when Count is 0 or exceeds the stream.
+    // Count bytes at Offset as a new block; empty when Count is 0 or the block runs past the
+    // end of the stream.
     std::vector<uint8_t> ReadBlock(int64_t Offset, int64_t Count) const;
 };
 
@@ -56,7 +57,8 @@ int64_t IETIFFGetTagValue(const TTIFFDirectory& Directory, uint16_t Tag, int64_t
 // Item Index of a SHORT or LONG array (Default for other types and indexes past the count).
 int64_t IETIFFGetTagItem(const TTIFFDirectory& Directory, uint16_t Tag, int32_t Index, int64_t Default);
 int64_t IETIFFGetArrayItem(const TTIFFDirectory& Directory, const TTIFFEntry& Entry, int32_t Index, int64_t Default);
-// Every item as a 32-bit number; empty when absent or when the count exceeds the stream.
+// Every item as a 32-bit number; empty when absent or when the values run past the end of
+// the stream.
 std::vector<int64_t> IETIFFReadTagArray(const TTIFFDirectory& Directory, uint16_t Tag);
 double IETIFFGetRational(const TTIFFDirectory& Directory, uint16_t Tag, double Default);
 double IETIFFGetRationalItem(const TTIFFDirectory& Directory, uint16_t Tag, int32_t Index, double Default);
@@ -72,9 +74,9 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
                       TProgressRec& Progress, bool ParamsOnly, std::unique_ptr<TIEMask>& AlphaMask,
                       bool RelativeOffsets, bool IgnoreAlpha, bool EXIFThumbnail);
 
-// Writes Bitmap as a little-endian TIFF page: a new file from the stream's position, or with
-// Insert a page put before page Params.TIFFImageIndex of the little-endian TIFF the stream
-// holds. Result the number of pages in the file after the write (0 when an insert is
+// Writes Bitmap as a TIFF page: a new file from the stream's position, little-endian ("II")
+// or, with Params.TIFFByteOrder False, big-endian ("MM"); or with Insert a page put before
+// page Params.TIFFImageIndex of the little-endian TIFF the stream holds. Result the number of pages in the file after the write (0 when an insert is
 // refused, with the abort flag set).
 int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, TProgressRec& Progress,
                           TIOParamsVals& Params);

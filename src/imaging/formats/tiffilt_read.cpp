@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <set>
+#include <utility>
 
 #include "imaging/core/hyieutils_annot.h"
+#include "imaging/core/hyieutils_checked.h"
 #include "imaging/core/hyieutils_exif.h"
 #include "imaging/core/hyieutils_helpers.h"
 #include "imaging/core/hyieutils_markers.h"
@@ -75,7 +78,9 @@ int64_t TTIFFDirectory::ReadAt(int64_t Offset, void* Buffer, int64_t Count) cons
 
 std::vector<uint8_t> TTIFFDirectory::ReadBlock(int64_t Offset, int64_t Count) const {
     std::vector<uint8_t> r;
-    if (Count <= 0 || Count > Stream->GetSize()) return r;
+    // A block that runs past the end of the stream is not there: its count is a lie.
+    const auto end = IECheckedAdd(IECheckedAdd(Base, Offset).value_or(-1), Count);
+    if (Count <= 0 || !end || *end > Stream->GetSize()) return r;
     r.resize(static_cast<size_t>(Count));
     ReadAt(Offset, r.data(), Count);
     return r;
@@ -97,7 +102,9 @@ bool IETIFFReadIFD(int32_t PageIndex, int64_t IFDOffset, TTIFFDirectory& Directo
         s->Seek(at, cl::soBeginning);
         uint8_t b[4];
         if (IEReadUpTo(s, b, 2) < 2) break;
-        const uint16_t count = Directory.Get16(b);
+        // A directory cut short by the end of the stream keeps the entries it holds.
+        const int64_t held = (size - at - 2) / 12;
+        const uint16_t count = static_cast<uint16_t>(std::min<int64_t>(Directory.Get16(b), held));
         if (count == 0) break;
         if (page == PageIndex) {
             std::vector<uint8_t> raw(static_cast<size_t>(count) * 12, 0);
@@ -119,7 +126,7 @@ bool IETIFFReadIFD(int32_t PageIndex, int64_t IFDOffset, TTIFFDirectory& Directo
         if (s->GetPosition() >= size) break;
         if (IEReadUpTo(s, b, 4) < 4) break;
         int64_t next = Directory.Get32(b);
-        if (next == current || next < Directory.Base + 8 || next >= size) next = 0;
+        if (next == current || next < 8 || Directory.Base + next >= size) next = 0;
         ++page;
         current = next;
     }
@@ -180,6 +187,7 @@ std::vector<int64_t> IETIFFReadTagArray(const TTIFFDirectory& Directory, uint16_
         return r;
     }
     const std::vector<uint8_t> block = Directory.ReadBlock(e->Value, bytes);
+    if (static_cast<int64_t>(block.size()) < bytes) return {};
     for (uint32_t i = 0; i < e->Count; ++i) {
         switch (e->Type) {
             case 1: r[i] = block[i]; break;
@@ -374,12 +382,35 @@ void ReadGPSDirectory(const TTIFFDirectory& G, TIOParamsVals& P) {
 
 namespace {
 
-// Largest bitmap a file may ask for: 64 MiB always, beyond that 2,048 bytes of pixels per
-// byte of file (more than the best compressions give), and never more than 2 GiB.
-bool PlausibleSize(int64_t Width, int64_t Height, int32_t BitCount, int64_t StreamSize) {
-    const int64_t bytes = (Width * BitCount + 7) / 8 * Height;
-    const int64_t limit = std::min<int64_t>(int64_t{1} << 31, std::max<int64_t>(int64_t{64} << 20, StreamSize * 2048));
-    return bytes <= limit;
+// The memory a page may ask for: 64 MiB always, beyond that 2,048 bytes per byte of file
+// (more than the best compressions give), and never 2 GiB or more.
+int64_t MemoryLimit(int64_t StreamSize) {
+    const int64_t perFile = IECheckedMul(std::max<int64_t>(StreamSize, 0), 2048).value_or(INT64_MAX);
+    return std::min<int64_t>((int64_t{1} << 31) - 1, std::max<int64_t>(int64_t{64} << 20, perFile));
+}
+
+// True when everything the decoding of the page allocates fits the memory the file can
+// justify: the bitmap of BitCount bits per pixel, the 8-bit alpha mask when one is read, the
+// work rows of the widest strip or tile and, for tiled pages, one decoded tile. Checked
+// before anything is allocated, so that a header claiming a huge picture costs nothing.
+bool PlausibleSize(const TTIFFVars& V, int32_t BitCount, bool Mask, int64_t StreamSize) {
+    const int64_t w = V.ImageWidth, h = V.ImageHeight;
+    const bool tiled = V.TileWidth > 0 && V.TileLength > 0;
+    const int64_t pieceWidth = tiled ? std::max<int64_t>(w, V.TileWidth) : w;
+    // A row as stored (at most 2 bytes a sample) and the decoder's and converter's work rows.
+    const auto perPixel = IECheckedAdd(IECheckedMul(V.SamplesPerPixel, 4).value_or(-1), 32);
+    const auto bitmap = IECheckedImageBytes(w, h, BitCount);
+    const auto mask = Mask ? IECheckedImageBytes(w, h, 8) : std::optional<int64_t>(0);
+    const auto rows = perPixel ? IECheckedMul(pieceWidth, *perPixel) : std::nullopt;
+    const auto tile = tiled ? IECheckedImageBytes(V.TileWidth, V.TileLength, 24) : std::optional<int64_t>(0);
+    if (!bitmap || !mask || !rows || !tile) return false;
+    int64_t total = 0;
+    for (int64_t part : {*bitmap, *mask, *rows, *tile}) {
+        const auto sum = IECheckedAdd(total, part);
+        if (!sum) return false;
+        total = *sum;
+    }
+    return total <= MemoryLimit(StreamSize);
 }
 
 uint8_t CompressionCode(int32_t Compression, int64_t T4Options) {
@@ -504,8 +535,9 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
     ImageCount = 0;
     TTIFFDirectory dir;
     dir.Stream = Stream;
+    // The header is read where the stream stands; the offsets count from there or, when
+    // they are absolute (a TIFF behind a stream header), from the stream's start.
     dir.Base = RelativeOffsets ? Stream->GetPosition() : 0;
-    Stream->Seek(dir.Base, cl::soBeginning);
     uint8_t head[8];
     if (IEReadUpTo(Stream, head, 8) < 8 ||
         !((head[0] == 'I' && head[1] == 'I') || (head[0] == 'M' && head[1] == 'M'))) {
@@ -518,6 +550,9 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
     int32_t pages = 0;
     if (!IETIFFReadIFD(Params.TIFFImageIndex, first, dir, pages)) {
         ImageCount = pages;
+        // A first directory that the stream does not hold is a damaged file; a page past
+        // the end of a readable chain only ends the read.
+        if (pages == 0) Progress.Abort();
         return;
     }
     ImageCount = pages;
@@ -656,12 +691,39 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
         Progress.Abort();
         return;
     }
+    // Strip and tile arrays whose values run past the end of the file.
+    const std::pair<uint16_t, const std::vector<int64_t>*> arrays[] = {
+        {273, &v.StripOffsets}, {279, &v.StripByteCounts}, {324, &v.TileOffsets}, {325, &v.TileByteCounts}};
+    for (const auto& [tag, values] : arrays) {
+        const TTIFFEntry* e = FindEntry(dir, tag);
+        if (e && e->Count > 0 && values->empty()) {
+            Progress.Abort();
+            return;
+        }
+    }
+    if (EXIFThumbnail && (v.ImageWidth > 400 || v.ImageHeight > 400)) {
+        Progress.Abort();
+        return;
+    }
     const bool wantAlpha =
         !IgnoreAlpha &&
         ((v.SamplesPerPixel == 4 && v.ExtraSample0 == 2) || (v.SamplesPerPixel >= 4 && !v.ExtraSamples.empty()) ||
          (v.SamplesPerPixel == 2 && v.BitsPerSample == 8) ||
          (v.SamplesPerPixel >= 2 && !v.ExtraSamples.empty() && v.ExtraSample0 == 1) ||
          (v.SamplesPerPixel == 4 && v.Photometric == 2));
+    const bool oldJPEG = (v.Compression == 6 || (v.JPEGIFOffset != 0 && v.Compression != 5)) && v.JPEGProc < 2;
+    if (v.TileWidth > 0 || v.TileLength > 0) {
+        if (v.TileWidth <= 0 || v.TileLength <= 0) {
+            Progress.Abort();
+            return;
+        }
+    }
+    // The claimed sizes against the data, before the mask or the bitmap exists.
+    const TIEPixelFormat fmt = oldJPEG ? ie24RGB : PixelFormatOf(v, Params.NativePixelFormat);
+    if (!PlausibleSize(v, IEPixelFormat2BitCount[fmt], wantAlpha || AlphaMask, Stream->GetSize())) {
+        Progress.Abort();
+        return;
+    }
     if (wantAlpha && !AlphaMask) AlphaMask = std::make_unique<TIEMask>();
     if (AlphaMask) {
         AlphaMask->Allocate(v.ImageWidth, v.ImageHeight, 8);
@@ -669,10 +731,6 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
         v.AlphaMask = AlphaMask.get();
     } else {
         v.IgnoreAlpha = true;
-    }
-    if (EXIFThumbnail && (v.ImageWidth > 400 || v.ImageHeight > 400)) {
-        Progress.Abort();
-        return;
     }
     const TIEBitmapAccess access = Bitmap->Access;
     Bitmap->Access = ieaRead | ieaWrite;
@@ -682,7 +740,7 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
         ~RestoreAccess() { B->Access = A; }
     } restore{Bitmap, access};
 
-    if ((v.Compression == 6 || (v.JPEGIFOffset != 0 && v.Compression != 5)) && v.JPEGProc < 2) {
+    if (oldJPEG) {
         IETIFFReadOldJPEG(dir, v, Bitmap, Progress);
     } else {
         if (v.ImageWidth == 0 || v.ImageHeight == 0 || v.Compression == 6) {
@@ -694,9 +752,7 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
             Progress.Abort();
             return;
         }
-        const TIEPixelFormat fmt = PixelFormatOf(v, Params.NativePixelFormat);
-        if (!PlausibleSize(v.ImageWidth, v.ImageHeight, IEPixelFormat2BitCount[fmt], Stream->GetSize()) ||
-            !Bitmap->Allocate(v.ImageWidth, v.ImageHeight, fmt)) {
+        if (!Bitmap->Allocate(v.ImageWidth, v.ImageHeight, fmt)) {
             Progress.Abort();
             return;
         }
@@ -705,11 +761,7 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, cl::TStream* Stream, int32_t& ImageCoun
                 Bitmap->SetPaletteEntry(i, v.ColorMap[static_cast<size_t>(i)]);
         }
         if (EXIFThumbnail) Bitmap->Fill(0);
-        if (v.TileWidth > 0 || v.TileLength > 0) {
-            if (v.TileWidth <= 0 || v.TileLength <= 0) {
-                Progress.Abort();
-                return;
-            }
+        if (v.TileWidth > 0 && v.TileLength > 0) {
             if (v.TileOffsets.empty() && !v.StripOffsets.empty()) {
                 v.TileOffsets = v.StripOffsets;
                 v.TileByteCounts = v.StripByteCounts;

@@ -1,5 +1,5 @@
-// TIFF writer: one bitmap as a little-endian TIFF page, a new file or a page inserted into
-// an existing file, with its tags, EXIF and GPS directories and metadata blocks.
+// TIFF writer: one bitmap as a TIFF page, a new file in either byte order or a page inserted
+// into an existing little-endian file, with its tags, EXIF and GPS directories and metadata blocks.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -26,12 +26,13 @@ namespace ie {
 
 namespace {
 
-void PutLE16(uint8_t* P, uint32_t V) {
-    P[0] = static_cast<uint8_t>(V);
-    P[1] = static_cast<uint8_t>(V >> 8);
+// 16 and 32-bit numbers in the file's byte order: little-endian ("II") or big-endian ("MM").
+void Put16(uint8_t* P, uint32_t V, bool LittleEndian) {
+    P[LittleEndian ? 0 : 1] = static_cast<uint8_t>(V);
+    P[LittleEndian ? 1 : 0] = static_cast<uint8_t>(V >> 8);
 }
-void PutLE32(uint8_t* P, uint32_t V) {
-    for (int i = 0; i < 4; ++i) P[i] = static_cast<uint8_t>(V >> (8 * i));
+void Put32(uint8_t* P, uint32_t V, bool LittleEndian) {
+    for (int i = 0; i < 4; ++i) P[LittleEndian ? i : 3 - i] = static_cast<uint8_t>(V >> (8 * i));
 }
 
 struct TagEntry {
@@ -44,7 +45,12 @@ struct TagEntry {
 // The entries of one directory, collected while their out-of-line values are written.
 class EntryList {
 public:
-    EntryList(cl::TStream* S, TProgressRec& P) : FStream(S), FProgress(P) {}
+    EntryList(cl::TStream* S, TProgressRec& P, bool LittleEndian)
+        : FStream(S), FProgress(P), FLittleEndian(LittleEndian) {}
+
+    bool LittleEndian() const { return FLittleEndian; }
+    void Put16(uint8_t* P, uint32_t V) const { ie::Put16(P, V, FLittleEndian); }
+    void Put32(uint8_t* P, uint32_t V) const { ie::Put32(P, V, FLittleEndian); }
 
     // The next even position (a 0 byte first when the position is odd).
     int64_t AlignEven() {
@@ -81,17 +87,17 @@ public:
         if (Size <= 4)
             std::memcpy(v, Data, static_cast<size_t>(Size));
         else
-            PutLE32(v, WriteBlock(Data, Size));
+            Put32(v, WriteBlock(Data, Size));
         Add(Tag, Type, Count, v);
     }
     void AddLong(uint16_t Tag, uint32_t Value) {
         uint8_t v[4];
-        PutLE32(v, Value);
+        Put32(v, Value);
         Add(Tag, 4, 1, v);
     }
     void AddShort(uint16_t Tag, uint32_t Value) {
         uint8_t v[4] = {};
-        PutLE16(v, Value);
+        Put16(v, Value);
         Add(Tag, 3, 1, v);
     }
     void AddByte(uint16_t Tag, uint8_t Value) {
@@ -100,7 +106,7 @@ public:
     }
     void AddShortArray(uint16_t Tag, const std::vector<uint32_t>& Values) {
         std::vector<uint8_t> b(Values.size() * 2);
-        for (size_t i = 0; i < Values.size(); ++i) PutLE16(b.data() + 2 * i, Values[i]);
+        for (size_t i = 0; i < Values.size(); ++i) Put16(b.data() + 2 * i, Values[i]);
         AddBytes(Tag, 3, static_cast<uint32_t>(Values.size()), b.data(), static_cast<int64_t>(b.size()));
     }
     void AddLongArray(uint16_t Tag, const std::vector<uint32_t>& Values) {
@@ -109,9 +115,9 @@ public:
             return;
         }
         std::vector<uint8_t> b(Values.size() * 4);
-        for (size_t i = 0; i < Values.size(); ++i) PutLE32(b.data() + 4 * i, Values[i]);
+        for (size_t i = 0; i < Values.size(); ++i) Put32(b.data() + 4 * i, Values[i]);
         uint8_t v[4];
-        PutLE32(v, WriteBlock(b.data(), static_cast<int64_t>(b.size())));
+        Put32(v, WriteBlock(b.data(), static_cast<int64_t>(b.size())));
         Add(Tag, 4, static_cast<uint32_t>(Values.size()), v);
     }
     void AddRationals(uint16_t Tag, const double* Values, int32_t Count) {
@@ -119,11 +125,11 @@ public:
         for (int32_t i = 0; i < Count; ++i) {
             int32_t num = 0, den = 1;
             IEFloatToRational(Values[i], 5e-9, num, den);
-            PutLE32(b.data() + 8 * i, static_cast<uint32_t>(num));
-            PutLE32(b.data() + 8 * i + 4, static_cast<uint32_t>(den));
+            Put32(b.data() + 8 * i, static_cast<uint32_t>(num));
+            Put32(b.data() + 8 * i + 4, static_cast<uint32_t>(den));
         }
         uint8_t v[4];
-        PutLE32(v, WriteBlock(b.data(), static_cast<int64_t>(b.size())));
+        Put32(v, WriteBlock(b.data(), static_cast<int64_t>(b.size())));
         Add(Tag, 5, static_cast<uint32_t>(Count), v);
     }
     void AddRational(uint16_t Tag, double Value) { AddRationals(Tag, &Value, 1); }
@@ -156,15 +162,15 @@ public:
     uint32_t WriteIFD(uint32_t Next) {
         std::sort(FEntries.begin(), FEntries.end(), [](const TagEntry& a, const TagEntry& b) { return a.Tag < b.Tag; });
         std::vector<uint8_t> b(2 + FEntries.size() * 12 + 4);
-        PutLE16(b.data(), static_cast<uint32_t>(FEntries.size()));
+        Put16(b.data(), static_cast<uint32_t>(FEntries.size()));
         for (size_t i = 0; i < FEntries.size(); ++i) {
             uint8_t* e = b.data() + 2 + 12 * i;
-            PutLE16(e, FEntries[i].Tag);
-            PutLE16(e + 2, FEntries[i].Type);
-            PutLE32(e + 4, FEntries[i].Count);
+            Put16(e, FEntries[i].Tag);
+            Put16(e + 2, FEntries[i].Type);
+            Put32(e + 4, FEntries[i].Count);
             std::memcpy(e + 8, FEntries[i].Value, 4);
         }
-        PutLE32(b.data() + b.size() - 4, Next);
+        Put32(b.data() + b.size() - 4, Next);
         return WriteBlock(b.data(), static_cast<int64_t>(b.size()));
     }
     bool Empty() const { return FEntries.empty(); }
@@ -172,6 +178,7 @@ public:
 private:
     cl::TStream* FStream;
     TProgressRec& FProgress;
+    bool FLittleEndian;
     std::vector<TagEntry> FEntries;
 };
 
@@ -235,7 +242,7 @@ void WriteEXIF(cl::TStream* S, TProgressRec& Progress, TIOParamsVals& P, EntryLi
     if (AnyNotAbsent(P.EXIFReferenceBlackWhite, 6)) Image.AddRationals(532, P.EXIFReferenceBlackWhite, 6);
     Image.AddText(33432, P.EXIFRightsNotice);
 
-    EntryList exif(S, Progress);
+    EntryList exif(S, Progress, Image.LittleEndian());
     for (const WRational& t : kExifRationals)
         if (P.HasEXIFTag(t.Tag)) exif.AddRational(t.Tag, P.*t.Field);
     for (const WValue& t : kExifShorts)
@@ -273,9 +280,11 @@ void WriteEXIF(cl::TStream* S, TProgressRec& Progress, TIOParamsVals& P, EntryLi
         if (code.size() != 8) code.assign(IEEXIFUserCommentUnicode, 8);
         std::vector<uint8_t> b(code.begin(), code.end());
         if (std::memcmp(code.data(), IEEXIFUserCommentUnicode, 8) == 0) {
+            // UTF-16 in the file's byte order.
             for (char16_t c : P.EXIFUserComment) {
-                b.push_back(static_cast<uint8_t>(c));
-                b.push_back(static_cast<uint8_t>(c >> 8));
+                uint8_t u[2];
+                Put16(u, c, exif.LittleEndian());
+                b.insert(b.end(), u, u + 2);
             }
             b.push_back(0);
             b.push_back(0);
@@ -285,19 +294,21 @@ void WriteEXIF(cl::TStream* S, TProgressRec& Progress, TIOParamsVals& P, EntryLi
         }
         exif.AddBytes(37510, 7, static_cast<uint32_t>(b.size()), b.data(), static_cast<int64_t>(b.size()));
     }
-    if (TIETagsHandler* mn = P.EXIFMakerNote(); mn && mn->GetIFD() && mn->GetIFD()->GetSize() > 12) {
+    // The maker note handler writes little-endian data, which a big-endian file cannot carry.
+    if (TIETagsHandler* mn = P.EXIFMakerNote();
+        mn && exif.LittleEndian() && mn->GetIFD() && mn->GetIFD()->GetSize() > 12) {
         const int64_t at = exif.AlignEven();
         const int32_t n = mn->WriteToStream(S);
         if (n > 0) {
             uint8_t v[4];
-            PutLE32(v, static_cast<uint32_t>(at));
+            exif.Put32(v, static_cast<uint32_t>(at));
             exif.Add(37500, 7, static_cast<uint32_t>(n), v);
         }
     }
     Image.AddLong(34665, exif.WriteIFD(0));
 
     if (P.GPSVersionID.empty()) return;
-    EntryList gps(S, Progress);
+    EntryList gps(S, Progress, Image.LittleEndian());
     {
         uint8_t v[4] = {};
         size_t i = 0, start = 0;
@@ -536,6 +547,9 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
         IEWriteChecked(Stream, Progress, zero, 8);
     }
     if (Progress.IsAborting()) return 0;
+    // A new file takes the byte order of the params; an inserted page that of the file,
+    // which is always little-endian.
+    const bool littleEndian = Insert || P.TIFFByteOrder;
 
     // The bitmap to write, converted as the parameters ask (the caller's stays untouched).
     std::unique_ptr<TIEBitmap> holder;
@@ -713,7 +727,7 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
     if (alpha) samples = 4;
     predictor = compression == 5 && kind == Kind::RGB && !alpha && bits == 8;
 
-    EntryList tags(Stream, Progress);
+    EntryList tags(Stream, Progress, littleEndian);
     if (P.HasEXIFData) {
         WriteEXIF(Stream, Progress, P, tags);
     } else {
@@ -749,8 +763,15 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
                 break;
             case Kind::Gray8Native:
             case Kind::Palette8Native: std::memcpy(row.data(), src, static_cast<size_t>(width)); break;
-            case Kind::Gray16Native: std::memcpy(row.data(), src, static_cast<size_t>(width) * 2); break;
-            case Kind::RGB48: std::memcpy(row.data(), src, static_cast<size_t>(width) * 6); break;
+            case Kind::Gray16Native:
+            case Kind::RGB48: {
+                // Native 16-bit words, in the file's byte order.
+                const int32_t words = width * (kind == Kind::RGB48 ? 3 : 1);
+                std::memcpy(row.data(), src, static_cast<size_t>(words) * 2);
+                if (!littleEndian)
+                    for (int32_t i = 0; i < words; ++i) std::swap(row[2 * static_cast<size_t>(i)], row[2 * static_cast<size_t>(i) + 1]);
+                break;
+            }
             case Kind::CMYKNative:
                 for (int32_t i = 0; i < width * 4; ++i)
                     row[static_cast<size_t>(i)] = static_cast<uint8_t>(255 - src[i]);
@@ -779,7 +800,7 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
                 if (bits == 16) {
                     for (int32_t x = 0; x < width; ++x) {
                         const uint32_t w = samplesRow[static_cast<size_t>(x)] * 257u;
-                        PutLE16(row.data() + 2 * x, w);
+                        Put16(row.data() + 2 * x, w, littleEndian);
                     }
                 } else if (bits == 8) {
                     std::memcpy(row.data(), samplesRow.data(), static_cast<size_t>(width));
@@ -884,7 +905,8 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
     tags.AddLongArray(273, offsets);
     tags.AddLongArray(279, counts);
     tags.AddShort(277, static_cast<uint32_t>(samples));
-    if (alpha) tags.AddShort(338, 1);
+    // The colours are stored as they are, not multiplied by the alpha: unassociated alpha.
+    if (alpha) tags.AddShort(338, 2);
     if (predictor) tags.AddShort(317, 2);
     tags.AddText(285, P.TIFFPageName);
     if (P.TIFFXPos != 0) tags.AddRational(286, P.TIFFXPos);
@@ -904,7 +926,7 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
             std::vector<uint8_t> b(static_cast<const uint8_t*>(buf), static_cast<const uint8_t*>(buf) + len);
             b.resize((b.size() + 3) / 4 * 4, 0);
             uint8_t v[4];
-            PutLE32(v, tags.WriteBlock(b.data(), static_cast<int64_t>(b.size())));
+            tags.Put32(v, tags.WriteBlock(b.data(), static_cast<int64_t>(b.size())));
             tags.Add(33723, 4, static_cast<uint32_t>(b.size() / 4), v);
         }
         std::free(buf);
@@ -942,15 +964,17 @@ int32_t IEWriteTIFFStream(cl::TStream* Stream, bool Insert, TIEBitmap* Bitmap, T
         tags.WriteIFD(linkOld);
         Stream->Seek(linkAt, cl::soBeginning);
         uint8_t v[4];
-        PutLE32(v, ifd);
+        tags.Put32(v, ifd);
         IEWriteChecked(Stream, Progress, v, 4);
         Stream->Seek(0, cl::soEnd);
         return Progress.IsAborting() ? 0 : pages + 1;
     }
     tags.WriteIFD(0);
     const int64_t end = Stream->GetPosition();
-    uint8_t h[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
-    PutLE32(h + 4, ifd);
+    uint8_t h[8] = {'I', 'I', 0, 0, 0, 0, 0, 0};
+    if (!littleEndian) h[0] = h[1] = 'M';
+    Put16(h + 2, 42, littleEndian);
+    Put32(h + 4, ifd, littleEndian);
     Stream->Seek(start, cl::soBeginning);
     IEWriteChecked(Stream, Progress, h, 8);
     Stream->Seek(end, cl::soBeginning);

@@ -64,3 +64,8 @@ exiftool -q -overwrite_original -EXIF:XResolution=72 -EXIF:YResolution=72 -EXIF:
 cp s420.jpg exifcm.jpg
 exiftool -q -overwrite_original -EXIF:XResolution=100 -EXIF:YResolution=100 -EXIF:ResolutionUnit=cm exifcm.jpg
 rm -f thumb.ppm
+# Flat pages with arithmetic coding: a few hundred bytes for millions of pixels.
+python3 -c "import sys; sys.stdout.buffer.write(b'P6 2048 1536 255\n' + b'\xff' * (2048 * 1536 * 3))" > flat.ppm
+cjpeg -arithmetic flat.ppm > flat_arith.jpg
+cjpeg -arithmetic -grayscale flat.ppm > flat_arith_grey.jpg
+rm flat.ppm

@@ -70,3 +70,18 @@ done
 for i in 0 1 2; do $IM "multi.tif[$i]" -alpha off -depth 8 -type TrueColor "ppm:multi_$i.ref.ppm"; done
 $IM rgba_unassoc.tif -alpha extract -depth 8 pgm:rgba_unassoc.alpha.pgm
 $IM rgba_assoc.tif -alpha extract -depth 8 pgm:rgba_assoc.alpha.pgm
+# JPEG-compressed pages of every photometric interpretation: RGB kept as RGB inside the JPEG
+# data (libtiff and ImageMagick), YCbCr, grey and CMYK; each with libtiff's own decoding
+# through tiff2rgba beside ImageMagick's.
+tiffcp -c jpeg:r rgb.tif jpeg_rgb.tif
+tiffcp -c jpeg rgb.tif jpeg_ycbcr.tif
+tiffcp -c jpeg grey8.tif jpeg_grey.tif
+tiffcp -c jpeg cmyk.tif jpeg_cmyk.tif
+$IM src.ppm -compress JPEG jpeg_im.tif
+for f in jpeg_*.tif; do
+  $IM "$f" -alpha off -depth 8 -colorspace sRGB -type TrueColor "ppm:${f%.tif}.ref.ppm"
+  tiff2rgba "$f" rgba.tmp.tif
+  $IM rgba.tmp.tif -alpha off -depth 8 -type TrueColor "ppm:${f%.tif}.tiff2rgba.ppm"
+  rm -f rgba.tmp.tif
+done
+# Hostile headers: see hostile/make.py.
