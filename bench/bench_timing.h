@@ -1,6 +1,7 @@
 // The best wall-clock time of a few runs of a piece of work, for benchmarks that set their
 // time against a peer program or a copy measured once in the same run; the processor time of
-// this thread and of finished child processes, and a peer program's run timed both ways.
+// this process (every thread: the codecs may hand rows to worker threads) and of finished
+// child processes, and a peer program's run timed both ways.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -33,10 +34,10 @@ inline double NetRatio(double Ours, double Peer, double Overhead) {
     return net < Peer / 20 ? 0.0 : Ours / net;
 }
 
-// Processor time of this thread, and of the finished child processes.
-inline double ThreadCPU() {
+// Processor time of this process (all its threads), and of the finished child processes.
+inline double ProcessCPU() {
     timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 inline double ChildrenCPU() {

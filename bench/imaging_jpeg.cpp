@@ -2,8 +2,9 @@
 // library's codec, at full size and at 1/2 and 1/4, against djpeg and ImageMagick's convert
 // decoding the same file at the same scale in the same run (separate processes writing to
 // /dev/null). The counters vs_djpeg and vs_convert are our best real time divided by the
-// peer's; cpu_vs_djpeg and cpu_vs_convert divide the processor times (user and system, the
-// peer's taken from its process), which a busy machine disturbs less. The goal is our
+// peer's; cpu_vs_djpeg and cpu_vs_convert divide the processor times (user and system of
+// every thread of each process: ours of this process during the decoding, the peer's of its
+// whole run), which a busy machine disturbs less. The goal is our
 // decoding within 1.2 of djpeg.
 // Run: bench_imaging_jpeg.
 #include <benchmark/benchmark.h>
@@ -121,9 +122,9 @@ void BM_JPEGDecode(benchmark::State& state) {
         bench::RunPeer(state, convertCommand, convert, convertCPU);
         int32_t rows = 0;
         if (!reuse) bitmap = fresh();
-        const double c0 = bench::ThreadCPU();
+        const double c0 = bench::ProcessCPU();
         const double t = bench::BestSeconds(1, [&] { rows = DecodeOnce(file, denom, *bitmap); });
-        oursCPU = std::min(oursCPU, bench::ThreadCPU() - c0);
+        oursCPU = std::min(oursCPU, bench::ProcessCPU() - c0);
         if (rows != (kHeight + denom - 1) / denom) state.SkipWithError("decoding failed");
         state.SetIterationTime(t);
         ours = std::min(ours, t);

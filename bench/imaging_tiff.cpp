@@ -100,7 +100,7 @@ void BM_TIFFRead(benchmark::State& state) {
     for (auto _ : state) {
         bench::RunPeer(state, peer, tiffcp, tiffcpCPU);
         bool aborted = false;
-        const double c0 = bench::ThreadCPU();
+        const double c0 = bench::ProcessCPU();
         const double t = bench::BestSeconds(1, [&] {
             cl::TFileStream in(file, cl::fmOpenRead);
             ie::TIOParamsVals params(nullptr);
@@ -114,7 +114,7 @@ void BM_TIFFRead(benchmark::State& state) {
             benchmark::DoNotOptimize(bitmap->GetScanline(bitmap->GetHeight() - 1));
             aborted = abort;
         });
-        oursCPU = std::min(oursCPU, bench::ThreadCPU() - c0);
+        oursCPU = std::min(oursCPU, bench::ProcessCPU() - c0);
         if (aborted || bitmap->GetHeight() != kHeight) state.SkipWithError("reading failed");
         state.SetIterationTime(t);
         ours = std::min(ours, t);
@@ -136,7 +136,7 @@ void BM_TIFFWrite(benchmark::State& state) {
     for (auto _ : state) {
         bench::RunPeer(state, peer, tiffcp, tiffcpCPU);
         bool aborted = false;
-        const double c0 = bench::ThreadCPU();
+        const double c0 = bench::ProcessCPU();
         const double t = bench::BestSeconds(1, [&] {
             cl::TFileStream out(s.Path("ours_out.tif"), cl::fmCreate);
             ie::TIOParamsVals params(nullptr);
@@ -148,7 +148,7 @@ void BM_TIFFWrite(benchmark::State& state) {
             ie::IEWriteTIFFStream(&out, false, s.picture.get(), progress, params);
             aborted = abort;
         });
-        oursCPU = std::min(oursCPU, bench::ThreadCPU() - c0);
+        oursCPU = std::min(oursCPU, bench::ProcessCPU() - c0);
         if (aborted) state.SkipWithError("writing failed");
         state.SetIterationTime(t);
         ours = std::min(ours, t);

@@ -1,5 +1,14 @@
 # Helpers shared by the project's CMake files.
 
+# CTest starts the tests it knows to be long first, from the costs it measured in earlier
+# runs of the build directory. A fresh build directory has none, so it starts from the
+# costs in test-costs.txt (name, runs, seconds: the slow tests of a sanitizer build); a
+# directory that has its own keeps them.
+set(LUMETRA_COST_DATA ${CMAKE_BINARY_DIR}/Testing/Temporary/CTestCostData.txt)
+if(NOT EXISTS ${LUMETRA_COST_DATA})
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/test-costs.txt ${LUMETRA_COST_DATA} COPYONLY)
+endif()
+
 # lumetra_library(NAME [DEPS lib...] [PKG pkgconfig-module...])
 # One static library per directory: every .cpp of the calling directory is compiled in
 # (subdirectories are libraries or modules of their own). Headers are included as "library/Unit.h" from src/.

@@ -57,6 +57,9 @@ struct Clock {
     std::mutex mutex;
     std::condition_variable changed;  // time moved, an event ran, ClockNotify, a new event
     uint64_t generation = 0;          // bumped with every notification of `changed`
+    // The real-time dispatcher's own wake-up: every notification of `changed`, and also a
+    // change of the queue on the real clock, which concerns no one else there.
+    std::condition_variable dispatch;
 
     std::atomic<ClockMode> mode{ClockMode::Real};
     std::atomic<int64_t> virtualNow{0};
@@ -77,6 +80,19 @@ struct Clock {
     void Bump() {
         ++generation;
         changed.notify_all();
+        dispatch.notify_one();
+    }
+
+    // A new or cancelled event. On the virtual clock the waiters run the events, so they
+    // all look again. On the real clock only the dispatcher runs them and the waiters of
+    // ClockWaitUntil look at their deadline and their condition alone: waking every one
+    // of them (the message loop among them) for each tick of a periodic timer would cost
+    // thread switches for nothing.
+    void QueueChanged() {
+        if (mode.load() == ClockMode::Virtual)
+            Bump();
+        else
+            dispatch.notify_one();
     }
 };
 
@@ -124,7 +140,7 @@ void DispatcherLoop() {
     std::unique_lock<std::mutex> lock(c.mutex);
     for (;;) {
         if (c.mode.load() != ClockMode::Real || c.queue.empty()) {
-            c.changed.wait(lock);
+            c.dispatch.wait(lock);
             continue;
         }
         int64_t due = c.queue.begin()->first.due;
@@ -132,7 +148,7 @@ void DispatcherLoop() {
             RunEvent(c, lock, PopFirst(c));
             continue;
         }
-        c.changed.wait_until(lock, SteadyPointOf(due));
+        c.dispatch.wait_until(lock, SteadyPointOf(due));
     }
 }
 
@@ -366,7 +382,7 @@ ClockEventId Schedule(int64_t dueTicks, const uint64_t* order, std::function<voi
     c.queue.emplace(key, Event{id, std::move(run)});
     c.keyOf.emplace(id, key);
     if (c.mode.load() == ClockMode::Real) StartDispatcher(c);
-    c.Bump();
+    c.QueueChanged();
     return id;
 }
 }  // namespace
@@ -391,7 +407,7 @@ bool ClockCancel(ClockEventId id) {
         c.queue.erase(qit);
     }
     c.keyOf.erase(it);
-    c.Bump();
+    c.QueueChanged();
     return true;
 }
 

@@ -75,6 +75,9 @@ int64_t TicksAtMs(int64_t ms);
 
 // Chooses and installs the backend from LUMETRA_DISPLAY and LUMETRA_SCREEN: "headless",
 // "sdl", or unset (SDL when DISPLAY or WAYLAND_DISPLAY names a display, else headless).
+// For the start-up benchmark, LUMETRA_FIRST_LIGHT=X,Y,FILE watches the screen point (X, Y)
+// after every present of the UI thread and writes the CLOCK_MONOTONIC time in nanoseconds
+// to FILE when the point first shows a colour other than black.
 void StartFromEnvironment();
 // Why StartFromEnvironment runs headless although headless was not asked for (e.g.
 // "cannot open X display ':99'", "DISPLAY is not set"); empty when a display is open or

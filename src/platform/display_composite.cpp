@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <mutex>
 
@@ -39,6 +40,12 @@ struct DisplayState {
     ClockEventId captureEvent = 0;
     std::vector<int64_t> deferredCaptures;  // ms, taken at the next pump
     std::string missingDisplay;             // why no display was opened ("" : none missing)
+
+    // The first-light watch (LUMETRA_FIRST_LIGHT): the screen point looked at after every
+    // present and the file that receives the time it first shows a colour other than black.
+    bool watchFirstLight = false;
+    POINT firstLightAt{};
+    std::string firstLightFile;
 };
 
 DisplayState& D() {
@@ -223,6 +230,43 @@ HWND AdoptForeignWindow(uint64_t nativeId) {
     return b ? b->AdoptForeign(nativeId) : nullptr;
 }
 
+namespace {
+
+// After a present on the UI thread: once the watched point of the screen is no longer
+// black, the monotonic time in nanoseconds goes to the watch's file and the watch ends.
+void WatchFirstLight() {
+    DisplayState& d = D();
+    if (!d.watchFirstLight) return;
+    const POINT p = d.firstLightAt;
+    const std::vector<uint32_t> px = ComposeRect(RECT{p.x, p.y, p.x + 1, p.y + 1}, nullptr);
+    if (px.empty() || px[0] == 0) return;
+    d.watchFirstLight = false;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    if (FILE* f = std::fopen(d.firstLightFile.c_str(), "w")) {
+        std::fprintf(f, "%lld\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+        std::fclose(f);
+    }
+}
+
+// LUMETRA_FIRST_LIGHT=X,Y,FILE: a benchmark's watch on the first picture (see above).
+void StartFirstLightWatch() {
+    DisplayState& d = D();
+    d.watchFirstLight = false;
+    const char* spec = std::getenv("LUMETRA_FIRST_LIGHT");
+    if (!spec || !*spec) return;
+    int x = -1, y = -1, used = 0;
+    if (std::sscanf(spec, "%d,%d,%n", &x, &y, &used) != 2 || used == 0 || !spec[used] || x < 0 || y < 0) {
+        std::fprintf(stderr, "LUMETRA_FIRST_LIGHT: expected X,Y,FILE; no watch\n");
+        return;
+    }
+    d.firstLightAt = POINT{x, y};
+    d.firstLightFile = spec + used;
+    d.watchFirstLight = true;
+}
+
+}  // namespace
+
 void PumpBackend() {
     DisplayState& d = D();
     std::vector<int64_t> due;
@@ -232,12 +276,14 @@ void PumpBackend() {
     }
     for (int64_t ms : due) TakeCapture(ms);
     if (d.backend) d.backend->Pump();
+    if (user::OnUiThread()) WatchFirstLight();
 }
 
 void PresentChangedSurfaces() {
     // Only the UI thread presents (a transition thread's frames are shown at its pumps).
     if (!user::OnUiThread()) return;
     if (Backend* b = D().backend.get()) b->Flush();
+    WatchFirstLight();
 }
 
 bool BackendNeedsPolling() { return D().backend && D().backend->NeedsPolling(); }
@@ -324,6 +370,7 @@ void StartFromEnvironment() {
     }
     if (!b) b = MakeHeadlessBackend(w, h);
     SetBackend(std::move(b));
+    StartFirstLightWatch();
     const char* dir = std::getenv("LUMETRA_CAPTURE_DIR");
     const char* every = std::getenv("LUMETRA_CAPTURE_EVERY_MS");
     if (dir && *dir) {

@@ -391,3 +391,34 @@ TEST(RealClock, ScheduledEventsRunWhenDueOnTheClockThread) {
     EXPECT_EQ(second.load(), 2);
     EXPECT_FALSE(onMainThread.load());
 }
+
+namespace {
+
+// On the real clock, scheduling and cancelling events (a periodic timer does both at every
+// tick) concern the dispatcher alone: a waiter of ClockWaitUntil looks again only when
+// notified or when an event has run.
+TEST(RealClock, QueueChangesLeaveWaitersAsleep) {
+    SetClockMode(ClockMode::Real);
+    std::atomic<bool> done{false};
+    std::atomic<int> looks{0};
+    std::thread changer([&] {
+        for (int i = 0; i < 50; ++i) {
+            ClockEventId id = ClockSchedule(ClockNowTicks() + Ms(60'000), [] {});
+            EXPECT_TRUE(ClockCancel(id));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        done = true;
+        ClockNotify();
+    });
+    EXPECT_EQ(ClockWaitUntil(ClockNowTicks() + Ms(60'000),
+                             [&] {
+                                 ++looks;
+                                 return done.load();
+                             }),
+              ClockWaitResult::Woken);
+    changer.join();
+    // The first look, the one after the notification, and a spurious wake-up or two.
+    EXPECT_LE(looks.load(), 6);
+}
+
+}  // namespace

@@ -2,11 +2,13 @@
 // start-up from the environment.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -79,7 +81,7 @@ protected:
     void TearDown() override {
         display::StopCaptures();
         for (const char* v : {"LUMETRA_DISPLAY", "LUMETRA_SCREEN", "LUMETRA_CAPTURE_DIR", "LUMETRA_CAPTURE_EVERY_MS",
-                              "LUMETRA_INPUT", "LUMETRA_CLOCK"})
+                              "LUMETRA_INPUT", "LUMETRA_CLOCK", "LUMETRA_FIRST_LIGHT"})
             unsetenv(v);
         test::ResetUser();
         SetClockMode(ClockMode::Real);
@@ -172,6 +174,51 @@ TEST_F(Display, BadEnvironmentFallsBackToDefaults) {
     RunUntil(100);
     EXPECT_TRUE(Files().empty());
     PlatformShutDown();
+}
+
+// The first-light watch of the start-up benchmark: the time a screen point first shows a
+// colour other than black is written once, after the present that showed it; a point that
+// stays black writes nothing.
+TEST_F(Display, FirstLightIsTheFirstPresentThatLightsThePoint) {
+    struct Case {
+        int x, y;
+        bool lit;
+    } cases[] = {{20, 20, true}, {2, 2, false}};
+    for (const Case& c : cases) {
+        std::filesystem::create_directories(dir_);
+        const std::string file = (dir_ / "light").string();
+        std::filesystem::remove(file);
+        setenv("LUMETRA_DISPLAY", "headless", 1);
+        setenv("LUMETRA_CLOCK", "virtual", 1);
+        setenv("LUMETRA_SCREEN", "64x48", 1);
+        setenv("LUMETRA_FIRST_LIGHT", (std::to_string(c.x) + "," + std::to_string(c.y) + "," + file).c_str(), 1);
+        PlatformStartUp();
+        WNDCLASSA wc;
+        wc.lpfnWndProc = Paint;
+        wc.lpszClassName = "Painted";
+        RegisterClassA(&wc);
+        timespec before{};
+        clock_gettime(CLOCK_MONOTONIC, &before);
+        RunUntil(10);
+        EXPECT_FALSE(std::filesystem::exists(file)) << "black screen, point " << c.x << "," << c.y;
+        HWND w =
+            CreateWindowExA(0, "Painted", "", WS_POPUP | WS_VISIBLE, 8, 8, 32, 24, nullptr, nullptr, nullptr, nullptr);
+        RunUntil(20);
+        long long ns = 0;
+        std::ifstream(file) >> ns;
+        if (c.lit) {
+            EXPECT_GE(ns, static_cast<long long>(before.tv_sec) * 1000000000LL + before.tv_nsec);
+            // Written once: a later present leaves the file alone.
+            std::filesystem::remove(file);
+            InvalidateRect(w, nullptr, FALSE);
+            RunUntil(30);
+            EXPECT_FALSE(std::filesystem::exists(file));
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(file)) << "point " << c.x << "," << c.y;
+        }
+        PlatformShutDown();
+        unsetenv("LUMETRA_FIRST_LIGHT");
+    }
 }
 
 }  // namespace
