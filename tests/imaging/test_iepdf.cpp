@@ -2,6 +2,7 @@
 // page tree, the cross-reference table, and a whole minimal document checked by qpdf.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -39,7 +40,9 @@ TEST(PDFObjects, ScalarsAreWrittenAsPDFReadsThem) {
         {Written(*std::make_unique<TIEPDFNumericObject>(-612.5)), "-612.5"},
         {Written(*std::make_unique<TIEPDFNumericObject>(0.1)), "0.1"},
         {Written(*std::make_unique<TIEPDFNumericObject>(1e-7)), "0.0000001"},
-        {Written(*std::make_unique<TIEPDFNumericObject>(1e18)), "1000000000000000000"},
+        {Written(*std::make_unique<TIEPDFNumericObject>(1e17)), "100000000000000000"},
+        {Written(*std::make_unique<TIEPDFNumericObject>(1e18)), "1000000000000000000.0"},
+        {Written(*std::make_unique<TIEPDFNumericObject>(std::numeric_limits<double>::max())).substr(0, 16), "1797693134862310"},
         {Written(*std::make_unique<TIEPDFNumericObject>(1e20)), "100000000000000000000.0"},
         {Written(*std::make_unique<TIEPDFNumericObject>(-1.5e19)), "-15000000000000000000.0"},
         {Written(*std::make_unique<TIEPDFNumericObject>(1e30)), "1000000000000000000000000000000.0"},
@@ -233,9 +236,11 @@ TEST_F(PDFFiles, NumbersOfEverySizeReadBackThroughQpdf) {
     ASSERT_EQ(read.size(), std::size(values)) << out;
     for (size_t i = 0; i < read.size(); ++i) {
         SCOPED_TRACE(read[i]);
-        const double want = std::fabs(values[i]) < 1e-15 ? 0.0 : values[i];
+        // 15 significant digits, at most 20 after the point.
+        const double want = values[i];
         const double got = std::strtod(read[i].c_str(), nullptr);
-        EXPECT_NEAR(got, want, std::fabs(want) * 1e-14);
+        EXPECT_TRUE(std::isfinite(got));
+        EXPECT_NEAR(got, want, std::max(std::fabs(want) * 1e-14, 1e-20));
     }
 }
 

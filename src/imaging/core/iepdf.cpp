@@ -47,6 +47,12 @@ cl::String IEPDFNumberText(double Value) {
         cl::String digits;
         for (size_t i = 0; i < mark; ++i)
             if (e[i] >= '0' && e[i] <= '9') digits += e[i];
+        // Rounding the largest doubles up would pass the largest double: take the digit below.
+        if (std::isinf(std::strtod(buf, nullptr))) {
+            size_t k = digits.size();
+            while (k > 0 && digits[k - 1] == '0') digits[--k] = '9';
+            if (k > 0) --digits[k - 1];
+        }
         digits.resize(static_cast<size_t>(exponent) + 1, '0');
         cl::String s = Value < 0 ? "-" + digits : digits;
         if (digits.size() >= 19) s += ".0";
