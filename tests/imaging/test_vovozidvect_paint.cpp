@@ -334,7 +334,7 @@ TEST_P(VectPaint, AngleLabelEndsInTheDegreeSign) {
     measure.SetSize(8, 8);
     const int32_t width = measure.GetCanvas()->TextWidth(IEVectAngleLabel(90, 15, 2));
     EXPECT_EQ(width, 6 * 7);  // six characters of the test font, the degree sign one of them
-    EXPECT_GE(o.DrawnRect.Right, 20 + width);
+    EXPECT_GE(o.DrawnRect.right, 20 + width);
 }
 
 TEST_P(VectPaint, RulerDrawsItsLineTicksAndLength) {
