@@ -53,6 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ie::TProgressRec progress;
     progress.Aborting = &aborting;
     ie::IEWriteDCXStream(&target, &page, params, progress);
+    // The container is the whole stream; the probe reads from the position.
+    target.Seek(0, cl::soBeginning);
     if (!aborting && !ie::IEIsDCXStream(&target)) __builtin_trap();
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/core/hyieutils.h"
+#include "imaging/core/iewords.h"
 
 namespace ie {
 namespace {
@@ -23,13 +24,16 @@ HOOK(IOInit)
 HOOK(IOFinal)
 HOOK(PresetInit)
 HOOK(PresetFinal)
-HOOK(CoreCountInit)
-HOOK(WordsInit)
-HOOK(WordsFinal)
-HOOK(ICCFinal)
 #undef HOOK
 
 void DefsSaw() { gCalls.push_back("weights " + std::to_string(IEGrayWeightRed)); }
+// The core fills the word tables between the core count and the colour management.
+void CoreCountInit() { gCalls.push_back("CoreCountInit, words " + std::to_string(!IEGetLocalizedWord(0, msEnglish).empty())); }
+void ICCFinal() { gCalls.push_back("ICCFinal, words " + std::to_string(!IEGetLocalizedWord(0, msEnglish).empty())); }
+void DefsSawWords() {
+    DefsSaw();
+    gCalls.back() += ", words " + std::to_string(!IEGetLocalizedWord(0, msEnglish).empty());
+}
 
 class Startup : public ::testing::Test {
 protected:
@@ -40,13 +44,15 @@ protected:
         IERegisterStaticHooks(iesuVovozIdIO, IOInit, IOFinal);
         IERegisterStaticHooks(iesuPresetIm, PresetInit, PresetFinal);
         IERegisterUtilsPart(ieupCoreCount, CoreCountInit, nullptr);
-        IERegisterUtilsPart(ieupWordTables, WordsInit, WordsFinal);
-        IERegisterUtilsPart(ieupColorManagement, DefsSaw, ICCFinal);
+        IERegisterUtilsPart(ieupColorManagement, DefsSawWords, ICCFinal);
+        IEFreeWordTables();
     }
     void TearDown() override {
         while (IELibraryStarted()) IELibraryStaticFinal();
         for (int u = 0; u < iesuCount; ++u) IERegisterStaticHooks(static_cast<TIEStaticUnit>(u), nullptr, nullptr);
         for (int p = 0; p < ieupCount; ++p) IERegisterUtilsPart(static_cast<TIEUtilsPart>(p), nullptr, nullptr);
+        // The shutdown emptied the word tables; other tests read them.
+        IEFillWordTables();
     }
 };
 
@@ -56,8 +62,8 @@ TEST_F(Startup, HooksRunOnceInOrderAndBackwardsAtTheLastRelease) {
     EXPECT_TRUE(gCalls.empty());
     IEGrayWeightRed = 50;
     IELibraryStaticInit();
-    const std::vector<std::string> init = {"GDIPlusInit", "CoreCountInit", "WordsInit", "weights 21",
-                                           "J2000Init",   "IOInit",        "PresetInit"};
+    const std::vector<std::string> init = {"GDIPlusInit", "CoreCountInit, words 0", "weights 21, words 1",
+                                           "J2000Init",   "IOInit",                 "PresetInit"};
     EXPECT_EQ(gCalls, init);
     IELibraryStaticInit();  // a second user: only counted
     EXPECT_EQ(gCalls.size(), init.size());
@@ -66,10 +72,11 @@ TEST_F(Startup, HooksRunOnceInOrderAndBackwardsAtTheLastRelease) {
     EXPECT_TRUE(gCalls.empty());
     EXPECT_TRUE(IELibraryStarted());
     IELibraryStaticFinal();
-    const std::vector<std::string> final = {"PresetFinal", "IOFinal",    "J2000Final",
-                                            "ICCFinal",    "WordsFinal", "GDIPlusFinal"};
+    const std::vector<std::string> final = {"PresetFinal", "IOFinal", "J2000Final", "ICCFinal, words 1",
+                                            "GDIPlusFinal"};
     EXPECT_EQ(gCalls, final);
     EXPECT_FALSE(IELibraryStarted());
+    EXPECT_EQ(IEGetLocalizedWord(0, msEnglish), "");
     // It can start again.
     gCalls.clear();
     IELibraryStaticInit();

@@ -133,12 +133,9 @@ TEST(ICORead, DamagedFilesSetTheAbortFlag) {
         int32_t Index;
     } cases[] = {
         {"empty", {}, 0},
-        {"index past the count", good, 3},
-        {"negative index", good, -1},
         {"count larger than the file", with(4, {0xFF, 0xFF}), 0},
         {"offset inside the directory", with(6 + 12, {4, 0, 0, 0}), 0},
         {"offset past the end", with(6 + 12, {0, 0, 0, 0x7F}), 0},
-        {"bit count 7", with(good[6 + 12] + 14, {7, 0}), 0},
         {"cut pixels", std::vector<uint8_t>(good.begin(), good.begin() + 200), 0},
     };
     for (const Case& c : cases) {
@@ -146,6 +143,10 @@ TEST(ICORead, DamagedFilesSetTheAbortFlag) {
         const auto r = Read(c.File, false, c.Index);
         EXPECT_TRUE(r.Aborted);
     }
+    // No bit count in the bitmap header, the entry or the colour count.
+    auto noBits = with(good[6 + 12] + 14, {0, 0});
+    noBits[6 + 6] = noBits[6 + 7] = 0;
+    EXPECT_TRUE(Read(noBits, false, 0).Aborted);
     // A header width that disagrees beyond 2048 pixels is not believed: the entry's size stays.
     const auto odd = Read(with(good[6 + 12] + 4, {0, 0, 0, 1}), false, 0);
     EXPECT_FALSE(odd.Aborted);
@@ -155,6 +156,108 @@ TEST(ICORead, DamagedFilesSetTheAbortFlag) {
     EXPECT_FALSE(IEIsICOStream(s.get()));
     s = MemStream(with(6 + 3, {1}));
     EXPECT_FALSE(IEIsICOStream(s.get()));
+}
+
+// RGBA pixels of what ImageMagick decodes from File (a frame selector allowed).
+std::vector<uint8_t> DecodeRGBA(const std::string& File, int32_t W, int32_t H) {
+    int st = -1;
+    const std::string out = RunCommand("/usr/bin/convert '" + File + "' -depth 8 rgba:- 2>/dev/null", &st);
+    EXPECT_EQ(st, 0) << File;
+    EXPECT_EQ(out.size(), static_cast<size_t>(W) * H * 4) << File;
+    return std::vector<uint8_t>(out.begin(), out.end());
+}
+
+// A directory index outside the directory reads nothing and is no error; a depth the reader
+// does not know raises.
+TEST(ICORead, IndexOutsideTheDirectoryAndUnknownDepths) {
+    const auto good = ReadBytes(FixturePath("ico", "three.ico"));
+    for (const bool cursor : {false, true}) {
+        auto file = good;
+        if (cursor) file[2] = 2;
+        for (const int32_t index : {-1, 3, 1000}) {
+            SCOPED_TRACE(std::to_string(index) + (cursor ? " cursor" : " icon"));
+            IcoRead r;
+            r.Bitmap->Allocate(3, 2, ie24RGB);
+            r.Params->ICOImageIndex = r.Params->CURImageIndex = index;
+            r.Params->Width = 77;
+            auto s = MemStream(file);
+            Progress p;
+            if (cursor)
+                IEReadCURStream(s.get(), r.Bitmap.get(), *r.Params, false, p.Rec, r.Alpha, false);
+            else
+                IEReadICOStream(s.get(), r.Bitmap.get(), *r.Params, false, p.Rec, r.Alpha, false);
+            EXPECT_FALSE(p.Aborting);
+            EXPECT_EQ(r.Bitmap->GetWidth(), 3);
+            EXPECT_EQ(r.Params->Width, 77);
+            EXPECT_FALSE(r.Alpha);
+        }
+    }
+    // Bit counts 2, 7 and 16 in the bitmap header of the first image.
+    for (const uint8_t bits : {2, 7, 16}) {
+        SCOPED_TRACE(int(bits));
+        auto file = good;
+        file.at(IEGetLE32(good.data() + 6 + 12) + 14) = bits;
+        for (const bool native : {false, true}) {
+            try {
+                (void)Read(file, false, 0, native);
+                ADD_FAILURE() << "no exception";
+            } catch (const cl::Exception& e) {
+                EXPECT_STREQ(e.what(), "Unsupported pixel format");
+            }
+        }
+    }
+}
+
+// Icons of 16, 32, 48 and 256 pixels (size bytes 0) made by icotool, the 256-pixel images
+// stored as PNG and as a 1-bit bitmap: every image reads as icotool extracts it, and the
+// directory lists each image at its index.
+TEST(ICORead, TwoHundredFiftySixPixelImages) {
+    char pattern[] = "/tmp/lumetra-ico-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string path = FixturePath("ico", "sizes.ico");
+    int st = -1;
+    RunCommand("icotool -x -o '" + dir + "' '" + path + "' 2>&1", &st);
+    EXPECT_EQ(st, 0);
+    struct Case {
+        int32_t Size, Bits, Samples, SampleBits;
+    } cases[] = {{16, 32, 4, 8}, {32, 32, 4, 8}, {48, 24, 3, 8}, {256, 32, 4, 8}, {256, 1, 1, 1}};
+    const auto file = ReadBytes(path);
+    for (int32_t i = 0; i < 5; ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(i);
+        const auto r = Read(file, false, i);
+        ASSERT_FALSE(r.Aborted);
+        for (int32_t k = 0; k < 5; ++k) {
+            EXPECT_EQ(r.Params->ICOSizes[static_cast<size_t>(k)], (std::array<int32_t, 2>{cases[k].Size, cases[k].Size}));
+            EXPECT_EQ(r.Params->ICOBitCount[static_cast<size_t>(k)], cases[k].Bits);
+        }
+        EXPECT_EQ(r.Params->ICOSizes[5], (std::array<int32_t, 2>{0, 0}));
+        EXPECT_EQ(r.Params->Width, c.Size);
+        EXPECT_EQ(r.Params->SamplesPerPixel, c.Samples);
+        EXPECT_EQ(r.Params->BitsPerSample, c.SampleBits);
+        const std::string png = dir + "/sizes_" + std::to_string(i + 1) + "_" + std::to_string(c.Size) + "x" +
+                                std::to_string(c.Size) + "x" + std::to_string(c.Bits) + ".png";
+        const std::vector<uint8_t> rgba = DecodeRGBA(png, c.Size, c.Size);
+        ASSERT_EQ(rgba.size(), static_cast<size_t>(c.Size) * c.Size * 4);
+        ASSERT_EQ(r.Bitmap->GetWidth(), c.Size);
+        ASSERT_EQ(r.Bitmap->GetHeight(), c.Size);
+        int bad = 0;
+        for (int32_t y = 0; y < c.Size; ++y)
+            for (int32_t x = 0; x < c.Size; ++x) {
+                const uint8_t* want = rgba.data() + 4 * (static_cast<size_t>(y) * c.Size + x);
+                // The PNG image keeps its alpha in the bitmap, the others in the mask.
+                const int a = r.Alpha                        ? r.Alpha->GetPixel(x, y)
+                              : r.Bitmap->HasAlphaChannel() ? r.Bitmap->GetAlpha(x, y)
+                                                            : 255;
+                if (a != want[3] && bad++ < 5) ADD_FAILURE() << "alpha at " << x << "," << y;
+                if (want[3] != 255) continue;
+                const TRGB p = r.Bitmap->GetPixelRGB(x, y);
+                if ((p.r != want[0] || p.g != want[1] || p.b != want[2]) && bad++ < 5)
+                    ADD_FAILURE() << "colour at " << x << "," << y;
+            }
+    }
+    RunCommand("rm -rf '" + dir + "'");
 }
 
 TEST(ICORead, ThroughTheEngine) {
@@ -199,15 +302,6 @@ std::vector<uint8_t> WriteIcon(TIEBitmap* Source, const std::vector<std::array<i
     IEWriteICOStream(&s, Source, params, p.Rec, Sizes, BitCounts);
     if (Aborted) *Aborted = p.Aborting;
     return StreamBytes(s);
-}
-
-// RGBA pixels of what ImageMagick decodes from File (a frame selector allowed).
-std::vector<uint8_t> DecodeRGBA(const std::string& File, int32_t W, int32_t H) {
-    int st = -1;
-    const std::string out = RunCommand("/usr/bin/convert '" + File + "' -depth 8 rgba:- 2>/dev/null", &st);
-    EXPECT_EQ(st, 0) << File;
-    EXPECT_EQ(out.size(), static_cast<size_t>(W) * H * 4) << File;
-    return std::vector<uint8_t>(out.begin(), out.end());
 }
 
 // The decoded image against the source resized as the writer resizes it: transparency

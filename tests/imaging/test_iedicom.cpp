@@ -11,6 +11,8 @@
 #include "formats_testutil.h"
 #include "imaging/core/hyieutils_dicomtags.h"
 #include "imaging/formats/iedicom.h"
+#include "imaging/io/vovozidio.h"
+#include "imaging/io/vovozidio_registry.h"
 #include "lumetra_image.h"
 #include "samples_testutil.h"
 
@@ -220,9 +222,8 @@ TEST(DICOMRead, ProbeAndDictionary) {
     } probes[] = {{"grey8.dcm", true}, {"l_rgb8.dcm", true}, {"noprm.dcm", false}, {"grey8.pgm", false}};
     for (const Probe& p : probes) {
         auto s = MemStream(Fixture(p.File));
-        s->Seek(5, cl::soBeginning);
         EXPECT_EQ(IEIsDICOMStream(s.get()), p.Dicom) << p.File;
-        EXPECT_EQ(s->GetPosition(), 5);
+        EXPECT_EQ(s->GetPosition(), 0);
     }
     struct Entry {
         uint16_t Group, Element;
@@ -332,7 +333,62 @@ TEST(DICOMRead, DamagedAndUndecodableFilesSetTheAbortFlag) {
     }
 }
 
+// A data set that starts inside the stream: after a prefix, and as the second of two
+// pictures. The probe answers for the position and restores it; the reader reads from it,
+// with relative positions or without.
+TEST(DICOMRead, DataSetAtAStreamOffset) {
+    const std::vector<uint8_t> prefix(37, 0x5A);
+    for (const char* name : {"rgb8.dcm", "grey8.dcm", "noprm.dcm"}) {
+        SCOPED_TRACE(name);
+        const auto dcm = Fixture(name);
+        const DcmRead plain = ReadData(dcm);
+        ASSERT_FALSE(plain.Aborted);
+        std::vector<uint8_t> stream = prefix;
+        stream.insert(stream.end(), dcm.begin(), dcm.end());
+        auto s = MemStream(stream);
+        EXPECT_FALSE(IEIsDICOMStream(s.get()));
+        s->Seek(static_cast<int64_t>(prefix.size()), cl::soBeginning);
+        EXPECT_EQ(IEIsDICOMStream(s.get()), std::string(name) != "noprm.dcm");
+        EXPECT_EQ(s->GetPosition(), static_cast<int64_t>(prefix.size()));
+        for (const bool relative : {false, true}) {
+            SCOPED_TRACE(relative);
+            IERelativeStreamPositions = relative;
+            DcmRead r;
+            s->Seek(static_cast<int64_t>(prefix.size()), cl::soBeginning);
+            Progress p;
+            IEReadDICOMStream(s.get(), *r.Params, r.Bitmap.get(), false, p.Rec);
+            EXPECT_FALSE(p.Aborting);
+            EXPECT_EQ(r.Params->Width, plain.Params->Width);
+            EXPECT_EQ(r.Bitmap->GetPixelFormat(), plain.Bitmap->GetPixelFormat());
+            EXPECT_EQ(BitmapSamples(*r.Bitmap), BitmapSamples(*plain.Bitmap));
+        }
+        IERelativeStreamPositions = false;
+    }
+}
+
 class DICOMEngine : public CodecIOTest {};
+
+TEST_F(DICOMEngine, DetectsAndLoadsAtTheStreamPosition) {
+    // A PCX picture, then a DICOM data set: each loads from its own start.
+    const auto pcx = ReadBytes(FixturePath("pcx", "im_rgb24.pcx"));
+    const auto dcm = Fixture("rgb8.dcm");
+    std::vector<uint8_t> both = pcx;
+    both.insert(both.end(), dcm.begin(), dcm.end());
+    auto s = MemStream(both);
+    s->Seek(static_cast<int64_t>(pcx.size()), cl::soBeginning);
+    EXPECT_EQ(IEFindStreamFormat(s.get()), ioDICOM);
+    EXPECT_EQ(s->GetPosition(), static_cast<int64_t>(pcx.size()));
+    TVovozIdIO io(nullptr);
+    io.LoadFromStream(s.get());
+    ASSERT_FALSE(io.Aborting);
+    EXPECT_EQ(io.Params().FileType, ioDICOM);
+    ExpectSamples(*io.GetIEBitmap(), Source("rgb8.ppm"));
+    s->Seek(static_cast<int64_t>(pcx.size()), cl::soBeginning);
+    TVovozIdIO byType(nullptr);
+    byType.LoadFromStreamDICOM(s.get());
+    ASSERT_FALSE(byType.Aborting);
+    ExpectSamples(*byType.GetIEBitmap(), Source("rgb8.ppm"));
+}
 
 TEST_F(DICOMEngine, LoadsThroughTheComponentAndTheTool) {
     TVovozIdIO io(nullptr);

@@ -2,8 +2,12 @@
 // page tree, the cross-reference table, and a whole minimal document checked by qpdf.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <sstream>
+#include <vector>
 #include <string>
 
 #include "imaging/core/iepdf.h"
@@ -36,7 +40,12 @@ TEST(PDFObjects, ScalarsAreWrittenAsPDFReadsThem) {
         {Written(*std::make_unique<TIEPDFNumericObject>(-612.5)), "-612.5"},
         {Written(*std::make_unique<TIEPDFNumericObject>(0.1)), "0.1"},
         {Written(*std::make_unique<TIEPDFNumericObject>(1e-7)), "0.0000001"},
-        {Written(*std::make_unique<TIEPDFNumericObject>(1e20)), "100000000000000000000"},
+        {Written(*std::make_unique<TIEPDFNumericObject>(1e17)), "100000000000000000"},
+        {Written(*std::make_unique<TIEPDFNumericObject>(1e18)), "1000000000000000000.0"},
+        {Written(*std::make_unique<TIEPDFNumericObject>(std::numeric_limits<double>::max())).substr(0, 16), "1797693134862310"},
+        {Written(*std::make_unique<TIEPDFNumericObject>(1e20)), "100000000000000000000.0"},
+        {Written(*std::make_unique<TIEPDFNumericObject>(-1.5e19)), "-15000000000000000000.0"},
+        {Written(*std::make_unique<TIEPDFNumericObject>(1e30)), "1000000000000000000000000000000.0"},
         {Written(*std::make_unique<TIEPDFNumericObject>(-0.0)), "0"},
         {Written(*std::make_unique<TIEPDFNumericObject>(std::numeric_limits<double>::quiet_NaN())), "0"},
         {Written(*std::make_unique<TIEPDFNumericObject>(1e-30)), "0"},
@@ -178,6 +187,61 @@ TEST_F(PDFFiles, MinimalDocumentPassesQpdf) {
     ASSERT_NE(catalog, nullptr);
     EXPECT_NE(catalog->GetEntry("Pages"), nullptr);
     for (auto* page : pages) EXPECT_NE(page->GetEntry("Parent"), nullptr);
+}
+
+// Numbers of every size in a document: qpdf finds no error, and reads each number back as
+// the value written (to 15 significant digits).
+TEST_F(PDFFiles, NumbersOfEverySizeReadBackThroughQpdf) {
+    const double values[] = {0,     -0.0,  1,     -1,    0.5,    -0.25, 1.0 / 3, 612,   1e15,  -1e15,
+                             1e18,  9.2e18, 9.223372036854775e18, 1e19, -1e19, 1.5e19, 1e30,  -1e30,
+                             1e100, std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
+                             1e-5,  -1e-5, 1e-20, std::numeric_limits<double>::denorm_min()};
+    TIEPDFObjectList objects;
+    TIEPDFPageList pages;
+    TIEPDFDictionaryObject* catalog = IEPDFAddCatalog(objects);
+    auto* holder = new TIEPDFDictionaryObject;
+    auto* list = new TIEPDFArrayObject;
+    for (double v : values) list->AddItem(new TIEPDFNumericObject(v));
+    holder->AddEntry("Values", list);
+    IEPDFAddObject(objects, holder);
+    catalog->AddEntry("Numbers", new TIEPDFRefObject(holder->ObjectNumber, 0));
+    auto stream = TIEPDFStreamObject::CreateCopy("", 0);
+    auto* contents = stream.release();
+    IEPDFAddObject(objects, contents);
+    auto* box = new TIEPDFArrayObject;
+    for (double v : {0.0, 0.0, 612.0, 792.0}) box->AddItem(new TIEPDFNumericObject(v));
+    IEPDFAddPage(objects, pages, nullptr, contents->ObjectNumber, box);
+    IEPDFAddPages(objects, pages);
+    const std::string file = folder_ + "/numbers.pdf";
+    {
+        cl::TFileStream f(file, cl::fmCreate);
+        IEPDFWriteHeader(&f);
+        IEPDFWriteObjects(&f, objects);
+        IEPDFWriteXRefAndTrailer(&f, objects, nullptr);
+    }
+    std::string out;
+    EXPECT_EQ(RunTool("qpdf --check " + Quote(file) + " 2>&1", out), 0) << out;
+    EXPECT_NE(out.find("No syntax or stream encoding errors"), std::string::npos) << out;
+    EXPECT_EQ(out.find("WARNING"), std::string::npos) << out;
+    // qpdf prints the dictionary back: "<< /Values [ n n ... ] >>".
+    ASSERT_EQ(RunTool("qpdf --show-object=" + std::to_string(holder->ObjectNumber) + " " + Quote(file) + " 2>&1", out),
+              0)
+        << out;
+    const size_t open = out.find('['), close = out.find(']');
+    ASSERT_NE(open, std::string::npos) << out;
+    ASSERT_NE(close, std::string::npos) << out;
+    std::istringstream items(out.substr(open + 1, close - open - 1));
+    std::vector<std::string> read;
+    for (std::string item; items >> item;) read.push_back(item);
+    ASSERT_EQ(read.size(), std::size(values)) << out;
+    for (size_t i = 0; i < read.size(); ++i) {
+        SCOPED_TRACE(read[i]);
+        // 15 significant digits, at most 20 after the point.
+        const double want = values[i];
+        const double got = std::strtod(read[i].c_str(), nullptr);
+        EXPECT_TRUE(std::isfinite(got));
+        EXPECT_NEAR(got, want, std::max(std::fabs(want) * 1e-14, 1e-20));
+    }
 }
 
 }  // namespace

@@ -805,6 +805,84 @@ TEST_F(PreviewsTest, LayoutFullAndSimplified) {
     EXPECT_EQ(form->SizeLabels(ipPNG1).CompressedValue->GetTop(), 77);
 }
 
+// No group box's caption, in English or Russian, lies over a control inside the box or
+// beside it.
+TEST_F(PreviewsTest, GroupCaptionsCoverNoControl) {
+    Open(ppAll);
+    auto overlaps = [](const win::RECT& A, const win::RECT& B) {
+        return A.left < B.right && B.left < A.right && A.top < B.bottom && B.top < A.bottom;
+    };
+    for (const TMsgLanguage language : {msEnglish, msRussian}) {
+        form->Localize(language);
+        int groups = 0;
+        for (int i = 0; i < form->GetComponentCount(); ++i) {
+            auto* g = dynamic_cast<cl::TGroupBox*>(form->Components(i));
+            if (!g) continue;
+            ++groups;
+            SCOPED_TRACE(g->GetCaption());
+            cl::TBitmap measure;
+            measure.SetSize(8, 8);
+            measure.GetCanvas()->GetFont()->Assign(g->GetFont());
+            const cl::TSize text = measure.GetCanvas()->TextExtent(g->GetCaption());
+            ASSERT_GT(text.cx, 0);
+            // Where the box draws its caption, in its own coordinates.
+            const win::RECT caption{8, 0, std::min(g->GetWidth(), 8 + text.cx), text.cy};
+            for (int k = 0; k < g->GetControlCount(); ++k)
+                EXPECT_FALSE(overlaps(caption, g->Controls(k)->GetBoundsRect()))
+                    << "inside: " << g->Controls(k)->GetName() << " at " << g->Controls(k)->GetTop();
+            cl::TWinControl* parent = g->GetParent();
+            ASSERT_NE(parent, nullptr);
+            const win::RECT onParent{caption.left + g->GetLeft(), caption.top + g->GetTop(),
+                                     caption.right + g->GetLeft(), caption.bottom + g->GetTop()};
+            for (int k = 0; k < parent->GetControlCount(); ++k) {
+                cl::TControl* c = parent->Controls(k);
+                if (c == g) continue;
+                EXPECT_FALSE(overlaps(onParent, c->GetBoundsRect()))
+                    << "beside: " << c->GetName() << " at " << c->GetLeft() << "," << c->GetTop();
+            }
+        }
+        EXPECT_GT(groups, 0);
+    }
+}
+
+// Every number edit keeps to its range: text above it becomes the top, below it the bottom,
+// numbers inside and unfinished text stay; the quality and rate edits move their track bars.
+TEST_F(PreviewsTest, NumberEditsAreClampedToTheirRanges) {
+    Open(ppAll);
+    const auto ranges = form->EditRanges();
+    ASSERT_FALSE(ranges.empty());
+    for (const TIOPreviewEditRange& r : ranges) {
+        SCOPED_TRACE(r.Edit->GetName());
+        const struct {
+            std::string Typed, Shown;
+        } cases[] = {
+            {std::to_string(int64_t{r.Max} + 1), std::to_string(r.Max)},
+            {"8030", std::to_string(std::min(8030, r.Max))},
+            {"99999999999999999999", std::to_string(r.Max)},
+            {std::to_string(int64_t{r.Min} - 1), std::to_string(r.Min)},
+            {"-100000", std::to_string(r.Min)},
+            {std::to_string(r.Min), std::to_string(r.Min)},
+            {std::to_string(r.Max), std::to_string(r.Max)},
+            {"", ""},
+            {"-", "-"},
+        };
+        for (const auto& c : cases) {
+            r.Edit->SetText(c.Typed);
+            EXPECT_EQ(r.Edit->GetText(), c.Shown) << "typed " << c.Typed;
+            if (!c.Shown.empty() && c.Shown != "-") {
+                EXPECT_EQ(form->EditValue(r.Edit, 12345), std::stoll(c.Shown)) << "typed " << c.Typed;
+            }
+        }
+    }
+    form->Edit22->SetText("8030");
+    EXPECT_EQ(form->TrackBar13->GetPosition(), 100);
+    form->Edit16->SetText("-4");
+    EXPECT_EQ(form->TrackBar2->GetPosition(), 0);
+    form->Edit15->SetText("5000");
+    EXPECT_EQ(form->TrackBar1->GetPosition(), 1000);
+    EXPECT_EQ(form->Edit15->GetText(), "1000");
+}
+
 TEST_F(PreviewsTest, CaptionsFromTheWordTable) {
     Open(ppJPEG);
     // clang-format off

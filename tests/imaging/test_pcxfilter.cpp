@@ -364,6 +364,33 @@ TEST(DCX, PagesOfImageMagicksContainer) {
     ExpectSameRGB(*last.Bitmap, LoadRef(FixturePath("pcx", "pages2.ref.ppm")));
 }
 
+// A container that starts inside the stream (after a prefix): its offsets count from its
+// start, and every page reads as ImageMagick decodes it.
+TEST(DCX, ContainerAtAStreamOffset) {
+    const auto file = Fixture("pages.dcx");
+    for (const size_t skip : {size_t{1}, size_t{37}, size_t{4096}}) {
+        SCOPED_TRACE(skip);
+        std::vector<uint8_t> stream(skip, 0x3A);
+        stream.insert(stream.end(), file.begin(), file.end());
+        auto s = MemStream(stream);
+        EXPECT_FALSE(IEIsDCXStream(s.get()));
+        s->Seek(static_cast<int64_t>(skip), cl::soBeginning);
+        EXPECT_TRUE(IEIsDCXStream(s.get()));
+        EXPECT_EQ(s->GetPosition(), static_cast<int64_t>(skip));
+        for (int32_t i = 0; i < 3; ++i) {
+            SCOPED_TRACE(i);
+            TIOParamsVals params(nullptr);
+            TIEBitmap bitmap;
+            params.DCXImageIndex = i;
+            Progress p;
+            s->Seek(static_cast<int64_t>(skip), cl::soBeginning);
+            EXPECT_EQ(IEReadDCXStream(s.get(), &bitmap, params, false, p.Rec), 3);
+            ASSERT_FALSE(p.Aborting);
+            ExpectSameRGB(bitmap, LoadRef(FixturePath("pcx", "pages" + std::to_string(i) + ".ref.ppm")));
+        }
+    }
+}
+
 TEST(DCX, ProbeAndDamagedContainers) {
     auto make = [](std::vector<uint32_t> Words) {
         std::vector<uint8_t> b;
@@ -390,9 +417,8 @@ TEST(DCX, ProbeAndDamagedContainers) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
         auto s = MemStream(c.File);
-        s->Seek(2, cl::soBeginning);
         EXPECT_EQ(IEIsDCXStream(s.get()), c.IsDCX);
-        EXPECT_EQ(s->GetPosition(), 2);
+        EXPECT_EQ(s->GetPosition(), 0);
         const auto r = ReadPage(c.File, 0);
         EXPECT_EQ(r.Aborted, !c.Reads);
         if (c.Reads) ExpectSameRGB(*r.Bitmap, LoadRef(FixturePath("pcx", "im_rgb24.ref.ppm")));
@@ -490,6 +516,21 @@ TEST_F(PCXEngine, LoadsAndSavesThroughTheComponentAndTheTool) {
         io.SaveToFile(cl::String(Temp("one.dcx")));
         ASSERT_FALSE(io.Aborting);
         EXPECT_EQ(DecodeWithImageMagick(Temp("one.dcx")).Pixels, LoadRef(FixturePath("pcx", "pages1.ref.ppm")).Pixels);
+    }
+    {
+        // Two pictures in one stream: a PCX file, then the container, loaded from its start.
+        const auto pcx = Fixture("nb_pal8.pcx"), dcx = Fixture("pages.dcx");
+        std::vector<uint8_t> both = pcx;
+        both.insert(both.end(), dcx.begin(), dcx.end());
+        auto s = MemStream(both);
+        s->Seek(static_cast<int64_t>(pcx.size()), cl::soBeginning);
+        EXPECT_EQ(IEFindStreamFormat(s.get()), ioDCX);
+        TVovozIdIO io(nullptr);
+        io.Params().DCXImageIndex = 2;
+        io.LoadFromStream(s.get());
+        ASSERT_FALSE(io.Aborting);
+        EXPECT_EQ(io.Params().FileType, ioDCX);
+        ExpectSameRGB(*io.GetIEBitmap(), LoadRef(FixturePath("pcx", "pages2.ref.ppm")));
     }
     // The tool: an independent file to PPM equals ImageMagick's decoding, and back to PCX.
     std::ostringstream out, err;

@@ -3,6 +3,8 @@
 
 #include "imaging/core/neurquant.h"
 #include "imaging/core/vovozidio_colors.h"
+#include "imaging/formats/iej2000.h"
+#include "imaging/formats/tifccitt.h"
 #include "imaging_fixture.h"
 #include "vovozidio_testcodec.h"
 
@@ -64,6 +66,29 @@ TEST(IOStartup, TheLibraryStartRunsTheUnitAtItsPlace) {
     IELibraryStaticFinal();
     EXPECT_EQ(IEFormatCount(), 0);
     IERegisterStaticHooks(iesuVovozIdIO, nullptr, nullptr);
+}
+
+// The library's shutdown frees the JPEG 2000 colour tables and the fax decode trees, its
+// start-up builds them; a coder after the shutdown builds what it needs again.
+TEST(IOStartup, TheLibraryShutdownFreesTheCodecTables) {
+    if (IELibraryStarted()) GTEST_SKIP() << "the library was left started";
+    VovozIdIORegisterHooks();
+    IELibraryStaticInit();
+    EXPECT_TRUE(IEJ2000TablesBuilt());
+    EXPECT_TRUE(TifCcittTreesBuilt());
+    IELibraryStaticFinal();
+    EXPECT_FALSE(IEJ2000TablesBuilt());
+    EXPECT_FALSE(TifCcittTreesBuilt());
+    // One all-white row of 8 pixels: the white run 8 (10011).
+    const uint8_t data[] = {0x98, 0x00, 0x00, 0x00};
+    uint8_t row[1] = {0};
+    EXPECT_EQ(IECCITTDecode1DRow(row, data, sizeof data, 1, 0, 8), 5);
+    EXPECT_EQ(row[0], 0xFF);
+    EXPECT_TRUE(TifCcittTreesBuilt());
+    TifCcittStaticFinal();
+    EXPECT_FALSE(TifCcittTreesBuilt());
+    for (const TIEStaticUnit u : {iesuVovozIdIO, iesuPresetIm, iesuJ2000, iesuTifCcitt})
+        IERegisterStaticHooks(u, nullptr, nullptr);
 }
 
 TEST(IOStartup, ColourHookSwapsAndCopiesWithoutProfiles) {

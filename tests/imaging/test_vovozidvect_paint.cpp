@@ -12,6 +12,7 @@
 #include "imaging/core/hyieutils_bitmap.h"
 #include "imaging/view/iegdiplus.h"
 #include "imaging/view/vovozidvect.h"
+#include "imaging/view/vovozidvect_label.h"
 #include "platform/gdi_testhooks.h"
 
 namespace ie::test {
@@ -306,6 +307,34 @@ TEST_P(VectPaint, AngleNeedsThreePointsForItsLabel) {
     auto d = Canvas(0xFF);
     Draw(o, d.get());
     EXPECT_EQ(MarkedCount(d.get()), 0);
+}
+
+// The label ends in the degree sign as UTF-8 (a lone byte 0xB0 is no character there and
+// draws as a missing glyph), and it is the text the painter writes at the vertex.
+TEST_P(VectPaint, AngleLabelEndsInTheDegreeSign) {
+    const struct {
+        double Degrees;
+        int32_t Digits;
+        const char* Label;
+    } cases[] = {{90, 2, "90.00\u00B0"}, {45.5, 1, "45.5\u00B0"}, {0, 0, "0\u00B0"}, {359.994, 2, "359.99\u00B0"}};
+    for (const auto& c : cases) {
+        const cl::String label = IEVectAngleLabel(c.Degrees, 15, c.Digits);
+        EXPECT_EQ(label, c.Label);
+        EXPECT_EQ(label.find('\xB0'), label.size() - 1);
+        EXPECT_EQ(static_cast<uint8_t>(label[label.size() - 2]), 0xC2);
+    }
+    // A right angle at (20, 80): the drawn rectangle reaches the end of "90.00°".
+    auto b = Canvas(0xFF);
+    TIEVObjRecord o = Obj(ievkANGLE, 0, 0, 0, 0);
+    o.AnglePoints[0] = {100, 80};
+    o.AnglePoints[1] = {20, 80};
+    o.AnglePoints[2] = {20, 0};
+    ASSERT_TRUE(Draw(o, b.get()));
+    cl::TBitmap measure;
+    measure.SetSize(8, 8);
+    const int32_t width = measure.GetCanvas()->TextWidth(IEVectAngleLabel(90, 15, 2));
+    EXPECT_EQ(width, 6 * 7);  // six characters of the test font, the degree sign one of them
+    EXPECT_GE(o.DrawnRect.right, 20 + width);
 }
 
 TEST_P(VectPaint, RulerDrawsItsLineTicksAndLength) {

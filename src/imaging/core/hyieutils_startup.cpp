@@ -7,6 +7,7 @@
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyiedefs.h"
 #include "imaging/core/hyieutils_encoders.h"
+#include "imaging/core/iewords.h"
 
 namespace ie {
 
@@ -53,7 +54,8 @@ void HyieUtilsStaticInit() {
     if (gUtilsParts[ieupCoreCount].init) gUtilsParts[ieupCoreCount].init();
     IEWindowsVersion = IEGetWindowsVersion();
     IEIsWinNT = IEWindowsVersion > 2;
-    if (gUtilsParts[ieupWordTables].init) gUtilsParts[ieupWordTables].init();
+    // The word tables are the core's own: a program that starts only the core has them too.
+    IEFillWordTables();
     IEDefaultMinFileSize = -1;
     IEMemoryToFileFallback = true;
     IESegmentedMemory = true;
@@ -62,8 +64,9 @@ void HyieUtilsStaticInit() {
 }
 
 void HyieUtilsStaticFinal() {
-    for (int p = ieupCount - 1; p >= 0; --p)
-        if (gUtilsParts[p].final) gUtilsParts[p].final();
+    if (gUtilsParts[ieupColorManagement].final) gUtilsParts[ieupColorManagement].final();
+    IEFreeWordTables();
+    if (gUtilsParts[ieupCoreCount].final) gUtilsParts[ieupCoreCount].final();
 }
 
 void IELibraryStaticInit() {

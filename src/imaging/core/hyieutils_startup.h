@@ -3,10 +3,15 @@
 // The library keeps process-wide state in several units. Each such unit has a pair of
 // hooks (UnitStaticInit / UnitStaticFinal); IELibraryStaticInit runs the start hooks in a
 // fixed order the first time the library starts, IELibraryStaticFinal runs the final hooks
-// in reverse order when the last user stops. The core's own hooks are always there; the
-// other units register theirs with IERegisterStaticHooks before the library starts (a unit
-// that is not part of the program has none). The program's start-up calls the pair
-// explicitly.
+// in reverse order when the last user stops. The core's own hooks are always there (they
+// set the core's globals and fill the word tables); the other units register theirs with
+// IERegisterStaticHooks before the library starts (a unit that is not part of the program
+// has none).
+//
+// A program calls IEStartLibrary and IEStopLibrary (imaging/view/ielibrary.h), which
+// register every unit's hooks and then run this pair. IELibraryStaticInit alone starts only
+// what was registered: without the input/output unit no file format is registered, and a
+// load then raises an exception that says so.
 #pragma once
 
 #include <cstdint>
@@ -30,11 +35,10 @@ enum TIEStaticUnit : uint8_t {
 };
 
 // Parts of HyieUtilsStaticInit that belong to other parts of the core, run at their
-// places inside it: the core-count cache, the word tables, the colour-management handle.
+// places inside it: the core-count cache and the colour-management handle.
 // clang-format off
 enum TIEUtilsPart : uint8_t {
     ieupCoreCount,
-    ieupWordTables,
     ieupColorManagement,
     ieupCount
 };

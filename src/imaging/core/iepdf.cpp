@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace ie {
@@ -34,8 +35,30 @@ cl::String IEPadLeft(const cl::String& S, int32_t Width, char PadChar) {
 cl::String IEPDFNumberText(double Value) {
     if (!std::isfinite(Value) || Value == 0) return "0";
     const double magnitude = std::floor(std::log10(std::fabs(Value)));
-    const int decimals = static_cast<int>(std::clamp(15.0 - (magnitude + 1), 0.0, 20.0));
     char buf[400];
+    if (magnitude >= 15) {
+        // Nothing after the point: the 15 leading digits, then zeros up to the point. PDF
+        // readers keep integers in 64 bits, so a number of 19 digits or more is written as
+        // a real.
+        std::snprintf(buf, sizeof(buf), "%.14e", Value);
+        const cl::String e = buf;
+        const size_t mark = e.find('e');
+        const int exponent = std::atoi(e.c_str() + mark + 1);
+        cl::String digits;
+        for (size_t i = 0; i < mark; ++i)
+            if (e[i] >= '0' && e[i] <= '9') digits += e[i];
+        // Rounding the largest doubles up would pass the largest double: take the digit below.
+        if (std::isinf(std::strtod(buf, nullptr))) {
+            size_t k = digits.size();
+            while (k > 0 && digits[k - 1] == '0') digits[--k] = '9';
+            if (k > 0) --digits[k - 1];
+        }
+        digits.resize(static_cast<size_t>(exponent) + 1, '0');
+        cl::String s = Value < 0 ? "-" + digits : digits;
+        if (digits.size() >= 19) s += ".0";
+        return s;
+    }
+    const int decimals = static_cast<int>(std::clamp(15.0 - (magnitude + 1), 0.0, 20.0));
     std::snprintf(buf, sizeof(buf), "%.*f", decimals, Value);
     cl::String s = buf;
     if (s.find('.') != cl::String::npos) {

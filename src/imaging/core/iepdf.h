@@ -150,7 +150,8 @@ void IEWriteText(cl::TStream* Stream, const cl::String& S);
 // S with PadChar in front until it is Width characters long.
 cl::String IEPadLeft(const cl::String& S, int32_t Width, char PadChar);
 // A number in fixed notation with a dot (no exponent): at most 15 significant digits,
-// without trailing zeros; 0 for values that are not finite.
+// without trailing zeros; 0 for values that are not finite. Whole numbers of 19 digits or
+// more, beyond what readers take as integers, end in ".0" so that they read as reals.
 cl::String IEPDFNumberText(double Value);
 
 }  // namespace ie

@@ -15,6 +15,7 @@ namespace ie {
 
 namespace {
 
+const char* const kUnsupportedPixelFormat = "Unsupported pixel format";
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 bool Probe(cl::TStream* Stream, uint16_t Type) {
@@ -59,7 +60,9 @@ void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         }
         const int32_t count = IEGetLE16(h + 4);
         const int32_t index = Cursor ? Params.CURImageIndex : Params.ICOImageIndex;
-        if (index < 0 || index >= count || int64_t{count} * 16 > IEBytesLeft(Stream)) {
+        // An index outside the directory reads nothing and is no error.
+        if (index < 0 || index >= count) return;
+        if (int64_t{count} * 16 > IEBytesLeft(Stream)) {
             Progress.Abort();
             return;
         }
@@ -69,8 +72,9 @@ void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
         for (int32_t i = 0; i < count; ++i) {
             const uint8_t* e = dir.data() + 16 * i;
             Entry& x = entries[static_cast<size_t>(i)];
-            x.Width = e[0];
-            x.Height = e[1];
+            // A size byte of 0 stands for 256 pixels.
+            x.Width = e[0] ? e[0] : 256;
+            x.Height = e[1] ? e[1] : 256;
             x.Colors = e[2];
             x.HotX = IEGetLE16(e + 4);
             x.HotY = IEGetLE16(e + 6);
@@ -78,35 +82,22 @@ void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
             x.Size = IEGetLE32(e + 8);
             x.Offset = IEGetLE32(e + 12);
         }
-        const Entry* chosen = nullptr;
+        entry = entries[static_cast<size_t>(index)];
         if (Cursor) {
-            chosen = &entries[static_cast<size_t>(index)];
-            entry = *chosen;
-            if (entry.Width == 0) entry.Width = 256;
-            if (entry.Height == 0) entry.Height = 256;
             Params.CURXHotSpot = entry.HotX;
             Params.CURYHotSpot = entry.HotY;
         } else {
+            // The sizes and bit counts of the first 16 images, each at its index.
             for (auto& s : Params.ICOSizes) s = {0, 0};
             std::fill(Params.ICOBitCount.begin(), Params.ICOBitCount.end(), 0);
-            int32_t j = 0, n = 0;
-            for (const Entry& x : entries) {
-                if (x.Width == 0 || x.Height == 0) continue;  // 256-pixel entries are passed over
-                if (j < 16) {
-                    Params.ICOSizes[static_cast<size_t>(j)] = {x.Width, x.Height};
-                    Params.ICOBitCount[static_cast<size_t>(j)] = x.BitCount ? x.BitCount
-                                                                 : x.Colors
-                                                                     ? IECeilLog2(static_cast<uint32_t>(x.Colors))
-                                                                     : 24;
-                    ++j;
-                }
-                if (n++ == index && !chosen) chosen = &x;
+            const size_t listed = std::min(entries.size(), Params.ICOSizes.size());
+            for (size_t j = 0; j < listed; ++j) {
+                const Entry& x = entries[j];
+                Params.ICOSizes[j] = {x.Width, x.Height};
+                Params.ICOBitCount[j] = x.BitCount ? x.BitCount
+                                        : x.Colors ? IECeilLog2(static_cast<uint32_t>(x.Colors))
+                                                   : 24;
             }
-            if (!chosen) {
-                Progress.Abort();
-                return;
-            }
-            entry = *chosen;
         }
         const int64_t dirEnd = 6 + int64_t{count} * 16;
         if (entry.Offset < dirEnd || start + entry.Offset + 40 > Stream->GetSize()) {
@@ -148,10 +139,11 @@ void ReadIconOrCursor(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     int32_t bits = IEGetLE16(bh + 14);
     if (bits == 0) bits = entry.BitCount;
     if (bits == 0 && entry.Colors) bits = IECeilLog2(static_cast<uint32_t>(entry.Colors));
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) {
+    if (bits == 0) {
         Progress.Abort();
         return;
     }
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) throw cl::Exception(kUnsupportedPixelFormat);
     if (Cursor) {
         Params.BitsPerSample = bits;
         Params.SamplesPerPixel = 1;

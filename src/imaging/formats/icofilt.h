@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "classlib/Classes.h"
+#include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils.h"
 #include "imaging/io/vovozidio_params.h"
 #include "imaging/io/vovozidio_registry.h"
@@ -19,12 +20,14 @@ namespace ie {
 bool IEIsICOStream(cl::TStream* Stream);
 bool IEIsCURStream(cl::TStream* Stream);
 
-// Read image Params.ICOImageIndex (entries of a zero size byte passed over) or
-// Params.CURImageIndex of the directory; images stored as PNG go to the PNG reader, a
-// stream that is a BMP file (icons) to the BMP reader. Unless IgnoreAlpha the
+// Read image Params.ICOImageIndex or Params.CURImageIndex of the directory (a size byte of
+// 0 is 256 pixels); icons also list the sizes and bit counts of their first 16 images in
+// Params.ICOSizes and Params.ICOBitCount, each at its index. Images stored as PNG go to the
+// PNG reader, a stream that is a BMP file (icons) to the BMP reader. Unless IgnoreAlpha the
 // transparency comes back in AlphaMask (icons: reset when fully opaque). An index outside
-// the directory, a bit count that cannot be found or is unknown, entries pointing outside
-// the stream and data that ends early set the abort flag.
+// the directory reads nothing and sets no flag. A bit count that cannot be found, entries
+// pointing outside the stream and data that ends early set the abort flag; a bit count
+// other than 1, 4, 8, 24 and 32 raises cl::Exception "Unsupported pixel format".
 void IEReadICOStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
                      TProgressRec& Progress, std::unique_ptr<TIEMask>& AlphaMask, bool IgnoreAlpha);
 void IEReadCURStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,

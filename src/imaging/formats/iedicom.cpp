@@ -31,9 +31,10 @@ const char* IEDICOMLookupVR(uint16_t Group, uint16_t Element) {
 }
 
 bool IEIsDICOMStream(cl::TStream* Stream) {
+    // The file starts at the current position: several pictures may share one stream.
     const int64_t pos = Stream->GetPosition();
     bool result = false;
-    if (Stream->Seek(128, cl::soBeginning) == 128) {
+    if (Stream->Seek(pos + 128, cl::soBeginning) == pos + 128) {
         char sig[4];
         result = Stream->Read(sig, 4) == 4 && std::memcmp(sig, "DICM", 4) == 0;
     }
@@ -826,10 +827,12 @@ void IEReadDICOMStream(cl::TStream* Stream, TIOParamsVals& Params, TIEBitmap* Bi
     c.Stream = &stream;
     c.StreamSize = stream.GetSize();
     try {
+        // The file starts at the position the reader is given (0 for relative positions).
+        const int64_t base = stream.GetPosition();
         char sig[4] = {};
-        stream.SetPosition(128);
-        if (stream.GetPosition() != 128 || stream.Read(sig, 4) != 4 || std::memcmp(sig, "DICM", 4) != 0) {
-            stream.SetPosition(0);
+        stream.SetPosition(base + 128);
+        if (stream.GetPosition() != base + 128 || stream.Read(sig, 4) != 4 || std::memcmp(sig, "DICM", 4) != 0) {
+            stream.SetPosition(base);
             c.NoPreamble = true;
         }
         Walk(c);

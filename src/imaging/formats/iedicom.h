@@ -24,11 +24,12 @@ extern const int32_t IEDICOMDictionaryCount;
 // The dictionary's representation of the tag, "xs" for a tag it does not hold.
 const char* IEDICOMLookupVR(uint16_t Group, uint16_t Element);
 
-// True when the 4 bytes at offset 128 of the stream are "DICM". The position is restored.
+// True when the 4 bytes 128 bytes after the stream's position are "DICM" (the file starts at
+// the position). The position is restored.
 bool IEIsDICOMStream(cl::TStream* Stream);
 
-// Reads the data set from the stream's start (after the preamble and "DICM" when they are
-// there; from offset 0 when not) into Params and its DICOMTags and, unless PreviewOnly, frame
+// Reads the data set from the stream's position (after the preamble and "DICM" when they are
+// there; from that position when not) into Params and its DICOMTags and, unless PreviewOnly, frame
 // Params.ImageIndex (clamped to the frames there are) into Bitmap: ie8g, ie16g, ie24RGB or
 // ieRGB48. Bad, short or undecodable data set the abort flag with whatever was decoded;
 // nothing is raised. A data set without pixel data leaves the bitmap untouched.

@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -172,9 +174,16 @@ struct YCbCrTables {
     }
 };
 
+// The tables, from the unit's start hook (or the first reader that needs them) to its final
+// hook. Readers take the pointer without a lock; building and freeing hold it.
+std::atomic<YCbCrTables*> gTables{nullptr};
+std::mutex gTablesLock;
+
 const YCbCrTables& Tables() {
-    static const YCbCrTables t;
-    return t;
+    if (const YCbCrTables* t = gTables.load(std::memory_order_acquire)) return *t;
+    std::lock_guard<std::mutex> guard(gTablesLock);
+    if (!gTables.load(std::memory_order_relaxed)) gTables.store(new YCbCrTables, std::memory_order_release);
+    return *gTables.load(std::memory_order_relaxed);
 }
 
 // The samples of one component on the image grid: column and row tables that take the
@@ -615,6 +624,13 @@ void WriteJ2K(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TPr
 }  // namespace
 
 void IEJ2000StaticInit() { (void)Tables(); }
+
+void IEJ2000StaticFinal() {
+    std::lock_guard<std::mutex> guard(gTablesLock);
+    delete gTables.exchange(nullptr, std::memory_order_acq_rel);
+}
+
+bool IEJ2000TablesBuilt() { return gTables.load(std::memory_order_acquire) != nullptr; }
 
 void IEJ2000RegisterFormat() {
     TIEFormatOps jp2;

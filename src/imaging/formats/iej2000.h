@@ -57,8 +57,13 @@ cl::String IEJ2000Options(const TIOParamsVals& Params);
 // The engine's entries of the two formats (ioJP2, ioJ2K).
 void IEJ2000RegisterFormat();
 
-// The unit's start hook: builds the YCbCr tables (the readers also build them on first use).
-// The coding library keeps no process-wide state, so the unit has no final hook.
+// The unit's start hook builds the YCbCr tables (a reader that finds them missing builds
+// them too); the final hook frees them. The coding library itself keeps no process-wide
+// table, so the tables are all the unit holds. Readers must not run while the final hook
+// does.
 void IEJ2000StaticInit();
+void IEJ2000StaticFinal();
+// Whether the YCbCr tables exist.
+bool IEJ2000TablesBuilt();
 
 }  // namespace ie

@@ -367,11 +367,11 @@ std::vector<int64_t> IEDCXPageSizes(const std::vector<uint32_t>& Offsets, int64_
 }
 
 bool IEIsDCXStream(cl::TStream* Stream) {
+    // The container starts at the current position, its offsets count from there.
     const int64_t p = Stream->GetPosition();
     bool ok = false;
     try {
-        const int64_t size = Stream->GetSize();
-        Stream->Seek(0, cl::soBeginning);
+        const int64_t size = Stream->GetSize() - p;
         uint8_t magic[4];
         if (IEReadUpTo(Stream, magic, 4) == 4 && IEGetLE32(magic) == IEDCXMagic) {
             const std::vector<uint32_t> offsets = IEDCXReadOffsets(Stream);
@@ -387,21 +387,22 @@ bool IEIsDCXStream(cl::TStream* Stream) {
 int32_t IEReadDCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
                         TProgressRec& Progress) {
     try {
+        const int64_t start = Stream->GetPosition();
         if (!IEIsDCXStream(Stream)) {
             Progress.Abort();
             return -1;
         }
-        Stream->Seek(4, cl::soBeginning);
+        Stream->Seek(start + 4, cl::soBeginning);
         const std::vector<uint32_t> offsets = IEDCXReadOffsets(Stream);
         if (offsets.empty()) {
             Progress.Abort();
             return -1;
         }
-        const std::vector<int64_t> sizes = IEDCXPageSizes(offsets, Stream->GetSize());
+        const std::vector<int64_t> sizes = IEDCXPageSizes(offsets, Stream->GetSize() - start);
         const auto pages = static_cast<int32_t>(offsets.size());
         const int32_t index = std::clamp(Params.DCXImageIndex, 0, pages - 1);
         Params.SetImageIndex(index);
-        Stream->Seek(offsets[static_cast<size_t>(index)], cl::soBeginning);
+        Stream->Seek(start + offsets[static_cast<size_t>(index)], cl::soBeginning);
         IEReadPCXStream(Stream, Bitmap, Params, PreviewOnly, Progress, sizes[static_cast<size_t>(index)]);
         return pages;
     } catch (...) {
@@ -415,6 +416,8 @@ void IEWriteDCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Par
     std::vector<int64_t> sizes;
     const int64_t size = Stream->GetSize();
     if (size > 0) {
+        // The container is the whole stream.
+        Stream->Seek(0, cl::soBeginning);
         if (!IEIsDCXStream(Stream)) {
             Progress.Abort();
             return;

@@ -52,8 +52,8 @@ void IEReadPCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
 // the abort flag.
 void IEWritePCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress);
 
-// True when the stream's first 4 bytes are the DCX magic and every offset of its table
-// lies inside the stream. The position is restored.
+// True when the 4 bytes at the stream's position are the DCX magic and every offset of its
+// table (counted from that position) lies inside the stream. The position is restored.
 bool IEIsDCXStream(cl::TStream* Stream);
 
 // The offset table of the DCX container that starts at the stream's beginning: the entries
@@ -65,8 +65,9 @@ std::vector<uint32_t> IEDCXReadOffsets(cl::TStream* Stream);
 std::vector<int64_t> IEDCXPageSizes(const std::vector<uint32_t>& Offsets, int64_t StreamSize);
 
 // Reads page Params.DCXImageIndex (clamped to the pages there are and stored back through
-// SetImageIndex). The number of pages, or -1 when the stream is no DCX container or holds
-// no page (the abort flag is then set).
+// SetImageIndex) of the container that starts at the stream's position. The number of
+// pages, or -1 when the stream is no DCX container or holds no page (the abort flag is then
+// set).
 int32_t IEReadDCXStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool PreviewOnly,
                         TProgressRec& Progress);
 

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -77,8 +79,9 @@ TCode FromString(const std::string& S, int32_t Run) {
     return c;
 }
 
-TCoder* BuildCoder() {
-    static TCoder coder;
+std::unique_ptr<TCoder> BuildCoder() {
+    auto built = std::make_unique<TCoder>();
+    TCoder& coder = *built;
     for (int32_t colour = 0; colour < 2; ++colour) {
         auto& t = coder.Codes[size_t(colour)];
         const char* const* term = colour ? kBlackTerm : kWhiteTerm;
@@ -107,12 +110,19 @@ TCoder* BuildCoder() {
             tree[node].Value = uint8_t(e);
         }
     }
-    return &coder;
+    return built;
 }
 
+// The tables and trees, from the unit's start hook (or the first coder that needs them) to
+// its final hook. Readers take the pointer without a lock; building and freeing hold it.
+std::atomic<TCoder*> gCoder{nullptr};
+std::mutex gCoderLock;
+
 const TCoder& Coder() {
-    static const TCoder* coder = BuildCoder();
-    return *coder;
+    if (const TCoder* c = gCoder.load(std::memory_order_acquire)) return *c;
+    std::lock_guard<std::mutex> guard(gCoderLock);
+    if (!gCoder.load(std::memory_order_relaxed)) gCoder.store(BuildCoder().release(), std::memory_order_release);
+    return *gCoder.load(std::memory_order_relaxed);
 }
 
 uint8_t Reverse(uint8_t B) {
@@ -203,6 +213,13 @@ void FindB(const uint8_t* Ref, int32_t Width, int32_t A0, bool White, int32_t& B
 }  // namespace
 
 void TifCcittStaticInit() { (void)Coder(); }
+
+void TifCcittStaticFinal() {
+    std::lock_guard<std::mutex> guard(gCoderLock);
+    delete gCoder.exchange(nullptr, std::memory_order_acq_rel);
+}
+
+bool TifCcittTreesBuilt() { return gCoder.load(std::memory_order_acquire) != nullptr; }
 
 int64_t IECCITTDecode1DRow(uint8_t* Row, const uint8_t* Data, int64_t DataBytes, int32_t FillOrder, int64_t BitPosition,
                            int32_t Width) {

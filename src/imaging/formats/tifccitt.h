@@ -16,9 +16,13 @@
 
 namespace ie {
 
-// Builds the decode trees; the decoders also build them on first use. The trees live as
-// long as the program, so the unit has no final hook.
+// The unit's start hook builds the code tables and the decode trees (a coder that finds
+// them missing builds them too); the final hook frees them. Coders must not run while the
+// final hook does.
 void TifCcittStaticInit();
+void TifCcittStaticFinal();
+// Whether the tables and trees exist.
+bool TifCcittTreesBuilt();
 
 // One Modified Huffman row from the start of Data into Row ((Width + 7) / 8 bytes); result
 // the bytes used, rounded up to whole bytes.

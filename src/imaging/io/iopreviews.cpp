@@ -3,6 +3,7 @@
 #include "imaging/io/iopreviews.h"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 
 #include "imaging/core/hyieutils_bitmap.h"
@@ -100,13 +101,35 @@ int32_t PNGColorsOf(int32_t Samples, int32_t Bits) {
     return 2;
 }
 
-int32_t TextToInt(const cl::String& Text, int32_t Default) { return cl::StrToIntDef(cl::Trim(Text), Default); }
+// A whole number: an optional sign and decimal digits. Digits past 2^40 no longer change
+// the value, which is then far outside every range of the dialog anyway.
+bool ParseWhole(const cl::String& Text, int64_t& Value) {
+    size_t i = 0;
+    bool negative = false;
+    if (!Text.empty() && (Text[0] == '-' || Text[0] == '+')) {
+        negative = Text[0] == '-';
+        i = 1;
+    }
+    if (i >= Text.size()) return false;
+    int64_t v = 0;
+    for (; i < Text.size(); ++i) {
+        if (Text[i] < '0' || Text[i] > '9') return false;
+        if (v < int64_t{1} << 40) v = v * 10 + (Text[i] - '0');
+    }
+    Value = negative ? -v : v;
+    return true;
+}
 
-// A control of the form, placed on Parent.
+// The band at the top of a group box that its caption takes: the controls inside start
+// below it.
+constexpr int kGroupCaptionBand = 18;
+
+// A control of the form, placed on Parent (inside a group box: below its caption).
 template <class T>
 T* Place(cl::TComponent* Owner, cl::TWinControl* Parent, int X, int Y, int W, int H) {
     auto* c = new T(Owner);
     c->SetParent(Parent);
+    if (dynamic_cast<cl::TGroupBox*>(Parent)) Y += kGroupCaptionBand;
     c->SetBounds(X, Y, W, H);
     return c;
 }
@@ -375,7 +398,49 @@ void TfIOPreviews::BuildPages() {
           ComboBox11, ComboBox12, ComboBox13, ComboBox1, ComboBox14, ComboBox15, ComboBox16, ComboBox17, ComboBox18})
         c->OnChange = changed;
     for (cl::TTrackBar* t : {TrackBar13, TrackBar2, TrackBar1}) t->OnChange = changed;
-    for (cl::TEdit* e : {Edit22, Edit16, Edit15}) e->OnChange = changed;
+    // Every number edit keeps to its range; the quality and rate edits also feed their track bars.
+    for (const TIOPreviewEditRange& r : EditRanges()) {
+        const bool feeds = r.Edit == Edit22 || r.Edit == Edit16 || r.Edit == Edit15;
+        r.Edit->OnChange = [this, feeds](cl::TObject* s) {
+            // A clamped text changed the edit again, and that change was handled already.
+            if (ClampEdit(s)) return;
+            if (feeds) PageValueChanged(s);
+        };
+    }
+}
+
+std::vector<TIOPreviewEditRange> TfIOPreviews::EditRanges() const {
+    constexpr int32_t kShort = 65535, kMaxInt = std::numeric_limits<int32_t>::max();
+    return {
+        {Edit22, 0, 100},  {Edit16, 0, 100},      {Edit15, 0, 1000},    {Edit23, 0, 100},
+        {Edit1, 0, 1000},  {Edit9, 0, 1000},      {Edit7, -1, kShort},  {Edit8, -1, kShort},
+        {Edit2, 0, kMaxInt}, {Edit3, 0, kMaxInt}, {Edit12, 0, kShort},  {Edit10, 0, kShort},
+        {Edit11, 0, kShort},
+    };
+}
+
+bool TfIOPreviews::ClampEdit(cl::TObject* Sender) {
+    for (const TIOPreviewEditRange& r : EditRanges()) {
+        if (r.Edit != Sender) continue;
+        // Text that is not a number yet (empty, a lone sign) is left for the user to finish.
+        const cl::String text = cl::Trim(r.Edit->GetText());
+        int64_t value = 0;
+        if (!ParseWhole(text, value)) return false;
+        const int64_t clamped = std::clamp<int64_t>(value, r.Min, r.Max);
+        if (clamped == value) return false;
+        r.Edit->SetText(cl::IntToStr(static_cast<int32_t>(clamped)));
+        return true;
+    }
+    return false;
+}
+
+int32_t TfIOPreviews::EditValue(cl::TEdit* Edit, int32_t Default) const {
+    int64_t value = 0;
+    if (!ParseWhole(cl::Trim(Edit->GetText()), value)) return Default;
+    for (const TIOPreviewEditRange& r : EditRanges())
+        if (r.Edit == Edit) return static_cast<int32_t>(std::clamp<int64_t>(value, r.Min, r.Max));
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
 }
 
 void TfIOPreviews::BuildSizeLabels(TIOPreviewPage Kind, int Top) {
@@ -703,37 +768,37 @@ void TfIOPreviews::ReadPage(TIOPreviewPage Kind) {
             v.JPEGColorSpace = static_cast<uint8_t>(index(ComboBox13, v.JPEGColorSpace));
             v.JPEGDCTMethod = static_cast<uint8_t>(index(ComboBox1, v.JPEGDCTMethod));
             v.JPEGOptimalHuffman = CheckBox2->GetChecked();
-            v.JPEGSmooth = TextToInt(Edit23->GetText(), 0);
+            v.JPEGSmooth = EditValue(Edit23, 0);
             v.JPEGProgressive = CheckBox3->GetChecked();
             break;
         case ipJPEG2: v.JPEGQuality = TrackBar2->GetPosition(); break;
         case ipTIFF1:
             v.TIFFCompression = static_cast<uint8_t>(TIFFItemToCompression(index(ComboBox2, 0)));
-            v.TIFFImageIndex = TextToInt(Edit1->GetText(), 0);
+            v.TIFFImageIndex = EditValue(Edit1, 0);
             v.TIFFPhotometric = static_cast<uint8_t>(index(ComboBox3, v.TIFFPhotometric));
             Work.TIFFColors = index(ComboBox4, Work.TIFFColors);
             v.TIFFDocumentName = Edit4->GetText();
             v.TIFFImageDescription = Edit5->GetText();
             v.TIFFPageName = Edit6->GetText();
-            v.TIFFPageNumber = TextToInt(Edit7->GetText(), v.TIFFPageNumber);
-            v.TIFFPageCount = TextToInt(Edit8->GetText(), v.TIFFPageCount);
-            v.TIFFXPos = TextToInt(Edit2->GetText(), v.TIFFXPos);
-            v.TIFFYPos = TextToInt(Edit3->GetText(), v.TIFFYPos);
+            v.TIFFPageNumber = EditValue(Edit7, v.TIFFPageNumber);
+            v.TIFFPageCount = EditValue(Edit8, v.TIFFPageCount);
+            v.TIFFXPos = EditValue(Edit2, v.TIFFXPos);
+            v.TIFFYPos = EditValue(Edit3, v.TIFFYPos);
             break;
         case ipTIFF2:
             v.TIFFCompression = static_cast<uint8_t>(TIFFItemToCompression(index(ComboBox16, 0)));
             Work.TIFF2Colors = index(ComboBox17, Work.TIFF2Colors);
             break;
         case ipGIF1:
-            v.GIFImageIndex = TextToInt(Edit9->GetText(), 0);
+            v.GIFImageIndex = EditValue(Edit9, 0);
             Work.GIFBits = index(ComboBox5, Work.GIFBits - 1) + 1;
             v.GIFTransparent = CheckBox4->GetChecked();
             v.GIFTranspColor = ColorToRGB(Panel3->GetColor());
             v.GIFInterlaced = CheckBox5->GetChecked();
             v.GIFBackground = ColorToRGB(Panel4->GetColor());
-            v.GIFDelayTime = TextToInt(Edit12->GetText(), v.GIFDelayTime);
-            v.GIFXPos = TextToInt(Edit10->GetText(), v.GIFXPos);
-            v.GIFYPos = TextToInt(Edit11->GetText(), v.GIFYPos);
+            v.GIFDelayTime = EditValue(Edit12, v.GIFDelayTime);
+            v.GIFXPos = EditValue(Edit10, v.GIFXPos);
+            v.GIFYPos = EditValue(Edit11, v.GIFYPos);
             break;
         case ipGIF2: Work.GIFBits = index(ComboBox18, Work.GIFBits - 1) + 1; break;
         case ipBMP1:
@@ -907,9 +972,9 @@ void TfIOPreviews::PageValueChanged(cl::TObject* Sender) {
     if (kind == ipPageCount) return;
     FFilling = true;
     // The edits feed their track bars.
-    if (Sender == Edit22) TrackBar13->SetPosition(TextToInt(Edit22->GetText(), 50));
-    if (Sender == Edit16) TrackBar2->SetPosition(TextToInt(Edit16->GetText(), 50));
-    if (Sender == Edit15) TrackBar1->SetPosition(TextToInt(Edit15->GetText(), 1000));
+    if (Sender == Edit22) TrackBar13->SetPosition(EditValue(Edit22, 50));
+    if (Sender == Edit16) TrackBar2->SetPosition(EditValue(Edit16, 50));
+    if (Sender == Edit15) TrackBar1->SetPosition(EditValue(Edit15, 1000));
     if (Sender == TrackBar13) Edit22->SetText(cl::IntToStr(TrackBar13->GetPosition()));
     if (Sender == TrackBar2) Edit16->SetText(cl::IntToStr(TrackBar2->GetPosition()));
     if (Sender == TrackBar1) Edit15->SetText(cl::IntToStr(TrackBar1->GetPosition()));

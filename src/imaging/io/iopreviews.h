@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "classlib/ComCtrls.h"
 #include "classlib/Dialogs.h"
@@ -50,6 +51,12 @@ struct TIOPreviewWork {
 };
 
 // The size captions of one page: "Original size:" and "Compressed size:" with their values.
+// A number edit of the pages and the values it may hold.
+struct TIOPreviewEditRange {
+    cl::TEdit* Edit = nullptr;
+    int32_t Min = 0, Max = 0;
+};
+
 struct TIOPreviewSizeLabels {
     cl::TLabel* OriginalCaption = nullptr;
     cl::TLabel* OriginalValue = nullptr;
@@ -109,6 +116,12 @@ public:
     // Writes the working copy of the active page into Params and sets its file type.
     void WriteParams();
     void UpdatePreview();
+    // The number edits with their ranges (inclusive).
+    std::vector<TIOPreviewEditRange> EditRanges() const;
+    // Puts a number edit's text back into its range; true when the text was rewritten.
+    bool ClampEdit(cl::TObject* Sender);
+    // A number edit's value within its range, or Default when the text is no number.
+    int32_t EditValue(cl::TEdit* Edit, int32_t Default) const;
     // The change handler of the page controls (Sender is the control changed).
     void PageValueChanged(cl::TObject* Sender);
     void PageControlChanging(cl::TObject* Sender, bool& AllowChange);

@@ -31,6 +31,12 @@ TIEIOExtensionHooks& IEIOExtensionHooks() {
 
 namespace {
 
+// A load in a program that started only the core (IELibraryStaticInit without the
+// input/output unit's hooks) finds no format at all; it says so instead of leaving an
+// empty picture behind.
+const char* const kNoFormatsRegistered =
+    "No image file format is registered: the program has to start the imaging library with IEStartLibrary";
+
 // A bitmap the readers fill; on success its storage moves into the component's bitmap,
 // so that a failed load leaves that bitmap as it was.
 class TIELoadBitmap : public TIEBitmap {
@@ -661,6 +667,10 @@ void TVovozIdIO::Queue(std::function<void()> Fn) { FThreads->Queue(std::move(Fn)
 void TVovozIdIO::CheckSynchronize() { FThreads->CheckSynchronize(); }
 
 int32_t TVovozIdIO::LoadFromStreamOf(cl::TStream* Stream, int32_t FileType) {
+    if (IEFormatCount() == 0) {
+        FailOperation();
+        throw cl::Exception(kNoFormatsRegistered);
+    }
     if (StartInBackground([this, Stream, FileType] { LoadFromStreamOf(Stream, FileType); })) return -1;
     const FormatRule* rule = RuleOf(FileType);
     auto& hooks = IEIOExtensionHooks();
@@ -679,6 +689,10 @@ int32_t TVovozIdIO::LoadFromStreamOf(cl::TStream* Stream, int32_t FileType) {
 }
 
 int32_t TVovozIdIO::LoadFromFileOf(const cl::WideString& FileName, int32_t FileType) {
+    if (IEFormatCount() == 0) {
+        FailOperation();
+        throw cl::Exception(kNoFormatsRegistered);
+    }
     if (StartInBackground([this, FileName, FileType] { LoadFromFileOf(FileName, FileType); })) return -1;
     const FormatRule* rule = RuleOf(FileType);
     auto& hooks = IEIOExtensionHooks();
@@ -919,6 +933,10 @@ void TVovozIdIO::LoadAdded(cl::TStream* Stream, TIEFileFormatInfo* E) {
 }
 
 void TVovozIdIO::LoadFromStream(cl::TStream* Stream) {
+    if (IEFormatCount() == 0) {
+        FailOperation();
+        throw cl::Exception(kNoFormatsRegistered);
+    }
     const int64_t p = Stream->GetPosition();
     const int32_t type = IEFindStreamFormat(Stream);
     TIEFileFormatInfo* e = IEFindFormatInfo(type);
@@ -936,6 +954,10 @@ void TVovozIdIO::LoadFromStream(cl::TStream* Stream) {
 }
 
 void TVovozIdIO::LoadFromStreamFormat(cl::TStream* Stream, int32_t FileType) {
+    if (IEFormatCount() == 0) {
+        FailOperation();
+        throw cl::Exception(kNoFormatsRegistered);
+    }
     if (FileType == ioUnknown) {
         LoadFromStream(Stream);
         return;
@@ -1092,6 +1114,10 @@ void TVovozIdIO::LoadFromFile(const cl::String& FileName) { LoadFromFile(win::Ut
 void TVovozIdIO::SaveToFile(const cl::String& FileName) { SaveToFile(win::Utf8ToUtf16(FileName)); }
 
 void TVovozIdIO::LoadFromFile(const cl::WideString& FileName) {
+    if (IEFormatCount() == 0) {
+        FailOperation();
+        throw cl::Exception(kNoFormatsRegistered);
+    }
     if (!FIEBitmap) {
         Aborting = true;
         return;
@@ -1144,6 +1170,10 @@ void TVovozIdIO::LoadFromFileAuto(const cl::WideString& FileName) {
 }
 
 void TVovozIdIO::LoadFromFileFormat(const cl::WideString& FileName, int32_t FileType) {
+    if (IEFormatCount() == 0) {
+        FailOperation();
+        throw cl::Exception(kNoFormatsRegistered);
+    }
     TIEFileFormatInfo* e = IEFindFormatInfo(FileType);
     if (!e) {
         FailOperation();

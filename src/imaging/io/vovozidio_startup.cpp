@@ -11,7 +11,6 @@
 #include "imaging/core/hyieutils_filebuffer.h"
 #include "imaging/core/hyieutils_startup.h"
 #include "imaging/core/ieicc.h"
-#include "imaging/core/iewords.h"
 #include "imaging/core/neurquant.h"
 #include "imaging/core/vovozidio_colors.h"
 #include "imaging/formats/iej2000.h"
@@ -129,10 +128,8 @@ void VovozIdIORegisterHooks() {
     // The acquisition side's preset frame pictures start and stop with the library too.
     IEPresetImRegisterHooks();
     // So do the codecs' tables: the JPEG 2000 colour tables and the fax decode trees.
-    IERegisterStaticHooks(iesuJ2000, &IEJ2000StaticInit, nullptr);
-    IERegisterStaticHooks(iesuTifCcitt, &TifCcittStaticInit, nullptr);
-    // The word tables the parameters preview dialog takes its captions from.
-    IERegisterUtilsPart(ieupWordTables, &IEFillWordTables, &IEFreeWordTables);
+    IERegisterStaticHooks(iesuJ2000, &IEJ2000StaticInit, &IEJ2000StaticFinal);
+    IERegisterStaticHooks(iesuTifCcitt, &TifCcittStaticInit, &TifCcittStaticFinal);
 }
 
 void IEDebugLog(const cl::String& Msg) {

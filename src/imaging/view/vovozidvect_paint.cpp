@@ -11,6 +11,7 @@
 #include "imaging/core/hyieutils_geometry.h"
 #include "imaging/view/iegdiplus.h"
 #include "imaging/view/vovozidvect.h"
+#include "imaging/view/vovozidvect_label.h"
 
 namespace ie {
 
@@ -475,6 +476,10 @@ void TVovozIdVect::DrawRuler(TIECanvas* Canvas, TIEVObjRecord& Obj, int32_t AX, 
     }
 }
 
+cl::String IEVectAngleLabel(double Degrees, int32_t Precision, int32_t Digits) {
+    return IEFloatToStrF(Degrees, 2, Precision, Digits) + "\xC2\xB0";
+}
+
 void TVovozIdVect::DrawAngle(TIECanvas* Canvas, TIEVObjRecord& Obj, double InvZoomY, int32_t Factor, bool UseZoom) {
     if (Obj.AnglePoints[0].x == IEVUnsetPoint) return;
     Canvas->GetPen()->SetStyle(cl::psSolid);
@@ -499,7 +504,7 @@ void TVovozIdVect::DrawAngle(TIECanvas* Canvas, TIEVObjRecord& Obj, double InvZo
     double angle = IEAngleAtVertex(p[0].x, p[0].y, p[1].x, p[1].y, p[2].x, p[2].y) * 180.0 / Pi;
     const bool over = AngleOver180 && angle >= 180;
     if (over) angle = 360 - angle;
-    const cl::String text = IEFloatToStrF(angle, 2, FFloatPrecision, FFloatDigits) + "\xB0";
+    const cl::String text = IEVectAngleLabel(angle, FFloatPrecision, FFloatDigits);
     Canvas->TextOut(p[1].x, p[1].y, text);
     Grow(Obj.DrawnRect, p[1].x, p[1].y);
     Grow(Obj.DrawnRect, p[1].x + Canvas->TextWidth(text), p[1].y + Canvas->TextHeight(text));

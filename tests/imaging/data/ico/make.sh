@@ -29,11 +29,27 @@ for y in range(16):
         v = 255 if (x * y) % 3 else 0
         bw += bytes((v, v, v, 0 if x > 12 else 255))
 save('m16.pam', 16, 16, bw)
+# One picture per icon size (16, 32, 48, 256) and a 256-pixel black-and-white one.
+for w in (16, 32, 48, 256):
+    px = bytearray()
+    for y in range(w):
+        for x in range(w):
+            a = 0 if (x < w // 8 or y < w // 16) else 255
+            px += bytes(((x * 256 // w) & 0xF0, (y * 256 // w) & 0xF0, 0x80 if (x // 8 + y // 8) % 2 else 0x20, a))
+    save('s%d.pam' % w, w, w, px)
+bw = bytearray()
+for y in range(256):
+    for x in range(256):
+        v = 255 if ((x // 16) + (y // 16)) % 2 else 0
+        bw += bytes((v, v, v, 0 if y < 16 else 255))
+save('m256.pam', 256, 256, bw)
 PY
-for f in a16 a32 a24 p16 m16; do $IM $f.pam $f.png; done
+for f in a16 a32 a24 p16 m16 s16 s32 s48 s256 m256; do $IM $f.pam $f.png; done
 icotool -c -o three.ico -b 32 a16.png -b 32 a32.png -b 24 a24.png
 icotool -c -o depths.ico -b 1 m16.png -b 4 p16.png -b 8 p16.png -b 24 a16.png -b 32 a16.png
 icotool -c -o big.ico -r a32.png
+# 256-pixel entries (size bytes 0): one stored as PNG, one as a 1-bit bitmap.
+icotool -c -o sizes.ico -b 32 s16.png -b 32 s32.png -b 24 s48.png -r s256.png -b 1 m256.png
 icotool -c --cursor --hotspot-x=3 --hotspot-y=7 -o arrow.cur -b 32 a16.png
 icotool -c --cursor --hotspot-x=1 --hotspot-y=2 -o mono.cur -b 1 m16.png
 # Reference decodings: every image of each file as PNG with its alpha, by icotool.
@@ -44,4 +60,4 @@ for p in *_*x*x*.png; do
   $IM $p -alpha off -depth 8 ppm:${p%.png}.ref.ppm
   $IM $p -alpha extract -depth 8 pgm:${p%.png}.alpha.pgm
 done
-rm -f *.pam a16.png a32.png a24.png p16.png m16.png *_*x*x*.png
+rm -f *.pam a16.png a32.png a24.png p16.png m16.png s16.png s32.png s48.png s256.png m256.png *_*x*x*.png
