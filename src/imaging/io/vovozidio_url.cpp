@@ -72,6 +72,11 @@ struct Transfer {
     int64_t Received = 0;
     bool TooLarge = false;
     bool WriteFailed = false;
+    // Nothing received for StallMs milliseconds ends the transfer (0: never).
+    int64_t StallMs = 0;
+    curl_off_t LastBytes = 0;
+    std::chrono::steady_clock::time_point LastChange = std::chrono::steady_clock::now();
+    bool Stalled = false;
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
@@ -122,6 +127,15 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
 int OnProgress(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
     auto* t = static_cast<Transfer*>(user);
     if (t->Aborting && t->Aborting->load()) return 1;
+    const auto clock = std::chrono::steady_clock::now();
+    if (now != t->LastBytes) {
+        t->LastBytes = now;
+        t->LastChange = clock;
+    } else if (t->StallMs > 0 &&
+               std::chrono::duration_cast<std::chrono::milliseconds>(clock - t->LastChange).count() >= t->StallMs) {
+        t->Stalled = true;
+        return 1;
+    }
     if (t->Fnc && total > 0 && now > 0)
         t->Fnc(t->Data, t->Sender,
                static_cast<int32_t>(std::nearbyint(static_cast<double>(now) * (100.0 / static_cast<double>(total)))));
@@ -249,6 +263,7 @@ bool IEDownloadURL(const cl::WideString& URL, cl::TMemoryStream* Stream, const c
     t.Fnc = ProgressFnc;
     t.Data = ProgressData;
     t.Limit = limit;
+    t.StallMs = static_cast<int64_t>(stall) * 1000;
     const cl::String proxy = win::Utf16ToUtf8(ProxyAddress);
     const cl::String proxyUser = win::Utf16ToUtf8(ProxyUser), proxyPassword = win::Utf16ToUtf8(ProxyPassword);
     char curlError[CURL_ERROR_SIZE] = {};
@@ -261,8 +276,6 @@ bool IEDownloadURL(const cl::WideString& URL, cl::TMemoryStream* Stream, const c
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "Mozilla/4.0 (compatible)");
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(stall));
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stall));
     // The whole download, however slowly its bytes trickle in, ends by this deadline.
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(deadline) * 1000L);
     // An announced length above the limit is refused before any of the body is read.
@@ -321,6 +334,8 @@ bool IEDownloadURL(const cl::WideString& URL, cl::TMemoryStream* Stream, const c
         error = "Too large: the body passed the limit of " + std::to_string(limit) + " bytes";
     } else if (t.WriteFailed) {
         error = "No memory for the body (" + std::to_string(t.Received) + " bytes received)";
+    } else if (t.Stalled) {
+        error = "Timed out: nothing arrived for " + std::to_string(stall) + " s";
     } else if (rc == CURLE_OPERATION_TIMEDOUT) {
         if (deadline > 0 && elapsedMs + 100 >= static_cast<int64_t>(deadline) * 1000)
             error = "Timed out: the download was not done within " + std::to_string(deadline) + " s";
