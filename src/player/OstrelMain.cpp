@@ -12,6 +12,7 @@
 #include "classlib/StdCtrls.h"
 #include "classlib/TypInfo.h"
 #include "platform/kernel.h"
+#include "platform/run_folder.h"
 #include "platform/user.h"
 #include "player/zb_ExeConverter.h"
 #include "player/zb_ImageUtils.h"
@@ -584,12 +585,16 @@ void TOstrelForm::FormDestroy(cl::TObject*) {
 void TOstrelForm::CreateRunFolder() {
     // Made by mkdtemp: a new folder of a name nobody could guess, open to this user only,
     // so no other program (another copy of the player included) can replace what is
-    // loaded from it. A temporary folder that cannot be used means no music.
+    // loaded from it. Its name records this process as the owner; the folders of earlier
+    // runs that were killed or crashed before they could remove their own go first (never
+    // a live run's, nor another user's). A temporary folder that cannot be used means no
+    // music.
     const std::string temp = GetTempFolderPath();
     if (temp.empty()) return;
-    std::string pattern = cl::IncludeTrailingPathDelimiter(temp) + "lumetra-XXXXXX";
-    if (!::mkdtemp(pattern.data())) return;
-    FRunFolder = pattern + "/";
+    const std::string base = cl::IncludeTrailingPathDelimiter(temp);
+    win::RemoveStaleRunFolders(base);
+    FRunFolder = win::MakeRunFolder(base, "");
+    if (FRunFolder.empty()) return;
     const std::string folder = FRunFolder;
     // However the program ends, the folder goes with it.
     FRunFolderCleanup = win::AddExitCleanup([folder] { RemoveFolder(folder); });

@@ -8,6 +8,7 @@
 
 #include "imaging/core/hyieutils.h"
 #include "imaging_fixture.h"
+#include "temp_file_probes.h"
 #include "platform/kernel.h"
 
 namespace ie {
@@ -15,7 +16,9 @@ namespace {
 
 using test::FillPattern;
 using test::HasPattern;
+using test::AllTempFiles;
 using test::ImagingTest;
+using test::UnnamedTempFiles;
 
 constexpr int64_t kMiB = 1048576;
 
@@ -150,12 +153,12 @@ TEST_P(TIEBitmapPlacement, RowsLandWhereTheRulesSay) {
     ASSERT_EQ(b.Allocate(p.width, p.height, p.format), p.expectOk);
     if (!p.expectOk) {
         EXPECT_TRUE(b.IsEmpty());
-        EXPECT_TRUE(TempFiles().empty());
+        EXPECT_TRUE(AllTempFiles(folder_).empty());
         return;
     }
     EXPECT_EQ(b.GetLocation(), p.expected);
     EXPECT_EQ(b.SegmentCount(), p.expectedSegments);
-    EXPECT_EQ(TempFiles().size(), p.expected == ieFile ? 1u : 0u);
+    EXPECT_EQ(AllTempFiles(folder_).size(), p.expected == ieFile ? 1u : 0u);
     FillPattern(b);
     EXPECT_TRUE(HasPattern(b));
 }
@@ -314,10 +317,12 @@ TEST_F(TIEBitmapRows, TemporaryFileExistsWhileAllocatedAndGoesAfter) {
         a.MinFileSize = b.MinFileSize = 0;
         ASSERT_TRUE(a.Allocate(10, 10, ie24RGB));
         ASSERT_TRUE(b.Allocate(10, 10, ie24RGB));
-        const auto files = TempFiles();
+        // Open, without a name on disk: nothing of them can outlive the process.
+        const auto files = UnnamedTempFiles(folder_);
         ASSERT_EQ(files.size(), 2u);
-        EXPECT_NE(files[0], files[1]);
-        for (const auto& f : files) {
+        EXPECT_EQ(AllTempFiles(folder_).size(), 2u);
+        EXPECT_NE(files[0].first, files[1].first);
+        for (const auto& [f, fd] : files) {
             const std::string name = std::filesystem::path(f).filename().string();
             EXPECT_EQ(name.size(), 16u) << name;
             EXPECT_EQ(name.substr(0, 4), "IMG-");
@@ -327,12 +332,13 @@ TEST_F(TIEBitmapRows, TemporaryFileExistsWhileAllocatedAndGoesAfter) {
             struct stat st {};
             ASSERT_EQ(::stat(std::filesystem::path(f).parent_path().c_str(), &st), 0);
             EXPECT_EQ(st.st_mode & 0777, 0700u);
-            EXPECT_EQ(std::filesystem::file_size(f), 320u);  // ten rows of 32 bytes
+            EXPECT_FALSE(std::filesystem::exists(f));
+            EXPECT_EQ(std::filesystem::file_size(fd), 320u);  // ten rows of 32 bytes
         }
         a.FreeImage(true);
-        EXPECT_EQ(TempFiles().size(), 1u);
+        EXPECT_EQ(AllTempFiles(folder_).size(), 1u);
     }
-    EXPECT_TRUE(TempFiles().empty());
+    EXPECT_TRUE(AllTempFiles(folder_).empty());
 }
 
 TEST_F(TIEBitmapRows, MemoryImageKeepsRowsInOneBlockWhenItCan) {
@@ -379,7 +385,7 @@ TEST_P(TIEBitmapMove, PixelsPaletteAndAlphaSurviveTheMove) {
         EXPECT_EQ(c, CreateRGB(200, 55, 100));
     }
     b.FreeImage(true);
-    EXPECT_TRUE(TempFiles().empty() || m.from == ieFile || m.to == ieFile);
+    EXPECT_TRUE(AllTempFiles(folder_).empty() || m.from == ieFile || m.to == ieFile);
 }
 
 std::vector<Move> AllMoves() {

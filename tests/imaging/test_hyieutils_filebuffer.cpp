@@ -2,6 +2,7 @@
 // removal at every kind of exit.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,11 +14,15 @@
 #include "classlib/SysUtils.h"
 #include "imaging/core/hyieutils.h"
 #include "imaging_fixture.h"
+#include "temp_file_probes.h"
 #include "platform/kernel.h"
 #include "platform/signals.h"
 
 namespace ie {
 namespace {
+
+using test::AllTempFiles;
+using test::UnnamedTempFiles;
 
 class FileBuffer : public test::ImagingTest {};
 
@@ -101,7 +106,7 @@ TEST_F(FileBuffer, MemoryStreamWhenNoFileIsWanted) {
     ASSERT_TRUE(f.AllocateFile("IMG", false, 100));
     EXPECT_TRUE(f.IsAllocated());
     EXPECT_EQ(f.Stream()->GetSize(), 100);
-    EXPECT_TRUE(TempFiles().empty());
+    EXPECT_TRUE(AllTempFiles(folder_).empty());
     f.FreeFile();
     EXPECT_FALSE(f.IsAllocated());
 }
@@ -127,6 +132,44 @@ TEST_F(FileBuffer, TakenNamesAreDrawnAgainFromTheSharedGenerator) {
     cl::String name;
     IEUniqueTempFileName("IMG", folder, name);
     EXPECT_EQ(name, second);
+}
+
+TEST_F(FileBuffer, FreeingLeavesAFileThatTookTheNameSince) {
+    TIEFileBuffer f;
+    ASSERT_TRUE(f.AllocateFile("IMG", true, 10));
+    const std::string name = f.FileName();
+    // The name is free while the buffer's file is open.
+    {
+        std::ofstream other(name, std::ios::binary | std::ios::trunc);
+        other << "another";
+    }
+    f.Map(ieaWrite, 4, 0);
+    f.FreeFile();
+    EXPECT_FALSE(f.IsAllocated());
+    ASSERT_TRUE(std::filesystem::exists(name));
+    EXPECT_EQ(std::filesystem::file_size(name), 7u);
+    std::filesystem::remove(name);
+}
+
+TEST_F(FileBuffer, AnonymousTemporaryStreamHasNoNameAndRefusesAnExistingFile) {
+    const std::string taken = folder_ + "/taken.tmp";
+    { std::ofstream(taken) << "x"; }
+    EXPECT_THROW(TIETemporaryFileStream(taken, true), cl::EInOutError);
+    EXPECT_EQ(std::filesystem::file_size(taken), 1u);
+    const std::string name = folder_ + "/anonymous.tmp";
+    {
+        TIETemporaryFileStream s(name, true);
+        EXPECT_FALSE(std::filesystem::exists(name));
+        s.WriteBuffer("abcdef", 6);
+        s.SetPosition(2);
+        char got[4] = {};
+        EXPECT_EQ(s.Read(got, 4), 4);
+        EXPECT_EQ(std::string(got, 4), "cdef");
+        EXPECT_EQ(s.GetSize(), 6);
+        EXPECT_EQ(UnnamedTempFiles(folder_).size(), 1u);
+    }
+    EXPECT_TRUE(UnnamedTempFiles(folder_).empty());
+    EXPECT_FALSE(std::filesystem::exists(name));
 }
 
 TEST_F(FileBuffer, TemporaryStreamRefusesAnExistingFile) {
@@ -208,7 +251,84 @@ protected:
             if (e.path().filename().string().rfind("lumetra-ie-", 0) == 0) return true;
         return false;
     }
+    // Everything under the test's folder.
+    std::vector<std::string> Left() const {
+        std::vector<std::string> out;
+        std::error_code ec;
+        for (auto it = std::filesystem::recursive_directory_iterator(folder_, ec);
+             it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            out.push_back(it->path().string());
+        return out;
+    }
+    // The next run: a process that makes a file-located image and ends normally.
+    void NextRun() {
+        const int status = RunChild([] { std::exit(0); }, false);
+        ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
 };
+
+// A run that holds a file-located image and is killed or crashes, so that nothing of its
+// own can run: the image's file is gone with the process (it never kept a name), and the
+// folder the run leaves goes with the next run.
+TEST_F(FileBufferExit, KilledOrCrashedRunsLeaveNothingAfterTheNextRun) {
+    const struct {
+        const char* name;
+        int signal;
+    } cases[] = {{"SIGKILL", SIGKILL}, {"SIGSEGV", SIGSEGV}, {"abort", SIGABRT}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int sig = c.signal;
+        const int status = RunChild(
+            [sig] {
+                // No core file, and no handler of the test's tools between the crash and
+                // the end of the process.
+                const rlimit none{0, 0};
+                ::setrlimit(RLIMIT_CORE, &none);
+                if (sig != SIGKILL) ::signal(sig, SIG_DFL);
+                if (sig == SIGABRT) std::abort();
+                ::raise(sig);
+            },
+            false);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(WTERMSIG(status), sig);
+        EXPECT_TRUE(RunFolderLeft());
+        for (const std::string& path : Left())
+            EXPECT_TRUE(std::filesystem::is_directory(path)) << path << " outlived its run";
+        NextRun();
+        EXPECT_EQ(Left(), std::vector<std::string>{});
+    }
+}
+
+TEST_F(FileBufferExit, ALiveRunsFolderIsNotTouchedByAnother) {
+    const pid_t live = RunChild(
+        [] {
+            for (;;) ::pause();
+        },
+        true);
+    ASSERT_GT(live, 0);
+    const std::vector<std::string> before = Left();
+    ASSERT_EQ(before.size(), 1u);
+    NextRun();
+    EXPECT_EQ(Left(), before);
+    ::kill(live, SIGKILL);
+    ASSERT_EQ(::waitpid(live, nullptr, 0), live);
+    EXPECT_EQ(Left(), before);
+    NextRun();
+    EXPECT_EQ(Left(), std::vector<std::string>{});
+}
+
+TEST_F(FileBufferExit, ABitmapFileHasNoNameOnceOpen) {
+    TIEBitmap b;
+    b.MinFileSize = 0;
+    ASSERT_TRUE(b.Allocate(8, 8, ie24RGB));
+    ASSERT_EQ(b.GetLocation(), ieFile);
+    const auto open = UnnamedTempFiles(folder_);
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(open[0].first));
+    // Only the run's folder stands in the temporary folder.
+    for (const std::string& path : Left()) EXPECT_TRUE(std::filesystem::is_directory(path)) << path;
+}
 
 TEST_F(FileBufferExit, NormalExitRemovesTheFolder) {
     const int status = RunChild([] { std::exit(0); }, false);

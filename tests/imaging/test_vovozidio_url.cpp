@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -86,12 +87,23 @@ public:
     }
     std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
 
-    static void Send(int Fd, const std::string& s) {
+    // False when the client has gone.
+    static bool Send(int Fd, const std::string& s) {
         size_t done = 0;
         while (done < s.size()) {
             const ssize_t n = ::send(Fd, s.data() + done, s.size() - done, MSG_NOSIGNAL);
-            if (n <= 0) return;
+            if (n <= 0) return false;
             done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+    // Holds the connection open until the client closes it or Ms milliseconds pass.
+    static void WaitForClose(int Fd, int Ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(Ms);
+        char buf[256];
+        while (std::chrono::steady_clock::now() < end) {
+            pollfd p{Fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) > 0 && ::recv(Fd, buf, sizeof buf, 0) <= 0) return;
         }
     }
 
@@ -144,6 +156,8 @@ protected:
         IOUnitTest::SetUp();
         RegisterTestFormat();
         savedStall_ = IEURLStallSeconds;
+        savedTimeout_ = IEURLTimeoutSeconds;
+        savedLimit_ = IEURLMaxBytes;
         IEURLStallSeconds = 5;
         image_ = TestImageBytes(16, 16);
         io_ = std::make_unique<TVovozIdIO>(nullptr);
@@ -154,6 +168,8 @@ protected:
     void TearDown() override {
         io_.reset();
         IEURLStallSeconds = savedStall_;
+        IEURLTimeoutSeconds = savedTimeout_;
+        IEURLMaxBytes = savedLimit_;
         IOUnitTest::TearDown();
     }
     void ExpectLoaded() {
@@ -168,7 +184,8 @@ protected:
     }
     cl::WideString W(const std::string& s) { return win::Utf8ToUtf16(s); }
 
-    int32_t savedStall_ = 60;
+    int32_t savedStall_ = 60, savedTimeout_ = 300;
+    int64_t savedLimit_ = 0;
     std::vector<uint8_t> image_, before_;
     std::unique_ptr<TVovozIdIO> io_;
     int finished_ = 0;
@@ -183,6 +200,7 @@ TEST_F(URLTest, BodyWithAndWithoutLength) {
         io_->OnProgress = [&](cl::TObject*, int p) { progress.push_back(p); };
         io_->LoadFromFile(W(server.Url("/img.ltst")));
         ExpectLoaded();
+        EXPECT_EQ(IEURLLastError(), "");
         ASSERT_FALSE(progress.empty());
         EXPECT_EQ(progress.back(), 100);
         ASSERT_EQ(server.Requests().size(), 1u);
@@ -210,6 +228,7 @@ TEST_F(URLTest, ErrorStatusLoadsNothing) {
     });
     io_->LoadFromURL(W(server.Url("/missing")));
     ExpectFailed();
+    EXPECT_EQ(IEURLLastError(), "HTTP status 404");
 }
 
 TEST_F(URLTest, ClosedPortFails) {
@@ -221,13 +240,114 @@ TEST_F(URLTest, ClosedPortFails) {
     socklen_t len = sizeof a;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
     ::close(fd);  // nobody listens there now
-    io_->LoadFromURL(W("http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/x"));
+    const std::string port = std::to_string(ntohs(a.sin_port));
+    io_->LoadFromURL(W("http://127.0.0.1:" + port + "/x"));
     ExpectFailed();
+    EXPECT_EQ(IEURLLastError(), "Connection refused by 127.0.0.1:" + port);
 }
 
-TEST_F(URLTest, RefusedAddressFails) {
-    io_->LoadFromURL(W("http://127.0.0.1"));
-    ExpectFailed();
+TEST_F(URLTest, RefusedAddressesSaySo) {
+    const struct {
+        const char* url;
+        const char* message;
+    } cases[] = {
+        {"http://127.0.0.1", "Address refused: not of the form scheme://host/path"},
+        {"http://u@127.0.0.1/x", "Address refused: not of the form scheme://host/path"},
+        {"file:///etc/passwd", "Address refused: only http, https and ftp addresses are loaded"},
+        {"gopher://127.0.0.1/x", "Address refused: only http, https and ftp addresses are loaded"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        finished_ = 0;
+        FillPattern(*io_->GetIEBitmap(), 2, 2);
+        io_->LoadFromURL(W(c.url));
+        ExpectFailed();
+        EXPECT_EQ(IEURLLastError(), c.message);
+    }
+}
+
+// Servers that never end their answer, or announce or send more than the limit: each load
+// fails soon, by the deadline or the limit, and says which.
+TEST_F(URLTest, HostileServersAreCutOffAndSayWhy) {
+    using Clock = std::chrono::steady_clock;
+    const std::string headWithoutLength = "HTTP/1.1 200 OK\r\nContent-Type: image/x-test\r\nConnection: close\r\n\r\n";
+    const struct Case {
+        const char* name;
+        int32_t deadline;
+        int64_t limit;
+        std::function<void(int Fd)> serve;
+        std::string message;
+        double atLeast, atMost;  // seconds the load takes
+    } cases[] = {
+        {"two bytes a second", 2, 1 << 20,
+         [](int fd) {
+             if (!LoopbackServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n")) return;
+             for (int i = 0; i < 15 && LoopbackServer::Send(fd, "ab"); ++i)
+                 std::this_thread::sleep_for(std::chrono::seconds(1));
+         },
+         "Timed out: the download was not done within 2 s", 1.5, 4.5},
+        {"endless body without a length", 20, 1 << 20,
+         [&](int fd) {
+             if (!LoopbackServer::Send(fd, headWithoutLength)) return;
+             const std::string chunk(65536, 'x');
+             const auto end = Clock::now() + std::chrono::seconds(15);
+             while (Clock::now() < end && LoopbackServer::Send(fd, chunk)) {
+             }
+         },
+         "Too large: the body passed the limit of 1048576 bytes", 0, 4.5},
+        {"announced length above the limit", 20, 1 << 20,
+         [](int fd) {
+             if (!LoopbackServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 10737418240\r\n\r\n" +
+                                               std::string(1024, 'x')))
+                 return;
+             LoopbackServer::WaitForClose(fd, 10000);
+         },
+         "Too large: the server announced 10737418240 bytes, the limit is 1048576 bytes", 0, 1.5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        IEURLTimeoutSeconds = c.deadline;
+        IEURLMaxBytes = c.limit;
+        finished_ = 0;
+        FillPattern(*io_->GetIEBitmap(), 2, 2);
+        LoopbackServer server([&](const std::string&, int fd) { c.serve(fd); });
+        const auto start = Clock::now();
+        io_->LoadFromURL(W(server.Url("/hostile")));
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        ExpectFailed();
+        EXPECT_EQ(IEURLLastError(), c.message);
+        EXPECT_GE(seconds, c.atLeast);
+        EXPECT_LE(seconds, c.atMost);
+    }
+}
+
+TEST_F(URLTest, ABodyOfExactlyTheLimitLoads) {
+    IEURLMaxBytes = static_cast<int64_t>(image_.size());
+    for (bool withLength : {true, false}) {
+        SCOPED_TRACE(withLength);
+        LoopbackServer server(
+            [&](const std::string&, int fd) { LoopbackServer::Send(fd, Ok(AsString(image_), withLength)); });
+        io_->LoadFromURL(W(server.Url("/img.ltst")));
+        ExpectLoaded();
+    }
+}
+
+TEST_F(URLTest, DownloadIntoAStreamKeepsWhatWasThereOnFailure) {
+    IEURLMaxBytes = 1000;
+    LoopbackServer server([&](const std::string&, int fd) {
+        if (!LoopbackServer::Send(fd, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")) return;
+        for (int i = 0; i < 20 && LoopbackServer::Send(fd, std::string(300, 'y')); ++i) {
+        }
+    });
+    cl::TMemoryStream stream;
+    stream.WriteBuffer("kept", 4);
+    cl::String type, error;
+    EXPECT_FALSE(IEDownloadURL(W(server.Url("/x")), &stream, u"", type, nullptr, nullptr, nullptr, nullptr, u"", u"",
+                               &error));
+    EXPECT_EQ(error, "Too large: the body passed the limit of 1000 bytes");
+    EXPECT_EQ(stream.GetSize(), 4);
+    EXPECT_EQ(stream.GetPosition(), 4);
+    EXPECT_EQ(std::string(static_cast<const char*>(stream.GetMemory()), 4), "kept");
 }
 
 TEST_F(URLTest, BasicAuthentication) {
@@ -294,6 +414,7 @@ TEST_F(URLTest, AbortFromTheProgressHandler) {
     };
     io_->LoadFromURL(W(server.Url("/big")));
     ExpectFailed();
+    EXPECT_EQ(IEURLLastError(), "Aborted");
 }
 
 TEST_F(URLTest, StalledServerFailsByItsDeadline) {
@@ -304,6 +425,7 @@ TEST_F(URLTest, StalledServerFailsByItsDeadline) {
     });
     io_->LoadFromURL(W(server.Url("/stall")));
     ExpectFailed();
+    EXPECT_EQ(IEURLLastError(), "Timed out: nothing arrived for 1 s");
 }
 
 }  // namespace

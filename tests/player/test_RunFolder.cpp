@@ -18,6 +18,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,6 +67,9 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& args, co
     argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
+        // A show a test kills or crashes leaves no core file behind.
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_CORE, &none);
         execve(program.c_str(), argv.data(), envp.data());
         _exit(127);
     }
@@ -386,6 +390,119 @@ TEST_F(RunFolder, ExitInputsEndALongTransitionOnTheDesktop) {
         EXPECT_LT(e.seconds, 45.0);
         EXPECT_EQ(Names(tmp()), std::vector<std::string>{});
     }
+}
+
+namespace {
+
+// Waits until a run folder in `tmp` holds the libraries and a track; its name, or "".
+std::string WaitForPlayingRun(const fs::path& tmp, pid_t pid, const std::set<std::string>& others = {}) {
+    const auto start = Clock::now();
+    while (Clock::now() - start < std::chrono::seconds(60) && Running(pid)) {
+        for (const std::string& name : Names(tmp)) {
+            if (others.count(name) || name.rfind("lumetra-", 0) != 0) continue;
+            const fs::path run = tmp / name;
+            if (fs::exists(run / "Bass.dll") && fs::exists(run / "BassWma.dll") && !Names(run / "music").empty())
+                return name;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::string();
+}
+
+std::string Show(const std::string& name) { return "lumetra-" + name; }
+
+}  // namespace
+
+// A playing show that is killed or crashes cannot remove its folder; the next show does,
+// and leaves nothing itself.
+TEST_F(RunFolder, AKilledOrCrashedShowsFilesGoWithTheNextShow) {
+    const std::string show =
+        Pack("show.scr", "--interval 400 --effect-interval 300 --effect 0 --repeat-music --music " + data("tone.wav"),
+             {"red.jpg", "green.jpg"});
+    const struct {
+        const char* name;
+        int signal;
+    } cases[] = {{"SIGKILL", SIGKILL}, {"SIGSEGV", SIGSEGV}, {"SIGABRT", SIGABRT}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Env env = Headless();
+        // The crash as a build without the memory checker meets it: the signal's own end.
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        env["ASAN_OPTIONS"] = std::string(asan ? asan : "") + ":handle_segv=0:handle_abort=0";
+        Children children;
+        const pid_t pid = children.Start(show, {"/s"}, env);
+        const std::string run = WaitForPlayingRun(tmp(), pid);
+        ASSERT_NE(run, "") << "the show did not start its music";
+        kill(pid, c.signal);
+        const Ended e = children.Wait(pid, std::chrono::seconds(30));
+        EXPECT_EQ(e.signal, c.signal) << Describe(e);
+        ASSERT_EQ(Names(tmp()), std::vector<std::string>{run}) << "the killed show's folder stays until the next";
+
+        Env next = Headless();
+        next["LUMETRA_CLOCK"] = "virtual";
+        next["LUMETRA_INPUT"] = "2000 key 32";
+        const Ended n = children.Wait(children.Start(show, {"/s"}, next), std::chrono::seconds(120));
+        EXPECT_TRUE(n.exited && n.code == 0) << Describe(n);
+        EXPECT_EQ(Names(tmp()), std::vector<std::string>{});
+    }
+}
+
+// A show that starts while another plays leaves the other's folder whole, and so it does
+// with a folder whose owner lives, another user's folder and folders of other names.
+TEST_F(RunFolder, AStartingShowLeavesLiveAndForeignFoldersAlone) {
+    const std::string show =
+        Pack("show.scr", "--interval 400 --effect-interval 300 --effect 0 --repeat-music --music " + data("tone.wav"),
+             {"red.jpg", "green.jpg"});
+    // Named for a live process (this test's), for a process that has ended but given to
+    // another user (when the test may do that), and with no owner in the name at all.
+    std::string selfStart;
+    {
+        std::ifstream stat("/proc/self/stat");
+        std::string line;
+        std::getline(stat, line);
+        std::istringstream fields(line.substr(line.rfind(')') + 1));
+        std::string field;
+        for (int index = 3; index <= 22 && fields >> field; ++index) selfStart = field;
+    }
+    std::vector<std::string> planted = {Show(std::to_string(getpid()) + "-" + selfStart + "-Live00"),
+                                        Show("abc123")};
+    pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    waitpid(ended, nullptr, 0);
+    if (geteuid() == 0) planted.push_back(Show(std::to_string(ended) + "-1-Other0"));
+    for (const std::string& name : planted) {
+        fs::create_directory(tmp() / name);
+        std::ofstream(tmp() / name / "Bass.dll") << "theirs";
+    }
+    if (geteuid() == 0) {
+        const fs::path other = tmp() / planted.back();
+        ASSERT_EQ(chown((other / "Bass.dll").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chown(other.c_str(), 65534, 65534), 0);
+    }
+
+    Children children;
+    const pid_t first = children.Start(show, {"/s"}, Headless());
+    const std::set<std::string> plantedSet(planted.begin(), planted.end());
+    const std::string firstRun = WaitForPlayingRun(tmp(), first, plantedSet);
+    ASSERT_NE(firstRun, "");
+
+    Env second = Headless();
+    second["LUMETRA_CLOCK"] = "virtual";
+    second["LUMETRA_INPUT"] = "2000 key 32";
+    const Ended e = children.Wait(children.Start(show, {"/s"}, second), std::chrono::seconds(120));
+    EXPECT_TRUE(e.exited && e.code == 0) << Describe(e);
+    EXPECT_TRUE(Running(first));
+    EXPECT_TRUE(fs::exists(tmp() / firstRun / "Bass.dll"));
+    EXPECT_TRUE(fs::exists(tmp() / firstRun / "BassWma.dll"));
+    EXPECT_TRUE(fs::is_directory(tmp() / firstRun / "music"));
+    for (const std::string& name : planted) EXPECT_EQ(ReadFile(tmp() / name / "Bass.dll"), "theirs") << name;
+
+    kill(first, SIGTERM);
+    const Ended f = children.Wait(first, std::chrono::seconds(60));
+    EXPECT_TRUE(f.exited && f.code == 0) << Describe(f);
+    std::vector<std::string> left = planted;
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(Names(tmp()), left);
 }
 
 TEST_F(RunFolder, AHugeEffectRectangleCostsNoMoreMemoryThanTheWholeScreen) {

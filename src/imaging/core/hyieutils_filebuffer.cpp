@@ -2,8 +2,10 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -13,6 +15,7 @@
 #include "imaging/core/hyieutils_encoders.h"
 #include "platform/exit_cleanup.h"
 #include "platform/kernel.h"
+#include "platform/run_folder.h"
 
 namespace ie {
 
@@ -50,23 +53,32 @@ cl::String NameFor(const cl::String& prefix, const cl::String& folder) {
 // The run's private folder
 
 cl::String IERunTempFolder() {
+    struct Made {
+        cl::String Folder;
+        pid_t Pid = 0;  // the process that made it: a forked child makes its own
+    };
     static std::mutex lock;
-    static std::map<cl::String, cl::String> folders;  // base folder -> private folder
+    static std::map<cl::String, Made> folders;  // base folder -> private folder
     std::lock_guard<std::mutex> guard(lock);
     const cl::String base = IETempFolder.empty() ? SystemTempFolder() : WithSlash(IETempFolder);
     if (base.empty()) return cl::String();
+    const pid_t self = ::getpid();
     auto it = folders.find(base);
     if (it != folders.end()) {
         struct stat st {};
-        if (::stat(it->second.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return it->second;
+        if (it->second.Pid == self && ::lstat(it->second.Folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            return it->second.Folder;
         folders.erase(it);
     }
-    cl::String pattern = base + "lumetra-ie-XXXXXX";
-    if (!::mkdtemp(pattern.data())) return cl::String();
-    const cl::String folder = WithSlash(pattern);
-    folders[base] = folder;
+    // The folders that killed or crashed runs left behind go first; the new folder names
+    // this process as its owner, so that later runs can tell when it is left over.
+    win::RemoveStaleRunFolders(base);
+    const cl::String folder = win::MakeRunFolder(base, "ie");
+    if (folder.empty()) return cl::String();
+    folders[base] = Made{folder, self};
     // Whatever is left in it goes when the program ends, however it ends.
-    win::AddExitCleanup([folder] {
+    win::AddExitCleanup([folder, self] {
+        if (::getpid() != self) return;
         std::error_code ec;
         std::filesystem::remove_all(folder, ec);
     });
@@ -82,11 +94,23 @@ void IEUniqueTempFileName(const cl::String& Prefix, const cl::String& Folder, cl
 // ---------------------------------------------------------------------------------------
 // TIETemporaryFileStream
 
-TIETemporaryFileStream::TIETemporaryFileStream(const cl::String& FileName) {
+TIETemporaryFileStream::TIETemporaryFileStream(const cl::String& FileName, bool Anonymous) {
+    // An anonymous file is created without the delete-on-close flag and its name removed at
+    // once: the open handle alone keeps it, and the system frees it when the handle goes,
+    // however the process ends.
+    const win::DWORD flags =
+        win::FILE_ATTRIBUTE_TEMPORARY | (Anonymous ? win::DWORD{0} : win::DWORD{win::FILE_FLAG_DELETE_ON_CLOSE});
     FHandle = win::CreateFileA(FileName.c_str(), win::GENERIC_READ | win::GENERIC_WRITE, 0, nullptr, win::CREATE_NEW,
-                               win::FILE_ATTRIBUTE_TEMPORARY | win::FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+                               flags, nullptr);
     if (FHandle == win::INVALID_HANDLE_VALUE) {
         FHandle = nullptr;
+        throw cl::EInOutError("Unable to create " + FileName);
+    }
+    if (Anonymous && ::unlink(FileName.c_str()) != 0) {
+        const int error = errno;
+        win::CloseHandle(FHandle);
+        FHandle = nullptr;
+        win::SetLastError(error == EACCES || error == EPERM ? win::ERROR_ACCESS_DENIED : win::ERROR_GEN_FAILURE);
         throw cl::EInOutError("Unable to create " + FileName);
     }
 }
@@ -178,7 +202,7 @@ bool TIEFileBuffer::AllocateFile(const cl::String& Prefix, bool UseFile, int64_t
     for (int attempt = 0; attempt < kMaxNameDraws; ++attempt) {
         FFileName = NameFor(Prefix, folder);
         try {
-            auto s = std::make_unique<TIETemporaryFileStream>(FFileName);
+            auto s = std::make_unique<TIETemporaryFileStream>(FFileName, true);
             s->SetSize(Size);
             FStream = std::move(s);
             return true;
@@ -192,16 +216,16 @@ bool TIEFileBuffer::AllocateFile(const cl::String& Prefix, bool UseFile, int64_t
 
 void TIEFileBuffer::FreeFile() {
     if (!FStream) return;
+    // The file has no name any more (it went when the file was made): closing it frees it.
+    // Deleting by name would hit whatever file has taken that name since.
     try {
         UnmapAll();
     } catch (...) {
         FMapped.clear();
         FStream.reset();
-        if (!FFileName.empty()) win::DeleteFileA(FFileName.c_str());
         throw;
     }
     FStream.reset();
-    if (!FFileName.empty()) win::DeleteFileA(FFileName.c_str());
 }
 
 void* TIEFileBuffer::Map(TIEBitmapAccess Access, int32_t Size, int64_t Position) {

@@ -3,8 +3,11 @@
 // A TIEBitmap in the ieFile location keeps its rows in a temporary file owned by a
 // TIEFileBuffer, which hands out memory copies of byte ranges and writes them back when
 // they are released. Temporary files live in a folder private to the run (mode 0700,
-// created on first use inside the temporary folder and removed when the program ends,
-// however it ends); each file is created exclusively and deleted when it is closed.
+// created on first use inside the temporary folder and removed when the program ends; a
+// folder that a killed or crashed run left behind is removed by the next run that makes
+// one, see platform/run_folder.h). Each file is created exclusively. A bitmap's file loses
+// its name as soon as it is open, so that the system frees it with the last handle even
+// when the process is killed.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +30,10 @@ class TIETemporaryFileStream : public cl::TStream {
     CL_DECLARE_CLASS(TIETemporaryFileStream, cl::TStream)
 public:
     // EInOutError "Unable to create " + FileName when the file cannot be created (an
-    // existing file of that name included).
-    explicit TIETemporaryFileStream(const cl::String& FileName);
+    // existing file of that name included). Anonymous: the name is removed as soon as the
+    // file is open, so that nothing of it outlives the process, whichever way it ends;
+    // otherwise the file keeps its name until the handle closes.
+    explicit TIETemporaryFileStream(const cl::String& FileName, bool Anonymous = false);
     ~TIETemporaryFileStream() override;
 
     int64_t Read(void* buffer, int64_t count) override;
@@ -51,10 +56,11 @@ public:
 
     bool IsAllocated() const { return FStream != nullptr; }
     // A new temporary file named Prefix-XXXXXXXX.tmp of Size bytes (UseFile False: a memory
-    // stream instead). A buffer already allocated is freed first. False when the file
+    // stream instead), anonymous from the moment it is open (FileName keeps the name it
+    // was made under). A buffer already allocated is freed first. False when the file
     // cannot be created or sized.
     bool AllocateFile(const cl::String& Prefix, bool UseFile, int64_t Size);
-    // Releases every mapped range, closes and deletes the file.
+    // Releases every mapped range and closes the file, which frees it.
     void FreeFile();
     // A buffer of Size bytes for the range at Position, read from the file when Access has
     // ieaRead (otherwise its content is undefined). Null when Size is negative, the range
@@ -95,8 +101,9 @@ int64_t IEGetPhysicalMemory(bool Available);
 void IEUniqueTempFileName(const cl::String& Prefix, const cl::String& Folder, cl::String& Name);
 
 // The folder temporary files of this run go to: a private folder (mode 0700) inside
-// IETempFolder or the system's temporary folder, created on first call; ends with "/".
-// Empty when it cannot be created.
+// IETempFolder or the system's temporary folder, created on first call in a process (the
+// stale run folders of that base are removed first); ends with "/". Empty when it cannot
+// be created.
 cl::String IERunTempFolder();
 
 }  // namespace ie

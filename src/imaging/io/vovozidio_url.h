@@ -25,10 +25,13 @@ struct TIEURLParts {
 // the port text is no number from 1 to 65535. False when the address is not accepted.
 bool IEParseURL(const cl::String& URL, TIEURLParts& Parts);
 
-// Library-wide settings of downloads.
+// Library-wide settings of downloads. A caller may change them between downloads.
 extern bool IEURLVerifyCertificates;  // True: certificates and host names are checked (default)
-extern int32_t IEURLStallSeconds;     // a transfer that moves nothing for this long fails (60)
-extern int64_t IEURLMaxBytes;         // a larger body fails (1 GiB)
+extern int32_t IEURLStallSeconds;     // connecting, or a transfer that moves nothing, for this long fails (60)
+extern int32_t IEURLTimeoutSeconds;   // a download not done this long after it started fails (300; 0: none)
+// A larger body fails (128 MiB): refused before any of it is read when the server announces
+// its length, and as soon as it grows past the limit when it does not.
+extern int64_t IEURLMaxBytes;
 
 // Starts and stops the internet library (the unit's start-up and shutdown).
 void IELoadInternet();
@@ -36,12 +39,19 @@ void IEFreeInternet();
 
 // Downloads URL into Stream (appended at its position). True when a whole body arrived
 // with a success status; False on a refused address, a failed connection, a status other
-// than 2xx, a body over the limit or an abort (Aborting set). Progress (Sender, percent)
-// is reported when the length is known. The proxy's credentials go to the proxy, the
-// address's to the server. Redirections are followed between http and https only.
+// than 2xx, a body over the limit, the stall or total deadline, or an abort (Aborting set);
+// nothing of a failed download stays in Stream. Progress (Sender, percent) is reported when
+// the length is known. The proxy's credentials go to the proxy, the address's to the
+// server. Redirections are followed between http and https only. On failure ErrorText
+// (when given) receives one line saying what failed; it never holds the credentials.
 bool IEDownloadURL(const cl::WideString& URL, cl::TMemoryStream* Stream, const cl::WideString& ProxyAddress,
                    cl::String& ContentType, std::atomic<bool>* Aborting, cl::TObject* Sender,
                    TIEProgressFnc ProgressFnc, void* ProgressData, const cl::WideString& ProxyPassword,
-                   const cl::WideString& ProxyUser);
+                   const cl::WideString& ProxyUser, cl::String* ErrorText = nullptr);
+
+// What made the latest failed download of TVovozIdIO.LoadFromURL in this process fail
+// (the ErrorText of IEDownloadURL; empty after a download that succeeded). The text also
+// goes to the library's debug log when one is set.
+cl::String IEURLLastError();
 
 }  // namespace ie
