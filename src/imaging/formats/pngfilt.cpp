@@ -12,10 +12,13 @@
 #include <csetjmp>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "classlib/SysUtils.h"
+#include "imaging/core/hyieutils_budget.h"
+#include "imaging/core/hyieutils_checked.h"
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/processing/neurquant.h"
 #include "imaging/processing/vovozidproc_helpers.h"
@@ -27,6 +30,12 @@ namespace {
 constexpr const char* kCreateError = "Error on creating PNG";
 // deflate never packs more than 1032 bytes into one: data that claims more is a lie.
 constexpr int64_t kMaxInflateRatio = 1032;
+// The limits set on every read: the largest width and height libpng accepts, the most
+// memory one ancillary chunk (or its decompressed text or profile) may take, and the most
+// ancillary chunks kept. A file that goes past them fails with libpng's error.
+constexpr png_uint_32 kMaxSide = 1000000;
+constexpr png_alloc_size_t kMaxChunkBytes = 8000000;
+constexpr png_uint_32 kMaxCachedChunks = 1000;
 
 void Warning(png_structp, png_const_charp) {}
 void JumpOnError(png_structp Png, png_const_charp) { png_longjmp(Png, 1); }
@@ -95,6 +104,9 @@ bool ReadCore(ReadState& S) {
     png_infop info = S.Info;
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_read_fn(png, S.Stream, &ReadData);
+    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    png_set_chunk_cache_max(png, kMaxCachedChunks);
     png_read_info(png, info);
     png_uint_32 w = 0, h = 0;
     int depth = 0, ctype = 0, interlace = 0;
@@ -155,8 +167,10 @@ bool ReadCore(ReadState& S) {
     if (S.PreviewOnly) return true;
 
     // The compressed data must be able to hold the rows the header promises.
-    const int64_t rawRow = (int64_t{w} * SamplesOf(ctype) * depth + 7) / 8 + 1;
-    if (rawRow * h > IEBytesLeft(S.Stream) * kMaxInflateRatio + 65536) {
+    const auto rawRow = IECheckedRowBytes(w, int64_t{SamplesOf(ctype)} * depth);
+    const auto rawRows = rawRow ? IECheckedMul(*rawRow + 1, h) : std::nullopt;
+    const auto inflatable = IECheckedMul(IEBytesLeft(S.Stream), kMaxInflateRatio);
+    if (!rawRows || !inflatable || *rawRows > *inflatable + 65536 || !IEReaderPixelsAllowed(w, h)) {
         S.Aborted = true;
         return true;
     }
