@@ -222,13 +222,7 @@ bool PNGDeflateText(const uint8_t* input, size_t count, int level, std::vector<u
                 ok = false;
                 break;
             }
-            const size_t made = sizeof work - z.avail_out;
-            if (made > maxOutput - output.size()) {
-                errorText = zError(Z_MEM_ERROR);
-                ok = false;
-                break;
-            }
-            output.insert(output.end(), work, work + made);
+            output.insert(output.end(), work, work + (sizeof work - z.avail_out));
         } while (r != Z_STREAM_END);
     } catch (const std::bad_alloc&) {
         errorText = zError(Z_MEM_ERROR);

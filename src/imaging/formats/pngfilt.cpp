@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -36,6 +37,15 @@ constexpr int64_t kMaxInflateRatio = 1032;
 constexpr png_uint_32 kMaxSide = 1000000;
 constexpr png_alloc_size_t kMaxChunkBytes = 8000000;
 constexpr png_uint_32 kMaxCachedChunks = 1000;
+// The largest block libpng may ask for while reading: a row of the widest picture (8 MB) or
+// the largest chunk, with room. libpng reads an ancillary chunk whole before it looks at its
+// length, so a chunk that claims 2 GB is refused here, and libpng passes over it.
+constexpr png_alloc_size_t kMaxReadBlock = 2 * kMaxChunkBytes;
+
+png_voidp LimitedMalloc(png_structp, png_alloc_size_t Size) {
+    return Size > kMaxReadBlock ? nullptr : std::malloc(Size);
+}
+void LimitedFree(png_structp, png_voidp Block) { std::free(Block); }
 
 void Warning(png_structp, png_const_charp) {}
 void JumpOnError(png_structp Png, png_const_charp) { png_longjmp(Png, 1); }
@@ -392,7 +402,8 @@ void IEReadPNGStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
     s.Params = &Params;
     s.Progress = &Progress;
     s.PreviewOnly = PreviewOnly;
-    s.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &JumpOnError, &Warning);
+    s.Png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, &JumpOnError, &Warning, nullptr, &LimitedMalloc,
+                                     &LimitedFree);
     if (s.Png) s.Info = png_create_info_struct(s.Png);
     bool ok = false;
     if (s.Png && s.Info) {
