@@ -11,9 +11,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 6) return 0;
-    const auto format = static_cast<ie::TIEPixelFormat>(data[0] % ie::IEPixelFormatCount);
+    // Every pixel format but ieNone, which makes no bitmap to read into.
+    const auto format = static_cast<ie::TIEPixelFormat>(1 + data[0] % (ie::IEPixelFormatCount - 1));
     const int32_t w = data[1] % 64 + 1, h = data[2] % 64 + 1;
     ie::TIEBitmap bitmap(w, h, format);
+    if (bitmap.GetWidth() != w || bitmap.GetHeight() != h) return 0;
     ie::TIOParamsVals params(nullptr);
     params.BMPRAWPlanes = data[3] & 3;
     params.BMPRAWChannelOrder = (data[3] >> 2) & 3;
@@ -28,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ie::IEReadRawBitmapStream(&stream, &bitmap, params, progress);
     } catch (const cl::Exception&) {
     }
-    if (bitmap.GetWidth() != w || bitmap.GetHeight() != h) __builtin_trap();
+    // The reader fills the caller's bitmap and never reshapes it.
+    if (bitmap.GetWidth() != w || bitmap.GetHeight() != h || bitmap.GetPixelFormat() != format) __builtin_trap();
     return 0;
 }

@@ -70,17 +70,19 @@ struct Stroke {
 // A wide pen's stroke from a to b with round ends; for a dashed pen each dash that falls on
 // the segment from pattern position *pos on (0 when null) is such a stroke, and *pos moves on
 // by the segment's length. Only the part of the segment that can reach `box` (device
-// coordinates) is walked, so a long line costs what its visible part costs.
+// coordinates) is walked, solid or dashed, so a long line costs what its visible part costs:
+// the ends cut off lie further than the pen's width from the box, so their caps could not
+// reach it either.
 void AddWideSegment(SpanSet& out, double ax, double ay, double bx, double by, int width,
                     const std::vector<int>& pattern, const RECT& box, RowRange rows, double* pos) {
     const double dx = bx - ax, dy = by - ay, len = std::sqrt(dx * dx + dy * dy);
-    if (pattern.empty() || len == 0) {
+    if (len == 0) {
         AddCapsule(out, ax, ay, bx, by, width, rows);
         return;
     }
-    const double total = PatternLength(pattern);
+    const double total = pattern.empty() ? 0 : PatternLength(pattern);
     const double start = pos ? *pos : 0;
-    if (pos) *pos = std::fmod(start + len, total);
+    if (pos && total > 0) *pos = std::fmod(start + len, total);
     // The stretch of the segment (as a length from a) inside the box grown by the pen.
     double t0 = 0, t1 = len;
     const double grow = width + 1.0;
@@ -95,6 +97,15 @@ void AddWideSegment(SpanSet& out, double ax, double ay, double bx, double by, in
         if (e0 > e1) std::swap(e0, e1);
         t0 = std::max(t0, e0);
         t1 = std::min(t1, e1);
+    }
+    if (t0 > t1) return;
+    if (pattern.empty()) {
+        // The whole segment when it lies in the grown box: its own end points, exactly.
+        if (t0 <= 0 && t1 >= len)
+            AddCapsule(out, ax, ay, bx, by, width, rows);
+        else
+            AddCapsule(out, ax + step[0] * t0, ay + step[1] * t0, ax + step[0] * t1, ay + step[1] * t1, width, rows);
+        return;
     }
     if (t0 >= t1) return;
     // Walk the dashes from the one under t0.

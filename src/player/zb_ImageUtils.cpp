@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_budget.h"
 #include "imaging/io/vovozidio.h"
 #include "imaging/processing/vovozidproc.h"
 #include "imaging/view/ielibrary.h"
@@ -22,7 +23,11 @@ std::unique_ptr<cl::TBitmap> DecodeMask(cl::TStream* Source, int64_t StartPos, i
     if (CopyShowRange(Source, StartPos, EndPos, bytes.get()) <= 0) return nullptr;
     bytes->SetPosition(0);
     ie::TVovozIdIO* io = view->GetIO();
-    io->LoadFromStream(bytes.get());
+    {
+        // The reader refuses a picture beyond the masks' budget before it allocates it.
+        ie::TIEReaderBudgetScope budget(kMaskPixelBudget);
+        io->LoadFromStream(bytes.get());
+    }
     bytes->Clear();
     // A reader that gives up part way may leave part of a picture: that is no mask either.
     if (io->Aborting || view->GetIEBitmap()->GetWidth() <= 0 || view->GetIEBitmap()->GetHeight() <= 0) return nullptr;

@@ -96,8 +96,14 @@ double PNGPower(double x, double e);
 // colour types).
 int64_t PNGRowBytes(int64_t width, int colorType, int bitDepth);
 
-// Whole-buffer zlib coding of compressed text. False (with zlib's message) on failure.
-bool PNGInflateText(const uint8_t* input, size_t count, std::vector<uint8_t>& output, String& errorText);
+// The most bytes the text of one compressed text chunk may inflate to: a few hundred bytes of
+// deflate data can claim gigabytes, which no picture's text justifies.
+inline constexpr size_t PNGMaxTextBytes = 8000000;
+
+// Whole-buffer zlib coding of compressed text. False (with zlib's message) on failure,
+// and when the text would grow past maxOutput bytes (then nothing beyond that is made).
+bool PNGInflateText(const uint8_t* input, size_t count, std::vector<uint8_t>& output, String& errorText,
+                    size_t maxOutput = PNGMaxTextBytes);
 bool PNGDeflateText(const uint8_t* input, size_t count, int level, std::vector<uint8_t>& output, String& errorText);
 
 class TPNGObject;

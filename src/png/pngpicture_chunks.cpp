@@ -155,7 +155,8 @@ String ZlibMessage(const z_stream& z, int result) {
 
 }  // namespace
 
-bool PNGInflateText(const uint8_t* input, size_t count, std::vector<uint8_t>& output, String& errorText) {
+bool PNGInflateText(const uint8_t* input, size_t count, std::vector<uint8_t>& output, String& errorText,
+                    size_t maxOutput) {
     output.clear();
     z_stream z{};
     int r = inflateInit(&z);
@@ -177,7 +178,13 @@ bool PNGInflateText(const uint8_t* input, size_t count, std::vector<uint8_t>& ou
                 ok = false;
                 break;
             }
-            output.insert(output.end(), work, work + (sizeof work - z.avail_out));
+            const size_t made = sizeof work - z.avail_out;
+            if (made > maxOutput - output.size()) {
+                errorText = zError(Z_MEM_ERROR);
+                ok = false;
+                break;
+            }
+            output.insert(output.end(), work, work + made);
             // Input exhausted without the end of the stream: the text is cut off.
             if (r != Z_STREAM_END && z.avail_in == 0 && z.avail_out != 0) {
                 errorText = zError(Z_BUF_ERROR);

@@ -289,3 +289,41 @@ TEST_F(MetafileTest, FromAFile) {
 
 }  // namespace
 }  // namespace ie::test
+namespace ie::test {
+namespace {
+
+// An ellipse a hundred million units wide and 20 high, with a wide red pen, on a 64 x 64
+// picture: only the few pieces of its outline near the picture are stroked, and those cover
+// every column of its top and bottom edges with the pen, the brush between them.
+TEST_F(MetafileTest, WidePenOnAHugeEllipseStrokesItsVisiblePart) {
+    for (int style : {0, 2}) {  // solid, and dotted (3 on, 3 off)
+        SCOPED_TRACE(style);
+        const auto bytes = MakeEMF(0, 0, 63, 63,
+                                   {{38, {1, style, 5, 0, 0x0000FF}},
+                                    {37, {1}},
+                                    {42, {-100000000, 20, 100000000, 40}}});
+        TVovozIdIO io(nullptr);
+        Load(io, bytes, 64, false, 64);
+        ASSERT_FALSE(io.Aborting);
+        TIEBitmap& b = *io.GetIEBitmap();
+        ASSERT_EQ(b.GetWidth(), 64);
+        int redTop = 0, redBottom = 0;
+        for (int x = 0; x < 64; ++x) {
+            auto red = [&](int y) {
+                const uint8_t* p = Px(b, x, y);
+                return p[2] == 255 && p[1] == 0 && p[0] == 0;
+            };
+            redTop += red(20);
+            redBottom += red(39);
+            const uint8_t* inside = Px(b, x, 30);
+            EXPECT_EQ(inside[0] + inside[1] + inside[2], 3 * 255) << x;  // the white brush
+        }
+        // On the centre line even the dots meet: the round ends of a 5-pixel pen close the
+        // 3-pixel gaps.
+        EXPECT_EQ(redTop, 64);
+        EXPECT_EQ(redBottom, 64);
+    }
+}
+
+}  // namespace
+}  // namespace ie::test

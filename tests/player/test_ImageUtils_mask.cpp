@@ -2,7 +2,9 @@
 // whose indexes are the grey levels of ImageMagick's own decoding of the same file, and
 // nothing that fails changes the mask the transition already had.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -268,4 +270,97 @@ TEST_F(MaskLoader, RangesAreCutToTheStream) {
     ASSERT_EQ(out->GetSize(), static_cast<int64_t>(gif.size()) - 10);
     EXPECT_EQ(std::string(static_cast<const char*>(out->GetMemory()), gif.size() - 10), gif.substr(10));
     EXPECT_EQ(player::CopyShowRange(memory.get(), 30, 20, out.get()), 0);
+}
+
+namespace {
+
+// The hostile pictures of the imaging tests (claimed sizes, chunks past the end, zip bombs):
+// every file there but the script that writes them.
+std::vector<std::filesystem::path> HostilePictures() {
+    std::vector<std::filesystem::path> out;
+    for (const auto& e : std::filesystem::directory_iterator(LUMETRA_HOSTILE_DATA))
+        if (e.path().extension() != ".py") out.push_back(e.path());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// A grey PNG of 1 bit a pixel, all black: small in the file whatever its size.
+std::string BlackPng(uint32_t width, uint32_t height) {
+    auto be32 = [](std::string& s, uint32_t v) {
+        for (int i = 3; i >= 0; --i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    auto chunk = [&](std::string& out, const char* type, const std::string& data) {
+        be32(out, static_cast<uint32_t>(data.size()));
+        const std::string body = type + data;
+        out += body;
+        be32(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
+    };
+    std::string ihdr;
+    be32(ihdr, width);
+    be32(ihdr, height);
+    ihdr += std::string("\x01\x00\x00\x00\x00", 5);
+    const std::string raw(static_cast<size_t>((width + 7) / 8 + 1) * height, '\0');
+    uLongf packedSize = compressBound(raw.size());
+    std::string packed(packedSize, '\0');
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
+              raw.size(), 9);
+    packed.resize(packedSize);
+    std::string out = "\x89PNG\r\n\x1a\n";
+    chunk(out, "IHDR", ihdr);
+    chunk(out, "IDAT", packed);
+    chunk(out, "IEND", "");
+    return out;
+}
+
+}  // namespace
+
+// Every hostile picture as a mask is refused like any picture that cannot be had (the mask
+// stays as it was), or, for the few whose header claims a picture of at most 64 pixels a
+// side, gives at most that; nothing is raised, and no temporary file is left.
+TEST_F(MaskLoader, HostilePicturesLeaveThePreviousMask) {
+    const std::vector<std::filesystem::path> files = HostilePictures();
+    ASSERT_FALSE(files.empty());
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        ProgramFile program(dir_);
+        program.Add(std::string(100, '\xAB'));
+        const auto range = program.Add(ReadFile(file.string()));
+        auto stream = program.Open();
+        cl::TBitmap mask;
+        MakeOddMask(mask);
+        const Snapshot before = Take(mask);
+        EXPECT_NO_THROW(LoadMaskFromStream(stream.get(), &mask, range.first, range.second));
+        if (mask.GetWidth() == before.Width && mask.GetHeight() == before.Height) {
+            ExpectSame(Take(mask), before);
+        } else {
+            EXPECT_LE(mask.GetWidth(), 64);
+            EXPECT_LE(mask.GetHeight(), 64);
+            EXPECT_EQ(mask.GetPixelFormat(), cl::pf8bit);
+        }
+    }
+    // Only the program file is in the test's folder.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_.Path())) ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+// The masks' pixel budget: a picture just within it is a mask, one just beyond it (which the
+// imaging library would read elsewhere) is no mask, and the previous one stays.
+TEST_F(MaskLoader, PicturesBeyondTheMaskBudgetAreNoMask) {
+    const uint32_t width = 8192;
+    const auto within = static_cast<uint32_t>(player::kMaskPixelBudget / width);
+    ProgramFile program(dir_);
+    const auto fits = program.Add(BlackPng(width, within));
+    const auto over = program.Add(BlackPng(width, within + 1));
+    auto stream = program.Open();
+
+    cl::TBitmap mask;
+    MakeOddMask(mask);
+    const Snapshot before = Take(mask);
+    LoadMaskFromStream(stream.get(), &mask, over.first, over.second);
+    ExpectSame(Take(mask), before);
+    LoadMaskFromStream(stream.get(), &mask, fits.first, fits.second);
+    EXPECT_EQ(mask.GetWidth(), static_cast<int>(width));
+    EXPECT_EQ(mask.GetHeight(), static_cast<int>(within));
+    EXPECT_EQ(mask.GetPixelFormat(), cl::pf8bit);
 }

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -186,6 +187,49 @@ TEST_F(ShowMask, OnlyASlideLeavingThroughTheMaskWithAMaskOfItsOwnLoadsIt) {
     EXPECT_EQ(form->Show()->SlideCount(), 5);
     const std::vector<std::pair<int, int>> expected = {{0, 0}, {0, 0}, {12, 30}, {12, 30}, {12, 30}};
     EXPECT_EQ(sizes, expected);
+}
+
+// A show whose every slide leaves through the mask transition with a hostile mask picture
+// (claimed sizes, chunks past the end, zip bombs): no picture beyond the few of 64 pixels a
+// side that some of them claim (and may give) becomes a mask, so the other changes are cuts;
+// the show goes through all its slides, and the imaging library leaves no temporary file.
+TEST_F(ShowMask, HostileMaskPicturesMakeCutsAndTheShowGoesOn) {
+    Container c;
+    c.Settings(
+        "<DefaultInterval>1000</DefaultInterval><DefaultEffectInterval>200</DefaultEffectInterval>"
+        "<FaderEnabled>0</FaderEnabled>");
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(LUMETRA_HOSTILE_DATA))
+        if (e.path().extension() != ".py") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    ASSERT_FALSE(files.empty());
+    const std::string pictures[] = {Fixture("red.jpg"), Fixture("green.jpg"), Fixture("blue.jpg")};
+    for (size_t i = 0; i < files.size(); ++i) {
+        const auto mask = c.Add(ReadFile(files[i].string()));
+        c.Slide(pictures[i % 3], kMaskEffect, mask, 0);
+    }
+    c.Slide(pictures[0], kCut, {-1, -1}, -1);
+    c.Write(dir_ / "show.scr");
+
+    const auto slides = static_cast<int32_t>(files.size()) + 1;
+    const int64_t end = 500 + int64_t{slides} * 1200;
+    int32_t lastSeen = -1;
+    int largest = 0;
+    for (int64_t t = 700; t < end; t += 300)
+        At(t, [&] {
+            largest = std::max({largest, MaskOf(Form())->GetWidth(), MaskOf(Form())->GetHeight()});
+            lastSeen = std::max(lastSeen, Form()->SlideIndex());
+        });
+    At(end + 100, [] { win::test::Key('A', true); });
+    TOstrelForm* form = Run(end + 2000);
+    EXPECT_EQ(form->Show()->SlideCount(), slides);
+    EXPECT_LE(largest, 64);
+    EXPECT_EQ(lastSeen, slides - 1);
+    std::vector<std::string> left;
+    for (const auto& e : fs::recursive_directory_iterator(dir_.Path() / "tmp"))
+        if (e.is_regular_file() && e.path().parent_path().filename().string().rfind("lumetra-ie-", 0) == 0)
+            left.push_back(e.path().string());
+    EXPECT_TRUE(left.empty()) << left.front();
 }
 
 // Red to blue through a mask that is white at the left and black at the right, then blue

@@ -371,6 +371,11 @@ TEST(PngChunks, TextChunks) {
         {"zTXt of method 1", Chunk("zTXt", std::string("Note\0\1", 6) + Deflate("x")), "Note", ""},
         {"zTXt of bad data", Chunk("zTXt", std::string("Note\0\0garbage", 13)), "Note", ""},
         {"zTXt cut short", Chunk("zTXt", std::string("Note\0\0", 6) + Deflate(long1000).substr(0, 8)), "Note", ""},
+        // Text that would inflate past the limit is none, and nothing near its size is made.
+        {"zTXt at the limit", Chunk("zTXt", std::string("Note\0\0", 6) + Deflate(std::string(png::PNGMaxTextBytes, 'z'))),
+         "Note", std::string(png::PNGMaxTextBytes, 'z')},
+        {"zTXt one byte past the limit",
+         Chunk("zTXt", std::string("Note\0\0", 6) + Deflate(std::string(png::PNGMaxTextBytes + 1, 'z'))), "Note", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

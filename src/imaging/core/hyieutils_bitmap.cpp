@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 
+#include "imaging/core/hyieutils_budget.h"
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_filebuffer.h"
 #include "imaging/core/hyieutils_helpers.h"
@@ -225,6 +226,8 @@ bool TIEBitmap::Allocate(int32_t ImageWidth, int32_t ImageHeight, TIEPixelFormat
 
 bool TIEBitmap::AllocateStorage() {
     if (FWidth < 1 || FHeight < 1 || FPixelFormat == ieNone || !IEIsValidPixelFormat(FPixelFormat)) return false;
+    // A picture being read may not claim more pixels than the readers' budget.
+    if (!IEReaderPixelsAllowed(FWidth, FHeight)) return false;
     if (FPixelFormat == ie8p) {
         FPalette.reset(new (std::nothrow) TRGB[256]);
         if (!FPalette) return false;

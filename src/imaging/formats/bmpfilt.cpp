@@ -6,8 +6,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
+#include "imaging/core/hyieutils_budget.h"
+#include "imaging/core/hyieutils_checked.h"
 #include "imaging/core/neurquant.h"
 #include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/iefmtcommon.h"
@@ -375,18 +378,30 @@ void IEReadBMPStream(cl::TStream* Stream, TIEBitmap* Bitmap, int64_t DataSize, T
     rleLength = std::clamp<int64_t>(rleLength, 0, IEBytesLeft(Stream));
     if (PreviewOnly) return;
 
-    const int64_t rowLen = IEBitmapRowLen(static_cast<int32_t>(width), bits, 32);
-    const int64_t packed = (width * bits + 7) / 8;
     // No allocation that the data cannot fill: whole rows must be there (the last one may
-    // lack its padding); run-length data makes at most 255 x 255 pixels per 4 bytes.
+    // lack its padding); run-length data makes at most 255 x 255 pixels per 4 bytes. A size
+    // past the 64-bit range is as short of data as any other.
+    const auto rowBytes = IECheckedRowBytes(width, bits, 4);
+    const auto packedBytes = IECheckedRowBytes(width, bits);
+    if (!rowBytes || !packedBytes || *rowBytes > INT_MAX - 64 || !IEReaderPixelsAllowed(width, height)) {
+        Progress.Abort();
+        return;
+    }
+    const int64_t rowLen = *rowBytes;
+    const int64_t packed = *packedBytes;
     if (rle) {
-        if (rleLength < 2 || width * height / 16256 > rleLength) {
+        const auto pixels = IECheckedMul(width, height);
+        if (rleLength < 2 || !pixels || *pixels / 16256 > rleLength) {
             Progress.Abort();
             return;
         }
-    } else if (rowLen * (height - 1) + packed > IEBytesLeft(Stream)) {
-        Progress.Abort();
-        return;
+    } else {
+        const auto before = IECheckedMul(rowLen, height - 1);
+        const auto all = before ? IECheckedAdd(*before, packed) : std::nullopt;
+        if (!all || *all > IEBytesLeft(Stream)) {
+            Progress.Abort();
+            return;
+        }
     }
 
     const bool native = Params.NativePixelFormat && (bits == 4 || bits == 8);

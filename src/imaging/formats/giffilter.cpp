@@ -11,6 +11,7 @@
 #include "imaging/core/neurquant.h"
 #include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/giflzw.h"
+#include "imaging/core/hyieutils_budget.h"
 #include "imaging/formats/iefmtcommon.h"
 #include "imaging/io/vovozidio_startup.h"
 
@@ -142,7 +143,8 @@ bool TakeFrame(cl::TStream* Stream, TIEBitmap* Bitmap, bool NoMask, std::unique_
         if (ReadByte(Stream, codeSize)) SkipSubBlocks(Stream, Size);
     } else {
         const int64_t pixels = static_cast<int64_t>(Frame.Width) * Frame.Height;
-        if (pixels > (IEBytesLeft(Stream) + 1) * kMaxPixelsPerByte) {
+        if (pixels > (IEBytesLeft(Stream) + 1) * kMaxPixelsPerByte ||
+            !IEReaderPixelsAllowed(Frame.Width, Frame.Height)) {
             Progress.Abort();
             return false;
         }

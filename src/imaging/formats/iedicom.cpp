@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/core/hyieutils_budget.h"
+#include "imaging/core/hyieutils_checked.h"
 #include "imaging/core/hyieutils_dicomtags.h"
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_streams.h"
@@ -284,10 +286,9 @@ void PaletteRow8(const Context& C, const uint8_t* Index, uint8_t* Row, int32_t W
 }
 
 void ReadNative(Context& C, cl::TStream* S, int64_t Length) {
-    const int64_t pixels = static_cast<int64_t>(C.Columns) * C.Rows;
-    const int64_t need = pixels * C.SamplesPerPixel * C.BytesPerSample;
+    const auto need = IECheckedMul({C.Columns, C.Rows, C.SamplesPerPixel, C.BytesPerSample});
     const int64_t left = C.StreamSize - S->GetPosition();
-    if (need <= 0 || need > left || (Length > 0 && need > Length)) {
+    if (!need || *need <= 0 || *need > left || (Length > 0 && *need > Length)) {
         C.Abort();
         return;
     }
@@ -380,7 +381,8 @@ void ReadRLE(Context& C, cl::TStream* S) {
         const int64_t start = header + h[K];
         const int64_t stop = K < count && h[K + 1] > h[K] ? header + h[K + 1] : end;
         // PackBits makes at most 128 bytes of 2.
-        if (start >= end || stop > end || pixels > (stop - start) * 64) return false;
+        if (start >= end || stop > end || pixels > (stop - start) * 64 || !IEReaderPixelsAllowed(C.Columns, C.Rows))
+            return false;
         Out.assign(static_cast<size_t>(pixels), 0);
         S->SetPosition(start);
         const std::string part = [&] {
@@ -448,10 +450,11 @@ void ReadLossless(Context& C, cl::TStream* S, int64_t Length) {
         (wide && C.SamplesPerPixel != 1)) {
         return C.Abort();
     }
-    const int64_t n = static_cast<int64_t>(w) * h * C.SamplesPerPixel;
+    const auto samples = IECheckedMul({w, h, C.SamplesPerPixel});
     // Every sample takes one bit at least: a size the data cannot fill is refused before
     // anything is allocated for it.
-    if (Length <= 0 || n > Length * 8) return C.Abort();
+    if (Length <= 0 || !samples || *samples / 8 > Length || !IEReaderPixelsAllowed(w, h)) return C.Abort();
+    const int64_t n = *samples;
     std::vector<uint8_t> out8(wide ? 0 : static_cast<size_t>(n));
     std::vector<uint16_t> out16(wide ? static_cast<size_t>(n) : 0);
     TProgressRec progress = C.Progress;
@@ -625,13 +628,13 @@ void ReadPixels(Context& C, int64_t Length) {
     if (coding == cdLossless) return ReadLossless(C, S, Length > 0 ? Length : C.StreamSize - start);
     if (coding != cdNative) return C.Abort();
     if (C.BitsAllocated != 8 && C.BitsAllocated != 16) return C.Abort();
-    const int64_t frameBytes =
-        static_cast<int64_t>(C.Columns) * C.Rows * C.SamplesPerPixel * static_cast<int64_t>(C.BytesPerSample);
-    if (index > 0) {
-        if (frameBytes * index > C.StreamSize - start) return C.Abort();
-        S->Seek(frameBytes * index, cl::soCurrent);
-    }
-    ReadNative(C, S, Length > 0 ? Length - frameBytes * index : -1);
+    // The frames before the chosen one must lie in the data; a size past the 64-bit range
+    // does not.
+    const auto frameBytes = IECheckedMul({C.Columns, C.Rows, C.SamplesPerPixel, C.BytesPerSample});
+    const auto skipped = frameBytes ? IECheckedMul(*frameBytes, index) : std::nullopt;
+    if (!skipped || *skipped > C.StreamSize - start) return C.Abort();
+    if (index > 0) S->Seek(*skipped, cl::soCurrent);
+    ReadNative(C, S, Length > 0 ? Length - *skipped : -1);
 }
 
 void ApplyHeader(Context& C, int64_t Length) {
@@ -652,7 +655,8 @@ void SetBits(Context& C, int32_t Bits, bool Allocated) {
         C.BitsStored = Bits;
         if (C.BitsAllocated == 0) C.BitsAllocated = Bits;
     }
-    C.BytesPerSample = std::max(C.BytesPerSample, (Bits + 7) / 8);
+    // Bit counts beyond 64 are read as 8 bytes (no reader takes them); no sum overflows.
+    C.BytesPerSample = std::max(C.BytesPerSample, static_cast<int32_t>(std::clamp<int64_t>((int64_t{Bits} + 7) / 8, 0, 8)));
 }
 
 // The walk over the data set.

@@ -11,10 +11,13 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "classlib/SysUtils.h"
+#include "imaging/core/hyieutils_budget.h"
+#include "imaging/core/hyieutils_checked.h"
 #include "imaging/core/hyieutils_helpers.h"
 #include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/iefmtcommon.h"
@@ -350,10 +353,18 @@ void IEReadJ2000Stream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Pa
     const auto width = static_cast<int32_t>(w64), height = static_cast<int32_t>(h64);
     // The decoder holds every component whole: a header that claims far more samples than
     // its data could code (beyond 4096 a byte, 16M at least) is refused.
-    uint64_t total = w64 * h64;
-    for (uint32_t c = 0; c < im.numcomps; ++c) total += static_cast<uint64_t>(im.comps[c].w) * im.comps[c].h;
-    const int64_t dataSize = Stream->GetSize() - binding.Start;
-    if (total > std::max<uint64_t>(uint64_t{1} << 24, static_cast<uint64_t>(std::max<int64_t>(dataSize, 0)) * 4096)) {
+    // Within the readers' pixel budget, the components together may hold what four planes
+    // of the picture's size and the picture itself would. Sums past the 64-bit range fail.
+    std::optional<int64_t> total = IECheckedMul(width, height);
+    for (uint32_t c = 0; c < im.numcomps && total; ++c) {
+        const auto samples = IECheckedMul(int64_t{im.comps[c].w}, int64_t{im.comps[c].h});
+        total = samples ? IECheckedAdd(*total, *samples) : std::nullopt;
+    }
+    const int64_t dataSize = std::max<int64_t>(Stream->GetSize() - binding.Start, 0);
+    const auto coded = IECheckedMul(dataSize, 4096);
+    const int64_t budget = IEReaderPixelBudgetNow();
+    if (!total || !coded || *total > std::max<int64_t>(int64_t{1} << 24, *coded) ||
+        !IEReaderPixelsAllowed(width, height) || (budget > 0 && *total / 5 > budget)) {
         Progress.Abort();
         return;
     }

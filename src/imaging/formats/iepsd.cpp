@@ -10,6 +10,7 @@
 
 #include <zlib.h>
 
+#include "imaging/core/hyieutils_budget.h"
 #include "imaging/core/hyieutils_markers.h"
 #include "imaging/core/ieicc.h"
 #include "imaging/core/vovozidio_colors.h"
@@ -441,7 +442,8 @@ bool ReadLayers(Reader& R, TIEPSDLayers* Layers, bool LoadLayers) {
                 if (compression > 3) return R.Fail();
                 const bool rle = compression == 1;
                 const int64_t rowLength = RowBytes(cw, R.Hd.Depth);
-                if (MinPlaneBytes(ch, rowLength, compression, true) > static_cast<double>(c.Length) - 2)
+                if (MinPlaneBytes(ch, rowLength, compression, true) > static_cast<double>(c.Length) - 2 ||
+                    !IEReaderPixelsAllowed(cw, ch))
                     return R.Fail();
                 std::vector<uint16_t> counts;
                 std::vector<uint8_t> inflated;

@@ -10,12 +10,16 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "classlib/SysUtils.h"
+#include "imaging/core/hyieutils_budget.h"
+#include "imaging/core/hyieutils_checked.h"
 #include "imaging/core/neurquant.h"
 #include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/iefmtcommon.h"
@@ -27,6 +31,21 @@ namespace {
 constexpr const char* kCreateError = "Error on creating PNG";
 // deflate never packs more than 1032 bytes into one: data that claims more is a lie.
 constexpr int64_t kMaxInflateRatio = 1032;
+// The limits set on every read: the largest width and height libpng accepts, the most
+// memory one ancillary chunk (or its decompressed text or profile) may take, and the most
+// ancillary chunks kept. A file that goes past them fails with libpng's error.
+constexpr png_uint_32 kMaxSide = 1000000;
+constexpr png_alloc_size_t kMaxChunkBytes = 8000000;
+constexpr png_uint_32 kMaxCachedChunks = 1000;
+// The largest block libpng may ask for while reading: a row of the widest picture (8 MB) or
+// the largest chunk, with room. libpng reads an ancillary chunk whole before it looks at its
+// length, so a chunk that claims 2 GB is refused here, and libpng passes over it.
+constexpr png_alloc_size_t kMaxReadBlock = 2 * kMaxChunkBytes;
+
+png_voidp LimitedMalloc(png_structp, png_alloc_size_t Size) {
+    return Size > kMaxReadBlock ? nullptr : std::malloc(Size);
+}
+void LimitedFree(png_structp, png_voidp Block) { std::free(Block); }
 
 void Warning(png_structp, png_const_charp) {}
 void JumpOnError(png_structp Png, png_const_charp) { png_longjmp(Png, 1); }
@@ -95,6 +114,9 @@ bool ReadCore(ReadState& S) {
     png_infop info = S.Info;
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_read_fn(png, S.Stream, &ReadData);
+    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    png_set_chunk_cache_max(png, kMaxCachedChunks);
     png_read_info(png, info);
     png_uint_32 w = 0, h = 0;
     int depth = 0, ctype = 0, interlace = 0;
@@ -155,8 +177,10 @@ bool ReadCore(ReadState& S) {
     if (S.PreviewOnly) return true;
 
     // The compressed data must be able to hold the rows the header promises.
-    const int64_t rawRow = (int64_t{w} * SamplesOf(ctype) * depth + 7) / 8 + 1;
-    if (rawRow * h > IEBytesLeft(S.Stream) * kMaxInflateRatio + 65536) {
+    const auto rawRow = IECheckedRowBytes(w, int64_t{SamplesOf(ctype)} * depth);
+    const auto rawRows = rawRow ? IECheckedMul(*rawRow + 1, h) : std::nullopt;
+    const auto inflatable = IECheckedMul(IEBytesLeft(S.Stream), kMaxInflateRatio);
+    if (!rawRows || !inflatable || *rawRows > *inflatable + 65536 || !IEReaderPixelsAllowed(w, h)) {
         S.Aborted = true;
         return true;
     }
@@ -378,7 +402,8 @@ void IEReadPNGStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
     s.Params = &Params;
     s.Progress = &Progress;
     s.PreviewOnly = PreviewOnly;
-    s.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &JumpOnError, &Warning);
+    s.Png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, &JumpOnError, &Warning, nullptr, &LimitedMalloc,
+                                     &LimitedFree);
     if (s.Png) s.Info = png_create_info_struct(s.Png);
     bool ok = false;
     if (s.Png && s.Info) {

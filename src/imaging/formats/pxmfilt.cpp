@@ -5,9 +5,12 @@
 #include <cctype>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "imaging/core/hyieutils_budget.h"
+#include "imaging/core/hyieutils_checked.h"
 #include "imaging/core/vovozidproc_helpers.h"
 #include "imaging/formats/iefmtcommon.h"
 
@@ -153,16 +156,16 @@ void IEReadPXMStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
 
     // The data must be able to fill the picture before it is allocated: binary rows
     // exactly, text at least one byte per sample.
-    const int64_t pixels = int64_t{w} * ht;
-    int64_t need = 0;
+    // Sizes past the 64-bit range are as short of data as any other.
+    std::optional<int64_t> need;
     switch (kind) {
-        case '1': need = pixels; break;
-        case '4': need = int64_t{(w + 7) / 8} * ht; break;
+        case '1': need = IECheckedMul(w, ht); break;
+        case '4': need = IECheckedImageBytes(w, ht, 1); break;
         case '2':
-        case '3': need = pixels * samples; break;
-        default: need = pixels * samples * (wide ? 2 : 1); break;
+        case '3': need = IECheckedMul({w, ht, samples}); break;
+        default: need = IECheckedMul({w, ht, samples, wide ? 2 : 1}); break;
     }
-    if (need > r.Left()) {
+    if (!need || *need > r.Left() || !IEReaderPixelsAllowed(w, ht)) {
         r.Sync();
         Progress.Abort();
         return;
@@ -182,7 +185,7 @@ void IEReadPXMStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
     }
 
     const int64_t maxval = h.MaxVal;
-    const int64_t rowBytes = kind == '4' ? (w + 7) / 8 : int64_t{w} * samples * (wide ? 2 : 1);
+    const int64_t rowBytes = kind == '4' ? (int64_t{w} + 7) / 8 : int64_t{w} * samples * (wide ? 2 : 1);
     std::vector<uint8_t> raw(static_cast<size_t>(rowBytes));
     auto readRaw = [&]() {
         for (int64_t i = 0; i < rowBytes; ++i) {
@@ -207,7 +210,7 @@ void IEReadPXMStream(cl::TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Para
         bool ok = true;
         switch (kind) {
             case '1': {
-                std::memset(row, 0, static_cast<size_t>((w + 7) / 8));
+                std::memset(row, 0, static_cast<size_t>((int64_t{w} + 7) / 8));
                 for (int32_t x = 0; x < w && ok;) {
                     const int c = r.Get();
                     if (c < 0)

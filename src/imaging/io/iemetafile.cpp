@@ -67,7 +67,8 @@ public:
             win::Polyline(FDC, d.data(), static_cast<int>(d.size()));
     }
     void Pen(size_t Index, uint32_t Style, int32_t Width, uint32_t Color) {
-        const double w = std::abs(Width) * std::max(std::abs(FSx), std::abs(FSy));
+        // In floating point: the magnitude of the most negative width does not fit 32 bits.
+        const double w = std::fabs(static_cast<double>(Width)) * std::max(std::abs(FSx), std::abs(FSy));
         const int width = Width == 0 ? 0 : std::max(1, static_cast<int>(std::lround(std::min(w, 1000.0))));
         Store(Index, win::CreatePen(static_cast<int>(Style & 0xFF), width, Color & 0xFFFFFF));
     }

@@ -7,6 +7,7 @@
 
 #include "classlib/ExtCtrls.h"
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_budget.h"
 #include "imaging/core/hyieutils_encoders.h"
 #include "imaging/core/hyieutils_exif.h"
 #include "imaging/core/hyieutils_markers.h"
@@ -594,6 +595,7 @@ int32_t TVovozIdIO::SyncLoadFromStreamOf(cl::TStream* Stream, int32_t FileType, 
         ctx.DataSize = left;
     }
 
+    TIEReaderBudgetScope budget;
     TIELoadBitmap target;
     if (FileType == ioBMPRAW)
         target.Allocate(FIEBitmap->GetWidth(), FIEBitmap->GetHeight(), FIEBitmap->GetPixelFormat());
@@ -672,6 +674,8 @@ int32_t TVovozIdIO::LoadFromStreamOf(cl::TStream* Stream, int32_t FileType) {
         throw cl::Exception(kNoFormatsRegistered);
     }
     if (StartInBackground([this, Stream, FileType] { LoadFromStreamOf(Stream, FileType); })) return -1;
+    // Every reader below allocates within the readers' pixel budget.
+    TIEReaderBudgetScope budget;
     const FormatRule* rule = RuleOf(FileType);
     auto& hooks = IEIOExtensionHooks();
     if (FileType == ioGIF && hooks.LoadGIFStream) return hooks.LoadGIFStream(this, Stream);
@@ -694,6 +698,7 @@ int32_t TVovozIdIO::LoadFromFileOf(const cl::WideString& FileName, int32_t FileT
         throw cl::Exception(kNoFormatsRegistered);
     }
     if (StartInBackground([this, FileName, FileType] { LoadFromFileOf(FileName, FileType); })) return -1;
+    TIEReaderBudgetScope budget;
     const FormatRule* rule = RuleOf(FileType);
     auto& hooks = IEIOExtensionHooks();
     const bool hooked = (FileType == ioGIF && hooks.LoadGIFStream) || (FileType == ioPSD && hooks.LoadPSDStream);
@@ -918,6 +923,7 @@ void TVovozIdIO::LoadAdded(cl::TStream* Stream, TIEFileFormatInfo* E) {
     }
     TProgressRec progress = MakeProgressRec();
     FParams->FileType = type;
+    TIEReaderBudgetScope budget;
     TIELoadBitmap target;
     try {
         E->ReadFunction(Stream, &target, *FParams, false, progress);
@@ -1039,6 +1045,7 @@ void TVovozIdIO::ReadParamsWith(cl::TStream* Stream, int32_t FileType) {
     TIEFileFormatInfo* e = IEFindFormatInfo(FileType);
     TProgressRec progress;
     progress.Aborting = &Aborting;
+    TIEReaderBudgetScope budget;
     TIELoadBitmap scratch;
     auto& hooks = IEIOExtensionHooks();
     if (!e) {
@@ -1211,6 +1218,7 @@ void TVovozIdIO::LoadFromFileFormat(const cl::WideString& FileName, int32_t File
     TProgressRec progress = MakeProgressRec();
     FParams->FileName = FileName;
     FParams->FileType = FileType;
+    TIEReaderBudgetScope budget;
     TIELoadBitmap target;
     try {
         e->ReadFunction(&file, &target, *FParams, false, progress);

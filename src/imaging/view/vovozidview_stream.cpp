@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "imaging/core/hyieutils_bitmap.h"
+#include "imaging/core/hyieutils_budget.h"
 #include "imaging/core/hyieutils_streams.h"
 #include "imaging/core/iestreamreader.h"
 #include "imaging/formats/iezlib.h"
@@ -144,6 +145,8 @@ bool IsImageCodec(int32_t Codec) {
 
 void ReadImage(cl::TStream* Stream, TIEStreamReader& R, TIELayer* Layer, int32_t Codec) {
     TIEBitmap* bmp = Layer->GetBitmap();
+    // A layer's picture is read within the readers' pixel budget, whatever stores it.
+    TIEReaderBudgetScope budget;
     if (Codec == kCodecRaw || Codec == kCodecZlib) {
         const int32_t n = R.Length("image length");
         std::vector<uint8_t> data(static_cast<size_t>(n));
@@ -152,7 +155,11 @@ void ReadImage(cl::TStream* Stream, TIEStreamReader& R, TIELayer* Layer, int32_t
             // The raw form is below 2 GiB, and deflate packs at most 1032 bytes into one.
             std::vector<uint8_t> raw;
             int64_t rawSize = 0;
-            const int64_t limit = std::min<int64_t>(std::numeric_limits<int32_t>::max(), n * kDeflateMaxRatio + 64);
+            int64_t limit = std::min<int64_t>(std::numeric_limits<int32_t>::max(), n * kDeflateMaxRatio + 64);
+            // Nor more than a picture within the budget can hold: 8 bytes a pixel at most,
+            // and its header.
+            const int64_t budgetPixels = IEReaderPixelBudgetNow();
+            if (budgetPixels > 0 && budgetPixels < limit / 8) limit = budgetPixels * 8 + 4096;
             try {
                 IEZDecompressBuffer(data.data(), n, raw, rawSize, 0, limit);
             } catch (const EZLibError&) {
