@@ -20,6 +20,7 @@
 #include "imaging/core/hyieutils.h"
 #include "imaging/core/ieicc.h"
 #include "imaging/io/vovozidio.h"
+#include "imaging/io/vovozidio_url.h"
 #include "platform/codepage.h"
 #include "platform/exit_cleanup.h"
 
@@ -301,7 +302,12 @@ Loaded LoadPage(TVovozIdIO& io, const std::string& Name, const Input& In, int32_
     io.Params().SetImageIndex(Page);
     if (In.URL) {
         io.LoadFromURL(wide);
-        if (io.Aborting) r.Error = "cannot download or decode the image";
+        if (io.Aborting) {
+            // The download's own reason when it failed; otherwise the body arrived and the
+            // picture in it could not be read.
+            const cl::String why = IEURLLastError();
+            r.Error = why.empty() ? "cannot decode the downloaded image" : "cannot download the image: " + why;
+        }
         r.Pages = std::max({1, io.Params().ImageCount, Page + 1});
         return r;
     }

@@ -612,7 +612,7 @@ TEST_F(ImageToolTest, ErrorsAndExitStatus) {
         {{"formats", src}, 2, "formats takes no file\n"},
         {{"frobnicate", "x"}, 2, "unknown command \"frobnicate\"\n"},
         {{}, 2, "usage:"},
-        {{"convert", "http://127.0.0.1:9/x.png", Path("o.png")}, 1, "http://127.0.0.1:9/x.png: cannot download"},
+        {{"convert", "http://127.0.0.1:9/x.png", Path("o.png")}, 1, "http://127.0.0.1:9/x.png: cannot download the image: Connection refused by 127.0.0.1"},
     };
     for (const auto& c : cases) {
         std::string line;
