@@ -4,67 +4,25 @@
 // without any large allocation on the way.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "formats_testutil.h"
+#include "heap_peak.h"
 #include "imaging/core/hyieutils_mask.h"
 #include "imaging/formats/tiffilt.h"
 #include "imaging/formats/tiflzw.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define LUMETRA_TEST_ALLOC_HOOKS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define LUMETRA_TEST_ALLOC_HOOKS 1
-#endif
-#endif
-
-#ifdef LUMETRA_TEST_ALLOC_HOOKS
-// The sanitizer runtime's allocation hooks (its header is not installed with every compiler).
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*Malloc)(const volatile void*, size_t),
-                                                         void (*Free)(const volatile void*));
-#endif
-
 namespace ie::test {
 namespace {
-
-// The largest single heap block asked for while watching (the sanitizer's allocation hooks;
-// without them nothing is measured and Largest stays 0).
-std::atomic<bool> gWatching{false};
-std::atomic<size_t> gLargest{0};
-
-#ifdef LUMETRA_TEST_ALLOC_HOOKS
-extern "C" void OnAllocate(const volatile void*, size_t Size) {
-    if (!gWatching.load(std::memory_order_relaxed)) return;
-    size_t seen = gLargest.load(std::memory_order_relaxed);
-    while (Size > seen && !gLargest.compare_exchange_weak(seen, Size, std::memory_order_relaxed)) {
-    }
-}
-extern "C" void OnFree(const volatile void*) {}
-#endif
-
-class AllocationWatch {
-public:
-    AllocationWatch() {
-#ifdef LUMETRA_TEST_ALLOC_HOOKS
-        static const int installed = __sanitizer_install_malloc_and_free_hooks(OnAllocate, OnFree);
-        (void)installed;
-#endif
-        gLargest = 0;
-        gWatching = true;
-    }
-    ~AllocationWatch() { gWatching = false; }
-    size_t Largest() const { return gLargest.load(); }
-};
 
 struct Outcome {
     bool Aborted = false;
     int32_t Pages = -1;
     bool BitmapEmpty = false;
     bool MaskAllocated = false;
-    size_t LargestAllocation = 0;
+    // The most heap the read held at once (-1: not measurable).
+    int64_t HeapPeak = -1;
 };
 
 Outcome ReadHostile(const std::string& Name) {
@@ -77,11 +35,9 @@ Outcome ReadHostile(const std::string& Name) {
     std::unique_ptr<TIEMask> mask;
     Progress progress;
     Outcome o;
-    {
-        AllocationWatch watch;
+    o.HeapPeak = lumetra::test::HeapPeakOf([&] {
         IEReadTIFFStream(&bitmap, stream.get(), o.Pages, params, progress.Rec, false, mask, true, false, false);
-        o.LargestAllocation = watch.Largest();
-    }
+    });
     o.Aborted = progress.Aborting;
     o.BitmapEmpty = bitmap.IsEmpty();
     o.MaskAllocated = mask && mask->Width > 0;
@@ -112,7 +68,8 @@ TEST(TIFFHostile, ClaimedSizesTheDataCannotBackAreRefusedBeforeAllocating) {
         EXPECT_TRUE(o.Aborted);
         EXPECT_TRUE(o.BitmapEmpty);
         EXPECT_FALSE(o.MaskAllocated);
-        EXPECT_LT(o.LargestAllocation, size_t{16} << 20);
+        EXPECT_GE(o.HeapPeak, 0);
+        EXPECT_LT(o.HeapPeak, int64_t{16} << 20);
     }
 }
 
