@@ -253,15 +253,15 @@ void WatchFirstLight() {
 void StartFirstLightWatch() {
     DisplayState& d = D();
     d.watchFirstLight = false;
-    const char* spec = std::getenv("LUMETRA_FIRST_LIGHT");
-    if (!spec || !*spec) return;
+    const char* setting = std::getenv("LUMETRA_FIRST_LIGHT");
+    if (!setting || !*setting) return;
     int x = -1, y = -1, used = 0;
-    if (std::sscanf(spec, "%d,%d,%n", &x, &y, &used) != 2 || used == 0 || !spec[used] || x < 0 || y < 0) {
+    if (std::sscanf(setting, "%d,%d,%n", &x, &y, &used) != 2 || used == 0 || !setting[used] || x < 0 || y < 0) {
         std::fprintf(stderr, "LUMETRA_FIRST_LIGHT: expected X,Y,FILE; no watch\n");
         return;
     }
     d.firstLightAt = POINT{x, y};
-    d.firstLightFile = spec + used;
+    d.firstLightFile = setting + used;
     d.watchFirstLight = true;
 }
 
