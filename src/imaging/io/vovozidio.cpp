@@ -644,6 +644,12 @@ void TVovozIdIO::FailOperation() {
     DoFinishWork();
 }
 
+void TVovozIdIO::RequireRegisteredFormats() {
+    if (IEFormatCount() > 0) return;
+    FailOperation();
+    throw cl::Exception(kNoFormatsRegistered);
+}
+
 bool TVovozIdIO::NeedsBackground() { return !FOwnsBitmap && AsyncMode && !IsIOThread(); }
 
 bool TVovozIdIO::StartInBackground(std::function<void()> Fn) {
@@ -669,10 +675,7 @@ void TVovozIdIO::Queue(std::function<void()> Fn) { FThreads->Queue(std::move(Fn)
 void TVovozIdIO::CheckSynchronize() { FThreads->CheckSynchronize(); }
 
 int32_t TVovozIdIO::LoadFromStreamOf(cl::TStream* Stream, int32_t FileType) {
-    if (IEFormatCount() == 0) {
-        FailOperation();
-        throw cl::Exception(kNoFormatsRegistered);
-    }
+    RequireRegisteredFormats();
     if (StartInBackground([this, Stream, FileType] { LoadFromStreamOf(Stream, FileType); })) return -1;
     // Every reader below allocates within the readers' pixel budget.
     TIEReaderBudgetScope budget;
@@ -693,10 +696,7 @@ int32_t TVovozIdIO::LoadFromStreamOf(cl::TStream* Stream, int32_t FileType) {
 }
 
 int32_t TVovozIdIO::LoadFromFileOf(const cl::WideString& FileName, int32_t FileType) {
-    if (IEFormatCount() == 0) {
-        FailOperation();
-        throw cl::Exception(kNoFormatsRegistered);
-    }
+    RequireRegisteredFormats();
     if (StartInBackground([this, FileName, FileType] { LoadFromFileOf(FileName, FileType); })) return -1;
     TIEReaderBudgetScope budget;
     const FormatRule* rule = RuleOf(FileType);
@@ -939,10 +939,7 @@ void TVovozIdIO::LoadAdded(cl::TStream* Stream, TIEFileFormatInfo* E) {
 }
 
 void TVovozIdIO::LoadFromStream(cl::TStream* Stream) {
-    if (IEFormatCount() == 0) {
-        FailOperation();
-        throw cl::Exception(kNoFormatsRegistered);
-    }
+    RequireRegisteredFormats();
     const int64_t p = Stream->GetPosition();
     const int32_t type = IEFindStreamFormat(Stream);
     TIEFileFormatInfo* e = IEFindFormatInfo(type);
@@ -960,10 +957,7 @@ void TVovozIdIO::LoadFromStream(cl::TStream* Stream) {
 }
 
 void TVovozIdIO::LoadFromStreamFormat(cl::TStream* Stream, int32_t FileType) {
-    if (IEFormatCount() == 0) {
-        FailOperation();
-        throw cl::Exception(kNoFormatsRegistered);
-    }
+    RequireRegisteredFormats();
     if (FileType == ioUnknown) {
         LoadFromStream(Stream);
         return;
@@ -1121,10 +1115,7 @@ void TVovozIdIO::LoadFromFile(const cl::String& FileName) { LoadFromFile(win::Ut
 void TVovozIdIO::SaveToFile(const cl::String& FileName) { SaveToFile(win::Utf8ToUtf16(FileName)); }
 
 void TVovozIdIO::LoadFromFile(const cl::WideString& FileName) {
-    if (IEFormatCount() == 0) {
-        FailOperation();
-        throw cl::Exception(kNoFormatsRegistered);
-    }
+    RequireRegisteredFormats();
     if (!FIEBitmap) {
         Aborting = true;
         return;
@@ -1177,10 +1168,7 @@ void TVovozIdIO::LoadFromFileAuto(const cl::WideString& FileName) {
 }
 
 void TVovozIdIO::LoadFromFileFormat(const cl::WideString& FileName, int32_t FileType) {
-    if (IEFormatCount() == 0) {
-        FailOperation();
-        throw cl::Exception(kNoFormatsRegistered);
-    }
+    RequireRegisteredFormats();
     TIEFileFormatInfo* e = IEFindFormatInfo(FileType);
     if (!e) {
         FailOperation();
@@ -1189,7 +1177,8 @@ void TVovozIdIO::LoadFromFileFormat(const cl::WideString& FileName, int32_t File
     if (e->InternalFormat) {
         auto& hooks = IEIOExtensionHooks();
         if (FileType == ioWMF || FileType == ioEMF || FileType == ioIEV || FileType == ioLYR || FileType == ioALL) {
-            if (FileType != ioWMF && FileType != ioEMF && hooks.LoadVectorialFile) {
+            // Objects files, alone or with layers, make a picture even without a vector view.
+            if ((FileType == ioIEV || FileType == ioALL) && hooks.LoadVectorialFile) {
                 hooks.LoadVectorialFile(this, FileName, FileType);
                 if (!Aborting) FParams->FileName = FileName;
                 return;

@@ -108,7 +108,7 @@ struct TIEIOExtensionHooks {
     std::function<void(TVovozIdIO* IO, cl::TStream* Stream)> LoadPSDStream;
     std::function<void(TVovozIdIO* IO, cl::TStream* Stream)> SavePSDStream;
     std::function<void(TVovozIdIO* IO, cl::TStream* Stream, int32_t FileType)> LoadVectorialStream;
-    // Loads a file of the view's own formats (objects, layers, both): without a view that can
+    // Loads an objects file or a layers-with-objects file by name: without a view that can
     // hold them the file's picture is made in a scratch view and becomes the component's.
     std::function<void(TVovozIdIO* IO, const cl::WideString& FileName, int32_t FileType)> LoadVectorialFile;
     // AVI frames, by file name.
@@ -365,6 +365,9 @@ private:
     bool NeedsBackground();
     // Ends an operation that cannot run: the abort flag, then the finish of the work.
     void FailOperation();
+    // Loads need a registered format: without one (a program that started only the core)
+    // the operation fails and raises, instead of leaving an empty picture.
+    void RequireRegisteredFormats();
     // Opens a file for an operation (the abort flag set while it opens).
     std::unique_ptr<TIEWideFileStream> OpenFile(const cl::WideString& FileName, uint16_t Mode);
     // Converts the bitmap to ie24RGB unless it is ie24RGB or ie1g.

@@ -103,7 +103,8 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 }
 
 // Notes the length the latest answer announces (each answer of a redirection starts with
-// its status line).
+// its status line). The library does not report it when it refuses the body on that length,
+// and the refusal's message names it.
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     const size_t n = size * count;

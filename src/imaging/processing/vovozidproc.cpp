@@ -60,16 +60,8 @@ void TVovozIdProc::SetAttachedVovozId(TIEView* Value) {
         FAttachedTImage->RemoveFreeNotification(this);
         FAttachedTImage = nullptr;
     }
-    if (TIEBitmap* image = Value->GetIEBitmap()) {
-        FWrappedBitmap = nullptr;
-        ReplaceWorkBitmap(image, false);
-    } else {
-        // A view that keeps its picture only in a class-library bitmap: wrapped, not copied.
-        FWrappedBitmap = Value->GetBitmap();
-        TakeOwnBitmap();
-        if (FWrappedBitmap) FWorkBitmap->EncapsulateTBitmap(FWrappedBitmap, true);
-    }
     FAttachedVovozId = Value;
+    TakeViewBitmap();
     Value->FreeNotification(this);
     FBitmapChangeHandle =
         Value->RegisterBitmapChangeEvent([this](cl::TObject* Sender, bool Destroying) { ViewBitmapChanged(Sender, Destroying); });
@@ -79,19 +71,20 @@ void TVovozIdProc::ViewBitmapChanged(cl::TObject* Sender, bool Destroying) {
     (void)Sender;
     if (!FAttachedVovozId) return;
     if (Destroying) {
-        // The view frees the registration itself. Its bitmaps go with it: the component
-        // keeps an empty bitmap of its own, so no later operation reaches freed pixels.
-        FBitmapChangeHandle = nullptr;
+        // The view frees the registration itself.
         FAttachedVovozId->RemoveFreeNotification(this);
-        FAttachedVovozId = nullptr;
-        FWrappedBitmap = nullptr;
-        TakeOwnBitmap();
+        ForgetView();
         return;
     }
+    TakeViewBitmap();
+}
+
+void TVovozIdProc::TakeViewBitmap() {
     if (TIEBitmap* image = FAttachedVovozId->GetIEBitmap()) {
         FWrappedBitmap = nullptr;
         ReplaceWorkBitmap(image, false);
     } else if (cl::TBitmap* vcl = FAttachedVovozId->GetBitmap()) {
+        // A view that keeps its picture only in a class-library bitmap: wrapped, not copied.
         FWrappedBitmap = vcl;
         TakeOwnBitmap();
         FWorkBitmap->EncapsulateTBitmap(FWrappedBitmap, true);
@@ -100,6 +93,15 @@ void TVovozIdProc::ViewBitmapChanged(cl::TObject* Sender, bool Destroying) {
         FWrappedBitmap = nullptr;
         TakeOwnBitmap();
     }
+}
+
+void TVovozIdProc::ForgetView() {
+    // The view's bitmaps go with it: the component keeps an empty bitmap of its own, so no
+    // later operation reaches freed pixels.
+    FBitmapChangeHandle = nullptr;
+    FAttachedVovozId = nullptr;
+    FWrappedBitmap = nullptr;
+    TakeOwnBitmap();
 }
 
 void TVovozIdProc::SetAttachedTImage(cl::TImage* Value) {
@@ -130,14 +132,9 @@ void TVovozIdProc::AttachBitmap(TIEBitmap* Bitmap) {
 void TVovozIdProc::Notification(cl::TComponent* AComponent, cl::TOperation Operation) {
     cl::TComponent::Notification(AComponent, Operation);
     if (Operation != cl::opRemove || !AComponent) return;
-    if (AComponent == FAttachedVovozId) {
-        // Normally the view's bitmap-change event came first; this covers a view that went
-        // without calling it.
-        FBitmapChangeHandle = nullptr;
-        FAttachedVovozId = nullptr;
-        FWrappedBitmap = nullptr;
-        TakeOwnBitmap();
-    }
+    // Normally the view's bitmap-change event came first; this covers a view that went
+    // without calling it.
+    if (AComponent == FAttachedVovozId) ForgetView();
     if (AComponent == FAttachedTImage) {
         // The TImage and its bitmap are going: the work bitmap that wrapped it is dropped
         // with it, so no later operation reaches freed pixels.

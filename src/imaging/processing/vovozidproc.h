@@ -270,6 +270,11 @@ private:
     // Removes the bitmap-change event and the free notification from the attached view and
     // forgets it.
     void ReleaseView();
+    // The attached view's current image becomes the work bitmap (a class-library bitmap is
+    // wrapped; without either, an empty bitmap of the component's own).
+    void TakeViewBitmap();
+    // Forgets a view that is going, without calling it, and keeps an empty bitmap.
+    void ForgetView();
 
     TIEView* FAttachedVovozId = nullptr;
     TIEBitmapChangeRecord* FBitmapChangeHandle = nullptr;

@@ -26,7 +26,6 @@ void IERegisterLibraryHooks() {
     // The input/output unit also registers the preset pictures and the codecs' tables.
     VovozIdIORegisterHooks();
     VovozIdProcRegisterStaticHooks();
-    VovozIdViewRegisterStaticHooks();
     // The view's start-up also registers its formats with the engine.
     IERegisterStaticHooks(iesuVovozIdView, IEViewStartUp, VovozIdViewStaticFinal);
     IETextCRegisterStaticHooks();

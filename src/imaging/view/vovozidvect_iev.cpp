@@ -762,24 +762,7 @@ void IEVectRegisterFormats() {
         }
         IO->Params().FileType = FileType;
     };
-    auto nextFile = hooks.LoadVectorialFile;
-    hooks.LoadVectorialFile = [nextFile](TVovozIdIO* IO, const cl::WideString& FileName, int32_t FileType) {
-        if (FileType == ioIEV || FileType == ioALL) {
-            LoadVectorialFile(IO, FileName, FileType);
-        } else if (nextFile) {
-            nextFile(IO, FileName, FileType);
-        } else if (IEIOExtensionHooks().LoadVectorialStream) {
-            // The layers file loads by name as from a stream (into the view, or merged).
-            IO->Aborting = false;
-            try {
-                TIEWideFileStream file(FileName, cl::fmOpenRead | cl::fmShareDenyWrite);
-                IEIOExtensionHooks().LoadVectorialStream(IO, &file, FileType);
-            } catch (const std::exception&) {
-                IO->Aborting = true;
-                IO->Params().FileType = FileType;
-            }
-        }
-    };
+    hooks.LoadVectorialFile = &LoadVectorialFile;
 }
 
 }  // namespace ie

@@ -689,8 +689,4 @@ void VovozIdViewStaticInit() {
 
 void VovozIdViewStaticFinal() { IEViewSharedPen.reset(); }
 
-void VovozIdViewRegisterStaticHooks() {
-    IERegisterStaticHooks(iesuVovozIdView, VovozIdViewStaticInit, VovozIdViewStaticFinal);
-}
-
 }  // namespace ie

@@ -881,10 +881,10 @@ void IEGradientLibraryRelease();
 
 // The unit's start-up: the screen's colour depth and resolution, the default resolution of
 // new views (300 x 300), the edge and border metrics and the shared pen. The final hook frees
-// what the start-up made.
+// what the start-up made. The library registers them through IEViewStartUp (ielibrary.h),
+// which also registers the view's file formats.
 void VovozIdViewStaticInit();
 void VovozIdViewStaticFinal();
-void VovozIdViewRegisterStaticHooks();
 // Values the start-up reads.
 extern int32_t IEScreenBitsPerPixel;
 extern int32_t IEScreenDpiX;
